@@ -1,0 +1,33 @@
+#pragma once
+// Code page 932 (Shift-JIS as Windows has it) <-> Unicode, through glibc
+// iconv under the name "CP932". No locale is involved.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace plat::cp932 {
+
+// 0x81-0x9F and 0xE0-0xFF start a two-byte character.
+inline bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; }
+
+// Strict conversions: false (out unspecified) when any input has no form
+// in the target encoding.
+bool ToUtf16(std::string_view cp932, std::u16string& out);
+bool FromUtf16(std::u16string_view utf16, std::string& out);
+bool ToUtf8(std::string_view cp932, std::string& out);
+bool FromUtf8(std::string_view utf8, std::string& out);
+
+// One UTF-16 unit to CP932 (1 or 2 bytes); false when it has no form.
+bool UnitToCp932(char16_t unit, std::string& out);
+
+// Lossy forms: a unit with no CP932 form becomes `replacement` (the Windows
+// default character is '?'); a surrogate pair gives one replacement.
+std::string FromUtf16Lossy(std::u16string_view utf16, char replacement = '?');
+// Little-endian UTF-16 bytes as stored in data files; an odd last byte is ignored.
+std::string FromUtf16LeBytes(const void* bytes, std::size_t byteLen, char replacement = '?');
+
+// For display (tests, diagnostics): invalid bytes come out as \xNN.
+std::string ToUtf8Display(std::string_view cp932);
+
+}  // namespace plat::cp932

@@ -1,0 +1,23 @@
+#pragma once
+// Run-time number readers with the 32-bit behaviour the system expects:
+// results saturate at the 32-bit limits, and nothing depends on the
+// process locale.
+
+#include <cstdint>
+
+namespace plat::crt {
+
+// atoi/atol of a 32-bit run time: leading blanks, sign, decimal digits.
+std::int32_t AtoI32(const char* text);
+inline std::int32_t AtoL32(const char* text) { return AtoI32(text); }
+// strtol/strtoul with 32-bit long (base 0 understands 0x and leading 0).
+// strtoul of "-1" gives 0xFFFFFFFF as the run time does.
+std::int32_t StrToL32(const char* text, char** end, int base);
+std::uint32_t StrToUL32(const char* text, char** end, int base);
+// Decimal only (no hex, inf, nan), always with '.' as the decimal point.
+double StrToD(const char* text, char** end);
+
+// Seconds since 1970, cut to 32 bits.
+std::uint32_t TimeLow32();
+
+}  // namespace plat::crt

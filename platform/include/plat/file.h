@@ -1,0 +1,116 @@
+#pragma once
+// Files by CP932 path, in place of the framework's binary and text file
+// objects. Nothing here throws: operations answer false (or a short count)
+// and keep the cause for diagnostics.
+//
+// Text mode (flag TypeText) is Windows text mode: reading turns CR LF into
+// LF (a lone CR is kept) and stops at 0x1A; writing turns every LF into
+// CR LF. Binary mode is never translated.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace plat {
+
+// Open flags, with the values the system passes.
+enum OpenFlag : std::uint32_t {
+  ModeRead = 0x0000,
+  ModeWrite = 0x0001,
+  ModeReadWrite = 0x0002,
+  ShareExclusive = 0x0010,  // share modes are accepted and ignored
+  ShareDenyWrite = 0x0020,
+  ShareDenyNone = 0x0040,
+  ModeCreate = 0x1000,      // create, or truncate an existing file
+  TypeText = 0x4000,
+};
+
+enum class SeekOrigin { Begin, Current, End };
+
+enum class FileError { None, NotFound, BadPath, AccessDenied, IsDirectory, Exists, DiskFull, BadSeek, Io };
+
+// Three time stamps first (seconds since 1970), as the system clears them
+// as one 24-byte block.
+struct FileStatus {
+  std::int64_t created = 0;
+  std::int64_t modified = 0;
+  std::int64_t accessed = 0;
+  std::uint64_t size = 0;
+  bool isDirectory = false;
+};
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens a CP932 path. Without ModeCreate the file must exist. A directory
+  // never opens. Fails when already open.
+  bool Open(const char* path, std::uint32_t flags);
+  bool IsOpen() const { return fd_ >= 0; }
+  bool IsText() const { return (flags_ & TypeText) != 0; }
+  // Closes; false when the close reported an error. Closing a closed file is true.
+  bool Close();
+
+  // Positions are raw byte offsets (also in text mode). Seeking past the end
+  // is allowed; a negative resulting position fails.
+  bool Seek(std::int64_t offset, SeekOrigin origin);
+  bool SeekToBegin() { return Seek(0, SeekOrigin::Begin); }
+  bool SeekToEnd() { return Seek(0, SeekOrigin::End); }
+  bool GetPosition(std::uint64_t& pos) const;
+  bool GetLength(std::uint64_t& len) const;
+  bool SetLength(std::uint64_t len);
+
+  // Reads up to n bytes; the count read (short at end of data, 0 on error:
+  // Failed() tells). Text mode translates.
+  std::size_t Read(void* buf, std::size_t n);
+  // Writes all n bytes or fails. Text mode writes LF as CR LF.
+  bool Write(const void* buf, std::size_t n);
+  bool Flush();
+
+  // Line reads (meant for text mode).
+  // fgets form: copies up to n-1 bytes, stopping after an LF (kept), then a
+  // NUL. False only when nothing was read at end of data (or on error).
+  bool ReadString(char* buf, std::size_t n);
+  // Whole-line form: the line of any length without its LF. An empty line
+  // is a line; the last line without LF is returned; false at end of data.
+  bool ReadString(std::string& line);
+  bool WriteString(const char* text);
+
+  bool LockRange(std::uint64_t pos, std::uint64_t count);
+  bool UnlockRange(std::uint64_t pos, std::uint64_t count);
+
+  bool Failed() const { return lastError_ != FileError::None; }
+  FileError LastError() const { return lastError_; }
+  int LastErrno() const { return lastErrno_; }
+  // The CP932 path given to Open.
+  const std::string& Path() const { return path_; }
+
+  // Removes a file (never a directory).
+  static bool Remove(const char* path);
+  // Renames a file; fails when the target exists.
+  static bool Rename(const char* from, const char* to);
+  // Status of a file or directory.
+  static bool GetStatus(const char* path, FileStatus& status);
+
+ private:
+  bool FillBuffer();
+  void DropReadAhead();
+  int TextGetc();  // next translated byte, -1 at end of data or error
+  void SetError(FileError e, int err);
+
+  int fd_ = -1;
+  std::uint32_t flags_ = 0;
+  std::string path_;
+  FileError lastError_ = FileError::None;
+  int lastErrno_ = 0;
+  // Read-ahead of text mode (and of binary reads through ReadString).
+  unsigned char buf_[8192];
+  std::size_t bufPos_ = 0;
+  std::size_t bufLen_ = 0;
+  bool eofMark_ = false;  // 0x1A seen: no more data in text mode
+};
+
+}  // namespace plat

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test twice: a normal build, then a build
+# with AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 4)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build -j"$jobs" --output-on-failure --timeout 600
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1200

@@ -1,0 +1,71 @@
+#include "test_util.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#include "plat/cp932.h"
+
+namespace fs = std::filesystem;
+
+namespace testutil {
+
+TempDir::TempDir() {
+  const char* env = std::getenv("TMPDIR");
+  fs::path base = (env && *env && fs::is_directory(env)) ? fs::path(env) : fs::path("/tmp");
+  std::random_device rd;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path p = base / ("kort-test-" + std::to_string(rd()));
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      path_ = p.string();
+      return;
+    }
+  }
+  std::abort();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::Native(std::string_view utf8Name) const {
+  return path_ + "/" + std::string(utf8Name);
+}
+
+std::string TempDir::Sys(std::string_view cp932Name) const {
+  return path_ + "\\" + std::string(cp932Name);
+}
+
+std::string ReadBytes(const std::string& nativePath) {
+  std::ifstream in(nativePath, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool WriteBytes(const std::string& nativePath, std::string_view bytes) {
+  std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+bool Exists(const std::string& nativePath) {
+  std::error_code ec;
+  return fs::exists(nativePath, ec);
+}
+
+std::string Show(std::string_view cp932) { return plat::cp932::ToUtf8Display(cp932); }
+
+std::string Sjis(std::u8string_view utf8) {
+  std::string out;
+  plat::cp932::FromUtf8(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()),
+                        out);
+  return out;
+}
+
+}  // namespace testutil

@@ -1,0 +1,40 @@
+#pragma once
+// Helpers shared by the unit tests: scratch folders, raw file access and
+// readable output for CP932 texts.
+
+#include <string>
+#include <string_view>
+
+namespace testutil {
+
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it
+// when the object goes away. Its name is ASCII, so the native path and the
+// CP932 path are the same bytes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }  // no trailing '/'
+  // path() + "/" + name, name given in UTF-8 (the form on disk).
+  std::string Native(std::string_view utf8Name) const;
+  // path() + "\" + name, name given in CP932: the form the system builds.
+  std::string Sys(std::string_view cp932Name) const;
+
+ private:
+  std::string path_;
+};
+
+// Raw bytes of a file by native path; "" when it does not exist.
+std::string ReadBytes(const std::string& nativePath);
+bool WriteBytes(const std::string& nativePath, std::string_view bytes);
+bool Exists(const std::string& nativePath);
+
+// CP932 bytes shown as UTF-8 (for failure messages).
+std::string Show(std::string_view cp932);
+// UTF-8 text (e.g. a u8"" literal) as CP932 bytes.
+std::string Sjis(std::u8string_view utf8);
+
+}  // namespace testutil
