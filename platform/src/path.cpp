@@ -1,0 +1,360 @@
+#include "plat/path.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string_view>
+#include <vector>
+
+#include "plat/cp932.h"
+#include "sjis_walk.h"
+
+namespace plat::path {
+namespace {
+
+using detail::CharLen;
+using detail::IsSeparator;
+
+// A CP932 path taken apart at its separators (empty elements dropped).
+struct Parsed {
+  bool absolute = false;
+  bool trailingSeparator = false;
+  std::vector<std::string> parts;
+};
+
+// One element in both of its possible on-disk forms.
+struct Element {
+  std::string utf8;  // decoded name (the raw bytes when they do not decode)
+  std::string raw;   // the CP932 bytes as given
+  bool decoded = false;
+};
+
+// Win32 drops trailing blanks and dots from the last element of a name
+// ("a.txt. " opens "a.txt"). An element of only dots and blanks ("..") is
+// left alone. Blanks and dots are below 0x40, so they are never trail bytes.
+void StripTrailingBlanksAndDots(std::string& element) {
+  std::string_view s = element;
+  std::size_t keep = 0;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    std::size_t n = CharLen(s, i);
+    if (n == 2 || (s[i] != ' ' && s[i] != '.')) keep = i + n;
+    i += n;
+  }
+  if (keep > 0) element.resize(keep);
+}
+
+bool ParsePath(std::string_view p, Parsed& out) {
+  if (p.empty()) return false;
+  const unsigned char c0 = static_cast<unsigned char>(p[0]);
+  const bool letter = (c0 >= 'A' && c0 <= 'Z') || (c0 >= 'a' && c0 <= 'z');
+  if (p.size() >= 2 && letter && p[1] == ':') return false;                // drive letter
+  if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) return false;  // UNC name
+  out.absolute = IsSeparator(p[0]);
+  std::string cur;
+  bool lastWasSeparator = false;
+  std::size_t i = 0;
+  while (i < p.size()) {
+    std::size_t n = CharLen(p, i);
+    if (n == 1 && IsSeparator(p[i])) {
+      if (!cur.empty()) out.parts.push_back(std::move(cur));
+      cur.clear();
+      lastWasSeparator = true;
+    } else {
+      cur.append(p.substr(i, n));
+      lastWasSeparator = false;
+    }
+    i += n;
+  }
+  if (!cur.empty()) {
+    StripTrailingBlanksAndDots(cur);
+    out.parts.push_back(std::move(cur));
+  }
+  out.trailingSeparator = lastWasSeparator && !out.parts.empty();
+  return true;
+}
+
+std::vector<Element> DecodeParts(const Parsed& p) {
+  std::vector<Element> out(p.parts.size());
+  for (std::size_t k = 0; k < p.parts.size(); ++k) out[k].raw = p.parts[k];
+  // Usually the whole path decodes at once; '\' joins the elements because
+  // it decodes to U+005C and nothing else does.
+  std::string joined;
+  for (std::size_t k = 0; k < p.parts.size(); ++k) {
+    if (k) joined.push_back('\\');
+    joined += p.parts[k];
+  }
+  std::string utf8;
+  if (cp932::ToUtf8(joined, utf8)) {
+    std::vector<std::string> pieces(1);
+    for (char c : utf8) {
+      if (c == '\\')
+        pieces.emplace_back();
+      else
+        pieces.back().push_back(c);
+    }
+    if (pieces.size() == out.size()) {
+      for (std::size_t k = 0; k < out.size(); ++k) {
+        out[k].utf8 = std::move(pieces[k]);
+        out[k].decoded = true;
+      }
+      return out;
+    }
+  }
+  for (Element& e : out) {
+    e.decoded = cp932::ToUtf8(e.raw, e.utf8);
+    if (!e.decoded) e.utf8 = e.raw;
+  }
+  return out;
+}
+
+std::string Append(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+bool Exists(const std::string& native) {
+  struct stat st;
+  return ::lstat(native.c_str(), &st) == 0;
+}
+
+// Looks for one element in a folder: the decoded name exactly, then under
+// ASCII case folding (in UTF-8), then the raw CP932 bytes exactly, then those
+// under a Shift-JIS aware folding. The first entry that matches wins.
+bool FindElement(const std::string& dir, const Element& e, std::string& found) {
+  if (Exists(Append(dir, e.utf8))) {
+    found = e.utf8;
+    return true;
+  }
+  const bool tryRaw = e.decoded && e.raw != e.utf8;
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return false;
+  std::string byUtf8, byRaw;
+  bool hasUtf8 = false, hasRaw = false;
+  while (const dirent* ent = ::readdir(d)) {
+    std::string_view name = ent->d_name;
+    if (!hasUtf8 && (e.decoded ? detail::EqualNoCaseUtf8(name, e.utf8)
+                               : detail::EqualNoCaseSjis(name, e.utf8))) {
+      byUtf8 = name;
+      hasUtf8 = true;
+    }
+    if (tryRaw && !hasRaw && detail::EqualNoCaseSjis(name, e.raw)) {
+      byRaw = name;
+      hasRaw = true;
+    }
+  }
+  ::closedir(d);
+  if (hasUtf8) {
+    found = byUtf8;
+  } else if (tryRaw && Exists(Append(dir, e.raw))) {
+    found = e.raw;
+  } else if (hasRaw) {
+    found = byRaw;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// '/' -> '\', stepping characters.
+std::string ToWindowsForm(const std::string& cp932) {
+  std::string out = cp932;
+  std::size_t i = 0;
+  while (i < out.size()) {
+    std::size_t n = CharLen(out, i);
+    if (n == 1 && out[i] == '/') out[i] = '\\';
+    i += n;
+  }
+  return out;
+}
+
+bool EndsWithSeparator(std::string_view s) {
+  return !s.empty() && detail::AfterLastSeparator(s) == s.size();
+}
+
+}  // namespace
+
+bool ToNative(const char* cp932, std::string& native) {
+  Parsed p;
+  if (!cp932 || !ParsePath(cp932, p)) return false;
+  std::vector<Element> elements = DecodeParts(p);
+  std::string out = p.absolute ? "/" : "";
+  for (const Element& e : elements) out = Append(out, e.utf8);
+  if (p.trailingSeparator) out.push_back('/');
+  native = std::move(out);
+  return true;
+}
+
+bool Resolve(const char* cp932, bool forCreate, std::string& native) {
+  Parsed p;
+  if (!cp932 || !ParsePath(cp932, p)) return false;
+  std::vector<Element> elements = DecodeParts(p);
+  std::string exact = p.absolute ? "/" : "";
+  for (const Element& e : elements) exact = Append(exact, e.utf8);
+  if (p.trailingSeparator) exact.push_back('/');
+  if (Exists(exact)) {
+    native = std::move(exact);
+    return true;
+  }
+  std::string cur = p.absolute ? "/" : "";
+  for (std::size_t k = 0; k < elements.size(); ++k) {
+    const Element& e = elements[k];
+    if (e.raw == "." || e.raw == "..") {
+      cur = Append(cur, e.raw);
+      continue;
+    }
+    std::string found;
+    if (!FindElement(cur, e, found)) {
+      if (!forCreate || k + 1 != elements.size()) return false;
+      found = e.utf8;
+    }
+    cur = Append(cur, found);
+  }
+  if (p.trailingSeparator) cur.push_back('/');
+  native = std::move(cur);
+  return true;
+}
+
+std::string FromNative(const std::string& native) {
+  std::string out;
+  if (cp932::FromUtf8(native, out)) return out;
+  return native;
+}
+
+bool ProgramPath(std::string& out) {
+  std::string buf(256, '\0');
+  for (;;) {
+    ssize_t r = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    if (r < 0) return false;
+    if (static_cast<std::size_t>(r) < buf.size()) {
+      buf.resize(static_cast<std::size_t>(r));
+      break;
+    }
+    if (buf.size() >= (1u << 20)) return false;
+    buf.resize(buf.size() * 2);
+  }
+  out = ToWindowsForm(FromNative(buf));
+  return true;
+}
+
+bool ProgramFolder(std::string& out) {
+  std::string full;
+  if (!ProgramPath(full)) return false;
+  std::size_t after = detail::AfterLastSeparator(full);
+  if (after == 0) return false;
+  out = full.substr(0, after - 1);
+  return true;
+}
+
+bool TempFolder(std::string& out) {
+  std::string dir = "/tmp";
+  const char* env = std::getenv("TMPDIR");
+  struct stat st;
+  if (env && *env && ::stat(env, &st) == 0 && S_ISDIR(st.st_mode)) dir = env;
+  out = ToWindowsForm(FromNative(dir));
+  if (!EndsWithSeparator(out)) out.push_back('\\');
+  return true;
+}
+
+bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) {
+  if (!folder || !prefix) return false;
+  std::string base = folder;
+  if (!base.empty() && !EndsWithSeparator(base)) base.push_back('\\');
+  base += prefix;
+  // One counter for the process, started at a random value, so that calls
+  // in a row and processes side by side rarely try the same name twice.
+  static std::atomic<std::uint32_t> counter{std::random_device{}()};
+  for (std::uint32_t attempt = 0; attempt < 0x10000; ++attempt) {
+    std::uint32_t unique = counter.fetch_add(1) & 0xFFFFu;
+    if (unique == 0) continue;
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "%04X.TMP", static_cast<unsigned>(unique));
+    std::string name = base + tail;
+    std::string native;
+    if (!Resolve(name.c_str(), true, native)) return false;
+    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      out = std::move(name);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool MakeDir(const char* path) {
+  std::string native;
+  if (!path || !Resolve(path, true, native)) return false;
+  if (::mkdir(native.c_str(), 0777) == 0) return true;
+  return errno == EEXIST;
+}
+
+bool RemoveDir(const char* path) {
+  std::string native;
+  if (!path || !Resolve(path, false, native)) return false;
+  return ::rmdir(native.c_str()) == 0;
+}
+
+bool IsDirectory(const char* path) {
+  std::string native;
+  if (!path || !Resolve(path, false, native)) return false;
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         ::access(native.c_str(), X_OK) == 0;
+}
+
+bool PathExists(const char* path) {
+  std::string native;
+  if (!path || !Resolve(path, false, native)) return false;
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0;
+}
+
+bool ChangeDir(const char* path) {
+  std::string native;
+  if (!path || !Resolve(path, false, native)) return false;
+  return ::chdir(native.c_str()) == 0;
+}
+
+bool GetCurrentDir(std::string& out) {
+  std::string buf(512, '\0');
+  for (;;) {
+    if (::getcwd(buf.data(), buf.size())) break;
+    if (errno != ERANGE || buf.size() >= (1u << 20)) return false;
+    buf.resize(buf.size() * 2);
+  }
+  buf.resize(std::char_traits<char>::length(buf.c_str()));
+  out = ToWindowsForm(FromNative(buf));
+  return true;
+}
+
+void SplitPath(const char* path, std::string* drive, std::string* dir, std::string* title,
+               std::string* ext) {
+  std::string_view s = path ? path : "";
+  std::size_t start = (s.size() >= 2 && s[1] == ':') ? 2 : 0;
+  std::string_view rest = s.substr(start);
+  std::size_t nameStart = detail::AfterLastSeparator(rest);
+  std::string_view name = rest.substr(nameStart);
+  std::size_t dot = std::string_view::npos;
+  std::size_t i = 0;
+  while (i < name.size()) {
+    std::size_t n = CharLen(name, i);
+    if (n == 1 && name[i] == '.') dot = i;
+    i += n;
+  }
+  if (drive) drive->assign(s.substr(0, start));
+  if (dir) dir->assign(rest.substr(0, nameStart));
+  if (title) title->assign(name.substr(0, dot == std::string_view::npos ? name.size() : dot));
+  if (ext) ext->assign(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
+}
+
+}  // namespace plat::path

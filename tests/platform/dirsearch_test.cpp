@@ -1,0 +1,100 @@
+#include "plat/dirsearch.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "plat/file.h"
+#include "support/test_util.h"
+
+using testutil::Show;
+using testutil::TempDir;
+
+namespace {
+
+std::string U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
+struct Found {
+  std::vector<std::string> names;
+  std::vector<std::string> folders;
+};
+
+Found List(const std::string& pattern) {
+  Found out;
+  plat::DirSearch s;
+  if (!s.Open(pattern.c_str())) return {{"<open failed>"}, {}};
+  plat::DirEntry e;
+  while (s.Next(e)) {
+    out.names.push_back(e.name);
+    if (e.isDirectory) out.folders.push_back(e.name);
+  }
+  return out;
+}
+
+using V = std::vector<std::string>;
+
+}  // namespace
+
+TEST(DirMatch, WildcardsCaseAndDoubleByteCharacters) {
+  struct Case {
+    const char *name, *pattern;
+    bool match;
+  } cases[] = {
+      {"QVAD13.NDB", "*.ndb", true},
+      {"qvad13.ndb", "QVAD??.NDB", true},
+      {"QVAD1.NDB", "QVAD??.NDB", false},
+      {"noext", "*.*", true},
+      {"a.b.c", "*.c", true},
+      {"ac", "a*c", true},
+      {"abcbc", "a*bc", true},
+      {"ab", "a*c", false},
+      {"", "*", true},
+      {"", "?", false},
+      {"abc", "", false},
+      {"表示優先.tbl", "????.TBL", true},  // a double-byte character is one '?'
+      {"表示優先.tbl", "?????.tbl", false},
+      {"表", "?\\", false},          // 95 5C is one character, not '?' and '\'
+      {"表", "*\\", false},
+      {"市", "\x8E\x53", false},     // trail byte 's' is not folded to 'S'
+      {"ｱｲ.txt", "??.TXT", true},   // half-width kana are single bytes
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(plat::MatchesPattern(c.name, c.pattern), c.match)
+        << Show(c.name) << " ~ " << Show(c.pattern);
+}
+
+TEST(DirSearch, ListsFilesFoldersAndDotsInCp932) {
+  TempDir dir;
+  for (const char* n : {"QVAD13.NDB", "qvad14.ndb", "other.txt"})
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native(n), "x"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"表示優先.tbl")), "x"));
+  ASSERT_EQ(mkdir(dir.Native("Sub").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Sub/in.ndb"), "x"));
+
+  Found all = List(dir.Sys("*.*"));
+  EXPECT_EQ(all.names, (V{".", "..", "other.txt", "QVAD13.NDB", "qvad14.ndb", "Sub", "表示優先.tbl"}));
+  EXPECT_EQ(all.folders, (V{".", "..", "Sub"}));
+  EXPECT_EQ(List(dir.Sys("*.NDB")).names, (V{"QVAD13.NDB", "qvad14.ndb"}));
+  EXPECT_EQ(List(dir.Sys("表示*")).names, (V{"表示優先.tbl"}));
+  EXPECT_EQ(List(dir.Sys("SUB\\*.ndb")).names, (V{"in.ndb"}));
+  EXPECT_EQ(List(dir.Sys("none*")).names, V{});
+  EXPECT_EQ(List(dir.Sys("missing\\*.*")).names, (V{"<open failed>"}));
+  EXPECT_EQ(List("C:\\*.*").names, (V{"<open failed>"}));
+}
+
+TEST(DirSearch, NamesWithoutCp932FormComeBackRawAndStillOpen) {
+  TempDir dir;
+  // UTF-8 for "€uro.txt": the euro sign has no CP932 form.
+  const std::string euro = "\xE2\x82\xAC" "uro.txt";
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(euro), "e"));
+  Found f = List(dir.Sys("*.txt"));
+  ASSERT_EQ(f.names.size(), 1u);
+  EXPECT_EQ(f.names[0], euro);
+  plat::File file;
+  ASSERT_TRUE(file.Open(dir.Sys(f.names[0]).c_str(), 0x0040));
+  char c = 0;
+  EXPECT_EQ(file.Read(&c, 1), 1u);
+  EXPECT_EQ(c, 'e');
+}

@@ -1,0 +1,202 @@
+#include "plat/file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "plat/dirsearch.h"
+#include "plat/path.h"
+#include "support/test_util.h"
+
+using plat::File;
+using testutil::TempDir;
+
+namespace {
+
+std::string U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
+std::string ReadAll(File& f, std::size_t max = 64) {
+  std::string s(max, '\0');
+  s.resize(f.Read(s.data(), s.size()));
+  return s;
+}
+
+}  // namespace
+
+TEST(FileNames, KanjiNameWith5CTrailUnderBackslashFolder) {
+  TempDir dir;
+  ASSERT_TRUE(plat::path::MakeDir(dir.Sys("データ").c_str()));
+  const std::string path = dir.Sys("データ\\表示優先.tbl");
+  File f;
+  ASSERT_TRUE(f.Open(path.c_str(), plat::ModeCreate | plat::ModeReadWrite));
+  ASSERT_TRUE(f.Write("abc", 3));
+  ASSERT_TRUE(f.Close());
+  EXPECT_EQ(testutil::ReadBytes(dir.Native(U8(u8"データ/表示優先.tbl"))), "abc");
+
+  EXPECT_TRUE(plat::path::PathExists(path.c_str()));
+  plat::DirSearch search;
+  ASSERT_TRUE(search.Open(dir.Sys("データ\\*.TBL").c_str()));
+  plat::DirEntry e;
+  ASSERT_TRUE(search.Next(e));
+  EXPECT_EQ(e.name, "表示優先.tbl");
+
+  ASSERT_TRUE(f.Open(path.c_str(), 0x0040));
+  EXPECT_EQ(ReadAll(f), "abc");
+  f.Close();
+  EXPECT_TRUE(File::Remove(path.c_str()));
+  EXPECT_FALSE(testutil::Exists(dir.Native(U8(u8"データ/表示優先.tbl"))));
+  EXPECT_FALSE(File::Remove(path.c_str()));
+}
+
+TEST(FileNames, UpperCaseNameOpensLowerCaseFile) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("qvad13.ndb"), "ndb"));
+  File f;
+  ASSERT_TRUE(f.Open(dir.Sys("QVAD13.NDB").c_str(), 0x0040));
+  EXPECT_EQ(ReadAll(f), "ndb");
+  EXPECT_EQ(f.Path(), dir.Sys("QVAD13.NDB"));
+}
+
+TEST(FileOpen, EveryFlagWordGivesItsAccess) {
+  struct Case {
+    std::uint32_t flags;
+    bool read, write, create;
+  } cases[] = {
+      {0x0000, true, false, false}, {0x0002, true, true, false},  {0x0042, true, true, false},
+      {0x0040, true, false, false}, {0x0020, true, false, false}, {0x1002, true, true, true},
+      {0x1001, false, true, true},  {0x4002, true, true, false},  {0x4040, true, false, false},
+      {0x4020, true, false, false}, {0x4010, true, false, false}, {0x5001, false, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "flags 0x" << std::hex << c.flags);
+    TempDir dir;
+    const std::string path = dir.Sys("f.dat");
+    File f;
+    EXPECT_EQ(f.Open(path.c_str(), c.flags), c.create);  // missing file
+    if (!c.create) {
+      EXPECT_EQ(f.LastError(), plat::FileError::NotFound);
+    }
+    f.Close();
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("f.dat"), "xyz"));
+    ASSERT_TRUE(f.Open(path.c_str(), c.flags));
+    std::uint64_t len = 99;
+    ASSERT_TRUE(f.GetLength(len));
+    EXPECT_EQ(len, c.create ? 0u : 3u);
+    std::string got = ReadAll(f);
+    EXPECT_EQ(f.Failed(), !c.read);
+    if (c.read) {
+      EXPECT_EQ(got, c.create ? "" : "xyz");
+    }
+    EXPECT_EQ(f.Write("q", 1), c.write);
+    EXPECT_FALSE(f.Open(path.c_str(), c.flags));  // already open
+    EXPECT_TRUE(f.Close());
+    EXPECT_TRUE(f.Close());
+  }
+}
+
+TEST(FileOpen, RefusesDirectoriesAndUnknownFlags) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("sub").c_str(), 0777), 0);
+  File f;
+  EXPECT_FALSE(f.Open(dir.Sys("sub").c_str(), 0x0000));
+  EXPECT_EQ(f.LastError(), plat::FileError::IsDirectory);
+  EXPECT_FALSE(f.Open(dir.Sys("SUB").c_str(), 0x1002));
+  EXPECT_TRUE(plat::path::IsDirectory(dir.Sys("sub").c_str()));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a"), "keep"));
+  EXPECT_FALSE(f.Open(dir.Sys("a").c_str(), 0x2000 | plat::ModeCreate));  // no-truncate: unknown
+  EXPECT_FALSE(f.Open(dir.Sys("a").c_str(), 0x0003));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("a")), "keep");
+  EXPECT_FALSE(f.Open("C:\\a.txt", 0x1002));
+  EXPECT_EQ(f.LastError(), plat::FileError::BadPath);
+}
+
+TEST(FileIo, ShortReadsSeeksAndSixtyFourBitLengths) {
+  TempDir dir;
+  File f;
+  ASSERT_TRUE(f.Open(dir.Sys("s.bin").c_str(), 0x1002));
+  ASSERT_TRUE(f.Write("abcdef", 6));
+  ASSERT_TRUE(f.SeekToBegin());
+  char buf[10];
+  EXPECT_EQ(f.Read(buf, 10), 6u);
+  EXPECT_FALSE(f.Failed());
+  EXPECT_EQ(f.Read(buf, 10), 0u);
+  EXPECT_FALSE(f.Failed());
+
+  ASSERT_TRUE(f.Seek(-2, plat::SeekOrigin::End));
+  EXPECT_EQ(ReadAll(f), "ef");
+  ASSERT_TRUE(f.Seek(-3, plat::SeekOrigin::Current));
+  EXPECT_EQ(ReadAll(f, 1), "d");
+  EXPECT_FALSE(f.Seek(-5, plat::SeekOrigin::Current));
+  EXPECT_EQ(f.LastError(), plat::FileError::BadSeek);
+  std::uint64_t pos = 0;
+  ASSERT_TRUE(f.GetPosition(pos));
+  EXPECT_EQ(pos, 4u);  // unchanged by the failed seek
+
+  // Past the end, then a write: the gap reads as zeros.
+  ASSERT_TRUE(f.Seek(10, plat::SeekOrigin::Begin));
+  ASSERT_TRUE(f.Write("Z", 1));
+  f.Close();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("s.bin")), std::string("abcdef\0\0\0\0Z", 11));
+
+  ASSERT_TRUE(f.Open(dir.Sys("s.bin").c_str(), 0x0002));
+  const std::uint64_t big = (std::uint64_t{1} << 32) + 10;
+  ASSERT_TRUE(f.SetLength(big));
+  std::uint64_t len = 0;
+  ASSERT_TRUE(f.GetLength(len));
+  EXPECT_EQ(len, big);
+  ASSERT_TRUE(f.SeekToEnd());
+  ASSERT_TRUE(f.GetPosition(pos));
+  EXPECT_EQ(pos, big);
+  ASSERT_TRUE(f.SetLength(0));
+}
+
+TEST(FileStatic, RenameRefusesAnExistingTarget) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.txt"), "A"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Taken.txt"), "T"));
+  EXPECT_FALSE(File::Rename(dir.Sys("a.txt").c_str(), dir.Sys("Taken.txt").c_str()));
+  EXPECT_FALSE(File::Rename(dir.Sys("a.txt").c_str(), dir.Sys("TAKEN.TXT").c_str()));
+  EXPECT_FALSE(File::Rename(dir.Sys("none.txt").c_str(), dir.Sys("b.txt").c_str()));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Taken.txt")), "T");
+  EXPECT_TRUE(File::Rename(dir.Sys("A.TXT").c_str(), dir.Sys("結果.txt").c_str()));
+  EXPECT_FALSE(testutil::Exists(dir.Native("a.txt")));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native(U8(u8"結果.txt"))), "A");
+}
+
+TEST(FileStatic, RemoveRefusesDirectoriesAndStatusCoversBoth) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("sub").c_str(), 0777), 0);
+  EXPECT_FALSE(File::Remove(dir.Sys("sub").c_str()));
+  EXPECT_TRUE(testutil::Exists(dir.Native("sub")));
+
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("f.txt"), "12345"));
+  const std::int64_t now = std::time(nullptr);
+  plat::FileStatus st;
+  ASSERT_TRUE(File::GetStatus(dir.Sys("F.TXT").c_str(), st));
+  EXPECT_FALSE(st.isDirectory);
+  EXPECT_EQ(st.size, 5u);
+  EXPECT_LE(std::abs(st.modified - now), 60);
+  EXPECT_LE(std::abs(st.created - now), 60);
+  EXPECT_LE(std::abs(st.accessed - now), 60);
+  plat::FileStatus ds;
+  ASSERT_TRUE(File::GetStatus(dir.Sys("sub").c_str(), ds));
+  EXPECT_TRUE(ds.isDirectory);
+  EXPECT_FALSE(File::GetStatus(dir.Sys("none").c_str(), ds));
+}
+
+TEST(FileLock, RangesConflictBetweenOpenFiles) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("l.bin"), std::string(32, 'x')));
+  File a, b;
+  ASSERT_TRUE(a.Open(dir.Sys("l.bin").c_str(), 0x0002));
+  ASSERT_TRUE(b.Open(dir.Sys("l.bin").c_str(), 0x0002));
+  ASSERT_TRUE(a.LockRange(0, 10));
+  EXPECT_FALSE(b.LockRange(5, 10));
+  EXPECT_TRUE(b.LockRange(10, 5));
+  EXPECT_TRUE(a.UnlockRange(0, 10));
+  EXPECT_TRUE(b.LockRange(0, 10));
+  EXPECT_FALSE(a.LockRange(0, 0));
+}
