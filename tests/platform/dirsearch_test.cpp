@@ -14,26 +14,19 @@ using testutil::TempDir;
 
 namespace {
 
+using V = std::vector<std::string>;
+
 std::string U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 
-struct Found {
-  std::vector<std::string> names;
-  std::vector<std::string> folders;
-};
-
-Found List(const std::string& pattern) {
-  Found out;
+// Every match; folders get a '/' after the name.
+V List(const std::string& pattern) {
   plat::DirSearch s;
-  if (!s.Open(pattern.c_str())) return {{"<open failed>"}, {}};
+  if (!s.Open(pattern.c_str())) return {"<open failed>"};
+  V out;
   plat::DirEntry e;
-  while (s.Next(e)) {
-    out.names.push_back(e.name);
-    if (e.isDirectory) out.folders.push_back(e.name);
-  }
+  while (s.Next(e)) out.push_back(e.name + (e.isDirectory ? "/" : ""));
   return out;
 }
-
-using V = std::vector<std::string>;
 
 }  // namespace
 
@@ -42,17 +35,10 @@ TEST(DirMatch, WildcardsCaseAndDoubleByteCharacters) {
     const char *name, *pattern;
     bool match;
   } cases[] = {
-      {"QVAD13.NDB", "*.ndb", true},
-      {"qvad13.ndb", "QVAD??.NDB", true},
-      {"QVAD1.NDB", "QVAD??.NDB", false},
-      {"noext", "*.*", true},
-      {"a.b.c", "*.c", true},
-      {"ac", "a*c", true},
-      {"abcbc", "a*bc", true},
-      {"ab", "a*c", false},
-      {"", "*", true},
-      {"", "?", false},
-      {"abc", "", false},
+      {"QVAD13.NDB", "*.ndb", true}, {"qvad13.ndb", "QVAD??.NDB", true},
+      {"QVAD1.NDB", "QVAD??.NDB", false}, {"noext", "*.*", true}, {"a.b.c", "*.c", true},
+      {"ac", "a*c", true}, {"abcbc", "a*bc", true}, {"ab", "a*c", false},
+      {"", "*", true}, {"", "?", false}, {"abc", "", false},
       {"表示優先.tbl", "????.TBL", true},  // a double-byte character is one '?'
       {"表示優先.tbl", "?????.tbl", false},
       {"表", "?\\", false},          // 95 5C is one character, not '?' and '\'
@@ -73,15 +59,14 @@ TEST(DirSearch, ListsFilesFoldersAndDotsInCp932) {
   ASSERT_EQ(mkdir(dir.Native("Sub").c_str(), 0777), 0);
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("Sub/in.ndb"), "x"));
 
-  Found all = List(dir.Sys("*.*"));
-  EXPECT_EQ(all.names, (V{".", "..", "other.txt", "QVAD13.NDB", "qvad14.ndb", "Sub", "表示優先.tbl"}));
-  EXPECT_EQ(all.folders, (V{".", "..", "Sub"}));
-  EXPECT_EQ(List(dir.Sys("*.NDB")).names, (V{"QVAD13.NDB", "qvad14.ndb"}));
-  EXPECT_EQ(List(dir.Sys("表示*")).names, (V{"表示優先.tbl"}));
-  EXPECT_EQ(List(dir.Sys("SUB\\*.ndb")).names, (V{"in.ndb"}));
-  EXPECT_EQ(List(dir.Sys("none*")).names, V{});
-  EXPECT_EQ(List(dir.Sys("missing\\*.*")).names, (V{"<open failed>"}));
-  EXPECT_EQ(List("C:\\*.*").names, (V{"<open failed>"}));
+  EXPECT_EQ(List(dir.Sys("*.*")),
+            (V{"./", "../", "other.txt", "QVAD13.NDB", "qvad14.ndb", "Sub/", "表示優先.tbl"}));
+  EXPECT_EQ(List(dir.Sys("*.NDB")), (V{"QVAD13.NDB", "qvad14.ndb"}));
+  EXPECT_EQ(List(dir.Sys("表示*")), (V{"表示優先.tbl"}));
+  EXPECT_EQ(List(dir.Sys("SUB\\*.ndb")), (V{"in.ndb"}));
+  EXPECT_EQ(List(dir.Sys("none*")), V{});
+  EXPECT_EQ(List(dir.Sys("missing\\*.*")), (V{"<open failed>"}));
+  EXPECT_EQ(List("C:\\*.*"), (V{"<open failed>"}));
 }
 
 TEST(DirSearch, NamesWithoutCp932FormComeBackRawAndStillOpen) {
@@ -89,11 +74,9 @@ TEST(DirSearch, NamesWithoutCp932FormComeBackRawAndStillOpen) {
   // UTF-8 for "€uro.txt": the euro sign has no CP932 form.
   const std::string euro = "\xE2\x82\xAC" "uro.txt";
   ASSERT_TRUE(testutil::WriteBytes(dir.Native(euro), "e"));
-  Found f = List(dir.Sys("*.txt"));
-  ASSERT_EQ(f.names.size(), 1u);
-  EXPECT_EQ(f.names[0], euro);
+  EXPECT_EQ(List(dir.Sys("*.txt")), V{euro});
   plat::File file;
-  ASSERT_TRUE(file.Open(dir.Sys(f.names[0]).c_str(), 0x0040));
+  ASSERT_TRUE(file.Open(dir.Sys(euro).c_str(), 0x0040));
   char c = 0;
   EXPECT_EQ(file.Read(&c, 1), 1u);
   EXPECT_EQ(c, 'e');

@@ -7,127 +7,74 @@
 #include <cstdlib>
 #include <string>
 
+#include "plat/cp932.h"
 #include "support/test_util.h"
 
 using testutil::Show;
 using testutil::TempDir;
 
 namespace {
-
 std::string U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
-
-// Puts an environment variable back when the test ends.
-class EnvGuard {
- public:
-  explicit EnvGuard(const char* name) : name_(name) {
-    const char* v = std::getenv(name);
-    had_ = v != nullptr;
-    if (had_) old_ = v;
-  }
-  ~EnvGuard() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
-
 }  // namespace
 
-TEST(PathToNative, DecodesBeforeTurningBackslashesIntoSlashes) {
+TEST(PathToNative, DecodesFirstThenTurnsBackslashes) {
   struct Case {
     const char* cp932;
-    std::string native;
+    const char* native;  // nullptr: refused
   } cases[] = {
-      {"\\data\\表示優先.tbl", U8(u8"/data/表示優先.tbl")},  // 表 = 95 5C
-      {"a\\ソ\\十能.txt", U8(u8"a/ソ/十能.txt")},            // 83 5C, 8F 5C, 94 5C
-      {"\\Database\\住所\\", U8(u8"/Database/住所/")},
-      {"x/y\\\\z", "x/y/z"},
-      {"\\", "/"},
-      // Not CP932: the element stays raw, and only a single-byte 5C splits.
-      {"dir\\a\x80\\b", "dir/a\x80/b"},
-      {"dir\\\xFD\\x", "dir/\xFD\\x"},
+      {"\\data\\表示優先.tbl", "/data/表示優先.tbl"},  // 表 = 95 5C
+      {"a\\ソ\\十能.txt", "a/ソ/十能.txt"},            // 83 5C, 8F 5C, 94 5C
+      {"x/y\\\\z\\", "x/y/z/"},
+      {"dir\\a\x80\\b", "dir/a\x80/b"},  // not CP932: kept raw, single 5C splits
+      {"dir\\\xFD\\x", "dir/\xFD\\x"},   // FD 5C is one (invalid) character
+      {"dir.\\a.txt. .", "dir./a.txt"},  // trailing blanks and dots of the last element
+      {"a\\..", "a/.."},
+      {"C:\\data\\a.txt", nullptr}, {"c:a", nullptr}, {"\\\\server\\share", nullptr}, {"", nullptr},
   };
   for (const Case& c : cases) {
-    std::string native;
-    ASSERT_TRUE(plat::path::ToNative(c.cp932, native)) << Show(c.cp932);
-    EXPECT_EQ(native, c.native) << Show(c.cp932);
+    std::string native, want;
+    ASSERT_EQ(plat::path::ToNative(c.cp932, native), c.native != nullptr) << Show(c.cp932);
+    // The expectation is written in CP932 like the input; on disk it is UTF-8.
+    if (c.native && !plat::cp932::ToUtf8(c.native, want)) want = c.native;
+    if (c.native) {
+      EXPECT_EQ(native, want) << Show(c.cp932);
+    }
   }
 }
 
-TEST(PathToNative, RefusesDriveLettersAndUncNames) {
-  std::string native;
-  for (const char* p : {"C:\\data\\a.txt", "c:a.txt", "\\\\server\\share\\a", "//server/x", ""})
-    EXPECT_FALSE(plat::path::ToNative(p, native)) << p;
-  EXPECT_FALSE(plat::path::ToNative(nullptr, native));
-}
-
-TEST(PathToNative, StripsTrailingBlanksAndDotsFromTheLastElementOnly) {
-  std::string native;
-  ASSERT_TRUE(plat::path::ToNative("dir.\\a.txt. .", native));
-  EXPECT_EQ(native, "dir./a.txt");
-  ASSERT_TRUE(plat::path::ToNative("a\\..", native));
-  EXPECT_EQ(native, "a/..");
-
-  TempDir dir;
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.txt"), "x"));
-  EXPECT_TRUE(plat::path::PathExists(dir.Sys("a.txt ").c_str()));
-}
-
-TEST(PathResolve, MatchesEachElementIgnoringAsciiCase) {
+TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
   TempDir dir;
   ASSERT_EQ(mkdir(dir.Native("Data").c_str(), 0777), 0);
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("Data/qvad13.ndb"), "n"));
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("Data/TKY2JGD.par"), "p"));
   ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"Data/住所a.txt")), "j"));
+  // Names copied from Windows media unconverted: CP932 bytes on disk.
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Data/") + "表.dat", "r"));
   struct Case {
     const char* asked;
-    std::string found;
+    bool forCreate;
+    std::string found;  // "" = not found
   } cases[] = {
-      {"Data\\qvad13.ndb", "Data/qvad13.ndb"},
-      {"DATA\\QVAD13.NDB", "Data/qvad13.ndb"},
-      {"data/TKY2JGD.PAR", "Data/TKY2JGD.par"},
-      {"DATA\\住所A.TXT", U8(u8"Data/住所a.txt")},
+      {"DATA\\QVAD13.NDB", false, "Data/qvad13.ndb"},
+      {"data/TKY2JGD.PAR", false, "Data/TKY2JGD.par"},
+      {"DATA\\住所A.TXT", false, U8(u8"Data/住所a.txt")},
+      {"Data\\表.DAT", false, "Data/表.dat"},
+      {"DATA\\QVAD14.NDB", false, ""},
+      {"DATA\\Qvad13.Ndb", true, "Data/qvad13.ndb"},  // create over the other-case file
+      {"DATA\\新規.csv", true, U8(u8"Data/新規.csv")},
+      {"NONE\\a.txt", true, ""},
   };
   for (const Case& c : cases) {
     std::string native;
-    ASSERT_TRUE(plat::path::Resolve(dir.Sys(c.asked).c_str(), false, native)) << c.asked;
-    EXPECT_EQ(native, dir.Native(c.found)) << c.asked;
+    bool ok = plat::path::Resolve(dir.Sys(c.asked).c_str(), c.forCreate, native);
+    EXPECT_EQ(ok, !c.found.empty()) << Show(c.asked);
+    if (ok) {
+      EXPECT_EQ(native, dir.Native(c.found)) << Show(c.asked);
+    }
   }
-  std::string native;
-  EXPECT_FALSE(plat::path::Resolve(dir.Sys("DATA\\QVAD14.NDB").c_str(), false, native));
-  EXPECT_FALSE(plat::path::Resolve(dir.Sys("NONE\\a.txt").c_str(), true, native));
 }
 
-TEST(PathResolve, CreateUsesAnExistingFileOfAnotherCase) {
-  TempDir dir;
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Out.csv"), "old"));
-  std::string native;
-  ASSERT_TRUE(plat::path::Resolve(dir.Sys("OUT.CSV").c_str(), true, native));
-  EXPECT_EQ(native, dir.Native("Out.csv"));
-  ASSERT_TRUE(plat::path::Resolve(dir.Sys("新規.csv").c_str(), true, native));
-  EXPECT_EQ(native, dir.Native(U8(u8"新規.csv")));
-}
-
-TEST(PathResolve, FallsBackToRawCp932NamesOnDisk) {
-  TempDir dir;
-  // Names copied from Windows media without conversion: CP932 bytes on disk,
-  // one of them with a 5C trail byte inside.
-  ASSERT_TRUE(testutil::WriteBytes(dir.path() + "/" + "住所.txt", "a"));
-  ASSERT_TRUE(testutil::WriteBytes(dir.path() + "/" + "表.dat", "b"));
-  std::string native;
-  ASSERT_TRUE(plat::path::Resolve(dir.Sys("住所.TXT").c_str(), false, native));
-  EXPECT_EQ(native, dir.path() + "/" + "住所.txt");
-  ASSERT_TRUE(plat::path::Resolve(dir.Sys("表.dat").c_str(), false, native));
-  EXPECT_EQ(testutil::ReadBytes(native), "b");
-}
-
-TEST(PathProgram, WindowsFormAndFolderCutAtLastBackslash) {
+TEST(PathProgram, WindowsFormCutAtTheLastBackslash) {
   std::string full, folder;
   ASSERT_TRUE(plat::path::ProgramPath(full));
   ASSERT_TRUE(plat::path::ProgramFolder(folder));
@@ -138,57 +85,49 @@ TEST(PathProgram, WindowsFormAndFolderCutAtLastBackslash) {
   for (char& c : expected)
     if (c == '/') c = '\\';
   EXPECT_EQ(full, expected);
-  EXPECT_EQ(full.find('/'), std::string::npos);
   EXPECT_EQ(folder + "\\test_platform", full);
 }
 
-TEST(PathTemp, TmpdirWhenItIsAFolderElseTmp) {
-  EnvGuard guard("TMPDIR");
+TEST(PathTemp, FolderFromTmpdirAndExclusiveTempFiles) {
+  const char* saved = std::getenv("TMPDIR");
+  const std::string old = saved ? saved : "";
   TempDir dir;
   ASSERT_EQ(mkdir(dir.Native(U8(u8"作業")).c_str(), 0777), 0);
-  std::string out;
+  std::string folder, missing;
   setenv("TMPDIR", dir.Native(U8(u8"作業")).c_str(), 1);
-  ASSERT_TRUE(plat::path::TempFolder(out));
-  std::string expected = dir.Sys("作業\\");
-  for (char& c : expected)
-    if (c == '/') c = '\\';
-  EXPECT_EQ(out, expected) << Show(out);
+  ASSERT_TRUE(plat::path::TempFolder(folder));
   setenv("TMPDIR", dir.Native("missing").c_str(), 1);
-  ASSERT_TRUE(plat::path::TempFolder(out));
-  EXPECT_EQ(out, "\\tmp\\");
-  unsetenv("TMPDIR");
-  ASSERT_TRUE(plat::path::TempFolder(out));
-  EXPECT_EQ(out, "\\tmp\\");
-}
+  ASSERT_TRUE(plat::path::TempFolder(missing));
+  saved ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR");
+  std::string want = dir.Sys("作業\\");
+  for (char& c : want)
+    if (c == '/') c = '\\';
+  EXPECT_EQ(folder, want) << Show(folder);
+  EXPECT_EQ(missing, "\\tmp\\");
 
-TEST(PathTemp, MakeTempFileNameCreatesFreshEmptyFiles) {
-  TempDir dir;
-  std::string a, b, c;
-  ASSERT_TRUE(plat::path::MakeTempFileName((dir.path() + "\\").c_str(), "ZUB", a));
-  ASSERT_TRUE(plat::path::MakeTempFileName(dir.path().c_str(), "ZUB", b));
+  std::string a, b;
+  ASSERT_TRUE(plat::path::MakeTempFileName(folder.c_str(), "ZUB", a));
+  ASSERT_TRUE(plat::path::MakeTempFileName(folder.substr(0, folder.size() - 1).c_str(), "ZUB", b));
   EXPECT_NE(a, b);
   for (const std::string& name : {a, b}) {
-    std::string prefix = dir.path() + "\\ZUB";
-    ASSERT_EQ(name.size(), prefix.size() + 8) << name;
-    EXPECT_EQ(name.substr(0, prefix.size()), prefix);
+    ASSERT_EQ(name.size(), folder.size() + 11) << Show(name);
+    EXPECT_EQ(name.substr(0, folder.size() + 3), folder + "ZUB");
+    EXPECT_EQ(name.find_first_not_of("0123456789ABCDEF", folder.size() + 3), name.size() - 4);
     EXPECT_EQ(name.substr(name.size() - 4), ".TMP");
-    for (char h : name.substr(prefix.size(), 4))
-      EXPECT_TRUE((h >= '0' && h <= '9') || (h >= 'A' && h <= 'F')) << name;
     std::string native;
     ASSERT_TRUE(plat::path::ToNative(name.c_str(), native));
     EXPECT_TRUE(testutil::Exists(native));
     EXPECT_EQ(testutil::ReadBytes(native), "");
   }
-  EXPECT_FALSE(plat::path::MakeTempFileName(dir.Sys("missing\\").c_str(), "ZUB", c));
+  EXPECT_FALSE(plat::path::MakeTempFileName(dir.Sys("missing\\").c_str(), "ZUB", a));
 }
 
 TEST(PathSplit, LikeSplitpathSteppingCharacters) {
   struct Case {
-    const char* path;
-    const char *drive, *dir, *title, *ext;
+    const char *path, *drive, *dir, *title, *ext;
   } cases[] = {
       {"C:\\data\\a.txt", "C:", "\\data\\", "a", ".txt"},
-      {"\\data\\ソ\\表", "", "\\data\\ソ\\", "表", ""},  // 83 5C and 95 5C
+      {"\\data\\ソ\\表", "", "\\data\\ソ\\", "表", ""},  // 83 5C and 95 5C are not separators
       {"a/b.c/d", "", "a/b.c/", "d", ""},
       {"name.tar.gz", "", "", "name.tar", ".gz"},
       {"dir\\.profile", "", "dir\\", "", ".profile"},
@@ -197,14 +136,10 @@ TEST(PathSplit, LikeSplitpathSteppingCharacters) {
   for (const Case& c : cases) {
     std::string drive = "?", dir = "?", title = "?", ext = "?";
     plat::path::SplitPath(c.path, &drive, &dir, &title, &ext);
-    EXPECT_EQ(drive, c.drive) << Show(c.path);
-    EXPECT_EQ(dir, c.dir) << Show(c.path);
-    EXPECT_EQ(title, c.title) << Show(c.path);
-    EXPECT_EQ(ext, c.ext) << Show(c.path);
+    EXPECT_EQ(drive + "|" + dir + "|" + title + "|" + ext,
+              std::string(c.drive) + "|" + c.dir + "|" + c.title + "|" + c.ext)
+        << Show(c.path);
   }
-  std::string title;
-  plat::path::SplitPath("x\\y.z", nullptr, nullptr, &title, nullptr);
-  EXPECT_EQ(title, "y");
 }
 
 TEST(PathFolders, MakeTestChangeAndRemove) {
@@ -214,20 +149,19 @@ TEST(PathFolders, MakeTestChangeAndRemove) {
   EXPECT_TRUE(testutil::Exists(dir.Native(U8(u8"新しい"))));
   EXPECT_TRUE(plat::path::MakeDir(sub.c_str()));  // exists already
   EXPECT_FALSE(plat::path::MakeDir(dir.Sys("no\\such").c_str()));
-  EXPECT_TRUE(plat::path::IsDirectory(dir.Sys("新しい").c_str()));
+  EXPECT_TRUE(plat::path::IsDirectory(sub.c_str()));
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("f.txt"), "x"));
   EXPECT_FALSE(plat::path::IsDirectory(dir.Sys("F.TXT").c_str()));
-  EXPECT_TRUE(plat::path::PathExists(dir.Sys("F.TXT").c_str()));
+  EXPECT_TRUE(plat::path::PathExists(dir.Sys("F.TXT ").c_str()));
 
-  std::string saved, now;
+  std::string saved, now, title;
   ASSERT_TRUE(plat::path::GetCurrentDir(saved));
   ASSERT_TRUE(plat::path::ChangeDir(sub.c_str()));
   ASSERT_TRUE(plat::path::GetCurrentDir(now));
-  std::string title;
-  plat::path::SplitPath(now.c_str(), nullptr, nullptr, &title, nullptr);
-  EXPECT_EQ(title, "新しい") << Show(now);
   EXPECT_TRUE(plat::path::PathExists("..\\f.txt"));
   ASSERT_TRUE(plat::path::ChangeDir(saved.c_str()));
+  plat::path::SplitPath(now.c_str(), nullptr, nullptr, &title, nullptr);
+  EXPECT_EQ(title, "新しい") << Show(now);
 
   EXPECT_TRUE(plat::path::RemoveDir(sub.c_str()));
   EXPECT_FALSE(plat::path::PathExists(sub.c_str()));

@@ -15,6 +15,8 @@ inline std::int32_t AtoL32(const char* text) { return AtoI32(text); }
 std::int32_t StrToL32(const char* text, char** end, int base);
 std::uint32_t StrToUL32(const char* text, char** end, int base);
 // Decimal only (no hex, inf, nan), always with '.' as the decimal point.
+// "0x1A" reads as 0 with *end on the 'x'; "inf" and "nan" read nothing
+// (0, *end = text).
 double StrToD(const char* text, char** end);
 
 // Seconds since 1970, cut to 32 bits.

@@ -23,7 +23,8 @@ class DirSearch {
   // pattern: CP932 folder + name pattern, e.g. "C:\data\*.NDB" style but
   // without the drive. False when the folder does not exist.
   bool Open(const char* pattern);
-  // Next match; false when there are no more.
+  // Next match; false when there are no more. Matches come in a fixed
+  // order: "." and "..", then by name with ASCII letters folded.
   bool Next(DirEntry& entry);
   void Close();
 

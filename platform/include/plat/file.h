@@ -4,8 +4,9 @@
 // and keep the cause for diagnostics.
 //
 // Text mode (flag TypeText) is Windows text mode: reading turns CR LF into
-// LF (a lone CR is kept) and stops at 0x1A; writing turns every LF into
-// CR LF. Binary mode is never translated.
+// LF (a lone CR is kept) and stops at 0x1A (the position stays on the
+// mark); writing turns every LF into CR LF. Binary mode is never translated.
+// Writes go straight to the file (Flush has nothing to do).
 
 #include <cstddef>
 #include <cstdint>

@@ -13,7 +13,8 @@ namespace plat::path {
 
 // CP932 path -> native UTF-8 path ('/' separators). False for a drive
 // letter ("C:...") or a UNC name. Undecodable bytes are kept raw (single
-// byte 0x5C still becomes '/').
+// byte 0x5C still becomes '/'). Trailing blanks and dots are dropped from
+// the last element, as Win32 does ("a.txt " is "a.txt").
 bool ToNative(const char* cp932, std::string& native);
 // Native path -> existing native path, resolving case (see above). With
 // forCreate the last component need not exist (its folder must), and an
