@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
+#include <ctime>
 #include <string_view>
 #include <vector>
 
@@ -55,7 +55,7 @@ bool ParsePath(std::string_view p, Parsed& out) {
   if (p.empty()) return false;
   const unsigned char c0 = static_cast<unsigned char>(p[0]);
   const bool letter = (c0 >= 'A' && c0 <= 'Z') || (c0 >= 'a' && c0 <= 'z');
-  if (p.size() >= 2 && letter && p[1] == ':') return false;                // drive letter
+  if (p.size() >= 2 && letter && p[1] == ':') return false;                   // drive letter
   if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) return false;  // UNC name
   out.absolute = IsSeparator(p[0]);
   std::string cur;
@@ -176,6 +176,14 @@ std::string ToWindowsForm(const std::string& cp932) {
   return out;
 }
 
+// A start for the temp-name counter that differs between processes and runs.
+std::uint32_t StartValue() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::uint32_t>(ts.tv_nsec) ^
+         (static_cast<std::uint32_t>(::getpid()) * 2654435761u);
+}
+
 bool EndsWithSeparator(std::string_view s) {
   return !s.empty() && detail::AfterLastSeparator(s) == s.size();
 }
@@ -271,7 +279,7 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
   base += prefix;
   // One counter for the process, started at a random value, so that calls
   // in a row and processes side by side rarely try the same name twice.
-  static std::atomic<std::uint32_t> counter{std::random_device{}()};
+  static std::atomic<std::uint32_t> counter{StartValue()};
   for (std::uint32_t attempt = 0; attempt < 0x10000; ++attempt) {
     std::uint32_t unique = counter.fetch_add(1) & 0xFFFFu;
     if (unique == 0) continue;

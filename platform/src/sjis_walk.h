@@ -31,7 +31,8 @@ inline bool EqualNoCaseSjis(std::string_view a, std::string_view b) {
     std::size_t n = CharLen(a, i);
     if (n != CharLen(b, i)) return false;
     if (n == 1) {
-      if (FoldAscii(static_cast<unsigned char>(a[i])) != FoldAscii(static_cast<unsigned char>(b[i])))
+      if (FoldAscii(static_cast<unsigned char>(a[i])) !=
+          FoldAscii(static_cast<unsigned char>(b[i])))
         return false;
     } else if (a[i] != b[i] || a[i + 1] != b[i + 1]) {
       return false;

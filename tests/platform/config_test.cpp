@@ -44,21 +44,16 @@ TEST(ProfileInt, SectionKeyCommentsAndValues) {
     int def, want;
   } cases[] = {
       {"AdrsLib", "Calc", -1, 55},  // trimmed, either case, first match
-      {"ADRSLIB", "FLFC", 0, -12},
-      {"AdrsLib", "Empty", 9, 0},
-      {"AdrsLib", "Word", 9, 0},
-      {"AdrsLib", "Tab", 9, 3},
-      {"AdrsLib", "Hidden", 9, 9},
-      {"AdrsLib", "Missing", 9, 9},
-      {"Other", "calc", 0, 7},
-      {"None", "Calc", 9, 9},
-      {"ゾーン", "表", 0, 4},
+      {"ADRSLIB", "FLFC", 0, -12}, {"AdrsLib", "Empty", 9, 0},  {"AdrsLib", "Word", 9, 0},
+      {"AdrsLib", "Tab", 9, 3},    {"AdrsLib", "Hidden", 9, 9}, {"AdrsLib", "Missing", 9, 9},
+      {"Other", "calc", 0, 7},     {"None", "Calc", 9, 9},      {"ゾーン", "表", 0, 4},
   };
   TempDir dir;
   for (const std::string& text : {std::string(kIni), WithCrLf(kIni)}) {
     ASSERT_TRUE(testutil::WriteBytes(dir.Native("adrslib.ini"), text));
     for (const Case& c : cases)
-      EXPECT_EQ(plat::ReadProfileInt(c.section, c.key, c.def, dir.Sys("adrslib.ini").c_str()), c.want)
+      EXPECT_EQ(plat::ReadProfileInt(c.section, c.key, c.def, dir.Sys("adrslib.ini").c_str()),
+                c.want)
           << testutil::Show(c.section) << "/" << testutil::Show(c.key);
   }
   EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "Calc", 5, dir.Sys("none.ini").c_str()), 5);

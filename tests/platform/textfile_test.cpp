@@ -40,7 +40,9 @@ TEST(TextRead, LineEndsCtrlZAndLoneCr) {
       {"", {}},
       {"a\rb\r\nc\r", {"a\rb", "c\r"}},  // a lone CR stays
       {"a\r\r\nb", {"a\r", "b"}},
-      {"ab\r\ncd\x1A" "ef\r\n", {"ab", "cd"}},  // 0x1A ends the data
+      {"ab\r\ncd\x1A"
+       "ef\r\n",
+       {"ab", "cd"}},                                        // 0x1A ends the data
       {x + "\r\ny\r\n" + x + "\rz\n", {x, "y", x + "\rz"}},  // CR LF across a refill
   };
   TempDir dir;
@@ -101,7 +103,10 @@ TEST(TextWrite, LineFeedBecomesCrLfOnDisk) {
   struct Case {
     std::string text, disk;
   } cases[] = {
-      {"a\n", "a\r\n"}, {"b\r\n", "b\r\r\n"}, {"x\ny", "x\r\ny"}, {std::string(10000, '\n'), many},
+      {"a\n", "a\r\n"},
+      {"b\r\n", "b\r\r\n"},
+      {"x\ny", "x\r\ny"},
+      {std::string(10000, '\n'), many},
   };
   TempDir dir;
   for (const Case& c : cases) {
@@ -112,7 +117,8 @@ TEST(TextWrite, LineFeedBecomesCrLfOnDisk) {
     EXPECT_FALSE(f.ReadString(scratch));  // write-only
     EXPECT_TRUE(f.Failed());
     f.Close();
-    EXPECT_EQ(testutil::ReadBytes(dir.Native("w.txt")), c.disk) << testutil::Show(c.text.substr(0, 8));
+    EXPECT_EQ(testutil::ReadBytes(dir.Native("w.txt")), c.disk)
+        << testutil::Show(c.text.substr(0, 8));
   }
   File b;
   ASSERT_TRUE(b.Open(dir.Sys("w.txt").c_str(), 0x1001));
