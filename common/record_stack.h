@@ -34,17 +34,17 @@ class CRecordStack {
 // copy of a stored record and the second the caller's key.
 typedef int32_t (*RecordCompareFunc)(const void* a, const void* b);
 
-// Relational search kinds.
-enum : int {
-  kFindEqual = 1,        // "="  lowest record equal to the key
-  kFindNotGreater = 2,   // "<=" highest record not greater than the key
-  kFindNotLess = 3,      // ">=" lowest record not less than the key
-  kFindLess = 4,         // "<"  highest record less than the key
-  kFindGreater = 5,      // ">"  lowest record greater than the key
-};
-
 class CCharDictionary {
  public:
+  // Search kinds of BinarySearch.
+  enum : int {
+    kFindEqual = 1,       // "="  lowest record equal to the key
+    kFindNotGreater = 2,  // "<=" highest record not greater than the key
+    kFindNotLess = 3,     // ">=" lowest record not less than the key
+    kFindLess = 4,        // "<"  highest record less than the key
+    kFindGreater = 5,     // ">"  lowest record greater than the key
+  };
+
   // Work record size, and so the largest record a dictionary holds.
   static constexpr uint32_t kWorkRecordSize = 12800;
 

@@ -117,19 +117,19 @@ uint32_t Oracle(const std::vector<int32_t>& keys, int kind, int32_t key, uint32_
   for (uint32_t n = first; n <= last; ++n) {
     const int32_t k = keys[n - 1];
     switch (kind) {
-      case kFindEqual:
+      case CCharDictionary::kFindEqual:
         if (k == key && answer == 0) answer = n;
         break;
-      case kFindNotGreater:
+      case CCharDictionary::kFindNotGreater:
         if (k <= key) answer = n;
         break;
-      case kFindNotLess:
+      case CCharDictionary::kFindNotLess:
         if (k >= key && answer == 0) answer = n;
         break;
-      case kFindLess:
+      case CCharDictionary::kFindLess:
         if (k < key) answer = n;
         break;
-      case kFindGreater:
+      case CCharDictionary::kFindGreater:
         if (k > key && answer == 0) answer = n;
         break;
     }
@@ -157,7 +157,7 @@ TEST(CCharDictionaryFind, AgreesWithBruteForceOnRandomSortedInput) {
         first = 1 + rng() % n;
         last = first + rng() % (n - first + 1);
       }
-      for (int kind = kFindEqual; kind <= kFindGreater; ++kind) {
+      for (int kind = CCharDictionary::kFindEqual; kind <= CCharDictionary::kFindGreater; ++kind) {
         const Rec r{key, 0};
         const uint32_t got = (first == 1 && last == n)
                                  ? dict.Find(ops[kind - 1], &r, CompareKeys)
