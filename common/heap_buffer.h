@@ -1,0 +1,20 @@
+#pragma once
+// Owner of one heap block.
+
+#include <cstdint>
+
+class CHeapBuffer {
+ public:
+  CHeapBuffer() = default;
+  ~CHeapBuffer() { Free(); }
+  CHeapBuffer(const CHeapBuffer&) = delete;
+  CHeapBuffer& operator=(const CHeapBuffer&) = delete;
+
+  // Frees any block, then takes a new uninitialised one of count x size
+  // bytes; null (and no block) when either is 0 or memory runs out.
+  void* Allocate(uint32_t count, uint32_t size);
+  void Free();
+
+ private:
+  void* block_ = nullptr;
+};

@@ -1,0 +1,165 @@
+#include "common/record_array.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+TEST(CRecordArray, RefusedCreateKeepsEarlierRecords) {
+  CRecordArray array;
+  EXPECT_EQ(array.IsAllZero(), 0);  // no bytes
+  ASSERT_EQ(array.Create(4, 12), 1);
+  EXPECT_EQ(array.IsAllZero(), 1);
+  const char rec[12] = "record four";
+  ASSERT_EQ(array.SetAt(4, rec), 1);
+  EXPECT_EQ(array.IsAllZero(), 0);
+
+  const uint32_t tooWide = 65536;  // taken as a 16-bit size: 0
+  EXPECT_EQ(array.Create(0, 8), 0);
+  EXPECT_EQ(array.Create(10, 0), 0);
+  EXPECT_EQ(array.Create(10, static_cast<uint16_t>(tooWide)), 0);
+  char out[12] = {};
+  ASSERT_EQ(array.GetAt(4, out), 1);
+  EXPECT_STREQ(out, "record four");
+  EXPECT_EQ(array.GetByteSize(), 48u);
+}
+
+TEST(CRecordArray, RecordsAreOneBasedAndBounded) {
+  CRecordArray array;
+  ASSERT_EQ(array.Create(3, 5), 1);
+  auto* base = static_cast<unsigned char*>(array.GetBuffer());
+  EXPECT_EQ(array.GetPtr(3), base + 10);
+  EXPECT_EQ(array.GetPtr(0), nullptr);
+  EXPECT_EQ(array.GetPtr(4), nullptr);
+  char buf[5] = {'a', 'b', 'c', 'd', 'e'};
+  EXPECT_EQ(array.SetAt(0, buf), 0);
+  EXPECT_EQ(array.SetAt(4, buf), 0);
+  EXPECT_EQ(array.GetAt(4, buf), 0);
+  ASSERT_EQ(array.SetAt(2, buf), 1);
+  EXPECT_EQ(std::memcmp(base + 5, buf, 5), 0);
+}
+
+TEST(CRecordArray, GrowKeepsRecordsAndOnlyGoesUp) {
+  CRecordArray array;
+  EXPECT_EQ(array.Grow(4), 0);  // no buffer yet
+  ASSERT_EQ(array.Create(2, 4), 1);
+  ASSERT_EQ(array.SetInt(2, 22), 1);
+  EXPECT_EQ(array.Grow(2), 0);
+  EXPECT_EQ(array.Grow(0), 0);
+  ASSERT_EQ(array.Grow(5), 1);
+  int32_t v = 0;
+  ASSERT_EQ(array.GetInt(2, &v), 1);
+  EXPECT_EQ(v, 22);
+  EXPECT_EQ(array.SetInt(5, 55), 1);
+  array.Free();
+  EXPECT_EQ(array.GetByteSize(), 0u);
+  EXPECT_EQ(array.GetElementSize(), 4u);  // kept by Free
+}
+
+// Each typed accessor works only where the element size equals its width;
+// "Long" is 4 bytes, as on the system's original platform. The list tests
+// its own copy of the element size the same way.
+TEST(CRecordArray, TypedAccessorsTestTheElementWidth) {
+  for (uint16_t size : {1, 2, 4, 8}) {
+    SCOPED_TRACE(size);
+    CRecordArray a;
+    CRecordList list;
+    ASSERT_EQ(a.Create(2, size), 1);
+    ASSERT_EQ(list.Create(2, size, 1), 1);
+    int16_t s = 0;
+    uint16_t us = 0;
+    int32_t l = 0;
+    uint32_t d = 0;
+    double f = 0;
+    const int w2 = size == 2, w4 = size == 4, w8 = size == 8;
+    EXPECT_EQ(a.SetShort(1, -2), w2);
+    EXPECT_EQ(a.GetShort(1, &s), w2);
+    EXPECT_EQ(a.SetUShort(2, 65535), w2);
+    EXPECT_EQ(a.GetUShort(2, &us), w2);
+    EXPECT_EQ(a.SetLong(1, INT32_MIN), w4);
+    EXPECT_EQ(a.GetLong(1, &l), w4);
+    EXPECT_EQ(a.SetDword(2, 4000000000u), w4);
+    EXPECT_EQ(a.GetDword(2, &d), w4);
+    EXPECT_EQ(a.SetDouble(2, 2.5), w8);
+    EXPECT_EQ(a.GetDouble(2, &f), w8);
+    if (size == 4) {
+      EXPECT_EQ(l, INT32_MIN);
+    }
+    EXPECT_EQ(list.SetLong(1, -7), w4);
+    EXPECT_EQ(list.GetInt(1, &l), w4);
+    if (size == 2) {
+      EXPECT_TRUE(s == -2 && us == 65535);
+    }
+    if (size == 4) {
+      EXPECT_TRUE(l == -7 && d == 4000000000u);
+    }
+    if (size == 8) {
+      EXPECT_EQ(f, 2.5);
+    }
+    if (size != 4) {  // a refused getter copies nothing
+      EXPECT_EQ(l, 0);
+    }
+  }
+}
+
+TEST(CRecordList, GrowsByExactlyTheStepOnlyOnceCreated) {
+  CRecordList list;
+  const int32_t v = 1;
+  EXPECT_EQ(list.Add(&v), 0);  // never created
+  EXPECT_EQ(list.Create(4, 4, 0), 0);
+  EXPECT_EQ(list.Add(&v), 0);
+  ASSERT_EQ(list.Create(1, 4, 1), 1);
+  for (uint32_t k = 1; k <= 3; ++k) {
+    ASSERT_EQ(list.Add(&v), 1);
+    EXPECT_EQ(list.GetCapacity(), k);
+  }
+  ASSERT_EQ(list.Create(2, 4, 128), 1);
+  const int32_t three[3] = {5, 6, 7};
+  EXPECT_EQ(list.AddMany(three, 0), 0);
+  ASSERT_EQ(list.AddMany(three, 3), 1);
+  EXPECT_EQ(list.GetCapacity(), 130u);
+  list.Free();
+  EXPECT_EQ(list.GetCount(), 0u);
+  EXPECT_EQ(list.Add(&v), 0);
+}
+
+TEST(CRecordList, SpareCapacityIsReachableOnlyByGetAtAndSetAt) {
+  CRecordList list;
+  ASSERT_EQ(list.Create(4, 4, 4), 1);
+  const int32_t v = 9;
+  ASSERT_EQ(list.Add(&v), 1);
+  int32_t out = 0;
+  EXPECT_EQ(list.GetAt(2, &out), 1);  // allocated, not in use
+  EXPECT_EQ(list.GetPtr(2), nullptr);
+  EXPECT_EQ(list.GetAt(5, &out), 0);
+  // A page read into the spare records and taken in with SetCount.
+  const int32_t page[3] = {20, 30, 40};
+  ASSERT_EQ(list.SetRange(2, page, 3), 1);
+  list.SetCount(4);
+  int32_t back[4] = {};
+  ASSERT_EQ(list.GetRange(1, back, 4), 1);
+  EXPECT_TRUE(back[0] == 9 && back[3] == 40);
+  EXPECT_EQ(list.GetRange(2, back, 4), 0);  // record 5 is beyond the capacity
+}
+
+TEST(CRecordList, CountAboveCapacityNeverTouchesMemoryOutside) {
+  CRecordList list;
+  ASSERT_EQ(list.Create(2, 4, 2), 1);
+  list.SetCount(10);
+  int32_t out = 0;
+  EXPECT_EQ(list.GetPtr(10), nullptr);
+  EXPECT_EQ(list.GetAt(10, &out), 0);
+  // Grows by one step, fails to store, and still raises the count.
+  EXPECT_EQ(list.Add(&out), 0);
+  EXPECT_EQ(list.GetCapacity(), 4u);
+  EXPECT_EQ(list.GetCount(), 11u);
+  EXPECT_EQ(list.DropLast(2), 9u);
+  EXPECT_EQ(list.DropLast(9), 0u);
+  list.SetCount(3);
+  EXPECT_EQ(list.DropLast(7), 0u);
+  EXPECT_EQ(list.GetCount(), 0u);
+}
+
+}  // namespace
