@@ -439,24 +439,29 @@ char* Iso2022JpToSjis(char* out, const char* text) {
   char* o = out;
   if (text) {
     bool jis = false;
+    bool afterCr = false;  // the byte before is a carriage return
     for (std::size_t i = 0; text[i];) {
       const unsigned char c = UB(text[i]);
       if (c == 0x1B && text[i + 1] == '$' && text[i + 2] == 'B') {
         jis = true;
+        afterCr = false;
         i += 3;
         continue;
       }
       if (c == 0x1B && text[i + 1] == '(' && text[i + 2] == 'B') {
         jis = false;
+        afterCr = false;
         i += 3;
         continue;
       }
       if (c == '\n') {
-        if (i == 0 || text[i - 1] != '\r') *o++ = '\r';
+        if (!afterCr) *o++ = '\r';
         *o++ = '\n';
+        afterCr = false;
         ++i;
         continue;
       }
+      afterCr = c == '\r';
       const unsigned char d = UB(text[i + 1]);
       if (jis && c > 0x20 && c != 0x7F && d > 0x20 && d != 0x7F) {
         unsigned char a = c, b = d;
