@@ -1,0 +1,29 @@
+#pragma once
+// Helpers shared by the text modules of this folder; not for other callers.
+
+#include <cstddef>
+#include <string>
+
+namespace sjis_internal {
+
+// Bytes of the character at p: 0 at the NUL, 2 for a lead byte followed by a
+// non-NUL byte, else 1.
+inline int CharLen(const char* p) {
+  const unsigned char b = static_cast<unsigned char>(p[0]);
+  if (b == 0) return 0;
+  if (((b >= 0x81 && b <= 0x9F) || b >= 0xE0) && p[1] != '\0') return 2;
+  return 1;
+}
+
+// ReplaceAll on a work string: false (text unchanged) when the text or the
+// result reaches `limit` bytes.
+bool ReplaceAllIn(std::string& text, const char* search, const char* replacement,
+                  std::size_t limit);
+
+// Copies a finished result over the caller's text. textSize is the caller's
+// buffer size, 0 when unknown: then a result longer than the original text
+// must stay shorter than `unsizedLimit`. False (text unchanged) when refused.
+bool CommitResult(char* text, const std::string& result, std::size_t textSize,
+                  std::size_t unsizedLimit);
+
+}  // namespace sjis_internal
