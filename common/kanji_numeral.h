@@ -17,7 +17,8 @@
 // kNumeralWorkArea (2,048) bytes. Without a buffer size a result of that
 // size or more is refused (out = "", or an in-place text left unchanged);
 // the sized forms refuse a result that does not fit outSize bytes (NUL
-// included). Texts of 2,048 bytes or more are not converted to full width.
+// included; an outSize of 0 means unknown and applies the work area).
+// Texts of 2,048 bytes or more are not converted to full width.
 
 #include <cstddef>
 #include <cstdint>
