@@ -1,0 +1,214 @@
+#pragma once
+// The per-call context of every address service (CAdrsContext): one I/O
+// channel that is both the output sink for result lines and the input
+// source for records (a text file, a string array or a ";"-joined caller
+// buffer), the caller's option values, each checked against its range, the
+// dataset switches, the address index kind, and the datum conversion state.
+// The formatting services that read the options (coordinates, name
+// formats) are members as well; their free-standing helpers are in
+// matching/result_format.h.
+//
+// Operations answer 1 for success and 0 for failure; nothing throws and the
+// context writes no messages of its own.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "matching/datum_converter.h"
+#include "plat/file.h"
+
+// The channel's string array.
+using CStringArray = std::vector<std::string>;
+
+// Coordinates (milliseconds of arc, Tokyo datum) to format, and the two
+// caller buffers that receive the texts.
+struct CoordinateRequest {
+  int32_t latitude = 0;
+  int32_t longitude = 0;
+  char* latitudeText = nullptr;
+  std::size_t latitudeTextSize = 0;  // bytes, NUL included
+  char* longitudeText = nullptr;
+  std::size_t longitudeTextSize = 0;
+};
+
+// Caller coordinates in the caller's format and datum, and the converted
+// values (milliseconds of arc, Tokyo datum, not rounded).
+struct InputCoordinateRequest {
+  double latitude = 0.0;
+  double longitude = 0.0;
+  double outLatitude = 0.0;
+  double outLongitude = 0.0;
+};
+
+// Buffers of at least this size hold every coordinate text.
+inline constexpr std::size_t kCoordinateTextSize = 32;
+
+class CAdrsContext {
+ public:
+  enum ChannelMode : int32_t { kChannelNone = 0, kChannelFile = 1, kChannelArray = 2, kChannelBuffer = 3 };
+
+  CAdrsContext();
+  ~CAdrsContext();
+  CAdrsContext(const CAdrsContext&) = delete;
+  CAdrsContext& operator=(const CAdrsContext&) = delete;
+
+  // ---- Channel ----
+  // Each selects its channel (the targets are not owned) and resets the
+  // input state; 0 and nothing changed for a null target (or a buffer size
+  // below 1). The buffer is not cleared: the first line overwrites it.
+  int SetOutputFile(plat::File* file);
+  int SetOutputArray(CStringArray* array);
+  int SetOutputBuffer(char* buffer, int32_t size);
+  int32_t GetChannelMode() const { return mode_; }
+
+  // File: the text and a line feed. Array: a new element. Buffer: lines
+  // joined by ";" (none before the first or after the last); a line that
+  // does not fit with the NUL is refused whole. No channel: 0.
+  int WriteLine(const char* text);
+  // Back to the first record; 0 when there is nothing to read.
+  int RewindInput();
+  // The next record (file: the next line without its line end; array: the
+  // next element; buffer: the text up to the next ";"); 0 at the end.
+  int ReadNextInput();
+  // 0 when no record is present (before a read, after a rewind or a failed
+  // read).
+  int GetInputRecord(std::string* out) const;
+
+  // ---- Dataset switches and index kind ----
+  void SetUseChangeHistory(int32_t v) { useChangeHistory_ = v; }
+  void SetMatchingEnabled(int32_t v) { matchingEnabled_ = v; }
+  void SetReverseGeocodingEnabled(int32_t v) { reverseGeocodingEnabled_ = v; }
+  int32_t UsesChangeHistory() const { return useChangeHistory_; }
+  int32_t UsesChangeCodeIndex() const { return useChangeHistory_; }
+  int32_t IsMatchingEnabled() const { return matchingEnabled_; }
+  int32_t IsReverseGeocodingEnabled() const { return reverseGeocodingEnabled_; }
+  int32_t IsListingByNameEnabled() const { return 1; }
+  int32_t IsListingByCodeEnabled() const { return 1; }
+  int32_t IsKeywordSearchEnabled() const { return 1; }
+  int32_t IsPostalSearchEnabled() const { return 1; }
+  // 0 none, 1 plain header, 2 check-value header; not range-checked.
+  void SetIndexKind(int32_t kind) { indexKind_ = kind; }
+  int32_t GetIndexKind() const { return indexKind_; }
+
+  // ---- Options ----
+  // Validators: 1 when the value lies in the option's range.
+  static int IsValidEstimationFlag(int32_t v);        // 0..1
+  static int IsValidCalculationSwitch(int32_t v);     // 0..1
+  static int IsValidSearchTextKind(int32_t v);        // 1..4
+  static int IsValidDatum(int32_t v);                 // 1..2
+  static int IsValidCoordinateFormat(int32_t v);      // 1..8
+  static int IsValidChomeFormat(int32_t v);           // 1..2
+  static int IsValidNumberFormat(int32_t v);          // 1..2
+  static int IsValidReadingFormat(int32_t v);         // 1..3
+  static int IsValidListingTextKind(int32_t v);       // 1..2
+  static int IsValidFormattedOutputSwitch(int32_t v); // 0..1
+  // Setters: 0 and the old value kept when out of range.
+  int SetEstimationFlag(int32_t v);
+  int SetCalculationSwitch(int32_t v);
+  int SetSearchTextKind(int32_t v);
+  int SetDatum(int32_t v);
+  int SetCoordinateFormat(int32_t v);
+  int SetChomeFormat(int32_t v);
+  int SetNumberFormat(int32_t v);
+  int SetReadingFormat(int32_t v);
+  int SetListingTextKind(int32_t v);
+  int SetFormattedOutputSwitch(int32_t v);
+  // Getters: 0 and *out untouched while the option is unset (or out of
+  // range); else *out = the value, 1.
+  int GetEstimationFlag(int32_t* out) const;
+  int GetCalculationSwitch(int32_t* out) const;
+  int GetSearchTextKind(int32_t* out) const;
+  int GetDatum(int32_t* out) const;
+  int GetCoordinateFormat(int32_t* out) const;
+  int GetChomeFormat(int32_t* out) const;
+  int GetNumberFormat(int32_t* out) const;
+  int GetReadingFormat(int32_t* out) const;
+  int GetListingTextKind(int32_t* out) const;
+  int GetFormattedOutputSwitch(int32_t* out) const;
+
+  // Style 1 clears the formatted-output switch, style 2 sets it; any other
+  // style: 0 and nothing changed.
+  int SetOutputStyle(int32_t style);
+  int32_t GetOutputStyle() const { return outputStyle_; }
+
+  // The grid parameter file for JGD2000 output; it is loaded by the first
+  // conversion that needs it.
+  int SetDatumParameterFile(const char* path);
+  const char* GetDatumParameterFile() const { return datumPath_.c_str(); }
+  int32_t IsDatumParameterFileLoaded() const { return datumLoaded_; }
+
+  // ---- Result text formatting ----
+  // Converts the pair to the output datum and writes both texts by the
+  // coordinate format (1 when unset). 0 for a failed conversion, a format
+  // outside 1..8, or a text that does not fit its buffer.
+  int FormatCoordinates(CoordinateRequest* request);
+  // Datum unset or 1: the pair as it is. Datum 2: JGD2000, rounded half
+  // away from zero to whole milliseconds (the parameter file is loaded
+  // first when needed). 0 when the conversion fails or the datum is
+  // another value.
+  int ToOutputDatum(int32_t latitude, int32_t longitude, int32_t* outLatitude,
+                    int32_t* outLongitude);
+  // Caller coordinates (format and datum of the options) to milliseconds of
+  // arc on the Tokyo datum.
+  int ConvertInputCoordinates(InputCoordinateRequest* request);
+  // Rewrites the texts in place by the chome, reading and number formats
+  // (null texts are skipped).
+  void ApplyOutputFormats(char* oaza, char* chome, char* block, char* lot, char* countyReading,
+                          char* municipalityReading, char* oazaReading, char* chomeReading);
+  // Chome format 2: "丁目" and "ちょうめ" removed when the name and the
+  // reading end with them; 1 when removed.
+  int ApplyChomeFormat(char* chome, char* chomeReading);
+  // Reading format 2: hiragana to katakana; 3: to half-width katakana. 1
+  // when the text changed.
+  int ApplyReadingFormat(char* text);
+  // Number format 2: full-width digits to ASCII digits; 1 when changed.
+  int ApplyNumberFormat(char* text);
+  // Empties both texts when the name holds "大字なし" (or, with byReading
+  // 1, "おおあざなし").
+  void DropNoOazaName(char* oaza, char* oazaReading, int32_t byReading);
+
+ private:
+  enum Option {
+    kEstimationFlag,
+    kCalculationSwitch,
+    kSearchTextKind,
+    kDatum,
+    kCoordinateFormat,
+    kChomeFormat,
+    kNumberFormat,
+    kReadingFormat,
+    kListingTextKind,
+    kFormattedOutputSwitch,
+    kOptionCount
+  };
+  static int IsValidOption(Option option, int32_t v);
+  int SetOption(Option option, int32_t v);
+  int GetOption(Option option, int32_t* out) const;
+  void ResetInput();
+  int AppendToBuffer(const char* text);
+  int ReadBufferRecord();
+  int LoadDatumParametersIfNeeded();
+
+  int32_t mode_ = kChannelNone;
+  plat::File* file_ = nullptr;
+  CStringArray* array_ = nullptr;
+  int32_t arrayIndex_ = 0;
+  char* buffer_ = nullptr;
+  int32_t bufferOffset_ = 0;
+  int32_t bufferSize_ = 0;
+  int32_t bufferUsed_ = 0;
+  int32_t bufferLines_ = 0;  // lines written to the buffer
+  std::string record_;
+  int32_t recordPresent_ = 0;
+  int32_t useChangeHistory_ = 1;
+  int32_t matchingEnabled_ = 1;
+  int32_t reverseGeocodingEnabled_ = 1;
+  int32_t indexKind_ = 0;
+  int32_t outputStyle_ = 1;
+  int32_t options_[kOptionCount];
+  int32_t datumLoaded_ = 0;
+  std::string datumPath_;
+  CDatumConverter converter_;
+};
