@@ -113,8 +113,7 @@ int CFileImage::LoadForUpdateWithMessage(const char* path, uint32_t size, uint32
   return 0;
 }
 
-int CFileImage::CreateWithMessage(const char* path, uint32_t size, uint32_t growthStep,
-                                  char* msg) {
+int CFileImage::CreateWithMessage(const char* path, uint32_t size, uint32_t growthStep, char* msg) {
   ClearString(msg);
   if (Create(path, size, growthStep)) return 1;
   SetMessage(msg, kCreateErrorMessage, path ? path : "");

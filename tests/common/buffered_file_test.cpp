@@ -143,10 +143,10 @@ TEST_F(BufferedFileTest, ClosedReaderAnswersZero) {
 TEST_F(BufferedFileTest, TypedReadsAreLittleEndianAcrossWindows) {
   std::string bytes;
   bytes += 'A';
-  bytes += std::string("\xFE\xFF", 2);                  // short -2
-  bytes += std::string("\xEF\xBE", 2);                  // word 0xBEEF
-  bytes += std::string("\x00\x00\x00\x80", 4);          // int INT32_MIN
-  bytes += std::string("\x78\x56\x34\x12", 4);          // dword 0x12345678
+  bytes += std::string("\xFE\xFF", 2);                          // short -2
+  bytes += std::string("\xEF\xBE", 2);                          // word 0xBEEF
+  bytes += std::string("\x00\x00\x00\x80", 4);                  // int INT32_MIN
+  bytes += std::string("\x78\x56\x34\x12", 4);                  // dword 0x12345678
   bytes += std::string("\x00\x00\x00\x00\x00\x00\xF8\x3F", 8);  // double 1.5
   const std::string path = Put("typed.bin", bytes);
   CBufferedFile f;

@@ -1,9 +1,7 @@
 #include "common/file_image.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -101,7 +99,7 @@ TEST_F(FileImageTest, UpdatedImageIsRewrittenWholeOnCloseOnly) {
     ASSERT_EQ(1, img.LoadForUpdate(path.c_str(), 4, 4));
     ASSERT_EQ(1, img.WriteAt(0, "AB", 2));
     EXPECT_EQ("0123456789", Get("rw.bin"));  // nothing written yet
-    EXPECT_EQ(1, img.Close(0));               // closing without write-back
+    EXPECT_EQ(1, img.Close(0));              // closing without write-back
   }
   EXPECT_EQ("0123456789", Get("rw.bin"));
   {
@@ -121,20 +119,12 @@ TEST_F(FileImageTest, FailedWriteBackKeepsTheOldFile) {
   ASSERT_EQ(1, img.Seek(100));
   ASSERT_EQ(1, img.Write(Bytes(4000, 'A').c_str(), 4000));
 
-  // Files may grow to 1,000 bytes only: the write-back cannot complete.
-  struct sigaction ignore = {}, previous = {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(0, sigaction(SIGXFSZ, &ignore, &previous));
-  struct rlimit saved = {};
-  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
-  struct rlimit small = saved;
-  small.rlim_cur = 1000;
-  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-  const int flushed = img.Flush();
-  const int closed = img.Close(1);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &previous, nullptr);
-
+  int flushed = -1, closed = -1;
+  {
+    testutil::FileSizeLimit limit(1000);  // the write-back cannot complete
+    flushed = img.Flush();
+    closed = img.Close(1);
+  }
   EXPECT_EQ(0, flushed);
   EXPECT_EQ(0, closed);  // Close reports the failed write-back
   EXPECT_EQ(old, Get("keep.bin"));
