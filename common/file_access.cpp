@@ -7,6 +7,7 @@
 #include "common/codepage.h"
 #include "common/file_status.h"
 #include "common/heap_buffer.h"
+#include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
@@ -61,17 +62,6 @@ int OpenPair(int (*open)(plat::File*, const char*, char*), plat::File* first,
   if (open(second, secondPath, msg)) return 1;
   first->Close();
   return 0;
-}
-
-// Little-endian loads and stores.
-void StoreLe(unsigned char* out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-uint64_t LoadLe(const unsigned char* in, int bytes) {
-  uint64_t value = 0;
-  for (int i = 0; i < bytes; ++i) value |= static_cast<uint64_t>(in[i]) << (8 * i);
-  return value;
 }
 
 int WriteLe(plat::File* file, uint64_t value, int bytes) {

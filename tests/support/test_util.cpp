@@ -1,5 +1,8 @@
 #include "test_util.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +60,23 @@ bool WriteBytes(const std::string& nativePath, std::string_view bytes) {
 bool Exists(const std::string& nativePath) {
   std::error_code ec;
   return fs::exists(nativePath, ec);
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+  savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit = {};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  savedCurrent_ = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  struct rlimit limit = {};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = savedCurrent_;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, savedHandler_);
 }
 
 std::string Show(std::string_view cp932) { return plat::cp932::ToUtf8Display(cp932); }

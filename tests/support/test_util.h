@@ -32,6 +32,20 @@ std::string ReadBytes(const std::string& nativePath);
 bool WriteBytes(const std::string& nativePath, std::string_view bytes);
 bool Exists(const std::string& nativePath);
 
+// While it lives, files of this process cannot grow past `bytes` (writes
+// beyond fail as on a full disk; SIGXFSZ is ignored meanwhile).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(unsigned long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long savedCurrent_ = 0;
+  void (*savedHandler_)(int) = nullptr;
+};
+
 // CP932 bytes shown as UTF-8 (for failure messages).
 std::string Show(std::string_view cp932);
 // UTF-8 text (e.g. a u8"" literal) as CP932 bytes.
