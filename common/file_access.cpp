@@ -1,5 +1,7 @@
 #include "common/file_access.h"
 
+#include "common/number_format.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -406,10 +408,10 @@ int WriteNewLineToFile(plat::File* file) { return WriteTextToFile(file, "\n"); }
 
 int WriteDoubleToTextFile(plat::File* file, double value, int width, int decimals) {
   if (width < decimals || decimals < 0) return 0;
-  char format[32];
-  std::snprintf(format, sizeof format, "%%%d.%dlf", width, decimals);
-  char work[kTextWorkSize];
-  return WriteWorkText(file, work, std::snprintf(work, sizeof work, format, value));
+  char work[kSjisWorkArea];
+  FormatDouble(work, value, width, decimals);
+  if (work[0] == '\0') return 0;
+  return WriteWorkText(file, work, static_cast<int>(std::strlen(work)));
 }
 
 int WriteShortToTextFile(plat::File* file, int16_t value, int width) {
