@@ -5,8 +5,11 @@
 #include <cstring>
 
 #include "common/codepage.h"
+#include "common/file_status.h"
 #include "common/heap_buffer.h"
+#include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/number_parse.h"
 #include "common/sjis_text.h"
 
 namespace {
@@ -20,6 +23,7 @@ constexpr char kNoMemoryMessage[] = "作業用メモリの確保に失敗しま�
 constexpr unsigned char kEndOfFileMark = 0x1A;
 constexpr uint32_t kCopyPieceSize = 4096;
 constexpr uint32_t kCountPieceSize = 8192;
+constexpr int kNumberLineSize = 8192;
 
 // The flag words of the open helpers.
 constexpr uint32_t kReadWrite = plat::ModeReadWrite;                                   // 0x0002
@@ -58,17 +62,6 @@ int OpenPair(int (*open)(plat::File*, const char*, char*), plat::File* first,
   if (open(second, secondPath, msg)) return 1;
   first->Close();
   return 0;
-}
-
-// Little-endian loads and stores.
-void StoreLe(unsigned char* out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-uint64_t LoadLe(const unsigned char* in, int bytes) {
-  uint64_t value = 0;
-  for (int i = 0; i < bytes; ++i) value |= static_cast<uint64_t>(in[i]) << (8 * i);
-  return value;
 }
 
 int WriteLe(plat::File* file, uint64_t value, int bytes) {
@@ -472,6 +465,12 @@ int WritePaddedTextLineToFile(plat::File* file, const char* text, int width) {
   return WithNewLine(file, WritePaddedTextToFile(file, text, width));
 }
 
+int ReadIntLineFromFile(plat::File* file, int32_t* value, int32_t lower, int32_t upper) {
+  char line[kNumberLineSize];
+  if (!value || !ReadLineFromFile(file, line, sizeof line)) return 0;
+  return ParseIntInRange(line, value, lower, upper);
+}
+
 // ---- File tests and measures ----
 
 int FileExists(const char* path) {
@@ -548,6 +547,16 @@ int CountByteInFile(const char* path, uint8_t value, uint32_t* count) {
 int GetFileStatus(const char* path, plat::FileStatus* status) {
   if (!status || !IsNonBlankPath(path)) return 0;
   return plat::File::GetStatus(path, *status) ? 1 : 0;
+}
+
+int GetFileTimes(const char* path, uint32_t* created, uint32_t* modified, uint32_t* accessed) {
+  plat::FileStatus status;
+  ClearFileStatusTimes(&status);
+  if (!GetFileStatus(path, &status)) return 0;
+  if (created) *created = static_cast<uint32_t>(status.created);
+  if (modified) *modified = static_cast<uint32_t>(status.modified);
+  if (accessed) *accessed = static_cast<uint32_t>(status.accessed);
+  return 1;
 }
 
 // ---- Whole-file loads ----

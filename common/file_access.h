@@ -139,6 +139,10 @@ int WriteShortLineToTextFile(plat::File* file, int16_t value, int width);
 int WriteLongLineToTextFile(plat::File* file, int32_t value, int width);
 int WriteIntLineToTextFile(plat::File* file, int32_t value, int width);
 int WritePaddedTextLineToFile(plat::File* file, const char* text, int width);
+// Reads a line of up to 8,191 bytes as a signed integer within
+// lower..upper (ParseIntInRange); 0 at the end of the file or for a bad
+// number.
+int ReadIntLineFromFile(plat::File* file, int32_t* value, int32_t lower, int32_t upper);
 
 // ---- File tests and measures (each opens and closes its own file) ----
 
@@ -161,6 +165,9 @@ int GetFileLength(const char* path, uint32_t* length);
 // How many bytes of the whole file equal value.
 int CountByteInFile(const char* path, uint8_t value, uint32_t* count);
 int GetFileStatus(const char* path, plat::FileStatus* status);
+// Low 32 bits of the three time stamps (seconds since 1970); 0 when the
+// status cannot be read. Null outs are skipped.
+int GetFileTimes(const char* path, uint32_t* created, uint32_t* modified, uint32_t* accessed);
 
 // ---- Whole-file loads ----
 

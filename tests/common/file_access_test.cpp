@@ -1,6 +1,8 @@
 #include "common/file_access.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -93,57 +95,42 @@ TEST_F(FileAccessTest, BlankPathsFailEveryOpenWithoutTouchingTheDisk) {
   EXPECT_EQ(f.LastError(), plat::FileError::None);
 }
 
-TEST_F(FileAccessTest, OpensNeedAnExistingFileUnlessTheyCreate) {
-  const std::string missing = Sys("missing.dat");
-  for (const auto& o : kOpens) {
-    const std::string name = o.name;
-    if (name == "OpenNewFileForReadWrite" || name == "OpenNewTextFileForWrite" ||
-        name == "OpenTextFileForAppendOrCreate")
-      continue;
+// What each plain open allows, tried on a missing file and on "x\r\ny".
+TEST_F(FileAccessTest, EachOpenHasItsMode) {
+  struct Mode {
+    OpenFn open;
+    bool creates, reads, writes, text;
+  };
+  const Mode modes[] = {
+      {OpenFileForReadWrite, false, true, true, false},
+      {OpenFileForSharedReadWrite, false, true, true, false},
+      {OpenFileForRead, false, true, false, false},
+      {OpenFileForReadDenyWrite, false, true, false, false},
+      {OpenNewFileForReadWrite, true, true, true, false},
+      {OpenTextFileForReadWrite, false, true, true, true},
+      {OpenTextFileForRead, false, true, false, true},
+      {OpenTextFileForReadDenyWrite, false, true, false, true},
+      {OpenNewTextFileForWrite, true, false, true, true},
+  };
+  const std::string path = Sys("a.dat");
+  for (const auto& m : modes) {
+    const int index = static_cast<int>(&m - modes);
     File f;
-    EXPECT_EQ(o.open(&f, missing.c_str()), 0) << o.name;
-  }
-  EXPECT_FALSE(Exists("missing.dat"));
-  for (OpenFn create : {OpenNewFileForReadWrite, OpenNewTextFileForWrite,
-                        OpenTextFileForAppendOrCreate}) {
-    File f;
-    EXPECT_EQ(create(&f, missing.c_str()), 1);
+    EXPECT_EQ(m.open(&f, path.c_str()), m.creates ? 1 : 0) << index;
     f.Close();
-    EXPECT_EQ(Get("missing.dat"), "");
-    ASSERT_TRUE(File::Remove(missing.c_str()));
-  }
-}
-
-TEST_F(FileAccessTest, OpenModesReadWriteAndTranslate) {
-  Put("a.txt", "x\r\ny");
-  const std::string path = Sys("a.txt");
-  {
-    File f;  // binary read only: no translation, no writing
-    ASSERT_EQ(OpenFileForRead(&f, path.c_str()), 1);
+    EXPECT_EQ(Exists("a.dat"), m.creates) << index;
+    Put("a.dat", "x\r\ny");
+    ASSERT_EQ(m.open(&f, path.c_str()), 1) << index;
     char buf[8] = {};
-    EXPECT_EQ(ReadBytesFromFile(&f, buf, 4), 1);
-    EXPECT_EQ(std::string(buf), "x\r\ny");
-    EXPECT_EQ(WriteBytesToFile(&f, "z", 1), 0);
+    const std::size_t got = f.Read(buf, sizeof buf);
+    const std::string before = m.creates ? "" : m.text ? "x\ny" : "x\r\ny";
+    EXPECT_EQ(std::string(buf, got), m.reads ? before : "") << index;
+    EXPECT_EQ(WriteTextToFile(&f, "\n"), m.writes ? 1 : 0) << index;
+    f.Close();
+    const std::string written = m.text ? "\r\n" : "\n";
+    EXPECT_EQ(Get("a.dat"), (m.creates ? "" : "x\r\ny") + (m.writes ? written : "")) << index;
+    ASSERT_TRUE(File::Remove(path.c_str()));
   }
-  {
-    File f;  // text read: CR LF arrives as LF
-    ASSERT_EQ(OpenTextFileForReadDenyWrite(&f, path.c_str()), 1);
-    char line[16];
-    ASSERT_EQ(ReadLineFromFile(&f, line, sizeof line), 1);
-    EXPECT_STREQ(line, "x");
-  }
-  {
-    File f;  // new text file: truncates, writes LF as CR LF
-    ASSERT_EQ(OpenNewTextFileForWrite(&f, path.c_str()), 1);
-    EXPECT_EQ(WriteLineToFile(&f, "ab"), 1);
-  }
-  EXPECT_EQ(Get("a.txt"), "ab\r\n");
-  {
-    File f;  // new binary file: truncates, no translation
-    ASSERT_EQ(OpenNewFileForReadWrite(&f, path.c_str()), 1);
-    EXPECT_EQ(WriteTextToFile(&f, "c\n"), 1);
-  }
-  EXPECT_EQ(Get("a.txt"), "c\n");
 }
 
 TEST_F(FileAccessTest, WithErrorFormsClearOrWriteTheirMessage) {
@@ -320,75 +307,43 @@ TEST_F(FileAccessTest, SeeksAndPositions) {
 }
 
 TEST_F(FileAccessTest, TypedValuesAreLittleEndianAndSwappedReadersBigEndian) {
-  const std::string path = Sys("v.dat");
-  {
-    File f;
-    ASSERT_EQ(OpenNewFileForReadWrite(&f, path.c_str()), 1);
-    EXPECT_EQ(WriteByteToFile(&f, 0x1FE), 1);
-    EXPECT_EQ(WriteShortToFile(&f, -2), 1);
-    EXPECT_EQ(WriteUShortToFile(&f, 0x1234), 1);
-    EXPECT_EQ(WriteLongToFile(&f, -2), 1);
-    EXPECT_EQ(WriteULongToFile(&f, 0x12345678u), 1);
-    EXPECT_EQ(WriteFloatToFile(&f, 1.5f), 1);
-    EXPECT_EQ(WriteDoubleToFile(&f, -2.25), 1);
-  }
-  const std::string expected(
-      "\xFE"
-      "\xFE\xFF"
-      "\x34\x12"
-      "\xFE\xFF\xFF\xFF"
-      "\x78\x56\x34\x12"
-      "\x00\x00\xC0\x3F"
-      "\x00\x00\x00\x00\x00\x00\x02\xC0",
-      25);
-  ASSERT_EQ(Get("v.dat"), expected);
   File f;
-  ASSERT_EQ(OpenFileForRead(&f, path.c_str()), 1);
-  uint8_t b;
-  int16_t s;
-  uint16_t us;
-  int32_t l;
-  uint32_t ul;
-  float fl;
-  double d;
-  EXPECT_EQ(ReadByteFromFile(&f, &b), 1);
-  EXPECT_EQ(b, 0xFE);
-  EXPECT_EQ(ReadShortFromFile(&f, &s), 1);
-  EXPECT_EQ(s, -2);
-  EXPECT_EQ(ReadUShortFromFile(&f, &us), 1);
-  EXPECT_EQ(us, 0x1234);
-  EXPECT_EQ(ReadLongFromFile(&f, &l), 1);
-  EXPECT_EQ(l, -2);
-  EXPECT_EQ(ReadULongFromFile(&f, &ul), 1);
-  EXPECT_EQ(ul, 0x12345678u);
-  EXPECT_EQ(ReadFloatFromFile(&f, &fl), 1);
-  EXPECT_EQ(fl, 1.5f);
-  EXPECT_EQ(ReadDoubleFromFile(&f, &d), 1);
-  EXPECT_EQ(d, -2.25);
+  ASSERT_EQ(OpenNewFileForReadWrite(&f, Sys("le.dat").c_str()), 1);
+  EXPECT_TRUE(WriteByteToFile(&f, 0x1FE) && WriteShortToFile(&f, -2) &&
+              WriteUShortToFile(&f, 0x1234) && WriteLongToFile(&f, -2) &&
+              WriteULongToFile(&f, 0x12345678u) && WriteFloatToFile(&f, 1.5f) &&
+              WriteDoubleToFile(&f, -2.25));
+  f.Close();
+  ASSERT_EQ(Get("le.dat"), std::string("\xFE" "\xFE\xFF" "\x34\x12" "\xFE\xFF\xFF\xFF"
+                                       "\x78\x56\x34\x12" "\x00\x00\xC0\x3F"
+                                       "\x00\x00\x00\x00\x00\x00\x02\xC0", 25));
+  uint8_t b = 0;
+  int16_t s = 0;
+  uint16_t us = 0;
+  int32_t l = 0;
+  uint32_t ul = 0;
+  float fl = 0;
+  double d = 0;
+  ASSERT_EQ(OpenFileForRead(&f, Sys("le.dat").c_str()), 1);
+  EXPECT_TRUE(ReadByteFromFile(&f, &b) && ReadShortFromFile(&f, &s) &&
+              ReadUShortFromFile(&f, &us) && ReadLongFromFile(&f, &l) &&
+              ReadULongFromFile(&f, &ul) && ReadFloatFromFile(&f, &fl) &&
+              ReadDoubleFromFile(&f, &d));
   EXPECT_EQ(ReadByteFromFile(&f, &b), 0);  // end of file
   f.Close();
+  EXPECT_TRUE(b == 0xFE && s == -2 && us == 0x1234 && l == -2 && ul == 0x12345678u &&
+              fl == 1.5f && d == -2.25);
 
-  Put("be.dat", std::string("\xFF\xFE"
-                            "\x12\x34"
-                            "\xFF\xFF\xFF\xFE"
-                            "\x12\x34\x56\x78"
-                            "\x3F\xC0\x00\x00"
-                            "\xC0\x02\x00\x00\x00\x00\x00\x00"
-                            "\x01",
+  // The same values stored big-endian, and one byte over.
+  Put("be.dat", std::string("\xFF\xFE" "\x12\x34" "\xFF\xFF\xFF\xFE" "\x12\x34\x56\x78"
+                            "\x3F\xC0\x00\x00" "\xC0\x02\x00\x00\x00\x00\x00\x00" "\x01",
                             25));
+  s = 0, us = 0, l = 0, ul = 0, fl = 0, d = 0;
   ASSERT_EQ(OpenFileForRead(&f, Sys("be.dat").c_str()), 1);
-  EXPECT_EQ(ReadShortFromFileSwapped(&f, &s), 1);
-  EXPECT_EQ(s, -2);
-  EXPECT_EQ(ReadUShortFromFileSwapped(&f, &us), 1);
-  EXPECT_EQ(us, 0x1234);
-  EXPECT_EQ(ReadLongFromFileSwapped(&f, &l), 1);
-  EXPECT_EQ(l, -2);
-  EXPECT_EQ(ReadULongFromFileSwapped(&f, &ul), 1);
-  EXPECT_EQ(ul, 0x12345678u);
-  EXPECT_EQ(ReadFloatFromFileSwapped(&f, &fl), 1);
-  EXPECT_EQ(fl, 1.5f);
-  EXPECT_EQ(ReadDoubleFromFileSwapped(&f, &d), 1);
-  EXPECT_EQ(d, -2.25);
+  EXPECT_TRUE(ReadShortFromFileSwapped(&f, &s) && ReadUShortFromFileSwapped(&f, &us) &&
+              ReadLongFromFileSwapped(&f, &l) && ReadULongFromFileSwapped(&f, &ul) &&
+              ReadFloatFromFileSwapped(&f, &fl) && ReadDoubleFromFileSwapped(&f, &d));
+  EXPECT_TRUE(s == -2 && us == 0x1234 && l == -2 && ul == 0x12345678u && fl == 1.5f && d == -2.25);
   EXPECT_EQ(ReadUShortFromFileSwapped(&f, &us), 0);  // one byte left
 }
 
@@ -667,4 +622,45 @@ TEST_F(FileAccessTest, StoredLengthBeyondTheTextBufferIsNotRead) {
   ASSERT_EQ(OpenFileForRead(&g, Sys("t.dat").c_str()), 1);
   EXPECT_EQ(ReadDwordLengthString(&g, 0, text, sizeof text), 0);
   EXPECT_STREQ(text, "");
+}
+
+// ---- Numbers and times ----
+
+TEST_F(FileAccessTest, ReadIntLinesWithinARange) {
+  Put("n.txt", "12\r\n 7 \r\nabc\r\n99\r\n3.9\n-4");
+  File f;
+  ASSERT_EQ(OpenTextFileForRead(&f, Sys("n.txt").c_str()), 1);
+  int32_t v = -1;
+  EXPECT_EQ(ReadIntLineFromFile(&f, &v, 0, 50), 1);
+  EXPECT_EQ(v, 12);
+  EXPECT_EQ(ReadIntLineFromFile(&f, &v, 0, 50), 1);
+  EXPECT_EQ(v, 7);
+  EXPECT_EQ(ReadIntLineFromFile(&f, &v, 0, 50), 0);
+  EXPECT_EQ(ReadIntLineFromFile(&f, &v, 0, 50), 0);  // out of range
+  EXPECT_EQ(v, 7);
+  EXPECT_EQ(ReadIntLineFromFile(&f, &v, 0, 50), 1);
+  EXPECT_EQ(v, 3);
+  EXPECT_EQ(ReadIntLineFromFile(&f, &v, -10, 0), 1);
+  EXPECT_EQ(v, -4);
+  EXPECT_EQ(ReadIntLineFromFile(&f, &v, -10, 10), 0);  // end of file
+  EXPECT_EQ(v, -4);
+}
+
+TEST_F(FileAccessTest, FileTimesAreTheLow32Bits) {
+  Put("t.dat", "x");
+  const int64_t modified = (int64_t{1} << 32) + 5;  // beyond 32 bits: cut
+  const struct timespec times[2] = {{1000000000, 0}, {static_cast<time_t>(modified), 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir_.Native("t.dat").c_str(), times, 0), 0);
+  plat::FileStatus st;
+  ASSERT_TRUE(File::GetStatus(Sys("t.dat").c_str(), st));
+  if (st.modified != modified) GTEST_SKIP() << "the file system does not keep such a time";
+  uint32_t created = 0, mod = 0, accessed = 0;
+  ASSERT_EQ(GetFileTimes(Sys("t.dat").c_str(), &created, &mod, &accessed), 1);
+  EXPECT_EQ(mod, 5u);
+  EXPECT_EQ(accessed, 1000000000u);
+  EXPECT_EQ(created, static_cast<uint32_t>(st.created));
+  EXPECT_NE(created, 0u);
+  created = mod = accessed = 7;
+  EXPECT_EQ(GetFileTimes(Sys("none").c_str(), &created, &mod, &accessed), 0);
+  EXPECT_EQ(GetFileTimes("", &created, &mod, &accessed), 0);
 }
