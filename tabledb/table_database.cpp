@@ -8,36 +8,33 @@
 
 #include "common/file_access.h"
 #include "common/sjis_text.h"
-#include "tabledb/le_bytes.h"
+#include "common/le_bytes.h"
 
 namespace {
 
 // Stores a typed value in its little-endian bytes, and back.
 template <typename T>
 void EncodeValue(unsigned char* p, T value) {
-  if constexpr (sizeof(T) == 1) {
-    p[0] = static_cast<unsigned char>(value);
-  } else if constexpr (std::is_same_v<T, double>) {
-    StoreLeDouble(p, value);
-  } else if constexpr (sizeof(T) == 2) {
-    StoreLe16(p, static_cast<uint16_t>(value));
+  if constexpr (std::is_same_v<T, double>) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    StoreLe(p, bits, 8);
   } else {
-    static_assert(sizeof(T) == 4);
-    StoreLe32(p, static_cast<uint32_t>(value));
+    using U = std::make_unsigned_t<T>;
+    StoreLe(p, static_cast<U>(value), sizeof(T));
   }
 }
 
 template <typename T>
 T DecodeValue(const unsigned char* p) {
-  if constexpr (sizeof(T) == 1) {
-    return static_cast<T>(p[0]);
-  } else if constexpr (std::is_same_v<T, double>) {
-    return LoadLeDouble(p);
-  } else if constexpr (sizeof(T) == 2) {
-    return static_cast<T>(LoadLe16(p));
+  if constexpr (std::is_same_v<T, double>) {
+    const uint64_t bits = LoadLe(p, 8);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
   } else {
-    static_assert(sizeof(T) == 4);
-    return static_cast<T>(LoadLe32(p));
+    using U = std::make_unsigned_t<T>;
+    return static_cast<T>(static_cast<U>(LoadLe(p, sizeof(T))));
   }
 }
 
@@ -711,14 +708,14 @@ int CTableDatabase::SetDoubleAt(uint32_t r, uint32_t o, double v) { return SetVa
 int CTableDatabase::GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]) {
   unsigned char bytes[16];
   if (!values || !ReadRecordBytes(record, offset, sizeof bytes, bytes)) return 0;
-  for (int i = 0; i < 4; ++i) values[i] = LoadLeI32(bytes + 4 * i);
+  for (int i = 0; i < 4; ++i) values[i] = DecodeValue<int32_t>(bytes + 4 * i);
   return 1;
 }
 
 int CTableDatabase::SetQuadAt(uint32_t record, uint32_t offset, const int32_t values[4]) {
   if (!values) return 0;
   unsigned char bytes[16];
-  for (int i = 0; i < 4; ++i) StoreLeI32(bytes + 4 * i, values[i]);
+  for (int i = 0; i < 4; ++i) EncodeValue<int32_t>(bytes + 4 * i, values[i]);
   return WriteRecordBytes(record, offset, sizeof bytes, bytes);
 }
 
@@ -730,7 +727,7 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
   if (position == 0) return 1;
   unsigned char bytes[2];
   if (!ReadRaw(position, bytes, 2)) return 0;
-  *length = LoadLe16(bytes);
+  *length = DecodeValue<uint16_t>(bytes);
   return 1;
 }
 
@@ -756,7 +753,7 @@ int CTableDatabase::StoreString(uint32_t oldPosition, const char* text, uint32_t
   const auto length = static_cast<uint32_t>(n);
   std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 2]);
   if (!item) return 0;
-  StoreLe16(item.get(), static_cast<uint16_t>(length));
+  EncodeValue<uint16_t>(item.get(), static_cast<uint16_t>(length));
   std::memcpy(item.get() + 2, text, length);
   if (oldPosition != 0) {
     uint32_t stored = 0;
@@ -1007,7 +1004,7 @@ int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
   if (position == 0) return 1;
   unsigned char bytes[4];
   if (!ReadRaw(position, bytes, 4)) return 0;
-  const uint32_t stored = LoadLe32(bytes);
+  const uint32_t stored = DecodeValue<uint32_t>(bytes);
   if (stored > bufferSize || (!buffer && stored > 0)) return 0;
   if (!ReadRaw(position + 4, buffer, stored)) return 0;
   *length = stored;
@@ -1025,7 +1022,7 @@ int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** b
   unsigned char bytes[4];
   uint32_t fileLength = 0;
   if (!ReadRaw(position, bytes, 4) || !FileLength(&fileLength)) return 0;
-  const uint32_t stored = LoadLe32(bytes);
+  const uint32_t stored = DecodeValue<uint32_t>(bytes);
   // A length that runs past the end of the file is damage: not allocated.
   if (static_cast<uint64_t>(position) + 4 + stored > fileLength) return 0;
   if (stored == 0) return 1;
@@ -1048,13 +1045,13 @@ int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* 
   if (!GetDwordAt(record, offset, &position)) return 0;
   std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 4]);
   if (!item) return 0;
-  StoreLe32(item.get(), length);
+  EncodeValue<uint32_t>(item.get(), length);
   if (length > 0) std::memcpy(item.get() + 4, bytes, length);
   int inPlace = 0;
   if (position != 0) {
     unsigned char stored[4];
     if (!ReadRaw(position, stored, 4)) return 0;
-    inPlace = LoadLe32(stored) >= length;
+    inPlace = DecodeValue<uint32_t>(stored) >= length;
   }
   if (inPlace) {
     if (!WriteRaw(position, item.get(), length + 4)) return 0;

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "support/test_util.h"
-#include "tabledb/le_bytes.h"
+#include "common/le_bytes.h"
 
 using testutil::TempDir;
 
 namespace {
 
 uint32_t U32At(const std::string& bytes, std::size_t at) {
-  return LoadLe32(reinterpret_cast<const unsigned char*>(bytes.data()) + at);
+  return static_cast<uint32_t>(LoadLe(reinterpret_cast<const unsigned char*>(bytes.data()) + at, 4));
 }
 
 class TableDatabaseTest : public ::testing::Test {
@@ -564,9 +564,9 @@ TEST_F(TableDatabaseTest, RecordsChainAndCount) {
 
   unsigned char data[8];
   ASSERT_EQ(db_.ReadRecordData(records[3], data, sizeof data), 1);
-  EXPECT_EQ(LoadLeI32(data), 30);
+  EXPECT_EQ(static_cast<int32_t>(LoadLe(data, 4)), 30);
   EXPECT_EQ(db_.ReadRecordData(records[3], data, 7), 0);
-  StoreLeI32(data, -4);
+  StoreLe(data, static_cast<uint32_t>(-4), 4);
   EXPECT_EQ(db_.WriteRecordData(records[3], data, 7), 0);
   ASSERT_EQ(db_.WriteRecordData(records[3], data, sizeof data), 1);
   int32_t n = 0;
@@ -691,7 +691,7 @@ TEST_F(TableDatabaseTest, ObjectsRewriteInPlaceOrAppend) {
   std::free(block);
   // A stored length running past the end of the file is not allocated.
   unsigned char huge[4];
-  StoreLe32(huge, 0xFFFFFFF0u);
+  StoreLe(huge, 0xFFFFFFF0u, 4);
   uint32_t position = 0;
   ASSERT_EQ(db_.GetDwordAt(rec, 1, &position), 1);
   plat::File raw;
