@@ -254,12 +254,17 @@ TEST_F(TableDatabaseTest, OpenChecksMagicAndRecordSize) {
   EXPECT_EQ(db_.Open(Sys().c_str()), 1);
   EXPECT_EQ(db_.OpenForUpdate(Sys().c_str()), 1);
   EXPECT_EQ(db_.IsOpen(), 1);
+  char path[600];
+  EXPECT_EQ(std::string(db_.GetPath(path, sizeof path)), Sys());
+  char tiny[4] = "zz";
+  EXPECT_STREQ(db_.GetPath(tiny, sizeof tiny), "");
 
   std::string bad = good;
   bad[1] = 'b';  // "Db"
   ASSERT_TRUE(testutil::WriteBytes(dir_.Native("bad.ndb"), bad));
   EXPECT_EQ(db_.Open(Sys("bad.ndb").c_str()), 0);
   EXPECT_EQ(db_.IsOpen(), 0);  // the failed open closed the earlier one
+  EXPECT_STREQ(db_.GetPath(path, sizeof path), "");
   EXPECT_EQ(db_.OpenForUpdate(Sys("bad.ndb").c_str()), 0);
 
   // Nothing else in the header is checked: reserved bytes may hold anything.
@@ -288,20 +293,6 @@ TEST_F(TableDatabaseTest, FreshDatabaseWithoutFieldsCannotBeReopened) {
   EXPECT_EQ(db_.GetMaxRecordSize(), 0u);
   db_.Close();
   EXPECT_EQ(db_.Open(Sys().c_str()), 0);
-}
-
-TEST_F(TableDatabaseTest, PathAndClosedState) {
-  char path[600];
-  EXPECT_STREQ(db_.GetPath(path, sizeof path), "");
-  EXPECT_EQ(db_.FindTable("T"), 0u);
-  EXPECT_EQ(db_.CreateTable("T"), 0u);  // closed
-  ASSERT_EQ(db_.Create(Sys().c_str()), 1);
-  EXPECT_EQ(std::string(db_.GetPath(path, sizeof path)), Sys());
-  char tiny[4] = "zz";
-  EXPECT_STREQ(db_.GetPath(tiny, sizeof tiny), "");
-  db_.Close();
-  EXPECT_STREQ(db_.GetPath(path, sizeof path), "");
-  EXPECT_EQ(db_.IsOpen(), 0);
 }
 
 // ---- Tables ----
@@ -468,24 +459,6 @@ TEST_F(TableDatabaseTest, FieldCacheReplacesSlotsRoundRobin) {
   db_.Close();
   ASSERT_EQ(db_.Open(Sys().c_str()), 1);
   EXPECT_EQ(declared("F5"), 105);
-}
-
-TEST_F(TableDatabaseTest, LongNamesBypassTheCache) {
-  ASSERT_EQ(db_.Create(Sys().c_str()), 1);
-  const std::string table(81, 't');
-  const std::string field(200, 'f');
-  ASSERT_NE(db_.CreateTable(table.c_str()), 0u);
-  const uint32_t pos = db_.AddField(table.c_str(), field.c_str(), kTdbInt, 1, nullptr, nullptr, 0, 0);
-  ASSERT_NE(pos, 0u);
-  int32_t declared = 0;
-  ASSERT_EQ(db_.FindField(table.c_str(), field.c_str(), nullptr, &declared, nullptr, nullptr), 1);
-  EXPECT_EQ(declared, 1);
-  TdbFieldEntry e;
-  ASSERT_EQ(db_.ReadFieldEntry(pos, &e), 1);
-  e.declaredLength = 2;
-  ASSERT_EQ(db_.WriteFieldEntry(pos, &e), 1);
-  ASSERT_EQ(db_.FindField(table.c_str(), field.c_str(), nullptr, &declared, nullptr, nullptr), 1);
-  EXPECT_EQ(declared, 2);  // read again from the file
 }
 
 TEST(TableDatabaseCache, DropTableForgetsCachedFieldsOfTheTable) {
