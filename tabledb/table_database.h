@@ -1,0 +1,316 @@
+#pragma once
+// CTableDatabase: an open table database file (.NDB, layout in
+// tabledb/tdb_format.h): tables by name, typed fields by name, records by
+// the position of their record header.
+//
+// Every operation answers 1 (or a non-zero position) for success and 0 for
+// failure and writes no message: callers compose their own texts (with
+// GetPath as the DATABASE value). Nothing throws. Operations on a closed
+// database fail. All access goes straight to the file; only the
+// descriptions of the last five fields looked up are kept (the field
+// cache, emptied by Close and, for a table, by DropTable and AddField).
+//
+// Records are named by the file position of their 20-byte record header.
+// Field offsets inside a record are 1-based byte offsets.
+//
+// Safety against damaged files: every chain walk (tables, fields, records)
+// stops after as many steps as the file could hold items and then fails,
+// so a cycle is an error, never a hang; every getter is given the size of
+// the caller's buffer and fails rather than write past it; record bytes are
+// only read or written inside the record's own data.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/heap_buffer.h"
+#include "plat/file.h"
+#include "tabledb/tdb_format.h"
+
+// Longest database path kept (bytes, without the NUL).
+inline constexpr std::size_t kTdbMaxPathLength = 511;
+
+class CTableDatabase {
+ public:
+  CTableDatabase();
+  ~CTableDatabase();
+  CTableDatabase(const CTableDatabase&) = delete;
+  CTableDatabase& operator=(const CTableDatabase&) = delete;
+
+  // ---- Lifecycle (every open first closes) ----
+
+  // Creates (or truncates) the file, writes the header "DB" + zeros and
+  // leaves the database open for update with no record buffer: records can
+  // be added only after UpdateMaxRecordSize. A file whose header cannot be
+  // written is removed again.
+  int Create(const char* path);
+  // Opens for reading (others may read and write). Requires "DB" at the
+  // start and a largest record size above 0 (and not beyond the file's
+  // length); allocates the record buffer of that size.
+  int Open(const char* path);
+  // The same with the file opened for reading and writing.
+  int OpenForUpdate(const char* path);
+  // Closes the file, frees the record buffer, clears the path and empties
+  // the field cache.
+  void Close();
+  int IsOpen() const { return open_; }
+  // Copies the path into buffer (bufferSize bytes); "" when it does not fit.
+  char* GetPath(char* buffer, std::size_t bufferSize) const;
+
+  // ---- Header, tables and fields ----
+
+  // ReadHeader also requires the magic "DB".
+  int ReadHeader(TdbHeader* header);
+  int WriteHeader(const TdbHeader* header);
+  uint32_t GetFirstTablePosition();
+  int ReadTableEntry(uint32_t position, TdbTableEntry* entry);
+  int WriteTableEntry(uint32_t position, const TdbTableEntry* entry);
+  // Position of the first table entry of that name (bytes compared); 0 when
+  // none or the chain cannot be read.
+  uint32_t FindTable(const char* name);
+  // Appends a table entry linked at the end of the table chain; its
+  // position, or 0 when a table of that name exists, the name is longer
+  // than 255 bytes or a step fails.
+  uint32_t CreateTable(const char* name);
+  // Unlinks the table's entry (its bytes stay in the file).
+  int DropTable(const char* name);
+  uint32_t GetFirstFieldPosition(const char* table);
+  int ReadFieldEntry(uint32_t position, TdbFieldEntry* entry);
+  int WriteFieldEntry(uint32_t position, const TdbFieldEntry* entry);
+  // Appends the non-empty notes, then a field entry linked at the end of
+  // the table's field chain; its position, or 0 when the table does not
+  // exist, the type is not one of 1-9, 2006, 2008, 10010, 10011, 15010,
+  // 15011 (type 500 cannot be defined), a name or note is too long or a
+  // write fails. Null notes are empty. Names are not checked for
+  // duplicates.
+  uint32_t AddField(const char* table, const char* field, int32_t type, int32_t declaredLength,
+                    const char* note1, const char* note2, double number1, double number2);
+  // Copies the field's second note into text (emptied first) and answers
+  // the field entry's position; 0 when the table or field does not exist or
+  // the note does not fit textSize bytes.
+  uint32_t GetFieldNote(const char* table, const char* field, char* text, std::size_t textSize);
+  // Sum of the field sizes along the entry's field chain; 0 when there is
+  // no field or a field entry cannot be read.
+  uint32_t GetRecordSize(const TdbTableEntry* entry);
+  // Largest record size over all tables, nothing written; 0 on failure.
+  uint32_t GetMaxRecordSize();
+  // Rewrites every table entry, stores the largest record size in the
+  // header and reallocates the record buffer to it; 0 when there is no
+  // table or a step fails.
+  int UpdateMaxRecordSize();
+  // Looks a field up by table and field name: type code, declared length,
+  // 1-based offset in the record and size (outs may be null). All four are
+  // 0 when it fails.
+  int FindField(const char* table, const char* field, int32_t* type, int32_t* declaredLength,
+                uint32_t* offset, uint32_t* size);
+
+  // ---- Records ----
+
+  int ReadRecordHeader(uint32_t position, TdbRecordHeader* header);
+  int WriteRecordHeader(uint32_t position, const TdbRecordHeader* header);
+  // Appends a record header (data position and size 0) linked at the end of
+  // the table's record chain; its position.
+  uint32_t AppendRecordHeader(const char* table);
+  // Appends a record of the table's record size, all bytes 0, linked at the
+  // end of its record chain; the record header's position. Fails, with
+  // nothing linked, when there is no record buffer or the table's record
+  // size is 0 or larger than the buffer.
+  uint32_t AddRecord(const char* table);
+  // The whole data of a record (as many bytes as its header says); 0 when
+  // the data position is 0 or the data do not fit bufferSize bytes.
+  int ReadRecordData(uint32_t record, void* buffer, uint32_t bufferSize);
+  // Writes the header's data size bytes from data (dataSize bytes); 0 when
+  // the data position is 0 or dataSize is smaller than the record.
+  int WriteRecordData(uint32_t record, const void* data, uint32_t dataSize);
+  // count bytes at the 1-based offset of the record's data; 0 when the
+  // header cannot be read, the data position is 0 or the bytes do not lie
+  // inside the record's data.
+  int ReadRecordBytes(uint32_t record, uint32_t offset, uint32_t count, void* buffer);
+  int WriteRecordBytes(uint32_t record, uint32_t offset, uint32_t count, const void* buffer);
+  // Raw read at a file position.
+  int ReadBytesAtPosition(uint32_t position, void* buffer, uint32_t count);
+
+  // ---- Typed values by record and 1-based offset ----
+  // A STRING member holding position 0 reads as "". Text getters take the
+  // size of each text buffer and fail (text "") when a stored text does not
+  // fit with its NUL. Text setters refuse texts of 65536 bytes or more;
+  // they rewrite a stored item in place when it is at least as long, else
+  // append a new one and store its position.
+
+  int GetUcharAt(uint32_t record, uint32_t offset, unsigned char* value);
+  int SetUcharAt(uint32_t record, uint32_t offset, unsigned char value);
+  int GetCharAt(uint32_t record, uint32_t offset, char* value);
+  int SetCharAt(uint32_t record, uint32_t offset, char value);
+  int GetWordAt(uint32_t record, uint32_t offset, uint16_t* value);
+  int SetWordAt(uint32_t record, uint32_t offset, uint16_t value);
+  int GetShortAt(uint32_t record, uint32_t offset, int16_t* value);
+  int SetShortAt(uint32_t record, uint32_t offset, int16_t value);
+  int GetDwordAt(uint32_t record, uint32_t offset, uint32_t* value);
+  int SetDwordAt(uint32_t record, uint32_t offset, uint32_t value);
+  int GetIntAt(uint32_t record, uint32_t offset, int32_t* value);
+  int SetIntAt(uint32_t record, uint32_t offset, int32_t value);
+  int GetDoubleAt(uint32_t record, uint32_t offset, double* value);
+  int SetDoubleAt(uint32_t record, uint32_t offset, double value);
+  int GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]);
+  int SetQuadAt(uint32_t record, uint32_t offset, const int32_t values[4]);
+  int GetStringAt(uint32_t record, uint32_t offset, char* text, std::size_t textSize);
+  int SetStringAt(uint32_t record, uint32_t offset, const char* text);
+  int GetStringPairAt(uint32_t record, uint32_t offset, char* text1, char* text2,
+                      std::size_t textSize);
+  int SetStringPairAt(uint32_t record, uint32_t offset, const char* text1, const char* text2);
+  int GetStringTripleAt(uint32_t record, uint32_t offset, char* text1, char* text2, char* text3,
+                        std::size_t textSize);
+  int SetStringTripleAt(uint32_t record, uint32_t offset, const char* text1, const char* text2,
+                        const char* text3);
+
+  // ---- Typed values by record, table and field name ----
+  // The field must exist and have the accessor's type code; otherwise 0
+  // without reading.
+
+  int GetUchar(uint32_t record, const char* table, const char* field, unsigned char* value);
+  int SetUchar(uint32_t record, const char* table, const char* field, unsigned char value);
+  int GetChar(uint32_t record, const char* table, const char* field, char* value);
+  int SetChar(uint32_t record, const char* table, const char* field, char value);
+  int GetWord(uint32_t record, const char* table, const char* field, uint16_t* value);
+  int SetWord(uint32_t record, const char* table, const char* field, uint16_t value);
+  int GetShort(uint32_t record, const char* table, const char* field, int16_t* value);
+  int SetShort(uint32_t record, const char* table, const char* field, int16_t value);
+  int GetDword(uint32_t record, const char* table, const char* field, uint32_t* value);
+  int SetDword(uint32_t record, const char* table, const char* field, uint32_t value);
+  int GetInt(uint32_t record, const char* table, const char* field, int32_t* value);
+  int SetInt(uint32_t record, const char* table, const char* field, int32_t value);
+  int GetDouble(uint32_t record, const char* table, const char* field, double* value);
+  int SetDouble(uint32_t record, const char* table, const char* field, double value);
+  int GetString(uint32_t record, const char* table, const char* field, char* text,
+                std::size_t textSize);
+  int SetString(uint32_t record, const char* table, const char* field, const char* text);
+  int GetQuad(uint32_t record, const char* table, const char* field, int32_t values[4]);
+  int SetQuad(uint32_t record, const char* table, const char* field, const int32_t values[4]);
+  // Type 10010; the ...Triple2 forms demand 10011.
+  int GetStringTriple(uint32_t record, const char* table, const char* field, char* text1,
+                      char* text2, char* text3, std::size_t textSize);
+  int SetStringTriple(uint32_t record, const char* table, const char* field, const char* text1,
+                      const char* text2, const char* text3);
+  int GetStringTriple2(uint32_t record, const char* table, const char* field, char* text1,
+                       char* text2, char* text3, std::size_t textSize);
+  int SetStringTriple2(uint32_t record, const char* table, const char* field, const char* text1,
+                       const char* text2, const char* text3);
+  // Type 15010; the ...Pair2 forms demand 15011.
+  int GetStringPair(uint32_t record, const char* table, const char* field, char* text1,
+                    char* text2, std::size_t textSize);
+  int SetStringPair(uint32_t record, const char* table, const char* field, const char* text1,
+                    const char* text2);
+  int GetStringPair2(uint32_t record, const char* table, const char* field, char* text1,
+                     char* text2, std::size_t textSize);
+  int SetStringPair2(uint32_t record, const char* table, const char* field, const char* text1,
+                     const char* text2);
+  // Type 500 (objects, see below).
+  int GetObject(uint32_t record, const char* table, const char* field, void* buffer,
+                uint32_t bufferSize, uint32_t* length);
+  int GetObjectAlloc(uint32_t record, const char* table, const char* field, void** block,
+                     uint32_t* length);
+  int SetObject(uint32_t record, const char* table, const char* field, const void* bytes,
+                uint32_t length);
+
+  // ---- Derived reads over STRING fields (type 9) ----
+
+  // The stored 16-bit length, without reading the text (0 for position 0).
+  int GetStringLength(uint32_t record, const char* table, const char* field, uint32_t* length);
+  // Characters of the text (a double-byte character counts once).
+  int GetStringCharCount(uint32_t record, const char* table, const char* field, uint32_t* count);
+  // Smallest and largest value over all the table's records (the first
+  // record sets both; an empty table gives 0 and 0); 0 when a record
+  // cannot be read.
+  int GetStringLengthRange(const char* table, const char* field, uint32_t* smallest,
+                           uint32_t* largest);
+  int GetStringCharCountRange(const char* table, const char* field, uint32_t* smallest,
+                              uint32_t* largest);
+
+  // ---- Objects by offset (type 500) ----
+  // A field holding position 0 reads as success with length 0.
+
+  // Reads the object into buffer; 0 when it is longer than bufferSize.
+  int ReadObjectAt(uint32_t record, uint32_t offset, void* buffer, uint32_t bufferSize,
+                   uint32_t* length);
+  // Allocates a block of the stored length (malloc; the caller frees it
+  // with free()) and reads the object into it; *block is null for an empty
+  // object and after a failure.
+  int ReadObjectAllocAt(uint32_t record, uint32_t offset, void** block, uint32_t* length);
+  int WriteObjectAt(uint32_t record, uint32_t offset, const void* bytes, uint32_t length);
+
+ private:
+  struct CacheSlot {
+    char table[81];
+    char field[81];
+    int32_t type;
+    int32_t declaredLength;
+    uint32_t offset;
+    uint32_t size;
+  };
+  static constexpr int kCacheSlots = 5;
+  static constexpr std::size_t kCacheNameMax = 80;
+
+  friend int CountTableRecords(CTableDatabase* database, const char* table, uint32_t* count);
+
+  int OpenWith(const char* path, int forUpdate);
+  int FileLength(uint32_t* length);
+  // Most items of itemSize bytes the file could hold: the bound of a walk.
+  uint32_t WalkLimit(uint32_t itemSize);
+  int ReadRaw(uint32_t position, void* buffer, uint32_t count);
+  int WriteRaw(uint32_t position, const void* buffer, uint32_t count);
+  int AppendRaw(const void* buffer, uint32_t count, uint32_t* position);
+  // 1 with *position the table's entry (0 when there is none); 0 when the
+  // chain cannot be read.
+  int LookupTable(const char* name, uint32_t* position);
+  int LookupFieldEntry(const char* table, const char* field, uint32_t* position,
+                       TdbFieldEntry* entry, uint32_t* offset);
+  int ComputeRecordSize(const TdbTableEntry* entry, uint32_t* size);
+  // Walks the table's record chain; 0 when it cannot be read or is longer
+  // than the file allows. visit(position) returns 0 to fail the walk.
+  template <typename Visit>
+  int WalkRecords(const char* table, Visit visit);
+  int FindTyped(const char* table, const char* field, int32_t type, uint32_t* offset);
+
+  int StoreString(uint32_t oldPosition, const char* text, uint32_t* newPosition);
+  int LoadString(uint32_t position, char* text, std::size_t textSize);
+  int LoadStringLength(uint32_t position, uint32_t* length);
+  int GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n,
+                 std::size_t textSize);
+  int SetStrings(uint32_t record, uint32_t offset, const char* const* texts, int n);
+  int GetStringsByName(uint32_t record, const char* table, const char* field, int32_t type,
+                       char* const* texts, int n, std::size_t textSize);
+  int SetStringsByName(uint32_t record, const char* table, const char* field, int32_t type,
+                       const char* const* texts, int n);
+  template <typename T>
+  int GetValueAt(uint32_t record, uint32_t offset, T* value);
+  template <typename T>
+  int SetValueAt(uint32_t record, uint32_t offset, T value);
+  template <typename T>
+  int GetValue(uint32_t record, const char* table, const char* field, int32_t type, T* value);
+  template <typename T>
+  int SetValue(uint32_t record, const char* table, const char* field, int32_t type, T value);
+  int StringLengthAt(uint32_t record, uint32_t offset, uint32_t* length);
+  int StringCharCountAt(uint32_t record, uint32_t offset, uint32_t* count);
+  int StringRange(const char* table, const char* field, int chars, uint32_t* smallest,
+                  uint32_t* largest);
+
+  int CacheLookup(const char* table, const char* field, CacheSlot* found) const;
+  void CacheInsert(const CacheSlot& slot);
+  void ClearCacheForTable(const char* table);
+  void ClearCache();
+
+  int open_;
+  char path_[kTdbMaxPathLength + 1];
+  CHeapBuffer recordHeap_;
+  unsigned char* recordBuffer_;
+  uint32_t recordBufferSize_;
+  plat::File file_;
+  CacheSlot cache_[kCacheSlots];
+  int nextSlot_;  // 1..5: the slot a full cache replaces next
+};
+
+// Counts the records in the named table's chain into *count. 1 for success
+// (an empty table gives 1 and 0); 0 when the table is unknown, a record
+// header cannot be read or the chain is longer than the file allows (a
+// cycle). A caller that walks the chain itself can bound its walk by this
+// count.
+int CountTableRecords(CTableDatabase* database, const char* table, uint32_t* count);
