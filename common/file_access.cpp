@@ -1,7 +1,5 @@
 #include "common/file_access.h"
 
-#include "common/number_format.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "common/heap_buffer.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/number_format.h"
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
 
