@@ -46,6 +46,8 @@ class CBlockPool {
   void FreeBlock(void* p);
 
   void* GetBuffer() { return buffer_; }
+  // Bytes of the buffer (0 without one).
+  uint32_t GetSize() const { return size_; }
   // Sum of the spans of all linked blocks, used or free.
   uint32_t GetBlockCapacity();
 
