@@ -167,13 +167,13 @@ bool ParseDecimal(const std::string& s, int32_t lower, int32_t upper, int32_t* o
 
 // ---- Table files ----
 
-struct Spec {
+struct FileLayout {
   const char* file;
   std::vector<const char*> columns;
 };
 
-const Spec& SpecOf(DescriptionFile file) {
-  static const Spec kSpecs[kDescriptionFileCount] = {
+const FileLayout& LayoutOf(DescriptionFile file) {
+  static const FileLayout kLayouts[kDescriptionFileCount] = {
       {"prefectures.tsv", {"都道府県コード", "都道府県名", "かな読み都道府県名", "緯度", "経度"}},
       {"municipalities.tsv",
        {"都道府県コード", "行政JISコード", "郡名", "市区町村名", "かな読み郡名",
@@ -195,7 +195,7 @@ const Spec& SpecOf(DescriptionFile file) {
       {"replace.tsv", {"検索文字列", "置換文字列"}},
       {"user_replace.txt", {}},
   };
-  return kSpecs[static_cast<int>(file)];
+  return kLayouts[static_cast<int>(file)];
 }
 
 struct Row {
@@ -253,7 +253,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 
 // Reads the header and the rows of a table file, checks the header against
 // the field names and the number and form of every field.
-int ReadRows(std::string_view utf8, const Spec& spec, std::vector<Row>* rows, char* msg) {
+int ReadRows(std::string_view utf8, const FileLayout& layout, std::vector<Row>* rows, char* msg) {
   LineReader reader(utf8);
   std::string_view raw;
   bool haveHeader = false;
@@ -261,43 +261,44 @@ int ReadRows(std::string_view utf8, const Spec& spec, std::vector<Row>* rows, ch
     const int n = reader.number();
     if (raw.empty() || raw[0] == '#') continue;
     std::string line;
-    if (!ToCp932(raw, &line)) return Report(msg, spec.file, n, "text without a CP932 form");
+    if (!ToCp932(raw, &line)) return Report(msg, layout.file, n, "text without a CP932 form");
     std::vector<std::string> fields = SplitTabs(line);
     if (!haveHeader) {
-      bool same = fields.size() == spec.columns.size();
-      for (std::size_t i = 0; same && i < fields.size(); ++i) same = fields[i] == spec.columns[i];
-      if (!same) return Report(msg, spec.file, n, "the header line does not name the fields");
+      bool same = fields.size() == layout.columns.size();
+      for (std::size_t i = 0; same && i < fields.size(); ++i) same = fields[i] == layout.columns[i];
+      if (!same) return Report(msg, layout.file, n, "the header line does not name the fields");
       haveHeader = true;
       continue;
     }
-    if (fields.size() != spec.columns.size()) {
-      return Report(msg, spec.file, n, "%d fields where %d are expected",
-                    static_cast<int>(fields.size()), static_cast<int>(spec.columns.size()));
+    if (fields.size() != layout.columns.size()) {
+      return Report(msg, layout.file, n, "%d fields where %d are expected",
+                    static_cast<int>(fields.size()), static_cast<int>(layout.columns.size()));
     }
     for (std::size_t i = 0; i < fields.size(); ++i) {
       const std::string& f = fields[i];
       if (!IsWellFormed(f)) {
-        return Report(msg, spec.file, n, "%s holds a control character", spec.columns[i]);
+        return Report(msg, layout.file, n, "%s holds a control character", layout.columns[i]);
       }
       if (!f.empty() && (f.front() == ' ' || f.back() == ' ')) {
-        return Report(msg, spec.file, n, "%s begins or ends with a blank", spec.columns[i]);
+        return Report(msg, layout.file, n, "%s begins or ends with a blank", layout.columns[i]);
       }
     }
     rows->push_back(Row{n, std::move(fields)});
   }
-  if (!haveHeader) return Report(msg, spec.file, 0, "no header line");
+  if (!haveHeader) return Report(msg, layout.file, 0, "no header line");
   return 1;
 }
 
 // Checks of single fields, reporting with the file, line and field name.
 class FieldChecker {
  public:
-  FieldChecker(const Spec& spec, const Row& row, char* msg) : spec_(spec), row_(row), msg_(msg) {}
+  FieldChecker(const FileLayout& layout, const Row& row, char* msg)
+      : layout_(layout), row_(row), msg_(msg) {}
 
   const std::string& operator[](int i) const { return row_.fields[static_cast<std::size_t>(i)]; }
   int Fail(int i, const char* what) const {
-    return Report(msg_, spec_.file, row_.line, "%s \"%s\" %s", spec_.columns[i], (*this)[i].c_str(),
-                  what);
+    return Report(msg_, layout_.file, row_.line, "%s \"%s\" %s", layout_.columns[i],
+                  (*this)[i].c_str(), what);
   }
   int Expect(bool ok, int i, const char* what) const { return ok ? 1 : Fail(i, what); }
 
@@ -343,14 +344,15 @@ class FieldChecker {
   }
 
  private:
-  const Spec& spec_;
+  const FileLayout& layout_;
   const Row& row_;
   char* msg_;
 };
 
-int ParsePrefectures(const Spec& spec, const std::vector<Row>& rows, Description* out, char* msg) {
+int ParsePrefectures(const FileLayout& layout, const std::vector<Row>& rows, Description* out,
+                     char* msg) {
   for (const Row& row : rows) {
-    FieldChecker f(spec, row, msg);
+    FieldChecker f(layout, row, msg);
     PrefectureRow r;
     int32_t number = 0;
     if (!f.Expect(IsDigitsOfLength(f[0], 2) && ParseDecimal(f[0], 1, 47, &number), 0,
@@ -368,10 +370,10 @@ int ParsePrefectures(const Spec& spec, const std::vector<Row>& rows, Description
   return 1;
 }
 
-int ParseMunicipalities(const Spec& spec, const std::vector<Row>& rows, Description* out,
+int ParseMunicipalities(const FileLayout& layout, const std::vector<Row>& rows, Description* out,
                         char* msg) {
   for (const Row& row : rows) {
-    FieldChecker f(spec, row, msg);
+    FieldChecker f(layout, row, msg);
     MunicipalityRow r;
     if (!f.Expect(IsDigitsOfLength(f[0], 2), 0, "is not a prefecture code") ||
         !f.Expect(IsCityCode(f[1]) && f[1].compare(0, 2, f[0]) == 0, 1,
@@ -393,9 +395,9 @@ int ParseMunicipalities(const Spec& spec, const std::vector<Row>& rows, Descript
   return 1;
 }
 
-int ParseOaza(const Spec& spec, const std::vector<Row>& rows, Description* out, char* msg) {
+int ParseOaza(const FileLayout& layout, const std::vector<Row>& rows, Description* out, char* msg) {
   for (const Row& row : rows) {
-    FieldChecker f(spec, row, msg);
+    FieldChecker f(layout, row, msg);
     OazaRow r;
     const bool isOaza = f[3] == "1";
     const bool groupOk = IsDigitsOfLength(f[2], 7) || (IsDigitsOfLength(f[2], 6) && f[2][0] == '8');
@@ -432,9 +434,10 @@ int ParseOaza(const Spec& spec, const std::vector<Row>& rows, Description* out, 
   return 1;
 }
 
-int ParseBlocks(const Spec& spec, const std::vector<Row>& rows, Description* out, char* msg) {
+int ParseBlocks(const FileLayout& layout, const std::vector<Row>& rows, Description* out,
+                char* msg) {
   for (const Row& row : rows) {
-    FieldChecker f(spec, row, msg);
+    FieldChecker f(layout, row, msg);
     BlockRow r;
     if (!f.PlaceCode(0) ||
         !f.Expect(IsBlockCode(f[1]), 1,
@@ -457,9 +460,10 @@ int ParseBlocks(const Spec& spec, const std::vector<Row>& rows, Description* out
   return 1;
 }
 
-int ParseChanges(const Spec& spec, const std::vector<Row>& rows, Description* out, char* msg) {
+int ParseChanges(const FileLayout& layout, const std::vector<Row>& rows, Description* out,
+                 char* msg) {
   for (const Row& row : rows) {
-    FieldChecker f(spec, row, msg);
+    FieldChecker f(layout, row, msg);
     ChangeRow r;
     const bool hasLot = !f[2].empty();
     if (!f.PlaceCode(0) || !f.Code5(1) || (hasLot && !f.Code5(2)) || !f.ChangeName(3) ||
@@ -487,9 +491,10 @@ int ParseChanges(const Spec& spec, const std::vector<Row>& rows, Description* ou
   return 1;
 }
 
-int ParseChangeCodes(const Spec& spec, const std::vector<Row>& rows, Description* out, char* msg) {
+int ParseChangeCodes(const FileLayout& layout, const std::vector<Row>& rows, Description* out,
+                     char* msg) {
   for (const Row& row : rows) {
-    FieldChecker f(spec, row, msg);
+    FieldChecker f(layout, row, msg);
     ChangeCodeRow r;
     if (!f.PlaceCode(0) || !f.Code5(1) || !f.ChangeName(2) || !f.ChangeName(3) || !f.Code5(4) ||
         !f.ChangeName(5) || !f.ChangeName(6) ||
@@ -515,10 +520,10 @@ int ParseChangeCodes(const Spec& spec, const std::vector<Row>& rows, Description
   return 1;
 }
 
-int ParsePairs(const Spec& spec, const std::vector<Row>& rows, bool oneCharacter,
+int ParsePairs(const FileLayout& layout, const std::vector<Row>& rows, bool oneCharacter,
                std::vector<TextPair>* out, char* msg) {
   for (const Row& row : rows) {
-    FieldChecker f(spec, row, msg);
+    FieldChecker f(layout, row, msg);
     if (oneCharacter) {
       if (!f.Expect(IsOneCharacter(f[0]), 0, "is not one character") ||
           !f.Expect(!f[1].empty(), 1, "is empty")) {
@@ -539,7 +544,7 @@ int ParsePairs(const Spec& spec, const std::vector<Row>& rows, bool oneCharacter
 // The user replacement file is kept line by line; a line that is neither
 // empty nor a ';' comment must hold a pair "search,replacement".
 int ParseUserLines(std::string_view utf8, Description* out, char* msg) {
-  const char* file = SpecOf(DescriptionFile::UserReplacements).file;
+  const char* file = LayoutOf(DescriptionFile::UserReplacements).file;
   LineReader reader(utf8);
   std::string_view raw;
   while (reader.Next(&raw)) {
@@ -561,7 +566,7 @@ int ParseUserLines(std::string_view utf8, Description* out, char* msg) {
 // ---- Checks across files ----
 
 int RowReport(char* msg, DescriptionFile file, int line, const std::string& what) {
-  return Report(msg, SpecOf(file).file, line, "%s", what.c_str());
+  return Report(msg, LayoutOf(file).file, line, "%s", what.c_str());
 }
 
 // Rows with the same key stand together: a key that comes back after
@@ -763,24 +768,25 @@ int IsScaleText(const char* text) {
   return 0;
 }
 
-const char* DescriptionFileName(DescriptionFile file) { return SpecOf(file).file; }
+const char* DescriptionFileName(DescriptionFile file) { return LayoutOf(file).file; }
 
 int ParseDescriptionText(DescriptionFile file, std::string_view utf8, Description* out, char* msg) {
   if (!out) return 0;
   if (file == DescriptionFile::UserReplacements) return ParseUserLines(utf8, out, msg);
-  const Spec& spec = SpecOf(file);
+  const FileLayout& layout = LayoutOf(file);
   std::vector<Row> rows;
-  if (!ReadRows(utf8, spec, &rows, msg)) return 0;
+  if (!ReadRows(utf8, layout, &rows, msg)) return 0;
   switch (file) {
-    case DescriptionFile::Prefectures: return ParsePrefectures(spec, rows, out, msg);
-    case DescriptionFile::Municipalities: return ParseMunicipalities(spec, rows, out, msg);
-    case DescriptionFile::Oaza: return ParseOaza(spec, rows, out, msg);
-    case DescriptionFile::Blocks: return ParseBlocks(spec, rows, out, msg);
-    case DescriptionFile::Changes: return ParseChanges(spec, rows, out, msg);
-    case DescriptionFile::ChangeCodes: return ParseChangeCodes(spec, rows, out, msg);
-    case DescriptionFile::Unification: return ParsePairs(spec, rows, true, &out->unification, msg);
+    case DescriptionFile::Prefectures: return ParsePrefectures(layout, rows, out, msg);
+    case DescriptionFile::Municipalities: return ParseMunicipalities(layout, rows, out, msg);
+    case DescriptionFile::Oaza: return ParseOaza(layout, rows, out, msg);
+    case DescriptionFile::Blocks: return ParseBlocks(layout, rows, out, msg);
+    case DescriptionFile::Changes: return ParseChanges(layout, rows, out, msg);
+    case DescriptionFile::ChangeCodes: return ParseChangeCodes(layout, rows, out, msg);
+    case DescriptionFile::Unification:
+      return ParsePairs(layout, rows, true, &out->unification, msg);
     case DescriptionFile::Replacements:
-      return ParsePairs(spec, rows, false, &out->replacements, msg);
+      return ParsePairs(layout, rows, false, &out->replacements, msg);
     case DescriptionFile::UserReplacements: break;
   }
   return 0;
