@@ -56,3 +56,15 @@ int ParseSubstringShortInRange(const char* text, int pos, int count, int16_t* ou
                                int16_t upper);
 int ParseSubstringUIntInRange(const char* text, int pos, int count, uint32_t* out, uint32_t lower,
                               uint32_t upper);
+
+// The same parsers on the N-th word with double-quote handling
+// (GetQuotedWord: a word that begins with a double quote runs to the next
+// one and may hold blanks).
+int ParseQuotedWordDoubleInRange(const char* text, int n, double* out, double lower, double upper);
+int ParseQuotedWordIntInRange(const char* text, int n, int32_t* out, int32_t lower, int32_t upper);
+int ParseQuotedWordUShortInRange(const char* text, int n, uint16_t* out, uint16_t lower,
+                                 uint16_t upper);
+int ParseQuotedWordShortInRange(const char* text, int n, int16_t* out, int16_t lower,
+                                int16_t upper);
+int ParseQuotedWordUIntInRange(const char* text, int n, uint32_t* out, uint32_t lower,
+                               uint32_t upper);

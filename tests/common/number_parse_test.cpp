@@ -161,3 +161,24 @@ TEST(ParseSubstringInRange, PicksBytesByPositionAndCount) {
   EXPECT_EQ(ParseSubstringUIntInRange("99", 1, 1, &u, 0, 9), 1);
   EXPECT_EQ(u, 9u);
 }
+
+TEST(ParseQuotedWordInRange, QuotedWordsMayHoldBlanks) {
+  int32_t v = 0;
+  EXPECT_EQ(ParseQuotedWordIntInRange("a \" 12 \" 34", 2, &v, 0, 100), 1);
+  EXPECT_EQ(v, 12);
+  EXPECT_EQ(ParseQuotedWordIntInRange("a \" 12 \" 34", 3, &v, 0, 100), 1);
+  EXPECT_EQ(v, 34);
+  EXPECT_EQ(ParseQuotedWordIntInRange("a \"1 2\"", 2, &v, 0, 100), 0);
+  EXPECT_EQ(v, 34);
+  double d = 0;
+  EXPECT_EQ(ParseQuotedWordDoubleInRange("\"0.5\"", 1, &d, 0, 1), 1);
+  EXPECT_DOUBLE_EQ(d, 0.5);
+  uint16_t us = 0;
+  EXPECT_EQ(ParseQuotedWordUShortInRange("x 9", 2, &us, 0, 9), 1);
+  EXPECT_EQ(us, 9);
+  int16_t s = 0;
+  EXPECT_EQ(ParseQuotedWordShortInRange("x -9", 2, &s, -9, 0), 1);
+  EXPECT_EQ(s, -9);
+  uint32_t u = 0;
+  EXPECT_EQ(ParseQuotedWordUIntInRange("x 9", 3, &u, 0, 9), 0);
+}
