@@ -6,6 +6,7 @@
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/sjis_text.h"
+#include "matching/normalize.h"
 #include "plat/file.h"
 
 namespace {
@@ -136,9 +137,8 @@ void SortBySearchText(CCharDictionary& dictionary) {
 }
 
 // Normalises one text of a pair in place; false when the result does not fit.
-bool NormalizeField(char* text, CCharDictionary* dictionary, SearchTextNormalizer normalize) {
-  if (normalize == nullptr) return true;
-  return normalize(dictionary, text, kPairTextSize) != 0;
+bool NormalizeField(char* text, CCharDictionary* dictionary) {
+  return NormalizeSearchText(nullptr, dictionary, text, kPairTextSize) != 0;
 }
 
 // Reads the lines of a text-form file as pairs into container. Fields are
@@ -257,8 +257,7 @@ int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, cha
 }
 
 int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                              char* msg, int withHeader, int tenThousandToMan,
-                              SearchTextNormalizer normalize) {
+                              char* msg, int withHeader, int tenThousandToMan) {
   if (list == nullptr) return 0;
   list->Free();
   uint32_t stated = 0;
@@ -284,8 +283,8 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
     });
   } else {
     ok = ReadPairs(file, *list, path, kReplacementWord, msg, [&](PairRecord& pair) {
-      return NormalizeField(pair.search, dictionary, normalize) &&
-             NormalizeField(pair.replacement, dictionary, normalize);
+      return NormalizeField(pair.search, dictionary) &&
+             NormalizeField(pair.replacement, dictionary);
     });
   }
   if (!ok) {
@@ -296,7 +295,7 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
 }
 
 int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                                  char* msg, SearchTextNormalizer normalize) {
+                                  char* msg) {
   if (list == nullptr) return 0;
   list->Free();
   if (!list->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
@@ -304,8 +303,8 @@ int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDict
     return 0;
   }
   const int ok = ReadTextPairs(path, *list, kReplacementWord, msg, [&](PairRecord& pair) {
-    return NormalizeField(pair.search, dictionary, normalize) &&
-           NormalizeField(pair.replacement, dictionary, normalize);
+    return NormalizeField(pair.search, dictionary) &&
+           NormalizeField(pair.replacement, dictionary);
   });
   if (!ok) {
     list->Free();

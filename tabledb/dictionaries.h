@@ -57,11 +57,6 @@ inline constexpr uint32_t kPairFileHeaderSize = 32;
 // comparator of every sort and search of the dictionaries.
 int32_t CompareDictionaryKeys(const void* a, const void* b);
 
-// Normalises a text in place in a buffer of `size` bytes with the given
-// unification dictionary (may be null); answers 0 when the result does not
-// fit (the text is then left as it was).
-using SearchTextNormalizer = int (*)(CCharDictionary* dictionary, char* text, std::size_t size);
-
 // withHeader 1 (the shipped files): header "TVXBT_T"; pairs kept in file
 // order unless they are out of order, when they are sorted. withHeader 0:
 // headerless pairs, sorted by search text when more than one was read.
@@ -71,15 +66,15 @@ int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, cha
 // withHeader 1: header "TVXBT_O"; strings stored as read, except that with
 // tenThousandToMan set (kort; Gazref passes 0) every "１００００" of a search
 // string becomes "万". withHeader 0: headerless pairs, both strings
-// normalised with the unification dictionary. File order is kept.
+// normalised with the unification dictionary (NormalizeSearchText without
+// a replacement list). File order is kept.
 int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                              char* msg, int withHeader, int tenThousandToMan = 1,
-                              SearchTextNormalizer normalize = nullptr);
+                              char* msg, int withHeader, int tenThousandToMan = 1);
 
 // Text form into a list in file order, both fields normalised with the
 // unification dictionary. A file without pairs gives an empty list.
 int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                                  char* msg, SearchTextNormalizer normalize = nullptr);
+                                  char* msg);
 
 // Text form into a dictionary, not normalised, sorted by search text when
 // more than one pair was read.

@@ -293,40 +293,36 @@ TEST(LoadReplacementDictionary, ADamagedPairCountDoesNotSizeTheList) {
   EXPECT_EQ(Pairs(list)[299].first, "299");
 }
 
-// A stand-in for the search-text normalisation: ASCII to full width, refusing
-// a result that does not fit.
-int WidenAscii(CCharDictionary* dict, char* text, std::size_t size) {
-  std::string out;
-  for (const char* p = text; *p; ++p) {
-    const unsigned char b = static_cast<unsigned char>(*p);
-    if (b >= 'a' && b <= 'z') {
-      out += "\x82";
-      out += static_cast<char>(0x81 + (b - 'a'));
-    } else {
-      out += *p;
-    }
+// One in-memory unification record.
+void AddUnification(CCharDictionary& dict, const char* search, const char* replacement) {
+  if (dict.GetRecordSize() == 0) {
+    ASSERT_EQ(dict.Create(4, sizeof(PairRecord), 4), 1);
   }
-  if (dict != nullptr) out += "!";
-  if (out.size() >= size) return 0;
-  std::memcpy(text, out.c_str(), out.size() + 1);
-  return 1;
+  PairRecord r{};
+  std::strcpy(r.search, search);
+  std::strcpy(r.replacement, replacement);
+  ASSERT_EQ(dict.Add(&r), 1);
+  dict.Sort(1, dict.GetCount(), CompareDictionaryKeys);
 }
 
 TEST(LoadReplacementDictionary, HeaderlessFormNormalisesBothStrings) {
   Files f;
-  const std::string path = f.Put("r.bin", Stored("ab") + Stored("c") + Stored("") + Stored("d"));
+  const std::string path = f.Put("r.bin", Stored("ab") + Stored("ｶﾞ三丁目") + Stored("") +
+                                              Stored("髙ヶ") + Stored("ｂ") + Stored("ちょう"));
   CRecordList list;
-  CCharDictionary dict;
   char msg[kMessageSize] = "";
-  ASSERT_EQ(LoadReplacementDictionary(path.c_str(), &list, nullptr, msg, 0, 1, WidenAscii), 1);
-  EXPECT_EQ(Pairs(list), (PairVec{{"ａｂ", "ｃ"}, {"", "ｄ"}}));
-  // The unification dictionary is handed through.
-  ASSERT_EQ(dict.Create(1, sizeof(PairRecord), 1), 1);
-  ASSERT_EQ(LoadReplacementDictionary(path.c_str(), &list, &dict, msg, 0, 1, WidenAscii), 1);
-  EXPECT_EQ(Pairs(list)[0], (std::pair<std::string, std::string>{"ａｂ!", "ｃ!"}));
+  ASSERT_EQ(LoadReplacementDictionary(path.c_str(), &list, nullptr, msg, 0), 1) << Show(msg);
+  EXPECT_EQ(Pairs(list),
+            (PairVec{{"ａｂ", "が３丁目"}, {"", "髙ヶ"}, {"ｂ", "ちよう"}}));
+  // With the unification dictionary (and no replacement list).
+  CCharDictionary dict;
+  AddUnification(dict, "髙", "高");
+  AddUnification(dict, "ヶ", "ケ");
+  ASSERT_EQ(LoadReplacementDictionary(path.c_str(), &list, &dict, msg, 0), 1);
+  EXPECT_EQ(Pairs(list)[1], (std::pair<std::string, std::string>{"", "高け"}));
   // A result that outgrows the field refuses the load.
   const std::string longPath = f.Put("l.bin", Stored(std::string(200, 'a')) + Stored("b"));
-  EXPECT_EQ(LoadReplacementDictionary(longPath.c_str(), &list, nullptr, msg, 0, 1, WidenAscii), 0);
+  EXPECT_EQ(LoadReplacementDictionary(longPath.c_str(), &list, nullptr, msg, 0), 0);
   EXPECT_EQ(std::string(msg), ReadError(longPath));
   EXPECT_EQ(list.GetCapacity(), 0u);
 }
@@ -388,7 +384,7 @@ TEST(LoadReplacementDictionaryText, SkipsCommentsAndEmptyLinesAcrossCrLf) {
   CRecordList list;
   char msg[kMessageSize] = "";
   ASSERT_EQ(LoadReplacementDictionaryText(path.c_str(), &list, nullptr, msg), 1) << Show(msg);
-  EXPECT_EQ(Pairs(list), (PairVec{{"ａ", "ｂ"}, {"ｃ", ""}, {"d", "e"}, {"g", ""}, {"", "h"}}));
+  EXPECT_EQ(Pairs(list), (PairVec{{"ａ", "ｂ"}, {"ｃ", ""}, {"ｄ", "ｅ"}, {"ｇ", ""}, {"", "ｈ"}}));
   for (const auto& [s, r] : Pairs(list)) {
     EXPECT_EQ(s.find('\r'), std::string::npos);
     EXPECT_EQ(r.find('\r'), std::string::npos);
@@ -409,17 +405,23 @@ TEST(LoadReplacementDictionaryText, EmptyUserFileLoadsAsEmptyList) {
 
 TEST(LoadReplacementDictionaryText, NormalisesBothFields) {
   Files f;
-  const std::string path = f.Put("user.txt", "ab,cd\r\n");
+  const std::string path = f.Put("user.txt", "ab,ｶﾐ二丁目\r\n髙田,高田\r\n");
   CRecordList list;
+  CCharDictionary dict;
+  AddUnification(dict, "髙", "高");
   char msg[kMessageSize] = "";
-  ASSERT_EQ(LoadReplacementDictionaryText(path.c_str(), &list, nullptr, msg, WidenAscii), 1);
-  EXPECT_EQ(Pairs(list), (PairVec{{"ａｂ", "ｃｄ"}}));
+  ASSERT_EQ(LoadReplacementDictionaryText(path.c_str(), &list, &dict, msg), 1) << Show(msg);
+  EXPECT_EQ(Pairs(list), (PairVec{{"ａｂ", "かみ２丁目"}, {"高田", "高田"}}));
+  // A field that fits the line but not, once widened, the record.
+  const std::string wide = f.Put("wide.txt", std::string(130, 'a') + ",b\r\n");
+  EXPECT_EQ(LoadReplacementDictionaryText(wide.c_str(), &list, &dict, msg), 0);
+  EXPECT_EQ(std::string(msg), ReadError(wide));
 }
 
-TEST(LoadReplacementDictionaryText, RefusesOverlongLinesAndFields) {
+TEST(LoadUnificationDictionaryText, RefusesOverlongLinesAndFields) {
   Files f;
   char msg[kMessageSize];
-  CRecordList list;
+  CCharDictionary dict;
   struct Case {
     const char* name;
     std::string body;
@@ -438,10 +440,10 @@ TEST(LoadReplacementDictionaryText, RefusesOverlongLinesAndFields) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = f.Put("t" + std::to_string(i++) + ".txt", c.body + "\r\n");
-    EXPECT_EQ(LoadReplacementDictionaryText(path.c_str(), &list, nullptr, msg), c.ok);
+    EXPECT_EQ(LoadUnificationDictionaryText(path.c_str(), &dict, msg), c.ok);
     if (!c.ok) {
       EXPECT_EQ(std::string(msg), ReadError(path));
-      EXPECT_EQ(list.GetCapacity(), 0u);
+      EXPECT_EQ(dict.GetCount(), 0u);
     }
   }
 }
