@@ -56,6 +56,10 @@ struct Files {
   }
 };
 
+std::string U8(std::u8string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
 std::string ReadError(const std::string& path) {
   return "ファイルの読み込みに失敗しました!(" + path + ")";
 }
@@ -83,9 +87,6 @@ std::vector<std::pair<std::string, std::string>> Pairs(const CCharDictionary& di
 
 using PairVec = std::vector<std::pair<std::string, std::string>>;
 
-std::string U8(std::u8string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
 
 std::string Lookup(CCharDictionary& dict, const std::string& key) {
   const uint32_t n = dict.Find("=", key.c_str(), CompareDictionaryKeys);
@@ -154,14 +155,8 @@ TEST(LoadUnificationDictionary, MissingFileGivesTheOpenMessage) {
   EXPECT_EQ(std::string(msg), "ファイルオープンエラー!(" + path + ")");
   EXPECT_EQ(LoadReplacementDictionaryText(path.c_str(), &list, nullptr, msg), 0);
   EXPECT_EQ(std::string(msg), "ファイルオープンエラー!(" + path + ")");
-}
-
-TEST(LoadUnificationDictionary, ReadsTheDataFolderNamesFromAUtf8Disk) {
-  Files f;
+  // The CP932 name finds the file under its UTF-8 name on disk.
   ASSERT_TRUE(testutil::WriteBytes(f.dir.Native(U8(u8"文字統一.BIN")), kGolden));
-  const std::string path = f.dir.Sys(kUnificationDictionaryFile);
-  CCharDictionary dict;
-  char msg[kMessageSize] = "";
   ASSERT_EQ(LoadUnificationDictionary(path.c_str(), &dict, msg, 1), 1) << Show(msg);
   EXPECT_EQ(Lookup(dict, "\xEE\xE0"), "\x8D\x82");
 }
@@ -225,17 +220,6 @@ TEST(ReadPairs, RefusesAStringLongerThanTheRecordField) {
   uint32_t count = 0;
   EXPECT_EQ(CountDictionaryFilePairs(path2.c_str(), &count, msg), 0);
   EXPECT_EQ(std::string(msg), ReadError(path2));
-}
-
-TEST(ReadPairs, RestoresComplementedBytesAndKeepsFileOrder) {
-  Files f;
-  const std::string body = Stored("\x92\x9A\x96\xDA") + Stored("") +  // 丁目 -> ""
-                           Stored("ABC") + Stored("\x83\x5C");         // ABC -> ソ
-  const std::string path = f.Put("fac.bin", body);
-  CRecordList list;
-  char msg[kMessageSize];
-  ASSERT_EQ(LoadFacilityReplacementDictionary(path.c_str(), &list, msg), 1);
-  EXPECT_EQ(Pairs(list), (PairVec{{"\x92\x9A\x96\xDA", ""}, {"ABC", "\x83\x5C"}}));
 }
 
 // --- header-form replacement list ---------------------------------------------
