@@ -1,0 +1,396 @@
+#include "matching/edit_text.h"
+
+#include <cstring>
+#include <string>
+
+#include "common/kanji_numeral.h"
+#include "common/sjis_text.h"
+#include "common/width_kana.h"
+#include "matching/normalize.h"
+
+namespace {
+
+constexpr uint32_t kGrowthStep = 128;
+
+// Bytes of the character at p: 0 at the NUL, 2 for a lead byte with a
+// second byte, else 1.
+int CharLength(const char* p) {
+  const unsigned char b = static_cast<unsigned char>(p[0]);
+  if (b == 0) return 0;
+  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
+}
+
+// The unit words of the number-and-unit step, in the order they are tried.
+const char* const kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
+
+}  // namespace
+
+CEditText::CEditText() : count_(0), mark_(0) {
+  empty_[0] = '\0';
+  Clear();
+}
+
+CEditText::~CEditText() { Clear(); }
+
+void CEditText::Clear() {
+  count_ = 0;
+  mark_ = 0;
+  records_.Free();
+  store_.Free();
+}
+
+int CEditText::Init(const char* text, uint32_t recordCapacity, uint32_t storeCapacity) {
+  Clear();
+  if (text == nullptr) return 0;
+  const std::size_t length = std::strlen(text);
+  if (length > static_cast<std::size_t>(kMaxLength)) return 0;
+  if (!records_.Create(recordCapacity, sizeof(EditRecord), kGrowthStep) ||
+      !store_.Create(storeCapacity, 1, kGrowthStep)) {
+    Clear();
+    return 0;
+  }
+  if (PushVersion(text, static_cast<uint32_t>(length), 0, 0, 0, 0) != 1) {
+    Clear();
+    return 0;
+  }
+  count_ = 1;
+  return 1;
+}
+
+uint32_t CEditText::PushVersion(const char* text, uint32_t length, uint32_t position,
+                                uint32_t newLength, uint32_t oldLength, int32_t mark) {
+  const uint32_t recordCount = records_.GetCount();
+  const uint32_t storeCount = store_.GetCount();
+  EditRecord record{};
+  if (!records_.Add(&record)) return 0;
+  const uint32_t number = records_.GetCount();
+
+  // The text, its NUL and one spare byte.
+  char bytes[kMaxLength + 2];
+  std::memcpy(bytes, text, length);
+  bytes[length] = '\0';
+  bytes[length + 1] = '\0';
+  if (!store_.AddMany(bytes, length + 2)) {
+    // Leave both stores as they were, so that later edits still work.
+    records_.SetCount(recordCount);
+    store_.SetCount(storeCount);
+    return 0;
+  }
+  record.textStart = storeCount + 1;
+  record.position = position;
+  record.newLength = newLength;
+  record.oldLength = oldLength;
+  record.mark = mark;
+  if (!records_.SetAt(number, &record)) {
+    records_.SetCount(recordCount);
+    store_.SetCount(storeCount);
+    return 0;
+  }
+  return number;
+}
+
+int CEditText::Commit(const char* text, uint32_t length, uint32_t position, uint32_t newLength,
+                      uint32_t oldLength) {
+  if (length > static_cast<uint32_t>(kMaxLength)) return 0;
+  if (PushVersion(text, length, position, newLength, oldLength, mark_) != count_ + 1) return 0;
+  ++count_;
+  return 1;
+}
+
+int CEditText::GetEditRecord(uint32_t n, EditRecord* record) const {
+  if (n == 0 || n > records_.GetCount()) return 0;
+  return records_.GetAt(n, record);
+}
+
+const char* CEditText::GetVersionText(uint32_t n) const {
+  if (n == 0 || n > count_) return nullptr;
+  EditRecord record{};
+  if (!GetEditRecord(n, &record) || record.textStart == 0) return nullptr;
+  return static_cast<const char*>(store_.GetPtr(record.textStart));
+}
+
+uint32_t CEditText::VersionLength(uint32_t n) const {
+  const char* text = GetVersionText(n);
+  return text ? static_cast<uint32_t>(std::strlen(text)) : 0;
+}
+
+const char* CEditText::GetText() const { return count_ == 0 ? nullptr : GetVersionText(count_); }
+
+int CEditText::GetLength() const {
+  const char* text = GetText();
+  return text ? static_cast<int>(std::strlen(text)) : 0;
+}
+
+int CEditText::IsEmpty() const {
+  const char* text = GetText();
+  return (text == nullptr || text[0] == '\0') ? 1 : 0;
+}
+
+const char* CEditText::GetPointer(int position) const {
+  const char* text = GetText();
+  if (text == nullptr) return nullptr;
+  if (position < 1 || position > static_cast<int>(std::strlen(text)) + 1) return empty_;
+  return text + position - 1;
+}
+
+int CEditText::Replace(int position, int count, const char* text) {
+  if (position <= 0 || count <= 0 || text == nullptr) return 0;
+  const char* current = GetText();
+  if (current == nullptr) return 0;
+  const std::size_t length = std::strlen(current);
+  const std::size_t a = static_cast<std::size_t>(position);
+  const std::size_t b = static_cast<std::size_t>(count);
+  if (length < a || length < a + b - 1) return 0;
+  const std::size_t insert = std::strlen(text);
+  const std::size_t result = length - b + insert;
+  if (result > static_cast<std::size_t>(kMaxLength)) return 0;
+
+  char work[kMaxLength + 1];
+  std::memcpy(work, current, a - 1);
+  std::memcpy(work + a - 1, text, insert);
+  std::memcpy(work + a - 1 + insert, current + a - 1 + b, length - (a - 1 + b));
+  work[result] = '\0';
+  return Commit(work, static_cast<uint32_t>(result), static_cast<uint32_t>(a),
+                static_cast<uint32_t>(insert), static_cast<uint32_t>(b));
+}
+
+int CEditText::Delete(int position, int count) {
+  if (position <= 0) return 0;
+  if (position > GetLength()) return 1;
+  return Replace(position, count, "");
+}
+
+int CEditText::Truncate(int position) {
+  if (position <= 0) return 0;
+  const int length = GetLength();
+  if (position > length) return 1;
+  return Replace(position, length - position + 1, "");
+}
+
+int CEditText::Append(const char* text) {
+  if (text == nullptr) return 0;
+  if (text[0] == '\0') return 1;
+  const char* current = GetText();
+  if (current == nullptr) return 0;
+  const std::size_t length = std::strlen(current);
+  const std::size_t insert = std::strlen(text);
+  if (length + insert > static_cast<std::size_t>(kMaxLength)) return 0;
+  char work[kMaxLength + 1];
+  std::memcpy(work, current, length);
+  std::memcpy(work + length, text, insert + 1);
+  return Commit(work, static_cast<uint32_t>(length + insert), static_cast<uint32_t>(length + 1),
+                static_cast<uint32_t>(insert), 0);
+}
+
+int CEditText::ReplaceAll(const char* searchText, const char* replacementText) {
+  if (searchText == nullptr || replacementText == nullptr) return 0;
+  if (searchText[0] == '\0' || std::strcmp(searchText, replacementText) == 0) return 1;
+  // Copies: the texts may point into this object's store, which moves.
+  const std::string search = searchText;
+  const std::string replacement = replacementText;
+  const int searchLength = static_cast<int>(search.size());
+  const int replacementLength = static_cast<int>(replacement.size());
+  int n = 0;
+  for (;;) {
+    const char* current = GetText();
+    if (current == nullptr) return 0;
+    const int offset = FindSubstringFrom(search.c_str(), current, n);
+    if (offset < n) return 1;
+    if (!Replace(offset + 1, searchLength, replacement.c_str())) return 0;
+    n = offset + replacementLength;
+  }
+}
+
+int CEditText::SetText(const char* text) {
+  if (text == nullptr) return 0;
+  const char* current = GetText();
+  if (current == nullptr) return 0;
+  if (text[0] == '\0') return Truncate(1);
+  const int b = CommonPrefixLength(current, text);
+  const int currentLength = static_cast<int>(std::strlen(current));
+  const int textLength = static_cast<int>(std::strlen(text));
+  if (b == currentLength && b == textLength) return 1;
+  if (b == currentLength) return Append(text + b);
+  if (b == textLength) return Truncate(b + 1);
+  // The current text is about to move: take the replacement out first.
+  const std::string rest = text + b;
+  return Replace(b + 1, currentLength - b, rest.c_str());
+}
+
+int16_t CEditText::BeginMark() {
+  mark_ = static_cast<int16_t>(static_cast<uint16_t>(mark_) + 1u);
+  return mark_;
+}
+
+void CEditText::RollbackTo(int16_t m) {
+  if (m > mark_) return;
+  while (count_ >= 1) {
+    EditRecord record{};
+    if (!GetEditRecord(count_, &record)) break;
+    if (static_cast<int16_t>(record.mark) < m) break;
+    if (!Undo()) break;
+  }
+  mark_ = m;
+}
+
+int CEditText::Undo() {
+  if (count_ == 0) return 0;
+  EditRecord record{};
+  if (!GetEditRecord(count_, &record)) return 0;
+  store_.SetCount(record.textStart == 0 ? 0 : record.textStart - 1);
+  records_.DropLast(1);
+  --count_;
+  return 1;
+}
+
+const char* CEditText::GetOriginalPointer(int position) const {
+  if (count_ == 0 || position < 1) return empty_;
+  uint32_t a = static_cast<uint32_t>(position);
+  for (uint32_t v = count_; v >= 2; --v) {
+    if (VersionLength(v) < a) return empty_;
+    EditRecord record{};
+    if (!GetEditRecord(v, &record)) return empty_;
+    if (record.newLength == record.oldLength || record.position > a) continue;
+    if (record.newLength == 0) {
+      a += record.oldLength;
+    } else if (a < record.position + record.newLength) {
+      a = record.position;
+    } else {
+      a = a + record.oldLength - record.newLength;
+    }
+  }
+  const char* input = GetVersionText(1);
+  if (input == nullptr || std::strlen(input) < a) return empty_;
+  return input + a - 1;
+}
+
+int CEditText::ReplaceIfChanged(int i, int length, const char* converted, int* advance) {
+  const char* current = GetText();
+  if (current == nullptr) return 0;
+  const int convertedLength = static_cast<int>(std::strlen(converted));
+  if (convertedLength == length && std::memcmp(current + i - 1, converted, length) == 0) {
+    *advance = length;
+    return 1;
+  }
+  if (!Replace(i, length, converted)) return 0;
+  *advance = convertedLength;
+  return 1;
+}
+
+int CEditText::ToFullWidth() {
+  if (GetText() == nullptr) return 0;
+  int i = 1;
+  while (i <= GetLength()) {
+    const char* p = GetPointer(i);
+    if (CharLength(p) == 2) {
+      i += 2;
+      continue;
+    }
+    uint16_t code = 0;
+    const int length = static_cast<int>(ReadCharCode(p, &code) - p);
+    const uint16_t full = SymbolCodeToFullWidth(
+        DigitCodeToFullWidth(LetterCodeToFullWidth(HalfKanaCodeToFullWidth(code))));
+    char converted[3];
+    CharCodeToString(full, converted);
+    int advance = 0;
+    if (!ReplaceIfChanged(i, length, converted, &advance)) return 0;
+    i += advance;
+  }
+  return 1;
+}
+
+int CEditText::KatakanaToHiragana() {
+  if (GetText() == nullptr) return 0;
+  int i = 1;
+  while (i <= GetLength()) {
+    const char* p = GetPointer(i);
+    const int length = CharLength(p);
+    if (length == 2 && IsKatakanaAt(p)) {
+      char converted[3] = {p[0], p[1], '\0'};
+      KatakanaToHiraganaAt(converted);
+      int advance = 0;
+      if (!ReplaceIfChanged(i, 2, converted, &advance)) return 0;
+    }
+    i += length;
+  }
+  return 1;
+}
+
+int CEditText::SmallHiraganaToLarge() {
+  if (GetText() == nullptr) return 0;
+  int i = 1;
+  while (i <= GetLength()) {
+    const char* p = GetPointer(i);
+    const int length = CharLength(p);
+    if (length == 2 && IsHiraganaAt(p)) {
+      char converted[3];
+      CharCodeToString(SmallHiraganaCodeToLarge(GetCharCode(p)), converted);
+      int advance = 0;
+      if (!ReplaceIfChanged(i, 2, converted, &advance)) return 0;
+    }
+    i += length;
+  }
+  return 1;
+}
+
+int CEditText::HalfKanaToHiragana() {
+  if (GetText() == nullptr) return 0;
+  const HalfKanaHiraganaRow* table = GetHalfKanaHiraganaTable();
+  const int rows = GetHalfKanaHiraganaTableSize();
+  int i = 1;
+  while (i <= GetLength()) {
+    const char* p = GetPointer(i);
+    if (CharLength(p) == 2) {
+      i += 2;
+      continue;
+    }
+    int advance = 1;
+    for (int r = 0; r < rows; ++r) {
+      const std::size_t rowLength = std::strlen(table[r].halfKana);
+      if (std::strncmp(p, table[r].halfKana, rowLength) != 0) continue;
+      if (!Replace(i, static_cast<int>(rowLength), table[r].hiragana)) return 0;
+      advance = static_cast<int>(std::strlen(table[r].hiragana));
+      break;
+    }
+    i += advance;
+  }
+  return 1;
+}
+
+int CEditText::NumeralsBeforeUnitsToDigits() {
+  const char* text = GetText();
+  if (text == nullptr) return 0;
+  if (text[0] == '\0') return 1;
+
+  // Rewrites the numeral run that ends `head` (the first headLength bytes
+  // of the current text) when it is of one kind; *shift gets the change in
+  // length.
+  auto convertRunBefore = [this](int headLength, int* shift) -> int {
+    *shift = 0;
+    const std::string head(GetText(), static_cast<std::size_t>(headLength));
+    if (!EndsWithUniformNumeralRun(head.c_str())) return 1;
+    char converted[kNumeralWorkArea];
+    TrailingNumeralToDigits(head.c_str(), converted, sizeof converted);
+    if (converted[0] == '\0' || head == converted) return 1;
+    const int p = CommonPrefixLength(head.c_str(), converted);
+    if (p >= headLength) return 1;
+    if (!Replace(p + 1, headLength - p, converted + p)) return 0;
+    *shift = static_cast<int>(std::strlen(converted)) - headLength;
+    return 1;
+  };
+
+  for (const char* word : kUnitWords) {
+    const int wordLength = static_cast<int>(std::strlen(word));
+    int n = 0;
+    for (;;) {
+      const int offset = FindSubstringFrom(word, GetText(), n);
+      if (offset < n) break;
+      int shift = 0;
+      if (!convertRunBefore(offset, &shift)) return 0;
+      n = offset + shift + wordLength;
+    }
+    int shift = 0;
+    if (!convertRunBefore(GetLength(), &shift)) return 0;
+  }
+  return 1;
+}

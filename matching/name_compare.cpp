@@ -1,0 +1,430 @@
+#include "matching/name_compare.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "common/kanji_numeral.h"
+#include "common/sjis_text.h"
+#include "common/width_kana.h"
+#include "matching/edit_text.h"
+#include "matching/normalize.h"
+
+namespace {
+
+int CharLength(const char* p) {
+  const unsigned char b = static_cast<unsigned char>(p[0]);
+  if (b == 0) return 0;
+  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
+}
+
+bool StartsWith(const char* text, const char* prefix) {
+  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+int Length(const char* text) { return static_cast<int>(std::strlen(text)); }
+
+// Direction words, shortest first. The Kyoto forms 上ル / 上ガル and
+// 下ル / 下ガル read 上る / 上がる and 下る / 下がる once normalised.
+const char* const kUp[] = {"上", "上る", "上がる"};
+const char* const kDown[] = {"下", "下る", "下がる"};
+const char* const kWestIn[] = {"西入", "西入る"};
+const char* const kEastIn[] = {"東入", "東入る"};
+const char* const kStreet[] = {"通", "通り"};
+
+struct WordList {
+  const char* const* words;
+  int count;
+};
+const WordList kDirectionLists[] = {{kUp, 3}, {kDown, 3}, {kWestIn, 2}, {kEastIn, 2}, {kStreet, 2}};
+
+// A run of numerals at p: full-width digits (kind 1) or kanji numerals
+// (kind 2), ending where the kind changes. Its value when it reads as a
+// number, else -1; *length gets the run's bytes.
+int32_t ReadNumeralRun(const char* p, int* kind, int* length) {
+  *kind = 0;
+  *length = 0;
+  if (KanjiDigitValue(p) < 0) return -1;
+  *kind = IsFullWidthDigitAt(p) ? 1 : 2;
+  const char* q = p;
+  while (CharLength(q) == 2 && KanjiDigitValue(q) >= 0 && (IsFullWidthDigitAt(q) ? 1 : 2) == *kind)
+    q += 2;
+  *length = static_cast<int>(q - p);
+  return KanjiNumeralToInt(std::string(p, q).c_str());
+}
+
+// The text with `count` bytes at the 1-based position removed.
+std::string Without(const std::string& text, int position, int count) {
+  std::string out = text;
+  out.erase(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(count));
+  return out;
+}
+
+// Byte offset of the start of the character before the one at offset `at`
+// (found walking forward), -1 when there is none.
+int PreviousCharStart(const char* text, int at) {
+  int previous = -1;
+  for (int i = 0; i < at && text[i];) {
+    previous = i;
+    i += CharLength(text + i);
+  }
+  return previous;
+}
+
+// The text with its first 々 (at a position above 2) written out: the
+// character before it in its place, or, for 々々 at a position above 4,
+// the two characters before them. Empty when there is nothing to expand or
+// the characters before are not double-byte.
+std::string ExpandIterationMark(const std::string& text) {
+  const int p = FindSubstring("々", text.c_str());
+  if (p <= 2) return std::string();
+  const char* s = text.c_str();
+  const int mark = p - 1;  // 0-based
+  const int one = PreviousCharStart(s, mark);
+  if (one < 0 || mark - one != 2) return std::string();
+  std::string out = text;
+  if (StartsWith(s + mark, "々々") && p > 4) {
+    const int two = PreviousCharStart(s, one);
+    if (two < 0 || one - two != 2) return std::string();
+    out.replace(static_cast<std::size_t>(mark), 4, text, static_cast<std::size_t>(two), 4);
+  } else {
+    out.replace(static_cast<std::size_t>(mark), 2, text, static_cast<std::size_t>(one), 2);
+  }
+  return out;
+}
+
+bool IsLevelOneOrTwoKanji(const char* p) {
+  if (CharLength(p) != 2) return false;
+  const uint16_t code = GetCharCode(p);
+  return (code >= 0x889F && code <= 0x9872) || (code >= 0x989F && code <= 0xEAA4);
+}
+
+// Matches the name against an edit text that was made from the input,
+// and maps the end of the match back into the input: the bytes of the
+// input consumed. 0 for no match. With `direction` the match is first
+// extended over a direction word of the edited text.
+int MatchThroughEdits(const CEditText& edited, const char* input, const char* name,
+                      const CRecordList* extraList, int direction) {
+  int consumed = 0;
+  if (!ComparePrefixTolerant(edited.GetText(), name, extraList, &consumed)) return 0;
+  if (direction == 1) consumed = ExtendOverDirectionWord(edited.GetText(), consumed);
+  const char* rest = edited.GetOriginalPointer(consumed + 1);
+  return Length(input) - Length(rest);
+}
+
+// The direction walk of street-style addresses.
+int WalkDirectionWords(const char* input, const char* name) {
+  int i = 0;
+  int j = 0;
+  while (name[j]) {
+    if (CharLength(name + j) != 2) return 0;
+    const bool inputDouble = CharLength(input + i) == 2;
+    if (inputDouble && input[i] == name[j] && input[i + 1] == name[j + 1]) {
+      bool moved = false;
+      for (const WordList& list : kDirectionLists) {
+        if (!StartsWith(name + j, list.words[0])) continue;
+        j += MatchLongestVariant(name + j, list.words, list.count);
+        i += MatchLongestVariant(input + i, list.words, list.count);
+        moved = true;
+        break;
+      }
+      if (!moved) {
+        i += 2;
+        j += 2;
+      }
+      continue;
+    }
+    int k = MatchLongestVariant(name + j, kStreet, 2);
+    if (k > 0) {
+      j += k;
+      continue;
+    }
+    if (StartsWith(name + j, "町")) {
+      j += 2;
+      continue;
+    }
+    if (inputDouble) {
+      k = MatchLongestVariant(input + i, kStreet, 2);
+      if (k > 0) {
+        i += k;
+        continue;
+      }
+      if (StartsWith(input + i, "町")) {
+        i += 2;
+        continue;
+      }
+    }
+    return 0;
+  }
+  return i;
+}
+
+// 1 when the first characters of input and name match.
+bool FirstCharactersMatch(const char* input, const char* name, const CRecordList* extraList) {
+  const std::string first(name, static_cast<std::size_t>(CharLength(name)));
+  int consumed = 0;
+  return ComparePrefixTolerant(input, first.c_str(), extraList, &consumed) != 0;
+}
+
+}  // namespace
+
+int MatchLongestVariant(const char* text, const char* const* variants, int count) {
+  if (text == nullptr || variants == nullptr) return 0;
+  for (int k = count - 1; k >= 0; --k)
+    if (variants[k] != nullptr && StartsWith(text, variants[k])) return Length(variants[k]);
+  return 0;
+}
+
+int ExtendOverDirectionWord(const char* text, int n) {
+  if (text == nullptr || n < 2 || n >= Length(text)) return n;
+  // The last character of the matched part, found walking forward.
+  const int last = PreviousCharStart(text, n);
+  if (last < 0 || n - last != 2) return n;
+  const char* at = text + last;
+  if (StartsWith(at, "上") || StartsWith(at, "下")) {
+    const char* const* words = StartsWith(at, "上") ? kUp : kDown;
+    if (StartsWith(at, words[2])) return n + 4;
+    if (StartsWith(at, words[1])) return n + 2;
+    return n;
+  }
+  if (StartsWith(at, "通")) return StartsWith(at, "通り") ? n + 2 : n;
+  if (n >= 4) {
+    const int before = PreviousCharStart(text, last);
+    if (before >= 0 && last - before == 2) {
+      if (StartsWith(text + before, "西入る") || StartsWith(text + before, "東入る")) return n + 2;
+    }
+  }
+  return n;
+}
+
+int DropConnectingKana(const char* name, char* out) {
+  if (name == nullptr || out == nullptr) return 0;
+  const int length = Length(name);
+  if (length <= 5) return 0;
+  for (const char* kana : {"の", "け", "つ"}) {
+    const int p = FindSubstring(kana, name);
+    if (p <= 2) continue;
+    const int at = p - 1;
+    const int before = PreviousCharStart(name, at);
+    if (before < 0 || at - before != 2 || !IsLevelOneOrTwoKanji(name + before)) continue;
+    if (!IsLevelOneOrTwoKanji(name + at + 2)) continue;
+    const std::string result = Without(name, p, 2);
+    std::memcpy(out, result.c_str(), result.size() + 1);
+    return 1;
+  }
+  return 0;
+}
+
+int ComparePrefixTolerant(const char* input, const char* name, const CRecordList* extraList,
+                          int* consumed) {
+  if (consumed) *consumed = 0;
+  if (input == nullptr || name == nullptr) return 0;
+  const int nameLength = Length(name);
+  if (StartsWith(input, name)) {
+    if (consumed) *consumed = nameLength;
+    return 1;
+  }
+  int i = 0;
+  int j = 0;
+  while (name[j] && CharLength(input + i) == 2 && CharLength(name + j) == 2) {
+    int inputKind = 0;
+    int nameKind = 0;
+    int inputRun = 0;
+    int nameRun = 0;
+    const int32_t inputValue = ReadNumeralRun(input + i, &inputKind, &inputRun);
+    const int32_t nameValue = ReadNumeralRun(name + j, &nameKind, &nameRun);
+    if (inputValue >= 0 && nameValue >= 0 && inputKind != nameKind && inputValue == nameValue) {
+      i += inputRun;
+      j += nameRun;
+    } else if (input[i] == name[j] && input[i + 1] == name[j + 1]) {
+      i += 2;
+      j += 2;
+    } else {
+      break;
+    }
+  }
+  if (name[j] == '\0') {
+    if (consumed) *consumed = i;
+    return 1;
+  }
+
+  // The user's extra pairs on both texts.
+  if (extraList == nullptr || extraList->GetCount() == 0) return 0;
+  CEditText edited;
+  if (!edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &edited)) return 0;
+  std::string editedName(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
+  if (nameLength > kMaxSearchTextLength) return 0;
+  std::memcpy(editedName.data(), name, static_cast<std::size_t>(nameLength) + 1);
+  if (!ApplyReplacementPairs(extraList, editedName.data(), editedName.size())) return 0;
+  editedName.resize(std::strlen(editedName.c_str()));
+  if (!StartsWith(edited.GetText(), editedName.c_str())) return 0;
+  if (!editedName.empty() && !edited.Delete(1, static_cast<int>(editedName.size()))) return 0;
+  const char* rest = edited.GetOriginalPointer(1);
+  // The pairs must have left the rest of the input as it was.
+  if (std::strcmp(edited.GetText(), rest) != 0) return 0;
+  if (consumed) *consumed = Length(input) - Length(rest);
+  return 1;
+}
+
+int CompareNameVariants(const char* input, const char* name, CCharDictionary* dictionary,
+                        const CRecordList* list, int direction, int kanaSwitch,
+                        const CRecordList* extraList, int* variantFlag) {
+  if (kanaSwitch)
+    return CompareNameVariantsKana(input, name, dictionary, list, extraList, variantFlag);
+  return CompareNameVariantsKanji(input, name, dictionary, list, direction, extraList,
+                                  variantFlag);
+}
+
+int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionary* dictionary,
+                             const CRecordList* list, int direction, const CRecordList* extraList,
+                             int* variantFlag) {
+  int dummyFlag = 0;
+  int& flag = variantFlag ? *variantFlag : dummyFlag;
+  flag = 0;
+  if (input == nullptr || name == nullptr) return 0;
+  const int inputLength = Length(input);
+  auto finish = [direction](const char* text, int consumed) {
+    return direction == 1 ? ExtendOverDirectionWord(text, consumed) : consumed;
+  };
+  int consumed = 0;
+
+  // 1. Plain, numerals in either form, extra pairs.
+  if (ComparePrefixTolerant(input, name, extraList, &consumed)) return finish(input, consumed);
+
+  // 2. The name with its numerals normalised.
+  if (FindSubstring("００", input) > 0 && Length(name) <= kMaxSearchTextLength) {
+    char normalised[kMaxSearchTextLength + 1];
+    std::memcpy(normalised, name, static_cast<std::size_t>(Length(name)) + 1);
+    if (NormalizeSearchText(nullptr, dictionary, normalised, sizeof normalised) &&
+        ComparePrefixTolerant(input, normalised, extraList, &consumed))
+      return finish(input, consumed);
+  }
+
+  // 3. Everything further is a variant.
+  flag = 1;
+  std::string name2 = name;
+  // The input with the changes of the steps below, mappable back to it.
+  CEditText input3;
+  const bool haveInput3 = input3.Init(input) != 0;
+
+  // 4. The replacement list.
+  if (list != nullptr && list->GetCount() > 0 && Length(name) <= kMaxSearchTextLength) {
+    char replaced[kMaxSearchTextLength + 1];
+    std::memcpy(replaced, name, static_cast<std::size_t>(Length(name)) + 1);
+    if (ApplyReplacementPairs(list, replaced, sizeof replaced)) name2 = replaced;
+    if (name2 != name && ComparePrefixTolerant(input, name2.c_str(), extraList, &consumed))
+      return finish(input, consumed);
+
+    CEditText edited;
+    if (edited.Init(input) && ApplyReplacementPairsToEditText(list, &edited)) {
+      if (ComparePrefixTolerant(edited.GetText(), name2.c_str(), extraList, &consumed)) {
+        consumed = inputLength - Length(edited.GetOriginalPointer(consumed + 1));
+        return finish(input, consumed);
+      }
+    }
+
+    // The first pair that occurs in the input, its first occurrence only.
+    if (haveInput3) {
+      for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+        PairRecord pair;
+        if (list->GetElementSize() != sizeof pair || !list->GetAt(n, &pair)) break;
+        pair.search[kPairTextSize - 1] = '\0';
+        pair.replacement[kPairTextSize - 1] = '\0';
+        if (pair.search[0] == '\0') continue;
+        const int p = FindSubstring(pair.search, input);
+        if (p == 0 || p >= inputLength) continue;
+        if (input3.Replace(p, Length(pair.search), pair.replacement)) {
+          // The count is mapped back through the replacement, so it changes
+          // only when the replaced text lies inside the match.
+          const int matched = MatchThroughEdits(input3, input, name2.c_str(), extraList, 0);
+          if (matched > 0) return matched;
+        }
+        break;
+      }
+    }
+  }
+
+  // 5. The first characters must agree.
+  if (!FirstCharactersMatch(input, name, extraList)) return 0;
+
+  // 6, 7. Without 大字, then without 字: first in the name, then in the input.
+  if (haveInput3) {
+    for (const char* prefix : {"大字", "字"}) {
+      const int prefixLength = Length(prefix);
+      const int inName = FindSubstring(prefix, name2.c_str());
+      if (inName > 0) {
+        const std::string shorter = Without(name2, inName, prefixLength);
+        const int matched = MatchThroughEdits(input3, input, shorter.c_str(), extraList, direction);
+        if (matched > 0) return matched;
+      }
+      const int inInput = FindSubstring(prefix, input3.GetText());
+      if (inInput > 0) {
+        const int16_t mark = input3.BeginMark();
+        if (input3.Delete(inInput, prefixLength)) {
+          const int matched =
+              MatchThroughEdits(input3, input, name2.c_str(), extraList, direction);
+          input3.RollbackTo(mark);
+          if (matched > 0) return matched;
+        } else {
+          input3.RollbackTo(mark);
+        }
+      }
+    }
+  }
+
+  // 8, 9. The iteration mark written out, in the name and in the input.
+  const std::string expandedName = ExpandIterationMark(name);
+  if (!expandedName.empty() &&
+      ComparePrefixTolerant(input, expandedName.c_str(), extraList, &consumed))
+    return consumed;
+  const std::string expandedInput = ExpandIterationMark(input);
+  if (!expandedInput.empty() &&
+      ComparePrefixTolerant(expandedInput.c_str(), name, extraList, &consumed))
+    return consumed;
+
+  // 10, 11. A connecting kana dropped from the name, then from the input.
+  std::string dropped(static_cast<std::size_t>(std::max(Length(name), inputLength)) + 1, '\0');
+  if (DropConnectingKana(name, dropped.data()) &&
+      ComparePrefixTolerant(input, dropped.c_str(), extraList, &consumed))
+    return finish(input, consumed);
+  if (DropConnectingKana(input, dropped.data()) &&
+      ComparePrefixTolerant(dropped.c_str(), name, extraList, &consumed)) {
+    if (direction == 1) consumed = ExtendOverDirectionWord(dropped.c_str(), consumed);
+    return inputLength + consumed - Length(dropped.c_str());
+  }
+
+  // 12, 13. Street-style direction words.
+  if (direction != 1) return 0;
+  return WalkDirectionWords(input, name);
+}
+
+int CompareNameVariantsKana(const char* input, const char* name, CCharDictionary* /*dictionary*/,
+                            const CRecordList* /*list*/, const CRecordList* extraList,
+                            int* variantFlag) {
+  int dummyFlag = 0;
+  int& flag = variantFlag ? *variantFlag : dummyFlag;
+  flag = 0;
+  if (input == nullptr || name == nullptr) return 0;
+  int consumed = 0;
+  if (ComparePrefixTolerant(input, name, extraList, &consumed)) return consumed;
+  flag = 1;
+  if (!FirstCharactersMatch(input, name, extraList)) return 0;
+
+  std::string n = name;
+  std::string i = input;
+  for (const char* prefix : {"おおあざ", "あざ"}) {
+    const int prefixLength = Length(prefix);
+    const int inName = FindSubstring(prefix, n.c_str());
+    if (inName > 0) {
+      n = Without(n, inName, prefixLength);
+      if (ComparePrefixTolerant(i.c_str(), n.c_str(), extraList, &consumed)) return consumed;
+    }
+    const int inInput = FindSubstring(prefix, i.c_str());
+    if (inInput > 0) {
+      i = Without(i, inInput, prefixLength);
+      if (ComparePrefixTolerant(i.c_str(), n.c_str(), extraList, &consumed))
+        return consumed + prefixLength;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,348 @@
+#include "tabledb/dictionaries.h"
+
+#include <cstring>
+#include <string>
+
+#include "common/file_access.h"
+#include "common/message.h"
+#include "common/sjis_text.h"
+#include "matching/normalize.h"
+#include "plat/file.h"
+
+namespace {
+
+constexpr char kOpenError[] = "ファイルオープンエラー!(%s)";
+constexpr char kReadError[] = "ファイルの読み込みに失敗しました!(%s)";
+constexpr char kMemoryError[] = "メモリの確保に失敗しました！[%s]";
+constexpr char kUnificationWord[] = "統一文字読み込み";
+constexpr char kReplacementWord[] = "置換文字読み込み";
+constexpr char kFacilityWord[] = "施設置換文字読み込み";
+
+// A line of the text form holds at most this many bytes.
+constexpr std::size_t kMaxTextLine = 511;
+// The smallest stored pair: two lengths and no bytes.
+constexpr uint32_t kMinPairBytes = 8;
+// Growth of a list whose final size is not known in advance.
+constexpr uint32_t kMinGrowthStep = 128;
+
+uint32_t LoadLe32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+enum class ReadResult { kString, kEnd, kFailed };
+
+// Reads one stored string into text (kPairTextSize bytes) and restores it.
+// At the end of the file before the length, kEnd when atEndIsComplete.
+ReadResult ReadStoredString(plat::File& file, char* text, bool atEndIsComplete) {
+  unsigned char lengthBytes[4];
+  const std::size_t got = file.Read(lengthBytes, sizeof lengthBytes);
+  if (file.Failed()) return ReadResult::kFailed;
+  if (got == 0 && atEndIsComplete) return ReadResult::kEnd;
+  if (got != sizeof lengthBytes) return ReadResult::kFailed;
+  const uint32_t length = LoadLe32(lengthBytes);
+  if (length > static_cast<uint32_t>(kPairMaxTextLength)) return ReadResult::kFailed;
+  if (length > 0 && file.Read(text, length) != length) return ReadResult::kFailed;
+  if (file.Failed()) return ReadResult::kFailed;
+  text[length] = '\0';
+  for (char* p = text; *p; ++p) *p = static_cast<char>(~static_cast<unsigned char>(*p));
+  return ReadResult::kString;
+}
+
+// Reads pair after pair to the end of the file. 1 when the file ended
+// exactly after a pair; 0 with the message otherwise.
+template <typename Container, typename Fixup>
+int ReadPairs(plat::File& file, Container& container, const char* path, const char* memoryWord,
+              char* msg, Fixup fixup) {
+  for (;;) {
+    PairRecord pair{};
+    const ReadResult first = ReadStoredString(file, pair.search, true);
+    if (first == ReadResult::kEnd) return 1;
+    if (first == ReadResult::kFailed ||
+        ReadStoredString(file, pair.replacement, false) != ReadResult::kString) {
+      SetMessage(msg, kReadError, path);
+      return 0;
+    }
+    if (!fixup(pair)) {
+      SetMessage(msg, kReadError, path);
+      return 0;
+    }
+    pair.flag = 0;
+    if (!container.Add(&pair)) {
+      SetMessage(msg, kMemoryError, memoryWord);
+      return 0;
+    }
+  }
+}
+
+bool NoFixup(PairRecord&) { return true; }
+
+int OpenBinary(plat::File& file, const char* path, char* msg) {
+  if (OpenFileForRead(&file, path)) return 1;
+  SetMessage(msg, kOpenError, path);
+  return 0;
+}
+
+// Reads and checks the 32-byte header; the pair count to *count.
+int ReadHeader(plat::File& file, const char* path, const char* expectedText, uint32_t* count,
+               char* msg) {
+  unsigned char header[kPairFileHeaderSize];
+  if (!ReadBytesFromFile(&file, header, sizeof header)) {
+    SetMessage(msg, kReadError, path);
+    return 0;
+  }
+  // The text and its NUL within the first 8 bytes, equal to the expected one.
+  const std::size_t textLength = std::strlen(expectedText);
+  if (std::memcmp(header, expectedText, textLength + 1) != 0) {
+    SetMessage(msg, kReadError, path);
+    return 0;
+  }
+  *count = LoadLe32(header + 12);
+  return 1;
+}
+
+// The capacity for a stated number of pairs: no more than the rest of the
+// file can hold (a damaged count must not size the list), at least 1 (a
+// list of no records cannot be created).
+uint32_t CapacityFor(plat::File& file, uint32_t stated) {
+  uint64_t length = 0;
+  uint64_t position = 0;
+  if (file.GetLength(length) && file.GetPosition(position) && length >= position) {
+    const uint64_t room = (length - position) / kMinPairBytes;
+    if (stated > room) stated = static_cast<uint32_t>(room);
+  }
+  return stated == 0 ? 1 : stated;
+}
+
+uint32_t GrowthFor(uint32_t capacity) {
+  return capacity < kMinGrowthStep ? kMinGrowthStep : capacity;
+}
+
+// 1 when the records 1..count are in ascending order of their search texts.
+int IsSortedBySearchText(const CCharDictionary& dictionary) {
+  const uint32_t count = dictionary.GetCount();
+  PairRecord previous{};
+  PairRecord current{};
+  for (uint32_t n = 1; n <= count; ++n) {
+    if (!dictionary.GetAt(n, &current)) return 0;
+    if (n > 1 && CompareDictionaryKeys(&previous, &current) > 0) return 0;
+    previous = current;
+  }
+  return 1;
+}
+
+void SortBySearchText(CCharDictionary& dictionary) {
+  const uint32_t count = dictionary.GetCount();
+  if (count > 1) dictionary.Sort(1, count, CompareDictionaryKeys);
+}
+
+// Normalises one text of a pair in place; false when the result does not fit.
+bool NormalizeField(char* text, CCharDictionary* dictionary) {
+  return NormalizeSearchText(nullptr, dictionary, text, kPairTextSize) != 0;
+}
+
+// Reads the lines of a text-form file as pairs into container. Fields are
+// passed through fixup (which may refuse them).
+template <typename Container, typename Fixup>
+int ReadTextPairs(const char* path, Container& container, const char* memoryWord, char* msg,
+                  Fixup fixup) {
+  plat::File file;
+  if (!OpenTextFileForRead(&file, path)) {
+    SetMessage(msg, kOpenError, path);
+    return 0;
+  }
+  std::string line;
+  while (file.ReadString(line)) {
+    if (line.size() > kMaxTextLine) {
+      SetMessage(msg, kReadError, path);
+      return 0;
+    }
+    char buffer[kMaxTextLine + 1];
+    std::memcpy(buffer, line.c_str(), line.size() + 1);
+    TrimBlanks(buffer);
+    if (buffer[0] == '\0' || buffer[0] == ';') continue;
+
+    // Field 1 up to the first ",", field 2 up to the next one or the end.
+    const char* replacement = "";
+    const int comma = FindSubstring(",", buffer);
+    if (comma > 0) {
+      char* second = buffer + comma;
+      buffer[comma - 1] = '\0';
+      const int next = FindSubstring(",", second);
+      if (next > 0) second[next - 1] = '\0';
+      replacement = second;
+    }
+    PairRecord pair{};
+    if (std::strlen(buffer) > static_cast<std::size_t>(kPairMaxTextLength) ||
+        std::strlen(replacement) > static_cast<std::size_t>(kPairMaxTextLength)) {
+      SetMessage(msg, kReadError, path);
+      return 0;
+    }
+    std::strcpy(pair.search, buffer);
+    std::strcpy(pair.replacement, replacement);
+    if (!fixup(pair)) {
+      SetMessage(msg, kReadError, path);
+      return 0;
+    }
+    if (!container.Add(&pair)) {
+      SetMessage(msg, kMemoryError, memoryWord);
+      return 0;
+    }
+  }
+  if (file.Failed()) {
+    SetMessage(msg, kReadError, path);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int32_t CompareDictionaryKeys(const void* a, const void* b) {
+  const auto* x = static_cast<const unsigned char*>(a);
+  const auto* y = static_cast<const unsigned char*>(b);
+  while (*x != 0 && *x == *y) {
+    ++x;
+    ++y;
+  }
+  return static_cast<int32_t>(*x) - static_cast<int32_t>(*y);
+}
+
+int CountDictionaryFilePairs(const char* path, uint32_t* count, char* msg) {
+  if (count) *count = 0;
+  plat::File file;
+  if (!OpenBinary(file, path, msg)) return 0;
+  uint32_t pairs = 0;
+  for (;;) {
+    char text[kPairTextSize];
+    const ReadResult first = ReadStoredString(file, text, true);
+    if (first == ReadResult::kEnd) break;
+    if (first == ReadResult::kFailed ||
+        ReadStoredString(file, text, false) != ReadResult::kString) {
+      SetMessage(msg, kReadError, path);
+      return 0;
+    }
+    ++pairs;
+  }
+  if (count) *count = pairs;
+  return 1;
+}
+
+int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, char* msg,
+                              int withHeader) {
+  if (dictionary == nullptr) return 0;
+  dictionary->Free();
+  uint32_t stated = 0;
+  plat::File file;
+  if (withHeader) {
+    if (!OpenBinary(file, path, msg)) return 0;
+    if (!ReadHeader(file, path, kUnificationHeaderText, &stated, msg)) return 0;
+  } else {
+    if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
+    if (!OpenBinary(file, path, msg)) return 0;
+  }
+  const uint32_t capacity = CapacityFor(file, stated);
+  if (!dictionary->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
+    SetMessage(msg, kMemoryError, kUnificationWord);
+    return 0;
+  }
+  if (!ReadPairs(file, *dictionary, path, kUnificationWord, msg, NoFixup)) {
+    dictionary->Free();
+    return 0;
+  }
+  // Lookups are binary searches: a file out of order is sorted rather than
+  // searched wrongly. An ordered file keeps its order (also of equal keys).
+  if (!withHeader || !IsSortedBySearchText(*dictionary)) SortBySearchText(*dictionary);
+  return 1;
+}
+
+int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictionary* dictionary,
+                              char* msg, int withHeader, int tenThousandToMan) {
+  if (list == nullptr) return 0;
+  list->Free();
+  uint32_t stated = 0;
+  plat::File file;
+  if (withHeader) {
+    if (!OpenBinary(file, path, msg)) return 0;
+    if (!ReadHeader(file, path, kReplacementHeaderText, &stated, msg)) return 0;
+  } else {
+    if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
+    if (!OpenBinary(file, path, msg)) return 0;
+  }
+  const uint32_t capacity = CapacityFor(file, stated);
+  if (!list->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
+    SetMessage(msg, kMemoryError, kReplacementWord);
+    return 0;
+  }
+  int ok = 0;
+  if (withHeader) {
+    ok = ReadPairs(file, *list, path, kReplacementWord, msg, [&](PairRecord& pair) {
+      // "万" is shorter than "１００００": the text only shrinks.
+      if (tenThousandToMan) ReplaceAll(pair.search, "１００００", "万", sizeof pair.search);
+      return true;
+    });
+  } else {
+    ok = ReadPairs(file, *list, path, kReplacementWord, msg, [&](PairRecord& pair) {
+      return NormalizeField(pair.search, dictionary) &&
+             NormalizeField(pair.replacement, dictionary);
+    });
+  }
+  if (!ok) {
+    list->Free();
+    return 0;
+  }
+  return 1;
+}
+
+int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDictionary* dictionary,
+                                  char* msg) {
+  if (list == nullptr) return 0;
+  list->Free();
+  if (!list->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
+    SetMessage(msg, kMemoryError, kReplacementWord);
+    return 0;
+  }
+  const int ok = ReadTextPairs(path, *list, kReplacementWord, msg, [&](PairRecord& pair) {
+    return NormalizeField(pair.search, dictionary) &&
+           NormalizeField(pair.replacement, dictionary);
+  });
+  if (!ok) {
+    list->Free();
+    return 0;
+  }
+  return 1;
+}
+
+int LoadUnificationDictionaryText(const char* path, CCharDictionary* dictionary, char* msg) {
+  if (dictionary == nullptr) return 0;
+  dictionary->Free();
+  if (!dictionary->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
+    SetMessage(msg, kMemoryError, kUnificationWord);
+    return 0;
+  }
+  if (!ReadTextPairs(path, *dictionary, kUnificationWord, msg, NoFixup)) {
+    dictionary->Free();
+    return 0;
+  }
+  SortBySearchText(*dictionary);
+  return 1;
+}
+
+int LoadFacilityReplacementDictionary(const char* path, CRecordList* list, char* msg) {
+  if (list == nullptr) return 0;
+  list->Free();
+  uint32_t stated = 0;
+  if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
+  plat::File file;
+  if (!OpenBinary(file, path, msg)) return 0;
+  const uint32_t capacity = CapacityFor(file, stated);
+  if (!list->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
+    SetMessage(msg, kMemoryError, kFacilityWord);
+    return 0;
+  }
+  if (!ReadPairs(file, *list, path, kFacilityWord, msg, NoFixup)) {
+    list->Free();
+    return 0;
+  }
+  return 1;
+}
