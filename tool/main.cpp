@@ -1,12 +1,18 @@
-// kort: batch address search. One job per run:
+// kort: batch address search, one job per run:
 //   kort <job file> <result file> <status file>
-#include <cstdio>
+// With a name missing or empty it ends at once and prints nothing, so that a
+// wrong call leaves every file and the console as they were.
+#include <string>
+
+#include "plat/path.h"
+#include "tool/kort_app.h"
 
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::printf("kort %s\nusage: %s <job file> <result file> <status file>\n", KORT_VERSION,
-                argc > 0 ? argv[0] : "kort");
-    return 0;
-  }
-  return 0;
+  // Without the program's folder the data folder cannot be found; the job
+  // still runs and its search reports the missing data.
+  std::string programFolder;
+  if (!plat::path::ProgramFolder(programFolder)) programFolder.clear();
+  CkortApp app;
+  app.InitInstance(argc, argv, programFolder.c_str());
+  return app.ExitInstance();
 }

@@ -1,0 +1,295 @@
+#include "tool/job_run.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/file_access.h"
+#include "common/message.h"
+#include "common/path_util.h"
+#include "plat/crt.h"
+#include "plat/file.h"
+
+namespace {
+
+constexpr char kJobReadFailed[] = "検索条件の読み込みに失敗しました！";
+constexpr char kResultWriteFailed[] = "検索結果の書き込みに失敗しました！";
+constexpr char kDataFolderTail[] = "\\Database\\住所";
+constexpr char kDatasetBasic[] = "VRG_BASIC";
+constexpr char kDatasetExtend[] = "VRG_EXTEND";
+constexpr int32_t kFlagsAll = 0xFFFF;
+constexpr int32_t kFlagExtend = 8;
+constexpr int32_t kDefaultMaxLines = 100;
+constexpr int32_t kClampedMaxLines = 5;
+
+constexpr unsigned char kScrambleMagic[5] = {'V', 'R', 'F', 0x0D, 0x0A};
+// Magic, three length bytes, at least two filler bytes and the check byte:
+// a shorter file is never scrambled.
+constexpr uint64_t kScrambleMinLength = 10;
+constexpr uint64_t kScrambleMaxLength = 0xFFFFFFFFull;
+
+// ---- Status and result files ----
+
+// The status file: "%ld\n%ld\n%s" and a line end, in text mode. A file whose
+// write fails is deleted again.
+int WriteStatusFile(const char* path, int32_t code, int32_t interrupted, const char* message) {
+  plat::File file;
+  if (!OpenNewTextFileForWrite(&file, path)) return 0;
+  char head[64];
+  std::snprintf(head, sizeof head, "%ld\n%ld\n", static_cast<long>(code),
+                static_cast<long>(interrupted));
+  const std::string text = std::string(head) + message;
+  int ok = WriteLineToFile(&file, text.c_str());
+  if (!file.Close()) ok = 0;
+  if (!ok) {
+    RemoveFile(path);
+    return 0;
+  }
+  return 1;
+}
+
+// The result line of a reverse-geocoding job; a partly written file is
+// deleted again.
+int WriteResultFile(const char* path, const char* line) {
+  plat::File file;
+  if (!OpenNewTextFileForWrite(&file, path)) return 0;
+  int ok = WriteLineToFile(&file, line);
+  if (!file.Close()) ok = 0;
+  if (!ok) {
+    RemoveFile(path);
+    return 0;
+  }
+  return 1;
+}
+
+void RemoveIfExists(const char* path) {
+  plat::FileStatus status;
+  if (plat::File::GetStatus(path, status)) RemoveFile(path);
+}
+
+// ---- Scrambled job files ----
+
+// Turns the scrambled bytes back into the plain text, in place; the plain
+// length, or 0 when the bytes are not a usable scrambled form.
+std::size_t DescrambleInPlace(unsigned char* bytes, std::size_t n) {
+  uint32_t sum = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i) sum += bytes[i];
+  if (sum % 255 != bytes[n - 1]) return 0;
+  const std::size_t filler = (bytes[5] + bytes[6] + bytes[7]) % 3 + 2;
+  if (n < filler + 9 + 2) return 0;  // one plain byte or none
+  const std::size_t plainLength = n - filler - 9;
+  // Each source lies behind its target, so one forward pass is safe.
+  for (std::size_t i = 0; i < plainLength; ++i) bytes[i] = ~bytes[8 + filler + i];
+  const std::size_t half = plainLength / 2;
+  for (std::size_t i = 0; i < half; i += 2) std::swap(bytes[i], bytes[half + i]);
+  return plainLength;
+}
+
+// Rewrites a scrambled job file as plain text. 0 when the job file cannot
+// be opened or the plain text cannot be written; 1 otherwise (a file that
+// is not scrambled, or not readable as such, stays as it is).
+int DescrambleJobFile(const char* path) {
+  std::unique_ptr<unsigned char[]> bytes;
+  std::size_t n = 0;
+  {
+    plat::File file;
+    if (!OpenFileForRead(&file, path)) return 0;
+    uint64_t length = 0;
+    if (!file.GetLength(length) || length < kScrambleMinLength || length >= kScrambleMaxLength)
+      return 1;
+    unsigned char magic[sizeof kScrambleMagic];
+    if (!ReadBytesFromFile(&file, magic, sizeof magic) ||
+        std::memcmp(magic, kScrambleMagic, sizeof magic) != 0)
+      return 1;
+    n = static_cast<std::size_t>(length);
+    bytes.reset(new (std::nothrow) unsigned char[n]);
+    if (!bytes) return 1;
+    std::memcpy(bytes.get(), magic, sizeof magic);
+    if (!ReadBytesFromFile(&file, bytes.get() + sizeof magic,
+                           static_cast<uint32_t>(n - sizeof magic)))
+      return 1;
+  }
+  const std::size_t plainLength = DescrambleInPlace(bytes.get(), n);
+  if (plainLength == 0) return 1;
+  plat::File out;
+  if (!OpenNewFileForReadWrite(&out, path)) return 0;
+  int ok = WriteBytesToFile(&out, bytes.get(), static_cast<uint32_t>(plainLength));
+  if (!out.Close()) ok = 0;
+  return ok;
+}
+
+// ---- Job lines ----
+
+// Lines after line 1 for each job kind; 0 for a kind that is not run.
+int LinesOfKind(int32_t kind) {
+  constexpr struct {
+    int32_t kind;
+    int lines;
+  } kKinds[] = {{1, 11}, {1000, 7}, {2000, 8}, {3000, 12}, {4000, 9}};
+  for (const auto& k : kKinds)
+    if (k.kind == kind) return k.lines;
+  return 0;
+}
+
+// The next line without its line end; false when there is none or when it
+// does not fit a job text buffer.
+bool ReadJobLine(plat::File& file, std::string& line) {
+  return file.ReadString(line) && line.size() < kJobTextSize;
+}
+
+// The job's lines, numbered as in the file (line 1 is the kind).
+class JobLines {
+ public:
+  void Add(std::string line) { lines_.push_back(std::move(line)); }
+  const std::string& Text(int number) const { return lines_[static_cast<std::size_t>(number - 1)]; }
+  int32_t Int(int number) const { return plat::crt::AtoI32(Text(number).c_str()); }
+  // A decimal number that takes the whole line (an empty line is 0).
+  bool Double(int number, double* value) const {
+    const std::string& text = Text(number);
+    char* end = nullptr;
+    *value = plat::crt::StrToD(text.c_str(), &end);
+    return end == text.c_str() + text.size();
+  }
+  // A copy in a buffer of kJobTextSize bytes that an entry may rewrite.
+  void CopyText(int number, char* buffer) const {
+    const std::string& text = Text(number);
+    std::memset(buffer, 0, kJobTextSize);
+    std::memcpy(buffer, text.data(), text.size());
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+enum class ReadOutcome { Read, Failed, UnknownKind };
+
+ReadOutcome ReadJobFile(const char* path, JobLines& job, int32_t* kind) {
+  plat::File file;
+  std::string line;
+  if (!OpenTextFileForRead(&file, path) || !ReadJobLine(file, line)) return ReadOutcome::Failed;
+  *kind = plat::crt::AtoI32(line.c_str());
+  const int count = LinesOfKind(*kind);
+  if (count == 0) return ReadOutcome::UnknownKind;
+  job.Add(std::move(line));
+  for (int i = 0; i < count; ++i) {
+    if (!ReadJobLine(file, line)) return ReadOutcome::Failed;
+    job.Add(std::move(line));
+  }
+  return ReadOutcome::Read;
+}
+
+// ---- Entries ----
+
+// A search that this program does not carry fails like a failing search.
+template <typename Entry, typename... Args>
+int CallEntry(Entry entry, char* message, Args... args) {
+  if (entry == nullptr) {
+    SetMessage(message, "この検索種別は実行できません！");
+    return 0;
+  }
+  return entry(args...);
+}
+
+}  // namespace
+
+void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
+                const char* statusFile, const SearchEntries& entries) {
+  if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile) return;
+
+  RemoveIfExists(resultFile);
+  RemoveIfExists(statusFile);
+
+  if (!DescrambleJobFile(jobFile)) {
+    WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+    return;
+  }
+  JobLines job;
+  int32_t kind = 0;
+  switch (ReadJobFile(jobFile, job, &kind)) {
+    case ReadOutcome::UnknownKind:
+      return;
+    case ReadOutcome::Failed:
+      WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+      return;
+    case ReadOutcome::Read:
+      break;
+  }
+  double latitude = 0.0;
+  double longitude = 0.0;
+  if (kind == 4000 && (!job.Double(2, &latitude) || !job.Double(3, &longitude))) {
+    WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+    return;
+  }
+
+  // The flags word is the second-to-last line.
+  const int32_t flags = job.Int(LinesOfKind(kind));
+  const char* dataset = kDatasetBasic;
+  if (flags == kFlagsAll || (flags & kFlagExtend) != 0) dataset = kDatasetExtend;
+  // Only the keyword search and the listings take a maximum number of lines.
+  int32_t maxLines = kDefaultMaxLines;
+  if (kind == 1) maxLines = job.Int(4);
+  if (kind == 1000) maxLines = job.Int(3);
+  if (flags == kFlagsAll && (maxLines == 0 || maxLines > kClampedMaxLines))
+    maxLines = kClampedMaxLines;
+  const std::string dataFolder = std::string(programFolder ? programFolder : "") + kDataFolderTail;
+  const char* folder = dataFolder.c_str();
+
+  char text[kJobTextSize];
+  char message[kJobMessageSize] = {};
+  char resultText[kJobResultTextSize] = {};
+  int32_t interrupted = 0;
+  int result = 0;
+  switch (kind) {
+    case 1:
+      job.CopyText(3, text);
+      result = CallEntry(entries.keywordSearchToFile, message, resultFile, job.Int(2), text, folder,
+                         maxLines, &interrupted, message, "", "", 0, dataset, job.Int(5),
+                         job.Int(6), job.Int(7), job.Int(8), job.Int(9), job.Int(10), "");
+      break;
+    case 1000:
+      job.CopyText(2, text);
+      if (static_cast<unsigned char>(text[0]) >= '0' &&
+          static_cast<unsigned char>(text[0]) <= '9') {
+        result = CallEntry(entries.listByCodeToFile, message, resultFile, text, folder, maxLines,
+                           &interrupted, message, dataset, job.Int(5), job.Int(6), 1);
+      } else {
+        result = CallEntry(entries.listByNamesToFile, message, resultFile, text, folder, maxLines,
+                           &interrupted, message, dataset, job.Int(4), job.Int(5), job.Int(6), 1);
+      }
+      break;
+    case 2000:
+      job.CopyText(2, text);
+      result = CallEntry(entries.searchPostalCodeToFile, message, resultFile, text, folder, message,
+                         dataset, job.Int(3), job.Int(4), job.Int(5), job.Int(6), job.Int(7));
+      break;
+    case 3000:
+      job.CopyText(2, text);
+      result = CallEntry(entries.matchAddressesToFile, message, resultFile, text, job.Int(3),
+                         job.Int(4), folder, message, job.Int(5), job.Int(6), job.Int(7),
+                         job.Int(8), job.Int(9), job.Int(10), job.Int(11), dataset);
+      break;
+    case 4000:
+      result =
+          CallEntry(entries.reverseGeocode, message, resultText, latitude, longitude, folder,
+                    message, dataset, job.Int(4), job.Int(5), job.Int(6), job.Int(7), job.Int(8));
+      break;
+  }
+  message[kJobMessageSize - 1] = '\0';
+  resultText[kJobResultTextSize - 1] = '\0';
+
+  if (result == 0) {
+    WriteStatusFile(statusFile, 0, 0, message);
+    return;
+  }
+  if (kind == 4000 && !WriteResultFile(resultFile, resultText)) {
+    WriteStatusFile(statusFile, 0, 0, kResultWriteFailed);
+    return;
+  }
+  // A success reports no message, whatever text an entry left behind.
+  if (!WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) RemoveFile(resultFile);
+}

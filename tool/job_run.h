@@ -1,0 +1,25 @@
+#pragma once
+// One kort job, from the three file names to the status file.
+//
+// The job file is Shift-JIS text, one value a line (CR LF or LF): line 1 the
+// job kind (1 keyword search, 1000 hierarchy listing, 2000 postal-code
+// search, 3000 address matching, 4000 reverse geocoding), then the kind's
+// lines, the last two being the flags word and a dataset line whose text is
+// not used. A job file that begins with "VRF" CR LF is scrambled; it is
+// turned back into plain text (and rewritten so) before it is read.
+//
+// The status file holds three lines (CR LF on disk): the result code (1 or
+// 0), the interrupted flag (1 when a keyword search or listing stopped at
+// its maximum number of lines) and the message, empty on success.
+//
+// Limits: every job line must fit a buffer of kJobTextSize bytes with its
+// NUL; a longer line counts as unreadable ("検索条件の読み込みに失敗しました！").
+
+#include "tool/search_entries.h"
+
+// Runs one job. The data folder is programFolder + "\Database\住所". The
+// job kind's search is taken from entries. When a name is null or empty,
+// nothing is read, deleted or written. A job of an unknown kind leaves
+// neither a result file nor a status file.
+void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
+                const char* statusFile, const SearchEntries& entries = KortSearchEntries());

@@ -1,0 +1,52 @@
+#pragma once
+// The kort program: one job per process.
+//
+//   kort <job file> <result file> <status file>
+//
+// The three names are taken as given (a name may begin with "/" or "-"),
+// turned from the UTF-8 of the command line into CP932; later parameters
+// are ignored. When a name is missing or empty the program ends at once,
+// reading, deleting, writing and printing nothing.
+
+#include <cstdint>
+#include <string>
+
+// The command line: every parameter in turn, the first three kept.
+class CVrgRouteCommandLineInfo {
+ public:
+  // The parameters argv[1] to argv[argc - 1], each converted to CP932 (bytes
+  // that are not UTF-8 are kept as they are) and handed to ParseParam.
+  void ParseCommandLine(int argc, const char* const* argv);
+  // Stores a CP932 parameter as the job, result or status file name, in
+  // this order; ignores it after those.
+  void ParseParam(const char* param);
+
+  const std::string& JobFile() const { return jobFile_; }
+  const std::string& ResultFile() const { return resultFile_; }
+  const std::string& StatusFile() const { return statusFile_; }
+
+ private:
+  std::string jobFile_;
+  std::string resultFile_;
+  std::string statusFile_;
+  int32_t nextSlot_ = 1;
+};
+
+// The application: the command line, then the job run (tool/job_run.h).
+class CkortApp {
+ public:
+  // Runs the job of the command line with the data under programFolder.
+  // Always false: the process ends after it.
+  bool InitInstance(int argc, const char* const* argv, const char* programFolder);
+  // The exit code of the process (0; the caller reads the status file).
+  int ExitInstance() { return 0; }
+
+  const std::string& JobFile() const { return jobFile_; }
+  const std::string& ResultFile() const { return resultFile_; }
+  const std::string& StatusFile() const { return statusFile_; }
+
+ private:
+  std::string jobFile_;
+  std::string resultFile_;
+  std::string statusFile_;
+};
