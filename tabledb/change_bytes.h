@@ -1,0 +1,50 @@
+#pragma once
+// Helpers shared by the change-history readers and writers of this folder;
+// not for other callers. Numbers in the change files are little-endian and
+// unaligned: they are loaded and stored byte by byte.
+
+#include <cstddef>
+#include <cstdint>
+
+class CRecordList;
+
+namespace change_bytes {
+
+inline uint16_t Load16(const unsigned char* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t Load32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline void Store16(unsigned char* p, uint16_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+}
+inline void Store32(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+inline bool IsAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// 1 when the text is 1 to maxLength ASCII digits and nothing else; the
+// value goes to *value.
+int ReadPlainDigits(const char* text, std::size_t maxLength, uint32_t* value);
+
+// The decimal digits of number as full-width digits ("０" to "９"); the
+// empty text for 0 when zeroIsEmpty. out holds at least 24 bytes. Answers
+// the length.
+std::size_t MakeFullWidthNumber(uint32_t number, bool zeroIsEmpty, char* out);
+
+// Scale texts and their codes: "10000" 1, "25000" 2, "50000" 3, "70000" 7,
+// "80000" 8, "2000" 20; 0 for any other text.
+int ScaleCodeFromText(const char* text);
+
+// Appends n bytes to a list of 1-byte elements; on failure the list is
+// left as it was.
+int AppendBytes(CRecordList* list, const void* bytes, uint32_t n);
+
+}  // namespace change_bytes
