@@ -45,7 +45,8 @@ int ScaleCodeFromText(const char* text) {
   static const struct {
     const char* text;
     int code;
-  } kScales[] = {{"10000", 1}, {"25000", 2}, {"50000", 3}, {"70000", 7}, {"80000", 8}, {"2000", 20}};
+  } kScales[] = {{"10000", 1}, {"25000", 2}, {"50000", 3},
+                 {"70000", 7}, {"80000", 8}, {"2000", 20}};
   for (const auto& s : kScales) {
     if (std::strcmp(text, s.text) == 0) return s.code;
   }

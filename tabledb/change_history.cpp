@@ -218,7 +218,8 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   }
   const uint32_t length = static_cast<uint32_t>(indexLength);
   if (result == LoadResult::Ok) {
-    result = LoadTable(&indexFile, length, Load32(header + 28), Load32(header + 32), 6, &codeTable_);
+    result =
+        LoadTable(&indexFile, length, Load32(header + 28), Load32(header + 32), 6, &codeTable_);
   }
   if (result == LoadResult::Ok) {
     result =
@@ -270,9 +271,7 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   return 1;
 }
 
-uint32_t CChangeHistory::GetFormatVersion() const {
-  return state_ ? Load32(dataHeader_ + 12) : 0;
-}
+uint32_t CChangeHistory::GetFormatVersion() const { return state_ ? Load32(dataHeader_ + 12) : 0; }
 
 uint32_t CChangeHistory::GetSearchCount(int kind) const {
   switch (kind) {

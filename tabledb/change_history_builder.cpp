@@ -547,7 +547,8 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
   // 4. Name lists: the block and lot names that are not plain numbers.
   CRecordList blockNames;
   CRecordList lotNames;
-  if (!blockNames.Create(512, kChangeNameSize, 128) || !lotNames.Create(512, kChangeNameSize, 128)) {
+  if (!blockNames.Create(512, kChangeNameSize, 128) ||
+      !lotNames.Create(512, kChangeNameSize, 128)) {
     return fail(kMemoryError, nullptr);
   }
   const char kFullWidthZero[] = "０";

@@ -33,10 +33,9 @@ class CChangeHistoryBuilder {
   //  - every text below 256 bytes; classCode 0 to 255.
   // A name that only repeats its number in digits (either width) is not
   // stored, nor a sort form equal to its name: the reader makes them back.
-  int AddRecord(const char* code, const char* blockCode, const char* lotCode,
-                uint32_t coordinate1, uint32_t coordinate2, const char* scaleText,
-                const char* name1, const char* name2, const char* sortForm1,
-                const char* sortForm2, int classCode, const char* digitText);
+  int AddRecord(const char* code, const char* blockCode, const char* lotCode, uint32_t coordinate1,
+                uint32_t coordinate2, const char* scaleText, const char* name1, const char* name2,
+                const char* sortForm1, const char* sortForm2, int classCode, const char* digitText);
 
   // Orders the records by (city code, part 1, part 2, sort form 1, sort
   // form 2), the sort forms taken as the reader makes them (the order the
