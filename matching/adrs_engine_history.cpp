@@ -20,3 +20,16 @@ int CAdrsEngine::HasChangeHistory() {
   }
   return history_ ? 1 : 0;
 }
+
+int CAdrsEngine::HasChangeCodeIndex() {
+  if (context_ && !context_->UsesChangeCodeIndex()) return 0;
+  if (codeIndexFromFile_) {
+    if (codeIndexOpenPending_) {
+      char msg[kMessageSize];
+      ownCodeIndex_.Open(codeIndexPath_, msg);
+      codeIndexOpenPending_ = 0;
+    }
+    return ownCodeIndex_.IsOpen() ? 1 : 0;
+  }
+  return codeIndex_ ? 1 : 0;
+}

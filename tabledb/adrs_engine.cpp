@@ -96,6 +96,9 @@ CAdrsEngine::CAdrsEngine()
       historyFromFiles_(0),
       history_(nullptr),
       historyOpenPending_(1),
+      codeIndexFromFile_(0),
+      codeIndex_(nullptr),
+      codeIndexOpenPending_(1),
       estimationRange_(50),
       estimationDistanceLimit_(16000.0),
       kind_(0),
@@ -107,6 +110,7 @@ CAdrsEngine::CAdrsEngine()
   groupIndexPath_[0] = '\0';
   historyDataPath_[0] = '\0';
   historyIndexPath_[0] = '\0';
+  codeIndexPath_[0] = '\0';
   header_ = TixHeader();
   ResetMatchState();
 }
@@ -154,6 +158,13 @@ void CAdrsEngine::Close() {
     historyIndexPath_[0] = '\0';
   } else {
     history_ = nullptr;
+  }
+  if (codeIndexFromFile_) {
+    ownCodeIndex_.Close();
+    codeIndexOpenPending_ = 1;
+    codeIndexPath_[0] = '\0';
+  } else {
+    codeIndex_ = nullptr;
   }
   header_ = TixHeader();
   FreeWorkLists();
@@ -265,6 +276,28 @@ int CAdrsEngine::SetChangeHistoryFiles(const char* dataPath, const char* indexPa
   history_ = &ownHistory_;
   historyOpenPending_ = 1;
   historyFromFiles_ = 1;
+  return 1;
+}
+
+void CAdrsEngine::CloseOwnChangeCodeIndex() {
+  if (!codeIndexFromFile_) return;
+  ownCodeIndex_.Close();
+  codeIndexFromFile_ = 0;
+  codeIndexOpenPending_ = 1;
+  codeIndexPath_[0] = '\0';
+}
+
+int CAdrsEngine::AttachChangeCodeIndex(CChangeCodeIndex* reader) {
+  CloseOwnChangeCodeIndex();
+  codeIndex_ = reader;
+  return 1;
+}
+
+int CAdrsEngine::SetChangeCodeIndexFile(const char* path) {
+  if (!KeepPath(codeIndexPath_, path)) return 0;
+  codeIndex_ = &ownCodeIndex_;
+  codeIndexOpenPending_ = 1;
+  codeIndexFromFile_ = 1;
   return 1;
 }
 

@@ -36,6 +36,7 @@
 #include <cstdint>
 
 #include "common/record_array.h"
+#include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/data_source.h"
 
@@ -172,6 +173,14 @@ class CAdrsEngine {
   // The reader in use (null when none).
   CChangeHistory* GetChangeHistory() const { return history_; }
 
+  // ---- Change-code index (.CDI), in the same ways ----
+
+  int AttachChangeCodeIndex(CChangeCodeIndex* reader);
+  int SetChangeCodeIndexFile(const char* path);
+  // With the context's change-code switch. Defined in matching/.
+  int HasChangeCodeIndex();
+  CChangeCodeIndex* GetChangeCodeIndex() const { return codeIndex_; }
+
   // ---- Work lists ----
 
   // Creates the lower and upper neighbour lists, the estimation list and
@@ -247,6 +256,7 @@ class CAdrsEngine {
   int ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   void FreeWorkLists();
   void CloseOwnChangeHistory();
+  void CloseOwnChangeCodeIndex();
 
   // Index file.
   int32_t open_;
@@ -275,6 +285,13 @@ class CAdrsEngine {
   int32_t historyOpenPending_;
   char historyDataPath_[kPathSize];
   char historyIndexPath_[kPathSize];
+
+  // Change-code index, likewise.
+  int32_t codeIndexFromFile_;
+  CChangeCodeIndex* codeIndex_;
+  CChangeCodeIndex ownCodeIndex_;
+  int32_t codeIndexOpenPending_;
+  char codeIndexPath_[kPathSize];
 
   // Estimation parameters.
   int32_t estimationRange_;

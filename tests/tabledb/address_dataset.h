@@ -4,7 +4,9 @@
 // its address index must hold, written out by hand.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tabledb/table_database.h"
@@ -83,40 +85,39 @@ inline bool WriteDatabase(const std::string& path, const Dataset& data, Records*
     if (!db.AddField(f.table, f.name, f.type, 0, nullptr, nullptr, 0, 0)) return false;
   }
   if (!db.UpdateMaxRecordSize()) return false;
+  // One row: a record with its texts; 0 when a step fails.
+  auto add = [&db](const char* table,
+                   std::initializer_list<std::pair<const char*, const std::string*>> values) {
+    const uint32_t r = db.AddRecord(table);
+    for (const auto& [field, value] : values) {
+      if (!r || !db.SetString(r, table, field, value->c_str())) return 0u;
+    }
+    return r;
+  };
   *records = Records();
   for (const PrefectureRow& row : data.prefectures) {
-    const uint32_t r = db.AddRecord("TC_Todoufuken");
-    if (!r || !db.SetString(r, "TC_Todoufuken", "都道府県コード", row.code.c_str()) ||
-        !db.SetString(r, "TC_Todoufuken", "正規都道府県名", row.name.c_str())) {
-      return false;
-    }
-    records->prefectures.push_back(r);
+    records->prefectures.push_back(
+        add("TC_Todoufuken", {{"都道府県コード", &row.code}, {"正規都道府県名", &row.name}}));
   }
   for (const CityRow& row : data.cities) {
-    const uint32_t r = db.AddRecord("TC_Shikutyoson");
-    if (!r || !db.SetString(r, "TC_Shikutyoson", "行政JISコード", row.code.c_str()) ||
-        !db.SetString(r, "TC_Shikutyoson", "正規市区町村名", row.name.c_str())) {
-      return false;
-    }
-    records->cities.push_back(r);
+    records->cities.push_back(
+        add("TC_Shikutyoson", {{"行政JISコード", &row.code}, {"正規市区町村名", &row.name}}));
   }
   for (const OazaRow& row : data.oaza) {
-    const uint32_t r = db.AddRecord("TC_Oaza");
-    if (!r || !db.SetString(r, "TC_Oaza", "地名コード", row.code.c_str()) ||
-        !db.SetString(r, "TC_Oaza", "正規大字通称名", row.oaza.c_str()) ||
-        !db.SetString(r, "TC_Oaza", "正規字丁目名", row.chome.c_str()) ||
-        !db.SetString(r, "TC_Oaza", "大字代表点フラグ", row.flag.c_str())) {
-      return false;
-    }
-    records->oaza.push_back(r);
+    records->oaza.push_back(add("TC_Oaza", {{"地名コード", &row.code},
+                                            {"正規大字通称名", &row.oaza},
+                                            {"正規字丁目名", &row.chome},
+                                            {"大字代表点フラグ", &row.flag}}));
   }
   for (const BlockRow& row : data.blocks) {
-    const uint32_t r = db.AddRecord("TC_Gaiku");
-    if (!r || !db.SetString(r, "TC_Gaiku", "地名コード", row.code.c_str()) ||
-        !db.SetString(r, "TC_Gaiku", "街区番号", row.number.c_str())) {
-      return false;
+    records->blocks.push_back(
+        add("TC_Gaiku", {{"地名コード", &row.code}, {"街区番号", &row.number}}));
+  }
+  for (const auto* list : {&records->prefectures, &records->cities, &records->oaza,
+                           &records->blocks}) {
+    for (uint32_t r : *list) {
+      if (!r) return false;
     }
-    records->blocks.push_back(r);
   }
   db.Close();
   return true;
