@@ -1,0 +1,327 @@
+#pragma once
+// The address index of a prefecture (QVAD%02d.TIX) and CAdrsEngine, the
+// per-prefecture object that opens it and carries everything one address
+// search needs beside the table database: the attached database, context
+// and dictionaries, the change-history readers and the state of the last
+// match.
+//
+// Index file, little-endian and unaligned:
+//   0   6  lead bytes: "TVXADI" (index kind 1), or, in index kind 2, five
+//          check bytes (IndexHeaderCheckValue) and one further byte
+//   6  40  five level ranges, in the order prefecture, municipality, oaza,
+//          aza/chome, block: byte offset of the level's first entry (4),
+//          number of entries (4)
+//   46     the entries
+// Entry, 10 bytes: the record position (record-header position in the
+// .NDB) of the entry's row in its level's table (4), child base (4: byte
+// offset of the first child from the start of the next level), child
+// count (2). Entry N (1-based) of the prefecture level lies at level
+// offset + (N - 1) x 10; entry N under a parent of the level above at
+// level offset + child base + (N - 1) x 10.
+//
+// The levels point at TC_Todoufuken, TC_Shikutyoson, TC_Oaza (oaza rows),
+// TC_Oaza (aza/chome rows) and TC_Gaiku rows.
+//
+// Every operation answers 1 (or a value) for success and 0 for failure;
+// nothing throws. The entry readers and CheckReady write a message into the
+// caller's buffer (kMessageSize bytes, null for none); Open and the setters
+// write none.
+//
+// The file side of the class is defined in tabledb/; the operations that
+// need the search context (HasChangeHistory, HasChangeCodeIndex) and the
+// matcher and listers are defined in matching/, so a program that calls
+// them links the matching library.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/record_array.h"
+#include "tabledb/change_code_index.h"
+#include "tabledb/change_history.h"
+#include "tabledb/data_source.h"
+
+class CAdrsContext;
+class CCharDictionary;
+class CTableDatabase;
+
+inline constexpr uint32_t kTixHeaderSize = 46;
+inline constexpr uint32_t kTixEntrySize = 10;
+inline constexpr int kTixLevelCount = 5;
+// The lead bytes of an index of kind 1.
+inline constexpr char kTixMagic[] = "TVXADI";
+inline constexpr uint32_t kTixMagicLength = 6;
+// Check bytes at the start of a kind-2 index.
+inline constexpr int kTixCheckLength = 5;
+
+// Levels of the address tree, as indexes of TixHeader::levels.
+enum TixLevel : int {
+  kTixPrefecture = 0,
+  kTixCity = 1,
+  kTixOaza = 2,
+  kTixChome = 3,
+  kTixBlock = 4,
+};
+
+struct TixLevelRange {
+  uint32_t offset = 0;  // byte offset of the level's first entry
+  uint32_t count = 0;   // entries in the level
+};
+
+// The decoded header.
+struct TixHeader {
+  unsigned char lead[kTixMagicLength] = {};
+  TixLevelRange levels[kTixLevelCount];
+};
+
+struct TixEntry {
+  uint32_t record = 0;      // record position of the row
+  uint32_t childBase = 0;   // first child, from the start of the next level
+  uint16_t childCount = 0;
+};
+
+// Field by field from 46 (10) bytes.
+void DecodeTixHeader(const unsigned char* bytes, TixHeader* header);
+void DecodeTixEntry(const unsigned char* bytes, TixEntry* entry);
+
+// The five check bytes of a kind-2 header over the file length and the
+// 46 header bytes; 0 for a null header or output.
+int IndexHeaderCheckValue(uint32_t length, const unsigned char* header, unsigned char* out);
+
+// The index kind of a data folder: the kind of the first of QVAD01.TIX to
+// QVAD47.TIX that opens, has 46 bytes and carries the magic (1) or
+// consistent check bytes (2); 0 when none qualifies.
+int ProbeIndexFiles(const char* dataFolder);
+
+// Precision class (1 to 7) of a coordinate scale text: "10000" or "1" 1,
+// "2000" or "20" 2, "25000" or "2" 3, "50000" or "3" 4, "70000" or "7" 5,
+// "80000" or "8" 6, anything else 7. With shortCodes 0 (the reference
+// library's form) only the scale texts are known and the short codes give 7.
+int PrecisionFromScale(const char* text, int shortCodes = 1);
+// The same over the low 8 bits of a scale code: 1 gives 1, 20 gives 2, 2
+// gives 3, 3 gives 4, 7 gives 5, 8 gives 6, any other 7.
+int PrecisionFromScaleCode(int32_t code);
+
+class CAdrsEngine {
+ public:
+  // Paths and match texts hold at most this many bytes with their NUL.
+  static constexpr std::size_t kPathSize = 512;
+  static constexpr std::size_t kTextSize = 512;
+  // Record sizes of the work lists.
+  static constexpr uint16_t kNeighbourRecordSize = 25;
+  static constexpr uint16_t kEstimateRecordSize = 44;
+  static constexpr uint16_t kLotCandidateRecordSize = 16;
+
+  CAdrsEngine();
+  ~CAdrsEngine();
+  CAdrsEngine(const CAdrsEngine&) = delete;
+  CAdrsEngine& operator=(const CAdrsEngine&) = delete;
+
+  // ---- Index file ----
+
+  // Closes first, then opens the index read-only through a 64 KB window
+  // (others may read and write it) and reads its header. Kind 1 requires
+  // the magic, kind 2 the check bytes over the file's size; any other kind
+  // fails. On failure the engine is left closed.
+  int Open(const char* path, int32_t kind);
+  // Closes the index, detaches the database, closes the readers opened from
+  // file names (and forgets their paths) or detaches attached ones, frees
+  // the work lists, detaches the dictionary and the replacement list and
+  // clears the match state. The switches, the extra replacement list and
+  // the context stay.
+  void Close();
+  int IsOpen() const { return open_; }
+  int32_t GetIndexKind() const { return kind_; }
+  const char* GetIndexPath() const { return indexPath_; }
+  // The header while open; 0 when closed.
+  int GetHeader(TixHeader* header) const;
+
+  // 1 when the index is open and a database is attached; else 0 with
+  // "インデックスファイルがオープンされていません！" or
+  // "データベースがセットされていません！".
+  int CheckReady(char* msg) const;
+  // Entry n (1-based) of the prefecture level, or entry n under the child
+  // base of a parent one level up. A read that fails (outside the file,
+  // n = 0) gives "ファイルの読み込みに失敗しました!(%s)" with the index path.
+  int ReadPrefectureEntry(uint16_t n, TixEntry* entry, char* msg);
+  int ReadCityEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+  int ReadOazaEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+  int ReadChomeEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+  int ReadBlockEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+
+  // ---- Attachments (none is owned) ----
+
+  int SetDatabase(CTableDatabase* database);
+  CTableDatabase* GetDatabase() const { return database_; }
+  int SetContext(CAdrsContext* context);
+  CAdrsContext* GetContext() const { return context_; }
+  void SetDictionaries(CCharDictionary* dictionary, CRecordList* replacementList);
+  void SetExtraReplacementList(CRecordList* list);
+
+  // ---- Change history (.CDB/.CIX) ----
+
+  // Uses the caller's open reader (null detaches); a reader the engine had
+  // opened from file names is closed first.
+  int AttachChangeHistory(CChangeHistory* reader);
+  // Keeps both paths for the engine's own reader, which opens on the next
+  // HasChangeHistory. 0 (nothing changed) for a null or over-long path.
+  int SetChangeHistoryFiles(const char* dataPath, const char* indexPath);
+  // 0 when the attached context does not use the change history. With file
+  // names, the first call after they were set tries to open the pair (once,
+  // whatever the outcome) and every call answers whether it is open;
+  // otherwise 1 when a reader is attached. Defined in matching/.
+  int HasChangeHistory();
+  // The reader in use (null when none).
+  CChangeHistory* GetChangeHistory() const { return history_; }
+
+  // ---- Change-code index (.CDI), in the same ways ----
+
+  int AttachChangeCodeIndex(CChangeCodeIndex* reader);
+  int SetChangeCodeIndexFile(const char* path);
+  // With the context's change-code switch. Defined in matching/.
+  int HasChangeCodeIndex();
+  CChangeCodeIndex* GetChangeCodeIndex() const { return codeIndex_; }
+
+  // ---- Work lists ----
+
+  // Creates the lower and upper neighbour lists, the estimation list and
+  // the lot-candidate list; when one cannot be made the others are freed
+  // and 0 is answered.
+  int AllocateWorkLists();
+  // Appends a lot candidate (city, area and block entry positions, change
+  // record position); the new count, 0 when the list cannot grow.
+  uint32_t AddLotCandidate(uint32_t cityEntry, uint32_t areaEntry, uint32_t blockEntry,
+                           uint32_t changeRecord);
+  // Lot candidate n (1-based); 0 when there is no such record.
+  int GetLotCandidate(uint32_t n, uint32_t* cityEntry, uint32_t* areaEntry,
+                      uint32_t* blockEntry, uint32_t* changeRecord) const;
+  // Copies estimation record n (1-based, kEstimateRecordSize bytes); 0 when
+  // there is no such record.
+  int GetEstimateRecord(uint32_t n, void* record) const;
+
+  // ---- Switches (kept over Close) ----
+
+  // Status filter = bits 0-3, estimation switch = bit 4, bit-8 switch =
+  // bit 8.
+  int SetSearchFlags(uint32_t flags);
+  int32_t GetStatusFilter() const { return statusFilter_; }
+  int32_t GetEstimationSwitch() const { return estimationSwitch_; }
+  int32_t GetOptionBit8() const { return bit8Switch_; }
+  int SetNumberUnitMatching(int32_t value);
+  int32_t GetNumberUnitMatching() const { return numberUnitSwitch_; }
+  // 0 or 1; any other value is refused with 0.
+  int SetKanaMatching(int32_t value);
+  int32_t GetKanaMatching() const { return kanaSwitch_; }
+  int SetHistoryCheck(int32_t value);
+  int32_t GetHistoryCheck() const { return historyCheck_; }
+  // The deepest level the match cascade tries (4: every level).
+  int SetMatchDepth(int32_t depth);
+  int32_t GetMatchDepth() const { return matchDepth_; }
+  int32_t GetEstimationRange() const { return estimationRange_; }
+  double GetEstimationDistanceLimit() const { return estimationDistanceLimit_; }
+  int32_t GetGroupIndexMode() const { return groupIndexMode_; }
+  // Mode 1 keeps the path of the group-code index; any other mode empties
+  // it. 0 (nothing changed) for mode 1 with a null or over-long path.
+  int SetGroupIndexFile(int32_t mode, const char* path);
+  const char* GetGroupIndexPath() const { return groupIndexPath_; }
+
+  // ---- State of the last match ----
+
+  void ResetMatchState();
+  void SetChomeRow(int32_t row) { chomeRow_ = row; }
+  int32_t GetChomeRow() const { return chomeRow_; }
+  void SetOazaLevelRow(int32_t row) { oazaLevelRow_ = row; }
+  int32_t GetOazaLevelRow() const { return oazaLevelRow_; }
+  void SetMatchedRows(int32_t cityRow, int32_t nameRow) {
+    matchedCityRow_ = cityRow;
+    matchedNameRow_ = nameRow;
+  }
+  int32_t GetMatchedCityRow() const { return matchedCityRow_; }
+  int32_t GetMatchedNameRow() const { return matchedNameRow_; }
+  void SetMatchedPrefectureRow(int32_t row) { matchedPrefectureRow_ = row; }
+  int32_t GetMatchedPrefectureRow() const { return matchedPrefectureRow_; }
+  // Rest texts: a text longer than kTextSize - 1 bytes is cut at a
+  // character boundary; null gives "".
+  void SetUnmatchedText(const char* text);
+  const char* GetUnmatchedText() const { return unmatchedText_; }
+  void SetRestAfterOaza(const char* text);
+  const char* GetRestAfterOaza() const { return restAfterOaza_; }
+  void SetRestAfterChome(const char* text);
+  const char* GetRestAfterChome() const { return restAfterChome_; }
+  void SetRestAfterBlock(const char* text);
+  const char* GetRestAfterBlock() const { return restAfterBlock_; }
+  void SetRestAfterLot(const char* text);
+  const char* GetRestAfterLot() const { return restAfterLot_; }
+
+ private:
+  int ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+  void FreeWorkLists();
+  void CloseOwnChangeHistory();
+  void CloseOwnChangeCodeIndex();
+
+  // Index file.
+  int32_t open_;
+  int32_t groupIndexMode_;
+  CDataSource index_;
+  char indexPath_[kPathSize];
+  char groupIndexPath_[kPathSize];
+
+  // Switches of the matcher.
+  int32_t statusFilter_;
+  int32_t estimationSwitch_;
+  int32_t historyCheck_;
+  int32_t bit8Switch_;
+  int32_t kanaSwitch_;
+  int32_t numberUnitSwitch_;
+  int32_t matchDepth_;
+
+  CTableDatabase* database_;
+  TixHeader header_;
+
+  // Change history: the reader in use, either ownHistory_ opened from the
+  // two paths or the caller's.
+  int32_t historyFromFiles_;
+  CChangeHistory* history_;
+  CChangeHistory ownHistory_;
+  int32_t historyOpenPending_;
+  char historyDataPath_[kPathSize];
+  char historyIndexPath_[kPathSize];
+
+  // Change-code index, likewise.
+  int32_t codeIndexFromFile_;
+  CChangeCodeIndex* codeIndex_;
+  CChangeCodeIndex ownCodeIndex_;
+  int32_t codeIndexOpenPending_;
+  char codeIndexPath_[kPathSize];
+
+  // Estimation parameters.
+  int32_t estimationRange_;
+  double estimationDistanceLimit_;
+
+  // Work lists.
+  CRecordList estimationList_;
+  CRecordList lowerNeighbours_;
+  CRecordList upperNeighbours_;
+  CRecordList lotCandidates_;
+
+  int32_t kind_;
+
+  CCharDictionary* unification_;
+  CRecordList* replacementList_;
+  CRecordList* extraReplacementList_;
+
+  // Match state.
+  int32_t chomeRow_;
+  int32_t oazaLevelRow_;
+  int32_t matchedCityRow_;
+  int32_t matchedNameRow_;
+  int32_t matchedPrefectureRow_;
+  char unmatchedText_[kTextSize];
+  char restAfterOaza_[kTextSize];
+  char restAfterChome_[kTextSize];
+  char restAfterBlock_[kTextSize];
+  char restAfterLot_[kTextSize];
+  char specialName_[kTextSize];
+  char specialNameCode_[kTextSize];
+
+  CAdrsContext* context_;
+};
