@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "common/code_parse.h"
+#include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "generated_data.h"
 #include "matching/datum_converter.h"
@@ -291,6 +293,46 @@ TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) 
     oazaAndChome.insert(seen[kTixChome].begin(), seen[kTixChome].end());
     EXPECT_EQ(oazaAndChome, std::set<uint32_t>(oazaRecords.begin(), oazaRecords.end()));
     EXPECT_EQ(seen[kTixBlock], std::set<uint32_t>(blockRecords.begin(), blockRecords.end()));
+  }
+}
+
+// Every code index holds each record of its table once, ordered by its
+// keys (unsigned bytes); _CDG.TIX has the bytes of _CDG.INX.
+TEST_P(SampleFolderTest, EveryCodeIndexIsOrderedAndComplete) {
+  for (const PrefectureRow& p : Sample().prefectures) {
+    const std::string ndb = NdbPath(folder_, p);
+    const std::string base = ndb.substr(0, ndb.size() - 4);
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(ndb.c_str()), 1);
+    for (const CodeIndexDefinition& def : kCodeIndexes) {
+      std::string native;
+      ASSERT_TRUE(plat::path::ToNative((base + def.suffix + ".INX").c_str(), native));
+      const std::string bytes = testutil::ReadBytes(native);
+      ASSERT_EQ(bytes.size() % 4, 0u) << def.suffix;
+      std::vector<uint32_t> slots;
+      for (std::size_t i = 0; i < bytes.size(); i += 4) {
+        slots.push_back(static_cast<uint32_t>(
+            LoadLe(reinterpret_cast<const unsigned char*>(bytes.data()) + i, 4)));
+      }
+      const auto records = TableRecords(&db, def.table);
+      EXPECT_EQ(std::multiset<uint32_t>(slots.begin(), slots.end()),
+                std::multiset<uint32_t>(records.begin(), records.end()))
+          << def.suffix;
+      for (std::size_t i = 1; i < slots.size(); ++i) {
+        const std::string a = Text(&db, slots[i - 1], def.table, def.field);
+        const std::string b = Text(&db, slots[i], def.table, def.field);
+        ASSERT_LE(CompareStrings(a.c_str(), b.c_str()), 0) << def.suffix << " slot " << i;
+        if (def.secondField == nullptr || a != b) continue;
+        const std::string a2 = Text(&db, slots[i - 1], def.table, def.secondField);
+        const std::string b2 = Text(&db, slots[i], def.table, def.secondField);
+        EXPECT_LE(CompareStrings(a2.c_str(), b2.c_str()), 0) << def.suffix << " slot " << i;
+      }
+      if (std::string(def.suffix) == "_CDG") {
+        std::string tix;
+        ASSERT_TRUE(plat::path::ToNative((base + "_CDG.TIX").c_str(), tix));
+        EXPECT_EQ(testutil::ReadBytes(tix), bytes);
+      }
+    }
   }
 }
 

@@ -60,12 +60,33 @@ TEST(GenerateDataFolder, SecondRunGivesTheBuildTreeBytes) {
       EXPECT_TRUE(it->second == bytes) << name << " differs (kind " << kind << ")";
     }
     for (const char8_t* name :
-         {u8"QVAD13.NDB", u8"QVAD26.NDB", u8"QAD_CH13.CDB", u8"QAD_CH13.CIX", u8"QAD_CH13.CDI",
-          u8"QAD_CH26.CDB", u8"文字統一.BIN", u8"文字置換.BIN", u8"ユーザー置換.TXT",
-          u8"TKY2JGD.PAR"}) {
+         {u8"QVAD13.NDB", u8"QVAD13.TIX", u8"QVAD13_CD1.INX", u8"QVAD13_CD4.INX",
+          u8"QVAD13_CDG.INX", u8"QVAD13_CDG.TIX", u8"QVAD13_SHI.SIF", u8"QVAD13_HOAZA.SIF",
+          u8"QVAD26.NDB", u8"QVAD26_CD5.INX", u8"QVAD26_OAZA.SIF", u8"QVAD26_HSHI.SIF",
+          u8"QAD_CH13.CDB", u8"QAD_CH13.CIX", u8"QAD_CH13.CDI", u8"QAD_CH26.CDB",
+          u8"文字統一.BIN", u8"文字置換.BIN", u8"ユーザー置換.TXT", u8"TKY2JGD.PAR"}) {
       EXPECT_EQ(actual.count(U8(name)), 1u) << U8(name);
     }
   }
+}
+
+// The two folders differ in their address indexes only.
+TEST(GenerateDataFolder, KindsDifferInTheAddressIndexOnly) {
+  const auto kind2 = FolderBytes(SampleFolder(2));
+  const auto kind1 = FolderBytes(SampleFolder(1));
+  ASSERT_EQ(kind1.size(), kind2.size());
+  int differing = 0;
+  for (const auto& [name, bytes] : kind2) {
+    ASSERT_EQ(kind1.count(name), 1u) << name;
+    const bool addressIndex = name == "QVAD13.TIX" || name == "QVAD26.TIX";
+    EXPECT_EQ(kind1.at(name) != bytes, addressIndex) << name;
+    differing += kind1.at(name) != bytes ? 1 : 0;
+    if (addressIndex) {
+      EXPECT_EQ(kind1.at(name).substr(0, 6), "TVXADI");
+      EXPECT_EQ(kind1.at(name).substr(6), bytes.substr(6)) << name;
+    }
+  }
+  EXPECT_EQ(differing, 2);
 }
 
 // The pinned time goes into the change files' headers and nowhere else.
@@ -165,6 +186,30 @@ TEST(WriteTableDatabase, PositionsNameTheRowsOfThePrefectureOnly) {
   for (std::size_t i = 0; i < d.blocks.size(); ++i) {
     EXPECT_EQ(pos.blocks[i], 0u) << "no block of 26 is in TC_Gaiku";
   }
+}
+
+TEST(WriteAddressIndexFile, RefusesAnUnknownKindAndLeavesNoFile) {
+  testutil::TempDir dir;
+  RecordPositions positions;
+  positions.prefectures.assign(Sample().prefectures.size(), 256);
+  positions.municipalities.assign(Sample().municipalities.size(), 256);
+  positions.oaza.assign(Sample().oaza.size(), 256);
+  positions.blocks.assign(Sample().blocks.size(), 256);
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(WriteAddressIndexFile(Sample(), "13", positions, dir.Sys("QVAD13.TIX"), 3, msg), 0);
+  EXPECT_NE(std::string(msg).find("QVAD13.TIX"), std::string::npos) << Show(msg);
+  EXPECT_FALSE(testutil::Exists(dir.Native("QVAD13.TIX")));
+  EXPECT_EQ(WriteAddressIndexFile(Sample(), "13", positions, dir.Sys("QVAD13.TIX"), 1, msg), 1);
+  EXPECT_TRUE(testutil::Exists(dir.Native("QVAD13.TIX")));
+}
+
+TEST(WriteCodeIndexFiles, MissingDatabaseFailsWithItsPath) {
+  testutil::TempDir dir;
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(WriteCodeIndexFiles(dir.Sys("QVAD13.NDB"), msg), 0);
+  EXPECT_NE(std::string(msg).find("QVAD13.NDB"), std::string::npos) << Show(msg);
+  EXPECT_EQ(WriteNameIndexFiles(dir.Sys("QVAD13.NDB"), msg), 0);
+  EXPECT_TRUE(FolderBytes(dir.path()).empty());
 }
 
 TEST(WriteChangeFiles, BadRecordFailsWithItsLineAndLeavesNoFile) {
