@@ -57,7 +57,7 @@ class SampleFolderTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     folder_ = SampleFolder(GetParam());
-    ASSERT_FALSE(folder_.empty()) << "KORT_BUILD_DIR is not set";
+    ASSERT_FALSE(folder_.empty()) << "the build folder has no CP932 form";
     ASSERT_FALSE(Sample().prefectures.empty());
   }
   std::string folder_;

@@ -42,7 +42,7 @@ std::map<std::string, std::string> FolderBytes(const std::string& cp932Folder) {
 TEST(GenerateDataFolder, SecondRunGivesTheBuildTreeBytes) {
   for (const int kind : {2, 1}) {
     const std::string built = SampleFolder(kind);
-    ASSERT_FALSE(built.empty()) << "KORT_BUILD_DIR is not set";
+    ASSERT_FALSE(built.empty()) << "the build folder has no CP932 form";
     testutil::TempDir dir;
     const std::string folder = dir.path() + "\\" + Sjis(u8"住所");
     GenerateOptions options;
