@@ -20,8 +20,8 @@
 #include "matching/normalize.h"
 #include "plat/path.h"
 #include "support/test_util.h"
-#include "tabledb/change_code_index.h"
 #include "tabledb/adrs_engine.h"
+#include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/name_index.h"
@@ -183,8 +183,10 @@ TEST_P(SampleFolderTest, NormalisedNamesAreTheNormalisersForm) {
       std::vector<const char*> fields;
     } normalised[] = {
         {"TC_Todoufuken", {"正規都道府県名", "正規かな読み都道府県名"}},
-        {"TC_Shikutyoson", {"正規郡名", "正規市区町村名", "正規かな読み郡名", "正規かな読み市区町村名"}},
-        {"TC_Oaza", {"正規大字通称名", "正規かな読み大字通称名", "正規字丁目名", "正規かな読み字丁目名"}},
+        {"TC_Shikutyoson",
+         {"正規郡名", "正規市区町村名", "正規かな読み郡名", "正規かな読み市区町村名"}},
+        {"TC_Oaza",
+         {"正規大字通称名", "正規かな読み大字通称名", "正規字丁目名", "正規かな読み字丁目名"}},
     };
     for (const auto& t : normalised) {
       for (const uint32_t rec : TableRecords(&db, t.table)) {
@@ -396,8 +398,8 @@ TEST_P(SampleFolderTest, EveryChangeRecordIsFoundByCodeAndNames) {
       if (!gendata::InPrefecture(r.placeCode, p.code)) continue;
       ++rows;
       EXPECT_NE(history.FindByCode(r.placeCode.c_str()), 0u) << r.line;
-      const std::string block = NameOrNumber(r.blockSort.empty() ? r.blockName : r.blockSort,
-                                             r.blockCode);
+      const std::string block =
+          NameOrNumber(r.blockSort.empty() ? r.blockName : r.blockSort, r.blockCode);
       const std::string lot = NameOrNumber(r.lotSort.empty() ? r.lotName : r.lotSort, r.lotCode);
       EXPECT_NE(history.FindByCodeAndName(r.placeCode.c_str(), block.c_str()), 0u) << r.line;
       const uint32_t found =
@@ -421,7 +423,8 @@ TEST_P(SampleFolderTest, EveryChangeCodeRowIsFoundByCodeAndByName) {
   for (const PrefectureRow& p : d.prefectures) {
     CChangeCodeIndex index;
     char msg[kMessageSize] = "";
-    const std::string path = folder_ + PrefectureFileName("QAD_CH%02d.CDI", PrefectureNumber(p.code));
+    const std::string path =
+        folder_ + PrefectureFileName("QAD_CH%02d.CDI", PrefectureNumber(p.code));
     ASSERT_EQ(index.Open(path.c_str(), msg), 1) << Show(msg);
     for (const ChangeCodeRow& r : d.changeCodes) {
       if (!gendata::InPrefecture(r.placeCode, p.code)) continue;
@@ -438,9 +441,9 @@ TEST_P(SampleFolderTest, EveryChangeCodeRowIsFoundByCodeAndByName) {
       uint32_t table = 0, count = 0, size = 0;
       int wide = 0;
       char codeText[kChangeCodeTextSize], name[kChangeCodeNameSize], second[kChangeCodeNameSize];
-      ASSERT_EQ(index.ReadBlockEntry(blockEntry, codeText, name, second, &table, &count, &size,
-                                     &wide),
-                1);
+      ASSERT_EQ(
+          index.ReadBlockEntry(blockEntry, codeText, name, second, &table, &count, &size, &wide),
+          1);
       uint32_t first = 0, base1 = 0, base2 = 0, n1 = 0, n2 = 0;
       int digit = 0, precision = 0, cls = 0;
       ASSERT_EQ(index.ReadChildOffset(table, 0, wide, &first), 1);
@@ -463,14 +466,14 @@ TEST_P(SampleFolderTest, DictionariesAndUserFileLoadAsTheSystemReadsThem) {
   const Description& d = Sample();
   char msg[kMessageSize] = "";
   CCharDictionary unification;
-  ASSERT_EQ(LoadUnificationDictionary((folder_ + kUnificationDictionaryFile).c_str(),
-                                      &unification, msg, 1),
+  ASSERT_EQ(LoadUnificationDictionary((folder_ + kUnificationDictionaryFile).c_str(), &unification,
+                                      msg, 1),
             1)
       << Show(msg);
   EXPECT_EQ(unification.GetCount(), d.unification.size());
   CRecordList replacements;
-  ASSERT_EQ(LoadReplacementDictionary((folder_ + kReplacementDictionaryFile).c_str(),
-                                      &replacements, &unification, msg, 1),
+  ASSERT_EQ(LoadReplacementDictionary((folder_ + kReplacementDictionaryFile).c_str(), &replacements,
+                                      &unification, msg, 1),
             1)
       << Show(msg);
   ASSERT_EQ(replacements.GetCount(), d.replacements.size());
@@ -485,8 +488,7 @@ TEST_P(SampleFolderTest, DictionariesAndUserFileLoadAsTheSystemReadsThem) {
   // CR LF.
   const std::string user = folder_ + kUserReplacementFile;
   CRecordList extra;
-  ASSERT_EQ(LoadReplacementDictionaryText(user.c_str(), &extra, &unification, msg), 1)
-      << Show(msg);
+  ASSERT_EQ(LoadReplacementDictionaryText(user.c_str(), &extra, &unification, msg), 1) << Show(msg);
   ASSERT_EQ(extra.GetCount(), 2u);
   PairRecord second;
   ASSERT_EQ(extra.GetAt(2, &second), 1);

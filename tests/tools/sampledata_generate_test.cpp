@@ -60,11 +60,11 @@ TEST(GenerateDataFolder, SecondRunGivesTheBuildTreeBytes) {
       EXPECT_TRUE(it->second == bytes) << name << " differs (kind " << kind << ")";
     }
     for (const char8_t* name :
-         {u8"QVAD13.NDB", u8"QVAD13.TIX", u8"QVAD13_CD1.INX", u8"QVAD13_CD4.INX",
-          u8"QVAD13_CDG.INX", u8"QVAD13_CDG.TIX", u8"QVAD13_SHI.SIF", u8"QVAD13_HOAZA.SIF",
-          u8"QVAD26.NDB", u8"QVAD26_CD5.INX", u8"QVAD26_OAZA.SIF", u8"QVAD26_HSHI.SIF",
-          u8"QAD_CH13.CDB", u8"QAD_CH13.CIX", u8"QAD_CH13.CDI", u8"QAD_CH26.CDB",
-          u8"文字統一.BIN", u8"文字置換.BIN", u8"ユーザー置換.TXT", u8"TKY2JGD.PAR"}) {
+         {u8"QVAD13.NDB",     u8"QVAD13.TIX",     u8"QVAD13_CD1.INX",   u8"QVAD13_CD4.INX",
+          u8"QVAD13_CDG.INX", u8"QVAD13_CDG.TIX", u8"QVAD13_SHI.SIF",   u8"QVAD13_HOAZA.SIF",
+          u8"QVAD26.NDB",     u8"QVAD26_CD5.INX", u8"QVAD26_OAZA.SIF",  u8"QVAD26_HSHI.SIF",
+          u8"QAD_CH13.CDB",   u8"QAD_CH13.CIX",   u8"QAD_CH13.CDI",     u8"QAD_CH26.CDB",
+          u8"文字統一.BIN",   u8"文字置換.BIN",   u8"ユーザー置換.TXT", u8"TKY2JGD.PAR"}) {
       EXPECT_EQ(actual.count(U8(name)), 1u) << U8(name);
     }
   }
@@ -110,7 +110,8 @@ TEST(WriteChangeFiles, CreationTimeChangesOnlyTheHeaderTimeField) {
     ASSERT_EQ(bytes.size(), other.size()) << name;
     EXPECT_EQ(bytes.substr(at, 4), std::string("\x00\xf9\x09\x66", 4)) << name;
     EXPECT_EQ(other.substr(at, 4), "\x04\x03\x02\x01") << name;
-    EXPECT_EQ(bytes.substr(0, at) + bytes.substr(at + 4), other.substr(0, at) + other.substr(at + 4))
+    EXPECT_EQ(bytes.substr(0, at) + bytes.substr(at + 4),
+              other.substr(0, at) + other.substr(at + 4))
         << name;
   }
 }
