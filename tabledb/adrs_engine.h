@@ -42,6 +42,7 @@
 
 class CAdrsContext;
 class CCharDictionary;
+class CPlaceCodeRegistry;
 class CTableDatabase;
 
 inline constexpr uint32_t kTixHeaderSize = 46;
@@ -100,6 +101,15 @@ int PrecisionFromScale(const char* text, int shortCodes = 1);
 // The same over the low 8 bits of a scale code: 1 gives 1, 20 gives 2, 2
 // gives 3, 3 gives 4, 7 gives 5, 8 gives 6, any other 7.
 int PrecisionFromScaleCode(int32_t code);
+
+// Writes the address tree of one data set (DumpAddressTree) into a new
+// text file: the index kind is probed in the index's folder
+// (ProbeIndexFiles). 0 with "ファイルの作成に失敗しました！(%s)" (the output),
+// "ファイルオープンエラー!(%s)" (the database or the index) or the dump's
+// message; the output file is removed again after a failure. Defined in
+// matching/.
+int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile,
+                      char* msg);
 
 class CAdrsEngine {
  public:
@@ -224,6 +234,99 @@ class CAdrsEngine {
   int SetGroupIndexFile(int32_t mode, const char* path);
   const char* GetGroupIndexPath() const { return groupIndexPath_; }
 
+  // ---- Hierarchy listings (defined in matching/) ----
+  //
+  // Each lister writes one CSV line per child of a node of the address
+  // tree through context->WriteLine (line layouts in matching/adrs_listing.h)
+  // and adds 1 to *count per line. Rows whose 状態フラグ is 3 or more are
+  // not listed. When limit is not negative and *count has reached it while
+  // another line would follow, *truncated is set to 1 and the lister stops
+  // with 1. Names are compared in their normalised form (kana = 1: the
+  // readings); a code lister reads as much of the code as its level needs.
+  //
+  // Result: 1 when the listing ran to its end, stopped at the limit, or the
+  // parent was not found (the lookup's not-found text is then left in msg
+  // and nothing is written); 0 after a failed read, coordinate conversion,
+  // registration or write, with its message. Lines written before a
+  // failure stay written and counted.
+  //
+  // The block and lot listers take a place-code registry or null: with one,
+  // a block or lot whose code the registry holds is passed over and every
+  // code written is registered, so repeated calls write each code once.
+  // Blocks come from TC_Gaiku, then the change history, then the
+  // change-code index; lots from the change history, then the change-code
+  // index (each source only while HasChangeHistory / HasChangeCodeIndex).
+  int ListPrefectures(CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
+                      char* msg);
+  int ListCitiesByName(const char* prefecture, int32_t kana, CAdrsContext* context,
+                       int32_t* count, int32_t limit, int32_t* truncated, char* msg);
+  // city: 郡名 followed by 市区町村名.
+  int ListOazaByName(const char* prefecture, const char* city, int32_t kana,
+                     CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
+                     char* msg);
+  // The aza/chome of every oaza entry of that name, in entry order.
+  int ListChomeByName(const char* prefecture, const char* city, const char* oaza, int32_t kana,
+                      CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
+                      char* msg);
+  // For every oaza entry of that name in entry order, the blocks of its
+  // first chome of that name; an oaza without that chome ends the walk.
+  int ListBlocksByName(const char* prefecture, const char* city, const char* oaza,
+                       const char* chome, int32_t kana, CAdrsContext* context, int32_t* count,
+                       int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry,
+                       char* msg);
+  int ListLotsByName(const char* prefecture, const char* city, const char* oaza,
+                     const char* chome, const char* block, int32_t kana, CAdrsContext* context,
+                     int32_t* count, int32_t limit, int32_t* truncated,
+                     CPlaceCodeRegistry* registry, char* msg);
+  // Prefecture code: the first 2 characters.
+  int ListCitiesByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                       int32_t* truncated, char* msg);
+  // Municipality code: the first 5 characters.
+  int ListOazaByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                     int32_t* truncated, char* msg);
+  // An 11-character place code: its group code (from the database's _CD3
+  // index), every oaza entry of the municipality with that group code, and
+  // under each the chome of that place code (oaza without it passed over).
+  int ListBlocksByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                       int32_t* truncated, CPlaceCodeRegistry* registry, char* msg);
+  // A place code followed by a 5-character block code.
+  int ListLotsByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                     int32_t* truncated, CPlaceCodeRegistry* registry, char* msg);
+
+  // Whether rows would be listed, nothing written: 1 yes, 0 no, -1 after a
+  // failed read (message in msg).
+  // Any chome reached by a place code as ListBlocksByCode reaches them has
+  // blocks (from any of the three sources).
+  int HasBlocksOrLots(const char* code, char* msg);
+  // The chome entry (its child base and count) with that place code has a
+  // block to list.
+  int HasBlocksOrLotsUnderChome(uint32_t childBase, uint16_t childCount, const char* placeCode,
+                                char* msg);
+  // The block of that name under the place code has a lot to list.
+  int HasLotsForBlock(const char* placeCode, const char* blockName, char* msg);
+
+  // Group-index mode 1 only (else "グループコード取得の初期化がされていません！"):
+  // the 行政JISコード of the first TC_Oaza row of the group code in the
+  // group-code index file (SetGroupIndexFile) into code (codeSize bytes).
+  // 0 with "ファイルオープンエラー!(%s)", the not-found text (TC_Oaza,
+  // グループコード) or a read failure's message.
+  int LookupCityCodeByGroupCode(const char* groupCode, char* code, std::size_t codeSize,
+                                char* msg);
+
+  // Municipality rows with a county as "市区町村名（郡名）" (readings
+  // likewise) and integer coordinates: only the value 1 switches it on.
+  // Kept over Close.
+  void SetCountyInBrackets(int32_t value) { countyInBrackets_ = value; }
+  int32_t GetCountyInBrackets() const { return countyInBrackets_; }
+
+  // ---- Tree dump (defined in matching/) ----
+
+  // The whole tree from the prefectures down to the aza/chome, depth first
+  // in entry order, as tagged lines (matching/adrs_listing.h) written
+  // through the context; rows of every status. 0 after a failed read or
+  // write (message in msg); lines already written stay.
+  int DumpAddressTree(CAdrsContext* context, char* msg);
+
   // ---- State of the last match ----
 
   void ResetMatchState();
@@ -324,4 +427,7 @@ class CAdrsEngine {
   char specialNameCode_[kTextSize];
 
   CAdrsContext* context_;
+
+  // Listings.
+  int32_t countyInBrackets_ = 0;
 };
