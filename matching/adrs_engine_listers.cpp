@@ -263,7 +263,7 @@ class CLevelLister {
   int Lots(const std::string& placeCode, const char* block, bool byCode);
 
  private:
-  int GaikuBlocks(const TixEntry& chome, const std::string& placeCode);
+  int GaikuBlocks(const TixEntry& chome);
   int HistoryBlocks(const std::string& placeCode);
   int CodeIndexBlocks(const std::string& placeCode);
   int HistoryLots(const std::string& placeCode, const char* block, bool byCode);
@@ -423,7 +423,7 @@ int CLevelLister::Chome(const TixEntry& oaza) {
 
 int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
   run_.previousKey.clear();
-  int s = GaikuBlocks(chome, placeCode);
+  int s = GaikuBlocks(chome);
   if (s == kGoOn && e_->HasChangeHistory()) s = HistoryBlocks(placeCode);
   if (s == kGoOn && e_->HasChangeCodeIndex()) s = CodeIndexBlocks(placeCode);
   return s;
@@ -438,7 +438,7 @@ int CLevelLister::BlockChildren(const std::string& placeCode, const std::string&
   return kGoOn;
 }
 
-int CLevelLister::GaikuBlocks(const TixEntry& chome, const std::string& placeCode) {
+int CLevelLister::GaikuBlocks(const TixEntry& chome) {
   // The block code and status text of every entry, for the runs of one
   // block code.
   struct Row {
