@@ -134,8 +134,8 @@ int PutLine(ListRun& run, const std::string& key, const std::string& line, const
   return kGoOn;
 }
 
-int PutTableLine(ListRun& run, CTableDatabase* db, const std::string& key,
-                 const std::string& line, const char* table) {
+int PutTableLine(ListRun& run, CTableDatabase* db, const std::string& key, const std::string& line,
+                 const char* table) {
   return PutLine(run, key, line, DatabasePath(db).c_str(), table);
 }
 
@@ -364,8 +364,8 @@ int CLevelLister::Oaza(const TixEntry& city) {
                          run_.msg) ||
         !ReadStringField(db_, entry.record, kOazaTable, "かな読み大字通称名", kana, sizeof kana,
                          run_.msg) ||
-        !ReadText(db_, entry.record, kOazaTable, byGroup ? kGroupCodeField : kPlaceCodeField,
-                  &code, run_.msg) ||
+        !ReadText(db_, entry.record, kOazaTable, byGroup ? kGroupCodeField : kPlaceCodeField, &code,
+                  run_.msg) ||
         !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
       return kFailed;
     }
@@ -376,8 +376,8 @@ int CLevelLister::Oaza(const TixEntry& city) {
     }
     run_.context->DropNoOazaName(name, kana, 0);
     if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line = std::string(name) + "," + kana + "," + lat + "," + lon + "," + code +
-                       "," + Number(status);
+    std::string line =
+        std::string(name) + "," + kana + "," + lat + "," + lon + "," + code + "," + Number(status);
     if (WantsChildren(run_)) {
       AppendChildren(&line, entry.childCount != 0 && !IsNoChildOazaCode(code.c_str()));
     }
@@ -520,10 +520,9 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
 }
 
 // A block or lot row of the change files, from its key on.
-int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious,
-                            const std::string& name, int32_t latitude, int32_t longitude,
-                            int32_t status, bool isBlock, const std::string& placeCode,
-                            const char* source) {
+int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
+                            int32_t latitude, int32_t longitude, int32_t status, bool isBlock,
+                            const std::string& placeCode, const char* source) {
   if (IsDuplicateKey(run_, key, comparePrevious)) return kGoOn;
   if (int s = Admit(run_); s != kGoOn) return s;
   std::string lat, lon;
@@ -591,8 +590,8 @@ int CLevelLister::CodeIndexBlocks(const std::string& placeCode) {
     int digit = 0, precision = 0, status = 0;
     if (!x->ReadChildOffset(lotTable, 0, lotWide, &offset) ||
         !ChildPosition(lotTable, lotTableSize, offset, &lot) ||
-        !x->ReadChangeRecord(lot, 0, &base1, &base2, nullptr, nullptr, nullptr, &number1,
-                             &number2, &digit, &precision, &status)) {
+        !x->ReadChangeRecord(lot, 0, &base1, &base2, nullptr, nullptr, nullptr, &number1, &number2,
+                             &digit, &precision, &status)) {
       return ChangeFileReadFailed(run_.msg, x->GetPath());
     }
     if (status >= kAbolishedStatus) continue;
@@ -675,15 +674,14 @@ int CLevelLister::CodeIndexLots(const std::string& placeCode, const char* block,
     int digit = 0, precision = 0, status = 0;
     if (!x->ReadChildOffset(table, i, wide, &offset) ||
         !ChildPosition(table, tableSize, offset, &lot) ||
-        !x->ReadChangeRecord(lot, i == 0 ? 0 : 1, &base1, &base2, lotCode, name, nullptr,
-                             &number1, &number2, &digit, &precision, &status)) {
+        !x->ReadChangeRecord(lot, i == 0 ? 0 : 1, &base1, &base2, lotCode, name, nullptr, &number1,
+                             &number2, &digit, &precision, &status)) {
       return ChangeFileReadFailed(run_.msg, x->GetPath());
     }
     if (name[0] == '\0' || status >= kAbolishedStatus) continue;
     const std::string key = placeCode + blockCode + lotCode;
     const int s = ChangeRow(key, false, name, static_cast<int32_t>(number1),
-                            static_cast<int32_t>(number2), status, false, placeCode,
-                            x->GetPath());
+                            static_cast<int32_t>(number2), status, false, placeCode, x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -705,7 +703,8 @@ class CWalker {
   int Prefecture(const char* name, int32_t kana, TixEntry* entry) {
     char scratch[kMessageSize] = "";
     uint16_t n = 0;
-    const int found = Lookup(e_->FindPrefectureByName(name, kana, &n, scratch), scratch, msg_, true);
+    const int found =
+        Lookup(e_->FindPrefectureByName(name, kana, &n, scratch), scratch, msg_, true);
     if (found != 1) return found;
     return e_->ReadPrefectureEntry(n, entry, msg_) ? kWalkFound : kWalkFailed;
   }
@@ -736,8 +735,8 @@ class CWalker {
     char scratch[kMessageSize] = "";
     uint16_t n = 0;
     const int found =
-        Lookup(e_->FindCityByCode(code, parent.childBase, parent.childCount, &n, scratch),
-               scratch, msg_, true);
+        Lookup(e_->FindCityByCode(code, parent.childBase, parent.childCount, &n, scratch), scratch,
+               msg_, true);
     if (found != 1) return found;
     return e_->ReadCityEntry(parent.childBase, n, entry, msg_) ? kWalkFound : kWalkFailed;
   }
@@ -753,9 +752,9 @@ class CWalker {
     for (uint32_t next = 1;;) {
       char scratch[kMessageSize] = "";
       uint16_t n = static_cast<uint16_t>(next);
-      const int found = Lookup(
-          e_->FindNextOazaByName(name, kana, city.childBase, city.childCount, &n, scratch),
-          scratch, msg_, !any);
+      const int found =
+          Lookup(e_->FindNextOazaByName(name, kana, city.childBase, city.childCount, &n, scratch),
+                 scratch, msg_, !any);
       if (found < 0) return kWalkFailed;
       if (found == 0) return any ? kWalkFound : kWalkNotFound;
       any = true;
@@ -782,9 +781,9 @@ class CWalker {
     const int w = EachOaza(city, oaza, kana, step, [&](const TixEntry& o) -> int {
       char scratch[kMessageSize] = "";
       uint16_t n = 0;
-      const int found = Lookup(
-          e_->FindChomeByName(chome, kana, o.childBase, o.childCount, &n, scratch), scratch,
-          msg_, !any);
+      const int found =
+          Lookup(e_->FindChomeByName(chome, kana, o.childBase, o.childCount, &n, scratch), scratch,
+                 msg_, !any);
       if (found < 0) return kFailed;
       if (found == 0) {
         ended = true;
@@ -794,8 +793,7 @@ class CWalker {
       TixEntry c;
       std::string placeCode;
       if (!e_->ReadChomeEntry(o.childBase, n, &c, msg_) ||
-          !ReadText(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode,
-                    msg_)) {
+          !ReadText(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode, msg_)) {
         return kFailed;
       }
       return visit(c, placeCode);
@@ -816,25 +814,26 @@ class CWalker {
     if (const int w = CityByCode(code, &city); w != kWalkFound) return w;
     char group[kFieldValueSize];
     char scratch[kMessageSize] = "";
-    const int known = Lookup(
-        LookupGroupCodeByPlaceCode(e_->GetDatabase(), code, group, sizeof group, scratch),
-        scratch, msg_, true);
+    const int known =
+        Lookup(LookupGroupCodeByPlaceCode(e_->GetDatabase(), code, group, sizeof group, scratch),
+               scratch, msg_, true);
     if (known != 1) return known;
     bool any = false;
-    for (uint32_t next = 1; next <= city.childCount;) {
+    // The first lookup runs even without oaza entries, for its text.
+    for (uint32_t next = 1; next == 1 || next <= city.childCount;) {
       uint16_t n = static_cast<uint16_t>(next);
-      const int found = Lookup(
-          e_->FindNextOazaByGroupCode(group, city.childBase, city.childCount, &n, scratch),
-          scratch, msg_, !any);
+      const int found =
+          Lookup(e_->FindNextOazaByGroupCode(group, city.childBase, city.childCount, &n, scratch),
+                 scratch, msg_, !any);
       if (found < 0) return kWalkFailed;
       if (found == 0) break;
       next = uint32_t{n} + 1;
       TixEntry oaza;
       if (!e_->ReadOazaEntry(city.childBase, n, &oaza, msg_)) return kWalkFailed;
       uint16_t m = 0;
-      const int hasChome = Lookup(
-          e_->FindChomeByPlaceCode(code, oaza.childBase, oaza.childCount, &m, scratch), scratch,
-          msg_, !any);
+      const int hasChome =
+          Lookup(e_->FindChomeByPlaceCode(code, oaza.childBase, oaza.childCount, &m, scratch),
+                 scratch, msg_, !any);
       if (hasChome < 0) return kWalkFailed;
       if (hasChome == 0) continue;
       any = true;
@@ -875,8 +874,8 @@ ListRun MakeRun(CAdrsContext* context, int32_t* count, int32_t limit, int32_t* t
 }
 
 // The listers need a context to write to and the two counters.
-int CheckArguments(CAdrsEngine* engine, CAdrsContext* context, int32_t* count,
-                   int32_t* truncated, char* msg) {
+int CheckArguments(CAdrsEngine* engine, CAdrsContext* context, int32_t* count, int32_t* truncated,
+                   char* msg) {
   if (!context || !count || !truncated) {
     SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "検索結果");
     return 0;
@@ -898,8 +897,7 @@ int CAdrsEngine::ListPrefectures(CAdrsContext* context, int32_t* count, int32_t 
 }
 
 int CAdrsEngine::ListCitiesByName(const char* prefecture, int32_t kana, CAdrsContext* context,
-                                  int32_t* count, int32_t limit, int32_t* truncated,
-                                  char* msg) {
+                                  int32_t* count, int32_t limit, int32_t* truncated, char* msg) {
   if (!CheckArguments(this, context, count, truncated, msg)) return 0;
   ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
   CWalker walker(this, msg);
@@ -924,8 +922,8 @@ int CAdrsEngine::ListOazaByName(const char* prefecture, const char* city, int32_
 }
 
 int CAdrsEngine::ListChomeByName(const char* prefecture, const char* city, const char* oaza,
-                                 int32_t kana, CAdrsContext* context, int32_t* count,
-                                 int32_t limit, int32_t* truncated, char* msg) {
+                                 int32_t kana, CAdrsContext* context, int32_t* count, int32_t limit,
+                                 int32_t* truncated, char* msg) {
   if (!CheckArguments(this, context, count, truncated, msg)) return 0;
   ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
   CWalker walker(this, msg);
@@ -964,9 +962,10 @@ int CAdrsEngine::ListLotsByName(const char* prefecture, const char* city, const 
   CLevelLister lister(this, &run);
   const char* blockName = block ? block : "";
   int step = kGoOn;
-  const int walk = walker.EachChomeByName(
-      prefecture, city, oaza, chome, kana, &step,
-      [&](const TixEntry&, const std::string& code) { return lister.Lots(code, blockName, false); });
+  const int walk = walker.EachChomeByName(prefecture, city, oaza, chome, kana, &step,
+                                          [&](const TixEntry&, const std::string& code) {
+                                            return lister.Lots(code, blockName, false);
+                                          });
   return ListResult(walk, step);
 }
 
@@ -995,8 +994,8 @@ int CAdrsEngine::ListOazaByCode(const char* code, CAdrsContext* context, int32_t
 }
 
 int CAdrsEngine::ListBlocksByCode(const char* code, CAdrsContext* context, int32_t* count,
-                                  int32_t limit, int32_t* truncated,
-                                  CPlaceCodeRegistry* registry, char* msg) {
+                                  int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry,
+                                  char* msg) {
   if (!CheckArguments(this, context, count, truncated, msg)) return 0;
   ListRun run = MakeRun(context, count, limit, truncated, registry, msg);
   CWalker walker(this, msg);
@@ -1019,9 +1018,10 @@ int CAdrsEngine::ListLotsByCode(const char* code, CAdrsContext* context, int32_t
   // The block code follows the place code.
   const char* blockCode = std::strlen(text) > kPlaceCodeLength ? text + kPlaceCodeLength : "";
   int step = kGoOn;
-  const int walk = walker.EachChomeByCode(
-      text, &step,
-      [&](const TixEntry&, const std::string& place) { return lister.Lots(place, blockCode, true); });
+  const int walk =
+      walker.EachChomeByCode(text, &step, [&](const TixEntry&, const std::string& place) {
+        return lister.Lots(place, blockCode, true);
+      });
   return ListResult(walk, step);
 }
 
@@ -1068,8 +1068,8 @@ int CAdrsEngine::HasLotsForBlock(const char* placeCode, const char* blockName, c
   return run.found ? 1 : 0;
 }
 
-int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code,
-                                           std::size_t codeSize, char* msg) {
+int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code, std::size_t codeSize,
+                                           char* msg) {
   if (code && codeSize > 0) code[0] = '\0';
   if (groupIndexMode_ != 1) {
     SetMessage(msg, kGroupIndexNotReady);
@@ -1089,8 +1089,8 @@ int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code,
   // Slot positions stay within 32 bits.
   const uint32_t slots = static_cast<uint32_t>(std::min<uint64_t>(length / 4, UINT32_MAX / 4));
   const char* key = groupCode ? groupCode : "";
-  const uint32_t slot = FindFirstInSortedIndexFile(database_, &file, 1, slots, kOazaTable,
-                                                   kGroupCodeField, key);
+  const uint32_t slot =
+      FindFirstInSortedIndexFile(database_, &file, 1, slots, kOazaTable, kGroupCodeField, key);
   if (slot == 0) {
     SetValueNotFoundMessage(msg, database_, kOazaTable, kGroupCodeField, key);
     return 0;
@@ -1103,8 +1103,7 @@ int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code,
   file.Close();
   const uint32_t record = static_cast<uint32_t>(LoadLe(bytes, 4));
   char text[kFieldValueSize];
-  if (!ReadStringField(database_, record, kOazaTable, kCityCodeField,
-                       text, sizeof text, msg)) {
+  if (!ReadStringField(database_, record, kOazaTable, kCityCodeField, text, sizeof text, msg)) {
     return 0;
   }
   if (!code || std::strlen(text) >= codeSize) {

@@ -181,8 +181,7 @@ int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
   return 1;
 }
 
-int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile,
-                      char* msg) {
+int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile, char* msg) {
   plat::File output;
   if (!OpenNewTextFileForWriteWithError(&output, outputFile, msg)) return 0;
   CAdrsContext context;

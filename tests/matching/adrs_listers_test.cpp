@@ -37,8 +37,8 @@ std::string SampleFolder(int kind) {
   const char* build = std::getenv("KORT_BUILD_DIR");
   std::string folder;
   if (!build || !*build || !plat::cp932::FromUtf8(build, folder)) return std::string();
-  return folder + (kind == 1 ? Sjis(u8"\\testdata\\tix1\\Database\\住所\\")
-                             : Sjis(u8"\\Database\\住所\\"));
+  return folder +
+         (kind == 1 ? Sjis(u8"\\testdata\\tix1\\Database\\住所\\") : Sjis(u8"\\Database\\住所\\"));
 }
 
 std::string PrefectureFile(const char* format, int prefecture) {
@@ -46,6 +46,9 @@ std::string PrefectureFile(const char* format, int prefecture) {
   std::snprintf(name, sizeof name, format, prefecture);
   return name;
 }
+
+// A UTF-8 literal as std::string, to compare with Show().
+std::string U8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
 std::string Display(const std::vector<std::string>& lines) {
   std::string out;
@@ -90,7 +93,8 @@ class ListerTest : public ::testing::Test {
     engine_.SetContext(&context_);
     engine_.SetChangeHistoryFiles(cdbPath_.c_str(),
                                   (folder_ + PrefectureFile("QAD_CH%02d.CIX", prefecture)).c_str());
-    engine_.SetChangeCodeIndexFile((folder_ + PrefectureFile("QAD_CH%02d.CDI", prefecture)).c_str());
+    engine_.SetChangeCodeIndexFile(
+        (folder_ + PrefectureFile("QAD_CH%02d.CDI", prefecture)).c_str());
   }
 
   // A name as the listing services hand it on: normalised.
@@ -223,14 +227,14 @@ TEST_F(ListerTest, UnknownParentWritesNothingAndLeavesTheLookupText) {
                                      &truncated_, msg_),
             1);
   ExpectLines({});
-  EXPECT_EQ(Show(msg_), "データベースに値が見つかりません！[DATABASE:" + Show(ndbPath_) +
-                            "][TABLE:TC_Todoufuken][FIELD:都道府県名][VALUE:大阪府]");
+  EXPECT_EQ(Show(msg_), U8(u8"データベースに値が見つかりません！[DATABASE:") + Show(ndbPath_) +
+                            U8(u8"][TABLE:TC_Todoufuken][FIELD:都道府県名][VALUE:大阪府]"));
   Reset();
   ASSERT_EQ(engine_.ListOazaByName(N(u8"京都府").c_str(), N(u8"左京区").c_str(), 0, &context_,
                                    &count_, limit_, &truncated_, msg_),
             1);
   ExpectLines({});
-  EXPECT_NE(Show(msg_).find("[TABLE:TC_Shikutyoson][FIELD:市区町村名][VALUE:左京区]"),
+  EXPECT_NE(Show(msg_).find(U8(u8"[TABLE:TC_Shikutyoson][FIELD:市区町村名][VALUE:左京区]")),
             std::string::npos)
       << Show(msg_);
   Reset();
@@ -238,7 +242,7 @@ TEST_F(ListerTest, UnknownParentWritesNothingAndLeavesTheLookupText) {
                                      nullptr, msg_),
             1);
   ExpectLines({});
-  EXPECT_NE(Show(msg_).find("[TABLE:TC_Oaza][FIELD:地名コード][VALUE:26104999000]"),
+  EXPECT_NE(Show(msg_).find(U8(u8"[TABLE:TC_Oaza][FIELD:地名コード][VALUE:26104999000]")),
             std::string::npos)
       << Show(msg_);
   EXPECT_EQ(count_, 0);
@@ -310,10 +314,10 @@ TEST_F(ListerTest, ChomeOfEveryOazaOfTheName) {
 
   Open(26);
   const std::string kyoto = N(u8"京都府");
-  ASSERT_EQ(engine_.ListChomeByName(kyoto.c_str(), N(u8"京都市中京区").c_str(),
-                                    N(u8"亀屋町").c_str(), 0, &context_, &count_, limit_,
-                                    &truncated_, msg_),
-            1);
+  ASSERT_EQ(
+      engine_.ListChomeByName(kyoto.c_str(), N(u8"京都市中京区").c_str(), N(u8"亀屋町").c_str(), 0,
+                              &context_, &count_, limit_, &truncated_, msg_),
+      1);
   ExpectLines({
       u8",,126026177,488741205,26104130000,0,0",
       u8",,126020417,488691160,26104131000,0,0",
@@ -326,10 +330,9 @@ TEST_F(ListerTest, ChomeOfEveryOazaOfTheName) {
       u8"北舟岡町,きたふなおかちょう,126120508,488686124,26101001002,0,0",
   });
   // By reading; an aza with a block only in the change-code index.
-  ASSERT_EQ(engine_.ListChomeByName(N(u8"きょうとふ").c_str(),
-                                    N(u8"おとくにぐんおおやまざきちょう").c_str(),
-                                    N(u8"おおあざなし").c_str(), 1, &context_, &count_, limit_,
-                                    &truncated_, msg_),
+  ASSERT_EQ(engine_.ListChomeByName(
+                N(u8"きょうとふ").c_str(), N(u8"おとくにぐんおおやまざきちょう").c_str(),
+                N(u8"おおあざなし").c_str(), 1, &context_, &count_, limit_, &truncated_, msg_),
             1)
       << Show(msg_);
   ExpectLines({
@@ -494,18 +497,19 @@ TEST_F(ListerTest, LotsFromHistoryAndIndex) {
       u8"２,,128762964,501669284,133030010000001200002,0,0",
       u8"甲,,128764044,501668924,1330300100000012A0001,0,0",
   });
-  // A named block by name (under the placeholder chome) and by code.
+  // A named block by name (under the placeholder chome; the name as
+  // stored: normalising would make it hiragana) and by code.
   context_.SetOutputStyle(1);
   ASSERT_EQ(engine_.ListLotsByName(tokyo.c_str(), N(u8"西多摩郡瑞穂町").c_str(),
-                                   N(u8"大字箱根ケ崎").c_str(), "", N(u8"イ").c_str(), 0,
+                                   N(u8"大字箱根ケ崎").c_str(), "", Sjis(u8"イ").c_str(), 0,
                                    &context_, &count_, limit_, &truncated_, nullptr, msg_),
             1)
       << Show(msg_);
-  ExpectLines({u8"１,,128759004,501675405,1330300100000A000100001,0"});
+  ExpectLines({u8"１,,128759004,501675405,13303001000A000100001,0"});
   ASSERT_EQ(engine_.ListLotsByCode("13303001000A0001", &context_, &count_, limit_, &truncated_,
                                    nullptr, msg_),
             1);
-  ExpectLines({u8"１,,128759004,501675405,1330300100000A000100001,0"});
+  ExpectLines({u8"１,,128759004,501675405,13303001000A000100001,0"});
   ASSERT_EQ(engine_.ListLotsByCode("13303001A00A0001", &context_, &count_, limit_, &truncated_,
                                    nullptr, msg_),
             1);
@@ -549,9 +553,8 @@ TEST_F(ListerTest, LimitStopsBeforeTheNextLineAndSetsTheFlag) {
   EXPECT_EQ(truncated_, 0);
   // One fewer.
   Reset(6);
-  ASSERT_EQ(engine_.ListCitiesByName(tokyo.c_str(), 0, &context_, &count_, limit_, &truncated_,
-                                     msg_),
-            1);
+  ASSERT_EQ(
+      engine_.ListCitiesByName(tokyo.c_str(), 0, &context_, &count_, limit_, &truncated_, msg_), 1);
   EXPECT_EQ(lines_.size(), 6u);
   EXPECT_EQ(truncated_, 1);
   // The count is shared: a second call goes on from it.
@@ -584,7 +587,7 @@ TEST_F(ListerTest, WriteFailureNamesTheSourceAndKeepsTheCount) {
   ASSERT_EQ(engine_.ListCitiesByCode("13", &context_, &count_, limit_, &truncated_, msg_), 0);
   EXPECT_EQ(count_, 1);
   EXPECT_EQ(std::string(buffer), Sjis(u8"千代田区,ちよだく,128486800,503124494,13101,0,1"));
-  EXPECT_EQ(Show(msg_), "検索結果の取得に失敗しました！[DATABASE:" + Show(ndbPath_) +
+  EXPECT_EQ(Show(msg_), U8(u8"検索結果の取得に失敗しました！[DATABASE:") + Show(ndbPath_) +
                             "][TABLE:TC_Shikutyoson]");
   // A lot of the change history: its data file and TC_Chiban.
   char small[8];
@@ -594,13 +597,13 @@ TEST_F(ListerTest, WriteFailureNamesTheSourceAndKeepsTheCount) {
                                    nullptr, msg_),
             0);
   EXPECT_EQ(count_, 0);
-  EXPECT_EQ(Show(msg_),
-            "検索結果の取得に失敗しました！[DATABASE:" + Show(cdbPath_) + "][TABLE:TC_Chiban]");
+  EXPECT_EQ(Show(msg_), U8(u8"検索結果の取得に失敗しました！[DATABASE:") + Show(cdbPath_) +
+                            "][TABLE:TC_Chiban]");
 }
 
 TEST_F(ListerTest, ClosedEngineAndMissingArgumentsFail) {
   ASSERT_EQ(engine_.ListPrefectures(&context_, &count_, limit_, &truncated_, msg_), 0);
-  EXPECT_EQ(Show(msg_), "インデックスファイルがオープンされていません！");
+  EXPECT_EQ(Show(msg_), U8(u8"インデックスファイルがオープンされていません！"));
   Open(13);
   EXPECT_EQ(engine_.ListPrefectures(nullptr, &count_, limit_, &truncated_, msg_), 0);
   EXPECT_EQ(engine_.ListCitiesByCode("13", &context_, nullptr, limit_, &truncated_, msg_), 0);
@@ -626,11 +629,12 @@ TEST_F(ListerTest, UnreadableRowDuringNameWalkFailsInsteadOfNotFound) {
   ASSERT_EQ(db_.Open(cut.c_str()), 1);
   engine_.SetDatabase(&db_);
   const int result = engine_.ListBlocksByName(
-      N(u8"東京都").c_str(), N(u8"千代田区").c_str(), N(u8"丸の内").c_str(),
-      N(u8"一丁目").c_str(), 0, &context_, &count_, limit_, &truncated_, nullptr, msg_);
+      N(u8"東京都").c_str(), N(u8"千代田区").c_str(), N(u8"丸の内").c_str(), N(u8"一丁目").c_str(),
+      0, &context_, &count_, limit_, &truncated_, nullptr, msg_);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(Show(msg_).find("データベースに値が見つかりません！"), std::string::npos) << Show(msg_);
-  EXPECT_NE(Show(msg_).find("データベースの値の取得に失敗しました！"), std::string::npos)
+  EXPECT_EQ(Show(msg_).find(U8(u8"データベースに値が見つかりません！")), std::string::npos)
+      << Show(msg_);
+  EXPECT_NE(Show(msg_).find(U8(u8"データベースの値の取得に失敗しました！")), std::string::npos)
       << Show(msg_);
   EXPECT_EQ(engine_.HasBlocksOrLots("13101001001", msg_), -1);
 }
@@ -656,7 +660,7 @@ TEST_F(ListerTest, CityCodeOfAGroupCode) {
   char code[16] = "x";
   EXPECT_EQ(engine_.SetGroupIndexFile(0, nullptr), 1);
   EXPECT_EQ(engine_.LookupCityCodeByGroupCode("800001", code, sizeof code, msg_), 0);
-  EXPECT_EQ(Show(msg_), "グループコード取得の初期化がされていません！");
+  EXPECT_EQ(Show(msg_), U8(u8"グループコード取得の初期化がされていません！"));
   const std::string index = folder_ + "QVAD26_CDG.TIX";
   ASSERT_EQ(engine_.SetGroupIndexFile(1, index.c_str()), 1);
   ASSERT_EQ(engine_.LookupCityCodeByGroupCode("800001", code, sizeof code, msg_), 1) << Show(msg_);
@@ -664,12 +668,99 @@ TEST_F(ListerTest, CityCodeOfAGroupCode) {
   ASSERT_EQ(engine_.LookupCityCodeByGroupCode("2630301", code, sizeof code, msg_), 1);
   EXPECT_STREQ(code, "26303");
   EXPECT_EQ(engine_.LookupCityCodeByGroupCode("2699999", code, sizeof code, msg_), 0);
-  EXPECT_EQ(Show(msg_), "データベースに値が見つかりません！[DATABASE:" + Show(ndbPath_) +
-                            "][TABLE:TC_Oaza][FIELD:グループコード][VALUE:2699999]");
+  EXPECT_EQ(Show(msg_), U8(u8"データベースに値が見つかりません！[DATABASE:") + Show(ndbPath_) +
+                            U8(u8"][TABLE:TC_Oaza][FIELD:グループコード][VALUE:2699999]"));
   const std::string missing = folder_ + "QVAD47_CDG.TIX";
   ASSERT_EQ(engine_.SetGroupIndexFile(1, missing.c_str()), 1);
   EXPECT_EQ(engine_.LookupCityCodeByGroupCode("800001", code, sizeof code, msg_), 0);
-  EXPECT_EQ(Show(msg_), "ファイルオープンエラー!(" + Show(missing) + ")");
+  EXPECT_EQ(Show(msg_), U8(u8"ファイルオープンエラー!(") + Show(missing) + ")");
+}
+
+// ---- Tree dump ----
+
+// The expected dump of prefecture 13, written by hand from the description
+// (tests/fixtures/listers/dump_13.txt, UTF-8), as the CP932 text file the
+// dump writes: CR LF after every line.
+std::string ExpectedDump13() {
+  const char* source = std::getenv("KORT_SOURCE_DIR");
+  if (!source || !*source) return std::string();
+  const std::string utf8 =
+      testutil::ReadBytes(std::string(source) + "/tests/fixtures/listers/dump_13.txt");
+  std::string text;
+  if (utf8.empty() || !plat::cp932::FromUtf8(utf8, text)) return std::string();
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+class DumpTest : public ::testing::Test {
+ protected:
+  // The CP932 path of a file in a sample folder, and its native path.
+  static std::string InFolder(int kind, const char* name) { return SampleFolder(kind) + name; }
+  testutil::TempDir dir_;
+  char msg_[kMessageSize] = "";
+};
+
+TEST_F(DumpTest, DumpOfOnePrefectureEqualsTheExpectedFile) {
+  ASSERT_FALSE(SampleFolder(2).empty()) << "KORT_BUILD_DIR is not set";
+  const std::string expected = ExpectedDump13();
+  ASSERT_FALSE(expected.empty()) << "dump_13.txt not found";
+  const std::string out = dir_.Sys("dump.txt");
+  ASSERT_EQ(DumpDatasetToFile(InFolder(1, "QVAD13.NDB").c_str(), InFolder(1, "QVAD13.TIX").c_str(),
+                              out.c_str(), msg_),
+            1)
+      << Show(msg_);
+  EXPECT_EQ(Show(testutil::ReadBytes(dir_.Native("dump.txt"))), Show(expected));
+}
+
+// The main data set's index carries check bytes (kind 2): the dump probes
+// the kind instead of assuming the magic of kind 1.
+TEST_F(DumpTest, DumpsDatasetWhoseIndexHasCheckBytes) {
+  ASSERT_FALSE(SampleFolder(2).empty()) << "KORT_BUILD_DIR is not set";
+  const std::string out = dir_.Sys("dump.txt");
+  ASSERT_EQ(DumpDatasetToFile(InFolder(2, "QVAD13.NDB").c_str(), InFolder(2, "QVAD13.TIX").c_str(),
+                              out.c_str(), msg_),
+            1)
+      << Show(msg_);
+  EXPECT_EQ(Show(testutil::ReadBytes(dir_.Native("dump.txt"))), Show(ExpectedDump13()));
+}
+
+TEST_F(DumpTest, FailuresLeaveNoOutputBehind) {
+  ASSERT_FALSE(SampleFolder(2).empty()) << "KORT_BUILD_DIR is not set";
+  const std::string out = dir_.Sys("dump.txt");
+  const std::string tix = InFolder(2, "QVAD13.TIX");
+  // The output cannot be created.
+  const std::string badOut = dir_.Sys("missing\\dump.txt");
+  EXPECT_EQ(DumpDatasetToFile(InFolder(2, "QVAD13.NDB").c_str(), tix.c_str(), badOut.c_str(), msg_),
+            0);
+  EXPECT_EQ(Show(msg_), U8(u8"ファイルの作成に失敗しました！(") + Show(badOut) + ")");
+  // No database.
+  const std::string ndb = InFolder(2, "QVAD47.NDB");
+  EXPECT_EQ(DumpDatasetToFile(ndb.c_str(), tix.c_str(), out.c_str(), msg_), 0);
+  EXPECT_EQ(Show(msg_), U8(u8"ファイルオープンエラー!(") + Show(ndb) + ")");
+  EXPECT_FALSE(testutil::Exists(dir_.Native("dump.txt")));
+  // An index that is not one.
+  const std::string notIndex = InFolder(2, "QVAD13_CD1.INX");
+  EXPECT_EQ(
+      DumpDatasetToFile(InFolder(2, "QVAD13.NDB").c_str(), notIndex.c_str(), out.c_str(), msg_), 0);
+  EXPECT_EQ(Show(msg_), U8(u8"ファイルオープンエラー!(") + Show(notIndex) + ")");
+  EXPECT_FALSE(testutil::Exists(dir_.Native("dump.txt")));
+}
+
+TEST_F(ListerTest, DumpWriteFailureNamesTheTable) {
+  Open(13);
+  // Room for the prefecture line and the first municipality line only.
+  const std::string first = Sjis(u8"T_1,0,1,1,13,128470544,502901675,東京都,とうきょうと,0");
+  const std::string second = Sjis(u8"T_2,0,1,8,13101,128486800,503124494,,,千代田区,ちよだく,0");
+  std::vector<char> buffer(first.size() + 1 + second.size() + 1);
+  context_.SetOutputBuffer(buffer.data(), static_cast<int32_t>(buffer.size()));
+  EXPECT_EQ(engine_.DumpAddressTree(&context_, msg_), 0);
+  EXPECT_EQ(Show(msg_),
+            U8(u8"検索結果の取得に失敗しました！[DATABASE:") + Show(ndbPath_) + "][TABLE:TC_Oaza]");
+  EXPECT_EQ(std::string(buffer.data()), first + ";" + second);
 }
 
 TEST(ListingHelpers, StatusTextAndEightGroupCodes) {
