@@ -48,8 +48,6 @@ constexpr char kRegisterWhat[] = "地名コード登録";
 constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
 constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
 constexpr char kGroupIndexNotReady[] = "グループコード取得の初期化がされていません！";
-// The opening of the lookups' not-found text (tabledb/tc_access.h).
-constexpr char kNotFoundLead[] = "データベースに値が見つかりません！";
 
 // Rows of this status and above are abolished and never listed.
 constexpr int32_t kAbolishedStatus = 3;
@@ -203,7 +201,10 @@ std::string ChangeNumberText(uint32_t number, const char* name) {
 // A lookup answers 0 both when nothing passed its test and when a read
 // failed; the not-found text tells them apart.
 bool IsNotFoundMessage(const char* msg) {
-  return std::strncmp(msg, kNotFoundLead, sizeof kNotFoundLead - 1) == 0;
+  // The not-found format up to its first field (found by characters: the
+  // bracket byte is also a trail byte).
+  static const int lead = FindSubstring("[DATABASE:", kValueNotFoundFormat) - 1;
+  return lead > 0 && std::strncmp(msg, kValueNotFoundFormat, static_cast<std::size_t>(lead)) == 0;
 }
 
 // The outcome of a lookup: 1 found, 0 not found, -1 failed. A failure's
