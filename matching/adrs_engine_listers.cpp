@@ -102,7 +102,7 @@ int Admit(ListRun& run) {
 }
 
 // A key seen in this walk just before, or held by the registry: the row
-// is passed over. comparePrevious 0 consults the registry only.
+// is passed over. Without comparePrevious only the registry is asked.
 bool IsDuplicateKey(ListRun& run, const std::string& key, bool comparePrevious) {
   if (comparePrevious) {
     if (key == run.previousKey) return true;
