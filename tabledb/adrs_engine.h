@@ -42,6 +42,7 @@
 
 class CAdrsContext;
 class CCharDictionary;
+class CPlaceCodeRegistry;
 class CTableDatabase;
 
 inline constexpr uint32_t kTixHeaderSize = 46;
@@ -101,6 +102,15 @@ int PrecisionFromScale(const char* text, int shortCodes = 1);
 // gives 3, 3 gives 4, 7 gives 5, 8 gives 6, any other 7.
 int PrecisionFromScaleCode(int32_t code);
 
+// Writes the address tree of one data set (DumpAddressTree) into a new
+// text file: the index kind is probed in the index's folder
+// (ProbeIndexFiles). 0 with "ファイルの作成に失敗しました！(%s)" (the output),
+// "ファイルオープンエラー!(%s)" (the database or the index) or the dump's
+// message; the output file is removed again after a failure. Defined in
+// matching/.
+int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile,
+                      char* msg);
+
 class CAdrsEngine {
  public:
   // Paths and match texts hold at most this many bytes with their NUL.
@@ -147,6 +157,59 @@ class CAdrsEngine {
   int ReadOazaEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   int ReadChomeEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   int ReadBlockEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+
+  // ---- Child lookups by name and by code (tabledb/adrs_engine_find.cpp) ----
+  // Each walks the entries 1..childCount under a parent (the prefecture
+  // level: 1..the prefecture count of the header; the FindNext... forms
+  // start at *entry, 0 counting as 1), reads each entry's row in the
+  // database and stops at the first that passes the test: *entry = its
+  // number, 1. A read that fails gives 0 with the reader's message; when no
+  // entry passes, 0 with "データベースに値が見つかりません！[DATABASE:%s]
+  // [TABLE:%s][FIELD:%s][VALUE:%s]" (VALUE: the name or code asked for).
+  // Every lookup first runs CheckReady. kana = 1 compares the readings.
+  //
+  //   lookup                 compares                          message names
+  //   FindPrefectureByName   正規都道府県名 (正規かな読み都道府県名) equal
+  //                                                  TC_Todoufuken 都道府県名
+  //   FindCityByName         正規郡名 + 正規市区町村名 (the readings) equal
+  //                                                  TC_Shikutyoson 市区町村名
+  //   FindOazaByName, FindNextOazaByName
+  //                          正規大字通称名 (正規かな読み大字通称名) equal;
+  //                          a placeholder name (IsNoOazaName) finds the
+  //                          first placeholder row     TC_Oaza 大字通称名
+  //   FindChomeByName        正規字丁目名 (正規かな読み字丁目名), likewise
+  //                          with IsNoChomeName        TC_Oaza 字丁目名
+  //   FindPrefectureByCode   first 2 bytes of 都道府県コード
+  //                                                  TC_Todoufuken 都道府県コード
+  //   FindCityByCode         first 5 bytes of 行政JISコード
+  //                                                  TC_Shikutyoson 行政JISコード
+  //   FindOazaByPlaceCode    first 8 bytes of 地名コード  TC_Oaza 地名コード
+  //   FindOazaByGroupCode, FindNextOazaByGroupCode
+  //                          first 8 bytes of グループコード TC_Oaza グループコード
+  //   FindChomeByPlaceCode   first 11 bytes of 地名コード TC_Oaza 地名コード
+  // "First n bytes equal" compares up to n bytes or the end of either text.
+  // The oaza lookups walk oaza entries (ReadOazaEntry), the chome lookups
+  // aza/chome entries (ReadChomeEntry).
+  int FindPrefectureByName(const char* name, int32_t kana, uint16_t* entry, char* msg);
+  int FindCityByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
+                     uint16_t* entry, char* msg);
+  int FindOazaByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
+                     uint16_t* entry, char* msg);
+  int FindNextOazaByName(const char* name, int32_t kana, uint32_t childBase,
+                         uint16_t childCount, uint16_t* entry, char* msg);
+  int FindChomeByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
+                      uint16_t* entry, char* msg);
+  int FindPrefectureByCode(const char* code, uint16_t* entry, char* msg);
+  int FindCityByCode(const char* code, uint32_t childBase, uint16_t childCount, uint16_t* entry,
+                     char* msg);
+  int FindOazaByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
+                          uint16_t* entry, char* msg);
+  int FindOazaByGroupCode(const char* code, uint32_t childBase, uint16_t childCount,
+                          uint16_t* entry, char* msg);
+  int FindNextOazaByGroupCode(const char* code, uint32_t childBase, uint16_t childCount,
+                              uint16_t* entry, char* msg);
+  int FindChomeByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
+                           uint16_t* entry, char* msg);
 
   // ---- Attachments (none is owned) ----
 
@@ -224,6 +287,99 @@ class CAdrsEngine {
   int SetGroupIndexFile(int32_t mode, const char* path);
   const char* GetGroupIndexPath() const { return groupIndexPath_; }
 
+  // ---- Hierarchy listings (defined in matching/) ----
+  //
+  // Each lister writes one CSV line per child of a node of the address
+  // tree through context->WriteLine (line layouts in matching/adrs_listing.h)
+  // and adds 1 to *count per line. Rows whose 状態フラグ is 3 or more are
+  // not listed. When limit is not negative and *count has reached it while
+  // another line would follow, *truncated is set to 1 and the lister stops
+  // with 1. Names are compared in their normalised form (kana = 1: the
+  // readings); a code lister reads as much of the code as its level needs.
+  //
+  // Result: 1 when the listing ran to its end, stopped at the limit, or the
+  // parent was not found (the lookup's not-found text is then left in msg
+  // and nothing is written); 0 after a failed read, coordinate conversion,
+  // registration or write, with its message. Lines written before a
+  // failure stay written and counted.
+  //
+  // The block and lot listers take a place-code registry or null: with one,
+  // a block or lot whose code the registry holds is passed over and every
+  // code written is registered, so repeated calls write each code once.
+  // Blocks come from TC_Gaiku, then the change history, then the
+  // change-code index; lots from the change history, then the change-code
+  // index (each source only while HasChangeHistory / HasChangeCodeIndex).
+  int ListPrefectures(CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
+                      char* msg);
+  int ListCitiesByName(const char* prefecture, int32_t kana, CAdrsContext* context,
+                       int32_t* count, int32_t limit, int32_t* truncated, char* msg);
+  // city: 郡名 followed by 市区町村名.
+  int ListOazaByName(const char* prefecture, const char* city, int32_t kana,
+                     CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
+                     char* msg);
+  // The aza/chome of every oaza entry of that name, in entry order.
+  int ListChomeByName(const char* prefecture, const char* city, const char* oaza, int32_t kana,
+                      CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
+                      char* msg);
+  // For every oaza entry of that name in entry order, the blocks of its
+  // first chome of that name; an oaza without that chome ends the walk.
+  int ListBlocksByName(const char* prefecture, const char* city, const char* oaza,
+                       const char* chome, int32_t kana, CAdrsContext* context, int32_t* count,
+                       int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry,
+                       char* msg);
+  int ListLotsByName(const char* prefecture, const char* city, const char* oaza,
+                     const char* chome, const char* block, int32_t kana, CAdrsContext* context,
+                     int32_t* count, int32_t limit, int32_t* truncated,
+                     CPlaceCodeRegistry* registry, char* msg);
+  // Prefecture code: the first 2 characters.
+  int ListCitiesByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                       int32_t* truncated, char* msg);
+  // Municipality code: the first 5 characters.
+  int ListOazaByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                     int32_t* truncated, char* msg);
+  // An 11-character place code: its group code (from the database's _CD3
+  // index), every oaza entry of the municipality with that group code, and
+  // under each the chome of that place code (oaza without it passed over).
+  int ListBlocksByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                       int32_t* truncated, CPlaceCodeRegistry* registry, char* msg);
+  // A place code followed by a 5-character block code.
+  int ListLotsByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
+                     int32_t* truncated, CPlaceCodeRegistry* registry, char* msg);
+
+  // Whether rows would be listed, nothing written: 1 yes, 0 no, -1 after a
+  // failed read (message in msg).
+  // Any chome reached by a place code as ListBlocksByCode reaches them has
+  // blocks (from any of the three sources).
+  int HasBlocksOrLots(const char* code, char* msg);
+  // The chome entry (its child base and count) with that place code has a
+  // block to list.
+  int HasBlocksOrLotsUnderChome(uint32_t childBase, uint16_t childCount, const char* placeCode,
+                                char* msg);
+  // The block of that name under the place code has a lot to list.
+  int HasLotsForBlock(const char* placeCode, const char* blockName, char* msg);
+
+  // Group-index mode 1 only (else "グループコード取得の初期化がされていません！"):
+  // the 行政JISコード of the first TC_Oaza row of the group code in the
+  // group-code index file (SetGroupIndexFile) into code (codeSize bytes).
+  // 0 with "ファイルオープンエラー!(%s)", the not-found text (TC_Oaza,
+  // グループコード) or a read failure's message.
+  int LookupCityCodeByGroupCode(const char* groupCode, char* code, std::size_t codeSize,
+                                char* msg);
+
+  // Municipality rows with a county as "市区町村名（郡名）" (readings
+  // likewise) and integer coordinates: only the value 1 switches it on.
+  // Kept over Close.
+  void SetCountyInBrackets(int32_t value) { countyInBrackets_ = value; }
+  int32_t GetCountyInBrackets() const { return countyInBrackets_; }
+
+  // ---- Tree dump (defined in matching/) ----
+
+  // The whole tree from the prefectures down to the aza/chome, depth first
+  // in entry order, as tagged lines (matching/adrs_listing.h) written
+  // through the context; rows of every status. 0 after a failed read or
+  // write (message in msg); lines already written stay.
+  int DumpAddressTree(CAdrsContext* context, char* msg);
+
   // ---- State of the last match ----
 
   void ResetMatchState();
@@ -253,6 +409,10 @@ class CAdrsEngine {
   const char* GetRestAfterLot() const { return restAfterLot_; }
 
  private:
+  // The test of one child lookup (defined with the lookups).
+  struct ChildTest;
+  int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,
+                const ChildTest& test, uint16_t* entry, char* msg);
   int ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   void FreeWorkLists();
   void CloseOwnChangeHistory();
@@ -324,4 +484,7 @@ class CAdrsEngine {
   char specialNameCode_[kTextSize];
 
   CAdrsContext* context_;
+
+  // Listings.
+  int32_t countyInBrackets_ = 0;
 };

@@ -1,0 +1,1116 @@
+// The hierarchy listers of the address engine: the children of one node of
+// the address tree, found by names or by code, written as CSV lines
+// through the search context (layouts in matching/adrs_listing.h).
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/file_access.h"
+#include "common/le_bytes.h"
+#include "common/message.h"
+#include "common/number_parse.h"
+#include "common/sjis_text.h"
+#include "matching/adrs_context.h"
+#include "matching/adrs_listing.h"
+#include "matching/normalize.h"
+#include "matching/result_format.h"
+#include "plat/file.h"
+#include "tabledb/adrs_engine.h"
+#include "tabledb/change_code_index.h"
+#include "tabledb/change_history.h"
+#include "tabledb/place_code_registry.h"
+#include "tabledb/table_database.h"
+#include "tabledb/tc_access.h"
+
+namespace {
+
+constexpr char kPrefectureTable[] = "TC_Todoufuken";
+constexpr char kCityTable[] = "TC_Shikutyoson";
+constexpr char kOazaTable[] = "TC_Oaza";
+constexpr char kBlockTable[] = "TC_Gaiku";
+// The table named when a row of the change files cannot be written.
+constexpr char kLotTable[] = "TC_Chiban";
+
+constexpr char kStatusField[] = "状態フラグ";
+constexpr char kLatitudeField[] = "緯度";
+constexpr char kLongitudeField[] = "経度";
+constexpr char kPlaceCodeField[] = "地名コード";
+constexpr char kGroupCodeField[] = "グループコード";
+constexpr char kCityCodeField[] = "行政JISコード";
+
+constexpr char kConversionFailed[] = "世界測地系変換に失敗しました！";
+constexpr char kRegisterFailed[] = "メモリの確保に失敗しました！[%s]";
+constexpr char kRegisterWhat[] = "地名コード登録";
+constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
+constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
+constexpr char kGroupIndexNotReady[] = "グループコード取得の初期化がされていません！";
+
+// Rows of this status and above are abolished and never listed.
+constexpr int32_t kAbolishedStatus = 3;
+// A TC_Gaiku status text that counts as valid and is written as 0.
+constexpr char kCurrentBlockStatus[] = "A";
+// Characters of a place code and of a block code.
+constexpr std::size_t kPlaceCodeLength = 11;
+constexpr int kBlockCodeLength = 5;
+
+// What a step of a listing tells its caller.
+enum Step : int {
+  kFailed = -1,  // message written
+  kGoOn = 0,
+  kStop = 1,  // the limit was reached, or (exists mode) a row was found
+};
+
+// One listing call: where the lines go, the count and the limit, the
+// registry, and whether rows are only looked for (exists mode: the first
+// row that would be listed stops the walk and nothing is written).
+struct ListRun {
+  CAdrsContext* context = nullptr;
+  int32_t* count = nullptr;
+  int32_t limit = -1;
+  int32_t* truncated = nullptr;
+  CPlaceCodeRegistry* registry = nullptr;
+  char* msg = nullptr;
+  bool existsOnly = false;
+  bool found = false;
+  // The key of the previous row of the walk (blocks and lots).
+  std::string previousKey;
+};
+
+ListRun ExistsRun(char* msg) {
+  ListRun run;
+  run.existsOnly = true;
+  run.msg = msg;
+  return run;
+}
+
+// The place where a row is about to be listed: in exists mode the answer;
+// else the limit test.
+int Admit(ListRun& run) {
+  if (run.existsOnly) {
+    run.found = true;
+    return kStop;
+  }
+  if (run.limit >= 0 && *run.count >= run.limit) {
+    *run.truncated = 1;
+    return kStop;
+  }
+  return kGoOn;
+}
+
+// A key seen in this walk just before, or held by the registry: the row
+// is passed over. Without comparePrevious only the registry is asked.
+bool IsDuplicateKey(ListRun& run, const std::string& key, bool comparePrevious) {
+  if (comparePrevious) {
+    if (key == run.previousKey) return true;
+    run.previousKey = key;
+  }
+  return run.registry && !run.existsOnly && run.registry->Find(key.c_str());
+}
+
+std::string DatabasePath(CTableDatabase* db) {
+  char path[kTdbMaxPathLength + 1] = "";
+  if (db) db->GetPath(path, sizeof path);
+  return path;
+}
+
+// Registers the key (with a registry), writes the line and counts it.
+int PutLine(ListRun& run, const std::string& key, const std::string& line, const char* source,
+            const char* table) {
+  if (run.registry && !key.empty() && !run.registry->Register(*run.count, key.c_str())) {
+    SetMessage(run.msg, kRegisterFailed, kRegisterWhat);
+    return kFailed;
+  }
+  if (!run.context->WriteLine(line.c_str())) {
+    SetListingWriteError(run.msg, source, table);
+    return kFailed;
+  }
+  ++*run.count;
+  return kGoOn;
+}
+
+int PutTableLine(ListRun& run, CTableDatabase* db, const std::string& key, const std::string& line,
+                 const char* table) {
+  return PutLine(run, key, line, DatabasePath(db).c_str(), table);
+}
+
+// ---- Fields ----
+
+int ReadText(CTableDatabase* db, uint32_t record, const char* table, const char* field,
+             std::string* out, char* msg) {
+  char text[kFieldValueSize];
+  if (!ReadStringField(db, record, table, field, text, sizeof text, msg)) return 0;
+  out->assign(text);
+  return 1;
+}
+
+int ReadStatus(CTableDatabase* db, uint32_t record, const char* table, std::string* text,
+               int32_t* status, char* msg) {
+  if (!ReadText(db, record, table, kStatusField, text, msg)) return 0;
+  *status = ParseStatusText(text->c_str());
+  return 1;
+}
+
+int ReadPoint(CTableDatabase* db, uint32_t record, const char* table, int32_t* latitude,
+              int32_t* longitude, char* msg) {
+  return ReadIntField(db, record, table, kLatitudeField, latitude, msg) &&
+         ReadIntField(db, record, table, kLongitudeField, longitude, msg);
+}
+
+// The two coordinate texts of a row, by the context's datum and format.
+int FormatPoint(ListRun& run, int32_t latitude, int32_t longitude, std::string* latText,
+                std::string* lonText) {
+  char lat[kCoordinateTextSize] = "";
+  char lon[kCoordinateTextSize] = "";
+  CoordinateRequest request;
+  request.latitude = latitude;
+  request.longitude = longitude;
+  request.latitudeText = lat;
+  request.latitudeTextSize = sizeof lat;
+  request.longitudeText = lon;
+  request.longitudeTextSize = sizeof lon;
+  if (!run.context->FormatCoordinates(&request)) {
+    SetMessage(run.msg, kConversionFailed);
+    return 0;
+  }
+  latText->assign(lat);
+  lonText->assign(lon);
+  return 1;
+}
+
+std::string Number(int32_t value) { return std::to_string(static_cast<long>(value)); }
+
+bool WantsChildren(const ListRun& run) { return run.context->GetOutputStyle() == 2; }
+
+void AppendChildren(std::string* line, bool children) { *line += children ? ",1" : ",0"; }
+
+// The number text of a change record's number: empty for 0 with an empty
+// name, else FormatCodePart.
+std::string ChangeNumberText(uint32_t number, const char* name) {
+  if (number == 0 && (!name || name[0] == '\0')) return std::string();
+  char text[kCodePartTextSize];
+  FormatCodePart(text, static_cast<int32_t>(number));
+  return text;
+}
+
+// ---- Lookups that may find nothing ----
+
+// A lookup answers 0 both when nothing passed its test and when a read
+// failed; the not-found text tells them apart.
+bool IsNotFoundMessage(const char* msg) {
+  // The not-found format up to its first field (found by characters: the
+  // bracket byte is also a trail byte).
+  static const int lead = FindSubstring("[DATABASE:", kValueNotFoundFormat) - 1;
+  return lead > 0 && std::strncmp(msg, kValueNotFoundFormat, static_cast<std::size_t>(lead)) == 0;
+}
+
+// The outcome of a lookup: 1 found, 0 not found, -1 failed. A failure's
+// message is handed to the caller's buffer, and so is the not-found text
+// when reportNotFound is set.
+int Lookup(int result, const char* scratch, char* msg, bool reportNotFound) {
+  if (result) return 1;
+  const bool notFound = IsNotFoundMessage(scratch);
+  if (msg && (!notFound || reportNotFound)) std::memcpy(msg, scratch, kMessageSize);
+  return notFound ? 0 : -1;
+}
+
+// A read failure of a change file.
+int ChangeFileReadFailed(char* msg, const char* path) {
+  SetMessage(msg, kReadFailed, path);
+  return kFailed;
+}
+
+// A child position of the change-code index (table position + table size
+// + offset), refused past 4 GB.
+bool ChildPosition(uint32_t tablePosition, uint32_t tableSize, uint32_t offset,
+                   uint32_t* position) {
+  const uint64_t p = uint64_t{tablePosition} + tableSize + offset;
+  if (p > UINT32_MAX) return false;
+  *position = static_cast<uint32_t>(p);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Shared with the dump
+
+void SetListingWriteError(char* msg, const char* source, const char* table) {
+  SetMessage(msg, "検索結果の取得に失敗しました！[DATABASE:%s][TABLE:%s]", source ? source : "",
+             table);
+}
+
+// ---------------------------------------------------------------------------
+// Rows of one level under a parent entry
+
+namespace {
+
+class CLevelLister {
+ public:
+  CLevelLister(CAdrsEngine* engine, ListRun* run)
+      : e_(engine), run_(*run), db_(engine->GetDatabase()) {}
+
+  int Prefectures();
+  int Cities(const TixEntry& prefecture);
+  int Oaza(const TixEntry& city);
+  int Chome(const TixEntry& oaza);
+  // The blocks of a chome entry: TC_Gaiku, change history, change-code
+  // index.
+  int Blocks(const TixEntry& chome, const std::string& placeCode);
+  // The lots of a block given by name or (byCode) by its 5-character code.
+  int Lots(const std::string& placeCode, const char* block, bool byCode);
+
+ private:
+  int GaikuBlocks(const TixEntry& chome);
+  int HistoryBlocks(const std::string& placeCode);
+  int CodeIndexBlocks(const std::string& placeCode);
+  int HistoryLots(const std::string& placeCode, const char* block, bool byCode);
+  int CodeIndexLots(const std::string& placeCode, const char* block, bool byCode);
+  int BlockChildren(const std::string& placeCode, const std::string& name, std::string* line);
+  int ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
+                int32_t latitude, int32_t longitude, int32_t status, bool isBlock,
+                const std::string& placeCode, const char* source);
+
+  CAdrsEngine* e_;
+  ListRun& run_;
+  CTableDatabase* db_;
+};
+
+int CLevelLister::Prefectures() {
+  if (!e_->CheckReady(run_.msg)) return kFailed;
+  TixHeader header;
+  e_->GetHeader(&header);
+  const uint32_t n = header.levels[kTixPrefecture].count;
+  for (uint32_t i = 1; i <= n && i <= UINT16_MAX; ++i) {
+    if (int s = Admit(run_); s != kGoOn) return s;
+    TixEntry entry;
+    if (!e_->ReadPrefectureEntry(static_cast<uint16_t>(i), &entry, run_.msg)) return kFailed;
+    std::string name, kana, code, lat, lon;
+    int32_t latitude = 0, longitude = 0;
+    if (!ReadText(db_, entry.record, kPrefectureTable, "都道府県名", &name, run_.msg) ||
+        !ReadText(db_, entry.record, kPrefectureTable, "かな読み都道府県名", &kana, run_.msg) ||
+        !ReadText(db_, entry.record, kPrefectureTable, "都道府県コード", &code, run_.msg) ||
+        !ReadPoint(db_, entry.record, kPrefectureTable, &latitude, &longitude, run_.msg)) {
+      return kFailed;
+    }
+    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
+    std::string line = name + "," + kana + "," + lat + "," + lon + "," + code + ",0";
+    if (WantsChildren(run_)) AppendChildren(&line, entry.childCount != 0);
+    if (PutTableLine(run_, db_, std::string(), line, kPrefectureTable) != kGoOn) return kFailed;
+  }
+  return kGoOn;
+}
+
+int CLevelLister::Cities(const TixEntry& prefecture) {
+  for (uint32_t i = 1; i <= prefecture.childCount; ++i) {
+    TixEntry entry;
+    if (!e_->ReadCityEntry(prefecture.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
+      return kFailed;
+    }
+    std::string statusText;
+    int32_t status = 0;
+    if (!ReadStatus(db_, entry.record, kCityTable, &statusText, &status, run_.msg)) {
+      return kFailed;
+    }
+    if (status >= kAbolishedStatus) continue;
+    if (int s = Admit(run_); s != kGoOn) return s;
+    std::string county, city, countyKana, cityKana, code;
+    int32_t latitude = 0, longitude = 0;
+    if (!ReadText(db_, entry.record, kCityTable, "郡名", &county, run_.msg) ||
+        !ReadText(db_, entry.record, kCityTable, "市区町村名", &city, run_.msg) ||
+        !ReadText(db_, entry.record, kCityTable, "かな読み郡名", &countyKana, run_.msg) ||
+        !ReadText(db_, entry.record, kCityTable, "かな読み市区町村名", &cityKana, run_.msg) ||
+        !ReadText(db_, entry.record, kCityTable, kCityCodeField, &code, run_.msg) ||
+        !ReadPoint(db_, entry.record, kCityTable, &latitude, &longitude, run_.msg)) {
+      return kFailed;
+    }
+    std::string line;
+    if (e_->GetCountyInBrackets() == 1 && !county.empty()) {
+      line = city + "（" + county + "）," + cityKana + "（" + countyKana + "）," +
+             Number(latitude) + "," + Number(longitude) + "," + code + "," + Number(status);
+    } else {
+      std::string lat, lon;
+      if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
+      line = county + city + "," + countyKana + cityKana + "," + lat + "," + lon + "," + code +
+             "," + Number(status);
+    }
+    if (WantsChildren(run_)) AppendChildren(&line, entry.childCount != 0);
+    if (PutTableLine(run_, db_, std::string(), line, kCityTable) != kGoOn) return kFailed;
+  }
+  return kGoOn;
+}
+
+int CLevelLister::Oaza(const TixEntry& city) {
+  for (uint32_t i = 1; i <= city.childCount; ++i) {
+    TixEntry entry;
+    if (!e_->ReadOazaEntry(city.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
+      return kFailed;
+    }
+    std::string statusText;
+    int32_t status = 0;
+    if (!ReadStatus(db_, entry.record, kOazaTable, &statusText, &status, run_.msg)) {
+      return kFailed;
+    }
+    if (status >= kAbolishedStatus) continue;
+    if (int s = Admit(run_); s != kGoOn) return s;
+    char name[kFieldValueSize];
+    char kana[kFieldValueSize];
+    std::string code, lat, lon;
+    int32_t latitude = 0, longitude = 0;
+    const bool byGroup = e_->GetGroupIndexMode() == 1;
+    if (!ReadStringField(db_, entry.record, kOazaTable, "大字通称名", name, sizeof name,
+                         run_.msg) ||
+        !ReadStringField(db_, entry.record, kOazaTable, "かな読み大字通称名", kana, sizeof kana,
+                         run_.msg) ||
+        !ReadText(db_, entry.record, kOazaTable, byGroup ? kGroupCodeField : kPlaceCodeField, &code,
+                  run_.msg) ||
+        !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
+      return kFailed;
+    }
+    if (!byGroup) {
+      char head[kFieldValueSize];
+      CopySubstring(head, code.c_str(), 1, 8);
+      code = head;
+    }
+    run_.context->DropNoOazaName(name, kana, 0);
+    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
+    std::string line =
+        std::string(name) + "," + kana + "," + lat + "," + lon + "," + code + "," + Number(status);
+    if (WantsChildren(run_)) {
+      AppendChildren(&line, entry.childCount != 0 && !IsNoChildOazaCode(code.c_str()));
+    }
+    if (PutTableLine(run_, db_, std::string(), line, kOazaTable) != kGoOn) return kFailed;
+  }
+  return kGoOn;
+}
+
+int CLevelLister::Chome(const TixEntry& oaza) {
+  for (uint32_t i = 1; i <= oaza.childCount; ++i) {
+    TixEntry entry;
+    if (!e_->ReadChomeEntry(oaza.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
+      return kFailed;
+    }
+    std::string statusText;
+    int32_t status = 0;
+    if (!ReadStatus(db_, entry.record, kOazaTable, &statusText, &status, run_.msg)) {
+      return kFailed;
+    }
+    if (status >= kAbolishedStatus) continue;
+    if (int s = Admit(run_); s != kGoOn) return s;
+    std::string name, kana, code, lat, lon;
+    int32_t latitude = 0, longitude = 0;
+    if (!ReadText(db_, entry.record, kOazaTable, "字丁目名", &name, run_.msg) ||
+        !ReadText(db_, entry.record, kOazaTable, "かな読み字丁目名", &kana, run_.msg) ||
+        !ReadText(db_, entry.record, kOazaTable, kPlaceCodeField, &code, run_.msg) ||
+        !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
+      return kFailed;
+    }
+    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
+    std::string line =
+        name + "," + kana + "," + lat + "," + lon + "," + code + "," + Number(status);
+    if (WantsChildren(run_)) {
+      const int has =
+          e_->HasBlocksOrLotsUnderChome(entry.childBase, entry.childCount, code.c_str(), run_.msg);
+      if (has < 0) return kFailed;
+      AppendChildren(&line, has == 1);
+    }
+    if (PutTableLine(run_, db_, std::string(), line, kOazaTable) != kGoOn) return kFailed;
+  }
+  return kGoOn;
+}
+
+int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
+  run_.previousKey.clear();
+  int s = GaikuBlocks(chome);
+  if (s == kGoOn && e_->HasChangeHistory()) s = HistoryBlocks(placeCode);
+  if (s == kGoOn && e_->HasChangeCodeIndex()) s = CodeIndexBlocks(placeCode);
+  return s;
+}
+
+int CLevelLister::BlockChildren(const std::string& placeCode, const std::string& name,
+                                std::string* line) {
+  if (!WantsChildren(run_)) return kGoOn;
+  const int has = e_->HasLotsForBlock(placeCode.c_str(), name.c_str(), run_.msg);
+  if (has < 0) return kFailed;
+  AppendChildren(line, has == 1);
+  return kGoOn;
+}
+
+int CLevelLister::GaikuBlocks(const TixEntry& chome) {
+  // The block code and status text of every entry, for the runs of one
+  // block code.
+  struct Row {
+    uint32_t record;
+    std::string code;
+    std::string status;
+  };
+  std::vector<Row> rows;
+  rows.reserve(chome.childCount);
+  for (uint32_t i = 1; i <= chome.childCount; ++i) {
+    TixEntry entry;
+    if (!e_->ReadBlockEntry(chome.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
+      return kFailed;
+    }
+    Row row{entry.record, std::string(), std::string()};
+    if (!ReadText(db_, entry.record, kBlockTable, "街区番号コード", &row.code, run_.msg) ||
+        !ReadText(db_, entry.record, kBlockTable, kStatusField, &row.status, run_.msg)) {
+      return kFailed;
+    }
+    rows.push_back(std::move(row));
+  }
+  for (std::size_t first = 0; first < rows.size();) {
+    // One run: the last "A" row, else the first row below status 3.
+    std::size_t end = first;
+    std::size_t chosen = rows.size();
+    std::size_t firstValid = rows.size();
+    for (; end < rows.size() && rows[end].code == rows[first].code; ++end) {
+      if (rows[end].status == kCurrentBlockStatus) {
+        chosen = end;
+      } else if (firstValid == rows.size() &&
+                 ParseStatusText(rows[end].status.c_str()) < kAbolishedStatus) {
+        firstValid = end;
+      }
+    }
+    if (chosen == rows.size()) chosen = firstValid;
+    first = end;
+    if (chosen == rows.size()) continue;
+    const Row& row = rows[chosen];
+    const int32_t status =
+        row.status == kCurrentBlockStatus ? 0 : ParseStatusText(row.status.c_str());
+
+    std::string rowCode;
+    if (!ReadText(db_, row.record, kBlockTable, kPlaceCodeField, &rowCode, run_.msg)) {
+      return kFailed;
+    }
+    char padded[kFieldValueSize + kBlockCodeLength];
+    std::memcpy(padded, row.code.c_str(), row.code.size() + 1);
+    PadLeftWithZeros(padded, kBlockCodeLength);
+    const std::string key = rowCode + padded;
+    if (IsDuplicateKey(run_, key, true)) continue;
+    if (int s = Admit(run_); s != kGoOn) return s;
+
+    char name[kFieldValueSize + 16];
+    std::string lat, lon;
+    int32_t latitude = 0, longitude = 0;
+    if (!ReadStringField(db_, row.record, kBlockTable, "街区番号", name, kFieldValueSize,
+                         run_.msg) ||
+        !ReadPoint(db_, row.record, kBlockTable, &latitude, &longitude, run_.msg)) {
+      return kFailed;
+    }
+    if (name[0] == '\0') {
+      // The block code as a number in full-width digits (a code that is
+      // no number: the code itself).
+      int32_t value = 0;
+      if (ParseIntInRange(row.code.c_str(), &value, INT32_MIN + 1, INT32_MAX)) {
+        std::snprintf(name, sizeof name, "%ld", static_cast<long>(value));
+      } else {
+        std::snprintf(name, sizeof name, "%s", row.code.c_str());
+      }
+      ToFullWidthText(name, sizeof name);
+    }
+    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
+    std::string line =
+        std::string(name) + ",," + lat + "," + lon + "," + key + "," + Number(status);
+    if (BlockChildren(rowCode, name, &line) != kGoOn) return kFailed;
+    if (PutTableLine(run_, db_, key, line, kBlockTable) != kGoOn) return kFailed;
+  }
+  return kGoOn;
+}
+
+// A block or lot row of the change files, from its key on.
+int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
+                            int32_t latitude, int32_t longitude, int32_t status, bool isBlock,
+                            const std::string& placeCode, const char* source) {
+  if (IsDuplicateKey(run_, key, comparePrevious)) return kGoOn;
+  if (int s = Admit(run_); s != kGoOn) return s;
+  std::string lat, lon;
+  if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
+  std::string line = name + ",," + lat + "," + lon + "," + key + "," + Number(status);
+  if (isBlock) {
+    if (BlockChildren(placeCode, name, &line) != kGoOn) return kFailed;
+  } else if (WantsChildren(run_)) {
+    AppendChildren(&line, false);
+  }
+  return PutLine(run_, key, line, source, kLotTable);
+}
+
+int CLevelLister::HistoryBlocks(const std::string& placeCode) {
+  CChangeHistory* h = e_->GetChangeHistory();
+  const uint32_t p = h->FindByCode(placeCode.c_str());
+  if (p == 0) return kGoOn;
+  ChangeKeyEntry code;
+  if (!h->GetKeyEntry(CChangeHistory::kByCode, p, &code)) {
+    return ChangeFileReadFailed(run_.msg, h->GetDataPath());
+  }
+  for (uint32_t k = 0; k < code.count; ++k) {
+    const uint32_t r = h->GetRecordNumber(CChangeHistory::kByCodeAndName, code.first + k);
+    ChangeRecord record;
+    char name1[kChangeTextSize];
+    char name2[kChangeTextSize];
+    if (r == 0 || !h->GetRecord(r, &record, name1, name2, nullptr, nullptr)) {
+      return ChangeFileReadFailed(run_.msg, h->GetDataPath());
+    }
+    // A group whose first record is a lot has no block row.
+    if (name2[0] != '\0' || record.classCode >= kAbolishedStatus) continue;
+    const std::string key = placeCode + ChangeNumberText(record.blockNumber, name1);
+    const int s = ChangeRow(key, true, name1, static_cast<int32_t>(record.coordinate1),
+                            static_cast<int32_t>(record.coordinate2), record.classCode, true,
+                            placeCode, h->GetDataPath());
+    if (s != kGoOn) return s;
+  }
+  return kGoOn;
+}
+
+int CLevelLister::CodeIndexBlocks(const std::string& placeCode) {
+  CChangeCodeIndex* x = e_->GetChangeCodeIndex();
+  const uint32_t area = x->FindArea(placeCode.c_str());
+  if (area == 0) return kGoOn;
+  uint32_t table = 0, count = 0, tableSize = 0;
+  int wide = 0;
+  if (!x->ReadAreaEntry(area, nullptr, &table, &count, &tableSize, &wide)) {
+    return ChangeFileReadFailed(run_.msg, x->GetPath());
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t offset = 0, block = 0;
+    char blockCode[kChangeCodeTextSize];
+    char name[kChangeCodeNameSize];
+    uint32_t lotTable = 0, lotCount = 0, lotTableSize = 0;
+    int lotWide = 0;
+    if (!x->ReadChildOffset(table, i, wide, &offset) ||
+        !ChildPosition(table, tableSize, offset, &block) ||
+        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lotTable, &lotCount, &lotTableSize,
+                           &lotWide)) {
+      return ChangeFileReadFailed(run_.msg, x->GetPath());
+    }
+    // The block's point and status are those of its first change record.
+    if (lotCount == 0) continue;
+    uint32_t lot = 0, base1 = 0, base2 = 0, number1 = 0, number2 = 0;
+    int digit = 0, precision = 0, status = 0;
+    if (!x->ReadChildOffset(lotTable, 0, lotWide, &offset) ||
+        !ChildPosition(lotTable, lotTableSize, offset, &lot) ||
+        !x->ReadChangeRecord(lot, 0, &base1, &base2, nullptr, nullptr, nullptr, &number1, &number2,
+                             &digit, &precision, &status)) {
+      return ChangeFileReadFailed(run_.msg, x->GetPath());
+    }
+    if (status >= kAbolishedStatus) continue;
+    const std::string key = placeCode + blockCode;
+    const int s = ChangeRow(key, false, name, static_cast<int32_t>(number1),
+                            static_cast<int32_t>(number2), status, true, placeCode, x->GetPath());
+    if (s != kGoOn) return s;
+  }
+  return kGoOn;
+}
+
+int CLevelLister::Lots(const std::string& placeCode, const char* block, bool byCode) {
+  run_.previousKey.clear();
+  int s = kGoOn;
+  if (e_->HasChangeHistory()) s = HistoryLots(placeCode, block, byCode);
+  if (s == kGoOn && e_->HasChangeCodeIndex()) s = CodeIndexLots(placeCode, block, byCode);
+  return s;
+}
+
+int CLevelLister::HistoryLots(const std::string& placeCode, const char* block, bool byCode) {
+  CChangeHistory* h = e_->GetChangeHistory();
+  char name1[kChangeTextSize];
+  char name2[kChangeTextSize];
+  ChangeRecord record;
+  // The block's position in the block table.
+  uint32_t group = 0;
+  if (!byCode) {
+    group = h->FindByCodeAndName(placeCode.c_str(), block);
+  } else if (const uint32_t p = h->FindByCode(placeCode.c_str()); p != 0) {
+    ChangeKeyEntry code;
+    if (!h->GetKeyEntry(CChangeHistory::kByCode, p, &code)) {
+      return ChangeFileReadFailed(run_.msg, h->GetDataPath());
+    }
+    for (uint32_t k = 0; k < code.count && group == 0; ++k) {
+      const uint32_t r = h->GetRecordNumber(CChangeHistory::kByCodeAndName, code.first + k);
+      if (r == 0 || !h->GetRecord(r, &record, name1, name2, nullptr, nullptr)) {
+        return ChangeFileReadFailed(run_.msg, h->GetDataPath());
+      }
+      if (ChangeNumberText(record.blockNumber, name1) == block) group = code.first + k;
+    }
+  }
+  if (group == 0) return kGoOn;
+  ChangeKeyEntry records;
+  if (!h->GetKeyEntry(CChangeHistory::kByCodeAndName, group, &records)) {
+    return ChangeFileReadFailed(run_.msg, h->GetDataPath());
+  }
+  for (uint32_t k = 0; k < records.count; ++k) {
+    const uint32_t r = h->GetRecordNumber(CChangeHistory::kByCodeAndNames, records.first + k);
+    if (r == 0 || !h->GetRecord(r, &record, name1, name2, nullptr, nullptr)) {
+      return ChangeFileReadFailed(run_.msg, h->GetDataPath());
+    }
+    if (name2[0] == '\0' || record.classCode >= kAbolishedStatus) continue;
+    const std::string key = placeCode + ChangeNumberText(record.blockNumber, name1) +
+                            ChangeNumberText(record.lotNumber, name2);
+    const int s = ChangeRow(key, true, name2, static_cast<int32_t>(record.coordinate1),
+                            static_cast<int32_t>(record.coordinate2), record.classCode, false,
+                            placeCode, h->GetDataPath());
+    if (s != kGoOn) return s;
+  }
+  return kGoOn;
+}
+
+int CLevelLister::CodeIndexLots(const std::string& placeCode, const char* block, bool byCode) {
+  CChangeCodeIndex* x = e_->GetChangeCodeIndex();
+  const uint32_t position = byCode ? x->FindBlockByCode(placeCode.c_str(), block)
+                                   : x->FindBlock(placeCode.c_str(), block);
+  if (position == 0) return kGoOn;
+  char blockCode[kChangeCodeTextSize];
+  uint32_t table = 0, count = 0, tableSize = 0;
+  int wide = 0;
+  if (!x->ReadBlockEntry(position, blockCode, nullptr, nullptr, &table, &count, &tableSize,
+                         &wide)) {
+    return ChangeFileReadFailed(run_.msg, x->GetPath());
+  }
+  uint32_t base1 = 0, base2 = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t offset = 0, lot = 0, number1 = 0, number2 = 0;
+    char lotCode[kChangeCodeTextSize];
+    char name[kChangeCodeNameSize];
+    int digit = 0, precision = 0, status = 0;
+    if (!x->ReadChildOffset(table, i, wide, &offset) ||
+        !ChildPosition(table, tableSize, offset, &lot) ||
+        !x->ReadChangeRecord(lot, i == 0 ? 0 : 1, &base1, &base2, lotCode, name, nullptr, &number1,
+                             &number2, &digit, &precision, &status)) {
+      return ChangeFileReadFailed(run_.msg, x->GetPath());
+    }
+    if (name[0] == '\0' || status >= kAbolishedStatus) continue;
+    const std::string key = placeCode + blockCode + lotCode;
+    const int s = ChangeRow(key, false, name, static_cast<int32_t>(number1),
+                            static_cast<int32_t>(number2), status, false, placeCode, x->GetPath());
+    if (s != kGoOn) return s;
+  }
+  return kGoOn;
+}
+
+// ---------------------------------------------------------------------------
+// Walks to a parent
+
+// The outcome of a walk: the parent entry (or entries) found, not found
+// (the lookup's text in msg), or failed.
+enum Walk : int { kWalkFailed = -1, kWalkNotFound = 0, kWalkFound = 1 };
+
+int Finish(int step) { return step == kFailed ? 0 : 1; }
+
+class CWalker {
+ public:
+  CWalker(CAdrsEngine* engine, char* msg) : e_(engine), msg_(msg) {}
+
+  int Prefecture(const char* name, int32_t kana, TixEntry* entry) {
+    char scratch[kMessageSize] = "";
+    uint16_t n = 0;
+    const int found =
+        Lookup(e_->FindPrefectureByName(name, kana, &n, scratch), scratch, msg_, true);
+    if (found != 1) return found;
+    return e_->ReadPrefectureEntry(n, entry, msg_) ? kWalkFound : kWalkFailed;
+  }
+
+  int PrefectureByCode(const char* code, TixEntry* entry) {
+    char scratch[kMessageSize] = "";
+    uint16_t n = 0;
+    const int found = Lookup(e_->FindPrefectureByCode(code, &n, scratch), scratch, msg_, true);
+    if (found != 1) return found;
+    return e_->ReadPrefectureEntry(n, entry, msg_) ? kWalkFound : kWalkFailed;
+  }
+
+  int City(const char* prefecture, const char* city, int32_t kana, TixEntry* entry) {
+    TixEntry parent;
+    if (const int w = Prefecture(prefecture, kana, &parent); w != kWalkFound) return w;
+    char scratch[kMessageSize] = "";
+    uint16_t n = 0;
+    const int found =
+        Lookup(e_->FindCityByName(city, kana, parent.childBase, parent.childCount, &n, scratch),
+               scratch, msg_, true);
+    if (found != 1) return found;
+    return e_->ReadCityEntry(parent.childBase, n, entry, msg_) ? kWalkFound : kWalkFailed;
+  }
+
+  int CityByCode(const char* code, TixEntry* entry) {
+    TixEntry parent;
+    if (const int w = PrefectureByCode(code, &parent); w != kWalkFound) return w;
+    char scratch[kMessageSize] = "";
+    uint16_t n = 0;
+    const int found =
+        Lookup(e_->FindCityByCode(code, parent.childBase, parent.childCount, &n, scratch), scratch,
+               msg_, true);
+    if (found != 1) return found;
+    return e_->ReadCityEntry(parent.childBase, n, entry, msg_) ? kWalkFound : kWalkFailed;
+  }
+
+  // Every oaza entry of that name under the city, in entry order: visit
+  // (oaza entry) answers a Step, and kStop or kFailed end the walk (*step
+  // keeps it). Not found when no entry has the name; the not-found text
+  // then stays in msg.
+  template <typename Visit>
+  int EachOaza(const TixEntry& city, const char* name, int32_t kana, int* step, Visit visit) {
+    *step = kGoOn;
+    bool any = false;
+    for (uint32_t next = 1;;) {
+      char scratch[kMessageSize] = "";
+      uint16_t n = static_cast<uint16_t>(next);
+      const int found =
+          Lookup(e_->FindNextOazaByName(name, kana, city.childBase, city.childCount, &n, scratch),
+                 scratch, msg_, !any);
+      if (found < 0) return kWalkFailed;
+      if (found == 0) return any ? kWalkFound : kWalkNotFound;
+      any = true;
+      TixEntry oaza;
+      if (!e_->ReadOazaEntry(city.childBase, n, &oaza, msg_)) return kWalkFailed;
+      *step = visit(oaza);
+      if (*step != kGoOn) return kWalkFound;
+      next = uint32_t{n} + 1;
+      if (next > city.childCount) return kWalkFound;
+    }
+  }
+
+  // The chome of the walk by names: for every oaza entry of the name, its
+  // first chome of the chome name; an oaza without it ends the walk.
+  // visit (chome entry, its place code) answers a Step.
+  template <typename Visit>
+  int EachChomeByName(const char* prefecture, const char* cityName, const char* oaza,
+                      const char* chome, int32_t kana, int* step, Visit visit) {
+    *step = kGoOn;
+    TixEntry city;
+    if (const int w = City(prefecture, cityName, kana, &city); w != kWalkFound) return w;
+    bool any = false;
+    bool ended = false;
+    const int w = EachOaza(city, oaza, kana, step, [&](const TixEntry& o) -> int {
+      char scratch[kMessageSize] = "";
+      uint16_t n = 0;
+      const int found =
+          Lookup(e_->FindChomeByName(chome, kana, o.childBase, o.childCount, &n, scratch), scratch,
+                 msg_, !any);
+      if (found < 0) return kFailed;
+      if (found == 0) {
+        ended = true;
+        return kStop;
+      }
+      any = true;
+      TixEntry c;
+      std::string placeCode;
+      if (!e_->ReadChomeEntry(o.childBase, n, &c, msg_) ||
+          !ReadText(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode, msg_)) {
+        return kFailed;
+      }
+      return visit(c, placeCode);
+    });
+    if (w != kWalkFound) return w;
+    if (ended) *step = kGoOn;
+    return any ? kWalkFound : kWalkNotFound;
+  }
+
+  // The chome of the walk by code: the code's group code, every oaza
+  // entry of the municipality with that group code, and under each the
+  // chome of the place code (the code's first 11 characters); an oaza
+  // without it is passed over. visit (chome entry, its place code).
+  template <typename Visit>
+  int EachChomeByCode(const char* code, int* step, Visit visit) {
+    *step = kGoOn;
+    TixEntry city;
+    if (const int w = CityByCode(code, &city); w != kWalkFound) return w;
+    char group[kFieldValueSize];
+    char scratch[kMessageSize] = "";
+    const int known =
+        Lookup(LookupGroupCodeByPlaceCode(e_->GetDatabase(), code, group, sizeof group, scratch),
+               scratch, msg_, true);
+    if (known != 1) return known;
+    bool any = false;
+    // The first lookup runs even without oaza entries, for its text.
+    for (uint32_t next = 1; next == 1 || next <= city.childCount;) {
+      uint16_t n = static_cast<uint16_t>(next);
+      const int found =
+          Lookup(e_->FindNextOazaByGroupCode(group, city.childBase, city.childCount, &n, scratch),
+                 scratch, msg_, !any);
+      if (found < 0) return kWalkFailed;
+      if (found == 0) break;
+      next = uint32_t{n} + 1;
+      TixEntry oaza;
+      if (!e_->ReadOazaEntry(city.childBase, n, &oaza, msg_)) return kWalkFailed;
+      uint16_t m = 0;
+      const int hasChome =
+          Lookup(e_->FindChomeByPlaceCode(code, oaza.childBase, oaza.childCount, &m, scratch),
+                 scratch, msg_, !any);
+      if (hasChome < 0) return kWalkFailed;
+      if (hasChome == 0) continue;
+      any = true;
+      TixEntry chome;
+      std::string placeCode;
+      if (!e_->ReadChomeEntry(oaza.childBase, m, &chome, msg_) ||
+          !ReadText(e_->GetDatabase(), chome.record, kOazaTable, kPlaceCodeField, &placeCode,
+                    msg_)) {
+        return kWalkFailed;
+      }
+      *step = visit(chome, placeCode);
+      if (*step != kGoOn) return kWalkFound;
+    }
+    return any ? kWalkFound : kWalkNotFound;
+  }
+
+ private:
+  CAdrsEngine* e_;
+  char* msg_;
+};
+
+// The result of a lister from its walk and its last step.
+int ListResult(int walk, int step) {
+  if (walk == kWalkFailed) return 0;
+  return Finish(step);
+}
+
+ListRun MakeRun(CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
+                CPlaceCodeRegistry* registry, char* msg) {
+  ListRun run;
+  run.context = context;
+  run.count = count;
+  run.limit = limit;
+  run.truncated = truncated;
+  run.registry = registry;
+  run.msg = msg;
+  return run;
+}
+
+// The listers need a context to write to and the two counters.
+int CheckArguments(CAdrsEngine* engine, CAdrsContext* context, int32_t* count, int32_t* truncated,
+                   char* msg) {
+  if (!context || !count || !truncated) {
+    SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "検索結果");
+    return 0;
+  }
+  return engine->CheckReady(msg);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The listers
+
+int CAdrsEngine::ListPrefectures(CAdrsContext* context, int32_t* count, int32_t limit,
+                                 int32_t* truncated, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
+  CLevelLister lister(this, &run);
+  return Finish(lister.Prefectures());
+}
+
+int CAdrsEngine::ListCitiesByName(const char* prefecture, int32_t kana, CAdrsContext* context,
+                                  int32_t* count, int32_t limit, int32_t* truncated, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
+  CWalker walker(this, msg);
+  TixEntry parent;
+  const int w = walker.Prefecture(prefecture, kana, &parent);
+  if (w != kWalkFound) return ListResult(w, kGoOn);
+  CLevelLister lister(this, &run);
+  return Finish(lister.Cities(parent));
+}
+
+int CAdrsEngine::ListOazaByName(const char* prefecture, const char* city, int32_t kana,
+                                CAdrsContext* context, int32_t* count, int32_t limit,
+                                int32_t* truncated, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
+  CWalker walker(this, msg);
+  TixEntry parent;
+  const int w = walker.City(prefecture, city, kana, &parent);
+  if (w != kWalkFound) return ListResult(w, kGoOn);
+  CLevelLister lister(this, &run);
+  return Finish(lister.Oaza(parent));
+}
+
+int CAdrsEngine::ListChomeByName(const char* prefecture, const char* city, const char* oaza,
+                                 int32_t kana, CAdrsContext* context, int32_t* count, int32_t limit,
+                                 int32_t* truncated, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
+  CWalker walker(this, msg);
+  TixEntry parent;
+  const int w = walker.City(prefecture, city, kana, &parent);
+  if (w != kWalkFound) return ListResult(w, kGoOn);
+  CLevelLister lister(this, &run);
+  int step = kGoOn;
+  const int walk = walker.EachOaza(parent, oaza, kana, &step,
+                                   [&](const TixEntry& entry) { return lister.Chome(entry); });
+  return ListResult(walk, step);
+}
+
+int CAdrsEngine::ListBlocksByName(const char* prefecture, const char* city, const char* oaza,
+                                  const char* chome, int32_t kana, CAdrsContext* context,
+                                  int32_t* count, int32_t limit, int32_t* truncated,
+                                  CPlaceCodeRegistry* registry, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, registry, msg);
+  CWalker walker(this, msg);
+  CLevelLister lister(this, &run);
+  int step = kGoOn;
+  const int walk = walker.EachChomeByName(
+      prefecture, city, oaza, chome, kana, &step,
+      [&](const TixEntry& entry, const std::string& code) { return lister.Blocks(entry, code); });
+  return ListResult(walk, step);
+}
+
+int CAdrsEngine::ListLotsByName(const char* prefecture, const char* city, const char* oaza,
+                                const char* chome, const char* block, int32_t kana,
+                                CAdrsContext* context, int32_t* count, int32_t limit,
+                                int32_t* truncated, CPlaceCodeRegistry* registry, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, registry, msg);
+  CWalker walker(this, msg);
+  CLevelLister lister(this, &run);
+  const char* blockName = block ? block : "";
+  int step = kGoOn;
+  const int walk = walker.EachChomeByName(prefecture, city, oaza, chome, kana, &step,
+                                          [&](const TixEntry&, const std::string& code) {
+                                            return lister.Lots(code, blockName, false);
+                                          });
+  return ListResult(walk, step);
+}
+
+int CAdrsEngine::ListCitiesByCode(const char* code, CAdrsContext* context, int32_t* count,
+                                  int32_t limit, int32_t* truncated, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
+  CWalker walker(this, msg);
+  TixEntry parent;
+  const int w = walker.PrefectureByCode(code, &parent);
+  if (w != kWalkFound) return ListResult(w, kGoOn);
+  CLevelLister lister(this, &run);
+  return Finish(lister.Cities(parent));
+}
+
+int CAdrsEngine::ListOazaByCode(const char* code, CAdrsContext* context, int32_t* count,
+                                int32_t limit, int32_t* truncated, char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, nullptr, msg);
+  CWalker walker(this, msg);
+  TixEntry parent;
+  const int w = walker.CityByCode(code, &parent);
+  if (w != kWalkFound) return ListResult(w, kGoOn);
+  CLevelLister lister(this, &run);
+  return Finish(lister.Oaza(parent));
+}
+
+int CAdrsEngine::ListBlocksByCode(const char* code, CAdrsContext* context, int32_t* count,
+                                  int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry,
+                                  char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, registry, msg);
+  CWalker walker(this, msg);
+  CLevelLister lister(this, &run);
+  int step = kGoOn;
+  const int walk = walker.EachChomeByCode(
+      code ? code : "", &step,
+      [&](const TixEntry& entry, const std::string& place) { return lister.Blocks(entry, place); });
+  return ListResult(walk, step);
+}
+
+int CAdrsEngine::ListLotsByCode(const char* code, CAdrsContext* context, int32_t* count,
+                                int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry,
+                                char* msg) {
+  if (!CheckArguments(this, context, count, truncated, msg)) return 0;
+  ListRun run = MakeRun(context, count, limit, truncated, registry, msg);
+  CWalker walker(this, msg);
+  CLevelLister lister(this, &run);
+  const char* text = code ? code : "";
+  // The block code follows the place code.
+  const char* blockCode = std::strlen(text) > kPlaceCodeLength ? text + kPlaceCodeLength : "";
+  int step = kGoOn;
+  const int walk =
+      walker.EachChomeByCode(text, &step, [&](const TixEntry&, const std::string& place) {
+        return lister.Lots(place, blockCode, true);
+      });
+  return ListResult(walk, step);
+}
+
+// ---------------------------------------------------------------------------
+// Questions about children
+
+int CAdrsEngine::HasBlocksOrLots(const char* code, char* msg) {
+  if (!CheckReady(msg)) return -1;
+  // The walk's not-found texts are no failure and stay out of msg.
+  char scratch[kMessageSize] = "";
+  ListRun run = ExistsRun(scratch);
+  CWalker walker(this, scratch);
+  CLevelLister lister(this, &run);
+  int step = kGoOn;
+  const int walk = walker.EachChomeByCode(
+      code ? code : "", &step,
+      [&](const TixEntry& entry, const std::string& place) { return lister.Blocks(entry, place); });
+  if (walk == kWalkFailed || step == kFailed) {
+    if (msg) std::memcpy(msg, scratch, kMessageSize);
+    return -1;
+  }
+  return run.found ? 1 : 0;
+}
+
+int CAdrsEngine::HasBlocksOrLotsUnderChome(uint32_t childBase, uint16_t childCount,
+                                           const char* placeCode, char* msg) {
+  if (!CheckReady(msg)) return -1;
+  ListRun run = ExistsRun(msg);
+  CLevelLister lister(this, &run);
+  TixEntry chome;
+  chome.childBase = childBase;
+  chome.childCount = childCount;
+  if (lister.Blocks(chome, placeCode ? placeCode : "") == kFailed) return -1;
+  return run.found ? 1 : 0;
+}
+
+int CAdrsEngine::HasLotsForBlock(const char* placeCode, const char* blockName, char* msg) {
+  if (!CheckReady(msg)) return -1;
+  ListRun run = ExistsRun(msg);
+  CLevelLister lister(this, &run);
+  if (lister.Lots(placeCode ? placeCode : "", blockName ? blockName : "", false) == kFailed) {
+    return -1;
+  }
+  return run.found ? 1 : 0;
+}
+
+int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code, std::size_t codeSize,
+                                           char* msg) {
+  if (code && codeSize > 0) code[0] = '\0';
+  if (groupIndexMode_ != 1) {
+    SetMessage(msg, kGroupIndexNotReady);
+    return 0;
+  }
+  if (!CheckReady(msg)) return 0;
+  plat::File file;
+  if (!OpenFileForRead(&file, groupIndexPath_)) {
+    SetMessage(msg, kOpenFailed, groupIndexPath_);
+    return 0;
+  }
+  uint64_t length = 0;
+  if (!file.GetLength(length)) {
+    SetMessage(msg, kReadFailed, groupIndexPath_);
+    return 0;
+  }
+  // Slot positions stay within 32 bits.
+  const uint32_t slots = static_cast<uint32_t>(std::min<uint64_t>(length / 4, UINT32_MAX / 4));
+  const char* key = groupCode ? groupCode : "";
+  const uint32_t slot =
+      FindFirstInSortedIndexFile(database_, &file, 1, slots, kOazaTable, kGroupCodeField, key);
+  if (slot == 0) {
+    SetValueNotFoundMessage(msg, database_, kOazaTable, kGroupCodeField, key);
+    return 0;
+  }
+  unsigned char bytes[4];
+  if (!ReadBytesFromFileAt(&file, (slot - 1) * 4, bytes, sizeof bytes)) {
+    SetMessage(msg, kReadFailed, groupIndexPath_);
+    return 0;
+  }
+  file.Close();
+  const uint32_t record = static_cast<uint32_t>(LoadLe(bytes, 4));
+  char text[kFieldValueSize];
+  if (!ReadStringField(database_, record, kOazaTable, kCityCodeField, text, sizeof text, msg)) {
+    return 0;
+  }
+  if (!code || std::strlen(text) >= codeSize) {
+    SetFieldValueErrorMessage(msg, database_, kOazaTable, kCityCodeField);
+    return 0;
+  }
+  std::memcpy(code, text, std::strlen(text) + 1);
+  return 1;
+}
