@@ -29,5 +29,8 @@ function(kort_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "KORT_BUILD_DIR=${CMAKE_BINARY_DIR};KORT_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    PROPERTIES ENVIRONMENT "KORT_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  # The source tree is compiled in: a second variable in ENVIRONMENT would be
+  # split apart as a CMake list.
+  target_compile_definitions(${name} PRIVATE KORT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endfunction()
