@@ -17,7 +17,7 @@ int BuildCodeIndexFiles(const char* databasePath, char* msg) {
     const CodeIndexFile& f = kCodeIndexFiles[i];
     const int made =
         MakeCodeIndexPath(databasePath, f.suffix, written[i], sizeof written[i], f.extension) &&
-        BuildSortedPositionFile(&database, f.table, f.field, written[i], nullptr);
+        BuildSortedPositionFile(&database, f.table, f.field, written[i], nullptr, f.secondField);
     if (!made) {
       SetMessage(msg, "ファイルの作成に失敗しました！(%s)", written[i]);
       for (int k = 0; k < i; ++k) plat::File::Remove(written[k]);

@@ -10,6 +10,7 @@
 //   QVAD%02d_CD2.INX       TC_Shikutyoson   行政JISコード    result lines, keyword search
 //   QVAD%02d_CD3.INX       TC_Oaza          地名コード       group-code lookup, result lines
 //   QVAD%02d_CD4.INX       TC_Gaiku         地名コード       keyword search (blocks)
+//                                           then 街区番号コード (the rows of one block stand together)
 //   QVAD%02d_CD5.INX       TC_Oaza          行政JISコード    keyword search (oaza filter)
 //   QVAD%02d_CDG.INX       TC_Oaza          グループコード   group-code listing
 //   QVAD%02d_CDG.TIX       the same content as _CDG.INX      the engine's group index
@@ -23,17 +24,18 @@ struct CodeIndexFile {
   const char* extension;  // with its dot
   const char* table;
   const char* field;
+  const char* secondField;  // orders records with equal keys; null for none
 };
 
 inline constexpr int kCodeIndexFileCount = 7;
 inline constexpr CodeIndexFile kCodeIndexFiles[kCodeIndexFileCount] = {
-    {"_CD1", ".INX", "TC_Todoufuken", "都道府県コード"},
-    {"_CD2", ".INX", "TC_Shikutyoson", "行政JISコード"},
-    {"_CD3", ".INX", "TC_Oaza", "地名コード"},
-    {"_CD4", ".INX", "TC_Gaiku", "地名コード"},
-    {"_CD5", ".INX", "TC_Oaza", "行政JISコード"},
-    {"_CDG", ".INX", "TC_Oaza", "グループコード"},
-    {"_CDG", ".TIX", "TC_Oaza", "グループコード"},
+    {"_CD1", ".INX", "TC_Todoufuken", "都道府県コード", nullptr},
+    {"_CD2", ".INX", "TC_Shikutyoson", "行政JISコード", nullptr},
+    {"_CD3", ".INX", "TC_Oaza", "地名コード", nullptr},
+    {"_CD4", ".INX", "TC_Gaiku", "地名コード", "街区番号コード"},
+    {"_CD5", ".INX", "TC_Oaza", "行政JISコード", nullptr},
+    {"_CDG", ".INX", "TC_Oaza", "グループコード", nullptr},
+    {"_CDG", ".TIX", "TC_Oaza", "グループコード", nullptr},
 };
 
 // Writes every file of kCodeIndexFiles beside the database at

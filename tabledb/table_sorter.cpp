@@ -455,7 +455,7 @@ int CTableSorter::ExportTree(CTagDb* tree, uint32_t parent, int records) {
 // One-call build of a sorted position file
 
 int BuildSortedPositionFile(CTableDatabase* database, const char* table, const char* field,
-                            const char* path, uint32_t* count) {
+                            const char* path, uint32_t* count, const char* secondField) {
   if (count) *count = 0;
   if (!database || !table || !field || !path) return 0;
   uint32_t records = 0;
@@ -467,7 +467,9 @@ int BuildSortedPositionFile(CTableDatabase* database, const char* table, const c
   uint32_t n = 0;
   {
     CTableSorter sorter;
-    if (!sorter.Setup(&source, database, table, 1) || sorter.AddKey(field, kSortAscending) == 0 ||
+    if (!sorter.Setup(&source, database, table, secondField ? 2 : 1) ||
+        sorter.AddKey(field, kSortAscending) == 0 ||
+        (secondField && sorter.AddKey(secondField, kSortAscending) == 0) ||
         !sorter.Build(&start, &n))
       return 0;
   }

@@ -135,8 +135,10 @@ class CTableSorter {
 
 // Writes the positions of the table's records sorted ascending by one key
 // field to the file at path (created or truncated): the form of the code
-// index files (<database>_CD3.INX is TC_Oaza by 地名コード). The record
+// index files (<database>_CD3.INX is TC_Oaza by 地名コード); records with
+// equal keys are ordered by secondField when one is given. The record
 // count to *count (may be null). The file is written only after the sort
 // succeeded; a file that could not be written whole is removed.
 int BuildSortedPositionFile(CTableDatabase* database, const char* table, const char* field,
-                            const char* path, uint32_t* count);
+                            const char* path, uint32_t* count,
+                            const char* secondField = nullptr);

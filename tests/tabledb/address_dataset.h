@@ -99,6 +99,7 @@ inline bool WriteDatabase(const std::string& path, const Dataset& data, Records*
       {"TC_Oaza", "大字代表点フラグ", kTdbString},
       {"TC_Gaiku", "地名コード", kTdbString},
       {"TC_Gaiku", "街区番号", kTdbString},
+      {"TC_Gaiku", "街区番号コード", kTdbString},
   };
   for (const char* table : {"TC_Todoufuken", "TC_Shikutyoson", "TC_Oaza", "TC_Gaiku"}) {
     if (!db.CreateTable(table)) return false;
@@ -147,7 +148,9 @@ inline bool WriteDatabase(const std::string& path, const Dataset& data, Records*
   }
   for (const BlockRow& row : data.blocks) {
     records->blocks.push_back(
-        add("TC_Gaiku", {{"地名コード", &row.code}, {"街区番号", &row.number}}));
+        add("TC_Gaiku", {{"地名コード", &row.code},
+                                {"街区番号", &row.number},
+                                {"街区番号コード", &row.number}}));
   }
   for (const auto* list : {&records->prefectures, &records->cities, &records->oaza,
                            &records->blocks}) {

@@ -11,23 +11,13 @@
 #include "matching/normalize.h"
 #include "plat/file.h"
 #include "plat/path.h"
+#include "tabledb/code_index_files.h"
 #include "tabledb/dictionaries.h"
 #include "tools/dictbuild/pair_file_writer.h"
 #include "tools/gridbuild/grid_file_writer.h"
 
 namespace sampledata {
 
-const CodeIndexDefinition kCodeIndexes[kCodeIndexCount] = {
-    {"_CD1", "TC_Todoufuken", "都道府県コード", nullptr},
-    {"_CD2", "TC_Shikutyoson", "行政JISコード", nullptr},
-    {"_CD3", "TC_Oaza", "地名コード", nullptr},
-    // The blocks of one place in the order of their codes, rows of one
-    // block next to each other: searches walk a place's blocks in index
-    // order and drop a row whose code repeats the previous one.
-    {"_CD4", "TC_Gaiku", "地名コード", "街区番号コード"},
-    {"_CD5", "TC_Oaza", "行政JISコード", nullptr},
-    {"_CDG", "TC_Oaza", "グループコード", nullptr},
-};
 
 // ---- Names and folders ----
 
@@ -231,7 +221,7 @@ int GenerateDataFolder(const Description& d, const std::string& folderIn,
     if (!WriteTableDatabase(d, p.code, ndb, &dictionaries, &positions, msg) ||
         !WriteAddressIndexFile(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.TIX", n),
                                options.indexKind, msg) ||
-        !WriteCodeIndexFiles(ndb, msg) || !WriteNameIndexFiles(ndb, msg) ||
+        !BuildCodeIndexFiles(ndb.c_str(), msg) || !WriteNameIndexFiles(ndb, msg) ||
         !WriteChangeHistoryFiles(d, p.code, folder, options.creationTime, msg) ||
         !WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg)) {
       return 0;

@@ -8,7 +8,7 @@
 //                          and the empty TC_Chiban, rows in description order;
 //   QVADNN.TIX             the address index, of the kind asked for;
 //   QVADNN_CD1.INX .. _CD5.INX, QVADNN_CDG.INX and QVADNN_CDG.TIX
-//                          the code indexes (see kCodeIndexes);
+//                          the code indexes (tabledb/code_index_files.h);
 //   QVADNN_SHI/_OAZA/_HSHI/_HOAZA.SIF   the name indexes;
 //   QAD_CHNN.CDB/.CIX      the change history (when the prefecture has one);
 //   QAD_CHNN.CDI           the change-code index (likewise);
@@ -45,16 +45,6 @@ struct GenerateOptions {
   uint32_t creationTime = kPinnedCreationTime;
 };
 
-// A code index: the table's records ordered by the key field (then by the
-// second field when one is given), ascending by unsigned bytes.
-struct CodeIndexDefinition {
-  const char* suffix;  // "_CD1" ...
-  const char* table;
-  const char* field;
-  const char* secondField;  // null for one key
-};
-inline constexpr int kCodeIndexCount = 6;
-extern const CodeIndexDefinition kCodeIndexes[kCodeIndexCount];
 
 // Record-header positions of the rows written into one prefecture's
 // database, one per description row (0 for rows of other prefectures).
@@ -120,9 +110,6 @@ int WriteChangeCodeIndexFile(const Description& d, const std::string& prefecture
 int WriteAddressIndexFile(const Description& d, const std::string& prefectureCode,
                           const RecordPositions& positions, const std::string& path, int kind,
                           char* msg);
-// The code indexes beside a database ("...QVADnn.NDB" ->
-// "...QVADnn_CD1.INX", ..., "...QVADnn_CDG.INX" and "...QVADnn_CDG.TIX").
-int WriteCodeIndexFiles(const std::string& ndbPath, char* msg);
 // The four name indexes beside a database ("...QVADnn.NDB" ->
 // "...QVADnn_SHI.SIF", ...).
 int WriteNameIndexFiles(const std::string& ndbPath, char* msg);
