@@ -392,6 +392,10 @@ class CAdrsEngine {
                NumberMatch* result, char* msg);
 
  private:
+  // The block and lot levels (matching/) work on the engine's lists,
+  // readers and switches.
+  friend class CNumberLevelMatcher;
+
   int ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   void FreeWorkLists();
   void CloseOwnChangeHistory();
