@@ -29,10 +29,13 @@
 #include "support/test_util.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/table_database.h"
+#include "tabledb/address_dataset.h"
 #include "tools/generated_data.h"
+#include "tools/tixbuild/address_tree.h"
 
 using testutil::Show;
 using testutil::Sjis;
+using testutil::TempDir;
 
 namespace {
 
@@ -472,6 +475,48 @@ TEST(MatchBlock, FailedReadsEndTheMatch) {
   ASSERT_EQ(noDatabase.Open((s.folder() + "QVAD13.TIX").c_str(), 2), 1);
   EXPECT_EQ(noDatabase.MatchBlock(0, 2, kMarunouchi1, &text, &m, msg), -1);
   EXPECT_EQ(Show(msg), Show(Sjis(u8"データベースがセットされていません！")));
+}
+
+// A table database whose TC_Gaiku rows carry only 地名コード and 街区番号:
+// a row without 街区番号 cannot give its code's number, which ends the
+// block level without a result; a row that matches cannot give its status,
+// which ends the whole match.
+TEST(MatchBlock, MissingFieldsEndTheLevelOrTheMatch) {
+  TempDir dir;
+  addrtest::Dataset data = addrtest::Tokyo();
+  data.blocks.push_back({"13101001001", ""});
+  addrtest::Records records;
+  const std::string ndb = dir.Sys("QVAD13.NDB");
+  const std::string tix = dir.Sys("QVAD13.TIX");
+  std::string error;
+  ASSERT_TRUE(addrtest::WriteDatabase(ndb, data, &records));
+  ASSERT_TRUE(tixbuild::BuildIndexFromDatabase(ndb.c_str(), tix.c_str(), 1, &error)) << error;
+  CTableDatabase db;
+  CAdrsEngine e;
+  ASSERT_EQ(db.Open(ndb.c_str()), 1);
+  ASSERT_EQ(e.Open(tix.c_str(), 1), 1);
+  e.SetDatabase(&db);
+  ASSERT_EQ(e.AllocateWorkLists(), 1);
+  char msg[kMessageSize] = "";
+  uint16_t p = 0, c = 0, o = 0, h = 0;
+  TixEntry pref, city, oaza, chome;
+  ASSERT_TRUE(e.FindPrefectureByCode("13", &p, msg) && e.ReadPrefectureEntry(p, &pref, msg) &&
+              e.FindCityByCode("13101", pref.childBase, pref.childCount, &c, msg) &&
+              e.ReadCityEntry(pref.childBase, c, &city, msg) &&
+              e.FindOazaByPlaceCode("13101001", city.childBase, city.childCount, &o, msg) &&
+              e.ReadOazaEntry(city.childBase, o, &oaza, msg) &&
+              e.FindChomeByPlaceCode("13101001001", oaza.childBase, oaza.childCount, &h, msg) &&
+              e.ReadChomeEntry(oaza.childBase, h, &chome, msg))
+      << Show(msg);
+  CEditText text;
+  NumberMatch m;
+  ASSERT_TRUE(MakeText(&text, u8"９"));
+  EXPECT_EQ(e.MatchBlock(chome.childBase, chome.childCount, "13101001001", &text, &m, msg), 0);
+  EXPECT_NE(Show(msg).find(Show(Sjis(u8"[FIELD:街区番号コード]"))), std::string::npos)
+      << Show(msg);
+  ASSERT_TRUE(MakeText(&text, u8"１"));
+  EXPECT_EQ(e.MatchBlock(chome.childBase, chome.childCount, "13101001001", &text, &m, msg), -1);
+  EXPECT_NE(Show(msg).find(Show(Sjis(u8"[FIELD:状態フラグ]"))), std::string::npos) << Show(msg);
 }
 
 }  // namespace
