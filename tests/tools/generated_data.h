@@ -35,8 +35,7 @@ inline const sampledata::Description& Sample() {
   static const sampledata::Description* d = [] {
     auto* loaded = new sampledata::Description;
     char msg[kMessageSize] = "";
-    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), loaded,
-                                     msg)) {
+    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), loaded, msg)) {
       ADD_FAILURE() << plat::cp932::ToUtf8Display(msg);
     }
     return loaded;

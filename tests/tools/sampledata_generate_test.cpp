@@ -60,11 +60,11 @@ TEST(GenerateDataFolder, SecondRunGivesTheBuildTreeBytes) {
       EXPECT_TRUE(it->second == bytes) << name << " differs (kind " << kind << ")";
     }
     for (const char8_t* name :
-         {u8"QVAD13.NDB", u8"QVAD13.TIX", u8"QVAD13_CD1.INX", u8"QVAD13_CD4.INX",
-          u8"QVAD13_CDG.INX", u8"QVAD13_CDG.TIX", u8"QVAD13_SHI.SIF", u8"QVAD13_HOAZA.SIF",
-          u8"QVAD26.NDB", u8"QVAD26_CD5.INX", u8"QVAD26_OAZA.SIF", u8"QVAD26_HSHI.SIF",
-          u8"QAD_CH13.CDB", u8"QAD_CH13.CIX", u8"QAD_CH13.CDI", u8"QAD_CH26.CDB",
-          u8"文字統一.BIN", u8"文字置換.BIN", u8"ユーザー置換.TXT", u8"TKY2JGD.PAR"}) {
+         {u8"QVAD13.NDB",     u8"QVAD13.TIX",     u8"QVAD13_CD1.INX",   u8"QVAD13_CD4.INX",
+          u8"QVAD13_CDG.INX", u8"QVAD13_CDG.TIX", u8"QVAD13_SHI.SIF",   u8"QVAD13_HOAZA.SIF",
+          u8"QVAD26.NDB",     u8"QVAD26_CD5.INX", u8"QVAD26_OAZA.SIF",  u8"QVAD26_HSHI.SIF",
+          u8"QAD_CH13.CDB",   u8"QAD_CH13.CIX",   u8"QAD_CH13.CDI",     u8"QAD_CH26.CDB",
+          u8"文字統一.BIN",   u8"文字置換.BIN",   u8"ユーザー置換.TXT", u8"TKY2JGD.PAR"}) {
       EXPECT_EQ(actual.count(U8(name)), 1u) << U8(name);
     }
   }
@@ -110,7 +110,8 @@ TEST(WriteChangeFiles, CreationTimeChangesOnlyTheHeaderTimeField) {
     ASSERT_EQ(bytes.size(), other.size()) << name;
     EXPECT_EQ(bytes.substr(at, 4), std::string("\x00\xf9\x09\x66", 4)) << name;
     EXPECT_EQ(other.substr(at, 4), "\x04\x03\x02\x01") << name;
-    EXPECT_EQ(bytes.substr(0, at) + bytes.substr(at + 4), other.substr(0, at) + other.substr(at + 4))
+    EXPECT_EQ(bytes.substr(0, at) + bytes.substr(at + 4),
+              other.substr(0, at) + other.substr(at + 4))
         << name;
   }
 }
@@ -159,33 +160,6 @@ TEST(WriteTableDatabase, NameTheNormaliserRefusesFailsAndLeavesNoFile) {
   EXPECT_EQ(WriteTableDatabase(d, "13", folder + "QVAD13.NDB", &dictionaries, &positions, msg), 0);
   EXPECT_NE(std::string(msg).find("oaza.tsv line"), std::string::npos) << Show(msg);
   EXPECT_FALSE(testutil::Exists(dir.Native("QVAD13.NDB")));
-}
-
-TEST(WriteTableDatabase, PositionsNameTheRowsOfThePrefectureOnly) {
-  const Description& d = Sample();
-  testutil::TempDir dir;
-  const std::string folder = WithSeparator(dir.path());
-  char msg[kMessageSize] = "";
-  ASSERT_EQ(WriteDictionaryFiles(d, folder, msg), 1) << Show(msg);
-  CSampleDictionaries dictionaries;
-  ASSERT_EQ(dictionaries.Load(folder, msg), 1) << Show(msg);
-  RecordPositions pos;
-  ASSERT_EQ(WriteTableDatabase(d, "26", folder + "QVAD26.NDB", &dictionaries, &pos, msg), 1)
-      << Show(msg);
-  ASSERT_EQ(pos.oaza.size(), d.oaza.size());
-  CTableDatabase db;
-  ASSERT_EQ(db.Open((folder + "QVAD26.NDB").c_str()), 1);
-  for (std::size_t i = 0; i < d.oaza.size(); ++i) {
-    if (!gendata::InPrefecture(d.oaza[i].cityCode, "26")) {
-      EXPECT_EQ(pos.oaza[i], 0u) << d.oaza[i].line;
-      continue;
-    }
-    ASSERT_NE(pos.oaza[i], 0u);
-    EXPECT_EQ(gendata::Text(&db, pos.oaza[i], "TC_Oaza", "地名コード"), d.oaza[i].placeCode);
-  }
-  for (std::size_t i = 0; i < d.blocks.size(); ++i) {
-    EXPECT_EQ(pos.blocks[i], 0u) << "no block of 26 is in TC_Gaiku";
-  }
 }
 
 TEST(WriteAddressIndexFile, RefusesAnUnknownKindAndLeavesNoFile) {

@@ -124,8 +124,8 @@ int WriteUserReplacementFile(const Description& d, const std::string& folder, ch
 }
 
 int CSampleDictionaries::Load(const std::string& folder, char* msg) {
-  return LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &unification,
-                                   msg, 1) &&
+  return LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &unification, msg,
+                                   1) &&
          LoadReplacementDictionary((folder + kReplacementDictionaryFile).c_str(), &replacements,
                                    &unification, msg, 1);
 }
@@ -229,9 +229,8 @@ int GenerateDataFolder(const Description& d, const std::string& folderIn,
     const std::string ndb = folder + PrefectureFileName("QVAD%02d.NDB", n);
     RecordPositions positions;
     if (!WriteTableDatabase(d, p.code, ndb, &dictionaries, &positions, msg) ||
-        !WriteAddressIndexFile(d, p.code, positions,
-                               folder + PrefectureFileName("QVAD%02d.TIX", n), options.indexKind,
-                               msg) ||
+        !WriteAddressIndexFile(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.TIX", n),
+                               options.indexKind, msg) ||
         !WriteCodeIndexFiles(ndb, msg) || !WriteNameIndexFiles(ndb, msg) ||
         !WriteChangeHistoryFiles(d, p.code, folder, options.creationTime, msg) ||
         !WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg)) {

@@ -92,9 +92,9 @@ int WriteCodeIndexFiles(const std::string& ndbPath, char* msg) {
     // The group-code index is read under both names.
     if (std::string(def.suffix) == "_CDG") paths.push_back(base + def.suffix + ".TIX");
     for (const std::string& path : paths) {
-      const int ok = def.secondField != nullptr
-                         ? BuildTwoKeyFile(&db, def, path)
-                         : BuildSortedPositionFile(&db, def.table, def.field, path.c_str(), nullptr);
+      const int ok = def.secondField != nullptr ? BuildTwoKeyFile(&db, def, path)
+                                                : BuildSortedPositionFile(&db, def.table, def.field,
+                                                                          path.c_str(), nullptr);
       if (!ok) {
         SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path.c_str());
         return 0;
