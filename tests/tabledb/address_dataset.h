@@ -52,6 +52,8 @@ struct Dataset {
   std::vector<CityRow> cities;
   std::vector<OazaRow> oaza;
   std::vector<BlockRow> blocks;
+  // TC_Gaiku gets a 街区番号コード field (the block's text) unless this is off.
+  bool blockCodes = true;
 };
 
 // Record-header positions of the rows, in the same order.
@@ -105,6 +107,7 @@ inline bool WriteDatabase(const std::string& path, const Dataset& data, Records*
     if (!db.CreateTable(table)) return false;
   }
   for (const Field& f : fields) {
+    if (!data.blockCodes && std::string(f.name) == "街区番号コード") continue;
     if (!db.AddField(f.table, f.name, f.type, 0, nullptr, nullptr, 0, 0)) return false;
   }
   if (!db.UpdateMaxRecordSize()) return false;
@@ -147,10 +150,12 @@ inline bool WriteDatabase(const std::string& path, const Dataset& data, Records*
                                             {"大字代表点フラグ", &row.flag}}));
   }
   for (const BlockRow& row : data.blocks) {
-    records->blocks.push_back(
-        add("TC_Gaiku", {{"地名コード", &row.code},
-                                {"街区番号", &row.number},
-                                {"街区番号コード", &row.number}}));
+    records->blocks.push_back(data.blockCodes
+                                  ? add("TC_Gaiku", {{"地名コード", &row.code},
+                                                     {"街区番号", &row.number},
+                                                     {"街区番号コード", &row.number}})
+                                  : add("TC_Gaiku", {{"地名コード", &row.code},
+                                                     {"街区番号", &row.number}}));
   }
   for (const auto* list : {&records->prefectures, &records->cities, &records->oaza,
                            &records->blocks}) {
