@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@
 #include "plat/path.h"
 #include "support/test_util.h"
 #include "tabledb/change_code_index.h"
+#include "tabledb/adrs_engine.h"
 #include "tabledb/change_history.h"
 #include "tabledb/dictionaries.h"
+#include "tabledb/name_index.h"
 #include "tools/sampledata/generate.h"
 
 using namespace sampledata;
@@ -194,6 +197,145 @@ TEST_P(SampleFolderTest, NormalisedNamesAreTheNormalisersForm) {
   }
   // Rows of the same code (oaza and placeholder chome) both count.
   EXPECT_EQ(checked, 12);
+}
+
+// Walks the address index of every prefecture through the engine's entry
+// readers: each entry names a row of its level's table, in the order and
+// under the parent the description gives, and every row has one entry.
+TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) {
+  const Description& d = Sample();
+  EXPECT_EQ(ProbeIndexFiles(folder_.c_str()), GetParam());
+  for (std::size_t pi = 0; pi < d.prefectures.size(); ++pi) {
+    const PrefectureRow& p = d.prefectures[pi];
+    const std::string tix = folder_ + PrefectureFileName("QVAD%02d.TIX", PrefectureNumber(p.code));
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(NdbPath(folder_, p).c_str()), 1);
+    CAdrsEngine engine;
+    EXPECT_EQ(engine.Open(tix.c_str(), 3 - GetParam()), 0) << "the other kind";
+    ASSERT_EQ(engine.Open(tix.c_str(), GetParam()), 1);
+    ASSERT_EQ(engine.SetDatabase(&db), 1);
+    TixHeader header;
+    ASSERT_EQ(engine.GetHeader(&header), 1);
+    ASSERT_EQ(header.levels[kTixPrefecture].count, 1u);
+
+    const auto cityRecords = TableRecords(&db, "TC_Shikutyoson");
+    const auto oazaRecords = TableRecords(&db, "TC_Oaza");
+    const auto blockRecords = TableRecords(&db, "TC_Gaiku");
+    std::set<uint32_t> seen[kTixLevelCount];
+    char msg[kMessageSize] = "";
+    TixEntry pe;
+    ASSERT_EQ(engine.ReadPrefectureEntry(1, &pe, msg), 1) << Show(msg);
+    seen[kTixPrefecture].insert(pe.record);
+    EXPECT_EQ(Text(&db, pe.record, "TC_Todoufuken", "都道府県コード"), p.code);
+
+    std::vector<std::size_t> cities;
+    for (std::size_t i = 0; i < d.municipalities.size(); ++i) {
+      if (d.municipalities[i].parent == static_cast<int>(pi)) cities.push_back(i);
+    }
+    ASSERT_EQ(pe.childCount, cities.size());
+    for (uint16_t ci = 1; ci <= pe.childCount; ++ci) {
+      const MunicipalityRow& city = d.municipalities[cities[ci - 1]];
+      TixEntry ce;
+      ASSERT_EQ(engine.ReadCityEntry(pe.childBase, ci, &ce, msg), 1) << Show(msg);
+      seen[kTixCity].insert(ce.record);
+      EXPECT_EQ(Text(&db, ce.record, "TC_Shikutyoson", "行政JISコード"), city.code);
+      std::vector<std::size_t> oaza;
+      for (std::size_t i = 0; i < d.oaza.size(); ++i) {
+        if (d.oaza[i].IsOaza() && d.oaza[i].municipality == static_cast<int>(cities[ci - 1])) {
+          oaza.push_back(i);
+        }
+      }
+      ASSERT_EQ(ce.childCount, oaza.size()) << city.line;
+      for (uint16_t oi = 1; oi <= ce.childCount; ++oi) {
+        TixEntry oe;
+        ASSERT_EQ(engine.ReadOazaEntry(ce.childBase, oi, &oe, msg), 1) << Show(msg);
+        seen[kTixOaza].insert(oe.record);
+        EXPECT_EQ(Text(&db, oe.record, "TC_Oaza", "大字代表点フラグ"), "1");
+        EXPECT_EQ(Text(&db, oe.record, "TC_Oaza", "地名コード"), d.oaza[oaza[oi - 1]].placeCode);
+        std::vector<std::size_t> chomes;
+        for (std::size_t i = 0; i < d.oaza.size(); ++i) {
+          if (d.oaza[i].parent == static_cast<int>(oaza[oi - 1])) chomes.push_back(i);
+        }
+        ASSERT_EQ(oe.childCount, chomes.size());
+        for (uint16_t hi = 1; hi <= oe.childCount; ++hi) {
+          const OazaRow& chome = d.oaza[chomes[hi - 1]];
+          TixEntry he;
+          ASSERT_EQ(engine.ReadChomeEntry(oe.childBase, hi, &he, msg), 1) << Show(msg);
+          seen[kTixChome].insert(he.record);
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "大字代表点フラグ"), "0");
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "地名コード"), chome.placeCode);
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "字丁目名"), chome.chomeName);
+          std::vector<const BlockRow*> blocks;
+          for (const BlockRow& b : d.blocks) {
+            if (b.parent == static_cast<int>(chomes[hi - 1])) blocks.push_back(&b);
+          }
+          ASSERT_EQ(he.childCount, blocks.size()) << chome.line;
+          for (uint16_t bi = 1; bi <= he.childCount; ++bi) {
+            TixEntry be;
+            ASSERT_EQ(engine.ReadBlockEntry(he.childBase, bi, &be, msg), 1) << Show(msg);
+            seen[kTixBlock].insert(be.record);
+            EXPECT_EQ(be.childCount, 0);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "地名コード"), blocks[bi - 1]->placeCode);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "街区番号コード"), blocks[bi - 1]->code);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "状態フラグ"), blocks[bi - 1]->status);
+          }
+        }
+      }
+    }
+    // Every entry is a distinct row of its table, and every row has an entry.
+    for (int level = 0; level < kTixLevelCount; ++level) {
+      EXPECT_EQ(seen[level].size(), header.levels[level].count) << level;
+    }
+    EXPECT_EQ(seen[kTixCity], std::set<uint32_t>(cityRecords.begin(), cityRecords.end()));
+    std::set<uint32_t> oazaAndChome = seen[kTixOaza];
+    oazaAndChome.insert(seen[kTixChome].begin(), seen[kTixChome].end());
+    EXPECT_EQ(oazaAndChome, std::set<uint32_t>(oazaRecords.begin(), oazaRecords.end()));
+    EXPECT_EQ(seen[kTixBlock], std::set<uint32_t>(blockRecords.begin(), blockRecords.end()));
+  }
+}
+
+// Every normalised name (and reading) of a municipality or oaza/aza row is
+// found in its name index, pointing at the row's record; so is the row's
+// whole indexed text from its first character.
+TEST_P(SampleFolderTest, EveryNormalisedNameIsFoundInItsNameIndex) {
+  for (const PrefectureRow& p : Sample().prefectures) {
+    const std::string ndb = NdbPath(folder_, p);
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(ndb.c_str()), 1);
+    int searched = 0;
+    for (const AddressNameIndexDefinition& def : kAddressNameIndexes) {
+      const std::string sif = ndb.substr(0, ndb.size() - 4) + def.suffix;
+      for (const uint32_t rec : TableRecords(&db, def.table)) {
+        const std::string first = Text(&db, rec, def.table, def.fields[0]);
+        const std::string second = Text(&db, rec, def.table, def.fields[1]);
+        const struct {
+          std::string key;
+          int mode;
+        } searches[] = {{first, kNameIndexContains},
+                        {second, kNameIndexContains},
+                        {first + second, kNameIndexStartsWith}};
+        for (const auto& s : searches) {
+          if (s.key.empty()) continue;
+          CRecordList found;
+          ASSERT_EQ(found.Create(8, 4, 8), 1);
+          char msg[kMessageSize] = "";
+          ASSERT_EQ(SearchNameIndexToList(&found, sif.c_str(), ndb.c_str(), s.key.c_str(),
+                                          kNameIndexCharacterPair, s.mode, msg),
+                    1)
+              << Show(msg);
+          bool hit = false;
+          for (uint32_t i = 1; i <= found.GetCount(); ++i) {
+            uint32_t position = 0;
+            ASSERT_EQ(found.GetAt(i, &position), 1);
+            hit = hit || position == rec;
+          }
+          EXPECT_TRUE(hit) << def.suffix << " " << Show(s.key);
+          ++searched;
+        }
+      }
+    }
+    EXPECT_GT(searched, 40);
+  }
 }
 
 TEST_P(SampleFolderTest, EveryChangeRecordIsFoundByCodeAndNames) {

@@ -228,6 +228,10 @@ int GenerateDataFolder(const Description& d, const std::string& folderIn,
     const std::string ndb = folder + PrefectureFileName("QVAD%02d.NDB", n);
     RecordPositions positions;
     if (!WriteTableDatabase(d, p.code, ndb, &dictionaries, &positions, msg) ||
+        !WriteAddressIndexFile(d, p.code, positions,
+                               folder + PrefectureFileName("QVAD%02d.TIX", n), options.indexKind,
+                               msg) ||
+        !WriteNameIndexFiles(ndb, msg) ||
         !WriteChangeHistoryFiles(d, p.code, folder, options.creationTime, msg) ||
         !WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg)) {
       return 0;

@@ -114,4 +114,14 @@ int WriteChangeHistoryFiles(const Description& d, const std::string& prefectureC
 int WriteChangeCodeIndexFile(const Description& d, const std::string& prefectureCode,
                              const std::string& folder, uint32_t creationTime, char* msg);
 
+// The address index of one prefecture: the tree of the description's rows
+// (each under the parent the description gives it, children in row order)
+// with the record positions of its database.
+int WriteAddressIndexFile(const Description& d, const std::string& prefectureCode,
+                          const RecordPositions& positions, const std::string& path, int kind,
+                          char* msg);
+// The four name indexes beside a database ("...QVADnn.NDB" ->
+// "...QVADnn_SHI.SIF", ...).
+int WriteNameIndexFiles(const std::string& ndbPath, char* msg);
+
 }  // namespace sampledata
