@@ -296,8 +296,10 @@ TEST_F(SampleMatch, OazaVariantKinds) {
     CEditText text;
     ASSERT_EQ(text.Init(c.text), 1);
     NormalizeEditText(nullptr, &d.unification, &text);
+    const std::string before = text.GetText();
     NameLevelResult r;
     ASSERT_EQ(engine.MatchOaza(&text, city.childBase, city.childCount, &r, msg), 1) << c.why;
+    EXPECT_EQ(std::string(text.GetText()), before) << c.why;
     EXPECT_EQ(r.level, c.level) << c.why;
     EXPECT_EQ(r.variantKind, c.variant) << c.why;
     EXPECT_EQ(r.oazaConsumed, c.oazaConsumed) << c.why;
