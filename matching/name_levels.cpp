@@ -528,8 +528,9 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
         int skipped = 0;
         if (pass == 2) {
           if (!row.street || goesOn) break;
-          for (int k; (k = MatchWordAt(text->GetText(), StreetWords(kana))) > 0; skipped += k)
-            text->Delete(1, k);
+          for (int k; (k = MatchWordAt(text->GetText(), StreetWords(kana))) > 0; skipped += k) {
+            if (!text->Delete(1, k)) break;
+          }
           if (skipped == 0) break;
           passVariant = 1;
         }
