@@ -2,27 +2,22 @@
 // Small synthetic grid parameter files for the datum tests.
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "support/test_util.h"
+#include "tools/gridbuild/grid_file_writer.h"
 
 namespace gridfixture {
 
 // One grid line: mesh code, latitude shift, longitude shift (seconds).
 inline std::string GridLine(int32_t mesh, double latitudeShift, double longitudeShift) {
-  char line[64];
-  std::snprintf(line, sizeof line, "%06d   %.5f  %.5f\r\n", static_cast<int>(mesh), latitudeShift,
-                longitudeShift);
-  return line;
+  return gridbuild::GridLine({mesh, latitudeShift, longitudeShift});
 }
 
-inline std::string Header() { return "JGD2000-TokyoDatum Ver.2.1.1\r\nMeshCode dB(sec) dL(sec)\r\n"; }
+inline std::string Header() { return gridbuild::HeaderText(); }
 
 // Mesh code of mesh row r (8 x p + q) and mesh column c (8 x u + v).
-inline int32_t MeshCode(int32_t row, int32_t column) {
-  return (row / 8) * 10000 + (column / 8) * 100 + (row % 8) * 10 + column % 8;
-}
+inline int32_t MeshCode(int32_t row, int32_t column) { return gridbuild::MeshCode(row, column); }
 
 // Meshes around 533946 (row 428, column 318): rows 426..430, columns
 // 316..321. The latitude shift is 11 seconds in row 428 and grows by 1 per

@@ -1,0 +1,490 @@
+// The data folders generated at build time, reopened through the system's
+// readers: every row of the description is in its table with its
+// normalised names, every change record is found by code and by name, the
+// dictionaries and the grid load.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/code_parse.h"
+#include "common/message.h"
+#include "common/width_kana.h"
+#include "generated_data.h"
+#include "matching/datum_converter.h"
+#include "matching/normalize.h"
+#include "plat/path.h"
+#include "support/test_util.h"
+#include "tabledb/change_code_index.h"
+#include "tabledb/adrs_engine.h"
+#include "tabledb/change_history.h"
+#include "tabledb/dictionaries.h"
+#include "tabledb/name_index.h"
+#include "tools/sampledata/generate.h"
+
+using namespace sampledata;
+using gendata::Int;
+using gendata::Sample;
+using gendata::SampleFolder;
+using gendata::TableRecords;
+using gendata::Text;
+using testutil::Show;
+using testutil::Sjis;
+
+namespace {
+
+std::string NdbPath(const std::string& folder, const PrefectureRow& p) {
+  return folder + PrefectureFileName("QVAD%02d.NDB", PrefectureNumber(p.code));
+}
+
+// The name a change file's reader makes for an empty name: the code's
+// number in full-width digits.
+std::string NameOrNumber(const std::string& name, const std::string& code) {
+  if (!name.empty() || code.empty()) return name;
+  uint32_t n = 0;
+  EXPECT_EQ(ParseCode5(code.c_str(), &n), 1) << code;
+  char text[32];
+  std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(n));
+  return ToFullWidth(text, sizeof text);
+}
+
+class SampleFolderTest : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    folder_ = SampleFolder(GetParam());
+    ASSERT_FALSE(folder_.empty()) << "KORT_BUILD_DIR is not set";
+    ASSERT_FALSE(Sample().prefectures.empty());
+  }
+  std::string folder_;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothIndexKinds, SampleFolderTest, ::testing::Values(2, 1));
+
+TEST_P(SampleFolderTest, TablesHoldEveryRowInDescriptionOrder) {
+  const Description& d = Sample();
+  for (const PrefectureRow& p : d.prefectures) {
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(NdbPath(folder_, p).c_str()), 1) << Show(NdbPath(folder_, p));
+
+    const auto prefs = TableRecords(&db, "TC_Todoufuken");
+    ASSERT_EQ(prefs.size(), 1u);
+    EXPECT_EQ(Text(&db, prefs[0], "TC_Todoufuken", "都道府県コード"), p.code);
+    EXPECT_EQ(Text(&db, prefs[0], "TC_Todoufuken", "都道府県名"), p.name);
+    EXPECT_EQ(Text(&db, prefs[0], "TC_Todoufuken", "かな読み都道府県名"), p.kana);
+    EXPECT_EQ(Int(&db, prefs[0], "TC_Todoufuken", "緯度"), p.latitude);
+    EXPECT_EQ(Int(&db, prefs[0], "TC_Todoufuken", "経度"), p.longitude);
+
+    std::vector<const MunicipalityRow*> cities;
+    for (const auto& r : d.municipalities) {
+      if (r.prefectureCode == p.code) cities.push_back(&r);
+    }
+    const auto cityRecords = TableRecords(&db, "TC_Shikutyoson");
+    ASSERT_EQ(cityRecords.size(), cities.size());
+    for (std::size_t i = 0; i < cities.size(); ++i) {
+      const uint32_t rec = cityRecords[i];
+      const char* t = "TC_Shikutyoson";
+      EXPECT_EQ(Text(&db, rec, t, "都道府県コード"), cities[i]->prefectureCode);
+      EXPECT_EQ(Text(&db, rec, t, "行政JISコード"), cities[i]->code);
+      EXPECT_EQ(Text(&db, rec, t, "郡名"), cities[i]->county);
+      EXPECT_EQ(Text(&db, rec, t, "市区町村名"), cities[i]->name);
+      EXPECT_EQ(Text(&db, rec, t, "かな読み市区町村名"), cities[i]->kana);
+      EXPECT_EQ(Text(&db, rec, t, "状態フラグ"), cities[i]->status);
+      EXPECT_EQ(Int(&db, rec, t, "緯度"), cities[i]->latitude);
+    }
+
+    std::vector<const OazaRow*> oaza;
+    for (const auto& r : d.oaza) {
+      if (gendata::InPrefecture(r.cityCode, p.code)) oaza.push_back(&r);
+    }
+    const auto oazaRecords = TableRecords(&db, "TC_Oaza");
+    ASSERT_EQ(oazaRecords.size(), oaza.size());
+    for (std::size_t i = 0; i < oaza.size(); ++i) {
+      const uint32_t rec = oazaRecords[i];
+      const char* t = "TC_Oaza";
+      EXPECT_EQ(Text(&db, rec, t, "地名コード"), oaza[i]->placeCode);
+      EXPECT_EQ(Text(&db, rec, t, "グループコード"), oaza[i]->groupCode);
+      EXPECT_EQ(Text(&db, rec, t, "大字通称名"), oaza[i]->oazaName);
+      EXPECT_EQ(Text(&db, rec, t, "字丁目名"), oaza[i]->chomeName);
+      EXPECT_EQ(Text(&db, rec, t, "かな読み字丁目名"), oaza[i]->chomeKana);
+      EXPECT_EQ(Int(&db, rec, t, "制御コード"), oaza[i]->control);
+      EXPECT_EQ(Text(&db, rec, t, "大字代表点フラグ"), oaza[i]->representative);
+      EXPECT_EQ(Text(&db, rec, t, "座標精度"), oaza[i]->precision);
+      EXPECT_EQ(Text(&db, rec, t, "郵便番号"), oaza[i]->postalCode);
+      EXPECT_EQ(Int(&db, rec, t, "経度"), oaza[i]->longitude);
+    }
+
+    std::vector<const BlockRow*> blocks;
+    for (const auto& r : d.blocks) {
+      if (gendata::InPrefecture(r.placeCode, p.code)) blocks.push_back(&r);
+    }
+    const auto blockRecords = TableRecords(&db, "TC_Gaiku");
+    ASSERT_EQ(blockRecords.size(), blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      const uint32_t rec = blockRecords[i];
+      const char* t = "TC_Gaiku";
+      EXPECT_EQ(Text(&db, rec, t, "地名コード"), blocks[i]->placeCode);
+      EXPECT_EQ(Text(&db, rec, t, "街区番号コード"), blocks[i]->code);
+      EXPECT_EQ(Text(&db, rec, t, "街区番号"), blocks[i]->name);
+      EXPECT_EQ(Text(&db, rec, t, "状態フラグ"), blocks[i]->status);
+      EXPECT_EQ(Text(&db, rec, t, "住居表示フラグ"), blocks[i]->residenceFlag);
+      EXPECT_EQ(Int(&db, rec, t, "緯度"), blocks[i]->latitude);
+    }
+
+    // TC_Chiban exists and is empty.
+    uint32_t lots = 99;
+    EXPECT_EQ(CountTableRecords(&db, "TC_Chiban", &lots), 1);
+    EXPECT_EQ(lots, 0u);
+  }
+}
+
+// The normalised names as the README of the description gives them, and
+// every stored normalised name a fixed point of the normaliser with the
+// folder's dictionaries (the matcher's input, normalised the same way,
+// compares equal byte for byte).
+TEST_P(SampleFolderTest, NormalisedNamesAreTheNormalisersForm) {
+  struct Expected {
+    const char* code;
+    const char* field;
+    const char8_t* value;
+  };
+  const Expected expected[] = {
+      {"13101001001", "正規字丁目名", u8"１丁目"},
+      {"13101001001", "正規かな読み字丁目名", u8"いつちようめ"},
+      {"13101003000", "正規大字通称名", u8"５番町"},
+      {"13303001000", "正規大字通称名", u8"大字箱根け崎"},
+      {"26104124901", "正規大字通称名", u8"河原町通３条上る"},
+      {"26104124901", "正規かな読み大字通称名", u8"かわらまちどおりさんじようあがる"},
+      {"26303000000", "正規大字通称名", u8"（大字なし）"},
+      {"13101001000", "正規字丁目名", u8""},
+  };
+  CSampleDictionaries dictionaries;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(dictionaries.Load(folder_, msg), 1) << Show(msg);
+
+  int checked = 0;
+  for (const PrefectureRow& p : Sample().prefectures) {
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(NdbPath(folder_, p).c_str()), 1);
+    for (const uint32_t rec : TableRecords(&db, "TC_Oaza")) {
+      const std::string code = Text(&db, rec, "TC_Oaza", "地名コード");
+      for (const Expected& e : expected) {
+        if (code != e.code) continue;
+        EXPECT_EQ(Show(Text(&db, rec, "TC_Oaza", e.field)), Show(Sjis(e.value))) << e.code;
+        ++checked;
+      }
+    }
+    const struct {
+      const char* table;
+      std::vector<const char*> fields;
+    } normalised[] = {
+        {"TC_Todoufuken", {"正規都道府県名", "正規かな読み都道府県名"}},
+        {"TC_Shikutyoson", {"正規郡名", "正規市区町村名", "正規かな読み郡名", "正規かな読み市区町村名"}},
+        {"TC_Oaza", {"正規大字通称名", "正規かな読み大字通称名", "正規字丁目名", "正規かな読み字丁目名"}},
+    };
+    for (const auto& t : normalised) {
+      for (const uint32_t rec : TableRecords(&db, t.table)) {
+        for (const char* field : t.fields) {
+          const std::string stored = Text(&db, rec, t.table, field);
+          std::string again;
+          ASSERT_EQ(dictionaries.Normalize(stored, &again), 1) << Show(stored);
+          EXPECT_EQ(Show(again), Show(stored)) << t.table << " " << field;
+        }
+      }
+    }
+  }
+  // Rows of the same code (oaza and placeholder chome) both count.
+  EXPECT_EQ(checked, 12);
+}
+
+// Walks the address index of every prefecture through the engine's entry
+// readers: each entry names a row of its level's table, in the order and
+// under the parent the description gives, and every row has one entry.
+TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) {
+  const Description& d = Sample();
+  EXPECT_EQ(ProbeIndexFiles(folder_.c_str()), GetParam());
+  for (std::size_t pi = 0; pi < d.prefectures.size(); ++pi) {
+    const PrefectureRow& p = d.prefectures[pi];
+    const std::string tix = folder_ + PrefectureFileName("QVAD%02d.TIX", PrefectureNumber(p.code));
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(NdbPath(folder_, p).c_str()), 1);
+    CAdrsEngine engine;
+    EXPECT_EQ(engine.Open(tix.c_str(), 3 - GetParam()), 0) << "the other kind";
+    ASSERT_EQ(engine.Open(tix.c_str(), GetParam()), 1);
+    ASSERT_EQ(engine.SetDatabase(&db), 1);
+    TixHeader header;
+    ASSERT_EQ(engine.GetHeader(&header), 1);
+    ASSERT_EQ(header.levels[kTixPrefecture].count, 1u);
+
+    const auto cityRecords = TableRecords(&db, "TC_Shikutyoson");
+    const auto oazaRecords = TableRecords(&db, "TC_Oaza");
+    const auto blockRecords = TableRecords(&db, "TC_Gaiku");
+    std::set<uint32_t> seen[kTixLevelCount];
+    char msg[kMessageSize] = "";
+    TixEntry pe;
+    ASSERT_EQ(engine.ReadPrefectureEntry(1, &pe, msg), 1) << Show(msg);
+    seen[kTixPrefecture].insert(pe.record);
+    EXPECT_EQ(Text(&db, pe.record, "TC_Todoufuken", "都道府県コード"), p.code);
+
+    std::vector<std::size_t> cities;
+    for (std::size_t i = 0; i < d.municipalities.size(); ++i) {
+      if (d.municipalities[i].parent == static_cast<int>(pi)) cities.push_back(i);
+    }
+    ASSERT_EQ(pe.childCount, cities.size());
+    for (uint16_t ci = 1; ci <= pe.childCount; ++ci) {
+      const MunicipalityRow& city = d.municipalities[cities[ci - 1]];
+      TixEntry ce;
+      ASSERT_EQ(engine.ReadCityEntry(pe.childBase, ci, &ce, msg), 1) << Show(msg);
+      seen[kTixCity].insert(ce.record);
+      EXPECT_EQ(Text(&db, ce.record, "TC_Shikutyoson", "行政JISコード"), city.code);
+      std::vector<std::size_t> oaza;
+      for (std::size_t i = 0; i < d.oaza.size(); ++i) {
+        if (d.oaza[i].IsOaza() && d.oaza[i].municipality == static_cast<int>(cities[ci - 1])) {
+          oaza.push_back(i);
+        }
+      }
+      ASSERT_EQ(ce.childCount, oaza.size()) << city.line;
+      for (uint16_t oi = 1; oi <= ce.childCount; ++oi) {
+        TixEntry oe;
+        ASSERT_EQ(engine.ReadOazaEntry(ce.childBase, oi, &oe, msg), 1) << Show(msg);
+        seen[kTixOaza].insert(oe.record);
+        EXPECT_EQ(Text(&db, oe.record, "TC_Oaza", "大字代表点フラグ"), "1");
+        EXPECT_EQ(Text(&db, oe.record, "TC_Oaza", "地名コード"), d.oaza[oaza[oi - 1]].placeCode);
+        std::vector<std::size_t> chomes;
+        for (std::size_t i = 0; i < d.oaza.size(); ++i) {
+          if (d.oaza[i].parent == static_cast<int>(oaza[oi - 1])) chomes.push_back(i);
+        }
+        ASSERT_EQ(oe.childCount, chomes.size());
+        for (uint16_t hi = 1; hi <= oe.childCount; ++hi) {
+          const OazaRow& chome = d.oaza[chomes[hi - 1]];
+          TixEntry he;
+          ASSERT_EQ(engine.ReadChomeEntry(oe.childBase, hi, &he, msg), 1) << Show(msg);
+          seen[kTixChome].insert(he.record);
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "大字代表点フラグ"), "0");
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "地名コード"), chome.placeCode);
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "字丁目名"), chome.chomeName);
+          std::vector<const BlockRow*> blocks;
+          for (const BlockRow& b : d.blocks) {
+            if (b.parent == static_cast<int>(chomes[hi - 1])) blocks.push_back(&b);
+          }
+          ASSERT_EQ(he.childCount, blocks.size()) << chome.line;
+          for (uint16_t bi = 1; bi <= he.childCount; ++bi) {
+            TixEntry be;
+            ASSERT_EQ(engine.ReadBlockEntry(he.childBase, bi, &be, msg), 1) << Show(msg);
+            seen[kTixBlock].insert(be.record);
+            EXPECT_EQ(be.childCount, 0);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "地名コード"), blocks[bi - 1]->placeCode);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "街区番号コード"), blocks[bi - 1]->code);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "状態フラグ"), blocks[bi - 1]->status);
+          }
+        }
+      }
+    }
+    // Every entry is a distinct row of its table, and every row has an entry.
+    for (int level = 0; level < kTixLevelCount; ++level) {
+      EXPECT_EQ(seen[level].size(), header.levels[level].count) << level;
+    }
+    EXPECT_EQ(seen[kTixCity], std::set<uint32_t>(cityRecords.begin(), cityRecords.end()));
+    std::set<uint32_t> oazaAndChome = seen[kTixOaza];
+    oazaAndChome.insert(seen[kTixChome].begin(), seen[kTixChome].end());
+    EXPECT_EQ(oazaAndChome, std::set<uint32_t>(oazaRecords.begin(), oazaRecords.end()));
+    EXPECT_EQ(seen[kTixBlock], std::set<uint32_t>(blockRecords.begin(), blockRecords.end()));
+  }
+}
+
+// Every normalised name (and reading) of a municipality or oaza/aza row is
+// found in its name index, pointing at the row's record; so is the row's
+// whole indexed text from its first character.
+TEST_P(SampleFolderTest, EveryNormalisedNameIsFoundInItsNameIndex) {
+  for (const PrefectureRow& p : Sample().prefectures) {
+    const std::string ndb = NdbPath(folder_, p);
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(ndb.c_str()), 1);
+    int searched = 0;
+    for (const AddressNameIndexDefinition& def : kAddressNameIndexes) {
+      const std::string sif = ndb.substr(0, ndb.size() - 4) + def.suffix;
+      for (const uint32_t rec : TableRecords(&db, def.table)) {
+        const std::string first = Text(&db, rec, def.table, def.fields[0]);
+        const std::string second = Text(&db, rec, def.table, def.fields[1]);
+        const struct {
+          std::string key;
+          int mode;
+        } searches[] = {{first, kNameIndexContains},
+                        {second, kNameIndexContains},
+                        {first + second, kNameIndexStartsWith}};
+        for (const auto& s : searches) {
+          if (s.key.empty()) continue;
+          CRecordList found;
+          ASSERT_EQ(found.Create(8, 4, 8), 1);
+          char msg[kMessageSize] = "";
+          ASSERT_EQ(SearchNameIndexToList(&found, sif.c_str(), ndb.c_str(), s.key.c_str(),
+                                          kNameIndexCharacterPair, s.mode, msg),
+                    1)
+              << Show(msg);
+          bool hit = false;
+          for (uint32_t i = 1; i <= found.GetCount(); ++i) {
+            uint32_t position = 0;
+            ASSERT_EQ(found.GetAt(i, &position), 1);
+            hit = hit || position == rec;
+          }
+          EXPECT_TRUE(hit) << def.suffix << " " << Show(s.key);
+          ++searched;
+        }
+      }
+    }
+    EXPECT_GT(searched, 40);
+  }
+}
+
+TEST_P(SampleFolderTest, EveryChangeRecordIsFoundByCodeAndNames) {
+  const Description& d = Sample();
+  for (const PrefectureRow& p : d.prefectures) {
+    const int n = PrefectureNumber(p.code);
+    CChangeHistory history;
+    char msg[kMessageSize] = "";
+    ASSERT_EQ(history.Open((folder_ + PrefectureFileName("QAD_CH%02d.CDB", n)).c_str(),
+                           (folder_ + PrefectureFileName("QAD_CH%02d.CIX", n)).c_str(), msg),
+              1)
+        << Show(msg);
+    EXPECT_EQ(history.GetFormatVersion(), 200u);
+    uint32_t rows = 0;
+    for (const ChangeRow& r : d.changes) {
+      if (!gendata::InPrefecture(r.placeCode, p.code)) continue;
+      ++rows;
+      EXPECT_NE(history.FindByCode(r.placeCode.c_str()), 0u) << r.line;
+      const std::string block = NameOrNumber(r.blockSort.empty() ? r.blockName : r.blockSort,
+                                             r.blockCode);
+      const std::string lot = NameOrNumber(r.lotSort.empty() ? r.lotName : r.lotSort, r.lotCode);
+      EXPECT_NE(history.FindByCodeAndName(r.placeCode.c_str(), block.c_str()), 0u) << r.line;
+      const uint32_t found =
+          history.FindByCodeAndNames(r.placeCode.c_str(), block.c_str(), lot.c_str());
+      ASSERT_NE(found, 0u) << r.line << " " << Show(block) << " " << Show(lot);
+      ChangeRecord rec;
+      char n1[kChangeTextSize], n2[kChangeTextSize], s1[kChangeTextSize], s2[kChangeTextSize];
+      ASSERT_EQ(history.GetRecord(found, &rec, n1, n2, s1, s2), 1);
+      EXPECT_EQ(rec.coordinate1, static_cast<uint32_t>(r.latitude)) << r.line;
+      EXPECT_EQ(rec.coordinate2, static_cast<uint32_t>(r.longitude)) << r.line;
+      EXPECT_EQ(rec.classCode, r.status) << r.line;
+      EXPECT_EQ(ChangeRecordPrecisionDigit(rec), r.digit.empty() ? 0 : r.digit[0] - '0');
+      EXPECT_EQ(std::string(n1), NameOrNumber(r.blockName, r.blockCode)) << r.line;
+    }
+    EXPECT_EQ(history.GetSearchCount(CChangeHistory::kByCodeAndNames), rows);
+  }
+}
+
+TEST_P(SampleFolderTest, EveryChangeCodeRowIsFoundByCodeAndByName) {
+  const Description& d = Sample();
+  for (const PrefectureRow& p : d.prefectures) {
+    CChangeCodeIndex index;
+    char msg[kMessageSize] = "";
+    const std::string path = folder_ + PrefectureFileName("QAD_CH%02d.CDI", PrefectureNumber(p.code));
+    ASSERT_EQ(index.Open(path.c_str(), msg), 1) << Show(msg);
+    for (const ChangeCodeRow& r : d.changeCodes) {
+      if (!gendata::InPrefecture(r.placeCode, p.code)) continue;
+      const char* code = r.placeCode.c_str();
+      const uint32_t byCode = index.FindChangeByCode(code, r.blockCode.c_str(), r.lotCode.c_str());
+      ASSERT_NE(byCode, 0u) << r.line;
+      const std::string blockText = NameOrNumber(r.blockName, r.blockCode);
+      const std::string lotText = NameOrNumber(r.lotName, r.lotCode);
+      EXPECT_EQ(index.FindChange(code, blockText.c_str(), lotText.c_str()), byCode) << r.line;
+
+      // The numbers of a record are coded against the first record of its
+      // block: decode that one first.
+      const uint32_t blockEntry = index.FindBlockByCode(code, r.blockCode.c_str());
+      uint32_t table = 0, count = 0, size = 0;
+      int wide = 0;
+      char codeText[kChangeCodeTextSize], name[kChangeCodeNameSize], second[kChangeCodeNameSize];
+      ASSERT_EQ(index.ReadBlockEntry(blockEntry, codeText, name, second, &table, &count, &size,
+                                     &wide),
+                1);
+      uint32_t first = 0, base1 = 0, base2 = 0, n1 = 0, n2 = 0;
+      int digit = 0, precision = 0, cls = 0;
+      ASSERT_EQ(index.ReadChildOffset(table, 0, wide, &first), 1);
+      ASSERT_EQ(index.ReadChangeRecord(table + size + first, 0, &base1, &base2, codeText, name,
+                                       second, &n1, &n2, &digit, &precision, &cls),
+                1);
+      ASSERT_EQ(index.ReadChangeRecord(byCode, byCode != table + size + first, &base1, &base2,
+                                       codeText, name, second, &n1, &n2, &digit, &precision, &cls),
+                1);
+      EXPECT_EQ(std::string(codeText), r.lotCode) << r.line;
+      EXPECT_EQ(n1, static_cast<uint32_t>(r.latitude)) << r.line;
+      EXPECT_EQ(n2, static_cast<uint32_t>(r.longitude)) << r.line;
+      EXPECT_EQ(digit, r.digit) << r.line;
+      EXPECT_EQ(cls, r.status) << r.line;
+    }
+  }
+}
+
+TEST_P(SampleFolderTest, DictionariesAndUserFileLoadAsTheSystemReadsThem) {
+  const Description& d = Sample();
+  char msg[kMessageSize] = "";
+  CCharDictionary unification;
+  ASSERT_EQ(LoadUnificationDictionary((folder_ + kUnificationDictionaryFile).c_str(),
+                                      &unification, msg, 1),
+            1)
+      << Show(msg);
+  EXPECT_EQ(unification.GetCount(), d.unification.size());
+  CRecordList replacements;
+  ASSERT_EQ(LoadReplacementDictionary((folder_ + kReplacementDictionaryFile).c_str(),
+                                      &replacements, &unification, msg, 1),
+            1)
+      << Show(msg);
+  ASSERT_EQ(replacements.GetCount(), d.replacements.size());
+  for (uint32_t i = 1; i <= replacements.GetCount(); ++i) {
+    PairRecord pair;
+    ASSERT_EQ(replacements.GetAt(i, &pair), 1);
+    EXPECT_EQ(std::string(pair.search), d.replacements[i - 1].search) << i;
+    EXPECT_EQ(std::string(pair.replacement), d.replacements[i - 1].replacement) << i;
+  }
+
+  // The user file: the comment and the empty line are skipped; lines end in
+  // CR LF.
+  const std::string user = folder_ + kUserReplacementFile;
+  CRecordList extra;
+  ASSERT_EQ(LoadReplacementDictionaryText(user.c_str(), &extra, &unification, msg), 1)
+      << Show(msg);
+  ASSERT_EQ(extra.GetCount(), 2u);
+  PairRecord second;
+  ASSERT_EQ(extra.GetAt(2, &second), 1);
+  EXPECT_EQ(Show(second.search), Show(Sjis(u8"紫の")));
+  EXPECT_EQ(Show(second.replacement), Show(Sjis(u8"紫野")));
+  std::string native;
+  ASSERT_TRUE(plat::path::ToNative(user.c_str(), native));
+  const std::string bytes = testutil::ReadBytes(native);
+  std::string expected;
+  for (const std::string& line : d.userReplacementLines) expected += line + "\r\n";
+  EXPECT_EQ(bytes, expected);
+}
+
+// Every point of the description lies where the grid has all four corners,
+// and the grid's shift agrees with the three-parameter shift it was made
+// from (to well below a millisecond of arc per mesh).
+TEST_P(SampleFolderTest, DatumGridCoversEveryPoint) {
+  CDatumConverter grid;
+  ASSERT_EQ(grid.LoadGridParameters((folder_ + "TKY2JGD.PAR").c_str()), 1);
+  CDatumConverter fallback;
+  const Description& d = Sample();
+  std::vector<std::pair<int32_t, int32_t>> points;
+  for (const auto& r : d.prefectures) points.emplace_back(r.latitude, r.longitude);
+  for (const auto& r : d.municipalities) points.emplace_back(r.latitude, r.longitude);
+  for (const auto& r : d.oaza) points.emplace_back(r.latitude, r.longitude);
+  for (const auto& r : d.blocks) points.emplace_back(r.latitude, r.longitude);
+  for (const auto& r : d.changes) points.emplace_back(r.latitude, r.longitude);
+  for (const auto& r : d.changeCodes) points.emplace_back(r.latitude, r.longitude);
+  for (const auto& [lat, lon] : points) {
+    const double latitude = lat / 3600000.0;
+    const double longitude = lon / 3600000.0;
+    double gx = 0, gy = 0, fx = 0, fy = 0;
+    int method = -1;
+    ASSERT_EQ(grid.TokyoToJgd(longitude, latitude, &gx, &gy, &method), 1);
+    EXPECT_EQ(method, 1) << lat << " " << lon;
+    ASSERT_EQ(fallback.TokyoToJgd(longitude, latitude, &fx, &fy, &method), 1);
+    EXPECT_EQ(method, 0);
+    EXPECT_NEAR(gx * 3600000.0, fx * 3600000.0, 5.0);
+    EXPECT_NEAR(gy * 3600000.0, fy * 3600000.0, 5.0);
+  }
+}
+
+}  // namespace
