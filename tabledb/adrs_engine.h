@@ -148,6 +148,59 @@ class CAdrsEngine {
   int ReadChomeEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   int ReadBlockEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
 
+  // ---- Child lookups by name and by code (tabledb/adrs_engine_find.cpp) ----
+  // Each walks the entries 1..childCount under a parent (the prefecture
+  // level: 1..the prefecture count of the header; the FindNext... forms
+  // start at *entry, 0 counting as 1), reads each entry's row in the
+  // database and stops at the first that passes the test: *entry = its
+  // number, 1. A read that fails gives 0 with the reader's message; when no
+  // entry passes, 0 with "データベースに値が見つかりません！[DATABASE:%s]
+  // [TABLE:%s][FIELD:%s][VALUE:%s]" (VALUE: the name or code asked for).
+  // Every lookup first runs CheckReady. kana = 1 compares the readings.
+  //
+  //   lookup                 compares                          message names
+  //   FindPrefectureByName   正規都道府県名 (正規かな読み都道府県名) equal
+  //                                                  TC_Todoufuken 都道府県名
+  //   FindCityByName         正規郡名 + 正規市区町村名 (the readings) equal
+  //                                                  TC_Shikutyoson 市区町村名
+  //   FindOazaByName, FindNextOazaByName
+  //                          正規大字通称名 (正規かな読み大字通称名) equal;
+  //                          a placeholder name (IsNoOazaName) finds the
+  //                          first placeholder row     TC_Oaza 大字通称名
+  //   FindChomeByName        正規字丁目名 (正規かな読み字丁目名), likewise
+  //                          with IsNoChomeName        TC_Oaza 字丁目名
+  //   FindPrefectureByCode   first 2 bytes of 都道府県コード
+  //                                                  TC_Todoufuken 都道府県コード
+  //   FindCityByCode         first 5 bytes of 行政JISコード
+  //                                                  TC_Shikutyoson 行政JISコード
+  //   FindOazaByPlaceCode    first 8 bytes of 地名コード  TC_Oaza 地名コード
+  //   FindOazaByGroupCode, FindNextOazaByGroupCode
+  //                          first 8 bytes of グループコード TC_Oaza グループコード
+  //   FindChomeByPlaceCode   first 11 bytes of 地名コード TC_Oaza 地名コード
+  // "First n bytes equal" compares up to n bytes or the end of either text.
+  // The oaza lookups walk oaza entries (ReadOazaEntry), the chome lookups
+  // aza/chome entries (ReadChomeEntry).
+  int FindPrefectureByName(const char* name, int32_t kana, uint16_t* entry, char* msg);
+  int FindCityByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
+                     uint16_t* entry, char* msg);
+  int FindOazaByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
+                     uint16_t* entry, char* msg);
+  int FindNextOazaByName(const char* name, int32_t kana, uint32_t childBase,
+                         uint16_t childCount, uint16_t* entry, char* msg);
+  int FindChomeByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
+                      uint16_t* entry, char* msg);
+  int FindPrefectureByCode(const char* code, uint16_t* entry, char* msg);
+  int FindCityByCode(const char* code, uint32_t childBase, uint16_t childCount, uint16_t* entry,
+                     char* msg);
+  int FindOazaByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
+                          uint16_t* entry, char* msg);
+  int FindOazaByGroupCode(const char* code, uint32_t childBase, uint16_t childCount,
+                          uint16_t* entry, char* msg);
+  int FindNextOazaByGroupCode(const char* code, uint32_t childBase, uint16_t childCount,
+                              uint16_t* entry, char* msg);
+  int FindChomeByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
+                           uint16_t* entry, char* msg);
+
   // ---- Attachments (none is owned) ----
 
   int SetDatabase(CTableDatabase* database);
@@ -253,6 +306,10 @@ class CAdrsEngine {
   const char* GetRestAfterLot() const { return restAfterLot_; }
 
  private:
+  // The test of one child lookup (defined with the lookups).
+  struct ChildTest;
+  int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,
+                const ChildTest& test, uint16_t* entry, char* msg);
   int ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   void FreeWorkLists();
   void CloseOwnChangeHistory();

@@ -191,13 +191,7 @@ void CheckHeader(const CAdrsEngine& engine, const std::vector<Expect>& prefectur
 
 bool BuildDataset(const TempDir& dir, const std::string& title, const Dataset& d, int kind,
                   Records* records, std::string* error) {
-  const std::string ndb = dir.Sys(title + ".NDB");
-  const std::string tix = dir.Sys(title + ".TIX");
-  if (!addrtest::WriteDatabase(ndb, d, records)) {
-    *error = "database not written";
-    return false;
-  }
-  return tixbuild::BuildIndexFromDatabase(ndb.c_str(), tix.c_str(), kind, error);
+  return addrtest::BuildPrefectureFiles(dir.Sys(""), title, d, kind, records, error);
 }
 
 // Both data sets in one database: Osaka's rows after Tokyo's.
