@@ -324,12 +324,10 @@ int CAdrsEngine::AllocateWorkLists() {
 
 uint32_t CAdrsEngine::AddLotCandidate(uint32_t cityEntry, uint32_t areaEntry,
                                       uint32_t blockEntry, uint32_t changeRecord) {
-  unsigned char record[kLotCandidateRecordSize];
-  StoreLe(record, cityEntry, 4);
-  StoreLe(record + 4, areaEntry, 4);
-  StoreLe(record + 8, blockEntry, 4);
-  StoreLe(record + 12, changeRecord, 4);
-  if (lotCandidates_.GetElementSize() != kLotCandidateRecordSize || !lotCandidates_.Add(record)) {
+  const LotCandidateRecord record = {cityEntry, areaEntry, blockEntry, changeRecord};
+  unsigned char bytes[kLotCandidateRecordSize];
+  std::memcpy(bytes, &record, sizeof bytes);
+  if (lotCandidates_.GetElementSize() != kLotCandidateRecordSize || !lotCandidates_.Add(bytes)) {
     return 0;
   }
   return lotCandidates_.GetCount();
@@ -341,12 +339,14 @@ int CAdrsEngine::GetLotCandidate(uint32_t n, uint32_t* cityEntry, uint32_t* area
       lotCandidates_.GetElementSize() != kLotCandidateRecordSize) {
     return 0;
   }
-  const auto* record = static_cast<const unsigned char*>(lotCandidates_.GetPtr(n));
-  if (!record) return 0;
-  if (cityEntry) *cityEntry = static_cast<uint32_t>(LoadLe(record, 4));
-  if (areaEntry) *areaEntry = static_cast<uint32_t>(LoadLe(record + 4, 4));
-  if (blockEntry) *blockEntry = static_cast<uint32_t>(LoadLe(record + 8, 4));
-  if (changeRecord) *changeRecord = static_cast<uint32_t>(LoadLe(record + 12, 4));
+  const void* bytes = lotCandidates_.GetPtr(n);
+  if (!bytes) return 0;
+  LotCandidateRecord record;
+  std::memcpy(&record, bytes, sizeof record);
+  if (cityEntry) *cityEntry = record.cityEntry;
+  if (areaEntry) *areaEntry = record.areaEntry;
+  if (blockEntry) *blockEntry = record.blockEntry;
+  if (changeRecord) *changeRecord = record.changeRecord;
   return 1;
 }
 
@@ -369,7 +369,8 @@ int CAdrsEngine::SetSearchFlags(uint32_t flags) {
 }
 
 int CAdrsEngine::SetNumberUnitMatching(int32_t value) {
-  numberUnitSwitch_ = value;
+  // Any value other than 0 switches the branch on.
+  numberUnitSwitch_ = value != 0 ? 1 : 0;
   return 1;
 }
 

@@ -101,6 +101,95 @@ int PrecisionFromScale(const char* text, int shortCodes = 1);
 // gives 3, 3 gives 4, 7 gives 5, 8 gives 6, any other 7.
 int PrecisionFromScaleCode(int32_t code);
 
+// ---- Work records of the number levels (in-memory, fixed layouts) ----
+
+// What a neighbour of an estimate is (the found flag of its records).
+enum NeighbourKind : uint8_t {
+  kNeighbourBlockRow = 1,      // reference: entry number of a TC_Gaiku block
+  kNeighbourChangeRecord = 2,  // reference: change-history record number
+  kNeighbourCodeIndexLot = 3,  // reference: lot-candidate number (change-code index)
+  kNeighbourNone = 255,        // absent / dropped
+};
+
+#pragma pack(push, 1)
+// A record of the lower and upper neighbour lists of the estimation.
+struct NeighbourRecord {
+  uint8_t found;       // NeighbourKind
+  int32_t reference;   // by the kind
+  int32_t latitude;    // milliseconds of arc, Tokyo datum
+  int32_t longitude;
+  int32_t number;      // the neighbour's block or lot number
+  int32_t status;
+  int32_t precision;   // precision class
+};
+static_assert(sizeof(NeighbourRecord) == 25, "neighbour records are 25 bytes");
+
+// One neighbour inside an estimation record.
+struct EstimateNeighbour {
+  uint8_t found;  // NeighbourKind; kNeighbourNone for none
+  int32_t reference;
+  int32_t latitude;
+  int32_t longitude;
+  int32_t number;
+};
+static_assert(sizeof(EstimateNeighbour) == 17, "estimate neighbours are 17 bytes");
+
+// A record of the estimation list. An estimated block keeps the child base
+// and the block count of its aza/chome; an estimated lot keeps the key range
+// of its block's records: the first record and the count (change history),
+// or the block entry position and its child count (change-code index).
+struct EstimateRecord {
+  uint32_t parent;
+  uint16_t count;
+  EstimateNeighbour lower;
+  EstimateNeighbour upper;
+  int32_t requested;  // the number asked for
+};
+static_assert(sizeof(EstimateRecord) == 44, "estimation records are 44 bytes");
+
+// A record of the lot-candidate list: file positions in the change-code
+// index of a lot's city, area and block entries and of its change record.
+struct LotCandidateRecord {
+  uint32_t cityEntry;
+  uint32_t areaEntry;
+  uint32_t blockEntry;
+  uint32_t changeRecord;
+};
+static_assert(sizeof(LotCandidateRecord) == 16, "lot candidates are 16 bytes");
+#pragma pack(pop)
+
+// A lot of the change-code index read back from a lot-candidate record.
+struct ChangeCodeLot {
+  char cityCode[kChangeCodeTextSize];   // 5 digits
+  char areaCode[kChangeCodeTextSize];   // 6 characters
+  char blockCode[kChangeCodeTextSize];  // 5 characters
+  char blockName[kChangeCodeNameSize];
+  char blockSecondName[kChangeCodeNameSize];
+  char lotCode[kChangeCodeTextSize];
+  char lotName[kChangeCodeNameSize];
+  char lotSecondName[kChangeCodeNameSize];
+  uint32_t latitude;   // number 1
+  uint32_t longitude;  // number 2
+  int precisionDigit;
+  int precisionCode;  // scale code (1, 2, 3, 7, 8 or 20)
+  int classCode;      // the status
+};
+
+// The outcome of the block or the lot level (MatchBlock, MatchLot).
+// (level, parent, entry) as MatchAddress reports them for levels 5 to 8;
+// consumed counts the bytes of the normalised text the block (or lot)
+// took; status and precision class are those of the winning candidate.
+struct NumberMatch {
+  int32_t level = 0;
+  int32_t parent = 0;
+  int16_t entry = 0;
+  int32_t consumed = 0;
+  int32_t status = 0;
+  int32_t precision = 0;
+};
+
+class CEditText;
+
 class CAdrsEngine {
  public:
   // Paths and match texts hold at most this many bytes with their NUL.
@@ -250,6 +339,30 @@ class CAdrsEngine {
   // Copies estimation record n (1-based, kEstimateRecordSize bytes); 0 when
   // there is no such record.
   int GetEstimateRecord(uint32_t n, void* record) const;
+  // Appends an estimation record; the new count, 0 when the list cannot
+  // grow.
+  uint32_t AddEstimateRecord(const EstimateRecord& record);
+
+  // ---- Change sources for the result builder (defined in matching/) ----
+
+  // Change record n with its texts through CChangeHistory::GetRecord (text
+  // buffers of kChangeTextSize bytes, null to skip); 0 when no change
+  // history is attached or the read fails.
+  int GetChangeRecord(uint32_t n, ChangeRecord* record, char* name1, char* name2,
+                      char* sortForm1, char* sortForm2);
+  // The path of the change history's index file (the one named when the
+  // reader was set from file names, else the attached reader's own) or of
+  // the change-code index, copied into out (size bytes, cut at a character
+  // boundary); "" when none is attached. Returns out.
+  char* GetChangeHistoryPath(char* out, std::size_t size) const;
+  char* GetChangeCodeIndexPath(char* out, std::size_t size) const;
+  // Reads back a lot found through the change-code index from the four
+  // positions of its lot-candidate record: the city, area and block
+  // entries, the block's first change record (which sets the coordinate
+  // bases) and, when it is another one, the lot's own record. 0 when no
+  // index is attached or a step fails.
+  int ReadChangeCodeLot(uint32_t cityEntry, uint32_t areaEntry, uint32_t blockEntry,
+                        uint32_t changeRecord, ChangeCodeLot* lot);
 
   // ---- Switches (kept over Close) ----
 
@@ -259,6 +372,7 @@ class CAdrsEngine {
   int32_t GetStatusFilter() const { return statusFilter_; }
   int32_t GetEstimationSwitch() const { return estimationSwitch_; }
   int32_t GetOptionBit8() const { return bit8Switch_; }
+  // 0 off, any other value on (kept as 1).
   int SetNumberUnitMatching(int32_t value);
   int32_t GetNumberUnitMatching() const { return numberUnitSwitch_; }
   // 0 or 1; any other value is refused with 0.
@@ -304,6 +418,31 @@ class CAdrsEngine {
   const char* GetRestAfterBlock() const { return restAfterBlock_; }
   void SetRestAfterLot(const char* text);
   const char* GetRestAfterLot() const { return restAfterLot_; }
+  // The special-name pair: a place name found in the raw input and the
+  // 11-digit place code it stands for (texts cut like the rests).
+  void SetSpecialName(const char* name, const char* placeCode);
+  const char* GetSpecialName() const { return specialName_; }
+  const char* GetSpecialNameCode() const { return specialNameCode_; }
+
+  // ---- Number levels of the matcher (defined in matching/) ----
+
+  // The block under an aza/chome (childBase and count of its TC_Gaiku
+  // entries; placeCode its 地名コード) at the head of the edit text, from
+  // the TC_Gaiku rows, the change history and the change-code index, by
+  // number (with the estimation from the nearest numbers when the switch is
+  // on) or by name. 1 with the result (and the rest after the block kept,
+  // GetRestAfterBlock), 0 when nothing matched (also when a mild read
+  // failure ended the level: the message is set), -1 when a read failed
+  // (message set). The edit text is given back as it came.
+  int MatchBlock(uint32_t childBase, uint16_t count, const char* placeCode, CEditText* text,
+                 NumberMatch* result, char* msg);
+  // The lot under the block blockText of placeCode at the head of the edit
+  // text, from the change history and the change-code index. Results as
+  // MatchBlock's; the rest after the lot is kept (GetRestAfterLot), emptied
+  // when it is only a trailing word ("－", "の", "番地", ...). The edit text
+  // is given back as it came.
+  int MatchLot(const char* placeCode, const char* blockText, CEditText* text,
+               NumberMatch* result, char* msg);
 
  private:
   // The test of one child lookup (defined with the lookups).
