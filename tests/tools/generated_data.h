@@ -16,10 +16,15 @@
 
 namespace gendata {
 
-// The main folder (address index kind 2) or the kind-1 folder, as CP932
-// paths ending in '\'; "" when the build directory is not known.
+// The main folder (address index kind 2) or the kind-1 folder of the build
+// tree ($KORT_BUILD_DIR, else the tree these tests were built in), as CP932
+// paths ending in '\'; "" when the path has no CP932 form.
 inline std::string SampleFolder(int kind) {
   const char* build = std::getenv("KORT_BUILD_DIR");
+  // The compiled-in path as UTF-8 (a plain literal would be CP932).
+  if (build == nullptr || *build == '\0') {
+    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  }
   std::string folder;
   if (build == nullptr || !plat::cp932::FromUtf8(build, folder)) return std::string();
   return folder + (kind == 1 ? "\\testdata\\tix1\\Database\\住所\\" : "\\Database\\住所\\");
@@ -30,8 +35,7 @@ inline const sampledata::Description& Sample() {
   static const sampledata::Description* d = [] {
     auto* loaded = new sampledata::Description;
     char msg[kMessageSize] = "";
-    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), loaded,
-                                     msg)) {
+    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), loaded, msg)) {
       ADD_FAILURE() << plat::cp932::ToUtf8Display(msg);
     }
     return loaded;

@@ -52,8 +52,8 @@ TEST(GridMesh, NeighbourRowsAndColumnsCrossFirstOrderBorders) {
 TEST(GridFile, LinesAreSortedByMeshAfterTwoHeaderLines) {
   std::string text;
   std::string error;
-  ASSERT_TRUE(gridbuild::BuildGridText({{533947, 11.5, -11.25}, {533946, 11.0, -11.0}}, &text,
-                                       &error))
+  ASSERT_TRUE(
+      gridbuild::BuildGridText({{533947, 11.5, -11.25}, {533946, 11.0, -11.0}}, &text, &error))
       << error;
   EXPECT_EQ(text,
             "JGD2000-TokyoDatum Ver.2.1.1\r\nMeshCode dB(sec) dL(sec)\r\n"
@@ -107,8 +107,8 @@ TEST(GridFile, DatumConverterReadsTheShiftsBack) {
 TEST(GridFile, WriteToAMissingFolderFailsAndLeavesNothing) {
   testutil::TempDir dir;
   std::string error;
-  EXPECT_FALSE(gridbuild::WriteGridFile(dir.Sys("none\\TKY2JGD.PAR").c_str(),
-                                        {{533946, 1, 1}}, &error));
+  EXPECT_FALSE(
+      gridbuild::WriteGridFile(dir.Sys("none\\TKY2JGD.PAR").c_str(), {{533946, 1, 1}}, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(testutil::Exists(dir.Native("none")));
   // Bad entries: no file is made.

@@ -11,15 +11,17 @@
 #include <vector>
 
 #include "common/code_parse.h"
+#include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "generated_data.h"
 #include "matching/datum_converter.h"
 #include "matching/normalize.h"
 #include "plat/path.h"
 #include "support/test_util.h"
-#include "tabledb/change_code_index.h"
 #include "tabledb/adrs_engine.h"
+#include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/name_index.h"
@@ -55,7 +57,7 @@ class SampleFolderTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     folder_ = SampleFolder(GetParam());
-    ASSERT_FALSE(folder_.empty()) << "KORT_BUILD_DIR is not set";
+    ASSERT_FALSE(folder_.empty()) << "the build folder has no CP932 form";
     ASSERT_FALSE(Sample().prefectures.empty());
   }
   std::string folder_;
@@ -181,8 +183,10 @@ TEST_P(SampleFolderTest, NormalisedNamesAreTheNormalisersForm) {
       std::vector<const char*> fields;
     } normalised[] = {
         {"TC_Todoufuken", {"正規都道府県名", "正規かな読み都道府県名"}},
-        {"TC_Shikutyoson", {"正規郡名", "正規市区町村名", "正規かな読み郡名", "正規かな読み市区町村名"}},
-        {"TC_Oaza", {"正規大字通称名", "正規かな読み大字通称名", "正規字丁目名", "正規かな読み字丁目名"}},
+        {"TC_Shikutyoson",
+         {"正規郡名", "正規市区町村名", "正規かな読み郡名", "正規かな読み市区町村名"}},
+        {"TC_Oaza",
+         {"正規大字通称名", "正規かな読み大字通称名", "正規字丁目名", "正規かな読み字丁目名"}},
     };
     for (const auto& t : normalised) {
       for (const uint32_t rec : TableRecords(&db, t.table)) {
@@ -294,6 +298,46 @@ TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) 
   }
 }
 
+// Every code index holds each record of its table once, ordered by its
+// keys (unsigned bytes); _CDG.TIX has the bytes of _CDG.INX.
+TEST_P(SampleFolderTest, EveryCodeIndexIsOrderedAndComplete) {
+  for (const PrefectureRow& p : Sample().prefectures) {
+    const std::string ndb = NdbPath(folder_, p);
+    const std::string base = ndb.substr(0, ndb.size() - 4);
+    CTableDatabase db;
+    ASSERT_EQ(db.Open(ndb.c_str()), 1);
+    for (const CodeIndexDefinition& def : kCodeIndexes) {
+      std::string native;
+      ASSERT_TRUE(plat::path::ToNative((base + def.suffix + ".INX").c_str(), native));
+      const std::string bytes = testutil::ReadBytes(native);
+      ASSERT_EQ(bytes.size() % 4, 0u) << def.suffix;
+      std::vector<uint32_t> slots;
+      for (std::size_t i = 0; i < bytes.size(); i += 4) {
+        slots.push_back(static_cast<uint32_t>(
+            LoadLe(reinterpret_cast<const unsigned char*>(bytes.data()) + i, 4)));
+      }
+      const auto records = TableRecords(&db, def.table);
+      EXPECT_EQ(std::multiset<uint32_t>(slots.begin(), slots.end()),
+                std::multiset<uint32_t>(records.begin(), records.end()))
+          << def.suffix;
+      for (std::size_t i = 1; i < slots.size(); ++i) {
+        const std::string a = Text(&db, slots[i - 1], def.table, def.field);
+        const std::string b = Text(&db, slots[i], def.table, def.field);
+        ASSERT_LE(CompareStrings(a.c_str(), b.c_str()), 0) << def.suffix << " slot " << i;
+        if (def.secondField == nullptr || a != b) continue;
+        const std::string a2 = Text(&db, slots[i - 1], def.table, def.secondField);
+        const std::string b2 = Text(&db, slots[i], def.table, def.secondField);
+        EXPECT_LE(CompareStrings(a2.c_str(), b2.c_str()), 0) << def.suffix << " slot " << i;
+      }
+      if (std::string(def.suffix) == "_CDG") {
+        std::string tix;
+        ASSERT_TRUE(plat::path::ToNative((base + "_CDG.TIX").c_str(), tix));
+        EXPECT_EQ(testutil::ReadBytes(tix), bytes);
+      }
+    }
+  }
+}
+
 // Every normalised name (and reading) of a municipality or oaza/aza row is
 // found in its name index, pointing at the row's record; so is the row's
 // whole indexed text from its first character.
@@ -354,8 +398,8 @@ TEST_P(SampleFolderTest, EveryChangeRecordIsFoundByCodeAndNames) {
       if (!gendata::InPrefecture(r.placeCode, p.code)) continue;
       ++rows;
       EXPECT_NE(history.FindByCode(r.placeCode.c_str()), 0u) << r.line;
-      const std::string block = NameOrNumber(r.blockSort.empty() ? r.blockName : r.blockSort,
-                                             r.blockCode);
+      const std::string block =
+          NameOrNumber(r.blockSort.empty() ? r.blockName : r.blockSort, r.blockCode);
       const std::string lot = NameOrNumber(r.lotSort.empty() ? r.lotName : r.lotSort, r.lotCode);
       EXPECT_NE(history.FindByCodeAndName(r.placeCode.c_str(), block.c_str()), 0u) << r.line;
       const uint32_t found =
@@ -379,7 +423,8 @@ TEST_P(SampleFolderTest, EveryChangeCodeRowIsFoundByCodeAndByName) {
   for (const PrefectureRow& p : d.prefectures) {
     CChangeCodeIndex index;
     char msg[kMessageSize] = "";
-    const std::string path = folder_ + PrefectureFileName("QAD_CH%02d.CDI", PrefectureNumber(p.code));
+    const std::string path =
+        folder_ + PrefectureFileName("QAD_CH%02d.CDI", PrefectureNumber(p.code));
     ASSERT_EQ(index.Open(path.c_str(), msg), 1) << Show(msg);
     for (const ChangeCodeRow& r : d.changeCodes) {
       if (!gendata::InPrefecture(r.placeCode, p.code)) continue;
@@ -396,9 +441,9 @@ TEST_P(SampleFolderTest, EveryChangeCodeRowIsFoundByCodeAndByName) {
       uint32_t table = 0, count = 0, size = 0;
       int wide = 0;
       char codeText[kChangeCodeTextSize], name[kChangeCodeNameSize], second[kChangeCodeNameSize];
-      ASSERT_EQ(index.ReadBlockEntry(blockEntry, codeText, name, second, &table, &count, &size,
-                                     &wide),
-                1);
+      ASSERT_EQ(
+          index.ReadBlockEntry(blockEntry, codeText, name, second, &table, &count, &size, &wide),
+          1);
       uint32_t first = 0, base1 = 0, base2 = 0, n1 = 0, n2 = 0;
       int digit = 0, precision = 0, cls = 0;
       ASSERT_EQ(index.ReadChildOffset(table, 0, wide, &first), 1);
@@ -421,14 +466,14 @@ TEST_P(SampleFolderTest, DictionariesAndUserFileLoadAsTheSystemReadsThem) {
   const Description& d = Sample();
   char msg[kMessageSize] = "";
   CCharDictionary unification;
-  ASSERT_EQ(LoadUnificationDictionary((folder_ + kUnificationDictionaryFile).c_str(),
-                                      &unification, msg, 1),
+  ASSERT_EQ(LoadUnificationDictionary((folder_ + kUnificationDictionaryFile).c_str(), &unification,
+                                      msg, 1),
             1)
       << Show(msg);
   EXPECT_EQ(unification.GetCount(), d.unification.size());
   CRecordList replacements;
-  ASSERT_EQ(LoadReplacementDictionary((folder_ + kReplacementDictionaryFile).c_str(),
-                                      &replacements, &unification, msg, 1),
+  ASSERT_EQ(LoadReplacementDictionary((folder_ + kReplacementDictionaryFile).c_str(), &replacements,
+                                      &unification, msg, 1),
             1)
       << Show(msg);
   ASSERT_EQ(replacements.GetCount(), d.replacements.size());
@@ -443,8 +488,7 @@ TEST_P(SampleFolderTest, DictionariesAndUserFileLoadAsTheSystemReadsThem) {
   // CR LF.
   const std::string user = folder_ + kUserReplacementFile;
   CRecordList extra;
-  ASSERT_EQ(LoadReplacementDictionaryText(user.c_str(), &extra, &unification, msg), 1)
-      << Show(msg);
+  ASSERT_EQ(LoadReplacementDictionaryText(user.c_str(), &extra, &unification, msg), 1) << Show(msg);
   ASSERT_EQ(extra.GetCount(), 2u);
   PairRecord second;
   ASSERT_EQ(extra.GetAt(2, &second), 1);

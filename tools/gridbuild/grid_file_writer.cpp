@@ -10,7 +10,7 @@ namespace gridbuild {
 namespace {
 
 constexpr int64_t kMsPerDegree = 3600000;
-constexpr int64_t kRowMs = 5 * 60 * 1000;          // 5 minutes of latitude
+constexpr int64_t kRowMs = 5 * 60 * 1000;             // 5 minutes of latitude
 constexpr int64_t kColumnMs = 7 * 60 * 1000 + 30000;  // 7.5 minutes of longitude
 
 // Rounds down (also for negative values).

@@ -21,9 +21,10 @@ const CodeIndexDefinition kCodeIndexes[kCodeIndexCount] = {
     {"_CD1", "TC_Todoufuken", "都道府県コード", nullptr},
     {"_CD2", "TC_Shikutyoson", "行政JISコード", nullptr},
     {"_CD3", "TC_Oaza", "地名コード", nullptr},
-    // Blocks of one place by their number (３ before １２), so that a walk
-    // from the first block of a place meets them in order.
-    {"_CD4", "TC_Gaiku", "地名コード", "街区番号"},
+    // The blocks of one place in the order of their codes, rows of one
+    // block next to each other: searches walk a place's blocks in index
+    // order and drop a row whose code repeats the previous one.
+    {"_CD4", "TC_Gaiku", "地名コード", "街区番号コード"},
     {"_CD5", "TC_Oaza", "行政JISコード", nullptr},
     {"_CDG", "TC_Oaza", "グループコード", nullptr},
 };
@@ -123,8 +124,8 @@ int WriteUserReplacementFile(const Description& d, const std::string& folder, ch
 }
 
 int CSampleDictionaries::Load(const std::string& folder, char* msg) {
-  return LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &unification,
-                                   msg, 1) &&
+  return LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &unification, msg,
+                                   1) &&
          LoadReplacementDictionary((folder + kReplacementDictionaryFile).c_str(), &replacements,
                                    &unification, msg, 1);
 }
@@ -228,10 +229,9 @@ int GenerateDataFolder(const Description& d, const std::string& folderIn,
     const std::string ndb = folder + PrefectureFileName("QVAD%02d.NDB", n);
     RecordPositions positions;
     if (!WriteTableDatabase(d, p.code, ndb, &dictionaries, &positions, msg) ||
-        !WriteAddressIndexFile(d, p.code, positions,
-                               folder + PrefectureFileName("QVAD%02d.TIX", n), options.indexKind,
-                               msg) ||
-        !WriteNameIndexFiles(ndb, msg) ||
+        !WriteAddressIndexFile(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.TIX", n),
+                               options.indexKind, msg) ||
+        !WriteCodeIndexFiles(ndb, msg) || !WriteNameIndexFiles(ndb, msg) ||
         !WriteChangeHistoryFiles(d, p.code, folder, options.creationTime, msg) ||
         !WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg)) {
       return 0;

@@ -45,8 +45,8 @@ struct GenerateOptions {
   uint32_t creationTime = kPinnedCreationTime;
 };
 
-// A code index: the table's records ordered by the key field (and the
-// block-number key when the second field is given).
+// A code index: the table's records ordered by the key field (then by the
+// second field when one is given), ascending by unsigned bytes.
 struct CodeIndexDefinition {
   const char* suffix;  // "_CD1" ...
   const char* table;
@@ -120,6 +120,9 @@ int WriteChangeCodeIndexFile(const Description& d, const std::string& prefecture
 int WriteAddressIndexFile(const Description& d, const std::string& prefectureCode,
                           const RecordPositions& positions, const std::string& path, int kind,
                           char* msg);
+// The code indexes beside a database ("...QVADnn.NDB" ->
+// "...QVADnn_CD1.INX", ..., "...QVADnn_CDG.INX" and "...QVADnn_CDG.TIX").
+int WriteCodeIndexFiles(const std::string& ndbPath, char* msg);
 // The four name indexes beside a database ("...QVADnn.NDB" ->
 // "...QVADnn_SHI.SIF", ...).
 int WriteNameIndexFiles(const std::string& ndbPath, char* msg);

@@ -104,10 +104,10 @@ int WriteChangeCodeIndexFile(const Description& d, const std::string& prefecture
     std::snprintf(digit, sizeof digit, "%d", static_cast<int>(r.digit));
     std::snprintf(status, sizeof status, "%d", static_cast<int>(r.status));
     // Number 1 is the latitude, number 2 the longitude (given first).
-    if (!ok || !builder.AddChange(r.lotCode.c_str(), r.lotName.c_str(), OrNull(r.lotName2),
-                                  static_cast<uint32_t>(r.longitude),
-                                  static_cast<uint32_t>(r.latitude), r.scale.c_str(), digit,
-                                  status)) {
+    if (!ok ||
+        !builder.AddChange(r.lotCode.c_str(), r.lotName.c_str(), OrNull(r.lotName2),
+                           static_cast<uint32_t>(r.longitude), static_cast<uint32_t>(r.latitude),
+                           r.scale.c_str(), digit, status)) {
       SetMessage(msg, "%s line %d: 変更コード索引の追加に失敗しました！",
                  DescriptionFileName(DescriptionFile::ChangeCodes), r.line);
       return 0;

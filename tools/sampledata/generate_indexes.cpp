@@ -1,10 +1,13 @@
-// The index files of one prefecture's database: the address index (.TIX)
-// and the name indexes (.SIF).
+// The index files of one prefecture's database: the address index (.TIX),
+// the code indexes (.INX) and the name indexes (.SIF).
 #include <string>
 #include <vector>
 
 #include "common/message.h"
+#include "tabledb/data_source.h"
 #include "tabledb/name_index.h"
+#include "tabledb/table_database.h"
+#include "tabledb/table_sorter.h"
 #include "tools/sampledata/generate.h"
 #include "tools/tixbuild/tix_writer.h"
 
@@ -53,6 +56,50 @@ int WriteAddressIndexFile(const Description& d, const std::string& prefectureCod
   if (!tixbuild::WriteIndexFile(path.c_str(), prefectures, kind, &error)) {
     SetMessage(msg, "ファイルの作成に失敗しました！(%s) %s", path.c_str(), error.c_str());
     return 0;
+  }
+  return 1;
+}
+
+namespace {
+
+// The positions ordered by two keys, written to the file at path.
+int BuildTwoKeyFile(CTableDatabase* db, const CodeIndexDefinition& def, const std::string& path) {
+  uint32_t records = 0;
+  if (!CountTableRecords(db, def.table, &records)) return 0;
+  CDataSource source;
+  if (!source.CreateMemory(records > 0 ? 4 * records : 4, 4096)) return 0;
+  {
+    CTableSorter sorter;
+    if (!sorter.Setup(&source, db, def.table, 2) || sorter.AddKey(def.field, kSortAscending) == 0 ||
+        sorter.AddKey(def.secondField, kSortAscending) == 0 || !sorter.Build(nullptr, nullptr)) {
+      return 0;
+    }
+  }
+  return source.SaveToFile(path.c_str());
+}
+
+}  // namespace
+
+int WriteCodeIndexFiles(const std::string& ndbPath, char* msg) {
+  CTableDatabase db;
+  if (!db.Open(ndbPath.c_str())) {
+    SetMessage(msg, "ファイルオープンエラー!(%s)", ndbPath.c_str());
+    return 0;
+  }
+  const std::string base = WithoutExtension(ndbPath);
+  for (const CodeIndexDefinition& def : kCodeIndexes) {
+    std::vector<std::string> paths = {base + def.suffix + ".INX"};
+    // The group-code index is read under both names.
+    if (std::string(def.suffix) == "_CDG") paths.push_back(base + def.suffix + ".TIX");
+    for (const std::string& path : paths) {
+      const int ok = def.secondField != nullptr ? BuildTwoKeyFile(&db, def, path)
+                                                : BuildSortedPositionFile(&db, def.table, def.field,
+                                                                          path.c_str(), nullptr);
+      if (!ok) {
+        SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path.c_str());
+        return 0;
+      }
+    }
   }
   return 1;
 }

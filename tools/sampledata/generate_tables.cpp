@@ -31,9 +31,12 @@ Value Text(std::string s) { return Value{std::move(s), 0}; }
 Value Number(int32_t n) { return Value{std::string(), n}; }
 
 constexpr FieldSpec kPrefectureFields[] = {
-    {"都道府県コード", kString, 2},  {"都道府県名", kString, 64},
-    {"かな読み都道府県名", kString, 64}, {"正規都道府県名", kString, 64},
-    {"正規かな読み都道府県名", kString, 64}, {"緯度", kInt, 4},
+    {"都道府県コード", kString, 2},
+    {"都道府県名", kString, 64},
+    {"かな読み都道府県名", kString, 64},
+    {"正規都道府県名", kString, 64},
+    {"正規かな読み都道府県名", kString, 64},
+    {"緯度", kInt, 4},
     {"経度", kInt, 4},
 };
 
@@ -75,15 +78,21 @@ constexpr FieldSpec kOazaFields[] = {
 };
 
 constexpr FieldSpec kBlockFields[] = {
-    {"地名コード", kString, 11}, {"街区番号コード", kString, 5}, {"街区番号", kString, 32},
-    {"状態フラグ", kString, 1},  {"住居表示フラグ", kString, 1}, {"座標精度", kString, 5},
-    {"緯度", kInt, 4},           {"経度", kInt, 4},
+    {"地名コード", kString, 11},
+    {"街区番号コード", kString, 5},
+    {"街区番号", kString, 32},
+    {"状態フラグ", kString, 1},
+    {"住居表示フラグ", kString, 1},
+    {"座標精度", kString, 5},
+    {"緯度", kInt, 4},
+    {"経度", kInt, 4},
 };
 
 // Never read by the system; written with its fields and no record.
 constexpr FieldSpec kLotFields[] = {
-    {"地名コード", kString, 11}, {"街区番号コード", kString, 5}, {"地番コード", kString, 5},
-    {"地番", kString, 32},       {"状態フラグ", kString, 1},     {"座標精度", kString, 5},
+    {"地名コード", kString, 11}, {"街区番号コード", kString, 5},
+    {"地番コード", kString, 5},  {"地番", kString, 32},
+    {"状態フラグ", kString, 1},  {"座標精度", kString, 5},
     {"緯度", kInt, 4},           {"経度", kInt, 4},
 };
 
@@ -99,8 +108,10 @@ constexpr TableSpec Table(const char* name, const FieldSpec (&fields)[N]) {
 }
 
 constexpr TableSpec kTables[] = {
-    Table("TC_Todoufuken", kPrefectureFields), Table("TC_Shikutyoson", kMunicipalityFields),
-    Table("TC_Oaza", kOazaFields),             Table("TC_Gaiku", kBlockFields),
+    Table("TC_Todoufuken", kPrefectureFields),
+    Table("TC_Shikutyoson", kMunicipalityFields),
+    Table("TC_Oaza", kOazaFields),
+    Table("TC_Gaiku", kBlockFields),
     Table("TC_Chiban", kLotFields),
 };
 
@@ -139,8 +150,9 @@ class CTableWriter {
         ok = db_->SetString(record, t.name, f.name, values[i].text.c_str());
       }
       if (!ok) {
-        SetMessage(msg_, "データベースの値の設定に失敗しました！[DATABASE:%s][TABLE:%s][FIELD:%s] line %d",
-                   path_.c_str(), t.name, f.name, line);
+        SetMessage(
+            msg_, "データベースの値の設定に失敗しました！[DATABASE:%s][TABLE:%s][FIELD:%s] line %d",
+            path_.c_str(), t.name, f.name, line);
         return 0;
       }
     }
