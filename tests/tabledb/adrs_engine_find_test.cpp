@@ -427,3 +427,37 @@ TEST(AdrsEngineFind, NotFoundMessageWithALongValueIsCutAtACharacterBoundary) {
   EXPECT_EQ((kept - value) % 2, 1u);
   EXPECT_EQ(msg[kMessageSize], 'X') << "nothing written past the buffer";
 }
+
+// Entry numbers are 16-bit: a prefecture count in the header beyond 65,535
+// ends the walk after entry 65,535 instead of wrapping round to entry 0.
+TEST(AdrsEngineFind, PrefectureCountBeyondSixteenBitsEndsTheWalk) {
+  TempDir dir;
+  const std::string ndb = dir.Sys("QVAD13.NDB");
+  uint32_t record = 0;
+  {
+    CTableDatabase db;
+    ASSERT_EQ(db.Create(ndb.c_str()), 1);
+    ASSERT_NE(db.CreateTable("TC_Todoufuken"), 0u);
+    ASSERT_NE(db.AddField("TC_Todoufuken", "都道府県コード", kTdbString, 0, nullptr, nullptr, 0, 0),
+              0u);
+    ASSERT_EQ(db.UpdateMaxRecordSize(), 1);
+    record = db.AddRecord("TC_Todoufuken");
+    ASSERT_EQ(db.SetString(record, "TC_Todoufuken", "都道府県コード", "13"), 1);
+  }
+  std::vector<tixbuild::Node> prefectures(65535, tixbuild::Node{record, {}});
+  std::string image, error;
+  ASSERT_TRUE(tixbuild::BuildIndexImage(prefectures, 1, &image, &error)) << error;
+  const uint32_t count = 70000;
+  for (int i = 0; i < 4; ++i) image[10 + i] = static_cast<char>(count >> (8 * i));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("QVAD13.TIX"), image));
+
+  CTableDatabase db;
+  CAdrsEngine engine;
+  ASSERT_EQ(db.Open(ndb.c_str()), 1);
+  ASSERT_EQ(engine.Open(dir.Sys("QVAD13.TIX").c_str(), 1), 1);
+  engine.SetDatabase(&db);
+  char msg[kMessageSize] = "";
+  uint16_t n = 0;
+  EXPECT_EQ(engine.FindPrefectureByCode("27", &n, msg), 0);
+  EXPECT_EQ(msg, NotFound(ndb, "TC_Todoufuken", "都道府県コード", "27")) << Show(msg);
+}
