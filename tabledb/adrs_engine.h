@@ -445,6 +445,10 @@ class CAdrsEngine {
                NumberMatch* result, char* msg);
 
  private:
+  // The block and lot levels (matching/) work on the engine's lists,
+  // readers and switches.
+  friend class CNumberLevelMatcher;
+
   // The test of one child lookup (defined with the lookups).
   struct ChildTest;
   int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,
