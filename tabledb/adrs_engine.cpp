@@ -92,6 +92,8 @@ CAdrsEngine::CAdrsEngine()
       kanaSwitch_(0),
       numberUnitSwitch_(1),
       matchDepth_(4),
+      countyOptional_(1),
+      countyInBrackets_(0),
       database_(nullptr),
       historyFromFiles_(0),
       history_(nullptr),
@@ -391,6 +393,17 @@ int CAdrsEngine::SetMatchDepth(int32_t depth) {
   return 1;
 }
 
+int CAdrsEngine::SetCountyOptional(int32_t value) {
+  if (value != 0 && value != 1) return 0;
+  countyOptional_ = value;
+  return 1;
+}
+
+int CAdrsEngine::SetCountyInBrackets(int32_t value) {
+  countyInBrackets_ = value;
+  return 1;
+}
+
 int CAdrsEngine::SetGroupIndexFile(int32_t mode, const char* path) {
   if (mode == 1) {
     if (!KeepPath(groupIndexPath_, path)) return 0;
@@ -417,6 +430,7 @@ void CAdrsEngine::ResetMatchState() {
   restAfterLot_[0] = '\0';
   specialName_[0] = '\0';
   specialNameCode_[0] = '\0';
+  textAfterChome_[0] = '\0';
 }
 
 void CAdrsEngine::SetUnmatchedText(const char* text) { KeepText(unmatchedText_, text); }
@@ -424,3 +438,4 @@ void CAdrsEngine::SetRestAfterOaza(const char* text) { KeepText(restAfterOaza_, 
 void CAdrsEngine::SetRestAfterChome(const char* text) { KeepText(restAfterChome_, text); }
 void CAdrsEngine::SetRestAfterBlock(const char* text) { KeepText(restAfterBlock_, text); }
 void CAdrsEngine::SetRestAfterLot(const char* text) { KeepText(restAfterLot_, text); }
+void CAdrsEngine::SetTextAfterChome(const char* text) { KeepText(textAfterChome_, text); }

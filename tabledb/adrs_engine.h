@@ -42,7 +42,9 @@
 
 class CAdrsContext;
 class CCharDictionary;
+class CEditText;
 class CTableDatabase;
+struct NameLevelResult;
 
 inline constexpr uint32_t kTixHeaderSize = 46;
 inline constexpr uint32_t kTixEntrySize = 10;
@@ -380,9 +382,22 @@ class CAdrsEngine {
   int32_t GetKanaMatching() const { return kanaSwitch_; }
   int SetHistoryCheck(int32_t value);
   int32_t GetHistoryCheck() const { return historyCheck_; }
-  // The deepest level the match cascade tries (4: every level).
+  // The deepest level the match cascade tries (4: every level): the oaza
+  // level runs from depth 1, the aza/chome level from 2, the block level
+  // from 3 and the lot level at 4. The reference library's name for the
+  // same setting is SetAnalyzeDepth.
   int SetMatchDepth(int32_t depth);
+  int SetAnalyzeDepth(int32_t depth) { return SetMatchDepth(depth); }
   int32_t GetMatchDepth() const { return matchDepth_; }
+  // Whether the municipality level also accepts a municipality written
+  // without its county name (1, the default; the reference library sets it
+  // per search). Any value but 0 or 1 is refused with 0.
+  int SetCountyOptional(int32_t value);
+  int32_t GetCountyOptional() const { return countyOptional_; }
+  // Whether the municipality listers write the county in brackets after
+  // the municipality (only the value 1 switches; default 0).
+  int SetCountyInBrackets(int32_t value);
+  int32_t GetCountyInBrackets() const { return countyInBrackets_; }
   int32_t GetEstimationRange() const { return estimationRange_; }
   double GetEstimationDistanceLimit() const { return estimationDistanceLimit_; }
   int32_t GetGroupIndexMode() const { return groupIndexMode_; }
@@ -444,6 +459,34 @@ class CAdrsEngine {
   int MatchLot(const char* placeCode, const char* blockText, CEditText* text,
                NumberMatch* result, char* msg);
 
+  // The normalised text that followed the best aza/chome candidate when it
+  // went no deeper.
+  void SetTextAfterChome(const char* text);
+  const char* GetTextAfterChome() const { return textAfterChome_; }
+
+  // ---- Address matching (defined in matching/) ----
+
+  // Matches the normalised edit text (cursor at its start) against the
+  // prefecture: 1 when the match ran, with the level reached (0 nothing,
+  // 1 prefecture ... 8 lot), parent and entry as the result builder reads
+  // them, and the unmatched rest in GetUnmatchedText; 0 with the message
+  // when a read of the data failed. rawInput (or null) is the caller's line,
+  // searched for the special names. The edit text is left as it was given.
+  int MatchAddress(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry, char* msg,
+                   const char* rawInput);
+  // The name levels: 1 with a candidate, 0 with none, -1 after a failed
+  // read (message set). Each walks the entries under the parent given by
+  // child base and count and leaves the edit text as it found it.
+  int MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry,
+                      char* msg);
+  int MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
+                int32_t* parent, int16_t* entry, char* msg);
+  int MatchOaza(CEditText* text, uint32_t childBase, uint16_t count, NameLevelResult* result,
+                char* msg);
+  // numberGoesOn: the number in the text went on past the oaza name.
+  int MatchChome(CEditText* text, uint32_t childBase, uint16_t count, int numberGoesOn,
+                 NameLevelResult* result, char* msg);
+
  private:
   // The block and lot levels (matching/) work on the engine's lists,
   // readers and switches.
@@ -473,6 +516,8 @@ class CAdrsEngine {
   int32_t kanaSwitch_;
   int32_t numberUnitSwitch_;
   int32_t matchDepth_;
+  int32_t countyOptional_;
+  int32_t countyInBrackets_;
 
   CTableDatabase* database_;
   TixHeader header_;
@@ -522,6 +567,7 @@ class CAdrsEngine {
   char restAfterLot_[kTextSize];
   char specialName_[kTextSize];
   char specialNameCode_[kTextSize];
+  char textAfterChome_[kTextSize];
 
   CAdrsContext* context_;
 };

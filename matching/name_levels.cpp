@@ -1,0 +1,817 @@
+// The name levels of the address matcher: prefecture, municipality, oaza
+// and aza/chome. Each level walks the index entries under the entry the
+// level above chose, compares each row's name with the edit text at its
+// cursor (the head of the current text), descends into the next level for
+// every row that matches and keeps the best candidate by the level's
+// comparator. Every descent is bracketed by a mark and a rollback, so a
+// tried row leaves no trace in the text.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/kanji_numeral.h"
+#include "common/number_parse.h"
+#include "common/sjis_text.h"
+#include "matching/candidate_compare.h"
+#include "matching/edit_text.h"
+#include "matching/name_compare.h"
+#include "matching/name_levels.h"
+#include "matching/normalize.h"
+#include "tabledb/adrs_engine.h"
+#include "tabledb/tc_access.h"
+
+namespace {
+
+constexpr std::size_t kFieldSize = CAdrsEngine::kTextSize;
+
+constexpr char kPrefectureTable[] = "TC_Todoufuken";
+constexpr char kCityTable[] = "TC_Shikutyoson";
+constexpr char kOazaTable[] = "TC_Oaza";
+
+// Field names, kanji form and reading form.
+struct FieldPair {
+  const char* kanji;
+  const char* kana;
+  const char* Get(int kana) const { return kana ? this->kana : this->kanji; }
+};
+constexpr FieldPair kPrefectureName = {"正規都道府県名", "正規かな読み都道府県名"};
+constexpr FieldPair kCountyName = {"正規郡名", "正規かな読み郡名"};
+constexpr FieldPair kCityName = {"正規市区町村名", "正規かな読み市区町村名"};
+constexpr FieldPair kOazaWrittenName = {"大字通称名", "かな読み大字通称名"};
+constexpr FieldPair kOazaName = {"正規大字通称名", "正規かな読み大字通称名"};
+constexpr FieldPair kChomeWrittenName = {"字丁目名", "かな読み字丁目名"};
+constexpr FieldPair kChomeName = {"正規字丁目名", "正規かな読み字丁目名"};
+constexpr char kStatusField[] = "状態フラグ";
+constexpr char kPlaceCodeField[] = "地名コード";
+constexpr char kControlField[] = "制御コード";
+constexpr char kGroupField[] = "グループコード";
+constexpr char kPrecisionField[] = "座標精度";
+
+// A text field of a row (out holds kFieldSize bytes).
+int ReadText(CTableDatabase* db, uint32_t record, const char* table, const char* field, char* out,
+             char* msg) {
+  return ReadStringField(db, record, table, field, out, kFieldSize, msg);
+}
+
+int ReadNumber(CTableDatabase* db, uint32_t record, const char* table, const char* field,
+               int32_t* out, char* msg) {
+  return ReadIntField(db, record, table, field, out, msg);
+}
+
+// 状態フラグ as a number; a value that does not parse counts as 0.
+int32_t StatusValue(const char* text) {
+  int32_t value = 0;
+  if (!ParseIntInRange(text, &value, INT32_MIN, INT32_MAX)) value = 0;
+  return value;
+}
+
+int Length(const char* text) { return static_cast<int>(std::strlen(text)); }
+
+bool StartsWith(const char* text, const char* prefix) {
+  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+int CharLength(const char* p) {
+  const unsigned char b = static_cast<unsigned char>(p[0]);
+  if (b == 0) return 0;
+  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
+}
+
+// An oaza name as the matcher compares it: a placeholder of a district
+// without oaza matches nothing, so it becomes empty; any other name loses
+// a leading 大字 (おおあざ). The placeholder test comes first, so that a
+// placeholder beginning with 大字 (大字なし地区) is not cut into a name.
+void PrepareOazaName(char* name, int kana) {
+  if (IsNoOazaName(name, kana)) {
+    name[0] = '\0';
+    return;
+  }
+  const char* prefix = kana ? "おおあざ" : "大字";
+  const std::size_t n = std::strlen(prefix);
+  if (std::strncmp(name, prefix, n) == 0) std::memmove(name, name + n, std::strlen(name + n) + 1);
+}
+
+// A chome name as the matcher compares it: a placeholder becomes empty.
+void PrepareChomeName(char* name, int kana) {
+  if (IsNoChomeName(name, kana)) name[0] = '\0';
+}
+
+// A street district (Kyoto): 地名コード beginning with 261 whose ninth
+// character is 9.
+bool IsStreetDistrict(const char* placeCode) {
+  return std::strncmp(placeCode, "261", 3) == 0 && std::strlen(placeCode) >= 9 &&
+         placeCode[8] == '9';
+}
+
+// The text with every pair of the list applied; the text unchanged when
+// the result does not fit.
+std::string Replaced(const CRecordList* list, const char* text) {
+  if (list == nullptr || Length(text) > kMaxSearchTextLength) return text;
+  char buffer[kMaxSearchTextLength + 1];
+  std::memcpy(buffer, text, std::strlen(text) + 1);
+  if (!ApplyReplacementPairs(list, buffer, sizeof buffer)) return text;
+  return buffer;
+}
+
+// Double-byte characters that both texts begin with, in bytes.
+int CommonDoubleByteHead(const char* a, const char* b) {
+  int i = 0;
+  while (CharLength(a + i) == 2 && CharLength(b + i) == 2 && a[i] == b[i] && a[i + 1] == b[i + 1])
+    i += 2;
+  return i;
+}
+
+// Characters that both texts begin with, in bytes.
+int CommonHead(const char* a, const char* b) {
+  int i = 0;
+  for (;;) {
+    const int n = CharLength(a + i);
+    if (n == 0 || n != CharLength(b + i) || std::strncmp(a + i, b + i, static_cast<std::size_t>(n)))
+      return i;
+    i += n;
+  }
+}
+
+// A run of numerals of one kind at p: its value (-1 when it does not read)
+// and its bytes.
+int32_t NumeralRun(const char* p, int* length) {
+  const int kind = NumeralKindAt(p);
+  const char* q = p;
+  while (kind != 0 && NumeralKindAt(q) == kind) q += 2;
+  *length = static_cast<int>(q - p);
+  if (kind == 0) return -1;
+  return KanjiNumeralToInt(std::string(p, q).c_str());
+}
+
+// A private copy of the text at the cursor with the extra replacement pairs
+// applied, for the branches that compare a name's head with the text.
+class CSideText {
+ public:
+  CSideText(const CEditText* text, const CRecordList* extra) {
+    ok_ = side_.Init(text->GetText()) != 0;
+    if (ok_ && extra != nullptr && extra->GetCount() > 0)
+      ok_ = ApplyReplacementPairsToEditText(extra, &side_) != 0;
+  }
+  bool ok() const { return ok_; }
+  const char* Text() const { return side_.GetText(); }
+  // The bytes of the edit text at the cursor that the first n bytes of the
+  // copy stand for; -1 when the pairs changed what follows them, so that
+  // the two would not line up.
+  int MapConsumed(int n) {
+    const int16_t mark = side_.BeginMark();
+    int mapped = -1;
+    if (n == 0 || side_.Delete(1, n)) {
+      const char* rest = side_.GetOriginalPointer(1);
+      if (std::strcmp(rest, side_.GetText()) == 0)
+        mapped = Length(side_.GetVersionText(1)) - Length(rest);
+    }
+    side_.RollbackTo(mark);
+    return mapped;
+  }
+
+ private:
+  CEditText side_;
+  bool ok_ = false;
+};
+
+// The best candidate of the oaza level and what it takes along.
+struct OazaBest {
+  OazaCandidate values = kOazaCandidateStart;
+  int32_t parent = 0;
+  int16_t entry = 0;
+  int32_t row = 0;
+  std::string rest;
+  std::string chomeRest;
+  std::string groupCode;
+};
+
+// The best candidate of the chome level.
+struct ChomeBest {
+  ChomeCandidate values = kChomeCandidateStart;
+  int32_t parent = 0;
+  int16_t entry = 0;
+  int32_t row = 0;
+  std::string rest;
+  std::string textAfter;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Prefecture
+
+int CAdrsEngine::MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry,
+                                 char* msg) {
+  const int kana = kanaSwitch_;
+  uint32_t count = header_.levels[kTixPrefecture].count;
+  if (count > UINT16_MAX) count = UINT16_MAX;
+  char name[kFieldSize];
+  for (uint32_t n = 1; n <= count; ++n) {
+    TixEntry e;
+    if (!ReadPrefectureEntry(static_cast<uint16_t>(n), &e, msg)) return -1;
+    if (!ReadText(database_, e.record, kPrefectureTable, kPrefectureName.Get(kana), name, msg))
+      return -1;
+    if (!StartsWith(text->GetText(), name)) continue;
+    // The first prefecture in entry order whose name begins the text.
+    SetMatchedPrefectureRow(static_cast<int32_t>(e.record));
+    if (name[0] != '\0') text->Delete(1, Length(name));
+    const int16_t mark = text->BeginMark();
+    const int result = MatchCity(text, e.childBase, e.childCount, level, parent, entry, msg);
+    text->RollbackTo(mark);
+    if (result != 0) return result;
+    *level = 1;
+    *parent = 0;
+    *entry = static_cast<int16_t>(n);
+    SetUnmatchedText(text->GetOriginalPointer(1));
+    return 1;
+  }
+  SetUnmatchedText(text->GetOriginalPointer(1));
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Municipality
+
+int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
+                           int32_t* parent, int16_t* entry, char* msg) {
+  const int kana = kanaSwitch_;
+  const CRecordList* list = replacementList_;
+  CityCandidate best = kCityCandidateStart;
+  int32_t bestParent = 0;
+  int16_t bestEntry = 0;
+  int32_t bestCityRow = 0;
+  int32_t bestNameRow = 0;
+  std::string bestRest;
+
+  // The text at the cursor with the replacement pairs applied.
+  const std::string replaced = list != nullptr ? Replaced(list, text->GetText()) : std::string();
+
+  char county[kFieldSize];
+  char city[kFieldSize];
+  char status[kFieldSize];
+  const int16_t mark = text->BeginMark();
+  for (uint32_t n = 1; n <= count; ++n) {
+    text->RollbackTo(mark);
+    TixEntry e;
+    if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
+        !ReadText(database_, e.record, kCityTable, kCountyName.Get(kana), county, msg) ||
+        !ReadText(database_, e.record, kCityTable, kCityName.Get(kana), city, msg)) {
+      text->RollbackTo(mark);
+      return -1;
+    }
+    // The one municipality whose normalised name would not read as stored.
+    if (!kana && std::strcmp(city, "千丁町") == 0) std::strcpy(city, "１０００丁町");
+    const std::string full = std::string(county) + city;
+    // The municipality alone, when it has a county that may be left out.
+    const bool alone = county[0] != '\0' && countyOptional_ == 1;
+
+    int consumed = 0;
+    bool matched =
+        ComparePrefixTolerant(text->GetText(), full.c_str(), extraReplacementList_, &consumed) != 0;
+    if (!matched && list != nullptr) {
+      matched = ComparePrefixTolerant(replaced.c_str(), full.c_str(), extraReplacementList_,
+                                      &consumed) ||
+                (alone &&
+                 ComparePrefixTolerant(replaced.c_str(), city, extraReplacementList_, &consumed));
+      // The edit text takes the same pairs, so that the count fits it.
+      if (matched && !ApplyReplacementPairsToEditText(list, text)) matched = false;
+    } else if (!matched && alone) {
+      matched = ComparePrefixTolerant(text->GetText(), city, extraReplacementList_, &consumed) != 0;
+    }
+    if (!matched || consumed > text->GetLength()) continue;
+    if (consumed > 0) text->Delete(1, consumed);
+
+    const int16_t inner = text->BeginMark();
+    NameLevelResult oaza;
+    const int result = MatchOaza(text, e.childBase, e.childCount, &oaza, msg);
+    text->RollbackTo(inner);
+    if (result < 0) {
+      text->RollbackTo(mark);
+      return -1;
+    }
+    if (result > 0) {
+      const CityCandidate candidate = {oaza.level,        consumed,           oaza.variantKind,
+                                       oaza.oazaConsumed, oaza.chomeRoute,    oaza.chomeConsumed,
+                                       oaza.status};
+      if (IsBetterCityCandidate(best, candidate, statusFilter_)) {
+        best = candidate;
+        bestParent = oaza.parent;
+        bestEntry = oaza.entry;
+        bestCityRow = static_cast<int32_t>(e.record);
+        bestNameRow = GetOazaLevelRow();
+        bestRest = GetRestAfterOaza();
+      }
+      continue;
+    }
+    if (!ReadText(database_, e.record, kCityTable, kStatusField, status, msg)) {
+      text->RollbackTo(mark);
+      return -1;
+    }
+    const CityCandidate candidate = {2, consumed, 2, 0, 1, 0, StatusValue(status)};
+    if (IsBetterCityCandidate(best, candidate, statusFilter_)) {
+      best = candidate;
+      bestParent = static_cast<int32_t>(childBase);
+      bestEntry = static_cast<int16_t>(n);
+      bestCityRow = static_cast<int32_t>(e.record);
+      bestNameRow = 0;
+      bestRest = text->GetOriginalPointer(1);
+    }
+  }
+  text->RollbackTo(mark);
+  if (best.level == 0) return 0;
+  *level = best.level;
+  *parent = bestParent;
+  *entry = bestEntry;
+  SetMatchedRows(bestCityRow, bestNameRow);
+  SetUnmatchedText(bestRest.c_str());
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Oaza
+
+namespace {
+
+// One oaza row while it is tried.
+struct OazaRow {
+  uint32_t record = 0;
+  uint32_t childBase = 0;
+  uint16_t childCount = 0;
+  int16_t entry = 0;
+  char writtenName[kFieldSize] = "";  // 大字通称名 (or reading), prepared
+  char name[kFieldSize] = "";         // 正規大字通称名 (or reading), prepared
+  char placeCode[kFieldSize] = "";
+  bool street = false;
+};
+
+}  // namespace
+
+// Reads, on first need, the values of a row that only some candidates
+// take along, and weighs the candidates of one oaza row.
+class COazaWeigher {
+ public:
+  COazaWeigher(CAdrsEngine* engine, CTableDatabase* db, OazaBest* best, const OazaRow& row,
+               uint32_t parentBase, int32_t filter, char* msg)
+      : engine_(engine), db_(db), best_(best), row_(row), parentBase_(parentBase),
+        filter_(filter), msg_(msg) {}
+
+  // A candidate that went deeper, with the chome level's result: 1 weighed
+  // (taken or not), -1 after a failed read.
+  int Deeper(const NameLevelResult& chome, int32_t variant, int32_t oazaConsumed,
+             int32_t controlRoute) {
+    if (!ReadGroupCode()) return -1;
+    const OazaCandidate candidate = {chome.level,       variant,      oazaConsumed, chome.chomeRoute,
+                                     chome.chomeConsumed, chome.status, controlRoute};
+    const std::string chomeRest = engine_->GetRestAfterChome();
+    if (IsBetterOazaCandidateGroupRule(best_->values, best_->chomeRest.c_str(),
+                                       best_->groupCode.c_str(), candidate, chomeRest.c_str(),
+                                       groupCode_, filter_)) {
+      best_->values = candidate;
+      best_->parent = chome.parent;
+      best_->entry = chome.entry;
+      best_->row = engine_->GetChomeRow();
+      best_->rest = chomeRest;
+      best_->chomeRest = chomeRest;
+      best_->groupCode = groupCode_;
+    }
+    return 1;
+  }
+
+  // A candidate at the oaza level itself; rest is the written form after
+  // the name.
+  int OazaOnly(int32_t variant, int32_t oazaConsumed, int32_t controlRoute, const char* rest) {
+    if (!haveStatus_) {
+      char text[kFieldSize];
+      if (!ReadText(db_, row_.record, kOazaTable, kStatusField, text, msg_)) return -1;
+      status_ = StatusValue(text);
+      haveStatus_ = true;
+    }
+    const OazaCandidate candidate = {3, variant, oazaConsumed, 1, 0, status_, controlRoute};
+    if (IsBetterOazaCandidate(best_->values, candidate, filter_)) {
+      best_->values = candidate;
+      best_->parent = static_cast<int32_t>(parentBase_);
+      best_->entry = row_.entry;
+      best_->row = static_cast<int32_t>(row_.record);
+      best_->rest = rest;
+      best_->chomeRest.clear();
+      best_->groupCode.clear();
+    }
+    return 1;
+  }
+
+ private:
+  int ReadGroupCode() {
+    if (haveGroup_) return 1;
+    if (!ReadText(db_, row_.record, kOazaTable, kGroupField, groupCode_, msg_)) return 0;
+    haveGroup_ = true;
+    return 1;
+  }
+
+  CAdrsEngine* engine_;
+  CTableDatabase* db_;
+  OazaBest* best_;
+  const OazaRow& row_;
+  uint32_t parentBase_;
+  int32_t filter_;
+  char* msg_;
+  bool haveStatus_ = false;
+  int32_t status_ = 0;
+  bool haveGroup_ = false;
+  char groupCode_[kFieldSize] = "";
+};
+
+int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
+                           NameLevelResult* result, char* msg) {
+  if (matchDepth_ < 1) return 0;
+  const int kana = kanaSwitch_;
+  const CRecordList* list = replacementList_;
+  const int prefix = MatchWordAt(text->GetText(), OazaPrefixWords(kana));
+  if (prefix > 0) text->Delete(1, prefix);
+
+  OazaBest best;
+  OazaRow row;
+  const int16_t mark = text->BeginMark();
+  auto fail = [&]() {
+    text->RollbackTo(mark);
+    return -1;
+  };
+  // MatchChome between a mark and a rollback, after the replacement pairs.
+  auto chomeLevel = [&](int numberGoesOn, NameLevelResult* chome) {
+    if (list != nullptr) ApplyReplacementPairsToEditText(list, text);
+    const int16_t inner = text->BeginMark();
+    const int r = MatchChome(text, row.childBase, row.childCount, numberGoesOn, chome, msg);
+    text->RollbackTo(inner);
+    return r;
+  };
+
+  for (uint32_t n = 1; n <= count; ++n) {
+    text->RollbackTo(mark);
+    TixEntry e;
+    if (!ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, msg)) return fail();
+    row = OazaRow();
+    row.record = e.record;
+    row.childBase = e.childBase;
+    row.childCount = e.childCount;
+    row.entry = static_cast<int16_t>(n);
+    if (!ReadText(database_, e.record, kOazaTable, kOazaWrittenName.Get(kana), row.writtenName,
+                  msg) ||
+        !ReadText(database_, e.record, kOazaTable, kPlaceCodeField, row.placeCode, msg)) {
+      return fail();
+    }
+    PrepareOazaName(row.writtenName, kana);
+    // The row of the special name's place code is never an oaza candidate.
+    if (specialNameCode_[0] != '\0' && std::strcmp(row.placeCode, specialNameCode_) == 0) continue;
+    row.street = IsStreetDistrict(row.placeCode);
+    COazaWeigher weigh(this, database_, &best, row, childBase, statusFilter_, msg);
+
+    // Control route: the name as the caller wrote it.
+    if (row.writtenName[0] != '\0') {
+      int32_t control = 0;
+      if (!ReadNumber(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
+      const char* written = text->GetOriginalPointer(1);
+      if (control == 1 && StartsWith(written, row.writtenName)) {
+        const int goesOn = NumberGoesOnPastName(written + Length(row.writtenName), row.writtenName);
+        const int before = text->GetLength();
+        if (SkipWrittenName(text, row.writtenName)) {
+          const int consumed = before - text->GetLength();
+          NameLevelResult chome;
+          const int r = chomeLevel(goesOn, &chome);
+          if (r < 0) return fail();
+          if (r > 0) {
+            if (weigh.Deeper(chome, 0, consumed, 1) < 0) return fail();
+          } else if (!goesOn) {
+            if (weigh.OazaOnly(0, consumed, 1, text->GetOriginalPointer(1)) < 0) return fail();
+          }
+          continue;
+        }
+      }
+    }
+
+    // Name route: the normalised name, compared with its variants.
+    if (!ReadText(database_, e.record, kOazaTable, kOazaName.Get(kana), row.name, msg)) return fail();
+    PrepareOazaName(row.name, kana);
+    const char* cursor = text->GetText();
+    const char* matchedName = row.name;
+    int consumed = 0;
+    int variant = 0;
+    int goesOn = 0;
+    bool matched = row.name[0] == '\0';  // a placeholder matches nothing at all
+    if (!matched) {
+      int flag = 0;
+      consumed = CompareNameVariants(cursor, row.name, unification_, list, row.street ? 1 : 0, kana,
+                                     extraReplacementList_, &flag);
+      if (consumed == 0 && row.writtenName[0] != '\0' &&
+          std::strcmp(row.name, row.writtenName) != 0) {
+        matchedName = row.writtenName;
+        consumed = CompareNameVariants(cursor, row.writtenName, unification_, list,
+                                       row.street ? 1 : 0, kana, extraReplacementList_, &flag);
+      }
+      if (consumed > 0 && consumed <= text->GetLength()) {
+        matched = true;
+        variant = WrittenPrefixEquals(text, consumed, row.writtenName) ? 0 : 1;
+        goesOn = NumberGoesOnPastName(cursor + consumed, matchedName);
+      }
+    }
+    if (matched) {
+      if (consumed > 0) text->Delete(1, consumed);
+      const int16_t rowMark = text->BeginMark();
+      // Pass 1 as matched; pass 2, for a street district, after the street
+      // words that follow.
+      for (int pass = 1; pass <= 2; ++pass) {
+        text->RollbackTo(rowMark);
+        int passVariant = variant;
+        int skipped = 0;
+        if (pass == 2) {
+          if (!row.street || goesOn) break;
+          for (int k; (k = MatchWordAt(text->GetText(), StreetWords(kana))) > 0; skipped += k)
+            text->Delete(1, k);
+          if (skipped == 0) break;
+          passVariant = 1;
+        }
+        NameLevelResult chome;
+        const int r = chomeLevel(goesOn, &chome);
+        if (r < 0) return fail();
+        if (r > 0) {
+          if (chome.level != 4 || row.name[0] != '\0' || chome.chomeConsumed > 0) {
+            if (weigh.Deeper(chome, passVariant, consumed + skipped, 0) < 0) return fail();
+          }
+        } else if (row.name[0] != '\0' && !goesOn) {
+          if (weigh.OazaOnly(passVariant, Length(matchedName), 0, text->GetOriginalPointer(1)) < 0)
+            return fail();
+        }
+      }
+      continue;
+    }
+
+    // Numeral branch: the name and the text share a head and differ in
+    // how a number is written, or in a unit word after it.
+    CSideText side(text, extraReplacementList_);
+    if (!side.ok()) continue;
+    const std::string name = Replaced(extraReplacementList_, row.name);
+    const char* t = side.Text();
+    const int head = CommonDoubleByteHead(t, name.c_str());
+    if (head == 0) continue;
+    const std::string headText = name.substr(0, static_cast<std::size_t>(head));
+    if (NumberGoesOnPastName(t + head, headText.c_str())) continue;
+    const int nameLength = Length(row.name);
+    const int16_t rowMark = text->BeginMark();
+
+    // The same number in another script.
+    if (NumeralKindAt(t + head) != 0 && NumeralKindAt(name.c_str() + head) != 0) {
+      int textRun = 0;
+      int nameRun = 0;
+      const int32_t textValue = NumeralRun(t + head, &textRun);
+      const int32_t nameValue = NumeralRun(name.c_str() + head, &nameRun);
+      const char* nameRest = name.c_str() + head + nameRun;
+      const char* textRest = t + head + textRun;
+      if (textValue >= 0 && textValue == nameValue && StartsWith(textRest, nameRest)) {
+        const int sideConsumed = static_cast<int>(textRest - t) + Length(nameRest);
+        const int mapped = side.MapConsumed(sideConsumed);
+        if (mapped >= 0) {
+          const int numberOn = NumberGoesOnPastName(t + sideConsumed, name.c_str());
+          if (mapped > 0) text->Delete(1, mapped);
+          NameLevelResult chome;
+          const int r = chomeLevel(numberOn, &chome);
+          if (r < 0) return fail();
+          if (r > 0) {
+            if (weigh.Deeper(chome, 0, nameLength, 0) < 0) return fail();
+          } else if (!numberOn) {
+            if (weigh.OazaOnly(0, nameLength, 0, text->GetOriginalPointer(1)) < 0) return fail();
+          }
+        }
+      }
+    }
+
+    // A number followed by the unit word that ends the name.
+    if (numberUnitSwitch_ == 0) continue;
+    const char* lastOfHead = GetLastCharPtr(headText.c_str());
+    for (const NameWord* word = OazaUnitWords(kana); word->text != nullptr; ++word) {
+      if (std::strcmp(name.c_str() + head, word->text) != 0) continue;
+      if (word->needsNumber && NumeralKindAt(lastOfHead) == 0) continue;
+      text->RollbackTo(rowMark);
+      int sideConsumed = head;
+      const int separator = MatchWordAt(t + head, SeparatorWords(kana));
+      if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
+        sideConsumed += separator;
+      const int mapped = side.MapConsumed(sideConsumed);
+      if (mapped < 0) continue;
+      if (mapped > 0) text->Delete(1, mapped);
+      NameLevelResult chome;
+      const int r = chomeLevel(0, &chome);
+      if (r < 0) return fail();
+      const char* after = GetTextAfterChome();
+      if (r > 0 && chome.level == 4 && after[0] != '\0' && NumeralKindAt(after) == 0) continue;
+      if (r > 0) {
+        if (weigh.Deeper(chome, 2, nameLength, 0) < 0) return fail();
+      } else if (weigh.OazaOnly(2, nameLength, 0, text->GetOriginalPointer(1)) < 0) {
+        return fail();
+      }
+      break;
+    }
+  }
+  text->RollbackTo(mark);
+  if (best.values.level == 0) return 0;
+  result->level = best.values.level;
+  result->parent = best.parent;
+  result->entry = best.entry;
+  result->oazaConsumed = best.values.oazaConsumed;
+  result->variantKind = best.values.oazaVariant;
+  result->chomeConsumed = best.values.chomeConsumed;
+  result->chomeRoute = best.values.chomeRoute;
+  result->status = best.values.status;
+  SetOazaLevelRow(best.row);
+  SetRestAfterOaza(best.rest.c_str());
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Aza and chome
+
+namespace {
+
+// The full-width form of a run of kanji numerals at the head of the text
+// whose value reads and which no full-width digit follows; "" otherwise.
+std::string FullWidthOfKanjiRun(const char* text, int* runLength) {
+  *runLength = 0;
+  if (NumeralKindAt(text) != 2) return std::string();
+  int length = 0;
+  const int32_t value = NumeralRun(text, &length);
+  if (value < 0 || NumeralKindAt(text + length) == 1) return std::string();
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
+  ToFullWidthText(digits, sizeof digits);
+  *runLength = length;
+  return digits;
+}
+
+}  // namespace
+
+// Weighs the candidates of one chome row.
+class CChomeWeigher {
+ public:
+  CChomeWeigher(CAdrsEngine* engine, CTableDatabase* db, ChomeBest* best, uint32_t record,
+                int16_t entry, uint32_t parentBase, int32_t filter, char* msg)
+      : engine_(engine), db_(db), best_(best), record_(record), entry_(entry),
+        parentBase_(parentBase), filter_(filter), msg_(msg) {}
+
+  // The block level below the chome at the cursor, then the weighing of
+  // its result or of the chome itself. 1, or -1 after a failed read.
+  int BlockOrChome(CEditText* text, uint32_t childBase, uint16_t childCount, int32_t route,
+                   int32_t consumed, int32_t controlRoute) {
+    char placeCode[kFieldSize];
+    if (!ReadText(db_, record_, kOazaTable, kPlaceCodeField, placeCode, msg_)) return -1;
+    NumberMatch block;
+    const int16_t inner = text->BeginMark();
+    const int r = engine_->MatchBlock(childBase, childCount, placeCode, text, &block, msg_);
+    text->RollbackTo(inner);
+    if (r < 0) return -1;
+    if (r > 0) {
+      const ChomeCandidate candidate = {block.level,  route,           consumed,
+                                        block.status, block.precision, controlRoute};
+      if (IsBetterChomeCandidate(best_->values, candidate, filter_)) {
+        best_->values = candidate;
+        best_->parent = block.parent;
+        best_->entry = block.entry;
+        best_->row = static_cast<int32_t>(record_);
+        best_->rest = engine_->GetRestAfterBlock();
+        best_->textAfter.clear();
+      }
+      return 1;
+    }
+    char status[kFieldSize];
+    char scale[kFieldSize];
+    if (!ReadText(db_, record_, kOazaTable, kStatusField, status, msg_) ||
+        !ReadText(db_, record_, kOazaTable, kPrecisionField, scale, msg_)) {
+      return -1;
+    }
+    const ChomeCandidate candidate = {4, route, consumed, StatusValue(status),
+                                      PrecisionFromScale(scale), controlRoute};
+    if (IsBetterChomeCandidate(best_->values, candidate, filter_)) {
+      best_->values = candidate;
+      best_->parent = static_cast<int32_t>(parentBase_);
+      best_->entry = entry_;
+      best_->row = static_cast<int32_t>(record_);
+      best_->rest = text->GetOriginalPointer(1);
+      best_->textAfter = text->GetText();
+    }
+    return 1;
+  }
+
+ private:
+  CAdrsEngine* engine_;
+  CTableDatabase* db_;
+  ChomeBest* best_;
+  uint32_t record_;
+  int16_t entry_;
+  uint32_t parentBase_;
+  int32_t filter_;
+  char* msg_;
+};
+
+int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count, int numberGoesOn,
+                            NameLevelResult* result, char* msg) {
+  if (matchDepth_ < 2 || count == 0) return 0;
+  const int kana = kanaSwitch_;
+  const int prefix = MatchWordAt(text->GetText(), ChomePrefixWords(kana));
+  if (prefix > 0) text->Delete(1, prefix);
+  int runLength = 0;
+  const std::string fullWidth = FullWidthOfKanjiRun(text->GetText(), &runLength);
+
+  ChomeBest best;
+  char name[kFieldSize];
+  const int16_t mark = text->BeginMark();
+  auto fail = [&]() {
+    text->RollbackTo(mark);
+    return -1;
+  };
+  for (uint32_t n = 1; n <= count; ++n) {
+    text->RollbackTo(mark);
+    TixEntry e;
+    if (!ReadChomeEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
+        !ReadText(database_, e.record, kOazaTable, kChomeWrittenName.Get(kana), name, msg)) {
+      return fail();
+    }
+    PrepareChomeName(name, kana);
+    CChomeWeigher weigh(this, database_, &best, e.record, static_cast<int16_t>(n), childBase,
+                        statusFilter_, msg);
+
+    // Control route: the name as the caller wrote it.
+    int32_t control = 0;
+    if (!ReadNumber(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
+    if (control == 1 && (name[0] != '\0' || !numberGoesOn)) {
+      const char* written = text->GetOriginalPointer(1);
+      if (StartsWith(written, name) && !NumberGoesOnPastName(written + Length(name), name) &&
+          SkipWrittenName(text, name)) {
+        SkipSeparator(text, kana);
+        if (weigh.BlockOrChome(text, e.childBase, e.childCount, 0, Length(name), 1) < 0)
+          return fail();
+        continue;
+      }
+    }
+
+    // Name route: the normalised name; a second pass with a kanji numeral
+    // run at the cursor written in full-width digits.
+    if (!ReadText(database_, e.record, kOazaTable, kChomeName.Get(kana), name, msg)) return fail();
+    PrepareChomeName(name, kana);
+    bool matched = false;
+    for (int pass = 1; pass <= 2 && !matched; ++pass) {
+      if (pass == 2) {
+        if (fullWidth.empty() || !text->Replace(1, runLength, fullWidth.c_str())) break;
+      }
+      const char* cursor = text->GetText();
+      int consumed = 0;
+      if (name[0] != '\0') {
+        if (numberGoesOn && NumeralKindAt(name) == 0) continue;
+        if (!ComparePrefixTolerant(cursor, name, extraReplacementList_, &consumed)) continue;
+        if (consumed > text->GetLength() || NumberGoesOnPastName(cursor + consumed, name)) continue;
+      } else if (numberGoesOn) {
+        continue;
+      }
+      matched = true;
+      if (consumed > 0) text->Delete(1, consumed);
+      SkipSeparator(text, kana);
+      if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
+        return fail();
+    }
+    if (matched) continue;
+
+    // Unit-word branch: the name ends in a unit word that the text leaves
+    // out after the shared head (３ for ３丁目).
+    CSideText side(text, extraReplacementList_);
+    if (!side.ok()) continue;
+    const std::string sideName = Replaced(extraReplacementList_, name);
+    const char* t = side.Text();
+    const int head = CommonHead(t, sideName.c_str());
+    if (head == 0) continue;
+    const std::string headText = sideName.substr(0, static_cast<std::size_t>(head));
+    if (NumberGoesOnPastName(t + head, headText.c_str())) continue;
+    const int16_t rowMark = text->BeginMark();
+    for (const NameWord* word = ChomeUnitWords(kana); word->text != nullptr; ++word) {
+      if (std::strcmp(sideName.c_str() + head, word->text) != 0) continue;
+      text->RollbackTo(rowMark);
+      int sideConsumed = head;
+      const int separator = MatchWordAt(t + head, SeparatorWords(kana));
+      if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
+        sideConsumed += separator;
+      const int mapped = side.MapConsumed(sideConsumed);
+      if (mapped < 0) continue;
+      if (mapped > 0) text->Delete(1, mapped);
+      if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
+        return fail();
+    }
+  }
+  text->RollbackTo(mark);
+  if (best.values.level == 0) return 0;
+  result->level = best.values.level;
+  result->parent = best.parent;
+  result->entry = best.entry;
+  result->chomeConsumed = best.values.chomeConsumed;
+  result->chomeRoute = best.values.chomeRoute;
+  result->status = best.values.status;
+  result->precision = best.values.precision;
+  SetChomeRow(best.row);
+  SetRestAfterChome(best.rest.c_str());
+  SetTextAfterChome(best.textAfter.c_str());
+  return 1;
+}

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "matching/edit_text.h"
+#include "matching/name_levels.h"
+#include "matching/normalize.h"
+#include "support/test_util.h"
+
+namespace {
+
+using testutil::Show;
+
+TEST(NumeralKindAt, DigitsKanjiNumeralsAndOthers) {
+  EXPECT_EQ(NumeralKindAt("１２"), 1);
+  EXPECT_EQ(NumeralKindAt("０"), 1);
+  EXPECT_EQ(NumeralKindAt("三丁目"), 2);
+  EXPECT_EQ(NumeralKindAt("十"), 2);
+  EXPECT_EQ(NumeralKindAt("〇"), 2);
+  EXPECT_EQ(NumeralKindAt("丁目"), 0);
+  EXPECT_EQ(NumeralKindAt("1"), 0);  // ASCII digits are no numeral here
+  EXPECT_EQ(NumeralKindAt(""), 0);
+  EXPECT_EQ(NumeralKindAt(nullptr), 0);
+}
+
+TEST(NumberGoesOnPastName, SameKindOnBothSidesOnly) {
+  EXPECT_EQ(NumberGoesOnPastName("２", "北１"), 1);     // "１" is the head of "１２"
+  EXPECT_EQ(NumberGoesOnPastName("二", "北一"), 1);
+  EXPECT_EQ(NumberGoesOnPastName("２", "北一"), 0);     // other kinds
+  EXPECT_EQ(NumberGoesOnPastName("－２", "北１"), 0);   // a hyphen stops the number
+  EXPECT_EQ(NumberGoesOnPastName("２", "大手町"), 0);   // the name ends in no numeral
+  EXPECT_EQ(NumberGoesOnPastName("", "北１"), 0);
+  EXPECT_EQ(NumberGoesOnPastName("２", ""), 0);
+}
+
+TEST(ExpandRepeatMarks, SingleDoubleAndLeadingMarks) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"代々木", "代代木"},
+      {"佐々木町", "佐佐木町"},
+      {"部分々々", "部分部分"},
+      {"々木", "々木"},    // nothing before the mark
+      {"代々々", "代代代"},  // 々々 after one character: two single marks
+      {"A々", "AA"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    char out[64];
+    ASSERT_EQ(ExpandRepeatMarks(c.in, out, sizeof out), 1) << Show(c.in);
+    EXPECT_EQ(std::string(out), c.out) << Show(c.in) << " gave " << Show(out);
+  }
+  char small[5];
+  EXPECT_EQ(ExpandRepeatMarks("代々木", small, sizeof small), 0);  // 6 bytes do not fit
+  EXPECT_STREQ(small, "");
+}
+
+// An edit text as the driver prepares it: the written input normalised.
+void Prepare(CEditText* text, const char* written) {
+  ASSERT_EQ(text->Init(written), 1);
+  ASSERT_EQ(NormalizeEditText(nullptr, nullptr, text), 1);
+}
+
+TEST(WrittenPrefixEquals, ComparesWhatTheCallerWrote) {
+  CEditText text;
+  Prepare(&text, "大手町一丁目");  // normalised: 大手町１丁目
+  EXPECT_EQ(WrittenPrefixEquals(&text, 6, "大手町"), 1);
+  EXPECT_EQ(WrittenPrefixEquals(&text, 6, "大手"), 0);
+  // The number-unit rewriting on both sides: 一丁目 against １丁目.
+  ASSERT_EQ(text.Delete(1, 6), 1);
+  EXPECT_EQ(WrittenPrefixEquals(&text, 6, "１丁目"), 1);
+  EXPECT_EQ(WrittenPrefixEquals(&text, 6, "一丁目"), 1);
+  // The whole rest is no proper tail: nothing after it.
+  EXPECT_EQ(WrittenPrefixEquals(&text, 0, ""), 0);
+
+  CEditText kana;
+  Prepare(&kana, "ﾀﾞｲﾄｸｼﾞ");  // written in half-width katakana
+  EXPECT_EQ(WrittenPrefixEquals(&kana, kana.GetLength(), "だいとくじ"), 0);
+
+  CEditText marks;
+  Prepare(&marks, "代々木１");
+  EXPECT_EQ(WrittenPrefixEquals(&marks, 6, "代代木"), 1);  // marks written out
+  EXPECT_EQ(WrittenPrefixEquals(&marks, 6, "代々木"), 1);
+}
+
+TEST(SkipWrittenName, ConsumesTheNameAsWritten) {
+  CEditText text;
+  Prepare(&text, "ﾏﾙﾉｳﾁ1");  // normalised: まるのうち１
+  // The written form begins with the half-width name: the cursor moves over
+  // its five normalised characters.
+  EXPECT_EQ(SkipWrittenName(&text, "ﾏﾙﾉｳﾁ"), 1);
+  EXPECT_EQ(std::string(text.GetText()), "１");
+  EXPECT_EQ(std::string(text.GetOriginalPointer(1)), "1");
+
+  CEditText whole;
+  Prepare(&whole, "大手町");
+  EXPECT_EQ(SkipWrittenName(&whole, "大手町"), 1);  // the text runs out, nothing followed
+  EXPECT_EQ(whole.IsEmpty(), 1);
+
+  CEditText other;
+  Prepare(&other, "大手町１");
+  const uint32_t versions = other.GetVersionCount();
+  EXPECT_EQ(SkipWrittenName(&other, "丸の内"), 0);
+  EXPECT_EQ(SkipWrittenName(&other, ""), 0);
+  EXPECT_EQ(other.GetVersionCount(), versions);
+}
+
+TEST(SkipWrittenName, RollsBackWhenTheNameEndsInsideAConvertedStretch) {
+  // 二十一 became ２１ in one edit: the written name 二十 ends inside it, so
+  // no cursor position stands for what followed the name.
+  CEditText text;
+  Prepare(&text, "二十一番");
+  ASSERT_EQ(std::string(text.GetText()), "２１番");
+  const uint32_t versions = text.GetVersionCount();
+  EXPECT_EQ(SkipWrittenName(&text, "二十"), 0);
+  EXPECT_EQ(std::string(text.GetText()), "２１番");
+  EXPECT_EQ(text.GetVersionCount(), versions);
+  // A name that covers the whole stretch is skipped with it.
+  EXPECT_EQ(SkipWrittenName(&text, "二十一"), 1);
+  EXPECT_EQ(std::string(text.GetText()), "番");
+}
+
+TEST(SkipSeparator, OnlyBeforeTheEndOrANumeral) {
+  struct Case {
+    const char* text;
+    int kana;
+    int removed;
+  } cases[] = {
+      {"－５", 0, 2}, {"の３", 0, 2}, {"－", 0, 2},     {"の森", 0, 0},
+      {"５", 0, 0},   {"－５", 1, 2}, {"の３", 1, 0}, {"ノ３", 0, 2},
+  };
+  for (const Case& c : cases) {
+    CEditText text;
+    ASSERT_EQ(text.Init(c.text), 1);
+    EXPECT_EQ(SkipSeparator(&text, c.kana), c.removed) << Show(c.text) << " kana " << c.kana;
+  }
+}
+
+TEST(NameWordTables, OrderAndNumberMarks) {
+  // The first word of the table that the text begins with decides.
+  EXPECT_EQ(MatchWordAt("大字山田", OazaPrefixWords(0)), 4);
+  EXPECT_EQ(MatchWordAt("字山田", OazaPrefixWords(0)), 2);
+  EXPECT_EQ(MatchWordAt("小字東", OazaPrefixWords(0)), 0);
+  EXPECT_EQ(MatchWordAt("小字東", ChomePrefixWords(0)), 4);
+  EXPECT_EQ(MatchWordAt("おおあざやまだ", OazaPrefixWords(1)), 8);
+  EXPECT_EQ(MatchWordAt("あざやまだ", OazaPrefixWords(1)), 0);
+  EXPECT_EQ(MatchWordAt("丁目", ChomeUnitWords(0)), 4);  // 丁目 before 丁
+  EXPECT_EQ(MatchWordAt("通り", StreetWords(0)), 4);     // 通り before 通
+  EXPECT_EQ(MatchWordAt("とおり", StreetWords(1)), 6);
+  int counted = 0;
+  for (const NameWord* w = OazaUnitWords(0); w->text; ++w, ++counted) {
+    const std::string word = w->text;
+    EXPECT_EQ(w->needsNumber, (word == "町" || word == "村") ? 0 : 1) << Show(w->text);
+  }
+  EXPECT_EQ(counted, 11);
+  for (const NameWord* w = OazaUnitWords(1); w->text; ++w) {
+    const std::string word = w->text;
+    EXPECT_EQ(w->needsNumber, (word == "ちよう" || word == "まち" || word == "むら") ? 0 : 1)
+        << Show(w->text);
+  }
+}
+
+}  // namespace
