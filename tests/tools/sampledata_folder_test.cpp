@@ -1,11 +1,11 @@
 // The data folders generated at build time, reopened through the system's
-// readers: every row of the description is in its table with its
-// normalised names, every change record is found by code and by name, the
-// dictionaries and the grid load.
+// readers: every index entry points at its row, every code index is
+// ordered and complete, every normalised name is in its name index, every
+// change record is found by code and by name, the dictionaries and the
+// grid load.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -64,83 +64,6 @@ class SampleFolderTest : public ::testing::TestWithParam<int> {
 };
 
 INSTANTIATE_TEST_SUITE_P(BothIndexKinds, SampleFolderTest, ::testing::Values(2, 1));
-
-TEST_P(SampleFolderTest, TablesHoldEveryRowInDescriptionOrder) {
-  const Description& d = Sample();
-  for (const PrefectureRow& p : d.prefectures) {
-    CTableDatabase db;
-    ASSERT_EQ(db.Open(NdbPath(folder_, p).c_str()), 1) << Show(NdbPath(folder_, p));
-
-    const auto prefs = TableRecords(&db, "TC_Todoufuken");
-    ASSERT_EQ(prefs.size(), 1u);
-    EXPECT_EQ(Text(&db, prefs[0], "TC_Todoufuken", "都道府県コード"), p.code);
-    EXPECT_EQ(Text(&db, prefs[0], "TC_Todoufuken", "都道府県名"), p.name);
-    EXPECT_EQ(Text(&db, prefs[0], "TC_Todoufuken", "かな読み都道府県名"), p.kana);
-    EXPECT_EQ(Int(&db, prefs[0], "TC_Todoufuken", "緯度"), p.latitude);
-    EXPECT_EQ(Int(&db, prefs[0], "TC_Todoufuken", "経度"), p.longitude);
-
-    std::vector<const MunicipalityRow*> cities;
-    for (const auto& r : d.municipalities) {
-      if (r.prefectureCode == p.code) cities.push_back(&r);
-    }
-    const auto cityRecords = TableRecords(&db, "TC_Shikutyoson");
-    ASSERT_EQ(cityRecords.size(), cities.size());
-    for (std::size_t i = 0; i < cities.size(); ++i) {
-      const uint32_t rec = cityRecords[i];
-      const char* t = "TC_Shikutyoson";
-      EXPECT_EQ(Text(&db, rec, t, "都道府県コード"), cities[i]->prefectureCode);
-      EXPECT_EQ(Text(&db, rec, t, "行政JISコード"), cities[i]->code);
-      EXPECT_EQ(Text(&db, rec, t, "郡名"), cities[i]->county);
-      EXPECT_EQ(Text(&db, rec, t, "市区町村名"), cities[i]->name);
-      EXPECT_EQ(Text(&db, rec, t, "かな読み市区町村名"), cities[i]->kana);
-      EXPECT_EQ(Text(&db, rec, t, "状態フラグ"), cities[i]->status);
-      EXPECT_EQ(Int(&db, rec, t, "緯度"), cities[i]->latitude);
-    }
-
-    std::vector<const OazaRow*> oaza;
-    for (const auto& r : d.oaza) {
-      if (gendata::InPrefecture(r.cityCode, p.code)) oaza.push_back(&r);
-    }
-    const auto oazaRecords = TableRecords(&db, "TC_Oaza");
-    ASSERT_EQ(oazaRecords.size(), oaza.size());
-    for (std::size_t i = 0; i < oaza.size(); ++i) {
-      const uint32_t rec = oazaRecords[i];
-      const char* t = "TC_Oaza";
-      EXPECT_EQ(Text(&db, rec, t, "地名コード"), oaza[i]->placeCode);
-      EXPECT_EQ(Text(&db, rec, t, "グループコード"), oaza[i]->groupCode);
-      EXPECT_EQ(Text(&db, rec, t, "大字通称名"), oaza[i]->oazaName);
-      EXPECT_EQ(Text(&db, rec, t, "字丁目名"), oaza[i]->chomeName);
-      EXPECT_EQ(Text(&db, rec, t, "かな読み字丁目名"), oaza[i]->chomeKana);
-      EXPECT_EQ(Int(&db, rec, t, "制御コード"), oaza[i]->control);
-      EXPECT_EQ(Text(&db, rec, t, "大字代表点フラグ"), oaza[i]->representative);
-      EXPECT_EQ(Text(&db, rec, t, "座標精度"), oaza[i]->precision);
-      EXPECT_EQ(Text(&db, rec, t, "郵便番号"), oaza[i]->postalCode);
-      EXPECT_EQ(Int(&db, rec, t, "経度"), oaza[i]->longitude);
-    }
-
-    std::vector<const BlockRow*> blocks;
-    for (const auto& r : d.blocks) {
-      if (gendata::InPrefecture(r.placeCode, p.code)) blocks.push_back(&r);
-    }
-    const auto blockRecords = TableRecords(&db, "TC_Gaiku");
-    ASSERT_EQ(blockRecords.size(), blocks.size());
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-      const uint32_t rec = blockRecords[i];
-      const char* t = "TC_Gaiku";
-      EXPECT_EQ(Text(&db, rec, t, "地名コード"), blocks[i]->placeCode);
-      EXPECT_EQ(Text(&db, rec, t, "街区番号コード"), blocks[i]->code);
-      EXPECT_EQ(Text(&db, rec, t, "街区番号"), blocks[i]->name);
-      EXPECT_EQ(Text(&db, rec, t, "状態フラグ"), blocks[i]->status);
-      EXPECT_EQ(Text(&db, rec, t, "住居表示フラグ"), blocks[i]->residenceFlag);
-      EXPECT_EQ(Int(&db, rec, t, "緯度"), blocks[i]->latitude);
-    }
-
-    // TC_Chiban exists and is empty.
-    uint32_t lots = 99;
-    EXPECT_EQ(CountTableRecords(&db, "TC_Chiban", &lots), 1);
-    EXPECT_EQ(lots, 0u);
-  }
-}
 
 // The normalised names as the README of the description gives them, and
 // every stored normalised name a fixed point of the normaliser with the
@@ -205,7 +128,8 @@ TEST_P(SampleFolderTest, NormalisedNamesAreTheNormalisersForm) {
 
 // Walks the address index of every prefecture through the engine's entry
 // readers: each entry names a row of its level's table, in the order and
-// under the parent the description gives, and every row has one entry.
+// under the parent the description gives, with the description's values,
+// and every row has one entry.
 TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) {
   const Description& d = Sample();
   EXPECT_EQ(ProbeIndexFiles(folder_.c_str()), GetParam());
@@ -231,6 +155,8 @@ TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) 
     ASSERT_EQ(engine.ReadPrefectureEntry(1, &pe, msg), 1) << Show(msg);
     seen[kTixPrefecture].insert(pe.record);
     EXPECT_EQ(Text(&db, pe.record, "TC_Todoufuken", "都道府県コード"), p.code);
+    EXPECT_EQ(Text(&db, pe.record, "TC_Todoufuken", "かな読み都道府県名"), p.kana);
+    EXPECT_EQ(Int(&db, pe.record, "TC_Todoufuken", "経度"), p.longitude);
 
     std::vector<std::size_t> cities;
     for (std::size_t i = 0; i < d.municipalities.size(); ++i) {
@@ -243,6 +169,9 @@ TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) 
       ASSERT_EQ(engine.ReadCityEntry(pe.childBase, ci, &ce, msg), 1) << Show(msg);
       seen[kTixCity].insert(ce.record);
       EXPECT_EQ(Text(&db, ce.record, "TC_Shikutyoson", "行政JISコード"), city.code);
+      EXPECT_EQ(Text(&db, ce.record, "TC_Shikutyoson", "郡名"), city.county);
+      EXPECT_EQ(Text(&db, ce.record, "TC_Shikutyoson", "かな読み市区町村名"), city.kana);
+      EXPECT_EQ(Text(&db, ce.record, "TC_Shikutyoson", "状態フラグ"), city.status);
       std::vector<std::size_t> oaza;
       for (std::size_t i = 0; i < d.oaza.size(); ++i) {
         if (d.oaza[i].IsOaza() && d.oaza[i].municipality == static_cast<int>(cities[ci - 1])) {
@@ -269,6 +198,11 @@ TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) 
           EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "大字代表点フラグ"), "0");
           EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "地名コード"), chome.placeCode);
           EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "字丁目名"), chome.chomeName);
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "大字通称名"), chome.oazaName);
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "グループコード"), chome.groupCode);
+          EXPECT_EQ(Text(&db, he.record, "TC_Oaza", "郵便番号"), chome.postalCode);
+          EXPECT_EQ(Int(&db, he.record, "TC_Oaza", "制御コード"), chome.control);
+          EXPECT_EQ(Int(&db, he.record, "TC_Oaza", "緯度"), chome.latitude);
           std::vector<const BlockRow*> blocks;
           for (const BlockRow& b : d.blocks) {
             if (b.parent == static_cast<int>(chomes[hi - 1])) blocks.push_back(&b);
@@ -282,6 +216,10 @@ TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) 
             EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "地名コード"), blocks[bi - 1]->placeCode);
             EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "街区番号コード"), blocks[bi - 1]->code);
             EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "状態フラグ"), blocks[bi - 1]->status);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "街区番号"), blocks[bi - 1]->name);
+            EXPECT_EQ(Text(&db, be.record, "TC_Gaiku", "住居表示フラグ"),
+                      blocks[bi - 1]->residenceFlag);
+            EXPECT_EQ(Int(&db, be.record, "TC_Gaiku", "経度"), blocks[bi - 1]->longitude);
           }
         }
       }
@@ -295,6 +233,9 @@ TEST_P(SampleFolderTest, AddressIndexEntriesPointAtTheirRowsInDescriptionOrder) 
     oazaAndChome.insert(seen[kTixChome].begin(), seen[kTixChome].end());
     EXPECT_EQ(oazaAndChome, std::set<uint32_t>(oazaRecords.begin(), oazaRecords.end()));
     EXPECT_EQ(seen[kTixBlock], std::set<uint32_t>(blockRecords.begin(), blockRecords.end()));
+    uint32_t lots = 99;
+    EXPECT_EQ(CountTableRecords(&db, "TC_Chiban", &lots), 1);
+    EXPECT_EQ(lots, 0u) << "TC_Chiban is empty";
   }
 }
 

@@ -162,33 +162,6 @@ TEST(WriteTableDatabase, NameTheNormaliserRefusesFailsAndLeavesNoFile) {
   EXPECT_FALSE(testutil::Exists(dir.Native("QVAD13.NDB")));
 }
 
-TEST(WriteTableDatabase, PositionsNameTheRowsOfThePrefectureOnly) {
-  const Description& d = Sample();
-  testutil::TempDir dir;
-  const std::string folder = WithSeparator(dir.path());
-  char msg[kMessageSize] = "";
-  ASSERT_EQ(WriteDictionaryFiles(d, folder, msg), 1) << Show(msg);
-  CSampleDictionaries dictionaries;
-  ASSERT_EQ(dictionaries.Load(folder, msg), 1) << Show(msg);
-  RecordPositions pos;
-  ASSERT_EQ(WriteTableDatabase(d, "26", folder + "QVAD26.NDB", &dictionaries, &pos, msg), 1)
-      << Show(msg);
-  ASSERT_EQ(pos.oaza.size(), d.oaza.size());
-  CTableDatabase db;
-  ASSERT_EQ(db.Open((folder + "QVAD26.NDB").c_str()), 1);
-  for (std::size_t i = 0; i < d.oaza.size(); ++i) {
-    if (!gendata::InPrefecture(d.oaza[i].cityCode, "26")) {
-      EXPECT_EQ(pos.oaza[i], 0u) << d.oaza[i].line;
-      continue;
-    }
-    ASSERT_NE(pos.oaza[i], 0u);
-    EXPECT_EQ(gendata::Text(&db, pos.oaza[i], "TC_Oaza", "地名コード"), d.oaza[i].placeCode);
-  }
-  for (std::size_t i = 0; i < d.blocks.size(); ++i) {
-    EXPECT_EQ(pos.blocks[i], 0u) << "no block of 26 is in TC_Gaiku";
-  }
-}
-
 TEST(WriteAddressIndexFile, RefusesAnUnknownKindAndLeavesNoFile) {
   testutil::TempDir dir;
   RecordPositions positions;
