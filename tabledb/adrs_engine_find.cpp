@@ -95,19 +95,30 @@ int CAdrsEngine::FindChild(int level, uint32_t childBase, uint32_t first, uint32
 // ---------------------------------------------------------------------------
 // By name
 
-int CAdrsEngine::FindPrefectureByName(const char* name, int32_t kana, uint16_t* entry,
-                                      char* msg) {
-  const ChildTest test{ChildTest::kEqual, kPrefectureTable,
-                       kana ? "正規かな読み都道府県名" : "正規都道府県名", nullptr, Value(name),
-                       kana, 0, kPrefectureTable, "都道府県名"};
+int CAdrsEngine::FindPrefectureByName(const char* name, int32_t kana, uint16_t* entry, char* msg) {
+  const ChildTest test{ChildTest::kEqual,
+                       kPrefectureTable,
+                       kana ? "正規かな読み都道府県名" : "正規都道府県名",
+                       nullptr,
+                       Value(name),
+                       kana,
+                       0,
+                       kPrefectureTable,
+                       "都道府県名"};
   return FindChild(kTixPrefecture, 0, 1, header_.levels[kTixPrefecture].count, test, entry, msg);
 }
 
 int CAdrsEngine::FindCityByName(const char* name, int32_t kana, uint32_t childBase,
                                 uint16_t childCount, uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kEqual, kCityTable, kana ? "正規かな読み郡名" : "正規郡名",
-                       kana ? "正規かな読み市区町村名" : "正規市区町村名", Value(name), kana, 0,
-                       kCityTable, "市区町村名"};
+  const ChildTest test{ChildTest::kEqual,
+                       kCityTable,
+                       kana ? "正規かな読み郡名" : "正規郡名",
+                       kana ? "正規かな読み市区町村名" : "正規市区町村名",
+                       Value(name),
+                       kana,
+                       0,
+                       kCityTable,
+                       "市区町村名"};
   return FindChild(kTixCity, childBase, 1, childCount, test, entry, msg);
 }
 
@@ -121,17 +132,29 @@ int CAdrsEngine::FindOazaByName(const char* name, int32_t kana, uint32_t childBa
 
 int CAdrsEngine::FindNextOazaByName(const char* name, int32_t kana, uint32_t childBase,
                                     uint16_t childCount, uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kNoOazaRule, kOazaTable,
-                       kana ? "正規かな読み大字通称名" : "正規大字通称名", nullptr, Value(name),
-                       kana, 0, kOazaTable, "大字通称名"};
+  const ChildTest test{ChildTest::kNoOazaRule,
+                       kOazaTable,
+                       kana ? "正規かな読み大字通称名" : "正規大字通称名",
+                       nullptr,
+                       Value(name),
+                       kana,
+                       0,
+                       kOazaTable,
+                       "大字通称名"};
   return FindChild(kTixOaza, childBase, entry ? *entry : 1, childCount, test, entry, msg);
 }
 
 int CAdrsEngine::FindChomeByName(const char* name, int32_t kana, uint32_t childBase,
                                  uint16_t childCount, uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kNoChomeRule, kOazaTable,
-                       kana ? "正規かな読み字丁目名" : "正規字丁目名", nullptr, Value(name), kana,
-                       0, kOazaTable, "字丁目名"};
+  const ChildTest test{ChildTest::kNoChomeRule,
+                       kOazaTable,
+                       kana ? "正規かな読み字丁目名" : "正規字丁目名",
+                       nullptr,
+                       Value(name),
+                       kana,
+                       0,
+                       kOazaTable,
+                       "字丁目名"};
   return FindChild(kTixChome, childBase, 1, childCount, test, entry, msg);
 }
 
@@ -139,22 +162,24 @@ int CAdrsEngine::FindChomeByName(const char* name, int32_t kana, uint32_t childB
 // By code
 
 int CAdrsEngine::FindPrefectureByCode(const char* code, uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kPrefectureTable, "都道府県コード", nullptr,
-                       Value(code), 0, 2, kPrefectureTable, "都道府県コード"};
+  const ChildTest test{
+      ChildTest::kPrefix, kPrefectureTable, "都道府県コード", nullptr, Value(code), 0, 2,
+      kPrefectureTable,   "都道府県コード"};
   return FindChild(kTixPrefecture, 0, 1, header_.levels[kTixPrefecture].count, test, entry, msg);
 }
 
 int CAdrsEngine::FindCityByCode(const char* code, uint32_t childBase, uint16_t childCount,
                                 uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kCityTable, "行政JISコード", nullptr, Value(code), 0, 5,
-                       kCityTable, "行政JISコード"};
+  const ChildTest test{
+      ChildTest::kPrefix, kCityTable,     "行政JISコード", nullptr, Value(code), 0, 5,
+      kCityTable,         "行政JISコード"};
   return FindChild(kTixCity, childBase, 1, childCount, test, entry, msg);
 }
 
 int CAdrsEngine::FindOazaByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
                                      uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kOazaTable, "地名コード", nullptr, Value(code), 0, 8,
-                       kOazaTable, "地名コード"};
+  const ChildTest test{ChildTest::kPrefix, kOazaTable,  "地名コード", nullptr, Value(code), 0, 8,
+                       kOazaTable,         "地名コード"};
   return FindChild(kTixOaza, childBase, 1, childCount, test, entry, msg);
 }
 
@@ -166,16 +191,17 @@ int CAdrsEngine::FindOazaByGroupCode(const char* code, uint32_t childBase, uint1
   return found;
 }
 
-int CAdrsEngine::FindNextOazaByGroupCode(const char* code, uint32_t childBase,
-                                         uint16_t childCount, uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kOazaTable, "グループコード", nullptr, Value(code), 0, 8,
-                       kOazaTable, "グループコード"};
+int CAdrsEngine::FindNextOazaByGroupCode(const char* code, uint32_t childBase, uint16_t childCount,
+                                         uint16_t* entry, char* msg) {
+  const ChildTest test{
+      ChildTest::kPrefix, kOazaTable,      "グループコード", nullptr, Value(code), 0, 8,
+      kOazaTable,         "グループコード"};
   return FindChild(kTixOaza, childBase, entry ? *entry : 1, childCount, test, entry, msg);
 }
 
 int CAdrsEngine::FindChomeByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
                                       uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kOazaTable, "地名コード", nullptr, Value(code), 0, 11,
-                       kOazaTable, "地名コード"};
+  const ChildTest test{ChildTest::kPrefix, kOazaTable,  "地名コード", nullptr, Value(code), 0, 11,
+                       kOazaTable,         "地名コード"};
   return FindChild(kTixChome, childBase, 1, childCount, test, entry, msg);
 }

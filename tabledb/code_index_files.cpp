@@ -15,9 +15,9 @@ int BuildCodeIndexFiles(const char* databasePath, char* msg) {
   char written[kCodeIndexFileCount][kCodeIndexPathSize];
   for (int i = 0; i < kCodeIndexFileCount; ++i) {
     const CodeIndexFile& f = kCodeIndexFiles[i];
-    const int made = MakeCodeIndexPath(databasePath, f.suffix, written[i], sizeof written[i],
-                                       f.extension) &&
-                     BuildSortedPositionFile(&database, f.table, f.field, written[i], nullptr);
+    const int made =
+        MakeCodeIndexPath(databasePath, f.suffix, written[i], sizeof written[i], f.extension) &&
+        BuildSortedPositionFile(&database, f.table, f.field, written[i], nullptr);
     if (!made) {
       SetMessage(msg, "ファイルの作成に失敗しました！(%s)", written[i]);
       for (int k = 0; k < i; ++k) plat::File::Remove(written[k]);

@@ -153,8 +153,7 @@ void SetFieldValueErrorMessage(char* msg, CTableDatabase* database, const char* 
 void SetValueNotFoundMessage(char* msg, CTableDatabase* database, const char* table,
                              const char* field, const char* value) {
   const DatabasePath path(database);
-  SetMessage(msg, kValueNotFoundFormat, path.text, OrEmpty(table), OrEmpty(field),
-             OrEmpty(value));
+  SetMessage(msg, kValueNotFoundFormat, path.text, OrEmpty(table), OrEmpty(field), OrEmpty(value));
 }
 
 // ---------------------------------------------------------------------------
@@ -176,8 +175,8 @@ int ReadFieldInfo(CTableDatabase* database, const char* table, const char* field
   return 1;
 }
 
-int ReadStringField(CTableDatabase* database, uint32_t record, const char* table,
-                    const char* field, char* text, std::size_t textSize, char* msg) {
+int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
+                    char* text, std::size_t textSize, char* msg) {
   if (!database || !table || !field || !text || textSize == 0 ||
       !database->GetString(record, table, field, text, textSize)) {
     if (text && textSize > 0) text[0] = '\0';
@@ -189,8 +188,7 @@ int ReadStringField(CTableDatabase* database, uint32_t record, const char* table
 
 int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
                  int32_t* value, char* msg) {
-  if (!database || !table || !field || !value ||
-      !database->GetInt(record, table, field, value)) {
+  if (!database || !table || !field || !value || !database->GetInt(record, table, field, value)) {
     SetFieldValueErrorMessage(msg, database, table, field);
     return 0;
   }
@@ -200,9 +198,8 @@ int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, c
 // ---------------------------------------------------------------------------
 // Sorted code index searches
 
-uint32_t FindInSortedIndexFile(CTableDatabase* database, plat::File* file, uint32_t lo,
-                               uint32_t hi, const char* table, const char* field,
-                               const char* key) {
+uint32_t FindInSortedIndexFile(CTableDatabase* database, plat::File* file, uint32_t lo, uint32_t hi,
+                               const char* table, const char* field, const char* key) {
   return HalvingSearch(FileSlots{database, file, table, field}, lo, hi, key);
 }
 
@@ -212,8 +209,8 @@ uint32_t FindFirstInSortedIndexFile(CTableDatabase* database, plat::File* file, 
   return FirstOfRun(FileSlots{database, file, table, field}, lo, hi, key);
 }
 
-uint32_t FindInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi,
-                                const char* table, const char* field, const char* key) {
+uint32_t FindInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi, const char* table,
+                                const char* field, const char* key) {
   return HalvingSearch(SorterSlots{sorter, table, field}, lo, hi, key);
 }
 
@@ -225,8 +222,8 @@ uint32_t FindFirstInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t
 // ---------------------------------------------------------------------------
 // Code lookups
 
-int MakeCodeIndexPath(const char* databasePath, const char* suffix, char* out,
-                      std::size_t outSize, const char* extension) {
+int MakeCodeIndexPath(const char* databasePath, const char* suffix, char* out, std::size_t outSize,
+                      const char* extension) {
   if (!out || outSize == 0) return 0;
   out[0] = '\0';
   if (!databasePath || !suffix || !extension) return 0;
@@ -273,8 +270,7 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
     SetMessage(msg, "ファイルの読み込みに失敗しました!(%s)", indexPath);
     return 0;
   }
-  return ReadStringField(database, record, kTable, "グループコード", groupCode, groupCodeSize,
-                         msg);
+  return ReadStringField(database, record, kTable, "グループコード", groupCode, groupCodeSize, msg);
 }
 
 char* PrepareCodeAndName(char* code, std::size_t codeSize, char* name, std::size_t nameSize) {

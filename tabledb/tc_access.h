@@ -61,8 +61,8 @@ int ReadFieldInfo(CTableDatabase* database, const char* table, const char* field
 // A STRING field (type 9) of the record into text (textSize bytes, emptied
 // on failure); 0 with kFieldValueErrorFormat when the field is missing, of
 // another type, unreadable or longer than textSize - 1 bytes.
-int ReadStringField(CTableDatabase* database, uint32_t record, const char* table,
-                    const char* field, char* text, std::size_t textSize, char* msg);
+int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
+                    char* text, std::size_t textSize, char* msg);
 // An INT field (type 6, 32 bits); the same failures.
 int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
                  int32_t* value, char* msg);
@@ -79,9 +79,8 @@ int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, c
 // A failed read of a slot or of a field ends the search with 0. No message.
 
 // The file is an open index file; slots lo..hi are 1-based.
-uint32_t FindInSortedIndexFile(CTableDatabase* database, plat::File* file, uint32_t lo,
-                               uint32_t hi, const char* table, const char* field,
-                               const char* key);
+uint32_t FindInSortedIndexFile(CTableDatabase* database, plat::File* file, uint32_t lo, uint32_t hi,
+                               const char* table, const char* field, const char* key);
 // The same, then steps back from the slot found while the slot before it
 // (not below lo) holds the key: the first slot of the run of equal keys.
 uint32_t FindFirstInSortedIndexFile(CTableDatabase* database, plat::File* file, uint32_t lo,
@@ -89,8 +88,8 @@ uint32_t FindFirstInSortedIndexFile(CTableDatabase* database, plat::File* file, 
                                     const char* key);
 // The same two searches over a table sorter's position array (slot N is
 // CTableSorter::GetPositionAt(N)) and its database.
-uint32_t FindInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi,
-                                const char* table, const char* field, const char* key);
+uint32_t FindInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi, const char* table,
+                                const char* field, const char* key);
 uint32_t FindFirstInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi,
                                      const char* table, const char* field, const char* key);
 
@@ -104,8 +103,8 @@ inline constexpr std::size_t kCodeIndexPathSize = 520;
 // the database's file title + suffix ("_CD3"), the extension (with its
 // dot). 0 (out "") when it does not fit outSize bytes. The name is built
 // as it stands; the file layer finds a file stored in another letter case.
-int MakeCodeIndexPath(const char* databasePath, const char* suffix, char* out,
-                      std::size_t outSize, const char* extension = ".INX");
+int MakeCodeIndexPath(const char* databasePath, const char* suffix, char* out, std::size_t outSize,
+                      const char* extension = ".INX");
 
 // The グループコード of the TC_Oaza row whose 地名コード begins with the
 // first 11 bytes of placeCode (the first such row of the database's _CD3
