@@ -215,16 +215,19 @@ int CAdrsEngine::MatchPrefecture(CEditText* text, int32_t* level, int32_t* paren
     if (!StartsWith(text->GetText(), name)) continue;
     // The first prefecture in entry order whose name begins the text.
     SetMatchedPrefectureRow(static_cast<int32_t>(e.record));
-    if (name[0] != '\0') text->Delete(1, Length(name));
     const int16_t mark = text->BeginMark();
+    if (name[0] != '\0') text->Delete(1, Length(name));
+    const int16_t inner = text->BeginMark();
     const int result = MatchCity(text, e.childBase, e.childCount, level, parent, entry, msg);
+    text->RollbackTo(inner);
+    if (result == 0) {
+      *level = 1;
+      *parent = 0;
+      *entry = static_cast<int16_t>(n);
+      SetUnmatchedText(text->GetOriginalPointer(1));
+    }
     text->RollbackTo(mark);
-    if (result != 0) return result;
-    *level = 1;
-    *parent = 0;
-    *entry = static_cast<int16_t>(n);
-    SetUnmatchedText(text->GetOriginalPointer(1));
-    return 1;
+    return result != 0 ? result : 1;
   }
   SetUnmatchedText(text->GetOriginalPointer(1));
   return 0;
@@ -426,6 +429,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
   if (matchDepth_ < 1) return 0;
   const int kana = kanaSwitch_;
   const CRecordList* list = replacementList_;
+  const int16_t entryMark = text->BeginMark();
   const int prefix = MatchWordAt(text->GetText(), OazaPrefixWords(kana));
   if (prefix > 0) text->Delete(1, prefix);
 
@@ -433,7 +437,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
   OazaRow row;
   const int16_t mark = text->BeginMark();
   auto fail = [&]() {
-    text->RollbackTo(mark);
+    text->RollbackTo(entryMark);
     return -1;
   };
   // MatchChome between a mark and a rollback, after the replacement pairs.
@@ -524,8 +528,9 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
         int skipped = 0;
         if (pass == 2) {
           if (!row.street || goesOn) break;
-          for (int k; (k = MatchWordAt(text->GetText(), StreetWords(kana))) > 0; skipped += k)
-            text->Delete(1, k);
+          for (int k; (k = MatchWordAt(text->GetText(), StreetWords(kana))) > 0; skipped += k) {
+            if (!text->Delete(1, k)) break;
+          }
           if (skipped == 0) break;
           passVariant = 1;
         }
@@ -610,7 +615,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
       break;
     }
   }
-  text->RollbackTo(mark);
+  text->RollbackTo(entryMark);
   if (best.values.level == 0) return 0;
   result->level = best.values.level;
   result->parent = best.parent;
@@ -713,6 +718,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
                             NameLevelResult* result, char* msg) {
   if (matchDepth_ < 2 || count == 0) return 0;
   const int kana = kanaSwitch_;
+  const int16_t entryMark = text->BeginMark();
   const int prefix = MatchWordAt(text->GetText(), ChomePrefixWords(kana));
   if (prefix > 0) text->Delete(1, prefix);
   int runLength = 0;
@@ -722,7 +728,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
   char name[kFieldSize];
   const int16_t mark = text->BeginMark();
   auto fail = [&]() {
-    text->RollbackTo(mark);
+    text->RollbackTo(entryMark);
     return -1;
   };
   for (uint32_t n = 1; n <= count; ++n) {
@@ -801,7 +807,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
         return fail();
     }
   }
-  text->RollbackTo(mark);
+  text->RollbackTo(entryMark);
   if (best.values.level == 0) return 0;
   result->level = best.values.level;
   result->parent = best.parent;

@@ -79,6 +79,10 @@ const std::vector<Case>& Corpus() {
        "chome 2 has no block 5 (no estimation): the chome with the rest"},
       {"東京都千代田区丸内一丁目", 13, 4, "13101001001", "", {}, "connecting kana left out"},
       {"東京都千代田区大手町一丁目", 13, 4, "13101002001", "", {}, "control routes of oaza and chome"},
+      {"東京都千代田区大手町一丁目－２", 13, 6, "13101002001/00002", "", {},
+       "control route of the chome, separator, block"},
+      {"東京都千代田区丸の内三の１", 13, 6, "13101001003/00001", "", {},
+       "kanji numeral 三 written in full width, then 丁目 left out before の"},
       {"東京都千代田区大手町二丁目", 13, 4, "13101002002", "", {},
        "control route of the oaza, chome 2 by name"},
       {"東京都千代田区大手町", 13, 3, "13101002000", "", {}, "control route, oaza only"},
@@ -296,8 +300,10 @@ TEST_F(SampleMatch, OazaVariantKinds) {
     CEditText text;
     ASSERT_EQ(text.Init(c.text), 1);
     NormalizeEditText(nullptr, &d.unification, &text);
+    const std::string before = text.GetText();
     NameLevelResult r;
     ASSERT_EQ(engine.MatchOaza(&text, city.childBase, city.childCount, &r, msg), 1) << c.why;
+    EXPECT_EQ(std::string(text.GetText()), before) << c.why;
     EXPECT_EQ(r.level, c.level) << c.why;
     EXPECT_EQ(r.variantKind, c.variant) << c.why;
     EXPECT_EQ(r.oazaConsumed, c.oazaConsumed) << c.why;

@@ -30,10 +30,16 @@
 
 namespace matchtest {
 
-// The generated data folder as a CP932 path ending in '\'; "" when the
-// build folder is not known.
+// The generated data folder as a CP932 path ending in '\' ($KORT_BUILD_DIR,
+// else this build tree); "" when the build folder is not known.
 inline std::string SampleFolder() {
   const char* build = std::getenv("KORT_BUILD_DIR");
+#ifdef KORT_TEST_BUILD_DIR
+  // The compiled-in path as UTF-8 (a plain literal would be CP932).
+  if (build == nullptr || *build == '\0') {
+    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  }
+#endif
   std::string folder;
   if (build == nullptr || !plat::cp932::FromUtf8(build, folder)) return std::string();
   return folder + "\\Database\\住所\\";

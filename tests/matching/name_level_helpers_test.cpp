@@ -6,6 +6,7 @@
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
 #include "support/test_util.h"
+#include "tabledb/adrs_engine.h"
 
 namespace {
 
@@ -159,6 +160,21 @@ TEST(NameWordTables, OrderAndNumberMarks) {
     EXPECT_EQ(w->needsNumber, (word == "ちよう" || word == "まち" || word == "むら") ? 0 : 1)
         << Show(w->text);
   }
+}
+
+TEST(NameLevelSwitches, DefaultsAndKeptOverClose) {
+  CAdrsEngine engine;
+  EXPECT_EQ(engine.GetMatchDepth(), 4);
+  EXPECT_EQ(engine.GetCountyOptional(), 1);
+  EXPECT_EQ(engine.GetCountyInBrackets(), 0);
+  EXPECT_EQ(engine.SetAnalyzeDepth(1), 1);
+  EXPECT_EQ(engine.SetCountyOptional(0), 1);
+  EXPECT_EQ(engine.SetCountyOptional(-1), 0);  // refused, value kept
+  EXPECT_EQ(engine.SetCountyInBrackets(1), 1);
+  engine.Close();
+  EXPECT_EQ(engine.GetMatchDepth(), 1);
+  EXPECT_EQ(engine.GetCountyOptional(), 0);
+  EXPECT_EQ(engine.GetCountyInBrackets(), 1);
 }
 
 }  // namespace
