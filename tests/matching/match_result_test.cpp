@@ -120,45 +120,6 @@ class ResultLine : public ::testing::Test {
   char message_[kMessageSize] = "";
 };
 
-TEST_F(ResultLine, Style2ColumnsAndCodeLengthByLevel) {
-  Open(13);
-  Style2();
-  // 東京都 / 千代田区 / 丸の内 / 一丁目: the first entry at every level.
-  Reached r = Walk({1});
-  EXPECT_EQ(Show(Write(1, r.childBase, static_cast<int16_t>(r.entry))),
-            Show("東京都,,,,,,,,,128470544,502901675,13,0,1,1,,"));
-  r = Walk({1, 1});
-  EXPECT_EQ(Show(Write(2, r.childBase, static_cast<int16_t>(r.entry))),
-            Show("東京都,千代田区,ちよだく,,,,,,,128486800,503124494,13101,0,2,1,,"));
-  r = Walk({1, 1, 1});
-  EXPECT_EQ(Show(Write(3, r.childBase, static_cast<int16_t>(r.entry))),
-            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,,,,,128440703,503165554,13101001,0,3,1,,"));
-  r = Walk({1, 1, 1, 1});
-  EXPECT_EQ(Show(Write(4, r.childBase, static_cast<int16_t>(r.entry))),
-            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,128446464,"
-                 "503165554,13101001001,0,4,1,,1000005"));
-  // A rest left over: column 15 is 0 and the rest stands in column 16.
-  engine_.SetUnmatchedText("ＸＹ");
-  EXPECT_EQ(Show(Write(4, r.childBase, static_cast<int16_t>(r.entry))),
-            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,128446464,"
-                 "503165554,13101001001,0,4,0,ＸＹ,1000005"));
-}
-
-TEST_F(ResultLine, Style1HasIntegerCoordinatesAndTheRestOnlyWithBit8) {
-  Open(13);
-  context_.SetOutputStyle(1);
-  context_.SetDatum(2);  // not used in style 1
-  const Reached r = Walk({1, 1, 1, 1});
-  const std::string head =
-      "東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,128446464,503165554,"
-      "13101001001,0,4";
-  EXPECT_EQ(Show(Write(4, r.childBase, static_cast<int16_t>(r.entry))), Show(head));
-  engine_.SetSearchFlags(0x100);
-  EXPECT_EQ(Show(Write(4, r.childBase, static_cast<int16_t>(r.entry))), Show(head + ",1,"));
-  engine_.SetUnmatchedText("１番");
-  EXPECT_EQ(Show(Write(4, r.childBase, static_cast<int16_t>(r.entry))), Show(head + ",0,１番"));
-}
-
 TEST_F(ResultLine, NameFormatsRewriteTheNamesOfStyle2) {
   Open(13);
   Style2(2, 2, 3);
@@ -169,83 +130,46 @@ TEST_F(ResultLine, NameFormatsRewriteTheNamesOfStyle2) {
                  "1310100100100002,0,6,1,,1000005"));
 }
 
-TEST_F(ResultLine, BlockRowsGiveTheirTextPaddedCodeAndStatusAAsZero) {
-  Open(13);
-  Style2();
-  // Entry 4 is the second row of block 3, of status A.
-  const Reached r = Walk({1, 1, 1, 1, 4});
-  EXPECT_EQ(Show(Write(6, r.childBase, static_cast<int16_t>(r.entry))),
-            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,３,,128445744,"
-                 "503169874,1310100100100003,0,6,1,,1000005"));
-}
-
-TEST_F(ResultLine, OazaPlaceholderLeavesTheOazaColumnsEmpty) {
-  Open(26);
-  Style2();
-  // 乙訓郡大山崎町 (third municipality), （大字なし）, 大山崎.
-  const Reached r = Walk({1, 3, 1, 1});
-  EXPECT_EQ(Show(Write(4, r.childBase, static_cast<int16_t>(r.entry))),
-            Show("京都府,乙訓郡大山崎町,おとくにぐんおおやまざきちょう,,,大山崎,おおやまざき,,,"
-                 "125597736,488457121,26303000001,0,4,1,,6180071"));
-}
-
 TEST_F(ResultLine, EstimatedBlockLiesBetweenItsNeighboursByNumber) {
   Open(13);
   Style2();
-  // 丸の内二丁目: block 2 (entry 2) and block 6 (entry 5); 3 is a quarter of
-  // the way from 2 to 6.
-  const Reached chome = Walk({1, 1, 1, 2});
+  // 丸の内二丁目: block 2 (entry 2) and block 6 (entry 5); 3 lies a quarter
+  // of the way from 2 to 6; one neighbour alone gives its own point.
   EstimateRecord record = {};
-  record.parent = chome.ownChildBase;
-  record.count = 5;
-  record.lower = {kNeighbourBlockRow, 2, 0, 0, 2};
-  record.upper = {kNeighbourBlockRow, 5, 0, 0, 6};
+  record.parent = Walk({1, 1, 1, 2}).ownChildBase;
   record.requested = 3;
-  const uint32_t n = engine_.AddEstimateRecord(record);
-  ASSERT_GT(n, 0u);
-  const int32_t latitude = static_cast<int32_t>((128438543.0 * 3 + 128429902.0 * 1) / 4);
-  const int32_t longitude = static_cast<int32_t>((503161953.0 * 3 + 503159793.0 * 1) / 4);
-  EXPECT_EQ(Show(Write(5, static_cast<int32_t>(n), 0)),
-            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,３,," +
-                 std::to_string(latitude) + "," + std::to_string(longitude) +
-                 ",1310100100200003,0,5,1,,1000005"));
-  // One neighbour only: its point.
-  record.upper = {kNeighbourNone, -1, 0, 0, 0};
-  const uint32_t one = engine_.AddEstimateRecord(record);
-  EXPECT_EQ(Show(Write(5, static_cast<int32_t>(one), 0)),
-            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,３,,128438543,"
-                 "503161953,1310100100200003,0,5,1,,1000005"));
-}
-
-TEST_F(ResultLine, EstimateWithoutUsableNeighboursFails) {
-  Open(13);
-  Style2();
-  const Reached chome = Walk({1, 1, 1, 2});
-  EstimateRecord record = {};
-  record.parent = chome.ownChildBase;
-  record.requested = 3;
+  const EstimateNeighbour none = {kNeighbourNone, -1, 0, 0, 0};
+  const EstimateNeighbour block2 = {kNeighbourBlockRow, 2, 0, 0, 2};
+  const EstimateNeighbour block6 = {kNeighbourBlockRow, 5, 0, 0, 6};
+  const std::string quarter =
+      std::to_string(static_cast<int32_t>((128438543.0 * 3 + 128429902.0) / 4)) + "," +
+      std::to_string(static_cast<int32_t>((503161953.0 * 3 + 503159793.0) / 4));
   const struct {
     EstimateNeighbour lower, upper;
+    int32_t level;
+    std::string point;  // "" : fails
   } cases[] = {
-      {{kNeighbourNone, -1, 0, 0, 0}, {kNeighbourNone, -1, 0, 0, 0}},   // none
-      {{kNeighbourBlockRow, 2, 0, 0, 2}, {kNeighbourBlockRow, 2, 0, 0, 2}},  // equal numbers
-      {{9, 2, 0, 0, 2}, {kNeighbourNone, -1, 0, 0, 0}},                  // unknown kind
+      {block2, block6, 5, quarter},
+      {block2, none, 5, "128438543,503161953"},
+      {none, none, 5, ""},
+      {block2, block2, 5, ""},                          // equal numbers
+      {{9, 2, 0, 0, 2}, none, 5, ""},                   // unknown kind
+      {block2, none, 7, ""},                            // a block row beside a lot
   };
   for (const auto& c : cases) {
     record.lower = c.lower;
     record.upper = c.upper;
     const uint32_t n = engine_.AddEstimateRecord(record);
-    EXPECT_EQ(Write(5, static_cast<int32_t>(n), 0), "");
-    EXPECT_EQ(Show(message_), Show("データの取得に失敗しました！"));
+    const std::string line = Write(c.level, static_cast<int32_t>(n), c.level == 5 ? 0 : -1);
+    if (c.point.empty()) {
+      EXPECT_EQ(line, "");
+      EXPECT_EQ(Show(message_), Show("データの取得に失敗しました！"));
+    } else {
+      EXPECT_EQ(Show(line), Show("東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,３,," +
+                                 c.point + ",1310100100200003,0,5,1,,1000005"));
+    }
   }
-  // A block row cannot stand beside an estimated lot.
-  record.lower = {kNeighbourBlockRow, 2, 0, 0, 2};
-  record.upper = {kNeighbourNone, -1, 0, 0, 0};
-  const uint32_t n = engine_.AddEstimateRecord(record);
-  EXPECT_EQ(Write(7, static_cast<int32_t>(n), -1), "");
-  EXPECT_EQ(Show(message_), Show("データの取得に失敗しました！"));
   EXPECT_EQ(Write(5, 9999, 0), "");
-  EXPECT_EQ(Show(message_), Show("データの取得に失敗しました！"));
 }
 
 TEST_F(ResultLine, WritesCommaAndSemicolonOfTheRestFullWidth) {
@@ -324,22 +248,13 @@ class CodeLookup : public ::testing::Test {
   char message_[kMessageSize] = "";
 };
 
-TEST_F(CodeLookup, FindsTheRowsOfEachLevel) {
+TEST_F(CodeLookup, FindsTheRowsOfEachLevelOrSaysWhatIsMissing) {
   ASSERT_EQ(LookupPrefectureByCode(&database_, "13", a_, message_), 1) << Show(message_);
   EXPECT_EQ(Show(a_), Show("東京都"));
   ASSERT_EQ(LookupCityByCode(&database_, "13303", a_, b_, c_, d_, message_), 1) << Show(message_);
-  EXPECT_EQ(Show(a_), Show("瑞穂町"));
-  EXPECT_EQ(Show(b_), Show("西多摩郡"));
-  EXPECT_EQ(Show(c_), Show("みずほまち"));
-  EXPECT_EQ(Show(d_), Show("にしたまぐん"));
+  EXPECT_EQ(Show(std::string(a_) + b_ + c_ + d_), Show("瑞穂町西多摩郡みずほまちにしたまぐん"));
   ASSERT_EQ(LookupOazaByCode(&database_, "13101001002", a_, b_, c_, d_, message_), 1);
-  EXPECT_EQ(Show(a_), Show("丸の内"));
-  EXPECT_EQ(Show(b_), Show("二丁目"));
-  EXPECT_EQ(Show(c_), Show("まるのうち"));
-  EXPECT_EQ(Show(d_), Show("にちょうめ"));
-}
-
-TEST_F(CodeLookup, UnknownCodeAndMissingIndexGiveTheirMessages) {
+  EXPECT_EQ(Show(std::string(a_) + b_ + c_ + d_), Show("丸の内二丁目まるのうちにちょうめ"));
   char path[512];
   database_.GetPath(path, sizeof path);
   EXPECT_EQ(LookupCityByCode(&database_, "13999", a_, b_, c_, d_, message_), 0);
