@@ -62,8 +62,7 @@ int LoadDictionaries(const std::string& folder, CallDictionaries* d, char* messa
     return 0;
   const std::string user = folder + kUserReplacementFile;
   if (FileExists(user.c_str())) {
-    if (!LoadReplacementDictionaryText(user.c_str(), &d->extra, &d->unification, message))
-      return 0;
+    if (!LoadReplacementDictionaryText(user.c_str(), &d->extra, &d->unification, message)) return 0;
     d->hasExtra = true;
   }
   return 1;
@@ -229,11 +228,11 @@ int MatchAddressesToFile(const char* resultFile, char* text, int32_t flags, int3
   });
 }
 
-int MatchAddressesToArray(CStringArray* array, char* text, int32_t flags,
-                          int32_t numberUnitValue, const char* dataFolder, char* message,
-                          int32_t estimationFlag, int32_t searchTextKind, int32_t datum,
-                          int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
-                          int32_t readingFormat, const char* datasetName) {
+int MatchAddressesToArray(CStringArray* array, char* text, int32_t flags, int32_t numberUnitValue,
+                          const char* dataFolder, char* message, int32_t estimationFlag,
+                          int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
+                          int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
+                          const char* datasetName) {
   return WithResultArray(array, message, [&](CAdrsContext* context) {
     return ValidateMatchOptions(context, text, flags, numberUnitValue, dataFolder, message,
                                 estimationFlag, searchTextKind, datum, coordinateFormat,

@@ -53,11 +53,11 @@ int MatchAddressesToFile(const char* resultFile, char* text, int32_t flags, int3
                          int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
                          const char* datasetName);
 // Appends the line to the array (which is not emptied first).
-int MatchAddressesToArray(CStringArray* array, char* text, int32_t flags,
-                          int32_t numberUnitValue, const char* dataFolder, char* message,
-                          int32_t estimationFlag, int32_t searchTextKind, int32_t datum,
-                          int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
-                          int32_t readingFormat, const char* datasetName);
+int MatchAddressesToArray(CStringArray* array, char* text, int32_t flags, int32_t numberUnitValue,
+                          const char* dataFolder, char* message, int32_t estimationFlag,
+                          int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
+                          int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
+                          const char* datasetName);
 // Writes the line from the start of the buffer (bufferSize bytes with the
 // NUL); a line that does not fit fails the call.
 int MatchAddressesToBuffer(char* buffer, int32_t bufferSize, char* text, int32_t flags,

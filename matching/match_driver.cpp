@@ -141,8 +141,8 @@ struct MatchOutcome {
 // the message when the edit text cannot be prepared or a read failed. The
 // text that the cut at a single-byte character takes off stays part of the
 // unmatched rest.
-int MatchPrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s,
-                    const std::string& text, bool checkKind, MatchOutcome* out) {
+int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s,
+                       const std::string& text, bool checkKind, MatchOutcome* out) {
   int32_t useKanji = 1;
   if (!edit->Init(text.c_str(), CEditText::kDefaultRecordCapacity,
                   CEditText::kDefaultStoreCapacity) ||
@@ -279,9 +279,12 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
       l.Free();
     }
   } freeNarrowed{narrowDictionary, narrowList};
-  MatchSetup s{work.c_str(), FolderWithBackslash(dataFolder), flags, numberUnitValue, context,
-               unificationDictionary, replacementList, unificationDictionary, replacementList,
-               extraReplacementList, useKanji, message};
+  MatchSetup s{work.c_str(),    FolderWithBackslash(dataFolder),
+               flags,           numberUnitValue,
+               context,         unificationDictionary,
+               replacementList, unificationDictionary,
+               replacementList, extraReplacementList,
+               useKanji,        message};
   if (SelectApplicableDictionaryEntries(&narrowList, &narrowDictionary, replacementList,
                                         unificationDictionary, &edit)) {
     s.dictionary = &narrowDictionary;
@@ -323,14 +326,14 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
 
     MatchOutcome m;
     if (fixed) {
-      if (!MatchPrefecture(&engine, &edit, s, MatchText(s, j, false), false, &m)) return -1;
+      if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, false), false, &m)) return -1;
       if (m.level <= 0) return 0;
       return WriteMatchResultLine(&engine, &database, context, m.level, m.reference, m.entry,
                                   message)
                  ? 1
                  : -1;
     }
-    if (!MatchPrefecture(&engine, &edit, s, MatchText(s, j, true), true, &m)) return -1;
+    if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, true), true, &m)) return -1;
     if (m.level > 1) {
       unsigned char record[kCandidateSize];
       StoreCandidate({j, m.level, m.reference, m.entry}, record);
@@ -368,7 +371,7 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   }
   SetUpEngine(&engine, &database, s, best.prefecture, false);
   MatchOutcome m;
-  if (!MatchPrefecture(&engine, &edit, s, MatchText(s, best.prefecture, true), true, &m))
+  if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, best.prefecture, true), true, &m))
     return -1;
   // A final pass that does not get beyond the prefecture matched nothing.
   if (m.level < 2) return 0;

@@ -251,20 +251,18 @@ int GatherCity(CAdrsEngine* engine, CTableDatabase* database, int32_t reference,
       !FetchPrefectureResultName(engine, database, v->prefecture, message) ||
       !row.Text("郡名", v->county) || !row.Text("市区町村名", v->municipality) ||
       !row.Text("かな読み郡名", v->countyReading) ||
-      !row.Text("かな読み市区町村名", v->municipalityReading) ||
-      !row.Int("緯度", &v->latitude) || !row.Int("経度", &v->longitude) ||
-      !row.Text("状態フラグ", status))
+      !row.Text("かな読み市区町村名", v->municipalityReading) || !row.Int("緯度", &v->latitude) ||
+      !row.Int("経度", &v->longitude) || !row.Text("状態フラグ", status))
     return 0;
   v->code = code;
   v->status = status;
   return 1;
 }
 
-int FetchUpperNames(CAdrsEngine* engine, CTableDatabase* database, LineValues* v,
-                    char* message) {
+int FetchUpperNames(CAdrsEngine* engine, CTableDatabase* database, LineValues* v, char* message) {
   return FetchPrefectureResultName(engine, database, v->prefecture, message) &&
-         FetchCityResultNames(engine, database, v->municipality, v->county,
-                              v->municipalityReading, v->countyReading, message);
+         FetchCityResultNames(engine, database, v->municipality, v->county, v->municipalityReading,
+                              v->countyReading, message);
 }
 
 // Levels 3 (oaza) and 4 (aza/chome).
@@ -283,7 +281,8 @@ int GatherName(CAdrsEngine* engine, CTableDatabase* database, int32_t level, int
   if (!row.Text("地名コード", code) || !row.Text("大字通称名", v->oaza) ||
       !row.Text("かな読み大字通称名", v->oazaReading))
     return 0;
-  if (level == 4 && (!row.Text("字丁目名", v->chome) || !row.Text("かな読み字丁目名", v->chomeReading)))
+  if (level == 4 &&
+      (!row.Text("字丁目名", v->chome) || !row.Text("かな読み字丁目名", v->chomeReading)))
     return 0;
   if (!row.Int("緯度", &v->latitude) || !row.Int("経度", &v->longitude) ||
       !row.Text("状態フラグ", status))
@@ -297,8 +296,8 @@ int GatherName(CAdrsEngine* engine, CTableDatabase* database, int32_t level, int
 
 int FetchAllNames(CAdrsEngine* engine, CTableDatabase* database, LineValues* v, char* message) {
   return FetchUpperNames(engine, database, v, message) &&
-         FetchOazaResultNames(engine, database, v->oaza, v->chome, v->oazaReading,
-                              v->chomeReading, v->postal, message);
+         FetchOazaResultNames(engine, database, v->oaza, v->chome, v->oazaReading, v->chomeReading,
+                              v->postal, message);
 }
 
 // Level 6 (block) and 8 (lot) by the entry number.
@@ -324,8 +323,8 @@ int GatherFound(CAdrsEngine* engine, CTableDatabase* database, int32_t level, in
 }
 
 // Levels 5 and 7: the estimate between (or beside) its neighbours.
-int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
-                   int32_t reference, LineValues* v, char* message) {
+int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level, int32_t reference,
+                   LineValues* v, char* message) {
   EstimateRecord record;
   if (!engine->GetEstimateRecord(static_cast<uint32_t>(reference), &record)) {
     SetMessage(message, kNoData);
@@ -379,9 +378,9 @@ int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
       const double span = static_cast<double>(n2) - n1;
       const double below = static_cast<double>(n2) - n;
       const double above = static_cast<double>(n) - n1;
-      v->latitude = static_cast<int32_t>(
-          (static_cast<double>(places[0].latitude) * below + static_cast<double>(places[1].latitude) * above) /
-          span);
+      v->latitude = static_cast<int32_t>((static_cast<double>(places[0].latitude) * below +
+                                          static_cast<double>(places[1].latitude) * above) /
+                                         span);
       v->longitude = static_cast<int32_t>((static_cast<double>(places[0].longitude) * below +
                                            static_cast<double>(places[1].longitude) * above) /
                                           span);
@@ -436,8 +435,9 @@ int FindByCodeIndex(CTableDatabase* database, const char* suffix, const char* ta
     return 0;
   }
   const uint32_t slots = static_cast<uint32_t>(length / 4 > UINT32_MAX ? UINT32_MAX : length / 4);
-  const uint32_t slot = first ? FindFirstInSortedIndexFile(database, &file, 1, slots, table, field, code)
-                              : FindInSortedIndexFile(database, &file, 1, slots, table, field, code);
+  const uint32_t slot =
+      first ? FindFirstInSortedIndexFile(database, &file, 1, slots, table, field, code)
+            : FindInSortedIndexFile(database, &file, 1, slots, table, field, code);
   if (slot == 0) {
     SetValueNotFoundMessage(message, database, table, field, code);
     return 0;
@@ -500,8 +500,7 @@ int FetchOazaResultNames(CAdrsEngine* engine, CTableDatabase* database, char* oa
          r.Text("郵便番号", postalCode);
 }
 
-int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* name,
-                           char* message) {
+int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* name, char* message) {
   uint32_t record = 0;
   if (!FindByCodeIndex(database, "_CD1", kPrefectureTable, "都道府県コード", code, false, &record,
                        message))
@@ -509,9 +508,8 @@ int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* nam
   return RowReader(database, record, kPrefectureTable, message).Text("都道府県名", name);
 }
 
-int LookupCityByCode(CTableDatabase* database, const char* code, char* municipality,
-                     char* county, char* municipalityReading, char* countyReading,
-                     char* message) {
+int LookupCityByCode(CTableDatabase* database, const char* code, char* municipality, char* county,
+                     char* municipalityReading, char* countyReading, char* message) {
   uint32_t record = 0;
   if (!FindByCodeIndex(database, "_CD2", kCityTable, "行政JISコード", code, false, &record,
                        message))
@@ -533,6 +531,10 @@ int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, cha
 
 int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
                          int32_t level, int32_t reference, int16_t entryNumber, char* message) {
+  if (!engine || !database || !context) {
+    SetMessage(message, kNoAnalysis);
+    return 0;
+  }
   LineValues v;
   int ok = 0;
   switch (level) {
@@ -579,11 +581,11 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
     }
     context->ApplyOutputFormats(v.oaza, v.chome, v.block, v.lot, v.countyReading,
                                 v.municipalityReading, v.oazaReading, v.chomeReading);
-    line = Format("%s,%s%s,%s%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%ld,%s,%s,%s", v.prefecture,
-                  v.county, v.municipality, v.countyReading, v.municipalityReading, v.oaza,
-                  v.oazaReading, v.chome, v.chomeReading, v.block, v.lot, latitude, longitude,
-                  v.code.c_str(), v.status.c_str(), static_cast<long>(level),
-                  rest.empty() ? "1" : "0", rest.c_str(), v.postal);
+    line = Format("%s,%s%s,%s%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%ld,%s,%s,%s", v.prefecture, v.county,
+                  v.municipality, v.countyReading, v.municipalityReading, v.oaza, v.oazaReading,
+                  v.chome, v.chomeReading, v.block, v.lot, latitude, longitude, v.code.c_str(),
+                  v.status.c_str(), static_cast<long>(level), rest.empty() ? "1" : "0",
+                  rest.c_str(), v.postal);
   } else {
     line = Format("%s,%s%s,%s%s,%s,%s,%s,%s,%s,%s,%ld,%ld,%s,%s,%ld", v.prefecture, v.county,
                   v.municipality, v.countyReading, v.municipalityReading, v.oaza, v.oazaReading,

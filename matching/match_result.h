@@ -64,11 +64,9 @@ int FetchOazaResultNames(CAdrsEngine* engine, CTableDatabase* database, char* oa
 // Lookups by code through the code index beside the database: _CD1 by
 // 都道府県コード, _CD2 by 行政JISコード, _CD3 by 地名コード (the first of equal
 // codes).
-int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* name,
-                           char* message);
-int LookupCityByCode(CTableDatabase* database, const char* code, char* municipality,
-                     char* county, char* municipalityReading, char* countyReading,
-                     char* message);
+int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* name, char* message);
+int LookupCityByCode(CTableDatabase* database, const char* code, char* municipality, char* county,
+                     char* municipalityReading, char* countyReading, char* message);
 int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, char* chome,
                      char* oazaReading, char* chomeReading, char* message);
 

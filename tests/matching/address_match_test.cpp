@@ -2,6 +2,8 @@
 // messages, the flags word, the dataset preparation, dictionary loading and
 // the removal of a failed result file.
 
+#include "matching/address_match.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include <string>
 
 #include "common/message.h"
-#include "matching/address_match.h"
 #include "matching/adrs_context.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
@@ -25,8 +26,8 @@ std::string Invalid(const char* name) {
 
 int ToFile(const std::string& result, char* text, const std::string& folder, char* message,
            const int32_t (&o)[7], const char* dataset = "VRG_EXTEND") {
-  return MatchAddressesToFile(result.c_str(), text, 0, 1, folder.c_str(), message, o[0], o[1],
-                              o[2], o[3], o[4], o[5], o[6], dataset);
+  return MatchAddressesToFile(result.c_str(), text, 0, 1, folder.c_str(), message, o[0], o[1], o[2],
+                              o[3], o[4], o[5], o[6], dataset);
 }
 constexpr int32_t kDefaults[7] = {0, 1, 1, 1, 1, 1, 1};
 
@@ -64,13 +65,18 @@ TEST(MatchAddressEntries, RefuseMissingTargetsTextsAndDictionaries) {
     std::function<int()> call;
     const char* name;
   } cases[] = {
-      {[&] { return MatchAddressesToFile(nullptr, text, 0, 1, folder, m, 0, 1, 1, 1, 1, 1, 1, ""); },
+      {[&] {
+         return MatchAddressesToFile(nullptr, text, 0, 1, folder, m, 0, 1, 1, 1, 1, 1, 1, "");
+       },
        "結果格納ファイル名"},
       {[&] { return MatchAddressToFilePlain(nullptr, text, 0, 1, folder, m, ""); },
        "結果格納ファイル名"},
-      {[&] { return MatchAddressesToArray(nullptr, text, 0, 1, folder, m, 0, 1, 1, 1, 1, 1, 1, ""); },
+      {[&] {
+         return MatchAddressesToArray(nullptr, text, 0, 1, folder, m, 0, 1, 1, 1, 1, 1, 1, "");
+       },
        "結果格納配列"},
-      {[&] { return MatchAddressToArrayPlain(nullptr, text, 0, 1, folder, m, ""); }, "結果格納配列"},
+      {[&] { return MatchAddressToArrayPlain(nullptr, text, 0, 1, folder, m, ""); },
+       "結果格納配列"},
       {[&] {
          return MatchAddressesToBuffer(nullptr, 64, text, 0, 1, folder, m, 0, 1, 1, 1, 1, 1, 1, "");
        },
@@ -133,8 +139,8 @@ TEST(ApplyMatchFlagRules, EstimationBitBit8AndCalculationSwitchByStyle) {
   const struct {
     int32_t style, estimation /* -1: unset */, calc, flags, calcSwitch /* -1: unset */;
   } cases[] = {
-      {2, 1, 0, 0x110, 1},   {2, 1, 1, 0x110, 0},  {2, 1, -3, 0x110, 0},
-      {2, 0, 0, 0x100, 1},   {2, 0, 7, 0x100, 0},  {2, -1, 0, 0x100, -1},
+      {2, 1, 0, 0x110, 1},   {2, 1, 1, 0x110, 0},   {2, 1, -3, 0x110, 0},
+      {2, 0, 0, 0x100, 1},   {2, 0, 7, 0x100, 0},   {2, -1, 0, 0x100, -1},
       {1, -1, 0, 0x000, -1}, {1, -1, 1, 0x010, -1}, {1, 1, 1, 0x010, -1},
   };
   for (const auto& c : cases) {

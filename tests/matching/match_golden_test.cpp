@@ -46,8 +46,8 @@ struct Case {
   const char* input;
   const char* node;
   const char* rest;
-  int32_t kind = 1;         // 検索文字列区分
-  int32_t matchFlags = 0;   // the match flags word
+  int32_t kind = 1;        // 検索文字列区分
+  int32_t matchFlags = 0;  // the match flags word
   int32_t numberUnit = 1;
 };
 
@@ -159,7 +159,8 @@ struct Columns {
 // "%ld" of the number of a code in full-width digits ("00012" -> "１２").
 std::string FullWidthNumber(const std::string& code) {
   std::string out;
-  for (char c : std::to_string(std::atol(code.c_str()))) out += {'\x82', static_cast<char>(0x4F + c - '0')};
+  for (char c : std::to_string(std::atol(code.c_str())))
+    out += {'\x82', static_cast<char>(0x4F + c - '0')};
   return out;
 }
 std::string NameOr(const std::string& name, const std::string& code) {
@@ -204,10 +205,12 @@ bool Expect(const std::string& node, Columns* c) {
   const std::vector<std::string> part = Split(kind.empty() ? node : node.substr(2), '/');
   if (node.size() == 2) {
     for (const auto& p : d.prefectures)
-      if (p.code == node) return Names(node, nullptr, c), set(p.latitude, p.longitude, p.code, "0", 1);
+      if (p.code == node)
+        return Names(node, nullptr, c), set(p.latitude, p.longitude, p.code, "0", 1);
   } else if (node.size() == 5) {
     for (const auto& m : d.municipalities)
-      if (m.code == node) return Names(node, nullptr, c), set(m.latitude, m.longitude, m.code, m.status, 2);
+      if (m.code == node)
+        return Names(node, nullptr, c), set(m.latitude, m.longitude, m.code, m.status, 2);
   } else if (kind == "O" || kind.empty()) {
     for (const auto& row : d.oaza) {
       if (row.placeCode != part[0] || row.IsOaza() != (kind == "O")) continue;
@@ -258,17 +261,31 @@ std::string CoordinateText(int32_t format, int32_t v) {
   const long minutes = v % 3600000 / 60000;
   const long rest = v % 3600000 % 60000;
   switch (format) {
-    case 1: std::snprintf(out, sizeof out, "%ld", static_cast<long>(v)); break;
-    case 2: std::snprintf(out, sizeof out, "%.1lf", v / 10.0); break;
-    case 3: std::snprintf(out, sizeof out, "%.3lf", v / 1000.0); break;
-    case 4: std::snprintf(out, sizeof out, "%.9lf", v / 3600.0); break;
-    case 5: std::snprintf(out, sizeof out, "%.9lf", v / 36000.0); break;
-    case 6: std::snprintf(out, sizeof out, "%.9lf", v / 3600000.0); break;
+    case 1:
+      std::snprintf(out, sizeof out, "%ld", static_cast<long>(v));
+      break;
+    case 2:
+      std::snprintf(out, sizeof out, "%.1lf", v / 10.0);
+      break;
+    case 3:
+      std::snprintf(out, sizeof out, "%.3lf", v / 1000.0);
+      break;
+    case 4:
+      std::snprintf(out, sizeof out, "%.9lf", v / 3600.0);
+      break;
+    case 5:
+      std::snprintf(out, sizeof out, "%.9lf", v / 36000.0);
+      break;
+    case 6:
+      std::snprintf(out, sizeof out, "%.9lf", v / 3600000.0);
+      break;
     case 7:
       std::snprintf(out, sizeof out, "%ld%02ld%02ld.%03d", degrees, minutes, rest / 1000,
                     static_cast<int>(rest % 1000));
       break;
-    default: std::snprintf(out, sizeof out, "%ld%02ld%05ld", degrees, minutes, rest); break;
+    default:
+      std::snprintf(out, sizeof out, "%ld%02ld%05ld", degrees, minutes, rest);
+      break;
   }
   return out;
 }
@@ -292,8 +309,9 @@ void ToJgd(int32_t latitude, int32_t longitude, int32_t* outLatitude, int32_t* o
 // Columns 1 to 9, the oaza columns empty for a name with 大字なし.
 std::string Names9(const Columns& c) {
   const bool noOaza = c.level >= 3 && FindSubstring("大字なし", c.oaza.c_str()) > 0;
-  return c.prefecture + "," + c.city + "," + c.cityReading + "," + (noOaza ? "," : c.oaza + "," + c.oazaReading) +
-         "," + c.chome + "," + c.chomeReading + "," + c.block + "," + c.lot;
+  return c.prefecture + "," + c.city + "," + c.cityReading + "," +
+         (noOaza ? "," : c.oaza + "," + c.oazaReading) + "," + c.chome + "," + c.chomeReading +
+         "," + c.block + "," + c.lot;
 }
 
 std::string Style2Line(const Columns& c, const std::string& rest, int32_t format, int32_t datum) {
@@ -393,7 +411,8 @@ TEST_F(GoldenLines, CorpusInStyle2WithEveryCoordinateFormatAndBothDatums) {
             Show(c.input) + " format " + std::to_string(format) + " datum " + std::to_string(datum);
         if (*c.node == '\0') {
           EXPECT_EQ(run.result, 0) << label;
-          EXPECT_EQ(Show(run.message), Show(std::string("対象データがありません！[") + c.input + "]"))
+          EXPECT_EQ(Show(run.message),
+                    Show(std::string("対象データがありません！[") + c.input + "]"))
               << label;
           EXPECT_TRUE(run.lines.empty()) << label;
           continue;
@@ -433,8 +452,8 @@ std::string LineOf(const char* input, int32_t kind = 1, int32_t estimation = 0,
   char text[128], message[kMessageSize] = "";
   std::snprintf(text, sizeof text, "%s", input);
   CStringArray lines;
-  EXPECT_EQ(MatchAddressesToArray(&lines, text, 0, 1, sample::Folder().c_str(), message,
-                                  estimation, kind, 1, 1, 1, 1, 1, "VRG_EXTEND"),
+  EXPECT_EQ(MatchAddressesToArray(&lines, text, 0, 1, sample::Folder().c_str(), message, estimation,
+                                  kind, 1, 1, 1, 1, 1, "VRG_EXTEND"),
             1)
       << Show(input) << ": " << Show(message);
   if (textAfter) *textAfter = text;

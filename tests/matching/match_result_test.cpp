@@ -2,6 +2,8 @@
 // leaves, over the generated sample data (values as in
 // tools/sampledata/data/*.tsv), and the lookups by code.
 
+#include "matching/match_result.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,7 +13,6 @@
 
 #include "common/message.h"
 #include "matching/adrs_context.h"
-#include "matching/match_result.h"
 #include "matching/result_format.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
@@ -26,8 +27,8 @@ TEST(FormatCode3, ThreeDigitsThenALetterForTheHundreds) {
   const struct {
     int32_t value;
     const char* text;
-  } cases[] = {{0, "000"}, {7, "007"}, {999, "999"}, {1000, "A00"}, {1099, "A99"},
-               {1100, "B00"}, {3599, "Z99"}};
+  } cases[] = {{0, "000"},    {7, "007"},    {999, "999"}, {1000, "A00"},
+               {1099, "A99"}, {1100, "B00"}, {3599, "Z99"}};
   for (const auto& c : cases) {
     char out[kCodePartTextSize];
     EXPECT_STREQ(FormatCode3(out, c.value), c.text) << c.value;
@@ -70,11 +71,21 @@ class ResultLine : public ::testing::Test {
       TixEntry e;
       int ok = 0;
       switch (depth) {
-        case 0: ok = engine_.ReadPrefectureEntry(n, &e, msg); break;
-        case 1: ok = engine_.ReadCityEntry(r.ownChildBase, n, &e, msg); break;
-        case 2: ok = engine_.ReadOazaEntry(r.ownChildBase, n, &e, msg); break;
-        case 3: ok = engine_.ReadChomeEntry(r.ownChildBase, n, &e, msg); break;
-        default: ok = engine_.ReadBlockEntry(r.ownChildBase, n, &e, msg); break;
+        case 0:
+          ok = engine_.ReadPrefectureEntry(n, &e, msg);
+          break;
+        case 1:
+          ok = engine_.ReadCityEntry(r.ownChildBase, n, &e, msg);
+          break;
+        case 2:
+          ok = engine_.ReadOazaEntry(r.ownChildBase, n, &e, msg);
+          break;
+        case 3:
+          ok = engine_.ReadChomeEntry(r.ownChildBase, n, &e, msg);
+          break;
+        default:
+          ok = engine_.ReadBlockEntry(r.ownChildBase, n, &e, msg);
+          break;
       }
       EXPECT_EQ(ok, 1) << Show(msg);
       r.childBase = depth == 0 ? 0 : r.ownChildBase;
@@ -149,12 +160,10 @@ TEST_F(ResultLine, EstimatedBlockLiesBetweenItsNeighboursByNumber) {
     int32_t level;
     std::string point;  // "" : fails
   } cases[] = {
-      {block2, block6, 5, quarter},
-      {block2, none, 5, "128438543,503161953"},
-      {none, none, 5, ""},
-      {block2, block2, 5, ""},                          // equal numbers
-      {{9, 2, 0, 0, 2}, none, 5, ""},                   // unknown kind
-      {block2, none, 7, ""},                            // a block row beside a lot
+      {block2, block6, 5, quarter},   {block2, none, 5, "128438543,503161953"}, {none, none, 5, ""},
+      {block2, block2, 5, ""},         // equal numbers
+      {{9, 2, 0, 0, 2}, none, 5, ""},  // unknown kind
+      {block2, none, 7, ""},           // a block row beside a lot
   };
   for (const auto& c : cases) {
     record.lower = c.lower;
@@ -165,8 +174,9 @@ TEST_F(ResultLine, EstimatedBlockLiesBetweenItsNeighboursByNumber) {
       EXPECT_EQ(line, "");
       EXPECT_EQ(Show(message_), Show("データの取得に失敗しました！"));
     } else {
-      EXPECT_EQ(Show(line), Show("東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,３,," +
-                                 c.point + ",1310100100200003,0,5,1,,1000005"));
+      EXPECT_EQ(Show(line),
+                Show("東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,３,," + c.point +
+                     ",1310100100200003,0,5,1,,1000005"));
     }
   }
   EXPECT_EQ(Write(5, 9999, 0), "");
@@ -178,14 +188,16 @@ TEST_F(ResultLine, WritesCommaAndSemicolonOfTheRestFullWidth) {
   const Reached r = Walk({1, 1, 1, 1});
   engine_.SetUnmatchedText("１,2;３");
   const std::string line = Write(4, r.childBase, static_cast<int16_t>(r.entry));
-  EXPECT_EQ(Show(line), Show("東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,128446464,"
-                             "503165554,13101001001,0,4,0,１，2；３,1000005"));
+  EXPECT_EQ(Show(line),
+            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,128446464,"
+                 "503165554,13101001001,0,4,0,１，2；３,1000005"));
   // In a caller buffer the line stays one record.
   char buffer[512];
   context_.SetOutputBuffer(buffer, sizeof buffer);
-  ASSERT_EQ(WriteMatchResultLine(&engine_, &database_, &context_, 4, static_cast<int32_t>(r.childBase),
-                                 static_cast<int16_t>(r.entry), message_),
-            1);
+  ASSERT_EQ(
+      WriteMatchResultLine(&engine_, &database_, &context_, 4, static_cast<int32_t>(r.childBase),
+                           static_cast<int16_t>(r.entry), message_),
+      1);
   ASSERT_EQ(context_.RewindInput(), 1);
   ASSERT_EQ(context_.ReadNextInput(), 1);
   std::string record;
@@ -223,9 +235,10 @@ TEST_F(ResultLine, FailuresGiveTheirMessagesAndWriteNothing) {
   context_.SetDatum(1);
   char small[16];
   context_.SetOutputBuffer(small, sizeof small);
-  EXPECT_EQ(WriteMatchResultLine(&engine_, &database_, &context_, 4, static_cast<int32_t>(r.childBase),
-                                 static_cast<int16_t>(r.entry), message_),
-            0);
+  EXPECT_EQ(
+      WriteMatchResultLine(&engine_, &database_, &context_, 4, static_cast<int32_t>(r.childBase),
+                           static_cast<int16_t>(r.entry), message_),
+      0);
   char path[512];
   database_.GetPath(path, sizeof path);
   EXPECT_EQ(Show(message_),
@@ -258,13 +271,15 @@ TEST_F(CodeLookup, FindsTheRowsOfEachLevelOrSaysWhatIsMissing) {
   char path[512];
   database_.GetPath(path, sizeof path);
   EXPECT_EQ(LookupCityByCode(&database_, "13999", a_, b_, c_, d_, message_), 0);
-  EXPECT_EQ(Show(message_), Show(std::string("データベースに値が見つかりません！[DATABASE:") + path +
-                                 "][TABLE:TC_Shikutyoson][FIELD:行政JISコード][VALUE:13999]"));
+  EXPECT_EQ(Show(message_),
+            Show(std::string("データベースに値が見つかりません！[DATABASE:") + path +
+                 "][TABLE:TC_Shikutyoson][FIELD:行政JISコード][VALUE:13999]"));
   // The database alone, without its code indexes.
   testutil::TempDir dir;
-  const std::string native =
-      std::string(std::getenv("KORT_BUILD_DIR")) + reinterpret_cast<const char*>(u8"/Database/住所/");
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("QVAD13.NDB"), testutil::ReadBytes(native + "QVAD13.NDB")));
+  const std::string native = std::string(std::getenv("KORT_BUILD_DIR")) +
+                             reinterpret_cast<const char*>(u8"/Database/住所/");
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native("QVAD13.NDB"), testutil::ReadBytes(native + "QVAD13.NDB")));
   CTableDatabase alone;
   ASSERT_EQ(alone.Open(dir.Sys("QVAD13.NDB").c_str()), 1);
   EXPECT_EQ(LookupPrefectureByCode(&alone, "13", a_, message_), 0);
