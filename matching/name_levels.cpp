@@ -348,8 +348,6 @@ struct OazaRow {
   bool street = false;
 };
 
-}  // namespace
-
 // Reads, on first need, the values of a row that only some candidates
 // take along, and weighs the candidates of one oaza row.
 class COazaWeigher {
@@ -423,6 +421,8 @@ class COazaWeigher {
   bool haveGroup_ = false;
   char groupCode_[kFieldSize] = "";
 };
+
+}  // namespace
 
 int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
                            NameLevelResult* result, char* msg) {
@@ -650,8 +650,6 @@ std::string FullWidthOfKanjiRun(const char* text, int* runLength) {
   return digits;
 }
 
-}  // namespace
-
 // Weighs the candidates of one chome row.
 class CChomeWeigher {
  public:
@@ -713,6 +711,8 @@ class CChomeWeigher {
   int32_t filter_;
   char* msg_;
 };
+
+}  // namespace
 
 int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count, int numberGoesOn,
                             NameLevelResult* result, char* msg) {

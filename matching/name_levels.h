@@ -58,6 +58,8 @@ int MatchWordAt(const char* text, const NameWord* words);
 // 1 when p stands on a full-width digit ０-９, 2 on another numeral
 // character (一 十 百 千 万 〇 ...), 0 otherwise (also at the end).
 int NumeralKindAt(const char* p);
+// The reference library's name for the same test.
+inline int NumeralClassAt(const char* p) { return NumeralKindAt(p); }
 
 // The boundary test after a name match: 1 when the number in the text goes
 // on past the name, that is the character at `after` is a numeral of the

@@ -179,8 +179,10 @@ struct ChangeCodeLot {
 
 // The outcome of the block or the lot level (MatchBlock, MatchLot).
 // (level, parent, entry) as MatchAddress reports them for levels 5 to 8;
-// consumed counts the bytes of the normalised text the block (or lot)
-// took; status and precision class are those of the winning candidate.
+// consumed, status and precision class are the values the level weighed
+// its winner by: at the block level the bytes of the normalised text the
+// block number (or name) took with its suffix word, at the lot level the
+// length of the lot text (0 for an estimated lot).
 struct NumberMatch {
   int32_t level = 0;
   int32_t parent = 0;

@@ -46,14 +46,14 @@ TEST(AdrsEngineState, EstimationRecordsNumberOnWhileTheListsLive) {
   }
   EstimateRecord back;
   ASSERT_EQ(engine.GetEstimateRecord(257, &back), 1);
-  EXPECT_EQ(back.parent, 1257u);
-  EXPECT_EQ(back.count, 7);
-  EXPECT_EQ(back.lower.found, kNeighbourBlockRow);
-  EXPECT_EQ(back.lower.reference, 257);
-  EXPECT_EQ(back.lower.latitude, 128000000);
-  EXPECT_EQ(back.lower.number, 256);
-  EXPECT_EQ(back.upper.found, kNeighbourNone);
-  EXPECT_EQ(back.requested, 257);
+  EXPECT_EQ(+back.parent, 1257u);
+  EXPECT_EQ(+back.count, 7);
+  EXPECT_EQ(+back.lower.found, kNeighbourBlockRow);
+  EXPECT_EQ(+back.lower.reference, 257);
+  EXPECT_EQ(+back.lower.latitude, 128000000);
+  EXPECT_EQ(+back.lower.number, 256);
+  EXPECT_EQ(+back.upper.found, kNeighbourNone);
+  EXPECT_EQ(+back.requested, 257);
   EXPECT_EQ(engine.GetEstimateRecord(0, &back), 0);
   EXPECT_EQ(engine.GetEstimateRecord(301, &back), 0);
   // Freed by Close; the numbering starts again with new lists.

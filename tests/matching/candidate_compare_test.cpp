@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 #include "matching/candidate_compare.h"
 
@@ -21,39 +22,22 @@ struct Case {
 };
 
 TEST(CandidateStartValues, AreTheDocumentedOnes) {
+  using V = std::vector<int32_t>;
   const CityCandidate c = kCityCandidateStart;
-  EXPECT_EQ(c.level, 0);
-  EXPECT_EQ(c.cityConsumed, 0);
-  EXPECT_EQ(c.oazaVariant, 2);
-  EXPECT_EQ(c.oazaConsumed, 0);
-  EXPECT_EQ(c.chomeRoute, 1);
-  EXPECT_EQ(c.chomeConsumed, 0);
-  EXPECT_EQ(c.status, 3);
+  EXPECT_EQ((V{c.level, c.cityConsumed, c.oazaVariant, c.oazaConsumed, c.chomeRoute,
+               c.chomeConsumed, c.status}),
+            (V{0, 0, 2, 0, 1, 0, 3}));
   const OazaCandidate o = kOazaCandidateStart;
-  EXPECT_EQ(o.level, 0);
-  EXPECT_EQ(o.oazaVariant, 2);
-  EXPECT_EQ(o.oazaConsumed, 0);
-  EXPECT_EQ(o.chomeRoute, 1);
-  EXPECT_EQ(o.chomeConsumed, 0);
-  EXPECT_EQ(o.status, 3);
-  EXPECT_EQ(o.controlRoute, 0);
+  EXPECT_EQ((V{o.level, o.oazaVariant, o.oazaConsumed, o.chomeRoute, o.chomeConsumed, o.status,
+               o.controlRoute}),
+            (V{0, 2, 0, 1, 0, 3, 0}));
   const ChomeCandidate h = kChomeCandidateStart;
-  EXPECT_EQ(h.level, 0);
-  EXPECT_EQ(h.chomeRoute, 1);
-  EXPECT_EQ(h.chomeConsumed, 0);
-  EXPECT_EQ(h.status, 3);
-  EXPECT_EQ(h.precision, INT_MAX);
-  EXPECT_EQ(h.controlRoute, 0);
+  EXPECT_EQ((V{h.level, h.chomeRoute, h.chomeConsumed, h.status, h.precision, h.controlRoute}),
+            (V{0, 1, 0, 3, INT_MAX, 0}));
   const BlockCandidate b = kBlockCandidateStart;
-  EXPECT_EQ(b.level, 0);
-  EXPECT_EQ(b.route, 1);
-  EXPECT_EQ(b.consumed, 0);
-  EXPECT_EQ(b.status, 3);
-  EXPECT_EQ(b.precision, INT_MAX);
+  EXPECT_EQ((V{b.level, b.route, b.consumed, b.status, b.precision}), (V{0, 1, 0, 3, INT_MAX}));
   const LotCandidate l = kLotCandidateStart;
-  EXPECT_EQ(l.consumed, 0);
-  EXPECT_EQ(l.status, 3);
-  EXPECT_EQ(l.precision, INT_MAX);
+  EXPECT_EQ((V{l.consumed, l.status, l.precision}), (V{0, 3, INT_MAX}));
 }
 
 TEST(StatusFilter, RefusesByBitsZeroAndOne) {

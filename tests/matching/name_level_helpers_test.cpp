@@ -22,6 +22,7 @@ TEST(NumeralKindAt, DigitsKanjiNumeralsAndOthers) {
   EXPECT_EQ(NumeralKindAt("1"), 0);  // ASCII digits are no numeral here
   EXPECT_EQ(NumeralKindAt(""), 0);
   EXPECT_EQ(NumeralKindAt(nullptr), 0);
+  EXPECT_EQ(NumeralClassAt("二"), 2);
 }
 
 TEST(NumberGoesOnPastName, SameKindOnBothSidesOnly) {

@@ -275,12 +275,12 @@ const EstimateCase kEstimateCases[] = {
 
 void ExpectNeighbour(const EstimateNeighbour& got, const EstimateNeighbour& want,
                      const char* what) {
-  EXPECT_EQ(got.found, want.found) << what;
+  EXPECT_EQ(+got.found, +want.found) << what;
   if (want.found == kNeighbourNone) return;
-  EXPECT_EQ(got.reference, want.reference) << what;
-  EXPECT_EQ(got.latitude, want.latitude) << what;
-  EXPECT_EQ(got.longitude, want.longitude) << what;
-  EXPECT_EQ(got.number, want.number) << what;
+  EXPECT_EQ(+got.reference, +want.reference) << what;
+  EXPECT_EQ(+got.latitude, +want.latitude) << what;
+  EXPECT_EQ(+got.longitude, +want.longitude) << what;
+  EXPECT_EQ(+got.number, +want.number) << what;
 }
 
 TEST(MatchBlock, EstimatesKeepTheirNearestNeighbours) {
@@ -301,10 +301,10 @@ TEST(MatchBlock, EstimatesKeepTheirNearestNeighbours) {
     ASSERT_EQ(e.GetEstimateRecord(static_cast<uint32_t>(m.parent), &r), 1) << c.what;
     ExpectNeighbour(r.lower, c.lower, c.what);
     ExpectNeighbour(r.upper, c.upper, c.what);
-    EXPECT_EQ(r.requested, c.requested) << c.what;
+    EXPECT_EQ(+r.requested, c.requested) << c.what;
     if (m.level == 5) {
-      EXPECT_EQ(r.parent, chome.childBase) << c.what;
-      EXPECT_EQ(r.count, chome.count) << c.what;
+      EXPECT_EQ(+r.parent, chome.childBase) << c.what;
+      EXPECT_EQ(+r.count, chome.count) << c.what;
     }
     // A change-code neighbour reads back as the lot it stands for.
     for (const EstimateNeighbour* n : {&r.lower, &r.upper}) {
@@ -315,8 +315,8 @@ TEST(MatchBlock, EstimatesKeepTheirNearestNeighbours) {
                                   &change),
                 1);
       ASSERT_EQ(e.ReadChangeCodeLot(city, area, block, change, &lot), 1);
-      EXPECT_EQ(static_cast<int32_t>(lot.latitude), n->latitude) << c.what;
-      EXPECT_EQ(static_cast<int32_t>(lot.longitude), n->longitude) << c.what;
+      EXPECT_EQ(static_cast<int32_t>(lot.latitude), +n->latitude) << c.what;
+      EXPECT_EQ(static_cast<int32_t>(lot.longitude), +n->longitude) << c.what;
     }
   }
 }
@@ -425,6 +425,24 @@ TEST(MatchLot, EveryPathOnTheSampleData) {
     EXPECT_EQ(m.consumed, c.expected.consumed) << c.what;
     EXPECT_EQ(Show(e.GetRestAfterLot()), Show(Sjis(c.expected.rest))) << c.what;
     EXPECT_EQ(m.status, c.expected.status) << c.what;
+  }
+}
+
+// The change-code index stores the scale 2000 in four bits as 4; its
+// records rank with the precision class of 2000, not as unknown scales.
+TEST(MatchBlock, ChangeCodeScale2000IsPrecisionClass2) {
+  SampleEngine s;
+  ASSERT_TRUE(s.ok());
+  const Chome chome = s.Locate(kMarunouchi1);
+  CEditText text;
+  NumberMatch m;
+  for (const char8_t* input : {u8"８", u8"８－２"}) {
+    ASSERT_TRUE(MakeText(&text, input));
+    ASSERT_EQ(s.engine().MatchBlock(chome.childBase, chome.count, kMarunouchi1, &text, &m,
+                                    nullptr),
+              1);
+    EXPECT_EQ(m.entry, -2);
+    EXPECT_EQ(m.precision, 2) << Show(Sjis(input));
   }
 }
 

@@ -118,11 +118,6 @@ TEST(EstimatePoint, BetweenTheNeighboursByTheirNumbers) {
   ASSERT_EQ(EstimatePoint(r, &lat, &lon), 1);
   EXPECT_EQ(lat, 1001);   // 1001.5, truncated toward zero
   EXPECT_EQ(lon, -1500);  // -1500.5, likewise
-  // Equal numbers: the first neighbour's point.
-  r.upper.number = 2;
-  ASSERT_EQ(EstimatePoint(r, &lat, &lon), 1);
-  EXPECT_EQ(lat, 1000);
-  EXPECT_EQ(lon, -2000);
   // One neighbour: its point.
   r.lower.found = kNeighbourNone;
   ASSERT_EQ(EstimatePoint(r, &lat, &lon), 1);
@@ -130,6 +125,19 @@ TEST(EstimatePoint, BetweenTheNeighboursByTheirNumbers) {
   EXPECT_EQ(lon, -1001);
   r.upper.found = kNeighbourNone;
   EXPECT_EQ(EstimatePoint(r, &lat, &lon), 0);
+}
+
+// Two neighbours of the same number leave nothing to place between them:
+// the estimate takes the first neighbour's point instead of failing.
+TEST(EstimatePoint, EqualNeighbourNumbersTakeTheFirstNeighbour) {
+  EstimateRecord r = {};
+  r.requested = 3;
+  r.lower = {kNeighbourChangeRecord, 1, 1000, -2000, 3};
+  r.upper = {kNeighbourChangeRecord, 2, 2000, -1000, 3};
+  int32_t lat = 0, lon = 0;
+  ASSERT_EQ(EstimatePoint(r, &lat, &lon), 1);
+  EXPECT_EQ(lat, 1000);
+  EXPECT_EQ(lon, -2000);
 }
 
 }  // namespace
