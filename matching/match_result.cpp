@@ -12,6 +12,7 @@
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/adrs_context.h"
+#include "matching/number_text.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
 #include "plat/file.h"
@@ -364,27 +365,16 @@ int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
   const NumberPlace& last = places[present - 1];
   TakePlace(last, v);
   const int32_t n = record.requested;
-  if (present == 2) {
-    const int32_t n1 = numbers[0];
-    const int32_t n2 = numbers[1];
-    if (n1 == n2) {
-      if (level == 5) {
-        SetMessage(message, kNoData);
-        return 0;
-      }
-      v->latitude = places[0].latitude;
-      v->longitude = places[0].longitude;
-    } else {
-      const double span = static_cast<double>(n2) - n1;
-      const double below = static_cast<double>(n2) - n;
-      const double above = static_cast<double>(n) - n1;
-      v->latitude = static_cast<int32_t>((static_cast<double>(places[0].latitude) * below +
-                                          static_cast<double>(places[1].latitude) * above) /
-                                         span);
-      v->longitude = static_cast<int32_t>((static_cast<double>(places[0].longitude) * below +
-                                           static_cast<double>(places[1].longitude) * above) /
-                                          span);
-    }
+  // Two blocks of one number cannot place a block between them.
+  if (level == 5 && present == 2 && numbers[0] == numbers[1]) {
+    SetMessage(message, kNoData);
+    return 0;
+  }
+  // The point between the neighbours' points by their numbers (with one
+  // neighbour, or two lots of one number, the first neighbour's point).
+  if (!EstimatePoint(record, &v->latitude, &v->longitude)) {
+    SetMessage(message, kNoData);
+    return 0;
   }
   v->code = last.placeCode;
   if (level == 5) {

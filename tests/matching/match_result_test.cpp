@@ -150,8 +150,9 @@ TEST_F(ResultLine, EstimatedBlockLiesBetweenItsNeighboursByNumber) {
   record.parent = Walk({1, 1, 1, 2}).ownChildBase;
   record.requested = 3;
   const EstimateNeighbour none = {kNeighbourNone, -1, 0, 0, 0};
-  const EstimateNeighbour block2 = {kNeighbourBlockRow, 2, 0, 0, 2};
-  const EstimateNeighbour block6 = {kNeighbourBlockRow, 5, 0, 0, 6};
+  // The neighbours as the matcher records them (points of blocks.tsv).
+  const EstimateNeighbour block2 = {kNeighbourBlockRow, 2, 128438543, 503161953, 2};
+  const EstimateNeighbour block6 = {kNeighbourBlockRow, 5, 128429902, 503159793, 6};
   const std::string quarter =
       std::to_string(static_cast<int32_t>((128438543.0 * 3 + 128429902.0) / 4)) + "," +
       std::to_string(static_cast<int32_t>((503161953.0 * 3 + 503159793.0) / 4));
