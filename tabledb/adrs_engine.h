@@ -588,14 +588,14 @@ class CAdrsEngine {
                  NameLevelResult* result, char* msg);
 
  private:
-  // The test of one child lookup (defined with the lookups).
-  struct ChildTest;
-  int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,
-                const ChildTest& test, uint16_t* entry, char* msg);
   // The block and lot levels (matching/) work on the engine's lists,
   // readers and switches.
   friend class CNumberLevelMatcher;
 
+  // The test of one child lookup (defined with the lookups).
+  struct ChildTest;
+  int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,
+                const ChildTest& test, uint16_t* entry, char* msg);
   int ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   void FreeWorkLists();
   void CloseOwnChangeHistory();

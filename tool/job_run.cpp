@@ -269,9 +269,10 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
       break;
     case 3000:
       job.CopyText(2, text);
-      result = CallEntry(entries.matchAddressesToFile, message, resultFile, text, job.Int(3),
-                         job.Int(4), folder, message, job.Int(5), job.Int(6), job.Int(7),
-                         job.Int(8), job.Int(9), job.Int(10), job.Int(11), dataset);
+      // Address matching is always carried.
+      result = (entries.matchAddressesToFile ? entries.matchAddressesToFile : MatchAddressesToFile)(
+          resultFile, text, job.Int(3), job.Int(4), folder, message, job.Int(5), job.Int(6),
+          job.Int(7), job.Int(8), job.Int(9), job.Int(10), job.Int(11), dataset);
       break;
     case 4000:
       result =

@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "matching/address_match.h"
+
 inline constexpr std::size_t kJobTextSize = 1024;
 inline constexpr std::size_t kJobMessageSize = 1024;
 inline constexpr std::size_t kJobResultTextSize = 1024;
@@ -47,13 +49,9 @@ int SearchPostalCodeToFile(const char* resultFile, const char* postalCode, const
                            int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                            int32_t readingFormat);
 
-// Kind 3000: address matching (the address text is shortened in place by
-// the entry's retries).
-int MatchAddressesToFile(const char* resultFile, char* text, int32_t flags, int32_t numberUnitValue,
-                         const char* dataFolder, char* message, int32_t estimationFlag,
-                         int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
-                         int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
-                         const char* datasetName);
+// Kind 3000: address matching, MatchAddressesToFile of
+// matching/address_match.h (the address text is shortened in place by the
+// entry's retries).
 
 // Kind 4000: reverse geocoding; the result line goes to result
 // (kJobResultTextSize bytes, the entry writes at most that many with the NUL).
@@ -63,7 +61,8 @@ int ReverseGeocode(char* result, double latitude, double longitude, const char* 
                    int32_t readingFormat);
 
 // The entries the job run calls. A null entry is a search this program does
-// not carry yet: its job fails like a failing search (see the job run).
+// not carry yet: its job fails like a failing search (see the job run);
+// a null address-matching entry stands for MatchAddressesToFile itself.
 struct SearchEntries {
   decltype(&KeywordSearchToFile) keywordSearchToFile = nullptr;
   decltype(&ListByCodeToFile) listByCodeToFile = nullptr;

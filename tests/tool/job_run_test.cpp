@@ -319,6 +319,17 @@ TEST_F(KortJob, SearchNotCarriedFailsTheJob) {
   EXPECT_EQ(Read("status.txt"), "0\r\n0\r\n" + Sjis(u8"この検索種別は実行できません！") + "\r\n");
 }
 
+TEST_F(KortJob, AddressMatchingIsAlwaysCarried) {
+  // Without an entry in the table kind 3000 still runs the matching: here
+  // over a data folder that does not exist.
+  Run(Job({"3000", "東京都", "0", "1", "0", "1", "1", "1", "1", "1", "1", "8", "x"}),
+      SearchEntries{});
+  EXPECT_EQ(Read("status.txt"),
+            "0\r\n0\r\n" + Sjis(u8"ファイルオープンエラー!(/opt/kort\\Database\\住所\\文字統一.BIN)") +
+                "\r\n");
+  EXPECT_FALSE(Has("result.txt"));
+}
+
 // ---- Scrambled job files ----
 
 const std::string kPlainPostal = Job({"2000", "12345678", "1", "1", "1", "1", "1", "8", "x"});

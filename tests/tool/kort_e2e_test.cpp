@@ -91,4 +91,95 @@ TEST_F(KortProgram, ScrambledJobIsRewrittenAsPlainTextAndRun) {
   EXPECT_GT(status.size(), 8u);
 }
 
+// ---- Address matching on the generated data (Database/住所 beside kort) ----
+
+// A kind-3000 job: address, match flags 0, number-unit value 1, estimation
+// flag, options 1 (kanji text, Tokyo datum, milliseconds, formats as stored),
+// the flags word and the dataset line.
+std::string MatchJob(const std::string& address, const char* flags, const char* estimation = "0",
+                     const char* readingFormat = "1") {
+  return Job({"3000", address, "0", "1", estimation, "1", "1", "1", "1", "1", readingFormat, flags,
+              "x"});
+}
+
+const std::string kMarunouchi = testutil::Sjis(u8"東京都千代田区丸の内一丁目");
+
+TEST_F(KortProgram, MatchJobWritesOneLineAndAnEmptyStatusMessage) {
+  ASSERT_TRUE(testutil::WriteBytes(job_, MatchJob(kMarunouchi, "8")));
+  std::string out;
+  EXPECT_EQ(Run({job_, result_, status_}, &out), 0);
+  EXPECT_EQ(out, "");
+  // 17 columns: the chome row 13101001001 of tools/sampledata/data/oaza.tsv,
+  // level 4, the whole input matched, postal code 1000005.
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(result_)),
+            testutil::Show(testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,"
+                                          u8"いっちょうめ,,,128446464,503165554,13101001001,0,4,1,,"
+                                          u8"1000005\r\n")));
+  EXPECT_EQ(testutil::ReadBytes(status_), "1\r\n0\r\n\r\n");
+}
+
+TEST_F(KortProgram, MatchJobFailuresLeaveOnlyTheStatus) {
+  const struct {
+    std::string job;
+    std::string message;
+  } cases[] = {
+      // Flags 0: the basic dataset, whose matching is switched off.
+      {MatchJob(kMarunouchi, "0"),
+       testutil::Sjis(u8"対象データがありません！[東京都千代田区丸の内一丁目]")},
+      // Flags 65535 selects the extended dataset too; 大阪府 has no data.
+      {MatchJob(testutil::Sjis(u8"大阪府大阪市北区"), "65535"),
+       testutil::Sjis(u8"対象データがありません！[大阪府大阪市北区]")},
+      {MatchJob(kMarunouchi, "8", "0", "4"),
+       testutil::Sjis(u8"パラメータに無効な値が渡されました！(出力よみ書式)")},
+      {MatchJob(kMarunouchi, "8", "2"),
+       testutil::Sjis(u8"パラメータに無効な値が渡されました！(推定機能フラグ)")},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(testutil::WriteBytes(result_, "old"));
+    ASSERT_TRUE(testutil::WriteBytes(job_, c.job));
+    std::string out;
+    Run({job_, result_, status_}, &out);
+    EXPECT_FALSE(testutil::Exists(result_)) << testutil::Show(c.message);
+    EXPECT_EQ(testutil::Show(testutil::ReadBytes(status_)),
+              testutil::Show("0\r\n0\r\n" + c.message + "\r\n"));
+  }
+}
+
+TEST_F(KortProgram, CalcOfAdrslibIniSwitchesTheHistoryCheckOfTheEstimation) {
+  // kort copied into the scratch folder, with the data folder beside it and
+  // its own adrslib.ini.
+  const std::string copy = dir_.Native("kort");
+  ASSERT_TRUE(testutil::WriteBytes(copy, testutil::ReadBytes(program_)));
+  ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
+  ASSERT_EQ(symlink((std::string(std::getenv("KORT_BUILD_DIR")) + "/Database").c_str(),
+                    dir_.Native("Database").c_str()),
+            0);
+  program_ = copy;
+  // 丸の内二丁目 has blocks 4 and 6 around 5; block 6 is not 住居表示.
+  const std::string job = MatchJob(testutil::Sjis(u8"東京都千代田区丸の内二丁目５"), "8", "1");
+  const struct {
+    const char* ini;  // null: no file
+    const char* point;
+  } cases[] = {
+      // Check on: block 4 alone, its point.
+      {nullptr, "128432783,503164113"},
+      {"[AdrsLib]\r\nCalc=0\r\n", "128432783,503164113"},
+      // Check off: halfway between blocks 4 and 6, truncated.
+      {"[AdrsLib]\r\nCalc=1\r\n", "128431342,503161953"},
+  };
+  for (const auto& c : cases) {
+    if (c.ini) {
+      ASSERT_TRUE(testutil::WriteBytes(dir_.Native("adrslib.ini"), c.ini));
+    }
+    ASSERT_TRUE(testutil::WriteBytes(job_, job));
+    std::string out;
+    Run({job_, result_, status_}, &out);
+    EXPECT_EQ(testutil::Show(testutil::ReadBytes(result_)),
+              testutil::Show(testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,"
+                                            u8"にちょうめ,５,,") +
+                             c.point + ",1310100100200005,0,5,1,,1000005\r\n"))
+        << (c.ini ? c.ini : "no ini");
+  }
+}
+
 }  // namespace

@@ -1,0 +1,381 @@
+#include "matching/match_driver.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/file_access.h"
+#include "common/message.h"
+#include "common/record_array.h"
+#include "common/record_stack.h"
+#include "common/sjis_text.h"
+#include "common/width_kana.h"
+#include "matching/adrs_context.h"
+#include "matching/edit_text.h"
+#include "matching/match_result.h"
+#include "matching/normalize.h"
+#include "matching/prefecture_names.h"
+#include "tabledb/adrs_engine.h"
+#include "tabledb/table_database.h"
+
+namespace {
+
+constexpr char kInitFailed[] = "初期化に失敗しました！";
+constexpr char kWorkMemoryFailed[] = "作業用メモリの確保に失敗しました！";
+constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
+
+// A candidate of the scan: 16 bytes, prefecture (4), level (4), reference
+// (4), entry (2), two unused bytes.
+constexpr uint16_t kCandidateSize = 16;
+struct Candidate {
+  int32_t prefecture = 0;
+  int32_t level = 0;
+  int32_t reference = 0;
+  int16_t entry = 0;
+};
+
+void StoreCandidate(const Candidate& c, unsigned char* out) {
+  std::memset(out, 0, kCandidateSize);
+  std::memcpy(out, &c.prefecture, 4);
+  std::memcpy(out + 4, &c.level, 4);
+  std::memcpy(out + 8, &c.reference, 4);
+  std::memcpy(out + 12, &c.entry, 2);
+}
+
+Candidate LoadCandidate(const unsigned char* in) {
+  Candidate c;
+  std::memcpy(&c.prefecture, in, 4);
+  std::memcpy(&c.level, in + 4, 4);
+  std::memcpy(&c.reference, in + 8, 4);
+  std::memcpy(&c.entry, in + 12, 2);
+  return c;
+}
+
+std::string FolderWithBackslash(const char* folder) {
+  std::string out = folder ? folder : "";
+  const char* last = GetLastCharPtr(out.c_str());
+  if (!(last[0] == '\\' && last[1] == '\0')) out += '\\';
+  return out;
+}
+
+std::string FilePath(const std::string& folder, const char* format, int32_t prefecture) {
+  char name[32];
+  std::snprintf(name, sizeof name, format, static_cast<int>(prefecture));
+  return folder + name;
+}
+
+// One prefecture's database and engine, closed again on every path. The
+// engine object and its switches live for the whole call.
+class PrefectureFiles {
+ public:
+  PrefectureFiles(CAdrsEngine* engine, CTableDatabase* database)
+      : engine_(engine), database_(database) {}
+  ~PrefectureFiles() { Close(); }
+  void Close() {
+    engine_->Close();
+    database_->Close();
+  }
+
+ private:
+  CAdrsEngine* engine_;
+  CTableDatabase* database_;
+};
+
+// Everything one match of the driver needs besides the prefecture.
+struct MatchSetup {
+  const char* work;  // the trimmed input
+  std::string folder;
+  int32_t flags;
+  int32_t numberUnitValue;
+  CAdrsContext* context;
+  CCharDictionary* dictionary;  // the pair in use (narrowed or passed in)
+  CRecordList* list;
+  CCharDictionary* fullDictionary;  // the pair passed in
+  CRecordList* fullList;
+  CRecordList* extraList;
+  int32_t useKanjiNames;
+  char* message;
+};
+
+// The engine's attachments for prefecture j, in the driver's order. With
+// switches false the history-check and kana switches stay as they are.
+void SetUpEngine(CAdrsEngine* engine, CTableDatabase* database, const MatchSetup& s,
+                 int32_t prefecture, bool switches) {
+  engine->AllocateWorkLists();
+  engine->SetSearchFlags(static_cast<uint32_t>(s.flags));
+  engine->SetDatabase(database);
+  engine->SetContext(s.context);
+  engine->SetDictionaries(s.dictionary, s.list);
+  engine->SetExtraReplacementList(s.extraList);
+  engine->SetNumberUnitMatching(s.numberUnitValue);
+  engine->SetChangeHistoryFiles(FilePath(s.folder, "QAD_CH%02d.CDB", prefecture).c_str(),
+                                FilePath(s.folder, "QAD_CH%02d.CIX", prefecture).c_str());
+  engine->SetChangeCodeIndexFile(FilePath(s.folder, "QAD_CH%02d.CDI", prefecture).c_str());
+  if (!switches) return;
+  int32_t calc = 0;
+  if (!s.context->GetCalculationSwitch(&calc)) calc = 0;
+  engine->SetHistoryCheck(calc);
+  int32_t kind = 0;
+  const int kindSet = s.context->GetSearchTextKind(&kind);
+  engine->SetKanaMatching(kindSet && kind != 1 ? 1 : 0);
+}
+
+// The text of a match of prefecture j: with a name in front (the name by
+// the search-text kind, normalised with the dictionaries passed in) or the
+// input alone.
+std::string MatchText(const MatchSetup& s, int32_t prefecture, bool withName) {
+  if (!withName) return s.work;
+  char name[kPrefectureTextSize * 4] = {};
+  GetPrefectureNameByKind(prefecture, name, s.useKanjiNames);
+  NormalizeSearchText(s.fullList, s.fullDictionary, name, sizeof name);
+  return std::string(name) + s.work;
+}
+
+struct MatchOutcome {
+  int32_t level = 0;
+  int32_t reference = 0;
+  int16_t entry = 0;
+};
+
+// Prepares the edit text and runs the matcher. 1 when the match ran, 0 with
+// the message when the edit text cannot be prepared or a read failed. The
+// text that the cut at a single-byte character takes off stays part of the
+// unmatched rest.
+int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s,
+                       const std::string& text, bool checkKind, MatchOutcome* out) {
+  int32_t useKanji = 1;
+  if (!edit->Init(text.c_str(), CEditText::kDefaultRecordCapacity,
+                  CEditText::kDefaultStoreCapacity) ||
+      (!ApplySearchTextKind(s.context, edit, &useKanji) && checkKind)) {
+    SetMessage(s.message, kInitFailed);
+    return 0;
+  }
+  NormalizeEditText(nullptr, s.dictionary, edit);
+  std::string cutTail;
+  const int cut = FindFirstSingleByteChar(edit->GetText());
+  if (cut > 0) {
+    cutTail = edit->GetOriginalPointer(cut);
+    TruncateEditTextAtSingleByte(edit);
+  }
+  int32_t level = 0;
+  int32_t reference = 0;
+  int16_t entry = 0;
+  if (!engine->MatchAddress(edit, &level, &reference, &entry, s.message, s.work)) return 0;
+  if (level > 0 && !cutTail.empty() && engine->GetUnmatchedText()[0] == '\0')
+    engine->SetUnmatchedText(cutTail.c_str());
+  out->level = level;
+  out->reference = reference;
+  out->entry = entry;
+  return 1;
+}
+
+}  // namespace
+
+// ---- Helpers ----
+
+int ApplySearchTextKind(CAdrsContext* context, CEditText* editText, int32_t* useKanjiNames) {
+  int32_t kind = 1;
+  if (context && !context->GetSearchTextKind(&kind)) kind = 1;
+  switch (kind) {
+    case 1:
+      *useKanjiNames = 1;
+      return 1;
+    case 2:
+      *useKanjiNames = 0;
+      return 1;
+    case 3:
+      if (!editText->KatakanaToHiragana()) return 0;
+      *useKanjiNames = 0;
+      return 1;
+    case 4:
+      if (!editText->HalfKanaToHiragana()) return 0;
+      *useKanjiNames = 0;
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+char* GetPrefectureNameByKind(int32_t number, char* out, int32_t useKanjiNames) {
+  return useKanjiNames == 1 ? GetPrefectureName(number, out) : GetPrefectureKana(number, out);
+}
+
+int FindFirstSingleByteChar(const char* text) {
+  if (!text) return 0;
+  for (int i = 0; text[i] != '\0'; i += 2) {
+    if (!IsLeadByte(static_cast<unsigned char>(text[i])) || text[i + 1] == '\0') return i + 1;
+  }
+  return 0;
+}
+
+int TruncateEditTextAtSingleByte(CEditText* editText) {
+  if (!editText) return 0;
+  const int position = FindFirstSingleByteChar(editText->GetText());
+  if (position == 0) return 1;
+  return editText->Truncate(position);
+}
+
+char* TruncateAtSingleByte(char* text) {
+  const int position = FindFirstSingleByteChar(text);
+  if (position > 0) text[position - 1] = '\0';
+  return text;
+}
+
+int CheckSearchTextKind(CAdrsContext* context, const char* text) {
+  int32_t kind = 1;
+  if (!context || !context->GetSearchTextKind(&kind)) kind = 1;
+  if (kind == 1) return 1;
+  if (!text) return 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  if (kind == 4) {
+    for (; *p; ++p)
+      if (!((*p >= 0xA1 && *p <= 0xDF) || (*p >= '0' && *p <= '9'))) return 0;
+    return 1;
+  }
+  if (kind != 2 && kind != 3) return 0;
+  while (*p) {
+    if (!IsLeadByte(*p) || p[1] == '\0') return 0;
+    const char* c = reinterpret_cast<const char*>(p);
+    const int ok = IsFullWidthDigitAt(c) || (kind == 2 ? IsHiraganaAt(c) : IsKatakanaAt(c));
+    if (!ok) return 0;
+    p += 2;
+  }
+  return 1;
+}
+
+// ---- The driver ----
+
+int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
+                       const char* dataFolder, CAdrsContext* context,
+                       CCharDictionary* unificationDictionary, CRecordList* replacementList,
+                       CRecordList* extraReplacementList, char* message) {
+  // 1-2. The trimmed text; nothing to do without text or with the matching
+  // switched off.
+  if (!text || !context) return 0;
+  std::string work(text);
+  TrimBlanks(work.data());
+  work.resize(std::strlen(work.c_str()));
+  if (work.empty()) return 0;
+  if (!context->IsMatchingEnabled()) return 0;
+
+  // 3. The edit text and the search-text kind.
+  CEditText edit;
+  int32_t useKanji = 1;
+  if (!edit.Init(work.c_str(), CEditText::kDefaultRecordCapacity,
+                 CEditText::kDefaultStoreCapacity) ||
+      !ApplySearchTextKind(context, &edit, &useKanji)) {
+    SetMessage(message, kInitFailed);
+    return -1;
+  }
+
+  // 4. The dictionary entries that change this input.
+  CCharDictionary narrowDictionary;
+  CRecordList narrowList;
+  struct FreeNarrowed {
+    CCharDictionary& d;
+    CRecordList& l;
+    ~FreeNarrowed() {
+      d.Free();
+      l.Free();
+    }
+  } freeNarrowed{narrowDictionary, narrowList};
+  MatchSetup s{work.c_str(),    FolderWithBackslash(dataFolder),
+               flags,           numberUnitValue,
+               context,         unificationDictionary,
+               replacementList, unificationDictionary,
+               replacementList, extraReplacementList,
+               useKanji,        message};
+  if (SelectApplicableDictionaryEntries(&narrowList, &narrowDictionary, replacementList,
+                                        unificationDictionary, &edit)) {
+    s.dictionary = &narrowDictionary;
+    s.list = &narrowList;
+  }
+
+  // 5. A prefecture named at the head of the text.
+  int32_t fixed = 0;
+  for (int32_t i = 1; i <= kPrefectureCount && fixed == 0; ++i) {
+    char name[kPrefectureTextSize] = {};
+    GetPrefectureNameByKind(i, name, useKanji);
+    if (std::strncmp(edit.GetText(), name, std::strlen(name)) == 0) fixed = i;
+  }
+
+  // 6. The candidate list of the scan.
+  CRecordList candidates;
+  struct FreeList {
+    CRecordList& l;
+    ~FreeList() { l.Free(); }
+  } freeCandidates{candidates};
+  if (fixed == 0 && !candidates.Create(10, kCandidateSize, 128)) {
+    SetMessage(message, kWorkMemoryFailed);
+    return -1;
+  }
+
+  // 7. Each prefecture with data: the fixed one, else all in order.
+  CTableDatabase database;
+  CAdrsEngine engine;
+  const int32_t first = fixed ? fixed : 1;
+  const int32_t last = fixed ? fixed : kPrefectureCount;
+  for (int32_t j = first; j <= last; ++j) {
+    const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", j);
+    if (!FileExists(ndb.c_str())) continue;
+    const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", j);
+    if (!database.Open(ndb.c_str())) continue;
+    PrefectureFiles files(&engine, &database);
+    if (!engine.Open(tix.c_str(), context->GetIndexKind())) continue;
+    SetUpEngine(&engine, &database, s, j, true);
+
+    MatchOutcome m;
+    if (fixed) {
+      if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, false), false, &m)) return -1;
+      if (m.level <= 0) return 0;
+      return WriteMatchResultLine(&engine, &database, context, m.level, m.reference, m.entry,
+                                  message)
+                 ? 1
+                 : -1;
+    }
+    if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, true), true, &m)) return -1;
+    if (m.level > 1) {
+      unsigned char record[kCandidateSize];
+      StoreCandidate({j, m.level, m.reference, m.entry}, record);
+      if (!candidates.Add(record)) {
+        SetMessage(message, kWorkMemoryFailed);
+        return -1;
+      }
+    }
+  }
+  if (fixed) return 0;
+
+  // 8-9. The deepest candidate, the earlier one on a tie; used alone or
+  // from the oaza level on.
+  const uint32_t count = candidates.GetCount();
+  if (count == 0) return 0;
+  Candidate best = LoadCandidate(static_cast<const unsigned char*>(candidates.GetPtr(1)));
+  for (uint32_t n = 2; n <= count; ++n) {
+    const Candidate c = LoadCandidate(static_cast<const unsigned char*>(candidates.GetPtr(n)));
+    if (c.level > best.level) best = c;
+  }
+  if (count > 1 && best.level < 3) return 0;
+
+  // 10. The final pass over the chosen prefecture, its name put in front by
+  // the search-text kind as in the scan.
+  const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", best.prefecture);
+  const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", best.prefecture);
+  if (!database.Open(ndb.c_str())) {
+    SetMessage(message, kOpenFailed, ndb.c_str());
+    return -1;
+  }
+  PrefectureFiles files(&engine, &database);
+  if (!engine.Open(tix.c_str(), context->GetIndexKind())) {
+    SetMessage(message, kOpenFailed, tix.c_str());
+    return -1;
+  }
+  SetUpEngine(&engine, &database, s, best.prefecture, false);
+  MatchOutcome m;
+  if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, best.prefecture, true), true, &m))
+    return -1;
+  // A final pass that does not get beyond the prefecture matched nothing.
+  if (m.level < 2) return 0;
+  return WriteMatchResultLine(&engine, &database, context, m.level, m.reference, m.entry, message)
+             ? 1
+             : -1;
+}

@@ -1,0 +1,592 @@
+#include "matching/match_result.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/file_access.h"
+#include "common/le_bytes.h"
+#include "common/message.h"
+#include "common/number_parse.h"
+#include "common/sjis_text.h"
+#include "common/width_kana.h"
+#include "matching/adrs_context.h"
+#include "matching/number_text.h"
+#include "matching/normalize.h"
+#include "matching/result_format.h"
+#include "plat/file.h"
+#include "tabledb/adrs_engine.h"
+#include "tabledb/change_history.h"
+#include "tabledb/table_database.h"
+#include "tabledb/tc_access.h"
+
+namespace {
+
+constexpr char kPrefectureTable[] = "TC_Todoufuken";
+constexpr char kCityTable[] = "TC_Shikutyoson";
+constexpr char kOazaTable[] = "TC_Oaza";
+constexpr char kBlockTable[] = "TC_Gaiku";
+
+constexpr char kNoAnalysis[] = "解析結果の取得に失敗しました！";
+constexpr char kNoData[] = "データの取得に失敗しました！";
+constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
+constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
+constexpr char kBadLevel[] = "不正なレベルが指定されました！[LEVEL:%ld]";
+constexpr char kDatumFailed[] = "世界測地系変換に失敗しました！";
+constexpr char kWriteFailed[] = "検索結果の取得に失敗しました！[DATABASE:%s][LEVEL:%ld]";
+
+constexpr std::size_t kText = kResultTextSize;
+
+// Reads of one record's fields, each into a kResultTextSize buffer.
+class RowReader {
+ public:
+  RowReader(CTableDatabase* database, uint32_t record, const char* table, char* message)
+      : database_(database), record_(record), table_(table), message_(message) {}
+  bool Text(const char* field, char* out) {
+    return ReadStringField(database_, record_, table_, field, out, kText, message_) != 0;
+  }
+  bool Int(const char* field, int32_t* out) {
+    return ReadIntField(database_, record_, table_, field, out, message_) != 0;
+  }
+
+ private:
+  CTableDatabase* database_;
+  uint32_t record_;
+  const char* table_;
+  char* message_;
+};
+
+// Everything a line shows.
+struct LineValues {
+  char prefecture[kText] = {};
+  char county[kText] = {};
+  char municipality[kText] = {};
+  char countyReading[kText] = {};
+  char municipalityReading[kText] = {};
+  char oaza[kText] = {};
+  char oazaReading[kText] = {};
+  char chome[kText] = {};
+  char chomeReading[kText] = {};
+  char block[kText] = {};
+  char lot[kText] = {};
+  int32_t latitude = 0;
+  int32_t longitude = 0;
+  std::string code;
+  std::string status;
+  char postal[kText] = {};
+};
+
+// A block or lot of the number levels as its source gives it.
+struct NumberPlace {
+  std::string placeCode;  // 11 characters
+  std::string blockCode;  // 5 characters
+  std::string lotCode;    // 5 characters (lots only)
+  char blockText[kText] = {};
+  char lotText[kText] = {};
+  int32_t latitude = 0;
+  int32_t longitude = 0;
+  std::string status;
+};
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(out.data(), out.size(), format, again);
+    out.resize(static_cast<std::size_t>(n));
+  }
+  va_end(again);
+  return out;
+}
+
+std::string DatabasePath(CTableDatabase* database) {
+  char path[kText] = {};
+  if (database) database->GetPath(path, sizeof path);
+  return path;
+}
+
+// "%ld" of the value in full-width digits.
+void FullWidthNumber(int32_t value, char* out) {
+  std::snprintf(out, kText, "%ld", static_cast<long>(value));
+  ToFullWidth(out, kText);
+}
+
+// The value of the full-width digits at the start of the text; 0 when there
+// are none or they do not fit 32 bits.
+int LeadingFullWidthNumber(const char* text, int32_t* value) {
+  std::string digits;
+  for (const char* p = text; IsFullWidthDigitAt(p); p += 2) digits.append(p, 2);
+  return FullWidthDigitsToInt(digits.c_str(), value);
+}
+
+// The place code of a change record: "%05ld" municipality and both code
+// parts.
+std::string ChangePlaceCode(const ChangeRecord& record) {
+  char part1[kCodePartTextSize];
+  char part2[kCodePartTextSize];
+  return Format("%05ld%s%s", static_cast<long>(record.cityCode), FormatCode3(part1, record.part1),
+                FormatCode3(part2, record.part2));
+}
+
+// ---- Sources of the number levels ----
+
+// A TC_Gaiku block entry n under childBase.
+int ReadBlockRow(CAdrsEngine* engine, CTableDatabase* database, uint32_t childBase, uint16_t n,
+                 NumberPlace* out, char* message) {
+  TixEntry entry;
+  if (!engine->ReadBlockEntry(childBase, n, &entry, message)) return 0;
+  RowReader row(database, entry.record, kBlockTable, message);
+  char placeCode[kText];
+  char blockCode[kText];
+  char status[kText];
+  char addressFlag[kText];
+  if (!row.Text("地名コード", placeCode) || !row.Text("街区番号コード", blockCode) ||
+      !row.Text("街区番号", out->blockText))
+    return 0;
+  if (out->blockText[0] == '\0') {
+    int32_t number = 0;
+    if (!ParseIntInRange(blockCode, &number, INT32_MIN, INT32_MAX)) {
+      SetFieldValueErrorMessage(message, database, kBlockTable, "街区番号コード");
+      return 0;
+    }
+    FullWidthNumber(number, out->blockText);
+  }
+  PadLeftWithZeros(blockCode, 5);
+  if (!row.Int("緯度", &out->latitude) || !row.Int("経度", &out->longitude) ||
+      !row.Text("状態フラグ", status) || !row.Text("住居表示フラグ", addressFlag))
+    return 0;
+  out->placeCode = placeCode;
+  out->blockCode = blockCode;
+  out->status = std::strcmp(status, "A") == 0 ? "0" : status;
+  return 1;
+}
+
+// Change-history record n.
+int ReadChangePlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* message) {
+  ChangeRecord record;
+  char name1[kChangeTextSize];
+  char name2[kChangeTextSize];
+  char sort1[kChangeTextSize];
+  char sort2[kChangeTextSize];
+  if (!engine->GetChangeRecord(n, &record, name1, name2, sort1, sort2)) {
+    char path[kText];
+    SetMessage(message, kReadFailed, engine->GetChangeHistoryPath(path, sizeof path));
+    return 0;
+  }
+  char block[kCodePartTextSize];
+  char lot[kCodePartTextSize];
+  out->placeCode = ChangePlaceCode(record);
+  out->blockCode = FormatCodePart(block, static_cast<int32_t>(record.blockNumber));
+  out->lotCode = FormatCodePart(lot, static_cast<int32_t>(record.lotNumber));
+  std::snprintf(out->blockText, kText, "%s", name1);
+  std::snprintf(out->lotText, kText, "%s", name2);
+  out->latitude = static_cast<int32_t>(record.coordinate1);
+  out->longitude = static_cast<int32_t>(record.coordinate2);
+  out->status = Format("%d", static_cast<int>(record.classCode));
+  return 1;
+}
+
+// Lot candidate n, read back through the change-code index. The block text
+// is the block entry's name.
+int ReadCodeIndexPlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* message) {
+  uint32_t city = 0, area = 0, block = 0, change = 0;
+  ChangeCodeLot lot;
+  if (!engine->GetLotCandidate(n, &city, &area, &block, &change) ||
+      !engine->ReadChangeCodeLot(city, area, block, change, &lot)) {
+    char path[kText];
+    SetMessage(message, kReadFailed, engine->GetChangeCodeIndexPath(path, sizeof path));
+    return 0;
+  }
+  out->placeCode = std::string(lot.cityCode) + lot.areaCode;
+  out->blockCode = lot.blockCode;
+  out->lotCode = lot.lotCode;
+  std::snprintf(out->blockText, kText, "%s", lot.blockName);
+  std::snprintf(out->lotText, kText, "%s", lot.lotName);
+  out->latitude = static_cast<int32_t>(lot.latitude);
+  out->longitude = static_cast<int32_t>(lot.longitude);
+  out->status = Format("%d", lot.classCode);
+  return 1;
+}
+
+void TakePlace(const NumberPlace& place, LineValues* v) {
+  std::snprintf(v->block, kText, "%s", place.blockText);
+  v->latitude = place.latitude;
+  v->longitude = place.longitude;
+  v->status = place.status;
+}
+
+// ---- Levels ----
+
+int GatherPrefecture(CAdrsEngine* engine, CTableDatabase* database, int16_t entryNumber,
+                     LineValues* v, char* message) {
+  TixEntry entry;
+  if (!engine->ReadPrefectureEntry(static_cast<uint16_t>(entryNumber), &entry, message)) return 0;
+  RowReader row(database, entry.record, kPrefectureTable, message);
+  char code[kText];
+  if (!row.Text("都道府県名", v->prefecture) || !row.Text("都道府県コード", code) ||
+      !row.Int("緯度", &v->latitude) || !row.Int("経度", &v->longitude))
+    return 0;
+  v->code = code;
+  v->status = "0";
+  return 1;
+}
+
+int GatherCity(CAdrsEngine* engine, CTableDatabase* database, int32_t reference,
+               int16_t entryNumber, LineValues* v, char* message) {
+  TixEntry entry;
+  if (!engine->ReadCityEntry(static_cast<uint32_t>(reference), static_cast<uint16_t>(entryNumber),
+                             &entry, message))
+    return 0;
+  RowReader row(database, entry.record, kCityTable, message);
+  char code[kText];
+  char status[kText];
+  if (!row.Text("行政JISコード", code) ||
+      !FetchPrefectureResultName(engine, database, v->prefecture, message) ||
+      !row.Text("郡名", v->county) || !row.Text("市区町村名", v->municipality) ||
+      !row.Text("かな読み郡名", v->countyReading) ||
+      !row.Text("かな読み市区町村名", v->municipalityReading) || !row.Int("緯度", &v->latitude) ||
+      !row.Int("経度", &v->longitude) || !row.Text("状態フラグ", status))
+    return 0;
+  v->code = code;
+  v->status = status;
+  return 1;
+}
+
+int FetchUpperNames(CAdrsEngine* engine, CTableDatabase* database, LineValues* v, char* message) {
+  return FetchPrefectureResultName(engine, database, v->prefecture, message) &&
+         FetchCityResultNames(engine, database, v->municipality, v->county, v->municipalityReading,
+                              v->countyReading, message);
+}
+
+// Levels 3 (oaza) and 4 (aza/chome).
+int GatherName(CAdrsEngine* engine, CTableDatabase* database, int32_t level, int32_t reference,
+               int16_t entryNumber, LineValues* v, char* message) {
+  TixEntry entry;
+  const uint32_t base = static_cast<uint32_t>(reference);
+  const uint16_t n = static_cast<uint16_t>(entryNumber);
+  if (!(level == 3 ? engine->ReadOazaEntry(base, n, &entry, message)
+                   : engine->ReadChomeEntry(base, n, &entry, message)))
+    return 0;
+  if (!FetchUpperNames(engine, database, v, message)) return 0;
+  RowReader row(database, entry.record, kOazaTable, message);
+  char code[kText];
+  char status[kText];
+  if (!row.Text("地名コード", code) || !row.Text("大字通称名", v->oaza) ||
+      !row.Text("かな読み大字通称名", v->oazaReading))
+    return 0;
+  if (level == 4 &&
+      (!row.Text("字丁目名", v->chome) || !row.Text("かな読み字丁目名", v->chomeReading)))
+    return 0;
+  if (!row.Int("緯度", &v->latitude) || !row.Int("経度", &v->longitude) ||
+      !row.Text("状態フラグ", status))
+    return 0;
+  if (level == 4 && !row.Text("郵便番号", v->postal)) return 0;
+  if (level == 3) code[8 < std::strlen(code) ? 8 : std::strlen(code)] = '\0';
+  v->code = code;
+  v->status = status;
+  return 1;
+}
+
+int FetchAllNames(CAdrsEngine* engine, CTableDatabase* database, LineValues* v, char* message) {
+  return FetchUpperNames(engine, database, v, message) &&
+         FetchOazaResultNames(engine, database, v->oaza, v->chome, v->oazaReading, v->chomeReading,
+                              v->postal, message);
+}
+
+// Level 6 (block) and 8 (lot) by the entry number.
+int GatherFound(CAdrsEngine* engine, CTableDatabase* database, int32_t level, int32_t reference,
+                int16_t entryNumber, LineValues* v, char* message) {
+  NumberPlace place;
+  if (entryNumber == -1) {
+    if (!ReadChangePlace(engine, static_cast<uint32_t>(reference), &place, message)) return 0;
+  } else if (entryNumber == -2 || level == 8) {
+    if (!ReadCodeIndexPlace(engine, static_cast<uint32_t>(reference), &place, message)) return 0;
+  } else {
+    if (!ReadBlockRow(engine, database, static_cast<uint32_t>(reference),
+                      static_cast<uint16_t>(entryNumber), &place, message))
+      return 0;
+  }
+  TakePlace(place, v);
+  v->code = place.placeCode + place.blockCode;
+  if (level == 8) {
+    std::snprintf(v->lot, kText, "%s", place.lotText);
+    v->code += place.lotCode;
+  }
+  return FetchAllNames(engine, database, v, message);
+}
+
+// Levels 5 and 7: the estimate between (or beside) its neighbours.
+int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level, int32_t reference,
+                   LineValues* v, char* message) {
+  EstimateRecord record;
+  if (!engine->GetEstimateRecord(static_cast<uint32_t>(reference), &record)) {
+    SetMessage(message, kNoData);
+    return 0;
+  }
+  const EstimateNeighbour* sides[2] = {&record.lower, &record.upper};
+  NumberPlace places[2];
+  int32_t numbers[2] = {0, 0};
+  int present = 0;
+  for (const EstimateNeighbour* side : sides) {
+    if (side->found == kNeighbourNone) continue;
+    NumberPlace& place = places[present];
+    int ok = 0;
+    if (side->found == kNeighbourBlockRow && level == 5) {
+      ok = ReadBlockRow(engine, database, record.parent, static_cast<uint16_t>(side->reference),
+                        &place, message);
+    } else if (side->found == kNeighbourChangeRecord) {
+      ok = ReadChangePlace(engine, static_cast<uint32_t>(side->reference), &place, message);
+    } else if (side->found == kNeighbourCodeIndexLot) {
+      ok = ReadCodeIndexPlace(engine, static_cast<uint32_t>(side->reference), &place, message);
+    } else {
+      SetMessage(message, kNoData);
+      return 0;
+    }
+    if (!ok) return 0;
+    if (!LeadingFullWidthNumber(level == 5 ? place.blockText : place.lotText, &numbers[present])) {
+      SetMessage(message, kNoData);
+      return 0;
+    }
+    ++present;
+  }
+  if (present == 0) {
+    SetMessage(message, kNoData);
+    return 0;
+  }
+  // The code and status are the last neighbour's.
+  const NumberPlace& last = places[present - 1];
+  TakePlace(last, v);
+  const int32_t n = record.requested;
+  // Two blocks of one number cannot place a block between them.
+  if (level == 5 && present == 2 && numbers[0] == numbers[1]) {
+    SetMessage(message, kNoData);
+    return 0;
+  }
+  // The point between the neighbours' points by their numbers (with one
+  // neighbour, or two lots of one number, the first neighbour's point).
+  if (!EstimatePoint(record, &v->latitude, &v->longitude)) {
+    SetMessage(message, kNoData);
+    return 0;
+  }
+  v->code = last.placeCode;
+  if (level == 5) {
+    FullWidthNumber(n, v->block);
+  } else {
+    v->code += last.blockCode;
+    FullWidthNumber(n, v->lot);
+  }
+  v->code += Format("%05ld", static_cast<long>(n));
+  return FetchAllNames(engine, database, v, message);
+}
+
+// The unmatched rest with "," and ";" written full-width.
+std::string RestForLine(const char* rest) {
+  std::string out;
+  for (const char* p = rest; *p;) {
+    const int length = IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0' ? 2 : 1;
+    if (length == 1 && *p == ',') {
+      out += "，";
+    } else if (length == 1 && *p == ';') {
+      out += "；";
+    } else {
+      out.append(p, static_cast<std::size_t>(length));
+    }
+    p += length;
+  }
+  return out;
+}
+
+// ---- Code lookups ----
+
+// The record of the code through the index beside the database (first of
+// equal codes with first set).
+int FindByCodeIndex(CTableDatabase* database, const char* suffix, const char* table,
+                    const char* field, const char* code, bool first, uint32_t* record,
+                    char* message) {
+  char path[kCodeIndexPathSize];
+  const std::string databasePath = DatabasePath(database);
+  MakeCodeIndexPath(databasePath.c_str(), suffix, path, sizeof path);
+  plat::File file;
+  if (!OpenFileForRead(&file, path)) {
+    SetMessage(message, kOpenFailed, path);
+    return 0;
+  }
+  uint64_t length = 0;
+  if (!file.GetLength(length)) {
+    SetMessage(message, kReadFailed, path);
+    return 0;
+  }
+  const uint32_t slots = static_cast<uint32_t>(length / 4 > UINT32_MAX ? UINT32_MAX : length / 4);
+  const uint32_t slot =
+      first ? FindFirstInSortedIndexFile(database, &file, 1, slots, table, field, code)
+            : FindInSortedIndexFile(database, &file, 1, slots, table, field, code);
+  if (slot == 0) {
+    SetValueNotFoundMessage(message, database, table, field, code);
+    return 0;
+  }
+  unsigned char bytes[4];
+  if (!ReadBytesFromFileAt(&file, (slot - 1) * 4, bytes, 4)) {
+    SetMessage(message, kReadFailed, path);
+    return 0;
+  }
+  *record = static_cast<uint32_t>(LoadLe(bytes, 4));
+  return 1;
+}
+
+}  // namespace
+
+char* FormatCode3(char* out, int32_t value) {
+  if (value < 1000) {
+    std::snprintf(out, kCodePartTextSize, "%03ld", static_cast<long>(value));
+  } else {
+    std::snprintf(out, kCodePartTextSize, "%c%02ld", static_cast<char>(value / 100 + 55),
+                  static_cast<long>(value % 100));
+  }
+  return out;
+}
+
+int FetchPrefectureResultName(CAdrsEngine* engine, CTableDatabase* database, char* name,
+                              char* message) {
+  const int32_t row = engine->GetMatchedPrefectureRow();
+  if (row == 0) {
+    SetMessage(message, kNoAnalysis);
+    return 0;
+  }
+  return RowReader(database, static_cast<uint32_t>(row), kPrefectureTable, message)
+      .Text("都道府県名", name);
+}
+
+int FetchCityResultNames(CAdrsEngine* engine, CTableDatabase* database, char* municipality,
+                         char* county, char* municipalityReading, char* countyReading,
+                         char* message) {
+  const int32_t row = engine->GetMatchedCityRow();
+  if (row == 0) {
+    SetMessage(message, kNoAnalysis);
+    return 0;
+  }
+  RowReader r(database, static_cast<uint32_t>(row), kCityTable, message);
+  return r.Text("郡名", county) && r.Text("市区町村名", municipality) &&
+         r.Text("かな読み郡名", countyReading) && r.Text("かな読み市区町村名", municipalityReading);
+}
+
+int FetchOazaResultNames(CAdrsEngine* engine, CTableDatabase* database, char* oaza, char* chome,
+                         char* oazaReading, char* chomeReading, char* postalCode, char* message) {
+  const int32_t row = engine->GetMatchedNameRow();
+  if (row == 0) {
+    SetMessage(message, kNoAnalysis);
+    return 0;
+  }
+  RowReader r(database, static_cast<uint32_t>(row), kOazaTable, message);
+  return r.Text("大字通称名", oaza) && r.Text("字丁目名", chome) &&
+         r.Text("かな読み大字通称名", oazaReading) && r.Text("かな読み字丁目名", chomeReading) &&
+         r.Text("郵便番号", postalCode);
+}
+
+int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* name, char* message) {
+  uint32_t record = 0;
+  if (!FindByCodeIndex(database, "_CD1", kPrefectureTable, "都道府県コード", code, false, &record,
+                       message))
+    return 0;
+  return RowReader(database, record, kPrefectureTable, message).Text("都道府県名", name);
+}
+
+int LookupCityByCode(CTableDatabase* database, const char* code, char* municipality, char* county,
+                     char* municipalityReading, char* countyReading, char* message) {
+  uint32_t record = 0;
+  if (!FindByCodeIndex(database, "_CD2", kCityTable, "行政JISコード", code, false, &record,
+                       message))
+    return 0;
+  RowReader r(database, record, kCityTable, message);
+  return r.Text("郡名", county) && r.Text("市区町村名", municipality) &&
+         r.Text("かな読み郡名", countyReading) && r.Text("かな読み市区町村名", municipalityReading);
+}
+
+int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, char* chome,
+                     char* oazaReading, char* chomeReading, char* message) {
+  uint32_t record = 0;
+  if (!FindByCodeIndex(database, "_CD3", kOazaTable, "地名コード", code, true, &record, message))
+    return 0;
+  RowReader r(database, record, kOazaTable, message);
+  return r.Text("大字通称名", oaza) && r.Text("字丁目名", chome) &&
+         r.Text("かな読み大字通称名", oazaReading) && r.Text("かな読み字丁目名", chomeReading);
+}
+
+int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
+                         int32_t level, int32_t reference, int16_t entryNumber, char* message) {
+  if (!engine || !database || !context) {
+    SetMessage(message, kNoAnalysis);
+    return 0;
+  }
+  LineValues v;
+  int ok = 0;
+  switch (level) {
+    case 1:
+      ok = GatherPrefecture(engine, database, entryNumber, &v, message);
+      break;
+    case 2:
+      ok = GatherCity(engine, database, reference, entryNumber, &v, message);
+      break;
+    case 3:
+    case 4:
+      ok = GatherName(engine, database, level, reference, entryNumber, &v, message);
+      break;
+    case 5:
+    case 7:
+      ok = GatherEstimate(engine, database, level, reference, &v, message);
+      break;
+    case 6:
+    case 8:
+      ok = GatherFound(engine, database, level, reference, entryNumber, &v, message);
+      break;
+    default:
+      SetMessage(message, kBadLevel, static_cast<long>(level));
+      return 0;
+  }
+  if (!ok) return 0;
+  if (level >= 3) context->DropNoOazaName(v.oaza, v.oazaReading, 0);
+
+  const std::string rest = RestForLine(engine->GetUnmatchedText());
+  std::string line;
+  if (context->GetOutputStyle() == 2) {
+    char latitude[kCoordinateTextSize] = {};
+    char longitude[kCoordinateTextSize] = {};
+    CoordinateRequest request;
+    request.latitude = v.latitude;
+    request.longitude = v.longitude;
+    request.latitudeText = latitude;
+    request.latitudeTextSize = sizeof latitude;
+    request.longitudeText = longitude;
+    request.longitudeTextSize = sizeof longitude;
+    if (!context->FormatCoordinates(&request)) {
+      SetMessage(message, kDatumFailed);
+      return 0;
+    }
+    context->ApplyOutputFormats(v.oaza, v.chome, v.block, v.lot, v.countyReading,
+                                v.municipalityReading, v.oazaReading, v.chomeReading);
+    line = Format("%s,%s%s,%s%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%ld,%s,%s,%s", v.prefecture, v.county,
+                  v.municipality, v.countyReading, v.municipalityReading, v.oaza, v.oazaReading,
+                  v.chome, v.chomeReading, v.block, v.lot, latitude, longitude, v.code.c_str(),
+                  v.status.c_str(), static_cast<long>(level), rest.empty() ? "1" : "0",
+                  rest.c_str(), v.postal);
+  } else {
+    line = Format("%s,%s%s,%s%s,%s,%s,%s,%s,%s,%s,%ld,%ld,%s,%s,%ld", v.prefecture, v.county,
+                  v.municipality, v.countyReading, v.municipalityReading, v.oaza, v.oazaReading,
+                  v.chome, v.chomeReading, v.block, v.lot, static_cast<long>(v.latitude),
+                  static_cast<long>(v.longitude), v.code.c_str(), v.status.c_str(),
+                  static_cast<long>(level));
+    if (engine->GetOptionBit8() == 1) line += (rest.empty() ? ",1," : ",0,") + rest;
+  }
+  if (!context->WriteLine(line.c_str())) {
+    SetMessage(message, kWriteFailed, DatabasePath(database).c_str(), static_cast<long>(level));
+    return 0;
+  }
+  return 1;
+}
