@@ -4,39 +4,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <type_traits>
 
 #include "common/file_access.h"
 #include "common/sjis_text.h"
 #include "common/le_bytes.h"
 
 namespace {
-
-// Stores a typed value in its little-endian bytes, and back.
-template <typename T>
-void EncodeValue(unsigned char* p, T value) {
-  if constexpr (std::is_same_v<T, double>) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    StoreLe(p, bits, 8);
-  } else {
-    using U = std::make_unsigned_t<T>;
-    StoreLe(p, static_cast<U>(value), sizeof(T));
-  }
-}
-
-template <typename T>
-T DecodeValue(const unsigned char* p) {
-  if constexpr (std::is_same_v<T, double>) {
-    const uint64_t bits = LoadLe(p, 8);
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  } else {
-    using U = std::make_unsigned_t<T>;
-    return static_cast<T>(static_cast<U>(LoadLe(p, sizeof(T))));
-  }
-}
 
 bool IsDefinableType(int32_t type) {
   return type != kTdbObject && GetTdbFieldTypeSize(type) != 0;
@@ -679,14 +652,14 @@ template <typename T>
 int CTableDatabase::GetValueAt(uint32_t record, uint32_t offset, T* value) {
   unsigned char bytes[sizeof(T)];
   if (!value || !ReadRecordBytes(record, offset, sizeof(T), bytes)) return 0;
-  *value = DecodeValue<T>(bytes);
+  *value = LoadLeValue<T>(bytes);
   return 1;
 }
 
 template <typename T>
 int CTableDatabase::SetValueAt(uint32_t record, uint32_t offset, T value) {
   unsigned char bytes[sizeof(T)];
-  EncodeValue<T>(bytes, value);
+  StoreLeValue<T>(bytes, value);
   return WriteRecordBytes(record, offset, sizeof(T), bytes);
 }
 
@@ -708,14 +681,14 @@ int CTableDatabase::SetDoubleAt(uint32_t r, uint32_t o, double v) { return SetVa
 int CTableDatabase::GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]) {
   unsigned char bytes[16];
   if (!values || !ReadRecordBytes(record, offset, sizeof bytes, bytes)) return 0;
-  for (int i = 0; i < 4; ++i) values[i] = DecodeValue<int32_t>(bytes + 4 * i);
+  for (int i = 0; i < 4; ++i) values[i] = LoadLeValue<int32_t>(bytes + 4 * i);
   return 1;
 }
 
 int CTableDatabase::SetQuadAt(uint32_t record, uint32_t offset, const int32_t values[4]) {
   if (!values) return 0;
   unsigned char bytes[16];
-  for (int i = 0; i < 4; ++i) EncodeValue<int32_t>(bytes + 4 * i, values[i]);
+  for (int i = 0; i < 4; ++i) StoreLeValue<int32_t>(bytes + 4 * i, values[i]);
   return WriteRecordBytes(record, offset, sizeof bytes, bytes);
 }
 
@@ -727,7 +700,7 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
   if (position == 0) return 1;
   unsigned char bytes[2];
   if (!ReadRaw(position, bytes, 2)) return 0;
-  *length = DecodeValue<uint16_t>(bytes);
+  *length = LoadLeValue<uint16_t>(bytes);
   return 1;
 }
 
@@ -753,7 +726,7 @@ int CTableDatabase::StoreString(uint32_t oldPosition, const char* text, uint32_t
   const auto length = static_cast<uint32_t>(n);
   std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 2]);
   if (!item) return 0;
-  EncodeValue<uint16_t>(item.get(), static_cast<uint16_t>(length));
+  StoreLeValue<uint16_t>(item.get(), static_cast<uint16_t>(length));
   std::memcpy(item.get() + 2, text, length);
   if (oldPosition != 0) {
     uint32_t stored = 0;
@@ -1004,7 +977,7 @@ int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
   if (position == 0) return 1;
   unsigned char bytes[4];
   if (!ReadRaw(position, bytes, 4)) return 0;
-  const uint32_t stored = DecodeValue<uint32_t>(bytes);
+  const uint32_t stored = LoadLeValue<uint32_t>(bytes);
   if (stored > bufferSize || (!buffer && stored > 0)) return 0;
   if (!ReadRaw(position + 4, buffer, stored)) return 0;
   *length = stored;
@@ -1022,7 +995,7 @@ int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** b
   unsigned char bytes[4];
   uint32_t fileLength = 0;
   if (!ReadRaw(position, bytes, 4) || !FileLength(&fileLength)) return 0;
-  const uint32_t stored = DecodeValue<uint32_t>(bytes);
+  const uint32_t stored = LoadLeValue<uint32_t>(bytes);
   // A length that runs past the end of the file is damage: not allocated.
   if (static_cast<uint64_t>(position) + 4 + stored > fileLength) return 0;
   if (stored == 0) return 1;
@@ -1045,13 +1018,13 @@ int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* 
   if (!GetDwordAt(record, offset, &position)) return 0;
   std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 4]);
   if (!item) return 0;
-  EncodeValue<uint32_t>(item.get(), length);
+  StoreLeValue<uint32_t>(item.get(), length);
   if (length > 0) std::memcpy(item.get() + 4, bytes, length);
   int inPlace = 0;
   if (position != 0) {
     unsigned char stored[4];
     if (!ReadRaw(position, stored, 4)) return 0;
-    inPlace = DecodeValue<uint32_t>(stored) >= length;
+    inPlace = LoadLeValue<uint32_t>(stored) >= length;
   }
   if (inPlace) {
     if (!WriteRaw(position, item.get(), length + 4)) return 0;
