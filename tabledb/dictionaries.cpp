@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/file_access.h"
+#include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/sjis_text.h"
 #include "matching/normalize.h"
@@ -25,11 +26,6 @@ constexpr uint32_t kMinPairBytes = 8;
 // Growth of a list whose final size is not known in advance.
 constexpr uint32_t kMinGrowthStep = 128;
 
-uint32_t LoadLe32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 enum class ReadResult { kString, kEnd, kFailed };
 
 // Reads one stored string into text (kPairTextSize bytes) and restores it.
@@ -40,7 +36,7 @@ ReadResult ReadStoredString(plat::File& file, char* text, bool atEndIsComplete) 
   if (file.Failed()) return ReadResult::kFailed;
   if (got == 0 && atEndIsComplete) return ReadResult::kEnd;
   if (got != sizeof lengthBytes) return ReadResult::kFailed;
-  const uint32_t length = LoadLe32(lengthBytes);
+  const uint32_t length = LoadLeValue<uint32_t>(lengthBytes);
   if (length > static_cast<uint32_t>(kPairMaxTextLength)) return ReadResult::kFailed;
   if (length > 0 && file.Read(text, length) != length) return ReadResult::kFailed;
   if (file.Failed()) return ReadResult::kFailed;
@@ -97,7 +93,7 @@ int ReadHeader(plat::File& file, const char* path, const char* expectedText, uin
     SetMessage(msg, kReadError, path);
     return 0;
   }
-  *count = LoadLe32(header + 12);
+  *count = LoadLeValue<uint32_t>(header + 12);
   return 1;
 }
 

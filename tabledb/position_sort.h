@@ -25,24 +25,19 @@
 
 #include <cstdint>
 
+#include "common/le_bytes.h"
 #include "common/record_stack.h"
 
 namespace tabledb_detail {
 
 inline void StoreRange(unsigned char* out, uint32_t low, uint32_t high) {
-  for (int i = 0; i < 4; ++i) {
-    out[i] = static_cast<unsigned char>(low >> (8 * i));
-    out[4 + i] = static_cast<unsigned char>(high >> (8 * i));
-  }
+  StoreLeValue(out, low);
+  StoreLeValue(out + 4, high);
 }
 
 inline void LoadRange(const unsigned char* in, uint32_t* low, uint32_t* high) {
-  *low = 0;
-  *high = 0;
-  for (int i = 0; i < 4; ++i) {
-    *low |= static_cast<uint32_t>(in[i]) << (8 * i);
-    *high |= static_cast<uint32_t>(in[4 + i]) << (8 * i);
-  }
+  *low = LoadLeValue<uint32_t>(in);
+  *high = LoadLeValue<uint32_t>(in + 4);
 }
 
 template <typename Ops>
