@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/copy_out.h"
 #include "common/field_split.h"
 #include "common/number_format.h"
 #include "common/number_parse.h"
@@ -21,15 +22,7 @@ namespace {
 constexpr std::size_t kWorkLimit = static_cast<std::size_t>(kCsvWorkArea);
 
 // Copies a finished result into out; "" when it reaches the work area.
-char* Store(char* out, const std::string& s) {
-  if (!out) return out;
-  if (s.size() >= kWorkLimit) {
-    out[0] = '\0';
-    return out;
-  }
-  std::memcpy(out, s.c_str(), s.size() + 1);
-  return out;
-}
+char* Store(char* out, const std::string& s) { return CopyWholeOrEmpty(out, kWorkLimit, s); }
 
 // Byte offsets of the non-overlapping occurrences of the separator text,
 // found character by character.

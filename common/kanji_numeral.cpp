@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/copy_out.h"
 #include "common/number_format.h"
 #include "common/sjis_text.h"
 #include "common/sjis_internal.h"
@@ -125,14 +126,7 @@ std::string RewriteRuns(const char* text, ValueWriter write) {
 
 // Copies a result into out when it fits (outSize 0: the work area).
 char* StoreResult(char* out, const std::string& s, std::size_t outSize) {
-  if (!out) return out;
-  const std::size_t limit = outSize == 0 ? kWorkLimit : outSize;
-  if (s.size() >= limit) {
-    out[0] = '\0';
-    return out;
-  }
-  std::memcpy(out, s.c_str(), s.size() + 1);
-  return out;
+  return CopyWholeOrEmpty(out, outSize == 0 ? kWorkLimit : outSize, s);
 }
 
 bool IsFullWidthDigit(const char* p) { return IsFullWidthDigitAt(p) != 0; }

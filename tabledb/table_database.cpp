@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/sjis_text.h"
 #include "common/le_bytes.h"
@@ -91,14 +92,7 @@ void CTableDatabase::Close() {
 }
 
 char* CTableDatabase::GetPath(char* buffer, std::size_t bufferSize) const {
-  if (!buffer || bufferSize == 0) return buffer;
-  const std::size_t len = std::strlen(path_);
-  if (len + 1 > bufferSize) {
-    buffer[0] = '\0';
-  } else {
-    std::memcpy(buffer, path_, len + 1);
-  }
-  return buffer;
+  return CopyWholeOrEmpty(buffer, bufferSize, path_, std::strlen(path_));
 }
 
 // ---------------------------------------------------------------------------

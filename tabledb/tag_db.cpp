@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "tabledb/typed_items.h"
@@ -161,14 +162,7 @@ void CTagDb::Close() {
 }
 
 char* CTagDb::GetPath(char* buffer, std::size_t bufferSize) const {
-  if (!buffer || bufferSize == 0) return buffer;
-  const std::size_t len = std::strlen(path_);
-  if (len + 1 > bufferSize) {
-    buffer[0] = '\0';
-  } else {
-    std::memcpy(buffer, path_, len + 1);
-  }
-  return buffer;
+  return CopyWholeOrEmpty(buffer, bufferSize, path_, std::strlen(path_));
 }
 
 uint32_t CTagDb::GetLength() {
