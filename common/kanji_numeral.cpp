@@ -12,6 +12,7 @@
 #include "common/width_kana.h"
 
 using sjis_internal::CharLen;
+using sjis_internal::TrimmedBlanks;
 
 const char* const DigitKanjiTable[10][2] = {
     {"１", "一"}, {"２", "二"}, {"３", "三"}, {"４", "四"}, {"５", "五"},
@@ -178,14 +179,6 @@ std::string AsciiDigitsToKanjiString(const char* text) {
     p += cl;
   }
   return r;
-}
-
-std::string TrimmedCopy(const char* text) {
-  const char* b = text;
-  while (*b == ' ') ++b;
-  const char* e = b + std::strlen(b);
-  while (e > b && e[-1] == ' ') --e;
-  return std::string(b, e);
 }
 
 // ---- Number readings ----
@@ -426,7 +419,7 @@ char* DoubleToKanjiDigits(double value, int width, int precision, char* out) {
   if (!out) return out;
   char buf[kSjisWorkArea];
   FormatDouble(buf, value, width, precision);
-  return StoreResult(out, AsciiDigitsToKanjiString(TrimmedCopy(buf).c_str()), 0);
+  return StoreResult(out, AsciiDigitsToKanjiString(TrimmedBlanks(buf).c_str()), 0);
 }
 
 char* NumberReading(char* text) {
