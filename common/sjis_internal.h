@@ -1,5 +1,6 @@
 #pragma once
-// Helpers shared by the text modules of this folder; not for other callers.
+// Helpers shared by the library's text code (the text modules of this folder
+// and the table database's name index); not a public interface.
 
 #include <cstddef>
 #include <string>
