@@ -23,3 +23,8 @@ inline char* CopyWholeOrEmpty(char* out, std::size_t outSize, const char* text,
 inline char* CopyWholeOrEmpty(char* out, std::size_t outSize, const std::string& text) {
   return CopyWholeOrEmpty(out, outSize, text.data(), text.size());
 }
+
+// Empties out (outSize bytes); nothing for a null out or an outSize of 0.
+inline void EmptyText(char* out, std::size_t outSize) {
+  if (out && outSize > 0) out[0] = '\0';
+}

@@ -5,6 +5,7 @@
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/sjis_text.h"
+#include "tabledb/db_file.h"
 #include "tabledb/position_sort.h"
 #include "tabledb/table_database.h"
 
@@ -127,20 +128,17 @@ int CRecordIndexFile::Create(const char* path, const char* table) {
     return 0;
   if (strnlen(table, sizeof table_) >= sizeof table_) return 0;
   if (!AllocateBuffers()) return 0;
-  if (!OpenNewFileForReadWrite(&file_, path)) {
-    Close();
-    return 0;
-  }
-  open_ = 1;
   RecordIndexHeader header;
   std::strcpy(header.table, table);
   // Without keys the array starts right after the header.
   header.arrayStart = kRecordIndexHeaderSize;
-  if (!WriteHeader(header)) {
+  unsigned char bytes[kRecordIndexHeaderSize];
+  EncodeHeader(header, bytes);
+  if (!tabledb_detail::CreateWithHeader(&file_, path, bytes, kRecordIndexHeaderSize)) {
     Close();
-    plat::File::Remove(path);
     return 0;
   }
+  open_ = 1;
   std::strcpy(path_, path);
   std::strcpy(table_, table);
   arrayStart_ = header.arrayStart;

@@ -9,6 +9,7 @@
 #include "common/file_access.h"
 #include "common/sjis_text.h"
 #include "common/le_bytes.h"
+#include "tabledb/db_file.h"
 
 namespace {
 
@@ -19,10 +20,6 @@ bool IsDefinableType(int32_t type) {
 // Length of a text of at most limit bytes; limit + 1 when it is longer.
 std::size_t BoundedLength(const char* text, std::size_t limit) {
   return strnlen(text, limit + 1);
-}
-
-void EmptyText(char* text, std::size_t textSize) {
-  if (text && textSize > 0) text[0] = '\0';
 }
 
 }  // namespace
@@ -38,14 +35,9 @@ CTableDatabase::~CTableDatabase() { Close(); }
 int CTableDatabase::Create(const char* path) {
   Close();
   if (!path || BoundedLength(path, kTdbMaxPathLength) > kTdbMaxPathLength) return 0;
-  if (!OpenNewFileForReadWrite(&file_, path)) return 0;
   unsigned char bytes[kTdbHeaderSize];
   EncodeTdbHeader(TdbHeader{}, bytes);
-  if (!WriteBytesToFileAt(&file_, 0, bytes, kTdbHeaderSize)) {
-    file_.Close();
-    plat::File::Remove(path);
-    return 0;
-  }
+  if (!tabledb_detail::CreateWithHeader(&file_, path, bytes, kTdbHeaderSize)) return 0;
   std::strcpy(path_, path);
   open_ = 1;
   return 1;
