@@ -22,6 +22,22 @@ std::size_t BoundedLength(const char* text, std::size_t limit) {
   return strnlen(text, limit + 1);
 }
 
+// Links the record header at position after the table's last record (as
+// its first when it has none) and rewrites the table entry at tablePos.
+int LinkRecordAtEnd(CTableDatabase& db, uint32_t tablePos, TdbTableEntry* entry,
+                    uint32_t position) {
+  if (entry->lastRecord != 0) {
+    TdbRecordHeader last;
+    if (!db.ReadRecordHeader(entry->lastRecord, &last)) return 0;
+    last.nextRecord = position;
+    if (!db.WriteRecordHeader(entry->lastRecord, &last)) return 0;
+  } else {
+    entry->firstRecord = position;
+  }
+  entry->lastRecord = position;
+  return db.WriteTableEntry(tablePos, entry);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -517,17 +533,7 @@ uint32_t CTableDatabase::AppendRecordHeader(const char* table) {
   uint32_t position = 0;
   if (!AppendRaw(bytes, kTdbRecordHeaderSize, &position)) return 0;
 
-  if (entry.lastRecord != 0) {
-    TdbRecordHeader last;
-    if (!ReadRecordHeader(entry.lastRecord, &last)) return 0;
-    last.nextRecord = position;
-    if (!WriteRecordHeader(entry.lastRecord, &last)) return 0;
-  } else {
-    entry.firstRecord = position;
-  }
-  entry.lastRecord = position;
-  if (!WriteTableEntry(tablePos, &entry)) return 0;
-  return position;
+  return LinkRecordAtEnd(*this, tablePos, &entry, position) ? position : 0;
 }
 
 uint32_t CTableDatabase::AddRecord(const char* table) {
@@ -554,17 +560,7 @@ uint32_t CTableDatabase::AddRecord(const char* table) {
   if (!WriteRecordHeader(position, &header)) return 0;
   if (!WriteRaw(header.dataPosition, recordBuffer_, size)) return 0;
 
-  if (entry.lastRecord != 0) {
-    TdbRecordHeader last;
-    if (!ReadRecordHeader(entry.lastRecord, &last)) return 0;
-    last.nextRecord = position;
-    if (!WriteRecordHeader(entry.lastRecord, &last)) return 0;
-  } else {
-    entry.firstRecord = position;
-  }
-  entry.lastRecord = position;
-  if (!WriteTableEntry(tablePos, &entry)) return 0;
-  return position;
+  return LinkRecordAtEnd(*this, tablePos, &entry, position) ? position : 0;
 }
 
 int CTableDatabase::ReadRecordData(uint32_t record, void* buffer, uint32_t bufferSize) {
