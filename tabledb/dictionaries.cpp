@@ -114,6 +114,28 @@ uint32_t GrowthFor(uint32_t capacity) {
   return capacity < kMinGrowthStep ? kMinGrowthStep : capacity;
 }
 
+// Opens a stored pair file. With a header text the header is read and
+// checked and gives the stated pair count; without one the pairs are
+// counted first. 0 with the message when a step fails.
+int OpenPairFile(plat::File& file, const char* path, const char* headerText, uint32_t* stated,
+                 char* msg) {
+  if (headerText) {
+    return OpenBinary(file, path, msg) && ReadHeader(file, path, headerText, stated, msg);
+  }
+  return CountDictionaryFilePairs(path, stated, msg) && OpenBinary(file, path, msg);
+}
+
+// Creates the container for the stated number of pairs still to be read
+// from file; 0 with the memory message (naming memoryWord) when it fails.
+template <typename Container>
+int CreateForPairs(Container& container, plat::File& file, uint32_t stated,
+                   const char* memoryWord, char* msg) {
+  const uint32_t capacity = CapacityFor(file, stated);
+  if (container.Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) return 1;
+  SetMessage(msg, kMemoryError, memoryWord);
+  return 0;
+}
+
 // 1 when the records 1..count are in ascending order of their search texts.
 int IsSortedBySearchText(const CCharDictionary& dictionary) {
   const uint32_t count = dictionary.GetCount();
@@ -230,18 +252,9 @@ int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, cha
   dictionary->Free();
   uint32_t stated = 0;
   plat::File file;
-  if (withHeader) {
-    if (!OpenBinary(file, path, msg)) return 0;
-    if (!ReadHeader(file, path, kUnificationHeaderText, &stated, msg)) return 0;
-  } else {
-    if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
-    if (!OpenBinary(file, path, msg)) return 0;
-  }
-  const uint32_t capacity = CapacityFor(file, stated);
-  if (!dictionary->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
-    SetMessage(msg, kMemoryError, kUnificationWord);
+  if (!OpenPairFile(file, path, withHeader ? kUnificationHeaderText : nullptr, &stated, msg) ||
+      !CreateForPairs(*dictionary, file, stated, kUnificationWord, msg))
     return 0;
-  }
   if (!ReadPairs(file, *dictionary, path, kUnificationWord, msg, NoFixup)) {
     dictionary->Free();
     return 0;
@@ -258,18 +271,9 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
   list->Free();
   uint32_t stated = 0;
   plat::File file;
-  if (withHeader) {
-    if (!OpenBinary(file, path, msg)) return 0;
-    if (!ReadHeader(file, path, kReplacementHeaderText, &stated, msg)) return 0;
-  } else {
-    if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
-    if (!OpenBinary(file, path, msg)) return 0;
-  }
-  const uint32_t capacity = CapacityFor(file, stated);
-  if (!list->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
-    SetMessage(msg, kMemoryError, kReplacementWord);
+  if (!OpenPairFile(file, path, withHeader ? kReplacementHeaderText : nullptr, &stated, msg) ||
+      !CreateForPairs(*list, file, stated, kReplacementWord, msg))
     return 0;
-  }
   int ok = 0;
   if (withHeader) {
     ok = ReadPairs(file, *list, path, kReplacementWord, msg, [&](PairRecord& pair) {
@@ -328,14 +332,10 @@ int LoadFacilityReplacementDictionary(const char* path, CRecordList* list, char*
   if (list == nullptr) return 0;
   list->Free();
   uint32_t stated = 0;
-  if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
   plat::File file;
-  if (!OpenBinary(file, path, msg)) return 0;
-  const uint32_t capacity = CapacityFor(file, stated);
-  if (!list->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
-    SetMessage(msg, kMemoryError, kFacilityWord);
+  if (!OpenPairFile(file, path, nullptr, &stated, msg) ||
+      !CreateForPairs(*list, file, stated, kFacilityWord, msg))
     return 0;
-  }
   if (!ReadPairs(file, *list, path, kFacilityWord, msg, NoFixup)) {
     list->Free();
     return 0;
