@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/file_access.h"
+#include "common/file_names.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/sjis_text.h"
@@ -41,7 +42,7 @@ ReadResult ReadStoredString(plat::File& file, char* text, bool atEndIsComplete) 
   if (length > 0 && file.Read(text, length) != length) return ReadResult::kFailed;
   if (file.Failed()) return ReadResult::kFailed;
   text[length] = '\0';
-  for (char* p = text; *p; ++p) *p = static_cast<char>(~static_cast<unsigned char>(*p));
+  InvertStringBytes(text);
   return ReadResult::kString;
 }
 
