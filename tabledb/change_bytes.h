@@ -28,6 +28,11 @@ int ReadPlainDigits(const char* text, std::size_t maxLength, uint32_t* value);
 // the length.
 std::size_t MakeFullWidthNumber(uint32_t number, bool zeroIsEmpty, char* out);
 
+// An 11-character place code: a municipality code 1000-47999 in its first
+// five characters, then two three-character codes (ParseCode3). 1 with the
+// three values; 0 for a null or any other text.
+int ParsePlaceCode(const char* code, uint16_t* city, uint16_t* part1, uint16_t* part2);
+
 // Scale texts and their codes: "10000" 1, "25000" 2, "50000" 3, "70000" 7,
 // "80000" 8, "2000" 20; 0 for any other text.
 int ScaleCodeFromText(const char* text);
