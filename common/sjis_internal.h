@@ -17,6 +17,16 @@ inline int CharLen(const char* p) {
   return 1;
 }
 
+// Byte offset of the next single-byte character c at or after `from`,
+// walking by characters; -1 when there is none.
+inline int FindByteChar(const char* text, int from, char c) {
+  for (const char* p = text + from; *p;) {
+    if (*p == c) return static_cast<int>(p - text);
+    p += CharLen(p);
+  }
+  return -1;
+}
+
 // The text without its leading and trailing blanks (0x20), as a new string.
 inline std::string TrimmedBlanks(std::string_view text) {
   std::size_t b = 0;
