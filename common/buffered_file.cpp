@@ -8,11 +8,12 @@
 
 namespace {
 
-// Reads `count` bytes through ReadByte, as the typed reads do.
-int ReadLeValue(CBufferedFile* file, uint64_t* value, int count) {
-  unsigned char bytes[8];
-  if (!file->Read(bytes, static_cast<uint32_t>(count))) return 0;
-  *value = LoadLe(bytes, count);
+// Reads a value's bytes through ReadByte, as the typed reads do.
+template <typename T>
+int ReadLeValue(CBufferedFile* file, T* out) {
+  unsigned char bytes[sizeof(T)];
+  if (!out || !file->Read(bytes, sizeof(T))) return 0;
+  *out = LoadLeValue<T>(bytes);
   return 1;
 }
 
@@ -91,40 +92,11 @@ int CBufferedFile::ReadChar(char* out) {
   return 1;
 }
 
-int CBufferedFile::ReadShort(int16_t* out) {
-  uint64_t v = 0;
-  if (!out || !ReadLeValue(this, &v, 2)) return 0;
-  *out = static_cast<int16_t>(static_cast<uint16_t>(v));
-  return 1;
-}
-
-int CBufferedFile::ReadWord(uint16_t* out) {
-  uint64_t v = 0;
-  if (!out || !ReadLeValue(this, &v, 2)) return 0;
-  *out = static_cast<uint16_t>(v);
-  return 1;
-}
-
-int CBufferedFile::ReadInt(int32_t* out) {
-  uint64_t v = 0;
-  if (!out || !ReadLeValue(this, &v, 4)) return 0;
-  *out = static_cast<int32_t>(static_cast<uint32_t>(v));
-  return 1;
-}
-
-int CBufferedFile::ReadDword(uint32_t* out) {
-  uint64_t v = 0;
-  if (!out || !ReadLeValue(this, &v, 4)) return 0;
-  *out = static_cast<uint32_t>(v);
-  return 1;
-}
-
-int CBufferedFile::ReadDouble(double* out) {
-  uint64_t v = 0;
-  if (!out || !ReadLeValue(this, &v, 8)) return 0;
-  std::memcpy(out, &v, sizeof *out);
-  return 1;
-}
+int CBufferedFile::ReadShort(int16_t* out) { return ReadLeValue(this, out); }
+int CBufferedFile::ReadWord(uint16_t* out) { return ReadLeValue(this, out); }
+int CBufferedFile::ReadInt(int32_t* out) { return ReadLeValue(this, out); }
+int CBufferedFile::ReadDword(uint32_t* out) { return ReadLeValue(this, out); }
+int CBufferedFile::ReadDouble(double* out) { return ReadLeValue(this, out); }
 
 int CBufferedFile::Seek(uint32_t position) {
   if (!window_) return 0;

@@ -582,29 +582,21 @@ uint8_t ReverseBits8(uint8_t v) {
   return r;
 }
 
-uint32_t ShiftCombine16Right(uint16_t v, int s) {
-  if (s < 0 || s > 15) return v;
-  const uint32_t x = v;
-  return (x >> s) | (x << (15 - s));
+namespace {
+
+// x shifted by s one way, combined with x shifted by top - s the other way
+// (top: the highest bit of the width); an s outside 0..top gives x.
+uint32_t ShiftCombine(uint32_t x, int s, int top, bool right) {
+  if (s < 0 || s > top) return x;
+  return right ? (x >> s) | (x << (top - s)) : (x << s) | (x >> (top - s));
 }
 
-uint32_t ShiftCombine16Left(uint16_t v, int s) {
-  if (s < 0 || s > 15) return v;
-  const uint32_t x = v;
-  return (x << s) | (x >> (15 - s));
-}
+}  // namespace
 
-uint32_t ShiftCombine8Right(uint8_t v, int s) {
-  if (s < 0 || s > 7) return v;
-  const uint32_t x = v;
-  return (x >> s) | (x << (7 - s));
-}
-
-uint32_t ShiftCombine8Left(uint8_t v, int s) {
-  if (s < 0 || s > 7) return v;
-  const uint32_t x = v;
-  return (x << s) | (x >> (7 - s));
-}
+uint32_t ShiftCombine16Right(uint16_t v, int s) { return ShiftCombine(v, s, 15, true); }
+uint32_t ShiftCombine16Left(uint16_t v, int s) { return ShiftCombine(v, s, 15, false); }
+uint32_t ShiftCombine8Right(uint8_t v, int s) { return ShiftCombine(v, s, 7, true); }
+uint32_t ShiftCombine8Left(uint8_t v, int s) { return ShiftCombine(v, s, 7, false); }
 
 void SplitColor24(uint32_t value, uint8_t* low, uint8_t* middle, uint8_t* high) {
   if (low) *low = static_cast<uint8_t>(value & 0xFF);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/copy_out.h"
 #include "common/field_split.h"
 #include "common/number_format.h"
 #include "common/number_parse.h"
@@ -15,21 +16,14 @@
 #include "common/sjis_text.h"
 
 using sjis_internal::CharLen;
+using sjis_internal::TrimmedBlanks;
 
 namespace {
 
 constexpr std::size_t kWorkLimit = static_cast<std::size_t>(kCsvWorkArea);
 
 // Copies a finished result into out; "" when it reaches the work area.
-char* Store(char* out, const std::string& s) {
-  if (!out) return out;
-  if (s.size() >= kWorkLimit) {
-    out[0] = '\0';
-    return out;
-  }
-  std::memcpy(out, s.c_str(), s.size() + 1);
-  return out;
-}
+char* Store(char* out, const std::string& s) { return CopyWholeOrEmpty(out, kWorkLimit, s); }
 
 // Byte offsets of the non-overlapping occurrences of the separator text,
 // found character by character.
@@ -60,20 +54,13 @@ bool DelimitedField(const char* text, const char* separator, int n, std::string*
   return true;
 }
 
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return s.substr(b, e - b);
-}
-
 template <typename T, typename Parse>
 int DelimitedTyped(const char* text, const char* separator, int n, T* out, T lower, T upper,
                    Parse parse) {
   if (!text || std::strlen(text) >= kWorkLimit) return 0;
   std::string field;
   DelimitedField(text, separator, n, &field);
-  return parse(Trim(field).c_str(), out, lower, upper);
+  return parse(TrimmedBlanks(field).c_str(), out, lower, upper);
 }
 
 // Offset of the next single-byte character c at or after `from`, by
@@ -255,13 +242,13 @@ char* GetQuotedWord(char* out, const char* text, int n, int32_t* quoted) {
   if (!out) return out;
   out[0] = '\0';
   if (!text || n < 1) return out;
-  std::string w = Trim(text);
+  std::string w = TrimmedBlanks(text);
   for (int i = 1; i < n; ++i) {
-    w = Trim(w);
+    w = TrimmedBlanks(w);
     if (w.empty()) break;
     DropOneQuotedWord(w);
   }
-  w = Trim(w);
+  w = TrimmedBlanks(w);
   std::string word;
   int32_t flag = 0;
   if (!w.empty() && w[0] == '"') {
@@ -269,7 +256,7 @@ char* GetQuotedWord(char* out, const char* text, int n, int32_t* quoted) {
     word = w.substr(1, close == std::string::npos ? std::string::npos : close - 1);
     flag = 1;
   } else {
-    word = Trim(w.substr(0, FindChar(w, 0, ' ')));
+    word = TrimmedBlanks(w.substr(0, FindChar(w, 0, ' ')));
   }
   if (quoted) *quoted = flag;
   return StoreAll(out, word);
@@ -277,13 +264,13 @@ char* GetQuotedWord(char* out, const char* text, int n, int32_t* quoted) {
 
 char* DropQuotedWords(char* text, int n) {
   if (!text) return text;
-  std::string w = Trim(text);
+  std::string w = TrimmedBlanks(text);
   for (int i = 1; i < n; ++i) {
-    w = Trim(w);
+    w = TrimmedBlanks(w);
     if (w.empty()) break;
     DropOneQuotedWord(w);
   }
-  return StoreAll(text, Trim(w));
+  return StoreAll(text, TrimmedBlanks(w));
 }
 
 char* GetQuotedField(char* out, const char* text, const char* separator, int n, int32_t* quoted) {
@@ -618,7 +605,7 @@ char* FillTemplate(char* out, const char* values, const char* templateText) {
   std::unique_ptr<CBlankFieldList> fields(new (std::nothrow) CBlankFieldList);
   if (!fields) return out;
   fields->Split(values);
-  const std::string t = Trim(templateText);
+  const std::string t = TrimmedBlanks(templateText);
   std::size_t p = FindChar(t, 0, '%');
   if (p == std::string::npos) return out;
   std::string r;

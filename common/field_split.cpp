@@ -8,6 +8,7 @@
 #include "common/sjis_text.h"
 
 using sjis_internal::CharLen;
+using sjis_internal::FindByteChar;
 
 namespace {
 
@@ -19,16 +20,6 @@ bool IsInCharSet(const char* p, int len, const char* set) {
     s += sl;
   }
   return false;
-}
-
-// Byte offset of the next occurrence of the single-byte character c at or
-// after `from`, walking by characters; -1 when there is none.
-int FindByteChar(const char* text, int from, char c) {
-  for (const char* p = text + from; *p;) {
-    if (*p == c) return static_cast<int>(p - text);
-    p += CharLen(p);
-  }
-  return -1;
 }
 
 }  // namespace

@@ -65,29 +65,28 @@ int OpenPair(int (*open)(plat::File*, const char*, char*), plat::File* first,
   return 0;
 }
 
-int WriteLe(plat::File* file, uint64_t value, int bytes) {
-  unsigned char b[8];
-  StoreLe(b, value, bytes);
-  return WriteBytesToFile(file, b, static_cast<uint32_t>(bytes));
+template <typename T>
+int WriteLe(plat::File* file, T value) {
+  unsigned char b[sizeof(T)];
+  StoreLeValue(b, value);
+  return WriteBytesToFile(file, b, sizeof(T));
 }
 
-int ReadLe(plat::File* file, uint64_t* value, int bytes) {
-  unsigned char b[8];
-  if (!ReadBytesFromFile(file, b, static_cast<uint32_t>(bytes))) return 0;
-  *value = LoadLe(b, bytes);
+template <typename T>
+int ReadLe(plat::File* file, T* value) {
+  unsigned char b[sizeof(T)];
+  if (!value || !ReadBytesFromFile(file, b, sizeof(T))) return 0;
+  *value = LoadLeValue<T>(b);
   return 1;
 }
 
-float FloatFromBits(uint32_t bits) {
-  float f;
-  std::memcpy(&f, &bits, sizeof f);
-  return f;
-}
-
-double DoubleFromBits(uint64_t bits) {
-  double d;
-  std::memcpy(&d, &bits, sizeof d);
-  return d;
+// A value read little-endian, then byte-swapped: the big-endian reading.
+template <typename T>
+int ReadSwapped(plat::File* file, T* value, T (*swap)(T)) {
+  T v;
+  if (!value || !ReadLe(file, &v)) return 0;
+  *value = swap(v);
+  return 1;
 }
 
 // Writes a text built in the work buffer; snprintf's count n tells whether
@@ -291,109 +290,44 @@ int CopyFileContents(plat::File* target, plat::File* source) {
 // ---- Typed binary values ----
 
 int WriteByteToFile(plat::File* file, int32_t value) {
-  return WriteLe(file, static_cast<uint32_t>(value) & 0xFF, 1);
+  return WriteLe(file, static_cast<uint8_t>(value));
 }
-int ReadByteFromFile(plat::File* file, uint8_t* value) {
-  uint64_t v;
-  if (!value || !ReadLe(file, &v, 1)) return 0;
-  *value = static_cast<uint8_t>(v);
-  return 1;
-}
+int ReadByteFromFile(plat::File* file, uint8_t* value) { return ReadLe(file, value); }
 
-int WriteShortToFile(plat::File* file, int16_t value) {
-  return WriteLe(file, static_cast<uint16_t>(value), 2);
-}
-int ReadShortFromFile(plat::File* file, int16_t* value) {
-  uint64_t v;
-  if (!value || !ReadLe(file, &v, 2)) return 0;
-  *value = static_cast<int16_t>(static_cast<uint16_t>(v));
-  return 1;
-}
+int WriteShortToFile(plat::File* file, int16_t value) { return WriteLe(file, value); }
+int ReadShortFromFile(plat::File* file, int16_t* value) { return ReadLe(file, value); }
 int ReadShortFromFileSwapped(plat::File* file, int16_t* value) {
-  int16_t v;
-  if (!value || !ReadShortFromFile(file, &v)) return 0;
-  *value = SwapInt16(v);
-  return 1;
+  return ReadSwapped(file, value, SwapInt16);
 }
 
-int WriteUShortToFile(plat::File* file, uint16_t value) { return WriteLe(file, value, 2); }
-int ReadUShortFromFile(plat::File* file, uint16_t* value) {
-  uint64_t v;
-  if (!value || !ReadLe(file, &v, 2)) return 0;
-  *value = static_cast<uint16_t>(v);
-  return 1;
-}
+int WriteUShortToFile(plat::File* file, uint16_t value) { return WriteLe(file, value); }
+int ReadUShortFromFile(plat::File* file, uint16_t* value) { return ReadLe(file, value); }
 int ReadUShortFromFileSwapped(plat::File* file, uint16_t* value) {
-  uint16_t v;
-  if (!value || !ReadUShortFromFile(file, &v)) return 0;
-  *value = SwapUInt16(v);
-  return 1;
+  return ReadSwapped(file, value, SwapUInt16);
 }
 
-int WriteLongToFile(plat::File* file, int32_t value) {
-  return WriteLe(file, static_cast<uint32_t>(value), 4);
-}
-int ReadLongFromFile(plat::File* file, int32_t* value) {
-  uint64_t v;
-  if (!value || !ReadLe(file, &v, 4)) return 0;
-  *value = static_cast<int32_t>(static_cast<uint32_t>(v));
-  return 1;
-}
+int WriteLongToFile(plat::File* file, int32_t value) { return WriteLe(file, value); }
+int ReadLongFromFile(plat::File* file, int32_t* value) { return ReadLe(file, value); }
 int ReadLongFromFileSwapped(plat::File* file, int32_t* value) {
-  int32_t v;
-  if (!value || !ReadLongFromFile(file, &v)) return 0;
-  *value = SwapInt32(v);
-  return 1;
+  return ReadSwapped(file, value, SwapInt32);
 }
 
-int WriteULongToFile(plat::File* file, uint32_t value) { return WriteLe(file, value, 4); }
-int ReadULongFromFile(plat::File* file, uint32_t* value) {
-  uint64_t v;
-  if (!value || !ReadLe(file, &v, 4)) return 0;
-  *value = static_cast<uint32_t>(v);
-  return 1;
-}
+int WriteULongToFile(plat::File* file, uint32_t value) { return WriteLe(file, value); }
+int ReadULongFromFile(plat::File* file, uint32_t* value) { return ReadLe(file, value); }
 int ReadULongFromFileSwapped(plat::File* file, uint32_t* value) {
-  uint32_t v;
-  if (!value || !ReadULongFromFile(file, &v)) return 0;
-  *value = SwapUInt32(v);
-  return 1;
+  return ReadSwapped(file, value, SwapUInt32);
 }
 
-int WriteFloatToFile(plat::File* file, float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return WriteLe(file, bits, 4);
-}
-int ReadFloatFromFile(plat::File* file, float* value) {
-  uint64_t v;
-  if (!value || !ReadLe(file, &v, 4)) return 0;
-  *value = FloatFromBits(static_cast<uint32_t>(v));
-  return 1;
-}
+int WriteFloatToFile(plat::File* file, float value) { return WriteLe(file, value); }
+int ReadFloatFromFile(plat::File* file, float* value) { return ReadLe(file, value); }
 int ReadFloatFromFileSwapped(plat::File* file, float* value) {
-  float v;
-  if (!value || !ReadFloatFromFile(file, &v)) return 0;
-  *value = SwapFloat(v);
-  return 1;
+  return ReadSwapped(file, value, SwapFloat);
 }
 
-int WriteDoubleToFile(plat::File* file, double value) {
-  uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return WriteLe(file, bits, 8);
-}
-int ReadDoubleFromFile(plat::File* file, double* value) {
-  uint64_t v;
-  if (!value || !ReadLe(file, &v, 8)) return 0;
-  *value = DoubleFromBits(v);
-  return 1;
-}
+int WriteDoubleToFile(plat::File* file, double value) { return WriteLe(file, value); }
+int ReadDoubleFromFile(plat::File* file, double* value) { return ReadLe(file, value); }
 int ReadDoubleFromFileSwapped(plat::File* file, double* value) {
-  double v;
-  if (!value || !ReadDoubleFromFile(file, &v)) return 0;
-  *value = SwapDouble(v);
-  return 1;
+  return ReadSwapped(file, value, SwapDouble);
 }
 
 // ---- Text writers ----

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/path_util.h"
 #include "common/sjis_text.h"
@@ -12,16 +13,6 @@
 namespace {
 
 constexpr int kMaxUniqueTries = 1000;
-
-char* Deliver(char* out, std::size_t outSize, const std::string& result) {
-  if (!out || outSize == 0) return out;
-  if (result.size() >= outSize) {
-    out[0] = '\0';
-    return out;
-  }
-  std::memcpy(out, result.c_str(), result.size() + 1);
-  return out;
-}
 
 bool IsUrlSafe(unsigned char b) {
   return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '*' ||
@@ -67,7 +58,7 @@ char* FolderOfPathOrDefault(char* out, const char* defaultText, const char* path
   TrimBlanks(result.data());
   result.resize(std::strlen(result.c_str()));
   ToUpperAscii(result.data());
-  return Deliver(out, outSize, result);
+  return CopyWholeOrEmpty(out, outSize, result);
 }
 
 char* UrlEncode(const char* text, char* out, std::size_t outSize) {
@@ -81,7 +72,7 @@ char* UrlEncode(const char* text, char* out, std::size_t outSize) {
       std::snprintf(piece, sizeof piece, "%%%02x", b);
     result += piece;
   }
-  return Deliver(out, outSize, result);
+  return CopyWholeOrEmpty(out, outSize, result);
 }
 
 char* InvertStringBytes(char* text) {

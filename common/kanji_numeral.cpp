@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "common/copy_out.h"
 #include "common/number_format.h"
 #include "common/sjis_text.h"
 #include "common/sjis_internal.h"
 #include "common/width_kana.h"
 
 using sjis_internal::CharLen;
+using sjis_internal::TrimmedBlanks;
 
 const char* const DigitKanjiTable[10][2] = {
     {"１", "一"}, {"２", "二"}, {"３", "三"}, {"４", "四"}, {"５", "五"},
@@ -125,14 +127,7 @@ std::string RewriteRuns(const char* text, ValueWriter write) {
 
 // Copies a result into out when it fits (outSize 0: the work area).
 char* StoreResult(char* out, const std::string& s, std::size_t outSize) {
-  if (!out) return out;
-  const std::size_t limit = outSize == 0 ? kWorkLimit : outSize;
-  if (s.size() >= limit) {
-    out[0] = '\0';
-    return out;
-  }
-  std::memcpy(out, s.c_str(), s.size() + 1);
-  return out;
+  return CopyWholeOrEmpty(out, outSize == 0 ? kWorkLimit : outSize, s);
 }
 
 bool IsFullWidthDigit(const char* p) { return IsFullWidthDigitAt(p) != 0; }
@@ -184,14 +179,6 @@ std::string AsciiDigitsToKanjiString(const char* text) {
     p += cl;
   }
   return r;
-}
-
-std::string TrimmedCopy(const char* text) {
-  const char* b = text;
-  while (*b == ' ') ++b;
-  const char* e = b + std::strlen(b);
-  while (e > b && e[-1] == ' ') --e;
-  return std::string(b, e);
 }
 
 // ---- Number readings ----
@@ -432,7 +419,7 @@ char* DoubleToKanjiDigits(double value, int width, int precision, char* out) {
   if (!out) return out;
   char buf[kSjisWorkArea];
   FormatDouble(buf, value, width, precision);
-  return StoreResult(out, AsciiDigitsToKanjiString(TrimmedCopy(buf).c_str()), 0);
+  return StoreResult(out, AsciiDigitsToKanjiString(TrimmedBlanks(buf).c_str()), 0);
 }
 
 char* NumberReading(char* text) {

@@ -12,6 +12,7 @@
 #include "common/sjis_text.h"
 
 using sjis_internal::CharLen;
+using sjis_internal::TrimmedBlanks;
 
 namespace {
 
@@ -40,14 +41,6 @@ void TrimFractionZeros(std::string& s) {
   if (!s.empty() && s.back() == '.') s.pop_back();
 }
 
-std::string TrimBlanksOf(const char* text) {
-  const char* b = text;
-  while (*b == ' ') ++b;
-  const char* e = b + std::strlen(b);
-  while (e > b && e[-1] == ' ') --e;
-  return std::string(b, e);
-}
-
 int HexDigit(unsigned char c) {
   if (c >= 'a' && c <= 'f') c = static_cast<unsigned char>(c - 'a' + 'A');
   if (c >= '0' && c <= '9') return c - '0';
@@ -58,7 +51,7 @@ int HexDigit(unsigned char c) {
 // Reads "$" + hex digits of 2..maxLength bytes in all, accumulating in 32 bits.
 bool ParseHex(const char* text, std::size_t maxLength, uint32_t* value) {
   if (!text) return false;
-  const std::string t = TrimBlanksOf(text);
+  const std::string t = TrimmedBlanks(text);
   if (t.size() < 2 || t.size() > maxLength || t[0] != '$') return false;
   uint32_t v = 0;
   for (std::size_t i = 1; i < t.size(); ++i) {
@@ -107,7 +100,7 @@ char* FormatIntZeroPadded(char* out, int32_t value, int width) {
   if (!out) return out;
   char buf[kSjisWorkArea];
   FormatIntWidth(buf, value, width);
-  std::string s = TrimBlanksOf(buf);
+  std::string s = TrimmedBlanks(buf);
   if (width > 0 && s.size() < static_cast<std::size_t>(width))
     s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
   return Commit(out, s.c_str(), static_cast<int>(s.size()));
@@ -137,7 +130,7 @@ char* FormatDoubleShortest(char* out, double value) {
   char buf[kSjisWorkArea];
   const int n = std::snprintf(buf, sizeof buf, "%f", value);
   if (n < 0 || n >= kSjisWorkArea) return Fail(out);
-  std::string s = TrimBlanksOf(buf);
+  std::string s = TrimmedBlanks(buf);
   TrimFractionZeros(s);
   return Commit(out, s.c_str(), static_cast<int>(s.size()));
 }

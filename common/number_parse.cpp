@@ -5,19 +5,13 @@
 #include <vector>
 
 #include "common/csv_fields.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "plat/crt.h"
 
-namespace {
+using sjis_internal::TrimmedBlanks;
 
-// The text without leading and trailing blanks (0x20).
-std::string Trimmed(const char* text) {
-  const char* b = text;
-  while (*b == ' ') ++b;
-  const char* e = b + std::strlen(b);
-  while (e > b && e[-1] == ' ') --e;
-  return std::string(b, e);
-}
+namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -51,7 +45,7 @@ int OnPiece(const char* text, Pick pick, Parse parse) {
 
 int IsNumericText(const char* text) {
   if (!text) return 0;
-  const std::string t = Trimmed(text);
+  const std::string t = TrimmedBlanks(text);
   if (t.empty()) return 0;
   if (t.size() == 1) return IsDigit(t[0]) ? 1 : 0;
   int dots = 0, lowerE = 0, upperE = 0, lowerX = 0, upperX = 0;
@@ -106,7 +100,7 @@ int ParseByteInRange(const char* text, uint8_t* out, uint8_t lower, uint8_t uppe
 
 int ParseDoubleStrict(const char* text, double* out, double lower, double upper) {
   if (!text || !out || !IsNumericText(text)) return 0;
-  const std::string t = Trimmed(text);
+  const std::string t = TrimmedBlanks(text);
   char* end = nullptr;
   const double v = plat::crt::StrToD(t.c_str(), &end);
   if (!end || end == t.c_str() || *end != '\0') return 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/sjis_text.h"
 #include "common/wildcard.h"
@@ -25,18 +26,6 @@ PathParts Split(const char* path) {
 }
 
 const char* OrEmpty(const char* text) { return text ? text : ""; }
-
-// Copies the result into the caller's buffer when it fits with its NUL;
-// otherwise out becomes "".
-char* Deliver(char* out, std::size_t outSize, const std::string& result) {
-  if (!out || outSize == 0) return out;
-  if (result.size() >= outSize) {
-    out[0] = '\0';
-    return out;
-  }
-  std::memcpy(out, result.c_str(), result.size() + 1);
-  return out;
-}
 
 // Rewrites a path in place when the result fits; otherwise leaves it.
 char* Rewrite(char* path, std::size_t pathSize, const std::string& result) {
@@ -63,29 +52,29 @@ PathParts ComparablePath(const char* path) {
 // ---- Splitting and joining ----
 
 char* ExtractDrive(const char* path, char* out, std::size_t outSize) {
-  return Deliver(out, outSize, Split(path).drive);
+  return CopyWholeOrEmpty(out, outSize, Split(path).drive);
 }
 
 char* ExtractFolder(const char* path, char* out, std::size_t outSize) {
-  return Deliver(out, outSize, Split(path).folder);
+  return CopyWholeOrEmpty(out, outSize, Split(path).folder);
 }
 
 char* ExtractDriveAndFolder(const char* path, char* out, std::size_t outSize) {
   const PathParts p = Split(path);
-  return Deliver(out, outSize, p.drive + p.folder);
+  return CopyWholeOrEmpty(out, outSize, p.drive + p.folder);
 }
 
 char* ExtractFileTitle(const char* path, char* out, std::size_t outSize) {
-  return Deliver(out, outSize, Split(path).title);
+  return CopyWholeOrEmpty(out, outSize, Split(path).title);
 }
 
 char* ExtractExtension(const char* path, char* out, std::size_t outSize) {
-  return Deliver(out, outSize, Split(path).extension);
+  return CopyWholeOrEmpty(out, outSize, Split(path).extension);
 }
 
 char* ExtractFileName(const char* path, char* out, std::size_t outSize) {
   const PathParts p = Split(path);
-  return Deliver(out, outSize, p.title + p.extension);
+  return CopyWholeOrEmpty(out, outSize, p.title + p.extension);
 }
 
 char* RemoveFileExtension(char* path) {
@@ -108,7 +97,7 @@ char* ReplaceFileExtension(char* path, const char* newExtension, std::size_t pat
 
 char* ReplaceFileExtensionCopy(char* out, const char* path, const char* newExtension,
                                std::size_t outSize) {
-  return Deliver(out, outSize, WithExtension(Split(path), newExtension));
+  return CopyWholeOrEmpty(out, outSize, WithExtension(Split(path), newExtension));
 }
 
 char* AppendToFileTitle(char* path, const char* suffix, std::size_t pathSize) {
@@ -120,7 +109,7 @@ char* AppendToFileTitle(char* path, const char* suffix, std::size_t pathSize) {
 char* MakePathInFolder(char* out, const char* path, const char* folder, std::size_t outSize) {
   const PathParts p = Split(path);
   const std::string& useFolder = p.folder.empty() ? std::string(OrEmpty(folder)) : p.folder;
-  return Deliver(out, outSize, p.drive + useFolder + p.title + p.extension);
+  return CopyWholeOrEmpty(out, outSize, p.drive + useFolder + p.title + p.extension);
 }
 
 char* CompletePath(char* out, const char* folder, const char* path, const char* extension,
@@ -133,7 +122,7 @@ char* CompletePath(char* out, const char* folder, const char* path, const char* 
   TrimBlanks(result.data());
   result.resize(std::strlen(result.c_str()));
   if (upper == 1) ToUpperAscii(result.data());
-  return Deliver(out, outSize, result);
+  return CopyWholeOrEmpty(out, outSize, result);
 }
 
 int IsSamePath(const char* a, const char* b) {

@@ -9,19 +9,9 @@
 #include "common/sjis_text.h"
 #include "plat/crt.h"
 
-using sjis_internal::CharLen;
+using sjis_internal::FindByteChar;
 
 namespace {
-
-// Offset of the next single-byte character c at or after `from`, walking by
-// characters; -1 when none.
-int FindByteChar(const char* text, int from, char c) {
-  for (const char* p = text + from; *p;) {
-    if (*p == c) return static_cast<int>(p - text);
-    p += CharLen(p);
-  }
-  return -1;
-}
 
 // The byte after leading blanks.
 const char* SkipBlanks(const char* p) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/code_parse.h"
+#include "common/number_parse.h"
 #include "common/record_array.h"
 
 namespace change_bytes {
@@ -38,6 +40,19 @@ std::size_t MakeFullWidthNumber(uint32_t number, bool zeroIsEmpty, char* out) {
   }
   out[len] = '\0';
   return len;
+}
+
+int ParsePlaceCode(const char* code, uint16_t* city, uint16_t* part1, uint16_t* part2) {
+  if (code == nullptr || std::strlen(code) != 11) return 0;
+  char cityText[6], part1Text[4], part2Text[4];
+  std::memcpy(cityText, code, 5);
+  cityText[5] = '\0';
+  std::memcpy(part1Text, code + 5, 3);
+  part1Text[3] = '\0';
+  std::memcpy(part2Text, code + 8, 3);
+  part2Text[3] = '\0';
+  return ParseUShortInRange(cityText, city, 1000, 47999) && ParseCode3(part1Text, part1) &&
+         ParseCode3(part2Text, part2);
 }
 
 int ScaleCodeFromText(const char* text) {

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "common/code_parse.h"
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/number_parse.h"
@@ -371,23 +370,10 @@ int CChangeHistory::GetRecord(uint32_t n, ChangeRecord* record, char* name1, cha
 
 int CChangeHistory::SetTarget(const char* code, const char* name, const char* secondName,
                               int kind) {
-  if (!state_ || code == nullptr || std::strlen(code) != 11) return 0;
-  char city[6];
-  std::memcpy(city, code, 5);
-  city[5] = '\0';
-  char part1[4];
-  std::memcpy(part1, code + 5, 3);
-  part1[3] = '\0';
-  char part2[4];
-  std::memcpy(part2, code + 8, 3);
-  part2[3] = '\0';
   uint16_t cityCode = 0;
   uint16_t p1 = 0;
   uint16_t p2 = 0;
-  if (!ParseUShortInRange(city, &cityCode, 1000, 47999) || !ParseCode3(part1, &p1) ||
-      !ParseCode3(part2, &p2)) {
-    return 0;
-  }
+  if (!state_ || !change_bytes::ParsePlaceCode(code, &cityCode, &p1, &p2)) return 0;
   // The targets hold names below kChangeNameSize bytes; a longer name can
   // equal no record's sort form that the search could be asked about.
   if (kind >= kByCodeAndName && (name == nullptr || std::strlen(name) >= kChangeNameSize)) return 0;

@@ -7,7 +7,6 @@
 #include "common/file_access.h"
 #include "common/heap_buffer.h"
 #include "common/message.h"
-#include "common/number_parse.h"
 #include "common/partition_sort.h"
 #include "common/path_util.h"
 #include "common/width_kana.h"
@@ -185,18 +184,8 @@ int CChangeHistoryBuilder::AddRecord(const char* code, const char* blockCode, co
   ChangeRecord record;
   const uint32_t offset = recordBytes_.GetCount();
 
-  if (code == nullptr || std::strlen(code) != 11) return 0;
-  char city[6], part1[4], part2[4];
-  std::memcpy(city, code, 5);
-  city[5] = '\0';
-  std::memcpy(part1, code + 5, 3);
-  part1[3] = '\0';
-  std::memcpy(part2, code + 8, 3);
-  part2[3] = '\0';
-  if (!ParseUShortInRange(city, &record.cityCode, 1000, 47999) ||
-      !ParseCode3(part1, &record.part1) || !ParseCode3(part2, &record.part2)) {
+  if (!change_bytes::ParsePlaceCode(code, &record.cityCode, &record.part1, &record.part2))
     return 0;
-  }
 
   blockCode = OrEmpty(blockCode);
   lotCode = OrEmpty(lotCode);

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "common/file_access.h"
+#include "common/file_names.h"
+#include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/sjis_text.h"
 #include "matching/normalize.h"
@@ -25,11 +27,6 @@ constexpr uint32_t kMinPairBytes = 8;
 // Growth of a list whose final size is not known in advance.
 constexpr uint32_t kMinGrowthStep = 128;
 
-uint32_t LoadLe32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 enum class ReadResult { kString, kEnd, kFailed };
 
 // Reads one stored string into text (kPairTextSize bytes) and restores it.
@@ -40,12 +37,12 @@ ReadResult ReadStoredString(plat::File& file, char* text, bool atEndIsComplete) 
   if (file.Failed()) return ReadResult::kFailed;
   if (got == 0 && atEndIsComplete) return ReadResult::kEnd;
   if (got != sizeof lengthBytes) return ReadResult::kFailed;
-  const uint32_t length = LoadLe32(lengthBytes);
+  const uint32_t length = LoadLeValue<uint32_t>(lengthBytes);
   if (length > static_cast<uint32_t>(kPairMaxTextLength)) return ReadResult::kFailed;
   if (length > 0 && file.Read(text, length) != length) return ReadResult::kFailed;
   if (file.Failed()) return ReadResult::kFailed;
   text[length] = '\0';
-  for (char* p = text; *p; ++p) *p = static_cast<char>(~static_cast<unsigned char>(*p));
+  InvertStringBytes(text);
   return ReadResult::kString;
 }
 
@@ -97,7 +94,7 @@ int ReadHeader(plat::File& file, const char* path, const char* expectedText, uin
     SetMessage(msg, kReadError, path);
     return 0;
   }
-  *count = LoadLe32(header + 12);
+  *count = LoadLeValue<uint32_t>(header + 12);
   return 1;
 }
 
@@ -116,6 +113,28 @@ uint32_t CapacityFor(plat::File& file, uint32_t stated) {
 
 uint32_t GrowthFor(uint32_t capacity) {
   return capacity < kMinGrowthStep ? kMinGrowthStep : capacity;
+}
+
+// Opens a stored pair file. With a header text the header is read and
+// checked and gives the stated pair count; without one the pairs are
+// counted first. 0 with the message when a step fails.
+int OpenPairFile(plat::File& file, const char* path, const char* headerText, uint32_t* stated,
+                 char* msg) {
+  if (headerText) {
+    return OpenBinary(file, path, msg) && ReadHeader(file, path, headerText, stated, msg);
+  }
+  return CountDictionaryFilePairs(path, stated, msg) && OpenBinary(file, path, msg);
+}
+
+// Creates the container for the stated number of pairs still to be read
+// from file; 0 with the memory message (naming memoryWord) when it fails.
+template <typename Container>
+int CreateForPairs(Container& container, plat::File& file, uint32_t stated,
+                   const char* memoryWord, char* msg) {
+  const uint32_t capacity = CapacityFor(file, stated);
+  if (container.Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) return 1;
+  SetMessage(msg, kMemoryError, memoryWord);
+  return 0;
 }
 
 // 1 when the records 1..count are in ascending order of their search texts.
@@ -234,18 +253,9 @@ int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, cha
   dictionary->Free();
   uint32_t stated = 0;
   plat::File file;
-  if (withHeader) {
-    if (!OpenBinary(file, path, msg)) return 0;
-    if (!ReadHeader(file, path, kUnificationHeaderText, &stated, msg)) return 0;
-  } else {
-    if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
-    if (!OpenBinary(file, path, msg)) return 0;
-  }
-  const uint32_t capacity = CapacityFor(file, stated);
-  if (!dictionary->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
-    SetMessage(msg, kMemoryError, kUnificationWord);
+  if (!OpenPairFile(file, path, withHeader ? kUnificationHeaderText : nullptr, &stated, msg) ||
+      !CreateForPairs(*dictionary, file, stated, kUnificationWord, msg))
     return 0;
-  }
   if (!ReadPairs(file, *dictionary, path, kUnificationWord, msg, NoFixup)) {
     dictionary->Free();
     return 0;
@@ -262,18 +272,9 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
   list->Free();
   uint32_t stated = 0;
   plat::File file;
-  if (withHeader) {
-    if (!OpenBinary(file, path, msg)) return 0;
-    if (!ReadHeader(file, path, kReplacementHeaderText, &stated, msg)) return 0;
-  } else {
-    if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
-    if (!OpenBinary(file, path, msg)) return 0;
-  }
-  const uint32_t capacity = CapacityFor(file, stated);
-  if (!list->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
-    SetMessage(msg, kMemoryError, kReplacementWord);
+  if (!OpenPairFile(file, path, withHeader ? kReplacementHeaderText : nullptr, &stated, msg) ||
+      !CreateForPairs(*list, file, stated, kReplacementWord, msg))
     return 0;
-  }
   int ok = 0;
   if (withHeader) {
     ok = ReadPairs(file, *list, path, kReplacementWord, msg, [&](PairRecord& pair) {
@@ -332,14 +333,10 @@ int LoadFacilityReplacementDictionary(const char* path, CRecordList* list, char*
   if (list == nullptr) return 0;
   list->Free();
   uint32_t stated = 0;
-  if (!CountDictionaryFilePairs(path, &stated, msg)) return 0;
   plat::File file;
-  if (!OpenBinary(file, path, msg)) return 0;
-  const uint32_t capacity = CapacityFor(file, stated);
-  if (!list->Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) {
-    SetMessage(msg, kMemoryError, kFacilityWord);
+  if (!OpenPairFile(file, path, nullptr, &stated, msg) ||
+      !CreateForPairs(*list, file, stated, kFacilityWord, msg))
     return 0;
-  }
   if (!ReadPairs(file, *list, path, kFacilityWord, msg, NoFixup)) {
     list->Free();
     return 0;

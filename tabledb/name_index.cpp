@@ -10,9 +10,12 @@
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/path_util.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "plat/path.h"
 #include "tabledb/table_database.h"
+
+using sjis_internal::CharLen;
 
 namespace {
 
@@ -25,21 +28,13 @@ constexpr std::size_t kBuildTextSize = 65536;
 
 const char* OrEmpty(const char* text) { return text ? text : ""; }
 
-// Bytes of the character at p: 0 at the NUL, 2 for a lead byte followed
-// by a non-NUL byte, else 1.
-int CharBytes(const char* p) {
-  const auto b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return IsLeadByte(b) && p[1] != '\0' ? 2 : 1;
-}
-
 // 1 when the 1-based byte offset starts a character of text (found by
 // walking forward from the beginning).
 bool IsCharacterStart(const char* text, std::size_t offset) {
   if (offset == 0) return false;
   std::size_t pos = 0;
   while (pos + 1 < offset) {
-    const int n = CharBytes(text + pos);
+    const int n = CharLen(text + pos);
     if (n == 0) return false;
     pos += static_cast<std::size_t>(n);
   }
@@ -190,13 +185,13 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   }
 
   const char* text = search.c_str();
-  const int first = CharBytes(text);
+  const int first = CharLen(text);
   const uint16_t c1 = CharacterCode(text);
   uint16_t c2 = 0;
   bool whole = text[first] == '\0';
   if (characterMode == kNameIndexCharacterPair && !whole) {
     c2 = CharacterCode(text + first);
-    whole = text[first + CharBytes(text + first)] == '\0';
+    whole = text[first + CharLen(text + first)] == '\0';
   }
 
   NameIndexBucket bucket;
@@ -351,7 +346,7 @@ int FailIntermediate(plat::File* file, const char* path) {
 uint16_t CharacterCode(const char* text) {
   if (text == nullptr || text[0] == '\0') return 0;
   const auto first = static_cast<unsigned char>(text[0]);
-  if (CharBytes(text) == 2)
+  if (CharLen(text) == 2)
     return static_cast<uint16_t>(first | static_cast<unsigned char>(text[1]) << 8);
   return static_cast<uint16_t>(static_cast<int16_t>(static_cast<int8_t>(first)));
 }
@@ -532,7 +527,7 @@ int AddTextToNameIndex(plat::File* file, CRecordArray* buckets, const char* text
   if (length >= kNameIndexTextSize) return 0;
   std::size_t offset = 0;
   while (offset < length) {
-    const int n = CharBytes(text + offset);
+    const int n = CharLen(text + offset);
     NameIndexNode node;
     node.entry.nextCode = CharacterCode(text + offset + n);
     node.entry.record = record;

@@ -1,11 +1,11 @@
 #include "tabledb/record_index_file.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/sjis_text.h"
+#include "tabledb/db_file.h"
 #include "tabledb/position_sort.h"
 #include "tabledb/table_database.h"
 
@@ -50,12 +50,6 @@ void DecodeKey(const unsigned char* in, RecordIndexKey* key) {
   key->descending = static_cast<int32_t>(static_cast<uint32_t>(LoadLe(in + 81, 4)));
   key->previous = static_cast<uint32_t>(LoadLe(in + 85, 4));
   key->next = static_cast<uint32_t>(LoadLe(in + 89, 4));
-}
-
-template <typename T>
-int32_t Order(T a, T b, int32_t d) {
-  if (a == b) return 0;
-  return a > b ? d : -d;
 }
 
 }  // namespace
@@ -134,20 +128,17 @@ int CRecordIndexFile::Create(const char* path, const char* table) {
     return 0;
   if (strnlen(table, sizeof table_) >= sizeof table_) return 0;
   if (!AllocateBuffers()) return 0;
-  if (!OpenNewFileForReadWrite(&file_, path)) {
-    Close();
-    return 0;
-  }
-  open_ = 1;
   RecordIndexHeader header;
   std::strcpy(header.table, table);
   // Without keys the array starts right after the header.
   header.arrayStart = kRecordIndexHeaderSize;
-  if (!WriteHeader(header)) {
+  unsigned char bytes[kRecordIndexHeaderSize];
+  EncodeHeader(header, bytes);
+  if (!tabledb_detail::CreateWithHeader(&file_, path, bytes, kRecordIndexHeaderSize)) {
     Close();
-    plat::File::Remove(path);
     return 0;
   }
+  open_ = 1;
   std::strcpy(path_, path);
   std::strcpy(table_, table);
   arrayStart_ = header.arrayStart;
@@ -405,61 +396,17 @@ int CRecordIndexFile::ResolveOrderKey(ResolvedKey* key, int* found) {
 int CRecordIndexFile::CompareByKey(const ResolvedKey& key, uint32_t a, uint32_t b,
                                    int32_t* result) {
   *result = 0;
-  CTableDatabase& db = *database_;
   const int32_t d = key.direction;
-  switch (key.type) {
-    case kTdbUchar: {
-      unsigned char va = 0, vb = 0;
-      if (!db.GetUcharAt(a, key.offset, &va) || !db.GetUcharAt(b, key.offset, &vb)) return 0;
-      *result = Order(va, vb, d);
-      return 1;
-    }
-    case kTdbChar: {
-      char va = 0, vb = 0;
-      if (!db.GetCharAt(a, key.offset, &va) || !db.GetCharAt(b, key.offset, &vb)) return 0;
-      *result = Order(static_cast<signed char>(va), static_cast<signed char>(vb), d);
-      return 1;
-    }
-    case kTdbWord: {
-      uint16_t va = 0, vb = 0;
-      if (!db.GetWordAt(a, key.offset, &va) || !db.GetWordAt(b, key.offset, &vb)) return 0;
-      *result = Order(va, vb, d);
-      return 1;
-    }
-    case kTdbShort: {
-      int16_t va = 0, vb = 0;
-      if (!db.GetShortAt(a, key.offset, &va) || !db.GetShortAt(b, key.offset, &vb)) return 0;
-      *result = Order(va, vb, d);
-      return 1;
-    }
-    case kTdbDword: {
-      uint32_t va = 0, vb = 0;
-      if (!db.GetDwordAt(a, key.offset, &va) || !db.GetDwordAt(b, key.offset, &vb)) return 0;
-      *result = Order(va, vb, d);
-      return 1;
-    }
-    case kTdbInt: {
-      int32_t va = 0, vb = 0;
-      if (!db.GetIntAt(a, key.offset, &va) || !db.GetIntAt(b, key.offset, &vb)) return 0;
-      *result = Order(va, vb, d);
-      return 1;
-    }
-    case kTdbDouble: {
-      double va = 0, vb = 0;
-      if (!db.GetDoubleAt(a, key.offset, &va) || !db.GetDoubleAt(b, key.offset, &vb)) return 0;
-      if (!(std::fabs(va - vb) < 1e-8)) *result = va > vb ? d : -d;
-      return 1;
-    }
-    case kTdbString: {
-      if (!ReadText(a, key.offset, textA_) || !ReadText(b, key.offset, textB_)) return 0;
-      const int c = CompareStrings(textA_, textB_);
-      *result = c == 0 ? 0 : (c > 0 ? d : -d);
-      return 1;
-    }
-    default:
-      // A key on a composite field gives no order: every pair is equal.
-      return 1;
+  const int number =
+      tabledb_detail::OrderNumberField(*database_, key.type, key.offset, a, b, d, result);
+  if (number >= 0) return number;
+  if (key.type == kTdbString) {
+    if (!ReadText(a, key.offset, textA_) || !ReadText(b, key.offset, textB_)) return 0;
+    const int c = CompareStrings(textA_, textB_);
+    *result = c == 0 ? 0 : (c > 0 ? d : -d);
   }
+  // A key on a composite field gives no order: every pair is equal.
+  return 1;
 }
 
 int CRecordIndexFile::Sort(uint32_t low, uint32_t high) {

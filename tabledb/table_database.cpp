@@ -4,39 +4,14 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <type_traits>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/sjis_text.h"
 #include "common/le_bytes.h"
+#include "tabledb/db_file.h"
 
 namespace {
-
-// Stores a typed value in its little-endian bytes, and back.
-template <typename T>
-void EncodeValue(unsigned char* p, T value) {
-  if constexpr (std::is_same_v<T, double>) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    StoreLe(p, bits, 8);
-  } else {
-    using U = std::make_unsigned_t<T>;
-    StoreLe(p, static_cast<U>(value), sizeof(T));
-  }
-}
-
-template <typename T>
-T DecodeValue(const unsigned char* p) {
-  if constexpr (std::is_same_v<T, double>) {
-    const uint64_t bits = LoadLe(p, 8);
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  } else {
-    using U = std::make_unsigned_t<T>;
-    return static_cast<T>(static_cast<U>(LoadLe(p, sizeof(T))));
-  }
-}
 
 bool IsDefinableType(int32_t type) {
   return type != kTdbObject && GetTdbFieldTypeSize(type) != 0;
@@ -47,8 +22,20 @@ std::size_t BoundedLength(const char* text, std::size_t limit) {
   return strnlen(text, limit + 1);
 }
 
-void EmptyText(char* text, std::size_t textSize) {
-  if (text && textSize > 0) text[0] = '\0';
+// Links the record header at position after the table's last record (as
+// its first when it has none) and rewrites the table entry at tablePos.
+int LinkRecordAtEnd(CTableDatabase& db, uint32_t tablePos, TdbTableEntry* entry,
+                    uint32_t position) {
+  if (entry->lastRecord != 0) {
+    TdbRecordHeader last;
+    if (!db.ReadRecordHeader(entry->lastRecord, &last)) return 0;
+    last.nextRecord = position;
+    if (!db.WriteRecordHeader(entry->lastRecord, &last)) return 0;
+  } else {
+    entry->firstRecord = position;
+  }
+  entry->lastRecord = position;
+  return db.WriteTableEntry(tablePos, entry);
 }
 
 }  // namespace
@@ -64,14 +51,9 @@ CTableDatabase::~CTableDatabase() { Close(); }
 int CTableDatabase::Create(const char* path) {
   Close();
   if (!path || BoundedLength(path, kTdbMaxPathLength) > kTdbMaxPathLength) return 0;
-  if (!OpenNewFileForReadWrite(&file_, path)) return 0;
   unsigned char bytes[kTdbHeaderSize];
   EncodeTdbHeader(TdbHeader{}, bytes);
-  if (!WriteBytesToFileAt(&file_, 0, bytes, kTdbHeaderSize)) {
-    file_.Close();
-    plat::File::Remove(path);
-    return 0;
-  }
+  if (!tabledb_detail::CreateWithHeader(&file_, path, bytes, kTdbHeaderSize)) return 0;
   std::strcpy(path_, path);
   open_ = 1;
   return 1;
@@ -118,14 +100,7 @@ void CTableDatabase::Close() {
 }
 
 char* CTableDatabase::GetPath(char* buffer, std::size_t bufferSize) const {
-  if (!buffer || bufferSize == 0) return buffer;
-  const std::size_t len = std::strlen(path_);
-  if (len + 1 > bufferSize) {
-    buffer[0] = '\0';
-  } else {
-    std::memcpy(buffer, path_, len + 1);
-  }
-  return buffer;
+  return CopyWholeOrEmpty(buffer, bufferSize, path_, std::strlen(path_));
 }
 
 // ---------------------------------------------------------------------------
@@ -558,17 +533,7 @@ uint32_t CTableDatabase::AppendRecordHeader(const char* table) {
   uint32_t position = 0;
   if (!AppendRaw(bytes, kTdbRecordHeaderSize, &position)) return 0;
 
-  if (entry.lastRecord != 0) {
-    TdbRecordHeader last;
-    if (!ReadRecordHeader(entry.lastRecord, &last)) return 0;
-    last.nextRecord = position;
-    if (!WriteRecordHeader(entry.lastRecord, &last)) return 0;
-  } else {
-    entry.firstRecord = position;
-  }
-  entry.lastRecord = position;
-  if (!WriteTableEntry(tablePos, &entry)) return 0;
-  return position;
+  return LinkRecordAtEnd(*this, tablePos, &entry, position) ? position : 0;
 }
 
 uint32_t CTableDatabase::AddRecord(const char* table) {
@@ -595,17 +560,7 @@ uint32_t CTableDatabase::AddRecord(const char* table) {
   if (!WriteRecordHeader(position, &header)) return 0;
   if (!WriteRaw(header.dataPosition, recordBuffer_, size)) return 0;
 
-  if (entry.lastRecord != 0) {
-    TdbRecordHeader last;
-    if (!ReadRecordHeader(entry.lastRecord, &last)) return 0;
-    last.nextRecord = position;
-    if (!WriteRecordHeader(entry.lastRecord, &last)) return 0;
-  } else {
-    entry.firstRecord = position;
-  }
-  entry.lastRecord = position;
-  if (!WriteTableEntry(tablePos, &entry)) return 0;
-  return position;
+  return LinkRecordAtEnd(*this, tablePos, &entry, position) ? position : 0;
 }
 
 int CTableDatabase::ReadRecordData(uint32_t record, void* buffer, uint32_t bufferSize) {
@@ -679,14 +634,14 @@ template <typename T>
 int CTableDatabase::GetValueAt(uint32_t record, uint32_t offset, T* value) {
   unsigned char bytes[sizeof(T)];
   if (!value || !ReadRecordBytes(record, offset, sizeof(T), bytes)) return 0;
-  *value = DecodeValue<T>(bytes);
+  *value = LoadLeValue<T>(bytes);
   return 1;
 }
 
 template <typename T>
 int CTableDatabase::SetValueAt(uint32_t record, uint32_t offset, T value) {
   unsigned char bytes[sizeof(T)];
-  EncodeValue<T>(bytes, value);
+  StoreLeValue<T>(bytes, value);
   return WriteRecordBytes(record, offset, sizeof(T), bytes);
 }
 
@@ -708,14 +663,14 @@ int CTableDatabase::SetDoubleAt(uint32_t r, uint32_t o, double v) { return SetVa
 int CTableDatabase::GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]) {
   unsigned char bytes[16];
   if (!values || !ReadRecordBytes(record, offset, sizeof bytes, bytes)) return 0;
-  for (int i = 0; i < 4; ++i) values[i] = DecodeValue<int32_t>(bytes + 4 * i);
+  for (int i = 0; i < 4; ++i) values[i] = LoadLeValue<int32_t>(bytes + 4 * i);
   return 1;
 }
 
 int CTableDatabase::SetQuadAt(uint32_t record, uint32_t offset, const int32_t values[4]) {
   if (!values) return 0;
   unsigned char bytes[16];
-  for (int i = 0; i < 4; ++i) EncodeValue<int32_t>(bytes + 4 * i, values[i]);
+  for (int i = 0; i < 4; ++i) StoreLeValue<int32_t>(bytes + 4 * i, values[i]);
   return WriteRecordBytes(record, offset, sizeof bytes, bytes);
 }
 
@@ -727,7 +682,7 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
   if (position == 0) return 1;
   unsigned char bytes[2];
   if (!ReadRaw(position, bytes, 2)) return 0;
-  *length = DecodeValue<uint16_t>(bytes);
+  *length = LoadLeValue<uint16_t>(bytes);
   return 1;
 }
 
@@ -753,7 +708,7 @@ int CTableDatabase::StoreString(uint32_t oldPosition, const char* text, uint32_t
   const auto length = static_cast<uint32_t>(n);
   std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 2]);
   if (!item) return 0;
-  EncodeValue<uint16_t>(item.get(), static_cast<uint16_t>(length));
+  StoreLeValue<uint16_t>(item.get(), static_cast<uint16_t>(length));
   std::memcpy(item.get() + 2, text, length);
   if (oldPosition != 0) {
     uint32_t stored = 0;
@@ -1004,7 +959,7 @@ int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
   if (position == 0) return 1;
   unsigned char bytes[4];
   if (!ReadRaw(position, bytes, 4)) return 0;
-  const uint32_t stored = DecodeValue<uint32_t>(bytes);
+  const uint32_t stored = LoadLeValue<uint32_t>(bytes);
   if (stored > bufferSize || (!buffer && stored > 0)) return 0;
   if (!ReadRaw(position + 4, buffer, stored)) return 0;
   *length = stored;
@@ -1022,7 +977,7 @@ int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** b
   unsigned char bytes[4];
   uint32_t fileLength = 0;
   if (!ReadRaw(position, bytes, 4) || !FileLength(&fileLength)) return 0;
-  const uint32_t stored = DecodeValue<uint32_t>(bytes);
+  const uint32_t stored = LoadLeValue<uint32_t>(bytes);
   // A length that runs past the end of the file is damage: not allocated.
   if (static_cast<uint64_t>(position) + 4 + stored > fileLength) return 0;
   if (stored == 0) return 1;
@@ -1045,13 +1000,13 @@ int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* 
   if (!GetDwordAt(record, offset, &position)) return 0;
   std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 4]);
   if (!item) return 0;
-  EncodeValue<uint32_t>(item.get(), length);
+  StoreLeValue<uint32_t>(item.get(), length);
   if (length > 0) std::memcpy(item.get() + 4, bytes, length);
   int inPlace = 0;
   if (position != 0) {
     unsigned char stored[4];
     if (!ReadRaw(position, stored, 4)) return 0;
-    inPlace = DecodeValue<uint32_t>(stored) >= length;
+    inPlace = LoadLeValue<uint32_t>(stored) >= length;
   }
   if (inPlace) {
     if (!WriteRaw(position, item.get(), length + 4)) return 0;

@@ -1,6 +1,5 @@
 #include "tabledb/table_sorter.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "common/le_bytes.h"
@@ -55,12 +54,6 @@ void PadBlockNumber(char* text) {
     text[i] = static_cast<char>(0x81);
     text[i + 1] = static_cast<char>(0x40);
   }
-}
-
-template <typename T>
-int32_t Order(T a, T b, int32_t d) {
-  if (a == b) return 0;
-  return a > b ? d : -d;
 }
 
 }  // namespace
@@ -260,70 +253,15 @@ int CTableSorter::CompareRecords(uint32_t a, uint32_t b, int32_t* result) {
     DecodeKey(entry, nullptr, &key);
     const int32_t d = key.direction == kSortAscending ? 1 : -1;
     int32_t order = 0;
-    switch (key.type) {
-      case kTdbUchar: {
-        unsigned char va = 0, vb = 0;
-        if (!database_->GetUcharAt(a, key.offset, &va) ||
-            !database_->GetUcharAt(b, key.offset, &vb))
-          return 0;
-        order = Order(va, vb, d);
-        break;
-      }
-      case kTdbChar: {
-        // CHAR holds a byte; it orders as the signed value it was given.
-        char va = 0, vb = 0;
-        if (!database_->GetCharAt(a, key.offset, &va) || !database_->GetCharAt(b, key.offset, &vb))
-          return 0;
-        order = Order(static_cast<signed char>(va), static_cast<signed char>(vb), d);
-        break;
-      }
-      case kTdbWord: {
-        uint16_t va = 0, vb = 0;
-        if (!database_->GetWordAt(a, key.offset, &va) || !database_->GetWordAt(b, key.offset, &vb))
-          return 0;
-        order = Order(va, vb, d);
-        break;
-      }
-      case kTdbShort: {
-        int16_t va = 0, vb = 0;
-        if (!database_->GetShortAt(a, key.offset, &va) ||
-            !database_->GetShortAt(b, key.offset, &vb))
-          return 0;
-        order = Order(va, vb, d);
-        break;
-      }
-      case kTdbDword: {
-        uint32_t va = 0, vb = 0;
-        if (!database_->GetDwordAt(a, key.offset, &va) ||
-            !database_->GetDwordAt(b, key.offset, &vb))
-          return 0;
-        order = Order(va, vb, d);
-        break;
-      }
-      case kTdbInt: {
-        int32_t va = 0, vb = 0;
-        if (!database_->GetIntAt(a, key.offset, &va) || !database_->GetIntAt(b, key.offset, &vb))
-          return 0;
-        order = Order(va, vb, d);
-        break;
-      }
-      case kTdbDouble: {
-        double va = 0, vb = 0;
-        if (!database_->GetDoubleAt(a, key.offset, &va) ||
-            !database_->GetDoubleAt(b, key.offset, &vb))
-          return 0;
-        if (!(std::fabs(va - vb) < 1e-8)) order = va > vb ? d : -d;
-        break;
-      }
-      case kTdbString: {
-        if (!ReadKeyText(a, key, textA_) || !ReadKeyText(b, key, textB_)) return 0;
-        const int c = CompareStrings(textA_, textB_);
-        order = c == 0 ? 0 : (c > 0 ? d : -d);
-        break;
-      }
-      default:
-        // A key written with another type through SetKey cannot be read.
-        return 0;
+    const int number =
+        tabledb_detail::OrderNumberField(*database_, key.type, key.offset, a, b, d, &order);
+    if (number == 0) return 0;
+    if (number < 0) {
+      // A key written with another type through SetKey cannot be read.
+      if (key.type != kTdbString) return 0;
+      if (!ReadKeyText(a, key, textA_) || !ReadKeyText(b, key, textB_)) return 0;
+      const int c = CompareStrings(textA_, textB_);
+      order = c == 0 ? 0 : (c > 0 ? d : -d);
     }
     if (order != 0) {
       *result = order;

@@ -2,17 +2,15 @@
 
 #include <cstring>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/le_bytes.h"
+#include "tabledb/db_file.h"
 #include "tabledb/typed_items.h"
 
 namespace {
 
 const char kTagMagic[5] = {'T', 'A', 'G', 'D', 'B'};
-
-void EmptyText(char* text, std::size_t textSize) {
-  if (text && textSize > 0) text[0] = '\0';
-}
 
 }  // namespace
 
@@ -121,14 +119,9 @@ CTagDb::~CTagDb() { Close(); }
 int CTagDb::Create(const char* path) {
   Close();
   if (!path || strnlen(path, kTagDbMaxPathLength + 1) > kTagDbMaxPathLength) return 0;
-  if (!OpenNewFileForReadWrite(&file_, path)) return 0;
   unsigned char bytes[kTagDbHeaderSize];
   EncodeTagDbHeader(TagDbHeader{}, bytes);
-  if (!WriteBytesToFileAt(&file_, 0, bytes, kTagDbHeaderSize)) {
-    file_.Close();
-    plat::File::Remove(path);
-    return 0;
-  }
+  if (!tabledb_detail::CreateWithHeader(&file_, path, bytes, kTagDbHeaderSize)) return 0;
   std::strcpy(path_, path);
   open_ = 1;
   return 1;
@@ -161,14 +154,7 @@ void CTagDb::Close() {
 }
 
 char* CTagDb::GetPath(char* buffer, std::size_t bufferSize) const {
-  if (!buffer || bufferSize == 0) return buffer;
-  const std::size_t len = std::strlen(path_);
-  if (len + 1 > bufferSize) {
-    buffer[0] = '\0';
-  } else {
-    std::memcpy(buffer, path_, len + 1);
-  }
-  return buffer;
+  return CopyWholeOrEmpty(buffer, bufferSize, path_, std::strlen(path_));
 }
 
 uint32_t CTagDb::GetLength() {

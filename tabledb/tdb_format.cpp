@@ -37,23 +37,13 @@ uint32_t GetTdbFieldTypeSize(int32_t type) {
 
 namespace {
 
-uint32_t U32(const unsigned char* p) { return static_cast<uint32_t>(LoadLe(p, 4)); }
-int32_t I32(const unsigned char* p) { return static_cast<int32_t>(LoadLe(p, 4)); }
-void PutU32(unsigned char* p, uint32_t v) { StoreLe(p, v, 4); }
-void PutI32(unsigned char* p, int32_t v) { StoreLe(p, static_cast<uint32_t>(v), 4); }
+uint32_t U32(const unsigned char* p) { return LoadLeValue<uint32_t>(p); }
+int32_t I32(const unsigned char* p) { return LoadLeValue<int32_t>(p); }
+void PutU32(unsigned char* p, uint32_t v) { StoreLeValue(p, v); }
+void PutI32(unsigned char* p, int32_t v) { StoreLeValue(p, v); }
 
-double Dbl(const unsigned char* p) {
-  const uint64_t bits = LoadLe(p, 8);
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-void PutDbl(unsigned char* p, double v) {
-  uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  StoreLe(p, bits, 8);
-}
+double Dbl(const unsigned char* p) { return LoadLeValue<double>(p); }
+void PutDbl(unsigned char* p, double v) { StoreLeValue(p, v); }
 
 void EncodeName(const char* name, unsigned char* out) {
   std::memset(out, 0, kTdbNameSize);

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 
 #include "common/file_access.h"
 #include "common/le_bytes.h"
@@ -282,15 +281,7 @@ template <typename T>
 uint32_t AppendTypedValue(plat::File* file, uint32_t previous, int32_t type, T value,
                           unsigned char key) {
   unsigned char bytes[sizeof(T)];
-  if constexpr (std::is_floating_point_v<T>) {
-    using U = std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>;
-    U bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    StoreLe(bytes, bits, sizeof(T));
-  } else {
-    using U = std::make_unsigned_t<T>;
-    StoreLe(bytes, static_cast<U>(value), sizeof(T));
-  }
+  StoreLeValue(bytes, value);
   return AppendNodeWithValue(file, previous, type, bytes, sizeof(T), true, key);
 }
 

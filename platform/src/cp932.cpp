@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "sjis_walk.h"
+
 static_assert(std::endian::native == std::endian::little, "UTF-16LE is host order here");
 
 namespace plat::cp932 {
@@ -130,8 +132,7 @@ std::string ToUtf8Display(std::string_view cp932) {
   std::string piece;
   std::size_t i = 0;
   while (i < cp932.size()) {
-    unsigned char b = static_cast<unsigned char>(cp932[i]);
-    std::size_t n = (IsLeadByte(b) && i + 1 < cp932.size()) ? 2 : 1;
+    const std::size_t n = detail::CharLen(cp932, i);
     if (ToUtf8(cp932.substr(i, n), piece)) {
       out += piece;
     } else {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "plat/cp932.h"
-#include "plat/file.h"
+#include "tools/image_file.h"
 
 namespace dictbuild {
 
@@ -14,12 +14,8 @@ constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kHeaderTextField = 8;
 constexpr std::size_t kCountOffset = 12;
 
-void PutLe32(std::string& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((value >> shift) & 0xFF);
-}
-
 void PutString(std::string& out, const std::string& text) {
-  PutLe32(out, static_cast<uint32_t>(text.size()));
+  builder::AppendLe(&out, text.size(), 4);
   for (unsigned char b : text) out += static_cast<char>(static_cast<unsigned char>(~b));
 }
 
@@ -66,9 +62,7 @@ bool BuildPairFileImage(PairFileForm form, const std::vector<TextPair>& pairs, s
     const char* text = form == PairFileForm::kUnification ? "TVXBT_T" : "TVXBT_O";
     out.assign(kHeaderSize, '\0');
     std::memcpy(out.data(), text, std::min(std::strlen(text), kHeaderTextField - 1));
-    const auto count = static_cast<uint32_t>(pairs.size());
-    for (int k = 0; k < 4; ++k)
-      out[kCountOffset + k] = static_cast<char>((count >> (8 * k)) & 0xFF);
+    StoreLe(reinterpret_cast<unsigned char*>(out.data()) + kCountOffset, pairs.size(), 4);
   }
   for (const TextPair* pair : order) {
     PutString(out, pair->search);
@@ -82,19 +76,8 @@ bool WritePairFile(const char* path, PairFileForm form, const std::vector<TextPa
                    std::string* error, BuildOptions options) {
   std::string image;
   if (!BuildPairFileImage(form, pairs, &image, error, options)) return false;
-  plat::File file;
-  if (!file.Open(path, plat::ModeCreate | plat::ModeWrite)) {
-    if (error) *error = "cannot create the file";
-    return false;
-  }
-  const bool written = file.Write(image.data(), image.size());
-  const bool closed = file.Close();
-  if (!written || !closed) {
-    plat::File::Remove(path);
-    if (error) *error = "cannot write the file";
-    return false;
-  }
-  return true;
+  return builder::WriteImageFile(path, image, error, "cannot create the file",
+                                 "cannot write the file");
 }
 
 bool ParsePairList(std::string_view utf8, std::vector<TextPair>* pairs, std::string* error) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "plat/file.h"
+#include "tools/image_file.h"
 
 namespace gridbuild {
 namespace {
@@ -74,19 +74,8 @@ bool BuildGridText(std::vector<GridEntry> entries, std::string* text, std::strin
 bool WriteGridFile(const char* path, const std::vector<GridEntry>& entries, std::string* error) {
   std::string text;
   if (!BuildGridText(entries, &text, error)) return false;
-  plat::File file;
-  if (!path || !file.Open(path, plat::ModeCreate | plat::ModeWrite)) {
-    if (error) *error = "cannot create the grid file";
-    return false;
-  }
-  const bool written = file.Write(text.data(), text.size());
-  const bool closed = file.Close();
-  if (!written || !closed) {
-    plat::File::Remove(path);
-    if (error) *error = "cannot write the grid file";
-    return false;
-  }
-  return true;
+  return builder::WriteImageFile(path, text, error, "cannot create the grid file",
+                                 "cannot write the grid file");
 }
 
 }  // namespace gridbuild

@@ -2,25 +2,13 @@
 
 #include <cstring>
 
-#include "plat/file.h"
+#include "tools/image_file.h"
 
 namespace tixbuild {
 
 namespace {
 
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put32(std::string* out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-void Put16(std::string* out, uint16_t v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>(v >> 8));
-}
+uint32_t Get32(const unsigned char* p) { return LoadLeValue<uint32_t>(p); }
 
 constexpr uint32_t kMaxEntries = 65535;
 
@@ -85,17 +73,17 @@ bool BuildIndexImage(const std::vector<Node>& prefectures, int kind, std::string
         childBase = static_cast<uint32_t>(base);
         for (const Node& child : node->children) levels[level + 1].push_back(&child);
       }
-      Put32(&entries[level], node->record);
-      Put32(&entries[level], childBase);
-      Put16(&entries[level], static_cast<uint16_t>(node->children.size()));
+      builder::AppendLe(&entries[level], node->record, 4);
+      builder::AppendLe(&entries[level], childBase, 4);
+      builder::AppendLe(&entries[level], node->children.size(), 2);
     }
   }
 
   uint64_t offset = kHeaderBytes;
   std::string header(6, '\0');
   for (int level = 0; level < kLevels; ++level) {
-    Put32(&header, static_cast<uint32_t>(offset));
-    Put32(&header, static_cast<uint32_t>(levels[level].size()));
+    builder::AppendLe(&header, static_cast<uint32_t>(offset), 4);
+    builder::AppendLe(&header, levels[level].size(), 4);
     offset += entries[level].size();
     if (offset > UINT32_MAX) {
       *error = "the index would be larger than 4 GB";
@@ -121,19 +109,8 @@ bool WriteIndexFile(const char* path, const std::vector<Node>& prefectures, int 
                     std::string* error) {
   std::string image;
   if (!BuildIndexImage(prefectures, kind, &image, error)) return false;
-  plat::File file;
-  if (!file.Open(path, plat::ModeCreate | plat::ModeWrite)) {
-    *error = "cannot create the index file";
-    return false;
-  }
-  const bool written = file.Write(image.data(), image.size());
-  const bool closed = file.Close();
-  if (!written || !closed) {
-    plat::File::Remove(path);
-    *error = "cannot write the index file";
-    return false;
-  }
-  return true;
+  return builder::WriteImageFile(path, image, error, "cannot create the index file",
+                                 "cannot write the index file");
 }
 
 }  // namespace tixbuild

@@ -1,0 +1,40 @@
+#pragma once
+// Helpers of the data builders, which build a file's whole image in a
+// std::string and then write it out.
+
+#include <cstdint>
+#include <string>
+
+#include "common/le_bytes.h"
+#include "plat/file.h"
+
+namespace builder {
+
+// Appends value in `bytes` (1 to 8) little-endian bytes.
+inline void AppendLe(std::string* out, uint64_t value, int bytes) {
+  unsigned char b[8];
+  StoreLe(b, value, bytes);
+  out->append(reinterpret_cast<const char*>(b), static_cast<std::size_t>(bytes));
+}
+
+// Writes image as the whole content of path (created or truncated). On
+// failure *error (when given) receives createError or writeError, and a
+// file that was created but not completely written is removed again.
+inline bool WriteImageFile(const char* path, const std::string& image, std::string* error,
+                           const char* createError, const char* writeError) {
+  plat::File file;
+  if (!path || !file.Open(path, plat::ModeCreate | plat::ModeWrite)) {
+    if (error) *error = createError;
+    return false;
+  }
+  const bool written = file.Write(image.data(), image.size());
+  const bool closed = file.Close();
+  if (!written || !closed) {
+    plat::File::Remove(path);
+    if (error) *error = writeError;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace builder
