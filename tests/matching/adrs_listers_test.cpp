@@ -30,6 +30,7 @@ namespace {
 using testutil::Show;
 using testutil::Sjis;
 using Lines = std::initializer_list<std::u8string_view>;
+using E = CAdrsEngine;
 
 // The generated data folder (kind 2: check bytes; kind 1: magic) as a
 // CP932 path ending in '\'; "" when the build tree is not known.
@@ -125,6 +126,23 @@ class ListerTest : public ::testing::Test {
     lines_.clear();
   }
 
+  // Calls a lister with its own arguments, then the fixture's context,
+  // counters (and registry, for ListR) and message.
+  // Texts may be given as std::string.
+  template <typename F, typename... A>
+  int List(F f, const A&... a) {
+    return (engine_.*f)(Arg(a)..., &context_, &count_, limit_, &truncated_, msg_);
+  }
+  template <typename F, typename... A>
+  int ListR(F f, CPlaceCodeRegistry* registry, const A&... a) {
+    return (engine_.*f)(Arg(a)..., &context_, &count_, limit_, &truncated_, registry, msg_);
+  }
+  static const char* Arg(const std::string& s) { return s.c_str(); }
+  template <typename T>
+  static T Arg(T t) {
+    return t;
+  }
+
   std::string folder_;
   std::string ndbPath_;
   std::string cdbPath_;
@@ -144,11 +162,11 @@ class ListerTest : public ::testing::Test {
 
 TEST_F(ListerTest, PrefecturesInBothStyles) {
   Open(13);
-  ASSERT_EQ(engine_.ListPrefectures(&context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListPrefectures), 1);
   ExpectLines({u8"東京都,とうきょうと,128470544,502901675,13,0,1"});
   context_.SetOutputStyle(1);
   Open(26);
-  ASSERT_EQ(engine_.ListPrefectures(&context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListPrefectures), 1);
   ExpectLines({u8"京都府,きょうとふ,126064871,488730395,26,0"});
   EXPECT_EQ(count_, 2);
   EXPECT_EQ(truncated_, 0);
@@ -157,7 +175,7 @@ TEST_F(ListerTest, PrefecturesInBothStyles) {
 TEST_F(ListerTest, CoordinatesFollowTheContextFormat) {
   Open(13);
   ASSERT_EQ(context_.SetCoordinateFormat(6), 1);
-  ASSERT_EQ(engine_.ListPrefectures(&context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListPrefectures), 1);
   ExpectLines({u8"東京都,とうきょうと,35.686262222,139.694909722,13,0,1"});
 }
 
@@ -174,25 +192,19 @@ TEST_F(ListerTest, MunicipalitiesByNameSkipAbolishedRows) {
       // No oaza below: no children.
       u8"大島町,おおしままち,125089052,501692276,13361,0,0",
   };
-  ASSERT_EQ(engine_.ListCitiesByName(N(u8"東京都").c_str(), 0, &context_, &count_, limit_,
-                                     &truncated_, msg_),
-            1)
-      << Show(msg_);
+  ASSERT_EQ(List(&E::ListCitiesByName, N(u8"東京都"), 0), 1) << Show(msg_);
   ExpectLines(tokyo);
   // By reading, and by code.
-  ASSERT_EQ(engine_.ListCitiesByName(N(u8"とうきょうと").c_str(), 1, &context_, &count_, limit_,
-                                     &truncated_, msg_),
-            1)
-      << Show(msg_);
+  ASSERT_EQ(List(&E::ListCitiesByName, N(u8"とうきょうと"), 1), 1) << Show(msg_);
   ExpectLines(tokyo);
-  ASSERT_EQ(engine_.ListCitiesByCode("13", &context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListCitiesByCode, "13"), 1);
   ExpectLines(tokyo);
   EXPECT_EQ(count_, 21);
 }
 
 TEST_F(ListerTest, CountyInBracketsIsAnOption) {
   Open(26);
-  ASSERT_EQ(engine_.ListCitiesByCode("26", &context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListCitiesByCode, "26"), 1);
   ExpectLines({
       u8"京都市北区,きょうとしきたく,126133149,488722499,26101,0,1",
       u8"京都市中京区,きょうとしなかぎょうく,126026923,488717025,26104,0,1",
@@ -201,9 +213,7 @@ TEST_F(ListerTest, CountyInBracketsIsAnOption) {
   context_.SetOutputStyle(1);
   // Only the value 1 switches; integer coordinates whatever the format.
   engine_.SetCountyInBrackets(2);
-  ASSERT_EQ(engine_.ListCitiesByName(N(u8"京都府").c_str(), 0, &context_, &count_, limit_,
-                                     &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListCitiesByName, N(u8"京都府"), 0), 1);
   ExpectLines({
       u8"京都市北区,きょうとしきたく,126133149,488722499,26101,0",
       u8"京都市中京区,きょうとしなかぎょうく,126026923,488717025,26104,0",
@@ -211,9 +221,7 @@ TEST_F(ListerTest, CountyInBracketsIsAnOption) {
   });
   engine_.SetCountyInBrackets(1);
   ASSERT_EQ(context_.SetCoordinateFormat(6), 1);
-  ASSERT_EQ(engine_.ListCitiesByName(N(u8"京都府").c_str(), 0, &context_, &count_, limit_,
-                                     &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListCitiesByName, N(u8"京都府"), 0), 1);
   ExpectLines({
       u8"北区（京都市）,きたく（きょうとし）,126133149,488722499,26101,0",
       u8"中京区（京都市）,なかぎょうく（きょうとし）,126026923,488717025,26104,0",
@@ -223,24 +231,18 @@ TEST_F(ListerTest, CountyInBracketsIsAnOption) {
 
 TEST_F(ListerTest, UnknownParentWritesNothingAndLeavesTheLookupText) {
   Open(26);
-  ASSERT_EQ(engine_.ListCitiesByName(N(u8"大阪府").c_str(), 0, &context_, &count_, limit_,
-                                     &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListCitiesByName, N(u8"大阪府"), 0), 1);
   ExpectLines({});
   EXPECT_EQ(Show(msg_), U8(u8"データベースに値が見つかりません！[DATABASE:") + Show(ndbPath_) +
                             U8(u8"][TABLE:TC_Todoufuken][FIELD:都道府県名][VALUE:大阪府]"));
   Reset();
-  ASSERT_EQ(engine_.ListOazaByName(N(u8"京都府").c_str(), N(u8"左京区").c_str(), 0, &context_,
-                                   &count_, limit_, &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListOazaByName, N(u8"京都府"), N(u8"左京区"), 0), 1);
   ExpectLines({});
   EXPECT_NE(Show(msg_).find(U8(u8"[TABLE:TC_Shikutyoson][FIELD:市区町村名][VALUE:左京区]")),
             std::string::npos)
       << Show(msg_);
   Reset();
-  ASSERT_EQ(engine_.ListBlocksByCode("26104999000", &context_, &count_, limit_, &truncated_,
-                                     nullptr, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListBlocksByCode, nullptr, "26104999000"), 1);
   ExpectLines({});
   EXPECT_NE(Show(msg_).find(U8(u8"[TABLE:TC_Oaza][FIELD:地名コード][VALUE:26104999000]")),
             std::string::npos)
@@ -251,22 +253,18 @@ TEST_F(ListerTest, UnknownParentWritesNothingAndLeavesTheLookupText) {
 TEST_F(ListerTest, OazaCodesNamesAndChildren) {
   Open(13);
   const std::string tokyo = N(u8"東京都");
-  ASSERT_EQ(engine_.ListOazaByName(tokyo.c_str(), N(u8"千代田区").c_str(), 0, &context_, &count_,
-                                   limit_, &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListOazaByName, tokyo, N(u8"千代田区"), 0), 1);
   ExpectLines({
       u8"丸の内,まるのうち,128440703,503165554,1310101,0,1",
       u8"大手町,おおてまち,128461586,503161954,1310102,0,1",
       u8"五番町,ごばんちょう,128467708,503052146,1310103,0,1",
   });
   // The abolished municipality is found, but its only oaza is abolished too.
-  ASSERT_EQ(engine_.ListOazaByName(tokyo.c_str(), N(u8"田無市").c_str(), 0, &context_, &count_,
-                                   limit_, &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListOazaByName, tokyo, N(u8"田無市"), 0), 1);
   ExpectLines({});
   // Group-index mode 0: the first 8 characters of the place code.
   ASSERT_EQ(engine_.SetGroupIndexFile(0, nullptr), 1);
-  ASSERT_EQ(engine_.ListOazaByCode("13101", &context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListOazaByCode, "13101"), 1);
   ExpectLines({
       u8"丸の内,まるのうち,128440703,503165554,13101001,0,1",
       u8"大手町,おおてまち,128461586,503161954,13101002,0,1",
@@ -275,7 +273,7 @@ TEST_F(ListerTest, OazaCodesNamesAndChildren) {
 
   Open(26);
   ASSERT_EQ(engine_.SetGroupIndexFile(1, ""), 1);
-  ASSERT_EQ(engine_.ListOazaByCode("26104", &context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListOazaByCode, "26104"), 1);
   ExpectLines({
       u8"河原町通三条上る,かわらまちどおりさんじょうあがる,126023656,488781168,2610401,0,1",
       u8"恵比須町,えびすちょう,126023656,488781168,2610401,0,1",
@@ -287,26 +285,21 @@ TEST_F(ListerTest, OazaCodesNamesAndChildren) {
       u8"亀屋町,かめやちょう,126020417,488691160,800001,0,0",
   });
   // The no-oaza placeholder is written with empty names.
-  ASSERT_EQ(engine_.ListOazaByCode("26303", &context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListOazaByCode, "26303"), 1);
   ExpectLines({u8",,125632659,488491686,2630301,0,1"});
 }
 
 TEST_F(ListerTest, ChomeOfEveryOazaOfTheName) {
   Open(13);
   const std::string tokyo = N(u8"東京都");
-  ASSERT_EQ(engine_.ListChomeByName(tokyo.c_str(), N(u8"千代田区").c_str(), N(u8"丸の内").c_str(),
-                                    0, &context_, &count_, limit_, &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListChomeByName, tokyo, N(u8"千代田区"), N(u8"丸の内"), 0), 1);
   ExpectLines({
       u8"一丁目,いっちょうめ,128446464,503165554,13101001001,0,1",
       u8"二丁目,にちょうめ,128436383,503158353,13101001002,0,1",
       u8"三丁目,さんちょうめ,128425582,503156552,13101001003,0,1",
   });
   // Blocks only in the change files still count as children.
-  ASSERT_EQ(engine_.ListChomeByName(tokyo.c_str(), N(u8"西多摩郡瑞穂町").c_str(),
-                                    N(u8"大字箱根ケ崎").c_str(), 0, &context_, &count_, limit_,
-                                    &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListChomeByName, tokyo, N(u8"西多摩郡瑞穂町"), N(u8"大字箱根ケ崎"), 0), 1);
   ExpectLines({
       u8",,128760444,501671444,13303001000,0,1",
       u8"東松原,ひがしまつばら,128776646,501655244,13303001A00,0,1",
@@ -314,25 +307,19 @@ TEST_F(ListerTest, ChomeOfEveryOazaOfTheName) {
 
   Open(26);
   const std::string kyoto = N(u8"京都府");
-  ASSERT_EQ(
-      engine_.ListChomeByName(kyoto.c_str(), N(u8"京都市中京区").c_str(), N(u8"亀屋町").c_str(), 0,
-                              &context_, &count_, limit_, &truncated_, msg_),
-      1);
+  ASSERT_EQ(List(&E::ListChomeByName, kyoto, N(u8"京都市中京区"), N(u8"亀屋町"), 0), 1);
   ExpectLines({
       u8",,126026177,488741205,26104130000,0,0",
       u8",,126020417,488691160,26104131000,0,0",
   });
-  ASSERT_EQ(engine_.ListChomeByName(kyoto.c_str(), N(u8"京都市北区").c_str(), N(u8"紫野").c_str(),
-                                    0, &context_, &count_, limit_, &truncated_, msg_),
-            1);
+  ASSERT_EQ(List(&E::ListChomeByName, kyoto, N(u8"京都市北区"), N(u8"紫野"), 0), 1);
   ExpectLines({
       u8"大徳寺町,だいとくじちょう,126145711,488696206,26101001001,0,1",
       u8"北舟岡町,きたふなおかちょう,126120508,488686124,26101001002,0,0",
   });
   // By reading; an aza with a block only in the change-code index.
-  ASSERT_EQ(engine_.ListChomeByName(
-                N(u8"きょうとふ").c_str(), N(u8"おとくにぐんおおやまざきちょう").c_str(),
-                N(u8"おおあざなし").c_str(), 1, &context_, &count_, limit_, &truncated_, msg_),
+  ASSERT_EQ(List(&E::ListChomeByName, N(u8"きょうとふ"), N(u8"おとくにぐんおおやまざきちょう"),
+                 N(u8"おおあざなし"), 1),
             1)
       << Show(msg_);
   ExpectLines({
@@ -361,9 +348,8 @@ constexpr std::u8string_view kMarunouchiIndex8 = u8"８,,128438903,503164474,131
 
 TEST_F(ListerTest, BlocksFromAllThreeSourcesWithoutRegistry) {
   Open(13);
-  ASSERT_EQ(engine_.ListBlocksByName(N(u8"東京都").c_str(), N(u8"千代田区").c_str(),
-                                     N(u8"丸の内").c_str(), N(u8"一丁目").c_str(), 0, &context_,
-                                     &count_, limit_, &truncated_, nullptr, msg_),
+  ASSERT_EQ(ListR(&E::ListBlocksByName, nullptr, N(u8"東京都"), N(u8"千代田区"), N(u8"丸の内"),
+                  N(u8"一丁目"), 0),
             1)
       << Show(msg_);
   ExpectLines({kMarunouchiGaiku[0], kMarunouchiGaiku[1], kMarunouchiGaiku[2], kMarunouchiGaiku[3],
@@ -375,15 +361,11 @@ TEST_F(ListerTest, BlocksFromAllThreeSourcesWithoutRegistry) {
 TEST_F(ListerTest, RegistryWritesEachBlockOnceOverCalls) {
   Open(13);
   CPlaceCodeRegistry registry;
-  ASSERT_EQ(engine_.ListBlocksByCode("13101001001", &context_, &count_, limit_, &truncated_,
-                                     &registry, msg_),
-            1)
-      << Show(msg_);
+  ASSERT_EQ(ListR(&E::ListBlocksByCode, &registry, "13101001001"), 1) << Show(msg_);
   ExpectLines({kMarunouchiGaiku[0], kMarunouchiGaiku[1], kMarunouchiGaiku[2], kMarunouchiGaiku[3],
                kMarunouchiGaiku[4], kMarunouchiHistory4, kMarunouchiIndex8});
-  ASSERT_EQ(engine_.ListBlocksByName(N(u8"東京都").c_str(), N(u8"千代田区").c_str(),
-                                     N(u8"丸の内").c_str(), N(u8"一丁目").c_str(), 0, &context_,
-                                     &count_, limit_, &truncated_, &registry, msg_),
+  ASSERT_EQ(ListR(&E::ListBlocksByName, &registry, N(u8"東京都"), N(u8"千代田区"), N(u8"丸の内"),
+                  N(u8"一丁目"), 0),
             1);
   ExpectLines({});
   EXPECT_EQ(count_, 7);
@@ -394,20 +376,14 @@ TEST_F(ListerTest, BlocksOnlyInTheChangeFiles) {
   CPlaceCodeRegistry registry;
   // 箱根ケ崎: history blocks 12 and イ (2335 begins with a lot), index
   // block 2335.
-  ASSERT_EQ(engine_.ListBlocksByCode("13303001000", &context_, &count_, limit_, &truncated_,
-                                     &registry, msg_),
-            1)
-      << Show(msg_);
+  ASSERT_EQ(ListR(&E::ListBlocksByCode, &registry, "13303001000"), 1) << Show(msg_);
   ExpectLines({
       u8"１２,,128763324,501668564,1330300100000012,0,1",
       u8"イ,,128758644,501675045,13303001000A0001,0,1",
       u8"２３３５,,128755043,501682965,1330300100002335,0,1",
   });
   // 東松原 (aza part A00): index blocks 10, 15 and the letter-coded ロ.
-  ASSERT_EQ(engine_.ListBlocksByCode("13303001A00", &context_, &count_, limit_, &truncated_,
-                                     &registry, msg_),
-            1)
-      << Show(msg_);
+  ASSERT_EQ(ListR(&E::ListBlocksByCode, &registry, "13303001A00"), 1) << Show(msg_);
   ExpectLines({
       u8"１０,,128777726,501653444,13303001A0000010,0,1",
       u8"１５,,128780606,501657764,13303001A0000015,0,1",
@@ -415,9 +391,7 @@ TEST_F(ListerTest, BlocksOnlyInTheChangeFiles) {
   });
   // Without the change files only TC_Gaiku is asked, for rows and children.
   context_.SetUseChangeHistory(0);
-  ASSERT_EQ(engine_.ListBlocksByCode("13101001001", &context_, &count_, limit_, &truncated_,
-                                     nullptr, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListBlocksByCode, nullptr, "13101001001"), 1);
   ExpectLines({
       u8"１,,128451865,503163754,1310100100100001,0,0",
       u8"２,,128448984,503158353,1310100100100002,0,0",
@@ -431,24 +405,18 @@ TEST_F(ListerTest, BlockWalkByCodePassesOverOazaWithoutTheChome) {
   Open(26);
   // The group of 26104124000 also holds 河原町通三条上る, whose chome is
   // another code; 恵比須町's history block 427 has no lots.
-  ASSERT_EQ(engine_.ListBlocksByCode("26104124000", &context_, &count_, limit_, &truncated_,
-                                     nullptr, msg_),
-            1)
-      << Show(msg_);
+  ASSERT_EQ(ListR(&E::ListBlocksByCode, nullptr, "26104124000"), 1) << Show(msg_);
   ExpectLines({u8"４２７,,126023296,488781528,2610412400000427,0,0"});
   context_.SetOutputStyle(1);
-  ASSERT_EQ(engine_.ListBlocksByName(N(u8"京都府").c_str(), N(u8"京都市中京区").c_str(),
-                                     N(u8"河原町通三条上る").c_str(), N(u8"恵比須町").c_str(), 0,
-                                     &context_, &count_, limit_, &truncated_, nullptr, msg_),
+  ASSERT_EQ(ListR(&E::ListBlocksByName, nullptr, N(u8"京都府"), N(u8"京都市中京区"),
+                  N(u8"河原町通三条上る"), N(u8"恵比須町"), 0),
             1)
       << Show(msg_);
   ExpectLines({u8"４２７,,126023296,488781528,2610412490100427,0"});
   // 五番町 (13): a letter-coded TC_Gaiku block.
   Open(13);
-  ASSERT_EQ(engine_.ListBlocksByName(N(u8"東京都").c_str(), N(u8"千代田区").c_str(),
-                                     N(u8"五番町").c_str(), "", 0, &context_, &count_, limit_,
-                                     &truncated_, nullptr, msg_),
-            1)
+  ASSERT_EQ(
+      ListR(&E::ListBlocksByName, nullptr, N(u8"東京都"), N(u8"千代田区"), N(u8"五番町"), "", 0), 1)
       << Show(msg_);
   ExpectLines({
       u8"１２,,128466988,503050345,1310100300000012,0",
@@ -465,9 +433,7 @@ TEST_F(ListerTest, LotsFromHistoryAndIndex) {
   const std::string chiyoda = N(u8"千代田区");
   const std::string marunouchi = N(u8"丸の内");
   const std::string itchome = N(u8"一丁目");
-  ASSERT_EQ(engine_.ListLotsByName(tokyo.c_str(), chiyoda.c_str(), marunouchi.c_str(),
-                                   itchome.c_str(), N(u8"１").c_str(), 0, &context_, &count_,
-                                   limit_, &truncated_, nullptr, msg_),
+  ASSERT_EQ(ListR(&E::ListLotsByName, nullptr, tokyo, chiyoda, marunouchi, itchome, N(u8"１"), 0),
             1)
       << Show(msg_);
   ExpectLines({
@@ -479,9 +445,7 @@ TEST_F(ListerTest, LotsFromHistoryAndIndex) {
       u8"７,,128450785,503165914,131010010010000100007,0,0",
   });
   CPlaceCodeRegistry registry;
-  ASSERT_EQ(engine_.ListLotsByCode("1310100100100001", &context_, &count_, limit_, &truncated_,
-                                   &registry, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, &registry, "1310100100100001"), 1);
   ExpectLines({
       u8"１,,128452585,503162674,131010010010000100001,0,0",
       u8"３,,128451865,503164114,131010010010000100003,0,0",
@@ -489,9 +453,7 @@ TEST_F(ListerTest, LotsFromHistoryAndIndex) {
       u8"７,,128450785,503165914,131010010010000100007,0,0",
   });
   // The abolished lot 3 is left out; the named lot 甲 has a letter code.
-  ASSERT_EQ(engine_.ListLotsByCode("1330300100000012", &context_, &count_, limit_, &truncated_,
-                                   &registry, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, &registry, "1330300100000012"), 1);
   ExpectLines({
       u8"１,,128763684,501667844,133030010000001200001,0,0",
       u8"２,,128762964,501669284,133030010000001200002,0,0",
@@ -500,24 +462,17 @@ TEST_F(ListerTest, LotsFromHistoryAndIndex) {
   // A named block by name (under the placeholder chome; the name as
   // stored: normalising would make it hiragana) and by code.
   context_.SetOutputStyle(1);
-  ASSERT_EQ(engine_.ListLotsByName(tokyo.c_str(), N(u8"西多摩郡瑞穂町").c_str(),
-                                   N(u8"大字箱根ケ崎").c_str(), "", Sjis(u8"イ").c_str(), 0,
-                                   &context_, &count_, limit_, &truncated_, nullptr, msg_),
+  ASSERT_EQ(ListR(&E::ListLotsByName, nullptr, tokyo, N(u8"西多摩郡瑞穂町"), N(u8"大字箱根ケ崎"),
+                  "", Sjis(u8"イ"), 0),
             1)
       << Show(msg_);
   ExpectLines({u8"１,,128759004,501675405,13303001000A000100001,0"});
-  ASSERT_EQ(engine_.ListLotsByCode("13303001000A0001", &context_, &count_, limit_, &truncated_,
-                                   nullptr, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, nullptr, "13303001000A0001"), 1);
   ExpectLines({u8"１,,128759004,501675405,13303001000A000100001,0"});
-  ASSERT_EQ(engine_.ListLotsByCode("13303001A00A0001", &context_, &count_, limit_, &truncated_,
-                                   nullptr, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, nullptr, "13303001A00A0001"), 1);
   ExpectLines({u8"１,,128782046,501652724,13303001A00A000100001,0"});
   // Block 2335 in both files: twice without a registry.
-  ASSERT_EQ(engine_.ListLotsByCode("1330300100002335", &context_, &count_, limit_, &truncated_,
-                                   nullptr, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, nullptr, "1330300100002335"), 1);
   ExpectLines({
       u8"１,,128755043,501682965,133030010000233500001,0",
       u8"２,,128754683,501684045,133030010000233500002,0",
@@ -526,9 +481,7 @@ TEST_F(ListerTest, LotsFromHistoryAndIndex) {
   });
 
   Open(26);
-  ASSERT_EQ(engine_.ListLotsByCode("2630300000100003", &context_, &count_, limit_, &truncated_,
-                                   &registry, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, &registry, "2630300000100003"), 1);
   ExpectLines({
       u8"１,,125598456,488456401,263030000010000300001,0",
       u8"２,,125598096,488457481,263030000010000300002,0",
@@ -543,34 +496,29 @@ TEST_F(ListerTest, LimitStopsBeforeTheNextLineAndSetsTheFlag) {
   const std::string tokyo = N(u8"東京都");
   // Limit 0 with a row to list.
   Reset(0);
-  ASSERT_EQ(engine_.ListPrefectures(&context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListPrefectures), 1);
   ExpectLines({});
   EXPECT_EQ(truncated_, 1);
   // Exactly as many rows as the limit: not interrupted.
   Reset(7);
-  ASSERT_EQ(engine_.ListCitiesByCode("13", &context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListCitiesByCode, "13"), 1);
   EXPECT_EQ(lines_.size(), 7u);
   EXPECT_EQ(truncated_, 0);
   // One fewer.
   Reset(6);
-  ASSERT_EQ(
-      engine_.ListCitiesByName(tokyo.c_str(), 0, &context_, &count_, limit_, &truncated_, msg_), 1);
+  ASSERT_EQ(List(&E::ListCitiesByName, tokyo, 0), 1);
   EXPECT_EQ(lines_.size(), 6u);
   EXPECT_EQ(truncated_, 1);
   // The count is shared: a second call goes on from it.
   Reset(8);
   count_ = 5;
-  ASSERT_EQ(engine_.ListBlocksByCode("13101001001", &context_, &count_, limit_, &truncated_,
-                                     nullptr, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListBlocksByCode, nullptr, "13101001001"), 1);
   ExpectLines({kMarunouchiGaiku[0], kMarunouchiGaiku[1], kMarunouchiGaiku[2]});
   EXPECT_EQ(count_, 8);
   EXPECT_EQ(truncated_, 1);
   // The limit is reached inside the change history's lots.
   Reset(2);
-  ASSERT_EQ(engine_.ListLotsByCode("1310100100100001", &context_, &count_, limit_, &truncated_,
-                                   nullptr, msg_),
-            1);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, nullptr, "1310100100100001"), 1);
   ExpectLines({
       u8"１,,128452585,503162674,131010010010000100001,0,0",
       u8"３,,128451865,503164114,131010010010000100003,0,0",
@@ -584,7 +532,7 @@ TEST_F(ListerTest, WriteFailureNamesTheSourceAndKeepsTheCount) {
   Open(13);
   char buffer[60];
   context_.SetOutputBuffer(buffer, sizeof buffer);
-  ASSERT_EQ(engine_.ListCitiesByCode("13", &context_, &count_, limit_, &truncated_, msg_), 0);
+  ASSERT_EQ(List(&E::ListCitiesByCode, "13"), 0);
   EXPECT_EQ(count_, 1);
   EXPECT_EQ(std::string(buffer), Sjis(u8"千代田区,ちよだく,128486800,503124494,13101,0,1"));
   EXPECT_EQ(Show(msg_), U8(u8"検索結果の取得に失敗しました！[DATABASE:") + Show(ndbPath_) +
@@ -593,16 +541,14 @@ TEST_F(ListerTest, WriteFailureNamesTheSourceAndKeepsTheCount) {
   char small[8];
   context_.SetOutputBuffer(small, sizeof small);
   Reset();
-  ASSERT_EQ(engine_.ListLotsByCode("1310100100100001", &context_, &count_, limit_, &truncated_,
-                                   nullptr, msg_),
-            0);
+  ASSERT_EQ(ListR(&E::ListLotsByCode, nullptr, "1310100100100001"), 0);
   EXPECT_EQ(count_, 0);
   EXPECT_EQ(Show(msg_), U8(u8"検索結果の取得に失敗しました！[DATABASE:") + Show(cdbPath_) +
                             "][TABLE:TC_Chiban]");
 }
 
 TEST_F(ListerTest, ClosedEngineAndMissingArgumentsFail) {
-  ASSERT_EQ(engine_.ListPrefectures(&context_, &count_, limit_, &truncated_, msg_), 0);
+  ASSERT_EQ(List(&E::ListPrefectures), 0);
   EXPECT_EQ(Show(msg_), U8(u8"インデックスファイルがオープンされていません！"));
   Open(13);
   EXPECT_EQ(engine_.ListPrefectures(nullptr, &count_, limit_, &truncated_, msg_), 0);
@@ -628,9 +574,8 @@ TEST_F(ListerTest, UnreadableRowDuringNameWalkFailsInsteadOfNotFound) {
   db_.Close();
   ASSERT_EQ(db_.Open(cut.c_str()), 1);
   engine_.SetDatabase(&db_);
-  const int result = engine_.ListBlocksByName(
-      N(u8"東京都").c_str(), N(u8"千代田区").c_str(), N(u8"丸の内").c_str(), N(u8"一丁目").c_str(),
-      0, &context_, &count_, limit_, &truncated_, nullptr, msg_);
+  const int result = ListR(&E::ListBlocksByName, nullptr, N(u8"東京都"), N(u8"千代田区"),
+                           N(u8"丸の内"), N(u8"一丁目"), 0);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(Show(msg_).find(U8(u8"データベースに値が見つかりません！")), std::string::npos)
       << Show(msg_);
