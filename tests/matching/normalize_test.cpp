@@ -89,25 +89,11 @@ void CheckBothPaths(const std::vector<Example>& examples, const CRecordList* lis
 }
 
 TEST(NormalizeSearchText, NumeralsBeforeUnitWords) {
-  CheckBothPaths(
-      {
-          {"", ""},
-          {"三丁目", "３丁目"},
-          {"二丁目", "２丁目"},
-          {"２丁目", "２丁目"},
-          {"１二丁目", "１二丁目"},
-          {"十五番地", "１５番地"},
-          {"四条", "４条"},
-          {"二十三", "２３"},
-          {"十万番", "十万番"},
-          {"12番", "１２番"},
-          {"丁目", "丁目"},
-          {"北十二条西四丁目", "北１２条西４丁目"},
-          {"一地割", "１地割"},
-          {"千代田区", "千代田区"},
-          {"五－3", "５－３"},
-      },
-      nullptr, nullptr);
+  CheckBothPaths({{"", ""}, {"三丁目", "３丁目"}, {"２丁目", "２丁目"}, {"１二丁目", "１二丁目"},
+                  {"十五番地", "１５番地"}, {"四条", "４条"}, {"二十三", "２３"}, {"十万番", "十万番"},
+                  {"12番", "１２番"}, {"丁目", "丁目"}, {"北十二条西四丁目", "北１２条西４丁目"},
+                  {"一地割", "１地割"}, {"千代田区", "千代田区"}, {"五－3", "５－３"}},
+                 nullptr, nullptr);
 }
 
 // The unit word ノ can never be seen: the katakana step has made it の.
@@ -117,15 +103,8 @@ TEST(NormalizeSearchText, KatakanaNoIsNoUnitWordAfterTheKanaStep) {
 
 TEST(NormalizeSearchText, HyphenForms) {
   // Without a dictionary: the width step only.
-  CheckBothPaths(
-      {
-          {"1-2", "１－２"},
-          {"ｰ", "ー"},
-          {"‐", "‐"},
-          {"ー", "ー"},
-          {"―", "―"},
-      },
-      nullptr, nullptr);
+  CheckBothPaths({{"1-2", "１－２"}, {"ｰ", "ー"}, {"‐", "‐"}, {"ー", "ー"}, {"―", "―"}}, nullptr,
+                 nullptr);
   // Any dictionary, even an empty one, turns "‐" into "－".
   CCharDictionary empty;
   ASSERT_EQ(empty.Create(1, sizeof(PairRecord), 1), 1);
@@ -135,41 +114,20 @@ TEST(NormalizeSearchText, HyphenForms) {
 }
 
 TEST(NormalizeSearchText, KanaForms) {
-  CheckBothPaths(
-      {
-          {"カスミガセキ", "かすみがせき"},
-          {"ｶﾞ", "が"},
-          {"ｶｽﾐｶﾞｾｷ", "かすみがせき"},
-          {"ちょうめ", "ちようめ"},
-          {"チョウメ", "ちようめ"},
-          {"ヴヵヶ", "ヴヵヶ"},
-          {"霞ヶ関", "霞ヶ関"},
-          {"霞ケ関", "霞け関"},
-          {"ｧｨ", "あい"},
-      },
-      nullptr, nullptr);
+  CheckBothPaths({{"カスミガセキ", "かすみがせき"}, {"ｶﾞ", "が"}, {"ｶｽﾐｶﾞｾｷ", "かすみがせき"},
+                  {"チョウメ", "ちようめ"}, {"ヴヵヶ", "ヴヵヶ"}, {"霞ヶ関", "霞ヶ関"},
+                  {"霞ケ関", "霞け関"}, {"ｧｨ", "あい"}},
+                 nullptr, nullptr);
   // The dictionary output goes through the kana steps again.
   CheckBothPaths(
-      {
-          {"霞ヶ関", "霞け関"},
-          {"ゐ", "い"},
-          {"ゑ", "え"},
-          {"髙田馬場", "高田馬場"},
-          {"宮\xFA\xB1", "宮崎"},
-          {"齋藤", "斎藤"},
-      },
+      {{"霞ヶ関", "霞け関"}, {"ゐ", "い"}, {"ゑ", "え"}, {"髙田馬場", "高田馬場"}, {"宮\xFA\xB1", "宮崎"}},
       nullptr, &Common().unification);
 }
 
 TEST(NormalizeSearchText, ReplacementPairsLast) {
   Dictionaries& d = Common();
-  CheckBothPaths(
-      {
-          {"大字芝三丁目五番地", "芝３－５－"},
-          {"１０００番", "千番"},
-          {"ABC", "ＡＢＣ"},
-      },
-      &d.replacements, &d.unification);
+  CheckBothPaths({{"大字芝三丁目五番地", "芝３－５－"}, {"１０００番", "千番"}, {"ABC", "ＡＢＣ"}},
+                 &d.replacements, &d.unification);
   // A unification that a replacement depends on comes first.
   Dictionaries order({{"ヶ", "ケ"}}, {{"けや", "X"}});
   CheckBothPaths({{"ヶや", "X"}}, &order.replacements, &order.unification);
@@ -223,60 +181,15 @@ TEST(NormalizeSearchText, RefusesAnOverlongSearchTextCleanly) {
 // --- both paths, every edit mappable -----------------------------------------
 
 const std::vector<std::string>& Corpus() {
+  // "\x82": a lone lead byte at the end.
   static const std::vector<std::string> corpus = {
-      "",
-      "東京都千代田区霞が関一丁目",
-      "東京都千代田区霞ヶ関１－３－１",
-      "東京都港区芝公園四丁目2-8",
-      "ﾄｳｷｮｳﾄ ﾁﾖﾀﾞｸ",
-      "とうきょうと　ちよだく",
-      "トウキョウト",
-      "大阪府大阪市北区梅田三丁目1番1号",
-      "北海道札幌市中央区北一条西二丁目",
-      "京都府京都市中京区河原町通三条上る下丸屋町",
-      "京都市下京区烏丸通七条下ル東塩小路町",
-      "岩手県盛岡市本宮字小板小瀬一地割",
-      "大字芝三丁目五番地",
-      "髙田馬場二丁目十四番",
-      "宮\xFA\xB1県",
-      "齋藤ビル１Ｆ",
-      "3‐5‐7",
-      "三ー五―七",
-      "１０００番地",
-      "十二ノ三",
-      "一の瀬",
-      "佐々木町",
-      "ｶﾞｯｺｳﾏｴ",
-      "ｳﾞｨﾗ",
-      "ヴィラ・ヵヶ",
-      "ぁぃぅぇぉっゃゅょゎ",
-      "ァィゥェォッャュョヮ",
-      "ABC-123",
-      "abc def",
-      "!\"#$%&'()*+,./:;<=>?@[\\]^_`{|}~",
-      "ｱｲｳｴｵ ﾊﾟﾋﾟﾌﾟ ﾞﾟ",
-      "十万番",
-      "二十三",
-      "百二十三番地の四",
-      "〇一丁目",
-      "１二丁目",
-      "四条通",
-      "西三条四丁目五番六号",
-      "ソ表能十",
-      "ゐゑ",
-      "之ノ之",
-      "千 萬",
-      "第2地割",
-      "９９９９９９９９９９９番",
-      "壱弐参番",
-      "零番",
-      "丁",
-      "－",
-      "‐‐",
-      "a",
-      "ｶ",
-      "\x82",  // a lone lead byte at the end
-      "東京都港区芝公園４丁目２－８ＡＢＣビル",
+      "", "東京都千代田区霞が関一丁目", "東京都千代田区霞ヶ関１－３－１", "東京都港区芝公園四丁目2-8", "ﾄｳｷｮｳﾄ ﾁﾖﾀﾞｸ", "とうきょうと　ちよだく",
+      "トウキョウト", "大阪府大阪市北区梅田三丁目1番1号", "北海道札幌市中央区北一条西二丁目", "京都府京都市中京区河原町通三条上る下丸屋町",
+      "京都市下京区烏丸通七条下ル東塩小路町", "岩手県盛岡市本宮字小板小瀬一地割", "大字芝三丁目五番地", "髙田馬場二丁目十四番", "宮\xFA\xB1県", "齋藤ビル１Ｆ",
+      "3‐5‐7", "三ー五―七", "１０００番地", "十二ノ三", "一の瀬", "佐々木町", "ｶﾞｯｺｳﾏｴ", "ｳﾞｨﾗ", "ヴィラ・ヵヶ", "ぁぃぅぇぉっゃゅょゎ",
+      "ァィゥェォッャュョヮ", "ABC-123", "abc def", "!\"#$%&'()*+,./:;<=>?@[\\]^_`{|}~", "ｱｲｳｴｵ ﾊﾟﾋﾟﾌﾟ ﾞﾟ",
+      "十万番", "二十三", "百二十三番地の四", "〇一丁目", "１二丁目", "四条通", "西三条四丁目五番六号", "ソ表能十", "ゐゑ", "之ノ之", "千 萬",
+      "第2地割", "９９９９９９９９９９９番", "壱弐参番", "零番", "丁", "－", "‐‐", "a", "ｶ", "\x82", "東京都港区芝公園４丁目２－８ＡＢＣビル"
   };
   return corpus;
 }
