@@ -84,18 +84,6 @@ TEST(CCharDictionaryFind, AnswersTheFiveQuestionsOverARunOfEqualKeys) {
   }
 }
 
-TEST(CCharDictionaryFind, OneRecordDictionary) {
-  CCharDictionary dict;
-  Fill(dict, {5});
-  EXPECT_EQ(Find(dict, "=", 5), 1u);
-  EXPECT_EQ(Find(dict, "<", 6), 1u);
-  EXPECT_EQ(Find(dict, ">", 4), 1u);
-  EXPECT_EQ(Find(dict, "<", 5), 0u);
-  EXPECT_EQ(Find(dict, ">", 5), 0u);
-  EXPECT_EQ(Find(dict, "<=", 5), 1u);
-  EXPECT_EQ(Find(dict, ">=", 6), 0u);
-}
-
 TEST(CCharDictionaryFind, UnknownOperatorOrEmptyDictionaryDoesNotSearch) {
   CCharDictionary dict;
   Fill(dict, {1, 2, 3});
@@ -190,15 +178,6 @@ std::vector<int32_t> Keys(const CCharDictionary& dict) {
     out.push_back(r.key);
   }
   return out;
-}
-
-TEST(CCharDictionaryInsertBounded, KeepsTheSmallestRecordsInOrder) {
-  CCharDictionary dict;
-  Fill(dict, {1, 4, 7});
-  EXPECT_EQ(dict.InsertBounded(&(const Rec&)Rec{9, 0}, 3, CompareKeys), 1);
-  EXPECT_EQ(Keys(dict), (std::vector<int32_t>{1, 4, 7}));
-  EXPECT_EQ(dict.InsertBounded(&(const Rec&)Rec{2, 0}, 3, CompareKeys), 1);
-  EXPECT_EQ(Keys(dict), (std::vector<int32_t>{1, 2, 4}));
 }
 
 TEST(CCharDictionaryInsertBounded, MatchesTheSmallestSeenOnRandomInput) {
