@@ -44,8 +44,7 @@ class GridTest : public ::testing::Test {
 // uses), both in long double.
 
 struct Ellipsoid {
-  long double a;
-  long double e2;
+  long double a, e2;
 };
 constexpr Ellipsoid kBessel = {6377397.155L, 0.006674372227347433L};
 constexpr Ellipsoid kGrs80 = {6378137.0L, 0.006694380022900787L};
@@ -53,8 +52,7 @@ constexpr long double kPi = 3.141592653589793238462643383279L;
 
 void ToGeocentric(long double lonDeg, long double latDeg, long double h, const Ellipsoid& e,
                   long double xyz[3]) {
-  const long double l = lonDeg * kPi / 180;
-  const long double b = latDeg * kPi / 180;
+  const long double l = lonDeg * kPi / 180, b = latDeg * kPi / 180;
   const long double n = e.a / std::sqrt(1 - e.e2 * std::sin(b) * std::sin(b));
   xyz[0] = (n + h) * std::cos(b) * std::cos(l);
   xyz[1] = (n + h) * std::cos(b) * std::sin(l);
@@ -117,14 +115,12 @@ TEST(DatumMesh, PointFallsInItsSecondOrderMeshWithItsNeighbours) {
 TEST_F(GridTest, BilinearShiftOfThePointAQuarterIntoItsMesh) {
   ASSERT_EQ(Load(gridfixture::SmoothGrid()), 1);
   EXPECT_EQ(converter_.GetGridEntryCount(), 30);
-  double lonShift = 0;
-  double latShift = 0;
+  double lonShift = 0, latShift = 0;
   ASSERT_EQ(converter_.GridShift(139.75, 35.6875, &lonShift, &latShift), 1);
   EXPECT_EQ(latShift, 11.25);
   EXPECT_EQ(lonShift, -11.25);
 
-  double lon = 0;
-  double lat = 0;
+  double lon = 0, lat = 0;
   int method = -1;
   ASSERT_EQ(converter_.TokyoToJgd(139.75, 35.6875, &lon, &lat, &method), 1);
   EXPECT_EQ(method, 1);
@@ -139,13 +135,11 @@ TEST_F(GridTest, JgdToTokyoAndBackRoundTripsWithinAMillisecond) {
   ASSERT_EQ(Load(gridfixture::SmoothGrid()), 1);
   const double points[][2] = {{139.75, 35.6875}, {139.7, 35.66}, {139.82, 35.72}, {139.77, 35.70}};
   for (const auto& p : points) {
-    double tokyoLon = 0;
-    double tokyoLat = 0;
+    double tokyoLon = 0, tokyoLat = 0;
     int method = -1;
     ASSERT_EQ(converter_.JgdToTokyo(p[0], p[1], &tokyoLon, &tokyoLat, &method), 1);
     EXPECT_EQ(method, 1) << p[0] << " " << p[1];
-    double lon = 0;
-    double lat = 0;
+    double lon = 0, lat = 0;
     ASSERT_EQ(converter_.TokyoToJgd(tokyoLon, tokyoLat, &lon, &lat, &method), 1);
     EXPECT_EQ(method, 1);
     EXPECT_LT(std::fabs(lon - p[0]) * kMsPerDegree, 1.0) << p[0] << " " << p[1];
@@ -158,20 +152,17 @@ TEST(CDatumConverter, ThreeParameterShiftMatchesAnIterativeReference) {
   const double points[][2] = {
       {139.75, 35.6875}, {141.35, 43.06}, {127.68, 26.21}, {130.4, 33.6}, {135.5, 34.7}, {145.5, 44.0}};
   for (const auto& p : points) {
-    double lon = 0;
-    double lat = 0;
+    double lon = 0, lat = 0;
     int method = -1;
     ASSERT_EQ(converter.TokyoToJgd(p[0], p[1], &lon, &lat, &method), 1);
     EXPECT_EQ(method, 0);
-    long double refLon = 0;
-    long double refLat = 0;
+    long double refLon = 0, refLat = 0;
     ReferenceTokyoToJgd(p[0], p[1], &refLon, &refLat);
     EXPECT_LT(std::fabs(static_cast<long double>(lon) - refLon) * 3600, 1e-6L) << p[0];
     EXPECT_LT(std::fabs(static_cast<long double>(lat) - refLat) * 3600, 1e-6L) << p[1];
   }
   // Tokyo (128475000, 503100000) ms lands on (128486656, 503088362) ms.
-  double lon = 0;
-  double lat = 0;
+  double lon = 0, lat = 0;
   ASSERT_EQ(converter.TokyoToJgd(139.75, 35.6875, &lon, &lat, nullptr), 1);
   EXPECT_EQ(std::lround(lat * kMsPerDegree), 128486656);
   EXPECT_EQ(std::lround(lon * kMsPerDegree), 503088362);
@@ -181,19 +172,16 @@ TEST(CDatumConverter, ThreeParameterRoundTripsWithinAMillisecond) {
   CDatumConverter converter;
   const double points[][2] = {{139.75, 35.6875}, {141.35, 43.06}, {127.68, 26.21}, {130.4, 33.6}};
   for (const auto& p : points) {
-    double tokyoLon = 0;
-    double tokyoLat = 0;
+    double tokyoLon = 0, tokyoLat = 0;
     int method = -1;
     ASSERT_EQ(converter.JgdToTokyo(p[0], p[1], &tokyoLon, &tokyoLat, &method), 1);
     EXPECT_EQ(method, 0);
     // The inverse lands where the forward reference comes back to the input.
-    long double refLon = 0;
-    long double refLat = 0;
+    long double refLon = 0, refLat = 0;
     ReferenceTokyoToJgd(tokyoLon, tokyoLat, &refLon, &refLat);
     EXPECT_LT(std::fabs(refLon - p[0]) * 3600000, 1.0L);
     EXPECT_LT(std::fabs(refLat - p[1]) * 3600000, 1.0L);
-    double lon = 0;
-    double lat = 0;
+    double lon = 0, lat = 0;
     ASSERT_EQ(converter.TokyoToJgd(tokyoLon, tokyoLat, &lon, &lat, &method), 1);
     EXPECT_LT(std::fabs(lon - p[0]) * kMsPerDegree, 1.0);
     EXPECT_LT(std::fabs(lat - p[1]) * kMsPerDegree, 1.0);
@@ -205,8 +193,7 @@ TEST_F(GridTest, FileOfHeaderLinesOnlyLoadsAnEmptyGrid) {
     ASSERT_EQ(Load(text), 1);
     EXPECT_EQ(converter_.GetGridEntryCount(), 0);
     int method = -1;
-    double lon = 0;
-    double lat = 0;
+    double lon = 0, lat = 0;
     ASSERT_EQ(converter_.TokyoToJgd(139.75, 35.6875, &lon, &lat, &method), 1);
     EXPECT_EQ(method, 0);
   }
@@ -217,12 +204,10 @@ TEST_F(GridTest, MissingCornerFallsBackToThreeParameters) {
   ASSERT_EQ(Load(Header() + GridLine(533946, 11, -11) + GridLine(533956, 12, -12) +
                  GridLine(533957, 12, -12)),
             1);
-  double lonShift = 0;
-  double latShift = 0;
+  double lonShift = 0, latShift = 0;
   EXPECT_EQ(converter_.GridShift(139.75, 35.6875, &lonShift, &latShift), 0);
   int method = -1;
-  double lon = 0;
-  double lat = 0;
+  double lon = 0, lat = 0;
   ASSERT_EQ(converter_.TokyoToJgd(139.75, 35.6875, &lon, &lat, &method), 1);
   EXPECT_EQ(method, 0);
 }
@@ -235,8 +220,7 @@ TEST_F(GridTest, SkipsGridLinesThatDoNotGiveThreeFields) {
             1);
   EXPECT_EQ(converter_.GetGridEntryCount(), 4);
   // The four lines, written in descending order, are found after sorting.
-  double lonShift = 0;
-  double latShift = 0;
+  double lonShift = 0, latShift = 0;
   ASSERT_EQ(converter_.GridShift(139.75, 35.6875, &lonShift, &latShift), 1);
   EXPECT_EQ(latShift, 11.25);
   EXPECT_EQ(lonShift, -11.25);
@@ -248,14 +232,12 @@ TEST_F(GridTest, PointOnAMeshLineIsShiftedFromTheMeshItFallsIn) {
   ASSERT_EQ(Load(Header() + GridLine(483024, 10, -10) + GridLine(483025, 10, -10) +
                  GridLine(483034, 20, -20) + GridLine(483035, 20, -20)),
             1);
-  const double lat = 115800000 / kMsPerDegree;
-  const double lon = 130.5;
+  const double lat = 115800000 / kMsPerDegree, lon = 130.5;
   MeshPosition mesh;
   ASSERT_EQ(GetMeshPosition(lon, lat, &mesh), 1);
   EXPECT_EQ(mesh.meshCode, 483024);
   EXPECT_EQ(mesh.fy, 0.0);
-  double lonShift = 0;
-  double latShift = 0;
+  double lonShift = 0, latShift = 0;
   ASSERT_EQ(converter_.GridShift(lon, lat, &lonShift, &latShift), 1);
   EXPECT_EQ(latShift, 10.0);
   EXPECT_EQ(lonShift, -10.0);
@@ -268,8 +250,7 @@ TEST_F(GridTest, ReloadReplacesTheGridAndDuplicatesKeepTheFirst) {
                  GridLine(533957, 12, -12)),
             1);
   EXPECT_EQ(converter_.GetGridEntryCount(), 5);
-  double lonShift = 0;
-  double latShift = 0;
+  double lonShift = 0, latShift = 0;
   ASSERT_EQ(converter_.GridShift(139.75, 35.6875, &lonShift, &latShift), 1);
   EXPECT_EQ(latShift, 11.25);
 }
@@ -292,9 +273,7 @@ TEST_F(GridTest, FailuresGoToTheSinkWithALineFeed) {
 }
 
 TEST(GeocentricToGeodetic, PointOnTheNegativeYAxisHasLongitudeMinusNinety) {
-  double lat = 0;
-  double lon = 0;
-  double h = 0;
+  double lat = 0, lon = 0, h = 0;
   ASSERT_EQ(GeocentricToGeodetic(0.0, -6378137.0, 0.0, kEllipsoidGrs80, &lat, &lon, &h), 1);
   EXPECT_NEAR(RadiansToDegrees(lon), -90.0, 1e-12);
   ASSERT_EQ(GeocentricToGeodetic(0.0, 6378137.0, 0.0, kEllipsoidGrs80, &lat, &lon, &h), 1);
@@ -308,8 +287,7 @@ TEST(GeocentricToGeodetic, PointOnTheNegativeYAxisHasLongitudeMinusNinety) {
 }
 
 TEST(AngleHelpers, SplitDegreesTruncatesEachPartTowardZero) {
-  int32_t d = 0;
-  int32_t m = 0;
+  int32_t d = 0, m = 0;
   double s = 0;
   SplitDegrees(-35.6875, &d, &m, &s);
   EXPECT_EQ(d, -35);
