@@ -138,8 +138,7 @@ TEST(CAdrsContext, DefaultsWithoutAChannel) {
 
 struct OptionCase {
   const char* name;
-  int32_t lower;
-  int32_t upper;
+  int32_t lower, upper;
   int (CAdrsContext::*set)(int32_t);
   int (CAdrsContext::*get)(int32_t*) const;
   int (*valid)(int32_t);

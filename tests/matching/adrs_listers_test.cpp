@@ -152,9 +152,7 @@ class ListerTest : public ::testing::Test {
   CStringArray lines_;
   CTableDatabase db_;
   CAdrsEngine engine_;
-  int32_t count_ = 0;
-  int32_t limit_ = -1;
-  int32_t truncated_ = 0;
+  int32_t count_ = 0, limit_ = -1, truncated_ = 0;
   char msg_[kMessageSize] = "";
 };
 

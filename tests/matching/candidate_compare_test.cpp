@@ -250,8 +250,7 @@ struct LotCase {
   LotCandidate best;
   LotCandidate candidate;
   int32_t filter;
-  int tie;
-  int expected;
+  int tie, expected;
 };
 
 // {consumed, status, precision}

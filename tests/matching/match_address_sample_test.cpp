@@ -29,32 +29,6 @@ struct Case {
   const char* why;
 };
 
-Options Kana() {
-  Options o;
-  o.kana = 1;
-  return o;
-}
-Options NoNumberUnit() {
-  Options o;
-  o.numberUnit = 0;
-  return o;
-}
-Options NoExtra() {
-  Options o;
-  o.extra = false;
-  return o;
-}
-Options NoReplacements() {
-  Options o;
-  o.replacements = false;
-  return o;
-}
-Options Filter(uint32_t flags) {
-  Options o;
-  o.flags = flags;
-  return o;
-}
-
 const std::vector<Case>& Corpus() {
   static const std::vector<Case> cases = {
       // ---- prefecture and municipality
@@ -70,7 +44,7 @@ const std::vector<Case>& Corpus() {
       {"東京都瑞穂町箱根ヶ崎", 13, 4, "13303001000", "", {}, "county omitted"},
       {"東京都千代田　区丸の内一丁目", 13, 4, "13101001001", "", {},
        "replacement list removes the full-width blank inside the municipality"},
-      {"東京都千代田　区丸の内一丁目", 13, 1, "13", "千代田　区丸の内一丁目", NoReplacements(),
+      {"東京都千代田　区丸の内一丁目", 13, 1, "13", "千代田　区丸の内一丁目", {.replacements = false},
        "without the replacement list the blank stops the municipality"},
       // ---- oaza and chome: routes, variants, prefixes
       {"東京都千代田区丸の内一丁目", 13, 4, "13101001001", "", {}, "name routes of oaza and chome"},
@@ -95,7 +69,7 @@ const std::vector<Case>& Corpus() {
       {"東京都西東京市田無町一丁目", 13, 4, "13229001001", "", {}, "current 田無町"},
       {"東京都田無市田無町", 13, 3, "13216001000", "", {},
        "abolished municipality and oaza (status 3) without filter; no chome rows"},
-      {"東京都田無市田無町", 13, 1, "13", "田無市田無町", Filter(1),
+      {"東京都田無市田無町", 13, 1, "13", "田無市田無町", {.flags = 1},
        "status filter bit 0 refuses every status-3 candidate"},
       {"東京都瑞穂町大字箱根ヶ崎", 13, 4, "13303001000", "", {}, "oaza prefix 大字 skipped"},
       {"東京都瑞穂町字箱根ケ崎", 13, 4, "13303001000", "", {}, "oaza prefix 字 skipped"},
@@ -107,7 +81,7 @@ const std::vector<Case>& Corpus() {
       {"東京都千代田区五番町", 13, 4, "13101003000", "", {}, "placeholder chome of 五番町"},
       {"東京都千代田区５－１２", 13, 6, "13101003000/00012", "", {},
        "number and unit word 番町 left out, separator, block 12"},
-      {"東京都千代田区５－１２", 13, 2, "13101", "５－１２", NoNumberUnit(),
+      {"東京都千代田区５－１２", 13, 2, "13101", "５－１２", {.numberUnit = 0},
        "number-unit switch off: no oaza"},
       // ---- number levels under the name levels
       {"東京都千代田区丸の内一丁目１番３号", 13, 8, "H:13101-1-1/1/3", "", {},
@@ -118,7 +92,7 @@ const std::vector<Case>& Corpus() {
       {"京都府京都市北区紫野大徳寺町", 26, 4, "26101001001", "", {}, "county 京都市 written"},
       {"京都府北区紫野大徳寺町", 26, 4, "26101001001", "", {}, "county 京都市 omitted"},
       {"京都府京都市北区紫の大徳寺町", 26, 4, "26101001001", "", {}, "user pair 紫の → 紫野"},
-      {"京都府京都市北区紫の大徳寺町", 26, 2, "26101", "紫の大徳寺町", NoExtra(),
+      {"京都府京都市北区紫の大徳寺町", 26, 2, "26101", "紫の大徳寺町", {.extra = false},
        "without the user list no oaza"},
       {"京都府京都市中京区河原町三条上ル恵比須町", 26, 4, "26104124901", "", {},
        "street district: 通 dropped, direction word 上ル"},
@@ -142,16 +116,16 @@ const std::vector<Case>& Corpus() {
       {"京都府乙訓郡大山崎町大山崎３－４", 26, 8, "C:26303000001/00003/00004", "", {},
        "lot only in the change-code index"},
       // ---- kana matching
-      {"とうきょうとちよだくまるのうちいっちょうめ", 13, 4, "13101001001", "", Kana(),
+      {"とうきょうとちよだくまるのうちいっちょうめ", 13, 4, "13101001001", "", {.kana = 1},
        "readings, small kana made large"},
-      {"トウキョウトチヨダクマルノウチ", 13, 3, "13101001000", "", Kana(), "katakana input"},
-      {"ﾄｳｷｮｳﾄﾁﾖﾀﾞｸｵｵﾃﾏﾁ", 13, 3, "13101002000", "", Kana(),
+      {"トウキョウトチヨダクマルノウチ", 13, 3, "13101001000", "", {.kana = 1}, "katakana input"},
+      {"ﾄｳｷｮｳﾄﾁﾖﾀﾞｸｵｵﾃﾏﾁ", 13, 3, "13101002000", "", {.kana = 1},
        "half-width input: the written form is no control-route match, the reading is"},
-      {"とうきょうとみずほまちおおあざはこねがさき", 13, 4, "13303001000", "", Kana(),
+      {"とうきょうとみずほまちおおあざはこねがさき", 13, 4, "13303001000", "", {.kana = 1},
        "county reading omitted, おおあざ skipped and stripped"},
-      {"きょうとふなかぎょうくかめやちょう", 26, 4, "26104131000", "", Kana(),
+      {"きょうとふなかぎょうくかめやちょう", 26, 4, "26104131000", "", {.kana = 1},
        "group rule in kana"},
-      {"きょうとふなかぎょうくふなやちょう", 26, 4, "26104395000", "", Kana(),
+      {"きょうとふなかぎょうくふなやちょう", 26, 4, "26104395000", "", {.kana = 1},
        "two rows of one reading: the first in entry order stays"},
   };
   return cases;
@@ -198,8 +172,7 @@ TEST_F(SampleMatch, ParentIsTheChildBaseOfTheLevelAbove) {
   DataSet* set = Open(13);
   CAdrsEngine& engine = set->engine();
   char msg[kMessageSize] = "";
-  TixEntry prefecture;
-  TixEntry city;
+  TixEntry prefecture, city;
   ASSERT_EQ(engine.ReadPrefectureEntry(1, &prefecture, msg), 1);
   ASSERT_EQ(engine.ReadCityEntry(prefecture.childBase, 1, &city, msg), 1);  // 千代田区
 
@@ -252,9 +225,7 @@ TEST_F(SampleMatch, MatchDepthStopsTheCascade) {
       {0, 2, "13101", "丸の内一丁目１番３号"},
   };
   for (const Step& s : steps) {
-    Options options;
-    options.depth = s.depth;
-    const Outcome o = Run(set, "東京都千代田区丸の内一丁目１番３号", options);
+    const Outcome o = Run(set, "東京都千代田区丸の内一丁目１番３号", {.depth = s.depth});
     ASSERT_EQ(o.result, 1) << s.depth;
     EXPECT_EQ(o.level, s.level) << "depth " << s.depth;
     EXPECT_EQ(set->Describe(o), s.node) << "depth " << s.depth;
@@ -277,17 +248,12 @@ TEST_F(SampleMatch, OazaVariantKinds) {
   engine.SetSearchFlags(0);
   engine.SetNumberUnitMatching(1);
   char msg[kMessageSize] = "";
-  TixEntry prefecture;
-  TixEntry city;
+  TixEntry prefecture, city;
   ASSERT_EQ(engine.ReadPrefectureEntry(1, &prefecture, msg), 1);
   ASSERT_EQ(engine.ReadCityEntry(prefecture.childBase, 1, &city, msg), 1);  // 千代田区
   struct Expect {
     const char* text;
-    int32_t level;
-    int32_t variant;
-    int32_t oazaConsumed;
-    int32_t chomeConsumed;
-    int32_t chomeRoute;
+    int32_t level, variant, oazaConsumed, chomeConsumed, chomeRoute;
     const char* why;
   } cases[] = {
       {"丸の内一丁目", 4, 0, 6, 6, 1, "as written"},

@@ -40,8 +40,7 @@ TEST(FormatCode3, ThreeDigitsThenALetterForTheHundreds) {
 struct Reached {
   uint32_t childBase = 0;
   uint16_t entry = 0;
-  uint32_t record = 0;
-  uint32_t ownChildBase = 0;
+  uint32_t record = 0, ownChildBase = 0;
 };
 
 class ResultLine : public ::testing::Test {
@@ -126,8 +125,7 @@ class ResultLine : public ::testing::Test {
   CAdrsEngine engine_;
   CAdrsContext context_;
   CStringArray lines_;
-  int32_t city_ = 0;
-  int32_t name_ = 0;
+  int32_t city_ = 0, name_ = 0;
   char message_[kMessageSize] = "";
 };
 

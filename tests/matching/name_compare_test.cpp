@@ -29,9 +29,7 @@ struct Case {
   const char* name;  // what the case shows
   const char* input;
   const char* tableName;
-  int direction;
-  int consumed;
-  int flag;
+  int direction, consumed, flag;
 };
 
 void RunCases(const std::vector<Case>& cases, CCharDictionary* dict, const CRecordList* list,
@@ -161,8 +159,7 @@ TEST(CompareNameVariantsKana, PrefixWords) {
   struct KanaCase {
     const char* input;
     const char* name;
-    int consumed;
-    int flag;
+    int consumed, flag;
   } cases[] = {
       {"やまだかわぐち", "やまだ", 6, 0},
       {"やまだあざかわぐち", "やまだかわぐち", 18, 1},
@@ -187,8 +184,7 @@ TEST(ComparePrefixTolerant, NumeralsAndExtraPairs) {
   struct PrefixCase {
     const char* input;
     const char* name;
-    int result;
-    int consumed;
+    int result, consumed;
   } cases[] = {
       {"東京都", "", 1, 0},  // an empty name matches with nothing consumed
       {"", "", 1, 0},
@@ -245,8 +241,7 @@ TEST(DropConnectingKana, BetweenTwoKanjiOnly) {
 TEST(ExtendOverDirectionWord, Table) {
   struct ExtendCase {
     const char* text;
-    int n;
-    int result;
+    int n, result;
   } cases[] = {
       {"三条上る", 6, 8},    {"三条上がる", 6, 10}, {"三条下る", 6, 8},  {"三条通り", 6, 8},
       {"三条通る", 6, 6},    {"西入る", 4, 6},      {"東入る", 4, 6},    {"三条西入る", 8, 10},

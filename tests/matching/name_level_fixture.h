@@ -73,9 +73,7 @@ inline Dictionaries& SampleDictionaries() {
 
 // Options of one match.
 struct Options {
-  int kana = 0;
-  int numberUnit = 1;
-  int depth = 4;
+  int kana = 0, numberUnit = 1, depth = 4;
   uint32_t flags = 0;
   bool replacements = true;  // the 文字置換 list attached
   bool extra = true;         // the user list attached
@@ -85,8 +83,7 @@ struct Options {
 // What a match gave.
 struct Outcome {
   int result = -9;
-  int32_t level = -9;
-  int32_t parent = -9;
+  int32_t level = -9, parent = -9;
   int16_t entry = -9;
   std::string rest;
   std::string message;

@@ -126,8 +126,7 @@ TEST(SkipWrittenName, RollsBackWhenTheNameEndsInsideAConvertedStretch) {
 TEST(SkipSeparator, OnlyBeforeTheEndOrANumeral) {
   struct Case {
     const char* text;
-    int kana;
-    int removed;
+    int kana, removed;
   } cases[] = {
       {"－５", 0, 2}, {"の３", 0, 2}, {"－", 0, 2},     {"の森", 0, 0},
       {"５", 0, 0},   {"－５", 1, 2}, {"の３", 1, 0}, {"ノ３", 0, 2},

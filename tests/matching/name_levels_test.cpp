@@ -209,8 +209,7 @@ TEST(MatchAddress, RefusesAnEngineThatIsNotReady) {
   CAdrsEngine engine;
   CEditText text;
   ASSERT_EQ(text.Init("東京都"), 1);
-  int32_t level = -1;
-  int32_t parent = -1;
+  int32_t level = -1, parent = -1;
   int16_t entry = -1;
   char msg[kMessageSize] = "";
   EXPECT_EQ(engine.MatchAddress(&text, &level, &parent, &entry, msg, nullptr), 0);

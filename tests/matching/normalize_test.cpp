@@ -329,8 +329,7 @@ TEST(EndsWithUniformNumeralRun, Kinds) {
 TEST(KanaTextTests, ReadingAndHiragana) {
   struct Case {
     const char* text;
-    int reading;
-    int hiragana;
+    int reading, hiragana;
   } cases[] = {
       {"", 0, 0},           {"やまだ", 1, 1},    {"やまだ １２", 1, 0},
       {"やま だ", 1, 1},    {"１２", 1, 0},      {"12", 0, 0},

@@ -98,8 +98,7 @@ bool MakeText(CEditText* text, const char8_t* input) {
 
 struct Expected {
   int result;
-  int32_t level;
-  int32_t parent;
+  int32_t level, parent;
   int16_t entry;
   int32_t consumed;
   const char8_t* rest;

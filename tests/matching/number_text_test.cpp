@@ -17,8 +17,7 @@ namespace {
 TEST(ClassifyNumberRun, ReadsOneRunOfOneKind) {
   struct Case {
     const char8_t* text;
-    int kind;
-    int length;
+    int kind, length;
     int32_t value;
     const char8_t* requested;
   } const cases[] = {
