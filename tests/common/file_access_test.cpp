@@ -241,9 +241,7 @@ TEST_F(FileAccessTest, AppendOverwritesAFinalEndOfFileMark) {
     const char* after;
   };
   const Case cases[] = {
-      {"abc\x1A", "abcde\r\n"},
-      {"abc", "abcde\r\n"},
-      {"", "de\r\n"},
+      {"abc\x1A", "abcde\r\n"}, {"abc", "abcde\r\n"}, {"", "de\r\n"},
       {"a\x1A" "b", "a\x1A" "bde\r\n"},  // only a final mark counts
   };
   for (const auto& c : cases) {

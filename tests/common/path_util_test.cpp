@@ -148,14 +148,9 @@ TEST(IsSamePath, CaseBlanksAndWildcards) {
     int expected;
   };
   const Case cases[] = {
-      {"c:\\Data\\a.txt", "C:\\DATA\\A.TXT ", 1},
-      {"a.txt", "a.csv", 0},
-      {"x\\a.txt", "y\\a.txt", 0},
-      {"d\\*.txt", "d\\abc.txt", 1},
-      {"d\\a?c.txt", "D\\ABC.TXT", 1},
-      {"C:a.txt", "a.txt", 0},
-      {"表\\a", "表\\A", 1},
-      {"表\\a", "表/a", 0},
+      {"c:\\Data\\a.txt", "C:\\DATA\\A.TXT ", 1}, {"a.txt", "a.csv", 0},
+      {"x\\a.txt", "y\\a.txt", 0}, {"d\\*.txt", "d\\abc.txt", 1}, {"d\\a?c.txt", "D\\ABC.TXT", 1},
+      {"C:a.txt", "a.txt", 0}, {"表\\a", "表\\A", 1}, {"表\\a", "表/a", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsSamePath(c.a, c.b), c.expected) << Show(c.a) << " | " << Show(c.b);

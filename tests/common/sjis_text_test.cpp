@@ -407,9 +407,7 @@ TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanning) {
       {"aaa", "a", "aa", "aaaaaa"},
       {"abcabc", "b", "", "acac"},
       {"ソ\\", "\\", "/", "ソ/"},  // the 5C inside ソ is not a match
-      {"abc", "", "x", "abc"},
-      {"", "a", "x", ""},
-      {"abc", "b", "b", "abc"},
+      {"abc", "", "x", "abc"}, {"", "a", "x", ""}, {"abc", "b", "b", "abc"},
       {"東京都東京", "東京", "京都", "京都都京都"},
   };
   for (const Case& c : cases) {

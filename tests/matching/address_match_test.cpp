@@ -162,10 +162,8 @@ TEST(PrepareContextForDataset, IndexKindEstimationFlagAndSwitches) {
     const char* dataset;
     int32_t kind, switches;
   } cases[] = {
-      {folder, "VRG_BASIC", 2, 0},
-      {folder.substr(0, folder.size() - 1), "VRG_EXTEND", 2, 1},
-      {sample::Folder(1), "", 1, 1},
-      {"", nullptr, 0, 1},
+      {folder, "VRG_BASIC", 2, 0}, {folder.substr(0, folder.size() - 1), "VRG_EXTEND", 2, 1},
+      {sample::Folder(1), "", 1, 1}, {"", nullptr, 0, 1},
   };
   for (const auto& c : cases) {
     CAdrsContext context;

@@ -351,11 +351,8 @@ TEST(CEditText, NumeralsBeforeUnitWords) {
       // (The examples of the whole normalisation are in normalize_test.)
       {"西三条四丁目五番六号", "西３条４丁目５番６号"},
       {"十二ノ三", "１２ノ３"},  // ノ is a unit word (before any kana conversion)
-      {"二区二区", "２区２区"},
-      {"〇一丁目", "１丁目"},
-      {"三丁目三丁目三", "３丁目３丁目３"},
-      {"２丁目", "２丁目"},
-      {"", ""},
+      {"二区二区", "２区２区"}, {"〇一丁目", "１丁目"}, {"三丁目三丁目三", "３丁目３丁目３"},
+      {"２丁目", "２丁目"}, {"", ""},
   };
   for (const Case& c : cases) {
     CEditText e;

@@ -187,17 +187,11 @@ TEST(ComparePrefixTolerant, NumeralsAndExtraPairs) {
     int result, consumed;
   } cases[] = {
       {"東京都", "", 1, 0},  // an empty name matches with nothing consumed
-      {"", "", 1, 0},
-      {"５番町１", "五番町", 1, 6},
-      {"２３番", "二十三", 1, 4},
-      {"二十三番", "２３", 1, 6},
-      {"５０番", "五", 0, 0},
-      {"五番", "五", 1, 2},
+      {"", "", 1, 0}, {"５番町１", "五番町", 1, 6}, {"２３番", "二十三", 1, 4},
+      {"二十三番", "２３", 1, 6}, {"５０番", "五", 0, 0}, {"五番", "五", 1, 2},
       {"１二番", "１２", 1, 4},  // run by run: １ = １, 二 = ２
       {"十万", "１０００００", 0, 0},  // 十万 does not read
-      {"ab", "ab", 1, 2},
-      {"abc", "aBc", 0, 0},
-      {"山", "山田", 0, 0},
+      {"ab", "ab", 1, 2}, {"abc", "aBc", 0, 0}, {"山", "山田", 0, 0},
   };
   for (const PrefixCase& c : cases) {
     int consumed = -1;

@@ -40,9 +40,7 @@ TEST(ExpandRepeatMarks, SingleDoubleAndLeadingMarks) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"代々木", "代代木"},
-      {"佐々木町", "佐佐木町"},
-      {"部分々々", "部分部分"},
+      {"代々木", "代代木"}, {"佐々木町", "佐佐木町"}, {"部分々々", "部分部分"},
       {"々木", "々木"},    // nothing before the mark
       {"代々々", "代代代"},  // 々々 after one character: two single marks
       {"A々", "AA"},

@@ -128,10 +128,8 @@ TEST(PathSplit, LikeSplitpathSteppingCharacters) {
   } cases[] = {
       {"C:\\data\\a.txt", "C:", "\\data\\", "a", ".txt"},
       {"\\data\\ソ\\表", "", "\\data\\ソ\\", "表", ""},  // 83 5C and 95 5C are not separators
-      {"a/b.c/d", "", "a/b.c/", "d", ""},
-      {"name.tar.gz", "", "", "name.tar", ".gz"},
-      {"dir\\.profile", "", "dir\\", "", ".profile"},
-      {"", "", "", "", ""},
+      {"a/b.c/d", "", "a/b.c/", "d", ""}, {"name.tar.gz", "", "", "name.tar", ".gz"},
+      {"dir\\.profile", "", "dir\\", "", ".profile"}, {"", "", "", "", ""},
   };
   for (const Case& c : cases) {
     std::string drive = "?", dir = "?", title = "?", ext = "?";

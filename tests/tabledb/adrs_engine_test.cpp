@@ -411,17 +411,9 @@ TEST(AdrsEngine, OpenRefusesTheWrongKindAndBadFilesAndStaysClosed) {
     int32_t kind;
     int expected;
   } cases[] = {
-      {kind1, 1, 1},
-      {kind2, 2, 1},
-      {dir.Sys("K2Z.TIX"), 2, 1},
-      {kind1, 2, 0},
-      {kind2, 1, 0},
-      {kind1, 0, 0},
-      {kind1, 3, 0},
-      {dir.Sys("K2BAD.TIX"), 2, 0},
-      {dir.Sys("SHORT.TIX"), 1, 0},
-      {dir.Sys("MISSING.TIX"), 1, 0},
-      {dir.path(), 1, 0},
+      {kind1, 1, 1}, {kind2, 2, 1}, {dir.Sys("K2Z.TIX"), 2, 1}, {kind1, 2, 0}, {kind2, 1, 0},
+      {kind1, 0, 0}, {kind1, 3, 0}, {dir.Sys("K2BAD.TIX"), 2, 0}, {dir.Sys("SHORT.TIX"), 1, 0},
+      {dir.Sys("MISSING.TIX"), 1, 0}, {dir.path(), 1, 0},
   };
   CAdrsEngine engine;
   for (const auto& c : cases) {

@@ -401,12 +401,9 @@ TEST_F(ChangeHistoryTest, RecordsOfOneBlockShareOneBlockEntry) {
 
 TEST_F(ChangeHistoryTest, SortByNumbersOrdersByCodeBlockAndLot) {
   BuildAndOpen({{"13101001002", "00010", "00002"},
-                {"13101001002", "00002", "00010"},
-                {"13101001002", "00010", "00001"},
-                {"13101001002", "00002", "00003"},
-                {"13101001002", "", "00009"},
-                {"13101001002", "00009", ""},
-                {"13101001001", "00099", ""}},
+                {"13101001002", "00002", "00010"}, {"13101001002", "00010", "00001"},
+                {"13101001002", "00002", "00003"}, {"13101001002", "", "00009"},
+                {"13101001002", "00009", ""}, {"13101001001", "00099", ""}},
                false);
   const uint32_t expected[][3] = {{1, 99, 0}, {2, 0, 9},  {2, 2, 3}, {2, 2, 10},
                                   {2, 9, 0},  {2, 10, 1}, {2, 10, 2}};
@@ -423,9 +420,7 @@ TEST_F(ChangeHistoryTest, SortByNamesUsesTheSortFormsTheReaderMakes) {
   // The sort forms are not stored: sorting the stored (empty) texts would
   // leave the records in input order, and the searches would miss them.
   BuildAndOpen({{"13101001002", "00300"},
-                {"13101001002", "00002"},
-                {"13101001002", "00010"},
-                {"13101001002", "00001"},
+                {"13101001002", "00002"}, {"13101001002", "00010"}, {"13101001002", "00001"},
                 {"13101001002", "00020"},
                 {"13101001002", "00005", "", "", "", "あ"}});
   const uint32_t order[] = {1, 10, 2, 20, 300, 5};  // byte order of the texts

@@ -29,9 +29,7 @@ TEST(PlaceCodeRegistry, FirstCodeChoosesBucketAndFixesPrefecture) {
     int bucket;
     const char* prefecture;
   } cases[] = {
-      {"13101001002", 101, "13"},
-      {"13000", 0, "13"},
-      {"47999", 999, "47"},
+      {"13101001002", 101, "13"}, {"13000", 0, "13"}, {"47999", 999, "47"},
       {"1310", 1000, ""},         // 4 characters
       {"48101001002", 1000, ""},  // no prefecture 48
       {"00101001002", 1000, ""},
