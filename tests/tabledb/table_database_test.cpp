@@ -8,12 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "support/test_util.h"
 #include "common/le_bytes.h"
+#include "support/test_util.h"
+#include "table_fixture.h"
 
 using testutil::TempDir;
 
 namespace {
+
+// A new database at path with table T of the fields, ready for records.
+bool NewTable(CTableDatabase& db, const std::string& path,
+              std::initializer_list<tabletest::FieldDef> fields) {
+  return db.Create(path.c_str()) == 1 && tabletest::AddTable(db, "T", fields);
+}
 
 uint32_t U32At(const std::string& bytes, std::size_t at) {
   return static_cast<uint32_t>(LoadLe(reinterpret_cast<const unsigned char*>(bytes.data()) + at, 4));
@@ -397,11 +404,7 @@ TEST_F(TableDatabaseTest, FieldsDefineOffsetsNotesAndTypes) {
 }
 
 TEST_F(TableDatabaseTest, ByNameAccessFailsForOtherTypeWithoutReading) {
-  ASSERT_EQ(db_.Create(Sys().c_str()), 1);
-  ASSERT_NE(db_.CreateTable("T"), 0u);
-  ASSERT_NE(db_.AddField("T", "A", kTdbInt, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_NE(db_.AddField("T", "B", kTdbString, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_EQ(db_.UpdateMaxRecordSize(), 1);
+  ASSERT_TRUE(NewTable(db_, Sys(), {{"A", kTdbInt}, {"B", kTdbString}}));
   const uint32_t rec = db_.AddRecord("T");
   ASSERT_EQ(db_.SetString(rec, "T", "B", "abc"), 1);
   int32_t value = 77;
@@ -499,11 +502,7 @@ TEST(TableDatabaseRecords, RefusedAddRecordLinksNoHeader) {
 }
 
 TEST_F(TableDatabaseTest, RecordsChainAndCount) {
-  ASSERT_EQ(db_.Create(Sys().c_str()), 1);
-  ASSERT_NE(db_.CreateTable("T"), 0u);
-  ASSERT_NE(db_.AddField("T", "n", kTdbInt, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_NE(db_.AddField("T", "s", kTdbString, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_EQ(db_.UpdateMaxRecordSize(), 1);
+  ASSERT_TRUE(NewTable(db_, Sys(), {{"n", kTdbInt}, {"s", kTdbString}}));
   uint32_t count = 9;
   EXPECT_EQ(CountTableRecords(&db_, "T", &count), 1);
   EXPECT_EQ(count, 0u);
@@ -572,10 +571,7 @@ TEST_F(TableDatabaseTest, RecordsChainAndCount) {
 TEST(CountTableRecords, CycleIsAnErrorDistinctFromEmptyTable) {
   TempDir dir;
   CTableDatabase db;
-  ASSERT_EQ(db.Create(dir.Sys("cy.ndb").c_str()), 1);
-  ASSERT_NE(db.CreateTable("T"), 0u);
-  ASSERT_NE(db.AddField("T", "s", kTdbString, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_EQ(db.UpdateMaxRecordSize(), 1);
+  ASSERT_TRUE(NewTable(db, dir.Sys("cy.ndb"), {{"s", kTdbString}}));
   const uint32_t first = db.AddRecord("T");
   const uint32_t second = db.AddRecord("T");
   ASSERT_TRUE(first && second);
@@ -592,10 +588,7 @@ TEST(CountTableRecords, CycleIsAnErrorDistinctFromEmptyTable) {
 // ---- Strings and objects ----
 
 TEST_F(TableDatabaseTest, StringsRewriteInPlaceOrAppend) {
-  ASSERT_EQ(db_.Create(Sys().c_str()), 1);
-  ASSERT_NE(db_.CreateTable("T"), 0u);
-  ASSERT_NE(db_.AddField("T", "s", kTdbString, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_EQ(db_.UpdateMaxRecordSize(), 1);
+  ASSERT_TRUE(NewTable(db_, Sys(), {{"s", kTdbString}}));
   const uint32_t rec = db_.AddRecord("T");
   uint32_t position = 0;
   ASSERT_EQ(db_.SetStringAt(rec, 1, "0123456789"), 1);
@@ -622,11 +615,7 @@ TEST_F(TableDatabaseTest, StringsRewriteInPlaceOrAppend) {
 TEST(TableDatabaseStrings, GetterNeverWritesPastCallerBuffer) {
   TempDir dir;
   CTableDatabase db;
-  ASSERT_EQ(db.Create(dir.Sys("g.ndb").c_str()), 1);
-  ASSERT_NE(db.CreateTable("T"), 0u);
-  ASSERT_NE(db.AddField("T", "s", kTdbString, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_NE(db.AddField("T", "o", kTdbDword, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_EQ(db.UpdateMaxRecordSize(), 1);
+  ASSERT_TRUE(NewTable(db, dir.Sys("g.ndb"), {{"s", kTdbString}, {"o", kTdbDword}}));
   const uint32_t rec = db.AddRecord("T");
   ASSERT_EQ(db.SetString(rec, "T", "s", "abcd"), 1);
   ASSERT_EQ(db.WriteObjectAt(rec, 5, "12345", 5), 1);
@@ -644,10 +633,7 @@ TEST(TableDatabaseStrings, GetterNeverWritesPastCallerBuffer) {
 }
 
 TEST_F(TableDatabaseTest, ObjectsRewriteInPlaceOrAppend) {
-  ASSERT_EQ(db_.Create(Sys().c_str()), 1);
-  ASSERT_NE(db_.CreateTable("T"), 0u);
-  ASSERT_NE(db_.AddField("T", "o", kTdbDword, 0, nullptr, nullptr, 0, 0), 0u);
-  ASSERT_EQ(db_.UpdateMaxRecordSize(), 1);
+  ASSERT_TRUE(NewTable(db_, Sys(), {{"o", kTdbDword}}));
   const uint32_t rec = db_.AddRecord("T");
   const std::size_t start = Size();
   ASSERT_EQ(db_.WriteObjectAt(rec, 1, "abcdef", 6), 1);
