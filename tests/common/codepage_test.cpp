@@ -229,9 +229,7 @@ TEST(ByteOrder, SwapsAndConditionalSwaps) {
 TEST(ByteOrder, ReversalsAndValueSwaps) {
   unsigned char bytes[3] = {1, 2, 3};
   ReverseBytes(bytes, 3);
-  EXPECT_EQ(bytes[0], 3);
-  EXPECT_EQ(bytes[1], 2);
-  EXPECT_EQ(bytes[2], 1);
+  EXPECT_EQ(bytes[0] * 100 + bytes[1] * 10 + bytes[2], 321);
   EXPECT_EQ(ReverseBits8(0x01), 0x80);
   EXPECT_EQ(ReverseBits8(0xA0), 0x05);
   double values[4] = {1, 2, 3, 4};
@@ -271,19 +269,13 @@ TEST(BitsAndColors, ShiftCombineSplitAndScale) {
   EXPECT_EQ(ShiftCombine16Right(0x1234, 16), 0x1234u);  // count out of range
 
   uint8_t lo = 0, mid = 0, hi = 0, top = 0;
+  using Bytes = std::vector<int>;
   SplitColor24(0x00AABBCC, &lo, &mid, &hi);
-  EXPECT_EQ(lo, 0xCC);
-  EXPECT_EQ(mid, 0xBB);
-  EXPECT_EQ(hi, 0xAA);
+  EXPECT_EQ((Bytes{lo, mid, hi}), (Bytes{0xCC, 0xBB, 0xAA}));
   SplitColor32(0x11223344, &top, &hi, &mid, &lo);
-  EXPECT_EQ(top, 0x11);
-  EXPECT_EQ(hi, 0x22);
-  EXPECT_EQ(mid, 0x33);
-  EXPECT_EQ(lo, 0x44);
+  EXPECT_EQ((Bytes{top, hi, mid, lo}), (Bytes{0x11, 0x22, 0x33, 0x44}));
   SplitColor555((3u << 10) | (2u << 5) | 1u, &lo, &mid, &hi);
-  EXPECT_EQ(lo, 1);
-  EXPECT_EQ(mid, 2);
-  EXPECT_EQ(hi, 3);
+  EXPECT_EQ((Bytes{lo, mid, hi}), (Bytes{1, 2, 3}));
 
   struct Case {
     int32_t component;

