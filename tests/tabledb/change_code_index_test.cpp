@@ -147,28 +147,18 @@ TEST_F(ChangeCodeIndexTest, ReadsTheGoldenTree) {
   int wide = -1;
   ASSERT_EQ(x_.ReadCityEntry(72, code, &table, &count, &size, &wide), 1);
   EXPECT_STREQ(code, "13101");
-  EXPECT_EQ(table, 77u);
-  EXPECT_EQ(count, 1u);
-  EXPECT_EQ(size, 2u);
-  EXPECT_EQ(wide, 0);
+  EXPECT_EQ((std::vector<uint32_t>{table, count, size, static_cast<uint32_t>(wide)}),
+            (std::vector<uint32_t>{77, 1, 2, 0}));
   ASSERT_EQ(x_.ReadAreaEntry(79, code, &table, &count, &size, &wide), 1);
   EXPECT_STREQ(code, "001002");
   ASSERT_EQ(x_.ReadBlockEntry(86, code, name, second, &table, &count, &size, &wide), 1);
-  EXPECT_STREQ(code, "00012");
-  EXPECT_STREQ(name, "１２");
-  EXPECT_STREQ(second, "１２");
+  EXPECT_EQ(std::string(code) + "|" + name + "|" + second, "00012|１２|１２");
   Change c;
   uint32_t base1 = 7, base2 = 7;
   ASSERT_EQ(Read(93, 0, &base1, &base2, &c), 1);
-  EXPECT_STREQ(c.code, "00003");
-  EXPECT_STREQ(c.name, "３");
-  EXPECT_STREQ(c.second, "３");
-  EXPECT_EQ(c.n1, 128452000u);
-  EXPECT_EQ(c.n2, 503158000u);
-  EXPECT_EQ(base1, 128452000u);
-  EXPECT_EQ(base2, 503158000u);
-  EXPECT_EQ(c.digit, 1);
-  EXPECT_EQ(c.classCode, 1);
+  EXPECT_EQ(std::string(c.code) + "|" + c.name + "|" + c.second, "00003|３|３");
+  EXPECT_EQ((std::vector<int64_t>{c.n1, c.n2, base1, base2, c.digit, c.classCode}),
+            (std::vector<int64_t>{128452000, 503158000, 128452000, 503158000, 1, 1}));
   x_.Close();
   EXPECT_STREQ(x_.GetPath(), "");
   EXPECT_EQ(x_.FindCity("13101"), 0u);
@@ -625,11 +615,8 @@ TEST_F(ChangeCodeIndexTest, GeneratedTreeIsFoundEntryByEntry) {
         ASSERT_EQ(Read(changePos[j], j > 0, &base1, &base2, &c), 1);
         EXPECT_EQ(std::string(c.code) + "|" + c.name + "|" + c.second,
                   g.code + "|" + g.readName + "|" + g.readSecond);
-        EXPECT_EQ(c.n1, g.n1);
-        EXPECT_EQ(c.n2, g.n2);
-        EXPECT_EQ(c.digit, g.digit);
-        EXPECT_EQ(c.precision, kScaleCodes[g.scale]);
-        EXPECT_EQ(c.classCode, g.classCode);
+        EXPECT_EQ((std::vector<int64_t>{c.n1, c.n2, c.digit, c.precision, c.classCode}),
+                  (std::vector<int64_t>{g.n1, g.n2, g.digit, kScaleCodes[g.scale], g.classCode}));
         EXPECT_EQ(x_.FindChangeByCode(address.c_str(), block.code.c_str(), g.code.c_str()),
                   changePos[j]);
         const std::string changeText = IsLetterCode(g.code) ? g.readSecond : Fw(std::stoul(g.code));
