@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <vector>
 
 #include "matching/candidate_compare.h"
 
@@ -20,25 +18,6 @@ struct Case {
   int32_t filter;
   int expected;
 };
-
-TEST(CandidateStartValues, AreTheDocumentedOnes) {
-  using V = std::vector<int32_t>;
-  const CityCandidate c = kCityCandidateStart;
-  EXPECT_EQ((V{c.level, c.cityConsumed, c.oazaVariant, c.oazaConsumed, c.chomeRoute,
-               c.chomeConsumed, c.status}),
-            (V{0, 0, 2, 0, 1, 0, 3}));
-  const OazaCandidate o = kOazaCandidateStart;
-  EXPECT_EQ((V{o.level, o.oazaVariant, o.oazaConsumed, o.chomeRoute, o.chomeConsumed, o.status,
-               o.controlRoute}),
-            (V{0, 2, 0, 1, 0, 3, 0}));
-  const ChomeCandidate h = kChomeCandidateStart;
-  EXPECT_EQ((V{h.level, h.chomeRoute, h.chomeConsumed, h.status, h.precision, h.controlRoute}),
-            (V{0, 1, 0, 3, INT_MAX, 0}));
-  const BlockCandidate b = kBlockCandidateStart;
-  EXPECT_EQ((V{b.level, b.route, b.consumed, b.status, b.precision}), (V{0, 1, 0, 3, INT_MAX}));
-  const LotCandidate l = kLotCandidateStart;
-  EXPECT_EQ((V{l.consumed, l.status, l.precision}), (V{0, 3, INT_MAX}));
-}
 
 TEST(StatusFilter, RefusesByBitsZeroAndOne) {
   EXPECT_EQ(IsRefusedByStatusFilter(3, 0), 0);

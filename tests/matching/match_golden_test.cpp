@@ -260,32 +260,19 @@ std::string CoordinateText(int32_t format, int32_t v) {
   const long degrees = v / 3600000;
   const long minutes = v % 3600000 / 60000;
   const long rest = v % 3600000 % 60000;
-  switch (format) {
-    case 1:
-      std::snprintf(out, sizeof out, "%ld", static_cast<long>(v));
-      break;
-    case 2:
-      std::snprintf(out, sizeof out, "%.1lf", v / 10.0);
-      break;
-    case 3:
-      std::snprintf(out, sizeof out, "%.3lf", v / 1000.0);
-      break;
-    case 4:
-      std::snprintf(out, sizeof out, "%.9lf", v / 3600.0);
-      break;
-    case 5:
-      std::snprintf(out, sizeof out, "%.9lf", v / 36000.0);
-      break;
-    case 6:
-      std::snprintf(out, sizeof out, "%.9lf", v / 3600000.0);
-      break;
-    case 7:
-      std::snprintf(out, sizeof out, "%ld%02ld%02ld.%03d", degrees, minutes, rest / 1000,
-                    static_cast<int>(rest % 1000));
-      break;
-    default:
-      std::snprintf(out, sizeof out, "%ld%02ld%05ld", degrees, minutes, rest);
-      break;
+  // Formats 1 to 6: milliseconds scaled to a unit and printed with its decimals.
+  const struct {
+    const char* form;
+    double unit;
+  } decimal[] = {{"%.0lf", 1}, {"%.1lf", 10}, {"%.3lf", 1000}, {"%.9lf", 3600}, {"%.9lf", 36000},
+                 {"%.9lf", 3600000}};
+  if (format <= 6) {
+    std::snprintf(out, sizeof out, decimal[format - 1].form, v / decimal[format - 1].unit);
+  } else if (format == 7) {
+    std::snprintf(out, sizeof out, "%ld%02ld%02ld.%03d", degrees, minutes, rest / 1000,
+                  static_cast<int>(rest % 1000));
+  } else {
+    std::snprintf(out, sizeof out, "%ld%02ld%05ld", degrees, minutes, rest);
   }
   return out;
 }

@@ -68,24 +68,12 @@ class ResultLine : public ::testing::Test {
     char msg[kMessageSize] = "";
     for (uint16_t n : path) {
       TixEntry e;
-      int ok = 0;
-      switch (depth) {
-        case 0:
-          ok = engine_.ReadPrefectureEntry(n, &e, msg);
-          break;
-        case 1:
-          ok = engine_.ReadCityEntry(r.ownChildBase, n, &e, msg);
-          break;
-        case 2:
-          ok = engine_.ReadOazaEntry(r.ownChildBase, n, &e, msg);
-          break;
-        case 3:
-          ok = engine_.ReadChomeEntry(r.ownChildBase, n, &e, msg);
-          break;
-        default:
-          ok = engine_.ReadBlockEntry(r.ownChildBase, n, &e, msg);
-          break;
-      }
+      const uint32_t b = r.ownChildBase;
+      const int ok = depth == 0   ? engine_.ReadPrefectureEntry(n, &e, msg)
+                     : depth == 1 ? engine_.ReadCityEntry(b, n, &e, msg)
+                     : depth == 2 ? engine_.ReadOazaEntry(b, n, &e, msg)
+                     : depth == 3 ? engine_.ReadChomeEntry(b, n, &e, msg)
+                                  : engine_.ReadBlockEntry(b, n, &e, msg);
       EXPECT_EQ(ok, 1) << Show(msg);
       r.childBase = depth == 0 ? 0 : r.ownChildBase;
       r.entry = n;

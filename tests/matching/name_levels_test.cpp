@@ -90,9 +90,7 @@ class HandMadeMatch : public ::testing::Test {
 TEST_F(HandMadeMatch, SenchoMachiInKanjiAndKana) {
   Build();
   Expect("東京都千丁町", 2, "13501", "");  // the input reads １０００丁町
-  Options kana;
-  kana.kana = 1;
-  Expect("とうきょうとせんちょうまち", 2, "13501", "", kana);
+  Expect("とうきょうとせんちょうまち", 2, "13501", "", {.kana = 1});
 }
 
 TEST_F(HandMadeMatch, BoundaryTestKeepsANumberWhole) {
@@ -107,9 +105,7 @@ TEST_F(HandMadeMatch, NumberAndUnitWord) {
   // 北３ + 条 completes 北３条; the separator goes, ５ reaches ５丁目 through
   // its own unit word.
   Expect("東京都北市北３－５", 4, "13502002005", "");
-  Options off;
-  off.numberUnit = 0;
-  Expect("東京都北市北３－５", 2, "13502", "北３－５", off);
+  Expect("東京都北市北３－５", 2, "13502", "北３－５", {.numberUnit = 0});
 }
 
 TEST_F(HandMadeMatch, NumberWrittenAnotherWay) {
@@ -149,10 +145,8 @@ TEST_F(HandMadeMatch, CountySwitch) {
   Build();
   Expect("東京都西郡東町本郷", 3, "13503001000", "");
   Expect("東京都東町本郷", 3, "13503001000", "");
-  Options strict;
-  strict.countyOptional = 0;
-  Expect("東京都西郡東町本郷", 3, "13503001000", "", strict);
-  Expect("東京都東町本郷", 1, "13", "東町本郷", strict);
+  Expect("東京都西郡東町本郷", 3, "13503001000", "", {.countyOptional = 0});
+  Expect("東京都東町本郷", 1, "13", "東町本郷", {.countyOptional = 0});
   EXPECT_EQ(set_->engine().SetCountyOptional(2), 0);
   EXPECT_EQ(set_->engine().GetCountyOptional(), 0);
 }

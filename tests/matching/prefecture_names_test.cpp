@@ -83,11 +83,4 @@ TEST(PrefectureNames, OnlyWholeNamesAreFound) {
   EXPECT_EQ(FindPrefectureCodeByKana(nullptr), 0);
 }
 
-TEST(PrefectureNames, TextsAreShiftJisBytes) {
-  char out[kPrefectureTextSize];
-  EXPECT_EQ(std::string(GetPrefectureName(13, out)), "\x93\x8C\x8B\x9E\x93\x73");
-  EXPECT_EQ(std::string(GetPrefectureKana(47, out)),
-            "\x82\xA8\x82\xAB\x82\xC8\x82\xED\x82\xAF\x82\xF1");
-}
-
 }  // namespace
