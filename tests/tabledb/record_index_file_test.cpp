@@ -93,9 +93,9 @@ TEST(RecordIndexFile, PositionsFollowTheHeaderWhenThereIsNoKey) {
   ASSERT_EQ(index.Create(dir.Sys("i.idx").c_str(), "T"), 1);
   ASSERT_EQ(index.WriteAllPositions(&db), 1);
   EXPECT_EQ(index.GetPositionCount(), 2u);
-  EXPECT_EQ(index.GetPositionAt(1), first);
-  EXPECT_EQ(index.GetPositionAt(2), second);
-  EXPECT_EQ(index.GetPositionAt(3), 0u);
+  EXPECT_EQ((std::vector<uint32_t>{index.GetPositionAt(1), index.GetPositionAt(2),
+                                   index.GetPositionAt(3)}),
+            (std::vector<uint32_t>{first, second, 0}));
   index.Close();
   // A file whose header still says 0 reads the same: no key, so the array
   // follows the header.
@@ -145,9 +145,7 @@ TEST_F(RecordIndexTest, SortAndFindByText) {
   EXPECT_EQ(index_.FindText("S", "f"), 0u);
   EXPECT_EQ(index_.FindText("N", "a"), 0u);  // no record has text there
   EXPECT_EQ(index_.FindText("F", "a"), 0u);  // not a STRING field
-  EXPECT_EQ(index_.Sort(0, 3), 0);
-  EXPECT_EQ(index_.Sort(3, 2), 0);
-  EXPECT_EQ(index_.Sort(1, 8), 0);
+  EXPECT_TRUE(index_.Sort(0, 3) == 0 && index_.Sort(3, 2) == 0 && index_.Sort(1, 8) == 0);
 }
 
 TEST_F(RecordIndexTest, FloatKeysAreSkippedAndOnlyTheFirstOtherKeyDecides) {
@@ -188,14 +186,8 @@ TEST_F(RecordIndexTest, SortFailsOnAKeyFieldTheTableLacks) {
 
 TEST_F(RecordIndexTest, TextsFromACharacterSortAndFindByPrefix) {
   // The first character is a prefecture letter that the order skips.
-  const std::vector<std::string> texts = {Sjis(u8"東港区"),
-                                          Sjis(u8"大北区"),
-                                          Sjis(u8"東中央区"),
-                                          Sjis(u8"神港南"),
-                                          Sjis(u8"大中野"),
-                                          Sjis(u8"東千代田"),
-                                          "Xab"};
-  MakeTable(texts);
+  MakeTable({Sjis(u8"東港区"), Sjis(u8"大北区"), Sjis(u8"東中央区"), Sjis(u8"神港南"),
+             Sjis(u8"大中野"), Sjis(u8"東千代田"), "Xab"});
   ASSERT_EQ(index_.Create(Path().c_str(), "T"), 1);
   ASSERT_EQ(index_.WriteAllPositions(&db_), 1);
   ASSERT_EQ(index_.SortByTextFrom(1, 7, "S", 2), 1);
