@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -19,6 +18,7 @@
 #include "matching/adrs_listing.h"
 #include "matching/normalize.h"
 #include "plat/cp932.h"
+#include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/dictionaries.h"
@@ -31,16 +31,6 @@ using testutil::Show;
 using testutil::Sjis;
 using Lines = std::initializer_list<std::u8string_view>;
 using E = CAdrsEngine;
-
-// The generated data folder (kind 2: check bytes; kind 1: magic) as a
-// CP932 path ending in '\'; "" when the build tree is not known.
-std::string SampleFolder(int kind) {
-  const char* build = std::getenv("KORT_BUILD_DIR");
-  std::string folder;
-  if (!build || !*build || !plat::cp932::FromUtf8(build, folder)) return std::string();
-  return folder +
-         (kind == 1 ? Sjis(u8"\\testdata\\tix1\\Database\\住所\\") : Sjis(u8"\\Database\\住所\\"));
-}
 
 std::string PrefectureFile(const char* format, int prefecture) {
   char name[32];
@@ -60,7 +50,7 @@ std::string Display(const std::vector<std::string>& lines) {
 class ListerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = SampleFolder(2);
+    folder_ = sample::Folder(2);
     ASSERT_FALSE(folder_.empty()) << "KORT_BUILD_DIR is not set";
     char msg[kMessageSize] = "";
     ASSERT_EQ(LoadUnificationDictionary((folder_ + Sjis(u8"文字統一.BIN")).c_str(), &unification_,
@@ -642,13 +632,13 @@ std::string ExpectedDump13() {
 class DumpTest : public ::testing::Test {
  protected:
   // The CP932 path of a file in a sample folder, and its native path.
-  static std::string InFolder(int kind, const char* name) { return SampleFolder(kind) + name; }
+  static std::string InFolder(int kind, const char* name) { return sample::Folder(kind) + name; }
   testutil::TempDir dir_;
   char msg_[kMessageSize] = "";
 };
 
 TEST_F(DumpTest, DumpOfOnePrefectureEqualsTheExpectedFile) {
-  ASSERT_FALSE(SampleFolder(2).empty()) << "KORT_BUILD_DIR is not set";
+  ASSERT_FALSE(sample::Folder(2).empty()) << "KORT_BUILD_DIR is not set";
   const std::string expected = ExpectedDump13();
   ASSERT_FALSE(expected.empty()) << "dump_13.txt not found";
   const std::string out = dir_.Sys("dump.txt");
@@ -662,7 +652,7 @@ TEST_F(DumpTest, DumpOfOnePrefectureEqualsTheExpectedFile) {
 // The main data set's index carries check bytes (kind 2): the dump probes
 // the kind instead of assuming the magic of kind 1.
 TEST_F(DumpTest, DumpsDatasetWhoseIndexHasCheckBytes) {
-  ASSERT_FALSE(SampleFolder(2).empty()) << "KORT_BUILD_DIR is not set";
+  ASSERT_FALSE(sample::Folder(2).empty()) << "KORT_BUILD_DIR is not set";
   const std::string out = dir_.Sys("dump.txt");
   ASSERT_EQ(DumpDatasetToFile(InFolder(2, "QVAD13.NDB").c_str(), InFolder(2, "QVAD13.TIX").c_str(),
                               out.c_str(), msg_),
@@ -672,7 +662,7 @@ TEST_F(DumpTest, DumpsDatasetWhoseIndexHasCheckBytes) {
 }
 
 TEST_F(DumpTest, FailuresLeaveNoOutputBehind) {
-  ASSERT_FALSE(SampleFolder(2).empty()) << "KORT_BUILD_DIR is not set";
+  ASSERT_FALSE(sample::Folder(2).empty()) << "KORT_BUILD_DIR is not set";
   const std::string out = dir_.Sys("dump.txt");
   const std::string tix = InFolder(2, "QVAD13.TIX");
   // The output cannot be created.

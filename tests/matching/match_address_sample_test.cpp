@@ -140,7 +140,7 @@ class SampleMatch : public ::testing::Test {
     auto& slot = sets_[prefecture];
     if (!slot) {
       slot = std::make_unique<DataSet>();
-      EXPECT_TRUE(slot->Open(matchtest::SampleFolder(), prefecture, 2)) << prefecture;
+      EXPECT_TRUE(slot->Open(sample::Folder(), prefecture, 2)) << prefecture;
     }
     return slot.get();
   }

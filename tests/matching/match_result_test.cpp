@@ -14,6 +14,7 @@
 #include "common/message.h"
 #include "matching/adrs_context.h"
 #include "matching/result_format.h"
+#include "plat/path.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/adrs_engine.h"
@@ -263,10 +264,9 @@ TEST_F(CodeLookup, FindsTheRowsOfEachLevelOrSaysWhatIsMissing) {
                  "][TABLE:TC_Shikutyoson][FIELD:行政JISコード][VALUE:13999]"));
   // The database alone, without its code indexes.
   testutil::TempDir dir;
-  const std::string native = std::string(std::getenv("KORT_BUILD_DIR")) +
-                             reinterpret_cast<const char*>(u8"/Database/住所/");
-  ASSERT_TRUE(
-      testutil::WriteBytes(dir.Native("QVAD13.NDB"), testutil::ReadBytes(native + "QVAD13.NDB")));
+  std::string native;
+  ASSERT_TRUE(plat::path::ToNative((folder_ + "QVAD13.NDB").c_str(), native));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("QVAD13.NDB"), testutil::ReadBytes(native)));
   CTableDatabase alone;
   ASSERT_EQ(alone.Open(dir.Sys("QVAD13.NDB").c_str()), 1);
   EXPECT_EQ(LookupPrefectureByCode(&alone, "13", a_, message_), 0);

@@ -18,7 +18,7 @@
 #include "common/record_stack.h"
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
-#include "plat/cp932.h"
+#include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/change_history.h"
@@ -29,21 +29,6 @@
 #include "tools/tixbuild/address_tree.h"
 
 namespace matchtest {
-
-// The generated data folder as a CP932 path ending in '\' ($KORT_BUILD_DIR,
-// else this build tree); "" when the build folder is not known.
-inline std::string SampleFolder() {
-  const char* build = std::getenv("KORT_BUILD_DIR");
-#ifdef KORT_TEST_BUILD_DIR
-  // The compiled-in path as UTF-8 (a plain literal would be CP932).
-  if (build == nullptr || *build == '\0') {
-    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
-  }
-#endif
-  std::string folder;
-  if (build == nullptr || !plat::cp932::FromUtf8(build, folder)) return std::string();
-  return folder + "\\Database\\住所\\";
-}
 
 // The dictionaries of the sample folder, loaded once.
 struct Dictionaries {
@@ -56,7 +41,7 @@ struct Dictionaries {
 inline Dictionaries& SampleDictionaries() {
   static Dictionaries* d = [] {
     auto* loaded = new Dictionaries;
-    const std::string folder = SampleFolder();
+    const std::string folder = sample::Folder();
     char msg[kMessageSize] = "";
     loaded->loaded =
         LoadUnificationDictionary((folder + "文字統一.BIN").c_str(), &loaded->unification, msg,

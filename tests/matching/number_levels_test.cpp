@@ -26,11 +26,11 @@
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 #include "matching/number_text.h"
+#include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/table_database.h"
 #include "tabledb/address_dataset.h"
-#include "tools/generated_data.h"
 #include "tools/tixbuild/address_tree.h"
 
 using testutil::Show;
@@ -50,7 +50,7 @@ struct Chome {
 class SampleEngine {
  public:
   explicit SampleEngine(bool history = true) {
-    folder_ = gendata::SampleFolder(2);
+    folder_ = sample::Folder();
     ok_ = !folder_.empty() && db_.Open((folder_ + "QVAD13.NDB").c_str()) &&
           engine_.Open((folder_ + "QVAD13.TIX").c_str(), 2) && engine_.SetDatabase(&db_) &&
           engine_.AllocateWorkLists() &&
