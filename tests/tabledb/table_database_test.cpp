@@ -174,22 +174,14 @@ TEST_F(TableDatabaseTest, EveryTypeSurvivesCloseAndReopen) {
   uint16_t w = 0;
   int16_t s = 0;
   uint32_t dw = 0;
-  int32_t i = 0;
+  int32_t i = 0, q[4] = {};
   double d = 0;
-  int32_t q[4] = {};
   char t1[64], t2[64], t3[64];
-  ASSERT_EQ(db_.GetUchar(rec, kTable, "u", &u), 1);
-  EXPECT_EQ(u, 0xFF);
-  ASSERT_EQ(db_.GetChar(rec, kTable, "c", &c), 1);
-  EXPECT_EQ(c, '\x80');
-  ASSERT_EQ(db_.GetWord(rec, kTable, "w", &w), 1);
-  EXPECT_EQ(w, 65535);
-  ASSERT_EQ(db_.GetShort(rec, kTable, "s", &s), 1);
-  EXPECT_EQ(s, INT16_MIN);
-  ASSERT_EQ(db_.GetDword(rec, kTable, "dw", &dw), 1);
-  EXPECT_EQ(dw, 0xFFFFFFFFu);
-  ASSERT_EQ(db_.GetInt(rec, kTable, "i", &i), 1);
-  EXPECT_EQ(i, INT32_MIN);
+  ASSERT_TRUE(db_.GetUchar(rec, kTable, "u", &u) && db_.GetChar(rec, kTable, "c", &c) &&
+              db_.GetWord(rec, kTable, "w", &w) && db_.GetShort(rec, kTable, "s", &s) &&
+              db_.GetDword(rec, kTable, "dw", &dw) && db_.GetInt(rec, kTable, "i", &i));
+  EXPECT_EQ((std::vector<int64_t>{u, c, w, s, dw, i}),
+            (std::vector<int64_t>{0xFF, '\x80', 65535, INT16_MIN, 0xFFFFFFFF, INT32_MIN}));
   ASSERT_EQ(db_.GetDouble(rec, kTable, "d", &d), 1);
   EXPECT_EQ(d, -1.5e300);
   ASSERT_EQ(db_.GetString(rec, kTable, "名称", t1, sizeof t1), 1);
