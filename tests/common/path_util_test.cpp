@@ -30,8 +30,7 @@ TEST(ExtractParts, SplitsDriveFolderTitleAndExtension) {
   };
   const Case cases[] = {
       {"C:\\dir\\sub\\name.ext", "C:", "\\dir\\sub\\", "name", ".ext"},
-      {"/tmp/a.b/c", "", "/tmp/a.b/", "c", ""},
-      {"a.tar.gz", "", "", "a.tar", ".gz"},
+      {"/tmp/a.b/c", "", "/tmp/a.b/", "c", ""}, {"a.tar.gz", "", "", "a.tar", ".gz"},
       {"dir\\", "", "dir\\", "", ""},
       {"表\\ソ.txt", "", "表\\", "ソ", ".txt"},  // 95 5C and 83 5C: trail bytes, not separators
       {"データ\\表", "", "データ\\", "表", ""},

@@ -136,18 +136,12 @@ TEST(TableConversion, FullAndHalfWidth) {
     char* (*fn)(char*);
     const char* expected;
   } cases[] = {
-      {"ｶﾞｽ-1", ToFullWidth, "ガス－１"},
-      {"ｶﾞｽ-1", ToFullWidthAsciiKana, "ガス－１"},
-      {"ガス－１", ToHalfWidthAsciiKana, "ｶﾞｽ-1"},
-      {"￥”Ａ１ア", ToHalfWidthAscii, "\\\"A1ア"},
-      {"ー－ガ１", ToHalfWidthKana, "ｰ-ｶﾞ１"},
-      {"ｳﾞｨ-a", ToFullWidthKana, "ヴィ－a"},
-      {"~`", ToFullWidth, "￣`"},
-      {"aZ1", ToFullWidthLetters, "ａＺ1"},
-      {"ａＺ１", ToHalfWidthLetters, "aZ１"},
-      {"がっこう", HiraganaToHalfKana, "ｶﾞｯｺｳ"},
-      {"ｶﾞｯｺｳ", HalfKanaToHiragana, "がっこう"},
-      {"ﾊﾟｰﾃｨｰ", HalfKanaToHiragana, "ぱｰてぃｰ"},
+      {"ｶﾞｽ-1", ToFullWidth, "ガス－１"}, {"ｶﾞｽ-1", ToFullWidthAsciiKana, "ガス－１"},
+      {"ガス－１", ToHalfWidthAsciiKana, "ｶﾞｽ-1"}, {"￥”Ａ１ア", ToHalfWidthAscii, "\\\"A1ア"},
+      {"ー－ガ１", ToHalfWidthKana, "ｰ-ｶﾞ１"}, {"ｳﾞｨ-a", ToFullWidthKana, "ヴィ－a"},
+      {"~`", ToFullWidth, "￣`"}, {"aZ1", ToFullWidthLetters, "ａＺ1"},
+      {"ａＺ１", ToHalfWidthLetters, "aZ１"}, {"がっこう", HiraganaToHalfKana, "ｶﾞｯｺｳ"},
+      {"ｶﾞｯｺｳ", HalfKanaToHiragana, "がっこう"}, {"ﾊﾟｰﾃｨｰ", HalfKanaToHiragana, "ぱｰてぃｰ"},
       {"ｧｯｮｱ", SmallHalfKanaToLarge, "ｱﾂﾖｱ"},
   };
   for (const Case& c : cases) EXPECT_EQ(Conv(c.text, c.fn), c.expected) << Show(c.text);
@@ -303,17 +297,12 @@ TEST(CodeRewriters, EdgeCases) {
     char* (*fn)(char*);
     const char* expected;
   } cases[] = {
-      {"ｳﾞ", ConvertToFullWidth, "ウ゛"},
-      {"ﾊﾟ", ConvertToFullWidth, "パ"},
-      {"~", ConvertToFullWidth, "～"},
-      {"aZ5 ｶﾞ｢ﾞ漢", ConvertToFullWidth, "ａＺ５　ガ「゛漢"},
+      {"ｳﾞ", ConvertToFullWidth, "ウ゛"}, {"ﾊﾟ", ConvertToFullWidth, "パ"},
+      {"~", ConvertToFullWidth, "～"}, {"aZ5 ｶﾞ｢ﾞ漢", ConvertToFullWidth, "ａＺ５　ガ「゛漢"},
       {"ガ　ＡＢ１ヴー漢", ConvertToHalfWidth, "ｶﾞ AB1ｳﾞｰ漢"},
-      {"ぁァｧａ", FoldToUpperLarge, "あアｱＡ"},
-      {"ｶﾞｯz", FoldToUpperLarge, "ｶﾞﾂZ"},
-      {"あアｱＡZ", FoldToLowerSmall, "ぁァｧａz"},
-      {"ぁゃ", SmallHiraganaToLarge, "あや"},
-      {"ヵッ", SmallKatakanaToLarge, "カツ"},
-      {"ｶﾞｰa", HalfKanaToFullKatakana, "ガーa"},
+      {"ぁァｧａ", FoldToUpperLarge, "あアｱＡ"}, {"ｶﾞｯz", FoldToUpperLarge, "ｶﾞﾂZ"},
+      {"あアｱＡZ", FoldToLowerSmall, "ぁァｧａz"}, {"ぁゃ", SmallHiraganaToLarge, "あや"},
+      {"ヵッ", SmallKatakanaToLarge, "カツ"}, {"ｶﾞｰa", HalfKanaToFullKatakana, "ガーa"},
       {"（Ａ）～", FullWidthSymbolsToHalf, "(Ａ)~"},
   };
   for (const Case& c : cases) EXPECT_EQ(Conv(c.text, c.fn), c.expected) << Show(c.text);

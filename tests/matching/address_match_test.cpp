@@ -122,8 +122,7 @@ TEST(MatchAddressCore, BasicDatasetAndBlankTextMatchNothing) {
     const char* quoted;  // the text after the removals of 大字 and 字
   } cases[] = {
       {"東京都千代田区丸の内一丁目", "VRG_BASIC", "東京都千代田区丸の内一丁目"},
-      {"大字字名大字", "VRG_BASIC", "名"},
-      {"   ", "VRG_EXTEND", "   "},
+      {"大字字名大字", "VRG_BASIC", "名"}, {"   ", "VRG_EXTEND", "   "},
   };
   for (const auto& c : cases) {
     char text[64];

@@ -196,10 +196,8 @@ TEST(NormalizeEditText, GivesTheSameBytesAsTheTextPath) {
     const CRecordList* list;
     CCharDictionary* dict;
   } settings[] = {
-      {"none", nullptr, nullptr},
-      {"dictionary", nullptr, &d.unification},
-      {"empty dictionary", nullptr, &empty},
-      {"both", &d.replacements, &d.unification},
+      {"none", nullptr, nullptr}, {"dictionary", nullptr, &d.unification},
+      {"empty dictionary", nullptr, &empty}, {"both", &d.replacements, &d.unification},
       {"list only", &d.replacements, nullptr},
   };
   for (const Setting& s : settings) {

@@ -33,26 +33,17 @@ TEST(Crt, StrToL32AndStrToUL32WithThirtyTwoBitLong) {
     bool range;
     bool isUnsigned;
   } cases[] = {
-      {"0x10", 0, 16, 4, false, false},
-      {"010", 0, 8, 3, false, false},
-      {"09", 0, 0, 1, false, false},
-      {"0x", 0, 0, 1, false, false},
-      {"  -0x1F z", 0, -31, 7, false, false},
-      {"0x10", 10, 0, 1, false, false},
-      {"0x1f", 16, 31, 4, false, false},
-      {"zz", 36, 1295, 2, false, false},
-      {"  ", 0, 0, 0, false, false},
-      {"+", 0, 0, 0, false, false},
-      {"2147483647", 0, INT32_MAX, 10, false, false},
-      {"4294967296", 0, INT32_MAX, 10, true, false},
+      {"0x10", 0, 16, 4, false, false}, {"010", 0, 8, 3, false, false},
+      {"09", 0, 0, 1, false, false}, {"0x", 0, 0, 1, false, false},
+      {"  -0x1F z", 0, -31, 7, false, false}, {"0x10", 10, 0, 1, false, false},
+      {"0x1f", 16, 31, 4, false, false}, {"zz", 36, 1295, 2, false, false},
+      {"  ", 0, 0, 0, false, false}, {"+", 0, 0, 0, false, false},
+      {"2147483647", 0, INT32_MAX, 10, false, false}, {"4294967296", 0, INT32_MAX, 10, true, false},
       {"-2147483648", 0, INT32_MIN, 11, false, false},
-      {"-2147483649", 0, INT32_MIN, 11, true, false},
-      {"-1", 0, 0xFFFFFFFF, 2, false, true},
-      {"-0x10", 0, 0xFFFFFFF0, 5, false, true},
-      {"4294967295", 0, 0xFFFFFFFF, 10, false, true},
+      {"-2147483649", 0, INT32_MIN, 11, true, false}, {"-1", 0, 0xFFFFFFFF, 2, false, true},
+      {"-0x10", 0, 0xFFFFFFF0, 5, false, true}, {"4294967295", 0, 0xFFFFFFFF, 10, false, true},
       {"4294967296", 0, 0xFFFFFFFF, 10, true, true},
-      {"99999999999999999999999", 10, 0xFFFFFFFF, 23, true, true},
-      {"010", 0, 8, 3, false, true},
+      {"99999999999999999999999", 10, 0xFFFFFFFF, 23, true, true}, {"010", 0, 8, 3, false, true},
   };
   for (const Case& c : cases) {
     char* end = nullptr;

@@ -57,8 +57,7 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
   } cases[] = {
       {"DATA\\QVAD13.NDB", false, "Data/qvad13.ndb"},
       {"data/TKY2JGD.PAR", false, "Data/TKY2JGD.par"},
-      {"DATA\\住所A.TXT", false, U8(u8"Data/住所a.txt")},
-      {"Data\\表.DAT", false, "Data/表.dat"},
+      {"DATA\\住所A.TXT", false, U8(u8"Data/住所a.txt")}, {"Data\\表.DAT", false, "Data/表.dat"},
       {"DATA\\QVAD14.NDB", false, ""},
       {"DATA\\Qvad13.Ndb", true, "Data/qvad13.ndb"},  // create over the other-case file
       {"DATA\\新規.csv", true, U8(u8"Data/新規.csv")},

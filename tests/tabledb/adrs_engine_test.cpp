@@ -90,10 +90,8 @@ struct LevelField {
   const char* flag;
 };
 const LevelField kLevelFields[5] = {
-    {"TC_Todoufuken", "正規都道府県名", nullptr},
-    {"TC_Shikutyoson", "正規市区町村名", nullptr},
-    {"TC_Oaza", "正規大字通称名", "1"},
-    {"TC_Oaza", "正規字丁目名", "0"},
+    {"TC_Todoufuken", "正規都道府県名", nullptr}, {"TC_Shikutyoson", "正規市区町村名", nullptr},
+    {"TC_Oaza", "正規大字通称名", "1"}, {"TC_Oaza", "正規字丁目名", "0"},
     {"TC_Gaiku", "街区番号", nullptr},
 };
 

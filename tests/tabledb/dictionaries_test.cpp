@@ -172,9 +172,7 @@ TEST(ReadPairs, LengthsAndFileEnds) {
     int ok;
     uint32_t pairs;
   } cases[] = {
-      {"no pairs", "", 1, 0},
-      {"one pair", a + b, 1, 1},
-      {"two pairs", a + b + b + a, 1, 2},
+      {"no pairs", "", 1, 0}, {"one pair", a + b, 1, 1}, {"two pairs", a + b + b + a, 1, 2},
       {"empty strings", Stored("") + Stored(""), 1, 1},
       {"cut in the first length", a + b + a.substr(0, 2), 0, 0},
       {"cut after the search string", a + b + a, 0, 0},

@@ -180,10 +180,8 @@ TEST_F(NameIndexTest, BuildsTheGoldenFileByteForByte) {
   // The whole file from the format: header, the field's offset (after the
   // INT field), bucket table, then the buckets in code order.
   const std::map<uint16_t, std::string> buckets = {
-      {kMina, Entry(kKu, r[2], 4, 1)},
-      {kTa, Entry(kKu, r[0], 8, 5)},
-      {kNaka, Entry(kOu, r[1], 6, 1)},
-      {kOu, Entry(kKu, r[1], 6, 3)},
+      {kMina, Entry(kKu, r[2], 4, 1)}, {kTa, Entry(kKu, r[0], 8, 5)},
+      {kNaka, Entry(kOu, r[1], 6, 1)}, {kOu, Entry(kKu, r[1], 6, 3)},
       {kDai, Entry(kTa, r[0], 8, 3)},
       {kKu, Entry(0, r[0], 8, 7) + Entry(0, r[1], 6, 5) + Entry(0, r[2], 4, 3)},
       {kSen, Entry(kDai, r[0], 8, 1)}};
