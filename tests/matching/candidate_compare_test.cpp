@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "matching/candidate_compare.h"
 
 namespace {

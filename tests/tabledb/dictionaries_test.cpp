@@ -87,7 +87,6 @@ std::vector<std::pair<std::string, std::string>> Pairs(const CCharDictionary& di
 
 using PairVec = std::vector<std::pair<std::string, std::string>>;
 
-
 std::string Lookup(CCharDictionary& dict, const std::string& key) {
   const uint32_t n = dict.Find("=", key.c_str(), CompareDictionaryKeys);
   if (n == 0) return "<none>";
