@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/kanji_numeral.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/normalize.h"
@@ -12,13 +13,7 @@ namespace {
 
 constexpr uint32_t kGrowthStep = 128;
 
-// Bytes of the character at p: 0 at the NUL, 2 for a lead byte with a
-// second byte, else 1.
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 // The unit words of the number-and-unit step, in the order they are tried.
 const char* const kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
@@ -282,7 +277,7 @@ int CEditText::ToFullWidth() {
   int i = 1;
   while (i <= GetLength()) {
     const char* p = GetPointer(i);
-    if (CharLength(p) == 2) {
+    if (CharLen(p) == 2) {
       i += 2;
       continue;
     }
@@ -304,7 +299,7 @@ int CEditText::KatakanaToHiragana() {
   int i = 1;
   while (i <= GetLength()) {
     const char* p = GetPointer(i);
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2 && IsKatakanaAt(p)) {
       char converted[3] = {p[0], p[1], '\0'};
       KatakanaToHiraganaAt(converted);
@@ -321,7 +316,7 @@ int CEditText::SmallHiraganaToLarge() {
   int i = 1;
   while (i <= GetLength()) {
     const char* p = GetPointer(i);
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2 && IsHiraganaAt(p)) {
       char converted[3];
       CharCodeToString(SmallHiraganaCodeToLarge(GetCharCode(p)), converted);
@@ -340,7 +335,7 @@ int CEditText::HalfKanaToHiragana() {
   int i = 1;
   while (i <= GetLength()) {
     const char* p = GetPointer(i);
-    if (CharLength(p) == 2) {
+    if (CharLen(p) == 2) {
       i += 2;
       continue;
     }

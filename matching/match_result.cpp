@@ -9,6 +9,7 @@
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/adrs_context.h"
@@ -391,7 +392,7 @@ int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
 std::string RestForLine(const char* rest) {
   std::string out;
   for (const char* p = rest; *p;) {
-    const int length = IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0' ? 2 : 1;
+    const int length = sjis_internal::CharLen(p);
     if (length == 1 && *p == ',') {
       out += "，";
     } else if (length == 1 && *p == ';') {

@@ -12,6 +12,7 @@
 
 #include "common/kanji_numeral.h"
 #include "common/number_parse.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "matching/candidate_compare.h"
 #include "matching/edit_text.h"
@@ -72,11 +73,7 @@ bool StartsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 // An oaza name as the matcher compares it: a placeholder of a district
 // without oaza matches nothing, so it becomes empty; any other name loses
@@ -117,7 +114,7 @@ std::string Replaced(const CRecordList* list, const char* text) {
 // Double-byte characters that both texts begin with, in bytes.
 int CommonDoubleByteHead(const char* a, const char* b) {
   int i = 0;
-  while (CharLength(a + i) == 2 && CharLength(b + i) == 2 && a[i] == b[i] && a[i + 1] == b[i + 1])
+  while (CharLen(a + i) == 2 && CharLen(b + i) == 2 && a[i] == b[i] && a[i + 1] == b[i + 1])
     i += 2;
   return i;
 }
@@ -126,8 +123,8 @@ int CommonDoubleByteHead(const char* a, const char* b) {
 int CommonHead(const char* a, const char* b) {
   int i = 0;
   for (;;) {
-    const int n = CharLength(a + i);
-    if (n == 0 || n != CharLength(b + i) || std::strncmp(a + i, b + i, static_cast<std::size_t>(n)))
+    const int n = CharLen(a + i);
+    if (n == 0 || n != CharLen(b + i) || std::strncmp(a + i, b + i, static_cast<std::size_t>(n)))
       return i;
     i += n;
   }

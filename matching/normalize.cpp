@@ -7,6 +7,7 @@
 #include "common/kanji_numeral.h"
 #include "common/message.h"
 #include "common/scpy_splitter.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 
@@ -20,11 +21,7 @@ constexpr uint32_t kOutGrowthStep = 128;
 // The unit words of the number-and-unit step, in the order they are tried.
 const char* const kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
 
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 // A text step on a work string: false when its result would pass the limit.
 // The in-place routines of the common library work on a buffer that can
@@ -86,7 +83,7 @@ bool UnifyIn(CCharDictionary* dictionary, std::string& work) {
   if (!HasRecords(dictionary)) return true;
   std::string out;
   for (const char* p = work.c_str(); *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     PairRecord pair;
     if (LookUp(dictionary, p, length, &pair, nullptr)) {
       out += pair.replacement;
@@ -247,7 +244,7 @@ int SelectApplicableDictionaryEntries(CRecordList* outList, CCharDictionary* out
     int i = 1;
     while (i <= q.GetLength()) {
       const char* p = q.GetPointer(i);
-      const int length = CharLength(p);
+      const int length = CharLen(p);
       uint32_t record = 0;
       if (LookUp(dictionary, p, length, &pair, &record) == nullptr) {
         i += length;
@@ -306,7 +303,7 @@ int UnifyEditTextCharacters(CCharDictionary* dictionary, CEditText* text) {
   if (!HasRecords(dictionary)) return 1;
   int i = 1;
   while (i <= text->GetLength()) {
-    const int length = CharLength(text->GetPointer(i));
+    const int length = CharLen(text->GetPointer(i));
     PairRecord pair;
     if (LookUp(dictionary, text->GetPointer(i), length, &pair, nullptr) == nullptr) {
       i += length;
@@ -343,7 +340,7 @@ int EndsWithUniformNumeralRun(const char* text) {
   if (text == nullptr) return 0;
   // Character starts, found walking forward.
   std::vector<const char*> starts;
-  for (const char* p = text; *p; p += CharLength(p)) starts.push_back(p);
+  for (const char* p = text; *p; p += CharLen(p)) starts.push_back(p);
   int kind = 0;  // 1 full-width digit, 2 other numeral
   for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
     if (KanjiDigitValue(*it) < 0) return kind != 0 ? 1 : 0;
@@ -358,7 +355,7 @@ int IsKanaReadingText(const char* text) {
   if (text == nullptr) return 0;
   int doubleBytes = 0;
   for (const char* p = text; *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2) {
       if (!IsHiraganaAt(p) && !IsFullWidthDigitAt(p)) return 0;
       ++doubleBytes;
@@ -374,7 +371,7 @@ int IsHiraganaText(const char* text) {
   if (text == nullptr) return 0;
   int hiragana = 0;
   for (const char* p = text; *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2 && IsHiraganaAt(p)) {
       ++hiragana;
     } else if (*p != ' ') {
@@ -389,7 +386,7 @@ char* ToFullWidthText(char* text, std::size_t textSize) {
   if (text == nullptr) return text;
   std::string out;
   for (const char* p = text; *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2) {
       out.append(p, 2);
     } else if (*p >= '0' && *p <= '9') {
@@ -411,7 +408,7 @@ int FullWidthDigitsToInt(const char* text, int32_t* value) {
   if (text == nullptr || text[0] == '\0') return 0;
   int64_t result = 0;
   for (const char* p = text; *p; p += 2) {
-    if (CharLength(p) != 2 || !IsFullWidthDigitAt(p)) return 0;
+    if (CharLen(p) != 2 || !IsFullWidthDigitAt(p)) return 0;
     result = result * 10 + (static_cast<unsigned char>(p[1]) - 0x4F);
     if (result > INT32_MAX) return 0;
   }

@@ -7,6 +7,7 @@
 
 #include "common/file_access.h"
 #include "common/numeric.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 
@@ -143,9 +144,7 @@ int EndsWith(const char* text, const char* suffix) {
   const std::size_t start = length - suffixLength;
   if (std::memcmp(text + start, suffix, suffixLength) != 0) return 0;
   std::size_t i = 0;
-  while (i < start) {
-    i += IsLeadByte(static_cast<unsigned char>(text[i])) && text[i + 1] != '\0' ? 2 : 1;
-  }
+  while (i < start) i += static_cast<std::size_t>(sjis_internal::CharLen(text + i));
   return i == start ? 1 : 0;
 }
 
