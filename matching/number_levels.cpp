@@ -31,12 +31,7 @@ bool StartsWith(const char* text, const std::string& word) {
   return !word.empty() && std::strncmp(text, word.c_str(), word.size()) == 0;
 }
 
-bool IsDigitAt(const char* p) {
-  const auto b0 = static_cast<unsigned char>(p[0]);
-  if (b0 >= '0' && b0 <= '9') return true;
-  const auto b1 = static_cast<unsigned char>(b0 ? p[1] : 0);
-  return b0 == 0x82 && b1 >= 0x4F && b1 <= 0x58;
-}
+bool IsDigitAt(const char* p) { return (*p >= '0' && *p <= '9') || IsFullWidthDigitAt(p); }
 
 // 1 when the last character of text (found walking forward) is a digit.
 bool EndsWithDigit(const std::string& text) {
