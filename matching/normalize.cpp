@@ -40,17 +40,10 @@ char* ConvertToFullWidthSized(char* text, std::size_t size) { return ConvertToFu
 char* KatakanaToHiraganaSized(char* text, std::size_t) { return KatakanaToHiragana(text); }
 char* SmallHiraganaToLargeSized(char* text, std::size_t) { return SmallHiraganaToLarge(text); }
 
-// Replace-all of one pair on a work string; false when refused.
+// Replace-all of one pair on a work string; false when the result would
+// pass the limit.
 bool ReplaceAllIn(std::string& work, const char* search, const char* replacement) {
-  if (search[0] == '\0' || std::strcmp(search, replacement) == 0) return true;
-  if (FindSubstring(search, work.c_str()) == 0) return true;
-  char buffer[kWorkSize];
-  std::memcpy(buffer, work.c_str(), work.size() + 1);
-  ReplaceAll(buffer, search, replacement, sizeof buffer);
-  // An occurrence was there, so an unchanged text means a refused result.
-  if (work == buffer) return false;
-  work = buffer;
-  return work.size() <= kLimit;
+  return sjis_internal::ReplaceAllIn(work, search, replacement, kLimit + 1);
 }
 
 // The replacement of a character, or null when the dictionary has none.
