@@ -111,12 +111,6 @@ bool IsDuplicateKey(ListRun& run, const std::string& key, bool comparePrevious) 
   return run.registry && !run.existsOnly && run.registry->Find(key.c_str());
 }
 
-std::string DatabasePath(CTableDatabase* db) {
-  char path[kTdbMaxPathLength + 1] = "";
-  if (db) db->GetPath(path, sizeof path);
-  return path;
-}
-
 // Registers the key (with a registry), writes the line and counts it.
 int PutLine(ListRun& run, const std::string& key, const std::string& line, const char* source,
             const char* table) {

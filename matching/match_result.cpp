@@ -108,12 +108,6 @@ std::string Format(const char* format, ...) {
   return out;
 }
 
-std::string DatabasePath(CTableDatabase* database) {
-  char path[kText] = {};
-  if (database) database->GetPath(path, sizeof path);
-  return path;
-}
-
 // "%ld" of the value in full-width digits.
 void FullWidthNumber(int32_t value, char* out) {
   std::snprintf(out, kText, "%ld", static_cast<long>(value));
@@ -413,8 +407,7 @@ int FindByCodeIndex(CTableDatabase* database, const char* suffix, const char* ta
                     const char* field, const char* code, bool first, uint32_t* record,
                     char* message) {
   char path[kCodeIndexPathSize];
-  const std::string databasePath = DatabasePath(database);
-  MakeCodeIndexPath(databasePath.c_str(), suffix, path, sizeof path);
+  MakeCodeIndexPath(DatabasePath(database).c_str(), suffix, path, sizeof path);
   plat::File file;
   if (!OpenFileForRead(&file, path)) {
     SetMessage(message, kOpenFailed, path);

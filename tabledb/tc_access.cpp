@@ -16,15 +16,6 @@ namespace {
 
 const char* OrEmpty(const char* text) { return text ? text : ""; }
 
-// The database's path for a message ("" for none).
-struct DatabasePath {
-  explicit DatabasePath(CTableDatabase* database) {
-    text[0] = '\0';
-    if (database) database->GetPath(text, sizeof text);
-  }
-  char text[kTdbMaxPathLength + 1];
-};
-
 // Copies text into out (outSize bytes) when it fits with its NUL; else 0
 // and out untouched.
 int CopyIfFits(char* out, std::size_t outSize, const char* text) {
@@ -144,16 +135,22 @@ int NormalizePair(char* kanji, char* kana, int32_t kanaSwitch, std::size_t textS
 // ---------------------------------------------------------------------------
 // Messages
 
+std::string DatabasePath(CTableDatabase* database) {
+  char path[kTdbMaxPathLength + 1] = "";
+  if (database) database->GetPath(path, sizeof path);
+  return path;
+}
+
 void SetFieldValueErrorMessage(char* msg, CTableDatabase* database, const char* table,
                                const char* field) {
-  const DatabasePath path(database);
-  SetMessage(msg, kFieldValueErrorFormat, path.text, OrEmpty(table), OrEmpty(field));
+  SetMessage(msg, kFieldValueErrorFormat, DatabasePath(database).c_str(), OrEmpty(table),
+             OrEmpty(field));
 }
 
 void SetValueNotFoundMessage(char* msg, CTableDatabase* database, const char* table,
                              const char* field, const char* value) {
-  const DatabasePath path(database);
-  SetMessage(msg, kValueNotFoundFormat, path.text, OrEmpty(table), OrEmpty(field), OrEmpty(value));
+  SetMessage(msg, kValueNotFoundFormat, DatabasePath(database).c_str(), OrEmpty(table),
+             OrEmpty(field), OrEmpty(value));
 }
 
 // ---------------------------------------------------------------------------
@@ -164,8 +161,8 @@ int ReadFieldInfo(CTableDatabase* database, const char* table, const char* field
   int32_t t = 0, a = 0;
   uint32_t p = 0, s = 0;
   if (!database || !table || !field || !database->FindField(table, field, &t, &a, &p, &s)) {
-    const DatabasePath path(database);
-    SetMessage(msg, kFieldInfoErrorFormat, path.text, OrEmpty(table), OrEmpty(field));
+    SetMessage(msg, kFieldInfoErrorFormat, DatabasePath(database).c_str(), OrEmpty(table),
+               OrEmpty(field));
     return 0;
   }
   if (type) *type = t;
@@ -247,10 +244,9 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
   std::memcpy(key, placeCode, kPlaceCodeLength);
   key[kPlaceCodeLength] = '\0';
 
-  const DatabasePath databasePath(database);
   char indexPath[kCodeIndexPathSize];
   plat::File file;
-  if (!MakeCodeIndexPath(databasePath.text, "_CD3", indexPath, sizeof indexPath) ||
+  if (!MakeCodeIndexPath(DatabasePath(database).c_str(), "_CD3", indexPath, sizeof indexPath) ||
       !OpenFileForRead(&file, indexPath)) {
     SetMessage(msg, "ファイルオープンエラー!(%s)", indexPath);
     return 0;

@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "plat/file.h"
 
@@ -44,6 +45,8 @@ inline constexpr char kValueNotFoundFormat[] =
 
 // ---- Messages naming a database ----
 
+// The database's path (CTableDatabase::GetPath; "" for a null database).
+std::string DatabasePath(CTableDatabase* database);
 // kFieldValueErrorFormat / kValueNotFoundFormat with the database's path
 // (empty for a null database); null texts print as "".
 void SetFieldValueErrorMessage(char* msg, CTableDatabase* database, const char* table,
