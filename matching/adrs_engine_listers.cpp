@@ -133,17 +133,9 @@ int PutTableLine(ListRun& run, CTableDatabase* db, const std::string& key, const
 
 // ---- Fields ----
 
-int ReadText(CTableDatabase* db, uint32_t record, const char* table, const char* field,
-             std::string* out, char* msg) {
-  char text[kFieldValueSize];
-  if (!ReadStringField(db, record, table, field, text, sizeof text, msg)) return 0;
-  out->assign(text);
-  return 1;
-}
-
 int ReadStatus(CTableDatabase* db, uint32_t record, const char* table, std::string* text,
                int32_t* status, char* msg) {
-  if (!ReadText(db, record, table, kStatusField, text, msg)) return 0;
+  if (!ReadStringField(db, record, table, kStatusField, text, msg)) return 0;
   *status = ParseStatusText(text->c_str());
   return 1;
 }
@@ -284,9 +276,10 @@ int CLevelLister::Prefectures() {
     if (!e_->ReadPrefectureEntry(static_cast<uint16_t>(i), &entry, run_.msg)) return kFailed;
     std::string name, kana, code, lat, lon;
     int32_t latitude = 0, longitude = 0;
-    if (!ReadText(db_, entry.record, kPrefectureTable, "都道府県名", &name, run_.msg) ||
-        !ReadText(db_, entry.record, kPrefectureTable, "かな読み都道府県名", &kana, run_.msg) ||
-        !ReadText(db_, entry.record, kPrefectureTable, "都道府県コード", &code, run_.msg) ||
+    if (!ReadStringField(db_, entry.record, kPrefectureTable, "都道府県名", &name, run_.msg) ||
+        !ReadStringField(db_, entry.record, kPrefectureTable, "かな読み都道府県名", &kana,
+                         run_.msg) ||
+        !ReadStringField(db_, entry.record, kPrefectureTable, "都道府県コード", &code, run_.msg) ||
         !ReadPoint(db_, entry.record, kPrefectureTable, &latitude, &longitude, run_.msg)) {
       return kFailed;
     }
@@ -313,11 +306,12 @@ int CLevelLister::Cities(const TixEntry& prefecture) {
     if (int s = Admit(run_); s != kGoOn) return s;
     std::string county, city, countyKana, cityKana, code;
     int32_t latitude = 0, longitude = 0;
-    if (!ReadText(db_, entry.record, kCityTable, "郡名", &county, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, "市区町村名", &city, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, "かな読み郡名", &countyKana, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, "かな読み市区町村名", &cityKana, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, kCityCodeField, &code, run_.msg) ||
+    if (!ReadStringField(db_, entry.record, kCityTable, "郡名", &county, run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, "市区町村名", &city, run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, "かな読み郡名", &countyKana, run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, "かな読み市区町村名", &cityKana,
+                         run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, kCityCodeField, &code, run_.msg) ||
         !ReadPoint(db_, entry.record, kCityTable, &latitude, &longitude, run_.msg)) {
       return kFailed;
     }
@@ -359,8 +353,8 @@ int CLevelLister::Oaza(const TixEntry& city) {
                          run_.msg) ||
         !ReadStringField(db_, entry.record, kOazaTable, "かな読み大字通称名", kana, sizeof kana,
                          run_.msg) ||
-        !ReadText(db_, entry.record, kOazaTable, byGroup ? kGroupCodeField : kPlaceCodeField, &code,
-                  run_.msg) ||
+        !ReadStringField(db_, entry.record, kOazaTable, byGroup ? kGroupCodeField : kPlaceCodeField,
+                         &code, run_.msg) ||
         !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
       return kFailed;
     }
@@ -396,9 +390,9 @@ int CLevelLister::Chome(const TixEntry& oaza) {
     if (int s = Admit(run_); s != kGoOn) return s;
     std::string name, kana, code, lat, lon;
     int32_t latitude = 0, longitude = 0;
-    if (!ReadText(db_, entry.record, kOazaTable, "字丁目名", &name, run_.msg) ||
-        !ReadText(db_, entry.record, kOazaTable, "かな読み字丁目名", &kana, run_.msg) ||
-        !ReadText(db_, entry.record, kOazaTable, kPlaceCodeField, &code, run_.msg) ||
+    if (!ReadStringField(db_, entry.record, kOazaTable, "字丁目名", &name, run_.msg) ||
+        !ReadStringField(db_, entry.record, kOazaTable, "かな読み字丁目名", &kana, run_.msg) ||
+        !ReadStringField(db_, entry.record, kOazaTable, kPlaceCodeField, &code, run_.msg) ||
         !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
       return kFailed;
     }
@@ -449,8 +443,8 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
       return kFailed;
     }
     Row row{entry.record, std::string(), std::string()};
-    if (!ReadText(db_, entry.record, kBlockTable, "街区番号コード", &row.code, run_.msg) ||
-        !ReadText(db_, entry.record, kBlockTable, kStatusField, &row.status, run_.msg)) {
+    if (!ReadStringField(db_, entry.record, kBlockTable, "街区番号コード", &row.code, run_.msg) ||
+        !ReadStringField(db_, entry.record, kBlockTable, kStatusField, &row.status, run_.msg)) {
       return kFailed;
     }
     rows.push_back(std::move(row));
@@ -476,7 +470,7 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
         row.status == kCurrentBlockStatus ? 0 : ParseStatusText(row.status.c_str());
 
     std::string rowCode;
-    if (!ReadText(db_, row.record, kBlockTable, kPlaceCodeField, &rowCode, run_.msg)) {
+    if (!ReadStringField(db_, row.record, kBlockTable, kPlaceCodeField, &rowCode, run_.msg)) {
       return kFailed;
     }
     char padded[kFieldValueSize + kBlockCodeLength];
@@ -788,7 +782,8 @@ class CWalker {
       TixEntry c;
       std::string placeCode;
       if (!e_->ReadChomeEntry(o.childBase, n, &c, msg_) ||
-          !ReadText(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode, msg_)) {
+          !ReadStringField(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode,
+                           msg_)) {
         return kFailed;
       }
       return visit(c, placeCode);
@@ -835,8 +830,8 @@ class CWalker {
       TixEntry chome;
       std::string placeCode;
       if (!e_->ReadChomeEntry(oaza.childBase, m, &chome, msg_) ||
-          !ReadText(e_->GetDatabase(), chome.record, kOazaTable, kPlaceCodeField, &placeCode,
-                    msg_)) {
+          !ReadStringField(e_->GetDatabase(), chome.record, kOazaTable, kPlaceCodeField, &placeCode,
+                           msg_)) {
         return kWalkFailed;
       }
       *step = visit(chome, placeCode);

@@ -353,12 +353,7 @@ int CNumberLevelMatcher::MatchBlockText(const std::string& blockText) {
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowText(uint32_t record, const char* field,
                                                            std::string* out) {
-  char value[kFieldSize];
-  if (!ReadStringField(engine_.database_, record, kGaiku, field, value, sizeof value, msg_)) {
-    return kFail;
-  }
-  *out = value;
-  return kGoOn;
+  return ReadStringField(engine_.database_, record, kGaiku, field, out, msg_) ? kGoOn : kFail;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowInt(uint32_t record, const char* field,

@@ -183,6 +183,14 @@ int ReadStringField(CTableDatabase* database, uint32_t record, const char* table
   return 1;
 }
 
+int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
+                    std::string* text, char* msg) {
+  char value[kFieldValueSize];
+  const int ok = ReadStringField(database, record, table, field, value, sizeof value, msg);
+  if (text) text->assign(value);
+  return ok;
+}
+
 int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
                  int32_t* value, char* msg) {
   if (!database || !table || !field || !value || !database->GetInt(record, table, field, value)) {

@@ -66,6 +66,9 @@ int ReadFieldInfo(CTableDatabase* database, const char* table, const char* field
 // another type, unreadable or longer than textSize - 1 bytes.
 int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
                     char* text, std::size_t textSize, char* msg);
+// The same into a string (through a kFieldValueSize buffer; "" on failure).
+int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
+                    std::string* text, char* msg);
 // An INT field (type 6, 32 bits); the same failures.
 int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
                  int32_t* value, char* msg);
