@@ -126,24 +126,34 @@ int PutLine(ListRun& run, const std::string& key, const std::string& line, const
   return kGoOn;
 }
 
-int PutTableLine(ListRun& run, CTableDatabase* db, const std::string& key, const std::string& line,
-                 const char* table) {
-  return PutLine(run, key, line, DatabasePath(db).c_str(), table);
-}
+// ---- Rows ----
 
-// ---- Fields ----
-
-int ReadStatus(CTableDatabase* db, uint32_t record, const char* table, std::string* text,
-               int32_t* status, char* msg) {
-  if (!ReadStringField(db, record, table, kStatusField, text, msg)) return 0;
-  *status = ParseStatusText(text->c_str());
-  return 1;
-}
+// The values of one listed row.
+struct RowValues {
+  std::string name;
+  std::string kana;
+  std::string code;
+  int32_t latitude = 0;
+  int32_t longitude = 0;
+  // The point as stored, not formatted (municipalities with the county in
+  // brackets).
+  bool rawPoint = false;
+};
 
 int ReadPoint(CTableDatabase* db, uint32_t record, const char* table, int32_t* latitude,
               int32_t* longitude, char* msg) {
   return ReadIntField(db, record, table, kLatitudeField, latitude, msg) &&
          ReadIntField(db, record, table, kLongitudeField, longitude, msg);
+}
+
+// The name, reading and code fields of a row (read in this order), then
+// its point.
+int ReadRow(CTableDatabase* db, uint32_t record, const char* table, const char* nameField,
+            const char* kanaField, const char* codeField, RowValues* row, char* msg) {
+  return ReadStringField(db, record, table, nameField, &row->name, msg) &&
+         ReadStringField(db, record, table, kanaField, &row->kana, msg) &&
+         ReadStringField(db, record, table, codeField, &row->code, msg) &&
+         ReadPoint(db, record, table, &row->latitude, &row->longitude, msg);
 }
 
 // The two coordinate texts of a row, by the context's datum and format.
@@ -168,10 +178,6 @@ int FormatPoint(ListRun& run, int32_t latitude, int32_t longitude, std::string* 
 }
 
 std::string Number(int32_t value) { return std::to_string(static_cast<long>(value)); }
-
-bool WantsChildren(const ListRun& run) { return run.context->GetOutputStyle() == 2; }
-
-void AppendChildren(std::string* line, bool children) { *line += children ? ",1" : ",0"; }
 
 // The number text of a change record's number: empty for 0 with an empty
 // name, else FormatCodePart.
@@ -250,12 +256,24 @@ class CLevelLister {
   int Lots(const std::string& placeCode, const char* block, bool byCode);
 
  private:
+  using ReadEntry = int (CAdrsEngine::*)(uint32_t, uint16_t, TixEntry*, char*);
+
+  // Every child entry of parent (read by read) whose row of table is not
+  // abolished, while the limit allows: list(entry, status) lists it.
+  template <typename List>
+  int EachLiveChild(const TixEntry& parent, ReadEntry read, const char* table, List list);
+  // Lists "name,kana,lat,lon,code,status" and, with output style 2, ",1" or
+  // ",0" by children() (1, 0, or -1 after a failed read; asked only then).
+  // key goes to the registry; source (null: the database) and table name a
+  // line that cannot be written.
+  template <typename Children>
+  int PutRow(const RowValues& row, int32_t status, Children children, const char* table,
+             const std::string& key = std::string(), const char* source = nullptr);
   int GaikuBlocks(const TixEntry& chome);
   int HistoryBlocks(const std::string& placeCode);
   int CodeIndexBlocks(const std::string& placeCode);
   int HistoryLots(const std::string& placeCode, const char* block, bool byCode);
   int CodeIndexLots(const std::string& placeCode, const char* block, bool byCode);
-  int BlockChildren(const std::string& placeCode, const std::string& name, std::string* line);
   int ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
                 int32_t latitude, int32_t longitude, int32_t status, bool isBlock,
                 const std::string& placeCode, const char* source);
@@ -265,6 +283,40 @@ class CLevelLister {
   CTableDatabase* db_;
 };
 
+template <typename List>
+int CLevelLister::EachLiveChild(const TixEntry& parent, ReadEntry read, const char* table,
+                                List list) {
+  for (uint32_t i = 1; i <= parent.childCount; ++i) {
+    TixEntry entry;
+    std::string statusText;
+    if (!(e_->*read)(parent.childBase, static_cast<uint16_t>(i), &entry, run_.msg) ||
+        !ReadStringField(db_, entry.record, table, kStatusField, &statusText, run_.msg)) {
+      return kFailed;
+    }
+    const int32_t status = ParseStatusText(statusText.c_str());
+    if (status >= kAbolishedStatus) continue;
+    if (int s = Admit(run_); s != kGoOn) return s;
+    if (list(entry, status) != kGoOn) return kFailed;
+  }
+  return kGoOn;
+}
+
+template <typename Children>
+int CLevelLister::PutRow(const RowValues& row, int32_t status, Children children, const char* table,
+                         const std::string& key, const char* source) {
+  std::string lat = Number(row.latitude);
+  std::string lon = Number(row.longitude);
+  if (!row.rawPoint && !FormatPoint(run_, row.latitude, row.longitude, &lat, &lon)) return kFailed;
+  std::string line =
+      row.name + "," + row.kana + "," + lat + "," + lon + "," + row.code + "," + Number(status);
+  if (run_.context->GetOutputStyle() == 2) {
+    const int has = children();
+    if (has < 0) return kFailed;
+    line += has == 1 ? ",1" : ",0";
+  }
+  return PutLine(run_, key, line, source ? source : DatabasePath(db_).c_str(), table);
+}
+
 int CLevelLister::Prefectures() {
   if (!e_->CheckReady(run_.msg)) return kFailed;
   TixHeader header;
@@ -273,141 +325,82 @@ int CLevelLister::Prefectures() {
   for (uint32_t i = 1; i <= n && i <= UINT16_MAX; ++i) {
     if (int s = Admit(run_); s != kGoOn) return s;
     TixEntry entry;
-    if (!e_->ReadPrefectureEntry(static_cast<uint16_t>(i), &entry, run_.msg)) return kFailed;
-    std::string name, kana, code, lat, lon;
-    int32_t latitude = 0, longitude = 0;
-    if (!ReadStringField(db_, entry.record, kPrefectureTable, "都道府県名", &name, run_.msg) ||
-        !ReadStringField(db_, entry.record, kPrefectureTable, "かな読み都道府県名", &kana,
-                         run_.msg) ||
-        !ReadStringField(db_, entry.record, kPrefectureTable, "都道府県コード", &code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kPrefectureTable, &latitude, &longitude, run_.msg)) {
+    RowValues row;
+    auto children = [&] { return entry.childCount != 0 ? 1 : 0; };
+    if (!e_->ReadPrefectureEntry(static_cast<uint16_t>(i), &entry, run_.msg) ||
+        !ReadRow(db_, entry.record, kPrefectureTable, "都道府県名", "かな読み都道府県名",
+                 "都道府県コード", &row, run_.msg) ||
+        PutRow(row, 0, children, kPrefectureTable) != kGoOn) {
       return kFailed;
     }
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line = name + "," + kana + "," + lat + "," + lon + "," + code + ",0";
-    if (WantsChildren(run_)) AppendChildren(&line, entry.childCount != 0);
-    if (PutTableLine(run_, db_, std::string(), line, kPrefectureTable) != kGoOn) return kFailed;
   }
   return kGoOn;
 }
 
 int CLevelLister::Cities(const TixEntry& prefecture) {
-  for (uint32_t i = 1; i <= prefecture.childCount; ++i) {
-    TixEntry entry;
-    if (!e_->ReadCityEntry(prefecture.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
-      return kFailed;
-    }
-    std::string statusText;
-    int32_t status = 0;
-    if (!ReadStatus(db_, entry.record, kCityTable, &statusText, &status, run_.msg)) {
-      return kFailed;
-    }
-    if (status >= kAbolishedStatus) continue;
-    if (int s = Admit(run_); s != kGoOn) return s;
-    std::string county, city, countyKana, cityKana, code;
-    int32_t latitude = 0, longitude = 0;
+  auto list = [&](const TixEntry& entry, int32_t status) -> int {
+    std::string county, countyKana;
+    RowValues row;
     if (!ReadStringField(db_, entry.record, kCityTable, "郡名", &county, run_.msg) ||
-        !ReadStringField(db_, entry.record, kCityTable, "市区町村名", &city, run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, "市区町村名", &row.name, run_.msg) ||
         !ReadStringField(db_, entry.record, kCityTable, "かな読み郡名", &countyKana, run_.msg) ||
-        !ReadStringField(db_, entry.record, kCityTable, "かな読み市区町村名", &cityKana,
+        !ReadStringField(db_, entry.record, kCityTable, "かな読み市区町村名", &row.kana,
                          run_.msg) ||
-        !ReadStringField(db_, entry.record, kCityTable, kCityCodeField, &code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kCityTable, &latitude, &longitude, run_.msg)) {
+        !ReadStringField(db_, entry.record, kCityTable, kCityCodeField, &row.code, run_.msg) ||
+        !ReadPoint(db_, entry.record, kCityTable, &row.latitude, &row.longitude, run_.msg)) {
       return kFailed;
     }
-    std::string line;
-    if (e_->GetCountyInBrackets() == 1 && !county.empty()) {
-      line = city + "（" + county + "）," + cityKana + "（" + countyKana + "）," +
-             Number(latitude) + "," + Number(longitude) + "," + code + "," + Number(status);
+    row.rawPoint = e_->GetCountyInBrackets() == 1 && !county.empty();
+    if (row.rawPoint) {
+      row.name += "（" + county + "）";
+      row.kana += "（" + countyKana + "）";
     } else {
-      std::string lat, lon;
-      if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-      line = county + city + "," + countyKana + cityKana + "," + lat + "," + lon + "," + code +
-             "," + Number(status);
+      row.name = county + row.name;
+      row.kana = countyKana + row.kana;
     }
-    if (WantsChildren(run_)) AppendChildren(&line, entry.childCount != 0);
-    if (PutTableLine(run_, db_, std::string(), line, kCityTable) != kGoOn) return kFailed;
-  }
-  return kGoOn;
+    auto children = [&] { return entry.childCount != 0 ? 1 : 0; };
+    return PutRow(row, status, children, kCityTable);
+  };
+  return EachLiveChild(prefecture, &CAdrsEngine::ReadCityEntry, kCityTable, list);
 }
 
 int CLevelLister::Oaza(const TixEntry& city) {
-  for (uint32_t i = 1; i <= city.childCount; ++i) {
-    TixEntry entry;
-    if (!e_->ReadOazaEntry(city.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
-      return kFailed;
-    }
-    std::string statusText;
-    int32_t status = 0;
-    if (!ReadStatus(db_, entry.record, kOazaTable, &statusText, &status, run_.msg)) {
-      return kFailed;
-    }
-    if (status >= kAbolishedStatus) continue;
-    if (int s = Admit(run_); s != kGoOn) return s;
-    char name[kFieldValueSize];
-    char kana[kFieldValueSize];
-    std::string code, lat, lon;
-    int32_t latitude = 0, longitude = 0;
-    const bool byGroup = e_->GetGroupIndexMode() == 1;
-    if (!ReadStringField(db_, entry.record, kOazaTable, "大字通称名", name, sizeof name,
-                         run_.msg) ||
-        !ReadStringField(db_, entry.record, kOazaTable, "かな読み大字通称名", kana, sizeof kana,
-                         run_.msg) ||
-        !ReadStringField(db_, entry.record, kOazaTable, byGroup ? kGroupCodeField : kPlaceCodeField,
-                         &code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
+  const bool byGroup = e_->GetGroupIndexMode() == 1;
+  auto list = [&](const TixEntry& entry, int32_t status) -> int {
+    RowValues row;
+    if (!ReadRow(db_, entry.record, kOazaTable, "大字通称名", "かな読み大字通称名",
+                 byGroup ? kGroupCodeField : kPlaceCodeField, &row, run_.msg)) {
       return kFailed;
     }
     if (!byGroup) {
       char head[kFieldValueSize];
-      CopySubstring(head, code.c_str(), 1, 8);
-      code = head;
+      row.code = CopySubstring(head, row.code.c_str(), 1, 8);
     }
-    run_.context->DropNoOazaName(name, kana, 0);
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line =
-        std::string(name) + "," + kana + "," + lat + "," + lon + "," + code + "," + Number(status);
-    if (WantsChildren(run_)) {
-      AppendChildren(&line, entry.childCount != 0 && !IsNoChildOazaCode(code.c_str()));
-    }
-    if (PutTableLine(run_, db_, std::string(), line, kOazaTable) != kGoOn) return kFailed;
-  }
-  return kGoOn;
+    run_.context->DropNoOazaName(row.name.data(), row.kana.data(), 0);
+    row.name.resize(std::strlen(row.name.c_str()));
+    row.kana.resize(std::strlen(row.kana.c_str()));
+    auto children = [&] {
+      return entry.childCount != 0 && !IsNoChildOazaCode(row.code.c_str()) ? 1 : 0;
+    };
+    return PutRow(row, status, children, kOazaTable);
+  };
+  return EachLiveChild(city, &CAdrsEngine::ReadOazaEntry, kOazaTable, list);
 }
 
 int CLevelLister::Chome(const TixEntry& oaza) {
-  for (uint32_t i = 1; i <= oaza.childCount; ++i) {
-    TixEntry entry;
-    if (!e_->ReadChomeEntry(oaza.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
+  auto list = [&](const TixEntry& entry, int32_t status) -> int {
+    RowValues row;
+    if (!ReadRow(db_, entry.record, kOazaTable, "字丁目名", "かな読み字丁目名", kPlaceCodeField,
+                 &row, run_.msg)) {
       return kFailed;
     }
-    std::string statusText;
-    int32_t status = 0;
-    if (!ReadStatus(db_, entry.record, kOazaTable, &statusText, &status, run_.msg)) {
-      return kFailed;
-    }
-    if (status >= kAbolishedStatus) continue;
-    if (int s = Admit(run_); s != kGoOn) return s;
-    std::string name, kana, code, lat, lon;
-    int32_t latitude = 0, longitude = 0;
-    if (!ReadStringField(db_, entry.record, kOazaTable, "字丁目名", &name, run_.msg) ||
-        !ReadStringField(db_, entry.record, kOazaTable, "かな読み字丁目名", &kana, run_.msg) ||
-        !ReadStringField(db_, entry.record, kOazaTable, kPlaceCodeField, &code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
-      return kFailed;
-    }
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line =
-        name + "," + kana + "," + lat + "," + lon + "," + code + "," + Number(status);
-    if (WantsChildren(run_)) {
-      const int has =
-          e_->HasBlocksOrLotsUnderChome(entry.childBase, entry.childCount, code.c_str(), run_.msg);
-      if (has < 0) return kFailed;
-      AppendChildren(&line, has == 1);
-    }
-    if (PutTableLine(run_, db_, std::string(), line, kOazaTable) != kGoOn) return kFailed;
-  }
-  return kGoOn;
+    auto children = [&] {
+      return e_->HasBlocksOrLotsUnderChome(entry.childBase, entry.childCount, row.code.c_str(),
+                                           run_.msg);
+    };
+    return PutRow(row, status, children, kOazaTable);
+  };
+  return EachLiveChild(oaza, &CAdrsEngine::ReadChomeEntry, kOazaTable, list);
 }
 
 int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
@@ -416,15 +409,6 @@ int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
   if (s == kGoOn && e_->HasChangeHistory()) s = HistoryBlocks(placeCode);
   if (s == kGoOn && e_->HasChangeCodeIndex()) s = CodeIndexBlocks(placeCode);
   return s;
-}
-
-int CLevelLister::BlockChildren(const std::string& placeCode, const std::string& name,
-                                std::string* line) {
-  if (!WantsChildren(run_)) return kGoOn;
-  const int has = e_->HasLotsForBlock(placeCode.c_str(), name.c_str(), run_.msg);
-  if (has < 0) return kFailed;
-  AppendChildren(line, has == 1);
-  return kGoOn;
 }
 
 int CLevelLister::GaikuBlocks(const TixEntry& chome) {
@@ -481,11 +465,10 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
     if (int s = Admit(run_); s != kGoOn) return s;
 
     char name[kFieldValueSize + 16];
-    std::string lat, lon;
-    int32_t latitude = 0, longitude = 0;
+    RowValues values;
     if (!ReadStringField(db_, row.record, kBlockTable, "街区番号", name, kFieldValueSize,
                          run_.msg) ||
-        !ReadPoint(db_, row.record, kBlockTable, &latitude, &longitude, run_.msg)) {
+        !ReadPoint(db_, row.record, kBlockTable, &values.latitude, &values.longitude, run_.msg)) {
       return kFailed;
     }
     if (name[0] == '\0') {
@@ -499,11 +482,10 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
       }
       ToFullWidthText(name, sizeof name);
     }
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line =
-        std::string(name) + ",," + lat + "," + lon + "," + key + "," + Number(status);
-    if (BlockChildren(rowCode, name, &line) != kGoOn) return kFailed;
-    if (PutTableLine(run_, db_, key, line, kBlockTable) != kGoOn) return kFailed;
+    values.name = name;
+    values.code = key;
+    auto children = [&] { return e_->HasLotsForBlock(rowCode.c_str(), name, run_.msg); };
+    if (PutRow(values, status, children, kBlockTable, key) != kGoOn) return kFailed;
   }
   return kGoOn;
 }
@@ -514,15 +496,11 @@ int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious, const 
                             const std::string& placeCode, const char* source) {
   if (IsDuplicateKey(run_, key, comparePrevious)) return kGoOn;
   if (int s = Admit(run_); s != kGoOn) return s;
-  std::string lat, lon;
-  if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-  std::string line = name + ",," + lat + "," + lon + "," + key + "," + Number(status);
-  if (isBlock) {
-    if (BlockChildren(placeCode, name, &line) != kGoOn) return kFailed;
-  } else if (WantsChildren(run_)) {
-    AppendChildren(&line, false);
-  }
-  return PutLine(run_, key, line, source, kLotTable);
+  const RowValues row{name, std::string(), key, latitude, longitude};
+  auto children = [&] {
+    return isBlock ? e_->HasLotsForBlock(placeCode.c_str(), name.c_str(), run_.msg) : 0;
+  };
+  return PutRow(row, status, children, kLotTable, key, source);
 }
 
 int CLevelLister::HistoryBlocks(const std::string& placeCode) {
