@@ -2,15 +2,12 @@
 // the address tree, found by names or by code, written as CSV lines
 // through the search context (layouts in matching/adrs_listing.h).
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "common/file_access.h"
-#include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
@@ -18,7 +15,6 @@
 #include "matching/adrs_listing.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
-#include "plat/file.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
@@ -46,7 +42,6 @@ constexpr char kConversionFailed[] = "世界測地系変換に失敗しました
 constexpr char kRegisterFailed[] = "メモリの確保に失敗しました！[%s]";
 constexpr char kRegisterWhat[] = "地名コード登録";
 constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
 constexpr char kGroupIndexNotReady[] = "グループコード取得の初期化がされていません！";
 
 // Rows of this status and above are abolished and never listed.
@@ -1044,34 +1039,11 @@ int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code, st
     return 0;
   }
   if (!CheckReady(msg)) return 0;
-  plat::File file;
-  if (!OpenFileForRead(&file, groupIndexPath_)) {
-    SetMessage(msg, kOpenFailed, groupIndexPath_);
-    return 0;
-  }
-  uint64_t length = 0;
-  if (!file.GetLength(length)) {
-    SetMessage(msg, kReadFailed, groupIndexPath_);
-    return 0;
-  }
-  // Slot positions stay within 32 bits.
-  const uint32_t slots = static_cast<uint32_t>(std::min<uint64_t>(length / 4, UINT32_MAX / 4));
-  const char* key = groupCode ? groupCode : "";
-  const uint32_t slot =
-      FindFirstInSortedIndexFile(database_, &file, 1, slots, kOazaTable, kGroupCodeField, key);
-  if (slot == 0) {
-    SetValueNotFoundMessage(msg, database_, kOazaTable, kGroupCodeField, key);
-    return 0;
-  }
-  unsigned char bytes[4];
-  if (!ReadBytesFromFileAt(&file, (slot - 1) * 4, bytes, sizeof bytes)) {
-    SetMessage(msg, kReadFailed, groupIndexPath_);
-    return 0;
-  }
-  file.Close();
-  const uint32_t record = static_cast<uint32_t>(LoadLe(bytes, 4));
+  uint32_t record = 0;
   char text[kFieldValueSize];
-  if (!ReadStringField(database_, record, kOazaTable, kCityCodeField, text, sizeof text, msg)) {
+  if (!FindRecordInIndexFile(database_, groupIndexPath_, kOazaTable, kGroupCodeField,
+                             groupCode ? groupCode : "", true, &record, msg) ||
+      !ReadStringField(database_, record, kOazaTable, kCityCodeField, text, sizeof text, msg)) {
     return 0;
   }
   if (!code || std::strlen(text) >= codeSize) {

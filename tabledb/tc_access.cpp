@@ -1,5 +1,6 @@
 #include "tabledb/tc_access.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -13,6 +14,9 @@
 #include "tabledb/table_sorter.h"
 
 namespace {
+
+constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
+constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
 
 const char* OrEmpty(const char* text) { return text ? text : ""; }
 
@@ -214,6 +218,34 @@ uint32_t FindFirstInSortedIndexFile(CTableDatabase* database, plat::File* file, 
   return FirstOfRun(FileSlots{database, file, table, field}, lo, hi, key);
 }
 
+int FindRecordInIndexFile(CTableDatabase* database, const char* indexPath, const char* table,
+                          const char* field, const char* key, bool first, uint32_t* record,
+                          char* msg) {
+  plat::File file;
+  if (!OpenFileForRead(&file, indexPath)) {
+    SetMessage(msg, kOpenFailed, OrEmpty(indexPath));
+    return 0;
+  }
+  uint64_t length = 0;
+  if (!file.GetLength(length)) {
+    SetMessage(msg, kReadFailed, indexPath);
+    return 0;
+  }
+  const uint32_t slots = static_cast<uint32_t>(std::min<uint64_t>(length / 4, UINT32_MAX / 4));
+  const uint32_t slot =
+      first ? FindFirstInSortedIndexFile(database, &file, 1, slots, table, field, key)
+            : FindInSortedIndexFile(database, &file, 1, slots, table, field, key);
+  if (slot == 0) {
+    SetValueNotFoundMessage(msg, database, table, field, key);
+    return 0;
+  }
+  if (!record || !ReadFileSlot(&file, slot, record)) {
+    SetMessage(msg, kReadFailed, indexPath);
+    return 0;
+  }
+  return 1;
+}
+
 uint32_t FindInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi, const char* table,
                                 const char* field, const char* key) {
   return HalvingSearch(SorterSlots{sorter, table, field}, lo, hi, key);
@@ -256,7 +288,7 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
   plat::File file;
   if (!MakeCodeIndexPath(DatabasePath(database).c_str(), "_CD3", indexPath, sizeof indexPath) ||
       !OpenFileForRead(&file, indexPath)) {
-    SetMessage(msg, "ファイルオープンエラー!(%s)", indexPath);
+    SetMessage(msg, kOpenFailed, indexPath);
     return 0;
   }
   uint64_t length = 0;
@@ -271,7 +303,7 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
   const int read = ReadFileSlot(&file, slot, &record);
   file.Close();
   if (!read) {
-    SetMessage(msg, "ファイルの読み込みに失敗しました!(%s)", indexPath);
+    SetMessage(msg, kReadFailed, indexPath);
     return 0;
   }
   return ReadStringField(database, record, kTable, "グループコード", groupCode, groupCodeSize, msg);
