@@ -190,12 +190,19 @@ int FormatCoordinatePair(int32_t datum, const char* parameterFile, int32_t coord
 
 // ---- Context members ----
 
-int CAdrsContext::LoadDatumParametersIfNeeded() {
-  if (datumLoaded_) return 1;
-  const char* path = datumPath_.c_str();
-  if (!FileExists(path) || !converter_.LoadGridParameters(path)) return 0;
-  datumLoaded_ = 1;
-  return 1;
+int CAdrsContext::ConvertDatum(bool toJgd, double latitude, double longitude, double* outLatitude,
+                               double* outLongitude) {
+  converter_.SetMessageSink(nullptr);
+  if (!datumLoaded_) {
+    const char* path = datumPath_.c_str();
+    if (!FileExists(path) || !converter_.LoadGridParameters(path)) return 0;
+    datumLoaded_ = 1;
+  }
+  const double x = longitude / kMillisecondsPerDegree;
+  const double y = latitude / kMillisecondsPerDegree;
+  int method = 0;
+  return toJgd ? converter_.TokyoToJgd(x, y, outLongitude, outLatitude, &method)
+               : converter_.JgdToTokyo(x, y, outLongitude, outLatitude, &method);
 }
 
 int CAdrsContext::ToOutputDatum(int32_t latitude, int32_t longitude, int32_t* outLatitude,
@@ -206,16 +213,9 @@ int CAdrsContext::ToOutputDatum(int32_t latitude, int32_t longitude, int32_t* ou
   int32_t datum = 1;
   GetDatum(&datum);
   if (datum == 1) return 1;
-  if (datum != 2) return 0;
-  converter_.SetMessageSink(nullptr);
-  if (!LoadDatumParametersIfNeeded()) return 0;
   double lon = 0.0;
   double lat = 0.0;
-  int method = 0;
-  if (!converter_.TokyoToJgd(longitude / kMillisecondsPerDegree, latitude / kMillisecondsPerDegree,
-                             &lon, &lat, &method)) {
-    return 0;
-  }
+  if (datum != 2 || !ConvertDatum(true, latitude, longitude, &lat, &lon)) return 0;
   int32_t msLatitude = 0;
   int32_t msLongitude = 0;
   if (!DegreesToRoundedMilliseconds(lat, &msLatitude) ||
@@ -259,16 +259,9 @@ int CAdrsContext::ConvertInputCoordinates(InputCoordinateRequest* request) {
     request->outLongitude = longitude;
     return 1;
   }
-  if (datum != 2) return 0;
-  converter_.SetMessageSink(nullptr);
-  if (!LoadDatumParametersIfNeeded()) return 0;
   double lon = 0.0;
   double lat = 0.0;
-  int method = 0;
-  if (!converter_.JgdToTokyo(longitude / kMillisecondsPerDegree, latitude / kMillisecondsPerDegree,
-                             &lon, &lat, &method)) {
-    return 0;
-  }
+  if (datum != 2 || !ConvertDatum(false, latitude, longitude, &lat, &lon)) return 0;
   request->outLatitude = lat * kMillisecondsPerDegree;
   request->outLongitude = lon * kMillisecondsPerDegree;
   return 1;
