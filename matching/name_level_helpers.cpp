@@ -56,7 +56,7 @@ std::string Expanded(const char* text) {
     } else if (mark && last != std::string::npos) {
       piece = out.substr(last);
     } else {
-      piece.assign(p, static_cast<std::size_t>(step));
+      piece = std::string(p, static_cast<std::size_t>(step));
     }
     // Each character of the piece becomes a character of the output.
     for (std::size_t i = 0; i < piece.size();) {
