@@ -13,6 +13,7 @@
 #include "common/sjis_text.h"
 #include "matching/adrs_context.h"
 #include "matching/adrs_listing.h"
+#include "matching/change_code_records.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
 #include "tabledb/adrs_engine.h"
@@ -208,16 +209,6 @@ int Lookup(int result, const char* scratch, char* msg, bool reportNotFound) {
 int ChangeFileReadFailed(char* msg, const char* path) {
   SetMessage(msg, kReadFailed, path);
   return kFailed;
-}
-
-// A child position of the change-code index (table position + table size
-// + offset), refused past 4 GB.
-bool ChildPosition(uint32_t tablePosition, uint32_t tableSize, uint32_t offset,
-                   uint32_t* position) {
-  const uint64_t p = uint64_t{tablePosition} + tableSize + offset;
-  if (p > UINT32_MAX) return false;
-  *position = static_cast<uint32_t>(p);
-  return true;
 }
 
 }  // namespace
@@ -529,37 +520,32 @@ int CLevelLister::CodeIndexBlocks(const std::string& placeCode) {
   CChangeCodeIndex* x = e_->GetChangeCodeIndex();
   const uint32_t area = x->FindArea(placeCode.c_str());
   if (area == 0) return kGoOn;
-  uint32_t table = 0, count = 0, tableSize = 0;
-  int wide = 0;
-  if (!x->ReadAreaEntry(area, nullptr, &table, &count, &tableSize, &wide)) {
+  ChangeCodeTable blocks;
+  if (!x->ReadAreaEntry(area, nullptr, &blocks.position, &blocks.count, &blocks.size,
+                        &blocks.wide)) {
     return ChangeFileReadFailed(run_.msg, x->GetPath());
   }
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t offset = 0, block = 0;
+  for (uint32_t i = 0; i < blocks.count; ++i) {
+    uint32_t block = 0;
     char blockCode[kChangeCodeTextSize];
     char name[kChangeCodeNameSize];
-    uint32_t lotTable = 0, lotCount = 0, lotTableSize = 0;
-    int lotWide = 0;
-    if (!x->ReadChildOffset(table, i, wide, &offset) ||
-        !ChildPosition(table, tableSize, offset, &block) ||
-        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lotTable, &lotCount, &lotTableSize,
-                           &lotWide)) {
+    ChangeCodeTable lots;
+    if (!ReadChildPosition(x, blocks, i, &block) ||
+        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lots.position, &lots.count, &lots.size,
+                           &lots.wide)) {
       return ChangeFileReadFailed(run_.msg, x->GetPath());
     }
     // The block's point and status are those of its first change record.
-    if (lotCount == 0) continue;
-    uint32_t lot = 0, base1 = 0, base2 = 0, number1 = 0, number2 = 0;
-    int digit = 0, precision = 0, status = 0;
-    if (!x->ReadChildOffset(lotTable, 0, lotWide, &offset) ||
-        !ChildPosition(lotTable, lotTableSize, offset, &lot) ||
-        !x->ReadChangeRecord(lot, 0, &base1, &base2, nullptr, nullptr, nullptr, &number1, &number2,
-                             &digit, &precision, &status)) {
+    if (lots.count == 0) continue;
+    ChangeCodeRecord first;
+    if (!CChangeCodeRecords(x, lots).Read(0, &first)) {
       return ChangeFileReadFailed(run_.msg, x->GetPath());
     }
-    if (status >= kAbolishedStatus) continue;
+    if (first.classCode >= kAbolishedStatus) continue;
     const std::string key = placeCode + blockCode;
-    const int s = ChangeRow(key, false, name, static_cast<int32_t>(number1),
-                            static_cast<int32_t>(number2), status, true, placeCode, x->GetPath());
+    const int s = ChangeRow(key, false, name, static_cast<int32_t>(first.number1),
+                            static_cast<int32_t>(first.number2), first.classCode, true, placeCode,
+                            x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -622,28 +608,20 @@ int CLevelLister::CodeIndexLots(const std::string& placeCode, const char* block,
                                    : x->FindBlock(placeCode.c_str(), block);
   if (position == 0) return kGoOn;
   char blockCode[kChangeCodeTextSize];
-  uint32_t table = 0, count = 0, tableSize = 0;
-  int wide = 0;
-  if (!x->ReadBlockEntry(position, blockCode, nullptr, nullptr, &table, &count, &tableSize,
-                         &wide)) {
+  ChangeCodeTable lots;
+  if (!x->ReadBlockEntry(position, blockCode, nullptr, nullptr, &lots.position, &lots.count,
+                         &lots.size, &lots.wide)) {
     return ChangeFileReadFailed(run_.msg, x->GetPath());
   }
-  uint32_t base1 = 0, base2 = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t offset = 0, lot = 0, number1 = 0, number2 = 0;
-    char lotCode[kChangeCodeTextSize];
-    char name[kChangeCodeNameSize];
-    int digit = 0, precision = 0, status = 0;
-    if (!x->ReadChildOffset(table, i, wide, &offset) ||
-        !ChildPosition(table, tableSize, offset, &lot) ||
-        !x->ReadChangeRecord(lot, i == 0 ? 0 : 1, &base1, &base2, lotCode, name, nullptr, &number1,
-                             &number2, &digit, &precision, &status)) {
-      return ChangeFileReadFailed(run_.msg, x->GetPath());
-    }
-    if (name[0] == '\0' || status >= kAbolishedStatus) continue;
-    const std::string key = placeCode + blockCode + lotCode;
-    const int s = ChangeRow(key, false, name, static_cast<int32_t>(number1),
-                            static_cast<int32_t>(number2), status, false, placeCode, x->GetPath());
+  CChangeCodeRecords records(x, lots);
+  for (uint32_t i = 0; i < lots.count; ++i) {
+    ChangeCodeRecord lot;
+    if (!records.Read(i, &lot)) return ChangeFileReadFailed(run_.msg, x->GetPath());
+    if (lot.name[0] == '\0' || lot.classCode >= kAbolishedStatus) continue;
+    const std::string key = placeCode + blockCode + lot.code;
+    const int s =
+        ChangeRow(key, false, lot.name, static_cast<int32_t>(lot.number1),
+                  static_cast<int32_t>(lot.number2), lot.classCode, false, placeCode, x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;

@@ -1,6 +1,7 @@
 // The readers through which the result builder reads back what the number
 // levels of the address engine found in the change sources.
 
+#include "matching/change_code_records.h"
 #include "tabledb/adrs_engine.h"
 
 int CAdrsEngine::GetChangeRecord(uint32_t n, ChangeRecord* record, char* name1, char* name2,
@@ -13,27 +14,20 @@ int CAdrsEngine::ReadChangeCodeLot(uint32_t cityEntry, uint32_t areaEntry, uint3
                                    uint32_t changeRecord, ChangeCodeLot* lot) {
   if (!codeIndex_ || !lot) return 0;
   *lot = ChangeCodeLot();
-  uint32_t table = 0;
-  uint32_t count = 0;
-  uint32_t tableSize = 0;
-  int wide = 0;
+  ChangeCodeTable lots;
+  uint32_t first = 0;
   if (!codeIndex_->ReadCityEntry(cityEntry, lot->cityCode, nullptr, nullptr, nullptr, nullptr) ||
       !codeIndex_->ReadAreaEntry(areaEntry, lot->areaCode, nullptr, nullptr, nullptr, nullptr) ||
-      !codeIndex_->ReadBlockEntry(blockEntry, lot->blockCode, lot->blockName,
-                                  lot->blockSecondName, &table, &count, &tableSize, &wide) ||
-      count == 0) {
+      !codeIndex_->ReadBlockEntry(blockEntry, lot->blockCode, lot->blockName, lot->blockSecondName,
+                                  &lots.position, &lots.count, &lots.size, &lots.wide) ||
+      lots.count == 0 || !ReadChildPosition(codeIndex_, lots, 0, &first)) {
     return 0;
   }
-  uint32_t offset = 0;
-  if (!codeIndex_->ReadChildOffset(table, 0, wide, &offset)) return 0;
-  const uint64_t first = static_cast<uint64_t>(table) + tableSize + offset;
-  if (first > UINT32_MAX) return 0;
   uint32_t base1 = 0;
   uint32_t base2 = 0;
-  if (!codeIndex_->ReadChangeRecord(static_cast<uint32_t>(first), 0, &base1, &base2,
-                                    lot->lotCode, lot->lotName, lot->lotSecondName,
-                                    &lot->latitude, &lot->longitude, &lot->precisionDigit,
-                                    &lot->precisionCode, &lot->classCode)) {
+  if (!codeIndex_->ReadChangeRecord(first, 0, &base1, &base2, lot->lotCode, lot->lotName,
+                                    lot->lotSecondName, &lot->latitude, &lot->longitude,
+                                    &lot->precisionDigit, &lot->precisionCode, &lot->classCode)) {
     return 0;
   }
   if (changeRecord != first &&
