@@ -55,11 +55,6 @@ int ReadText(CTableDatabase* db, uint32_t record, const char* table, const char*
   return ReadStringField(db, record, table, field, out, kFieldSize, msg);
 }
 
-int ReadNumber(CTableDatabase* db, uint32_t record, const char* table, const char* field,
-               int32_t* out, char* msg) {
-  return ReadIntField(db, record, table, field, out, msg);
-}
-
 // 状態フラグ as a number; a value that does not parse counts as 0.
 int32_t StatusValue(const char* text) {
   int32_t value = 0;
@@ -165,6 +160,20 @@ class CSideText {
     }
     side_.RollbackTo(mark);
     return mapped;
+  }
+  // Takes the shared head of the copy off the edit text, with a separator
+  // after it when the copy ends there or a numeral follows; false when the
+  // two do not line up.
+  bool ConsumeHead(CEditText* text, int head, int kana) {
+    const char* t = Text();
+    int n = head;
+    const int separator = MatchWordAt(t + head, SeparatorWords(kana));
+    if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
+      n += separator;
+    const int mapped = MapConsumed(n);
+    if (mapped < 0) return false;
+    if (mapped > 0) text->Delete(1, mapped);
+    return true;
   }
 
  private:
@@ -469,7 +478,8 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     // Control route: the name as the caller wrote it.
     if (row.writtenName[0] != '\0') {
       int32_t control = 0;
-      if (!ReadNumber(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
+      if (!ReadIntField(database_, e.record, kOazaTable, kControlField, &control, msg))
+        return fail();
       const char* written = text->GetOriginalPointer(1);
       if (control == 1 && StartsWith(written, row.writtenName)) {
         const int goesOn = NumberGoesOnPastName(written + Length(row.writtenName), row.writtenName);
@@ -592,13 +602,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
       if (std::strcmp(name.c_str() + head, word->text) != 0) continue;
       if (word->needsNumber && NumeralKindAt(lastOfHead) == 0) continue;
       text->RollbackTo(rowMark);
-      int sideConsumed = head;
-      const int separator = MatchWordAt(t + head, SeparatorWords(kana));
-      if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
-        sideConsumed += separator;
-      const int mapped = side.MapConsumed(sideConsumed);
-      if (mapped < 0) continue;
-      if (mapped > 0) text->Delete(1, mapped);
+      if (!side.ConsumeHead(text, head, kana)) continue;
       NameLevelResult chome;
       const int r = chomeLevel(0, &chome);
       if (r < 0) return fail();
@@ -741,7 +745,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
 
     // Control route: the name as the caller wrote it.
     int32_t control = 0;
-    if (!ReadNumber(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
+    if (!ReadIntField(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
     if (control == 1 && (name[0] != '\0' || !numberGoesOn)) {
       const char* written = text->GetOriginalPointer(1);
       if (StartsWith(written, name) && !NumberGoesOnPastName(written + Length(name), name) &&
@@ -793,13 +797,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
     for (const NameWord* word = ChomeUnitWords(kana); word->text != nullptr; ++word) {
       if (std::strcmp(sideName.c_str() + head, word->text) != 0) continue;
       text->RollbackTo(rowMark);
-      int sideConsumed = head;
-      const int separator = MatchWordAt(t + head, SeparatorWords(kana));
-      if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
-        sideConsumed += separator;
-      const int mapped = side.MapConsumed(sideConsumed);
-      if (mapped < 0) continue;
-      if (mapped > 0) text->Delete(1, mapped);
+      if (!side.ConsumeHead(text, head, kana)) continue;
       if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
         return fail();
     }
