@@ -6,7 +6,6 @@
 // comparator. Every descent is bracketed by a mark and a rollback, so a
 // tried row leaves no trace in the text.
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -644,11 +643,8 @@ std::string FullWidthOfKanjiRun(const char* text, int* runLength) {
   int length = 0;
   const int32_t value = NumeralRun(text, &length);
   if (value < 0 || NumeralKindAt(text + length) == 1) return std::string();
-  char digits[32];
-  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
-  ToFullWidthText(digits, sizeof digits);
   *runLength = length;
-  return digits;
+  return FullWidthNumber(value);
 }
 
 // Weighs the candidates of one chome row.

@@ -1,5 +1,6 @@
 #include "matching/normalize.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -395,6 +396,13 @@ char* ToFullWidthText(char* text, std::size_t textSize) {
   if (out.size() + 1 > textSize) return text;
   std::memcpy(text, out.c_str(), out.size() + 1);
   return text;
+}
+
+std::string FullWidthNumber(int32_t value) {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
+  ToFullWidthText(digits, sizeof digits);
+  return digits;
 }
 
 int FullWidthDigitsToInt(const char* text, int32_t* value) {

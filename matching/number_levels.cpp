@@ -395,10 +395,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record,
   PadLeftWithZeros(padded, 5);
   int32_t value = 0;
   if (!ParseIntInRange(padded, &value, INT32_MIN, INT32_MAX)) return kGoOn;
-  char digits[32];
-  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
-  ToFullWidthText(digits, sizeof digits);
-  *number = digits;
+  *number = FullWidthNumber(value);
   return kGoOn;
 }
 

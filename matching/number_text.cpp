@@ -75,13 +75,7 @@ int ClassifyNumberRun(const char* text, NumberRun* run) {
   run->kind = kind;
   run->length = static_cast<int>(digits.size());
   run->value = value;
-  if (kind == 3) {
-    run->requested = FullWidth(digits);
-  } else {
-    char number[16];
-    std::snprintf(number, sizeof number, "%ld", static_cast<long>(value));
-    run->requested = FullWidth(number);
-  }
+  run->requested = kind == 3 ? FullWidth(digits) : FullWidthNumber(value);
   return 1;
 }
 
