@@ -157,13 +157,7 @@ int FormatPoint(ListRun& run, int32_t latitude, int32_t longitude, std::string* 
                 std::string* lonText) {
   char lat[kCoordinateTextSize] = "";
   char lon[kCoordinateTextSize] = "";
-  CoordinateRequest request;
-  request.latitude = latitude;
-  request.longitude = longitude;
-  request.latitudeText = lat;
-  request.latitudeTextSize = sizeof lat;
-  request.longitudeText = lon;
-  request.longitudeTextSize = sizeof lon;
+  CoordinateRequest request{latitude, longitude, lat, sizeof lat, lon, sizeof lon};
   if (!run.context->FormatCoordinates(&request)) {
     SetMessage(run.msg, kConversionFailed);
     return 0;

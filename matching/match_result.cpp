@@ -524,13 +524,8 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
   if (context->GetOutputStyle() == 2) {
     char latitude[kCoordinateTextSize] = {};
     char longitude[kCoordinateTextSize] = {};
-    CoordinateRequest request;
-    request.latitude = v.latitude;
-    request.longitude = v.longitude;
-    request.latitudeText = latitude;
-    request.latitudeTextSize = sizeof latitude;
-    request.longitudeText = longitude;
-    request.longitudeTextSize = sizeof longitude;
+    CoordinateRequest request{v.latitude, v.longitude, latitude, sizeof latitude, longitude,
+                              sizeof longitude};
     if (!context->FormatCoordinates(&request)) {
       SetMessage(message, kDatumFailed);
       return 0;

@@ -178,13 +178,8 @@ int FormatCoordinatePair(int32_t datum, const char* parameterFile, int32_t coord
   CAdrsContext context;
   if (!context.SetCoordinateFormat(coordinateFormat) || !context.SetDatum(datum)) return 0;
   context.SetDatumParameterFile(parameterFile);
-  CoordinateRequest request;
-  request.latitude = latitude;
-  request.longitude = longitude;
-  request.latitudeText = latitudeText;
-  request.latitudeTextSize = kCoordinateTextSize;
-  request.longitudeText = longitudeText;
-  request.longitudeTextSize = kCoordinateTextSize;
+  CoordinateRequest request{latitude, longitude, latitudeText, kCoordinateTextSize, longitudeText,
+                            kCoordinateTextSize};
   return context.FormatCoordinates(&request);
 }
 
