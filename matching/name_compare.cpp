@@ -109,6 +109,12 @@ int MatchThroughEdits(const CEditText& edited, const char* input, const char* na
   return Length(input) - Length(rest);
 }
 
+// Bytes of the street word (通, 通り or 町) at p; 0 for none.
+int StreetWordLength(const char* p) {
+  const int k = MatchLongestVariant(p, kStreet, 2);
+  return k > 0 ? k : StartsWith(p, "町") ? 2 : 0;
+}
+
 // The direction walk of street-style addresses.
 int WalkDirectionWords(const char* input, const char* name) {
   int i = 0;
@@ -131,25 +137,13 @@ int WalkDirectionWords(const char* input, const char* name) {
       }
       continue;
     }
-    int k = MatchLongestVariant(name + j, kStreet, 2);
-    if (k > 0) {
+    if (const int k = StreetWordLength(name + j); k > 0) {
       j += k;
       continue;
     }
-    if (StartsWith(name + j, "町")) {
-      j += 2;
+    if (const int k = inputDouble ? StreetWordLength(input + i) : 0; k > 0) {
+      i += k;
       continue;
-    }
-    if (inputDouble) {
-      k = MatchLongestVariant(input + i, kStreet, 2);
-      if (k > 0) {
-        i += k;
-        continue;
-      }
-      if (StartsWith(input + i, "町")) {
-        i += 2;
-        continue;
-      }
     }
     return 0;
   }
