@@ -33,14 +33,6 @@ constexpr char kAza[] = "字";
 constexpr int32_t kEstimationBit = 0x10;
 constexpr int32_t kBit8 = 0x100;
 
-// The folder with a trailing "\" (null counts as "").
-std::string FolderWithBackslash(const char* folder) {
-  std::string out = folder ? folder : "";
-  const char* last = GetLastCharPtr(out.c_str());
-  if (!(last[0] == '\\' && last[1] == '\0')) out += '\\';
-  return out;
-}
-
 // The dictionaries of one call, freed on every return.
 struct CallDictionaries {
   CCharDictionary unification;

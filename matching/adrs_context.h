@@ -189,7 +189,11 @@ class CAdrsContext {
   void ResetInput();
   int AppendToBuffer(const char* text);
   int ReadBufferRecord();
-  int LoadDatumParametersIfNeeded();
+  // The point (milliseconds of arc) in the other datum, in degrees: Tokyo
+  // to JGD2000 with toJgd, else back; the parameter file is loaded on first
+  // need. 0 when it cannot be loaded or the conversion fails.
+  int ConvertDatum(bool toJgd, double latitude, double longitude, double* outLatitude,
+                   double* outLongitude);
 
   int32_t mode_ = kChannelNone;
   plat::File* file_ = nullptr;

@@ -2,23 +2,20 @@
 // the address tree, found by names or by code, written as CSV lines
 // through the search context (layouts in matching/adrs_listing.h).
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "common/file_access.h"
-#include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
 #include "matching/adrs_context.h"
 #include "matching/adrs_listing.h"
+#include "matching/change_code_records.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
-#include "plat/file.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
@@ -46,7 +43,6 @@ constexpr char kConversionFailed[] = "世界測地系変換に失敗しました
 constexpr char kRegisterFailed[] = "メモリの確保に失敗しました！[%s]";
 constexpr char kRegisterWhat[] = "地名コード登録";
 constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
 constexpr char kGroupIndexNotReady[] = "グループコード取得の初期化がされていません！";
 
 // Rows of this status and above are abolished and never listed.
@@ -111,12 +107,6 @@ bool IsDuplicateKey(ListRun& run, const std::string& key, bool comparePrevious) 
   return run.registry && !run.existsOnly && run.registry->Find(key.c_str());
 }
 
-std::string DatabasePath(CTableDatabase* db) {
-  char path[kTdbMaxPathLength + 1] = "";
-  if (db) db->GetPath(path, sizeof path);
-  return path;
-}
-
 // Registers the key (with a registry), writes the line and counts it.
 int PutLine(ListRun& run, const std::string& key, const std::string& line, const char* source,
             const char* table) {
@@ -132,27 +122,19 @@ int PutLine(ListRun& run, const std::string& key, const std::string& line, const
   return kGoOn;
 }
 
-int PutTableLine(ListRun& run, CTableDatabase* db, const std::string& key, const std::string& line,
-                 const char* table) {
-  return PutLine(run, key, line, DatabasePath(db).c_str(), table);
-}
+// ---- Rows ----
 
-// ---- Fields ----
-
-int ReadText(CTableDatabase* db, uint32_t record, const char* table, const char* field,
-             std::string* out, char* msg) {
-  char text[kFieldValueSize];
-  if (!ReadStringField(db, record, table, field, text, sizeof text, msg)) return 0;
-  out->assign(text);
-  return 1;
-}
-
-int ReadStatus(CTableDatabase* db, uint32_t record, const char* table, std::string* text,
-               int32_t* status, char* msg) {
-  if (!ReadText(db, record, table, kStatusField, text, msg)) return 0;
-  *status = ParseStatusText(text->c_str());
-  return 1;
-}
+// The values of one listed row.
+struct RowValues {
+  std::string name;
+  std::string kana;
+  std::string code;
+  int32_t latitude = 0;
+  int32_t longitude = 0;
+  // The point as stored, not formatted (municipalities with the county in
+  // brackets).
+  bool rawPoint = false;
+};
 
 int ReadPoint(CTableDatabase* db, uint32_t record, const char* table, int32_t* latitude,
               int32_t* longitude, char* msg) {
@@ -160,18 +142,22 @@ int ReadPoint(CTableDatabase* db, uint32_t record, const char* table, int32_t* l
          ReadIntField(db, record, table, kLongitudeField, longitude, msg);
 }
 
+// The name, reading and code fields of a row (read in this order), then
+// its point.
+int ReadRow(CTableDatabase* db, uint32_t record, const char* table, const char* nameField,
+            const char* kanaField, const char* codeField, RowValues* row, char* msg) {
+  return ReadStringField(db, record, table, nameField, &row->name, msg) &&
+         ReadStringField(db, record, table, kanaField, &row->kana, msg) &&
+         ReadStringField(db, record, table, codeField, &row->code, msg) &&
+         ReadPoint(db, record, table, &row->latitude, &row->longitude, msg);
+}
+
 // The two coordinate texts of a row, by the context's datum and format.
 int FormatPoint(ListRun& run, int32_t latitude, int32_t longitude, std::string* latText,
                 std::string* lonText) {
   char lat[kCoordinateTextSize] = "";
   char lon[kCoordinateTextSize] = "";
-  CoordinateRequest request;
-  request.latitude = latitude;
-  request.longitude = longitude;
-  request.latitudeText = lat;
-  request.latitudeTextSize = sizeof lat;
-  request.longitudeText = lon;
-  request.longitudeTextSize = sizeof lon;
+  CoordinateRequest request{latitude, longitude, lat, sizeof lat, lon, sizeof lon};
   if (!run.context->FormatCoordinates(&request)) {
     SetMessage(run.msg, kConversionFailed);
     return 0;
@@ -182,10 +168,6 @@ int FormatPoint(ListRun& run, int32_t latitude, int32_t longitude, std::string* 
 }
 
 std::string Number(int32_t value) { return std::to_string(static_cast<long>(value)); }
-
-bool WantsChildren(const ListRun& run) { return run.context->GetOutputStyle() == 2; }
-
-void AppendChildren(std::string* line, bool children) { *line += children ? ",1" : ",0"; }
 
 // The number text of a change record's number: empty for 0 with an empty
 // name, else FormatCodePart.
@@ -223,16 +205,6 @@ int ChangeFileReadFailed(char* msg, const char* path) {
   return kFailed;
 }
 
-// A child position of the change-code index (table position + table size
-// + offset), refused past 4 GB.
-bool ChildPosition(uint32_t tablePosition, uint32_t tableSize, uint32_t offset,
-                   uint32_t* position) {
-  const uint64_t p = uint64_t{tablePosition} + tableSize + offset;
-  if (p > UINT32_MAX) return false;
-  *position = static_cast<uint32_t>(p);
-  return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -264,12 +236,24 @@ class CLevelLister {
   int Lots(const std::string& placeCode, const char* block, bool byCode);
 
  private:
+  using ReadEntry = int (CAdrsEngine::*)(uint32_t, uint16_t, TixEntry*, char*);
+
+  // Every child entry of parent (read by read) whose row of table is not
+  // abolished, while the limit allows: list(entry, status) lists it.
+  template <typename List>
+  int EachLiveChild(const TixEntry& parent, ReadEntry read, const char* table, List list);
+  // Lists "name,kana,lat,lon,code,status" and, with output style 2, ",1" or
+  // ",0" by children() (1, 0, or -1 after a failed read; asked only then).
+  // key goes to the registry; source (null: the database) and table name a
+  // line that cannot be written.
+  template <typename Children>
+  int PutRow(const RowValues& row, int32_t status, Children children, const char* table,
+             const std::string& key = std::string(), const char* source = nullptr);
   int GaikuBlocks(const TixEntry& chome);
   int HistoryBlocks(const std::string& placeCode);
   int CodeIndexBlocks(const std::string& placeCode);
   int HistoryLots(const std::string& placeCode, const char* block, bool byCode);
   int CodeIndexLots(const std::string& placeCode, const char* block, bool byCode);
-  int BlockChildren(const std::string& placeCode, const std::string& name, std::string* line);
   int ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
                 int32_t latitude, int32_t longitude, int32_t status, bool isBlock,
                 const std::string& placeCode, const char* source);
@@ -279,6 +263,40 @@ class CLevelLister {
   CTableDatabase* db_;
 };
 
+template <typename List>
+int CLevelLister::EachLiveChild(const TixEntry& parent, ReadEntry read, const char* table,
+                                List list) {
+  for (uint32_t i = 1; i <= parent.childCount; ++i) {
+    TixEntry entry;
+    std::string statusText;
+    if (!(e_->*read)(parent.childBase, static_cast<uint16_t>(i), &entry, run_.msg) ||
+        !ReadStringField(db_, entry.record, table, kStatusField, &statusText, run_.msg)) {
+      return kFailed;
+    }
+    const int32_t status = ParseStatusText(statusText.c_str());
+    if (status >= kAbolishedStatus) continue;
+    if (int s = Admit(run_); s != kGoOn) return s;
+    if (list(entry, status) != kGoOn) return kFailed;
+  }
+  return kGoOn;
+}
+
+template <typename Children>
+int CLevelLister::PutRow(const RowValues& row, int32_t status, Children children, const char* table,
+                         const std::string& key, const char* source) {
+  std::string lat = Number(row.latitude);
+  std::string lon = Number(row.longitude);
+  if (!row.rawPoint && !FormatPoint(run_, row.latitude, row.longitude, &lat, &lon)) return kFailed;
+  std::string line =
+      row.name + "," + row.kana + "," + lat + "," + lon + "," + row.code + "," + Number(status);
+  if (run_.context->GetOutputStyle() == 2) {
+    const int has = children();
+    if (has < 0) return kFailed;
+    line += has == 1 ? ",1" : ",0";
+  }
+  return PutLine(run_, key, line, source ? source : DatabasePath(db_).c_str(), table);
+}
+
 int CLevelLister::Prefectures() {
   if (!e_->CheckReady(run_.msg)) return kFailed;
   TixHeader header;
@@ -287,139 +305,82 @@ int CLevelLister::Prefectures() {
   for (uint32_t i = 1; i <= n && i <= UINT16_MAX; ++i) {
     if (int s = Admit(run_); s != kGoOn) return s;
     TixEntry entry;
-    if (!e_->ReadPrefectureEntry(static_cast<uint16_t>(i), &entry, run_.msg)) return kFailed;
-    std::string name, kana, code, lat, lon;
-    int32_t latitude = 0, longitude = 0;
-    if (!ReadText(db_, entry.record, kPrefectureTable, "都道府県名", &name, run_.msg) ||
-        !ReadText(db_, entry.record, kPrefectureTable, "かな読み都道府県名", &kana, run_.msg) ||
-        !ReadText(db_, entry.record, kPrefectureTable, "都道府県コード", &code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kPrefectureTable, &latitude, &longitude, run_.msg)) {
+    RowValues row;
+    auto children = [&] { return entry.childCount != 0 ? 1 : 0; };
+    if (!e_->ReadPrefectureEntry(static_cast<uint16_t>(i), &entry, run_.msg) ||
+        !ReadRow(db_, entry.record, kPrefectureTable, "都道府県名", "かな読み都道府県名",
+                 "都道府県コード", &row, run_.msg) ||
+        PutRow(row, 0, children, kPrefectureTable) != kGoOn) {
       return kFailed;
     }
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line = name + "," + kana + "," + lat + "," + lon + "," + code + ",0";
-    if (WantsChildren(run_)) AppendChildren(&line, entry.childCount != 0);
-    if (PutTableLine(run_, db_, std::string(), line, kPrefectureTable) != kGoOn) return kFailed;
   }
   return kGoOn;
 }
 
 int CLevelLister::Cities(const TixEntry& prefecture) {
-  for (uint32_t i = 1; i <= prefecture.childCount; ++i) {
-    TixEntry entry;
-    if (!e_->ReadCityEntry(prefecture.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
+  auto list = [&](const TixEntry& entry, int32_t status) -> int {
+    std::string county, countyKana;
+    RowValues row;
+    if (!ReadStringField(db_, entry.record, kCityTable, "郡名", &county, run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, "市区町村名", &row.name, run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, "かな読み郡名", &countyKana, run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, "かな読み市区町村名", &row.kana,
+                         run_.msg) ||
+        !ReadStringField(db_, entry.record, kCityTable, kCityCodeField, &row.code, run_.msg) ||
+        !ReadPoint(db_, entry.record, kCityTable, &row.latitude, &row.longitude, run_.msg)) {
       return kFailed;
     }
-    std::string statusText;
-    int32_t status = 0;
-    if (!ReadStatus(db_, entry.record, kCityTable, &statusText, &status, run_.msg)) {
-      return kFailed;
-    }
-    if (status >= kAbolishedStatus) continue;
-    if (int s = Admit(run_); s != kGoOn) return s;
-    std::string county, city, countyKana, cityKana, code;
-    int32_t latitude = 0, longitude = 0;
-    if (!ReadText(db_, entry.record, kCityTable, "郡名", &county, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, "市区町村名", &city, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, "かな読み郡名", &countyKana, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, "かな読み市区町村名", &cityKana, run_.msg) ||
-        !ReadText(db_, entry.record, kCityTable, kCityCodeField, &code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kCityTable, &latitude, &longitude, run_.msg)) {
-      return kFailed;
-    }
-    std::string line;
-    if (e_->GetCountyInBrackets() == 1 && !county.empty()) {
-      line = city + "（" + county + "）," + cityKana + "（" + countyKana + "）," +
-             Number(latitude) + "," + Number(longitude) + "," + code + "," + Number(status);
+    row.rawPoint = e_->GetCountyInBrackets() == 1 && !county.empty();
+    if (row.rawPoint) {
+      row.name += "（" + county + "）";
+      row.kana += "（" + countyKana + "）";
     } else {
-      std::string lat, lon;
-      if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-      line = county + city + "," + countyKana + cityKana + "," + lat + "," + lon + "," + code +
-             "," + Number(status);
+      row.name = county + row.name;
+      row.kana = countyKana + row.kana;
     }
-    if (WantsChildren(run_)) AppendChildren(&line, entry.childCount != 0);
-    if (PutTableLine(run_, db_, std::string(), line, kCityTable) != kGoOn) return kFailed;
-  }
-  return kGoOn;
+    auto children = [&] { return entry.childCount != 0 ? 1 : 0; };
+    return PutRow(row, status, children, kCityTable);
+  };
+  return EachLiveChild(prefecture, &CAdrsEngine::ReadCityEntry, kCityTable, list);
 }
 
 int CLevelLister::Oaza(const TixEntry& city) {
-  for (uint32_t i = 1; i <= city.childCount; ++i) {
-    TixEntry entry;
-    if (!e_->ReadOazaEntry(city.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
-      return kFailed;
-    }
-    std::string statusText;
-    int32_t status = 0;
-    if (!ReadStatus(db_, entry.record, kOazaTable, &statusText, &status, run_.msg)) {
-      return kFailed;
-    }
-    if (status >= kAbolishedStatus) continue;
-    if (int s = Admit(run_); s != kGoOn) return s;
-    char name[kFieldValueSize];
-    char kana[kFieldValueSize];
-    std::string code, lat, lon;
-    int32_t latitude = 0, longitude = 0;
-    const bool byGroup = e_->GetGroupIndexMode() == 1;
-    if (!ReadStringField(db_, entry.record, kOazaTable, "大字通称名", name, sizeof name,
-                         run_.msg) ||
-        !ReadStringField(db_, entry.record, kOazaTable, "かな読み大字通称名", kana, sizeof kana,
-                         run_.msg) ||
-        !ReadText(db_, entry.record, kOazaTable, byGroup ? kGroupCodeField : kPlaceCodeField, &code,
-                  run_.msg) ||
-        !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
+  const bool byGroup = e_->GetGroupIndexMode() == 1;
+  auto list = [&](const TixEntry& entry, int32_t status) -> int {
+    RowValues row;
+    if (!ReadRow(db_, entry.record, kOazaTable, "大字通称名", "かな読み大字通称名",
+                 byGroup ? kGroupCodeField : kPlaceCodeField, &row, run_.msg)) {
       return kFailed;
     }
     if (!byGroup) {
       char head[kFieldValueSize];
-      CopySubstring(head, code.c_str(), 1, 8);
-      code = head;
+      row.code = CopySubstring(head, row.code.c_str(), 1, 8);
     }
-    run_.context->DropNoOazaName(name, kana, 0);
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line =
-        std::string(name) + "," + kana + "," + lat + "," + lon + "," + code + "," + Number(status);
-    if (WantsChildren(run_)) {
-      AppendChildren(&line, entry.childCount != 0 && !IsNoChildOazaCode(code.c_str()));
-    }
-    if (PutTableLine(run_, db_, std::string(), line, kOazaTable) != kGoOn) return kFailed;
-  }
-  return kGoOn;
+    run_.context->DropNoOazaName(row.name.data(), row.kana.data(), 0);
+    row.name.resize(std::strlen(row.name.c_str()));
+    row.kana.resize(std::strlen(row.kana.c_str()));
+    auto children = [&] {
+      return entry.childCount != 0 && !IsNoChildOazaCode(row.code.c_str()) ? 1 : 0;
+    };
+    return PutRow(row, status, children, kOazaTable);
+  };
+  return EachLiveChild(city, &CAdrsEngine::ReadOazaEntry, kOazaTable, list);
 }
 
 int CLevelLister::Chome(const TixEntry& oaza) {
-  for (uint32_t i = 1; i <= oaza.childCount; ++i) {
-    TixEntry entry;
-    if (!e_->ReadChomeEntry(oaza.childBase, static_cast<uint16_t>(i), &entry, run_.msg)) {
+  auto list = [&](const TixEntry& entry, int32_t status) -> int {
+    RowValues row;
+    if (!ReadRow(db_, entry.record, kOazaTable, "字丁目名", "かな読み字丁目名", kPlaceCodeField,
+                 &row, run_.msg)) {
       return kFailed;
     }
-    std::string statusText;
-    int32_t status = 0;
-    if (!ReadStatus(db_, entry.record, kOazaTable, &statusText, &status, run_.msg)) {
-      return kFailed;
-    }
-    if (status >= kAbolishedStatus) continue;
-    if (int s = Admit(run_); s != kGoOn) return s;
-    std::string name, kana, code, lat, lon;
-    int32_t latitude = 0, longitude = 0;
-    if (!ReadText(db_, entry.record, kOazaTable, "字丁目名", &name, run_.msg) ||
-        !ReadText(db_, entry.record, kOazaTable, "かな読み字丁目名", &kana, run_.msg) ||
-        !ReadText(db_, entry.record, kOazaTable, kPlaceCodeField, &code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kOazaTable, &latitude, &longitude, run_.msg)) {
-      return kFailed;
-    }
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line =
-        name + "," + kana + "," + lat + "," + lon + "," + code + "," + Number(status);
-    if (WantsChildren(run_)) {
-      const int has =
-          e_->HasBlocksOrLotsUnderChome(entry.childBase, entry.childCount, code.c_str(), run_.msg);
-      if (has < 0) return kFailed;
-      AppendChildren(&line, has == 1);
-    }
-    if (PutTableLine(run_, db_, std::string(), line, kOazaTable) != kGoOn) return kFailed;
-  }
-  return kGoOn;
+    auto children = [&] {
+      return e_->HasBlocksOrLotsUnderChome(entry.childBase, entry.childCount, row.code.c_str(),
+                                           run_.msg);
+    };
+    return PutRow(row, status, children, kOazaTable);
+  };
+  return EachLiveChild(oaza, &CAdrsEngine::ReadChomeEntry, kOazaTable, list);
 }
 
 int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
@@ -428,15 +389,6 @@ int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
   if (s == kGoOn && e_->HasChangeHistory()) s = HistoryBlocks(placeCode);
   if (s == kGoOn && e_->HasChangeCodeIndex()) s = CodeIndexBlocks(placeCode);
   return s;
-}
-
-int CLevelLister::BlockChildren(const std::string& placeCode, const std::string& name,
-                                std::string* line) {
-  if (!WantsChildren(run_)) return kGoOn;
-  const int has = e_->HasLotsForBlock(placeCode.c_str(), name.c_str(), run_.msg);
-  if (has < 0) return kFailed;
-  AppendChildren(line, has == 1);
-  return kGoOn;
 }
 
 int CLevelLister::GaikuBlocks(const TixEntry& chome) {
@@ -455,8 +407,8 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
       return kFailed;
     }
     Row row{entry.record, std::string(), std::string()};
-    if (!ReadText(db_, entry.record, kBlockTable, "街区番号コード", &row.code, run_.msg) ||
-        !ReadText(db_, entry.record, kBlockTable, kStatusField, &row.status, run_.msg)) {
+    if (!ReadStringField(db_, entry.record, kBlockTable, "街区番号コード", &row.code, run_.msg) ||
+        !ReadStringField(db_, entry.record, kBlockTable, kStatusField, &row.status, run_.msg)) {
       return kFailed;
     }
     rows.push_back(std::move(row));
@@ -482,7 +434,7 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
         row.status == kCurrentBlockStatus ? 0 : ParseStatusText(row.status.c_str());
 
     std::string rowCode;
-    if (!ReadText(db_, row.record, kBlockTable, kPlaceCodeField, &rowCode, run_.msg)) {
+    if (!ReadStringField(db_, row.record, kBlockTable, kPlaceCodeField, &rowCode, run_.msg)) {
       return kFailed;
     }
     char padded[kFieldValueSize + kBlockCodeLength];
@@ -493,11 +445,10 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
     if (int s = Admit(run_); s != kGoOn) return s;
 
     char name[kFieldValueSize + 16];
-    std::string lat, lon;
-    int32_t latitude = 0, longitude = 0;
+    RowValues values;
     if (!ReadStringField(db_, row.record, kBlockTable, "街区番号", name, kFieldValueSize,
                          run_.msg) ||
-        !ReadPoint(db_, row.record, kBlockTable, &latitude, &longitude, run_.msg)) {
+        !ReadPoint(db_, row.record, kBlockTable, &values.latitude, &values.longitude, run_.msg)) {
       return kFailed;
     }
     if (name[0] == '\0') {
@@ -511,11 +462,10 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
       }
       ToFullWidthText(name, sizeof name);
     }
-    if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-    std::string line =
-        std::string(name) + ",," + lat + "," + lon + "," + key + "," + Number(status);
-    if (BlockChildren(rowCode, name, &line) != kGoOn) return kFailed;
-    if (PutTableLine(run_, db_, key, line, kBlockTable) != kGoOn) return kFailed;
+    values.name = name;
+    values.code = key;
+    auto children = [&] { return e_->HasLotsForBlock(rowCode.c_str(), name, run_.msg); };
+    if (PutRow(values, status, children, kBlockTable, key) != kGoOn) return kFailed;
   }
   return kGoOn;
 }
@@ -526,15 +476,11 @@ int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious, const 
                             const std::string& placeCode, const char* source) {
   if (IsDuplicateKey(run_, key, comparePrevious)) return kGoOn;
   if (int s = Admit(run_); s != kGoOn) return s;
-  std::string lat, lon;
-  if (!FormatPoint(run_, latitude, longitude, &lat, &lon)) return kFailed;
-  std::string line = name + ",," + lat + "," + lon + "," + key + "," + Number(status);
-  if (isBlock) {
-    if (BlockChildren(placeCode, name, &line) != kGoOn) return kFailed;
-  } else if (WantsChildren(run_)) {
-    AppendChildren(&line, false);
-  }
-  return PutLine(run_, key, line, source, kLotTable);
+  const RowValues row{name, std::string(), key, latitude, longitude};
+  auto children = [&] {
+    return isBlock ? e_->HasLotsForBlock(placeCode.c_str(), name.c_str(), run_.msg) : 0;
+  };
+  return PutRow(row, status, children, kLotTable, key, source);
 }
 
 int CLevelLister::HistoryBlocks(const std::string& placeCode) {
@@ -568,37 +514,32 @@ int CLevelLister::CodeIndexBlocks(const std::string& placeCode) {
   CChangeCodeIndex* x = e_->GetChangeCodeIndex();
   const uint32_t area = x->FindArea(placeCode.c_str());
   if (area == 0) return kGoOn;
-  uint32_t table = 0, count = 0, tableSize = 0;
-  int wide = 0;
-  if (!x->ReadAreaEntry(area, nullptr, &table, &count, &tableSize, &wide)) {
+  ChangeCodeTable blocks;
+  if (!x->ReadAreaEntry(area, nullptr, &blocks.position, &blocks.count, &blocks.size,
+                        &blocks.wide)) {
     return ChangeFileReadFailed(run_.msg, x->GetPath());
   }
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t offset = 0, block = 0;
+  for (uint32_t i = 0; i < blocks.count; ++i) {
+    uint32_t block = 0;
     char blockCode[kChangeCodeTextSize];
     char name[kChangeCodeNameSize];
-    uint32_t lotTable = 0, lotCount = 0, lotTableSize = 0;
-    int lotWide = 0;
-    if (!x->ReadChildOffset(table, i, wide, &offset) ||
-        !ChildPosition(table, tableSize, offset, &block) ||
-        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lotTable, &lotCount, &lotTableSize,
-                           &lotWide)) {
+    ChangeCodeTable lots;
+    if (!ReadChildPosition(x, blocks, i, &block) ||
+        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lots.position, &lots.count, &lots.size,
+                           &lots.wide)) {
       return ChangeFileReadFailed(run_.msg, x->GetPath());
     }
     // The block's point and status are those of its first change record.
-    if (lotCount == 0) continue;
-    uint32_t lot = 0, base1 = 0, base2 = 0, number1 = 0, number2 = 0;
-    int digit = 0, precision = 0, status = 0;
-    if (!x->ReadChildOffset(lotTable, 0, lotWide, &offset) ||
-        !ChildPosition(lotTable, lotTableSize, offset, &lot) ||
-        !x->ReadChangeRecord(lot, 0, &base1, &base2, nullptr, nullptr, nullptr, &number1, &number2,
-                             &digit, &precision, &status)) {
+    if (lots.count == 0) continue;
+    ChangeCodeRecord first;
+    if (!CChangeCodeRecords(x, lots).Read(0, &first)) {
       return ChangeFileReadFailed(run_.msg, x->GetPath());
     }
-    if (status >= kAbolishedStatus) continue;
+    if (first.classCode >= kAbolishedStatus) continue;
     const std::string key = placeCode + blockCode;
-    const int s = ChangeRow(key, false, name, static_cast<int32_t>(number1),
-                            static_cast<int32_t>(number2), status, true, placeCode, x->GetPath());
+    const int s = ChangeRow(key, false, name, static_cast<int32_t>(first.number1),
+                            static_cast<int32_t>(first.number2), first.classCode, true, placeCode,
+                            x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -661,28 +602,20 @@ int CLevelLister::CodeIndexLots(const std::string& placeCode, const char* block,
                                    : x->FindBlock(placeCode.c_str(), block);
   if (position == 0) return kGoOn;
   char blockCode[kChangeCodeTextSize];
-  uint32_t table = 0, count = 0, tableSize = 0;
-  int wide = 0;
-  if (!x->ReadBlockEntry(position, blockCode, nullptr, nullptr, &table, &count, &tableSize,
-                         &wide)) {
+  ChangeCodeTable lots;
+  if (!x->ReadBlockEntry(position, blockCode, nullptr, nullptr, &lots.position, &lots.count,
+                         &lots.size, &lots.wide)) {
     return ChangeFileReadFailed(run_.msg, x->GetPath());
   }
-  uint32_t base1 = 0, base2 = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t offset = 0, lot = 0, number1 = 0, number2 = 0;
-    char lotCode[kChangeCodeTextSize];
-    char name[kChangeCodeNameSize];
-    int digit = 0, precision = 0, status = 0;
-    if (!x->ReadChildOffset(table, i, wide, &offset) ||
-        !ChildPosition(table, tableSize, offset, &lot) ||
-        !x->ReadChangeRecord(lot, i == 0 ? 0 : 1, &base1, &base2, lotCode, name, nullptr, &number1,
-                             &number2, &digit, &precision, &status)) {
-      return ChangeFileReadFailed(run_.msg, x->GetPath());
-    }
-    if (name[0] == '\0' || status >= kAbolishedStatus) continue;
-    const std::string key = placeCode + blockCode + lotCode;
-    const int s = ChangeRow(key, false, name, static_cast<int32_t>(number1),
-                            static_cast<int32_t>(number2), status, false, placeCode, x->GetPath());
+  CChangeCodeRecords records(x, lots);
+  for (uint32_t i = 0; i < lots.count; ++i) {
+    ChangeCodeRecord lot;
+    if (!records.Read(i, &lot)) return ChangeFileReadFailed(run_.msg, x->GetPath());
+    if (lot.name[0] == '\0' || lot.classCode >= kAbolishedStatus) continue;
+    const std::string key = placeCode + blockCode + lot.code;
+    const int s =
+        ChangeRow(key, false, lot.name, static_cast<int32_t>(lot.number1),
+                  static_cast<int32_t>(lot.number2), lot.classCode, false, placeCode, x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -794,7 +727,8 @@ class CWalker {
       TixEntry c;
       std::string placeCode;
       if (!e_->ReadChomeEntry(o.childBase, n, &c, msg_) ||
-          !ReadText(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode, msg_)) {
+          !ReadStringField(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode,
+                           msg_)) {
         return kFailed;
       }
       return visit(c, placeCode);
@@ -841,8 +775,8 @@ class CWalker {
       TixEntry chome;
       std::string placeCode;
       if (!e_->ReadChomeEntry(oaza.childBase, m, &chome, msg_) ||
-          !ReadText(e_->GetDatabase(), chome.record, kOazaTable, kPlaceCodeField, &placeCode,
-                    msg_)) {
+          !ReadStringField(e_->GetDatabase(), chome.record, kOazaTable, kPlaceCodeField, &placeCode,
+                           msg_)) {
         return kWalkFailed;
       }
       *step = visit(chome, placeCode);
@@ -1077,34 +1011,11 @@ int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code, st
     return 0;
   }
   if (!CheckReady(msg)) return 0;
-  plat::File file;
-  if (!OpenFileForRead(&file, groupIndexPath_)) {
-    SetMessage(msg, kOpenFailed, groupIndexPath_);
-    return 0;
-  }
-  uint64_t length = 0;
-  if (!file.GetLength(length)) {
-    SetMessage(msg, kReadFailed, groupIndexPath_);
-    return 0;
-  }
-  // Slot positions stay within 32 bits.
-  const uint32_t slots = static_cast<uint32_t>(std::min<uint64_t>(length / 4, UINT32_MAX / 4));
-  const char* key = groupCode ? groupCode : "";
-  const uint32_t slot =
-      FindFirstInSortedIndexFile(database_, &file, 1, slots, kOazaTable, kGroupCodeField, key);
-  if (slot == 0) {
-    SetValueNotFoundMessage(msg, database_, kOazaTable, kGroupCodeField, key);
-    return 0;
-  }
-  unsigned char bytes[4];
-  if (!ReadBytesFromFileAt(&file, (slot - 1) * 4, bytes, sizeof bytes)) {
-    SetMessage(msg, kReadFailed, groupIndexPath_);
-    return 0;
-  }
-  file.Close();
-  const uint32_t record = static_cast<uint32_t>(LoadLe(bytes, 4));
+  uint32_t record = 0;
   char text[kFieldValueSize];
-  if (!ReadStringField(database_, record, kOazaTable, kCityCodeField, text, sizeof text, msg)) {
+  if (!FindRecordInIndexFile(database_, groupIndexPath_, kOazaTable, kGroupCodeField,
+                             groupCode ? groupCode : "", true, &record, msg) ||
+      !ReadStringField(database_, record, kOazaTable, kCityCodeField, text, sizeof text, msg)) {
     return 0;
   }
   if (!code || std::strlen(text) >= codeSize) {

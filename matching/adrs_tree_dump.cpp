@@ -139,8 +139,8 @@ int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
     return 0;
   }
   if (!CheckReady(msg)) return 0;
-  char path[kTdbMaxPathLength + 1] = "";
-  database_->GetPath(path, sizeof path);
+  const std::string databasePath = DatabasePath(database_);
+  const char* path = databasePath.c_str();
   const uint32_t prefectures = header_.levels[kTixPrefecture].count;
   std::string row;
   for (uint32_t i = 1; i <= prefectures && i <= UINT16_MAX; ++i) {

@@ -1,9 +1,11 @@
 #include "matching/edit_text.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "common/kanji_numeral.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/normalize.h"
@@ -12,13 +14,7 @@ namespace {
 
 constexpr uint32_t kGrowthStep = 128;
 
-// Bytes of the character at p: 0 at the NUL, 2 for a lead byte with a
-// second byte, else 1.
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 // The unit words of the number-and-unit step, in the order they are tried.
 const char* const kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
@@ -264,97 +260,71 @@ const char* CEditText::GetOriginalPointer(int position) const {
   return input + a - 1;
 }
 
-int CEditText::ReplaceIfChanged(int i, int length, const char* converted, int* advance) {
-  const char* current = GetText();
-  if (current == nullptr) return 0;
-  const int convertedLength = static_cast<int>(std::strlen(converted));
-  if (convertedLength == length && std::memcmp(current + i - 1, converted, length) == 0) {
-    *advance = length;
-    return 1;
+template <typename Convert>
+int CEditText::ConvertChars(Convert convert) {
+  if (GetText() == nullptr) return 0;
+  int i = 1;
+  while (i <= GetLength()) {
+    const char* p = GetPointer(i);
+    int length = CharLen(p);
+    char converted[kConvertedSize];
+    if (convert(p, &length, converted)) {
+      const int convertedLength = static_cast<int>(std::strlen(converted));
+      if (convertedLength != length || std::memcmp(p, converted, length) != 0) {
+        if (!Replace(i, length, converted)) return 0;
+        length = convertedLength;
+      }
+    }
+    i += length;
   }
-  if (!Replace(i, length, converted)) return 0;
-  *advance = convertedLength;
   return 1;
 }
 
 int CEditText::ToFullWidth() {
-  if (GetText() == nullptr) return 0;
-  int i = 1;
-  while (i <= GetLength()) {
-    const char* p = GetPointer(i);
-    if (CharLength(p) == 2) {
-      i += 2;
-      continue;
-    }
+  return ConvertChars([](const char* p, int* length, char* converted) {
+    if (*length == 2) return false;
     uint16_t code = 0;
-    const int length = static_cast<int>(ReadCharCode(p, &code) - p);
-    const uint16_t full = SymbolCodeToFullWidth(
-        DigitCodeToFullWidth(LetterCodeToFullWidth(HalfKanaCodeToFullWidth(code))));
-    char converted[3];
-    CharCodeToString(full, converted);
-    int advance = 0;
-    if (!ReplaceIfChanged(i, length, converted, &advance)) return 0;
-    i += advance;
-  }
-  return 1;
+    *length = static_cast<int>(ReadCharCode(p, &code) - p);
+    CharCodeToString(SymbolCodeToFullWidth(DigitCodeToFullWidth(
+                         LetterCodeToFullWidth(HalfKanaCodeToFullWidth(code)))),
+                     converted);
+    return true;
+  });
 }
 
 int CEditText::KatakanaToHiragana() {
-  if (GetText() == nullptr) return 0;
-  int i = 1;
-  while (i <= GetLength()) {
-    const char* p = GetPointer(i);
-    const int length = CharLength(p);
-    if (length == 2 && IsKatakanaAt(p)) {
-      char converted[3] = {p[0], p[1], '\0'};
-      KatakanaToHiraganaAt(converted);
-      int advance = 0;
-      if (!ReplaceIfChanged(i, 2, converted, &advance)) return 0;
-    }
-    i += length;
-  }
-  return 1;
+  return ConvertChars([](const char* p, int* length, char* converted) {
+    if (*length != 2 || !IsKatakanaAt(p)) return false;
+    converted[0] = p[0];
+    converted[1] = p[1];
+    converted[2] = '\0';
+    KatakanaToHiraganaAt(converted);
+    return true;
+  });
 }
 
 int CEditText::SmallHiraganaToLarge() {
-  if (GetText() == nullptr) return 0;
-  int i = 1;
-  while (i <= GetLength()) {
-    const char* p = GetPointer(i);
-    const int length = CharLength(p);
-    if (length == 2 && IsHiraganaAt(p)) {
-      char converted[3];
-      CharCodeToString(SmallHiraganaCodeToLarge(GetCharCode(p)), converted);
-      int advance = 0;
-      if (!ReplaceIfChanged(i, 2, converted, &advance)) return 0;
-    }
-    i += length;
-  }
-  return 1;
+  return ConvertChars([](const char* p, int* length, char* converted) {
+    if (*length != 2 || !IsHiraganaAt(p)) return false;
+    CharCodeToString(SmallHiraganaCodeToLarge(GetCharCode(p)), converted);
+    return true;
+  });
 }
 
 int CEditText::HalfKanaToHiragana() {
-  if (GetText() == nullptr) return 0;
   const HalfKanaHiraganaRow* table = GetHalfKanaHiraganaTable();
   const int rows = GetHalfKanaHiraganaTableSize();
-  int i = 1;
-  while (i <= GetLength()) {
-    const char* p = GetPointer(i);
-    if (CharLength(p) == 2) {
-      i += 2;
-      continue;
-    }
-    int advance = 1;
+  return ConvertChars([&](const char* p, int* length, char* converted) {
+    if (*length == 2) return false;
     for (int r = 0; r < rows; ++r) {
       const std::size_t rowLength = std::strlen(table[r].halfKana);
       if (std::strncmp(p, table[r].halfKana, rowLength) != 0) continue;
-      if (!Replace(i, static_cast<int>(rowLength), table[r].hiragana)) return 0;
-      advance = static_cast<int>(std::strlen(table[r].hiragana));
-      break;
+      *length = static_cast<int>(rowLength);
+      std::snprintf(converted, kConvertedSize, "%s", table[r].hiragana);
+      return true;
     }
-    i += advance;
-  }
-  return 1;
+    return false;
+  });
 }
 
 int CEditText::NumeralsBeforeUnitsToDigits() {

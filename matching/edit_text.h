@@ -115,9 +115,14 @@ class CEditText {
              uint32_t oldLength);
   int GetEditRecord(uint32_t n, EditRecord* record) const;
   uint32_t VersionLength(uint32_t n) const;
-  // Replaces the character of `length` bytes at position i when `converted`
-  // differs from it; *advance gets the bytes to move on.
-  int ReplaceIfChanged(int i, int length, const char* converted, int* advance);
+  // Walks the text by characters: convert(p, &length, converted) answers
+  // true when the `length` bytes at p (one character, unless convert sets
+  // another length) become the text it wrote into converted
+  // (kConvertedSize bytes); they are replaced when they differ. 0 at the
+  // first failed edit.
+  static constexpr int kConvertedSize = 8;
+  template <typename Convert>
+  int ConvertChars(Convert convert);
 
   uint32_t count_;
   int16_t mark_;

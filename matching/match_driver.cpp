@@ -51,13 +51,6 @@ Candidate LoadCandidate(const unsigned char* in) {
   return c;
 }
 
-std::string FolderWithBackslash(const char* folder) {
-  std::string out = folder ? folder : "";
-  const char* last = GetLastCharPtr(out.c_str());
-  if (!(last[0] == '\\' && last[1] == '\0')) out += '\\';
-  return out;
-}
-
 std::string FilePath(const std::string& folder, const char* format, int32_t prefecture) {
   char name[32];
   std::snprintf(name, sizeof name, format, static_cast<int>(prefecture));
@@ -172,6 +165,13 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
 }  // namespace
 
 // ---- Helpers ----
+
+std::string FolderWithBackslash(const char* folder) {
+  std::string out = folder ? folder : "";
+  const char* last = GetLastCharPtr(out.c_str());
+  if (!(last[0] == '\\' && last[1] == '\0')) out += '\\';
+  return out;
+}
 
 int ApplySearchTextKind(CAdrsContext* context, CEditText* editText, int32_t* useKanjiNames) {
   int32_t kind = 1;

@@ -19,6 +19,7 @@
 // of the line.
 
 #include <cstdint>
+#include <string>
 
 class CAdrsContext;
 class CCharDictionary;
@@ -32,6 +33,9 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
                        const char* dataFolder, CAdrsContext* context,
                        CCharDictionary* unificationDictionary, CRecordList* replacementList,
                        CRecordList* extraReplacementList, char* message);
+
+// The folder with a trailing "\" (null counts as "").
+std::string FolderWithBackslash(const char* folder);
 
 // The edit text by the context's search-text kind: unset or 1 gives
 // *useKanjiNames 1; 2 gives 0; 3 turns katakana into hiragana, 4 half-width

@@ -5,17 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "common/file_access.h"
-#include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/adrs_context.h"
-#include "matching/number_text.h"
 #include "matching/normalize.h"
+#include "matching/number_text.h"
 #include "matching/result_format.h"
-#include "plat/file.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/change_history.h"
 #include "tabledb/table_database.h"
@@ -31,7 +29,6 @@ constexpr char kBlockTable[] = "TC_Gaiku";
 constexpr char kNoAnalysis[] = "解析結果の取得に失敗しました！";
 constexpr char kNoData[] = "データの取得に失敗しました！";
 constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
 constexpr char kBadLevel[] = "不正なレベルが指定されました！[LEVEL:%ld]";
 constexpr char kDatumFailed[] = "世界測地系変換に失敗しました！";
 constexpr char kWriteFailed[] = "検索結果の取得に失敗しました！[DATABASE:%s][LEVEL:%ld]";
@@ -105,12 +102,6 @@ std::string Format(const char* format, ...) {
   }
   va_end(again);
   return out;
-}
-
-std::string DatabasePath(CTableDatabase* database) {
-  char path[kText] = {};
-  if (database) database->GetPath(path, sizeof path);
-  return path;
 }
 
 // "%ld" of the value in full-width digits.
@@ -391,7 +382,7 @@ int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
 std::string RestForLine(const char* rest) {
   std::string out;
   for (const char* p = rest; *p;) {
-    const int length = IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0' ? 2 : 1;
+    const int length = sjis_internal::CharLen(p);
     if (length == 1 && *p == ',') {
       out += "，";
     } else if (length == 1 && *p == ';') {
@@ -412,33 +403,8 @@ int FindByCodeIndex(CTableDatabase* database, const char* suffix, const char* ta
                     const char* field, const char* code, bool first, uint32_t* record,
                     char* message) {
   char path[kCodeIndexPathSize];
-  const std::string databasePath = DatabasePath(database);
-  MakeCodeIndexPath(databasePath.c_str(), suffix, path, sizeof path);
-  plat::File file;
-  if (!OpenFileForRead(&file, path)) {
-    SetMessage(message, kOpenFailed, path);
-    return 0;
-  }
-  uint64_t length = 0;
-  if (!file.GetLength(length)) {
-    SetMessage(message, kReadFailed, path);
-    return 0;
-  }
-  const uint32_t slots = static_cast<uint32_t>(length / 4 > UINT32_MAX ? UINT32_MAX : length / 4);
-  const uint32_t slot =
-      first ? FindFirstInSortedIndexFile(database, &file, 1, slots, table, field, code)
-            : FindInSortedIndexFile(database, &file, 1, slots, table, field, code);
-  if (slot == 0) {
-    SetValueNotFoundMessage(message, database, table, field, code);
-    return 0;
-  }
-  unsigned char bytes[4];
-  if (!ReadBytesFromFileAt(&file, (slot - 1) * 4, bytes, 4)) {
-    SetMessage(message, kReadFailed, path);
-    return 0;
-  }
-  *record = static_cast<uint32_t>(LoadLe(bytes, 4));
-  return 1;
+  MakeCodeIndexPath(DatabasePath(database).c_str(), suffix, path, sizeof path);
+  return FindRecordInIndexFile(database, path, table, field, code, first, record, message);
 }
 
 }  // namespace
@@ -558,13 +524,8 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
   if (context->GetOutputStyle() == 2) {
     char latitude[kCoordinateTextSize] = {};
     char longitude[kCoordinateTextSize] = {};
-    CoordinateRequest request;
-    request.latitude = v.latitude;
-    request.longitude = v.longitude;
-    request.latitudeText = latitude;
-    request.latitudeTextSize = sizeof latitude;
-    request.longitudeText = longitude;
-    request.longitudeTextSize = sizeof longitude;
+    CoordinateRequest request{v.latitude, v.longitude, latitude, sizeof latitude, longitude,
+                              sizeof longitude};
     if (!context->FormatCoordinates(&request)) {
       SetMessage(message, kDatumFailed);
       return 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/kanji_numeral.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/edit_text.h"
@@ -12,11 +13,7 @@
 
 namespace {
 
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 bool StartsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
@@ -47,7 +44,7 @@ int32_t ReadNumeralRun(const char* p, int* kind, int* length) {
   if (KanjiDigitValue(p) < 0) return -1;
   *kind = IsFullWidthDigitAt(p) ? 1 : 2;
   const char* q = p;
-  while (CharLength(q) == 2 && KanjiDigitValue(q) >= 0 && (IsFullWidthDigitAt(q) ? 1 : 2) == *kind)
+  while (CharLen(q) == 2 && KanjiDigitValue(q) >= 0 && (IsFullWidthDigitAt(q) ? 1 : 2) == *kind)
     q += 2;
   *length = static_cast<int>(q - p);
   return KanjiNumeralToInt(std::string(p, q).c_str());
@@ -66,7 +63,7 @@ int PreviousCharStart(const char* text, int at) {
   int previous = -1;
   for (int i = 0; i < at && text[i];) {
     previous = i;
-    i += CharLength(text + i);
+    i += CharLen(text + i);
   }
   return previous;
 }
@@ -94,7 +91,7 @@ std::string ExpandIterationMark(const std::string& text) {
 }
 
 bool IsLevelOneOrTwoKanji(const char* p) {
-  if (CharLength(p) != 2) return false;
+  if (CharLen(p) != 2) return false;
   const uint16_t code = GetCharCode(p);
   return (code >= 0x889F && code <= 0x9872) || (code >= 0x989F && code <= 0xEAA4);
 }
@@ -112,13 +109,19 @@ int MatchThroughEdits(const CEditText& edited, const char* input, const char* na
   return Length(input) - Length(rest);
 }
 
+// Bytes of the street word (通, 通り or 町) at p; 0 for none.
+int StreetWordLength(const char* p) {
+  const int k = MatchLongestVariant(p, kStreet, 2);
+  return k > 0 ? k : StartsWith(p, "町") ? 2 : 0;
+}
+
 // The direction walk of street-style addresses.
 int WalkDirectionWords(const char* input, const char* name) {
   int i = 0;
   int j = 0;
   while (name[j]) {
-    if (CharLength(name + j) != 2) return 0;
-    const bool inputDouble = CharLength(input + i) == 2;
+    if (CharLen(name + j) != 2) return 0;
+    const bool inputDouble = CharLen(input + i) == 2;
     if (inputDouble && input[i] == name[j] && input[i + 1] == name[j + 1]) {
       bool moved = false;
       for (const WordList& list : kDirectionLists) {
@@ -134,25 +137,13 @@ int WalkDirectionWords(const char* input, const char* name) {
       }
       continue;
     }
-    int k = MatchLongestVariant(name + j, kStreet, 2);
-    if (k > 0) {
+    if (const int k = StreetWordLength(name + j); k > 0) {
       j += k;
       continue;
     }
-    if (StartsWith(name + j, "町")) {
-      j += 2;
+    if (const int k = inputDouble ? StreetWordLength(input + i) : 0; k > 0) {
+      i += k;
       continue;
-    }
-    if (inputDouble) {
-      k = MatchLongestVariant(input + i, kStreet, 2);
-      if (k > 0) {
-        i += k;
-        continue;
-      }
-      if (StartsWith(input + i, "町")) {
-        i += 2;
-        continue;
-      }
     }
     return 0;
   }
@@ -161,7 +152,7 @@ int WalkDirectionWords(const char* input, const char* name) {
 
 // 1 when the first characters of input and name match.
 bool FirstCharactersMatch(const char* input, const char* name, const CRecordList* extraList) {
-  const std::string first(name, static_cast<std::size_t>(CharLength(name)));
+  const std::string first(name, static_cast<std::size_t>(CharLen(name)));
   int consumed = 0;
   return ComparePrefixTolerant(input, first.c_str(), extraList, &consumed) != 0;
 }
@@ -226,7 +217,7 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   }
   int i = 0;
   int j = 0;
-  while (name[j] && CharLength(input + i) == 2 && CharLength(name + j) == 2) {
+  while (name[j] && CharLen(input + i) == 2 && CharLen(name + j) == 2) {
     int inputKind = 0;
     int nameKind = 0;
     int inputRun = 0;

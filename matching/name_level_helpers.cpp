@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/kanji_numeral.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/edit_text.h"
@@ -36,11 +37,7 @@ constexpr NameWord kSeparatorsKana[] = {{"－", 0}, {nullptr, 0}};
 constexpr NameWord kStreetWords[] = {{"町", 0}, {"通り", 0}, {"通", 0}, {nullptr, 0}};
 constexpr NameWord kStreetWordsKana[] = {{"まち", 0}, {"とおり", 0}, {nullptr, 0}};
 
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 // The text with its iteration marks written out (see ExpandRepeatMarks).
 std::string Expanded(const char* text) {
@@ -52,18 +49,18 @@ std::string Expanded(const char* text) {
     const bool mark = std::strncmp(p, "々", 2) == 0;
     const bool pair = mark && std::strncmp(p + 2, "々", 2) == 0;
     std::string piece;
-    int step = CharLength(p);
+    int step = CharLen(p);
     if (pair && beforeLast != std::string::npos) {
       piece = out.substr(beforeLast);
       step = 4;
     } else if (mark && last != std::string::npos) {
       piece = out.substr(last);
     } else {
-      piece.assign(p, static_cast<std::size_t>(step));
+      piece = std::string(p, static_cast<std::size_t>(step));
     }
     // Each character of the piece becomes a character of the output.
     for (std::size_t i = 0; i < piece.size();) {
-      const std::size_t len = static_cast<std::size_t>(CharLength(piece.c_str() + i));
+      const std::size_t len = static_cast<std::size_t>(CharLen(piece.c_str() + i));
       beforeLast = last;
       last = out.size();
       out.append(piece, i, len);
@@ -102,7 +99,7 @@ int MatchWordAt(const char* text, const NameWord* words) {
 }
 
 int NumeralKindAt(const char* p) {
-  if (p == nullptr || CharLength(p) != 2) return 0;
+  if (p == nullptr || CharLen(p) != 2) return 0;
   if (IsFullWidthDigitAt(p)) return 1;
   return KanjiDigitValue(p) >= 0 ? 2 : 0;
 }
@@ -152,7 +149,7 @@ int SkipWrittenName(CEditText* text, const char* name) {
   const uint32_t versions = text->GetVersionCount();
   while (!text->IsEmpty()) {
     const char* current = text->GetText();
-    if (!text->Delete(1, CharLength(current))) break;
+    if (!text->Delete(1, CharLen(current))) break;
     if (after == text->GetOriginalPointer(1)) return 1;
   }
   if (text->IsEmpty() && after.empty()) return 1;

@@ -6,12 +6,12 @@
 // comparator. Every descent is bracketed by a mark and a rollback, so a
 // tried row leaves no trace in the text.
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "common/kanji_numeral.h"
 #include "common/number_parse.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "matching/candidate_compare.h"
 #include "matching/edit_text.h"
@@ -54,11 +54,6 @@ int ReadText(CTableDatabase* db, uint32_t record, const char* table, const char*
   return ReadStringField(db, record, table, field, out, kFieldSize, msg);
 }
 
-int ReadNumber(CTableDatabase* db, uint32_t record, const char* table, const char* field,
-               int32_t* out, char* msg) {
-  return ReadIntField(db, record, table, field, out, msg);
-}
-
 // 状態フラグ as a number; a value that does not parse counts as 0.
 int32_t StatusValue(const char* text) {
   int32_t value = 0;
@@ -72,11 +67,7 @@ bool StartsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 // An oaza name as the matcher compares it: a placeholder of a district
 // without oaza matches nothing, so it becomes empty; any other name loses
@@ -117,7 +108,7 @@ std::string Replaced(const CRecordList* list, const char* text) {
 // Double-byte characters that both texts begin with, in bytes.
 int CommonDoubleByteHead(const char* a, const char* b) {
   int i = 0;
-  while (CharLength(a + i) == 2 && CharLength(b + i) == 2 && a[i] == b[i] && a[i + 1] == b[i + 1])
+  while (CharLen(a + i) == 2 && CharLen(b + i) == 2 && a[i] == b[i] && a[i + 1] == b[i + 1])
     i += 2;
   return i;
 }
@@ -126,8 +117,8 @@ int CommonDoubleByteHead(const char* a, const char* b) {
 int CommonHead(const char* a, const char* b) {
   int i = 0;
   for (;;) {
-    const int n = CharLength(a + i);
-    if (n == 0 || n != CharLength(b + i) || std::strncmp(a + i, b + i, static_cast<std::size_t>(n)))
+    const int n = CharLen(a + i);
+    if (n == 0 || n != CharLen(b + i) || std::strncmp(a + i, b + i, static_cast<std::size_t>(n)))
       return i;
     i += n;
   }
@@ -168,6 +159,20 @@ class CSideText {
     }
     side_.RollbackTo(mark);
     return mapped;
+  }
+  // Takes the shared head of the copy off the edit text, with a separator
+  // after it when the copy ends there or a numeral follows; false when the
+  // two do not line up.
+  bool ConsumeHead(CEditText* text, int head, int kana) {
+    const char* t = Text();
+    int n = head;
+    const int separator = MatchWordAt(t + head, SeparatorWords(kana));
+    if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
+      n += separator;
+    const int mapped = MapConsumed(n);
+    if (mapped < 0) return false;
+    if (mapped > 0) text->Delete(1, mapped);
+    return true;
   }
 
  private:
@@ -472,7 +477,8 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     // Control route: the name as the caller wrote it.
     if (row.writtenName[0] != '\0') {
       int32_t control = 0;
-      if (!ReadNumber(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
+      if (!ReadIntField(database_, e.record, kOazaTable, kControlField, &control, msg))
+        return fail();
       const char* written = text->GetOriginalPointer(1);
       if (control == 1 && StartsWith(written, row.writtenName)) {
         const int goesOn = NumberGoesOnPastName(written + Length(row.writtenName), row.writtenName);
@@ -595,13 +601,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
       if (std::strcmp(name.c_str() + head, word->text) != 0) continue;
       if (word->needsNumber && NumeralKindAt(lastOfHead) == 0) continue;
       text->RollbackTo(rowMark);
-      int sideConsumed = head;
-      const int separator = MatchWordAt(t + head, SeparatorWords(kana));
-      if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
-        sideConsumed += separator;
-      const int mapped = side.MapConsumed(sideConsumed);
-      if (mapped < 0) continue;
-      if (mapped > 0) text->Delete(1, mapped);
+      if (!side.ConsumeHead(text, head, kana)) continue;
       NameLevelResult chome;
       const int r = chomeLevel(0, &chome);
       if (r < 0) return fail();
@@ -643,11 +643,8 @@ std::string FullWidthOfKanjiRun(const char* text, int* runLength) {
   int length = 0;
   const int32_t value = NumeralRun(text, &length);
   if (value < 0 || NumeralKindAt(text + length) == 1) return std::string();
-  char digits[32];
-  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
-  ToFullWidthText(digits, sizeof digits);
   *runLength = length;
-  return digits;
+  return FullWidthNumber(value);
 }
 
 // Weighs the candidates of one chome row.
@@ -744,7 +741,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
 
     // Control route: the name as the caller wrote it.
     int32_t control = 0;
-    if (!ReadNumber(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
+    if (!ReadIntField(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
     if (control == 1 && (name[0] != '\0' || !numberGoesOn)) {
       const char* written = text->GetOriginalPointer(1);
       if (StartsWith(written, name) && !NumberGoesOnPastName(written + Length(name), name) &&
@@ -796,13 +793,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
     for (const NameWord* word = ChomeUnitWords(kana); word->text != nullptr; ++word) {
       if (std::strcmp(sideName.c_str() + head, word->text) != 0) continue;
       text->RollbackTo(rowMark);
-      int sideConsumed = head;
-      const int separator = MatchWordAt(t + head, SeparatorWords(kana));
-      if (separator > 0 && (t[head + separator] == '\0' || NumeralKindAt(t + head + separator) != 0))
-        sideConsumed += separator;
-      const int mapped = side.MapConsumed(sideConsumed);
-      if (mapped < 0) continue;
-      if (mapped > 0) text->Delete(1, mapped);
+      if (!side.ConsumeHead(text, head, kana)) continue;
       if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
         return fail();
     }

@@ -1,5 +1,6 @@
 #include "matching/normalize.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "common/kanji_numeral.h"
 #include "common/message.h"
 #include "common/scpy_splitter.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 
@@ -20,11 +22,7 @@ constexpr uint32_t kOutGrowthStep = 128;
 // The unit words of the number-and-unit step, in the order they are tried.
 const char* const kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
 
-int CharLength(const char* p) {
-  const unsigned char b = static_cast<unsigned char>(p[0]);
-  if (b == 0) return 0;
-  return (IsLeadByte(b) && p[1] != '\0') ? 2 : 1;
-}
+using sjis_internal::CharLen;
 
 // A text step on a work string: false when its result would pass the limit.
 // The in-place routines of the common library work on a buffer that can
@@ -43,17 +41,10 @@ char* ConvertToFullWidthSized(char* text, std::size_t size) { return ConvertToFu
 char* KatakanaToHiraganaSized(char* text, std::size_t) { return KatakanaToHiragana(text); }
 char* SmallHiraganaToLargeSized(char* text, std::size_t) { return SmallHiraganaToLarge(text); }
 
-// Replace-all of one pair on a work string; false when refused.
+// Replace-all of one pair on a work string; false when the result would
+// pass the limit.
 bool ReplaceAllIn(std::string& work, const char* search, const char* replacement) {
-  if (search[0] == '\0' || std::strcmp(search, replacement) == 0) return true;
-  if (FindSubstring(search, work.c_str()) == 0) return true;
-  char buffer[kWorkSize];
-  std::memcpy(buffer, work.c_str(), work.size() + 1);
-  ReplaceAll(buffer, search, replacement, sizeof buffer);
-  // An occurrence was there, so an unchanged text means a refused result.
-  if (work == buffer) return false;
-  work = buffer;
-  return work.size() <= kLimit;
+  return sjis_internal::ReplaceAllIn(work, search, replacement, kLimit + 1);
 }
 
 // The replacement of a character, or null when the dictionary has none.
@@ -86,7 +77,7 @@ bool UnifyIn(CCharDictionary* dictionary, std::string& work) {
   if (!HasRecords(dictionary)) return true;
   std::string out;
   for (const char* p = work.c_str(); *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     PairRecord pair;
     if (LookUp(dictionary, p, length, &pair, nullptr)) {
       out += pair.replacement;
@@ -247,7 +238,7 @@ int SelectApplicableDictionaryEntries(CRecordList* outList, CCharDictionary* out
     int i = 1;
     while (i <= q.GetLength()) {
       const char* p = q.GetPointer(i);
-      const int length = CharLength(p);
+      const int length = CharLen(p);
       uint32_t record = 0;
       if (LookUp(dictionary, p, length, &pair, &record) == nullptr) {
         i += length;
@@ -306,7 +297,7 @@ int UnifyEditTextCharacters(CCharDictionary* dictionary, CEditText* text) {
   if (!HasRecords(dictionary)) return 1;
   int i = 1;
   while (i <= text->GetLength()) {
-    const int length = CharLength(text->GetPointer(i));
+    const int length = CharLen(text->GetPointer(i));
     PairRecord pair;
     if (LookUp(dictionary, text->GetPointer(i), length, &pair, nullptr) == nullptr) {
       i += length;
@@ -343,7 +334,7 @@ int EndsWithUniformNumeralRun(const char* text) {
   if (text == nullptr) return 0;
   // Character starts, found walking forward.
   std::vector<const char*> starts;
-  for (const char* p = text; *p; p += CharLength(p)) starts.push_back(p);
+  for (const char* p = text; *p; p += CharLen(p)) starts.push_back(p);
   int kind = 0;  // 1 full-width digit, 2 other numeral
   for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
     if (KanjiDigitValue(*it) < 0) return kind != 0 ? 1 : 0;
@@ -358,7 +349,7 @@ int IsKanaReadingText(const char* text) {
   if (text == nullptr) return 0;
   int doubleBytes = 0;
   for (const char* p = text; *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2) {
       if (!IsHiraganaAt(p) && !IsFullWidthDigitAt(p)) return 0;
       ++doubleBytes;
@@ -374,7 +365,7 @@ int IsHiraganaText(const char* text) {
   if (text == nullptr) return 0;
   int hiragana = 0;
   for (const char* p = text; *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2 && IsHiraganaAt(p)) {
       ++hiragana;
     } else if (*p != ' ') {
@@ -389,7 +380,7 @@ char* ToFullWidthText(char* text, std::size_t textSize) {
   if (text == nullptr) return text;
   std::string out;
   for (const char* p = text; *p;) {
-    const int length = CharLength(p);
+    const int length = CharLen(p);
     if (length == 2) {
       out.append(p, 2);
     } else if (*p >= '0' && *p <= '9') {
@@ -407,11 +398,18 @@ char* ToFullWidthText(char* text, std::size_t textSize) {
   return text;
 }
 
+std::string FullWidthNumber(int32_t value) {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
+  ToFullWidthText(digits, sizeof digits);
+  return digits;
+}
+
 int FullWidthDigitsToInt(const char* text, int32_t* value) {
   if (text == nullptr || text[0] == '\0') return 0;
   int64_t result = 0;
   for (const char* p = text; *p; p += 2) {
-    if (CharLength(p) != 2 || !IsFullWidthDigitAt(p)) return 0;
+    if (CharLen(p) != 2 || !IsFullWidthDigitAt(p)) return 0;
     result = result * 10 + (static_cast<unsigned char>(p[1]) - 0x4F);
     if (result > INT32_MAX) return 0;
   }

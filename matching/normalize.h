@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "common/record_array.h"
 #include "common/record_stack.h"
@@ -100,6 +101,8 @@ int IsHiraganaText(const char* text);
 // before it: ｶﾞ gives カﾞ); double-byte characters copied. Returns the
 // text, unchanged when the result does not fit the buffer.
 char* ToFullWidthText(char* text, std::size_t textSize);
+// "%ld" of the value through ToFullWidthText (-12 gives －１２).
+std::string FullWidthNumber(int32_t value);
 
 // 1 and the value for a non-empty text of full-width digits ０-９ only
 // whose value fits 32 bits; else 0 (value untouched).

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "common/message.h"
-#include "common/numeric.h"
 #include "common/number_parse.h"
+#include "common/numeric.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/candidate_compare.h"
+#include "matching/change_code_records.h"
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 #include "matching/number_text.h"
@@ -31,12 +32,7 @@ bool StartsWith(const char* text, const std::string& word) {
   return !word.empty() && std::strncmp(text, word.c_str(), word.size()) == 0;
 }
 
-bool IsDigitAt(const char* p) {
-  const auto b0 = static_cast<unsigned char>(p[0]);
-  if (b0 >= '0' && b0 <= '9') return true;
-  const auto b1 = static_cast<unsigned char>(b0 ? p[1] : 0);
-  return b0 == 0x82 && b1 >= 0x4F && b1 <= 0x58;
-}
+bool IsDigitAt(const char* p) { return (*p >= '0' && *p <= '9') || IsFullWidthDigitAt(p); }
 
 // 1 when the last character of text (found walking forward) is a digit.
 bool EndsWithDigit(const std::string& text) {
@@ -77,6 +73,15 @@ struct RecordTexts {
   char sortForm2[kChangeTextSize];
 };
 
+// A block entry of the change-code index: its position, names and lot
+// table.
+struct CodeIndexBlock {
+  uint32_t position = 0;
+  char name[kChangeCodeNameSize] = "";
+  char second[kChangeCodeNameSize] = "";
+  ChangeCodeTable lots;
+};
+
 }  // namespace
 
 // One run of MatchBlock or MatchLot over one edit text.
@@ -100,9 +105,12 @@ class CNumberLevelMatcher {
   Step HistoryFailure(Step step);
   Step CodeIndexFailure(Step step);
   Step MemoryFailure();
-  // Position of child `index` (0-based) of a child offset table.
-  bool ChildPosition(uint32_t table, uint32_t tableSize, int wide, uint32_t index,
-                     uint32_t* position);
+  // The city entry and the block table of the change-code index area of
+  // the place code (*area 0 when the index has no such area); false when
+  // they cannot be read.
+  bool ReadCodeIndexArea(uint32_t* city, uint32_t* area, ChangeCodeTable* blocks);
+  // Block j (0-based) of an area's block table.
+  bool ReadCodeIndexBlock(const ChangeCodeTable& blocks, uint32_t j, CodeIndexBlock* block);
   // With the history check on, whether a change-history record (or a
   // change-code index record) of this precision digit may be a neighbour.
   bool HistoryDigitPasses(int digit) const;
@@ -139,8 +147,8 @@ class CNumberLevelMatcher {
   Step HistoryBlocks();
   Step WeighHistoryRecords(uint32_t blockEntry, const char* blockName, int consumed);
   Step CodeIndexBlocks();
-  Step WeighCodeIndexRecords(uint32_t city, uint32_t area, uint32_t block, uint32_t table,
-                             uint32_t count, uint32_t tableSize, int wide, int consumed);
+  Step WeighCodeIndexRecords(uint32_t city, uint32_t area, const CodeIndexBlock& block,
+                             int consumed);
   Step EstimateBlock(bool history, bool codeIndex);
   Step FinishEstimate(bool blockLevel, uint32_t parent, uint32_t count);
 
@@ -191,14 +199,22 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::MemoryFailure() {
   return kFail;
 }
 
-bool CNumberLevelMatcher::ChildPosition(uint32_t table, uint32_t tableSize, int wide,
-                                        uint32_t index, uint32_t* position) {
-  uint32_t offset = 0;
-  if (!engine_.codeIndex_->ReadChildOffset(table, index, wide, &offset)) return false;
-  const uint64_t p = static_cast<uint64_t>(table) + tableSize + offset;
-  if (p > UINT32_MAX) return false;
-  *position = static_cast<uint32_t>(p);
-  return true;
+bool CNumberLevelMatcher::ReadCodeIndexArea(uint32_t* city, uint32_t* area,
+                                            ChangeCodeTable* blocks) {
+  CChangeCodeIndex* index = engine_.codeIndex_;
+  *area = index->FindArea(placeCode_.c_str());
+  if (*area == 0) return true;
+  *city = index->FindCity(placeCode_.c_str());
+  return *city != 0 && index->ReadAreaEntry(*area, nullptr, &blocks->position, &blocks->count,
+                                            &blocks->size, &blocks->wide);
+}
+
+bool CNumberLevelMatcher::ReadCodeIndexBlock(const ChangeCodeTable& blocks, uint32_t j,
+                                             CodeIndexBlock* block) {
+  ChangeCodeTable& lots = block->lots;
+  return ReadChildPosition(engine_.codeIndex_, blocks, j, &block->position) &&
+         engine_.codeIndex_->ReadBlockEntry(block->position, nullptr, block->name, block->second,
+                                            &lots.position, &lots.count, &lots.size, &lots.wide);
 }
 
 bool CNumberLevelMatcher::HistoryDigitPasses(int digit) const {
@@ -358,12 +374,7 @@ int CNumberLevelMatcher::MatchBlockText(const std::string& blockText) {
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowText(uint32_t record, const char* field,
                                                            std::string* out) {
-  char value[kFieldSize];
-  if (!ReadStringField(engine_.database_, record, kGaiku, field, value, sizeof value, msg_)) {
-    return kFail;
-  }
-  *out = value;
-  return kGoOn;
+  return ReadStringField(engine_.database_, record, kGaiku, field, out, msg_) ? kGoOn : kFail;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowInt(uint32_t record, const char* field,
@@ -384,10 +395,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record,
   PadLeftWithZeros(padded, 5);
   int32_t value = 0;
   if (!ParseIntInRange(padded, &value, INT32_MIN, INT32_MAX)) return kGoOn;
-  char digits[32];
-  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
-  ToFullWidthText(digits, sizeof digits);
-  *number = digits;
+  *number = FullWidthNumber(value);
   return kGoOn;
 }
 
@@ -520,73 +528,47 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::WeighHistoryRecords(uint32_t bloc
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexBlocks() {
-  CChangeCodeIndex* index = engine_.codeIndex_;
   const Step failure = hasNumber_ ? kFail : kStop;
-  const uint32_t area = index->FindArea(placeCode_.c_str());
-  if (area == 0) return kGoOn;
-  const uint32_t city = index->FindCity(placeCode_.c_str());
-  uint32_t table = 0, count = 0, tableSize = 0;
-  int wide = 0;
-  char code[kChangeCodeTextSize];
-  if (city == 0 || !index->ReadAreaEntry(area, code, &table, &count, &tableSize, &wide)) {
-    return CodeIndexFailure(failure);
-  }
-  for (uint32_t j = 0; j < count; ++j) {
+  uint32_t city = 0, area = 0;
+  ChangeCodeTable blocks;
+  if (!ReadCodeIndexArea(&city, &area, &blocks)) return CodeIndexFailure(failure);
+  for (uint32_t j = 0; j < blocks.count; ++j) {
     Restart();
-    uint32_t block = 0;
-    char name[kChangeCodeNameSize];
-    char second[kChangeCodeNameSize];
-    uint32_t blockTable = 0, blockCount = 0, blockTableSize = 0;
-    int blockWide = 0;
-    if (!ChildPosition(table, tableSize, wide, j, &block) ||
-        !index->ReadBlockEntry(block, code, name, second, &blockTable, &blockCount,
-                               &blockTableSize, &blockWide)) {
-      return CodeIndexFailure(failure);
-    }
-    int consumed = MatchBlockText(name);
-    if (consumed == 0 && !hasNumber_ && std::strcmp(name, second) != 0) {
-      consumed = MatchBlockText(second);
+    CodeIndexBlock block;
+    if (!ReadCodeIndexBlock(blocks, j, &block)) return CodeIndexFailure(failure);
+    int consumed = MatchBlockText(block.name);
+    if (consumed == 0 && !hasNumber_ && std::strcmp(block.name, block.second) != 0) {
+      consumed = MatchBlockText(block.second);
     }
     if (consumed == 0) continue;
     if (!Consume(consumed)) return MemoryFailure();
     bool lot = false;
-    if (HandDown(placeCode_.c_str(), name, consumed, &lot) != kGoOn) return kFail;
+    if (HandDown(placeCode_.c_str(), block.name, consumed, &lot) != kGoOn) return kFail;
     if (!lot && blockBest_.level <= 6) {
-      const Step s = WeighCodeIndexRecords(city, area, block, blockTable, blockCount,
-                                           blockTableSize, blockWide, consumed);
+      const Step s = WeighCodeIndexRecords(city, area, block, consumed);
       if (s != kGoOn) return s == kStop ? failure : s;
     }
   }
   return kGoOn;
 }
 
-CNumberLevelMatcher::Step CNumberLevelMatcher::WeighCodeIndexRecords(
-    uint32_t city, uint32_t area, uint32_t block, uint32_t table, uint32_t count,
-    uint32_t tableSize, int wide, int consumed) {
-  CChangeCodeIndex* index = engine_.codeIndex_;
-  uint32_t base1 = 0, base2 = 0;
+CNumberLevelMatcher::Step CNumberLevelMatcher::WeighCodeIndexRecords(uint32_t city, uint32_t area,
+                                                                     const CodeIndexBlock& block,
+                                                                     int consumed) {
+  CChangeCodeRecords records(engine_.codeIndex_, block.lots);
   int32_t smallest = INT32_MAX;
-  for (uint32_t k = 0; k < count; ++k) {
-    uint32_t position = 0;
-    char code[kChangeCodeTextSize];
-    char name[kChangeCodeNameSize];
-    char second[kChangeCodeNameSize];
-    uint32_t number1 = 0, number2 = 0;
-    int digit = 0, scale = 0, classCode = 0;
-    if (!ChildPosition(table, tableSize, wide, k, &position) ||
-        !index->ReadChangeRecord(position, k > 0 ? 1 : 0, &base1, &base2, code, name, second,
-                                 &number1, &number2, &digit, &scale, &classCode)) {
-      return CodeIndexFailure(kStop);
-    }
-    const BlockCandidate candidate = {6, 0, consumed, classCode, PrecisionFromScaleCode(scale)};
-    const bool empty = name[0] == '\0';
+  for (uint32_t k = 0; k < block.lots.count; ++k) {
+    ChangeCodeRecord r;
+    if (!records.Read(k, &r)) return CodeIndexFailure(kStop);
+    const BlockCandidate candidate = {6, 0, consumed, r.classCode, PrecisionFromScaleCode(r.scale)};
+    const bool empty = r.name[0] == '\0';
     if (!empty) {
-      const int32_t lot = LotNumberOf(name);
+      const int32_t lot = LotNumberOf(r.name);
       if (lot > smallest) continue;
       smallest = lot;
     }
     if (!IsBetterBlockCandidate(blockBest_, candidate, engine_.statusFilter_)) continue;
-    const uint32_t n = engine_.AddLotCandidate(city, area, block, position);
+    const uint32_t n = engine_.AddLotCandidate(city, area, block.position, r.position);
     if (n == 0) return MemoryFailure();
     Take(candidate, static_cast<int32_t>(n), -2, Written());
     if (empty) break;
@@ -669,56 +651,31 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
   }
   // The records without lot text of the change-code index.
   if (codeIndex) {
-    CChangeCodeIndex* index = engine_.codeIndex_;
-    const uint32_t area = index->FindArea(placeCode_.c_str());
-    if (area != 0) {
-      const uint32_t city = index->FindCity(placeCode_.c_str());
-      uint32_t table = 0, count = 0, tableSize = 0;
-      int wide = 0;
-      char code[kChangeCodeTextSize];
-      if (city == 0 || !index->ReadAreaEntry(area, code, &table, &count, &tableSize, &wide)) {
-        return CodeIndexFailure(kStop);
-      }
-      for (uint32_t j = 0; j < count; ++j) {
-        uint32_t block = 0;
-        char name[kChangeCodeNameSize];
-        char second[kChangeCodeNameSize];
-        uint32_t blockTable = 0, blockCount = 0, blockTableSize = 0;
-        int blockWide = 0;
-        if (!ChildPosition(table, tableSize, wide, j, &block) ||
-            !index->ReadBlockEntry(block, code, name, second, &blockTable, &blockCount,
-                                   &blockTableSize, &blockWide)) {
-          return CodeIndexFailure(kStop);
+    uint32_t city = 0, area = 0;
+    ChangeCodeTable blocks;
+    if (!ReadCodeIndexArea(&city, &area, &blocks)) return CodeIndexFailure(kStop);
+    for (uint32_t j = 0; j < blocks.count; ++j) {
+      CodeIndexBlock block;
+      if (!ReadCodeIndexBlock(blocks, j, &block)) return CodeIndexFailure(kStop);
+      int32_t v = 0;
+      if (!FullWidthDigitsToInt(block.name, &v)) continue;
+      CChangeCodeRecords records(engine_.codeIndex_, block.lots);
+      for (uint32_t k = 0; k < block.lots.count; ++k) {
+        ChangeCodeRecord r;
+        if (!records.Read(k, &r)) return CodeIndexFailure(kStop);
+        const int32_t precision = PrecisionFromScaleCode(r.scale);
+        if (r.name[0] != '\0' || !CodeIndexDigitPasses(r.digit) ||
+            !passes(r.classCode, precision)) {
+          continue;
         }
-        int32_t v = 0;
-        if (!FullWidthDigitsToInt(name, &v)) continue;
-        uint32_t base1 = 0, base2 = 0;
-        for (uint32_t k = 0; k < blockCount; ++k) {
-          uint32_t position = 0;
-          char lotCode[kChangeCodeTextSize];
-          char lotName[kChangeCodeNameSize];
-          char lotSecond[kChangeCodeNameSize];
-          uint32_t number1 = 0, number2 = 0;
-          int digit = 0, scale = 0, classCode = 0;
-          if (!ChildPosition(blockTable, blockTableSize, blockWide, k, &position) ||
-              !index->ReadChangeRecord(position, k > 0 ? 1 : 0, &base1, &base2, lotCode, lotName,
-                                       lotSecond, &number1, &number2, &digit, &scale,
-                                       &classCode)) {
-            return CodeIndexFailure(kStop);
-          }
-          const int32_t precision = PrecisionFromScaleCode(scale);
-          if (lotName[0] != '\0' || !CodeIndexDigitPasses(digit) || !passes(classCode, precision)) {
-            continue;
-          }
-          CRecordList* list = NeighbourListFor(v);
-          if (!list) continue;
-          const uint32_t n = engine_.AddLotCandidate(city, area, block, position);
-          if (n == 0 ||
-              !AddNeighbour(list, {kNeighbourCodeIndexLot, static_cast<int32_t>(n),
-                                   static_cast<int32_t>(number1), static_cast<int32_t>(number2),
-                                   v, classCode, precision})) {
-            return MemoryFailure();
-          }
+        CRecordList* list = NeighbourListFor(v);
+        if (!list) continue;
+        const uint32_t n = engine_.AddLotCandidate(city, area, block.position, r.position);
+        if (n == 0 ||
+            !AddNeighbour(list, {kNeighbourCodeIndexLot, static_cast<int32_t>(n),
+                                 static_cast<int32_t>(r.number1), static_cast<int32_t>(r.number2),
+                                 v, r.classCode, precision})) {
+          return MemoryFailure();
         }
       }
     }
@@ -867,12 +824,9 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexLots(const char* placeCo
   const uint32_t city = index->FindCity(placeCode);
   const uint32_t area = index->FindArea(placeCode);
   if (city == 0 || area == 0) return CodeIndexFailure(kFail);
-  uint32_t table = 0, count = 0, tableSize = 0;
-  int wide = 0;
-  char code[kChangeCodeTextSize];
-  char name[kChangeCodeNameSize];
-  char second[kChangeCodeNameSize];
-  if (!index->ReadBlockEntry(block, code, name, second, &table, &count, &tableSize, &wide)) {
+  ChangeCodeTable lots;
+  if (!index->ReadBlockEntry(block, nullptr, nullptr, nullptr, &lots.position, &lots.count,
+                             &lots.size, &lots.wide)) {
     return CodeIndexFailure(kStop);
   }
   const int32_t filter = engine_.statusFilter_;
@@ -883,27 +837,18 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexLots(const char* placeCo
       if (!hasNumber_ || level_ != 0 || !engine_.estimationSwitch_) return kGoOn;
       ClearNeighbours();
     }
-    uint32_t base1 = 0, base2 = 0;
-    for (uint32_t k = 0; k < count; ++k) {
-      uint32_t position = 0;
-      char lotCode[kChangeCodeTextSize];
-      char lotName[kChangeCodeNameSize];
-      char lotSecond[kChangeCodeNameSize];
-      uint32_t number1 = 0, number2 = 0;
-      int digit = 0, scale = 0, classCode = 0;
-      if (!ChildPosition(table, tableSize, wide, k, &position) ||
-          !index->ReadChangeRecord(position, k > 0 ? 1 : 0, &base1, &base2, lotCode, lotName,
-                                   lotSecond, &number1, &number2, &digit, &scale, &classCode)) {
-        return CodeIndexFailure(kFail);
-      }
-      const int32_t precision = PrecisionFromScaleCode(scale);
+    CChangeCodeRecords records(index, lots);
+    for (uint32_t k = 0; k < lots.count; ++k) {
+      ChangeCodeRecord r;
+      if (!records.Read(k, &r)) return CodeIndexFailure(kFail);
+      const int32_t precision = PrecisionFromScaleCode(r.scale);
       if (pass == 0) {
-        const int taken = MatchLotText(lotName);
+        const int taken = MatchLotText(r.name);
         if (taken == 0) continue;
-        const LotCandidate candidate = {static_cast<int32_t>(std::strlen(lotName)), classCode,
+        const LotCandidate candidate = {static_cast<int32_t>(std::strlen(r.name)), r.classCode,
                                         precision};
         if (!IsBetterLotCandidate(lotBest_, candidate, filter, 0)) continue;
-        const uint32_t n = engine_.AddLotCandidate(city, area, block, position);
+        const uint32_t n = engine_.AddLotCandidate(city, area, block, r.position);
         if (n == 0) return MemoryFailure();
         Restart();
         if (!Consume(taken)) return MemoryFailure();
@@ -911,22 +856,22 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexLots(const char* placeCo
         continue;
       }
       int32_t g = 0;
-      if (!FullWidthDigitsToInt(lotName, &g) || !CodeIndexDigitPasses(digit) ||
-          !IsBetterLotCandidate(kLotCandidateStart, {0, classCode, precision}, filter, 1)) {
+      if (!FullWidthDigitsToInt(r.name, &g) || !CodeIndexDigitPasses(r.digit) ||
+          !IsBetterLotCandidate(kLotCandidateStart, {0, r.classCode, precision}, filter, 1)) {
         continue;
       }
       CRecordList* list = NeighbourListFor(g);
       if (!list) continue;
-      const uint32_t n = engine_.AddLotCandidate(city, area, block, position);
-      if (n == 0 || !AddNeighbour(list, {kNeighbourCodeIndexLot, static_cast<int32_t>(n),
-                                         static_cast<int32_t>(number1),
-                                         static_cast<int32_t>(number2), g, classCode,
-                                         precision})) {
+      const uint32_t n = engine_.AddLotCandidate(city, area, block, r.position);
+      if (n == 0 ||
+          !AddNeighbour(list, {kNeighbourCodeIndexLot, static_cast<int32_t>(n),
+                               static_cast<int32_t>(r.number1), static_cast<int32_t>(r.number2), g,
+                               r.classCode, precision})) {
         return MemoryFailure();
       }
     }
   }
-  return FinishEstimate(false, block, count);
+  return FinishEstimate(false, block, lots.count);
 }
 
 int CNumberLevelMatcher::MatchLot(const char* placeCode, const char* blockText,

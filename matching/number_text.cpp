@@ -6,21 +6,16 @@
 
 #include "common/kanji_numeral.h"
 #include "common/sjis_text.h"
+#include "common/width_kana.h"
 #include "matching/normalize.h"
 
 namespace {
-
-bool IsFullWidthDigit(const char* p) {
-  const auto b0 = static_cast<unsigned char>(p[0]);
-  const auto b1 = static_cast<unsigned char>(b0 ? p[1] : 0);
-  return b0 == 0x82 && b1 >= 0x4F && b1 <= 0x58;
-}
 
 bool IsAsciiDigit(const char* p) { return *p >= '0' && *p <= '9'; }
 
 // A kanji numeral other than a full-width digit.
 bool IsKanjiNumeral(const char* p) {
-  return IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' && !IsFullWidthDigit(p) &&
+  return IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' && !IsFullWidthDigitAt(p) &&
          KanjiDigitValue(p) >= 0;
 }
 
@@ -48,9 +43,9 @@ int ClassifyNumberRun(const char* text, NumberRun* run) {
   *run = NumberRun();
   const char* p = text;
   int kind = 0;
-  if (IsFullWidthDigit(p)) {
+  if (IsFullWidthDigitAt(p)) {
     kind = 1;
-    while (IsFullWidthDigit(p)) p += 2;
+    while (IsFullWidthDigitAt(p)) p += 2;
   } else if (IsKanjiNumeral(p)) {
     kind = 2;
     while (IsKanjiNumeral(p)) p += 2;
@@ -80,19 +75,13 @@ int ClassifyNumberRun(const char* text, NumberRun* run) {
   run->kind = kind;
   run->length = static_cast<int>(digits.size());
   run->value = value;
-  if (kind == 3) {
-    run->requested = FullWidth(digits);
-  } else {
-    char number[16];
-    std::snprintf(number, sizeof number, "%ld", static_cast<long>(value));
-    run->requested = FullWidth(number);
-  }
+  run->requested = kind == 3 ? FullWidth(digits) : FullWidthNumber(value);
   return 1;
 }
 
 std::string StripLeadingZeros(const std::string& text) {
   std::size_t start = 0;
-  while (text.size() - start > 2 && IsFullWidthDigit(text.c_str() + start) &&
+  while (text.size() - start > 2 && IsFullWidthDigitAt(text.c_str() + start) &&
          static_cast<unsigned char>(text[start + 1]) == 0x4F) {
     start += 2;
   }

@@ -7,6 +7,7 @@
 
 #include "common/file_access.h"
 #include "common/numeric.h"
+#include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 
@@ -143,9 +144,7 @@ int EndsWith(const char* text, const char* suffix) {
   const std::size_t start = length - suffixLength;
   if (std::memcmp(text + start, suffix, suffixLength) != 0) return 0;
   std::size_t i = 0;
-  while (i < start) {
-    i += IsLeadByte(static_cast<unsigned char>(text[i])) && text[i + 1] != '\0' ? 2 : 1;
-  }
+  while (i < start) i += static_cast<std::size_t>(sjis_internal::CharLen(text + i));
   return i == start ? 1 : 0;
 }
 
@@ -179,24 +178,26 @@ int FormatCoordinatePair(int32_t datum, const char* parameterFile, int32_t coord
   CAdrsContext context;
   if (!context.SetCoordinateFormat(coordinateFormat) || !context.SetDatum(datum)) return 0;
   context.SetDatumParameterFile(parameterFile);
-  CoordinateRequest request;
-  request.latitude = latitude;
-  request.longitude = longitude;
-  request.latitudeText = latitudeText;
-  request.latitudeTextSize = kCoordinateTextSize;
-  request.longitudeText = longitudeText;
-  request.longitudeTextSize = kCoordinateTextSize;
+  CoordinateRequest request{latitude, longitude, latitudeText, kCoordinateTextSize, longitudeText,
+                            kCoordinateTextSize};
   return context.FormatCoordinates(&request);
 }
 
 // ---- Context members ----
 
-int CAdrsContext::LoadDatumParametersIfNeeded() {
-  if (datumLoaded_) return 1;
-  const char* path = datumPath_.c_str();
-  if (!FileExists(path) || !converter_.LoadGridParameters(path)) return 0;
-  datumLoaded_ = 1;
-  return 1;
+int CAdrsContext::ConvertDatum(bool toJgd, double latitude, double longitude, double* outLatitude,
+                               double* outLongitude) {
+  converter_.SetMessageSink(nullptr);
+  if (!datumLoaded_) {
+    const char* path = datumPath_.c_str();
+    if (!FileExists(path) || !converter_.LoadGridParameters(path)) return 0;
+    datumLoaded_ = 1;
+  }
+  const double x = longitude / kMillisecondsPerDegree;
+  const double y = latitude / kMillisecondsPerDegree;
+  int method = 0;
+  return toJgd ? converter_.TokyoToJgd(x, y, outLongitude, outLatitude, &method)
+               : converter_.JgdToTokyo(x, y, outLongitude, outLatitude, &method);
 }
 
 int CAdrsContext::ToOutputDatum(int32_t latitude, int32_t longitude, int32_t* outLatitude,
@@ -207,16 +208,9 @@ int CAdrsContext::ToOutputDatum(int32_t latitude, int32_t longitude, int32_t* ou
   int32_t datum = 1;
   GetDatum(&datum);
   if (datum == 1) return 1;
-  if (datum != 2) return 0;
-  converter_.SetMessageSink(nullptr);
-  if (!LoadDatumParametersIfNeeded()) return 0;
   double lon = 0.0;
   double lat = 0.0;
-  int method = 0;
-  if (!converter_.TokyoToJgd(longitude / kMillisecondsPerDegree, latitude / kMillisecondsPerDegree,
-                             &lon, &lat, &method)) {
-    return 0;
-  }
+  if (datum != 2 || !ConvertDatum(true, latitude, longitude, &lat, &lon)) return 0;
   int32_t msLatitude = 0;
   int32_t msLongitude = 0;
   if (!DegreesToRoundedMilliseconds(lat, &msLatitude) ||
@@ -260,16 +254,9 @@ int CAdrsContext::ConvertInputCoordinates(InputCoordinateRequest* request) {
     request->outLongitude = longitude;
     return 1;
   }
-  if (datum != 2) return 0;
-  converter_.SetMessageSink(nullptr);
-  if (!LoadDatumParametersIfNeeded()) return 0;
   double lon = 0.0;
   double lat = 0.0;
-  int method = 0;
-  if (!converter_.JgdToTokyo(longitude / kMillisecondsPerDegree, latitude / kMillisecondsPerDegree,
-                             &lon, &lat, &method)) {
-    return 0;
-  }
+  if (datum != 2 || !ConvertDatum(false, latitude, longitude, &lat, &lon)) return 0;
   request->outLatitude = lat * kMillisecondsPerDegree;
   request->outLongitude = lon * kMillisecondsPerDegree;
   return 1;

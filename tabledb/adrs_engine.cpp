@@ -21,20 +21,35 @@ int KeepPath(char* out, const char* text) {
   return 1;
 }
 
-void KeepText(char* out, const char* text) {
-  // Whole characters, found walking forward, while they fit with the NUL.
+// Copies the whole characters of text that fit into out (size bytes with
+// the NUL), the character starts found walking forward; null gives "".
+char* CopyWholeChars(char* out, std::size_t size, const char* text) {
+  if (!out || size == 0) return out;
   std::size_t n = 0;
   if (text) {
     for (;;) {
       const unsigned char b = static_cast<unsigned char>(text[n]);
       if (b == 0) break;
       const std::size_t len = (IsLeadByte(b) && text[n + 1] != '\0') ? 2 : 1;
-      if (n + len >= CAdrsEngine::kTextSize) break;
+      if (n + len >= size) break;
       n += len;
     }
     std::memmove(out, text, n);
   }
   out[n] = '\0';
+  return out;
+}
+
+void KeepText(char* out, const char* text) { CopyWholeChars(out, CAdrsEngine::kTextSize, text); }
+
+// Appends a record of size bytes to a list of such records: the new count,
+// 0 when the list holds records of another size or cannot grow.
+template <typename Record>
+uint32_t AppendRecord(CRecordList& list, const Record& record, uint16_t size) {
+  unsigned char bytes[sizeof(Record)];
+  std::memcpy(bytes, &record, sizeof bytes);
+  if (list.GetElementSize() != size || !list.Add(bytes)) return 0;
+  return list.GetCount();
 }
 
 }  // namespace
@@ -327,12 +342,7 @@ int CAdrsEngine::AllocateWorkLists() {
 uint32_t CAdrsEngine::AddLotCandidate(uint32_t cityEntry, uint32_t areaEntry,
                                       uint32_t blockEntry, uint32_t changeRecord) {
   const LotCandidateRecord record = {cityEntry, areaEntry, blockEntry, changeRecord};
-  unsigned char bytes[kLotCandidateRecordSize];
-  std::memcpy(bytes, &record, sizeof bytes);
-  if (lotCandidates_.GetElementSize() != kLotCandidateRecordSize || !lotCandidates_.Add(bytes)) {
-    return 0;
-  }
-  return lotCandidates_.GetCount();
+  return AppendRecord(lotCandidates_, record, kLotCandidateRecordSize);
 }
 
 int CAdrsEngine::GetLotCandidate(uint32_t n, uint32_t* cityEntry, uint32_t* areaEntry,
@@ -352,12 +362,36 @@ int CAdrsEngine::GetLotCandidate(uint32_t n, uint32_t* cityEntry, uint32_t* area
   return 1;
 }
 
+uint32_t CAdrsEngine::AddEstimateRecord(const EstimateRecord& record) {
+  return AppendRecord(estimationList_, record, kEstimateRecordSize);
+}
+
 int CAdrsEngine::GetEstimateRecord(uint32_t n, void* record) const {
   if (!record || n == 0 || n > estimationList_.GetCount() ||
       estimationList_.GetElementSize() != kEstimateRecordSize) {
     return 0;
   }
   return estimationList_.GetAt(n, record);
+}
+
+char* CAdrsEngine::GetChangeHistoryPath(char* out, std::size_t size) const {
+  const char* path = "";
+  if (historyFromFiles_) {
+    path = historyIndexPath_;
+  } else if (history_) {
+    path = history_->GetIndexPath();
+  }
+  return CopyWholeChars(out, size, path);
+}
+
+char* CAdrsEngine::GetChangeCodeIndexPath(char* out, std::size_t size) const {
+  const char* path = "";
+  if (codeIndexFromFile_) {
+    path = codeIndexPath_;
+  } else if (codeIndex_) {
+    path = codeIndex_->GetPath();
+  }
+  return CopyWholeChars(out, size, path);
 }
 
 // ---------------------------------------------------------------------------
@@ -439,3 +473,8 @@ void CAdrsEngine::SetRestAfterChome(const char* text) { KeepText(restAfterChome_
 void CAdrsEngine::SetRestAfterBlock(const char* text) { KeepText(restAfterBlock_, text); }
 void CAdrsEngine::SetRestAfterLot(const char* text) { KeepText(restAfterLot_, text); }
 void CAdrsEngine::SetTextAfterChome(const char* text) { KeepText(textAfterChome_, text); }
+
+void CAdrsEngine::SetSpecialName(const char* name, const char* placeCode) {
+  KeepText(specialName_, name);
+  KeepText(specialNameCode_, placeCode);
+}

@@ -357,7 +357,7 @@ class CAdrsEngine {
   // grow.
   uint32_t AddEstimateRecord(const EstimateRecord& record);
 
-  // ---- Change sources for the result builder (defined in matching/) ----
+  // ---- Change sources for the result builder (readers defined in matching/) ----
 
   // Change record n with its texts through CChangeHistory::GetRecord (text
   // buffers of kChangeTextSize bytes, null to skip); 0 when no change

@@ -43,14 +43,11 @@ struct CAdrsEngine::ChildTest {
   // 1 with *pass set, or 0 (with the field reader's message) when the row
   // cannot be read.
   int Passes(CTableDatabase* database, uint32_t record, int* pass, char* msg) const {
-    char first[kFieldValueSize];
-    if (!ReadStringField(database, record, table, field1, first, sizeof first, msg)) return 0;
-    std::string text = first;
+    std::string text;
+    std::string second;
+    if (!ReadStringField(database, record, table, field1, &text, msg)) return 0;
     if (field2) {
-      char second[kFieldValueSize];
-      if (!ReadStringField(database, record, table, field2, second, sizeof second, msg)) {
-        return 0;
-      }
+      if (!ReadStringField(database, record, table, field2, &second, msg)) return 0;
       text += second;
     }
     switch (kind) {

@@ -1,5 +1,6 @@
 #include "tabledb/tc_access.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -14,16 +15,10 @@
 
 namespace {
 
-const char* OrEmpty(const char* text) { return text ? text : ""; }
+constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
+constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
 
-// The database's path for a message ("" for none).
-struct DatabasePath {
-  explicit DatabasePath(CTableDatabase* database) {
-    text[0] = '\0';
-    if (database) database->GetPath(text, sizeof text);
-  }
-  char text[kTdbMaxPathLength + 1];
-};
+const char* OrEmpty(const char* text) { return text ? text : ""; }
 
 // Copies text into out (outSize bytes) when it fits with its NUL; else 0
 // and out untouched.
@@ -144,16 +139,22 @@ int NormalizePair(char* kanji, char* kana, int32_t kanaSwitch, std::size_t textS
 // ---------------------------------------------------------------------------
 // Messages
 
+std::string DatabasePath(CTableDatabase* database) {
+  char path[kTdbMaxPathLength + 1] = "";
+  if (database) database->GetPath(path, sizeof path);
+  return path;
+}
+
 void SetFieldValueErrorMessage(char* msg, CTableDatabase* database, const char* table,
                                const char* field) {
-  const DatabasePath path(database);
-  SetMessage(msg, kFieldValueErrorFormat, path.text, OrEmpty(table), OrEmpty(field));
+  SetMessage(msg, kFieldValueErrorFormat, DatabasePath(database).c_str(), OrEmpty(table),
+             OrEmpty(field));
 }
 
 void SetValueNotFoundMessage(char* msg, CTableDatabase* database, const char* table,
                              const char* field, const char* value) {
-  const DatabasePath path(database);
-  SetMessage(msg, kValueNotFoundFormat, path.text, OrEmpty(table), OrEmpty(field), OrEmpty(value));
+  SetMessage(msg, kValueNotFoundFormat, DatabasePath(database).c_str(), OrEmpty(table),
+             OrEmpty(field), OrEmpty(value));
 }
 
 // ---------------------------------------------------------------------------
@@ -164,8 +165,8 @@ int ReadFieldInfo(CTableDatabase* database, const char* table, const char* field
   int32_t t = 0, a = 0;
   uint32_t p = 0, s = 0;
   if (!database || !table || !field || !database->FindField(table, field, &t, &a, &p, &s)) {
-    const DatabasePath path(database);
-    SetMessage(msg, kFieldInfoErrorFormat, path.text, OrEmpty(table), OrEmpty(field));
+    SetMessage(msg, kFieldInfoErrorFormat, DatabasePath(database).c_str(), OrEmpty(table),
+               OrEmpty(field));
     return 0;
   }
   if (type) *type = t;
@@ -184,6 +185,14 @@ int ReadStringField(CTableDatabase* database, uint32_t record, const char* table
     return 0;
   }
   return 1;
+}
+
+int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
+                    std::string* text, char* msg) {
+  char value[kFieldValueSize];
+  const int ok = ReadStringField(database, record, table, field, value, sizeof value, msg);
+  if (text) text->assign(value);
+  return ok;
 }
 
 int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
@@ -207,6 +216,34 @@ uint32_t FindFirstInSortedIndexFile(CTableDatabase* database, plat::File* file, 
                                     uint32_t hi, const char* table, const char* field,
                                     const char* key) {
   return FirstOfRun(FileSlots{database, file, table, field}, lo, hi, key);
+}
+
+int FindRecordInIndexFile(CTableDatabase* database, const char* indexPath, const char* table,
+                          const char* field, const char* key, bool first, uint32_t* record,
+                          char* msg) {
+  plat::File file;
+  if (!OpenFileForRead(&file, indexPath)) {
+    SetMessage(msg, kOpenFailed, OrEmpty(indexPath));
+    return 0;
+  }
+  uint64_t length = 0;
+  if (!file.GetLength(length)) {
+    SetMessage(msg, kReadFailed, indexPath);
+    return 0;
+  }
+  const uint32_t slots = static_cast<uint32_t>(std::min<uint64_t>(length / 4, UINT32_MAX / 4));
+  const uint32_t slot =
+      first ? FindFirstInSortedIndexFile(database, &file, 1, slots, table, field, key)
+            : FindInSortedIndexFile(database, &file, 1, slots, table, field, key);
+  if (slot == 0) {
+    SetValueNotFoundMessage(msg, database, table, field, key);
+    return 0;
+  }
+  if (!record || !ReadFileSlot(&file, slot, record)) {
+    SetMessage(msg, kReadFailed, indexPath);
+    return 0;
+  }
+  return 1;
 }
 
 uint32_t FindInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi, const char* table,
@@ -247,12 +284,11 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
   std::memcpy(key, placeCode, kPlaceCodeLength);
   key[kPlaceCodeLength] = '\0';
 
-  const DatabasePath databasePath(database);
   char indexPath[kCodeIndexPathSize];
   plat::File file;
-  if (!MakeCodeIndexPath(databasePath.text, "_CD3", indexPath, sizeof indexPath) ||
+  if (!MakeCodeIndexPath(DatabasePath(database).c_str(), "_CD3", indexPath, sizeof indexPath) ||
       !OpenFileForRead(&file, indexPath)) {
-    SetMessage(msg, "ファイルオープンエラー!(%s)", indexPath);
+    SetMessage(msg, kOpenFailed, indexPath);
     return 0;
   }
   uint64_t length = 0;
@@ -267,7 +303,7 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
   const int read = ReadFileSlot(&file, slot, &record);
   file.Close();
   if (!read) {
-    SetMessage(msg, "ファイルの読み込みに失敗しました!(%s)", indexPath);
+    SetMessage(msg, kReadFailed, indexPath);
     return 0;
   }
   return ReadStringField(database, record, kTable, "グループコード", groupCode, groupCodeSize, msg);

@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "plat/file.h"
 
@@ -44,6 +45,8 @@ inline constexpr char kValueNotFoundFormat[] =
 
 // ---- Messages naming a database ----
 
+// The database's path (CTableDatabase::GetPath; "" for a null database).
+std::string DatabasePath(CTableDatabase* database);
 // kFieldValueErrorFormat / kValueNotFoundFormat with the database's path
 // (empty for a null database); null texts print as "".
 void SetFieldValueErrorMessage(char* msg, CTableDatabase* database, const char* table,
@@ -63,6 +66,9 @@ int ReadFieldInfo(CTableDatabase* database, const char* table, const char* field
 // another type, unreadable or longer than textSize - 1 bytes.
 int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
                     char* text, std::size_t textSize, char* msg);
+// The same into a string (through a kFieldValueSize buffer; "" on failure).
+int ReadStringField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
+                    std::string* text, char* msg);
 // An INT field (type 6, 32 bits); the same failures.
 int ReadIntField(CTableDatabase* database, uint32_t record, const char* table, const char* field,
                  int32_t* value, char* msg);
@@ -86,6 +92,15 @@ uint32_t FindInSortedIndexFile(CTableDatabase* database, plat::File* file, uint3
 uint32_t FindFirstInSortedIndexFile(CTableDatabase* database, plat::File* file, uint32_t lo,
                                     uint32_t hi, const char* table, const char* field,
                                     const char* key);
+// The record position held by the slot of the sorted code index file at
+// indexPath whose value is key (first set: the first slot of its run of
+// equal keys). 0 with "ファイルオープンエラー!(%s)" when the file does not
+// open, "ファイルの読み込みに失敗しました!(%s)" (the index path) when it
+// cannot be read, kValueNotFoundFormat (VALUE: the key) when no slot holds
+// the key. Slots whose position passes 32 bits are not searched.
+int FindRecordInIndexFile(CTableDatabase* database, const char* indexPath, const char* table,
+                          const char* field, const char* key, bool first, uint32_t* record,
+                          char* msg);
 // The same two searches over a table sorter's position array (slot N is
 // CTableSorter::GetPositionAt(N)) and its database.
 uint32_t FindInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t hi, const char* table,

@@ -35,26 +35,8 @@ constexpr uint64_t kScrambleMaxLength = 0xFFFFFFFFull;
 
 // ---- Status and result files ----
 
-// The status file: "%ld\n%ld\n%s" and a line end, in text mode. A file whose
-// write fails is deleted again.
-int WriteStatusFile(const char* path, int32_t code, int32_t interrupted, const char* message) {
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, path)) return 0;
-  char head[64];
-  std::snprintf(head, sizeof head, "%ld\n%ld\n", static_cast<long>(code),
-                static_cast<long>(interrupted));
-  const std::string text = std::string(head) + message;
-  int ok = WriteLineToFile(&file, text.c_str());
-  if (!file.Close()) ok = 0;
-  if (!ok) {
-    RemoveFile(path);
-    return 0;
-  }
-  return 1;
-}
-
-// The result line of a reverse-geocoding job; a partly written file is
-// deleted again.
+// A text file of one line and its line end (the result line of a
+// reverse-geocoding job); a partly written file is deleted again.
 int WriteResultFile(const char* path, const char* line) {
   plat::File file;
   if (!OpenNewTextFileForWrite(&file, path)) return 0;
@@ -65,6 +47,14 @@ int WriteResultFile(const char* path, const char* line) {
     return 0;
   }
   return 1;
+}
+
+// The status file: "%ld\n%ld\n%s" and a line end, in text mode.
+int WriteStatusFile(const char* path, int32_t code, int32_t interrupted, const char* message) {
+  char head[64];
+  std::snprintf(head, sizeof head, "%ld\n%ld\n", static_cast<long>(code),
+                static_cast<long>(interrupted));
+  return WriteResultFile(path, (std::string(head) + message).c_str());
 }
 
 void RemoveIfExists(const char* path) {
