@@ -2,12 +2,7 @@
 
 bool ReadChildPosition(CChangeCodeIndex* index, const ChangeCodeTable& table, uint32_t i,
                        uint32_t* position) {
-  uint32_t offset = 0;
-  if (!index->ReadChildOffset(table.position, i, table.wide, &offset)) return false;
-  const uint64_t p = uint64_t{table.position} + table.size + offset;
-  if (p > UINT32_MAX) return false;
-  *position = static_cast<uint32_t>(p);
-  return true;
+  return index->ChildPosition(table.position, table.size, table.wide, i + 1, position) != 0;
 }
 
 bool CChangeCodeRecords::Read(uint32_t k, ChangeCodeRecord* r) {

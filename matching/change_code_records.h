@@ -17,8 +17,8 @@ struct ChangeCodeTable {
 };
 
 // The position of child i (0-based) of the table: the end of the table
-// plus the child's offset. false when the offset cannot be read or the
-// position passes 32 bits.
+// plus the child's offset (CChangeCodeIndex::ChildPosition). false when the
+// offset cannot be read or the position lies beyond the file.
 bool ReadChildPosition(CChangeCodeIndex* index, const ChangeCodeTable& table, uint32_t i,
                        uint32_t* position);
 

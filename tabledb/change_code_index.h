@@ -107,6 +107,11 @@ class CChangeCodeIndex {
   int LoadChildTable(uint32_t tablePosition, uint32_t count, uint32_t tableSize, int wideOffsets);
   int ReadCachedChild(uint32_t index, char* codeText, char* name, char* secondName);
   int GetCachedChildPosition(uint32_t index, uint32_t* position);
+  // File position of child index (1-based) of a table: its offset read
+  // from the table plus the table's position and size. 0 when the offset
+  // cannot be read or the position lies beyond the file.
+  int ChildPosition(uint32_t tablePosition, uint32_t tableSize, int wide, uint32_t index,
+                    uint32_t* position);
 
  private:
   static constexpr std::size_t kPathSize = 512;
@@ -118,9 +123,6 @@ class CChangeCodeIndex {
   int ReadTableEntry(uint32_t position, Level level, char* codeText, char* name, char* secondName,
                      uint32_t* tablePosition, uint32_t* count, uint32_t* tableSize,
                      int* wideOffsets);
-  // Position of child index (1-based) of a table.
-  int ChildPosition(uint32_t tablePosition, uint32_t tableSize, int wide, uint32_t index,
-                    uint32_t* position);
   uint32_t SearchByCode(uint32_t tablePosition, uint32_t count, uint32_t tableSize, int wide,
                         Level level, const char* target);
   uint32_t SearchByName(uint32_t tablePosition, uint32_t count, uint32_t tableSize, int wide,
