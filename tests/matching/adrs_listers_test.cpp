@@ -615,10 +615,9 @@ TEST_F(ListerTest, CityCodeOfAGroupCode) {
 // (tests/fixtures/listers/dump_13.txt, UTF-8), as the CP932 text file the
 // dump writes: CR LF after every line.
 std::string ExpectedDump13() {
-  // Beside this source file: ../fixtures/listers/.
-  std::string path = __FILE__;
-  path.erase(path.find_last_of('/') + 1);
-  const std::string utf8 = testutil::ReadBytes(path + "../fixtures/listers/dump_13.txt");
+  // The source tree is compiled in (a compiler cache may make __FILE__ relative).
+  const std::string utf8 =
+      testutil::ReadBytes(std::string(KORT_SOURCE_DIR) + "/tests/fixtures/listers/dump_13.txt");
   std::string text;
   if (utf8.empty() || !plat::cp932::FromUtf8(utf8, text)) return std::string();
   std::string out;
