@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: a normal build, then a build
-# with AddressSanitizer and UBSan.
+# with AddressSanitizer and UBSan (leaks included). Last, the threaded tests
+# alone are built and run under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 4)
@@ -16,3 +17,12 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1200
+
+# Only the test programs that run threads: the message queue and the toll
+# library.
+tsan_tests=(test_plat_msg test_toll)
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE_THREAD=ON
+cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
+for t in "${tsan_tests[@]}"; do
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/"$t"
+done
