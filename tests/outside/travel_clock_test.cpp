@@ -25,17 +25,6 @@ std::string Show(const Time& t) {
 
 }  // namespace
 
-TEST(TravelClockTime, SetKeepsFieldsCountedFromZero) {
-  Time t;
-  t.set(2016, 1, 28, 23, 59, 58);
-  EXPECT_EQ(t.year, 2016);
-  EXPECT_EQ(t.month, 1);
-  EXPECT_EQ(t.day, 28);
-  EXPECT_EQ(t.hour, 23);
-  EXPECT_EQ(t.minute, 59);
-  EXPECT_EQ(t.second, 58);
-}
-
 TEST(TravelClockTime, AddDateCarriesAcrossMonthsYearsAndLeapDays) {
   struct Case {
     Time from;
