@@ -5,7 +5,8 @@
 // thread's messages (plat::PumpMessages); any thread may then post a call,
 // which runs on the owner thread, one at a time, in posting order. A call
 // posted before Create succeeded, or after the window was destroyed, never
-// runs; its record is freed all the same.
+// runs; its record is freed all the same. The object is deleted on the
+// owner thread.
 
 #include <atomic>
 #include <cstdint>

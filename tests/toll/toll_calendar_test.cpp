@@ -88,10 +88,16 @@ TEST(PackedTime, DaysBetweenCountsDatesEitherWay) {
   EXPECT_EQ(daysBetween(P(2016, 2, 28), P(2016, 3, 1)), 2);  // through 29 February
   EXPECT_EQ(daysBetween(P(2015, 2, 28), P(2015, 3, 1)), 1);
   EXPECT_EQ(daysBetween(P(2010, 1, 1), P(2018, 1, 1)), 2922);
+}
+
+TEST(PackedTime, DaysBetweenEndsForDatesNoDayStepReaches) {
   // An impossible later date: the count stops at the first date past it
-  // (1 March), and past the last packable year it stops as well.
+  // (1 March).
   EXPECT_EQ(daysBetween(P(2017, 2, 28), P(2017, 2, 30)), 1);
+  // Month 16 of the last packable year lies beyond every real date: the
+  // count stops past the year's end instead of wrapping to 2000 and on.
   EXPECT_EQ(daysBetween(0u, 0xFFFFFFFFu), daysBetween(0u, P(4047, 12, 31)) + 1);
+  EXPECT_EQ(daysBetween(0xFFFFFFFFu, 0u), -(daysBetween(0u, P(4047, 12, 31)) + 1));
 }
 
 TEST(PackedTime, WeekdayClassGivesOneForImpossibleDates) {
