@@ -420,3 +420,64 @@ TEST(GridCoordinates, EveryNumericTypeIsReadAndOthersFail) {
 }
 
 }  // namespace
+
+// ---- The index writer's refusals ----
+
+namespace {
+
+TEST(GridWriter, RefusesWhatCannotBeAGridIndex) {
+  nibbuild::NibLayout good;
+  good.table = "施設検索";
+  good.xField = "経度";
+  good.yField = "緯度";
+  good.columns = 2;
+  good.rows = 2;
+  good.highX = 10;
+  good.highY = 10;
+  const std::vector<nibbuild::NibPoint> points = {{20, 5, 5}};
+  std::string image = "untouched";
+  std::string error;
+  ASSERT_TRUE(nibbuild::BuildNibImage(good, points, &image, &error)) << error;
+  // Header, top table, three names and one point record.
+  EXPECT_EQ(image.size(), 80u + 4 * 20 + 3 * 81 + 16);
+  auto refused = [&](nibbuild::NibLayout layout, std::vector<nibbuild::NibPoint> pts) {
+    std::string out = "untouched";
+    std::string why;
+    const bool built = nibbuild::BuildNibImage(layout, pts, &out, &why);
+    return !built && out == "untouched" && !why.empty();
+  };
+  nibbuild::NibLayout l = good;
+  l.table = std::string(81, 'T');
+  EXPECT_TRUE(refused(l, points));
+  l = good;
+  l.yField = "";
+  EXPECT_TRUE(refused(l, points));
+  l = good;
+  l.columns = 0;
+  EXPECT_TRUE(refused(l, points));
+  l = good;
+  l.rows = 1025;
+  EXPECT_TRUE(refused(l, points));
+  l = good;
+  l.highX = l.lowX;
+  EXPECT_TRUE(refused(l, points));
+  l = good;
+  l.highY = INFINITY;
+  EXPECT_TRUE(refused(l, points));
+  l = good;
+  l.maxDepth = nibbuild::kNibMaxDepth + 1;
+  EXPECT_TRUE(refused(l, points));
+  EXPECT_TRUE(refused(good, {{20, 10.5, 5}}));
+  EXPECT_TRUE(refused(good, {{20, std::nan(""), 5}}));
+  // An exact name of 80 bytes fits.
+  l = good;
+  l.table = std::string(80, 'T');
+  EXPECT_FALSE(refused(l, points));
+  nibbuild::NibLayout none;
+  EXPECT_FALSE(nibbuild::SetAreaFromPoints(&none, {}));
+  EXPECT_TRUE(nibbuild::SetAreaFromPoints(&none, {{1, 3, 4}}));
+  EXPECT_EQ(none.highX, 4);
+  EXPECT_EQ(none.highY, 5);
+}
+
+}  // namespace
