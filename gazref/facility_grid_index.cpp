@@ -66,8 +66,8 @@ int SearchGridCells(GridSearch& s, uint32_t table, double w, double h, double x0
   if (iy0 > iy1) return 1;
   for (int32_t iy = iy0; iy <= iy1; ++iy) {
     for (int32_t ix = ix0; ix <= ix1; ++ix) {
-      const uint64_t number = static_cast<uint64_t>(iy) * static_cast<uint64_t>(s.nx) +
-                              static_cast<uint64_t>(ix);
+      const uint64_t number =
+          static_cast<uint64_t>(iy) * static_cast<uint64_t>(s.nx) + static_cast<uint64_t>(ix);
       if (number > UINT32_MAX) return 0;
       GridCell cell;
       if (!s.index->ReadCell(table, static_cast<uint32_t>(number), &cell)) return 0;
@@ -277,14 +277,11 @@ int FindFacilitiesInRange(FacilityGridIndex* index, double centreX, double centr
                           int32_t ny, double cellWidth, double cellHeight, double originX,
                           double originY) {
   if (!index || !list || nx < 1 || ny < 1) return 0;
-  GridSearch s{index,
-               {centreX - halfWidth, centreY - halfHeight, centreX + halfWidth,
-                centreY + halfHeight},
-               list,
-               nx,
-               ny,
-               {},
-               {}};
+  GridSearch s{
+      index, {centreX - halfWidth, centreY - halfHeight, centreX + halfWidth, centreY + halfHeight},
+      list,  nx,
+      ny,    {},
+      {}};
   // A reversed (or undefined) rectangle holds no point: no cell is read.
   if (!(s.rect[0] <= s.rect[2]) || !(s.rect[1] <= s.rect[3])) return 1;
   return SearchGridCells(s, kGridHeaderSize, cellWidth, cellHeight, originX, originY, 0);

@@ -134,7 +134,8 @@ TEST_F(FacilityFolderTest, DataCoverTheSearchCases) {
     majors.insert(r.major);
     tokyo = tokyo || r.area.rfind("東京都", 0) == 0;
     kyoto = kyoto || r.area.rfind("京都府", 0) == 0;
-    noPrefecture = noPrefecture || (r.area.rfind("東京都", 0) != 0 && r.area.rfind("京都府", 0) != 0);
+    noPrefecture =
+        noPrefecture || (r.area.rfind("東京都", 0) != 0 && r.area.rfind("京都府", 0) != 0);
     fullWidthDigit = fullWidthDigit || r.name == "第１ビル";
   }
   EXPECT_TRUE(tokyo && kyoto && noPrefecture && fullWidthDigit);
@@ -282,10 +283,10 @@ TEST_F(FacilityFolderTest, GridIndexFindsWhatABruteForceScanFinds) {
     const double hh = u(random) * (k % 4 < 2 ? 20000 : 2000000);
     CRecordList list;
     ASSERT_EQ(list.Create(16, 4, 16), 1);
-    ASSERT_EQ(FindFacilitiesInRange(&index, cx, cy, hw, hh, &list, index.GetColumns(),
-                                    index.GetRows(), index.GetCellWidth(), index.GetCellHeight(),
-                                    area.lowX, area.lowY),
-              1);
+    ASSERT_EQ(
+        FindFacilitiesInRange(&index, cx, cy, hw, hh, &list, index.GetColumns(), index.GetRows(),
+                              index.GetCellWidth(), index.GetCellHeight(), area.lowX, area.lowY),
+        1);
     std::vector<uint32_t> found = ListIds(list);
     std::sort(found.begin(), found.end());
     std::vector<uint32_t> expected;

@@ -1,20 +1,21 @@
 // The reader of the facility data set's description: well-formed rows are
 // taken as CP932, every malformed one is refused with its line.
 
+#include "tools/facilitydata/facility_description.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "common/message.h"
 #include "plat/cp932.h"
-#include "tools/facilitydata/facility_description.h"
 
 namespace {
 
 using facilitydata::FacilityDescription;
 
-const std::string kHeader =
-    reinterpret_cast<const char*>(u8"名称\t名称よみ\t緯度\t経度\t行政名\t行政JISコード\t大分類\t中分類\t小分類\n");
+const std::string kHeader = reinterpret_cast<const char*>(
+    u8"名称\t名称よみ\t緯度\t経度\t行政名\t行政JISコード\t大分類\t中分類\t小分類\n");
 const std::string kRow = reinterpret_cast<const char*>(
     u8"東京駅\tとうきょうえき\t128446800\t503167200\t東京都千代田区\t13101\t交通\t鉄道\t駅\n");
 
@@ -69,10 +70,10 @@ TEST(FacilityDescription, PairsAndPriorityLines) {
   EXPECT_EQ(d.pairs[1].search, "之");
   EXPECT_EQ(d.pairs[1].replacement, "の");
   EXPECT_EQ(facilitydata::ParseReplacementPairs("\tX\n", &d, msg), 0);
-  ASSERT_EQ(facilitydata::ParsePriorityLines(
-                reinterpret_cast<const char*>(u8"# note\n優先度,大分類\n\n10,交通,鉄道,駅\r\n"), &d,
-                msg),
-            1);
+  ASSERT_EQ(
+      facilitydata::ParsePriorityLines(
+          reinterpret_cast<const char*>(u8"# note\n優先度,大分類\n\n10,交通,鉄道,駅\r\n"), &d, msg),
+      1);
   ASSERT_EQ(d.priorityLines.size(), 2u);
   EXPECT_EQ(d.priorityLines[0], "優先度,大分類");
   EXPECT_EQ(d.priorityLines[1], "10,交通,鉄道,駅");

@@ -42,8 +42,8 @@ class GridFuzzTest : public GridFixture {
       answers += ok;
       CRecordList list;
       EXPECT_EQ(list.Create(16, 4, 16), 1);
-      answers += FindFacilitiesInRange(&index_, b[0], b[1], b[2], b[3], &list, 2, 2, 237, 212,
-                                       1000, 2000);
+      answers +=
+          FindFacilitiesInRange(&index_, b[0], b[1], b[2], b[3], &list, 2, 2, 237, 212, 1000, 2000);
     }
     return answers;
   }

@@ -25,7 +25,8 @@ std::vector<std::pair<int32_t, int32_t>> SamplePoints() {
   std::uniform_int_distribution<int32_t> near(0, 300);
   std::vector<std::pair<int32_t, int32_t>> c;
   for (int k = 0; k < 80; ++k) c.push_back({kX0 + any(random), kY0 + any(random)});
-  for (int k = 0; k < 24; ++k) c.push_back({kX0 + 70000 + near(random), kY0 + 10000 + near(random)});
+  for (int k = 0; k < 24; ++k)
+    c.push_back({kX0 + 70000 + near(random), kY0 + 10000 + near(random)});
   c.push_back({kX0 + 70100, kY0 + 10100});
   c.push_back({kX0 + 70100, kY0 + 10100});
   c.push_back({kX0, kY0});
@@ -100,8 +101,7 @@ TEST_F(GridSearchTest, RandomRectanglesFindWhatABruteForceScanFinds) {
   std::uniform_real_distribution<double> half(0, 0.4 * kSpan);
   std::uniform_real_distribution<double> small(0, 400);
   for (int k = 0; k < 300; ++k) {
-    ExpectSameAsBruteForce(kX0 + centre(random), kY0 + centre(random), half(random),
-                           half(random));
+    ExpectSameAsBruteForce(kX0 + centre(random), kY0 + centre(random), half(random), half(random));
     // Small rectangles around the cluster reach the finest cells.
     ExpectSameAsBruteForce(kX0 + 70000 + small(random), kY0 + 10000 + small(random),
                            small(random) / 4, small(random) / 4);
@@ -157,11 +157,11 @@ TEST_F(GridSearchTest, GridWithoutCellsFails) {
 TEST_F(GridSearchTest, DegenerateGridValuesAreClampedNotConverted) {
   CRecordList list;
   ASSERT_EQ(list.Create(8, 4, 8), 1);
-  EXPECT_EQ(FindFacilitiesInRange(&index_, kX0 + kSpan / 2, kY0 + kSpan / 2, 1e300, 1e300,
-                                  &list, 3, 2, 0, 0, kX0, kY0),
+  EXPECT_EQ(FindFacilitiesInRange(&index_, kX0 + kSpan / 2, kY0 + kSpan / 2, 1e300, 1e300, &list, 3,
+                                  2, 0, 0, kX0, kY0),
             1);
-  EXPECT_EQ(FindFacilitiesInRange(&index_, kX0, kY0, 10, 10, &list, 3, 2, kSpan / 3.0,
-                                  kSpan / 2.0, std::nan(""), -INFINITY),
+  EXPECT_EQ(FindFacilitiesInRange(&index_, kX0, kY0, 10, 10, &list, 3, 2, kSpan / 3.0, kSpan / 2.0,
+                                  std::nan(""), -INFINITY),
             1);
 }
 
@@ -368,10 +368,10 @@ TEST(GridCoordinates, EveryNumericTypeIsReadAndOthersFail) {
     int32_t type;
     double expected;
   };
-  const Field fields[] = {{"u8", kTdbUchar, 200},       {"i8", kTdbChar, -100},
-                          {"u16", kTdbWord, 60000},     {"i16", kTdbShort, -30000},
+  const Field fields[] = {{"u8", kTdbUchar, 200},           {"i8", kTdbChar, -100},
+                          {"u16", kTdbWord, 60000},         {"i16", kTdbShort, -30000},
                           {"u32", kTdbDword, 4000000000.0}, {"i32", kTdbInt, -2000000000},
-                          {"dbl", kTdbDouble, 12.625},  {"flt", kTdbFloat, 0}};
+                          {"dbl", kTdbDouble, 12.625},      {"flt", kTdbFloat, 0}};
   CTableDatabase db;
   ASSERT_EQ(db.Create(dbPath.c_str()), 1);
   ASSERT_NE(db.CreateTable("型"), 0u);

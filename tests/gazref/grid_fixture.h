@@ -27,9 +27,7 @@ class GridFixture : public ::testing::Test {
  protected:
   std::string DbPath() const { return dir_.Sys("施設検索.NDB"); }
   std::string NibPath() const { return dir_.Sys("範囲.NIB"); }
-  std::string NibNative() const { 
-    return dir_.Native(reinterpret_cast<const char*>(u8"範囲.NIB"));
-  }
+  std::string NibNative() const { return dir_.Native(reinterpret_cast<const char*>(u8"範囲.NIB")); }
 
   // Creates the database with one record per (x, y); points_ receives the
   // record ids.
@@ -83,9 +81,9 @@ class GridFixture : public ::testing::Test {
     CRecordList list;
     EXPECT_EQ(list.Create(64, sizeof(uint32_t), 64), 1);
     const GridRect area = index_.GetArea();
-    *ok = FindFacilitiesInRange(&index_, cx, cy, hw, hh, &list, index_.GetColumns(),
-                                index_.GetRows(), index_.GetCellWidth(), index_.GetCellHeight(),
-                                area.lowX, area.lowY);
+    *ok =
+        FindFacilitiesInRange(&index_, cx, cy, hw, hh, &list, index_.GetColumns(), index_.GetRows(),
+                              index_.GetCellWidth(), index_.GetCellHeight(), area.lowX, area.lowY);
     std::vector<uint32_t> ids(list.GetCount());
     for (uint32_t n = 1; n <= list.GetCount(); ++n) list.GetAt(n, &ids[n - 1]);
     return ids;

@@ -1,13 +1,14 @@
 // Plane rectangular coordinates: zone choice, forward values in both
 // ellipsoids against independently computed check values, and the inverse.
 
+#include "gazref/plane_rect.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
 #include "common/numeric.h"
-#include "gazref/plane_rect.h"
 
 namespace {
 

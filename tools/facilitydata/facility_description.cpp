@@ -17,8 +17,8 @@ constexpr const char* kPairFile = "replace.tsv";
 constexpr const char* kPriorityFile = "priority.txt";
 
 // Field names of facilities.tsv, in their order.
-constexpr const char* kColumns[] = {"名称", "名称よみ", "緯度", "経度", "行政名",
-                                    "行政JISコード", "大分類", "中分類", "小分類"};
+constexpr const char* kColumns[] = {"名称",          "名称よみ", "緯度",   "経度",  "行政名",
+                                    "行政JISコード", "大分類",   "中分類", "小分類"};
 constexpr std::size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
 
 // The lines of a UTF-8 text, without their LF or CR LF; a byte-order mark

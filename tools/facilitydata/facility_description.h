@@ -23,15 +23,15 @@
 namespace facilitydata {
 
 struct FacilityRow {
-  std::string name;         // 名称
-  std::string kana;         // 名称よみ
-  int32_t latitude = 0;     // 緯度, Tokyo datum, milliseconds of arc
-  int32_t longitude = 0;    // 経度
-  std::string area;         // 行政名
-  int32_t cityCode = 0;     // 行政JISコード
-  std::string major;        // 大分類
-  std::string middle;       // 中分類
-  std::string minor;        // 小分類
+  std::string name;       // 名称
+  std::string kana;       // 名称よみ
+  int32_t latitude = 0;   // 緯度, Tokyo datum, milliseconds of arc
+  int32_t longitude = 0;  // 経度
+  std::string area;       // 行政名
+  int32_t cityCode = 0;   // 行政JISコード
+  std::string major;      // 大分類
+  std::string middle;     // 中分類
+  std::string minor;      // 小分類
   int line = 0;
 };
 

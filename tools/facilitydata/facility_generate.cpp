@@ -13,11 +13,12 @@
 namespace facilitydata {
 namespace {
 
-constexpr const char* kStringFields[] = {"名称", "名称よみ", "行政名", "大分類", "中分類", "小分類"};
+constexpr const char* kStringFields[] = {"名称",   "名称よみ", "行政名",
+                                         "大分類", "中分類",   "小分類"};
 constexpr const char* kDoubleFields[] = {"緯度", "経度", "行政JISコード"};
 
-int WriteDatabase(const FacilityDescription& d, const std::string& path,
-                  std::vector<uint32_t>* ids, char* msg) {
+int WriteDatabase(const FacilityDescription& d, const std::string& path, std::vector<uint32_t>* ids,
+                  char* msg) {
   CTableDatabase db;
   int ok = db.Create(path.c_str()) && db.CreateTable(kFacilityTable) != 0;
   for (const char* f : kStringFields) {
@@ -35,8 +36,10 @@ int WriteDatabase(const FacilityDescription& d, const std::string& path,
     const double numbers[] = {static_cast<double>(r.latitude), static_cast<double>(r.longitude),
                               static_cast<double>(r.cityCode)};
     ok = record != 0;
-    for (int i = 0; ok && i < 6; ++i) ok = db.SetString(record, kFacilityTable, kStringFields[i], texts[i]);
-    for (int i = 0; ok && i < 3; ++i) ok = db.SetDouble(record, kFacilityTable, kDoubleFields[i], numbers[i]);
+    for (int i = 0; ok && i < 6; ++i)
+      ok = db.SetString(record, kFacilityTable, kStringFields[i], texts[i]);
+    for (int i = 0; ok && i < 3; ++i)
+      ok = db.SetDouble(record, kFacilityTable, kDoubleFields[i], numbers[i]);
     ids->push_back(record);
   }
   db.Close();
@@ -61,7 +64,8 @@ int WriteTree(const std::string& ndb, const std::string& path, int records, char
   for (uint32_t k = 0; ok && k < keyCount; ++k) ok = sorter.AddKey(keys[k], kSortAscending) != 0;
   ok = ok && sorter.Build(nullptr, nullptr) && tree.Create(path.c_str());
   const uint32_t top = ok ? tree.AddNamedChild(kTagTopLevel, kFacilityTable) : 0;
-  ok = top != 0 && (records ? sorter.ExportRecordTree(&tree, top) : sorter.ExportValueTree(&tree, top));
+  ok = top != 0 &&
+       (records ? sorter.ExportRecordTree(&tree, top) : sorter.ExportValueTree(&tree, top));
   tree.Close();
   if (!ok) {
     plat::File::Remove(path.c_str());
@@ -124,9 +128,12 @@ int GenerateFacilityFolder(const FacilityDescription& d, const std::string& fold
   if (!WriteDatabase(d, ndb, &ids, msg)) return 0;
   const char* nameField[] = {"名称"};
   const char* areaField[] = {"行政名"};
-  if (!BuildNameIndex(ndb.c_str(), kFacilityTable, nameField, 1, (base + "名称.SIF").c_str(), msg) ||
-      !BuildNameIndex(ndb.c_str(), kFacilityTable, areaField, 1, (base + "行政.SIF").c_str(), msg) ||
-      !WriteTree(ndb, base + "分類.TDB", 1, msg) || !WriteTree(ndb, base + "施設検索.TDB", 0, msg) ||
+  if (!BuildNameIndex(ndb.c_str(), kFacilityTable, nameField, 1, (base + "名称.SIF").c_str(),
+                      msg) ||
+      !BuildNameIndex(ndb.c_str(), kFacilityTable, areaField, 1, (base + "行政.SIF").c_str(),
+                      msg) ||
+      !WriteTree(ndb, base + "分類.TDB", 1, msg) ||
+      !WriteTree(ndb, base + "施設検索.TDB", 0, msg) ||
       !WriteGridIndex(d, ids, base + "範囲.NIB", msg)) {
     return 0;
   }

@@ -146,8 +146,8 @@ bool SetAreaFromPoints(NibLayout* layout, const std::vector<NibPoint>& points) {
   return true;
 }
 
-bool BuildNibImage(const NibLayout& layout, const std::vector<NibPoint>& points,
-                   std::string* image, std::string* error) {
+bool BuildNibImage(const NibLayout& layout, const std::vector<NibPoint>& points, std::string* image,
+                   std::string* error) {
   if (!CheckLayout(layout, points, error)) return false;
   std::string out(kHeaderSize, '\0');
   std::memcpy(&out[0], "DBINDEXB", 8);

@@ -38,7 +38,7 @@ struct NibPoint {
 };
 
 struct NibLayout {
-  std::string table;   // CP932 names, at most 80 bytes each
+  std::string table;  // CP932 names, at most 80 bytes each
   std::string xField;
   std::string yField;
   int32_t columns = 4;
@@ -63,8 +63,8 @@ bool SetAreaFromPoints(NibLayout* layout, const std::vector<NibPoint>& points);
 // than 80 bytes or holding a NUL, columns or rows outside 1 to 1024, an
 // empty or non-finite area, a depth outside 0 to 32, a point that is not
 // finite or lies outside the area, or an image beyond 4 GB.
-bool BuildNibImage(const NibLayout& layout, const std::vector<NibPoint>& points,
-                   std::string* image, std::string* error);
+bool BuildNibImage(const NibLayout& layout, const std::vector<NibPoint>& points, std::string* image,
+                   std::string* error);
 // BuildNibImage, then the file at a CP932 path (created or truncated). A
 // file that could not be written whole is removed.
 bool WriteNibFile(const char* path, const NibLayout& layout, const std::vector<NibPoint>& points,
