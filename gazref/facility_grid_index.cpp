@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <unordered_set>
 
 #include "common/file_access.h"
@@ -39,6 +40,22 @@ int32_t CellIndex(double value, double origin, double size, int32_t count) {
   const double last = static_cast<double>(count - 1);
   if (q > last) q = last;
   return static_cast<int32_t>(q);
+}
+
+// A field read by one of the database's typed getters, as a double; the
+// 8-bit CHAR type counts as signed.
+template <typename T>
+int ReadAsDouble(CTableDatabase& db,
+                 int (CTableDatabase::*get)(uint32_t, const char*, const char*, T*),
+                 uint32_t record, const char* table, const char* field, double* value) {
+  T v{};
+  if (!(db.*get)(record, table, field, &v)) return 0;
+  if constexpr (std::is_same_v<T, char>) {
+    *value = static_cast<signed char>(v);
+  } else {
+    *value = static_cast<double>(v);
+  }
+  return 1;
 }
 
 int WalkPoints(GridSearch& s, uint32_t position) {
@@ -194,42 +211,18 @@ int FacilityGridIndex::ReadCoordinate(uint32_t recordId, const char* field, int3
                                       double* value) {
   CTableDatabase& db = *database_;
   switch (type) {
-    case kTdbUchar: {
-      unsigned char v = 0;
-      if (!db.GetUchar(recordId, table_, field, &v)) return 0;
-      *value = v;
-      return 1;
-    }
-    case kTdbChar: {
-      char v = 0;
-      if (!db.GetChar(recordId, table_, field, &v)) return 0;
-      *value = static_cast<signed char>(v);
-      return 1;
-    }
-    case kTdbWord: {
-      uint16_t v = 0;
-      if (!db.GetWord(recordId, table_, field, &v)) return 0;
-      *value = v;
-      return 1;
-    }
-    case kTdbShort: {
-      int16_t v = 0;
-      if (!db.GetShort(recordId, table_, field, &v)) return 0;
-      *value = v;
-      return 1;
-    }
-    case kTdbDword: {
-      uint32_t v = 0;
-      if (!db.GetDword(recordId, table_, field, &v)) return 0;
-      *value = v;
-      return 1;
-    }
-    case kTdbInt: {
-      int32_t v = 0;
-      if (!db.GetInt(recordId, table_, field, &v)) return 0;
-      *value = v;
-      return 1;
-    }
+    case kTdbUchar:
+      return ReadAsDouble(db, &CTableDatabase::GetUchar, recordId, table_, field, value);
+    case kTdbChar:
+      return ReadAsDouble(db, &CTableDatabase::GetChar, recordId, table_, field, value);
+    case kTdbWord:
+      return ReadAsDouble(db, &CTableDatabase::GetWord, recordId, table_, field, value);
+    case kTdbShort:
+      return ReadAsDouble(db, &CTableDatabase::GetShort, recordId, table_, field, value);
+    case kTdbDword:
+      return ReadAsDouble(db, &CTableDatabase::GetDword, recordId, table_, field, value);
+    case kTdbInt:
+      return ReadAsDouble(db, &CTableDatabase::GetInt, recordId, table_, field, value);
     case kTdbDouble:
       return db.GetDouble(recordId, table_, field, value);
     default:

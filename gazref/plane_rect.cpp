@@ -48,6 +48,12 @@ constexpr double kArcSeries[9][9] = {
     {0, 0, 0, 0, 0, 0, 0, 0, 765765.0 / 7516192768},
 };
 
+// out[k] = value to the k-th, k = 0 .. 8.
+void Powers(double value, double out[9]) {
+  out[0] = 1;
+  for (int k = 1; k < 9; ++k) out[k] = out[k - 1] * value;
+}
+
 }  // namespace
 
 int NearestZone(double latitude, double longitude) {
@@ -128,31 +134,20 @@ void PlaneRectConverter::LatLonToPlaneRect(double phi, double dLambda, double* x
   const double eta2 = ep2_ * cosPhi * cosPhi;
   const double eta4 = eta2 * eta2;
   const double n = PrimeVerticalRadius(phi);
-  const double c2 = cosPhi * cosPhi;
-  const double c3 = c2 * cosPhi;
-  const double c4 = c2 * c2;
-  const double c5 = c4 * cosPhi;
-  const double c6 = c4 * c2;
-  const double c7 = c6 * cosPhi;
-  const double c8 = c4 * c4;
-  const double l = dLambda;
-  const double l2 = l * l;
-  const double l3 = l2 * l;
-  const double l4 = l2 * l2;
-  const double l5 = l4 * l;
-  const double l6 = l4 * l2;
-  const double l7 = l6 * l;
-  const double l8 = l4 * l4;
+  double c[9];  // cos φ to the 0th .. 8th
+  double l[9];  // Δλ to the 0th .. 8th
+  Powers(cosPhi, c);
+  Powers(dLambda, l);
   if (x) {
-    *x = MeridianArcLength(phi) + n * t * c2 * l2 / 2 +
-         n * t * c4 * (5 - t2 + 9 * eta2 + 4 * eta4) * l4 / 24 +
-         n * t * c6 * (61 - 58 * t2 + t4 + 270 * eta2 - 330 * t2 * eta2) * l6 / 720 +
-         n * t * c8 * (1385 - 3111 * t2 + 543 * t4 - t6) * l8 / 40320;
+    *x = MeridianArcLength(phi) + n * t * c[2] * l[2] / 2 +
+         n * t * c[4] * (5 - t2 + 9 * eta2 + 4 * eta4) * l[4] / 24 +
+         n * t * c[6] * (61 - 58 * t2 + t4 + 270 * eta2 - 330 * t2 * eta2) * l[6] / 720 +
+         n * t * c[8] * (1385 - 3111 * t2 + 543 * t4 - t6) * l[8] / 40320;
   }
   if (y) {
-    *y = n * cosPhi * l + n * c3 * (1 - t2 + eta2) * l3 / 6 +
-         n * c5 * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * t2 * eta2) * l5 / 120 +
-         n * c7 * (61 - 479 * t2 + 179 * t4 - t6) * l7 / 5040;
+    *y = n * cosPhi * l[1] + n * c[3] * (1 - t2 + eta2) * l[3] / 6 +
+         n * c[5] * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * t2 * eta2) * l[5] / 120 +
+         n * c[7] * (61 - 479 * t2 + 179 * t4 - t6) * l[7] / 5040;
   }
 }
 

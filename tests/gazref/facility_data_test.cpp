@@ -16,6 +16,7 @@
 #include "common/message.h"
 #include "common/record_array.h"
 #include "gazref/facility_grid_index.h"
+#include "grid_fixture.h"
 #include "plat/cp932.h"
 #include "support/test_util.h"
 #include "tabledb/dictionaries.h"
@@ -71,6 +72,46 @@ std::vector<uint32_t> ListIds(const CRecordList& list) {
   return ids;
 }
 
+// Name paths of a tree with, at the leaf level, the leaves' values.
+using TreePaths = std::vector<std::pair<std::vector<std::string>, uint32_t>>;
+
+// Every path of names from below the node down to `levels` levels; at the
+// level below those, the leaves with their values.
+void WalkTree(CTagDb& tree, uint32_t node, std::vector<std::string>& path, int levels,
+              TreePaths* out) {
+  TagNode n;
+  ASSERT_EQ(tree.ReadNode(node, &n), 1);
+  for (uint32_t child = n.firstChild; child != 0;) {
+    char name[256] = "";
+    TagNode c;
+    ASSERT_EQ(tree.GetName(child, name, sizeof name, &c), 1);
+    if (levels == 0) {
+      out->push_back({path, c.value});
+    } else {
+      path.push_back(name);
+      if (levels == 1 && c.firstChild == 0) out->push_back({path, 0});
+      WalkTree(tree, child, path, levels - 1, out);
+      path.pop_back();
+    }
+    child = c.next;
+  }
+}
+
+uint32_t NamedChildOfFirstChild(CTagDb& tree, const char* name) {
+  TagNode root;
+  if (!tree.ReadNode(tree.GetFirstTopNode(), &root)) return 0;
+  TagNode first;
+  if (!tree.ReadNode(root.firstChild, &first)) return 0;
+  for (uint32_t child = first.firstChild; child != 0;) {
+    char text[256] = "";
+    TagNode c;
+    if (!tree.GetName(child, text, sizeof text, &c)) return 0;
+    if (std::string(text) == name) return child;
+    child = c.next;
+  }
+  return 0;
+}
+
 class FacilityFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -93,6 +134,19 @@ class FacilityFolderTest : public ::testing::Test {
   }
 
   std::string Path(const char* name) const { return folder_ + name; }
+
+  // The paths below the node `group` under the top node's first child of
+  // the tree file.
+  TreePaths ReadTree(const char* file, const char* group, int levels) {
+    TreePaths paths;
+    CTagDb tree;
+    EXPECT_EQ(tree.Open(Path(file).c_str()), 1);
+    const uint32_t node = NamedChildOfFirstChild(tree, group);
+    EXPECT_NE(node, 0u);
+    std::vector<std::string> path;
+    if (node != 0) WalkTree(tree, node, path, levels, &paths);
+    return paths;
+  }
 
   std::string Text(uint32_t record, const char* field) {
     char text[512] = "";
@@ -174,51 +228,8 @@ TEST_F(FacilityFolderTest, EveryNameAndAreaIsFoundInItsNameIndex) {
   EXPECT_EQ(found, expected);
 }
 
-// Walks a tree from the top node's first child's child of the given name:
-// every path of names down to `levels` levels; with leaves, their values.
-void WalkTree(CTagDb& tree, uint32_t node, std::vector<std::string>& path, int levels,
-              std::vector<std::pair<std::vector<std::string>, uint32_t>>* out) {
-  TagNode n;
-  ASSERT_EQ(tree.ReadNode(node, &n), 1);
-  for (uint32_t child = n.firstChild; child != 0;) {
-    char name[256] = "";
-    TagNode c;
-    ASSERT_EQ(tree.GetName(child, name, sizeof name, &c), 1);
-    if (levels == 0) {
-      out->push_back({path, c.value});
-    } else {
-      path.push_back(name);
-      if (levels == 1 && c.firstChild == 0) out->push_back({path, 0});
-      WalkTree(tree, child, path, levels - 1, out);
-      path.pop_back();
-    }
-    child = c.next;
-  }
-}
-
-uint32_t NamedChildOfFirstChild(CTagDb& tree, const char* name) {
-  TagNode root;
-  if (!tree.ReadNode(tree.GetFirstTopNode(), &root)) return 0;
-  TagNode first;
-  if (!tree.ReadNode(root.firstChild, &first)) return 0;
-  for (uint32_t child = first.firstChild; child != 0;) {
-    char text[256] = "";
-    TagNode c;
-    if (!tree.GetName(child, text, sizeof text, &c)) return 0;
-    if (std::string(text) == name) return child;
-    child = c.next;
-  }
-  return 0;
-}
-
 TEST_F(FacilityFolderTest, CategoryTreeLeavesAreRecordIdentifiers) {
-  CTagDb tree;
-  ASSERT_EQ(tree.Open(Path("分類.TDB").c_str()), 1);
-  const uint32_t index = NamedChildOfFirstChild(tree, "INDEX");
-  ASSERT_NE(index, 0u);
-  std::vector<std::pair<std::vector<std::string>, uint32_t>> leaves;
-  std::vector<std::string> path;
-  WalkTree(tree, index, path, 3, &leaves);
+  const TreePaths leaves = ReadTree("分類.TDB", "INDEX", 3);
   // Each record once, under its own three categories.
   std::map<uint32_t, std::vector<std::string>> byId;
   for (const auto& [names, id] : leaves) {
@@ -233,13 +244,7 @@ TEST_F(FacilityFolderTest, CategoryTreeLeavesAreRecordIdentifiers) {
 }
 
 TEST_F(FacilityFolderTest, ValueTreeHoldsEveryCategoryAndAreaOnce) {
-  CTagDb tree;
-  ASSERT_EQ(tree.Open(Path("施設検索.TDB").c_str()), 1);
-  const uint32_t strings = NamedChildOfFirstChild(tree, "STRING");
-  ASSERT_NE(strings, 0u);
-  std::vector<std::pair<std::vector<std::string>, uint32_t>> paths;
-  std::vector<std::string> path;
-  WalkTree(tree, strings, path, 4, &paths);
+  const TreePaths paths = ReadTree("施設検索.TDB", "STRING", 4);
   std::vector<std::vector<std::string>> found;
   for (const auto& p : paths) {
     if (p.first.size() == 4) found.push_back(p.first);
@@ -256,12 +261,7 @@ TEST_F(FacilityFolderTest, GridIndexFindsWhatABruteForceScanFinds) {
   FacilityGridIndex index;
   ASSERT_EQ(index.Open(Path("範囲.NIB").c_str()), 1);
   ASSERT_EQ(index.AttachDatabase(&db_), 1);
-  char table[kGridNameMax + 1], x[kGridNameMax + 1], y[kGridNameMax + 1];
-  ASSERT_EQ(index.GetFieldNames(table, x, y), 1);
-  EXPECT_STREQ(table, "施設検索");
-  EXPECT_STREQ(x, "経度");
-  EXPECT_STREQ(y, "緯度");
-  EXPECT_EQ(index.GetXFieldType(), kTdbDouble);
+  gridtest::ExpectFacilityFieldNames(index, kTdbDouble);
   // The cluster around 丸の内 makes at least one divided cell.
   bool divided = false;
   for (uint32_t n = 0; n < static_cast<uint32_t>(index.GetColumns() * index.GetRows()); ++n) {

@@ -77,13 +77,7 @@ TEST_F(GridSearchTest, HeaderAndNamesAreKept) {
   EXPECT_EQ(area.highY, kY0 + kSpan);
   EXPECT_DOUBLE_EQ(index_.GetCellWidth(), kSpan / 3.0);
   EXPECT_DOUBLE_EQ(index_.GetCellHeight(), kSpan / 2.0);
-  char table[kGridNameMax + 1], x[kGridNameMax + 1], y[kGridNameMax + 1];
-  ASSERT_EQ(index_.GetFieldNames(table, x, y), 1);
-  EXPECT_STREQ(table, "施設検索");
-  EXPECT_STREQ(x, "経度");
-  EXPECT_STREQ(y, "緯度");
-  EXPECT_EQ(index_.GetXFieldType(), kTdbInt);
-  EXPECT_EQ(index_.GetYFieldType(), kTdbInt);
+  gridtest::ExpectFacilityFieldNames(index_, kTdbInt);
   unsigned char header[kGridHeaderSize];
   ASSERT_EQ(index_.ReadHeader(header), 1);
   EXPECT_EQ(std::memcmp(header, "DBINDEXB", 8), 0);

@@ -23,6 +23,18 @@ inline constexpr const char* kTable = "施設検索";
 inline constexpr const char* kX = "経度";
 inline constexpr const char* kY = "緯度";
 
+// The index names the facility table and its coordinate fields 経度 (x) and
+// 緯度 (y), both of the given type.
+inline void ExpectFacilityFieldNames(FacilityGridIndex& index, int32_t type) {
+  char table[kGridNameMax + 1], x[kGridNameMax + 1], y[kGridNameMax + 1];
+  ASSERT_EQ(index.GetFieldNames(table, x, y), 1);
+  EXPECT_STREQ(table, "施設検索");
+  EXPECT_STREQ(x, "経度");
+  EXPECT_STREQ(y, "緯度");
+  EXPECT_EQ(index.GetXFieldType(), type);
+  EXPECT_EQ(index.GetYFieldType(), type);
+}
+
 class GridFixture : public ::testing::Test {
  protected:
   std::string DbPath() const { return dir_.Sys("施設検索.NDB"); }
