@@ -381,7 +381,8 @@ int32_t ListByNames(const char* text, const char* dataFolder, CAdrsContext* cont
     *level = kLevelPrefectures;
     return ScanForPrefectures(folder, context, maxLines, interrupted, message);
   }
-  if (count > kMaxNames) return 0;
+  // More than five names, or none left (an unclosed quote): nothing to list.
+  if (count > kMaxNames || count < 1) return 0;
   *level = kLevelPrefectures + count;
   std::vector<std::string> names;
   if (!TakeNames(split, dictionary, replacements, &names)) return 0;

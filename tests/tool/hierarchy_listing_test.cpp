@@ -262,6 +262,15 @@ TEST_F(ListingVariantTest, LevelsAndSortFields) {
                         -1, &interrupted_, &level_, msg_, 1),
             0);
   EXPECT_EQ(level_, 0);
+  // A name in double quotes may hold blanks; an unclosed quote leaves no name.
+  EXPECT_EQ(ListByNames("\"a b\"", folder_.c_str(), &context_, &unification_, &replacements_, -1,
+                        &interrupted_, &level_, msg_, 1),
+            0);
+  EXPECT_EQ(level_, 2);
+  EXPECT_EQ(ListByNames("\"a b", folder_.c_str(), &context_, &unification_, &replacements_, -1,
+                        &interrupted_, &level_, msg_, 1),
+            0);
+  EXPECT_EQ(level_, 0);
   EXPECT_EQ(ListingSortField(1), 2);
   EXPECT_EQ(ListingSortField(4), 2);
   EXPECT_EQ(ListingSortField(5), 1);
