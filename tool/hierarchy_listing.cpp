@@ -391,7 +391,10 @@ int32_t ListByNames(const char* text, const char* dataFolder, CAdrsContext* cont
   ScanSetup setup;
   setup.changeFiles = *level >= kLevelChome;
   setup.countyInBrackets = *level == kLevelCities ? variant.countyInBrackets : 0;
-  setup.registry = *level == kLevelLots && LotRegistry(lotListing, variant);
+  // A block that TC_Gaiku and the change files both hold is listed once, as
+  // the listing by code lists it.
+  setup.registry =
+      *level == kLevelBlocks || (*level == kLevelLots && LotRegistry(lotListing, variant));
   return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
                                                                  int32_t* lines) {
     CAdrsEngine& e = *p.engine;
@@ -406,7 +409,7 @@ int32_t ListByNames(const char* text, const char* dataFolder, CAdrsContext* cont
                                  interrupted, message);
       case kLevelBlocks:
         return e.ListBlocksByName(name(0), name(1), name(2), name(3), kana, context, lines,
-                                  maxLines, interrupted, nullptr, message);
+                                  maxLines, interrupted, p.registry, message);
       default:
         return e.ListLotsByName(name(0), name(1), name(2), name(3), name(4), kana, context, lines,
                                 maxLines, interrupted, p.registry, message);

@@ -29,8 +29,7 @@
 // Lots: with the lot-listing switch 1 the integer FLFC of section AdrsLib
 // in adrslib.ini (beside the program, default 0) decides: 0 lists a lot
 // found in both the change history and the change-code index once, any
-// other value once from each source. The blocks of a code listing are
-// always listed once.
+// other value once from each source. Blocks are always listed once.
 
 #include <cstdint>
 

@@ -106,16 +106,24 @@ TEST_F(ListingJob, LowerLevelsByNamesAndByCode) {
 // 丸の内一丁目: TC_Gaiku blocks 1, 2 (name from the code), 3, 5, 6; block 4
 // only in the change history, 8 only in the change-code index. Sorted by
 // field 1.
+const std::string kBlocksOfMarunouchi1 = Lines({
+    u8"１,,128451865,503163754,1310100100100001,0,1",
+    u8"２,,128448984,503158353,1310100100100002,0,1",
+    u8"３,,128445744,503169874,1310100100100003,0,0",
+    u8"４,,128444304,503161233,1310100100100004,0,1",
+    u8"５,,128442864,503164834,1310100100100005,0,0",
+    u8"６,,128439983,503169154,1310100100100006,0,0",
+    u8"８,,128438903,503164474,1310100100100008,0,1",
+});
+
 TEST_F(ListingJob, ElevenDigitCodeListsBlocks) {
-  ExpectListing(ListJob("13101001001"), Lines({
-                                            u8"１,,128451865,503163754,1310100100100001,0,1",
-                                            u8"２,,128448984,503158353,1310100100100002,0,1",
-                                            u8"３,,128445744,503169874,1310100100100003,0,0",
-                                            u8"４,,128444304,503161233,1310100100100004,0,1",
-                                            u8"５,,128442864,503164834,1310100100100005,0,0",
-                                            u8"６,,128439983,503169154,1310100100100006,0,0",
-                                            u8"８,,128438903,503164474,1310100100100008,0,1",
-                                        }));
+  ExpectListing(ListJob("13101001001"), kBlocksOfMarunouchi1);
+}
+
+// Block 1 stands in TC_Gaiku, in the change history and in the change-code
+// index: listed once, with the TC_Gaiku point, by names as by code.
+TEST_F(ListingJob, BlocksByNamesAreListedOnceEach) {
+  ExpectListing(ListJob(Sjis(u8"東京都 千代田区 丸の内 一丁目")), kBlocksOfMarunouchi1);
 }
 
 // Block 1 of 丸の内一丁目: lots 1, 3, 5 in the change history, 1, 5, 7 in
