@@ -132,6 +132,19 @@ bool LotRegistry(int32_t lotListing, const ListingVariant& variant) {
   return !variant.readFlfc || plat::ReadProfileInt(kIniSection, kIniLotKey, 0, kIniFile) == 0;
 }
 
+// The scan of a level: the change files from the aza/chome level down, the
+// county variant at the municipality level, and a registry so that each
+// block is listed once (a block that TC_Gaiku and the change files both
+// hold too) and, by the switch, FLFC and the variant, each lot.
+ScanSetup SetupForLevel(int32_t level, int32_t lotListing, const ListingVariant& variant) {
+  ScanSetup setup;
+  setup.changeFiles = level >= kLevelChome;
+  setup.countyInBrackets = level == kLevelCities ? variant.countyInBrackets : 0;
+  setup.registry =
+      level == kLevelBlocks || (level == kLevelLots && LotRegistry(lotListing, variant));
+  return setup;
+}
+
 int32_t ScanForPrefectures(const std::string& folder, CAdrsContext* context, int32_t maxLines,
                            int32_t* interrupted, char* message) {
   return ScanPrefectures(folder, context, ScanSetup(), interrupted,
@@ -388,13 +401,7 @@ int32_t ListByNames(const char* text, const char* dataFolder, CAdrsContext* cont
   if (!TakeNames(split, dictionary, replacements, &names)) return 0;
   auto name = [&](int i) { return names[static_cast<std::size_t>(i)].c_str(); };
 
-  ScanSetup setup;
-  setup.changeFiles = *level >= kLevelChome;
-  setup.countyInBrackets = *level == kLevelCities ? variant.countyInBrackets : 0;
-  // A block that TC_Gaiku and the change files both hold is listed once, as
-  // the listing by code lists it.
-  setup.registry =
-      *level == kLevelBlocks || (*level == kLevelLots && LotRegistry(lotListing, variant));
+  const ScanSetup setup = SetupForLevel(*level, lotListing, variant);
   return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
                                                                  int32_t* lines) {
     CAdrsEngine& e = *p.engine;
@@ -441,9 +448,8 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
     return ScanForPrefectures(folder, context, maxLines, interrupted, message);
   }
   const char* c = work.c_str();
-  ScanSetup setup;
+  ScanSetup setup = SetupForLevel(*level, lotListing, variant);
   if (*level == kLevelChome) {
-    setup.changeFiles = true;
     return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
                                                                     int32_t* lines) {
       plat::File index;
@@ -458,11 +464,7 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
   CopySubstring(digits, c, 1, 2);
   if (!ParseIntInRange(digits, &prefecture, kFirstPrefecture, kLastPrefecture)) return 0;
   setup.firstPrefecture = setup.lastPrefecture = static_cast<int>(prefecture);
-  setup.changeFiles = *level >= kLevelBlocks;
   setup.groupIndex = *level == kLevelOaza;
-  setup.countyInBrackets = *level == kLevelCities ? variant.countyInBrackets : 0;
-  setup.registry =
-      *level == kLevelBlocks || (*level == kLevelLots && LotRegistry(lotListing, variant));
   return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
                                                                   int32_t* lines) {
     CAdrsEngine& e = *p.engine;
