@@ -1,6 +1,7 @@
 #pragma once
 // The quicksort behind the record sorts (CRecordList::SortByDoubleKey and
-// CCharDictionary::Sort). Internal to the common library.
+// CCharDictionary::Sort), the line sorts and the CSV row sorts of the
+// search services.
 //
 // Scheme, over records lo..hi (1-based):
 //  - lo >= hi: nothing; hi = lo + 1: the two records are swapped when the

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds kort and the sample data (build/Database/住所), writes a sample
 # address-matching job (kind 3000, CP932, CR LF) into a temporary folder,
-# runs kort on it and prints the result and status files in UTF-8.
+# runs kort on it and prints the result and status files in UTF-8; then
+# the same for a hierarchy listing job (kind 1000).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 4)
@@ -23,3 +24,13 @@ echo "== result ($work/result.txt)"
 if [ -f "$work/result.txt" ]; then iconv -f CP932 -t UTF-8 "$work/result.txt"; else echo "(none)"; fi
 echo "== status ($work/status.txt)"
 if [ -f "$work/status.txt" ]; then iconv -f CP932 -t UTF-8 "$work/status.txt"; else echo "(none)"; fi
+
+# A hierarchy listing job (kind 1000): the municipalities of 東京都. Lines:
+# kind, names, maximum number of lines (-1: no limit), 検索文字列区分,
+# 出力測地系, 出力座標書式, flags word, dataset line.
+printf '%s\r\n' 1000 "東京都" -1 1 1 1 8 x | iconv -f UTF-8 -t CP932 >"$work/list_job.txt"
+./build/kort "$work/list_job.txt" "$work/list_result.txt" "$work/list_status.txt"
+echo "== listing result ($work/list_result.txt)"
+if [ -f "$work/list_result.txt" ]; then iconv -f CP932 -t UTF-8 "$work/list_result.txt"; else echo "(none)"; fi
+echo "== listing status ($work/list_status.txt)"
+if [ -f "$work/list_status.txt" ]; then iconv -f CP932 -t UTF-8 "$work/list_status.txt"; else echo "(none)"; fi

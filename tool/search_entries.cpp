@@ -1,10 +1,14 @@
 #include "tool/search_entries.h"
 
+#include "tool/hierarchy_listing.h"
+
 // Each search is added here, one line each, when it is built.
 const SearchEntries& KortSearchEntries() {
   static const SearchEntries entries = [] {
     SearchEntries e;
     e.matchAddressesToFile = MatchAddressesToFile;
+    e.listByCodeToFile = ListByCodeToFile;
+    e.listByNamesToFile = ListByNamesToFile;
     return e;
   }();
   return entries;

@@ -1,58 +1,18 @@
 // The built kort program, run on job files in a scratch folder.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "support/test_util.h"
 #include "tool/job_test_util.h"
+#include "tool/kort_program.h"
 
 namespace {
 
 using korttest::Job;
+using korttest::KortProgram;
 using korttest::Scramble;
-
-class KortProgram : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* build = std::getenv("KORT_BUILD_DIR");
-    if (!build || !*build) GTEST_SKIP() << "KORT_BUILD_DIR is not set";
-    program_ = std::string(build) + "/kort";
-    // A folder whose name ends in the byte 0x5C in CP932.
-    folder_ = dir_.Native(reinterpret_cast<const char*>(u8"表"));
-    ASSERT_EQ(mkdir(folder_.c_str(), 0755), 0);
-    job_ = folder_ + reinterpret_cast<const char*>(u8"/ジョブ.txt");
-    result_ = folder_ + "/result.txt";
-    status_ = folder_ + "/status.txt";
-  }
-
-  // Runs kort with the parameters; its exit status, and its output in out.
-  int Run(const std::vector<std::string>& params, std::string* out) {
-    const std::string outPath = dir_.Native("stdout.txt");
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(fd, 1);
-      std::vector<char*> argv = {const_cast<char*>(program_.c_str())};
-      for (const std::string& p : params) argv.push_back(const_cast<char*>(p.c_str()));
-      argv.push_back(nullptr);
-      execv(program_.c_str(), argv.data());
-      _exit(127);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
-    *out = testutil::ReadBytes(outPath);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  testutil::TempDir dir_;
-  std::string program_, folder_, job_, result_, status_;
-};
 
 TEST_F(KortProgram, ChecksNamesRemovesOldOutputsAndReportsUnreadableJobs) {
   ASSERT_TRUE(testutil::WriteBytes(job_, "7\r\n"));
@@ -148,13 +108,7 @@ TEST_F(KortProgram, MatchJobFailuresLeaveOnlyTheStatus) {
 TEST_F(KortProgram, CalcOfAdrslibIniSwitchesTheHistoryCheckOfTheEstimation) {
   // kort copied into the scratch folder, with the data folder beside it and
   // its own adrslib.ini.
-  const std::string copy = dir_.Native("kort");
-  ASSERT_TRUE(testutil::WriteBytes(copy, testutil::ReadBytes(program_)));
-  ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
-  ASSERT_EQ(symlink((std::string(std::getenv("KORT_BUILD_DIR")) + "/Database").c_str(),
-                    dir_.Native("Database").c_str()),
-            0);
-  program_ = copy;
+  UseCopyBesideData();
   // 丸の内二丁目 has blocks 4 and 6 around 5; block 6 is not 住居表示.
   const std::string job = MatchJob(testutil::Sjis(u8"東京都千代田区丸の内二丁目５"), "8", "1");
   const struct {

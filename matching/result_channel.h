@@ -1,0 +1,82 @@
+#pragma once
+// The three output forms of the search entries: a run on a fresh search
+// context whose channel is a new result file, a caller's string array or a
+// caller's buffer. The output argument is checked first ("パラメータに無効な
+// 値が渡されました！(%s)" with 結果格納ファイル名, 結果格納配列, 結果格納バッファ
+// or 結果格納バッファサイズ; "ファイルの作成に失敗しました！(%s)" for a file that
+// cannot be created). A result file is closed after the run and deleted
+// again whenever the entry answers 0.
+
+#include <cstdint>
+
+#include "common/file_access.h"
+#include "common/message.h"
+#include "common/path_util.h"
+#include "matching/adrs_context.h"
+#include "plat/file.h"
+
+namespace result_channel {
+inline constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
+inline constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
+inline constexpr char kCloseFailed[] = "ファイルへの書き込みに失敗しました!(%s)";
+}  // namespace result_channel
+
+// run(context) on a context writing to the new file; afterClose() runs on
+// the closed file when the run succeeded (e.g. to sort it). 1 when both
+// answered 1; otherwise the file is gone.
+template <typename Run, typename AfterClose>
+int WithResultFile(const char* resultFile, char* message, Run run, AfterClose afterClose) {
+  if (!resultFile) {
+    SetMessage(message, result_channel::kInvalidParameter, "結果格納ファイル名");
+    return 0;
+  }
+  plat::File file;
+  if (!OpenNewTextFileForWrite(&file, resultFile)) {
+    SetMessage(message, result_channel::kCreateFailed, resultFile);
+    return 0;
+  }
+  int result = 0;
+  {
+    CAdrsContext context;
+    context.SetOutputFile(&file);
+    result = run(&context);
+  }
+  if (!file.Close() && result) {
+    SetMessage(message, result_channel::kCloseFailed, resultFile);
+    result = 0;
+  }
+  if (result && !afterClose()) result = 0;
+  if (!result) RemoveFile(resultFile);
+  return result;
+}
+
+template <typename Run>
+int WithResultFile(const char* resultFile, char* message, Run run) {
+  return WithResultFile(resultFile, message, run, [] { return 1; });
+}
+
+template <typename Run>
+int WithResultArray(CStringArray* array, char* message, Run run) {
+  if (!array) {
+    SetMessage(message, result_channel::kInvalidParameter, "結果格納配列");
+    return 0;
+  }
+  CAdrsContext context;
+  context.SetOutputArray(array);
+  return run(&context);
+}
+
+template <typename Run>
+int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
+  if (!buffer) {
+    SetMessage(message, result_channel::kInvalidParameter, "結果格納バッファ");
+    return 0;
+  }
+  if (bufferSize <= 0) {
+    SetMessage(message, result_channel::kInvalidParameter, "結果格納バッファサイズ");
+    return 0;
+  }
+  CAdrsContext context;
+  context.SetOutputBuffer(buffer, bufferSize);
+  return run(&context);
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The built kort program ($KORT_BUILD_DIR/kort), run on job files in a
+// scratch folder whose name ends in the byte 0x5C in CP932.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/test_util.h"
+
+namespace korttest {
+
+class KortProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* build = std::getenv("KORT_BUILD_DIR");
+    if (!build || !*build) GTEST_SKIP() << "KORT_BUILD_DIR is not set";
+    program_ = std::string(build) + "/kort";
+    // A folder whose name ends in the byte 0x5C in CP932.
+    folder_ = dir_.Native(reinterpret_cast<const char*>(u8"表"));
+    ASSERT_EQ(mkdir(folder_.c_str(), 0755), 0);
+    job_ = folder_ + reinterpret_cast<const char*>(u8"/ジョブ.txt");
+    result_ = folder_ + "/result.txt";
+    status_ = folder_ + "/status.txt";
+  }
+
+  // Runs kort with the parameters; its exit status, and its output in out.
+  int Run(const std::vector<std::string>& params, std::string* out) {
+    const std::string outPath = dir_.Native("stdout.txt");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(fd, 1);
+      std::vector<char*> argv = {const_cast<char*>(program_.c_str())};
+      for (const std::string& p : params) argv.push_back(const_cast<char*>(p.c_str()));
+      argv.push_back(nullptr);
+      execv(program_.c_str(), argv.data());
+      _exit(127);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    *out = testutil::ReadBytes(outPath);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // Runs a copy of kort in the scratch folder, with the generated data
+  // folder linked beside it (so that the test's own adrslib.ini is read).
+  void UseCopyBesideData() {
+    const std::string copy = dir_.Native("kort");
+    ASSERT_TRUE(testutil::WriteBytes(copy, testutil::ReadBytes(program_)));
+    ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
+    ASSERT_EQ(symlink((std::string(std::getenv("KORT_BUILD_DIR")) + "/Database").c_str(),
+                      dir_.Native("Database").c_str()),
+              0);
+    program_ = copy;
+  }
+
+  testutil::TempDir dir_;
+  std::string program_, folder_, job_, result_, status_;
+};
+
+}  // namespace korttest
