@@ -1,10 +1,13 @@
 #include "tool/search_entries.h"
 
+#include "tool/keyword_search.h"
+
 // Each search is added here, one line each, when it is built.
 const SearchEntries& KortSearchEntries() {
   static const SearchEntries entries = [] {
     SearchEntries e;
     e.matchAddressesToFile = MatchAddressesToFile;
+    e.keywordSearchToFile = KeywordSearchToFile;
     return e;
   }();
   return entries;
