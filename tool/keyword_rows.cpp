@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 
 #include "common/csv_fields.h"
@@ -362,10 +363,23 @@ int WriteMunicipalityHits(plat::File* workFile, plat::File* oazaFilter, CTableDa
   return written;
 }
 
+int KeywordStageTally::Write(const KeywordStageArgs& args, KeywordRow* row, const char* table) {
+  const int r = WriteKeywordRow(args, row, table);
+  if (r == 1) ++written;
+  if (r == 0) conversionFailed = true;
+  return r == 1 ? 1 : (r == 2 || r == 0 ? 0 : -1);
+}
+
+int KeywordStageTally::Result(int walk) const {
+  if (walk < 0) return walk;
+  return conversionFailed ? 0 : written;
+}
+
 // ---- Oaza and aza/chome stage ----
 
-int WriteOazaHits(plat::File* workFile, int32_t representative, plat::File* cityIndex,
-                  CTableDatabase* database, const KeywordStageArgs& args) {
+int WalkAzaRecords(plat::File* workFile, int32_t representative, plat::File* cityIndex,
+                   CTableDatabase* database, const KeywordStageArgs& args,
+                   const std::function<bool(const char*)>& skipPlace, const AzaVisitor& visit) {
   CWorkMemory list;
   if (!list.Create(32, 1024)) {
     SetMessage(args.message, kMemoryError);
@@ -390,7 +404,6 @@ int WriteOazaHits(plat::File* workFile, int32_t representative, plat::File* city
   bool cityTaken = false;
   std::vector<std::string> lines;  // the name list of the current municipality
   std::string restrictedLine;      // restriction mode 1: the line that gives fields 2-3
-  int written = 0;
   for (const uint32_t record : positions) {
     RecordReader read(database, kOazaTable, record, args.message);
     KeywordRow row;
@@ -398,6 +411,11 @@ int WriteOazaHits(plat::File* workFile, int32_t representative, plat::File* city
     if (!read.Text(kRepresentative, flag)) return -1;
     const bool isOaza = std::strcmp(flag, "1") == 0;
     if (isOaza != (representative == 1)) continue;
+    if (skipPlace) {
+      char placeCode[kFieldValueSize];
+      if (!read.Text(kPlaceCode, placeCode)) return -1;
+      if (skipPlace(placeCode)) continue;
+    }
     char cityCode[kFieldValueSize];
     if (!read.Text(kCityCode, cityCode)) return -1;
     const std::string code2 = std::string(cityCode).substr(0, 2);
@@ -471,12 +489,20 @@ int WriteOazaHits(plat::File* workFile, int32_t representative, plat::File* city
     }
     if (representative != 1 && !read.Text(kPostalCode, row.postalCode)) return -1;
     CopyField(row.prefecture, prefecture.Name());
-    const int result = WriteKeywordRow(args, &row, kOazaTable);
-    if (result == 2) break;
+    const int result = visit(record, &row, names);
     if (result <= 0) return result;
-    ++written;
   }
-  return written;
+  return 0;
+}
+
+int WriteOazaHits(plat::File* workFile, int32_t representative, plat::File* cityIndex,
+                  CTableDatabase* database, const KeywordStageArgs& args) {
+  KeywordStageTally tally;
+  const int result = WalkAzaRecords(workFile, representative, cityIndex, database, args, nullptr,
+                                    [&](uint32_t, KeywordRow* row, const std::string&) {
+                                      return tally.Write(args, row, kOazaTable);
+                                    });
+  return tally.Result(result);
 }
 
 // ---- The stages on files ----

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,16 @@ struct KeywordRow {
 // the table).
 int WriteKeywordRow(const KeywordStageArgs& args, KeywordRow* row, const char* table);
 
+// Counts the rows a stage writes: Write gives 1 go on, 0 stop (the limit
+// was reached, or a conversion failed), -1 failure; Result gives the
+// stage's result from the walk's (negative: failure).
+struct KeywordStageTally {
+  int written = 0;
+  bool conversionFailed = false;
+  int Write(const KeywordStageArgs& args, KeywordRow* row, const char* table);
+  int Result(int walk) const;
+};
+
 // The blank-separated words of a text (double quotes honoured).
 std::vector<std::string> SplitKeywordWords(const char* text);
 
@@ -90,6 +101,20 @@ int WriteOazaHitsFromFile(const char* workFile, int32_t representative, const ch
                           const KeywordStageArgs& args);
 int WriteOazaHits(plat::File* workFile, int32_t representative, plat::File* cityIndex,
                   CTableDatabase* database, const KeywordStageArgs& args);
+
+// The record walk of the oaza stage, shared by the block and change-history
+// stages: the records of the work file whose 大字代表点フラグ matches
+// (representative 1: "1", else not "1"), not refused by skipPlace (with
+// their 地名コード; may be empty), through the prefecture, municipality,
+// status and word filters, each given to visit with its row filled as the
+// oaza stage writes it (fields 1-7, coordinates, code, status, postal code
+// for representative 0) and its joined normalised oaza and aza names.
+// visit answers 1 go on, 0 stop, negative failure. The walk answers 0, or
+// the failure.
+using AzaVisitor = std::function<int(uint32_t record, KeywordRow* row, const std::string& names)>;
+int WalkAzaRecords(plat::File* workFile, int32_t representative, plat::File* cityIndex,
+                   CTableDatabase* database, const KeywordStageArgs& args,
+                   const std::function<bool(const char*)>& skipPlace, const AzaVisitor& visit);
 
 // ---- Lookups ----
 
