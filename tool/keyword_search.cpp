@@ -18,6 +18,10 @@
 #include "plat/path.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/name_index.h"
+#include "tabledb/change_code_index.h"
+#include "tabledb/change_history.h"
+#include "tabledb/place_code_registry.h"
+#include "tool/keyword_numbers.h"
 #include "tool/keyword_rows.h"
 
 namespace {
@@ -28,6 +32,7 @@ constexpr char kFileOpenError[] = "ファイルオープンエラー!(%s)";
 constexpr char kNoData[] = "対象データがありません！[%s]";
 constexpr char kNoTempFolder[] = "作業用フォルダの取得に失敗しました！";
 constexpr char kNoTempFile[] = "作業用ファイルの取得に失敗しました！";
+constexpr char kRegistryInitError[] = "メモリの確保に失敗しました！[%s]";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
 constexpr char kFullWidthBlank[] = "　";
 constexpr char kOazaWord[] = "大字";
@@ -75,7 +80,7 @@ class WorkFile {
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;
   const char* Path() const { return path_.c_str(); }
-  void Remove() { DeleteFileIfExists(path_.c_str()); }
+  void Remove() const { DeleteFileIfExists(path_.c_str()); }
 
  private:
   std::string path_;
@@ -91,7 +96,7 @@ std::string PrefectureFile(const std::string& folder, int32_t prefecture, const 
 struct PrefectureSearch {
   KeywordStageArgs args;
   std::string key;
-  std::string cityIndexSif, oazaIndexSif, cd2, cd5;
+  std::string cityIndexSif, oazaIndexSif, cd2, cd4, cd5;
 
   // The name-index search into the work file; false (message set) on failure.
   bool IndexSearch(const WorkFile& work, const std::string& index) const {
@@ -112,6 +117,198 @@ struct PrefectureSearch {
     result = WriteOazaHitsFromFile(work.Path(), representative, cd2.c_str(), args);
     if (result < 0) return -1;
     return *args.interrupted == 1 ? 0 : 1;
+  }
+};
+
+std::string ChangeFile(const std::string& folder, int32_t prefecture, const char* extension) {
+  char name[64];
+  std::snprintf(name, sizeof name, "QAD_CH%02d%s", prefecture, extension);
+  return folder + name;
+}
+
+// The stage sequences of search types 3 and 4 for one prefecture; each
+// answers 1 go on, 0 stop (interrupted), -1 failure.
+struct NumberStages {
+  const PrefectureSearch& s;
+  const WorkFile& work;
+  const std::vector<std::string>& words;
+  CPlaceCodeRegistry* registryA;
+  CPlaceCodeRegistry* registryB;
+  CPlaceCodeRegistry* registryC;
+
+  // The words without word n (and without word m), then the extra text.
+  std::string WordsWithout(int n, int m = 0, const std::string& extra = "") const {
+    std::string out;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      const int w = static_cast<int>(i) + 1;
+      if (w == n || w == m) continue;
+      if (!out.empty()) out += ' ';
+      out += words[i];
+    }
+    if (!extra.empty()) (out += ' ') += extra;
+    return out;
+  }
+
+  // Index search in the oaza index with the words' key, then the stage
+  // (block or change) with those words. 1 also when the key is empty.
+  template <typename Stage>
+  int Call(const std::string& callWords, bool keyNeeded, Stage stage) const {
+    PrefectureSearch call = s;
+    call.args.words = callWords.c_str();
+    BuildIndexKey(call.key, callWords.c_str(), s.args.prefectureRestriction,
+                  s.args.municipalityRestriction);
+    if (keyNeeded && TrimmedCopy(call.key).empty()) return 1;
+    if (!call.IndexSearch(work, s.oazaIndexSif)) return -1;
+    const int result = stage(call.args);
+    if (result < 0) return -1;
+    return *s.args.interrupted == 1 ? 0 : 1;
+  }
+
+  int Blocks(const BlockNumberWords& numbers, const std::string& cdiPath) const {
+    CChangeCodeIndex codeIndex;
+    char scratch[kMessageSize];
+    if (s.args.context->GetIndexKind() == 2 && s.args.context->UsesChangeHistory())
+      codeIndex.Open(cdiPath.c_str(), scratch);
+    KeywordNumberArgs base;
+    base.registryA = registryA;
+    base.registryC = registryC;
+    base.codeIndex = codeIndex.IsOpen() ? &codeIndex : nullptr;
+    int r = s.Run(work, true, -1);
+    if (r <= 0) return r;
+    auto block = [&](const KeywordNumberArgs& n) {
+      return [&, n](const KeywordStageArgs& args) {
+        return WriteBlockHitsFromFile(work.Path(), s.cd2.c_str(), s.cd4.c_str(), args, n);
+      };
+    };
+    r = Call(WordsWithout(0), false, block(base));
+    if (r <= 0) return r;
+    base.firstCall = 0;
+    if (numbers.hyphenWord != 0) {
+      KeywordNumberArgs n = base;
+      const std::string value = FullWidthNumber(numbers.hyphenValue);
+      n.azaText = numbers.hyphenHead.c_str();
+      n.blockNumber = value.c_str();
+      n.numberMode = 1;
+      return Call(WordsWithout(numbers.hyphenWord, 0, numbers.hyphenHead), true, block(n));
+    }
+    for (const auto& numeral : numbers.numerals) {
+      KeywordNumberArgs n = base;
+      const std::string value = FullWidthNumber(numeral.value);
+      n.blockNumber = value.c_str();
+      r = Call(WordsWithout(numeral.word), true, block(n));
+      work.Remove();
+      if (r <= 0) return r;
+    }
+    for (const auto& trailing : numbers.trailing) {
+      KeywordNumberArgs n = base;
+      const std::string head = words[static_cast<std::size_t>(trailing.word - 1)].substr(0, trailing.headLength);
+      const std::string value = FullWidthNumber(trailing.value);
+      n.azaText = head.c_str();
+      n.blockNumber = value.c_str();
+      n.numberMode = 1;
+      r = Call(WordsWithout(trailing.word, 0, head), true, block(n));
+      if (r <= 0) return r;
+    }
+    return 1;
+  }
+
+  int Changes(const ChangeNumberWords& numbers, const std::string& cdb, const std::string& cix,
+              const std::string& cdi) const {
+    if (!s.args.context->UsesChangeHistory()) return 1;
+    CChangeHistory history;
+    CChangeCodeIndex codeIndex;
+    char scratch[kMessageSize];
+    history.Open(cdb.c_str(), cix.c_str(), scratch);
+    if (!history.IsOpen() || s.args.context->GetIndexKind() == 2) codeIndex.Open(cdi.c_str(), scratch);
+    if (!history.IsOpen() && !codeIndex.IsOpen()) return 1;
+    KeywordNumberArgs base;
+    base.registryA = registryA;
+    base.registryC = registryC;
+    base.history = history.IsOpen() ? &history : nullptr;
+    base.codeIndex = codeIndex.IsOpen() ? &codeIndex : nullptr;
+    base.numberMode = 2;
+    int r = s.Run(work, true, -1);
+    work.Remove();
+    if (r <= 0) return r;
+    auto change = [&](const KeywordNumberArgs& n) {
+      return [&, n](const KeywordStageArgs& args) {
+        return WriteChangeHitsFromFile(work.Path(), s.cd2.c_str(), s.cd4.c_str(), args, n);
+      };
+    };
+    r = Call(WordsWithout(0), false, change(base));
+    if (r <= 0) return r;
+    base.firstCall = 0;
+    if (numbers.hyphenCount == 0) return MarkedWords(base, history, change);
+    if (numbers.hyphenCount == 2) {
+      KeywordNumberArgs n = base;
+      n.azaText = numbers.head.c_str();
+      n.firstNumber = numbers.first.c_str();
+      n.secondNumber = numbers.second.c_str();
+      n.numberMode = 3;
+      r = Call(WordsWithout(numbers.word, 0, numbers.head), false, change(n));
+      work.Remove();
+      return r;
+    }
+    KeywordNumberArgs a = base;
+    a.azaText = numbers.head.c_str();
+    a.firstNumber = numbers.first.c_str();
+    a.numberMode = 4;
+    r = Call(WordsWithout(numbers.word, 0, numbers.head), true, change(a));
+    if (r <= 0) return r;
+    KeywordNumberArgs b = base;
+    b.firstNumber = numbers.head.c_str();
+    b.secondNumber = numbers.first.c_str();
+    b.numberMode = 5;
+    return Call(WordsWithout(numbers.word), true, change(b));
+  }
+
+  // Hyphen count 0: the words that can be a first or a second number name.
+  template <typename Change>
+  int MarkedWords(const KeywordNumberArgs& base, CChangeHistory& history, Change change) const {
+    std::vector<int> marks(words.size(), 0);
+    std::vector<std::string> numbers(words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      if (history.IsOpen()) {
+        if (history.IsFirstNumberName(words[i].c_str())) marks[i] |= 1;
+        if (history.IsSecondNumberName(words[i].c_str())) marks[i] |= 2;
+      }
+      const int32_t value = NumeralWordValue(words[i]);
+      numbers[i] = value >= 0 ? FullWidthNumber(value) : words[i];
+    }
+    KeywordNumberArgs withB = base;
+    withB.registryB = registryB;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      if (marks[i] == 0) continue;
+      bool seen = false;
+      for (std::size_t j = 0; j < i; ++j) seen = seen || (marks[j] != 0 && words[j] == words[i]);
+      if (seen) continue;
+      const int word = static_cast<int>(i) + 1;
+      for (const int bit : {1, 2}) {
+        if ((marks[i] & bit) == 0) continue;
+        KeywordNumberArgs n = withB;
+        (bit == 1 ? n.firstNumber : n.secondNumber) = numbers[i].c_str();
+        const int r = Call(WordsWithout(word), true, change(n));
+        if (r <= 0) return r;
+      }
+    }
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      for (std::size_t j = i + 1; j < words.size(); ++j) {
+        const int wi = static_cast<int>(i) + 1, wj = static_cast<int>(j) + 1;
+        KeywordNumberArgs n = withB;
+        if ((marks[i] & 1) && (marks[j] & 2)) {
+          n.firstNumber = numbers[i].c_str();
+          n.secondNumber = numbers[j].c_str();
+        } else if ((marks[j] & 1) && (marks[i] & 2) && numbers[i] != numbers[j]) {
+          n.firstNumber = numbers[j].c_str();
+          n.secondNumber = numbers[i].c_str();
+        } else {
+          continue;
+        }
+        const int r = Call(WordsWithout(wi, wj), true, change(n));
+        if (r <= 0) return r;
+      }
+    }
+    return 1;
   }
 };
 
@@ -294,8 +491,10 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
   if (context->GetOutputStyle() == 2 && context->GetSearchTextKind(&kind)) kana = kind == 1 ? 0 : 1;
   if (TrimmedCopy(words).empty() && TrimmedCopy(prefR).empty() && TrimmedCopy(cityR).empty())
     return 0;
-  // Blocks and numbered addresses (types 3 and 4) are not carried yet.
-  if (searchType >= 3) return 0;
+  const std::vector<std::string> wordList = SplitKeywordWords(words.c_str());
+  const BlockNumberWords blockNumbers = AnalyzeBlockNumbers(wordList);
+  const ChangeNumberWords changeNumbers = AnalyzeChangeNumbers(wordList);
+  CPlaceCodeRegistry registryA, registryB, registryC;
 
   const std::string folder = dataFolder ? dataFolder : "";
   int32_t counter = 0;
@@ -338,7 +537,25 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
     BuildIndexKey(s.key, words.c_str(), prefR.c_str(), cityR.c_str());
     if (TrimmedCopy(s.key).empty()) continue;
 
-    const int result = searchType == 0 ? s.Run(work, false, -1) : s.Run(work, true, searchType == 1 ? 1 : 0);
+    int result = 1;
+    if (searchType <= 2) {
+      result = searchType == 0 ? s.Run(work, false, -1) : s.Run(work, true, searchType == 1 ? 1 : 0);
+    } else {
+      if ((searchType == 3 || searchType == 4) && !registryA.ResetBuckets()) {
+        SetMessage(message, kRegistryInitError, "地名コード登録初期化");
+        return -1;
+      }
+      if (searchType == 4 && !registryB.ResetBuckets()) {
+        SetMessage(message, kRegistryInitError, "地名コード登録初期化");
+        return -1;
+      }
+      s.cd4 = PrefectureFile(folder, p, "_CD4.INX");
+      NumberStages stages{s, work, wordList, &registryA, &registryB, &registryC};
+      result = searchType == 3
+                   ? stages.Blocks(blockNumbers, ChangeFile(folder, p, ".CDI"))
+                   : stages.Changes(changeNumbers, ChangeFile(folder, p, ".CDB"),
+                                    ChangeFile(folder, p, ".CIX"), ChangeFile(folder, p, ".CDI"));
+    }
     if (result < 0) return -1;
     if (result == 0) return counter;
   }
