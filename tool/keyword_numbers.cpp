@@ -13,6 +13,7 @@
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
+#include "matching/adrs_listing.h"
 #include "matching/change_code_records.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
@@ -147,6 +148,11 @@ int CollectBlocks(CTableDatabase* database, plat::File* blockIndex, const std::s
   return 0;
 }
 
+// Status 3 and above marks an abolished block ("A" is a current one).
+bool IsAbolishedBlock(const Block& b) {
+  return b.status != "A" && ParseStatusText(b.status.c_str()) >= kAbolishedClass;
+}
+
 // The number test of a block text on a number-driven call.
 bool BlockNumberPasses(const KeywordNumberArgs& n, const std::string& text) {
   if (n.firstCall) return true;
@@ -262,7 +268,7 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
             // Sorted by block text (stable: equal texts keep index order).
             std::vector<Block> kept;
             for (Block& b : blocks) {
-              if (b.status == "3" || !BlockNumberPasses(numbers, b.text)) continue;
+              if (IsAbolishedBlock(b) || !BlockNumberPasses(numbers, b.text)) continue;
               std::size_t at = kept.size();
               while (at > 0 && CompareStrings(kept[at - 1].text.c_str(), b.text.c_str()) > 0) --at;
               kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(at), std::move(b));
@@ -283,7 +289,7 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
           // Index kind 2: TC_Gaiku in index order, then the change-code index.
           std::string previous;
           for (const Block& b : blocks) {
-            if (b.status == "3") continue;
+            if (IsAbolishedBlock(b)) continue;
             const std::string key = place + b.code;
             const bool repeat = key == previous ||
                                 (numbers.registryC && numbers.registryC->Find(key.c_str()));

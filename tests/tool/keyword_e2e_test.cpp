@@ -150,4 +150,100 @@ TEST_F(KeywordJob, SearchTextKindGatesTheText) {
             Show("0\r\n0\r\n" + Sjis(u8"パラメータに無効な値が渡されました！(検索文字列区分)") + "\r\n"));
 }
 
+// Fields 8, 9, 12 and 13 of each result line, "|"-separated per line.
+std::string NumberFields(const std::string& result) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < result.size()) {
+    const std::size_t end = result.find("\r\n", start);
+    const std::string line = result.substr(start, end - start);
+    std::vector<std::string> f(1);
+    for (char c : line) {
+      if (c == ',')
+        f.emplace_back();
+      else
+        f.back() += c;
+    }
+    if (f.size() >= 13) out += f[7] + "," + f[8] + "," + f[11] + "," + f[12] + "|";
+    start = end == std::string::npos ? result.size() : end + 2;
+  }
+  return out;
+}
+
+TEST_F(KeywordJob, BlocksOfTheAzaRows) {
+  EXPECT_EQ(Run("3", Sjis(u8"丸の内一丁目"), "-1"), kOk);
+  // The whole row of the first block: the aza row with block, code and the
+  // block's point; postal code of the aza row.
+  const std::string result = Result();
+  EXPECT_EQ(Show(result.substr(0, result.find("\r\n") + 2)),
+            Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,１,,"
+                      u8"128451865,503163754,1310100100100001,0,1000005\r\n")));
+  // ２ has an empty 街区番号 (its code in full-width digits); ３ with "A"
+  // beats the abolished ３, written with status 0; ５ with status 3 is left
+  // out for its current row; ８ comes from the change-code index.
+  EXPECT_EQ(Show(NumberFields(result)),
+            Show(Sjis(u8"１,,1310100100100001,0|２,,1310100100100002,0|３,,1310100100100003,0|"
+                      u8"５,,1310100100100005,0|６,,1310100100100006,0|８,,1310100100100008,0|")));
+  // A letter-coded block code.
+  EXPECT_EQ(Run("3", Sjis(u8"五番町"), "-1"), kOk);
+  EXPECT_EQ(Show(NumberFields(Result())),
+            Show(Sjis(u8"１２,,1310100300000012,0|１４,,1310100300000014,0|イ,,13101003000A0001,0|")));
+}
+
+TEST_F(KeywordJob, BlocksChosenByANumber) {
+  // First call with both words: 三丁目 (its normalised name holds ３) with all
+  // its blocks; then 丸の内 with block ３: 一丁目 and 二丁目, 三丁目 not again.
+  EXPECT_EQ(Run("3", Sjis(u8"丸の内 ３"), "-1"), kOk);
+  EXPECT_EQ(Show(NumberFields(Result())),
+            Show(Sjis(u8"１,,1310100100300001,0|２,,1310100100300002,0|"
+                      u8"３,,1310100100100003,0|３,,1310100100200003,0|")));
+  // The same with the number written onto the word (number mode 1).
+  EXPECT_EQ(Run("3", Sjis(u8"丸の内３"), "-1"), kOk);
+  EXPECT_EQ(Show(NumberFields(Result())),
+            Show(Sjis(u8"１,,1310100100300001,0|２,,1310100100300002,0|"
+                      u8"３,,1310100100100003,0|３,,1310100100200003,0|")));
+  // Number mode 0: １２ contains ２.
+  EXPECT_EQ(Run("3", Sjis(u8"五番町 ２"), "-1"), kOk);
+  EXPECT_EQ(Show(NumberFields(Result())), Show(Sjis(u8"１２,,1310100300000012,0|")));
+  // The row limit stops inside a place's blocks.
+  EXPECT_EQ(Run("3", Sjis(u8"丸の内一丁目"), "2"), "1\r\n1\r\n\r\n");
+  EXPECT_EQ(Show(NumberFields(Result())),
+            Show(Sjis(u8"１,,1310100100100001,0|２,,1310100100100002,0|")));
+}
+
+TEST_F(KeywordJob, NumberedAddressesOfTheChangeHistory) {
+  EXPECT_EQ(Run("4", Sjis(u8"箱根ケ崎"), "-1"), kOk);
+  const std::string all = NumberFields(Result());
+  // Letter-coded parts; the lot with status 3 and the block records give no row.
+  EXPECT_NE(all.find(Sjis(u8"１２,甲,1330300100000012A0001,0|")), std::string::npos) << Show(all);
+  EXPECT_EQ(all.find("133030010000001200003"), std::string::npos);
+  EXPECT_EQ(all.find(Sjis(u8",,")), std::string::npos);
+  // Each lot once.
+  std::vector<std::string> seen;
+  for (std::size_t at = 0; at < all.size();) {
+    const std::size_t end = all.find('|', at);
+    const std::string row = all.substr(at, end - at);
+    for (const std::string& s : seen) EXPECT_NE(Show(s), Show(row));
+    seen.push_back(row);
+    at = end + 1;
+  }
+  EXPECT_EQ(seen.size(), 11u);
+  // The hyphen form (mode 3): the aza text ends the names, block 12 exactly,
+  // a lot beginning with 1.
+  EXPECT_EQ(Run("4", Sjis(u8"箱根ケ崎－１２－１"), "-1"), kOk);
+  EXPECT_EQ(Show(Result()),
+            Show(Sjis(u8"東京都,西多摩郡瑞穂町,にしたまぐんみずほまち,大字箱根ケ崎,おおあざはこねがさき,"
+                      u8",,１２,１,128763684,501667844,133030010000001200001,0,1901221\r\n")));
+  // Two marked words: block 12, lot 2.
+  EXPECT_EQ(Run("4", Sjis(u8"箱根ケ崎 １２ ２"), "-1"), kOk);
+  EXPECT_EQ(Show(NumberFields(Result())), Show(Sjis(u8"１２,２,133030010000001200002,0|")));
+  // A place written by the first call is not written again.
+  EXPECT_EQ(Run("4", Sjis(u8"丸の内一丁目"), "-1"), kOk);
+  const std::string once = Result();
+  EXPECT_EQ(Run("4", Sjis(u8"丸の内一丁目 １"), "-1"), kOk);
+  EXPECT_EQ(Show(Result()), Show(once));
+  // The basic dataset has no change history.
+  EXPECT_EQ(Show(Run("4", Sjis(u8"丸の内一丁目"), "-1", "1", "0")), Show(NoData(u8"丸の内一丁目")));
+}
+
 }  // namespace

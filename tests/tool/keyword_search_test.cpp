@@ -409,4 +409,49 @@ TEST_F(KeywordSearch, OrderFileAndWorkFilesNamedByPrefecture) {
             0);
 }
 
+// The sample's copy with a kind-1 address index: the same rows for types 0
+// to 2; types 3 and 4 take nothing from the change-code index there, and
+// type 3 sorts the blocks of TC_Gaiku.
+TEST_F(KeywordSearch, BothIndexKindsGiveTheRows) {
+  const std::string kind1 =
+      folder_.substr(0, folder_.size() - Sjis(u8"Database\\住所\\").size()) +
+      Sjis(u8"testdata\\tix1\\Database\\住所\\");
+  const struct {
+    int32_t type;
+    const char8_t* text;
+  } cases[] = {{0, u8"北区"}, {1, u8"町"}, {2, u8"丸の内"}, {4, u8"箱根ケ崎－１２－１"}};
+  for (const auto& c : cases) {
+    CStringArray rows1, rows2;
+    std::string text = Sjis(c.text);
+    ASSERT_EQ(KeywordSearchPlainToArray(&rows2, c.type, text.data(), folder_.c_str(), -1,
+                                        &interrupted_, message_, "", "", 0, "VRG_EXTEND", ""),
+              1);
+    text = Sjis(c.text);
+    ASSERT_EQ(KeywordSearchPlainToArray(&rows1, c.type, text.data(), kind1.c_str(), -1,
+                                        &interrupted_, message_, "", "", 0, "VRG_EXTEND", ""),
+              1)
+        << Show(message_);
+    EXPECT_EQ(rows1, rows2) << Show(Sjis(c.text));
+  }
+  // 丸の内一丁目's lots 1-7, 8-1 and 8-2 are in the change-code index only.
+  CStringArray rows1, rows2;
+  std::string text = Sjis(u8"丸の内一丁目");
+  ASSERT_EQ(KeywordSearchPlainToArray(&rows2, 4, text.data(), folder_.c_str(), -1, &interrupted_,
+                                      message_, "", "", 0, "VRG_EXTEND", ""),
+            1);
+  ASSERT_EQ(KeywordSearchPlainToArray(&rows1, 4, text.data(), kind1.c_str(), -1, &interrupted_,
+                                      message_, "", "", 0, "VRG_EXTEND", ""),
+            1);
+  ASSERT_EQ(rows2.size(), 9u);
+  EXPECT_EQ(rows1, CStringArray(rows2.begin(), rows2.begin() + 6));
+  CStringArray rows;
+  ASSERT_EQ(KeywordSearchPlainToArray(&rows, 3, text.data(), kind1.c_str(), -1, &interrupted_,
+                                      message_, "", "", 0, "VRG_EXTEND", ""),
+            1);
+  std::string blocks;
+  for (const std::string& row : rows) blocks += row.substr(row.find(",,", 10) - 2, 2) + row.substr(row.rfind(','));
+  EXPECT_EQ(Show(blocks), Show(Sjis(u8"１,0２,0３,0５,0６,0")));
+  ExpectNoWorkFiles();
+}
+
 }  // namespace
