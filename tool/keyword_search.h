@@ -5,8 +5,10 @@
 //
 // Search types: 0 municipalities; 1 municipalities without oaza rows, then
 // oaza (大字代表点フラグ "1"); 2 municipalities without oaza rows, then aza
-// and chome rows; 3 and 4 (blocks, numbered addresses) are not carried yet
-// and give no rows, as does any other type.
+// and chome rows; 3 municipalities without oaza rows, then the blocks of the
+// aza/chome rows (and those chosen by a number in the text); 4 the same with
+// the numbered addresses of the change history (tool/keyword_numbers.h). Any
+// other type gives no rows.
 //
 // Per prefecture NN the data folder holds QVADNN.NDB (a prefecture without
 // it is passed over), the name indexes QVADNN_SHI.SIF / _OAZA.SIF (kanji)
