@@ -11,6 +11,7 @@
 #include "common/sjis_text.h"
 #include "matching/match_driver.h"
 #include "matching/normalize.h"
+#include "matching/result_channels.h"
 #include "plat/config.h"
 #include "plat/file.h"
 #include "tabledb/adrs_engine.h"
@@ -19,8 +20,6 @@
 namespace {
 
 constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
-constexpr char kWriteFailed[] = "ファイルへの書き込みに失敗しました!(%s)";
 constexpr char kNoData[] = "対象データがありません！[%s]";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
@@ -58,59 +57,6 @@ int LoadDictionaries(const std::string& folder, CallDictionaries* d, char* messa
     d->hasExtra = true;
   }
   return 1;
-}
-
-// The result file around a run on a context: created first, closed after,
-// deleted again when the run answers 0 (or the file cannot be completed).
-template <typename Run>
-int WithResultFile(const char* resultFile, char* message, Run run) {
-  if (!resultFile) {
-    SetMessage(message, kInvalidParameter, "結果格納ファイル名");
-    return 0;
-  }
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, resultFile)) {
-    SetMessage(message, kCreateFailed, resultFile);
-    return 0;
-  }
-  int result = 0;
-  {
-    CAdrsContext context;
-    context.SetOutputFile(&file);
-    result = run(&context);
-  }
-  if (!file.Close() && result) {
-    SetMessage(message, kWriteFailed, resultFile);
-    result = 0;
-  }
-  if (!result) RemoveFile(resultFile);
-  return result;
-}
-
-template <typename Run>
-int WithResultArray(CStringArray* array, char* message, Run run) {
-  if (!array) {
-    SetMessage(message, kInvalidParameter, "結果格納配列");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputArray(array);
-  return run(&context);
-}
-
-template <typename Run>
-int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
-  if (!buffer) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファ");
-    return 0;
-  }
-  if (bufferSize <= 0) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファサイズ");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputBuffer(buffer, bufferSize);
-  return run(&context);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "matching/address_match.h"
 #include "matching/match_driver.h"
 #include "matching/normalize.h"
+#include "matching/result_channels.h"
 #include "plat/file.h"
 #include "plat/path.h"
 #include "tabledb/dictionaries.h"
@@ -27,7 +28,6 @@
 namespace {
 
 constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
 constexpr char kFileOpenError[] = "ファイルオープンエラー!(%s)";
 constexpr char kNoData[] = "対象データがありません！[%s]";
 constexpr char kNoTempFolder[] = "作業用フォルダの取得に失敗しました！";
@@ -337,55 +337,6 @@ int SetKeywordOptions(CAdrsContext* context, char* message, int32_t searchTextKi
   return 1;
 }
 
-// The three output channels around a run on a fresh context.
-template <typename Run>
-int ToFile(const char* resultFile, char* message, Run run) {
-  if (!resultFile) {
-    SetMessage(message, kInvalidParameter, "結果格納ファイル名");
-    return 0;
-  }
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, resultFile)) {
-    SetMessage(message, kCreateFailed, resultFile);
-    return 0;
-  }
-  int result = 0;
-  {
-    CAdrsContext context;
-    context.SetOutputFile(&file);
-    result = run(&context);
-  }
-  if (!file.Close()) result = 0;
-  if (!result) RemoveFile(resultFile);
-  return result;
-}
-
-template <typename Run>
-int ToArray(CStringArray* array, char* message, Run run) {
-  if (!array) {
-    SetMessage(message, kInvalidParameter, "結果格納配列");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputArray(array);
-  return run(&context);
-}
-
-template <typename Run>
-int ToBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
-  if (!buffer) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファ");
-    return 0;
-  }
-  if (bufferSize <= 0) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファサイズ");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputBuffer(buffer, bufferSize);
-  return run(&context);
-}
-
 }  // namespace
 
 // ---- Work files ----
@@ -663,14 +614,14 @@ int KeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* s
                              char* message, const char* prefectureRestriction,
                              const char* municipalityRestriction, int32_t restrictionMode,
                              const char* datasetName, const char* prefectureOrderFile) {
-  return ToFile(resultFile, message, KEYWORD_PLAIN_RUN);
+  return WithResultFile(resultFile, message, KEYWORD_PLAIN_RUN);
 }
 int KeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                               char* message, const char* prefectureRestriction,
                               const char* municipalityRestriction, int32_t restrictionMode,
                               const char* datasetName, const char* prefectureOrderFile) {
-  return ToArray(array, message, KEYWORD_PLAIN_RUN);
+  return WithResultArray(array, message, KEYWORD_PLAIN_RUN);
 }
 int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -678,7 +629,7 @@ int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchT
                                const char* prefectureRestriction,
                                const char* municipalityRestriction, int32_t restrictionMode,
                                const char* datasetName, const char* prefectureOrderFile) {
-  return ToBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
+  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
 }
 
 int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
@@ -688,7 +639,7 @@ int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* search
                         const char* datasetName, int32_t searchTextKind, int32_t datum,
                         int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                         int32_t readingFormat, const char* prefectureOrderFile) {
-  return ToFile(resultFile, message, KEYWORD_OPTIONS_RUN);
+  return WithResultFile(resultFile, message, KEYWORD_OPTIONS_RUN);
 }
 int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                          const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -697,7 +648,7 @@ int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchTe
                          const char* datasetName, int32_t searchTextKind, int32_t datum,
                          int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                          int32_t readingFormat, const char* prefectureOrderFile) {
-  return ToArray(array, message, KEYWORD_OPTIONS_RUN);
+  return WithResultArray(array, message, KEYWORD_OPTIONS_RUN);
 }
 int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, char* searchText,
                           const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -706,7 +657,7 @@ int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, 
                           const char* datasetName, int32_t searchTextKind, int32_t datum,
                           int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                           int32_t readingFormat, const char* prefectureOrderFile) {
-  return ToBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
+  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
 }
 
 void SetKeywordSearchDataset(const char* datasetName) { g_dataset = datasetName ? datasetName : ""; }
@@ -724,19 +675,19 @@ int SimpleKeywordSearchPlainToFile(const char* resultFile, int32_t searchType, c
                                    const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                    char* message) {
   KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return ToFile(resultFile, message, KEYWORD_PLAIN_RUN);
+  return WithResultFile(resultFile, message, KEYWORD_PLAIN_RUN);
 }
 int SimpleKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                     const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                     char* message) {
   KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return ToArray(array, message, KEYWORD_PLAIN_RUN);
+  return WithResultArray(array, message, KEYWORD_PLAIN_RUN);
 }
 int SimpleKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                      char* searchText, const char* dataFolder, int32_t rowLimit,
                                      int32_t* interrupted, char* message) {
   KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return ToBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
+  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
 }
 int SimpleKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -744,7 +695,7 @@ int SimpleKeywordSearchToFile(const char* resultFile, int32_t searchType, char* 
                               int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                               int32_t readingFormat) {
   KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return ToFile(resultFile, message, KEYWORD_OPTIONS_RUN);
+  return WithResultFile(resultFile, message, KEYWORD_OPTIONS_RUN);
 }
 int SimpleKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -752,7 +703,7 @@ int SimpleKeywordSearchToArray(CStringArray* array, int32_t searchType, char* se
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat) {
   KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return ToArray(array, message, KEYWORD_OPTIONS_RUN);
+  return WithResultArray(array, message, KEYWORD_OPTIONS_RUN);
 }
 int SimpleKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                 char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -760,7 +711,7 @@ int SimpleKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t search
                                 int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                                 int32_t numberFormat, int32_t readingFormat) {
   KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return ToBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
+  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
 }
 int OrderedKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -768,7 +719,7 @@ int OrderedKeywordSearchToFile(const char* resultFile, int32_t searchType, char*
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat, const char* prefectureOrderFile) {
   KEYWORD_SIMPLE_DEFAULTS
-  return ToFile(resultFile, message, KEYWORD_OPTIONS_RUN);
+  return WithResultFile(resultFile, message, KEYWORD_OPTIONS_RUN);
 }
 int OrderedKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                 const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -776,7 +727,7 @@ int OrderedKeywordSearchToArray(CStringArray* array, int32_t searchType, char* s
                                 int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                 int32_t readingFormat, const char* prefectureOrderFile) {
   KEYWORD_SIMPLE_DEFAULTS
-  return ToArray(array, message, KEYWORD_OPTIONS_RUN);
+  return WithResultArray(array, message, KEYWORD_OPTIONS_RUN);
 }
 int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                  char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -785,7 +736,7 @@ int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searc
                                  int32_t numberFormat, int32_t readingFormat,
                                  const char* prefectureOrderFile) {
   KEYWORD_SIMPLE_DEFAULTS
-  return ToBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
+  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
 }
 
 // The restricted forms take the two texts with restriction mode 1.
@@ -800,7 +751,7 @@ int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchTyp
                                        const char* prefectureRestriction,
                                        const char* municipalityRestriction) {
   KEYWORD_RESTRICTED_DEFAULTS
-  return ToFile(resultFile, message, KEYWORD_PLAIN_RUN);
+  return WithResultFile(resultFile, message, KEYWORD_PLAIN_RUN);
 }
 int RestrictedKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                         const char* dataFolder, int32_t rowLimit,
@@ -808,7 +759,7 @@ int RestrictedKeywordSearchPlainToArray(CStringArray* array, int32_t searchType,
                                         const char* prefectureRestriction,
                                         const char* municipalityRestriction) {
   KEYWORD_RESTRICTED_DEFAULTS
-  return ToArray(array, message, KEYWORD_PLAIN_RUN);
+  return WithResultArray(array, message, KEYWORD_PLAIN_RUN);
 }
 int RestrictedKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                          char* searchText, const char* dataFolder,
@@ -816,5 +767,5 @@ int RestrictedKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32
                                          const char* prefectureRestriction,
                                          const char* municipalityRestriction) {
   KEYWORD_RESTRICTED_DEFAULTS
-  return ToBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
+  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
 }
