@@ -164,6 +164,13 @@ struct NumberStages {
     return *s.args.interrupted == 1 ? 0 : 1;
   }
 
+  // The call of a number stage with the numbers n.
+  auto Stage(decltype(&WriteBlockHitsFromFile) stage, const KeywordNumberArgs& n) const {
+    return [this, stage, n](const KeywordStageArgs& args) {
+      return stage(work.Path(), s.cd2.c_str(), s.cd4.c_str(), args, n);
+    };
+  }
+
   int Blocks(const BlockNumberWords& numbers, const std::string& cdiPath) const {
     CChangeCodeIndex codeIndex;
     char scratch[kMessageSize];
@@ -175,11 +182,7 @@ struct NumberStages {
     base.codeIndex = codeIndex.IsOpen() ? &codeIndex : nullptr;
     int r = s.Run(work, true, -1);
     if (r <= 0) return r;
-    auto block = [&](const KeywordNumberArgs& n) {
-      return [&, n](const KeywordStageArgs& args) {
-        return WriteBlockHitsFromFile(work.Path(), s.cd2.c_str(), s.cd4.c_str(), args, n);
-      };
-    };
+    auto block = [&](const KeywordNumberArgs& n) { return Stage(WriteBlockHitsFromFile, n); };
     r = Call(WordsWithout(0), false, block(base));
     if (r <= 0) return r;
     base.firstCall = 0;
@@ -230,11 +233,7 @@ struct NumberStages {
     int r = s.Run(work, true, -1);
     work.Remove();
     if (r <= 0) return r;
-    auto change = [&](const KeywordNumberArgs& n) {
-      return [&, n](const KeywordStageArgs& args) {
-        return WriteChangeHitsFromFile(work.Path(), s.cd2.c_str(), s.cd4.c_str(), args, n);
-      };
-    };
+    auto change = [&](const KeywordNumberArgs& n) { return Stage(WriteChangeHitsFromFile, n); };
     r = Call(WordsWithout(0), false, change(base));
     if (r <= 0) return r;
     base.firstCall = 0;
@@ -311,31 +310,6 @@ struct NumberStages {
     return 1;
   }
 };
-
-// The six options in order; 0 with the first refused one named.
-int SetKeywordOptions(CAdrsContext* context, char* message, int32_t searchTextKind, int32_t datum,
-                      int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
-                      int32_t readingFormat) {
-  const struct {
-    int (CAdrsContext::*set)(int32_t);
-    int32_t value;
-    const char* name;
-  } options[] = {
-      {&CAdrsContext::SetSearchTextKind, searchTextKind, "検索文字列区分"},
-      {&CAdrsContext::SetDatum, datum, "出力測地系"},
-      {&CAdrsContext::SetCoordinateFormat, coordinateFormat, "出力座標書式"},
-      {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
-      {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
-      {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"},
-  };
-  for (const auto& option : options) {
-    if (!(context->*option.set)(option.value)) {
-      SetMessage(message, kInvalidParameter, option.name);
-      return 0;
-    }
-  }
-  return 1;
-}
 
 }  // namespace
 
@@ -580,7 +554,7 @@ int KeywordSearchWithOptions(CAdrsContext* context, int32_t searchType, char* se
                              const char* datasetName, int32_t searchTextKind, int32_t datum,
                              int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                              int32_t readingFormat, const char* prefectureOrderFile) {
-  if (!SetKeywordOptions(context, message, searchTextKind, datum, coordinateFormat, chomeFormat,
+  if (!SetOutputOptions(context, message, searchTextKind, datum, coordinateFormat, chomeFormat,
                          numberFormat, readingFormat))
     return 0;
   context->SetOutputStyle(2);
