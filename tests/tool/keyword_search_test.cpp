@@ -454,4 +454,36 @@ TEST_F(KeywordSearch, BothIndexKindsGiveTheRows) {
   ExpectNoWorkFiles();
 }
 
+// LookupBlock walks the blocks of a place from the slot the search found.
+TEST_F(KeywordSearch, LookupBlockByItsText) {
+  CTableDatabase db;
+  ASSERT_EQ(db.Open((folder_ + "QVAD13.NDB").c_str()), 1);
+  plat::File index;
+  ASSERT_EQ(OpenFileForRead(&index, (folder_ + "QVAD13_CD4.INX").c_str()), 1);
+  char msg[kMessageSize] = "";
+  char code[kFieldValueSize] = "";
+  int32_t latitude = 0, longitude = 0;
+  // ２ has an empty 街区番号: its code stands for it.
+  for (const char8_t* text : {u8"１", u8"２", u8"６", u8"３"}) {
+    EXPECT_EQ(LookupBlock(&db, &index, "13101001001", Sjis(text).c_str(), &latitude, &longitude,
+                          code, msg),
+              1)
+        << Show(msg);
+  }
+  EXPECT_STREQ(code, "00003");
+  EXPECT_EQ(latitude, 128445744);
+  EXPECT_EQ(longitude, 503169874);
+  EXPECT_EQ(LookupBlock(&db, &index, "13101001001", Sjis(u8"９").c_str(), &latitude, &longitude,
+                        code, msg),
+            0);
+  EXPECT_EQ(Show(msg), Show(Sjis(u8"データベースに値が見つかりません！[DATABASE:") + folder_ +
+                            Sjis(u8"QVAD13.NDB][TABLE:TC_Gaiku][FIELD:地名コード,街区番号][VALUE:"
+                                 u8"13101001001,９]")));
+  EXPECT_EQ(LookupBlock(&db, &index, "99999999999", Sjis(u8"１").c_str(), &latitude, &longitude,
+                        code, msg),
+            0);
+  index.Close();
+  db.Close();
+}
+
 }  // namespace
