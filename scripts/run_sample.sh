@@ -34,3 +34,11 @@ echo "== listing result ($work/list_result.txt)"
 if [ -f "$work/list_result.txt" ]; then iconv -f CP932 -t UTF-8 "$work/list_result.txt"; else echo "(none)"; fi
 echo "== listing status ($work/list_status.txt)"
 if [ -f "$work/list_status.txt" ]; then iconv -f CP932 -t UTF-8 "$work/list_status.txt"; else echo "(none)"; fi
+# A keyword search (kind 1): type 2 (aza and chome rows), text 丸の内, no row
+# limit, 検索文字列区分 and the output options 1, flags word 8, dataset line.
+printf '%s\r\n' 1 2 "丸の内" -1 1 1 1 1 1 1 8 x | iconv -f UTF-8 -t CP932 >"$work/keyword.txt"
+./build/kort "$work/keyword.txt" "$work/keyword_result.txt" "$work/keyword_status.txt"
+echo "== keyword search result"
+if [ -f "$work/keyword_result.txt" ]; then iconv -f CP932 -t UTF-8 "$work/keyword_result.txt"; else echo "(none)"; fi
+echo "== keyword search status"
+if [ -f "$work/keyword_status.txt" ]; then iconv -f CP932 -t UTF-8 "$work/keyword_status.txt"; else echo "(none)"; fi

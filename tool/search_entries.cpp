@@ -1,6 +1,7 @@
 #include "tool/search_entries.h"
 
 #include "tool/hierarchy_listing.h"
+#include "tool/keyword_search.h"
 
 // Each search is added here, one line each, when it is built.
 const SearchEntries& KortSearchEntries() {
@@ -9,6 +10,7 @@ const SearchEntries& KortSearchEntries() {
     e.matchAddressesToFile = MatchAddressesToFile;
     e.listByCodeToFile = ListByCodeToFile;
     e.listByNamesToFile = ListByNamesToFile;
+    e.keywordSearchToFile = KeywordSearchToFile;
     return e;
   }();
   return entries;
