@@ -226,6 +226,9 @@ TEST_F(ControlTest, OpenReportsEachFileAndTheirAgreement) {
   f.toll.classes.resize(17);
   const std::string bad = tolltest::WriteFile(dir_, "T17.DAT", tolltest::TollImage(f.toll));
   EXPECT_EQ(TollControl().open(bad.c_str(), facilPath.c_str(), false), kTollBadHeader);
+  // A FACIL.DAT cut inside its header cannot be used.
+  const std::string cut = tolltest::WriteFile(dir_, "CUT.DAT", tolltest::FacilImage(f.facil).substr(0, 14));
+  EXPECT_EQ(TollControl().open(tollPath.c_str(), cut.c_str(), false), kTollNoFacility);
 }
 
 TEST_F(ControlTest, AnExitWithoutEntranceIsADroppedSectionOfNoFee) {

@@ -146,6 +146,22 @@ TEST_P(TableVersions, FeeListRowsMasksAndValueScaling) {
   EXPECT_FALSE(table_.readFeeList(offset, 0, &list));  // length 0
 }
 
+// A fee list that says it has no rows is refused instead of dividing its
+// values among zero rows.
+TEST_P(TableVersions, FeeListWithoutRowsIsRefused) {
+  TollDat spec = FullSpec(GetParam());
+  FeeList none;
+  none.rowMask = 0x8000;
+  spec.lists.push_back(none);  // head only: row count 0
+  spec.facilityFees.push_back({90, static_cast<int>(spec.lists.size()) - 1});
+  Open(spec);
+  uint32_t offset = 0, words = 0;
+  ASSERT_TRUE(table_.facilityFeeList(90, &offset, &words));
+  EXPECT_EQ(words, 4u);
+  TollTable::FeeDataList list;
+  EXPECT_FALSE(table_.readFeeList(offset, words, &list));
+}
+
 TEST_P(TableVersions, MaskWithoutItemOneHasNoUndiscountedFee) {
   TollDat spec = FullSpec(GetParam());
   FeeList l;
