@@ -165,22 +165,18 @@ int TollControl::buildSections() {
     const TollFacilRecord& point = points_[i];
     const int k = point.kind;
     // The builders; false ends the calculation.
-    auto single = [&]() {  // B3
+    // B3 (code 3, complete) and B2 (code 2, open): inside an open section
+    // only a kind-4 link from its entrance lets the point pass.
+    auto passOrAppend = [&](int code, int32_t state) {
       if (TollSection* open = openSection()) return kind4Link(open->entrance.facil.number, point.number);
       TollSection s;
-      s.entrance = half(i, point, 3);
-      s.state = kSectionComplete;
+      s.entrance = half(i, point, code);
+      s.state = state;
       sections_.push_back(s);
       return true;
     };
-    auto opening = [&]() {  // B2
-      if (TollSection* open = openSection()) return kind4Link(open->entrance.facil.number, point.number);
-      TollSection s;
-      s.entrance = half(i, point, 2);
-      s.state = kSectionOpen;
-      sections_.push_back(s);
-      return true;
-    };
+    auto single = [&]() { return passOrAppend(3, kSectionComplete); };
+    auto opening = [&]() { return passOrAppend(2, kSectionOpen); };
     auto entranceOnly = [&]() {  // B6
       TollSection s;
       s.entrance = half(i, point, 6);

@@ -8,14 +8,6 @@ constexpr int kFacilRecordSize = 14;
 constexpr int kCoordRecordSize = 8;
 }  // namespace
 
-bool TollFacil::readVersionAndDay(int* version, uint32_t* day) {
-  unsigned char h[12];
-  if (!readAt(0, h, sizeof h)) return false;
-  *version = static_cast<int>(LoadBe(h + 2, 2));
-  *day = static_cast<uint32_t>(LoadBe(h + 8, 4));
-  return true;
-}
-
 bool TollFacil::readHeader() {
   headerRead_ = false;
   unsigned char h[22];
@@ -43,21 +35,7 @@ bool TollFacil::findRecord(int64_t tableOffset, int number, int recordSize, unsi
         static_cast<int>(LoadBe(record, 2)) == number)
       return true;
   }
-  int32_t low = 0;
-  int32_t high = count_ - 1;
-  while (low <= high) {
-    const int32_t middle = (low + high) / 2;
-    if (!readAt(tableOffset + static_cast<int64_t>(middle) * recordSize, record,
-                static_cast<std::size_t>(recordSize)))
-      return false;
-    const int found = static_cast<int>(LoadBe(record, 2));
-    if (found == number) return true;
-    if (found < number)
-      low = middle + 1;
-    else
-      high = middle - 1;
-  }
-  return false;
+  return searchRecords(tableOffset, count_, recordSize, number, record, nullptr);
 }
 
 int TollFacil::readFacility(int number, TollFacilRecord* out) {

@@ -32,9 +32,6 @@ class TollFacil : public TollFile {
   // Reads the header fields; false when the file is too short to hold them
   // (a lookup then answers kNoData).
   bool readHeader();
-  // Format version and conversion day straight from the file (offsets 2 and
-  // 8), without the rest of the header; false when the file is too short.
-  bool readVersionAndDay(int* version, uint32_t* day);
 
   int formatVersion() const { return version_; }
   uint32_t conversionDay() const { return day_; }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/be_bytes.h"
+
 TollFile::~TollFile() { close(); }
 
 bool TollFile::open(const char* path) {
@@ -40,5 +42,33 @@ bool TollFile::readAt(int64_t offset, void* buffer, std::size_t count) {
     std::memset(buffer, 0, count);
     return false;
   }
+  return true;
+}
+
+bool TollFile::searchRecords(int64_t first, int64_t count, int recordSize, int key, unsigned char* record,
+                             int64_t* index) {
+  int64_t low = 0;
+  int64_t high = count - 1;
+  while (low <= high) {
+    const int64_t middle = (low + high) / 2;
+    if (!readAt(first + middle * recordSize, record, static_cast<std::size_t>(recordSize))) return false;
+    const int found = static_cast<int>(LoadBe(record, 2));
+    if (found == key) {
+      if (index) *index = middle;
+      return true;
+    }
+    if (found < key)
+      low = middle + 1;
+    else
+      high = middle - 1;
+  }
+  return false;
+}
+
+bool TollFile::readVersionAndDay(int* version, uint32_t* day) {
+  unsigned char h[12];
+  if (!readAt(0, h, sizeof h)) return false;
+  *version = static_cast<int>(LoadBe(h + 2, 2));
+  *day = static_cast<uint32_t>(LoadBe(h + 8, 4));
   return true;
 }

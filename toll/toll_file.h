@@ -33,6 +33,18 @@ class TollFile {
   // truncated file never hands out bytes that were not in it.
   bool readAt(int64_t offset, void* buffer, std::size_t count);
 
+  // Format version (offset 2) and conversion day (offset 8), which both
+  // toll data files keep in the same place; false when the file is too short.
+  bool readVersionAndDay(int* version, uint32_t* day);
+
+  // Binary search over count records of recordSize bytes from offset first,
+  // sorted by the big-endian 16-bit key in their first two bytes: low 0,
+  // high count-1, middle (low+high)/2, equal ends the search. The record
+  // goes to record (recordSize bytes) and its position to index. False when
+  // absent or when a record lies outside the file.
+  bool searchRecords(int64_t first, int64_t count, int recordSize, int key, unsigned char* record,
+                     int64_t* index);
+
  private:
   plat::File file_;
   uint32_t size_ = 0;

@@ -13,6 +13,18 @@
 
 class Toll;
 
+// The array wrappers of the records: each holds exactly one vector, copied
+// and freed with the wrapper.
+template <typename T>
+class TollArray {
+ public:
+  TollArray() = default;
+  TollArray(const TollArray& other) = default;
+  TollArray& operator=(const TollArray& other) = default;
+  ~TollArray() = default;
+  std::vector<T> v;
+};
+
 // Input of one calculation, filled by the client.
 class TOLL_API TollInputParam {
  public:
@@ -23,14 +35,7 @@ class TOLL_API TollInputParam {
     int32_t dayOfWeek = 1;  // 0 to 6 as the route library's TravelClock::Week gives them
     uint8_t holiday = 0;    // 1 when the passing date is a holiday
   };
-  class TOLL_API tItemAry {
-   public:
-    tItemAry();
-    tItemAry(const tItemAry& other);
-    tItemAry& operator=(const tItemAry& other);
-    ~tItemAry();
-    std::vector<Item> v;
-  };
+  using tItemAry = TollArray<Item>;
 
   int32_t vehicleClass = 3;  // 0 to 6
   uint8_t option1 = 0;       // first option byte (ETC discounts)
@@ -65,22 +70,8 @@ class TOLL_API TollResultRaw {
     std::vector<int32_t> discounts3;
     int32_t fee3 = -1;
   };
-  class TOLL_API tItemAry {
-   public:
-    tItemAry();
-    tItemAry(const tItemAry& other);
-    tItemAry& operator=(const tItemAry& other);
-    ~tItemAry();
-    std::vector<Item> v;
-  };
-  class TOLL_API tProfAry {
-   public:
-    tProfAry();
-    tProfAry(const tProfAry& other);
-    tProfAry& operator=(const tProfAry& other);
-    ~tProfAry();
-    std::vector<Prof> v;
-  };
+  using tItemAry = TollArray<Item>;
+  using tProfAry = TollArray<Prof>;
 
   int32_t code = 0;  // 0, or the negative code of the step that failed
   int32_t total1 = 0;

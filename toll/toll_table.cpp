@@ -14,14 +14,6 @@ constexpr int kLinkRecord = 12;
 constexpr int kNameRecord = 6;
 }  // namespace
 
-bool TollTable::readVersionAndDay(int* version, uint32_t* day) {
-  unsigned char h[12];
-  if (!readAt(0, h, sizeof h)) return false;
-  *version = static_cast<int>(LoadBe(h + 2, 2));
-  *day = static_cast<uint32_t>(LoadBe(h + 8, 4));
-  return true;
-}
-
 bool TollTable::readCount(SubTable* table, int64_t offset) {
   unsigned char c[2];
   table->offset = offset;
@@ -104,24 +96,10 @@ int TollTable::classColumn(int vehicleClass) const {
 
 bool TollTable::searchKey(const SubTable& table, int recordSize, int key, unsigned char* record,
                           int* index) {
-  int32_t low = 0;
-  int32_t high = table.count - 1;
-  while (low <= high) {
-    const int32_t middle = (low + high) / 2;
-    if (!readAt(table.offset + 2 + static_cast<int64_t>(middle) * recordSize, record,
-                static_cast<std::size_t>(recordSize)))
-      return false;
-    const int found = static_cast<int>(LoadBe(record, 2));
-    if (found == key) {
-      if (index) *index = middle;
-      return true;
-    }
-    if (found < key)
-      low = middle + 1;
-    else
-      high = middle - 1;
-  }
-  return false;
+  int64_t at = 0;
+  if (!searchRecords(table.offset + 2, table.count, recordSize, key, record, &at)) return false;
+  if (index) *index = static_cast<int>(at);
+  return true;
 }
 
 bool TollTable::findRule(int first, int second, TollDiscountRule* rule, int* index) {
@@ -156,27 +134,10 @@ bool TollTable::groupFeeList(int group, int keyA, int keyB, uint32_t* offset, ui
     return false;
   const int64_t start = groupIndex_.offset + 2 * static_cast<int64_t>(LoadBe(r, 4));
   const int64_t n = static_cast<int64_t>(LoadBe(r + 4, 2));
-  // Position of a key among the group's n ascending toll-point keys.
-  auto position = [&](int key, int64_t* pos) {
-    int64_t low = 0, high = n - 1;
-    unsigned char k[2];
-    while (low <= high) {
-      const int64_t middle = (low + high) / 2;
-      if (!readAt(start + 2 * middle, k, 2)) return false;
-      const int found = static_cast<int>(LoadBe(k, 2));
-      if (found == key) {
-        *pos = middle;
-        return true;
-      }
-      if (found < key)
-        low = middle + 1;
-      else
-        high = middle - 1;
-    }
-    return false;
-  };
+  // Positions of the keys among the group's n ascending toll-point keys.
+  unsigned char k[2];
   int64_t f = 0, g = 0;
-  if (!position(keyA, &f) || !position(keyB, &g)) return false;
+  if (!searchRecords(start, n, 2, keyA, k, &f) || !searchRecords(start, n, 2, keyB, k, &g)) return false;
   const int64_t i = std::min(f, g);
   const int64_t j = std::max(f, g);
   const int64_t h = n - j;

@@ -61,9 +61,6 @@ class TollTable : public TollFile {
   // 0; kBadHeader when the class block has more than 16 entries or the
   // header, the class block or a table count lies outside the file.
   int readHeader();
-  // Format version and conversion day straight from the file; false when
-  // the file is too short.
-  bool readVersionAndDay(int* version, uint32_t* day);
 
   int formatVersion() const { return version_; }
   uint32_t conversionDay() const { return day_; }

@@ -63,7 +63,6 @@ void SortByKey(std::vector<T>* records) {
 // A table of discount names: count, 6-byte records, then the names.
 void PutNames(std::string* out, std::vector<DiscountNameEntry> names) {
   SortByKey(&names);
-  const std::size_t start = out->size();
   Put(out, names.size(), 2);
   std::size_t textAt = 2 + 6 * names.size();
   for (const DiscountNameEntry& n : names) {
@@ -74,7 +73,6 @@ void PutNames(std::string* out, std::vector<DiscountNameEntry> names) {
     textAt += 2 * n.name.size();
   }
   for (const DiscountNameEntry& n : names) PutUtf16Le(out, n.name);
-  (void)start;
   AlignWord(out);
 }
 
@@ -175,7 +173,6 @@ bool BuildTollDat(const TollDat& spec, std::string* image, std::string* error) {
   AlignWord(&out);
 
   // Class block: length in words, 2 bytes, the entry count, the kept byte, the entries.
-  const std::size_t classStart = out.size();
   const std::size_t classBytes = 6 + spec.classes.size();
   Put(&out, (classBytes + 1) / 2, 2);
   Put(&out, 0, 2);
@@ -184,7 +181,6 @@ bool BuildTollDat(const TollDat& spec, std::string* image, std::string* error) {
   for (const auto& [vehicleClass, column] : spec.classes)
     out.push_back(static_cast<char>((vehicleClass << 4) | (column & 0x0F)));
   AlignWord(&out);
-  (void)classStart;
 
   // Fee data offsets (words from the area) of every list, in list order.
   std::vector<uint32_t> listOffset;
