@@ -11,6 +11,7 @@
 #include "common/sjis_text.h"
 #include "matching/match_driver.h"
 #include "matching/normalize.h"
+#include "matching/search_output.h"
 #include "plat/config.h"
 #include "plat/file.h"
 #include "tabledb/adrs_engine.h"
@@ -19,8 +20,6 @@
 namespace {
 
 constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
-constexpr char kWriteFailed[] = "ファイルへの書き込みに失敗しました!(%s)";
 constexpr char kNoData[] = "対象データがありません！[%s]";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
@@ -58,59 +57,6 @@ int LoadDictionaries(const std::string& folder, CallDictionaries* d, char* messa
     d->hasExtra = true;
   }
   return 1;
-}
-
-// The result file around a run on a context: created first, closed after,
-// deleted again when the run answers 0 (or the file cannot be completed).
-template <typename Run>
-int WithResultFile(const char* resultFile, char* message, Run run) {
-  if (!resultFile) {
-    SetMessage(message, kInvalidParameter, "結果格納ファイル名");
-    return 0;
-  }
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, resultFile)) {
-    SetMessage(message, kCreateFailed, resultFile);
-    return 0;
-  }
-  int result = 0;
-  {
-    CAdrsContext context;
-    context.SetOutputFile(&file);
-    result = run(&context);
-  }
-  if (!file.Close() && result) {
-    SetMessage(message, kWriteFailed, resultFile);
-    result = 0;
-  }
-  if (!result) RemoveFile(resultFile);
-  return result;
-}
-
-template <typename Run>
-int WithResultArray(CStringArray* array, char* message, Run run) {
-  if (!array) {
-    SetMessage(message, kInvalidParameter, "結果格納配列");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputArray(array);
-  return run(&context);
-}
-
-template <typename Run>
-int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
-  if (!buffer) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファ");
-    return 0;
-  }
-  if (bufferSize <= 0) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファサイズ");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputBuffer(buffer, bufferSize);
-  return run(&context);
 }
 
 }  // namespace
@@ -182,25 +128,16 @@ int ValidateMatchOptions(CAdrsContext* context, char* text, int32_t flags, int32
                          int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
                          int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
                          const char* datasetName) {
-  const struct {
-    int (CAdrsContext::*set)(int32_t);
-    int32_t value;
-    const char* name;
-  } options[] = {
-      {&CAdrsContext::SetEstimationFlag, estimationFlag, "推定機能フラグ"},
-      {&CAdrsContext::SetSearchTextKind, searchTextKind, "検索文字列区分"},
-      {&CAdrsContext::SetDatum, datum, "出力測地系"},
-      {&CAdrsContext::SetCoordinateFormat, coordinateFormat, "出力座標書式"},
-      {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
-      {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
-      {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"},
-  };
-  for (const auto& option : options) {
-    if (!(context->*option.set)(option.value)) {
-      SetMessage(message, kInvalidParameter, option.name);
-      return 0;
-    }
-  }
+  if (!SetContextOptions(context,
+                         {{&CAdrsContext::SetEstimationFlag, estimationFlag, "推定機能フラグ"},
+                          {&CAdrsContext::SetSearchTextKind, searchTextKind, "検索文字列区分"},
+                          {&CAdrsContext::SetDatum, datum, "出力測地系"},
+                          {&CAdrsContext::SetCoordinateFormat, coordinateFormat, "出力座標書式"},
+                          {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
+                          {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
+                          {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
+                         message))
+    return 0;
   context->SetOutputStyle(2);
   context->SetDatumParameterFile((FolderWithBackslash(dataFolder) + kDatumParameterFile).c_str());
   return MatchAddressCore(context, text, flags, numberUnitValue, dataFolder, message, datasetName);

@@ -8,11 +8,11 @@
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
-#include "common/path_util.h"
 #include "common/sjis_text.h"
 #include "matching/address_match.h"
 #include "matching/match_driver.h"
 #include "matching/match_result.h"
+#include "matching/search_output.h"
 #include "plat/crt.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tc_access.h"
@@ -26,9 +26,6 @@ constexpr uint32_t kWindowSize = 65536;
 constexpr uint32_t kLargestCode = 9999999;
 constexpr int kPrefectureCount = 47;
 constexpr char kOazaTable[] = "TC_Oaza";
-constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
-constexpr char kWriteFailed[] = "ファイルへの書き込みに失敗しました!(%s)";
 constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
 constexpr char kNoData[] = "対象データがありません！[%s]";
 constexpr char kResultFailed[] = "検索結果の取得に失敗しました！[DATABASE:%s][TABLE:%s]";
@@ -171,78 +168,17 @@ int PostalCore(CAdrsContext* context, const char* postalCode, const char* dataFo
 int ValidatedCore(CAdrsContext* context, const char* postalCode, const char* dataFolder,
                   char* message, const char* datasetName, int32_t datum, int32_t coordinateFormat,
                   int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat) {
-  const struct {
-    int (CAdrsContext::*set)(int32_t);
-    int32_t value;
-    const char* name;
-  } options[] = {
-      {&CAdrsContext::SetDatum, datum, "出力測地系"},
-      {&CAdrsContext::SetCoordinateFormat, coordinateFormat, "出力座標書式"},
-      {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
-      {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
-      {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"},
-  };
-  for (const auto& option : options) {
-    if (!(context->*option.set)(option.value)) {
-      SetMessage(message, kInvalidParameter, option.name);
-      return 0;
-    }
-  }
+  if (!SetContextOptions(context,
+                         {{&CAdrsContext::SetDatum, datum, "出力測地系"},
+                          {&CAdrsContext::SetCoordinateFormat, coordinateFormat, "出力座標書式"},
+                          {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
+                          {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
+                          {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
+                         message))
+    return 0;
   context->SetOutputStyle(2);
   context->SetDatumParameterFile((FolderWithBackslash(dataFolder) + kDatumParameterFile).c_str());
   return PostalCore(context, postalCode, dataFolder, message, datasetName);
-}
-
-// The three outputs: a run on a context whose channel is the output.
-template <typename Run>
-int ToFile(const char* resultFile, char* message, Run run) {
-  if (!resultFile) {
-    SetMessage(message, kInvalidParameter, "結果格納ファイル名");
-    return 0;
-  }
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, resultFile)) {
-    SetMessage(message, kCreateFailed, resultFile);
-    return 0;
-  }
-  int result = 0;
-  {
-    CAdrsContext context;
-    context.SetOutputFile(&file);
-    result = run(&context);
-  }
-  if (!file.Close() && result) {
-    SetMessage(message, kWriteFailed, resultFile);
-    result = 0;
-  }
-  if (!result) RemoveFile(resultFile);
-  return result;
-}
-
-template <typename Run>
-int ToArray(CStringArray* array, char* message, Run run) {
-  if (!array) {
-    SetMessage(message, kInvalidParameter, "結果格納配列");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputArray(array);
-  return run(&context);
-}
-
-template <typename Run>
-int ToBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
-  if (!buffer) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファ");
-    return 0;
-  }
-  if (bufferSize <= 0) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファサイズ");
-    return 0;
-  }
-  CAdrsContext context;
-  context.SetOutputBuffer(buffer, bufferSize);
-  return run(&context);
 }
 
 }  // namespace
@@ -353,7 +289,7 @@ int CYdbIndex::Search(const char* text, CAdrsContext* context, int32_t* lineCoun
   if (interrupted) *interrupted = 0;
   if (!CheckReady(message)) return 0;
   if (!context || !lineCounter) {
-    SetMessage(message, kInvalidParameter, "context");
+    SetMessage(message, kInvalidParameterMessage, "context");
     return 0;
   }
   uint32_t lower = 0, upper = 0;
@@ -408,7 +344,7 @@ int SearchPostalCodeToFile(const char* resultFile, const char* postalCode, const
                            char* message, const char* datasetName, int32_t datum,
                            int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                            int32_t readingFormat) {
-  return ToFile(resultFile, message, [&](CAdrsContext* context) {
+  return WithResultFile(resultFile, message, [&](CAdrsContext* context) {
     return ValidatedCore(context, postalCode, dataFolder, message, datasetName, datum,
                          coordinateFormat, chomeFormat, numberFormat, readingFormat);
   });
@@ -418,7 +354,7 @@ int SearchPostalCodeToArray(CStringArray* array, const char* postalCode, const c
                             char* message, const char* datasetName, int32_t datum,
                             int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                             int32_t readingFormat) {
-  return ToArray(array, message, [&](CAdrsContext* context) {
+  return WithResultArray(array, message, [&](CAdrsContext* context) {
     return ValidatedCore(context, postalCode, dataFolder, message, datasetName, datum,
                          coordinateFormat, chomeFormat, numberFormat, readingFormat);
   });
@@ -428,7 +364,7 @@ int SearchPostalCodeToBuffer(char* buffer, int32_t bufferSize, const char* posta
                              const char* dataFolder, char* message, const char* datasetName,
                              int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                              int32_t numberFormat, int32_t readingFormat) {
-  return ToBuffer(buffer, bufferSize, message, [&](CAdrsContext* context) {
+  return WithResultBuffer(buffer, bufferSize, message, [&](CAdrsContext* context) {
     return ValidatedCore(context, postalCode, dataFolder, message, datasetName, datum,
                          coordinateFormat, chomeFormat, numberFormat, readingFormat);
   });
@@ -436,21 +372,21 @@ int SearchPostalCodeToBuffer(char* buffer, int32_t bufferSize, const char* posta
 
 int SearchPostalCodeToFilePlain(const char* resultFile, const char* postalCode,
                                 const char* dataFolder, char* message, const char* datasetName) {
-  return ToFile(resultFile, message, [&](CAdrsContext* context) {
+  return WithResultFile(resultFile, message, [&](CAdrsContext* context) {
     return PostalCore(context, postalCode, dataFolder, message, datasetName);
   });
 }
 
 int SearchPostalCodeToArrayPlain(CStringArray* array, const char* postalCode,
                                  const char* dataFolder, char* message, const char* datasetName) {
-  return ToArray(array, message, [&](CAdrsContext* context) {
+  return WithResultArray(array, message, [&](CAdrsContext* context) {
     return PostalCore(context, postalCode, dataFolder, message, datasetName);
   });
 }
 
 int SearchPostalCodeToBufferPlain(char* buffer, int32_t bufferSize, const char* postalCode,
                                   const char* dataFolder, char* message, const char* datasetName) {
-  return ToBuffer(buffer, bufferSize, message, [&](CAdrsContext* context) {
+  return WithResultBuffer(buffer, bufferSize, message, [&](CAdrsContext* context) {
     return PostalCore(context, postalCode, dataFolder, message, datasetName);
   });
 }

@@ -13,6 +13,7 @@
 #include "common/polygon.h"
 #include "matching/address_match.h"
 #include "matching/match_driver.h"
+#include "matching/search_output.h"
 #include "tool/search_entries.h"
 
 namespace {
@@ -21,7 +22,6 @@ constexpr unsigned char kTextKey = 0x5B;
 constexpr uint32_t kHeaderSize = 48;
 constexpr uint32_t kOutlineHeadSize = 21;
 constexpr int kPrefectureCount = 47;
-constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
 constexpr char kConversionFailed[] = "世界測地系変換に失敗しました！";
 constexpr char kNotFound[] = "住所コードの取得ができません！(緯度:%.3lf 経度:%.3lf)";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
@@ -107,6 +107,20 @@ int ScanPrefectures(const std::string& folder, double x, double y, char* result)
     if (FindAreaAtPoint(path, x, y, result, kJobResultTextSize)) return 1;
   }
   return 0;
+}
+
+// The steps before any grid is opened: a result buffer, the context for
+// the dataset, and its reverse-geocoding switch on.
+int PrepareSearch(CAdrsContext* context, char* result, double latitude, double longitude,
+                  const std::string& folder, char* message, const char* datasetName) {
+  if (!result) {
+    SetMessage(message, kInvalidParameterMessage, "結果格納配列");
+    return 0;
+  }
+  result[0] = '\0';
+  PrepareContextForDataset(context, datasetName, folder.c_str());
+  if (!context->IsReverseGeocodingEnabled()) return SetNotFound(message, latitude, longitude);
+  return 1;
 }
 
 // Fields 3 to 7 of the line rewritten by the output formats.
@@ -225,32 +239,17 @@ int ReverseGeocode(char* result, double latitude, double longitude, const char* 
                    char* message, const char* datasetName, int32_t inputDatum,
                    int32_t inputCoordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                    int32_t readingFormat) {
-  if (!result) {
-    SetMessage(message, kInvalidParameter, "結果格納配列");
-    return 0;
-  }
-  result[0] = '\0';
   const std::string folder = FolderWithBackslash(dataFolder);
   CAdrsContext context;
-  PrepareContextForDataset(&context, datasetName, folder.c_str());
-  if (!context.IsReverseGeocodingEnabled()) return SetNotFound(message, latitude, longitude);
-  const struct {
-    int (CAdrsContext::*set)(int32_t);
-    int32_t value;
-    const char* name;
-  } options[] = {
-      {&CAdrsContext::SetDatum, inputDatum, "入力測地系"},
-      {&CAdrsContext::SetCoordinateFormat, inputCoordinateFormat, "入力座標書式"},
-      {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
-      {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
-      {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"},
-  };
-  for (const auto& option : options) {
-    if (!(context.*option.set)(option.value)) {
-      SetMessage(message, kInvalidParameter, option.name);
-      return 0;
-    }
-  }
+  if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
+  if (!SetContextOptions(&context,
+                         {{&CAdrsContext::SetDatum, inputDatum, "入力測地系"},
+                          {&CAdrsContext::SetCoordinateFormat, inputCoordinateFormat, "入力座標書式"},
+                          {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
+                          {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
+                          {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
+                         message))
+    return 0;
   context.SetOutputStyle(2);
   context.SetDatumParameterFile((folder + kDatumParameterFile).c_str());
   InputCoordinateRequest request;
@@ -275,15 +274,10 @@ int ReverseGeocodeShort(char* result, double latitude, double longitude, const c
 
 int ReverseGeocodeRaw(char* result, double latitude, double longitude, const char* dataFolder,
                       char* message, const char* datasetName) {
-  if (!result) {
-    SetMessage(message, kInvalidParameter, "結果格納配列");
-    return 0;
-  }
-  result[0] = '\0';
   const std::string folder = FolderWithBackslash(dataFolder);
   CAdrsContext context;
-  PrepareContextForDataset(&context, datasetName, folder.c_str());
-  if (!context.IsReverseGeocodingEnabled() || !ScanPrefectures(folder, longitude, latitude, result))
+  if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
+  if (!ScanPrefectures(folder, longitude, latitude, result))
     return SetNotFound(message, latitude, longitude);
   return 1;
 }
