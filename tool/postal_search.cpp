@@ -37,7 +37,9 @@ constexpr const char* kRemovedMarks[] = {"〒", "ー", "-", "－", "ｰ", "―",
 // The seven-digit range of a postal text; false when it is no code.
 bool CodeRange(const char* text, uint32_t* lower, uint32_t* upper) {
   char work[kJobTextSize];
-  std::snprintf(work, sizeof work, "%s", text ? text : "");
+  // A text that does not fit the work area is no code either.
+  if (!text || std::strlen(text) >= sizeof work) return false;
+  std::snprintf(work, sizeof work, "%s", text);
   for (const char* mark : kRemovedMarks) ReplaceAll(work, mark, "", sizeof work);
   const std::size_t length = std::strlen(work);
   if (length < 1 || length > 7) return false;

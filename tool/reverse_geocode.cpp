@@ -141,7 +141,10 @@ void ApplyFormatsToLine(CAdrsContext* context, char* line) {
 
 uint32_t GridCellOffset(uint16_t nx, uint16_t ny, uint32_t column, uint32_t row) {
   if (column >= nx || row >= ny) return 0;
-  return kHeaderSize + 4u * (column + static_cast<uint32_t>(nx) * row);
+  // A cell table of 65,535 x 65,535 cells reaches beyond 32-bit offsets:
+  // such a cell cannot lie in the file.
+  const uint64_t offset = kHeaderSize + 4u * (column + static_cast<uint64_t>(nx) * row);
+  return offset <= UINT32_MAX ? static_cast<uint32_t>(offset) : 0;
 }
 
 void DescrambleGridText(uint32_t length, char* buffer) {

@@ -71,6 +71,9 @@ TEST(GridCells, OffsetsScrambleAndTexts) {
   EXPECT_EQ(GridCellOffset(3, 2, 3, 0), 0u);
   EXPECT_EQ(GridCellOffset(3, 2, 0, 2), 0u);
   EXPECT_EQ(GridCellOffset(0, 0, 0, 0), 0u);
+  // Offsets beyond 32 bits cannot lie in a file.
+  EXPECT_EQ(GridCellOffset(65535, 65535, 65534, 65534), 0u);
+  EXPECT_EQ(GridCellOffset(65535, 65535, 1, 16383), 48u + 4 * (1 + 65535u * 16383));
   char text[] = "AB";
   DescrambleGridText(2, text);
   EXPECT_EQ(static_cast<unsigned char>(text[0]), 'A' ^ 0x5B);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -194,6 +195,12 @@ TEST_F(PostalIndex, EntryFormsAndTheRawReverseEntry) {
   EXPECT_EQ(testutil::Show(msg),
             testutil::Show(testutil::Sjis(u8"パラメータに無効な値が渡されました！(結果格納配列)")));
   EXPECT_EQ(SearchPostalCodeToFilePlain(nullptr, "1000004", folder.c_str(), msg, ""), 0);
+  // A text of thousands of bytes is no code (and the message stays bounded).
+  const std::string longText = std::string(3000, '-') + "1000004";
+  CStringArray none;
+  EXPECT_EQ(SearchPostalCodeToArrayPlain(&none, longText.c_str(), folder.c_str(), msg, ""), 0);
+  EXPECT_TRUE(none.empty());
+  EXPECT_LT(std::strlen(msg), kMessageSize);
   // The raw reverse entry: seconds of arc, Tokyo datum, the line as found.
   char result[1024];
   ASSERT_EQ(GetAddressCodeAtPoint(result, 128446.464, 503165.554, folder.c_str(), msg), 1);
