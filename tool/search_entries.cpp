@@ -2,6 +2,8 @@
 
 #include "tool/hierarchy_listing.h"
 #include "tool/keyword_search.h"
+#include "tool/postal_search.h"
+#include "tool/reverse_geocode.h"
 
 // Each search is added here, one line each, when it is built.
 const SearchEntries& KortSearchEntries() {
@@ -11,6 +13,8 @@ const SearchEntries& KortSearchEntries() {
     e.listByCodeToFile = ListByCodeToFile;
     e.listByNamesToFile = ListByNamesToFile;
     e.keywordSearchToFile = KeywordSearchToFile;
+    e.searchPostalCodeToFile = SearchPostalCodeToFile;
+    e.reverseGeocode = ReverseGeocode;
     return e;
   }();
   return entries;
