@@ -16,7 +16,7 @@
 #include "matching/change_code_records.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/place_code_registry.h"

@@ -12,7 +12,7 @@
 #include "matching/adrs_context.h"
 #include "matching/adrs_listing.h"
 #include "plat/file.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tc_access.h"
 

@@ -12,10 +12,10 @@
 #include "common/width_kana.h"
 #include "matching/adrs_context.h"
 #include "matching/edit_text.h"
-#include "matching/match_result.h"
+#include "matching/result_line.h"
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "matching/name_compare.h"
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/tc_access.h"
 
 namespace {

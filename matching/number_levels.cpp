@@ -16,7 +16,7 @@
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 #include "matching/number_text.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/tc_access.h"

@@ -20,7 +20,7 @@
 #include "plat/cp932.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/place_code_registry.h"
 #include "tabledb/table_database.h"

@@ -20,7 +20,7 @@
 #include "matching/normalize.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_history.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/table_database.h"

@@ -21,7 +21,7 @@
 #include "plat/path.h"
 #include "support/test_util.h"
 #include "tabledb/code_index_files.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/dictionaries.h"

@@ -7,7 +7,7 @@
 #include "common/message.h"
 #include "common/sjis_text.h"
 #include "matching/edit_text.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "matching/match_result.h"
+#include "matching/result_line.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include "matching/normalize.h"
 #include "matching/number_text.h"
 #include "matching/result_format.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_history.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tc_access.h"

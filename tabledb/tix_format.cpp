@@ -7,7 +7,7 @@
 #include "common/file_access.h"
 #include "common/sjis_text.h"
 #include "plat/file.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 int ProbeIndexFiles(const char* dataFolder) {
   if (!dataFolder) return 0;

@@ -1,11 +1,11 @@
 // Child lookups of CAdrsEngine: the entry under a parent whose row has a
-// name or a code (see the table in tabledb/adrs_engine.h).
+// name or a code (see the table in matching/adrs_engine.h).
 
 #include <cstring>
 #include <string>
 
 #include "common/sjis_text.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/tc_access.h"
 
 namespace {

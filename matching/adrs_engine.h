@@ -251,7 +251,7 @@ class CAdrsEngine {
   int ReadChomeEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   int ReadBlockEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
 
-  // ---- Child lookups by name and by code (tabledb/adrs_engine_find.cpp) ----
+  // ---- Child lookups by name and by code (matching/adrs_engine_find.cpp) ----
   // Each walks the entries 1..childCount under a parent (the prefecture
   // level: 1..the prefecture count of the header; the FindNext... forms
   // start at *entry, 0 counting as 1), reads each entry's row in the

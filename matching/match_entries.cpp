@@ -1,4 +1,4 @@
-#include "matching/address_match.h"
+#include "matching/match_entries.h"
 
 #include <cstring>
 #include <string>
@@ -13,7 +13,7 @@
 #include "matching/normalize.h"
 #include "plat/config.h"
 #include "plat/file.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/dictionaries.h"
 
 namespace {
