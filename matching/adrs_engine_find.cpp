@@ -102,7 +102,7 @@ int CAdrsEngine::FindPrefectureByName(const char* name, int32_t kana, uint16_t* 
                        0,
                        kPrefectureTable,
                        "都道府県名"};
-  return FindChild(kTixPrefecture, 0, 1, header_.levels[kTixPrefecture].count, test, entry, msg);
+  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry, msg);
 }
 
 int CAdrsEngine::FindCityByName(const char* name, int32_t kana, uint32_t childBase,
@@ -162,7 +162,7 @@ int CAdrsEngine::FindPrefectureByCode(const char* code, uint16_t* entry, char* m
   const ChildTest test{
       ChildTest::kPrefix, kPrefectureTable, "都道府県コード", nullptr, Value(code), 0, 2,
       kPrefectureTable,   "都道府県コード"};
-  return FindChild(kTixPrefecture, 0, 1, header_.levels[kTixPrefecture].count, test, entry, msg);
+  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry, msg);
 }
 
 int CAdrsEngine::FindCityByCode(const char* code, uint32_t childBase, uint16_t childCount,

@@ -141,7 +141,7 @@ int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
   if (!CheckReady(msg)) return 0;
   const std::string databasePath = DatabasePath(database_);
   const char* path = databasePath.c_str();
-  const uint32_t prefectures = header_.levels[kTixPrefecture].count;
+  const uint32_t prefectures = index_.Header().levels[kTixPrefecture].count;
   std::string row;
   for (uint32_t i = 1; i <= prefectures && i <= UINT16_MAX; ++i) {
     TixEntry p;

@@ -209,7 +209,7 @@ struct ChomeBest {
 int CAdrsEngine::MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry,
                                  char* msg) {
   const int kana = kanaSwitch_;
-  uint32_t count = header_.levels[kTixPrefecture].count;
+  uint32_t count = index_.Header().levels[kTixPrefecture].count;
   if (count > UINT16_MAX) count = UINT16_MAX;
   char name[kFieldSize];
   for (uint32_t n = 1; n <= count; ++n) {

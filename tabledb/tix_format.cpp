@@ -1,20 +1,71 @@
-// The data-folder probe of the address index kind and the precision
-// classes of coordinate scales.
+#include "tabledb/tix_format.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "common/file_access.h"
+#include "common/le_bytes.h"
+#include "common/message.h"
 #include "common/sjis_text.h"
 #include "plat/file.h"
-#include "matching/adrs_engine.h"
+
+namespace {
+
+// The longest data folder the probe takes (with its NUL).
+constexpr std::size_t kTixFolderSize = CTixFile::kPathSize;
+constexpr uint32_t kIndexWindowSize = 65536;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Header and entries
+
+void DecodeTixHeader(const unsigned char* bytes, TixHeader* header) {
+  std::memcpy(header->lead, bytes, kTixMagicLength);
+  for (int level = 0; level < kTixLevelCount; ++level) {
+    const unsigned char* p = bytes + kTixMagicLength + 8 * level;
+    header->levels[level].offset = static_cast<uint32_t>(LoadLe(p, 4));
+    header->levels[level].count = static_cast<uint32_t>(LoadLe(p + 4, 4));
+  }
+}
+
+void DecodeTixEntry(const unsigned char* bytes, TixEntry* entry) {
+  entry->record = static_cast<uint32_t>(LoadLe(bytes, 4));
+  entry->childBase = static_cast<uint32_t>(LoadLe(bytes + 4, 4));
+  entry->childCount = static_cast<uint16_t>(LoadLe(bytes + 8, 2));
+}
+
+int IndexHeaderCheckValue(uint32_t length, const unsigned char* header, unsigned char* out) {
+  if (!header || !out) return 0;
+  auto d = [header](int offset) { return static_cast<uint32_t>(LoadLe(header + offset, 4)); };
+  const uint32_t len = length;
+  uint32_t b[kTixCheckLength];
+  if (len & 1u) {
+    b[0] = d(10) + d(14) + d(26) + d(30);
+    b[1] = len + d(34) + d(38);
+    b[2] = d(22) + d(26) + d(38);
+    b[3] = (d(10) + d(18) + d(26) + d(34) + d(42)) >> 4;
+    b[4] = len + d(6) + d(14) + 2u * d(30);
+  } else {
+    b[0] = d(18) + d(26) + d(38);
+    b[1] = len + d(34);
+    b[2] = (len + d(30) + d(34)) >> 2;
+    b[3] = d(6) + d(14) + d(26);
+    b[4] = (d(10) + 2u * d(18) + d(34)) >> 4;
+  }
+  for (int i = 0; i < kTixCheckLength; ++i) out[i] = static_cast<unsigned char>(b[i] & 0xFFu);
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Index kind of a data folder
 
 int ProbeIndexFiles(const char* dataFolder) {
   if (!dataFolder) return 0;
   // The folder with its backslash, and room for "QVAD%02d.TIX".
-  char folder[CAdrsEngine::kPathSize + 2];
+  char folder[kTixFolderSize + 2];
   const std::size_t n = std::strlen(dataFolder);
-  if (n >= CAdrsEngine::kPathSize) return 0;
+  if (n >= kTixFolderSize) return 0;
   std::memcpy(folder, dataFolder, n + 1);
   AppendBackslash(folder);
   for (int i = 1; i <= 47; ++i) {
@@ -35,37 +86,58 @@ int ProbeIndexFiles(const char* dataFolder) {
   return 0;
 }
 
-namespace {
 
-struct ScaleRow {
-  const char* scale;
-  const char* shortCode;
-  int code;
-  int precision;
-};
+// ---------------------------------------------------------------------------
+// The open index
 
-constexpr ScaleRow kScaleRows[] = {
-    {"10000", "1", 1, 1}, {"2000", "20", 20, 2}, {"25000", "2", 2, 3},
-    {"50000", "3", 3, 4}, {"70000", "7", 7, 5},  {"80000", "8", 8, 6},
-};
-
-constexpr int kUnknownPrecision = 7;
-
-}  // namespace
-
-int PrecisionFromScale(const char* text, int shortCodes) {
-  if (!text) return kUnknownPrecision;
-  for (const ScaleRow& row : kScaleRows) {
-    if (std::strcmp(text, row.scale) == 0) return row.precision;
-    if (shortCodes && std::strcmp(text, row.shortCode) == 0) return row.precision;
+int CTixFile::Open(const char* path, int32_t kind) {
+  Close();
+  if (kind != 1 && kind != 2) return 0;
+  if (!path || std::strlen(path) >= kPathSize) return 0;
+  if (!file_.OpenBuffered(path, kIndexWindowSize, plat::ModeRead | plat::ShareDenyNone)) {
+    return 0;
   }
-  return kUnknownPrecision;
+  unsigned char bytes[kTixHeaderSize];
+  int good = file_.ReadAt(0, bytes, kTixHeaderSize);
+  if (good) {
+    if (kind == 1) {
+      good = std::memcmp(bytes, kTixMagic, kTixMagicLength) == 0;
+    } else {
+      unsigned char check[kTixCheckLength];
+      good = IndexHeaderCheckValue(file_.GetSize(), bytes, check) &&
+             std::memcmp(bytes, check, kTixCheckLength) == 0;
+    }
+  }
+  if (!good) {
+    Close();
+    return 0;
+  }
+  DecodeTixHeader(bytes, &header_);
+  std::memcpy(path_, path, std::strlen(path) + 1);
+  kind_ = kind;
+  open_ = 1;
+  return 1;
 }
 
-int PrecisionFromScaleCode(int32_t code) {
-  const int low = static_cast<int>(static_cast<uint32_t>(code) & 0xFFu);
-  for (const ScaleRow& row : kScaleRows) {
-    if (low == row.code) return row.precision;
+void CTixFile::Close() {
+  file_.Close();
+  open_ = 0;
+  kind_ = 0;
+  path_[0] = '\0';
+  header_ = TixHeader();
+}
+
+int CTixFile::ReadEntry(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg) {
+  // Worked out in 64 bits: a position beyond 32 bits cannot be read and
+  // must not wrap onto another entry.
+  const uint64_t position = static_cast<uint64_t>(header_.levels[level].offset) + childBase +
+                            (static_cast<uint64_t>(n) - 1) * kTixEntrySize;
+  unsigned char bytes[kTixEntrySize];
+  if (!open_ || n == 0 || !entry || position > UINT32_MAX ||
+      !file_.ReadAt(static_cast<uint32_t>(position), bytes, kTixEntrySize)) {
+    SetMessage(msg, "ファイルの読み込みに失敗しました!(%s)", path_);
+    return 0;
   }
-  return kUnknownPrecision;
+  DecodeTixEntry(bytes, entry);
+  return 1;
 }
