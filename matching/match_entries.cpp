@@ -14,6 +14,7 @@
 #include "plat/config.h"
 #include "plat/file.h"
 #include "matching/adrs_engine.h"
+#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 
 namespace {

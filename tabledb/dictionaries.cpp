@@ -8,7 +8,6 @@
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/sjis_text.h"
-#include "matching/normalize.h"
 #include "plat/file.h"
 
 namespace {
@@ -155,9 +154,10 @@ void SortBySearchText(CCharDictionary& dictionary) {
   if (count > 1) dictionary.Sort(1, count, CompareDictionaryKeys);
 }
 
-// Normalises one text of a pair in place; false when the result does not fit.
-bool NormalizeField(char* text, CCharDictionary* dictionary) {
-  return NormalizeSearchText(nullptr, dictionary, text, kPairTextSize) != 0;
+// Both texts of a pair through the fixup.
+bool ApplyFixup(const PairTextFixup& fixup, PairRecord& pair) {
+  return !fixup.apply ||
+         (fixup.apply(pair.search, fixup.context) && fixup.apply(pair.replacement, fixup.context));
 }
 
 // Reads the lines of a text-form file as pairs into container. Fields are
@@ -266,8 +266,8 @@ int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, cha
   return 1;
 }
 
-int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                              char* msg, int withHeader, int tenThousandToMan) {
+int LoadReplacementPairs(const char* path, CRecordList* list, char* msg, int withHeader,
+                         int tenThousandToMan, PairTextFixup headerlessFixup) {
   if (list == nullptr) return 0;
   list->Free();
   uint32_t stated = 0;
@@ -283,10 +283,8 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
       return true;
     });
   } else {
-    ok = ReadPairs(file, *list, path, kReplacementWord, msg, [&](PairRecord& pair) {
-      return NormalizeField(pair.search, dictionary) &&
-             NormalizeField(pair.replacement, dictionary);
-    });
+    ok = ReadPairs(file, *list, path, kReplacementWord, msg,
+                   [&](PairRecord& pair) { return ApplyFixup(headerlessFixup, pair); });
   }
   if (!ok) {
     list->Free();
@@ -295,18 +293,15 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
   return 1;
 }
 
-int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                                  char* msg) {
+int LoadReplacementPairsText(const char* path, CRecordList* list, char* msg, PairTextFixup fixup) {
   if (list == nullptr) return 0;
   list->Free();
   if (!list->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
     SetMessage(msg, kMemoryError, kReplacementWord);
     return 0;
   }
-  const int ok = ReadTextPairs(path, *list, kReplacementWord, msg, [&](PairRecord& pair) {
-    return NormalizeField(pair.search, dictionary) &&
-           NormalizeField(pair.replacement, dictionary);
-  });
+  const int ok = ReadTextPairs(path, *list, kReplacementWord, msg,
+                               [&](PairRecord& pair) { return ApplyFixup(fixup, pair); });
   if (!ok) {
     list->Free();
     return 0;

@@ -21,6 +21,7 @@
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "matching/adrs_engine.h"
+#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/place_code_registry.h"
 #include "tabledb/table_database.h"

@@ -22,6 +22,7 @@
 #include "support/test_util.h"
 #include "matching/adrs_engine.h"
 #include "tabledb/change_history.h"
+#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tc_access.h"

@@ -24,6 +24,7 @@
 #include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
+#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/name_index.h"
 #include "tools/sampledata/generate.h"
