@@ -31,3 +31,10 @@ int IntersectLinesFromPoints(double x1, double y1, double x2, double y2, double 
 // degenerate P1P2.
 int GetPerpendicularFoot(double x1, double y1, double x2, double y2, double px, double py,
                          double* x, double* y);
+// Distance from P to the segment: to the foot when it lies between the
+// ends, else to the nearer end. Always 1.
+int GetDistanceToSegment(double x1, double y1, double x2, double y2, double px, double py,
+                         double* d);
+// The angle between the lines P1P2 and P3P4 measured on the side of R.
+int GetAngleBetweenLines(double x1, double y1, double x2, double y2, double x3, double y3,
+                         double x4, double y4, double rx, double ry, double* angle);

@@ -330,21 +330,6 @@ int ParseNumberUnit(char* text, std::size_t textSize) {
   return OnBuffer(text, textSize, [](std::string& work) { return ParseNumberUnitIn(work); });
 }
 
-int EndsWithUniformNumeralRun(const char* text) {
-  if (text == nullptr) return 0;
-  // Character starts, found walking forward.
-  std::vector<const char*> starts;
-  for (const char* p = text; *p; p += CharLen(p)) starts.push_back(p);
-  int kind = 0;  // 1 full-width digit, 2 other numeral
-  for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-    if (KanjiDigitValue(*it) < 0) return kind != 0 ? 1 : 0;
-    const int k = IsFullWidthDigitAt(*it) ? 1 : 2;
-    if (kind != 0 && k != kind) return 0;
-    kind = k;
-  }
-  return kind != 0 ? 1 : 0;
-}
-
 int IsKanaReadingText(const char* text) {
   if (text == nullptr) return 0;
   int doubleBytes = 0;
