@@ -4,6 +4,7 @@
 
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "plat/file.h"
 
@@ -132,11 +133,11 @@ int CAdrsEngine::GetHeader(TixHeader* header) const {
 
 int CAdrsEngine::CheckReady(char* msg) const {
   if (!index_.IsOpen()) {
-    SetMessage(msg, "インデックスファイルがオープンされていません！");
+    SetMessage(msg, kMsgIndexNotOpen);
     return 0;
   }
   if (!database_) {
-    SetMessage(msg, "データベースがセットされていません！");
+    SetMessage(msg, kMsgNoDatabase);
     return 0;
   }
   return 1;

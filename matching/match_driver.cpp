@@ -6,6 +6,7 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "common/sjis_text.h"
@@ -21,8 +22,6 @@
 namespace {
 
 constexpr char kInitFailed[] = "初期化に失敗しました！";
-constexpr char kWorkMemoryFailed[] = "作業用メモリの確保に失敗しました！";
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
 
 // A candidate of the scan: 16 bytes, prefecture (4), level (4), reference
 // (4), entry (2), two unused bytes.
@@ -306,7 +305,7 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
     ~FreeList() { l.Free(); }
   } freeCandidates{candidates};
   if (fixed == 0 && !candidates.Create(10, kCandidateSize, 128)) {
-    SetMessage(message, kWorkMemoryFailed);
+    SetMessage(message, kMsgWorkMemory);
     return -1;
   }
 
@@ -338,7 +337,7 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
       unsigned char record[kCandidateSize];
       StoreCandidate({j, m.level, m.reference, m.entry}, record);
       if (!candidates.Add(record)) {
-        SetMessage(message, kWorkMemoryFailed);
+        SetMessage(message, kMsgWorkMemory);
         return -1;
       }
     }
@@ -361,12 +360,12 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", best.prefecture);
   const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", best.prefecture);
   if (!database.Open(ndb.c_str())) {
-    SetMessage(message, kOpenFailed, ndb.c_str());
+    SetMessage(message, kMsgFileOpen, ndb.c_str());
     return -1;
   }
   PrefectureFiles files(&engine, &database);
   if (!engine.Open(tix.c_str(), context->GetIndexKind())) {
-    SetMessage(message, kOpenFailed, tix.c_str());
+    SetMessage(message, kMsgFileOpen, tix.c_str());
     return -1;
   }
   SetUpEngine(&engine, &database, s, best.prefecture, false);

@@ -5,6 +5,7 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/path_util.h"
 #include "common/record_array.h"
 #include "common/record_stack.h"
@@ -19,10 +20,6 @@
 
 namespace {
 
-constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
-constexpr char kWriteFailed[] = "ファイルへの書き込みに失敗しました!(%s)";
-constexpr char kNoData[] = "対象データがありません！[%s]";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
 constexpr char kIniFile[] = "adrslib.ini";
@@ -66,12 +63,12 @@ int LoadDictionaries(const std::string& folder, CallDictionaries* d, char* messa
 template <typename Run>
 int WithResultFile(const char* resultFile, char* message, Run run) {
   if (!resultFile) {
-    SetMessage(message, kInvalidParameter, "結果格納ファイル名");
+    SetMessage(message, kMsgInvalidParameter, "結果格納ファイル名");
     return 0;
   }
   plat::File file;
   if (!OpenNewTextFileForWrite(&file, resultFile)) {
-    SetMessage(message, kCreateFailed, resultFile);
+    SetMessage(message, kMsgFileCreate, resultFile);
     return 0;
   }
   int result = 0;
@@ -81,7 +78,7 @@ int WithResultFile(const char* resultFile, char* message, Run run) {
     result = run(&context);
   }
   if (!file.Close() && result) {
-    SetMessage(message, kWriteFailed, resultFile);
+    SetMessage(message, kMsgFileWrite, resultFile);
     result = 0;
   }
   if (!result) RemoveFile(resultFile);
@@ -91,7 +88,7 @@ int WithResultFile(const char* resultFile, char* message, Run run) {
 template <typename Run>
 int WithResultArray(CStringArray* array, char* message, Run run) {
   if (!array) {
-    SetMessage(message, kInvalidParameter, "結果格納配列");
+    SetMessage(message, kMsgInvalidParameter, "結果格納配列");
     return 0;
   }
   CAdrsContext context;
@@ -102,11 +99,11 @@ int WithResultArray(CStringArray* array, char* message, Run run) {
 template <typename Run>
 int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
   if (!buffer) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファ");
+    SetMessage(message, kMsgInvalidParameter, "結果格納バッファ");
     return 0;
   }
   if (bufferSize <= 0) {
-    SetMessage(message, kInvalidParameter, "結果格納バッファサイズ");
+    SetMessage(message, kMsgInvalidParameter, "結果格納バッファサイズ");
     return 0;
   }
   CAdrsContext context;
@@ -150,7 +147,7 @@ int MatchAddressCore(CAdrsContext* context, char* text, int32_t flags, int32_t n
   const int32_t calc = plat::ReadProfileInt(kIniSection, kIniCalcKey, 0, kIniFile);
   flags = ApplyMatchFlagRules(context, flags, calc);
   if (!text) {
-    SetMessage(message, kInvalidParameter, "検索文字列");
+    SetMessage(message, kMsgInvalidParameter, "検索文字列");
     return 0;
   }
   if (!CheckSearchTextLength(text, message)) return 0;
@@ -174,7 +171,7 @@ int MatchAddressCore(CAdrsContext* context, char* text, int32_t flags, int32_t n
   }
   if (result < 0) return 0;
   if (result > 0) return 1;
-  SetMessage(message, kNoData, text);
+  SetMessage(message, kMsgNoTargetData, text);
   return 0;
 }
 
@@ -198,7 +195,7 @@ int ValidateMatchOptions(CAdrsContext* context, char* text, int32_t flags, int32
   };
   for (const auto& option : options) {
     if (!(context->*option.set)(option.value)) {
-      SetMessage(message, kInvalidParameter, option.name);
+      SetMessage(message, kMsgInvalidParameter, option.name);
       return 0;
     }
   }

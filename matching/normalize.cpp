@@ -7,6 +7,7 @@
 
 #include "common/kanji_numeral.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/scpy_splitter.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -163,7 +164,7 @@ int OnBuffer(char* text, std::size_t textSize, Step step) {
 
 int CheckSearchTextLength(const char* text, char* msg) {
   if (text != nullptr && std::strlen(text) <= kLimit) return 1;
-  SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "検索文字列");
+  SetMessage(msg, kMsgInvalidParameter, "検索文字列");
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/numeric.h"
 #include "common/sjis_text.h"
@@ -19,11 +20,11 @@
 #include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
 namespace {
 
-constexpr const char* kGaiku = "TC_Gaiku";
 constexpr std::size_t kFieldSize = 512;
 // The lot number of a record whose lot text does not read as a number.
 constexpr int32_t kNoLotNumber = 99999;
@@ -185,17 +186,17 @@ class CNumberLevelMatcher {
 // Shared
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryFailure(Step step) {
-  SetMessage(msg_, "ファイルの読み込みに失敗しました!(%s)", engine_.GetChangeHistory()->GetIndexPath());
+  SetMessage(msg_, kMsgFileRead, engine_.GetChangeHistory()->GetIndexPath());
   return step;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexFailure(Step step) {
-  SetMessage(msg_, "ファイルの読み込みに失敗しました!(%s)", engine_.GetChangeCodeIndex()->GetPath());
+  SetMessage(msg_, kMsgFileRead, engine_.GetChangeCodeIndex()->GetPath());
   return step;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::MemoryFailure() {
-  SetMessage(msg_, "作業用メモリの確保に失敗しました！");
+  SetMessage(msg_, kMsgWorkMemory);
   return kFail;
 }
 
@@ -375,12 +376,12 @@ int CNumberLevelMatcher::MatchBlockText(const std::string& blockText) {
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowText(uint32_t record, const char* field,
                                                            std::string* out) {
-  return ReadStringField(engine_.GetDatabase(), record, kGaiku, field, out, msg_) ? kGoOn : kFail;
+  return ReadStringField(engine_.GetDatabase(), record, kTableBlock, field, out, msg_) ? kGoOn : kFail;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowInt(uint32_t record, const char* field,
                                                           int32_t* out) {
-  return ReadIntField(engine_.GetDatabase(), record, kGaiku, field, out, msg_) ? kGoOn : kFail;
+  return ReadIntField(engine_.GetDatabase(), record, kTableBlock, field, out, msg_) ? kGoOn : kFail;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record,
@@ -403,9 +404,9 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record,
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowValues(uint32_t record, int32_t* status,
                                                              int32_t* precision) {
   std::string text;
-  if (ReadRowText(record, "状態フラグ", &text) != kGoOn) return kFail;
+  if (ReadRowText(record, kFieldStatus, &text) != kGoOn) return kFail;
   *status = StatusOf(text.c_str());
-  if (ReadRowText(record, "座標精度", &text) != kGoOn) return kFail;
+  if (ReadRowText(record, kFieldPrecision, &text) != kGoOn) return kFail;
   *precision = PrecisionFromScale(text.c_str());
   return kGoOn;
 }
@@ -456,7 +457,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::BlockRows() {
     bool lot = false;
     if (!(blockBest_.level != 0 && StripLeadingZeros(number) == lastHanded_)) {
       std::string code;
-      if (ReadRowText(entry.record, "地名コード", &code) != kGoOn) return kFail;
+      if (ReadRowText(entry.record, kFieldPlaceCode, &code) != kGoOn) return kFail;
       if (HandDown(code.c_str(), number.c_str(), consumed, &lot) != kGoOn) return kFail;
     }
     if (!lot && blockBest_.level <= 6) {
@@ -602,8 +603,8 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
     if (!passes(status, precision)) continue;
     CRecordList* list = NeighbourListFor(v);
     if (!list) continue;
-    if (ReadRowInt(entry.record, "緯度", &latitude) != kGoOn ||
-        ReadRowInt(entry.record, "経度", &longitude) != kGoOn) {
+    if (ReadRowInt(entry.record, kFieldLatitude, &latitude) != kGoOn ||
+        ReadRowInt(entry.record, kFieldLongitude, &longitude) != kGoOn) {
       return kFail;
     }
     if (!AddNeighbour(list, {kNeighbourBlockRow, static_cast<int32_t>(i), latitude, longitude,

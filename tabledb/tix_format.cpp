@@ -6,6 +6,7 @@
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "plat/file.h"
 
@@ -86,7 +87,6 @@ int ProbeIndexFiles(const char* dataFolder) {
   return 0;
 }
 
-
 // ---------------------------------------------------------------------------
 // The open index
 
@@ -135,7 +135,7 @@ int CTixFile::ReadEntry(int level, uint32_t childBase, uint16_t n, TixEntry* ent
   unsigned char bytes[kTixEntrySize];
   if (!open_ || n == 0 || !entry || position > UINT32_MAX ||
       !file_.ReadAt(static_cast<uint32_t>(position), bytes, kTixEntrySize)) {
-    SetMessage(msg, "ファイルの読み込みに失敗しました!(%s)", path_);
+    SetMessage(msg, kMsgFileRead, path_);
     return 0;
   }
   DecodeTixEntry(bytes, entry);

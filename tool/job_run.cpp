@@ -11,13 +11,13 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/path_util.h"
 #include "plat/crt.h"
 #include "plat/file.h"
 
 namespace {
 
-constexpr char kJobReadFailed[] = "検索条件の読み込みに失敗しました！";
 constexpr char kResultWriteFailed[] = "検索結果の書き込みに失敗しました！";
 constexpr char kDataFolderTail[] = "\\Database\\住所";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
@@ -195,7 +195,7 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
   RemoveIfExists(statusFile);
 
   if (!DescrambleJobFile(jobFile)) {
-    WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return;
   }
   JobLines job;
@@ -204,7 +204,7 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
     case ReadOutcome::UnknownKind:
       return;
     case ReadOutcome::Failed:
-      WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+      WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
       return;
     case ReadOutcome::Read:
       break;
@@ -212,7 +212,7 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
   double latitude = 0.0;
   double longitude = 0.0;
   if (kind == 4000 && (!job.Double(2, &latitude) || !job.Double(3, &longitude))) {
-    WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return;
   }
 
