@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/message_texts.h"
@@ -75,7 +76,7 @@ int WithResultFile(const char* resultFile, char* message, Run run) {
   {
     CAdrsContext context;
     context.SetOutputFile(&file);
-    result = run(&context);
+    result = CatchAllocationFailure(message, 0, [&] { return run(&context); });
   }
   if (!file.Close() && result) {
     SetMessage(message, kMsgFileWrite, resultFile);
@@ -93,7 +94,7 @@ int WithResultArray(CStringArray* array, char* message, Run run) {
   }
   CAdrsContext context;
   context.SetOutputArray(array);
-  return run(&context);
+  return CatchAllocationFailure(message, 0, [&] { return run(&context); });
 }
 
 template <typename Run>
@@ -108,7 +109,7 @@ int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
   }
   CAdrsContext context;
   context.SetOutputBuffer(buffer, bufferSize);
-  return run(&context);
+  return CatchAllocationFailure(message, 0, [&] { return run(&context); });
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "common/file_access.h"
 #include "common/heap_buffer.h"
 #include "common/le_bytes.h"
+#include "common/allocation_guard.h"
 #include "common/message.h"
 #include "common/message_texts.h"
 #include "common/path_util.h"
@@ -251,17 +252,13 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   return sink.End(message) ? 1 : 0;
 }
 
-// Runs a search and turns an allocation failure of the standard containers
-// into the memory message.
+// Runs a search under the entry's allocation rule (common/allocation_guard.h).
 template <typename Sink>
 int RunSearchSafely(const char* indexPath, const char* databasePath, const char* key,
                     int characterMode, int matchMode, char* message, Sink& sink) {
-  try {
+  return CatchAllocationFailure(message, 0, [&] {
     return RunSearch(indexPath, databasePath, key, characterMode, matchMode, message, sink);
-  } catch (const std::bad_alloc&) {
-    SetMessage(message, kMsgWorkMemory);
-    return 0;
-  }
+  });
 }
 
 class FileSink {
