@@ -376,15 +376,32 @@ int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
 std::string RestForLine(const char* rest) {
   std::string out;
   for (const char* p = rest; *p;) {
-    const int length = sjis_internal::CharLen(p);
-    if (length == 1 && *p == ',') {
+    const unsigned char b = static_cast<unsigned char>(*p);
+    if (IsLeadByte(b)) {
+      const unsigned char trail = static_cast<unsigned char>(p[1]);
+      // A lead byte without a trail byte after it (at the end, or before a
+      // ",", a line end, ...) would take the next byte of the line with it
+      // for any Shift-JIS reader: it is dropped and the next byte read on
+      // its own.
+      if ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC)) {
+        out.append(p, 2);
+        p += 2;
+      } else {
+        ++p;
+      }
+      continue;
+    }
+    if (b == '\r' || b == '\n' || b == 0x1A) {
+      // Line ends (and the end-of-data byte of text mode) would split or
+      // end the result line.
+    } else if (b == ',') {
       out += "，";
-    } else if (length == 1 && *p == ';') {
+    } else if (b == ';') {
       out += "；";
     } else {
-      out.append(p, static_cast<std::size_t>(length));
+      out += static_cast<char>(b);
     }
-    p += length;
+    ++p;
   }
   return out;
 }
