@@ -18,6 +18,7 @@
 #include "matching/prefecture_names.h"
 #include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
+#include "tabledb/tix_format.h"
 
 namespace {
 
@@ -256,6 +257,15 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   work.resize(std::strlen(work.c_str()));
   if (work.empty()) return 0;
   if (!context->IsMatchingEnabled()) return 0;
+  // The database and index paths must fit the path buffers of the table
+  // database and the address index: a data folder too long for them fails
+  // as a file that cannot be opened, naming the path, never as missing data.
+  const std::string longest =
+      FilePath(FolderWithBackslash(dataFolder), "QVAD%02d.NDB", kPrefectureCount);
+  if (longest.size() > kTdbMaxPathLength || longest.size() >= CTixFile::kPathSize) {
+    SetMessage(message, kMsgFileOpen, longest.c_str());
+    return -1;
+  }
 
   // 3. The edit text and the search-text kind.
   CEditText edit;
