@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "matching/address_match.h"
+#include "matching/match_entries.h"
 
 namespace {
 

@@ -1,16 +1,31 @@
+# kort_expose_headers(<target> <PUBLIC|INTERFACE>)
+# The headers of the current folder, included as "<folder>/<file>.h": the
+# target's include path is a folder of the build tree holding one link,
+# <folder> -> the source folder, so that a target sees its own folder and
+# those of the libraries it links, never the whole source root.
+function(kort_expose_headers name scope)
+  get_filename_component(_folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(_root ${CMAKE_BINARY_DIR}/include/${name})
+  file(MAKE_DIRECTORY ${_root})
+  if(NOT IS_SYMLINK ${_root}/${_folder})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${_root}/${_folder} SYMBOLIC)
+  endif()
+  target_include_directories(${name} ${scope} ${_root})
+endfunction()
+
 # kort_library(<name> DEPS <targets...>)
 # A static library made of every .cpp in the current folder. Headers are
-# included as "<folder>/<file>.h" from the source root.
+# included as "<folder>/<file>.h" (kort_expose_headers).
 function(kort_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(_srcs)
     add_library(${name} STATIC ${_srcs})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    kort_expose_headers(${name} PUBLIC)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   else()
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    kort_expose_headers(${name} INTERFACE)
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
   endif()
 endfunction()

@@ -635,3 +635,20 @@ char* FillTemplate(char* out, const char* values, const char* templateText) {
   }
   return Store(out, r);
 }
+
+// ---- Wrappers on a word with double-quote handling ----
+
+#define KORT_QUOTED_WORD_PARSER(Name, Parser, T)                                   \
+  int Name(const char* text, int n, T* out, T lower, T upper) {                    \
+    if (!text) return 0;                                                           \
+    std::vector<char> piece(std::strlen(text) + 1, '\0');                          \
+    GetQuotedWord(piece.data(), text, n, nullptr);                                 \
+    return Parser(piece.data(), out, lower, upper);                                \
+  }
+
+KORT_QUOTED_WORD_PARSER(ParseQuotedWordDoubleInRange, ParseDoubleInRange, double)
+KORT_QUOTED_WORD_PARSER(ParseQuotedWordIntInRange, ParseIntInRange, int32_t)
+KORT_QUOTED_WORD_PARSER(ParseQuotedWordUShortInRange, ParseUShortInRange, uint16_t)
+KORT_QUOTED_WORD_PARSER(ParseQuotedWordShortInRange, ParseShortInRange, int16_t)
+KORT_QUOTED_WORD_PARSER(ParseQuotedWordUIntInRange, ParseUIntInRange, uint32_t)
+#undef KORT_QUOTED_WORD_PARSER

@@ -153,3 +153,15 @@ char* MergeFieldLists(char* out, const char* separator, const char* a, const cha
 // literal. A number that does not parse ends the filling. A template that
 // is empty or holds no "%" gives "".
 char* FillTemplate(char* out, const char* values, const char* templateText);
+
+// The number parsers of common/number_parse.h on the N-th word with double-quote handling
+// (GetQuotedWord: a word that begins with a double quote runs to the next
+// one and may hold blanks).
+int ParseQuotedWordDoubleInRange(const char* text, int n, double* out, double lower, double upper);
+int ParseQuotedWordIntInRange(const char* text, int n, int32_t* out, int32_t lower, int32_t upper);
+int ParseQuotedWordUShortInRange(const char* text, int n, uint16_t* out, uint16_t lower,
+                                 uint16_t upper);
+int ParseQuotedWordShortInRange(const char* text, int n, int16_t* out, int16_t lower,
+                                int16_t upper);
+int ParseQuotedWordUIntInRange(const char* text, int n, uint32_t* out, uint32_t lower,
+                               uint32_t upper);

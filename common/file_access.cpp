@@ -9,17 +9,15 @@
 #include "common/heap_buffer.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_format.h"
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
 
 namespace {
 
-constexpr char kOpenErrorMessage[] = "ファイルオープンエラー!(%s)";
-constexpr char kCreateErrorMessage[] = "ファイルの作成に失敗しました！(%s)";
 constexpr char kSizeErrorMessage[] = "ファイルサイズの取得に失敗しました！(%s)";
 constexpr char kEmptyFileMessage[] = "ファイルサイズが０バイトです！(%s)";
-constexpr char kNoMemoryMessage[] = "作業用メモリの確保に失敗しました！";
 
 constexpr unsigned char kEndOfFileMark = 0x1A;
 constexpr uint32_t kCopyPieceSize = 4096;
@@ -135,22 +133,22 @@ int OpenNewTextFileForWrite(plat::File* file, const char* path) {
 }
 
 int OpenFileForReadWriteWithError(plat::File* file, const char* path, char* msg) {
-  return OpenWithMessage(OpenFileForReadWrite, file, path, msg, kOpenErrorMessage);
+  return OpenWithMessage(OpenFileForReadWrite, file, path, msg, kMsgFileOpen);
 }
 int OpenFileForReadDenyWriteWithError(plat::File* file, const char* path, char* msg) {
-  return OpenWithMessage(OpenFileForReadDenyWrite, file, path, msg, kOpenErrorMessage);
+  return OpenWithMessage(OpenFileForReadDenyWrite, file, path, msg, kMsgFileOpen);
 }
 int OpenNewFileForReadWriteWithError(plat::File* file, const char* path, char* msg) {
-  return OpenWithMessage(OpenNewFileForReadWrite, file, path, msg, kCreateErrorMessage);
+  return OpenWithMessage(OpenNewFileForReadWrite, file, path, msg, kMsgFileCreate);
 }
 int OpenTextFileForReadWriteWithError(plat::File* file, const char* path, char* msg) {
-  return OpenWithMessage(OpenTextFileForReadWrite, file, path, msg, kOpenErrorMessage);
+  return OpenWithMessage(OpenTextFileForReadWrite, file, path, msg, kMsgFileOpen);
 }
 int OpenTextFileForReadWithError(plat::File* file, const char* path, char* msg) {
-  return OpenWithMessage(OpenTextFileForRead, file, path, msg, kOpenErrorMessage);
+  return OpenWithMessage(OpenTextFileForRead, file, path, msg, kMsgFileOpen);
 }
 int OpenNewTextFileForWriteWithError(plat::File* file, const char* path, char* msg) {
-  return OpenWithMessage(OpenNewTextFileForWrite, file, path, msg, kCreateErrorMessage);
+  return OpenWithMessage(OpenNewTextFileForWrite, file, path, msg, kMsgFileCreate);
 }
 
 int OpenFileForReadWriteAt(plat::File* file, const char* path, uint32_t position) {
@@ -160,7 +158,7 @@ int OpenFileForReadWriteAtWithError(plat::File* file, const char* path, uint32_t
                                     char* msg) {
   ClearString(msg);
   if (OpenFileForReadWriteAt(file, path, position)) return 1;
-  SetMessage(msg, kOpenErrorMessage, path ? path : "");
+  SetMessage(msg, kMsgFileOpen, path ? path : "");
   return 0;
 }
 int OpenFileForReadDenyWriteAt(plat::File* file, const char* path, uint32_t position) {
@@ -170,7 +168,7 @@ int OpenFileForReadDenyWriteAtWithError(plat::File* file, const char* path, uint
                                         char* msg) {
   ClearString(msg);
   if (OpenFileForReadDenyWriteAt(file, path, position)) return 1;
-  SetMessage(msg, kOpenErrorMessage, path ? path : "");
+  SetMessage(msg, kMsgFileOpen, path ? path : "");
   return 0;
 }
 
@@ -415,7 +413,7 @@ int FileExists(const char* path) {
 
 int FileExistsWithError(const char* path, char* msg) {
   if (FileExists(path)) return 1;
-  SetMessage(msg, kOpenErrorMessage, path ? path : "");
+  SetMessage(msg, kMsgFileOpen, path ? path : "");
   return 0;
 }
 
@@ -523,7 +521,7 @@ int LoadWholeFileWithLength(const char* path, char** buffer, uint32_t* length, c
   }
   char* block = static_cast<char*>(std::malloc(size));
   if (!block) {
-    SetMessage(msg, "%s", kNoMemoryMessage);
+    SetMessage(msg, "%s", kMsgWorkMemory);
     return 0;
   }
   if (!ReadWholeFile(path, block, size, msg)) {

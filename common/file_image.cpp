@@ -6,14 +6,12 @@
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "plat/file.h"
 #include "plat/path.h"
 
 namespace {
-
-constexpr char kOpenErrorMessage[] = "ファイルオープンエラー!(%s)";
-constexpr char kCreateErrorMessage[] = "ファイルの作成に失敗しました！(%s)";
 
 // The length of a string item's text, or -1 when it does not fit 32 bits.
 int64_t ItemTextLength(const char* text) {
@@ -101,7 +99,7 @@ int CFileImage::Create(const char* path, uint32_t size, uint32_t growthStep) {
 int CFileImage::LoadWithMessage(const char* path, char* msg) {
   ClearString(msg);
   if (Load(path)) return 1;
-  SetMessage(msg, kOpenErrorMessage, path ? path : "");
+  SetMessage(msg, kMsgFileOpen, path ? path : "");
   return 0;
 }
 
@@ -109,14 +107,14 @@ int CFileImage::LoadForUpdateWithMessage(const char* path, uint32_t size, uint32
                                          char* msg) {
   ClearString(msg);
   if (LoadForUpdate(path, size, growthStep)) return 1;
-  SetMessage(msg, kOpenErrorMessage, path ? path : "");
+  SetMessage(msg, kMsgFileOpen, path ? path : "");
   return 0;
 }
 
 int CFileImage::CreateWithMessage(const char* path, uint32_t size, uint32_t growthStep, char* msg) {
   ClearString(msg);
   if (Create(path, size, growthStep)) return 1;
-  SetMessage(msg, kCreateErrorMessage, path ? path : "");
+  SetMessage(msg, kMsgFileCreate, path ? path : "");
   return 0;
 }
 

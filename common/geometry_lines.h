@@ -142,3 +142,10 @@ int GetUnitNormal3D(double x1, double y1, double z1, double x2, double y2, doubl
 // parallel to the z axis.
 int GetPlaneZ(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
               double y3, double z3, double x, double y, double* z);
+// Distance from P to the segment: to the foot when it lies between the
+// ends, else to the nearer end. Always 1.
+int GetDistanceToSegment(double x1, double y1, double x2, double y2, double px, double py,
+                         double* d);
+// The angle between the lines P1P2 and P3P4 measured on the side of R.
+int GetAngleBetweenLines(double x1, double y1, double x2, double y2, double x3, double y3,
+                         double x4, double y4, double rx, double ry, double* angle);

@@ -452,3 +452,18 @@ char* NumberReadingsInText(char* text) {
   }
   return CommitInPlace(text, s);
 }
+
+int EndsWithUniformNumeralRun(const char* text) {
+  if (text == nullptr) return 0;
+  // Character starts, found walking forward.
+  std::vector<const char*> starts;
+  for (const char* p = text; *p; p += CharLen(p)) starts.push_back(p);
+  int kind = 0;  // 1 full-width digit, 2 other numeral
+  for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+    if (KanjiDigitValue(*it) < 0) return kind != 0 ? 1 : 0;
+    const int k = IsFullWidthDigitAt(*it) ? 1 : 2;
+    if (kind != 0 && k != kind) return 0;
+    kind = k;
+  }
+  return kind != 0 ? 1 : 0;
+}

@@ -93,3 +93,8 @@ char* DoubleToKanjiDigits(double value, int width, int precision, char* out);
 char* NumberReading(char* text);
 // In place: every run of ASCII digits in the text replaced by its reading.
 char* NumberReadingsInText(char* text);
+
+// 1 when the text ends in a run of numeral characters of one kind: all
+// full-width digits, or all kanji numerals (一 十 百 万 〇 ...). "三" 1,
+// "１二" 0 (mixed), "丁目" 0, "" 0.
+int EndsWithUniformNumeralRun(const char* text);

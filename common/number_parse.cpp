@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "common/csv_fields.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "plat/crt.h"
@@ -148,19 +147,3 @@ KORT_SUBSTRING_PARSER(ParseSubstringUShortInRange, ParseUShortInRange, uint16_t)
 KORT_SUBSTRING_PARSER(ParseSubstringShortInRange, ParseShortInRange, int16_t)
 KORT_SUBSTRING_PARSER(ParseSubstringUIntInRange, ParseUIntInRange, uint32_t)
 #undef KORT_SUBSTRING_PARSER
-
-// ---- Wrappers on a word with double-quote handling ----
-
-#define KORT_QUOTED_WORD_PARSER(Name, Parser, T)                                   \
-  int Name(const char* text, int n, T* out, T lower, T upper) {                    \
-    return OnPiece(                                                                \
-        text, [&](char* piece) { GetQuotedWord(piece, text, n, nullptr); },        \
-        [&](const char* piece) { return Parser(piece, out, lower, upper); });      \
-  }
-
-KORT_QUOTED_WORD_PARSER(ParseQuotedWordDoubleInRange, ParseDoubleInRange, double)
-KORT_QUOTED_WORD_PARSER(ParseQuotedWordIntInRange, ParseIntInRange, int32_t)
-KORT_QUOTED_WORD_PARSER(ParseQuotedWordUShortInRange, ParseUShortInRange, uint16_t)
-KORT_QUOTED_WORD_PARSER(ParseQuotedWordShortInRange, ParseShortInRange, int16_t)
-KORT_QUOTED_WORD_PARSER(ParseQuotedWordUIntInRange, ParseUIntInRange, uint32_t)
-#undef KORT_QUOTED_WORD_PARSER

@@ -46,6 +46,9 @@ int ParseWordUIntInRange(const char* text, int n, uint32_t* out, uint32_t lower,
 
 // The same parsers on `count` bytes from the 1-based byte position `pos`
 // (CopySubstring: cut at the end of the text; nothing outside it).
+//
+// (The same on a double-quoted word, ParseQuotedWord...InRange, are in
+// common/csv_fields.h beside GetQuotedWord.)
 int ParseSubstringDoubleInRange(const char* text, int pos, int count, double* out, double lower,
                                 double upper);
 int ParseSubstringIntInRange(const char* text, int pos, int count, int32_t* out, int32_t lower,
@@ -56,15 +59,3 @@ int ParseSubstringShortInRange(const char* text, int pos, int count, int16_t* ou
                                int16_t upper);
 int ParseSubstringUIntInRange(const char* text, int pos, int count, uint32_t* out, uint32_t lower,
                               uint32_t upper);
-
-// The same parsers on the N-th word with double-quote handling
-// (GetQuotedWord: a word that begins with a double quote runs to the next
-// one and may hold blanks).
-int ParseQuotedWordDoubleInRange(const char* text, int n, double* out, double lower, double upper);
-int ParseQuotedWordIntInRange(const char* text, int n, int32_t* out, int32_t lower, int32_t upper);
-int ParseQuotedWordUShortInRange(const char* text, int n, uint16_t* out, uint16_t lower,
-                                 uint16_t upper);
-int ParseQuotedWordShortInRange(const char* text, int n, int16_t* out, int16_t lower,
-                                int16_t upper);
-int ParseQuotedWordUIntInRange(const char* text, int n, uint32_t* out, uint32_t lower,
-                               uint32_t upper);

@@ -327,20 +327,6 @@ int IsFootOnSegment(double x1, double y1, double x2, double y2, double px, doubl
              : 0;
 }
 
-int GetDistanceToSegment(double x1, double y1, double x2, double y2, double px, double py,
-                         double* d) {
-  double fx = 0, fy = 0;
-  double r = 0;
-  if (GetPerpendicularFoot(x1, y1, x2, y2, px, py, &fx, &fy) &&
-      GetDot(fx, fy, x1, y1, x2, y2) <= 0) {
-    r = GetDistance(fx, fy, px, py);
-  } else {
-    r = MinDouble(GetDistance(x1, y1, px, py), GetDistance(x2, y2, px, py));
-  }
-  if (d) *d = r;
-  return 1;
-}
-
 int ArePointsNear(double x1, double y1, double x2, double y2, double tolerance) {
   return std::fabs(x2 - x1) <= tolerance && std::fabs(y2 - y1) <= tolerance ? 1 : 0;
 }
@@ -438,22 +424,6 @@ double GetVertexAngle(double x1, double y1, double x2, double y2, double x3, dou
     return h >= 0 ? magnitude : -magnitude;
   }
   return h >= 0 ? kPi / 2.0 : -kPi / 2.0;
-}
-
-int GetAngleBetweenLines(double x1, double y1, double x2, double y2, double x3, double y3,
-                         double x4, double y4, double rx, double ry, double* angle) {
-  double x = 0, y = 0;
-  if (!IntersectLinesFromPoints(x1, y1, x2, y2, x3, y3, x4, y4, &x, &y, kLengthTolerance)) return 0;
-  const bool firstAtCrossing = ArePointsNear(x1, y1, x, y, kLengthTolerance) != 0;
-  const bool secondAtCrossing = ArePointsNear(x3, y3, x, y, kLengthTolerance) != 0;
-  const double ax = firstAtCrossing ? x2 : x1, ay = firstAtCrossing ? y2 : y1;
-  const double bx = secondAtCrossing ? x4 : x3, by = secondAtCrossing ? y4 : y3;
-  double alpha = 0, rho = 0;
-  if (!GetAngleAt(x, y, ax, ay, bx, by, &alpha) || !GetAngleAt(x, y, ax, ay, rx, ry, &rho)) return 0;
-  if (alpha >= kPi) alpha -= kPi;
-  if (rho >= kPi) rho -= kPi;
-  if (angle) *angle = rho < alpha ? alpha : kPi - alpha;
-  return 1;
 }
 
 // ---------------------------------------------------------------------------

@@ -138,10 +138,6 @@ int IsPointOnSegment(double x1, double y1, double x2, double y2, double px, doub
                      double tolerance);
 // The foot of P lies between the ends (no distance test).
 int IsFootOnSegment(double x1, double y1, double x2, double y2, double px, double py);
-// Distance from P to the segment: to the foot when it lies between the
-// ends, else to the nearer end. Always 1.
-int GetDistanceToSegment(double x1, double y1, double x2, double y2, double px, double py,
-                         double* d);
 int ArePointsNear(double x1, double y1, double x2, double y2, double tolerance);
 int ArePointsEqualInt(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 int AreSegmentsEqual(double px1, double py1, double px2, double py2, double qx1, double qy1,
@@ -153,6 +149,9 @@ inline int AreSegmentsCoincident2(double px1, double py1, double px2, double py2
                                   double qy1, double qx2, double qy2, double tolerance) {
   return AreSegmentsCoincident(px1, py1, px2, py2, qx1, qy1, qx2, qy2, tolerance);
 }
+
+// (The distance to a segment and the angle between two lines, built on the
+// line constructions, are in common/geometry_lines.h.)
 
 // ---- Angles ----
 
@@ -168,9 +167,6 @@ int GetSignedAngleAt(double x1, double y1, double x2, double y2, double x3, doub
 // The angle at P1 of the triangle, signed by the orientation (positive for
 // P1, P2, P3 counterclockwise); exactly ±π/2 for a right angle.
 double GetVertexAngle(double x1, double y1, double x2, double y2, double x3, double y3);
-// The angle between the lines P1P2 and P3P4 measured on the side of R.
-int GetAngleBetweenLines(double x1, double y1, double x2, double y2, double x3, double y3,
-                         double x4, double y4, double rx, double ry, double* angle);
 
 // ---- Turning, scaling and projecting ----
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "common/sjis_internal.h"
-#include "common/width_kana.h"
 
 using sjis_internal::CharLen;
 
@@ -956,27 +955,6 @@ char* ToUpperAscii(char* text) {
   for (char* p = text; *p;) {
     const int l = CharLen(p);
     if (l == 1) *p = static_cast<char>(ToUpperCharByte(UB(*p)));
-    p += l;
-  }
-  return text;
-}
-
-char* ToUpperFullWidthLetters(char* text) {
-  if (!text) return text;
-  for (char* p = text; *p;) {
-    const int l = CharLen(p);
-    if (l == 2) {
-      char one[8] = {p[0], p[1], '\0'};
-      ToHalfWidthAscii(one);
-      ToUpperAscii(one);
-      ToFullWidth(one);
-      // Every width-table pair maps one character to one character, so the
-      // round trip keeps the length; anything else is left as it was.
-      if (std::strlen(one) == 2) {
-        p[0] = one[0];
-        p[1] = one[1];
-      }
-    }
     p += l;
   }
   return text;

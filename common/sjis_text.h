@@ -188,7 +188,6 @@ char* AppendSlash(char* path);
 char* ClearString(char* text);
 int IsEmptyString(const char* text);
 char* ToUpperAscii(char* text);
-char* ToUpperFullWidthLetters(char* text);
 unsigned char ToUpperCharByte(unsigned char b);
 
 // ---- Replace ----

@@ -5,6 +5,7 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/partition_sort.h"
 #include "common/path_util.h"
@@ -21,7 +22,6 @@ constexpr int kSkipPiece = 1024;
 constexpr int kLengthPiece = 8192;
 constexpr int kLabelPiece = 512;
 
-constexpr char kOpenErrorMessage[] = "ファイルオープンエラー!(%s)";
 constexpr char kBadValueMessage[] = "ラベル(%s)で定義した値が範囲外です！ (%s)";
 constexpr char kNoLabelMessage[] = "ラベル(%s)がみつかりません！ (%s)";
 
@@ -390,7 +390,7 @@ void FormatLabelMessage(char* out, int code, const char* path, const char* label
   if (!label) label = "";
   switch (code) {
     case kLabelFileError:
-      SetMessage(out, kOpenErrorMessage, path);
+      SetMessage(out, kMsgFileOpen, path);
       break;
     case kLabelBadValue:
       SetMessage(out, kBadValueMessage, label, path);

@@ -654,3 +654,24 @@ char* ConvertByFlags(char* text, int flags, std::size_t textSize) {
     ForEachDoubleByte(work.data(), [](char* p) { KatakanaToHiraganaAt(p); });
   return Commit(text, work, textSize);
 }
+
+char* ToUpperFullWidthLetters(char* text) {
+  if (!text) return text;
+  for (char* p = text; *p;) {
+    const int l = CharLen(p);
+    if (l == 2) {
+      char one[8] = {p[0], p[1], '\0'};
+      ToHalfWidthAscii(one);
+      ToUpperAscii(one);
+      ToFullWidth(one);
+      // Every width-table pair maps one character to one character, so the
+      // round trip keeps the length; anything else is left as it was.
+      if (std::strlen(one) == 2) {
+        p[0] = one[0];
+        p[1] = one[1];
+      }
+    }
+    p += l;
+  }
+  return text;
+}

@@ -64,6 +64,8 @@ char* ToHalfWidthKana(char* text);
 char* ToFullWidthLetters(char* text);
 char* ToFullWidthLetters(char* text, std::size_t textSize);
 char* ToHalfWidthLetters(char* text);
+// Full-width Latin letters to their upper case (others unchanged).
+char* ToUpperFullWidthLetters(char* text);
 char* HalfKanaToHiragana(char* text);
 char* HalfKanaToHiragana(char* text, std::size_t textSize);
 char* HiraganaToHalfKana(char* text);

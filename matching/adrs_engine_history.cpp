@@ -4,7 +4,7 @@
 
 #include "common/message.h"
 #include "matching/adrs_context.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 int CAdrsEngine::HasChangeHistory() {
   if (context_ && !context_->UsesChangeHistory()) return 0;

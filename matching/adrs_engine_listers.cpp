@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
 #include "matching/adrs_context.h"
@@ -16,34 +17,18 @@
 #include "matching/change_code_records.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/place_code_registry.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
 namespace {
 
-constexpr char kPrefectureTable[] = "TC_Todoufuken";
-constexpr char kCityTable[] = "TC_Shikutyoson";
-constexpr char kOazaTable[] = "TC_Oaza";
-constexpr char kBlockTable[] = "TC_Gaiku";
-// The table named when a row of the change files cannot be written.
-constexpr char kLotTable[] = "TC_Chiban";
 
-constexpr char kStatusField[] = "状態フラグ";
-constexpr char kLatitudeField[] = "緯度";
-constexpr char kLongitudeField[] = "経度";
-constexpr char kPlaceCodeField[] = "地名コード";
-constexpr char kGroupCodeField[] = "グループコード";
-constexpr char kCityCodeField[] = "行政JISコード";
-
-constexpr char kConversionFailed[] = "世界測地系変換に失敗しました！";
-constexpr char kRegisterFailed[] = "メモリの確保に失敗しました！[%s]";
 constexpr char kRegisterWhat[] = "地名コード登録";
-constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kGroupIndexNotReady[] = "グループコード取得の初期化がされていません！";
 
 // Rows of this status and above are abolished and never listed.
 constexpr int32_t kAbolishedStatus = 3;
@@ -111,7 +96,7 @@ bool IsDuplicateKey(ListRun& run, const std::string& key, bool comparePrevious) 
 int PutLine(ListRun& run, const std::string& key, const std::string& line, const char* source,
             const char* table) {
   if (run.registry && !key.empty() && !run.registry->Register(*run.count, key.c_str())) {
-    SetMessage(run.msg, kRegisterFailed, kRegisterWhat);
+    SetMessage(run.msg, kMsgMemory, kRegisterWhat);
     return kFailed;
   }
   if (!run.context->WriteLine(line.c_str())) {
@@ -138,8 +123,8 @@ struct RowValues {
 
 int ReadPoint(CTableDatabase* db, uint32_t record, const char* table, int32_t* latitude,
               int32_t* longitude, char* msg) {
-  return ReadIntField(db, record, table, kLatitudeField, latitude, msg) &&
-         ReadIntField(db, record, table, kLongitudeField, longitude, msg);
+  return ReadIntField(db, record, table, kFieldLatitude, latitude, msg) &&
+         ReadIntField(db, record, table, kFieldLongitude, longitude, msg);
 }
 
 // The name, reading and code fields of a row (read in this order), then
@@ -159,7 +144,7 @@ int FormatPoint(ListRun& run, int32_t latitude, int32_t longitude, std::string* 
   char lon[kCoordinateTextSize] = "";
   CoordinateRequest request{latitude, longitude, lat, sizeof lat, lon, sizeof lon};
   if (!run.context->FormatCoordinates(&request)) {
-    SetMessage(run.msg, kConversionFailed);
+    SetMessage(run.msg, kMsgDatumConversion);
     return 0;
   }
   latText->assign(lat);
@@ -201,7 +186,7 @@ int Lookup(int result, const char* scratch, char* msg, bool reportNotFound) {
 
 // A read failure of a change file.
 int ChangeFileReadFailed(char* msg, const char* path) {
-  SetMessage(msg, kReadFailed, path);
+  SetMessage(msg, kMsgFileRead, path);
   return kFailed;
 }
 
@@ -270,7 +255,7 @@ int CLevelLister::EachLiveChild(const TixEntry& parent, ReadEntry read, const ch
     TixEntry entry;
     std::string statusText;
     if (!(e_->*read)(parent.childBase, static_cast<uint16_t>(i), &entry, run_.msg) ||
-        !ReadStringField(db_, entry.record, table, kStatusField, &statusText, run_.msg)) {
+        !ReadStringField(db_, entry.record, table, kFieldStatus, &statusText, run_.msg)) {
       return kFailed;
     }
     const int32_t status = ParseStatusText(statusText.c_str());
@@ -308,9 +293,9 @@ int CLevelLister::Prefectures() {
     RowValues row;
     auto children = [&] { return entry.childCount != 0 ? 1 : 0; };
     if (!e_->ReadPrefectureEntry(static_cast<uint16_t>(i), &entry, run_.msg) ||
-        !ReadRow(db_, entry.record, kPrefectureTable, "都道府県名", "かな読み都道府県名",
-                 "都道府県コード", &row, run_.msg) ||
-        PutRow(row, 0, children, kPrefectureTable) != kGoOn) {
+        !ReadRow(db_, entry.record, kTablePrefecture, "都道府県名", "かな読み都道府県名",
+                 kFieldPrefectureCode, &row, run_.msg) ||
+        PutRow(row, 0, children, kTablePrefecture) != kGoOn) {
       return kFailed;
     }
   }
@@ -321,13 +306,13 @@ int CLevelLister::Cities(const TixEntry& prefecture) {
   auto list = [&](const TixEntry& entry, int32_t status) -> int {
     std::string county, countyKana;
     RowValues row;
-    if (!ReadStringField(db_, entry.record, kCityTable, "郡名", &county, run_.msg) ||
-        !ReadStringField(db_, entry.record, kCityTable, "市区町村名", &row.name, run_.msg) ||
-        !ReadStringField(db_, entry.record, kCityTable, "かな読み郡名", &countyKana, run_.msg) ||
-        !ReadStringField(db_, entry.record, kCityTable, "かな読み市区町村名", &row.kana,
+    if (!ReadStringField(db_, entry.record, kTableCity, "郡名", &county, run_.msg) ||
+        !ReadStringField(db_, entry.record, kTableCity, "市区町村名", &row.name, run_.msg) ||
+        !ReadStringField(db_, entry.record, kTableCity, "かな読み郡名", &countyKana, run_.msg) ||
+        !ReadStringField(db_, entry.record, kTableCity, "かな読み市区町村名", &row.kana,
                          run_.msg) ||
-        !ReadStringField(db_, entry.record, kCityTable, kCityCodeField, &row.code, run_.msg) ||
-        !ReadPoint(db_, entry.record, kCityTable, &row.latitude, &row.longitude, run_.msg)) {
+        !ReadStringField(db_, entry.record, kTableCity, kFieldCityCode, &row.code, run_.msg) ||
+        !ReadPoint(db_, entry.record, kTableCity, &row.latitude, &row.longitude, run_.msg)) {
       return kFailed;
     }
     row.rawPoint = e_->GetCountyInBrackets() == 1 && !county.empty();
@@ -339,17 +324,17 @@ int CLevelLister::Cities(const TixEntry& prefecture) {
       row.kana = countyKana + row.kana;
     }
     auto children = [&] { return entry.childCount != 0 ? 1 : 0; };
-    return PutRow(row, status, children, kCityTable);
+    return PutRow(row, status, children, kTableCity);
   };
-  return EachLiveChild(prefecture, &CAdrsEngine::ReadCityEntry, kCityTable, list);
+  return EachLiveChild(prefecture, &CAdrsEngine::ReadCityEntry, kTableCity, list);
 }
 
 int CLevelLister::Oaza(const TixEntry& city) {
   const bool byGroup = e_->GetGroupIndexMode() == 1;
   auto list = [&](const TixEntry& entry, int32_t status) -> int {
     RowValues row;
-    if (!ReadRow(db_, entry.record, kOazaTable, "大字通称名", "かな読み大字通称名",
-                 byGroup ? kGroupCodeField : kPlaceCodeField, &row, run_.msg)) {
+    if (!ReadRow(db_, entry.record, kTableOaza, "大字通称名", "かな読み大字通称名",
+                 byGroup ? kFieldGroupCode : kFieldPlaceCode, &row, run_.msg)) {
       return kFailed;
     }
     if (!byGroup) {
@@ -362,15 +347,15 @@ int CLevelLister::Oaza(const TixEntry& city) {
     auto children = [&] {
       return entry.childCount != 0 && !IsNoChildOazaCode(row.code.c_str()) ? 1 : 0;
     };
-    return PutRow(row, status, children, kOazaTable);
+    return PutRow(row, status, children, kTableOaza);
   };
-  return EachLiveChild(city, &CAdrsEngine::ReadOazaEntry, kOazaTable, list);
+  return EachLiveChild(city, &CAdrsEngine::ReadOazaEntry, kTableOaza, list);
 }
 
 int CLevelLister::Chome(const TixEntry& oaza) {
   auto list = [&](const TixEntry& entry, int32_t status) -> int {
     RowValues row;
-    if (!ReadRow(db_, entry.record, kOazaTable, "字丁目名", "かな読み字丁目名", kPlaceCodeField,
+    if (!ReadRow(db_, entry.record, kTableOaza, "字丁目名", "かな読み字丁目名", kFieldPlaceCode,
                  &row, run_.msg)) {
       return kFailed;
     }
@@ -378,9 +363,9 @@ int CLevelLister::Chome(const TixEntry& oaza) {
       return e_->HasBlocksOrLotsUnderChome(entry.childBase, entry.childCount, row.code.c_str(),
                                            run_.msg);
     };
-    return PutRow(row, status, children, kOazaTable);
+    return PutRow(row, status, children, kTableOaza);
   };
-  return EachLiveChild(oaza, &CAdrsEngine::ReadChomeEntry, kOazaTable, list);
+  return EachLiveChild(oaza, &CAdrsEngine::ReadChomeEntry, kTableOaza, list);
 }
 
 int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
@@ -407,8 +392,8 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
       return kFailed;
     }
     Row row{entry.record, std::string(), std::string()};
-    if (!ReadStringField(db_, entry.record, kBlockTable, "街区番号コード", &row.code, run_.msg) ||
-        !ReadStringField(db_, entry.record, kBlockTable, kStatusField, &row.status, run_.msg)) {
+    if (!ReadStringField(db_, entry.record, kTableBlock, "街区番号コード", &row.code, run_.msg) ||
+        !ReadStringField(db_, entry.record, kTableBlock, kFieldStatus, &row.status, run_.msg)) {
       return kFailed;
     }
     rows.push_back(std::move(row));
@@ -434,7 +419,7 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
         row.status == kCurrentBlockStatus ? 0 : ParseStatusText(row.status.c_str());
 
     std::string rowCode;
-    if (!ReadStringField(db_, row.record, kBlockTable, kPlaceCodeField, &rowCode, run_.msg)) {
+    if (!ReadStringField(db_, row.record, kTableBlock, kFieldPlaceCode, &rowCode, run_.msg)) {
       return kFailed;
     }
     char padded[kFieldValueSize + kBlockCodeLength];
@@ -446,9 +431,9 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
 
     char name[kFieldValueSize + 16];
     RowValues values;
-    if (!ReadStringField(db_, row.record, kBlockTable, "街区番号", name, kFieldValueSize,
+    if (!ReadStringField(db_, row.record, kTableBlock, "街区番号", name, kFieldValueSize,
                          run_.msg) ||
-        !ReadPoint(db_, row.record, kBlockTable, &values.latitude, &values.longitude, run_.msg)) {
+        !ReadPoint(db_, row.record, kTableBlock, &values.latitude, &values.longitude, run_.msg)) {
       return kFailed;
     }
     if (name[0] == '\0') {
@@ -465,7 +450,7 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
     values.name = name;
     values.code = key;
     auto children = [&] { return e_->HasLotsForBlock(rowCode.c_str(), name, run_.msg); };
-    if (PutRow(values, status, children, kBlockTable, key) != kGoOn) return kFailed;
+    if (PutRow(values, status, children, kTableBlock, key) != kGoOn) return kFailed;
   }
   return kGoOn;
 }
@@ -480,7 +465,7 @@ int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious, const 
   auto children = [&] {
     return isBlock ? e_->HasLotsForBlock(placeCode.c_str(), name.c_str(), run_.msg) : 0;
   };
-  return PutRow(row, status, children, kLotTable, key, source);
+  return PutRow(row, status, children, kTableLot, key, source);
 }
 
 int CLevelLister::HistoryBlocks(const std::string& placeCode) {
@@ -727,7 +712,7 @@ class CWalker {
       TixEntry c;
       std::string placeCode;
       if (!e_->ReadChomeEntry(o.childBase, n, &c, msg_) ||
-          !ReadStringField(e_->GetDatabase(), c.record, kOazaTable, kPlaceCodeField, &placeCode,
+          !ReadStringField(e_->GetDatabase(), c.record, kTableOaza, kFieldPlaceCode, &placeCode,
                            msg_)) {
         return kFailed;
       }
@@ -775,7 +760,7 @@ class CWalker {
       TixEntry chome;
       std::string placeCode;
       if (!e_->ReadChomeEntry(oaza.childBase, m, &chome, msg_) ||
-          !ReadStringField(e_->GetDatabase(), chome.record, kOazaTable, kPlaceCodeField, &placeCode,
+          !ReadStringField(e_->GetDatabase(), chome.record, kTableOaza, kFieldPlaceCode, &placeCode,
                            msg_)) {
         return kWalkFailed;
       }
@@ -812,7 +797,7 @@ ListRun MakeRun(CAdrsContext* context, int32_t* count, int32_t limit, int32_t* t
 int CheckArguments(CAdrsEngine* engine, CAdrsContext* context, int32_t* count, int32_t* truncated,
                    char* msg) {
   if (!context || !count || !truncated) {
-    SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "検索結果");
+    SetMessage(msg, kMsgInvalidParameter, "検索結果");
     return 0;
   }
   return engine->CheckReady(msg);
@@ -1007,19 +992,19 @@ int CAdrsEngine::LookupCityCodeByGroupCode(const char* groupCode, char* code, st
                                            char* msg) {
   if (code && codeSize > 0) code[0] = '\0';
   if (groupIndexMode_ != 1) {
-    SetMessage(msg, kGroupIndexNotReady);
+    SetMessage(msg, kMsgGroupLookupNotReady);
     return 0;
   }
   if (!CheckReady(msg)) return 0;
   uint32_t record = 0;
   char text[kFieldValueSize];
-  if (!FindRecordInIndexFile(database_, groupIndexPath_, kOazaTable, kGroupCodeField,
+  if (!FindRecordInIndexFile(database_, groupIndexPath_, kTableOaza, kFieldGroupCode,
                              groupCode ? groupCode : "", true, &record, msg) ||
-      !ReadStringField(database_, record, kOazaTable, kCityCodeField, text, sizeof text, msg)) {
+      !ReadStringField(database_, record, kTableOaza, kFieldCityCode, text, sizeof text, msg)) {
     return 0;
   }
   if (!code || std::strlen(text) >= codeSize) {
-    SetFieldValueErrorMessage(msg, database_, kOazaTable, kCityCodeField);
+    SetFieldValueErrorMessage(msg, database_, kTableOaza, kFieldCityCode);
     return 0;
   }
   std::memcpy(code, text, std::strlen(text) + 1);

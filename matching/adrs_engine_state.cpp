@@ -2,7 +2,7 @@
 // levels of the address engine found in the change sources.
 
 #include "matching/change_code_records.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 int CAdrsEngine::GetChangeRecord(uint32_t n, ChangeRecord* record, char* name1, char* name2,
                                  char* sortForm1, char* sortForm2) {

@@ -1,6 +1,6 @@
 #pragma once
 // The lines of the address hierarchy listings and of the address tree dump
-// (the listers and the dump are CAdrsEngine members, tabledb/adrs_engine.h).
+// (the listers and the dump are CAdrsEngine members, matching/adrs_engine.h).
 //
 // Listing lines, one per child (coordinates: the row's 緯度 and 経度
 // through CAdrsContext::FormatCoordinates, latitude first; status: the

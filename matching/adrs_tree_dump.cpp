@@ -7,21 +7,18 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "matching/adrs_context.h"
 #include "matching/adrs_listing.h"
 #include "plat/file.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
 namespace {
-
-constexpr char kPrefectureTable[] = "TC_Todoufuken";
-constexpr char kCityTable[] = "TC_Shikutyoson";
-constexpr char kOazaTable[] = "TC_Oaza";
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
 
 // Reads the fields of one record, appending each to a row text with a
 // comma before every field but the first.
@@ -45,7 +42,7 @@ class CRowBuilder {
   // 状態フラグ as a number.
   bool Status() {
     char text[kFieldValueSize];
-    if (!ReadStringField(db_, record_, table_, "状態フラグ", text, sizeof text, msg_)) {
+    if (!ReadStringField(db_, record_, table_, kFieldStatus, text, sizeof text, msg_)) {
       return false;
     }
     Append(std::to_string(static_cast<long>(ParseStatusText(text))));
@@ -69,11 +66,11 @@ class CRowBuilder {
 
 // The row of a TC_Oaza record (oaza and aza/chome rows alike).
 int FormatOazaTableRow(CTableDatabase* database, uint32_t record, std::string* row, char* msg) {
-  CRowBuilder b(database, record, kOazaTable, msg);
-  if (!b.Text("グループコード") || !b.Int("緯度") || !b.Int("経度") || !b.Text("大字通称名") ||
+  CRowBuilder b(database, record, kTableOaza, msg);
+  if (!b.Text(kFieldGroupCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) || !b.Text("大字通称名") ||
       !b.Text("かな読み大字通称名") || !b.Text("字丁目名") || !b.Text("かな読み字丁目名") ||
       !b.Text("正規大字通称名") || !b.Text("正規字丁目名") || !b.Status() ||
-      !b.Text("地名コード") || !b.Text("大字代表点フラグ")) {
+      !b.Text(kFieldPlaceCode) || !b.Text("大字代表点フラグ")) {
     return 0;
   }
   *row = b.Row();
@@ -104,8 +101,8 @@ int32_t ParseStatusText(const char* text) {
 }
 
 int FormatPrefectureRow(CTableDatabase* database, uint32_t record, std::string* row, char* msg) {
-  CRowBuilder b(database, record, kPrefectureTable, msg);
-  if (!b.Text("都道府県コード") || !b.Int("緯度") || !b.Int("経度") || !b.Text("都道府県名") ||
+  CRowBuilder b(database, record, kTablePrefecture, msg);
+  if (!b.Text(kFieldPrefectureCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) || !b.Text("都道府県名") ||
       !b.Text("かな読み都道府県名")) {
     return 0;
   }
@@ -115,8 +112,8 @@ int FormatPrefectureRow(CTableDatabase* database, uint32_t record, std::string* 
 }
 
 int FormatCityRow(CTableDatabase* database, uint32_t record, std::string* row, char* msg) {
-  CRowBuilder b(database, record, kCityTable, msg);
-  if (!b.Text("行政JISコード") || !b.Int("緯度") || !b.Int("経度") || !b.Text("郡名") ||
+  CRowBuilder b(database, record, kTableCity, msg);
+  if (!b.Text(kFieldCityCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) || !b.Text("郡名") ||
       !b.Text("かな読み郡名") || !b.Text("市区町村名") || !b.Text("かな読み市区町村名") ||
       !b.Status()) {
     return 0;
@@ -135,26 +132,26 @@ int FormatChomeRow(CTableDatabase* database, uint32_t record, std::string* row, 
 
 int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
   if (!context) {
-    SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "検索結果");
+    SetMessage(msg, kMsgInvalidParameter, "検索結果");
     return 0;
   }
   if (!CheckReady(msg)) return 0;
   const std::string databasePath = DatabasePath(database_);
   const char* path = databasePath.c_str();
-  const uint32_t prefectures = header_.levels[kTixPrefecture].count;
+  const uint32_t prefectures = index_.Header().levels[kTixPrefecture].count;
   std::string row;
   for (uint32_t i = 1; i <= prefectures && i <= UINT16_MAX; ++i) {
     TixEntry p;
     if (!ReadPrefectureEntry(static_cast<uint16_t>(i), &p, msg) ||
         !FormatPrefectureRow(database_, p.record, &row, msg) ||
-        !WriteTreeLine(context, "T_1", 0, i, prefectures, row, path, kPrefectureTable, msg)) {
+        !WriteTreeLine(context, "T_1", 0, i, prefectures, row, path, kTablePrefecture, msg)) {
       return 0;
     }
     for (uint32_t j = 1; j <= p.childCount; ++j) {
       TixEntry c;
       if (!ReadCityEntry(p.childBase, static_cast<uint16_t>(j), &c, msg) ||
           !FormatCityRow(database_, c.record, &row, msg) ||
-          !WriteTreeLine(context, "T_2", p.childBase, j, p.childCount, row, path, kCityTable,
+          !WriteTreeLine(context, "T_2", p.childBase, j, p.childCount, row, path, kTableCity,
                          msg)) {
         return 0;
       }
@@ -162,7 +159,7 @@ int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
         TixEntry o;
         if (!ReadOazaEntry(c.childBase, static_cast<uint16_t>(k), &o, msg) ||
             !FormatOazaRow(database_, o.record, &row, msg) ||
-            !WriteTreeLine(context, "T_3", c.childBase, k, c.childCount, row, path, kOazaTable,
+            !WriteTreeLine(context, "T_3", c.childBase, k, c.childCount, row, path, kTableOaza,
                            msg)) {
           return 0;
         }
@@ -170,7 +167,7 @@ int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
           TixEntry a;
           if (!ReadChomeEntry(o.childBase, static_cast<uint16_t>(m), &a, msg) ||
               !FormatChomeRow(database_, a.record, &row, msg) ||
-              !WriteTreeLine(context, "T_4", o.childBase, m, o.childCount, row, path, kOazaTable,
+              !WriteTreeLine(context, "T_4", o.childBase, m, o.childCount, row, path, kTableOaza,
                              msg)) {
             return 0;
           }
@@ -189,7 +186,7 @@ int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outp
   int ok = 0;
   CTableDatabase database;
   if (!ndbPath || !database.Open(ndbPath)) {
-    SetMessage(msg, kOpenFailed, ndbPath ? ndbPath : "");
+    SetMessage(msg, kMsgFileOpen, ndbPath ? ndbPath : "");
   } else {
     // The index kind of the data set is the kind of its folder's indexes;
     // a folder whose index files are named otherwise is tried as kind 1.
@@ -199,7 +196,7 @@ int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outp
     if (kind == 0) kind = 1;
     CAdrsEngine engine;
     if (!tixPath || !engine.Open(tixPath, kind)) {
-      SetMessage(msg, kOpenFailed, tixPath ? tixPath : "");
+      SetMessage(msg, kMsgFileOpen, tixPath ? tixPath : "");
     } else {
       engine.SetDatabase(&database);
       engine.SetContext(&context);

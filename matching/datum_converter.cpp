@@ -9,6 +9,7 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "plat/crt.h"
 
@@ -228,7 +229,7 @@ int CDatumConverter::LoadGridParameters(const char* path) {
     return 0;
   }
   if (!grid_.Create(static_cast<int32_t>(sizeof(DatumGridEntry)), 0)) {
-    Report("作業用メモリの確保に失敗しました！");
+    Report(kMsgWorkMemory);
     return 0;
   }
   char line[256];
@@ -246,7 +247,7 @@ int CDatumConverter::LoadGridParameters(const char* path) {
   }
   if (file.Failed()) {
     grid_.RemoveAll();
-    Report("ファイルの読み込みに失敗しました!(%s)", shownPath);
+    Report(kMsgFileRead, shownPath);
     return 0;
   }
   if (lineCount == 0) {

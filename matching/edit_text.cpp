@@ -8,7 +8,6 @@
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
-#include "matching/normalize.h"
 
 namespace {
 

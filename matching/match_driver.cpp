@@ -6,23 +6,23 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/adrs_context.h"
 #include "matching/edit_text.h"
-#include "matching/match_result.h"
+#include "matching/result_line.h"
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
+#include "tabledb/tix_format.h"
 
 namespace {
 
 constexpr char kInitFailed[] = "初期化に失敗しました！";
-constexpr char kWorkMemoryFailed[] = "作業用メモリの確保に失敗しました！";
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
 
 // A candidate of the scan: 16 bytes, prefecture (4), level (4), reference
 // (4), entry (2), two unused bytes.
@@ -257,6 +257,15 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   work.resize(std::strlen(work.c_str()));
   if (work.empty()) return 0;
   if (!context->IsMatchingEnabled()) return 0;
+  // The database and index paths must fit the path buffers of the table
+  // database and the address index: a data folder too long for them fails
+  // as a file that cannot be opened, naming the path, never as missing data.
+  const std::string longest =
+      FilePath(FolderWithBackslash(dataFolder), "QVAD%02d.NDB", kPrefectureCount);
+  if (longest.size() > kTdbMaxPathLength || longest.size() >= CTixFile::kPathSize) {
+    SetMessage(message, kMsgFileOpen, longest.c_str());
+    return -1;
+  }
 
   // 3. The edit text and the search-text kind.
   CEditText edit;
@@ -306,7 +315,7 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
     ~FreeList() { l.Free(); }
   } freeCandidates{candidates};
   if (fixed == 0 && !candidates.Create(10, kCandidateSize, 128)) {
-    SetMessage(message, kWorkMemoryFailed);
+    SetMessage(message, kMsgWorkMemory);
     return -1;
   }
 
@@ -338,7 +347,7 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
       unsigned char record[kCandidateSize];
       StoreCandidate({j, m.level, m.reference, m.entry}, record);
       if (!candidates.Add(record)) {
-        SetMessage(message, kWorkMemoryFailed);
+        SetMessage(message, kMsgWorkMemory);
         return -1;
       }
     }
@@ -361,12 +370,12 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", best.prefecture);
   const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", best.prefecture);
   if (!database.Open(ndb.c_str())) {
-    SetMessage(message, kOpenFailed, ndb.c_str());
+    SetMessage(message, kMsgFileOpen, ndb.c_str());
     return -1;
   }
   PrefectureFiles files(&engine, &database);
   if (!engine.Open(tix.c_str(), context->GetIndexKind())) {
-    SetMessage(message, kOpenFailed, tix.c_str());
+    SetMessage(message, kMsgFileOpen, tix.c_str());
     return -1;
   }
   SetUpEngine(&engine, &database, s, best.prefecture, false);

@@ -18,16 +18,13 @@
 #include "matching/name_compare.h"
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
 namespace {
 
 constexpr std::size_t kFieldSize = CAdrsEngine::kTextSize;
-
-constexpr char kPrefectureTable[] = "TC_Todoufuken";
-constexpr char kCityTable[] = "TC_Shikutyoson";
-constexpr char kOazaTable[] = "TC_Oaza";
 
 // Field names, kanji form and reading form.
 struct FieldPair {
@@ -42,11 +39,7 @@ constexpr FieldPair kOazaWrittenName = {"大字通称名", "かな読み大字�
 constexpr FieldPair kOazaName = {"正規大字通称名", "正規かな読み大字通称名"};
 constexpr FieldPair kChomeWrittenName = {"字丁目名", "かな読み字丁目名"};
 constexpr FieldPair kChomeName = {"正規字丁目名", "正規かな読み字丁目名"};
-constexpr char kStatusField[] = "状態フラグ";
-constexpr char kPlaceCodeField[] = "地名コード";
 constexpr char kControlField[] = "制御コード";
-constexpr char kGroupField[] = "グループコード";
-constexpr char kPrecisionField[] = "座標精度";
 
 // A text field of a row (out holds kFieldSize bytes).
 int ReadText(CTableDatabase* db, uint32_t record, const char* table, const char* field, char* out,
@@ -209,13 +202,13 @@ struct ChomeBest {
 int CAdrsEngine::MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry,
                                  char* msg) {
   const int kana = kanaSwitch_;
-  uint32_t count = header_.levels[kTixPrefecture].count;
+  uint32_t count = index_.Header().levels[kTixPrefecture].count;
   if (count > UINT16_MAX) count = UINT16_MAX;
   char name[kFieldSize];
   for (uint32_t n = 1; n <= count; ++n) {
     TixEntry e;
     if (!ReadPrefectureEntry(static_cast<uint16_t>(n), &e, msg)) return -1;
-    if (!ReadText(database_, e.record, kPrefectureTable, kPrefectureName.Get(kana), name, msg))
+    if (!ReadText(database_, e.record, kTablePrefecture, kPrefectureName.Get(kana), name, msg))
       return -1;
     if (!StartsWith(text->GetText(), name)) continue;
     // The first prefecture in entry order whose name begins the text.
@@ -263,8 +256,8 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
     text->RollbackTo(mark);
     TixEntry e;
     if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
-        !ReadText(database_, e.record, kCityTable, kCountyName.Get(kana), county, msg) ||
-        !ReadText(database_, e.record, kCityTable, kCityName.Get(kana), city, msg)) {
+        !ReadText(database_, e.record, kTableCity, kCountyName.Get(kana), county, msg) ||
+        !ReadText(database_, e.record, kTableCity, kCityName.Get(kana), city, msg)) {
       text->RollbackTo(mark);
       return -1;
     }
@@ -312,7 +305,7 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
       }
       continue;
     }
-    if (!ReadText(database_, e.record, kCityTable, kStatusField, status, msg)) {
+    if (!ReadText(database_, e.record, kTableCity, kFieldStatus, status, msg)) {
       text->RollbackTo(mark);
       return -1;
     }
@@ -389,7 +382,7 @@ class COazaWeigher {
   int OazaOnly(int32_t variant, int32_t oazaConsumed, int32_t controlRoute, const char* rest) {
     if (!haveStatus_) {
       char text[kFieldSize];
-      if (!ReadText(db_, row_.record, kOazaTable, kStatusField, text, msg_)) return -1;
+      if (!ReadText(db_, row_.record, kTableOaza, kFieldStatus, text, msg_)) return -1;
       status_ = StatusValue(text);
       haveStatus_ = true;
     }
@@ -409,7 +402,7 @@ class COazaWeigher {
  private:
   int ReadGroupCode() {
     if (haveGroup_) return 1;
-    if (!ReadText(db_, row_.record, kOazaTable, kGroupField, groupCode_, msg_)) return 0;
+    if (!ReadText(db_, row_.record, kTableOaza, kFieldGroupCode, groupCode_, msg_)) return 0;
     haveGroup_ = true;
     return 1;
   }
@@ -463,9 +456,9 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     row.childBase = e.childBase;
     row.childCount = e.childCount;
     row.entry = static_cast<int16_t>(n);
-    if (!ReadText(database_, e.record, kOazaTable, kOazaWrittenName.Get(kana), row.writtenName,
+    if (!ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), row.writtenName,
                   msg) ||
-        !ReadText(database_, e.record, kOazaTable, kPlaceCodeField, row.placeCode, msg)) {
+        !ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, row.placeCode, msg)) {
       return fail();
     }
     PrepareOazaName(row.writtenName, kana);
@@ -477,7 +470,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     // Control route: the name as the caller wrote it.
     if (row.writtenName[0] != '\0') {
       int32_t control = 0;
-      if (!ReadIntField(database_, e.record, kOazaTable, kControlField, &control, msg))
+      if (!ReadIntField(database_, e.record, kTableOaza, kControlField, &control, msg))
         return fail();
       const char* written = text->GetOriginalPointer(1);
       if (control == 1 && StartsWith(written, row.writtenName)) {
@@ -499,7 +492,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     }
 
     // Name route: the normalised name, compared with its variants.
-    if (!ReadText(database_, e.record, kOazaTable, kOazaName.Get(kana), row.name, msg)) return fail();
+    if (!ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), row.name, msg)) return fail();
     PrepareOazaName(row.name, kana);
     const char* cursor = text->GetText();
     const char* matchedName = row.name;
@@ -660,7 +653,7 @@ class CChomeWeigher {
   int BlockOrChome(CEditText* text, uint32_t childBase, uint16_t childCount, int32_t route,
                    int32_t consumed, int32_t controlRoute) {
     char placeCode[kFieldSize];
-    if (!ReadText(db_, record_, kOazaTable, kPlaceCodeField, placeCode, msg_)) return -1;
+    if (!ReadText(db_, record_, kTableOaza, kFieldPlaceCode, placeCode, msg_)) return -1;
     NumberMatch block;
     const int16_t inner = text->BeginMark();
     const int r = engine_->MatchBlock(childBase, childCount, placeCode, text, &block, msg_);
@@ -681,8 +674,8 @@ class CChomeWeigher {
     }
     char status[kFieldSize];
     char scale[kFieldSize];
-    if (!ReadText(db_, record_, kOazaTable, kStatusField, status, msg_) ||
-        !ReadText(db_, record_, kOazaTable, kPrecisionField, scale, msg_)) {
+    if (!ReadText(db_, record_, kTableOaza, kFieldStatus, status, msg_) ||
+        !ReadText(db_, record_, kTableOaza, kFieldPrecision, scale, msg_)) {
       return -1;
     }
     const ChomeCandidate candidate = {4, route, consumed, StatusValue(status),
@@ -732,7 +725,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
     text->RollbackTo(mark);
     TixEntry e;
     if (!ReadChomeEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
-        !ReadText(database_, e.record, kOazaTable, kChomeWrittenName.Get(kana), name, msg)) {
+        !ReadText(database_, e.record, kTableOaza, kChomeWrittenName.Get(kana), name, msg)) {
       return fail();
     }
     PrepareChomeName(name, kana);
@@ -741,7 +734,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
 
     // Control route: the name as the caller wrote it.
     int32_t control = 0;
-    if (!ReadIntField(database_, e.record, kOazaTable, kControlField, &control, msg)) return fail();
+    if (!ReadIntField(database_, e.record, kTableOaza, kControlField, &control, msg)) return fail();
     if (control == 1 && (name[0] != '\0' || !numberGoesOn)) {
       const char* written = text->GetOriginalPointer(1);
       if (StartsWith(written, name) && !NumberGoesOnPastName(written + Length(name), name) &&
@@ -755,7 +748,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
 
     // Name route: the normalised name; a second pass with a kanji numeral
     // run at the cursor written in full-width digits.
-    if (!ReadText(database_, e.record, kOazaTable, kChomeName.Get(kana), name, msg)) return fail();
+    if (!ReadText(database_, e.record, kTableOaza, kChomeName.Get(kana), name, msg)) return fail();
     PrepareChomeName(name, kana);
     bool matched = false;
     for (int pass = 1; pass <= 2 && !matched; ++pass) {

@@ -2,8 +2,8 @@
 // The name levels of the address matcher (prefecture, municipality, oaza,
 // aza/chome): the values a level reports of its best candidate, the word
 // tables, and the helpers the levels share. The levels themselves are
-// members of CAdrsEngine (tabledb/adrs_engine.h), defined in
-// matching/name_levels.cpp; MatchAddress in matching/match_address.cpp.
+// members of CAdrsEngine (matching/adrs_engine.h), defined in
+// matching/name_levels.cpp; MatchAddress in matching/match_cascade.cpp.
 //
 // Texts are CP932 and normalised (matching/normalize.h); the "written form"
 // of a stretch of the edit text is what the caller wrote there

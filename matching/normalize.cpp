@@ -7,6 +7,7 @@
 
 #include "common/kanji_numeral.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/scpy_splitter.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -163,7 +164,7 @@ int OnBuffer(char* text, std::size_t textSize, Step step) {
 
 int CheckSearchTextLength(const char* text, char* msg) {
   if (text != nullptr && std::strlen(text) <= kLimit) return 1;
-  SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "検索文字列");
+  SetMessage(msg, kMsgInvalidParameter, "検索文字列");
   return 0;
 }
 
@@ -328,21 +329,6 @@ int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text) {
 
 int ParseNumberUnit(char* text, std::size_t textSize) {
   return OnBuffer(text, textSize, [](std::string& work) { return ParseNumberUnitIn(work); });
-}
-
-int EndsWithUniformNumeralRun(const char* text) {
-  if (text == nullptr) return 0;
-  // Character starts, found walking forward.
-  std::vector<const char*> starts;
-  for (const char* p = text; *p; p += CharLen(p)) starts.push_back(p);
-  int kind = 0;  // 1 full-width digit, 2 other numeral
-  for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-    if (KanjiDigitValue(*it) < 0) return kind != 0 ? 1 : 0;
-    const int k = IsFullWidthDigitAt(*it) ? 1 : 2;
-    if (kind != 0 && k != kind) return 0;
-    kind = k;
-  }
-  return kind != 0 ? 1 : 0;
 }
 
 int IsKanaReadingText(const char* text) {

@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/kanji_numeral.h"
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "matching/edit_text.h"
@@ -84,10 +85,8 @@ int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text);
 // end -> ２３; 十万 (does not read) and １二 (mixed) stay.
 int ParseNumberUnit(char* text, std::size_t textSize);
 
-// 1 when the text ends in a run of numeral characters of one kind: all
-// full-width digits, or all kanji numerals (一 十 百 万 〇 ...). "三" 1,
-// "１二" 0 (mixed), "丁目" 0, "" 0.
-int EndsWithUniformNumeralRun(const char* text);
+// (EndsWithUniformNumeralRun, the test of step 6, is in
+// common/kanji_numeral.h.)
 
 // 1 when the text holds only hiragana, full-width digits, ASCII digits and
 // ASCII blanks, and at least one double-byte character.

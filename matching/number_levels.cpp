@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/numeric.h"
 #include "common/sjis_text.h"
@@ -16,14 +17,14 @@
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 #include "matching/number_text.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
 namespace {
 
-constexpr const char* kGaiku = "TC_Gaiku";
 constexpr std::size_t kFieldSize = 512;
 // The lot number of a record whose lot text does not read as a number.
 constexpr int32_t kNoLotNumber = 99999;
@@ -185,23 +186,23 @@ class CNumberLevelMatcher {
 // Shared
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryFailure(Step step) {
-  SetMessage(msg_, "ファイルの読み込みに失敗しました!(%s)", engine_.history_->GetIndexPath());
+  SetMessage(msg_, kMsgFileRead, engine_.GetChangeHistory()->GetIndexPath());
   return step;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexFailure(Step step) {
-  SetMessage(msg_, "ファイルの読み込みに失敗しました!(%s)", engine_.codeIndex_->GetPath());
+  SetMessage(msg_, kMsgFileRead, engine_.GetChangeCodeIndex()->GetPath());
   return step;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::MemoryFailure() {
-  SetMessage(msg_, "作業用メモリの確保に失敗しました！");
+  SetMessage(msg_, kMsgWorkMemory);
   return kFail;
 }
 
 bool CNumberLevelMatcher::ReadCodeIndexArea(uint32_t* city, uint32_t* area,
                                             ChangeCodeTable* blocks) {
-  CChangeCodeIndex* index = engine_.codeIndex_;
+  CChangeCodeIndex* index = engine_.GetChangeCodeIndex();
   *area = index->FindArea(placeCode_.c_str());
   if (*area == 0) return true;
   *city = index->FindCity(placeCode_.c_str());
@@ -212,22 +213,23 @@ bool CNumberLevelMatcher::ReadCodeIndexArea(uint32_t* city, uint32_t* area,
 bool CNumberLevelMatcher::ReadCodeIndexBlock(const ChangeCodeTable& blocks, uint32_t j,
                                              CodeIndexBlock* block) {
   ChangeCodeTable& lots = block->lots;
-  return ReadChildPosition(engine_.codeIndex_, blocks, j, &block->position) &&
-         engine_.codeIndex_->ReadBlockEntry(block->position, nullptr, block->name, block->second,
-                                            &lots.position, &lots.count, &lots.size, &lots.wide);
+  CChangeCodeIndex* index = engine_.GetChangeCodeIndex();
+  return ReadChildPosition(index, blocks, j, &block->position) &&
+         index->ReadBlockEntry(block->position, nullptr, block->name, block->second,
+                               &lots.position, &lots.count, &lots.size, &lots.wide);
 }
 
 bool CNumberLevelMatcher::HistoryDigitPasses(int digit) const {
-  if (!engine_.historyCheck_) return true;
-  return engine_.history_->GetFormatVersion() < 200 || digit == 1;
+  if (!engine_.GetHistoryCheck()) return true;
+  return engine_.GetChangeHistory()->GetFormatVersion() < 200 || digit == 1;
 }
 
 bool CNumberLevelMatcher::CodeIndexDigitPasses(int digit) const {
-  if (!engine_.historyCheck_) return true;
+  if (!engine_.GetHistoryCheck()) return true;
   // The change-code index has no format version of its own: the change
   // history's decides while it is open; without it only digit 1 passes.
-  if (engine_.history_ && engine_.history_->IsOpen() &&
-      engine_.history_->GetFormatVersion() < 200) {
+  if (engine_.GetChangeHistory() && engine_.GetChangeHistory()->IsOpen() &&
+      engine_.GetChangeHistory()->GetFormatVersion() < 200) {
     return true;
   }
   return digit == 1;
@@ -237,19 +239,19 @@ bool CNumberLevelMatcher::CodeIndexDigitPasses(int digit) const {
 // Neighbours
 
 void CNumberLevelMatcher::ClearNeighbours() {
-  engine_.lowerNeighbours_.SetCount(0);
-  engine_.upperNeighbours_.SetCount(0);
+  engine_.GetLowerNeighbours().SetCount(0);
+  engine_.GetUpperNeighbours().SetCount(0);
 }
 
 CRecordList* CNumberLevelMatcher::NeighbourListFor(int32_t v) {
   const int64_t n = run_.value;
-  const int64_t range = engine_.estimationRange_;
+  const int64_t range = engine_.GetEstimationRange();
   CRecordList* list = nullptr;
   // The requested number itself belongs to neither side.
   if (v < n && v >= (n - range > 0 ? n - range : 0)) {
-    list = &engine_.lowerNeighbours_;
+    list = &engine_.GetLowerNeighbours();
   } else if (v > n && v <= n + range) {
-    list = &engine_.upperNeighbours_;
+    list = &engine_.GetUpperNeighbours();
   } else {
     return nullptr;
   }
@@ -273,8 +275,8 @@ bool CNumberLevelMatcher::AddNeighbour(CRecordList* list, const NeighbourRecord&
 
 bool CNumberLevelMatcher::ChooseEstimate(bool blockLevel, EstimateRecord* record,
                                          int32_t* status, int32_t* precision) {
-  CRecordList* lists[2] = {&engine_.lowerNeighbours_, &engine_.upperNeighbours_};
-  if (engine_.statusFilter_ == 0) {
+  CRecordList* lists[2] = {&engine_.GetLowerNeighbours(), &engine_.GetUpperNeighbours()};
+  if (engine_.GetStatusFilter() == 0) {
     for (CRecordList* list : lists) {
       // Blocks: the first entry of status 10 stands for the number, and
       // status 10 counts as 0. Lots: the first entry not abolished.
@@ -315,7 +317,7 @@ bool CNumberLevelMatcher::ChooseEstimate(bool blockLevel, EstimateRecord* record
         NeighbourRecord b;
         if (!lists[1]->GetAt(j, &b)) return false;
         const double d = CalcDistanceInt(a.longitude, a.latitude, b.longitude, b.latitude);
-        if (d < engine_.estimationDistanceLimit_ && (!found || d < nearest)) {
+        if (d < engine_.GetEstimationDistanceLimit() && (!found || d < nearest)) {
           found = true;
           nearest = d;
           lower = a;
@@ -361,7 +363,7 @@ int CNumberLevelMatcher::MatchBlockText(const std::string& blockText) {
     char normalised[kFieldSize];
     if (blockText.size() >= sizeof normalised) return 0;
     std::memcpy(normalised, blockText.c_str(), blockText.size() + 1);
-    if (!NormalizeSearchText(nullptr, engine_.unification_, normalised, sizeof normalised) ||
+    if (!NormalizeSearchText(nullptr, engine_.GetUnificationDictionary(), normalised, sizeof normalised) ||
         normalised[0] == '\0' || blockText == normalised || !StartsWith(head, normalised)) {
       return 0;
     }
@@ -374,12 +376,12 @@ int CNumberLevelMatcher::MatchBlockText(const std::string& blockText) {
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowText(uint32_t record, const char* field,
                                                            std::string* out) {
-  return ReadStringField(engine_.database_, record, kGaiku, field, out, msg_) ? kGoOn : kFail;
+  return ReadStringField(engine_.GetDatabase(), record, kTableBlock, field, out, msg_) ? kGoOn : kFail;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowInt(uint32_t record, const char* field,
                                                           int32_t* out) {
-  return ReadIntField(engine_.database_, record, kGaiku, field, out, msg_) ? kGoOn : kFail;
+  return ReadIntField(engine_.GetDatabase(), record, kTableBlock, field, out, msg_) ? kGoOn : kFail;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record,
@@ -402,16 +404,16 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record,
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowValues(uint32_t record, int32_t* status,
                                                              int32_t* precision) {
   std::string text;
-  if (ReadRowText(record, "状態フラグ", &text) != kGoOn) return kFail;
+  if (ReadRowText(record, kFieldStatus, &text) != kGoOn) return kFail;
   *status = StatusOf(text.c_str());
-  if (ReadRowText(record, "座標精度", &text) != kGoOn) return kFail;
+  if (ReadRowText(record, kFieldPrecision, &text) != kGoOn) return kFail;
   *precision = PrecisionFromScale(text.c_str());
   return kGoOn;
 }
 
 bool CNumberLevelMatcher::Take(const BlockCandidate& candidate, int32_t parent, int16_t entry,
                                const std::string& rest) {
-  if (!TakeBetterBlockCandidate(&blockBest_, candidate, engine_.statusFilter_)) return false;
+  if (!TakeBetterBlockCandidate(&blockBest_, candidate, engine_.GetStatusFilter())) return false;
   parent_ = parent;
   entry_ = entry;
   rest_ = rest;
@@ -455,7 +457,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::BlockRows() {
     bool lot = false;
     if (!(blockBest_.level != 0 && StripLeadingZeros(number) == lastHanded_)) {
       std::string code;
-      if (ReadRowText(entry.record, "地名コード", &code) != kGoOn) return kFail;
+      if (ReadRowText(entry.record, kFieldPlaceCode, &code) != kGoOn) return kFail;
       if (HandDown(code.c_str(), number.c_str(), consumed, &lot) != kGoOn) return kFail;
     }
     if (!lot && blockBest_.level <= 6) {
@@ -467,7 +469,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::BlockRows() {
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryBlocks() {
-  CChangeHistory* history = engine_.history_;
+  CChangeHistory* history = engine_.GetChangeHistory();
   // Read failures end the whole match by number, only this level by name.
   const Step failure = hasNumber_ ? kFail : kStop;
   const uint32_t position = history->FindByCode(placeCode_.c_str());
@@ -500,7 +502,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryBlocks() {
 CNumberLevelMatcher::Step CNumberLevelMatcher::WeighHistoryRecords(uint32_t blockEntry,
                                                                    const char* blockName,
                                                                    int consumed) {
-  CChangeHistory* history = engine_.history_;
+  CChangeHistory* history = engine_.GetChangeHistory();
   ChangeKeyEntry block;
   if (!history->GetKeyEntry(CChangeHistory::kByCodeAndName, blockEntry, &block)) {
     return HistoryFailure(kStop);
@@ -555,7 +557,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexBlocks() {
 CNumberLevelMatcher::Step CNumberLevelMatcher::WeighCodeIndexRecords(uint32_t city, uint32_t area,
                                                                      const CodeIndexBlock& block,
                                                                      int consumed) {
-  CChangeCodeRecords records(engine_.codeIndex_, block.lots);
+  CChangeCodeRecords records(engine_.GetChangeCodeIndex(), block.lots);
   int32_t smallest = INT32_MAX;
   for (uint32_t k = 0; k < block.lots.count; ++k) {
     ChangeCodeRecord r;
@@ -567,7 +569,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::WeighCodeIndexRecords(uint32_t ci
       if (lot > smallest) continue;
       smallest = lot;
     }
-    if (!IsBetterBlockCandidate(blockBest_, candidate, engine_.statusFilter_)) continue;
+    if (!IsBetterBlockCandidate(blockBest_, candidate, engine_.GetStatusFilter())) continue;
     const uint32_t n = engine_.AddLotCandidate(city, area, block.position, r.position);
     if (n == 0) return MemoryFailure();
     Take(candidate, static_cast<int32_t>(n), -2, Written());
@@ -578,7 +580,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::WeighCodeIndexRecords(uint32_t ci
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool codeIndex) {
   ClearNeighbours();
-  const int32_t filter = engine_.statusFilter_;
+  const int32_t filter = engine_.GetStatusFilter();
   auto passes = [&](int32_t status, int32_t precision) {
     return IsBetterBlockCandidate(blockBest_, {5, 1, 0, status, precision}, filter) != 0;
   };
@@ -591,7 +593,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
     if (s != kGoOn) return s;
     int32_t v = 0;
     if (!FullWidthDigitsToInt(number.c_str(), &v)) continue;
-    if (engine_.historyCheck_) {
+    if (engine_.GetHistoryCheck()) {
       std::string residence;
       if (ReadRowText(entry.record, "住居表示フラグ", &residence) != kGoOn) return kFail;
       if (residence != "1") continue;
@@ -601,8 +603,8 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
     if (!passes(status, precision)) continue;
     CRecordList* list = NeighbourListFor(v);
     if (!list) continue;
-    if (ReadRowInt(entry.record, "緯度", &latitude) != kGoOn ||
-        ReadRowInt(entry.record, "経度", &longitude) != kGoOn) {
+    if (ReadRowInt(entry.record, kFieldLatitude, &latitude) != kGoOn ||
+        ReadRowInt(entry.record, kFieldLongitude, &longitude) != kGoOn) {
       return kFail;
     }
     if (!AddNeighbour(list, {kNeighbourBlockRow, static_cast<int32_t>(i), latitude, longitude,
@@ -613,7 +615,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
   // The blocks' own records of the change history (read failures end
   // only this level).
   if (history) {
-    CChangeHistory* h = engine_.history_;
+    CChangeHistory* h = engine_.GetChangeHistory();
     const uint32_t position = h->FindByCode(placeCode_.c_str());
     ChangeKeyEntry code;
     if (position != 0 && !h->GetKeyEntry(CChangeHistory::kByCode, position, &code)) {
@@ -659,7 +661,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
       if (!ReadCodeIndexBlock(blocks, j, &block)) return CodeIndexFailure(kStop);
       int32_t v = 0;
       if (!FullWidthDigitsToInt(block.name, &v)) continue;
-      CChangeCodeRecords records(engine_.codeIndex_, block.lots);
+      CChangeCodeRecords records(engine_.GetChangeCodeIndex(), block.lots);
       for (uint32_t k = 0; k < block.lots.count; ++k) {
         ChangeCodeRecord r;
         if (!records.Read(k, &r)) return CodeIndexFailure(kStop);
@@ -712,7 +714,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::FinishEstimate(bool blockLevel, u
 
 int CNumberLevelMatcher::MatchBlock(uint32_t childBase, uint16_t count, const char* placeCode,
                                     NumberMatch* result) {
-  if (engine_.matchDepth_ < 3) return 0;
+  if (engine_.GetMatchDepth() < 3) return 0;
   if (!text_ || text_->IsEmpty()) return 0;
   childBase_ = childBase;
   count_ = count;
@@ -726,7 +728,7 @@ int CNumberLevelMatcher::MatchBlock(uint32_t childBase, uint16_t count, const ch
     step = BlockRows();
     if (step == kGoOn && history) step = HistoryBlocks();
     if (step == kGoOn && codeIndex) step = CodeIndexBlocks();
-    if (step == kGoOn && hasNumber_ && engine_.estimationSwitch_ && blockBest_.level == 0) {
+    if (step == kGoOn && hasNumber_ && engine_.GetEstimationSwitch() && blockBest_.level == 0) {
       step = EstimateBlock(history, codeIndex);
     }
   }
@@ -766,14 +768,14 @@ void CNumberLevelMatcher::TakeLot(const LotCandidate& candidate, int32_t parent,
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryLots(const char* placeCode,
                                                            const char* blockText) {
-  CChangeHistory* history = engine_.history_;
+  CChangeHistory* history = engine_.GetChangeHistory();
   const uint32_t position = history->FindByCodeAndName(placeCode, blockText);
   if (position == 0) return kGoOn;
   ChangeKeyEntry block;
   if (!history->GetKeyEntry(CChangeHistory::kByCodeAndName, position, &block)) {
     return HistoryFailure(kFail);
   }
-  const int32_t filter = engine_.statusFilter_;
+  const int32_t filter = engine_.GetStatusFilter();
   for (uint32_t r = block.first; r < block.first + block.count; ++r) {
     ChangeRecord record;
     RecordTexts t;
@@ -789,7 +791,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryLots(const char* placeCode
     if (!Consume(taken)) return MemoryFailure();
     TakeLot(candidate, static_cast<int32_t>(r), -1);
   }
-  if (!hasNumber_ || level_ != 0 || !engine_.estimationSwitch_) return kGoOn;
+  if (!hasNumber_ || level_ != 0 || !engine_.GetEstimationSwitch()) return kGoOn;
   ClearNeighbours();
   for (uint32_t r = block.first; r < block.first + block.count; ++r) {
     ChangeRecord record;
@@ -818,7 +820,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryLots(const char* placeCode
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexLots(const char* placeCode,
                                                              const char* blockText) {
-  CChangeCodeIndex* index = engine_.codeIndex_;
+  CChangeCodeIndex* index = engine_.GetChangeCodeIndex();
   const uint32_t block = index->FindBlock(placeCode, blockText);
   if (block == 0) return kGoOn;
   const uint32_t city = index->FindCity(placeCode);
@@ -829,12 +831,12 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexLots(const char* placeCo
                              &lots.size, &lots.wide)) {
     return CodeIndexFailure(kStop);
   }
-  const int32_t filter = engine_.statusFilter_;
+  const int32_t filter = engine_.GetStatusFilter();
   // Both passes read the records in order: child 0 sets the bases of the
   // others.
   for (int pass = 0; pass < 2; ++pass) {
     if (pass == 1) {
-      if (!hasNumber_ || level_ != 0 || !engine_.estimationSwitch_) return kGoOn;
+      if (!hasNumber_ || level_ != 0 || !engine_.GetEstimationSwitch()) return kGoOn;
       ClearNeighbours();
     }
     CChangeCodeRecords records(index, lots);
@@ -876,7 +878,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexLots(const char* placeCo
 
 int CNumberLevelMatcher::MatchLot(const char* placeCode, const char* blockText,
                                   NumberMatch* result) {
-  if (engine_.matchDepth_ < 4) return 0;
+  if (engine_.GetMatchDepth() < 4) return 0;
   if (!text_ || text_->IsEmpty()) return 0;
   const char* code = placeCode ? placeCode : "";
   const char* block = blockText ? blockText : "";
@@ -889,7 +891,7 @@ int CNumberLevelMatcher::MatchLot(const char* placeCode, const char* blockText,
   text_->RollbackTo(start_);
   if (step == kFail) return -1;
   if (step == kStop || level_ == 0) return 0;
-  if (IsTrailingLotWord(rest_.c_str(), engine_.unification_)) rest_.clear();
+  if (IsTrailingLotWord(rest_.c_str(), engine_.GetUnificationDictionary())) rest_.clear();
   engine_.SetRestAfterLot(rest_.c_str());
   if (result) {
     result->level = level_;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/record_stack.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 // The run of numerals at the head of a text.
 struct NumberRun {

@@ -11,15 +11,17 @@
 #include <initializer_list>
 
 #include "common/file_access.h"
+#include "common/allocation_guard.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/path_util.h"
 #include "matching/adrs_context.h"
 #include "plat/file.h"
 
 namespace result_channel {
-inline constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-inline constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
-inline constexpr char kCloseFailed[] = "ファイルへの書き込みに失敗しました!(%s)";
+inline constexpr const char* kInvalidParameter = kMsgInvalidParameter;
+inline constexpr const char* kCreateFailed = kMsgFileCreate;
+inline constexpr const char* kCloseFailed = kMsgFileWrite;
 }  // namespace result_channel
 
 // run(context) on a context writing to the new file; afterClose() runs on
@@ -40,7 +42,7 @@ int WithResultFile(const char* resultFile, char* message, Run run, AfterClose af
   {
     CAdrsContext context;
     context.SetOutputFile(&file);
-    result = run(&context);
+    result = CatchAllocationFailure(message, 0, [&] { return run(&context); });
   }
   if (!file.Close() && result) {
     SetMessage(message, result_channel::kCloseFailed, resultFile);
@@ -64,7 +66,7 @@ int WithResultArray(CStringArray* array, char* message, Run run) {
   }
   CAdrsContext context;
   context.SetOutputArray(array);
-  return run(&context);
+  return CatchAllocationFailure(message, 0, [&] { return run(&context); });
 }
 
 template <typename Run>
@@ -79,7 +81,7 @@ int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
   }
   CAdrsContext context;
   context.SetOutputBuffer(buffer, bufferSize);
-  return run(&context);
+  return CatchAllocationFailure(message, 0, [&] { return run(&context); });
 }
 
 // One caller option: the context's setter, the value, its Japanese name.

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: a normal build, then a build
-# with AddressSanitizer and UBSan (leaks included). Last, the threaded tests
-# alone are built and run under ThreadSanitizer.
+# with AddressSanitizer and UBSan (leaks included), both with warnings as
+# errors. Last, the threaded tests alone are built and run under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 4)
 # A compiler cache, where the machine has one, makes the second build cheap.
 if command -v ccache >/dev/null 2>&1; then export CMAKE_CXX_COMPILER_LAUNCHER=ccache; fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORT_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure --timeout 600
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE=ON
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE=ON -DKORT_WERROR=ON
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -6,6 +6,7 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/width_kana.h"
 #include "tabledb/change_bytes.h"
@@ -14,9 +15,6 @@ using change_bytes::Load16;
 using change_bytes::Load32;
 
 namespace {
-
-const char kOpenError[] = "ファイルオープンエラー!(%s)";
-const char kReadError[] = "ファイルの読み込みに失敗しました!(%s)";
 
 // The longest entry without its offset table: a change record of 3 flag
 // bytes, a 5-character code, two 4-byte numbers and two 63-byte names.
@@ -243,7 +241,7 @@ int CChangeCodeIndex::Open(const char* path, char* msg) {
   Close();
   const char* const name = path != nullptr ? path : "";
   if (std::strlen(name) >= kPathSize || !OpenFileForRead(&file_, name)) {
-    SetMessage(msg, kOpenError, name);
+    SetMessage(msg, kMsgFileOpen, name);
     Close();
     return 0;
   }
@@ -252,7 +250,7 @@ int CChangeCodeIndex::Open(const char* path, char* msg) {
   if (!ReadBytesFromFile(&file_, header, kChangeCodeHeaderSize) ||
       std::memcmp(header, "QADCDI", 6) != 0 || Load16(header + 6) != kChangeCodeHeaderSize ||
       !ReadBytesFromFile(&file_, header + kChangeCodeHeaderSize, 4) || !file_.GetLength(length)) {
-    SetMessage(msg, kReadError, name);
+    SetMessage(msg, kMsgFileRead, name);
     Close();
     return 0;
   }

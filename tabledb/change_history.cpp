@@ -5,6 +5,7 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/width_kana.h"
 #include "tabledb/change_bytes.h"
@@ -15,10 +16,6 @@ using change_bytes::Store16;
 using change_bytes::Store32;
 
 namespace {
-
-const char kOpenError[] = "ファイルオープンエラー!(%s)";
-const char kReadError[] = "ファイルの読み込みに失敗しました!(%s)";
-const char kMemoryError[] = "作業用メモリの確保に失敗しました！";
 
 // Longest text IsFirstNumberName and IsSecondNumberName look at.
 constexpr std::size_t kNumberNameLimit = 512;
@@ -187,7 +184,7 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   const char* const index = indexPath != nullptr ? indexPath : "";
 
   if (std::strlen(data) >= kPathSize || !OpenFileForRead(&dataFile_, data)) {
-    SetMessage(msg, kOpenError, data);
+    SetMessage(msg, kMsgFileOpen, data);
     Close();
     return 0;
   }
@@ -195,7 +192,7 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   if (!ReadBytesFromFile(&dataFile_, dataHeader_, kChangeDataHeaderSize) ||
       std::memcmp(dataHeader_, "TVXC", 4) != 0 || !dataFile_.GetLength(realLength) ||
       Load32(dataHeader_ + 8) != realLength) {
-    SetMessage(msg, kReadError, data);
+    SetMessage(msg, kMsgFileRead, data);
     Close();
     return 0;
   }
@@ -203,7 +200,7 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
 
   plat::File indexFile;
   if (std::strlen(index) >= kPathSize || !OpenFileForRead(&indexFile, index)) {
-    SetMessage(msg, kOpenError, index);
+    SetMessage(msg, kMsgFileOpen, index);
     Close();
     return 0;
   }
@@ -255,9 +252,9 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   indexFile.Close();
   if (result != LoadResult::Ok) {
     if (result == LoadResult::NoMemory) {
-      SetMessage(msg, kMemoryError);
+      SetMessage(msg, kMsgWorkMemory);
     } else {
-      SetMessage(msg, kReadError, index);
+      SetMessage(msg, kMsgFileRead, index);
     }
     Close();
     return 0;

@@ -7,6 +7,7 @@
 #include "common/file_access.h"
 #include "common/heap_buffer.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/partition_sort.h"
 #include "common/path_util.h"
 #include "common/width_kana.h"
@@ -19,10 +20,7 @@ using change_bytes::Store32;
 
 namespace {
 
-const char kCreateError[] = "ファイルの作成に失敗しました！(%s)";
-const char kWriteError[] = "ファイルへの書き込みに失敗しました!(%s)";
 const char kDataError[] = "データの取得に失敗しました！";
-const char kMemoryError[] = "作業用メモリの確保に失敗しました！";
 const char kSortError[] = "ソートに失敗しました！";
 
 constexpr uint32_t kReservedRecordBytes = 31;
@@ -407,7 +405,7 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
   // 1. The data file.
   plat::File dataFile;
   if (!OpenNewFileForReadWrite(&dataFile, data)) {
-    SetMessage(msg, kCreateError, data);
+    SetMessage(msg, kMsgFileCreate, data);
     return 0;
   }
   plat::File indexFile;
@@ -432,17 +430,17 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
   Store32(dataHeader + 12, formatVersion_);
   if (!WriteBytesToFile(&dataFile, dataHeader, kChangeDataHeaderSize) ||
       (total != 0 && !WriteBytesToFile(&dataFile, bytes, total)) || !dataFile.Close()) {
-    return fail(kWriteError, data);
+    return fail(kMsgFileWrite, data);
   }
 
   // 2. The index header, rewritten at the end.
-  if (!OpenNewFileForReadWrite(&indexFile, index)) return fail(kCreateError, index);
+  if (!OpenNewFileForReadWrite(&indexFile, index)) return fail(kMsgFileCreate, index);
   indexCreated = true;
   unsigned char header[kChangeIndexHeaderSize] = {};
   std::memcpy(header, "TVXI", 4);
   Store32(header + 4, time);
   if (!WriteBytesToFile(&indexFile, header, kChangeIndexHeaderSize)) {
-    return fail(kWriteError, index);
+    return fail(kMsgFileWrite, index);
   }
 
   // 3. Key tables: a block entry per run of equal (code, block number,
@@ -485,7 +483,7 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
         }
       }
       if (havePrevious && newBlock) {
-        if (blockRun > kMaxRunLength) return fail(kMemoryError, nullptr);
+        if (blockRun > kMaxRunLength) return fail(kMsgWorkMemory, nullptr);
         Store32(entry, blockFirstRecord);
         Store16(entry + 4, static_cast<uint16_t>(blockRun));
         blockTable.append(reinterpret_cast<const char*>(entry), 6);
@@ -493,7 +491,7 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
         ++codeRun;
       }
       if (havePrevious && newCode) {
-        if (codeRun > kMaxRunLength) return fail(kMemoryError, nullptr);
+        if (codeRun > kMaxRunLength) return fail(kMsgWorkMemory, nullptr);
         Store32(entry, codeFirstBlock);
         Store16(entry + 4, static_cast<uint16_t>(codeRun));
         codeTable.append(reinterpret_cast<const char*>(entry), 6);
@@ -518,13 +516,13 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
   const uint64_t blockPosition = codePosition + static_cast<uint64_t>(codeTable.size());
   const uint64_t offsetsPosition = blockPosition + blockTable.size();
   const uint64_t namesPosition = offsetsPosition + static_cast<uint64_t>(count) * 4;
-  if (namesPosition > UINT32_MAX) return fail(kMemoryError, nullptr);
+  if (namesPosition > UINT32_MAX) return fail(kMsgWorkMemory, nullptr);
   if ((!codeTable.empty() &&
        !WriteBytesToFile(&indexFile, codeTable.data(), static_cast<uint32_t>(codeTable.size()))) ||
       (!blockTable.empty() && !WriteBytesToFile(&indexFile, blockTable.data(),
                                                 static_cast<uint32_t>(blockTable.size()))) ||
       (count != 0 && !WriteBytesToFile(&indexFile, recordOffsets_.GetBuffer(), count * 4))) {
-    return fail(kWriteError, index);
+    return fail(kMsgFileWrite, index);
   }
   Store32(header + 28, codePosition);
   Store32(header + 32, codeCount);
@@ -538,7 +536,7 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
   CRecordList lotNames;
   if (!blockNames.Create(512, kChangeNameSize, 128) ||
       !lotNames.Create(512, kChangeNameSize, 128)) {
-    return fail(kMemoryError, nullptr);
+    return fail(kMsgWorkMemory, nullptr);
   }
   const char kFullWidthZero[] = "０";
   for (uint32_t n = 1; n <= count; ++n) {
@@ -551,24 +549,24 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
     const ChangeRecord& r = view.record;
     if ((r.name1Length != 0 || r.sortForm1Length != 0) && std::strcmp(name1, kFullWidthZero) != 0 &&
         !AddName(&blockNames, name1)) {
-      return fail(kMemoryError, nullptr);
+      return fail(kMsgWorkMemory, nullptr);
     }
     if ((r.name2Length != 0 || r.sortForm2Length != 0) && std::strcmp(name2, kFullWidthZero) != 0 &&
         !AddName(&lotNames, name2)) {
-      return fail(kMemoryError, nullptr);
+      return fail(kMsgWorkMemory, nullptr);
     }
   }
   std::string names;
   uint32_t blockNameCount = 0;
   uint32_t lotNameCount = 0;
-  if (!SerializeNames(&blockNames, &names, &blockNameCount)) return fail(kMemoryError, nullptr);
+  if (!SerializeNames(&blockNames, &names, &blockNameCount)) return fail(kMsgWorkMemory, nullptr);
   const uint64_t lotNamesPosition = namesPosition + names.size();
-  if (!SerializeNames(&lotNames, &names, &lotNameCount)) return fail(kMemoryError, nullptr);
+  if (!SerializeNames(&lotNames, &names, &lotNameCount)) return fail(kMsgWorkMemory, nullptr);
   const uint64_t indexLength = namesPosition + names.size();
-  if (indexLength > UINT32_MAX) return fail(kMemoryError, nullptr);
+  if (indexLength > UINT32_MAX) return fail(kMsgWorkMemory, nullptr);
   if (!names.empty() &&
       !WriteBytesToFile(&indexFile, names.data(), static_cast<uint32_t>(names.size()))) {
-    return fail(kWriteError, index);
+    return fail(kMsgFileWrite, index);
   }
   Store32(header + 52, static_cast<uint32_t>(namesPosition));
   Store16(header + 56, static_cast<uint16_t>(blockNameCount));
@@ -579,7 +577,7 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
   Store32(header + 8, static_cast<uint32_t>(indexLength));
   if (!SeekFileToBegin(&indexFile) ||
       !WriteBytesToFile(&indexFile, header, kChangeIndexHeaderSize) || !indexFile.Close()) {
-    return fail(kWriteError, index);
+    return fail(kMsgFileWrite, index);
   }
   return 1;
 }

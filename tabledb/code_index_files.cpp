@@ -1,6 +1,7 @@
 #include "tabledb/code_index_files.h"
 
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "plat/file.h"
 #include "tabledb/table_database.h"
 #include "tabledb/table_sorter.h"
@@ -9,7 +10,7 @@
 int BuildCodeIndexFiles(const char* databasePath, char* msg) {
   CTableDatabase database;
   if (!databasePath || !database.Open(databasePath)) {
-    SetMessage(msg, "ファイルオープンエラー!(%s)", databasePath ? databasePath : "");
+    SetMessage(msg, kMsgFileOpen, databasePath ? databasePath : "");
     return 0;
   }
   char written[kCodeIndexFileCount][kCodeIndexPathSize];
@@ -19,7 +20,7 @@ int BuildCodeIndexFiles(const char* databasePath, char* msg) {
         MakeCodeIndexPath(databasePath, f.suffix, written[i], sizeof written[i], f.extension) &&
         BuildSortedPositionFile(&database, f.table, f.field, written[i], nullptr, f.secondField);
     if (!made) {
-      SetMessage(msg, "ファイルの作成に失敗しました！(%s)", written[i]);
+      SetMessage(msg, kMsgFileCreate, written[i]);
       for (int k = 0; k < i; ++k) plat::File::Remove(written[k]);
       return 0;
     }

@@ -19,6 +19,8 @@
 
 #include <cstdint>
 
+#include "tabledb/table_names.h"
+
 struct CodeIndexFile {
   const char* suffix;     // appended to the database's file title
   const char* extension;  // with its dot
@@ -29,13 +31,13 @@ struct CodeIndexFile {
 
 inline constexpr int kCodeIndexFileCount = 7;
 inline constexpr CodeIndexFile kCodeIndexFiles[kCodeIndexFileCount] = {
-    {"_CD1", ".INX", "TC_Todoufuken", "都道府県コード", nullptr},
-    {"_CD2", ".INX", "TC_Shikutyoson", "行政JISコード", nullptr},
-    {"_CD3", ".INX", "TC_Oaza", "地名コード", nullptr},
-    {"_CD4", ".INX", "TC_Gaiku", "地名コード", "街区番号コード"},
-    {"_CD5", ".INX", "TC_Oaza", "行政JISコード", nullptr},
-    {"_CDG", ".INX", "TC_Oaza", "グループコード", nullptr},
-    {"_CDG", ".TIX", "TC_Oaza", "グループコード", nullptr},
+    {"_CD1", ".INX", kTablePrefecture, kFieldPrefectureCode, nullptr},
+    {"_CD2", ".INX", kTableCity, kFieldCityCode, nullptr},
+    {"_CD3", ".INX", kTableOaza, kFieldPlaceCode, nullptr},
+    {"_CD4", ".INX", kTableBlock, kFieldPlaceCode, "街区番号コード"},
+    {"_CD5", ".INX", kTableOaza, kFieldCityCode, nullptr},
+    {"_CDG", ".INX", kTableOaza, kFieldGroupCode, nullptr},
+    {"_CDG", ".TIX", kTableOaza, kFieldGroupCode, nullptr},
 };
 
 // Writes every file of kCodeIndexFiles beside the database at

@@ -7,15 +7,12 @@
 #include "common/file_names.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
-#include "matching/normalize.h"
 #include "plat/file.h"
 
 namespace {
 
-constexpr char kOpenError[] = "ファイルオープンエラー!(%s)";
-constexpr char kReadError[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kMemoryError[] = "メモリの確保に失敗しました！[%s]";
 constexpr char kUnificationWord[] = "統一文字読み込み";
 constexpr char kReplacementWord[] = "置換文字読み込み";
 constexpr char kFacilityWord[] = "施設置換文字読み込み";
@@ -57,16 +54,16 @@ int ReadPairs(plat::File& file, Container& container, const char* path, const ch
     if (first == ReadResult::kEnd) return 1;
     if (first == ReadResult::kFailed ||
         ReadStoredString(file, pair.replacement, false) != ReadResult::kString) {
-      SetMessage(msg, kReadError, path);
+      SetMessage(msg, kMsgFileRead, path);
       return 0;
     }
     if (!fixup(pair)) {
-      SetMessage(msg, kReadError, path);
+      SetMessage(msg, kMsgFileRead, path);
       return 0;
     }
     pair.flag = 0;
     if (!container.Add(&pair)) {
-      SetMessage(msg, kMemoryError, memoryWord);
+      SetMessage(msg, kMsgMemory, memoryWord);
       return 0;
     }
   }
@@ -76,7 +73,7 @@ bool NoFixup(PairRecord&) { return true; }
 
 int OpenBinary(plat::File& file, const char* path, char* msg) {
   if (OpenFileForRead(&file, path)) return 1;
-  SetMessage(msg, kOpenError, path);
+  SetMessage(msg, kMsgFileOpen, path);
   return 0;
 }
 
@@ -85,13 +82,13 @@ int ReadHeader(plat::File& file, const char* path, const char* expectedText, uin
                char* msg) {
   unsigned char header[kPairFileHeaderSize];
   if (!ReadBytesFromFile(&file, header, sizeof header)) {
-    SetMessage(msg, kReadError, path);
+    SetMessage(msg, kMsgFileRead, path);
     return 0;
   }
   // The text and its NUL within the first 8 bytes, equal to the expected one.
   const std::size_t textLength = std::strlen(expectedText);
   if (std::memcmp(header, expectedText, textLength + 1) != 0) {
-    SetMessage(msg, kReadError, path);
+    SetMessage(msg, kMsgFileRead, path);
     return 0;
   }
   *count = LoadLeValue<uint32_t>(header + 12);
@@ -133,7 +130,7 @@ int CreateForPairs(Container& container, plat::File& file, uint32_t stated,
                    const char* memoryWord, char* msg) {
   const uint32_t capacity = CapacityFor(file, stated);
   if (container.Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) return 1;
-  SetMessage(msg, kMemoryError, memoryWord);
+  SetMessage(msg, kMsgMemory, memoryWord);
   return 0;
 }
 
@@ -155,9 +152,10 @@ void SortBySearchText(CCharDictionary& dictionary) {
   if (count > 1) dictionary.Sort(1, count, CompareDictionaryKeys);
 }
 
-// Normalises one text of a pair in place; false when the result does not fit.
-bool NormalizeField(char* text, CCharDictionary* dictionary) {
-  return NormalizeSearchText(nullptr, dictionary, text, kPairTextSize) != 0;
+// Both texts of a pair through the fixup.
+bool ApplyFixup(const PairTextFixup& fixup, PairRecord& pair) {
+  return !fixup.apply ||
+         (fixup.apply(pair.search, fixup.context) && fixup.apply(pair.replacement, fixup.context));
 }
 
 // Reads the lines of a text-form file as pairs into container. Fields are
@@ -167,13 +165,13 @@ int ReadTextPairs(const char* path, Container& container, const char* memoryWord
                   Fixup fixup) {
   plat::File file;
   if (!OpenTextFileForRead(&file, path)) {
-    SetMessage(msg, kOpenError, path);
+    SetMessage(msg, kMsgFileOpen, path);
     return 0;
   }
   std::string line;
   while (file.ReadString(line)) {
     if (line.size() > kMaxTextLine) {
-      SetMessage(msg, kReadError, path);
+      SetMessage(msg, kMsgFileRead, path);
       return 0;
     }
     char buffer[kMaxTextLine + 1];
@@ -194,22 +192,22 @@ int ReadTextPairs(const char* path, Container& container, const char* memoryWord
     PairRecord pair{};
     if (std::strlen(buffer) > static_cast<std::size_t>(kPairMaxTextLength) ||
         std::strlen(replacement) > static_cast<std::size_t>(kPairMaxTextLength)) {
-      SetMessage(msg, kReadError, path);
+      SetMessage(msg, kMsgFileRead, path);
       return 0;
     }
     std::strcpy(pair.search, buffer);
     std::strcpy(pair.replacement, replacement);
     if (!fixup(pair)) {
-      SetMessage(msg, kReadError, path);
+      SetMessage(msg, kMsgFileRead, path);
       return 0;
     }
     if (!container.Add(&pair)) {
-      SetMessage(msg, kMemoryError, memoryWord);
+      SetMessage(msg, kMsgMemory, memoryWord);
       return 0;
     }
   }
   if (file.Failed()) {
-    SetMessage(msg, kReadError, path);
+    SetMessage(msg, kMsgFileRead, path);
     return 0;
   }
   return 1;
@@ -238,7 +236,7 @@ int CountDictionaryFilePairs(const char* path, uint32_t* count, char* msg) {
     if (first == ReadResult::kEnd) break;
     if (first == ReadResult::kFailed ||
         ReadStoredString(file, text, false) != ReadResult::kString) {
-      SetMessage(msg, kReadError, path);
+      SetMessage(msg, kMsgFileRead, path);
       return 0;
     }
     ++pairs;
@@ -266,8 +264,8 @@ int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, cha
   return 1;
 }
 
-int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                              char* msg, int withHeader, int tenThousandToMan) {
+int LoadReplacementPairs(const char* path, CRecordList* list, char* msg, int withHeader,
+                         int tenThousandToMan, PairTextFixup headerlessFixup) {
   if (list == nullptr) return 0;
   list->Free();
   uint32_t stated = 0;
@@ -283,10 +281,8 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
       return true;
     });
   } else {
-    ok = ReadPairs(file, *list, path, kReplacementWord, msg, [&](PairRecord& pair) {
-      return NormalizeField(pair.search, dictionary) &&
-             NormalizeField(pair.replacement, dictionary);
-    });
+    ok = ReadPairs(file, *list, path, kReplacementWord, msg,
+                   [&](PairRecord& pair) { return ApplyFixup(headerlessFixup, pair); });
   }
   if (!ok) {
     list->Free();
@@ -295,18 +291,15 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
   return 1;
 }
 
-int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                                  char* msg) {
+int LoadReplacementPairsText(const char* path, CRecordList* list, char* msg, PairTextFixup fixup) {
   if (list == nullptr) return 0;
   list->Free();
   if (!list->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
-    SetMessage(msg, kMemoryError, kReplacementWord);
+    SetMessage(msg, kMsgMemory, kReplacementWord);
     return 0;
   }
-  const int ok = ReadTextPairs(path, *list, kReplacementWord, msg, [&](PairRecord& pair) {
-    return NormalizeField(pair.search, dictionary) &&
-           NormalizeField(pair.replacement, dictionary);
-  });
+  const int ok = ReadTextPairs(path, *list, kReplacementWord, msg,
+                               [&](PairRecord& pair) { return ApplyFixup(fixup, pair); });
   if (!ok) {
     list->Free();
     return 0;
@@ -318,7 +311,7 @@ int LoadUnificationDictionaryText(const char* path, CCharDictionary* dictionary,
   if (dictionary == nullptr) return 0;
   dictionary->Free();
   if (!dictionary->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
-    SetMessage(msg, kMemoryError, kUnificationWord);
+    SetMessage(msg, kMsgMemory, kUnificationWord);
     return 0;
   }
   if (!ReadTextPairs(path, *dictionary, kUnificationWord, msg, NoFixup)) {

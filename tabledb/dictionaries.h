@@ -63,18 +63,25 @@ int32_t CompareDictionaryKeys(const void* a, const void* b);
 int LoadUnificationDictionary(const char* path, CCharDictionary* dictionary, char* msg,
                               int withHeader);
 
-// withHeader 1: header "TVXBT_O"; strings stored as read, except that with
-// tenThousandToMan set (kort; Gazref passes 0) every "１００００" of a search
-// string becomes "万". withHeader 0: headerless pairs, both strings
-// normalised with the unification dictionary (NormalizeSearchText without
-// a replacement list). File order is kept.
-int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                              char* msg, int withHeader, int tenThousandToMan = 1);
+// A change applied in place to both texts of every pair a loader reads
+// (each in a kPairTextSize buffer); false refuses the load with the
+// read-failure message. A null apply changes nothing. The loaders that
+// normalise (matching/dictionary_loaders.h) pass the normalisation.
+struct PairTextFixup {
+  bool (*apply)(char* text, void* context) = nullptr;
+  void* context = nullptr;
+};
 
-// Text form into a list in file order, both fields normalised with the
-// unification dictionary. A file without pairs gives an empty list.
-int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDictionary* dictionary,
-                                  char* msg);
+// withHeader 1: header "TVXBT_O"; strings stored as read, except that with
+// tenThousandToMan set every "１００００" of a search string becomes "万".
+// withHeader 0: headerless pairs, both strings through headerlessFixup.
+// File order is kept.
+int LoadReplacementPairs(const char* path, CRecordList* list, char* msg, int withHeader,
+                         int tenThousandToMan, PairTextFixup headerlessFixup);
+
+// Text form into a list in file order, both fields through fixup. A file
+// without pairs gives an empty list.
+int LoadReplacementPairsText(const char* path, CRecordList* list, char* msg, PairTextFixup fixup);
 
 // Text form into a dictionary, not normalised, sorted by search text when
 // more than one pair was read.

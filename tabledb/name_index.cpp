@@ -8,12 +8,15 @@
 #include "common/file_access.h"
 #include "common/heap_buffer.h"
 #include "common/le_bytes.h"
+#include "common/allocation_guard.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/path_util.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "plat/path.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 
 using sjis_internal::CharLen;
 
@@ -122,7 +125,7 @@ void CloseAndRemove(plat::File* file, const char* path) {
 bool ReadBucketOrReport(plat::File* index, uint16_t code, NameIndexBucket* bucket, uint32_t table,
                         const char* indexPath, char* message) {
   if (ReadNameIndexBucket(index, code, bucket, table)) return true;
-  SetMessage(message, "ファイルの読み込みに失敗しました!(%s)", indexPath);
+  SetMessage(message, kMsgFileRead, indexPath);
   return false;
 }
 
@@ -136,12 +139,12 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   databasePath = OrEmpty(databasePath);
   plat::File index;
   if (!OpenFileForRead(&index, indexPath)) {
-    SetMessage(message, "ファイルオープンエラー!(%s)", indexPath);
+    SetMessage(message, kMsgFileOpen, indexPath);
     return 0;
   }
   CTableDatabase database;
   if (!database.Open(databasePath)) {
-    SetMessage(message, "ファイルオープンエラー!(%s)", databasePath);
+    SetMessage(message, kMsgFileOpen, databasePath);
     return 0;
   }
   if (!sink.Begin(message)) return 0;
@@ -150,7 +153,7 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   NameIndexHeader header;
   uint32_t offsets[kNameIndexMaxFields];
   if (!ReadNameIndexHeader(&index, &header, offsets)) {
-    SetMessage(message, "ファイルの読み込みに失敗しました!(%s)", indexPath);
+    SetMessage(message, kMsgFileRead, indexPath);
     return 0;
   }
   const uint32_t table = NameIndexBucketTablePosition(header.fieldCount);
@@ -164,7 +167,7 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
     std::unique_ptr<CBlankFieldList> split(new (std::nothrow) CBlankFieldList);
     std::unique_ptr<char[]> field(new (std::nothrow) char[std::strlen(key) + 1]);
     if (!split || !field || !split->Split(key)) {
-      SetMessage(message, "作業用メモリの確保に失敗しました！");
+      SetMessage(message, kMsgWorkMemory);
       return 0;
     }
     uint32_t fewest = 0;
@@ -201,18 +204,18 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   const uint64_t entryBytes = uint64_t{bucket.count} * kNameIndexEntrySize;
   if (!index.GetLength(indexLength) || bucket.first == 0 ||
       bucket.first + entryBytes > indexLength) {
-    SetMessage(message, "ファイルの読み込みに失敗しました!(%s)", indexPath);
+    SetMessage(message, kMsgFileRead, indexPath);
     return 0;
   }
   CHeapBuffer entryBuffer;
   auto* entries =
       static_cast<unsigned char*>(entryBuffer.Allocate(bucket.count, kNameIndexEntrySize));
   if (!entries) {
-    SetMessage(message, "作業用メモリの確保に失敗しました！");
+    SetMessage(message, kMsgWorkMemory);
     return 0;
   }
   if (!ReadBytesFromFileAt(&index, bucket.first, entries, static_cast<uint32_t>(entryBytes))) {
-    SetMessage(message, "ファイルの読み込みに失敗しました!(%s)", indexPath);
+    SetMessage(message, kMsgFileRead, indexPath);
     return 0;
   }
 
@@ -225,7 +228,7 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
     if (c2 != 0 && entry.nextCode != c2) continue;
     if (!GetIndexedText(recordText, sizeof recordText, &database, entry.record, offsets,
                         header.fieldCount)) {
-      SetMessage(message, "ファイルの読み込みに失敗しました!(%s)", databasePath);
+      SetMessage(message, kMsgFileRead, databasePath);
       return 0;
     }
     bool accept = false;
@@ -249,17 +252,13 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   return sink.End(message) ? 1 : 0;
 }
 
-// Runs a search and turns an allocation failure of the standard containers
-// into the memory message.
+// Runs a search under the entry's allocation rule (common/allocation_guard.h).
 template <typename Sink>
 int RunSearchSafely(const char* indexPath, const char* databasePath, const char* key,
                     int characterMode, int matchMode, char* message, Sink& sink) {
-  try {
+  return CatchAllocationFailure(message, 0, [&] {
     return RunSearch(indexPath, databasePath, key, characterMode, matchMode, message, sink);
-  } catch (const std::bad_alloc&) {
-    SetMessage(message, "作業用メモリの確保に失敗しました！");
-    return 0;
-  }
+  });
 }
 
 class FileSink {
@@ -269,7 +268,7 @@ class FileSink {
 
   bool Begin(char* message) {
     if (!OpenNewFileForReadWrite(&file_, path_)) {
-      SetMessage(message, "ファイルオープンエラー!(%s)", path_);
+      SetMessage(message, kMsgFileOpen, path_);
       return false;
     }
     created_ = true;
@@ -279,7 +278,7 @@ class FileSink {
     unsigned char bytes[4];
     StoreLe(bytes, record, 4);
     if (WriteBytesToFile(&file_, bytes, 4)) return true;
-    SetMessage(message, "ファイルへの書き込みに失敗しました!(%s)", path_);
+    SetMessage(message, kMsgFileWrite, path_);
     return false;
   }
   bool End(char* message) {
@@ -287,7 +286,7 @@ class FileSink {
       created_ = false;  // finished: kept
       return true;
     }
-    SetMessage(message, "ファイルへの書き込みに失敗しました!(%s)", path_);
+    SetMessage(message, kMsgFileWrite, path_);
     return false;
   }
   // Closes and removes an output file that was not finished.
@@ -323,7 +322,7 @@ class ListSink {
   bool Begin(char*) { return true; }
   bool Accept(uint32_t record, const char*, char* message) {
     if (list_->Add(&record)) return true;
-    SetMessage(message, "作業用メモリの確保に失敗しました！");
+    SetMessage(message, kMsgWorkMemory);
     return false;
   }
   bool End(char*) { return true; }
@@ -580,7 +579,7 @@ int SearchNameIndexToFile(const char* outputPath, const char* key, const char* d
 int SearchNameIndexToArray(CStringArray* array, const char* indexPath, const char* databasePath,
                            const char* key, int characterMode, int matchMode, char* message) {
   if (!array) {
-    SetMessage(message, "作業用メモリの確保に失敗しました！");
+    SetMessage(message, kMsgWorkMemory);
     return 0;
   }
   array->clear();
@@ -595,7 +594,7 @@ int SearchNameIndexToArray(CStringArray* array, const char* indexPath, const cha
 int SearchNameIndexToList(CRecordList* list, const char* indexPath, const char* databasePath,
                           const char* key, int characterMode, int matchMode, char* message) {
   if (!list || list->GetElementSize() != 4) {
-    SetMessage(message, "作業用メモリの確保に失敗しました！");
+    SetMessage(message, kMsgWorkMemory);
     return 0;
   }
   if (key == nullptr || key[0] == '\0') return 1;
@@ -618,7 +617,7 @@ int BuildIntermediateNameIndex(const char* databasePath, const char* tableName,
   intermediatePath = OrEmpty(intermediatePath);
   CTableDatabase database;
   if (!database.Open(databasePath)) {
-    SetMessage(message, "ファイルオープンエラー!(%s)", databasePath);
+    SetMessage(message, kMsgFileOpen, databasePath);
     return 0;
   }
   const uint32_t nameCount = fieldNames.GetCount();
@@ -657,12 +656,12 @@ int BuildIntermediateNameIndex(const char* databasePath, const char* tableName,
   CHeapBuffer textHeap;
   auto* text = static_cast<char*>(textHeap.Allocate(kBuildTextSize, 1));
   if (!text || !InitNameIndexBuckets(&buckets)) {
-    SetMessage(message, "作業用メモリの確保に失敗しました！");
+    SetMessage(message, kMsgWorkMemory);
     return 0;
   }
   plat::File file;
   if (!CreateNameIndexFile(&file, intermediatePath, tableName, offsets, fieldCount)) {
-    SetMessage(message, "ファイルオープンエラー!(%s)", intermediatePath);
+    SetMessage(message, kMsgFileOpen, intermediatePath);
     return 0;
   }
 
@@ -731,19 +730,19 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
   intermediatePath = OrEmpty(intermediatePath);
   plat::File source;
   if (!OpenFileForRead(&source, intermediatePath)) {
-    SetMessage(message, "ファイルオープンエラー!(%s)", intermediatePath);
+    SetMessage(message, kMsgFileOpen, intermediatePath);
     return 0;
   }
   NameIndexHeader header;
   uint32_t offsets[kNameIndexMaxFields];
   uint64_t sourceLength = 0;
   if (!ReadNameIndexHeader(&source, &header, offsets) || !source.GetLength(sourceLength)) {
-    SetMessage(message, "ファイルの読み込みに失敗しました!(%s)", intermediatePath);
+    SetMessage(message, kMsgFileRead, intermediatePath);
     return 0;
   }
   plat::File target;
   if (!CreateNameIndexFile(&target, indexPath, header.tableName, offsets, header.fieldCount)) {
-    SetMessage(message, "ファイルの作成に失敗しました！(%s)", indexPath);
+    SetMessage(message, kMsgFileCreate, indexPath);
     return 0;
   }
 
@@ -774,7 +773,7 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
       return 0;
     }
     if (start + uint64_t{bucket.count} * kNameIndexEntrySize > UINT32_MAX) {
-      SetMessage(message, "データの書き込みに失敗しました！(%s)", indexPath);
+      SetMessage(message, kMsgDataWrite, indexPath);
       CloseAndRemove(&target, indexPath);
       return 0;
     }
@@ -792,7 +791,7 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
       node = current.next;
       if (++held == kEntryChunk || k + 1 == bucket.count) {
         if (!WriteBytesToFileAt(&target, write, chunk, held * kNameIndexEntrySize)) {
-          SetMessage(message, "データの書き込みに失敗しました！(%s)", indexPath);
+          SetMessage(message, kMsgDataWrite, indexPath);
           CloseAndRemove(&target, indexPath);
           return 0;
         }
@@ -810,7 +809,7 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
     }
   }
   if (!target.Close()) {
-    SetMessage(message, "データの書き込みに失敗しました！(%s)", indexPath);
+    SetMessage(message, kMsgDataWrite, indexPath);
     RemoveFile(indexPath);
     return 0;
   }
@@ -822,7 +821,7 @@ int BuildNameIndex(const char* databasePath, const char* tableName, const char* 
   CRecordList names;
   if (fieldCount < 0 || (fieldCount > 0 && !fieldNames) ||
       !names.Create(fieldCount > 0 ? static_cast<uint32_t>(fieldCount) : 1, kTdbNameSize, 1)) {
-    SetMessage(message, "作業用メモリの確保に失敗しました！");
+    SetMessage(message, kMsgWorkMemory);
     return 0;
   }
   for (int i = 0; i < fieldCount; ++i) {
@@ -833,7 +832,7 @@ int BuildNameIndex(const char* databasePath, const char* tableName, const char* 
     const std::size_t length = strnlen(name, kTdbNameSize);
     std::memcpy(element, name, length);
     if (!names.Add(element)) {
-      SetMessage(message, "作業用メモリの確保に失敗しました！");
+      SetMessage(message, kMsgWorkMemory);
       return 0;
     }
   }
@@ -841,7 +840,7 @@ int BuildNameIndex(const char* databasePath, const char* tableName, const char* 
   std::string intermediate;
   if (!plat::path::TempFolder(folder) ||
       !plat::path::MakeTempFileName(folder.c_str(), "SIF", intermediate)) {
-    SetMessage(message, "ファイルの作成に失敗しました！(%s)", folder.c_str());
+    SetMessage(message, kMsgFileCreate, folder.c_str());
     return 0;
   }
   const int built = BuildIntermediateNameIndex(databasePath, tableName, names, intermediate.c_str(),
@@ -855,8 +854,8 @@ int BuildNameIndex(const char* databasePath, const char* tableName, const char* 
 // The address data set's name indexes
 
 const AddressNameIndexDefinition kAddressNameIndexes[kAddressNameIndexCount] = {
-    {"_SHI.SIF", "TC_Shikutyoson", {"正規郡名", "正規市区町村名"}},
-    {"_OAZA.SIF", "TC_Oaza", {"正規大字通称名", "正規字丁目名"}},
-    {"_HSHI.SIF", "TC_Shikutyoson", {"正規かな読み郡名", "正規かな読み市区町村名"}},
-    {"_HOAZA.SIF", "TC_Oaza", {"正規かな読み大字通称名", "正規かな読み字丁目名"}},
+    {"_SHI.SIF", kTableCity, {"正規郡名", "正規市区町村名"}},
+    {"_OAZA.SIF", kTableOaza, {"正規大字通称名", "正規字丁目名"}},
+    {"_HSHI.SIF", kTableCity, {"正規かな読み郡名", "正規かな読み市区町村名"}},
+    {"_HOAZA.SIF", kTableOaza, {"正規かな読み大字通称名", "正規かな読み字丁目名"}},
 };

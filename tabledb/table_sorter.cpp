@@ -8,6 +8,7 @@
 #include "tabledb/data_source.h"
 #include "tabledb/position_sort.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tag_db.h"
 
 namespace {
@@ -157,7 +158,7 @@ int32_t CTableSorter::AddKey(const char* field, int16_t direction) {
   key.type = type;
   key.offset = offset;
   key.direction = direction;
-  if (blockNumberMode_ && std::strcmp(table_, "TC_Gaiku") == 0 &&
+  if (blockNumberMode_ && std::strcmp(table_, kTableBlock) == 0 &&
       std::strcmp(field, "街区番号") == 0) {
     int32_t codeType = 0;
     uint32_t codeOffset = 0;

@@ -7,16 +7,15 @@
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "plat/path.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 #include "tabledb/table_sorter.h"
 
 namespace {
-
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
-constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
 
 const char* OrEmpty(const char* text) { return text ? text : ""; }
 
@@ -223,12 +222,12 @@ int FindRecordInIndexFile(CTableDatabase* database, const char* indexPath, const
                           char* msg) {
   plat::File file;
   if (!OpenFileForRead(&file, indexPath)) {
-    SetMessage(msg, kOpenFailed, OrEmpty(indexPath));
+    SetMessage(msg, kMsgFileOpen, OrEmpty(indexPath));
     return 0;
   }
   uint64_t length = 0;
   if (!file.GetLength(length)) {
-    SetMessage(msg, kReadFailed, indexPath);
+    SetMessage(msg, kMsgFileRead, indexPath);
     return 0;
   }
   const uint32_t slots = static_cast<uint32_t>(std::min<uint64_t>(length / 4, UINT32_MAX / 4));
@@ -240,7 +239,7 @@ int FindRecordInIndexFile(CTableDatabase* database, const char* indexPath, const
     return 0;
   }
   if (!record || !ReadFileSlot(&file, slot, record)) {
-    SetMessage(msg, kReadFailed, indexPath);
+    SetMessage(msg, kMsgFileRead, indexPath);
     return 0;
   }
   return 1;
@@ -273,11 +272,9 @@ int MakeCodeIndexPath(const char* databasePath, const char* suffix, char* out, s
 int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, char* groupCode,
                                std::size_t groupCodeSize, char* msg) {
   static constexpr std::size_t kPlaceCodeLength = 11;
-  static const char kTable[] = "TC_Oaza";
-  static const char kField[] = "地名コード";
   if (groupCode && groupCodeSize > 0) groupCode[0] = '\0';
   if (!database || !placeCode || std::strlen(placeCode) < kPlaceCodeLength) {
-    SetValueNotFoundMessage(msg, database, kTable, kField, placeCode);
+    SetValueNotFoundMessage(msg, database, kTableOaza, kFieldPlaceCode, placeCode);
     return 0;
   }
   char key[kPlaceCodeLength + 1];
@@ -288,25 +285,25 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
   plat::File file;
   if (!MakeCodeIndexPath(DatabasePath(database).c_str(), "_CD3", indexPath, sizeof indexPath) ||
       !OpenFileForRead(&file, indexPath)) {
-    SetMessage(msg, kOpenFailed, indexPath);
+    SetMessage(msg, kMsgFileOpen, indexPath);
     return 0;
   }
   uint64_t length = 0;
   const uint32_t slots = file.GetLength(length) ? static_cast<uint32_t>(length / 4) : 0;
-  const uint32_t slot = FindFirstInSortedIndexFile(database, &file, 1, slots, kTable, kField, key);
+  const uint32_t slot = FindFirstInSortedIndexFile(database, &file, 1, slots, kTableOaza, kFieldPlaceCode, key);
   if (slot == 0) {
     file.Close();
-    SetValueNotFoundMessage(msg, database, kTable, kField, placeCode);
+    SetValueNotFoundMessage(msg, database, kTableOaza, kFieldPlaceCode, placeCode);
     return 0;
   }
   uint32_t record = 0;
   const int read = ReadFileSlot(&file, slot, &record);
   file.Close();
   if (!read) {
-    SetMessage(msg, kReadFailed, indexPath);
+    SetMessage(msg, kMsgFileRead, indexPath);
     return 0;
   }
-  return ReadStringField(database, record, kTable, "グループコード", groupCode, groupCodeSize, msg);
+  return ReadStringField(database, record, kTableOaza, kFieldGroupCode, groupCode, groupCodeSize, msg);
 }
 
 char* PrepareCodeAndName(char* code, std::size_t codeSize, char* name, std::size_t nameSize) {

@@ -5,8 +5,8 @@
 // search in a sorted code index, the place-code -> group-code lookup and
 // the placeholder names of an oaza without name or a row without chome.
 // The child lookups by name and by code under an address index entry are
-// members of CAdrsEngine (tabledb/adrs_engine.h, defined in
-// tabledb/adrs_engine_find.cpp).
+// members of CAdrsEngine (matching/adrs_engine.h, defined in
+// matching/adrs_engine_find.cpp).
 //
 // Every operation with a message buffer (kMessageSize bytes, null for no
 // message) answers 1 for success and 0 for failure with one message, which

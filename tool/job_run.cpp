@@ -9,15 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/path_util.h"
 #include "plat/crt.h"
 #include "plat/file.h"
 
 namespace {
 
-constexpr char kJobReadFailed[] = "検索条件の読み込みに失敗しました！";
 constexpr char kResultWriteFailed[] = "検索結果の書き込みに失敗しました！";
 constexpr char kDataFolderTail[] = "\\Database\\住所";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
@@ -120,7 +121,11 @@ int LinesOfKind(int32_t kind) {
   constexpr struct {
     int32_t kind;
     int lines;
-  } kKinds[] = {{1, 11}, {1000, 7}, {2000, 8}, {3000, 12}, {4000, 9}};
+  } kKinds[] = {{kJobKeywordSearch, 11},
+                {kJobHierarchyListing, 7},
+                {kJobPostalCodeSearch, 8},
+                {kJobAddressMatching, kAddressLineFlagsWord},
+                {kJobReverseGeocoding, 9}};
   for (const auto& k : kKinds)
     if (k.kind == kind) return k.lines;
   return 0;
@@ -185,17 +190,13 @@ int CallEntry(Entry entry, char* message, Args... args) {
   return entry(args...);
 }
 
-}  // namespace
-
-void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
-                const char* statusFile, const SearchEntries& entries) {
-  if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile) return;
-
+void RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
+            const char* statusFile, const SearchEntries& entries) {
   RemoveIfExists(resultFile);
   RemoveIfExists(statusFile);
 
   if (!DescrambleJobFile(jobFile)) {
-    WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return;
   }
   JobLines job;
@@ -204,15 +205,15 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
     case ReadOutcome::UnknownKind:
       return;
     case ReadOutcome::Failed:
-      WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+      WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
       return;
     case ReadOutcome::Read:
       break;
   }
   double latitude = 0.0;
   double longitude = 0.0;
-  if (kind == 4000 && (!job.Double(2, &latitude) || !job.Double(3, &longitude))) {
-    WriteStatusFile(statusFile, 0, 0, kJobReadFailed);
+  if (kind == kJobReverseGeocoding && (!job.Double(2, &latitude) || !job.Double(3, &longitude))) {
+    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return;
   }
 
@@ -222,8 +223,8 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
   if (flags == kFlagsAll || (flags & kFlagExtend) != 0) dataset = kDatasetExtend;
   // Only the keyword search and the listings take a maximum number of lines.
   int32_t maxLines = kDefaultMaxLines;
-  if (kind == 1) maxLines = job.Int(4);
-  if (kind == 1000) maxLines = job.Int(3);
+  if (kind == kJobKeywordSearch) maxLines = job.Int(4);
+  if (kind == kJobHierarchyListing) maxLines = job.Int(3);
   if (flags == kFlagsAll && (maxLines == 0 || maxLines > kClampedMaxLines))
     maxLines = kClampedMaxLines;
   const std::string dataFolder = std::string(programFolder ? programFolder : "") + kDataFolderTail;
@@ -235,13 +236,13 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
   int32_t interrupted = 0;
   int result = 0;
   switch (kind) {
-    case 1:
+    case kJobKeywordSearch:
       job.CopyText(3, text);
       result = CallEntry(entries.keywordSearchToFile, message, resultFile, job.Int(2), text, folder,
                          maxLines, &interrupted, message, "", "", 0, dataset, job.Int(5),
                          job.Int(6), job.Int(7), job.Int(8), job.Int(9), job.Int(10), "");
       break;
-    case 1000:
+    case kJobHierarchyListing:
       job.CopyText(2, text);
       if (static_cast<unsigned char>(text[0]) >= '0' &&
           static_cast<unsigned char>(text[0]) <= '9') {
@@ -252,19 +253,22 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
                            &interrupted, message, dataset, job.Int(4), job.Int(5), job.Int(6), 1);
       }
       break;
-    case 2000:
+    case kJobPostalCodeSearch:
       job.CopyText(2, text);
       result = CallEntry(entries.searchPostalCodeToFile, message, resultFile, text, folder, message,
                          dataset, job.Int(3), job.Int(4), job.Int(5), job.Int(6), job.Int(7));
       break;
-    case 3000:
-      job.CopyText(2, text);
+    case kJobAddressMatching:
+      job.CopyText(kAddressLineText, text);
       // Address matching is always carried.
       result = (entries.matchAddressesToFile ? entries.matchAddressesToFile : MatchAddressesToFile)(
-          resultFile, text, job.Int(3), job.Int(4), folder, message, job.Int(5), job.Int(6),
-          job.Int(7), job.Int(8), job.Int(9), job.Int(10), job.Int(11), dataset);
+          resultFile, text, job.Int(kAddressLineMatchFlags), job.Int(kAddressLineNumberUnit),
+          folder, message, job.Int(kAddressLineEstimation), job.Int(kAddressLineSearchTextKind),
+          job.Int(kAddressLineDatum), job.Int(kAddressLineCoordinateFormat),
+          job.Int(kAddressLineChomeFormat), job.Int(kAddressLineNumberFormat),
+          job.Int(kAddressLineReadingFormat), dataset);
       break;
-    case 4000:
+    case kJobReverseGeocoding:
       result =
           CallEntry(entries.reverseGeocode, message, resultText, latitude, longitude, folder,
                     message, dataset, job.Int(4), job.Int(5), job.Int(6), job.Int(7), job.Int(8));
@@ -277,10 +281,26 @@ void RunKortJob(const char* programFolder, const char* jobFile, const char* resu
     WriteStatusFile(statusFile, 0, 0, message);
     return;
   }
-  if (kind == 4000 && !WriteResultFile(resultFile, resultText)) {
+  if (kind == kJobReverseGeocoding && !WriteResultFile(resultFile, resultText)) {
     WriteStatusFile(statusFile, 0, 0, kResultWriteFailed);
     return;
   }
   // A success reports no message, whatever text an entry left behind.
   if (!WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) RemoveFile(resultFile);
+}
+
+}  // namespace
+
+void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
+                const char* statusFile, const SearchEntries& entries) {
+  if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile) return;
+  char message[kJobMessageSize] = {};
+  const int ran = CatchAllocationFailure(message, 0, [&] {
+    RunJob(programFolder, jobFile, resultFile, statusFile, entries);
+    return 1;
+  });
+  if (!ran) {
+    RemoveIfExists(resultFile);
+    WriteStatusFile(statusFile, 0, 0, message);
+  }
 }

@@ -15,7 +15,33 @@
 // Limits: every job line must fit a buffer of kJobTextSize bytes with its
 // NUL; a longer line counts as unreadable ("検索条件の読み込みに失敗しました！").
 
+#include <cstdint>
+
 #include "tool/search_entries.h"
+
+// Job kinds (line 1 of a job file).
+enum JobKind : int32_t {
+  kJobKeywordSearch = 1,
+  kJobHierarchyListing = 1000,
+  kJobPostalCodeSearch = 2000,
+  kJobAddressMatching = 3000,
+  kJobReverseGeocoding = 4000,
+};
+
+// The lines of an address-matching job, numbered as in the file.
+enum AddressJobLine : int {
+  kAddressLineText = 2,
+  kAddressLineMatchFlags = 3,
+  kAddressLineNumberUnit = 4,
+  kAddressLineEstimation = 5,
+  kAddressLineSearchTextKind = 6,
+  kAddressLineDatum = 7,
+  kAddressLineCoordinateFormat = 8,
+  kAddressLineChomeFormat = 9,
+  kAddressLineNumberFormat = 10,
+  kAddressLineReadingFormat = 11,
+  kAddressLineFlagsWord = 12,  // then the dataset line
+};
 
 // Runs one job. The data folder is programFolder + "\Database\住所". The
 // job kind's search is taken from entries. When a name is null or empty,

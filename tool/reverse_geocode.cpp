@@ -11,7 +11,7 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "common/polygon.h"
-#include "matching/address_match.h"
+#include "matching/match_entries.h"
 #include "matching/match_driver.h"
 #include "matching/result_channel.h"
 #include "tool/search_entries.h"

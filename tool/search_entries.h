@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "matching/address_match.h"
+#include "matching/match_entries.h"
 
 inline constexpr std::size_t kJobTextSize = 1024;
 inline constexpr std::size_t kJobMessageSize = 1024;
@@ -50,7 +50,7 @@ int SearchPostalCodeToFile(const char* resultFile, const char* postalCode, const
                            int32_t readingFormat);
 
 // Kind 3000: address matching, MatchAddressesToFile of
-// matching/address_match.h (the address text is shortened in place by the
+// matching/match_entries.h (the address text is shortened in place by the
 // entry's retries).
 
 // Kind 4000: reverse geocoding; the result line goes to result

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "common/csv_fields.h"
+
 TEST(IsNumericText, CharacterSetCountsAndEnds) {
   struct Case {
     const char* text;

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "common/geometry_lines.h"
 #include "common/numeric.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/width_kana.h"
 #include "support/test_util.h"
 
 using testutil::Show;

@@ -11,7 +11,7 @@
 #include "common/message.h"
 #include "matching/adrs_context.h"
 #include "support/test_util.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_code_index_builder.h"
 #include "tabledb/change_history.h"

@@ -18,7 +18,7 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "common/sjis_text.h"
-#include "matching/address_match.h"
+#include "matching/match_entries.h"
 #include "matching/datum_converter.h"
 #include "sample_folder.h"
 #include "support/test_util.h"

@@ -6,7 +6,7 @@
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
 #include "support/test_util.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 namespace {
 

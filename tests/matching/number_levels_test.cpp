@@ -28,7 +28,7 @@
 #include "matching/number_text.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 #include "tabledb/address_dataset.h"
 #include "tools/tixbuild/address_tree.h"

@@ -12,6 +12,7 @@
 #include "plat/file.h"
 #include "plat/path.h"
 #include "tabledb/code_index_files.h"
+#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 #include "tools/dictbuild/pair_file_writer.h"
 #include "tools/gridbuild/grid_file_writer.h"

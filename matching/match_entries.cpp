@@ -1,10 +1,12 @@
-#include "matching/address_match.h"
+#include "matching/match_entries.h"
 
 #include <cstring>
 #include <string>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/path_util.h"
 #include "common/record_array.h"
 #include "common/record_stack.h"
@@ -14,13 +16,12 @@
 #include "matching/result_channel.h"
 #include "plat/config.h"
 #include "plat/file.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
+#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 
 namespace {
 
-constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kNoData[] = "対象データがありません！[%s]";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
 constexpr char kIniFile[] = "adrslib.ini";
@@ -95,7 +96,7 @@ int MatchAddressCore(CAdrsContext* context, char* text, int32_t flags, int32_t n
   const int32_t calc = plat::ReadProfileInt(kIniSection, kIniCalcKey, 0, kIniFile);
   flags = ApplyMatchFlagRules(context, flags, calc);
   if (!text) {
-    SetMessage(message, kInvalidParameter, "検索文字列");
+    SetMessage(message, kMsgInvalidParameter, "検索文字列");
     return 0;
   }
   if (!CheckSearchTextLength(text, message)) return 0;
@@ -119,7 +120,7 @@ int MatchAddressCore(CAdrsContext* context, char* text, int32_t flags, int32_t n
   }
   if (result < 0) return 0;
   if (result > 0) return 1;
-  SetMessage(message, kNoData, text);
+  SetMessage(message, kMsgNoTargetData, text);
   return 0;
 }
 
@@ -129,7 +130,7 @@ int ValidateMatchOptions(CAdrsContext* context, char* text, int32_t flags, int32
                          int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
                          const char* datasetName) {
   if (!context->SetEstimationFlag(estimationFlag)) {
-    SetMessage(message, kInvalidParameter, "推定機能フラグ");
+    SetMessage(message, kMsgInvalidParameter, "推定機能フラグ");
     return 0;
   }
   if (!SetOutputOptions(context, message, searchTextKind, datum, coordinateFormat, chomeFormat,

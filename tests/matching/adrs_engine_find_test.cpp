@@ -11,7 +11,7 @@
 #include "common/message.h"
 #include "support/test_util.h"
 #include "tabledb/address_dataset.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 #include "tools/tixbuild/tix_writer.h"
 

@@ -1,4 +1,5 @@
 #include "tabledb/dictionaries.h"
+#include "matching/dictionary_loaders.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // messages, the flags word, the dataset preparation, dictionary loading and
 // the removal of a failed result file.
 
-#include "matching/address_match.h"
+#include "matching/match_entries.h"
 
 #include <gtest/gtest.h>
 

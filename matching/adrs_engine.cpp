@@ -1,15 +1,14 @@
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 #include <cstring>
 
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "plat/file.h"
 
 namespace {
-
-constexpr uint32_t kIndexWindowSize = 65536;
 
 // Copies text into a kPathSize buffer; 0 (buffer untouched) when it does
 // not fit with its NUL.
@@ -55,51 +54,10 @@ uint32_t AppendRecord(CRecordList& list, const Record& record, uint16_t size) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Index format helpers
-
-void DecodeTixHeader(const unsigned char* bytes, TixHeader* header) {
-  std::memcpy(header->lead, bytes, kTixMagicLength);
-  for (int level = 0; level < kTixLevelCount; ++level) {
-    const unsigned char* p = bytes + kTixMagicLength + 8 * level;
-    header->levels[level].offset = static_cast<uint32_t>(LoadLe(p, 4));
-    header->levels[level].count = static_cast<uint32_t>(LoadLe(p + 4, 4));
-  }
-}
-
-void DecodeTixEntry(const unsigned char* bytes, TixEntry* entry) {
-  entry->record = static_cast<uint32_t>(LoadLe(bytes, 4));
-  entry->childBase = static_cast<uint32_t>(LoadLe(bytes + 4, 4));
-  entry->childCount = static_cast<uint16_t>(LoadLe(bytes + 8, 2));
-}
-
-int IndexHeaderCheckValue(uint32_t length, const unsigned char* header, unsigned char* out) {
-  if (!header || !out) return 0;
-  auto d = [header](int offset) { return static_cast<uint32_t>(LoadLe(header + offset, 4)); };
-  const uint32_t len = length;
-  uint32_t b[kTixCheckLength];
-  if (len & 1u) {
-    b[0] = d(10) + d(14) + d(26) + d(30);
-    b[1] = len + d(34) + d(38);
-    b[2] = d(22) + d(26) + d(38);
-    b[3] = (d(10) + d(18) + d(26) + d(34) + d(42)) >> 4;
-    b[4] = len + d(6) + d(14) + 2u * d(30);
-  } else {
-    b[0] = d(18) + d(26) + d(38);
-    b[1] = len + d(34);
-    b[2] = (len + d(30) + d(34)) >> 2;
-    b[3] = d(6) + d(14) + d(26);
-    b[4] = (d(10) + 2u * d(18) + d(34)) >> 4;
-  }
-  for (int i = 0; i < kTixCheckLength; ++i) out[i] = static_cast<unsigned char>(b[i] & 0xFFu);
-  return 1;
-}
-
-// ---------------------------------------------------------------------------
 // Lifecycle
 
 CAdrsEngine::CAdrsEngine()
-    : open_(0),
-      groupIndexMode_(1),
+    : groupIndexMode_(1),
       statusFilter_(0),
       estimationSwitch_(0),
       historyCheck_(0),
@@ -118,17 +76,14 @@ CAdrsEngine::CAdrsEngine()
       codeIndexOpenPending_(1),
       estimationRange_(50),
       estimationDistanceLimit_(16000.0),
-      kind_(0),
       unification_(nullptr),
       replacementList_(nullptr),
       extraReplacementList_(nullptr),
       context_(nullptr) {
-  indexPath_[0] = '\0';
   groupIndexPath_[0] = '\0';
   historyDataPath_[0] = '\0';
   historyIndexPath_[0] = '\0';
   codeIndexPath_[0] = '\0';
-  header_ = TixHeader();
   ResetMatchState();
 }
 
@@ -136,37 +91,15 @@ CAdrsEngine::~CAdrsEngine() = default;
 
 int CAdrsEngine::Open(const char* path, int32_t kind) {
   Close();
-  if (kind != 1 && kind != 2) return 0;
-  if (!path || std::strlen(path) >= kPathSize) return 0;
-  if (!index_.OpenBuffered(path, kIndexWindowSize, plat::ModeRead | plat::ShareDenyNone)) {
-    return 0;
-  }
-  unsigned char bytes[kTixHeaderSize];
-  int good = index_.ReadAt(0, bytes, kTixHeaderSize);
-  if (good) {
-    if (kind == 1) {
-      good = std::memcmp(bytes, kTixMagic, kTixMagicLength) == 0;
-    } else {
-      unsigned char check[kTixCheckLength];
-      good = IndexHeaderCheckValue(index_.GetSize(), bytes, check) &&
-             std::memcmp(bytes, check, kTixCheckLength) == 0;
-    }
-  }
-  if (!good) {
+  if (!index_.Open(path, kind)) {
     Close();
     return 0;
   }
-  DecodeTixHeader(bytes, &header_);
-  std::memcpy(indexPath_, path, std::strlen(path) + 1);
-  kind_ = kind;
-  open_ = 1;
   return 1;
 }
 
 void CAdrsEngine::Close() {
   index_.Close();
-  open_ = 0;
-  indexPath_[0] = '\0';
   database_ = nullptr;
   if (historyFromFiles_) {
     ownHistory_.Close();
@@ -183,17 +116,15 @@ void CAdrsEngine::Close() {
   } else {
     codeIndex_ = nullptr;
   }
-  header_ = TixHeader();
   FreeWorkLists();
   unification_ = nullptr;
   replacementList_ = nullptr;
-  kind_ = 0;
   ResetMatchState();
 }
 
 int CAdrsEngine::GetHeader(TixHeader* header) const {
-  if (!open_ || !header) return 0;
-  *header = header_;
+  if (!index_.IsOpen() || !header) return 0;
+  *header = index_.Header();
   return 1;
 }
 
@@ -201,12 +132,12 @@ int CAdrsEngine::GetHeader(TixHeader* header) const {
 // Entries
 
 int CAdrsEngine::CheckReady(char* msg) const {
-  if (!open_) {
-    SetMessage(msg, "インデックスファイルがオープンされていません！");
+  if (!index_.IsOpen()) {
+    SetMessage(msg, kMsgIndexNotOpen);
     return 0;
   }
   if (!database_) {
-    SetMessage(msg, "データベースがセットされていません！");
+    SetMessage(msg, kMsgNoDatabase);
     return 0;
   }
   return 1;
@@ -215,18 +146,7 @@ int CAdrsEngine::CheckReady(char* msg) const {
 int CAdrsEngine::ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry,
                              char* msg) {
   if (!CheckReady(msg)) return 0;
-  // Worked out in 64 bits: a position beyond 32 bits cannot be read and
-  // must not wrap onto another entry.
-  const uint64_t position = static_cast<uint64_t>(header_.levels[level].offset) + childBase +
-                            (static_cast<uint64_t>(n) - 1) * kTixEntrySize;
-  unsigned char bytes[kTixEntrySize];
-  if (n == 0 || !entry || position > UINT32_MAX ||
-      !index_.ReadAt(static_cast<uint32_t>(position), bytes, kTixEntrySize)) {
-    SetMessage(msg, "ファイルの読み込みに失敗しました!(%s)", indexPath_);
-    return 0;
-  }
-  DecodeTixEntry(bytes, entry);
-  return 1;
+  return index_.ReadEntry(level, childBase, n, entry, msg);
 }
 
 int CAdrsEngine::ReadPrefectureEntry(uint16_t n, TixEntry* entry, char* msg) {
@@ -477,4 +397,42 @@ void CAdrsEngine::SetTextAfterChome(const char* text) { KeepText(textAfterChome_
 void CAdrsEngine::SetSpecialName(const char* name, const char* placeCode) {
   KeepText(specialName_, name);
   KeepText(specialNameCode_, placeCode);
+}
+
+// ---------------------------------------------------------------------------
+// Precision classes of coordinate scales
+
+namespace {
+
+struct ScaleRow {
+  const char* scale;
+  const char* shortCode;
+  int code;
+  int precision;
+};
+
+constexpr ScaleRow kScaleRows[] = {
+    {"10000", "1", 1, 1}, {"2000", "20", 20, 2}, {"25000", "2", 2, 3},
+    {"50000", "3", 3, 4}, {"70000", "7", 7, 5},  {"80000", "8", 8, 6},
+};
+
+constexpr int kUnknownPrecision = 7;
+
+}  // namespace
+
+int PrecisionFromScale(const char* text, int shortCodes) {
+  if (!text) return kUnknownPrecision;
+  for (const ScaleRow& row : kScaleRows) {
+    if (std::strcmp(text, row.scale) == 0) return row.precision;
+    if (shortCodes && std::strcmp(text, row.shortCode) == 0) return row.precision;
+  }
+  return kUnknownPrecision;
+}
+
+int PrecisionFromScaleCode(int32_t code) {
+  const int low = static_cast<int>(static_cast<uint32_t>(code) & 0xFFu);
+  for (const ScaleRow& row : kScaleRows) {
+    if (low == row.code) return row.precision;
+  }
+  return kUnknownPrecision;
 }

@@ -1,36 +1,14 @@
 #pragma once
-// The address index of a prefecture (QVAD%02d.TIX) and CAdrsEngine, the
-// per-prefecture object that opens it and carries everything one address
-// search needs beside the table database: the attached database, context
-// and dictionaries, the change-history readers and the state of the last
-// match.
-//
-// Index file, little-endian and unaligned:
-//   0   6  lead bytes: "TVXADI" (index kind 1), or, in index kind 2, five
-//          check bytes (IndexHeaderCheckValue) and one further byte
-//   6  40  five level ranges, in the order prefecture, municipality, oaza,
-//          aza/chome, block: byte offset of the level's first entry (4),
-//          number of entries (4)
-//   46     the entries
-// Entry, 10 bytes: the record position (record-header position in the
-// .NDB) of the entry's row in its level's table (4), child base (4: byte
-// offset of the first child from the start of the next level), child
-// count (2). Entry N (1-based) of the prefecture level lies at level
-// offset + (N - 1) x 10; entry N under a parent of the level above at
-// level offset + child base + (N - 1) x 10.
-//
-// The levels point at TC_Todoufuken, TC_Shikutyoson, TC_Oaza (oaza rows),
-// TC_Oaza (aza/chome rows) and TC_Gaiku rows.
+// CAdrsEngine, the per-prefecture object that opens the address index
+// (QVAD%02d.TIX, format and entry readers in tabledb/tix_format.h) and
+// carries everything one address search needs beside the table database:
+// the attached database, context and dictionaries, the change-history
+// readers and the state of the last match.
 //
 // Every operation answers 1 (or a value) for success and 0 for failure;
 // nothing throws. The entry readers and CheckReady write a message into the
 // caller's buffer (kMessageSize bytes, null for none); Open and the setters
 // write none.
-//
-// The file side of the class is defined in tabledb/; the operations that
-// need the search context (HasChangeHistory, HasChangeCodeIndex) and the
-// matcher and listers are defined in matching/, so a program that calls
-// them links the matching library.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +17,7 @@
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/data_source.h"
+#include "tabledb/tix_format.h"
 
 class CAdrsContext;
 class CCharDictionary;
@@ -46,54 +25,6 @@ class CEditText;
 class CPlaceCodeRegistry;
 class CTableDatabase;
 struct NameLevelResult;
-
-inline constexpr uint32_t kTixHeaderSize = 46;
-inline constexpr uint32_t kTixEntrySize = 10;
-inline constexpr int kTixLevelCount = 5;
-// The lead bytes of an index of kind 1.
-inline constexpr char kTixMagic[] = "TVXADI";
-inline constexpr uint32_t kTixMagicLength = 6;
-// Check bytes at the start of a kind-2 index.
-inline constexpr int kTixCheckLength = 5;
-
-// Levels of the address tree, as indexes of TixHeader::levels.
-enum TixLevel : int {
-  kTixPrefecture = 0,
-  kTixCity = 1,
-  kTixOaza = 2,
-  kTixChome = 3,
-  kTixBlock = 4,
-};
-
-struct TixLevelRange {
-  uint32_t offset = 0;  // byte offset of the level's first entry
-  uint32_t count = 0;   // entries in the level
-};
-
-// The decoded header.
-struct TixHeader {
-  unsigned char lead[kTixMagicLength] = {};
-  TixLevelRange levels[kTixLevelCount];
-};
-
-struct TixEntry {
-  uint32_t record = 0;      // record position of the row
-  uint32_t childBase = 0;   // first child, from the start of the next level
-  uint16_t childCount = 0;
-};
-
-// Field by field from 46 (10) bytes.
-void DecodeTixHeader(const unsigned char* bytes, TixHeader* header);
-void DecodeTixEntry(const unsigned char* bytes, TixEntry* entry);
-
-// The five check bytes of a kind-2 header over the file length and the
-// 46 header bytes; 0 for a null header or output.
-int IndexHeaderCheckValue(uint32_t length, const unsigned char* header, unsigned char* out);
-
-// The index kind of a data folder: the kind of the first of QVAD01.TIX to
-// QVAD47.TIX that opens, has 46 bytes and carries the magic (1) or
-// consistent check bytes (2); 0 when none qualifies.
-int ProbeIndexFiles(const char* dataFolder);
 
 // Precision class (1 to 7) of a coordinate scale text: "10000" or "1" 1,
 // "2000" or "20" 2, "25000" or "2" 3, "50000" or "3" 4, "70000" or "7" 5,
@@ -232,9 +163,9 @@ class CAdrsEngine {
   // clears the match state. The switches, the extra replacement list and
   // the context stay.
   void Close();
-  int IsOpen() const { return open_; }
-  int32_t GetIndexKind() const { return kind_; }
-  const char* GetIndexPath() const { return indexPath_; }
+  int IsOpen() const { return index_.IsOpen(); }
+  int32_t GetIndexKind() const { return index_.GetKind(); }
+  const char* GetIndexPath() const { return index_.GetPath(); }
   // The header while open; 0 when closed.
   int GetHeader(TixHeader* header) const;
 
@@ -251,7 +182,7 @@ class CAdrsEngine {
   int ReadChomeEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   int ReadBlockEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
 
-  // ---- Child lookups by name and by code (tabledb/adrs_engine_find.cpp) ----
+  // ---- Child lookups by name and by code (matching/adrs_engine_find.cpp) ----
   // Each walks the entries 1..childCount under a parent (the prefecture
   // level: 1..the prefecture count of the header; the FindNext... forms
   // start at *entry, 0 counting as 1), reads each entry's row in the
@@ -356,6 +287,12 @@ class CAdrsEngine {
   // Appends an estimation record; the new count, 0 when the list cannot
   // grow.
   uint32_t AddEstimateRecord(const EstimateRecord& record);
+  // The neighbour lists of the estimation (kNeighbourRecordSize records),
+  // which the block and lot levels fill and sort in place.
+  CRecordList& GetLowerNeighbours() { return lowerNeighbours_; }
+  CRecordList& GetUpperNeighbours() { return upperNeighbours_; }
+  // The unification dictionary set by SetDictionaries (null for none).
+  CCharDictionary* GetUnificationDictionary() const { return unification_; }
 
   // ---- Change sources for the result builder (readers defined in matching/) ----
 
@@ -588,10 +525,6 @@ class CAdrsEngine {
                  NameLevelResult* result, char* msg);
 
  private:
-  // The block and lot levels (matching/) work on the engine's lists,
-  // readers and switches.
-  friend class CNumberLevelMatcher;
-
   // The test of one child lookup (defined with the lookups).
   struct ChildTest;
   int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,
@@ -602,10 +535,8 @@ class CAdrsEngine {
   void CloseOwnChangeCodeIndex();
 
   // Index file.
-  int32_t open_;
+  CTixFile index_;
   int32_t groupIndexMode_;
-  CDataSource index_;
-  char indexPath_[kPathSize];
   char groupIndexPath_[kPathSize];
 
   // Switches of the matcher.
@@ -620,7 +551,6 @@ class CAdrsEngine {
   int32_t countyInBrackets_;
 
   CTableDatabase* database_;
-  TixHeader header_;
 
   // Change history: the reader in use, either ownHistory_ opened from the
   // two paths or the caller's.
@@ -647,8 +577,6 @@ class CAdrsEngine {
   CRecordList lowerNeighbours_;
   CRecordList upperNeighbours_;
   CRecordList lotCandidates_;
-
-  int32_t kind_;
 
   CCharDictionary* unification_;
   CRecordList* replacementList_;

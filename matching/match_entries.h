@@ -1,6 +1,6 @@
 #pragma once
 // Address matching entries: one free-form address text matched against the
-// address data of a dataset folder, the result line (matching/match_result.h)
+// address data of a dataset folder, the result line (matching/result_line.h)
 // delivered to a result file, a string array or a caller buffer.
 //
 // Every entry answers 1 when a result line was written and 0 otherwise,

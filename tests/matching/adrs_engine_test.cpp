@@ -1,4 +1,4 @@
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 #include <gtest/gtest.h>
 

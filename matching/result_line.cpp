@@ -1,4 +1,4 @@
-#include "matching/match_result.h"
+#include "matching/result_line.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -14,23 +15,16 @@
 #include "matching/normalize.h"
 #include "matching/number_text.h"
 #include "matching/result_format.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/change_history.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
 namespace {
 
-constexpr char kPrefectureTable[] = "TC_Todoufuken";
-constexpr char kCityTable[] = "TC_Shikutyoson";
-constexpr char kOazaTable[] = "TC_Oaza";
-constexpr char kBlockTable[] = "TC_Gaiku";
-
-constexpr char kNoAnalysis[] = "解析結果の取得に失敗しました！";
 constexpr char kNoData[] = "データの取得に失敗しました！";
-constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
 constexpr char kBadLevel[] = "不正なレベルが指定されました！[LEVEL:%ld]";
-constexpr char kDatumFailed[] = "世界測地系変換に失敗しました！";
 constexpr char kWriteFailed[] = "検索結果の取得に失敗しました！[DATABASE:%s][LEVEL:%ld]";
 
 constexpr std::size_t kText = kResultTextSize;
@@ -134,25 +128,25 @@ int ReadBlockRow(CAdrsEngine* engine, CTableDatabase* database, uint32_t childBa
                  NumberPlace* out, char* message) {
   TixEntry entry;
   if (!engine->ReadBlockEntry(childBase, n, &entry, message)) return 0;
-  RowReader row(database, entry.record, kBlockTable, message);
+  RowReader row(database, entry.record, kTableBlock, message);
   char placeCode[kText];
   char blockCode[kText];
   char status[kText];
   char addressFlag[kText];
-  if (!row.Text("地名コード", placeCode) || !row.Text("街区番号コード", blockCode) ||
+  if (!row.Text(kFieldPlaceCode, placeCode) || !row.Text("街区番号コード", blockCode) ||
       !row.Text("街区番号", out->blockText))
     return 0;
   if (out->blockText[0] == '\0') {
     int32_t number = 0;
     if (!ParseIntInRange(blockCode, &number, INT32_MIN, INT32_MAX)) {
-      SetFieldValueErrorMessage(message, database, kBlockTable, "街区番号コード");
+      SetFieldValueErrorMessage(message, database, kTableBlock, "街区番号コード");
       return 0;
     }
     FullWidthNumber(number, out->blockText);
   }
   PadLeftWithZeros(blockCode, 5);
-  if (!row.Int("緯度", &out->latitude) || !row.Int("経度", &out->longitude) ||
-      !row.Text("状態フラグ", status) || !row.Text("住居表示フラグ", addressFlag))
+  if (!row.Int(kFieldLatitude, &out->latitude) || !row.Int(kFieldLongitude, &out->longitude) ||
+      !row.Text(kFieldStatus, status) || !row.Text("住居表示フラグ", addressFlag))
     return 0;
   out->placeCode = placeCode;
   out->blockCode = blockCode;
@@ -169,7 +163,7 @@ int ReadChangePlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* mes
   char sort2[kChangeTextSize];
   if (!engine->GetChangeRecord(n, &record, name1, name2, sort1, sort2)) {
     char path[kText];
-    SetMessage(message, kReadFailed, engine->GetChangeHistoryPath(path, sizeof path));
+    SetMessage(message, kMsgFileRead, engine->GetChangeHistoryPath(path, sizeof path));
     return 0;
   }
   char block[kCodePartTextSize];
@@ -193,7 +187,7 @@ int ReadCodeIndexPlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* 
   if (!engine->GetLotCandidate(n, &city, &area, &block, &change) ||
       !engine->ReadChangeCodeLot(city, area, block, change, &lot)) {
     char path[kText];
-    SetMessage(message, kReadFailed, engine->GetChangeCodeIndexPath(path, sizeof path));
+    SetMessage(message, kMsgFileRead, engine->GetChangeCodeIndexPath(path, sizeof path));
     return 0;
   }
   out->placeCode = std::string(lot.cityCode) + lot.areaCode;
@@ -220,10 +214,10 @@ int GatherPrefecture(CAdrsEngine* engine, CTableDatabase* database, int16_t entr
                      LineValues* v, char* message) {
   TixEntry entry;
   if (!engine->ReadPrefectureEntry(static_cast<uint16_t>(entryNumber), &entry, message)) return 0;
-  RowReader row(database, entry.record, kPrefectureTable, message);
+  RowReader row(database, entry.record, kTablePrefecture, message);
   char code[kText];
-  if (!row.Text("都道府県名", v->prefecture) || !row.Text("都道府県コード", code) ||
-      !row.Int("緯度", &v->latitude) || !row.Int("経度", &v->longitude))
+  if (!row.Text("都道府県名", v->prefecture) || !row.Text(kFieldPrefectureCode, code) ||
+      !row.Int(kFieldLatitude, &v->latitude) || !row.Int(kFieldLongitude, &v->longitude))
     return 0;
   v->code = code;
   v->status = "0";
@@ -236,15 +230,15 @@ int GatherCity(CAdrsEngine* engine, CTableDatabase* database, int32_t reference,
   if (!engine->ReadCityEntry(static_cast<uint32_t>(reference), static_cast<uint16_t>(entryNumber),
                              &entry, message))
     return 0;
-  RowReader row(database, entry.record, kCityTable, message);
+  RowReader row(database, entry.record, kTableCity, message);
   char code[kText];
   char status[kText];
-  if (!row.Text("行政JISコード", code) ||
+  if (!row.Text(kFieldCityCode, code) ||
       !FetchPrefectureResultName(engine, database, v->prefecture, message) ||
       !row.Text("郡名", v->county) || !row.Text("市区町村名", v->municipality) ||
       !row.Text("かな読み郡名", v->countyReading) ||
-      !row.Text("かな読み市区町村名", v->municipalityReading) || !row.Int("緯度", &v->latitude) ||
-      !row.Int("経度", &v->longitude) || !row.Text("状態フラグ", status))
+      !row.Text("かな読み市区町村名", v->municipalityReading) || !row.Int(kFieldLatitude, &v->latitude) ||
+      !row.Int(kFieldLongitude, &v->longitude) || !row.Text(kFieldStatus, status))
     return 0;
   v->code = code;
   v->status = status;
@@ -267,17 +261,17 @@ int GatherName(CAdrsEngine* engine, CTableDatabase* database, int32_t level, int
                    : engine->ReadChomeEntry(base, n, &entry, message)))
     return 0;
   if (!FetchUpperNames(engine, database, v, message)) return 0;
-  RowReader row(database, entry.record, kOazaTable, message);
+  RowReader row(database, entry.record, kTableOaza, message);
   char code[kText];
   char status[kText];
-  if (!row.Text("地名コード", code) || !row.Text("大字通称名", v->oaza) ||
+  if (!row.Text(kFieldPlaceCode, code) || !row.Text("大字通称名", v->oaza) ||
       !row.Text("かな読み大字通称名", v->oazaReading))
     return 0;
   if (level == 4 &&
       (!row.Text("字丁目名", v->chome) || !row.Text("かな読み字丁目名", v->chomeReading)))
     return 0;
-  if (!row.Int("緯度", &v->latitude) || !row.Int("経度", &v->longitude) ||
-      !row.Text("状態フラグ", status))
+  if (!row.Int(kFieldLatitude, &v->latitude) || !row.Int(kFieldLongitude, &v->longitude) ||
+      !row.Text(kFieldStatus, status))
     return 0;
   if (level == 4 && !row.Text("郵便番号", v->postal)) return 0;
   if (level == 3) code[8 < std::strlen(code) ? 8 : std::strlen(code)] = '\0';
@@ -382,15 +376,32 @@ int GatherEstimate(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
 std::string RestForLine(const char* rest) {
   std::string out;
   for (const char* p = rest; *p;) {
-    const int length = sjis_internal::CharLen(p);
-    if (length == 1 && *p == ',') {
+    const unsigned char b = static_cast<unsigned char>(*p);
+    if (IsLeadByte(b)) {
+      const unsigned char trail = static_cast<unsigned char>(p[1]);
+      // A lead byte without a trail byte after it (at the end, or before a
+      // ",", a line end, ...) would take the next byte of the line with it
+      // for any Shift-JIS reader: it is dropped and the next byte read on
+      // its own.
+      if ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC)) {
+        out.append(p, 2);
+        p += 2;
+      } else {
+        ++p;
+      }
+      continue;
+    }
+    if (b == '\r' || b == '\n' || b == 0x1A) {
+      // Line ends (and the end-of-data byte of text mode) would split or
+      // end the result line.
+    } else if (b == ',') {
       out += "，";
-    } else if (length == 1 && *p == ';') {
+    } else if (b == ';') {
       out += "；";
     } else {
-      out.append(p, static_cast<std::size_t>(length));
+      out += static_cast<char>(b);
     }
-    p += length;
+    ++p;
   }
   return out;
 }
@@ -423,10 +434,10 @@ int FetchPrefectureResultName(CAdrsEngine* engine, CTableDatabase* database, cha
                               char* message) {
   const int32_t row = engine->GetMatchedPrefectureRow();
   if (row == 0) {
-    SetMessage(message, kNoAnalysis);
+    SetMessage(message, kMsgAnalysisResult);
     return 0;
   }
-  return RowReader(database, static_cast<uint32_t>(row), kPrefectureTable, message)
+  return RowReader(database, static_cast<uint32_t>(row), kTablePrefecture, message)
       .Text("都道府県名", name);
 }
 
@@ -435,10 +446,10 @@ int FetchCityResultNames(CAdrsEngine* engine, CTableDatabase* database, char* mu
                          char* message) {
   const int32_t row = engine->GetMatchedCityRow();
   if (row == 0) {
-    SetMessage(message, kNoAnalysis);
+    SetMessage(message, kMsgAnalysisResult);
     return 0;
   }
-  RowReader r(database, static_cast<uint32_t>(row), kCityTable, message);
+  RowReader r(database, static_cast<uint32_t>(row), kTableCity, message);
   return r.Text("郡名", county) && r.Text("市区町村名", municipality) &&
          r.Text("かな読み郡名", countyReading) && r.Text("かな読み市区町村名", municipalityReading);
 }
@@ -447,10 +458,10 @@ int FetchOazaResultNames(CAdrsEngine* engine, CTableDatabase* database, char* oa
                          char* oazaReading, char* chomeReading, char* postalCode, char* message) {
   const int32_t row = engine->GetMatchedNameRow();
   if (row == 0) {
-    SetMessage(message, kNoAnalysis);
+    SetMessage(message, kMsgAnalysisResult);
     return 0;
   }
-  RowReader r(database, static_cast<uint32_t>(row), kOazaTable, message);
+  RowReader r(database, static_cast<uint32_t>(row), kTableOaza, message);
   return r.Text("大字通称名", oaza) && r.Text("字丁目名", chome) &&
          r.Text("かな読み大字通称名", oazaReading) && r.Text("かな読み字丁目名", chomeReading) &&
          r.Text("郵便番号", postalCode);
@@ -458,19 +469,19 @@ int FetchOazaResultNames(CAdrsEngine* engine, CTableDatabase* database, char* oa
 
 int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* name, char* message) {
   uint32_t record = 0;
-  if (!FindByCodeIndex(database, "_CD1", kPrefectureTable, "都道府県コード", code, false, &record,
+  if (!FindByCodeIndex(database, "_CD1", kTablePrefecture, kFieldPrefectureCode, code, false, &record,
                        message))
     return 0;
-  return RowReader(database, record, kPrefectureTable, message).Text("都道府県名", name);
+  return RowReader(database, record, kTablePrefecture, message).Text("都道府県名", name);
 }
 
 int LookupCityByCode(CTableDatabase* database, const char* code, char* municipality, char* county,
                      char* municipalityReading, char* countyReading, char* message) {
   uint32_t record = 0;
-  if (!FindByCodeIndex(database, "_CD2", kCityTable, "行政JISコード", code, false, &record,
+  if (!FindByCodeIndex(database, "_CD2", kTableCity, kFieldCityCode, code, false, &record,
                        message))
     return 0;
-  RowReader r(database, record, kCityTable, message);
+  RowReader r(database, record, kTableCity, message);
   return r.Text("郡名", county) && r.Text("市区町村名", municipality) &&
          r.Text("かな読み郡名", countyReading) && r.Text("かな読み市区町村名", municipalityReading);
 }
@@ -478,9 +489,9 @@ int LookupCityByCode(CTableDatabase* database, const char* code, char* municipal
 int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, char* chome,
                      char* oazaReading, char* chomeReading, char* message) {
   uint32_t record = 0;
-  if (!FindByCodeIndex(database, "_CD3", kOazaTable, "地名コード", code, true, &record, message))
+  if (!FindByCodeIndex(database, "_CD3", kTableOaza, kFieldPlaceCode, code, true, &record, message))
     return 0;
-  RowReader r(database, record, kOazaTable, message);
+  RowReader r(database, record, kTableOaza, message);
   return r.Text("大字通称名", oaza) && r.Text("字丁目名", chome) &&
          r.Text("かな読み大字通称名", oazaReading) && r.Text("かな読み字丁目名", chomeReading);
 }
@@ -488,7 +499,7 @@ int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, cha
 int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
                          int32_t level, int32_t reference, int16_t entryNumber, char* message) {
   if (!engine || !database || !context) {
-    SetMessage(message, kNoAnalysis);
+    SetMessage(message, kMsgAnalysisResult);
     return 0;
   }
   LineValues v;
@@ -527,7 +538,7 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
     CoordinateRequest request{v.latitude, v.longitude, latitude, sizeof latitude, longitude,
                               sizeof longitude};
     if (!context->FormatCoordinates(&request)) {
-      SetMessage(message, kDatumFailed);
+      SetMessage(message, kMsgDatumConversion);
       return 0;
     }
     context->ApplyOutputFormats(v.oaza, v.chome, v.block, v.lot, v.countyReading,

@@ -2,7 +2,7 @@
 // leaves, over the generated sample data (values as in
 // tools/sampledata/data/*.tsv), and the lookups by code.
 
-#include "matching/match_result.h"
+#include "matching/result_line.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include "plat/path.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 
 using testutil::Show;

@@ -30,8 +30,10 @@
 // number.
 //
 // The unmatched rest is the caller's text as written; "," and ";" in it are
-// written as "，" and "；", so that neither the CSV line nor the ";"-joined
-// buffer records are split by it. An oaza named with 大字なし leaves the
+// written as "，" and "；", and CR, LF, 0x1A and a lead byte without its
+// trail byte are dropped, so that neither the CSV line nor the ";"-joined
+// buffer records are split by it; the whole-input flag is taken from the
+// rest as written. An oaza named with 大字なし leaves the
 // oaza columns empty (levels 3 to 8).
 //
 // Text outputs of the fetches and lookups hold kResultTextSize bytes.

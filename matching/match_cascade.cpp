@@ -5,9 +5,10 @@
 #include <cstring>
 
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "matching/edit_text.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ int CAdrsEngine::MatchAddress(CEditText* text, int32_t* level, int32_t* parent, 
   if (!CheckReady(msg)) return 0;
   if (text == nullptr || text->GetText() == nullptr || level == nullptr || parent == nullptr ||
       entry == nullptr) {
-    SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "検索文字列");
+    SetMessage(msg, kMsgInvalidParameter, "検索文字列");
     return 0;
   }
   if (rawInput != nullptr) {

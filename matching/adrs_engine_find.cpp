@@ -1,18 +1,15 @@
 // Child lookups of CAdrsEngine: the entry under a parent whose row has a
-// name or a code (see the table in tabledb/adrs_engine.h).
+// name or a code (see the table in matching/adrs_engine.h).
 
 #include <cstring>
 #include <string>
 
 #include "common/sjis_text.h"
-#include "tabledb/adrs_engine.h"
+#include "matching/adrs_engine.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
 namespace {
-
-constexpr char kPrefectureTable[] = "TC_Todoufuken";
-constexpr char kCityTable[] = "TC_Shikutyoson";
-constexpr char kOazaTable[] = "TC_Oaza";
 
 // Entry numbers are 16-bit: a longer level cannot be counted further.
 constexpr uint32_t kMaxEntryNumber = 0xFFFF;
@@ -94,27 +91,27 @@ int CAdrsEngine::FindChild(int level, uint32_t childBase, uint32_t first, uint32
 
 int CAdrsEngine::FindPrefectureByName(const char* name, int32_t kana, uint16_t* entry, char* msg) {
   const ChildTest test{ChildTest::kEqual,
-                       kPrefectureTable,
+                       kTablePrefecture,
                        kana ? "正規かな読み都道府県名" : "正規都道府県名",
                        nullptr,
                        Value(name),
                        kana,
                        0,
-                       kPrefectureTable,
+                       kTablePrefecture,
                        "都道府県名"};
-  return FindChild(kTixPrefecture, 0, 1, header_.levels[kTixPrefecture].count, test, entry, msg);
+  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry, msg);
 }
 
 int CAdrsEngine::FindCityByName(const char* name, int32_t kana, uint32_t childBase,
                                 uint16_t childCount, uint16_t* entry, char* msg) {
   const ChildTest test{ChildTest::kEqual,
-                       kCityTable,
+                       kTableCity,
                        kana ? "正規かな読み郡名" : "正規郡名",
                        kana ? "正規かな読み市区町村名" : "正規市区町村名",
                        Value(name),
                        kana,
                        0,
-                       kCityTable,
+                       kTableCity,
                        "市区町村名"};
   return FindChild(kTixCity, childBase, 1, childCount, test, entry, msg);
 }
@@ -130,13 +127,13 @@ int CAdrsEngine::FindOazaByName(const char* name, int32_t kana, uint32_t childBa
 int CAdrsEngine::FindNextOazaByName(const char* name, int32_t kana, uint32_t childBase,
                                     uint16_t childCount, uint16_t* entry, char* msg) {
   const ChildTest test{ChildTest::kNoOazaRule,
-                       kOazaTable,
+                       kTableOaza,
                        kana ? "正規かな読み大字通称名" : "正規大字通称名",
                        nullptr,
                        Value(name),
                        kana,
                        0,
-                       kOazaTable,
+                       kTableOaza,
                        "大字通称名"};
   return FindChild(kTixOaza, childBase, entry ? *entry : 1, childCount, test, entry, msg);
 }
@@ -144,13 +141,13 @@ int CAdrsEngine::FindNextOazaByName(const char* name, int32_t kana, uint32_t chi
 int CAdrsEngine::FindChomeByName(const char* name, int32_t kana, uint32_t childBase,
                                  uint16_t childCount, uint16_t* entry, char* msg) {
   const ChildTest test{ChildTest::kNoChomeRule,
-                       kOazaTable,
+                       kTableOaza,
                        kana ? "正規かな読み字丁目名" : "正規字丁目名",
                        nullptr,
                        Value(name),
                        kana,
                        0,
-                       kOazaTable,
+                       kTableOaza,
                        "字丁目名"};
   return FindChild(kTixChome, childBase, 1, childCount, test, entry, msg);
 }
@@ -160,23 +157,23 @@ int CAdrsEngine::FindChomeByName(const char* name, int32_t kana, uint32_t childB
 
 int CAdrsEngine::FindPrefectureByCode(const char* code, uint16_t* entry, char* msg) {
   const ChildTest test{
-      ChildTest::kPrefix, kPrefectureTable, "都道府県コード", nullptr, Value(code), 0, 2,
-      kPrefectureTable,   "都道府県コード"};
-  return FindChild(kTixPrefecture, 0, 1, header_.levels[kTixPrefecture].count, test, entry, msg);
+      ChildTest::kPrefix, kTablePrefecture, kFieldPrefectureCode, nullptr, Value(code), 0, 2,
+      kTablePrefecture,   kFieldPrefectureCode};
+  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry, msg);
 }
 
 int CAdrsEngine::FindCityByCode(const char* code, uint32_t childBase, uint16_t childCount,
                                 uint16_t* entry, char* msg) {
   const ChildTest test{
-      ChildTest::kPrefix, kCityTable,     "行政JISコード", nullptr, Value(code), 0, 5,
-      kCityTable,         "行政JISコード"};
+      ChildTest::kPrefix, kTableCity,     kFieldCityCode, nullptr, Value(code), 0, 5,
+      kTableCity,         kFieldCityCode};
   return FindChild(kTixCity, childBase, 1, childCount, test, entry, msg);
 }
 
 int CAdrsEngine::FindOazaByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
                                      uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kOazaTable,  "地名コード", nullptr, Value(code), 0, 8,
-                       kOazaTable,         "地名コード"};
+  const ChildTest test{ChildTest::kPrefix, kTableOaza,  kFieldPlaceCode, nullptr, Value(code), 0, 8,
+                       kTableOaza,         kFieldPlaceCode};
   return FindChild(kTixOaza, childBase, 1, childCount, test, entry, msg);
 }
 
@@ -191,14 +188,14 @@ int CAdrsEngine::FindOazaByGroupCode(const char* code, uint32_t childBase, uint1
 int CAdrsEngine::FindNextOazaByGroupCode(const char* code, uint32_t childBase, uint16_t childCount,
                                          uint16_t* entry, char* msg) {
   const ChildTest test{
-      ChildTest::kPrefix, kOazaTable,      "グループコード", nullptr, Value(code), 0, 8,
-      kOazaTable,         "グループコード"};
+      ChildTest::kPrefix, kTableOaza,      kFieldGroupCode, nullptr, Value(code), 0, 8,
+      kTableOaza,         kFieldGroupCode};
   return FindChild(kTixOaza, childBase, entry ? *entry : 1, childCount, test, entry, msg);
 }
 
 int CAdrsEngine::FindChomeByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
                                       uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kOazaTable,  "地名コード", nullptr, Value(code), 0, 11,
-                       kOazaTable,         "地名コード"};
+  const ChildTest test{ChildTest::kPrefix, kTableOaza,  kFieldPlaceCode, nullptr, Value(code), 0, 11,
+                       kTableOaza,         kFieldPlaceCode};
   return FindChild(kTixChome, childBase, 1, childCount, test, entry, msg);
 }
