@@ -148,6 +148,7 @@ bool Reader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
     b.entries.push_back(std::move(e));
     return true;
   }
+  if (kind != "link" && kind != "crossing" && kind != "border") return Fail("unknown record " + std::string(kind));
   if (d_->roads.empty()) return Fail("link, crossing or border before road");
   Road& road = d_->roads.back();
   if (kind == "link") {
@@ -174,18 +175,15 @@ bool Reader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
     road.crossings.emplace_back(node, std::string(raw.substr(static_cast<std::size_t>(f[2].data() - raw.data()))));
     return true;
   }
-  if (kind == "border") {
-    Border b;
-    if (f.size() < 3 || !Int(f[1], 0, 16, &b.node)) return Fail("border <node> <link number> ...");
-    for (std::size_t i = 2; i < f.size(); ++i) {
-      std::uint32_t link = 0;
-      if (!Int<std::uint32_t>(f[i], 0, 0xFFFFFFFFu, &link)) return Fail("border <node> <link number> ...");
-      b.links.push_back(link);
-    }
-    road.borders.push_back(std::move(b));
-    return true;
+  Border b;  // kind == "border"
+  if (f.size() < 3 || !Int(f[1], 0, 16, &b.node)) return Fail("border <node> <link number> ...");
+  for (std::size_t i = 2; i < f.size(); ++i) {
+    std::uint32_t link = 0;
+    if (!Int<std::uint32_t>(f[i], 0, 0xFFFFFFFFu, &link)) return Fail("border <node> <link number> ...");
+    b.links.push_back(link);
   }
-  return Fail("unknown record " + std::string(kind));
+  road.borders.push_back(std::move(b));
+  return true;
 }
 
 bool Reader::Finish() {
