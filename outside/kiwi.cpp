@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "outside/kiwi_text.h"
 #include "plat/cp932.h"
 #include "plat/file.h"
 
@@ -28,17 +29,6 @@ void SetBe(std::uint8_t* at, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
-  std::vector<std::string_view> out;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) out.push_back(line.substr(start, i - start));
-  }
-  return out;
-}
 
 template <typename T>
 bool Number(std::string_view text, T lo, T hi, T* out) {
@@ -114,7 +104,7 @@ bool Loader::Load(std::string_view text, std::vector<std::shared_ptr<Tile>>* til
     pos = end + 1;
     ++lineNo_;
     if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-    const auto f = Fields(raw);
+    const auto f = KiwiFields(raw);
     if (f.empty() || f[0][0] == '#') continue;
     if (!header) {
       if (f.size() != 2 || f[0] != "KIWI" || f[1] != "1") return Fail("先頭はKIWI 1");
@@ -347,6 +337,18 @@ void FillView(const RoadRecord& rec, int record, int place, KwRoad::Link* view) 
 }
 
 }  // namespace
+
+std::vector<std::string_view> KiwiFields(std::string_view line) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i > start) out.push_back(line.substr(start, i - start));
+  }
+  return out;
+}
 
 KwPoint KwBase::xy2LL(int x, int y) const {
   return {tile_->range.x + x * kUnitsPerTileStep, tile_->range.y + y * kUnitsPerTileStep};

@@ -26,6 +26,26 @@ bool NameFromBytes(const std::uint8_t* p, std::size_t size, std::string* name1) 
   return true;
 }
 
+// Binary search over `count` records ascending by key: the index of a record
+// with the key, -1 when there is none or keyAt (the key of record i as an
+// unsigned 16-bit number, negative when it cannot be read) fails.
+template <typename KeyAt>
+long FindKey(long count, std::uint16_t key, KeyAt keyAt) {
+  long lo = 0;
+  long hi = count - 1;
+  while (lo <= hi) {
+    const long mid = lo + (hi - lo) / 2;
+    const std::int32_t k = keyAt(mid);
+    if (k < 0) return -1;
+    if (k == key) return mid;
+    if (k < key)
+      lo = mid + 1;
+    else
+      hi = mid - 1;
+  }
+  return -1;
+}
+
 }  // namespace
 
 bool HighwayData::readAt(std::uint64_t pos, void* buf, std::size_t n) {
@@ -97,19 +117,10 @@ void HighwayData::closeHighwayData() {
 long HighwayData::findOnDisk(const Table& t, std::size_t recordBytes, std::uint16_t key,
                              std::uint8_t* record) {
   if (!file_.IsOpen()) return -1;
-  long lo = 0;
-  long hi = static_cast<long>(t.count) - 1;
-  while (lo <= hi) {
-    const long mid = lo + (hi - lo) / 2;
-    if (!readAt(t.start + 4ull + static_cast<std::uint64_t>(mid) * recordBytes, record, recordBytes)) return -1;
-    const std::uint16_t k = Be16(record);
-    if (k == key) return mid;
-    if (k < key)
-      lo = mid + 1;
-    else
-      hi = mid - 1;
-  }
-  return -1;
+  return FindKey(t.count, key, [&](long i) -> std::int32_t {
+    if (!readAt(t.start + 4ull + static_cast<std::uint64_t>(i) * recordBytes, record, recordBytes)) return -1;
+    return Be16(record);
+  });
 }
 
 bool HighwayData::readNameEntry(const Table& t, std::uint64_t pos, std::string* name1) {
@@ -138,22 +149,10 @@ const HighwayData::Block* HighwayData::block(std::uint16_t number) {
   for (auto it = cache_.rbegin(); it != cache_.rend(); ++it)
     if ((*it)->number == number) return it->get();
   // Binary search of the block index.
-  long lo = 0;
-  long hi = static_cast<long>(blockCount_) - 1;
-  const std::uint8_t* found = nullptr;
-  while (lo <= hi) {
-    const long mid = lo + (hi - lo) / 2;
-    const std::uint8_t* rec = facil_.data() + indexStart_ + static_cast<std::size_t>(mid) * kIndexRecordBytes;
-    const std::uint16_t n = Be16(rec);
-    if (n == number) {
-      found = rec;
-      break;
-    }
-    if (n < number)
-      lo = mid + 1;
-    else
-      hi = mid - 1;
-  }
+  const std::uint8_t* index = facil_.data() + indexStart_;
+  const long at = FindKey(blockCount_, number,
+                          [&](long i) -> std::int32_t { return Be16(index + static_cast<std::size_t>(i) * kIndexRecordBytes); });
+  const std::uint8_t* found = at < 0 ? nullptr : index + static_cast<std::size_t>(at) * kIndexRecordBytes;
   if (!found) return nullptr;
   auto blk = std::make_unique<Block>();
   blk->number = number;
@@ -169,21 +168,7 @@ std::vector<HighwayData::Facility> HighwayData::findFacilities(std::uint16_t key
   if (!file_.IsOpen()) return out;
   const std::uint8_t* keys = facil_.data() + 6;
   auto keyAt = [&](long i) { return Be16(keys + static_cast<std::size_t>(i) * kKeyRecordBytes); };
-  long lo = 0;
-  long hi = static_cast<long>(keyCount_) - 1;
-  long hit = -1;
-  while (lo <= hi) {
-    const long mid = lo + (hi - lo) / 2;
-    const std::uint16_t k = keyAt(mid);
-    if (k == key) {
-      hit = mid;
-      break;
-    }
-    if (k < key)
-      lo = mid + 1;
-    else
-      hi = mid - 1;
-  }
+  const long hit = FindKey(keyCount_, key, [&](long i) -> std::int32_t { return keyAt(i); });
   if (hit < 0) return out;
   long first = hit;
   long last = hit;

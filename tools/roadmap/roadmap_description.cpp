@@ -7,22 +7,12 @@
 #include <sstream>
 #include <string_view>
 
+#include "outside/kiwi_text.h"
 #include "plat/cp932.h"
 
 namespace roadmap {
 namespace {
 
-std::vector<std::string_view> Fields(std::string_view line) {
-  std::vector<std::string_view> out;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) out.push_back(line.substr(start, i - start));
-  }
-  return out;
-}
 
 // Decimal, or hexadecimal after "0x".
 template <typename T>
@@ -211,7 +201,7 @@ bool LoadDescription(const std::string& nativePath, Description* out, std::strin
   while (std::getline(in, line)) {
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto f = Fields(line);
+    const auto f = KiwiFields(line);
     if (f.empty() || f[0][0] == '#') continue;
     if (!reader.Line(f, line)) {
       *error = "line " + std::to_string(lineNo) + ": " + reader.error;
