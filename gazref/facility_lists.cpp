@@ -343,10 +343,12 @@ int ListAreas(CAdrsContext* output, const char* categoryText, const char* folder
     SetMessage(msg, kOpenMessage, listPath.c_str());
     return 0;
   }
-  *overflow = 0;
+  // The flag is cleared with the first name: a category word that names no
+  // node leaves an empty list and the flag as the caller set it.
   int64_t count = 0;
   std::string line;
   while (list.ReadString(line)) {
+    if (count == 0) *overflow = 0;
     if (line.size() > kAreaLineMax) {
       SetMessage(msg, kReadMessage, listPath.c_str());
       return 0;
