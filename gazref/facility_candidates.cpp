@@ -14,6 +14,7 @@
 #include "common/sjis_text.h"
 #include "gazref/facility_grid_index.h"
 #include "gazref/facility_tree.h"
+#include "gazref/search_sink.h"
 #include "matching/match_driver.h"
 #include "tabledb/name_index.h"
 #include "tabledb/table_database.h"
@@ -40,8 +41,6 @@ constexpr uint32_t kRangeWorkCapacity = 32768;
 constexpr uint32_t kListGrowth = 128;
 // Longest text of a facility field that the filters read, NUL included.
 constexpr std::size_t kFieldTextSize = 1024;
-
-const char* Text(const char* text) { return text ? text : ""; }
 
 int CreateIdList(CRecordList* list, uint32_t capacity) {
   return list->Create(capacity, sizeof(uint32_t), kListGrowth);
@@ -152,9 +151,9 @@ int CollectLeafValues(CRecordList* list, CTagDb* tree, const TagNode& record, in
 
 int SelectionMode(const FacilityConditions& c) {
   int mode = HasRangeCondition(c.latitude, c.longitude, c.radius) ? 4 : 0;
-  if (*Text(c.major)) mode = 3;
-  if (*Text(c.area)) mode = 2;
-  if (*Text(c.name)) mode = 1;
+  if (*TextOrEmpty(c.major)) mode = 3;
+  if (*TextOrEmpty(c.area)) mode = 2;
+  if (*TextOrEmpty(c.name)) mode = 1;
   return mode;
 }
 
@@ -200,7 +199,7 @@ int CollectCategoryRecords(CRecordList* candidates, const char* treePath, const 
   }
   // The named levels, each only after the one above it was named.
   int depth = 3;
-  const char* names[3] = {Text(major), Text(middle), Text(minor)};
+  const char* names[3] = {TextOrEmpty(major), TextOrEmpty(middle), TextOrEmpty(minor)};
   for (const char* name : names) {
     if (*name == '\0') break;
     --depth;
@@ -309,17 +308,17 @@ int SelectFacilityCandidates(CRecordList* candidates, const char* folder, const 
   switch (mode) {
     case 1:
       filled = SearchNameIndexToList(&raw, (base + kFacilityNameIndexFile).c_str(),
-                                     databasePath.c_str(), Text(c.name), kNameIndexCharacterPair,
+                                     databasePath.c_str(), TextOrEmpty(c.name), kNameIndexCharacterPair,
                                      kNameIndexAllWords, msg);
       break;
     case 2:
       filled = SearchNameIndexToList(&raw, (base + kFacilityAreaIndexFile).c_str(),
-                                     databasePath.c_str(), Text(c.area), kNameIndexCharacterPair,
+                                     databasePath.c_str(), TextOrEmpty(c.area), kNameIndexCharacterPair,
                                      kNameIndexAllWords, msg);
       break;
     case 3:
       filled = CollectCategoryRecords(&raw, (base + kFacilityCategoryTreeFile).c_str(),
-                                      Text(c.major), Text(c.middle), Text(c.minor), msg);
+                                      TextOrEmpty(c.major), TextOrEmpty(c.middle), TextOrEmpty(c.minor), msg);
       break;
     default:
       filled = CollectRangeRecords(&raw, (base + kFacilityGridIndexFile).c_str(),
@@ -341,11 +340,11 @@ int SelectFacilityCandidates(CRecordList* candidates, const char* folder, const 
     plane = std::make_unique<SearchPointPlane>(c.latitude, c.longitude);
     BoundingRect(*plane, c.latitude, c.longitude, c.radius, rect);
   }
-  const std::string areaPrefix = WithoutBlanks(Text(c.area));
-  const bool hasArea = *Text(c.area) != '\0';
-  const char* tests[3][2] = {{Text(c.major), fields.major},
-                             {Text(c.middle), fields.middle},
-                             {Text(c.minor), fields.minor}};
+  const std::string areaPrefix = WithoutBlanks(TextOrEmpty(c.area));
+  const bool hasArea = *TextOrEmpty(c.area) != '\0';
+  const char* tests[3][2] = {{TextOrEmpty(c.major), fields.major},
+                             {TextOrEmpty(c.middle), fields.middle},
+                             {TextOrEmpty(c.minor), fields.minor}};
   RecordReader reader(&db, databasePath.c_str(), table, msg);
   std::vector<char> value(kFieldTextSize);
   for (uint32_t n = 1; n <= raw.GetCount(); ++n) {
@@ -355,7 +354,7 @@ int SelectFacilityCandidates(CRecordList* candidates, const char* folder, const 
       if (!reader.Text(id, fields.area, value.data())) return 0;
       if (mode == 1 && !range) {
         int all = 0;
-        if (!AllWordsOccur(Text(c.area), value.data(), &all, msg)) return 0;
+        if (!AllWordsOccur(TextOrEmpty(c.area), value.data(), &all, msg)) return 0;
         if (!all) continue;
       }
       if (FindSubstring(areaPrefix.c_str(), value.data()) != 1) continue;

@@ -35,8 +35,6 @@ constexpr std::size_t kSortedLineMax = 1023;
 
 const char* const kExcludedCategories[] = {"公衆トイレ", "使用しない", "その他"};
 
-const char* Text(const char* text) { return text ? text : ""; }
-
 // Opens the tree and finds its "STRING" node.
 int OpenListTree(CTagDb* tree, const char* treePath, TagNode* stringNode, char* msg) {
   if (!tree->Open(treePath)) {
@@ -59,12 +57,12 @@ int OpenListTree(CTagDb* tree, const char* treePath, TagNode* stringNode, char* 
 // The first three words of the category text.
 int SplitCategoryWords(const char* text, std::string words[3], const char* label, char* msg) {
   auto fields = std::make_unique<CBlankFieldList>();
-  fields->Split(Text(text));
+  fields->Split(TextOrEmpty(text));
   if (fields->GetCount() == 0) {
     SetMessage(msg, "メモリの確保に失敗しました！[%s]", label);
     return 0;
   }
-  std::string word(std::strlen(Text(text)) + 1, '\0');
+  std::string word(std::strlen(TextOrEmpty(text)) + 1, '\0');
   for (int n = 0; n < 3; ++n) {
     fields->GetField(word.data(), n + 1);
     words[n] = word.c_str();
@@ -154,9 +152,9 @@ bool SubtreeHasArea(CTagDb* tree, const TagNode& node, const std::string& name,
     char head[kPrefectureTextSize];
     const char* rest = "";
     SplitPrefectureName(name.c_str(), head, &rest);
-    if (*Text(prefecture) == '\0') return true;
+    if (*TextOrEmpty(prefecture) == '\0') return true;
     return std::strcmp(prefecture, head) == 0 &&
-           (*Text(municipality) == '\0' || std::strcmp(municipality, rest) == 0);
+           (*TextOrEmpty(municipality) == '\0' || std::strcmp(municipality, rest) == 0);
   }
   TreeChain chain(tree, node.firstChild);
   uint32_t child = 0;
@@ -202,7 +200,7 @@ int ListCategories(CAdrsContext* output, const char* categoryText, const char* p
   std::string name;
   TagNode record;
   while (chain.Next(&node, &name, &record)) {
-    if (*Text(prefecture) != '\0') {
+    if (*TextOrEmpty(prefecture) != '\0') {
       bool readFailed = false;
       if (!SubtreeHasArea(&tree, record, name, prefecture, municipality, depth, &readFailed)) {
         if (!readFailed) continue;
@@ -213,14 +211,9 @@ int ListCategories(CAdrsContext* output, const char* categoryText, const char* p
     bool excluded = false;
     for (const char* skip : kExcludedCategories) excluded = excluded || name == skip;
     if (excluded) continue;
-    if (++count > maximum) {
-      *overflow = 1;
-      return 1;
-    }
-    if (!output->WriteLine(name.c_str())) {
-      SetMessage(msg, kStoreMessage, kCategoryLabel);
-      return 0;
-    }
+    const RowOutcome outcome =
+        WriteCountedRow(output, name.c_str(), &count, maximum, overflow, kCategoryLabel, msg);
+    if (outcome != kRowWritten) return outcome == kRowOverflow ? 1 : 0;
   }
   if (chain.Failed()) {
     SetMessage(msg, kReadMessage, treePath.c_str());
@@ -357,14 +350,10 @@ int ListAreas(CAdrsContext* output, const char* categoryText, const char* folder
     const char* rest = "";
     SplitPrefectureName(line.c_str(), prefecture, &rest);
     const std::string row = std::string(prefecture) + "," + rest;
-    if (++count > maximum) {
-      *overflow = 1;
-      break;
-    }
-    if (!output->WriteLine(row.c_str())) {
-      SetMessage(msg, kStoreMessage, kAreaLabel);
-      return 0;
-    }
+    const RowOutcome outcome =
+        WriteCountedRow(output, row.c_str(), &count, maximum, overflow, kAreaLabel, msg);
+    if (outcome == kRowFailed) return 0;
+    if (outcome == kRowOverflow) break;
   }
   if (list.Failed()) {
     SetMessage(msg, kReadMessage, listPath.c_str());

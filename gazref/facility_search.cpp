@@ -31,8 +31,6 @@ constexpr uint32_t kListGrowth = 128;
 // Longest text of a record field, NUL included.
 constexpr std::size_t kRecordTextSize = 1024;
 
-const char* Text(const char* text) { return text ? text : ""; }
-
 // Bytes of the list's strings with their NULs.
 uint32_t VariantPoolBytes(const CWorkMemory& list) {
   uint32_t bytes = 0;
@@ -131,11 +129,10 @@ class FacilitySearch {
       if (record.major == kUnusedCategory) continue;
       if (record.major == kToiletCategory && !fullPoint) continue;
       const std::string row = FormatFacilityRow(record, distance);
-      if (++rows > maximum_) {
-        *overflow_ = 1;
-        return kEnd;
-      }
-      if (!output_->WriteLine(row.c_str()) || !Remember(id)) {
+      const RowOutcome outcome =
+          WriteCountedRow(output_, row.c_str(), &rows, maximum_, overflow_, kLabel, msg_);
+      if (outcome != kRowWritten) return outcome == kRowOverflow ? kEnd : kFailed;
+      if (!Remember(id)) {
         SetMessage(msg_, "検索結果の登録に失敗しました！[%s]", kLabel);
         return kFailed;
       }
@@ -193,7 +190,7 @@ std::string Width(const std::string& text, bool full) {
 }  // namespace
 
 int SplitPrefectureName(const char* text, char* prefecture, const char** rest) {
-  text = Text(text);
+  text = TextOrEmpty(text);
   for (int32_t code = 1; code <= kPrefectureCount; ++code) {
     char name[kPrefectureTextSize];
     GetPrefectureName(code, name);
@@ -303,15 +300,15 @@ int FindFacilities(CAdrsContext* output, const char* major, const char* middle,
   int32_t ownOverflow = 0;
   if (!overflow) overflow = &ownOverflow;
   FacilityConditions conditions;
-  conditions.major = Text(major);
-  conditions.middle = Text(middle);
-  conditions.minor = Text(minor);
-  conditions.area = Text(area);
+  conditions.major = TextOrEmpty(major);
+  conditions.middle = TextOrEmpty(middle);
+  conditions.minor = TextOrEmpty(minor);
+  conditions.area = TextOrEmpty(area);
   conditions.latitude = latitude * 0.001;
   conditions.longitude = longitude * 0.001;
   conditions.radius = radius;
-  name = Text(name);
-  folder = Text(folder);
+  name = TextOrEmpty(name);
+  folder = TextOrEmpty(folder);
 
   FacilitySearch search(output, conditions, folder, maximum, overflow, msg);
   if (!search.Create()) return 0;

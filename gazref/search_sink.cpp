@@ -56,3 +56,16 @@ int RunSearchToArray(CStringArray* array, const char* label, const char* emptyMe
   }
   return 1;
 }
+
+RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count,
+                           int32_t maximum, int32_t* overflow, const char* label, char* msg) {
+  if (++*count > maximum) {
+    *overflow = 1;
+    return kRowOverflow;
+  }
+  if (!output->WriteLine(row)) {
+    SetMessage(msg, "検索結果の登録に失敗しました！[%s]", label);
+    return kRowFailed;
+  }
+  return kRowWritten;
+}

@@ -3,6 +3,7 @@
 // administrative-area lists: a result file or a string array, attached to
 // a new search context that the search writes its rows to.
 
+#include <cstdint>
 #include <functional>
 
 #include "matching/adrs_context.h"
@@ -26,3 +27,15 @@ int RunSearchToFile(const char* resultPath, const char* label, const char* empty
 // null array.
 int RunSearchToArray(CStringArray* array, const char* label, const char* emptyMessage, char* msg,
                      const SearchIntoContext& search);
+
+// A null text counts as empty.
+inline const char* TextOrEmpty(const char* text) { return text ? text : ""; }
+
+enum RowOutcome { kRowWritten, kRowOverflow, kRowFailed };
+
+// Counts one more row against the maximum and writes it: kRowOverflow
+// (the overflow flag set to 1, nothing written) when the count now exceeds
+// the maximum, kRowFailed with "検索結果の登録に失敗しました！[label]" when
+// the write fails.
+RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count,
+                           int32_t maximum, int32_t* overflow, const char* label, char* msg);
