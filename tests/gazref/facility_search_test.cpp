@@ -19,6 +19,7 @@
 #include "common/work_memory.h"
 #include "facility_folder.h"
 #include "gazref/facility_candidates.h"
+#include "gazref/facility_lists.h"
 #include "gazref/facility_search.h"
 #include "gazref/facility_tree.h"
 #include "gazref/plane_rect.h"
@@ -507,6 +508,54 @@ TEST_F(ReplacementFolderTest, ALoopingCategoryChainIsAReadFailure) {
   q.major = "温泉";
   EXPECT_EQ(Run(q, folder), 0);
   EXPECT_EQ(std::string(msg_), "ファイルの読み込みに失敗しました!(" + path + ")");
+}
+
+TEST(FacilityTreeGroupTest, AMissingGroupNodeIsReportedWithTheTreePath) {
+  testutil::TempDir dir;
+  for (const char* file : {"分類.TDB", "施設検索.TDB"}) {
+    CTagDb tree;
+    ASSERT_EQ(tree.Create(dir.Sys(file).c_str()), 1);
+    const uint32_t top = tree.AddTopNode();
+    tree.SetName(top, "施設検索");
+    tree.AddNamedChild(tree.AddNamedChild(top, "CDB_TREE"), "FIELD");
+  }
+  CRecordList list;
+  list.Create(4, sizeof(uint32_t), 4);
+  char msg[kMessageSize] = "";
+  const std::string categories = dir.Sys("分類.TDB");
+  EXPECT_EQ(CollectCategoryRecords(&list, categories.c_str(), "", "", "", msg), 0);
+  EXPECT_EQ(std::string(msg),
+            "インデックスのレコードが見つかりません！[INDEX:" + categories + "][RECORD:INDEX]");
+  CStringArray rows;
+  int32_t overflow = 0;
+  const std::string folder = dir.Sys("");
+  EXPECT_EQ(ListCategoriesToArray(&rows, "", "", "", folder.c_str(), 10, &overflow, msg), 0);
+  EXPECT_EQ(std::string(msg), "インデックスのレコードが見つかりません！[INDEX:" + folder +
+                                  "施設検索.TDB][RECORD:STRING]");
+}
+
+TEST(SortCandidatesByDistanceTest, OneCandidateOrNoRangeIsLeftWithoutOpeningTheDatabase) {
+  CRecordList list;
+  list.Create(4, sizeof(uint32_t), 4);
+  const uint32_t ids[] = {300, 100, 200};
+  char msg[kMessageSize] = "";
+  list.Add(&ids[0]);
+  // The folder holds no database: it is not opened.
+  EXPECT_EQ(SortCandidatesByDistance(&list, "/nonexistent", "施設検索", "緯度", "経度", 128446.8,
+                                     503167.2, 500, msg),
+            1);
+  list.Add(&ids[1]);
+  list.Add(&ids[2]);
+  EXPECT_EQ(SortCandidatesByDistance(&list, "/nonexistent", "施設検索", "緯度", "経度", 128446.8,
+                                     503167.2, 0, msg),
+            1);
+  uint32_t first = 0;
+  list.GetDword(1, &first);
+  EXPECT_EQ(first, 300u);
+  EXPECT_EQ(SortCandidatesByDistance(&list, "/nonexistent", "施設検索", "緯度", "経度", 128446.8,
+                                     503167.2, 500, msg),
+            0);
+  EXPECT_STREQ(msg, "データベースのオープンに失敗しました！[DATABASE:/nonexistent\\施設検索.NDB]");
 }
 
 // ---- Replacement spellings ----
