@@ -261,9 +261,8 @@ int CollectRangeRecords(CRecordList* candidates, const char* indexPath, const ch
   lowLon = std::min(lowLon, lon);
   const GridRect area = index.GetArea();
   if (!FindFacilitiesInRange(&index, longitude * 1000, latitude * 1000, (longitude - lowLon) * 1000,
-                             (latitude - lowLat) * 1000, &work, index.GetColumns(),
-                             index.GetRows(), index.GetCellWidth(), index.GetCellHeight(),
-                             area.lowX, area.lowY)) {
+                             (latitude - lowLat) * 1000, &work, index.GetColumns(), index.GetRows(),
+                             index.GetCellWidth(), index.GetCellHeight(), area.lowX, area.lowY)) {
     SetMessage(msg, kWorkStoreMessage, kRangeLabel);
     return 0;
   }
@@ -308,17 +307,18 @@ int SelectFacilityCandidates(CRecordList* candidates, const char* folder, const 
   switch (mode) {
     case 1:
       filled = SearchNameIndexToList(&raw, (base + kFacilityNameIndexFile).c_str(),
-                                     databasePath.c_str(), TextOrEmpty(c.name), kNameIndexCharacterPair,
-                                     kNameIndexAllWords, msg);
+                                     databasePath.c_str(), TextOrEmpty(c.name),
+                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
       break;
     case 2:
       filled = SearchNameIndexToList(&raw, (base + kFacilityAreaIndexFile).c_str(),
-                                     databasePath.c_str(), TextOrEmpty(c.area), kNameIndexCharacterPair,
-                                     kNameIndexAllWords, msg);
+                                     databasePath.c_str(), TextOrEmpty(c.area),
+                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
       break;
     case 3:
       filled = CollectCategoryRecords(&raw, (base + kFacilityCategoryTreeFile).c_str(),
-                                      TextOrEmpty(c.major), TextOrEmpty(c.middle), TextOrEmpty(c.minor), msg);
+                                      TextOrEmpty(c.major), TextOrEmpty(c.middle),
+                                      TextOrEmpty(c.minor), msg);
       break;
     default:
       filled = CollectRangeRecords(&raw, (base + kFacilityGridIndexFile).c_str(),
@@ -386,8 +386,8 @@ int SelectFacilityCandidates(CRecordList* candidates, const char* folder, const 
 }
 
 int SortCandidatesByDistance(CRecordList* candidates, const char* folder, const char* table,
-                             const char* latitudeField, const char* longitudeField,
-                             double latitude, double longitude, double radius, char* msg) {
+                             const char* latitudeField, const char* longitudeField, double latitude,
+                             double longitude, double radius, char* msg) {
   if (candidates->GetCount() < 2 || !HasRangeCondition(latitude, longitude, radius)) return 1;
   std::vector<std::pair<double, uint32_t>> elements;
   elements.reserve(candidates->GetCount());

@@ -98,5 +98,5 @@ int CollectRangeRecords(CRecordList* candidates, const char* indexPath, const ch
 // distances keep their order). Nothing is done, and the database is not
 // opened, for fewer than two candidates or without a range condition.
 int SortCandidatesByDistance(CRecordList* candidates, const char* folder, const char* table,
-                             const char* latitudeField, const char* longitudeField,
-                             double latitude, double longitude, double radius, char* msg);
+                             const char* latitudeField, const char* longitudeField, double latitude,
+                             double longitude, double radius, char* msg);

@@ -146,8 +146,7 @@ std::string AreaWorkFolder() {
 }
 
 bool SubtreeHasArea(CTagDb* tree, const TagNode& node, const std::string& name,
-                    const char* prefecture, const char* municipality, int depth,
-                    bool* readFailed) {
+                    const char* prefecture, const char* municipality, int depth, bool* readFailed) {
   if (depth < 1) {
     char head[kPrefectureTextSize];
     const char* rest = "";
@@ -170,8 +169,8 @@ bool SubtreeHasArea(CTagDb* tree, const TagNode& node, const std::string& name,
 }
 
 int ListCategories(CAdrsContext* output, const char* categoryText, const char* prefecture,
-                   const char* municipality, const char* folder, int32_t maximum,
-                   int32_t* overflow, char* msg) {
+                   const char* municipality, const char* folder, int32_t maximum, int32_t* overflow,
+                   char* msg) {
   if (maximum < 0) {
     SetMessage(msg, "最大検索数が不正です[%s]", kCategoryLabel);
     return 0;
@@ -222,8 +221,8 @@ int ListCategories(CAdrsContext* output, const char* categoryText, const char* p
   return 1;
 }
 
-int SortUniqueTextFile(const char* inputPath, const char* outputPath,
-                       const std::string& workFolder, char* msg) {
+int SortUniqueTextFile(const char* inputPath, const char* outputPath, const std::string& workFolder,
+                       char* msg) {
   const std::string sortedPath = workFolder + kAreaSortFile;
   if (!SortTextFileAscending(sortedPath.c_str(), inputPath)) {
     SetMessage(msg, kOpenMessage, inputPath);
@@ -302,7 +301,8 @@ int CollectAreaNames(const char* outputPath, const char* treePath, const char* c
   std::string name;
   TagNode record;
   while (chain.Next(&node, &name, &record)) {
-    if (!WriteLeafNames(&work, &tree, record, name, depth)) return fail(kStoreMessage, kCollectLabel);
+    if (!WriteLeafNames(&work, &tree, record, name, depth))
+      return fail(kStoreMessage, kCollectLabel);
   }
   if (chain.Failed()) return fail(kStoreMessage, kCollectLabel);
   tree.Close();

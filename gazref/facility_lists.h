@@ -52,8 +52,8 @@ std::string AreaWorkFolder();
 
 // A negative maximum fails with "最大検索数が不正です[BUNRUI_FINDLISTFIRST]".
 int ListCategories(CAdrsContext* output, const char* categoryText, const char* prefecture,
-                   const char* municipality, const char* folder, int32_t maximum,
-                   int32_t* overflow, char* msg);
+                   const char* municipality, const char* folder, int32_t maximum, int32_t* overflow,
+                   char* msg);
 // Empty result: "条件にあてはまる分類はありません！".
 int ListCategoriesToFile(const char* resultPath, const char* categoryText, const char* prefecture,
                          const char* municipality, const char* folder, int32_t maximum,
@@ -76,8 +76,7 @@ int ListAreasToArray(CStringArray* array, const char* categoryText, const char* 
 // equal to the name's prefecture and the municipality filter empty or
 // equal to the rest. *readFailed is set when the tree cannot be read.
 bool SubtreeHasArea(CTagDb* tree, const TagNode& node, const std::string& name,
-                    const char* prefecture, const char* municipality, int depth,
-                    bool* readFailed);
+                    const char* prefecture, const char* municipality, int depth, bool* readFailed);
 
 // Writes the administrative names below the categories of the text into
 // outputPath, sorted and each once, through the working files of
@@ -89,5 +88,5 @@ int CollectAreaNames(const char* outputPath, const char* treePath, const char* c
 // The lines of the input in ascending byte order, each once, into the
 // output (through a sorted working file in workFolder). An empty input
 // gives an empty output; on success the message is cleared.
-int SortUniqueTextFile(const char* inputPath, const char* outputPath,
-                       const std::string& workFolder, char* msg);
+int SortUniqueTextFile(const char* inputPath, const char* outputPath, const std::string& workFolder,
+                       char* msg);

@@ -112,8 +112,8 @@ class FacilitySearch {
                                   fields_.longitude, c.latitude, c.longitude, c.radius, msg_)) {
       return kFailed;
     }
-    const bool fullPoint = c.latitude >= kPresentThreshold &&
-                           c.longitude >= kPresentThreshold && c.radius >= kPresentThreshold;
+    const bool fullPoint = c.latitude >= kPresentThreshold && c.longitude >= kPresentThreshold &&
+                           c.radius >= kPresentThreshold;
     *overflow_ = 0;
     int64_t rows = 0;
     for (uint32_t n = 1; n <= candidates_.GetCount(); ++n) {
@@ -234,8 +234,8 @@ int ExpandReplacementVariants(CWorkMemory* list, const CRecordList& pairs, uint3
 }
 
 int ReadFacilityRecord(uint32_t recordId, CTableDatabase* database, const char* databasePath,
-                       const char* table, FacilityRecord* record, double latitude,
-                       double longitude, double* distance, char* msg) {
+                       const char* table, FacilityRecord* record, double latitude, double longitude,
+                       double* distance, char* msg) {
   if (!database->IsOpen() && !database->Open(databasePath)) {
     SetMessage(msg, "ファイルオープンエラー!(%s)", databasePath);
     return 0;
@@ -289,10 +289,10 @@ std::string FormatFacilityRow(const FacilityRecord& record, double distance) {
   return row;
 }
 
-int FindFacilities(CAdrsContext* output, const char* major, const char* middle,
-                   const char* minor, const char* name, const char* area, int32_t latitude,
-                   int32_t longitude, double radius, const char* folder, int32_t maximum,
-                   int32_t* overflow, char* msg) {
+int FindFacilities(CAdrsContext* output, const char* major, const char* middle, const char* minor,
+                   const char* name, const char* area, int32_t latitude, int32_t longitude,
+                   double radius, const char* folder, int32_t maximum, int32_t* overflow,
+                   char* msg) {
   if (maximum < 0) {
     SetMessage(msg, "最大検索数が不正です！[%s]", kLabel);
     return 0;

@@ -84,8 +84,8 @@ struct FacilityRecord {
 // given). Messages "ファイルオープンエラー!(%s)" and
 // "データベースのレコードの取得に失敗しました！[DATABASE:%s][TABLE:%s]".
 int ReadFacilityRecord(uint32_t recordId, CTableDatabase* database, const char* databasePath,
-                       const char* table, FacilityRecord* record, double latitude,
-                       double longitude, double* distance, char* msg);
+                       const char* table, FacilityRecord* record, double latitude, double longitude,
+                       double* distance, char* msg);
 
 // The 11-field row of a record.
 std::string FormatFacilityRow(const FacilityRecord& record, double distance);
@@ -94,10 +94,10 @@ std::string FormatFacilityRow(const FacilityRecord& record, double distance);
 // thousandths of an arc second, radius in metres. 1 on success, also
 // with no row; a negative maximum fails with
 // "最大検索数が不正です！[SHISETSU_FINDLISTFIRST]".
-int FindFacilities(CAdrsContext* output, const char* major, const char* middle,
-                   const char* minor, const char* name, const char* area, int32_t latitude,
-                   int32_t longitude, double radius, const char* folder, int32_t maximum,
-                   int32_t* overflow, char* msg);
+int FindFacilities(CAdrsContext* output, const char* major, const char* middle, const char* minor,
+                   const char* name, const char* area, int32_t latitude, int32_t longitude,
+                   double radius, const char* folder, int32_t maximum, int32_t* overflow,
+                   char* msg);
 
 // FindFacilities into a new result file (text, CR LF lines): 1 when it
 // holds at least one row, else 0, the file deleted and, after a search

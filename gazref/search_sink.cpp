@@ -11,8 +11,8 @@ constexpr char kAttachMessage[] = "アタッチに失敗しました！[%s]";
 
 }  // namespace
 
-int RunSearchToFile(const char* resultPath, const char* label, const char* emptyMessage,
-                    char* msg, const SearchIntoContext& search) {
+int RunSearchToFile(const char* resultPath, const char* label, const char* emptyMessage, char* msg,
+                    const SearchIntoContext& search) {
   plat::File file;
   if (!OpenNewTextFileForWriteWithError(&file, resultPath, msg)) return 0;
   CAdrsContext context;
@@ -57,8 +57,8 @@ int RunSearchToArray(CStringArray* array, const char* label, const char* emptyMe
   return 1;
 }
 
-RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count,
-                           int32_t maximum, int32_t* overflow, const char* label, char* msg) {
+RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count, int32_t maximum,
+                           int32_t* overflow, const char* label, char* msg) {
   if (++*count > maximum) {
     *overflow = 1;
     return kRowOverflow;

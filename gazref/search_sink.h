@@ -18,8 +18,8 @@ using SearchIntoContext = std::function<int(CAdrsContext* output)>;
 // emptyMessage when it wrote nothing, with "アタッチに失敗しました！[label]"
 // when the file cannot be attached, "ファイルオープンエラー!(path)" when it
 // cannot be counted.
-int RunSearchToFile(const char* resultPath, const char* label, const char* emptyMessage,
-                    char* msg, const SearchIntoContext& search);
+int RunSearchToFile(const char* resultPath, const char* label, const char* emptyMessage, char* msg,
+                    const SearchIntoContext& search);
 
 // Runs the search into the array (rows appended). 1 when the array holds at
 // least one row afterwards; 0 with the search's message when it failed,
@@ -37,5 +37,5 @@ enum RowOutcome { kRowWritten, kRowOverflow, kRowFailed };
 // (the overflow flag set to 1, nothing written) when the count now exceeds
 // the maximum, kRowFailed with "検索結果の登録に失敗しました！[label]" when
 // the write fails.
-RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count,
-                           int32_t maximum, int32_t* overflow, const char* label, char* msg);
+RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count, int32_t maximum,
+                           int32_t* overflow, const char* label, char* msg);

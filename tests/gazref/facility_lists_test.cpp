@@ -3,6 +3,8 @@
 // test runs with a temporary folder of its own, which must be empty again
 // after each call.
 
+#include "gazref/facility_lists.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 
 #include "common/message.h"
 #include "facility_folder.h"
-#include "gazref/facility_lists.h"
 #include "gazref/facility_search.h"
 #include "gazref/facility_tree.h"
 #include "plat/cp932.h"
@@ -179,8 +180,8 @@ TEST_F(FacilityListTest, MaximumStopsTheListAndSetsTheOverflowFlag) {
   ASSERT_EQ(ExpectedAreas("寺社", "", "").size(), 5u);
   ASSERT_EQ(Areas("寺社", 2), 1);
   EXPECT_EQ(overflow_, 1);
-  EXPECT_EQ(rows_, (CStringArray{ExpectedAreas("寺社", "", "")[0],
-                                 ExpectedAreas("寺社", "", "")[1]}));
+  EXPECT_EQ(rows_,
+            (CStringArray{ExpectedAreas("寺社", "", "")[0], ExpectedAreas("寺社", "", "")[1]}));
   ASSERT_EQ(Areas("寺社", 5), 1);
   EXPECT_EQ(overflow_, 0);
   EXPECT_EQ(rows_.size(), 5u);
@@ -222,9 +223,9 @@ TEST_F(FacilityListTest, FileFormsWriteTheRowsOrDeleteTheirFile) {
   std::string expected;
   for (const auto& row : ExpectedAreas("交通", "", "")) expected += row + "\r\n";
   EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), expected);
-  ASSERT_EQ(ListCategoriesToFile(path.c_str(), "交通", "", "", folder_.c_str(), 100, &overflow_,
-                                 msg_),
-            1);
+  ASSERT_EQ(
+      ListCategoriesToFile(path.c_str(), "交通", "", "", folder_.c_str(), 100, &overflow_, msg_),
+      1);
   EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), "鉄道\r\n");
   EXPECT_EQ(ListAreasToFile(path.c_str(), "温泉", folder_.c_str(), 100, &overflow_, msg_), 0);
   EXPECT_STREQ(msg_, "条件にあてはまる都道府県市区町村名はありません！");
@@ -323,7 +324,8 @@ TEST_F(FacilityListTest, SortUniqueKeepsOneOfEachLineInByteOrder) {
   ASSERT_EQ(SortUniqueTextFile(in.c_str(), out.c_str(), work, msg), 1);
   EXPECT_EQ(testutil::ReadBytes(dir.Native("out.txt")), "");
 
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("in.txt"), "a\r\n" + std::string(1100, 'z') + "\r\n"));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native("in.txt"), "a\r\n" + std::string(1100, 'z') + "\r\n"));
   EXPECT_EQ(SortUniqueTextFile(in.c_str(), out.c_str(), work, msg), 0);
   EXPECT_EQ(std::string(msg).rfind("ファイルの読み込みに失敗しました!(", 0), 0u) << Show(msg);
   EXPECT_FALSE(testutil::Exists(dir.Native("out.txt")));

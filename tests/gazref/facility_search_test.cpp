@@ -2,6 +2,8 @@
 // folder of the build tree (and on copies of it generated with other
 // replacement pairs).
 
+#include "gazref/facility_search.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,7 +22,6 @@
 #include "facility_folder.h"
 #include "gazref/facility_candidates.h"
 #include "gazref/facility_lists.h"
-#include "gazref/facility_search.h"
 #include "gazref/facility_tree.h"
 #include "gazref/plane_rect.h"
 #include "plat/cp932.h"
@@ -83,9 +84,9 @@ class FacilitySearchTest : public ::testing::Test {
     msg_[0] = '\0';
     overflow_ = -7;
     return FindFacilitiesToArray(&rows_, q.major.c_str(), q.middle.c_str(), q.minor.c_str(),
-                                 q.name.c_str(), q.area.c_str(), q.latitude, q.longitude,
-                                 q.radius, folder.empty() ? folder_.c_str() : folder.c_str(),
-                                 q.maximum, &overflow_, msg_);
+                                 q.name.c_str(), q.area.c_str(), q.latitude, q.longitude, q.radius,
+                                 folder.empty() ? folder_.c_str() : folder.c_str(), q.maximum,
+                                 &overflow_, msg_);
   }
 
   std::multiset<std::string> Names() const {
@@ -123,8 +124,9 @@ TEST_F(FacilitySearchTest, RowsSplitTheAreaNameAndPrintWholeNumbers) {
   q.name = "皇居外苑";
   ASSERT_EQ(Run(q), 1) << Show(msg_);
   ASSERT_EQ(rows_.size(), 1u);
-  EXPECT_EQ(rows_[0], "皇居外苑,こうきょがいえん,128454000,503130000,,千代田区,13101,公園,都市公園,"
-                      "国民公園,0");
+  EXPECT_EQ(rows_[0],
+            "皇居外苑,こうきょがいえん,128454000,503130000,,千代田区,13101,公園,都市公園,"
+            "国民公園,0");
   q.name = "京都市役所";
   ASSERT_EQ(Run(q), 1) << Show(msg_);
   ASSERT_EQ(rows_.size(), 1u);
@@ -152,8 +154,8 @@ TEST_F(FacilitySearchTest, RangeRowsComeInAscendingDistanceWithinTheRadius) {
     EXPECT_GE(d, last) << Show(row);
     last = d;
     EXPECT_LE(d, q.radius + 1);
-    const double plane = PlaneMetres(q.latitude, q.longitude, std::atof(f[2].c_str()),
-                                     std::atof(f[3].c_str()));
+    const double plane =
+        PlaneMetres(q.latitude, q.longitude, std::atof(f[2].c_str()), std::atof(f[3].c_str()));
     EXPECT_NEAR(d, plane, 1.0) << Show(row);
     found.insert(f[0]);
   }
@@ -182,12 +184,8 @@ TEST_F(FacilitySearchTest, RandomRangesFindWhatAScanOfEveryRecordFinds) {
   struct Filter {
     const char *major, *middle, *name, *area;
   };
-  const Filter filters[] = {{"", "", "", ""},
-                            {"交通", "", "", ""},
-                            {"寺社", "寺院", "", ""},
-                            {"", "", "駅", ""},
-                            {"", "", "", "東京都"},
-                            {"", "鉄道", "駅", ""}};
+  const Filter filters[] = {{"", "", "", ""},   {"交通", "", "", ""},   {"寺社", "寺院", "", ""},
+                            {"", "", "駅", ""}, {"", "", "", "東京都"}, {"", "鉄道", "駅", ""}};
   int compared = 0;
   for (int trial = 0; trial < 240; ++trial) {
     const FacilityRow& centre = rows[pick(rng)];
@@ -282,8 +280,8 @@ TEST_F(FacilitySearchTest, MaximumCountsTheRowsOfAPass) {
 
 TEST_F(FacilitySearchTest, SpellingsOfTheNameFindTheStoredForm) {
   const std::map<std::string, std::string> cases = {
-      {"第一ビル", "第１ビル"},             // numerals as digits
-      {"第1ビル", "第１ビル"},              // full width
+      {"第一ビル", "第１ビル"},              // numerals as digits
+      {"第1ビル", "第１ビル"},               // full width
       {"丸の内第２ビル", "丸の内第二ビル"},  // numerals as kanji
       {"箱根ヶ崎駅", "箱根ケ崎駅"},          // replacement pair
       {"恵比寿町集会所", "恵比須町集会所"}};
@@ -366,10 +364,9 @@ TEST_F(FacilitySearchTest, APointWithRadiusZeroOnlySetsTheDistance) {
   for (const auto& row : rows_) {
     const auto f = Fields(row);
     const double d = std::atof(f[10].c_str());
-    EXPECT_NEAR(d,
-                PlaneMetres(q.latitude, q.longitude, std::atof(f[2].c_str()),
-                            std::atof(f[3].c_str())),
-                1.0);
+    EXPECT_NEAR(
+        d, PlaneMetres(q.latitude, q.longitude, std::atof(f[2].c_str()), std::atof(f[3].c_str())),
+        1.0);
     descending = descending || d < last;
     last = d;
   }
@@ -416,8 +413,8 @@ TEST_F(FacilitySearchTest, FileFormWritesTheRowsOrDeletesItsFile) {
             0);
   EXPECT_STREQ(msg, "条件にあてはまる施設はありません！");
   EXPECT_FALSE(testutil::Exists(native));
-  EXPECT_EQ(FindFacilitiesToFile(path.c_str(), "寺社", "", "", "", "", 0, 0, 0, folder_.c_str(),
-                                 -1, &overflow, msg),
+  EXPECT_EQ(FindFacilitiesToFile(path.c_str(), "寺社", "", "", "", "", 0, 0, 0, folder_.c_str(), -1,
+                                 &overflow, msg),
             0);
   EXPECT_STREQ(msg, "最大検索数が不正です！[SHISETSU_FINDLISTFIRST]");
   EXPECT_FALSE(testutil::Exists(native));
@@ -440,14 +437,12 @@ class ReplacementFolderTest : public FacilitySearchTest {
 TEST_F(ReplacementFolderTest, AFacilityFoundUnderSeveralSpellingsIsWrittenOnce) {
   // "丸の内" → "丸の内 ビル" finds the two buildings again; "丸の内" → "大手町"
   // finds two more facilities.
-  const std::string folder =
-      Generate({{"丸の内", "丸の内 ビル"}, {"丸の内", "大手町"}});
+  const std::string folder = Generate({{"丸の内", "丸の内 ビル"}, {"丸の内", "大手町"}});
   Query q;
   q.name = "丸の内";
   ASSERT_EQ(Run(q, folder), 1) << Show(msg_);
-  EXPECT_EQ(Names(), (std::multiset<std::string>{"丸の内第二ビル", "丸の内中央ビル",
-                                                 "丸の内ホテル", "丸の内カフェ", "大手町駅",
-                                                 "大手町そば処"}));
+  EXPECT_EQ(Names(), (std::multiset<std::string>{"丸の内第二ビル", "丸の内中央ビル", "丸の内ホテル",
+                                                 "丸の内カフェ", "大手町駅", "大手町そば処"}));
   // The maximum applies to each pass: four rows of the first pass, two of
   // the last, without overflow.
   q.maximum = 4;
@@ -582,8 +577,7 @@ TEST(ExpandReplacementVariantsTest, AppliesSubsequencesOfThePairsDepthFirst) {
   CWorkMemory list;
   ASSERT_EQ(list.Create(kVariantListEntries, kVariantListPoolBytes), 1);
   list.AddString("AB");
-  ASSERT_EQ(ExpandReplacementVariants(&list, *Pairs({{"A", "X"}, {"B", "Y"}, {"Q", "Z"}}), 1,
-                                      "AB"),
+  ASSERT_EQ(ExpandReplacementVariants(&list, *Pairs({{"A", "X"}, {"B", "Y"}, {"Q", "Z"}}), 1, "AB"),
             1);
   EXPECT_EQ(Entries(list), (std::vector<std::string>{"AB", "XB", "XY", "AY"}));
   // A pair applies to every occurrence, in file order only.
