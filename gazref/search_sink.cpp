@@ -63,7 +63,7 @@ RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count
     *overflow = 1;
     return kRowOverflow;
   }
-  if (!output->WriteLine(row)) {
+  if (!output || !output->WriteLine(row)) {
     SetMessage(msg, "検索結果の登録に失敗しました！[%s]", label);
     return kRowFailed;
   }

@@ -36,6 +36,6 @@ enum RowOutcome { kRowWritten, kRowOverflow, kRowFailed };
 // Counts one more row against the maximum and writes it: kRowOverflow
 // (the overflow flag set to 1, nothing written) when the count now exceeds
 // the maximum, kRowFailed with "検索結果の登録に失敗しました！[label]" when
-// the write fails.
+// the write fails (or there is no output).
 RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count, int32_t maximum,
                            int32_t* overflow, const char* label, char* msg);
