@@ -15,6 +15,7 @@
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/record_array.h"
+#include "facility_folder.h"
 #include "gazref/facility_grid_index.h"
 #include "grid_fixture.h"
 #include "plat/cp932.h"
@@ -31,30 +32,8 @@ namespace {
 using facilitydata::FacilityDescription;
 using facilitydata::FacilityRow;
 
-// The facility folder of the build tree ($KORT_BUILD_DIR, else the tree
-// these tests were built in), a CP932 path ending in '\'.
-std::string FacilityFolder() {
-  const char* build = std::getenv("KORT_BUILD_DIR");
-  if (build == nullptr || *build == '\0') {
-    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
-  }
-  std::string folder;
-  if (!plat::cp932::FromUtf8(build, folder)) return std::string();
-  return folder + "\\Database\\施設\\";
-}
-
-const FacilityDescription& Described() {
-  static const FacilityDescription* d = [] {
-    auto* loaded = new FacilityDescription;
-    char msg[kMessageSize] = "";
-    if (!facilitydata::LoadFacilityDescription(
-            facilitydata::DefaultFacilityDescriptionFolder().c_str(), loaded, msg)) {
-      ADD_FAILURE() << plat::cp932::ToUtf8Display(msg);
-    }
-    return loaded;
-  }();
-  return *d;
-}
+using facilitytest::Described;
+using facilitytest::FacilityFolder;
 
 // The bytes of a file by CP932 path; "" when it cannot be read.
 std::string Bytes(const std::string& path) {
