@@ -231,3 +231,35 @@ int MapToIntRect(double x, double y, int32_t* ix, int32_t* iy, const int32_t int
 // number, 0 for a degenerate box or grid.
 int FindGridCells(double x, double y, double c1x, double c1y, double c2x, double c2y,
                   int32_t columns, int32_t rows, int32_t* cells);
+
+// ---- Lines in normal form ----
+// The line primitives that the point measures above are built on; the
+// constructions on lines live in common/geometry_lines.h.
+
+// a·x + b·y + c = 0 with (a, b) a unit vector. Built from P1 to P2,
+// a·x + b·y + c is negative for points left of P1→P2.
+struct NormalLine {
+  double a;
+  double b;
+  double c;
+};
+
+// The line through P1 and P2: a = sine, b = -cosine of the direction
+// P1→P2, c = -(a·x1 + b·y1). 0 when |P1P2| <= 1e-8.
+int GetLineFromPoints(double x1, double y1, double x2, double y2, NormalLine* line);
+inline int GetLineFromPoints2(double x1, double y1, double x2, double y2, NormalLine* line) {
+  return GetLineFromPoints(x1, y1, x2, y2, line);
+}
+// The line through P at right angles to the given one: a' = -b, b' = a.
+int GetPerpendicularLine(double x, double y, const NormalLine& line, NormalLine* out);
+// The crossing of two lines; 0 when |a2·b1 - a1·b2| <= tolerance.
+int IntersectLines(const NormalLine& line1, const NormalLine& line2, double* x, double* y,
+                   double tolerance);
+// The crossing of the lines P1P2 and P3P4; 0 when either is degenerate or
+// they are parallel within the tolerance.
+int IntersectLinesFromPoints(double x1, double y1, double x2, double y2, double x3, double y3,
+                             double x4, double y4, double* x, double* y, double tolerance);
+// The foot of the perpendicular from P on the line P1P2; 0 only for a
+// degenerate P1P2.
+int GetPerpendicularFoot(double x1, double y1, double x2, double y2, double px, double py,
+                         double* x, double* y);

@@ -128,25 +128,13 @@ int ValidateMatchOptions(CAdrsContext* context, char* text, int32_t flags, int32
                          int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
                          int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
                          const char* datasetName) {
-  const struct {
-    int (CAdrsContext::*set)(int32_t);
-    int32_t value;
-    const char* name;
-  } options[] = {
-      {&CAdrsContext::SetEstimationFlag, estimationFlag, "推定機能フラグ"},
-      {&CAdrsContext::SetSearchTextKind, searchTextKind, "検索文字列区分"},
-      {&CAdrsContext::SetDatum, datum, "出力測地系"},
-      {&CAdrsContext::SetCoordinateFormat, coordinateFormat, "出力座標書式"},
-      {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
-      {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
-      {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"},
-  };
-  for (const auto& option : options) {
-    if (!(context->*option.set)(option.value)) {
-      SetMessage(message, kInvalidParameter, option.name);
-      return 0;
-    }
+  if (!context->SetEstimationFlag(estimationFlag)) {
+    SetMessage(message, kInvalidParameter, "推定機能フラグ");
+    return 0;
   }
+  if (!SetOutputOptions(context, message, searchTextKind, datum, coordinateFormat, chomeFormat,
+                        numberFormat, readingFormat))
+    return 0;
   context->SetOutputStyle(2);
   context->SetDatumParameterFile((FolderWithBackslash(dataFolder) + kDatumParameterFile).c_str());
   return MatchAddressCore(context, text, flags, numberUnitValue, dataFolder, message, datasetName);

@@ -8,6 +8,7 @@
 // again whenever the entry answers 0.
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "common/file_access.h"
 #include "common/message.h"
@@ -79,4 +80,39 @@ int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
   CAdrsContext context;
   context.SetOutputBuffer(buffer, bufferSize);
   return run(&context);
+}
+
+// One caller option: the context's setter, the value, its Japanese name.
+struct ContextOption {
+  int (CAdrsContext::*set)(int32_t);
+  int32_t value;
+  const char* name;
+};
+
+// Sets the options in order; the first one refused is named in
+// "パラメータに無効な値が渡されました！(%s)" and gives 0.
+inline int SetContextOptions(CAdrsContext* context, std::initializer_list<ContextOption> options,
+                             char* message) {
+  for (const ContextOption& option : options) {
+    if (!(context->*option.set)(option.value)) {
+      SetMessage(message, result_channel::kInvalidParameter, option.name);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// The six output options of the search entries (検索文字列区分, 出力測地系,
+// 出力座標書式, 出力字丁目書式, 出力数字書式, 出力よみ書式) stored in this order.
+inline int SetOutputOptions(CAdrsContext* context, char* message, int32_t searchTextKind,
+                            int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
+                            int32_t numberFormat, int32_t readingFormat) {
+  return SetContextOptions(context,
+                           {{&CAdrsContext::SetSearchTextKind, searchTextKind, "検索文字列区分"},
+                            {&CAdrsContext::SetDatum, datum, "出力測地系"},
+                            {&CAdrsContext::SetCoordinateFormat, coordinateFormat, "出力座標書式"},
+                            {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
+                            {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
+                            {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
+                           message);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/le_bytes.h"
+#include "common/message.h"
 #include "plat/file.h"
 
 namespace builder {
@@ -35,6 +36,20 @@ inline bool WriteImageFile(const char* path, const std::string& image, std::stri
     return false;
   }
   return true;
+}
+
+// WriteImageFile with the system's messages in msg (kMessageSize bytes):
+// "ファイルの作成に失敗しました！(%s)" or "ファイルへの書き込みに失敗しました!(%s)"
+// with the path.
+inline bool WriteImageFileWithMessage(const char* path, const std::string& image, char* msg) {
+  std::string error;
+  if (WriteImageFile(path, image, &error, "create", "write")) return true;
+  if (error == "create") {
+    SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path ? path : "");
+  } else {
+    SetMessage(msg, "ファイルへの書き込みに失敗しました!(%s)", path);
+  }
+  return false;
 }
 
 }  // namespace builder

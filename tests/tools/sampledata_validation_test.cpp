@@ -74,6 +74,9 @@ std::array<Rows, kDescriptionFileCount> BaseRows() {
       split(u8"検索文字\t置換文字\nヶ\tケ\n"),
       split(u8"検索文字列\t置換文字列\n之\tの\n"),
       split(u8"; comment\n\n恵美須町,恵比須町\n"),
+      split(u8"地名コード\t住所コード\t輪郭\n"
+            u8"13101001001\t13101001001\t128444464,503163554 128444464,503167554 "
+            u8"128448464,503167554 128448464,503163554\n"),
   };
 }
 
@@ -180,6 +183,16 @@ TEST(SampleDescriptionText, RefusesFaultyFields) {
       {F::Unification, 1, 0, u8"ヶヶ", Set, u8"not one character"},
       {F::Unification, 1, 1, u8"ケ", Append, u8"comes twice"},
       {F::UserReplacements, 2, 0, u8"恵美須町 恵比須町", Set, u8"no \",\""},
+      {F::Areas, 1, 1, u8"13101002", Set, u8"not the 地名コード or a prefix of it"},
+      {F::Areas, 1, 2, u8"128444464,503163554 128448464,503167554", Set, u8"fewer than 3"},
+      {F::Areas, 1, 2, u8"128444464,503163554 128448464;503167554 128448464,503163554", Set,
+       u8"緯度,経度"},
+      {F::Areas, 1, 2,
+       u8"128444464,503163554 128448464,503167554 128444464,503167554 128448464,503163554", Set,
+       u8"crosses itself"},
+      {F::Areas, 1, 2, u8"128450000,503163554 128450000,503167554 128452000,503167554", Set,
+       u8"does not hold the point"},
+      {F::Areas, 1, 1, u8"13101001001", Append, u8"meets that of 13101001001"},
   };
   for (const Case& c : cases) {
     std::array<Rows, kDescriptionFileCount> files = BaseRows();

@@ -3,12 +3,14 @@
 #include <cstdarg>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 #include <tuple>
 
 #include "common/code_parse.h"
 #include "common/message.h"
 #include "common/number_parse.h"
+#include "common/polygon.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "plat/cp932.h"
@@ -194,6 +196,7 @@ const FileLayout& LayoutOf(DescriptionFile file) {
       {"unify.tsv", {"検索文字", "置換文字"}},
       {"replace.tsv", {"検索文字列", "置換文字列"}},
       {"user_replace.txt", {}},
+      {"areas.tsv", {"地名コード", "住所コード", "輪郭"}},
   };
   return kLayouts[static_cast<int>(file)];
 }
@@ -520,6 +523,41 @@ int ParseChangeCodes(const FileLayout& layout, const std::vector<Row>& rows, Des
   return 1;
 }
 
+int ParseAreas(const FileLayout& layout, const std::vector<Row>& rows, Description* out,
+               char* msg) {
+  for (const Row& row : rows) {
+    FieldChecker f(layout, row, msg);
+    AreaRow r;
+    if (!f.PlaceCode(0) ||
+        !f.Expect(!f[1].empty() && f[1].size() <= f[0].size() && f[0].compare(0, f[1].size(), f[1]) == 0,
+                  1, "is not the 地名コード or a prefix of it")) {
+      return 0;
+    }
+    std::size_t start = 0;
+    const std::string& outline = f[2];
+    while (start < outline.size()) {
+      std::size_t end = outline.find(' ', start);
+      if (end == std::string::npos) end = outline.size();
+      const std::string vertex = outline.substr(start, end - start);
+      const std::size_t comma = vertex.find(',');
+      int32_t latitude = 0, longitude = 0;
+      if (comma == std::string::npos ||
+          !ParseDecimal(vertex.substr(0, comma), kMinLatitude, kMaxLatitude, &latitude) ||
+          !ParseDecimal(vertex.substr(comma + 1), kMinLongitude, kMaxLongitude, &longitude)) {
+        return f.Fail(2, "holds a vertex that is not 緯度,経度 in milliseconds of arc within Japan");
+      }
+      r.outline.emplace_back(latitude, longitude);
+      start = end + 1;
+    }
+    if (!f.Expect(r.outline.size() >= 3, 2, "has fewer than 3 vertices")) return 0;
+    r.placeCode = f[0];
+    r.code = f[1];
+    r.line = row.line;
+    out->areas.push_back(std::move(r));
+  }
+  return 1;
+}
+
 int ParsePairs(const FileLayout& layout, const std::vector<Row>& rows, bool oneCharacter,
                std::vector<TextPair>* out, char* msg) {
   for (const Row& row : rows) {
@@ -739,6 +777,64 @@ int ValidateChangeCodes(Description* d, const std::map<std::string, int>& chomes
   return 1;
 }
 
+// The outline as a closed ring in seconds of arc (the grid files' unit, in
+// which the geometry's fixed tolerance of 1e-8 holds), x = 経度, y = 緯度.
+void FillRing(const AreaRow& a, CPolygon* ring) {
+  ring->Create(static_cast<uint32_t>(a.outline.size()) + 1, 8);
+  for (const auto& v : a.outline) ring->AddPoint(0, v.second / 1000.0, v.first / 1000.0);
+  ring->AddPoint(0, a.outline.front().second / 1000.0, a.outline.front().first / 1000.0);
+}
+
+// 1 when an edge of one ring meets an edge of the other.
+bool RingsMeet(const CPolygon& a, const CPolygon& b) {
+  for (uint32_t i = 2; i <= a.GetCount(); ++i) {
+    double ax = 0, ay = 0, bx = 0, by = 0;
+    a.GetVertex(i - 1, nullptr, &ax, &ay);
+    a.GetVertex(i, nullptr, &bx, &by);
+    if (b.CrossesSegment(ax, ay, bx, by)) return true;
+  }
+  return false;
+}
+
+int ValidateAreas(Description* d, const std::map<std::string, int>& chomes, char* msg) {
+  constexpr DescriptionFile kFile = DescriptionFile::Areas;
+  std::map<std::string, int> oazaRows;
+  for (std::size_t i = 0; i < d->oaza.size(); ++i)
+    if (d->oaza[i].IsOaza()) oazaRows.emplace(d->oaza[i].placeCode, static_cast<int>(i));
+  std::vector<std::unique_ptr<CPolygon>> rings;
+  for (AreaRow& a : d->areas) {
+    const auto chome = chomes.find(a.placeCode);
+    const auto oaza = oazaRows.find(a.placeCode);
+    if (chome != chomes.end()) {
+      a.row = chome->second;
+    } else if (oaza != oazaRows.end()) {
+      a.row = oaza->second;
+    } else {
+      return RowReport(msg, kFile, a.line, "no oaza.tsv row " + a.placeCode);
+    }
+    auto ring = std::make_unique<CPolygon>();
+    FillRing(a, ring.get());
+    const OazaRow& r = d->oaza[static_cast<std::size_t>(a.row)];
+    if (!ring->IsSimple()) return RowReport(msg, kFile, a.line, "the outline crosses itself");
+    const double x = r.longitude / 1000.0, y = r.latitude / 1000.0;
+    if (!ring->ContainsPoint(x, y) || ring->IsPointOnBoundary(x, y, 0.0005)) {
+      return RowReport(msg, kFile, a.line, "the outline does not hold the point of its row");
+    }
+    rings.push_back(std::move(ring));
+  }
+  // Areas of one prefecture either do not meet or nest.
+  for (std::size_t i = 0; i < d->areas.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (d->areas[i].placeCode.compare(0, 2, d->areas[j].placeCode, 0, 2) != 0) continue;
+      if (RingsMeet(*rings[i], *rings[j])) {
+        return RowReport(msg, kFile, d->areas[i].line,
+                         "the outline meets that of " + d->areas[j].placeCode);
+      }
+    }
+  }
+  return 1;
+}
+
 int ValidatePairs(const std::vector<TextPair>& pairs, DescriptionFile file, char* msg) {
   std::set<std::string> seen;
   for (const TextPair& p : pairs) {
@@ -783,6 +879,7 @@ int ParseDescriptionText(DescriptionFile file, std::string_view utf8, Descriptio
     case DescriptionFile::Blocks: return ParseBlocks(layout, rows, out, msg);
     case DescriptionFile::Changes: return ParseChanges(layout, rows, out, msg);
     case DescriptionFile::ChangeCodes: return ParseChangeCodes(layout, rows, out, msg);
+    case DescriptionFile::Areas: return ParseAreas(layout, rows, out, msg);
     case DescriptionFile::Unification:
       return ParsePairs(layout, rows, true, &out->unification, msg);
     case DescriptionFile::Replacements:
@@ -801,6 +898,7 @@ int ValidateDescription(Description* d, char* msg) {
          ValidateMunicipalities(d, prefectures, &municipalities, msg) &&
          ValidateOaza(d, municipalities, &chomes, msg) && ValidateBlocks(d, chomes, msg) &&
          ValidateChanges(d, chomes, msg) && ValidateChangeCodes(d, chomes, msg) &&
+         ValidateAreas(d, chomes, msg) &&
          ValidatePairs(d->unification, DescriptionFile::Unification, msg) &&
          ValidatePairs(d->replacements, DescriptionFile::Replacements, msg);
 }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sampledata {
@@ -120,6 +121,15 @@ struct ChangeCodeRow {
   int parent = -1;  // index of the aza/chome row in oaza
 };
 
+// One outline of the reverse-geocoding grid files.
+struct AreaRow {
+  std::string placeCode;  // 地名コード: the aza/chome row with that code, else the oaza row
+  std::string code;       // 住所コード: the code text stored with the area
+  std::vector<std::pair<int32_t, int32_t>> outline;  // 輪郭: (緯度, 経度) vertices
+  int line = 0;
+  int row = -1;  // index into oaza of the row whose names the area carries
+};
+
 // A pair of the unification dictionary or of the replacement list.
 struct TextPair {
   std::string search;
@@ -137,6 +147,7 @@ struct Description {
   std::vector<TextPair> unification;              // 文字統一
   std::vector<TextPair> replacements;             // 文字置換, in order
   std::vector<std::string> userReplacementLines;  // ユーザー置換, every line as it stands
+  std::vector<AreaRow> areas;                     // outlines of the grid files
 };
 
 enum class DescriptionFile {
@@ -149,8 +160,9 @@ enum class DescriptionFile {
   Unification,
   Replacements,
   UserReplacements,
+  Areas,
 };
-inline constexpr int kDescriptionFileCount = 9;
+inline constexpr int kDescriptionFileCount = 10;
 
 // The file name in the description folder ("prefectures.tsv", ...).
 const char* DescriptionFileName(DescriptionFile file);

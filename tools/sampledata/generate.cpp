@@ -223,7 +223,10 @@ int GenerateDataFolder(const Description& d, const std::string& folderIn,
                                options.indexKind, msg) ||
         !BuildCodeIndexFiles(ndb.c_str(), msg) || !WriteNameIndexFiles(ndb, msg) ||
         !WriteChangeHistoryFiles(d, p.code, folder, options.creationTime, msg) ||
-        !WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg)) {
+        !WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg) ||
+        !WritePostalCodeIndex(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.YDB", n),
+                              msg) ||
+        !WriteReverseGeocodingGrid(d, p.code, folder + PrefectureFileName("%02d.GDB", n), msg)) {
       return 0;
     }
   }

@@ -12,6 +12,8 @@
 //   QVADNN_SHI/_OAZA/_HSHI/_HOAZA.SIF   the name indexes;
 //   QAD_CHNN.CDB/.CIX      the change history (when the prefecture has one);
 //   QAD_CHNN.CDI           the change-code index (likewise);
+//   QVADNN.YDB             the postal-code index;
+//   NN.GDB                 the reverse-geocoding grid of the areas.tsv outlines;
 // and once per folder: 文字統一.BIN, 文字置換.BIN, ユーザー置換.TXT and a
 // synthetic TKY2JGD.PAR that covers every point of the description.
 //
@@ -110,6 +112,16 @@ int WriteChangeCodeIndexFile(const Description& d, const std::string& prefecture
 int WriteAddressIndexFile(const Description& d, const std::string& prefectureCode,
                           const RecordPositions& positions, const std::string& path, int kind,
                           char* msg);
+// The postal-code index QVADnn.YDB: every row with a 郵便番号, by code,
+// with its record position (no file when the prefecture has none).
+int WritePostalCodeIndex(const Description& d, const std::string& prefectureCode,
+                         const RecordPositions& positions, const std::string& path, char* msg);
+// The reverse-geocoding grid nn.GDB of the prefecture's areas (no file
+// when it has none); each area's name row: 地名コード, 都道府県名, 郡名 +
+// 市区町村名, their readings, 大字通称名 and its reading (empty for
+// "大字なし"), 字丁目名 and its reading.
+int WriteReverseGeocodingGrid(const Description& d, const std::string& prefectureCode,
+                              const std::string& path, char* msg);
 // The four name indexes beside a database ("...QVADnn.NDB" ->
 // "...QVADnn_SHI.SIF", ...).
 int WriteNameIndexFiles(const std::string& ndbPath, char* msg);

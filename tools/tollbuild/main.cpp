@@ -1,0 +1,53 @@
+// gentoll: writes FACIL.DAT and TOLL.DAT of one format version from a toll
+// data set's text description.
+//
+//   gentoll <description file> <output folder> <format version>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "plat/cp932.h"
+#include "tools/image_file.h"
+#include "tools/tollbuild/toll_description.h"
+#include "tools/tollbuild/toll_writers.h"
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: gentoll <description file> <output folder> <format version>\n");
+    return 2;
+  }
+  const int version = std::atoi(argv[3]);
+  if (version < 33 || version > 35) {
+    std::fprintf(stderr, "gentoll: format version must be 33, 34 or 35\n");
+    return 2;
+  }
+  tollbuild::FacilDat facil;
+  tollbuild::TollDat toll;
+  std::string error;
+  if (!tollbuild::LoadTollDescription(argv[1], version, &facil, &toll, &error)) {
+    std::fprintf(stderr, "gentoll: %s: %s\n", argv[1], error.c_str());
+    return 1;
+  }
+  std::string facilImage, tollImage;
+  if (!tollbuild::BuildFacilDat(facil, &facilImage, &error) ||
+      !tollbuild::BuildTollDat(toll, &tollImage, &error)) {
+    std::fprintf(stderr, "gentoll: %s\n", error.c_str());
+    return 1;
+  }
+  std::string folder;
+  if (!plat::cp932::FromUtf8(argv[2], folder)) {
+    std::fprintf(stderr, "gentoll: the output folder has no CP932 form\n");
+    return 1;
+  }
+  const std::string facilPath = folder + "\\FACIL.DAT";
+  const std::string tollPath = folder + "\\TOLL.DAT";
+  if (!builder::WriteImageFile(facilPath.c_str(), facilImage, &error, "cannot create FACIL.DAT",
+                               "cannot write FACIL.DAT") ||
+      !builder::WriteImageFile(tollPath.c_str(), tollImage, &error, "cannot create TOLL.DAT",
+                               "cannot write TOLL.DAT")) {
+    std::fprintf(stderr, "gentoll: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
