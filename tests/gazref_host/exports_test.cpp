@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "gazref.h"
 #include "gazref/gazref_state.h"
+#include "plat/cp932.h"
 
 namespace {
 
@@ -103,6 +105,28 @@ TEST_F(ExportsTest, SortsLeaveTheTotalsAndInitDbLeavesTheRecords) {
   EXPECT_TRUE(state_.ShisetsuResultArray.empty());
   EXPECT_EQ(state_.ShisetsuTotal, 0);
   EXPECT_EQ(Text(GZR_GetS_NameStr), "x");
+}
+
+TEST_F(ExportsTest, BorderCodeEmptiesTheAddressRows) {
+  const char* build = std::getenv("KORT_BUILD_DIR");
+  if (!build) GTEST_SKIP() << "KORT_BUILD_DIR is not set";
+  std::string folder;
+  ASSERT_TRUE(plat::cp932::FromUtf8(std::string(build) + reinterpret_cast<const char*>(u8"/Database/住所"), folder));
+  state_.AddrResultArray = {"a,b,1,2,c"};
+  GZR_GetAddrTotal();
+  GZR_GetAddrData(0);
+  char code[64];
+  std::memset(code, 'z', sizeof(code));
+  char message[512] = "";
+  EXPECT_EQ(GZR_Border_GetCode(code, 128446464, 503165554, folder.c_str(), message), 1);
+  EXPECT_STREQ(code, "13101001001");
+  EXPECT_TRUE(state_.AddrResultArray.empty());
+  EXPECT_EQ(state_.AddrTotal, 0);
+  EXPECT_EQ(Text(GZR_GetA_AddrStr), "a");
+  // A failure leaves the result empty.
+  EXPECT_EQ(GZR_Border_GetCode(code, 0, 0, folder.c_str(), message), 0);
+  EXPECT_STREQ(code, "");
+  EXPECT_STREQ(message, "住所コードの取得ができません！(緯度:0.000 経度:0.000)");
 }
 
 TEST_F(ExportsTest, NullBuffersAndFooters) {

@@ -140,6 +140,33 @@ TEST_F(HostTest, TxtSortCsvSortsAFileInPlace) {
       << failed;
 }
 
+// The sample grid files (Tokyo datum, thousandths of a second of arc).
+TEST_F(HostTest, BorderCodeOnTheSampleGrid) {
+  setenv("GAZREF_TEST_DATA", (BuildDir() + U8(u8"/Database/住所")).c_str(), 1);
+  const std::string out = RunOk(
+      // Inside 丸の内一丁目; inside 丸の内 between its chome areas.
+      "GZR_Border_GetCode buf 128446464 503165554 \"${GAZREF_TEST_DATA}\" buf\n"
+      "GZR_Border_GetCode buf 128440000 503169000 \"${GAZREF_TEST_DATA}\" buf\n"
+      // At sea, and with no message buffer.
+      "GZR_Border_GetCode buf 120000000 500000000 \"${GAZREF_TEST_DATA}\" buf\n"
+      "GZR_Border_GetCode buf 120000000 500000000 \"${GAZREF_TEST_DATA}\" null\n"
+      // No result buffer.
+      "GZR_Border_GetCode null 128446464 503165554 \"${GAZREF_TEST_DATA}\" buf\n"
+      "GZR_GetAddrTotal\n");
+  unsetenv("GAZREF_TEST_DATA");
+  const std::string call = "GZR_Border_GetCode buf ";
+  const std::string data = " \"${GAZREF_TEST_DATA}\" ";
+  EXPECT_EQ(out,
+            "> " + call + "128446464 503165554" + data + "buf\n= 1\n  #1: 13101001001\n  #5: \n" +
+            "> " + call + "128440000 503169000" + data + "buf\n= 1\n  #1: 13101001\n  #5: \n" +
+            "> " + call + "120000000 500000000" + data + "buf\n= 0\n  #1: \n" +
+            U8(u8"  #5: 住所コードの取得ができません！(緯度:120000.000 経度:500000.000)\n") +
+            "> " + call + "120000000 500000000" + data + "null\n= 0\n  #1: \n  #5: null\n" +
+            "> GZR_Border_GetCode null 128446464 503165554" + data + "buf\n= 0\n  #1: null\n" +
+            U8(u8"  #5: パラメータに無効な値が渡されました！(結果格納配列)\n") +
+            "> GZR_GetAddrTotal\n= 0\n");
+}
+
 TEST_F(HostTest, ScriptErrorsAreReportedAndTheScriptGoesOn) {
   std::string out;
   EXPECT_EQ(Run("GZR_NoSuchExport 1\n"
