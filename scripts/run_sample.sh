@@ -4,12 +4,14 @@
 # runs kort on it and prints the result and status files in UTF-8; then
 # the same for a hierarchy listing job (kind 1000).
 # runs kort on it and prints the result and status files in UTF-8; then the
-# same for a reverse-geocoding job (kind 4000) and a postal-code job (kind 2000).
+# same for a reverse-geocoding job (kind 4000) and a postal-code job (kind 2000);
+# last, libGazref.so driven by gazref_host.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 4)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$jobs"
+# Only what this script runs: kort, the sample data, libGazref.so and its host.
+cmake --build build -j"$jobs" --target kort sampledata Gazref gazref_host
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -68,3 +70,15 @@ printf '%s\r\n' 2000 "〒100-0005" 1 1 1 1 1 8 x |
   iconv -f UTF-8 -t CP932 >"$work/job2000.txt"
 ./build/kort "$work/job2000.txt" "$work/result2000.txt" "$work/status2000.txt"
 show_job "kind 2000" result2000.txt status2000.txt
+
+# The reference library libGazref.so, driven by gazref_host through dlopen:
+# the first call of a setter answers the initial value, the two total names
+# are one function, and the border code of a point inside 丸の内一丁目 and
+# of one at sea (latitude and longitude in thousandths of a second of arc).
+echo "== gazref_host"
+GAZREF_DATA="$PWD/build/Database/住所" ./build/gazref_host <<'SCRIPT'
+GZR_SetAddr_AnalyzeExClass 2
+.same GZR_GetAddrTotal GZR_GetAddrFwTotal
+GZR_Border_GetCode buf 128446464 503165554 "${GAZREF_DATA}" buf
+GZR_Border_GetCode buf 120000000 500000000 "${GAZREF_DATA}" buf
+SCRIPT
