@@ -1,9 +1,12 @@
 #include "gazref/host/host_script.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "plat/cp932.h"
