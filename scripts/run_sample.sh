@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Builds kort and the sample data (build/Database/住所) and nothing else (no
-# tests, no benchmarks: GoogleTest and Google Benchmark are not needed),
-# writes one job of each kind (CP932, CR LF) into a new folder, runs kort on
-# each and prints the result and status files in UTF-8. The folder and its
-# files are kept for a look afterwards.
+# Builds kort, the sample data (build/Database/住所), libGazref.so and its
+# host gazref_host, and nothing else (no tests, no benchmarks: GoogleTest and
+# Google Benchmark are not needed), writes one job of each kind (CP932,
+# CR LF) into a new folder, runs kort on each and prints the result and
+# status files in UTF-8; last, a few calls of libGazref.so through
+# gazref_host. The folder and its files are kept for a look afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 4)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$jobs" --target kort sampledata
+# Only what this script runs: kort, the sample data, libGazref.so and its host.
+cmake --build build -j"$jobs" --target kort sampledata Gazref gazref_host
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kort-sample.XXXXXX")
 
@@ -53,4 +55,17 @@ run_job reverse 4000 128446464 503165554 1 1 1 1 1 8 x
 # word, dataset line.
 run_job postal 2000 "〒100-0005" 1 1 1 1 1 8 x
 
+# The reference library libGazref.so, driven by gazref_host through dlopen:
+# the first call of a setter answers the initial value, the two total names
+# are one function, and the border code of a point inside 丸の内一丁目 and
+# of one at sea (latitude and longitude in thousandths of a second of arc).
+echo "== gazref_host"
+GAZREF_DATA="$PWD/build/Database/住所" ./build/gazref_host <<'SCRIPT'
+GZR_SetAddr_AnalyzeExClass 2
+.same GZR_GetAddrTotal GZR_GetAddrFwTotal
+GZR_Border_GetCode buf 128446464 503165554 "${GAZREF_DATA}" buf
+GZR_Border_GetCode buf 120000000 500000000 "${GAZREF_DATA}" buf
+SCRIPT
+
+echo
 echo "== the job, result and status files are kept in $work"

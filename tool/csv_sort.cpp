@@ -233,19 +233,12 @@ struct PriorityRow {
 
 // Priority order: the number, then (unless both matched by the full key
 // with a known number) the text of field C, or the whole row for C <= 0.
-class PriorityOps {
+class PriorityOrder {
  public:
-  PriorityOps(std::vector<PriorityRow>& rows, int32_t fieldC) : rows_(rows), fieldC_(fieldC) {}
-  void LoadPivot(int64_t n) { pivot_ = rows_[Index(n)]; }
-  bool BelowPivot(int64_t n) { return Compare(rows_[Index(n)], pivot_) < 0; }
-  bool AbovePivot(int64_t n) { return Compare(rows_[Index(n)], pivot_) > 0; }
-  void Swap(int64_t a, int64_t b) { std::swap(rows_[Index(a)], rows_[Index(b)]); }
-  void OrderPair(int64_t a, int64_t b) {
-    if (Compare(rows_[Index(a)], rows_[Index(b)]) > 0) Swap(a, b);
-  }
+  explicit PriorityOrder(int32_t fieldC) : fieldC_(fieldC) {}
+  bool operator()(const PriorityRow& a, const PriorityRow& b) const { return Compare(a, b) < 0; }
 
  private:
-  static std::size_t Index(int64_t n) { return static_cast<std::size_t>(n - 1); }
   std::string Key(const PriorityRow& row) const {
     return fieldC_ <= 0 ? row.text : CsvField(row.text, fieldC_);
   }
@@ -254,9 +247,7 @@ class PriorityOps {
     if (a.priority < kUnknownPriority && a.fullKey && b.fullKey) return 0;
     return CompareStrings(Key(a).c_str(), Key(b).c_str());
   }
-  std::vector<PriorityRow>& rows_;
   const int32_t fieldC_;
-  PriorityRow pivot_;
 };
 
 // Appends a key with its priority (caller word 1).
@@ -336,8 +327,8 @@ void SortByPriority(Rows* rows, int32_t fieldC, Rank rank) {
     ranked[i].text = std::move((*rows)[i]);
     rank(&ranked[i]);
   }
-  PriorityOps ops(ranked, fieldC);
-  PartitionSort(ops, 1, static_cast<int64_t>(ranked.size()));
+  // Stable: rows that compare equal keep the order they came in.
+  std::stable_sort(ranked.begin(), ranked.end(), PriorityOrder(fieldC));
   for (std::size_t i = 0; i < rows->size(); ++i) (*rows)[i] = std::move(ranked[i].text);
 }
 

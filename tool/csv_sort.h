@@ -53,9 +53,10 @@ int SortCsvFile(const char* path, int32_t field, char* message);
 // A row's key is "A,B,C" of its fields A, B and C, else (matched by the
 // shorter key) "A,B,"; its priority is the number of that table line, or
 // kUnknownPriority. Rows sort by priority; rows of equal priority below
-// kUnknownPriority that both matched by the full key stay unordered, all
-// others compare by field C (the whole row when C is 0 or less). An empty
-// table leaves the rows as they are (success).
+// kUnknownPriority that both matched by the full key compare equal, all
+// others compare by field C (the whole row when C is 0 or less). The
+// priority sorts are stable: rows that compare equal keep their order. An
+// empty table leaves the rows as they are (success).
 int SortCsvArrayByPriority(CStringArray* array, int32_t fieldA, int32_t fieldB, int32_t fieldC,
                            const char* tableFile, char* message);
 // The same on a file's lines (the file messages of SortCsvFile).
