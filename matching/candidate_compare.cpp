@@ -68,8 +68,9 @@ int IsBetterOazaCandidate(const OazaCandidate& best, const OazaCandidate& candid
   if (IsRefusedByStatusFilter(candidate.status, filter)) return 0;
   int r;
   if ((r = Larger(best.controlRoute, candidate.controlRoute)) >= 0) return r;
-  if (best.oazaVariant == 2 && candidate.oazaVariant < best.oazaVariant) return 1;
-  if (candidate.oazaVariant == 2 && best.oazaVariant < candidate.oazaVariant) return 0;
+  if (best.oazaVariant == kOazaNumberUnit && candidate.oazaVariant < best.oazaVariant) return 1;
+  if (candidate.oazaVariant == kOazaNumberUnit && best.oazaVariant < candidate.oazaVariant)
+    return 0;
   const int64_t bestSum = static_cast<int64_t>(best.oazaConsumed) + best.chomeConsumed;
   const int64_t sum = static_cast<int64_t>(candidate.oazaConsumed) + candidate.chomeConsumed;
   if (sum != bestSum) return sum > bestSum ? 1 : 0;

@@ -26,6 +26,14 @@
 
 inline constexpr int32_t kLargestValue = INT32_MAX;
 
+// How an oaza name was matched (the oaza variant of a candidate; smaller
+// is better).
+enum OazaVariant : int32_t {
+  kOazaAsWritten = 0,    // the name as the caller wrote it
+  kOazaNameVariant = 1,  // a variant of the name (normalised, street words skipped, ...)
+  kOazaNumberUnit = 2,   // a number and the unit word that ends the name
+};
+
 struct CityCandidate {
   int32_t level;
   int32_t cityConsumed;
@@ -35,7 +43,7 @@ struct CityCandidate {
   int32_t chomeConsumed;
   int32_t status;
 };
-inline constexpr CityCandidate kCityCandidateStart = {0, 0, 2, 0, 1, 0, 3};
+inline constexpr CityCandidate kCityCandidateStart = {0, 0, kOazaNumberUnit, 0, 1, 0, 3};
 
 struct OazaCandidate {
   int32_t level;
@@ -46,7 +54,7 @@ struct OazaCandidate {
   int32_t status;
   int32_t controlRoute;
 };
-inline constexpr OazaCandidate kOazaCandidateStart = {0, 2, 0, 1, 0, 3, 0};
+inline constexpr OazaCandidate kOazaCandidateStart = {0, kOazaNumberUnit, 0, 1, 0, 3, 0};
 
 struct ChomeCandidate {
   int32_t level;

@@ -243,6 +243,51 @@ int CheckSearchTextKind(CAdrsContext* context, const char* text) {
   return 1;
 }
 
+namespace {
+
+// 8-9. The deepest candidate of the scan, the earlier one on a tie; false
+// when there is none, or when several stopped above the oaza level (a
+// candidate is used alone or from the oaza level on).
+bool ChooseCandidate(CRecordList& candidates, Candidate* best) {
+  const uint32_t count = candidates.GetCount();
+  if (count == 0) return false;
+  *best = LoadCandidate(static_cast<const unsigned char*>(candidates.GetPtr(1)));
+  for (uint32_t n = 2; n <= count; ++n) {
+    const Candidate c = LoadCandidate(static_cast<const unsigned char*>(candidates.GetPtr(n)));
+    if (c.level > best->level) *best = c;
+  }
+  return count == 1 || best->level >= 3;
+}
+
+// 10. The final pass over the chosen prefecture, its name put in front by
+// the search-text kind as in the scan: 1 with the result line written, 0
+// when it matched nothing beyond the prefecture, -1 after a failure.
+int FinalPass(const MatchSetup& s, CEditText* edit, CTableDatabase* database, CAdrsEngine* engine,
+              int32_t prefecture) {
+  const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", prefecture);
+  const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", prefecture);
+  if (!database->Open(ndb.c_str())) {
+    SetMessage(s.message, kMsgFileOpen, ndb.c_str());
+    return -1;
+  }
+  PrefectureFiles files(engine, database);
+  if (!engine->Open(tix.c_str(), s.context->GetIndexKind())) {
+    SetMessage(s.message, kMsgFileOpen, tix.c_str());
+    return -1;
+  }
+  SetUpEngine(engine, database, s, prefecture, false);
+  MatchOutcome m;
+  if (!MatchOnePrefecture(engine, edit, s, MatchText(s, prefecture, true), true, &m)) return -1;
+  // A final pass that does not get beyond the prefecture matched nothing.
+  if (m.level < 2) return 0;
+  return WriteMatchResultLine(engine, database, s.context, m.level, m.reference, m.entry,
+                              s.message)
+             ? 1
+             : -1;
+}
+
+}  // namespace
+
 // ---- The driver ----
 
 int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
@@ -354,37 +399,8 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   }
   if (fixed) return 0;
 
-  // 8-9. The deepest candidate, the earlier one on a tie; used alone or
-  // from the oaza level on.
-  const uint32_t count = candidates.GetCount();
-  if (count == 0) return 0;
-  Candidate best = LoadCandidate(static_cast<const unsigned char*>(candidates.GetPtr(1)));
-  for (uint32_t n = 2; n <= count; ++n) {
-    const Candidate c = LoadCandidate(static_cast<const unsigned char*>(candidates.GetPtr(n)));
-    if (c.level > best.level) best = c;
-  }
-  if (count > 1 && best.level < 3) return 0;
-
-  // 10. The final pass over the chosen prefecture, its name put in front by
-  // the search-text kind as in the scan.
-  const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", best.prefecture);
-  const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", best.prefecture);
-  if (!database.Open(ndb.c_str())) {
-    SetMessage(message, kMsgFileOpen, ndb.c_str());
-    return -1;
-  }
-  PrefectureFiles files(&engine, &database);
-  if (!engine.Open(tix.c_str(), context->GetIndexKind())) {
-    SetMessage(message, kMsgFileOpen, tix.c_str());
-    return -1;
-  }
-  SetUpEngine(&engine, &database, s, best.prefecture, false);
-  MatchOutcome m;
-  if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, best.prefecture, true), true, &m))
-    return -1;
-  // A final pass that does not get beyond the prefecture matched nothing.
-  if (m.level < 2) return 0;
-  return WriteMatchResultLine(&engine, &database, context, m.level, m.reference, m.entry, message)
-             ? 1
-             : -1;
+  // 8-9. The deepest candidate; 10. the final pass over its prefecture.
+  Candidate best{};
+  if (!ChooseCandidate(candidates, &best)) return 0;
+  return FinalPass(s, &edit, &database, &engine, best.prefecture);
 }

@@ -482,9 +482,10 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
           const int r = chomeLevel(goesOn, &chome);
           if (r < 0) return fail();
           if (r > 0) {
-            if (weigh.Deeper(chome, 0, consumed, 1) < 0) return fail();
+            if (weigh.Deeper(chome, kOazaAsWritten, consumed, 1) < 0) return fail();
           } else if (!goesOn) {
-            if (weigh.OazaOnly(0, consumed, 1, text->GetOriginalPointer(1)) < 0) return fail();
+            if (weigh.OazaOnly(kOazaAsWritten, consumed, 1, text->GetOriginalPointer(1)) < 0)
+              return fail();
           }
           continue;
         }
@@ -497,7 +498,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     const char* cursor = text->GetText();
     const char* matchedName = row.name;
     int consumed = 0;
-    int variant = 0;
+    OazaVariant variant = kOazaAsWritten;
     int goesOn = 0;
     bool matched = row.name[0] == '\0';  // a placeholder matches nothing at all
     if (!matched) {
@@ -512,7 +513,8 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
       }
       if (consumed > 0 && consumed <= text->GetLength()) {
         matched = true;
-        variant = WrittenPrefixEquals(text, consumed, row.writtenName) ? 0 : 1;
+        variant = WrittenPrefixEquals(text, consumed, row.writtenName) ? kOazaAsWritten
+                                                                       : kOazaNameVariant;
         goesOn = NumberGoesOnPastName(cursor + consumed, matchedName);
       }
     }
@@ -523,7 +525,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
       // words that follow.
       for (int pass = 1; pass <= 2; ++pass) {
         text->RollbackTo(rowMark);
-        int passVariant = variant;
+        OazaVariant passVariant = variant;
         int skipped = 0;
         if (pass == 2) {
           if (!row.street || goesOn) break;
@@ -531,7 +533,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
             if (!text->Delete(1, k)) break;
           }
           if (skipped == 0) break;
-          passVariant = 1;
+          passVariant = kOazaNameVariant;
         }
         NameLevelResult chome;
         const int r = chomeLevel(goesOn, &chome);
@@ -579,9 +581,10 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
           const int r = chomeLevel(numberOn, &chome);
           if (r < 0) return fail();
           if (r > 0) {
-            if (weigh.Deeper(chome, 0, nameLength, 0) < 0) return fail();
+            if (weigh.Deeper(chome, kOazaAsWritten, nameLength, 0) < 0) return fail();
           } else if (!numberOn) {
-            if (weigh.OazaOnly(0, nameLength, 0, text->GetOriginalPointer(1)) < 0) return fail();
+            if (weigh.OazaOnly(kOazaAsWritten, nameLength, 0, text->GetOriginalPointer(1)) < 0)
+              return fail();
           }
         }
       }
@@ -601,8 +604,8 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
       const char* after = GetTextAfterChome();
       if (r > 0 && chome.level == 4 && after[0] != '\0' && NumeralKindAt(after) == 0) continue;
       if (r > 0) {
-        if (weigh.Deeper(chome, 2, nameLength, 0) < 0) return fail();
-      } else if (weigh.OazaOnly(2, nameLength, 0, text->GetOriginalPointer(1)) < 0) {
+        if (weigh.Deeper(chome, kOazaNumberUnit, nameLength, 0) < 0) return fail();
+      } else if (weigh.OazaOnly(kOazaNumberUnit, nameLength, 0, text->GetOriginalPointer(1)) < 0) {
         return fail();
       }
       break;

@@ -21,7 +21,7 @@ struct NameLevelResult {
   int32_t parent = 0;         // meaning by level as MatchAddress reports it
   int16_t entry = 0;
   int32_t oazaConsumed = 0;   // MatchOaza only
-  int32_t variantKind = 0;    // MatchOaza only: 0 as written, 1 variant, 2 number and unit
+  int32_t variantKind = 0;    // MatchOaza only: an OazaVariant (candidate_compare.h)
   int32_t chomeConsumed = 0;
   int32_t chomeRoute = 1;     // 0: the chome row came through the control code
   int32_t status = 0;

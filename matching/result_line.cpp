@@ -496,13 +496,12 @@ int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, cha
          r.Text("かな読み大字通称名", oazaReading) && r.Text("かな読み字丁目名", chomeReading);
 }
 
-int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
-                         int32_t level, int32_t reference, int16_t entryNumber, char* message) {
-  if (!engine || !database || !context) {
-    SetMessage(message, kMsgAnalysisResult);
-    return 0;
-  }
-  LineValues v;
+namespace {
+
+// The values of the matched rows by the level: 1, or 0 with a message.
+int GatherLineValues(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
+                     int32_t reference, int16_t entryNumber, LineValues* values, char* message) {
+  LineValues& v = *values;
   int ok = 0;
   switch (level) {
     case 1:
@@ -527,11 +526,15 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
       SetMessage(message, kBadLevel, static_cast<long>(level));
       return 0;
   }
-  if (!ok) return 0;
-  if (level >= 3) context->DropNoOazaName(v.oaza, v.oazaReading, 0);
+  return ok;
+}
 
-  const std::string rest = RestForLine(engine->GetUnmatchedText());
-  std::string line;
+// The line of the context's output style (17 columns, or 14 with the rest
+// after bit 8): 1, or 0 with a message when the coordinates cannot be
+// converted.
+int FormatResultLine(CAdrsEngine* engine, CAdrsContext* context, int32_t level, LineValues& v,
+                     const std::string& rest, std::string* out, char* message) {
+  std::string& line = *out;
   if (context->GetOutputStyle() == 2) {
     char latitude[kCoordinateTextSize] = {};
     char longitude[kCoordinateTextSize] = {};
@@ -556,6 +559,23 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
                   static_cast<long>(level));
     if (engine->GetOptionBit8() == 1) line += (rest.empty() ? ",1," : ",0,") + rest;
   }
+  return 1;
+}
+
+}  // namespace
+
+int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
+                         int32_t level, int32_t reference, int16_t entryNumber, char* message) {
+  if (!engine || !database || !context) {
+    SetMessage(message, kMsgAnalysisResult);
+    return 0;
+  }
+  LineValues v;
+  if (!GatherLineValues(engine, database, level, reference, entryNumber, &v, message)) return 0;
+  if (level >= 3) context->DropNoOazaName(v.oaza, v.oazaReading, 0);
+  const std::string rest = RestForLine(engine->GetUnmatchedText());
+  std::string line;
+  if (!FormatResultLine(engine, context, level, v, rest, &line, message)) return 0;
   if (!context->WriteLine(line.c_str())) {
     SetMessage(message, kWriteFailed, DatabasePath(database).c_str(), static_cast<long>(level));
     return 0;

@@ -101,9 +101,12 @@ const std::vector<Case>& Corpus() {
       {"京都府京都市中京区恵比須町", 26, 4, "26104124000", "", {}, "the town by its own name"},
       {"京都府京都市中京区恵比寿町", 26, 4, "26104124000", "", {}, "replacement pair 恵比寿 → 恵比須"},
       {"京都府京都市中京区恵美須町", 26, 4, "26104124000", "", {}, "user pair 恵美須町 → 恵比須町"},
-      {"京都府京都市中京区船屋町", 26, 2, "26104", "船屋町", {},
-       "special name: the row of 26104395000 is no oaza candidate"},
-      {"京都府京都市中京区舟屋町", 26, 2, "26104", "舟屋町", {}, "special name 舟屋町"},
+      // 船 is unified to 舟: both towns' rows match either name, and the
+      // special name typed keeps the other town's row out.
+      {"京都府京都市中京区船屋町", 26, 4, "26104397000", "", {},
+       "special name 船屋町: the look-alike 舟屋町 (26104395000) is no oaza candidate"},
+      {"京都府京都市中京区舟屋町", 26, 4, "26104395000", "", {},
+       "special name 舟屋町: the look-alike 船屋町 (26104397000) is no oaza candidate"},
       {"京都府京都市中京区舟屋町船屋町", 26, 4, "26104397000", "船屋町", {},
        "both special names: the later one (船屋町) is kept, 舟屋町 matches"},
       {"京都府京都市中京区亀屋町", 26, 4, "26104131000", "", {},
@@ -125,7 +128,7 @@ const std::vector<Case>& Corpus() {
        "county reading omitted, おおあざ skipped and stripped"},
       {"きょうとふなかぎょうくかめやちょう", 26, 4, "26104131000", "", {.kana = 1},
        "group rule in kana"},
-      {"きょうとふなかぎょうくふなやちょう", 26, 4, "26104395000", "", {.kana = 1},
+      {"きょうとふなかぎょうくふなやちょう", 26, 4, "26104397000", "", {.kana = 1},
        "two rows of one reading: the first in entry order stays"},
   };
   return cases;

@@ -414,7 +414,19 @@ TEST_P(SampleFolderTest, DictionariesAndUserFileLoadAsTheSystemReadsThem) {
                                       msg, 1),
             1)
       << Show(msg);
-  EXPECT_EQ(unification.GetCount(), d.unification.size());
+  // 髙, 﨑 and 德 have two CP932 codes each (IBM extension and NEC-selected
+  // IBM extension): the one text line of each gives a pair under both codes.
+  EXPECT_EQ(unification.GetCount(), d.unification.size() + 3);
+  for (const auto& [code, canonical] :
+       {std::pair<std::string, std::u8string>{"\xFA\xB1", u8"崎"}, {"\xED\x95", u8"崎"},
+        {"\xFB\xFC", u8"高"}, {"\xEE\xE0", u8"高"}, {"\xFA\xBA", u8"徳"},
+        {"\xED\x9E", u8"徳"}}) {
+    const uint32_t n = unification.Find("=", code.c_str(), CompareDictionaryKeys);
+    ASSERT_NE(n, 0u) << Show(code);
+    PairRecord pair;
+    ASSERT_EQ(unification.GetAt(n, &pair), 1);
+    EXPECT_EQ(Show(pair.replacement), Show(Sjis(canonical))) << Show(code);
+  }
   CRecordList replacements;
   ASSERT_EQ(LoadReplacementDictionary((folder_ + kReplacementDictionaryFile).c_str(), &replacements,
                                       &unification, msg, 1),

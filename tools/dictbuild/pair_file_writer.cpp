@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "plat/cp932.h"
 #include "tools/image_file.h"
@@ -106,6 +107,50 @@ bool ParsePairList(std::string_view utf8, std::vector<TextPair>* pairs, std::str
   }
   *pairs = std::move(result);
   return true;
+}
+
+namespace {
+
+// The codes of the rows that repeat characters found elsewhere, by the
+// UTF-8 form they decode to.
+const std::map<std::string, std::vector<std::string>>& RepeatedRowCodes() {
+  static const std::map<std::string, std::vector<std::string>> codes = [] {
+    std::map<std::string, std::vector<std::string>> m;
+    for (int lead : {0x87, 0xED, 0xEE, 0xFA, 0xFB, 0xFC}) {
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        if (trail == 0x7F) continue;
+        const std::string code{static_cast<char>(lead), static_cast<char>(trail)};
+        std::string utf8;
+        if (plat::cp932::ToUtf8(code, utf8) && !utf8.empty()) m[utf8].push_back(code);
+      }
+    }
+    return m;
+  }();
+  return codes;
+}
+
+}  // namespace
+
+std::vector<TextPair> WithAlternateCodes(const std::vector<TextPair>& pairs) {
+  std::vector<TextPair> out;
+  for (const TextPair& pair : pairs) {
+    out.push_back(pair);
+    std::string utf8;
+    if (pair.search.size() != 2 || !plat::cp932::ToUtf8(pair.search, utf8)) continue;
+    // The code the text encodes to, then the repeated rows' codes.
+    std::string canonical;
+    std::vector<std::string> alternates;
+    if (plat::cp932::FromUtf8(utf8, canonical) && canonical != pair.search)
+      alternates.push_back(canonical);
+    const auto found = RepeatedRowCodes().find(utf8);
+    if (found != RepeatedRowCodes().end()) {
+      for (const std::string& code : found->second) {
+        if (code != pair.search && code != canonical) alternates.push_back(code);
+      }
+    }
+    for (const std::string& code : alternates) out.push_back({code, pair.replacement});
+  }
+  return out;
 }
 
 }  // namespace dictbuild

@@ -61,4 +61,13 @@ bool WritePairFile(const char* path, PairFileForm form, const std::vector<TextPa
 // without a CP932 form is an error naming the line.
 bool ParsePairList(std::string_view utf8, std::vector<TextPair>* pairs, std::string* error);
 
+// The pairs with every other CP932 code of a character that has more than
+// one: the NEC-selected IBM extensions (0xED40-0xEEFC), the IBM extensions
+// (0xFA40-0xFC4B) and the NEC special row (0x87) hold characters that also
+// stand elsewhere (﨑 is 0xFAB1 and 0xED95, 髙 0xFBFC and 0xEEE0, ∵ 0x81E6,
+// 0x879A and 0xFA5B). Each pair whose search text is one such character is
+// followed by a pair with each other code and the same replacement, so a
+// dictionary written from one UTF-8 text serves input typed with any code.
+std::vector<TextPair> WithAlternateCodes(const std::vector<TextPair>& pairs);
+
 }  // namespace dictbuild

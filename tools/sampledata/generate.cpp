@@ -78,9 +78,9 @@ std::vector<dictbuild::TextPair> ToPairs(const std::vector<TextPair>& pairs) {
 }
 
 int WritePairs(const std::string& path, dictbuild::PairFileForm form,
-               const std::vector<TextPair>& pairs, char* msg) {
+               const std::vector<dictbuild::TextPair>& pairs, char* msg) {
   std::string error;
-  if (!dictbuild::WritePairFile(path.c_str(), form, ToPairs(pairs), &error)) {
+  if (!dictbuild::WritePairFile(path.c_str(), form, pairs, &error)) {
     SetMessage(msg, "ファイルの作成に失敗しました！(%s) %s", path.c_str(), error.c_str());
     return 0;
   }
@@ -90,10 +90,11 @@ int WritePairs(const std::string& path, dictbuild::PairFileForm form,
 }  // namespace
 
 int WriteDictionaryFiles(const Description& d, const std::string& folder, char* msg) {
+  // A character with two CP932 codes is unified under both.
   return WritePairs(folder + kUnificationDictionaryFile, dictbuild::PairFileForm::kUnification,
-                    d.unification, msg) &&
+                    dictbuild::WithAlternateCodes(ToPairs(d.unification)), msg) &&
          WritePairs(folder + kReplacementDictionaryFile, dictbuild::PairFileForm::kReplacement,
-                    d.replacements, msg);
+                    ToPairs(d.replacements), msg);
 }
 
 int WriteUserReplacementFile(const Description& d, const std::string& folder, char* msg) {
