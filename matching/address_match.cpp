@@ -14,6 +14,7 @@
 #include "plat/config.h"
 #include "plat/file.h"
 #include "tabledb/adrs_engine.h"
+#include "tabledb/data_folder_cache.h"
 #include "tabledb/dictionaries.h"
 
 namespace {
@@ -32,33 +33,6 @@ constexpr char kAza[] = "字";
 
 constexpr int32_t kEstimationBit = 0x10;
 constexpr int32_t kBit8 = 0x100;
-
-// The dictionaries of one call, freed on every return.
-struct CallDictionaries {
-  CCharDictionary unification;
-  CRecordList replacements;
-  CRecordList extra;
-  bool hasExtra = false;
-  ~CallDictionaries() {
-    unification.Free();
-    replacements.Free();
-    extra.Free();
-  }
-};
-
-int LoadDictionaries(const std::string& folder, CallDictionaries* d, char* message) {
-  const std::string unify = folder + kUnificationDictionaryFile;
-  if (!LoadUnificationDictionary(unify.c_str(), &d->unification, message, 1)) return 0;
-  const std::string replace = folder + kReplacementDictionaryFile;
-  if (!LoadReplacementDictionary(replace.c_str(), &d->replacements, &d->unification, message, 1))
-    return 0;
-  const std::string user = folder + kUserReplacementFile;
-  if (FileExists(user.c_str())) {
-    if (!LoadReplacementDictionaryText(user.c_str(), &d->extra, &d->unification, message)) return 0;
-    d->hasExtra = true;
-  }
-  return 1;
-}
 
 // The result file around a run on a context: created first, closed after,
 // deleted again when the run answers 0 (or the file cannot be completed).
@@ -120,7 +94,7 @@ int WithResultBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
 void PrepareContextForDataset(CAdrsContext* context, const char* datasetName,
                               const char* dataFolder) {
   if (!context) return;
-  context->SetIndexKind(ProbeIndexFiles(FolderWithBackslash(dataFolder).c_str()));
+  context->SetIndexKind(ProbeIndexFilesCached(FolderWithBackslash(dataFolder).c_str()));
   context->SetEstimationFlag(0);
   const int32_t on = std::strcmp(datasetName ? datasetName : "", kDatasetBasic) == 0 ? 0 : 1;
   context->SetUseChangeHistory(on);
@@ -155,8 +129,10 @@ int MatchAddressCore(CAdrsContext* context, char* text, int32_t flags, int32_t n
   if (!CheckSearchTextLength(text, message)) return 0;
 
   const std::string folder = FolderWithBackslash(dataFolder);
-  CallDictionaries dictionaries;
-  if (!LoadDictionaries(folder, &dictionaries, message)) return 0;
+  // The folder's dictionaries, loaded once and reused while unchanged.
+  CDictionaryLease lease;
+  if (!LeaseFolderDictionaries(folder, &lease, message)) return 0;
+  FolderDictionaries& dictionaries = *lease.Get();
   PrepareContextForDataset(context, datasetName, folder.c_str());
 
   auto run = [&] {

@@ -239,10 +239,41 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     return 1;
   }
 
-  // The user's extra pairs on both texts.
+  // The user's extra pairs on both texts. The input side is the same for
+  // every name a level tries against one input: it is kept per thread with
+  // the input and the pairs it was made from, and each comparison works on
+  // it between a mark and its rollback.
   if (extraList == nullptr || extraList->GetCount() == 0) return 0;
-  CEditText edited;
-  if (!edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &edited)) return 0;
+  struct EditedInput {
+    std::string input;
+    std::string pairs;  // the list's records, byte for byte
+    CEditText edited;
+    bool ready = false;
+    int uses = 0;  // marks begun since Init (the mark counter is 16-bit)
+  };
+  thread_local EditedInput kept;
+  std::string pairs;
+  for (uint32_t n = 1; n <= extraList->GetCount(); ++n) {
+    const auto* record = static_cast<const char*>(extraList->GetPtr(n));
+    if (record) pairs.append(record, extraList->GetElementSize());
+  }
+  if (!kept.ready || kept.input != input || kept.pairs != pairs || kept.uses >= 30000) {
+    kept.ready = false;
+    if (!kept.edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &kept.edited))
+      return 0;
+    kept.input = input;
+    kept.pairs = std::move(pairs);
+    kept.ready = true;
+    kept.uses = 0;
+  }
+  ++kept.uses;
+  CEditText& edited = kept.edited;
+  const int16_t mark = edited.BeginMark();
+  struct Rollback {
+    CEditText& e;
+    int16_t m;
+    ~Rollback() { e.RollbackTo(m); }
+  } rollback{edited, mark};
   std::string editedName(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
   if (nameLength > kMaxSearchTextLength) return 0;
   std::memcpy(editedName.data(), name, static_cast<std::size_t>(nameLength) + 1);

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kIndexWindowSize = 65536;
 
 // Copies text into a kPathSize buffer; 0 (buffer untouched) when it does
 // not fit with its NUL.
@@ -138,7 +137,7 @@ int CAdrsEngine::Open(const char* path, int32_t kind) {
   Close();
   if (kind != 1 && kind != 2) return 0;
   if (!path || std::strlen(path) >= kPathSize) return 0;
-  if (!index_.OpenBuffered(path, kIndexWindowSize, plat::ModeRead | plat::ShareDenyNone)) {
+  if (!index_.OpenSharedImage(path)) {
     return 0;
   }
   unsigned char bytes[kTixHeaderSize];
