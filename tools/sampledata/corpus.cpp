@@ -101,7 +101,7 @@ int ScaleDescription(Description* d, int factor, char* msg) {
               SetMessage(msg, "prefecture %s has no free municipality code", pref.c_str());
               return 0;
             }
-            char buffer[8];
+            char buffer[16];
             std::snprintf(buffer, sizeof buffer, "%03d", nextCode++);
             code = pref + buffer;
           } while (usedCodes.count(code));
