@@ -58,42 +58,45 @@ bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
   return StampOfNative(native, stamp);
 }
 
+// ASCII folding of every byte (both UTF-8 and CP932 fold their ASCII
+// letters only; a double-byte CP932 character whose trail byte is a letter
+// is not folded, see Folded).
+static std::string FoldAll(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = static_cast<char>(detail::FoldAscii(static_cast<unsigned char>(c)));
+  return out;
+}
+
+const FolderListing::Entry* FolderListing::Exact(const std::string& s) const {
+  const auto it = byName_.find(s);
+  return it == byName_.end() ? nullptr : &entries_[it->second];
+}
+
+const FolderListing::Entry* FolderListing::Folded(const std::string& s, bool utf8) const {
+  // Every entry equal under either folding has the same byte-wise folded
+  // name: the candidates are tested in listing order.
+  const auto it = byFoldedName_.find(FoldAll(s));
+  if (it == byFoldedName_.end()) return nullptr;
+  for (const std::size_t i : it->second) {
+    const Entry& e = entries_[i];
+    if (utf8 ? detail::EqualNoCaseUtf8(e.name, s) : detail::EqualNoCaseSjis(e.name, s)) return &e;
+  }
+  return nullptr;
+}
+
 bool FolderListing::Find(const char* name, std::string& native) const {
   if (!name || !*name) return false;
   const std::string raw = name;
   std::string utf8;
   const bool decoded = cp932::ToUtf8(raw, utf8);
   if (!decoded) utf8 = raw;
-  const Entry* found = nullptr;
-  for (const Entry& e : entries_) {
-    if (e.name == utf8) {
-      found = &e;
-      break;
-    }
-  }
-  if (!found) {
-    for (const Entry& e : entries_) {
-      if (decoded ? detail::EqualNoCaseUtf8(e.name, utf8) : detail::EqualNoCaseSjis(e.name, utf8)) {
-        found = &e;
-        break;
-      }
-    }
-  }
+  // As a folder scan finds it: the decoded name exactly, then under ASCII
+  // folding, then the raw CP932 bytes exactly and under folding.
+  const Entry* found = Exact(utf8);
+  if (!found) found = Folded(utf8, decoded);
   if (!found && decoded && raw != utf8) {
-    for (const Entry& e : entries_) {
-      if (e.name == raw) {
-        found = &e;
-        break;
-      }
-    }
-    if (!found) {
-      for (const Entry& e : entries_) {
-        if (detail::EqualNoCaseSjis(e.name, raw)) {
-          found = &e;
-          break;
-        }
-      }
-    }
+    found = Exact(raw);
+    if (!found) found = Folded(raw, false);
   }
   if (!found || found->directory) return false;
   native = JoinNative(folder_, found->name);
@@ -133,6 +136,8 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
       detail::CountSystemCalls();
       directory = ::fstatat(::dirfd(d), ent->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
+    fresh->byName_.emplace(name, fresh->entries_.size());
+    fresh->byFoldedName_[FoldAll(name)].push_back(fresh->entries_.size());
     fresh->entries_.push_back({name, directory});
   }
   detail::CountSystemCalls();

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace plat {
@@ -58,9 +59,18 @@ class FolderListing {
     std::string name;  // as on disk
     bool directory;
   };
+  // The entry named s exactly; null for none.
+  const Entry* Exact(const std::string& s) const;
+  // The first entry (in listing order) that equals s under ASCII folding,
+  // of UTF-8 (utf8 true) or of CP932 single-byte characters.
+  const Entry* Folded(const std::string& s, bool utf8) const;
+
   std::string folder_;  // native, without a trailing '/'
   FileStamp stamp_;
   std::vector<Entry> entries_;
+  // Entry numbers by name and by ASCII-folded name (first entry wins).
+  std::unordered_map<std::string, std::size_t> byName_;
+  std::unordered_map<std::string, std::vector<std::size_t>> byFoldedName_;
 };
 
 // The listing of a CP932 folder (a trailing separator is allowed): one
