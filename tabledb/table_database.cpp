@@ -61,6 +61,8 @@ int CTableDatabase::Create(const char* path) {
   unsigned char bytes[kTdbHeaderSize];
   EncodeTdbHeader(TdbHeader{}, bytes);
   if (!tabledb_detail::CreateWithHeader(&file_, path, bytes, kTdbHeaderSize)) return 0;
+  mirror_.assign(bytes, bytes + kTdbHeaderSize);
+  mirrored_ = 1;
   std::strcpy(path_, path);
   open_ = 1;
   return 1;
@@ -75,6 +77,18 @@ int CTableDatabase::OpenWith(const char* path, int forUpdate) {
   if (!path || BoundedLength(path, kTdbMaxPathLength) > kTdbMaxPathLength) return 0;
   if (forUpdate) {
     if (!OpenFileForReadWrite(&file_, path)) return 0;
+    // The copy the reads come from.
+    uint64_t length = 0;
+    if (file_.GetLength(length) && length <= UINT32_MAX) {
+      try {
+        mirror_.resize(static_cast<std::size_t>(length));
+        mirrored_ = length == 0 || ReadBytesFromFileAt(&file_, 0, mirror_.data(),
+                                                       static_cast<uint32_t>(length));
+      } catch (const std::bad_alloc&) {
+        mirrored_ = 0;
+      }
+      if (!mirrored_) std::vector<unsigned char>().swap(mirror_);
+    }
   } else {
     // Reads go to the file's shared image; the file itself is not opened.
     image_ = AcquireCachedFile(path);
@@ -103,6 +117,8 @@ void CTableDatabase::Close() {
   if (file_.IsOpen()) file_.Close();
   image_.reset();
   directory_.reset();
+  std::vector<unsigned char>().swap(mirror_);
+  mirrored_ = 0;
   directoryState_ = 0;
   recordHeap_.Free();
   recordBuffer_ = nullptr;
@@ -125,6 +141,10 @@ int CTableDatabase::FileLength(uint32_t* length) {
     *length = image_->GetSize();
     return 1;
   }
+  if (open_ && mirrored_) {
+    *length = static_cast<uint32_t>(mirror_.size());
+    return 1;
+  }
   uint64_t len = 0;
   if (!open_ || !file_.GetLength(len) || len > UINT32_MAX) return 0;
   *length = static_cast<uint32_t>(len);
@@ -141,6 +161,11 @@ int CTableDatabase::ReadRaw(uint32_t position, void* buffer, uint32_t count) {
   if (!open_ || (!buffer && count > 0)) return 0;
   if (count == 0) return 1;
   if (image_) return image_->ReadAt(position, buffer, count);
+  if (mirrored_) {
+    if (static_cast<uint64_t>(position) + count > mirror_.size()) return 0;
+    std::memcpy(buffer, mirror_.data() + position, count);
+    return 1;
+  }
   return ReadBytesFromFileAt(&file_, position, buffer, count);
 }
 
@@ -148,6 +173,25 @@ int CTableDatabase::WriteRaw(uint32_t position, const void* buffer, uint32_t cou
   if (!open_ || (!buffer && count > 0)) return 0;
   if (count == 0) return 1;
   if (image_) return 0;  // opened for reading
+  if (mirrored_) {
+    const uint64_t end = static_cast<uint64_t>(position) + count;
+    if (end > UINT32_MAX || !file_.WriteAt(position, buffer, count)) {
+      // The file may hold part of the write: the copy no longer stands
+      // for it.
+      std::vector<unsigned char>().swap(mirror_);
+      mirrored_ = 0;
+      return 0;
+    }
+    try {
+      if (end > mirror_.size()) mirror_.resize(static_cast<std::size_t>(end));  // a gap reads as 0
+    } catch (const std::bad_alloc&) {
+      std::vector<unsigned char>().swap(mirror_);
+      mirrored_ = 0;
+      return 1;
+    }
+    std::memcpy(mirror_.data() + position, buffer, count);
+    return 1;
+  }
   return WriteBytesToFileAt(&file_, position, buffer, count);
 }
 

@@ -13,9 +13,12 @@
 // unchanged) and keeps its table directory (tables, field entries and
 // field offsets) in memory from the first lookup to Close, so that a field
 // read costs no system call. A database opened for update (or created)
-// reads and writes the file itself; it keeps the descriptions of the last
-// five fields looked up (the field cache, emptied by Close and, for a
-// table, by DropTable and AddField).
+// holds a copy of the file's bytes from open to close: reads come from the
+// copy, every write goes to the file at once (one positioned write) and
+// then to the copy, so a failed write is reported by the call that made
+// it. It keeps the descriptions of the last five fields looked up (the
+// field cache, emptied by Close and, for a table, by DropTable and
+// AddField). Others who write the file meanwhile are not seen.
 //
 // Records are named by the file position of their 20-byte record header.
 // Field offsets inside a record are 1-based byte offsets.
@@ -338,6 +341,10 @@ class CTableDatabase {
   unsigned char* recordBuffer_;
   uint32_t recordBufferSize_;
   plat::File file_;
+  // The bytes of the file of a database opened for update (mirrored_ 1;
+  // 0 when the file could not be read whole: then reads go to the file).
+  std::vector<unsigned char> mirror_;
+  int mirrored_ = 0;
   // The shared image of a database opened for reading (file_ stays closed).
   std::shared_ptr<CCachedFile> image_;
   int directoryState_;  // 0 not built, 1 built, -1 cannot be built

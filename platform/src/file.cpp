@@ -339,6 +339,37 @@ std::size_t File::Read(void* buf, std::size_t n) {
   return got;
 }
 
+bool File::WriteAt(std::uint64_t position, const void* buf, std::size_t n) {
+  if (fd_ < 0 || IsText()) {
+    SetError(FileError::Io, fd_ < 0 ? EBADF : EINVAL);
+    return false;
+  }
+  SetError(FileError::None, 0);
+  if (n == 0) return true;
+  if (!buf || position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    SetError(FileError::Io, EINVAL);
+    return false;
+  }
+  const auto* p = static_cast<const unsigned char*>(buf);
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t w = (::plat::detail::CountSystemCalls(), ::pwrite)(
+        fd_, p + done, n - done, static_cast<off_t>(position + done));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      const int e = errno;
+      SetError(CauseOf(e), e);
+      return false;
+    }
+    if (w == 0) {
+      SetError(FileError::DiskFull, ENOSPC);
+      return false;
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
 bool File::Write(const void* buf, std::size_t n) {
   if (fd_ < 0) {
     SetError(FileError::Io, EBADF);
