@@ -94,6 +94,9 @@ int IndexHeaderCheckValue(uint32_t length, const unsigned char* header, unsigned
 // QVAD47.TIX that opens, has 46 bytes and carries the magic (1) or
 // consistent check bytes (2); 0 when none qualifies.
 int ProbeIndexFiles(const char* dataFolder);
+// The kind of one index file by the same tests; 0 when it does not open or
+// qualify.
+int ProbeIndexFile(const char* path);
 
 // Precision class (1 to 7) of a coordinate scale text: "10000" or "1" 1,
 // "2000" or "20" 2, "25000" or "2" 3, "50000" or "3" 4, "70000" or "7" 5,

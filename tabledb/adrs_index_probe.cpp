@@ -9,6 +9,21 @@
 #include "plat/file.h"
 #include "tabledb/adrs_engine.h"
 
+int ProbeIndexFile(const char* path) {
+  plat::File file;
+  if (!OpenFileForRead(&file, path)) return 0;
+  unsigned char header[kTixHeaderSize];
+  uint64_t length = 0;
+  if (!ReadBytesFromFile(&file, header, kTixHeaderSize) || !file.GetLength(length)) return 0;
+  if (std::memcmp(header, kTixMagic, kTixMagicLength) == 0) return 1;
+  unsigned char check[kTixCheckLength];
+  if (IndexHeaderCheckValue(static_cast<uint32_t>(length), header, check) &&
+      std::memcmp(header, check, kTixCheckLength) == 0) {
+    return 2;
+  }
+  return 0;
+}
+
 int ProbeIndexFiles(const char* dataFolder) {
   if (!dataFolder) return 0;
   // The folder with its backslash, and room for "QVAD%02d.TIX".
@@ -20,17 +35,8 @@ int ProbeIndexFiles(const char* dataFolder) {
   for (int i = 1; i <= 47; ++i) {
     char path[sizeof folder + 16];
     std::snprintf(path, sizeof path, "%sQVAD%02d.TIX", folder, i);
-    plat::File file;
-    if (!OpenFileForRead(&file, path)) continue;
-    unsigned char header[kTixHeaderSize];
-    uint64_t length = 0;
-    if (!ReadBytesFromFile(&file, header, kTixHeaderSize) || !file.GetLength(length)) continue;
-    if (std::memcmp(header, kTixMagic, kTixMagicLength) == 0) return 1;
-    unsigned char check[kTixCheckLength];
-    if (IndexHeaderCheckValue(static_cast<uint32_t>(length), header, check) &&
-        std::memcmp(header, check, kTixCheckLength) == 0) {
-      return 2;
-    }
+    const int kind = ProbeIndexFile(path);
+    if (kind != 0) return kind;
   }
   return 0;
 }

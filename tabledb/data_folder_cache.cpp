@@ -8,7 +8,6 @@
 
 #include "common/file_access.h"
 #include "common/sjis_text.h"
-#include "plat/file.h"
 #include "plat/file_stamp.h"
 #include "tabledb/adrs_engine.h"
 #include "tabledb/dictionaries.h"
@@ -77,23 +76,6 @@ int LookAtDictionaryFiles(const std::string& folder, DictionaryFiles* files) {
     }
   }
   return 1;
-}
-
-// The kind of one index file as ProbeIndexFiles judges it; 0 when it does
-// not qualify.
-int ProbeOneIndexFile(const char* path) {
-  plat::File file;
-  if (!OpenFileForRead(&file, path)) return 0;
-  unsigned char header[kTixHeaderSize];
-  uint64_t length = 0;
-  if (!ReadBytesFromFile(&file, header, kTixHeaderSize) || !file.GetLength(length)) return 0;
-  if (std::memcmp(header, kTixMagic, kTixMagicLength) == 0) return 1;
-  unsigned char check[kTixCheckLength];
-  if (IndexHeaderCheckValue(static_cast<uint32_t>(length), header, check) &&
-      std::memcmp(header, check, kTixCheckLength) == 0) {
-    return 2;
-  }
-  return 0;
 }
 
 std::string WithBackslash(const char* folder) {
@@ -171,7 +153,7 @@ int ProbeIndexFilesCached(const char* dataFolder) {
     plat::FileStamp stamp;
     if (!listing->Find(name, native) || !plat::StampOfNative(native, stamp)) continue;
     fresh.looked.emplace_back(native, stamp);
-    fresh.kind = ProbeOneIndexFile((folder + name).c_str());
+    fresh.kind = ProbeIndexFile((folder + name).c_str());
   }
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.probes[folder] = fresh;
