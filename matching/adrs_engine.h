@@ -152,8 +152,8 @@ class CAdrsEngine {
 
   // ---- Index file ----
 
-  // Closes first, then opens the index read-only through a 64 KB window
-  // (others may read and write it) and reads its header. Kind 1 requires
+  // Closes first, then opens the index read-only through the file's shared
+  // image (tabledb/file_cache.h) and reads its header. Kind 1 requires
   // the magic, kind 2 the check bytes over the file's size; any other kind
   // fails. On failure the engine is left closed.
   int Open(const char* path, int32_t kind);

@@ -17,6 +17,7 @@
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
 #include "matching/adrs_engine.h"
+#include "plat/file_stamp.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tix_format.h"
 
@@ -367,11 +368,15 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   // 7. Each prefecture with data: the fixed one, else all in order.
   CTableDatabase database;
   CAdrsEngine engine;
+  // Which prefectures have data: one listing of the folder, kept while
+  // the folder is unchanged.
+  const auto listing = plat::GetFolderListing(s.folder.c_str());
   const int32_t first = fixed ? fixed : 1;
   const int32_t last = fixed ? fixed : kPrefectureCount;
   for (int32_t j = first; j <= last; ++j) {
     const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", j);
-    if (!FileExists(ndb.c_str())) continue;
+    const char* ndbName = ndb.c_str() + s.folder.size();
+    if (listing ? !listing->Contains(ndbName) : !FileExists(ndb.c_str())) continue;
     const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", j);
     if (!database.Open(ndb.c_str())) continue;
     PrefectureFiles files(&engine, &database);

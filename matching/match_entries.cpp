@@ -17,7 +17,7 @@
 #include "plat/config.h"
 #include "plat/file.h"
 #include "matching/adrs_engine.h"
-#include "matching/dictionary_loaders.h"
+#include "matching/data_folder_cache.h"
 #include "tabledb/dictionaries.h"
 
 namespace {
@@ -33,33 +33,6 @@ constexpr char kAza[] = "字";
 constexpr int32_t kEstimationBit = 0x10;
 constexpr int32_t kBit8 = 0x100;
 
-// The dictionaries of one call, freed on every return.
-struct CallDictionaries {
-  CCharDictionary unification;
-  CRecordList replacements;
-  CRecordList extra;
-  bool hasExtra = false;
-  ~CallDictionaries() {
-    unification.Free();
-    replacements.Free();
-    extra.Free();
-  }
-};
-
-int LoadDictionaries(const std::string& folder, CallDictionaries* d, char* message) {
-  const std::string unify = folder + kUnificationDictionaryFile;
-  if (!LoadUnificationDictionary(unify.c_str(), &d->unification, message, 1)) return 0;
-  const std::string replace = folder + kReplacementDictionaryFile;
-  if (!LoadReplacementDictionary(replace.c_str(), &d->replacements, &d->unification, message, 1))
-    return 0;
-  const std::string user = folder + kUserReplacementFile;
-  if (FileExists(user.c_str())) {
-    if (!LoadReplacementDictionaryText(user.c_str(), &d->extra, &d->unification, message)) return 0;
-    d->hasExtra = true;
-  }
-  return 1;
-}
-
 }  // namespace
 
 // ---- Steps ----
@@ -67,7 +40,7 @@ int LoadDictionaries(const std::string& folder, CallDictionaries* d, char* messa
 void PrepareContextForDataset(CAdrsContext* context, const char* datasetName,
                               const char* dataFolder) {
   if (!context) return;
-  context->SetIndexKind(ProbeIndexFiles(FolderWithBackslash(dataFolder).c_str()));
+  context->SetIndexKind(ProbeIndexFilesCached(FolderWithBackslash(dataFolder).c_str()));
   context->SetEstimationFlag(0);
   const int32_t on = std::strcmp(datasetName ? datasetName : "", kDatasetBasic) == 0 ? 0 : 1;
   context->SetUseChangeHistory(on);
@@ -102,8 +75,10 @@ int MatchAddressCore(CAdrsContext* context, char* text, int32_t flags, int32_t n
   if (!CheckSearchTextLength(text, message)) return 0;
 
   const std::string folder = FolderWithBackslash(dataFolder);
-  CallDictionaries dictionaries;
-  if (!LoadDictionaries(folder, &dictionaries, message)) return 0;
+  // The folder's dictionaries, loaded once and reused while unchanged.
+  CDictionaryLease lease;
+  if (!LeaseFolderDictionaries(folder, &lease, message)) return 0;
+  FolderDictionaries& dictionaries = *lease.Get();
   PrepareContextForDataset(context, datasetName, folder.c_str());
 
   auto run = [&] {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "common/kanji_numeral.h"
 #include "common/sjis_internal.h"
@@ -239,16 +241,75 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     return 1;
   }
 
-  // The user's extra pairs on both texts.
+  // The user's extra pairs on both texts. Both sides are the same for
+  // every call of a level against one input (the input) or of a level
+  // across inputs (a name): the edited input is kept per thread with the
+  // input and the pairs it was made from, and each comparison works on it
+  // between a mark and its rollback; the edited names are kept per thread
+  // with the pairs.
   if (extraList == nullptr || extraList->GetCount() == 0) return 0;
-  CEditText edited;
-  if (!edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &edited)) return 0;
-  std::string editedName(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
+  struct EditedTexts {
+    std::string input;
+    std::string pairs;  // the list's records, byte for byte
+    CEditText edited;
+    bool ready = false;
+    int uses = 0;  // marks begun since Init (the mark counter is 16-bit)
+    std::string namePairs;  // the pairs the kept names were edited with
+    std::unordered_map<std::string, std::pair<int, std::string>> names;
+  };
+  thread_local EditedTexts kept;
+  const uint32_t pairCount = extraList->GetCount();
+  const uint32_t pairSize = extraList->GetElementSize();
+  auto samePairs = [&](const std::string& bytes) {
+    if (bytes.size() != static_cast<std::size_t>(pairCount) * pairSize) return false;
+    for (uint32_t n = 1; n <= pairCount; ++n) {
+      const void* record = extraList->GetPtr(n);
+      if (!record || std::memcmp(bytes.data() + (n - 1) * pairSize, record, pairSize) != 0)
+        return false;
+    }
+    return true;
+  };
+  auto pairBytes = [&] {
+    std::string bytes;
+    for (uint32_t n = 1; n <= pairCount; ++n) {
+      const auto* record = static_cast<const char*>(extraList->GetPtr(n));
+      if (record) bytes.append(record, pairSize);
+    }
+    return bytes;
+  };
+  if (!kept.ready || kept.uses >= 30000 || kept.input != input || !samePairs(kept.pairs)) {
+    kept.ready = false;
+    if (!kept.edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &kept.edited))
+      return 0;
+    kept.input = input;
+    kept.pairs = pairBytes();
+    kept.ready = true;
+    kept.uses = 0;
+  }
   if (nameLength > kMaxSearchTextLength) return 0;
-  std::memcpy(editedName.data(), name, static_cast<std::size_t>(nameLength) + 1);
-  if (!ApplyReplacementPairs(extraList, editedName.data(), editedName.size())) return 0;
-  editedName.resize(std::strlen(editedName.c_str()));
+  if (kept.namePairs != kept.pairs || kept.names.size() > 65536) {
+    kept.names.clear();
+    kept.namePairs = kept.pairs;
+  }
+  auto found = kept.names.find(name);
+  if (found == kept.names.end()) {
+    std::string editedName(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
+    std::memcpy(editedName.data(), name, static_cast<std::size_t>(nameLength) + 1);
+    const int ok = ApplyReplacementPairs(extraList, editedName.data(), editedName.size());
+    editedName.resize(std::strlen(editedName.c_str()));
+    found = kept.names.emplace(name, std::make_pair(ok, std::move(editedName))).first;
+  }
+  if (!found->second.first) return 0;
+  const std::string& editedName = found->second.second;
+  CEditText& edited = kept.edited;
   if (!StartsWith(edited.GetText(), editedName.c_str())) return 0;
+  ++kept.uses;
+  const int16_t mark = edited.BeginMark();
+  struct Rollback {
+    CEditText& e;
+    int16_t m;
+    ~Rollback() { e.RollbackTo(m); }
+  } rollback{edited, mark};
   if (!editedName.empty() && !edited.Delete(1, static_cast<int>(editedName.size()))) return 0;
   const char* rest = edited.GetOriginalPointer(1);
   // The pairs must have left the rest of the input as it was.

@@ -228,7 +228,7 @@ void CChangeCodeIndex::ClearCache() {
 }
 
 void CChangeCodeIndex::Close() {
-  if (file_.IsOpen()) file_.Close();
+  file_.Close();
   state_ = 0;
   path_[0] = '\0';
   cityCount_ = 0;
@@ -240,16 +240,16 @@ void CChangeCodeIndex::Close() {
 int CChangeCodeIndex::Open(const char* path, char* msg) {
   Close();
   const char* const name = path != nullptr ? path : "";
-  if (std::strlen(name) >= kPathSize || !OpenFileForRead(&file_, name)) {
+  if (std::strlen(name) >= kPathSize || !file_.OpenSharedImage(name)) {
     SetMessage(msg, kMsgFileOpen, name);
     Close();
     return 0;
   }
   unsigned char header[kChangeCodeHeaderSize + 4];
   uint64_t length = 0;
-  if (!ReadBytesFromFile(&file_, header, kChangeCodeHeaderSize) ||
+  if (!file_.Read(header, kChangeCodeHeaderSize) ||
       std::memcmp(header, "QADCDI", 6) != 0 || Load16(header + 6) != kChangeCodeHeaderSize ||
-      !ReadBytesFromFile(&file_, header + kChangeCodeHeaderSize, 4) || !file_.GetLength(length)) {
+      !file_.Read(header + kChangeCodeHeaderSize, 4) || !((length = file_.GetSize()), true)) {
     SetMessage(msg, kMsgFileRead, name);
     Close();
     return 0;
@@ -336,8 +336,7 @@ int CChangeCodeIndex::ReadEntry(uint32_t position, Level level, bool withNames, 
   unsigned char window[kEntryWindow];
   const uint32_t want =
       fileLength_ - position < kEntryWindow ? fileLength_ - position : kEntryWindow;
-  if (!file_.Seek(position, plat::SeekOrigin::Begin)) return 0;
-  const std::size_t got = file_.Read(window, want);
+  const std::size_t got = file_.ReadAt(position, window, want) ? want : 0;
   if (got == 0) return 0;
   const Want what = level == Level::Change ? (withNames ? Want::Names : Want::Code)
                                            : (withNames ? Want::Table : Want::Code);
@@ -390,8 +389,7 @@ int CChangeCodeIndex::ReadBlockNames(uint32_t position, char* codeText, char* na
   unsigned char window[kEntryWindow];
   const uint32_t want =
       fileLength_ - position < kEntryWindow ? fileLength_ - position : kEntryWindow;
-  if (!file_.Seek(position, plat::SeekOrigin::Begin)) return 0;
-  const std::size_t got = file_.Read(window, want);
+  const std::size_t got = file_.ReadAt(position, window, want) ? want : 0;
   Entry e;
   if (got == 0 ||
       !DecodeEntryBytes(window, got, position, fileLength_, 2, Want::Names, e.code, e.name,
@@ -412,7 +410,7 @@ int CChangeCodeIndex::ReadChildOffset(uint32_t tablePosition, uint32_t index, in
   const uint64_t at = tablePosition + static_cast<uint64_t>(index) * width;
   if (at + width > fileLength_) return 0;
   unsigned char bytes[4];
-  if (!ReadBytesFromFileAt(&file_, static_cast<uint32_t>(at), bytes, width)) return 0;
+  if (!file_.ReadAt(static_cast<uint32_t>(at), bytes, width)) return 0;
   SetOut(offset, width == 4 ? Load32(bytes) : static_cast<uint32_t>(Load16(bytes)));
   return 1;
 }
@@ -610,7 +608,7 @@ int CChangeCodeIndex::LoadChildTable(uint32_t tablePosition, uint32_t count, uin
   }
   if (count != 0) {
     if (!cachedOffsets_.Create(count, static_cast<uint16_t>(width), count) ||
-        !ReadBytesFromFileAt(&file_, tablePosition, cachedOffsets_.GetBuffer(), tableSize)) {
+        !file_.ReadAt(tablePosition, cachedOffsets_.GetBuffer(), tableSize)) {
       ClearCache();
       return 0;
     }
@@ -620,8 +618,7 @@ int CChangeCodeIndex::LoadChildTable(uint32_t tablePosition, uint32_t count, uin
     const uint64_t start = static_cast<uint64_t>(tablePosition) + tableSize;
     if (length != 0) {
       if (start + length > fileLength_ || !cachedBytes_.Create(length, 1, length) ||
-          !ReadBytesFromFileAt(&file_, static_cast<uint32_t>(start), cachedBytes_.GetBuffer(),
-                               length)) {
+          !file_.ReadAt(static_cast<uint32_t>(start), cachedBytes_.GetBuffer(), length)) {
         ClearCache();
         return 0;
       }

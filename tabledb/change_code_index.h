@@ -41,7 +41,7 @@
 #include <cstdint>
 
 #include "common/record_array.h"
-#include "plat/file.h"
+#include "tabledb/data_source.h"
 
 // Code text buffers (5 or 6 characters and the terminator).
 inline constexpr std::size_t kChangeCodeTextSize = 8;
@@ -140,6 +140,6 @@ class CChangeCodeIndex {
   int cachedWideOffsets_;
   CRecordList cachedOffsets_;
   CRecordList cachedBytes_;
-  plat::File file_;
+  CDataSource file_;  // the file's shared image
   uint32_t fileLength_;
 };

@@ -125,7 +125,7 @@ CChangeHistory::CChangeHistory()
 CChangeHistory::~CChangeHistory() { Close(); }
 
 void CChangeHistory::Close() {
-  if (dataFile_.IsOpen()) dataFile_.Close();
+  dataFile_.Close();
   recordOffsets_.Free();
   blockTable_.Free();
   codeTable_.Free();
@@ -143,14 +143,13 @@ namespace {
 enum class LoadResult { Ok, ReadFailed, NoMemory };
 
 // Reads count entries of entrySize bytes at position into list.
-LoadResult LoadTable(plat::File* file, uint32_t fileLength, uint32_t position, uint32_t count,
+LoadResult LoadTable(CDataSource* file, uint32_t fileLength, uint32_t position, uint32_t count,
                      uint16_t entrySize, CRecordList* list) {
   const uint64_t bytes = static_cast<uint64_t>(count) * entrySize;
   if (static_cast<uint64_t>(position) + bytes > fileLength) return LoadResult::ReadFailed;
   if (count == 0) return LoadResult::Ok;
   if (!list->Create(count, entrySize, count)) return LoadResult::NoMemory;
-  if (!SeekFileTo(file, position) ||
-      !ReadBytesFromFile(file, list->GetBuffer(), static_cast<uint32_t>(bytes))) {
+  if (!file->ReadAt(position, list->GetBuffer(), static_cast<uint32_t>(bytes))) {
     return LoadResult::ReadFailed;
   }
   list->SetCount(count);
@@ -183,14 +182,14 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   const char* const data = dataPath != nullptr ? dataPath : "";
   const char* const index = indexPath != nullptr ? indexPath : "";
 
-  if (std::strlen(data) >= kPathSize || !OpenFileForRead(&dataFile_, data)) {
+  if (std::strlen(data) >= kPathSize || !dataFile_.OpenSharedImage(data)) {
     SetMessage(msg, kMsgFileOpen, data);
     Close();
     return 0;
   }
   uint64_t realLength = 0;
-  if (!ReadBytesFromFile(&dataFile_, dataHeader_, kChangeDataHeaderSize) ||
-      std::memcmp(dataHeader_, "TVXC", 4) != 0 || !dataFile_.GetLength(realLength) ||
+  if (!dataFile_.Read(dataHeader_, kChangeDataHeaderSize) ||
+      std::memcmp(dataHeader_, "TVXC", 4) != 0 || !((realLength = dataFile_.GetSize()), true) ||
       Load32(dataHeader_ + 8) != realLength) {
     SetMessage(msg, kMsgFileRead, data);
     Close();
@@ -198,8 +197,8 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   }
   const uint32_t dataLength = static_cast<uint32_t>(realLength);
 
-  plat::File indexFile;
-  if (std::strlen(index) >= kPathSize || !OpenFileForRead(&indexFile, index)) {
+  CDataSource indexFile;
+  if (std::strlen(index) >= kPathSize || !indexFile.OpenSharedImage(index)) {
     SetMessage(msg, kMsgFileOpen, index);
     Close();
     return 0;
@@ -207,8 +206,8 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   unsigned char header[kChangeIndexHeaderSize];
   uint64_t indexLength = 0;
   LoadResult result = LoadResult::Ok;
-  if (!ReadBytesFromFile(&indexFile, header, kChangeIndexHeaderSize) ||
-      std::memcmp(header, "TVXI", 4) != 0 || !indexFile.GetLength(indexLength) ||
+  if (!indexFile.Read(header, kChangeIndexHeaderSize) ||
+      std::memcmp(header, "TVXI", 4) != 0 || !((indexLength = indexFile.GetSize()), true) ||
       Load32(header + 8) != indexLength) {
     result = LoadResult::ReadFailed;
   }
@@ -239,8 +238,7 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
       result = LoadResult::ReadFailed;
     } else {
       bytes.resize(rest);
-      if (!SeekFileTo(&indexFile, static_cast<uint32_t>(start)) ||
-          !ReadBytesFromFile(&indexFile, bytes.data(), rest)) {
+      if (!indexFile.ReadAt(static_cast<uint32_t>(start), bytes.data(), rest)) {
         result = LoadResult::ReadFailed;
       }
     }
@@ -320,8 +318,7 @@ int CChangeHistory::ReadRecord(uint32_t n, ChangeRecord* record) {
   const uint64_t position = kChangeDataHeaderSize + static_cast<uint64_t>(Load32(p));
   if (position + kChangeRecordSize > dataLength_) return 0;
   unsigned char bytes[kChangeRecordSize];
-  if (!SeekFileTo(&dataFile_, static_cast<uint32_t>(position)) ||
-      !ReadBytesFromFile(&dataFile_, bytes, kChangeRecordSize)) {
+  if (!dataFile_.ReadAt(static_cast<uint32_t>(position), bytes, kChangeRecordSize)) {
     return 0;
   }
   DecodeChangeRecord(bytes, record);
@@ -334,7 +331,7 @@ int CChangeHistory::ReadRecordTexts(const ChangeRecord& record, char* name1, cha
                          record.sortForm1Length + record.sortForm2Length;
   char stored[4 * 255];
   if (total != 0) {
-    if (!state_ || !ReadBytesFromFile(&dataFile_, stored, total)) return 0;
+    if (!state_ || !dataFile_.Read(stored, total)) return 0;
   }
   const char* p = stored;
   const char* s1 = p;

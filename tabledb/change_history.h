@@ -30,7 +30,7 @@
 #include <cstdint>
 
 #include "common/record_array.h"
-#include "plat/file.h"
+#include "tabledb/data_source.h"
 
 inline constexpr uint32_t kChangeRecordSize = 28;
 inline constexpr uint32_t kChangeDataHeaderSize = 32;
@@ -173,7 +173,7 @@ class CChangeHistory {
   int middle_;
   char targetName_[kChangeNameSize];
   char targetSecondName_[kChangeNameSize];
-  plat::File dataFile_;
+  CDataSource dataFile_;  // the data file's shared image
   uint32_t dataLength_;
   CRecordList recordOffsets_;
   CRecordList blockTable_;

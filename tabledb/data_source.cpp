@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/file_access.h"
+#include "tabledb/file_cache.h"
 
 // ---------------------------------------------------------------------------
 // Opens
@@ -13,7 +14,7 @@ int CDataSource::Opened(Kind kind, Mode mode) {
   mode_ = mode;
   position_ = 0;
   atEnd_ = false;
-  if (kind == kOwnMemory || kind == kCallerMemory) return 1;
+  if (kind == kOwnMemory || kind == kCallerMemory || kind == kSharedImage) return 1;
   if (RefreshSize()) return 1;
   Close();
   return 0;
@@ -35,6 +36,15 @@ int CDataSource::LoadImage(const char* path) {
   Close();
   if (!image_.Load(path)) return 0;
   return Opened(kImage, kModeRead);
+}
+
+int CDataSource::OpenSharedImage(const char* path) {
+  Close();
+  shared_ = AcquireCachedFile(path);
+  if (!shared_) return 0;
+  size_ = shared_->GetSize();
+  capacity_ = size_;
+  return Opened(kSharedImage, kModeRead);
 }
 
 int CDataSource::TakeCopy(const void* bytes, uint32_t length, uint32_t growthStep, Mode mode) {
@@ -143,6 +153,7 @@ int CDataSource::RefreshSize() {
       return 1;
     case kOwnMemory:
     case kCallerMemory:
+    case kSharedImage:
       return 1;
     case kNone:
       break;
@@ -169,6 +180,7 @@ int CDataSource::Seek(uint32_t position) {
       return image_.Seek(position);
     case kOwnMemory:
     case kCallerMemory:
+    case kSharedImage:
       position_ = position;
       return 1;
     case kNone:
@@ -192,6 +204,10 @@ int CDataSource::Read(void* buffer, uint32_t count) {
     case kCallerMemory:
       if (static_cast<uint64_t>(position_) + count > size_) return 0;
       if (count > 0) std::memcpy(buffer, data_ + position_, count);
+      position_ += count;
+      return 1;
+    case kSharedImage:
+      if (!shared_->ReadAt(position_, buffer, count)) return 0;
       position_ += count;
       return 1;
     case kNone:
@@ -235,6 +251,7 @@ int CDataSource::Write(const void* buffer, uint32_t count) {
     }
     case kBufferedFile:
     case kCallerMemory:
+    case kSharedImage:
     case kNone:
       break;
   }
@@ -260,6 +277,7 @@ uint32_t CDataSource::GetPosition() {
       return image_.GetPosition();
     case kOwnMemory:
     case kCallerMemory:
+    case kSharedImage:
       return position_;
     case kNone:
       break;
@@ -295,9 +313,11 @@ int CDataSource::Close() {
       break;
     case kOwnMemory:
     case kCallerMemory:
+    case kSharedImage:
     case kNone:
       break;
   }
+  shared_.reset();
   std::free(block_);
   block_ = nullptr;
   data_ = nullptr;

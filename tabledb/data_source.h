@@ -8,7 +8,9 @@
 //      back to its path on Close);
 //   4  a memory block of its own (freed by Close), read only or for update
 //      (growing by a step);
-//   5  the caller's memory block, read only (only forgotten by Close).
+//   5  the caller's memory block, read only (only forgotten by Close);
+//   6  the file's shared image (tabledb/file_cache.h), read only: filled
+//      once per process while the file is unchanged.
 //
 // Every operation answers 1 (or a value) for success and 0 for failure;
 // nothing throws and no message is written. Every open first closes what
@@ -16,10 +18,13 @@
 // unsigned 32-bit; the size itself is a valid position for every kind.
 
 #include <cstdint>
+#include <memory>
 
 #include "common/buffered_file.h"
 #include "common/file_image.h"
 #include "plat/file.h"
+
+class CCachedFile;
 
 class CDataSource {
  public:
@@ -36,6 +41,9 @@ class CDataSource {
   int OpenBuffered(const char* path, uint32_t windowSize, uint32_t openFlags);
   // Kind 3, read: the whole file as an image (never written back).
   int LoadImage(const char* path);
+  // Kind 6, read: the file's shared image (an empty file opens, with size
+  // 0).
+  int OpenSharedImage(const char* path);
   // Kind 4, read: a copy of the bytes; fails for null or length 0.
   int CopyFromMemory(const void* bytes, uint32_t length);
   // Kind 5, read: the caller's block as it is (it must outlive the source);
@@ -78,7 +86,7 @@ class CDataSource {
   // The own block of kind 4; null for every other kind.
   void* GetMemory() { return kind_ == kOwnMemory ? block_ : nullptr; }
   // Takes the size from the file's length (kinds 1 to 3); the memory kinds
-  // keep theirs. 0 when nothing is open or the length cannot be had.
+  // and the shared image keep theirs. 0 when nothing is open or the length cannot be had.
   int RefreshSize();
 
   // Kinds 4 and 5 only: creates (or truncates) the file and writes size
@@ -95,7 +103,7 @@ class CDataSource {
 
  private:
   enum Kind { kNone = 0, kBufferedFile = 1, kPlainFile = 2, kImage = 3, kOwnMemory = 4,
-              kCallerMemory = 5 };
+              kCallerMemory = 5, kSharedImage = 6 };
   enum Mode { kModeNone = 0, kModeRead = 1, kModeUpdate = 2 };
 
   int Opened(Kind kind, Mode mode);
@@ -120,4 +128,5 @@ class CDataSource {
   CBufferedFile buffered_;
   plat::File file_;
   CFileImage image_;
+  std::shared_ptr<CCachedFile> shared_;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "common/field_split.h"
 #include "common/file_access.h"
@@ -749,13 +750,46 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
   const uint32_t table = NameIndexBucketTablePosition(header.fieldCount);
   // A chain cannot hold more nodes than the intermediate file.
   const uint64_t maxNodes = sourceLength / kNameIndexNodeSize;
+  // The intermediate file is read once, whole; its buckets and nodes are
+  // decoded from memory (a bucket or node beyond its end fails as a read
+  // of the file would).
+  std::vector<unsigned char> sourceBytes;
+  if (sourceLength > UINT32_MAX) sourceLength = 0;
+  try {
+    sourceBytes.resize(static_cast<std::size_t>(sourceLength));
+  } catch (const std::bad_alloc&) {
+    sourceBytes.clear();
+  }
+  if (sourceBytes.size() != sourceLength ||
+      (sourceLength > 0 && !ReadBytesFromFileAt(&source, 0, sourceBytes.data(),
+                                                static_cast<uint32_t>(sourceLength)))) {
+    sourceBytes.clear();
+  }
+  auto readBucket = [&](uint16_t code, NameIndexBucket* bucket) {
+    const uint64_t position = table + uint64_t{code} * kNameIndexBucketSize;
+    if (position + kNameIndexBucketSize > sourceBytes.size()) return 0;
+    bucket->count = static_cast<uint32_t>(LoadLe(sourceBytes.data() + position, 4));
+    bucket->first = static_cast<uint32_t>(LoadLe(sourceBytes.data() + position + 4, 4));
+    return 1;
+  };
+  auto readNode = [&](uint32_t position, NameIndexNode* node) {
+    if (position == 0 || uint64_t{position} + kNameIndexNodeSize > sourceBytes.size()) return 0;
+    DecodeNameIndexNode(sourceBytes.data() + position, node);
+    return 1;
+  };
+  uint32_t end = 0;  // the target's length, kept as it grows
+  if (!SeekFileToEndGetPos(&target, &end)) {
+    SetMessage(message, "ファイルのシークに失敗しました！");
+    CloseAndRemove(&target, indexPath);
+    return 0;
+  }
   unsigned char chunk[kEntryChunk * kNameIndexEntrySize];
   for (uint32_t c = 0; c < kNameIndexBucketCount; ++c) {
     const auto code = static_cast<uint16_t>(c);
     if (c % 1000 == 0)
       Report(progress, "インデックスファイル作成中：%ld/%ld", static_cast<long>(c), 65535L);
     NameIndexBucket bucket;
-    if (!ReadNameIndexBucket(&source, code, &bucket, table)) {
+    if (!readBucket(code, &bucket)) {
       SetMessage(message, "インデックスレコードの読み込みに失敗しました！");
       CloseAndRemove(&target, indexPath);
       return 0;
@@ -766,12 +800,7 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
       CloseAndRemove(&target, indexPath);
       return 0;
     }
-    uint32_t start = 0;
-    if (!SeekFileToEndGetPos(&target, &start)) {
-      SetMessage(message, "ファイルのシークに失敗しました！");
-      CloseAndRemove(&target, indexPath);
-      return 0;
-    }
+    const uint32_t start = end;
     if (start + uint64_t{bucket.count} * kNameIndexEntrySize > UINT32_MAX) {
       SetMessage(message, kMsgDataWrite, indexPath);
       CloseAndRemove(&target, indexPath);
@@ -782,7 +811,7 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
     uint32_t held = 0;
     for (uint32_t k = 0; k < bucket.count; ++k) {
       NameIndexNode current;
-      if (!ReadNameIndexNode(&source, node, &current)) {
+      if (!readNode(node, &current)) {
         SetMessage(message, "中間ファイルへの読み込みに失敗しました！");
         CloseAndRemove(&target, indexPath);
         return 0;
@@ -796,6 +825,7 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
           return 0;
         }
         write += held * kNameIndexEntrySize;
+        end = write;
         held = 0;
       }
     }

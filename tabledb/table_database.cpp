@@ -10,6 +10,7 @@
 #include "common/sjis_text.h"
 #include "common/le_bytes.h"
 #include "tabledb/db_file.h"
+#include "tabledb/file_cache.h"
 
 namespace {
 
@@ -44,7 +45,13 @@ int LinkRecordAtEnd(CTableDatabase& db, uint32_t tablePos, TdbTableEntry* entry,
 // Lifecycle
 
 CTableDatabase::CTableDatabase()
-    : open_(0), path_{}, recordBuffer_(nullptr), recordBufferSize_(0), cache_{}, nextSlot_(1) {}
+    : open_(0),
+      path_{},
+      recordBuffer_(nullptr),
+      recordBufferSize_(0),
+      directoryState_(0),
+      cache_{},
+      nextSlot_(1) {}
 
 CTableDatabase::~CTableDatabase() { Close(); }
 
@@ -54,6 +61,8 @@ int CTableDatabase::Create(const char* path) {
   unsigned char bytes[kTdbHeaderSize];
   EncodeTdbHeader(TdbHeader{}, bytes);
   if (!tabledb_detail::CreateWithHeader(&file_, path, bytes, kTdbHeaderSize)) return 0;
+  mirror_.assign(bytes, bytes + kTdbHeaderSize);
+  mirrored_ = 1;
   std::strcpy(path_, path);
   open_ = 1;
   return 1;
@@ -66,9 +75,25 @@ int CTableDatabase::OpenForUpdate(const char* path) { return OpenWith(path, 1); 
 int CTableDatabase::OpenWith(const char* path, int forUpdate) {
   Close();
   if (!path || BoundedLength(path, kTdbMaxPathLength) > kTdbMaxPathLength) return 0;
-  const int opened =
-      forUpdate ? OpenFileForReadWrite(&file_, path) : OpenFileForRead(&file_, path);
-  if (!opened) return 0;
+  if (forUpdate) {
+    if (!OpenFileForReadWrite(&file_, path)) return 0;
+    // The copy the reads come from.
+    uint64_t length = 0;
+    if (file_.GetLength(length) && length <= UINT32_MAX) {
+      try {
+        mirror_.resize(static_cast<std::size_t>(length));
+        mirrored_ = length == 0 || ReadBytesFromFileAt(&file_, 0, mirror_.data(),
+                                                       static_cast<uint32_t>(length));
+      } catch (const std::bad_alloc&) {
+        mirrored_ = 0;
+      }
+      if (!mirrored_) std::vector<unsigned char>().swap(mirror_);
+    }
+  } else {
+    // Reads go to the file's shared image; the file itself is not opened.
+    image_ = AcquireCachedFile(path);
+    if (!image_) return 0;
+  }
   open_ = 1;  // lets the reads below run
   TdbHeader header;
   uint32_t length = 0;
@@ -90,6 +115,11 @@ int CTableDatabase::OpenWith(const char* path, int forUpdate) {
 
 void CTableDatabase::Close() {
   if (file_.IsOpen()) file_.Close();
+  image_.reset();
+  directory_.reset();
+  std::vector<unsigned char>().swap(mirror_);
+  mirrored_ = 0;
+  directoryState_ = 0;
   recordHeap_.Free();
   recordBuffer_ = nullptr;
   recordBufferSize_ = 0;
@@ -107,6 +137,14 @@ char* CTableDatabase::GetPath(char* buffer, std::size_t bufferSize) const {
 // Raw file access
 
 int CTableDatabase::FileLength(uint32_t* length) {
+  if (open_ && image_) {
+    *length = image_->GetSize();
+    return 1;
+  }
+  if (open_ && mirrored_) {
+    *length = static_cast<uint32_t>(mirror_.size());
+    return 1;
+  }
   uint64_t len = 0;
   if (!open_ || !file_.GetLength(len) || len > UINT32_MAX) return 0;
   *length = static_cast<uint32_t>(len);
@@ -122,12 +160,38 @@ uint32_t CTableDatabase::WalkLimit(uint32_t itemSize) {
 int CTableDatabase::ReadRaw(uint32_t position, void* buffer, uint32_t count) {
   if (!open_ || (!buffer && count > 0)) return 0;
   if (count == 0) return 1;
+  if (image_) return image_->ReadAt(position, buffer, count);
+  if (mirrored_) {
+    if (static_cast<uint64_t>(position) + count > mirror_.size()) return 0;
+    std::memcpy(buffer, mirror_.data() + position, count);
+    return 1;
+  }
   return ReadBytesFromFileAt(&file_, position, buffer, count);
 }
 
 int CTableDatabase::WriteRaw(uint32_t position, const void* buffer, uint32_t count) {
   if (!open_ || (!buffer && count > 0)) return 0;
   if (count == 0) return 1;
+  if (image_) return 0;  // opened for reading
+  if (mirrored_) {
+    const uint64_t end = static_cast<uint64_t>(position) + count;
+    if (end > UINT32_MAX || !file_.WriteAt(position, buffer, count)) {
+      // The file may hold part of the write: the copy no longer stands
+      // for it.
+      std::vector<unsigned char>().swap(mirror_);
+      mirrored_ = 0;
+      return 0;
+    }
+    try {
+      if (end > mirror_.size()) mirror_.resize(static_cast<std::size_t>(end));  // a gap reads as 0
+    } catch (const std::bad_alloc&) {
+      std::vector<unsigned char>().swap(mirror_);
+      mirrored_ = 0;
+      return 1;
+    }
+    std::memcpy(mirror_.data() + position, buffer, count);
+    return 1;
+  }
   return WriteBytesToFileAt(&file_, position, buffer, count);
 }
 
@@ -197,6 +261,11 @@ int CTableDatabase::WriteFieldEntry(uint32_t position, const TdbFieldEntry* entr
 
 int CTableDatabase::LookupTable(const char* name, uint32_t* position) {
   *position = 0;
+  if (name && DirectoryReady()) {
+    const DirectoryTable* table = DirectoryFind(name);
+    if (table) *position = table->position;
+    return 1;
+  }
   TdbHeader header;
   if (!name || !ReadHeader(&header)) return 0;
   const uint32_t limit = WalkLimit(kTdbTableEntrySize);
@@ -329,6 +398,17 @@ uint32_t CTableDatabase::AddField(const char* table, const char* field, int32_t 
 
 int CTableDatabase::LookupFieldEntry(const char* table, const char* field, uint32_t* position,
                                      TdbFieldEntry* entry, uint32_t* offset) {
+  if (field && table && DirectoryReady()) {
+    const DirectoryTable* t = DirectoryFind(table);
+    if (!t) return 0;
+    const auto it = t->firstByName.find(std::string_view(field));
+    if (it == t->firstByName.end()) return 0;
+    const DirectoryField& f = t->fields[it->second];
+    *position = f.position;
+    *entry = f.entry;
+    *offset = f.offset;
+    return 1;
+  }
   uint32_t tablePos = 0;
   TdbTableEntry tableEntry;
   if (!field || !LookupTable(table, &tablePos) || tablePos == 0) return 0;
@@ -433,6 +513,18 @@ int CTableDatabase::UpdateMaxRecordSize() {
 
 int CTableDatabase::FindField(const char* table, const char* field, int32_t* type,
                               int32_t* declaredLength, uint32_t* offset, uint32_t* size) {
+  if (open_ && table && field && DirectoryReady()) {
+    const DirectoryField* f = nullptr;
+    if (const DirectoryTable* t = DirectoryFind(table)) {
+      const auto it = t->firstByName.find(std::string_view(field));
+      if (it != t->firstByName.end()) f = &t->fields[it->second];
+    }
+    if (type) *type = f ? f->entry.type : 0;
+    if (declaredLength) *declaredLength = f ? f->entry.declaredLength : 0;
+    if (offset) *offset = f ? f->offset : 0;
+    if (size) *size = f ? f->entry.size : 0;
+    return f ? 1 : 0;
+  }
   CacheSlot slot{};
   int found = 0;
   if (open_ && table && field) {
@@ -460,6 +552,63 @@ int CTableDatabase::FindField(const char* table, const char* field, int32_t* typ
   if (offset) *offset = slot.offset;
   if (size) *size = slot.size;
   return found;
+}
+
+// ---------------------------------------------------------------------------
+// Table directory (databases opened for reading)
+
+int CTableDatabase::DirectoryReady() {
+  if (directoryState_ != 0) return directoryState_ > 0;
+  directoryState_ = -1;
+  if (!open_ || !image_) return 0;
+  if (auto kept = image_->GetDerived()) {
+    directory_ = std::static_pointer_cast<const std::vector<DirectoryTable>>(kept);
+    directoryState_ = 1;
+    return 1;
+  }
+  TdbHeader header;
+  if (!ReadHeader(&header)) return 0;
+  std::vector<DirectoryTable> tables;
+  const uint32_t tableLimit = WalkLimit(kTdbTableEntrySize);
+  const uint32_t fieldLimit = WalkLimit(kTdbFieldEntrySize);
+  uint32_t steps = 0;
+  for (uint32_t pos = header.firstTable; pos != 0;) {
+    if (++steps > tableLimit) return 0;
+    DirectoryTable table;
+    table.position = pos;
+    if (!ReadTableEntry(pos, &table.entry)) return 0;
+    uint32_t fieldSteps = 0;
+    uint64_t running = 1;
+    for (uint32_t f = table.entry.firstField; f != 0;) {
+      if (++fieldSteps > fieldLimit) return 0;
+      DirectoryField field;
+      field.position = f;
+      if (!ReadFieldEntry(f, &field.entry)) return 0;
+      field.offset = static_cast<uint32_t>(running);
+      running += field.entry.size;
+      // The walks fail at a sum beyond 32 bits: such a table is left to them.
+      if (running > UINT32_MAX) return 0;
+      f = field.entry.nextField;
+      table.fields.push_back(field);
+    }
+    table.recordSize = static_cast<uint32_t>(running - 1);
+    for (std::size_t i = 0; i < table.fields.size(); ++i)
+      table.firstByName.emplace(std::string_view(table.fields[i].entry.name), i);
+    pos = table.entry.nextTable;
+    tables.push_back(std::move(table));
+  }
+  auto built = std::make_shared<const std::vector<DirectoryTable>>(std::move(tables));
+  directory_ = std::static_pointer_cast<const std::vector<DirectoryTable>>(
+      image_->SetDerived(std::move(built)));
+  directoryState_ = 1;
+  return 1;
+}
+
+const CTableDatabase::DirectoryTable* CTableDatabase::DirectoryFind(const char* name) {
+  for (const DirectoryTable& table : *directory_) {
+    if (std::strcmp(table.entry.name, name) == 0) return &table;
+  }
+  return nullptr;
 }
 
 // ---------------------------------------------------------------------------

@@ -6,9 +6,19 @@
 // Every operation answers 1 (or a non-zero position) for success and 0 for
 // failure and writes no message: callers compose their own texts (with
 // GetPath as the DATABASE value). Nothing throws. Operations on a closed
-// database fail. All access goes straight to the file; only the
-// descriptions of the last five fields looked up are kept (the field
-// cache, emptied by Close and, for a table, by DropTable and AddField).
+// database fail.
+//
+// A database opened for reading reads the file's shared image
+// (tabledb/file_cache.h: filled once per process while the file is
+// unchanged) and keeps its table directory (tables, field entries and
+// field offsets) in memory from the first lookup to Close, so that a field
+// read costs no system call. A database opened for update (or created)
+// holds a copy of the file's bytes from open to close: reads come from the
+// copy, every write goes to the file at once (one positioned write) and
+// then to the copy, so a failed write is reported by the call that made
+// it. It keeps the descriptions of the last five fields looked up (the
+// field cache, emptied by Close and, for a table, by DropTable and
+// AddField). Others who write the file meanwhile are not seen.
 //
 // Records are named by the file position of their 20-byte record header.
 // Field offsets inside a record are 1-based byte offsets.
@@ -21,10 +31,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "common/heap_buffer.h"
 #include "plat/file.h"
 #include "tabledb/tdb_format.h"
+
+class CCachedFile;
 
 // Longest database path kept (bytes, without the NUL).
 inline constexpr std::size_t kTdbMaxPathLength = 511;
@@ -293,6 +309,27 @@ class CTableDatabase {
   int StringRange(const char* table, const char* field, int chars, uint32_t* smallest,
                   uint32_t* largest);
 
+  // The table directory of a database opened for reading: every table in
+  // chain order with its entry and its fields (entry, 1-based offset).
+  struct DirectoryField {
+    uint32_t position;
+    uint32_t offset;
+    TdbFieldEntry entry;
+  };
+  struct DirectoryTable {
+    uint32_t position;
+    TdbTableEntry entry;
+    uint32_t recordSize;
+    std::vector<DirectoryField> fields;
+    // First field of each name (names point into the entries above).
+    std::unordered_map<std::string_view, std::size_t> firstByName;
+  };
+  // 1 when the directory is built (once per image); 0 when the database is
+  // not read from an image or a chain cannot be read whole (then the walks
+  // read the file as for update).
+  int DirectoryReady();
+  const DirectoryTable* DirectoryFind(const char* name);
+
   int CacheLookup(const char* table, const char* field, CacheSlot* found) const;
   void CacheInsert(const CacheSlot& slot);
   void ClearCacheForTable(const char* table);
@@ -304,6 +341,15 @@ class CTableDatabase {
   unsigned char* recordBuffer_;
   uint32_t recordBufferSize_;
   plat::File file_;
+  // The bytes of the file of a database opened for update (mirrored_ 1;
+  // 0 when the file could not be read whole: then reads go to the file).
+  std::vector<unsigned char> mirror_;
+  int mirrored_ = 0;
+  // The shared image of a database opened for reading (file_ stays closed).
+  std::shared_ptr<CCachedFile> image_;
+  int directoryState_;  // 0 not built, 1 built, -1 cannot be built
+  // Shared by every database open on the same image.
+  std::shared_ptr<const std::vector<DirectoryTable>> directory_;
   CacheSlot cache_[kCacheSlots];
   int nextSlot_;  // 1..5: the slot a full cache replaces next
 };

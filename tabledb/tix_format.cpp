@@ -61,6 +61,21 @@ int IndexHeaderCheckValue(uint32_t length, const unsigned char* header, unsigned
 // ---------------------------------------------------------------------------
 // Index kind of a data folder
 
+int ProbeIndexFile(const char* path) {
+  plat::File file;
+  if (!OpenFileForRead(&file, path)) return 0;
+  unsigned char header[kTixHeaderSize];
+  uint64_t length = 0;
+  if (!ReadBytesFromFile(&file, header, kTixHeaderSize) || !file.GetLength(length)) return 0;
+  if (std::memcmp(header, kTixMagic, kTixMagicLength) == 0) return 1;
+  unsigned char check[kTixCheckLength];
+  if (IndexHeaderCheckValue(static_cast<uint32_t>(length), header, check) &&
+      std::memcmp(header, check, kTixCheckLength) == 0) {
+    return 2;
+  }
+  return 0;
+}
+
 int ProbeIndexFiles(const char* dataFolder) {
   if (!dataFolder) return 0;
   // The folder with its backslash, and room for "QVAD%02d.TIX".
@@ -72,17 +87,8 @@ int ProbeIndexFiles(const char* dataFolder) {
   for (int i = 1; i <= 47; ++i) {
     char path[sizeof folder + 16];
     std::snprintf(path, sizeof path, "%sQVAD%02d.TIX", folder, i);
-    plat::File file;
-    if (!OpenFileForRead(&file, path)) continue;
-    unsigned char header[kTixHeaderSize];
-    uint64_t length = 0;
-    if (!ReadBytesFromFile(&file, header, kTixHeaderSize) || !file.GetLength(length)) continue;
-    if (std::memcmp(header, kTixMagic, kTixMagicLength) == 0) return 1;
-    unsigned char check[kTixCheckLength];
-    if (IndexHeaderCheckValue(static_cast<uint32_t>(length), header, check) &&
-        std::memcmp(header, check, kTixCheckLength) == 0) {
-      return 2;
-    }
+    const int kind = ProbeIndexFile(path);
+    if (kind != 0) return kind;
   }
   return 0;
 }
@@ -94,7 +100,7 @@ int CTixFile::Open(const char* path, int32_t kind) {
   Close();
   if (kind != 1 && kind != 2) return 0;
   if (!path || std::strlen(path) >= kPathSize) return 0;
-  if (!file_.OpenBuffered(path, kIndexWindowSize, plat::ModeRead | plat::ShareDenyNone)) {
+  if (!file_.OpenSharedImage(path)) {
     return 0;
   }
   unsigned char bytes[kTixHeaderSize];

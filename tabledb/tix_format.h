@@ -73,6 +73,9 @@ int IndexHeaderCheckValue(uint32_t length, const unsigned char* header, unsigned
 // QVAD47.TIX that opens, has 46 bytes and carries the magic (1) or
 // consistent check bytes (2); 0 when none qualifies.
 int ProbeIndexFiles(const char* dataFolder);
+// The kind of one index file by the same tests; 0 when it does not open or
+// qualify.
+int ProbeIndexFile(const char* path);
 
 // An open address index: the header read once, entries read through a
 // window of the file. Every operation answers 1 for success and 0 for

@@ -1,10 +1,15 @@
 #include "plat/config.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plat/crt.h"
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "plat/path.h"
 #include "sjis_walk.h"
 
@@ -31,6 +36,58 @@ std::size_t FindChar(std::string_view s, char c) {
   return std::string_view::npos;
 }
 
+// The program folder does not change while the process runs.
+bool CachedProgramFolder(std::string& out) {
+  static const std::pair<bool, std::string> kept = [] {
+    std::string folder;
+    const bool ok = path::ProgramFolder(folder);
+    return std::make_pair(ok, folder);
+  }();
+  if (!kept.first) return false;
+  out = kept.second;
+  return true;
+}
+
+// The lines of a configuration file as text mode reads them, kept while the
+// file's stamp is unchanged; null when the file does not exist or does not
+// open. The file's folder is listed once (a missing file costs no folder
+// scan per call).
+std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::string& path) {
+  struct Kept {
+    std::string native;
+    FileStamp stamp;
+    std::shared_ptr<const std::vector<std::string>> lines;
+  };
+  static std::mutex mutex;
+  static std::map<std::string, Kept>* kept = new std::map<std::string, Kept>;
+
+  const std::size_t after = detail::AfterLastSeparator(path);
+  std::string native;
+  if (after > 0) {
+    const auto listing = GetFolderListing(path.substr(0, after).c_str());
+    if (!listing || !listing->Find(path.substr(after).c_str(), native)) return nullptr;
+  } else {
+    FileStamp unused;
+    if (!StampOfPath(path.c_str(), native, unused)) return nullptr;
+  }
+  FileStamp stamp;
+  if (!StampOfNative(native, stamp)) return nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = kept->find(path);
+    if (it != kept->end() && it->second.native == native && it->second.stamp == stamp)
+      return it->second.lines;
+  }
+  File f;
+  if (!f.Open(path.c_str(), ModeRead | TypeText)) return nullptr;
+  auto lines = std::make_shared<std::vector<std::string>>();
+  std::string line;
+  while (f.ReadString(line)) lines->push_back(line);
+  std::lock_guard<std::mutex> lock(mutex);
+  (*kept)[path] = Kept{native, stamp, lines};
+  return lines;
+}
+
 }  // namespace
 
 int ReadProfileInt(const char* section, const char* key, int defaultValue, const char* file) {
@@ -39,16 +96,15 @@ int ReadProfileInt(const char* section, const char* key, int defaultValue, const
   const bool hasDrive = path.size() >= 2 && path[1] == ':';
   if (detail::AfterLastSeparator(path) == 0 && !hasDrive) {
     std::string folder;
-    if (!path::ProgramFolder(folder)) return defaultValue;
+    if (!CachedProgramFolder(folder)) return defaultValue;
     path = folder + "\\" + path;
   }
-  File f;
-  if (!f.Open(path.c_str(), ModeRead | TypeText)) return defaultValue;
+  const auto lines = ConfigurationLines(path);
+  if (!lines) return defaultValue;
   const std::string_view wantSection = Trim(section);
   const std::string_view wantKey = Trim(key);
   bool inSection = false;
-  std::string line;
-  while (f.ReadString(line)) {
+  for (const std::string& line : *lines) {
     std::string_view t = Trim(line);
     if (t.empty() || t.front() == ';') continue;
     if (t.front() == '[') {

@@ -15,14 +15,13 @@ static_assert(std::endian::native == std::endian::little, "UTF-16LE is host orde
 namespace plat::cp932 {
 namespace {
 
-// One conversion descriptor per call: iconv_t keeps shift state and is not
-// shareable between threads, and the conversions here are not hot.
+// One conversion descriptor per direction and thread, opened on first use
+// and reset before every conversion: iconv_t keeps shift state and is not
+// shareable between threads, and opening one costs more than most
+// conversions here.
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
-  }
+  Converter(const char* to, const char* from) : cd_(Descriptor(to, from)) {}
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
@@ -56,6 +55,25 @@ class Converter {
   }
 
  private:
+  static iconv_t Descriptor(const char* to, const char* from) {
+    struct Kept {
+      std::string to, from;
+      iconv_t cd;
+    };
+    struct Cache {
+      std::vector<Kept> kept;
+      ~Cache() {
+        for (const Kept& k : kept)
+          if (k.cd != reinterpret_cast<iconv_t>(-1)) iconv_close(k.cd);
+      }
+    };
+    thread_local Cache cache;
+    for (const Kept& k : cache.kept)
+      if (k.to == to && k.from == from) return k.cd;
+    cache.kept.push_back({to, from, iconv_open(to, from)});
+    return cache.kept.back().cd;
+  }
+
   iconv_t cd_;
 };
 
@@ -80,12 +98,27 @@ bool FromUtf16(std::u16string_view utf16, std::string& out) {
   return c.Run(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2, out);
 }
 
+// ASCII is the same bytes in CP932 and UTF-8.
+static bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 bool ToUtf8(std::string_view cp932, std::string& out) {
+  if (IsAscii(cp932)) {
+    out.assign(cp932.data(), cp932.size());
+    return true;
+  }
   Converter c("UTF-8", "CP932");
   return c.Run(cp932.data(), cp932.size(), out);
 }
 
 bool FromUtf8(std::string_view utf8, std::string& out) {
+  if (IsAscii(utf8)) {
+    out.assign(utf8.data(), utf8.size());
+    return true;
+  }
   Converter c("CP932", "UTF-8");
   return c.Run(utf8.data(), utf8.size(), out);
 }

@@ -1,3 +1,4 @@
+#include "syscall_count.h"
 #include "plat/dirsearch.h"
 
 #include <dirent.h>
@@ -107,10 +108,10 @@ bool DirSearch::Open(const char* pattern) {
   } else if (!path::Resolve(folder.c_str(), false, native)) {
     return false;
   }
-  DIR* d = ::opendir(native.c_str());
+  DIR* d = (::plat::detail::CountSystemCalls(), ::opendir)(native.c_str());
   if (!d) return false;
   std::vector<Listed> listed;
-  while (const dirent* ent = ::readdir(d)) {
+  while (const dirent* ent = (::plat::detail::CountSystemCalls(), ::readdir)(d)) {
     DirEntry e;
     e.name = path::FromNative(ent->d_name);
     if (!Match(e.name, namePattern)) continue;
@@ -118,13 +119,13 @@ bool DirSearch::Open(const char* pattern) {
       e.isDirectory = true;
     } else if (ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK) {
       struct stat st;
-      e.isDirectory = ::fstatat(::dirfd(d), ent->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+      e.isDirectory = (::plat::detail::CountSystemCalls(), ::fstatat)(::dirfd(d), ent->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
     int rank = e.name == "." ? 0 : e.name == ".." ? 1 : 2;
     std::string key = FoldedKey(e.name);
     listed.push_back(Listed{rank, std::move(key), std::move(e)});
   }
-  ::closedir(d);
+  (::plat::detail::CountSystemCalls(), ::closedir)(d);
   std::sort(listed.begin(), listed.end(), ListsBefore);
   auto impl = std::make_unique<Impl>();
   for (Listed& l : listed) impl->entries.push_back(std::move(l.entry));

@@ -1,3 +1,4 @@
+#include "syscall_count.h"
 #include "plat/file.h"
 
 #include <fcntl.h>
@@ -51,7 +52,7 @@ FileError CauseOf(int err) {
 // Writes every byte or reports the errno of the failure.
 bool WriteAll(int fd, const unsigned char* p, std::size_t n, int& err) {
   while (n > 0) {
-    ssize_t w = ::write(fd, p, std::min<std::size_t>(n, std::numeric_limits<ssize_t>::max()));
+    ssize_t w = (::plat::detail::CountSystemCalls(), ::write)(fd, p, std::min<std::size_t>(n, std::numeric_limits<ssize_t>::max()));
     if (w < 0) {
       if (errno == EINTR) continue;
       err = errno;
@@ -109,7 +110,7 @@ bool File::Open(const char* path, std::uint32_t flags) {
   if (create) oflags |= O_CREAT | O_TRUNC;
   int fd;
   do {
-    fd = ::open(native.c_str(), oflags, 0666);
+    fd = (::plat::detail::CountSystemCalls(), ::open)(native.c_str(), oflags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     int e = errno;
@@ -117,24 +118,24 @@ bool File::Open(const char* path, std::uint32_t flags) {
     return false;
   }
   struct stat st;
-  if (::fstat(fd, &st) != 0) {
+  if ((::plat::detail::CountSystemCalls(), ::fstat)(fd, &st) != 0) {
     int e = errno;
-    ::close(fd);
+    (::plat::detail::CountSystemCalls(), ::close)(fd);
     SetError(FileError::Io, e);
     return false;
   }
   if (S_ISDIR(st.st_mode)) {
-    ::close(fd);
+    (::plat::detail::CountSystemCalls(), ::close)(fd);
     SetError(FileError::IsDirectory, EISDIR);
     return false;
   }
   if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
-    ::close(fd);
+    (::plat::detail::CountSystemCalls(), ::close)(fd);
     SetError(FileError::AccessDenied, ENXIO);
     return false;
   }
-  int fl = ::fcntl(fd, F_GETFL);
-  if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  int fl = (::plat::detail::CountSystemCalls(), ::fcntl)(fd, F_GETFL);
+  if (fl >= 0) (::plat::detail::CountSystemCalls(), ::fcntl)(fd, F_SETFL, fl & ~O_NONBLOCK);
   fd_ = fd;
   flags_ = flags;
   path_ = path;
@@ -145,7 +146,7 @@ bool File::Open(const char* path, std::uint32_t flags) {
 
 bool File::Close() {
   if (fd_ < 0) return true;
-  int r = ::close(fd_);
+  int r = (::plat::detail::CountSystemCalls(), ::close)(fd_);
   int e = errno;
   fd_ = -1;
   flags_ = 0;
@@ -191,7 +192,7 @@ bool File::Seek(std::int64_t offset, SeekOrigin origin) {
   // An absolute seek: the read-ahead needs no winding back.
   bufPos_ = bufLen_ = 0;
   eofMark_ = false;
-  if (::lseek(fd_, static_cast<off_t>(target), SEEK_SET) < 0) {
+  if ((::plat::detail::CountSystemCalls(), ::lseek)(fd_, static_cast<off_t>(target), SEEK_SET) < 0) {
     SetError(FileError::BadSeek, errno);
     return false;
   }
@@ -200,7 +201,7 @@ bool File::Seek(std::int64_t offset, SeekOrigin origin) {
 
 bool File::GetPosition(std::uint64_t& pos) const {
   if (fd_ < 0) return false;
-  off_t raw = ::lseek(fd_, 0, SEEK_CUR);
+  off_t raw = (::plat::detail::CountSystemCalls(), ::lseek)(fd_, 0, SEEK_CUR);
   if (raw < 0) return false;
   std::uint64_t unread = bufLen_ - bufPos_;
   if (static_cast<std::uint64_t>(raw) < unread) return false;
@@ -211,7 +212,7 @@ bool File::GetPosition(std::uint64_t& pos) const {
 bool File::GetLength(std::uint64_t& len) const {
   if (fd_ < 0) return false;
   struct stat st;
-  if (::fstat(fd_, &st) != 0) return false;
+  if ((::plat::detail::CountSystemCalls(), ::fstat)(fd_, &st) != 0) return false;
   len = static_cast<std::uint64_t>(st.st_size);
   return true;
 }
@@ -227,7 +228,7 @@ bool File::SetLength(std::uint64_t len) {
     return false;
   }
   DropReadAhead();
-  if (::ftruncate(fd_, static_cast<off_t>(len)) != 0) {
+  if ((::plat::detail::CountSystemCalls(), ::ftruncate)(fd_, static_cast<off_t>(len)) != 0) {
     int e = errno;
     SetError(e == EINVAL ? FileError::AccessDenied : CauseOf(e), e);
     return false;
@@ -239,7 +240,7 @@ bool File::FillBuffer() {
   // Only called with the read-ahead used up.
   ssize_t r;
   do {
-    r = ::read(fd_, buf_, sizeof buf_);
+    r = (::plat::detail::CountSystemCalls(), ::read)(fd_, buf_, sizeof buf_);
   } while (r < 0 && errno == EINTR);
   if (r < 0) {
     int e = errno;
@@ -254,7 +255,7 @@ bool File::FillBuffer() {
 
 void File::DropReadAhead() {
   std::size_t unread = bufLen_ - bufPos_;
-  if (unread > 0) ::lseek(fd_, -static_cast<off_t>(unread), SEEK_CUR);
+  if (unread > 0) (::plat::detail::CountSystemCalls(), ::lseek)(fd_, -static_cast<off_t>(unread), SEEK_CUR);
   bufPos_ = bufLen_ = 0;
   eofMark_ = false;
 }
@@ -324,7 +325,7 @@ std::size_t File::Read(void* buf, std::size_t n) {
     got = avail;
   }
   while (got < n) {
-    ssize_t r = ::read(fd_, out + got,
+    ssize_t r = (::plat::detail::CountSystemCalls(), ::read)(fd_, out + got,
                        std::min<std::size_t>(n - got, std::numeric_limits<ssize_t>::max()));
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -336,6 +337,37 @@ std::size_t File::Read(void* buf, std::size_t n) {
     got += static_cast<std::size_t>(r);
   }
   return got;
+}
+
+bool File::WriteAt(std::uint64_t position, const void* buf, std::size_t n) {
+  if (fd_ < 0 || IsText()) {
+    SetError(FileError::Io, fd_ < 0 ? EBADF : EINVAL);
+    return false;
+  }
+  SetError(FileError::None, 0);
+  if (n == 0) return true;
+  if (!buf || position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    SetError(FileError::Io, EINVAL);
+    return false;
+  }
+  const auto* p = static_cast<const unsigned char*>(buf);
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t w = (::plat::detail::CountSystemCalls(), ::pwrite)(
+        fd_, p + done, n - done, static_cast<off_t>(position + done));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      const int e = errno;
+      SetError(CauseOf(e), e);
+      return false;
+    }
+    if (w == 0) {
+      SetError(FileError::DiskFull, ENOSPC);
+      return false;
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  return true;
 }
 
 bool File::Write(const void* buf, std::size_t n) {
@@ -448,7 +480,7 @@ bool SetLock(int fd, short type, std::uint64_t pos, std::uint64_t count, int& er
   fl.l_whence = SEEK_SET;
   fl.l_start = static_cast<off_t>(pos);
   fl.l_len = static_cast<off_t>(count);
-  if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+  if ((::plat::detail::CountSystemCalls(), ::fcntl)(fd, F_OFD_SETLK, &fl) == 0) return true;
   err = errno;
   return false;
 }
@@ -485,7 +517,7 @@ bool File::Remove(const char* path) {
   std::string native;
   if (!path || !path::Resolve(path, false, native)) return false;
   // unlink refuses a directory (EISDIR).
-  return ::unlink(native.c_str()) == 0;
+  return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
 }
 
 bool File::Rename(const char* from, const char* to) {
@@ -496,13 +528,13 @@ bool File::Rename(const char* from, const char* to) {
   // counts as existing.
   if (!path::Resolve(to, true, dst)) return false;
   struct stat st;
-  if (::lstat(dst.c_str(), &st) == 0) return false;
-  if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if ((::plat::detail::CountSystemCalls(), ::lstat)(dst.c_str(), &st) == 0) return false;
+  if ((::plat::detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
   // A file system without RENAME_NOREPLACE: link fails on an existing target.
-  if (::link(src.c_str(), dst.c_str()) != 0) return false;
-  if (::unlink(src.c_str()) == 0) return true;
-  ::unlink(dst.c_str());
+  if ((::plat::detail::CountSystemCalls(), ::link)(src.c_str(), dst.c_str()) != 0) return false;
+  if ((::plat::detail::CountSystemCalls(), ::unlink)(src.c_str()) == 0) return true;
+  (::plat::detail::CountSystemCalls(), ::unlink)(dst.c_str());
   return false;
 }
 
@@ -510,7 +542,7 @@ bool File::GetStatus(const char* path, FileStatus& status) {
   std::string native;
   if (!path || !path::Resolve(path, false, native)) return false;
   struct statx sx;
-  if (::statx(AT_FDCWD, native.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+  if ((::plat::detail::CountSystemCalls(), ::statx)(AT_FDCWD, native.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
     status.modified = sx.stx_mtime.tv_sec;
     status.accessed = sx.stx_atime.tv_sec;
     status.created = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
@@ -520,7 +552,7 @@ bool File::GetStatus(const char* path, FileStatus& status) {
   }
   if (errno != ENOSYS) return false;
   struct stat st;
-  if (::stat(native.c_str(), &st) != 0) return false;
+  if ((::plat::detail::CountSystemCalls(), ::stat)(native.c_str(), &st) != 0) return false;
   status.modified = st.st_mtime;
   status.accessed = st.st_atime;
   status.created = st.st_mtime;

@@ -1,3 +1,4 @@
+#include "syscall_count.h"
 #include "plat/path.h"
 
 #include <dirent.h>
@@ -123,7 +124,7 @@ std::string Append(const std::string& dir, const std::string& name) {
 
 bool Exists(const std::string& native) {
   struct stat st;
-  return ::lstat(native.c_str(), &st) == 0;
+  return (::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) == 0;
 }
 
 // Looks for one element in a folder: the decoded name exactly, then under
@@ -135,11 +136,11 @@ bool FindElement(const std::string& dir, const Element& e, std::string& found) {
     return true;
   }
   const bool tryRaw = e.decoded && e.raw != e.utf8;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  DIR* d = (::plat::detail::CountSystemCalls(), ::opendir)(dir.empty() ? "." : dir.c_str());
   if (!d) return false;
   std::string byUtf8, byRaw;
   bool hasUtf8 = false, hasRaw = false;
-  while (const dirent* ent = ::readdir(d)) {
+  while (const dirent* ent = (::plat::detail::CountSystemCalls(), ::readdir)(d)) {
     std::string_view name = ent->d_name;
     if (!hasUtf8 && (e.decoded ? detail::EqualNoCaseUtf8(name, e.utf8)
                                : detail::EqualNoCaseSjis(name, e.utf8))) {
@@ -151,7 +152,7 @@ bool FindElement(const std::string& dir, const Element& e, std::string& found) {
       hasRaw = true;
     }
   }
-  ::closedir(d);
+  (::plat::detail::CountSystemCalls(), ::closedir)(d);
   if (hasUtf8) {
     found = byUtf8;
   } else if (tryRaw && Exists(Append(dir, e.raw))) {
@@ -240,7 +241,7 @@ std::string FromNative(const std::string& native) {
 bool ProgramPath(std::string& out) {
   std::string buf(256, '\0');
   for (;;) {
-    ssize_t r = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    ssize_t r = (::plat::detail::CountSystemCalls(), ::readlink)("/proc/self/exe", buf.data(), buf.size());
     if (r < 0) return false;
     if (static_cast<std::size_t>(r) < buf.size()) {
       buf.resize(static_cast<std::size_t>(r));
@@ -266,7 +267,7 @@ bool TempFolder(std::string& out) {
   std::string dir = "/tmp";
   const char* env = std::getenv("TMPDIR");
   struct stat st;
-  if (env && *env && ::stat(env, &st) == 0 && S_ISDIR(st.st_mode)) dir = env;
+  if (env && *env && (::plat::detail::CountSystemCalls(), ::stat)(env, &st) == 0 && S_ISDIR(st.st_mode)) dir = env;
   out = ToWindowsForm(FromNative(dir));
   if (!EndsWithSeparator(out)) out.push_back('\\');
   return true;
@@ -288,9 +289,9 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
     std::string name = base + tail;
     std::string native;
     if (!Resolve(name.c_str(), true, native)) return false;
-    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = (::plat::detail::CountSystemCalls(), ::open)(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      ::close(fd);
+      (::plat::detail::CountSystemCalls(), ::close)(fd);
       out = std::move(name);
       return true;
     }
@@ -302,21 +303,21 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
 bool MakeDir(const char* path) {
   std::string native;
   if (!path || !Resolve(path, true, native)) return false;
-  if (::mkdir(native.c_str(), 0777) == 0) return true;
+  if ((::plat::detail::CountSystemCalls(), ::mkdir)(native.c_str(), 0777) == 0) return true;
   return errno == EEXIST;
 }
 
 bool RemoveDir(const char* path) {
   std::string native;
   if (!path || !Resolve(path, false, native)) return false;
-  return ::rmdir(native.c_str()) == 0;
+  return (::plat::detail::CountSystemCalls(), ::rmdir)(native.c_str()) == 0;
 }
 
 bool IsDirectory(const char* path) {
   std::string native;
   if (!path || !Resolve(path, false, native)) return false;
   struct stat st;
-  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+  return (::plat::detail::CountSystemCalls(), ::stat)(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
          ::access(native.c_str(), X_OK) == 0;
 }
 
@@ -324,19 +325,19 @@ bool PathExists(const char* path) {
   std::string native;
   if (!path || !Resolve(path, false, native)) return false;
   struct stat st;
-  return ::stat(native.c_str(), &st) == 0;
+  return (::plat::detail::CountSystemCalls(), ::stat)(native.c_str(), &st) == 0;
 }
 
 bool ChangeDir(const char* path) {
   std::string native;
   if (!path || !Resolve(path, false, native)) return false;
-  return ::chdir(native.c_str()) == 0;
+  return (::plat::detail::CountSystemCalls(), ::chdir)(native.c_str()) == 0;
 }
 
 bool GetCurrentDir(std::string& out) {
   std::string buf(512, '\0');
   for (;;) {
-    if (::getcwd(buf.data(), buf.size())) break;
+    if ((::plat::detail::CountSystemCalls(), ::getcwd)(buf.data(), buf.size())) break;
     if (errno != ERANGE || buf.size() >= (1u << 20)) return false;
     buf.resize(buf.size() * 2);
   }

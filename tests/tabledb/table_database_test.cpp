@@ -650,6 +650,8 @@ TEST_F(TableDatabaseTest, ObjectsRewriteInPlaceOrAppend) {
   ASSERT_TRUE(raw.Seek(position, plat::SeekOrigin::Begin));
   ASSERT_TRUE(raw.Write(huge, 4));
   raw.Close();
+  // An open database does not see others' writes: opened again, it does.
+  ASSERT_EQ(db_.OpenForUpdate(Sys().c_str()), 1);
   EXPECT_EQ(db_.ReadObjectAllocAt(rec, 1, &block, &length), 0);
   EXPECT_EQ(block, nullptr);
 }

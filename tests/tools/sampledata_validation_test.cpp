@@ -233,3 +233,23 @@ TEST(SampleDescriptionFolder, LoadsEveryFileAndNamesTheFaultyOne) {
   EXPECT_EQ(LoadDescription(dir.path().c_str(), &d, msg), 0);
   EXPECT_GT(FindSubstring("oaza.tsv", msg), 0) << Show(msg);
 }
+
+// A description file of several MiB (here padded with comment lines) is
+// read whole rather than refused as unreadable.
+TEST(SampleDescriptionFolder, ReadsFilesLargerThanFourMebibytes) {
+  testutil::TempDir dir;
+  const auto files = BaseRows();
+  for (int i = 0; i < kDescriptionFileCount; ++i) {
+    const auto file = static_cast<DescriptionFile>(i);
+    std::string text = Join(file, files[i]);
+    if (file == DescriptionFile::Blocks) {
+      const std::string comment = "# " + std::string(98, 'x') + "\n";
+      for (int k = 0; k < 60000; ++k) text += comment;  // 6 MB
+    }
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native(DescriptionFileName(file)), text));
+  }
+  Description d;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(LoadDescription(dir.path().c_str(), &d, msg), 1) << Show(msg);
+  EXPECT_EQ(d.blocks.size(), 2u);
+}

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <tuple>
 
@@ -19,7 +20,9 @@
 namespace sampledata {
 namespace {
 
-constexpr std::uint64_t kMaxFileSize = 4u * 1024u * 1024u;
+// A description file is read whole; larger files are refused with a
+// message that names this limit.
+constexpr std::uint64_t kMaxFileSize = 1ull << 30;
 // Names that go into the change files' name lists stay below 64 bytes.
 constexpr std::size_t kMaxChangeNameBytes = 63;
 // Texts of a dictionary pair stay below 256 bytes; user lines below 512.
@@ -844,13 +847,21 @@ int ValidatePairs(const std::vector<TextPair>& pairs, DescriptionFile file, char
   return 1;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* out) {
+enum class ReadResult { Ok, Failed, TooLarge };
+
+ReadResult ReadWholeFile(const std::string& path, std::string* out) {
   plat::File file;
-  if (!file.Open(path.c_str(), plat::ModeRead)) return false;
+  if (!file.Open(path.c_str(), plat::ModeRead)) return ReadResult::Failed;
   std::uint64_t length = 0;
-  if (!file.GetLength(length) || length > kMaxFileSize) return false;
-  out->assign(static_cast<std::size_t>(length), '\0');
-  return length == 0 || file.Read(out->data(), out->size()) == out->size();
+  if (!file.GetLength(length)) return ReadResult::Failed;
+  if (length > kMaxFileSize) return ReadResult::TooLarge;
+  try {
+    out->assign(static_cast<std::size_t>(length), '\0');
+  } catch (const std::bad_alloc&) {
+    return ReadResult::TooLarge;
+  }
+  return length == 0 || file.Read(out->data(), out->size()) == out->size() ? ReadResult::Ok
+                                                                           : ReadResult::Failed;
 }
 
 }  // namespace
@@ -915,7 +926,13 @@ int LoadDescription(const char* folder, Description* out, char* msg) {
     const DescriptionFile file = static_cast<DescriptionFile>(i);
     const std::string path = base + DescriptionFileName(file);
     std::string text;
-    if (!ReadWholeFile(path, &text)) {
+    const ReadResult read = ReadWholeFile(path, &text);
+    if (read == ReadResult::TooLarge) {
+      SetMessage(msg, "%s: larger than the description reader's limit of %llu bytes",
+                 path.c_str(), static_cast<unsigned long long>(kMaxFileSize));
+      return 0;
+    }
+    if (read != ReadResult::Ok) {
       SetMessage(msg, "ファイルの読み込みに失敗しました!(%s)", path.c_str());
       return 0;
     }

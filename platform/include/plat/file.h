@@ -69,6 +69,9 @@ class File {
   std::size_t Read(void* buf, std::size_t n);
   // Writes all n bytes or fails. Text mode writes LF as CR LF.
   bool Write(const void* buf, std::size_t n);
+  // Binary only: writes all n bytes at the position without moving the
+  // file's position (one system call); false on failure or in text mode.
+  bool WriteAt(std::uint64_t position, const void* buf, std::size_t n);
   bool Flush();
 
   // Line reads (meant for text mode).

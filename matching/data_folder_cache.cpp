@@ -1,0 +1,162 @@
+#include "matching/data_folder_cache.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "common/file_access.h"
+#include "common/sjis_text.h"
+#include "plat/file_stamp.h"
+#include "tabledb/tix_format.h"
+#include "tabledb/dictionaries.h"
+#include "matching/dictionary_loaders.h"
+
+namespace {
+
+constexpr int kDictionaryFileCount = 3;
+const char* const kDictionaryFileNames[kDictionaryFileCount] = {
+    kUnificationDictionaryFile, kReplacementDictionaryFile, kUserReplacementFile};
+
+// How the dictionary files of a folder stood when they were looked at.
+struct DictionaryFiles {
+  bool present[kDictionaryFileCount] = {};
+  std::string native[kDictionaryFileCount];
+  plat::FileStamp stamp[kDictionaryFileCount];
+  bool operator==(const DictionaryFiles&) const = default;
+};
+
+struct KeptDictionaries {
+  DictionaryFiles files;
+  std::shared_ptr<FolderDictionaries> dictionaries;
+  std::shared_ptr<std::mutex> inUse;
+};
+
+struct KeptProbe {
+  std::shared_ptr<const plat::FolderListing> listing;
+  std::vector<std::pair<std::string, plat::FileStamp>> looked;  // index files read
+  int kind = 0;
+};
+
+struct FolderCache {
+  std::mutex mutex;
+  std::map<std::string, KeptDictionaries> dictionaries;
+  std::map<std::string, KeptProbe> probes;
+};
+
+FolderCache& Folders() {
+  static FolderCache* cache = new FolderCache;  // never destroyed: used until exit
+  return *cache;
+}
+
+int LoadDictionaries(const std::string& folder, FolderDictionaries* d, char* message) {
+  const std::string unify = folder + kUnificationDictionaryFile;
+  if (!LoadUnificationDictionary(unify.c_str(), &d->unification, message, 1)) return 0;
+  const std::string replace = folder + kReplacementDictionaryFile;
+  if (!LoadReplacementDictionary(replace.c_str(), &d->replacements, &d->unification, message, 1))
+    return 0;
+  const std::string user = folder + kUserReplacementFile;
+  if (FileExists(user.c_str())) {
+    if (!LoadReplacementDictionaryText(user.c_str(), &d->extra, &d->unification, message)) return 0;
+    d->hasExtra = true;
+  }
+  return 1;
+}
+
+// 0 when the folder cannot be listed.
+int LookAtDictionaryFiles(const std::string& folder, DictionaryFiles* files) {
+  const auto listing = plat::GetFolderListing(folder.c_str());
+  if (!listing) return 0;
+  for (int i = 0; i < kDictionaryFileCount; ++i) {
+    files->present[i] = listing->Find(kDictionaryFileNames[i], files->native[i]) &&
+                        plat::StampOfNative(files->native[i], files->stamp[i]);
+    if (!files->present[i]) {
+      files->native[i].clear();
+      files->stamp[i] = plat::FileStamp{};
+    }
+  }
+  return 1;
+}
+
+std::string WithBackslash(const char* folder) {
+  std::string out = folder;
+  const char* last = GetLastCharPtr(out.c_str());
+  if (!(last[0] == '\\' && last[1] == '\0')) out += '\\';
+  return out;
+}
+
+}  // namespace
+
+int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, char* msg) {
+  if (!lease) return 0;
+  FolderCache& cache = Folders();
+  DictionaryFiles files;
+  const int listed = LookAtDictionaryFiles(folder, &files);
+  if (listed) {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    auto it = cache.dictionaries.find(folder);
+    if (it != cache.dictionaries.end() && it->second.files == files) {
+      std::unique_lock<std::mutex> use(*it->second.inUse, std::try_to_lock);
+      if (use.owns_lock()) {
+        lease->dictionaries_ = it->second.dictionaries;
+        lease->inUse_ = it->second.inUse;
+        lease->lock_ = std::move(use);
+        return 1;
+      }
+    }
+  }
+  auto loaded = std::make_shared<FolderDictionaries>();
+  if (!LoadDictionaries(folder, loaded.get(), msg)) return 0;
+  lease->dictionaries_ = loaded;
+  if (!listed) return 1;
+  auto inUse = std::make_shared<std::mutex>();
+  lease->inUse_ = inUse;
+  lease->lock_ = std::unique_lock<std::mutex>(*inUse);
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.dictionaries.find(folder);
+  // Kept, unless the kept ones are of the same files (and were in use).
+  if (it == cache.dictionaries.end() || !(it->second.files == files))
+    cache.dictionaries[folder] = KeptDictionaries{files, loaded, inUse};
+  return 1;
+}
+
+int ProbeIndexFilesCached(const char* dataFolder) {
+  if (!dataFolder || std::strlen(dataFolder) >= CTixFile::kPathSize)
+    return ProbeIndexFiles(dataFolder);
+  const std::string folder = WithBackslash(dataFolder);
+  const auto listing = plat::GetFolderListing(folder.c_str());
+  if (!listing) return ProbeIndexFiles(dataFolder);
+  FolderCache& cache = Folders();
+  KeptProbe kept;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    auto it = cache.probes.find(folder);
+    if (it != cache.probes.end()) kept = it->second;
+  }
+  if (kept.listing == listing) {
+    bool same = true;
+    for (const auto& [native, stamp] : kept.looked) {
+      plat::FileStamp now;
+      if (!plat::StampOfNative(native, now) || !(now == stamp)) {
+        same = false;
+        break;
+      }
+    }
+    if (same) return kept.kind;
+  }
+  KeptProbe fresh;
+  fresh.listing = listing;
+  for (int i = 1; i <= 47 && fresh.kind == 0; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "QVAD%02d.TIX", i);
+    std::string native;
+    plat::FileStamp stamp;
+    if (!listing->Find(name, native) || !plat::StampOfNative(native, stamp)) continue;
+    fresh.looked.emplace_back(native, stamp);
+    fresh.kind = ProbeIndexFile((folder + name).c_str());
+  }
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.probes[folder] = fresh;
+  return fresh.kind;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// What the matching entries read from a data folder at every call and
+// which does not change between calls, kept once per folder in the
+// process:
+//  - the dictionaries (文字統一.BIN, 文字置換.BIN and, when present,
+//    ユーザー置換.TXT), reused while each file's stamp is unchanged and the
+//    folder holds the same names;
+//  - the address index kind of the folder (ProbeIndexFiles), reused while
+//    the folder holds the same names and the index files it looked at are
+//    unchanged;
+// A check costs one status call for the folder and one per file involved;
+// nothing is re-read while they are unchanged.
+//
+// A failed load is not kept: the next call loads again (and fails with the
+// same message). Safe from several threads: one call at a time uses a
+// folder's kept dictionaries (they carry per-call marks); a call that finds
+// them in use gets a private load.
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "common/record_array.h"
+#include "common/record_stack.h"
+
+// The dictionaries of one folder.
+struct FolderDictionaries {
+  CCharDictionary unification;
+  CRecordList replacements;
+  CRecordList extra;
+  bool hasExtra = false;
+  ~FolderDictionaries() {
+    unification.Free();
+    replacements.Free();
+    extra.Free();
+  }
+};
+
+// The use of a folder's dictionaries by one call: exclusive while it
+// lives.
+class CDictionaryLease {
+ public:
+  CDictionaryLease() = default;
+  CDictionaryLease(const CDictionaryLease&) = delete;
+  CDictionaryLease& operator=(const CDictionaryLease&) = delete;
+  FolderDictionaries* Get() const { return dictionaries_.get(); }
+
+ private:
+  friend int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease,
+                                     char* msg);
+  std::shared_ptr<FolderDictionaries> dictionaries_;
+  std::shared_ptr<std::mutex> inUse_;
+  std::unique_lock<std::mutex> lock_;
+};
+
+// The dictionaries of the folder (ending in "\"), loaded as the matching
+// entries load them (with headers, "１００００" read as "万"): the kept ones
+// when the files are unchanged, else loaded anew (and kept when they
+// load). 0 with the loader's message when a file does not load.
+int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, char* msg);
+
+// ProbeIndexFiles of the folder, kept while the folder and the index files
+// it read are unchanged.
+int ProbeIndexFilesCached(const char* dataFolder);

@@ -1,0 +1,108 @@
+#pragma once
+// What the layers above need to read a file once and reuse what they read
+// while the file stays as it was:
+//  - a file's stamp: size, modification and status-change times (in
+//    nanoseconds), device and inode. A file that is rewritten, replaced or
+//    renamed over gets a different stamp (a rewrite of the same size within
+//    the file system's clock tick keeps the times, but then the status
+//    change and the size are all that could tell, as for any reader);
+//  - a folder's listing, read once and kept while the folder's own stamp is
+//    unchanged (a name added, removed or renamed changes the folder), so
+//    that asking whether many names exist costs one status call;
+//  - a read-only file read at positions (pread, no seek);
+//  - a count of the system calls this layer has made, for the benchmarks.
+//
+// Names are found as File::Open finds them: exactly, then under ASCII case
+// folding, then under the raw CP932 bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace plat {
+
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool isDirectory = false;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of a native (UTF-8) path; false when it does not exist.
+bool StampOfNative(const std::string& native, FileStamp& stamp);
+// Resolves a CP932 path as File::Open does, then stamps it; false when it
+// does not exist.
+bool StampOfPath(const char* path, std::string& native, FileStamp& stamp);
+
+// The names in one folder at the time of its stamp.
+class FolderListing {
+ public:
+  // The native path of the entry that a CP932 name (without a separator)
+  // opens, when it is listed and is not a folder.
+  bool Find(const char* name, std::string& native) const;
+  bool Contains(const char* name) const {
+    std::string native;
+    return Find(name, native);
+  }
+  const std::string& NativeFolder() const { return folder_; }
+  const FileStamp& Stamp() const { return stamp_; }
+
+ private:
+  friend std::shared_ptr<const FolderListing> GetFolderListing(const char* folder);
+  struct Entry {
+    std::string name;  // as on disk
+    bool directory;
+  };
+  // The entry named s exactly; null for none.
+  const Entry* Exact(const std::string& s) const;
+  // The first entry (in listing order) that equals s under ASCII folding,
+  // of UTF-8 (utf8 true) or of CP932 single-byte characters.
+  const Entry* Folded(const std::string& s, bool utf8) const;
+
+  std::string folder_;  // native, without a trailing '/'
+  FileStamp stamp_;
+  std::vector<Entry> entries_;
+  // Entry numbers by name and by ASCII-folded name (first entry wins).
+  std::unordered_map<std::string, std::size_t> byName_;
+  std::unordered_map<std::string, std::vector<std::size_t>> byFoldedName_;
+};
+
+// The listing of a CP932 folder (a trailing separator is allowed): one
+// status call when the kept listing is still valid, else the folder is read
+// again. Null when the folder does not exist or cannot be read. Safe from
+// several threads.
+std::shared_ptr<const FolderListing> GetFolderListing(const char* folder);
+
+// A file opened for reading by its native path, read at positions.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // Opens a native path (not a folder, FIFO or socket) and stamps the open
+  // file. False when it does not open.
+  bool Open(const std::string& native);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  const FileStamp& Stamp() const { return stamp_; }
+  // Exactly n bytes at the position, or false.
+  bool ReadAt(std::uint64_t position, void* buffer, std::size_t n) const;
+
+ private:
+  int fd_ = -1;
+  FileStamp stamp_;
+};
+
+// System calls made by this layer's file, path, folder and configuration
+// services since the process started.
+std::uint64_t SystemCallCount();
+
+}  // namespace plat

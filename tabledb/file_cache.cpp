@@ -1,0 +1,140 @@
+#include "tabledb/file_cache.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+
+namespace {
+
+// Beyond this many kept images, the ones no reader holds are let go.
+constexpr std::size_t kKeptImages = 512;
+
+struct Kept {
+  std::string native;
+  std::shared_ptr<CCachedFile> image;
+};
+
+struct ImageCache {
+  std::mutex mutex;
+  std::map<std::string, Kept> byPath;
+};
+
+ImageCache& Images() {
+  static ImageCache* cache = new ImageCache;  // never destroyed: used until exit
+  return *cache;
+}
+
+void TrimCache(ImageCache& cache) {
+  if (cache.byPath.size() <= kKeptImages) return;
+  for (auto it = cache.byPath.begin(); it != cache.byPath.end();) {
+    if (it->second.image.use_count() == 1)
+      it = cache.byPath.erase(it);
+    else
+      ++it;
+  }
+}
+
+}  // namespace
+
+CCachedFile::~CCachedFile() { std::free(data_); }
+
+int CCachedFile::Open(const std::string& native) {
+  if (!file_.Open(native)) return 0;
+  if (file_.Stamp().size > UINT32_MAX - 1) return 0;
+  native_ = native;
+  size_ = static_cast<uint32_t>(file_.Stamp().size);
+  // The block is reserved whole but only the blocks read are touched.
+  data_ = static_cast<unsigned char*>(std::malloc(size_ == 0 ? 1 : size_));
+  if (!data_) return 0;
+  blockCount_ = static_cast<uint32_t>((static_cast<uint64_t>(size_) + kBlockSize - 1) >> kBlockShift);
+  filled_.reset(new (std::nothrow) std::atomic<uint8_t>[blockCount_ == 0 ? 1 : blockCount_]);
+  if (!filled_) return 0;
+  for (uint32_t i = 0; i < blockCount_; ++i) filled_[i].store(0, std::memory_order_relaxed);
+  return 1;
+}
+
+int CCachedFile::FillBlocks(uint32_t first, uint32_t last) {
+  std::lock_guard<std::mutex> lock(fillMutex_);
+  uint32_t b = first;
+  while (b <= last) {
+    if (filled_[b].load(std::memory_order_relaxed)) {
+      ++b;
+      continue;
+    }
+    // One read for the run of missing blocks.
+    uint32_t end = b;
+    while (end + 1 <= last && !filled_[end + 1].load(std::memory_order_relaxed)) ++end;
+    const uint64_t from = static_cast<uint64_t>(b) << kBlockShift;
+    const uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(end + 1) << kBlockShift, size_);
+    if (!file_.ReadAt(from, data_ + from, static_cast<std::size_t>(to - from))) return 0;
+    for (uint32_t k = b; k <= end; ++k) filled_[k].store(1, std::memory_order_release);
+    b = end + 1;
+  }
+  return 1;
+}
+
+const unsigned char* CCachedFile::Bytes(uint32_t position, uint32_t count) {
+  if (static_cast<uint64_t>(position) + count > size_) return nullptr;
+  if (count == 0) return data_ + position;
+  const uint32_t first = position >> kBlockShift;
+  const uint32_t last = static_cast<uint32_t>((static_cast<uint64_t>(position) + count - 1) >> kBlockShift);
+  for (uint32_t b = first; b <= last; ++b) {
+    if (!filled_[b].load(std::memory_order_acquire)) {
+      if (!FillBlocks(b, last)) return nullptr;
+      break;
+    }
+  }
+  return data_ + position;
+}
+
+int CCachedFile::ReadAt(uint32_t position, void* buffer, uint32_t count) {
+  if (!buffer && count > 0) return 0;
+  const unsigned char* bytes = Bytes(position, count);
+  if (!bytes) return 0;
+  if (count > 0) std::memcpy(buffer, bytes, count);
+  return 1;
+}
+
+std::shared_ptr<const void> CCachedFile::GetDerived() const {
+  std::lock_guard<std::mutex> lock(derivedMutex_);
+  return derived_;
+}
+
+std::shared_ptr<const void> CCachedFile::SetDerived(std::shared_ptr<const void> value) {
+  std::lock_guard<std::mutex> lock(derivedMutex_);
+  if (!derived_) derived_ = std::move(value);
+  return derived_;
+}
+
+std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
+  if (!path || !*path) return nullptr;
+  ImageCache& cache = Images();
+  const std::string key = path;
+  Kept kept;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    auto it = cache.byPath.find(key);
+    if (it != cache.byPath.end()) kept = it->second;
+  }
+  plat::FileStamp now;
+  std::string native;
+  if (kept.image) {
+    // The usual case: the file is where it was and unchanged.
+    if (plat::StampOfNative(kept.native, now) && now == kept.image->GetStamp()) return kept.image;
+  }
+  if (!plat::StampOfPath(path, native, now) || now.isDirectory) return nullptr;
+  if (kept.image && native == kept.native && now == kept.image->GetStamp()) return kept.image;
+  auto image = std::make_shared<CCachedFile>();
+  if (!image->Open(native)) return nullptr;
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.byPath[key] = Kept{native, image};
+  TrimCache(cache);
+  return image;
+}
+
+std::size_t CachedFileCount() {
+  ImageCache& cache = Images();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  return cache.byPath.size();
+}

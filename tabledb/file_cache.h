@@ -1,0 +1,76 @@
+#pragma once
+// The process's shared images of read-only data files.
+//
+// Readers that open a data file only to read it (the table database, the
+// address and code indexes, the change files) take its image from here
+// instead of reading the file at every open: the image of a path is kept
+// and handed out again while the file's stamp (size, modification and
+// status-change time, device, inode; plat/file_stamp.h) is unchanged, which
+// costs one status call. A changed file gets a new image; readers that hold
+// the old one keep reading the bytes they opened.
+//
+// An image is filled on demand, block by block, from the file it was
+// opened on (the file stays open while the image lives), so that a reader
+// that touches a few records of a large file reads only those blocks, and
+// each block only once in the process. Files of 4 GiB or more are refused
+// (positions are 32-bit).
+//
+// Safe from several threads: an image is shared read-only and its blocks
+// are filled under its lock.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "plat/file_stamp.h"
+
+class CCachedFile {
+ public:
+  CCachedFile() = default;
+  ~CCachedFile();
+  CCachedFile(const CCachedFile&) = delete;
+  CCachedFile& operator=(const CCachedFile&) = delete;
+
+  uint32_t GetSize() const { return size_; }
+  const plat::FileStamp& GetStamp() const { return file_.Stamp(); }
+  // The count bytes at the position, filled from the file when they are not
+  // yet in the image; null when they lie beyond the end or cannot be read.
+  // Valid as long as the image.
+  const unsigned char* Bytes(uint32_t position, uint32_t count);
+  // Copies them out; 0 on failure.
+  int ReadAt(uint32_t position, void* buffer, uint32_t count);
+
+  // A value its reader derives from the bytes once per image (the table
+  // directory of a database), kept with the image; null until set. The
+  // first value set stays.
+  std::shared_ptr<const void> GetDerived() const;
+  std::shared_ptr<const void> SetDerived(std::shared_ptr<const void> value);
+
+ private:
+  friend std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path);
+  static constexpr uint32_t kBlockShift = 15;  // 32 KiB blocks
+  static constexpr uint32_t kBlockSize = 1u << kBlockShift;
+
+  int Open(const std::string& native);
+  int FillBlocks(uint32_t first, uint32_t last);
+
+  plat::ReadOnlyFile file_;
+  std::string native_;
+  uint32_t size_ = 0;
+  unsigned char* data_ = nullptr;
+  uint32_t blockCount_ = 0;
+  std::unique_ptr<std::atomic<uint8_t>[]> filled_;
+  std::mutex fillMutex_;
+  mutable std::mutex derivedMutex_;
+  std::shared_ptr<const void> derived_;
+};
+
+// The image of the CP932 path as the file stands now (see above). Null when
+// the file does not exist, is a folder, is 4 GiB or larger or does not
+// open.
+std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path);
+
+// Images kept by the cache (for tests).
+std::size_t CachedFileCount();

@@ -1,0 +1,164 @@
+// The shared images of read-only data files and the per-folder state of
+// the matching entries: kept while the files are unchanged, made anew when
+// one is replaced.
+#include "tabledb/file_cache.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "common/message.h"
+#include "plat/file_stamp.h"
+#include "support/test_util.h"
+#include "matching/data_folder_cache.h"
+#include "tabledb/data_source.h"
+#include "tabledb/table_database.h"
+
+using testutil::TempDir;
+
+namespace {
+
+std::string Pattern(std::size_t n, char salt) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + salt) & 0xFF);
+  return s;
+}
+
+TEST(CachedFile, ReadsAcrossBlocksAndIsKeptWhileUnchanged) {
+  TempDir dir;
+  const std::string bytes = Pattern(100000, 1);  // four blocks
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.bin"), bytes));
+  const std::string path = dir.path() + "\\A.BIN";  // found as an open finds it
+  const auto image = AcquireCachedFile(path.c_str());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->GetSize(), bytes.size());
+  std::string out(40000, '\0');
+  ASSERT_EQ(image->ReadAt(30000, out.data(), 40000), 1) << "across three blocks";
+  EXPECT_EQ(out, bytes.substr(30000, 40000));
+  ASSERT_EQ(image->ReadAt(99990, out.data(), 10), 1);
+  EXPECT_EQ(out.substr(0, 10), bytes.substr(99990));
+  EXPECT_EQ(image->ReadAt(99991, out.data(), 10), 0) << "past the end";
+  EXPECT_EQ(image->Bytes(100000, 1), nullptr);
+
+  // Unchanged: the same image, one status call, no read.
+  const uint64_t before = plat::SystemCallCount();
+  EXPECT_EQ(AcquireCachedFile(path.c_str()), image);
+  EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+
+  // Replaced by another file: a new image, while the old one still reads
+  // the bytes it was opened on.
+  const std::string other = Pattern(100000, 2);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("b.bin"), other));
+  ASSERT_EQ(rename(dir.Native("b.bin").c_str(), dir.Native("a.bin").c_str()), 0);
+  const auto fresh = AcquireCachedFile(path.c_str());
+  ASSERT_TRUE(fresh);
+  EXPECT_NE(fresh, image);
+  ASSERT_EQ(fresh->ReadAt(0, out.data(), 100), 1);
+  EXPECT_EQ(out.substr(0, 100), other.substr(0, 100));
+  ASSERT_EQ(image->ReadAt(0, out.data(), 100), 1);
+  EXPECT_EQ(out.substr(0, 100), bytes.substr(0, 100));
+
+  EXPECT_FALSE(AcquireCachedFile((dir.path() + "\\none.bin").c_str()));
+  EXPECT_FALSE(AcquireCachedFile(dir.path().c_str())) << "a folder";
+  EXPECT_FALSE(AcquireCachedFile(""));
+}
+
+TEST(DataSourceSharedImage, ReadsLikeTheFileAndOpensEmptyFiles) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.bin"), "abcdef"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("empty.bin"), ""));
+  CDataSource source;
+  ASSERT_EQ(source.OpenSharedImage(dir.Sys("a.bin").c_str()), 1);
+  EXPECT_EQ(source.GetSize(), 6u);
+  char buffer[4] = {};
+  ASSERT_EQ(source.ReadAt(2, buffer, 3), 1);
+  EXPECT_EQ(std::string(buffer, 3), "cde");
+  ASSERT_EQ(source.Read(buffer, 1), 1);
+  EXPECT_EQ(buffer[0], 'f');
+  EXPECT_EQ(source.GetPosition(), 6u);
+  EXPECT_EQ(source.Read(buffer, 1), 0);
+  EXPECT_EQ(source.Write("x", 1), 0) << "read only";
+  EXPECT_EQ(source.Close(), 1);
+  ASSERT_EQ(source.OpenSharedImage(dir.Sys("empty.bin").c_str()), 1);
+  EXPECT_EQ(source.GetSize(), 0u);
+  EXPECT_EQ(source.OpenSharedImage(dir.Sys("none.bin").c_str()), 0);
+}
+
+// A database opened for reading sees a replaced file at its next open,
+// and refuses writes.
+TEST(TableDatabaseImage, ReopenSeesTheReplacedFileAndWritesFail) {
+  TempDir dir;
+  for (const char* name : {"a.ndb", "b.ndb"}) {
+    CTableDatabase db;
+    ASSERT_EQ(db.Create(dir.Sys(name).c_str()), 1);
+    ASSERT_NE(db.CreateTable("T"), 0u);
+    ASSERT_NE(db.AddField("T", "F", kTdbInt, 4, nullptr, nullptr, 0, 0), 0u);
+    ASSERT_EQ(db.UpdateMaxRecordSize(), 1);
+    const uint32_t record = db.AddRecord("T");
+    ASSERT_NE(record, 0u);
+    ASSERT_EQ(db.SetInt(record, "T", "F", name[0] == 'a' ? 1 : 2), 1);
+    if (name[0] == 'b') {
+      ASSERT_NE(db.AddField("T", "G", kTdbInt, 4, nullptr, nullptr, 0, 0), 0u);
+    }
+  }
+  auto firstValue = [&](int32_t* value) {
+    CTableDatabase db;
+    if (!db.Open(dir.Sys("a.ndb").c_str())) return 0;
+    TdbTableEntry entry;
+    uint32_t table = db.FindTable("T");
+    if (!table || !db.ReadTableEntry(table, &entry)) return 0;
+    if (db.SetInt(entry.firstRecord, "T", "F", 9)) return 0;  // opened for reading
+    const int hasG = db.FindField("T", "G", nullptr, nullptr, nullptr, nullptr);
+    return db.GetInt(entry.firstRecord, "T", "F", value) ? 1 + hasG : 0;
+  };
+  int32_t value = 0;
+  ASSERT_EQ(firstValue(&value), 1);
+  EXPECT_EQ(value, 1);
+  ASSERT_EQ(rename(dir.Native("b.ndb").c_str(), dir.Native("a.ndb").c_str()), 0);
+  ASSERT_EQ(firstValue(&value), 2) << "the new file's directory has field G";
+  EXPECT_EQ(value, 2);
+}
+
+// The dictionaries of a folder are reused while unchanged and loaded anew
+// after a change; a failed load is not kept.
+TEST(FolderDictionaries, ReusedWhileUnchangedAndReloadedAfterAChange) {
+  TempDir dir;
+  const std::string folder = dir.path() + "\\";
+  char msg[kMessageSize] = "";
+  {
+    CDictionaryLease lease;
+    EXPECT_EQ(LeaseFolderDictionaries(folder, &lease, msg), 0) << "no files";
+  }
+  // Unification: header "TVXBT_T", no pairs; replacement "TVXBT_O", no pairs.
+  std::string unify(32, '\0'), replace(32, '\0');
+  unify.replace(0, 7, "TVXBT_T");
+  replace.replace(0, 7, "TVXBT_O");
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), unify));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字置換.BIN")), replace));
+  FolderDictionaries* first = nullptr;
+  {
+    CDictionaryLease lease;
+    ASSERT_EQ(LeaseFolderDictionaries(folder, &lease, msg), 1) << testutil::Show(msg);
+    first = lease.Get();
+    EXPECT_FALSE(first->hasExtra);
+    // In use: a second lease gets a private load.
+    CDictionaryLease second;
+    ASSERT_EQ(LeaseFolderDictionaries(folder, &second, msg), 1);
+    EXPECT_NE(second.Get(), first);
+  }
+  {
+    CDictionaryLease lease;
+    ASSERT_EQ(LeaseFolderDictionaries(folder, &lease, msg), 1);
+    EXPECT_EQ(lease.Get(), first) << "kept while unchanged";
+  }
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"ユーザー置換.TXT")),
+                                   testutil::Sjis(u8"あ,い\n")));
+  CDictionaryLease lease;
+  ASSERT_EQ(LeaseFolderDictionaries(folder, &lease, msg), 1);
+  EXPECT_TRUE(lease.Get()->hasExtra);
+  EXPECT_EQ(lease.Get()->extra.GetCount(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#include "plat/file_stamp.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "support/test_util.h"
+
+using testutil::TempDir;
+
+namespace {
+
+// A folder's listing answers as an open would (exact name, then ASCII
+// case folding, never a folder), is kept while the folder is unchanged and
+// read again when a name is added or removed.
+TEST(FolderListing, FindsNamesAsAnOpenDoesAndFollowsTheFolder) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("qvad13.ndb"), "x"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), "y"));
+  ASSERT_EQ(mkdir(dir.Native("QVAD26.NDB").c_str(), 0755), 0);
+
+  const auto listing = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(listing);
+  std::string native;
+  EXPECT_TRUE(listing->Find("QVAD13.NDB", native));
+  EXPECT_EQ(native, dir.Native("qvad13.ndb"));
+  EXPECT_TRUE(listing->Contains(testutil::Sjis(u8"文字統一.BIN").c_str()));
+  EXPECT_FALSE(listing->Contains("QVAD26.NDB")) << "a folder is not a file";
+  EXPECT_FALSE(listing->Contains("QVAD01.NDB"));
+  EXPECT_FALSE(listing->Contains(""));
+
+  // Unchanged: the same listing, for one status call.
+  const uint64_t before = plat::SystemCallCount();
+  EXPECT_EQ(plat::GetFolderListing(dir.path().c_str()), listing);
+  EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("QVAD01.NDB"), "z"));
+  const auto added = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(added);
+  EXPECT_NE(added, listing);
+  EXPECT_TRUE(added->Contains("QVAD01.NDB"));
+  unlink(dir.Native("qvad13.ndb").c_str());
+  const auto removed = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(removed);
+  EXPECT_FALSE(removed->Contains("QVAD13.NDB"));
+
+  EXPECT_FALSE(plat::GetFolderListing((dir.path() + "/none").c_str()));
+  EXPECT_FALSE(plat::GetFolderListing(nullptr));
+}
+
+TEST(FileStamp, ChangesWithSizeContentAndReplacement) {
+  TempDir dir;
+  const std::string path = dir.Native("a.bin");
+  ASSERT_TRUE(testutil::WriteBytes(path, "1234"));
+  plat::FileStamp first, again, grown, replaced;
+  ASSERT_TRUE(plat::StampOfNative(path, first));
+  ASSERT_TRUE(plat::StampOfNative(path, again));
+  EXPECT_EQ(first, again);
+  EXPECT_EQ(first.size, 4u);
+  ASSERT_TRUE(testutil::WriteBytes(path, "12345"));
+  ASSERT_TRUE(plat::StampOfNative(path, grown));
+  EXPECT_NE(grown, first);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("b.bin"), "12345"));
+  ASSERT_EQ(rename(dir.Native("b.bin").c_str(), path.c_str()), 0);
+  ASSERT_TRUE(plat::StampOfNative(path, replaced));
+  EXPECT_NE(replaced, grown) << "another inode";
+  EXPECT_FALSE(plat::StampOfNative(dir.Native("none"), replaced));
+
+  std::string native;
+  plat::FileStamp byPath;
+  ASSERT_TRUE(plat::StampOfPath((dir.path() + "\\A.BIN").c_str(), native, byPath));
+  EXPECT_EQ(native, path);
+  EXPECT_EQ(byPath, replaced);
+}
+
+TEST(ReadOnlyFile, ReadsExactlyAtPositionsAndRefusesFolders) {
+  TempDir dir;
+  const std::string path = dir.Native("a.bin");
+  ASSERT_TRUE(testutil::WriteBytes(path, "0123456789"));
+  plat::ReadOnlyFile file;
+  ASSERT_TRUE(file.Open(path));
+  EXPECT_EQ(file.Stamp().size, 10u);
+  char buffer[4] = {};
+  ASSERT_TRUE(file.ReadAt(6, buffer, 4));
+  EXPECT_EQ(std::string(buffer, 4), "6789");
+  EXPECT_FALSE(file.ReadAt(8, buffer, 4)) << "past the end";
+  EXPECT_TRUE(file.ReadAt(10, buffer, 0));
+  file.Close();
+  EXPECT_FALSE(file.ReadAt(0, buffer, 1));
+  EXPECT_FALSE(file.Open(dir.path()));
+  EXPECT_FALSE(file.Open(dir.Native("none")));
+}
+
+}  // namespace
