@@ -68,3 +68,10 @@ printf '%s\r\n' 2000 "〒100-0005" 1 1 1 1 1 8 x |
   iconv -f UTF-8 -t CP932 >"$work/job2000.txt"
 ./build/kort "$work/job2000.txt" "$work/result2000.txt" "$work/status2000.txt"
 show_job "kind 2000" result2000.txt status2000.txt
+
+# The toll library's host on the sample toll data: 東京IC (entrance 10) to
+# 横浜町田IC (exit 21), vehicle class 3 (普通車), ETC (first option byte 1),
+# on 2015-06-03 at 03:30 (the night discount applies to the third fee).
+cmake --build build -j"$jobs" --target tollcalc sampletoll
+echo "== tollcalc"
+./build/tollcalc build/Database/Toll/v35 10 21 3 1 2015-06-03 03:30 | iconv -f CP932 -t UTF-8
