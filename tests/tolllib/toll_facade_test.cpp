@@ -15,27 +15,17 @@ namespace {
 
 using namespace tolllib;
 
-// #5, #10 entrance (key 1), #20 exit (key 2), all of group 0; the pair
-// costs 1,000 yen (rule 1,2: 30 % off every day). Discount names: table 1
-// key (1,2), table 2 key (3,0).
-struct Data {
-  tollbuild::FacilDat facil;
-  tollbuild::TollDat toll;
+// The fee fixture with #5 (an entrance with names and coordinates) in
+// place of #11; discount names: table 1 key (1,2), table 2 key (3,0).
+struct Data : FeeFixture {
   Data() {
-    facil.version = toll.version = 35;
-    facil.day = toll.day = 20150401;
-    facil.facilities = {Facility(5, 0x02, 1, 0), Facility(10, 0x02, 1, 0), Facility(20, 0x01, 2, 0)};
-    facil.facilities[0].name = u"五番";
-    facil.facilities[0].name2 = u"五番線";
-    facil.facilities[0].first = 1234567;
-    facil.facilities[0].second = 7654321;
-    toll.classes = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
-    toll.lists = {List(0x01400000, {1000})};
-    tollbuild::Group g;
-    g.keys = {1, 2};
-    g.pairs = {{1, 2, 0}};
-    toll.groups = {g};
-    toll.rules = {{1, 2, 0xFF00, 0, 0, 255, 255, 300, 0}};
+    tollbuild::FacilEntry& five = facil.facilities[1];
+    five.number = 5;
+    five.name = u"五番";
+    five.name2 = u"五番線";
+    five.first = 1234567;
+    five.second = 7654321;
+    std::swap(facil.facilities[0], facil.facilities[1]);  // ascending numbers
     toll.names1 = {{1, 2, u"深夜割引"}};
     toll.names2 = {{3, 0, u"乗継"}};
   }

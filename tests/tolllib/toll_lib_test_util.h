@@ -136,6 +136,26 @@ inline tollbuild::FeeList List(uint32_t flags, std::vector<int16_t> row) {
   return l;
 }
 
+// The fee fixture: #10 and #11 entrances (key 1) and #20 exit (key 2) of
+// group 0; the pair costs 1,000 yen in column 0 (classes 0 to 3), rule
+// (1,2) takes 30 % off on every day and holiday.
+struct FeeFixture {
+  tollbuild::FacilDat facil;
+  tollbuild::TollDat toll;
+  FeeFixture() {
+    facil.version = toll.version = 35;
+    facil.day = toll.day = 20150401;
+    facil.facilities = {Facility(10, 0x02, 1, 0), Facility(11, 0x02, 1, 0), Facility(20, 0x01, 2, 0)};
+    toll.classes = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
+    toll.lists = {List(0x01400000, {1000})};
+    tollbuild::Group g;
+    g.keys = {1, 2};
+    g.pairs = {{1, 2, 0}};
+    toll.groups = {g};
+    toll.rules = {{1, 2, 0xFF00, 0, 0, 255, 255, 300, 0}};
+  }
+};
+
 // A data folder in a scratch directory: FACIL.DAT and TOLL.DAT written from
 // the two descriptions. folder() is the CP932 path with its trailing '\'.
 class DataFolder {

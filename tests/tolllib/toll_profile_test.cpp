@@ -109,22 +109,9 @@ class ProfileTest : public ::testing::Test {
 };
 
 TEST(ProfileFeeFixture, EntranceThenExitGivesTheExactProfilesAndItem) {
-  // The fee fixture: #10 entrance (key 1) and #20 exit (key 2), 1,000 yen,
-  // 30 % off on every day.
-  tollbuild::FacilDat facil;
-  tollbuild::TollDat toll;
-  facil.version = toll.version = 35;
-  facil.day = toll.day = 20150401;
-  facil.facilities = {Facility(10, 0x02, 1, 0), Facility(11, 0x02, 1, 0), Facility(20, 0x01, 2, 0)};
-  toll.classes = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
-  toll.lists = {List(0x01400000, {1000})};
-  tollbuild::Group g;
-  g.keys = {1, 2};
-  g.pairs = {{1, 2, 0}};
-  toll.groups = {g};
-  toll.rules = {{1, 2, 0xFF00, 0, 0, 255, 255, 300, 0}};
+  const FeeFixture fixture;
   DataFolder folder;
-  folder.Write(facil, toll);
+  folder.Write(fixture.facil, fixture.toll);
 
   Recorder recorder;
   Toll t;
