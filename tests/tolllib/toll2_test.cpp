@@ -241,4 +241,20 @@ TEST_F(Toll2Test, CopiesShareOneStateAndDestroyingMidCalculationIsClean) {
   EXPECT_TRUE(recorder_.results.empty());
 }
 
+TEST_F(Toll2Test, AToll2DestroyedFromInsideItsHandlerIsClean) {
+  struct Deleting : Recorder2 {
+    void onResult(Toll2* toll, int value, RouteSingleResult result) override {
+      Recorder2::onResult(toll, value, result);
+      delete toll;
+    }
+  } handler;
+  auto* toll = new Toll2;
+  ASSERT_EQ(toll->init(&handler, folder_.folder().c_str()), 0);
+  ASSERT_EQ(toll->calc(Route(3, 1)), 0);
+  ASSERT_TRUE(PumpResults2(handler, 1));
+  PumpFor(100);
+  ASSERT_EQ(handler.results.size(), 1u);
+  EXPECT_EQ(handler.results[0].toll(), 800);
+}
+
 }  // namespace
