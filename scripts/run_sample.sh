@@ -67,5 +67,12 @@ GZR_Border_GetCode buf 128446464 503165554 "${GAZREF_DATA}" buf
 GZR_Border_GetCode buf 120000000 500000000 "${GAZREF_DATA}" buf
 SCRIPT
 
+# The toll library's host on the sample toll data: 東京IC (entrance 10) to
+# 横浜町田IC (exit 21), vehicle class 3 (普通車), ETC (first option byte 1),
+# on 2015-06-03 at 03:30 (the night discount applies to the third fee).
+cmake --build build -j"$jobs" --target tollcalc sampletoll
+echo "== tollcalc"
+./build/tollcalc build/Database/Toll/v35 10 21 3 1 2015-06-03 03:30 | iconv -f CP932 -t UTF-8
+
 echo
 echo "== the job, result and status files are kept in $work"

@@ -19,9 +19,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1200
 
-# Only the test programs that run threads: the message queue and the toll
-# library.
-tsan_tests=(test_plat_msg test_toll)
+# Only the test programs that run threads: the message queue, the toll
+# library and its facade.
+tsan_tests=(test_plat_msg test_toll test_toll_lib)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE_THREAD=ON
 cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
 for t in "${tsan_tests[@]}"; do
