@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "toll/toll_calendar.h"
+
 namespace TvxRoute {
 
 namespace {
@@ -241,24 +243,9 @@ bool buildLegConditions(const TVXRouteCondition& condition, NearRoadTypeQuery& e
   return true;
 }
 
-TravelClock::Time toTravelTime(CDateTime time) {
-  const std::uint32_t word = time;
-  TravelClock::Time t;
-  t.year = static_cast<std::uint16_t>((word >> 21) + 2000u);
-  t.month = static_cast<std::uint8_t>((word >> 17) & 0xFu);
-  t.day = static_cast<std::uint8_t>((word >> 12) & 0x1Fu);
-  t.hour = static_cast<std::uint8_t>((word >> 6) & 0x1Fu);
-  t.minute = static_cast<std::uint8_t>(word & 0x3Fu);
-  t.second = 0;
-  return t;
-}
+TravelClock::Time toTravelTime(CDateTime time) { return unpackTime(time); }
 
-CDateTime toDateTime(const TravelClock::Time& time) {
-  const std::uint32_t word = ((std::uint32_t{time.year} + 48u) << 21) | (std::uint32_t{time.month} << 17) |
-                             (std::uint32_t{time.day} << 12) | (std::uint32_t{time.hour} << 6) |
-                             std::uint32_t{time.minute};
-  return CDateTime(word);
-}
+CDateTime toDateTime(const TravelClock::Time& time) { return CDateTime(packTime(time)); }
 
 TollInputParam buildTollInput(const RouteCondition2& leg0, const TVXRouteCondition& condition,
                               const std::vector<LegTollLinks>& legResults) {
