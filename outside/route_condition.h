@@ -22,6 +22,8 @@ struct RouteHoliday {
   std::uint8_t day = 0;    // 1-31
 };
 
+static_assert(sizeof(RouteHoliday) == 4, "holiday records are 4 bytes");
+
 // The holiday list every leg of a route shares: the count and the first
 // record of a contiguous run.
 struct RouteHolidayView {
@@ -34,6 +36,8 @@ struct RouteSpeed {
   std::uint16_t roadKind = 0;
   std::uint16_t speed[4] = {0, 0, 0, 0};
 };
+
+static_assert(sizeof(RouteSpeed) == 10, "speed records are 10 bytes");
 
 // The speed table every leg of a route shares.
 struct RouteSpeedView {
