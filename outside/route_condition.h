@@ -24,13 +24,6 @@ struct RouteHoliday {
 
 static_assert(sizeof(RouteHoliday) == 4, "holiday records are 4 bytes");
 
-// The holiday list every leg of a route shares: the count and the first
-// record of a contiguous run.
-struct RouteHolidayView {
-  std::int32_t count = 0;
-  const RouteHoliday* first = nullptr;
-};
-
 // The speeds of one road kind.
 struct RouteSpeed {
   std::uint16_t roadKind = 0;
@@ -39,11 +32,15 @@ struct RouteSpeed {
 
 static_assert(sizeof(RouteSpeed) == 10, "speed records are 10 bytes");
 
-// The speed table every leg of a route shares.
-struct RouteSpeedView {
+// A table that every leg of a route shares: the count and the first
+// record of a contiguous run.
+template <typename Record>
+struct RouteTableView {
   std::int32_t count = 0;
-  const RouteSpeed* first = nullptr;
+  const Record* first = nullptr;
 };
+using RouteHolidayView = RouteTableView<RouteHoliday>;
+using RouteSpeedView = RouteTableView<RouteSpeed>;
 
 // One entry of a leg's part conditions: a value for the route from the
 // previous point up to the numbered point.

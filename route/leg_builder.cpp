@@ -136,6 +136,14 @@ std::vector<RouteSpeed> Speeds(const TVXRouteCondition& condition) {
   return speeds;
 }
 
+// The view of a table, null when the table is empty.
+template <typename Record>
+std::unique_ptr<RouteTableView<Record>> MakeView(const std::vector<Record>& table) {
+  if (table.empty()) return nullptr;
+  return std::make_unique<RouteTableView<Record>>(
+      RouteTableView<Record>{static_cast<std::int32_t>(table.size()), table.data()});
+}
+
 }  // namespace
 
 RouteCondition2* LegList::take(int i) {
@@ -151,16 +159,8 @@ void LegList::replace(std::vector<std::unique_ptr<RouteCondition2>> legs, std::v
   legs_ = std::move(legs);
   speeds_ = std::move(speeds);
   holidays_ = std::move(holidays);
-  speedView_.reset();
-  holidayView_.reset();
-  if (!speeds_.empty()) {
-    speedView_ = std::make_unique<RouteSpeedView>(
-        RouteSpeedView{static_cast<std::int32_t>(speeds_.size()), speeds_.data()});
-  }
-  if (!holidays_.empty()) {
-    holidayView_ = std::make_unique<RouteHolidayView>(
-        RouteHolidayView{static_cast<std::int32_t>(holidays_.size()), holidays_.data()});
-  }
+  speedView_ = MakeView(speeds_);
+  holidayView_ = MakeView(holidays_);
 }
 
 bool buildLegConditions(const TVXRouteCondition& condition, NearRoadTypeQuery& engine, LegList& legs,

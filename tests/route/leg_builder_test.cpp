@@ -26,10 +26,18 @@ class FakeRoadTypes : public TvxRoute::NearRoadTypeQuery {
   std::vector<Point2> asked;
 };
 
-// A condition of n nodes at positions (100 * (i + 1), 10 * (i + 1)).
+// A time on 3 May 2015 at one node.
+struct Timed {
+  int node;
+  int hour;
+  int minute = 0;
+};
+
+// A condition of n nodes at positions (100 * (i + 1), 10 * (i + 1)), with
+// the times given.
 class Condition {
  public:
-  explicit Condition(int n) : c_(TVXRouteCondition::Create()) {
+  explicit Condition(int n, const std::vector<Timed>& times = {}) : c_(TVXRouteCondition::Create()) {
     for (int i = 0; i < n; ++i) {
       CondNode* node = CondNode::Create();
       node->lon = 100 * (i + 1);
@@ -37,6 +45,7 @@ class Condition {
       nodes_.push_back(node);
       c_->append(node);
     }
+    for (const Timed& t : times) nodes_[static_cast<std::size_t>(t.node)]->time.set(2015, 5, 3, t.hour, t.minute);
   }
   ~Condition() { c_->Release(); }
   TVXRouteCondition* operator->() { return c_; }
@@ -75,9 +84,7 @@ std::string Show(const TravelClock::Time& t) {
 }
 
 TEST(LegBuilding, DepartureTimesCutLegsAtIntermediateNodes) {
-  Condition c(4);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
-  c.node(2).time.set(2015, 5, 3, 12, 30);
+  Condition c(4, {{0, 8}, {2, 12, 30}});
   c->vehicleClass = 16;
   c->searchType = 2;
   c->tollOption1 = 3;
@@ -107,10 +114,8 @@ TEST(LegBuilding, DepartureTimesCutLegsAtIntermediateNodes) {
 }
 
 TEST(LegBuilding, ArrivalTimesCloseTheLegsThatEndAtThem) {
-  Condition c(4);
+  Condition c(4, {{2, 12}, {3, 14}});
   c->timeMode = 1;
-  c.node(2).time.set(2015, 5, 3, 12, 0);
-  c.node(3).time.set(2015, 5, 3, 14, 0);
   LegList legs;
   const Built b = Build(*c, legs);
   ASSERT_TRUE(b.ok) << b.error;
@@ -123,9 +128,8 @@ TEST(LegBuilding, ArrivalTimesCloseTheLegsThatEndAtThem) {
 }
 
 TEST(LegBuilding, ArrivalLegWithoutTimedEndKeepsTheEarlierTime) {
-  Condition c(3);
+  Condition c(3, {{1, 12}});
   c->timeMode = 1;
-  c.node(1).time.set(2015, 5, 3, 12, 0);
   LegList legs;
   ASSERT_TRUE(Build(*c, legs).ok);
   ASSERT_EQ(legs.count(), 2);
@@ -134,9 +138,8 @@ TEST(LegBuilding, ArrivalLegWithoutTimedEndKeepsTheEarlierTime) {
 }
 
 TEST(LegBuilding, TimeModeOtherThanOneCutsAsArrivalButKeepsTheDepartureWord) {
-  Condition c(3);
+  Condition c(3, {{2, 12}});
   c->timeMode = 5;
-  c.node(2).time.set(2015, 5, 3, 12, 0);
   LegList legs;
   ASSERT_TRUE(Build(*c, legs).ok);  // a time at the last node is allowed only when arriving
   ASSERT_EQ(legs.count(), 1);
@@ -145,8 +148,7 @@ TEST(LegBuilding, TimeModeOtherThanOneCutsAsArrivalButKeepsTheDepartureWord) {
 }
 
 TEST(LegBuilding, LegWithoutTimedFirstNodeHasAnAllZeroTime) {
-  Condition c(3);
-  c.node(1).time.set(2015, 5, 3, 12, 0);
+  Condition c(3, {{1, 12}});
   LegList legs;
   ASSERT_TRUE(Build(*c, legs).ok);
   ASSERT_EQ(legs.count(), 2);
@@ -156,8 +158,7 @@ TEST(LegBuilding, LegWithoutTimedFirstNodeHasAnAllZeroTime) {
 }
 
 TEST(LegBuilding, SingleTimeAtNodeZeroMakesOneLeg) {
-  Condition c(3);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(3, {{0, 8}});
   LegList legs;
   ASSERT_TRUE(Build(*c, legs).ok);
   ASSERT_EQ(legs.count(), 1);
@@ -169,26 +170,25 @@ TEST(LegBuilding, Failures) {
     const char* what;
     int nodes;
     int timeMode;
-    std::vector<int> timedNodes;  // hours at the listed nodes, in the order given
-    std::vector<int> hours;
+    std::vector<Timed> times;
     int directionNode;
     int direction;
     std::int32_t error;
   };
   const Case cases[] = {
-      {"no node", 0, 0, {}, {}, -1, 0, 12},
-      {"no time", 3, 0, {}, {}, -1, 0, 12},
-      {"equal times", 3, 0, {0, 1}, {8, 8}, -1, 0, 13},
-      {"falling times", 3, 0, {0, 1}, {9, 8}, -1, 0, 13},
-      {"departure at last node only", 3, 0, {2}, {8}, -1, 0, 13},
-      {"arrival at node 0", 3, 1, {0, 2}, {8, 9}, -1, 0, 13},
-      {"direction 361", 3, 0, {0}, {8}, 1, 361, 11},
-      {"direction -2", 3, 0, {0}, {8}, 2, -2, 11},
+      {"no node", 0, 0, {}, -1, 0, 12},
+      {"no time", 3, 0, {}, -1, 0, 12},
+      {"equal times", 3, 0, {{0, 8}, {1, 8}}, -1, 0, 13},
+      {"falling times", 3, 0, {{0, 9}, {1, 8}}, -1, 0, 13},
+      {"falling times arriving", 3, 1, {{1, 9}, {2, 8, 59}}, -1, 0, 13},
+      {"departure at last node only", 3, 0, {{2, 8}}, -1, 0, 13},
+      {"arrival at node 0", 3, 1, {{0, 8}, {2, 9}}, -1, 0, 13},
+      {"direction 361", 3, 0, {{0, 8}}, 1, 361, 11},
+      {"direction -2", 3, 0, {{0, 8}}, 2, -2, 11},
   };
   for (const Case& k : cases) {
-    Condition c(k.nodes);
+    Condition c(k.nodes, k.times);
     c->timeMode = k.timeMode;
-    for (std::size_t i = 0; i < k.timedNodes.size(); ++i) c.node(k.timedNodes[i]).time.set(2015, 5, 3, k.hours[i], 0);
     if (k.directionNode >= 0) c.node(k.directionNode).direction = k.direction;
     LegList legs;
     const Built b = Build(*c, legs);
@@ -199,8 +199,7 @@ TEST(LegBuilding, Failures) {
 }
 
 TEST(LegBuilding, FailureDropsTheLegsOfAnEarlierBuild) {
-  Condition good(2);
-  good.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition good(2, {{0, 8}});
   LegList legs;
   ASSERT_TRUE(Build(*good, legs).ok);
   ASSERT_EQ(legs.count(), 1);
@@ -210,8 +209,7 @@ TEST(LegBuilding, FailureDropsTheLegsOfAnEarlierBuild) {
 }
 
 TEST(LegBuilding, DirectionsAtTheLimitsPassIntoTheRoutePoints) {
-  Condition c(3);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(3, {{0, 8}});
   c.node(0).direction = 360;
   c.node(1).direction = -1;
   c.node(2).direction = 0;
@@ -229,8 +227,7 @@ TEST(LegBuilding, DirectionsAtTheLimitsPassIntoTheRoutePoints) {
 }
 
 TEST(LegBuilding, RoadPointsStandForTheNodeAndRoadKindsFollowTheMode) {
-  Condition c(3);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(3, {{0, 8}});
   c.node(0).roadTypeMode = 1;  // asks the engine: answer with bit 2 → kind 1
   c.node(0).direction = 90;
   CondNode::Point p;
@@ -263,8 +260,7 @@ TEST(LegBuilding, RoadPointsStandForTheNodeAndRoadKindsFollowTheMode) {
 }
 
 TEST(LegBuilding, NearRoadTypeWithoutMainRoadGivesKindTwoAtTheNodePosition) {
-  Condition c(2);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(2, {{0, 8}});
   c.node(1).roadTypeMode = 1;
   FakeRoadTypes engine;
   engine.answer = 1 | 4;  // bit value 2 clear
@@ -279,8 +275,7 @@ TEST(LegBuilding, NearRoadTypeWithoutMainRoadGivesKindTwoAtTheNodePosition) {
 TEST(LegBuilding, VehicleClassBits) {
   const std::pair<int, int> cases[] = {{1, 0}, {2, 1}, {4, 2}, {8, 3}, {16, 4}, {32, 5}, {64, 6}, {0, 3}, {3, 3}, {128, 3}};
   for (const auto& [bit, cls] : cases) {
-    Condition c(2);
-    c.node(0).time.set(2015, 5, 3, 8, 0);
+    Condition c(2, {{0, 8}});
     c->vehicleClass = bit;
     LegList legs;
     ASSERT_TRUE(Build(*c, legs).ok);
@@ -291,8 +286,7 @@ TEST(LegBuilding, VehicleClassBits) {
 TEST(LegBuilding, SearchKinds) {
   const std::pair<int, int> cases[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 0}, {-1, 0}};
   for (const auto& [type, kind] : cases) {
-    Condition c(2);
-    c.node(0).time.set(2015, 5, 3, 8, 0);
+    Condition c(2, {{0, 8}});
     c->searchType = type;
     LegList legs;
     ASSERT_TRUE(Build(*c, legs).ok);
@@ -307,9 +301,7 @@ std::vector<std::vector<int>> Parts(const RouteCondition2& leg) {
 }
 
 TEST(LegBuilding, PartConditionsToggleAtNodesOfTypeTwo) {
-  Condition c(4);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
-  c.node(1).time.set(2015, 5, 3, 9, 0);
+  Condition c(4, {{0, 8}, {1, 9}});
   c.node(2).nodeType = 2;
   LegList legs;
   ASSERT_TRUE(Build(*c, legs).ok);
@@ -319,32 +311,28 @@ TEST(LegBuilding, PartConditionsToggleAtNodesOfTypeTwo) {
   EXPECT_EQ(Parts(*legs.take(1)), expected);
 
   // Two nodes of type 2 switch back.
-  Condition d(4);
-  d.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition d(4, {{0, 8}});
   d.node(1).nodeType = 2;
   d.node(2).nodeType = 2;
   ASSERT_TRUE(Build(*d, legs).ok);
   EXPECT_EQ(Parts(*legs.take(0)), (std::vector<std::vector<int>>{{2, 0, 0, 2}, {4, 0, 0, 3}, {2, 0, 0, 4}}));
 
   // A goal of type 2 marks the list though nothing follows it.
-  Condition e(2);
-  e.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition e(2, {{0, 8}});
   e.node(1).nodeType = 2;
   ASSERT_TRUE(Build(*e, legs).ok);
   EXPECT_EQ(Parts(*legs.take(0)), (std::vector<std::vector<int>>{{2, 0, 0, 2}}));
 }
 
 TEST(LegBuilding, NoPartConditionsWithoutTypeTwoOrWithASearchType) {
-  Condition c(4);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(4, {{0, 8}});
   c.node(0).nodeType = 2;  // node 0 is not looked at
   c.node(1).nodeType = 0;
   LegList legs;
   ASSERT_TRUE(Build(*c, legs).ok);
   EXPECT_TRUE(legs.take(0)->parts.empty());
 
-  Condition d(4);
-  d.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition d(4, {{0, 8}});
   d.node(2).nodeType = 2;
   d->searchType = 1;
   ASSERT_TRUE(Build(*d, legs).ok);
@@ -358,8 +346,7 @@ std::vector<std::vector<int>> SpeedRows(const LegList& legs) {
 }
 
 TEST(LegBuilding, DefaultSpeedTable) {
-  Condition c(2);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(2, {{0, 8}});
   LegList legs;
   ASSERT_TRUE(Build(*c, legs).ok);
   const std::vector<std::vector<int>> expected = {
@@ -377,8 +364,7 @@ TEST(LegBuilding, DefaultSpeedTable) {
 }
 
 TEST(LegBuilding, SpeedSettingsOverrideTheirClasses) {
-  Condition c(2);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(2, {{0, 8}});
   TVXRouteCondition::SpeedSetting settings[2];
   settings[0].classKey = 4;
   settings[0].speed = 40;
@@ -398,8 +384,7 @@ TEST(LegBuilding, SpeedSettingsOverrideTheirClasses) {
 }
 
 TEST(LegBuilding, KeyZeroSettingGivesTheThirdSpeedsOfTheOtherClasses) {
-  Condition c(2);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(2, {{0, 8}});
   TVXRouteCondition::SpeedSetting settings[3];
   settings[0].classKey = 1;
   settings[0].speed = 50;
@@ -419,8 +404,7 @@ TEST(LegBuilding, KeyZeroSettingGivesTheThirdSpeedsOfTheOtherClasses) {
 }
 
 TEST(LegBuilding, SpeedAndHolidayArraysWithoutPointerOrCountAreIgnored) {
-  Condition c(2);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
+  Condition c(2, {{0, 8}});
   c->speedSettings = nullptr;
   c->speedCount = 5;
   c->holidayDates = nullptr;
@@ -442,9 +426,7 @@ TEST(LegBuilding, SpeedAndHolidayArraysWithoutPointerOrCountAreIgnored) {
 }
 
 TEST(LegBuilding, HolidaysAreUnpackedAndShared) {
-  Condition c(3);
-  c.node(0).time.set(2015, 5, 3, 8, 0);
-  c.node(1).time.set(2015, 5, 3, 9, 0);
+  Condition c(3, {{0, 8}, {1, 9}});
   const std::uint32_t dates[] = {CDateTime(2015, 5, 6, 0, 0), CDateTime(2016, 12, 31, 13, 45)};
   c->holidayDates = dates;
   c->holidayCount = 2;
