@@ -41,6 +41,8 @@ class TVXROUTE_API TVXRouteCondition : public Releasable {
 
    private:
     Node() = default;
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
     ~Node() override = default;
     std::vector<Point> roadPoints_;  // when present, searched from instead of the position
   };
