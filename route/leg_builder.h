@@ -23,8 +23,8 @@ enum LegBuildError : std::int32_t {
   kLegTimeOrder = 13,     // times not increasing, or on a node that cannot carry one
 };
 
-// What the leg building asks of the route engine: which kinds of road lie
-// near a point (bit value 2: a main road).
+// What the leg building asks of the route engine: the kinds of road near a
+// point. With bit value 2 set the point gets road kind 1, else 2.
 class NearRoadTypeQuery {
  public:
   virtual ~NearRoadTypeQuery() = default;

@@ -36,7 +36,7 @@ class TVXROUTE_API TVXRouteCondition : public Releasable {
 
     std::int32_t nodeType = 4;    // 0-3: kinds of stop; 4: an ordinary point
     CDateTime time;                // departure or arrival time here (by timeMode)
-    std::int32_t roadTypeMode = 0;  // 0: main roads; 1: ask the engine; other: any road
+    std::int32_t roadTypeMode = 0;  // road kind of its points: 0: kind 2; 1: asked of the engine; other: kind 0
     std::int32_t direction = -1;    // heading in degrees, -1 = none; valid -1..360
 
    private:
