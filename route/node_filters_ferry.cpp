@@ -151,6 +151,23 @@ bool CEraseNameMatchNode::run(TmpItemAry& items) {
   return true;
 }
 
+namespace {
+
+// An interchange node becomes the anchor, placed at the end of the link
+// before it; another facility node in between clears it.
+void Follow(TmpItemAry::Item& item, const TmpItemAry::Item& before, TmpItemAry::Item*& anchor,
+            std::int64_t& anchorPos) {
+  if (!item.node) return;
+  if (item.node->flags & nodeflag::kInterchange) {
+    anchorPos = linkDistance(before);
+    anchor = &item;
+  } else if (item.node->facilNo != 0) {
+    anchor = nullptr;
+  }
+}
+
+}  // namespace
+
 bool CMoveInOutIcNode::run(TmpItemAry& items) {
   Items& list = items.items();
   if (list.empty()) return true;
@@ -159,14 +176,7 @@ bool CMoveInOutIcNode::run(TmpItemAry& items) {
     TmpItemAry::Item* anchor = nullptr;
     std::int64_t anchorPos = 0;
     for (auto p = list.begin(), i = std::next(p); i != list.end(); p = i++) {
-      if (i->node) {
-        if (i->node->flags & nodeflag::kInterchange) {
-          anchorPos = linkDistance(*p);
-          anchor = &*i;
-        } else if (i->node->facilNo != 0) {
-          anchor = nullptr;
-        }
-      }
+      Follow(*i, *p, anchor, anchorPos);
       if (isHighwayLink(*p) && !isHighwayLink(*i) && anchor && anchor != &*i &&
           linkDistance(*p) - anchorPos <= kReach)
         i->node = std::move(anchor->node);
@@ -177,14 +187,7 @@ bool CMoveInOutIcNode::run(TmpItemAry& items) {
     std::int64_t anchorPos = 0;
     for (auto e = std::prev(list.end()); e != list.begin(); --e) {
       auto c = std::prev(e);
-      if (e->node) {
-        if (e->node->flags & nodeflag::kInterchange) {
-          anchorPos = linkDistance(*c);
-          anchor = &*e;
-        } else if (e->node->facilNo != 0) {
-          anchor = nullptr;
-        }
-      }
+      Follow(*e, *c, anchor, anchorPos);
       if (isHighwayLink(*e) && !isHighwayLink(*c) && anchor && anchor != &*e &&
           anchorPos - linkDistance(*c) <= kReach)
         e->node = std::move(anchor->node);
