@@ -7,16 +7,17 @@
 #include <string>
 
 #include "route/highway_data.h"
+#include "route/item_filter.h"
 #include "route/item_list.h"
 
 std::string formatRoadName(const TmpItemAry::Link& link, HighwayData& highway);
 
 // The step that builds the road-name table of an item list.
-class CMakeRoadNameIdx {
+class CMakeRoadNameIdx : public CRPItemFilter {
  public:
   explicit CMakeRoadNameIdx(HighwayData& highway) : highway_(highway) {}
   // Replaces the list's road-name table and sets every link's index.
-  bool run(TmpItemAry& items);
+  bool run(TmpItemAry& items) override;
 
  private:
   HighwayData& highway_;
