@@ -104,6 +104,14 @@ void SetUpEngine(CAdrsEngine* engine, CTableDatabase* database, const MatchSetup
   engine->SetChangeHistoryFiles(FilePath(s.folder, "QAD_CH%02d.CDB", prefecture).c_str(),
                                 FilePath(s.folder, "QAD_CH%02d.CIX", prefecture).c_str());
   engine->SetChangeCodeIndexFile(FilePath(s.folder, "QAD_CH%02d.CDI", prefecture).c_str());
+  // The reference library hands its county-optional switch and analysis
+  // depth per call; otherwise the engine keeps its own defaults.
+  if (s.context->GetEngineCountyOptional() != CAdrsContext::kEngineSettingUnset) {
+    engine->SetCountyOptional(s.context->GetEngineCountyOptional());
+  }
+  if (s.context->GetEngineAnalyzeDepth() != CAdrsContext::kEngineSettingUnset) {
+    engine->SetAnalyzeDepth(s.context->GetEngineAnalyzeDepth());
+  }
   if (!switches) return;
   int32_t calc = 0;
   if (!s.context->GetCalculationSwitch(&calc)) calc = 0;
@@ -363,7 +371,9 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
     const Candidate c = LoadCandidate(static_cast<const unsigned char*>(candidates.GetPtr(n)));
     if (c.level > best.level) best = c;
   }
-  if (count > 1 && best.level < 3) return 0;
+  // Several prefectures reached no deeper than the municipality: the
+  // reference library reports the municipality as not determined (2).
+  if (count > 1 && best.level < 3) return context->IsLibraryProfile() ? 2 : 0;
 
   // 10. The final pass over the chosen prefecture, its name put in front by
   // the search-text kind as in the scan.
