@@ -228,6 +228,39 @@ TEST_F(AddressSearch, AnalysisTriesThreeTimesAndLeavesNoFile) {
   EXPECT_STREQ(msg_, "パラメータに無効な値が渡されました！(検索文字列)");
 }
 
+// ---- Rows of the analysis in the library profile ----
+
+TEST_F(AddressSearch, BlockFootersFollowTheAddressFlag) {
+  footers_.gaiku = "番";
+  footers_.oyaban = "番地";
+  char marked[128] = "東京都千代田区丸の内二丁目３";
+  ASSERT_EQ(Analyze(marked), 1) << Show(msg_);
+  EXPECT_EQ(Field(rows_[0], 8), "３番") << Show(rows_[0]);
+  // Block 6 is not marked 住居表示: no footer.
+  char unmarked[128] = "東京都千代田区丸の内二丁目６";
+  ASSERT_EQ(Analyze(unmarked), 1) << Show(msg_);
+  EXPECT_EQ(Field(rows_[0], 8), "６") << Show(rows_[0]);
+  // Without the block footer nothing is appended.
+  footers_.gaiku = "";
+  char again[128] = "東京都千代田区丸の内二丁目３";
+  ASSERT_EQ(Analyze(again), 1) << Show(msg_);
+  EXPECT_EQ(Field(rows_[0], 8), "３") << Show(rows_[0]);
+}
+
+TEST_F(AddressSearch, PlaceholderOazaInAnalysisRowsByAzaMode) {
+  char text[128] = "京都府乙訓郡大山崎町円明寺";
+  ASSERT_EQ(Analyze(text), 1) << Show(msg_);
+  EXPECT_EQ(Field(rows_[0], 4), "") << Show(rows_[0]);
+  EXPECT_EQ(Field(rows_[0], 6), "円明寺") << Show(rows_[0]);
+  rows_.clear();
+  char again[128] = "京都府乙訓郡大山崎町円明寺";
+  ASSERT_EQ(AnalyzeAddressToArrayGz(&rows_, again, 0, folder_.c_str(), 0, footers_, 1, 4, msg_),
+            1)
+      << Show(msg_);
+  EXPECT_EQ(Field(rows_[0], 4), "大字なし地区") << Show(rows_[0]);
+  EXPECT_EQ(Field(rows_[0], 5), "おおあざなしちく") << Show(rows_[0]);
+}
+
 // ---- The context's library profile ----
 
 TEST(LibraryProfile, FootersOnlyWithProfileAndNumbers) {
