@@ -169,6 +169,49 @@ class CAdrsContext {
   // 1, "おおあざなし").
   void DropNoOazaName(char* oaza, char* oazaReading, int32_t byReading);
 
+  // ---- Reference-library profile ----
+  // Off at construction (kort's behaviour); EnableLibraryProfile switches
+  // it on with the library's defaults: change history on, footers on, the
+  // aza-mode switch 0, the default aza mode 1 and four empty footers.
+  void EnableLibraryProfile();
+  int32_t IsLibraryProfile() const { return libraryProfile_; }
+  // Block-number, residence-number, parent-lot and child-number footers
+  // (null counts as ""; each is cut to 255 bytes at a character boundary).
+  void SetFooters(const char* block, const char* residence, const char* parentLot,
+                  const char* childNumber);
+  void SetFootersEnabled(int32_t on) { footersEnabled_ = on; }
+  // Appends the block footer (kind 1) or the parent-lot footer (other
+  // kinds) to a block number and answers 1, when the profile and the footer
+  // switch are on, the kind is not 0, the text and the block footer are not
+  // empty and the text (full-width digits read as ASCII) is a signed 32-bit
+  // number; else 0 and the text unchanged.
+  int AppendBlockFooter(std::string* text, int32_t kind) const;
+  // The same for a lot number with the residence-number footer (kind 1) and
+  // the child-number footer.
+  int AppendLotFooter(std::string* text, int32_t kind) const;
+  void SetAzaModeSwitch(int32_t v) { azaModeSwitch_ = v; }
+  int32_t GetAzaModeSwitch() const { return azaModeSwitch_; }
+  // Stored only for 1 or 2 (answers 1).
+  int SetDefaultAzaMode(int32_t mode);
+  int32_t GetDefaultAzaMode() const { return defaultAzaMode_; }
+  // Placeholder oaza names: with the aza-mode switch exactly 1 an empty or
+  // placeholder name becomes "大字なし地区" (reading "おおあざなしちく");
+  // otherwise a name holding "大字なし" (kana: "おおあざなし") is emptied
+  // with its reading. Nothing happens while the profile is off.
+  void TreatOazaName(std::string* name, std::string* reading, int32_t kana) const;
+  // Placeholder aza/chome names, only with the aza-mode switch exactly 1:
+  // empty or placeholder becomes "丁目なし地区" ("ちょうもくなしちく"); in
+  // default aza mode 2 these are emptied again.
+  void TreatChomeName(std::string* name, std::string* reading, int32_t kana) const;
+  // Engine settings of the address analysis (kEngineSettingUnset: the
+  // engine's own default, as kort runs): the county-optional switch and the
+  // analysis depth.
+  static constexpr int32_t kEngineSettingUnset = INT32_MIN;
+  void SetEngineCountyOptional(int32_t v) { engineCountyOptional_ = v; }
+  int32_t GetEngineCountyOptional() const { return engineCountyOptional_; }
+  void SetEngineAnalyzeDepth(int32_t v) { engineAnalyzeDepth_ = v; }
+  int32_t GetEngineAnalyzeDepth() const { return engineAnalyzeDepth_; }
+
  private:
   enum Option {
     kEstimationFlag,
@@ -215,4 +258,11 @@ class CAdrsContext {
   int32_t datumLoaded_ = 0;
   std::string datumPath_;
   CDatumConverter converter_;
+  int32_t libraryProfile_ = 0;
+  int32_t footersEnabled_ = 0;
+  int32_t azaModeSwitch_ = 0;
+  int32_t defaultAzaMode_ = 1;
+  std::string footers_[4];
+  int32_t engineCountyOptional_ = kEngineSettingUnset;
+  int32_t engineAnalyzeDepth_ = kEngineSettingUnset;
 };

@@ -105,6 +105,14 @@ void SetUpEngine(CAdrsEngine* engine, CTableDatabase* database, const MatchSetup
   engine->SetChangeHistoryFiles(FilePath(s.folder, "QAD_CH%02d.CDB", prefecture).c_str(),
                                 FilePath(s.folder, "QAD_CH%02d.CIX", prefecture).c_str());
   engine->SetChangeCodeIndexFile(FilePath(s.folder, "QAD_CH%02d.CDI", prefecture).c_str());
+  // The reference library hands its county-optional switch and analysis
+  // depth per call; otherwise the engine keeps its own defaults.
+  if (s.context->GetEngineCountyOptional() != CAdrsContext::kEngineSettingUnset) {
+    engine->SetCountyOptional(s.context->GetEngineCountyOptional());
+  }
+  if (s.context->GetEngineAnalyzeDepth() != CAdrsContext::kEngineSettingUnset) {
+    engine->SetAnalyzeDepth(s.context->GetEngineAnalyzeDepth());
+  }
   if (!switches) return;
   int32_t calc = 0;
   if (!s.context->GetCalculationSwitch(&calc)) calc = 0;
@@ -405,7 +413,10 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   if (fixed) return 0;
 
   // 8-9. The deepest candidate; 10. the final pass over its prefecture.
+  // Several prefectures reached no deeper than the municipality: the
+  // reference library reports the municipality as not determined (2).
+  if (candidates.GetCount() == 0) return 0;
   Candidate best{};
-  if (!ChooseCandidate(candidates, &best)) return 0;
+  if (!ChooseCandidate(candidates, &best)) return context->IsLibraryProfile() ? 2 : 0;
   return FinalPass(s, &edit, &database, &engine, best.prefecture);
 }

@@ -66,6 +66,7 @@ struct LineValues {
   std::string code;
   std::string status;
   char postal[kText] = {};
+  int32_t footerKind = 0;  // the block's footer kind (reference library)
 };
 
 // A block or lot of the number levels as its source gives it.
@@ -78,6 +79,7 @@ struct NumberPlace {
   int32_t latitude = 0;
   int32_t longitude = 0;
   std::string status;
+  int32_t footerKind = 0;  // 住居表示フラグ of a TC_Gaiku row; 0 for none
 };
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -151,6 +153,8 @@ int ReadBlockRow(CAdrsEngine* engine, CTableDatabase* database, uint32_t childBa
   out->placeCode = placeCode;
   out->blockCode = blockCode;
   out->status = std::strcmp(status, "A") == 0 ? "0" : status;
+  int32_t kind = 0;
+  out->footerKind = ParseIntInRange(addressFlag, &kind, INT32_MIN, INT32_MAX) ? kind : 0;
   return 1;
 }
 
@@ -206,6 +210,7 @@ void TakePlace(const NumberPlace& place, LineValues* v) {
   v->latitude = place.latitude;
   v->longitude = place.longitude;
   v->status = place.status;
+  v->footerKind = place.footerKind;
 }
 
 // ---- Levels ----
@@ -498,6 +503,27 @@ int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, cha
 
 namespace {
 
+// The reference library's row texts: placeholder oaza and aza/chome names
+// by its aza mode, the block footer by the block's footer kind.
+void ApplyLibraryNames(const CAdrsContext* context, int32_t level, LineValues* v) {
+  auto treat = [&](char* name, char* reading, bool oaza) {
+    std::string n = name, r = reading;
+    if (oaza) {
+      context->TreatOazaName(&n, &r, 0);
+    } else {
+      context->TreatChomeName(&n, &r, 0);
+    }
+    std::snprintf(name, kText, "%s", n.c_str());
+    std::snprintf(reading, kText, "%s", r.c_str());
+  };
+  if (level >= 3) treat(v->oaza, v->oazaReading, true);
+  if (level >= 4) treat(v->chome, v->chomeReading, false);
+  std::string block = v->block;
+  if (context->AppendBlockFooter(&block, v->footerKind)) {
+    std::snprintf(v->block, kText, "%s", block.c_str());
+  }
+}
+
 // The values of the matched rows by the level: 1, or 0 with a message.
 int GatherLineValues(CAdrsEngine* engine, CTableDatabase* database, int32_t level,
                      int32_t reference, int16_t entryNumber, LineValues* values, char* message) {
@@ -572,7 +598,11 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
   }
   LineValues v;
   if (!GatherLineValues(engine, database, level, reference, entryNumber, &v, message)) return 0;
-  if (level >= 3) context->DropNoOazaName(v.oaza, v.oazaReading, 0);
+  if (context->IsLibraryProfile()) {
+    ApplyLibraryNames(context, level, &v);
+  } else if (level >= 3) {
+    context->DropNoOazaName(v.oaza, v.oazaReading, 0);
+  }
   const std::string rest = RestForLine(engine->GetUnmatchedText());
   std::string line;
   if (!FormatResultLine(engine, context, level, v, rest, &line, message)) return 0;
