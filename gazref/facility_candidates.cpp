@@ -1,3 +1,4 @@
+#include "common/message_texts.h"
 #include "gazref/facility_candidates.h"
 
 #include <algorithm>
@@ -26,11 +27,11 @@ constexpr char kSelectLabel[] = "SHISETSU_FINDFIRST";
 constexpr char kCategoryLabel[] = "SHISETSU_BUNRUI";
 constexpr char kRangeLabel[] = "SHISETSU_RANGE";
 
-constexpr char kMemoryMessage[] = "メモリの確保に失敗しました！[%s]";
+constexpr const char* kMemoryMessage = kMsgMemory;
 constexpr char kStoreMessage[] = "検索結果の登録に失敗しました！[%s]";
 constexpr char kWorkStoreMessage[] = "作業用メモリへの登録に失敗しました！[%s]";
-constexpr char kOpenMessage[] = "ファイルオープンエラー!(%s)";
-constexpr char kReadMessage[] = "ファイルの読み込みに失敗しました!(%s)";
+constexpr const char* kOpenMessage = kMsgFileOpen;
+constexpr const char* kReadMessage = kMsgFileRead;
 constexpr char kDatabaseOpenMessage[] = "データベースのオープンに失敗しました！[DATABASE:%s]";
 constexpr char kValueMessage[] =
     "データベースの値の取得に失敗しました！[DATABASE:%s][TABLE:%s][FIELD:%s]";

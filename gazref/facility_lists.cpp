@@ -1,3 +1,4 @@
+#include "common/message_texts.h"
 #include "gazref/facility_lists.h"
 
 #include <unistd.h>
@@ -24,8 +25,8 @@ constexpr char kCategoryLabel[] = "BUNRUI_FINDLISTFIRST";
 constexpr char kAreaLabel[] = "GYOSEI_FINDLISTFIRST";
 constexpr char kCollectLabel[] = "GYOSEI_FINDLISTFIRST_SUB";
 
-constexpr char kOpenMessage[] = "ファイルオープンエラー!(%s)";
-constexpr char kReadMessage[] = "ファイルの読み込みに失敗しました!(%s)";
+constexpr const char* kOpenMessage = kMsgFileOpen;
+constexpr const char* kReadMessage = kMsgFileRead;
 constexpr char kStoreMessage[] = "検索結果の登録に失敗しました！[%s]";
 
 // Longest line (without its line feed) of the area lines and of the sorted
@@ -59,7 +60,7 @@ int SplitCategoryWords(const char* text, std::string words[3], const char* label
   auto fields = std::make_unique<CBlankFieldList>();
   fields->Split(TextOrEmpty(text));
   if (fields->GetCount() == 0) {
-    SetMessage(msg, "メモリの確保に失敗しました！[%s]", label);
+    SetMessage(msg, kMsgMemory, label);
     return 0;
   }
   std::string word(std::strlen(TextOrEmpty(text)) + 1, '\0');
@@ -124,7 +125,7 @@ class WorkFolderScope {
 
   int Make(char* msg) {
     if (path_.empty() || !MakeFolder(path_.c_str())) {
-      SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path_.c_str());
+      SetMessage(msg, kMsgFileCreate, path_.c_str());
       return 0;
     }
     made_ = true;
@@ -255,14 +256,14 @@ int SortUniqueTextFile(const char* inputPath, const char* outputPath, const std:
     if (line.size() > kSortedLineMax) return fail(kReadMessage, sortedPath.c_str());
     if (!first && line == last) continue;
     if (!WriteLineToFile(&output, line.c_str())) {
-      return fail("ファイルへの書き込みに失敗しました!(%s)", outputPath);
+      return fail(kMsgFileWrite, outputPath);
     }
     last = line;
     first = false;
   }
   if (sorted.Failed()) return fail(kReadMessage, sortedPath.c_str());
   sorted.Close();
-  if (!output.Close()) return fail("ファイルへの書き込みに失敗しました!(%s)", outputPath);
+  if (!output.Close()) return fail(kMsgFileWrite, outputPath);
   RemoveFile(sortedPath.c_str());
   if (msg) msg[0] = '\0';
   return 1;

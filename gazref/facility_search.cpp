@@ -1,3 +1,4 @@
+#include "common/message_texts.h"
 #include "gazref/facility_search.h"
 
 #include <cstring>
@@ -21,7 +22,7 @@
 namespace {
 
 constexpr char kLabel[] = "SHISETSU_FINDLISTFIRST";
-constexpr char kMemoryMessage[] = "メモリの確保に失敗しました！[%s]";
+constexpr const char* kMemoryMessage = kMsgMemory;
 constexpr char kEmptyMessage[] = "条件にあてはまる施設はありません！";
 constexpr char kUnusedCategory[] = "使用しない";
 constexpr char kToiletCategory[] = "公衆トイレ";
@@ -237,7 +238,7 @@ int ReadFacilityRecord(uint32_t recordId, CTableDatabase* database, const char* 
                        const char* table, FacilityRecord* record, double latitude, double longitude,
                        double* distance, char* msg) {
   if (!database->IsOpen() && !database->Open(databasePath)) {
-    SetMessage(msg, "ファイルオープンエラー!(%s)", databasePath);
+    SetMessage(msg, kMsgFileOpen, databasePath);
     return 0;
   }
   struct TextField {

@@ -1,3 +1,4 @@
+#include "common/message_texts.h"
 #include "gazref/search_sink.h"
 
 #include "common/file_access.h"
@@ -31,7 +32,7 @@ int RunSearchToFile(const char* resultPath, const char* label, const char* empty
   uint32_t lines = 0;
   if (!closed || !CountTextFileLines(resultPath, &lines)) {
     RemoveFile(resultPath);
-    SetMessage(msg, "ファイルオープンエラー!(%s)", resultPath);
+    SetMessage(msg, kMsgFileOpen, resultPath);
     return 0;
   }
   if (lines == 0) {

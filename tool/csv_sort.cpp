@@ -1,3 +1,4 @@
+#include "common/message_texts.h"
 #include "tool/csv_sort.h"
 
 #include <algorithm>
@@ -23,10 +24,10 @@ constexpr char kNoWorkMemory[] = "作業用メモリが初期化されていま�
 constexpr char kNoArrayData[] = "CStringArrayにデータが存在しません！";
 constexpr char kFileReadFailed[] = "ファイルの読み込みに失敗しました！(%s)";
 constexpr char kNoFileData[] = "ファイルにデータが存在しません！(%s)";
-constexpr char kOpenFailed[] = "ファイルオープンエラー!(%s)";
-constexpr char kCreateFailed[] = "ファイルの作成に失敗しました！(%s)";
-constexpr char kWriteFailed[] = "ファイルへの書き込みに失敗しました!(%s)";
-constexpr char kMemoryFailed[] = "作業用メモリの確保に失敗しました！";
+constexpr const char* kOpenFailed = kMsgFileOpen;
+constexpr const char* kCreateFailed = kMsgFileCreate;
+constexpr const char* kWriteFailed = kMsgFileWrite;
+constexpr const char* kMemoryFailed = kMsgWorkMemory;
 constexpr char kBadMode[] = "不正なモードが渡されました！";
 constexpr char kCommentMark[] = "＜";
 
@@ -259,7 +260,7 @@ bool AddTableKey(CWorkMemory* table, const std::string& key, int32_t priority) {
   return table->SetEntry(static_cast<uint32_t>(n), &entry) == 1;
 }
 
-// The lines of a table file; 0 with "ファイルオープンエラー!(%s)".
+// The lines of a table file; 0 with kMsgFileOpen.
 int ReadTableLines(const char* tableFile, Rows* lines, char* message) {
   plat::File file;
   if (!tableFile || !OpenTextFileForRead(&file, tableFile)) {

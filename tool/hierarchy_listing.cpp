@@ -1,3 +1,5 @@
+#include "common/message_texts.h"
+#include "tabledb/table_names.h"
 #include "tool/hierarchy_listing.h"
 
 #include <cstdio>
@@ -29,17 +31,17 @@
 
 namespace {
 
-constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kNoData[] = "対象データがありません！[%s]";
+constexpr const char* kInvalidParameter = kMsgInvalidParameter;
+constexpr const char* kNoData = kMsgNoTargetData;
 constexpr char kBadCodeLength[] = "コードの長さを確認してください！(%s)";
 constexpr char kConversionFailed[] = "世界測地系変換に失敗しました！";
-constexpr char kMemoryFailed[] = "作業用メモリの確保に失敗しました！";
+constexpr const char* kMemoryFailed = kMsgWorkMemory;
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
 constexpr char kIniFile[] = "adrslib.ini";
 constexpr char kIniSection[] = "AdrsLib";
 constexpr char kIniLotKey[] = "FLFC";
 
-constexpr char kOazaTable[] = "TC_Oaza";
+constexpr const char* kOazaTable = kTableOaza;
 constexpr char kGroupCodeField[] = "グループコード";
 
 constexpr int kFirstPrefecture = 1;

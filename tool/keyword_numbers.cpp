@@ -1,3 +1,5 @@
+#include "common/message_texts.h"
+#include "tabledb/table_names.h"
 #include "tool/keyword_numbers.h"
 
 #include <cstdio>
@@ -26,17 +28,17 @@ using sjis_internal::CharLen;
 
 namespace {
 
-constexpr char kOazaTable[] = "TC_Oaza";
-constexpr char kBlockTable[] = "TC_Gaiku";
+constexpr const char* kOazaTable = kTableOaza;
+constexpr const char* kBlockTable = kTableBlock;
 constexpr char kPlaceCode[] = "地名コード";
 constexpr char kBlockCode[] = "街区番号コード";
 constexpr char kBlockNumber[] = "街区番号";
 constexpr char kStatus[] = "状態フラグ";
 constexpr char kLatitude[] = "緯度";
 constexpr char kLongitude[] = "経度";
-constexpr char kFileOpenError[] = "ファイルオープンエラー!(%s)";
-constexpr char kFileReadError[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kRegistryError[] = "メモリの確保に失敗しました！[%s]";
+constexpr const char* kFileOpenError = kMsgFileOpen;
+constexpr const char* kFileReadError = kMsgFileRead;
+constexpr const char* kRegistryError = kMsgMemory;
 constexpr char kRegistryName[] = "地名コード登録";
 constexpr char kHyphen[] = "－";
 constexpr int32_t kAbolishedClass = 3;

@@ -1,3 +1,5 @@
+#include "common/message_texts.h"
+#include "tabledb/table_names.h"
 #include "tool/keyword_rows.h"
 
 #include <cstdio>
@@ -20,15 +22,15 @@
 
 namespace {
 
-constexpr char kCityTable[] = "TC_Shikutyoson";
-constexpr char kOazaTable[] = "TC_Oaza";
-constexpr char kBlockTable[] = "TC_Gaiku";
+constexpr const char* kCityTable = kTableCity;
+constexpr const char* kOazaTable = kTableOaza;
+constexpr const char* kBlockTable = kTableBlock;
 constexpr char kTableError[] = "データベースのテーブルの取得に失敗しました！[DATABASE:%s][TABLE:%s]";
 constexpr char kRowWriteError[] = "検索結果の取得に失敗しました！[DATABASE:%s][TABLE:%s]";
 constexpr char kDatumError[] = "世界測地系変換に失敗しました！";
-constexpr char kFileOpenError[] = "ファイルオープンエラー!(%s)";
-constexpr char kFileReadError[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kMemoryError[] = "作業用メモリの確保に失敗しました！";
+constexpr const char* kFileOpenError = kMsgFileOpen;
+constexpr const char* kFileReadError = kMsgFileRead;
+constexpr const char* kMemoryError = kMsgWorkMemory;
 constexpr char kBlockNotFound[] =
     "データベースに値が見つかりません！[DATABASE:%s][TABLE:%s][FIELD:%s,%s][VALUE:%s,%s]";
 constexpr char kAbolished[] = "3";

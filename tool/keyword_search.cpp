@@ -1,3 +1,4 @@
+#include "common/message_texts.h"
 #include "tool/keyword_search.h"
 
 #include <cstdio>
@@ -28,12 +29,12 @@
 
 namespace {
 
-constexpr char kInvalidParameter[] = "パラメータに無効な値が渡されました！(%s)";
-constexpr char kFileOpenError[] = "ファイルオープンエラー!(%s)";
-constexpr char kNoData[] = "対象データがありません！[%s]";
+constexpr const char* kInvalidParameter = kMsgInvalidParameter;
+constexpr const char* kFileOpenError = kMsgFileOpen;
+constexpr const char* kNoData = kMsgNoTargetData;
 constexpr char kNoTempFolder[] = "作業用フォルダの取得に失敗しました！";
 constexpr char kNoTempFile[] = "作業用ファイルの取得に失敗しました！";
-constexpr char kRegistryInitError[] = "メモリの確保に失敗しました！[%s]";
+constexpr const char* kRegistryInitError = kMsgMemory;
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
 constexpr char kFullWidthBlank[] = "　";
 constexpr char kOazaWord[] = "大字";

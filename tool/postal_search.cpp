@@ -1,3 +1,5 @@
+#include "common/message_texts.h"
+#include "tabledb/table_names.h"
 #include "tool/postal_search.h"
 
 #include <cstdio>
@@ -25,9 +27,9 @@ constexpr uint32_t kEntrySize = 10;
 constexpr uint32_t kWindowSize = 65536;
 constexpr uint32_t kLargestCode = 9999999;
 constexpr int kPrefectureCount = 47;
-constexpr char kOazaTable[] = "TC_Oaza";
-constexpr char kReadFailed[] = "ファイルの読み込みに失敗しました!(%s)";
-constexpr char kNoData[] = "対象データがありません！[%s]";
+constexpr const char* kOazaTable = kTableOaza;
+constexpr const char* kReadFailed = kMsgFileRead;
+constexpr const char* kNoData = kMsgNoTargetData;
 constexpr char kResultFailed[] = "検索結果の取得に失敗しました！[DATABASE:%s][TABLE:%s]";
 constexpr char kConversionFailed[] = "世界測地系変換に失敗しました！";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
