@@ -30,22 +30,6 @@ constexpr char kNotDetermined[] = "市区町村が特定できません！[%s]";
 constexpr int32_t kLevelOaza = 3;
 constexpr int32_t kLevelChome = 4;
 
-// Both dictionaries of a data folder, freed with the object.
-struct Dictionaries {
-  CCharDictionary unification;
-  CRecordList replacements;
-  ~Dictionaries() {
-    unification.Free();
-    replacements.Free();
-  }
-  int Load(const std::string& folder, char* message) {
-    return LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &unification,
-                                     message, 1) &&
-           LoadReplacementDictionary((folder + kReplacementDictionaryFile).c_str(), &replacements,
-                                     &unification, message, 1);
-  }
-};
-
 // A text the entry copies into a work area: null counts as "", too long is
 // refused under its name.
 bool FitsWorkArea(const char* text, const char* name, char* message) {
@@ -172,7 +156,7 @@ int RunListing(Output& out, const ListingArgs& a, bool byCode) {
   int32_t rows = 0;
   int32_t level = 0;
   {
-    Dictionaries dictionaries;
+    SearchDictionaries dictionaries;
     if (!dictionaries.Load(folder, message)) return 0;
     if (!out.Create(message)) return 0;
     ListingVariant variant;
@@ -261,7 +245,7 @@ int RunKeywordSearch(Output& out, const KeywordArgs& a) {
   const std::string folder = FolderWithBackslash(a.dataFolder);
   int rows = 0;
   {
-    Dictionaries dictionaries;
+    SearchDictionaries dictionaries;
     if (!dictionaries.Load(folder, message)) return 0;
     if (!out.Create(message)) return 0;
     CAdrsContext context;
@@ -315,7 +299,7 @@ int AnalyzeCore(CAdrsContext* context, const AnalysisArgs& a) {
     return -1;
   }
   const std::string folder = FolderWithBackslash(a.dataFolder);
-  Dictionaries dictionaries;
+  SearchDictionaries dictionaries;
   if (!dictionaries.Load(folder, message)) return -1;
   // The change-history switch keeps its initial value (on).
   SetUpContext(context, folder, *a.footers, a.defaultAzaMode, 1);

@@ -5,6 +5,8 @@
 // compared with normalised input. The raw pair-file reading, the file
 // formats and the limits are those of tabledb/dictionaries.h.
 
+#include <string>
+
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "tabledb/dictionaries.h"
@@ -21,3 +23,24 @@ int LoadReplacementDictionary(const char* path, CRecordList* list, CCharDictiona
 // unification dictionary. A file without pairs gives an empty list.
 int LoadReplacementDictionaryText(const char* path, CRecordList* list, CCharDictionary* dictionary,
                                   char* msg);
+
+// The unification and replacement dictionaries of a data folder (ending in
+// a backslash) for one search, both with headers; freed with the object.
+struct SearchDictionaries {
+  CCharDictionary unification;
+  CRecordList replacements;
+  SearchDictionaries() = default;
+  SearchDictionaries(const SearchDictionaries&) = delete;
+  SearchDictionaries& operator=(const SearchDictionaries&) = delete;
+  ~SearchDictionaries() {
+    unification.Free();
+    replacements.Free();
+  }
+  // 1, or 0 with the loader's message.
+  int Load(const std::string& folder, char* message) {
+    return LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &unification,
+                                     message, 1) &&
+           LoadReplacementDictionary((folder + kReplacementDictionaryFile).c_str(), &replacements,
+                                     &unification, message, 1);
+  }
+};

@@ -253,22 +253,6 @@ int ListGroupCode(const Prefecture& p, plat::File* index, const std::string& cod
 
 // ---- Cores ----
 
-// The two dictionaries of one call, freed on every return.
-struct ListingDictionaries {
-  CCharDictionary unification;
-  CRecordList replacements;
-  ~ListingDictionaries() {
-    unification.Free();
-    replacements.Free();
-  }
-  int Load(const std::string& folder, char* message) {
-    return LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &unification,
-                                     message, 1) &&
-           LoadReplacementDictionary((folder + kReplacementDictionaryFile).c_str(), &replacements,
-                                     &unification, message, 1);
-  }
-};
-
 // The core's frame: the interrupted flag, the context for the dataset, the
 // dispatch (lines written or -1) and the not-found message.
 template <typename Dispatch>
@@ -492,7 +476,7 @@ int ListByNamesCore(CAdrsContext* context, const char* text, const char* dataFol
                     const char* datasetName, int32_t lotListing, int32_t* level) {
   return RunListingCore(text, dataFolder, interrupted, message,
                         [&](const std::string& folder) -> int32_t {
-                          ListingDictionaries dictionaries;
+                          SearchDictionaries dictionaries;
                           if (!dictionaries.Load(folder, message)) return -1;
                           PrepareContextForDataset(context, datasetName, folder.c_str());
                           return ListByNames(text, folder.c_str(), context,

@@ -514,20 +514,8 @@ int KeywordSearchCore(CAdrsContext* context, int32_t searchType, char* searchTex
   }
   const std::string folder = FolderWithBackslash(dataFolder);
 
-  struct Dictionaries {
-    CCharDictionary unification;
-    CRecordList replacements;
-    ~Dictionaries() {
-      unification.Free();
-      replacements.Free();
-    }
-  } d;
-  if (!LoadUnificationDictionary((folder + kUnificationDictionaryFile).c_str(), &d.unification,
-                                 message, 1))
-    return 0;
-  if (!LoadReplacementDictionary((folder + kReplacementDictionaryFile).c_str(), &d.replacements,
-                                 &d.unification, message, 1))
-    return 0;
+  SearchDictionaries d;
+  if (!d.Load(folder, message)) return 0;
   PrepareContextForDataset(context, datasetName, folder.c_str());
 
   int result = SearchByKeyword(searchText, folder.c_str(), context, searchType, &d.unification,
