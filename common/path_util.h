@@ -14,6 +14,12 @@
 
 #include <cstddef>
 
+// The size of the path buffers that the table database, the address index
+// and the change files keep (NUL included): the system's own limit on a
+// path, so a data folder deep in the file system still fits. A longer path
+// could not be opened anyway.
+inline constexpr std::size_t kPathBufferSize = 4096;
+
 // ---- Splitting and joining ----
 
 char* ExtractDrive(const char* path, char* out, std::size_t outSize);

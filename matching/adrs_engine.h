@@ -138,7 +138,7 @@ class CEditText;
 class CAdrsEngine {
  public:
   // Paths and match texts hold at most this many bytes with their NUL.
-  static constexpr std::size_t kPathSize = 512;
+  static constexpr std::size_t kPathSize = kPathBufferSize;
   static constexpr std::size_t kTextSize = 512;
   // Record sizes of the work lists.
   static constexpr uint16_t kNeighbourRecordSize = 25;

@@ -40,6 +40,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/path_util.h"
 #include "common/record_array.h"
 #include "tabledb/data_source.h"
 
@@ -114,7 +115,7 @@ class CChangeCodeIndex {
                     uint32_t* position);
 
  private:
-  static constexpr std::size_t kPathSize = 512;
+  static constexpr std::size_t kPathSize = kPathBufferSize;
   struct Entry;
   enum class Level { City, Area, Block, Change };
 

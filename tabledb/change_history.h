@@ -29,6 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/path_util.h"
 #include "common/record_array.h"
 #include "tabledb/data_source.h"
 
@@ -152,7 +153,7 @@ class CChangeHistory {
   int IsSecondNumberName(const char* text) const;
 
  private:
-  static constexpr std::size_t kPathSize = 512;
+  static constexpr std::size_t kPathSize = kPathBufferSize;
 
   int SetTarget(const char* code, const char* name, const char* secondName, int kind);
   // Compares the record behind a position with the target: <0, 0, >0 in

@@ -37,13 +37,14 @@
 #include <vector>
 
 #include "common/heap_buffer.h"
+#include "common/path_util.h"
 #include "plat/file.h"
 #include "tabledb/tdb_format.h"
 
 class CCachedFile;
 
 // Longest database path kept (bytes, without the NUL).
-inline constexpr std::size_t kTdbMaxPathLength = 511;
+inline constexpr std::size_t kTdbMaxPathLength = kPathBufferSize - 1;
 
 class CTableDatabase {
  public:

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/path_util.h"
 #include "plat/file.h"
 
 class CTableDatabase;
@@ -110,9 +111,9 @@ uint32_t FindFirstInSortedRecordFile(CTableSorter* sorter, uint32_t lo, uint32_t
 
 // ---- Code lookups ----
 
-// Room for the path of a code index beside a database (a database path of
-// up to 511 bytes, the suffix and ".INX").
-inline constexpr std::size_t kCodeIndexPathSize = 520;
+// Room for the path of a code index beside a database (a database path as
+// long as the table database keeps, the suffix and ".INX").
+inline constexpr std::size_t kCodeIndexPathSize = kPathBufferSize + 8;
 
 // The path of a code index beside the database: same drive and folder,
 // the database's file title + suffix ("_CD3"), the extension (with its

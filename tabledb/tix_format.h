@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/path_util.h"
 #include "tabledb/data_source.h"
 
 inline constexpr uint32_t kTixHeaderSize = 46;
@@ -83,7 +84,7 @@ int ProbeIndexFile(const char* path);
 class CTixFile {
  public:
   // Paths hold at most this many bytes with their NUL.
-  static constexpr std::size_t kPathSize = 512;
+  static constexpr std::size_t kPathSize = kPathBufferSize;
 
   CTixFile() = default;
   CTixFile(const CTixFile&) = delete;

@@ -145,13 +145,15 @@ int32_t ScanPrefectures(const char* text, const std::string& folder, CAdrsContex
                         char* message) {
   int32_t lines = 0, interrupted = 0;
   for (int i = 1; i <= kPrefectureCount; ++i) {
-    char ndb[1024], ydb[1024];
-    std::snprintf(ndb, sizeof ndb, "%sQVAD%02d.NDB", folder.c_str(), i);
-    std::snprintf(ydb, sizeof ydb, "%sQVAD%02d.YDB", folder.c_str(), i);
-    if (!FileExists(ndb)) continue;
+    char name[16];
+    std::snprintf(name, sizeof name, "QVAD%02d.NDB", i);
+    const std::string ndb = folder + name;
+    std::snprintf(name, sizeof name, "QVAD%02d.YDB", i);
+    const std::string ydb = folder + name;
+    if (!FileExists(ndb.c_str())) continue;
     CTableDatabase database;
     CYdbIndex index;
-    if (!database.Open(ndb) || !index.Open(ydb)) continue;
+    if (!database.Open(ndb.c_str()) || !index.Open(ydb.c_str())) continue;
     index.SetDatabase(&database);
     if (!index.Search(text, context, &lines, -1, &interrupted, message)) return -1;
   }

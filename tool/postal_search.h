@@ -29,6 +29,7 @@
 
 #include <cstdint>
 
+#include "common/path_util.h"
 #include "matching/adrs_context.h"
 #include "tabledb/data_source.h"
 
@@ -74,7 +75,7 @@ class CYdbIndex {
 
   int32_t open_ = 0;
   CDataSource source_;
-  char path_[512] = {};
+  char path_[kPathBufferSize] = {};
   CTableDatabase* database_ = nullptr;
   unsigned char header_[kYdbHeaderSize] = {};
 };

@@ -102,9 +102,9 @@ int SetNotFound(char* message, double latitude, double longitude) {
 // the prefectures tried with the point in seconds of arc.
 int ScanPrefectures(const std::string& folder, double x, double y, char* result) {
   for (int i = 1; i <= kPrefectureCount; ++i) {
-    char path[1024];
-    std::snprintf(path, sizeof path, "%s%02d.GDB", folder.c_str(), i);
-    if (FindAreaAtPoint(path, x, y, result, kJobResultTextSize)) return 1;
+    char number[8];
+    std::snprintf(number, sizeof number, "%02d.GDB", i);
+    if (FindAreaAtPoint((folder + number).c_str(), x, y, result, kJobResultTextSize)) return 1;
   }
   return 0;
 }

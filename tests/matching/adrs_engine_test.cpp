@@ -427,7 +427,7 @@ TEST(AdrsEngine, OpenRefusesTheWrongKindAndBadFilesAndStaysClosed) {
     EXPECT_STREQ(engine.GetIndexPath(), c.expected ? c.path.c_str() : "");
   }
   EXPECT_EQ(engine.Open(nullptr, 1), 0);
-  EXPECT_EQ(engine.Open(std::string(600, 'a').c_str(), 1), 0);
+  EXPECT_EQ(engine.Open(std::string(5000, 'a').c_str(), 1), 0);
 }
 
 TEST(AdrsEngine, TruncatedIndexFailsWithTheReadMessage) {
@@ -564,7 +564,7 @@ TEST(ProbeIndexFiles, FindsTheKindOfTheFirstQualifyingFile) {
     EXPECT_EQ(ProbeIndexFiles((dir.path() + "\\").c_str()), c.expected) << c.name;
   }
   EXPECT_EQ(ProbeIndexFiles(nullptr), 0);
-  EXPECT_EQ(ProbeIndexFiles(std::string(600, 'x').c_str()), 0);
+  EXPECT_EQ(ProbeIndexFiles(std::string(5000, 'x').c_str()), 0);
 }
 
 // ---------------------------------------------------------------------------

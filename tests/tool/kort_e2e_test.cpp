@@ -62,6 +62,37 @@ std::string MatchJob(const std::string& address, const char* flags, const char* 
               "x"});
 }
 
+// A folder path far beyond the old 512-byte path buffers (about 600 bytes
+// before the data folder's own name): the copy of kort there answers a
+// match, a postal-code and a reverse-geocoding job as the one in the build
+// folder does.
+TEST_F(KortProgram, AnswersJobsFromADeepProgramFolder) {
+  const std::vector<std::string> jobs = {
+      MatchJob(testutil::Sjis(u8"東京都千代田区丸の内一丁目"), "8"),
+      Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"}),
+      Job({"4000", "128446464", "503165554", "1", "1", "1", "1", "1", "8", "x"})};
+  std::vector<std::string> expected;
+  std::string out;
+  for (const std::string& job : jobs) {
+    ASSERT_TRUE(testutil::WriteBytes(job_, job));
+    Run({job_, result_, status_}, &out);
+    ASSERT_EQ(testutil::ReadBytes(status_).substr(0, 3), "1\r\n") << job;
+    expected.push_back(testutil::ReadBytes(result_));
+    ASSERT_FALSE(expected.back().empty()) << job;
+  }
+
+  std::string deep = dir_.Native("deep");
+  while (deep.size() < 600) deep += "/" + std::string(60, 'd');
+  UseCopyBesideData(deep);
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    ASSERT_TRUE(testutil::WriteBytes(job_, jobs[i]));
+    ASSERT_TRUE(testutil::WriteBytes(result_, ""));
+    Run({job_, result_, status_}, &out);
+    EXPECT_EQ(testutil::ReadBytes(status_).substr(0, 3), "1\r\n") << testutil::ReadBytes(status_);
+    EXPECT_EQ(testutil::Show(testutil::ReadBytes(result_)), testutil::Show(expected[i])) << jobs[i];
+  }
+}
+
 const std::string kMarunouchi = testutil::Sjis(u8"東京都千代田区丸の内一丁目");
 
 TEST_F(KortProgram, MatchJobWritesOneLineAndAnEmptyStatusMessage) {

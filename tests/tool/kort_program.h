@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -49,16 +50,30 @@ class KortProgram : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  // Runs a copy of kort in the scratch folder, with the generated data
-  // folder linked beside it (so that the test's own adrslib.ini is read).
-  void UseCopyBesideData() {
-    const std::string copy = dir_.Native("kort");
+  // Runs a copy of kort in the scratch folder (or in the folder given, made
+  // below it), with the generated data folder linked beside it (so that the
+  // test's own adrslib.ini is read).
+  void UseCopyBesideData(const std::string& folder = std::string()) {
+    const std::string home = folder.empty() ? dir_.Native("") : folder + "/";
+    if (!folder.empty()) {
+      ASSERT_TRUE(MakeFolders(folder));
+    }
+    const std::string copy = home + "kort";
     ASSERT_TRUE(testutil::WriteBytes(copy, testutil::ReadBytes(program_)));
     ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
     ASSERT_EQ(symlink((std::string(std::getenv("KORT_BUILD_DIR")) + "/Database").c_str(),
-                      dir_.Native("Database").c_str()),
+                      (home + "Database").c_str()),
               0);
     program_ = copy;
+  }
+
+  // mkdir -p.
+  static bool MakeFolders(const std::string& path) {
+    for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+      const std::string part = path.substr(0, at);
+      if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+      if (at == std::string::npos) return true;
+    }
   }
 
   testutil::TempDir dir_;
