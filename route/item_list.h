@@ -54,6 +54,9 @@ class TmpItemAry {
     std::int32_t time = -1;
     std::int32_t roadNameIdx = -1;
     std::uint16_t flags = 0;  // bit 0: highway link
+    // The leg (0 = the first) from whose start distance and time count;
+    // it goes wherever they go.
+    std::int32_t leg = 0;
   };
 
   struct Item {
