@@ -101,6 +101,7 @@ struct RP2Stretch {
   int runIndex = 0;               // the run's index in the leg
   KwRoad::Link first;             // view of the stretch's first link in driving order
   int count = 0;                  // links in the stretch (1 or more)
+  int begin = 0;                  // links before this one were handled already
   bool reverse = false;           // driven against the links' direction
   bool finishesRun = false;       // the stretch reaches the run's last link
   // Number and record place of the i-th link of the stretch in driving order.
@@ -164,11 +165,16 @@ class CRP2ConvFunc1024LL : public CRP2ConvFunc {
  protected:
   // The record at the cursor (link number all ones past the end).
   RP2GuideRecord currentGuide() const;
-  // Expands links [from, to) of the stretch (driving order) into points,
-  // leaving out `skipHead` segments at the stretch's start and `skipTail`
-  // at its end, and applies guidance after each link's last point.
-  void expand(const KwRoad& road, const RP2Stretch& stretch, bool skipHead, bool skipTail);
-  void addPoints(const RP2LinkView& view, const std::vector<ShapePoint>& points);
+  // Hands the points of links [from, to) of the stretch (driving order) to
+  // addPoint, applying the guidance record at the cursor after each link's
+  // last point when it lies on that link in the walk's direction.
+  void expand(const KwRoad& road, const RP2Stretch& stretch, int from, int to);
+  // The i-th link of the stretch as addPoint sees it.
+  RP2LinkView linkView(const KwRoad& road, const RP2Stretch& stretch, int i) const;
+  // onGuidance with the record at the cursor, and the cursor moves on.
+  void applyGuide();
+  // The last link of the list (null when there is none).
+  TmpItemAry::Link* lastLink();
 
   RouteSingleResult leg_;
   TmpItemAry& items_;
