@@ -77,7 +77,9 @@ long double CRPFShapeThinn::squaredDistance(const TmpItemAry::Point& p, const Tm
 void CRPFShapeThinn::visitPoints(std::vector<TmpItemAry::Point>& points) {
   for (TmpItemAry::Point& p : points) p.level = 0;
   std::vector<TmpItemAry::Point> source(points), kept;
-  for (std::int32_t d = 0; d < count_; ++d) {
+  // Without a tolerance array there is nothing to thin by.
+  const std::int32_t count = tolerances_ ? count_ : 0;
+  for (std::int32_t d = 0; d < count; ++d) {
     const double t = tolerances_[d];
     const long double squared = t < 1 ? 1.0L : static_cast<long double>(t * t);
     ThinPass(source, squared, kept);
