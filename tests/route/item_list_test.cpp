@@ -278,6 +278,20 @@ TEST_F(ItemListTest, PartsOfALegEachStartWithABreakNode) {
   EXPECT_EQ(Of(*items_.items().back().link), Of({T1(30, 10), T1(40, 10), T1(45, 10)}));
 }
 
+// A part of one run: the guidance record on its first link still becomes a
+// node, and the records after it on later links are not held back.
+TEST_F(ItemListTest, GuidanceOnTheFirstLinkOfAOneRunPartIsKept) {
+  auto part = LinkRun(100, 2, false, 50);
+  auto p0 = Part({part}, {T1(15, 10), T1(30, 10)}, {T1(40, 10), T1(45, 10)}, 48);
+  p0->facilities = {Guide(100, 0, 5, 10), Guide(101, 0, 6, 30)};
+  ASSERT_TRUE(Build({Leg({p0})}));
+  EXPECT_EQ(itemtest::Shape(items_), "80/R 0/R 0/R");
+  std::vector<std::uint32_t> facilities;
+  for (const auto& item : items_.items())
+    if (item.node && item.node->flags == 0) facilities.push_back(item.node->facilNo);
+  EXPECT_EQ(facilities, (std::vector<std::uint32_t>{5, 6}));
+}
+
 // One run spread over two road records of a tile (100-103, 104-105) is one
 // part: its last stretch ends the part and no second break node appears.
 TEST_F(ItemListTest, OneRunOverTwoRoadRecordsGivesOneBreakNode) {
