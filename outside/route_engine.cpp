@@ -189,8 +189,10 @@ std::vector<routebuild::RunSpec> Runs(const Graph& g, const std::vector<std::pai
   std::vector<routebuild::RunSpec> runs;
   std::uint32_t lastNumber = 0;
   for (const auto& [link, reverse] : path) {
-    const std::uint32_t number = g.links[link].number;
-    if (!runs.empty() && runs.back().reverse == reverse &&
+    const MapLink& l = g.links[link];
+    const std::uint32_t number = l.number;
+    if (!runs.empty() && runs.back().reverse == reverse && runs.back().nameNo == l.nameNo &&
+        runs.back().roadNo == l.roadNo &&
         ((!reverse && number == lastNumber + 1) || (reverse && number + 1 == lastNumber))) {
       routebuild::RunSpec& run = runs.back();
       ++run.lastOffset;
@@ -199,11 +201,52 @@ std::vector<routebuild::RunSpec> Runs(const Graph& g, const std::vector<std::pai
       routebuild::RunSpec run;
       run.first = number;
       run.reverse = reverse;
+      run.nameNo = l.nameNo;
+      run.roadNo = l.roadNo;
       runs.push_back(run);
     }
     lastNumber = number;
   }
   return runs;
+}
+
+// The facilities and toll points at the nodes of a path: node i is where
+// driven link i begins (the last node ends the path). A facility belongs to
+// the record of the link that arrives at the node, or else of the one that
+// leaves it; its toll point depends on whether the route gets onto highway
+// links there, leaves them, or stays on them.
+void Guidance(const Graph& g, const std::vector<std::pair<std::size_t, bool>>& path, routebuild::PartSpec* part) {
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    const MapLink* arriving = i > 0 ? &g.links[path[i - 1].first] : nullptr;
+    const MapLink* leaving = i < path.size() ? &g.links[path[i].first] : nullptr;
+    std::optional<KwFacility> fac;
+    if (arriving) fac = path[i - 1].second ? arriving->startFacility : arriving->endFacility;
+    if (!fac && leaving) fac = path[i].second ? leaving->endFacility : leaving->startFacility;
+    if (!fac) continue;
+    routebuild::GuideSpec at;
+    if (arriving) {
+      at.link = arriving->number;
+      at.reverse = path[i - 1].second;
+    } else {
+      at.link = leaving->number;
+      at.reverse = path[i].second;
+      at.atStart = true;
+    }
+    if (fac->facility != 0) {
+      at.number = fac->facility;
+      part->facilities.push_back(at);
+    }
+    const bool onBefore = arriving && arriving->highway();
+    const bool onAfter = leaving && leaving->highway();
+    const std::uint16_t toll = onBefore && onAfter ? fac->passing
+                               : onAfter          ? fac->entering
+                               : onBefore         ? fac->leaving
+                                                  : 0;
+    if (toll != 0) {
+      at.number = toll;
+      part->tolls.push_back(at);
+    }
+  }
 }
 
 // Where a part without links stands: a link at the node.
@@ -270,6 +313,7 @@ struct Route::Impl : plat::MessageTarget {
         std::vector<std::pair<std::size_t, bool>> path;
         if (!Shortest(g, at[i], at[i + 1], &path)) return RouteOutcome::Error(kErrorNoRoute);
         part.runs = Runs(g, path);
+        Guidance(g, path, &part);
       }
       leg.parts.push_back(std::move(part));
     }
