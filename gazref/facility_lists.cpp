@@ -101,7 +101,7 @@ LeafWrite WriteLeafNames(plat::File* file, CTagDb* tree, const TagNode& node,
                          const std::string& name, int depth) {
   if (depth < 1) {
     return !BreaksLine(name) && WriteLineToFile(file, name.c_str()) ? kLeavesWritten
-                                                                     : kLeafNotWritten;
+                                                                    : kLeafNotWritten;
   }
   TreeChain chain(tree, node.firstChild);
   uint32_t child = 0;

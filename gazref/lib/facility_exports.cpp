@@ -47,8 +47,9 @@ GZR_API int GZR_Shisetsu_FindListFirstFL(const char* resultFile, const char* dai
                                          const char* dataFolder, int maximum, int* overflow,
                                          char* message) {
   GazrefState& state = Begin();
-  const int result = FindFacilitiesToFile(resultFile, dai, chu, sho, name, admin, latitude,
-                                          longitude, radius, dataFolder, maximum, overflow, message);
+  const int result =
+      FindFacilitiesToFile(resultFile, dai, chu, sho, name, admin, latitude, longitude, radius,
+                           dataFolder, maximum, overflow, message);
   RefreshShisetsuTotal(&state);
   return result;
 }
@@ -89,8 +90,7 @@ GZR_API int GZR_Gyosei_FindListFirstFL(const char* resultFile, const char* categ
                                        const char* dataFolder, int maximum, int* overflow,
                                        char* message) {
   GazrefState& state = Begin();
-  const int result =
-      ListAreasToFile(resultFile, category, dataFolder, maximum, overflow, message);
+  const int result = ListAreasToFile(resultFile, category, dataFolder, maximum, overflow, message);
   RefreshShisetsuTotal(&state);
   return result;
 }
