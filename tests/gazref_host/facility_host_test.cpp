@@ -698,4 +698,38 @@ TEST_F(FacilityHostTest, EachExportReplacesTheFacilityRows) {
   EXPECT_NE(out.find("> GZR_GetShisetsuTotal\n= 0\n"), std::string::npos) << out;
 }
 
+TEST_F(FacilityHostTest, NullTextsAreEmptyAndNullFlagsOrMessagesAreNotWritten) {
+  const std::string out = RunOk(
+      U8(u8"GZR_Shisetsu_FindListFirst null null null \"東京駅\" null 0 0 0 \"${GAZREF_FACILITY}\" "
+         u8"100 "
+         u8"null null\n"
+         u8"GZR_Shisetsu_FindListFirstFL null null null null \"東京駅\" null 0 0 0 "
+         u8"\"${GAZREF_FACILITY}\" 100 null buf\n"
+         u8"GZR_Bunrui_FindListFirst null null null \"${GAZREF_FACILITY}\" 100 null null\n"
+         u8"GZR_Gyosei_FindListFirst null \"${GAZREF_FACILITY}\" 100 null null\n"
+         u8"GZR_Gyosei_FindListFirstFL null null \"${GAZREF_FACILITY}\" 100 null buf\n"
+         u8"GZR_Bunrui_FindListFirstFL null null null null \"${GAZREF_FACILITY}\" 100 null buf\n"));
+  std::string answers;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("> ", 0) != 0) answers += line + "\n";
+  }
+  // A null result file cannot be created.
+  const std::string noFile = U8(u8"ファイルの作成に失敗しました！()");
+  EXPECT_EQ(answers,
+            "= 1\n  #11: null\n  #12: null\n"
+            "= 0\n  #12: null\n  #13: " +
+                noFile +
+                "\n"
+                "= 1\n  #6: null\n  #7: null\n"
+                "= 1\n  #4: null\n  #5: null\n"
+                "= 0\n  #5: null\n  #6: " +
+                noFile +
+                "\n"
+                "= 0\n  #7: null\n  #8: " +
+                noFile + "\n")
+      << out;
+}
+
 }  // namespace
