@@ -135,7 +135,8 @@ int GZR_Border_GetCode(char* result, int latitude, int longitude, const char* da
  * a search with more rows stops there and sets *overflow to 1, else
  * *overflow becomes 0 (the facility search counts each spelling of the
  * name on its own). Each answers 1 when rows were written, else 0 with the
- * message. `dataFolder` holds the facility files.
+ * message. `dataFolder` holds the facility files. Null texts count as
+ * empty; a null flag or message buffer is not written.
  *
  * The facility search: facilities by category (大分類, 中分類, 小分類),
  * name (also in its numeral, width and replacement spellings), the head of
@@ -143,7 +144,9 @@ int GZR_Border_GetCode(char* result, int latitude, int longitude, const char* da
  * `radius` metres around the point (latitude, longitude in thousandths of
  * a second of arc, Tokyo datum). Rows: name, reading, latitude, longitude,
  * prefecture, rest of the administrative name, code, the three categories
- * and the distance in whole metres (0 without a search point). The array
+ * and the distance in whole metres (0 without a search point). Facilities
+ * of 大分類 使用しない are never listed, those of 公衆トイレ only when
+ * latitude, longitude and radius are all given. The array
  * form orders the rows by the data folder's 表示優先.tbl on the three
  * categories (rows of equal priority stay in distance order); the result
  * file keeps the search order. */
@@ -158,9 +161,10 @@ int GZR_Shisetsu_FindListFirstFL(const char* resultFile, const char* dai, const 
                                  char* message);
 /* The category names one level below the (up to two) blank-separated
  * names of `category`, optionally only those with facilities in the
- * prefecture (and municipality). One field a row. The array form orders
- * them by 表示優先.tbl; a category word that names nothing leaves *overflow
- * as it was. */
+ * prefecture (and municipality), without 公衆トイレ, 使用しない and その他.
+ * One field a row, in the order of the data; the array form orders them by
+ * 表示優先.tbl (not with three words). A category word that names nothing
+ * gives no row and leaves *overflow as it was (the area list too). */
 int GZR_Bunrui_FindListFirst(const char* category, const char* prefecture,
                              const char* municipality, const char* dataFolder, int maximum,
                              int* overflow, char* message);
