@@ -447,6 +447,19 @@ TEST_F(FacilityHostTest, NoConditionIsRefused) {
   o = ShisetsuFile(q);
   EXPECT_EQ(o.result, 0);
   EXPECT_EQ(o.Arg(13), "検索条件が設定されていません！");
+  // With a name, such a point filters nothing and only gives the distance.
+  q.name = U8(u8"駅");
+  o = ShisetsuFile(q);
+  ASSERT_EQ(o.result, 1);
+  EXPECT_EQ(Names(o.rows), (std::multiset<std::string>{"東京駅", "大手町駅", "二重橋前駅", "王子駅",
+                                                       "箱根ケ崎駅", "山崎駅"}));
+  for (const auto &row : o.rows) {
+    const auto f = Fields(row);
+    EXPECT_NEAR(
+        std::atof(f[10].c_str()),
+        PlaneMetres(q.latitude, q.longitude, std::atof(f[2].c_str()), std::atof(f[3].c_str())), 1.0)
+        << Show(row);
+  }
 }
 
 // ---- Display priority ----
@@ -579,6 +592,22 @@ TEST_F(FacilityHostTest, CategoryListsTheFirstLevelWithoutTheExcludedNamesAndByF
             (std::set<std::string>{"寺院", "神社"}));
   EXPECT_EQ(list(U8(u8"寺社"), U8(u8"東京都"), U8(u8"中央区")), (std::set<std::string>{"寺院"}));
   EXPECT_EQ(list(U8(u8"交通 鉄道"), "", ""), (std::set<std::string>{"駅"}));
+}
+
+TEST_F(FacilityHostTest, CategoryRowsReorderByTheLevelBelowTheirWordsButNotWithThreeWords) {
+  const auto rows = [&](const std::string &words) {
+    return Call("GZR_Bunrui_FindListFirst " + Quote(words) +
+                    " \"\" \"\" \"${GAZREF_FACILITY}\" 100 -7 buf",
+                "bunrui")
+        .rows;
+  };
+  // The table ranks 市役所 20, 区役所 21, 町村役場 22; the tree holds them in
+  // byte order.
+  using List = std::vector<std::string>;
+  EXPECT_EQ(rows(U8(u8"公共施設 官公庁")), (List{"市役所", "区役所", "町村役場"}));
+  EXPECT_EQ(rows(U8(u8"公共施設 官公庁 市役所")), (List{"区役所", "市役所", "町村役場"}));
+  // One word: the 中分類 by the table's lines under their 大分類.
+  EXPECT_EQ(rows(U8(u8"公共施設")), (List{"官公庁", "郵便局"}));
 }
 
 TEST_F(FacilityHostTest, AreaListHoldsEachAreaOnceInByteOrderAsPrefectureAndRest) {
