@@ -92,19 +92,26 @@ bool BreaksLine(const std::string& name) {
   return name.find_first_of("\r\n\x1a") != std::string::npos;
 }
 
+// What writing the leaf names came to.
+enum LeafWrite { kLeavesWritten, kLeafNotWritten, kTreeNotRead };
+
 // Writes the names of the nodes `depth` levels below the node (its own at
 // depth 0), one a line.
-int WriteLeafNames(plat::File* file, CTagDb* tree, const TagNode& node, const std::string& name,
-                   int depth) {
-  if (depth < 1) return !BreaksLine(name) && WriteLineToFile(file, name.c_str());
+LeafWrite WriteLeafNames(plat::File* file, CTagDb* tree, const TagNode& node,
+                         const std::string& name, int depth) {
+  if (depth < 1) {
+    return !BreaksLine(name) && WriteLineToFile(file, name.c_str()) ? kLeavesWritten
+                                                                    : kLeafNotWritten;
+  }
   TreeChain chain(tree, node.firstChild);
   uint32_t child = 0;
   std::string childName;
   TagNode record;
   while (chain.Next(&child, &childName, &record)) {
-    if (!WriteLeafNames(file, tree, record, childName, depth - 1)) return 0;
+    const LeafWrite written = WriteLeafNames(file, tree, record, childName, depth - 1);
+    if (written != kLeavesWritten) return written;
   }
-  return chain.Failed() ? 0 : 1;
+  return chain.Failed() ? kTreeNotRead : kLeavesWritten;
 }
 
 // The working folder made for one call, and removed with the working
@@ -301,11 +308,14 @@ int CollectAreaNames(const char* outputPath, const char* treePath, const char* c
   uint32_t node = 0;
   std::string name;
   TagNode record;
+  // A chain that cannot be read (a looping chain, a name too long for a
+  // line of the list) is a read failure of the tree.
   while (chain.Next(&node, &name, &record)) {
-    if (!WriteLeafNames(&work, &tree, record, name, depth))
-      return fail(kStoreMessage, kCollectLabel);
+    const LeafWrite written = WriteLeafNames(&work, &tree, record, name, depth);
+    if (written == kTreeNotRead) return fail(kReadMessage, treePath);
+    if (written == kLeafNotWritten) return fail(kStoreMessage, kCollectLabel);
   }
-  if (chain.Failed()) return fail(kStoreMessage, kCollectLabel);
+  if (chain.Failed()) return fail(kReadMessage, treePath);
   tree.Close();
   if (!work.Close()) return fail(kStoreMessage, kCollectLabel);
   const int sorted = SortUniqueTextFile(workPath.c_str(), outputPath, workFolder, msg);

@@ -27,7 +27,9 @@
 // untouched overflow flag. The maximum counts rows; the list that would
 // write one row more sets the overflow flag to 1 (else it is set to 0).
 // Lines of the working files longer than 511 bytes (area lines) or 1,023
-// bytes (sorted lines) are refused with "ファイルの読み込みに失敗しました!(%s)".
+// bytes (sorted lines) are refused with "ファイルの読み込みに失敗しました!(%s)",
+// as is a tree that cannot be read (a sibling chain that loops, a name of
+// 1,024 bytes or more).
 //
 // Functions answer 1 for success and 0 for failure with one message in the
 // caller's buffer (kMessageSize bytes, null for none); rows written before

@@ -156,6 +156,15 @@ const std::vector<Signature>& Signatures() {
       Sig<int, int, Out>("GZR_StringArray_Sort_CSV_S"),
       Sig<int, Text, int, Out>("GZR_TXT_Sort_CSV"),
       Sig<int, Out, int, int, Text, Out>("GZR_Border_GetCode"),
+      // Facilities, categories and administrative areas.
+      Sig<int, Text, Text, Text, Text, Text, int, int, double, Text, int, Flag, Out>(
+          "GZR_Shisetsu_FindListFirst"),
+      Sig<int, Text, Text, Text, Text, Text, Text, int, int, double, Text, int, Flag, Out>(
+          "GZR_Shisetsu_FindListFirstFL"),
+      Sig<int, Text, Text, Text, Text, int, Flag, Out>("GZR_Bunrui_FindListFirst"),
+      Sig<int, Text, Text, Text, Text, Text, int, Flag, Out>("GZR_Bunrui_FindListFirstFL"),
+      Sig<int, Text, Text, int, Flag, Out>("GZR_Gyosei_FindListFirst"),
+      Sig<int, Text, Text, Text, int, Flag, Out>("GZR_Gyosei_FindListFirstFL"),
   };
   return table;
 }
@@ -287,6 +296,11 @@ const std::vector<RecordView>& RecordViews() {
         {"GZR_GetS_GJis", true}, {"GZR_GetS_strBunruiLStr", true},
         {"GZR_GetS_strBunruiMStr", true}, {"GZR_GetS_strBunruiSStr", true},
         {"GZR_GetS_Distance", false}}},
+      // Category rows (one field) and area rows (prefecture, rest) through
+      // the facility record's first getters.
+      {"bunrui", "GZR_GetShisetsuTotal", "GZR_GetShisetsuData", {{"GZR_GetS_NameStr", true}}},
+      {"gyosei", "GZR_GetShisetsuTotal", "GZR_GetShisetsuData",
+       {{"GZR_GetS_NameStr", true}, {"GZR_GetS_YomiStr", true}}},
   };
   return views;
 }
@@ -326,7 +340,11 @@ bool RunRows(SymbolSource* symbols, const std::string& key, std::string* out) {
     }
     return true;
   }
-  return Fail(out, "no such record: " + key + " (addr, fw, shisetsu)");
+  std::string keys;
+  for (const RecordView& view : RecordViews()) {
+    keys += std::string(keys.empty() ? "" : ", ") + view.key;
+  }
+  return Fail(out, "no such record: " + key + " (" + keys + ")");
 }
 
 bool RunDirective(SymbolSource* symbols, const std::vector<ScriptWord>& words, std::string* out) {

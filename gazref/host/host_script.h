@@ -5,7 +5,7 @@
 //   GZR_SetAddr_AnalyzeExClass 7
 //   GZR_Border_GetCode buf 128446464 503165554 "${DATA}" buf
 //   .same GZR_GetAddrTotal GZR_GetAddrFwTotal
-//   .rows addr            (also fw, shisetsu)
+//   .rows addr            (also fw, shisetsu, bunrui, gyosei)
 //
 // A call is an export name and one argument per parameter, the kind of each
 // taken from the signature table (Signatures()):

@@ -127,6 +127,60 @@ int GZR_TXT_Sort_CSV(const char* fileName, int field, char* message);
 int GZR_Border_GetCode(char* result, int latitude, int longitude, const char* dataFolder,
                        char* message);
 
+/* ---- Facilities, categories and administrative areas ----
+ * Each empties the facility rows first, then writes its rows into them
+ * (the FL forms into a new result file, CR LF lines, which is deleted when
+ * it would stay empty or the search fails) and refreshes the facility
+ * total. `maximum` is the most rows written (a negative one is refused):
+ * a search with more rows stops there and sets *overflow to 1, else
+ * *overflow becomes 0 (the facility search counts each spelling of the
+ * name on its own). Each answers 1 when rows were written, else 0 with the
+ * message. `dataFolder` holds the facility files. Null texts count as
+ * empty; a null flag or message buffer is not written.
+ *
+ * The facility search: facilities by category (大分類, 中分類, 小分類),
+ * name (also in its numeral, width and replacement spellings), the head of
+ * the administrative name (blanks of `admin` ignored) and distance
+ * `radius` metres around the point (latitude, longitude in thousandths of
+ * a second of arc, Tokyo datum). Rows: name, reading, latitude, longitude,
+ * prefecture, rest of the administrative name, code, the three categories
+ * and the distance in whole metres (0 without a search point). Facilities
+ * of 大分類 使用しない are never listed, those of 公衆トイレ only when
+ * latitude, longitude and radius are all given. The array
+ * form orders the rows by the data folder's 表示優先.tbl on the three
+ * categories (rows of equal priority stay in distance order); the result
+ * file keeps the search order. */
+int GZR_Shisetsu_FindListFirst(const char* dai, const char* chu, const char* sho,
+                               const char* name, const char* admin, int latitude, int longitude,
+                               double radius, const char* dataFolder, int maximum, int* overflow,
+                               char* message);
+int GZR_Shisetsu_FindListFirstFL(const char* resultFile, const char* dai, const char* chu,
+                                 const char* sho, const char* name, const char* admin,
+                                 int latitude, int longitude, double radius,
+                                 const char* dataFolder, int maximum, int* overflow,
+                                 char* message);
+/* The category names one level below the (up to two) blank-separated
+ * names of `category`, optionally only those with facilities in the
+ * prefecture (and municipality), without 公衆トイレ, 使用しない and その他.
+ * One field a row, in the order of the data; the array form orders them by
+ * 表示優先.tbl (not with three words). A category word that names nothing
+ * gives no row and leaves *overflow as it was (the area list too). */
+int GZR_Bunrui_FindListFirst(const char* category, const char* prefecture,
+                             const char* municipality, const char* dataFolder, int maximum,
+                             int* overflow, char* message);
+int GZR_Bunrui_FindListFirstFL(const char* resultFile, const char* category,
+                               const char* prefecture, const char* municipality,
+                               const char* dataFolder, int maximum, int* overflow,
+                               char* message);
+/* The administrative areas with facilities of the (up to three) categories,
+ * each once in byte order, as rows "prefecture,rest". Working files go to a
+ * folder of this process under $TMPDIR (else /tmp) and are removed before
+ * the call returns. */
+int GZR_Gyosei_FindListFirst(const char* category, const char* dataFolder, int maximum,
+                             int* overflow, char* message);
+int GZR_Gyosei_FindListFirstFL(const char* resultFile, const char* category,
+                               const char* dataFolder, int maximum, int* overflow, char* message);
+
 #ifdef __cplusplus
 }
 #endif

@@ -265,6 +265,11 @@ TEST_F(OwnTreeTest, OverlongAreaLinesAreRefusedNotCut) {
   EXPECT_EQ(Areas("", 100, folder), 0);
   EXPECT_EQ(std::string(msg_).rfind("ファイルの読み込みに失敗しました!(", 0), 0u) << Show(msg_);
   EXPECT_TRUE(rows_.empty());
+  // Too long even for a sorted line: the tree itself is not read.
+  const std::string tooLong = Write({"東京都" + std::string(1100, 'x')});
+  EXPECT_EQ(Areas("", 100, tooLong), 0);
+  EXPECT_EQ(std::string(msg_), "ファイルの読み込みに失敗しました!(" + tooLong + "施設検索.TDB)");
+  EXPECT_TRUE(rows_.empty());
   // Within the line limit it is listed whole.
   const std::string fits = "東京都" + std::string(505, 'x');
   ASSERT_EQ(Areas("", 100, Write({fits})), 1) << Show(msg_);
@@ -305,7 +310,7 @@ TEST_F(OwnTreeTest, ALoopingChainIsAReadFailureNotAHang) {
   EXPECT_EQ(Categories("", "京都府", "", 100, folder), 0);
   EXPECT_EQ(std::string(msg_), "ファイルの読み込みに失敗しました!(" + path + ")");
   EXPECT_EQ(Areas("", 100, folder), 0);
-  EXPECT_STREQ(msg_, "検索結果の登録に失敗しました！[GYOSEI_FINDLISTFIRST_SUB]");
+  EXPECT_EQ(std::string(msg_), "ファイルの読み込みに失敗しました!(" + path + ")");
 }
 
 TEST_F(FacilityListTest, SortUniqueKeepsOneOfEachLineInByteOrder) {

@@ -34,6 +34,9 @@ const char* const kExports[] = {
     "GZR_GetS_strBunruiLStr", "GZR_GetS_strBunruiMStr", "GZR_GetS_strBunruiSStr",
     "GZR_GetS_Distance", "GZR_StringArray_Sort_CSV_J", "GZR_StringArray_Sort_CSV_S",
     "GZR_TXT_Sort_CSV", "GZR_Border_GetCode",
+    // Facilities, categories and administrative areas.
+    "GZR_Shisetsu_FindListFirst", "GZR_Shisetsu_FindListFirstFL", "GZR_Bunrui_FindListFirst",
+    "GZR_Bunrui_FindListFirstFL", "GZR_Gyosei_FindListFirst", "GZR_Gyosei_FindListFirstFL",
 };
 
 TEST(GazrefLibrary, ExportsExactlyTheInterfaceNames) {
@@ -49,7 +52,7 @@ TEST(GazrefLibrary, ExportsExactlyTheInterfaceNames) {
     names.insert(line.substr(blank + 1));
   }
   const std::set<std::string> expected(std::begin(kExports), std::end(kExports));
-  EXPECT_EQ(expected.size(), 49u);
+  EXPECT_EQ(expected.size(), 55u);
   EXPECT_EQ(names, expected) << out;
 }
 
@@ -190,7 +193,7 @@ TEST_F(HostTest, ScriptErrorsAreReportedAndTheScriptGoesOn) {
             "> GZR_SetAddr_FooterGaiku ${KORT_HOST_TEST_UNSET}\n"
             "error: unset variable KORT_HOST_TEST_UNSET\n"
             "> .same GZR_InitDB GZR_Nothing\nerror: not exported: GZR_Nothing\n"
-            "> .rows other\nerror: no such record: other (addr, fw, shisetsu)\n"
+            "> .rows other\nerror: no such record: other (addr, fw, shisetsu, bunrui, gyosei)\n"
             "> GZR_SetAddr_DeleteGun 3\n= 0\n");
 }
 
