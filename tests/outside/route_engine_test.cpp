@@ -413,6 +413,46 @@ TEST_F(RouteEngine, AReportWaitingWhenTheEngineGoesIsDropped) {
   EXPECT_TRUE(handler_.events.empty());
 }
 
+// A handler that acts on the engine from inside its notification.
+class Reacting : public Recorder {
+ public:
+  void onRouteResult(Route* route, RouteSingleResult result) override {
+    Recorder::onRouteResult(route, std::move(result));
+    if (again) {
+      again = false;
+      answer = route->calc(*againCondition);
+    }
+    if (destroy) owned.reset();
+  }
+  bool again = false;
+  bool destroy = false;
+  int answer = -99;
+  const RouteCondition2* againCondition = nullptr;
+  std::unique_ptr<Route> owned;
+};
+
+TEST_F(RouteEngine, AHandlerMayStartTheNextSearchOrEndTheEngineFromItsNotification) {
+  const RouteCondition2 c = Leg({At(139.6272, 35.6207), At(139.3470, 35.4270)});
+  Reacting handler;
+  handler.owned = std::make_unique<Route>();
+  ASSERT_EQ(handler.owned->init(&handler, &map_), 0);
+  handler.again = true;
+  handler.againCondition = &c;
+  ASSERT_EQ(handler.owned->calc(c), 0);
+  plat::PumpMessages();  // runs the first report only
+  EXPECT_EQ(handler.answer, 0);
+  ASSERT_EQ(handler.events.size(), 1u);
+  plat::PumpMessages();
+  ASSERT_EQ(handler.events.size(), 2u);
+  EXPECT_EQ(handler.events[1].kind, Event::kResult);
+
+  handler.destroy = true;
+  ASSERT_EQ(handler.owned->calc(c), 0);
+  plat::PumpMessages();
+  EXPECT_EQ(handler.owned, nullptr);
+  EXPECT_EQ(handler.events.size(), 3u);
+}
+
 TEST_F(RouteEngine, CalcAndInitRefuseWithoutAReadyEngine) {
   Route fresh;
   const RouteCondition2 c = Leg({At(139.6272, 35.6207), At(139.3470, 35.4270)});
