@@ -292,6 +292,19 @@ TEST_F(RouteEngine, EveryStretchBetweenPointsIsAPartAndTheGoalCarriesTheNextLeg)
   const PartPath& second = *two.result.getPart(1);
   EXPECT_EQ(first.goal.first, 1006u);
   EXPECT_GT(second.runs.front().distance, first.distance);  // leg-relative
+  // The route point at 横浜町田IC is driven through: its facility once, no
+  // exit and entry there.
+  auto numbers = [](const std::vector<GuideEntry>& entries) {
+    std::vector<int> out;
+    for (const GuideEntry& g : entries) out.push_back(g.number);
+    return out;
+  };
+  EXPECT_EQ(numbers(first.tolls), (std::vector<int>{10, 12}));
+  EXPECT_EQ(numbers(second.tolls), (std::vector<int>{35, 25, 31}));
+  EXPECT_EQ(numbers(first.facilities), (std::vector<int>{101, 102, 103, 104}));
+  EXPECT_EQ(numbers(second.facilities), (std::vector<int>{105, 106, 107}));
+  ASSERT_EQ(second.links.size(), 3u);
+  EXPECT_EQ(second.links[0].seconds, second.tolls[0].time);
   TravelClock::Time start = two.result.departure();
   start.addSec(first.time);
   EXPECT_EQ(second.startTime.minute, start.minute);
