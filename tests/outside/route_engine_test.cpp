@@ -262,6 +262,21 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   EXPECT_NEAR(e.distance, w.distance, 1);
 }
 
+TEST_F(RouteEngine, TollPointsWhereTwoHighwaysMeetFollowTheWayDriven) {
+  auto tolls = [](const Event& e) {
+    std::vector<int> out;
+    EXPECT_EQ(e.kind, Event::kResult);
+    for (int p = 0; p < e.result.getPartCnt(); ++p)
+      for (const PartLink& l : e.result.getPart(p)->links) out.push_back(l.facility);
+    return out;
+  };
+  // From the 首都高 onto the 東名 at 東京IC: its entrance; the other way its exit.
+  EXPECT_EQ(tolls(Run(Leg({At(139.6500, 35.6300, 1), At(139.4832, 35.5131, 1)}))),
+            (std::vector<int>{50, 10, 12, 21}));
+  EXPECT_EQ(tolls(Run(Leg({At(139.4832, 35.5131, 1), At(139.6500, 35.6300, 1)}))),
+            (std::vector<int>{20, 12, 11, 50}));
+}
+
 TEST_F(RouteEngine, RoadKindChoosesTheLinksAPointSnapsTo) {
   // 瀬田 lies on the national road only: kind 1 takes the nearest highway
   // node (用賀料金所), kind 2 and 0 the crossing itself.
