@@ -169,13 +169,16 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
     if (goalAt > startAt || spec.goal) pts.push_back(spec.goal ? *spec.goal : firstFull[goalAt]);
     first.points = pts;
   } else {
+    // The link's end (start) node stays, so that the links still join.
     if (spec.start) {
       std::vector<ShapePoint> pts{*spec.start};
-      for (std::size_t i = startAt + 1; i < firstFull.size(); ++i) pts.push_back(firstFull[i]);
+      for (std::size_t i = std::min(startAt + 1, firstFull.size() - 1); i < firstFull.size(); ++i)
+        pts.push_back(firstFull[i]);
       first.points = pts;
     }
     if (spec.goal) {
-      std::vector<ShapePoint> pts(lastFull.begin(), lastFull.begin() + static_cast<std::ptrdiff_t>(goalAt));
+      const std::size_t keep = std::max<std::size_t>(goalAt, 1);
+      std::vector<ShapePoint> pts(lastFull.begin(), lastFull.begin() + static_cast<std::ptrdiff_t>(keep));
       pts.push_back(*spec.goal);
       last.points = pts;
     }

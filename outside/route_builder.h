@@ -35,9 +35,10 @@
 //   that link in driving order; endPoints the last link from its beginning
 //   up to the part's goal. In a part of one link, startPoints hold the
 //   start alone and endPoints the rest of the link up to the goal, so that
-//   the two together are the driven piece of the link. An exact start or
-//   goal replaces the link's shape points before (after) the shape point
-//   nearest to it.
+//   the two together are the driven piece of the link. An exact start
+//   replaces the first link's shape points up to the one nearest to it (its
+//   end node stays), an exact goal those of the last link from the one
+//   nearest to it on (its start node stays).
 //
 // Guidance entries (GuideEntry, 16 bytes)
 //   A facility or toll entry lies at the end of one driven link: link

@@ -149,7 +149,6 @@ std::size_t Snap(const Graph& g, ShapePoint p, int roadKind) {
 // Shortest path by length from node a to node b: the driven links; false
 // when b cannot be reached.
 bool Shortest(const Graph& g, std::size_t a, std::size_t b, std::vector<std::pair<std::size_t, bool>>* path) {
-  const std::size_t none = g.nodes.size();
   std::vector<double> dist(g.nodes.size(), -1);
   std::vector<std::pair<std::size_t, bool>> via(g.nodes.size(), {g.links.size(), false});
   std::vector<bool> done(g.nodes.size(), false);
@@ -175,7 +174,7 @@ bool Shortest(const Graph& g, std::size_t a, std::size_t b, std::vector<std::pai
   }
   if (!done[b]) return false;
   path->clear();
-  for (std::size_t n = b; n != a && n != none;) {
+  for (std::size_t n = b; n != a;) {
     const auto [link, reverse] = via[n];
     path->emplace_back(link, reverse);
     n = reverse ? g.ends[link].second : g.ends[link].first;
@@ -210,26 +209,35 @@ std::vector<routebuild::RunSpec> Runs(const Graph& g, const std::vector<std::pai
   return runs;
 }
 
-// The facilities and toll points at the nodes of a path: node i is where
-// driven link i begins (the last node ends the path). A facility belongs to
-// the record of the link that arrives at the node, or else of the one that
-// leaves it; its toll point depends on whether the route gets onto highway
-// links there, leaves them, or stays on them.
-void Guidance(const Graph& g, const std::vector<std::pair<std::size_t, bool>>& path, routebuild::PartSpec* part) {
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    const MapLink* arriving = i > 0 ? &g.links[path[i - 1].first] : nullptr;
-    const MapLink* leaving = i < path.size() ? &g.links[path[i].first] : nullptr;
+using Path = std::vector<std::pair<std::size_t, bool>>;  // driven links: (link, reverse)
+
+// The facilities and toll points at the nodes of a part's path: node i is
+// where driven link i begins (the last node ends the path). `before` is the
+// link driven just before the part (the last link of an earlier part of the
+// leg) and `after` the one just after it, when there are such: a route
+// point inside a leg is driven through, so its node counts as passed, once,
+// at the end of the earlier part. A facility belongs to the record of the
+// link that arrives at the node, or else of the one that leaves it; its toll
+// point depends on whether the route gets onto highway links there, leaves
+// them, or stays on them.
+void Guidance(const Graph& g, const Path& path, const std::pair<std::size_t, bool>* before,
+              const std::pair<std::size_t, bool>* after, routebuild::PartSpec* part) {
+  for (std::size_t i = before ? 1 : 0; i <= path.size(); ++i) {
+    const std::pair<std::size_t, bool>* in = i > 0 ? &path[i - 1] : nullptr;
+    const std::pair<std::size_t, bool>* out = i < path.size() ? &path[i] : after;
+    const MapLink* arriving = in ? &g.links[in->first] : nullptr;
+    const MapLink* leaving = out ? &g.links[out->first] : nullptr;
     std::optional<KwFacility> fac;
-    if (arriving) fac = path[i - 1].second ? arriving->startFacility : arriving->endFacility;
-    if (!fac && leaving) fac = path[i].second ? leaving->endFacility : leaving->startFacility;
+    if (arriving) fac = in->second ? arriving->startFacility : arriving->endFacility;
+    if (!fac && leaving) fac = out->second ? leaving->endFacility : leaving->startFacility;
     if (!fac) continue;
     routebuild::GuideSpec at;
     if (arriving) {
       at.link = arriving->number;
-      at.reverse = path[i - 1].second;
+      at.reverse = in->second;
     } else {
       at.link = leaving->number;
-      at.reverse = path[i].second;
+      at.reverse = out->second;
       at.atStart = true;
     }
     if (fac->facility != 0) {
@@ -305,15 +313,21 @@ struct Route::Impl : plat::MessageTarget {
     leg.departure = c.time;
     leg.vehicleType = c.vehicleClass;
     leg.option = c.tollOption;
-    for (std::size_t i = 0; i + 1 < at.size(); ++i) {
+    std::vector<Path> paths(at.size() - 1);
+    for (std::size_t i = 0; i + 1 < at.size(); ++i)
+      if (at[i] != at[i + 1] && !Shortest(g, at[i], at[i + 1], &paths[i])) return RouteOutcome::Error(kErrorNoRoute);
+    const std::pair<std::size_t, bool>* before = nullptr;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
       routebuild::PartSpec part;
-      if (at[i] == at[i + 1]) {
+      if (paths[i].empty()) {
         part.standing = Standing(g, at[i]);
       } else {
-        std::vector<std::pair<std::size_t, bool>> path;
-        if (!Shortest(g, at[i], at[i + 1], &path)) return RouteOutcome::Error(kErrorNoRoute);
-        part.runs = Runs(g, path);
-        Guidance(g, path, &part);
+        const std::pair<std::size_t, bool>* after = nullptr;
+        for (std::size_t j = i + 1; j < paths.size() && !after; ++j)
+          if (!paths[j].empty()) after = &paths[j].front();
+        part.runs = Runs(g, paths[i]);
+        Guidance(g, paths[i], before, after, &part);
+        before = &paths[i].back();
       }
       leg.parts.push_back(std::move(part));
     }

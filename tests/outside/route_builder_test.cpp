@@ -212,6 +212,18 @@ TEST_F(Builder, ExactStartAndGoalCutOneLink) {
   EXPECT_TRUE(Same(q.endPoints.front(), b.front()));
   EXPECT_TRUE(Same(q.endPoints.back(), *two.goal));
   EXPECT_EQ(q.endPoints.size(), 2u);
+
+  // Ends nearest the joining node keep it: the links still meet.
+  two.start = ShapePoint{a.back().x + 30, a.back().y};
+  two.goal = ShapePoint{b.front().x - 30, b.front().y};
+  leg_.parts = {two};
+  const RouteSingleResult edge = Build();
+  const PartPath& j = *edge.getPart(0);
+  ASSERT_EQ(j.startPoints.size(), 2u);
+  EXPECT_TRUE(Same(j.startPoints[1], a.back()));
+  ASSERT_EQ(j.endPoints.size(), 2u);
+  EXPECT_TRUE(Same(j.endPoints[0], b.front()));
+  EXPECT_TRUE(Same(j.endPoints[1], *two.goal));
 }
 
 TEST_F(Builder, GuidanceEntriesAndTollPointsLieWhereTheRouteDrivesThem) {

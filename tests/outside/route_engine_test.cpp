@@ -240,7 +240,7 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   for (const GuideEntry& g : w.tolls) tolls.push_back(g.number);
   for (const PartLink& p : w.links) tollPoints.push_back(p.facility);
   EXPECT_EQ(facilities, (std::vector<int>{101, 102, 103, 104, 105, 106, 107}));
-  EXPECT_EQ(tolls, (std::vector<int>{10, 12, 35, 25, 31}));
+  EXPECT_EQ(tolls, (std::vector<int>{10, 35, 25, 31}));
   EXPECT_EQ(tollPoints, tolls);
   EXPECT_EQ(w.tolls.front().link, 1001u);  // at the start: the first link
   EXPECT_EQ(w.tolls.front().distance, 0u);
@@ -258,8 +258,23 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   EXPECT_EQ(e.firstDirection, 1);
   tolls.clear();
   for (const GuideEntry& g : e.tolls) tolls.push_back(g.number);
-  EXPECT_EQ(tolls, (std::vector<int>{30, 25, 35, 12, 11}));
+  EXPECT_EQ(tolls, (std::vector<int>{30, 25, 35, 11}));
   EXPECT_NEAR(e.distance, w.distance, 1);
+}
+
+TEST_F(RouteEngine, TollPointsWhereTwoHighwaysMeetFollowTheWayDriven) {
+  auto tolls = [](const Event& e) {
+    std::vector<int> out;
+    EXPECT_EQ(e.kind, Event::kResult);
+    for (int p = 0; p < e.result.getPartCnt(); ++p)
+      for (const PartLink& l : e.result.getPart(p)->links) out.push_back(l.facility);
+    return out;
+  };
+  // From the 首都高 onto the 東名 at 東京IC: its entrance; the other way its exit.
+  EXPECT_EQ(tolls(Run(Leg({At(139.6500, 35.6300, 1), At(139.4832, 35.5131, 1)}))),
+            (std::vector<int>{50, 10, 21}));
+  EXPECT_EQ(tolls(Run(Leg({At(139.4832, 35.5131, 1), At(139.6500, 35.6300, 1)}))),
+            (std::vector<int>{20, 11, 50}));
 }
 
 TEST_F(RouteEngine, RoadKindChoosesTheLinksAPointSnapsTo) {
@@ -292,6 +307,19 @@ TEST_F(RouteEngine, EveryStretchBetweenPointsIsAPartAndTheGoalCarriesTheNextLeg)
   const PartPath& second = *two.result.getPart(1);
   EXPECT_EQ(first.goal.first, 1006u);
   EXPECT_GT(second.runs.front().distance, first.distance);  // leg-relative
+  // The route point at 横浜町田IC is driven through: its facility once, no
+  // exit and entry there.
+  auto numbers = [](const std::vector<GuideEntry>& entries) {
+    std::vector<int> out;
+    for (const GuideEntry& g : entries) out.push_back(g.number);
+    return out;
+  };
+  EXPECT_EQ(numbers(first.tolls), (std::vector<int>{10}));
+  EXPECT_EQ(numbers(second.tolls), (std::vector<int>{35, 25, 31}));
+  EXPECT_EQ(numbers(first.facilities), (std::vector<int>{101, 102, 103, 104}));
+  EXPECT_EQ(numbers(second.facilities), (std::vector<int>{105, 106, 107}));
+  ASSERT_EQ(second.links.size(), 3u);
+  EXPECT_EQ(second.links[0].seconds, second.tolls[0].time);
   TravelClock::Time start = two.result.departure();
   start.addSec(first.time);
   EXPECT_EQ(second.startTime.minute, start.minute);
@@ -411,6 +439,46 @@ TEST_F(RouteEngine, AReportWaitingWhenTheEngineGoesIsDropped) {
   }
   plat::PumpMessages();
   EXPECT_TRUE(handler_.events.empty());
+}
+
+// A handler that acts on the engine from inside its notification.
+class Reacting : public Recorder {
+ public:
+  void onRouteResult(Route* route, RouteSingleResult result) override {
+    Recorder::onRouteResult(route, std::move(result));
+    if (again) {
+      again = false;
+      answer = route->calc(*againCondition);
+    }
+    if (destroy) owned.reset();
+  }
+  bool again = false;
+  bool destroy = false;
+  int answer = -99;
+  const RouteCondition2* againCondition = nullptr;
+  std::unique_ptr<Route> owned;
+};
+
+TEST_F(RouteEngine, AHandlerMayStartTheNextSearchOrEndTheEngineFromItsNotification) {
+  const RouteCondition2 c = Leg({At(139.6272, 35.6207), At(139.3470, 35.4270)});
+  Reacting handler;
+  handler.owned = std::make_unique<Route>();
+  ASSERT_EQ(handler.owned->init(&handler, &map_), 0);
+  handler.again = true;
+  handler.againCondition = &c;
+  ASSERT_EQ(handler.owned->calc(c), 0);
+  plat::PumpMessages();  // runs the first report only
+  EXPECT_EQ(handler.answer, 0);
+  ASSERT_EQ(handler.events.size(), 1u);
+  plat::PumpMessages();
+  ASSERT_EQ(handler.events.size(), 2u);
+  EXPECT_EQ(handler.events[1].kind, Event::kResult);
+
+  handler.destroy = true;
+  ASSERT_EQ(handler.owned->calc(c), 0);
+  plat::PumpMessages();
+  EXPECT_EQ(handler.owned, nullptr);
+  EXPECT_EQ(handler.events.size(), 3u);
 }
 
 TEST_F(RouteEngine, CalcAndInitRefuseWithoutAReadyEngine) {
