@@ -141,7 +141,11 @@ int GZR_TXT_Sort_CSV(const char* fileName, int field, char* message);
  * the FL form then leaves an empty result file). With DeleteGun 1 a county
  * municipality is written "町名（郡名）". With SkipAzaNasi nonzero an oaza
  * or aza/chome listing whose only row is the placeholder oaza or chome is
- * run again for the placeholder's children. */
+ * run again for the placeholder's children. Block and lot rows carry the
+ * footers (a block by its 住居表示フラグ, a change-history block or lot by
+ * its record's precision digit: 1 the Gaiku or Zyukyo footer, another
+ * nonzero value the Oyaban or Koban footer); to list one level deeper
+ * under such a row, pass its code (field 5) to the listing by code. */
 int GZR_Jyusyo_FindListFirst(const char* text, const char* dataFolder, int maxRows,
                              int* interrupted, char* message);
 int GZR_Jyusyo_FindListFirstFL(const char* resultFile, const char* text, const char* dataFolder,
