@@ -12,9 +12,11 @@
 #include "common/path_util.h"
 #include "common/record_array.h"
 #include "common/sjis_text.h"
+#include "gazref/facility_lists.h"
 #include "matching/dictionary_loaders.h"
 #include "matching/match_driver.h"
 #include "plat/file.h"
+#include "plat/path.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/tc_access.h"
 #include "tabledb/tix_format.h"
@@ -205,6 +207,34 @@ int RunListing(Output& out, const ListingArgs& a, bool byCode) {
 
 // ---- Keyword search ----
 
+// The keyword search's work file "QVAD%02d.#W#" of a prefecture lives in
+// this process's own working folder under the temporary folder, so that
+// two processes searching at once never write into each other's file.
+bool NameWorkFileInProcessFolder(const char* /*tempFolder*/, int32_t prefecture,
+                                 std::string* out) {
+  const std::string folder = AreaWorkFolder();
+  return !folder.empty() && NameWorkFileByPrefecture(folder.c_str(), prefecture, out);
+}
+
+// Makes the working folder for one search and removes it afterwards (the
+// search removes each work file itself); a folder that was there already
+// stays.
+class ProcessWorkFolderScope {
+ public:
+  ProcessWorkFolderScope() : path_(AreaWorkFolder()) {
+    made_ = !path_.empty() && !IsFolder(path_.c_str()) && MakeFolder(path_.c_str());
+  }
+  ~ProcessWorkFolderScope() {
+    if (made_) plat::path::RemoveDir(path_.c_str());
+  }
+  ProcessWorkFolderScope(const ProcessWorkFolderScope&) = delete;
+  ProcessWorkFolderScope& operator=(const ProcessWorkFolderScope&) = delete;
+
+ private:
+  std::string path_;
+  bool made_ = false;
+};
+
 struct KeywordArgs {
   int32_t searchType;
   char* text;
@@ -251,11 +281,12 @@ int RunKeywordSearch(Output& out, const KeywordArgs& a) {
     CAdrsContext context;
     out.Select(&context);
     SetUpContext(&context, folder, *a.footers, a.defaultAzaMode, a.useChangeHistory);
+    const ProcessWorkFolderScope workFolder;
     auto search = [&] {
       return SearchByKeyword(a.text, folder.c_str(), &context, a.searchType,
                              &dictionaries.unification, &dictionaries.replacements, a.maxRows,
                              a.interrupted, message, prefecture, municipality, a.restrictionMode,
-                             nullptr, NameWorkFileByPrefecture);
+                             nullptr, NameWorkFileInProcessFolder);
     };
     rows = search();
     if (rows == 0 && FindSubstring("大字", a.text) > 0) {

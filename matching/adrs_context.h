@@ -203,6 +203,10 @@ class CAdrsContext {
   // empty or placeholder becomes "丁目なし地区" ("ちょうもくなしちく"); in
   // default aza mode 2 these are emptied again.
   void TreatChomeName(std::string* name, std::string* reading, int32_t kana) const;
+  // A row's oaza (level 3) and, from level 4, aza/chome names through the
+  // two above; nothing for levels below 3.
+  void TreatRowNames(int32_t level, std::string* oaza, std::string* oazaReading,
+                     std::string* chome, std::string* chomeReading) const;
   // Engine settings of the address analysis (kEngineSettingUnset: the
   // engine's own default, as kort runs): the county-optional switch and the
   // analysis depth.
@@ -266,3 +270,7 @@ class CAdrsContext {
   int32_t engineCountyOptional_ = kEngineSettingUnset;
   int32_t engineAnalyzeDepth_ = kEngineSettingUnset;
 };
+
+// The footer kind of a row: its 住居表示フラグ (TC_Gaiku) or its precision
+// digit (change records) as text; a text that is no 32-bit number is 0.
+int32_t FooterKindOf(const char* flagText);

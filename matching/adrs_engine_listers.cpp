@@ -239,9 +239,11 @@ class CLevelLister {
   int CodeIndexBlocks(const std::string& placeCode);
   int HistoryLots(const std::string& placeCode, const char* block, bool byCode);
   int CodeIndexLots(const std::string& placeCode, const char* block, bool byCode);
+  // footerKind: the record's precision digit, for the block or lot footer
+  // of the library profile.
   int ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
-                int32_t latitude, int32_t longitude, int32_t status, bool isBlock,
-                const std::string& placeCode, const char* source);
+                int32_t latitude, int32_t longitude, int32_t status, int32_t footerKind,
+                bool isBlock, const std::string& placeCode, const char* source);
 
   CAdrsEngine* e_;
   ListRun& run_;
@@ -341,9 +343,13 @@ int CLevelLister::Oaza(const TixEntry& city) {
       char head[kFieldValueSize];
       row.code = CopySubstring(head, row.code.c_str(), 1, 8);
     }
-    run_.context->DropNoOazaName(row.name.data(), row.kana.data(), 0);
-    row.name.resize(std::strlen(row.name.c_str()));
-    row.kana.resize(std::strlen(row.kana.c_str()));
+    if (run_.context->IsLibraryProfile()) {
+      run_.context->TreatOazaName(&row.name, &row.kana, 0);
+    } else {
+      run_.context->DropNoOazaName(row.name.data(), row.kana.data(), 0);
+      row.name.resize(std::strlen(row.name.c_str()));
+      row.kana.resize(std::strlen(row.kana.c_str()));
+    }
     auto children = [&] {
       return entry.childCount != 0 && !IsNoChildOazaCode(row.code.c_str()) ? 1 : 0;
     };
@@ -363,6 +369,7 @@ int CLevelLister::Chome(const TixEntry& oaza) {
       return e_->HasBlocksOrLotsUnderChome(entry.childBase, entry.childCount, row.code.c_str(),
                                            run_.msg);
     };
+    run_.context->TreatChomeName(&row.name, &row.kana, 0);
     return PutRow(row, status, children, kTableOaza);
   };
   return EachLiveChild(oaza, &CAdrsEngine::ReadChomeEntry, kTableOaza, list);
@@ -449,6 +456,13 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
     }
     values.name = name;
     values.code = key;
+    if (run_.context->IsLibraryProfile()) {
+      std::string flag;
+      if (!ReadStringField(db_, row.record, kTableBlock, "住居表示フラグ", &flag, run_.msg)) {
+        return kFailed;
+      }
+      run_.context->AppendBlockFooter(&values.name, FooterKindOf(flag.c_str()));
+    }
     auto children = [&] { return e_->HasLotsForBlock(rowCode.c_str(), name, run_.msg); };
     if (PutRow(values, status, children, kTableBlock, key) != kGoOn) return kFailed;
   }
@@ -457,11 +471,17 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
 
 // A block or lot row of the change files, from its key on.
 int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
-                            int32_t latitude, int32_t longitude, int32_t status, bool isBlock,
-                            const std::string& placeCode, const char* source) {
+                            int32_t latitude, int32_t longitude, int32_t status,
+                            int32_t footerKind, bool isBlock, const std::string& placeCode,
+                            const char* source) {
   if (IsDuplicateKey(run_, key, comparePrevious)) return kGoOn;
   if (int s = Admit(run_); s != kGoOn) return s;
-  const RowValues row{name, std::string(), key, latitude, longitude};
+  RowValues row{name, std::string(), key, latitude, longitude};
+  if (isBlock) {
+    run_.context->AppendBlockFooter(&row.name, footerKind);
+  } else {
+    run_.context->AppendLotFooter(&row.name, footerKind);
+  }
   auto children = [&] {
     return isBlock ? e_->HasLotsForBlock(placeCode.c_str(), name.c_str(), run_.msg) : 0;
   };
@@ -488,8 +508,9 @@ int CLevelLister::HistoryBlocks(const std::string& placeCode) {
     if (name2[0] != '\0' || record.classCode >= kAbolishedStatus) continue;
     const std::string key = placeCode + ChangeNumberText(record.blockNumber, name1);
     const int s = ChangeRow(key, true, name1, static_cast<int32_t>(record.coordinate1),
-                            static_cast<int32_t>(record.coordinate2), record.classCode, true,
-                            placeCode, h->GetDataPath());
+                            static_cast<int32_t>(record.coordinate2), record.classCode,
+                            ChangeRecordPrecisionDigit(record), true, placeCode,
+                            h->GetDataPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -523,8 +544,8 @@ int CLevelLister::CodeIndexBlocks(const std::string& placeCode) {
     if (first.classCode >= kAbolishedStatus) continue;
     const std::string key = placeCode + blockCode;
     const int s = ChangeRow(key, false, name, static_cast<int32_t>(first.number1),
-                            static_cast<int32_t>(first.number2), first.classCode, true, placeCode,
-                            x->GetPath());
+                            static_cast<int32_t>(first.number2), first.classCode, first.digit,
+                            true, placeCode, x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -574,8 +595,9 @@ int CLevelLister::HistoryLots(const std::string& placeCode, const char* block, b
     const std::string key = placeCode + ChangeNumberText(record.blockNumber, name1) +
                             ChangeNumberText(record.lotNumber, name2);
     const int s = ChangeRow(key, true, name2, static_cast<int32_t>(record.coordinate1),
-                            static_cast<int32_t>(record.coordinate2), record.classCode, false,
-                            placeCode, h->GetDataPath());
+                            static_cast<int32_t>(record.coordinate2), record.classCode,
+                            ChangeRecordPrecisionDigit(record), false, placeCode,
+                            h->GetDataPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -600,7 +622,8 @@ int CLevelLister::CodeIndexLots(const std::string& placeCode, const char* block,
     const std::string key = placeCode + blockCode + lot.code;
     const int s =
         ChangeRow(key, false, lot.name, static_cast<int32_t>(lot.number1),
-                  static_cast<int32_t>(lot.number2), lot.classCode, false, placeCode, x->GetPath());
+                  static_cast<int32_t>(lot.number2), lot.classCode, lot.digit, false, placeCode,
+                  x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;

@@ -110,3 +110,14 @@ void CAdrsContext::TreatChomeName(std::string* name, std::string* reading, int32
     if (*reading == kNoChomeReading) reading->clear();
   }
 }
+
+void CAdrsContext::TreatRowNames(int32_t level, std::string* oaza, std::string* oazaReading,
+                                 std::string* chome, std::string* chomeReading) const {
+  if (level >= 3) TreatOazaName(oaza, oazaReading, 0);
+  if (level >= 4) TreatChomeName(chome, chomeReading, 0);
+}
+
+int32_t FooterKindOf(const char* flagText) {
+  int32_t kind = 0;
+  return flagText && ParseIntInRange(flagText, &kind, INT32_MIN, INT32_MAX) ? kind : 0;
+}

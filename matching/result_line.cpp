@@ -66,7 +66,7 @@ struct LineValues {
   std::string code;
   std::string status;
   char postal[kText] = {};
-  int32_t footerKind = 0;  // the block's footer kind (reference library)
+  int32_t footerKind = 0;  // the block's and lot's footer kind (reference library)
 };
 
 // A block or lot of the number levels as its source gives it.
@@ -79,7 +79,8 @@ struct NumberPlace {
   int32_t latitude = 0;
   int32_t longitude = 0;
   std::string status;
-  int32_t footerKind = 0;  // 住居表示フラグ of a TC_Gaiku row; 0 for none
+  // 住居表示フラグ of a TC_Gaiku row, the precision digit of a change record.
+  int32_t footerKind = 0;
 };
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -153,8 +154,7 @@ int ReadBlockRow(CAdrsEngine* engine, CTableDatabase* database, uint32_t childBa
   out->placeCode = placeCode;
   out->blockCode = blockCode;
   out->status = std::strcmp(status, "A") == 0 ? "0" : status;
-  int32_t kind = 0;
-  out->footerKind = ParseIntInRange(addressFlag, &kind, INT32_MIN, INT32_MAX) ? kind : 0;
+  out->footerKind = FooterKindOf(addressFlag);
   return 1;
 }
 
@@ -180,6 +180,7 @@ int ReadChangePlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* mes
   out->latitude = static_cast<int32_t>(record.coordinate1);
   out->longitude = static_cast<int32_t>(record.coordinate2);
   out->status = Format("%d", static_cast<int>(record.classCode));
+  out->footerKind = ChangeRecordPrecisionDigit(record);
   return 1;
 }
 
@@ -202,6 +203,7 @@ int ReadCodeIndexPlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* 
   out->latitude = static_cast<int32_t>(lot.latitude);
   out->longitude = static_cast<int32_t>(lot.longitude);
   out->status = Format("%d", lot.classCode);
+  out->footerKind = lot.precisionDigit;
   return 1;
 }
 
@@ -504,24 +506,20 @@ int LookupOazaByCode(CTableDatabase* database, const char* code, char* oaza, cha
 namespace {
 
 // The reference library's row texts: placeholder oaza and aza/chome names
-// by its aza mode, the block footer by the block's footer kind.
+// by its aza mode, the block and lot footers by the place's footer kind.
 void ApplyLibraryNames(const CAdrsContext* context, int32_t level, LineValues* v) {
-  auto treat = [&](char* name, char* reading, bool oaza) {
-    std::string n = name, r = reading;
-    if (oaza) {
-      context->TreatOazaName(&n, &r, 0);
-    } else {
-      context->TreatChomeName(&n, &r, 0);
-    }
-    std::snprintf(name, kText, "%s", n.c_str());
-    std::snprintf(reading, kText, "%s", r.c_str());
-  };
-  if (level >= 3) treat(v->oaza, v->oazaReading, true);
-  if (level >= 4) treat(v->chome, v->chomeReading, false);
-  std::string block = v->block;
-  if (context->AppendBlockFooter(&block, v->footerKind)) {
-    std::snprintf(v->block, kText, "%s", block.c_str());
-  }
+  std::string oaza = v->oaza, oazaReading = v->oazaReading;
+  std::string chome = v->chome, chomeReading = v->chomeReading;
+  context->TreatRowNames(level, &oaza, &oazaReading, &chome, &chomeReading);
+  std::string block = v->block, lot = v->lot;
+  context->AppendBlockFooter(&block, v->footerKind);
+  context->AppendLotFooter(&lot, v->footerKind);
+  std::snprintf(v->oaza, kText, "%s", oaza.c_str());
+  std::snprintf(v->oazaReading, kText, "%s", oazaReading.c_str());
+  std::snprintf(v->chome, kText, "%s", chome.c_str());
+  std::snprintf(v->chomeReading, kText, "%s", chomeReading.c_str());
+  std::snprintf(v->block, kText, "%s", block.c_str());
+  std::snprintf(v->lot, kText, "%s", lot.c_str());
 }
 
 // The values of the matched rows by the level: 1, or 0 with a message.

@@ -15,6 +15,7 @@
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
+#include "matching/adrs_context.h"
 #include "matching/adrs_listing.h"
 #include "matching/change_code_records.h"
 #include "matching/normalize.h"
@@ -106,11 +107,13 @@ struct Block {
   std::string status;
   int32_t latitude = 0;
   int32_t longitude = 0;
+  int32_t footerKind = 0;  // 住居表示フラグ, read for the library profile only
 };
 
-// The blocks of the place in index order; -1 on a failure.
+// The blocks of the place in index order; -1 on a failure. withFooterKind:
+// read each block's 住居表示フラグ too.
 int CollectBlocks(CTableDatabase* database, plat::File* blockIndex, const std::string& place,
-                  char* message, std::vector<Block>* blocks) {
+                  bool withFooterKind, char* message, std::vector<Block>* blocks) {
   uint64_t length = 0;
   if (!blockIndex->GetLength(length)) return -1;
   const uint32_t slots = static_cast<uint32_t>(length / 4 > 0x3FFFFFFF ? 0x3FFFFFFF : length / 4);
@@ -133,6 +136,13 @@ int CollectBlocks(CTableDatabase* database, plat::File* blockIndex, const std::s
         !ReadIntField(database, b.record, kBlockTable, kLatitude, &b.latitude, message) ||
         !ReadIntField(database, b.record, kBlockTable, kLongitude, &b.longitude, message))
       return -1;
+    if (withFooterKind) {
+      std::string flag;
+      if (!ReadStringField(database, b.record, kBlockTable, "住居表示フラグ", &flag, message)) {
+        return -1;
+      }
+      b.footerKind = FooterKindOf(flag.c_str());
+    }
     // A letter-coded block code ("A0001") reads as the code it stands for.
     int32_t value = 0;
     uint32_t letterCoded = 0;
@@ -164,8 +174,10 @@ bool BlockNumberPasses(const KeywordNumberArgs& n, const std::string& text) {
 
 // Fills a copy of the aza row as a block row.
 KeywordRow BlockRow(const KeywordRow& aza, const std::string& name, const std::string& code,
-                    int32_t latitude, int32_t longitude, const std::string& status) {
+                    int32_t latitude, int32_t longitude, const std::string& status,
+                    int32_t footerKind) {
   KeywordRow row = aza;
+  row.footerKind = footerKind;
   std::snprintf(row.block, sizeof row.block, "%s", name.c_str());
   row.lot[0] = '\0';
   std::snprintf(row.code, sizeof row.code, "%s", code.c_str());
@@ -265,7 +277,9 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
         return [&, database, blockIndex, tally](uint32_t, KeywordRow* aza, const std::string&) -> int {
           const std::string place = aza->code;
           std::vector<Block> blocks;
-          if (CollectBlocks(database, blockIndex, place, args.message, &blocks) < 0) return -1;
+          if (CollectBlocks(database, blockIndex, place, args.context->IsLibraryProfile() != 0,
+                            args.message, &blocks) < 0)
+            return -1;
           if (!kind2) {
             // Sorted by block text (stable: equal texts keep index order).
             std::vector<Block> kept;
@@ -282,7 +296,7 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
               if (replaced && kept[i].status == "0") continue;
               const Block& b = kept[i];
               KeywordRow row = BlockRow(*aza, b.text, place + b.code, b.latitude, b.longitude,
-                                        b.status == "A" ? "0" : b.status);
+                                        b.status == "A" ? "0" : b.status, b.footerKind);
               if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
             }
             if (numbers.firstCall && !Register(numbers.registryA, place, args.message)) return -1;
@@ -298,7 +312,7 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
             previous = key;
             if (repeat || !BlockNumberPasses(numbers, b.text)) continue;
             KeywordRow row = BlockRow(*aza, b.text, key, b.latitude, b.longitude,
-                                      b.status == "A" ? "0" : b.status);
+                                      b.status == "A" ? "0" : b.status, b.footerKind);
             if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
             if (!Register(numbers.registryC, key, args.message)) return -1;
           }
@@ -320,7 +334,8 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
                                      std::snprintf(status, sizeof status, "%d", record.classCode);
                                      KeywordRow row = BlockRow(
                                          *aza, name, key, static_cast<int32_t>(record.number1),
-                                         static_cast<int32_t>(record.number2), status);
+                                         static_cast<int32_t>(record.number2), status,
+                                         record.digit);
                                      if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
                                      return Register(numbers.registryC, key, args.message) ? 1 : -1;
                                    });
@@ -346,6 +361,7 @@ namespace {
 struct ChangeCandidate {
   std::string name1, name2, sort1, sort2, parts;
   int32_t latitude = 0, longitude = 0, classCode = 0;
+  int32_t digit = 0;  // precision digit: the footer kind
 };
 
 bool ChangeNumberPasses(const KeywordNumberArgs& n, const std::string& names,
@@ -407,6 +423,7 @@ int HistoryCandidates(CChangeHistory* h, const std::string& place, char* message
       c.latitude = static_cast<int32_t>(record.coordinate1);
       c.longitude = static_cast<int32_t>(record.coordinate2);
       c.classCode = record.classCode;
+      c.digit = ChangeRecordPrecisionDigit(record);
       const int r2 = take(c);
       if (r2 <= 0) return r2;
     }
@@ -439,7 +456,7 @@ int WriteChangeHitsFromFile(const char* workFile, const char* cityIndexFile,
               if (repeat) return 1;
             }
             if (!ChangeNumberPasses(numbers, names, c)) return 1;
-            KeywordRow row = BlockRow(*aza, c.name1, key, c.latitude, c.longitude, "");
+            KeywordRow row = BlockRow(*aza, c.name1, key, c.latitude, c.longitude, "", c.digit);
             std::snprintf(row.lot, sizeof row.lot, "%s", c.name2.c_str());
             std::snprintf(row.status, sizeof row.status, "%d", c.classCode);
             if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
@@ -463,6 +480,7 @@ int WriteChangeHitsFromFile(const char* workFile, const char* cityIndexFile,
                   c.latitude = static_cast<int32_t>(record.number1);
                   c.longitude = static_cast<int32_t>(record.number2);
                   c.classCode = record.classCode;
+                  c.digit = record.digit;
                   return take(c);
                 });
             if (r < 0) return -1;

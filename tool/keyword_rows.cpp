@@ -242,6 +242,22 @@ void CopyField(char* out, const std::string& text) {
   std::snprintf(out, kFieldValueSize, "%s", text.c_str());
 }
 
+// The library profile's names and footers on a row's texts.
+void ApplyLibraryTexts(const CAdrsContext& context, KeywordRow* row) {
+  std::string oaza = row->oaza, oazaKana = row->oazaKana;
+  std::string chome = row->chome, chomeKana = row->chomeKana;
+  context.TreatRowNames(row->level, &oaza, &oazaKana, &chome, &chomeKana);
+  std::string block = row->block, lot = row->lot;
+  context.AppendBlockFooter(&block, row->footerKind);
+  context.AppendLotFooter(&lot, row->footerKind);
+  CopyField(row->oaza, oaza);
+  CopyField(row->oazaKana, oazaKana);
+  CopyField(row->chome, chome);
+  CopyField(row->chomeKana, chomeKana);
+  CopyField(row->block, block);
+  CopyField(row->lot, lot);
+}
+
 }  // namespace
 
 std::vector<std::string> SplitKeywordWords(const char* text) {
@@ -270,6 +286,7 @@ int WriteKeywordRow(const KeywordStageArgs& args, KeywordRow* row, const char* t
     return 2;
   }
   ++*args.counter;
+  if (args.context->IsLibraryProfile()) ApplyLibraryTexts(*args.context, row);
   const bool formatted = args.context->GetOutputStyle() == 2;
   char latitude[kCoordinateTextSize];
   char longitude[kCoordinateTextSize];
@@ -490,6 +507,7 @@ int WalkAzaRecords(plat::File* workFile, int32_t representative, plat::File* cit
       return -1;
     }
     if (representative != 1 && !read.Text(kPostalCode, row.postalCode)) return -1;
+    row.level = isOaza ? 3 : 4;
     CopyField(row.prefecture, prefecture.Name());
     const int result = visit(record, &row, names);
     if (result <= 0) return result;

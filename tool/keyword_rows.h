@@ -66,9 +66,17 @@ struct KeywordRow {
   char code[kFieldValueSize] = "";
   char status[kFieldValueSize] = "";
   char postalCode[kFieldValueSize] = "";
+  // For the library profile: the name level of the row (3 oaza, 4 aza or
+  // chome and the rows under it; 0 for a municipality) and the footer kind
+  // of its block and lot (住居表示フラグ or the change record's precision
+  // digit).
+  int32_t level = 0;
+  int32_t footerKind = 0;
 };
 
-// Counts the row against the limit and writes it. 1 written; 2 the limit
+// Counts the row against the limit and writes it. In the library profile
+// the placeholder oaza and aza/chome names and the block and lot footers are
+// applied first. 1 written; 2 the limit
 // was reached (interrupted flag set, nothing written); 0 the coordinates
 // could not be converted (not counted, message set); -1 the line could not
 // be written ("検索結果の取得に失敗しました！[DATABASE:%s][TABLE:%s]" with

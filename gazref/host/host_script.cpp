@@ -165,6 +165,27 @@ const std::vector<Signature>& Signatures() {
       Sig<int, Text, Text, Text, Text, Text, int, Flag, Out>("GZR_Bunrui_FindListFirstFL"),
       Sig<int, Text, Text, int, Flag, Out>("GZR_Gyosei_FindListFirst"),
       Sig<int, Text, Text, Text, int, Flag, Out>("GZR_Gyosei_FindListFirstFL"),
+      // Address searches.
+      Sig<int, Text, Text, int, Flag, Out>("GZR_Jyusyo_FindListFirst"),
+      Sig<int, Text, Text, Text, int, Flag, Out>("GZR_Jyusyo_FindListFirstFL"),
+      Sig<int, Text, Text, int, Flag, Out>("GZR_ZEB_Jyusyo_FindListFirst"),
+      Sig<int, Text, Text, Text, int, Flag, Out>("GZR_ZEB_Jyusyo_FindListFirstFL"),
+      Sig<int, Text, Text, int, Flag, Out>("GZR_Jyusyo_FindListFirst_Code"),
+      Sig<int, Text, Text, Text, int, Flag, Out>("GZR_Jyusyo_FindListFirst_CodeFL"),
+      Sig<int, Text, Text, int, Flag, Out>("GZR_ZEB_Jyusyo_FindListFirst_Code"),
+      Sig<int, Text, Text, Text, int, Flag, Out>("GZR_ZEB_Jyusyo_FindListFirst_CodeFL"),
+      Sig<int, int, Writable, Text, int, Flag, Out>("GZR_TVX_FindAllFirst"),
+      Sig<int, Text, int, Writable, Text, int, Flag, Out>("GZR_TVX_FindAllFirstFL"),
+      Sig<int, int, Writable, Text, int, Flag, Out>("GZR_ZEB_FindAllFirst"),
+      Sig<int, Text, int, Writable, Text, int, Flag, Out>("GZR_ZEB_FindAllFirstFL"),
+      Sig<int, int, Text, Text, Writable, Text, int, Flag, Out>("GZR_WUL_FindFirst"),
+      Sig<int, Text, int, Text, Text, Writable, Text, int, Flag, Out>("GZR_WUL_FindFirstFL"),
+      Sig<int, int, Text, Text, Writable, Text, int, Flag, Out>("GZR_ZEB_FindFirst"),
+      Sig<int, Text, int, Text, Text, Writable, Text, int, Flag, Out>("GZR_ZEB_FindFirstFL"),
+      Sig<int, Text, Writable, Text, Out>("GZR_Jyusyo_AnalyzeFL"),
+      Sig<int, Writable, Text, Out>("GZR_Jyusyo_Analyze"),
+      Sig<int, Text, Writable, Text, int, Out>("GZR_Jyusyo_AnalyzeFL_v2"),
+      Sig<int, Writable, Text, int, Out>("GZR_Jyusyo_Analyze_v2"),
   };
   return table;
 }

@@ -117,6 +117,106 @@ int GZR_StringArray_Sort_CSV_S(int field, char* message); /* facility rows */
 /* The lines of a CSV text file, rewritten in place. */
 int GZR_TXT_Sort_CSV(const char* fileName, int field, char* message);
 
+/* ---- Address searches ----
+ * Each empties the address rows first and refreshes the address total
+ * before it returns (0 after an FL search, whose rows go to the result
+ * file named by its first argument). The options in force at the call are
+ * passed on: the four footers and DefaultAzaMode to all, DeleteGun and
+ * SkipAzaNasi to the plain listings, AnalyzeExClass to the analysis. Every
+ * search first probes the data folder's index kind. The ZEB searches leave
+ * the prefectures' change-history files unread (old names and codes are not
+ * followed to current ones); the others read them.
+ *
+ * The search text (or code) and the data folder must stay below 512 bytes;
+ * longer ones are refused with "パラメータに無効な値が渡されました！(%s)".
+ * A null interruption flag is refused the same way; the flag becomes 0 at
+ * the start and 1 when the search stopped at maxRows (negative: no limit).
+ * A null listing text or data folder is the empty text; a null keyword
+ * or analysis text is refused.
+ *
+ * Listings by names ("都道府県 市区町村 大字 字丁目 ...", blank-separated;
+ * the empty text lists the prefectures) and by code: six-field rows read
+ * with GZR_GetAddrData; 1 rows written and sorted (by reading, for blocks
+ * and lots by name), 0 failure or no rows ("対象データがありません！[%s]";
+ * the FL form then leaves an empty result file). With DeleteGun 1 a county
+ * municipality is written "町名（郡名）". With SkipAzaNasi nonzero an oaza
+ * or aza/chome listing whose only row is the placeholder oaza or chome is
+ * run again for the placeholder's children. Block and lot rows carry the
+ * footers (a block by its 住居表示フラグ, a change-history block or lot by
+ * its record's precision digit: 1 the Gaiku or Zyukyo footer, another
+ * nonzero value the Oyaban or Koban footer); to list one level deeper
+ * under such a row, pass its code (field 5) to the listing by code. */
+int GZR_Jyusyo_FindListFirst(const char* text, const char* dataFolder, int maxRows,
+                             int* interrupted, char* message);
+int GZR_Jyusyo_FindListFirstFL(const char* resultFile, const char* text, const char* dataFolder,
+                               int maxRows, int* interrupted, char* message);
+/* As above without the county move and the placeholder step. */
+int GZR_ZEB_Jyusyo_FindListFirst(const char* text, const char* dataFolder, int maxRows,
+                                 int* interrupted, char* message);
+int GZR_ZEB_Jyusyo_FindListFirstFL(const char* resultFile, const char* text,
+                                   const char* dataFolder, int maxRows, int* interrupted,
+                                   char* message);
+/* By an address code: empty for the prefectures, 2 digits for a
+ * prefecture's municipalities, 5 for a municipality's oaza, and so on. */
+int GZR_Jyusyo_FindListFirst_Code(const char* code, const char* dataFolder, int maxRows,
+                                  int* interrupted, char* message);
+int GZR_Jyusyo_FindListFirst_CodeFL(const char* resultFile, const char* code,
+                                    const char* dataFolder, int maxRows, int* interrupted,
+                                    char* message);
+int GZR_ZEB_Jyusyo_FindListFirst_Code(const char* code, const char* dataFolder, int maxRows,
+                                      int* interrupted, char* message);
+int GZR_ZEB_Jyusyo_FindListFirst_CodeFL(const char* resultFile, const char* code,
+                                        const char* dataFolder, int maxRows, int* interrupted,
+                                        char* message);
+
+/* Keyword searches: full-form rows read with GZR_GetAddrFwData; 1 rows
+ * written, 0 failure or no rows. maxRows 0 or negative: no limit.
+ * IN PLACE: when nothing is found and `text` holds 大字, every 大字 is
+ * removed from the caller's text and the search runs once more; `text`
+ * must be a writable buffer. After TVX and ZEB_FindAll GZR_GetA_Fw_Fuyo
+ * reads the row's final number; after WUL and ZEB_Find (restricted to the
+ * prefecture and municipality texts; null is empty) the number at the head
+ * of the code. */
+int GZR_TVX_FindAllFirst(int searchType, char* text, const char* dataFolder, int maxRows,
+                         int* interrupted, char* message);
+int GZR_TVX_FindAllFirstFL(const char* resultFile, int searchType, char* text,
+                           const char* dataFolder, int maxRows, int* interrupted, char* message);
+int GZR_ZEB_FindAllFirst(int searchType, char* text, const char* dataFolder, int maxRows,
+                         int* interrupted, char* message);
+int GZR_ZEB_FindAllFirstFL(const char* resultFile, int searchType, char* text,
+                           const char* dataFolder, int maxRows, int* interrupted, char* message);
+int GZR_WUL_FindFirst(int searchType, const char* prefecture, const char* municipality,
+                      char* text, const char* dataFolder, int maxRows, int* interrupted,
+                      char* message);
+int GZR_WUL_FindFirstFL(const char* resultFile, int searchType, const char* prefecture,
+                        const char* municipality, char* text, const char* dataFolder,
+                        int maxRows, int* interrupted, char* message);
+int GZR_ZEB_FindFirst(int searchType, const char* prefecture, const char* municipality,
+                      char* text, const char* dataFolder, int maxRows, int* interrupted,
+                      char* message);
+int GZR_ZEB_FindFirstFL(const char* resultFile, int searchType, const char* prefecture,
+                        const char* municipality, char* text, const char* dataFolder,
+                        int maxRows, int* interrupted, char* message);
+
+/* Address analysis of one address text: at most one 14-field row (read
+ * with GZR_GetAddrFwData; field 14 is the level matched), matched no
+ * deeper than AnalyzeExClass allows (1 oaza, 2 aza/chome, 3 block, 4 lot).
+ * IN PLACE: while nothing is found the caller's text loses every 大字, then
+ * every 字, and the analysis runs again; `text` must be a writable buffer.
+ * The _v2 forms answer -1 failure, 0 nothing found, 1 found, 2 the
+ * municipality is not determined ("市区町村が特定できません！[%s]"); with
+ * countyOptional 1 a municipality also matches without its county name.
+ * The other two answer 1 when found, else 0, and match the county as
+ * written. The FL forms leave no result file unless the row was found.
+ * Only GZR_Jyusyo_Analyze_v2 makes GZR_GetA_Fw_Fuyo read field 14; the
+ * other three leave that as the previous search set it. */
+int GZR_Jyusyo_AnalyzeFL(const char* resultFile, char* text, const char* dataFolder,
+                         char* message);
+int GZR_Jyusyo_Analyze(char* text, const char* dataFolder, char* message);
+int GZR_Jyusyo_AnalyzeFL_v2(const char* resultFile, char* text, const char* dataFolder,
+                            int countyOptional, char* message);
+int GZR_Jyusyo_Analyze_v2(char* text, const char* dataFolder, int countyOptional, char* message);
+
 /* ---- Border code ----
  * The address code of the area that holds the point (latitude and
  * longitude in thousandths of a second of arc, Tokyo datum), looked up in

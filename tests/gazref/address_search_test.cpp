@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -174,6 +176,36 @@ TEST_F(AddressSearch, KeywordRetryWithoutOazaWord) {
                                    msg_, nullptr, nullptr, 0, 1),
             0);
   EXPECT_STREQ(msg_, "パラメータに無効な値が渡されました！(検索中断フラグ)");
+}
+
+// Two processes searching at once never share a work file: another
+// process's "QVAD13.#W#" in the temporary folder is neither read, nor
+// overwritten, nor removed, and the search leaves nothing behind.
+TEST_F(AddressSearch, KeywordWorkFileStaysInTheProcessFolder) {
+  testutil::TempDir temp;
+  const char* before = std::getenv("TMPDIR");
+  const std::string saved = before ? before : "";
+  setenv("TMPDIR", temp.path().c_str(), 1);
+  const std::string planted = temp.Native("QVAD13.#W#");
+  const std::string foreign("\xF0\xFF\xFF\x7F", 4);
+  ASSERT_TRUE(testutil::WriteBytes(planted, foreign));
+  char text[64] = "丸の内";
+  rows_.clear();
+  const int result = KeywordSearchToArrayGz(&rows_, 2, text, folder_.c_str(), -1, &flag_,
+                                            footers_, 0, msg_, nullptr, nullptr, 0, 1);
+  if (before) {
+    setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  ASSERT_EQ(result, 1) << Show(msg_);
+  EXPECT_EQ(rows_.size(), 3u);
+  EXPECT_EQ(testutil::ReadBytes(planted), foreign);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(temp.path())) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"QVAD13.#W#"});
 }
 
 TEST_F(AddressSearch, AnalysisOfFullAddressGivesOneLongRow) {
