@@ -156,6 +156,8 @@ const std::vector<Signature>& Signatures() {
       Sig<int, int, Out>("GZR_StringArray_Sort_CSV_S"),
       Sig<int, Text, int, Out>("GZR_TXT_Sort_CSV"),
       Sig<int, Out, int, int, Text, Out>("GZR_Border_GetCode"),
+      Sig<int, Text, Text, Text, int, Flag, Out>("GZR_TVX_Jyusyo_FindListFirst2_EX"),
+      Sig<int, Text, Text, Text, Text, int, Flag, Out>("GZR_TVX_Jyusyo_FindListFirst2_EX_FL"),
   };
   return table;
 }
