@@ -338,4 +338,28 @@ TEST(LevelWalkHandMade, SenchoMachiIsComparedInDigits) {
   EXPECT_EQ(walk("せんちょうまちふとむた", 1), found);
 }
 
+// The edit text of the search holds 511 bytes: a longer address text is
+// refused as a bad parameter instead of being searched cut or not at all.
+TEST(MultiLevelEntry, OverLongAddressTextIsRefused) {
+  const std::string folder = sample::Folder();
+  if (folder.empty()) GTEST_SKIP() << "no build directory";
+  const AddressFooters footers;
+  char msg[kMessageSize] = "";
+  int32_t stop = 7;
+  CStringArray rows;
+  const std::string text = "千代田区丸の内" + std::string(600, '1');
+  EXPECT_EQ(FindListFirst2Array(&rows, "", text.c_str(), folder.c_str(), -1, &stop, footers, 0,
+                                msg),
+            0);
+  EXPECT_EQ(Show(msg), Show("パラメータに無効な値が渡されました！(検索文字列)"));
+  EXPECT_TRUE(rows.empty());
+  // Blanks do not count: they are removed first.
+  const std::string spaced = "千代田区丸の内" + std::string(600, ' ');
+  EXPECT_EQ(FindListFirst2Array(&rows, "", spaced.c_str(), folder.c_str(), -1, &stop, footers, 0,
+                                msg),
+            1)
+      << Show(msg);
+  EXPECT_EQ(rows.size(), 3u);
+}
+
 }  // namespace
