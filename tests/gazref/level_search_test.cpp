@@ -252,6 +252,14 @@ TEST_F(LevelWalk, CandidatesWhereALevelWroteNothing) {
   EXPECT_EQ(candidates_.At(0).blockText, "１");
   EXPECT_EQ(candidates_.At(0).placeCode, "13101001001");
   EXPECT_EQ(Field(candidates_.At(0).row, 8), "");
+  // A candidate beside a row written directly: the candidate is kept, the
+  // expandable flag is cleared.
+  candidates_ = CCandidateSet();
+  ASSERT_EQ(Walk("瑞穂町箱根ヶ崎東"), 1) << Show(msg_);
+  EXPECT_EQ(Codes(rows_), std::vector<std::string>{"13303001A00"});
+  ASSERT_EQ(candidates_.Count(), 1u);
+  EXPECT_EQ(candidates_.At(0).kind, kCandidateChome);  // the placeholder chome
+  EXPECT_EQ(candidates_.IsExpandable(), 0);
   // The placeholder oaza of 大山崎町 is never an oaza candidate.
   candidates_ = CCandidateSet();
   ASSERT_EQ(Walk("乙訓郡大山崎町円明寺９９", 0, 26), 1) << Show(msg_);

@@ -98,7 +98,7 @@ TEST_F(MultiLevelHost, TextEndingAfterAnOazaGivesItsChomeRows) {
                          u8"128446464,503165554,13101001001,0,2147483647"));
 }
 
-TEST_F(MultiLevelHost, OazaRowOnlyWhenNothingElseWasWritten) {
+TEST_F(MultiLevelHost, FallbackRowsOnlyWhenNothingElseWasWritten) {
   // 丸の内 matched, no 四丁目 under it, nothing else written: the oaza's own
   // row, level 3 (its code without characters 9 to 11; Fuyo reads it).
   const std::string expected =
@@ -108,9 +108,14 @@ TEST_F(MultiLevelHost, OazaRowOnlyWhenNothingElseWasWritten) {
             std::vector<std::string>{expected});
   // Without prefecture and municipality (free descent).
   EXPECT_EQ(Rows(Search("", U8(u8"丸の内四丁目"))), std::vector<std::string>{expected});
-  // Where a row is written directly, no fallback row joins it.
-  EXPECT_EQ(Codes(Rows(Search("", U8(u8"丸の内三丁目")))),
-            std::vector<std::string>{"13101001003"});
+  // 西 after 箱根ケ崎 reaches neither its placeholder chome's blocks nor
+  // 東松原: the placeholder chome's row stands in.
+  EXPECT_EQ(Codes(Rows(Search("", U8(u8"瑞穂町箱根ケ崎西")))),
+            std::vector<std::string>{"13303001000"});
+  // 東 begins 東松原, whose row is written directly: the placeholder chome
+  // (a fallback again) does not join it.
+  EXPECT_EQ(Codes(Rows(Search("", U8(u8"瑞穂町箱根ケ崎東")))),
+            std::vector<std::string>{"13303001A00"});
 }
 
 TEST_F(MultiLevelHost, PrescanFindsThePlaceInEitherPrefecture) {
