@@ -243,6 +243,9 @@ class CAdrsEngine {
   CAdrsContext* GetContext() const { return context_; }
   void SetDictionaries(CCharDictionary* dictionary, CRecordList* replacementList);
   void SetExtraReplacementList(CRecordList* list);
+  // The lists attached (null for none).
+  CRecordList* GetReplacementList() const { return replacementList_; }
+  CRecordList* GetExtraReplacementList() const { return extraReplacementList_; }
 
   // ---- Change history (.CDB/.CIX) ----
 

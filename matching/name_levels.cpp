@@ -62,24 +62,6 @@ bool StartsWith(const char* text, const char* prefix) {
 
 using sjis_internal::CharLen;
 
-// An oaza name as the matcher compares it: a placeholder of a district
-// without oaza matches nothing, so it becomes empty; any other name loses
-// a leading 大字 (おおあざ). The placeholder test comes first, so that a
-// placeholder beginning with 大字 (大字なし地区) is not cut into a name.
-void PrepareOazaName(char* name, int kana) {
-  if (IsNoOazaName(name, kana)) {
-    name[0] = '\0';
-    return;
-  }
-  const char* prefix = kana ? "おおあざ" : "大字";
-  const std::size_t n = std::strlen(prefix);
-  if (std::strncmp(name, prefix, n) == 0) std::memmove(name, name + n, std::strlen(name + n) + 1);
-}
-
-// A chome name as the matcher compares it: a placeholder becomes empty.
-void PrepareChomeName(char* name, int kana) {
-  if (IsNoChomeName(name, kana)) name[0] = '\0';
-}
 
 // A street district (Kyoto): 地名コード beginning with 261 whose ninth
 // character is 9.

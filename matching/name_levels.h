@@ -51,6 +51,13 @@ const NameWord* SeparatorWords(int kana);
 // 通 (kana まち とおり).
 const NameWord* StreetWords(int kana);
 
+// An oaza name (in place) as the matcher compares it: a placeholder
+// (IsNoOazaName) becomes empty, any other name loses a leading 大字
+// (kana おおあざ).
+void PrepareOazaName(char* name, int kana);
+// A chome name as the matcher compares it: a placeholder becomes empty.
+void PrepareChomeName(char* name, int kana);
+
 // Length of the first word of the list that the text begins with; 0 for
 // none.
 int MatchWordAt(const char* text, const NameWord* words);

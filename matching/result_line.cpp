@@ -588,9 +588,10 @@ int FormatResultLine(CAdrsEngine* engine, CAdrsContext* context, int32_t level, 
 
 }  // namespace
 
-int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
-                         int32_t level, int32_t reference, int16_t entryNumber, char* message) {
-  if (!engine || !database || !context) {
+int BuildMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
+                         int32_t level, int32_t reference, int16_t entryNumber, std::string* line,
+                         char* message) {
+  if (!engine || !database || !context || !line) {
     SetMessage(message, kMsgAnalysisResult);
     return 0;
   }
@@ -602,8 +603,15 @@ int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsCon
     context->DropNoOazaName(v.oaza, v.oazaReading, 0);
   }
   const std::string rest = RestForLine(engine->GetUnmatchedText());
+  return FormatResultLine(engine, context, level, v, rest, line, message);
+}
+
+int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
+                         int32_t level, int32_t reference, int16_t entryNumber, char* message) {
   std::string line;
-  if (!FormatResultLine(engine, context, level, v, rest, &line, message)) return 0;
+  if (!BuildMatchResultLine(engine, database, context, level, reference, entryNumber, &line,
+                            message))
+    return 0;
   if (!context->WriteLine(line.c_str())) {
     SetMessage(message, kWriteFailed, DatabasePath(database).c_str(), static_cast<long>(level));
     return 0;

@@ -40,6 +40,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class CAdrsContext;
 class CAdrsEngine;
@@ -47,6 +48,12 @@ class CTableDatabase;
 
 inline constexpr std::size_t kResultTextSize = 512;
 
+// Builds the line into *line without writing it (the reference library's
+// multi-level search reads its block, lot and level fields); 1, or 0 with a
+// message.
+int BuildMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,
+                         int32_t level, int32_t reference, int16_t entryNumber, std::string* line,
+                         char* message);
 // Builds and writes the line through the context; 1, or 0 with a message
 // (nothing written).
 int WriteMatchResultLine(CAdrsEngine* engine, CTableDatabase* database, CAdrsContext* context,

@@ -186,6 +186,9 @@ const std::vector<Signature>& Signatures() {
       Sig<int, Writable, Text, Out>("GZR_Jyusyo_Analyze"),
       Sig<int, Text, Writable, Text, int, Out>("GZR_Jyusyo_AnalyzeFL_v2"),
       Sig<int, Writable, Text, int, Out>("GZR_Jyusyo_Analyze_v2"),
+      // The multi-level address search.
+      Sig<int, Text, Text, Text, int, Flag, Out>("GZR_TVX_Jyusyo_FindListFirst2_EX"),
+      Sig<int, Text, Text, Text, Text, int, Flag, Out>("GZR_TVX_Jyusyo_FindListFirst2_EX_FL"),
   };
   return table;
 }

@@ -281,6 +281,29 @@ int GZR_Gyosei_FindListFirst(const char* category, const char* dataFolder, int m
 int GZR_Gyosei_FindListFirstFL(const char* resultFile, const char* category,
                                const char* dataFolder, int maximum, int* overflow, char* message);
 
+/* ---- Multi-level address search ----
+ * A prefecture (may be null or empty: then the text may begin with one, or
+ * every prefecture is searched) and an address text that may stop inside
+ * its last name; blanks in the text are ignored. Rows of 14 fields:
+ * prefecture, county + municipality, its reading, oaza, its reading,
+ * aza/chome, its reading, block, lot (each with its footer), latitude,
+ * longitude, code, state flag, level (3 oaza, 4 aza/chome, 5 block, 6
+ * lot), sorted by the code. Where the text leads to no entry, the deepest
+ * entries that matched a leading part of it. `stop` must not be null: the
+ * search sets it to 0, ends early when another thread sets it to 1 (write
+ * it atomically), and sets it to 1 when `maxRows` (negative: no limit)
+ * rows were written. Answers 1 with rows, else 0 with the message
+ * ("対象データがありません！[%s]" when nothing was found). The full-form
+ * record's Fuyo then reads the code. The array form fills the address
+ * rows; the file form writes the rows as the lines of a new file (left
+ * empty when nothing was found, removed after a failure). */
+int GZR_TVX_Jyusyo_FindListFirst2_EX(const char* prefecture, const char* address,
+                                     const char* dataFolder, int maxRows, int* stop,
+                                     char* message);
+int GZR_TVX_Jyusyo_FindListFirst2_EX_FL(const char* resultFile, const char* prefecture,
+                                        const char* address, const char* dataFolder, int maxRows,
+                                        int* stop, char* message);
+
 #ifdef __cplusplus
 }
 #endif

@@ -186,17 +186,20 @@ struct TableRows {
   std::vector<Row> rows;
 };
 
-// The fields the matcher reads; INT fields are named in kIntFields.
+// The fields the matcher (and the reference library's level walk) reads;
+// INT fields are named in IsIntField.
 inline const std::vector<std::pair<const char*, std::vector<const char*>>>& MatcherFields() {
   static const std::vector<std::pair<const char*, std::vector<const char*>>> fields = {
-      {"TC_Todoufuken", {"都道府県コード", "正規都道府県名", "正規かな読み都道府県名"}},
+      {"TC_Todoufuken",
+       {"都道府県コード", "正規都道府県名", "正規かな読み都道府県名", "都道府県名",
+        "かな読み都道府県名"}},
       {"TC_Shikutyoson",
        {"行政JISコード", "正規郡名", "正規市区町村名", "正規かな読み郡名", "正規かな読み市区町村名",
-        "状態フラグ"}},
+        "状態フラグ", "郡名", "市区町村名", "かな読み郡名", "かな読み市区町村名"}},
       {"TC_Oaza",
        {"地名コード", "グループコード", "大字代表点フラグ", "大字通称名", "かな読み大字通称名",
         "正規大字通称名", "正規かな読み大字通称名", "字丁目名", "かな読み字丁目名", "正規字丁目名",
-        "正規かな読み字丁目名", "制御コード", "状態フラグ", "座標精度"}},
+        "正規かな読み字丁目名", "制御コード", "状態フラグ", "座標精度", "緯度", "経度"}},
       {"TC_Gaiku",
        {"地名コード", "街区番号コード", "街区番号", "状態フラグ", "住居表示フラグ", "座標精度",
         "緯度", "経度"}},

@@ -109,31 +109,6 @@ TEST_F(KortProgram, MatchJobWritesOneLineAndAnEmptyStatusMessage) {
   EXPECT_EQ(testutil::ReadBytes(status_), "1\r\n0\r\n\r\n");
 }
 
-TEST_F(KortProgram, ADataFolderTooLongForThePathBuffersFailsAsAFileThatCannotBeOpened) {
-  // kort copied under a folder path of more than 600 bytes, the sample data
-  // linked beside it: the database paths do not fit the table database's
-  // path buffer, and the job says so instead of "no data".
-  std::string deep = dir_.Native("d");
-  ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
-  while (deep.size() < 600) {
-    deep += "/" + std::string(60, 'x');
-    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
-  }
-  const std::string copy = deep + "/kort";
-  ASSERT_TRUE(testutil::WriteBytes(copy, testutil::ReadBytes(program_)));
-  ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
-  const std::string data = std::string(std::getenv("KORT_BUILD_DIR")) + "/Database";
-  ASSERT_EQ(symlink(data.c_str(), (deep + "/Database").c_str()), 0);
-  program_ = copy;
-  ASSERT_TRUE(testutil::WriteBytes(job_, MatchJob(kMarunouchi, "8")));
-  std::string out;
-  EXPECT_EQ(Run({job_, result_, status_}, &out), 0);
-  const std::string status = testutil::ReadBytes(status_);
-  const std::string expected = "0\r\n0\r\n" + testutil::Sjis(u8"ファイルオープンエラー!(") + "\\";
-  EXPECT_EQ(status.substr(0, expected.size()), expected) << testutil::Show(status);
-  EXPECT_FALSE(testutil::Exists(result_));
-}
-
 TEST_F(KortProgram, MatchJobFailuresLeaveOnlyTheStatus) {
   const struct {
     std::string job;

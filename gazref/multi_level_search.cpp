@@ -1,0 +1,420 @@
+#include "gazref/multi_level_search.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/allocation_guard.h"
+#include "common/char_class.h"
+#include "common/file_access.h"
+#include "common/message.h"
+#include "common/message_texts.h"
+#include "common/number_parse.h"
+#include "common/path_util.h"
+#include "common/sjis_text.h"
+#include "matching/dictionary_loaders.h"
+#include "matching/edit_text.h"
+#include "matching/match_driver.h"
+#include "matching/normalize.h"
+#include "matching/prefecture_names.h"
+#include "plat/file.h"
+#include "tabledb/tix_format.h"
+#include "tool/csv_sort.h"
+
+namespace {
+
+// Field 12 of a row: its code.
+constexpr int32_t kSortField = 12;
+
+std::string PrefectureFile(const std::string& folder, const char* format, int32_t code) {
+  char name[32];
+  std::snprintf(name, sizeof name, format, static_cast<int>(code));
+  return folder + name;
+}
+
+std::string Trimmed(const char* text) {
+  std::vector<char> work(text ? std::strlen(text) + 1 : 1, '\0');
+  if (text) std::memcpy(work.data(), text, work.size());
+  TrimBlanks(work.data());
+  return work.data();
+}
+
+// The edit text of one run: the text normalised with the unification
+// dictionary, cut at its first full-width blank.
+int StartRunText(CEditText* text, const std::string& run, CCharDictionary* unification) {
+  if (!text->Init(run.c_str(), CEditText::kDefaultRecordCapacity,
+                  CEditText::kDefaultStoreCapacity)) {
+    return 0;
+  }
+  NormalizeEditText(nullptr, unification, text);
+  if (const int blank = FindSubstring("　", text->GetText()); blank > 0) text->Truncate(blank);
+  return 1;
+}
+
+// The search of one call: the writer, the dictionaries, the collector and
+// the candidate set.
+struct SearchRun {
+  SearchRun(std::string folderPath, CAdrsContext* w, CCharDictionary* u, CRecordList* r,
+            int32_t limit, int32_t* stop, char* msg)
+      : folder(std::move(folderPath)), writer(w), unification(u), replacements(r),
+        maxRows(limit), stopFlag(stop), message(msg) {}
+  std::string folder;
+  CAdrsContext* writer;
+  CCharDictionary* unification;
+  CRecordList* replacements;
+  int32_t maxRows;
+  int32_t* stopFlag;
+  char* message;
+  int32_t rows = 0;
+  CCandidateSet candidates;
+  CLevelCollector collector;
+  CPrefectureFiles files;
+
+  int Setup(int32_t code, int32_t freeDescent) {
+    collector.AttachCandidateSet(&candidates, static_cast<uint8_t>(code));
+    if (!collector.Setup(writer, unification, replacements, &rows, maxRows, stopFlag, freeDescent,
+                         &files.Engine())) {
+      SetMessage(message, kMsgMemory, "地名コード登録");
+      return 0;
+    }
+    return 1;
+  }
+
+  // One prefecture of a run; -1 on failure.
+  int SearchPrefecture(int32_t code, CEditText* text, int16_t mark, int32_t freeDescent,
+                       int32_t kana) {
+    if (!files.Open(folder, code, true, writer, unification, replacements)) return 1;
+    int result = 1;
+    if (!Setup(code, freeDescent)) {
+      result = -1;
+    } else {
+      files.Engine().SetKanaMatching(kana);
+      text->RollbackTo(mark);
+      if (!collector.SearchCities(text, message)) result = -1;
+    }
+    files.Close();
+    return result;
+  }
+
+  // Writes the rows of every candidate (a candidate whose rows cannot be
+  // written is passed over).
+  void ExpandCandidates() {
+    int32_t open = 0;
+    for (std::size_t i = 0; i < candidates.Count(); ++i) {
+      if (ReadStopFlag(stopFlag)) break;
+      const LevelCandidate& c = candidates.At(i);
+      if (c.prefecture != open) {
+        files.Close();
+        open = 0;
+        if (!files.Open(folder, c.prefecture, true, writer, unification, replacements)) continue;
+        open = c.prefecture;
+      }
+      std::vector<std::string> fields = SplitRowFields(c.row);
+      fields.resize(14);
+      int32_t level = 0;
+      if (!ParseIntInRange(fields[13].c_str(), &level, INT32_MIN, INT32_MAX)) level = 0;
+      char reading[kPrefectureTextSize] = "";
+      GetPrefectureKana(FindPrefectureCode(fields[0].c_str()), reading);
+      if (!Setup(c.prefecture, 0)) continue;
+      const char* names[CLevelCollector::kNameCount] = {
+          fields[0].c_str(), reading,           fields[1].c_str(), fields[2].c_str(),
+          fields[3].c_str(), fields[4].c_str(), fields[5].c_str(), fields[6].c_str(),
+          fields[7].c_str(), fields[8].c_str()};
+      collector.SetLevelFields(level, names);
+      char scratch[kMessageSize] = "";
+      switch (c.kind) {
+        case kCandidateOaza:
+          collector.WriteOazaRow(c.key, scratch);
+          break;
+        case kCandidateChome:
+          collector.WriteChomeRow(c.key, scratch);
+          break;
+        case kCandidateBlock:
+          if (collector.ListBlocks(c.key, c.childCount, c.blockText, true, scratch) &&
+              !collector.IsStopped()) {
+            collector.ListHistoryBlocks(c.placeCode, c.blockText, true, scratch);
+          }
+          break;
+        default:
+          break;
+      }
+    }
+    files.Close();
+  }
+};
+
+// The prefecture at the head of the text: its code (negative when found by
+// its reading) and the bytes of the name; 0 when none.
+int32_t PrefectureAtHead(const std::string& text, std::size_t* length) {
+  for (int32_t code = 1; code <= kPrefectureCount; ++code) {
+    char name[kPrefectureTextSize];
+    GetPrefectureName(code, name);
+    if (*name && text.compare(0, std::strlen(name), name) == 0) {
+      *length = std::strlen(name);
+      return code;
+    }
+    GetPrefectureKana(code, name);
+    if (*name && text.compare(0, std::strlen(name), name) == 0) {
+      *length = std::strlen(name);
+      return -code;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int IsKanaOnlyText(const char* text) {
+  return IsStringOfCharClasses(text ? text : "", kMaskKana | kMaskHiragana);
+}
+
+// ---------------------------------------------------------------------------
+// Prefecture files
+
+int CPrefectureFiles::Open(const std::string& folder, int32_t code, bool withHistory,
+                           CAdrsContext* writer, CCharDictionary* unification,
+                           CRecordList* replacements) {
+  Close();
+  if (!database_.Open(PrefectureFile(folder, "QVAD%02d.NDB", code).c_str())) return 0;
+  if (!engine_.Open(PrefectureFile(folder, "QVAD%02d.TIX", code).c_str(),
+                    writer->GetIndexKind()) ||
+      !engine_.AllocateWorkLists()) {
+    Close();
+    return 0;
+  }
+  engine_.SetDatabase(&database_);
+  engine_.SetContext(writer);
+  engine_.SetDictionaries(unification, replacements);
+  if (withHistory) {
+    engine_.SetChangeHistoryFiles(PrefectureFile(folder, "QAD_CH%02d.CDB", code).c_str(),
+                                  PrefectureFile(folder, "QAD_CH%02d.CIX", code).c_str());
+    engine_.SetChangeCodeIndexFile(PrefectureFile(folder, "QAD_CH%02d.CDI", code).c_str());
+  }
+  engine_.SetCountyOptional(withHistory ? 1 : 0);
+  engine_.SetHistoryCheck(1);
+  code_ = code;
+  return 1;
+}
+
+void CPrefectureFiles::Close() {
+  engine_.Close();
+  database_.Close();
+  code_ = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Pre-scan
+
+int PrescanCities(const char* text, const char* dataFolder, CAdrsContext* writer,
+                  CCharDictionary* unification, CRecordList* replacements, int32_t kana,
+                  PrescanList* list, char* message) {
+  const std::string folder = FolderWithBackslash(dataFolder);
+  CEditText edit;
+  if (!StartRunText(&edit, text ? text : "", unification)) {
+    SetMessage(message, kMsgWorkMemory);
+    return 0;
+  }
+  int32_t rows = 0;
+  int32_t ownStop = 0;
+  CCandidateSet candidates;
+  CLevelCollector collector;
+  for (int32_t code = 1; code <= kPrefectureCount; ++code) {
+    CPrefectureFiles files;
+    if (!files.Open(folder, code, false, writer, unification, replacements)) continue;
+    collector.AttachCandidateSet(&candidates, static_cast<uint8_t>(code));
+    if (!collector.Setup(writer, unification, replacements, &rows, -1, &ownStop, 0,
+                         &files.Engine())) {
+      SetMessage(message, kMsgWorkMemory);
+      return 0;
+    }
+    files.Engine().SetKanaMatching(kana ? 1 : 0);
+    if (!collector.PrescanCityLevel(&edit, list, message)) return 0;
+  }
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Driver
+
+int MultiLevelSearch(const char* prefecture, const char* address, const char* dataFolder,
+                     CAdrsContext* writer, CCharDictionary* unification,
+                     CRecordList* replacements, int32_t maxRows, int32_t* stopFlag,
+                     char* message) {
+  std::string given = Trimmed(prefecture);
+  std::string text = Trimmed(address);
+  SearchRun run(FolderWithBackslash(Trimmed(dataFolder).c_str()), writer, unification,
+                replacements, maxRows, stopFlag, message);
+  if (given.empty() && text.empty()) return 0;
+  int32_t givenCode = 0;
+  if (!given.empty()) {
+    givenCode = FindPrefectureCode(given.c_str());
+    if (givenCode == 0) givenCode = -FindPrefectureCodeByKana(given.c_str());
+    if (givenCode == 0) return 0;
+  }
+  std::size_t headLength = 0;
+  const int32_t headCode = PrefectureAtHead(text, &headLength);
+  if (headCode != 0) {
+    if (givenCode == 0) {
+      givenCode = headCode;
+    } else if (std::abs(givenCode) != std::abs(headCode)) {
+      return 0;
+    }
+    text.erase(0, headLength);
+  }
+  PrescanList prescan;
+  int32_t first = std::abs(givenCode);
+  int32_t last = first;
+  if (givenCode == 0) {
+    if (!PrescanCities(text.c_str(), run.folder.c_str(), writer, unification, replacements,
+                       IsKanaOnlyText(text.c_str()), &prescan, message)) {
+      return -1;
+    }
+    first = 1;
+    last = kPrefectureCount;
+  }
+  WriteStopFlag(stopFlag, 0);
+  const int32_t freeDescent = headCode == 0 && prescan.empty() ? 1 : 0;
+  const std::size_t runs = prescan.empty() ? 1 : prescan.size();
+  for (std::size_t r = 0; r < runs; ++r) {
+    std::string runText = text;
+    int32_t from = first, to = last;
+    if (!prescan.empty()) {
+      runText = prescan[r].name + prescan[r].rest;
+      from = to = std::atoi(prescan[r].cityCode.c_str()) / 1000;
+    }
+    CEditText edit;
+    if (!StartRunText(&edit, runText, unification)) {
+      SetMessage(message, kMsgInvalidParameter, "検索文字列");
+      return -1;
+    }
+    const int16_t mark = edit.BeginMark();
+    const int32_t kana = IsKanaOnlyText(runText.c_str());
+    for (int32_t code = from; code <= to; ++code) {
+      if (run.SearchPrefecture(code, &edit, mark, freeDescent, kana) < 0) return -1;
+      if (ReadStopFlag(stopFlag)) break;
+    }
+    if (ReadStopFlag(stopFlag)) break;
+  }
+  if (!ReadStopFlag(stopFlag) && run.candidates.IsExpandable() && run.candidates.Count() > 0) {
+    run.ExpandCandidates();
+  }
+  return run.rows;
+}
+
+// ---------------------------------------------------------------------------
+// Entries
+
+namespace {
+
+template <typename Output>
+int RunMultiLevel(Output& out, const char* prefecture, const char* address,
+                  const char* dataFolder, int32_t maxRows, int32_t* stopFlag,
+                  const AddressFooters& footers, int32_t defaultAzaMode, char* message) {
+  if (out.Missing()) {
+    SetMessage(message, kMsgInvalidParameter, out.Name());
+    return 0;
+  }
+  if (!stopFlag) {
+    SetMessage(message, kMsgInvalidParameter, "検索中断フラグ");
+    return 0;
+  }
+  std::vector<char> text(address ? std::strlen(address) + 1 : 1, '\0');
+  if (address) std::memcpy(text.data(), address, text.size());
+  RemoveAllBlanks(text.data());
+  if (!CheckSearchTextLength(text.data(), message)) return 0;
+  const std::string folder = FolderWithBackslash(dataFolder);
+  int32_t rows = 0;
+  {
+    SearchDictionaries dictionaries;
+    if (!dictionaries.Load(folder, message)) return 0;
+    if (!out.Create(message)) return 0;
+    CAdrsContext writer;
+    out.Select(&writer);
+    writer.EnableLibraryProfile();
+    writer.SetIndexKind(ProbeIndexFiles(folder.c_str()));
+    writer.SetFooters(footers.gaiku, footers.zyukyo, footers.oyaban, footers.koban);
+    writer.SetAzaModeSwitch(defaultAzaMode != 0 ? 1 : 0);
+    writer.SetDefaultAzaMode(defaultAzaMode);
+    rows = MultiLevelSearch(prefecture, text.data(), folder.c_str(), &writer,
+                            &dictionaries.unification, &dictionaries.replacements, maxRows,
+                            stopFlag, message);
+    if (rows < 0) {
+      out.Discard();
+      return 0;
+    }
+    out.Close();
+  }
+  if (rows == 0) {
+    SetMessage(message, kMsgNoTargetData, out.QuotedText(address, text.data()));
+    return 0;
+  }
+  if (message) message[0] = '\0';
+  return out.Sort(kSortField, message);
+}
+
+class ArrayRows {
+ public:
+  explicit ArrayRows(CStringArray* array) : array_(array) {}
+  const char* Name() const { return "結果格納配列"; }
+  bool Missing() const { return array_ == nullptr; }
+  int Create(char*) { return 1; }
+  void Select(CAdrsContext* writer) { writer->SetOutputArray(array_); }
+  void Close() {}
+  void Discard() {}
+  // The text as the caller passed it.
+  const char* QuotedText(const char* address, const char*) const { return address ? address : ""; }
+  int Sort(int32_t field, char* message) { return SortCsvArray(array_, field, message); }
+
+ private:
+  CStringArray* array_;
+};
+
+class FileRows {
+ public:
+  explicit FileRows(const char* path) : path_(path) {}
+  const char* Name() const { return "結果格納ファイル名"; }
+  bool Missing() const { return path_ == nullptr; }
+  int Create(char* message) {
+    if (OpenNewTextFileForWrite(&file_, path_)) return 1;
+    SetMessage(message, kMsgFileCreate, path_);
+    return 0;
+  }
+  void Select(CAdrsContext* writer) { writer->SetOutputFile(&file_); }
+  void Close() { file_.Close(); }
+  void Discard() {
+    file_.Close();
+    RemoveFile(path_);
+  }
+  // The blank-free copy.
+  const char* QuotedText(const char*, const char* blankFree) const { return blankFree; }
+  int Sort(int32_t field, char* message) { return SortCsvFile(path_, field, message); }
+
+ private:
+  const char* path_;
+  plat::File file_;
+};
+
+}  // namespace
+
+int FindListFirst2Array(CStringArray* array, const char* prefecture, const char* address,
+                        const char* dataFolder, int32_t maxRows, int32_t* stopFlag,
+                        const AddressFooters& footers, int32_t defaultAzaMode, char* message) {
+  ArrayRows out(array);
+  return CatchAllocationFailure(message, 0, [&] {
+    return RunMultiLevel(out, prefecture, address, dataFolder, maxRows, stopFlag, footers,
+                         defaultAzaMode, message);
+  });
+}
+
+int FindListFirst2File(const char* resultFile, const char* prefecture, const char* address,
+                       const char* dataFolder, int32_t maxRows, int32_t* stopFlag,
+                       const AddressFooters& footers, int32_t defaultAzaMode, char* message) {
+  FileRows out(resultFile);
+  return CatchAllocationFailure(message, 0, [&] {
+    return RunMultiLevel(out, prefecture, address, dataFolder, maxRows, stopFlag, footers,
+                         defaultAzaMode, message);
+  });
+}
