@@ -215,7 +215,7 @@ TEST_P(EngineHistoryTest, AttachedReaderIsUsedAndOnlyDetachedByClose) {
 TEST_P(EngineHistoryTest, RefusesNamesThatDoNotFit) {
   ASSERT_TRUE(S().write(dir_));
   ASSERT_EQ(S().setFiles(engine_, dir_), 1);
-  const std::string longPath(512, 'a');
+  const std::string longPath(kPathBufferSize, 'a');
   if (GetParam() == 0) {
     EXPECT_EQ(engine_.SetChangeHistoryFiles(longPath.c_str(), "x"), 0);
     EXPECT_EQ(engine_.SetChangeHistoryFiles("x", nullptr), 0);

@@ -636,7 +636,7 @@ TEST(AdrsEngine, SwitchesTakeTheirBitsAndRefuseOutOfRangeValues) {
 
   EXPECT_EQ(engine.SetGroupIndexFile(1, "D:\\QVAD13_CDG.TIX"), 1);
   EXPECT_STREQ(engine.GetGroupIndexPath(), "D:\\QVAD13_CDG.TIX");
-  EXPECT_EQ(engine.SetGroupIndexFile(1, std::string(512, 'a').c_str()), 0);
+  EXPECT_EQ(engine.SetGroupIndexFile(1, std::string(kPathBufferSize, 'a').c_str()), 0);
   EXPECT_EQ(engine.SetGroupIndexFile(1, nullptr), 0);
   EXPECT_STREQ(engine.GetGroupIndexPath(), "D:\\QVAD13_CDG.TIX");
   EXPECT_EQ(engine.SetGroupIndexFile(0, "ignored"), 1);
