@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -69,6 +72,23 @@ TEST(GazrefLibrary, ExportsExactlyTheInterfaceNames) {
   expected.insert(std::begin(kAddressSearchExports), std::end(kAddressSearchExports));
   EXPECT_EQ(expected.size(), 77u);
   EXPECT_EQ(names, expected) << out;
+}
+
+// The public header declares the same names: every "GZR_name(" of it.
+TEST(GazrefLibrary, HeaderDeclaresExactlyTheInterfaceNames) {
+  std::ifstream header(KORT_GAZREF_HEADER);
+  ASSERT_TRUE(header) << KORT_GAZREF_HEADER;
+  const std::string text((std::istreambuf_iterator<char>(header)),
+                         std::istreambuf_iterator<char>());
+  std::set<std::string> declared;
+  const std::regex declaration(R"(\b(GZR_\w+)\s*\()");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), declaration);
+       it != std::sregex_iterator(); ++it) {
+    declared.insert((*it)[1]);
+  }
+  std::set<std::string> expected(std::begin(kExports), std::end(kExports));
+  expected.insert(std::begin(kAddressSearchExports), std::end(kAddressSearchExports));
+  EXPECT_EQ(declared, expected);
 }
 
 TEST_F(HostTest, SettersAnswerThePreviousValue) {
