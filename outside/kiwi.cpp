@@ -438,4 +438,10 @@ KwInnerPtr<KwRoad> KiwiHandle::roadOfTile(std::uint32_t number) const {
   return {};
 }
 
+std::vector<std::uint32_t> KiwiHandle::tileNumbers() const {
+  std::vector<std::uint32_t> out;
+  for (const auto& t : tiles_) out.push_back(t->number);
+  return out;
+}
+
 KiwiHandleForALLDATA::KiwiHandleForALLDATA(int /*cacheSize*/, bool /*shared*/) {}

@@ -212,6 +212,8 @@ class KiwiHandle {
   KwInnerPtr<KwGuide> getGuide(int level, int x, int y) const;
   // The road data of the tile with this number; empty when there is none.
   KwInnerPtr<KwRoad> roadOfTile(std::uint32_t number) const;
+  // The numbers of the map's tiles, in file order.
+  std::vector<std::uint32_t> tileNumbers() const;
 
   // CP932 text of the last init failure ("" after a success).
   const std::string& lastError() const { return lastError_; }
