@@ -278,13 +278,19 @@ void CTVXRouteCore::onRouteError(Route* /*route*/, const int* code) {
 void CTVXRouteCore::onRouteNotify(Route* /*route*/) {}
 
 void CTVXRouteCore::onResult(Toll* /*toll*/, int /*reserved*/, TollResult result) {
+  // Only the answer to the toll calculation that this core started counts.
+  if (state() != kCalculatingToll) return;
   work_->tollResult = result;
   finishCalc();
 }
 
-void CTVXRouteCore::onCancel(Toll* /*toll*/) { endCalc(TVXRoute::kCancelled); }
+void CTVXRouteCore::onCancel(Toll* /*toll*/) {
+  if (state() == kCalculatingToll) endCalc(TVXRoute::kCancelled);
+}
 
-void CTVXRouteCore::onError(Toll* /*toll*/, int /*code*/) { endCalc(TVXRoute::kTollFailed); }
+void CTVXRouteCore::onError(Toll* /*toll*/, int /*code*/) {
+  if (state() == kCalculatingToll) endCalc(TVXRoute::kTollFailed);
+}
 
 void CTVXRouteCore::onNotify(Toll* /*toll*/) {}
 
