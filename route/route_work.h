@@ -1,31 +1,30 @@
 #pragma once
 // What one route calculation works on between its start and its end: the
 // host's condition, the legs cut from it, the route engine's result of each
-// finished leg and the toll engine's answer. The route core keeps one work
-// record and reuses it for every calculation; the filter pipeline turns it
-// into the host's result.
+// finished leg and the toll engine's answer, and the data paths that its
+// result post-processing reads. The route core keeps one work record and
+// reuses it for every calculation; the filter pipeline turns it into the
+// host's result.
 
 #include <string>
 #include <vector>
 
+#include "outside/kiwi.h"
 #include "outside/route_result.h"
 #include "route/leg_builder.h"
 #include "route/tvx_condition.h"
 #include "route/tvx_result.h"
 #include "toll/toll_records.h"
 
-class KiwiHandle;
-
 namespace TvxRoute {
 
-// The two paths that the data check at init keeps for the filter
-// pipeline: the full path of HIGHWAY.DAT, and the data folder (with its
-// trailing separator) from which the toll data is read.
+// The paths kept from init for the post-processing (CP932).
 struct RouteDataPaths {
-  std::string highwayPath;
-  std::string tollFolder;
+  std::string highwayPath;  // full path of HIGHWAY.DAT
+  std::string tollFolder;   // the toll data folder, with its trailing separator
 };
 
+// One per route core, reused by every calculation.
 class RouteWork {
  public:
   RouteWork() = default;
@@ -40,14 +39,19 @@ class RouteWork {
   // input builder takes them.
   std::vector<LegTollLinks> tollLinks() const;
 
-  // Turns the finished legs and the toll answer into a new result, stored
-  // in *resultSlot on success; on failure the slot is left alone.
+  // Turns the finished legs into a new route result: the legs become an
+  // item list, which runs through the fixed chain of filters and is then
+  // converted. True with the new result in *resultSlot (the caller owns it
+  // and ends it with Release); false, with the slot untouched and nothing
+  // left allocated, when HIGHWAY.DAT cannot be opened, the toll data
+  // cannot be read, a leg cannot be followed over the map, or the result
+  // cannot be made.
   bool runFilterPipeline(const RouteDataPaths& dataPaths, KiwiHandle* mapData, TVXRouteResult** resultSlot);
 
-  const TVXRouteCondition* condition = nullptr;  // borrowed from the host
+  const TVXRouteCondition* condition = nullptr;  // the caller's, borrowed
   LegList legs;
-  std::vector<RouteSingleResult> legResults;  // one per finished leg
-  TollResult tollResult;                      // empty until the toll engine answered
+  std::vector<RouteSingleResult> legResults;  // one per finished leg, in leg order
+  TollResult tollResult;                      // empty until the toll engine answers
 };
 
 }  // namespace TvxRoute
