@@ -5,13 +5,17 @@
 // A point is <lon>,<lat> in degrees (Tokyo datum), optionally followed by
 // @YYYY-MM-DDThh:mm, the time at that point (departure, or arrival with
 // --arrive). The first point is the start, the last the goal, the others
-// via points; a time at a via point starts a new leg there. When no point
+// via points (named 出発地, 目的地 and 経由地 in the condition, names that the
+// result's break nodes take); a time at a via point starts a new leg
+// there. When no point
 // has a time, the start departs (with --arrive: the goal is reached) on
 // 2015-06-03 at 12:00.
 //
 // Options: --arrive (the times are arrival times), --class <bit> (vehicle
 // class as one bit: 1, 2, 4, 8, 16, 32 or 64; default 8), --etc (the first
-// toll option byte 1), --search <n> (search type 0-3).
+// toll option byte 1), --search <n> (search type 0-3), --road <mode> (the
+// road type mode of every point: 0, the default, ordinary roads; 1 the
+// road the route engine finds near the point, a highway first; 2 any road).
 //
 // The data folder holds ALLDATA.KWI, HIGHWAY.DAT, TOLL.DAT and FACIL.DAT.
 // The program pumps its messages until the completion message and prints
@@ -62,7 +66,7 @@ struct Point {
 int Usage() {
   std::fprintf(stderr,
                "usage: tvxroute <data folder> <lon>,<lat>[@YYYY-MM-DDThh:mm] <lon>,<lat>[@...] [...]\n"
-               "                [--arrive] [--class <bit>] [--etc] [--search <n>]\n");
+               "                [--arrive] [--class <bit>] [--etc] [--search <n>] [--road <mode>]\n");
   return 2;
 }
 
@@ -130,7 +134,7 @@ int main(int argc, char** argv) {
   if (argc < 4) return Usage();
   std::vector<Point> points;
   bool arrive = false, etc = false;
-  int vehicleClass = 8, searchType = 0;
+  int vehicleClass = 8, searchType = 0, roadTypeMode = 0;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--arrive") == 0) {
       arrive = true;
@@ -141,6 +145,8 @@ int main(int argc, char** argv) {
         return Usage();
     } else if (std::strcmp(argv[i], "--search") == 0) {
       if (++i >= argc || !ParseInt(argv[i], 0, 3, &searchType)) return Usage();
+    } else if (std::strcmp(argv[i], "--road") == 0) {
+      if (++i >= argc || !ParseInt(argv[i], 0, 2, &roadTypeMode)) return Usage();
     } else {
       Point p;
       if (!ParsePoint(argv[i], &p)) return Usage();
@@ -161,10 +167,13 @@ int main(int argc, char** argv) {
   condition->vehicleClass = vehicleClass;
   condition->tollOption1 = etc ? 1 : 0;
   condition->searchType = searchType;
-  for (const Point& p : points) {
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const Point& p = points[i];
     TVXRouteCondition::Node* node = TVXRouteCondition::Node::Create();
+    node->setName(i == 0 ? "出発地" : i + 1 == points.size() ? "目的地" : "経由地");
     node->lon = Units(p.lon);
     node->lat = Units(p.lat);
+    node->roadTypeMode = roadTypeMode;
     if (p.timed) node->time = CDateTime(p.year, p.month, p.day, p.hour, p.minute);
     condition->append(node);
   }
