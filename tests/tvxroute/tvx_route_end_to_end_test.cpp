@@ -191,4 +191,18 @@ TEST_F(RouteEndToEnd, ResultNotBuilt) {
   EXPECT_EQ(route.getLastError(), TVXRoute::kCancelled);
 }
 
+// A host that gives no result slot: the calculation runs to its end as it
+// would with one, and the result it built is freed, not written anywhere.
+TEST_F(RouteEndToEnd, CalcWithoutResultSlotDropsTheResult) {
+  tvxtest::Condition condition(2, {{0, 0}});
+  script->push(RouteOutcome::Result(Leg(10, 0, 1001, 2, {}, {})));
+  TVXRoute route;
+  ASSERT_TRUE(route.init(data.path().c_str()));
+  ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), nullptr));
+  ASSERT_TRUE(host.PumpDone());
+  EXPECT_EQ(route.getLastError(), TVXRoute::kNoError);
+  tvxtest::PumpFor(50);
+  EXPECT_EQ(host.done(), 1);
+}
+
 }  // namespace
