@@ -286,6 +286,23 @@ TEST_F(RouteCoreTest, SecondLegStartsFromTheLoopWhereTheFirstArrived) {
   }
 }
 
+// An engine that refuses a later leg ends the started calculation with 15
+// and its one message.
+TEST_F(RouteCoreTest, RefusedLaterLeg) {
+  auto core = Ready();
+  Condition condition(3, {{0, 0}, {1, 30}});
+  script->push(RouteOutcome::Result(Leg({Part{}})));
+  script->push(RouteOutcome::Refuse(3));
+  ASSERT_TRUE(core->calcCore(host.hwnd(), condition.get(), &result));
+  ASSERT_TRUE(host.PumpDone());
+  EXPECT_EQ(core->lastError(), TVXRoute::kSearchFailed);
+  EXPECT_EQ(core->state(), CTVXRouteCore::kReady);
+  EXPECT_EQ(core->legIndex(), -1);
+  EXPECT_EQ(script->conditions().size(), 2u);
+  tvxtest::PumpFor(50);
+  EXPECT_EQ(host.done(), 1);
+}
+
 // A time only at node 0 of three nodes is one leg; the middle node's time
 // makes it two.
 TEST_F(RouteCoreTest, TimesDecideTheLegs) {
