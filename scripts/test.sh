@@ -20,7 +20,7 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1200
 
 # Only the test programs that run threads: the message queue, the toll
-# library and its facade, the route engine and the route facade.
+# library and its facade, and the route library's facade.
 tsan_tests=(test_plat_msg test_toll test_toll_lib test_tvxroute)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE_THREAD=ON
 cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
