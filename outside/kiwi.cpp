@@ -148,9 +148,12 @@ bool Loader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
   if (kind == "ROAD") {
     if (!CloseRoad()) return false;
     std::uint32_t number = 0, first = 0;
-    if (f.size() != 3 || !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &number) ||
-        !Number<std::uint32_t>(f[2], 0, 0xFFFFFFF0u, &first))
-      return Fail("ROAD タイル 先頭リンク番号");
+    KwRouteData data;
+    if ((f.size() != 3 && f.size() != 5) || !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &number) ||
+        !Number<std::uint32_t>(f[2], 0, 0xFFFFFFF0u, &first) ||
+        (f.size() == 5 && (!Number<std::int32_t>(f[3], -1, 0x7FFFFFFF, &data.nameNo) ||
+                           !Number<std::int32_t>(f[4], 0, 0x7FFFFFFF, &data.roadNo))))
+      return Fail("ROAD タイル 先頭リンク番号 [名称番号 路線番号]");
     std::size_t index = 0;
     while (index < tiles_.size() && tiles_[index]->number != number) ++index;
     if (index == tiles_.size()) return Fail("ROAD のタイルがありません");
@@ -161,6 +164,7 @@ bool Loader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
     road_.record = static_cast<int>(tiles_[index]->records.size());
     tiles_[index]->records.emplace_back();
     tiles_[index]->records.back().firstLink = first;
+    tiles_[index]->records.back().routeData = std::move(data);
     return true;
   }
   if (road_.record < 0) return Fail("ROAD の前に LINK または NODE があります");
@@ -194,6 +198,20 @@ bool Loader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
     int node = 0;
     if (f.size() < 4 || !Number(f[1], 0, kMaxLinksPerRecord, &node))
       return Fail("NODE 番号 GUIDE 名称 / NODE 番号 BORDER タイル 道路:位置 ...");
+    if (f[2] == "FACILITY") {
+      KwFacility fac;
+      fac.node = node;
+      if (f.size() != 7 || !Number<std::uint16_t>(f[3], 0, 0xFFFF, &fac.facility) ||
+          !Number<std::uint16_t>(f[4], 0, 0xFFFF, &fac.entering) ||
+          !Number<std::uint16_t>(f[5], 0, 0xFFFF, &fac.leaving) ||
+          !Number<std::uint16_t>(f[6], 0, 0xFFFF, &fac.passing))
+        return Fail("NODE 番号 FACILITY 施設番号 入口料金 出口料金 通過料金");
+      auto& facilities = CurrentTile().records[static_cast<std::size_t>(road_.record)].routeData.facilities;
+      for (const KwFacility& other : facilities)
+        if (other.node == node) return Fail("ノードが重複しています");
+      facilities.push_back(fac);
+      return true;
+    }
     for (const auto& g : road_.guides)
       if (g.first == node) return Fail("ノードが重複しています");
     for (const auto& b : road_.borders)
@@ -277,6 +295,8 @@ bool Loader::CloseRoad() {
     SetBe(&rec.nodes[static_cast<std::size_t>(node) * 8 + 4],
           0x20000000u | static_cast<std::uint32_t>(offset), 4);
   }
+  for (const KwFacility& fac : rec.routeData.facilities)
+    if (fac.node > m) return Fail("ノード番号が道路のノード数を超えています");
   for (auto& b : road_.borders) {
     if (b.node > m) return Fail("ノード番号が道路のノード数を超えています");
     borders_.push_back(std::move(b));
@@ -380,6 +400,11 @@ KwInnerPtr<KwRoad> KwRoad::adjRoad(KiwiHandle* handle, Node* node) const {
                                (static_cast<std::uint32_t>(node->data[2]) << 8) | node->data[3];
   if (number == tile_->number) return {};
   return handle->roadOfTile(number);
+}
+
+const KwRouteData* KwRoad::routeData(int record) const {
+  if (record < 0 || record >= static_cast<int>(tile_->records.size())) return nullptr;
+  return &tile_->records[static_cast<std::size_t>(record)].routeData;
 }
 
 KwInnerPtr<KwRoad> KwMap::getRoad() const { return KwInnerPtr<KwRoad>(std::make_shared<KwRoad>(tile_)); }

@@ -71,6 +71,18 @@
 //       node k of the open road lies on the border to that tile and leads
 //       to the given links there, in candidate order.
 //   Link numbers are unique over the whole map.
+//
+// Route engine data (read by the route engine stand-in, not part of the
+// byte views):
+//   ROAD <tile> <first link> <name number> <road number>
+//       the two optional numbers are what the engine's route results carry
+//       for the road's links (default 0 and 0).
+//   NODE <k> FACILITY <facility> <entering toll> <leaving toll> <passing toll>
+//       node k of the open road is the highway facility with that number
+//       (0 = none); a route that gets onto highway links there takes the
+//       entering toll facility number, one that leaves them there the
+//       leaving number, one that drives through on highway links the
+//       passing number (0 = no toll point).
 
 #include <cstddef>
 #include <cstdint>
@@ -115,10 +127,25 @@ struct KwPoint {
   std::int32_t x = 0, y = 0;
 };
 
+// The route engine's data of a road record (see the file format).
+struct KwFacility {
+  int node = 0;
+  std::uint16_t facility = 0;
+  std::uint16_t entering = 0;
+  std::uint16_t leaving = 0;
+  std::uint16_t passing = 0;
+};
+struct KwRouteData {
+  std::int32_t nameNo = 0;
+  std::int32_t roadNo = 0;
+  std::vector<KwFacility> facilities;
+};
+
 namespace kiwi_detail {
 struct RoadRecord {
   std::uint32_t firstLink = 0;
   int linkCount = 0;
+  KwRouteData routeData;
   std::vector<std::uint8_t> links;     // 4 bytes a link
   std::vector<std::uint8_t> segments;  // linkCount + 1 heads
   std::vector<std::uint8_t> nodes;     // 8 bytes a node
@@ -179,6 +206,8 @@ class KwRoad : public KwBase {
   // when the node is not a border node or names no tile of the map.
   KwInnerPtr<KwRoad> adjRoad(KiwiHandle* handle, Node* node) const;
   int recordCount() const { return static_cast<int>(tile_->records.size()); }
+  // The route engine's data of road record `record`; null out of range.
+  const KwRouteData* routeData(int record) const;
 };
 
 // A tile's guide data.

@@ -50,6 +50,18 @@ bool FillMapLink(const KwRoad& road, const KwRoad::Link& view, MapLink* out) {
   out->roadType = view.link[0];
   out->attribute = view.link[view.attrIndex];
   if (!DecodeLink(road, view, view.place, &out->points)) return false;
+  out->nameNo = 0;
+  out->roadNo = 0;
+  out->startFacility.reset();
+  out->endFacility.reset();
+  if (const KwRouteData* data = road.routeData(view.record)) {
+    out->nameNo = data->nameNo;
+    out->roadNo = data->roadNo;
+    for (const KwFacility& f : data->facilities) {
+      if (f.node == view.place) out->startFacility = f;
+      if (f.node == view.place + 1) out->endFacility = f;
+    }
+  }
   out->metres = 0;
   for (std::size_t i = 1; i < out->points.size(); ++i) out->metres += StepMetres(out->points[i - 1], out->points[i]);
   return true;
@@ -157,19 +169,24 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
     if (goalAt > startAt || spec.goal) pts.push_back(spec.goal ? *spec.goal : firstFull[goalAt]);
     first.points = pts;
   } else {
+    // The link's end (start) node stays, so that the links still join.
     if (spec.start) {
       std::vector<ShapePoint> pts{*spec.start};
-      for (std::size_t i = startAt + 1; i < firstFull.size(); ++i) pts.push_back(firstFull[i]);
+      for (std::size_t i = std::min(startAt + 1, firstFull.size() - 1); i < firstFull.size(); ++i)
+        pts.push_back(firstFull[i]);
       first.points = pts;
     }
     if (spec.goal) {
-      std::vector<ShapePoint> pts(lastFull.begin(), lastFull.begin() + static_cast<std::ptrdiff_t>(goalAt));
+      const std::size_t keep = std::max<std::size_t>(goalAt, 1);
+      std::vector<ShapePoint> pts(lastFull.begin(), lastFull.begin() + static_cast<std::ptrdiff_t>(keep));
       pts.push_back(*spec.goal);
       last.points = pts;
     }
   }
 
   // Cumulative distance and time.
+  const double startMetres = *metres;
+  const double startSeconds = *seconds;
   for (Driven& d : driven) {
     const double m = PathMetres(d.points);
     *metres += m;
@@ -215,15 +232,21 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
     std::vector<std::pair<std::size_t, GuideEntry>> found;
     for (const GuideSpec& g : specs) {
       std::size_t i = 0;
-      while (i < driven.size() && !(driven[i].link.number == g.link && driven[i].reverse == g.reverse)) ++i;
-      if (i == driven.size()) return Fail(error, "guidance on a link the part does not drive that way", g.link);
+      if (g.atStart) {
+        if (first.link.number != g.link || first.reverse != g.reverse)
+          return Fail(error, "guidance at the start names another link than the first", g.link);
+      } else {
+        while (i < driven.size() && !(driven[i].link.number == g.link && driven[i].reverse == g.reverse)) ++i;
+        if (i == driven.size()) return Fail(error, "guidance on a link the part does not drive that way", g.link);
+      }
       GuideEntry e;
       e.link = g.link;
       e.direction = g.reverse ? 1 : 0;
       e.number = g.number;
-      e.distance = static_cast<std::uint32_t>(std::lround(driven[i].endMetres));
-      e.time = static_cast<std::uint32_t>(std::lround(driven[i].endSeconds));
-      found.emplace_back(i, e);
+      e.distance = static_cast<std::uint32_t>(std::lround(g.atStart ? startMetres : driven[i].endMetres));
+      e.time = static_cast<std::uint32_t>(std::lround(g.atStart ? startSeconds : driven[i].endSeconds));
+      // Entries at the start come before those at the end of the first link.
+      found.emplace_back(g.atStart ? 0 : i + 1, e);
     }
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [i, e] : found) {

@@ -35,15 +35,18 @@
 //   that link in driving order; endPoints the last link from its beginning
 //   up to the part's goal. In a part of one link, startPoints hold the
 //   start alone and endPoints the rest of the link up to the goal, so that
-//   the two together are the driven piece of the link. An exact start or
-//   goal replaces the link's shape points before (after) the shape point
-//   nearest to it.
+//   the two together are the driven piece of the link. An exact start
+//   replaces the first link's shape points up to the one nearest to it (its
+//   end node stays), an exact goal those of the last link from the one
+//   nearest to it on (its start node stays).
 //
 // Guidance entries (GuideEntry, 16 bytes)
 //   A facility or toll entry lies at the end of one driven link: link
 //   number, direction (1 = driven against the link), the facility or toll
 //   facility number, and the distance and time from the leg start to the
-//   end of the driven link. Entries are in driving order. Every toll entry
+//   end of the driven link. An entry at the part's start names the part's
+//   first link and direction and has the distance and time of the part's
+//   start. Entries are in driving order. Every toll entry
 //   also gives a toll point (PartLink) with the toll facility number and the
 //   seconds from the leg start: a part's `links` hold toll points only.
 
@@ -52,10 +55,10 @@
 #include <string>
 #include <vector>
 
+#include "outside/kiwi.h"
 #include "outside/route_result.h"
 #include "outside/travel_clock.h"
 
-class KiwiHandle;
 
 namespace routebuild {
 
@@ -79,6 +82,11 @@ struct MapLink {
   std::uint8_t attribute = 0;  // bit 0x20 = highway link
   std::vector<ShapePoint> points;
   double metres = 0;
+  // The route engine's data of its road record.
+  std::int32_t nameNo = 0;
+  std::int32_t roadNo = 0;
+  std::optional<KwFacility> startFacility;  // at its start node
+  std::optional<KwFacility> endFacility;    // at its end node
   bool highway() const { return (attribute & 0x20) != 0; }
 };
 
@@ -96,11 +104,13 @@ struct RunSpec {
   std::int32_t nameNo = 0;
   std::int32_t roadNo = 0;
 };
-// A facility or toll at the end of a driven link.
+// A facility or toll at the end of a driven link, or (atStart) at the start
+// of the part's first link.
 struct GuideSpec {
   std::uint32_t link = 0;
   bool reverse = false;
   std::uint16_t number = 0;
+  bool atStart = false;
 };
 struct PartSpec {
   std::vector<RunSpec> runs;  // none: a part whose start is its goal

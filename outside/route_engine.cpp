@@ -189,8 +189,10 @@ std::vector<routebuild::RunSpec> Runs(const Graph& g, const std::vector<std::pai
   std::vector<routebuild::RunSpec> runs;
   std::uint32_t lastNumber = 0;
   for (const auto& [link, reverse] : path) {
-    const std::uint32_t number = g.links[link].number;
-    if (!runs.empty() && runs.back().reverse == reverse &&
+    const MapLink& l = g.links[link];
+    const std::uint32_t number = l.number;
+    if (!runs.empty() && runs.back().reverse == reverse && runs.back().nameNo == l.nameNo &&
+        runs.back().roadNo == l.roadNo &&
         ((!reverse && number == lastNumber + 1) || (reverse && number + 1 == lastNumber))) {
       routebuild::RunSpec& run = runs.back();
       ++run.lastOffset;
@@ -199,11 +201,61 @@ std::vector<routebuild::RunSpec> Runs(const Graph& g, const std::vector<std::pai
       routebuild::RunSpec run;
       run.first = number;
       run.reverse = reverse;
+      run.nameNo = l.nameNo;
+      run.roadNo = l.roadNo;
       runs.push_back(run);
     }
     lastNumber = number;
   }
   return runs;
+}
+
+using Path = std::vector<std::pair<std::size_t, bool>>;  // driven links: (link, reverse)
+
+// The facilities and toll points at the nodes of a part's path: node i is
+// where driven link i begins (the last node ends the path). `before` is the
+// link driven just before the part (the last link of an earlier part of the
+// leg) and `after` the one just after it, when there are such: a route
+// point inside a leg is driven through, so its node counts as passed, once,
+// at the end of the earlier part. A facility belongs to the record of the
+// link that arrives at the node, or else of the one that leaves it; its toll
+// point depends on whether the route gets onto highway links there, leaves
+// them, or stays on them.
+void Guidance(const Graph& g, const Path& path, const std::pair<std::size_t, bool>* before,
+              const std::pair<std::size_t, bool>* after, routebuild::PartSpec* part) {
+  for (std::size_t i = before ? 1 : 0; i <= path.size(); ++i) {
+    const std::pair<std::size_t, bool>* in = i > 0 ? &path[i - 1] : nullptr;
+    const std::pair<std::size_t, bool>* out = i < path.size() ? &path[i] : after;
+    const MapLink* arriving = in ? &g.links[in->first] : nullptr;
+    const MapLink* leaving = out ? &g.links[out->first] : nullptr;
+    std::optional<KwFacility> fac;
+    if (arriving) fac = in->second ? arriving->startFacility : arriving->endFacility;
+    if (!fac && leaving) fac = out->second ? leaving->endFacility : leaving->startFacility;
+    if (!fac) continue;
+    routebuild::GuideSpec at;
+    if (arriving) {
+      at.link = arriving->number;
+      at.reverse = in->second;
+    } else {
+      at.link = leaving->number;
+      at.reverse = out->second;
+      at.atStart = true;
+    }
+    if (fac->facility != 0) {
+      at.number = fac->facility;
+      part->facilities.push_back(at);
+    }
+    const bool onBefore = arriving && arriving->highway();
+    const bool onAfter = leaving && leaving->highway();
+    const std::uint16_t toll = onBefore && onAfter ? fac->passing
+                               : onAfter          ? fac->entering
+                               : onBefore         ? fac->leaving
+                                                  : 0;
+    if (toll != 0) {
+      at.number = toll;
+      part->tolls.push_back(at);
+    }
+  }
 }
 
 // Where a part without links stands: a link at the node.
@@ -262,14 +314,21 @@ struct Route::Impl : plat::MessageTarget {
     leg.departure = c.time;
     leg.vehicleType = c.vehicleClass;
     leg.option = c.tollOption;
-    for (std::size_t i = 0; i + 1 < at.size(); ++i) {
+    std::vector<Path> paths(at.size() - 1);
+    for (std::size_t i = 0; i + 1 < at.size(); ++i)
+      if (at[i] != at[i + 1] && !Shortest(g, at[i], at[i + 1], &paths[i])) return RouteOutcome::Error(kErrorNoRoute);
+    const std::pair<std::size_t, bool>* before = nullptr;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
       routebuild::PartSpec part;
-      if (at[i] == at[i + 1]) {
+      if (paths[i].empty()) {
         part.standing = Standing(g, at[i]);
       } else {
-        std::vector<std::pair<std::size_t, bool>> path;
-        if (!Shortest(g, at[i], at[i + 1], &path)) return RouteOutcome::Error(kErrorNoRoute);
-        part.runs = Runs(g, path);
+        const std::pair<std::size_t, bool>* after = nullptr;
+        for (std::size_t j = i + 1; j < paths.size() && !after; ++j)
+          if (!paths[j].empty()) after = &paths[j].front();
+        part.runs = Runs(g, paths[i]);
+        Guidance(g, paths[i], before, after, &part);
+        before = &paths[i].back();
       }
       leg.parts.push_back(std::move(part));
     }

@@ -15,7 +15,13 @@
 //   point to the next is the shortest by length (a plain Dijkstra); the leg
 //   result has one part path per stretch between consecutive points, made
 //   by the result builder (outside/route_builder.h) at a fixed speed per
-//   road type.
+//   road type. Runs carry the name and road numbers of their road, and the
+//   facilities and toll points at the nodes the route drives through come
+//   from the map (outside/kiwi.h): a toll point is the facility's entering,
+//   leaving or passing number as the route gets onto highway links there,
+//   leaves them, or stays on them. A route point inside the leg is driven
+//   through: its node is passed once, at the end of the part before it. The
+//   first node of a leg has no link before it, the last none after it.
 //
 // calc answers
 //   0 the search is started; its end comes through the handler.

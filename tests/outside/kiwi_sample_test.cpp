@@ -8,19 +8,13 @@
 
 #include "outside/kiwi.h"
 #include "plat/cp932.h"
+#include "sample_road_map.h"
 #include "support/test_util.h"
 
 namespace {
 
-std::string GeneratedMapNative() {
-  const char* build = std::getenv("KORT_BUILD_DIR");
-  // The compiled-in path as UTF-8 (a plain literal would be CP932).
-  if (build == nullptr || *build == '\0') build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
-  return std::string(build) + "/Database/Road/ALLDATA.KWI";
-}
-
-// Degrees to route units (1/1024 arc-second), as the description rounds.
-int Units(double degrees) { return static_cast<int>(std::llround(degrees * 3600.0)) * 1024; }
+using sampleroad::GeneratedMapNative;
+using sampleroad::Units;
 
 unsigned Be(const std::uint8_t* p, int n) {
   unsigned v = 0;

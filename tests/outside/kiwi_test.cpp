@@ -224,6 +224,43 @@ TEST_F(KiwiMap, HandlesShareTheirObjectUntilTheLastRelease) {
   EXPECT_EQ(LinkPoints(v, 0).front(), std::make_pair(10, 10));
 }
 
+TEST(KiwiRouteData, RoadsCarryNameAndRoadNumbersAndNodeFacilities) {
+  testutil::TempDir dir;
+  KiwiHandleForALLDATA handle(0x1000000, true);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"),
+                                   "KIWI 1\nTILE 1 0 0 100 100\n"
+                                   "ROAD 1 10 8 8438\nLINK 1 32 0,0 5,5\nLINK 1 32 5,5 9,9\n"
+                                   "NODE 0 FACILITY 101 10 11 0\nNODE 1 GUIDE A\nNODE 1 FACILITY 102 0 0 12\n"
+                                   "ROAD 1 20\nLINK 2 0 0,0 0,9\n"));
+  ASSERT_TRUE(handle.init(dir.Sys("ALLDATA.KWI").c_str())) << testutil::Show(handle.lastError());
+  auto road = handle.roadOfTile(1);
+  ASSERT_TRUE(road);
+  const KwRouteData* first = road->routeData(0);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->nameNo, 8);
+  EXPECT_EQ(first->roadNo, 8438);
+  ASSERT_EQ(first->facilities.size(), 2u);
+  EXPECT_EQ(first->facilities[0].node, 0);
+  EXPECT_EQ(first->facilities[0].facility, 101);
+  EXPECT_EQ(first->facilities[0].entering, 10);
+  EXPECT_EQ(first->facilities[0].leaving, 11);
+  EXPECT_EQ(first->facilities[0].passing, 0);
+  EXPECT_EQ(first->facilities[1].node, 1);
+  EXPECT_EQ(first->facilities[1].passing, 12);
+  // A facility is engine data only: the node keeps just its guide bit.
+  KwRoad::Link v;
+  ASSERT_TRUE(road->findLink(11, &v));
+  EXPECT_EQ(v.nodes[8 + 4], 0x20);
+  EXPECT_EQ(v.nodes[0 + 4], 0);
+  // Without the numbers: 0 and 0, no facilities.
+  ASSERT_NE(road->routeData(1), nullptr);
+  EXPECT_EQ(road->routeData(1)->nameNo, 0);
+  EXPECT_TRUE(road->routeData(1)->facilities.empty());
+  EXPECT_EQ(road->routeData(2), nullptr);
+  EXPECT_EQ(road->routeData(-1), nullptr);
+  EXPECT_EQ(handle.tileNumbers(), std::vector<std::uint32_t>{1});
+}
+
 TEST(KiwiInit, MissingOrMalformedMapFailsWithAReason) {
   testutil::TempDir dir;
   KiwiHandleForALLDATA handle(0x1000000, true);
@@ -256,6 +293,14 @@ TEST(KiwiInit, MissingOrMalformedMapFailsWithAReason) {
       {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 1 GUIDE A\nNODE 1 GUIDE B\n",
        "node twice"},
       {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nWHAT\n", "unknown line"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1 2\nLINK 1 0 0,0 5,5\n", "name number without road number"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 0 FACILITY 1 2 3\n", "short facility"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 0 FACILITY 1 2 3 65536\n",
+       "toll number too big"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 2 FACILITY 1 0 0 0\n", "facility beyond"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 1 FACILITY 1 0 0 0\n"
+       "NODE 1 FACILITY 2 0 0 0\n",
+       "facility twice"},
   };
   for (const Bad& c : cases) {
     ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"), c.text));

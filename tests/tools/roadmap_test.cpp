@@ -47,7 +47,9 @@ TEST(RoadMapDescription, LongStepsAreCutAndBordersResolved) {
                  u8"road 2 20 4 0x20F6 B\n"
                  u8"link 2 0 139.25,35.0 139.26,35.0\n"
                  u8"link 2 0 139.26,35.0 139.27,35.0\n"
-                 u8"crossing 2 交差点 名\n",
+                 u8"crossing 2 交差点 名\n"
+                 u8"facility 1 0x8001 0 0 0\n"
+                 u8"facility 2 107 30 31 5\n",
                  &d),
             "");
   std::string text, error;
@@ -58,6 +60,10 @@ TEST(RoadMapDescription, LongStepsAreCutAndBordersResolved) {
   // Link 20 is place 0 of the second road of tile 2.
   EXPECT_NE(text.find("NODE 1 BORDER 2 1:0\n"), std::string::npos) << text;
   EXPECT_NE(text.find(reinterpret_cast<const char*>(u8"NODE 2 GUIDE 交差点 名\n")), std::string::npos);
+  // The route engine's data: name and road numbers, facilities with tolls.
+  EXPECT_NE(text.find("ROAD 2 20 4 8438\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("ROAD 1 10 -1 0\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("NODE 1 FACILITY 32769 0 0 0\nNODE 2 FACILITY 107 30 31 5\n"), std::string::npos) << text;
   EXPECT_EQ(d.roads[2].nameNo, 4);
   EXPECT_EQ(d.roads[2].roadNo, 0x20F6);
   EXPECT_EQ(d.roads[2].links[1].number, 21u);
@@ -81,6 +87,9 @@ TEST(RoadMapDescription, BadRecordsAreRefusedWithTheirLine) {
       {u8"hblock 1\nhentry 1 0x20 0 A - 00000G\n", "hexadecimal"},
       {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\n", "without links"},
       {u8"frobnicate 1\n", "unknown record"},
+      {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 139.1,35.0\nfacility 1 5 0 0\n",
+       "facility <node>"},
+      {u8"facility 1 5 0 0 0\n", "before road"},
   };
   for (const Case& c : cases) {
     roadmap::Description d;

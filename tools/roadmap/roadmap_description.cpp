@@ -138,8 +138,9 @@ bool Reader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
     b.entries.push_back(std::move(e));
     return true;
   }
-  if (kind != "link" && kind != "crossing" && kind != "border") return Fail("unknown record " + std::string(kind));
-  if (d_->roads.empty()) return Fail("link, crossing or border before road");
+  if (kind != "link" && kind != "crossing" && kind != "border" && kind != "facility")
+    return Fail("unknown record " + std::string(kind));
+  if (d_->roads.empty()) return Fail("link, crossing, border or facility before road");
   Road& road = d_->roads.back();
   if (kind == "link") {
     Link l;
@@ -163,6 +164,15 @@ bool Reader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
     int node = 0;
     if (f.size() < 3 || !Int(f[1], 0, 16, &node)) return Fail("crossing <node> <name>");
     road.crossings.emplace_back(node, std::string(raw.substr(static_cast<std::size_t>(f[2].data() - raw.data()))));
+    return true;
+  }
+  if (kind == "facility") {
+    Facility fac;
+    if (f.size() != 6 || !Int(f[1], 0, 16, &fac.node) || !Int<std::uint16_t>(f[2], 0, 0xFFFF, &fac.number) ||
+        !Int<std::uint16_t>(f[3], 0, 0xFFFF, &fac.entering) || !Int<std::uint16_t>(f[4], 0, 0xFFFF, &fac.leaving) ||
+        !Int<std::uint16_t>(f[5], 0, 0xFFFF, &fac.passing))
+      return Fail("facility <node> <facility> <entering toll> <leaving toll> <passing toll>");
+    road.facilities.push_back(fac);
     return true;
   }
   Border b;  // kind == "border"
@@ -223,7 +233,8 @@ bool MapFileText(const Description& d, std::string* out, std::string* error) {
     s << "TILE " << t.number << ' ' << t.west << ' ' << t.south << ' ' << t.width << ' ' << t.height << '\n';
   for (const Road& r : d.roads) {
     const Tile* tile = FindTile(d, r.tile);
-    s << "# " << r.label << '\n' << "ROAD " << r.tile << ' ' << r.links.front().number << '\n';
+    s << "# " << r.label << '\n'
+      << "ROAD " << r.tile << ' ' << r.links.front().number << ' ' << r.nameNo << ' ' << r.roadNo << '\n';
     for (const Link& l : r.links) {
       s << "LINK " << l.roadType << ' ' << l.attribute;
       for (std::size_t i = 0; i < l.points.size(); ++i) {
@@ -247,6 +258,9 @@ bool MapFileText(const Description& d, std::string* out, std::string* error) {
       s << '\n';
     }
     for (const auto& [node, name] : r.crossings) s << "NODE " << node << " GUIDE " << name << '\n';
+    for (const Facility& fac : r.facilities)
+      s << "NODE " << fac.node << " FACILITY " << fac.number << ' ' << fac.entering << ' ' << fac.leaving << ' '
+        << fac.passing << '\n';
     for (const Border& b : r.borders) {
       s << "NODE " << b.node << " BORDER";
       std::uint32_t target = 0;

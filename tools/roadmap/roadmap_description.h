@@ -30,6 +30,14 @@ struct Border {
   std::vector<std::uint32_t> links;  // link numbers in the neighbouring tile
 };
 
+// A highway facility at a node, with the toll facility numbers of a route
+// that gets onto the highway there, leaves it there, or drives through.
+struct Facility {
+  int node = 0;
+  std::uint16_t number = 0;
+  std::uint16_t entering = 0, leaving = 0, passing = 0;
+};
+
 struct Road {
   std::uint32_t tile = 0;
   std::string label;             // UTF-8, for readers only
@@ -38,6 +46,7 @@ struct Road {
   std::vector<Link> links;       // consecutive numbers
   std::vector<std::pair<int, std::string>> crossings;  // node, UTF-8 name
   std::vector<Border> borders;
+  std::vector<Facility> facilities;
 };
 
 struct Description {
