@@ -32,7 +32,8 @@ bool BuildLegItems(TmpItemAry& items, KiwiHandle* mapData, const std::vector<Rou
   return true;
 }
 
-// Steps 1 to 29, in their fixed order.
+// The filters between the item list and the conversion, in their fixed
+// order (the link merge runs twice around the break-node join).
 void RunFilters(TmpItemAry& items, const TVXRouteCondition& condition, HighwayData& highway, Toll& toll,
                 const TollResult& tollResult) {
   CEraseStdOnHwyNode().run(items);

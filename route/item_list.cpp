@@ -189,18 +189,19 @@ void CRP2ConvFunc1024LL::onPartStart(const KwRoad& road, const RP2Stretch& stret
   if (!path) return;
   const RP2LinkView first = linkView(road, stretch, stretch.begin);
   for (const ShapePoint& p : path->startPoints) addPoint(first, TmpItemAry::Point{p.x, p.y, -1});
-  // The start points stand for the first link.
-  RP2Stretch rest = stretch;
-  rest.begin = stretch.begin + 1;
-  if (path->runs.size() == 1 && stretch.begin == 0 &&
-      static_cast<std::uint32_t>(stretch.count) == static_cast<std::uint32_t>(stretch.run->lastOffset) + 1) {
-    onPartEnd(road, rest, part);
-    return;
-  }
+  // The start points stand for the first link; guidance on it follows
+  // them, also in a part of one run (where the cursor would otherwise stay
+  // on that record and hold back every later one of the leg).
   const RP2GuideRecord g = currentGuide();
   if (cursor_ < guides_.size() && g.link == path->firstLink && SameDirection(g.direction, path->firstDirection))
     applyGuide();
-  expand(road, rest, rest.begin, rest.count);
+  RP2Stretch rest = stretch;
+  rest.begin = stretch.begin + 1;
+  if (path->runs.size() == 1 && stretch.begin == 0 &&
+      static_cast<std::uint32_t>(stretch.count) == static_cast<std::uint32_t>(stretch.run->lastOffset) + 1)
+    onPartEnd(road, rest, part);
+  else
+    expand(road, rest, rest.begin, rest.count);
 }
 
 void CRP2ConvFunc1024LL::onPartEnd(const KwRoad& road, const RP2Stretch& stretch, int part) {

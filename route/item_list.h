@@ -162,9 +162,6 @@ class CRP2ConvFunc1024LL : public CRP2ConvFunc {
   virtual std::unique_ptr<TmpItemAry::Node> newNode();
   virtual std::unique_ptr<TmpItemAry::Link> newLink();
 
-  const std::vector<RP2GuideRecord>& guideRecords() const { return guides_; }
-  std::size_t guideCursor() const { return cursor_; }
-
  protected:
   // The record at the cursor (link number all ones past the end).
   RP2GuideRecord currentGuide() const;

@@ -190,6 +190,44 @@ TEST_F(FilterPipeline, TwoLegsOverTheSampleMapBecomeTheExpectedResult) {
   EXPECT_EQ(Describe(*result), reinterpret_cast<const char*>(kGolden));
 }
 
+// Leg 0 over the 県道212号 from 久里浜駅 to 久里浜港 and on the 東京湾フェリー to
+// 金谷港, with the arrival time at the goal given; no tolls.
+const char8_t kFerryGolden[] = u8R"(node 0 kind 7 break 1 fee 0/0 code -1 flag 0 at 514990080,129982464 time 2015-06-03 10:00 久里浜駅
+node 1 kind 6 break 0 fee 0/0 code -1 flag 0 at 515059681,129867826 time 2015-06-03 10:07 久里浜港
+node 2 kind 7 break 2 fee 0/0 code -1 flag 0 at 515418112,129654784 time 2015-06-03 12:30 金谷港
+link 0 class 4 dist 3870 time 464 node 0 road 0 points 4 514990080,129982464 .. 515059681,129867826 levels 2112
+link 1 class 6 dist 10939 time 1969 node 1 road 1 points 5 515059681,129867826 .. 515418112,129654784 levels 21102
+road 0 久里浜港線
+road 1 東京湾フェリー
+summary 0 0
+)";
+
+TEST_F(FilterPipeline, AFerryCrossingWithAnArrivalTimeBecomesTheExpectedResult) {
+  std::unique_ptr<TVXRouteCondition, ConditionDeleter> condition(TVXRouteCondition::Create());
+  condition->append(ConditionNode(u8"久里浜駅", CDateTime(2015, 6, 3, 10, 0)));
+  condition->append(ConditionNode(u8"金谷港", CDateTime(2015, 6, 3, 12, 30)));
+  condition->timeMode = 1;
+  condition->thinningParam1 = tolerances_;
+  condition->thinningParam2 = 2;
+  RouteWork work;
+  work.condition = condition.get();
+  routebuild::LegSpec spec;
+  spec.departure = Clock(10);
+  routebuild::PartSpec part;
+  part.runs = {{4001, 2, false, 10, 0xA0D4}, {3001, 0, false, 6, 0}};
+  part.facilities = {{4003, false, 0x8001}};
+  spec.parts = {part};
+  RouteSingleResult leg;
+  std::string error;
+  ASSERT_TRUE(routebuild::BuildRouteResult(map_, spec, &leg, &error)) << error;
+  work.legResults.push_back(leg);
+
+  TVXRouteResult* slot = nullptr;
+  ASSERT_TRUE(work.runFilterPipeline(paths_, &map_, &slot));
+  std::unique_ptr<TVXRouteResult, ResultDeleter> result(slot);
+  EXPECT_EQ(Describe(*result), reinterpret_cast<const char*>(kFerryGolden));
+}
+
 TEST_F(FilterPipeline, MissingHighwayDataLeavesTheSlotAlone) {
   ASSERT_EQ(std::remove(dir_.Native("HIGHWAY.DAT").c_str()), 0);
   auto* sentinel = reinterpret_cast<TVXRouteResult*>(0x1234);

@@ -31,7 +31,9 @@ TEST(ShapeThinn, StraightLinkKeepsItsEndsThroughEveryPass) {
   EXPECT_EQ(Levels({{0, 0}, {5, 0}, {10, 0}}, {1.0, 10.0}), (V{2, 0, 2}));
   // No tolerances: every level 0 (also the unset -1).
   EXPECT_EQ(Levels({{0, 0}, {5, 7}, {10, 0}}, {}), (V{0, 0, 0}));
-  // A count without a tolerance array thins nothing either.
+}
+
+TEST(ShapeThinn, ACountWithoutATolerancesArrayThinsNothing) {
   TmpItemAry list;
   auto link = std::make_unique<TmpItemAry::Link>();
   link->points = {{0, 0}, {5, 7}, {10, 0}};
