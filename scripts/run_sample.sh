@@ -77,13 +77,14 @@ echo "== tollcalc"
 
 # The route library's host on the sample road map with the sample toll data
 # beside it (Database/Road): from 東京IC by way of 横浜青葉IC (a time there
-# starts the second leg) to 厚木IC, departing on 2015-06-03 at 10:00, each
-# point on the road that the route engine finds near it (--road 1).
+# starts the second leg) over the 東名 and out at 厚木IC to 旭町, departing
+# on 2015-06-03 at 10:00, each point on the road that the route engine finds
+# near it (--road 1).
 cmake --build build -j"$jobs" --target tvxroute sampleroute
 echo
 echo "== tvxroute"
 ./build/tvxroute build/Database/Road 139.6272,35.6207@2015-06-03T10:00 139.5240,35.5630@2015-06-03T10:30 \
-  139.3470,35.4270 --road 1 | iconv -f CP932 -t UTF-8
+  139.3300,35.4450 --road 1 | iconv -f CP932 -t UTF-8
 
 echo
 echo "== the job, result and status files are kept in $work"

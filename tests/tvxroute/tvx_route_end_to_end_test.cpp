@@ -149,10 +149,11 @@ TEST_F(RouteEndToEnd, StartViaGoalWithTolls) {
 // message and a result whose ends are break nodes 1 and 2.
 TEST_F(RouteEndToEnd, SearchedRouteWithoutTolls) {
   tvxtest::Condition condition(2, {{0, 0}});
-  condition.node(0)->lon = Units(139.6272);
-  condition.node(0)->lat = Units(35.6207);
-  condition.node(1)->lon = Units(139.3470);
-  condition.node(1)->lat = Units(35.4270);
+  // Along the 国道246号 from 瀬田 to 荏田.
+  condition.node(0)->lon = Units(139.6330);
+  condition.node(0)->lat = Units(35.6240);
+  condition.node(1)->lon = Units(139.5300);
+  condition.node(1)->lat = Units(35.5300);
   TVXRoute route;
   ASSERT_TRUE(route.init(data.path().c_str()));
   // No toll worker could run: a route without toll points never asks for one.
