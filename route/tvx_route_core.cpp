@@ -244,6 +244,7 @@ int CTVXRouteCore::startLegCall(void* object, void* argument) {
 }
 
 void CTVXRouteCore::startLeg(int leg) {
+  if (state() != kCalculatingLegs) return;
   RouteCondition2* condition = work_->legs.take(leg);
   if (condition == nullptr) {
     endCalc(TVXRoute::kSearchFailed);
