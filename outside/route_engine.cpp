@@ -149,7 +149,6 @@ std::size_t Snap(const Graph& g, ShapePoint p, int roadKind) {
 // Shortest path by length from node a to node b: the driven links; false
 // when b cannot be reached.
 bool Shortest(const Graph& g, std::size_t a, std::size_t b, std::vector<std::pair<std::size_t, bool>>* path) {
-  const std::size_t none = g.nodes.size();
   std::vector<double> dist(g.nodes.size(), -1);
   std::vector<std::pair<std::size_t, bool>> via(g.nodes.size(), {g.links.size(), false});
   std::vector<bool> done(g.nodes.size(), false);
@@ -175,7 +174,7 @@ bool Shortest(const Graph& g, std::size_t a, std::size_t b, std::vector<std::pai
   }
   if (!done[b]) return false;
   path->clear();
-  for (std::size_t n = b; n != a && n != none;) {
+  for (std::size_t n = b; n != a;) {
     const auto [link, reverse] = via[n];
     path->emplace_back(link, reverse);
     n = reverse ? g.ends[link].second : g.ends[link].first;

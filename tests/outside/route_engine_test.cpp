@@ -240,7 +240,7 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   for (const GuideEntry& g : w.tolls) tolls.push_back(g.number);
   for (const PartLink& p : w.links) tollPoints.push_back(p.facility);
   EXPECT_EQ(facilities, (std::vector<int>{101, 102, 103, 104, 105, 106, 107}));
-  EXPECT_EQ(tolls, (std::vector<int>{10, 12, 35, 25, 31}));
+  EXPECT_EQ(tolls, (std::vector<int>{10, 35, 25, 31}));
   EXPECT_EQ(tollPoints, tolls);
   EXPECT_EQ(w.tolls.front().link, 1001u);  // at the start: the first link
   EXPECT_EQ(w.tolls.front().distance, 0u);
@@ -258,8 +258,23 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   EXPECT_EQ(e.firstDirection, 1);
   tolls.clear();
   for (const GuideEntry& g : e.tolls) tolls.push_back(g.number);
-  EXPECT_EQ(tolls, (std::vector<int>{30, 25, 35, 12, 11}));
+  EXPECT_EQ(tolls, (std::vector<int>{30, 25, 35, 11}));
   EXPECT_NEAR(e.distance, w.distance, 1);
+}
+
+TEST_F(RouteEngine, TollPointsWhereTwoHighwaysMeetFollowTheWayDriven) {
+  auto tolls = [](const Event& e) {
+    std::vector<int> out;
+    EXPECT_EQ(e.kind, Event::kResult);
+    for (int p = 0; p < e.result.getPartCnt(); ++p)
+      for (const PartLink& l : e.result.getPart(p)->links) out.push_back(l.facility);
+    return out;
+  };
+  // From the 首都高 onto the 東名 at 東京IC: its entrance; the other way its exit.
+  EXPECT_EQ(tolls(Run(Leg({At(139.6500, 35.6300, 1), At(139.4832, 35.5131, 1)}))),
+            (std::vector<int>{50, 10, 21}));
+  EXPECT_EQ(tolls(Run(Leg({At(139.4832, 35.5131, 1), At(139.6500, 35.6300, 1)}))),
+            (std::vector<int>{20, 11, 50}));
 }
 
 TEST_F(RouteEngine, RoadKindChoosesTheLinksAPointSnapsTo) {
@@ -299,7 +314,7 @@ TEST_F(RouteEngine, EveryStretchBetweenPointsIsAPartAndTheGoalCarriesTheNextLeg)
     for (const GuideEntry& g : entries) out.push_back(g.number);
     return out;
   };
-  EXPECT_EQ(numbers(first.tolls), (std::vector<int>{10, 12}));
+  EXPECT_EQ(numbers(first.tolls), (std::vector<int>{10}));
   EXPECT_EQ(numbers(second.tolls), (std::vector<int>{35, 25, 31}));
   EXPECT_EQ(numbers(first.facilities), (std::vector<int>{101, 102, 103, 104}));
   EXPECT_EQ(numbers(second.facilities), (std::vector<int>{105, 106, 107}));
