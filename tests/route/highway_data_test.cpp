@@ -124,6 +124,24 @@ TEST_F(HighwayDataTest, NameLengthsBeyondTheSectionGiveAnEmptyName) {
   EXPECT_EQ(hd_.getFacilityName(0x8001).name, Sjis(u8"久里浜港"));
 }
 
+TEST_F(HighwayDataTest, FacilityNameLengthsBeyondTheBlockGiveAnEmptyName) {
+  ASSERT_TRUE(file_.Write(SmallImage()));
+  std::string bytes = file_.bytes();
+  // L1 of 海老名SA, the last entry of block 2, raised past the block's end.
+  const std::u16string name = hwtest::U16(u8"海老名SA");
+  const std::string le(reinterpret_cast<const char*>(name.data()), name.size() * 2);
+  const std::size_t at = bytes.find(le);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(static_cast<unsigned char>(bytes[at - 2]), name.size() * 2);
+  bytes[at - 2] = static_cast<char>(0xF0);
+  ASSERT_TRUE(file_.WriteBytes(bytes));
+  ASSERT_TRUE(hd_.openHighwayData(file_.Path().c_str()));
+  EXPECT_EQ(hd_.getFacilityName(5).name, "");
+  EXPECT_EQ(hd_.getFacilityName(5).value, 0u);
+  // The other entry of the block still reads.
+  EXPECT_EQ(hd_.getFacilityName(7).name, Sjis(u8"海老名JCT"));
+}
+
 TEST_F(HighwayDataTest, MissingEntriesAndBlocks) {
   hwbuild::Image im = SmallImage();
   // Key 3: entry 5 of block 2, which has two; key 4: block 3, not in the

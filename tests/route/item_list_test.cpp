@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -358,6 +360,37 @@ TEST_F(ItemListTest, StartTileIsProbedAroundTheStartPoint) {
   const ShapePoint b{1300 * 1024 + 60, 1050 * 1024};
   ASSERT_TRUE(Build({Leg({Part({LinkRun(301, 0, true, 10)}, {a, b, T1(280, 50)}, {T1(260, 50)}, 10)})}));
   EXPECT_EQ(itemtest::Shape(items_), "80/R");
+}
+
+// Arbitrary runs, offsets, directions, parts and guidance: the conversion
+// answers true or false and never reads outside the map or hangs (the
+// sanitizer build checks the reads).
+TEST_F(ItemListTest, ArbitraryLegResultsNeverCrash) {
+  std::mt19937 rng(7120);
+  const std::uint32_t links[] = {0, 99, 100, 101, 103, 104, 105, 200, 201, 300, 301, 302, 303, 0xFFFFFFFFu};
+  int built = 0;
+  for (int i = 0; i < 500; ++i) {
+    std::vector<PartPathPtr> parts;
+    const int partCount = static_cast<int>(rng() % 3);
+    for (int p = 0; p < partCount; ++p) {
+      std::vector<PathLink> runs;
+      const int runCount = static_cast<int>(rng() % 4);
+      for (int r = 0; r < runCount; ++r)
+        runs.push_back(LinkRun(links[rng() % std::size(links)], static_cast<std::uint16_t>(rng() % 6), rng() % 2 != 0,
+                               static_cast<std::int32_t>(rng() % 1000)));
+      std::vector<ShapePoint> start, end;
+      for (unsigned k = rng() % 3; k > 0; --k) start.push_back(T1(static_cast<int>(rng() % 600) - 100, 10));
+      for (unsigned k = rng() % 3; k > 0; --k) end.push_back(T2(static_cast<int>(rng() % 300), 50));
+      auto part = Part(std::move(runs), std::move(start), std::move(end), static_cast<std::int32_t>(rng() % 1000));
+      for (unsigned k = rng() % 3; k > 0; --k)
+        part->facilities.push_back(Guide(links[rng() % std::size(links)], static_cast<std::uint16_t>(rng() % 2),
+                                         static_cast<std::uint16_t>(rng()), rng() % 1000));
+      parts.push_back(part);
+    }
+    TmpItemAry items;
+    if (buildItemList(items, &map_, {Leg(std::move(parts))})) ++built;
+  }
+  EXPECT_GT(built, 0);
 }
 
 // The sample road map of the build tree: the 国道246号 from 瀬田 west over
