@@ -1,6 +1,10 @@
 #pragma once
-// The route core's work record of one calculation and the data paths that
-// its result post-processing reads.
+// What one route calculation works on between its start and its end: the
+// host's condition, the legs cut from it, the route engine's result of each
+// finished leg and the toll engine's answer, and the data paths that its
+// result post-processing reads. The route core keeps one work record and
+// reuses it for every calculation; the filter pipeline turns it into the
+// host's result.
 
 #include <string>
 #include <vector>
@@ -26,6 +30,14 @@ class RouteWork {
   RouteWork() = default;
   RouteWork(const RouteWork&) = delete;
   RouteWork& operator=(const RouteWork&) = delete;
+
+  // Drops the legs, the leg results and the toll answer of the previous
+  // calculation and remembers the condition of the next one.
+  void reset(const TVXRouteCondition* next);
+
+  // The toll-relevant links of the finished legs, in leg order, as the toll
+  // input builder takes them.
+  std::vector<LegTollLinks> tollLinks() const;
 
   // Turns the finished legs into a new route result: the legs become an
   // item list, which runs through the fixed chain of filters and is then

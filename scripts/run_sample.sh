@@ -4,7 +4,8 @@
 # Google Benchmark are not needed), writes one job of each kind (CP932,
 # CR LF) into a new folder, runs kort on each and prints the result and
 # status files in UTF-8; last, a few calls of libGazref.so through
-# gazref_host. The folder and its files are kept for a look afterwards.
+# gazref_host; then the toll library's host tollcalc and the route library's
+# host tvxroute. The folder and its files are kept for a look afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 4)
@@ -73,6 +74,17 @@ SCRIPT
 cmake --build build -j"$jobs" --target tollcalc sampletoll
 echo "== tollcalc"
 ./build/tollcalc build/Database/Toll/v35 10 21 3 1 2015-06-03 03:30 | iconv -f CP932 -t UTF-8
+
+# The route library's host on the sample road map with the sample toll data
+# beside it (Database/Road): from 東京IC by way of 横浜青葉IC (a time there
+# starts the second leg) over the 東名 and out at 厚木IC to 旭町, departing
+# on 2015-06-03 at 10:00, each point on the road that the route engine finds
+# near it (--road 1).
+cmake --build build -j"$jobs" --target tvxroute sampleroute
+echo
+echo "== tvxroute"
+./build/tvxroute build/Database/Road 139.6272,35.6207@2015-06-03T10:00 139.5240,35.5630@2015-06-03T10:30 \
+  139.3300,35.4450 --road 1 | iconv -f CP932 -t UTF-8
 
 echo
 echo "== the job, result and status files are kept in $work"

@@ -1,0 +1,18 @@
+# Installs the build tree BUILD into a scratch prefix under WORK, then
+# configures, builds and runs the host project SOURCE against it on the
+# route data folder DATA.
+file(REMOVE_RECURSE ${WORK})
+foreach(step
+    "${CMAKE_COMMAND};--install;${BUILD};--prefix;${WORK}/prefix"
+    "${CMAKE_COMMAND};-S;${SOURCE};-B;${WORK}/host;-DCMAKE_PREFIX_PATH=${WORK}/prefix"
+    "${CMAKE_COMMAND};--build;${WORK}/host")
+  execute_process(COMMAND ${step} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${step} failed:\n${out}\n${err}")
+  endif()
+endforeach()
+execute_process(COMMAND ${WORK}/host/tvxroute_host ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+message("${out}")
+if(NOT rc EQUAL 0 OR NOT out MATCHES "untimed 0 12\ntimed 1 answered 1")
+  message(FATAL_ERROR "the host answered ${rc}: ${out}")
+endif()

@@ -1,0 +1,213 @@
+// The whole calculation on the sample road map and toll data: two legs
+// made by the result builder on the map and handed over by the engine's
+// script, the tolls computed by the toll engine's worker and delivered on
+// this thread, the filter pipeline, one completion message.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "outside/kiwi.h"
+#include "outside/route_builder.h"
+#include "route/tvx_route.h"
+#include "tolllib/toll_lib_test_util.h"
+#include "tvxroute/tvx_route_test_util.h"
+
+namespace {
+
+using TvxRoute::TVXRoute;
+using TvxRoute::TVXRouteCondition;
+using TvxRoute::TVXRouteResult;
+using testutil::Sjis;
+
+// Degrees to map units (1/1024 arc-second).
+std::int32_t Units(double degrees) { return static_cast<std::int32_t>(degrees * 3600 * 1024 + 0.5); }
+
+class RouteEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(map.init((data.path() + "/ALLDATA.KWI").c_str())) << map.lastError();
+  }
+  ~RouteEndToEnd() override { TvxRoute::Release(result); }
+
+  // A leg over the 東名 (name number 2 = 東名高速道路 of HIGHWAY.DAT):
+  // the links first .. first + lastOffset, with a facility and a toll at
+  // the end of the given links.
+  RouteSingleResult Leg(int hour, int minute, std::uint32_t first, std::uint16_t lastOffset,
+                        std::vector<routebuild::GuideSpec> facilities, std::vector<routebuild::GuideSpec> tolls) {
+    routebuild::LegSpec leg;
+    leg.departure.set(2015, 5, 2, hour, minute, 0);
+    leg.vehicleType = 3;
+    leg.option = 1;
+    routebuild::PartSpec part;
+    part.runs = {routebuild::RunSpec{first, lastOffset, false, 2, 0}};
+    part.facilities = std::move(facilities);
+    part.tolls = std::move(tolls);
+    leg.parts = {part};
+    RouteSingleResult out;
+    std::string error;
+    EXPECT_TRUE(routebuild::BuildRouteResult(map, leg, &out, &error)) << error;
+    return out;
+  }
+
+  tvxtest::ScratchRegistry registry;
+  tvxtest::Script script;
+  tvxtest::DataFolder data;
+  tvxtest::HostWindow host;
+  KiwiHandleForALLDATA map{0x1000000, true};
+  TVXRouteResult* result = nullptr;
+};
+
+// 東京IC (entering at toll facility 10) by way of 横浜青葉IC, where a time
+// starts the second leg, past 横浜町田IC (leaving at toll facility 21) to
+// the end of the next link, at night with ETC: the sample toll table charges 1,050 yen for 東京 to
+// 横浜町田 (class 3: 105 tens) and the night rule takes 30 % off the third
+// fee, rounded up to 740.
+TEST_F(RouteEndToEnd, StartViaGoalWithTolls) {
+  tvxtest::Condition condition(3, {{0, 0}, {1, 20}});
+  const double at[3][2] = {{139.6272, 35.6207}, {139.5240, 35.5630}, {139.4400, 35.4800}};
+  for (int i = 0; i < 3; ++i) {
+    condition.node(i)->lon = Units(at[i][0]);
+    condition.node(i)->lat = Units(at[i][1]);
+    condition.node(i)->time.setNoData();
+  }
+  condition.node(0)->time = CDateTime(2015, 6, 3, 3, 10);
+  condition.node(1)->time = CDateTime(2015, 6, 3, 3, 30);
+  condition.node(0)->setName(Sjis(u8"出発地").c_str());
+  condition.node(1)->setName(Sjis(u8"経由地").c_str());
+  condition.node(2)->setName(Sjis(u8"目的地").c_str());
+  condition.get()->tollOption1 = 1;  // ETC
+
+  // Leg 0: links 1001-1003 (東京IC to 横浜青葉IC); leg 1: links 1004-1007
+  // (横浜青葉IC across the tile border past 横浜町田IC).
+  const RouteSingleResult leg0 = Leg(3, 10, 1001, 2, {}, {{1001, false, 10}});
+  const RouteSingleResult leg1 = Leg(3, 30, 1004, 3, {{1006, false, 104}}, {{1006, false, 21}});
+  script->push(RouteOutcome::Result(leg0));
+  script->push(RouteOutcome::Result(leg1));
+
+  TVXRoute route;
+  ASSERT_TRUE(route.init(data.path().c_str()));
+  ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
+  ASSERT_TRUE(host.PumpDone());
+  tvxtest::PumpFor(100);
+  EXPECT_EQ(host.done(), 1);
+  EXPECT_EQ(host.messages().size(), 1u);
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(script->conditions().size(), 2u);
+  EXPECT_EQ(result->condition, condition.get());
+
+  // Summaries: the third-fee and first-fee totals.
+  EXPECT_EQ(result->summary1, 740);
+  EXPECT_EQ(result->summary2, 1050);
+
+  // Break numbers 1, 3, 2 at start, via point and goal, with the
+  // condition's names.
+  std::vector<int> breaks;
+  std::vector<std::string> breakNames;
+  const TVXRouteResult::Node* toll = nullptr;
+  for (int i = 0; i < result->getNodeCnt(); ++i) {
+    const TVXRouteResult::Node* n = result->getNode(i);
+    if (n->breakNo > 0) {
+      breaks.push_back(n->breakNo);
+      breakNames.push_back(n->getName() ? n->getName() : "");
+    }
+    if (n->kind == 5 && n->fee != 0) toll = n;
+  }
+  EXPECT_EQ(breaks, (std::vector<int>{1, 3, 2}));
+  EXPECT_EQ(breakNames, (std::vector<std::string>{Sjis(u8"出発地"), Sjis(u8"経由地"), Sjis(u8"目的地")}));
+  EXPECT_EQ(result->getNode(0)->breakNo, 1);
+  EXPECT_EQ(result->getNode(result->getNodeCnt() - 1)->breakNo, 2);
+
+  // The exit toll node: the fees of its profile, the facility's name.
+  ASSERT_NE(toll, nullptr);
+  EXPECT_EQ(toll->fee, 740);
+  EXPECT_EQ(toll->firstFee, 1050);
+  EXPECT_EQ(toll->facilityFlag, 1);
+  EXPECT_EQ(std::string(toll->getName() ? toll->getName() : ""), Sjis(u8"横浜町田IC"));
+
+  // Road names from HIGHWAY.DAT; every link names one.
+  ASSERT_GE(result->getRoadNameCnt(), 1);
+  EXPECT_EQ(std::string(result->getRoadName(0)), Sjis(u8"東名高速道路"));
+  ASSERT_GE(result->getLinkCnt(), 1);
+  std::int64_t distance = 0;
+  for (int i = 0; i < result->getLinkCnt(); ++i) {
+    const TVXRouteResult::Link* l = result->getLink(i);
+    EXPECT_EQ(l->roadNameIndex, 0) << i;
+    EXPECT_GE(l->distance, 0) << i;
+    EXPECT_GE(l->getPointCnt(), 2) << i;
+    distance += l->distance;
+  }
+  // The links cover both legs: their distances add up to the two legs'.
+  EXPECT_EQ(distance, leg0.getPart(0)->distance + leg1.getPart(0)->distance);
+  EXPECT_GT(distance, 15000);
+}
+
+// The engine's own search (no script) over the sample map, one leg without
+// toll points: the toll engine is skipped, the calculation ends with one
+// message and a result whose ends are break nodes 1 and 2.
+TEST_F(RouteEndToEnd, SearchedRouteWithoutTolls) {
+  tvxtest::Condition condition(2, {{0, 0}});
+  // Along the 国道246号 from 瀬田 to 荏田.
+  condition.node(0)->lon = Units(139.6330);
+  condition.node(0)->lat = Units(35.6240);
+  condition.node(1)->lon = Units(139.5300);
+  condition.node(1)->lat = Units(35.5300);
+  TVXRoute route;
+  ASSERT_TRUE(route.init(data.path().c_str()));
+  // No toll worker could run: a route without toll points never asks for one.
+  tolllib::HeldWorkers held;
+  ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
+  ASSERT_TRUE(host.PumpDone());
+  tvxtest::PumpFor(50);
+  EXPECT_EQ(host.done(), 1);
+  EXPECT_EQ(tolllib::HeldWorkers::finished(), 0);
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  ASSERT_NE(result, nullptr);
+  ASSERT_GE(result->getNodeCnt(), 2);
+  EXPECT_EQ(result->getNode(0)->breakNo, 1);
+  EXPECT_EQ(result->getNode(result->getNodeCnt() - 1)->breakNo, 2);
+  EXPECT_EQ(result->summary1, 0);
+  EXPECT_EQ(result->summary2, 0);
+  EXPECT_GE(result->getLinkCnt(), 1);
+}
+
+// A leg that the pipeline cannot follow over the map (a link that no tile
+// holds): the calculation ends with 1, one message, and the slot untouched.
+TEST_F(RouteEndToEnd, ResultNotBuilt) {
+  tvxtest::Part part;
+  RouteSingleResult leg = tvxtest::Leg({part});
+  PathLink run;
+  run.link = 424242;
+  leg.getPart(0)->runs = {run};
+  script->push(RouteOutcome::Result(leg));
+  tvxtest::Condition condition(2);
+  TVXRoute route;
+  ASSERT_TRUE(route.init(data.path().c_str()));
+  ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
+  ASSERT_TRUE(host.PumpDone());
+  EXPECT_EQ(route.getLastError(), TVXRoute::kNotDone);
+  EXPECT_EQ(result, nullptr);
+  // The next calculation is accepted.
+  script->push(RouteOutcome::Error(9));
+  ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
+  ASSERT_TRUE(host.PumpDone(2));
+  EXPECT_EQ(route.getLastError(), TVXRoute::kCancelled);
+}
+
+// A host that gives no result slot: the calculation runs to its end as it
+// would with one, and the result it built is freed, not written anywhere.
+TEST_F(RouteEndToEnd, CalcWithoutResultSlotDropsTheResult) {
+  tvxtest::Condition condition(2, {{0, 0}});
+  script->push(RouteOutcome::Result(Leg(10, 0, 1001, 2, {}, {})));
+  TVXRoute route;
+  ASSERT_TRUE(route.init(data.path().c_str()));
+  ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), nullptr));
+  ASSERT_TRUE(host.PumpDone());
+  EXPECT_EQ(route.getLastError(), TVXRoute::kNoError);
+  tvxtest::PumpFor(50);
+  EXPECT_EQ(host.done(), 1);
+}
+
+}  // namespace
