@@ -38,18 +38,23 @@ struct WordList {
 const WordList kDirectionLists[] = {{kUp, 3}, {kDown, 3}, {kWestIn, 2}, {kEastIn, 2}, {kStreet, 2}};
 
 // A run of numerals at p: full-width digits (kind 1) or kanji numerals
-// (kind 2), ending where the kind changes. Its value when it reads as a
-// number, else -1; *length gets the run's bytes.
-int32_t ReadNumeralRun(const char* p, int* kind, int* length) {
+// (kind 2), ending where the kind changes; kind 0 and length 0 when p is
+// not a numeral. *length gets the run's bytes.
+void FindNumeralRun(const char* p, int* kind, int* length) {
   *kind = 0;
   *length = 0;
-  if (KanjiDigitValue(p) < 0) return -1;
+  if (KanjiDigitValue(p) < 0) return;
   *kind = IsFullWidthDigitAt(p) ? 1 : 2;
   const char* q = p;
   while (CharLen(q) == 2 && KanjiDigitValue(q) >= 0 && (IsFullWidthDigitAt(q) ? 1 : 2) == *kind)
     q += 2;
   *length = static_cast<int>(q - p);
-  return KanjiNumeralToInt(std::string(p, q).c_str());
+}
+
+// The value of a run found by FindNumeralRun when it reads as a number,
+// else -1.
+int32_t NumeralRunValue(const char* p, int length) {
+  return KanjiNumeralToInt(std::string(p, static_cast<std::size_t>(length)).c_str());
 }
 
 // The text with `count` bytes at the 1-based position removed.
@@ -220,21 +225,28 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   int i = 0;
   int j = 0;
   while (name[j] && CharLen(input + i) == 2 && CharLen(name + j) == 2) {
+    // The same character: the same kind of numeral, if any.
+    if (input[i] == name[j] && input[i + 1] == name[j + 1]) {
+      i += 2;
+      j += 2;
+      continue;
+    }
     int inputKind = 0;
     int nameKind = 0;
     int inputRun = 0;
     int nameRun = 0;
-    const int32_t inputValue = ReadNumeralRun(input + i, &inputKind, &inputRun);
-    const int32_t nameValue = ReadNumeralRun(name + j, &nameKind, &nameRun);
-    if (inputValue >= 0 && nameValue >= 0 && inputKind != nameKind && inputValue == nameValue) {
-      i += inputRun;
-      j += nameRun;
-    } else if (input[i] == name[j] && input[i + 1] == name[j + 1]) {
-      i += 2;
-      j += 2;
-    } else {
-      break;
+    FindNumeralRun(input + i, &inputKind, &inputRun);
+    FindNumeralRun(name + j, &nameKind, &nameRun);
+    // Runs of two kinds (a run of neither kind is none) count as equal when
+    // both read as the same number.
+    bool sameNumber = false;
+    if (inputKind != 0 && nameKind != 0 && inputKind != nameKind) {
+      const int32_t inputValue = NumeralRunValue(input + i, inputRun);
+      sameNumber = inputValue >= 0 && inputValue == NumeralRunValue(name + j, nameRun);
     }
+    if (!sameNumber) break;
+    i += inputRun;
+    j += nameRun;
   }
   if (name[j] == '\0') {
     if (consumed) *consumed = i;

@@ -121,12 +121,16 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   std::string native;
   if (kept.image) {
     // The usual case: the file is where it was and unchanged.
-    if (plat::StampOfNative(kept.native, now) && now == kept.image->GetStamp()) return kept.image;
+    if (plat::WatchedStampOfNative(kept.native, now) && now == kept.image->GetStamp())
+      return kept.image;
   }
   if (!plat::StampOfPath(path, native, now) || now.isDirectory) return nullptr;
   if (kept.image && native == kept.native && now == kept.image->GetStamp()) return kept.image;
   auto image = std::make_shared<CCachedFile>();
   if (!image->Open(native)) return nullptr;
+  // The next check of this file is a watched one from here on.
+  plat::FileStamp watched;
+  plat::WatchedStampOfNative(native, watched);
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.byPath[key] = Kept{native, image};
   TrimCache(cache);

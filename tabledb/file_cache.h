@@ -6,7 +6,7 @@
 // instead of reading the file at every open: the image of a path is kept
 // and handed out again while the file's stamp (size, modification and
 // status-change time, device, inode; plat/file_stamp.h) is unchanged, which
-// costs one status call. A changed file gets a new image; readers that hold
+// is checked through the change watch (plat::WatchedStampOfNative). A changed file gets a new image; readers that hold
 // the old one keep reading the bytes they opened.
 //
 // An image is filled on demand, block by block, from the file it was
