@@ -40,14 +40,32 @@ constexpr NumeralChar kNumerals[] = {
 
 bool SameChar(const char* p, const char* twoBytes) { return p[0] == twoBytes[0] && p[1] == twoBytes[1]; }
 
-// Lead bytes of the numeral characters: any other character is none.
-struct NumeralLeads {
-  bool used[256] = {};
-  constexpr NumeralLeads() {
-    for (const NumeralChar& n : kNumerals) used[static_cast<unsigned char>(n.text[0])] = true;
+// The numeral characters by their two bytes, in ascending order (the first
+// entry of a character that is listed twice), and the lead bytes they use.
+struct NumeralTable {
+  struct Entry {
+    uint16_t code;
+    int value;
+  };
+  Entry entries[sizeof kNumerals / sizeof kNumerals[0]] = {};
+  std::size_t count = 0;
+  bool leads[256] = {};
+  constexpr NumeralTable() {
+    for (const NumeralChar& n : kNumerals) {
+      const auto lead = static_cast<unsigned char>(n.text[0]);
+      const auto trail = static_cast<unsigned char>(n.text[1]);
+      const auto code = static_cast<uint16_t>(lead << 8 | trail);
+      leads[lead] = true;
+      bool listed = false;
+      for (std::size_t k = 0; k < count; ++k) listed = listed || entries[k].code == code;
+      if (listed) continue;
+      std::size_t i = count++;
+      for (; i > 0 && entries[i - 1].code > code; --i) entries[i] = entries[i - 1];
+      entries[i] = Entry{code, n.value};
+    }
   }
 };
-constexpr NumeralLeads kNumeralLeads;
+constexpr NumeralTable kNumeralTable;
 
 // Starts of the characters of a text, found walking forward.
 std::vector<std::size_t> CharStarts(const std::string& s) {
@@ -271,10 +289,23 @@ bool ReadingOf(const std::string& text, std::string* reading) {
 // ---------------------------------------------------------------------------
 
 int KanjiDigitValue(const char* p) {
-  if (!p || CharLen(p) != 2 || !kNumeralLeads.used[static_cast<unsigned char>(p[0])]) return -1;
-  for (const NumeralChar& n : kNumerals)
-    if (SameChar(p, n.text)) return n.value;
-  return -1;
+  if (!p || CharLen(p) != 2) return -1;
+  const auto lead = static_cast<unsigned char>(p[0]);
+  if (!kNumeralTable.leads[lead]) return -1;
+  const auto code = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(p[1]));
+  std::size_t low = 0;
+  std::size_t high = kNumeralTable.count;
+  while (low < high) {
+    const std::size_t middle = (low + high) / 2;
+    if (kNumeralTable.entries[middle].code < code) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low < kNumeralTable.count && kNumeralTable.entries[low].code == code
+             ? kNumeralTable.entries[low].value
+             : -1;
 }
 
 int32_t KanjiNumeralToInt(const char* text) {

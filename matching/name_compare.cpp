@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -96,6 +97,12 @@ std::string ExpandIterationMark(const std::string& text) {
   }
   return out;
 }
+
+// Hashes texts as views, so that a lookup by a C string makes no copy.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
 
 bool IsLevelOneOrTwoKanji(const char* p) {
   if (CharLen(p) != 2) return false;
@@ -267,7 +274,7 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     bool ready = false;
     int uses = 0;  // marks begun since Init (the mark counter is 16-bit)
     std::string namePairs;  // the pairs the kept names were edited with
-    std::unordered_map<std::string, std::pair<int, std::string>> names;
+    std::unordered_map<std::string, std::pair<int, std::string>, TextHash, std::equal_to<>> names;
   };
   thread_local EditedTexts kept;
   const uint32_t pairCount = extraList->GetCount();
@@ -303,7 +310,7 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     kept.names.clear();
     kept.namePairs = kept.pairs;
   }
-  auto found = kept.names.find(name);
+  auto found = kept.names.find(std::string_view(name, static_cast<std::size_t>(nameLength)));
   if (found == kept.names.end()) {
     std::string editedName(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
     std::memcpy(editedName.data(), name, static_cast<std::size_t>(nameLength) + 1);

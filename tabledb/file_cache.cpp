@@ -40,6 +40,8 @@ void TrimCache(ImageCache& cache) {
 CCachedFile::~CCachedFile() { std::free(data_); }
 
 int CCachedFile::Open(const std::string& native) {
+  static std::atomic<uint64_t> lastId{0};
+  id_ = lastId.fetch_add(1, std::memory_order_relaxed) + 1;
   if (!file_.Open(native)) return 0;
   if (file_.Stamp().size > UINT32_MAX - 1) return 0;
   native_ = native;
@@ -105,6 +107,18 @@ std::shared_ptr<const void> CCachedFile::SetDerived(std::shared_ptr<const void> 
   std::lock_guard<std::mutex> lock(derivedMutex_);
   if (!derived_) derived_ = std::move(value);
   return derived_;
+}
+
+std::shared_ptr<const void> CCachedFile::GetDerived(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(derivedMutex_);
+  const auto it = derivedByName_.find(name);
+  return it == derivedByName_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<const void> CCachedFile::SetDerived(const std::string& name,
+                                                    std::shared_ptr<const void> value) {
+  std::lock_guard<std::mutex> lock(derivedMutex_);
+  return derivedByName_.emplace(name, std::move(value)).first->second;
 }
 
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
