@@ -1,6 +1,7 @@
 #include "matching/name_compare.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -243,7 +244,7 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     int inputRun = 0;
     int nameRun = 0;
     FindNumeralRun(input + i, &inputKind, &inputRun);
-    FindNumeralRun(name + j, &nameKind, &nameRun);
+    if (inputKind != 0) FindNumeralRun(name + j, &nameKind, &nameRun);
     // Runs of two kinds (a run of neither kind is none) count as equal when
     // both read as the same number.
     bool sameNumber = false;
@@ -269,7 +270,7 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   if (extraList == nullptr || extraList->GetCount() == 0) return 0;
   struct EditedTexts {
     std::string input;
-    std::string pairs;  // the list's records, byte for byte
+    std::string pairs;  // the texts of the list's pairs
     CEditText edited;
     bool ready = false;
     int uses = 0;  // marks begun since Init (the mark counter is 16-bit)
@@ -279,37 +280,38 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   thread_local EditedTexts kept;
   const uint32_t pairCount = extraList->GetCount();
   const uint32_t pairSize = extraList->GetElementSize();
-  auto samePairs = [&](const std::string& bytes) {
-    if (bytes.size() != static_cast<std::size_t>(pairCount) * pairSize) return false;
-    for (uint32_t n = 1; n <= pairCount; ++n) {
-      const void* record = extraList->GetPtr(n);
-      if (!record || std::memcmp(bytes.data() + (n - 1) * pairSize, record, pairSize) != 0)
-        return false;
+  // What the edits depend on: the two texts of each pair record (as the
+  // edits read them, up to their NUL), the bytes of other records.
+  thread_local std::string pairs;
+  pairs.assign(reinterpret_cast<const char*>(&pairSize), sizeof pairSize);
+  for (uint32_t n = 1; n <= pairCount; ++n) {
+    const auto* record = static_cast<const char*>(extraList->GetPtr(n));
+    if (!record) continue;
+    if (pairSize != sizeof(PairRecord)) {
+      pairs.append(record, pairSize);
+      continue;
     }
-    return true;
-  };
-  auto pairBytes = [&] {
-    std::string bytes;
-    for (uint32_t n = 1; n <= pairCount; ++n) {
-      const auto* record = static_cast<const char*>(extraList->GetPtr(n));
-      if (record) bytes.append(record, pairSize);
+    for (const std::size_t at : {offsetof(PairRecord, search), offsetof(PairRecord, replacement)}) {
+      pairs.append(record + at, strnlen(record + at, kPairTextSize - 1));
+      pairs += '\0';
     }
-    return bytes;
-  };
-  if (!kept.ready || kept.uses >= 30000 || kept.input != input || !samePairs(kept.pairs)) {
+  }
+  if (!kept.ready || kept.uses >= 30000 || kept.input != input || kept.pairs != pairs) {
     kept.ready = false;
     if (!kept.edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &kept.edited))
       return 0;
     kept.input = input;
-    kept.pairs = pairBytes();
+    kept.pairs = pairs;
     kept.ready = true;
     kept.uses = 0;
+    // The kept names go with other pairs (the pairs change only here).
+    if (kept.namePairs != kept.pairs) {
+      kept.names.clear();
+      kept.namePairs = kept.pairs;
+    }
   }
   if (nameLength > kMaxSearchTextLength) return 0;
-  if (kept.namePairs != kept.pairs || kept.names.size() > 65536) {
-    kept.names.clear();
-    kept.namePairs = kept.pairs;
-  }
+  if (kept.names.size() > 65536) kept.names.clear();
   auto found = kept.names.find(std::string_view(name, static_cast<std::size_t>(nameLength)));
   if (found == kept.names.end()) {
     std::string editedName(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
