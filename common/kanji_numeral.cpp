@@ -30,7 +30,7 @@ struct NumeralChar {
   int value;
 };
 
-const NumeralChar kNumerals[] = {
+constexpr NumeralChar kNumerals[] = {
     {"０", 0},  {"１", 1},     {"２", 2},     {"３", 3},      {"４", 4},         {"５", 5},
     {"６", 6},  {"７", 7},     {"８", 8},     {"９", 9},      {"一", 1},         {"二", 2},
     {"三", 3},  {"四", 4},     {"五", 5},     {"六", 6},      {"七", 7},         {"八", 8},
@@ -39,6 +39,33 @@ const NumeralChar kNumerals[] = {
 };
 
 bool SameChar(const char* p, const char* twoBytes) { return p[0] == twoBytes[0] && p[1] == twoBytes[1]; }
+
+// The numeral characters by their two bytes, in ascending order (the first
+// entry of a character that is listed twice), and the lead bytes they use.
+struct NumeralTable {
+  struct Entry {
+    uint16_t code;
+    int value;
+  };
+  Entry entries[sizeof kNumerals / sizeof kNumerals[0]] = {};
+  std::size_t count = 0;
+  bool leads[256] = {};
+  constexpr NumeralTable() {
+    for (const NumeralChar& n : kNumerals) {
+      const auto lead = static_cast<unsigned char>(n.text[0]);
+      const auto trail = static_cast<unsigned char>(n.text[1]);
+      const auto code = static_cast<uint16_t>(lead << 8 | trail);
+      leads[lead] = true;
+      bool listed = false;
+      for (std::size_t k = 0; k < count; ++k) listed = listed || entries[k].code == code;
+      if (listed) continue;
+      std::size_t i = count++;
+      for (; i > 0 && entries[i - 1].code > code; --i) entries[i] = entries[i - 1];
+      entries[i] = Entry{code, n.value};
+    }
+  }
+};
+constexpr NumeralTable kNumeralTable;
 
 // Starts of the characters of a text, found walking forward.
 std::vector<std::size_t> CharStarts(const std::string& s) {
@@ -263,9 +290,22 @@ bool ReadingOf(const std::string& text, std::string* reading) {
 
 int KanjiDigitValue(const char* p) {
   if (!p || CharLen(p) != 2) return -1;
-  for (const NumeralChar& n : kNumerals)
-    if (SameChar(p, n.text)) return n.value;
-  return -1;
+  const auto lead = static_cast<unsigned char>(p[0]);
+  if (!kNumeralTable.leads[lead]) return -1;
+  const auto code = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(p[1]));
+  std::size_t low = 0;
+  std::size_t high = kNumeralTable.count;
+  while (low < high) {
+    const std::size_t middle = (low + high) / 2;
+    if (kNumeralTable.entries[middle].code < code) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low < kNumeralTable.count && kNumeralTable.entries[low].code == code
+             ? kNumeralTable.entries[low].value
+             : -1;
 }
 
 int32_t KanjiNumeralToInt(const char* text) {
@@ -455,15 +495,33 @@ char* NumberReadingsInText(char* text) {
 
 int EndsWithUniformNumeralRun(const char* text) {
   if (text == nullptr) return 0;
-  // Character starts, found walking forward.
-  std::vector<const char*> starts;
-  for (const char* p = text; *p; p += CharLen(p)) starts.push_back(p);
-  int kind = 0;  // 1 full-width digit, 2 other numeral
-  for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-    if (KanjiDigitValue(*it) < 0) return kind != 0 ? 1 : 0;
-    const int k = IsFullWidthDigitAt(*it) ? 1 : 2;
-    if (kind != 0 && k != kind) return 0;
-    kind = k;
+  return EndsWithUniformNumeralRun(text, std::strlen(text));
+}
+
+int EndsWithUniformNumeralRun(const char* text, std::size_t length) {
+  if (text == nullptr || length < 2) return 0;
+  // The last character is a numeral only if the last two bytes are one
+  // (numerals are double-byte): most texts are settled without a walk.
+  if (KanjiDigitValue(text + length - 2) < 0) return 0;
+  // Walking forward: the kind of the numeral run that ends at the current
+  // character (0 none, 1 full-width digits, 2 other numerals) and whether
+  // that run mixes the kinds.
+  int kind = 0;
+  bool mixed = false;
+  for (std::size_t i = 0; i < length && text[i] != '\0';) {
+    const char* p = text + i;
+    int cl = CharLen(p);
+    if (cl == 2 && i + 1 >= length) cl = 1;  // cut from its trail byte
+    const int value = cl == 2 ? KanjiDigitValue(p) : -1;
+    if (value < 0) {
+      kind = 0;
+      mixed = false;
+    } else {
+      const int k = IsFullWidthDigitAt(p) ? 1 : 2;
+      if (kind != 0 && k != kind) mixed = true;
+      kind = k;
+    }
+    i += static_cast<std::size_t>(cl);
   }
-  return kind != 0 ? 1 : 0;
+  return kind != 0 && !mixed ? 1 : 0;
 }

@@ -98,3 +98,7 @@ char* NumberReadingsInText(char* text);
 // full-width digits, or all kanji numerals (一 十 百 万 〇 ...). "三" 1,
 // "１二" 0 (mixed), "丁目" 0, "" 0.
 int EndsWithUniformNumeralRun(const char* text);
+// The same for the first `length` bytes of the text, as if it ended there
+// (a lead byte cut from its trail byte counts as a character of its own).
+// length is at most the text's length.
+int EndsWithUniformNumeralRun(const char* text, std::size_t length);

@@ -418,6 +418,22 @@ char* RotateRightByte(char* text) {
 int FindSubstring(const char* pattern, const char* text) {
   if (!pattern || !text) return 0;
   if (*pattern == '\0') return 1;
+  // A pattern that does not end in a lead byte without its trail byte
+  // matches at a character start exactly where its bytes do (equal bytes
+  // make characters of equal length).
+  const std::size_t patternBytes = std::strlen(pattern);
+  const char* last = pattern;
+  for (const char* p = pattern; *p; p += CharLen(p)) last = p;
+  const unsigned char lastByte = static_cast<unsigned char>(*last);
+  const bool loneLead = last[1] == '\0' && ((lastByte >= 0x81 && lastByte <= 0x9F) || lastByte >= 0xE0);
+  if (!loneLead) {
+    const char first = pattern[0];
+    for (const char* start = text; *start; start += CharLen(start)) {
+      if (*start == first && std::strncmp(start, pattern, patternBytes) == 0)
+        return static_cast<int>(start - text) + 1;
+    }
+    return 0;
+  }
   const int patternChars = CountChars(pattern);
   const int tries = CountChars(text) - patternChars + 1;
   const char* start = text;

@@ -249,10 +249,20 @@ void CAdrsEngine::FreeWorkLists() {
 }
 
 int CAdrsEngine::AllocateWorkLists() {
-  if (lowerNeighbours_.Create(128, kNeighbourRecordSize, 128) &&
-      upperNeighbours_.Create(128, kNeighbourRecordSize, 128) &&
-      estimationList_.Create(256, kEstimateRecordSize, 128) &&
-      lotCandidates_.Create(256, kLotCandidateRecordSize, 128)) {
+  // A list that still holds its block (made again without a Close in
+  // between) starts empty on it: no record above the count is read.
+  auto ready = [](CRecordList& list, uint32_t capacity, uint16_t size) {
+    if (list.GetBuffer() != nullptr && list.GetElementSize() == size &&
+        list.GetCapacity() >= capacity) {
+      list.SetCount(0);
+      return 1;
+    }
+    return list.Create(capacity, size, 128);
+  };
+  if (ready(lowerNeighbours_, 128, kNeighbourRecordSize) &&
+      ready(upperNeighbours_, 128, kNeighbourRecordSize) &&
+      ready(estimationList_, 256, kEstimateRecordSize) &&
+      ready(lotCandidates_, 256, kLotCandidateRecordSize)) {
     return 1;
   }
   FreeWorkLists();

@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "common/record_array.h"
 #include "tabledb/change_code_index.h"
@@ -533,6 +535,13 @@ class CAdrsEngine {
   int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,
                 const ChildTest& test, uint16_t* entry, char* msg);
   int ReadEntryAt(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+  // The municipality rows under childBase (entries and names by the kana
+  // switch), read once per index and database image; null when they are
+  // not kept (a file not read through an image, or a row that does not
+  // read).
+  struct CityRow;
+  std::shared_ptr<const std::vector<CityRow>> KeptCityRows(uint32_t childBase, uint16_t count,
+                                                           int kana);
   void FreeWorkLists();
   void CloseOwnChangeHistory();
   void CloseOwnChangeCodeIndex();

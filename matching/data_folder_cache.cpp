@@ -70,7 +70,7 @@ int LookAtDictionaryFiles(const std::string& folder, DictionaryFiles* files) {
   if (!listing) return 0;
   for (int i = 0; i < kDictionaryFileCount; ++i) {
     files->present[i] = listing->Find(kDictionaryFileNames[i], files->native[i]) &&
-                        plat::StampOfNative(files->native[i], files->stamp[i]);
+                        plat::WatchedStampOfNative(files->native[i], files->stamp[i]);
     if (!files->present[i]) {
       files->native[i].clear();
       files->stamp[i] = plat::FileStamp{};
@@ -138,7 +138,7 @@ int ProbeIndexFilesCached(const char* dataFolder) {
     bool same = true;
     for (const auto& [native, stamp] : kept.looked) {
       plat::FileStamp now;
-      if (!plat::StampOfNative(native, now) || !(now == stamp)) {
+      if (!plat::WatchedStampOfNative(native, now) || !(now == stamp)) {
         same = false;
         break;
       }
@@ -152,7 +152,7 @@ int ProbeIndexFilesCached(const char* dataFolder) {
     std::snprintf(name, sizeof name, "QVAD%02d.TIX", i);
     std::string native;
     plat::FileStamp stamp;
-    if (!listing->Find(name, native) || !plat::StampOfNative(native, stamp)) continue;
+    if (!listing->Find(name, native) || !plat::WatchedStampOfNative(native, stamp)) continue;
     fresh.looked.emplace_back(native, stamp);
     fresh.kind = ProbeIndexFile((folder + name).c_str());
   }

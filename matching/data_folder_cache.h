@@ -8,8 +8,9 @@
 //  - the address index kind of the folder (ProbeIndexFiles), reused while
 //    the folder holds the same names and the index files it looked at are
 //    unchanged;
-// A check costs one status call for the folder and one per file involved;
-// nothing is re-read while they are unchanged.
+// A check looks at the folder and at each file involved through the
+// change watch (plat::WatchedStampOfNative: no status call while nothing
+// in the folder changed); nothing is re-read while they are unchanged.
 //
 // A failed load is not kept: the next call loads again (and fails with the
 // same message). Safe from several threads: one call at a time uses a

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/kanji_numeral.h"
 #include "common/sjis_internal.h"
@@ -10,8 +11,6 @@
 #include "common/width_kana.h"
 
 namespace {
-
-constexpr uint32_t kGrowthStep = 128;
 
 using sjis_internal::CharLen;
 
@@ -30,8 +29,8 @@ CEditText::~CEditText() { Clear(); }
 void CEditText::Clear() {
   count_ = 0;
   mark_ = 0;
-  records_.Free();
-  store_.Free();
+  records_.clear();
+  store_.clear();
 }
 
 int CEditText::Init(const char* text, uint32_t recordCapacity, uint32_t storeCapacity) {
@@ -39,8 +38,11 @@ int CEditText::Init(const char* text, uint32_t recordCapacity, uint32_t storeCap
   if (text == nullptr) return 0;
   const std::size_t length = std::strlen(text);
   if (length > static_cast<std::size_t>(kMaxLength)) return 0;
-  if (!records_.Create(recordCapacity, sizeof(EditRecord), kGrowthStep) ||
-      !store_.Create(storeCapacity, 1, kGrowthStep)) {
+  if (recordCapacity == 0 || storeCapacity == 0) return 0;
+  try {
+    records_.reserve(recordCapacity);
+    store_.reserve(storeCapacity);
+  } catch (...) {
     Clear();
     return 0;
   }
@@ -54,34 +56,28 @@ int CEditText::Init(const char* text, uint32_t recordCapacity, uint32_t storeCap
 
 uint32_t CEditText::PushVersion(const char* text, uint32_t length, uint32_t position,
                                 uint32_t newLength, uint32_t oldLength, int32_t mark) {
-  const uint32_t recordCount = records_.GetCount();
-  const uint32_t storeCount = store_.GetCount();
+  const std::size_t recordCount = records_.size();
+  const std::size_t storeCount = store_.size();
+  if (recordCount >= UINT32_MAX || storeCount + length + 2 > UINT32_MAX) return 0;
   EditRecord record{};
-  if (!records_.Add(&record)) return 0;
-  const uint32_t number = records_.GetCount();
-
-  // The text, its NUL and one spare byte.
-  char bytes[kMaxLength + 2];
-  std::memcpy(bytes, text, length);
-  bytes[length] = '\0';
-  bytes[length + 1] = '\0';
-  if (!store_.AddMany(bytes, length + 2)) {
-    // Leave both stores as they were, so that later edits still work.
-    records_.SetCount(recordCount);
-    store_.SetCount(storeCount);
-    return 0;
-  }
-  record.textStart = storeCount + 1;
+  record.textStart = static_cast<uint32_t>(storeCount + 1);
   record.position = position;
   record.newLength = newLength;
   record.oldLength = oldLength;
   record.mark = mark;
-  if (!records_.SetAt(number, &record)) {
-    records_.SetCount(recordCount);
-    store_.SetCount(storeCount);
+  try {
+    // The text, its NUL and one spare byte.
+    store_.insert(store_.end(), text, text + length);
+    store_.push_back('\0');
+    store_.push_back('\0');
+    records_.push_back(record);
+  } catch (...) {
+    // Leave both stores as they were, so that later edits still work.
+    records_.resize(recordCount);
+    store_.resize(storeCount);
     return 0;
   }
-  return number;
+  return static_cast<uint32_t>(records_.size());
 }
 
 int CEditText::Commit(const char* text, uint32_t length, uint32_t position, uint32_t newLength,
@@ -93,15 +89,16 @@ int CEditText::Commit(const char* text, uint32_t length, uint32_t position, uint
 }
 
 int CEditText::GetEditRecord(uint32_t n, EditRecord* record) const {
-  if (n == 0 || n > records_.GetCount()) return 0;
-  return records_.GetAt(n, record);
+  if (n == 0 || n > records_.size()) return 0;
+  *record = records_[n - 1];
+  return 1;
 }
 
 const char* CEditText::GetVersionText(uint32_t n) const {
-  if (n == 0 || n > count_) return nullptr;
-  EditRecord record{};
-  if (!GetEditRecord(n, &record) || record.textStart == 0) return nullptr;
-  return static_cast<const char*>(store_.GetPtr(record.textStart));
+  if (n == 0 || n > count_ || n > records_.size()) return nullptr;
+  const uint32_t start = records_[n - 1].textStart;
+  if (start == 0 || start > store_.size()) return nullptr;
+  return store_.data() + (start - 1);
 }
 
 uint32_t CEditText::VersionLength(uint32_t n) const {
@@ -232,8 +229,8 @@ int CEditText::Undo() {
   if (count_ == 0) return 0;
   EditRecord record{};
   if (!GetEditRecord(count_, &record)) return 0;
-  store_.SetCount(record.textStart == 0 ? 0 : record.textStart - 1);
-  records_.DropLast(1);
+  store_.resize(record.textStart == 0 ? 0 : record.textStart - 1);
+  records_.pop_back();
   --count_;
   return 1;
 }
@@ -331,18 +328,61 @@ int CEditText::NumeralsBeforeUnitsToDigits() {
   if (text == nullptr) return 0;
   if (text[0] == '\0') return 1;
 
+  // For the current version: at each character start k, whether the first
+  // k bytes end in a numeral run of one kind (-1 inside a character), and
+  // the heads already seen to need no change. Both hold until an edit.
+  uint32_t seenVersion = 0;
+  std::vector<signed char> uniformAt;
+  std::vector<int> unchanged;
+  auto lookAtVersion = [&] {
+    if (seenVersion == count_) return;
+    seenVersion = count_;
+    unchanged.clear();
+    const char* t = GetText();
+    const std::size_t length = std::strlen(t);
+    uniformAt.assign(length + 1, -1);
+    int kind = 0;  // 1 full-width digits, 2 other numerals
+    bool mixed = false;
+    std::size_t i = 0;
+    while (i < length) {
+      uniformAt[i] = kind != 0 && !mixed ? 1 : 0;
+      const int cl = CharLen(t + i);
+      if (KanjiDigitValue(t + i) < 0) {
+        kind = 0;
+        mixed = false;
+      } else {
+        const int k = IsFullWidthDigitAt(t + i) ? 1 : 2;
+        if (kind != 0 && k != kind) mixed = true;
+        kind = k;
+      }
+      i += static_cast<std::size_t>(cl);
+    }
+    uniformAt[length] = kind != 0 && !mixed ? 1 : 0;
+  };
+
   // Rewrites the numeral run that ends `head` (the first headLength bytes
   // of the current text) when it is of one kind; *shift gets the change in
   // length.
-  auto convertRunBefore = [this](int headLength, int* shift) -> int {
+  auto convertRunBefore = [&](int headLength, int* shift) -> int {
     *shift = 0;
-    const std::string head(GetText(), static_cast<std::size_t>(headLength));
-    if (!EndsWithUniformNumeralRun(head.c_str())) return 1;
+    lookAtVersion();
+    const std::size_t at = static_cast<std::size_t>(headLength);
+    const int uniform = at < uniformAt.size() && uniformAt[at] >= 0
+                            ? uniformAt[at]
+                            : EndsWithUniformNumeralRun(GetText(), at);
+    if (!uniform) return 1;
+    for (const int k : unchanged)
+      if (k == headLength) return 1;
+    const std::string head(GetText(), at);
     char converted[kNumeralWorkArea];
     TrailingNumeralToDigits(head.c_str(), converted, sizeof converted);
-    if (converted[0] == '\0' || head == converted) return 1;
-    const int p = CommonPrefixLength(head.c_str(), converted);
-    if (p >= headLength) return 1;
+    const int p = converted[0] == '\0' || head == converted
+                      ? headLength
+                      : CommonPrefixLength(head.c_str(), converted);
+    if (p >= headLength) {
+      unchanged.push_back(headLength);
+      return 1;
+    }
     if (!Replace(p + 1, headLength - p, converted + p)) return 0;
     *shift = static_cast<int>(std::strlen(converted)) - headLength;
     return 1;

@@ -15,6 +15,7 @@
 // store and are valid until the next edit, Undo, RollbackTo or Clear.
 
 #include <cstdint>
+#include <vector>
 
 #include "common/record_array.h"
 
@@ -31,10 +32,12 @@ class CEditText {
   CEditText& operator=(const CEditText&) = delete;
 
   // Clear, then the text as version 1. 0 (nothing kept) for a null or
-  // over-long text, a capacity of 0 or a failed allocation.
+  // over-long text, a capacity of 0 or a failed allocation. The stores
+  // keep their memory across Clear and Init, so that an edit text used
+  // for one address after another allocates once.
   int Init(const char* text, uint32_t recordCapacity = kDefaultRecordCapacity,
            uint32_t storeCapacity = kDefaultStoreCapacity);
-  // No text: version count 0, mark counter 0, both stores freed.
+  // No text: version count 0, mark counter 0, both stores emptied.
   void Clear();
 
   uint32_t GetVersionCount() const { return count_; }
@@ -127,6 +130,8 @@ class CEditText {
   uint32_t count_;
   int16_t mark_;
   char empty_[1];
-  CRecordList records_;
-  CRecordList store_;
+  // Edit record n at index n - 1; the texts one after another, each with
+  // its NUL and a spare byte.
+  std::vector<EditRecord> records_;
+  std::vector<char> store_;
 };

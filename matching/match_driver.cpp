@@ -53,6 +53,18 @@ Candidate LoadCandidate(const unsigned char* in) {
 }
 
 std::string FilePath(const std::string& folder, const char* format, int32_t prefecture) {
+  // The formats hold one "%02d": filled in directly for the numbers 0 to 99.
+  const char* field = std::strstr(format, "%02d");
+  if (field != nullptr && prefecture >= 0 && prefecture <= 99) {
+    std::string out;
+    out.reserve(folder.size() + std::strlen(format));
+    out += folder;
+    out.append(format, static_cast<std::size_t>(field - format));
+    out += static_cast<char>('0' + prefecture / 10);
+    out += static_cast<char>('0' + prefecture % 10);
+    out += field + 4;
+    return out;
+  }
   char name[32];
   std::snprintf(name, sizeof name, format, static_cast<int>(prefecture));
   return folder + name;

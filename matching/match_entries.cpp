@@ -16,6 +16,7 @@
 #include "matching/result_channel.h"
 #include "plat/config.h"
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "matching/adrs_engine.h"
 #include "matching/data_folder_cache.h"
 #include "tabledb/dictionaries.h"
@@ -66,6 +67,8 @@ int32_t ApplyMatchFlagRules(CAdrsContext* context, int32_t flags, int32_t calc) 
 
 int MatchAddressCore(CAdrsContext* context, char* text, int32_t flags, int32_t numberUnitValue,
                      const char* dataFolder, char* message, const char* datasetName) {
+  // The files of the call are checked against the change watch once.
+  plat::StampScope stamps;
   const int32_t calc = plat::ReadProfileInt(kIniSection, kIniCalcKey, 0, kIniFile);
   flags = ApplyMatchFlagRules(context, flags, calc);
   if (!text) {

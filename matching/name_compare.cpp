@@ -1,8 +1,10 @@
 #include "matching/name_compare.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -38,18 +40,23 @@ struct WordList {
 const WordList kDirectionLists[] = {{kUp, 3}, {kDown, 3}, {kWestIn, 2}, {kEastIn, 2}, {kStreet, 2}};
 
 // A run of numerals at p: full-width digits (kind 1) or kanji numerals
-// (kind 2), ending where the kind changes. Its value when it reads as a
-// number, else -1; *length gets the run's bytes.
-int32_t ReadNumeralRun(const char* p, int* kind, int* length) {
+// (kind 2), ending where the kind changes; kind 0 and length 0 when p is
+// not a numeral. *length gets the run's bytes.
+void FindNumeralRun(const char* p, int* kind, int* length) {
   *kind = 0;
   *length = 0;
-  if (KanjiDigitValue(p) < 0) return -1;
+  if (KanjiDigitValue(p) < 0) return;
   *kind = IsFullWidthDigitAt(p) ? 1 : 2;
   const char* q = p;
   while (CharLen(q) == 2 && KanjiDigitValue(q) >= 0 && (IsFullWidthDigitAt(q) ? 1 : 2) == *kind)
     q += 2;
   *length = static_cast<int>(q - p);
-  return KanjiNumeralToInt(std::string(p, q).c_str());
+}
+
+// The value of a run found by FindNumeralRun when it reads as a number,
+// else -1.
+int32_t NumeralRunValue(const char* p, int length) {
+  return KanjiNumeralToInt(std::string(p, static_cast<std::size_t>(length)).c_str());
 }
 
 // The text with `count` bytes at the 1-based position removed.
@@ -91,6 +98,12 @@ std::string ExpandIterationMark(const std::string& text) {
   }
   return out;
 }
+
+// Hashes texts as views, so that a lookup by a C string makes no copy.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
 
 bool IsLevelOneOrTwoKanji(const char* p) {
   if (CharLen(p) != 2) return false;
@@ -220,21 +233,28 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   int i = 0;
   int j = 0;
   while (name[j] && CharLen(input + i) == 2 && CharLen(name + j) == 2) {
+    // The same character: the same kind of numeral, if any.
+    if (input[i] == name[j] && input[i + 1] == name[j + 1]) {
+      i += 2;
+      j += 2;
+      continue;
+    }
     int inputKind = 0;
     int nameKind = 0;
     int inputRun = 0;
     int nameRun = 0;
-    const int32_t inputValue = ReadNumeralRun(input + i, &inputKind, &inputRun);
-    const int32_t nameValue = ReadNumeralRun(name + j, &nameKind, &nameRun);
-    if (inputValue >= 0 && nameValue >= 0 && inputKind != nameKind && inputValue == nameValue) {
-      i += inputRun;
-      j += nameRun;
-    } else if (input[i] == name[j] && input[i + 1] == name[j + 1]) {
-      i += 2;
-      j += 2;
-    } else {
-      break;
+    FindNumeralRun(input + i, &inputKind, &inputRun);
+    if (inputKind != 0) FindNumeralRun(name + j, &nameKind, &nameRun);
+    // Runs of two kinds (a run of neither kind is none) count as equal when
+    // both read as the same number.
+    bool sameNumber = false;
+    if (inputKind != 0 && nameKind != 0 && inputKind != nameKind) {
+      const int32_t inputValue = NumeralRunValue(input + i, inputRun);
+      sameNumber = inputValue >= 0 && inputValue == NumeralRunValue(name + j, nameRun);
     }
+    if (!sameNumber) break;
+    i += inputRun;
+    j += nameRun;
   }
   if (name[j] == '\0') {
     if (consumed) *consumed = i;
@@ -250,48 +270,49 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   if (extraList == nullptr || extraList->GetCount() == 0) return 0;
   struct EditedTexts {
     std::string input;
-    std::string pairs;  // the list's records, byte for byte
+    std::string pairs;  // the texts of the list's pairs
     CEditText edited;
     bool ready = false;
     int uses = 0;  // marks begun since Init (the mark counter is 16-bit)
     std::string namePairs;  // the pairs the kept names were edited with
-    std::unordered_map<std::string, std::pair<int, std::string>> names;
+    std::unordered_map<std::string, std::pair<int, std::string>, TextHash, std::equal_to<>> names;
   };
   thread_local EditedTexts kept;
   const uint32_t pairCount = extraList->GetCount();
   const uint32_t pairSize = extraList->GetElementSize();
-  auto samePairs = [&](const std::string& bytes) {
-    if (bytes.size() != static_cast<std::size_t>(pairCount) * pairSize) return false;
-    for (uint32_t n = 1; n <= pairCount; ++n) {
-      const void* record = extraList->GetPtr(n);
-      if (!record || std::memcmp(bytes.data() + (n - 1) * pairSize, record, pairSize) != 0)
-        return false;
+  // What the edits depend on: the two texts of each pair record (as the
+  // edits read them, up to their NUL), the bytes of other records.
+  thread_local std::string pairs;
+  pairs.assign(reinterpret_cast<const char*>(&pairSize), sizeof pairSize);
+  for (uint32_t n = 1; n <= pairCount; ++n) {
+    const auto* record = static_cast<const char*>(extraList->GetPtr(n));
+    if (!record) continue;
+    if (pairSize != sizeof(PairRecord)) {
+      pairs.append(record, pairSize);
+      continue;
     }
-    return true;
-  };
-  auto pairBytes = [&] {
-    std::string bytes;
-    for (uint32_t n = 1; n <= pairCount; ++n) {
-      const auto* record = static_cast<const char*>(extraList->GetPtr(n));
-      if (record) bytes.append(record, pairSize);
+    for (const std::size_t at : {offsetof(PairRecord, search), offsetof(PairRecord, replacement)}) {
+      pairs.append(record + at, strnlen(record + at, kPairTextSize - 1));
+      pairs += '\0';
     }
-    return bytes;
-  };
-  if (!kept.ready || kept.uses >= 30000 || kept.input != input || !samePairs(kept.pairs)) {
+  }
+  if (!kept.ready || kept.uses >= 30000 || kept.input != input || kept.pairs != pairs) {
     kept.ready = false;
     if (!kept.edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &kept.edited))
       return 0;
     kept.input = input;
-    kept.pairs = pairBytes();
+    kept.pairs = pairs;
     kept.ready = true;
     kept.uses = 0;
+    // The kept names go with other pairs (the pairs change only here).
+    if (kept.namePairs != kept.pairs) {
+      kept.names.clear();
+      kept.namePairs = kept.pairs;
+    }
   }
   if (nameLength > kMaxSearchTextLength) return 0;
-  if (kept.namePairs != kept.pairs || kept.names.size() > 65536) {
-    kept.names.clear();
-    kept.namePairs = kept.pairs;
-  }
-  auto found = kept.names.find(name);
+  if (kept.names.size() > 65536) kept.names.clear();
+  auto found = kept.names.find(std::string_view(name, static_cast<std::size_t>(nameLength)));
   if (found == kept.names.end()) {
     std::string editedName(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
     std::memcpy(editedName.data(), name, static_cast<std::size_t>(nameLength) + 1);

@@ -7,9 +7,12 @@
 // tried row leaves no trace in the text.
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "common/kanji_numeral.h"
+#include "common/message.h"
 #include "common/number_parse.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -19,6 +22,8 @@
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
 #include "matching/adrs_engine.h"
+#include "tabledb/file_cache.h"
+#include "tabledb/table_database.h"
 #include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 
@@ -216,6 +221,45 @@ int CAdrsEngine::MatchPrefecture(CEditText* text, int32_t* level, int32_t* paren
 // ---------------------------------------------------------------------------
 // Municipality
 
+// The index entry and the two names of one municipality row.
+struct CAdrsEngine::CityRow {
+  TixEntry entry;
+  std::string county;
+  std::string city;
+};
+
+std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRows(
+    uint32_t childBase, uint16_t count, int kana) {
+  // Kept with the database's image for the index image it was read from:
+  // a changed file of either has a new image, and with it new rows.
+  const auto& indexImage = index_.GetSharedImage();
+  if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
+  CCachedFile& databaseImage = *database_->GetSharedImage();
+  const std::string key = "municipalities " + std::to_string(indexImage->GetId()) + " " +
+                          std::to_string(GetIndexKind()) + " " + std::to_string(childBase) + " " +
+                          std::to_string(count) + " " + std::to_string(kana);
+  if (auto kept = databaseImage.GetDerived(key))
+    return std::static_pointer_cast<const std::vector<CityRow>>(kept);
+  auto rows = std::make_shared<std::vector<CityRow>>();
+  rows->reserve(count);
+  // A row that does not read is left to the match, which reports it.
+  char scratch[kMessageSize] = "";
+  char county[kFieldSize];
+  char city[kFieldSize];
+  for (uint32_t n = 1; n <= count; ++n) {
+    CityRow row;
+    if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &row.entry, scratch) ||
+        !ReadText(database_, row.entry.record, kTableCity, kCountyName.Get(kana), county, scratch) ||
+        !ReadText(database_, row.entry.record, kTableCity, kCityName.Get(kana), city, scratch))
+      return nullptr;
+    row.county = county;
+    row.city = city;
+    rows->push_back(std::move(row));
+  }
+  return std::static_pointer_cast<const std::vector<CityRow>>(
+      databaseImage.SetDerived(key, std::move(rows)));
+}
+
 int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                            int32_t* parent, int16_t* entry, char* msg) {
   const int kana = kanaSwitch_;
@@ -233,13 +277,19 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
   char county[kFieldSize];
   char city[kFieldSize];
   char status[kFieldSize];
+  const std::shared_ptr<const std::vector<CityRow>> rows = KeptCityRows(childBase, count, kana);
   const int16_t mark = text->BeginMark();
   for (uint32_t n = 1; n <= count; ++n) {
     text->RollbackTo(mark);
     TixEntry e;
-    if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
-        !ReadText(database_, e.record, kTableCity, kCountyName.Get(kana), county, msg) ||
-        !ReadText(database_, e.record, kTableCity, kCityName.Get(kana), city, msg)) {
+    if (rows) {
+      const CityRow& row = (*rows)[n - 1];
+      e = row.entry;
+      std::memcpy(county, row.county.c_str(), row.county.size() + 1);
+      std::memcpy(city, row.city.c_str(), row.city.size() + 1);
+    } else if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
+               !ReadText(database_, e.record, kTableCity, kCountyName.Get(kana), county, msg) ||
+               !ReadText(database_, e.record, kTableCity, kCityName.Get(kana), city, msg)) {
       text->RollbackTo(mark);
       return -1;
     }

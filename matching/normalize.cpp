@@ -112,9 +112,9 @@ bool ParseNumberUnitIn(std::string& work) {
     for (;;) {
       const int k = FindSubstringFrom(word, work.c_str(), n);
       if (k < n) break;
-      std::string head = work.substr(0, static_cast<std::size_t>(k));
       int at = k;
-      if (EndsWithUniformNumeralRun(head.c_str())) {
+      if (EndsWithUniformNumeralRun(work.c_str(), static_cast<std::size_t>(k))) {
+        const std::string head = work.substr(0, static_cast<std::size_t>(k));
         TrailingNumeralToDigits(head.c_str(), converted, sizeof converted);
         if (converted[0] != '\0' && head != converted) {
           work = converted + work.substr(static_cast<std::size_t>(k));

@@ -83,6 +83,9 @@ class CDataSource {
 
   uint32_t GetPosition();
   uint32_t GetSize() const { return size_; }
+  // The shared image a source opened on a file's image reads; null for
+  // every other kind of source.
+  const std::shared_ptr<CCachedFile>& GetSharedImage() const { return shared_; }
   // The own block of kind 4; null for every other kind.
   void* GetMemory() { return kind_ == kOwnMemory ? block_ : nullptr; }
   // Takes the size from the file's length (kinds 1 to 3); the memory kinds

@@ -40,6 +40,8 @@ void TrimCache(ImageCache& cache) {
 CCachedFile::~CCachedFile() { std::free(data_); }
 
 int CCachedFile::Open(const std::string& native) {
+  static std::atomic<uint64_t> lastId{0};
+  id_ = lastId.fetch_add(1, std::memory_order_relaxed) + 1;
   if (!file_.Open(native)) return 0;
   if (file_.Stamp().size > UINT32_MAX - 1) return 0;
   native_ = native;
@@ -107,6 +109,18 @@ std::shared_ptr<const void> CCachedFile::SetDerived(std::shared_ptr<const void> 
   return derived_;
 }
 
+std::shared_ptr<const void> CCachedFile::GetDerived(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(derivedMutex_);
+  const auto it = derivedByName_.find(name);
+  return it == derivedByName_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<const void> CCachedFile::SetDerived(const std::string& name,
+                                                    std::shared_ptr<const void> value) {
+  std::lock_guard<std::mutex> lock(derivedMutex_);
+  return derivedByName_.emplace(name, std::move(value)).first->second;
+}
+
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   if (!path || !*path) return nullptr;
   ImageCache& cache = Images();
@@ -121,12 +135,16 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   std::string native;
   if (kept.image) {
     // The usual case: the file is where it was and unchanged.
-    if (plat::StampOfNative(kept.native, now) && now == kept.image->GetStamp()) return kept.image;
+    if (plat::WatchedStampOfNative(kept.native, now) && now == kept.image->GetStamp())
+      return kept.image;
   }
   if (!plat::StampOfPath(path, native, now) || now.isDirectory) return nullptr;
   if (kept.image && native == kept.native && now == kept.image->GetStamp()) return kept.image;
   auto image = std::make_shared<CCachedFile>();
   if (!image->Open(native)) return nullptr;
+  // The next check of this file is a watched one from here on.
+  plat::FileStamp watched;
+  plat::WatchedStampOfNative(native, watched);
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.byPath[key] = Kept{native, image};
   TrimCache(cache);

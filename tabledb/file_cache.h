@@ -6,7 +6,7 @@
 // instead of reading the file at every open: the image of a path is kept
 // and handed out again while the file's stamp (size, modification and
 // status-change time, device, inode; plat/file_stamp.h) is unchanged, which
-// costs one status call. A changed file gets a new image; readers that hold
+// is checked through the change watch (plat::WatchedStampOfNative). A changed file gets a new image; readers that hold
 // the old one keep reading the bytes they opened.
 //
 // An image is filled on demand, block by block, from the file it was
@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +48,14 @@ class CCachedFile {
   // first value set stays.
   std::shared_ptr<const void> GetDerived() const;
   std::shared_ptr<const void> SetDerived(std::shared_ptr<const void> value);
+  // Further derived values by name, as above (the first value set under a
+  // name stays).
+  std::shared_ptr<const void> GetDerived(const std::string& name) const;
+  std::shared_ptr<const void> SetDerived(const std::string& name,
+                                         std::shared_ptr<const void> value);
+  // A number of its own for the image, never given to another image of
+  // the process.
+  uint64_t GetId() const { return id_; }
 
  private:
   friend std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path);
@@ -65,6 +74,8 @@ class CCachedFile {
   std::mutex fillMutex_;
   mutable std::mutex derivedMutex_;
   std::shared_ptr<const void> derived_;
+  std::map<std::string, std::shared_ptr<const void>> derivedByName_;
+  uint64_t id_ = 0;
 };
 
 // The image of the CP932 path as the file stands now (see above). Null when

@@ -70,6 +70,8 @@ class CTableDatabase {
   // the field cache.
   void Close();
   int IsOpen() const { return open_; }
+  // The shared image a database opened for reading reads; else null.
+  const std::shared_ptr<CCachedFile>& GetSharedImage() const { return image_; }
   // Copies the path into buffer (bufferSize bytes); "" when it does not fit.
   char* GetPath(char* buffer, std::size_t bufferSize) const;
 

@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "common/path_util.h"
 #include "tabledb/data_source.h"
@@ -97,6 +98,8 @@ class CTixFile {
   int Open(const char* path, int32_t kind);
   void Close();
   int IsOpen() const { return open_; }
+  // The shared image of the index file while it is open on one; else null.
+  const std::shared_ptr<CCachedFile>& GetSharedImage() const { return file_.GetSharedImage(); }
   int32_t GetKind() const { return kind_; }
   const char* GetPath() const { return path_; }
   // The decoded header (all zero while closed).

@@ -71,7 +71,7 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
     if (!StampOfPath(path.c_str(), native, unused)) return nullptr;
   }
   FileStamp stamp;
-  if (!StampOfNative(native, stamp)) return nullptr;
+  if (!WatchedStampOfNative(native, stamp)) return nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex);
     auto it = kept->find(path);

@@ -2,12 +2,19 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "plat/cp932.h"
 #include "plat/path.h"
@@ -43,6 +50,146 @@ ListingCache& Listings() {
   return *cache;
 }
 
+// ---- The change watch ----
+
+// What a watched folder reports: its entries changed (written, touched,
+// created, removed, renamed) or it was itself moved or removed.
+constexpr uint32_t kFolderEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
+                                   IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
+// What a folder above a watched one reports: it was moved or removed.
+constexpr uint32_t kAncestorEvents = IN_MOVE_SELF | IN_DELETE_SELF;
+// Kept stamps live at most this long without a report.
+constexpr int64_t kKeepNs = 1000000000;
+
+struct KeptStamp {
+  bool exists;
+  FileStamp stamp;
+};
+
+struct ChangeWatch {
+  std::mutex mutex;
+  int fd = -1;
+  bool tried = false;
+  std::unordered_set<std::string> watched;  // folders with kFolderEvents
+  std::unordered_set<std::string> above;    // folders whose folders above are watched
+  std::unordered_map<std::string, KeptStamp> stamps;
+  int64_t keptSince = 0;
+};
+
+ChangeWatch& Watch() {
+  static ChangeWatch* watch = new ChangeWatch;  // never destroyed: used until exit
+  return *watch;
+}
+
+thread_local int scopeDepth = 0;
+thread_local bool scopeRead = false;
+
+int64_t MonotonicNs() {
+  struct timespec ts {};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);  // no system call (vDSO)
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// A child of fork starts without the parent's watch (the descriptor is
+// shared, and reading it would take the parent's reports).
+void BeforeFork() { Watch().mutex.lock(); }
+void AfterForkInParent() { Watch().mutex.unlock(); }
+void AfterForkInChild() {
+  ChangeWatch& w = Watch();
+  if (w.fd >= 0) ::close(w.fd);
+  w.fd = -1;
+  w.tried = false;
+  w.watched.clear();
+  w.above.clear();
+  w.stamps.clear();
+  w.mutex.unlock();
+}
+
+bool HaveWatchLocked(ChangeWatch& w) {
+  if (w.tried) return w.fd >= 0;
+  w.tried = true;
+  static const bool registered = ::pthread_atfork(BeforeFork, AfterForkInParent,
+                                                  AfterForkInChild) == 0;
+  if (!registered) return false;
+  detail::CountSystemCalls();
+  w.fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  w.keptSince = MonotonicNs();
+  return w.fd >= 0;
+}
+
+// Reads every report: any report, or the age of the kept stamps, empties
+// them; a folder moved or removed, a lost watch or lost reports also
+// forget the watched folders.
+void ReadReportsLocked(ChangeWatch& w) {
+  alignas(struct inotify_event) char buffer[4096];
+  bool reported = false;
+  bool lost = false;
+  // Reports that keep coming are not all read: the stamps go anyway.
+  for (int reads = 0; reads < 64; ++reads) {
+    detail::CountSystemCalls();
+    const ssize_t n = ::read(w.fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    reported = true;
+    for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(struct inotify_event)) <= n;) {
+      struct inotify_event event;
+      std::memcpy(&event, buffer + at, sizeof event);
+      // A watched folder moved or removed: its path may now name another
+      // folder, which is watched when next looked at.
+      if (event.mask & (IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_UNMOUNT))
+        lost = true;
+      at += static_cast<ssize_t>(sizeof event + event.len);
+    }
+  }
+  const int64_t now = MonotonicNs();
+  if (reported || now - w.keptSince > kKeepNs) {
+    w.stamps.clear();
+    w.keptSince = now;
+  }
+  if (lost) {
+    w.watched.clear();
+    w.above.clear();
+  }
+}
+
+// Watches every folder above the path for being moved or removed; false
+// when one cannot be watched.
+bool WatchAboveLocked(ChangeWatch& w, const std::string& native) {
+  const std::size_t last = native.find_last_of('/');
+  const std::string folder = native.substr(0, std::max<std::size_t>(last, 1));
+  if (w.above.count(folder)) return true;
+  for (std::size_t cut = last; cut != std::string::npos && cut > 0;
+       cut = native.find_last_of('/', cut - 1)) {
+    detail::CountSystemCalls();
+    if (::inotify_add_watch(w.fd, native.substr(0, cut).c_str(), kAncestorEvents | IN_MASK_ADD) < 0)
+      return false;
+  }
+  detail::CountSystemCalls();
+  if (::inotify_add_watch(w.fd, "/", kAncestorEvents | IN_MASK_ADD) < 0) return false;
+  w.above.insert(folder);
+  return true;
+}
+
+// Watches a folder for changes of its entries; false when it cannot be
+// watched.
+bool WatchEntriesLocked(ChangeWatch& w, const std::string& folder) {
+  if (w.watched.count(folder)) return true;
+  detail::CountSystemCalls();
+  if (::inotify_add_watch(w.fd, folder.c_str(), kFolderEvents | IN_MASK_ADD) < 0) return false;
+  w.watched.insert(folder);
+  return true;
+}
+
+// An absolute path without "." or ".." components or doubled separators
+// (those would make one file known under several names).
+bool IsPlainAbsolute(const std::string& native) {
+  if (native.size() < 2 || native[0] != '/' || native.back() == '/') return false;
+  return native.find("//") == std::string::npos && native.find("/./") == std::string::npos &&
+         native.find("/../") == std::string::npos &&
+         native.compare(native.size() - 2, 2, "/.") != 0 &&
+         (native.size() < 3 || native.compare(native.size() - 3, 3, "/..") != 0);
+}
+
 }  // namespace
 
 bool StampOfNative(const std::string& native, FileStamp& stamp) {
@@ -52,6 +199,43 @@ bool StampOfNative(const std::string& native, FileStamp& stamp) {
   FromStat(st, stamp);
   return true;
 }
+
+bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
+  if (!IsPlainAbsolute(native)) return StampOfNative(native, stamp);
+  ChangeWatch& w = Watch();
+  std::unique_lock<std::mutex> lock(w.mutex);
+  if (!HaveWatchLocked(w)) {
+    lock.unlock();
+    return StampOfNative(native, stamp);
+  }
+  if (scopeDepth == 0 || !scopeRead) {
+    ReadReportsLocked(w);
+    if (scopeDepth > 0) scopeRead = true;
+  }
+  if (const auto it = w.stamps.find(native); it != w.stamps.end()) {
+    if (!it->second.exists) return false;
+    stamp = it->second.stamp;
+    return true;
+  }
+  // The watches first, then the status: a change after it is reported. A
+  // folder is watched itself (its entries), anything else through the
+  // folder that holds it; the status is taken again once that watch is set.
+  if (!WatchAboveLocked(w, native)) return StampOfNative(native, stamp);
+  bool exists = StampOfNative(native, stamp);
+  const bool folder = exists && stamp.isDirectory;
+  const std::string holder = native.substr(0, std::max<std::size_t>(native.find_last_of('/'), 1));
+  if (!WatchEntriesLocked(w, folder ? native : holder)) return exists;
+  exists = StampOfNative(native, stamp);
+  if (exists && stamp.isDirectory != folder) return exists;
+  w.stamps[native] = KeptStamp{exists, exists ? stamp : FileStamp{}};
+  return exists;
+}
+
+StampScope::StampScope() {
+  if (scopeDepth++ == 0) scopeRead = false;
+}
+
+StampScope::~StampScope() { --scopeDepth; }
 
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
   if (!path || !path::Resolve(path, false, native)) return false;
@@ -86,6 +270,23 @@ const FolderListing::Entry* FolderListing::Folded(const std::string& s, bool utf
 
 bool FolderListing::Find(const char* name, std::string& native) const {
   if (!name || !*name) return false;
+  {
+    std::lock_guard<std::mutex> lock(memoMutex_);
+    if (const auto it = memo_.find(name); it != memo_.end()) {
+      if (it->second.first) native = it->second.second;
+      return it->second.first;
+    }
+  }
+  std::string found;
+  const bool ok = Look(name, found);
+  std::lock_guard<std::mutex> lock(memoMutex_);
+  if (memo_.size() >= 4096) memo_.clear();
+  memo_.emplace(name, std::make_pair(ok, found));
+  if (ok) native = std::move(found);
+  return ok;
+}
+
+bool FolderListing::Look(const char* name, std::string& native) const {
   const std::string raw = name;
   std::string utf8;
   const bool decoded = cp932::ToUtf8(raw, utf8);
@@ -115,14 +316,15 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
   }
   if (kept) {
     FileStamp now;
-    if (StampOfNative(kept->folder_, now) && now == kept->stamp_) return kept;
+    if (WatchedStampOfNative(kept->folder_, now) && now == kept->stamp_) return kept;
   }
   auto fresh = std::make_shared<FolderListing>();
   if (!path::Resolve(folder, false, fresh->folder_)) return nullptr;
   while (fresh->folder_.size() > 1 && fresh->folder_.back() == '/') fresh->folder_.pop_back();
   // The stamp is taken before the names: a change while they are read
   // makes the next call read them again.
-  if (!StampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory) return nullptr;
+  if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory)
+    return nullptr;
   detail::CountSystemCalls();
   DIR* d = ::opendir(fresh->folder_.c_str());
   if (!d) return nullptr;

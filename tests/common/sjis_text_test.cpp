@@ -172,6 +172,9 @@ TEST(FindSubstring, MatchesOnlyAtCharacterBoundaries) {
       {"abcd", "abc", 0},  {"\\", "ソ", 0},    {"\\", "ソ\\", 3},   {"\\", "表", 0},
       {"A", "ア", 0},      {"ソ", "aソ", 2},   {"表", "代表", 3},   {"ｶﾞ", "ｶｶﾞ", 2},
       {"a", "あa", 3},     {"\xA0", "あ", 0},
+      // A pattern that ends in a lead byte without its trail byte matches
+      // only a text that ends in it too.
+      {"a\x81", "a\x81\x40", 0}, {"a\x81", "xa\x81", 2}, {"三番", "１三番", 3},
   };
   for (const Case& c : cases)
     EXPECT_EQ(FindSubstring(c.pattern, c.text), c.pos) << Show(c.pattern) << " in " << Show(c.text);

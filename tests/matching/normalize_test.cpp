@@ -312,6 +312,25 @@ TEST(EndsWithUniformNumeralRun, Kinds) {
   for (const Case& c : cases) EXPECT_EQ(EndsWithUniformNumeralRun(c.text), c.result) << Show(c.text);
 }
 
+// The first n bytes are judged as if the text ended there: a cut through a
+// character leaves its lead byte as a character of its own.
+TEST(EndsWithUniformNumeralRun, OfTheFirstBytesAsIfTheTextEndedThere) {
+  EXPECT_EQ(EndsWithUniformNumeralRun("三丁目", 2), 1);
+  EXPECT_EQ(EndsWithUniformNumeralRun("三丁目", 3), 0) << "the lead byte of 丁 alone";
+  EXPECT_EQ(EndsWithUniformNumeralRun("１二三", 4), 0) << "mixed";
+  EXPECT_EQ(EndsWithUniformNumeralRun("１二三", 2), 1);
+  EXPECT_EQ(EndsWithUniformNumeralRun("x三", 1), 0);
+  EXPECT_EQ(EndsWithUniformNumeralRun(nullptr, 0), 0);
+  // Every cut of a few texts, against the whole-text form on a copy.
+  for (const std::string text : {"芝１２丁目三番", "二十三号１－２", "表１ソ三", "a三\x82"}) {
+    for (std::size_t n = 0; n <= text.size(); ++n) {
+      const std::string head = text.substr(0, n);
+      EXPECT_EQ(EndsWithUniformNumeralRun(text.c_str(), n), EndsWithUniformNumeralRun(head.c_str()))
+          << Show(text) << " cut at " << n;
+    }
+  }
+}
+
 TEST(KanaTextTests, ReadingAndHiragana) {
   struct Case {
     const char* text;

@@ -1,5 +1,6 @@
 #include "plat/file_stamp.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,6 +92,61 @@ TEST(ReadOnlyFile, ReadsExactlyAtPositionsAndRefusesFolders) {
   EXPECT_FALSE(file.ReadAt(0, buffer, 1));
   EXPECT_FALSE(file.Open(dir.path()));
   EXPECT_FALSE(file.Open(dir.Native("none")));
+}
+
+// A watched stamp is the file's stamp as it is now, after writes in place,
+// a touch, a replacement, a removal and a folder above moved away and made
+// anew; an unchanged file costs one read of the watch, and a call's scope
+// reads it once for all its checks.
+TEST(WatchedStamp, FollowsTheFileAndTheFoldersAboveIt) {
+  TempDir dir;
+  const std::string folder = dir.Native("a");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string path = folder + "/f.bin";
+  ASSERT_TRUE(testutil::WriteBytes(path, "1234"));
+  auto expectCurrent = [&](const char* what) {
+    plat::FileStamp watched, fresh;
+    const bool exists = plat::StampOfNative(path, fresh);
+    EXPECT_EQ(plat::WatchedStampOfNative(path, watched), exists) << what;
+    if (exists) {
+      EXPECT_EQ(watched, fresh) << what;
+    }
+  };
+  expectCurrent("first look");
+
+  plat::FileStamp first, again;
+  ASSERT_TRUE(plat::WatchedStampOfNative(path, first));
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::WatchedStampOfNative(path, again));
+  EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+  EXPECT_EQ(again, first);
+
+  ASSERT_TRUE(testutil::WriteBytes(path, "12345"));
+  expectCurrent("written in place");
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  expectCurrent("touched");
+  ASSERT_TRUE(testutil::WriteBytes(folder + "/g.bin", "12345"));
+  ASSERT_EQ(rename((folder + "/g.bin").c_str(), path.c_str()), 0);
+  expectCurrent("renamed over");
+  ASSERT_EQ(unlink(path.c_str()), 0);
+  expectCurrent("removed");
+  ASSERT_TRUE(testutil::WriteBytes(path, "1"));
+  expectCurrent("made again");
+  ASSERT_EQ(rename(folder.c_str(), dir.Native("old").c_str()), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(path, "12"));
+  expectCurrent("folder moved away and made anew");
+
+  {
+    plat::StampScope scope;
+    before = plat::SystemCallCount();
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(plat::WatchedStampOfNative(path, again));
+    EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+  }
+  // Relative paths are stamped as they stand.
+  plat::FileStamp relative;
+  EXPECT_FALSE(plat::WatchedStampOfNative("no-such-file-here", relative));
 }
 
 }  // namespace

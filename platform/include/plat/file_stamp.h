@@ -8,7 +8,9 @@
 //    change and the size are all that could tell, as for any reader);
 //  - a folder's listing, read once and kept while the folder's own stamp is
 //    unchanged (a name added, removed or renamed changes the folder), so
-//    that asking whether many names exist costs one status call;
+//    that asking whether many names exist costs one stamp check;
+//  - a change watch that answers a stamp check without a status call while
+//    nothing changed (WatchedStampOfNative, StampScope);
 //  - a read-only file read at positions (pread, no seek);
 //  - a count of the system calls this layer has made, for the benchmarks.
 //
@@ -18,8 +20,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace plat {
@@ -36,6 +40,30 @@ struct FileStamp {
 
 // The stamp of a native (UTF-8) path; false when it does not exist.
 bool StampOfNative(const std::string& native, FileStamp& stamp);
+
+// The same answer for an absolute native path, kept between calls while
+// the process's change watch (inotify) reports nothing in the folder that
+// holds the path (nor in the path itself when it is a folder) and no
+// folder above them was moved or removed: a check then costs one read of
+// the watch instead of a status call that walks the path. Every report
+// empties what was kept, and so does a second passed since it was last
+// emptied (changes the watch cannot see, such as a symbolic link above the
+// folder pointed elsewhere or a file system of another machine, are
+// noticed by then). Without a watch (none available, a relative path, a
+// folder that cannot be watched) it is StampOfNative.
+bool WatchedStampOfNative(const std::string& native, FileStamp& stamp);
+
+// Inside a scope (one per thread, nested scopes count as one) the watch is
+// read once, at the first check: the stamps are those of the moment the
+// scope looked first, as if every file had been checked then. An entry
+// point opens one so that a call costs one read of the watch.
+class StampScope {
+ public:
+  StampScope();
+  ~StampScope();
+  StampScope(const StampScope&) = delete;
+  StampScope& operator=(const StampScope&) = delete;
+};
 // Resolves a CP932 path as File::Open does, then stamps it; false when it
 // does not exist.
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp);
@@ -65,8 +93,14 @@ class FolderListing {
   // of UTF-8 (utf8 true) or of CP932 single-byte characters.
   const Entry* Folded(const std::string& s, bool utf8) const;
 
+  // Find without the memo.
+  bool Look(const char* name, std::string& native) const;
+
   std::string folder_;  // native, without a trailing '/'
   FileStamp stamp_;
+  // The answers of Find by name (the listing does not change).
+  mutable std::mutex memoMutex_;
+  mutable std::unordered_map<std::string, std::pair<bool, std::string>> memo_;
   std::vector<Entry> entries_;
   // Entry numbers by name and by ASCII-folded name (first entry wins).
   std::unordered_map<std::string, std::size_t> byName_;
@@ -74,8 +108,8 @@ class FolderListing {
 };
 
 // The listing of a CP932 folder (a trailing separator is allowed): one
-// status call when the kept listing is still valid, else the folder is read
-// again. Null when the folder does not exist or cannot be read. Safe from
+// watched stamp check (WatchedStampOfNative) when the kept listing is still
+// valid, else the folder is read again. Null when the folder does not exist or cannot be read. Safe from
 // several threads.
 std::shared_ptr<const FolderListing> GetFolderListing(const char* folder);
 
