@@ -13,6 +13,7 @@
 #include "common/record_array.h"
 #include "common/sjis_text.h"
 #include "gazref/facility_lists.h"
+#include "gazref/search_outputs.h"
 #include "matching/dictionary_loaders.h"
 #include "matching/match_driver.h"
 #include "plat/file.h"
@@ -55,22 +56,9 @@ void SetUpContext(CAdrsContext* context, const std::string& folder, const Addres
 
 // ---- Outputs: a result file or the caller's array ----
 
-class FileOutput {
+class FileOutput : public ResultFileOutput {
  public:
-  explicit FileOutput(const char* path) : path_(path) {}
-  const char* Name() const { return "結果格納ファイル名"; }
-  bool Missing() const { return path_ == nullptr; }
-  int Create(char* message) {
-    if (OpenNewTextFileForWrite(&file_, path_)) return 1;
-    SetMessage(message, kMsgFileCreate, path_);
-    return 0;
-  }
-  void Select(CAdrsContext* context) { context->SetOutputFile(&file_); }
-  void Close() { file_.Close(); }
-  void Discard() {
-    file_.Close();
-    RemoveFile(path_);
-  }
+  using ResultFileOutput::ResultFileOutput;
   // The first row, into a work area.
   int FirstRow(char* row, char* message) {
     plat::File in;
@@ -88,22 +76,11 @@ class FileOutput {
     RemoveFile(path_);
     return Create(message);
   }
-  int Sort(int32_t field, char* message) { return SortCsvFile(path_, field, message); }
-
- private:
-  const char* path_;
-  plat::File file_;
 };
 
-class ArrayOutput {
+class ArrayOutput : public ResultArrayOutput {
  public:
-  explicit ArrayOutput(CStringArray* array) : array_(array) {}
-  const char* Name() const { return "結果格納配列"; }
-  bool Missing() const { return array_ == nullptr; }
-  int Create(char*) { return 1; }
-  void Select(CAdrsContext* context) { context->SetOutputArray(array_); }
-  void Close() {}
-  void Discard() {}
+  using ResultArrayOutput::ResultArrayOutput;
   int FirstRow(char* row, char*) {
     std::snprintf(row, kWorkTextSize, "%s", array_->empty() ? "" : array_->front().c_str());
     CutAtCharBoundary(row, kWorkTextSize - 1);
@@ -113,10 +90,6 @@ class ArrayOutput {
     if (!array_->empty()) array_->erase(array_->begin());
     return 1;
   }
-  int Sort(int32_t field, char* message) { return SortCsvArray(array_, field, message); }
-
- private:
-  CStringArray* array_;
 };
 
 // ---- Listings ----

@@ -332,41 +332,34 @@ int CLevelCollector::FillCity(uint32_t record, char* msg) {
   return 1;
 }
 
-int CLevelCollector::FillOaza(uint32_t record, char* msg) {
+// The oaza (chome false) or aza/chome (chome true) level of the row: its
+// name and reading through the writer's name treatment, deeper names cleared.
+int CLevelCollector::FillPlaceName(uint32_t record, bool chome, char* msg) {
   Fields f(engine_->GetDatabase(), record, kTableOaza, msg);
   int32_t state = 0;
   if (!f.State(&state)) return 0;
   if (state >= kAbolishedState) return -1;
   std::string code, name, reading;
-  if (!f.Text(kFieldPlaceCode, &code) || !f.Text("大字通称名", &name) ||
-      !f.Text("かな読み大字通称名", &reading)) {
+  if (!f.Text(kFieldPlaceCode, &code) || !f.Text(chome ? "字丁目名" : "大字通称名", &name) ||
+      !f.Text(chome ? "かな読み字丁目名" : "かな読み大字通称名", &reading)) {
     return 0;
   }
-  writer_->TreatOazaName(&name, &reading, 0);
-  for (int i = kOaza; i < kNameCount; ++i) names_[i].clear();
-  names_[kOaza] = name;
-  names_[kOazaReading] = reading;
-  level_ = kLevelOaza;
+  if (chome) {
+    writer_->TreatChomeName(&name, &reading, 0);
+  } else {
+    writer_->TreatOazaName(&name, &reading, 0);
+  }
+  const int level = chome ? kChome : kOaza;
+  for (int i = level; i < kNameCount; ++i) names_[i].clear();
+  names_[level] = name;
+  names_[level + 1] = reading;
+  level_ = chome ? kLevelChome : kLevelOaza;
   return 1;
 }
 
-int CLevelCollector::FillChome(uint32_t record, char* msg) {
-  Fields f(engine_->GetDatabase(), record, kTableOaza, msg);
-  int32_t state = 0;
-  if (!f.State(&state)) return 0;
-  if (state >= kAbolishedState) return -1;
-  std::string code, name, reading;
-  if (!f.Text(kFieldPlaceCode, &code) || !f.Text("字丁目名", &name) ||
-      !f.Text("かな読み字丁目名", &reading)) {
-    return 0;
-  }
-  writer_->TreatChomeName(&name, &reading, 0);
-  for (int i = kChome; i < kNameCount; ++i) names_[i].clear();
-  names_[kChome] = name;
-  names_[kChomeReading] = reading;
-  level_ = kLevelChome;
-  return 1;
-}
+int CLevelCollector::FillOaza(uint32_t record, char* msg) { return FillPlaceName(record, false, msg); }
+
+int CLevelCollector::FillChome(uint32_t record, char* msg) { return FillPlaceName(record, true, msg); }
 
 // ---------------------------------------------------------------------------
 // Comparisons

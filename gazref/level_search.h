@@ -150,6 +150,7 @@ class CLevelCollector {
   int FillCity(uint32_t record, char* msg);
   int FillOaza(uint32_t record, char* msg);
   int FillChome(uint32_t record, char* msg);
+  int FillPlaceName(uint32_t record, bool chome, char* msg);
 
   // ---- Row writers ----
   int WriteOazaRow(uint32_t record, char* msg);

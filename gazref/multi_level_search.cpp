@@ -15,6 +15,7 @@
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "common/sjis_text.h"
+#include "gazref/search_outputs.h"
 #include "matching/dictionary_loaders.h"
 #include "matching/edit_text.h"
 #include "matching/match_driver.h"
@@ -355,46 +356,18 @@ int RunMultiLevel(Output& out, const char* prefecture, const char* address,
   return out.Sort(kSortField, message);
 }
 
-class ArrayRows {
+class ArrayRows : public ResultArrayOutput {
  public:
-  explicit ArrayRows(CStringArray* array) : array_(array) {}
-  const char* Name() const { return "結果格納配列"; }
-  bool Missing() const { return array_ == nullptr; }
-  int Create(char*) { return 1; }
-  void Select(CAdrsContext* writer) { writer->SetOutputArray(array_); }
-  void Close() {}
-  void Discard() {}
+  using ResultArrayOutput::ResultArrayOutput;
   // The text as the caller passed it.
   const char* QuotedText(const char* address, const char*) const { return address ? address : ""; }
-  int Sort(int32_t field, char* message) { return SortCsvArray(array_, field, message); }
-
- private:
-  CStringArray* array_;
 };
 
-class FileRows {
+class FileRows : public ResultFileOutput {
  public:
-  explicit FileRows(const char* path) : path_(path) {}
-  const char* Name() const { return "結果格納ファイル名"; }
-  bool Missing() const { return path_ == nullptr; }
-  int Create(char* message) {
-    if (OpenNewTextFileForWrite(&file_, path_)) return 1;
-    SetMessage(message, kMsgFileCreate, path_);
-    return 0;
-  }
-  void Select(CAdrsContext* writer) { writer->SetOutputFile(&file_); }
-  void Close() { file_.Close(); }
-  void Discard() {
-    file_.Close();
-    RemoveFile(path_);
-  }
+  using ResultFileOutput::ResultFileOutput;
   // The blank-free copy.
   const char* QuotedText(const char*, const char* blankFree) const { return blankFree; }
-  int Sort(int32_t field, char* message) { return SortCsvFile(path_, field, message); }
-
- private:
-  const char* path_;
-  plat::File file_;
 };
 
 }  // namespace
