@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds kort, the sample data (build/Database/住所), libGazref.so and its
+# Builds kort, the sample address and facility data (build/Database/住所,
+# build/Database/施設), libGazref.so and its
 # host gazref_host, and nothing else (no tests, no benchmarks: GoogleTest and
 # Google Benchmark are not needed), writes one job of each kind (CP932,
 # CR LF) into a new folder, runs kort on each and prints the result and
@@ -11,7 +12,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 4)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Only what this script runs: kort, the sample data, libGazref.so and its host.
-cmake --build build -j"$jobs" --target kort sampledata Gazref gazref_host
+cmake --build build -j"$jobs" --target kort sampledata facilitydata_folder Gazref gazref_host
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kort-sample.XXXXXX")
 
@@ -59,13 +60,26 @@ run_job postal 2000 "〒100-0005" 1 1 1 1 1 8 x
 # The reference library libGazref.so, driven by gazref_host through dlopen:
 # the first call of a setter answers the initial value, the two total names
 # are one function, and the border code of a point inside 丸の内一丁目 and
-# of one at sea (latitude and longitude in thousandths of a second of arc).
+# of one at sea (latitude and longitude in thousandths of a second of arc);
+# the municipalities of 京都府, the analysis of an address, a multi-level
+# search with no prefecture for a text that stops inside a town name, and
+# the facilities within 600 m of 東京駅.
 echo "== gazref_host"
-GAZREF_DATA="$PWD/build/Database/住所" ./build/gazref_host <<'SCRIPT'
+GAZREF_DATA="$PWD/build/Database/住所" GAZREF_FACILITY="$PWD/build/Database/施設" \
+  ./build/gazref_host <<'SCRIPT'
 GZR_SetAddr_AnalyzeExClass 2
 .same GZR_GetAddrTotal GZR_GetAddrFwTotal
 GZR_Border_GetCode buf 128446464 503165554 "${GAZREF_DATA}" buf
 GZR_Border_GetCode buf 120000000 500000000 "${GAZREF_DATA}" buf
+GZR_Jyusyo_FindListFirst "京都府" "${GAZREF_DATA}" -1 0 buf
+.rows addr
+GZR_SetAddr_AnalyzeExClass 4
+GZR_Jyusyo_Analyze "東京都千代田区丸の内二丁目３" "${GAZREF_DATA}" buf
+.rows fw
+GZR_TVX_Jyusyo_FindListFirst2_EX "" "京都府中京区亀屋" "${GAZREF_DATA}" -1 0 buf
+.rows fw
+GZR_Shisetsu_FindListFirst "" "" "" "" "" 128446800 503167200 600 "${GAZREF_FACILITY}" 100 0 buf
+.rows shisetsu
 SCRIPT
 
 # The toll library's host on the sample toll data: 東京IC (entrance 10) to
