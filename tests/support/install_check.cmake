@@ -1,6 +1,7 @@
 # Installs the build tree BUILD into a scratch prefix under WORK, then
-# configures, builds and runs the host project SOURCE against it on the
-# toll data folder DATA.
+# configures, builds and runs the host project SOURCE against it: its
+# program HOST, given the data folder DATA, must succeed with an output
+# that matches EXPECT.
 file(REMOVE_RECURSE ${WORK})
 foreach(step
     "${CMAKE_COMMAND};--install;${BUILD};--prefix;${WORK}/prefix"
@@ -11,8 +12,8 @@ foreach(step
     message(FATAL_ERROR "${step} failed:\n${out}\n${err}")
   endif()
 endforeach()
-execute_process(COMMAND ${WORK}/host/toll_host ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+execute_process(COMMAND ${WORK}/host/${HOST} ${DATA} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
 message("${out}")
-if(NOT rc EQUAL 0 OR NOT out MATCHES "total 1050 1050 1050")
+if(NOT rc EQUAL 0 OR NOT out MATCHES "${EXPECT}")
   message(FATAL_ERROR "the host answered ${rc}: ${out}")
 endif()
