@@ -37,16 +37,7 @@ using facilitytest::Described;
 using facilitytest::FacilityFolder;
 using testutil::Show;
 
-std::vector<std::string> Fields(const std::string& row) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = row.find(',', start);
-    fields.push_back(row.substr(start, comma - start));
-    if (comma == std::string::npos) return fields;
-    start = comma + 1;
-  }
-}
+std::vector<std::string> Fields(const std::string& row) { return testutil::CsvFields(row); }
 
 // Tokyo station, thousandths of an arc second.
 constexpr int32_t kTokyoLat = 128446800;

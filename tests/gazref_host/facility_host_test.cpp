@@ -40,16 +40,7 @@ std::string Cp932(const std::string &utf8) {
 
 std::string Utf8(const std::string &cp932) { return plat::cp932::ToUtf8Display(cp932); }
 
-std::vector<std::string> Fields(const std::string &row) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = row.find(',', start);
-    fields.push_back(row.substr(start, comma - start));
-    if (comma == std::string::npos) return fields;
-    start = comma + 1;
-  }
-}
+std::vector<std::string> Fields(const std::string& row) { return testutil::CsvFields(row); }
 
 // Lines of a CP932 result file (CR LF) without their ends.
 std::vector<std::string> FileLines(const std::string &nativePath) {

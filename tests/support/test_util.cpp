@@ -88,4 +88,15 @@ std::string Sjis(std::u8string_view utf8) {
   return out;
 }
 
+std::vector<std::string> CsvFields(const std::string& row) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = row.find(',', start);
+    fields.push_back(row.substr(start, comma - start));
+    if (comma == std::string::npos) return fields;
+    start = comma + 1;
+  }
+}
+
 }  // namespace testutil

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testutil {
 
@@ -50,5 +51,8 @@ class FileSizeLimit {
 std::string Show(std::string_view cp932);
 // UTF-8 text (e.g. a u8"" literal) as CP932 bytes.
 std::string Sjis(std::u8string_view utf8);
+
+// The comma-separated fields of a row (no quoting), empty ones included.
+std::vector<std::string> CsvFields(const std::string& row);
 
 }  // namespace testutil
