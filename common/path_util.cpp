@@ -1,5 +1,6 @@
 #include "common/path_util.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -10,6 +11,25 @@
 #include "plat/dirsearch.h"
 #include "plat/file.h"
 #include "plat/path.h"
+
+std::string NumberedFilePath(const std::string& folder, const char* format, int number) {
+  // Filled in directly for the numbers 0 to 99: this runs for every
+  // prefecture of every match.
+  const char* field = std::strstr(format, "%02d");
+  if (field != nullptr && number >= 0 && number <= 99) {
+    std::string out;
+    out.reserve(folder.size() + std::strlen(format));
+    out += folder;
+    out.append(format, static_cast<std::size_t>(field - format));
+    out += static_cast<char>('0' + number / 10);
+    out += static_cast<char>('0' + number % 10);
+    out += field + 4;
+    return out;
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, format, number);
+  return folder + name;
+}
 
 namespace {
 

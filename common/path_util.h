@@ -13,6 +13,7 @@
 // buffer (or the path).
 
 #include <cstddef>
+#include <string>
 
 // The size of the path buffers that the table database, the address index
 // and the change files keep (NUL included): the system's own limit on a
@@ -21,6 +22,10 @@
 inline constexpr std::size_t kPathBufferSize = 4096;
 
 // ---- Splitting and joining ----
+
+// folder + format with its one "%02d" filled by number: the per-prefecture
+// file names of a data folder ("QVAD%02d.NDB").
+std::string NumberedFilePath(const std::string& folder, const char* format, int number);
 
 char* ExtractDrive(const char* path, char* out, std::size_t outSize);
 char* ExtractFolder(const char* path, char* out, std::size_t outSize);  // without the drive

@@ -30,12 +30,6 @@ namespace {
 // Field 12 of a row: its code.
 constexpr int32_t kSortField = 12;
 
-std::string PrefectureFile(const std::string& folder, const char* format, int32_t code) {
-  char name[32];
-  std::snprintf(name, sizeof name, format, static_cast<int>(code));
-  return folder + name;
-}
-
 std::string Trimmed(const char* text) {
   std::vector<char> work(text ? std::strlen(text) + 1 : 1, '\0');
   if (text) std::memcpy(work.data(), text, work.size());
@@ -179,8 +173,8 @@ int CPrefectureFiles::Open(const std::string& folder, int32_t code, bool withHis
                            CAdrsContext* writer, CCharDictionary* unification,
                            CRecordList* replacements) {
   Close();
-  if (!database_.Open(PrefectureFile(folder, "QVAD%02d.NDB", code).c_str())) return 0;
-  if (!engine_.Open(PrefectureFile(folder, "QVAD%02d.TIX", code).c_str(),
+  if (!database_.Open(NumberedFilePath(folder, "QVAD%02d.NDB", code).c_str())) return 0;
+  if (!engine_.Open(NumberedFilePath(folder, "QVAD%02d.TIX", code).c_str(),
                     writer->GetIndexKind()) ||
       !engine_.AllocateWorkLists()) {
     Close();
@@ -190,9 +184,9 @@ int CPrefectureFiles::Open(const std::string& folder, int32_t code, bool withHis
   engine_.SetContext(writer);
   engine_.SetDictionaries(unification, replacements);
   if (withHistory) {
-    engine_.SetChangeHistoryFiles(PrefectureFile(folder, "QAD_CH%02d.CDB", code).c_str(),
-                                  PrefectureFile(folder, "QAD_CH%02d.CIX", code).c_str());
-    engine_.SetChangeCodeIndexFile(PrefectureFile(folder, "QAD_CH%02d.CDI", code).c_str());
+    engine_.SetChangeHistoryFiles(NumberedFilePath(folder, "QAD_CH%02d.CDB", code).c_str(),
+                                  NumberedFilePath(folder, "QAD_CH%02d.CIX", code).c_str());
+    engine_.SetChangeCodeIndexFile(NumberedFilePath(folder, "QAD_CH%02d.CDI", code).c_str());
   }
   engine_.SetCountyOptional(withHistory ? 1 : 0);
   engine_.SetHistoryCheck(1);

@@ -7,6 +7,7 @@
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/message_texts.h"
+#include "common/path_util.h"
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "common/sjis_text.h"
@@ -50,24 +51,6 @@ Candidate LoadCandidate(const unsigned char* in) {
   std::memcpy(&c.reference, in + 8, 4);
   std::memcpy(&c.entry, in + 12, 2);
   return c;
-}
-
-std::string FilePath(const std::string& folder, const char* format, int32_t prefecture) {
-  // The formats hold one "%02d": filled in directly for the numbers 0 to 99.
-  const char* field = std::strstr(format, "%02d");
-  if (field != nullptr && prefecture >= 0 && prefecture <= 99) {
-    std::string out;
-    out.reserve(folder.size() + std::strlen(format));
-    out += folder;
-    out.append(format, static_cast<std::size_t>(field - format));
-    out += static_cast<char>('0' + prefecture / 10);
-    out += static_cast<char>('0' + prefecture % 10);
-    out += field + 4;
-    return out;
-  }
-  char name[32];
-  std::snprintf(name, sizeof name, format, static_cast<int>(prefecture));
-  return folder + name;
 }
 
 // One prefecture's database and engine, closed again on every path. The
@@ -114,9 +97,9 @@ void SetUpEngine(CAdrsEngine* engine, CTableDatabase* database, const MatchSetup
   engine->SetDictionaries(s.dictionary, s.list);
   engine->SetExtraReplacementList(s.extraList);
   engine->SetNumberUnitMatching(s.numberUnitValue);
-  engine->SetChangeHistoryFiles(FilePath(s.folder, "QAD_CH%02d.CDB", prefecture).c_str(),
-                                FilePath(s.folder, "QAD_CH%02d.CIX", prefecture).c_str());
-  engine->SetChangeCodeIndexFile(FilePath(s.folder, "QAD_CH%02d.CDI", prefecture).c_str());
+  engine->SetChangeHistoryFiles(NumberedFilePath(s.folder, "QAD_CH%02d.CDB", prefecture).c_str(),
+                                NumberedFilePath(s.folder, "QAD_CH%02d.CIX", prefecture).c_str());
+  engine->SetChangeCodeIndexFile(NumberedFilePath(s.folder, "QAD_CH%02d.CDI", prefecture).c_str());
   // The reference library hands its county-optional switch and analysis
   // depth per call; otherwise the engine keeps its own defaults.
   if (s.context->GetEngineCountyOptional() != CAdrsContext::kEngineSettingUnset) {
@@ -285,8 +268,8 @@ bool ChooseCandidate(CRecordList& candidates, Candidate* best) {
 // when it matched nothing beyond the prefecture, -1 after a failure.
 int FinalPass(const MatchSetup& s, CEditText* edit, CTableDatabase* database, CAdrsEngine* engine,
               int32_t prefecture) {
-  const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", prefecture);
-  const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", prefecture);
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", prefecture);
+  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", prefecture);
   if (!database->Open(ndb.c_str())) {
     SetMessage(s.message, kMsgFileOpen, ndb.c_str());
     return -1;
@@ -327,7 +310,7 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   // database and the address index: a data folder too long for them fails
   // as a file that cannot be opened, naming the path, never as missing data.
   const std::string longest =
-      FilePath(FolderWithBackslash(dataFolder), "QVAD%02d.NDB", kPrefectureCount);
+      NumberedFilePath(FolderWithBackslash(dataFolder), "QVAD%02d.NDB", kPrefectureCount);
   if (longest.size() > kTdbMaxPathLength || longest.size() >= CTixFile::kPathSize) {
     SetMessage(message, kMsgFileOpen, longest.c_str());
     return -1;
@@ -394,10 +377,10 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   const int32_t first = fixed ? fixed : 1;
   const int32_t last = fixed ? fixed : kPrefectureCount;
   for (int32_t j = first; j <= last; ++j) {
-    const std::string ndb = FilePath(s.folder, "QVAD%02d.NDB", j);
+    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
     const char* ndbName = ndb.c_str() + s.folder.size();
     if (listing ? !listing->Contains(ndbName) : !FileExists(ndb.c_str())) continue;
-    const std::string tix = FilePath(s.folder, "QVAD%02d.TIX", j);
+    const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
     if (!database.Open(ndb.c_str())) continue;
     PrefectureFiles files(&engine, &database);
     if (!engine.Open(tix.c_str(), context->GetIndexKind())) continue;

@@ -11,6 +11,7 @@
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
+#include "common/path_util.h"
 #include "common/record_array.h"
 #include "common/scpy_splitter.h"
 #include "common/sjis_text.h"
@@ -63,12 +64,6 @@ enum Level : int32_t {
   kLevelLots = 6,
 };
 
-std::string PrefectureFile(const std::string& folder, const char* format, int prefecture) {
-  char name[32];
-  std::snprintf(name, sizeof name, format, prefecture);
-  return folder + name;
-}
-
 // What a scan hands each prefecture's engine before its lister runs.
 struct ScanSetup {
   int firstPrefecture = kFirstPrefecture;
@@ -97,13 +92,13 @@ int32_t ScanPrefectures(const std::string& folder, CAdrsContext* context, const 
   int32_t count = 0;
   CPlaceCodeRegistry registry;
   for (int i = setup.firstPrefecture; i <= setup.lastPrefecture; ++i) {
-    const std::string ndb = PrefectureFile(folder, "QVAD%02d.NDB", i);
+    const std::string ndb = NumberedFilePath(folder, "QVAD%02d.NDB", i);
     if (!FileExists(ndb.c_str())) continue;
     if (setup.registry) registry.ResetBuckets();
     CTableDatabase database;
     if (!database.Open(ndb.c_str())) continue;
     CAdrsEngine engine;
-    if (!engine.Open(PrefectureFile(folder, "QVAD%02d.TIX", i).c_str(), context->GetIndexKind())) {
+    if (!engine.Open(NumberedFilePath(folder, "QVAD%02d.TIX", i).c_str(), context->GetIndexKind())) {
       database.Close();
       continue;
     }
@@ -111,12 +106,12 @@ int32_t ScanPrefectures(const std::string& folder, CAdrsContext* context, const 
     engine.SetContext(context);
     engine.SetCountyInBrackets(setup.countyInBrackets);
     if (setup.changeFiles) {
-      engine.SetChangeHistoryFiles(PrefectureFile(folder, "QAD_CH%02d.CDB", i).c_str(),
-                                   PrefectureFile(folder, "QAD_CH%02d.CIX", i).c_str());
-      engine.SetChangeCodeIndexFile(PrefectureFile(folder, "QAD_CH%02d.CDI", i).c_str());
+      engine.SetChangeHistoryFiles(NumberedFilePath(folder, "QAD_CH%02d.CDB", i).c_str(),
+                                   NumberedFilePath(folder, "QAD_CH%02d.CIX", i).c_str());
+      engine.SetChangeCodeIndexFile(NumberedFilePath(folder, "QAD_CH%02d.CDI", i).c_str());
     }
     if (setup.groupIndex) {
-      engine.SetGroupIndexFile(1, PrefectureFile(folder, "QVAD%02d_CDG.TIX", i).c_str());
+      engine.SetGroupIndexFile(1, NumberedFilePath(folder, "QVAD%02d_CDG.TIX", i).c_str());
     }
     Prefecture prefecture{i, &engine, &database, setup.registry ? &registry : nullptr};
     const int ok = list(prefecture, &count);
@@ -440,7 +435,7 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
     return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
                                                                     int32_t* lines) {
       plat::File index;
-      if (!OpenFileForRead(&index, PrefectureFile(folder, "QVAD%02d_CDG.INX", p.number).c_str())) {
+      if (!OpenFileForRead(&index, NumberedFilePath(folder, "QVAD%02d_CDG.INX", p.number).c_str())) {
         return 1;
       }
       return ListGroupCode(p, &index, work, context, lines, maxLines, interrupted, message);

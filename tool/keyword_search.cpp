@@ -89,9 +89,7 @@ class WorkFile {
 };
 
 std::string PrefectureFile(const std::string& folder, int32_t prefecture, const char* tail) {
-  char name[64];
-  std::snprintf(name, sizeof name, "QVAD%02d%s", prefecture, tail);
-  return folder + name;
+  return NumberedFilePath(folder, (std::string("QVAD%02d") + tail).c_str(), prefecture);
 }
 
 // One prefecture's stages; the row count so far, or a negative value.
@@ -123,9 +121,7 @@ struct PrefectureSearch {
 };
 
 std::string ChangeFile(const std::string& folder, int32_t prefecture, const char* extension) {
-  char name[64];
-  std::snprintf(name, sizeof name, "QAD_CH%02d%s", prefecture, extension);
-  return folder + name;
+  return NumberedFilePath(folder, (std::string("QAD_CH%02d") + extension).c_str(), prefecture);
 }
 
 // The stage sequences of search types 3 and 4 for one prefecture; each
@@ -322,9 +318,7 @@ bool NameWorkFileBySystem(const char* tempFolder, int32_t /*prefecture*/, std::s
 }
 
 bool NameWorkFileByPrefecture(const char* tempFolder, int32_t prefecture, std::string* out) {
-  char name[32];
-  std::snprintf(name, sizeof name, "QVAD%02d.#W#", prefecture);
-  *out = std::string(tempFolder) + name;
+  *out = NumberedFilePath(tempFolder, "QVAD%02d.#W#", prefecture);
   return true;
 }
 

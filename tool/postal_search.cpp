@@ -10,6 +10,7 @@
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/number_parse.h"
+#include "common/path_util.h"
 #include "common/sjis_text.h"
 #include "matching/match_entries.h"
 #include "matching/match_driver.h"
@@ -145,11 +146,8 @@ int32_t ScanPrefectures(const char* text, const std::string& folder, CAdrsContex
                         char* message) {
   int32_t lines = 0, interrupted = 0;
   for (int i = 1; i <= kPrefectureCount; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "QVAD%02d.NDB", i);
-    const std::string ndb = folder + name;
-    std::snprintf(name, sizeof name, "QVAD%02d.YDB", i);
-    const std::string ydb = folder + name;
+    const std::string ndb = NumberedFilePath(folder, "QVAD%02d.NDB", i);
+    const std::string ydb = NumberedFilePath(folder, "QVAD%02d.YDB", i);
     if (!FileExists(ndb.c_str())) continue;
     CTableDatabase database;
     CYdbIndex index;

@@ -10,6 +10,7 @@
 #include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/path_util.h"
 #include "common/polygon.h"
 #include "matching/match_entries.h"
 #include "matching/match_driver.h"
@@ -102,9 +103,10 @@ int SetNotFound(char* message, double latitude, double longitude) {
 // the prefectures tried with the point in seconds of arc.
 int ScanPrefectures(const std::string& folder, double x, double y, char* result) {
   for (int i = 1; i <= kPrefectureCount; ++i) {
-    char number[8];
-    std::snprintf(number, sizeof number, "%02d.GDB", i);
-    if (FindAreaAtPoint((folder + number).c_str(), x, y, result, kJobResultTextSize)) return 1;
+    if (FindAreaAtPoint(NumberedFilePath(folder, "%02d.GDB", i).c_str(), x, y, result,
+                        kJobResultTextSize)) {
+      return 1;
+    }
   }
   return 0;
 }
