@@ -46,12 +46,14 @@ int LinkRecordAtEnd(CTableDatabase& db, uint32_t tablePos, TdbTableEntry* entry,
 
 CTableDatabase::CTableDatabase()
     : open_(0),
-      path_{},
       recordBuffer_(nullptr),
       recordBufferSize_(0),
       directoryState_(0),
       cache_{},
-      nextSlot_(1) {}
+      nextSlot_(1) {
+  // Only the terminator: the path buffer is large and read up to its NUL.
+  path_[0] = '\0';
+}
 
 CTableDatabase::~CTableDatabase() { Close(); }
 

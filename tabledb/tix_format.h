@@ -87,7 +87,7 @@ class CTixFile {
   // Paths hold at most this many bytes with their NUL.
   static constexpr std::size_t kPathSize = kPathBufferSize;
 
-  CTixFile() = default;
+  CTixFile() { path_[0] = '\0'; }
   CTixFile(const CTixFile&) = delete;
   CTixFile& operator=(const CTixFile&) = delete;
 
@@ -114,5 +114,5 @@ class CTixFile {
   int32_t kind_ = 0;
   CDataSource file_;
   TixHeader header_;
-  char path_[kPathSize] = {};
+  char path_[kPathSize];  // read up to its NUL (only that is set)
 };
