@@ -39,23 +39,47 @@ is_allowed() {  # folder dependency-folder
 }
 
 check() {  # root [links-file]
-  local root=$1 links=${2:-} bad=0 folder file line prefix dep target depfolder
+  local root=$1 links=${2:-} bad=0 folder target dep depfolder
+  local -a dirs=()
   for folder in "${!allowed[@]}"; do
-    [ -d "$root/$folder" ] || continue
-    while IFS= read -r -d '' file; do
-      while IFS= read -r line; do
-        prefix=${line#*#include \"}
-        prefix=${prefix%%/*}
-        dep=${prefix_folder[$prefix]:-}
-        [ -n "$dep" ] || continue
-        if ! is_allowed "$folder" "$dep"; then
-          echo "upward include: ${file#"$root"/}: $line (${folder}/ may use: ${allowed[$folder]})"
-          bad=1
-        fi
-      done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[A-Za-z_]+/' "$file" |
-               sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*/#include /')
-    done < <(find "$root/$folder" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.hpp' \) -print0)
+    [ -d "$root/$folder" ] && dirs+=("$root/$folder")
   done
+  # One pass over every include line of every layer folder: grep lists the
+  # lines "path:#include ...", awk judges each against the allowed table.
+  local table="" key
+  for key in "${!allowed[@]}"; do table+="allowed ${key} ${allowed[$key]}"$'\n'; done
+  for key in "${!prefix_folder[@]}"; do table+="prefix ${key} ${prefix_folder[$key]}"$'\n'; done
+  if [ ${#dirs[@]} -gt 0 ]; then
+    local upward
+    upward=$(grep -rHE --include='*.h' --include='*.cpp' --include='*.hpp' \
+               '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[A-Za-z_]+/' "${dirs[@]}" |
+             awk -v root="$root/" -v table="$table" '
+               BEGIN {
+                 n = split(table, rows, "\n")
+                 for (i = 1; i <= n; i++) {
+                   m = split(rows[i], f, " ")
+                   if (f[1] == "allowed") { list[f[2]] = ""; for (j = 3; j <= m; j++) { ok[f[2], f[j]] = 1; list[f[2]] = list[f[2]] (j > 3 ? " " : "") f[j] } }
+                   else if (f[1] == "prefix") owner[f[2]] = f[3]
+                 }
+               }
+               {
+                 colon = index($0, ":")
+                 path = substr($0, 1, colon - 1)
+                 line = substr($0, colon + 1)
+                 sub(/^[[:space:]]*#[[:space:]]*include[[:space:]]*/, "#include ", line)
+                 rel = substr(path, length(root) + 1)
+                 folder = rel; sub(/\/.*/, "", folder)
+                 prefix = line; sub(/^#include "/, "", prefix); sub(/\/.*/, "", prefix)
+                 if (!(prefix in owner)) next
+                 dep = owner[prefix]
+                 if (!((folder, dep) in ok))
+                   printf "upward include: %s: %s (%s/ may use: %s)\n", rel, line, folder, list[folder]
+               }')
+    if [ -n "$upward" ]; then
+      echo "$upward"
+      bad=1
+    fi
+  fi
   if [ -n "$links" ]; then
     if [ ! -f "$links" ]; then
       echo "missing links file: $links"
