@@ -1,8 +1,6 @@
 #include "common/message_texts.h"
 #include "gazref/facility_lists.h"
 
-#include <unistd.h>
-
 #include <cstring>
 #include <memory>
 
@@ -16,6 +14,7 @@
 #include "gazref/facility_tree.h"
 #include "gazref/search_sink.h"
 #include "matching/match_driver.h"
+#include "plat/crt.h"
 #include "plat/path.h"
 #include "tabledb/tag_db.h"
 
@@ -150,7 +149,7 @@ class WorkFolderScope {
 std::string AreaWorkFolder() {
   std::string temp;
   if (!plat::path::TempFolder(temp)) return std::string();
-  return temp + "gazref-" + std::to_string(static_cast<long>(::getpid())) + "\\";
+  return temp + "gazref-" + std::to_string(plat::crt::ProcessId()) + "\\";
 }
 
 bool SubtreeHasArea(CTagDb* tree, const TagNode& node, const std::string& name,

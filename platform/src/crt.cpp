@@ -2,6 +2,7 @@
 
 #include <locale.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -152,5 +153,7 @@ double StrToD(const char* text, char** end) {
 }
 
 std::uint32_t TimeLow32() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
+std::int32_t ProcessId() { return static_cast<std::int32_t>(::getpid()); }
 
 }  // namespace plat::crt

@@ -22,4 +22,7 @@ double StrToD(const char* text, char** end);
 // Seconds since 1970, cut to 32 bits.
 std::uint32_t TimeLow32();
 
+// The id of this process, as the run time's _getpid gives it.
+std::int32_t ProcessId();
+
 }  // namespace plat::crt
