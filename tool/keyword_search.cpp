@@ -550,36 +550,122 @@ int KeywordSearchWithOptions(CAdrsContext* context, int32_t searchType, char* se
 
 // ---- Entries ----
 
-// The argument lists of the two cores, captured once per entry.
-#define KEYWORD_PLAIN_RUN                                                                    \
-  [&](CAdrsContext* context) {                                                               \
-    return KeywordSearchCore(context, searchType, searchText, dataFolder, rowLimit,          \
-                             interrupted, message, prefectureRestriction,                    \
-                             municipalityRestriction, restrictionMode, datasetName,          \
-                             prefectureOrderFile);                                           \
-  }
-#define KEYWORD_OPTIONS_RUN                                                                  \
-  [&](CAdrsContext* context) {                                                               \
-    return KeywordSearchWithOptions(context, searchType, searchText, dataFolder, rowLimit,   \
-                                    interrupted, message, prefectureRestriction,             \
-                                    municipalityRestriction, restrictionMode, datasetName,   \
-                                    searchTextKind, datum, coordinateFormat, chomeFormat,    \
-                                    numberFormat, readingFormat, prefectureOrderFile);       \
-  }
+namespace {
+
+// Everything a keyword search takes, filled by each entry point: the short
+// forms fill in what they do not take (no restriction, the dataset set by
+// SetKeywordSearchDataset, no prefecture order file).
+struct KeywordQuery {
+  int32_t searchType = 0;
+  char* searchText = nullptr;
+  const char* dataFolder = nullptr;
+  int32_t rowLimit = 0;
+  int32_t* interrupted = nullptr;
+  char* message = nullptr;
+  const char* prefectureRestriction = "";
+  const char* municipalityRestriction = "";
+  int32_t restrictionMode = 0;
+  const char* datasetName = nullptr;
+  const char* prefectureOrderFile = "";
+};
+
+// The output options of the forms that take them.
+struct KeywordOutput {
+  int32_t searchTextKind = 0;
+  int32_t datum = 0;
+  int32_t coordinateFormat = 0;
+  int32_t chomeFormat = 0;
+  int32_t numberFormat = 0;
+  int32_t readingFormat = 0;
+};
+
+KeywordQuery Query(int32_t searchType, char* searchText, const char* dataFolder, int32_t rowLimit,
+                   int32_t* interrupted, char* message) {
+  KeywordQuery q;
+  q.searchType = searchType;
+  q.searchText = searchText;
+  q.dataFolder = dataFolder;
+  q.rowLimit = rowLimit;
+  q.interrupted = interrupted;
+  q.message = message;
+  q.datasetName = GetKeywordSearchDataset();
+  return q;
+}
+
+KeywordQuery FullQuery(int32_t searchType, char* searchText, const char* dataFolder,
+                       int32_t rowLimit, int32_t* interrupted, char* message,
+                       const char* prefectureRestriction, const char* municipalityRestriction,
+                       int32_t restrictionMode, const char* datasetName,
+                       const char* prefectureOrderFile) {
+  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.prefectureRestriction = prefectureRestriction;
+  q.municipalityRestriction = municipalityRestriction;
+  q.restrictionMode = restrictionMode;
+  q.datasetName = datasetName;
+  q.prefectureOrderFile = prefectureOrderFile;
+  return q;
+}
+
+KeywordQuery RestrictedQuery(int32_t searchType, char* searchText, const char* dataFolder,
+                             int32_t rowLimit, int32_t* interrupted, char* message,
+                             const char* prefectureRestriction,
+                             const char* municipalityRestriction) {
+  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.prefectureRestriction = prefectureRestriction;
+  q.municipalityRestriction = municipalityRestriction;
+  q.restrictionMode = 1;
+  return q;
+}
+
+KeywordOutput Output(int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
+                     int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat) {
+  return {searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat};
+}
+
+// The search of the plain forms (the context's output options as they are).
+auto PlainRun(const KeywordQuery& q) {
+  return [q](CAdrsContext* context) {
+    return KeywordSearchCore(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
+                             q.interrupted, q.message, q.prefectureRestriction,
+                             q.municipalityRestriction, q.restrictionMode, q.datasetName,
+                             q.prefectureOrderFile);
+  };
+}
+
+// The search of the forms that set the output options first.
+auto OptionsRun(const KeywordQuery& q, const KeywordOutput& o) {
+  return [q, o](CAdrsContext* context) {
+    return KeywordSearchWithOptions(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
+                                    q.interrupted, q.message, q.prefectureRestriction,
+                                    q.municipalityRestriction, q.restrictionMode, q.datasetName,
+                                    o.searchTextKind, o.datum, o.coordinateFormat, o.chomeFormat,
+                                    o.numberFormat, o.readingFormat, q.prefectureOrderFile);
+  };
+}
+
+}  // namespace
 
 int KeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* searchText,
                              const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                              char* message, const char* prefectureRestriction,
                              const char* municipalityRestriction, int32_t restrictionMode,
                              const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultFile(resultFile, message, KEYWORD_PLAIN_RUN);
+  return WithResultFile(resultFile, message,
+                        PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
+                                           interrupted, message, prefectureRestriction,
+                                           municipalityRestriction, restrictionMode, datasetName,
+                                           prefectureOrderFile)));
 }
 int KeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                               char* message, const char* prefectureRestriction,
                               const char* municipalityRestriction, int32_t restrictionMode,
                               const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultArray(array, message, KEYWORD_PLAIN_RUN);
+  return WithResultArray(array, message,
+                         PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
+                                            interrupted, message, prefectureRestriction,
+                                            municipalityRestriction, restrictionMode, datasetName,
+                                            prefectureOrderFile)));
 }
 int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -587,7 +673,11 @@ int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchT
                                const char* prefectureRestriction,
                                const char* municipalityRestriction, int32_t restrictionMode,
                                const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
+  return WithResultBuffer(buffer, bufferSize, message,
+                          PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
+                                             interrupted, message, prefectureRestriction,
+                                             municipalityRestriction, restrictionMode,
+                                             datasetName, prefectureOrderFile)));
 }
 
 int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
@@ -597,7 +687,13 @@ int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* search
                         const char* datasetName, int32_t searchTextKind, int32_t datum,
                         int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                         int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultFile(resultFile, message, KEYWORD_OPTIONS_RUN);
+  return WithResultFile(
+      resultFile, message,
+      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
+                           prefectureRestriction, municipalityRestriction, restrictionMode,
+                           datasetName, prefectureOrderFile),
+                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
+                        readingFormat)));
 }
 int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                          const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -606,7 +702,13 @@ int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchTe
                          const char* datasetName, int32_t searchTextKind, int32_t datum,
                          int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                          int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultArray(array, message, KEYWORD_OPTIONS_RUN);
+  return WithResultArray(
+      array, message,
+      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
+                           prefectureRestriction, municipalityRestriction, restrictionMode,
+                           datasetName, prefectureOrderFile),
+                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
+                        readingFormat)));
 }
 int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, char* searchText,
                           const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -615,77 +717,106 @@ int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, 
                           const char* datasetName, int32_t searchTextKind, int32_t datum,
                           int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                           int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
+  return WithResultBuffer(
+      buffer, bufferSize, message,
+      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
+                           prefectureRestriction, municipalityRestriction, restrictionMode,
+                           datasetName, prefectureOrderFile),
+                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
+                        readingFormat)));
 }
 
 void SetKeywordSearchDataset(const char* datasetName) { g_dataset = datasetName ? datasetName : ""; }
 const char* GetKeywordSearchDataset() { return g_dataset.c_str(); }
 
-// The short forms fill in what they do not take.
-#define KEYWORD_SIMPLE_DEFAULTS                          \
-  const char* prefectureRestriction = "";                \
-  const char* municipalityRestriction = "";              \
-  const int32_t restrictionMode = 0;                     \
-  const char* datasetName = GetKeywordSearchDataset();
-#define KEYWORD_NO_ORDER const char* prefectureOrderFile = "";
-
 int SimpleKeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* searchText,
                                    const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                    char* message) {
-  KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return WithResultFile(resultFile, message, KEYWORD_PLAIN_RUN);
+  return WithResultFile(
+      resultFile, message,
+      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
 }
 int SimpleKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                     const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                     char* message) {
-  KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return WithResultArray(array, message, KEYWORD_PLAIN_RUN);
+  return WithResultArray(
+      array, message,
+      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
 }
 int SimpleKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                      char* searchText, const char* dataFolder, int32_t rowLimit,
                                      int32_t* interrupted, char* message) {
-  KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
+  return WithResultBuffer(
+      buffer, bufferSize, message,
+      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
 }
 int SimpleKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                               char* message, int32_t searchTextKind, int32_t datum,
                               int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                               int32_t readingFormat) {
-  KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return WithResultFile(resultFile, message, KEYWORD_OPTIONS_RUN);
+  return WithResultFile(
+      resultFile, message,
+      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
+                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
+                        readingFormat)));
 }
 int SimpleKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                char* message, int32_t searchTextKind, int32_t datum,
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat) {
-  KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return WithResultArray(array, message, KEYWORD_OPTIONS_RUN);
+  return WithResultArray(
+      array, message,
+      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
+                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
+                        readingFormat)));
 }
 int SimpleKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                 char* searchText, const char* dataFolder, int32_t rowLimit,
                                 int32_t* interrupted, char* message, int32_t searchTextKind,
                                 int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                                 int32_t numberFormat, int32_t readingFormat) {
-  KEYWORD_SIMPLE_DEFAULTS KEYWORD_NO_ORDER
-  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
+  return WithResultBuffer(
+      buffer, bufferSize, message,
+      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
+                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
+                        readingFormat)));
 }
+
+namespace {
+
+KeywordQuery OrderedQuery(int32_t searchType, char* searchText, const char* dataFolder,
+                          int32_t rowLimit, int32_t* interrupted, char* message,
+                          const char* prefectureOrderFile) {
+  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.prefectureOrderFile = prefectureOrderFile;
+  return q;
+}
+
+}  // namespace
+
 int OrderedKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                char* message, int32_t searchTextKind, int32_t datum,
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat, const char* prefectureOrderFile) {
-  KEYWORD_SIMPLE_DEFAULTS
-  return WithResultFile(resultFile, message, KEYWORD_OPTIONS_RUN);
+  return WithResultFile(resultFile, message,
+                        OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
+                                                interrupted, message, prefectureOrderFile),
+                                   Output(searchTextKind, datum, coordinateFormat, chomeFormat,
+                                          numberFormat, readingFormat)));
 }
 int OrderedKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                 const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                 char* message, int32_t searchTextKind, int32_t datum,
                                 int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                 int32_t readingFormat, const char* prefectureOrderFile) {
-  KEYWORD_SIMPLE_DEFAULTS
-  return WithResultArray(array, message, KEYWORD_OPTIONS_RUN);
+  return WithResultArray(array, message,
+                         OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
+                                                 interrupted, message, prefectureOrderFile),
+                                    Output(searchTextKind, datum, coordinateFormat, chomeFormat,
+                                           numberFormat, readingFormat)));
 }
 int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                  char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -693,37 +824,41 @@ int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searc
                                  int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                                  int32_t numberFormat, int32_t readingFormat,
                                  const char* prefectureOrderFile) {
-  KEYWORD_SIMPLE_DEFAULTS
-  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_OPTIONS_RUN);
+  return WithResultBuffer(buffer, bufferSize, message,
+                          OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
+                                                  interrupted, message, prefectureOrderFile),
+                                     Output(searchTextKind, datum, coordinateFormat, chomeFormat,
+                                            numberFormat, readingFormat)));
 }
 
 // The restricted forms take the two texts with restriction mode 1.
-#define KEYWORD_RESTRICTED_DEFAULTS                      \
-  const int32_t restrictionMode = 1;                     \
-  const char* datasetName = GetKeywordSearchDataset();   \
-  const char* prefectureOrderFile = "";
-
 int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchType,
                                        char* searchText, const char* dataFolder, int32_t rowLimit,
                                        int32_t* interrupted, char* message,
                                        const char* prefectureRestriction,
                                        const char* municipalityRestriction) {
-  KEYWORD_RESTRICTED_DEFAULTS
-  return WithResultFile(resultFile, message, KEYWORD_PLAIN_RUN);
+  return WithResultFile(resultFile, message,
+                        PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
+                                                 interrupted, message, prefectureRestriction,
+                                                 municipalityRestriction)));
 }
 int RestrictedKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                         const char* dataFolder, int32_t rowLimit,
                                         int32_t* interrupted, char* message,
                                         const char* prefectureRestriction,
                                         const char* municipalityRestriction) {
-  KEYWORD_RESTRICTED_DEFAULTS
-  return WithResultArray(array, message, KEYWORD_PLAIN_RUN);
+  return WithResultArray(array, message,
+                         PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
+                                                  interrupted, message, prefectureRestriction,
+                                                  municipalityRestriction)));
 }
 int RestrictedKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                          char* searchText, const char* dataFolder,
                                          int32_t rowLimit, int32_t* interrupted, char* message,
                                          const char* prefectureRestriction,
                                          const char* municipalityRestriction) {
-  KEYWORD_RESTRICTED_DEFAULTS
-  return WithResultBuffer(buffer, bufferSize, message, KEYWORD_PLAIN_RUN);
+  return WithResultBuffer(buffer, bufferSize, message,
+                          PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
+                                                   interrupted, message, prefectureRestriction,
+                                                   municipalityRestriction)));
 }

@@ -487,3 +487,79 @@ TEST_F(KeywordSearch, LookupBlockByItsText) {
 }
 
 }  // namespace
+
+namespace {
+
+// Restores the dataset the short forms use.
+struct DatasetGuard {
+  std::string saved = GetKeywordSearchDataset();
+  ~DatasetGuard() { SetKeywordSearchDataset(saved.c_str()); }
+};
+
+}  // namespace
+
+// The short forms are the full forms with what they do not take filled in:
+// no restriction, the dataset of SetKeywordSearchDataset, no order file;
+// the restricted forms restrict with mode 1. Every form gives the rows, the
+// buffer and the file of the full form it stands for.
+TEST_F(KeywordSearch, ShortFormsAnswerAsTheFullFormWithTheirDefaults) {
+  DatasetGuard guard;
+  SetKeywordSearchDataset("VRG_EXTEND");
+  const std::string key = Sjis(u8"一丁目");
+  const std::string chiyoda = Sjis(u8"千代田区");
+  std::string a = key, b = key;
+  char messageA[kMessageSize] = "";
+  char messageB[kMessageSize] = "";
+
+  CStringArray full, simple;
+  ASSERT_EQ(KeywordSearchPlainToArray(&full, 2, a.data(), folder_.c_str(), -1, &interrupted_,
+                                      messageA, "", "", 0, "VRG_EXTEND", ""),
+            1);
+  ASSERT_EQ(SimpleKeywordSearchPlainToArray(&simple, 2, b.data(), folder_.c_str(), -1,
+                                            &interrupted_, messageB),
+            1);
+  EXPECT_FALSE(full.empty());
+  EXPECT_EQ(simple, full);
+
+  full.clear();
+  simple.clear();
+  ASSERT_EQ(KeywordSearchToArray(&full, 2, a.data(), folder_.c_str(), -1, &interrupted_, messageA,
+                                 "", "", 0, "VRG_EXTEND", 1, 2, 3, 2, 2, 2, ""),
+            1);
+  ASSERT_EQ(SimpleKeywordSearchToArray(&simple, 2, b.data(), folder_.c_str(), -1, &interrupted_,
+                                       messageB, 1, 2, 3, 2, 2, 2),
+            1);
+  EXPECT_EQ(simple, full);
+  CStringArray ordered;
+  ASSERT_EQ(OrderedKeywordSearchToArray(&ordered, 2, b.data(), folder_.c_str(), -1,
+                                        &interrupted_, messageB, 1, 2, 3, 2, 2, 2, ""),
+            1);
+  EXPECT_EQ(ordered, full);
+
+  char fullBuffer[4096] = "";
+  char shortBuffer[4096] = "";
+  ASSERT_EQ(KeywordSearchPlainToBuffer(fullBuffer, sizeof fullBuffer, 2, a.data(),
+                                       folder_.c_str(), -1, &interrupted_, messageA, "",
+                                       chiyoda.c_str(), 1, "VRG_EXTEND", ""),
+            1);
+  ASSERT_EQ(RestrictedKeywordSearchPlainToBuffer(shortBuffer, sizeof shortBuffer, 2, b.data(),
+                                                 folder_.c_str(), -1, &interrupted_, messageB,
+                                                 "", chiyoda.c_str()),
+            1);
+  EXPECT_NE(fullBuffer[0], '\0');
+  EXPECT_STREQ(shortBuffer, fullBuffer);
+
+  const std::string fullFile = dir_.Sys("full.txt");
+  const std::string shortFile = dir_.Sys("short.txt");
+  ASSERT_EQ(KeywordSearchToFile(fullFile.c_str(), 2, a.data(), folder_.c_str(), -1,
+                                &interrupted_, messageA, "", "", 0, "VRG_EXTEND", 1, 1, 1, 1, 1,
+                                1, ""),
+            1);
+  ASSERT_EQ(SimpleKeywordSearchToFile(shortFile.c_str(), 2, b.data(), folder_.c_str(), -1,
+                                      &interrupted_, messageB, 1, 1, 1, 1, 1, 1),
+            1);
+  const std::string fullText = testutil::ReadBytes(dir_.Native("full.txt"));
+  EXPECT_FALSE(fullText.empty());
+  EXPECT_EQ(testutil::ReadBytes(dir_.Native("short.txt")), fullText);
+  ExpectNoWorkFiles();
+}
