@@ -70,6 +70,11 @@ int TollInstance::init(Toll* ownerHandle, TollHandler* resultHandler, const char
   folder_ = folder ? folder : "";
   tollPath_ = folder_ + "TOLL.DAT";
   facilPath_ = folder_ + "FACIL.DAT";
+  {
+    // The cached records belong to the folder given before.
+    std::lock_guard<std::mutex> lock(cacheMutex_);
+    cache_.clear();
+  }
   if (!plat::path::PathExists(tollPath_.c_str())) return kTollNoTable;
   if (!plat::path::PathExists(facilPath_.c_str())) return kTollNoFacil;
   return 0;

@@ -45,8 +45,9 @@ class TOLL_API Toll {
   Toll& operator=(const Toll& other);
 
   // Stores the handler and the data folder (CP932, with its trailing path
-  // separator: the file names are appended directly) and checks that both
-  // files exist: 0, -21, -22. A null handler serves the lookups only.
+  // separator: the file names are appended directly), forgets the facility
+  // records cached from the folder before and checks that both files
+  // exist: 0, -21, -22. A null handler serves the lookups only.
   int init(TollHandler* handler, const char* folder);
   // Masks the facility number of every item of param to its low 15 bits
   // (param is changed), copies the input and starts the worker: 0 (also

@@ -120,11 +120,6 @@ int TollControl::calc(const TollInputParam& input) {
   code_ = 0;
   total1_ = total2_ = total3_ = 0;
   column_ = table_.classColumn(input.vehicleClass);
-  for (const TollInputParam::Item& item : input.items.v) {
-    TollFacilRecord r;
-    if (facil_.readFacility(item.facility, &r) != 0) return kTollNoFacility;
-    points_.push_back(r);
-  }
   int c = checkPairs();
   if (c == 0) c = buildSections();
   for (std::size_t i = 0; c == 0 && i < sections_.size(); ++i) {
@@ -140,9 +135,16 @@ int TollControl::calc(const TollInputParam& input) {
   return kTollOk;
 }
 
-// Consecutive points that cannot follow each other.
+// Reads the facility of every point and checks each pair of consecutive
+// points as soon as both are read, so that an impossible pair is reported
+// before a later point that cannot be read.
 int TollControl::checkPairs() {
-  for (std::size_t i = 1; i < points_.size(); ++i) {
+  const std::vector<TollInputParam::Item>& items = input_->items.v;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    TollFacilRecord r;
+    if (facil_.readFacility(items[i].facility, &r) != 0) return kTollNoFacility;
+    points_.push_back(r);
+    if (i == 0) continue;
     const TollFacilRecord& a = points_[i - 1];
     const int f = a.kind;
     const int g = points_[i].kind;
@@ -295,6 +297,15 @@ int TollControl::computeFees(TollSection& section, std::size_t index) {
 
 bool TollControl::repeatExcluded(const TollDiscountRule& rule, std::size_t index, const TollSectionHalf& entry,
                                  const TollSectionHalf* exit) {
+  // A section holds the rule when its third fee came from it, whatever
+  // identifier a later step (the half-fee rule) left on the section.
+  const auto holds = [&](const TollSection& s) { return s.group3 == rule.first && s.item3 == rule.second; };
+  // A trip continued over a link from the previous section's entrance is
+  // the same trip: it keeps the discount, whatever held it earlier.
+  if (index > 0) {
+    const TollSection& previous = sections_[index - 1];
+    if (holds(previous) && !table_.linksOf(previous.entrance.facil.number, entry.facil.number).empty()) return false;
+  }
   const TimeWindowRule window = Window(rule);
   const TollPassage none;
   // The date a rule counts for: the entrance's when the rule applies to
@@ -304,13 +315,9 @@ bool TollControl::repeatExcluded(const TollDiscountRule& rule, std::size_t index
     return DateOf(out->time);
   };
   const uint32_t today = dateFor(entry, exit);
-  const int32_t id = kThirdFeeRule + rule.key();
   for (std::size_t k = 0; k < index; ++k) {
     const TollSection& other = sections_[k];
-    if (other.discount3 != id || other.group3 != rule.first || other.item3 != rule.second) continue;
-    if (dateFor(other.entrance, &other.exit) != today) continue;
-    if (k + 1 == index && !table_.linksOf(other.entrance.facil.number, entry.facil.number).empty()) continue;
-    return true;
+    if (holds(other) && dateFor(other.entrance, &other.exit) == today) return true;
   }
   return false;
 }
@@ -372,6 +379,8 @@ int TollControl::evaluateLinks(const std::vector<TollLink>& links, const TollSec
     if ((link.timeWord & 0x8000) && input_->option1 == 0) continue;
     const int minutes = link.timeWord & 0x3FFF;
     if (minutes != 0 && MinutesBetween(entry.time, exit.time) > minutes) continue;
+    // Passing links and junctions carry no fee list: nothing to add.
+    if (link.listWords == 0) continue;
     TollTable::FeeDataList list;
     if (!table_.readFeeList(link.listOffset, link.listWords, &list)) return kTollNoFeeList;
     const int32_t id = kLinkFee + link.kind * 256 + link.byte2;

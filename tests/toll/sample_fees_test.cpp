@@ -115,7 +115,7 @@ TEST_P(SampleFees, DiscountIdentifiersAndNames) {
   ASSERT_EQ(control.sections().size(), 2u);
   EXPECT_EQ(control.sections()[1].discount3, 0x20101);
   EXPECT_EQ(control.sections()[1].discount2, 0x20101);
-  ASSERT_TRUE(control.discountName(2, 1, 1, &name));
+  ASSERT_TRUE(control.discountName(2, 1, 0, &name));
   EXPECT_EQ(name, std::string("首都高・東名乗継"));
   TollFacilRecord r;
   ASSERT_EQ(control.facility(12, &r), 0);

@@ -334,6 +334,79 @@ TEST_F(ControlTest, SameDateRepeatOfARuleIsExcludedUnlessExemptOrLinked) {
   EXPECT_EQ(control_->sections()[1].fee3, 700);
 }
 
+// The half-fee rule leaves its own identifier on a section whose third fee
+// came from a rule; a second trip the same day still may not take the rule.
+TEST_F(ControlTest, SameDateRepeatIsExcludedAfterTheHalfFeeRule) {
+  Fixture f;
+  f.toll.lists[0].rows = {{2000}};
+  f.rule(1, 2).rate = 100;  // 1,800, also the second fee
+  // Two trips on Monday, class 3 with the second option byte.
+  ASSERT_EQ(Calc(f, Route({10, 20, 10, 20}, 3, 0, 1)), 0);
+  ASSERT_EQ(control_->sections().size(), 2u);
+  const TollSection& first = control_->sections()[0];
+  EXPECT_EQ(first.fee2, 1800);
+  EXPECT_EQ(first.fee3, 900);
+  EXPECT_EQ(first.discount3, kHalfFee);
+  const TollSection& second = control_->sections()[1];
+  EXPECT_EQ(second.fee2, 2000);
+  EXPECT_EQ(second.discount2, 0);
+  EXPECT_EQ(second.fee3, 1000);
+  EXPECT_EQ(control_->total1(), 4000);
+  EXPECT_EQ(control_->total2(), 3800);
+  EXPECT_EQ(control_->total3(), 1900);
+}
+
+// Three trips, each continued over a link from the entrance before: the
+// link lifts the exclusion for the current trip even though the first trip
+// held the rule that day too. Rule (1,2) is exclusive at the undiscounted
+// 300 yen; without it the exclusive rule (1,3) takes the row of 400 yen.
+TEST_F(ControlTest, LinkFromThePreviousEntranceLiftsTheRepeatExclusionWhateverHeldTheRuleBefore) {
+  Fixture f;
+  f.facil.facilities.insert(f.facil.facilities.begin() + 2, Facility(12, 0x02, 1, 0));
+  f.toll.lists[0] = List(0x01600000, {300}, 0xA000);  // items 2 and 3; rows of items 1 and 3
+  f.toll.lists[0].rows.push_back({400});
+  f.toll.rules = {{1, 2, 0xFF08, 0, 0, 255, 255, 0, 0}, {1, 3, 0xFF08, 0, 0, 255, 3, 0, 0}};
+  f.toll.links = {{10, 11, 7, 0, 0, -1}, {11, 12, 7, 0, 0, -1}};
+  ASSERT_EQ(Calc(f, Route({10, 20, 11, 20, 12, 20})), 0);
+  ASSERT_EQ(control_->sections().size(), 3u);
+  for (const TollSection& s : control_->sections()) {
+    EXPECT_EQ(s.fee3, 300);
+    EXPECT_EQ(s.discount3, 0x40102);
+  }
+  EXPECT_EQ(control_->total1(), 900);
+  EXPECT_EQ(control_->total2(), 900);
+  EXPECT_EQ(control_->total3(), 900);
+  // Without the second link the third trip repeats the rule: 400 yen.
+  f.toll.links.pop_back();
+  ASSERT_EQ(Calc(f, Route({10, 20, 11, 20, 12, 20})), 0);
+  EXPECT_EQ(control_->sections()[2].fee3, 400);
+  EXPECT_EQ(control_->sections()[2].discount3, 0x40103);
+  EXPECT_EQ(control_->total3(), 1000);
+}
+
+// Step 1 reads the facilities pair by pair: an impossible pair is reported
+// before a later point that cannot be read.
+TEST(ControlSampleData, PairCheckFailsAtTheFirstImpossiblePairBeforeAnUnknownFacility) {
+  TollControl control;
+  ASSERT_EQ(control.open(tolltest::SampleFile(35, "TOLL.DAT").c_str(), tolltest::SampleFile(35, "FACIL.DAT").c_str(),
+                         true),
+            0);
+  TollInputParam in;
+  in.vehicleClass = 3;
+  for (int facility : {20, 30, 99}) {  // two entrances without a passing link, then no facility
+    TollInputParam::Item item;
+    item.facility = facility;
+    item.time = At(3, 12, 0);
+    item.dayOfWeek = 3;
+    in.items.v.push_back(item);
+  }
+  EXPECT_EQ(control.calc(in), kTollBadSequence);
+  in.items.v[1].facility = 21;  // a valid pair first: the unknown facility decides
+  EXPECT_EQ(control.calc(in), kTollNoFacility);
+  in.items.v = {in.items.v[2]};  // a single point is read by the builders
+  EXPECT_EQ(control.calc(in), kTollNoFacility);
+}
+
 TEST_F(ControlTest, FiveKeysAreSkippedForVehicleClassesOtherThanZeroOneThree) {
   Fixture f;
   f.toll.lists[0].flags = 0x01000000 | (1u << 22) | (1u << 16);  // items 2 and 8
@@ -405,6 +478,27 @@ TEST_F(ControlTest, LinkFeesSkipKinds110To150AndEtcLinksWithoutTheOptionByte) {
   EXPECT_EQ(control_->sections()[1].fee3, 550);
   EXPECT_EQ(control_->sections()[1].discount3, 0x20201);
   EXPECT_EQ(control_->sections()[1].fee2, 600);
+}
+
+// Passing links (kind 4) and junctions (kind 100) carry no fee list: among
+// the links evaluated they add nothing and fail nothing.
+TEST_F(ControlTest, LinksWithoutAFeeListContributeNothing) {
+  LinkFixture f;
+  f.toll.links.insert(f.toll.links.begin(), {40, 20, 4, 0, 0, -1});
+  f.toll.links.push_back({40, 20, 100, 0, 0, -1});
+  ASSERT_EQ(Calc(f, Route({40, 10, 20})), 0);
+  ASSERT_EQ(control_->sections().size(), 2u);
+  EXPECT_EQ(control_->sections()[1].fee3, 600);
+  EXPECT_EQ(control_->sections()[1].discount3, 0x20102);
+  EXPECT_EQ(control_->total1(), 1500);
+  EXPECT_EQ(control_->total2(), 1100);
+  EXPECT_EQ(control_->total3(), 1100);
+  // A link to the next entrance without a list ends the walk with no fee.
+  f.toll.links = {{40, 10, 4, 0, 0, -1}, {40, 20, 1, 2, 30, f.toll.links[1].list}};
+  ASSERT_EQ(Calc(f, Route({40, 10, 20})), 0);
+  EXPECT_EQ(control_->sections()[1].fee3, 700);
+  EXPECT_EQ(control_->sections()[1].discount3, 0x40102);
+  EXPECT_EQ(control_->total3(), 1200);
 }
 
 TEST_F(ControlTest, LinkMinuteLimitCountsFromTheFirstEntrance) {

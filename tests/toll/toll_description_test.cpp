@@ -27,7 +27,8 @@ TEST(TollDescription, TheSampleDescriptionLoads) {
   EXPECT_EQ(toll.rules.size(), 2u);
   EXPECT_EQ(toll.links.size(), 5u);
   EXPECT_EQ(toll.names1.size(), 2u);
-  EXPECT_EQ(toll.names2.size(), 2u);
+  ASSERT_EQ(toll.names2.size(), 1u);
+  EXPECT_EQ(toll.names2[0].second, 0);  // the transit lookup reads (a, 0)
 }
 
 TEST(TollDescription, FieldsBecomeTheFileValues) {
@@ -81,6 +82,7 @@ TEST(TollDescription, BadLinesAreReportedWithTheirLineNumber) {
       {u8"list L 1 - yen\n", "no rows"},
       {u8"facility 1 0x02 0 0 0 0 0 a b 1 2\nfacility 1 0x02 0 0 0 0 0 a b 1 2\n", "twice"},
       {u8"facility 1 0x02 0 0 0 0 0 a b 8388608 2\n", "first coordinate"},
+      {u8"name 2 1 1 乗継\n", "second key byte must be 0"},
   };
   for (const auto& c : cases) {
     FacilDat facil;

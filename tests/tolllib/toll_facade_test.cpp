@@ -326,6 +326,40 @@ TEST_F(FacadeTest, TheWorkerFillsTheFacilityCacheWithItsSections) {
   EXPECT_EQ(toll.getNodeTF(5, &kind), -22);  // not in the calculation
 }
 
+// Another data folder given to init must not answer from the records
+// cached for the one before, neither for lookups nor after a calculation.
+TEST_F(FacadeTest, InitWithAnotherFolderForgetsTheCachedFacilities) {
+  Data other;
+  for (tollbuild::FacilEntry& e : other.facil.facilities) {
+    e.name = u"別館";
+    e.kind = e.number == 5 ? 0x04 : e.kind;
+  }
+  DataFolder second;
+  second.Write(other.facil, other.toll);
+  Toll toll;
+  ASSERT_EQ(toll.init(&recorder_, folder_.folder().c_str()), 0);
+  FacilName name;
+  uint8_t kind = 0;
+  ASSERT_EQ(toll.getName(5, &name), 0);
+  EXPECT_EQ(name.name, testutil::Sjis(u8"五番"));
+  TollInputParam in = Route({10, 20});
+  ASSERT_EQ(toll.calc(&in), 0);
+  ASSERT_TRUE(PumpResults(recorder_, 1));  // #10 and #20 are cached now
+
+  ASSERT_EQ(toll.init(&recorder_, second.folder().c_str()), 0);
+  ASSERT_EQ(toll.getName(5, &name), 0);
+  EXPECT_EQ(name.name, testutil::Sjis(u8"別館"));
+  ASSERT_EQ(toll.getNodeTF(5, &kind), 0);
+  EXPECT_EQ(kind, 0x04);
+  ASSERT_EQ(toll.getName(10, &name), 0);
+  EXPECT_EQ(name.name, testutil::Sjis(u8"別館"));
+  // A folder without the files: nothing is left to answer from.
+  ASSERT_EQ(std::remove(second.native("FACIL.DAT").c_str()), 0);
+  EXPECT_EQ(toll.init(&recorder_, second.folder().c_str()), -22);
+  EXPECT_EQ(toll.getName(5, &name), -22);
+  EXPECT_EQ(toll.getNodeTF(20, &kind), -22);
+}
+
 TEST_F(FacadeTest, DiscountNameLookups) {
   Toll toll;
   ASSERT_EQ(toll.init(nullptr, folder_.folder().c_str()), 0);
@@ -344,15 +378,17 @@ TEST_F(FacadeTest, DiscountNameLookups) {
   EXPECT_EQ(toll.getDiscountNameETC(1, 2, &name), -21);
 }
 
+// The folder of the sample toll data of one format version in the build tree.
+std::string SampleFolder(int version) {
+  const char* build = std::getenv("KORT_BUILD_DIR");
+  std::string root = (build && *build) ? build : reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  return root + "/Database/Toll/v" + std::to_string(version) + "/";
+}
+
 TEST(FacadeSampleData, CoordinatesNeedAVersionWithTheirTable) {
-  const auto folderOf = [](int version) {
-    const char* build = std::getenv("KORT_BUILD_DIR");
-    std::string root = (build && *build) ? build : reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
-    return root + "/Database/Toll/v" + std::to_string(version) + "/";
-  };
   Toll v33, v35;
-  ASSERT_EQ(v33.init(nullptr, folderOf(33).c_str()), 0);
-  ASSERT_EQ(v35.init(nullptr, folderOf(35).c_str()), 0);
+  ASSERT_EQ(v33.init(nullptr, SampleFolder(33).c_str()), 0);
+  ASSERT_EQ(v35.init(nullptr, SampleFolder(35).c_str()), 0);
   int32_t first = 0, second = 0;
   EXPECT_EQ(v33.getLL(10, &first, &second), -60);
   ASSERT_EQ(v35.getLL(10, &first, &second), 0);
@@ -360,6 +396,26 @@ TEST(FacadeSampleData, CoordinatesNeedAVersionWithTheirTable) {
   EXPECT_EQ(second, 5026572);
   EXPECT_EQ(v33.getFmtVer(), 33);
   EXPECT_EQ(v35.getConvertDay(), 20150401);
+}
+
+// The transit names of the sample data answer the public lookup, which
+// reads the key (a, 0) whatever the second byte: both transit links of the
+// sample (kind 1, second bytes 1 and 2) find their name.
+TEST(FacadeSampleData, TransitDiscountNamesAnswerTheLookup) {
+  for (int version : {33, 34, 35}) {
+    Toll toll;
+    ASSERT_EQ(toll.init(nullptr, SampleFolder(version).c_str()), 0) << version;
+    for (int b : {0, 1, 2}) {
+      DiscountName name;
+      ASSERT_EQ(toll.getDiscountNameTransit(1, static_cast<uint8_t>(b), &name), 0) << version << " " << b;
+      EXPECT_EQ(name.name, testutil::Sjis(u8"首都高・東名乗継"));
+    }
+    DiscountName none;
+    EXPECT_EQ(toll.getDiscountNameTransit(2, 0, &none), -50);
+    DiscountName night;
+    ASSERT_EQ(toll.getDiscountNameETC(1, 2, &night), 0);
+    EXPECT_EQ(night.name, testutil::Sjis(u8"深夜割引"));
+  }
 }
 
 }  // namespace

@@ -312,6 +312,9 @@ struct Parser {
       if (!need(5) || !Num(f[1], 1, 2, &v[0], "name table") || !Num(f[2], 0, 255, &v[1], "key byte") ||
           !Num(f[3], 0, 255, &v[2], "key byte"))
         return false;
+      // The transit table is looked up by (first byte, 0): another second
+      // byte could never be found.
+      if (v[0] == 2 && v[2] != 0) return Fail("a transit name's second key byte must be 0");
       if (!Utf16(f[4], &n.name)) return Fail("bad name");
       n.first = static_cast<uint8_t>(v[1]);
       n.second = static_cast<uint8_t>(v[2]);

@@ -1,7 +1,13 @@
 // Computes the toll from facility 10 to facility 21 of the data folder
-// given (with its trailing '/') and prints "total <first> <second> <third>".
+// given (with its trailing '/') and prints "total <first> <second> <third>";
+// then tolls the same trip as a route result through Toll2, its departure
+// filled with the travel clock of the installed headers, and prints
+// "toll2 <toll word>". Exit status 0 when both agree.
 #include <cstdio>
+#include <memory>
 
+#include "outside/route_result.h"
+#include "outside/travel_clock.h"
 #include "plat/message.h"
 #include "toll/toll.h"
 #include "toll/toll2.h"
@@ -15,6 +21,25 @@ struct Handler : TollHandler {
   void onError(Toll*, int) override {}
   void onNotify(Toll*) override {}
 };
+
+struct Handler2 : Toll2Handler {
+  bool done = false;
+  int toll = -1;
+  void onResult(Toll2*, int, RouteSingleResult r) override {
+    toll = r.toll();
+    done = true;
+  }
+  void onCancel(Toll2*) override {}
+  void onError(Toll2*, int) override {}
+  void onNotify(Toll2*) override {}
+};
+
+PartLink Point(int facility, unsigned seconds) {
+  PartLink link;
+  link.facility = static_cast<unsigned short>(facility);
+  link.seconds = seconds;
+  return link;
+}
 
 }  // namespace
 
@@ -35,6 +60,26 @@ int main(int argc, char** argv) {
   if (toll.calc(&input) != 0) return 1;
   if (!plat::PumpUntil([&] { return static_cast<bool>(handler.result); }, 60000)) return 1;
   std::printf("total %d %d %d\n", handler.result->total1, handler.result->total2, handler.result->total3);
-  Toll2 toll2;  // the second interface links as well
-  return handler.result->code == 0 && toll2.init(nullptr, argv[1]) == 0 ? 0 : 1;
+  if (handler.result->code != 0) return 1;
+
+  // The same trip as a route result: 2015-06-03 (a Wednesday) 12:00,
+  // reached from the day before through the clock's arithmetic.
+  TravelClock::Time departure;
+  departure.set(2015, 5, 1, 11, 0, 0);
+  departure.addDate(1);
+  departure.addMin(59);
+  departure.addSec(60);
+  if (TravelClock::Week(departure.year, departure.month, departure.day) != 3 || departure.hour != 12) return 1;
+  auto raw = std::make_shared<RouteSingleResultRaw>();
+  raw->departure = departure;
+  raw->vehicleType = 3;
+  auto part = std::make_shared<PartPath>();
+  part->links = {Point(10, 0), Point(21, 1200)};
+  raw->parts.push_back(part);
+  Toll2 toll2;
+  Handler2 handler2;
+  if (toll2.init(&handler2, argv[1]) != 0 || toll2.calc(RouteSingleResult(raw)) != 0) return 1;
+  if (!plat::PumpUntil([&] { return handler2.done; }, 60000)) return 1;
+  std::printf("toll2 %d\n", handler2.toll);
+  return handler2.toll == handler.result->total2 ? 0 : 1;
 }
