@@ -27,6 +27,8 @@ constexpr unsigned char kTextKey = 0x5B;
 constexpr uint32_t kHeaderSize = 48;
 constexpr uint32_t kOutlineHeadSize = 21;
 constexpr int kPrefectureCount = 47;
+// Reads of a grid file that keeps changing while it is read.
+constexpr int kGridReadAttempts = 3;
 constexpr char kConversionFailed[] = "世界測地系変換に失敗しました！";
 constexpr char kNotFound[] = "住所コードの取得ができません！(緯度:%.3lf 経度:%.3lf)";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
@@ -260,22 +262,27 @@ GridAnswer LookUpGridFile(const char* gridPath, double x, double y, char* result
                           std::size_t resultSize) {
   if (!result || resultSize == 0) return GridAnswer::kNone;
   result[0] = '\0';
-  // One version of the file for the whole call.
-  const std::shared_ptr<CCachedFile> image = gridPath ? AcquireCachedFile(gridPath) : nullptr;
-  if (!image) return GridAnswer::kNone;
-  unsigned char head[kHeaderSize];
-  if (!image->ReadAt(0, head, kHeaderSize)) return GridAnswer::kNone;
-  GridHeader h;
-  h.nx = static_cast<uint16_t>(LoadLe(head + 12, 2));
-  h.ny = static_cast<uint16_t>(LoadLe(head + 14, 2));
-  for (int i = 0; i < 4; ++i) h.rect[i] = LoadLeValue<double>(head + 16 + 8 * i);
-  uint32_t column = 0, row = 0;
-  if (!CellOf(h, x, y, &column, &row)) return GridAnswer::kNone;
-  const uint32_t cell = GridCellOffset(h.nx, h.ny, column, row);
-  if (cell == 0) return GridAnswer::kNone;
-  // The grid that holds the point is read whole at once, so that the walk
-  // sees the bytes of one moment even when the file is rewritten in place.
-  image->Bytes(0, image->GetSize());
+  // One version of the file for the whole call: the grid that holds the
+  // point is read whole, and read again from its new version when the file
+  // changed between its header and the rest (rewritten in place).
+  std::shared_ptr<CCachedFile> image;
+  uint32_t cell = 0;
+  for (int attempt = 1;; ++attempt) {
+    image = gridPath ? AcquireCachedFile(gridPath) : nullptr;
+    if (!image) return GridAnswer::kNone;
+    unsigned char head[kHeaderSize];
+    if (!image->ReadAt(0, head, kHeaderSize)) return GridAnswer::kNone;
+    GridHeader h;
+    h.nx = static_cast<uint16_t>(LoadLe(head + 12, 2));
+    h.ny = static_cast<uint16_t>(LoadLe(head + 14, 2));
+    for (int i = 0; i < 4; ++i) h.rect[i] = LoadLeValue<double>(head + 16 + 8 * i);
+    uint32_t column = 0, row = 0;
+    if (!CellOf(h, x, y, &column, &row)) return GridAnswer::kNone;
+    cell = GridCellOffset(h.nx, h.ny, column, row);
+    if (cell == 0) return GridAnswer::kNone;
+    image->Bytes(0, image->GetSize());
+    if (attempt == kGridReadAttempts || AcquireCachedFile(gridPath) == image) break;
+  }
   unsigned char first[4];
   if (!image->ReadAt(cell, first, 4)) return GridAnswer::kNone;
   Candidate best;

@@ -22,7 +22,8 @@
 //
 // A grid file is read through the process's image of it (tabledb/
 // file_cache.h): one call reads one version of the file, whole once the
-// point lies in its rectangle, even when the file is rewritten meanwhile.
+// point lies in its rectangle; when the file changed while it was being
+// read, it is read again from its new version (up to three times).
 //
 // The result line: fields 2 to 8 of the area's name row (prefecture,
 // municipality, its reading, oaza, its reading, aza/chome, its reading),
