@@ -17,11 +17,11 @@
 
 namespace {
 
-constexpr char kNoWorkMemory[] = "作業用メモリが初期化されていません！";
+constexpr const char* kNoWorkMemory = kMsgNoWorkList;
 constexpr char kBadKeyField[] = "検索フィールド番号が異常です！";
 constexpr char kNotInFile[] = "ファイル[%s]の検索フィールド番号[%ld]から[%s]が検索できません！";
 constexpr char kNotInList[] = "検索フィールド番号[%ld]から[%s]が検索できません！";
-constexpr char kFileReadFailed[] = "ファイルの読み込みに失敗しました！(%s)";
+constexpr const char* kFileReadFailed = kMsgCsvFileRead;
 constexpr char kBadLine[] = "ファイルの読み込みに失敗しました！(%s) %ld行目";
 constexpr const char* kOpenFailed = kMsgFileOpen;
 constexpr const char* kMemoryFailed = kMsgWorkMemory;
