@@ -55,6 +55,22 @@ void CWorkMemory::Reset() {
   last_ = 0;
 }
 
+int CWorkMemory::CopyFrom(const CWorkMemory& source) {
+  if (&source == this) return 1;
+  Free();
+  if (source.state_ != 1) return 0;
+  if (!Create(source.entries_.GetCapacity(), source.pool_.GetCapacity())) return 0;
+  if (source.entries_.GetByteSize() > 0)
+    std::memcpy(entries_.GetBuffer(), source.entries_.GetBuffer(), source.entries_.GetByteSize());
+  if (source.pool_.GetByteSize() > 0)
+    std::memcpy(pool_.GetBuffer(), source.pool_.GetBuffer(), source.pool_.GetByteSize());
+  count_ = source.count_;
+  poolFill_ = source.poolFill_;
+  first_ = source.first_;
+  last_ = source.last_;
+  return 1;
+}
+
 uint32_t CWorkMemory::GetByteSize() const { return entries_.GetByteSize() + pool_.GetByteSize(); }
 
 int CWorkMemory::GetEntry(uint32_t n, WorkMemoryEntry* out) const {

@@ -52,6 +52,11 @@ class CWorkMemory {
   void Free();
   // Empties the list and the pool; the storage is kept.
   void Reset();
+  // Re-creates this memory as a copy of the source: every entry with its
+  // number, links and caller fields, the string pool and the list's ends.
+  // 0, and this memory freed, when the source was never created or the
+  // storage cannot be had. Copying a memory onto itself gives 1.
+  int CopyFrom(const CWorkMemory& source);
   uint32_t GetByteSize() const;
 
   int32_t GetFirst() const { return first_; }

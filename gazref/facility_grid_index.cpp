@@ -18,6 +18,8 @@ constexpr char kGridMagic[8] = {'D', 'B', 'I', 'N', 'D', 'E', 'X', 'B'};
 
 uint32_t U32(const unsigned char* p) { return LoadLeValue<uint32_t>(p); }
 
+bool IsCellSize(double size) { return std::isfinite(size) && size > 0; }
+
 // One search: the rectangle, the output and what has been visited, so that
 // a damaged file cannot make the walk go round.
 struct GridSearch {
@@ -113,7 +115,7 @@ int FacilityGridIndex::Open(const char* path) {
   if (!OpenFileForRead(&file_, path)) return 0;
   open_ = 1;
   unsigned char header[kGridHeaderSize];
-  if (!ReadHeader(header)) {
+  if (!ReadMagicHeader(header)) {
     Close();
     return 0;
   }
@@ -149,6 +151,15 @@ void FacilityGridIndex::Close() {
 }
 
 int FacilityGridIndex::ReadHeader(unsigned char header[kGridHeaderSize]) {
+  if (!ReadMagicHeader(header)) return 0;
+  // A top grid whose cells have no size (zero, negative, infinite or not a
+  // number) divides nothing: the file is damaged.
+  const double width = LoadLeValue<double>(header + 32);
+  const double height = LoadLeValue<double>(header + 40);
+  return IsCellSize(width) && IsCellSize(height) ? 1 : 0;
+}
+
+int FacilityGridIndex::ReadMagicHeader(unsigned char header[kGridHeaderSize]) {
   if (!open_ || !header) return 0;
   if (!ReadBytesFromFileAt(&file_, 0, header, kGridHeaderSize)) return 0;
   return std::memcmp(header, kGridMagic, sizeof kGridMagic) == 0 ? 1 : 0;

@@ -78,13 +78,15 @@ class FacilityGridIndex {
 
   // Closes first, opens the file for reading (others may read and write)
   // and reads the header: 0, and closed again, when it does not open, is
-  // shorter than the header or does not begin with "DBINDEXB".
+  // shorter than the header or does not begin with "DBINDEXB". A header
+  // with damaged cell sizes opens; ReadHeader refuses it.
   int Open(const char* path);
   void Close();
   int IsOpen() const { return open_; }
 
-  // The 80 header bytes; 1 when the index is open, all were read and the
-  // magic is right.
+  // The 80 header bytes; 1 when the index is open, all were read, the
+  // magic is right and the top grid's cell width and height are positive
+  // finite numbers (else the file is damaged).
   int ReadHeader(unsigned char header[kGridHeaderSize]);
   // 0 for a null database, else 1. Not owned.
   int AttachDatabase(CTableDatabase* database);
@@ -114,6 +116,8 @@ class FacilityGridIndex {
   const char* GetPath() const { return path_; }
 
  private:
+  // ReadHeader without the cell sizes' check (what Open asks for).
+  int ReadMagicHeader(unsigned char header[kGridHeaderSize]);
   int ReadNameRecord(uint32_t position, char* name);
   int ReadCoordinate(uint32_t recordId, const char* field, int32_t type, double* value);
 

@@ -20,9 +20,9 @@
 
 namespace {
 
-constexpr char kNoWorkMemory[] = "作業用メモリが初期化されていません！";
+constexpr const char* kNoWorkMemory = kMsgNoWorkList;
 constexpr char kNoArrayData[] = "CStringArrayにデータが存在しません！";
-constexpr char kFileReadFailed[] = "ファイルの読み込みに失敗しました！(%s)";
+constexpr const char* kFileReadFailed = kMsgCsvFileRead;
 constexpr char kNoFileData[] = "ファイルにデータが存在しません！(%s)";
 constexpr const char* kOpenFailed = kMsgFileOpen;
 constexpr const char* kCreateFailed = kMsgFileCreate;

@@ -21,6 +21,10 @@
 
 class CWorkMemory;
 
+// Messages the sorters share with the lookups (tool/csv_lookup.h).
+inline constexpr char kMsgNoWorkList[] = "作業用メモリが初期化されていません！";
+inline constexpr char kMsgCsvFileRead[] = "ファイルの読み込みに失敗しました！(%s)";
+
 // The priority of a row that no table entry names.
 inline constexpr int32_t kUnknownPriority = 999999;
 

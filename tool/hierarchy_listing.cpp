@@ -82,13 +82,23 @@ struct Prefecture {
   CPlaceCodeRegistry* registry = nullptr;
 };
 
+// Whether a database that did not open is a file that opens but cannot be
+// read as a database (a damaged or truncated one), not a missing or locked
+// one.
+bool IsDamagedDatabase(const char* path) {
+  plat::File file;
+  return OpenFileForRead(&file, path) != 0;
+}
+
 // The per-prefecture scan shared by every level: opens each prefecture of
 // the range that has its files, runs list(prefecture, &count) (1, or 0
 // with its message) and stops after a prefecture that set the interrupted
-// flag. The line count, or -1 after a failing lister.
+// flag. A database that opens as a file but not as a database fails the
+// scan with "ファイルの読み込みに失敗しました!(%s)" and its path. The line
+// count, or -1 after a failure.
 template <typename List>
 int32_t ScanPrefectures(const std::string& folder, CAdrsContext* context, const ScanSetup& setup,
-                        const int32_t* interrupted, List list) {
+                        const int32_t* interrupted, char* message, List list) {
   int32_t count = 0;
   CPlaceCodeRegistry registry;
   for (int i = setup.firstPrefecture; i <= setup.lastPrefecture; ++i) {
@@ -96,7 +106,11 @@ int32_t ScanPrefectures(const std::string& folder, CAdrsContext* context, const 
     if (!FileExists(ndb.c_str())) continue;
     if (setup.registry) registry.ResetBuckets();
     CTableDatabase database;
-    if (!database.Open(ndb.c_str())) continue;
+    if (!database.Open(ndb.c_str())) {
+      if (!IsDamagedDatabase(ndb.c_str())) continue;
+      SetMessage(message, kMsgFileRead, ndb.c_str());
+      return -1;
+    }
     CAdrsEngine engine;
     if (!engine.Open(NumberedFilePath(folder, "QVAD%02d.TIX", i).c_str(), context->GetIndexKind())) {
       database.Close();
@@ -145,7 +159,7 @@ ScanSetup SetupForLevel(int32_t level, int32_t lotListing, const ListingVariant&
 
 int32_t ScanForPrefectures(const std::string& folder, CAdrsContext* context, int32_t maxLines,
                            int32_t* interrupted, char* message) {
-  return ScanPrefectures(folder, context, ScanSetup(), interrupted,
+  return ScanPrefectures(folder, context, ScanSetup(), interrupted, message,
                          [&](const Prefecture& p, int32_t* count) {
                            return p.engine->ListPrefectures(context, count, maxLines, interrupted,
                                                             message);
@@ -384,7 +398,7 @@ int32_t ListByNames(const char* text, const char* dataFolder, CAdrsContext* cont
   auto name = [&](int i) { return names[static_cast<std::size_t>(i)].c_str(); };
 
   const ScanSetup setup = SetupForLevel(*level, lotListing, variant);
-  return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
+  return ScanPrefectures(folder, context, setup, interrupted, message, [&](const Prefecture& p,
                                                                  int32_t* lines) {
     CAdrsEngine& e = *p.engine;
     switch (*level) {
@@ -432,7 +446,7 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
   const char* c = work.c_str();
   ScanSetup setup = SetupForLevel(*level, lotListing, variant);
   if (*level == kLevelChome) {
-    return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
+    return ScanPrefectures(folder, context, setup, interrupted, message, [&](const Prefecture& p,
                                                                     int32_t* lines) {
       plat::File index;
       if (!OpenFileForRead(&index, NumberedFilePath(folder, "QVAD%02d_CDG.INX", p.number).c_str())) {
@@ -447,7 +461,7 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
   if (!ParseIntInRange(digits, &prefecture, kFirstPrefecture, kLastPrefecture)) return 0;
   setup.firstPrefecture = setup.lastPrefecture = static_cast<int>(prefecture);
   setup.groupIndex = *level == kLevelOaza;
-  return ScanPrefectures(folder, context, setup, interrupted, [&](const Prefecture& p,
+  return ScanPrefectures(folder, context, setup, interrupted, message, [&](const Prefecture& p,
                                                                   int32_t* lines) {
     CAdrsEngine& e = *p.engine;
     switch (*level) {

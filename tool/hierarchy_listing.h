@@ -20,7 +20,9 @@
 // and 4 only the prefecture of the first two digits (01 to 47) is opened.
 //
 // Prefectures whose QVAD%02d.NDB or QVAD%02d.TIX is missing or does not
-// open are passed over. Levels 4 to 6 also read the change files
+// open are passed over; a QVAD%02d.NDB that opens as a file but cannot be
+// read as a database (cut short, damaged) fails the listing with
+// "ファイルの読み込みに失敗しました!(%s)" and its path. Levels 4 to 6 also read the change files
 // QAD_CH%02d.CDB/.CIX/.CDI (while the dataset uses them). The maximum
 // number of lines counts over all prefectures (negative: no limit, 0: no
 // line); when a line beyond it would follow, the interrupted flag is set

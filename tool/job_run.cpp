@@ -20,6 +20,7 @@
 namespace {
 
 constexpr char kResultWriteFailed[] = "検索結果の書き込みに失敗しました！";
+constexpr char kProgramFolderFailed[] = "プログラムフォルダの取得に失敗しました！";
 constexpr char kDataFolderTail[] = "\\Database\\住所";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
 constexpr char kDatasetExtend[] = "VRG_EXTEND";
@@ -194,6 +195,12 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
             const char* statusFile, const SearchEntries& entries) {
   RemoveIfExists(resultFile);
   RemoveIfExists(statusFile);
+  // Without its own folder the program cannot find its data: the root's
+  // "\Database\住所" is not searched in its place.
+  if (!programFolder) {
+    WriteStatusFile(statusFile, 0, 0, kProgramFolderFailed);
+    return;
+  }
 
   if (!DescrambleJobFile(jobFile)) {
     WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
@@ -227,11 +234,13 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
   if (kind == kJobHierarchyListing) maxLines = job.Int(3);
   if (flags == kFlagsAll && (maxLines == 0 || maxLines > kClampedMaxLines))
     maxLines = kClampedMaxLines;
-  const std::string dataFolder = std::string(programFolder ? programFolder : "") + kDataFolderTail;
+  const std::string dataFolder = std::string(programFolder) + kDataFolderTail;
   const char* folder = dataFolder.c_str();
 
   char text[kJobTextSize];
   char message[kJobMessageSize] = {};
+  // The entries' messages fill the job's whole buffer.
+  const MessageBufferScope messageScope(message, sizeof message);
   char resultText[kJobResultTextSize] = {};
   int32_t interrupted = 0;
   int result = 0;

@@ -43,7 +43,9 @@ enum AddressJobLine : int {
   kAddressLineFlagsWord = 12,  // then the dataset line
 };
 
-// Runs one job. The data folder is programFolder + "\Database\住所". The
+// Runs one job. The data folder is programFolder + "\Database\住所"; a null
+// programFolder (the program's own path could not be read) ends the job
+// with the status (0, 0, "プログラムフォルダの取得に失敗しました！"). The
 // job kind's search is taken from entries. When a name is null or empty,
 // nothing is read, deleted or written. A job of an unknown kind leaves
 // neither a result file nor a status file.

@@ -35,7 +35,8 @@ class CVrgRouteCommandLineInfo {
 // The application: the command line, then the job run (tool/job_run.h).
 class CkortApp {
  public:
-  // Runs the job of the command line with the data under programFolder.
+  // Runs the job of the command line with the data under programFolder
+  // (null when the program's folder is not known: see RunKortJob).
   // Always false: the process ends after it.
   bool InitInstance(int argc, const char* const* argv, const char* programFolder);
   // The exit code of the process (0; the caller reads the status file).

@@ -8,11 +8,11 @@
 #include "tool/kort_app.h"
 
 int main(int argc, char** argv) {
-  // Without the program's folder the data folder cannot be found; the job
-  // still runs and its search reports the missing data.
+  // Without the program's folder the data folder cannot be found: the job
+  // then ends with a status that says so.
   std::string programFolder;
-  if (!plat::path::ProgramFolder(programFolder)) programFolder.clear();
+  const bool known = plat::path::ProgramFolder(programFolder);
   CkortApp app;
-  app.InitInstance(argc, argv, programFolder.c_str());
+  app.InitInstance(argc, argv, known ? programFolder.c_str() : nullptr);
   return app.ExitInstance();
 }

@@ -2,19 +2,23 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "common/csv_fields.h"
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/numeric.h"
 #include "common/path_util.h"
 #include "common/polygon.h"
 #include "matching/match_entries.h"
 #include "matching/match_driver.h"
 #include "matching/result_channel.h"
+#include "tabledb/file_cache.h"
 #include "tool/search_entries.h"
 
 namespace {
@@ -23,6 +27,8 @@ constexpr unsigned char kTextKey = 0x5B;
 constexpr uint32_t kHeaderSize = 48;
 constexpr uint32_t kOutlineHeadSize = 21;
 constexpr int kPrefectureCount = 47;
+// Reads of a grid file that keeps changing while it is read.
+constexpr int kGridReadAttempts = 3;
 constexpr char kConversionFailed[] = "世界測地系変換に失敗しました！";
 constexpr char kNotFound[] = "住所コードの取得ができません！(緯度:%.3lf 経度:%.3lf)";
 constexpr char kDatumParameterFile[] = "TKY2JGD.PAR";
@@ -40,6 +46,83 @@ uint64_t FileLength(plat::File* file) {
 uint64_t FilePosition(plat::File* file) {
   uint64_t position = 0;
   return file->GetPosition(position) ? position : UINT64_MAX;
+}
+
+// Reading an open file from its position.
+struct FileCursor {
+  plat::File* file;
+  bool Read(void* buffer, uint32_t count) { return ReadBytesFromFile(file, buffer, count) != 0; }
+  uint64_t Remaining() const {
+    const uint64_t position = FilePosition(file), length = FileLength(file);
+    return position > length ? 0 : length - position;
+  }
+};
+
+// Reading one image of a file (one version of it) from a position.
+struct ImageCursor {
+  CCachedFile* image;
+  uint32_t position;
+  bool Read(void* buffer, uint32_t count) {
+    if (!image->ReadAt(position, buffer, count)) return false;
+    position += count;
+    return true;
+  }
+  uint64_t Remaining() const {
+    return position > image->GetSize() ? 0 : image->GetSize() - position;
+  }
+};
+
+template <typename Cursor>
+int ReadGridTextAt(Cursor& in, char* buffer) {
+  buffer[0] = '\0';
+  unsigned char length = 0;
+  if (!in.Read(&length, 1)) return 0;
+  if (length > 0 && !in.Read(buffer, length)) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  DescrambleGridText(length, buffer);
+  buffer[length] = '\0';
+  return 1;
+}
+
+template <typename Cursor>
+int ReadAreaOutlineAt(Cursor& in, CPolygon* polygon) {
+  unsigned char head[kOutlineHeadSize];
+  if (!in.Read(head, kOutlineHeadSize)) return 0;
+  const int width = head[0];
+  const int32_t length = static_cast<int32_t>(LoadLe(head + 1, 4));
+  const double baseX = LoadLeValue<double>(head + 5), baseY = LoadLeValue<double>(head + 13);
+  int shift = 0;
+  switch (width) {
+    case 2: shift = 2; break;
+    case 4: shift = 3; break;
+    case 8: shift = 4; break;
+    default: return 0;
+  }
+  // A length below the head, or points that the rest of the file cannot
+  // hold, is a damaged record: no allocation is made for it.
+  if (length < static_cast<int32_t>(kOutlineHeadSize)) return 0;
+  const uint32_t points = static_cast<uint32_t>(length - static_cast<int32_t>(kOutlineHeadSize)) >> shift;
+  const uint64_t bytes = static_cast<uint64_t>(points) * 2u * static_cast<uint32_t>(width);
+  if (bytes > in.Remaining()) return 0;
+  std::vector<unsigned char> data(static_cast<std::size_t>(bytes));
+  if (bytes > 0 && !in.Read(data.data(), static_cast<uint32_t>(bytes))) return 0;
+  polygon->Free();
+  if (!polygon->Create(points > 0 ? points : 1, 128)) return 0;
+  for (uint32_t i = 0; i < points; ++i) {
+    const unsigned char* p = data.data() + static_cast<std::size_t>(i) * 2u * width;
+    double vx = 0, vy = 0;
+    if (width == 8) {
+      vx = LoadLeValue<double>(p);
+      vy = LoadLeValue<double>(p + 8);
+    } else {
+      vx = static_cast<double>(LoadLe(p, width));
+      vy = static_cast<double>(LoadLe(p + width, width));
+    }
+    if (!polygon->AddPoint(0, (vx + baseX) / 1000, (vy + baseY) / 1000)) return 0;
+  }
+  return 1;
 }
 
 // The cell under (x, y); false when the grid holds no point there.
@@ -66,23 +149,23 @@ struct Candidate {
   char names[kGridTextSize] = {};
 };
 
-void WalkCell(plat::File* file, uint32_t firstLink, double x, double y, Candidate* best) {
-  const uint64_t maxLinks = FileLength(file) / 8;
-  std::vector<uint32_t> seen;
+// Walks the chain from the first link. False when the chain leads back to
+// a link seen before (a damaged file); a link or record that cannot be
+// read ends it, as the end of a chain does.
+bool WalkCell(CCachedFile* image, uint32_t firstLink, double x, double y, Candidate* best) {
+  std::unordered_set<uint32_t> seen;
   uint32_t link = firstLink;
-  while (link != 0 && seen.size() < maxLinks) {
-    for (uint32_t s : seen)
-      if (s == link) return;
-    seen.push_back(link);
+  while (link != 0) {
+    if (!seen.insert(link).second) return false;
     unsigned char bytes[8];
-    if (!ReadBytesFromFileAt(file, link, bytes, 8)) return;
+    if (!image->ReadAt(link, bytes, 8)) return true;
     const uint32_t area = static_cast<uint32_t>(LoadLe(bytes, 4));
     const uint32_t next = static_cast<uint32_t>(LoadLe(bytes + 4, 4));
     char code[kGridTextSize], names[kGridTextSize];
     CPolygon outline;
-    if (!SeekFileTo(file, area) || !ReadGridText(file, code) || !ReadGridText(file, names) ||
-        !ReadAreaOutline(file, &outline))
-      return;
+    ImageCursor in{image, area};
+    if (!ReadGridTextAt(in, code) || !ReadGridTextAt(in, names) || !ReadAreaOutlineAt(in, &outline))
+      return true;
     if (outline.ContainsPoint(x, y) &&
         (!best->found || std::strlen(code) > std::strlen(best->code))) {
       best->found = true;
@@ -92,6 +175,7 @@ void WalkCell(plat::File* file, uint32_t firstLink, double x, double y, Candidat
     outline.Free();
     link = next;
   }
+  return true;
 }
 
 int SetNotFound(char* message, double latitude, double longitude) {
@@ -99,13 +183,20 @@ int SetNotFound(char* message, double latitude, double longitude) {
   return 0;
 }
 
-// Steps shared by the entries: the context prepared for the dataset, then
-// the prefectures tried with the point in seconds of arc.
-int ScanPrefectures(const std::string& folder, double x, double y, char* result) {
+// The prefectures tried in turn with the point in seconds of arc: 1 with
+// the first hit's line, 0 when none holds it, -1 with the read-failure
+// message for a damaged grid file.
+int ScanPrefectures(const std::string& folder, double x, double y, char* result, char* message) {
   for (int i = 1; i <= kPrefectureCount; ++i) {
-    if (FindAreaAtPoint(NumberedFilePath(folder, "%02d.GDB", i).c_str(), x, y, result,
-                        kJobResultTextSize)) {
-      return 1;
+    const std::string path = NumberedFilePath(folder, "%02d.GDB", i);
+    switch (LookUpGridFile(path.c_str(), x, y, result, kJobResultTextSize)) {
+      case GridAnswer::kHit:
+        return 1;
+      case GridAnswer::kDamaged:
+        SetMessage(message, kMsgFileRead, path.c_str());
+        return -1;
+      case GridAnswer::kNone:
+        break;
     }
   }
   return 0;
@@ -157,78 +248,47 @@ void DescrambleGridText(uint32_t length, char* buffer) {
 
 int ReadGridText(plat::File* file, char* buffer) {
   if (!file || !buffer) return 0;
-  buffer[0] = '\0';
-  unsigned char length = 0;
-  if (!ReadBytesFromFile(file, &length, 1)) return 0;
-  if (length > 0 && !ReadBytesFromFile(file, buffer, length)) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  DescrambleGridText(length, buffer);
-  buffer[length] = '\0';
-  return 1;
+  FileCursor in{file};
+  return ReadGridTextAt(in, buffer);
 }
 
 int ReadAreaOutline(plat::File* file, CPolygon* polygon) {
   if (!file || !polygon) return 0;
-  unsigned char head[kOutlineHeadSize];
-  if (!ReadBytesFromFile(file, head, kOutlineHeadSize)) return 0;
-  const int width = head[0];
-  const int32_t length = static_cast<int32_t>(LoadLe(head + 1, 4));
-  const double baseX = LoadLeValue<double>(head + 5), baseY = LoadLeValue<double>(head + 13);
-  int shift = 0;
-  switch (width) {
-    case 2: shift = 2; break;
-    case 4: shift = 3; break;
-    case 8: shift = 4; break;
-    default: return 0;
-  }
-  // A length below the head, or points that the rest of the file cannot
-  // hold, is a damaged record: no allocation is made for it.
-  if (length < static_cast<int32_t>(kOutlineHeadSize)) return 0;
-  const uint32_t points = static_cast<uint32_t>(length - static_cast<int32_t>(kOutlineHeadSize)) >> shift;
-  const uint64_t bytes = static_cast<uint64_t>(points) * 2u * static_cast<uint32_t>(width);
-  const uint64_t position = FilePosition(file), fileLength = FileLength(file);
-  if (position > fileLength || bytes > fileLength - position) return 0;
-  std::vector<unsigned char> data(static_cast<std::size_t>(bytes));
-  if (bytes > 0 && !ReadBytesFromFile(file, data.data(), static_cast<uint32_t>(bytes))) return 0;
-  polygon->Free();
-  if (!polygon->Create(points > 0 ? points : 1, 128)) return 0;
-  for (uint32_t i = 0; i < points; ++i) {
-    const unsigned char* p = data.data() + static_cast<std::size_t>(i) * 2u * width;
-    double vx = 0, vy = 0;
-    if (width == 8) {
-      vx = LoadLeValue<double>(p);
-      vy = LoadLeValue<double>(p + 8);
-    } else {
-      vx = static_cast<double>(LoadLe(p, width));
-      vy = static_cast<double>(LoadLe(p + width, width));
-    }
-    if (!polygon->AddPoint(0, (vx + baseX) / 1000, (vy + baseY) / 1000)) return 0;
-  }
-  return 1;
+  FileCursor in{file};
+  return ReadAreaOutlineAt(in, polygon);
 }
 
-int FindAreaAtPoint(const char* gridPath, double x, double y, char* result, std::size_t resultSize) {
-  if (!result || resultSize == 0) return 0;
+GridAnswer LookUpGridFile(const char* gridPath, double x, double y, char* result,
+                          std::size_t resultSize) {
+  if (!result || resultSize == 0) return GridAnswer::kNone;
   result[0] = '\0';
-  plat::File file;
-  if (!gridPath || !OpenFileForReadDenyWrite(&file, gridPath)) return 0;
-  unsigned char head[kHeaderSize];
-  if (!ReadBytesFromFileAt(&file, 0, head, kHeaderSize)) return 0;
-  GridHeader h;
-  h.nx = static_cast<uint16_t>(LoadLe(head + 12, 2));
-  h.ny = static_cast<uint16_t>(LoadLe(head + 14, 2));
-  for (int i = 0; i < 4; ++i) h.rect[i] = LoadLeValue<double>(head + 16 + 8 * i);
-  uint32_t column = 0, row = 0;
-  if (!CellOf(h, x, y, &column, &row)) return 0;
-  const uint32_t cell = GridCellOffset(h.nx, h.ny, column, row);
-  if (cell == 0) return 0;
+  // One version of the file for the whole call: the grid that holds the
+  // point is read whole, and read again from its new version when the file
+  // changed between its header and the rest (rewritten in place).
+  std::shared_ptr<CCachedFile> image;
+  uint32_t cell = 0;
+  for (int attempt = 1;; ++attempt) {
+    image = gridPath ? AcquireCachedFile(gridPath) : nullptr;
+    if (!image) return GridAnswer::kNone;
+    unsigned char head[kHeaderSize];
+    if (!image->ReadAt(0, head, kHeaderSize)) return GridAnswer::kNone;
+    GridHeader h;
+    h.nx = static_cast<uint16_t>(LoadLe(head + 12, 2));
+    h.ny = static_cast<uint16_t>(LoadLe(head + 14, 2));
+    for (int i = 0; i < 4; ++i) h.rect[i] = LoadLeValue<double>(head + 16 + 8 * i);
+    uint32_t column = 0, row = 0;
+    if (!CellOf(h, x, y, &column, &row)) return GridAnswer::kNone;
+    cell = GridCellOffset(h.nx, h.ny, column, row);
+    if (cell == 0) return GridAnswer::kNone;
+    image->Bytes(0, image->GetSize());
+    if (attempt == kGridReadAttempts || AcquireCachedFile(gridPath) == image) break;
+  }
   unsigned char first[4];
-  if (!ReadBytesFromFileAt(&file, cell, first, 4)) return 0;
+  if (!image->ReadAt(cell, first, 4)) return GridAnswer::kNone;
   Candidate best;
-  WalkCell(&file, static_cast<uint32_t>(LoadLe(first, 4)), x, y, &best);
-  if (!best.found) return 0;
+  if (!WalkCell(image.get(), static_cast<uint32_t>(LoadLe(first, 4)), x, y, &best))
+    return GridAnswer::kDamaged;
+  if (!best.found) return GridAnswer::kNone;
   std::string line;
   char field[kGridTextSize];
   for (int n = 2; n <= 8; ++n) {
@@ -237,7 +297,11 @@ int FindAreaAtPoint(const char* gridPath, double x, double y, char* result, std:
   }
   line += best.code;
   std::snprintf(result, resultSize, "%s", line.c_str());
-  return 1;
+  return GridAnswer::kHit;
+}
+
+int FindAreaAtPoint(const char* gridPath, double x, double y, char* result, std::size_t resultSize) {
+  return LookUpGridFile(gridPath, x, y, result, resultSize) == GridAnswer::kHit ? 1 : 0;
 }
 
 int ReverseGeocode(char* result, double latitude, double longitude, const char* dataFolder,
@@ -264,8 +328,11 @@ int ReverseGeocode(char* result, double latitude, double longitude, const char* 
     SetMessage(message, "%s", kConversionFailed);
     return 0;
   }
-  if (!ScanPrefectures(folder, request.outLongitude / 1000, request.outLatitude / 1000, result))
-    return SetNotFound(message, latitude, longitude);
+  const int found =
+      ScanPrefectures(folder, request.outLongitude / 1000, request.outLatitude / 1000, result,
+                      message);
+  if (found < 0) return 0;
+  if (found == 0) return SetNotFound(message, latitude, longitude);
   ApplyFormatsToLine(&context, result);
   return 1;
 }
@@ -282,8 +349,9 @@ int ReverseGeocodeRaw(char* result, double latitude, double longitude, const cha
   const std::string folder = FolderWithBackslash(dataFolder);
   CAdrsContext context;
   if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
-  if (!ScanPrefectures(folder, longitude, latitude, result))
-    return SetNotFound(message, latitude, longitude);
+  const int found = ScanPrefectures(folder, longitude, latitude, result, message);
+  if (found < 0) return 0;
+  if (found == 0) return SetNotFound(message, latitude, longitude);
   return 1;
 }
 

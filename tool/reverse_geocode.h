@@ -13,11 +13,17 @@
 // doubles base x and base y, then (L - 21) / (2 w) points of w-byte values
 // (u16, u32, double), x first; a point is ((value + base) / 1000) seconds.
 //
-// A damaged file never stops a search: a chain walk ends quietly at a link,
-// text or outline that cannot be read (an outline length below 21 or one
-// running past the end of the file, an unknown width), at a link seen
-// before, and after (file length / 8) links; a grid without cells or with an
-// empty extent holds no point.
+// A chain walk ends quietly at a link, text or outline that cannot be read
+// (an outline length below 21 or one running past the end of the file, an
+// unknown width): that is how a chain ends. A chain that leads back to a
+// link seen before is a damaged file: the search fails with
+// "ファイルの読み込みに失敗しました!(%s)" and the file's path. A grid
+// without cells or with an empty extent holds no point.
+//
+// A grid file is read through the process's image of it (tabledb/
+// file_cache.h): one call reads one version of the file, whole once the
+// point lies in its rectangle; when the file changed while it was being
+// read, it is read again from its new version (up to three times).
 //
 // The result line: fields 2 to 8 of the area's name row (prefecture,
 // municipality, its reading, oaza, its reading, aza/chome, its reading),
@@ -47,9 +53,15 @@ int ReadGridText(plat::File* file, char* buffer);
 // a failed read, a width other than 2, 4 and 8, a length below 21 or points
 // beyond the end of the file.
 int ReadAreaOutline(plat::File* file, CPolygon* polygon);
+// What one grid file answers for a point.
+enum class GridAnswer { kNone, kHit, kDamaged };
 // The result line of the area at (x, y) (seconds of arc) in one grid file
-// into result (resultSize bytes); 0 (result empty) when the file does not
-// open, the point lies outside the grid or in no area.
+// into result (resultSize bytes): kHit; kNone (result empty) when the file
+// does not open, the point lies outside the grid or in no area; kDamaged
+// (result empty) when the cell's chain leads back to a link seen before.
+GridAnswer LookUpGridFile(const char* gridPath, double x, double y, char* result,
+                          std::size_t resultSize);
+// LookUpGridFile as 1 for a hit, else 0.
 int FindAreaAtPoint(const char* gridPath, double x, double y, char* result, std::size_t resultSize);
 
 // The entries below write the result line into result (kJobResultTextSize
@@ -58,7 +70,8 @@ int FindAreaAtPoint(const char* gridPath, double x, double y, char* result, std:
 // null result or an option out of range, "世界測地系変換に失敗しました！" for
 // a failed conversion, "住所コードの取得ができません！(緯度:%.3lf 経度:%.3lf)"
 // with the point as given when no grid holds it or when the dataset
-// ("VRG_BASIC") switches reverse geocoding off (no grid file is opened then).
+// ("VRG_BASIC") switches reverse geocoding off (no grid file is opened then),
+// "ファイルの読み込みに失敗しました!(%s)" with the path of a damaged grid.
 // The prefectures 1 to 47 are tried in turn; the first hit wins.
 //
 // ReverseGeocode (tool/search_entries.h) takes the point in the input

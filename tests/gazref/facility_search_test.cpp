@@ -9,12 +9,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/le_bytes.h"
 #include "common/message.h"
 #include "common/record_array.h"
 #include "common/sjis_text.h"
@@ -516,6 +518,35 @@ TEST_F(ReplacementFolderTest, ALoopingCategoryChainIsAReadFailure) {
   q.major = "温泉";
   EXPECT_EQ(Run(q, folder), 0);
   EXPECT_EQ(std::string(msg_), "ファイルの読み込みに失敗しました!(" + path + ")");
+}
+
+// A range index whose top cells have no size cannot be searched: the read
+// failure with its path, not "no facility".
+TEST_F(ReplacementFolderTest, RangeIndexWithoutCellSizesIsAReadFailure) {
+  const std::string folder = Generate({});
+  const std::string path = folder + "範囲.NIB";
+  const std::string native = dir_.Native("data") + "/" + reinterpret_cast<const char*>(u8"範囲.NIB");
+  const std::string good = testutil::ReadBytes(native);
+  ASSERT_GT(good.size(), 48u);
+  Query byRange;
+  byRange.latitude = kTokyoLat;
+  byRange.longitude = kTokyoLon;
+  byRange.radius = 300;
+  ASSERT_EQ(Run(byRange, folder), 1) << Show(msg_);
+  const double bad[] = {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(),
+                        std::numeric_limits<double>::infinity()};
+  for (int at : {32, 40}) {
+    for (double size : bad) {
+      std::string image = good;
+      StoreLeValue(reinterpret_cast<unsigned char*>(&image[at]), size);
+      ASSERT_TRUE(testutil::WriteBytes(native, image));
+      EXPECT_EQ(Run(byRange, folder), 0) << at << " " << size;
+      EXPECT_EQ(std::string(msg_), "ファイルの読み込みに失敗しました!(" + path + ")")
+          << at << " " << size;
+    }
+  }
+  ASSERT_TRUE(testutil::WriteBytes(native, good));
+  EXPECT_EQ(Run(byRange, folder), 1) << Show(msg_);
 }
 
 TEST(FacilityTreeGroupTest, AMissingGroupNodeIsReportedWithTheTreePath) {

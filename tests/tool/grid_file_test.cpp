@@ -1,6 +1,9 @@
 // The reverse-geocoding grid reader against files of the grid builder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -58,6 +61,11 @@ class GridFile : public ::testing::Test {
       return "-";
     }
     return result;
+  }
+  // LookUpGridFile on the written file.
+  GridAnswer Answer(double x, double y) {
+    char result[1024];
+    return LookUpGridFile(dir_.Sys("g.GDB").c_str(), x, y, result, sizeof result);
   }
   // The first area record of an image with NX x NY cells.
   static std::size_t FirstArea(const GridOptions& o) { return 48 + 4u * o.columns * o.rows; }
@@ -170,7 +178,7 @@ TEST_F(GridFile, DamagedOutlinesEndTheWalkQuietly) {
   EXPECT_EQ(Find(20, 20), "-");
 }
 
-TEST_F(GridFile, CyclicChainsEndAndDegenerateGridsHoldNoPoint) {
+TEST_F(GridFile, LoopingChainsAreDamagedAndDegenerateGridsHoldNoPoint) {
   const GridOptions o{1, 1, 1.0};
   const std::vector<GridArea> areas = {Square("13101001", kNamesB, 10, 10, 90, 90),
                                        Square("13101001001", kNamesA, 40, 40, 60, 60)};
@@ -180,16 +188,22 @@ TEST_F(GridFile, CyclicChainsEndAndDegenerateGridsHoldNoPoint) {
   const uint32_t head = static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[48]), 4));
   const uint32_t second = static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[head + 4]), 4));
   ASSERT_EQ(LoadLe(reinterpret_cast<unsigned char*>(&image[second + 4]), 4), 0u);
-  // The second link leads back to the first: the walk still ends.
+  // The second link leads back to the first: the walk ends, and the file
+  // is damaged whatever the areas seen so far hold.
   std::string cyclic = image;
   StoreLe(reinterpret_cast<unsigned char*>(&cyclic[second + 4]), head, 4);
   Write(cyclic);
-  EXPECT_EQ(Find(50, 50), kLineA);
-  EXPECT_EQ(Find(20, 20), kLineB);
+  EXPECT_EQ(Find(50, 50), "-");
+  EXPECT_EQ(Find(20, 20), "-");
+  EXPECT_EQ(Answer(20, 20), GridAnswer::kDamaged);
   // A link pointing at itself.
   StoreLe(reinterpret_cast<unsigned char*>(&cyclic[head + 4]), head, 4);
   Write(cyclic);
-  EXPECT_EQ(Find(20, 20), kLineB);
+  EXPECT_EQ(Find(20, 20), "-");
+  EXPECT_EQ(Answer(20, 20), GridAnswer::kDamaged);
+  Write(image);
+  EXPECT_EQ(Answer(20, 20), GridAnswer::kHit);
+  EXPECT_EQ(Answer(95, 95), GridAnswer::kNone);
   // No columns, no rows, or an empty extent.
   for (int field : {12, 14}) {
     std::string flat = image;
@@ -250,6 +264,73 @@ TEST_F(GridFile, OutlineReaderFillsAPolygon) {
   EXPECT_EQ(box[3], 90);
   // At the end of the file nothing more reads.
   EXPECT_EQ(ReadGridText(&file, code), 0);
+}
+
+// A grid rewritten between two calls, in place (same size, same
+// modification time) or replaced, answers the new version whole: its cell
+// table and records are never read together with the old one's. The two
+// versions put their records at the same places with other codes, beyond
+// the first 32 KiB of the file.
+TEST_F(GridFile, ARewrittenFileAnswersOneVersionPerCall) {
+  const GridOptions o{100, 100, 1.0};
+  const std::string before = Build({Square("13101001", kNamesB, 10, 10, 90, 90),
+                                    Square("13101001001", kNamesA, 40, 40, 60, 60)},
+                                   o);
+  const std::string after = Build({Square("26101001", kNamesB, 10, 10, 90, 90),
+                                   Square("26101001001", kNamesA, 40, 40, 60, 60)},
+                                  o);
+  ASSERT_EQ(before.size(), after.size());
+  ASSERT_GT(FirstArea(o), 32768u);
+  const std::string path = dir_.Native("g.GDB");
+  const std::string lineAfter =
+      testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,26101001001");
+  Write(before);
+  EXPECT_EQ(Find(50, 50), kLineA);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  // In place, then the old modification time put back.
+  {
+    std::FILE* f = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(after.data(), 1, after.size(), f), after.size());
+    std::fclose(f);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+  EXPECT_EQ(testutil::Show(Find(50, 50)), testutil::Show(lineAfter));
+  EXPECT_EQ(Find(20, 20), testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,,,26101001"));
+  // Replaced by another file.
+  ASSERT_TRUE(testutil::WriteBytes(dir_.Native("new.GDB"), before));
+  ASSERT_EQ(std::rename(dir_.Native("new.GDB").c_str(), path.c_str()), 0);
+  EXPECT_EQ(Find(50, 50), kLineA);
+  EXPECT_EQ(Find(20, 20), kLineB);
+}
+
+// The entries answer a damaged grid with the read failure and its path,
+// not with the areas found before the loop.
+TEST_F(GridFile, EntriesAnswerALoopingChainWithTheReadFailure) {
+  const GridOptions o{1, 1, 1.0};
+  std::string image = Build({Square("13101001", kNamesB, 10, 10, 90, 90),
+                             Square("13101001001", kNamesA, 40, 40, 60, 60)},
+                            o);
+  const uint32_t head = static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[48]), 4));
+  ASSERT_TRUE(testutil::WriteBytes(dir_.Native("13.GDB"), image));
+  char result[1024] = "";
+  char msg[1024] = "";
+  ASSERT_EQ(ReverseGeocodeRaw(result, 50, 50, dir_.path().c_str(), msg, "VRG_EXTEND"), 1)
+      << testutil::Show(msg);
+  EXPECT_EQ(result, kLineA);
+  StoreLe(reinterpret_cast<unsigned char*>(&image[head + 4]), head, 4);
+  ASSERT_TRUE(testutil::WriteBytes(dir_.Native("13.GDB"), image));
+  for (int raw = 0; raw < 2; ++raw) {
+    std::strcpy(result, "old");
+    const int found = raw ? ReverseGeocodeRaw(result, 50, 50, dir_.path().c_str(), msg, "VRG_EXTEND")
+                          : GetAddressCodeAtPoint(result, 50, 50, dir_.path().c_str(), msg);
+    EXPECT_EQ(found, 0);
+    EXPECT_EQ(result[0], '\0');
+    EXPECT_EQ(testutil::Show(msg),
+              testutil::Show(testutil::Sjis(u8"ファイルの読み込みに失敗しました!(") + dir_.Sys("13.GDB") + ")"));
+  }
 }
 
 }  // namespace

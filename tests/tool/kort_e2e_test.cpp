@@ -1,6 +1,12 @@
 // The built kort program, run on job files in a scratch folder.
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -165,6 +171,113 @@ TEST_F(KortProgram, CalcOfAdrslibIniSwitchesTheHistoryCheckOfTheEstimation) {
                              c.point + ",1310100100200005,0,5,1,,1000005\r\n"))
         << (c.ini ? c.ini : "no ini");
   }
+}
+
+// ---- Messages that quote a long text ----
+
+// The status of a failing job: its message whole, closing bracket included,
+// in the job's 1,024-byte message buffer.
+TEST_F(KortProgram, AnswersLongCodeMessageWhole) {
+  const std::string code(650, '7');
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"1000", code, "-1", "1", "1", "1", "8", "x"})));
+  std::string out;
+  Run({job_, result_, status_}, &out);
+  const std::string message = testutil::Sjis(u8"コードの長さを確認してください！(") + code + ")";
+  EXPECT_EQ(testutil::ReadBytes(status_), "0\r\n0\r\n" + message + "\r\n");
+  EXPECT_FALSE(testutil::Exists(result_));
+}
+
+TEST_F(KortProgram, AnswersLongNoDataMessagesWhole) {
+  // 607 bytes that no search finds, with trail bytes 0x5C (ソ) in it.
+  std::string text;
+  while (text.size() + 2 <= 600) text += testutil::Sjis(u8"ソ");
+  text += "qz1ab7x";
+  ASSERT_EQ(text.size(), 607u);
+  const std::string message = testutil::Sjis(u8"対象データがありません！[") + text + "]";
+  ASSERT_EQ(message.size(), 633u);
+  const std::vector<std::string> jobs = {
+      Job({"1", "0", text, "100", "1", "1", "1", "1", "1", "1", "8", "x"}),
+      Job({"1000", text, "-1", "1", "1", "1", "8", "x"}),
+      Job({"2000", text, "1", "1", "1", "1", "1", "8", "x"}),
+  };
+  for (const std::string& job : jobs) {
+    ASSERT_TRUE(testutil::WriteBytes(job_, job));
+    std::string out;
+    Run({job_, result_, status_}, &out);
+    EXPECT_EQ(testutil::Show(testutil::ReadBytes(status_)),
+              testutil::Show("0\r\n0\r\n" + message + "\r\n"))
+        << job.substr(0, 5);
+  }
+}
+
+// ---- A program whose own path cannot be read ----
+
+// Removes the tree under the folder fd (closed here), entry by entry through
+// descriptors, so that paths beyond PATH_MAX go too.
+void RemoveTreeAt(int fd) {
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    close(fd);
+    return;
+  }
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const int child = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (child >= 0) {
+      RemoveTreeAt(child);
+      unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR);
+    } else {
+      unlinkat(dirfd(dir), name.c_str(), 0);
+    }
+  }
+  closedir(dir);
+}
+
+// kort run from a folder whose path is longer than PATH_MAX: it cannot read
+// its own path, so it does not search "/Database/住所" in place of its own
+// data folder but ends with a status that says why.
+TEST_F(KortProgram, EndsWithAStatusWhenItsOwnPathCannotBeRead) {
+  const std::string top = dir_.Native("long");
+  ASSERT_EQ(mkdir(top.c_str(), 0755), 0);
+  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  const std::string part(200, 'd');
+  for (std::size_t depth = 0; depth * (part.size() + 1) <= PATH_MAX; ++depth) {
+    ASSERT_EQ(mkdirat(fd, part.c_str(), 0755), 0);
+    const int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  // The program copied into the deepest folder.
+  const std::string bytes = testutil::ReadBytes(program_);
+  const int exe = openat(fd, "kort", O_WRONLY | O_CREAT | O_TRUNC, 0755);
+  ASSERT_GE(exe, 0);
+  ASSERT_EQ(write(exe, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  close(exe);
+
+  const std::string job = Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"});
+  ASSERT_TRUE(testutil::WriteBytes(job_, job));
+  ASSERT_TRUE(testutil::WriteBytes(result_, "old"));
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (fchdir(fd) != 0) _exit(126);
+    char* argv[] = {const_cast<char*>("./kort"), const_cast<char*>(job_.c_str()),
+                    const_cast<char*>(result_.c_str()), const_cast<char*>(status_.c_str()),
+                    nullptr};
+    execv("./kort", argv);
+    _exit(127);
+  }
+  close(fd);
+  int wstatus = -1;
+  ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+  EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0) << wstatus;
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(status_)),
+            testutil::Show("0\r\n0\r\n" +
+                           testutil::Sjis(u8"プログラムフォルダの取得に失敗しました！") + "\r\n"));
+  EXPECT_FALSE(testutil::Exists(result_));
+  RemoveTreeAt(open(top.c_str(), O_RDONLY | O_DIRECTORY));
 }
 
 }  // namespace

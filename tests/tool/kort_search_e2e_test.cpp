@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,7 +56,7 @@ class KortSearch : public ::testing::Test {
   std::string DataFolder() const { return build_ + "/Database/" + reinterpret_cast<const char*>(u8"住所"); }
   std::string SysDataFolder() const { return build_ + "\\Database\\" + Sjis(u8"住所") + "\\"; }
 
-  // A copy of kort whose data folder holds links to the sample files, with
+  // A copy of kort whose data folder holds links to every sample file, with
   // the named files replaced by the given bytes.
   void UseChangedData(const std::vector<std::pair<std::string, std::string>>& files) {
     const std::string copy = dir_.Native("kort");
@@ -64,10 +66,8 @@ class KortSearch : public ::testing::Test {
     const std::string folder = data + "/" + reinterpret_cast<const char*>(u8"住所");
     ASSERT_EQ(mkdir(data.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    for (const char* name : {"QVAD13.NDB", "QVAD13.TIX", "QVAD13_CD1.INX", "QVAD13_CD2.INX",
-                             "QVAD13_CD3.INX", "QVAD13.YDB", "13.GDB", "QVAD26.NDB", "QVAD26.TIX",
-                             "QVAD26_CD1.INX", "QVAD26_CD2.INX", "QVAD26_CD3.INX", "QVAD26.YDB",
-                             "26.GDB", "TKY2JGD.PAR"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(DataFolder())) {
+      const std::string name = entry.path().filename().string();
       bool replaced = false;
       for (const auto& [file, bytes] : files) {
         if (file != name) continue;
@@ -200,6 +200,43 @@ TEST_F(KortSearch, BadOutlineWidthAndBadIndexMagicPassOver) {
   Run(Job({"2000", "618", "1", "1", "1", "1", "1", "8", "x"}), &result, &status);
   EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"対象データがありません！[618]") + "\r\n"));
   Run(Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"}), &result, &status);
+  EXPECT_EQ(status, kOk);
+}
+
+// A cell chain that leads back to itself is a damaged grid: the job fails
+// with the read failure and the grid's path, not with the areas met before
+// the loop; so does a listing whose database is cut short.
+TEST_F(KortSearch, DamagedGridAndTruncatedDatabaseAreReadFailures) {
+  std::string grid = testutil::ReadBytes(DataFolder() + "/13.GDB");
+  auto* b = reinterpret_cast<unsigned char*>(grid.data());
+  const uint32_t nx = static_cast<uint32_t>(LoadLe(b + 12, 2)), ny = static_cast<uint32_t>(LoadLe(b + 14, 2));
+  const double minX = LoadLeValue<double>(b + 16), minY = LoadLeValue<double>(b + 24);
+  const double maxX = LoadLeValue<double>(b + 32), maxY = LoadLeValue<double>(b + 40);
+  // The cell under 丸の内一丁目, its first link pointing back to itself.
+  const double x = 503165.554, y = 128446.464;
+  const auto column = static_cast<uint32_t>((x - minX) / ((maxX - minX) / nx));
+  const auto row = static_cast<uint32_t>((y - minY) / ((maxY - minY) / ny));
+  ASSERT_TRUE(column < nx && row < ny);
+  const uint32_t link = static_cast<uint32_t>(LoadLe(b + 48 + 4 * (column + nx * row), 4));
+  ASSERT_NE(link, 0u);
+  StoreLe(b + link + 4, link, 4);
+  std::string database = testutil::ReadBytes(DataFolder() + "/QVAD13.NDB");
+  database.resize(100);
+  UseChangedData({{"13.GDB", grid}, {"QVAD13.NDB", database}});
+  std::string folder = dir_.path() + "\\Database\\" + Sjis(u8"住所") + "\\";
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  std::string result, status;
+  Run(ReverseJob("128446464", "503165554"), &result, &status);
+  EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"ファイルの読み込みに失敗しました!(") + folder +
+                               "13.GDB)\r\n"));
+  EXPECT_EQ(result, "-");
+  // The prefecture list would have held 京都府 alone.
+  Run(Job({"1000", "", "-1", "1", "1", "1", "8", "x"}), &result, &status);
+  EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"ファイルの読み込みに失敗しました!(") + folder +
+                               "QVAD13.NDB)\r\n"));
+  EXPECT_EQ(result, "-");
+  // 京都府's own areas are still found.
+  Run(ReverseJob("126145711", "488696206"), &result, &status);
   EXPECT_EQ(status, kOk);
 }
 
