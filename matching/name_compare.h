@@ -46,6 +46,21 @@ int CompareNameVariantsKana(const char* input, const char* name, CCharDictionary
 int ComparePrefixTolerant(const char* input, const char* name, const CRecordList* extraList,
                           int* consumed);
 
+// While it lives, comparisons on this thread with this list as their extra
+// pairs take the pairs as they stood when it began, instead of reading the
+// whole list again at every comparison. For a stretch of work that does not
+// change the list (one match of an address). Scopes nest.
+class CExtraPairsScope {
+ public:
+  explicit CExtraPairsScope(const CRecordList* list);
+  ~CExtraPairsScope();
+  CExtraPairsScope(const CExtraPairsScope&) = delete;
+  CExtraPairsScope& operator=(const CExtraPairsScope&) = delete;
+
+ private:
+  const CRecordList* previous_;
+};
+
 // 1 and the name without its first connecting kana (の, then け, then つ;
 // each its first occurrence) that stands between two kanji of JIS levels 1
 // and 2; 0 for names of 5 bytes or fewer, or when there is none. out needs

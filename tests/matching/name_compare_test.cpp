@@ -211,6 +211,37 @@ TEST(ComparePrefixTolerant, NumeralsAndExtraPairs) {
   EXPECT_STREQ(name, "霞け関");
 }
 
+// A scope takes the pairs as they stood when it began; the next scope sees
+// a changed list, and comparisons outside any scope read the list itself.
+TEST(ComparePrefixTolerant, ExtraPairsScopeSeesTheListOfItsStart) {
+  CRecordList extra;
+  FillList(extra, {{"け", "が"}});
+  int consumed = 0;
+  {
+    const CExtraPairsScope scope(&extra);
+    EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 1);
+    EXPECT_EQ(consumed, 6);
+    EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &extra, &consumed), 0);
+    // Another list inside the scope is read as it stands.
+    CRecordList other;
+    FillList(other, {{"ケ", "が"}});
+    EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &other, &consumed), 1);
+    EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 1);
+    other.Free();
+  }
+  auto* pair = static_cast<PairRecord*>(extra.GetPtr(1));
+  std::strcpy(pair->search, "ケ");
+  EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 0);
+  EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &extra, &consumed), 1);
+  {
+    const CExtraPairsScope scope(&extra);
+    EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 0);
+    EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &extra, &consumed), 1);
+    EXPECT_EQ(consumed, 6);
+  }
+  extra.Free();
+}
+
 TEST(DropConnectingKana, BetweenTwoKanjiOnly) {
   struct DropCase {
     const char* name;
