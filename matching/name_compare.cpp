@@ -542,3 +542,9 @@ CExtraPairsScope::CExtraPairsScope(const CRecordList* list) : previous_(scopedLi
 }
 
 CExtraPairsScope::~CExtraPairsScope() { scopedList = previous_; }
+
+std::string ExtraPairsSignature(const CRecordList* list) {
+  std::string signature;
+  if (list != nullptr && list->GetCount() > 0) PairsSignature(list, &signature);
+  return signature;
+}

@@ -18,6 +18,7 @@
 // 511 bytes (a longer input only takes the steps that need no edit text).
 
 #include <cstdint>
+#include <string>
 
 #include "common/record_array.h"
 #include "common/record_stack.h"
@@ -60,6 +61,10 @@ class CExtraPairsScope {
  private:
   const CRecordList* previous_;
 };
+
+// What the comparisons read of an extra pair list: the texts of its pairs
+// ("" for none or an empty list). Equal signatures edit alike.
+std::string ExtraPairsSignature(const CRecordList* list);
 
 // 1 and the name without its first connecting kana (の, then け, then つ;
 // each its first occurrence) that stands between two kanji of JIS levels 1
