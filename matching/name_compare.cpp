@@ -425,22 +425,13 @@ int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionar
     }
 
     // The first pair that occurs in the input, its first occurrence only.
-    if (haveInput3) {
-      for (uint32_t n = 1; n <= list->GetCount(); ++n) {
-        PairRecord pair;
-        if (list->GetElementSize() != sizeof pair || !list->GetAt(n, &pair)) break;
-        pair.search[kPairTextSize - 1] = '\0';
-        pair.replacement[kPairTextSize - 1] = '\0';
-        if (pair.search[0] == '\0') continue;
-        const int p = FindSubstring(pair.search, input);
-        if (p == 0 || p >= inputLength) continue;
-        if (input3.Replace(p, Length(pair.search), pair.replacement)) {
-          // The count is mapped back through the replacement, so it changes
-          // only when the replaced text lies inside the match.
-          const int matched = MatchThroughEdits(input3, input, name2.c_str(), extraList, 0);
-          if (matched > 0) return matched;
-        }
-        break;
+    PairRecord pair;
+    if (const int p = haveInput3 ? FirstOccurringPair(list, input, &pair) : 0; p > 0) {
+      if (input3.Replace(p, Length(pair.search), pair.replacement)) {
+        // The count is mapped back through the replacement, so it changes
+        // only when the replaced text lies inside the match.
+        const int matched = MatchThroughEdits(input3, input, name2.c_str(), extraList, 0);
+        if (matched > 0) return matched;
       }
     }
   }
@@ -547,4 +538,19 @@ std::string ExtraPairsSignature(const CRecordList* list) {
   std::string signature;
   if (list != nullptr && list->GetCount() > 0) PairsSignature(list, &signature);
   return signature;
+}
+
+int FirstOccurringPair(const CRecordList* list, const char* input, PairRecord* pair) {
+  if (list == nullptr || input == nullptr || pair == nullptr) return 0;
+  const int inputLength = Length(input);
+  for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+    if (list->GetElementSize() != sizeof *pair || !list->GetAt(n, pair)) return 0;
+    pair->search[kPairTextSize - 1] = '\0';
+    pair->replacement[kPairTextSize - 1] = '\0';
+    if (pair->search[0] == '\0') continue;
+    const int p = FindSubstring(pair->search, input);
+    if (p == 0 || p >= inputLength) continue;
+    return p;
+  }
+  return 0;
 }

@@ -22,6 +22,7 @@
 
 #include "common/record_array.h"
 #include "common/record_stack.h"
+#include "tabledb/dictionaries.h"
 
 // kanaSwitch set: CompareNameVariantsKana, else CompareNameVariantsKanji.
 int CompareNameVariants(const char* input, const char* name, CCharDictionary* dictionary,
@@ -65,6 +66,11 @@ class CExtraPairsScope {
 // What the comparisons read of an extra pair list: the texts of its pairs
 // ("" for none or an empty list). Equal signatures edit alike.
 std::string ExtraPairsSignature(const CRecordList* list);
+
+// The first pair of the list with a search text that occurs in the input
+// before its last byte: the 1-based position of its first occurrence, the
+// pair in *pair; 0 for none (or a list of other records).
+int FirstOccurringPair(const CRecordList* list, const char* input, PairRecord* pair);
 
 // 1 and the name without its first connecting kana (の, then け, then つ;
 // each its first occurrence) that stands between two kanji of JIS levels 1

@@ -589,19 +589,11 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
       CEditText edited;
       if (edited.Init(cursor) && ApplyReplacementPairsToEditText(list, &edited))
         query.AddText(edited.GetText(), extraReplacementList_);
-      const int cursorLength = Length(cursor);
-      for (uint32_t n = 1; n <= list->GetCount(); ++n) {
-        PairRecord pair;
-        if (list->GetElementSize() != sizeof pair || !list->GetAt(n, &pair)) break;
-        pair.search[kPairTextSize - 1] = '\0';
-        pair.replacement[kPairTextSize - 1] = '\0';
-        if (pair.search[0] == '\0') continue;
-        const int p = FindSubstring(pair.search, cursor);
-        if (p == 0 || p >= cursorLength) continue;
+      PairRecord pair;
+      if (const int p = FirstOccurringPair(list, cursor, &pair); p > 0) {
         CEditText once;
         if (once.Init(cursor) && once.Replace(p, Length(pair.search), pair.replacement))
           query.AddText(once.GetText(), extraReplacementList_);
-        break;
       }
     }
   }
