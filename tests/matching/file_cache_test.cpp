@@ -73,7 +73,8 @@ TEST(CachedFile, MissingFileIsFoundOnceItAppears) {
   EXPECT_FALSE(AcquireCachedFile(path.c_str()));
   const uint64_t before = plat::SystemCallCount();
   for (int i = 0; i < 10; ++i) EXPECT_FALSE(AcquireCachedFile(path.c_str()));
-  EXPECT_LE(plat::SystemCallCount() - before, 20u) << "no path walk per ask";
+  // A path walk would take a status call per component and a folder scan.
+  EXPECT_LE(plat::SystemCallCount() - before, 30u) << "no path walk per ask";
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("late.bin"), "late"));
   const auto image = AcquireCachedFile(path.c_str());
   ASSERT_TRUE(image) << "found under case folding once written";
