@@ -523,6 +523,11 @@ class CAdrsEngine {
   // child base and count and leaves the edit text as it found it.
   int MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry,
                       char* msg);
+  // For an index of one prefecture row: that row's name (by the kana
+  // switch), the name table of its municipalities and their count. 0 when
+  // the index holds another number of prefecture rows or a row does not read.
+  int SinglePrefectureCities(std::string* name, std::shared_ptr<const NameTable>* table,
+                             uint16_t* count);
   int MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                 int32_t* parent, int16_t* entry, char* msg);
   int MatchOaza(CEditText* text, uint32_t childBase, uint16_t count, NameLevelResult* result,

@@ -1,8 +1,13 @@
 #include "matching/match_driver.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/file_access.h"
 #include "common/message.h"
@@ -18,7 +23,10 @@
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
 #include "matching/adrs_engine.h"
+#include "matching/name_candidates.h"
+#include "matching/name_compare.h"
 #include "plat/file_stamp.h"
+#include "tabledb/file_cache.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tix_format.h"
 
@@ -164,6 +172,143 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
   out->reference = reference;
   out->entry = entry;
   return 1;
+}
+
+// ---- The prefectures a text without a prefecture name can reach ----
+//
+// A prefecture is a candidate of the scan only when its municipality level
+// takes a row, and a row is taken only when its name can begin the text
+// after the prefecture name (matching/name_candidates.h). The steps of the
+// normalisation work character by character, or on runs of numerals that
+// end at a unit word or at the end of the text, so the text after the name
+// is the same for every prefecture: the input normalised alone. Each
+// prefecture's name table (of its one prefecture row) is kept per folder
+// with the images it was read from; a prefecture is left out of the scan
+// when its name would not begin the text, or when its name is the row's
+// name and none of its municipality names can begin the rest. Wherever that
+// cannot be told (another number of prefecture rows, a row that does not
+// read, a name that the normalisation changes), the prefecture is matched
+// as before.
+
+struct PrefectureNames {
+  std::shared_ptr<CCachedFile> ndb;  // the images they were read from
+  std::shared_ptr<CCachedFile> tix;
+  bool known = false;                // false: match the prefecture
+  std::string name;                  // the prefecture row's name
+  std::shared_ptr<const NameTable> cities;
+  uint16_t count = 0;
+};
+
+struct FolderPrefectures {
+  std::mutex mutex;
+  std::array<PrefectureNames, kPrefectureCount + 1> prefectures;
+};
+
+// The kept names of a folder, by folder, index kind, kana switch and extra
+// pairs.
+std::shared_ptr<FolderPrefectures> KeptFolderPrefectures(const std::string& key) {
+  static std::mutex mutex;
+  static auto* kept = new std::map<std::string, std::shared_ptr<FolderPrefectures>>;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& entry = (*kept)[key];
+  if (!entry) {
+    if (kept->size() > 64) {
+      kept->clear();
+      return (*kept)[key] = std::make_shared<FolderPrefectures>();
+    }
+    entry = std::make_shared<FolderPrefectures>();
+  }
+  return entry;
+}
+
+// The input as the scan's match of every prefecture has it after the
+// prefecture name: prepared and normalised alone. False when that cannot
+// stand for them (a step failed, or the name and the input may not fit one
+// edit text).
+bool NormalisedAlone(const MatchSetup& s, std::string* out) {
+  if (std::strlen(s.work) + 2 * kPrefectureTextSize > static_cast<std::size_t>(kMaxSearchTextLength))
+    return false;
+  CEditText edit;
+  int32_t useKanji = 1;
+  if (!edit.Init(s.work, CEditText::kDefaultRecordCapacity, CEditText::kDefaultStoreCapacity) ||
+      !ApplySearchTextKind(s.context, &edit, &useKanji))
+    return false;
+  NormalizeEditText(nullptr, s.dictionary, &edit);
+  if (!TruncateEditTextAtSingleByte(&edit)) return false;
+  *out = edit.GetText();
+  return true;
+}
+
+// Marks in skip[j] the prefectures with data that the scan can leave out.
+void PrefecturesToLeaveOut(const MatchSetup& s,
+                                  const std::shared_ptr<const plat::FolderListing>& listing,
+                                  std::array<bool, kPrefectureCount + 1>* skip) {
+  skip->fill(false);
+  std::string rest;
+  if (!listing || !NormalisedAlone(s, &rest)) return;
+  int32_t kind = 0;
+  const int32_t kana = s.context->GetSearchTextKind(&kind) && kind != 1 ? 1 : 0;
+  const std::string key = s.folder + "|" + std::to_string(s.context->GetIndexKind()) + "|" +
+                          std::to_string(kana) + "|" +
+                          std::to_string(std::hash<std::string>{}(ExtraPairsSignature(s.extraList)));
+  const auto folder = KeptFolderPrefectures(key);
+  std::lock_guard<std::mutex> lock(folder->mutex);
+  // The query of the municipality level on the rest (MatchCity).
+  NameQuery query;
+  query.AddText(rest.c_str(), s.extraList);
+  if (s.list != nullptr) {
+    std::string replaced = rest;
+    if (replaced.size() <= static_cast<std::size_t>(kMaxSearchTextLength)) {
+      char buffer[kMaxSearchTextLength + 1];
+      std::memcpy(buffer, rest.c_str(), rest.size() + 1);
+      if (ApplyReplacementPairs(s.list, buffer, sizeof buffer)) replaced = buffer;
+    }
+    query.AddText(replaced.c_str(), s.extraList);
+  }
+  const CNameCandidateSource& source = CurrentNameCandidateSource();
+  if (!source.UsesTables()) return;
+  std::vector<uint16_t> rows;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+    if (!listing->Contains(ndb.c_str() + s.folder.size())) continue;
+    const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+    PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
+    auto ndbImage = AcquireCachedFile(ndb.c_str());
+    auto tixImage = AcquireCachedFile(tix.c_str());
+    if (!ndbImage || !tixImage) continue;
+    if (p.ndb != ndbImage || p.tix != tixImage) {
+      p = PrefectureNames();
+      p.ndb = ndbImage;
+      p.tix = tixImage;
+      CTableDatabase database;
+      CAdrsEngine engine;
+      if (database.Open(ndb.c_str())) {
+        PrefectureFiles files(&engine, &database);
+        if (engine.Open(tix.c_str(), s.context->GetIndexKind())) {
+          SetUpEngine(&engine, &database, s, j, true);
+          p.known = engine.SinglePrefectureCities(&p.name, &p.cities, &p.count) != 0;
+        }
+      }
+    }
+    if (!p.known) continue;
+    // The prefecture name as the scan puts it in front and normalises it.
+    char name[kPrefectureTextSize * 4] = {};
+    GetPrefectureNameByKind(j, name, s.useKanjiNames);
+    NormalizeSearchText(s.fullList, s.fullDictionary, name, sizeof name);
+    char again[kPrefectureTextSize * 4];
+    std::memcpy(again, name, sizeof name);
+    if (!NormalizeSearchText(nullptr, s.dictionary, again, sizeof again) ||
+        std::strcmp(again, name) != 0 || FindFirstSingleByteChar(name) != 0)
+      continue;
+    const std::string text = std::string(name) + rest;
+    if (text.compare(0, p.name.size(), p.name) != 0) {
+      (*skip)[static_cast<std::size_t>(j)] = true;  // no prefecture row begins the text
+      continue;
+    }
+    if (p.name != name) continue;
+    source.Select(p.cities.get(), query, p.count, &rows);
+    if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
+  }
 }
 
 }  // namespace
@@ -376,7 +521,10 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   const auto listing = plat::GetFolderListing(s.folder.c_str());
   const int32_t first = fixed ? fixed : 1;
   const int32_t last = fixed ? fixed : kPrefectureCount;
+  std::array<bool, kPrefectureCount + 1> leaveOut{};
+  if (!fixed) PrefecturesToLeaveOut(s, listing, &leaveOut);
   for (int32_t j = first; j <= last; ++j) {
+    if (leaveOut[static_cast<std::size_t>(j)]) continue;
     const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
     const char* ndbName = ndb.c_str() + s.folder.size();
     if (listing ? !listing->Contains(ndbName) : !FileExists(ndb.c_str())) continue;

@@ -228,6 +228,25 @@ int CAdrsEngine::MatchPrefecture(CEditText* text, int32_t* level, int32_t* paren
   return 0;
 }
 
+int CAdrsEngine::SinglePrefectureCities(std::string* name, std::shared_ptr<const NameTable>* table,
+                                        uint16_t* count) {
+  const int kana = kanaSwitch_;
+  if (!index_.IsOpen() || index_.Header().levels[kTixPrefecture].count != 1) return 0;
+  char msg[kMessageSize] = "";
+  char text[kFieldSize];
+  TixEntry e;
+  if (!ReadPrefectureEntry(1, &e, msg) ||
+      !ReadText(database_, e.record, kTablePrefecture, kPrefectureName.Get(kana), text, msg))
+    return 0;
+  const auto rows = KeptCityRows(e.childBase, e.childCount, kana);
+  auto kept = KeptCityTable(e.childBase, e.childCount, kana, rows.get());
+  if (!kept || !kept->complete) return 0;
+  *name = text;
+  *table = std::move(kept);
+  *count = e.childCount;
+  return 1;
+}
+
 // ---------------------------------------------------------------------------
 // Municipality
 
