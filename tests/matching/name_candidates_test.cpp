@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "common/message.h"
+#include "matching/data_folder_cache.h"
+#include "matching/edit_text.h"
 #include "matching/match_entries.h"
+#include "matching/normalize.h"
+#include "matching/prefecture_names.h"
 #include "matching/name_compare.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
@@ -169,6 +173,48 @@ TEST(NameCandidates, TablesMatchLikeThePlainScanOverTheSample) {
   }
   EXPECT_EQ(differing, 0);
   EXPECT_GT(matched, static_cast<int>(texts.size()));
+}
+
+// The scan without a prefecture name leaves prefectures out by the input
+// normalised alone: that must be what follows every prefecture name when
+// the two are normalised together, in kanji and in readings.
+TEST(NameCandidates, InputNormalisesAloneAsAfterEveryPrefectureName) {
+  const std::string folder = sample::Folder();
+  ASSERT_FALSE(folder.empty());
+  CDictionaryLease lease;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(LeaseFolderDictionaries(folder, &lease, msg), 1) << Show(msg);
+  FolderDictionaries* d = lease.Get();
+  std::vector<std::string> texts;
+  const std::vector<std::string> all = ComparisonTexts();
+  for (std::size_t n = 0; n < all.size(); n += 8) texts.push_back(all[n]);
+  for (const char* odd : {"ｶﾞｰﾃﾞﾝ１丁目", "三条通", "一二三", "十", "－１", "地割１", "ノ３", "ヶ丘",
+                          "ぁ", "条", "二〇〇〇番", "千代田区"})
+    texts.push_back(odd);
+  int compared = 0;
+  for (const std::string& text : texts) {
+    CEditText alone;
+    ASSERT_TRUE(alone.Init(text.c_str()));
+    NormalizeEditText(nullptr, &d->unification, &alone);
+    for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+      for (const bool kanji : {true, false}) {
+        char name[kPrefectureTextSize * 4] = {};
+        if (kanji) {
+          GetPrefectureName(j, name);
+        } else {
+          GetPrefectureKana(j, name);
+        }
+        NormalizeSearchText(&d->replacements, &d->unification, name, sizeof name);
+        CEditText both;
+        ASSERT_TRUE(both.Init((std::string(name) + text).c_str()));
+        NormalizeEditText(nullptr, &d->unification, &both);
+        EXPECT_EQ(std::string(both.GetText()), std::string(name) + alone.GetText())
+            << Show(name) << " + " << Show(text.c_str());
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 50000);
 }
 
 }  // namespace
