@@ -105,6 +105,10 @@ int main(int argc, char** argv) {
     ok = sampledata::WriteNationalAddresses(
         sampledata::MakeNationalAddresses(d, nationalOptions.seed, 5000), addresses, msg);
   }
+  if (ok && national) {
+    std::printf("gensample: %zu prefectures, %zu municipalities, %zu town rows, %zu blocks\n",
+                d.prefectures.size(), d.municipalities.size(), d.oaza.size(), d.blocks.size());
+  }
   if (!ok) {
     std::fprintf(stderr, "gensample: %s\n", plat::cp932::ToUtf8Display(msg).c_str());
     return 1;
