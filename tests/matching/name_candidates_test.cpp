@@ -21,6 +21,8 @@
 #include "tabledb/dictionaries.h"
 #include "tools/sampledata/corpus.h"
 #include "tools/sampledata/description.h"
+#include "tools/sampledata/generate.h"
+#include "tools/sampledata/national.h"
 
 namespace {
 
@@ -173,6 +175,55 @@ TEST(NameCandidates, TablesMatchLikeThePlainScanOverTheSample) {
   }
   EXPECT_EQ(differing, 0);
   EXPECT_GT(matched, static_cast<int>(texts.size()));
+}
+
+// The same on a data set of the country's shape (all 47 prefectures, a
+// twentieth of the municipalities, names shared across municipalities and
+// prefectures): addresses with and without the prefecture and ones not in
+// the data, each also cut after half its characters.
+TEST(NameCandidates, TablesMatchLikeThePlainScanOverANationalShape) {
+  sampledata::Description sample;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample,
+                                        msg),
+            1)
+      << Show(msg);
+  sampledata::NationalOptions options;
+  options.seed = 7;
+  options.percent = 5;
+  sampledata::Description d;
+  ASSERT_EQ(sampledata::MakeNationalDescription(sample, options, &d, msg), 1) << Show(msg);
+  testutil::TempDir dir;
+  const std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
+  sampledata::GenerateOptions generate;
+  generate.jobs = 4;
+  ASSERT_EQ(sampledata::GenerateDataFolder(d, folder, generate, msg), 1) << Show(msg);
+  const sampledata::NationalAddresses a = sampledata::MakeNationalAddresses(d, 7, 700);
+  std::vector<std::string> texts;
+  for (const auto* list : {&a.withPrefecture, &a.withoutPrefecture, &a.notInData}) {
+    for (const std::string& address : *list) {
+      texts.push_back(address);
+      texts.push_back(address.substr(0, address.size() / 4 * 2));
+    }
+  }
+  ASSERT_GT(texts.size(), 4000u);
+  int differing = 0;
+  int matched = 0;
+  for (const std::string& text : texts) {
+    const std::string indexed = MatchLine(folder, text, 0, 1);
+    std::string plain;
+    {
+      const CNameCandidateSourceScope scan(&EveryRowSource());
+      plain = MatchLine(folder, text, 0, 1);
+    }
+    if (indexed[0] == '1') ++matched;
+    if (indexed != plain && ++differing <= 10) {
+      ADD_FAILURE() << Show(text.c_str()) << "\n tables: " << Show(indexed.c_str())
+                    << "\n scan:   " << Show(plain.c_str());
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(matched, static_cast<int>(texts.size()) / 3);
 }
 
 // The scan without a prefecture name leaves prefectures out by the input
