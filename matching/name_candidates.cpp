@@ -32,6 +32,16 @@ bool EditedName(const CRecordList* extra, const char* name, std::string* out) {
   return true;
 }
 
+// The second character of a text with a head, when it bounds a comparison:
+// a double-byte character that is no numeral, after a head that is none
+// either; -1 otherwise.
+int SecondOf(const char* text) {
+  if (KanjiDigitValue(text) >= 0) return -1;
+  const char* second = text + 2;
+  if (KanjiDigitValue(second) >= 0) return -1;
+  return HeadOf(second);
+}
+
 bool HasPairs(const CRecordList* list) { return list != nullptr && list->GetCount() > 0; }
 
 void SortUnique(std::vector<uint16_t>* v) {
@@ -39,17 +49,20 @@ void SortUnique(std::vector<uint16_t>* v) {
   v->erase(std::unique(v->begin(), v->end()), v->end());
 }
 
-void SortUnique(std::vector<std::pair<uint16_t, uint16_t>>* v) {
+template <typename Key>
+void SortUnique(std::vector<std::pair<Key, uint16_t>>* v) {
   std::sort(v->begin(), v->end());
   v->erase(std::unique(v->begin(), v->end()), v->end());
 }
 
-// Appends the rows listed under a key.
-void AppendRows(const std::vector<std::pair<uint16_t, uint16_t>>& table, uint16_t key,
-                std::vector<uint16_t>* rows) {
-  auto it = std::lower_bound(table.begin(), table.end(), std::make_pair(key, uint16_t{0}));
-  for (; it != table.end() && it->first == key; ++it) rows->push_back(it->second);
+// Appends the rows listed under keys first..last.
+template <typename Key>
+void AppendRange(const std::vector<std::pair<Key, uint16_t>>& table, Key first, Key last,
+                 std::vector<uint16_t>* rows) {
+  auto it = std::lower_bound(table.begin(), table.end(), std::make_pair(first, uint16_t{0}));
+  for (; it != table.end() && it->first <= last; ++it) rows->push_back(it->second);
 }
+
 
 class CTableSource : public CNameCandidateSource {
  public:
@@ -63,8 +76,17 @@ class CTableSource : public CNameCandidateSource {
     }
     rows->insert(rows->end(), table->always.begin(), table->always.end());
     if (query.numeral) rows->insert(rows->end(), table->numeral.begin(), table->numeral.end());
-    for (const uint16_t head : query.heads) AppendRows(table->byHead, head, rows);
-    for (const uint16_t window : query.windows) AppendRows(table->byWindow, window, rows);
+    for (const uint16_t head : query.heads) {
+      AppendRange(table->byHead, head, head, rows);
+      const uint32_t first = static_cast<uint32_t>(head) << 16;
+      AppendRange(table->byPair, first, first | 0xFFFFu, rows);
+    }
+    for (const uint32_t pair : query.pairs) {
+      const uint16_t head = static_cast<uint16_t>(pair >> 16);
+      AppendRange(table->byHead, head, head, rows);
+      AppendRange(table->byPair, pair, pair, rows);
+    }
+    for (const uint16_t window : query.windows) AppendRange(table->byWindow, window, window, rows);
     SortUnique(rows);
     while (!rows->empty() && rows->back() > count) rows->pop_back();
   }
@@ -87,13 +109,15 @@ thread_local const CNameCandidateSource* currentSource = nullptr;
 }  // namespace
 
 void NameTable::AddName(uint16_t row, const char* name, const CRecordList* extra,
-                        bool withHeadAlone, bool withWindows) {
+                        bool withHeadAlone, bool withWindows, bool withSecond) {
   auto addHead = [&](const char* text) {
     const int head = HeadOf(text);
     if (head < 0) {
       always.push_back(row);
-    } else {
+    } else if (const int second = withSecond ? SecondOf(text) : -1; second < 0) {
       byHead.emplace_back(static_cast<uint16_t>(head), row);
+    } else {
+      byPair.emplace_back((static_cast<uint32_t>(head) << 16) | static_cast<uint32_t>(second), row);
     }
   };
   addHead(name);
@@ -117,10 +141,12 @@ void NameTable::AddName(uint16_t row, const char* name, const CRecordList* extra
 
 void NameTable::Finish() {
   SortUnique(&byHead);
+  SortUnique(&byPair);
   SortUnique(&byWindow);
   SortUnique(&numeral);
   SortUnique(&always);
   byHead.shrink_to_fit();
+  byPair.shrink_to_fit();
   byWindow.shrink_to_fit();
   complete = true;
 }
@@ -132,8 +158,10 @@ void NameQuery::AddText(const char* text, const CRecordList* extra, bool plainOn
     const int head = HeadOf(t);
     if (head < 0) {
       everything = true;
-    } else {
+    } else if (const int second = SecondOf(t); second < 0) {
       heads.push_back(static_cast<uint16_t>(head));
+    } else {
+      pairs.push_back((static_cast<uint32_t>(head) << 16) | static_cast<uint32_t>(second));
     }
   };
   addHead(text);

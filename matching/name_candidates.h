@@ -6,7 +6,8 @@
 // the row only when the two begin alike: the same first character, a
 // numeral at the head of both (numerals of either script count as equal),
 // or the same first character after the user's extra replacement pairs were
-// applied to both. A name table keeps, per row, the first characters its
+// applied to both. Past a first character that is no numeral, a second
+// character that is a double-byte non-numeral must be the same too. A name table keeps, per row, the first characters its
 // names can begin with in those forms; a query holds the first characters
 // of the texts the level compares. The rows that can pass are the rows that
 // share one of them with the query, the rows with a numeral at the head
@@ -32,7 +33,11 @@ class CRecordList;
 struct NameTable {
   bool complete = false;
   std::string extraSignature;  // the extra pairs the table was made with
-  std::vector<std::pair<uint16_t, uint16_t>> byHead;    // (head, row), sorted
+  // (head, row): names whose second character does not bound them (a
+  // numeral, a single-byte character, none).
+  std::vector<std::pair<uint16_t, uint16_t>> byHead;
+  // (head and second character, row): the other names.
+  std::vector<std::pair<uint32_t, uint16_t>> byPair;
   std::vector<std::pair<uint16_t, uint16_t>> byWindow;  // (two bytes anywhere, row), sorted
   std::vector<uint16_t> numeral;  // rows with a name that begins with a numeral
   std::vector<uint16_t> always;   // rows no head bounds
@@ -40,9 +45,12 @@ struct NameTable {
   // Adds a name of the row as the level compares it: its head, its head
   // after the extra pairs (withHeadAlone: also of its first character
   // alone), and, with windows, every two bytes of it (for the rows a
-  // replacement pair could change).
+  // replacement pair could change). withSecond: the level compares the
+  // name with the tolerant comparison alone, so that its second character
+  // bounds it too (a level with variant forms that only need the first
+  // character to agree keys the name by its head).
   void AddName(uint16_t row, const char* name, const CRecordList* extra, bool withHeadAlone,
-               bool withWindows);
+               bool withWindows, bool withSecond = false);
   // Sorts and folds the lists; the table is complete from then on.
   void Finish();
 };
@@ -51,7 +59,8 @@ struct NameTable {
 struct NameQuery {
   bool everything = false;
   bool numeral = false;
-  std::vector<uint16_t> heads;
+  std::vector<uint16_t> heads;   // texts whose second character bounds nothing
+  std::vector<uint32_t> pairs;   // heads and second characters of the others
   std::vector<uint16_t> windows;  // rows holding one of these two bytes anywhere
 
   // A text the names are compared with (tolerantly: numerals and extra

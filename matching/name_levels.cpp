@@ -323,9 +323,9 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, 
     for (uint16_t n = 1; n <= count && n <= rows->size(); ++n) {
       const CityRow& row = (*rows)[n - 1];
       const std::string city = ComparedCityName(row.city.c_str(), kana);
-      table->AddName(n, (row.county + city).c_str(), extraReplacementList_, false, false);
+      table->AddName(n, (row.county + city).c_str(), extraReplacementList_, false, false, true);
       if (!row.county.empty())
-        table->AddName(n, city.c_str(), extraReplacementList_, false, false);
+        table->AddName(n, city.c_str(), extraReplacementList_, false, false, true);
     }
     if (rows->size() == count) table->Finish();
     kept = databaseImage.SetDerived(key, std::move(table));
