@@ -23,6 +23,7 @@
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
 #include "matching/adrs_engine.h"
+#include "matching/data_folder_cache.h"
 #include "matching/name_candidates.h"
 #include "matching/name_compare.h"
 #include "plat/file_stamp.h"
@@ -239,6 +240,42 @@ bool NormalisedAlone(const MatchSetup& s, std::string* out) {
   return true;
 }
 
+// The name of prefecture j as the scan puts it in front of the input
+// (MatchText), when the normalisation of the edit text leaves it as it is
+// and it holds no single-byte character; "" otherwise. What depends on the
+// folder's dictionaries alone is kept with them.
+std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDictionaries* kept) {
+  const std::string key = "prefecture " + std::to_string(s.useKanjiNames) + " " + std::to_string(j);
+  std::string name;
+  if (kept && kept->derived.count(key)) {
+    name = kept->derived[key];
+  } else {
+    char text[kPrefectureTextSize * 4] = {};
+    GetPrefectureNameByKind(j, text, s.useKanjiNames);
+    NormalizeSearchText(s.fullList, s.fullDictionary, text, sizeof text);
+    name = text;
+    if (kept) kept->derived[key] = name;
+  }
+  // Again as the edit text is normalised: with the dictionary in use, which
+  // is the folder's own or, narrowed to this input, may be empty.
+  const bool own = s.dictionary == s.fullDictionary;
+  const bool empty = s.dictionary != nullptr && s.dictionary->GetCount() == 0;
+  const std::string againKey = key + (own ? " again" : " again empty");
+  if (kept && (own || empty)) {
+    if (auto it = kept->derived.find(againKey); it != kept->derived.end()) return it->second;
+  }
+  char again[kPrefectureTextSize * 4] = {};
+  std::string result;
+  if (name.size() < sizeof again) {
+    std::memcpy(again, name.c_str(), name.size() + 1);
+    if (NormalizeSearchText(nullptr, s.dictionary, again, sizeof again) && name == again &&
+        FindFirstSingleByteChar(again) == 0)
+      result = name;
+  }
+  if (kept && (own || empty)) kept->derived[againKey] = result;
+  return result;
+}
+
 // Marks in skip[j] the prefectures with data that the scan can leave out.
 void PrefecturesToLeaveOut(const MatchSetup& s,
                                   const std::shared_ptr<const plat::FolderListing>& listing,
@@ -267,6 +304,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   }
   const CNameCandidateSource& source = CurrentNameCandidateSource();
   if (!source.UsesTables()) return;
+  FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
   std::vector<uint16_t> rows;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
@@ -292,15 +330,9 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     }
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
-    char name[kPrefectureTextSize * 4] = {};
-    GetPrefectureNameByKind(j, name, s.useKanjiNames);
-    NormalizeSearchText(s.fullList, s.fullDictionary, name, sizeof name);
-    char again[kPrefectureTextSize * 4];
-    std::memcpy(again, name, sizeof name);
-    if (!NormalizeSearchText(nullptr, s.dictionary, again, sizeof again) ||
-        std::strcmp(again, name) != 0 || FindFirstSingleByteChar(name) != 0)
-      continue;
-    const std::string text = std::string(name) + rest;
+    const std::string name = NormalisedPrefectureName(s, j, kept);
+    if (name.empty()) continue;
+    const std::string text = name + rest;
     if (text.compare(0, p.name.size(), p.name) != 0) {
       (*skip)[static_cast<std::size_t>(j)] = true;  // no prefecture row begins the text
       continue;
