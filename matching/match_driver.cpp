@@ -202,6 +202,9 @@ struct PrefectureNames {
 
 struct FolderPrefectures {
   std::mutex mutex;
+  // The folder's listing the images were found through: while it is the
+  // same, each path still names the file of its image.
+  std::shared_ptr<const plat::FolderListing> listing;
   std::array<PrefectureNames, kPrefectureCount + 1> prefectures;
 };
 
@@ -306,25 +309,36 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   if (!source.UsesTables()) return;
   FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
   std::vector<uint16_t> rows;
+  const bool sameNames = folder->listing == listing;
+  folder->listing = listing;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-    if (!listing->Contains(ndb.c_str() + s.folder.size())) continue;
-    const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
-    auto ndbImage = AcquireCachedFile(ndb.c_str());
-    auto tixImage = AcquireCachedFile(tix.c_str());
-    if (!ndbImage || !tixImage) continue;
-    if (p.ndb != ndbImage || p.tix != tixImage) {
-      p = PrefectureNames();
-      p.ndb = ndbImage;
-      p.tix = tixImage;
-      CTableDatabase database;
-      CAdrsEngine engine;
-      if (database.Open(ndb.c_str())) {
-        PrefectureFiles files(&engine, &database);
-        if (engine.Open(tix.c_str(), s.context->GetIndexKind())) {
-          SetUpEngine(&engine, &database, s, j, true);
-          p.known = engine.SinglePrefectureCities(&p.name, &p.cities, &p.count) != 0;
+    // The usual case: the same names, the files of the kept images unchanged.
+    if (!(sameNames && p.ndb && p.tix && p.ndb->IsCurrent() && p.tix->IsCurrent())) {
+      const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+      const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+      std::shared_ptr<CCachedFile> ndbImage;
+      std::shared_ptr<CCachedFile> tixImage;
+      if (listing->Contains(ndb.c_str() + s.folder.size())) {
+        ndbImage = AcquireCachedFile(ndb.c_str());
+        tixImage = AcquireCachedFile(tix.c_str());
+      }
+      if (!ndbImage || !tixImage) {
+        p = PrefectureNames();
+        continue;
+      }
+      if (p.ndb != ndbImage || p.tix != tixImage) {
+        p = PrefectureNames();
+        p.ndb = ndbImage;
+        p.tix = tixImage;
+        CTableDatabase database;
+        CAdrsEngine engine;
+        if (database.Open(ndb.c_str())) {
+          PrefectureFiles files(&engine, &database);
+          if (engine.Open(tix.c_str(), s.context->GetIndexKind())) {
+            SetUpEngine(&engine, &database, s, j, true);
+            p.known = engine.SinglePrefectureCities(&p.name, &p.cities, &p.count) != 0;
+          }
         }
       }
     }

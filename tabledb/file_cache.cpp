@@ -150,6 +150,11 @@ std::shared_ptr<const void> CCachedFile::SetDerived(const std::string& name,
   return derivedByName_.emplace(name, std::move(value)).first->second;
 }
 
+int CCachedFile::IsCurrent() const {
+  plat::FileStamp now;
+  return plat::WatchedStampOfNative(native_, now) && now == GetStamp() ? 1 : 0;
+}
+
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   if (!path || !*path) return nullptr;
   ImageCache& cache = Images();
