@@ -17,6 +17,7 @@
 #include "matching/prefecture_names.h"
 #include "matching/name_compare.h"
 #include "sample_folder.h"
+#include "pair_list_fixture.h"
 #include "support/test_util.h"
 #include "tabledb/dictionaries.h"
 #include "tools/sampledata/corpus.h"
@@ -28,15 +29,7 @@ namespace {
 
 using testutil::Show;
 
-void FillList(CRecordList& list, const std::vector<std::pair<std::string, std::string>>& pairs) {
-  ASSERT_EQ(list.Create(4, sizeof(PairRecord), 4), 1);
-  for (const auto& [s, r] : pairs) {
-    PairRecord rec{};
-    std::strcpy(rec.search, s.c_str());
-    std::strcpy(rec.replacement, r.c_str());
-    ASSERT_EQ(list.Add(&rec), 1);
-  }
-}
+using pairtest::FillList;
 
 std::vector<uint16_t> Rows(const NameTable& table, const NameQuery& query, uint16_t count) {
   std::vector<uint16_t> rows;

@@ -7,23 +7,14 @@
 #include <vector>
 
 #include "matching/normalize.h"
+#include "pair_list_fixture.h"
 #include "support/test_util.h"
 
 namespace {
 
 using testutil::Show;
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
-
-void FillList(CRecordList& list, const Pairs& pairs) {
-  ASSERT_EQ(list.Create(4, sizeof(PairRecord), 4), 1);
-  for (const auto& [s, r] : pairs) {
-    PairRecord rec{};
-    std::strcpy(rec.search, s.c_str());
-    std::strcpy(rec.replacement, r.c_str());
-    ASSERT_EQ(list.Add(&rec), 1);
-  }
-}
+using pairtest::FillList;
 
 struct Case {
   const char* name;  // what the case shows
