@@ -1,25 +1,48 @@
-// Address matching through the public buffer entry, single thread, on the
-// generated sample data and on the same data ten and a hundred times
-// larger (gensample --scale, built into testdata/scaleN/):
-//  - BM_MatchCorpus: a fixed corpus of addresses made from the sample
-//    description (tools/sampledata/corpus.h), one address per iteration,
-//    all repeatedly on one data folder; reports addresses per second and
-//    the system calls per address counted by the platform layer;
-//  - BM_KortJob: the whole-process cost of one kort job (fork, exec, match,
-//    exit): CPU time of the child, and the same above an empty C++ process
-//    (this program started with --empty-process);
+// Address matching through the public buffer entry, single thread, on
+// these data sets:
+//  - sample: the generated sample data (prefectures 13 and 26);
+//  - scale10, scale100 (gensample --scale, testdata/scaleN/): the sample's
+//    municipalities copied under new names, ten and a hundred times as
+//    many in the same two prefectures, with the sample's towns under each.
+//    They grow the municipality level of two prefectures only: neither the
+//    loop over the prefectures nor the towns of a municipality grow, so
+//    they do not show how the cost grows on real data;
+//  - national (gensample --national, target national_data, national/): 47
+//    prefectures, about 1,900 municipalities and 120,000 town rows with
+//    shared names, and its three lists of test addresses.
+// Benchmarks:
+//  - BM_MatchCorpus/N: a fixed corpus made from the sample description
+//    (tools/sampledata/corpus.h) on the sample (N = 1) and scaled sets;
+//  - BM_MatchNational/<list>: the national set's addresses written with the
+//    prefecture, without it, and not in the data;
+//    both one address per iteration, reporting addresses per second
+//    (items_per_second) and the system calls per address counted by the
+//    platform layer;
+//  - BM_KortJobWithPrefecture/<set>, BM_KortJobWithoutPrefecture/<set>: a
+//    whole kort job of kind 3000 (fork, exec, match, exit) against an empty
+//    C++ program (bench_empty_process), the two run in turn in the same
+//    loop: median wall time of each and their ratio, page faults
+//    (ru_minflt of the child) and, where the kernel lets this process count
+//    them, user-space instructions of the child (perf_event_open);
 //  - BM_MatchWithPrefecture / BM_MatchWithoutPrefecture: one address.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <linux/perf_event.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,19 +51,40 @@
 #include "plat/file_stamp.h"
 #include "tools/sampledata/corpus.h"
 #include "tools/sampledata/description.h"
+#include "tools/sampledata/national.h"
 
 namespace {
 
 std::string BuildDir() { return KORT_BENCH_BUILD_DIR; }
 
-// The folder that holds kort's Database/住所 for a scale (UTF-8 path).
+// The data sets: the sample, the scaled sets and the national one.
+constexpr int kNational = 0;
+
+// The folder that holds kort's Database/住所 for a set (UTF-8 path): a
+// scale (1, 10, 100) or kNational.
 std::string ScaleRoot(int scale) {
+  if (scale == kNational) return BuildDir() + "/national";
   return scale == 1 ? BuildDir() : BuildDir() + "/testdata/scale" + std::to_string(scale);
 }
 
 // The data folder as the entries take it (CP932: narrow literals are
 // CP932, the build folder's path is ASCII).
 std::string DataFolder(int scale) { return ScaleRoot(scale) + "/Database/住所"; }
+
+// A list of the national set (CP932, one address a line), read once.
+const std::vector<std::string>& NationalList(const char* file) {
+  static std::map<std::string, std::vector<std::string>> lists;
+  auto [it, added] = lists.try_emplace(file);
+  if (added) {
+    std::ifstream in(ScaleRoot(kNational) + "/" + file, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) it->second.push_back(line);
+    }
+  }
+  return it->second;
+}
 
 const std::vector<std::string>& Corpus() {
   static const std::vector<std::string> corpus = [] {
@@ -81,7 +125,7 @@ void BM_MatchCorpus(benchmark::State& state) {
     if (++next == corpus.size()) next = 0;
   }
   const double n = static_cast<double>(state.iterations());
-  state.counters["addresses/s"] = benchmark::Counter(n, benchmark::Counter::kIsRate);
+  state.SetItemsProcessed(state.iterations());
   state.counters["syscalls/address"] =
       static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
   state.counters["matched"] = static_cast<double>(matched) / n;
@@ -89,14 +133,128 @@ void BM_MatchCorpus(benchmark::State& state) {
 }
 BENCHMARK(BM_MatchCorpus)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 
-// CPU time (user + system, ms) of one child process run to its end.
-double ChildCpuMs(const std::vector<std::string>& args) {
+// The addresses of one list of the national set, in turn.
+void BM_MatchNational(benchmark::State& state, const char* file) {
+  const std::string folder = DataFolder(kNational);
+  const auto& list = NationalList(file);
+  if (list.empty()) {
+    state.SkipWithError("no national data: build the national_data target");
+    return;
+  }
+  // What is read once per folder is read before the clock starts.
+  for (std::size_t i = 0; i < list.size() && i < 20; ++i) MatchOne(list[i].c_str(), folder, "VRG_EXTEND");
+  std::size_t next = 0;
+  int64_t matched = 0;
+  const uint64_t callsBefore = plat::SystemCallCount();
+  for (auto _ : state) {
+    matched += MatchOne(list[next].c_str(), folder, "VRG_EXTEND");
+    if (++next == list.size()) next = 0;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations());
+  state.counters["syscalls/address"] =
+      static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
+  state.counters["matched"] = static_cast<double>(matched) / n;
+}
+BENCHMARK_CAPTURE(BM_MatchNational, with_prefecture, sampledata::kAddressesWithPrefectureFile)
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MatchNational, without_prefecture,
+                  sampledata::kAddressesWithoutPrefectureFile)
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MatchNational, not_in_data, sampledata::kAddressesNotInDataFile)
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMicrosecond);
+
+// One child process run to its end.
+struct ChildRun {
+  double wallMs = -1;
+  double cpuMs = -1;
+  double minorFaults = -1;
+  double instructions = -1;  // -1 where the kernel does not count them for us
+};
+
+double NowMs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// A counter of the user-space instructions of the process, enabled when it
+// calls exec; -1 when not permitted (perf_event_paranoid, no PMU in a VM).
+int InstructionCounter(pid_t pid) {
+  perf_event_attr attr{};
+  attr.size = sizeof attr;
+  attr.type = PERF_TYPE_HARDWARE;
+  attr.config = PERF_COUNT_HW_INSTRUCTIONS;
+  attr.disabled = 1;
+  attr.enable_on_exec = 1;
+  attr.exclude_kernel = 1;
+  attr.exclude_hv = 1;
+  return static_cast<int>(syscall(SYS_perf_event_open, &attr, pid, -1, -1, PERF_FLAG_FD_CLOEXEC));
+}
+
+// Whether this process may count a child's instructions (probed once on
+// itself).
+bool InstructionsCounted() {
+  static const bool counted = [] {
+    const int fd = InstructionCounter(0);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+  }();
+  return counted;
+}
+
+// The child's end: wall time since start, its CPU time and page faults.
+bool Reap(pid_t pid, double start, ChildRun* run) {
+  int status = 0;
+  struct rusage usage {};
+  const bool reaped = wait4(pid, &status, 0, &usage) == pid;
+  const double end = NowMs();
+  if (!reaped || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+  run->wallMs = end - start;
+  run->cpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  run->minorFaults = static_cast<double>(usage.ru_minflt);
+  return true;
+}
+
+// Runs the program with its output thrown away. Where instructions can be
+// counted, the forked child waits on a pipe until its counter is attached,
+// so that the count starts at its exec; elsewhere posix_spawn starts it
+// without copying this process's page tables.
+ChildRun RunChild(const std::vector<std::string>& args) {
+  ChildRun run;
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  if (!InstructionsCounted()) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    const double start = NowMs();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0 || !Reap(pid, start, &run)) return ChildRun{};
+    return run;
+  }
+  int gate[2];
+  if (pipe2(gate, O_CLOEXEC) != 0) return run;
+  const double start = NowMs();
   const pid_t pid = fork();
-  if (pid < 0) return -1;
+  if (pid < 0) {
+    close(gate[0]);
+    close(gate[1]);
+    return run;
+  }
   if (pid == 0) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    close(gate[1]);
+    char go = 0;
+    if (read(gate[0], &go, 1) != 1) _exit(126);
     const int null = ::open("/dev/null", O_WRONLY);
     if (null >= 0) {
       dup2(null, 1);
@@ -105,18 +263,25 @@ double ChildCpuMs(const std::vector<std::string>& args) {
     execv(argv[0], argv.data());
     _exit(127);
   }
-  int status = 0;
-  struct rusage usage {};
-  if (wait4(pid, &status, 0, &usage) != pid) return -1;
-  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  close(gate[0]);
+  const int counter = InstructionCounter(pid);
+  const bool released = write(gate[1], "x", 1) == 1;
+  close(gate[1]);
+  const bool ended = Reap(pid, start, &run);
+  uint64_t count = 0;
+  if (counter >= 0) {
+    if (read(counter, &count, sizeof count) == static_cast<ssize_t>(sizeof count))
+      run.instructions = static_cast<double>(count);
+    close(counter);
+  }
+  return released && ended ? run : ChildRun{};
 }
 
 // A job file of kind 3000 (CP932, CR LF) for the (CP932) address.
-std::string WriteJob(const std::string& folder, const char* address) {
-  const std::string path = folder + "/bench-job.txt";
+std::string WriteJob(const std::string& folder, const std::string& name, const std::string& address) {
+  const std::string path = folder + "/" + name;
   std::ofstream out(path, std::ios::binary);
-  for (const std::string& line : {std::string("3000"), std::string(address), std::string("0"), std::string("1"),
+  for (const std::string& line : {std::string("3000"), address, std::string("0"), std::string("1"),
                                   std::string("0"), std::string("1"), std::string("1"),
                                   std::string("1"), std::string("1"), std::string("1"),
                                   std::string("1"), std::string("8"), std::string("x")})
@@ -124,8 +289,8 @@ std::string WriteJob(const std::string& folder, const char* address) {
   return path;
 }
 
-// A copy of kort beside the scale's Database folder (kort reads the data
-// beside itself).
+// A copy of kort beside the set's Database folder (kort reads the data
+// beside its own file, which a symbolic link would not change).
 std::string KortFor(int scale) {
   const std::string kort = BuildDir() + "/kort";
   if (scale == 1) return kort;
@@ -135,49 +300,96 @@ std::string KortFor(int scale) {
   return copy;
 }
 
-void KortJob(benchmark::State& state, const char* address) {
-  const int scale = static_cast<int>(state.range(0));
-  const std::string root = ScaleRoot(scale);
-  const std::string kort = KortFor(scale);
-  const std::string jobFile = WriteJob(root, address);
-  const std::string result = root + "/bench-result.txt";
-  const std::string status = root + "/bench-status.txt";
-  char self[4096] = {};
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) {
-    state.SkipWithError("no program path");
+double Median(std::vector<double> values) {
+  if (values.empty()) return -1;
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
+
+// Jobs on the addresses in turn, each followed by one empty process.
+void KortJob(benchmark::State& state, int scale, const std::vector<std::string>& addresses) {
+  if (addresses.empty()) {
+    state.SkipWithError("no addresses: build the national_data target");
     return;
   }
-  double jobMs = 0;
-  double emptyMs = 0;
+  const std::string root = ScaleRoot(scale);
+  const std::string kort = KortFor(scale);
+  std::vector<std::string> jobs;
+  for (std::size_t i = 0; i < addresses.size(); ++i)
+    jobs.push_back(WriteJob(root, "bench-job" + std::to_string(i) + ".txt", addresses[i]));
+  const std::string result = root + "/bench-result.txt";
+  const std::string status = root + "/bench-status.txt";
+  const std::string empty = KORT_BENCH_EMPTY_PROCESS;
+  std::vector<double> jobWall, emptyWall, jobFaults, emptyFaults, jobInstructions,
+      emptyInstructions, jobCpu, emptyCpu;
+  std::size_t next = 0;
   for (auto _ : state) {
-    const double job = ChildCpuMs({kort, jobFile, result, status});
-    const double empty = ChildCpuMs({self, "--empty-process"});
-    if (job < 0 || empty < 0) {
-      state.SkipWithError("a child did not run");
+    const ChildRun job = RunChild({kort, jobs[next], result, status});
+    const ChildRun base = RunChild({empty});
+    if (job.wallMs < 0 || base.wallMs < 0) {
+      state.SkipWithError("a child did not run to a clean exit");
       return;
     }
-    jobMs += job;
-    emptyMs += empty;
+    state.SetIterationTime(job.wallMs / 1e3);
+    jobWall.push_back(job.wallMs);
+    emptyWall.push_back(base.wallMs);
+    jobCpu.push_back(job.cpuMs);
+    emptyCpu.push_back(base.cpuMs);
+    jobFaults.push_back(job.minorFaults);
+    emptyFaults.push_back(base.minorFaults);
+    if (job.instructions >= 0 && base.instructions >= 0) {
+      jobInstructions.push_back(job.instructions);
+      emptyInstructions.push_back(base.instructions);
+    }
+    if (++next == jobs.size()) next = 0;
   }
   std::ifstream in(result, std::ios::binary);
   std::string line;
   if (!std::getline(in, line) || line.empty()) state.SkipWithError("the job wrote no result");
-  const double n = static_cast<double>(state.iterations());
-  state.counters["job_cpu_ms"] = jobMs / n;
-  state.counters["empty_cpu_ms"] = emptyMs / n;
-  state.counters["above_empty_ms"] = (jobMs - emptyMs) / n;
+  const double job = Median(jobWall);
+  const double base = Median(emptyWall);
+  state.counters["job_wall_ms"] = job;
+  state.counters["empty_wall_ms"] = base;
+  state.counters["job/empty"] = base > 0 ? job / base : 0;
+  state.counters["job_cpu_ms"] = Median(jobCpu);
+  state.counters["empty_cpu_ms"] = Median(emptyCpu);
+  state.counters["job_minflt"] = Median(jobFaults);
+  state.counters["empty_minflt"] = Median(emptyFaults);
+  if (!jobInstructions.empty()) {
+    state.counters["job_instructions"] = Median(jobInstructions);
+    state.counters["empty_instructions"] = Median(emptyInstructions);
+  } else {
+    state.SetLabel("no instruction counter here");
+  }
 }
 
-void BM_KortJobWithPrefecture(benchmark::State& state) {
-  KortJob(state, "東京都千代田区丸の内一丁目");
-}
-BENCHMARK(BM_KortJobWithPrefecture)->Arg(1)->Arg(10)->Arg(100)->Iterations(60)->Unit(benchmark::kMillisecond);
+// The national jobs rotate over the first addresses of a list; the other
+// sets take one address of the sample.
+constexpr std::size_t kNationalJobs = 16;
 
-void BM_KortJobWithoutPrefecture(benchmark::State& state) {
-  KortJob(state, "千代田区丸の内一丁目");
+std::vector<std::string> JobAddresses(int scale, const char* sampleAddress, const char* list) {
+  if (scale != kNational) return {sampleAddress};
+  const auto& all = NationalList(list);
+  return std::vector<std::string>(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(
+                                                                std::min(all.size(), kNationalJobs)));
 }
-BENCHMARK(BM_KortJobWithoutPrefecture)->Arg(1)->Arg(10)->Arg(100)->Iterations(60)->Unit(benchmark::kMillisecond);
+
+void BM_KortJobWithPrefecture(benchmark::State& state, int scale) {
+  KortJob(state, scale,
+          JobAddresses(scale, "東京都千代田区丸の内一丁目", sampledata::kAddressesWithPrefectureFile));
+}
+void BM_KortJobWithoutPrefecture(benchmark::State& state, int scale) {
+  KortJob(state, scale,
+          JobAddresses(scale, "千代田区丸の内一丁目", sampledata::kAddressesWithoutPrefectureFile));
+}
+#define KORT_JOB_BENCHMARKS(name)                                                              \
+  BENCHMARK_CAPTURE(name, sample, 1)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(name, scale10, 10)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(name, scale100, 100)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(name, national, kNational)->Iterations(64)->UseManualTime()->Unit(benchmark::kMillisecond)
+KORT_JOB_BENCHMARKS(BM_KortJobWithPrefecture);
+KORT_JOB_BENCHMARKS(BM_KortJobWithoutPrefecture);
 
 void Match(benchmark::State& state, const char* address) {
   const std::string folder = DataFolder(1);
@@ -199,8 +411,6 @@ BENCHMARK(BM_MatchWithoutPrefecture);
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The empty process the job cost is measured against.
-  if (argc == 2 && std::strcmp(argv[1], "--empty-process") == 0) return 0;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -183,7 +183,10 @@ void CAdrsEngine::SetDictionaries(CCharDictionary* dictionary, CRecordList* repl
   replacementList_ = replacementList;
 }
 
-void CAdrsEngine::SetExtraReplacementList(CRecordList* list) { extraReplacementList_ = list; }
+void CAdrsEngine::SetExtraReplacementList(CRecordList* list) {
+  extraReplacementList_ = list;
+  extraSignatureReady_ = false;
+}
 
 // ---------------------------------------------------------------------------
 // Change history
@@ -382,6 +385,7 @@ int CAdrsEngine::SetGroupIndexFile(int32_t mode, const char* path) {
 // Match state
 
 void CAdrsEngine::ResetMatchState() {
+  extraSignatureReady_ = false;
   chomeRow_ = 0;
   oazaLevelRow_ = 0;
   matchedCityRow_ = 0;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/record_array.h"
@@ -27,6 +28,7 @@ class CEditText;
 class CPlaceCodeRegistry;
 class CTableDatabase;
 struct NameLevelResult;
+struct NameTable;
 
 // Precision class (1 to 7) of a coordinate scale text: "10000" or "1" 1,
 // "2000" or "20" 2, "25000" or "2" 3, "50000" or "3" 4, "70000" or "7" 5,
@@ -521,6 +523,11 @@ class CAdrsEngine {
   // child base and count and leaves the edit text as it found it.
   int MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry,
                       char* msg);
+  // For an index of one prefecture row: that row's name (by the kana
+  // switch), the name table of its municipalities and their count. 0 when
+  // the index holds another number of prefecture rows or a row does not read.
+  int SinglePrefectureCities(std::string* name, std::shared_ptr<const NameTable>* table,
+                             uint16_t* count);
   int MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                 int32_t* parent, int16_t* entry, char* msg);
   int MatchOaza(CEditText* text, uint32_t childBase, uint16_t count, NameLevelResult* result,
@@ -542,6 +549,15 @@ class CAdrsEngine {
   struct CityRow;
   std::shared_ptr<const std::vector<CityRow>> KeptCityRows(uint32_t childBase, uint16_t count,
                                                            int kana);
+  // The name tables of the municipality rows under childBase and of the
+  // oaza rows under childBase (matching/name_candidates.h), made once per
+  // index and database image, switch and extra pairs; null when they are
+  // not kept.
+  std::shared_ptr<const NameTable> KeptCityTable(uint32_t childBase, uint16_t count, int kana,
+                                                 const std::vector<CityRow>* rows);
+  std::shared_ptr<const NameTable> KeptOazaTable(uint32_t childBase, uint16_t count, int kana);
+  // ExtraPairsSignature of the extra list, once per match.
+  const std::string& ExtraSignature();
   void FreeWorkLists();
   void CloseOwnChangeHistory();
   void CloseOwnChangeCodeIndex();
@@ -593,6 +609,8 @@ class CAdrsEngine {
   CCharDictionary* unification_;
   CRecordList* replacementList_;
   CRecordList* extraReplacementList_;
+  std::string extraSignature_;
+  bool extraSignatureReady_ = false;
 
   // Match state.
   int32_t chomeRow_;

@@ -88,6 +88,28 @@ std::string WithBackslash(const char* folder) {
 
 }  // namespace
 
+namespace {
+thread_local FolderDictionaries* leased = nullptr;
+}  // namespace
+
+CDictionaryLease::~CDictionaryLease() {
+  if (current_ && leased == dictionaries_.get()) leased = previous_;
+}
+
+FolderDictionaries* LeasedFolderDictionaries(const CCharDictionary* unification,
+                                             const CRecordList* replacements) {
+  if (leased == nullptr || &leased->unification != unification ||
+      &leased->replacements != replacements)
+    return nullptr;
+  return leased;
+}
+
+void CDictionaryLease::MakeCurrent() {
+  if (!current_) previous_ = leased;
+  current_ = true;
+  leased = dictionaries_.get();
+}
+
 int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, char* msg) {
   if (!lease) return 0;
   FolderCache& cache = Folders();
@@ -102,6 +124,7 @@ int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, 
         lease->dictionaries_ = it->second.dictionaries;
         lease->inUse_ = it->second.inUse;
         lease->lock_ = std::move(use);
+        lease->MakeCurrent();
         return 1;
       }
     }
@@ -109,6 +132,7 @@ int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, 
   auto loaded = std::make_shared<FolderDictionaries>();
   if (!LoadDictionaries(folder, loaded.get(), msg)) return 0;
   lease->dictionaries_ = loaded;
+  lease->MakeCurrent();
   if (!listed) return 1;
   auto inUse = std::make_shared<std::mutex>();
   lease->inUse_ = inUse;

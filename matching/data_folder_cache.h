@@ -17,6 +17,7 @@
 // folder's kept dictionaries (they carry per-call marks); a call that finds
 // them in use gets a private load.
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,9 @@ struct FolderDictionaries {
   CRecordList replacements;
   CRecordList extra;
   bool hasExtra = false;
+  // What the matcher derives from these dictionaries alone, by name, kept
+  // with them (read and written only by the call that holds the lease).
+  std::map<std::string, std::string> derived;
   ~FolderDictionaries() {
     unification.Free();
     replacements.Free();
@@ -44,9 +48,14 @@ class CDictionaryLease {
   CDictionaryLease() = default;
   CDictionaryLease(const CDictionaryLease&) = delete;
   CDictionaryLease& operator=(const CDictionaryLease&) = delete;
+  ~CDictionaryLease();
   FolderDictionaries* Get() const { return dictionaries_.get(); }
 
  private:
+  // The thread's lease from here on (the one before it again at the end).
+  void MakeCurrent();
+  FolderDictionaries* previous_ = nullptr;
+  bool current_ = false;
   friend int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease,
                                      char* msg);
   std::shared_ptr<FolderDictionaries> dictionaries_;
@@ -59,6 +68,12 @@ class CDictionaryLease {
 // when the files are unchanged, else loaded anew (and kept when they
 // load). 0 with the loader's message when a file does not load.
 int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, char* msg);
+
+// The dictionaries of the lease this thread took last (and still holds),
+// when their unification dictionary and replacement list are these; null
+// otherwise.
+FolderDictionaries* LeasedFolderDictionaries(const CCharDictionary* unification,
+                                             const CRecordList* replacements);
 
 // ProbeIndexFiles of the folder, kept while the folder and the index files
 // it read are unchanged.

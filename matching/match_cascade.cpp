@@ -9,6 +9,7 @@
 #include "common/sjis_text.h"
 #include "matching/edit_text.h"
 #include "matching/adrs_engine.h"
+#include "matching/name_compare.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ int CAdrsEngine::MatchAddress(CEditText* text, int32_t* level, int32_t* parent, 
       SetSpecialName(special.name, special.placeCode);
     }
   }
+  // The extra pairs do not change during the match.
+  const CExtraPairsScope pairs(extraReplacementList_);
   const int16_t mark = text->BeginMark();
   const int result = MatchPrefecture(text, level, parent, entry, msg);
   text->RollbackTo(mark);

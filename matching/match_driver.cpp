@@ -1,8 +1,13 @@
 #include "matching/match_driver.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/file_access.h"
 #include "common/message.h"
@@ -18,7 +23,11 @@
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
 #include "matching/adrs_engine.h"
+#include "matching/data_folder_cache.h"
+#include "matching/name_candidates.h"
+#include "matching/name_compare.h"
 #include "plat/file_stamp.h"
+#include "tabledb/file_cache.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tix_format.h"
 
@@ -164,6 +173,188 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
   out->reference = reference;
   out->entry = entry;
   return 1;
+}
+
+// ---- The prefectures a text without a prefecture name can reach ----
+//
+// A prefecture is a candidate of the scan only when its municipality level
+// takes a row, and a row is taken only when its name can begin the text
+// after the prefecture name (matching/name_candidates.h). The steps of the
+// normalisation work character by character, or on runs of numerals that
+// end at a unit word or at the end of the text, so the text after the name
+// is the same for every prefecture: the input normalised alone. Each
+// prefecture's name table (of its one prefecture row) is kept per folder
+// with the images it was read from; a prefecture is left out of the scan
+// when its name would not begin the text, or when its name is the row's
+// name and none of its municipality names can begin the rest. Wherever that
+// cannot be told (another number of prefecture rows, a row that does not
+// read, a name that the normalisation changes), the prefecture is matched
+// as before.
+
+struct PrefectureNames {
+  std::shared_ptr<CCachedFile> ndb;  // the images they were read from
+  std::shared_ptr<CCachedFile> tix;
+  bool known = false;                // false: match the prefecture
+  std::string name;                  // the prefecture row's name
+  std::shared_ptr<const NameTable> cities;
+  uint16_t count = 0;
+};
+
+struct FolderPrefectures {
+  std::mutex mutex;
+  // The folder's listing the images were found through: while it is the
+  // same, each path still names the file of its image.
+  std::shared_ptr<const plat::FolderListing> listing;
+  std::array<PrefectureNames, kPrefectureCount + 1> prefectures;
+};
+
+// The kept names of a folder, by folder, index kind, kana switch and extra
+// pairs.
+std::shared_ptr<FolderPrefectures> KeptFolderPrefectures(const std::string& key) {
+  static std::mutex mutex;
+  static auto* kept = new std::map<std::string, std::shared_ptr<FolderPrefectures>>;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& entry = (*kept)[key];
+  if (!entry) {
+    if (kept->size() > 64) {
+      kept->clear();
+      return (*kept)[key] = std::make_shared<FolderPrefectures>();
+    }
+    entry = std::make_shared<FolderPrefectures>();
+  }
+  return entry;
+}
+
+// The input as the scan's match of every prefecture has it after the
+// prefecture name: prepared and normalised alone. False when that cannot
+// stand for them (a step failed, or the name and the input may not fit one
+// edit text).
+bool NormalisedAlone(const MatchSetup& s, std::string* out) {
+  if (std::strlen(s.work) + 2 * kPrefectureTextSize > static_cast<std::size_t>(kMaxSearchTextLength))
+    return false;
+  CEditText edit;
+  int32_t useKanji = 1;
+  if (!edit.Init(s.work, CEditText::kDefaultRecordCapacity, CEditText::kDefaultStoreCapacity) ||
+      !ApplySearchTextKind(s.context, &edit, &useKanji))
+    return false;
+  NormalizeEditText(nullptr, s.dictionary, &edit);
+  if (!TruncateEditTextAtSingleByte(&edit)) return false;
+  *out = edit.GetText();
+  return true;
+}
+
+// The name of prefecture j as the scan puts it in front of the input
+// (MatchText), when the normalisation of the edit text leaves it as it is
+// and it holds no single-byte character; "" otherwise. What depends on the
+// folder's dictionaries alone is kept with them.
+std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDictionaries* kept) {
+  const std::string key = "prefecture " + std::to_string(s.useKanjiNames) + " " + std::to_string(j);
+  std::string name;
+  if (kept && kept->derived.count(key)) {
+    name = kept->derived[key];
+  } else {
+    char text[kPrefectureTextSize * 4] = {};
+    GetPrefectureNameByKind(j, text, s.useKanjiNames);
+    NormalizeSearchText(s.fullList, s.fullDictionary, text, sizeof text);
+    name = text;
+    if (kept) kept->derived[key] = name;
+  }
+  // Again as the edit text is normalised: with the dictionary in use, which
+  // is the folder's own or, narrowed to this input, may be empty.
+  const bool own = s.dictionary == s.fullDictionary;
+  const bool empty = s.dictionary != nullptr && s.dictionary->GetCount() == 0;
+  const std::string againKey = key + (own ? " again" : " again empty");
+  if (kept && (own || empty)) {
+    if (auto it = kept->derived.find(againKey); it != kept->derived.end()) return it->second;
+  }
+  char again[kPrefectureTextSize * 4] = {};
+  std::string result;
+  if (name.size() < sizeof again) {
+    std::memcpy(again, name.c_str(), name.size() + 1);
+    if (NormalizeSearchText(nullptr, s.dictionary, again, sizeof again) && name == again &&
+        FindFirstSingleByteChar(again) == 0)
+      result = name;
+  }
+  if (kept && (own || empty)) kept->derived[againKey] = result;
+  return result;
+}
+
+// Marks in skip[j] the prefectures with data that the scan can leave out.
+void PrefecturesToLeaveOut(const MatchSetup& s,
+                                  const std::shared_ptr<const plat::FolderListing>& listing,
+                                  std::array<bool, kPrefectureCount + 1>* skip) {
+  skip->fill(false);
+  std::string rest;
+  if (!listing || !NormalisedAlone(s, &rest)) return;
+  int32_t kind = 0;
+  const int32_t kana = s.context->GetSearchTextKind(&kind) && kind != 1 ? 1 : 0;
+  const std::string key = s.folder + "|" + std::to_string(s.context->GetIndexKind()) + "|" +
+                          std::to_string(kana) + "|" +
+                          std::to_string(std::hash<std::string>{}(ExtraPairsSignature(s.extraList)));
+  const auto folder = KeptFolderPrefectures(key);
+  std::lock_guard<std::mutex> lock(folder->mutex);
+  // The query of the municipality level on the rest (MatchCity).
+  NameQuery query;
+  query.AddText(rest.c_str(), s.extraList);
+  if (s.list != nullptr) {
+    std::string replaced = rest;
+    if (replaced.size() <= static_cast<std::size_t>(kMaxSearchTextLength)) {
+      char buffer[kMaxSearchTextLength + 1];
+      std::memcpy(buffer, rest.c_str(), rest.size() + 1);
+      if (ApplyReplacementPairs(s.list, buffer, sizeof buffer)) replaced = buffer;
+    }
+    query.AddText(replaced.c_str(), s.extraList);
+  }
+  const CNameCandidateSource& source = CurrentNameCandidateSource();
+  if (!source.UsesTables()) return;
+  FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
+  std::vector<uint16_t> rows;
+  const bool sameNames = folder->listing == listing;
+  folder->listing = listing;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
+    // The usual case: the same names, the files of the kept images unchanged.
+    if (!(sameNames && p.ndb && p.tix && p.ndb->IsCurrent() && p.tix->IsCurrent())) {
+      const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+      const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+      std::shared_ptr<CCachedFile> ndbImage;
+      std::shared_ptr<CCachedFile> tixImage;
+      if (listing->Contains(ndb.c_str() + s.folder.size())) {
+        ndbImage = AcquireCachedFile(ndb.c_str());
+        tixImage = AcquireCachedFile(tix.c_str());
+      }
+      if (!ndbImage || !tixImage) {
+        p = PrefectureNames();
+        continue;
+      }
+      if (p.ndb != ndbImage || p.tix != tixImage) {
+        p = PrefectureNames();
+        p.ndb = ndbImage;
+        p.tix = tixImage;
+        CTableDatabase database;
+        CAdrsEngine engine;
+        if (database.Open(ndb.c_str())) {
+          PrefectureFiles files(&engine, &database);
+          if (engine.Open(tix.c_str(), s.context->GetIndexKind())) {
+            SetUpEngine(&engine, &database, s, j, true);
+            p.known = engine.SinglePrefectureCities(&p.name, &p.cities, &p.count) != 0;
+          }
+        }
+      }
+    }
+    if (!p.known) continue;
+    // The prefecture name as the scan puts it in front and normalises it.
+    const std::string name = NormalisedPrefectureName(s, j, kept);
+    if (name.empty()) continue;
+    const std::string text = name + rest;
+    if (text.compare(0, p.name.size(), p.name) != 0) {
+      (*skip)[static_cast<std::size_t>(j)] = true;  // no prefecture row begins the text
+      continue;
+    }
+    if (p.name != name) continue;
+    source.Select(p.cities.get(), query, p.count, &rows);
+    if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
+  }
 }
 
 }  // namespace
@@ -376,7 +567,10 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
   const auto listing = plat::GetFolderListing(s.folder.c_str());
   const int32_t first = fixed ? fixed : 1;
   const int32_t last = fixed ? fixed : kPrefectureCount;
+  std::array<bool, kPrefectureCount + 1> leaveOut{};
+  if (!fixed) PrefecturesToLeaveOut(s, listing, &leaveOut);
   for (int32_t j = first; j <= last; ++j) {
+    if (leaveOut[static_cast<std::size_t>(j)]) continue;
     const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
     const char* ndbName = ndb.c_str() + s.folder.size();
     if (listing ? !listing->Contains(ndbName) : !FileExists(ndb.c_str())) continue;

@@ -172,6 +172,61 @@ bool FirstCharactersMatch(const char* input, const char* name, const CRecordList
   return ComparePrefixTolerant(input, first.c_str(), extraList, &consumed) != 0;
 }
 
+// What the comparisons keep per thread for the extra pairs: the edited
+// input (with the input it was made from) and the edited names, both with
+// the pairs they were made with.
+struct KeptEdits {
+  std::string input;
+  std::string pairs;  // PairsSignature of the list
+  CEditText edited;
+  bool ready = false;
+  int uses = 0;  // marks begun since Init (the mark counter is 16-bit)
+  std::unordered_map<std::string, std::pair<int, std::string>, TextHash, std::equal_to<>> names;
+  // The list of the scope that checked the pairs against it (null for none).
+  const CRecordList* checkedList = nullptr;
+  // Other pairs: nothing kept stands.
+  void ChangePairs(const std::string& signature) {
+    pairs = signature;
+    ready = false;
+    names.clear();
+    checkedList = nullptr;
+  }
+};
+
+KeptEdits& Kept() {
+  thread_local KeptEdits kept;
+  return kept;
+}
+
+// What the edits depend on: the two texts of each pair record (as the
+// edits read them, up to their NUL), the bytes of other records.
+void PairsSignature(const CRecordList* list, std::string* out) {
+  const uint32_t pairCount = list->GetCount();
+  const uint32_t pairSize = list->GetElementSize();
+  out->assign(reinterpret_cast<const char*>(&pairSize), sizeof pairSize);
+  for (uint32_t n = 1; n <= pairCount; ++n) {
+    const auto* record = static_cast<const char*>(list->GetPtr(n));
+    if (!record) continue;
+    if (pairSize != sizeof(PairRecord)) {
+      out->append(record, pairSize);
+      continue;
+    }
+    for (const std::size_t at : {offsetof(PairRecord, search), offsetof(PairRecord, replacement)}) {
+      out->append(record + at, strnlen(record + at, kPairTextSize - 1));
+      *out += '\0';
+    }
+  }
+}
+
+// The list of the innermost CExtraPairsScope of this thread (null for none).
+thread_local const CRecordList* scopedList = nullptr;
+
+// True when the innermost scope is of the list and the kept pairs are still
+// the ones it checked.
+bool ScopeCovers(const KeptEdits& kept, const CRecordList* list) {
+  return list != nullptr && list == scopedList && kept.checkedList == list;
+}
+
 }  // namespace
 
 int MatchLongestVariant(const char* text, const char* const* variants, int count) {
@@ -266,49 +321,22 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   // across inputs (a name): the edited input is kept per thread with the
   // input and the pairs it was made from, and each comparison works on it
   // between a mark and its rollback; the edited names are kept per thread
-  // with the pairs.
+  // with the pairs. Inside a CExtraPairsScope of the list the kept pairs
+  // were checked when the scope began.
   if (extraList == nullptr || extraList->GetCount() == 0) return 0;
-  struct EditedTexts {
-    std::string input;
-    std::string pairs;  // the texts of the list's pairs
-    CEditText edited;
-    bool ready = false;
-    int uses = 0;  // marks begun since Init (the mark counter is 16-bit)
-    std::string namePairs;  // the pairs the kept names were edited with
-    std::unordered_map<std::string, std::pair<int, std::string>, TextHash, std::equal_to<>> names;
-  };
-  thread_local EditedTexts kept;
-  const uint32_t pairCount = extraList->GetCount();
-  const uint32_t pairSize = extraList->GetElementSize();
-  // What the edits depend on: the two texts of each pair record (as the
-  // edits read them, up to their NUL), the bytes of other records.
-  thread_local std::string pairs;
-  pairs.assign(reinterpret_cast<const char*>(&pairSize), sizeof pairSize);
-  for (uint32_t n = 1; n <= pairCount; ++n) {
-    const auto* record = static_cast<const char*>(extraList->GetPtr(n));
-    if (!record) continue;
-    if (pairSize != sizeof(PairRecord)) {
-      pairs.append(record, pairSize);
-      continue;
-    }
-    for (const std::size_t at : {offsetof(PairRecord, search), offsetof(PairRecord, replacement)}) {
-      pairs.append(record + at, strnlen(record + at, kPairTextSize - 1));
-      pairs += '\0';
-    }
+  KeptEdits& kept = Kept();
+  if (!ScopeCovers(kept, extraList)) {
+    thread_local std::string pairs;
+    PairsSignature(extraList, &pairs);
+    if (kept.pairs != pairs) kept.ChangePairs(pairs);
   }
-  if (!kept.ready || kept.uses >= 30000 || kept.input != input || kept.pairs != pairs) {
+  if (!kept.ready || kept.uses >= 30000 || kept.input != input) {
     kept.ready = false;
     if (!kept.edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &kept.edited))
       return 0;
     kept.input = input;
-    kept.pairs = pairs;
     kept.ready = true;
     kept.uses = 0;
-    // The kept names go with other pairs (the pairs change only here).
-    if (kept.namePairs != kept.pairs) {
-      kept.names.clear();
-      kept.namePairs = kept.pairs;
-    }
   }
   if (nameLength > kMaxSearchTextLength) return 0;
   if (kept.names.size() > 65536) kept.names.clear();
@@ -397,22 +425,13 @@ int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionar
     }
 
     // The first pair that occurs in the input, its first occurrence only.
-    if (haveInput3) {
-      for (uint32_t n = 1; n <= list->GetCount(); ++n) {
-        PairRecord pair;
-        if (list->GetElementSize() != sizeof pair || !list->GetAt(n, &pair)) break;
-        pair.search[kPairTextSize - 1] = '\0';
-        pair.replacement[kPairTextSize - 1] = '\0';
-        if (pair.search[0] == '\0') continue;
-        const int p = FindSubstring(pair.search, input);
-        if (p == 0 || p >= inputLength) continue;
-        if (input3.Replace(p, Length(pair.search), pair.replacement)) {
-          // The count is mapped back through the replacement, so it changes
-          // only when the replaced text lies inside the match.
-          const int matched = MatchThroughEdits(input3, input, name2.c_str(), extraList, 0);
-          if (matched > 0) return matched;
-        }
-        break;
+    PairRecord pair;
+    if (const int p = haveInput3 ? FirstOccurringPair(list, input, &pair) : 0; p > 0) {
+      if (input3.Replace(p, Length(pair.search), pair.replacement)) {
+        // The count is mapped back through the replacement, so it changes
+        // only when the replaced text lies inside the match.
+        const int matched = MatchThroughEdits(input3, input, name2.c_str(), extraList, 0);
+        if (matched > 0) return matched;
       }
     }
   }
@@ -498,6 +517,40 @@ int CompareNameVariantsKana(const char* input, const char* name, CCharDictionary
       if (ComparePrefixTolerant(i.c_str(), n.c_str(), extraList, &consumed))
         return consumed + prefixLength;
     }
+  }
+  return 0;
+}
+
+CExtraPairsScope::CExtraPairsScope(const CRecordList* list) : previous_(scopedList) {
+  scopedList = nullptr;
+  if (list == nullptr || list->GetCount() == 0) return;
+  KeptEdits& kept = Kept();
+  std::string pairs;
+  PairsSignature(list, &pairs);
+  if (kept.pairs != pairs) kept.ChangePairs(pairs);
+  kept.checkedList = list;
+  scopedList = list;
+}
+
+CExtraPairsScope::~CExtraPairsScope() { scopedList = previous_; }
+
+std::string ExtraPairsSignature(const CRecordList* list) {
+  std::string signature;
+  if (list != nullptr && list->GetCount() > 0) PairsSignature(list, &signature);
+  return signature;
+}
+
+int FirstOccurringPair(const CRecordList* list, const char* input, PairRecord* pair) {
+  if (list == nullptr || input == nullptr || pair == nullptr) return 0;
+  const int inputLength = Length(input);
+  for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+    if (list->GetElementSize() != sizeof *pair || !list->GetAt(n, pair)) return 0;
+    pair->search[kPairTextSize - 1] = '\0';
+    pair->replacement[kPairTextSize - 1] = '\0';
+    if (pair->search[0] == '\0') continue;
+    const int p = FindSubstring(pair->search, input);
+    if (p == 0 || p >= inputLength) continue;
+    return p;
   }
   return 0;
 }

@@ -18,9 +18,11 @@
 // 511 bytes (a longer input only takes the steps that need no edit text).
 
 #include <cstdint>
+#include <string>
 
 #include "common/record_array.h"
 #include "common/record_stack.h"
+#include "tabledb/dictionaries.h"
 
 // kanaSwitch set: CompareNameVariantsKana, else CompareNameVariantsKanji.
 int CompareNameVariants(const char* input, const char* name, CCharDictionary* dictionary,
@@ -45,6 +47,30 @@ int CompareNameVariantsKana(const char* input, const char* name, CCharDictionary
 // was. *consumed gets the input bytes. The name itself is not changed.
 int ComparePrefixTolerant(const char* input, const char* name, const CRecordList* extraList,
                           int* consumed);
+
+// While it lives, comparisons on this thread with this list as their extra
+// pairs take the pairs as they stood when it began, instead of reading the
+// whole list again at every comparison. For a stretch of work that does not
+// change the list (one match of an address). Scopes nest.
+class CExtraPairsScope {
+ public:
+  explicit CExtraPairsScope(const CRecordList* list);
+  ~CExtraPairsScope();
+  CExtraPairsScope(const CExtraPairsScope&) = delete;
+  CExtraPairsScope& operator=(const CExtraPairsScope&) = delete;
+
+ private:
+  const CRecordList* previous_;
+};
+
+// What the comparisons read of an extra pair list: the texts of its pairs
+// ("" for none or an empty list). Equal signatures edit alike.
+std::string ExtraPairsSignature(const CRecordList* list);
+
+// The first pair of the list with a search text that occurs in the input
+// before its last byte: the 1-based position of its first occurrence, the
+// pair in *pair; 0 for none (or a list of other records).
+int FirstOccurringPair(const CRecordList* list, const char* input, PairRecord* pair);
 
 // 1 and the name without its first connecting kana (の, then け, then つ;
 // each its first occurrence) that stands between two kanji of JIS levels 1

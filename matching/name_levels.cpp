@@ -18,6 +18,7 @@
 #include "common/sjis_text.h"
 #include "matching/candidate_compare.h"
 #include "matching/edit_text.h"
+#include "matching/name_candidates.h"
 #include "matching/name_compare.h"
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
@@ -181,6 +182,15 @@ struct ChomeBest {
   std::string textAfter;
 };
 
+// The name of a kept table: what it lists, the index image, kind and
+// rows, the switch and the extra pairs it was made with.
+std::string TableKey(const char* what, uint64_t indexId, int32_t kind, uint32_t childBase,
+                     uint16_t count, int kana, const std::string& extraSignature) {
+  return std::string(what) + " " + std::to_string(indexId) + " " + std::to_string(kind) + " " +
+         std::to_string(childBase) + " " + std::to_string(count) + " " + std::to_string(kana) +
+         " " + std::to_string(std::hash<std::string>{}(extraSignature));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -216,6 +226,25 @@ int CAdrsEngine::MatchPrefecture(CEditText* text, int32_t* level, int32_t* paren
   }
   SetUnmatchedText(text->GetOriginalPointer(1));
   return 0;
+}
+
+int CAdrsEngine::SinglePrefectureCities(std::string* name, std::shared_ptr<const NameTable>* table,
+                                        uint16_t* count) {
+  const int kana = kanaSwitch_;
+  if (!index_.IsOpen() || index_.Header().levels[kTixPrefecture].count != 1) return 0;
+  char msg[kMessageSize] = "";
+  char text[kFieldSize];
+  TixEntry e;
+  if (!ReadPrefectureEntry(1, &e, msg) ||
+      !ReadText(database_, e.record, kTablePrefecture, kPrefectureName.Get(kana), text, msg))
+    return 0;
+  const auto rows = KeptCityRows(e.childBase, e.childCount, kana);
+  auto kept = KeptCityTable(e.childBase, e.childCount, kana, rows.get());
+  if (!kept || !kept->complete) return 0;
+  *name = text;
+  *table = std::move(kept);
+  *count = e.childCount;
+  return 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -260,6 +289,51 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
       databaseImage.SetDerived(key, std::move(rows)));
 }
 
+const std::string& CAdrsEngine::ExtraSignature() {
+  if (!extraSignatureReady_) {
+    extraSignature_ = ExtraPairsSignature(extraReplacementList_);
+    extraSignatureReady_ = true;
+  }
+  return extraSignature_;
+}
+
+namespace {
+
+// The municipality name as MatchCity compares it.
+std::string ComparedCityName(const char* city, int kana) {
+  if (!kana && std::strcmp(city, "千丁町") == 0) return "１０００丁町";
+  return city;
+}
+
+}  // namespace
+
+std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, uint16_t count,
+                                                            int kana,
+                                                            const std::vector<CityRow>* rows) {
+  const auto& indexImage = index_.GetSharedImage();
+  if (!rows || !indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
+  CCachedFile& databaseImage = *database_->GetSharedImage();
+  const std::string& signature = ExtraSignature();
+  const std::string key = TableKey("municipality names", indexImage->GetId(), GetIndexKind(),
+                                   childBase, count, kana, signature);
+  std::shared_ptr<const void> kept = databaseImage.GetDerived(key);
+  if (!kept) {
+    auto table = std::make_shared<NameTable>();
+    table->extraSignature = signature;
+    for (uint16_t n = 1; n <= count && n <= rows->size(); ++n) {
+      const CityRow& row = (*rows)[n - 1];
+      const std::string city = ComparedCityName(row.city.c_str(), kana);
+      table->AddName(n, (row.county + city).c_str(), extraReplacementList_, false, false, true);
+      if (!row.county.empty())
+        table->AddName(n, city.c_str(), extraReplacementList_, false, false, true);
+    }
+    if (rows->size() == count) table->Finish();
+    kept = databaseImage.SetDerived(key, std::move(table));
+  }
+  auto table = std::static_pointer_cast<const NameTable>(kept);
+  return table->extraSignature == signature ? table : nullptr;
+}
+
 int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                            int32_t* parent, int16_t* entry, char* msg) {
   const int kana = kanaSwitch_;
@@ -278,8 +352,17 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
   char city[kFieldSize];
   char status[kFieldSize];
   const std::shared_ptr<const std::vector<CityRow>> rows = KeptCityRows(childBase, count, kana);
+  // The rows whose names can begin the text (matching/name_candidates.h).
+  const CNameCandidateSource& source = CurrentNameCandidateSource();
+  NameQuery query;
+  query.AddText(text->GetText(), extraReplacementList_);
+  if (list != nullptr) query.AddText(replaced.c_str(), extraReplacementList_);
+  std::vector<uint16_t> candidates;
+  source.Select(source.UsesTables() ? KeptCityTable(childBase, count, kana, rows.get()).get()
+                                    : nullptr,
+                query, count, &candidates);
   const int16_t mark = text->BeginMark();
-  for (uint32_t n = 1; n <= count; ++n) {
+  for (const uint32_t n : candidates) {
     text->RollbackTo(mark);
     TixEntry e;
     if (rows) {
@@ -294,7 +377,7 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
       return -1;
     }
     // The one municipality whose normalised name would not read as stored.
-    if (!kana && std::strcmp(city, "千丁町") == 0) std::strcpy(city, "１０００丁町");
+    std::strcpy(city, ComparedCityName(city, kana).c_str());
     const std::string full = std::string(county) + city;
     // The municipality alone, when it has a county that may be left out.
     const bool alone = county[0] != '\0' && countyOptional_ == 1;
@@ -454,6 +537,50 @@ class COazaWeigher {
 
 }  // namespace
 
+std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, uint16_t count,
+                                                            int kana) {
+  const auto& indexImage = index_.GetSharedImage();
+  if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
+  CCachedFile& databaseImage = *database_->GetSharedImage();
+  const std::string& signature = ExtraSignature();
+  const std::string key = TableKey("oaza names", indexImage->GetId(), GetIndexKind(), childBase,
+                                   count, kana, signature);
+  std::shared_ptr<const void> kept = databaseImage.GetDerived(key);
+  if (!kept) {
+    auto table = std::make_shared<NameTable>();
+    table->extraSignature = signature;
+    // The fields MatchOaza reads of every row it compares by name; a row
+    // that does not read leaves the table incomplete.
+    char scratch[kMessageSize] = "";
+    char written[kFieldSize];
+    char name[kFieldSize];
+    char placeCode[kFieldSize];
+    bool complete = true;
+    for (uint32_t n = 1; n <= count && complete; ++n) {
+      TixEntry e;
+      int32_t control = 0;
+      complete =
+          ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) &&
+          ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), written,
+                   scratch) &&
+          ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, placeCode, scratch) &&
+          ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), name, scratch);
+      if (!complete) break;
+      PrepareOazaName(written, kana);
+      PrepareOazaName(name, kana);
+      if (written[0] != '\0') {
+        complete = ReadIntField(database_, e.record, kTableOaza, kControlField, &control, scratch);
+        table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
+      }
+      table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
+    }
+    if (complete) table->Finish();
+    kept = databaseImage.SetDerived(key, std::move(table));
+  }
+  auto table = std::static_pointer_cast<const NameTable>(kept);
+  return table->extraSignature == signature ? table : nullptr;
+}
+
 int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
                            NameLevelResult* result, char* msg) {
   if (matchDepth_ < 1) return 0;
@@ -462,6 +589,36 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
   const int16_t entryMark = text->BeginMark();
   const int prefix = MatchWordAt(text->GetText(), OazaPrefixWords(kana));
   if (prefix > 0) text->Delete(1, prefix);
+
+  // The rows whose names can begin the text (matching/name_candidates.h):
+  // the text at the cursor, as the caller wrote it (the control route), and,
+  // in kanji, after the replacement pairs (all of them, and the first that
+  // occurs, once); rows whose names those pairs can change; every row when
+  // the text holds "００" (the names are then also compared with their
+  // numerals normalised).
+  const CNameCandidateSource& source = CurrentNameCandidateSource();
+  NameQuery query;
+  {
+    const char* cursor = text->GetText();
+    query.AddText(cursor, extraReplacementList_);
+    query.AddText(text->GetOriginalPointer(1), nullptr, true);
+    if (!kana && FindSubstring("００", cursor) > 0) query.everything = true;
+    if (!kana && !query.everything && list != nullptr && list->GetCount() > 0) {
+      query.AddChangingPairs(list);
+      CEditText edited;
+      if (edited.Init(cursor) && ApplyReplacementPairsToEditText(list, &edited))
+        query.AddText(edited.GetText(), extraReplacementList_);
+      PairRecord pair;
+      if (const int p = FirstOccurringPair(list, cursor, &pair); p > 0) {
+        CEditText once;
+        if (once.Init(cursor) && once.Replace(p, Length(pair.search), pair.replacement))
+          query.AddText(once.GetText(), extraReplacementList_);
+      }
+    }
+  }
+  std::vector<uint16_t> candidates;
+  source.Select(source.UsesTables() ? KeptOazaTable(childBase, count, kana).get() : nullptr, query,
+                count, &candidates);
 
   OazaBest best;
   OazaRow row;
@@ -479,7 +636,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     return r;
   };
 
-  for (uint32_t n = 1; n <= count; ++n) {
+  for (const uint32_t n : candidates) {
     text->RollbackTo(mark);
     TixEntry e;
     if (!ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, msg)) return fail();

@@ -18,6 +18,9 @@ struct Kept {
 struct ImageCache {
   std::mutex mutex;
   std::map<std::string, Kept> byPath;
+  // Paths found missing, with the listing of their folder that lacks them:
+  // missing while the folder's listing is that one.
+  std::map<std::string, std::shared_ptr<const plat::FolderListing>> missing;
 };
 
 ImageCache& Images() {
@@ -33,6 +36,32 @@ void TrimCache(ImageCache& cache) {
     else
       ++it;
   }
+}
+
+// The byte offset just past the last separator of a CP932 path (found
+// walking forward, so that a trail byte 0x5C is no separator); 0 for none.
+std::size_t NameOffset(const char* path) {
+  std::size_t name = 0;
+  for (std::size_t i = 0; path[i] != '\0';) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && path[i + 1] != '\0') {
+      i += 2;
+      continue;
+    }
+    if (c == '\\' || c == '/') name = i + 1;
+    ++i;
+  }
+  return name;
+}
+
+// The folder part of a path whose listing can tell whether the name is
+// there; empty when it cannot (no folder part, a name such as "." or "..").
+std::string ListedFolder(const char* path) {
+  const std::size_t name = NameOffset(path);
+  if (name == 0 || path[name] == '\0') return std::string();
+  if (std::strcmp(path + name, ".") == 0 || std::strcmp(path + name, "..") == 0)
+    return std::string();
+  return std::string(path, name);
 }
 
 }  // namespace
@@ -121,6 +150,11 @@ std::shared_ptr<const void> CCachedFile::SetDerived(const std::string& name,
   return derivedByName_.emplace(name, std::move(value)).first->second;
 }
 
+int CCachedFile::IsCurrent() const {
+  plat::FileStamp now;
+  return plat::WatchedStampOfNative(native_, now) && now == GetStamp() ? 1 : 0;
+}
+
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   if (!path || !*path) return nullptr;
   ImageCache& cache = Images();
@@ -131,6 +165,16 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
     auto it = cache.byPath.find(key);
     if (it != cache.byPath.end()) kept = it->second;
   }
+  const std::string folder = kept.image ? std::string() : ListedFolder(path);
+  if (!folder.empty()) {
+    std::shared_ptr<const plat::FolderListing> lacking;
+    {
+      std::lock_guard<std::mutex> lock(cache.mutex);
+      auto it = cache.missing.find(key);
+      if (it != cache.missing.end()) lacking = it->second;
+    }
+    if (lacking && plat::GetFolderListing(folder.c_str()) == lacking) return nullptr;
+  }
   plat::FileStamp now;
   std::string native;
   if (kept.image) {
@@ -138,7 +182,18 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
     if (plat::WatchedStampOfNative(kept.native, now) && now == kept.image->GetStamp())
       return kept.image;
   }
-  if (!plat::StampOfPath(path, native, now) || now.isDirectory) return nullptr;
+  if (!plat::StampOfPath(path, native, now) || now.isDirectory) {
+    // Known missing from here on while the folder is unchanged.
+    if (!folder.empty()) {
+      auto listing = plat::GetFolderListing(folder.c_str());
+      if (listing && !listing->Contains(path + folder.size())) {
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (cache.missing.size() >= kKeptImages) cache.missing.clear();
+        cache.missing[key] = std::move(listing);
+      }
+    }
+    return nullptr;
+  }
   if (kept.image && native == kept.native && now == kept.image->GetStamp()) return kept.image;
   auto image = std::make_shared<CCachedFile>();
   if (!image->Open(native)) return nullptr;

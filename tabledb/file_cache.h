@@ -36,6 +36,9 @@ class CCachedFile {
 
   uint32_t GetSize() const { return size_; }
   const plat::FileStamp& GetStamp() const { return file_.Stamp(); }
+  // 1 while the file the image was opened on is as it was (the check
+  // AcquireCachedFile makes before it hands a kept image out again).
+  int IsCurrent() const;
   // The count bytes at the position, filled from the file when they are not
   // yet in the image; null when they lie beyond the end or cannot be read.
   // Valid as long as the image.

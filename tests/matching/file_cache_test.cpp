@@ -65,6 +65,25 @@ TEST(CachedFile, ReadsAcrossBlocksAndIsKeptWhileUnchanged) {
   EXPECT_FALSE(AcquireCachedFile(""));
 }
 
+// A missing file is answered from the folder's listing, and found as soon
+// as it is there.
+TEST(CachedFile, MissingFileIsFoundOnceItAppears) {
+  TempDir dir;
+  const std::string path = dir.path() + "\\LATE.BIN";
+  EXPECT_FALSE(AcquireCachedFile(path.c_str()));
+  const uint64_t before = plat::SystemCallCount();
+  for (int i = 0; i < 10; ++i) EXPECT_FALSE(AcquireCachedFile(path.c_str()));
+  // A path walk would take a status call per component and a folder scan.
+  EXPECT_LE(plat::SystemCallCount() - before, 30u) << "no path walk per ask";
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("late.bin"), "late"));
+  const auto image = AcquireCachedFile(path.c_str());
+  ASSERT_TRUE(image) << "found under case folding once written";
+  EXPECT_EQ(image->GetSize(), 4u);
+  ASSERT_EQ(remove(dir.Native("late.bin").c_str()), 0);
+  EXPECT_FALSE(AcquireCachedFile(path.c_str())) << "removed again";
+  EXPECT_FALSE(AcquireCachedFile((dir.path() + "\\sub\\x.bin").c_str())) << "no such folder";
+}
+
 TEST(DataSourceSharedImage, ReadsLikeTheFileAndOpensEmptyFiles) {
   TempDir dir;
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.bin"), "abcdef"));

@@ -7,23 +7,14 @@
 #include <vector>
 
 #include "matching/normalize.h"
+#include "pair_list_fixture.h"
 #include "support/test_util.h"
 
 namespace {
 
 using testutil::Show;
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
-
-void FillList(CRecordList& list, const Pairs& pairs) {
-  ASSERT_EQ(list.Create(4, sizeof(PairRecord), 4), 1);
-  for (const auto& [s, r] : pairs) {
-    PairRecord rec{};
-    std::strcpy(rec.search, s.c_str());
-    std::strcpy(rec.replacement, r.c_str());
-    ASSERT_EQ(list.Add(&rec), 1);
-  }
-}
+using pairtest::FillList;
 
 struct Case {
   const char* name;  // what the case shows
@@ -209,6 +200,37 @@ TEST(ComparePrefixTolerant, NumeralsAndExtraPairs) {
   EXPECT_EQ(ComparePrefixTolerant("霞が関１", name, &extra, &consumed), 1);
   EXPECT_EQ(consumed, 6);
   EXPECT_STREQ(name, "霞け関");
+}
+
+// A scope takes the pairs as they stood when it began; the next scope sees
+// a changed list, and comparisons outside any scope read the list itself.
+TEST(ComparePrefixTolerant, ExtraPairsScopeSeesTheListOfItsStart) {
+  CRecordList extra;
+  FillList(extra, {{"け", "が"}});
+  int consumed = 0;
+  {
+    const CExtraPairsScope scope(&extra);
+    EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 1);
+    EXPECT_EQ(consumed, 6);
+    EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &extra, &consumed), 0);
+    // Another list inside the scope is read as it stands.
+    CRecordList other;
+    FillList(other, {{"ケ", "が"}});
+    EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &other, &consumed), 1);
+    EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 1);
+    other.Free();
+  }
+  auto* pair = static_cast<PairRecord*>(extra.GetPtr(1));
+  std::strcpy(pair->search, "ケ");
+  EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 0);
+  EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &extra, &consumed), 1);
+  {
+    const CExtraPairsScope scope(&extra);
+    EXPECT_EQ(ComparePrefixTolerant("霞け関１", "霞が関", &extra, &consumed), 0);
+    EXPECT_EQ(ComparePrefixTolerant("霞ケ関１", "霞が関", &extra, &consumed), 1);
+    EXPECT_EQ(consumed, 6);
+  }
+  extra.Free();
 }
 
 TEST(DropConnectingKana, BetweenTwoKanjiOnly) {

@@ -6,11 +6,15 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "common/message.h"
 #include "plat/cp932.h"
+#include "plat/path.h"
+#include "support/test_util.h"
 #include "tabledb/table_database.h"
 #include "tools/sampledata/description.h"
 
@@ -70,6 +74,20 @@ inline int32_t Int(CTableDatabase* db, uint32_t record, const char* table, const
   int32_t value = 0;
   EXPECT_EQ(db->GetInt(record, table, field, &value), 1) << table << " " << field;
   return value;
+}
+
+// name (UTF-8, as on disk) -> bytes, for every file of a folder.
+inline std::map<std::string, std::string> FolderBytes(const std::string& cp932Folder) {
+  std::map<std::string, std::string> out;
+  std::string native;
+  if (!plat::path::ToNative(cp932Folder.c_str(), native)) return out;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(native, ec)) {
+    if (entry.is_regular_file()) {
+      out[entry.path().filename().string()] = testutil::ReadBytes(entry.path().string());
+    }
+  }
+  return out;
 }
 
 inline bool InPrefecture(const std::string& code, const std::string& prefecture) {

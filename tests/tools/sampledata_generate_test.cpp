@@ -14,6 +14,7 @@
 #include "tools/sampledata/generate.h"
 
 using namespace sampledata;
+using gendata::FolderBytes;
 using gendata::Sample;
 using gendata::SampleFolder;
 using testutil::Show;
@@ -22,20 +23,6 @@ using testutil::Sjis;
 namespace {
 
 std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
-
-// name (UTF-8, as on disk) -> bytes, for every file of a folder.
-std::map<std::string, std::string> FolderBytes(const std::string& cp932Folder) {
-  std::map<std::string, std::string> out;
-  std::string native;
-  if (!plat::path::ToNative(cp932Folder.c_str(), native)) return out;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(native, ec)) {
-    if (entry.is_regular_file()) {
-      out[entry.path().filename().string()] = testutil::ReadBytes(entry.path().string());
-    }
-  }
-  return out;
-}
 
 // The build-time folders are what a fresh run gives, byte for byte: the
 // output depends on nothing but the description.

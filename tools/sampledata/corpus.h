@@ -1,9 +1,10 @@
 #pragma once
 // Test and benchmark material made from the sample description:
-//  - ScaleDescription: a larger data set of the same shape, every
+//  - ScaleDescription: more municipalities in the same prefectures, every
 //    municipality copied (with its oaza, aza/chome and block rows) under new
-//    names and codes, so that a data folder ten or a hundred times the
-//    sample can be generated;
+//    names and codes: ten or a hundred times the sample's municipalities,
+//    still two prefectures with the sample's towns under each (national.h
+//    makes a set of the country's shape);
 //  - MakeAddressCorpus: a fixed list of address texts written the ways
 //    people write them: kanji numerals, half-width and full-width digits,
 //    "1-9-1" forms, without the prefecture, and about one in eight naming a

@@ -1,5 +1,9 @@
 #include "tools/sampledata/generate.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -194,6 +198,110 @@ int WriteGridParameterFile(const Description& d, const std::string& folder, char
 
 // ---- The whole folder ----
 
+namespace {
+
+// Every file of one prefecture.
+int GeneratePrefecture(const Description& d, const PrefectureRow& p, const std::string& folder,
+                       const GenerateOptions& options, CSampleDictionaries* dictionaries,
+                       char* msg) {
+  const int n = PrefectureNumber(p.code);
+  const std::string ndb = folder + PrefectureFileName("QVAD%02d.NDB", n);
+  RecordPositions positions;
+  return WriteTableDatabase(d, p.code, ndb, dictionaries, &positions, msg) &&
+         WriteAddressIndexFile(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.TIX", n),
+                               options.indexKind, msg) &&
+         BuildCodeIndexFiles(ndb.c_str(), msg) && WriteNameIndexFiles(ndb, msg) &&
+         WriteChangeHistoryFiles(d, p.code, folder, options.creationTime, msg) &&
+         WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg) &&
+         WritePostalCodeIndex(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.YDB", n),
+                              msg) &&
+         WriteReverseGeocodingGrid(d, p.code, folder + PrefectureFileName("%02d.GDB", n), msg);
+}
+
+// One worker process per prefecture, at most options.jobs at a time, the
+// prefectures with the most rows first. A worker that fails hands its
+// message back through a pipe. The files do not depend on the order.
+int GeneratePrefecturesInWorkers(const Description& d, const std::string& folder,
+                                 const GenerateOptions& options,
+                                 CSampleDictionaries* dictionaries, char* msg) {
+  std::vector<std::pair<std::size_t, std::size_t>> order;  // (rows, prefecture)
+  for (std::size_t p = 0; p < d.prefectures.size(); ++p) order.push_back({0, p});
+  for (const OazaRow& r : d.oaza) {
+    if (r.municipality < 0) continue;
+    const int p = d.municipalities[static_cast<std::size_t>(r.municipality)].parent;
+    if (p >= 0) ++order[static_cast<std::size_t>(p)].first;
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+
+  struct Worker {
+    pid_t pid;
+    int pipe;
+  };
+  std::vector<Worker> running;
+  int ok = 1;
+  // Waits for one worker; its message, if any, becomes the result.
+  auto reap = [&]() {
+    int status = 0;
+    const pid_t pid = ::wait(&status);
+    for (std::size_t i = 0; i < running.size(); ++i) {
+      if (running[i].pid != pid) continue;
+      char text[kMessageSize] = "";
+      std::size_t got = 0;
+      ssize_t n = 0;
+      while (got + 1 < sizeof text &&
+             (n = ::read(running[i].pipe, text + got, sizeof text - 1 - got)) > 0)
+        got += static_cast<std::size_t>(n);
+      text[got] = '\0';
+      ::close(running[i].pipe);
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (ok) SetMessage(msg, "%s", text[0] ? text : "worker failed");
+        ok = 0;
+      }
+      running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+      return;
+    }
+    ok = 0;  // no child left to wait for
+    running.clear();
+  };
+  for (const auto& [rows, p] : order) {
+    while (static_cast<int>(running.size()) >= options.jobs) reap();
+    if (!ok) break;
+    int fds[2];
+    if (::pipe(fds) != 0) {
+      SetMessage(msg, "ファイルの作成に失敗しました！(%s)", "pipe");
+      ok = 0;
+      break;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      char text[kMessageSize] = "";
+      const int done = GeneratePrefecture(d, d.prefectures[p], folder, options, dictionaries, text);
+      if (!done) {
+        const std::size_t length = std::strlen(text);
+        if (::write(fds[1], text, length) < 0) {
+          // The exit status still tells the failure.
+        }
+      }
+      ::_exit(done ? 0 : 1);
+    }
+    ::close(fds[1]);
+    if (pid < 0) {
+      ::close(fds[0]);
+      SetMessage(msg, "ファイルの作成に失敗しました！(%s)", "fork");
+      ok = 0;
+      break;
+    }
+    running.push_back({pid, fds[0]});
+  }
+  while (!running.empty()) reap();
+  return ok;
+}
+
+}  // namespace
+
 int GenerateDataFolder(const Description& d, const std::string& folderIn,
                        const GenerateOptions& options, char* msg) {
   if (options.indexKind != 1 && options.indexKind != 2) {
@@ -211,26 +319,15 @@ int GenerateDataFolder(const Description& d, const std::string& folderIn,
   }
   CSampleDictionaries dictionaries;
   if (!dictionaries.Load(folder, msg)) return 0;
-
   for (const PrefectureRow& p : d.prefectures) {
-    const int n = PrefectureNumber(p.code);
-    if (n == 0) {
+    if (PrefectureNumber(p.code) == 0) {
       SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", p.code.c_str());
       return 0;
     }
-    const std::string ndb = folder + PrefectureFileName("QVAD%02d.NDB", n);
-    RecordPositions positions;
-    if (!WriteTableDatabase(d, p.code, ndb, &dictionaries, &positions, msg) ||
-        !WriteAddressIndexFile(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.TIX", n),
-                               options.indexKind, msg) ||
-        !BuildCodeIndexFiles(ndb.c_str(), msg) || !WriteNameIndexFiles(ndb, msg) ||
-        !WriteChangeHistoryFiles(d, p.code, folder, options.creationTime, msg) ||
-        !WriteChangeCodeIndexFile(d, p.code, folder, options.creationTime, msg) ||
-        !WritePostalCodeIndex(d, p.code, positions, folder + PrefectureFileName("QVAD%02d.YDB", n),
-                              msg) ||
-        !WriteReverseGeocodingGrid(d, p.code, folder + PrefectureFileName("%02d.GDB", n), msg)) {
-      return 0;
-    }
+  }
+  if (options.jobs > 1) return GeneratePrefecturesInWorkers(d, folder, options, &dictionaries, msg);
+  for (const PrefectureRow& p : d.prefectures) {
+    if (!GeneratePrefecture(d, p, folder, options, &dictionaries, msg)) return 0;
   }
   return 1;
 }

@@ -45,6 +45,9 @@ inline constexpr uint32_t kPinnedCreationTime = 1711929600u;
 struct GenerateOptions {
   int indexKind = 2;  // address index: 1 (magic "TVXADI") or 2 (check bytes)
   uint32_t creationTime = kPinnedCreationTime;
+  // Prefectures written at the same time, each by a worker process (1:
+  // one after the other in this process). The files are the same.
+  int jobs = 1;
 };
 
 

@@ -1,0 +1,100 @@
+#pragma once
+// Which rows of a name level (the municipalities of a prefecture, the oaza
+// rows of a municipality) a level compares with the text at its cursor.
+//
+// Every comparison a level makes between a row's name and the text accepts
+// the row only when the two begin alike: the same first character, a
+// numeral at the head of both (numerals of either script count as equal),
+// or the same first character after the user's extra replacement pairs were
+// applied to both. Past a first character that is no numeral, a second
+// character that is a double-byte non-numeral must be the same too. A name table keeps, per row, the first characters its
+// names can begin with in those forms; a query holds the first characters
+// of the texts the level compares. The rows that can pass are the rows that
+// share one of them with the query, the rows with a numeral at the head
+// when the query has one, and the rows whose acceptance no first character
+// bounds (an empty name, a name whose head is a single-byte character):
+// those are always tried. A query that cannot be bounded either asks for
+// every row.
+//
+// The levels then try exactly those rows in ascending order with their
+// usual comparisons, so the result is the one of trying every row. Where a
+// row of the level could not be read while the table was built, the table
+// is incomplete and every row is tried (so that the read fails where it
+// always did).
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CRecordList;
+
+// The first characters of the names of one list of rows (rows 1-based).
+struct NameTable {
+  bool complete = false;
+  std::string extraSignature;  // the extra pairs the table was made with
+  // (head, row): names whose second character does not bound them (a
+  // numeral, a single-byte character, none).
+  std::vector<std::pair<uint16_t, uint16_t>> byHead;
+  // (head and second character, row): the other names.
+  std::vector<std::pair<uint32_t, uint16_t>> byPair;
+  std::vector<std::pair<uint16_t, uint16_t>> byWindow;  // (two bytes anywhere, row), sorted
+  std::vector<uint16_t> numeral;  // rows with a name that begins with a numeral
+  std::vector<uint16_t> always;   // rows no head bounds
+
+  // Adds a name of the row as the level compares it: its head, its head
+  // after the extra pairs (withHeadAlone: also of its first character
+  // alone), and, with windows, every two bytes of it (for the rows a
+  // replacement pair could change). withSecond: the level compares the
+  // name with the tolerant comparison alone, so that its second character
+  // bounds it too (a level with variant forms that only need the first
+  // character to agree keys the name by its head).
+  void AddName(uint16_t row, const char* name, const CRecordList* extra, bool withHeadAlone,
+               bool withWindows, bool withSecond = false);
+  // Sorts and folds the lists; the table is complete from then on.
+  void Finish();
+};
+
+// What a level compares its rows with.
+struct NameQuery {
+  bool everything = false;
+  bool numeral = false;
+  std::vector<uint16_t> heads;   // texts whose second character bounds nothing
+  std::vector<uint32_t> pairs;   // heads and second characters of the others
+  std::vector<uint16_t> windows;  // rows holding one of these two bytes anywhere
+
+  // A text the names are compared with (tolerantly: numerals and extra
+  // pairs); plainOnly: compared by bytes only.
+  void AddText(const char* text, const CRecordList* extra, bool plainOnly = false);
+  // The search texts of a replacement list whose pairs may change a name.
+  void AddChangingPairs(const CRecordList* list);
+};
+
+// Where a level takes its rows from.
+class CNameCandidateSource {
+ public:
+  virtual ~CNameCandidateSource() = default;
+  // Whether Select reads a table (when not, the levels build none).
+  virtual bool UsesTables() const = 0;
+  // The rows of 1..count to try, ascending.
+  virtual void Select(const NameTable* table, const NameQuery& query, uint16_t count,
+                      std::vector<uint16_t>* rows) const = 0;
+};
+
+// The source of this thread: the tables, unless a scope set another.
+const CNameCandidateSource& CurrentNameCandidateSource();
+
+// Every row, in order: the plain scan.
+const CNameCandidateSource& EveryRowSource();
+
+// Sets the source of this thread while it lives.
+class CNameCandidateSourceScope {
+ public:
+  explicit CNameCandidateSourceScope(const CNameCandidateSource* source);
+  ~CNameCandidateSourceScope();
+  CNameCandidateSourceScope(const CNameCandidateSourceScope&) = delete;
+  CNameCandidateSourceScope& operator=(const CNameCandidateSourceScope&) = delete;
+
+ private:
+  const CNameCandidateSource* previous_;
+};

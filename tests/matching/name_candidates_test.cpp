@@ -1,0 +1,267 @@
+// The rows the name levels compare: the tables never leave out a row that
+// a comparison would take, and matching through them gives the result
+// lines of the plain scan over every row, kept here as the reference.
+#include "matching/name_candidates.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/message.h"
+#include "matching/data_folder_cache.h"
+#include "matching/edit_text.h"
+#include "matching/match_entries.h"
+#include "matching/normalize.h"
+#include "matching/prefecture_names.h"
+#include "matching/name_compare.h"
+#include "sample_folder.h"
+#include "pair_list_fixture.h"
+#include "support/test_util.h"
+#include "tabledb/dictionaries.h"
+#include "tools/sampledata/corpus.h"
+#include "tools/sampledata/description.h"
+#include "tools/sampledata/generate.h"
+#include "tools/sampledata/national.h"
+
+namespace {
+
+using testutil::Show;
+
+using pairtest::FillList;
+
+std::vector<uint16_t> Rows(const NameTable& table, const NameQuery& query, uint16_t count) {
+  std::vector<uint16_t> rows;
+  CurrentNameCandidateSource().Select(&table, query, count, &rows);
+  return rows;
+}
+
+// Every name that the tolerant comparison accepts against a text is among
+// the rows selected for it: the same head, numerals of the other script,
+// the extra pairs on both sides, names no head bounds.
+TEST(NameTable, KeepsEveryRowTheComparisonTakes) {
+  CRecordList extra;
+  FillList(extra, {{"け", "が"}, {"ヶ", "が"}, {"旧", ""}});
+  const std::vector<std::string> names = {
+      "丸の内", "大手町", "五番町", "５番町", "旧町", "", "ab", "霞が関", "霞け関", "けやき台",
+      "ヶ丘", "が丘", "二十三", "山田", "山", "ｶﾞ", "山口", "東五", "東京"};
+  const std::vector<std::string> texts = {
+      "丸の内一丁目", "大手町", "５番町１", "五番町", "町２", "霞け関３", "霞が関", "が丘",
+      "ヶ丘", "けやき台", "二十三番", "２３番", "山田町", "", "abc", "ｶﾞ丁目", "旧町", "山", "東５丁目",
+      "東京都", "東"};
+  int taken = 0;
+  for (const bool withSecond : {false, true}) {
+  NameTable table;
+  for (std::size_t n = 0; n < names.size(); ++n)
+    table.AddName(static_cast<uint16_t>(n + 1), names[n].c_str(), &extra, true, true, withSecond);
+  table.Finish();
+  for (const std::string& text : texts) {
+    NameQuery query;
+    query.AddText(text.c_str(), &extra);
+    const std::vector<uint16_t> rows = Rows(table, query, static_cast<uint16_t>(names.size()));
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
+    for (std::size_t n = 0; n < names.size(); ++n) {
+      int consumed = 0;
+      if (!ComparePrefixTolerant(text.c_str(), names[n].c_str(), &extra, &consumed)) continue;
+      ++taken;
+      EXPECT_NE(std::find(rows.begin(), rows.end(), n + 1), rows.end())
+          << Show(names[n].c_str()) << " left out for " << Show(text.c_str());
+    }
+    if (!query.everything) {
+      EXPECT_LT(rows.size(), names.size()) << "no row left out for " << Show(text.c_str());
+    }
+  }
+  }
+  EXPECT_GT(taken, 20);
+  extra.Free();
+}
+
+// A replacement pair whose search text a name holds anywhere brings that
+// row in; a one-byte search text or an unreadable list asks for every row.
+TEST(NameTable, RowsAReplacementPairCanChangeAreTried) {
+  NameTable table;
+  table.AddName(1, "大字丸の内", nullptr, true, true);
+  table.AddName(2, "青葉台", nullptr, true, true);
+  table.AddName(3, "吉祥寺", nullptr, true, true);
+  table.Finish();
+  CRecordList list;
+  FillList(list, {{"葉台", "葉臺"}});
+  NameQuery query;
+  query.AddText("東町", nullptr);
+  query.AddChangingPairs(&list);
+  EXPECT_EQ(Rows(table, query, 3), std::vector<uint16_t>({2}));
+  CRecordList single;
+  FillList(single, {{"a", "b"}});
+  NameQuery all;
+  all.AddText("東町", nullptr);
+  all.AddChangingPairs(&single);
+  EXPECT_EQ(Rows(table, all, 3), std::vector<uint16_t>({1, 2, 3}));
+  // A text beginning with a single-byte character is not bounded.
+  NameQuery odd;
+  odd.AddText("1丁目", nullptr);
+  EXPECT_TRUE(odd.everything);
+  // An incomplete table, or none, gives every row.
+  NameTable partial;
+  partial.AddName(1, "丸の内", nullptr, true, true);
+  NameQuery head;
+  head.AddText("青葉台", nullptr);
+  EXPECT_EQ(Rows(partial, head, 2), std::vector<uint16_t>({1, 2}));
+  list.Free();
+  single.Free();
+}
+
+// One address through the validating buffer entry: the answer and the line.
+std::string MatchLine(const std::string& folder, const std::string& address, int32_t flags,
+                      int32_t kind) {
+  char buffer[4096] = "";
+  char message[kMessageSize] = "";
+  char text[600];
+  std::snprintf(text, sizeof text, "%s", address.c_str());
+  const int r = MatchAddressesToBuffer(buffer, sizeof buffer, text, flags, 1, folder.c_str(),
+                                       message, 0, kind, 1, 1, 1, 1, 1, "VRG_EXTEND");
+  return std::to_string(r) + "|" + buffer + "|" + message;
+}
+
+// The texts of the comparison: the corpus, each also cut after half its
+// characters, and with its first character after a prefecture name left out.
+std::vector<std::string> ComparisonTexts() {
+  sampledata::Description d;
+  char msg[kMessageSize] = "";
+  if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg))
+    return {};
+  std::vector<std::string> texts;
+  for (const std::string& address : sampledata::MakeAddressCorpus(d)) {
+    texts.push_back(address);
+    std::size_t half = 0;
+    for (std::size_t i = 0, chars = 0; i < address.size(); ++chars) {
+      if (chars * 2 >= address.size() / 2 && half == 0) half = i;
+      const unsigned char c = static_cast<unsigned char>(address[i]);
+      i += ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+    }
+    if (half > 0) texts.push_back(address.substr(0, half));
+  }
+  return texts;
+}
+
+// Matching through the tables gives, line for line, what the plain scan of
+// every row gives: with and without the prefecture, with the estimation
+// switched on, in kanji and in hiragana search texts.
+TEST(NameCandidates, TablesMatchLikeThePlainScanOverTheSample) {
+  const std::string folder = sample::Folder();
+  ASSERT_FALSE(folder.empty());
+  const std::vector<std::string> texts = ComparisonTexts();
+  ASSERT_GT(texts.size(), 2000u);
+  int differing = 0;
+  int matched = 0;
+  for (const int32_t flags : {0, 0x10}) {
+    for (const std::string& text : texts) {
+      const std::string indexed = MatchLine(folder, text, flags, 1);
+      std::string plain;
+      {
+        const CNameCandidateSourceScope scan(&EveryRowSource());
+        plain = MatchLine(folder, text, flags, 1);
+      }
+      if (indexed[0] == '1') ++matched;
+      if (indexed != plain && ++differing <= 10) {
+        ADD_FAILURE() << Show(text.c_str()) << "\n tables: " << Show(indexed.c_str())
+                      << "\n scan:   " << Show(plain.c_str());
+      }
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(matched, static_cast<int>(texts.size()));
+}
+
+// The same on a data set of the country's shape (all 47 prefectures, a
+// twentieth of the municipalities, names shared across municipalities and
+// prefectures): addresses with and without the prefecture and ones not in
+// the data, each also cut after half its characters.
+TEST(NameCandidates, TablesMatchLikeThePlainScanOverANationalShape) {
+  sampledata::Description sample;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample,
+                                        msg),
+            1)
+      << Show(msg);
+  sampledata::NationalOptions options;
+  options.seed = 7;
+  options.percent = 5;
+  sampledata::Description d;
+  ASSERT_EQ(sampledata::MakeNationalDescription(sample, options, &d, msg), 1) << Show(msg);
+  testutil::TempDir dir;
+  const std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
+  sampledata::GenerateOptions generate;
+  generate.jobs = 4;
+  ASSERT_EQ(sampledata::GenerateDataFolder(d, folder, generate, msg), 1) << Show(msg);
+  const sampledata::NationalAddresses a = sampledata::MakeNationalAddresses(d, 7, 700);
+  std::vector<std::string> texts;
+  for (const auto* list : {&a.withPrefecture, &a.withoutPrefecture, &a.notInData}) {
+    for (const std::string& address : *list) {
+      texts.push_back(address);
+      texts.push_back(address.substr(0, address.size() / 4 * 2));
+    }
+  }
+  ASSERT_GT(texts.size(), 4000u);
+  int differing = 0;
+  int matched = 0;
+  for (const std::string& text : texts) {
+    const std::string indexed = MatchLine(folder, text, 0, 1);
+    std::string plain;
+    {
+      const CNameCandidateSourceScope scan(&EveryRowSource());
+      plain = MatchLine(folder, text, 0, 1);
+    }
+    if (indexed[0] == '1') ++matched;
+    if (indexed != plain && ++differing <= 10) {
+      ADD_FAILURE() << Show(text.c_str()) << "\n tables: " << Show(indexed.c_str())
+                    << "\n scan:   " << Show(plain.c_str());
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(matched, static_cast<int>(texts.size()) / 3);
+}
+
+// The scan without a prefecture name leaves prefectures out by the input
+// normalised alone: that must be what follows every prefecture name when
+// the two are normalised together, in kanji and in readings.
+TEST(NameCandidates, InputNormalisesAloneAsAfterEveryPrefectureName) {
+  const std::string folder = sample::Folder();
+  ASSERT_FALSE(folder.empty());
+  CDictionaryLease lease;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(LeaseFolderDictionaries(folder, &lease, msg), 1) << Show(msg);
+  FolderDictionaries* d = lease.Get();
+  std::vector<std::string> texts;
+  const std::vector<std::string> all = ComparisonTexts();
+  for (std::size_t n = 0; n < all.size(); n += 8) texts.push_back(all[n]);
+  for (const char* odd : {"ｶﾞｰﾃﾞﾝ１丁目", "三条通", "一二三", "十", "－１", "地割１", "ノ３", "ヶ丘",
+                          "ぁ", "条", "二〇〇〇番", "千代田区"})
+    texts.push_back(odd);
+  int compared = 0;
+  for (const std::string& text : texts) {
+    CEditText alone;
+    ASSERT_TRUE(alone.Init(text.c_str()));
+    NormalizeEditText(nullptr, &d->unification, &alone);
+    for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+      for (const bool kanji : {true, false}) {
+        char name[kPrefectureTextSize * 4] = {};
+        if (kanji) {
+          GetPrefectureName(j, name);
+        } else {
+          GetPrefectureKana(j, name);
+        }
+        NormalizeSearchText(&d->replacements, &d->unification, name, sizeof name);
+        CEditText both;
+        ASSERT_TRUE(both.Init((std::string(name) + text).c_str()));
+        NormalizeEditText(nullptr, &d->unification, &both);
+        EXPECT_EQ(std::string(both.GetText()), std::string(name) + alone.GetText())
+            << Show(name) << " + " << Show(text.c_str());
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 50000);
+}
+
+}  // namespace

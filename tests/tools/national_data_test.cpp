@@ -1,0 +1,308 @@
+// The national-shape data set: made from its seed alone, of the country's
+// size and shape, with names shared as real names are, every row in the
+// forms the description reader accepts, and a data folder the matcher
+// answers from.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/message.h"
+#include "generated_data.h"
+#include "matching/match_entries.h"
+#include "matching/normalize.h"
+#include "plat/cp932.h"
+#include "plat/path.h"
+#include "support/test_util.h"
+#include "tools/sampledata/generate.h"
+#include "tools/sampledata/national.h"
+
+using namespace sampledata;
+using gendata::FolderBytes;
+using gendata::Sample;
+using testutil::Show;
+using testutil::Sjis;
+
+namespace {
+
+Description National(const NationalOptions& options) {
+  Description d;
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(MakeNationalDescription(Sample(), options, &d, msg), 1) << Show(msg);
+  return d;
+}
+
+// The rows of three prefectures (01, 13, 47) only: the per-prefecture
+// files cost the same whatever the share, so the folder tests write few.
+Description ThreePrefectures(const NationalOptions& options) {
+  const Description all = National(options);
+  auto kept = [](const std::string& code) {
+    return code.compare(0, 2, "01") == 0 || code.compare(0, 2, "13") == 0 ||
+           code.compare(0, 2, "47") == 0;
+  };
+  Description d;
+  d.unification = all.unification;
+  d.replacements = all.replacements;
+  d.userReplacementLines = all.userReplacementLines;
+  for (const PrefectureRow& r : all.prefectures)
+    if (kept(r.code)) d.prefectures.push_back(r);
+  for (const MunicipalityRow& r : all.municipalities)
+    if (kept(r.code)) d.municipalities.push_back(r);
+  for (const OazaRow& r : all.oaza)
+    if (kept(r.cityCode)) d.oaza.push_back(r);
+  for (const BlockRow& r : all.blocks)
+    if (kept(r.placeCode)) d.blocks.push_back(r);
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(ValidateDescription(&d, msg), 1) << Show(msg);
+  return d;
+}
+
+// The whole set, made once.
+const Description& FullSet() {
+  static const Description d = National(NationalOptions{});
+  return d;
+}
+
+std::string Generate(const testutil::TempDir& dir, const char* name, const Description& d,
+                     int jobs) {
+  const std::string folder = dir.path() + "\\" + name + "\\" + Sjis(u8"住所");
+  GenerateOptions options;
+  options.jobs = jobs;
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(GenerateDataFolder(d, folder, options, msg), 1) << Show(msg);
+  return folder;
+}
+
+// The level column of a 17-column result line; 0 when nothing matched.
+int MatchLevel(const std::string& folder, const std::string& address) {
+  char buffer[4096] = "";
+  char message[kMessageSize] = "";
+  char text[kMaxSearchTextLength + 1];
+  std::snprintf(text, sizeof text, "%s", address.c_str());
+  if (!MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message, 0, 1, 1,
+                              1, 1, 1, 1, "VRG_EXTEND"))
+    return 0;
+  const std::vector<std::string> columns = testutil::CsvFields(buffer);
+  return columns.size() == 17 ? std::atoi(columns[13].c_str()) : -1;
+}
+
+}  // namespace
+
+// One seed gives the same files and addresses whether the prefectures are
+// written one after the other or by worker processes; another seed gives
+// other data.
+TEST(NationalData, SameSeedGivesSameBytesInAnyNumberOfWorkers) {
+  NationalOptions options;
+  options.seed = 7;
+  options.percent = 10;
+  const Description a = ThreePrefectures(options);
+  const Description b = ThreePrefectures(options);
+  options.seed = 8;
+  const Description other = ThreePrefectures(options);
+
+  testutil::TempDir dir;
+  const auto one = FolderBytes(Generate(dir, "one", a, 1));
+  const auto workers = FolderBytes(Generate(dir, "workers", b, 3));
+  ASSERT_GE(one.size(), 3u * 12u);
+  ASSERT_EQ(one.size(), workers.size());
+  for (const auto& [name, bytes] : one) {
+    const auto it = workers.find(name);
+    ASSERT_NE(it, workers.end()) << name;
+    EXPECT_TRUE(it->second == bytes) << name << " differs";
+  }
+  ASSERT_FALSE(a.oaza.empty());
+  bool differs = a.oaza.size() != other.oaza.size();
+  for (std::size_t i = 0; !differs && i < a.oaza.size(); ++i)
+    differs = a.oaza[i].oazaName != other.oaza[i].oazaName;
+  EXPECT_TRUE(differs);
+
+  const NationalAddresses first = MakeNationalAddresses(a, 7, 300);
+  const NationalAddresses second = MakeNationalAddresses(b, 7, 300);
+  EXPECT_EQ(first.withPrefecture, second.withPrefecture);
+  EXPECT_EQ(first.withoutPrefecture, second.withoutPrefecture);
+  EXPECT_EQ(first.notInData, second.notInData);
+  EXPECT_NE(MakeNationalAddresses(a, 8, 300).withPrefecture, first.withPrefecture);
+}
+
+// 47 prefectures, about 1,900 municipalities and 120,000 town rows, a thin
+// block level; every prefecture has its municipalities and towns.
+TEST(NationalData, HasTheCountrysSize) {
+  const Description& d = FullSet();
+  ASSERT_EQ(d.prefectures.size(), 47u);
+  for (std::size_t p = 0; p < 47; ++p) {
+    char code[3];
+    std::snprintf(code, sizeof code, "%02d", static_cast<int>(p + 1));
+    EXPECT_EQ(d.prefectures[p].code, code);
+  }
+  EXPECT_GE(d.municipalities.size(), 1800u);
+  EXPECT_LE(d.municipalities.size(), 2000u);
+  EXPECT_GE(d.oaza.size(), 110000u);
+  EXPECT_LE(d.oaza.size(), 130000u);
+  EXPECT_LE(d.blocks.size(), d.oaza.size() / 3);
+  EXPECT_GT(d.blocks.size(), 0u);
+
+  std::vector<int> municipalities(47, 0);
+  std::vector<int> towns(47, 0);
+  for (const MunicipalityRow& m : d.municipalities) ++municipalities[static_cast<std::size_t>(m.parent)];
+  for (const OazaRow& r : d.oaza) {
+    const int p = d.municipalities[static_cast<std::size_t>(r.municipality)].parent;
+    ++towns[static_cast<std::size_t>(p)];
+  }
+  for (std::size_t p = 0; p < 47; ++p) {
+    EXPECT_GE(municipalities[p], 10) << p + 1;
+    EXPECT_GE(towns[p], 500) << p + 1;
+  }
+  // Hokkaido has by far the most municipalities.
+  EXPECT_GE(municipalities[0], 150);
+}
+
+// The same town name in many municipalities, municipality names in several
+// prefectures, the ward names in every large city; readings of real length.
+TEST(NationalData, SharesNamesAcrossMunicipalitiesAndPrefectures) {
+  const Description& d = FullSet();
+  std::map<std::string, std::set<int>> townIn;  // oaza name -> municipalities
+  std::size_t kanaChars = 0;
+  std::size_t oazaRows = 0;
+  for (const OazaRow& r : d.oaza) {
+    if (!r.IsOaza()) continue;
+    townIn[r.oazaName].insert(r.municipality);
+    kanaChars += r.oazaKana.size() / 2;
+    ++oazaRows;
+  }
+  int widelyShared = 0;
+  std::size_t rowsWithSharedName = 0;
+  for (const auto& [name, in] : townIn) {
+    if (in.size() >= 100) ++widelyShared;
+    if (in.size() >= 2) rowsWithSharedName += in.size();
+  }
+  EXPECT_GE(widelyShared, 20);
+  EXPECT_GE(townIn[Sjis(u8"本町")].size(), 150u);
+  EXPECT_GE(rowsWithSharedName * 100, oazaRows * 30);  // at least 30 % of the oaza
+  EXPECT_LE(rowsWithSharedName * 100, oazaRows * 90);
+  const double averageKana = static_cast<double>(kanaChars) / static_cast<double>(oazaRows);
+  EXPECT_GE(averageKana, 3.0);
+  EXPECT_LE(averageKana, 8.0);
+
+  std::map<std::string, std::set<int>> municipalityIn;  // name -> prefectures
+  for (const MunicipalityRow& m : d.municipalities) municipalityIn[m.name].insert(m.parent);
+  int inSeveralPrefectures = 0;
+  for (const auto& [name, in] : municipalityIn) {
+    if (in.size() >= 2 && name.compare(name.size() - 2, 2, Sjis(u8"区")) != 0)
+      ++inSeveralPrefectures;
+  }
+  EXPECT_GE(inSeveralPrefectures, 20);
+  EXPECT_GE(municipalityIn[Sjis(u8"北区")].size(), 10u);
+  EXPECT_GE(municipalityIn[Sjis(u8"府中市")].size() + municipalityIn[Sjis(u8"府中町")].size(), 2u);
+}
+
+namespace {
+
+// The header line of a committed description file (UTF-8).
+std::string HeaderOf(DescriptionFile file) {
+  std::string native;
+  const std::string path = DefaultDescriptionFolder() + "\\" + DescriptionFileName(file);
+  if (!plat::path::ToNative(path.c_str(), native)) return std::string();
+  const std::string text = testutil::ReadBytes(native);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    const std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+    if (!line.empty() && line[0] != '#') return line;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return std::string();
+}
+
+// One UTF-8 line of tab-separated CP932 fields; false when a field has no
+// UTF-8 form.
+bool Utf8Line(const std::vector<std::string>& fields, std::string* out) {
+  out->clear();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    std::string utf8;
+    if (!plat::cp932::ToUtf8(fields[i], utf8)) return false;
+    *out += (i ? "\t" : "") + utf8;
+  }
+  *out += "\n";
+  return true;
+}
+
+// Parses the lines with the description reader's field checks.
+void ExpectReaderAccepts(DescriptionFile file, const std::vector<std::vector<std::string>>& rows) {
+  std::string text = HeaderOf(file) + "\n";
+  ASSERT_GT(text.size(), 1u);
+  std::string line;
+  for (const auto& fields : rows) {
+    ASSERT_TRUE(Utf8Line(fields, &line)) << Show(fields[0]);
+    text += line;
+  }
+  Description parsed;
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(ParseDescriptionText(file, text, &parsed, msg), 1) << Show(msg);
+}
+
+std::string Number(int32_t n) { return std::to_string(n); }
+
+}  // namespace
+
+// Every row is valid CP932 text in the fields, codes and forms of the
+// committed description: the reader's own field checks accept them all
+// (names full width, readings hiragana, codes of their parents, scale
+// texts, postal codes, coordinates within Japan).
+TEST(NationalData, RowsPassTheDescriptionReadersFieldChecks) {
+  const Description& d = FullSet();
+  std::vector<std::vector<std::string>> rows;
+  for (const PrefectureRow& r : d.prefectures)
+    rows.push_back({r.code, r.name, r.kana, Number(r.latitude), Number(r.longitude)});
+  ExpectReaderAccepts(DescriptionFile::Prefectures, rows);
+  rows.clear();
+  for (const MunicipalityRow& r : d.municipalities)
+    rows.push_back({r.prefectureCode, r.code, r.county, r.name, r.countyKana, r.kana,
+                    Number(r.latitude), Number(r.longitude), r.status});
+  ExpectReaderAccepts(DescriptionFile::Municipalities, rows);
+  rows.clear();
+  for (const OazaRow& r : d.oaza)
+    rows.push_back({r.cityCode, r.placeCode, r.groupCode, r.representative, r.oazaName, r.oazaKana,
+                    r.chomeName, r.chomeKana, Number(r.control), r.status, r.precision,
+                    r.postalCode, Number(r.latitude), Number(r.longitude)});
+  ExpectReaderAccepts(DescriptionFile::Oaza, rows);
+  rows.clear();
+  for (const BlockRow& r : d.blocks)
+    rows.push_back({r.placeCode, r.code, r.name, r.status, r.residenceFlag, r.precision,
+                    Number(r.latitude), Number(r.longitude)});
+  ExpectReaderAccepts(DescriptionFile::Blocks, rows);
+
+  const NationalAddresses a = MakeNationalAddresses(d, 1, 2000);
+  for (const auto* list : {&a.withPrefecture, &a.withoutPrefecture, &a.notInData}) {
+    ASSERT_EQ(list->size(), 2000u);
+    for (const std::string& address : *list) {
+      std::string utf8;
+      EXPECT_TRUE(plat::cp932::ToUtf8(address, utf8)) << Show(address);
+      EXPECT_LE(address.size(), static_cast<std::size_t>(kMaxSearchTextLength));
+    }
+  }
+}
+
+// A small set of the same shape is a data folder the matcher answers
+// from: the listed addresses reach their town, the altered ones do not.
+TEST(NationalData, MatcherFindsTheListedAddressesOnly) {
+  NationalOptions options;
+  options.percent = 10;
+  const Description d = ThreePrefectures(options);
+  testutil::TempDir dir;
+  const std::string folder = Generate(dir, "small", d, 1);
+  const NationalAddresses a = MakeNationalAddresses(d, 1, 100);
+  for (const std::string& address : a.withPrefecture)
+    EXPECT_GE(MatchLevel(folder, address), 3) << Show(address);
+  for (const std::string& address : a.withoutPrefecture)
+    EXPECT_GE(MatchLevel(folder, address), 3) << Show(address);
+  for (const std::string& address : a.notInData) {
+    const int level = MatchLevel(folder, address);
+    EXPECT_GE(level, 0) << Show(address);
+    EXPECT_LE(level, 2) << Show(address);
+  }
+}

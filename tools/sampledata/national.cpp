@@ -1,0 +1,584 @@
+#include "tools/sampledata/national.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "common/message.h"
+#include "plat/file.h"
+#include "tools/sampledata/generate.h"
+
+namespace sampledata {
+namespace {
+
+// ---- Random numbers: the same sequence on every platform ----
+
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed) {}
+  uint64_t Next() {  // splitmix64
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // 0 .. n - 1 (n > 0).
+  int Below(int n) { return static_cast<int>(Next() % static_cast<uint64_t>(n)); }
+  bool Percent(int percent) { return Below(100) < percent; }
+  // A value within -spread .. +spread.
+  int32_t Around(int32_t spread) { return Below(2 * spread + 1) - spread; }
+
+ private:
+  uint64_t state_;
+};
+
+struct Word {
+  const char* name;
+  const char* kana;
+};
+
+template <std::size_t N>
+const Word& Pick(Random& r, const Word (&words)[N]) {
+  return words[r.Below(static_cast<int>(N))];
+}
+
+// ---- Prefectures: name, reading, seat (degrees), municipalities ----
+
+struct Prefecture {
+  const char* name;
+  const char* kana;
+  double latitude;
+  double longitude;
+  int municipalities;  // cities, towns and villages (a ward city counts once)
+};
+
+constexpr Prefecture kPrefectures[47] = {
+    {"北海道", "ほっかいどう", 43.06, 141.35, 179}, {"青森県", "あおもりけん", 40.82, 140.74, 40},
+    {"岩手県", "いわてけん", 39.70, 141.15, 33},     {"宮城県", "みやぎけん", 38.27, 140.87, 35},
+    {"秋田県", "あきたけん", 39.72, 140.10, 25},     {"山形県", "やまがたけん", 38.24, 140.36, 35},
+    {"福島県", "ふくしまけん", 37.75, 140.47, 59},   {"茨城県", "いばらきけん", 36.34, 140.45, 44},
+    {"栃木県", "とちぎけん", 36.57, 139.88, 25},     {"群馬県", "ぐんまけん", 36.39, 139.06, 35},
+    {"埼玉県", "さいたまけん", 35.86, 139.65, 63},   {"千葉県", "ちばけん", 35.61, 140.12, 54},
+    {"東京都", "とうきょうと", 35.69, 139.69, 62},   {"神奈川県", "かながわけん", 35.45, 139.64, 33},
+    {"新潟県", "にいがたけん", 37.90, 139.02, 30},   {"富山県", "とやまけん", 36.70, 137.21, 15},
+    {"石川県", "いしかわけん", 36.59, 136.63, 19},   {"福井県", "ふくいけん", 36.07, 136.22, 17},
+    {"山梨県", "やまなしけん", 35.66, 138.57, 27},   {"長野県", "ながのけん", 36.65, 138.18, 77},
+    {"岐阜県", "ぎふけん", 35.39, 136.72, 42},       {"静岡県", "しずおかけん", 34.98, 138.38, 35},
+    {"愛知県", "あいちけん", 35.18, 136.91, 54},     {"三重県", "みえけん", 34.73, 136.51, 29},
+    {"滋賀県", "しがけん", 35.00, 135.87, 19},       {"京都府", "きょうとふ", 35.02, 135.76, 26},
+    {"大阪府", "おおさかふ", 34.69, 135.52, 43},     {"兵庫県", "ひょうごけん", 34.69, 135.18, 41},
+    {"奈良県", "ならけん", 34.69, 135.83, 39},       {"和歌山県", "わかやまけん", 34.23, 135.17, 30},
+    {"鳥取県", "とっとりけん", 35.50, 134.24, 19},   {"島根県", "しまねけん", 35.47, 133.05, 19},
+    {"岡山県", "おかやまけん", 34.66, 133.93, 27},   {"広島県", "ひろしまけん", 34.40, 132.46, 23},
+    {"山口県", "やまぐちけん", 34.19, 131.47, 19},   {"徳島県", "とくしまけん", 34.07, 134.56, 24},
+    {"香川県", "かがわけん", 34.34, 134.04, 17},     {"愛媛県", "えひめけん", 33.84, 132.77, 20},
+    {"高知県", "こうちけん", 33.56, 133.53, 34},     {"福岡県", "ふくおかけん", 33.61, 130.42, 60},
+    {"佐賀県", "さがけん", 33.25, 130.30, 20},       {"長崎県", "ながさきけん", 32.74, 129.87, 21},
+    {"熊本県", "くまもとけん", 32.79, 130.74, 45},   {"大分県", "おおいたけん", 33.24, 131.61, 18},
+    {"宮崎県", "みやざきけん", 31.91, 131.42, 26},   {"鹿児島県", "かごしまけん", 31.56, 130.56, 43},
+    {"沖縄県", "おきなわけん", 26.21, 127.68, 41},
+};
+
+// The wards of the large cities, per prefecture (prefecture number, wards
+// of each such city); Tokyo's special wards stand without a county.
+struct WardCities {
+  int prefecture;
+  int wards[3];
+};
+constexpr WardCities kWardCities[] = {
+    {1, {10, 0, 0}},  {4, {5, 0, 0}},   {11, {10, 0, 0}}, {12, {6, 0, 0}},  {14, {18, 7, 3}},
+    {15, {8, 0, 0}},  {22, {3, 7, 0}},  {23, {16, 0, 0}}, {26, {11, 0, 0}}, {27, {24, 7, 0}},
+    {28, {9, 0, 0}},  {33, {4, 0, 0}},  {34, {8, 0, 0}},  {40, {7, 7, 0}},  {43, {5, 0, 0}},
+};
+constexpr int kTokyo = 13;
+constexpr int kTokyoSpecialWards = 23;
+
+// ---- Name elements (no numeral, no kana, nothing the normaliser rewrites) ----
+
+constexpr Word kFirst[] = {
+    {"松", "まつ"},   {"高", "たか"},   {"大", "おお"},     {"小", "お"},       {"中", "なか"},
+    {"上", "かみ"},   {"下", "しも"},   {"北", "きた"},     {"南", "みなみ"},   {"東", "ひがし"},
+    {"西", "にし"},   {"新", "にい"},   {"本", "もと"},     {"山", "やま"},     {"川", "かわ"},
+    {"石", "いし"},   {"岩", "いわ"},   {"長", "なが"},     {"平", "ひら"},     {"青", "あお"},
+    {"白", "しら"},   {"黒", "くろ"},   {"赤", "あか"},     {"金", "かな"},     {"宮", "みや"},
+    {"若", "わか"},   {"桜", "さくら"}, {"柏", "かしわ"},   {"梅", "うめ"},     {"竹", "たけ"},
+    {"藤", "ふじ"},   {"福", "ふく"},   {"吉", "よし"},     {"豊", "とよ"},     {"富", "とみ"},
+    {"栗", "くり"},   {"杉", "すぎ"},   {"森", "もり"},     {"鶴", "つる"},     {"亀", "かめ"},
+    {"鹿", "しか"},   {"熊", "くま"},   {"浅", "あさ"},     {"深", "ふか"},     {"古", "ふる"},
+    {"今", "いま"},   {"桑", "くわ"},   {"芦", "あし"},     {"荻", "おぎ"},     {"菅", "すが"},
+    {"葛", "くず"},   {"久", "く"},     {"美", "み"},       {"春", "はる"},     {"秋", "あき"},
+    {"朝", "あさ"},   {"日", "ひ"},     {"月", "つき"},     {"星", "ほし"},     {"駒", "こま"},
+    {"志", "し"},     {"安", "あ"},     {"伊", "い"},       {"加", "か"},       {"佐", "さ"},
+    {"多", "た"},     {"奈", "な"},     {"那", "な"},       {"糸", "いと"},     {"稲", "いな"},
+};
+
+constexpr Word kSecond[] = {
+    {"田", "た"},     {"山", "やま"},   {"川", "かわ"},   {"野", "の"},     {"原", "はら"},
+    {"沢", "さわ"},   {"島", "しま"},   {"崎", "さき"},   {"浜", "はま"},   {"岡", "おか"},
+    {"谷", "や"},     {"井", "い"},     {"津", "つ"},     {"村", "むら"},   {"木", "き"},
+    {"戸", "と"},     {"尾", "お"},     {"倉", "くら"},   {"橋", "はし"},   {"見", "み"},
+    {"瀬", "せ"},     {"江", "え"},     {"浦", "うら"},   {"口", "ぐち"},   {"里", "さと"},
+    {"坂", "さか"},   {"塚", "つか"},   {"森", "もり"},   {"林", "ばやし"}, {"宮", "みや"},
+    {"城", "しろ"},   {"部", "べ"},     {"根", "ね"},     {"場", "ば"},     {"沼", "ぬま"},
+    {"淵", "ぶち"},   {"内", "うち"},   {"生", "う"},     {"形", "がた"},   {"賀", "が"},
+};
+
+// Endings of town names and their readings ("" = the stem alone).
+constexpr Word kTownEndings[] = {
+    {"", ""},         {"", ""},          {"", ""},         {"", ""},      {"町", "まち"},
+    {"町", "ちょう"}, {"台", "だい"},    {"が丘", "がおか"}, {"新田", "しんでん"}, {"町", "まち"},
+};
+
+// Municipality names met in several prefectures.
+constexpr Word kSharedMunicipalities[] = {
+    {"府中", "ふちゅう"}, {"伊達", "だて"},     {"朝日", "あさひ"},   {"美里", "みさと"},
+    {"大和", "やまと"},   {"昭和", "しょうわ"}, {"清水", "しみず"},   {"高森", "たかもり"},
+    {"南部", "なんぶ"},   {"東山", "ひがしやま"}, {"中川", "なかがわ"}, {"小松", "こまつ"},
+    {"松川", "まつかわ"}, {"川島", "かわしま"}, {"池田", "いけだ"},   {"山田", "やまだ"},
+    {"吉田", "よしだ"},   {"大野", "おおの"},   {"日高", "ひだか"},   {"泉", "いずみ"},
+    {"太子", "たいし"},   {"白石", "しろいし"}, {"高野", "こうや"},   {"明和", "めいわ"},
+    {"森", "もり"},       {"長島", "ながしま"}, {"加美", "かみ"},     {"湯沢", "ゆざわ"},
+};
+
+// Ward names met in every large city.
+constexpr Word kSharedWards[] = {
+    {"中央", "ちゅうおう"}, {"北", "きた"}, {"南", "みなみ"}, {"東", "ひがし"}, {"西", "にし"},
+};
+
+// Town names met in many municipalities.
+constexpr Word kSharedTowns[] = {
+    {"本町", "ほんまち"},     {"中央", "ちゅうおう"},   {"栄町", "さかえまち"},
+    {"元町", "もとまち"},     {"緑町", "みどりちょう"}, {"旭町", "あさひまち"},
+    {"幸町", "さいわいちょう"}, {"新町", "しんまち"},   {"東町", "ひがしまち"},
+    {"西町", "にしまち"},     {"南町", "みなみまち"},   {"北町", "きたまち"},
+    {"錦町", "にしきちょう"}, {"寿町", "ことぶきちょう"}, {"昭和町", "しょうわまち"},
+    {"大手町", "おおてまち"}, {"末広町", "すえひろちょう"}, {"宮下", "みやした"},
+    {"駅前", "えきまえ"},     {"港町", "みなとまち"},   {"曙町", "あけぼのちょう"},
+    {"若葉", "わかば"},       {"桜町", "さくらまち"},   {"松原", "まつばら"},
+    {"泉町", "いずみちょう"}, {"日吉町", "ひよしちょう"}, {"住吉町", "すみよしちょう"},
+    {"八幡町", "やはたまち"}, {"宮町", "みやまち"},     {"城東", "じょうとう"},
+    {"大町", "おおまち"},     {"仲町", "なかまち"},     {"横町", "よこまち"},
+    {"田町", "たまち"},       {"上町", "かみまち"},     {"東", "ひがし"},
+    {"西", "にし"},           {"南", "みなみ"},         {"北", "きた"},
+    {"緑ケ丘", "みどりがおか"},
+};
+
+constexpr Word kChome[] = {
+    {"一丁目", "いっちょうめ"}, {"二丁目", "にちょうめ"},   {"三丁目", "さんちょうめ"},
+    {"四丁目", "よんちょうめ"}, {"五丁目", "ごちょうめ"},   {"六丁目", "ろくちょうめ"},
+    {"七丁目", "ななちょうめ"}, {"八丁目", "はっちょうめ"}, {"九丁目", "きゅうちょうめ"},
+    {"十丁目", "じゅっちょうめ"},
+};
+
+// Characters that no generated name holds: altered names are not in the data.
+constexpr const char* kAlien[] = {"霞", "鷺", "蛍", "雀", "鴎", "鶯", "燕", "蓮", "椿", "楓"};
+
+struct Name {
+  std::string name;
+  std::string kana;
+};
+
+// Two or three elements ("松田", "高野川").
+Name Stem(Random& r) {
+  const Word& a = Pick(r, kFirst);
+  const Word& b = Pick(r, kSecond);
+  Name n{std::string(a.name) + b.name, std::string(a.kana) + b.kana};
+  if (r.Percent(12)) {
+    const Word& c = Pick(r, kSecond);
+    n.name += c.name;
+    n.kana += c.kana;
+  }
+  return n;
+}
+
+Name Join(const Word& w, const char* suffix, const char* suffixKana) {
+  return Name{std::string(w.name) + suffix, std::string(w.kana) + suffixKana};
+}
+Name Join(const Name& n, const char* suffix, const char* suffixKana) {
+  return Name{n.name + suffix, n.kana + suffixKana};
+}
+
+int32_t Milliseconds(double degrees) { return static_cast<int32_t>(degrees * 3600000.0 + 0.5); }
+
+int32_t Clamp(int32_t v, int32_t lower, int32_t upper) {
+  return v < lower ? lower : v > upper ? upper : v;
+}
+
+struct Point {
+  int32_t latitude;
+  int32_t longitude;
+  Point Near(Random& r, int32_t spread) const {
+    return Point{Clamp(latitude + r.Around(spread), kMinLatitude, kMaxLatitude),
+                 Clamp(longitude + r.Around(spread), kMinLongitude, kMaxLongitude)};
+  }
+};
+
+// One municipality to be written, before its towns.
+struct PlannedMunicipality {
+  MunicipalityRow row;
+  int weight;     // share of the town rows
+  bool urban;     // wards and cities: more chome
+};
+
+class NationalBuilder {
+ public:
+  NationalBuilder(const NationalOptions& o, Description* out)
+      : options_(o), random_(0x6E6174696F6E616Cull ^ o.seed), out_(out) {}
+
+  void Build() {
+    for (int p = 1; p <= 47; ++p) AddPrefecture(p);
+    // About one TC_Oaza row per unit of weight: some 120,000 for the whole set.
+    for (PlannedMunicipality& m : planned_) {
+      out_->municipalities.push_back(m.row);
+      AddTowns(m);
+    }
+  }
+
+ private:
+  static std::string Code(const char* format, int a, int b = 0) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+  }
+
+  int Scaled(int count) const {
+    const int n = (count * options_.percent + 50) / 100;
+    return n < 1 ? 1 : n;
+  }
+
+  void AddPrefecture(int number) {
+    const Prefecture& p = kPrefectures[number - 1];
+    PrefectureRow row;
+    row.code = Code("%02d", number);
+    row.name = p.name;
+    row.kana = p.kana;
+    row.latitude = Milliseconds(p.latitude);
+    row.longitude = Milliseconds(p.longitude);
+    row.line = number;
+    out_->prefectures.push_back(row);
+    seat_ = Point{row.latitude, row.longitude};
+    // Hokkaido spreads wider than the others.
+    spread_ = Milliseconds(number == 1 ? 1.5 : 0.45);
+    used_.clear();
+
+    int total = Scaled(p.municipalities);
+    if (total < 2) total = 2;
+    // Wards of the large cities (each city counts as one municipality).
+    int wardCities = 0;
+    for (const WardCities& w : kWardCities) {
+      if (w.prefecture != number) continue;
+      for (int c = 0; c < 3 && w.wards[c] > 0 && wardCities + 1 < total; ++c) {
+        AddWardCity(row.code, c, Scaled(w.wards[c]) < 2 ? 2 : Scaled(w.wards[c]));
+        ++wardCities;
+      }
+    }
+    // Tokyo's special wards count among its municipalities.
+    int specialWards = 0;
+    if (number == kTokyo) {
+      specialWards = Scaled(kTokyoSpecialWards) < total - 1 ? Scaled(kTokyoSpecialWards) : total - 1;
+      for (int k = 0; k < specialWards; ++k) {
+        Plan(row.code, Code("%03d", 101 + k), Name{}, Join(UniqueStem("区"), "区", "く"), 110, true);
+      }
+    }
+    const int rest = total - wardCities - specialWards;
+    const int cities = rest * 4 / 10 > 0 ? rest * 4 / 10 : 1;
+    for (int k = 0; k < cities; ++k) {
+      Plan(row.code, Code("%03d", 201 + k), Name{}, MunicipalityName("市", "し"), 90, true);
+    }
+    // Towns and villages in counties of three to seven.
+    int towns = rest - cities;
+    for (int county = 0; towns > 0; ++county) {
+      int size = 3 + random_.Below(5);
+      if (size > towns) size = towns;
+      const Name countyName = Join(UniqueStem("郡"), "郡", "ぐん");
+      for (int k = 0; k < size; ++k) {
+        const bool village = random_.Percent(20);
+        const Name n = village ? MunicipalityName("村", random_.Percent(50) ? "むら" : "そん")
+                               : MunicipalityName("町", random_.Percent(50) ? "まち" : "ちょう");
+        Plan(row.code, Code("%03d", 300 + county * 10 + k + 1), countyName, n, village ? 20 : 40,
+             false);
+      }
+      towns -= size;
+    }
+  }
+
+  void AddWardCity(const std::string& prefectureCode, int city, int wards) {
+    const Name cityName = MunicipalityName("市", "し");
+    std::set<std::string> names;
+    for (int k = 0; k < wards; ++k) {
+      Name n;
+      if (k < static_cast<int>(std::size(kSharedWards))) {
+        n = Join(kSharedWards[k], "区", "く");
+      } else {
+        do n = Join(Stem(random_), "区", "く");
+        while (!names.insert(n.name).second);
+      }
+      names.insert(n.name);
+      Plan(prefectureCode, Code("%03d", 101 + city * 30 + k), cityName, n, 110, true);
+    }
+  }
+
+  // A stem not yet used in this prefecture under the same ending.
+  Name UniqueStem(const char* ending) {
+    for (;;) {
+      Name n = Stem(random_);
+      if (used_.insert(n.name + ending).second) return n;
+    }
+  }
+
+  // A city, town or village name; now and then one that other
+  // prefectures also have.
+  Name MunicipalityName(const char* suffix, const char* suffixKana) {
+    if (random_.Percent(8)) {
+      const Word& w = Pick(random_, kSharedMunicipalities);
+      if (used_.insert(std::string(w.name) + suffix).second) return Join(w, suffix, suffixKana);
+    }
+    return Join(UniqueStem(suffix), suffix, suffixKana);
+  }
+
+  void Plan(const std::string& prefectureCode, const std::string& serial, const Name& county,
+            const Name& name, int weight, bool urban) {
+    PlannedMunicipality m;
+    m.row.prefectureCode = prefectureCode;
+    m.row.code = prefectureCode + serial;
+    m.row.county = county.name;
+    m.row.countyKana = county.kana;
+    m.row.name = name.name;
+    m.row.kana = name.kana;
+    const Point at = seat_.Near(random_, spread_);
+    m.row.latitude = at.latitude;
+    m.row.longitude = at.longitude;
+    m.row.status = "0";
+    m.row.line = static_cast<int>(planned_.size()) + 1;
+    // Half to one and a half times the weight.
+    m.weight = weight / 2 + random_.Below(weight + 1);
+    m.urban = urban;
+    planned_.push_back(std::move(m));
+  }
+
+  Name TownName(std::set<std::string>* names) {
+    for (;;) {
+      Name n;
+      if (random_.Percent(30)) {
+        const Word& w = Pick(random_, kSharedTowns);
+        n = Name{w.name, w.kana};
+      } else {
+        const Word& e = Pick(random_, kTownEndings);
+        n = Join(Stem(random_), e.name, e.kana);
+      }
+      if (names->insert(n.name).second) return n;
+    }
+  }
+
+  OazaRow TownRow(const MunicipalityRow& m, int oaza, int sub, const Name& town, const Point& at) {
+    OazaRow r;
+    r.cityCode = m.code;
+    r.placeCode = m.code + Code("%03d%03d", oaza, sub);
+    r.groupCode = m.code + Code("%02d", oaza);
+    r.oazaName = town.name;
+    r.oazaKana = town.kana;
+    r.status = "0";
+    r.precision = "2000";
+    r.latitude = at.latitude;
+    r.longitude = at.longitude;
+    r.line = static_cast<int>(out_->oaza.size()) + 1;
+    return r;
+  }
+
+  void AddTowns(const PlannedMunicipality& m) {
+    const MunicipalityRow& city = m.row;
+    const Point centre{city.latitude, city.longitude};
+    std::set<std::string> names;
+    int rows = 0;
+    // At most 99 oaza: the group code holds two digits of serial.
+    for (int oaza = 1; oaza <= 99 && rows < m.weight; ++oaza) {
+      const Name town = TownName(&names);
+      const Point at = centre.Near(random_, Milliseconds(0.04));
+      OazaRow head = TownRow(city, oaza, 0, town, at);
+      head.representative = "1";
+      out_->oaza.push_back(head);
+      ++rows;
+      const int kind = random_.Below(100);
+      const int withChome = m.urban ? 55 : 20;
+      const int plain = m.urban ? 35 : 45;
+      if (kind < withChome) {
+        const int chome = 1 + random_.Below(random_.Percent(80) ? 5 : 10);
+        for (int k = 1; k <= chome; ++k) {
+          AddChild(city, oaza, k, town, at, kChome[k - 1].name, kChome[k - 1].kana,
+                   "1");
+          ++rows;
+        }
+      } else if (kind < withChome + plain) {
+        AddChild(city, oaza, 0, town, at, "", "", "0");  // placeholder
+        ++rows;
+      } else {
+        const int azas = 2 + random_.Below(6);
+        std::set<std::string> azaNames;
+        for (int k = 1; k <= azas; ++k) {
+          Name aza;
+          do aza = Stem(random_);
+          while (!azaNames.insert(aza.name).second);
+          AddChild(city, oaza, k, town, at, aza.name.c_str(), aza.kana.c_str(), "0");
+          ++rows;
+        }
+      }
+    }
+  }
+
+  void AddChild(const MunicipalityRow& city, int oaza, int sub, const Name& town,
+                const Point& oazaPoint, const char* name, const char* kana,
+                const char* residence) {
+    const Point at = sub == 0 ? oazaPoint : oazaPoint.Near(random_, Milliseconds(0.004));
+    OazaRow r = TownRow(city, oaza, sub, town, at);
+    r.representative = "0";
+    r.chomeName = name;
+    r.chomeKana = kana;
+    r.postalCode = Code("%03d%04d", (std::atoi(city.code.c_str()) * 7) % 1000, oaza * 10 + sub % 10);
+    out_->oaza.push_back(r);
+    // A thin block level: a few blocks under one row in eight.
+    if (random_.Below(8) != 0) return;
+    const int blocks = 1 + random_.Below(4);
+    for (int b = 1; b <= blocks; ++b) {
+      BlockRow row;
+      row.placeCode = r.placeCode;
+      row.code = Code("%05d", b);
+      row.status = "0";
+      row.residenceFlag = residence;
+      row.precision = "2000";
+      const Point p = at.Near(random_, Milliseconds(0.0005));
+      row.latitude = p.latitude;
+      row.longitude = p.longitude;
+      row.line = static_cast<int>(out_->blocks.size()) + 1;
+      out_->blocks.push_back(row);
+    }
+  }
+
+  const NationalOptions options_;
+  Random random_;
+  Description* out_;
+  std::vector<PlannedMunicipality> planned_;
+  std::set<std::string> used_;  // names of the current prefecture with their ending
+  Point seat_{0, 0};
+  int32_t spread_ = 0;
+};
+
+// ---- Addresses ----
+
+std::string Half(int n) { return std::to_string(n); }
+
+std::string Wide(int n) {
+  static const char* const kWide[10] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+  std::string s;
+  for (char c : std::to_string(n)) s += kWide[c - '0'];
+  return s;
+}
+
+// The chome number of a row (1-10), 0 for an aza or a placeholder.
+int ChomeNumber(const OazaRow& r) {
+  for (int k = 0; k < static_cast<int>(std::size(kChome)); ++k) {
+    if (r.chomeName == kChome[k].name) return k + 1;
+  }
+  return 0;
+}
+
+// The town and number part of an address on the row, in one of the ways
+// people write it.
+std::string TownAndNumbers(Random& random, const std::string& oaza, const OazaRow& r) {
+  const int chome = ChomeNumber(r);
+  const int block = 1 + random.Below(30);
+  const int lot = 1 + random.Below(20);
+  switch (random.Below(4)) {
+    case 0:  // 本町一丁目１２番５号
+      return oaza + r.chomeName + Wide(block) + "番" + Wide(lot) + "号";
+    case 1:  // 本町1丁目12-5
+      return oaza + (chome > 0 ? Half(chome) + "丁目" : r.chomeName) + Half(block) + "-" +
+             Half(lot);
+    case 2:  // 本町１－１２－５
+      return oaza + (chome > 0 ? Wide(chome) + "－" : r.chomeName) + Wide(block) + "－" + Wide(lot);
+    default:  // 本町一丁目１２番地
+      return oaza + r.chomeName + Wide(block) + "番地";
+  }
+}
+
+// The name with its first character replaced by one that no name holds.
+std::string Altered(Random& random, const std::string& name) {
+  const std::string alien = kAlien[random.Below(static_cast<int>(std::size(kAlien)))];
+  return name.size() < 2 ? alien : alien + name.substr(2);  // names are full width
+}
+
+int WriteLines(const std::string& path, const std::vector<std::string>& lines, char* msg) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  plat::File file;
+  if (!file.Open(path.c_str(), plat::ModeCreate | plat::ModeWrite)) {
+    SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path.c_str());
+    return 0;
+  }
+  const bool written = file.Write(text.data(), text.size());
+  if (!file.Close() || !written) {
+    plat::File::Remove(path.c_str());
+    SetMessage(msg, "ファイルへの書き込みに失敗しました!(%s)", path.c_str());
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int MakeNationalDescription(const Description& dictionaries, const NationalOptions& options,
+                            Description* out, char* msg) {
+  if (!out || options.percent < 1 || options.percent > 100) {
+    SetMessage(msg, "national share %d: 1 to 100 percent", options.percent);
+    return 0;
+  }
+  *out = Description{};
+  out->unification = dictionaries.unification;
+  out->replacements = dictionaries.replacements;
+  out->userReplacementLines = dictionaries.userReplacementLines;
+  NationalBuilder(options, out).Build();
+  return ValidateDescription(out, msg);
+}
+
+NationalAddresses MakeNationalAddresses(const Description& d, uint32_t seed, int perKind) {
+  NationalAddresses out;
+  std::vector<std::size_t> rows;  // aza/chome rows under a municipality
+  for (std::size_t i = 0; i < d.oaza.size(); ++i) {
+    if (!d.oaza[i].IsOaza() && d.oaza[i].municipality >= 0) rows.push_back(i);
+  }
+  if (rows.empty() || perKind <= 0) return out;
+  Random random(0x61646472657373ull ^ seed);
+  auto make = [&](bool prefecture, int alter) {
+    const OazaRow& r = d.oaza[rows[static_cast<std::size_t>(random.Below(static_cast<int>(rows.size())))]];
+    const MunicipalityRow& m = d.municipalities[static_cast<std::size_t>(r.municipality)];
+    const PrefectureRow& p = d.prefectures[static_cast<std::size_t>(m.parent)];
+    // Wards are written with their city; towns and villages with or
+    // without their county.
+    const bool ward = !m.county.empty() && m.code[2] == '1';
+    std::string city = (ward || (!m.county.empty() && random.Percent(50))) ? m.county : "";
+    std::string name = m.name;
+    std::string oaza = r.oazaName;
+    if (alter == 1) name = Altered(random, name);
+    if (alter == 2) oaza = Altered(random, oaza);
+    city += name;
+    return (prefecture ? p.name : std::string()) + city + TownAndNumbers(random, oaza, r);
+  };
+  for (int i = 0; i < perKind; ++i) out.withPrefecture.push_back(make(true, 0));
+  for (int i = 0; i < perKind; ++i) out.withoutPrefecture.push_back(make(false, 0));
+  // Not in the data: a town altered (two in three) or a municipality, with
+  // and without the prefecture.
+  for (int i = 0; i < perKind; ++i) out.notInData.push_back(make(i % 2 == 0, i % 3 == 0 ? 1 : 2));
+  return out;
+}
+
+int WriteNationalAddresses(const NationalAddresses& a, const std::string& folder, char* msg) {
+  const std::string base = WithSeparator(folder);
+  return MakeFolders(base, msg) &&
+         WriteLines(base + kAddressesWithPrefectureFile, a.withPrefecture, msg) &&
+         WriteLines(base + kAddressesWithoutPrefectureFile, a.withoutPrefecture, msg) &&
+         WriteLines(base + kAddressesNotInDataFile, a.notInData, msg);
+}
+
+}  // namespace sampledata
