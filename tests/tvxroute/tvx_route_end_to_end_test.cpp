@@ -281,6 +281,56 @@ TEST_F(SearchedRoute, SampleRouteShowsRoadClassesNumberedNamesAndACrossing) {
   ExpectNothingLost();
 }
 
+// A route that stops at 海老名JCT (a timed via point: the first leg ends
+// there) shows the junction; one that ends at 海老名SA shows the service
+// area. Driven through, both carry a toll point of no fee and go.
+TEST_F(SearchedRoute, StopsAtTheJunctionAndTheServiceAreaShowThem) {
+  ASSERT_TRUE(Calc({{139.6330, 35.6240}, {139.3886, 35.4338}, {139.3300, 35.4450}}, {1}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  const TVXRouteResult::Node* junction = Named(u8"海老名JCT", 4);
+  ASSERT_NE(junction, nullptr);
+  EXPECT_EQ(junction->facilityFlag, 1);
+  EXPECT_NE(Named(u8"旭町", 0), nullptr);
+  EXPECT_NE(Named(u8"厚木IC", 5), nullptr);
+  EXPECT_EQ(result->summary1, 1470);
+  ExpectNothingLost();
+}
+
+TEST_F(SearchedRoute, GoalAtTheServiceAreaShowsIt) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.3937, 35.4394}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  EXPECT_NE(Named(u8"海老名SA", 2), nullptr);
+  ExpectNothingLost();
+}
+
+// A route that starts at a facility: the facility stands at the start,
+// apart from the one at the first link's end. From 東京IC the 東京料金所
+// keeps its own node at the end of the first link; on the ferry from
+// 久里浜港 (one link with a terminal at each end) the arrival terminal is
+// 金谷港 at 金谷港 (the departure one goes as a node inside the crossing).
+TEST_F(SearchedRoute, FacilityAtTheStartStandsThereApartFromTheFirstLinksEnd) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.5240, 35.5630}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  const TVXRouteResult::Node* ic = Named(u8"東京IC", 1);
+  const TVXRouteResult::Node* barrier = Named(u8"東京料金所", 7);
+  ASSERT_NE(ic, nullptr);
+  ASSERT_NE(barrier, nullptr);
+  EXPECT_EQ(ic->lon, result->getNode(0)->lon);
+  EXPECT_NE(barrier->lon, ic->lon);
+  ExpectNothingLost();
+
+}
+
+TEST_F(SearchedRoute, FerryArrivalTerminalStandsAtItsOwnEnd) {
+  ASSERT_TRUE(Calc({{139.7190, 35.2290}, {139.8160, 35.1710}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  const TVXRouteResult::Node* to = Named(u8"金谷港", 6);
+  ASSERT_NE(to, nullptr);
+  EXPECT_EQ(to->lon, result->getNode(result->getNodeCnt() - 1)->lon);
+  EXPECT_EQ(Named(u8"久里浜港", 6), nullptr);
+  ExpectNothingLost();
+}
+
 // A point far from every road of the map finds no link: a bad point, not
 // "no route".
 TEST_F(SearchedRoute, PointFarOffTheMapFindsNoLink) {
