@@ -192,8 +192,14 @@ void CRP2ConvFunc1024LL::onPartStart(const KwRoad& road, const RP2Stretch& stret
   // The start points stand for the first link; guidance on it follows
   // them, also in a part of one run (where the cursor would otherwise stay
   // on that record and hold back every later one of the leg).
+  // In a part of a single link the start points are the start alone: a
+  // record there beyond the start lies at the part's end (or later).
+  const bool singleLink = path->runs.size() == 1 && path->runs.front().lastOffset == 0;
+  const PartPath* before = part > 0 ? leg_.getPart(part - 1) : nullptr;
+  const std::int64_t startDistance = before ? before->distance : 0;
   const RP2GuideRecord g = currentGuide();
-  if (cursor_ < guides_.size() && g.link == path->firstLink && SameDirection(g.direction, path->firstDirection))
+  if (cursor_ < guides_.size() && g.link == path->firstLink && SameDirection(g.direction, path->firstDirection) &&
+      (!singleLink || static_cast<std::int64_t>(g.distance) <= startDistance))
     applyGuide();
   RP2Stretch rest = stretch;
   rest.begin = stretch.begin + 1;
