@@ -65,6 +65,7 @@ struct OpenRoad {
   int record = -1;
   std::vector<std::vector<Point>> links;  // shape points per link
   std::vector<std::pair<std::uint8_t, std::uint8_t>> kinds;
+  std::vector<int> linkLines;  // the line of each LINK record
   std::vector<std::pair<int, std::u16string>> guides;
   std::vector<PendingBorder> borders;
 };
@@ -192,6 +193,7 @@ bool Loader::Line(const std::vector<std::string_view>& f, std::string_view raw) 
       return Fail("前のリンクの終点から始まっていません");
     road_.links.push_back(std::move(points));
     road_.kinds.emplace_back(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(attr));
+    road_.linkLines.push_back(lineNo_);
     return true;
   }
   if (kind == "NODE") {
@@ -261,6 +263,18 @@ bool Loader::CloseRoad() {
   const int m = static_cast<int>(road_.links.size());
   if (m == 0) return Fail("リンクのない道路があります");
   if (rec.firstLink > 0xFFFFFFFFu - static_cast<std::uint32_t>(m)) return Fail("リンク番号");
+  // Link numbers are unique over the whole map: the first link that
+  // repeats a number of a road read before is named by its line.
+  for (int k = 0; k < m; ++k) {
+    const std::uint32_t number = rec.firstLink + static_cast<std::uint32_t>(k);
+    for (const auto& t : tiles_)
+      for (const RoadRecord& other : t->records)
+        if (other.linkCount > 0 && number >= other.firstLink &&
+            number - other.firstLink < static_cast<std::uint32_t>(other.linkCount)) {
+          lineNo_ = road_.linkLines[static_cast<std::size_t>(k)];
+          return Fail("リンク番号が重複しています");
+        }
+  }
   rec.linkCount = m;
   for (int k = 0; k < m; ++k) {
     rec.links.push_back(road_.kinds[static_cast<std::size_t>(k)].first);

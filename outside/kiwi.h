@@ -70,7 +70,8 @@
 //   NODE <k> BORDER <tile> <record>:<place> ...
 //       node k of the open road lies on the border to that tile and leads
 //       to the given links there, in candidate order.
-//   Link numbers are unique over the whole map.
+//   Link numbers are unique over the whole map: init refuses a map in
+//   which a link repeats the number of one read before, naming its line.
 //
 // Route engine data (read by the route engine stand-in, not part of the
 // byte views):

@@ -268,8 +268,10 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
 int TravelSpeedKmh(int roadType) {
   switch (roadType) {
     case 0: return 20;
-    case 1: return 80;
-    case 2: return 50;
+    case 10:
+    case 11:
+    case 12: return 80;
+    case 9: return 50;
     default: return 30;
   }
 }

@@ -64,8 +64,9 @@ namespace routebuild {
 
 constexpr double kEarthRadius = 6378137.0;  // metres
 
-// Speed of a road type: 0 ferry route 20, 1 expressway 80, 2 national road
-// 50, any other 30 (km/h).
+// Speed of a road type (the map's road types: 0 ferry route, 10-12
+// expressways, 9 national roads, 7 and 8 prefectural roads, others lesser
+// roads): 0 20, 10-12 80, 9 50, any other 30 (km/h).
 int TravelSpeedKmh(int roadType);
 
 // Length in metres of the step between two points in route units.

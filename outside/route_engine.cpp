@@ -124,7 +124,8 @@ Graph MakeGraph(const KiwiHandle& map) {
 }
 
 // The nearest node of a link of the asked kind (1 highway, 2 not highway,
-// else any), any link when there is none of that kind.
+// else any), or of any link when there is none of that kind within the
+// snapping distance; g.nodes.size() when no node lies within it.
 std::size_t Snap(const Graph& g, ShapePoint p, int roadKind) {
   auto search = [&](int kind) {
     std::size_t best = g.nodes.size();
@@ -142,8 +143,13 @@ std::size_t Snap(const Graph& g, ShapePoint p, int roadKind) {
     }
     return best;
   };
+  auto within = [&](std::size_t n) {
+    return n < g.nodes.size() && routebuild::StepMetres(g.nodes[n], p) <= Route::kSnapMetres;
+  };
   const std::size_t n = search(roadKind);
-  return n < g.nodes.size() ? n : search(0);
+  if (within(n)) return n;
+  const std::size_t any = search(0);
+  return within(any) ? any : g.nodes.size();
 }
 
 // Shortest path by length from node a to node b: the driven links; false
@@ -219,9 +225,12 @@ using Path = std::vector<std::pair<std::size_t, bool>>;  // driven links: (link,
 // at the end of the earlier part. A facility belongs to the record of the
 // link that arrives at the node, or else of the one that leaves it; its toll
 // point depends on whether the route gets onto highway links there, leaves
-// them, or stays on them.
+// them, or stays on them. A facility at the part's first node (no link
+// before it) lies at the end of a piece of no length: the first link driven
+// the other way up to that node; *startPiece tells that the part needs it.
 void Guidance(const Graph& g, const Path& path, const std::pair<std::size_t, bool>* before,
-              const std::pair<std::size_t, bool>* after, routebuild::PartSpec* part) {
+              const std::pair<std::size_t, bool>* after, routebuild::PartSpec* part, bool* startPiece) {
+  *startPiece = false;
   for (std::size_t i = before ? 1 : 0; i <= path.size(); ++i) {
     const std::pair<std::size_t, bool>* in = i > 0 ? &path[i - 1] : nullptr;
     const std::pair<std::size_t, bool>* out = i < path.size() ? &path[i] : after;
@@ -237,8 +246,8 @@ void Guidance(const Graph& g, const Path& path, const std::pair<std::size_t, boo
       at.reverse = in->second;
     } else {
       at.link = leaving->number;
-      at.reverse = out->second;
-      at.atStart = true;
+      at.reverse = !out->second;
+      *startPiece = true;
     }
     if (fac->facility != 0) {
       at.number = fac->facility;
@@ -308,6 +317,7 @@ struct Route::Impl : plat::MessageTarget {
         where = arrival.points[std::min(k, arrival.points.size() - 1)];
       }
       at.push_back(Snap(g, where, p.roadKind));
+      if (at.back() == g.nodes.size()) return RouteOutcome::Error(kErrorNoLink);
     }
     routebuild::LegSpec leg;
     leg.departure = c.time;
@@ -326,7 +336,21 @@ struct Route::Impl : plat::MessageTarget {
         for (std::size_t j = i + 1; j < paths.size() && !after; ++j)
           if (!paths[j].empty()) after = &paths[j].front();
         part.runs = Runs(g, paths[i]);
-        Guidance(g, paths[i], before, after, &part);
+        bool startPiece = false;
+        Guidance(g, paths[i], before, after, &part, &startPiece);
+        if (startPiece) {
+          // The first link driven back to the start node, of no length: the
+          // start's facilities stand at its end, at the start, apart from
+          // those at the first link's own end.
+          const auto [first, reverse] = paths[i].front();
+          routebuild::RunSpec piece;
+          piece.first = g.links[first].number;
+          piece.reverse = !reverse;
+          piece.nameNo = g.links[first].nameNo;
+          piece.roadNo = g.links[first].roadNo;
+          part.runs.insert(part.runs.begin(), piece);
+          part.start = g.nodes[at[i]];
+        }
         before = &paths[i].back();
       }
       leg.parts.push_back(std::move(part));

@@ -9,8 +9,9 @@
 // The search
 //   Each route point snaps to the nearest end point of a link (a path node
 //   of the map): road kind 1 to a highway link, road kind 2 to a link that
-//   is not one, any other kind to any link; when the map has no link of the
-//   asked kind, to any link. Links are driven both ways and join where
+//   is not one, any other kind to any link; when no link of the asked kind
+//   has one within the snapping distance (kSnapMetres, 2 km), to any link.
+//   A point farther than that from every link end finds no link. Links are driven both ways and join where
 //   their end points meet (across a tile border too). The route from each
 //   point to the next is the shortest by length (a plain Dijkstra); the leg
 //   result has one part path per stretch between consecutive points, made
@@ -22,6 +23,12 @@
 //   leaves them, or stays on them. A route point inside the leg is driven
 //   through: its node is passed once, at the end of the part before it. The
 //   first node of a leg has no link before it, the last none after it.
+//   Facilities at the first node of a part: the part then begins with a
+//   piece of no length, its first link driven the other way up to the start
+//   (two equal shape points; the part's start position is on that link),
+//   and they lie at the end of that piece, so that the route library puts
+//   them at the start and keeps them apart from those at the end of the
+//   first link.
 //
 // calc answers
 //   0 the search is started; its end comes through the handler.
@@ -31,7 +38,8 @@
 //
 // Error notifications of a search (the code the handler reads)
 //   13 fewer than two route points
-//    1 a route point finds no link (the map has no link)
+//    1 a route point finds no link (the map has no link, or none has an
+//      end point within kSnapMetres of the point)
 //   10 no route joins two consecutive points
 //
 // cancel answers non-zero when a search of this engine is still to be
@@ -147,6 +155,9 @@ class Route {
   static constexpr int kErrorNoLink = 1;
   static constexpr int kErrorNoRoute = 10;
   static constexpr int kErrorTooFewPoints = 13;
+  // The snapping distance: a route point farther than this from every link
+  // end point (metres) finds no link.
+  static constexpr double kSnapMetres = 2000.0;
   // The reach of getNearRoadType, per axis, in route units (about 100 m).
   static constexpr std::int32_t kNearRadius = 3 * 1024;
 

@@ -192,8 +192,14 @@ void CRP2ConvFunc1024LL::onPartStart(const KwRoad& road, const RP2Stretch& stret
   // The start points stand for the first link; guidance on it follows
   // them, also in a part of one run (where the cursor would otherwise stay
   // on that record and hold back every later one of the leg).
+  // In a part of a single link the start points are the start alone: a
+  // record there beyond the start lies at the part's end (or later).
+  const bool singleLink = path->runs.size() == 1 && path->runs.front().lastOffset == 0;
+  const PartPath* before = part > 0 ? leg_.getPart(part - 1) : nullptr;
+  const std::int64_t startDistance = before ? before->distance : 0;
   const RP2GuideRecord g = currentGuide();
-  if (cursor_ < guides_.size() && g.link == path->firstLink && SameDirection(g.direction, path->firstDirection))
+  if (cursor_ < guides_.size() && g.link == path->firstLink && SameDirection(g.direction, path->firstDirection) &&
+      (!singleLink || static_cast<std::int64_t>(g.distance) <= startDistance))
     applyGuide();
   RP2Stretch rest = stretch;
   rest.begin = stretch.begin + 1;
@@ -211,7 +217,16 @@ void CRP2ConvFunc1024LL::onPartEnd(const KwRoad& road, const RP2Stretch& stretch
   if (!path) return;
   const RP2LinkView last = linkView(road, stretch, stretch.count - 1);
   for (const ShapePoint& p : path->endPoints) addPoint(last, TmpItemAry::Point{p.x, p.y, -1});
-  if (TmpItemAry::Link* link = lastLink()) {
+  TmpItemAry::Link* link = lastLink();
+  // Guidance at the end of the last link (a goal or via point at a
+  // facility) lies within the end points: apply it here, or it would stay
+  // at the cursor and hold back every later record of the leg. A record
+  // beyond the part's end belongs to the next part on the same link.
+  while (cursor_ < guides_.size() && guides_[cursor_].link == last.linkNo &&
+         SameDirection(guides_[cursor_].direction, stretch.reverse) &&
+         static_cast<std::int64_t>(guides_[cursor_].distance) <= std::int64_t{path->distance})
+    applyGuide();
+  if (link) {
     link->distance = path->distance;
     link->time = path->time;
   }
@@ -381,12 +396,14 @@ bool walkLeg(const RouteSingleResult& leg, KiwiHandle* map, CRP2ConvFunc& func) 
       d = 0;
     }
     if (r >= runs.size()) break;
-    if (endsHere) continue;
     const std::uint32_t nextNo = RunLinkNo(*runs[r], d);
+    // The next part starts where this one ended: on the same link, on
+    // another of this tile, or across the border when it ends on one.
+    if (endsHere && road->findLink(nextNo, nullptr)) continue;
     const int place = stretch.place(stretch.count - 1);
     const int nodeIndex = reverse ? place : place + 1;
     const KwRoad::Link& view = stretch.first;
-    if (nextNo == lastNo || !view.nodes || nodeIndex < 0 || nodeIndex >= view.nodeCount) continue;
+    if ((nextNo == lastNo && !endsHere) || !view.nodes || nodeIndex < 0 || nodeIndex >= view.nodeCount) continue;
     if ((view.nodes[static_cast<std::size_t>(nodeIndex) * kNodeBytes] & kBorderNode) == 0) continue;
     KwInnerPtr<KwRoad> next = FollowBorder(*road, map, view, nodeIndex, nextNo);
     if (!next) return false;

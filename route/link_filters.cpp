@@ -3,7 +3,6 @@
 
 #include "route/link_filters.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
@@ -49,9 +48,11 @@ TmpItemAry::Point PulledPoint(const TmpItemAry::Point& e, const TmpItemAry::Poin
   std::int64_t dd = 0, ff = 0;
   const std::int64_t ad = std::llabs(d), af = std::llabs(f);
   if (ad > 60 || af > 60) {
-    const double factor = 50.0 / static_cast<double>(ad > af ? ad : af);
-    dd = static_cast<std::int64_t>(std::trunc(factor * static_cast<double>(d)));
-    ff = static_cast<std::int64_t>(std::trunc(factor * static_cast<double>(f)));
+    // 50 / max(|d|, |e|) times each delta, truncated toward zero, in
+    // exact integer arithmetic (the longer axis moves exactly 50).
+    const std::int64_t longer = ad > af ? ad : af;
+    dd = 50 * d / longer;
+    ff = 50 * f / longer;
   } else {
     dd = d / 2;
     ff = f / 2;
@@ -63,7 +64,9 @@ TmpItemAry::Point PulledPoint(const TmpItemAry::Point& e, const TmpItemAry::Poin
   return n;
 }
 
-bool HasSegment(const TmpItemAry::Item& item) { return item.link && item.link->points.size() >= 2; }
+bool HasPoints(const TmpItemAry::Item& item, std::size_t count) {
+  return item.link && item.link->points.size() >= count;
+}
 
 }  // namespace
 
@@ -81,8 +84,9 @@ bool CShiftBreakPoint::run(TmpItemAry& items) {
       backward = b;
     else
       continue;
-    // Both links give up a point: a link without a segment is skipped.
-    if (!HasSegment(*p) || !HasSegment(*i)) continue;
+    // The link the point is pulled into needs a segment to pull along; the
+    // other only gives up its joint point, so one point is enough there.
+    if (!HasPoints(*p, backward ? 2 : 1) || !HasPoints(*i, backward ? 1 : 2)) continue;
     std::vector<TmpItemAry::Point>& before = p->link->points;
     std::vector<TmpItemAry::Point>& after = i->link->points;
     const TmpItemAry::Point& r = backward ? before[before.size() - 2] : after[1];

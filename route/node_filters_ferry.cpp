@@ -114,7 +114,11 @@ bool CEraseNotInOutIcNode::run(TmpItemAry& items) {
   for (TmpItemAry::Item& item : list) {
     const bool b = isHighwayLink(item);
     // Entering a highway comes first, so that the entry's own node is the
-    // one kept at the start of the stretch.
+    // one kept at the start of the stretch. This follows the rule the step
+    // exists for (on each highway stretch only the first and the last
+    // interchange-like node keep the interchange flag) rather than the
+    // order in which its walk is usually told: testing the node before
+    // noting the entry would keep the entry's node and the one after it.
     if (b != h && b) {
       h = b;
       keep = true;

@@ -46,6 +46,11 @@ bool CConvTVXRouteResult::run(TmpItemAry& items) {
       if (item.link && !item.link->points.empty()) {
         node->lon = item.link->points.front().x;
         node->lat = item.link->points.front().y;
+      } else if (previous && !previous->points.empty()) {
+        // A node without a link of its own (guidance at the end of a part's
+        // last link) stands where the link before it ends.
+        node->lon = previous->points.back().x;
+        node->lat = previous->points.back().y;
       }
       node->setName(in->name.c_str());
       node->kind = resultNodeKind(in->flags);
@@ -83,11 +88,11 @@ bool CConvTVXRouteResult::run(TmpItemAry& items) {
     firstItem = false;
   }
   if (!tables.nodes.empty()) {
-    // The goal node has no link of its own: it stands at the end of the
-    // link before it (when that link has a segment).
+    // The goal node has no link of its own: it stands at the last point of
+    // the link before it (a single point too).
     if (list.size() >= 2) {
       const TmpItemAry::Item& beforeLast = *std::prev(list.end(), 2);
-      if (beforeLast.link && beforeLast.link->points.size() >= 2) {
+      if (beforeLast.link && !beforeLast.link->points.empty()) {
         tables.nodes.back()->lon = beforeLast.link->points.back().x;
         tables.nodes.back()->lat = beforeLast.link->points.back().y;
       }

@@ -320,4 +320,30 @@ TEST(KiwiInit, MissingOrMalformedMapFailsWithAReason) {
   EXPECT_FALSE(handle.init(dir.Sys("ALLDATA.KWI").c_str()));
 }
 
+// Link numbers are unique over the whole map: a road whose links repeat a
+// number of an earlier road (in the same tile or another) is refused, and
+// the message names the line of the repeating link.
+TEST(KiwiInit, RefusesARepeatedLinkNumberNamingItsLine) {
+  testutil::TempDir dir;
+  KiwiHandleForALLDATA handle(0x1000000, true);
+  const std::string head = "KIWI 1\nTILE 1 0 0 100 100\nTILE 2 100 0 100 100\nROAD 1 10\nLINK 1 0 0,0 5,5\n"
+                           "LINK 1 0 5,5 6,6\n";
+  // The road of tile 2 starts at 9: its second link (line 9) repeats 10.
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"),
+                                   head + "ROAD 2 9\nLINK 1 0 0,0 5,5\nLINK 1 0 5,5 6,6\nLINK 1 0 6,6 7,7\n"));
+  EXPECT_FALSE(handle.init(dir.Sys("ALLDATA.KWI").c_str()));
+  EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイルの9行目")), std::string::npos)
+      << testutil::Show(handle.lastError());
+  EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"リンク番号が重複しています")), std::string::npos);
+  EXPECT_FALSE(handle.getMap(Pelvo::P2, 10 * 1024, 10 * 1024));
+  // The same road of one tile, and the last road of the file, are checked too.
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"), head + "ROAD 1 10\nLINK 1 0 0,0 5,5\n"));
+  EXPECT_FALSE(handle.init(dir.Sys("ALLDATA.KWI").c_str()));
+  EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイルの8行目")), std::string::npos)
+      << testutil::Show(handle.lastError());
+  // Numbers that follow on without a repeat load.
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"), head + "ROAD 2 12\nLINK 1 0 0,0 5,5\n"));
+  EXPECT_TRUE(handle.init(dir.Sys("ALLDATA.KWI").c_str())) << testutil::Show(handle.lastError());
+}
+
 }  // namespace

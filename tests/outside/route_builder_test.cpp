@@ -114,7 +114,7 @@ TEST_F(Builder, EveryRunResolvesThroughFindLinkWithLegRelativeDistanceAndTime) {
         for (std::size_t i = 1; i < shape.size(); ++i) {
           const double m = routebuild::StepMetres(shape[i - 1], shape[i]);
           metres += m;
-          seconds += m * 3.6 / routebuild::TravelSpeedKmh(run.link >= 4000 ? 4 : 1);
+          seconds += m * 3.6 / routebuild::TravelSpeedKmh(run.link >= 4000 ? 8 : 10);
         }
       }
       EXPECT_EQ(run.distance, static_cast<std::int32_t>(std::lround(metres)));
@@ -322,10 +322,12 @@ TEST(TravelDistance, StepsAreMeasuredOnTheSphere) {
   EXPECT_NEAR(routebuild::StepMetres({0, Units(35.5)}, {0, Units(35.5) + 1024}), 30.92, 0.01);
   EXPECT_NEAR(routebuild::StepMetres({Units(139.0), Units(35.5)}, {Units(139.0) + 1024, Units(35.5)}), 25.17, 0.01);
   EXPECT_EQ(routebuild::StepMetres({5, 5}, {5, 5}), 0.0);
+  // Keyed on the map's road types: ferry, expressways, national roads,
+  // everything else.
   EXPECT_EQ(routebuild::TravelSpeedKmh(0), 20);
-  EXPECT_EQ(routebuild::TravelSpeedKmh(1), 80);
-  EXPECT_EQ(routebuild::TravelSpeedKmh(2), 50);
-  EXPECT_EQ(routebuild::TravelSpeedKmh(4), 30);
+  for (int type : {10, 11, 12}) EXPECT_EQ(routebuild::TravelSpeedKmh(type), 80) << type;
+  EXPECT_EQ(routebuild::TravelSpeedKmh(9), 50);
+  for (int type : {1, 2, 4, 6, 7, 8, 13}) EXPECT_EQ(routebuild::TravelSpeedKmh(type), 30) << type;
 }
 
 }  // namespace

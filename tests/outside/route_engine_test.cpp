@@ -175,6 +175,9 @@ std::vector<std::pair<std::uint32_t, bool>> Driven(const PartPath& part) {
   for (const PathLink& run : part.runs)
     for (std::uint32_t d = 0; d <= run.lastOffset; ++d)
       out.emplace_back(run.direction ? run.link + run.lastOffset - d : run.link + d, run.direction != 0);
+  // A facility at the start comes on a piece of no length before the first
+  // link: that link driven back to the start.
+  if (out.size() >= 2 && out[0].first == out[1].first && out[0].second != out[1].second) out.erase(out.begin());
   return out;
 }
 
@@ -228,11 +231,21 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   const Event west = Run(Leg({At(139.6272, 35.6207, 1), At(139.3470, 35.4270, 1)}));
   ASSERT_EQ(west.kind, Event::kResult);
   const PartPath& w = *west.result.getPart(0);
-  ASSERT_EQ(w.runs.size(), 1u);
+  // 東京IC's facility and entering toll at the start: first a piece of no
+  // length, link 1001 driven back to the start.
+  ASSERT_EQ(w.runs.size(), 2u);
   EXPECT_EQ(w.runs[0].link, 1001u);
-  EXPECT_EQ(w.runs[0].lastOffset, 9);
-  EXPECT_EQ(w.runs[0].direction, 0);
-  EXPECT_EQ(w.runs[0].nameNo, 2);
+  EXPECT_EQ(w.runs[0].lastOffset, 0);
+  EXPECT_EQ(w.runs[0].direction, 1);
+  EXPECT_EQ(w.runs[0].distance, 0);
+  EXPECT_EQ(w.runs[1].link, 1001u);
+  EXPECT_EQ(w.runs[1].lastOffset, 9);
+  EXPECT_EQ(w.runs[1].direction, 0);
+  EXPECT_EQ(w.runs[1].nameNo, 2);
+  EXPECT_EQ(w.firstLink, 1001u);
+  EXPECT_EQ(w.firstDirection, 1);
+  ASSERT_EQ(w.startPoints.size(), 2u);
+  EXPECT_TRUE(w.startPoints[0].x == w.startPoints[1].x && w.startPoints[0].y == w.startPoints[1].y);
   EXPECT_GT(w.distance, 28000);
   EXPECT_LT(w.distance, 40000);
   std::vector<int> facilities, tolls, tollPoints;
@@ -242,8 +255,12 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   EXPECT_EQ(facilities, (std::vector<int>{101, 102, 103, 104, 105, 106, 107}));
   EXPECT_EQ(tolls, (std::vector<int>{10, 35, 25, 31}));
   EXPECT_EQ(tollPoints, tolls);
-  EXPECT_EQ(w.tolls.front().link, 1001u);  // at the start: the first link
+  EXPECT_EQ(w.tolls.front().link, 1001u);  // at the start: the end of the piece
+  EXPECT_EQ(w.tolls.front().direction, 1u);
   EXPECT_EQ(w.tolls.front().distance, 0u);
+  EXPECT_EQ(w.facilities[1].link, 1001u);  // 東京料金所 at the end of link 1001, apart
+  EXPECT_EQ(w.facilities[1].direction, 0u);
+  EXPECT_GT(w.facilities[1].distance, 1000u);
   EXPECT_EQ(w.tolls.back().link, 1010u);  // the end of the last link
   EXPECT_EQ(static_cast<std::int32_t>(w.tolls.back().distance), w.distance);
   EXPECT_EQ(static_cast<std::int32_t>(w.links.back().seconds), w.time);
@@ -251,11 +268,13 @@ TEST_F(RouteEngine, ExpresswayRouteCarriesItsFacilitiesAndTollPointsBothWays) {
   const Event east = Run(Leg({At(139.3470, 35.4270, 1), At(139.6272, 35.6207, 1)}));
   ASSERT_EQ(east.kind, Event::kResult);
   const PartPath& e = *east.result.getPart(0);
-  ASSERT_EQ(e.runs.size(), 1u);
-  EXPECT_EQ(e.runs[0].link, 1001u);
-  EXPECT_EQ(e.runs[0].direction, 1);
+  ASSERT_EQ(e.runs.size(), 2u);
+  EXPECT_EQ(e.runs[0].link, 1010u);
+  EXPECT_EQ(e.runs[0].direction, 0);
+  EXPECT_EQ(e.runs[1].link, 1001u);
+  EXPECT_EQ(e.runs[1].direction, 1);
   EXPECT_EQ(e.firstLink, 1010u);
-  EXPECT_EQ(e.firstDirection, 1);
+  EXPECT_EQ(e.firstDirection, 0);
   tolls.clear();
   for (const GuideEntry& g : e.tolls) tolls.push_back(g.number);
   EXPECT_EQ(tolls, (std::vector<int>{30, 25, 35, 11}));

@@ -77,11 +77,11 @@ class FilterPipeline : public ::testing::Test {
     p0.tolls = {{1001, false, 12}, {1002, false, 26}};
     leg0.parts = {p0};
     // Leg 1: on from the border over the 東名 to 厚木IC, then the 県道63号
-    // past the crossing 旭町.
+    // to the crossing 旭町 and the 市道 beyond it.
     routebuild::LegSpec leg1;
     leg1.departure = Clock(9);
     routebuild::PartSpec p1;
-    p1.runs = {{1006, 4, false, 2, 0}, {4004, 0, false, 12, 0xA03F}, {4005, 0, false, 12, 0xA03F}};
+    p1.runs = {{1006, 4, false, 2, 0}, {4004, 0, false, 12, 0xA03F}, {4005, 0, false, 14, 0}};
     p1.facilities = {{1006, false, 104}, {1010, false, 107}};
     leg1.parts = {p1};
     for (const routebuild::LegSpec* spec : {&leg0, &leg1}) {
@@ -168,16 +168,17 @@ node 4 kind 3 break 0 fee 0/0 code 20 flag 1 at 514191387,130915378 time 2015-06
 node 5 kind 3 break 0 fee 0/0 code 30 flag 1 at 513688626,130597896 time 2015-06-03 09:14 厚木IC
 node 6 kind 0 break 0 fee 0/0 code -1 flag 0 at 513662976,130646016 time 2015-06-03 09:18 旭町
 node 7 kind 7 break 2 fee 0/0 code -1 flag 0 at 513626112,130664448 time 2015-06-03 09:20 旭町
-link 0 class 5 dist 628 time 45 node 0 road 0 points 2 514743296,131323904 .. 514721842,131312666 levels 22
-link 1 class 4 dist 1316 time 59 node 1 road 1 points 2 514721842,131312666 .. 514672640,131295232 levels 22
-link 2 class 4 dist 13170 time 593 node 2 road 1 points 6 514672640,131295232 .. 514252800,131025920 levels 211102
-link 3 class 4 dist 3665 time 165 node 3 road 1 points 2 514252800,131025920 .. 514191387,130915378 levels 22
-link 4 class 4 dist 16177 time 728 node 4 road 1 points 8 514191387,130915378 .. 513688626,130597896 levels 21111212
-link 5 class 4 dist 1584 time 190 node 5 road 2 points 2 513688626,130597896 .. 513662976,130646016 levels 22
-link 6 class 4 dist 1064 time 128 node 6 road 2 points 2 513662976,130646016 .. 513626112,130664448 levels 22
-road 0 厚木街道
+link 0 class 1 dist 628 time 45 node 0 road 0 points 2 514743296,131323904 .. 514721842,131312666 levels 22
+link 1 class 0 dist 1316 time 59 node 1 road 1 points 2 514721842,131312666 .. 514672640,131295232 levels 22
+link 2 class 0 dist 13170 time 593 node 2 road 1 points 6 514672640,131295232 .. 514252800,131025920 levels 211102
+link 3 class 0 dist 3665 time 165 node 3 road 1 points 2 514252800,131025920 .. 514191387,130915378 levels 22
+link 4 class 0 dist 16177 time 728 node 4 road 1 points 8 514191387,130915378 .. 513688626,130597896 levels 21111212
+link 5 class 2 dist 1584 time 190 node 5 road 2 points 2 513688626,130597896 .. 513662976,130646016 levels 22
+link 6 class 4 dist 1064 time 128 node 6 road 3 points 2 513662976,130646016 .. 513626112,130664448 levels 22
+road 0 国道246号(厚木街道)
 road 1 東名高速道路
-road 2 伊勢原津久井線
+road 2 県道63号(伊勢原津久井線)
+road 3 旭町線
 summary 740 1050
 )";
 
@@ -195,9 +196,9 @@ TEST_F(FilterPipeline, TwoLegsOverTheSampleMapBecomeTheExpectedResult) {
 const char8_t kFerryGolden[] = u8R"(node 0 kind 7 break 1 fee 0/0 code -1 flag 0 at 514990080,129982464 time 2015-06-03 10:00 久里浜駅
 node 1 kind 6 break 0 fee 0/0 code -1 flag 0 at 515059681,129867826 time 2015-06-03 10:07 久里浜港
 node 2 kind 7 break 2 fee 0/0 code -1 flag 0 at 515418112,129654784 time 2015-06-03 12:30 金谷港
-link 0 class 4 dist 3870 time 464 node 0 road 0 points 4 514990080,129982464 .. 515059681,129867826 levels 2112
+link 0 class 3 dist 3870 time 464 node 0 road 0 points 4 514990080,129982464 .. 515059681,129867826 levels 2112
 link 1 class 6 dist 10939 time 1969 node 1 road 1 points 5 515059681,129867826 .. 515418112,129654784 levels 21102
-road 0 久里浜港線
+road 0 県道212号(久里浜港線)
 road 1 東京湾フェリー
 summary 0 0
 )";

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +79,37 @@ class BuiltResults : public ::testing::Test {
   KiwiHandleForALLDATA map_{0x1000000, true};
   TmpItemAry items_;
 };
+
+// Guidance at the end of a part's last link stands after the part's end
+// points; a record on the same link beyond the part's end waits for the
+// next part, which drives on along that link.
+TEST_F(BuiltResults, GuidanceAtTheEndOfAPartsLastLinkIsApplied) {
+  routebuild::MapLink l1003;
+  ASSERT_TRUE(routebuild::FindMapLink(map_, 1003, &l1003));
+  ASSERT_GE(l1003.points.size(), 3u);
+  LegSpec leg;
+  leg.departure.set(2015, 5, 3, 8, 0, 0);
+  PartSpec first;  // 1001-1002, ending at 横浜青葉IC (the end of 1002)
+  first.runs = {RunSpec{1001, 1, false, 2, 0}};
+  first.facilities = {GuideSpec{1002, false, 103, false}};
+  PartSpec second;  // 1003 up to an inner point, then on along 1003
+  second.runs = {RunSpec{1003, 0, false, 2, 0}};
+  second.goal = l1003.points[1];
+  PartSpec third;
+  third.runs = {RunSpec{1003, 0, false, 2, 0}};
+  third.start = l1003.points[1];
+  third.facilities = {GuideSpec{1003, false, 104, false}};
+  leg.parts = {first, second, third};
+  ASSERT_TRUE(buildItemList(items_, &map_, {Make(leg)}));
+  // break, link, node 103, break, link, break, link, node 104.
+  EXPECT_EQ(itemtest::Shape(items_), "80/H 0/- 80/H 80/H 0/-");
+  std::vector<std::uint32_t> facilities;
+  for (const auto& item : items_.items())
+    if (item.node && item.node->facilNo != 0) facilities.push_back(item.node->facilNo);
+  EXPECT_EQ(facilities, (std::vector<std::uint32_t>{103, 104}));
+  // The 104 node follows the last part's points, which end at 1003's end.
+  EXPECT_EQ(std::prev(items_.items().end(), 2)->link->points.back().x, l1003.points.back().x);
+}
 
 TEST_F(BuiltResults, ExpresswayOverTheTileBorderWithGuidance) {
   // 東京IC to 厚木IC in one run over both tiles: a toll at the end of 1001,

@@ -416,7 +416,7 @@ TEST(SampleRoadMap, NationalRoadAcrossTheTileBorder) {
   auto crossing = std::next(items.items().begin(), 2);
   EXPECT_EQ(crossing->node->name, Sjis(u8"荏田"));
   const auto& last = *items.items().back().link;
-  EXPECT_EQ(last.roadType, 2);
+  EXPECT_EQ(last.roadType, 9);  // national road
   EXPECT_EQ(last.roadNo, 0x2001);  // the run's, not the map's
   EXPECT_EQ(last.distance, 32000);
   // 2004 ends at the tile border (139.5, 35.52); the last run starts there

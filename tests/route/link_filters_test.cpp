@@ -147,6 +147,43 @@ TEST(ShiftBreakPoint, SkipsANeighbourLinkWithoutASegment) {
   EXPECT_EQ(Xy(items[3]->link->points), "(100,5)(200,5)");
 }
 
+// A one-point link gives up its only point; the pull runs along the
+// other link's last (backward) or first (forward) segment.
+TEST(ShiftBreakPoint, PullsAlongTheOtherLinkWhenOneLinkHasASinglePoint) {
+  TmpItemAry list;
+  Push(list, Node(0x80), L(3, 0, 0, {{0, 0}, {100, 0}}));
+  Push(list, Node(0x01), L(3, 0, 0, {{100, 0}}));             // backward into the first link
+  Push(list, Node(0x20), L(0, 0, 0, {{100, 0}}));             // backward: no segment to pull along
+  Push(list, Node(0x20), L(3, 0, 0, {{100, 0}, {300, 0}}));   // road after ferry: forward
+  CShiftBreakPoint shift;
+  shift.run(list);
+  auto items = At(list);
+  EXPECT_EQ(Xy(items[0]->link->points), "(0,0)(50,0)");
+  EXPECT_EQ(Xy(items[1]->link->points), "(50,0)");
+  EXPECT_EQ(Xy(items[2]->link->points), "(150,0)");
+  EXPECT_EQ(Xy(items[3]->link->points), "(150,0)(300,0)");
+}
+
+// The 50-unit move is exact: segments whose floating-point factor would
+// truncate to 49 (97, 194 and 195 long; 97 of 194 and 117 of 195 across
+// giving 25 and 30) move 50 along the longer axis.
+TEST(ShiftBreakPoint, MovesExactlyFiftyUnitsAlongTheLongerAxis) {
+  TmpItemAry list;
+  Push(list, Node(0x80), L(3, 0, 0, {{0, 0}, {97, 0}}));
+  Push(list, Node(0x01), L(3, 0, 0, {{97, 0}, {97, 10}}));
+  Push(list, nullptr, L(3, 0, 0, {{1000, 0}, {1194, 97}}));
+  Push(list, Node(0x02), L(3, 0, 0, {{1194, 97}, {0, 0}}));
+  Push(list, nullptr, L(3, 0, 0, {{2000, 0}, {2195, 117}}));
+  Push(list, Node(0x01), L(3, 0, 0, {{2195, 117}, {0, 0}}));
+  CShiftBreakPoint shift;
+  shift.run(list);
+  auto items = At(list);
+  EXPECT_EQ(Xy(items[0]->link->points), "(0,0)(47,0)");
+  EXPECT_EQ(Xy(items[2]->link->points), "(1000,0)(1144,72)");
+  EXPECT_EQ(Xy(items[4]->link->points), "(2000,0)(2145,87)");
+  EXPECT_EQ(Xy(items[5]->link->points), "(2145,87)(0,0)");
+}
+
 TEST(FillHwyRoadNo, GapsTakeTheFollowingNumberTrailingZerosThePreceding) {
   TmpItemAry list;
   Push(list, nullptr, L(3, 4, 0));

@@ -135,26 +135,44 @@ TEST(ConvTVXRouteResult, AFirstItemWithoutANodeGivesNodeIndexZero) {
   TmpItemAry list;
   Push(list, nullptr, L(100, 10, {{0, 0}, {1, 1}}));
   Push(list, Node(0x80, 0, "x"), L(250, 20, {{1, 1}, {2, 2}}));
-  Push(list, Node(0x04), nullptr);  // no link: keeps -1, -1 until it is the last node
+  Push(list, Node(0x04), nullptr);  // no link: stands at the end of the link before it
   Push(list, Node(0x80), nullptr);
   const ResultPtr r = Convert(list);
   EXPECT_EQ(r->getLink(0)->nodeIndex, 0);
   EXPECT_EQ(r->getLink(1)->nodeIndex, 0);
   EXPECT_EQ(r->getLink(1)->distance, 150);
-  EXPECT_EQ(r->getNode(1)->lon, -1);
-  EXPECT_EQ(r->getNode(1)->lat, -1);
-  EXPECT_EQ(r->getNode(2)->lon, -1);  // the item before the goal has no link
+  EXPECT_EQ(r->getNode(1)->lon, 2);
+  EXPECT_EQ(r->getNode(1)->lat, 2);
+  EXPECT_EQ(r->getNode(2)->lon, 2);  // the item before the goal has no link either
+  EXPECT_EQ(r->getNode(2)->lat, 2);
+  // A node before any link has no position.
+  TmpItemAry bare;
+  Push(bare, Node(0x80), nullptr);
+  Push(bare, Node(0x80), L(100, 10, {{3, 3}, {4, 4}}));
+  const ResultPtr b = Convert(bare);
+  EXPECT_EQ(b->getNode(0)->lon, -1);
+  EXPECT_EQ(b->getNode(0)->lat, -1);
 }
 
-TEST(ConvTVXRouteResult, GoalKeepsNoPositionWhenTheLinkBeforeItHasNoSegment) {
+TEST(ConvTVXRouteResult, GoalStandsAtTheSinglePointOfTheLinkBeforeIt) {
   TmpItemAry list;
   Push(list, Node(0x80), L(100, 10, {{7, 7}}));
   Push(list, Node(0x80), nullptr);
   const ResultPtr r = Convert(list);
   ASSERT_EQ(r->getNodeCnt(), 2);
-  EXPECT_EQ(r->getNode(1)->lon, -1);
-  EXPECT_EQ(r->getNode(1)->lat, -1);
+  EXPECT_EQ(r->getNode(1)->lon, 7);
+  EXPECT_EQ(r->getNode(1)->lat, 7);
   EXPECT_EQ(r->getNode(0)->lon, 7);
+
+  // A link before the goal without any point leaves it at -1, -1.
+  TmpItemAry empty;
+  Push(empty, Node(0x80), L(100, 10, {{7, 7}, {8, 8}}));
+  Push(empty, Node(0x10), L(100, 10, {}));
+  Push(empty, Node(0x80), nullptr);
+  const ResultPtr e = Convert(empty);
+  ASSERT_EQ(e->getNodeCnt(), 3);
+  EXPECT_EQ(e->getNode(2)->lon, -1);
+  EXPECT_EQ(e->getNode(2)->lat, -1);
 }
 
 TEST(ConvTVXRouteResult, EmptyListGivesAnEmptyResult) {

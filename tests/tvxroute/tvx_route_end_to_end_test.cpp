@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "outside/kiwi.h"
@@ -171,6 +173,170 @@ TEST_F(RouteEndToEnd, SearchedRouteWithoutTolls) {
   EXPECT_EQ(result->summary1, 0);
   EXPECT_EQ(result->summary2, 0);
   EXPECT_GE(result->getLinkCnt(), 1);
+}
+
+// The engine's own search over the sample map and toll data: the points at
+// the given places (degrees), highway first (road type mode 1), the first
+// point timed (and any point listed in `timed`, a minute later each).
+class SearchedRoute : public RouteEndToEnd {
+ protected:
+  bool Calc(const std::vector<std::pair<double, double>>& at, std::vector<int> timed = {}) {
+    std::vector<tvxtest::Condition::Timed> times{{0, 0}};
+    for (int i : timed) times.push_back({i, i});
+    condition = std::make_unique<tvxtest::Condition>(static_cast<int>(at.size()), times);
+    for (std::size_t i = 0; i < at.size(); ++i) {
+      condition->node(static_cast<int>(i))->lon = Units(at[i].first);
+      condition->node(static_cast<int>(i))->lat = Units(at[i].second);
+      condition->node(static_cast<int>(i))->roadTypeMode = 1;
+    }
+    if (!route.init(data.path().c_str()) || !route.calc(host.hwnd(), condition->get(), &result)) return false;
+    return host.PumpDone();
+  }
+  // The named node of this kind, or null.
+  const TVXRouteResult::Node* Named(const char8_t* name, int kind) const {
+    for (int i = 0; result && i < result->getNodeCnt(); ++i) {
+      const TVXRouteResult::Node* n = result->getNode(i);
+      if (n->kind == kind && n->getName() && Sjis(name) == n->getName()) return n;
+    }
+    return nullptr;
+  }
+  // Every link with a distance has its points apart, and every node stands
+  // somewhere on the map.
+  void ExpectNothingLost() const {
+    ASSERT_NE(result, nullptr);
+    for (int i = 0; i < result->getLinkCnt(); ++i) {
+      const TVXRouteResult::Link* l = result->getLink(i);
+      bool apart = false;
+      const TVXRouteResult::Link::Point* pts = l->getPointAry();
+      for (int p = 1; p < l->getPointCnt(); ++p) apart |= pts[p].lon != pts[0].lon || pts[p].lat != pts[0].lat;
+      EXPECT_EQ(apart, l->distance > 0) << "link " << i << " distance " << l->distance;
+    }
+    for (int i = 0; i < result->getNodeCnt(); ++i) EXPECT_GT(result->getNode(i)->lon, 0) << "node " << i;
+  }
+
+  std::unique_ptr<tvxtest::Condition> condition;
+  TVXRoute route;
+};
+
+// 東京IC to 厚木IC: the goal is the exit, whose toll node carries the fee
+// (147 tens of yen for class 3 in the sample toll table).
+TEST_F(SearchedRoute, GoalAtAnExitInterchangeKeepsItsTollNode) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.3470, 35.4270}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(result->summary1, 1470);
+  const TVXRouteResult::Node* exit = Named(u8"厚木IC", 5);
+  ASSERT_NE(exit, nullptr);
+  EXPECT_EQ(exit->fee, 1470);
+  EXPECT_EQ(exit->firstFee, 1470);
+  ExpectNothingLost();
+  // The 東京料金所 stays apart from 東京IC at the start.
+  EXPECT_NE(Named(u8"東京料金所", 7), nullptr);
+}
+
+// An untimed via point at 横浜青葉IC: the facilities and toll nodes after it
+// on the same leg are kept.
+TEST_F(SearchedRoute, UntimedViaPointAtAnInterchangeKeepsTheLaterFacilities) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.5240, 35.5630}, {139.3300, 35.4450}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  EXPECT_NE(Named(u8"横浜町田IC", 3), nullptr);
+  const TVXRouteResult::Node* exit = Named(u8"厚木IC", 5);
+  ASSERT_NE(exit, nullptr);
+  EXPECT_EQ(exit->fee, 1470);
+  ExpectNothingLost();
+}
+
+// A via point on the node where the 東名 crosses the tile border, untimed
+// (one leg of two parts) or timed (two legs): the part after it starts in
+// the other tile.
+TEST_F(SearchedRoute, ViaPointOnATileBorderNodeRoutes) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.5000, 35.5430}, {139.3470, 35.4270}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  EXPECT_NE(Named(u8"横浜町田IC", 1), nullptr);
+  EXPECT_NE(Named(u8"厚木IC", 5), nullptr);
+  ExpectNothingLost();
+}
+
+TEST_F(SearchedRoute, TimedViaPointOnATileBorderNodeRoutes) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.5000, 35.5430}, {139.3470, 35.4270}}, {1}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  EXPECT_NE(Named(u8"横浜町田IC", 1), nullptr);
+  ExpectNothingLost();
+}
+
+// From 瀬田 on the 国道246号 onto the 東名 and off it at 厚木IC, through the
+// crossing 旭町 onto the town road: expressway links have class 0, the
+// national road's name carries its number, and the crossing is a node.
+TEST_F(SearchedRoute, SampleRouteShowsRoadClassesNumberedNamesAndACrossing) {
+  ASSERT_TRUE(Calc({{139.6330, 35.6240}, {139.5240, 35.5630}, {139.3300, 35.4450}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  std::vector<std::string> names;
+  for (int i = 0; i < result->getRoadNameCnt(); ++i) names.emplace_back(result->getRoadName(i));
+  EXPECT_EQ(names, (std::vector<std::string>{Sjis(u8"国道246号(厚木街道)"), Sjis(u8"東名高速道路"),
+                                             Sjis(u8"県道63号(伊勢原津久井線)"), Sjis(u8"旭町線")}));
+  std::vector<int> classes;
+  for (int i = 0; i < result->getLinkCnt(); ++i) classes.push_back(result->getLink(i)->linkClass);
+  EXPECT_EQ(classes, (std::vector<int>{1, 0, 0, 0, 0, 2, 4}));
+  EXPECT_NE(Named(u8"旭町", 0), nullptr);
+  ExpectNothingLost();
+}
+
+// A route that stops at 海老名JCT (a timed via point: the first leg ends
+// there) shows the junction; one that ends at 海老名SA shows the service
+// area. Driven through, both carry a toll point of no fee and go.
+TEST_F(SearchedRoute, StopsAtTheJunctionAndTheServiceAreaShowThem) {
+  ASSERT_TRUE(Calc({{139.6330, 35.6240}, {139.3886, 35.4338}, {139.3300, 35.4450}}, {1}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  const TVXRouteResult::Node* junction = Named(u8"海老名JCT", 4);
+  ASSERT_NE(junction, nullptr);
+  EXPECT_EQ(junction->facilityFlag, 1);
+  EXPECT_NE(Named(u8"旭町", 0), nullptr);
+  EXPECT_NE(Named(u8"厚木IC", 5), nullptr);
+  EXPECT_EQ(result->summary1, 1470);
+  ExpectNothingLost();
+}
+
+TEST_F(SearchedRoute, GoalAtTheServiceAreaShowsIt) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.3937, 35.4394}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  EXPECT_NE(Named(u8"海老名SA", 2), nullptr);
+  ExpectNothingLost();
+}
+
+// A route that starts at a facility: the facility stands at the start,
+// apart from the one at the first link's end. From 東京IC the 東京料金所
+// keeps its own node at the end of the first link; on the ferry from
+// 久里浜港 (one link with a terminal at each end) the arrival terminal is
+// 金谷港 at 金谷港 (the departure one goes as a node inside the crossing).
+TEST_F(SearchedRoute, FacilityAtTheStartStandsThereApartFromTheFirstLinksEnd) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.5240, 35.5630}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  const TVXRouteResult::Node* ic = Named(u8"東京IC", 1);
+  const TVXRouteResult::Node* barrier = Named(u8"東京料金所", 7);
+  ASSERT_NE(ic, nullptr);
+  ASSERT_NE(barrier, nullptr);
+  EXPECT_EQ(ic->lon, result->getNode(0)->lon);
+  EXPECT_NE(barrier->lon, ic->lon);
+  ExpectNothingLost();
+
+}
+
+TEST_F(SearchedRoute, FerryArrivalTerminalStandsAtItsOwnEnd) {
+  ASSERT_TRUE(Calc({{139.7190, 35.2290}, {139.8160, 35.1710}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  const TVXRouteResult::Node* to = Named(u8"金谷港", 6);
+  ASSERT_NE(to, nullptr);
+  EXPECT_EQ(to->lon, result->getNode(result->getNodeCnt() - 1)->lon);
+  EXPECT_EQ(Named(u8"久里浜港", 6), nullptr);
+  ExpectNothingLost();
+}
+
+// A point far from every road of the map finds no link: a bad point, not
+// "no route".
+TEST_F(SearchedRoute, PointFarOffTheMapFindsNoLink) {
+  ASSERT_TRUE(Calc({{139.6272, 35.6207}, {139.3470, 35.3000}}));
+  EXPECT_EQ(route.getLastError(), TVXRoute::kBadPoint);
+  EXPECT_EQ(result, nullptr);
 }
 
 // A leg that the pipeline cannot follow over the map (a link that no tile
