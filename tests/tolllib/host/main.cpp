@@ -1,7 +1,16 @@
-// Computes the toll from facility 10 to facility 21 of the data folder
-// given (with its trailing '/') and prints "total <first> <second> <third>".
+// A host of the installed toll library. With the data folder given (with or
+// without its trailing '/'), it computes the toll from facility 10 to
+// facility 21 twice: with Toll from two toll points, printing
+// "total <first> <second> <third>", and with Toll2 from a route result of
+// one part that passes the two points, departing at 2015-06-03 12:00,
+// printing "toll2 <toll word>".
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
 
+#include "outside/route_result.h"
+#include "outside/travel_clock.h"
 #include "plat/message.h"
 #include "toll/toll.h"
 #include "toll/toll2.h"
@@ -16,13 +25,29 @@ struct Handler : TollHandler {
   void onNotify(Toll*) override {}
 };
 
+struct Handler2 : Toll2Handler {
+  bool done = false;
+  RouteSingleResult route;
+  void onResult(Toll2*, int, RouteSingleResult r) override {
+    route = r;
+    done = true;
+  }
+  void onCancel(Toll2*) override {}
+  void onError(Toll2*, int) override {}
+  void onNotify(Toll2*) override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
+  // The file names are appended to the folder as given.
+  std::string folder = argv[1];
+  if (folder.empty() || folder.back() != '/') folder += '/';
+
   Toll toll;
   Handler handler;
-  if (toll.init(&handler, argv[1]) != 0) return 1;
+  if (toll.init(&handler, folder.c_str()) != 0) return 1;
   TollInputParam input;
   input.vehicleClass = 3;
   for (int facility : {10, 21}) {
@@ -35,6 +60,26 @@ int main(int argc, char** argv) {
   if (toll.calc(&input) != 0) return 1;
   if (!plat::PumpUntil([&] { return static_cast<bool>(handler.result); }, 60000)) return 1;
   std::printf("total %d %d %d\n", handler.result->total1, handler.result->total2, handler.result->total3);
-  Toll2 toll2;  // the second interface links as well
-  return handler.result->code == 0 && toll2.init(nullptr, argv[1]) == 0 ? 0 : 1;
+  if (handler.result->code != 0) return 1;
+
+  // The same toll from a route result: one part through 10 and then 21,
+  // 20 minutes after the departure; month and day count from 0.
+  auto raw = std::make_shared<RouteSingleResultRaw>();
+  raw->departure.set(2015, 5, 2, 12, 0, 0);
+  raw->vehicleType = 3;
+  auto part = std::make_shared<PartPath>();
+  for (auto [facility, seconds] : {std::pair{10, 0}, std::pair{21, 1200}}) {
+    PartLink point;
+    point.facility = static_cast<std::uint16_t>(facility);
+    point.seconds = static_cast<std::uint32_t>(seconds);
+    part->links.push_back(point);
+  }
+  raw->parts.push_back(part);
+  Toll2 toll2;
+  Handler2 handler2;
+  if (toll2.init(&handler2, folder.c_str()) != 0) return 1;
+  if (toll2.calc(RouteSingleResult(raw)) != 0) return 1;
+  if (!plat::PumpUntil([&] { return handler2.done; }, 60000)) return 1;
+  std::printf("toll2 %d\n", handler2.route.toll());
+  return handler2.route.toll() > 0 ? 0 : 1;
 }
