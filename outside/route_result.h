@@ -40,8 +40,8 @@ struct PathLink {
 };
 
 // One toll point of a part path (16 bytes): the toll facility number at byte
-// 6 (a toll engine keeps its low 15 bits) and the seconds from the leg start
-// at byte 12. The other bytes are not used by the clients.
+// 6 (a toll engine keeps its low 15 bits) and the time from the leg start
+// in seconds at byte 12. The other bytes are not used by the clients.
 struct PartLink {
   std::uint16_t reserved1[3] = {0, 0, 0};
   std::uint16_t facility = 0;
@@ -50,15 +50,15 @@ struct PartLink {
 };
 static_assert(sizeof(PartLink) == 16 && offsetof(PartLink, facility) == 6 && offsetof(PartLink, seconds) == 12);
 
-// A shape point: longitude and latitude in 1/1024 units.
+// A shape point: longitude and latitude in 1/1024 arc-second (Tokyo datum).
 struct ShapePoint {
   std::int32_t x = 0;
   std::int32_t y = 0;
 };
 
 // A guidance entry of a part path (16 bytes): the link it lies on, the
-// direction flag, the facility or toll number, and its distance and time
-// from the leg start.
+// direction flag, the facility or toll number, and its distance (metres)
+// and time (seconds) from the leg start.
 struct GuideEntry {
   std::uint32_t link = 0;
   std::uint16_t direction = 0;

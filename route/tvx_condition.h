@@ -13,7 +13,7 @@ namespace TvxRoute {
 
 class TVXROUTE_API TVXRouteCondition : public Releasable {
  public:
-  // A speed override for one class of road.
+  // A speed override for one class of road (km/h).
   struct SpeedSetting {
     std::int32_t classKey = 0;
     std::uint16_t speed = 0;
@@ -22,7 +22,7 @@ class TVXROUTE_API TVXRouteCondition : public Releasable {
 
   class TVXROUTE_API Node : public NodeBase, public Releasable {
    public:
-    // A road point of the node, in the units of LonLat.
+    // A road point of the node, in the units of LonLat (1/1024 arc-second).
     struct Point {
       std::int32_t lon = -1;
       std::int32_t lat = -1;

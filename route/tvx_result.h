@@ -17,7 +17,8 @@ class TVXROUTE_API TVXRouteResult : public Releasable {
  public:
   class TVXROUTE_API Link {
    public:
-    // A shape point: position in the units of LonLat and its thinning level.
+    // A shape point: position in the units of LonLat (1/1024 arc-second)
+    // and its thinning level.
     struct TVXROUTE_API Point {
       Point() = default;
       Point(const Point& other) = default;
@@ -36,8 +37,8 @@ class TVXROUTE_API TVXRouteResult : public Releasable {
     int getPointCnt() const { return static_cast<int>(points.size()); }
 
     std::int32_t linkClass = 0;
-    std::int32_t distance = -1;
-    std::int32_t time = -1;
+    std::int32_t distance = -1;  // metres
+    std::int32_t time = -1;      // seconds
     std::int32_t nodeIndex = -1;
     std::int32_t roadNameIndex = -1;  // entry of the road-name table, -1 = none
     std::vector<Point> points;
@@ -52,8 +53,8 @@ class TVXROUTE_API TVXRouteResult : public Releasable {
 
     std::int32_t kind = 7;
     std::int32_t breakNo = -1;  // 1 at the first node, 2 at the last
-    std::int32_t fee = 0;
-    std::int32_t firstFee = 0;
+    std::int32_t fee = 0;       // yen
+    std::int32_t firstFee = 0;  // yen
     std::int32_t facilityCode = -1;
     CDateTime time;  // no data unless set
     std::int32_t facilityFlag = 0;
@@ -76,8 +77,8 @@ class TVXROUTE_API TVXRouteResult : public Releasable {
   const Node* getNode(int i) const;
   const char* getRoadName(int i) const;
 
-  std::int32_t summary1 = 0;  // toll after all discounts
-  std::int32_t summary2 = 0;  // toll without discounts
+  std::int32_t summary1 = 0;  // toll after all discounts (yen)
+  std::int32_t summary2 = 0;  // toll without discounts (yen)
   const TVXRouteCondition* condition = nullptr;  // not owned
   Tables tables;
 

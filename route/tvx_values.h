@@ -50,7 +50,9 @@ class TVXROUTE_API CDateTime {
 
 namespace TvxRoute {
 
-// A position in the integer units of the map data; (-1, -1) = not set.
+// A position in the integer units of the map data: longitude and latitude
+// in 1/1024 arc-second on the Tokyo datum (degrees x 3600 x 1024); (-1, -1)
+// = not set.
 class TVXROUTE_API LonLat {
  public:
   LonLat(int lon = -1, int lat = -1) : lon(lon), lat(lat) {}

@@ -61,6 +61,8 @@ class TOLL_API Toll {
   // are masked to 15 bits.
   int getNodeTF(int facility, uint8_t* kind);
   int getName(int facility, FacilName* name);
+  // The facility's coordinate pair as FACIL.DAT stores it (two 23-bit
+  // values, in the file's own unit; format version 34 and later).
   int getLL(int facility, int32_t* first, int32_t* second);
   // Discount names: key (a, b) of the first name table; (a, 0) of the second.
   int getDiscountNameETC(uint8_t a, uint8_t b, DiscountName* name);

@@ -21,7 +21,7 @@ class TOLL_API Toll2Handler {
  public:
   virtual ~Toll2Handler() = default;
   // The calculation ended: the route result with its toll word set (the
-  // third total with the route's option byte set, else the second; 0 when
+  // third total with the route's option byte set, else the second, in yen; 0 when
   // the calculation failed); the int is 0.
   virtual void onResult(Toll2* toll, int reserved, RouteSingleResult result) = 0;
   virtual void onCancel(Toll2* toll) = 0;

@@ -44,7 +44,7 @@ class TOLL_API TollInputParam {
 };
 
 // The outcome of one calculation: created by the worker, read-only once
-// handed out.
+// handed out. Fees and totals are in yen.
 class TOLL_API TollResultRaw {
  public:
   // One toll section, in route order.
@@ -74,9 +74,9 @@ class TOLL_API TollResultRaw {
   using tProfAry = TollArray<Prof>;
 
   int32_t code = 0;  // 0, or the negative code of the step that failed
-  int32_t total1 = 0;
-  int32_t total2 = 0;
-  int32_t total3 = 0;
+  int32_t total1 = 0;  // undiscounted (yen)
+  int32_t total2 = 0;  // with the discounts of the second fee (yen)
+  int32_t total3 = 0;  // with the discounts of the third fee (yen)
   tItemAry items;
   tProfAry profs;
 };

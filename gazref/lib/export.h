@@ -2,7 +2,7 @@
 // Marks a function of the library's flat C interface: exported by name,
 // everything else stays hidden.
 
-#include "gazref.h"
+#include "gazref/gazref.h"
 
 #define GZR_API extern "C" __attribute__((visibility("default")))
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "gazref.h"
+#include "gazref/gazref.h"
 #include "gazref/gazref_state.h"
 #include "plat/cp932.h"
 

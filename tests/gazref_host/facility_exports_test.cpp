@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "gazref.h"
+#include "gazref/gazref.h"
 #include "gazref/gazref_state.h"
 #include "plat/cp932.h"
 #include "support/test_util.h"

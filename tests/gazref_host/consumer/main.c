@@ -1,6 +1,6 @@
 /* Calls the installed library through its header: the first setter call
  * answers the initial value, the totals start at 0. */
-#include <gazref.h>
+#include <gazref/gazref.h>
 #include <stdio.h>
 
 int main(void) {

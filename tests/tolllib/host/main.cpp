@@ -1,10 +1,14 @@
-// Computes the toll from facility 10 to facility 21 of the data folder
-// given (with its trailing '/') and prints "total <first> <second> <third>";
-// then tolls the same trip as a route result through Toll2, its departure
-// filled with the travel clock of the installed headers, and prints
-// "toll2 <toll word>". Exit status 0 when both agree.
+// A host of the installed toll library. With the data folder given (with or
+// without its trailing '/'), it computes the toll from facility 10 to
+// facility 21 twice: with Toll from two toll points, printing
+// "total <first> <second> <third>", and with Toll2 from a route result of
+// one part that passes the two points, departing at 2015-06-03 12:00 (the departure
+// filled and moved with the travel clock of the installed headers),
+// printing "toll2 <toll word>"; exit status 0 when both agree.
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "outside/route_result.h"
 #include "outside/travel_clock.h"
@@ -24,9 +28,9 @@ struct Handler : TollHandler {
 
 struct Handler2 : Toll2Handler {
   bool done = false;
-  int toll = -1;
+  RouteSingleResult route;
   void onResult(Toll2*, int, RouteSingleResult r) override {
-    toll = r.toll();
+    route = r;
     done = true;
   }
   void onCancel(Toll2*) override {}
@@ -34,20 +38,17 @@ struct Handler2 : Toll2Handler {
   void onNotify(Toll2*) override {}
 };
 
-PartLink Point(int facility, unsigned seconds) {
-  PartLink link;
-  link.facility = static_cast<unsigned short>(facility);
-  link.seconds = seconds;
-  return link;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
+  // The file names are appended to the folder as given.
+  std::string folder = argv[1];
+  if (folder.empty() || folder.back() != '/') folder += '/';
+
   Toll toll;
   Handler handler;
-  if (toll.init(&handler, argv[1]) != 0) return 1;
+  if (toll.init(&handler, folder.c_str()) != 0) return 1;
   TollInputParam input;
   input.vehicleClass = 3;
   for (int facility : {10, 21}) {
@@ -63,23 +64,32 @@ int main(int argc, char** argv) {
   if (handler.result->code != 0) return 1;
 
   // The same trip as a route result: 2015-06-03 (a Wednesday) 12:00,
-  // reached from the day before through the clock's arithmetic.
+  // reached from the day before through the clock's arithmetic (month and
+  // day count from 0).
   TravelClock::Time departure;
   departure.set(2015, 5, 1, 11, 0, 0);
   departure.addDate(1);
   departure.addMin(59);
   departure.addSec(60);
-  if (TravelClock::Week(departure.year, departure.month, departure.day) != 3 || departure.hour != 12) return 1;
+  if (TravelClock::Week(departure.year, departure.month, departure.day) != 3 || departure.hour != 12)
+    return 1;
   auto raw = std::make_shared<RouteSingleResultRaw>();
   raw->departure = departure;
   raw->vehicleType = 3;
   auto part = std::make_shared<PartPath>();
-  part->links = {Point(10, 0), Point(21, 1200)};
+  for (auto [facility, seconds] : {std::pair{10, 0}, std::pair{21, 1200}}) {
+    PartLink point;
+    point.facility = static_cast<std::uint16_t>(facility);
+    point.seconds = static_cast<std::uint32_t>(seconds);
+    part->links.push_back(point);
+  }
   raw->parts.push_back(part);
   Toll2 toll2;
   Handler2 handler2;
-  if (toll2.init(&handler2, argv[1]) != 0 || toll2.calc(RouteSingleResult(raw)) != 0) return 1;
+  if (toll2.init(&handler2, folder.c_str()) != 0) return 1;
+  if (toll2.calc(RouteSingleResult(raw)) != 0) return 1;
   if (!plat::PumpUntil([&] { return handler2.done; }, 60000)) return 1;
-  std::printf("toll2 %d\n", handler2.toll);
-  return handler2.toll == handler.result->total2 ? 0 : 1;
+  std::printf("toll2 %d\n", handler2.route.toll());
+  // Both forms toll the trip alike.
+  return handler2.route.toll() == handler.result->total2 ? 0 : 1;
 }

@@ -65,7 +65,8 @@ void GZR_GetShisetsuData(int row);
  * Rows are CSV lines without quoting; a field is the text between commas
  * as it stands (quotes are kept). A row with fewer fields than asked gives
  * its last field. Number fields read like atol, saturated at the 32-bit
- * limits. */
+ * limits. Latitudes and longitudes are milliseconds of arc (1/1000 second,
+ * 3,600,000 per degree) on the Tokyo datum; distances are whole metres. */
 
 /* The short address record: fields 1, 2, 3, 4, 5. */
 void GZR_GetA_AddrStr(char* buffer);
