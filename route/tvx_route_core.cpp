@@ -6,32 +6,11 @@
 #include <utility>
 
 #include "outside/kiwi.h"
-#include "plat/cp932.h"
+#include "plat/path.h"
 #include "plat/registry.h"
 #include "route/highway_data.h"
 
 namespace TvxRoute {
-
-namespace {
-
-// True when the text's last character (walking forward, so that a 0x5C
-// trail byte of a double-byte character does not count) is '/' or '\'.
-bool EndsWithSeparator(const std::string& text) {
-  bool separator = false;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (plat::cp932::IsLeadByte(b) && i + 1 < text.size()) {
-      separator = false;
-      i += 2;
-    } else {
-      separator = b == '/' || b == '\\';
-      i += 1;
-    }
-  }
-  return separator;
-}
-
-}  // namespace
 
 CTVXRouteCore::CTVXRouteCore(int msgId) : notifyMessage_(static_cast<std::uint32_t>(msgId)) {}
 
@@ -79,7 +58,7 @@ bool CTVXRouteCore::initCore(const char* dataDir) {
   }
   if (dataDir == nullptr || dataDir[0] == '\0') return fail(TVXRoute::kInitFailed);
   std::string dir(dataDir);
-  if (!EndsWithSeparator(dir)) dir += '/';
+  if (!plat::path::EndsWithSeparator(dir)) dir += '/';
 
   if (!mapData_) {
     mapData_.reset(new (std::nothrow) KiwiHandleForALLDATA(0x1000000, true));

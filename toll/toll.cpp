@@ -68,6 +68,8 @@ int TollInstance::init(Toll* ownerHandle, TollHandler* resultHandler, const char
   owner = ownerHandle;
   handler = resultHandler;
   folder_ = folder ? folder : "";
+  // The file names follow the folder, given with its separator or without.
+  if (!folder_.empty() && !plat::path::EndsWithSeparator(folder_)) folder_ += '/';
   tollPath_ = folder_ + "TOLL.DAT";
   facilPath_ = folder_ + "FACIL.DAT";
   {

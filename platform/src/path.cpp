@@ -185,11 +185,11 @@ std::uint32_t StartValue() {
          (static_cast<std::uint32_t>(::getpid()) * 2654435761u);
 }
 
+}  // namespace
+
 bool EndsWithSeparator(std::string_view s) {
   return !s.empty() && detail::AfterLastSeparator(s) == s.size();
 }
-
-}  // namespace
 
 bool ToNative(const char* cp932, std::string& native) {
   Parsed p;

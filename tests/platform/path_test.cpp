@@ -163,3 +163,15 @@ TEST(PathFolders, MakeTestChangeAndRemove) {
   EXPECT_TRUE(plat::path::RemoveDir(sub.c_str()));
   EXPECT_FALSE(plat::path::PathExists(sub.c_str()));
 }
+
+// A folder given to the libraries may end in either separator or none; the
+// trail byte 0x5C of a double-byte character (表 = 95 5C) is no separator.
+TEST(PathSeparator, EndsWithSeparatorStepsCharacters) {
+  using plat::path::EndsWithSeparator;
+  EXPECT_TRUE(EndsWithSeparator("data\\"));
+  EXPECT_TRUE(EndsWithSeparator("/data/"));
+  EXPECT_FALSE(EndsWithSeparator("/data"));
+  EXPECT_FALSE(EndsWithSeparator(""));
+  EXPECT_FALSE(EndsWithSeparator("/data/\x95\x5C"));
+  EXPECT_TRUE(EndsWithSeparator("/data/\x95\x5C\\"));
+}

@@ -202,7 +202,8 @@ TEST_F(Toll2Test, InitReportsMissingFiles) {
   Toll2 toll;
   std::string bare = folder_.folder();
   bare.pop_back();
-  EXPECT_EQ(toll.init(&recorder_, bare.c_str()), -21);
+  EXPECT_EQ(toll.init(&recorder_, bare.c_str()), 0);
+  EXPECT_EQ(toll.init(&recorder_, (bare + "x").c_str()), -21);
   ASSERT_EQ(std::remove(folder_.native("FACIL.DAT").c_str()), 0);
   EXPECT_EQ(toll.init(&recorder_, folder_.folder().c_str()), -22);
 }

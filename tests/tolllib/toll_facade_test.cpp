@@ -39,12 +39,13 @@ class FacadeTest : public ::testing::Test {
   Recorder recorder_;
 };
 
-TEST_F(FacadeTest, InitChecksBothFilesAndNeedsTheTrailingSeparator) {
+TEST_F(FacadeTest, InitChecksBothFilesWithOrWithoutTheTrailingSeparator) {
   Toll toll;
   EXPECT_EQ(toll.init(&recorder_, folder_.folder().c_str()), 0);
   std::string bare = folder_.folder();
-  bare.pop_back();  // "...\TOLL.DAT" becomes "...TOLL.DAT"
-  EXPECT_EQ(toll.init(&recorder_, bare.c_str()), -21);
+  bare.pop_back();  // the folder without its separator finds the same files
+  EXPECT_EQ(toll.init(&recorder_, bare.c_str()), 0);
+  EXPECT_EQ(toll.init(&recorder_, (bare + "x").c_str()), -21);
   ASSERT_EQ(std::remove(folder_.native("FACIL.DAT").c_str()), 0);
   EXPECT_EQ(toll.init(&recorder_, folder_.folder().c_str()), -22);
   ASSERT_EQ(std::remove(folder_.native("TOLL.DAT").c_str()), 0);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace plat::path {
 
@@ -31,6 +32,10 @@ bool ProgramFolder(std::string& out);
 bool TempFolder(std::string& out);
 // Creates <folder><prefix>XXXX.TMP exclusively (empty) and gives its path.
 bool MakeTempFileName(const char* folder, const char* prefix, std::string& out);
+
+// True when the text's last character is '\\' or '/' (Shift-JIS aware: the
+// trail byte 0x5C of a double-byte character is no separator).
+bool EndsWithSeparator(std::string_view text);
 
 bool MakeDir(const char* path);  // one level; an existing folder is success
 bool RemoveDir(const char* path);
