@@ -94,6 +94,9 @@ int GenerateDataFolder(const Description& d, const std::string& folder,
 
 int WriteDictionaryFiles(const Description& d, const std::string& folder, char* msg);
 int WriteUserReplacementFile(const Description& d, const std::string& folder, char* msg);
+// Writes the lines, each ended by CR LF, into a new file; a failed write
+// leaves no file.
+int WriteCrLfLines(const std::string& path, const std::vector<std::string>& lines, char* msg);
 // Each point's mesh and its east, north and north-east neighbours, with
 // the shift that the three-parameter conversion gives at each mesh's
 // south-west corner.
