@@ -137,8 +137,9 @@ echo "            [discount ids] third fee, the fees charged at that point; -1: 
 echo
 echo "== tvxroute: from 瀬田 on the 国道246号 onto the 東名 at 東京IC, a stop at 海老名JCT, out at 厚木IC and through the crossing 旭町 (positions in degrees, Tokyo datum)"
 echo "   error: 0 = a route was found; summary: toll after discounts, undiscounted (yen)"
-echo "   link: road class, distance (m), time (s), node index, road-name index, number of shape points"
-echo "   node: position, kind (0 named crossing, 1 to 4 highway facilities, 4 a junction, 5 toll point, 7 other points), break (1 start,"
+echo "   link: road class (0 expressway, 1 national road, 2 main local road, 3 prefectural road, 4-5 other road,"
+echo "         6 ferry), distance (m), time (s), node index, road-name index, number of shape points"
+echo "   node: position, kind (0 named crossing, 1 to 4 highway facilities with 4 a junction, 5 toll point, 7 other points), break (1 start,"
 echo "         3 via point, 2 goal, 0 none), fee and first fee (yen), facility code, facility flag, time, name"
 ./build/tvxroute build/Database/Road 139.6330,35.6240@2015-06-03T10:00 139.3886,35.4338@2015-06-03T10:30 \
   139.3300,35.4450 --road 1 | iconv -f CP932 -t UTF-8
