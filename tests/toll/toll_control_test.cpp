@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_util.h"
+#include "support/toll_fixture.h"
 #include "toll/toll_control.h"
 #include "toll_test_util.h"
 
@@ -18,46 +19,14 @@ uint32_t At(int day, int hour, int minute) {
          (static_cast<uint32_t>(hour) << 6) | static_cast<uint32_t>(minute);
 }
 
-FacilEntry Facility(uint16_t number, uint8_t kind, uint16_t b, uint8_t d, uint16_t c = 0, uint8_t kind2 = 0) {
-  FacilEntry e;
-  e.number = number;
-  e.kind = kind;
-  e.kind2 = kind2;
-  e.valueB = b;
-  e.valueD = d;
-  e.valueC = c;
-  e.name = u"料金所";
-  return e;
-}
+using tolltest::Facility;
+using tolltest::List;
 
-FeeList List(uint32_t flags, std::vector<int16_t> row, uint16_t mask = 0x8000) {
-  FeeList l;
-  l.flags = flags;
-  l.valueFlags = 1;
-  l.rowMask = mask;
-  l.rows = {std::move(row)};
-  return l;
-}
-
-// #10 entrance (B 1, group 0) and #20 exit (B 2): group 0 holds the pair
-// with list 0 {rule group 1, item 2; 1,000 yen in column 0}; rule (1,2)
-// all days and holidays, mode 0, 300 per mille, rounded to 10. Classes 2
-// and 3 read column 0.
-struct Fixture {
-  tollbuild::FacilDat facil;
-  tollbuild::TollDat toll;
-  Fixture() {
-    facil.version = toll.version = 35;
-    facil.day = toll.day = 20150401;
-    facil.facilities = {Facility(10, 0x02, 1, 0), Facility(11, 0x02, 1, 0), Facility(20, 0x01, 2, 0)};
-    toll.classes = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
-    toll.lists = {List(0x01400000, {1000})};
-    tollbuild::Group g;
-    g.keys = {1, 2};
-    g.pairs = {{1, 2, 0}};
-    toll.groups = {g};
-    toll.rules = {{1, 2, 0xFF00, 0, 0, 255, 255, 300, 0}};
-  }
+// The shared fee fixture (#10 and #11 entrances, B 1, group 0; #20 exit,
+// B 2): group 0 holds the pair with list 0 {rule group 1, item 2; 1,000 yen
+// in column 0}; rule (1,2) all days and holidays, mode 0, 300 per mille,
+// rounded to 10. Classes 2 and 3 read column 0.
+struct Fixture : tolltest::FeeFixture {
   tollbuild::Rule& rule(int first, int second) {
     for (auto& r : toll.rules)
       if (r.first == first && r.second == second) return r;
