@@ -101,10 +101,9 @@ int WriteDictionaryFiles(const Description& d, const std::string& folder, char* 
                     ToPairs(d.replacements), msg);
 }
 
-int WriteUserReplacementFile(const Description& d, const std::string& folder, char* msg) {
-  const std::string path = folder + kUserReplacementFile;
+int WriteTextLines(const std::string& path, const std::vector<std::string>& lines, char* msg) {
   std::string text;
-  for (const std::string& line : d.userReplacementLines) text += line + "\r\n";
+  for (const std::string& line : lines) text += line + "\r\n";
   plat::File file;
   if (!file.Open(path.c_str(), plat::ModeCreate | plat::ModeWrite)) {
     SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path.c_str());
@@ -117,6 +116,10 @@ int WriteUserReplacementFile(const Description& d, const std::string& folder, ch
     return 0;
   }
   return 1;
+}
+
+int WriteUserReplacementFile(const Description& d, const std::string& folder, char* msg) {
+  return WriteTextLines(folder + kUserReplacementFile, d.userReplacementLines, msg);
 }
 
 int CSampleDictionaries::Load(const std::string& folder, char* msg) {

@@ -82,6 +82,8 @@ int PrefectureNumber(const std::string& code);
 std::string PrefectureFileName(const char* format, int prefecture);
 // The folder with a separator at its end.
 std::string WithSeparator(const std::string& folder);
+// Writes the lines (CP932), each ended by CR LF; a failed write leaves no file.
+int WriteTextLines(const std::string& path, const std::vector<std::string>& lines, char* msg);
 // Creates the folder and the folders above it.
 int MakeFolders(const std::string& folder, char* msg);
 

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "common/message.h"
-#include "plat/file.h"
 #include "tools/sampledata/generate.h"
 
 namespace sampledata {
@@ -509,23 +508,6 @@ std::string Altered(Random& random, const std::string& name) {
   return name.size() < 2 ? alien : alien + name.substr(2);  // names are full width
 }
 
-int WriteLines(const std::string& path, const std::vector<std::string>& lines, char* msg) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  plat::File file;
-  if (!file.Open(path.c_str(), plat::ModeCreate | plat::ModeWrite)) {
-    SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path.c_str());
-    return 0;
-  }
-  const bool written = file.Write(text.data(), text.size());
-  if (!file.Close() || !written) {
-    plat::File::Remove(path.c_str());
-    SetMessage(msg, "ファイルへの書き込みに失敗しました!(%s)", path.c_str());
-    return 0;
-  }
-  return 1;
-}
-
 }  // namespace
 
 int MakeNationalDescription(const Description& dictionaries, const NationalOptions& options,
@@ -576,9 +558,9 @@ NationalAddresses MakeNationalAddresses(const Description& d, uint32_t seed, int
 int WriteNationalAddresses(const NationalAddresses& a, const std::string& folder, char* msg) {
   const std::string base = WithSeparator(folder);
   return MakeFolders(base, msg) &&
-         WriteLines(base + kAddressesWithPrefectureFile, a.withPrefecture, msg) &&
-         WriteLines(base + kAddressesWithoutPrefectureFile, a.withoutPrefecture, msg) &&
-         WriteLines(base + kAddressesNotInDataFile, a.notInData, msg);
+         WriteTextLines(base + kAddressesWithPrefectureFile, a.withPrefecture, msg) &&
+         WriteTextLines(base + kAddressesWithoutPrefectureFile, a.withoutPrefecture, msg) &&
+         WriteTextLines(base + kAddressesNotInDataFile, a.notInData, msg);
 }
 
 }  // namespace sampledata
