@@ -107,54 +107,46 @@ int MatchOne(const char* address, const std::string& folder, const char* dataset
                                 1, 1, 1, 1, 1, dataset);
 }
 
+// The addresses in turn, one per iteration, after a first pass over the
+// first warmUp of them (what is read once per folder is then in place).
+void MatchInTurn(benchmark::State& state, const std::string& folder,
+                 const std::vector<std::string>& addresses, std::size_t warmUp) {
+  for (std::size_t i = 0; i < addresses.size() && i < warmUp; ++i)
+    MatchOne(addresses[i].c_str(), folder, "VRG_EXTEND");
+  std::size_t next = 0;
+  int64_t matched = 0;
+  const uint64_t callsBefore = plat::SystemCallCount();
+  for (auto _ : state) {
+    matched += MatchOne(addresses[next].c_str(), folder, "VRG_EXTEND");
+    if (++next == addresses.size()) next = 0;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations());
+  state.counters["syscalls/address"] =
+      static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
+  state.counters["matched"] = static_cast<double>(matched) / n;
+}
+
 void BM_MatchCorpus(benchmark::State& state) {
-  const int scale = static_cast<int>(state.range(0));
-  const std::string folder = DataFolder(scale);
   const auto& corpus = Corpus();
   if (corpus.empty()) {
     state.SkipWithError("no corpus");
     return;
   }
-  // One pass first: what is read once per folder is then in place.
-  for (const std::string& address : corpus) MatchOne(address.c_str(), folder, "VRG_EXTEND");
-  std::size_t next = 0;
-  int64_t matched = 0;
-  const uint64_t callsBefore = plat::SystemCallCount();
-  for (auto _ : state) {
-    matched += MatchOne(corpus[next].c_str(), folder, "VRG_EXTEND");
-    if (++next == corpus.size()) next = 0;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.SetItemsProcessed(state.iterations());
-  state.counters["syscalls/address"] =
-      static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
-  state.counters["matched"] = static_cast<double>(matched) / n;
+  MatchInTurn(state, DataFolder(static_cast<int>(state.range(0))), corpus, corpus.size());
   state.counters["corpus"] = static_cast<double>(corpus.size());
 }
 BENCHMARK(BM_MatchCorpus)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 
-// The addresses of one list of the national set, in turn.
+// The addresses of one list of the national set, in turn (a whole first
+// pass would take seconds without the prefecture).
 void BM_MatchNational(benchmark::State& state, const char* file) {
-  const std::string folder = DataFolder(kNational);
   const auto& list = NationalList(file);
   if (list.empty()) {
-    state.SkipWithError("no national data: build the national_data target");
+    state.SkipWithError("no national data: build the target match_bench_national (or national_data)");
     return;
   }
-  // What is read once per folder is read before the clock starts.
-  for (std::size_t i = 0; i < list.size() && i < 20; ++i) MatchOne(list[i].c_str(), folder, "VRG_EXTEND");
-  std::size_t next = 0;
-  int64_t matched = 0;
-  const uint64_t callsBefore = plat::SystemCallCount();
-  for (auto _ : state) {
-    matched += MatchOne(list[next].c_str(), folder, "VRG_EXTEND");
-    if (++next == list.size()) next = 0;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.SetItemsProcessed(state.iterations());
-  state.counters["syscalls/address"] =
-      static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
-  state.counters["matched"] = static_cast<double>(matched) / n;
+  MatchInTurn(state, DataFolder(kNational), list, 20);
 }
 BENCHMARK_CAPTURE(BM_MatchNational, with_prefecture, sampledata::kAddressesWithPrefectureFile)
     ->MinTime(2.0)
@@ -310,7 +302,7 @@ double Median(std::vector<double> values) {
 // Jobs on the addresses in turn, each followed by one empty process.
 void KortJob(benchmark::State& state, int scale, const std::vector<std::string>& addresses) {
   if (addresses.empty()) {
-    state.SkipWithError("no addresses: build the national_data target");
+    state.SkipWithError("no national data: build the target match_bench_national (or national_data)");
     return;
   }
   const std::string root = ScaleRoot(scale);

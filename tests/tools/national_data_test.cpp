@@ -291,11 +291,11 @@ TEST(NationalData, RowsPassTheDescriptionReadersFieldChecks) {
 // from: the listed addresses reach their town, the altered ones do not.
 TEST(NationalData, MatcherFindsTheListedAddressesOnly) {
   NationalOptions options;
-  options.percent = 10;
+  options.percent = 5;
   const Description d = ThreePrefectures(options);
   testutil::TempDir dir;
   const std::string folder = Generate(dir, "small", d, 1);
-  const NationalAddresses a = MakeNationalAddresses(d, 1, 100);
+  const NationalAddresses a = MakeNationalAddresses(d, 1, 60);
   for (const std::string& address : a.withPrefecture)
     EXPECT_GE(MatchLevel(folder, address), 3) << Show(address);
   for (const std::string& address : a.withoutPrefecture)

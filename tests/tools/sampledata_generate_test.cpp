@@ -197,3 +197,17 @@ TEST(WriteChangeFiles, PrefectureWithoutRecordsGetsNoFiles) {
 }
 
 }  // namespace
+
+// A prefecture that fails in a worker process fails the whole folder, with
+// the worker's message; the other workers still run to their end.
+TEST(GenerateDataFolder, WorkerFailureFailsTheFolderWithItsMessage) {
+  testutil::TempDir dir;
+  // A folder stands where prefecture 26's database is to be written.
+  std::filesystem::create_directories(dir.Native("QVAD26.NDB"));
+  GenerateOptions options;
+  options.jobs = 2;
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(GenerateDataFolder(Sample(), dir.path(), options, msg), 0);
+  EXPECT_NE(std::string(msg).find("QVAD26.NDB"), std::string::npos) << Show(msg);
+  EXPECT_TRUE(std::filesystem::exists(dir.Native("QVAD13.TIX")));
+}

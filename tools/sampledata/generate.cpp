@@ -101,7 +101,7 @@ int WriteDictionaryFiles(const Description& d, const std::string& folder, char* 
                     ToPairs(d.replacements), msg);
 }
 
-int WriteCrLfLines(const std::string& path, const std::vector<std::string>& lines, char* msg) {
+int WriteTextLines(const std::string& path, const std::vector<std::string>& lines, char* msg) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   plat::File file;
@@ -119,7 +119,7 @@ int WriteCrLfLines(const std::string& path, const std::vector<std::string>& line
 }
 
 int WriteUserReplacementFile(const Description& d, const std::string& folder, char* msg) {
-  return WriteCrLfLines(folder + kUserReplacementFile, d.userReplacementLines, msg);
+  return WriteTextLines(folder + kUserReplacementFile, d.userReplacementLines, msg);
 }
 
 int CSampleDictionaries::Load(const std::string& folder, char* msg) {

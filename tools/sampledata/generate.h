@@ -82,6 +82,8 @@ int PrefectureNumber(const std::string& code);
 std::string PrefectureFileName(const char* format, int prefecture);
 // The folder with a separator at its end.
 std::string WithSeparator(const std::string& folder);
+// Writes the lines (CP932), each ended by CR LF; a failed write leaves no file.
+int WriteTextLines(const std::string& path, const std::vector<std::string>& lines, char* msg);
 // Creates the folder and the folders above it.
 int MakeFolders(const std::string& folder, char* msg);
 
@@ -94,9 +96,6 @@ int GenerateDataFolder(const Description& d, const std::string& folder,
 
 int WriteDictionaryFiles(const Description& d, const std::string& folder, char* msg);
 int WriteUserReplacementFile(const Description& d, const std::string& folder, char* msg);
-// Writes the lines, each ended by CR LF, into a new file; a failed write
-// leaves no file.
-int WriteCrLfLines(const std::string& path, const std::vector<std::string>& lines, char* msg);
 // Each point's mesh and its east, north and north-east neighbours, with
 // the shift that the three-parameter conversion gives at each mesh's
 // south-west corner.

@@ -508,7 +508,6 @@ std::string Altered(Random& random, const std::string& name) {
   return name.size() < 2 ? alien : alien + name.substr(2);  // names are full width
 }
 
-
 }  // namespace
 
 int MakeNationalDescription(const Description& dictionaries, const NationalOptions& options,
@@ -559,9 +558,9 @@ NationalAddresses MakeNationalAddresses(const Description& d, uint32_t seed, int
 int WriteNationalAddresses(const NationalAddresses& a, const std::string& folder, char* msg) {
   const std::string base = WithSeparator(folder);
   return MakeFolders(base, msg) &&
-         WriteCrLfLines(base + kAddressesWithPrefectureFile, a.withPrefecture, msg) &&
-         WriteCrLfLines(base + kAddressesWithoutPrefectureFile, a.withoutPrefecture, msg) &&
-         WriteCrLfLines(base + kAddressesNotInDataFile, a.notInData, msg);
+         WriteTextLines(base + kAddressesWithPrefectureFile, a.withPrefecture, msg) &&
+         WriteTextLines(base + kAddressesWithoutPrefectureFile, a.withoutPrefecture, msg) &&
+         WriteTextLines(base + kAddressesNotInDataFile, a.notInData, msg);
 }
 
 }  // namespace sampledata
