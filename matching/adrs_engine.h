@@ -610,6 +610,7 @@ class CAdrsEngine {
   CRecordList* replacementList_;
   CRecordList* extraReplacementList_;
   std::string extraSignature_;
+  std::size_t extraSignatureHash_ = 0;  // of extraSignature_, for the tables' keys
   bool extraSignatureReady_ = false;
 
   // Match state.

@@ -185,10 +185,26 @@ struct ChomeBest {
 // The name of a kept table: what it lists, the index image, kind and
 // rows, the switch and the extra pairs it was made with.
 std::string TableKey(const char* what, uint64_t indexId, int32_t kind, uint32_t childBase,
-                     uint16_t count, int kana, const std::string& extraSignature) {
+                     uint16_t count, int kana, std::size_t extraSignatureHash) {
   return std::string(what) + " " + std::to_string(indexId) + " " + std::to_string(kind) + " " +
          std::to_string(childBase) + " " + std::to_string(count) + " " + std::to_string(kana) +
-         " " + std::to_string(std::hash<std::string>{}(extraSignature));
+         " " + std::to_string(extraSignatureHash);
+}
+
+// The table kept under the key with the image, made by build on first need;
+// none when the kept one was made with other extra pairs (a hash clash).
+template <typename Build>
+std::shared_ptr<const NameTable> KeptTable(CCachedFile& image, const std::string& key,
+                                           const std::string& signature, Build&& build) {
+  std::shared_ptr<const void> kept = image.GetDerived(key);
+  if (!kept) {
+    auto table = std::make_shared<NameTable>();
+    table->extraSignature = signature;
+    build(table.get());
+    kept = image.SetDerived(key, std::move(table));
+  }
+  auto table = std::static_pointer_cast<const NameTable>(kept);
+  return table->extraSignature == signature ? table : nullptr;
 }
 
 }  // namespace
@@ -292,6 +308,7 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
 const std::string& CAdrsEngine::ExtraSignature() {
   if (!extraSignatureReady_) {
     extraSignature_ = ExtraPairsSignature(extraReplacementList_);
+    extraSignatureHash_ = std::hash<std::string>{}(extraSignature_);
     extraSignatureReady_ = true;
   }
   return extraSignature_;
@@ -312,14 +329,10 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, 
                                                             const std::vector<CityRow>* rows) {
   const auto& indexImage = index_.GetSharedImage();
   if (!rows || !indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
-  CCachedFile& databaseImage = *database_->GetSharedImage();
   const std::string& signature = ExtraSignature();
   const std::string key = TableKey("municipality names", indexImage->GetId(), GetIndexKind(),
-                                   childBase, count, kana, signature);
-  std::shared_ptr<const void> kept = databaseImage.GetDerived(key);
-  if (!kept) {
-    auto table = std::make_shared<NameTable>();
-    table->extraSignature = signature;
+                                   childBase, count, kana, extraSignatureHash_);
+  return KeptTable(*database_->GetSharedImage(), key, signature, [&](NameTable* table) {
     for (uint16_t n = 1; n <= count && n <= rows->size(); ++n) {
       const CityRow& row = (*rows)[n - 1];
       const std::string city = ComparedCityName(row.city.c_str(), kana);
@@ -328,10 +341,7 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, 
         table->AddName(n, city.c_str(), extraReplacementList_, false, false, true);
     }
     if (rows->size() == count) table->Finish();
-    kept = databaseImage.SetDerived(key, std::move(table));
-  }
-  auto table = std::static_pointer_cast<const NameTable>(kept);
-  return table->extraSignature == signature ? table : nullptr;
+  });
 }
 
 int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
@@ -541,14 +551,10 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
                                                             int kana) {
   const auto& indexImage = index_.GetSharedImage();
   if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
-  CCachedFile& databaseImage = *database_->GetSharedImage();
   const std::string& signature = ExtraSignature();
   const std::string key = TableKey("oaza names", indexImage->GetId(), GetIndexKind(), childBase,
-                                   count, kana, signature);
-  std::shared_ptr<const void> kept = databaseImage.GetDerived(key);
-  if (!kept) {
-    auto table = std::make_shared<NameTable>();
-    table->extraSignature = signature;
+                                   count, kana, extraSignatureHash_);
+  return KeptTable(*database_->GetSharedImage(), key, signature, [&](NameTable* table) {
     // The fields MatchOaza reads of every row it compares by name; a row
     // that does not read leaves the table incomplete.
     char scratch[kMessageSize] = "";
@@ -575,10 +581,7 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
       table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
     }
     if (complete) table->Finish();
-    kept = databaseImage.SetDerived(key, std::move(table));
-  }
-  auto table = std::static_pointer_cast<const NameTable>(kept);
-  return table->extraSignature == signature ? table : nullptr;
+  });
 }
 
 int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
