@@ -281,8 +281,8 @@ std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDicti
 
 // Marks in skip[j] the prefectures with data that the scan can leave out.
 void PrefecturesToLeaveOut(const MatchSetup& s,
-                                  const std::shared_ptr<const plat::FolderListing>& listing,
-                                  std::array<bool, kPrefectureCount + 1>* skip) {
+                           const std::shared_ptr<const plat::FolderListing>& listing,
+                           std::array<bool, kPrefectureCount + 1>* skip) {
   skip->fill(false);
   std::string rest;
   if (!listing || !NormalisedAlone(s, &rest)) return;
@@ -293,20 +293,12 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
                           std::to_string(std::hash<std::string>{}(ExtraPairsSignature(s.extraList)));
   const auto folder = KeptFolderPrefectures(key);
   std::lock_guard<std::mutex> lock(folder->mutex);
+  const CNameCandidateSource& source = CurrentNameCandidateSource();
+  if (!source.UsesTables()) return;
   // The query of the municipality level on the rest (MatchCity).
   NameQuery query;
   query.AddText(rest.c_str(), s.extraList);
-  if (s.list != nullptr) {
-    std::string replaced = rest;
-    if (replaced.size() <= static_cast<std::size_t>(kMaxSearchTextLength)) {
-      char buffer[kMaxSearchTextLength + 1];
-      std::memcpy(buffer, rest.c_str(), rest.size() + 1);
-      if (ApplyReplacementPairs(s.list, buffer, sizeof buffer)) replaced = buffer;
-    }
-    query.AddText(replaced.c_str(), s.extraList);
-  }
-  const CNameCandidateSource& source = CurrentNameCandidateSource();
-  if (!source.UsesTables()) return;
+  if (s.list != nullptr) query.AddText(ReplacedText(s.list, rest.c_str()).c_str(), s.extraList);
   FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
   std::vector<uint16_t> rows;
   const bool sameNames = folder->listing == listing;

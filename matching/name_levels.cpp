@@ -76,15 +76,6 @@ bool IsStreetDistrict(const char* placeCode) {
          placeCode[8] == '9';
 }
 
-// The text with every pair of the list applied; the text unchanged when
-// the result does not fit.
-std::string Replaced(const CRecordList* list, const char* text) {
-  if (list == nullptr || Length(text) > kMaxSearchTextLength) return text;
-  char buffer[kMaxSearchTextLength + 1];
-  std::memcpy(buffer, text, std::strlen(text) + 1);
-  if (!ApplyReplacementPairs(list, buffer, sizeof buffer)) return text;
-  return buffer;
-}
 
 // Double-byte characters that both texts begin with, in bytes.
 int CommonDoubleByteHead(const char* a, const char* b) {
@@ -356,7 +347,7 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
   std::string bestRest;
 
   // The text at the cursor with the replacement pairs applied.
-  const std::string replaced = list != nullptr ? Replaced(list, text->GetText()) : std::string();
+  const std::string replaced = list != nullptr ? ReplacedText(list, text->GetText()) : std::string();
 
   char county[kFieldSize];
   char city[kFieldSize];
@@ -746,7 +737,7 @@ int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
     // how a number is written, or in a unit word after it.
     CSideText side(text, extraReplacementList_);
     if (!side.ok()) continue;
-    const std::string name = Replaced(extraReplacementList_, row.name);
+    const std::string name = ReplacedText(extraReplacementList_, row.name);
     const char* t = side.Text();
     const int head = CommonDoubleByteHead(t, name.c_str());
     if (head == 0) continue;
@@ -971,7 +962,7 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
     // out after the shared head (３ for ３丁目).
     CSideText side(text, extraReplacementList_);
     if (!side.ok()) continue;
-    const std::string sideName = Replaced(extraReplacementList_, name);
+    const std::string sideName = ReplacedText(extraReplacementList_, name);
     const char* t = side.Text();
     const int head = CommonHead(t, sideName.c_str());
     if (head == 0) continue;

@@ -314,6 +314,15 @@ int ApplyReplacementPairs(const CRecordList* list, char* text, std::size_t textS
   return OnBuffer(text, textSize, [&](std::string& work) { return ApplyPairsIn(list, work); });
 }
 
+std::string ReplacedText(const CRecordList* list, const char* text) {
+  if (list == nullptr || std::strlen(text) > static_cast<std::size_t>(kMaxSearchTextLength))
+    return text;
+  char buffer[kMaxSearchTextLength + 1];
+  std::memcpy(buffer, text, std::strlen(text) + 1);
+  if (!ApplyReplacementPairs(list, buffer, sizeof buffer)) return text;
+  return buffer;
+}
+
 int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text) {
   if (text == nullptr || text->GetText() == nullptr) return 0;
   if (!IsPairList(list)) return 1;

@@ -78,6 +78,10 @@ int UnifyEditTextCharacters(CCharDictionary* dictionary, CEditText* text);
 // Every pair in list order as a replace-all (pairs with an empty search text
 // change nothing).
 int ApplyReplacementPairs(const CRecordList* list, char* text, std::size_t textSize);
+// The text with every pair of the list applied; the text unchanged when
+// there is no list, the text is longer than a search text or the result
+// does not fit one.
+std::string ReplacedText(const CRecordList* list, const char* text);
 // The same as edits; 0 at the first failure.
 int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text);
 
