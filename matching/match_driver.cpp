@@ -477,27 +477,141 @@ int FinalPass(const MatchSetup& s, CEditText* edit, CTableDatabase* database, CA
 
 // ---- The driver ----
 
-int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
-                       const char* dataFolder, CAdrsContext* context,
-                       CCharDictionary* unificationDictionary, CRecordList* replacementList,
-                       CRecordList* extraReplacementList, char* message) {
-  // 1-2. The trimmed text; nothing to do without text or with the matching
-  // switched off.
-  if (!text || !context) return 0;
+namespace {
+
+// 1-2. The trimmed text, empty when there is nothing to do.
+std::string TrimmedText(const char* text) {
   std::string work(text);
   TrimBlanks(work.data());
   work.resize(std::strlen(work.c_str()));
-  if (work.empty()) return 0;
-  if (!context->IsMatchingEnabled()) return 0;
-  // The database and index paths must fit the path buffers of the table
-  // database and the address index: a data folder too long for them fails
-  // as a file that cannot be opened, naming the path, never as missing data.
+  return work;
+}
+
+// The database and index paths must fit the path buffers of the table
+// database and the address index: a data folder too long for them fails as
+// a file that cannot be opened, naming the path, never as missing data.
+bool FolderPathsFit(const char* dataFolder, char* message) {
   const std::string longest =
       NumberedFilePath(FolderWithBackslash(dataFolder), "QVAD%02d.NDB", kPrefectureCount);
   if (longest.size() > kTdbMaxPathLength || longest.size() >= CTixFile::kPathSize) {
     SetMessage(message, kMsgFileOpen, longest.c_str());
+    return false;
+  }
+  return true;
+}
+
+// 5. The prefecture named at the head of the text, 0 when none is.
+int32_t PrefectureAtHead(const CEditText& edit, int32_t useKanji) {
+  for (int32_t i = 1; i <= kPrefectureCount; ++i) {
+    char name[kPrefectureTextSize] = {};
+    GetPrefectureNameByKind(i, name, useKanji);
+    if (std::strncmp(edit.GetText(), name, std::strlen(name)) == 0) return i;
+  }
+  return 0;
+}
+
+// Whether prefecture j has data: its database is in the folder.
+bool PrefectureHasData(const MatchSetup& s,
+                       const std::shared_ptr<const plat::FolderListing>& listing, int32_t j) {
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  const char* ndbName = ndb.c_str() + s.folder.size();
+  return listing ? listing->Contains(ndbName) : FileExists(ndb.c_str());
+}
+
+// Opens prefecture j's database and index and sets the engine up for the
+// scan; false (both closed) when a file does not open.
+bool OpenPrefecture(const MatchSetup& s, int32_t j, CTableDatabase* database,
+                    CAdrsEngine* engine) {
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+  if (!database->Open(ndb.c_str())) return false;
+  if (!engine->Open(tix.c_str(), s.context->GetIndexKind())) {
+    engine->Close();
+    database->Close();
+    return false;
+  }
+  SetUpEngine(engine, database, s, j, true);
+  return true;
+}
+
+// 7, a prefecture named in the text: its match alone. 1 with the result
+// line written, 0 when nothing matched, -1 after a failure.
+int MatchNamedPrefecture(const MatchSetup& s,
+                         const std::shared_ptr<const plat::FolderListing>& listing, int32_t fixed,
+                         CEditText* edit, CTableDatabase* database, CAdrsEngine* engine) {
+  if (!PrefectureHasData(s, listing, fixed) || !OpenPrefecture(s, fixed, database, engine))
+    return 0;
+  PrefectureFiles files(engine, database);
+  MatchOutcome m;
+  if (!MatchOnePrefecture(engine, edit, s, MatchText(s, fixed, false), false, &m)) return -1;
+  if (m.level <= 0) return 0;
+  return WriteMatchResultLine(engine, database, s.context, m.level, m.reference, m.entry,
+                              s.message)
+             ? 1
+             : -1;
+}
+
+// 6-7. The scan: every prefecture with data that the scan cannot leave
+// out, in order, its candidates (deeper than the prefecture) added to the
+// list. 1 when it ran, -1 after a failure.
+int ScanPrefectures(const MatchSetup& s, const std::shared_ptr<const plat::FolderListing>& listing,
+                    CEditText* edit, CTableDatabase* database, CAdrsEngine* engine,
+                    CRecordList* candidates) {
+  std::array<bool, kPrefectureCount + 1> leaveOut{};
+  PrefecturesToLeaveOut(s, listing, &leaveOut);
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    if (leaveOut[static_cast<std::size_t>(j)] || !PrefectureHasData(s, listing, j)) continue;
+    if (!OpenPrefecture(s, j, database, engine)) continue;
+    PrefectureFiles files(engine, database);
+    MatchOutcome m;
+    if (!MatchOnePrefecture(engine, edit, s, MatchText(s, j, true), true, &m)) return -1;
+    if (m.level > 1) {
+      unsigned char record[kCandidateSize];
+      StoreCandidate({j, m.level, m.reference, m.entry}, record);
+      if (!candidates->Add(record)) {
+        SetMessage(s.message, kMsgWorkMemory);
+        return -1;
+      }
+    }
+  }
+  return 1;
+}
+
+// 6-10 for a text without a prefecture name.
+int MatchWithoutPrefectureName(const MatchSetup& s,
+                               const std::shared_ptr<const plat::FolderListing>& listing,
+                               CEditText* edit, CTableDatabase* database, CAdrsEngine* engine) {
+  CRecordList candidates;
+  struct FreeList {
+    CRecordList& l;
+    ~FreeList() { l.Free(); }
+  } freeCandidates{candidates};
+  if (!candidates.Create(10, kCandidateSize, 128)) {
+    SetMessage(s.message, kMsgWorkMemory);
     return -1;
   }
+  if (ScanPrefectures(s, listing, edit, database, engine, &candidates) < 0) return -1;
+  // 8-9. The deepest candidate; 10. the final pass over its prefecture.
+  // Several prefectures reached no deeper than the municipality: the
+  // reference library reports the municipality as not determined (2).
+  if (candidates.GetCount() == 0) return 0;
+  Candidate best{};
+  if (!ChooseCandidate(candidates, &best)) return s.context->IsLibraryProfile() ? 2 : 0;
+  return FinalPass(s, edit, database, engine, best.prefecture);
+}
+
+}  // namespace
+
+int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
+                       const char* dataFolder, CAdrsContext* context,
+                       CCharDictionary* unificationDictionary, CRecordList* replacementList,
+                       CRecordList* extraReplacementList, char* message) {
+  // 1-2. Nothing to do without text or with the matching switched off.
+  if (!text || !context) return 0;
+  const std::string work = TrimmedText(text);
+  if (work.empty()) return 0;
+  if (!context->IsMatchingEnabled()) return 0;
+  if (!FolderPathsFit(dataFolder, message)) return -1;
 
   // 3. The edit text and the search-text kind.
   CEditText edit;
@@ -532,72 +646,12 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
     s.list = &narrowList;
   }
 
-  // 5. A prefecture named at the head of the text.
-  int32_t fixed = 0;
-  for (int32_t i = 1; i <= kPrefectureCount && fixed == 0; ++i) {
-    char name[kPrefectureTextSize] = {};
-    GetPrefectureNameByKind(i, name, useKanji);
-    if (std::strncmp(edit.GetText(), name, std::strlen(name)) == 0) fixed = i;
-  }
-
-  // 6. The candidate list of the scan.
-  CRecordList candidates;
-  struct FreeList {
-    CRecordList& l;
-    ~FreeList() { l.Free(); }
-  } freeCandidates{candidates};
-  if (fixed == 0 && !candidates.Create(10, kCandidateSize, 128)) {
-    SetMessage(message, kMsgWorkMemory);
-    return -1;
-  }
-
-  // 7. Each prefecture with data: the fixed one, else all in order.
+  // 7. Which prefectures have data: one listing of the folder, kept while
+  // the folder is unchanged.
   CTableDatabase database;
   CAdrsEngine engine;
-  // Which prefectures have data: one listing of the folder, kept while
-  // the folder is unchanged.
   const auto listing = plat::GetFolderListing(s.folder.c_str());
-  const int32_t first = fixed ? fixed : 1;
-  const int32_t last = fixed ? fixed : kPrefectureCount;
-  std::array<bool, kPrefectureCount + 1> leaveOut{};
-  if (!fixed) PrefecturesToLeaveOut(s, listing, &leaveOut);
-  for (int32_t j = first; j <= last; ++j) {
-    if (leaveOut[static_cast<std::size_t>(j)]) continue;
-    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-    const char* ndbName = ndb.c_str() + s.folder.size();
-    if (listing ? !listing->Contains(ndbName) : !FileExists(ndb.c_str())) continue;
-    const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
-    if (!database.Open(ndb.c_str())) continue;
-    PrefectureFiles files(&engine, &database);
-    if (!engine.Open(tix.c_str(), context->GetIndexKind())) continue;
-    SetUpEngine(&engine, &database, s, j, true);
-
-    MatchOutcome m;
-    if (fixed) {
-      if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, false), false, &m)) return -1;
-      if (m.level <= 0) return 0;
-      return WriteMatchResultLine(&engine, &database, context, m.level, m.reference, m.entry,
-                                  message)
-                 ? 1
-                 : -1;
-    }
-    if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, true), true, &m)) return -1;
-    if (m.level > 1) {
-      unsigned char record[kCandidateSize];
-      StoreCandidate({j, m.level, m.reference, m.entry}, record);
-      if (!candidates.Add(record)) {
-        SetMessage(message, kMsgWorkMemory);
-        return -1;
-      }
-    }
-  }
-  if (fixed) return 0;
-
-  // 8-9. The deepest candidate; 10. the final pass over its prefecture.
-  // Several prefectures reached no deeper than the municipality: the
-  // reference library reports the municipality as not determined (2).
-  if (candidates.GetCount() == 0) return 0;
-  Candidate best{};
-  if (!ChooseCandidate(candidates, &best)) return context->IsLibraryProfile() ? 2 : 0;
-  return FinalPass(s, &edit, &database, &engine, best.prefecture);
+  const int32_t fixed = PrefectureAtHead(edit, useKanji);
+  if (fixed) return MatchNamedPrefecture(s, listing, fixed, &edit, &database, &engine);
+  return MatchWithoutPrefectureName(s, listing, &edit, &database, &engine);
 }
