@@ -109,6 +109,13 @@ uint32_t CEditText::VersionLength(uint32_t n) const {
 const char* CEditText::GetText() const { return count_ == 0 ? nullptr : GetVersionText(count_); }
 
 int CEditText::GetLength() const {
+  // The current version is the last in the store: its text, its NUL and
+  // one spare byte end the store (texts hold no NUL).
+  if (count_ != 0 && count_ == records_.size()) {
+    const uint32_t start = records_[count_ - 1].textStart;
+    if (start != 0 && start + 1 <= store_.size())
+      return static_cast<int>(store_.size() - (start - 1) - 2);
+  }
   const char* text = GetText();
   return text ? static_cast<int>(std::strlen(text)) : 0;
 }
@@ -121,7 +128,7 @@ int CEditText::IsEmpty() const {
 const char* CEditText::GetPointer(int position) const {
   const char* text = GetText();
   if (text == nullptr) return nullptr;
-  if (position < 1 || position > static_cast<int>(std::strlen(text)) + 1) return empty_;
+  if (position < 1 || position > GetLength() + 1) return empty_;
   return text + position - 1;
 }
 
@@ -329,71 +336,106 @@ int CEditText::NumeralsBeforeUnitsToDigits() {
   if (text[0] == '\0') return 1;
 
   // For the current version: at each character start k, whether the first
-  // k bytes end in a numeral run of one kind (-1 inside a character), and
-  // the heads already seen to need no change. Both hold until an edit.
+  // k bytes end in a numeral run of one kind (-1 inside a character) and
+  // where that run starts, and the heads already seen to need no change.
+  // They hold until an edit.
   uint32_t seenVersion = 0;
   std::vector<signed char> uniformAt;
+  std::vector<int> runStartAt;
   std::vector<int> unchanged;
+  std::vector<int> runEnds;  // the character starts where uniformAt is 1
+  bool anyNumeral = false;
   auto lookAtVersion = [&] {
     if (seenVersion == count_) return;
     seenVersion = count_;
     unchanged.clear();
+    runEnds.clear();
     const char* t = GetText();
     const std::size_t length = std::strlen(t);
     uniformAt.assign(length + 1, -1);
+    runStartAt.assign(length + 1, 0);
     int kind = 0;  // 1 full-width digits, 2 other numerals
     bool mixed = false;
+    int runStart = 0;
     std::size_t i = 0;
     while (i < length) {
       uniformAt[i] = kind != 0 && !mixed ? 1 : 0;
+      runStartAt[i] = runStart;
+      if (uniformAt[i] == 1) runEnds.push_back(static_cast<int>(i));
       const int cl = CharLen(t + i);
       if (KanjiDigitValue(t + i) < 0) {
         kind = 0;
         mixed = false;
       } else {
         const int k = IsFullWidthDigitAt(t + i) ? 1 : 2;
+        if (kind == 0) runStart = static_cast<int>(i);
         if (kind != 0 && k != kind) mixed = true;
         kind = k;
+        anyNumeral = true;
       }
       i += static_cast<std::size_t>(cl);
     }
     uniformAt[length] = kind != 0 && !mixed ? 1 : 0;
+    runStartAt[length] = runStart;
   };
 
   // Rewrites the numeral run that ends `head` (the first headLength bytes
   // of the current text) when it is of one kind; *shift gets the change in
-  // length.
+  // length. Only the run changes: a run of full-width digits without a
+  // leading zero reads back as itself.
   auto convertRunBefore = [&](int headLength, int* shift) -> int {
     *shift = 0;
     lookAtVersion();
     const std::size_t at = static_cast<std::size_t>(headLength);
-    const int uniform = at < uniformAt.size() && uniformAt[at] >= 0
-                            ? uniformAt[at]
-                            : EndsWithUniformNumeralRun(GetText(), at);
+    const bool known = at < uniformAt.size() && uniformAt[at] >= 0;
+    const int uniform = known ? uniformAt[at] : EndsWithUniformNumeralRun(GetText(), at);
     if (!uniform) return 1;
     for (const int k : unchanged)
       if (k == headLength) return 1;
-    const std::string head(GetText(), at);
-    char converted[kNumeralWorkArea];
-    TrailingNumeralToDigits(head.c_str(), converted, sizeof converted);
-    const int p = converted[0] == '\0' || head == converted
+    const char* t = GetText();
+    const int start = known ? runStartAt[at] : 0;
+    if (known && IsFullWidthDigitAt(t + start) &&
+        (headLength - start == 2 || static_cast<unsigned char>(t[start + 1]) != 0x4F)) {
+      unchanged.push_back(headLength);
+      return 1;
+    }
+    const std::string run(t + start, at - static_cast<std::size_t>(start));
+    char rewritten[kNumeralWorkArea];
+    TrailingNumeralToDigits(run.c_str(), rewritten, sizeof rewritten);
+    const std::string converted =
+        rewritten[0] == '\0' ? std::string() : std::string(t, static_cast<std::size_t>(start)) + rewritten;
+    const int p = converted.empty() || converted.compare(0, std::string::npos, t, at) == 0
                       ? headLength
-                      : CommonPrefixLength(head.c_str(), converted);
+                      : CommonPrefixLength(std::string(t, at).c_str(), converted.c_str());
     if (p >= headLength) {
       unchanged.push_back(headLength);
       return 1;
     }
-    if (!Replace(p + 1, headLength - p, converted + p)) return 0;
-    *shift = static_cast<int>(std::strlen(converted)) - headLength;
+    if (!Replace(p + 1, headLength - p, converted.c_str() + p)) return 0;
+    *shift = static_cast<int>(converted.size()) - headLength;
     return 1;
   };
 
+  // The next place from byte n on where the word follows a numeral run of
+  // one kind, -1 when there is none. The word is of whole characters, so it
+  // is found only at character starts; a place where no such run ends
+  // before it would change nothing.
+  auto nextWordAfterRun = [&](const char* word, int wordLength, int n) {
+    lookAtVersion();
+    const char* t = GetText();
+    for (const int k : runEnds)
+      if (k >= n && std::strncmp(t + k, word, static_cast<std::size_t>(wordLength)) == 0) return k;
+    return -1;
+  };
+
+  lookAtVersion();
+  if (!anyNumeral) return 1;  // nothing to rewrite
   for (const char* word : kUnitWords) {
     const int wordLength = static_cast<int>(std::strlen(word));
     int n = 0;
     for (;;) {
-      const int offset = FindSubstringFrom(word, GetText(), n);
-      if (offset < n) break;
+      const int offset = nextWordAfterRun(word, wordLength, n);
+      if (offset < 0) break;
       int shift = 0;
       if (!convertRunBefore(offset, &shift)) return 0;
       n = offset + shift + wordLength;

@@ -510,12 +510,45 @@ int32_t PrefectureAtHead(const CEditText& edit, int32_t useKanji) {
   return 0;
 }
 
-// Whether prefecture j has data: its database is in the folder.
+// Which prefectures have their database in a folder listing. A listing
+// never changes, so the answer is kept with the listings last asked about.
+using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
+PrefectureFlags PrefecturesInListing(const MatchSetup& s,
+                                     const std::shared_ptr<const plat::FolderListing>& listing) {
+  static std::mutex mutex;
+  static auto* kept =
+      new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = kept->find(listing); it != kept->end()) return it->second;
+  }
+  PrefectureFlags flags{};
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+    flags[static_cast<std::size_t>(j)] = listing->Contains(ndb.c_str() + s.folder.size());
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept->size() >= 16) kept->clear();
+  (*kept)[listing] = flags;
+  return flags;
+}
+
+// Whether each prefecture has data: its database is in the folder.
+PrefectureFlags PrefecturesWithData(const MatchSetup& s,
+                                    const std::shared_ptr<const plat::FolderListing>& listing) {
+  if (listing) return PrefecturesInListing(s, listing);
+  PrefectureFlags flags{};
+  for (int32_t j = 1; j <= kPrefectureCount; ++j)
+    flags[static_cast<std::size_t>(j)] =
+        FileExists(NumberedFilePath(s.folder, "QVAD%02d.NDB", j).c_str());
+  return flags;
+}
+
+// Whether prefecture j has data.
 bool PrefectureHasData(const MatchSetup& s,
                        const std::shared_ptr<const plat::FolderListing>& listing, int32_t j) {
   const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-  const char* ndbName = ndb.c_str() + s.folder.size();
-  return listing ? listing->Contains(ndbName) : FileExists(ndb.c_str());
+  return listing ? listing->Contains(ndb.c_str() + s.folder.size()) : FileExists(ndb.c_str());
 }
 
 // Opens prefecture j's database and index and sets the engine up for the
@@ -553,18 +586,28 @@ int MatchNamedPrefecture(const MatchSetup& s,
 
 // 6-7. The scan: every prefecture with data that the scan cannot leave
 // out, in order, its candidates (deeper than the prefecture) added to the
-// list. 1 when it ran, -1 after a failure.
+// list. 1 when it ran, -1 after a failure. The engine and database stay
+// open on the last prefecture matched, *held (0 when none): the final
+// pass over that prefecture would repeat its match step for step.
 int ScanPrefectures(const MatchSetup& s, const std::shared_ptr<const plat::FolderListing>& listing,
                     CEditText* edit, CTableDatabase* database, CAdrsEngine* engine,
-                    CRecordList* candidates) {
+                    CRecordList* candidates, int32_t* held) {
   std::array<bool, kPrefectureCount + 1> leaveOut{};
   PrefecturesToLeaveOut(s, listing, &leaveOut);
+  const PrefectureFlags withData = PrefecturesWithData(s, listing);
+  *held = 0;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    if (leaveOut[static_cast<std::size_t>(j)] || !PrefectureHasData(s, listing, j)) continue;
+    const auto at = static_cast<std::size_t>(j);
+    if (leaveOut[at] || !withData[at]) continue;
+    if (*held != 0) {
+      engine->Close();
+      database->Close();
+      *held = 0;
+    }
     if (!OpenPrefecture(s, j, database, engine)) continue;
-    PrefectureFiles files(engine, database);
     MatchOutcome m;
     if (!MatchOnePrefecture(engine, edit, s, MatchText(s, j, true), true, &m)) return -1;
+    *held = j;
     if (m.level > 1) {
       unsigned char record[kCandidateSize];
       StoreCandidate({j, m.level, m.reference, m.entry}, record);
@@ -590,13 +633,23 @@ int MatchWithoutPrefectureName(const MatchSetup& s,
     SetMessage(s.message, kMsgWorkMemory);
     return -1;
   }
-  if (ScanPrefectures(s, listing, edit, database, engine, &candidates) < 0) return -1;
+  PrefectureFiles files(engine, database);
+  int32_t held = 0;
+  if (ScanPrefectures(s, listing, edit, database, engine, &candidates, &held) < 0) return -1;
   // 8-9. The deepest candidate; 10. the final pass over its prefecture.
   // Several prefectures reached no deeper than the municipality: the
   // reference library reports the municipality as not determined (2).
   if (candidates.GetCount() == 0) return 0;
   Candidate best{};
   if (!ChooseCandidate(candidates, &best)) return s.context->IsLibraryProfile() ? 2 : 0;
+  if (best.prefecture == held) {
+    // The engine holds the final pass's match already.
+    return WriteMatchResultLine(engine, database, s.context, best.level, best.reference,
+                                best.entry, s.message)
+               ? 1
+               : -1;
+  }
+  files.Close();
   return FinalPass(s, edit, database, engine, best.prefecture);
 }
 
