@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -258,6 +259,30 @@ TEST(CEditText, RandomEditsMapLikeTheModel) {
 }
 
 // --- marks and rollback ---------------------------------------------------------
+
+TEST(CEditText, LengthFollowsEveryEditAndUndo) {
+  CEditText e;
+  ASSERT_EQ(e.Init("東京都ABC"), 1);
+  auto same = [&] { return e.GetLength() == static_cast<int>(std::strlen(e.GetText())); };
+  EXPECT_TRUE(same());
+  const int16_t mark = e.BeginMark();
+  ASSERT_EQ(e.Replace(1, 2, "x"), 1);
+  EXPECT_TRUE(same());
+  ASSERT_EQ(e.Append("あいう"), 1);
+  EXPECT_TRUE(same());
+  ASSERT_EQ(e.Truncate(3), 1);
+  EXPECT_EQ(e.GetLength(), 2);
+  ASSERT_EQ(e.ReplaceAll("x", ""), 1);
+  EXPECT_TRUE(same());
+  e.RollbackTo(mark);
+  EXPECT_STREQ(e.GetText(), "東京都ABC");
+  EXPECT_EQ(e.GetLength(), 9);
+  ASSERT_EQ(e.Truncate(1), 1);
+  EXPECT_EQ(e.GetLength(), 0);
+  EXPECT_EQ(e.GetPointer(1)[0], '\0');
+  CEditText none;
+  EXPECT_EQ(none.GetLength(), 0);
+}
 
 TEST(CEditText, RollbackRestoresEarlierVersions) {
   CEditText e;
