@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/kanji_numeral.h"
@@ -78,6 +79,20 @@ uint32_t FindEqualRecord(const CCharDictionary* dictionary, const char* key) {
       hi = m;
     }
   }
+}
+
+// Whether the search text of a stored pair record (its first field, cut
+// at its last byte) cannot be found in the text: its bytes are nowhere in
+// it, and it does not end in a lead byte without its trail byte (which a
+// search compares as a character). An empty search text finds nothing.
+bool CannotOccurIn(const char* storedSearch, const char* text) {
+  const std::string_view search(storedSearch, strnlen(storedSearch, kPairTextSize - 1));
+  if (search.empty()) return true;
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < search.size(); i += static_cast<std::size_t>(CharLen(search.data() + i)))
+    last = i;
+  if (last + 1 == search.size() && IsLeadByte(static_cast<unsigned char>(search[last]))) return false;
+  return std::string_view(text).find(search) == std::string_view::npos;
 }
 
 // The flag word of stored pair record n (which must exist).
@@ -367,6 +382,8 @@ int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text) {
   if (text == nullptr || text->GetText() == nullptr) return 0;
   if (!IsPairList(list)) return 1;
   for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+    const auto* stored = static_cast<const char*>(list->GetPtr(n));
+    if (stored != nullptr && CannotOccurIn(stored, text->GetText())) continue;
     PairRecord pair;
     if (!list->GetAt(n, &pair)) return 0;
     pair.search[kPairTextSize - 1] = '\0';

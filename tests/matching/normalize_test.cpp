@@ -288,6 +288,22 @@ TEST(ApplyReplacementPairs, EveryPairInListOrder) {
   EXPECT_STREQ(tight, "X");
 }
 
+TEST(ApplyReplacementPairs, BothPathsAgreeOnPairsThatMayNotMatch) {
+  // A pair made by an earlier one, a search ending in a lead byte alone, a
+  // search found only across two characters, and one not found at all.
+  Dictionaries d({}, {{"東", "あい"}, {"いう", "U"}, {"\x82", "L"}, {"\xA0\x82", "Q"}, {"ない", "N"},
+                      {"U東", "V"}});
+  for (const char* in : {"東う", "東東う", "\x82\xA0\x82\xA2", "あ\x82", "いう東", ""}) {
+    char text[64];
+    std::strcpy(text, in);
+    ASSERT_EQ(ApplyReplacementPairs(&d.replacements, text, sizeof text), 1);
+    CEditText e;
+    ASSERT_EQ(e.Init(in), 1);
+    ASSERT_EQ(ApplyReplacementPairsToEditText(&d.replacements, &e), 1);
+    EXPECT_STREQ(e.GetText(), text) << Show(in);
+  }
+}
+
 TEST(NormalizeSearchWords, WordByWord) {
   struct Case {
     const char* in;
