@@ -131,9 +131,18 @@ void SetUpEngine(CAdrsEngine* engine, CTableDatabase* database, const MatchSetup
 // input alone.
 std::string MatchText(const MatchSetup& s, int32_t prefecture, bool withName) {
   if (!withName) return s.work;
+  // The normalised name depends on the folder's dictionaries alone: kept
+  // with them.
+  FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
+  const std::string key =
+      "name in front " + std::to_string(s.useKanjiNames) + " " + std::to_string(prefecture);
+  if (kept) {
+    if (auto it = kept->derived.find(key); it != kept->derived.end()) return it->second + s.work;
+  }
   char name[kPrefectureTextSize * 4] = {};
   GetPrefectureNameByKind(prefecture, name, s.useKanjiNames);
   NormalizeSearchText(s.fullList, s.fullDictionary, name, sizeof name);
+  if (kept) kept->derived[key] = name;
   return std::string(name) + s.work;
 }
 

@@ -327,6 +327,8 @@ int SelectApplicableDictionaryEntries(CRecordList* outList, CCharDictionary* out
 
   if (IsPairList(list) && list->GetCount() > 0) {
     for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+      const auto* stored = static_cast<const char*>(list->GetPtr(n));
+      if (stored != nullptr && CannotOccurIn(stored, q.GetText())) continue;  // changes nothing
       PairRecord pair;
       if (!list->GetAt(n, &pair)) return 0;
       pair.search[kPairTextSize - 1] = '\0';
