@@ -184,6 +184,47 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
   return 1;
 }
 
+// Which prefectures have their database in a folder listing. A listing
+// never changes, so the answer is kept with the listings last asked about.
+using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
+PrefectureFlags PrefecturesInListing(const MatchSetup& s,
+                                     const std::shared_ptr<const plat::FolderListing>& listing) {
+  static std::mutex mutex;
+  static auto* kept =
+      new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = kept->find(listing); it != kept->end()) return it->second;
+  }
+  PrefectureFlags flags{};
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+    flags[static_cast<std::size_t>(j)] = listing->Contains(ndb.c_str() + s.folder.size());
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept->size() >= 16) kept->clear();
+  (*kept)[listing] = flags;
+  return flags;
+}
+
+// Whether each prefecture has data: its database is in the folder.
+PrefectureFlags PrefecturesWithData(const MatchSetup& s,
+                                    const std::shared_ptr<const plat::FolderListing>& listing) {
+  if (listing) return PrefecturesInListing(s, listing);
+  PrefectureFlags flags{};
+  for (int32_t j = 1; j <= kPrefectureCount; ++j)
+    flags[static_cast<std::size_t>(j)] =
+        FileExists(NumberedFilePath(s.folder, "QVAD%02d.NDB", j).c_str());
+  return flags;
+}
+
+// Whether prefecture j has data.
+bool PrefectureHasData(const MatchSetup& s,
+                       const std::shared_ptr<const plat::FolderListing>& listing, int32_t j) {
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  return listing ? listing->Contains(ndb.c_str() + s.folder.size()) : FileExists(ndb.c_str());
+}
+
 // ---- The prefectures a text without a prefecture name can reach ----
 //
 // A prefecture is a candidate of the scan only when its municipality level
@@ -312,8 +353,13 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   std::vector<uint16_t> rows;
   const bool sameNames = folder->listing == listing;
   folder->listing = listing;
+  const PrefectureFlags withData = PrefecturesInListing(s, listing);
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
+    if (!withData[static_cast<std::size_t>(j)]) {  // no database: nothing kept
+      p = PrefectureNames();
+      continue;
+    }
     // The usual case: the same names, the files of the kept images unchanged.
     if (!(sameNames && p.ndb && p.tix && p.ndb->IsCurrent() && p.tix->IsCurrent())) {
       const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
@@ -517,47 +563,6 @@ int32_t PrefectureAtHead(const CEditText& edit, int32_t useKanji) {
     if (std::strncmp(edit.GetText(), name, std::strlen(name)) == 0) return i;
   }
   return 0;
-}
-
-// Which prefectures have their database in a folder listing. A listing
-// never changes, so the answer is kept with the listings last asked about.
-using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
-PrefectureFlags PrefecturesInListing(const MatchSetup& s,
-                                     const std::shared_ptr<const plat::FolderListing>& listing) {
-  static std::mutex mutex;
-  static auto* kept =
-      new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (auto it = kept->find(listing); it != kept->end()) return it->second;
-  }
-  PrefectureFlags flags{};
-  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-    flags[static_cast<std::size_t>(j)] = listing->Contains(ndb.c_str() + s.folder.size());
-  }
-  std::lock_guard<std::mutex> lock(mutex);
-  if (kept->size() >= 16) kept->clear();
-  (*kept)[listing] = flags;
-  return flags;
-}
-
-// Whether each prefecture has data: its database is in the folder.
-PrefectureFlags PrefecturesWithData(const MatchSetup& s,
-                                    const std::shared_ptr<const plat::FolderListing>& listing) {
-  if (listing) return PrefecturesInListing(s, listing);
-  PrefectureFlags flags{};
-  for (int32_t j = 1; j <= kPrefectureCount; ++j)
-    flags[static_cast<std::size_t>(j)] =
-        FileExists(NumberedFilePath(s.folder, "QVAD%02d.NDB", j).c_str());
-  return flags;
-}
-
-// Whether prefecture j has data.
-bool PrefectureHasData(const MatchSetup& s,
-                       const std::shared_ptr<const plat::FolderListing>& listing, int32_t j) {
-  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-  return listing ? listing->Contains(ndb.c_str() + s.folder.size()) : FileExists(ndb.c_str());
 }
 
 // Opens prefecture j's database and index and sets the engine up for the
