@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/kanji_numeral.h"
@@ -153,12 +154,35 @@ class NumeralRunRewriter {
 
 }  // namespace
 
+struct CEditText::SpareStores {
+  static constexpr std::size_t kKept = 8;
+  std::vector<std::pair<std::vector<EditRecord>, std::vector<char>>> kept;
+};
+
+CEditText::SpareStores& CEditText::Spares() {
+  thread_local SpareStores spares;
+  return spares;
+}
+
 CEditText::CEditText() : count_(0), mark_(0) {
   empty_[0] = '\0';
+  // The thread's spares are made before any edit text that gives its
+  // stores back to them, and so end after it.
+  Spares();
   Clear();
 }
 
-CEditText::~CEditText() { Clear(); }
+CEditText::~CEditText() {
+  Clear();
+  SpareStores& spares = Spares();
+  if (records_.capacity() == 0 || store_.capacity() == 0 ||
+      spares.kept.size() >= SpareStores::kKept)
+    return;
+  try {
+    spares.kept.emplace_back(std::move(records_), std::move(store_));
+  } catch (...) {
+  }
+}
 
 void CEditText::Clear() {
   count_ = 0;
@@ -173,6 +197,11 @@ int CEditText::Init(const char* text, uint32_t recordCapacity, uint32_t storeCap
   const std::size_t length = std::strlen(text);
   if (length > static_cast<std::size_t>(kMaxLength)) return 0;
   if (recordCapacity == 0 || storeCapacity == 0) return 0;
+  if (SpareStores& spares = Spares(); records_.capacity() == 0 && !spares.kept.empty()) {
+    records_.swap(spares.kept.back().first);
+    store_.swap(spares.kept.back().second);
+    spares.kept.pop_back();
+  }
   try {
     records_.reserve(recordCapacity);
     store_.reserve(storeCapacity);
@@ -399,16 +428,20 @@ const char* CEditText::GetOriginalPointer(int position) const {
 
 template <typename Convert>
 int CEditText::ConvertChars(Convert convert) {
-  if (GetText() == nullptr) return 0;
+  const char* text = GetText();
+  if (text == nullptr) return 0;
+  int textLength = GetLength();
   int i = 1;
-  while (i <= GetLength()) {
-    const char* p = GetPointer(i);
+  while (i <= textLength) {
+    const char* p = text + i - 1;
     int length = CharLen(p);
     char converted[kConvertedSize];
     if (convert(p, &length, converted)) {
       const int convertedLength = static_cast<int>(std::strlen(converted));
       if (convertedLength != length || std::memcmp(p, converted, length) != 0) {
         if (!Replace(i, length, converted)) return 0;
+        text = GetText();  // the new version
+        textLength = GetLength();
         length = convertedLength;
       }
     }
