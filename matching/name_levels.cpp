@@ -335,16 +335,45 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, 
   });
 }
 
+namespace {
+
+// The best municipality candidate so far.
+struct CityBest {
+  CityCandidate values = kCityCandidateStart;
+  int32_t parent = 0;
+  int16_t entry = 0;
+  int32_t cityRow = 0;
+  int32_t nameRow = 0;
+  std::string rest;
+};
+
+// Compares a municipality's name (its county and name, or, when the county
+// may be left out, the name alone) with the text at the cursor, as it is
+// and after the replacement pairs (`replaced`); the bytes of the edit text
+// it takes, or -1. A match after the pairs applies them to the edit text,
+// so that the count fits it.
+int CityNameConsumed(CEditText* text, const std::string& replaced, const CRecordList* list,
+                     const std::string& full, const char* city, bool alone,
+                     const CRecordList* extra) {
+  int consumed = 0;
+  bool matched = ComparePrefixTolerant(text->GetText(), full.c_str(), extra, &consumed) != 0;
+  if (!matched && list != nullptr) {
+    matched = ComparePrefixTolerant(replaced.c_str(), full.c_str(), extra, &consumed) ||
+              (alone && ComparePrefixTolerant(replaced.c_str(), city, extra, &consumed));
+    if (matched && !ApplyReplacementPairsToEditText(list, text)) matched = false;
+  } else if (!matched && alone) {
+    matched = ComparePrefixTolerant(text->GetText(), city, extra, &consumed) != 0;
+  }
+  return matched ? consumed : -1;
+}
+
+}  // namespace
+
 int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                            int32_t* parent, int16_t* entry, char* msg) {
   const int kana = kanaSwitch_;
   const CRecordList* list = replacementList_;
-  CityCandidate best = kCityCandidateStart;
-  int32_t bestParent = 0;
-  int16_t bestEntry = 0;
-  int32_t bestCityRow = 0;
-  int32_t bestNameRow = 0;
-  std::string bestRest;
+  CityBest best;
 
   // The text at the cursor with the replacement pairs applied.
   const std::string replaced = list != nullptr ? ReplacedText(list, text->GetText()) : std::string();
@@ -363,6 +392,10 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
                                     : nullptr,
                 query, count, &candidates);
   const int16_t mark = text->BeginMark();
+  auto fail = [&] {
+    text->RollbackTo(mark);
+    return -1;
+  };
   for (const uint32_t n : candidates) {
     text->RollbackTo(mark);
     TixEntry e;
@@ -374,74 +407,44 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
     } else if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
                !ReadText(database_, e.record, kTableCity, kCountyName.Get(kana), county, msg) ||
                !ReadText(database_, e.record, kTableCity, kCityName.Get(kana), city, msg)) {
-      text->RollbackTo(mark);
-      return -1;
+      return fail();
     }
     // The one municipality whose normalised name would not read as stored.
     std::strcpy(city, ComparedCityName(city, kana).c_str());
-    const std::string full = std::string(county) + city;
     // The municipality alone, when it has a county that may be left out.
     const bool alone = county[0] != '\0' && countyOptional_ == 1;
-
-    int consumed = 0;
-    bool matched =
-        ComparePrefixTolerant(text->GetText(), full.c_str(), extraReplacementList_, &consumed) != 0;
-    if (!matched && list != nullptr) {
-      matched = ComparePrefixTolerant(replaced.c_str(), full.c_str(), extraReplacementList_,
-                                      &consumed) ||
-                (alone &&
-                 ComparePrefixTolerant(replaced.c_str(), city, extraReplacementList_, &consumed));
-      // The edit text takes the same pairs, so that the count fits it.
-      if (matched && !ApplyReplacementPairsToEditText(list, text)) matched = false;
-    } else if (!matched && alone) {
-      matched = ComparePrefixTolerant(text->GetText(), city, extraReplacementList_, &consumed) != 0;
-    }
-    if (!matched || consumed > text->GetLength()) continue;
+    const int consumed = CityNameConsumed(text, replaced, list, std::string(county) + city, city,
+                                          alone, extraReplacementList_);
+    if (consumed < 0 || consumed > text->GetLength()) continue;
     if (consumed > 0) text->Delete(1, consumed);
 
     const int16_t inner = text->BeginMark();
     NameLevelResult oaza;
     const int result = MatchOaza(text, e.childBase, e.childCount, &oaza, msg);
     text->RollbackTo(inner);
-    if (result < 0) {
-      text->RollbackTo(mark);
-      return -1;
-    }
+    if (result < 0) return fail();
     if (result > 0) {
       const CityCandidate candidate = {oaza.level,        consumed,           oaza.variantKind,
                                        oaza.oazaConsumed, oaza.chomeRoute,    oaza.chomeConsumed,
                                        oaza.status};
-      if (IsBetterCityCandidate(best, candidate, statusFilter_)) {
-        best = candidate;
-        bestParent = oaza.parent;
-        bestEntry = oaza.entry;
-        bestCityRow = static_cast<int32_t>(e.record);
-        bestNameRow = GetOazaLevelRow();
-        bestRest = GetRestAfterOaza();
-      }
+      if (IsBetterCityCandidate(best.values, candidate, statusFilter_))
+        best = CityBest{candidate,       oaza.parent,         oaza.entry, static_cast<int32_t>(e.record),
+                        GetOazaLevelRow(), GetRestAfterOaza()};
       continue;
     }
-    if (!ReadText(database_, e.record, kTableCity, kFieldStatus, status, msg)) {
-      text->RollbackTo(mark);
-      return -1;
-    }
+    if (!ReadText(database_, e.record, kTableCity, kFieldStatus, status, msg)) return fail();
     const CityCandidate candidate = {2, consumed, 2, 0, 1, 0, StatusValue(status)};
-    if (IsBetterCityCandidate(best, candidate, statusFilter_)) {
-      best = candidate;
-      bestParent = static_cast<int32_t>(childBase);
-      bestEntry = static_cast<int16_t>(n);
-      bestCityRow = static_cast<int32_t>(e.record);
-      bestNameRow = 0;
-      bestRest = text->GetOriginalPointer(1);
-    }
+    if (IsBetterCityCandidate(best.values, candidate, statusFilter_))
+      best = CityBest{candidate, static_cast<int32_t>(childBase), static_cast<int16_t>(n),
+                      static_cast<int32_t>(e.record), 0, text->GetOriginalPointer(1)};
   }
   text->RollbackTo(mark);
-  if (best.level == 0) return 0;
-  *level = best.level;
-  *parent = bestParent;
-  *entry = bestEntry;
-  SetMatchedRows(bestCityRow, bestNameRow);
-  SetUnmatchedText(bestRest.c_str());
+  if (best.values.level == 0) return 0;
+  *level = best.values.level;
+  *parent = best.parent;
+  *entry = best.entry;
+  SetMatchedRows(best.cityRow, best.nameRow);
+  SetUnmatchedText(best.rest.c_str());
   return 1;
 }
 
@@ -922,6 +925,72 @@ class CChomeWeigher {
 
 }  // namespace
 
+namespace {
+
+// One chome row while its name is compared.
+struct ChomeRow {
+  const TixEntry& entry;
+  const char* name;  // the normalised name, prepared
+  int kana;
+  const CRecordList* extra;
+  CChomeWeigher* weigh;
+};
+
+// The chome level's name route: the name at the cursor; a second pass with
+// a kanji numeral run at the cursor written in full-width digits
+// (fullWidth, for runLength bytes). 1 when the name matched and was
+// weighed, 0 when not, -1 after a failure.
+int ChomeNameRoute(CEditText* text, const ChomeRow& row, int numberGoesOn,
+                   const std::string& fullWidth, int runLength) {
+  const char* name = row.name;
+  for (int pass = 1; pass <= 2; ++pass) {
+    if (pass == 2) {
+      if (fullWidth.empty() || !text->Replace(1, runLength, fullWidth.c_str())) return 0;
+    }
+    const char* cursor = text->GetText();
+    int consumed = 0;
+    if (name[0] != '\0') {
+      if (numberGoesOn && NumeralKindAt(name) == 0) continue;
+      if (!ComparePrefixTolerant(cursor, name, row.extra, &consumed)) continue;
+      if (consumed > text->GetLength() || NumberGoesOnPastName(cursor + consumed, name)) continue;
+    } else if (numberGoesOn) {
+      continue;
+    }
+    if (consumed > 0) text->Delete(1, consumed);
+    SkipSeparator(text, row.kana);
+    return row.weigh->BlockOrChome(text, row.entry.childBase, row.entry.childCount, 1,
+                                   Length(name), 0) < 0
+               ? -1
+               : 1;
+  }
+  return 0;
+}
+
+// The unit-word branch: the name ends in a unit word that the text leaves
+// out after the shared head (３ for ３丁目). -1 after a failure.
+int ChomeUnitWordRoute(CEditText* text, const ChomeRow& row) {
+  CSideText side(text, row.extra);
+  if (!side.ok()) return 0;
+  const std::string sideName = ReplacedText(row.extra, row.name);
+  const char* t = side.Text();
+  const int head = CommonHead(t, sideName.c_str());
+  if (head == 0) return 0;
+  const std::string headText = sideName.substr(0, static_cast<std::size_t>(head));
+  if (NumberGoesOnPastName(t + head, headText.c_str())) return 0;
+  const int16_t rowMark = text->BeginMark();
+  for (const NameWord* word = ChomeUnitWords(row.kana); word->text != nullptr; ++word) {
+    if (std::strcmp(sideName.c_str() + head, word->text) != 0) continue;
+    text->RollbackTo(rowMark);
+    if (!side.ConsumeHead(text, head, row.kana)) continue;
+    if (row.weigh->BlockOrChome(text, row.entry.childBase, row.entry.childCount, 1,
+                                Length(row.name), 0) < 0)
+      return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count, int numberGoesOn,
                             NameLevelResult* result, char* msg) {
   if (matchDepth_ < 2 || count == 0) return 0;
@@ -964,50 +1033,13 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
       }
     }
 
-    // Name route: the normalised name; a second pass with a kanji numeral
-    // run at the cursor written in full-width digits.
+    // Name route: the normalised name.
     if (!ReadText(database_, e.record, kTableOaza, kChomeName.Get(kana), name, msg)) return fail();
     PrepareChomeName(name, kana);
-    bool matched = false;
-    for (int pass = 1; pass <= 2 && !matched; ++pass) {
-      if (pass == 2) {
-        if (fullWidth.empty() || !text->Replace(1, runLength, fullWidth.c_str())) break;
-      }
-      const char* cursor = text->GetText();
-      int consumed = 0;
-      if (name[0] != '\0') {
-        if (numberGoesOn && NumeralKindAt(name) == 0) continue;
-        if (!ComparePrefixTolerant(cursor, name, extraReplacementList_, &consumed)) continue;
-        if (consumed > text->GetLength() || NumberGoesOnPastName(cursor + consumed, name)) continue;
-      } else if (numberGoesOn) {
-        continue;
-      }
-      matched = true;
-      if (consumed > 0) text->Delete(1, consumed);
-      SkipSeparator(text, kana);
-      if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
-        return fail();
-    }
-    if (matched) continue;
-
-    // Unit-word branch: the name ends in a unit word that the text leaves
-    // out after the shared head (３ for ３丁目).
-    CSideText side(text, extraReplacementList_);
-    if (!side.ok()) continue;
-    const std::string sideName = ReplacedText(extraReplacementList_, name);
-    const char* t = side.Text();
-    const int head = CommonHead(t, sideName.c_str());
-    if (head == 0) continue;
-    const std::string headText = sideName.substr(0, static_cast<std::size_t>(head));
-    if (NumberGoesOnPastName(t + head, headText.c_str())) continue;
-    const int16_t rowMark = text->BeginMark();
-    for (const NameWord* word = ChomeUnitWords(kana); word->text != nullptr; ++word) {
-      if (std::strcmp(sideName.c_str() + head, word->text) != 0) continue;
-      text->RollbackTo(rowMark);
-      if (!side.ConsumeHead(text, head, kana)) continue;
-      if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
-        return fail();
-    }
+    const ChomeRow row{e, name, kana, extraReplacementList_, &weigh};
+    int r = ChomeNameRoute(text, row, numberGoesOn, fullWidth, runLength);
+    if (r == 0) r = ChomeUnitWordRoute(text, row);
+    if (r < 0) return fail();
   }
   text->RollbackTo(entryMark);
   if (best.values.level == 0) return 0;
