@@ -376,6 +376,79 @@ int CompareNameVariants(const char* input, const char* name, CCharDictionary* di
                                   variantFlag);
 }
 
+namespace {
+
+// The count of a comparison at the front of the input, over a direction
+// word that follows when the direction is 1.
+int FinishedCount(const char* input, int consumed, int direction) {
+  return direction == 1 ? ExtendOverDirectionWord(input, consumed) : consumed;
+}
+
+// Step 4 of the kanji comparison: the name after the replacement pairs
+// (*name2), the input after them, and the first pair that occurs in the
+// input (input3, the input mappable back), its first occurrence only. The
+// count of the input matched, 0 for none.
+int ReplacementListVariants(const char* input, const char* name, const CRecordList* list,
+                            int direction, const CRecordList* extraList, CEditText* input3,
+                            std::string* name2) {
+  if (list == nullptr || list->GetCount() == 0 || Length(name) > kMaxSearchTextLength) return 0;
+  int consumed = 0;
+  char replaced[kMaxSearchTextLength + 1];
+  std::memcpy(replaced, name, static_cast<std::size_t>(Length(name)) + 1);
+  if (ApplyReplacementPairs(list, replaced, sizeof replaced)) *name2 = replaced;
+  if (*name2 != name && ComparePrefixTolerant(input, name2->c_str(), extraList, &consumed))
+    return FinishedCount(input, consumed, direction);
+
+  CEditText edited;
+  if (edited.Init(input) && ApplyReplacementPairsToEditText(list, &edited)) {
+    if (ComparePrefixTolerant(edited.GetText(), name2->c_str(), extraList, &consumed)) {
+      consumed = Length(input) - Length(edited.GetOriginalPointer(consumed + 1));
+      return FinishedCount(input, consumed, direction);
+    }
+  }
+
+  PairRecord pair;
+  if (const int p = input3 != nullptr ? FirstOccurringPair(list, input, &pair) : 0; p > 0) {
+    if (input3->Replace(p, Length(pair.search), pair.replacement)) {
+      // The count is mapped back through the replacement, so it changes
+      // only when the replaced text lies inside the match.
+      const int matched = MatchThroughEdits(*input3, input, name2->c_str(), extraList, 0);
+      if (matched > 0) return matched;
+    }
+  }
+  return 0;
+}
+
+// Steps 6 and 7 of the kanji comparison: without 大字, then without 字,
+// first in the name, then in the input. The count of the input matched, 0
+// for none.
+int WithoutAzaWords(CEditText* input3, const char* input, const std::string& name2,
+                    const CRecordList* extraList, int direction) {
+  for (const char* prefix : {"大字", "字"}) {
+    const int prefixLength = Length(prefix);
+    const int inName = FindSubstring(prefix, name2.c_str());
+    if (inName > 0) {
+      const std::string shorter = Without(name2, inName, prefixLength);
+      const int matched = MatchThroughEdits(*input3, input, shorter.c_str(), extraList, direction);
+      if (matched > 0) return matched;
+    }
+    const int inInput = FindSubstring(prefix, input3->GetText());
+    if (inInput > 0) {
+      const int16_t mark = input3->BeginMark();
+      if (input3->Delete(inInput, prefixLength)) {
+        const int matched = MatchThroughEdits(*input3, input, name2.c_str(), extraList, direction);
+        input3->RollbackTo(mark);
+        if (matched > 0) return matched;
+      } else {
+        input3->RollbackTo(mark);
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
 int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionary* dictionary,
                              const CRecordList* list, int direction, const CRecordList* extraList,
                              int* variantFlag) {
@@ -409,59 +482,19 @@ int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionar
   const bool haveInput3 = input3.Init(input) != 0;
 
   // 4. The replacement list.
-  if (list != nullptr && list->GetCount() > 0 && Length(name) <= kMaxSearchTextLength) {
-    char replaced[kMaxSearchTextLength + 1];
-    std::memcpy(replaced, name, static_cast<std::size_t>(Length(name)) + 1);
-    if (ApplyReplacementPairs(list, replaced, sizeof replaced)) name2 = replaced;
-    if (name2 != name && ComparePrefixTolerant(input, name2.c_str(), extraList, &consumed))
-      return finish(input, consumed);
-
-    CEditText edited;
-    if (edited.Init(input) && ApplyReplacementPairsToEditText(list, &edited)) {
-      if (ComparePrefixTolerant(edited.GetText(), name2.c_str(), extraList, &consumed)) {
-        consumed = inputLength - Length(edited.GetOriginalPointer(consumed + 1));
-        return finish(input, consumed);
-      }
-    }
-
-    // The first pair that occurs in the input, its first occurrence only.
-    PairRecord pair;
-    if (const int p = haveInput3 ? FirstOccurringPair(list, input, &pair) : 0; p > 0) {
-      if (input3.Replace(p, Length(pair.search), pair.replacement)) {
-        // The count is mapped back through the replacement, so it changes
-        // only when the replaced text lies inside the match.
-        const int matched = MatchThroughEdits(input3, input, name2.c_str(), extraList, 0);
-        if (matched > 0) return matched;
-      }
-    }
-  }
+  if (const int matched = ReplacementListVariants(input, name, list, direction, extraList,
+                                                  haveInput3 ? &input3 : nullptr, &name2);
+      matched > 0)
+    return matched;
 
   // 5. The first characters must agree.
   if (!FirstCharactersMatch(input, name, extraList)) return 0;
 
   // 6, 7. Without 大字, then without 字: first in the name, then in the input.
   if (haveInput3) {
-    for (const char* prefix : {"大字", "字"}) {
-      const int prefixLength = Length(prefix);
-      const int inName = FindSubstring(prefix, name2.c_str());
-      if (inName > 0) {
-        const std::string shorter = Without(name2, inName, prefixLength);
-        const int matched = MatchThroughEdits(input3, input, shorter.c_str(), extraList, direction);
-        if (matched > 0) return matched;
-      }
-      const int inInput = FindSubstring(prefix, input3.GetText());
-      if (inInput > 0) {
-        const int16_t mark = input3.BeginMark();
-        if (input3.Delete(inInput, prefixLength)) {
-          const int matched =
-              MatchThroughEdits(input3, input, name2.c_str(), extraList, direction);
-          input3.RollbackTo(mark);
-          if (matched > 0) return matched;
-        } else {
-          input3.RollbackTo(mark);
-        }
-      }
-    }
+    if (const int matched = WithoutAzaWords(&input3, input, name2, extraList, direction);
+        matched > 0)
+      return matched;
   }
 
   // 8, 9. The iteration mark written out, in the name and in the input.
