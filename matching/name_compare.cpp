@@ -276,15 +276,12 @@ int DropConnectingKana(const char* name, char* out) {
   return 0;
 }
 
-int ComparePrefixTolerant(const char* input, const char* name, const CRecordList* extraList,
-                          int* consumed) {
-  if (consumed) *consumed = 0;
-  if (input == nullptr || name == nullptr) return 0;
-  const int nameLength = Length(name);
-  if (StartsWith(input, name)) {
-    if (consumed) *consumed = nameLength;
-    return 1;
-  }
+namespace {
+
+// The name at the front of the input, character by character, a numeral
+// run of one kind matching a run of the other kind of the same value: the
+// bytes of the input it takes, or -1.
+int NumeralTolerantPrefix(const char* input, const char* name) {
   int i = 0;
   int j = 0;
   while (name[j] && CharLen(input + i) == 2 && CharLen(name + j) == 2) {
@@ -311,19 +308,20 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     i += inputRun;
     j += nameRun;
   }
-  if (name[j] == '\0') {
-    if (consumed) *consumed = i;
-    return 1;
-  }
+  return name[j] == '\0' ? i : -1;
+}
 
-  // The user's extra pairs on both texts. Both sides are the same for
-  // every call of a level against one input (the input) or of a level
-  // across inputs (a name): the edited input is kept per thread with the
-  // input and the pairs it was made from, and each comparison works on it
-  // between a mark and its rollback; the edited names are kept per thread
-  // with the pairs. Inside a CExtraPairsScope of the list the kept pairs
-  // were checked when the scope began.
-  if (extraList == nullptr || extraList->GetCount() == 0) return 0;
+// The name at the front of the input with the user's extra pairs on both
+// texts: the bytes of the input it takes, or -1. Both sides are the same
+// for every call of a level against one input (the input) or of a level
+// across inputs (a name): the edited input is kept per thread with the
+// input and the pairs it was made from, and each comparison works on it
+// between a mark and its rollback; the edited names are kept per thread
+// with the pairs. Inside a CExtraPairsScope of the list the kept pairs were
+// checked when the scope began.
+int ExtraPairsPrefix(const char* input, const char* name, int nameLength,
+                     const CRecordList* extraList) {
+  if (extraList == nullptr || extraList->GetCount() == 0) return -1;
   KeptEdits& kept = Kept();
   if (!ScopeCovers(kept, extraList)) {
     thread_local std::string pairs;
@@ -333,12 +331,12 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   if (!kept.ready || kept.uses >= 30000 || kept.input != input) {
     kept.ready = false;
     if (!kept.edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &kept.edited))
-      return 0;
+      return -1;
     kept.input = input;
     kept.ready = true;
     kept.uses = 0;
   }
-  if (nameLength > kMaxSearchTextLength) return 0;
+  if (nameLength > kMaxSearchTextLength) return -1;
   if (kept.names.size() > 65536) kept.names.clear();
   auto found = kept.names.find(std::string_view(name, static_cast<std::size_t>(nameLength)));
   if (found == kept.names.end()) {
@@ -348,10 +346,10 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     editedName.resize(std::strlen(editedName.c_str()));
     found = kept.names.emplace(name, std::make_pair(ok, std::move(editedName))).first;
   }
-  if (!found->second.first) return 0;
+  if (!found->second.first) return -1;
   const std::string& editedName = found->second.second;
   CEditText& edited = kept.edited;
-  if (!StartsWith(edited.GetText(), editedName.c_str())) return 0;
+  if (!StartsWith(edited.GetText(), editedName.c_str())) return -1;
   ++kept.uses;
   const int16_t mark = edited.BeginMark();
   struct Rollback {
@@ -359,11 +357,24 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     int16_t m;
     ~Rollback() { e.RollbackTo(m); }
   } rollback{edited, mark};
-  if (!editedName.empty() && !edited.Delete(1, static_cast<int>(editedName.size()))) return 0;
+  if (!editedName.empty() && !edited.Delete(1, static_cast<int>(editedName.size()))) return -1;
   const char* rest = edited.GetOriginalPointer(1);
   // The pairs must have left the rest of the input as it was.
-  if (std::strcmp(edited.GetText(), rest) != 0) return 0;
-  if (consumed) *consumed = Length(input) - Length(rest);
+  if (std::strcmp(edited.GetText(), rest) != 0) return -1;
+  return Length(input) - Length(rest);
+}
+
+}  // namespace
+
+int ComparePrefixTolerant(const char* input, const char* name, const CRecordList* extraList,
+                          int* consumed) {
+  if (consumed) *consumed = 0;
+  if (input == nullptr || name == nullptr) return 0;
+  const int nameLength = Length(name);
+  int taken = StartsWith(input, name) ? nameLength : NumeralTolerantPrefix(input, name);
+  if (taken < 0) taken = ExtraPairsPrefix(input, name, nameLength, extraList);
+  if (taken < 0) return 0;
+  if (consumed) *consumed = taken;
   return 1;
 }
 
