@@ -5,11 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "common/message.h"
 #include "matching/adrs_context.h"
 #include "matching/edit_text.h"
+#include "matching/match_entries.h"
+#include "matching/prefecture_names.h"
 #include "support/test_util.h"
+#include "tools/sampledata/corpus.h"
+#include "tools/sampledata/description.h"
+#include "tools/sampledata/generate.h"
 
 using testutil::Show;
 
@@ -58,3 +68,76 @@ TEST(CheckSearchTextKind, EachKindAcceptsItsOwnCharactersAndDigits) {
 }
 
 }  // namespace
+
+// ---- Matching without the prefecture name on a folder that changes ----
+
+namespace {
+
+// One address through the validating buffer entry: the answer and the line.
+std::string MatchLineIn(const std::string& folder, const std::string& address) {
+  char buffer[4096] = "";
+  char message[kMessageSize] = "";
+  char text[600];
+  std::snprintf(text, sizeof text, "%s", address.c_str());
+  const int r = MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message,
+                                       0, 1, 1, 1, 1, 1, 1, "VRG_EXTEND");
+  return std::to_string(r) + "|" + buffer;
+}
+
+}  // namespace
+
+// Which prefectures have data is kept per folder listing: a prefecture
+// whose database goes away is matched no more, and again once it is back;
+// the result of its match is the same as before.
+TEST(RunAddressMatching, PrefecturesWithDataFollowTheFolder) {
+  sampledata::Description d;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg),
+            1)
+      << Show(msg);
+  testutil::TempDir dir;
+  const std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
+  ASSERT_EQ(sampledata::GenerateDataFolder(d, folder, sampledata::GenerateOptions(), msg), 1)
+      << Show(msg);
+  // Addresses of the corpus under each prefecture, without its name.
+  std::vector<std::pair<int32_t, std::string>> addresses;
+  int each[2] = {0, 0};
+  for (const std::string& address : sampledata::MakeAddressCorpus(d)) {
+    for (const int32_t j : {13, 26}) {
+      char name[kPrefectureTextSize] = {};
+      GetPrefectureName(j, name);
+      int& taken = each[j == 13 ? 0 : 1];
+      if (address.rfind(name, 0) == 0 && taken < 20) {
+        addresses.emplace_back(j, address.substr(std::strlen(name)));
+        ++taken;
+      }
+    }
+  }
+  ASSERT_EQ(each[0], 20);
+  ASSERT_EQ(each[1], 20);
+  auto matchAll = [&] {
+    std::vector<std::string> lines;
+    for (const auto& [j, text] : addresses) lines.push_back(MatchLineIn(folder, text));
+    return lines;
+  };
+  // First without the database of 26, then with it, then without again.
+  const std::string ndb = dir.Native(reinterpret_cast<const char*>(u8"住所/QVAD26.NDB"));
+  const std::string bytes = testutil::ReadBytes(ndb);
+  ASSERT_FALSE(bytes.empty());
+  ASSERT_EQ(std::remove(ndb.c_str()), 0);
+  const std::vector<std::string> without = matchAll();
+  ASSERT_TRUE(testutil::WriteBytes(ndb, bytes));
+  const std::vector<std::string> with = matchAll();
+  int found = 0;
+  for (std::size_t n = 0; n < addresses.size(); ++n) {
+    if (addresses[n].first == 13) {
+      EXPECT_EQ(with[n], without[n]) << Show(addresses[n].second.c_str());
+    } else if (with[n][0] == '1') {
+      ++found;
+      EXPECT_NE(with[n], without[n]) << Show(addresses[n].second.c_str());
+    }
+  }
+  EXPECT_GE(found, 10) << "addresses of 26 are found once its database is there";
+  ASSERT_EQ(std::remove(ndb.c_str()), 0);
+  EXPECT_EQ(matchAll(), without);
+}
