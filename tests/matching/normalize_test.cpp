@@ -443,13 +443,12 @@ TEST(SelectApplicableDictionaryEntries, FlagsFollowEachInputAnew) {
   };
   for (const auto& [in, expected] : std::vector<std::pair<std::string, std::string>>{
            {"あい", "001"}, {"う", "110"}, {"東", "111"}, {"いう", "100"}}) {
-    CEditText input;
-    ASSERT_EQ(input.Init(in.c_str()), 1);
     CRecordList outList;
     CCharDictionary outDict;
-    ASSERT_EQ(SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements,
-                                                &d.unification, &input),
-              1);
+    CEditText input;
+    ASSERT_TRUE(input.Init(in.c_str()) == 1 &&
+                SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements,
+                                                  &d.unification, &input) == 1);
     EXPECT_EQ(flags(), expected) << Show(in);
     EXPECT_EQ(outDict.GetCount(), static_cast<uint32_t>(std::count(expected.begin(), expected.end(), '0')));
   }
