@@ -17,6 +17,8 @@
 #include "matching/match_entries.h"
 #include "matching/prefecture_names.h"
 #include "support/test_util.h"
+#include "tabledb/dictionaries.h"
+#include "tools/dictbuild/pair_file_writer.h"
 #include "tools/sampledata/corpus.h"
 #include "tools/sampledata/description.h"
 #include "tools/sampledata/generate.h"
@@ -89,39 +91,53 @@ std::string MatchLineIn(const std::string& folder, const std::string& address) {
 // Which prefectures have data is kept per folder listing: a prefecture
 // whose database goes away is matched no more, and again once it is back;
 // the result of its match is the same as before.
-TEST(RunAddressMatching, PrefecturesWithDataFollowTheFolder) {
-  sampledata::Description d;
-  char msg[kMessageSize] = "";
-  ASSERT_EQ(sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg),
-            1)
-      << Show(msg);
+// The sample data generated into a folder of its own ("住所" in dir), and
+// twenty addresses of the corpus under each of its two prefectures, without
+// the prefecture name.
+struct OwnSample {
   testutil::TempDir dir;
-  const std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
-  ASSERT_EQ(sampledata::GenerateDataFolder(d, folder, sampledata::GenerateOptions(), msg), 1)
-      << Show(msg);
-  // Addresses of the corpus under each prefecture, without its name.
+  sampledata::Description d;
+  std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
   std::vector<std::pair<int32_t, std::string>> addresses;
-  int each[2] = {0, 0};
-  for (const std::string& address : sampledata::MakeAddressCorpus(d)) {
-    for (const int32_t j : {13, 26}) {
-      char name[kPrefectureTextSize] = {};
-      GetPrefectureName(j, name);
-      int& taken = each[j == 13 ? 0 : 1];
-      if (address.rfind(name, 0) == 0 && taken < 20) {
-        addresses.emplace_back(j, address.substr(std::strlen(name)));
-        ++taken;
+
+  bool Make() {
+    char msg[kMessageSize] = "";
+    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg) ||
+        !sampledata::GenerateDataFolder(d, folder, sampledata::GenerateOptions(), msg)) {
+      ADD_FAILURE() << Show(msg);
+      return false;
+    }
+    int each[2] = {0, 0};
+    for (const std::string& address : sampledata::MakeAddressCorpus(d)) {
+      for (const int32_t j : {13, 26}) {
+        char name[kPrefectureTextSize] = {};
+        GetPrefectureName(j, name);
+        int& taken = each[j == 13 ? 0 : 1];
+        if (address.rfind(name, 0) == 0 && taken < 20) {
+          addresses.emplace_back(j, address.substr(std::strlen(name)));
+          ++taken;
+        }
       }
     }
+    return each[0] == 20 && each[1] == 20;
   }
-  ASSERT_EQ(each[0], 20);
-  ASSERT_EQ(each[1], 20);
-  auto matchAll = [&] {
+  std::vector<std::string> MatchAll() const {
     std::vector<std::string> lines;
     for (const auto& [j, text] : addresses) lines.push_back(MatchLineIn(folder, text));
     return lines;
-  };
+  }
+  std::string Native(const char8_t* name) const {
+    return dir.Native(reinterpret_cast<const char*>(name));
+  }
+};
+
+TEST(RunAddressMatching, PrefecturesWithDataFollowTheFolder) {
+  OwnSample sample;
+  ASSERT_TRUE(sample.Make());
+  const auto& addresses = sample.addresses;
+  auto matchAll = [&] { return sample.MatchAll(); };
   // First without the database of 26, then with it, then without again.
-  const std::string ndb = dir.Native(reinterpret_cast<const char*>(u8"住所/QVAD26.NDB"));
+  const std::string ndb = sample.Native(u8"住所/QVAD26.NDB");
   const std::string bytes = testutil::ReadBytes(ndb);
   ASSERT_FALSE(bytes.empty());
   ASSERT_EQ(std::remove(ndb.c_str()), 0);
@@ -140,4 +156,33 @@ TEST(RunAddressMatching, PrefecturesWithDataFollowTheFolder) {
   EXPECT_GE(found, 10) << "addresses of 26 are found once its database is there";
   ASSERT_EQ(std::remove(ndb.c_str()), 0);
   EXPECT_EQ(matchAll(), without);
+}
+
+// The prefecture name the scan puts in front of the input is normalised
+// with the folder's dictionaries and kept with them: a replacement pair
+// that changes the name changes the scan's matches, and they are back once
+// the pair is gone again.
+TEST(RunAddressMatching, NameInFrontFollowsTheFolderDictionaries) {
+  OwnSample sample;
+  ASSERT_TRUE(sample.Make());
+  const std::vector<std::string> before = sample.MatchAll();
+  const std::string path = sample.folder + kReplacementDictionaryFile;
+  std::vector<dictbuild::TextPair> pairs;
+  for (const auto& p : sample.d.replacements) pairs.push_back({p.search, p.replacement});
+  auto withPair = pairs;
+  withPair.push_back({"京都府", "京都府京都府"});
+  std::string error;
+  ASSERT_TRUE(dictbuild::WritePairFile(path.c_str(), dictbuild::PairFileForm::kReplacement,
+                                       withPair, &error))
+      << error;
+  const std::vector<std::string> changed = sample.MatchAll();
+  int lost = 0;
+  for (std::size_t n = 0; n < before.size(); ++n) {
+    if (sample.addresses[n].first == 26 && before[n][0] == '1' && changed[n] != before[n]) ++lost;
+  }
+  EXPECT_GE(lost, 10) << "the changed name in front no longer leads to the address";
+  ASSERT_TRUE(dictbuild::WritePairFile(path.c_str(), dictbuild::PairFileForm::kReplacement, pairs,
+                                       &error))
+      << error;
+  EXPECT_EQ(sample.MatchAll(), before);
 }
