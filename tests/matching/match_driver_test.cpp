@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -185,4 +186,21 @@ TEST(RunAddressMatching, NameInFrontFollowsTheFolderDictionaries) {
                                        &error))
       << error;
   EXPECT_EQ(sample.MatchAll(), before);
+}
+
+// The kept answers shared by the calls (the prefectures of a listing, the
+// width tables, the edit texts' stores) give every thread what one thread
+// gets.
+TEST(RunAddressMatching, ThreadsMatchAsOneThreadDoes) {
+  OwnSample sample;
+  ASSERT_TRUE(sample.Make());
+  const std::vector<std::string> alone = sample.MatchAll();
+  std::vector<std::vector<std::string>> seen(4);
+  std::vector<std::thread> threads;
+  for (auto& lines : seen)
+    threads.emplace_back([&sample, &lines] {
+      for (int round = 0; round < 3; ++round) lines = sample.MatchAll();
+    });
+  for (std::thread& t : threads) t.join();
+  for (const auto& lines : seen) EXPECT_EQ(lines, alone);
 }
