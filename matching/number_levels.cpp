@@ -159,6 +159,10 @@ class CNumberLevelMatcher {
   Step CodeIndexNeighbours();
   // Whether a neighbour of this status and precision could be taken.
   bool EstimatePasses(int32_t status, int32_t precision) const;
+  // Change record r as a neighbour of value v when passes(status,
+  // precision) and v has a neighbour list; kGoOn also when it is not one.
+  template <typename Passes>
+  Step AddChangeNeighbour(uint32_t r, const ChangeRecord& record, int32_t v, Passes passes);
   Step FinishEstimate(bool blockLevel, uint32_t parent, uint32_t count);
 
   // ---- Lots ----
@@ -644,17 +648,28 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryNeighbours() {
           !FullWidthDigitsToInt(t.name1, &v)) {
         continue;
       }
-      const int32_t status = record.classCode;
-      const int32_t precision = PrecisionFromScaleCode(ChangeRecordPrecision(record));
-      if (!EstimatePasses(status, precision)) continue;
-      CRecordList* list = NeighbourListFor(v);
-      if (!list) continue;
-      if (!AddNeighbour(list, {kNeighbourChangeRecord, static_cast<int32_t>(r),
-                               static_cast<int32_t>(record.coordinate1),
-                               static_cast<int32_t>(record.coordinate2), v, status, precision})) {
-        return MemoryFailure();
-      }
+      const Step s = AddChangeNeighbour(r, record, v, [this](int32_t status, int32_t precision) {
+        return EstimatePasses(status, precision);
+      });
+      if (s != kGoOn) return s;
     }
+  }
+  return kGoOn;
+}
+
+template <typename Passes>
+CNumberLevelMatcher::Step CNumberLevelMatcher::AddChangeNeighbour(uint32_t r,
+                                                                  const ChangeRecord& record,
+                                                                  int32_t v, Passes passes) {
+  const int32_t status = record.classCode;
+  const int32_t precision = PrecisionFromScaleCode(ChangeRecordPrecision(record));
+  if (!passes(status, precision)) return kGoOn;
+  CRecordList* list = NeighbourListFor(v);
+  if (!list) return kGoOn;
+  if (!AddNeighbour(list, {kNeighbourChangeRecord, static_cast<int32_t>(r),
+                           static_cast<int32_t>(record.coordinate1),
+                           static_cast<int32_t>(record.coordinate2), v, status, precision})) {
+    return MemoryFailure();
   }
   return kGoOn;
 }
@@ -820,16 +835,10 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryLots(const char* placeCode
         !HistoryDigitPasses(ChangeRecordPrecisionDigit(record))) {
       continue;
     }
-    const int32_t status = record.classCode;
-    const int32_t precision = PrecisionFromScaleCode(ChangeRecordPrecision(record));
-    if (!IsBetterLotCandidate(kLotCandidateStart, {0, status, precision}, filter, 1)) continue;
-    CRecordList* list = NeighbourListFor(g);
-    if (!list) continue;
-    if (!AddNeighbour(list, {kNeighbourChangeRecord, static_cast<int32_t>(r),
-                             static_cast<int32_t>(record.coordinate1),
-                             static_cast<int32_t>(record.coordinate2), g, status, precision})) {
-      return MemoryFailure();
-    }
+    const Step s = AddChangeNeighbour(r, record, g, [filter](int32_t status, int32_t precision) {
+      return IsBetterLotCandidate(kLotCandidateStart, {0, status, precision}, filter, 1) != 0;
+    });
+    if (s != kGoOn) return s;
   }
   return FinishEstimate(false, block.first, block.count);
 }
