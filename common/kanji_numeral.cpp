@@ -67,6 +67,32 @@ struct NumeralTable {
 };
 constexpr NumeralTable kNumeralTable;
 
+// The same characters by lead byte and trail byte: the value, -1 for a
+// character that is no numeral.
+struct NumeralsByLead {
+  static constexpr int kSlots = 16;
+  signed char slot[256] = {};
+  int values[kSlots][256] = {};
+  constexpr NumeralsByLead() {
+    for (signed char& s : slot) s = -1;
+    for (auto& row : values)
+      for (int& v : row) v = -1;
+    int used = 0;
+    for (std::size_t k = 0; k < kNumeralTable.count; ++k) {
+      const auto lead = static_cast<unsigned char>(kNumeralTable.entries[k].code >> 8);
+      const auto trail = static_cast<unsigned char>(kNumeralTable.entries[k].code & 0xFF);
+      if (slot[lead] < 0) slot[lead] = static_cast<signed char>(used++);
+      values[slot[lead]][trail] = kNumeralTable.entries[k].value;
+    }
+  }
+};
+constexpr NumeralsByLead kNumeralsByLead;
+static_assert([] {
+  int leads = 0;
+  for (bool used : kNumeralTable.leads) leads += used ? 1 : 0;
+  return leads <= NumeralsByLead::kSlots;
+}(), "more lead bytes than slots");
+
 // Starts of the characters of a text, found walking forward.
 std::vector<std::size_t> CharStarts(const std::string& s) {
   std::vector<std::size_t> starts;
@@ -291,21 +317,9 @@ bool ReadingOf(const std::string& text, std::string* reading) {
 int KanjiDigitValue(const char* p) {
   if (!p || CharLen(p) != 2) return -1;
   const auto lead = static_cast<unsigned char>(p[0]);
-  if (!kNumeralTable.leads[lead]) return -1;
-  const auto code = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(p[1]));
-  std::size_t low = 0;
-  std::size_t high = kNumeralTable.count;
-  while (low < high) {
-    const std::size_t middle = (low + high) / 2;
-    if (kNumeralTable.entries[middle].code < code) {
-      low = middle + 1;
-    } else {
-      high = middle;
-    }
-  }
-  return low < kNumeralTable.count && kNumeralTable.entries[low].code == code
-             ? kNumeralTable.entries[low].value
-             : -1;
+  const int slot = kNumeralsByLead.slot[lead];
+  if (slot < 0) return -1;
+  return kNumeralsByLead.values[slot][static_cast<unsigned char>(p[1])];
 }
 
 int32_t KanjiNumeralToInt(const char* text) {

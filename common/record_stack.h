@@ -62,6 +62,9 @@ class CCharDictionary {
   uint32_t GetCount() const { return records_.GetCount(); }
   void SetCount(uint32_t count) { records_.SetCount(count); }
   uint32_t GetRecordSize() const { return records_.GetElementSize(); }
+  // The stored record n itself (for a comparison that only reads it); null
+  // outside the capacity. Valid until the dictionary grows or is freed.
+  const void* RecordAt(uint32_t n) const { return records_.GetPtr(n); }
 
   // Ascending quicksort of records first..last. Not stable. Does nothing
   // for a range outside 1..capacity or without a comparator.

@@ -1,7 +1,11 @@
 #include "common/width_kana.h"
 
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -154,7 +158,99 @@ inline bool IsSingleByteCode(uint16_t code) { return (code & 0xFF) == 0; }
 
 enum class Direction { kHalfToFull, kFullToHalf };
 
+// Whether a text ends in a lead byte without its trail byte.
+bool HasLoneLead(const char* text) {
+  for (const char* p = text; *p;) {
+    const int length = CharLen(p);
+    if (length == 1 && IsLeadByte(static_cast<unsigned char>(*p))) return true;
+    p += length;
+  }
+  return false;
+}
+
+// The code of the character at p: its byte, or lead byte and trail byte.
+uint16_t CharCodeAt(const char* p, int length) {
+  const auto lead = static_cast<unsigned char>(p[0]);
+  return length == 2 ? static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(p[1])) : lead;
+}
+
+// A table whose rows, in one direction, each search one whole character
+// and replace it by a text holding no searched character, the texts all
+// growing or all shrinking: then its passes (one replace-all per row, in
+// order) come to one walk over the text with each character replaced by
+// the first row that searches it, and the passes refuse the result exactly
+// when a character is replaced and the text is, at the start or the end,
+// at the limit or over it.
+class TableWalk {
+ public:
+  TableWalk(const char* const table[][2], int rows, Direction dir) {
+    const int from = dir == Direction::kHalfToFull ? 0 : 1;
+    bool grows = false;
+    bool shrinks = false;
+    for (int i = 0; i < rows; ++i) {
+      const char* search = table[i][from];
+      const char* replacement = table[i][1 - from];
+      const int length = search[0] == '\0' ? 0 : CharLen(search);
+      if (length == 0 || search[length] != '\0' || HasLoneLead(search)) return;
+      if (std::strcmp(search, replacement) == 0) continue;  // the pass changes nothing
+      if (HasLoneLead(replacement)) return;
+      const uint16_t code = CharCodeAt(search, length);
+      if (!replacements_.count(code)) replacements_.emplace(code, replacement);
+      const std::size_t replacementLength = std::strlen(replacement);
+      grows = grows || replacementLength > static_cast<std::size_t>(length);
+      shrinks = shrinks || replacementLength < static_cast<std::size_t>(length);
+    }
+    if (grows && shrinks) return;
+    for (int i = 0; i < rows; ++i) {
+      for (const char* p = table[i][1 - from]; *p;) {
+        const int length = CharLen(p);
+        if (replacements_.count(CharCodeAt(p, length))) return;
+        p += length;
+      }
+    }
+    usable_ = true;
+  }
+  bool Usable() const { return usable_; }
+  // The passes of the table on work; false when they refuse the result.
+  bool Apply(std::string& work, std::size_t limit) const {
+    std::string out;
+    out.reserve(work.size() * 2);
+    bool replaced = false;
+    for (const char* p = work.c_str(); *p;) {
+      const int length = CharLen(p);
+      const auto it = replacements_.find(CharCodeAt(p, length));
+      if (it != replacements_.end()) {
+        out += it->second;
+        replaced = true;
+      } else {
+        out.append(p, static_cast<std::size_t>(length));
+      }
+      p += length;
+    }
+    if (!replaced) return true;
+    if (work.size() >= limit || out.size() >= limit) return false;
+    work.swap(out);
+    return true;
+  }
+
+ private:
+  bool usable_ = false;
+  std::unordered_map<uint16_t, const char*> replacements_;
+};
+
+// The walk of a table in one direction, made once.
+const TableWalk& WalkOf(const char* const table[][2], int rows, Direction dir) {
+  static std::mutex mutex;
+  static auto* walks = new std::map<std::pair<const void*, Direction>, std::unique_ptr<TableWalk>>;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& walk = (*walks)[{table, dir}];
+  if (!walk) walk = std::make_unique<TableWalk>(table, rows, dir);
+  return *walk;
+}
+
 bool ApplyTable(std::string& work, const char* const table[][2], int rows, Direction dir) {
+  if (const TableWalk& walk = WalkOf(table, rows, dir); walk.Usable())
+    return walk.Apply(work, kReplaceWorkArea);
   const int from = dir == Direction::kHalfToFull ? 0 : 1;
   for (int i = 0; i < rows; ++i) {
     if (!sjis_internal::ReplaceAllIn(work, table[i][from], table[i][1 - from], kReplaceWorkArea))

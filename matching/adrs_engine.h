@@ -537,6 +537,16 @@ class CAdrsEngine {
                  NameLevelResult* result, char* msg);
 
  private:
+  // The steps of MatchOaza (with the oaza level), on the state of one call.
+  struct OazaTry;
+  void OazaCandidates(const OazaTry& t, uint16_t count, std::vector<uint16_t>* candidates);
+  int TryOazaRow(OazaTry& t, uint32_t n);
+  int OazaControlRoute(OazaTry& t, uint32_t record);
+  int OazaNameRoute(OazaTry& t, uint32_t record);
+  int OazaNumeralRoutes(OazaTry& t);
+  int OazaChomeLevel(OazaTry& t, int numberGoesOn, NameLevelResult* chome);
+  int WeighOazaCandidate(OazaTry& t, int numberGoesOn, int32_t variant, int32_t consumed,
+                         int32_t controlRoute, bool alone);
   // The test of one child lookup (defined with the lookups).
   struct ChildTest;
   int FindChild(int level, uint32_t childBase, uint32_t first, uint32_t count,

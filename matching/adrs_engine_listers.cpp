@@ -383,14 +383,38 @@ int CLevelLister::Blocks(const TixEntry& chome, const std::string& placeCode) {
   return s;
 }
 
+namespace {
+
+// A block row's code and status text, for the runs of one block code.
+struct GaikuRow {
+  uint32_t record;
+  std::string code;
+  std::string status;
+};
+
+// The row listed of the run of one block code from rows[first] on: the last
+// "A" row, else the first row below status 3; rows.size() for none. *end
+// gets the end of the run.
+std::size_t ChosenOfRun(const std::vector<GaikuRow>& rows, std::size_t first, std::size_t* end) {
+  std::size_t chosen = rows.size();
+  std::size_t firstValid = rows.size();
+  std::size_t k = first;
+  for (; k < rows.size() && rows[k].code == rows[first].code; ++k) {
+    if (rows[k].status == kCurrentBlockStatus) {
+      chosen = k;
+    } else if (firstValid == rows.size() &&
+               ParseStatusText(rows[k].status.c_str()) < kAbolishedStatus) {
+      firstValid = k;
+    }
+  }
+  *end = k;
+  return chosen == rows.size() ? firstValid : chosen;
+}
+
+}  // namespace
+
 int CLevelLister::GaikuBlocks(const TixEntry& chome) {
-  // The block code and status text of every entry, for the runs of one
-  // block code.
-  struct Row {
-    uint32_t record;
-    std::string code;
-    std::string status;
-  };
+  using Row = GaikuRow;
   std::vector<Row> rows;
   rows.reserve(chome.childCount);
   for (uint32_t i = 1; i <= chome.childCount; ++i) {
@@ -406,19 +430,8 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
     rows.push_back(std::move(row));
   }
   for (std::size_t first = 0; first < rows.size();) {
-    // One run: the last "A" row, else the first row below status 3.
     std::size_t end = first;
-    std::size_t chosen = rows.size();
-    std::size_t firstValid = rows.size();
-    for (; end < rows.size() && rows[end].code == rows[first].code; ++end) {
-      if (rows[end].status == kCurrentBlockStatus) {
-        chosen = end;
-      } else if (firstValid == rows.size() &&
-                 ParseStatusText(rows[end].status.c_str()) < kAbolishedStatus) {
-        firstValid = end;
-      }
-    }
-    if (chosen == rows.size()) chosen = firstValid;
+    const std::size_t chosen = ChosenOfRun(rows, first, &end);
     first = end;
     if (chosen == rows.size()) continue;
     const Row& row = rows[chosen];

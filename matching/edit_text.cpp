@@ -1,8 +1,12 @@
 #include "matching/edit_text.h"
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/kanji_numeral.h"
@@ -17,14 +21,168 @@ using sjis_internal::CharLen;
 // The unit words of the number-and-unit step, in the order they are tried.
 const char* const kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
 
+// The numeral step of an edit text: every unit word in turn, its places
+// from the front, then the end of the text; the numeral run before each
+// (when of one kind) rewritten to full-width digits.
+class NumeralRunRewriter {
+ public:
+  explicit NumeralRunRewriter(CEditText* text) : text_(text) {}
+
+  int Run() {
+    if (!Look()) return 0;
+    if (!anyNumeral_) return 1;  // nothing to rewrite
+    for (const char* word : kUnitWords) {
+      const int wordLength = static_cast<int>(std::strlen(word));
+      int n = 0;
+      for (;;) {
+        const int offset = NextWordAfterRun(word, wordLength, n);
+        if (offset == -2) return 0;
+        if (offset < 0) break;
+        int shift = 0;
+        if (!ConvertRunBefore(offset, &shift)) return 0;
+        n = offset + shift + wordLength;
+      }
+      int shift = 0;
+      if (!ConvertRunBefore(text_->GetLength(), &shift)) return 0;
+    }
+    return 1;
+  }
+
+ private:
+  // For the current version: at each character start k, whether the first
+  // k bytes end in a numeral run of one kind (-1 inside a character) and
+  // where that run starts; the character starts where one ends; the heads
+  // already seen to need no change. They hold until an edit. False for a
+  // text longer than an edit text holds.
+  bool Look() {
+    if (current_) return true;
+    const char* t = text_->GetText();
+    const std::size_t length = std::strlen(t);
+    if (length > static_cast<std::size_t>(CEditText::kMaxLength)) return false;
+    current_ = true;
+    length_ = length;
+    unchanged_.clear();
+    runEndCount_ = 0;
+    std::fill(uniformAt_.begin(), uniformAt_.begin() + static_cast<std::ptrdiff_t>(length + 1), -1);
+    int kind = 0;  // 1 full-width digits, 2 other numerals
+    bool mixed = false;
+    int16_t runStart = 0;
+    for (std::size_t i = 0; i < length;) {
+      uniformAt_[i] = kind != 0 && !mixed ? 1 : 0;
+      runStartAt_[i] = runStart;
+      if (uniformAt_[i] == 1) runEnds_[runEndCount_++] = static_cast<int16_t>(i);
+      if (KanjiDigitValue(t + i) < 0) {
+        kind = 0;
+        mixed = false;
+      } else {
+        const int k = IsFullWidthDigitAt(t + i) ? 1 : 2;
+        if (kind == 0) runStart = static_cast<int16_t>(i);
+        if (kind != 0 && k != kind) mixed = true;
+        kind = k;
+        anyNumeral_ = true;
+      }
+      i += static_cast<std::size_t>(CharLen(t + i));
+    }
+    uniformAt_[length] = kind != 0 && !mixed ? 1 : 0;
+    runStartAt_[length] = runStart;
+    return true;
+  }
+
+  // The next place from byte n on where the word follows a numeral run of
+  // one kind; -1 when there is none, -2 when the text cannot be looked at.
+  // The word is of whole characters, so it is found only at character
+  // starts; a place where no such run ends before it would change nothing.
+  int NextWordAfterRun(const char* word, int wordLength, int n) {
+    if (!Look()) return -2;
+    const char* t = text_->GetText();
+    for (int r = 0; r < runEndCount_; ++r) {
+      const int k = runEnds_[static_cast<std::size_t>(r)];
+      if (k >= n && std::strncmp(t + k, word, static_cast<std::size_t>(wordLength)) == 0) return k;
+    }
+    return -1;
+  }
+
+  // Rewrites the numeral run that ends the first headLength bytes of the
+  // current text when it is of one kind; *shift gets the change in length.
+  // Only the run changes: a run of full-width digits without a leading
+  // zero reads back as itself.
+  int ConvertRunBefore(int headLength, int* shift) {
+    *shift = 0;
+    if (!Look()) return 0;
+    const char* t = text_->GetText();
+    const std::size_t at = static_cast<std::size_t>(headLength);
+    const bool known = at <= length_ && uniformAt_[at] >= 0;
+    const int uniform = known ? uniformAt_[at] : EndsWithUniformNumeralRun(t, at);
+    if (!uniform) return 1;
+    for (const int k : unchanged_)
+      if (k == headLength) return 1;
+    const int start = known ? runStartAt_[at] : 0;
+    if (known && IsFullWidthDigitAt(t + start) &&
+        (headLength - start == 2 || static_cast<unsigned char>(t[start + 1]) != 0x4F)) {
+      unchanged_.push_back(headLength);
+      return 1;
+    }
+    const std::string run(t + start, at - static_cast<std::size_t>(start));
+    char rewritten[kNumeralWorkArea];
+    TrailingNumeralToDigits(run.c_str(), rewritten, sizeof rewritten);
+    const std::string head(t, at);
+    const std::string converted =
+        rewritten[0] == '\0' ? std::string() : head.substr(0, static_cast<std::size_t>(start)) + rewritten;
+    const int p = converted.empty() || converted == head
+                      ? headLength
+                      : CommonPrefixLength(head.c_str(), converted.c_str());
+    if (p >= headLength) {
+      unchanged_.push_back(headLength);
+      return 1;
+    }
+    if (!text_->Replace(p + 1, headLength - p, converted.c_str() + p)) return 0;
+    current_ = false;
+    *shift = static_cast<int>(converted.size()) - headLength;
+    return 1;
+  }
+
+  CEditText* text_;
+  bool current_ = false;
+  bool anyNumeral_ = false;
+  std::size_t length_ = 0;
+  std::array<signed char, CEditText::kMaxLength + 1> uniformAt_;
+  std::array<int16_t, CEditText::kMaxLength + 1> runStartAt_;
+  std::array<int16_t, CEditText::kMaxLength + 1> runEnds_;
+  int runEndCount_ = 0;
+  std::vector<int> unchanged_;
+};
+
 }  // namespace
+
+struct CEditText::SpareStores {
+  static constexpr std::size_t kKept = 8;
+  std::vector<std::pair<std::vector<EditRecord>, std::vector<char>>> kept;
+};
+
+CEditText::SpareStores& CEditText::Spares() {
+  thread_local SpareStores spares;
+  return spares;
+}
 
 CEditText::CEditText() : count_(0), mark_(0) {
   empty_[0] = '\0';
+  // The thread's spares are made before any edit text that gives its
+  // stores back to them, and so end after it.
+  Spares();
   Clear();
 }
 
-CEditText::~CEditText() { Clear(); }
+CEditText::~CEditText() {
+  Clear();
+  SpareStores& spares = Spares();
+  if (records_.capacity() == 0 || store_.capacity() == 0 ||
+      spares.kept.size() >= SpareStores::kKept)
+    return;
+  try {
+    spares.kept.emplace_back(std::move(records_), std::move(store_));
+  } catch (...) {
+  }
+}
 
 void CEditText::Clear() {
   count_ = 0;
@@ -39,6 +197,11 @@ int CEditText::Init(const char* text, uint32_t recordCapacity, uint32_t storeCap
   const std::size_t length = std::strlen(text);
   if (length > static_cast<std::size_t>(kMaxLength)) return 0;
   if (recordCapacity == 0 || storeCapacity == 0) return 0;
+  if (SpareStores& spares = Spares(); records_.capacity() == 0 && !spares.kept.empty()) {
+    records_.swap(spares.kept.back().first);
+    store_.swap(spares.kept.back().second);
+    spares.kept.pop_back();
+  }
   try {
     records_.reserve(recordCapacity);
     store_.reserve(storeCapacity);
@@ -109,6 +272,13 @@ uint32_t CEditText::VersionLength(uint32_t n) const {
 const char* CEditText::GetText() const { return count_ == 0 ? nullptr : GetVersionText(count_); }
 
 int CEditText::GetLength() const {
+  // The current version is the last in the store: its text, its NUL and
+  // one spare byte end the store (texts hold no NUL).
+  if (count_ != 0 && count_ == records_.size()) {
+    const uint32_t start = records_[count_ - 1].textStart;
+    if (start != 0 && start + 1 <= store_.size())
+      return static_cast<int>(store_.size() - (start - 1) - 2);
+  }
   const char* text = GetText();
   return text ? static_cast<int>(std::strlen(text)) : 0;
 }
@@ -121,7 +291,7 @@ int CEditText::IsEmpty() const {
 const char* CEditText::GetPointer(int position) const {
   const char* text = GetText();
   if (text == nullptr) return nullptr;
-  if (position < 1 || position > static_cast<int>(std::strlen(text)) + 1) return empty_;
+  if (position < 1 || position > GetLength() + 1) return empty_;
   return text + position - 1;
 }
 
@@ -258,16 +428,20 @@ const char* CEditText::GetOriginalPointer(int position) const {
 
 template <typename Convert>
 int CEditText::ConvertChars(Convert convert) {
-  if (GetText() == nullptr) return 0;
+  const char* text = GetText();
+  if (text == nullptr) return 0;
+  int textLength = GetLength();
   int i = 1;
-  while (i <= GetLength()) {
-    const char* p = GetPointer(i);
+  while (i <= textLength) {
+    const char* p = text + i - 1;
     int length = CharLen(p);
     char converted[kConvertedSize];
     if (convert(p, &length, converted)) {
       const int convertedLength = static_cast<int>(std::strlen(converted));
       if (convertedLength != length || std::memcmp(p, converted, length) != 0) {
         if (!Replace(i, length, converted)) return 0;
+        text = GetText();  // the new version
+        textLength = GetLength();
         length = convertedLength;
       }
     }
@@ -327,79 +501,5 @@ int CEditText::NumeralsBeforeUnitsToDigits() {
   const char* text = GetText();
   if (text == nullptr) return 0;
   if (text[0] == '\0') return 1;
-
-  // For the current version: at each character start k, whether the first
-  // k bytes end in a numeral run of one kind (-1 inside a character), and
-  // the heads already seen to need no change. Both hold until an edit.
-  uint32_t seenVersion = 0;
-  std::vector<signed char> uniformAt;
-  std::vector<int> unchanged;
-  auto lookAtVersion = [&] {
-    if (seenVersion == count_) return;
-    seenVersion = count_;
-    unchanged.clear();
-    const char* t = GetText();
-    const std::size_t length = std::strlen(t);
-    uniformAt.assign(length + 1, -1);
-    int kind = 0;  // 1 full-width digits, 2 other numerals
-    bool mixed = false;
-    std::size_t i = 0;
-    while (i < length) {
-      uniformAt[i] = kind != 0 && !mixed ? 1 : 0;
-      const int cl = CharLen(t + i);
-      if (KanjiDigitValue(t + i) < 0) {
-        kind = 0;
-        mixed = false;
-      } else {
-        const int k = IsFullWidthDigitAt(t + i) ? 1 : 2;
-        if (kind != 0 && k != kind) mixed = true;
-        kind = k;
-      }
-      i += static_cast<std::size_t>(cl);
-    }
-    uniformAt[length] = kind != 0 && !mixed ? 1 : 0;
-  };
-
-  // Rewrites the numeral run that ends `head` (the first headLength bytes
-  // of the current text) when it is of one kind; *shift gets the change in
-  // length.
-  auto convertRunBefore = [&](int headLength, int* shift) -> int {
-    *shift = 0;
-    lookAtVersion();
-    const std::size_t at = static_cast<std::size_t>(headLength);
-    const int uniform = at < uniformAt.size() && uniformAt[at] >= 0
-                            ? uniformAt[at]
-                            : EndsWithUniformNumeralRun(GetText(), at);
-    if (!uniform) return 1;
-    for (const int k : unchanged)
-      if (k == headLength) return 1;
-    const std::string head(GetText(), at);
-    char converted[kNumeralWorkArea];
-    TrailingNumeralToDigits(head.c_str(), converted, sizeof converted);
-    const int p = converted[0] == '\0' || head == converted
-                      ? headLength
-                      : CommonPrefixLength(head.c_str(), converted);
-    if (p >= headLength) {
-      unchanged.push_back(headLength);
-      return 1;
-    }
-    if (!Replace(p + 1, headLength - p, converted + p)) return 0;
-    *shift = static_cast<int>(std::strlen(converted)) - headLength;
-    return 1;
-  };
-
-  for (const char* word : kUnitWords) {
-    const int wordLength = static_cast<int>(std::strlen(word));
-    int n = 0;
-    for (;;) {
-      const int offset = FindSubstringFrom(word, GetText(), n);
-      if (offset < n) break;
-      int shift = 0;
-      if (!convertRunBefore(offset, &shift)) return 0;
-      n = offset + shift + wordLength;
-    }
-    int shift = 0;
-    if (!convertRunBefore(GetLength(), &shift)) return 0;
-  }
-  return 1;
+  return NumeralRunRewriter(this).Run();
 }

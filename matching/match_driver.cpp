@@ -131,9 +131,18 @@ void SetUpEngine(CAdrsEngine* engine, CTableDatabase* database, const MatchSetup
 // input alone.
 std::string MatchText(const MatchSetup& s, int32_t prefecture, bool withName) {
   if (!withName) return s.work;
+  // The normalised name depends on the folder's dictionaries alone: kept
+  // with them.
+  FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
+  const std::string key =
+      "name in front " + std::to_string(s.useKanjiNames) + " " + std::to_string(prefecture);
+  if (kept) {
+    if (auto it = kept->derived.find(key); it != kept->derived.end()) return it->second + s.work;
+  }
   char name[kPrefectureTextSize * 4] = {};
   GetPrefectureNameByKind(prefecture, name, s.useKanjiNames);
   NormalizeSearchText(s.fullList, s.fullDictionary, name, sizeof name);
+  if (kept) kept->derived[key] = name;
   return std::string(name) + s.work;
 }
 
@@ -173,6 +182,47 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
   out->reference = reference;
   out->entry = entry;
   return 1;
+}
+
+// Which prefectures have their database in a folder listing. A listing
+// never changes, so the answer is kept with the listings last asked about.
+using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
+PrefectureFlags PrefecturesInListing(const MatchSetup& s,
+                                     const std::shared_ptr<const plat::FolderListing>& listing) {
+  static std::mutex mutex;
+  static auto* kept =
+      new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = kept->find(listing); it != kept->end()) return it->second;
+  }
+  PrefectureFlags flags{};
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+    flags[static_cast<std::size_t>(j)] = listing->Contains(ndb.c_str() + s.folder.size());
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept->size() >= 16) kept->clear();
+  (*kept)[listing] = flags;
+  return flags;
+}
+
+// Whether each prefecture has data: its database is in the folder.
+PrefectureFlags PrefecturesWithData(const MatchSetup& s,
+                                    const std::shared_ptr<const plat::FolderListing>& listing) {
+  if (listing) return PrefecturesInListing(s, listing);
+  PrefectureFlags flags{};
+  for (int32_t j = 1; j <= kPrefectureCount; ++j)
+    flags[static_cast<std::size_t>(j)] =
+        FileExists(NumberedFilePath(s.folder, "QVAD%02d.NDB", j).c_str());
+  return flags;
+}
+
+// Whether prefecture j has data.
+bool PrefectureHasData(const MatchSetup& s,
+                       const std::shared_ptr<const plat::FolderListing>& listing, int32_t j) {
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  return listing ? listing->Contains(ndb.c_str() + s.folder.size()) : FileExists(ndb.c_str());
 }
 
 // ---- The prefectures a text without a prefecture name can reach ----
@@ -303,8 +353,13 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   std::vector<uint16_t> rows;
   const bool sameNames = folder->listing == listing;
   folder->listing = listing;
+  const PrefectureFlags withData = PrefecturesInListing(s, listing);
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
+    if (!withData[static_cast<std::size_t>(j)]) {  // no database: nothing kept
+      p = PrefectureNames();
+      continue;
+    }
     // The usual case: the same names, the files of the kept images unchanged.
     if (!(sameNames && p.ndb && p.tix && p.ndb->IsCurrent() && p.tix->IsCurrent())) {
       const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
@@ -477,27 +532,153 @@ int FinalPass(const MatchSetup& s, CEditText* edit, CTableDatabase* database, CA
 
 // ---- The driver ----
 
-int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
-                       const char* dataFolder, CAdrsContext* context,
-                       CCharDictionary* unificationDictionary, CRecordList* replacementList,
-                       CRecordList* extraReplacementList, char* message) {
-  // 1-2. The trimmed text; nothing to do without text or with the matching
-  // switched off.
-  if (!text || !context) return 0;
+namespace {
+
+// 1-2. The trimmed text, empty when there is nothing to do.
+std::string TrimmedText(const char* text) {
   std::string work(text);
   TrimBlanks(work.data());
   work.resize(std::strlen(work.c_str()));
-  if (work.empty()) return 0;
-  if (!context->IsMatchingEnabled()) return 0;
-  // The database and index paths must fit the path buffers of the table
-  // database and the address index: a data folder too long for them fails
-  // as a file that cannot be opened, naming the path, never as missing data.
+  return work;
+}
+
+// The database and index paths must fit the path buffers of the table
+// database and the address index: a data folder too long for them fails as
+// a file that cannot be opened, naming the path, never as missing data.
+bool FolderPathsFit(const char* dataFolder, char* message) {
   const std::string longest =
       NumberedFilePath(FolderWithBackslash(dataFolder), "QVAD%02d.NDB", kPrefectureCount);
   if (longest.size() > kTdbMaxPathLength || longest.size() >= CTixFile::kPathSize) {
     SetMessage(message, kMsgFileOpen, longest.c_str());
+    return false;
+  }
+  return true;
+}
+
+// 5. The prefecture named at the head of the text, 0 when none is.
+int32_t PrefectureAtHead(const CEditText& edit, int32_t useKanji) {
+  for (int32_t i = 1; i <= kPrefectureCount; ++i) {
+    char name[kPrefectureTextSize] = {};
+    GetPrefectureNameByKind(i, name, useKanji);
+    if (std::strncmp(edit.GetText(), name, std::strlen(name)) == 0) return i;
+  }
+  return 0;
+}
+
+// Opens prefecture j's database and index and sets the engine up for the
+// scan; false (both closed) when a file does not open.
+bool OpenPrefecture(const MatchSetup& s, int32_t j, CTableDatabase* database,
+                    CAdrsEngine* engine) {
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+  if (!database->Open(ndb.c_str())) return false;
+  if (!engine->Open(tix.c_str(), s.context->GetIndexKind())) {
+    engine->Close();
+    database->Close();
+    return false;
+  }
+  SetUpEngine(engine, database, s, j, true);
+  return true;
+}
+
+// 7, a prefecture named in the text: its match alone. 1 with the result
+// line written, 0 when nothing matched, -1 after a failure.
+int MatchNamedPrefecture(const MatchSetup& s,
+                         const std::shared_ptr<const plat::FolderListing>& listing, int32_t fixed,
+                         CEditText* edit, CTableDatabase* database, CAdrsEngine* engine) {
+  if (!PrefectureHasData(s, listing, fixed) || !OpenPrefecture(s, fixed, database, engine))
+    return 0;
+  PrefectureFiles files(engine, database);
+  MatchOutcome m;
+  if (!MatchOnePrefecture(engine, edit, s, MatchText(s, fixed, false), false, &m)) return -1;
+  if (m.level <= 0) return 0;
+  return WriteMatchResultLine(engine, database, s.context, m.level, m.reference, m.entry,
+                              s.message)
+             ? 1
+             : -1;
+}
+
+// 6-7. The scan: every prefecture with data that the scan cannot leave
+// out, in order, its candidates (deeper than the prefecture) added to the
+// list. 1 when it ran, -1 after a failure. The engine and database stay
+// open on the last prefecture matched, *held (0 when none): the final
+// pass over that prefecture would repeat its match step for step.
+int ScanPrefectures(const MatchSetup& s, const std::shared_ptr<const plat::FolderListing>& listing,
+                    CEditText* edit, CTableDatabase* database, CAdrsEngine* engine,
+                    CRecordList* candidates, int32_t* held) {
+  std::array<bool, kPrefectureCount + 1> leaveOut{};
+  PrefecturesToLeaveOut(s, listing, &leaveOut);
+  const PrefectureFlags withData = PrefecturesWithData(s, listing);
+  *held = 0;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const auto at = static_cast<std::size_t>(j);
+    if (leaveOut[at] || !withData[at]) continue;
+    if (*held != 0) {
+      engine->Close();
+      database->Close();
+      *held = 0;
+    }
+    if (!OpenPrefecture(s, j, database, engine)) continue;
+    MatchOutcome m;
+    if (!MatchOnePrefecture(engine, edit, s, MatchText(s, j, true), true, &m)) return -1;
+    *held = j;
+    if (m.level > 1) {
+      unsigned char record[kCandidateSize];
+      StoreCandidate({j, m.level, m.reference, m.entry}, record);
+      if (!candidates->Add(record)) {
+        SetMessage(s.message, kMsgWorkMemory);
+        return -1;
+      }
+    }
+  }
+  return 1;
+}
+
+// 6-10 for a text without a prefecture name.
+int MatchWithoutPrefectureName(const MatchSetup& s,
+                               const std::shared_ptr<const plat::FolderListing>& listing,
+                               CEditText* edit, CTableDatabase* database, CAdrsEngine* engine) {
+  CRecordList candidates;
+  struct FreeList {
+    CRecordList& l;
+    ~FreeList() { l.Free(); }
+  } freeCandidates{candidates};
+  if (!candidates.Create(10, kCandidateSize, 128)) {
+    SetMessage(s.message, kMsgWorkMemory);
     return -1;
   }
+  PrefectureFiles files(engine, database);
+  int32_t held = 0;
+  if (ScanPrefectures(s, listing, edit, database, engine, &candidates, &held) < 0) return -1;
+  // 8-9. The deepest candidate; 10. the final pass over its prefecture.
+  // Several prefectures reached no deeper than the municipality: the
+  // reference library reports the municipality as not determined (2).
+  if (candidates.GetCount() == 0) return 0;
+  Candidate best{};
+  if (!ChooseCandidate(candidates, &best)) return s.context->IsLibraryProfile() ? 2 : 0;
+  if (best.prefecture == held) {
+    // The engine holds the final pass's match already.
+    return WriteMatchResultLine(engine, database, s.context, best.level, best.reference,
+                                best.entry, s.message)
+               ? 1
+               : -1;
+  }
+  files.Close();
+  return FinalPass(s, edit, database, engine, best.prefecture);
+}
+
+}  // namespace
+
+int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
+                       const char* dataFolder, CAdrsContext* context,
+                       CCharDictionary* unificationDictionary, CRecordList* replacementList,
+                       CRecordList* extraReplacementList, char* message) {
+  // 1-2. Nothing to do without text or with the matching switched off.
+  if (!text || !context) return 0;
+  const std::string work = TrimmedText(text);
+  if (work.empty()) return 0;
+  if (!context->IsMatchingEnabled()) return 0;
+  if (!FolderPathsFit(dataFolder, message)) return -1;
 
   // 3. The edit text and the search-text kind.
   CEditText edit;
@@ -532,72 +713,12 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
     s.list = &narrowList;
   }
 
-  // 5. A prefecture named at the head of the text.
-  int32_t fixed = 0;
-  for (int32_t i = 1; i <= kPrefectureCount && fixed == 0; ++i) {
-    char name[kPrefectureTextSize] = {};
-    GetPrefectureNameByKind(i, name, useKanji);
-    if (std::strncmp(edit.GetText(), name, std::strlen(name)) == 0) fixed = i;
-  }
-
-  // 6. The candidate list of the scan.
-  CRecordList candidates;
-  struct FreeList {
-    CRecordList& l;
-    ~FreeList() { l.Free(); }
-  } freeCandidates{candidates};
-  if (fixed == 0 && !candidates.Create(10, kCandidateSize, 128)) {
-    SetMessage(message, kMsgWorkMemory);
-    return -1;
-  }
-
-  // 7. Each prefecture with data: the fixed one, else all in order.
+  // 7. Which prefectures have data: one listing of the folder, kept while
+  // the folder is unchanged.
   CTableDatabase database;
   CAdrsEngine engine;
-  // Which prefectures have data: one listing of the folder, kept while
-  // the folder is unchanged.
   const auto listing = plat::GetFolderListing(s.folder.c_str());
-  const int32_t first = fixed ? fixed : 1;
-  const int32_t last = fixed ? fixed : kPrefectureCount;
-  std::array<bool, kPrefectureCount + 1> leaveOut{};
-  if (!fixed) PrefecturesToLeaveOut(s, listing, &leaveOut);
-  for (int32_t j = first; j <= last; ++j) {
-    if (leaveOut[static_cast<std::size_t>(j)]) continue;
-    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-    const char* ndbName = ndb.c_str() + s.folder.size();
-    if (listing ? !listing->Contains(ndbName) : !FileExists(ndb.c_str())) continue;
-    const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
-    if (!database.Open(ndb.c_str())) continue;
-    PrefectureFiles files(&engine, &database);
-    if (!engine.Open(tix.c_str(), context->GetIndexKind())) continue;
-    SetUpEngine(&engine, &database, s, j, true);
-
-    MatchOutcome m;
-    if (fixed) {
-      if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, false), false, &m)) return -1;
-      if (m.level <= 0) return 0;
-      return WriteMatchResultLine(&engine, &database, context, m.level, m.reference, m.entry,
-                                  message)
-                 ? 1
-                 : -1;
-    }
-    if (!MatchOnePrefecture(&engine, &edit, s, MatchText(s, j, true), true, &m)) return -1;
-    if (m.level > 1) {
-      unsigned char record[kCandidateSize];
-      StoreCandidate({j, m.level, m.reference, m.entry}, record);
-      if (!candidates.Add(record)) {
-        SetMessage(message, kMsgWorkMemory);
-        return -1;
-      }
-    }
-  }
-  if (fixed) return 0;
-
-  // 8-9. The deepest candidate; 10. the final pass over its prefecture.
-  // Several prefectures reached no deeper than the municipality: the
-  // reference library reports the municipality as not determined (2).
-  if (candidates.GetCount() == 0) return 0;
-  Candidate best{};
-  if (!ChooseCandidate(candidates, &best)) return context->IsLibraryProfile() ? 2 : 0;
-  return FinalPass(s, &edit, &database, &engine, best.prefecture);
+  const int32_t fixed = PrefectureAtHead(edit, useKanji);
+  if (fixed) return MatchNamedPrefecture(s, listing, fixed, &edit, &database, &engine);
+  return MatchWithoutPrefectureName(s, listing, &edit, &database, &engine);
 }

@@ -276,15 +276,12 @@ int DropConnectingKana(const char* name, char* out) {
   return 0;
 }
 
-int ComparePrefixTolerant(const char* input, const char* name, const CRecordList* extraList,
-                          int* consumed) {
-  if (consumed) *consumed = 0;
-  if (input == nullptr || name == nullptr) return 0;
-  const int nameLength = Length(name);
-  if (StartsWith(input, name)) {
-    if (consumed) *consumed = nameLength;
-    return 1;
-  }
+namespace {
+
+// The name at the front of the input, character by character, a numeral
+// run of one kind matching a run of the other kind of the same value: the
+// bytes of the input it takes, or -1.
+int NumeralTolerantPrefix(const char* input, const char* name) {
   int i = 0;
   int j = 0;
   while (name[j] && CharLen(input + i) == 2 && CharLen(name + j) == 2) {
@@ -311,19 +308,20 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     i += inputRun;
     j += nameRun;
   }
-  if (name[j] == '\0') {
-    if (consumed) *consumed = i;
-    return 1;
-  }
+  return name[j] == '\0' ? i : -1;
+}
 
-  // The user's extra pairs on both texts. Both sides are the same for
-  // every call of a level against one input (the input) or of a level
-  // across inputs (a name): the edited input is kept per thread with the
-  // input and the pairs it was made from, and each comparison works on it
-  // between a mark and its rollback; the edited names are kept per thread
-  // with the pairs. Inside a CExtraPairsScope of the list the kept pairs
-  // were checked when the scope began.
-  if (extraList == nullptr || extraList->GetCount() == 0) return 0;
+// The name at the front of the input with the user's extra pairs on both
+// texts: the bytes of the input it takes, or -1. Both sides are the same
+// for every call of a level against one input (the input) or of a level
+// across inputs (a name): the edited input is kept per thread with the
+// input and the pairs it was made from, and each comparison works on it
+// between a mark and its rollback; the edited names are kept per thread
+// with the pairs. Inside a CExtraPairsScope of the list the kept pairs were
+// checked when the scope began.
+int ExtraPairsPrefix(const char* input, const char* name, int nameLength,
+                     const CRecordList* extraList) {
+  if (extraList == nullptr || extraList->GetCount() == 0) return -1;
   KeptEdits& kept = Kept();
   if (!ScopeCovers(kept, extraList)) {
     thread_local std::string pairs;
@@ -333,12 +331,12 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
   if (!kept.ready || kept.uses >= 30000 || kept.input != input) {
     kept.ready = false;
     if (!kept.edited.Init(input) || !ApplyReplacementPairsToEditText(extraList, &kept.edited))
-      return 0;
+      return -1;
     kept.input = input;
     kept.ready = true;
     kept.uses = 0;
   }
-  if (nameLength > kMaxSearchTextLength) return 0;
+  if (nameLength > kMaxSearchTextLength) return -1;
   if (kept.names.size() > 65536) kept.names.clear();
   auto found = kept.names.find(std::string_view(name, static_cast<std::size_t>(nameLength)));
   if (found == kept.names.end()) {
@@ -348,10 +346,10 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     editedName.resize(std::strlen(editedName.c_str()));
     found = kept.names.emplace(name, std::make_pair(ok, std::move(editedName))).first;
   }
-  if (!found->second.first) return 0;
+  if (!found->second.first) return -1;
   const std::string& editedName = found->second.second;
   CEditText& edited = kept.edited;
-  if (!StartsWith(edited.GetText(), editedName.c_str())) return 0;
+  if (!StartsWith(edited.GetText(), editedName.c_str())) return -1;
   ++kept.uses;
   const int16_t mark = edited.BeginMark();
   struct Rollback {
@@ -359,11 +357,24 @@ int ComparePrefixTolerant(const char* input, const char* name, const CRecordList
     int16_t m;
     ~Rollback() { e.RollbackTo(m); }
   } rollback{edited, mark};
-  if (!editedName.empty() && !edited.Delete(1, static_cast<int>(editedName.size()))) return 0;
+  if (!editedName.empty() && !edited.Delete(1, static_cast<int>(editedName.size()))) return -1;
   const char* rest = edited.GetOriginalPointer(1);
   // The pairs must have left the rest of the input as it was.
-  if (std::strcmp(edited.GetText(), rest) != 0) return 0;
-  if (consumed) *consumed = Length(input) - Length(rest);
+  if (std::strcmp(edited.GetText(), rest) != 0) return -1;
+  return Length(input) - Length(rest);
+}
+
+}  // namespace
+
+int ComparePrefixTolerant(const char* input, const char* name, const CRecordList* extraList,
+                          int* consumed) {
+  if (consumed) *consumed = 0;
+  if (input == nullptr || name == nullptr) return 0;
+  const int nameLength = Length(name);
+  int taken = StartsWith(input, name) ? nameLength : NumeralTolerantPrefix(input, name);
+  if (taken < 0) taken = ExtraPairsPrefix(input, name, nameLength, extraList);
+  if (taken < 0) return 0;
+  if (consumed) *consumed = taken;
   return 1;
 }
 
@@ -375,6 +386,79 @@ int CompareNameVariants(const char* input, const char* name, CCharDictionary* di
   return CompareNameVariantsKanji(input, name, dictionary, list, direction, extraList,
                                   variantFlag);
 }
+
+namespace {
+
+// The count of a comparison at the front of the input, over a direction
+// word that follows when the direction is 1.
+int FinishedCount(const char* input, int consumed, int direction) {
+  return direction == 1 ? ExtendOverDirectionWord(input, consumed) : consumed;
+}
+
+// Step 4 of the kanji comparison: the name after the replacement pairs
+// (*name2), the input after them, and the first pair that occurs in the
+// input (input3, the input mappable back), its first occurrence only. The
+// count of the input matched, 0 for none.
+int ReplacementListVariants(const char* input, const char* name, const CRecordList* list,
+                            int direction, const CRecordList* extraList, CEditText* input3,
+                            std::string* name2) {
+  if (list == nullptr || list->GetCount() == 0 || Length(name) > kMaxSearchTextLength) return 0;
+  int consumed = 0;
+  char replaced[kMaxSearchTextLength + 1];
+  std::memcpy(replaced, name, static_cast<std::size_t>(Length(name)) + 1);
+  if (ApplyReplacementPairs(list, replaced, sizeof replaced)) *name2 = replaced;
+  if (*name2 != name && ComparePrefixTolerant(input, name2->c_str(), extraList, &consumed))
+    return FinishedCount(input, consumed, direction);
+
+  CEditText edited;
+  if (edited.Init(input) && ApplyReplacementPairsToEditText(list, &edited)) {
+    if (ComparePrefixTolerant(edited.GetText(), name2->c_str(), extraList, &consumed)) {
+      consumed = Length(input) - Length(edited.GetOriginalPointer(consumed + 1));
+      return FinishedCount(input, consumed, direction);
+    }
+  }
+
+  PairRecord pair;
+  if (const int p = input3 != nullptr ? FirstOccurringPair(list, input, &pair) : 0; p > 0) {
+    if (input3->Replace(p, Length(pair.search), pair.replacement)) {
+      // The count is mapped back through the replacement, so it changes
+      // only when the replaced text lies inside the match.
+      const int matched = MatchThroughEdits(*input3, input, name2->c_str(), extraList, 0);
+      if (matched > 0) return matched;
+    }
+  }
+  return 0;
+}
+
+// Steps 6 and 7 of the kanji comparison: without 大字, then without 字,
+// first in the name, then in the input. The count of the input matched, 0
+// for none.
+int WithoutAzaWords(CEditText* input3, const char* input, const std::string& name2,
+                    const CRecordList* extraList, int direction) {
+  for (const char* prefix : {"大字", "字"}) {
+    const int prefixLength = Length(prefix);
+    const int inName = FindSubstring(prefix, name2.c_str());
+    if (inName > 0) {
+      const std::string shorter = Without(name2, inName, prefixLength);
+      const int matched = MatchThroughEdits(*input3, input, shorter.c_str(), extraList, direction);
+      if (matched > 0) return matched;
+    }
+    const int inInput = FindSubstring(prefix, input3->GetText());
+    if (inInput > 0) {
+      const int16_t mark = input3->BeginMark();
+      if (input3->Delete(inInput, prefixLength)) {
+        const int matched = MatchThroughEdits(*input3, input, name2.c_str(), extraList, direction);
+        input3->RollbackTo(mark);
+        if (matched > 0) return matched;
+      } else {
+        input3->RollbackTo(mark);
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace
 
 int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionary* dictionary,
                              const CRecordList* list, int direction, const CRecordList* extraList,
@@ -409,59 +493,19 @@ int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionar
   const bool haveInput3 = input3.Init(input) != 0;
 
   // 4. The replacement list.
-  if (list != nullptr && list->GetCount() > 0 && Length(name) <= kMaxSearchTextLength) {
-    char replaced[kMaxSearchTextLength + 1];
-    std::memcpy(replaced, name, static_cast<std::size_t>(Length(name)) + 1);
-    if (ApplyReplacementPairs(list, replaced, sizeof replaced)) name2 = replaced;
-    if (name2 != name && ComparePrefixTolerant(input, name2.c_str(), extraList, &consumed))
-      return finish(input, consumed);
-
-    CEditText edited;
-    if (edited.Init(input) && ApplyReplacementPairsToEditText(list, &edited)) {
-      if (ComparePrefixTolerant(edited.GetText(), name2.c_str(), extraList, &consumed)) {
-        consumed = inputLength - Length(edited.GetOriginalPointer(consumed + 1));
-        return finish(input, consumed);
-      }
-    }
-
-    // The first pair that occurs in the input, its first occurrence only.
-    PairRecord pair;
-    if (const int p = haveInput3 ? FirstOccurringPair(list, input, &pair) : 0; p > 0) {
-      if (input3.Replace(p, Length(pair.search), pair.replacement)) {
-        // The count is mapped back through the replacement, so it changes
-        // only when the replaced text lies inside the match.
-        const int matched = MatchThroughEdits(input3, input, name2.c_str(), extraList, 0);
-        if (matched > 0) return matched;
-      }
-    }
-  }
+  if (const int matched = ReplacementListVariants(input, name, list, direction, extraList,
+                                                  haveInput3 ? &input3 : nullptr, &name2);
+      matched > 0)
+    return matched;
 
   // 5. The first characters must agree.
   if (!FirstCharactersMatch(input, name, extraList)) return 0;
 
   // 6, 7. Without 大字, then without 字: first in the name, then in the input.
   if (haveInput3) {
-    for (const char* prefix : {"大字", "字"}) {
-      const int prefixLength = Length(prefix);
-      const int inName = FindSubstring(prefix, name2.c_str());
-      if (inName > 0) {
-        const std::string shorter = Without(name2, inName, prefixLength);
-        const int matched = MatchThroughEdits(input3, input, shorter.c_str(), extraList, direction);
-        if (matched > 0) return matched;
-      }
-      const int inInput = FindSubstring(prefix, input3.GetText());
-      if (inInput > 0) {
-        const int16_t mark = input3.BeginMark();
-        if (input3.Delete(inInput, prefixLength)) {
-          const int matched =
-              MatchThroughEdits(input3, input, name2.c_str(), extraList, direction);
-          input3.RollbackTo(mark);
-          if (matched > 0) return matched;
-        } else {
-          input3.RollbackTo(mark);
-        }
-      }
-    }
+    if (const int matched = WithoutAzaWords(&input3, input, name2, extraList, direction);
+        matched > 0)
+      return matched;
   }
 
   // 8, 9. The iteration mark written out, in the name and in the input.

@@ -335,16 +335,45 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, 
   });
 }
 
+namespace {
+
+// The best municipality candidate so far.
+struct CityBest {
+  CityCandidate values = kCityCandidateStart;
+  int32_t parent = 0;
+  int16_t entry = 0;
+  int32_t cityRow = 0;
+  int32_t nameRow = 0;
+  std::string rest;
+};
+
+// Compares a municipality's name (its county and name, or, when the county
+// may be left out, the name alone) with the text at the cursor, as it is
+// and after the replacement pairs (`replaced`); the bytes of the edit text
+// it takes, or -1. A match after the pairs applies them to the edit text,
+// so that the count fits it.
+int CityNameConsumed(CEditText* text, const std::string& replaced, const CRecordList* list,
+                     const std::string& full, const char* city, bool alone,
+                     const CRecordList* extra) {
+  int consumed = 0;
+  bool matched = ComparePrefixTolerant(text->GetText(), full.c_str(), extra, &consumed) != 0;
+  if (!matched && list != nullptr) {
+    matched = ComparePrefixTolerant(replaced.c_str(), full.c_str(), extra, &consumed) ||
+              (alone && ComparePrefixTolerant(replaced.c_str(), city, extra, &consumed));
+    if (matched && !ApplyReplacementPairsToEditText(list, text)) matched = false;
+  } else if (!matched && alone) {
+    matched = ComparePrefixTolerant(text->GetText(), city, extra, &consumed) != 0;
+  }
+  return matched ? consumed : -1;
+}
+
+}  // namespace
+
 int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                            int32_t* parent, int16_t* entry, char* msg) {
   const int kana = kanaSwitch_;
   const CRecordList* list = replacementList_;
-  CityCandidate best = kCityCandidateStart;
-  int32_t bestParent = 0;
-  int16_t bestEntry = 0;
-  int32_t bestCityRow = 0;
-  int32_t bestNameRow = 0;
-  std::string bestRest;
+  CityBest best;
 
   // The text at the cursor with the replacement pairs applied.
   const std::string replaced = list != nullptr ? ReplacedText(list, text->GetText()) : std::string();
@@ -363,6 +392,10 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
                                     : nullptr,
                 query, count, &candidates);
   const int16_t mark = text->BeginMark();
+  auto fail = [&] {
+    text->RollbackTo(mark);
+    return -1;
+  };
   for (const uint32_t n : candidates) {
     text->RollbackTo(mark);
     TixEntry e;
@@ -374,74 +407,44 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
     } else if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &e, msg) ||
                !ReadText(database_, e.record, kTableCity, kCountyName.Get(kana), county, msg) ||
                !ReadText(database_, e.record, kTableCity, kCityName.Get(kana), city, msg)) {
-      text->RollbackTo(mark);
-      return -1;
+      return fail();
     }
     // The one municipality whose normalised name would not read as stored.
     std::strcpy(city, ComparedCityName(city, kana).c_str());
-    const std::string full = std::string(county) + city;
     // The municipality alone, when it has a county that may be left out.
     const bool alone = county[0] != '\0' && countyOptional_ == 1;
-
-    int consumed = 0;
-    bool matched =
-        ComparePrefixTolerant(text->GetText(), full.c_str(), extraReplacementList_, &consumed) != 0;
-    if (!matched && list != nullptr) {
-      matched = ComparePrefixTolerant(replaced.c_str(), full.c_str(), extraReplacementList_,
-                                      &consumed) ||
-                (alone &&
-                 ComparePrefixTolerant(replaced.c_str(), city, extraReplacementList_, &consumed));
-      // The edit text takes the same pairs, so that the count fits it.
-      if (matched && !ApplyReplacementPairsToEditText(list, text)) matched = false;
-    } else if (!matched && alone) {
-      matched = ComparePrefixTolerant(text->GetText(), city, extraReplacementList_, &consumed) != 0;
-    }
-    if (!matched || consumed > text->GetLength()) continue;
+    const int consumed = CityNameConsumed(text, replaced, list, std::string(county) + city, city,
+                                          alone, extraReplacementList_);
+    if (consumed < 0 || consumed > text->GetLength()) continue;
     if (consumed > 0) text->Delete(1, consumed);
 
     const int16_t inner = text->BeginMark();
     NameLevelResult oaza;
     const int result = MatchOaza(text, e.childBase, e.childCount, &oaza, msg);
     text->RollbackTo(inner);
-    if (result < 0) {
-      text->RollbackTo(mark);
-      return -1;
-    }
+    if (result < 0) return fail();
     if (result > 0) {
       const CityCandidate candidate = {oaza.level,        consumed,           oaza.variantKind,
                                        oaza.oazaConsumed, oaza.chomeRoute,    oaza.chomeConsumed,
                                        oaza.status};
-      if (IsBetterCityCandidate(best, candidate, statusFilter_)) {
-        best = candidate;
-        bestParent = oaza.parent;
-        bestEntry = oaza.entry;
-        bestCityRow = static_cast<int32_t>(e.record);
-        bestNameRow = GetOazaLevelRow();
-        bestRest = GetRestAfterOaza();
-      }
+      if (IsBetterCityCandidate(best.values, candidate, statusFilter_))
+        best = CityBest{candidate,       oaza.parent,         oaza.entry, static_cast<int32_t>(e.record),
+                        GetOazaLevelRow(), GetRestAfterOaza()};
       continue;
     }
-    if (!ReadText(database_, e.record, kTableCity, kFieldStatus, status, msg)) {
-      text->RollbackTo(mark);
-      return -1;
-    }
+    if (!ReadText(database_, e.record, kTableCity, kFieldStatus, status, msg)) return fail();
     const CityCandidate candidate = {2, consumed, 2, 0, 1, 0, StatusValue(status)};
-    if (IsBetterCityCandidate(best, candidate, statusFilter_)) {
-      best = candidate;
-      bestParent = static_cast<int32_t>(childBase);
-      bestEntry = static_cast<int16_t>(n);
-      bestCityRow = static_cast<int32_t>(e.record);
-      bestNameRow = 0;
-      bestRest = text->GetOriginalPointer(1);
-    }
+    if (IsBetterCityCandidate(best.values, candidate, statusFilter_))
+      best = CityBest{candidate, static_cast<int32_t>(childBase), static_cast<int16_t>(n),
+                      static_cast<int32_t>(e.record), 0, text->GetOriginalPointer(1)};
   }
   text->RollbackTo(mark);
-  if (best.level == 0) return 0;
-  *level = best.level;
-  *parent = bestParent;
-  *entry = bestEntry;
-  SetMatchedRows(bestCityRow, bestNameRow);
-  SetUnmatchedText(bestRest.c_str());
+  if (best.values.level == 0) return 0;
+  *level = best.values.level;
+  *parent = best.parent;
+  *entry = best.entry;
+  SetMatchedRows(best.cityRow, best.nameRow);
+  SetUnmatchedText(best.rest.c_str());
   return 1;
 }
 
@@ -575,226 +578,258 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
   });
 }
 
+// One call of the oaza level: its text and marks, the row being tried and
+// the best candidate so far.
+struct CAdrsEngine::OazaTry {
+  OazaTry(CEditText* t, uint32_t base, int k, const CRecordList* pairs, char* m)
+      : text(t), childBase(base), kana(k), list(pairs), msg(m) {}
+  CEditText* text;
+  uint32_t childBase;
+  int kana;
+  const CRecordList* list;  // the replacement pairs
+  char* msg;
+  int16_t mark = 0;  // the text after the prefix words
+  OazaBest best;
+  OazaRow row;
+  COazaWeigher* weigh = nullptr;  // of the row being tried
+};
+
+// The rows whose names can begin the text (matching/name_candidates.h): the
+// text at the cursor, as the caller wrote it (the control route), and, in
+// kanji, after the replacement pairs (all of them, and the first that
+// occurs, once); rows whose names those pairs can change; every row when
+// the text holds "００" (the names are then also compared with their
+// numerals normalised).
+void CAdrsEngine::OazaCandidates(const OazaTry& t, uint16_t count,
+                                 std::vector<uint16_t>* candidates) {
+  const CNameCandidateSource& source = CurrentNameCandidateSource();
+  NameQuery query;
+  const char* cursor = t.text->GetText();
+  query.AddText(cursor, extraReplacementList_);
+  query.AddText(t.text->GetOriginalPointer(1), nullptr, true);
+  if (!t.kana && FindSubstring("００", cursor) > 0) query.everything = true;
+  if (!t.kana && !query.everything && t.list != nullptr && t.list->GetCount() > 0) {
+    query.AddChangingPairs(t.list);
+    CEditText edited;
+    if (edited.Init(cursor) && ApplyReplacementPairsToEditText(t.list, &edited))
+      query.AddText(edited.GetText(), extraReplacementList_);
+    PairRecord pair;
+    if (const int p = FirstOccurringPair(t.list, cursor, &pair); p > 0) {
+      CEditText once;
+      if (once.Init(cursor) && once.Replace(p, Length(pair.search), pair.replacement))
+        query.AddText(once.GetText(), extraReplacementList_);
+    }
+  }
+  source.Select(source.UsesTables() ? KeptOazaTable(t.childBase, count, t.kana).get() : nullptr,
+                query, count, candidates);
+}
+
+// MatchChome on the row's children between a mark and a rollback, after
+// the replacement pairs.
+int CAdrsEngine::OazaChomeLevel(OazaTry& t, int numberGoesOn, NameLevelResult* chome) {
+  if (t.list != nullptr) ApplyReplacementPairsToEditText(t.list, t.text);
+  const int16_t inner = t.text->BeginMark();
+  const int r = MatchChome(t.text, t.row.childBase, t.row.childCount, numberGoesOn, chome, t.msg);
+  t.text->RollbackTo(inner);
+  return r;
+}
+
+// The chome level after an oaza name and the weighing of what it gives:
+// deeper, or the oaza itself when the number does not go on past the name
+// (and `alone` allows it). -1 after a failure.
+int CAdrsEngine::WeighOazaCandidate(OazaTry& t, int numberGoesOn, int32_t variant,
+                                    int32_t consumed, int32_t controlRoute, bool alone) {
+  NameLevelResult chome;
+  const int r = OazaChomeLevel(t, numberGoesOn, &chome);
+  if (r < 0) return -1;
+  if (r > 0) return t.weigh->Deeper(chome, variant, consumed, controlRoute) < 0 ? -1 : 0;
+  if (numberGoesOn || !alone) return 0;
+  return t.weigh->OazaOnly(variant, consumed, controlRoute, t.text->GetOriginalPointer(1)) < 0 ? -1
+                                                                                            : 0;
+}
+
+// Control route: the name as the caller wrote it. 1 when the row was
+// taken this way, 0 when not, -1 after a failure.
+int CAdrsEngine::OazaControlRoute(OazaTry& t, uint32_t record) {
+  CEditText* text = t.text;
+  if (t.row.writtenName[0] == '\0') return 0;
+  int32_t control = 0;
+  if (!ReadIntField(database_, record, kTableOaza, kControlField, &control, t.msg)) return -1;
+  const char* written = text->GetOriginalPointer(1);
+  if (control != 1 || !StartsWith(written, t.row.writtenName)) return 0;
+  const int goesOn = NumberGoesOnPastName(written + Length(t.row.writtenName), t.row.writtenName);
+  const int before = text->GetLength();
+  if (!SkipWrittenName(text, t.row.writtenName)) return 0;
+  const int consumed = before - text->GetLength();
+  return WeighOazaCandidate(t, goesOn, kOazaAsWritten, consumed, 1, true) < 0 ? -1 : 1;
+}
+
+// Name route: the normalised name, compared with its variants. 1 when it
+// matched, 0 when not, -1 after a failure.
+int CAdrsEngine::OazaNameRoute(OazaTry& t, uint32_t record) {
+  CEditText* text = t.text;
+  OazaRow& row = t.row;
+  if (!ReadText(database_, record, kTableOaza, kOazaName.Get(t.kana), row.name, t.msg)) return -1;
+  PrepareOazaName(row.name, t.kana);
+  const char* cursor = text->GetText();
+  const char* matchedName = row.name;
+  int consumed = 0;
+  OazaVariant variant = kOazaAsWritten;
+  int goesOn = 0;
+  bool matched = row.name[0] == '\0';  // a placeholder matches nothing at all
+  if (!matched) {
+    int flag = 0;
+    consumed = CompareNameVariants(cursor, row.name, unification_, t.list, row.street ? 1 : 0,
+                                   t.kana, extraReplacementList_, &flag);
+    if (consumed == 0 && row.writtenName[0] != '\0' &&
+        std::strcmp(row.name, row.writtenName) != 0) {
+      matchedName = row.writtenName;
+      consumed = CompareNameVariants(cursor, row.writtenName, unification_, t.list,
+                                     row.street ? 1 : 0, t.kana, extraReplacementList_, &flag);
+    }
+    if (consumed > 0 && consumed <= text->GetLength()) {
+      matched = true;
+      variant = WrittenPrefixEquals(text, consumed, row.writtenName) ? kOazaAsWritten
+                                                                     : kOazaNameVariant;
+      goesOn = NumberGoesOnPastName(cursor + consumed, matchedName);
+    }
+  }
+  if (!matched) return 0;
+  if (consumed > 0) text->Delete(1, consumed);
+  const int16_t rowMark = text->BeginMark();
+  // Pass 1 as matched; pass 2, for a street district, after the street
+  // words that follow.
+  for (int pass = 1; pass <= 2; ++pass) {
+    text->RollbackTo(rowMark);
+    OazaVariant passVariant = variant;
+    int skipped = 0;
+    if (pass == 2) {
+      if (!row.street || goesOn) break;
+      for (int k; (k = MatchWordAt(text->GetText(), StreetWords(t.kana))) > 0; skipped += k) {
+        if (!text->Delete(1, k)) break;
+      }
+      if (skipped == 0) break;
+      passVariant = kOazaNameVariant;
+    }
+    NameLevelResult chome;
+    const int r = OazaChomeLevel(t, goesOn, &chome);
+    if (r < 0) return -1;
+    if (r > 0) {
+      if (chome.level != 4 || row.name[0] != '\0' || chome.chomeConsumed > 0) {
+        if (t.weigh->Deeper(chome, passVariant, consumed + skipped, 0) < 0) return -1;
+      }
+    } else if (row.name[0] != '\0' && !goesOn) {
+      if (t.weigh->OazaOnly(passVariant, Length(matchedName), 0, text->GetOriginalPointer(1)) < 0)
+        return -1;
+    }
+  }
+  return 1;
+}
+
+// Numeral branch: the name and the text share a head and differ in how a
+// number is written, or in a unit word after it. -1 after a failure.
+int CAdrsEngine::OazaNumeralRoutes(OazaTry& t) {
+  CEditText* text = t.text;
+  CSideText side(text, extraReplacementList_);
+  if (!side.ok()) return 0;
+  const std::string name = ReplacedText(extraReplacementList_, t.row.name);
+  const char* s = side.Text();
+  const int head = CommonDoubleByteHead(s, name.c_str());
+  if (head == 0) return 0;
+  const std::string headText = name.substr(0, static_cast<std::size_t>(head));
+  if (NumberGoesOnPastName(s + head, headText.c_str())) return 0;
+  const int nameLength = Length(t.row.name);
+  const int16_t rowMark = text->BeginMark();
+
+  // The same number in another script.
+  if (NumeralKindAt(s + head) != 0 && NumeralKindAt(name.c_str() + head) != 0) {
+    int textRun = 0;
+    int nameRun = 0;
+    const int32_t textValue = NumeralRun(s + head, &textRun);
+    const int32_t nameValue = NumeralRun(name.c_str() + head, &nameRun);
+    const char* nameRest = name.c_str() + head + nameRun;
+    const char* textRest = s + head + textRun;
+    if (textValue >= 0 && textValue == nameValue && StartsWith(textRest, nameRest)) {
+      const int sideConsumed = static_cast<int>(textRest - s) + Length(nameRest);
+      const int mapped = side.MapConsumed(sideConsumed);
+      if (mapped >= 0) {
+        const int numberOn = NumberGoesOnPastName(s + sideConsumed, name.c_str());
+        if (mapped > 0) text->Delete(1, mapped);
+        if (WeighOazaCandidate(t, numberOn, kOazaAsWritten, nameLength, 0, true) < 0) return -1;
+      }
+    }
+  }
+
+  // A number followed by the unit word that ends the name.
+  if (numberUnitSwitch_ == 0) return 0;
+  const char* lastOfHead = GetLastCharPtr(headText.c_str());
+  for (const NameWord* word = OazaUnitWords(t.kana); word->text != nullptr; ++word) {
+    if (std::strcmp(name.c_str() + head, word->text) != 0) continue;
+    if (word->needsNumber && NumeralKindAt(lastOfHead) == 0) continue;
+    text->RollbackTo(rowMark);
+    if (!side.ConsumeHead(text, head, t.kana)) continue;
+    NameLevelResult chome;
+    const int r = OazaChomeLevel(t, 0, &chome);
+    if (r < 0) return -1;
+    const char* after = GetTextAfterChome();
+    if (r > 0 && chome.level == 4 && after[0] != '\0' && NumeralKindAt(after) == 0) continue;
+    if (r > 0) {
+      if (t.weigh->Deeper(chome, kOazaNumberUnit, nameLength, 0) < 0) return -1;
+    } else if (t.weigh->OazaOnly(kOazaNumberUnit, nameLength, 0, text->GetOriginalPointer(1)) < 0) {
+      return -1;
+    }
+    break;
+  }
+  return 0;
+}
+
+// One candidate row n, by the routes in turn. -1 after a failure.
+int CAdrsEngine::TryOazaRow(OazaTry& t, uint32_t n) {
+  t.text->RollbackTo(t.mark);
+  TixEntry e;
+  if (!ReadOazaEntry(t.childBase, static_cast<uint16_t>(n), &e, t.msg)) return -1;
+  OazaRow& row = t.row;
+  row = OazaRow();
+  row.record = e.record;
+  row.childBase = e.childBase;
+  row.childCount = e.childCount;
+  row.entry = static_cast<int16_t>(n);
+  if (!ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(t.kana), row.writtenName,
+                t.msg) ||
+      !ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, row.placeCode, t.msg)) {
+    return -1;
+  }
+  PrepareOazaName(row.writtenName, t.kana);
+  // The row of the special name's place code is never an oaza candidate.
+  if (specialNameCode_[0] != '\0' && std::strcmp(row.placeCode, specialNameCode_) == 0) return 0;
+  row.street = IsStreetDistrict(row.placeCode);
+  COazaWeigher weigh(this, database_, &t.best, row, t.childBase, statusFilter_, t.msg);
+  t.weigh = &weigh;
+  int r = OazaControlRoute(t, e.record);
+  if (r == 0) r = OazaNameRoute(t, e.record);
+  if (r == 0) r = OazaNumeralRoutes(t);
+  t.weigh = nullptr;
+  return r < 0 ? -1 : 0;
+}
+
 int CAdrsEngine::MatchOaza(CEditText* text, uint32_t childBase, uint16_t count,
                            NameLevelResult* result, char* msg) {
   if (matchDepth_ < 1) return 0;
-  const int kana = kanaSwitch_;
-  const CRecordList* list = replacementList_;
+  OazaTry t(text, childBase, kanaSwitch_, replacementList_, msg);
   const int16_t entryMark = text->BeginMark();
-  const int prefix = MatchWordAt(text->GetText(), OazaPrefixWords(kana));
+  const int prefix = MatchWordAt(text->GetText(), OazaPrefixWords(t.kana));
   if (prefix > 0) text->Delete(1, prefix);
-
-  // The rows whose names can begin the text (matching/name_candidates.h):
-  // the text at the cursor, as the caller wrote it (the control route), and,
-  // in kanji, after the replacement pairs (all of them, and the first that
-  // occurs, once); rows whose names those pairs can change; every row when
-  // the text holds "００" (the names are then also compared with their
-  // numerals normalised).
-  const CNameCandidateSource& source = CurrentNameCandidateSource();
-  NameQuery query;
-  {
-    const char* cursor = text->GetText();
-    query.AddText(cursor, extraReplacementList_);
-    query.AddText(text->GetOriginalPointer(1), nullptr, true);
-    if (!kana && FindSubstring("００", cursor) > 0) query.everything = true;
-    if (!kana && !query.everything && list != nullptr && list->GetCount() > 0) {
-      query.AddChangingPairs(list);
-      CEditText edited;
-      if (edited.Init(cursor) && ApplyReplacementPairsToEditText(list, &edited))
-        query.AddText(edited.GetText(), extraReplacementList_);
-      PairRecord pair;
-      if (const int p = FirstOccurringPair(list, cursor, &pair); p > 0) {
-        CEditText once;
-        if (once.Init(cursor) && once.Replace(p, Length(pair.search), pair.replacement))
-          query.AddText(once.GetText(), extraReplacementList_);
-      }
-    }
-  }
   std::vector<uint16_t> candidates;
-  source.Select(source.UsesTables() ? KeptOazaTable(childBase, count, kana).get() : nullptr, query,
-                count, &candidates);
-
-  OazaBest best;
-  OazaRow row;
-  const int16_t mark = text->BeginMark();
-  auto fail = [&]() {
-    text->RollbackTo(entryMark);
-    return -1;
-  };
-  // MatchChome between a mark and a rollback, after the replacement pairs.
-  auto chomeLevel = [&](int numberGoesOn, NameLevelResult* chome) {
-    if (list != nullptr) ApplyReplacementPairsToEditText(list, text);
-    const int16_t inner = text->BeginMark();
-    const int r = MatchChome(text, row.childBase, row.childCount, numberGoesOn, chome, msg);
-    text->RollbackTo(inner);
-    return r;
-  };
-
+  OazaCandidates(t, count, &candidates);
+  t.mark = text->BeginMark();
   for (const uint32_t n : candidates) {
-    text->RollbackTo(mark);
-    TixEntry e;
-    if (!ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, msg)) return fail();
-    row = OazaRow();
-    row.record = e.record;
-    row.childBase = e.childBase;
-    row.childCount = e.childCount;
-    row.entry = static_cast<int16_t>(n);
-    if (!ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), row.writtenName,
-                  msg) ||
-        !ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, row.placeCode, msg)) {
-      return fail();
-    }
-    PrepareOazaName(row.writtenName, kana);
-    // The row of the special name's place code is never an oaza candidate.
-    if (specialNameCode_[0] != '\0' && std::strcmp(row.placeCode, specialNameCode_) == 0) continue;
-    row.street = IsStreetDistrict(row.placeCode);
-    COazaWeigher weigh(this, database_, &best, row, childBase, statusFilter_, msg);
-
-    // Control route: the name as the caller wrote it.
-    if (row.writtenName[0] != '\0') {
-      int32_t control = 0;
-      if (!ReadIntField(database_, e.record, kTableOaza, kControlField, &control, msg))
-        return fail();
-      const char* written = text->GetOriginalPointer(1);
-      if (control == 1 && StartsWith(written, row.writtenName)) {
-        const int goesOn = NumberGoesOnPastName(written + Length(row.writtenName), row.writtenName);
-        const int before = text->GetLength();
-        if (SkipWrittenName(text, row.writtenName)) {
-          const int consumed = before - text->GetLength();
-          NameLevelResult chome;
-          const int r = chomeLevel(goesOn, &chome);
-          if (r < 0) return fail();
-          if (r > 0) {
-            if (weigh.Deeper(chome, kOazaAsWritten, consumed, 1) < 0) return fail();
-          } else if (!goesOn) {
-            if (weigh.OazaOnly(kOazaAsWritten, consumed, 1, text->GetOriginalPointer(1)) < 0)
-              return fail();
-          }
-          continue;
-        }
-      }
-    }
-
-    // Name route: the normalised name, compared with its variants.
-    if (!ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), row.name, msg)) return fail();
-    PrepareOazaName(row.name, kana);
-    const char* cursor = text->GetText();
-    const char* matchedName = row.name;
-    int consumed = 0;
-    OazaVariant variant = kOazaAsWritten;
-    int goesOn = 0;
-    bool matched = row.name[0] == '\0';  // a placeholder matches nothing at all
-    if (!matched) {
-      int flag = 0;
-      consumed = CompareNameVariants(cursor, row.name, unification_, list, row.street ? 1 : 0, kana,
-                                     extraReplacementList_, &flag);
-      if (consumed == 0 && row.writtenName[0] != '\0' &&
-          std::strcmp(row.name, row.writtenName) != 0) {
-        matchedName = row.writtenName;
-        consumed = CompareNameVariants(cursor, row.writtenName, unification_, list,
-                                       row.street ? 1 : 0, kana, extraReplacementList_, &flag);
-      }
-      if (consumed > 0 && consumed <= text->GetLength()) {
-        matched = true;
-        variant = WrittenPrefixEquals(text, consumed, row.writtenName) ? kOazaAsWritten
-                                                                       : kOazaNameVariant;
-        goesOn = NumberGoesOnPastName(cursor + consumed, matchedName);
-      }
-    }
-    if (matched) {
-      if (consumed > 0) text->Delete(1, consumed);
-      const int16_t rowMark = text->BeginMark();
-      // Pass 1 as matched; pass 2, for a street district, after the street
-      // words that follow.
-      for (int pass = 1; pass <= 2; ++pass) {
-        text->RollbackTo(rowMark);
-        OazaVariant passVariant = variant;
-        int skipped = 0;
-        if (pass == 2) {
-          if (!row.street || goesOn) break;
-          for (int k; (k = MatchWordAt(text->GetText(), StreetWords(kana))) > 0; skipped += k) {
-            if (!text->Delete(1, k)) break;
-          }
-          if (skipped == 0) break;
-          passVariant = kOazaNameVariant;
-        }
-        NameLevelResult chome;
-        const int r = chomeLevel(goesOn, &chome);
-        if (r < 0) return fail();
-        if (r > 0) {
-          if (chome.level != 4 || row.name[0] != '\0' || chome.chomeConsumed > 0) {
-            if (weigh.Deeper(chome, passVariant, consumed + skipped, 0) < 0) return fail();
-          }
-        } else if (row.name[0] != '\0' && !goesOn) {
-          if (weigh.OazaOnly(passVariant, Length(matchedName), 0, text->GetOriginalPointer(1)) < 0)
-            return fail();
-        }
-      }
-      continue;
-    }
-
-    // Numeral branch: the name and the text share a head and differ in
-    // how a number is written, or in a unit word after it.
-    CSideText side(text, extraReplacementList_);
-    if (!side.ok()) continue;
-    const std::string name = ReplacedText(extraReplacementList_, row.name);
-    const char* t = side.Text();
-    const int head = CommonDoubleByteHead(t, name.c_str());
-    if (head == 0) continue;
-    const std::string headText = name.substr(0, static_cast<std::size_t>(head));
-    if (NumberGoesOnPastName(t + head, headText.c_str())) continue;
-    const int nameLength = Length(row.name);
-    const int16_t rowMark = text->BeginMark();
-
-    // The same number in another script.
-    if (NumeralKindAt(t + head) != 0 && NumeralKindAt(name.c_str() + head) != 0) {
-      int textRun = 0;
-      int nameRun = 0;
-      const int32_t textValue = NumeralRun(t + head, &textRun);
-      const int32_t nameValue = NumeralRun(name.c_str() + head, &nameRun);
-      const char* nameRest = name.c_str() + head + nameRun;
-      const char* textRest = t + head + textRun;
-      if (textValue >= 0 && textValue == nameValue && StartsWith(textRest, nameRest)) {
-        const int sideConsumed = static_cast<int>(textRest - t) + Length(nameRest);
-        const int mapped = side.MapConsumed(sideConsumed);
-        if (mapped >= 0) {
-          const int numberOn = NumberGoesOnPastName(t + sideConsumed, name.c_str());
-          if (mapped > 0) text->Delete(1, mapped);
-          NameLevelResult chome;
-          const int r = chomeLevel(numberOn, &chome);
-          if (r < 0) return fail();
-          if (r > 0) {
-            if (weigh.Deeper(chome, kOazaAsWritten, nameLength, 0) < 0) return fail();
-          } else if (!numberOn) {
-            if (weigh.OazaOnly(kOazaAsWritten, nameLength, 0, text->GetOriginalPointer(1)) < 0)
-              return fail();
-          }
-        }
-      }
-    }
-
-    // A number followed by the unit word that ends the name.
-    if (numberUnitSwitch_ == 0) continue;
-    const char* lastOfHead = GetLastCharPtr(headText.c_str());
-    for (const NameWord* word = OazaUnitWords(kana); word->text != nullptr; ++word) {
-      if (std::strcmp(name.c_str() + head, word->text) != 0) continue;
-      if (word->needsNumber && NumeralKindAt(lastOfHead) == 0) continue;
-      text->RollbackTo(rowMark);
-      if (!side.ConsumeHead(text, head, kana)) continue;
-      NameLevelResult chome;
-      const int r = chomeLevel(0, &chome);
-      if (r < 0) return fail();
-      const char* after = GetTextAfterChome();
-      if (r > 0 && chome.level == 4 && after[0] != '\0' && NumeralKindAt(after) == 0) continue;
-      if (r > 0) {
-        if (weigh.Deeper(chome, kOazaNumberUnit, nameLength, 0) < 0) return fail();
-      } else if (weigh.OazaOnly(kOazaNumberUnit, nameLength, 0, text->GetOriginalPointer(1)) < 0) {
-        return fail();
-      }
-      break;
+    if (TryOazaRow(t, n) < 0) {
+      text->RollbackTo(entryMark);
+      return -1;
     }
   }
   text->RollbackTo(entryMark);
+  const OazaBest& best = t.best;
   if (best.values.level == 0) return 0;
   result->level = best.values.level;
   result->parent = best.parent;
@@ -890,6 +925,72 @@ class CChomeWeigher {
 
 }  // namespace
 
+namespace {
+
+// One chome row while its name is compared.
+struct ChomeRow {
+  const TixEntry& entry;
+  const char* name;  // the normalised name, prepared
+  int kana;
+  const CRecordList* extra;
+  CChomeWeigher* weigh;
+};
+
+// The chome level's name route: the name at the cursor; a second pass with
+// a kanji numeral run at the cursor written in full-width digits
+// (fullWidth, for runLength bytes). 1 when the name matched and was
+// weighed, 0 when not, -1 after a failure.
+int ChomeNameRoute(CEditText* text, const ChomeRow& row, int numberGoesOn,
+                   const std::string& fullWidth, int runLength) {
+  const char* name = row.name;
+  for (int pass = 1; pass <= 2; ++pass) {
+    if (pass == 2) {
+      if (fullWidth.empty() || !text->Replace(1, runLength, fullWidth.c_str())) return 0;
+    }
+    const char* cursor = text->GetText();
+    int consumed = 0;
+    if (name[0] != '\0') {
+      if (numberGoesOn && NumeralKindAt(name) == 0) continue;
+      if (!ComparePrefixTolerant(cursor, name, row.extra, &consumed)) continue;
+      if (consumed > text->GetLength() || NumberGoesOnPastName(cursor + consumed, name)) continue;
+    } else if (numberGoesOn) {
+      continue;
+    }
+    if (consumed > 0) text->Delete(1, consumed);
+    SkipSeparator(text, row.kana);
+    return row.weigh->BlockOrChome(text, row.entry.childBase, row.entry.childCount, 1,
+                                   Length(name), 0) < 0
+               ? -1
+               : 1;
+  }
+  return 0;
+}
+
+// The unit-word branch: the name ends in a unit word that the text leaves
+// out after the shared head (３ for ３丁目). -1 after a failure.
+int ChomeUnitWordRoute(CEditText* text, const ChomeRow& row) {
+  CSideText side(text, row.extra);
+  if (!side.ok()) return 0;
+  const std::string sideName = ReplacedText(row.extra, row.name);
+  const char* t = side.Text();
+  const int head = CommonHead(t, sideName.c_str());
+  if (head == 0) return 0;
+  const std::string headText = sideName.substr(0, static_cast<std::size_t>(head));
+  if (NumberGoesOnPastName(t + head, headText.c_str())) return 0;
+  const int16_t rowMark = text->BeginMark();
+  for (const NameWord* word = ChomeUnitWords(row.kana); word->text != nullptr; ++word) {
+    if (std::strcmp(sideName.c_str() + head, word->text) != 0) continue;
+    text->RollbackTo(rowMark);
+    if (!side.ConsumeHead(text, head, row.kana)) continue;
+    if (row.weigh->BlockOrChome(text, row.entry.childBase, row.entry.childCount, 1,
+                                Length(row.name), 0) < 0)
+      return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count, int numberGoesOn,
                             NameLevelResult* result, char* msg) {
   if (matchDepth_ < 2 || count == 0) return 0;
@@ -932,50 +1033,13 @@ int CAdrsEngine::MatchChome(CEditText* text, uint32_t childBase, uint16_t count,
       }
     }
 
-    // Name route: the normalised name; a second pass with a kanji numeral
-    // run at the cursor written in full-width digits.
+    // Name route: the normalised name.
     if (!ReadText(database_, e.record, kTableOaza, kChomeName.Get(kana), name, msg)) return fail();
     PrepareChomeName(name, kana);
-    bool matched = false;
-    for (int pass = 1; pass <= 2 && !matched; ++pass) {
-      if (pass == 2) {
-        if (fullWidth.empty() || !text->Replace(1, runLength, fullWidth.c_str())) break;
-      }
-      const char* cursor = text->GetText();
-      int consumed = 0;
-      if (name[0] != '\0') {
-        if (numberGoesOn && NumeralKindAt(name) == 0) continue;
-        if (!ComparePrefixTolerant(cursor, name, extraReplacementList_, &consumed)) continue;
-        if (consumed > text->GetLength() || NumberGoesOnPastName(cursor + consumed, name)) continue;
-      } else if (numberGoesOn) {
-        continue;
-      }
-      matched = true;
-      if (consumed > 0) text->Delete(1, consumed);
-      SkipSeparator(text, kana);
-      if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
-        return fail();
-    }
-    if (matched) continue;
-
-    // Unit-word branch: the name ends in a unit word that the text leaves
-    // out after the shared head (３ for ３丁目).
-    CSideText side(text, extraReplacementList_);
-    if (!side.ok()) continue;
-    const std::string sideName = ReplacedText(extraReplacementList_, name);
-    const char* t = side.Text();
-    const int head = CommonHead(t, sideName.c_str());
-    if (head == 0) continue;
-    const std::string headText = sideName.substr(0, static_cast<std::size_t>(head));
-    if (NumberGoesOnPastName(t + head, headText.c_str())) continue;
-    const int16_t rowMark = text->BeginMark();
-    for (const NameWord* word = ChomeUnitWords(kana); word->text != nullptr; ++word) {
-      if (std::strcmp(sideName.c_str() + head, word->text) != 0) continue;
-      text->RollbackTo(rowMark);
-      if (!side.ConsumeHead(text, head, kana)) continue;
-      if (weigh.BlockOrChome(text, e.childBase, e.childCount, 1, Length(name), 0) < 0)
-        return fail();
-    }
+    const ChomeRow row{e, name, kana, extraReplacementList_, &weigh};
+    int r = ChomeNameRoute(text, row, numberGoesOn, fullWidth, runLength);
+    if (r == 0) r = ChomeUnitWordRoute(text, row);
+    if (r < 0) return fail();
   }
   text->RollbackTo(entryMark);
   if (best.values.level == 0) return 0;

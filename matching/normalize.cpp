@@ -1,8 +1,10 @@
 #include "matching/normalize.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/kanji_numeral.h"
@@ -48,12 +50,65 @@ bool ReplaceAllIn(std::string& work, const char* search, const char* replacement
   return sjis_internal::ReplaceAllIn(work, search, replacement, kLimit + 1);
 }
 
+// The dictionary's "=" search over all its records (the lowest record equal
+// to the key, by the probes of CCharDictionary::BinarySearch in their
+// order), comparing the stored records in place instead of copies.
+uint32_t FindEqualRecord(const CCharDictionary* dictionary, const char* key) {
+  const uint32_t count = dictionary->GetCount();
+  if (count == 0 || dictionary->RecordAt(count) == nullptr) return 0;
+  auto at = [&](uint32_t n) { return CompareDictionaryKeys(dictionary->RecordAt(n), key); };
+  auto firstEqual = [&](uint32_t n, uint32_t floor) {
+    while (n > floor && at(n - 1) == 0) --n;
+    return n;
+  };
+  uint32_t lo = 1;
+  uint32_t hi = count;
+  for (;;) {
+    int32_t c = at(lo);
+    if (c == 0) return lo;
+    if (c > 0 || lo == hi) return 0;
+    c = at(hi);
+    if (c == 0) return firstEqual(hi, lo + 1);
+    if (c < 0 || hi == lo + 1) return 0;
+    const uint32_t m = static_cast<uint32_t>((static_cast<uint64_t>(lo) + hi) / 2);
+    c = at(m);
+    if (c == 0) return firstEqual(m, lo + 1);
+    if (c < 0) {
+      lo = m;
+    } else {
+      hi = m;
+    }
+  }
+}
+
+// Whether the search text of a stored pair record (its first field, cut
+// at its last byte) cannot be found in the text: its bytes are nowhere in
+// it, and it does not end in a lead byte without its trail byte (which a
+// search compares as a character). An empty search text finds nothing.
+bool CannotOccurIn(const char* storedSearch, const char* text) {
+  const std::string_view search(storedSearch, strnlen(storedSearch, kPairTextSize - 1));
+  if (search.empty()) return true;
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < search.size(); i += static_cast<std::size_t>(CharLen(search.data() + i)))
+    last = i;
+  if (last + 1 == search.size() && IsLeadByte(static_cast<unsigned char>(search[last]))) return false;
+  return std::string_view(text).find(search) == std::string_view::npos;
+}
+
+// The flag word of stored pair record n (which must exist).
+int32_t StoredFlag(const CCharDictionary* dictionary, uint32_t n) {
+  int32_t flag = 0;
+  std::memcpy(&flag, static_cast<const char*>(dictionary->RecordAt(n)) + offsetof(PairRecord, flag),
+              sizeof flag);
+  return flag;
+}
+
 // The replacement of a character, or null when the dictionary has none.
 // *record gets the record number.
 const PairRecord* LookUp(CCharDictionary* dictionary, const char* p, int length, PairRecord* pair,
                          uint32_t* record) {
   char key[3] = {p[0], length == 2 ? p[1] : '\0', '\0'};
-  const uint32_t n = dictionary->Find("=", key, CompareDictionaryKeys);
+  const uint32_t n = FindEqualRecord(dictionary, key);
   if (record) *record = n;
   if (n == 0 || !dictionary->GetAt(n, pair)) return nullptr;
   pair->search[kPairTextSize - 1] = '\0';
@@ -231,6 +286,8 @@ int SelectApplicableDictionaryEntries(CRecordList* outList, CCharDictionary* out
     const uint32_t count = dictionary->GetCount();
     PairRecord pair;
     for (uint32_t n = 1; n <= count; ++n) {
+      if (dictionary->RecordAt(n) == nullptr) return 0;
+      if (StoredFlag(dictionary, n) == 1) continue;  // already so
       if (!dictionary->GetAt(n, &pair)) return 0;
       pair.flag = 1;
       if (!dictionary->SetAt(n, &pair)) return 0;
@@ -252,16 +309,14 @@ int SelectApplicableDictionaryEntries(CRecordList* outList, CCharDictionary* out
       i += static_cast<int>(replacement.size());
     }
     uint32_t kept = 0;
-    for (uint32_t n = 1; n <= count; ++n) {
-      if (!dictionary->GetAt(n, &pair)) return 0;
-      if (pair.flag == 0) ++kept;
-    }
+    for (uint32_t n = 1; n <= count; ++n)
+      if (StoredFlag(dictionary, n) == 0) ++kept;
     if (!outDictionary->Create(kept == 0 ? 1 : kept, static_cast<uint16_t>(dictionary->GetRecordSize()),
                                kOutGrowthStep))
       return 0;
-    for (uint32_t n = 1; n <= count; ++n) {
-      if (!dictionary->GetAt(n, &pair)) return 0;
-      if (pair.flag == 0 && !outDictionary->Add(&pair)) return 0;
+    for (uint32_t n = 1; n <= count && kept > 0; ++n) {
+      if (StoredFlag(dictionary, n) != 0) continue;
+      if (!dictionary->GetAt(n, &pair) || !outDictionary->Add(&pair)) return 0;
     }
   }
   // The rest of the sequence, so that the pairs are tested against the text
@@ -272,6 +327,8 @@ int SelectApplicableDictionaryEntries(CRecordList* outList, CCharDictionary* out
 
   if (IsPairList(list) && list->GetCount() > 0) {
     for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+      const auto* stored = static_cast<const char*>(list->GetPtr(n));
+      if (stored != nullptr && CannotOccurIn(stored, q.GetText())) continue;  // changes nothing
       PairRecord pair;
       if (!list->GetAt(n, &pair)) return 0;
       pair.search[kPairTextSize - 1] = '\0';
@@ -327,6 +384,8 @@ int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text) {
   if (text == nullptr || text->GetText() == nullptr) return 0;
   if (!IsPairList(list)) return 1;
   for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+    const auto* stored = static_cast<const char*>(list->GetPtr(n));
+    if (stored != nullptr && CannotOccurIn(stored, text->GetText())) continue;
     PairRecord pair;
     if (!list->GetAt(n, &pair)) return 0;
     pair.search[kPairTextSize - 1] = '\0';

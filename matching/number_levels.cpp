@@ -151,6 +151,18 @@ class CNumberLevelMatcher {
   Step WeighCodeIndexRecords(uint32_t city, uint32_t area, const CodeIndexBlock& block,
                              int consumed);
   Step EstimateBlock(bool history, bool codeIndex);
+  // The neighbours of the estimate from the block rows, the blocks' own
+  // records of the change history and the records without lot text of the
+  // change-code index.
+  Step BlockRowNeighbours();
+  Step HistoryNeighbours();
+  Step CodeIndexNeighbours();
+  // Whether a neighbour of this status and precision could be taken.
+  bool EstimatePasses(int32_t status, int32_t precision) const;
+  // Change record r as a neighbour of value v when passes(status,
+  // precision) and v has a neighbour list; kGoOn also when it is not one.
+  template <typename Passes>
+  Step AddChangeNeighbour(uint32_t r, const ChangeRecord& record, int32_t v, Passes passes);
   Step FinishEstimate(bool blockLevel, uint32_t parent, uint32_t count);
 
   // ---- Lots ----
@@ -578,13 +590,12 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::WeighCodeIndexRecords(uint32_t ci
   return kGoOn;
 }
 
-CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool codeIndex) {
-  ClearNeighbours();
-  const int32_t filter = engine_.GetStatusFilter();
-  auto passes = [&](int32_t status, int32_t precision) {
-    return IsBetterBlockCandidate(blockBest_, {5, 1, 0, status, precision}, filter) != 0;
-  };
-  // The rows.
+bool CNumberLevelMatcher::EstimatePasses(int32_t status, int32_t precision) const {
+  return IsBetterBlockCandidate(blockBest_, {5, 1, 0, status, precision},
+                                engine_.GetStatusFilter()) != 0;
+}
+
+CNumberLevelMatcher::Step CNumberLevelMatcher::BlockRowNeighbours() {
   for (uint32_t i = 1; i <= count_; ++i) {
     TixEntry entry;
     if (!engine_.ReadBlockEntry(childBase_, static_cast<uint16_t>(i), &entry, msg_)) return kFail;
@@ -600,7 +611,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
     }
     int32_t status = 0, precision = 0, latitude = 0, longitude = 0;
     if (ReadRowValues(entry.record, &status, &precision) != kGoOn) return kFail;
-    if (!passes(status, precision)) continue;
+    if (!EstimatePasses(status, precision)) continue;
     CRecordList* list = NeighbourListFor(v);
     if (!list) continue;
     if (ReadRowInt(entry.record, kFieldLatitude, &latitude) != kGoOn ||
@@ -612,76 +623,96 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool 
       return MemoryFailure();
     }
   }
-  // The blocks' own records of the change history (read failures end
-  // only this level).
-  if (history) {
-    CChangeHistory* h = engine_.GetChangeHistory();
-    const uint32_t position = h->FindByCode(placeCode_.c_str());
-    ChangeKeyEntry code;
-    if (position != 0 && !h->GetKeyEntry(CChangeHistory::kByCode, position, &code)) {
-      return HistoryFailure(kStop);
-    }
-    for (uint32_t b = code.first; position != 0 && b < code.first + code.count; ++b) {
-      ChangeKeyEntry block;
-      if (!h->GetKeyEntry(CChangeHistory::kByCodeAndName, b, &block)) {
+  return kGoOn;
+}
+
+// Read failures of the change history end only this level.
+CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryNeighbours() {
+  CChangeHistory* h = engine_.GetChangeHistory();
+  const uint32_t position = h->FindByCode(placeCode_.c_str());
+  ChangeKeyEntry code;
+  if (position != 0 && !h->GetKeyEntry(CChangeHistory::kByCode, position, &code)) {
+    return HistoryFailure(kStop);
+  }
+  for (uint32_t b = code.first; position != 0 && b < code.first + code.count; ++b) {
+    ChangeKeyEntry block;
+    if (!h->GetKeyEntry(CChangeHistory::kByCodeAndName, b, &block)) return HistoryFailure(kStop);
+    for (uint32_t r = block.first; r < block.first + block.count; ++r) {
+      ChangeRecord record;
+      RecordTexts t;
+      if (!h->GetRecord(r, &record, t.name1, t.name2, t.sortForm1, t.sortForm2)) {
         return HistoryFailure(kStop);
       }
-      for (uint32_t r = block.first; r < block.first + block.count; ++r) {
-        ChangeRecord record;
-        RecordTexts t;
-        if (!h->GetRecord(r, &record, t.name1, t.name2, t.sortForm1, t.sortForm2)) {
-          return HistoryFailure(kStop);
-        }
-        int32_t v = 0;
-        if (t.name2[0] != '\0' || !HistoryDigitPasses(ChangeRecordPrecisionDigit(record)) ||
-            !FullWidthDigitsToInt(t.name1, &v)) {
-          continue;
-        }
-        const int32_t status = record.classCode;
-        const int32_t precision = PrecisionFromScaleCode(ChangeRecordPrecision(record));
-        if (!passes(status, precision)) continue;
-        CRecordList* list = NeighbourListFor(v);
-        if (!list) continue;
-        if (!AddNeighbour(list, {kNeighbourChangeRecord, static_cast<int32_t>(r),
-                                 static_cast<int32_t>(record.coordinate1),
-                                 static_cast<int32_t>(record.coordinate2), v, status,
-                                 precision})) {
-          return MemoryFailure();
-        }
-      }
-    }
-  }
-  // The records without lot text of the change-code index.
-  if (codeIndex) {
-    uint32_t city = 0, area = 0;
-    ChangeCodeTable blocks;
-    if (!ReadCodeIndexArea(&city, &area, &blocks)) return CodeIndexFailure(kStop);
-    for (uint32_t j = 0; j < blocks.count; ++j) {
-      CodeIndexBlock block;
-      if (!ReadCodeIndexBlock(blocks, j, &block)) return CodeIndexFailure(kStop);
       int32_t v = 0;
-      if (!FullWidthDigitsToInt(block.name, &v)) continue;
-      CChangeCodeRecords records(engine_.GetChangeCodeIndex(), block.lots);
-      for (uint32_t k = 0; k < block.lots.count; ++k) {
-        ChangeCodeRecord r;
-        if (!records.Read(k, &r)) return CodeIndexFailure(kStop);
-        const int32_t precision = PrecisionFromScaleCode(r.scale);
-        if (r.name[0] != '\0' || !CodeIndexDigitPasses(r.digit) ||
-            !passes(r.classCode, precision)) {
-          continue;
-        }
-        CRecordList* list = NeighbourListFor(v);
-        if (!list) continue;
-        const uint32_t n = engine_.AddLotCandidate(city, area, block.position, r.position);
-        if (n == 0 ||
-            !AddNeighbour(list, {kNeighbourCodeIndexLot, static_cast<int32_t>(n),
-                                 static_cast<int32_t>(r.number1), static_cast<int32_t>(r.number2),
-                                 v, r.classCode, precision})) {
-          return MemoryFailure();
-        }
+      if (t.name2[0] != '\0' || !HistoryDigitPasses(ChangeRecordPrecisionDigit(record)) ||
+          !FullWidthDigitsToInt(t.name1, &v)) {
+        continue;
+      }
+      const Step s = AddChangeNeighbour(r, record, v, [this](int32_t status, int32_t precision) {
+        return EstimatePasses(status, precision);
+      });
+      if (s != kGoOn) return s;
+    }
+  }
+  return kGoOn;
+}
+
+template <typename Passes>
+CNumberLevelMatcher::Step CNumberLevelMatcher::AddChangeNeighbour(uint32_t r,
+                                                                  const ChangeRecord& record,
+                                                                  int32_t v, Passes passes) {
+  const int32_t status = record.classCode;
+  const int32_t precision = PrecisionFromScaleCode(ChangeRecordPrecision(record));
+  if (!passes(status, precision)) return kGoOn;
+  CRecordList* list = NeighbourListFor(v);
+  if (!list) return kGoOn;
+  if (!AddNeighbour(list, {kNeighbourChangeRecord, static_cast<int32_t>(r),
+                           static_cast<int32_t>(record.coordinate1),
+                           static_cast<int32_t>(record.coordinate2), v, status, precision})) {
+    return MemoryFailure();
+  }
+  return kGoOn;
+}
+
+// Read failures of the change-code index end only this level.
+CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexNeighbours() {
+  uint32_t city = 0, area = 0;
+  ChangeCodeTable blocks;
+  if (!ReadCodeIndexArea(&city, &area, &blocks)) return CodeIndexFailure(kStop);
+  for (uint32_t j = 0; j < blocks.count; ++j) {
+    CodeIndexBlock block;
+    if (!ReadCodeIndexBlock(blocks, j, &block)) return CodeIndexFailure(kStop);
+    int32_t v = 0;
+    if (!FullWidthDigitsToInt(block.name, &v)) continue;
+    CChangeCodeRecords records(engine_.GetChangeCodeIndex(), block.lots);
+    for (uint32_t k = 0; k < block.lots.count; ++k) {
+      ChangeCodeRecord r;
+      if (!records.Read(k, &r)) return CodeIndexFailure(kStop);
+      const int32_t precision = PrecisionFromScaleCode(r.scale);
+      if (r.name[0] != '\0' || !CodeIndexDigitPasses(r.digit) ||
+          !EstimatePasses(r.classCode, precision)) {
+        continue;
+      }
+      CRecordList* list = NeighbourListFor(v);
+      if (!list) continue;
+      const uint32_t n = engine_.AddLotCandidate(city, area, block.position, r.position);
+      if (n == 0 ||
+          !AddNeighbour(list, {kNeighbourCodeIndexLot, static_cast<int32_t>(n),
+                               static_cast<int32_t>(r.number1), static_cast<int32_t>(r.number2),
+                               v, r.classCode, precision})) {
+        return MemoryFailure();
       }
     }
   }
+  return kGoOn;
+}
+
+CNumberLevelMatcher::Step CNumberLevelMatcher::EstimateBlock(bool history, bool codeIndex) {
+  ClearNeighbours();
+  Step s = BlockRowNeighbours();
+  if (s != kGoOn) return s;
+  if (history && (s = HistoryNeighbours()) != kGoOn) return s;
+  if (codeIndex && (s = CodeIndexNeighbours()) != kGoOn) return s;
   return FinishEstimate(true, childBase_, count_);
 }
 
@@ -804,16 +835,10 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::HistoryLots(const char* placeCode
         !HistoryDigitPasses(ChangeRecordPrecisionDigit(record))) {
       continue;
     }
-    const int32_t status = record.classCode;
-    const int32_t precision = PrecisionFromScaleCode(ChangeRecordPrecision(record));
-    if (!IsBetterLotCandidate(kLotCandidateStart, {0, status, precision}, filter, 1)) continue;
-    CRecordList* list = NeighbourListFor(g);
-    if (!list) continue;
-    if (!AddNeighbour(list, {kNeighbourChangeRecord, static_cast<int32_t>(r),
-                             static_cast<int32_t>(record.coordinate1),
-                             static_cast<int32_t>(record.coordinate2), g, status, precision})) {
-      return MemoryFailure();
-    }
+    const Step s = AddChangeNeighbour(r, record, g, [filter](int32_t status, int32_t precision) {
+      return IsBetterLotCandidate(kLotCandidateStart, {0, status, precision}, filter, 1) != 0;
+    });
+    if (s != kGoOn) return s;
   }
   return FinishEstimate(false, block.first, block.count);
 }

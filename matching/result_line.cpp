@@ -89,10 +89,14 @@ std::string Format(const char* format, ...) {
   va_start(args, format);
   va_list again;
   va_copy(again, args);
-  const int n = std::vsnprintf(nullptr, 0, format, args);
+  // Most results fit the first buffer: formatted once.
+  char first[1024];
+  const int n = std::vsnprintf(first, sizeof first, format, args);
   va_end(args);
   std::string out;
-  if (n > 0) {
+  if (n > 0 && static_cast<std::size_t>(n) < sizeof first) {
+    out.assign(first, static_cast<std::size_t>(n));
+  } else if (n > 0) {
     out.resize(static_cast<std::size_t>(n) + 1);
     std::vsnprintf(out.data(), out.size(), format, again);
     out.resize(static_cast<std::size_t>(n));

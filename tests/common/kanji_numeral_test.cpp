@@ -54,6 +54,24 @@ TEST(KanjiDigitValue, DigitsUnitsAndOthers) {
   EXPECT_EQ(KanjiDigitValue(nullptr), -1);
 }
 
+TEST(KanjiDigitValue, NoOtherCodeReadsAsANumeral) {
+  // The thirty listed characters, each once, over every two-byte code.
+  int numerals = 0;
+  int sum = 0;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      const char code[3] = {static_cast<char>(lead), static_cast<char>(trail), '\0'};
+      const int v = KanjiDigitValue(code);
+      if (v < 0) continue;
+      ++numerals;
+      sum += v % 100000000;
+    }
+  }
+  EXPECT_EQ(numerals, 30);
+  // 0-9 twice, 十 百 千 万 億 (億 as 0 here), 〇 零 壱 弐 参 伍.
+  EXPECT_EQ(sum, 45 + 45 + 10 + 100 + 1000 + 10000 + 0 + 0 + 1 + 2 + 3 + 5);
+}
+
 TEST(KanjiNumeralToInt, ReadsUnitsAndDigits) {
   struct Case {
     const char* text;

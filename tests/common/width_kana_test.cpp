@@ -172,6 +172,61 @@ TEST(TableConversion, RefusesResultsBeyondWorkAreaOrBuffer) {
   EXPECT_STREQ(kana, "ｱｲｳｴ");
 }
 
+// The table conversions walk a text once where the table allows it; the
+// answer is that of one replace-all per row in the row order.
+TEST(TableConversion, OneWalkGivesWhatTheRowByRowPassesGive) {
+  std::vector<std::string> alphabet = {"東", "あ", "ー", "\x82\x4F", "\xA5", "\x7F"};
+  for (const auto* table : {AsciiWidthTable, LetterWidthTable})
+    for (int i = 0; i < 52; ++i) alphabet.insert(alphabet.end(), {table[i][0], table[i][1]});
+  for (int i = 52; i < 95; ++i) alphabet.insert(alphabet.end(), {AsciiWidthTable[i][0], AsciiWidthTable[i][1]});
+  for (int i = 0; i < 83; ++i) alphabet.insert(alphabet.end(), {KanaWidthTable[i][0], KanaWidthTable[i][1]});
+  for (int i = 0; i < 9; ++i) alphabet.push_back(SmallHalfKanaTable[i][0]);
+  auto passes = [](std::string text, std::initializer_list<std::pair<const char* const (*)[2], int>> tables,
+                   bool reverse) {
+    std::vector<char> buf(2 * text.size() + 64, '\0');
+    std::memcpy(buf.data(), text.c_str(), text.size() + 1);
+    for (const auto& [table, rows] : tables) {
+      if (reverse) {
+        ReplaceAllByTableReverse(buf.data(), table, rows);
+      } else {
+        ReplaceAllByTable(buf.data(), table, rows);
+      }
+    }
+    return std::string(buf.data());
+  };
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 65536; };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const uint32_t length = next() % 12;
+    for (uint32_t k = 0; k < length; ++k) text += alphabet[next() % alphabet.size()];
+    if (next() % 8 == 0) text += "\x82";  // a lone lead byte at the end
+    const bool mixed = GetCharWidthClass(text.c_str()) == 3;
+    const auto ascii = std::make_pair(AsciiWidthTable, 95);
+    const auto kana = std::make_pair(KanaWidthTable, 83);
+    const auto letters = std::make_pair(LetterWidthTable, 52);
+    const auto small = std::make_pair(SmallHalfKanaTable, 9);
+    EXPECT_EQ(Conv(text, ToHalfWidthAscii), passes(text, {ascii}, true)) << Show(text);
+    EXPECT_EQ(Conv(text, ToHalfWidthAsciiKana), passes(text, {ascii, kana}, true)) << Show(text);
+    EXPECT_EQ(Conv(text, ToHalfWidthKana), passes(text, {kana}, true)) << Show(text);
+    EXPECT_EQ(Conv(text, ToHalfWidthLetters), passes(text, {letters}, true)) << Show(text);
+    EXPECT_EQ(Conv(text, SmallHalfKanaToLarge), passes(text, {small}, false)) << Show(text);
+    if (mixed || GetCharWidthClass(text.c_str()) == 1) {
+      EXPECT_EQ(Conv(text, ToFullWidth), passes(text, {ascii, kana}, false)) << Show(text);
+      EXPECT_EQ(Conv(text, ToFullWidthLetters), passes(text, {letters}, false)) << Show(text);
+    }
+  }
+}
+
+TEST(TableConversion, AShrinkingTextAtTheWorkAreaIsRefusedLikeThePasses) {
+  const std::string at = std::string(kReplaceWorkArea - 2, 'a') + "Ａ";  // 2,048 bytes
+  EXPECT_EQ(Conv(at, ToHalfWidthAscii), at);
+  const std::string below = std::string(kReplaceWorkArea - 3, 'a') + "Ａ";
+  EXPECT_EQ(Conv(below, ToHalfWidthAscii), std::string(kReplaceWorkArea - 3, 'a') + "A");
+  const std::string nothing = std::string(kReplaceWorkArea, 'a') + "東";
+  EXPECT_EQ(Conv(nothing, ToHalfWidthAscii), nothing);
+}
+
 TEST(KanaArithmetic, HiraganaAndKatakana) {
   EXPECT_EQ(Conv("アンヴヵヶ", KatakanaToHiragana), "あんヴヵヶ");
   EXPECT_EQ(Conv("ゎみむa", HiraganaToKatakana), "ヮミムa");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -258,6 +260,55 @@ TEST(CEditText, RandomEditsMapLikeTheModel) {
 }
 
 // --- marks and rollback ---------------------------------------------------------
+
+TEST(CEditText, LengthFollowsEveryEditAndUndo) {
+  CEditText e;
+  ASSERT_EQ(e.Init("東京都ABC"), 1);
+  auto same = [&] { return e.GetLength() == static_cast<int>(std::strlen(e.GetText())); };
+  EXPECT_TRUE(same());
+  const int16_t mark = e.BeginMark();
+  ASSERT_EQ(e.Replace(1, 2, "x"), 1);
+  EXPECT_TRUE(same());
+  ASSERT_EQ(e.Append("あいう"), 1);
+  EXPECT_TRUE(same());
+  ASSERT_EQ(e.Truncate(3), 1);
+  EXPECT_EQ(e.GetLength(), 2);
+  ASSERT_EQ(e.ReplaceAll("x", ""), 1);
+  EXPECT_TRUE(same());
+  e.RollbackTo(mark);
+  EXPECT_STREQ(e.GetText(), "東京都ABC");
+  EXPECT_EQ(e.GetLength(), 9);
+  ASSERT_EQ(e.Truncate(1), 1);
+  EXPECT_EQ(e.GetLength(), 0);
+  EXPECT_EQ(e.GetPointer(1)[0], '\0');
+  CEditText none;
+  EXPECT_EQ(none.GetLength(), 0);
+}
+
+TEST(CEditText, AnEditTextAfterOthersEndedStartsClean) {
+  // The stores of ended edit texts are taken up again: nothing of their
+  // versions may show through.
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::unique_ptr<CEditText>> ended;
+    for (int k = 0; k < 12; ++k) {
+      ended.push_back(std::make_unique<CEditText>());
+      ASSERT_EQ(ended.back()->Init("東京都千代田区"), 1);
+      for (int n = 0; n < 40; ++n) ASSERT_EQ(ended.back()->Append("あ"), 1);
+    }
+    ended.clear();
+    CEditText e;
+    ASSERT_EQ(e.Init("ab"), 1);
+    EXPECT_EQ(e.GetVersionCount(), 1u);
+    EXPECT_STREQ(e.GetText(), "ab");
+    EXPECT_EQ(e.GetLength(), 2);
+    const int16_t mark = e.BeginMark();
+    ASSERT_EQ(e.Replace(2, 1, "xyz"), 1);
+    EXPECT_STREQ(e.GetText(), "axyz");
+    EXPECT_STREQ(e.GetOriginalPointer(2), "b");
+    e.RollbackTo(mark);
+    EXPECT_STREQ(e.GetText(), "ab");
+  }
+}
 
 TEST(CEditText, RollbackRestoresEarlierVersions) {
   CEditText e;

@@ -5,11 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
+#include "common/message.h"
 #include "matching/adrs_context.h"
 #include "matching/edit_text.h"
+#include "matching/match_entries.h"
+#include "matching/prefecture_names.h"
 #include "support/test_util.h"
+#include "tabledb/dictionaries.h"
+#include "tools/dictbuild/pair_file_writer.h"
+#include "tools/sampledata/corpus.h"
+#include "tools/sampledata/description.h"
+#include "tools/sampledata/generate.h"
 
 using testutil::Show;
 
@@ -58,3 +71,136 @@ TEST(CheckSearchTextKind, EachKindAcceptsItsOwnCharactersAndDigits) {
 }
 
 }  // namespace
+
+// ---- Matching without the prefecture name on a folder that changes ----
+
+namespace {
+
+// One address through the validating buffer entry: the answer and the line.
+std::string MatchLineIn(const std::string& folder, const std::string& address) {
+  char buffer[4096] = "";
+  char message[kMessageSize] = "";
+  char text[600];
+  std::snprintf(text, sizeof text, "%s", address.c_str());
+  const int r = MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message,
+                                       0, 1, 1, 1, 1, 1, 1, "VRG_EXTEND");
+  return std::to_string(r) + "|" + buffer;
+}
+
+}  // namespace
+
+// Which prefectures have data is kept per folder listing: a prefecture
+// whose database goes away is matched no more, and again once it is back;
+// the result of its match is the same as before.
+// The sample data generated into a folder of its own ("住所" in dir), and
+// twenty addresses of the corpus under each of its two prefectures, without
+// the prefecture name.
+struct OwnSample {
+  testutil::TempDir dir;
+  sampledata::Description d;
+  std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
+  std::vector<std::pair<int32_t, std::string>> addresses;
+
+  bool Make() {
+    char msg[kMessageSize] = "";
+    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg) ||
+        !sampledata::GenerateDataFolder(d, folder, sampledata::GenerateOptions(), msg)) {
+      ADD_FAILURE() << Show(msg);
+      return false;
+    }
+    int each[2] = {0, 0};
+    for (const std::string& address : sampledata::MakeAddressCorpus(d)) {
+      for (const int32_t j : {13, 26}) {
+        char name[kPrefectureTextSize] = {};
+        GetPrefectureName(j, name);
+        int& taken = each[j == 13 ? 0 : 1];
+        if (address.rfind(name, 0) == 0 && taken < 20) {
+          addresses.emplace_back(j, address.substr(std::strlen(name)));
+          ++taken;
+        }
+      }
+    }
+    return each[0] == 20 && each[1] == 20;
+  }
+  std::vector<std::string> MatchAll() const {
+    std::vector<std::string> lines;
+    for (const auto& [j, text] : addresses) lines.push_back(MatchLineIn(folder, text));
+    return lines;
+  }
+  std::string Native(const char8_t* name) const {
+    return dir.Native(reinterpret_cast<const char*>(name));
+  }
+};
+
+TEST(RunAddressMatching, PrefecturesWithDataFollowTheFolder) {
+  OwnSample sample;
+  ASSERT_TRUE(sample.Make());
+  const auto& addresses = sample.addresses;
+  auto matchAll = [&] { return sample.MatchAll(); };
+  // First without the database of 26, then with it, then without again.
+  const std::string ndb = sample.Native(u8"住所/QVAD26.NDB");
+  const std::string bytes = testutil::ReadBytes(ndb);
+  ASSERT_FALSE(bytes.empty());
+  ASSERT_EQ(std::remove(ndb.c_str()), 0);
+  const std::vector<std::string> without = matchAll();
+  ASSERT_TRUE(testutil::WriteBytes(ndb, bytes));
+  const std::vector<std::string> with = matchAll();
+  int found = 0;
+  for (std::size_t n = 0; n < addresses.size(); ++n) {
+    if (addresses[n].first == 13) {
+      EXPECT_EQ(with[n], without[n]) << Show(addresses[n].second.c_str());
+    } else if (with[n][0] == '1') {
+      ++found;
+      EXPECT_NE(with[n], without[n]) << Show(addresses[n].second.c_str());
+    }
+  }
+  EXPECT_GE(found, 10) << "addresses of 26 are found once its database is there";
+  ASSERT_EQ(std::remove(ndb.c_str()), 0);
+  EXPECT_EQ(matchAll(), without);
+}
+
+// The prefecture name the scan puts in front of the input is normalised
+// with the folder's dictionaries and kept with them: a replacement pair
+// that changes the name changes the scan's matches, and they are back once
+// the pair is gone again.
+TEST(RunAddressMatching, NameInFrontFollowsTheFolderDictionaries) {
+  OwnSample sample;
+  ASSERT_TRUE(sample.Make());
+  const std::vector<std::string> before = sample.MatchAll();
+  const std::string path = sample.folder + kReplacementDictionaryFile;
+  std::vector<dictbuild::TextPair> pairs;
+  for (const auto& p : sample.d.replacements) pairs.push_back({p.search, p.replacement});
+  auto withPair = pairs;
+  withPair.push_back({"京都府", "京都府京都府"});
+  std::string error;
+  ASSERT_TRUE(dictbuild::WritePairFile(path.c_str(), dictbuild::PairFileForm::kReplacement,
+                                       withPair, &error))
+      << error;
+  const std::vector<std::string> changed = sample.MatchAll();
+  int lost = 0;
+  for (std::size_t n = 0; n < before.size(); ++n) {
+    if (sample.addresses[n].first == 26 && before[n][0] == '1' && changed[n] != before[n]) ++lost;
+  }
+  EXPECT_GE(lost, 10) << "the changed name in front no longer leads to the address";
+  ASSERT_TRUE(dictbuild::WritePairFile(path.c_str(), dictbuild::PairFileForm::kReplacement, pairs,
+                                       &error))
+      << error;
+  EXPECT_EQ(sample.MatchAll(), before);
+}
+
+// The kept answers shared by the calls (the prefectures of a listing, the
+// width tables, the edit texts' stores) give every thread what one thread
+// gets.
+TEST(RunAddressMatching, ThreadsMatchAsOneThreadDoes) {
+  OwnSample sample;
+  ASSERT_TRUE(sample.Make());
+  const std::vector<std::string> alone = sample.MatchAll();
+  std::vector<std::vector<std::string>> seen(4);
+  std::vector<std::thread> threads;
+  for (auto& lines : seen)
+    threads.emplace_back([&sample, &lines] {
+      for (int round = 0; round < 3; ++round) lines = sample.MatchAll();
+    });
+  for (std::thread& t : threads) t.join();
+  for (const auto& lines : seen) EXPECT_EQ(lines, alone);
+}

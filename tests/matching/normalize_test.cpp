@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -181,7 +182,10 @@ const std::vector<std::string>& Corpus() {
       "3‐5‐7", "三ー五―七", "１０００番地", "十二ノ三", "一の瀬", "佐々木町", "ｶﾞｯｺｳﾏｴ", "ｳﾞｨﾗ", "ヴィラ・ヵヶ", "ぁぃぅぇぉっゃゅょゎ",
       "ァィゥェォッャュョヮ", "ABC-123", "abc def", "!\"#$%&'()*+,./:;<=>?@[\\]^_`{|}~", "ｱｲｳｴｵ ﾊﾟﾋﾟﾌﾟ ﾞﾟ",
       "十万番", "二十三", "百二十三番地の四", "〇一丁目", "１二丁目", "四条通", "西三条四丁目五番六号", "ソ表能十", "ゐゑ", "之ノ之", "千 萬",
-      "第2地割", "９９９９９９９９９９９番", "壱弐参番", "零番", "丁", "－", "‐‐", "a", "ｶ", "\x82", "東京都港区芝公園４丁目２－８ＡＢＣビル"
+      "第2地割", "９９９９９９９９９９９番", "壱弐参番", "零番", "丁", "－", "‐‐", "a", "ｶ", "\x82", "東京都港区芝公園４丁目２－８ＡＢＣビル",
+      // Full-width digit runs: leading zeros, a lone zero, past 32 bits.
+      "０１番地", "００７号０", "０", "１２３４５６７８９０番", "２１４７４８３６４８番２１４７４８３６４７",
+      "１０２０３０４０５０６０７０８０番", "十億番", "一〇〇番地の０２", "１二三番４５六"
   };
   return corpus;
 }
@@ -282,6 +286,22 @@ TEST(ApplyReplacementPairs, EveryPairInListOrder) {
   char tight[4] = "X";
   EXPECT_EQ(ApplyReplacementPairs(&d.replacements, tight, 2), 0);
   EXPECT_STREQ(tight, "X");
+}
+
+TEST(ApplyReplacementPairs, BothPathsAgreeOnPairsThatMayNotMatch) {
+  // A pair made by an earlier one, a search ending in a lead byte alone, a
+  // search found only across two characters, and one not found at all.
+  Dictionaries d({}, {{"東", "あい"}, {"いう", "U"}, {"\x82", "L"}, {"\xA0\x82", "Q"}, {"ない", "N"},
+                      {"U東", "V"}});
+  for (const char* in : {"東う", "東東う", "\x82\xA0\x82\xA2", "あ\x82", "いう東", ""}) {
+    char text[64];
+    std::strcpy(text, in);
+    ASSERT_EQ(ApplyReplacementPairs(&d.replacements, text, sizeof text), 1);
+    CEditText e;
+    ASSERT_EQ(e.Init(in), 1);
+    ASSERT_EQ(ApplyReplacementPairsToEditText(&d.replacements, &e), 1);
+    EXPECT_STREQ(e.GetText(), text) << Show(in);
+  }
 }
 
 TEST(NormalizeSearchWords, WordByWord) {
@@ -408,6 +428,57 @@ TEST(SelectApplicableDictionaryEntries, KeepsOnlyWhatChangesTheInput) {
   // The input itself is not changed.
   EXPECT_STREQ(input.GetText(), "髙田一丁目");
   EXPECT_EQ(input.GetVersionCount(), 1u);
+}
+
+TEST(SelectApplicableDictionaryEntries, FlagsFollowEachInputAnew) {
+  Dictionaries d({{"あ", "ア"}, {"い", "イ"}, {"う", "ウ"}}, {});
+  auto flags = [&] {
+    std::string out;
+    for (uint32_t n = 1; n <= d.unification.GetCount(); ++n) {
+      PairRecord r{};
+      EXPECT_EQ(d.unification.GetAt(n, &r), 1);
+      out += std::to_string(r.flag);
+    }
+    return out;
+  };
+  for (const auto& [in, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"あい", "001"}, {"う", "110"}, {"東", "111"}, {"いう", "100"}}) {
+    CRecordList outList;
+    CCharDictionary outDict;
+    CEditText input;
+    ASSERT_TRUE(input.Init(in.c_str()) == 1 &&
+                SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements,
+                                                  &d.unification, &input) == 1);
+    EXPECT_EQ(flags(), expected) << Show(in);
+    EXPECT_EQ(outDict.GetCount(), static_cast<uint32_t>(std::count(expected.begin(), expected.end(), '0')));
+  }
+}
+
+TEST(UnifyCharacters, TheFirstOfEqualKeysReplaces) {
+  // Equal keys sort next to each other; the lowest record of the run is
+  // the one used, wherever the search meets the run.
+  for (int before = 0; before < 6; ++before) {
+    for (int after = 0; after < 6; ++after) {
+      CCharDictionary dictionary;
+      ASSERT_EQ(dictionary.Create(16, sizeof(PairRecord), 8), 1);
+      std::vector<std::string> keys;
+      for (int i = 0; i < before; ++i) keys.push_back(std::string(1, static_cast<char>('A' + i)));
+      for (int i = 0; i < 3; ++i) keys.push_back("か");
+      for (int i = 0; i < after; ++i) keys.push_back("\x88" + std::string(1, static_cast<char>(0x40 + i)));
+      int run = 0;
+      for (const std::string& k : keys) {
+        const std::string r = k == "か" ? "き" + std::to_string(run++) : "?";
+        Dictionaries::Add(dictionary, k, r);
+      }
+      char text[64] = "かAか";
+      ASSERT_EQ(UnifyCharacters(&dictionary, text, sizeof text), 1);
+      EXPECT_EQ(std::string(text), before > 0 ? "き0?き0" : "き0Aき0") << before << " " << after;
+      const uint32_t found = dictionary.Find("=", "か", CompareDictionaryKeys);
+      PairRecord r{};
+      ASSERT_EQ(dictionary.GetAt(found, &r), 1);
+      EXPECT_STREQ(r.replacement, "き0");
+    }
+  }
 }
 
 TEST(SelectApplicableDictionaryEntries, KeepsPairsThatApplyAfterTheNumberAndHyphenSteps) {
