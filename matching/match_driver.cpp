@@ -371,12 +371,14 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   if (!source.UsesTables()) return;
   // The cache file's key: the folder as given and as found, and the extra
   // pairs whole.
-  const std::string fileKey = s.folder + "|" + listing->NativeFolder() + "|" +
-                              std::to_string(s.context->GetIndexKind()) + "|" +
-                              std::to_string(kana) + "|" + signature;
+  auto fileKey = [&]() {
+    return s.folder + "|" + listing->NativeFolder() + "|" +
+           std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" +
+           signature;
+  };
   if (!folder->stored) {
     folder->stored = true;
-    LoadPrefectureLookups(fileKey, &folder->fromFile);
+    LoadPrefectureLookups(fileKey(), &folder->fromFile);
   }
   // The query of the municipality level on the rest (MatchCity).
   NameQuery query;
@@ -411,7 +413,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
       folder->fromFile[static_cast<std::size_t>(j)] = folder->prefectures[static_cast<std::size_t>(j)];
     }
-    StorePrefectureLookups(fileKey, folder->fromFile);
+    StorePrefectureLookups(fileKey(), folder->fromFile);
   }
 }
 
