@@ -98,7 +98,8 @@ bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxS
   const std::string folder = CacheFolder();
   if (folder.empty() || !PlainName(name)) return false;
   detail::CountSystemCalls();
-  const int fd = open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: whatever stands in the file's place is checked first.
+  const int fd = open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   detail::CountSystemCalls();

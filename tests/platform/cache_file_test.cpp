@@ -114,6 +114,21 @@ TEST(CacheFile, AFolderThatCannotBeMadeMeansNoCache) {
   EXPECT_EQ(FilesIn(dir.path()), 1u);
 }
 
+// What stands in a cache file's place and is no file is not read, and not
+// waited for (a pipe nobody writes to).
+TEST(CacheFile, NoFileInItsPlaceIsNotReadNorWaitedFor) {
+  TempDir dir;
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir.path().c_str());
+  ASSERT_TRUE(plat::WriteCacheFile("other", "x"));
+  const std::string folder = dir.path() + "/kort";
+  ASSERT_EQ(mkfifo((folder + "/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir((folder + "/folder").c_str(), 0700), 0);
+  std::string bytes = "old";
+  EXPECT_FALSE(plat::ReadCacheFile("pipe", bytes, 100));
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(plat::ReadCacheFile("folder", bytes, 100));
+}
+
 TEST(CacheFile, ModuleStampIsThatOfTheProgramFile) {
   plat::FileStamp module;
   plat::FileStamp program;
