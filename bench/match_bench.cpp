@@ -24,6 +24,8 @@
 //    loop: median wall time of each and their ratio, page faults
 //    (ru_minflt of the child) and, where the kernel lets this process count
 //    them, user-space instructions of the child (perf_event_open);
+//    BM_KortJobWithoutPrefectureNoCache/<set>: the same without a cache
+//    folder (the prefecture names read from every prefecture's files);
 //  - BM_MatchWithPrefecture / BM_MatchWithoutPrefecture: one address.
 
 #include <benchmark/benchmark.h>
@@ -39,6 +41,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -375,6 +378,18 @@ void BM_KortJobWithoutPrefecture(benchmark::State& state, int scale) {
   KortJob(state, scale,
           JobAddresses(scale, "千代田区丸の内一丁目", sampledata::kAddressesWithoutPrefectureFile));
 }
+// The same with no cache folder to keep the prefecture names in ("/dev/null"
+// cannot hold one): every job reads every prefecture's files.
+void BM_KortJobWithoutPrefectureNoCache(benchmark::State& state, int scale) {
+  const char* old = std::getenv("XDG_CACHE_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CACHE_HOME", "/dev/null", 1);
+  BM_KortJobWithoutPrefecture(state, scale);
+  if (old)
+    setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_CACHE_HOME");
+}
 #define KORT_JOB_BENCHMARKS(name)                                                              \
   BENCHMARK_CAPTURE(name, sample, 1)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
   BENCHMARK_CAPTURE(name, scale10, 10)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
@@ -382,6 +397,8 @@ void BM_KortJobWithoutPrefecture(benchmark::State& state, int scale) {
   BENCHMARK_CAPTURE(name, national, kNational)->Iterations(64)->UseManualTime()->Unit(benchmark::kMillisecond)
 KORT_JOB_BENCHMARKS(BM_KortJobWithPrefecture);
 KORT_JOB_BENCHMARKS(BM_KortJobWithoutPrefecture);
+BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, sample, 1)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, national, kNational)->Iterations(64)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void Match(benchmark::State& state, const char* address) {
   const std::string folder = DataFolder(1);

@@ -44,7 +44,10 @@ function(kort_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "KORT_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "KORT_BUILD_DIR=${CMAKE_BINARY_DIR}"
+               # The cache files of the tests' data folders stay in the build
+               # tree, not in the user's cache folder.
+               ENVIRONMENT_MODIFICATION "XDG_CACHE_HOME=set:${CMAKE_BINARY_DIR}/test-cache")
   # The source tree is compiled in: a second variable in ENVIRONMENT would be
   # split apart as a CMake list.
   target_compile_definitions(${name} PRIVATE KORT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -21,6 +21,7 @@
 #include "matching/edit_text.h"
 #include "matching/result_line.h"
 #include "matching/normalize.h"
+#include "matching/prefecture_lookup.h"
 #include "matching/prefecture_names.h"
 #include "matching/adrs_engine.h"
 #include "matching/data_folder_cache.h"
@@ -234,36 +235,46 @@ bool PrefectureHasData(const MatchSetup& s,
 // end at a unit word or at the end of the text, so the text after the name
 // is the same for every prefecture: the input normalised alone. Each
 // prefecture's name table (of its one prefecture row) is kept per folder
-// with the images it was read from; a prefecture is left out of the scan
-// when its name would not begin the text, or when its name is the row's
-// name and none of its municipality names can begin the rest. Wherever that
-// cannot be told (another number of prefecture rows, a row that does not
-// read, a name that the normalisation changes), the prefecture is matched
-// as before.
+// with the stamps of the files it was read from, in the process and in a
+// cache file (matching/prefecture_lookup.h); a prefecture is left out of
+// the scan when its name would not begin the text, or when its name is the
+// row's name and none of its municipality names can begin the rest.
+// Wherever that cannot be told (another number of prefecture rows, a row
+// that does not read, a name that the normalisation changes), the
+// prefecture is matched as before.
 
-struct PrefectureNames {
-  std::shared_ptr<CCachedFile> ndb;  // the images they were read from
-  std::shared_ptr<CCachedFile> tix;
-  bool known = false;                // false: match the prefecture
-  std::string name;                  // the prefecture row's name
-  std::shared_ptr<const NameTable> cities;
-  uint16_t count = 0;
+struct PrefectureNames : PrefectureLookup {
+  std::string ndbNative;  // the files the stamps are of
+  std::string tixNative;
 };
 
 struct FolderPrefectures {
   std::mutex mutex;
-  // The folder's listing the images were found through: while it is the
-  // same, each path still names the file of its image.
+  // The folder's listing the files were found through: while it is the
+  // same, each path still names the file it named.
   std::shared_ptr<const plat::FolderListing> listing;
   std::array<PrefectureNames, kPrefectureCount + 1> prefectures;
+  // The cache file's entries, read at the folder's first use.
+  bool stored = false;
+  FolderPrefectureLookups fromFile;
 };
+
+struct KeptFolders {
+  std::mutex mutex;
+  std::map<std::string, std::shared_ptr<FolderPrefectures>> byKey;
+};
+
+KeptFolders& Folders() {
+  static auto* kept = new KeptFolders;  // never destroyed: used until exit
+  return *kept;
+}
 
 // The kept names of a folder, by folder, index kind, kana switch and extra
 // pairs.
 std::shared_ptr<FolderPrefectures> KeptFolderPrefectures(const std::string& key) {
-  static std::mutex mutex;
-  static auto* kept = new std::map<std::string, std::shared_ptr<FolderPrefectures>>;
-  std::lock_guard<std::mutex> lock(mutex);
+  KeptFolders& folders = Folders();
+  std::lock_guard<std::mutex> lock(folders.mutex);
+  auto* kept = &folders.byKey;
   auto& entry = (*kept)[key];
   if (!entry) {
     if (kept->size() > 64) {
@@ -273,6 +284,68 @@ std::shared_ptr<FolderPrefectures> KeptFolderPrefectures(const std::string& key)
     entry = std::make_shared<FolderPrefectures>();
   }
   return entry;
+}
+
+bool SameStamps(const PrefectureLookup& p, const plat::FileStamp& ndb, const plat::FileStamp& tix) {
+  return p.files && p.ndb == ndb && p.tix == tix;
+}
+
+// Whether the files of the kept names are as they were read.
+bool FilesUnchanged(const PrefectureNames& p) {
+  plat::FileStamp ndb;
+  plat::FileStamp tix;
+  return p.files && plat::WatchedStampOfNative(p.ndbNative, ndb) &&
+         plat::WatchedStampOfNative(p.tixNative, tix) && SameStamps(p, ndb, tix);
+}
+
+// The names of prefecture j read from its files (none when the files are
+// missing); true when they were read, false when taken as they were.
+bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing,
+                         const FolderPrefectureLookups& fromFile, int32_t j, PrefectureNames* p) {
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+  PrefectureNames now;
+  plat::FileStamp ndbStamp;
+  plat::FileStamp tixStamp;
+  if (!listing.Find(ndb.c_str() + s.folder.size(), now.ndbNative) ||
+      !listing.Find(tix.c_str() + s.folder.size(), now.tixNative) ||
+      !plat::StampOfNative(now.ndbNative, ndbStamp) ||
+      !plat::StampOfNative(now.tixNative, tixStamp)) {
+    *p = PrefectureNames();
+    return false;
+  }
+  // The same files as the kept names or the cache file's.
+  if (SameStamps(*p, ndbStamp, tixStamp) && p->ndbNative == now.ndbNative &&
+      p->tixNative == now.tixNative)
+    return false;
+  if (const PrefectureLookup& stored = fromFile[static_cast<std::size_t>(j)];
+      SameStamps(stored, ndbStamp, tixStamp)) {
+    static_cast<PrefectureLookup&>(now) = stored;
+    *p = std::move(now);
+    return false;
+  }
+  *p = PrefectureNames();
+  const std::shared_ptr<CCachedFile> ndbImage = AcquireCachedFile(ndb.c_str());
+  const std::shared_ptr<CCachedFile> tixImage = AcquireCachedFile(tix.c_str());
+  if (!ndbImage || !tixImage) return false;
+  // Stamped as the images read them.
+  p->files = true;
+  p->ndb = ndbImage->GetStamp();
+  p->tix = tixImage->GetStamp();
+  p->ndbNative = ndbImage->GetNative();
+  p->tixNative = tixImage->GetNative();
+  CTableDatabase database;
+  CAdrsEngine engine;
+  if (database.Open(ndb.c_str())) {
+    PrefectureFiles files(&engine, &database);
+    if (engine.Open(tix.c_str(), s.context->GetIndexKind())) {
+      SetUpEngine(&engine, &database, s, j, true);
+      std::shared_ptr<const NameTable> cities;
+      p->known = engine.SinglePrefectureCities(&p->name, &cities, &p->count) != 0;
+      p->cities = std::move(cities);
+    }
+  }
+  return true;
 }
 
 // The input as the scan's match of every prefecture has it after the
@@ -338,13 +411,25 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   if (!listing || !NormalisedAlone(s, &rest)) return;
   int32_t kind = 0;
   const int32_t kana = s.context->GetSearchTextKind(&kind) && kind != 1 ? 1 : 0;
+  const std::string signature = ExtraPairsSignature(s.extraList);
   const std::string key = s.folder + "|" + std::to_string(s.context->GetIndexKind()) + "|" +
                           std::to_string(kana) + "|" +
-                          std::to_string(std::hash<std::string>{}(ExtraPairsSignature(s.extraList)));
+                          std::to_string(std::hash<std::string>{}(signature));
   const auto folder = KeptFolderPrefectures(key);
   std::lock_guard<std::mutex> lock(folder->mutex);
   const CNameCandidateSource& source = CurrentNameCandidateSource();
   if (!source.UsesTables()) return;
+  // The cache file's key: the folder as given and as found, and the extra
+  // pairs whole.
+  auto fileKey = [&]() {
+    return s.folder + "|" + listing->NativeFolder() + "|" +
+           std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" +
+           signature;
+  };
+  if (!folder->stored) {
+    folder->stored = true;
+    LoadPrefectureLookups(fileKey(), &folder->fromFile);
+  }
   // The query of the municipality level on the rest (MatchCity).
   NameQuery query;
   query.AddText(rest.c_str(), s.extraList);
@@ -354,41 +439,17 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   const bool sameNames = folder->listing == listing;
   folder->listing = listing;
   const PrefectureFlags withData = PrefecturesInListing(s, listing);
+  bool read = false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
     if (!withData[static_cast<std::size_t>(j)]) {  // no database: nothing kept
       p = PrefectureNames();
       continue;
     }
-    // The usual case: the same names, the files of the kept images unchanged.
-    if (!(sameNames && p.ndb && p.tix && p.ndb->IsCurrent() && p.tix->IsCurrent())) {
-      const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-      const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
-      std::shared_ptr<CCachedFile> ndbImage;
-      std::shared_ptr<CCachedFile> tixImage;
-      if (listing->Contains(ndb.c_str() + s.folder.size())) {
-        ndbImage = AcquireCachedFile(ndb.c_str());
-        tixImage = AcquireCachedFile(tix.c_str());
-      }
-      if (!ndbImage || !tixImage) {
-        p = PrefectureNames();
-        continue;
-      }
-      if (p.ndb != ndbImage || p.tix != tixImage) {
-        p = PrefectureNames();
-        p.ndb = ndbImage;
-        p.tix = tixImage;
-        CTableDatabase database;
-        CAdrsEngine engine;
-        if (database.Open(ndb.c_str())) {
-          PrefectureFiles files(&engine, &database);
-          if (engine.Open(tix.c_str(), s.context->GetIndexKind())) {
-            SetUpEngine(&engine, &database, s, j, true);
-            p.known = engine.SinglePrefectureCities(&p.name, &p.cities, &p.count) != 0;
-          }
-        }
-      }
-    }
+    // The usual case: the same names, their files unchanged.
+    if (!(sameNames && FilesUnchanged(p)) &&
+        ReadPrefectureNames(s, *listing, folder->fromFile, j, &p))
+      read = true;
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
     const std::string name = NormalisedPrefectureName(s, j, kept);
@@ -402,9 +463,22 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     source.Select(p.cities.get(), query, p.count, &rows);
     if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
   }
+  // What was read afresh is kept for the next process.
+  if (read) {
+    for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+      folder->fromFile[static_cast<std::size_t>(j)] = folder->prefectures[static_cast<std::size_t>(j)];
+    }
+    StorePrefectureLookups(fileKey(), folder->fromFile);
+  }
 }
 
 }  // namespace
+
+void ForgetKeptPrefectureNames() {
+  KeptFolders& folders = Folders();
+  std::lock_guard<std::mutex> lock(folders.mutex);
+  folders.byKey.clear();
+}
 
 // ---- Helpers ----
 

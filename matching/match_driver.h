@@ -34,6 +34,11 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
                        CCharDictionary* unificationDictionary, CRecordList* replacementList,
                        CRecordList* extraReplacementList, char* message);
 
+// Forgets the prefecture names the scan without a prefecture name keeps
+// per folder, as a new process starts without them (for tests: they are
+// then taken from the cache file, or read again).
+void ForgetKeptPrefectureNames();
+
 // The folder with a trailing "\" (null counts as "").
 std::string FolderWithBackslash(const char* folder);
 

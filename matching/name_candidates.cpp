@@ -6,6 +6,7 @@
 #include "common/kanji_numeral.h"
 #include "common/record_stack.h"
 #include "common/sjis_internal.h"
+#include "matching/derived_bytes.h"
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 
@@ -149,6 +150,45 @@ void NameTable::Finish() {
   byPair.shrink_to_fit();
   byWindow.shrink_to_fit();
   complete = true;
+}
+
+namespace {
+
+// A finished list: ascending without repeats, every row in 1..count.
+template <typename Key>
+bool FinishedList(const std::vector<std::pair<Key, uint16_t>>& list, uint16_t count) {
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].second == 0 || list[i].second > count) return false;
+    if (i > 0 && !(list[i - 1] < list[i])) return false;
+  }
+  return true;
+}
+
+bool FinishedList(const std::vector<uint16_t>& rows, uint16_t count) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i] == 0 || rows[i] > count) return false;
+    if (i > 0 && rows[i - 1] >= rows[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void NameTable::AppendTo(std::string* out) const {
+  CDerivedBytesWriter w(out);
+  w.PutList(byHead);
+  w.PutList(byPair);
+  w.PutList(byWindow);
+  w.PutList(numeral);
+  w.PutList(always);
+}
+
+bool NameTable::ReadFrom(CDerivedBytesReader* in, uint16_t count) {
+  complete = in->GetList(&byHead) && in->GetList(&byPair) && in->GetList(&byWindow) &&
+             in->GetList(&numeral) && in->GetList(&always) && FinishedList(byHead, count) &&
+             FinishedList(byPair, count) && FinishedList(byWindow, count) &&
+             FinishedList(numeral, count) && FinishedList(always, count);
+  return complete;
 }
 
 void NameQuery::AddText(const char* text, const CRecordList* extra, bool plainOnly) {

@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+class CDerivedBytesReader;
 class CRecordList;
 
 // The first characters of the names of one list of rows (rows 1-based).
@@ -53,6 +54,13 @@ struct NameTable {
                bool withWindows, bool withSecond = false);
   // Sorts and folds the lists; the table is complete from then on.
   void Finish();
+
+  // A complete table as bytes for a cache file (without its extra pairs,
+  // which the file's key names), and back: ReadFrom takes a table of rows
+  // 1..count and refuses bytes that are no finished table of them (cut
+  // short, a list out of order or with a repeat, a row out of range).
+  void AppendTo(std::string* out) const;
+  bool ReadFrom(CDerivedBytesReader* in, uint16_t count);
 };
 
 // What a level compares its rows with.

@@ -182,15 +182,20 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
     if (plat::WatchedStampOfNative(kept.native, now) && now == kept.image->GetStamp())
       return kept.image;
   }
-  if (!plat::StampOfPath(path, native, now) || now.isDirectory) {
+  // A file opened first is found through its folder's listing, which the
+  // process keeps (a name it lacks is missing without a search of the
+  // folder); else as File::Open finds it.
+  std::shared_ptr<const plat::FolderListing> listing =
+      folder.empty() ? nullptr : plat::GetFolderListing(folder.c_str());
+  const bool found = listing ? listing->Find(path + folder.size(), native) &&
+                                   plat::StampOfNative(native, now)
+                             : plat::StampOfPath(path, native, now);
+  if (!found || now.isDirectory) {
     // Known missing from here on while the folder is unchanged.
-    if (!folder.empty()) {
-      auto listing = plat::GetFolderListing(folder.c_str());
-      if (listing && !listing->Contains(path + folder.size())) {
-        std::lock_guard<std::mutex> lock(cache.mutex);
-        if (cache.missing.size() >= kKeptImages) cache.missing.clear();
-        cache.missing[key] = std::move(listing);
-      }
+    if (listing && !listing->Contains(path + folder.size())) {
+      std::lock_guard<std::mutex> lock(cache.mutex);
+      if (cache.missing.size() >= kKeptImages) cache.missing.clear();
+      cache.missing[key] = std::move(listing);
     }
     return nullptr;
   }

@@ -36,6 +36,8 @@ class CCachedFile {
 
   uint32_t GetSize() const { return size_; }
   const plat::FileStamp& GetStamp() const { return file_.Stamp(); }
+  // The native path the image was opened on.
+  const std::string& GetNative() const { return native_; }
   // 1 while the file the image was opened on is as it was (the check
   // AcquireCachedFile makes before it hands a kept image out again).
   int IsCurrent() const;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sjis_walk.h"
+#include "write_aside.h"
 
 namespace plat::reg {
 namespace {
@@ -113,36 +114,12 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   return true;
 }
 
-bool MakeFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) return true;
-  return false;
-}
-
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = path.substr(0, slash);
   // $XDG_CONFIG_HOME (or ~/.config) may not exist yet either.
-  const std::size_t parentSlash = folder.rfind('/');
-  if (parentSlash != std::string::npos && parentSlash > 0 && !MakeFolder(folder.substr(0, parentSlash)))
-    return false;
-  if (!MakeFolder(folder)) return false;
-  std::string aside = path + ".XXXXXX";
-  int fd = mkstemp(aside.data());
-  if (fd < 0) return false;
+  if (!detail::MakeFolderAndParent(path.substr(0, path.rfind('/')))) return false;
   std::string all;
   for (const std::string& line : lines) all += line + "\n";
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < all.size()) {
-    ssize_t w = write(fd, all.data() + done, all.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) ok = false;
-    else done += static_cast<std::size_t>(w);
-  }
-  if (close(fd) != 0) ok = false;
-  if (ok && std::rename(aside.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) std::remove(aside.c_str());
-  return ok;
+  return detail::WriteAside(path, all);
 }
 
 struct Found {

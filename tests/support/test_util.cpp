@@ -99,4 +99,22 @@ std::vector<std::string> CsvFields(const std::string& row) {
   }
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    had_ = true;
+    old_ = old;
+  }
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_)
+    setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
 }  // namespace testutil

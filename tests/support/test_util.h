@@ -55,4 +55,19 @@ std::string Sjis(std::u8string_view utf8);
 // The comma-separated fields of a row (no quoting), empty ones included.
 std::vector<std::string> CsvFields(const std::string& row);
 
+// Sets an environment variable (value null: unsets it) while it lives, then
+// puts back what was there.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string old_;
+};
+
 }  // namespace testutil

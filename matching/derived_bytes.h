@@ -1,0 +1,92 @@
+#pragma once
+// Values derived from data files, put into bytes for a cache file and read
+// back with every length checked (a cache file may be cut short or
+// damaged). Numbers are in the machine's own byte order: a cache file is
+// only read by the build that wrote it.
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+class CDerivedBytesWriter {
+ public:
+  explicit CDerivedBytesWriter(std::string* out) : out_(out) {}
+  template <typename T>
+  void Put(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    out_->append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  void PutText(const std::string& text) {
+    Put(static_cast<uint32_t>(text.size()));
+    out_->append(text);
+  }
+  // A count, then the elements: numbers, or pairs of numbers.
+  template <typename T>
+  void PutList(const std::vector<T>& list) {
+    Put(static_cast<uint32_t>(list.size()));
+    for (const T& element : list) PutElement(element);
+  }
+
+ private:
+  template <typename T>
+  void PutElement(const T& value) {
+    Put(value);
+  }
+  template <typename A, typename B>
+  void PutElement(const std::pair<A, B>& pair) {
+    Put(pair.first);
+    Put(pair.second);
+  }
+
+  std::string* out_;
+};
+
+class CDerivedBytesReader {
+ public:
+  CDerivedBytesReader(const char* begin, const char* end) : p_(begin), end_(end) {}
+  bool AtEnd() const { return p_ == end_; }
+  template <typename T>
+  bool Get(T* value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    if (static_cast<std::size_t>(end_ - p_) < sizeof(T)) return false;
+    std::memcpy(value, p_, sizeof(T));
+    p_ += sizeof(T);
+    return true;
+  }
+  bool GetText(std::string* text) {
+    uint32_t size = 0;
+    if (!Get(&size) || static_cast<std::size_t>(end_ - p_) < size) return false;
+    text->assign(p_, size);
+    p_ += size;
+    return true;
+  }
+  template <typename T>
+  bool GetList(std::vector<T>* list) {
+    uint32_t size = 0;
+    if (!Get(&size) || static_cast<std::size_t>(end_ - p_) / ElementSize<T>::value < size) return false;
+    list->resize(size);
+    for (T& element : *list)
+      if (!GetElement(&element)) return false;
+    return true;
+  }
+
+ private:
+  template <typename T>
+  struct ElementSize : std::integral_constant<std::size_t, sizeof(T)> {};
+  template <typename A, typename B>
+  struct ElementSize<std::pair<A, B>> : std::integral_constant<std::size_t, sizeof(A) + sizeof(B)> {};
+  template <typename T>
+  bool GetElement(T* value) {
+    return Get(value);
+  }
+  template <typename A, typename B>
+  bool GetElement(std::pair<A, B>* pair) {
+    return Get(&pair->first) && Get(&pair->second);
+  }
+
+  const char* p_;
+  const char* end_;
+};

@@ -1,0 +1,151 @@
+#include "matching/prefecture_lookup.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "matching/derived_bytes.h"
+#include "plat/cache_file.h"
+
+namespace {
+
+constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'P', 'R', 'E', 'F'};
+// Raised whenever what is derived, or how it is written, changes.
+constexpr uint32_t kFormatVersion = 1;
+// No folder's file comes near this; a larger file is not read.
+constexpr std::size_t kMaxFileSize = 64u << 20;
+
+uint64_t Fnv1a(const char* data, std::size_t size) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (std::size_t i = 0; i < size; ++i) {
+    hash ^= static_cast<unsigned char>(data[i]);
+    hash *= 0x100000001b3ull;
+  }
+  return hash;
+}
+
+void PutStamp(CDerivedBytesWriter* w, const plat::FileStamp& stamp) {
+  w->Put(stamp.size);
+  w->Put(stamp.modifiedNs);
+  w->Put(stamp.changedNs);
+  w->Put(stamp.device);
+  w->Put(stamp.inode);
+}
+
+bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
+  return r->Get(&stamp->size) && r->Get(&stamp->modifiedNs) && r->Get(&stamp->changedNs) &&
+         r->Get(&stamp->device) && r->Get(&stamp->inode);
+}
+
+// The stamp of the build this code is part of (all zero when it cannot be
+// told: the key then still names the folder and its files' stamps).
+const plat::FileStamp& BuildStamp() {
+  static const plat::FileStamp stamp = [] {
+    plat::FileStamp s;
+    if (!plat::StampOfModule(reinterpret_cast<const void*>(&BuildStamp), s)) s = plat::FileStamp();
+    return s;
+  }();
+  return stamp;
+}
+
+bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
+  uint8_t files = 0;
+  uint8_t known = 0;
+  if (!r->Get(&files) || files > 1) return false;
+  if (!files) return true;
+  if (!GetStamp(r, &p->ndb) || !GetStamp(r, &p->tix) || !r->Get(&known) || known > 1) return false;
+  p->files = true;
+  if (!known) return true;
+  auto table = std::make_shared<NameTable>();
+  if (!r->GetText(&p->name) || !r->Get(&p->count) || !table->ReadFrom(r, p->count)) return false;
+  p->known = true;
+  p->cities = std::move(table);
+  return true;
+}
+
+}  // namespace
+
+std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups) {
+  std::string out(kMagic, sizeof kMagic);
+  CDerivedBytesWriter w(&out);
+  w.Put(kFormatVersion);
+  PutStamp(&w, BuildStamp());
+  w.PutText(key);
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const PrefectureLookup& p = lookups[static_cast<std::size_t>(j)];
+    // An entry known without a complete table is left to be read again.
+    const bool known = p.known && p.cities && p.cities->complete;
+    w.Put(static_cast<uint8_t>(p.files ? 1 : 0));
+    if (!p.files) continue;
+    PutStamp(&w, p.ndb);
+    PutStamp(&w, p.tix);
+    w.Put(static_cast<uint8_t>(known ? 1 : 0));
+    if (!known) continue;
+    w.PutText(p.name);
+    w.Put(p.count);
+    p.cities->AppendTo(&out);
+  }
+  w.Put(Fnv1a(out.data(), out.size()));
+  return out;
+}
+
+namespace {
+
+// The reader of the entries after the key of checked bytes; false when
+// they do not check (magic, checksum, version, build).
+bool OpenChecked(const std::string& bytes, CDerivedBytesReader* r, std::string* key) {
+  constexpr std::size_t kSumSize = sizeof(uint64_t);
+  if (bytes.size() < sizeof kMagic + kSumSize || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
+    return false;
+  const std::size_t body = bytes.size() - kSumSize;
+  uint64_t sum = 0;
+  std::memcpy(&sum, bytes.data() + body, kSumSize);
+  if (sum != Fnv1a(bytes.data(), body)) return false;
+  *r = CDerivedBytesReader(bytes.data() + sizeof kMagic, bytes.data() + body);
+  uint32_t version = 0;
+  plat::FileStamp build;
+  return r->Get(&version) && version == kFormatVersion && GetStamp(r, &build) &&
+         build == BuildStamp() && r->GetText(key);
+}
+
+}  // namespace
+
+bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
+                             FolderPrefectureLookups* out) {
+  out->fill(PrefectureLookup());
+  CDerivedBytesReader r(nullptr, nullptr);
+  std::string storedKey;
+  if (!OpenChecked(bytes, &r, &storedKey) || storedKey != key) return false;
+  FolderPrefectureLookups lookups;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    if (!DecodeEntry(&r, &lookups[static_cast<std::size_t>(j)])) return false;
+  }
+  if (!r.AtEnd()) return false;
+  *out = std::move(lookups);
+  return true;
+}
+
+std::string StoredPrefectureLookupKey(const std::string& bytes) {
+  CDerivedBytesReader r(nullptr, nullptr);
+  std::string key;
+  return OpenChecked(bytes, &r, &key) ? key : std::string();
+}
+
+std::string PrefectureLookupFileName(const std::string& key) {
+  char name[32];
+  std::snprintf(name, sizeof name, "prefectures-%016llx",
+                static_cast<unsigned long long>(Fnv1a(key.data(), key.size())));
+  return name;
+}
+
+bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out) {
+  std::string bytes;
+  if (!plat::ReadCacheFile(PrefectureLookupFileName(key), bytes, kMaxFileSize)) {
+    out->fill(PrefectureLookup());
+    return false;
+  }
+  return DecodePrefectureLookups(bytes, key, out);
+}
+
+bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups) {
+  return plat::WriteCacheFile(PrefectureLookupFileName(key), EncodePrefectureLookups(key, lookups));
+}

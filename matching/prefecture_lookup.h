@@ -1,0 +1,55 @@
+#pragma once
+// What the scan of a text without a prefecture name knows of each
+// prefecture of a data folder before it matches any (see
+// PrefecturesToLeaveOut in match_driver.cpp): the prefecture row's name and
+// its municipalities' name table, with the stamps of the two files they
+// were read from.
+//
+// A process keeps them per folder; between processes they are kept in a
+// cache file (plat/cache_file.h) named after the folder's key (the folder,
+// index kind, kana switch and extra pairs), so that a new process reads
+// one small file instead of opening every prefecture's database and index.
+// The file holds the key whole and the stamp of the build that wrote it
+// (a changed program derives again), and ends in a checksum of all before
+// it; a file that does not check in any way is ignored. Each prefecture's
+// entry is used only while both its files have the stamps it was made
+// from.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "matching/name_candidates.h"
+#include "matching/prefecture_names.h"
+#include "plat/file_stamp.h"
+
+struct PrefectureLookup {
+  bool files = false;     // both files were there, with these stamps
+  plat::FileStamp ndb;
+  plat::FileStamp tix;
+  bool known = false;     // false: the prefecture is matched
+  std::string name;       // the prefecture row's name
+  std::shared_ptr<const NameTable> cities;
+  uint16_t count = 0;
+};
+
+using FolderPrefectureLookups = std::array<PrefectureLookup, kPrefectureCount + 1>;
+
+// The bytes of a cache file of the key, and back (false, with out left
+// all unknown, when they are not one of this build for this key).
+std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups);
+bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
+                             FolderPrefectureLookups* out);
+
+// The key that the bytes of a cache file name; empty when they are no
+// file of this build.
+std::string StoredPrefectureLookupKey(const std::string& bytes);
+
+// The name of the key's file in the cache folder.
+std::string PrefectureLookupFileName(const std::string& key);
+
+// Reads the key's file; false when there is none that checks.
+bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out);
+// Writes it; false when there is no cache folder to write to.
+bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups);

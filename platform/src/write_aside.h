@@ -1,0 +1,16 @@
+#pragma once
+// Writes a whole file in place of another: aside first, then renamed over
+// it (shared by the per-user stores of this layer).
+
+#include <string>
+
+namespace plat::detail {
+
+// Makes the folder (mode 0700) and its parent when they do not exist yet.
+bool MakeFolderAndParent(const std::string& folder);
+
+// Writes bytes to a new file beside path and renames it over path; false
+// on failure, and then the file aside is removed.
+bool WriteAside(const std::string& path, const std::string& bytes);
+
+}  // namespace plat::detail

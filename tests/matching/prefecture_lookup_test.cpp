@@ -1,0 +1,331 @@
+// The prefecture names the scan without a prefecture name keeps between
+// processes in a cache file: the same results as reading the data files,
+// used only while those files are unchanged, and ignored (then written
+// again) when damaged or from elsewhere.
+#include "matching/prefecture_lookup.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/message.h"
+#include "matching/match_driver.h"
+#include "matching/match_entries.h"
+#include "plat/cache_file.h"
+#include "plat/cp932.h"
+#include "sample_folder.h"
+#include "support/test_util.h"
+#include "tools/sampledata/corpus.h"
+#include "tools/sampledata/description.h"
+
+using testutil::ScopedEnv;
+using testutil::Show;
+using testutil::TempDir;
+
+namespace {
+
+const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+uint64_t Fnv1a(const std::string& bytes, std::size_t size) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (std::size_t i = 0; i < size; ++i) {
+    hash ^= static_cast<unsigned char>(bytes[i]);
+    hash *= 0x100000001b3ull;
+  }
+  return hash;
+}
+
+// The bytes with their last eight (the checksum) made right again.
+std::string Resummed(std::string bytes) {
+  if (bytes.size() < 8) return bytes;
+  const uint64_t sum = Fnv1a(bytes, bytes.size() - 8);
+  bytes.replace(bytes.size() - 8, 8, reinterpret_cast<const char*>(&sum), 8);
+  return bytes;
+}
+
+plat::FileStamp Stamp(uint64_t n) {
+  plat::FileStamp s;
+  s.size = n;
+  s.modifiedNs = static_cast<int64_t>(n) * 1000;
+  s.changedNs = static_cast<int64_t>(n) * 2000;
+  s.device = 7;
+  s.inode = n + 1;
+  return s;
+}
+
+// Prefecture 1 known with a table of four rows, 2 present but unknown,
+// the others without files.
+FolderPrefectureLookups SomeLookups() {
+  FolderPrefectureLookups lookups;
+  auto table = std::make_shared<NameTable>();
+  table->AddName(1, "中央区", nullptr, false, false, true);
+  table->AddName(2, "５番町", nullptr, false, false, true);
+  table->AddName(3, "ab", nullptr, false, false, true);
+  table->AddName(4, "港区", nullptr, false, false, true);
+  table->Finish();
+  PrefectureLookup& first = lookups[1];
+  first.files = true;
+  first.ndb = Stamp(100);
+  first.tix = Stamp(200);
+  first.known = true;
+  first.name = "東京都";
+  first.count = 4;
+  first.cities = table;
+  lookups[2].files = true;
+  lookups[2].ndb = Stamp(300);
+  lookups[2].tix = Stamp(400);
+  return lookups;
+}
+
+// One address text matched as kort matches it: "code|line|message".
+std::string MatchLine(const std::string& folder, const std::string& address) {
+  char buffer[4096] = "";
+  char message[kMessageSize] = "";
+  char text[600];
+  std::snprintf(text, sizeof text, "%s", address.c_str());
+  const int r = MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message,
+                                       0, 1, 1, 1, 1, 1, 1, "VRG_EXTEND");
+  return std::to_string(r) + "|" + buffer + "|" + message;
+}
+
+// A copy of the sample data folder and a cache folder of its own, both
+// scratch; every match runs as the first of a new process.
+class PrefectureLookupFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string source;
+    ASSERT_TRUE(plat::cp932::ToUtf8(sample::Folder(), source));
+    ASSERT_FALSE(source.empty());
+    for (char& c : source) c = c == '\\' ? '/' : c;
+    std::error_code ec;
+    std::filesystem::copy(source, data_.Native(Utf8(u8"住所")), std::filesystem::copy_options::recursive, ec);
+    ASSERT_FALSE(ec) << ec.message();
+    folder_ = data_.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
+    ForgetKeptPrefectureNames();
+  }
+  void TearDown() override { ForgetKeptPrefectureNames(); }
+
+  // The texts without a prefecture name: every sample address that begins
+  // with one of the sample's two prefecture names, without it, and some
+  // that are in no prefecture.
+  static std::vector<std::string> Texts() {
+    sampledata::Description d;
+    char msg[kMessageSize] = "";
+    std::vector<std::string> texts = {"千代田区丸の内一丁目", "中京区亀屋町", "無い市無い町１",
+                                      "１２３", "ａｂｃ"};
+    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg))
+      return texts;
+    for (const std::string& address : sampledata::MakeAddressCorpus(d)) {
+      for (const std::string prefecture : {"東京都", "京都府"}) {
+        if (address.compare(0, prefecture.size(), prefecture) == 0)
+          texts.push_back(address.substr(prefecture.size()));
+      }
+    }
+    return texts;
+  }
+
+  std::vector<std::string> MatchAll(const std::vector<std::string>& texts) {
+    ForgetKeptPrefectureNames();
+    std::vector<std::string> lines;
+    for (const std::string& text : texts) lines.push_back(MatchLine(folder_, text));
+    return lines;
+  }
+
+  std::string CacheFile() const {
+    std::string only;
+    for (const auto& e : std::filesystem::directory_iterator(cache_.path() + "/kort"))
+      only = e.path().string();
+    return only;
+  }
+
+  // The entries of the one cache file, with its key.
+  bool ReadEntries(FolderPrefectureLookups* out, std::string* key) {
+    const std::string bytes = testutil::ReadBytes(CacheFile());
+    *key = StoredPrefectureLookupKey(bytes);
+    return !key->empty() && DecodePrefectureLookups(bytes, *key, out);
+  }
+
+  TempDir data_;
+  TempDir cache_;
+  std::string folder_;
+};
+
+void ExpectSameLines(const std::vector<std::string>& texts, const std::vector<std::string>& got,
+                     const std::vector<std::string>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (got[i] != want[i] && ++differing <= 5)
+      ADD_FAILURE() << Show(texts[i].c_str()) << "\n got:  " << Show(got[i].c_str())
+                    << "\n want: " << Show(want[i].c_str());
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
+
+TEST(PrefectureLookupBytes, ReadBackAsWritten) {
+  const FolderPrefectureLookups lookups = SomeLookups();
+  const std::string bytes = EncodePrefectureLookups("key", lookups);
+  EXPECT_EQ(StoredPrefectureLookupKey(bytes), "key");
+  FolderPrefectureLookups back;
+  ASSERT_TRUE(DecodePrefectureLookups(bytes, "key", &back));
+  for (int j = 1; j <= kPrefectureCount; ++j) {
+    const PrefectureLookup& a = lookups[static_cast<std::size_t>(j)];
+    const PrefectureLookup& b = back[static_cast<std::size_t>(j)];
+    EXPECT_EQ(a.files, b.files) << j;
+    EXPECT_EQ(a.ndb, b.ndb) << j;
+    EXPECT_EQ(a.tix, b.tix) << j;
+    EXPECT_EQ(a.known, b.known) << j;
+    EXPECT_EQ(a.name, b.name) << j;
+    EXPECT_EQ(a.count, b.count) << j;
+    ASSERT_EQ(a.cities == nullptr, b.cities == nullptr) << j;
+    if (!a.cities) continue;
+    EXPECT_TRUE(b.cities->complete);
+    EXPECT_EQ(a.cities->byHead, b.cities->byHead);
+    EXPECT_EQ(a.cities->byPair, b.cities->byPair);
+    EXPECT_EQ(a.cities->byWindow, b.cities->byWindow);
+    EXPECT_EQ(a.cities->numeral, b.cities->numeral);
+    EXPECT_EQ(a.cities->always, b.cities->always);
+  }
+  // Another key's file is not this one's.
+  EXPECT_FALSE(DecodePrefectureLookups(bytes, "other key", &back));
+  EXPECT_FALSE(back[1].files);
+}
+
+// Bytes that pass the checksum but are no table of the rows they claim
+// are refused: cut short anywhere, a row beyond the count, a list out of
+// order, a count larger than what follows.
+TEST(PrefectureLookupBytes, RefusesWhatIsNoTableOfItsRows) {
+  FolderPrefectureLookups lookups = SomeLookups();
+  const std::string bytes = EncodePrefectureLookups("key", lookups);
+  FolderPrefectureLookups back;
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    EXPECT_FALSE(DecodePrefectureLookups(Resummed(bytes.substr(0, size)), "key", &back)) << size;
+  }
+  // One byte more before the checksum.
+  std::string longer = bytes;
+  longer.insert(longer.size() - 8, 1, '\0');
+  EXPECT_FALSE(DecodePrefectureLookups(Resummed(longer), "key", &back));
+
+  auto refused = [&](const NameTable& table, uint16_t count) {
+    FolderPrefectureLookups bad = SomeLookups();
+    bad[1].cities = std::make_shared<NameTable>(table);
+    bad[1].count = count;
+    return !DecodePrefectureLookups(EncodePrefectureLookups("key", bad), "key", &back);
+  };
+  NameTable table = *lookups[1].cities;
+  EXPECT_FALSE(refused(table, 4));
+  EXPECT_TRUE(refused(table, 3));  // row 4 beyond the count
+  NameTable unordered = table;
+  ASSERT_GE(unordered.byPair.size(), 2u);
+  std::swap(unordered.byPair[0], unordered.byPair[1]);
+  EXPECT_TRUE(refused(unordered, 4));
+  NameTable repeated = table;
+  repeated.always = {3, 3};
+  EXPECT_TRUE(refused(repeated, 4));
+  NameTable rowZero = table;
+  rowZero.numeral = {0};
+  EXPECT_TRUE(refused(rowZero, 4));
+
+  // A list count far beyond the bytes that follow it.
+  std::string huge = bytes;
+  const std::size_t at = huge.find("東京都");
+  ASSERT_NE(at, std::string::npos);
+  // After the name: the row count (2 bytes), then the first list's count.
+  const uint32_t many = 0x7FFFFFFF;
+  huge.replace(at + 6 + 2, 4, reinterpret_cast<const char*>(&many), 4);
+  EXPECT_FALSE(DecodePrefectureLookups(Resummed(huge), "key", &back));
+}
+
+TEST_F(PrefectureLookupFile, GivesTheResultsOfReadingTheDataFiles) {
+  const std::vector<std::string> texts = Texts();
+  ASSERT_GT(texts.size(), 100u);
+  // No cache where the folder cannot be made: the data files are read.
+  ASSERT_TRUE(testutil::WriteBytes(cache_.Native("plain"), "a file"));
+  std::vector<std::string> reference;
+  {
+    const ScopedEnv xdg("XDG_CACHE_HOME", cache_.Native("plain").c_str());
+    reference = MatchAll(texts);
+  }
+  int matched = 0;
+  for (const std::string& line : reference) matched += line[0] == '1' ? 1 : 0;
+  EXPECT_GT(matched, 100);
+  const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
+  // The first process writes the file, the next reads it.
+  ExpectSameLines(texts, MatchAll(texts), reference);
+  ASSERT_FALSE(CacheFile().empty());
+  FolderPrefectureLookups entries;
+  std::string key;
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  EXPECT_TRUE(entries[13].known);
+  EXPECT_TRUE(entries[26].known);
+  EXPECT_FALSE(entries[1].files);
+  ExpectSameLines(texts, MatchAll(texts), reference);
+}
+
+TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
+  const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
+  const std::vector<std::string> texts = {"千代田区丸の内一丁目"};
+  const std::vector<std::string> reference = MatchAll(texts);
+  ASSERT_EQ(reference[0][0], '1') << Show(reference[0].c_str());
+  // A file whose table says no municipality of 東京都 can begin the text:
+  // while it is taken as current, the scan leaves 東京都 out.
+  FolderPrefectureLookups entries;
+  std::string key;
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  ASSERT_TRUE(entries[13].known);
+  auto empty = std::make_shared<NameTable>();
+  empty->Finish();
+  entries[13].cities = empty;
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries)));
+  EXPECT_NE(MatchAll(texts), reference);
+  // Another modification time of the prefecture's database: its names are
+  // read again, and the file is written with them.
+  const std::string ndb = data_.Native(Utf8(u8"住所/QVAD13.NDB"));
+  struct timespec times[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, ndb.c_str(), times, 0), 0);
+  EXPECT_EQ(MatchAll(texts), reference);
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  ASSERT_TRUE(entries[13].cities);
+  EXPECT_FALSE(entries[13].cities->byPair.empty() && entries[13].cities->byHead.empty());
+  // The same when its index is replaced by a copy of itself.
+  entries[13].cities = empty;
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries)));
+  EXPECT_NE(MatchAll(texts), reference);
+  const std::string tix = data_.Native(Utf8(u8"住所/QVAD13.TIX"));
+  ASSERT_TRUE(std::filesystem::copy_file(tix, tix + ".new"));
+  std::filesystem::rename(tix + ".new", tix);
+  EXPECT_EQ(MatchAll(texts), reference);
+}
+
+TEST_F(PrefectureLookupFile, DamagedFileIsIgnoredAndWrittenAgain) {
+  const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
+  const std::vector<std::string> texts = {"千代田区丸の内一丁目", "中京区亀屋町", "無い市無い町１"};
+  const std::vector<std::string> reference = MatchAll(texts);
+  const std::string path = CacheFile();
+  const std::string good = testutil::ReadBytes(path);
+  ASSERT_GT(good.size(), 100u);
+  std::string flipped = good;
+  flipped[flipped.size() / 2] ^= 0x20;
+  std::string magic = good;
+  magic[0] = 'X';
+  const std::vector<std::pair<const char*, std::string>> damaged = {
+      {"empty", ""},
+      {"cut in half", good.substr(0, good.size() / 2)},
+      {"one byte short", good.substr(0, good.size() - 1)},
+      {"wrong magic", magic},
+      {"a byte changed", flipped},
+      {"no file of ours", std::string(good.size(), 'x')},
+  };
+  for (const auto& [what, bytes] : damaged) {
+    ASSERT_TRUE(testutil::WriteBytes(path, bytes));
+    EXPECT_EQ(MatchAll(texts), reference) << what;
+    EXPECT_EQ(testutil::ReadBytes(path), good) << what;
+  }
+}

@@ -1,0 +1,72 @@
+// kort jobs without a prefecture name, one process each: the first writes
+// the data folder's cache file, the next read it and answer the same; a
+// damaged file or a cache folder that cannot be made changes no answer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_util.h"
+#include "tool/job_test_util.h"
+#include "tool/kort_program.h"
+
+namespace {
+
+using korttest::Job;
+using korttest::KortProgram;
+using testutil::ScopedEnv;
+using testutil::Sjis;
+
+class KortCacheFile : public KortProgram {
+ protected:
+  // The result and status of each job in turn.
+  std::vector<std::string> Answers() {
+    std::vector<std::string> answers;
+    for (const std::u8string_view address :
+         {u8"千代田区丸の内一丁目", u8"中京区亀屋町", u8"無い市無い町１"}) {
+      EXPECT_TRUE(testutil::WriteBytes(
+          job_, Job({"3000", Sjis(address), "0", "1", "0", "1", "1", "1", "1", "1", "1", "8", "x"})));
+      std::string out;
+      Run({job_, result_, status_}, &out);
+      answers.push_back(testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_));
+    }
+    return answers;
+  }
+
+  std::vector<std::string> CacheFiles() const {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Native("cache/kort"), ec))
+      files.push_back(e.path().string());
+    return files;
+  }
+};
+
+TEST_F(KortCacheFile, LaterJobsReadTheFileTheFirstWroteAndAnswerAlike) {
+  std::vector<std::string> reference;
+  {
+    // No cache: the cache home is a file.
+    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("plain"), "x"));
+    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("plain").c_str());
+    reference = Answers();
+  }
+  ASSERT_EQ(reference[0].substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference[0].c_str());
+  ASSERT_EQ(reference[1].substr(0, 6), Sjis(u8"京都府")) << testutil::Show(reference[1].c_str());
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  EXPECT_EQ(Answers(), reference);
+  const std::vector<std::string> files = CacheFiles();
+  ASSERT_EQ(files.size(), 1u);
+  const std::string written = testutil::ReadBytes(files[0]);
+  ASSERT_FALSE(written.empty());
+  // Read, not written again.
+  const auto modified = std::filesystem::last_write_time(files[0]);
+  EXPECT_EQ(Answers(), reference);
+  EXPECT_EQ(std::filesystem::last_write_time(files[0]), modified);
+  // A damaged file: the same answers, and the file is whole again.
+  ASSERT_TRUE(testutil::WriteBytes(files[0], written.substr(0, written.size() / 3)));
+  EXPECT_EQ(Answers(), reference);
+  EXPECT_EQ(testutil::ReadBytes(files[0]), written);
+}
+
+}  // namespace
