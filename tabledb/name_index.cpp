@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "common/field_split.h"
@@ -165,9 +164,9 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   std::size_t lead = 0;
   std::string search;
   if (matchMode == kNameIndexAllWords) {
-    std::unique_ptr<CBlankFieldList> split(new (std::nothrow) CBlankFieldList);
-    std::unique_ptr<char[]> field(new (std::nothrow) char[std::strlen(key) + 1]);
-    if (!split || !field || !split->Split(key)) {
+    auto split = std::make_unique<CBlankFieldList>();
+    std::unique_ptr<char[]> field(new char[std::strlen(key) + 1]);
+    if (!split->Split(key)) {
       SetMessage(message, kMsgWorkMemory);
       return 0;
     }
@@ -755,11 +754,11 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
   // of the file would).
   std::vector<unsigned char> sourceBytes;
   if (sourceLength > UINT32_MAX) sourceLength = 0;
-  try {
+  // Without memory for the copy every read of it fails.
+  CatchAllocationFailure(0, [&] {
     sourceBytes.resize(static_cast<std::size_t>(sourceLength));
-  } catch (const std::bad_alloc&) {
-    sourceBytes.clear();
-  }
+    return 1;
+  });
   if (sourceBytes.size() != sourceLength ||
       (sourceLength > 0 && !ReadBytesFromFileAt(&source, 0, sourceBytes.data(),
                                                 static_cast<uint32_t>(sourceLength)))) {

@@ -2,11 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "common/element_array.h"
+#include "common/heap_buffer.h"
 #include "common/message.h"
+
+// The failures below ask for more memory than any machine has; under
+// AddressSanitizer such a request answers null as it does without it.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+#endif
+
+namespace {
+// More bytes than any address space holds.
+constexpr std::size_t kImpossible = std::size_t{1} << 62;
+}  // namespace
 
 TEST(CatchAllocationFailure, AnAllocationFailureBecomesTheMemoryMessageAndTheFailureValue) {
   char msg[kMessageSize] = "before";
@@ -21,4 +37,48 @@ TEST(CatchAllocationFailure, AnAllocationFailureBecomesTheMemoryMessageAndTheFai
 
   // A null message buffer is allowed.
   EXPECT_EQ(CatchAllocationFailure(nullptr, 0, []() -> int { throw std::bad_alloc(); }), 0);
+}
+
+TEST(CatchAllocationFailure, WithoutAMessageBufferAnswersTheFailureValueAlone) {
+  EXPECT_EQ(CatchAllocationFailure(-1, []() -> int { throw std::bad_alloc(); }), -1);
+  EXPECT_EQ(CatchAllocationFailure(0, [] { return 7; }), 7);
+  // A block that cannot be had fails the same way.
+  EXPECT_EQ(CatchAllocationFailure(static_cast<void*>(nullptr), [] { return AllocateBlock(kImpossible); }),
+            nullptr);
+}
+
+TEST(AllocateBlock, ThrowsWhereMallocWouldAnswerNull) {
+  // The blocks that are released with free are taken like new: a request
+  // that cannot be met throws instead of answering null.
+  EXPECT_THROW(AllocateBlock(kImpossible), std::bad_alloc);
+  EXPECT_THROW(AllocateZeroedBlock(kImpossible), std::bad_alloc);
+
+  // A block of 0 bytes is still a block of its own.
+  void* empty = AllocateBlock(0);
+  EXPECT_NE(empty, nullptr);
+  std::free(empty);
+  auto* zeroed = static_cast<unsigned char*>(AllocateZeroedBlock(64));
+  ASSERT_NE(zeroed, nullptr);
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(zeroed[i], 0) << i;
+  std::free(zeroed);
+}
+
+TEST(AllocationFailure, StoresAnswerTheirOwnFailureValueAndKeepTheirState) {
+  // The heap buffer answers null and holds no block.
+  CHeapBuffer heap;
+  EXPECT_EQ(heap.Allocate(UINT32_MAX, UINT32_MAX), nullptr);
+  EXPECT_NE(heap.Allocate(4, 4), nullptr);
+
+  // The element store answers 0: empty after Create, its old block kept
+  // after Grow.
+  CElementStore store;
+  EXPECT_EQ(store.Create(INT32_MAX, INT32_MAX), 0);
+  EXPECT_EQ(store.GetCapacity(), 0);
+  constexpr int32_t kElement = 1 << 20;
+  ASSERT_EQ(store.Create(kElement, 2), 1);
+  const std::vector<unsigned char> element(kElement, 1);
+  ASSERT_EQ(store.SetAt(element.data(), 1), 1);
+  EXPECT_EQ(store.Grow(INT32_MAX), 0);
+  EXPECT_EQ(store.GetCapacity(), 2);
+  EXPECT_EQ(static_cast<const unsigned char*>(store.GetPtr(1))[kElement - 1], 1);
 }
