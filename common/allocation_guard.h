@@ -9,6 +9,7 @@
 // an entry.
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -32,6 +33,18 @@ Result CatchAllocationFailure(Result failure, Body&& body) noexcept {
     return body();
   } catch (const std::bad_alloc&) {
     return failure;
+  }
+}
+
+// A program's main: the body's exit status or, when memory runs out, the
+// line "<program>: out of memory" on stderr and status 1.
+template <typename Body>
+int RunProgram(const char* program, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%s: out of memory\n", program);
+    return 1;
   }
 }
 

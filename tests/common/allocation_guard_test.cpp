@@ -82,3 +82,14 @@ TEST(AllocationFailure, StoresAnswerTheirOwnFailureValueAndKeepTheirState) {
   EXPECT_EQ(store.GetCapacity(), 2);
   EXPECT_EQ(static_cast<const unsigned char*>(store.GetPtr(1))[kElement - 1], 1);
 }
+
+TEST(RunProgram, RunningOutOfMemoryEndsTheProgramWithStatusOneAndALine) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunProgram("prog", []() -> int { throw std::bad_alloc(); }), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "prog: out of memory\n");
+
+  // A body that ends normally gives its own status and prints nothing.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunProgram("prog", [] { return 2; }), 2);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
