@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/allocation_guard.h"
+
 namespace {
 
 constexpr uint32_t kMaxPoolSize = INT32_MAX;
@@ -12,13 +14,15 @@ constexpr uint32_t kMaxPoolSize = INT32_MAX;
 int CBlockPool::Create(uint32_t size, uint32_t growthStep) {
   Free();
   if (size < kHeaderSize + 1 || size > kMaxPoolSize) return 0;
-  buffer_ = static_cast<unsigned char*>(std::calloc(size, 1));
-  if (buffer_ == nullptr) return 0;
-  size_ = size;
-  growthStep_ = growthStep;
-  cursor_.Bind(buffer_, size_);
-  Reset();
-  return 1;
+  // Without memory the pool stays empty and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    buffer_ = static_cast<unsigned char*>(AllocateZeroedBlock(size));
+    size_ = size;
+    growthStep_ = growthStep;
+    cursor_.Bind(buffer_, size_);
+    Reset();
+    return 1;
+  });
 }
 
 void CBlockPool::Reset() {
@@ -79,14 +83,16 @@ int64_t CBlockPool::FindFit(uint32_t count) {
 int CBlockPool::GrowBy(uint64_t bytes) {
   const uint64_t newSize = static_cast<uint64_t>(size_) + bytes;
   if (newSize > kMaxPoolSize) return 0;
-  auto* grown = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(newSize), 1));
-  if (grown == nullptr) return 0;
-  std::memcpy(grown, buffer_, size_);
-  std::free(buffer_);
-  buffer_ = grown;
-  size_ = static_cast<uint32_t>(newSize);
-  cursor_.Bind(buffer_, size_);
-  return 1;
+  // Without memory the pool stays as it was and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    auto* grown = static_cast<unsigned char*>(AllocateZeroedBlock(static_cast<size_t>(newSize)));
+    std::memcpy(grown, buffer_, size_);
+    std::free(buffer_);
+    buffer_ = grown;
+    size_ = static_cast<uint32_t>(newSize);
+    cursor_.Bind(buffer_, size_);
+    return 1;
+  });
 }
 
 void* CBlockPool::Take(uint32_t offset, uint32_t count) {

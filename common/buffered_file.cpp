@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 
@@ -26,14 +27,16 @@ int CBufferedFile::OpenRead(const char* path, uint32_t windowSize) {
 int CBufferedFile::Open(const char* path, uint32_t windowSize, uint32_t openFlags) {
   Close();
   if (windowSize == 0 || !IsNonBlankPath(path)) return 0;
-  window_ = static_cast<unsigned char*>(std::malloc(windowSize));
-  if (!window_) return 0;
-  windowSize_ = windowSize;
-  if (!file_.Open(path, openFlags) || Refill() == 0) {
-    Close();
-    return 0;
-  }
-  return 1;
+  // Without memory for the window the reader stays closed and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    window_ = static_cast<unsigned char*>(AllocateBlock(windowSize));
+    windowSize_ = windowSize;
+    if (!file_.Open(path, openFlags) || Refill() == 0) {
+      Close();
+      return 0;
+    }
+    return 1;
+  });
 }
 
 void CBufferedFile::Close() {

@@ -2,11 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/numeric.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -70,8 +71,8 @@ std::u16string_view SkipByteOrderMark(const char16_t* units) {
 }
 
 char* HeapText(const std::string& s) {
-  char* buf = static_cast<char*>(std::malloc(s.size() + 1));
-  if (buf) std::memcpy(buf, s.c_str(), s.size() + 1);
+  char* buf = static_cast<char*>(AllocateBlock(s.size() + 1));
+  std::memcpy(buf, s.c_str(), s.size() + 1);
   return buf;
 }
 
@@ -227,48 +228,54 @@ int DecodeUtf8(char16_t* out, const char* text, int byteLen, int countOnly, int 
   return n;
 }
 
+// The converters that hand out a block answer null when memory runs out.
 char* Utf16ToUtf8Alloc(const char16_t* units, int* byteCount) {
   if (byteCount) *byteCount = 0;
   if (!units) return nullptr;
-  const int len = static_cast<int>(UnitLength(units));
-  const int n = EncodeUtf8(nullptr, units, len, 1);
-  char* buf = static_cast<char*>(std::malloc(static_cast<std::size_t>(n) + 1));
-  if (!buf) return nullptr;
-  EncodeUtf8(buf, units, len, 0);
-  if (byteCount) *byteCount = n;
-  return buf;
+  return CatchAllocationFailure(static_cast<char*>(nullptr), [&] {
+    const int len = static_cast<int>(UnitLength(units));
+    const int n = EncodeUtf8(nullptr, units, len, 1);
+    char* buf = static_cast<char*>(AllocateBlock(static_cast<std::size_t>(n) + 1));
+    EncodeUtf8(buf, units, len, 0);
+    if (byteCount) *byteCount = n;
+    return buf;
+  });
 }
 
 char16_t* Utf8ToUtf16Alloc(const char* text, int* unitCount, int hostOrder) {
   if (unitCount) *unitCount = 0;
   if (!text) return nullptr;
-  const int len = static_cast<int>(std::strlen(text));
-  const int n = DecodeUtf8(nullptr, text, len, 1, hostOrder);
-  auto* buf = static_cast<char16_t*>(std::malloc((static_cast<std::size_t>(n) + 1) * sizeof(char16_t)));
-  if (!buf) return nullptr;
-  DecodeUtf8(buf, text, len, 0, hostOrder);
-  if (unitCount) *unitCount = n;
-  return buf;
+  return CatchAllocationFailure(static_cast<char16_t*>(nullptr), [&] {
+    const int len = static_cast<int>(std::strlen(text));
+    const int n = DecodeUtf8(nullptr, text, len, 1, hostOrder);
+    auto* buf = static_cast<char16_t*>(AllocateBlock((static_cast<std::size_t>(n) + 1) * sizeof(char16_t)));
+    DecodeUtf8(buf, text, len, 0, hostOrder);
+    if (unitCount) *unitCount = n;
+    return buf;
+  });
 }
 
 char* Utf16ToMultiByte(const char16_t* units, int* byteCount) {
   if (byteCount) *byteCount = 0;
   if (!units) return nullptr;
-  const std::string s = UnitsToSjis(SkipByteOrderMark(units));
-  char* buf = HeapText(s);
-  if (buf && byteCount) *byteCount = static_cast<int>(s.size());
-  return buf;
+  return CatchAllocationFailure(static_cast<char*>(nullptr), [&] {
+    const std::string s = UnitsToSjis(SkipByteOrderMark(units));
+    char* buf = HeapText(s);
+    if (byteCount) *byteCount = static_cast<int>(s.size());
+    return buf;
+  });
 }
 
 char16_t* MultiByteToUtf16(const char* text, int* byteCount) {
   if (byteCount) *byteCount = 0;
   if (!text) return nullptr;
-  const std::u16string units = SjisToUnits(text);
-  auto* buf = static_cast<char16_t*>(std::malloc((units.size() + 1) * sizeof(char16_t)));
-  if (!buf) return nullptr;
-  std::memcpy(buf, units.c_str(), (units.size() + 1) * sizeof(char16_t));
-  if (byteCount) *byteCount = static_cast<int>(2 * std::strlen(text));
-  return buf;
+  return CatchAllocationFailure(static_cast<char16_t*>(nullptr), [&] {
+    const std::u16string units = SjisToUnits(text);
+    auto* buf = static_cast<char16_t*>(AllocateBlock((units.size() + 1) * sizeof(char16_t)));
+    std::memcpy(buf, units.c_str(), (units.size() + 1) * sizeof(char16_t));
+    if (byteCount) *byteCount = static_cast<int>(2 * std::strlen(text));
+    return buf;
+  });
 }
 
 char* Utf8ToMultiByte(const char* text, int* byteCount) {
@@ -557,17 +564,18 @@ void SwapInts(int32_t* a, int32_t* b) { SwapValues(a, b); }
 void SwapFloats(float* a, float* b) { SwapValues(a, b); }
 void SwapDoubles(double* a, double* b) { SwapValues(a, b); }
 
+// Without memory for the work block the swap answers 0.
 int SwapMemory(void* a, void* b, int n) {
   const std::size_t size = static_cast<uint16_t>(n);
   if (!a || !b) return 0;
   if (size == 0) return 1;
-  unsigned char* work = new (std::nothrow) unsigned char[size];
-  if (!work) return 0;
-  std::memcpy(work, a, size);
-  std::memmove(a, b, size);
-  std::memcpy(b, work, size);
-  delete[] work;
-  return 1;
+  return CatchAllocationFailure(0, [&] {
+    std::unique_ptr<unsigned char[]> work(new unsigned char[size]);
+    std::memcpy(work.get(), a, size);
+    std::memmove(a, b, size);
+    std::memcpy(b, work.get(), size);
+    return 1;
+  });
 }
 
 void ReverseDoubleArray(double* values, int n) {

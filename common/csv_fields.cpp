@@ -4,7 +4,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -147,8 +146,8 @@ std::string ReplaceField(const char* record, const char* value, const char* sepa
 }
 
 std::unique_ptr<CSeparatorSplitter> NewSplitter(const char* text, const char* separator) {
-  std::unique_ptr<CSeparatorSplitter> s(new (std::nothrow) CSeparatorSplitter);
-  if (s && !s->Split(text, separator)) s.reset();
+  auto s = std::make_unique<CSeparatorSplitter>();
+  if (!s->Split(text, separator)) s.reset();
   return s;
 }
 
@@ -602,8 +601,7 @@ char* FillTemplate(char* out, const char* values, const char* templateText) {
   if (!out) return out;
   out[0] = '\0';
   if (!values || !templateText) return out;
-  std::unique_ptr<CBlankFieldList> fields(new (std::nothrow) CBlankFieldList);
-  if (!fields) return out;
+  auto fields = std::make_unique<CBlankFieldList>();
   fields->Split(values);
   const std::string t = TrimmedBlanks(templateText);
   std::size_t p = FindChar(t, 0, '%');

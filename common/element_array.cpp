@@ -5,13 +5,14 @@
 #include <limits>
 #include <utility>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 
 namespace {
 
 unsigned char* AllocateZeroed(int32_t elementSize, int32_t capacity) {
   return static_cast<unsigned char*>(
-      std::calloc(static_cast<std::size_t>(capacity), static_cast<std::size_t>(elementSize)));
+      AllocateZeroedBlock(static_cast<std::size_t>(capacity) * static_cast<std::size_t>(elementSize)));
 }
 
 }  // namespace
@@ -23,26 +24,29 @@ CElementStore::~CElementStore() { Free(); }
 int CElementStore::Create(int32_t elementSize, int32_t capacity) {
   Free();
   if (elementSize < 1 || capacity < 1) return 0;
-  unsigned char* block = AllocateZeroed(elementSize, capacity);
-  if (!block) return 0;
-  block_ = block;
-  elementSize_ = elementSize;
-  capacity_ = capacity;
-  return 1;
+  // Without memory the store stays empty and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    block_ = AllocateZeroed(elementSize, capacity);
+    elementSize_ = elementSize;
+    capacity_ = capacity;
+    return 1;
+  });
 }
 
 int CElementStore::Grow(int32_t capacity) {
   if (elementSize_ < 1 || capacity <= capacity_) return 0;
-  unsigned char* block = AllocateZeroed(elementSize_, capacity);
-  if (!block) return 0;
-  if (block_) {
-    std::memcpy(block, block_,
-                static_cast<std::size_t>(capacity_) * static_cast<std::size_t>(elementSize_));
-    std::free(block_);
-  }
-  block_ = block;
-  capacity_ = capacity;
-  return 1;
+  // Without memory the old block stays and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    unsigned char* block = AllocateZeroed(elementSize_, capacity);
+    if (block_) {
+      std::memcpy(block, block_,
+                  static_cast<std::size_t>(capacity_) * static_cast<std::size_t>(elementSize_));
+      std::free(block_);
+    }
+    block_ = block;
+    capacity_ = capacity;
+    return 1;
+  });
 }
 
 int CElementStore::SetAt(const void* element, int32_t index) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/allocation_guard.h"
 #include "common/codepage.h"
 #include "common/file_status.h"
 #include "common/heap_buffer.h"
@@ -519,18 +520,17 @@ int LoadWholeFileWithLength(const char* path, char** buffer, uint32_t* length, c
     SetMessage(msg, kEmptyFileMessage, path);
     return 0;
   }
-  char* block = static_cast<char*>(std::malloc(size));
-  if (!block) {
-    SetMessage(msg, "%s", kMsgWorkMemory);
-    return 0;
-  }
-  if (!ReadWholeFile(path, block, size, msg)) {
-    std::free(block);
-    return 0;
-  }
-  *buffer = block;
-  if (length) *length = size;
-  return 1;
+  // Without memory for the block: the memory message and 0.
+  return CatchAllocationFailure(msg, 0, [&] {
+    char* block = static_cast<char*>(AllocateBlock(size));
+    if (!ReadWholeFile(path, block, size, msg)) {
+      std::free(block);
+      return 0;
+    }
+    *buffer = block;
+    if (length) *length = size;
+    return 1;
+  });
 }
 
 int LoadWholeFile(const char* path, char** buffer, char* msg) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
@@ -34,10 +35,12 @@ int WriteNewFile(const char* path, const unsigned char* data, uint32_t length) {
 }  // namespace
 
 int CFileImage::TakeBuffer(uint32_t capacity) {
-  buffer_ = static_cast<unsigned char*>(std::calloc(capacity, 1));
-  if (!buffer_) return 0;
-  capacity_ = capacity;
-  return 1;
+  // Without memory the image stays without a buffer and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    buffer_ = static_cast<unsigned char*>(AllocateZeroedBlock(capacity));
+    capacity_ = capacity;
+    return 1;
+  });
 }
 
 int CFileImage::Load(const char* path) {
@@ -205,17 +208,23 @@ int CFileImage::Read(void* buffer, uint32_t count) {
   return 1;
 }
 
-int CFileImage::WriteByte(unsigned char value) {
-  if (!open_) return 0;
-  if (position_ >= capacity_) {
-    if (growthStep_ == 0 || growthStep_ > UINT32_MAX - capacity_) return 0;
-    const uint32_t grown = capacity_ + growthStep_;
-    unsigned char* block = static_cast<unsigned char*>(std::calloc(grown, 1));
-    if (!block) return 0;
+int CFileImage::GrowBuffer(uint32_t grown) {
+  // Without memory the buffer stays as it was and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    unsigned char* block = static_cast<unsigned char*>(AllocateZeroedBlock(grown));
     std::memcpy(block, buffer_, capacity_);
     std::free(buffer_);
     buffer_ = block;
     capacity_ = grown;
+    return 1;
+  });
+}
+
+int CFileImage::WriteByte(unsigned char value) {
+  if (!open_) return 0;
+  if (position_ >= capacity_) {
+    if (growthStep_ == 0 || growthStep_ > UINT32_MAX - capacity_) return 0;
+    if (!GrowBuffer(capacity_ + growthStep_)) return 0;
   }
   if (position_ == length_) ++length_;
   buffer_[position_++] = value;

@@ -87,6 +87,8 @@ class CFileImage {
  private:
   // The common part of the three opens: buffer of capacity bytes, zeroed.
   int TakeBuffer(uint32_t capacity);
+  // Moves the bytes to a zeroed buffer of `grown` bytes; 0 without memory.
+  int GrowBuffer(uint32_t grown);
   int WriteBack();
 
   bool open_ = false;

@@ -1,9 +1,9 @@
 #include "common/geometry_transforms.h"
 
 #include <cmath>
-#include <new>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/geometry_lines.h"
 
 namespace {
@@ -340,25 +340,26 @@ int GetBSplineBasis(int k, double t, int i, const double* u, double* out) {
   // The recursion reads knots i - k + 1 to i + k.
   if (k <= 0 || !u || !out || i < k - 1 || k > 1024) return 0;
   const size_t cols = static_cast<size_t>(k) + 1;
-  double* table = new (std::nothrow) double[static_cast<size_t>(k) * cols]();
-  if (!table) return 0;
-  table[k - 1] = 1;
-  for (int r = 1; r < k; ++r) {
-    const double* prev = table + (r - 1) * cols;
-    double* row = table + r * cols;
-    int c = k - r - 1;
-    for (int j = i - r; j <= i; ++j, ++c) {
-      double value = 0;
-      const double left = u[j + r] - u[j];
-      if (std::fabs(left) >= kTol) value = (t - u[j]) / left * prev[c];
-      const double right = u[j + r + 1] - u[j + 1];
-      if (std::fabs(right) >= kTol) value += (u[j + r + 1] - t) / right * prev[c + 1];
-      row[c] = value;
+  // Without memory for the table the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    std::vector<double> table(static_cast<size_t>(k) * cols);
+    table[k - 1] = 1;
+    for (int r = 1; r < k; ++r) {
+      const double* prev = table.data() + (r - 1) * cols;
+      double* row = table.data() + r * cols;
+      int c = k - r - 1;
+      for (int j = i - r; j <= i; ++j, ++c) {
+        double value = 0;
+        const double left = u[j + r] - u[j];
+        if (std::fabs(left) >= kTol) value = (t - u[j]) / left * prev[c];
+        const double right = u[j + r + 1] - u[j + 1];
+        if (std::fabs(right) >= kTol) value += (u[j + r + 1] - t) / right * prev[c + 1];
+        row[c] = value;
+      }
     }
-  }
-  for (int c = 0; c < k; ++c) out[c] = table[(k - 1) * cols + c];
-  delete[] table;
-  return 1;
+    for (int c = 0; c < k; ++c) out[c] = table[(k - 1) * cols + c];
+    return 1;
+  });
 }
 
 int FindBezierStep(const PlanePoint p[4], int count, double maxChord, double* step) {

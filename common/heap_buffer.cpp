@@ -2,13 +2,18 @@
 
 #include <cstdlib>
 
+#include "common/allocation_guard.h"
+
 void* CHeapBuffer::Allocate(uint32_t count, uint32_t size) {
   Free();
   if (count == 0 || size == 0) return nullptr;
   const uint64_t bytes = static_cast<uint64_t>(count) * size;
   if (bytes > SIZE_MAX) return nullptr;
-  block_ = std::malloc(static_cast<size_t>(bytes));
-  return block_;
+  // Without memory the answer is null.
+  return CatchAllocationFailure(static_cast<void*>(nullptr), [&] {
+    block_ = AllocateBlock(static_cast<size_t>(bytes));
+    return block_;
+  });
 }
 
 void CHeapBuffer::Free() {

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "common/field_split.h"
@@ -64,8 +63,8 @@ bool ParseHex(const char* text, std::size_t maxLength, uint32_t* value) {
 }
 
 std::unique_ptr<CSeparatorSplitter> SplitThreeParts(const char* text, const char* separator) {
-  std::unique_ptr<CSeparatorSplitter> s(new (std::nothrow) CSeparatorSplitter);
-  if (!s || !s->Split(text, separator) || s->GetSeparatorCount() != 2) s.reset();
+  auto s = std::make_unique<CSeparatorSplitter>();
+  if (!s->Split(text, separator) || s->GetSeparatorCount() != 2) s.reset();
   return s;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/partition_sort.h"
 
 namespace {
@@ -28,11 +29,13 @@ int CRecordArray::Create(uint32_t capacity, uint16_t elementSize) {
   Free();
   const uint32_t bytes = ByteCount(capacity, elementSize);
   if (bytes == 0) return 0;
-  buffer_ = static_cast<unsigned char*>(std::calloc(bytes, 1));
-  if (buffer_ == nullptr) return 0;
-  elementSize_ = elementSize;
-  capacity_ = capacity;
-  return 1;
+  // Without memory the array stays empty and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    buffer_ = static_cast<unsigned char*>(AllocateZeroedBlock(bytes));
+    elementSize_ = elementSize;
+    capacity_ = capacity;
+    return 1;
+  });
 }
 
 void CRecordArray::Free() {
@@ -72,13 +75,15 @@ int CRecordArray::Grow(uint32_t newCapacity) {
   if (buffer_ == nullptr || newCapacity == 0 || newCapacity <= capacity_) return 0;
   const uint32_t bytes = ByteCount(newCapacity, elementSize_);
   if (bytes == 0) return 0;
-  auto* grown = static_cast<unsigned char*>(std::calloc(bytes, 1));
-  if (grown == nullptr) return 0;
-  std::memcpy(grown, buffer_, GetByteSize());
-  std::free(buffer_);
-  buffer_ = grown;
-  capacity_ = newCapacity;
-  return 1;
+  // Without memory the array stays as it was and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    auto* grown = static_cast<unsigned char*>(AllocateZeroedBlock(bytes));
+    std::memcpy(grown, buffer_, GetByteSize());
+    std::free(buffer_);
+    buffer_ = grown;
+    capacity_ = newCapacity;
+    return 1;
+  });
 }
 
 int CRecordArray::IsAllZero() const {

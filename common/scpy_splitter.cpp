@@ -2,8 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
+#include <memory>
 
+#include "common/allocation_guard.h"
 #include "common/in_range.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -46,22 +47,47 @@ int CScpyBase::Init(const char* text, int capacity, int workSize) {
   const std::size_t len = std::strlen(text);
   if (len >= static_cast<std::size_t>(INT32_MAX)) return 0;
   const auto cap = static_cast<std::size_t>(capacity);
-  text_ = new (std::nothrow) char[len + 1];
-  starts_ = new (std::nothrow) int32_t[cap];
-  lengths_ = new (std::nothrow) int32_t[cap];
-  quoted_ = new (std::nothrow) int32_t[cap];
-  work_ = new (std::nothrow) char[static_cast<std::size_t>(workSize)];
-  if (!text_ || !starts_ || !lengths_ || !quoted_ || !work_) {
-    Destroy();
-    return 0;
-  }
-  std::memcpy(text_, text, len + 1);
-  textSize_ = static_cast<int>(len + 1);
-  capacity_ = capacity;
-  workSize_ = workSize;
-  growth_ = capacity;
-  initialised_ = 1;
-  return 1;
+  // The splitters answer 0 when memory runs out; nothing is kept then.
+  return CatchAllocationFailure(0, [&] {
+    std::unique_ptr<char[]> textCopy(new char[len + 1]);
+    std::unique_ptr<int32_t[]> starts(new int32_t[cap]);
+    std::unique_ptr<int32_t[]> lengths(new int32_t[cap]);
+    std::unique_ptr<int32_t[]> quoted(new int32_t[cap]);
+    std::unique_ptr<char[]> work(new char[static_cast<std::size_t>(workSize)]);
+    text_ = textCopy.release();
+    starts_ = starts.release();
+    lengths_ = lengths.release();
+    quoted_ = quoted.release();
+    work_ = work.release();
+    std::memcpy(text_, text, len + 1);
+    textSize_ = static_cast<int>(len + 1);
+    capacity_ = capacity;
+    workSize_ = workSize;
+    growth_ = capacity;
+    initialised_ = 1;
+    return 1;
+  });
+}
+
+int CScpyBase::GrowFields(std::size_t cap) {
+  // Without memory the arrays stay as they were and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    std::unique_ptr<int32_t[]> s(new int32_t[cap]);
+    std::unique_ptr<int32_t[]> l(new int32_t[cap]);
+    std::unique_ptr<int32_t[]> q(new int32_t[cap]);
+    const auto old = static_cast<std::size_t>(capacity_);
+    std::memcpy(s.get(), starts_, old * sizeof(int32_t));
+    std::memcpy(l.get(), lengths_, old * sizeof(int32_t));
+    std::memcpy(q.get(), quoted_, old * sizeof(int32_t));
+    delete[] starts_;
+    delete[] lengths_;
+    delete[] quoted_;
+    starts_ = s.release();
+    lengths_ = l.release();
+    quoted_ = q.release();
+    capacity_ = static_cast<int>(cap);
+    return 1;
+  });
 }
 
 int CScpyBase::SetField(int index, int start, int length, int quoted) {
@@ -71,27 +97,7 @@ int CScpyBase::SetField(int index, int start, int length, int quoted) {
     const int64_t steps = (int64_t{index} - capacity_ + 1) / growth_ + 1;
     const int64_t newCapacity = capacity_ + growth_ * steps;
     if (newCapacity > INT32_MAX / 4) return 0;
-    const auto cap = static_cast<std::size_t>(newCapacity);
-    int32_t* s = new (std::nothrow) int32_t[cap];
-    int32_t* l = new (std::nothrow) int32_t[cap];
-    int32_t* q = new (std::nothrow) int32_t[cap];
-    if (!s || !l || !q) {
-      delete[] s;
-      delete[] l;
-      delete[] q;
-      return 0;
-    }
-    const auto old = static_cast<std::size_t>(capacity_);
-    std::memcpy(s, starts_, old * sizeof(int32_t));
-    std::memcpy(l, lengths_, old * sizeof(int32_t));
-    std::memcpy(q, quoted_, old * sizeof(int32_t));
-    delete[] starts_;
-    delete[] lengths_;
-    delete[] quoted_;
-    starts_ = s;
-    lengths_ = l;
-    quoted_ = q;
-    capacity_ = static_cast<int>(newCapacity);
+    if (!GrowFields(static_cast<std::size_t>(newCapacity))) return 0;
   }
   starts_[index] = start;
   lengths_[index] = length;
@@ -103,14 +109,16 @@ int CScpyBase::ReplaceText(const char* text) {
   if (!text) return 0;
   const std::size_t len = std::strlen(text);
   if (len >= static_cast<std::size_t>(INT32_MAX)) return 0;
-  char* copy = new (std::nothrow) char[len + 1];
-  if (!copy) return 0;
-  std::memcpy(copy, text, len + 1);
-  delete[] text_;
-  text_ = copy;
-  textSize_ = static_cast<int>(len + 1);
-  count_ = 0;
-  return 1;
+  // Without memory the old text stays and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    char* copy = new char[len + 1];
+    std::memcpy(copy, text, len + 1);
+    delete[] text_;
+    text_ = copy;
+    textSize_ = static_cast<int>(len + 1);
+    count_ = 0;
+    return 1;
+  });
 }
 
 int CScpyBase::SplitLoop(bool quotes) {

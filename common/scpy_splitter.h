@@ -8,6 +8,7 @@
 // whole. The arrays grow by the initial capacity when a line has more
 // fields. Nothing throws: a failed allocation gives 0.
 
+#include <cstddef>
 #include <cstdint>
 
 class CScpyBase {
@@ -41,6 +42,8 @@ class CScpyBase {
  protected:
   // Replaces the text copy by the text, trimmed of blanks; count 0.
   int ReplaceText(const char* text);
+  // Moves the field arrays to `cap` entries each; 0 without memory.
+  int GrowFields(std::size_t cap);
   // The splitting loop: quotes understood when `quotes` is true.
   int SplitLoop(bool quotes);
 

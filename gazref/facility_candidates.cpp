@@ -289,6 +289,33 @@ int CollectRangeRecords(CRecordList* candidates, const char* indexPath, const ch
   return 1;
 }
 
+namespace {
+
+// The records that the selection mode's own index gives: the name or area
+// index (modes 1 and 2), the category tree (3), the grid (4).
+int CollectRawCandidates(CRecordList* raw, int mode, const std::string& base, const std::string& databasePath,
+                         const FacilityConditions& c, char* msg) {
+  switch (mode) {
+    case 1:
+      return SearchNameIndexToList(raw, (base + kFacilityNameIndexFile).c_str(),
+                                     databasePath.c_str(), TextOrEmpty(c.name),
+                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
+    case 2:
+      return SearchNameIndexToList(raw, (base + kFacilityAreaIndexFile).c_str(),
+                                     databasePath.c_str(), TextOrEmpty(c.area),
+                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
+    case 3:
+      return CollectCategoryRecords(raw, (base + kFacilityCategoryTreeFile).c_str(),
+                                      TextOrEmpty(c.major), TextOrEmpty(c.middle),
+                                      TextOrEmpty(c.minor), msg);
+    default:
+      return CollectRangeRecords(raw, (base + kFacilityGridIndexFile).c_str(),
+                                   databasePath.c_str(), c.latitude, c.longitude, c.radius, msg);
+  }
+}
+
+}  // namespace
+
 int SelectFacilityCandidates(CRecordList* candidates, const char* folder, const char* table,
                              const FacilityFieldNames& fields, const FacilityConditions& c,
                              char* msg) {
@@ -304,29 +331,7 @@ int SelectFacilityCandidates(CRecordList* candidates, const char* folder, const 
     SetMessage(msg, kMemoryMessage, kSelectLabel);
     return 0;
   }
-  int filled = 0;
-  switch (mode) {
-    case 1:
-      filled = SearchNameIndexToList(&raw, (base + kFacilityNameIndexFile).c_str(),
-                                     databasePath.c_str(), TextOrEmpty(c.name),
-                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
-      break;
-    case 2:
-      filled = SearchNameIndexToList(&raw, (base + kFacilityAreaIndexFile).c_str(),
-                                     databasePath.c_str(), TextOrEmpty(c.area),
-                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
-      break;
-    case 3:
-      filled = CollectCategoryRecords(&raw, (base + kFacilityCategoryTreeFile).c_str(),
-                                      TextOrEmpty(c.major), TextOrEmpty(c.middle),
-                                      TextOrEmpty(c.minor), msg);
-      break;
-    default:
-      filled = CollectRangeRecords(&raw, (base + kFacilityGridIndexFile).c_str(),
-                                   databasePath.c_str(), c.latitude, c.longitude, c.radius, msg);
-      break;
-  }
-  if (!filled) return 0;
+  if (!CollectRawCandidates(&raw, mode, base, databasePath, c, msg)) return 0;
 
   CTableDatabase db;
   if (!db.Open(databasePath.c_str())) {

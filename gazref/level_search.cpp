@@ -686,6 +686,27 @@ void CLevelCollector::SetMatchedRows(uint32_t chomeRecord) {
   engine_->SetMatchedRows(static_cast<int32_t>(cityRecord_), static_cast<int32_t>(chomeRecord));
 }
 
+namespace {
+
+// The level, block text and lot text of a matched block line, built
+// without footers (level 0 when the line has none).
+bool MatchedLineParts(CAdrsEngine* engine, CAdrsContext* writer, const NumberMatch& match, int32_t* level,
+                      std::string* blockText, std::string* lotText, char* msg) {
+  std::string line;
+  writer->SetFootersEnabled(0);
+  const int built = BuildMatchResultLine(engine, engine->GetDatabase(), writer, match.level, match.parent,
+                                         match.entry, &line, msg);
+  writer->SetFootersEnabled(1);
+  if (!built) return false;
+  const std::vector<std::string> fields = SplitRowFields(line);
+  if (fields.size() < 14 || !ParseIntInRange(fields[13].c_str(), level, INT32_MIN, INT32_MAX)) *level = 0;
+  *blockText = fields.size() >= 9 ? fields[7] : std::string();
+  *lotText = fields.size() >= 9 ? fields[8] : std::string();
+  return true;
+}
+
+}  // namespace
+
 int CLevelCollector::SearchBlocksAndLots(CEditText* text, const TixEntry& chome, char* msg) {
   const int filled = FillChome(chome.record, msg);
   if (filled <= 0) return filled < 0 ? 1 : 0;
@@ -722,19 +743,10 @@ int CLevelCollector::SearchBlocksAndLots(CEditText* text, const TixEntry& chome,
   }
   // The matched line, without footers, gives the level, block and lot.
   SetMatchedRows(chome.record);
-  std::string line;
-  writer_->SetFootersEnabled(0);
-  const int built = BuildMatchResultLine(engine_, engine_->GetDatabase(), writer_, match.level,
-                                         match.parent, match.entry, &line, msg);
-  writer_->SetFootersEnabled(1);
-  if (!built) return 0;
-  const std::vector<std::string> fields = SplitRowFields(line);
   int32_t level = 0;
-  if (fields.size() < 14 || !ParseIntInRange(fields[13].c_str(), &level, INT32_MIN, INT32_MAX)) {
-    level = 0;
-  }
-  const std::string blockText = fields.size() >= 9 ? fields[7] : std::string();
-  const std::string lotText = fields.size() >= 9 ? fields[8] : std::string();
+  std::string blockText;
+  std::string lotText;
+  if (!MatchedLineParts(engine_, writer_, match, &level, &blockText, &lotText, msg)) return 0;
   // The block matcher reports 6 for a block and 8 for a lot (5 and 7 for
   // estimated ones).
   if (level < 5 || level > 8) {

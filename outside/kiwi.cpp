@@ -81,7 +81,15 @@ class Loader {
     *error_ = buf;
     return false;
   }
+  // One line of the map description, read by the reader of its kind.
   bool Line(const std::vector<std::string_view>& f, std::string_view raw);
+  bool TileLine(const std::vector<std::string_view>& f);
+  bool RoadLine(const std::vector<std::string_view>& f);
+  bool LinkLine(const std::vector<std::string_view>& f);
+  bool NodeLine(const std::vector<std::string_view>& f, std::string_view raw);
+  bool FacilityNode(const std::vector<std::string_view>& f, int node);
+  bool GuideNode(const std::vector<std::string_view>& f, std::string_view raw, int node);
+  bool BorderNode(const std::vector<std::string_view>& f, int node);
   bool CloseRoad();
   bool ResolveBorders();
   Tile& CurrentTile() { return *tiles_[road_.tileIndex]; }
@@ -126,133 +134,147 @@ bool Loader::Load(std::string_view text, std::vector<std::shared_ptr<Tile>>* til
 
 bool Loader::Line(const std::vector<std::string_view>& f, std::string_view raw) {
   const std::string_view kind = f[0];
-  if (kind == "TILE") {
-    if (!CloseRoad()) return false;
-    auto tile = std::make_shared<Tile>();
-    std::int32_t west = 0, south = 0, width = 0, height = 0;
-    if (f.size() != 6 || !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &tile->number) ||
-        !Number(f[2], -648000, 648000, &west) || !Number(f[3], -324000, 324000, &south) ||
-        !Number(f[4], 1, 65535, &width) || !Number(f[5], 1, 65535, &height))
-      return Fail("TILE 番号 西端 南端 幅 高さ");
-    tile->range = {west * kUnitsPerTileStep, south * kUnitsPerTileStep, width * kUnitsPerTileStep,
-                   height * kUnitsPerTileStep};
-    for (const auto& other : tiles_) {
-      const KwRect& a = tile->range;
-      const KwRect& b = other->range;
-      if (other->number == tile->number) return Fail("タイル番号が重複しています");
-      if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
-        return Fail("タイルが重なっています");
-    }
-    tiles_.push_back(std::move(tile));
-    return true;
-  }
-  if (kind == "ROAD") {
-    if (!CloseRoad()) return false;
-    std::uint32_t number = 0, first = 0;
-    KwRouteData data;
-    if ((f.size() != 3 && f.size() != 5) || !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &number) ||
-        !Number<std::uint32_t>(f[2], 0, 0xFFFFFFF0u, &first) ||
-        (f.size() == 5 && (!Number<std::int32_t>(f[3], -1, 0x7FFFFFFF, &data.nameNo) ||
-                           !Number<std::int32_t>(f[4], 0, 0x7FFFFFFF, &data.roadNo))))
-      return Fail("ROAD タイル 先頭リンク番号 [名称番号 路線番号]");
-    std::size_t index = 0;
-    while (index < tiles_.size() && tiles_[index]->number != number) ++index;
-    if (index == tiles_.size()) return Fail("ROAD のタイルがありません");
-    if (tiles_[index]->records.size() >= static_cast<std::size_t>(kMaxRecordsPerTile))
-      return Fail("道路が多すぎます");
-    road_ = OpenRoad{};
-    road_.tileIndex = index;
-    road_.record = static_cast<int>(tiles_[index]->records.size());
-    tiles_[index]->records.emplace_back();
-    tiles_[index]->records.back().firstLink = first;
-    tiles_[index]->records.back().routeData = std::move(data);
-    return true;
-  }
+  if (kind == "TILE") return TileLine(f);
+  if (kind == "ROAD") return RoadLine(f);
   if (road_.record < 0) return Fail("ROAD の前に LINK または NODE があります");
+  if (kind == "LINK") return LinkLine(f);
+  if (kind == "NODE") return NodeLine(f, raw);
+  return Fail("不明な行です");
+}
+
+bool Loader::TileLine(const std::vector<std::string_view>& f) {
+  if (!CloseRoad()) return false;
+  auto tile = std::make_shared<Tile>();
+  std::int32_t west = 0, south = 0, width = 0, height = 0;
+  if (f.size() != 6 || !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &tile->number) ||
+      !Number(f[2], -648000, 648000, &west) || !Number(f[3], -324000, 324000, &south) ||
+      !Number(f[4], 1, 65535, &width) || !Number(f[5], 1, 65535, &height))
+    return Fail("TILE 番号 西端 南端 幅 高さ");
+  tile->range = {west * kUnitsPerTileStep, south * kUnitsPerTileStep, width * kUnitsPerTileStep,
+                 height * kUnitsPerTileStep};
+  for (const auto& other : tiles_) {
+    const KwRect& a = tile->range;
+    const KwRect& b = other->range;
+    if (other->number == tile->number) return Fail("タイル番号が重複しています");
+    if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
+      return Fail("タイルが重なっています");
+  }
+  tiles_.push_back(std::move(tile));
+  return true;
+}
+
+bool Loader::RoadLine(const std::vector<std::string_view>& f) {
+  if (!CloseRoad()) return false;
+  std::uint32_t number = 0, first = 0;
+  KwRouteData data;
+  if ((f.size() != 3 && f.size() != 5) || !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &number) ||
+      !Number<std::uint32_t>(f[2], 0, 0xFFFFFFF0u, &first) ||
+      (f.size() == 5 && (!Number<std::int32_t>(f[3], -1, 0x7FFFFFFF, &data.nameNo) ||
+                         !Number<std::int32_t>(f[4], 0, 0x7FFFFFFF, &data.roadNo))))
+    return Fail("ROAD タイル 先頭リンク番号 [名称番号 路線番号]");
+  std::size_t index = 0;
+  while (index < tiles_.size() && tiles_[index]->number != number) ++index;
+  if (index == tiles_.size()) return Fail("ROAD のタイルがありません");
+  if (tiles_[index]->records.size() >= static_cast<std::size_t>(kMaxRecordsPerTile))
+    return Fail("道路が多すぎます");
+  road_ = OpenRoad{};
+  road_.tileIndex = index;
+  road_.record = static_cast<int>(tiles_[index]->records.size());
+  tiles_[index]->records.emplace_back();
+  tiles_[index]->records.back().firstLink = first;
+  tiles_[index]->records.back().routeData = std::move(data);
+  return true;
+}
+
+bool Loader::LinkLine(const std::vector<std::string_view>& f) {
   const Tile& tile = CurrentTile();
   const int width = tile.range.width / kUnitsPerTileStep;
   const int height = tile.range.height / kUnitsPerTileStep;
-  if (kind == "LINK") {
-    int type = 0, attr = 0;
-    if (f.size() < 5 || !Number(f[1], 0, 255, &type) || !Number(f[2], 0, 255, &attr))
-      return Fail("LINK 種別 属性 点 点 ...");
-    if (road_.links.size() >= static_cast<std::size_t>(kMaxLinksPerRecord))
-      return Fail("一つの道路のリンクが多すぎます");
-    std::vector<Point> points;
-    for (std::size_t i = 3; i < f.size(); ++i) {
-      Point p;
-      if (!ParsePoint(f[i], width, height, &p)) return Fail("点がタイルの外か書式が違います");
-      if (!points.empty() && (p.x - points.back().x < -128 || p.x - points.back().x > 127 ||
-                              p.y - points.back().y < -128 || p.y - points.back().y > 127))
-        return Fail("点の間隔が大きすぎます");
-      points.push_back(p);
-    }
-    if (points.size() - 2 > static_cast<std::size_t>(kMaxInnerPoints)) return Fail("点が多すぎます");
-    if (!road_.links.empty() && (road_.links.back().back().x != points.front().x ||
-                                 road_.links.back().back().y != points.front().y))
-      return Fail("前のリンクの終点から始まっていません");
-    road_.links.push_back(std::move(points));
-    road_.kinds.emplace_back(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(attr));
-    road_.linkLines.push_back(lineNo_);
-    return true;
+  int type = 0, attr = 0;
+  if (f.size() < 5 || !Number(f[1], 0, 255, &type) || !Number(f[2], 0, 255, &attr))
+    return Fail("LINK 種別 属性 点 点 ...");
+  if (road_.links.size() >= static_cast<std::size_t>(kMaxLinksPerRecord))
+    return Fail("一つの道路のリンクが多すぎます");
+  std::vector<Point> points;
+  for (std::size_t i = 3; i < f.size(); ++i) {
+    Point p;
+    if (!ParsePoint(f[i], width, height, &p)) return Fail("点がタイルの外か書式が違います");
+    if (!points.empty() && (p.x - points.back().x < -128 || p.x - points.back().x > 127 ||
+                            p.y - points.back().y < -128 || p.y - points.back().y > 127))
+      return Fail("点の間隔が大きすぎます");
+    points.push_back(p);
   }
-  if (kind == "NODE") {
-    int node = 0;
-    if (f.size() < 4 || !Number(f[1], 0, kMaxLinksPerRecord, &node))
-      return Fail("NODE 番号 GUIDE 名称 / NODE 番号 BORDER タイル 道路:位置 ...");
-    if (f[2] == "FACILITY") {
-      KwFacility fac;
-      fac.node = node;
-      if (f.size() != 7 || !Number<std::uint16_t>(f[3], 0, 0xFFFF, &fac.facility) ||
-          !Number<std::uint16_t>(f[4], 0, 0xFFFF, &fac.entering) ||
-          !Number<std::uint16_t>(f[5], 0, 0xFFFF, &fac.leaving) ||
-          !Number<std::uint16_t>(f[6], 0, 0xFFFF, &fac.passing))
-        return Fail("NODE 番号 FACILITY 施設番号 入口料金 出口料金 通過料金");
-      auto& facilities = CurrentTile().records[static_cast<std::size_t>(road_.record)].routeData.facilities;
-      for (const KwFacility& other : facilities)
-        if (other.node == node) return Fail("ノードが重複しています");
-      facilities.push_back(fac);
-      return true;
-    }
-    for (const auto& g : road_.guides)
-      if (g.first == node) return Fail("ノードが重複しています");
-    for (const auto& b : road_.borders)
-      if (b.node == node) return Fail("ノードが重複しています");
-    if (f[2] == "GUIDE") {
-      const auto at = static_cast<std::size_t>(f[3].data() - raw.data());
-      std::string_view name = raw.substr(at);
-      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
-      std::string sjis;
-      std::u16string units;
-      if (!plat::cp932::FromUtf8(name, sjis) || !plat::cp932::ToUtf16(sjis, units) ||
-          units.size() > 0x7FFF)
-        return Fail("名称を変換できません");
-      road_.guides.emplace_back(node, std::move(units));
-      return true;
-    }
-    if (f[2] == "BORDER") {
-      PendingBorder b;
-      b.tileIndex = road_.tileIndex;
-      b.record = road_.record;
-      b.node = node;
-      b.lineNo = lineNo_;
-      if (f.size() < 5 || !Number<std::uint32_t>(f[3], 1, kMaxTileNumber, &b.target))
-        return Fail("BORDER タイル 道路:位置 ...");
-      for (std::size_t i = 4; i < f.size(); ++i) {
-        const std::size_t colon = f[i].find(':');
-        int rec = 0, place = 0;
-        if (colon == std::string_view::npos ||
-            !Number(f[i].substr(0, colon), 0, kMaxRecordsPerTile - 1, &rec) ||
-            !Number(f[i].substr(colon + 1), 0, kMaxLinksPerRecord - 1, &place))
-          return Fail("BORDER の行き先は 道路:位置");
-        b.links.emplace_back(rec, place);
-      }
-      road_.borders.push_back(std::move(b));
-      return true;
-    }
-    return Fail("NODE の種類は GUIDE か BORDER");
+  if (points.size() - 2 > static_cast<std::size_t>(kMaxInnerPoints)) return Fail("点が多すぎます");
+  if (!road_.links.empty() && (road_.links.back().back().x != points.front().x ||
+                               road_.links.back().back().y != points.front().y))
+    return Fail("前のリンクの終点から始まっていません");
+  road_.links.push_back(std::move(points));
+  road_.kinds.emplace_back(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(attr));
+  road_.linkLines.push_back(lineNo_);
+  return true;
+}
+
+bool Loader::NodeLine(const std::vector<std::string_view>& f, std::string_view raw) {
+  int node = 0;
+  if (f.size() < 4 || !Number(f[1], 0, kMaxLinksPerRecord, &node))
+    return Fail("NODE 番号 GUIDE 名称 / NODE 番号 BORDER タイル 道路:位置 ...");
+  if (f[2] == "FACILITY") return FacilityNode(f, node);
+  for (const auto& g : road_.guides)
+    if (g.first == node) return Fail("ノードが重複しています");
+  for (const auto& b : road_.borders)
+    if (b.node == node) return Fail("ノードが重複しています");
+  if (f[2] == "GUIDE") return GuideNode(f, raw, node);
+  if (f[2] == "BORDER") return BorderNode(f, node);
+  return Fail("NODE の種類は GUIDE か BORDER");
+}
+
+bool Loader::FacilityNode(const std::vector<std::string_view>& f, int node) {
+  KwFacility fac;
+  fac.node = node;
+  if (f.size() != 7 || !Number<std::uint16_t>(f[3], 0, 0xFFFF, &fac.facility) ||
+      !Number<std::uint16_t>(f[4], 0, 0xFFFF, &fac.entering) ||
+      !Number<std::uint16_t>(f[5], 0, 0xFFFF, &fac.leaving) ||
+      !Number<std::uint16_t>(f[6], 0, 0xFFFF, &fac.passing))
+    return Fail("NODE 番号 FACILITY 施設番号 入口料金 出口料金 通過料金");
+  auto& facilities = CurrentTile().records[static_cast<std::size_t>(road_.record)].routeData.facilities;
+  for (const KwFacility& other : facilities)
+    if (other.node == node) return Fail("ノードが重複しています");
+  facilities.push_back(fac);
+  return true;
+}
+
+bool Loader::GuideNode(const std::vector<std::string_view>& f, std::string_view raw, int node) {
+  const auto at = static_cast<std::size_t>(f[3].data() - raw.data());
+  std::string_view name = raw.substr(at);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+  std::string sjis;
+  std::u16string units;
+  if (!plat::cp932::FromUtf8(name, sjis) || !plat::cp932::ToUtf16(sjis, units) ||
+      units.size() > 0x7FFF)
+    return Fail("名称を変換できません");
+  road_.guides.emplace_back(node, std::move(units));
+  return true;
+}
+
+bool Loader::BorderNode(const std::vector<std::string_view>& f, int node) {
+  PendingBorder b;
+  b.tileIndex = road_.tileIndex;
+  b.record = road_.record;
+  b.node = node;
+  b.lineNo = lineNo_;
+  if (f.size() < 5 || !Number<std::uint32_t>(f[3], 1, kMaxTileNumber, &b.target))
+    return Fail("BORDER タイル 道路:位置 ...");
+  for (std::size_t i = 4; i < f.size(); ++i) {
+    const std::size_t colon = f[i].find(':');
+    int rec = 0, place = 0;
+    if (colon == std::string_view::npos ||
+        !Number(f[i].substr(0, colon), 0, kMaxRecordsPerTile - 1, &rec) ||
+        !Number(f[i].substr(colon + 1), 0, kMaxLinksPerRecord - 1, &place))
+      return Fail("BORDER の行き先は 道路:位置");
+    b.links.emplace_back(rec, place);
   }
-  return Fail("不明な行です");
+  road_.borders.push_back(std::move(b));
+  return true;
 }
 
 // Encodes the open road record's bytes.

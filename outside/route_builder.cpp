@@ -113,29 +113,25 @@ bool Fail(std::string* error, const char* what, std::uint32_t link) {
   return false;
 }
 
-bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::Time& departure, double* metres,
-               double* seconds, PartPath* part, std::string* error) {
-  TravelClock::Time start = departure;
-  start.addSec(static_cast<std::int32_t>(std::lround(*seconds)));
-  part->startTime = start;
-
-  if (spec.runs.empty()) {
-    part->start = part->goal = spec.standing;
-    part->entries = {spec.standing, spec.standing};
-    MapLink link;
-    if (FindMapLink(map, spec.standing.first, &link)) {
-      const std::size_t i = std::min<std::size_t>(spec.standing.second & 0xFFFF, link.points.size() - 1);
-      part->startPoints = part->endPoints = {link.points[i]};
-    }
-    part->distance = static_cast<std::int32_t>(std::lround(*metres));
-    part->time = static_cast<std::int32_t>(std::lround(*seconds));
-    if (!spec.facilities.empty() || !spec.tolls.empty())
-      return Fail(error, "guidance on a part without links", spec.standing.first);
-    return true;
+// A part without links: it stands on one place of a link.
+bool BuildStandingPart(const KiwiHandle& map, const PartSpec& spec, double metres, double seconds, PartPath* part,
+                       std::string* error) {
+  part->start = part->goal = spec.standing;
+  part->entries = {spec.standing, spec.standing};
+  MapLink link;
+  if (FindMapLink(map, spec.standing.first, &link)) {
+    const std::size_t i = std::min<std::size_t>(spec.standing.second & 0xFFFF, link.points.size() - 1);
+    part->startPoints = part->endPoints = {link.points[i]};
   }
+  part->distance = static_cast<std::int32_t>(std::lround(metres));
+  part->time = static_cast<std::int32_t>(std::lround(seconds));
+  if (!spec.facilities.empty() || !spec.tolls.empty())
+    return Fail(error, "guidance on a part without links", spec.standing.first);
+  return true;
+}
 
-  // The driven links in order.
-  std::vector<Driven> driven;
+// The driven links in order; each must start where the one before it ends.
+bool DriveRuns(const KiwiHandle& map, const PartSpec& spec, std::vector<Driven>* driven, std::string* error) {
   for (std::size_t r = 0; r < spec.runs.size(); ++r) {
     const RunSpec& run = spec.runs[r];
     for (std::uint32_t d = 0; d <= run.lastOffset; ++d) {
@@ -146,22 +142,26 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
       if (!FindMapLink(map, number, &one.link)) return Fail(error, "link not on the map", number);
       one.points = one.link.points;
       if (one.reverse) std::reverse(one.points.begin(), one.points.end());
-      if (!driven.empty() && !Same(driven.back().points.back(), one.points.front()))
+      if (!driven->empty() && !Same(driven->back().points.back(), one.points.front()))
         return Fail(error, "link does not start where the one before it ends", number);
-      driven.push_back(std::move(one));
+      driven->push_back(std::move(one));
     }
   }
+  return true;
+}
 
-  // Trim the first and last link at the exact start and goal.
-  Driven& first = driven.front();
-  Driven& last = driven.back();
+// Trims the first and last link at the exact start and goal; the driving
+// indices of the start and goal points on their full links.
+void TrimEnds(const PartSpec& spec, std::vector<Driven>* driven, std::size_t* startIndex, std::size_t* goalIndex) {
+  Driven& first = driven->front();
+  Driven& last = driven->back();
   const std::vector<ShapePoint> firstFull = first.points;
   const std::vector<ShapePoint> lastFull = last.points;
   std::size_t startAt = 0;
   std::size_t goalAt = lastFull.size() - 1;
   if (spec.start) startAt = Nearest(firstFull, *spec.start);
   if (spec.goal) goalAt = Nearest(lastFull, *spec.goal);
-  if (driven.size() == 1) {
+  if (driven->size() == 1) {
     if (goalAt < startAt) goalAt = startAt;
     std::vector<ShapePoint> pts;
     pts.push_back(spec.start ? *spec.start : firstFull[startAt]);
@@ -183,18 +183,12 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
       last.points = pts;
     }
   }
+  *startIndex = startAt;
+  *goalIndex = goalAt;
+}
 
-  // Cumulative distance and time.
-  const double startMetres = *metres;
-  const double startSeconds = *seconds;
-  for (Driven& d : driven) {
-    const double m = PathMetres(d.points);
-    *metres += m;
-    *seconds += m * 3.6 / TravelSpeedKmh(d.link.roadType);
-    d.endMetres = *metres;
-    d.endSeconds = *seconds;
-  }
-
+// One path link per run, with the distance and time at its end.
+void AddRuns(const PartSpec& spec, const std::vector<Driven>& driven, PartPath* part) {
   for (std::size_t r = 0; r < spec.runs.size(); ++r) {
     const RunSpec& s = spec.runs[r];
     PathLink run;
@@ -210,6 +204,72 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
       }
     part->runs.push_back(run);
   }
+}
+
+// Guidance entries in driving order; toll entries also give the part's
+// toll links.
+bool PlaceGuidance(const std::vector<GuideSpec>& specs, const std::vector<Driven>& driven, double startMetres,
+                   double startSeconds, bool toll, std::vector<GuideEntry>* out, PartPath* part,
+                   std::string* error) {
+  const Driven& first = driven.front();
+  std::vector<std::pair<std::size_t, GuideEntry>> found;
+  for (const GuideSpec& g : specs) {
+    std::size_t i = 0;
+    if (g.atStart) {
+      if (first.link.number != g.link || first.reverse != g.reverse)
+        return Fail(error, "guidance at the start names another link than the first", g.link);
+    } else {
+      while (i < driven.size() && !(driven[i].link.number == g.link && driven[i].reverse == g.reverse)) ++i;
+      if (i == driven.size()) return Fail(error, "guidance on a link the part does not drive that way", g.link);
+    }
+    GuideEntry e;
+    e.link = g.link;
+    e.direction = g.reverse ? 1 : 0;
+    e.number = g.number;
+    e.distance = static_cast<std::uint32_t>(std::lround(g.atStart ? startMetres : driven[i].endMetres));
+    e.time = static_cast<std::uint32_t>(std::lround(g.atStart ? startSeconds : driven[i].endSeconds));
+    // Entries at the start come before those at the end of the first link.
+    found.emplace_back(g.atStart ? 0 : i + 1, e);
+  }
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [i, e] : found) {
+    out->push_back(e);
+    if (toll) {
+      PartLink p;
+      p.facility = e.number;
+      p.seconds = e.time;
+      part->links.push_back(p);
+    }
+  }
+  return true;
+}
+
+bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::Time& departure, double* metres,
+               double* seconds, PartPath* part, std::string* error) {
+  TravelClock::Time start = departure;
+  start.addSec(static_cast<std::int32_t>(std::lround(*seconds)));
+  part->startTime = start;
+  if (spec.runs.empty()) return BuildStandingPart(map, spec, *metres, *seconds, part, error);
+
+  std::vector<Driven> driven;
+  if (!DriveRuns(map, spec, &driven, error)) return false;
+  std::size_t startAt = 0;
+  std::size_t goalAt = 0;
+  TrimEnds(spec, &driven, &startAt, &goalAt);
+  const Driven& first = driven.front();
+  const Driven& last = driven.back();
+
+  // Cumulative distance and time.
+  const double startMetres = *metres;
+  const double startSeconds = *seconds;
+  for (Driven& d : driven) {
+    const double m = PathMetres(d.points);
+    *metres += m;
+    *seconds += m * 3.6 / TravelSpeedKmh(d.link.roadType);
+    d.endMetres = *metres;
+    d.endSeconds = *seconds;
+  }
+  AddRuns(spec, driven, part);
 
   part->start = {first.link.number, OwnIndex(first, startAt)};
   part->goal = {last.link.number, OwnIndex(last, goalAt)};
@@ -227,40 +287,8 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
   part->distance = static_cast<std::int32_t>(std::lround(*metres));
   part->time = static_cast<std::int32_t>(std::lround(*seconds));
 
-  // Guidance entries in driving order.
-  auto place = [&](const std::vector<GuideSpec>& specs, std::vector<GuideEntry>* out, bool toll) {
-    std::vector<std::pair<std::size_t, GuideEntry>> found;
-    for (const GuideSpec& g : specs) {
-      std::size_t i = 0;
-      if (g.atStart) {
-        if (first.link.number != g.link || first.reverse != g.reverse)
-          return Fail(error, "guidance at the start names another link than the first", g.link);
-      } else {
-        while (i < driven.size() && !(driven[i].link.number == g.link && driven[i].reverse == g.reverse)) ++i;
-        if (i == driven.size()) return Fail(error, "guidance on a link the part does not drive that way", g.link);
-      }
-      GuideEntry e;
-      e.link = g.link;
-      e.direction = g.reverse ? 1 : 0;
-      e.number = g.number;
-      e.distance = static_cast<std::uint32_t>(std::lround(g.atStart ? startMetres : driven[i].endMetres));
-      e.time = static_cast<std::uint32_t>(std::lround(g.atStart ? startSeconds : driven[i].endSeconds));
-      // Entries at the start come before those at the end of the first link.
-      found.emplace_back(g.atStart ? 0 : i + 1, e);
-    }
-    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [i, e] : found) {
-      out->push_back(e);
-      if (toll) {
-        PartLink p;
-        p.facility = e.number;
-        p.seconds = e.time;
-        part->links.push_back(p);
-      }
-    }
-    return true;
-  };
-  return place(spec.facilities, &part->facilities, false) && place(spec.tolls, &part->tolls, true);
+  return PlaceGuidance(spec.facilities, driven, startMetres, startSeconds, false, &part->facilities, part, error) &&
+         PlaceGuidance(spec.tolls, driven, startMetres, startSeconds, true, &part->tolls, part, error);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // filters, conversion.
 
 #include <iterator>
-#include <new>
 
+#include "common/allocation_guard.h"
 #include "route/highway_data.h"
 #include "route/item_list.h"
 #include "route/link_filters.h"
@@ -72,7 +72,8 @@ void RunFilters(TmpItemAry& items, const TVXRouteCondition& condition, HighwayDa
 bool RouteWork::runFilterPipeline(const RouteDataPaths& dataPaths, KiwiHandle* mapData,
                                   TVXRouteResult** resultSlot) {
   if (!condition || !resultSlot) return false;
-  try {
+  // Without memory for the items or the result the pipeline answers false.
+  return CatchAllocationFailure(false, [&] {
     HighwayData highway;
     if (!highway.openHighwayData(dataPaths.highwayPath.c_str())) return false;
     // A toll object of our own, for facility names only.
@@ -86,9 +87,7 @@ bool RouteWork::runFilterPipeline(const RouteDataPaths& dataPaths, KiwiHandle* m
     if (!made) return false;
     *resultSlot = made;
     return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  });
 }
 
 }  // namespace TvxRoute

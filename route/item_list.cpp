@@ -317,6 +317,33 @@ void CTvxGuideFuncTVX::onCrossingName(const std::string& name) {
   list.push_back(TmpItemAry::Item{std::move(node), nullptr});
 }
 
+namespace {
+
+// The road record the leg starts on: that of the tile around the middle of
+// the first two start points (or of a tile shifted a little from it) that
+// holds the first link; null when there is none.
+KwInnerPtr<KwRoad> FindStartRoad(const RouteSingleResult& leg, KiwiHandle* map, std::uint32_t firstLink) {
+  const PartPath* first = leg.getPart(0);
+  if (!first || first->startPoints.empty()) return {};
+  std::int64_t sx = first->startPoints[0].x, sy = first->startPoints[0].y;
+  if (first->startPoints.size() >= 2) {
+    sx = (sx + first->startPoints[1].x) / 2;
+    sy = (sy + first->startPoints[1].y) / 2;
+  }
+  static constexpr int kShift[5][2] = {{0, 0}, {-100, -100}, {-100, 100}, {100, 100}, {100, -100}};
+  for (const auto& s : kShift) {
+    KwInnerPtr<KwMap> tile = map->getMap(Pelvo::P2, ClampInt(sx + s[0]), ClampInt(sy + s[1]));
+    if (!tile) continue;
+    KwInnerPtr<KwRoad> r = tile->getRoad();
+    if (r && r->findLink(firstLink, nullptr)) return r;
+  }
+  KwInnerPtr<KwMap> tile = map->getMap(Pelvo::P2, ClampInt(sx), ClampInt(sy));
+  if (!tile) return {};
+  return tile->getRoad();
+}
+
+}  // namespace
+
 bool walkLeg(const RouteSingleResult& leg, KiwiHandle* map, CRP2ConvFunc& func) {
   // The runs of the leg and, per run, its part; part boundaries are the
   // running sums of the parts' run counts.
@@ -336,32 +363,8 @@ bool walkLeg(const RouteSingleResult& leg, KiwiHandle* map, CRP2ConvFunc& func) 
   if (runs.empty()) return true;
   if (!map) return false;
 
-  // Start tile: around the middle of the first two start points.
-  const PartPath* first = leg.getPart(0);
-  if (!first || first->startPoints.empty()) return false;
-  std::int64_t sx = first->startPoints[0].x, sy = first->startPoints[0].y;
-  if (first->startPoints.size() >= 2) {
-    sx = (sx + first->startPoints[1].x) / 2;
-    sy = (sy + first->startPoints[1].y) / 2;
-  }
-  const std::uint32_t firstLink = RunLinkNo(*runs[0], 0);
-  static constexpr int kShift[5][2] = {{0, 0}, {-100, -100}, {-100, 100}, {100, 100}, {100, -100}};
-  KwInnerPtr<KwRoad> road;
-  for (const auto& s : kShift) {
-    KwInnerPtr<KwMap> tile = map->getMap(Pelvo::P2, ClampInt(sx + s[0]), ClampInt(sy + s[1]));
-    if (!tile) continue;
-    KwInnerPtr<KwRoad> r = tile->getRoad();
-    if (r && r->findLink(firstLink, nullptr)) {
-      road = r;
-      break;
-    }
-  }
-  if (!road) {
-    KwInnerPtr<KwMap> tile = map->getMap(Pelvo::P2, ClampInt(sx), ClampInt(sy));
-    if (!tile) return false;
-    road = tile->getRoad();
-    if (!road) return false;
-  }
+  KwInnerPtr<KwRoad> road = FindStartRoad(leg, map, RunLinkNo(*runs[0], 0));
+  if (!road) return false;
 
   std::size_t r = 0;
   std::uint32_t d = 0;

@@ -1,5 +1,4 @@
-#include <new>
-
+#include "common/allocation_guard.h"
 #include "route/tvx_condition.h"
 #include "route/tvx_result.h"
 
@@ -15,7 +14,10 @@ const T* At(const std::vector<T>& list, int i) {
 
 }  // namespace
 
-TVXRouteCondition::Node* TVXRouteCondition::Node::Create() { return new (std::nothrow) Node(); }
+// The factories answer null when memory runs out.
+TVXRouteCondition::Node* TVXRouteCondition::Node::Create() {
+  return CatchAllocationFailure(static_cast<Node*>(nullptr), [] { return new Node(); });
+}
 
 bool TVXRouteCondition::Node::addRoadPoint(const Point& point) {
   roadPoints_.push_back(point);
@@ -26,7 +28,9 @@ const TVXRouteCondition::Node::Point* TVXRouteCondition::Node::getRoadPoint(int 
   return At(roadPoints_, i);
 }
 
-TVXRouteCondition* TVXRouteCondition::Create() { return new (std::nothrow) TVXRouteCondition(); }
+TVXRouteCondition* TVXRouteCondition::Create() {
+  return CatchAllocationFailure(static_cast<TVXRouteCondition*>(nullptr), [] { return new TVXRouteCondition(); });
+}
 
 TVXRouteCondition::~TVXRouteCondition() {
   for (Node* node : nodes_) node->Release();
@@ -44,7 +48,9 @@ const TVXRouteCondition::Node* TVXRouteCondition::getNode(int i) const {
   return slot == nullptr ? nullptr : *slot;
 }
 
-TVXRouteResult* TVXRouteResult::Create() { return new (std::nothrow) TVXRouteResult(); }
+TVXRouteResult* TVXRouteResult::Create() {
+  return CatchAllocationFailure(static_cast<TVXRouteResult*>(nullptr), [] { return new TVXRouteResult(); });
+}
 
 TVXRouteResult::~TVXRouteResult() {
   for (Link* link : tables.links) delete link;

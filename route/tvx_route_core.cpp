@@ -1,10 +1,10 @@
 #include "route/tvx_route_core.h"
 
 #include <cstdint>
-#include <new>
 #include <string>
 #include <utility>
 
+#include "common/allocation_guard.h"
 #include "outside/kiwi.h"
 #include "plat/path.h"
 #include "plat/registry.h"
@@ -47,65 +47,55 @@ bool CTVXRouteCore::initCore(const char* dataDir) {
   }
   // A re-initialisation that fails leaves the core uninitialised.
   setState(kNotInitialised, -1);
-  auto fail = [this](std::int32_t error) {
+  // Running out of memory anywhere in the initialisation answers kOutOfMemory.
+  const std::int32_t error =
+      CatchAllocationFailure(std::int32_t{TVXRoute::kOutOfMemory}, [&] { return initParts(dataDir); });
+  if (error != TVXRoute::kNoError) {
     lastError_.store(error, std::memory_order_release);
     return false;
-  };
-
-  if (!work_) {
-    work_.reset(new (std::nothrow) RouteWork());
-    if (!work_) return fail(TVXRoute::kOutOfMemory);
   }
-  if (dataDir == nullptr || dataDir[0] == '\0') return fail(TVXRoute::kInitFailed);
+  // A successful init leaves lastError as it was.
+  setState(kReady, -1);
+  return true;
+}
+
+std::int32_t CTVXRouteCore::initParts(const char* dataDir) {
+  if (!work_) work_.reset(new RouteWork());
+  if (dataDir == nullptr || dataDir[0] == '\0') return TVXRoute::kInitFailed;
   std::string dir(dataDir);
   if (!plat::path::EndsWithSeparator(dir)) dir += '/';
 
-  if (!mapData_) {
-    mapData_.reset(new (std::nothrow) KiwiHandleForALLDATA(0x1000000, true));
-    if (!mapData_) return fail(TVXRoute::kOutOfMemory);
-  }
-  if (!mapData_->init((dir + "ALLDATA.KWI").c_str())) return fail(TVXRoute::kInitFailed);
+  if (!mapData_) mapData_.reset(new KiwiHandleForALLDATA(0x1000000, true));
+  if (!mapData_->init((dir + "ALLDATA.KWI").c_str())) return TVXRoute::kInitFailed;
 
-  if (!route_) {
-    route_.reset(new (std::nothrow) Route());
-    if (!route_) return fail(TVXRoute::kOutOfMemory);
-  }
-  if (route_->init(this, mapData_.get()) != 0) return fail(TVXRoute::kInitFailed);
+  if (!route_) route_.reset(new Route());
+  if (route_->init(this, mapData_.get()) != 0) return TVXRoute::kInitFailed;
 
-  if (!toll_) {
-    toll_.reset(new (std::nothrow) Toll());
-    if (!toll_) return fail(TVXRoute::kOutOfMemory);
-  }
-  if (toll_->init(this, dir.c_str()) != 0) return fail(TVXRoute::kInitFailed);
+  if (!toll_) toll_.reset(new Toll());
+  if (toll_->init(this, dir.c_str()) != 0) return TVXRoute::kInitFailed;
 
-  if (!dataPaths_) {
-    dataPaths_.reset(new (std::nothrow) RouteDataPaths());
-    if (!dataPaths_) return fail(TVXRoute::kOutOfMemory);
-  }
+  if (!dataPaths_) dataPaths_.reset(new RouteDataPaths());
   // The data check: HIGHWAY.DAT opens with a sound header, and the toll
   // data answers a toll engine of its own.
   {
     const std::string highway = dir + "HIGHWAY.DAT";
     HighwayData reader;
-    if (!reader.openHighwayData(highway.c_str())) return fail(TVXRoute::kInitFailed);
+    if (!reader.openHighwayData(highway.c_str())) return TVXRoute::kInitFailed;
     reader.closeHighwayData();
     dataPaths_->highwayPath = highway;
     Toll check;
-    if (check.init(nullptr, dir.c_str()) != 0) return fail(TVXRoute::kInitFailed);
+    if (check.init(nullptr, dir.c_str()) != 0) return TVXRoute::kInitFailed;
     dataPaths_->tollFolder = dir;
   }
 
   if (!delayCall_) {
-    delayCall_.reset(new (std::nothrow) DelayCall());
-    if (!delayCall_) return fail(TVXRoute::kOutOfMemory);
+    delayCall_.reset(new DelayCall());
     if (!delayCall_->Create()) {
       delayCall_.reset();
-      return fail(TVXRoute::kInitFailed);
+      return TVXRoute::kInitFailed;
     }
   }
-  // A successful init leaves lastError as it was.
-  setState(kReady, -1);
-  return true;
+  return TVXRoute::kNoError;
 }
 
 void CTVXRouteCore::readSwitch() {

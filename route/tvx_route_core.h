@@ -82,6 +82,9 @@ class CTVXRouteCore : public RouteHandler, public TollHandler, private NearRoadT
   void endCalc(std::int32_t error);
   void setState(State state, std::int32_t legIndex);
   void readSwitch();
+  // The parts of initCore that take memory and read the data folder: the
+  // error code, kNoError when every part stands.
+  std::int32_t initParts(const char* dataDir);
 
   std::unique_ptr<RouteWork> work_;
   std::atomic<std::int32_t> lastError_{0};

@@ -1,7 +1,8 @@
 #include "route/tvx_values.h"
 
 #include <cstring>
-#include <new>
+
+#include "common/allocation_guard.h"
 
 namespace {
 
@@ -47,8 +48,11 @@ void NodeBase::setName(const char* name) {
   if (name != nullptr) {
     const std::size_t len = std::strlen(name);
     // Without memory the node is left without a name.
-    copy = new (std::nothrow) char[len + 1];
-    if (copy != nullptr) std::memcpy(copy, name, len + 1);
+    copy = CatchAllocationFailure(static_cast<char*>(nullptr), [&] {
+      char* made = new char[len + 1];
+      std::memcpy(made, name, len + 1);
+      return made;
+    });
   }
   delete[] name_;
   name_ = copy;

@@ -391,6 +391,126 @@ bool SerializeNames(CRecordList* list, std::string* out, uint32_t* count) {
   return true;
 }
 
+// The data file: its header, then the records as they were added; closed.
+bool WriteDataFile(plat::File* file, uint32_t time, uint32_t version, const unsigned char* bytes,
+                   uint32_t total) {
+  unsigned char header[kChangeDataHeaderSize] = {};
+  std::memcpy(header, "TVXC", 4);
+  Store32(header + 4, time);
+  Store32(header + 8, total + kChangeDataHeaderSize);
+  Store32(header + 12, version);
+  return WriteBytesToFile(file, header, kChangeDataHeaderSize) &&
+         (total == 0 || WriteBytesToFile(file, bytes, total)) && file->Close();
+}
+
+// The key tables of the index and their entry counts.
+struct KeyTables {
+  std::string blockTable;
+  std::string codeTable;
+  uint32_t blockCount = 0;
+  uint32_t codeCount = 0;
+};
+
+// The index's key tables: a block entry per run of equal (code, block
+// number, sort form 1), a code entry per run of block entries of equal code.
+// Null, or the message of the failure.
+const char* BuildKeyTables(const CRecordList& offsets, const unsigned char* bytes, uint32_t total,
+                           KeyTables* tables) {
+  const uint32_t count = offsets.GetCount();
+  RecordView views[2];
+  int current = 0;
+  bool havePrevious = false;
+  uint32_t blockRun = 0;
+  uint32_t codeRun = 0;
+  ChangeRecord codeFirst;
+  unsigned char entry[6];
+  // An entry is made when its run ends: at the first record of the next
+  // run, or after the last record.
+  uint32_t blockFirstRecord = 0;
+  uint32_t codeFirstBlock = 0;
+  for (uint64_t i = 1; i <= static_cast<uint64_t>(count) + 1; ++i) {
+    const uint32_t n = static_cast<uint32_t>(i);
+    bool newBlock = true;
+    bool newCode = true;
+    RecordView& view = views[current];
+    if (i <= count) {
+      const auto* p = static_cast<const unsigned char*>(offsets.GetPtr(n));
+      if (p == nullptr || !view.Load(bytes, total, Load32(p))) return kDataError;
+      if (havePrevious) {
+        RecordView& previous = views[1 - current];
+        newCode = CompareCodes(view.record, codeFirst) != 0;
+        if (!newCode && view.record.blockNumber == previous.record.blockNumber) {
+          const char *s1, *s2, *p1, *p2;
+          std::size_t n1, n2, m1, m2;
+          view.SortForms(&s1, &n1, &s2, &n2);
+          previous.SortForms(&p1, &m1, &p2, &m2);
+          newBlock = CompareSpans(s1, n1, p1, m1) != 0;
+        }
+        newBlock = newBlock || newCode;
+      }
+    }
+    if (havePrevious && newBlock) {
+      if (blockRun > kMaxRunLength) return kMsgWorkMemory;
+      Store32(entry, blockFirstRecord);
+      Store16(entry + 4, static_cast<uint16_t>(blockRun));
+      tables->blockTable.append(reinterpret_cast<const char*>(entry), 6);
+      ++tables->blockCount;
+      ++codeRun;
+    }
+    if (havePrevious && newCode) {
+      if (codeRun > kMaxRunLength) return kMsgWorkMemory;
+      Store32(entry, codeFirstBlock);
+      Store16(entry + 4, static_cast<uint16_t>(codeRun));
+      tables->codeTable.append(reinterpret_cast<const char*>(entry), 6);
+      ++tables->codeCount;
+    }
+    if (i > count) break;
+    if (newCode) {
+      codeFirst = view.record;
+      codeFirstBlock = tables->blockCount + 1;
+      codeRun = 0;
+    }
+    if (newBlock) {
+      blockFirstRecord = n;
+      blockRun = 0;
+    }
+    ++blockRun;
+    havePrevious = true;
+    current = 1 - current;
+  }
+  return nullptr;
+}
+
+// The block and lot names that are not plain numbers, one list each. Null,
+// or the message of the failure.
+const char* CollectNames(const CRecordList& offsets, const unsigned char* bytes, uint32_t total,
+                         CRecordList* blockNames, CRecordList* lotNames) {
+  const uint32_t count = offsets.GetCount();
+  if (!blockNames->Create(512, kChangeNameSize, 128) ||
+      !lotNames->Create(512, kChangeNameSize, 128)) {
+    return kMsgWorkMemory;
+  }
+  const char kFullWidthZero[] = "０";
+  for (uint32_t n = 1; n <= count; ++n) {
+    const auto* p = static_cast<const unsigned char*>(offsets.GetPtr(n));
+    RecordView view;
+    if (p == nullptr || !view.Load(bytes, total, Load32(p))) return kDataError;
+    char name1[kChangeTextSize], name2[kChangeTextSize], sort1[kChangeTextSize],
+        sort2[kChangeTextSize];
+    view.Texts(name1, name2, sort1, sort2);
+    const ChangeRecord& r = view.record;
+    if ((r.name1Length != 0 || r.sortForm1Length != 0) && std::strcmp(name1, kFullWidthZero) != 0 &&
+        !AddName(blockNames, name1)) {
+      return kMsgWorkMemory;
+    }
+    if ((r.name2Length != 0 || r.sortForm2Length != 0) && std::strcmp(name2, kFullWidthZero) != 0 &&
+        !AddName(lotNames, name2)) {
+      return kMsgWorkMemory;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* indexPath,
@@ -423,15 +543,7 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
     return 0;
   };
 
-  unsigned char dataHeader[kChangeDataHeaderSize] = {};
-  std::memcpy(dataHeader, "TVXC", 4);
-  Store32(dataHeader + 4, time);
-  Store32(dataHeader + 8, total + kChangeDataHeaderSize);
-  Store32(dataHeader + 12, formatVersion_);
-  if (!WriteBytesToFile(&dataFile, dataHeader, kChangeDataHeaderSize) ||
-      (total != 0 && !WriteBytesToFile(&dataFile, bytes, total)) || !dataFile.Close()) {
-    return fail(kMsgFileWrite, data);
-  }
+  if (!WriteDataFile(&dataFile, time, formatVersion_, bytes, total)) return fail(kMsgFileWrite, data);
 
   // 2. The index header, rewritten at the end.
   if (!OpenNewFileForReadWrite(&indexFile, index)) return fail(kMsgFileCreate, index);
@@ -443,75 +555,14 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
     return fail(kMsgFileWrite, index);
   }
 
-  // 3. Key tables: a block entry per run of equal (code, block number,
-  // sort form 1), a code entry per run of block entries of equal code.
-  std::string blockTable;
-  std::string codeTable;
-  uint32_t blockCount = 0;
-  uint32_t codeCount = 0;
-  {
-    RecordView views[2];
-    int current = 0;
-    bool havePrevious = false;
-    uint32_t blockRun = 0;
-    uint32_t codeRun = 0;
-    ChangeRecord codeFirst;
-    unsigned char entry[6];
-    // An entry is made when its run ends: at the first record of the next
-    // run, or after the last record.
-    uint32_t blockFirstRecord = 0;
-    uint32_t codeFirstBlock = 0;
-    for (uint64_t i = 1; i <= static_cast<uint64_t>(count) + 1; ++i) {
-      const uint32_t n = static_cast<uint32_t>(i);
-      bool newBlock = true;
-      bool newCode = true;
-      RecordView& view = views[current];
-      if (i <= count) {
-        const auto* p = static_cast<const unsigned char*>(recordOffsets_.GetPtr(n));
-        if (p == nullptr || !view.Load(bytes, total, Load32(p))) return fail(kDataError, nullptr);
-        if (havePrevious) {
-          RecordView& previous = views[1 - current];
-          newCode = CompareCodes(view.record, codeFirst) != 0;
-          if (!newCode && view.record.blockNumber == previous.record.blockNumber) {
-            const char *s1, *s2, *p1, *p2;
-            std::size_t n1, n2, m1, m2;
-            view.SortForms(&s1, &n1, &s2, &n2);
-            previous.SortForms(&p1, &m1, &p2, &m2);
-            newBlock = CompareSpans(s1, n1, p1, m1) != 0;
-          }
-          newBlock = newBlock || newCode;
-        }
-      }
-      if (havePrevious && newBlock) {
-        if (blockRun > kMaxRunLength) return fail(kMsgWorkMemory, nullptr);
-        Store32(entry, blockFirstRecord);
-        Store16(entry + 4, static_cast<uint16_t>(blockRun));
-        blockTable.append(reinterpret_cast<const char*>(entry), 6);
-        ++blockCount;
-        ++codeRun;
-      }
-      if (havePrevious && newCode) {
-        if (codeRun > kMaxRunLength) return fail(kMsgWorkMemory, nullptr);
-        Store32(entry, codeFirstBlock);
-        Store16(entry + 4, static_cast<uint16_t>(codeRun));
-        codeTable.append(reinterpret_cast<const char*>(entry), 6);
-        ++codeCount;
-      }
-      if (i > count) break;
-      if (newCode) {
-        codeFirst = view.record;
-        codeFirstBlock = blockCount + 1;
-        codeRun = 0;
-      }
-      if (newBlock) {
-        blockFirstRecord = n;
-        blockRun = 0;
-      }
-      ++blockRun;
-      havePrevious = true;
-      current = 1 - current;
-    }
-  }
+  // 3. Key tables.
+  KeyTables tables;
+  if (const char* failure = BuildKeyTables(recordOffsets_, bytes, total, &tables))
+    return fail(failure, nullptr);
+  const std::string& blockTable = tables.blockTable;
+  const std::string& codeTable = tables.codeTable;
+  const uint32_t blockCount = tables.blockCount;
+  const uint32_t codeCount = tables.codeCount;
   const uint32_t codePosition = kChangeIndexHeaderSize;
   const uint64_t blockPosition = codePosition + static_cast<uint64_t>(codeTable.size());
   const uint64_t offsetsPosition = blockPosition + blockTable.size();
@@ -534,28 +585,8 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
   // 4. Name lists: the block and lot names that are not plain numbers.
   CRecordList blockNames;
   CRecordList lotNames;
-  if (!blockNames.Create(512, kChangeNameSize, 128) ||
-      !lotNames.Create(512, kChangeNameSize, 128)) {
-    return fail(kMsgWorkMemory, nullptr);
-  }
-  const char kFullWidthZero[] = "０";
-  for (uint32_t n = 1; n <= count; ++n) {
-    const auto* p = static_cast<const unsigned char*>(recordOffsets_.GetPtr(n));
-    RecordView view;
-    if (p == nullptr || !view.Load(bytes, total, Load32(p))) return fail(kDataError, nullptr);
-    char name1[kChangeTextSize], name2[kChangeTextSize], sort1[kChangeTextSize],
-        sort2[kChangeTextSize];
-    view.Texts(name1, name2, sort1, sort2);
-    const ChangeRecord& r = view.record;
-    if ((r.name1Length != 0 || r.sortForm1Length != 0) && std::strcmp(name1, kFullWidthZero) != 0 &&
-        !AddName(&blockNames, name1)) {
-      return fail(kMsgWorkMemory, nullptr);
-    }
-    if ((r.name2Length != 0 || r.sortForm2Length != 0) && std::strcmp(name2, kFullWidthZero) != 0 &&
-        !AddName(&lotNames, name2)) {
-      return fail(kMsgWorkMemory, nullptr);
-    }
-  }
+  if (const char* failure = CollectNames(recordOffsets_, bytes, total, &blockNames, &lotNames))
+    return fail(failure, nullptr);
   std::string names;
   uint32_t blockNameCount = 0;
   uint32_t lotNameCount = 0;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "tabledb/file_cache.h"
 
@@ -50,14 +51,16 @@ int CDataSource::OpenSharedImage(const char* path) {
 int CDataSource::TakeCopy(const void* bytes, uint32_t length, uint32_t growthStep, Mode mode) {
   Close();
   if (!bytes || length == 0) return 0;
-  block_ = static_cast<unsigned char*>(std::malloc(length));
-  if (!block_) return 0;
-  std::memcpy(block_, bytes, length);
-  data_ = block_;
-  size_ = length;
-  capacity_ = length;
-  growthStep_ = growthStep;
-  return Opened(kOwnMemory, mode);
+  // Without memory for the copy the source stays closed and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    block_ = static_cast<unsigned char*>(AllocateBlock(length));
+    std::memcpy(block_, bytes, length);
+    data_ = block_;
+    size_ = length;
+    capacity_ = length;
+    growthStep_ = growthStep;
+    return Opened(kOwnMemory, mode);
+  });
 }
 
 int CDataSource::CopyFromMemory(const void* bytes, uint32_t length) {
@@ -111,13 +114,15 @@ int CDataSource::CreateImage(const char* path, uint32_t bufferSize, uint32_t gro
 int CDataSource::CreateMemory(uint32_t capacity, uint32_t growthStep) {
   Close();
   if (capacity == 0) return 0;
-  block_ = static_cast<unsigned char*>(std::calloc(capacity, 1));
-  if (!block_) return 0;
-  data_ = block_;
-  size_ = 0;
-  capacity_ = capacity;
-  growthStep_ = growthStep;
-  return Opened(kOwnMemory, kModeUpdate);
+  // Without memory for the block the source stays closed and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    block_ = static_cast<unsigned char*>(AllocateZeroedBlock(capacity));
+    data_ = block_;
+    size_ = 0;
+    capacity_ = capacity;
+    growthStep_ = growthStep;
+    return Opened(kOwnMemory, kModeUpdate);
+  });
 }
 
 int CDataSource::LoadFile(const char* path) {
@@ -222,14 +227,16 @@ int CDataSource::GrowFor(uint64_t end) {
   if (growthStep_ < end - capacity_) growthStep_ = static_cast<uint32_t>(end - capacity_);
   const uint64_t grown = static_cast<uint64_t>(capacity_) + growthStep_;
   if (grown > UINT32_MAX) return 0;
-  auto* bigger = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(grown), 1));
-  if (!bigger) return 0;
-  std::memcpy(bigger, block_, size_);
-  std::free(block_);
-  block_ = bigger;
-  data_ = block_;
-  capacity_ = static_cast<uint32_t>(grown);
-  return 1;
+  // Without memory the block stays as it was and the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    auto* bigger = static_cast<unsigned char*>(AllocateZeroedBlock(static_cast<size_t>(grown)));
+    std::memcpy(bigger, block_, size_);
+    std::free(block_);
+    block_ = bigger;
+    data_ = block_;
+    capacity_ = static_cast<uint32_t>(grown);
+    return 1;
+  });
 }
 
 int CDataSource::Write(const void* buffer, uint32_t count) {

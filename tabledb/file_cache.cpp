@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <new>
+
+#include "common/allocation_guard.h"
 
 namespace {
 
@@ -75,14 +76,15 @@ int CCachedFile::Open(const std::string& native) {
   if (file_.Stamp().size > UINT32_MAX - 1) return 0;
   native_ = native;
   size_ = static_cast<uint32_t>(file_.Stamp().size);
-  // The block is reserved whole but only the blocks read are touched.
-  data_ = static_cast<unsigned char*>(std::malloc(size_ == 0 ? 1 : size_));
-  if (!data_) return 0;
-  blockCount_ = static_cast<uint32_t>((static_cast<uint64_t>(size_) + kBlockSize - 1) >> kBlockShift);
-  filled_.reset(new (std::nothrow) std::atomic<uint8_t>[blockCount_ == 0 ? 1 : blockCount_]);
-  if (!filled_) return 0;
-  for (uint32_t i = 0; i < blockCount_; ++i) filled_[i].store(0, std::memory_order_relaxed);
-  return 1;
+  // Without memory for the copy the file is not cached: the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    // The block is reserved whole but only the blocks read are touched.
+    data_ = static_cast<unsigned char*>(AllocateBlock(size_));
+    blockCount_ = static_cast<uint32_t>((static_cast<uint64_t>(size_) + kBlockSize - 1) >> kBlockShift);
+    filled_.reset(new std::atomic<uint8_t>[blockCount_ == 0 ? 1 : blockCount_]);
+    for (uint32_t i = 0; i < blockCount_; ++i) filled_[i].store(0, std::memory_order_relaxed);
+    return 1;
+  });
 }
 
 int CCachedFile::FillBlocks(uint32_t first, uint32_t last) {

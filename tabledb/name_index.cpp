@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "common/field_split.h"
@@ -130,6 +129,46 @@ bool ReadBucketOrReport(plat::File* index, uint16_t code, NameIndexBucket* bucke
   return false;
 }
 
+// The words of an all-words key; the lead word is the one whose first
+// character has the fewest entries (the first of equals).
+bool SplitSearchWords(plat::File* index, const char* key, uint32_t table, const char* indexPath,
+                      char* message, std::vector<std::string>* words, std::size_t* lead) {
+  auto split = std::make_unique<CBlankFieldList>();
+  std::unique_ptr<char[]> field(new char[std::strlen(key) + 1]);
+  if (!split->Split(key)) {
+    SetMessage(message, kMsgWorkMemory);
+    return false;
+  }
+  uint32_t fewest = 0;
+  for (int n = 1; n <= split->GetCount(); ++n) {
+    words->emplace_back(split->GetField(field.get(), n));
+    NameIndexBucket bucket;
+    if (!ReadBucketOrReport(index, CharacterCode(field.get()), &bucket, table, indexPath, message))
+      return false;
+    if (n == 1 || bucket.count < fewest) {
+      fewest = bucket.count;
+      *lead = words->size() - 1;
+    }
+  }
+  return true;
+}
+
+// Whether a record's text, found through an entry whose character stands
+// at `offset` of it, matches in the match mode; `whole` when the entry's
+// characters are the whole search text.
+bool Matches(int matchMode, bool whole, const char* text, const char* recordText, uint8_t offset,
+             const std::vector<std::string>& words, std::size_t lead) {
+  if (whole && matchMode != kNameIndexAllWords) return true;
+  if (matchMode == kNameIndexStartsWith) return offset == 1 && FindSubstring(text, recordText) == 1;
+  if (matchMode == kNameIndexContains) return OccursFrom(text, recordText, offset);
+  if (matchMode == kNameIndexEndsWith) return EndsWith(recordText, text);
+  if (matchMode != kNameIndexAllWords) return false;
+  bool accept = OccursFrom(text, recordText, offset);
+  for (std::size_t w = 0; accept && w < words.size(); ++w)
+    if (w != lead) accept = FindSubstring(words[w].c_str(), recordText) != 0;
+  return accept;
+}
+
 // Sink: Begin(message) once the index and the database are open,
 // Accept(record, text, message) per matching record, End(message) after
 // the last; each answers false after writing its message.
@@ -165,24 +204,7 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
   std::size_t lead = 0;
   std::string search;
   if (matchMode == kNameIndexAllWords) {
-    std::unique_ptr<CBlankFieldList> split(new (std::nothrow) CBlankFieldList);
-    std::unique_ptr<char[]> field(new (std::nothrow) char[std::strlen(key) + 1]);
-    if (!split || !field || !split->Split(key)) {
-      SetMessage(message, kMsgWorkMemory);
-      return 0;
-    }
-    uint32_t fewest = 0;
-    for (int n = 1; n <= split->GetCount(); ++n) {
-      words.emplace_back(split->GetField(field.get(), n));
-      NameIndexBucket bucket;
-      if (!ReadBucketOrReport(&index, CharacterCode(field.get()), &bucket, table, indexPath,
-                              message))
-        return 0;
-      if (n == 1 || bucket.count < fewest) {
-        fewest = bucket.count;
-        lead = words.size() - 1;
-      }
-    }
+    if (!SplitSearchWords(&index, key, table, indexPath, message, &words, &lead)) return 0;
     search = words[lead];
   } else {
     search = key;
@@ -232,21 +254,7 @@ int RunSearch(const char* indexPath, const char* databasePath, const char* key, 
       SetMessage(message, kMsgFileRead, databasePath);
       return 0;
     }
-    bool accept = false;
-    if (whole && matchMode != kNameIndexAllWords) {
-      accept = true;
-    } else if (matchMode == kNameIndexStartsWith) {
-      accept = entry.offset == 1 && FindSubstring(text, recordText) == 1;
-    } else if (matchMode == kNameIndexContains) {
-      accept = OccursFrom(text, recordText, entry.offset);
-    } else if (matchMode == kNameIndexEndsWith) {
-      accept = EndsWith(recordText, text);
-    } else if (matchMode == kNameIndexAllWords) {
-      accept = OccursFrom(text, recordText, entry.offset);
-      for (std::size_t w = 0; accept && w < words.size(); ++w)
-        if (w != lead) accept = FindSubstring(words[w].c_str(), recordText) != 0;
-    }
-    if (!accept) continue;
+    if (!Matches(matchMode, whole, text, recordText, entry.offset, words, lead)) continue;
     if (!sink.Accept(entry.record, recordText, message)) return 0;
     lastAccepted = entry.record;
   }
@@ -610,6 +618,68 @@ int SearchNameIndexToList(CRecordList* list, const char* indexPath, const char* 
 // ---------------------------------------------------------------------------
 // Building
 
+// The offsets of the named string fields, in the order of the names.
+bool ReadFieldOffsets(CTableDatabase* database, const char* databasePath, const char* tableName,
+                      const CRecordList& fieldNames, uint32_t* offsets, char* message) {
+  const uint32_t nameCount = fieldNames.GetCount();
+  const uint32_t elementSize = fieldNames.GetElementSize();
+  for (uint32_t i = 1; i <= nameCount; ++i) {
+    const auto* element = static_cast<const char*>(fieldNames.GetPtr(i));
+    char name[kTdbNameSize] = {};
+    const std::size_t length = element ? strnlen(element, elementSize) : 0;
+    if (element) std::memcpy(name, element, length < kTdbNameSize ? length : kTdbNameSize - 1);
+    int32_t type = 0;
+    uint32_t offset = 0;
+    // Names of 256 bytes or more, and names beyond the 255th, are no
+    // field of the index.
+    if (!element || length >= kTdbNameSize || i > static_cast<uint32_t>(kNameIndexMaxFields) ||
+        !database->FindField(tableName, name, &type, nullptr, &offset, nullptr)) {
+      SetMessage(message, "フィールド情報の取得に失敗しました！(%s:%s)", databasePath, name);
+      return false;
+    }
+    if (type != kTdbString) {
+      SetMessage(message, "フィールドのデータタイプが文字列ではありません！(%s:%s)", databasePath,
+                 name);
+      return false;
+    }
+    offsets[i - 1] = offset;
+  }
+  return true;
+}
+
+// The record count of the table and its first record; the message when the
+// table is missing, empty or unreadable.
+bool FindRecordChain(CTableDatabase* database, const char* databasePath, const char* tableName,
+                     uint32_t* total, uint32_t* first, char* message) {
+  if (!CountTableRecords(database, tableName, total)) {
+    if (database->FindTable(tableName) == 0)
+      SetMessage(message, "テーブルが見つかりません！(%s)", databasePath);
+    else
+      SetMessage(message, "インデックスの取得に失敗しました！(%s)", databasePath);
+    return false;
+  }
+  if (*total == 0) {
+    SetMessage(message, "レコードがありません！");
+    return false;
+  }
+  const uint32_t tablePosition = database->FindTable(tableName);
+  if (tablePosition == 0) {
+    SetMessage(message, "テーブルが見つかりません！(%s)", databasePath);
+    return false;
+  }
+  TdbTableEntry entry;
+  if (!database->ReadTableEntry(tablePosition, &entry)) {
+    SetMessage(message, "テーブルの取得に失敗しました！(%s)", databasePath);
+    return false;
+  }
+  if (entry.firstRecord == 0) {
+    SetMessage(message, "テーブルが存在しません！(%s)", databasePath);
+    return false;
+  }
+  *first = entry.firstRecord;
+  return true;
+}
+
 int BuildIntermediateNameIndex(const char* databasePath, const char* tableName,
                                const CRecordList& fieldNames, const char* intermediatePath,
                                char* message, NameIndexProgress progress) {
@@ -629,28 +699,7 @@ int BuildIntermediateNameIndex(const char* databasePath, const char* tableName,
 
   // Field offsets, in the order of the names.
   uint32_t offsets[kNameIndexMaxFields];
-  const uint32_t elementSize = fieldNames.GetElementSize();
-  for (uint32_t i = 1; i <= nameCount; ++i) {
-    const auto* element = static_cast<const char*>(fieldNames.GetPtr(i));
-    char name[kTdbNameSize] = {};
-    const std::size_t length = element ? strnlen(element, elementSize) : 0;
-    if (element) std::memcpy(name, element, length < kTdbNameSize ? length : kTdbNameSize - 1);
-    int32_t type = 0;
-    uint32_t offset = 0;
-    // Names of 256 bytes or more, and names beyond the 255th, are no
-    // field of the index.
-    if (!element || length >= kTdbNameSize || i > static_cast<uint32_t>(kNameIndexMaxFields) ||
-        !database.FindField(tableName, name, &type, nullptr, &offset, nullptr)) {
-      SetMessage(message, "フィールド情報の取得に失敗しました！(%s:%s)", databasePath, name);
-      return 0;
-    }
-    if (type != kTdbString) {
-      SetMessage(message, "フィールドのデータタイプが文字列ではありません！(%s:%s)", databasePath,
-                 name);
-      return 0;
-    }
-    offsets[i - 1] = offset;
-  }
+  if (!ReadFieldOffsets(&database, databasePath, tableName, fieldNames, offsets, message)) return 0;
   const int fieldCount = static_cast<int>(nameCount);
 
   CRecordArray buckets;
@@ -667,34 +716,11 @@ int BuildIntermediateNameIndex(const char* databasePath, const char* tableName,
   }
 
   uint32_t total = 0;
-  if (!CountTableRecords(&database, tableName, &total)) {
-    if (database.FindTable(tableName) == 0)
-      SetMessage(message, "テーブルが見つかりません！(%s)", databasePath);
-    else
-      SetMessage(message, "インデックスの取得に失敗しました！(%s)", databasePath);
+  uint32_t record = 0;
+  if (!FindRecordChain(&database, databasePath, tableName, &total, &record, message))
     return FailIntermediate(&file, intermediatePath);
-  }
-  if (total == 0) {
-    SetMessage(message, "レコードがありません！");
-    return FailIntermediate(&file, intermediatePath);
-  }
-  const uint32_t tablePosition = database.FindTable(tableName);
-  if (tablePosition == 0) {
-    SetMessage(message, "テーブルが見つかりません！(%s)", databasePath);
-    return FailIntermediate(&file, intermediatePath);
-  }
-  TdbTableEntry entry;
-  if (!database.ReadTableEntry(tablePosition, &entry)) {
-    SetMessage(message, "テーブルの取得に失敗しました！(%s)", databasePath);
-    return FailIntermediate(&file, intermediatePath);
-  }
-  if (entry.firstRecord == 0) {
-    SetMessage(message, "テーブルが存在しません！(%s)", databasePath);
-    return FailIntermediate(&file, intermediatePath);
-  }
 
   // The chain was just counted, so the walk takes exactly total steps.
-  uint32_t record = entry.firstRecord;
   for (uint32_t n = 1; n <= total; ++n) {
     if (n % 1000 == 0)
       Report(progress, "中間ファイル作成中：%ld/%ld", static_cast<long>(n),
@@ -725,6 +751,71 @@ int BuildIntermediateNameIndex(const char* databasePath, const char* tableName,
   return 1;
 }
 
+// The intermediate file read once, whole: its buckets and nodes are decoded
+// from memory (a bucket or node beyond its end fails as a read of the file
+// would).
+class IntermediateImage {
+ public:
+  void Load(plat::File* source, uint64_t length, uint32_t table) {
+    table_ = table;
+    if (length > UINT32_MAX) length = 0;
+    // Without memory for the copy every read of it fails.
+    CatchAllocationFailure(0, [&] {
+      bytes_.resize(static_cast<std::size_t>(length));
+      return 1;
+    });
+    if (bytes_.size() != length ||
+        (length > 0 && !ReadBytesFromFileAt(source, 0, bytes_.data(), static_cast<uint32_t>(length)))) {
+      bytes_.clear();
+    }
+  }
+  int ReadBucket(uint16_t code, NameIndexBucket* bucket) const {
+    const uint64_t position = table_ + uint64_t{code} * kNameIndexBucketSize;
+    if (position + kNameIndexBucketSize > bytes_.size()) return 0;
+    bucket->count = static_cast<uint32_t>(LoadLe(bytes_.data() + position, 4));
+    bucket->first = static_cast<uint32_t>(LoadLe(bytes_.data() + position + 4, 4));
+    return 1;
+  }
+  int ReadNode(uint32_t position, NameIndexNode* node) const {
+    if (position == 0 || uint64_t{position} + kNameIndexNodeSize > bytes_.size()) return 0;
+    DecodeNameIndexNode(bytes_.data() + position, node);
+    return 1;
+  }
+
+ private:
+  std::vector<unsigned char> bytes_;
+  uint32_t table_ = 0;
+};
+
+// Writes the entries of a bucket's node chain at *end of the target, in
+// chunks; *end moves past them.
+bool CopyChainEntries(const IntermediateImage& image, const NameIndexBucket& bucket, plat::File* target,
+                      uint32_t* end, const char* indexPath, char* message) {
+  unsigned char chunk[kEntryChunk * kNameIndexEntrySize];
+  uint32_t write = *end;
+  uint32_t node = bucket.first;
+  uint32_t held = 0;
+  for (uint32_t k = 0; k < bucket.count; ++k) {
+    NameIndexNode current;
+    if (!image.ReadNode(node, &current)) {
+      SetMessage(message, "中間ファイルへの読み込みに失敗しました！");
+      return false;
+    }
+    EncodeNameIndexEntry(current.entry, chunk + held * kNameIndexEntrySize);
+    node = current.next;
+    if (++held == kEntryChunk || k + 1 == bucket.count) {
+      if (!WriteBytesToFileAt(target, write, chunk, held * kNameIndexEntrySize)) {
+        SetMessage(message, kMsgDataWrite, indexPath);
+        return false;
+      }
+      write += held * kNameIndexEntrySize;
+      *end = write;
+      held = 0;
+    }
+  }
+  return true;
+}
+
 int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* message,
                      NameIndexProgress progress) {
   indexPath = OrEmpty(indexPath);
@@ -750,46 +841,20 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
   const uint32_t table = NameIndexBucketTablePosition(header.fieldCount);
   // A chain cannot hold more nodes than the intermediate file.
   const uint64_t maxNodes = sourceLength / kNameIndexNodeSize;
-  // The intermediate file is read once, whole; its buckets and nodes are
-  // decoded from memory (a bucket or node beyond its end fails as a read
-  // of the file would).
-  std::vector<unsigned char> sourceBytes;
-  if (sourceLength > UINT32_MAX) sourceLength = 0;
-  try {
-    sourceBytes.resize(static_cast<std::size_t>(sourceLength));
-  } catch (const std::bad_alloc&) {
-    sourceBytes.clear();
-  }
-  if (sourceBytes.size() != sourceLength ||
-      (sourceLength > 0 && !ReadBytesFromFileAt(&source, 0, sourceBytes.data(),
-                                                static_cast<uint32_t>(sourceLength)))) {
-    sourceBytes.clear();
-  }
-  auto readBucket = [&](uint16_t code, NameIndexBucket* bucket) {
-    const uint64_t position = table + uint64_t{code} * kNameIndexBucketSize;
-    if (position + kNameIndexBucketSize > sourceBytes.size()) return 0;
-    bucket->count = static_cast<uint32_t>(LoadLe(sourceBytes.data() + position, 4));
-    bucket->first = static_cast<uint32_t>(LoadLe(sourceBytes.data() + position + 4, 4));
-    return 1;
-  };
-  auto readNode = [&](uint32_t position, NameIndexNode* node) {
-    if (position == 0 || uint64_t{position} + kNameIndexNodeSize > sourceBytes.size()) return 0;
-    DecodeNameIndexNode(sourceBytes.data() + position, node);
-    return 1;
-  };
+  IntermediateImage image;
+  image.Load(&source, sourceLength, table);
   uint32_t end = 0;  // the target's length, kept as it grows
   if (!SeekFileToEndGetPos(&target, &end)) {
     SetMessage(message, "ファイルのシークに失敗しました！");
     CloseAndRemove(&target, indexPath);
     return 0;
   }
-  unsigned char chunk[kEntryChunk * kNameIndexEntrySize];
   for (uint32_t c = 0; c < kNameIndexBucketCount; ++c) {
     const auto code = static_cast<uint16_t>(c);
     if (c % 1000 == 0)
       Report(progress, "インデックスファイル作成中：%ld/%ld", static_cast<long>(c), 65535L);
     NameIndexBucket bucket;
-    if (!readBucket(code, &bucket)) {
+    if (!image.ReadBucket(code, &bucket)) {
       SetMessage(message, "インデックスレコードの読み込みに失敗しました！");
       CloseAndRemove(&target, indexPath);
       return 0;
@@ -806,28 +871,9 @@ int BuildStringIndex(const char* indexPath, const char* intermediatePath, char* 
       CloseAndRemove(&target, indexPath);
       return 0;
     }
-    uint32_t write = start;
-    uint32_t node = bucket.first;
-    uint32_t held = 0;
-    for (uint32_t k = 0; k < bucket.count; ++k) {
-      NameIndexNode current;
-      if (!readNode(node, &current)) {
-        SetMessage(message, "中間ファイルへの読み込みに失敗しました！");
-        CloseAndRemove(&target, indexPath);
-        return 0;
-      }
-      EncodeNameIndexEntry(current.entry, chunk + held * kNameIndexEntrySize);
-      node = current.next;
-      if (++held == kEntryChunk || k + 1 == bucket.count) {
-        if (!WriteBytesToFileAt(&target, write, chunk, held * kNameIndexEntrySize)) {
-          SetMessage(message, kMsgDataWrite, indexPath);
-          CloseAndRemove(&target, indexPath);
-          return 0;
-        }
-        write += held * kNameIndexEntrySize;
-        end = write;
-        held = 0;
-      }
+    if (!CopyChainEntries(image, bucket, &target, &end, indexPath, message)) {
+      CloseAndRemove(&target, indexPath);
+      return 0;
     }
     NameIndexBucket written;
     written.count = bucket.count;

@@ -1,8 +1,9 @@
 #include "tabledb/place_code_registry.h"
 
 #include <cstring>
-#include <new>
+#include <memory>
 
+#include "common/allocation_guard.h"
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
 
@@ -45,18 +46,17 @@ int CPlaceCodeRegistry::BucketOf(const char* code) {
 
 int CPlaceCodeRegistry::Register(int32_t value, const char* code) {
   if (code == nullptr || code[0] == '\0') return 0;
-  CStringTree*& tree = buckets_[BucketOf(code)];
-  if (tree == nullptr) {
-    auto* created = new (std::nothrow) CStringTree;
-    if (created == nullptr) return 0;
-    if (!created->Create(kTreePoolSize, kTreePoolGrowth)) {
-      // The bucket stays unused, so that a later code tries again.
-      delete created;
-      return 0;
+  // Without memory for a new tree the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    CStringTree*& tree = buckets_[BucketOf(code)];
+    if (tree == nullptr) {
+      auto created = std::make_unique<CStringTree>();
+      // Without its pool the bucket stays unused, so that a later code tries again.
+      if (!created->Create(kTreePoolSize, kTreePoolGrowth)) return 0;
+      tree = created.release();
     }
-    tree = created;
-  }
-  return tree->Insert(value, code) != CStringTree::kNone ? 1 : 0;
+    return tree->Insert(value, code) != CStringTree::kNone ? 1 : 0;
+  });
 }
 
 int CPlaceCodeRegistry::Find(const char* code) {

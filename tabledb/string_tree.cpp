@@ -1,9 +1,9 @@
 #include "tabledb/string_tree.h"
 
 #include <cstring>
-#include <new>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/sjis_text.h"
 
 namespace {
@@ -191,8 +191,10 @@ void CStringTree::HalveChain(int32_t node, Field nearSide, Field farSide) {
 // of its right; the two subtrees share nothing, so a work list takes the
 // place of recursion (a deep tree cannot exhaust the stack).
 void CStringTree::Rebalance(int32_t node) {
-  std::vector<int32_t> pending;
-  try {
+  // Out of memory for the work list: the tree stays as far as it got,
+  // sound if less even.
+  CatchAllocationFailure(0, [&] {
+    std::vector<int32_t> pending;
     pending.push_back(node);
     while (!pending.empty()) {
       const int32_t n = pending.back();
@@ -219,9 +221,8 @@ void CStringTree::Rebalance(int32_t node) {
       if (next[0] != kNone) pending.push_back(next[0]);
       if (pending.size() > static_cast<size_t>(count_) + 1) break;
     }
-  } catch (const std::bad_alloc&) {
-    // Out of memory: the tree stays as far as it got, sound if less even.
-  }
+    return 1;
+  });
 }
 
 // ---- Removal ----

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
+#include "common/allocation_guard.h"
 #include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/sjis_text.h"
@@ -82,13 +82,14 @@ int CTableDatabase::OpenWith(const char* path, int forUpdate) {
     // The copy the reads come from.
     uint64_t length = 0;
     if (file_.GetLength(length) && length <= UINT32_MAX) {
-      try {
+      // Without memory for the copy the reads go to the file.
+      mirrored_ = CatchAllocationFailure(0, [&] {
         mirror_.resize(static_cast<std::size_t>(length));
-        mirrored_ = length == 0 || ReadBytesFromFileAt(&file_, 0, mirror_.data(),
-                                                       static_cast<uint32_t>(length));
-      } catch (const std::bad_alloc&) {
-        mirrored_ = 0;
-      }
+        return length == 0 || ReadBytesFromFileAt(&file_, 0, mirror_.data(),
+                                                  static_cast<uint32_t>(length))
+                   ? 1
+                   : 0;
+      });
       if (!mirrored_) std::vector<unsigned char>().swap(mirror_);
     }
   } else {
@@ -184,9 +185,12 @@ int CTableDatabase::WriteRaw(uint32_t position, const void* buffer, uint32_t cou
       mirrored_ = 0;
       return 0;
     }
-    try {
+    // Without memory to grow the copy the reads go to the file from now on.
+    const int grown = CatchAllocationFailure(0, [&] {
       if (end > mirror_.size()) mirror_.resize(static_cast<std::size_t>(end));  // a gap reads as 0
-    } catch (const std::bad_alloc&) {
+      return 1;
+    });
+    if (!grown) {
       std::vector<unsigned char>().swap(mirror_);
       mirrored_ = 0;
       return 1;
@@ -857,20 +861,22 @@ int CTableDatabase::StoreString(uint32_t oldPosition, const char* text, uint32_t
   const std::size_t n = BoundedLength(text, kTdbMaxStringLength);
   if (n > kTdbMaxStringLength) return 0;
   const auto length = static_cast<uint32_t>(n);
-  std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 2]);
-  if (!item) return 0;
-  StoreLeValue<uint16_t>(item.get(), static_cast<uint16_t>(length));
-  std::memcpy(item.get() + 2, text, length);
-  if (oldPosition != 0) {
-    uint32_t stored = 0;
-    if (!LoadStringLength(oldPosition, &stored)) return 0;
-    if (stored >= length) {
-      if (!WriteRaw(oldPosition, item.get(), length + 2)) return 0;
-      *newPosition = oldPosition;
-      return 1;
+  // The item helpers answer 0 when memory runs out.
+  return CatchAllocationFailure(0, [&] {
+    std::unique_ptr<unsigned char[]> item(new unsigned char[length + 2]);
+    StoreLeValue<uint16_t>(item.get(), static_cast<uint16_t>(length));
+    std::memcpy(item.get() + 2, text, length);
+    if (oldPosition != 0) {
+      uint32_t stored = 0;
+      if (!LoadStringLength(oldPosition, &stored)) return 0;
+      if (stored >= length) {
+        if (!WriteRaw(oldPosition, item.get(), length + 2)) return 0;
+        *newPosition = oldPosition;
+        return 1;
+      }
     }
-  }
-  return AppendRaw(item.get(), length + 2, newPosition);
+    return AppendRaw(item.get(), length + 2, newPosition);
+  });
 }
 
 int CTableDatabase::GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n,
@@ -1132,15 +1138,17 @@ int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** b
   // A length that runs past the end of the file is damage: not allocated.
   if (static_cast<uint64_t>(position) + 4 + stored > fileLength) return 0;
   if (stored == 0) return 1;
-  void* data = std::malloc(stored);
-  if (!data) return 0;
-  if (!ReadRaw(position + 4, data, stored)) {
-    std::free(data);
-    return 0;
-  }
-  *block = data;
-  *length = stored;
-  return 1;
+  // Without memory for the block the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    void* data = AllocateBlock(stored);
+    if (!ReadRaw(position + 4, data, stored)) {
+      std::free(data);
+      return 0;
+    }
+    *block = data;
+    *length = stored;
+    return 1;
+  });
 }
 
 int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* bytes,
@@ -1149,22 +1157,24 @@ int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* 
   if (length > UINT32_MAX - 4) return 0;
   uint32_t position = 0;
   if (!GetDwordAt(record, offset, &position)) return 0;
-  std::unique_ptr<unsigned char[]> item(new (std::nothrow) unsigned char[length + 4]);
-  if (!item) return 0;
-  StoreLeValue<uint32_t>(item.get(), length);
-  if (length > 0) std::memcpy(item.get() + 4, bytes, length);
-  int inPlace = 0;
-  if (position != 0) {
-    unsigned char stored[4];
-    if (!ReadRaw(position, stored, 4)) return 0;
-    inPlace = LoadLeValue<uint32_t>(stored) >= length;
-  }
-  if (inPlace) {
-    if (!WriteRaw(position, item.get(), length + 4)) return 0;
-  } else if (!AppendRaw(item.get(), length + 4, &position)) {
-    return 0;
-  }
-  return SetDwordAt(record, offset, position);
+  // Without memory for the item the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    std::unique_ptr<unsigned char[]> item(new unsigned char[length + 4]);
+    StoreLeValue<uint32_t>(item.get(), length);
+    if (length > 0) std::memcpy(item.get() + 4, bytes, length);
+    int inPlace = 0;
+    if (position != 0) {
+      unsigned char stored[4];
+      if (!ReadRaw(position, stored, 4)) return 0;
+      inPlace = LoadLeValue<uint32_t>(stored) >= length;
+    }
+    if (inPlace) {
+      if (!WriteRaw(position, item.get(), length + 4)) return 0;
+    } else if (!AppendRaw(item.get(), length + 4, &position)) {
+      return 0;
+    }
+    return SetDwordAt(record, offset, position);
+  });
 }
 
 int CTableDatabase::GetObject(uint32_t record, const char* table, const char* field,
@@ -1202,10 +1212,13 @@ int CTableDatabase::StringLengthAt(uint32_t record, uint32_t offset, uint32_t* l
 
 int CTableDatabase::StringCharCountAt(uint32_t record, uint32_t offset, uint32_t* count) {
   constexpr std::size_t kWork = kTdbMaxStringLength + 1;
-  std::unique_ptr<char[]> text(new (std::nothrow) char[kWork]);
-  if (!text || !GetStringAt(record, offset, text.get(), kWork)) return 0;
-  *count = static_cast<uint32_t>(CountChars(text.get()));
-  return 1;
+  // Without memory for the work text the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    std::unique_ptr<char[]> text(new char[kWork]);
+    if (!GetStringAt(record, offset, text.get(), kWork)) return 0;
+    *count = static_cast<uint32_t>(CountChars(text.get()));
+    return 1;
+  });
 }
 
 int CTableDatabase::GetStringLength(uint32_t record, const char* table, const char* field,

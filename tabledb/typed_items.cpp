@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/sjis_text.h"
@@ -201,15 +203,17 @@ int ReadObjectAlloc(Store& store, uint32_t position, void** block, uint32_t* len
   uint32_t stored = 0;
   if (!StoredObjectLength(store, position, &stored)) return 0;
   if (stored == 0) return 1;
-  void* data = std::malloc(stored);
-  if (!data) return 0;
-  if (!store.ReadAt(position + 4, data, stored)) {
-    std::free(data);
-    return 0;
-  }
-  *block = data;
-  *length = stored;
-  return 1;
+  // Without memory for the block the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    void* data = AllocateBlock(stored);
+    if (!store.ReadAt(position + 4, data, stored)) {
+      std::free(data);
+      return 0;
+    }
+    *block = data;
+    *length = stored;
+    return 1;
+  });
 }
 
 template <typename Store>
@@ -328,34 +332,36 @@ int MatchTextItem(plat::File* file, uint32_t position, const char* text, int mod
   }
   if (length == 0 && mode != kMatchTextEqual) return 1;
 
-  char* bytes = static_cast<char*>(std::malloc(static_cast<std::size_t>(stored) + 1));
-  if (!bytes) return 0;
-  int result = 0;
-  if (store.ReadAt(position + kTextItemHeaderSize, bytes, stored)) {
-    bytes[stored] = '\0';
-    switch (mode) {
-      case kMatchTextEqual:
-      case kMatchTextPrefix:
-        result = std::memcmp(bytes, text, length) == 0 ? 1 : 0;
-        break;
-      case kMatchTextContains:
-        result = FindSubstring(text, bytes) > 0 ? 1 : 0;
-        break;
-      case kMatchTextSuffix: {
-        // The tail must start on a character of the stored text: walk
-        // forward from its start to find out.
-        const std::size_t tail = stored - length;
-        std::size_t at = 0;
-        while (at < tail) at += IsLeadByte(static_cast<unsigned char>(bytes[at])) ? 2 : 1;
-        result = at == tail && std::memcmp(bytes + tail, text, length) == 0 ? 1 : 0;
-        break;
+  // Without memory for the stored text the answer is 0.
+  return CatchAllocationFailure(0, [&] {
+    std::vector<char> copy(static_cast<std::size_t>(stored) + 1);
+    char* bytes = copy.data();
+    int result = 0;
+    if (store.ReadAt(position + kTextItemHeaderSize, bytes, stored)) {
+      bytes[stored] = '\0';
+      switch (mode) {
+        case kMatchTextEqual:
+        case kMatchTextPrefix:
+          result = std::memcmp(bytes, text, length) == 0 ? 1 : 0;
+          break;
+        case kMatchTextContains:
+          result = FindSubstring(text, bytes) > 0 ? 1 : 0;
+          break;
+        case kMatchTextSuffix: {
+          // The tail must start on a character of the stored text: walk
+          // forward from its start to find out.
+          const std::size_t tail = stored - length;
+          std::size_t at = 0;
+          while (at < tail) at += IsLeadByte(static_cast<unsigned char>(bytes[at])) ? 2 : 1;
+          result = at == tail && std::memcmp(bytes + tail, text, length) == 0 ? 1 : 0;
+          break;
+        }
+        default:
+          break;
       }
-      default:
-        break;
     }
-  }
-  std::free(bytes);
-  return result;
+    return result;
+  });
 }
 
 int AppendObjectItem(plat::File* file, const void* bytes, uint32_t length, uint32_t* position) {

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "common/allocation_guard.h"
 #include "plat/path.h"
 #include "toll/toll_control.h"
 #include "toll/toll_instance.h"
@@ -317,11 +318,8 @@ int TollInstance::dispatchTollMessage(void* object, void* argument) {
 // Toll
 
 Toll::Toll() {
-  try {
-    instance_ = std::make_shared<TollInstance>();
-  } catch (...) {
-    // Every operation of a Toll without state answers -1.
-  }
+  // Without memory for its state every operation of the Toll answers -1.
+  instance_ = CatchAllocationFailure(std::shared_ptr<TollInstance>(), [] { return std::make_shared<TollInstance>(); });
 }
 
 Toll::~Toll() { release(); }

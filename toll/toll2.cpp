@@ -1,5 +1,6 @@
 #include "toll/toll2.h"
 
+#include "common/allocation_guard.h"
 #include "toll/toll.h"
 #include "toll/toll2_input.h"
 #include "toll/toll_calendar.h"
@@ -67,11 +68,8 @@ constexpr int kNoState = -1;
 }
 
 Toll2::Toll2() {
-  try {
-    core_ = std::make_shared<Toll2Core>();
-  } catch (...) {
-    // Every operation of a Toll2 without state answers -1.
-  }
+  // Without memory for its state every operation of the Toll2 answers -1.
+  core_ = CatchAllocationFailure(std::shared_ptr<Toll2Core>(), [] { return std::make_shared<Toll2Core>(); });
 }
 
 Toll2::~Toll2() { release(); }

@@ -162,90 +162,89 @@ int TollControl::checkPairs() {
   return 0;
 }
 
-int TollControl::buildSections() {
-  for (std::size_t i = 0; i < points_.size(); ++i) {
-    const TollFacilRecord& point = points_[i];
-    const int k = point.kind;
-    // The builders; false ends the calculation.
-    // B3 (code 3, complete) and B2 (code 2, open): inside an open section
-    // only a kind-4 link from its entrance lets the point pass.
-    auto passOrAppend = [&](int code, int32_t state) {
-      if (TollSection* open = openSection()) return kind4Link(open->entrance.facil.number, point.number);
-      TollSection s;
-      s.entrance = half(i, point, code);
-      s.state = state;
-      sections_.push_back(s);
-      return true;
-    };
-    auto single = [&]() { return passOrAppend(3, kSectionComplete); };
-    auto opening = [&]() { return passOrAppend(2, kSectionOpen); };
-    auto entranceOnly = [&]() {  // B6
-      TollSection s;
-      s.entrance = half(i, point, 6);
-      s.state = kSectionEntranceOnly;
-      sections_.push_back(s);
-      return true;
-    };
-    auto close = [&](int code) {  // B1 (code 1), B5 (code 5)
-      if (TollSection* open = openSection()) {
-        open->exit = half(i, point, code);
-        open->state = (code == 5 || open->entrance.code == 2) ? kSectionComplete : kSectionDropped;
-        return true;
-      }
-      TollSection s;
-      s.exit = half(i, point, code);
-      s.state = kSectionDropped;
-      sections_.push_back(s);
-      return true;
-    };
-    auto linkPoint = [&]() {  // B4
-      bool junction = false;
-      for (const TollLink& l : table_.linksTouching(point.number)) junction = junction || l.kind == 100;
-      if (!junction) {
-        TollSection s;
-        s.entrance = half(i, point, 4);
-        s.state = kSectionComplete;
-        sections_.push_back(s);
-      } else if (TollSection* open = openSection()) {
-        open->passed.push_back(point.number);
-      } else {
-        TollSection s;
-        s.state = kSectionOpen;
-        s.passed.push_back(point.number);
-        sections_.push_back(s);
-      }
-      return true;
-    };
+// The section builders for point i; false ends the calculation.
+// B3 (code 3, complete) and B2 (code 2, open): inside an open section only a
+// kind-4 link from its entrance lets the point pass.
+bool TollControl::passOrAppend(std::size_t i, int code, int32_t state) {
+  const TollFacilRecord& point = points_[i];
+  if (TollSection* open = openSection()) return kind4Link(open->entrance.facil.number, point.number);
+  TollSection s;
+  s.entrance = half(i, point, code);
+  s.state = state;
+  sections_.push_back(s);
+  return true;
+}
 
-    bool ok = true;
-    if ((k & 0x20) && (k & 0x04) && (k & 0x02)) {
-      ok = single() && opening() && entranceOnly();
-    } else if ((k & 0x20) && (k & 0x04) && (k & 0x01)) {
-      ok = close(5);
-      const TollFacilRecord* prev = i > 0 ? &points_[i - 1] : nullptr;
-      const bool skipClose1 = prev && (prev->kind & 0x01) && (prev->kind & 0x10) &&
-                              !table_.linksOf(prev->number, point.number, 6).empty();
-      if (ok && !skipClose1) ok = close(1);
-      ok = ok && single();
-    } else if ((k & 0x20) && (k & 0x02) && !(k & 0x04)) {
-      ok = entranceOnly();
-    } else if ((k & 0x20) && (k & 0x01) && !(k & 0x04) && !(k & 0x02)) {
-      ok = close(5);
-    } else if ((k & 0x04) && (k & 0x02)) {
-      ok = single() && opening();
-    } else if ((k & 0x04) && (k & 0x01)) {
-      ok = close(1) && single();
-    } else if (k & 0x02) {
-      ok = opening();
-    } else if (k & 0x01) {
-      ok = close(1);
-    } else if (!(k & 0x04)) {
-      ok = (k & 0x08) ? linkPoint() : false;
-    } else {
-      ok = single();
-    }
-    if (!ok) return kTollBadSequence;
+bool TollControl::appendEntranceOnly(std::size_t i) {  // B6
+  TollSection s;
+  s.entrance = half(i, points_[i], 6);
+  s.state = kSectionEntranceOnly;
+  sections_.push_back(s);
+  return true;
+}
+
+bool TollControl::closeSection(std::size_t i, int code) {  // B1 (code 1), B5 (code 5)
+  const TollFacilRecord& point = points_[i];
+  if (TollSection* open = openSection()) {
+    open->exit = half(i, point, code);
+    open->state = (code == 5 || open->entrance.code == 2) ? kSectionComplete : kSectionDropped;
+    return true;
   }
+  TollSection s;
+  s.exit = half(i, point, code);
+  s.state = kSectionDropped;
+  sections_.push_back(s);
+  return true;
+}
+
+bool TollControl::passLinkPoint(std::size_t i) {  // B4
+  const TollFacilRecord& point = points_[i];
+  bool junction = false;
+  for (const TollLink& l : table_.linksTouching(point.number)) junction = junction || l.kind == 100;
+  if (!junction) {
+    TollSection s;
+    s.entrance = half(i, point, 4);
+    s.state = kSectionComplete;
+    sections_.push_back(s);
+  } else if (TollSection* open = openSection()) {
+    open->passed.push_back(point.number);
+  } else {
+    TollSection s;
+    s.state = kSectionOpen;
+    s.passed.push_back(point.number);
+    sections_.push_back(s);
+  }
+  return true;
+}
+
+// The builders that point i's kind calls for, in order.
+bool TollControl::buildSection(std::size_t i) {
+  const TollFacilRecord& point = points_[i];
+  const int k = point.kind;
+  auto single = [&]() { return passOrAppend(i, 3, kSectionComplete); };
+  auto opening = [&]() { return passOrAppend(i, 2, kSectionOpen); };
+  if ((k & 0x20) && (k & 0x04) && (k & 0x02)) return single() && opening() && appendEntranceOnly(i);
+  if ((k & 0x20) && (k & 0x04) && (k & 0x01)) {
+    bool ok = closeSection(i, 5);
+    const TollFacilRecord* prev = i > 0 ? &points_[i - 1] : nullptr;
+    const bool skipClose1 = prev && (prev->kind & 0x01) && (prev->kind & 0x10) &&
+                            !table_.linksOf(prev->number, point.number, 6).empty();
+    if (ok && !skipClose1) ok = closeSection(i, 1);
+    return ok && single();
+  }
+  if ((k & 0x20) && (k & 0x02) && !(k & 0x04)) return appendEntranceOnly(i);
+  if ((k & 0x20) && (k & 0x01) && !(k & 0x04) && !(k & 0x02)) return closeSection(i, 5);
+  if ((k & 0x04) && (k & 0x02)) return single() && opening();
+  if ((k & 0x04) && (k & 0x01)) return closeSection(i, 1) && single();
+  if (k & 0x02) return opening();
+  if (k & 0x01) return closeSection(i, 1);
+  if (!(k & 0x04)) return (k & 0x08) ? passLinkPoint(i) : false;
+  return single();
+}
+
+int TollControl::buildSections() {
+  for (std::size_t i = 0; i < points_.size(); ++i)
+    if (!buildSection(i)) return kTollBadSequence;
   for (TollSection& s : sections_)
     if (s.state != kSectionComplete && s.state != kSectionDropped) s.state = kSectionDropped;
   return 0;

@@ -100,6 +100,11 @@ class TollControl {
  private:
   int checkPairs();
   int buildSections();
+  bool buildSection(std::size_t i);
+  bool passOrAppend(std::size_t i, int code, int32_t state);
+  bool appendEntranceOnly(std::size_t i);
+  bool closeSection(std::size_t i, int code);
+  bool passLinkPoint(std::size_t i);
   int computeFees(TollSection& section, std::size_t index);
   int discountLoop(TollSection& target, std::size_t index, const TollTable::FeeDataList& list,
                    const TollSectionHalf& entry, const TollSectionHalf* exit, const TollLink* link);

@@ -263,6 +263,83 @@ int CodeIndexBlocks(CChangeCodeIndex* x, const std::string& place, char* message
   return 1;
 }
 
+// Index kind 1: the blocks that pass, sorted by block text (stable: equal
+// texts keep index order); a block replaced by one of status "A" is left out.
+int WriteSortedBlocks(const KeywordStageArgs& args, const KeywordNumberArgs& numbers, const KeywordRow& aza,
+                      const std::string& place, std::vector<Block>& blocks, KeywordStageTally* tally) {
+  std::vector<Block> kept;
+  for (Block& b : blocks) {
+    if (IsAbolishedBlock(b) || !BlockNumberPasses(numbers, b.text)) continue;
+    std::size_t at = kept.size();
+    while (at > 0 && CompareStrings(kept[at - 1].text.c_str(), b.text.c_str()) > 0) --at;
+    kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(at), std::move(b));
+  }
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    bool replaced = false;
+    for (const Block& other : kept)
+      replaced = replaced || (other.text == kept[i].text && other.status == "A");
+    if (replaced && kept[i].status == "0") continue;
+    const Block& b = kept[i];
+    KeywordRow row = BlockRow(aza, b.text, place + b.code, b.latitude, b.longitude,
+                              b.status == "A" ? "0" : b.status, b.footerKind);
+    if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
+  }
+  if (numbers.firstCall && !Register(numbers.registryA, place, args.message)) return -1;
+  return 1;
+}
+
+// Index kind 2: TC_Gaiku in index order, then the change-code index; the
+// town row itself when neither has a block.
+int WriteIndexOrderBlocks(const KeywordStageArgs& args, const KeywordNumberArgs& numbers, const KeywordRow& aza,
+                          const std::string& place, const std::vector<Block>& blocks, KeywordStageTally* tally) {
+  std::string previous;
+  for (const Block& b : blocks) {
+    if (IsAbolishedBlock(b)) continue;
+    const std::string key = place + b.code;
+    const bool repeat = key == previous ||
+                        (numbers.registryC && numbers.registryC->Find(key.c_str()));
+    previous = key;
+    if (repeat || !BlockNumberPasses(numbers, b.text)) continue;
+    KeywordRow row = BlockRow(aza, b.text, key, b.latitude, b.longitude,
+                              b.status == "A" ? "0" : b.status, b.footerKind);
+    if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
+    if (!Register(numbers.registryC, key, args.message)) return -1;
+  }
+  if (!blocks.empty() && numbers.firstCall &&
+      !Register(numbers.registryA, place, args.message))
+    return -1;
+  int area = 0;
+  if (numbers.codeIndex) {
+    area = CodeIndexBlocks(numbers.codeIndex, place, args.message,
+                           [&](const char* name, const char* blockCode,
+                               const ChangeCodeRecord& record) -> int {
+                             const std::string key = place + blockCode;
+                             if (record.classCode >= kAbolishedClass || key == previous ||
+                                 (numbers.registryC && numbers.registryC->Find(key.c_str())) ||
+                                 !BlockNumberPasses(numbers, name))
+                               return 1;
+                             previous = key;
+                             char status[16];
+                             std::snprintf(status, sizeof status, "%d", record.classCode);
+                             KeywordRow row = BlockRow(
+                                 aza, name, key, static_cast<int32_t>(record.number1),
+                                 static_cast<int32_t>(record.number2), status,
+                                 record.digit);
+                             if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
+                             return Register(numbers.registryC, key, args.message) ? 1 : -1;
+                           });
+    if (area < 0) return -1;
+    if (area == 2) return 0;
+    if (area == 1 && numbers.firstCall && !Register(numbers.registryA, place, args.message))
+      return -1;
+  }
+  if (blocks.empty() && area == 0 && numbers.firstCall) {
+    KeywordRow row = aza;
+    if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
+  }
+  return 1;
+}
+
 }  // namespace
 
 // ---- Block stage ----
@@ -280,75 +357,8 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
           if (CollectBlocks(database, blockIndex, place, args.context->IsLibraryProfile() != 0,
                             args.message, &blocks) < 0)
             return -1;
-          if (!kind2) {
-            // Sorted by block text (stable: equal texts keep index order).
-            std::vector<Block> kept;
-            for (Block& b : blocks) {
-              if (IsAbolishedBlock(b) || !BlockNumberPasses(numbers, b.text)) continue;
-              std::size_t at = kept.size();
-              while (at > 0 && CompareStrings(kept[at - 1].text.c_str(), b.text.c_str()) > 0) --at;
-              kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(at), std::move(b));
-            }
-            for (std::size_t i = 0; i < kept.size(); ++i) {
-              bool replaced = false;
-              for (const Block& other : kept)
-                replaced = replaced || (other.text == kept[i].text && other.status == "A");
-              if (replaced && kept[i].status == "0") continue;
-              const Block& b = kept[i];
-              KeywordRow row = BlockRow(*aza, b.text, place + b.code, b.latitude, b.longitude,
-                                        b.status == "A" ? "0" : b.status, b.footerKind);
-              if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
-            }
-            if (numbers.firstCall && !Register(numbers.registryA, place, args.message)) return -1;
-            return 1;
-          }
-          // Index kind 2: TC_Gaiku in index order, then the change-code index.
-          std::string previous;
-          for (const Block& b : blocks) {
-            if (IsAbolishedBlock(b)) continue;
-            const std::string key = place + b.code;
-            const bool repeat = key == previous ||
-                                (numbers.registryC && numbers.registryC->Find(key.c_str()));
-            previous = key;
-            if (repeat || !BlockNumberPasses(numbers, b.text)) continue;
-            KeywordRow row = BlockRow(*aza, b.text, key, b.latitude, b.longitude,
-                                      b.status == "A" ? "0" : b.status, b.footerKind);
-            if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
-            if (!Register(numbers.registryC, key, args.message)) return -1;
-          }
-          if (!blocks.empty() && numbers.firstCall &&
-              !Register(numbers.registryA, place, args.message))
-            return -1;
-          int area = 0;
-          if (numbers.codeIndex) {
-            area = CodeIndexBlocks(numbers.codeIndex, place, args.message,
-                                   [&](const char* name, const char* blockCode,
-                                       const ChangeCodeRecord& record) -> int {
-                                     const std::string key = place + blockCode;
-                                     if (record.classCode >= kAbolishedClass || key == previous ||
-                                         (numbers.registryC && numbers.registryC->Find(key.c_str())) ||
-                                         !BlockNumberPasses(numbers, name))
-                                       return 1;
-                                     previous = key;
-                                     char status[16];
-                                     std::snprintf(status, sizeof status, "%d", record.classCode);
-                                     KeywordRow row = BlockRow(
-                                         *aza, name, key, static_cast<int32_t>(record.number1),
-                                         static_cast<int32_t>(record.number2), status,
-                                         record.digit);
-                                     if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
-                                     return Register(numbers.registryC, key, args.message) ? 1 : -1;
-                                   });
-            if (area < 0) return -1;
-            if (area == 2) return 0;
-            if (area == 1 && numbers.firstCall && !Register(numbers.registryA, place, args.message))
-              return -1;
-          }
-          if (blocks.empty() && area == 0 && numbers.firstCall) {
-            KeywordRow row = *aza;
-            if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
-          }
-          return 1;
+          if (!kind2) return WriteSortedBlocks(args, numbers, *aza, place, blocks, tally);
+          return WriteIndexOrderBlocks(args, numbers, *aza, place, blocks, tally);
         };
       });
 }

@@ -396,6 +396,71 @@ int KeywordStageTally::Result(int walk) const {
 
 // ---- Oaza and aza/chome stage ----
 
+namespace {
+
+// The name lines of a municipality (its county and municipality names).
+// Restriction mode 1 also takes the line whose names hold every restriction
+// word (the first line without restriction words), and leaves no line when
+// none does: the municipality is excluded. False with the message when the
+// lines cannot be read.
+bool LoadCityLines(CTableDatabase* database, plat::File* cityIndex, const std::string& city5,
+                   const KeywordStageArgs& args, const std::vector<std::string>& cityRestriction,
+                   CWorkMemory* list, std::vector<std::string>* lines, std::string* restrictedLine) {
+  list->Reset();
+  lines->clear();
+  restrictedLine->clear();
+  char scratch[kMessageSize] = "";
+  const int found = CollectCityLines(database, cityIndex, city5.c_str(), list, args.kana, scratch);
+  if (found < 0) {
+    if (args.message) std::snprintf(args.message, kMessageSize, "%s", scratch);
+    return false;
+  }
+  *lines = ListLines(*list);
+  if (args.restrictionMode != 1 || lines->empty()) return true;
+  *restrictedLine = lines->front();
+  if (cityRestriction.empty()) return true;
+  restrictedLine->clear();
+  for (const std::string& line : *lines) {
+    if (AllOccurIn(cityRestriction, {LineNames(line).c_str()})) {
+      *restrictedLine = line;
+      break;
+    }
+  }
+  if (restrictedLine->empty()) lines->clear();  // the municipality is excluded
+  return true;
+}
+
+// The municipality line that a row with these town names is written with:
+// the first whose names, with the town's and the prefecture's, hold every
+// word (restriction mode 1: the restricted line when the town names hold
+// them); null when there is none.
+const std::string* ChooseCityLine(const KeywordStageArgs& args, const std::vector<std::string>& words,
+                                  const std::string& names, const char* prefectureComparison,
+                                  const std::vector<std::string>& lines, const std::string& restrictedLine) {
+  if (args.restrictionMode == 1) return AllOccurIn(words, {names.c_str()}) ? &restrictedLine : nullptr;
+  for (const std::string& line : lines) {
+    if (AllOccurIn(words, {names.c_str(), prefectureComparison, LineNames(line).c_str()})) return &line;
+  }
+  return nullptr;
+}
+
+// The town's names, point and code (an oaza's group code, an aza/chome's
+// place code) and, when asked, its postal code.
+bool ReadTownFields(RecordReader& read, bool isOaza, bool withPostalCode, KeywordRow* row) {
+  if (!read.Text(kOaza, row->oaza) || !read.Text(kOazaKana, row->oazaKana) ||
+      !read.Int(kLatitude, &row->latitude) || !read.Int(kLongitude, &row->longitude))
+    return false;
+  if (isOaza) {
+    if (!read.Text(kGroupCode, row->code)) return false;
+  } else if (!read.Text(kChome, row->chome) || !read.Text(kChomeKana, row->chomeKana) ||
+             !read.Text(kPlaceCode, row->code)) {
+    return false;
+  }
+  return !withPostalCode || read.Text(kPostalCode, row->postalCode);
+}
+
+}  // namespace
+
 int WalkAzaRecords(plat::File* workFile, int32_t representative, plat::File* cityIndex,
                    CTableDatabase* database, const KeywordStageArgs& args,
                    const std::function<bool(const char*)>& skipPlace, const AzaVisitor& visit) {
@@ -447,29 +512,8 @@ int WalkAzaRecords(plat::File* workFile, int32_t representative, plat::File* cit
     if (!cityTaken || city5 != currentCity) {
       cityTaken = true;
       currentCity = city5;
-      list.Reset();
-      lines.clear();
-      restrictedLine.clear();
-      char scratch[kMessageSize] = "";
-      const int found = CollectCityLines(database, cityIndex, city5.c_str(), &list, args.kana, scratch);
-      if (found < 0) {
-        if (args.message) std::snprintf(args.message, kMessageSize, "%s", scratch);
+      if (!LoadCityLines(database, cityIndex, city5, args, cityRestriction, &list, &lines, &restrictedLine))
         return -1;
-      }
-      lines = ListLines(list);
-      if (args.restrictionMode == 1 && !lines.empty()) {
-        restrictedLine = lines.front();
-        if (!cityRestriction.empty()) {
-          restrictedLine.clear();
-          for (const std::string& line : lines) {
-            if (AllOccurIn(cityRestriction, {LineNames(line).c_str()})) {
-              restrictedLine = line;
-              break;
-            }
-          }
-          if (restrictedLine.empty()) lines.clear();  // the municipality is excluded
-        }
-      }
     }
     if (lines.empty()) continue;
 
@@ -480,33 +524,15 @@ int WalkAzaRecords(plat::File* workFile, int32_t representative, plat::File* cit
         !read.Text(NormalChome(args.kana), normalChome))
       return -1;
     const std::string names = std::string(normalOaza) + normalChome;
-    const std::string* chosen = nullptr;
-    if (args.restrictionMode == 1) {
-      if (AllOccurIn(words, {names.c_str()})) chosen = &restrictedLine;
-    } else {
-      for (const std::string& line : lines) {
-        if (AllOccurIn(words, {names.c_str(), prefecture.Comparison(), LineNames(line).c_str()})) {
-          chosen = &line;
-          break;
-        }
-      }
-    }
+    const std::string* chosen =
+        ChooseCityLine(args, words, names, prefecture.Comparison(), lines, restrictedLine);
     if (!chosen) continue;
     CopyField(row.county, LineField(*chosen, 1));
     CopyField(row.municipality, LineField(*chosen, 2));
     CopyField(row.countyKana, LineField(*chosen, 3));
     CopyField(row.municipalityKana, LineField(*chosen, 4));
 
-    if (!read.Text(kOaza, row.oaza) || !read.Text(kOazaKana, row.oazaKana) ||
-        !read.Int(kLatitude, &row.latitude) || !read.Int(kLongitude, &row.longitude))
-      return -1;
-    if (isOaza) {
-      if (!read.Text(kGroupCode, row.code)) return -1;
-    } else if (!read.Text(kChome, row.chome) || !read.Text(kChomeKana, row.chomeKana) ||
-               !read.Text(kPlaceCode, row.code)) {
-      return -1;
-    }
-    if (representative != 1 && !read.Text(kPostalCode, row.postalCode)) return -1;
+    if (!ReadTownFields(read, isOaza, representative != 1, &row)) return -1;
     row.level = isOaza ? 3 : 4;
     CopyField(row.prefecture, prefecture.Name());
     const int result = visit(record, &row, names);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "plat/cp932.h"
 #include "plat/file.h"
 #include "tools/dictbuild/pair_file_writer.h"
@@ -36,9 +37,7 @@ bool ReadWhole(const std::string& path, std::string* out) {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   dictbuild::BuildOptions options;
   std::vector<std::string> positional;
@@ -83,4 +82,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunProgram("dictbuild", [&] { return Run(argc, argv); });
 }

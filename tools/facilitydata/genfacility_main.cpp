@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/allocation_guard.h"
 #include "common/message.h"
 #include "plat/cp932.h"
 #include "tools/facilitydata/facility_description.h"
@@ -21,9 +22,7 @@ int Usage() {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::string description = facilitydata::DefaultFacilityDescriptionFolder();
   std::string output;
   for (int i = 1; i < argc; ++i) {
@@ -46,4 +45,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunProgram("genfacility", [&] { return Run(argc, argv); });
 }

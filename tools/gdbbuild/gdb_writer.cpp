@@ -79,6 +79,68 @@ void AppendOutline(std::string* out, const GridArea& area, const Box& box, int w
   }
 }
 
+// Each area's outline box and coordinate width, and the box around them
+// all; the message for an area that cannot be written.
+bool MeasureAreas(const std::vector<GridArea>& areas, std::vector<Box>* boxes, std::vector<int>* widths, Box* all,
+                  char* msg) {
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    const GridArea& a = areas[i];
+    if (a.code.size() > 255 || a.nameRow.size() > 255) {
+      SetMessage(msg, "grid file: area %s: a text longer than 255 bytes", a.code.c_str());
+      return false;
+    }
+    if (a.outline.size() < 3) {
+      SetMessage(msg, "grid file: area %s: fewer than 3 outline points", a.code.c_str());
+      return false;
+    }
+    const Box b = OutlineBox(a);
+    const int width = ChooseWidth(a, b);
+    if (width == 0) {
+      SetMessage(msg, "grid file: area %s: width %d cannot hold the outline", a.code.c_str(),
+                 a.width);
+      return false;
+    }
+    boxes->push_back(b);
+    widths->push_back(width);
+    if (i == 0) *all = b;
+    *all = {std::fmin(all->minX, b.minX), std::fmin(all->minY, b.minY), std::fmax(all->maxX, b.maxX),
+            std::fmax(all->maxY, b.maxY)};
+  }
+  return true;
+}
+
+// Chains: each cell's areas in the given order; links written from the
+// last area of a chain backwards so that each knows its successor. The
+// cell table at tableOffset gets each chain's first link.
+void AppendCellChains(std::string* out, const std::vector<Box>& boxes, const std::vector<uint32_t>& areaOffsets,
+                      const Box& grid, uint32_t nx, uint32_t ny, uint32_t tableOffset) {
+  const double cellW = (grid.maxX - grid.minX) / nx, cellH = (grid.maxY - grid.minY) / ny;
+  auto cellRange = [](double lo, double hi, double origin, double size, uint32_t count,
+                      uint32_t* first, uint32_t* last) {
+    const double a = std::floor((lo - origin) / size), b = std::floor((hi - origin) / size);
+    *first = static_cast<uint32_t>(std::fmax(0.0, a));
+    *last = static_cast<uint32_t>(std::fmin(static_cast<double>(count - 1), b));
+  };
+  std::vector<std::vector<uint32_t>> chains(static_cast<std::size_t>(nx) * ny);
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    uint32_t c0 = 0, c1 = 0, r0 = 0, r1 = 0;
+    cellRange(boxes[i].minX / 1000, boxes[i].maxX / 1000, grid.minX, cellW, nx, &c0, &c1);
+    cellRange(boxes[i].minY / 1000, boxes[i].maxY / 1000, grid.minY, cellH, ny, &r0, &r1);
+    for (uint32_t r = r0; r <= r1; ++r)
+      for (uint32_t c = c0; c <= c1; ++c) chains[c + nx * r].push_back(static_cast<uint32_t>(i));
+  }
+  for (std::size_t cell = 0; cell < chains.size(); ++cell) {
+    uint32_t next = 0;
+    for (auto it = chains[cell].rbegin(); it != chains[cell].rend(); ++it) {
+      const uint32_t link = static_cast<uint32_t>(out->size());
+      builder::AppendLe(out, areaOffsets[*it], 4);
+      builder::AppendLe(out, next, 4);
+      next = link;
+    }
+    StoreLe(reinterpret_cast<unsigned char*>(&(*out)[tableOffset + 4 * cell]), next, 4);
+  }
+}
+
 }  // namespace
 
 int BuildGridImage(const std::vector<GridArea>& areas, const GridOptions& options,
@@ -90,35 +152,13 @@ int BuildGridImage(const std::vector<GridArea>& areas, const GridOptions& option
   std::vector<Box> boxes;
   std::vector<int> widths;
   Box all{};
-  for (std::size_t i = 0; i < areas.size(); ++i) {
-    const GridArea& a = areas[i];
-    if (a.code.size() > 255 || a.nameRow.size() > 255) {
-      SetMessage(msg, "grid file: area %s: a text longer than 255 bytes", a.code.c_str());
-      return 0;
-    }
-    if (a.outline.size() < 3) {
-      SetMessage(msg, "grid file: area %s: fewer than 3 outline points", a.code.c_str());
-      return 0;
-    }
-    const Box b = OutlineBox(a);
-    const int width = ChooseWidth(a, b);
-    if (width == 0) {
-      SetMessage(msg, "grid file: area %s: width %d cannot hold the outline", a.code.c_str(),
-                 a.width);
-      return 0;
-    }
-    boxes.push_back(b);
-    widths.push_back(width);
-    if (i == 0) all = b;
-    all = {std::fmin(all.minX, b.minX), std::fmin(all.minY, b.minY), std::fmax(all.maxX, b.maxX),
-           std::fmax(all.maxY, b.maxY)};
-  }
+  if (!MeasureAreas(areas, &boxes, &widths, &all, msg)) return 0;
+
   // The grid in seconds of arc.
   const double margin = options.marginSeconds;
   const Box grid{all.minX / 1000 - margin, all.minY / 1000 - margin, all.maxX / 1000 + margin,
                  all.maxY / 1000 + margin};
   const uint32_t nx = options.columns, ny = options.rows;
-  const double cellW = (grid.maxX - grid.minX) / nx, cellH = (grid.maxY - grid.minY) / ny;
 
   std::string out(12, '\0');
   builder::AppendLe(&out, nx, 2);
@@ -138,32 +178,7 @@ int BuildGridImage(const std::vector<GridArea>& areas, const GridOptions& option
     AppendOutline(&out, areas[i], boxes[i], widths[i]);
   }
 
-  // Chains: each cell's areas in the given order; links written from the
-  // last area of a chain backwards so that each knows its successor.
-  auto cellRange = [](double lo, double hi, double origin, double size, uint32_t count,
-                      uint32_t* first, uint32_t* last) {
-    const double a = std::floor((lo - origin) / size), b = std::floor((hi - origin) / size);
-    *first = static_cast<uint32_t>(std::fmax(0.0, a));
-    *last = static_cast<uint32_t>(std::fmin(static_cast<double>(count - 1), b));
-  };
-  std::vector<std::vector<uint32_t>> chains(static_cast<std::size_t>(nx) * ny);
-  for (std::size_t i = 0; i < areas.size(); ++i) {
-    uint32_t c0 = 0, c1 = 0, r0 = 0, r1 = 0;
-    cellRange(boxes[i].minX / 1000, boxes[i].maxX / 1000, grid.minX, cellW, nx, &c0, &c1);
-    cellRange(boxes[i].minY / 1000, boxes[i].maxY / 1000, grid.minY, cellH, ny, &r0, &r1);
-    for (uint32_t r = r0; r <= r1; ++r)
-      for (uint32_t c = c0; c <= c1; ++c) chains[c + nx * r].push_back(static_cast<uint32_t>(i));
-  }
-  for (std::size_t cell = 0; cell < chains.size(); ++cell) {
-    uint32_t next = 0;
-    for (auto it = chains[cell].rbegin(); it != chains[cell].rend(); ++it) {
-      const uint32_t link = static_cast<uint32_t>(out.size());
-      builder::AppendLe(&out, areaOffsets[*it], 4);
-      builder::AppendLe(&out, next, 4);
-      next = link;
-    }
-    StoreLe(reinterpret_cast<unsigned char*>(&out[tableOffset + 4 * cell]), next, 4);
-  }
+  AppendCellChains(&out, boxes, areaOffsets, grid, nx, ny, tableOffset);
   *image = std::move(out);
   return 1;
 }

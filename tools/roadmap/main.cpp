@@ -6,12 +6,15 @@
 #include <cstdio>
 #include <string>
 
+#include "common/allocation_guard.h"
 #include "plat/cp932.h"
 #include "tools/image_file.h"
 #include "tools/roadmap/highway_writer.h"
 #include "tools/roadmap/roadmap_description.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: genroadmap <description file> <output folder>\n");
     return 2;
@@ -35,4 +38,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunProgram("genroadmap", [&] { return Run(argc, argv); });
 }

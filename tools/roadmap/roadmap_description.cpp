@@ -65,11 +65,23 @@ const Tile* FindTile(const Description& d, std::uint32_t number) {
 class Reader {
  public:
   explicit Reader(Description* d) : d_(d) {}
+  // One description line, read by the reader of its record kind.
   bool Line(const std::vector<std::string_view>& f, std::string_view raw);
   bool Finish();
   std::string error;
 
  private:
+  bool TileLine(const std::vector<std::string_view>& f);
+  bool RoadLine(const std::vector<std::string_view>& f, std::string_view raw);
+  bool HighwayNameLine(const std::vector<std::string_view>& f);
+  bool HighwayBlockLine(const std::vector<std::string_view>& f);
+  bool HighwayEntryLine(const std::vector<std::string_view>& f);
+  // The records of the last road.
+  bool LinkLine(const std::vector<std::string_view>& f, Road* road);
+  bool CrossingLine(const std::vector<std::string_view>& f, std::string_view raw, Road* road);
+  bool FacilityLine(const std::vector<std::string_view>& f, Road* road);
+  bool BorderLine(const std::vector<std::string_view>& f, Road* road);
+
   bool Fail(const std::string& what) {
     error = what;
     return false;
@@ -81,108 +93,129 @@ class Reader {
 
 bool Reader::Line(const std::vector<std::string_view>& f, std::string_view raw) {
   const std::string_view kind = f[0];
-  if (kind == "tile") {
-    Tile t;
-    std::int32_t east = 0, north = 0;
-    if (f.size() != 6 || !Int<std::uint32_t>(f[1], 1, 0xFFFFFF, &t.number) ||
-        !Degrees(f[2], -180, 180, &t.west) || !Degrees(f[3], -90, 90, &t.south) ||
-        !Degrees(f[4], -180, 180, &east) || !Degrees(f[5], -90, 90, &north))
-      return Fail("tile <number> <west> <south> <east> <north>");
-    t.width = east - t.west;
-    t.height = north - t.south;
-    if (t.width < 1 || t.width > 65535 || t.height < 1 || t.height > 65535)
-      return Fail("tile extent out of range");
-    d_->tiles.push_back(t);
-    return true;
-  }
-  if (kind == "road") {
-    Road r;
-    std::uint32_t first = 0;
-    if (f.size() < 6 || !Int<std::uint32_t>(f[1], 1, 0xFFFFFF, &r.tile) ||
-        !Int<std::uint32_t>(f[2], 0, 0xFFFFFFF0u, &first) ||
-        !Int<std::int32_t>(f[3], -1, 0x7FFFFFFF, &r.nameNo) ||
-        !Int<std::int32_t>(f[4], 0, 0xFFFF, &r.roadNo))
-      return Fail("road <tile> <first link> <name number> <road number> <label>");
-    if (!FindTile(*d_, r.tile)) return Fail("road in an unknown tile");
-    r.label = std::string(raw.substr(static_cast<std::size_t>(f[5].data() - raw.data())));
-    d_->roads.push_back(std::move(r));
-    nextLink_ = first;
-    return true;
-  }
-  if (kind == "hname" || kind == "hshort") {
-    hwbuild::NameRecord n;
-    if (f.size() != 4 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &n.key) || !Utf16Name(f[2], &n.name1) ||
-        !Utf16Name(f[3], &n.name2))
-      return Fail(std::string(kind) + " <key> <name 1> <name 2>");
-    (kind == "hname" ? d_->highway.names : d_->highway.shortNames).push_back(std::move(n));
-    return true;
-  }
-  if (kind == "hblock") {
-    hwbuild::Block b;
-    if (f.size() != 2 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &b.number)) return Fail("hblock <number>");
-    d_->highway.blocks.push_back(std::move(b));
-    return true;
-  }
-  if (kind == "hentry") {
-    hwbuild::Entry e;
-    std::uint16_t key = 0;
-    if (d_->highway.blocks.empty()) return Fail("hentry before hblock");
-    if (f.size() < 6 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &key) ||
-        !Int<std::uint8_t>(f[2], 0, 0xFF, &e.flags) || !Int<std::uint32_t>(f[3], 0, 0xFFFFFFFFu, &e.value) ||
-        !Utf16Name(f[4], &e.name1) || !Utf16Name(f[5], &e.name2))
-      return Fail("hentry <key> <flags> <value> <name 1> <name 2> <hex parts...>");
-    for (std::size_t i = 6; i < f.size(); ++i)
-      if (!HexBytes(f[i], &e.parts)) return Fail("hentry parts are hexadecimal bytes");
-    hwbuild::Block& b = d_->highway.blocks.back();
-    keys_.push_back({key, {key, b.number, static_cast<std::uint8_t>(b.entries.size())}});
-    b.entries.push_back(std::move(e));
-    return true;
-  }
+  if (kind == "tile") return TileLine(f);
+  if (kind == "road") return RoadLine(f, raw);
+  if (kind == "hname" || kind == "hshort") return HighwayNameLine(f);
+  if (kind == "hblock") return HighwayBlockLine(f);
+  if (kind == "hentry") return HighwayEntryLine(f);
   if (kind != "link" && kind != "crossing" && kind != "border" && kind != "facility")
     return Fail("unknown record " + std::string(kind));
   if (d_->roads.empty()) return Fail("link, crossing, border or facility before road");
   Road& road = d_->roads.back();
-  if (kind == "link") {
-    Link l;
-    l.number = nextLink_++;
-    if (f.size() < 5 || !Int(f[1], 0, 255, &l.roadType) || !Int(f[2], 0, 255, &l.attribute))
-      return Fail("link <road type> <attribute> <lon>,<lat> ...");
-    for (std::size_t i = 3; i < f.size(); ++i) {
-      const std::size_t comma = f[i].find(',');
-      std::int32_t x = 0, y = 0;
-      if (comma == std::string_view::npos || !Degrees(f[i].substr(0, comma), -180, 180, &x) ||
-          !Degrees(f[i].substr(comma + 1), -90, 90, &y))
-        return Fail("a point is <lon>,<lat> in degrees");
-      l.points.emplace_back(x, y);
-    }
-    if (!road.links.empty() && road.links.back().points.back() != l.points.front())
-      return Fail("a link must start where the link before it ends");
-    road.links.push_back(std::move(l));
-    return true;
+  if (kind == "link") return LinkLine(f, &road);
+  if (kind == "crossing") return CrossingLine(f, raw, &road);
+  if (kind == "facility") return FacilityLine(f, &road);
+  return BorderLine(f, &road);
+}
+
+bool Reader::TileLine(const std::vector<std::string_view>& f) {
+  Tile t;
+  std::int32_t east = 0, north = 0;
+  if (f.size() != 6 || !Int<std::uint32_t>(f[1], 1, 0xFFFFFF, &t.number) ||
+      !Degrees(f[2], -180, 180, &t.west) || !Degrees(f[3], -90, 90, &t.south) ||
+      !Degrees(f[4], -180, 180, &east) || !Degrees(f[5], -90, 90, &north))
+    return Fail("tile <number> <west> <south> <east> <north>");
+  t.width = east - t.west;
+  t.height = north - t.south;
+  if (t.width < 1 || t.width > 65535 || t.height < 1 || t.height > 65535)
+    return Fail("tile extent out of range");
+  d_->tiles.push_back(t);
+  return true;
+}
+
+bool Reader::RoadLine(const std::vector<std::string_view>& f, std::string_view raw) {
+  Road r;
+  std::uint32_t first = 0;
+  if (f.size() < 6 || !Int<std::uint32_t>(f[1], 1, 0xFFFFFF, &r.tile) ||
+      !Int<std::uint32_t>(f[2], 0, 0xFFFFFFF0u, &first) ||
+      !Int<std::int32_t>(f[3], -1, 0x7FFFFFFF, &r.nameNo) ||
+      !Int<std::int32_t>(f[4], 0, 0xFFFF, &r.roadNo))
+    return Fail("road <tile> <first link> <name number> <road number> <label>");
+  if (!FindTile(*d_, r.tile)) return Fail("road in an unknown tile");
+  r.label = std::string(raw.substr(static_cast<std::size_t>(f[5].data() - raw.data())));
+  d_->roads.push_back(std::move(r));
+  nextLink_ = first;
+  return true;
+}
+
+bool Reader::HighwayNameLine(const std::vector<std::string_view>& f) {
+  const std::string_view kind = f[0];
+  hwbuild::NameRecord n;
+  if (f.size() != 4 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &n.key) || !Utf16Name(f[2], &n.name1) ||
+      !Utf16Name(f[3], &n.name2))
+    return Fail(std::string(kind) + " <key> <name 1> <name 2>");
+  (kind == "hname" ? d_->highway.names : d_->highway.shortNames).push_back(std::move(n));
+  return true;
+}
+
+bool Reader::HighwayBlockLine(const std::vector<std::string_view>& f) {
+  hwbuild::Block b;
+  if (f.size() != 2 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &b.number)) return Fail("hblock <number>");
+  d_->highway.blocks.push_back(std::move(b));
+  return true;
+}
+
+bool Reader::HighwayEntryLine(const std::vector<std::string_view>& f) {
+  hwbuild::Entry e;
+  std::uint16_t key = 0;
+  if (d_->highway.blocks.empty()) return Fail("hentry before hblock");
+  if (f.size() < 6 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &key) ||
+      !Int<std::uint8_t>(f[2], 0, 0xFF, &e.flags) || !Int<std::uint32_t>(f[3], 0, 0xFFFFFFFFu, &e.value) ||
+      !Utf16Name(f[4], &e.name1) || !Utf16Name(f[5], &e.name2))
+    return Fail("hentry <key> <flags> <value> <name 1> <name 2> <hex parts...>");
+  for (std::size_t i = 6; i < f.size(); ++i)
+    if (!HexBytes(f[i], &e.parts)) return Fail("hentry parts are hexadecimal bytes");
+  hwbuild::Block& b = d_->highway.blocks.back();
+  keys_.push_back({key, {key, b.number, static_cast<std::uint8_t>(b.entries.size())}});
+  b.entries.push_back(std::move(e));
+  return true;
+}
+
+bool Reader::LinkLine(const std::vector<std::string_view>& f, Road* road) {
+  Link l;
+  l.number = nextLink_++;
+  if (f.size() < 5 || !Int(f[1], 0, 255, &l.roadType) || !Int(f[2], 0, 255, &l.attribute))
+    return Fail("link <road type> <attribute> <lon>,<lat> ...");
+  for (std::size_t i = 3; i < f.size(); ++i) {
+    const std::size_t comma = f[i].find(',');
+    std::int32_t x = 0, y = 0;
+    if (comma == std::string_view::npos || !Degrees(f[i].substr(0, comma), -180, 180, &x) ||
+        !Degrees(f[i].substr(comma + 1), -90, 90, &y))
+      return Fail("a point is <lon>,<lat> in degrees");
+    l.points.emplace_back(x, y);
   }
-  if (kind == "crossing") {
-    int node = 0;
-    if (f.size() < 3 || !Int(f[1], 0, 16, &node)) return Fail("crossing <node> <name>");
-    road.crossings.emplace_back(node, std::string(raw.substr(static_cast<std::size_t>(f[2].data() - raw.data()))));
-    return true;
-  }
-  if (kind == "facility") {
-    Facility fac;
-    if (f.size() != 6 || !Int(f[1], 0, 16, &fac.node) || !Int<std::uint16_t>(f[2], 0, 0xFFFF, &fac.number) ||
-        !Int<std::uint16_t>(f[3], 0, 0xFFFF, &fac.entering) || !Int<std::uint16_t>(f[4], 0, 0xFFFF, &fac.leaving) ||
-        !Int<std::uint16_t>(f[5], 0, 0xFFFF, &fac.passing))
-      return Fail("facility <node> <facility> <entering toll> <leaving toll> <passing toll>");
-    road.facilities.push_back(fac);
-    return true;
-  }
-  Border b;  // kind == "border"
+  if (!road->links.empty() && road->links.back().points.back() != l.points.front())
+    return Fail("a link must start where the link before it ends");
+  road->links.push_back(std::move(l));
+  return true;
+}
+
+bool Reader::CrossingLine(const std::vector<std::string_view>& f, std::string_view raw, Road* road) {
+  int node = 0;
+  if (f.size() < 3 || !Int(f[1], 0, 16, &node)) return Fail("crossing <node> <name>");
+  road->crossings.emplace_back(node, std::string(raw.substr(static_cast<std::size_t>(f[2].data() - raw.data()))));
+  return true;
+}
+
+bool Reader::FacilityLine(const std::vector<std::string_view>& f, Road* road) {
+  Facility fac;
+  if (f.size() != 6 || !Int(f[1], 0, 16, &fac.node) || !Int<std::uint16_t>(f[2], 0, 0xFFFF, &fac.number) ||
+      !Int<std::uint16_t>(f[3], 0, 0xFFFF, &fac.entering) || !Int<std::uint16_t>(f[4], 0, 0xFFFF, &fac.leaving) ||
+      !Int<std::uint16_t>(f[5], 0, 0xFFFF, &fac.passing))
+    return Fail("facility <node> <facility> <entering toll> <leaving toll> <passing toll>");
+  road->facilities.push_back(fac);
+  return true;
+}
+
+bool Reader::BorderLine(const std::vector<std::string_view>& f, Road* road) {
+  Border b;
   if (f.size() < 3 || !Int(f[1], 0, 16, &b.node)) return Fail("border <node> <link number> ...");
   for (std::size_t i = 2; i < f.size(); ++i) {
     std::uint32_t link = 0;
     if (!Int<std::uint32_t>(f[i], 0, 0xFFFFFFFFu, &link)) return Fail("border <node> <link number> ...");
     b.links.push_back(link);
   }
-  road.borders.push_back(std::move(b));
+  road->borders.push_back(std::move(b));
   return true;
 }
 

@@ -61,6 +61,122 @@ int BlockNumber(const std::string& code) {
   return n;
 }
 
+// Copy number `copy` (1 or more) of a municipality: the next free code of
+// its prefecture and a name prefix made of the copy number.
+bool RenameCopy(MunicipalityRow* m, int copy, const std::string& pref, int* nextCode,
+                std::set<std::string>* usedCodes, char* msg) {
+  std::string code;
+  do {
+    if (*nextCode > 999) {
+      SetMessage(msg, "prefecture %s has no free municipality code", pref.c_str());
+      return false;
+    }
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%03d", (*nextCode)++);
+    code = pref + buffer;
+  } while (usedCodes->count(code));
+  usedCodes->insert(code);
+  const int p = copy - 1;
+  const std::string prefix = std::string(kFirst[p / 10]) + kSecond[p % 10];
+  const std::string prefixKana = std::string(kFirstKana[p / 10]) + kSecondKana[p % 10];
+  m->code = code;
+  if (m->county.empty()) {
+    m->name = prefix + m->name;
+    m->kana = prefixKana + m->kana;
+  } else {
+    m->county = prefix + m->county;
+    m->countyKana = prefixKana + m->countyKana;
+  }
+  return true;
+}
+
+// The town rows of municipality `from` and the blocks under them, copied to
+// municipality `to`.
+void CopyTownRows(const std::string& from, const std::string& to, const std::vector<OazaRow>& towns,
+                  const std::map<std::string, std::vector<BlockRow>>& blocksOf, std::vector<OazaRow>* oaza,
+                  std::vector<BlockRow>* blocks) {
+  for (OazaRow r : towns) {
+    const std::string oldPlace = r.placeCode;
+    r.cityCode = to;
+    r.placeCode = to + r.placeCode.substr(from.size());
+    if (r.groupCode.compare(0, from.size(), from) == 0) r.groupCode = to + r.groupCode.substr(from.size());
+    r.parent = -1;
+    r.municipality = -1;
+    oaza->push_back(r);
+    if (r.IsOaza()) continue;  // blocks hang under aza/chome rows
+    const auto b = blocksOf.find(oldPlace);
+    if (b == blocksOf.end()) continue;
+    for (BlockRow row : b->second) {
+      row.placeCode = r.placeCode;
+      row.parent = -1;
+      blocks->push_back(row);
+    }
+  }
+}
+
+// Sixty lot addresses of a block, written in the eight forms in turn (one
+// of them names a municipality that does not exist).
+void AddLotAddresses(const Description& d, const BlockRow& b, int* serial, std::vector<std::string>* out) {
+  if (b.parent < 0) return;
+  const OazaRow& chome = d.oaza[static_cast<std::size_t>(b.parent)];
+  if (chome.municipality < 0) return;
+  const MunicipalityRow& m = d.municipalities[static_cast<std::size_t>(chome.municipality)];
+  if (m.parent < 0) return;
+  const PrefectureRow& p = d.prefectures[static_cast<std::size_t>(m.parent)];
+  const int block = BlockNumber(b.code);
+  if (block == 0) return;
+  const std::string city = m.county + m.name;
+  const std::string town = chome.oazaName;
+  const int chomeNumber = ChomeNumber(chome.chomeName);
+  const std::string blockName = b.name.empty() ? WideNumber(block) : b.name;
+  for (int lot = 1; lot <= 60; ++lot) {
+    ++*serial;
+    const std::string n = std::to_string(lot);
+    const std::string w = WideNumber(lot);
+    std::string numbers;      // "1-2-3" after the town
+    std::string wideNumbers;  // "１－２－３"
+    if (chomeNumber > 0) {
+      numbers = std::to_string(chomeNumber) + "-";
+      wideNumbers = WideNumber(chomeNumber) + "－";
+    } else {
+      numbers = chome.chomeName;
+      wideNumbers = chome.chomeName;
+    }
+    numbers += std::to_string(block) + "-" + n;
+    wideNumbers += WideNumber(block) + "－" + w;
+    const std::string halfChome =
+        chomeNumber > 0 ? std::to_string(chomeNumber) + "丁目" : chome.chomeName;
+    switch (*serial % 8) {
+      case 0:  // not in the data: a municipality that does not exist
+        out->push_back(p.name + "幻野市" + town + numbers);
+        break;
+      case 1:
+        out->push_back(p.name + city + town + chome.chomeName + blockName + "番" + w + "号");
+        break;
+      case 2:
+        out->push_back(city + town + chome.chomeName + blockName + "番地" + w);
+        break;
+      case 3:
+        out->push_back(p.name + city + town + halfChome + std::to_string(block) + "番" + n +
+                      "号");
+        break;
+      case 4:
+        out->push_back(p.name + city + town + numbers);
+        break;
+      case 5:
+        out->push_back(city + town + wideNumbers);
+        break;
+      case 6:
+        out->push_back(p.name + city + town + chome.chomeName + KanjiNumber(block) + "番" +
+                      KanjiNumber(lot) + "号");
+        break;
+      default:
+        out->push_back(city + town + halfChome + std::to_string(block) + "-" + n);
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 int ScaleDescription(Description* d, int factor, char* msg) {
@@ -94,51 +210,10 @@ int ScaleDescription(Description* d, int factor, char* msg) {
       for (std::size_t k = i; k < end; ++k) {
         MunicipalityRow m = d->municipalities[k];
         const std::string from = m.code;
-        if (copy > 0) {
-          std::string code;
-          do {
-            if (nextCode > 999) {
-              SetMessage(msg, "prefecture %s has no free municipality code", pref.c_str());
-              return 0;
-            }
-            char buffer[16];
-            std::snprintf(buffer, sizeof buffer, "%03d", nextCode++);
-            code = pref + buffer;
-          } while (usedCodes.count(code));
-          usedCodes.insert(code);
-          const int p = copy - 1;
-          const std::string prefix = std::string(kFirst[p / 10]) + kSecond[p % 10];
-          const std::string prefixKana = std::string(kFirstKana[p / 10]) + kSecondKana[p % 10];
-          m.code = code;
-          if (m.county.empty()) {
-            m.name = prefix + m.name;
-            m.kana = prefixKana + m.kana;
-          } else {
-            m.county = prefix + m.county;
-            m.countyKana = prefixKana + m.countyKana;
-          }
-        }
+        if (copy > 0 && !RenameCopy(&m, copy, pref, &nextCode, &usedCodes, msg)) return 0;
         m.parent = -1;
         municipalities.push_back(m);
-        const std::string to = m.code;
-        for (OazaRow r : oazaOf[from]) {
-          const std::string oldPlace = r.placeCode;
-          r.cityCode = to;
-          r.placeCode = to + r.placeCode.substr(from.size());
-          if (r.groupCode.compare(0, from.size(), from) == 0)
-            r.groupCode = to + r.groupCode.substr(from.size());
-          r.parent = -1;
-          r.municipality = -1;
-          oaza.push_back(r);
-          if (r.IsOaza()) continue;  // blocks hang under aza/chome rows
-          const auto b = blocksOf.find(oldPlace);
-          if (b == blocksOf.end()) continue;
-          for (BlockRow row : b->second) {
-            row.placeCode = r.placeCode;
-            row.parent = -1;
-            blocks.push_back(row);
-          }
-        }
+        CopyTownRows(from, m.code, oazaOf[from], blocksOf, &oaza, &blocks);
       }
     }
     i = end;
@@ -152,66 +227,7 @@ int ScaleDescription(Description* d, int factor, char* msg) {
 std::vector<std::string> MakeAddressCorpus(const Description& d) {
   std::vector<std::string> out;
   int serial = 0;
-  for (const BlockRow& b : d.blocks) {
-    if (b.parent < 0) continue;
-    const OazaRow& chome = d.oaza[static_cast<std::size_t>(b.parent)];
-    if (chome.municipality < 0) continue;
-    const MunicipalityRow& m = d.municipalities[static_cast<std::size_t>(chome.municipality)];
-    if (m.parent < 0) continue;
-    const PrefectureRow& p = d.prefectures[static_cast<std::size_t>(m.parent)];
-    const int block = BlockNumber(b.code);
-    if (block == 0) continue;
-    const std::string city = m.county + m.name;
-    const std::string town = chome.oazaName;
-    const int chomeNumber = ChomeNumber(chome.chomeName);
-    const std::string blockName = b.name.empty() ? WideNumber(block) : b.name;
-    for (int lot = 1; lot <= 60; ++lot) {
-      ++serial;
-      const std::string n = std::to_string(lot);
-      const std::string w = WideNumber(lot);
-      std::string numbers;      // "1-2-3" after the town
-      std::string wideNumbers;  // "１－２－３"
-      if (chomeNumber > 0) {
-        numbers = std::to_string(chomeNumber) + "-";
-        wideNumbers = WideNumber(chomeNumber) + "－";
-      } else {
-        numbers = chome.chomeName;
-        wideNumbers = chome.chomeName;
-      }
-      numbers += std::to_string(block) + "-" + n;
-      wideNumbers += WideNumber(block) + "－" + w;
-      const std::string halfChome =
-          chomeNumber > 0 ? std::to_string(chomeNumber) + "丁目" : chome.chomeName;
-      switch (serial % 8) {
-        case 0:  // not in the data: a municipality that does not exist
-          out.push_back(p.name + "幻野市" + town + numbers);
-          break;
-        case 1:
-          out.push_back(p.name + city + town + chome.chomeName + blockName + "番" + w + "号");
-          break;
-        case 2:
-          out.push_back(city + town + chome.chomeName + blockName + "番地" + w);
-          break;
-        case 3:
-          out.push_back(p.name + city + town + halfChome + std::to_string(block) + "番" + n +
-                        "号");
-          break;
-        case 4:
-          out.push_back(p.name + city + town + numbers);
-          break;
-        case 5:
-          out.push_back(city + town + wideNumbers);
-          break;
-        case 6:
-          out.push_back(p.name + city + town + chome.chomeName + KanjiNumber(block) + "番" +
-                        KanjiNumber(lot) + "号");
-          break;
-        default:
-          out.push_back(city + town + halfChome + std::to_string(block) + "-" + n);
-          break;
-      }
-    }
-  }
+  for (const BlockRow& b : d.blocks) AddLotAddresses(d, b, &serial, &out);
   // Block numbers under every aza/chome, most of them not in the data.
   for (const OazaRow& r : d.oaza) {
     if (r.IsOaza() || r.municipality < 0) continue;

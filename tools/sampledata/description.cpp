@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <new>
 #include <set>
 #include <tuple>
 
+#include "common/allocation_guard.h"
 #include "common/code_parse.h"
 #include "common/message.h"
 #include "common/number_parse.h"
@@ -855,13 +855,12 @@ ReadResult ReadWholeFile(const std::string& path, std::string* out) {
   std::uint64_t length = 0;
   if (!file.GetLength(length)) return ReadResult::Failed;
   if (length > kMaxFileSize) return ReadResult::TooLarge;
-  try {
+  // A file that memory cannot hold counts as too large.
+  return CatchAllocationFailure(ReadResult::TooLarge, [&] {
     out->assign(static_cast<std::size_t>(length), '\0');
-  } catch (const std::bad_alloc&) {
-    return ReadResult::TooLarge;
-  }
-  return length == 0 || file.Read(out->data(), out->size()) == out->size() ? ReadResult::Ok
-                                                                           : ReadResult::Failed;
+    return length == 0 || file.Read(out->data(), out->size()) == out->size() ? ReadResult::Ok
+                                                                             : ReadResult::Failed;
+  });
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include <string>
 #include <utility>
 
+#include "common/allocation_guard.h"
 #include "common/message.h"
 #include "plat/cp932.h"
 #include "tools/sampledata/corpus.h"
@@ -46,9 +47,7 @@ bool Cp932Argument(const char* utf8, std::string* out) {
   return plat::cp932::FromUtf8(utf8, *out) && !out->empty();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   sampledata::GenerateOptions options;
   std::string description = sampledata::DefaultDescriptionFolder();
   std::string output;
@@ -114,4 +113,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunProgram("gensample", [&] { return Run(argc, argv); });
 }

@@ -100,18 +100,17 @@ Node MakeNode(const std::vector<Row> levels[kLevels], int level, std::size_t ind
   return node;
 }
 
-}  // namespace
-
-bool CollectAddressTree(CTableDatabase* db, std::vector<Node>* prefectures, std::string* error) {
-  const char* const kPrefectures = "TC_Todoufuken";
-  const char* const kCities = "TC_Shikutyoson";
-  const char* const kOaza = "TC_Oaza";
-  const char* const kBlocks = "TC_Gaiku";
+// The rows of each level and the index of their keys.
+struct AddressLevels {
   std::vector<Row> levels[kLevels];
   std::map<std::string, std::size_t> byKey[kLevels];
+};
+
+// Level 0: the prefectures, keyed by their 2-digit code.
+bool ReadPrefectures(CTableDatabase* db, AddressLevels* t, std::string* error) {
+  const char* const kPrefectures = "TC_Todoufuken";
   std::vector<uint32_t> records;
   std::string code;
-
   if (!ListRecords(db, kPrefectures, &records, error)) return false;
   for (uint32_t record : records) {
     Row row;
@@ -120,11 +119,16 @@ bool CollectAddressTree(CTableDatabase* db, std::vector<Node>* prefectures, std:
         !Prefix(code, 2, &row.key, "prefecture code", error)) {
       return false;
     }
-    levels[0].push_back(row);
+    t->levels[0].push_back(row);
   }
-  if (!Index(levels[0], &byKey[0], kPrefectures, error)) return false;
+  return Index(t->levels[0], &t->byKey[0], kPrefectures, error);
+}
 
-  records.clear();
+// Level 1: the municipalities under their prefectures.
+bool ReadCities(CTableDatabase* db, AddressLevels* t, std::string* error) {
+  const char* const kCities = "TC_Shikutyoson";
+  std::vector<uint32_t> records;
+  std::string code;
   if (!ListRecords(db, kCities, &records, error)) return false;
   for (uint32_t record : records) {
     Row row;
@@ -133,15 +137,19 @@ bool CollectAddressTree(CTableDatabase* db, std::vector<Node>* prefectures, std:
     if (!ReadText(db, record, kCities, "行政JISコード", &code, error) ||
         !Prefix(code, 5, &row.key, "municipality code", error) ||
         !Prefix(code, 2, &parent, "municipality code", error) ||
-        !Attach(&levels[0], byKey[0], parent, levels[1].size(), kCities, error)) {
+        !Attach(&t->levels[0], t->byKey[0], parent, t->levels[1].size(), kCities, error)) {
       return false;
     }
-    levels[1].push_back(row);
+    t->levels[1].push_back(row);
   }
-  if (!Index(levels[1], &byKey[1], kCities, error)) return false;
+  return Index(t->levels[1], &t->byKey[1], kCities, error);
+}
 
-  // Oaza rows first, then the aza/chome rows under them.
-  records.clear();
+// Levels 2 and 3: the oaza rows first, then the aza/chome rows under them.
+bool ReadOazaAndChome(CTableDatabase* db, AddressLevels* t, std::string* error) {
+  const char* const kOaza = "TC_Oaza";
+  std::vector<uint32_t> records;
+  std::string code;
   if (!ListRecords(db, kOaza, &records, error)) return false;
   std::vector<std::pair<uint32_t, std::string>> chomeRows;
   for (uint32_t record : records) {
@@ -163,26 +171,31 @@ bool CollectAddressTree(CTableDatabase* db, std::vector<Node>* prefectures, std:
     std::string parent;
     if (!Prefix(code, 8, &row.key, "place code", error) ||
         !Prefix(code, 5, &parent, "place code", error) ||
-        !Attach(&levels[1], byKey[1], parent, levels[2].size(), kOaza, error)) {
+        !Attach(&t->levels[1], t->byKey[1], parent, t->levels[2].size(), kOaza, error)) {
       return false;
     }
-    levels[2].push_back(row);
+    t->levels[2].push_back(row);
   }
-  if (!Index(levels[2], &byKey[2], kOaza, error)) return false;
+  if (!Index(t->levels[2], &t->byKey[2], kOaza, error)) return false;
   for (const auto& [record, placeCode] : chomeRows) {
     Row row;
     row.record = record;
     std::string parent;
     if (!Prefix(placeCode, 11, &row.key, "place code", error) ||
         !Prefix(placeCode, 8, &parent, "place code", error) ||
-        !Attach(&levels[2], byKey[2], parent, levels[3].size(), kOaza, error)) {
+        !Attach(&t->levels[2], t->byKey[2], parent, t->levels[3].size(), kOaza, error)) {
       return false;
     }
-    levels[3].push_back(row);
+    t->levels[3].push_back(row);
   }
-  if (!Index(levels[3], &byKey[3], kOaza, error)) return false;
+  return Index(t->levels[3], &t->byKey[3], kOaza, error);
+}
 
-  records.clear();
+// Level 4: the blocks under their aza/chome rows.
+bool ReadBlocks(CTableDatabase* db, AddressLevels* t, std::string* error) {
+  const char* const kBlocks = "TC_Gaiku";
+  std::vector<uint32_t> records;
+  std::string code;
   if (!ListRecords(db, kBlocks, &records, error)) return false;
   for (uint32_t record : records) {
     Row row;
@@ -190,15 +203,24 @@ bool CollectAddressTree(CTableDatabase* db, std::vector<Node>* prefectures, std:
     std::string parent;
     if (!ReadText(db, record, kBlocks, "地名コード", &code, error) ||
         !Prefix(code, 11, &parent, "place code", error) ||
-        !Attach(&levels[3], byKey[3], parent, levels[4].size(), kBlocks, error)) {
+        !Attach(&t->levels[3], t->byKey[3], parent, t->levels[4].size(), kBlocks, error)) {
       return false;
     }
-    levels[4].push_back(row);
+    t->levels[4].push_back(row);
   }
+  return true;
+}
 
+}  // namespace
+
+bool CollectAddressTree(CTableDatabase* db, std::vector<Node>* prefectures, std::string* error) {
+  AddressLevels t;
+  if (!ReadPrefectures(db, &t, error) || !ReadCities(db, &t, error) || !ReadOazaAndChome(db, &t, error) ||
+      !ReadBlocks(db, &t, error))
+    return false;
   prefectures->clear();
-  for (std::size_t i = 0; i < levels[0].size(); ++i) {
-    prefectures->push_back(MakeNode(levels, 0, i));
+  for (std::size_t i = 0; i < t.levels[0].size(); ++i) {
+    prefectures->push_back(MakeNode(t.levels, 0, i));
   }
   return true;
 }

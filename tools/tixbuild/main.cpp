@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "plat/cp932.h"
 #include "tools/tixbuild/address_tree.h"
 
@@ -21,9 +22,7 @@ int Usage() {
   return 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   int kind = 1;
   std::vector<std::string> positional;
@@ -58,4 +57,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunProgram("tixbuild", [&] { return Run(argc, argv); });
 }

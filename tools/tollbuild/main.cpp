@@ -7,12 +7,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/allocation_guard.h"
 #include "plat/cp932.h"
 #include "tools/image_file.h"
 #include "tools/tollbuild/toll_description.h"
 #include "tools/tollbuild/toll_writers.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   if (argc != 4) {
     std::fprintf(stderr, "usage: gentoll <description file> <output folder> <format version>\n");
     return 2;
@@ -50,4 +53,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunProgram("gentoll", [&] { return Run(argc, argv); });
 }
