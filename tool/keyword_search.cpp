@@ -26,6 +26,7 @@
 #include "tabledb/place_code_registry.h"
 #include "tool/keyword_numbers.h"
 #include "tool/keyword_rows.h"
+#include "tool/result_sink.h"
 
 namespace {
 
@@ -552,9 +553,10 @@ int KeywordSearchWithOptions(CAdrsContext* context, int32_t searchType, char* se
 
 namespace {
 
-// Everything a keyword search takes, filled by each entry point: the short
-// forms fill in what they do not take (no restriction, the dataset set by
-// SetKeywordSearchDataset, no prefecture order file).
+// Everything a keyword search takes. Every entry fills it from its own
+// arguments; the short forms leave what they do not take as it stands (no
+// restriction, the dataset set by SetKeywordSearchDataset, no prefecture
+// order file, the context's output options as they are).
 struct KeywordQuery {
   int32_t searchType = 0;
   char* searchText = nullptr;
@@ -565,82 +567,62 @@ struct KeywordQuery {
   const char* prefectureRestriction = "";
   const char* municipalityRestriction = "";
   int32_t restrictionMode = 0;
-  const char* datasetName = nullptr;
+  const char* datasetName = GetKeywordSearchDataset();
   const char* prefectureOrderFile = "";
-};
-
-// The output options of the forms that take them.
-struct KeywordOutput {
+  // The six output options, set first (and checked) when withOptions.
+  bool withOptions = false;
   int32_t searchTextKind = 0;
   int32_t datum = 0;
   int32_t coordinateFormat = 0;
   int32_t chomeFormat = 0;
   int32_t numberFormat = 0;
   int32_t readingFormat = 0;
+
+  KeywordQuery(int32_t type, char* text, const char* folder, int32_t limit, int32_t* flag,
+               char* msg)
+      : searchType(type), searchText(text), dataFolder(folder), rowLimit(limit),
+        interrupted(flag), message(msg) {}
+
+  KeywordQuery& Restricted(const char* prefecture, const char* municipality, int32_t mode = 1) {
+    prefectureRestriction = prefecture;
+    municipalityRestriction = municipality;
+    restrictionMode = mode;
+    return *this;
+  }
+  KeywordQuery& Dataset(const char* name, const char* orderFile) {
+    datasetName = name;
+    prefectureOrderFile = orderFile;
+    return *this;
+  }
+  KeywordQuery& Ordered(const char* orderFile) { return Dataset(datasetName, orderFile); }
+  KeywordQuery& Options(int32_t kind, int32_t outDatum, int32_t coordinate, int32_t chome,
+                        int32_t number, int32_t reading) {
+    withOptions = true;
+    searchTextKind = kind;
+    datum = outDatum;
+    coordinateFormat = coordinate;
+    chomeFormat = chome;
+    numberFormat = number;
+    readingFormat = reading;
+    return *this;
+  }
 };
 
-KeywordQuery Query(int32_t searchType, char* searchText, const char* dataFolder, int32_t rowLimit,
-                   int32_t* interrupted, char* message) {
-  KeywordQuery q;
-  q.searchType = searchType;
-  q.searchText = searchText;
-  q.dataFolder = dataFolder;
-  q.rowLimit = rowLimit;
-  q.interrupted = interrupted;
-  q.message = message;
-  q.datasetName = GetKeywordSearchDataset();
-  return q;
-}
-
-KeywordQuery FullQuery(int32_t searchType, char* searchText, const char* dataFolder,
-                       int32_t rowLimit, int32_t* interrupted, char* message,
-                       const char* prefectureRestriction, const char* municipalityRestriction,
-                       int32_t restrictionMode, const char* datasetName,
-                       const char* prefectureOrderFile) {
-  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
-  q.prefectureRestriction = prefectureRestriction;
-  q.municipalityRestriction = municipalityRestriction;
-  q.restrictionMode = restrictionMode;
-  q.datasetName = datasetName;
-  q.prefectureOrderFile = prefectureOrderFile;
-  return q;
-}
-
-KeywordQuery RestrictedQuery(int32_t searchType, char* searchText, const char* dataFolder,
-                             int32_t rowLimit, int32_t* interrupted, char* message,
-                             const char* prefectureRestriction,
-                             const char* municipalityRestriction) {
-  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
-  q.prefectureRestriction = prefectureRestriction;
-  q.municipalityRestriction = municipalityRestriction;
-  q.restrictionMode = 1;
-  return q;
-}
-
-KeywordOutput Output(int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
-                     int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat) {
-  return {searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat};
-}
-
-// The search of the plain forms (the context's output options as they are).
-auto PlainRun(const KeywordQuery& q) {
-  return [q](CAdrsContext* context) {
-    return KeywordSearchCore(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
-                             q.interrupted, q.message, q.prefectureRestriction,
-                             q.municipalityRestriction, q.restrictionMode, q.datasetName,
-                             q.prefectureOrderFile);
-  };
-}
-
-// The search of the forms that set the output options first.
-auto OptionsRun(const KeywordQuery& q, const KeywordOutput& o) {
-  return [q, o](CAdrsContext* context) {
+// The one run of every entry: the query's search into the sink.
+int RunKeywordSearch(ResultSink&& sink, const KeywordQuery& q) {
+  return RunOnSink(sink, q.message, [&q](CAdrsContext* context) {
+    if (!q.withOptions) {
+      return KeywordSearchCore(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
+                               q.interrupted, q.message, q.prefectureRestriction,
+                               q.municipalityRestriction, q.restrictionMode, q.datasetName,
+                               q.prefectureOrderFile);
+    }
     return KeywordSearchWithOptions(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
                                     q.interrupted, q.message, q.prefectureRestriction,
                                     q.municipalityRestriction, q.restrictionMode, q.datasetName,
-                                    o.searchTextKind, o.datum, o.coordinateFormat, o.chomeFormat,
-                                    o.numberFormat, o.readingFormat, q.prefectureOrderFile);
-  };
+                                    q.searchTextKind, q.datum, q.coordinateFormat, q.chomeFormat,
+                                    q.numberFormat, q.readingFormat, q.prefectureOrderFile);
+  });
 }
 
 }  // namespace
@@ -650,22 +632,20 @@ int KeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* s
                              char* message, const char* prefectureRestriction,
                              const char* municipalityRestriction, int32_t restrictionMode,
                              const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultFile(resultFile, message,
-                        PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
-                                           interrupted, message, prefectureRestriction,
-                                           municipalityRestriction, restrictionMode, datasetName,
-                                           prefectureOrderFile)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int KeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                               char* message, const char* prefectureRestriction,
                               const char* municipalityRestriction, int32_t restrictionMode,
                               const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultArray(array, message,
-                         PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
-                                            interrupted, message, prefectureRestriction,
-                                            municipalityRestriction, restrictionMode, datasetName,
-                                            prefectureOrderFile)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -673,11 +653,10 @@ int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchT
                                const char* prefectureRestriction,
                                const char* municipalityRestriction, int32_t restrictionMode,
                                const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultBuffer(buffer, bufferSize, message,
-                          PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
-                                             interrupted, message, prefectureRestriction,
-                                             municipalityRestriction, restrictionMode,
-                                             datasetName, prefectureOrderFile)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
 
 int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
@@ -687,13 +666,11 @@ int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* search
                         const char* datasetName, int32_t searchTextKind, int32_t datum,
                         int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                         int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultFile(
-      resultFile, message,
-      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
-                           prefectureRestriction, municipalityRestriction, restrictionMode,
-                           datasetName, prefectureOrderFile),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                          const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -702,13 +679,11 @@ int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchTe
                          const char* datasetName, int32_t searchTextKind, int32_t datum,
                          int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                          int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultArray(
-      array, message,
-      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
-                           prefectureRestriction, municipalityRestriction, restrictionMode,
-                           datasetName, prefectureOrderFile),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, char* searchText,
                           const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -717,13 +692,11 @@ int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, 
                           const char* datasetName, int32_t searchTextKind, int32_t datum,
                           int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                           int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultBuffer(
-      buffer, bufferSize, message,
-      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
-                           prefectureRestriction, municipalityRestriction, restrictionMode,
-                           datasetName, prefectureOrderFile),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
 
 void SetKeywordSearchDataset(const char* datasetName) { g_dataset = datasetName ? datasetName : ""; }
@@ -732,91 +705,69 @@ const char* GetKeywordSearchDataset() { return g_dataset.c_str(); }
 int SimpleKeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* searchText,
                                    const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                    char* message) {
-  return WithResultFile(
-      resultFile, message,
-      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
+  return RunKeywordSearch(FileSink(resultFile), KeywordQuery(searchType, searchText, dataFolder,
+                                                             rowLimit, interrupted, message));
 }
 int SimpleKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                     const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                     char* message) {
-  return WithResultArray(
-      array, message,
-      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
+  return RunKeywordSearch(ArraySink(array), KeywordQuery(searchType, searchText, dataFolder,
+                                                         rowLimit, interrupted, message));
 }
 int SimpleKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                      char* searchText, const char* dataFolder, int32_t rowLimit,
                                      int32_t* interrupted, char* message) {
-  return WithResultBuffer(
-      buffer, bufferSize, message,
-      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
+  return RunKeywordSearch(BufferSink(buffer, bufferSize),
+                          KeywordQuery(searchType, searchText, dataFolder, rowLimit, interrupted,
+                                       message));
 }
 int SimpleKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                               char* message, int32_t searchTextKind, int32_t datum,
                               int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                               int32_t readingFormat) {
-  return WithResultFile(
-      resultFile, message,
-      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int SimpleKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                char* message, int32_t searchTextKind, int32_t datum,
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat) {
-  return WithResultArray(
-      array, message,
-      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int SimpleKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                 char* searchText, const char* dataFolder, int32_t rowLimit,
                                 int32_t* interrupted, char* message, int32_t searchTextKind,
                                 int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                                 int32_t numberFormat, int32_t readingFormat) {
-  return WithResultBuffer(
-      buffer, bufferSize, message,
-      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
-
-namespace {
-
-KeywordQuery OrderedQuery(int32_t searchType, char* searchText, const char* dataFolder,
-                          int32_t rowLimit, int32_t* interrupted, char* message,
-                          const char* prefectureOrderFile) {
-  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
-  q.prefectureOrderFile = prefectureOrderFile;
-  return q;
-}
-
-}  // namespace
 
 int OrderedKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                char* message, int32_t searchTextKind, int32_t datum,
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultFile(resultFile, message,
-                        OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                interrupted, message, prefectureOrderFile),
-                                   Output(searchTextKind, datum, coordinateFormat, chomeFormat,
-                                          numberFormat, readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Ordered(prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int OrderedKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                 const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                 char* message, int32_t searchTextKind, int32_t datum,
                                 int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                 int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultArray(array, message,
-                         OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                 interrupted, message, prefectureOrderFile),
-                                    Output(searchTextKind, datum, coordinateFormat, chomeFormat,
-                                           numberFormat, readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Ordered(prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                  char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -824,11 +775,10 @@ int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searc
                                  int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                                  int32_t numberFormat, int32_t readingFormat,
                                  const char* prefectureOrderFile) {
-  return WithResultBuffer(buffer, bufferSize, message,
-                          OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                  interrupted, message, prefectureOrderFile),
-                                     Output(searchTextKind, datum, coordinateFormat, chomeFormat,
-                                            numberFormat, readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Ordered(prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
 
 // The restricted forms take the two texts with restriction mode 1.
@@ -837,28 +787,25 @@ int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchTyp
                                        int32_t* interrupted, char* message,
                                        const char* prefectureRestriction,
                                        const char* municipalityRestriction) {
-  return WithResultFile(resultFile, message,
-                        PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                 interrupted, message, prefectureRestriction,
-                                                 municipalityRestriction)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  return RunKeywordSearch(FileSink(resultFile),
+                          q.Restricted(prefectureRestriction, municipalityRestriction));
 }
 int RestrictedKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                         const char* dataFolder, int32_t rowLimit,
                                         int32_t* interrupted, char* message,
                                         const char* prefectureRestriction,
                                         const char* municipalityRestriction) {
-  return WithResultArray(array, message,
-                         PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                  interrupted, message, prefectureRestriction,
-                                                  municipalityRestriction)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  return RunKeywordSearch(ArraySink(array),
+                          q.Restricted(prefectureRestriction, municipalityRestriction));
 }
 int RestrictedKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                          char* searchText, const char* dataFolder,
                                          int32_t rowLimit, int32_t* interrupted, char* message,
                                          const char* prefectureRestriction,
                                          const char* municipalityRestriction) {
-  return WithResultBuffer(buffer, bufferSize, message,
-                          PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                   interrupted, message, prefectureRestriction,
-                                                   municipalityRestriction)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize),
+                          q.Restricted(prefectureRestriction, municipalityRestriction));
 }
