@@ -17,6 +17,10 @@ int ResultSink::Check(char* message) const {
 
 // ---- File ----
 
+FileSink::~FileSink() {
+  if (file_.IsOpen()) Discard();
+}
+
 int FileSink::Create(char* message) {
   return OpenNewTextFileForWriteWithError(&file_, path_, message);
 }

@@ -10,8 +10,10 @@
 //   closing    "ファイルへの書き込みに失敗しました!(%s)" with the path
 //   reading    "ファイルオープンエラー!(%s)", "ファイルの読み込みに失敗しました!(%s)"
 //
-// A file sink deletes its file when the run is discarded, so that a failed
-// entry leaves no half-written output behind.
+// A file sink deletes its file when the run is discarded, and also when it
+// goes out of scope with the file still open (a run cut short by running
+// out of memory), so that a failed entry leaves no half-written output
+// behind.
 
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +59,7 @@ class ResultSink {
 class FileSink final : public ResultSink {
  public:
   explicit FileSink(const char* path) : path_(path) {}
+  ~FileSink() override;
   const char* Name() const override { return "結果格納ファイル名"; }
   bool Missing() const override { return path_ == nullptr; }
   int Create(char* message) override;
