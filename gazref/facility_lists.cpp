@@ -375,7 +375,7 @@ int ListAreas(CAdrsContext* output, const char* categoryText, const char* folder
 int ListCategoriesToFile(const char* resultPath, const char* categoryText, const char* prefecture,
                          const char* municipality, const char* folder, int32_t maximum,
                          int32_t* overflow, char* msg) {
-  return RunSearchToFile(resultPath, kCategoryLabel, "条件にあてはまる分類はありません！", msg,
+  return RunSearchOnSink(FileSink(resultPath), kCategoryLabel, "条件にあてはまる分類はありません！", msg,
                          [&](CAdrsContext* output) {
                            return ListCategories(output, categoryText, prefecture, municipality,
                                                  folder, maximum, overflow, msg);
@@ -385,7 +385,7 @@ int ListCategoriesToFile(const char* resultPath, const char* categoryText, const
 int ListCategoriesToArray(CStringArray* array, const char* categoryText, const char* prefecture,
                           const char* municipality, const char* folder, int32_t maximum,
                           int32_t* overflow, char* msg) {
-  return RunSearchToArray(array, kCategoryLabel, "条件にあてはまる分類はありません！", msg,
+  return RunSearchOnSink(ArraySink(array), kCategoryLabel, "条件にあてはまる分類はありません！", msg,
                           [&](CAdrsContext* output) {
                             return ListCategories(output, categoryText, prefecture, municipality,
                                                   folder, maximum, overflow, msg);
@@ -394,7 +394,7 @@ int ListCategoriesToArray(CStringArray* array, const char* categoryText, const c
 
 int ListAreasToFile(const char* resultPath, const char* categoryText, const char* folder,
                     int32_t maximum, int32_t* overflow, char* msg) {
-  return RunSearchToFile(resultPath, kAreaLabel, "条件にあてはまる都道府県市区町村名はありません！",
+  return RunSearchOnSink(FileSink(resultPath), kAreaLabel, "条件にあてはまる都道府県市区町村名はありません！",
                          msg, [&](CAdrsContext* output) {
                            return ListAreas(output, categoryText, folder, maximum, overflow, msg);
                          });
@@ -402,7 +402,7 @@ int ListAreasToFile(const char* resultPath, const char* categoryText, const char
 
 int ListAreasToArray(CStringArray* array, const char* categoryText, const char* folder,
                      int32_t maximum, int32_t* overflow, char* msg) {
-  return RunSearchToArray(array, kAreaLabel, "条件にあてはまる都道府県市区町村名はありません！",
+  return RunSearchOnSink(ArraySink(array), kAreaLabel, "条件にあてはまる都道府県市区町村名はありません！",
                           msg, [&](CAdrsContext* output) {
                             return ListAreas(output, categoryText, folder, maximum, overflow, msg);
                           });

@@ -336,7 +336,7 @@ int FindFacilitiesToFile(const char* resultPath, const char* major, const char* 
                          const char* minor, const char* name, const char* area, int32_t latitude,
                          int32_t longitude, double radius, const char* folder, int32_t maximum,
                          int32_t* overflow, char* msg) {
-  return RunSearchToFile(resultPath, kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
+  return RunSearchOnSink(FileSink(resultPath), kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
     return FindFacilities(output, major, middle, minor, name, area, latitude, longitude, radius,
                           folder, maximum, overflow, msg);
   });
@@ -346,7 +346,7 @@ int FindFacilitiesToArray(CStringArray* array, const char* major, const char* mi
                           const char* minor, const char* name, const char* area, int32_t latitude,
                           int32_t longitude, double radius, const char* folder, int32_t maximum,
                           int32_t* overflow, char* msg) {
-  return RunSearchToArray(array, kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
+  return RunSearchOnSink(ArraySink(array), kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
     return FindFacilities(output, major, middle, minor, name, area, latitude, longitude, radius,
                           folder, maximum, overflow, msg);
   });
