@@ -56,23 +56,8 @@ void SetUpContext(CAdrsContext* context, const std::string& folder, const Addres
 
 // ---- Listings ----
 
-struct ListingArgs {
-  // The listing by code, whose placeholder step takes the row's code
-  // instead of going one name deeper.
-  bool byCode;
-  const char* text;
-  const char* dataFolder;
-  int32_t maxRows;
-  int32_t* interrupted;
-  const AddressFooters* footers;
-  int32_t defaultAzaMode;
-  int32_t deleteGun;
-  int32_t skipAzaNasi;
-  int32_t useChangeHistory;
-  char* message;
-};
 
-int RunListing(ResultSink& out, const ListingArgs& a) {
+int RunListing(ResultSink& out, const AddressListingQuery& a) {
   char* message = a.message;
   const bool byCode = a.byCode;
   if (!out.Check(message)) return 0;
@@ -101,7 +86,7 @@ int RunListing(ResultSink& out, const ListingArgs& a) {
     for (;;) {
       CAdrsContext context;
       out.Attach(&context);
-      SetUpContext(&context, folder, *a.footers, a.defaultAzaMode, a.useChangeHistory);
+      SetUpContext(&context, folder, a.footers, a.defaultAzaMode, a.useChangeHistory);
       rows = byCode ? ListByCode(text.c_str(), folder.c_str(), &context, a.maxRows, a.interrupted,
                                  &level, message, 1, variant)
                     : ListByNames(text.c_str(), folder.c_str(), &context,
@@ -170,22 +155,8 @@ class ProcessWorkFolderScope {
   bool made_ = false;
 };
 
-struct KeywordArgs {
-  int32_t searchType;
-  char* text;
-  const char* dataFolder;
-  int32_t maxRows;
-  int32_t* interrupted;
-  const AddressFooters* footers;
-  int32_t defaultAzaMode;
-  char* message;
-  const char* prefectureRestriction;
-  const char* municipalityRestriction;
-  int32_t restrictionMode;
-  int32_t useChangeHistory;
-};
 
-int RunKeywordSearch(ResultSink& out, const KeywordArgs& a) {
+int RunKeywordSearch(ResultSink& out, const AddressKeywordQuery& a) {
   char* message = a.message;
   if (!out.Check(message)) return 0;
   if (!a.text) {
@@ -211,7 +182,7 @@ int RunKeywordSearch(ResultSink& out, const KeywordArgs& a) {
     if (!out.Create(message)) return 0;
     CAdrsContext context;
     out.Attach(&context);
-    SetUpContext(&context, folder, *a.footers, a.defaultAzaMode, a.useChangeHistory);
+    SetUpContext(&context, folder, a.footers, a.defaultAzaMode, a.useChangeHistory);
     const ProcessWorkFolderScope workFolder;
     auto search = [&] {
       return SearchByKeyword(a.text, folder.c_str(), &context, a.searchType,
@@ -239,17 +210,8 @@ int RunKeywordSearch(ResultSink& out, const KeywordArgs& a) {
 
 // ---- Address analysis ----
 
-struct AnalysisArgs {
-  char* text;
-  const char* dataFolder;
-  int32_t countyOptional;
-  const AddressFooters* footers;
-  int32_t defaultAzaMode;
-  int32_t analyzeClass;
-  char* message;
-};
 
-int AnalyzeCore(CAdrsContext* context, const AnalysisArgs& a) {
+int AnalyzeCore(CAdrsContext* context, const AddressAnalysisQuery& a) {
   char* message = a.message;
   if (!a.text) {
     SetMessage(message, kMsgInvalidParameter, "検索文字列");
@@ -263,7 +225,7 @@ int AnalyzeCore(CAdrsContext* context, const AnalysisArgs& a) {
   SearchDictionaries dictionaries;
   if (!dictionaries.Load(folder, message)) return -1;
   // The change-history switch keeps its initial value (on).
-  SetUpContext(context, folder, *a.footers, a.defaultAzaMode, 1);
+  SetUpContext(context, folder, a.footers, a.defaultAzaMode, 1);
   context->SetEngineCountyOptional(a.countyOptional);
   context->SetEngineAnalyzeDepth(a.analyzeClass);
   auto run = [&] {
@@ -291,7 +253,7 @@ int AnalyzeCore(CAdrsContext* context, const AnalysisArgs& a) {
 
 // The analysis into the output, which is kept only when the analysis found
 // the address (1).
-int RunAnalysis(ResultSink& out, const AnalysisArgs& a) {
+int RunAnalysis(ResultSink& out, const AddressAnalysisQuery& a) {
   if (!out.Check(a.message) || !out.Create(a.message)) return -1;
   int result = -1;
   {
@@ -304,92 +266,20 @@ int RunAnalysis(ResultSink& out, const AnalysisArgs& a) {
   return result;
 }
 
-// The body of every entry: running out of memory fails it with the memory
-// message (a file sink then deletes the file it created).
-template <typename Args>
-int RunEntry(int (*body)(ResultSink&, const Args&), ResultSink&& out, const Args& a,
-             int failure = 0) {
-  return CatchAllocationFailure(a.message, failure, [&] { return body(out, a); });
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// Entries: running out of memory fails them with the memory message (a
+// file sink then deletes the file it created).
 
-int ListByNamesToFileGz(const char* resultFile, const char* searchText, const char* dataFolder,
-                        int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                        int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                        int32_t useChangeHistory, char* message) {
-  return RunEntry(RunListing, FileSink(resultFile),
-                  ListingArgs{false, searchText, dataFolder, maxRows, interrupted, &footers,
-                              defaultAzaMode, deleteGun, skipAzaNasi, useChangeHistory, message});
+int ListAddressesGz(ResultSink&& out, const AddressListingQuery& query) {
+  return CatchAllocationFailure(query.message, 0, [&] { return RunListing(out, query); });
 }
 
-int ListByNamesToArrayGz(CStringArray* array, const char* searchText, const char* dataFolder,
-                         int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                         int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                         int32_t useChangeHistory, char* message) {
-  return RunEntry(RunListing, ArraySink(array),
-                  ListingArgs{false, searchText, dataFolder, maxRows, interrupted, &footers,
-                              defaultAzaMode, deleteGun, skipAzaNasi, useChangeHistory, message});
+int KeywordSearchGz(ResultSink&& out, const AddressKeywordQuery& query) {
+  return CatchAllocationFailure(query.message, 0, [&] { return RunKeywordSearch(out, query); });
 }
 
-int ListByCodeToFileGz(const char* resultFile, const char* code, const char* dataFolder,
-                       int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                       int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                       int32_t useChangeHistory, char* message) {
-  return RunEntry(RunListing, FileSink(resultFile),
-                  ListingArgs{true, code, dataFolder, maxRows, interrupted, &footers,
-                              defaultAzaMode, deleteGun, skipAzaNasi, useChangeHistory, message});
-}
-
-int ListByCodeToArrayGz(CStringArray* array, const char* code, const char* dataFolder,
-                        int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                        int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                        int32_t useChangeHistory, char* message) {
-  return RunEntry(RunListing, ArraySink(array),
-                  ListingArgs{true, code, dataFolder, maxRows, interrupted, &footers,
-                              defaultAzaMode, deleteGun, skipAzaNasi, useChangeHistory, message});
-}
-
-int KeywordSearchToFileGz(const char* resultFile, int32_t searchType, char* searchText,
-                          const char* dataFolder, int32_t maxRows, int32_t* interrupted,
-                          const AddressFooters& footers, int32_t defaultAzaMode, char* message,
-                          const char* prefectureRestriction, const char* municipalityRestriction,
-                          int32_t restrictionMode, int32_t useChangeHistory) {
-  return RunEntry(RunKeywordSearch, FileSink(resultFile),
-                  KeywordArgs{searchType, searchText, dataFolder, maxRows, interrupted, &footers,
-                              defaultAzaMode, message, prefectureRestriction,
-                              municipalityRestriction, restrictionMode, useChangeHistory});
-}
-
-int KeywordSearchToArrayGz(CStringArray* array, int32_t searchType, char* searchText,
-                           const char* dataFolder, int32_t maxRows, int32_t* interrupted,
-                           const AddressFooters& footers, int32_t defaultAzaMode, char* message,
-                           const char* prefectureRestriction, const char* municipalityRestriction,
-                           int32_t restrictionMode, int32_t useChangeHistory) {
-  return RunEntry(RunKeywordSearch, ArraySink(array),
-                  KeywordArgs{searchType, searchText, dataFolder, maxRows, interrupted, &footers,
-                              defaultAzaMode, message, prefectureRestriction,
-                              municipalityRestriction, restrictionMode, useChangeHistory});
-}
-
-int AnalyzeAddressToFileGz(const char* resultFile, char* addressText, int32_t /*matchFlags*/,
-                           const char* dataFolder, int32_t countyOptional,
-                           const AddressFooters& footers, int32_t defaultAzaMode,
-                           int32_t analyzeClass, char* message) {
-  return RunEntry(RunAnalysis, FileSink(resultFile),
-                  AnalysisArgs{addressText, dataFolder, countyOptional, &footers, defaultAzaMode,
-                               analyzeClass, message},
-                  -1);
-}
-
-int AnalyzeAddressToArrayGz(CStringArray* array, char* addressText, int32_t /*matchFlags*/,
-                            const char* dataFolder, int32_t countyOptional,
-                            const AddressFooters& footers, int32_t defaultAzaMode,
-                            int32_t analyzeClass, char* message) {
-  return RunEntry(RunAnalysis, ArraySink(array),
-                  AnalysisArgs{addressText, dataFolder, countyOptional, &footers, defaultAzaMode,
-                               analyzeClass, message},
-                  -1);
+int AnalyzeAddressGz(ResultSink&& out, const AddressAnalysisQuery& query) {
+  return CatchAllocationFailure(query.message, -1, [&] { return RunAnalysis(out, query); });
 }
