@@ -2,10 +2,10 @@
 #include "gazref/facility_search.h"
 
 #include <cstring>
-#include <new>
 #include <set>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/kanji_numeral.h"
 #include "common/message.h"
 #include "common/number_format.h"
@@ -141,13 +141,14 @@ class FacilitySearch {
     return kGoOn;
   }
 
+  // Its contract answers a failed allocation with 0 (the row cannot be
+  // registered), so it is the allocation guard's entry for this purpose;
+  // the caller then names the registration in its message.
   int Remember(uint32_t id) {
-    try {
+    return CatchAllocationFailure(msg_, 0, [&] {
       written_.insert(id);
-    } catch (const std::bad_alloc&) {
-      return 0;
-    }
-    return 1;
+      return 1;
+    });
   }
 
   CAdrsContext* output_;
