@@ -379,6 +379,68 @@ int DeleteFileIfExists(const char* path) {
 
 // ---- Driver ----
 
+namespace {
+
+// The search words and the two restriction texts as the stages take them
+// (full-width blanks turned into blanks, normalized), and whether they are
+// read as kana.
+struct KeywordTexts {
+  std::string words;
+  std::string prefecture;
+  std::string municipality;
+  int32_t kana = 1;
+
+  bool Empty() const {
+    return TrimmedCopy(words).empty() && TrimmedCopy(prefecture).empty() &&
+           TrimmedCopy(municipality).empty();
+  }
+};
+
+// The work file of one prefecture's stages, named in the temporary
+// folder; false (message set) when there is none.
+bool NameWorkFile(KeywordWorkFileNamer namer, int32_t prefecture, std::string* name,
+                  char* message) {
+  std::string temp;
+  if (!plat::path::TempFolder(temp)) {
+    SetMessage(message, kNoTempFolder);
+    return false;
+  }
+  if (temp.empty() || temp.back() != '\\') temp += '\\';
+  if (!namer || !namer(temp.c_str(), prefecture, name)) {
+    SetMessage(message, kNoTempFile);
+    return false;
+  }
+  return true;
+}
+
+// The stages of the search type for one prefecture (whose key is set):
+// 1 go on, 0 stop (interrupted), -1 failure.
+struct TypeStages {
+  int32_t searchType;
+  const std::string& folder;
+  const std::vector<std::string>& words;
+  const BlockNumberWords& blockNumbers;
+  const ChangeNumberWords& changeNumbers;
+  CPlaceCodeRegistry* registries;  // three
+  char* message;
+
+  int Run(PrefectureSearch& s, const WorkFile& work, int32_t p) const {
+    if (searchType <= 2)
+      return searchType == 0 ? s.Run(work, false, -1) : s.Run(work, true, searchType == 1 ? 1 : 0);
+    if (!registries[0].ResetBuckets() || (searchType == 4 && !registries[1].ResetBuckets())) {
+      SetMessage(message, kRegistryInitError, "地名コード登録初期化");
+      return -1;
+    }
+    s.cd4 = PrefectureFile(folder, p, "_CD4.INX");
+    NumberStages stages{s, work, words, &registries[0], &registries[1], &registries[2]};
+    if (searchType == 3) return stages.Blocks(blockNumbers, ChangeFile(folder, p, ".CDI"));
+    return stages.Changes(changeNumbers, ChangeFile(folder, p, ".CDB"),
+                          ChangeFile(folder, p, ".CIX"), ChangeFile(folder, p, ".CDI"));
+  }
+};
+
+}  // namespace
+
 int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext* context,
                     int32_t searchType, CCharDictionary* unification, CRecordList* replacements,
                     int32_t rowLimit, int32_t* interrupted, char* message,
@@ -386,14 +448,15 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
                     int32_t restrictionMode, const char* prefectureOrderFile,
                     KeywordWorkFileNamer namer) {
   if (searchType < 0 || searchType > 4) return 0;
-  std::string prefR, cityR;
+  KeywordTexts t;
   if (restrictionMode == 1) {
-    prefR = FullWidthBlanksToBlanks(prefectureRestriction ? prefectureRestriction : "");
-    cityR = FullWidthBlanksToBlanks(municipalityRestriction ? municipalityRestriction : "");
+    t.prefecture = FullWidthBlanksToBlanks(prefectureRestriction ? prefectureRestriction : "");
+    t.municipality =
+        FullWidthBlanksToBlanks(municipalityRestriction ? municipalityRestriction : "");
   }
   const std::string text = searchText ? searchText : "";
   if (context->GetOutputStyle() == 2) {
-    std::string whole = FullWidthBlanksToBlanks((prefR + cityR + text).c_str());
+    std::string whole = FullWidthBlanksToBlanks((t.prefecture + t.municipality + text).c_str());
     std::string compact;
     for (char c : whole)
       if (c != ' ') compact += c;
@@ -402,40 +465,32 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
   int32_t order[48];
   if (!LoadPrefectureOrder(prefectureOrderFile, order, message)) return -1;
 
-  std::string words = FullWidthBlanksToBlanks(text.c_str());
-  int32_t kana = 1;
-  for (std::string* t : {&words, &prefR, &cityR}) {
-    if (TrimmedCopy(*t).empty()) continue;
-    if (!IsKanaReadingText(t->c_str())) kana = 0;
-    NormalizeWords(unification, replacements, t);
+  t.words = FullWidthBlanksToBlanks(text.c_str());
+  for (std::string* part : {&t.words, &t.prefecture, &t.municipality}) {
+    if (TrimmedCopy(*part).empty()) continue;
+    if (!IsKanaReadingText(part->c_str())) t.kana = 0;
+    NormalizeWords(unification, replacements, part);
   }
   int32_t kind = 0;
-  if (context->GetOutputStyle() == 2 && context->GetSearchTextKind(&kind)) kana = kind == 1 ? 0 : 1;
-  if (TrimmedCopy(words).empty() && TrimmedCopy(prefR).empty() && TrimmedCopy(cityR).empty())
-    return 0;
-  const std::vector<std::string> wordList = SplitKeywordWords(words.c_str());
+  if (context->GetOutputStyle() == 2 && context->GetSearchTextKind(&kind))
+    t.kana = kind == 1 ? 0 : 1;
+  if (t.Empty()) return 0;
+  const std::vector<std::string> wordList = SplitKeywordWords(t.words.c_str());
   const BlockNumberWords blockNumbers = AnalyzeBlockNumbers(wordList);
   const ChangeNumberWords changeNumbers = AnalyzeChangeNumbers(wordList);
-  CPlaceCodeRegistry registryA, registryB, registryC;
+  CPlaceCodeRegistry registries[3];
 
   const std::string folder = dataFolder ? dataFolder : "";
+  const TypeStages stages{searchType,    folder,     wordList, blockNumbers,
+                          changeNumbers, registries, message};
   int32_t counter = 0;
   *interrupted = 0;
   for (int i = 1; i <= 47; ++i) {
     const int32_t p = order[i];
     const std::string database = PrefectureFile(folder, p, ".NDB");
     if (!FileExists(database.c_str())) continue;
-    std::string temp;
-    if (!plat::path::TempFolder(temp)) {
-      SetMessage(message, kNoTempFolder);
-      return -1;
-    }
-    if (temp.empty() || temp.back() != '\\') temp += '\\';
     std::string workName;
-    if (!namer || !namer(temp.c_str(), p, &workName)) {
-      SetMessage(message, kNoTempFile);
-      return -1;
-    }
+    if (!NameWorkFile(namer, p, &workName, message)) return -1;
     const WorkFile work(workName);
 
     PrefectureSearch s;
@@ -447,37 +502,19 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
     s.args.limit = rowLimit;
     s.args.interrupted = interrupted;
     s.args.message = message;
-    s.args.prefectureRestriction = prefR.c_str();
-    s.args.municipalityRestriction = cityR.c_str();
-    s.args.words = words.c_str();
-    s.args.kana = kana;
+    s.args.prefectureRestriction = t.prefecture.c_str();
+    s.args.municipalityRestriction = t.municipality.c_str();
+    s.args.words = t.words.c_str();
+    s.args.kana = t.kana;
     s.args.restrictionMode = restrictionMode;
-    s.cityIndexSif = PrefectureFile(folder, p, kana ? "_HSHI.SIF" : "_SHI.SIF");
-    s.oazaIndexSif = PrefectureFile(folder, p, kana ? "_HOAZA.SIF" : "_OAZA.SIF");
+    s.cityIndexSif = PrefectureFile(folder, p, t.kana ? "_HSHI.SIF" : "_SHI.SIF");
+    s.oazaIndexSif = PrefectureFile(folder, p, t.kana ? "_HOAZA.SIF" : "_OAZA.SIF");
     s.cd2 = PrefectureFile(folder, p, "_CD2.INX");
     s.cd5 = PrefectureFile(folder, p, "_CD5.INX");
-    BuildIndexKey(s.key, words.c_str(), prefR.c_str(), cityR.c_str());
+    BuildIndexKey(s.key, t.words.c_str(), t.prefecture.c_str(), t.municipality.c_str());
     if (TrimmedCopy(s.key).empty()) continue;
 
-    int result = 1;
-    if (searchType <= 2) {
-      result = searchType == 0 ? s.Run(work, false, -1) : s.Run(work, true, searchType == 1 ? 1 : 0);
-    } else {
-      if ((searchType == 3 || searchType == 4) && !registryA.ResetBuckets()) {
-        SetMessage(message, kRegistryInitError, "地名コード登録初期化");
-        return -1;
-      }
-      if (searchType == 4 && !registryB.ResetBuckets()) {
-        SetMessage(message, kRegistryInitError, "地名コード登録初期化");
-        return -1;
-      }
-      s.cd4 = PrefectureFile(folder, p, "_CD4.INX");
-      NumberStages stages{s, work, wordList, &registryA, &registryB, &registryC};
-      result = searchType == 3
-                   ? stages.Blocks(blockNumbers, ChangeFile(folder, p, ".CDI"))
-                   : stages.Changes(changeNumbers, ChangeFile(folder, p, ".CDB"),
-                                    ChangeFile(folder, p, ".CIX"), ChangeFile(folder, p, ".CDI"));
-    }
+    const int result = stages.Run(s, work, p);
     if (result < 0) return -1;
     if (result == 0) return counter;
   }
