@@ -37,14 +37,16 @@ class ResultSink {
   // 1 when the argument can take rows; else 0 with its message.
   virtual int Check(char* message) const;
   // Makes the output ready (the file created or emptied; the message is
-  // cleared first); 0 with its message.
-  virtual int Create(char* message) = 0;
+  // cleared first); 0 with its message. The caller's array and buffer are
+  // ready as they are.
+  virtual int Create(char*) { return 1; }
   // Points the context's channel at the output; 0 when there is none.
   virtual int Attach(CAdrsContext* context) = 0;
   // Ends a run that succeeded (the file closed); 0 with its message.
-  virtual int Close(char* message) = 0;
-  // Ends a run that failed: a file is closed and deleted.
-  virtual void Discard() = 0;
+  virtual int Close(char*) { return 1; }
+  // Ends a run that failed: a file is closed and deleted; the rows a run
+  // added to the caller's array or buffer stay.
+  virtual void Discard() {}
   // The rows now in the output (after Close); 0 with its message when a
   // file cannot be counted.
   virtual int CountRows(uint32_t* rows, char* message) const = 0;
@@ -81,10 +83,7 @@ class ArraySink final : public ResultSink {
   explicit ArraySink(CStringArray* array) : array_(array) {}
   const char* Name() const override { return "結果格納配列"; }
   bool Missing() const override { return array_ == nullptr; }
-  int Create(char*) override { return 1; }
   int Attach(CAdrsContext* context) override { return context->SetOutputArray(array_); }
-  int Close(char*) override { return 1; }
-  void Discard() override {}
   int CountRows(uint32_t* rows, char* message) const override;
   int FirstRow(std::string* row, char* message) const override;
   // Removes the first row.
@@ -102,12 +101,9 @@ class BufferSink final : public ResultSink {
   bool Missing() const override { return buffer_ == nullptr; }
   // Also refuses a size below 1 (結果格納バッファサイズ).
   int Check(char* message) const override;
-  int Create(char*) override { return 1; }
   int Attach(CAdrsContext* context) override {
     return context->SetOutputBuffer(buffer_, size_);
   }
-  int Close(char*) override { return 1; }
-  void Discard() override {}
   int CountRows(uint32_t* rows, char* message) const override;
   int FirstRow(std::string* row, char* message) const override;
   // Empties the buffer.
