@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "common/allocation_guard.h"
@@ -333,22 +334,9 @@ int FindFacilities(CAdrsContext* output, const char* major, const char* middle, 
   return 1;
 }
 
-int FindFacilitiesToFile(const char* resultPath, const char* major, const char* middle,
-                         const char* minor, const char* name, const char* area, int32_t latitude,
-                         int32_t longitude, double radius, const char* folder, int32_t maximum,
-                         int32_t* overflow, char* msg) {
-  return RunSearchOnSink(FileSink(resultPath), kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
-    return FindFacilities(output, major, middle, minor, name, area, latitude, longitude, radius,
-                          folder, maximum, overflow, msg);
-  });
-}
-
-int FindFacilitiesToArray(CStringArray* array, const char* major, const char* middle,
-                          const char* minor, const char* name, const char* area, int32_t latitude,
-                          int32_t longitude, double radius, const char* folder, int32_t maximum,
-                          int32_t* overflow, char* msg) {
-  return RunSearchOnSink(ArraySink(array), kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
-    return FindFacilities(output, major, middle, minor, name, area, latitude, longitude, radius,
-                          folder, maximum, overflow, msg);
+int FindFacilities(ResultSink&& out, const FacilityQuery& q) {
+  return RunSearchOnSink(std::move(out), kLabel, kEmptyMessage, q.msg, [&](CAdrsContext* output) {
+    return FindFacilities(output, q.major, q.middle, q.minor, q.name, q.area, q.latitude,
+                          q.longitude, q.radius, q.folder, q.maximum, q.overflow, q.msg);
   });
 }
