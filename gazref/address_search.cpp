@@ -13,7 +13,6 @@
 #include "common/record_array.h"
 #include "common/sjis_text.h"
 #include "gazref/facility_lists.h"
-#include "gazref/search_outputs.h"
 #include "matching/dictionary_loaders.h"
 #include "matching/match_driver.h"
 #include "plat/file.h"
@@ -24,6 +23,7 @@
 #include "tool/csv_sort.h"
 #include "tool/hierarchy_listing.h"
 #include "tool/keyword_search.h"
+#include "tool/result_sink.h"
 
 namespace {
 
@@ -54,68 +54,13 @@ void SetUpContext(CAdrsContext* context, const std::string& folder, const Addres
   context->SetUseChangeHistory(useChangeHistory);
 }
 
-// ---- Outputs: a result file or the caller's array ----
-
-class FileOutput : public ResultFileOutput {
- public:
-  using ResultFileOutput::ResultFileOutput;
-  // The first row, into a work area.
-  int FirstRow(char* row, char* message) {
-    plat::File in;
-    if (!OpenTextFileForReadDenyWrite(&in, path_)) {
-      SetMessage(message, kMsgFileOpen, path_);
-      return 0;
-    }
-    const int ok = ReadLineFromFile(&in, row, static_cast<int>(kWorkTextSize));
-    in.Close();
-    if (!ok) SetMessage(message, kMsgFileRead, path_);
-    return ok;
-  }
-  // Empties the output for another run.
-  int Restart(char* message) {
-    RemoveFile(path_);
-    return Create(message);
-  }
-};
-
-class ArrayOutput : public ResultArrayOutput {
- public:
-  using ResultArrayOutput::ResultArrayOutput;
-  int FirstRow(char* row, char*) {
-    std::snprintf(row, kWorkTextSize, "%s", array_->empty() ? "" : array_->front().c_str());
-    CutAtCharBoundary(row, kWorkTextSize - 1);
-    return 1;
-  }
-  int Restart(char*) {
-    if (!array_->empty()) array_->erase(array_->begin());
-    return 1;
-  }
-};
-
 // ---- Listings ----
 
-struct ListingArgs {
-  const char* text;
-  const char* dataFolder;
-  int32_t maxRows;
-  int32_t* interrupted;
-  const AddressFooters* footers;
-  int32_t defaultAzaMode;
-  int32_t deleteGun;
-  int32_t skipAzaNasi;
-  int32_t useChangeHistory;
-  char* message;
-};
 
-// byCode: the listing by code, whose placeholder step takes the row's code
-// instead of going one name deeper.
-template <typename Output>
-int RunListing(Output& out, const ListingArgs& a, bool byCode) {
+int RunListing(ResultSink& out, const AddressListingQuery& a) {
   char* message = a.message;
-  if (out.Missing()) {
-    SetMessage(message, kMsgInvalidParameter, out.Name());
-    return 0;
-  }
+  const bool byCode = a.byCode;
+  if (!out.Check(message)) return 0;
   if (!a.interrupted) {
     SetMessage(message, kMsgInvalidParameter, "検索中断フラグ");
     return 0;
@@ -140,21 +85,23 @@ int RunListing(Output& out, const ListingArgs& a, bool byCode) {
     variant.lotRegistryAlways = true;
     for (;;) {
       CAdrsContext context;
-      out.Select(&context);
-      SetUpContext(&context, folder, *a.footers, a.defaultAzaMode, a.useChangeHistory);
+      out.Attach(&context);
+      SetUpContext(&context, folder, a.footers, a.defaultAzaMode, a.useChangeHistory);
       rows = byCode ? ListByCode(text.c_str(), folder.c_str(), &context, a.maxRows, a.interrupted,
                                  &level, message, 1, variant)
                     : ListByNames(text.c_str(), folder.c_str(), &context,
                                   &dictionaries.unification, &dictionaries.replacements,
                                   a.maxRows, a.interrupted, &level, message, 1, variant);
-      if (rows < 0) {
+      if (rows < 0 || !out.Close(message)) {
         out.Discard();
         return 0;
       }
-      out.Close();
       if (!a.skipAzaNasi || rows != 1 || (level != kLevelOaza && level != kLevelChome)) break;
+      std::string first;
+      if (!out.FirstRow(&first, message)) return 0;
       char row[kWorkTextSize] = "";
-      if (!out.FirstRow(row, message)) return 0;
+      std::snprintf(row, sizeof row, "%s", first.c_str());
+      CutAtCharBoundary(row, kWorkTextSize - 1);
       char field[kWorkTextSize] = "";
       GetDelimitedField(field, row, ",", 1);
       const int placeholder =
@@ -208,28 +155,10 @@ class ProcessWorkFolderScope {
   bool made_ = false;
 };
 
-struct KeywordArgs {
-  int32_t searchType;
-  char* text;
-  const char* dataFolder;
-  int32_t maxRows;
-  int32_t* interrupted;
-  const AddressFooters* footers;
-  int32_t defaultAzaMode;
-  char* message;
-  const char* prefectureRestriction;
-  const char* municipalityRestriction;
-  int32_t restrictionMode;
-  int32_t useChangeHistory;
-};
 
-template <typename Output>
-int RunKeywordSearch(Output& out, const KeywordArgs& a) {
+int RunKeywordSearch(ResultSink& out, const AddressKeywordQuery& a) {
   char* message = a.message;
-  if (out.Missing()) {
-    SetMessage(message, kMsgInvalidParameter, out.Name());
-    return 0;
-  }
+  if (!out.Check(message)) return 0;
   if (!a.text) {
     SetMessage(message, kMsgInvalidParameter, "検索文字列");
     return 0;
@@ -252,8 +181,8 @@ int RunKeywordSearch(Output& out, const KeywordArgs& a) {
     if (!dictionaries.Load(folder, message)) return 0;
     if (!out.Create(message)) return 0;
     CAdrsContext context;
-    out.Select(&context);
-    SetUpContext(&context, folder, *a.footers, a.defaultAzaMode, a.useChangeHistory);
+    out.Attach(&context);
+    SetUpContext(&context, folder, a.footers, a.defaultAzaMode, a.useChangeHistory);
     const ProcessWorkFolderScope workFolder;
     auto search = [&] {
       return SearchByKeyword(a.text, folder.c_str(), &context, a.searchType,
@@ -266,11 +195,10 @@ int RunKeywordSearch(Output& out, const KeywordArgs& a) {
       ReplaceAll(a.text, "大字", "");
       rows = search();
     }
-    if (rows < 0) {
+    if (rows < 0 || !out.Close(message)) {
       out.Discard();
       return 0;
     }
-    out.Close();
   }
   if (rows == 0) {
     SetMessage(message, kMsgNoTargetData, a.text);
@@ -282,17 +210,8 @@ int RunKeywordSearch(Output& out, const KeywordArgs& a) {
 
 // ---- Address analysis ----
 
-struct AnalysisArgs {
-  char* text;
-  const char* dataFolder;
-  int32_t countyOptional;
-  const AddressFooters* footers;
-  int32_t defaultAzaMode;
-  int32_t analyzeClass;
-  char* message;
-};
 
-int AnalyzeCore(CAdrsContext* context, const AnalysisArgs& a) {
+int AnalyzeCore(CAdrsContext* context, const AddressAnalysisQuery& a) {
   char* message = a.message;
   if (!a.text) {
     SetMessage(message, kMsgInvalidParameter, "検索文字列");
@@ -306,7 +225,7 @@ int AnalyzeCore(CAdrsContext* context, const AnalysisArgs& a) {
   SearchDictionaries dictionaries;
   if (!dictionaries.Load(folder, message)) return -1;
   // The change-history switch keeps its initial value (on).
-  SetUpContext(context, folder, *a.footers, a.defaultAzaMode, 1);
+  SetUpContext(context, folder, a.footers, a.defaultAzaMode, 1);
   context->SetEngineCountyOptional(a.countyOptional);
   context->SetEngineAnalyzeDepth(a.analyzeClass);
   auto run = [&] {
@@ -332,111 +251,35 @@ int AnalyzeCore(CAdrsContext* context, const AnalysisArgs& a) {
   return result;
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------------------
-
-int ListByNamesToFileGz(const char* resultFile, const char* searchText, const char* dataFolder,
-                        int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                        int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                        int32_t useChangeHistory, char* message) {
-  FileOutput out(resultFile);
-  const ListingArgs a{searchText, dataFolder, maxRows,      interrupted,      &footers,
-                      defaultAzaMode, deleteGun, skipAzaNasi, useChangeHistory, message};
-  return CatchAllocationFailure(message, 0, [&] { return RunListing(out, a, false); });
-}
-
-int ListByNamesToArrayGz(CStringArray* array, const char* searchText, const char* dataFolder,
-                         int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                         int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                         int32_t useChangeHistory, char* message) {
-  ArrayOutput out(array);
-  const ListingArgs a{searchText, dataFolder, maxRows,      interrupted,      &footers,
-                      defaultAzaMode, deleteGun, skipAzaNasi, useChangeHistory, message};
-  return CatchAllocationFailure(message, 0, [&] { return RunListing(out, a, false); });
-}
-
-int ListByCodeToFileGz(const char* resultFile, const char* code, const char* dataFolder,
-                       int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                       int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                       int32_t useChangeHistory, char* message) {
-  FileOutput out(resultFile);
-  const ListingArgs a{code,           dataFolder, maxRows,     interrupted,      &footers,
-                      defaultAzaMode, deleteGun,  skipAzaNasi, useChangeHistory, message};
-  return CatchAllocationFailure(message, 0, [&] { return RunListing(out, a, true); });
-}
-
-int ListByCodeToArrayGz(CStringArray* array, const char* code, const char* dataFolder,
-                        int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                        int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                        int32_t useChangeHistory, char* message) {
-  ArrayOutput out(array);
-  const ListingArgs a{code,           dataFolder, maxRows,     interrupted,      &footers,
-                      defaultAzaMode, deleteGun,  skipAzaNasi, useChangeHistory, message};
-  return CatchAllocationFailure(message, 0, [&] { return RunListing(out, a, true); });
-}
-
-int KeywordSearchToFileGz(const char* resultFile, int32_t searchType, char* searchText,
-                          const char* dataFolder, int32_t maxRows, int32_t* interrupted,
-                          const AddressFooters& footers, int32_t defaultAzaMode, char* message,
-                          const char* prefectureRestriction, const char* municipalityRestriction,
-                          int32_t restrictionMode, int32_t useChangeHistory) {
-  FileOutput out(resultFile);
-  const KeywordArgs a{searchType, searchText, dataFolder, maxRows, interrupted, &footers,
-                      defaultAzaMode, message, prefectureRestriction, municipalityRestriction,
-                      restrictionMode, useChangeHistory};
-  return CatchAllocationFailure(message, 0, [&] { return RunKeywordSearch(out, a); });
-}
-
-int KeywordSearchToArrayGz(CStringArray* array, int32_t searchType, char* searchText,
-                           const char* dataFolder, int32_t maxRows, int32_t* interrupted,
-                           const AddressFooters& footers, int32_t defaultAzaMode, char* message,
-                           const char* prefectureRestriction, const char* municipalityRestriction,
-                           int32_t restrictionMode, int32_t useChangeHistory) {
-  ArrayOutput out(array);
-  const KeywordArgs a{searchType, searchText, dataFolder, maxRows, interrupted, &footers,
-                      defaultAzaMode, message, prefectureRestriction, municipalityRestriction,
-                      restrictionMode, useChangeHistory};
-  return CatchAllocationFailure(message, 0, [&] { return RunKeywordSearch(out, a); });
-}
-
-int AnalyzeAddressToFileGz(const char* resultFile, char* addressText, int32_t /*matchFlags*/,
-                           const char* dataFolder, int32_t countyOptional,
-                           const AddressFooters& footers, int32_t defaultAzaMode,
-                           int32_t analyzeClass, char* message) {
-  FileOutput out(resultFile);
-  if (out.Missing()) {
-    SetMessage(message, kMsgInvalidParameter, out.Name());
-    return -1;
-  }
-  if (!out.Create(message)) return -1;
-  const AnalysisArgs a{addressText, dataFolder, countyOptional, &footers,
-                       defaultAzaMode, analyzeClass, message};
+// The analysis into the output, which is kept only when the analysis found
+// the address (1).
+int RunAnalysis(ResultSink& out, const AddressAnalysisQuery& a) {
+  if (!out.Check(a.message) || !out.Create(a.message)) return -1;
   int result = -1;
   {
     CAdrsContext context;
-    out.Select(&context);
-    result = CatchAllocationFailure(message, -1, [&] { return AnalyzeCore(&context, a); });
+    out.Attach(&context);
+    result = AnalyzeCore(&context, a);
   }
-  if (result == 1) {
-    out.Close();
-  } else {
-    out.Discard();
-  }
+  if (result == 1 && !out.Close(a.message)) result = -1;
+  if (result != 1) out.Discard();
   return result;
 }
 
-int AnalyzeAddressToArrayGz(CStringArray* array, char* addressText, int32_t /*matchFlags*/,
-                            const char* dataFolder, int32_t countyOptional,
-                            const AddressFooters& footers, int32_t defaultAzaMode,
-                            int32_t analyzeClass, char* message) {
-  if (!array) {
-    SetMessage(message, kMsgInvalidParameter, "結果格納配列");
-    return -1;
-  }
-  const AnalysisArgs a{addressText, dataFolder, countyOptional, &footers,
-                       defaultAzaMode, analyzeClass, message};
-  CAdrsContext context;
-  context.SetOutputArray(array);
-  return CatchAllocationFailure(message, -1, [&] { return AnalyzeCore(&context, a); });
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Entries: running out of memory fails them with the memory message (a
+// file sink then deletes the file it created).
+
+int ListAddressesGz(ResultSink&& out, const AddressListingQuery& query) {
+  return CatchAllocationFailure(query.message, 0, [&] { return RunListing(out, query); });
+}
+
+int KeywordSearchGz(ResultSink&& out, const AddressKeywordQuery& query) {
+  return CatchAllocationFailure(query.message, 0, [&] { return RunKeywordSearch(out, query); });
+}
+
+int AnalyzeAddressGz(ResultSink&& out, const AddressAnalysisQuery& query) {
+  return CatchAllocationFailure(query.message, -1, [&] { return RunAnalysis(out, query); });
 }

@@ -34,6 +34,7 @@
 #include <cstdint>
 
 #include "matching/adrs_context.h"
+#include "tool/result_sink.h"
 
 // The four footers in the order Gaiku, Zyukyo, Oyaban, Koban.
 struct AddressFooters {
@@ -43,39 +44,53 @@ struct AddressFooters {
   const char* koban = nullptr;
 };
 
-int ListByNamesToFileGz(const char* resultFile, const char* searchText, const char* dataFolder,
-                        int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                        int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                        int32_t useChangeHistory, char* message);
-int ListByNamesToArrayGz(CStringArray* array, const char* searchText, const char* dataFolder,
-                         int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                         int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                         int32_t useChangeHistory, char* message);
-int ListByCodeToFileGz(const char* resultFile, const char* code, const char* dataFolder,
-                       int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                       int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                       int32_t useChangeHistory, char* message);
-int ListByCodeToArrayGz(CStringArray* array, const char* code, const char* dataFolder,
-                        int32_t maxRows, int32_t* interrupted, const AddressFooters& footers,
-                        int32_t defaultAzaMode, int32_t deleteGun, int32_t skipAzaNasi,
-                        int32_t useChangeHistory, char* message);
+// What a hierarchy listing takes: the search text, or the code with
+// byCode (whose placeholder step takes the row's code instead of going one
+// name deeper).
+struct AddressListingQuery {
+  bool byCode = false;
+  const char* text = nullptr;
+  const char* dataFolder = nullptr;
+  int32_t maxRows = 0;
+  int32_t* interrupted = nullptr;
+  AddressFooters footers;
+  int32_t defaultAzaMode = 0;
+  int32_t deleteGun = 0;
+  int32_t skipAzaNasi = 0;
+  int32_t useChangeHistory = 0;
+  char* message = nullptr;
+};
 
-int KeywordSearchToFileGz(const char* resultFile, int32_t searchType, char* searchText,
-                          const char* dataFolder, int32_t maxRows, int32_t* interrupted,
-                          const AddressFooters& footers, int32_t defaultAzaMode, char* message,
-                          const char* prefectureRestriction, const char* municipalityRestriction,
-                          int32_t restrictionMode, int32_t useChangeHistory);
-int KeywordSearchToArrayGz(CStringArray* array, int32_t searchType, char* searchText,
-                           const char* dataFolder, int32_t maxRows, int32_t* interrupted,
-                           const AddressFooters& footers, int32_t defaultAzaMode, char* message,
-                           const char* prefectureRestriction, const char* municipalityRestriction,
-                           int32_t restrictionMode, int32_t useChangeHistory);
+// What a keyword search takes.
+struct AddressKeywordQuery {
+  int32_t searchType = 0;
+  char* text = nullptr;
+  const char* dataFolder = nullptr;
+  int32_t maxRows = 0;
+  int32_t* interrupted = nullptr;
+  AddressFooters footers;
+  int32_t defaultAzaMode = 0;
+  char* message = nullptr;
+  const char* prefectureRestriction = nullptr;
+  const char* municipalityRestriction = nullptr;
+  int32_t restrictionMode = 0;
+  int32_t useChangeHistory = 0;
+};
 
-int AnalyzeAddressToFileGz(const char* resultFile, char* addressText, int32_t matchFlags,
-                           const char* dataFolder, int32_t countyOptional,
-                           const AddressFooters& footers, int32_t defaultAzaMode,
-                           int32_t analyzeClass, char* message);
-int AnalyzeAddressToArrayGz(CStringArray* array, char* addressText, int32_t matchFlags,
-                            const char* dataFolder, int32_t countyOptional,
-                            const AddressFooters& footers, int32_t defaultAzaMode,
-                            int32_t analyzeClass, char* message);
+// What an address analysis takes.
+struct AddressAnalysisQuery {
+  char* text = nullptr;
+  const char* dataFolder = nullptr;
+  int32_t countyOptional = 0;
+  AddressFooters footers;
+  int32_t defaultAzaMode = 0;
+  int32_t analyzeClass = 0;
+  char* message = nullptr;
+};
+
+// Each writes its rows into the sink: a result file (FileSink) or the
+// caller's array (ArraySink). The listings and the keyword search answer 1
+// or 0, the analysis -1, 0, 1 or 2 (see above).
+int ListAddressesGz(ResultSink&& out, const AddressListingQuery& query);
+int KeywordSearchGz(ResultSink&& out, const AddressKeywordQuery& query);
+int AnalyzeAddressGz(ResultSink&& out, const AddressAnalysisQuery& query);

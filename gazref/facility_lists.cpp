@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "common/field_split.h"
 #include "common/file_access.h"
@@ -372,38 +373,20 @@ int ListAreas(CAdrsContext* output, const char* categoryText, const char* folder
   return 1;
 }
 
-int ListCategoriesToFile(const char* resultPath, const char* categoryText, const char* prefecture,
-                         const char* municipality, const char* folder, int32_t maximum,
-                         int32_t* overflow, char* msg) {
-  return RunSearchToFile(resultPath, kCategoryLabel, "条件にあてはまる分類はありません！", msg,
+int ListCategories(ResultSink&& out, const CategoryQuery& q) {
+  return RunSearchOnSink(std::move(out), kCategoryLabel, "条件にあてはまる分類はありません！", q.msg,
                          [&](CAdrsContext* output) {
-                           return ListCategories(output, categoryText, prefecture, municipality,
-                                                 folder, maximum, overflow, msg);
+                           return ListCategories(output, q.categoryText, q.prefecture,
+                                                 q.municipality, q.folder, q.maximum, q.overflow,
+                                                 q.msg);
                          });
 }
 
-int ListCategoriesToArray(CStringArray* array, const char* categoryText, const char* prefecture,
-                          const char* municipality, const char* folder, int32_t maximum,
-                          int32_t* overflow, char* msg) {
-  return RunSearchToArray(array, kCategoryLabel, "条件にあてはまる分類はありません！", msg,
-                          [&](CAdrsContext* output) {
-                            return ListCategories(output, categoryText, prefecture, municipality,
-                                                  folder, maximum, overflow, msg);
-                          });
-}
-
-int ListAreasToFile(const char* resultPath, const char* categoryText, const char* folder,
-                    int32_t maximum, int32_t* overflow, char* msg) {
-  return RunSearchToFile(resultPath, kAreaLabel, "条件にあてはまる都道府県市区町村名はありません！",
-                         msg, [&](CAdrsContext* output) {
-                           return ListAreas(output, categoryText, folder, maximum, overflow, msg);
+int ListAreas(ResultSink&& out, const AreaQuery& q) {
+  return RunSearchOnSink(std::move(out), kAreaLabel,
+                         "条件にあてはまる都道府県市区町村名はありません！", q.msg,
+                         [&](CAdrsContext* output) {
+                           return ListAreas(output, q.categoryText, q.folder, q.maximum,
+                                            q.overflow, q.msg);
                          });
-}
-
-int ListAreasToArray(CStringArray* array, const char* categoryText, const char* folder,
-                     int32_t maximum, int32_t* overflow, char* msg) {
-  return RunSearchToArray(array, kAreaLabel, "条件にあてはまる都道府県市区町村名はありません！",
-                          msg, [&](CAdrsContext* output) {
-                            return ListAreas(output, categoryText, folder, maximum, overflow, msg);
-                          });
 }

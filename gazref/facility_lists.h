@@ -39,6 +39,7 @@
 #include <string>
 
 #include "matching/adrs_context.h"
+#include "tool/result_sink.h"
 
 class CTagDb;
 struct TagNode;
@@ -56,22 +57,35 @@ std::string AreaWorkFolder();
 int ListCategories(CAdrsContext* output, const char* categoryText, const char* prefecture,
                    const char* municipality, const char* folder, int32_t maximum, int32_t* overflow,
                    char* msg);
-// Empty result: "条件にあてはまる分類はありません！".
-int ListCategoriesToFile(const char* resultPath, const char* categoryText, const char* prefecture,
-                         const char* municipality, const char* folder, int32_t maximum,
-                         int32_t* overflow, char* msg);
-int ListCategoriesToArray(CStringArray* array, const char* categoryText, const char* prefecture,
-                          const char* municipality, const char* folder, int32_t maximum,
-                          int32_t* overflow, char* msg);
+// What the category list takes, in the order of the exports' arguments.
+struct CategoryQuery {
+  const char* categoryText;
+  const char* prefecture;
+  const char* municipality;
+  const char* folder;
+  int32_t maximum;
+  int32_t* overflow;
+  char* msg;
+};
+// ListCategories into the sink (gazref/search_sink.h). Empty result:
+// "条件にあてはまる分類はありません！".
+int ListCategories(ResultSink&& out, const CategoryQuery& query);
 
 // A negative maximum fails with "最大検索数が不正です！[GYOSEI_FINDLISTFIRST]".
 int ListAreas(CAdrsContext* output, const char* categoryText, const char* folder, int32_t maximum,
               int32_t* overflow, char* msg);
-// Empty result: "条件にあてはまる都道府県市区町村名はありません！".
-int ListAreasToFile(const char* resultPath, const char* categoryText, const char* folder,
-                    int32_t maximum, int32_t* overflow, char* msg);
-int ListAreasToArray(CStringArray* array, const char* categoryText, const char* folder,
-                     int32_t maximum, int32_t* overflow, char* msg);
+// What the administrative-area list takes, in the order of the exports'
+// arguments.
+struct AreaQuery {
+  const char* categoryText;
+  const char* folder;
+  int32_t maximum;
+  int32_t* overflow;
+  char* msg;
+};
+// ListAreas into the sink. Empty result:
+// "条件にあてはまる都道府県市区町村名はありません！".
+int ListAreas(ResultSink&& out, const AreaQuery& query);
 
 // Whether an administrative name `depth` levels below the node (the node's
 // own name at depth 0) passes the filters: the prefecture filter empty, or

@@ -2,10 +2,11 @@
 #include "gazref/facility_search.h"
 
 #include <cstring>
-#include <new>
 #include <set>
+#include <utility>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/kanji_numeral.h"
 #include "common/message.h"
 #include "common/number_format.h"
@@ -141,13 +142,14 @@ class FacilitySearch {
     return kGoOn;
   }
 
+  // Its contract answers a failed allocation with 0 (the row cannot be
+  // registered), so it is the allocation guard's entry for this purpose;
+  // the caller then names the registration in its message.
   int Remember(uint32_t id) {
-    try {
+    return CatchAllocationFailure(msg_, 0, [&] {
       written_.insert(id);
-    } catch (const std::bad_alloc&) {
-      return 0;
-    }
-    return 1;
+      return 1;
+    });
   }
 
   CAdrsContext* output_;
@@ -332,22 +334,9 @@ int FindFacilities(CAdrsContext* output, const char* major, const char* middle, 
   return 1;
 }
 
-int FindFacilitiesToFile(const char* resultPath, const char* major, const char* middle,
-                         const char* minor, const char* name, const char* area, int32_t latitude,
-                         int32_t longitude, double radius, const char* folder, int32_t maximum,
-                         int32_t* overflow, char* msg) {
-  return RunSearchToFile(resultPath, kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
-    return FindFacilities(output, major, middle, minor, name, area, latitude, longitude, radius,
-                          folder, maximum, overflow, msg);
-  });
-}
-
-int FindFacilitiesToArray(CStringArray* array, const char* major, const char* middle,
-                          const char* minor, const char* name, const char* area, int32_t latitude,
-                          int32_t longitude, double radius, const char* folder, int32_t maximum,
-                          int32_t* overflow, char* msg) {
-  return RunSearchToArray(array, kLabel, kEmptyMessage, msg, [&](CAdrsContext* output) {
-    return FindFacilities(output, major, middle, minor, name, area, latitude, longitude, radius,
-                          folder, maximum, overflow, msg);
+int FindFacilities(ResultSink&& out, const FacilityQuery& q) {
+  return RunSearchOnSink(std::move(out), kLabel, kEmptyMessage, q.msg, [&](CAdrsContext* output) {
+    return FindFacilities(output, q.major, q.middle, q.minor, q.name, q.area, q.latitude,
+                          q.longitude, q.radius, q.folder, q.maximum, q.overflow, q.msg);
   });
 }

@@ -37,6 +37,7 @@
 
 #include "matching/adrs_context.h"
 #include "matching/prefecture_names.h"
+#include "tool/result_sink.h"
 
 class CRecordList;
 class CTableDatabase;
@@ -99,18 +100,24 @@ int FindFacilities(CAdrsContext* output, const char* major, const char* middle, 
                    double radius, const char* folder, int32_t maximum, int32_t* overflow,
                    char* msg);
 
-// FindFacilities into a new result file (text, CR LF lines): 1 when it
-// holds at least one row, else 0, the file deleted and, after a search
-// without rows, "条件にあてはまる施設はありません！".
-int FindFacilitiesToFile(const char* resultPath, const char* major, const char* middle,
-                         const char* minor, const char* name, const char* area, int32_t latitude,
-                         int32_t longitude, double radius, const char* folder, int32_t maximum,
-                         int32_t* overflow, char* msg);
+// What the facility search takes, in the order of the exports' arguments.
+struct FacilityQuery {
+  const char* major;
+  const char* middle;
+  const char* minor;
+  const char* name;
+  const char* area;
+  int32_t latitude;
+  int32_t longitude;
+  double radius;
+  const char* folder;
+  int32_t maximum;
+  int32_t* overflow;
+  char* msg;
+};
 
-// FindFacilities appending to the array: 1 when the array holds at least
-// one row afterwards, else 0 ("条件にあてはまる施設はありません！" after a
-// search without rows).
-int FindFacilitiesToArray(CStringArray* array, const char* major, const char* middle,
-                          const char* minor, const char* name, const char* area, int32_t latitude,
-                          int32_t longitude, double radius, const char* folder, int32_t maximum,
-                          int32_t* overflow, char* msg);
+// FindFacilities into the sink (gazref/search_sink.h): a new result file
+// (text, CR LF lines) or the caller's array (rows appended). 1 when the
+// output holds at least one row, else 0 (a result file deleted) and, after
+// a search without rows, "条件にあてはまる施設はありません！".
+int FindFacilities(ResultSink&& out, const FacilityQuery& query);

@@ -15,7 +15,7 @@
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "common/sjis_text.h"
-#include "gazref/search_outputs.h"
+#include "tool/result_sink.h"
 #include "matching/dictionary_loaders.h"
 #include "matching/edit_text.h"
 #include "matching/match_driver.h"
@@ -304,84 +304,81 @@ int MultiLevelSearch(const char* prefecture, const char* address, const char* da
 
 namespace {
 
-template <typename Output>
-int RunMultiLevel(Output& out, const char* prefecture, const char* address,
-                  const char* dataFolder, int32_t maxRows, int32_t* stopFlag,
-                  const AddressFooters& footers, int32_t defaultAzaMode, char* message) {
-  if (out.Missing()) {
-    SetMessage(message, kMsgInvalidParameter, out.Name());
-    return 0;
-  }
-  if (!stopFlag) {
+// Everything the search takes. The message quotes the text as the caller
+// passed it (array form) or its blank-free copy (file form).
+struct MultiLevelArgs {
+  const char* prefecture;
+  const char* address;
+  const char* dataFolder;
+  int32_t maxRows;
+  int32_t* stopFlag;
+  const AddressFooters* footers;
+  int32_t defaultAzaMode;
+  char* message;
+  bool quoteAsPassed;
+};
+
+int RunMultiLevel(ResultSink& out, const MultiLevelArgs& a) {
+  char* message = a.message;
+  if (!out.Check(message)) return 0;
+  if (!a.stopFlag) {
     SetMessage(message, kMsgInvalidParameter, "検索中断フラグ");
     return 0;
   }
+  const char* address = a.address;
   std::vector<char> text(address ? std::strlen(address) + 1 : 1, '\0');
   if (address) std::memcpy(text.data(), address, text.size());
   RemoveAllBlanks(text.data());
   if (!CheckSearchTextLength(text.data(), message)) return 0;
-  const std::string folder = FolderWithBackslash(dataFolder);
+  const std::string folder = FolderWithBackslash(a.dataFolder);
   int32_t rows = 0;
   {
     SearchDictionaries dictionaries;
     if (!dictionaries.Load(folder, message)) return 0;
     if (!out.Create(message)) return 0;
     CAdrsContext writer;
-    out.Select(&writer);
+    out.Attach(&writer);
     writer.EnableLibraryProfile();
     writer.SetIndexKind(ProbeIndexFiles(folder.c_str()));
+    const AddressFooters& footers = *a.footers;
     writer.SetFooters(footers.gaiku, footers.zyukyo, footers.oyaban, footers.koban);
-    writer.SetAzaModeSwitch(defaultAzaMode != 0 ? 1 : 0);
-    writer.SetDefaultAzaMode(defaultAzaMode);
-    rows = MultiLevelSearch(prefecture, text.data(), folder.c_str(), &writer,
-                            &dictionaries.unification, &dictionaries.replacements, maxRows,
-                            stopFlag, message);
-    if (rows < 0) {
+    writer.SetAzaModeSwitch(a.defaultAzaMode != 0 ? 1 : 0);
+    writer.SetDefaultAzaMode(a.defaultAzaMode);
+    rows = MultiLevelSearch(a.prefecture, text.data(), folder.c_str(), &writer,
+                            &dictionaries.unification, &dictionaries.replacements, a.maxRows,
+                            a.stopFlag, message);
+    if (rows < 0 || !out.Close(message)) {
       out.Discard();
       return 0;
     }
-    out.Close();
   }
   if (rows == 0) {
-    SetMessage(message, kMsgNoTargetData, out.QuotedText(address, text.data()));
+    SetMessage(message, kMsgNoTargetData,
+               a.quoteAsPassed ? (address ? address : "") : text.data());
     return 0;
   }
   if (message) message[0] = '\0';
   return out.Sort(kSortField, message);
 }
 
-class ArrayRows : public ResultArrayOutput {
- public:
-  using ResultArrayOutput::ResultArrayOutput;
-  // The text as the caller passed it.
-  const char* QuotedText(const char* address, const char*) const { return address ? address : ""; }
-};
-
-class FileRows : public ResultFileOutput {
- public:
-  using ResultFileOutput::ResultFileOutput;
-  // The blank-free copy.
-  const char* QuotedText(const char*, const char* blankFree) const { return blankFree; }
-};
+// Running out of memory fails the search with the memory message (a file
+// sink then deletes the file it created).
+int RunGuarded(ResultSink&& out, const MultiLevelArgs& a) {
+  return CatchAllocationFailure(a.message, 0, [&] { return RunMultiLevel(out, a); });
+}
 
 }  // namespace
 
 int FindListFirst2Array(CStringArray* array, const char* prefecture, const char* address,
                         const char* dataFolder, int32_t maxRows, int32_t* stopFlag,
                         const AddressFooters& footers, int32_t defaultAzaMode, char* message) {
-  ArrayRows out(array);
-  return CatchAllocationFailure(message, 0, [&] {
-    return RunMultiLevel(out, prefecture, address, dataFolder, maxRows, stopFlag, footers,
-                         defaultAzaMode, message);
-  });
+  return RunGuarded(ArraySink(array), {prefecture, address, dataFolder, maxRows, stopFlag,
+                                       &footers, defaultAzaMode, message, true});
 }
 
 int FindListFirst2File(const char* resultFile, const char* prefecture, const char* address,
                        const char* dataFolder, int32_t maxRows, int32_t* stopFlag,
                        const AddressFooters& footers, int32_t defaultAzaMode, char* message) {
-  FileRows out(resultFile);
-  return CatchAllocationFailure(message, 0, [&] {
-    return RunMultiLevel(out, prefecture, address, dataFolder, maxRows, stopFlag, footers,
-                         defaultAzaMode, message);
-  });
+  return RunGuarded(FileSink(resultFile), {prefecture, address, dataFolder, maxRows, stopFlag,
+                                           &footers, defaultAzaMode, message, false});
 }

@@ -1,10 +1,8 @@
 #include "common/message_texts.h"
 #include "gazref/search_sink.h"
 
-#include "common/file_access.h"
+#include "common/allocation_guard.h"
 #include "common/message.h"
-#include "common/path_util.h"
-#include "common/text_file_ops.h"
 
 namespace {
 
@@ -12,50 +10,28 @@ constexpr char kAttachMessage[] = "アタッチに失敗しました！[%s]";
 
 }  // namespace
 
-int RunSearchToFile(const char* resultPath, const char* label, const char* emptyMessage, char* msg,
+int RunSearchOnSink(ResultSink&& sink, const char* label, const char* emptyMessage, char* msg,
                     const SearchIntoContext& search) {
-  plat::File file;
-  if (!OpenNewTextFileForWriteWithError(&file, resultPath, msg)) return 0;
-  CAdrsContext context;
-  if (!context.SetOutputFile(&file)) {
-    file.Close();
-    RemoveFile(resultPath);
-    SetMessage(msg, kAttachMessage, label);
-    return 0;
-  }
-  if (!search(&context)) {
-    file.Close();
-    RemoveFile(resultPath);
-    return 0;
-  }
-  const bool closed = file.Close();
-  uint32_t lines = 0;
-  if (!closed || !CountTextFileLines(resultPath, &lines)) {
-    RemoveFile(resultPath);
-    SetMessage(msg, kMsgFileOpen, resultPath);
-    return 0;
-  }
-  if (lines == 0) {
-    RemoveFile(resultPath);
-    SetMessage(msg, "%s", emptyMessage);
-    return 0;
-  }
-  return 1;
-}
-
-int RunSearchToArray(CStringArray* array, const char* label, const char* emptyMessage, char* msg,
-                     const SearchIntoContext& search) {
-  CAdrsContext context;
-  if (!context.SetOutputArray(array)) {
-    SetMessage(msg, kAttachMessage, label);
-    return 0;
-  }
-  if (!search(&context)) return 0;
-  if (array->empty()) {
-    SetMessage(msg, "%s", emptyMessage);
-    return 0;
-  }
-  return 1;
+  return CatchAllocationFailure(msg, 0, [&] {
+    if (!sink.Create(msg)) return 0;
+    CAdrsContext context;
+    if (!sink.Attach(&context)) {
+      sink.Discard();
+      SetMessage(msg, kAttachMessage, label);
+      return 0;
+    }
+    uint32_t rows = 0;
+    if (!search(&context) || !sink.Close(msg) || !sink.CountRows(&rows, msg)) {
+      sink.Discard();
+      return 0;
+    }
+    if (rows == 0) {
+      sink.Discard();
+      SetMessage(msg, "%s", emptyMessage);
+      return 0;
+    }
+    return 1;
+  });
 }
 
 RowOutcome WriteCountedRow(CAdrsContext* output, const char* row, int64_t* count, int32_t maximum,

@@ -1,32 +1,29 @@
 #pragma once
-// The two output forms of the facility search and of the category and
+// The output frame of the facility search and of the category and
 // administrative-area lists: a result file or a string array, attached to
-// a new search context that the search writes its rows to.
+// a new search context that the search writes its rows to, and the counted
+// row write those searches share.
 
 #include <cstdint>
 #include <functional>
 
 #include "matching/adrs_context.h"
+#include "tool/result_sink.h"
 
 // Runs a search into the given context: 1 on success (also with no row),
 // 0 with its message on failure.
 using SearchIntoContext = std::function<int(CAdrsContext* output)>;
 
-// Creates (or truncates) the result file as text, runs the search into it
-// and counts its lines. 1 when at least one line was written; else 0 and
-// the file is deleted: with the search's message when it failed, with
-// emptyMessage when it wrote nothing, with "アタッチに失敗しました！[label]"
-// when the file cannot be attached, "ファイルオープンエラー!(path)" when it
-// cannot be counted.
-int RunSearchToFile(const char* resultPath, const char* label, const char* emptyMessage, char* msg,
+// Runs the search into the sink (tool/result_sink.h): the result file
+// created (or truncated) as text, or the caller's array (rows appended).
+// 1 when the output holds at least one row afterwards; else 0 and a result
+// file is deleted: with the search's message when it failed, with
+// emptyMessage when the output is empty, with "アタッチに失敗しました！[label]"
+// when there is no array, with the sink's message when the file cannot be
+// created, closed or counted. Running out of memory fails the search with
+// the memory message.
+int RunSearchOnSink(ResultSink&& sink, const char* label, const char* emptyMessage, char* msg,
                     const SearchIntoContext& search);
-
-// Runs the search into the array (rows appended). 1 when the array holds at
-// least one row afterwards; 0 with the search's message when it failed,
-// with emptyMessage when the array is empty, with the attach message for a
-// null array.
-int RunSearchToArray(CStringArray* array, const char* label, const char* emptyMessage, char* msg,
-                     const SearchIntoContext& search);
 
 // A null text counts as empty.
 inline const char* TextOrEmpty(const char* text) { return text ? text : ""; }

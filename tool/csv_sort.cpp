@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/csv_fields.h"
 #include "common/file_access.h"
 #include "common/message.h"
@@ -174,21 +175,28 @@ int CheckArray(const CStringArray* array, char* message) {
   return 1;
 }
 
+// The frames of the sort entries: running out of memory fails the sort
+// with the memory message and leaves the rows as they were.
+
 // Sorts the rows of a file in place by sort (which reorders a Rows).
 template <typename Sort>
 int SortFileRows(const char* path, char* message, Sort sort) {
-  Rows rows;
-  if (!ReadFileRows(path, &rows, message) || !sort(&rows)) return 0;
-  return RewriteFile(path, rows, message);
+  return CatchAllocationFailure(message, 0, [&] {
+    Rows rows;
+    if (!ReadFileRows(path, &rows, message) || !sort(&rows)) return 0;
+    return RewriteFile(path, rows, message);
+  });
 }
 
 template <typename Sort>
 int SortArrayRows(CStringArray* array, char* message, Sort sort) {
   if (!CheckArray(array, message)) return 0;
-  Rows rows = *array;
-  if (!sort(&rows)) return 0;
-  *array = std::move(rows);
-  return 1;
+  return CatchAllocationFailure(message, 0, [&] {
+    Rows rows = *array;
+    if (!sort(&rows)) return 0;
+    *array = std::move(rows);
+    return 1;
+  });
 }
 
 // ---- Result sort ----
@@ -451,10 +459,12 @@ int SortCsvList(char* buffer, int32_t field, char* message) {
     SetMessage(message, kNoWorkMemory);
     return 0;
   }
-  Rows rows = SplitList(buffer);
-  if (!SortRowsByField(&rows, field, message)) return 0;
-  JoinList(rows, buffer);
-  return 1;
+  return CatchAllocationFailure(message, 0, [&] {
+    Rows rows = SplitList(buffer);
+    if (!SortRowsByField(&rows, field, message)) return 0;
+    JoinList(rows, buffer);
+    return 1;
+  });
 }
 
 int SortCsvArray(CStringArray* array, int32_t field, char* message) {

@@ -20,7 +20,6 @@
 #include "matching/adrs_listing.h"
 #include "matching/match_driver.h"
 #include "matching/normalize.h"
-#include "matching/result_channel.h"
 #include "plat/config.h"
 #include "plat/file.h"
 #include "matching/adrs_engine.h"
@@ -29,6 +28,7 @@
 #include "tabledb/table_database.h"
 #include "tabledb/tc_access.h"
 #include "tool/csv_sort.h"
+#include "tool/result_sink.h"
 
 namespace {
 
@@ -305,61 +305,53 @@ int SetListingOptions(CAdrsContext* context, const char* dataFolder, char* messa
   return 1;
 }
 
-// ---- Output forms ----
-//
-// run(context, &level) answers 1 or 0; the output is then sorted for the
-// level.
+// ---- The run of every entry ----
 
-template <typename Run>
-int ListToFile(const char* resultFile, char* message, Run run) {
+// Everything a listing takes. The validating entries set the options;
+// the others keep the context's defaults.
+struct ListingQuery {
+  bool byCode;
+  const char* text;
+  const char* dataFolder;
+  int32_t maxLines;
+  int32_t* interrupted;
+  char* message;
+  const char* datasetName;
+  int32_t lotListing;
+  bool validate = false;
+  int32_t searchTextKind = 0;
+  int32_t datum = 0;
+  int32_t coordinateFormat = 0;
+
+  ListingQuery& Options(int32_t outDatum, int32_t coordinate) {
+    validate = true;
+    datum = outDatum;
+    coordinateFormat = coordinate;
+    return *this;
+  }
+  ListingQuery& Options(int32_t kind, int32_t outDatum, int32_t coordinate) {
+    searchTextKind = kind;
+    return Options(outDatum, coordinate);
+  }
+};
+
+// The core into the sink, which is then sorted for the level listed.
+int RunListing(ResultSink&& sink, const ListingQuery& q) {
   int32_t level = 0;
-  return WithResultFile(
-      resultFile, message, [&](CAdrsContext* context) { return run(context, &level); },
-      [&] { return SortCsvFile(resultFile, ListingSortField(level), message); });
-}
-
-template <typename Run>
-int ListToArray(CStringArray* array, char* message, Run run) {
-  int32_t level = 0;
-  return WithResultArray(array, message,
-                         [&](CAdrsContext* context) { return run(context, &level); }) &&
-         SortCsvArray(array, ListingSortField(level), message);
-}
-
-template <typename Run>
-int ListToBuffer(char* buffer, int32_t bufferSize, char* message, Run run) {
-  int32_t level = 0;
-  return WithResultBuffer(buffer, bufferSize, message,
-                          [&](CAdrsContext* context) { return run(context, &level); }) &&
-         SortCsvList(buffer, ListingSortField(level), message);
-}
-
-// The runs of the two families, validating (with options) or plain.
-auto NamesRun(const char* text, const char* dataFolder, int32_t maxLines, int32_t* interrupted,
-              char* message, const char* datasetName, const int32_t* searchTextKind,
-              int32_t datum, int32_t coordinateFormat, bool validate, int32_t lotListing) {
-  const int32_t kind = searchTextKind ? *searchTextKind : 0;
-  return [=](CAdrsContext* context, int32_t* level) {
-    if (validate &&
-        !SetListingOptions(context, dataFolder, message, &kind, datum, coordinateFormat)) {
-      return 0;
-    }
-    return ListByNamesCore(context, text, dataFolder, maxLines, interrupted, message, datasetName,
-                           lotListing, level);
-  };
-}
-
-auto CodeRun(const char* code, const char* dataFolder, int32_t maxLines, int32_t* interrupted,
-             char* message, const char* datasetName, int32_t datum, int32_t coordinateFormat,
-             bool validate, int32_t lotListing) {
-  return [=](CAdrsContext* context, int32_t* level) {
-    if (validate &&
-        !SetListingOptions(context, dataFolder, message, nullptr, datum, coordinateFormat)) {
-      return 0;
-    }
-    return ListByCodeCore(context, code, dataFolder, maxLines, interrupted, message, datasetName,
-                          lotListing, level);
-  };
+  return RunOnSink(
+      sink, q.message,
+      [&](CAdrsContext* context) {
+        if (q.validate && !SetListingOptions(context, q.dataFolder, q.message,
+                                             q.byCode ? nullptr : &q.searchTextKind, q.datum,
+                                             q.coordinateFormat)) {
+          return 0;
+        }
+        return (q.byCode ? ListByCodeCore : ListByNamesCore)(context, q.text, q.dataFolder,
+                                                             q.maxLines, q.interrupted,
+                                                             q.message, q.datasetName,
+                                                             q.lotListing, &level);
+      },
+      [&] { return sink.Sort(ListingSortField(level), q.message); });
 }
 
 }  // namespace
@@ -513,51 +505,48 @@ int ListByNamesToFile(const char* resultFile, const char* searchText, const char
                       int32_t maxLines, int32_t* interrupted, char* message,
                       const char* datasetName, int32_t searchTextKind, int32_t datum,
                       int32_t coordinateFormat, int32_t lotListing) {
-  return ListToFile(resultFile, message,
-                    NamesRun(searchText, dataFolder, maxLines, interrupted, message, datasetName,
-                             &searchTextKind, datum, coordinateFormat, true, lotListing));
+  ListingQuery q{false, searchText, dataFolder, maxLines, interrupted, message, datasetName,
+                 lotListing};
+  return RunListing(FileSink(resultFile), q.Options(searchTextKind, datum, coordinateFormat));
 }
 
 int ListByNamesToArray(CStringArray* array, const char* text, const char* dataFolder,
                        int32_t maxLines, int32_t* interrupted, char* message,
                        const char* datasetName, int32_t searchTextKind, int32_t datum,
                        int32_t coordinateFormat, int32_t lotListing) {
-  return ListToArray(array, message,
-                     NamesRun(text, dataFolder, maxLines, interrupted, message, datasetName,
-                              &searchTextKind, datum, coordinateFormat, true, lotListing));
+  ListingQuery q{false, text, dataFolder, maxLines, interrupted, message, datasetName, lotListing};
+  return RunListing(ArraySink(array), q.Options(searchTextKind, datum, coordinateFormat));
 }
 
 int ListByNamesToBuffer(char* buffer, int32_t bufferSize, const char* text,
                         const char* dataFolder, int32_t maxLines, int32_t* interrupted,
                         char* message, const char* datasetName, int32_t searchTextKind,
                         int32_t datum, int32_t coordinateFormat, int32_t lotListing) {
-  return ListToBuffer(buffer, bufferSize, message,
-                      NamesRun(text, dataFolder, maxLines, interrupted, message, datasetName,
-                               &searchTextKind, datum, coordinateFormat, true, lotListing));
+  ListingQuery q{false, text, dataFolder, maxLines, interrupted, message, datasetName, lotListing};
+  return RunListing(BufferSink(buffer, bufferSize),
+                    q.Options(searchTextKind, datum, coordinateFormat));
 }
 
 int ListByNamesToFilePlain(const char* resultFile, const char* text, const char* dataFolder,
                            int32_t maxLines, int32_t* interrupted, char* message,
                            const char* datasetName, int32_t lotListing) {
-  return ListToFile(resultFile, message,
-                    NamesRun(text, dataFolder, maxLines, interrupted, message, datasetName,
-                             nullptr, 0, 0, false, lotListing));
+  return RunListing(FileSink(resultFile), {false, text, dataFolder, maxLines, interrupted,
+                                           message, datasetName, lotListing});
 }
 
 int ListByNamesToArrayPlain(CStringArray* array, const char* text, const char* dataFolder,
                             int32_t maxLines, int32_t* interrupted, char* message,
                             const char* datasetName, int32_t lotListing) {
-  return ListToArray(array, message,
-                     NamesRun(text, dataFolder, maxLines, interrupted, message, datasetName,
-                              nullptr, 0, 0, false, lotListing));
+  return RunListing(ArraySink(array), {false, text, dataFolder, maxLines, interrupted, message,
+                                       datasetName, lotListing});
 }
 
 int ListByNamesToBufferPlain(char* buffer, int32_t bufferSize, const char* text,
                              const char* dataFolder, int32_t maxLines, int32_t* interrupted,
                              char* message, const char* datasetName, int32_t lotListing) {
-  return ListToBuffer(buffer, bufferSize, message,
-                      NamesRun(text, dataFolder, maxLines, interrupted, message, datasetName,
-                               nullptr, 0, 0, false, lotListing));
+  return RunListing(BufferSink(buffer, bufferSize), {false, text, dataFolder, maxLines,
+                                                     interrupted, message, datasetName,
+                                                     lotListing});
 }
 
 // ---------------------------------------------------------------------------
@@ -567,51 +556,47 @@ int ListByCodeToFile(const char* resultFile, const char* searchText, const char*
                      int32_t maxLines, int32_t* interrupted, char* message,
                      const char* datasetName, int32_t datum, int32_t coordinateFormat,
                      int32_t lotListing) {
-  return ListToFile(resultFile, message,
-                    CodeRun(searchText, dataFolder, maxLines, interrupted, message, datasetName,
-                            datum, coordinateFormat, true, lotListing));
+  ListingQuery q{true, searchText, dataFolder, maxLines, interrupted, message, datasetName,
+                 lotListing};
+  return RunListing(FileSink(resultFile), q.Options(datum, coordinateFormat));
 }
 
 int ListByCodeToArray(CStringArray* array, const char* code, const char* dataFolder,
                       int32_t maxLines, int32_t* interrupted, char* message,
                       const char* datasetName, int32_t datum, int32_t coordinateFormat,
                       int32_t lotListing) {
-  return ListToArray(array, message,
-                     CodeRun(code, dataFolder, maxLines, interrupted, message, datasetName, datum,
-                             coordinateFormat, true, lotListing));
+  ListingQuery q{true, code, dataFolder, maxLines, interrupted, message, datasetName, lotListing};
+  return RunListing(ArraySink(array), q.Options(datum, coordinateFormat));
 }
 
 int ListByCodeToBuffer(char* buffer, int32_t bufferSize, const char* code, const char* dataFolder,
                        int32_t maxLines, int32_t* interrupted, char* message,
                        const char* datasetName, int32_t datum, int32_t coordinateFormat,
                        int32_t lotListing) {
-  return ListToBuffer(buffer, bufferSize, message,
-                      CodeRun(code, dataFolder, maxLines, interrupted, message, datasetName,
-                              datum, coordinateFormat, true, lotListing));
+  ListingQuery q{true, code, dataFolder, maxLines, interrupted, message, datasetName, lotListing};
+  return RunListing(BufferSink(buffer, bufferSize), q.Options(datum, coordinateFormat));
 }
 
 int ListByCodeToFilePlain(const char* resultFile, const char* code, const char* dataFolder,
                           int32_t maxLines, int32_t* interrupted, char* message,
                           const char* datasetName, int32_t lotListing) {
-  return ListToFile(resultFile, message,
-                    CodeRun(code, dataFolder, maxLines, interrupted, message, datasetName, 0, 0,
-                            false, lotListing));
+  return RunListing(FileSink(resultFile), {true, code, dataFolder, maxLines, interrupted, message,
+                                           datasetName, lotListing});
 }
 
 int ListByCodeToArrayPlain(CStringArray* array, const char* code, const char* dataFolder,
                            int32_t maxLines, int32_t* interrupted, char* message,
                            const char* datasetName, int32_t lotListing) {
-  return ListToArray(array, message,
-                     CodeRun(code, dataFolder, maxLines, interrupted, message, datasetName, 0, 0,
-                             false, lotListing));
+  return RunListing(ArraySink(array), {true, code, dataFolder, maxLines, interrupted, message,
+                                       datasetName, lotListing});
 }
 
 int ListByCodeToBufferPlain(char* buffer, int32_t bufferSize, const char* code,
                             const char* dataFolder, int32_t maxLines, int32_t* interrupted,
                             char* message, const char* datasetName, int32_t lotListing) {
-  return ListToBuffer(buffer, bufferSize, message,
-                      CodeRun(code, dataFolder, maxLines, interrupted, message, datasetName, 0, 0,
-                              false, lotListing));
+  return RunListing(BufferSink(buffer, bufferSize), {true, code, dataFolder, maxLines,
+                                                     interrupted, message, datasetName,
+                                                     lotListing});
 }
 
 // ---------------------------------------------------------------------------

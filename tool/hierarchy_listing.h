@@ -87,7 +87,7 @@ int ListByCodeCore(CAdrsContext* context, const char* code, const char* dataFold
 
 // ---- Entries ----
 //
-// Each creates its context on its output (matching/result_channel.h), runs
+// Each creates its context on its output (tool/result_sink.h), runs
 // the core and sorts the output by ListingSortField (SortCsvFile,
 // SortCsvArray, SortCsvList); the sorter's failure fails the entry. A
 // file entry that answers 0 leaves no result file. The validating entries

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,8 +84,7 @@ std::size_t DescrambleInPlace(unsigned char* bytes, std::size_t n) {
 // be opened or the plain text cannot be written; 1 otherwise (a file that
 // is not scrambled, or not readable as such, stays as it is).
 int DescrambleJobFile(const char* path) {
-  std::unique_ptr<unsigned char[]> bytes;
-  std::size_t n = 0;
+  std::vector<unsigned char> bytes;
   {
     plat::File file;
     if (!OpenFileForRead(&file, path)) return 0;
@@ -98,19 +95,17 @@ int DescrambleJobFile(const char* path) {
     if (!ReadBytesFromFile(&file, magic, sizeof magic) ||
         std::memcmp(magic, kScrambleMagic, sizeof magic) != 0)
       return 1;
-    n = static_cast<std::size_t>(length);
-    bytes.reset(new (std::nothrow) unsigned char[n]);
-    if (!bytes) return 1;
-    std::memcpy(bytes.get(), magic, sizeof magic);
-    if (!ReadBytesFromFile(&file, bytes.get() + sizeof magic,
-                           static_cast<uint32_t>(n - sizeof magic)))
+    bytes.resize(static_cast<std::size_t>(length));
+    std::memcpy(bytes.data(), magic, sizeof magic);
+    if (!ReadBytesFromFile(&file, bytes.data() + sizeof magic,
+                           static_cast<uint32_t>(bytes.size() - sizeof magic)))
       return 1;
   }
-  const std::size_t plainLength = DescrambleInPlace(bytes.get(), n);
+  const std::size_t plainLength = DescrambleInPlace(bytes.data(), bytes.size());
   if (plainLength == 0) return 1;
   plat::File out;
   if (!OpenNewFileForReadWrite(&out, path)) return 0;
-  int ok = WriteBytesToFile(&out, bytes.get(), static_cast<uint32_t>(plainLength));
+  int ok = WriteBytesToFile(&out, bytes.data(), static_cast<uint32_t>(plainLength));
   if (!out.Close()) ok = 0;
   return ok;
 }
@@ -191,6 +186,98 @@ int CallEntry(Entry entry, char* message, Args... args) {
   return entry(args...);
 }
 
+// What a read job fixes for its entry: the kind and its lines, the point of
+// a reverse-geocoding job, the dataset, the maximum number of lines and the
+// data folder.
+struct JobSetup {
+  int32_t kind = 0;
+  JobLines job;
+  double latitude = 0.0;
+  double longitude = 0.0;
+  const char* dataset = kDatasetBasic;
+  int32_t maxLines = kDefaultMaxLines;
+  std::string dataFolder;
+};
+
+// Reads the job file into the setup. false when the job ends here: with
+// its failure in the status file, or with nothing at all for a kind that
+// is not run.
+bool ReadJob(const char* programFolder, const char* jobFile, const char* statusFile,
+             JobSetup* setup) {
+  if (!DescrambleJobFile(jobFile)) {
+    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    return false;
+  }
+  JobLines& job = setup->job;
+  int32_t kind = 0;
+  const ReadOutcome read = ReadJobFile(jobFile, job, &kind);
+  if (read == ReadOutcome::UnknownKind) return false;
+  if (read == ReadOutcome::Failed) {
+    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    return false;
+  }
+  setup->kind = kind;
+  if (kind == kJobReverseGeocoding &&
+      (!job.Double(2, &setup->latitude) || !job.Double(3, &setup->longitude))) {
+    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    return false;
+  }
+
+  // The flags word is the second-to-last line.
+  const int32_t flags = job.Int(LinesOfKind(kind));
+  if (flags == kFlagsAll || (flags & kFlagExtend) != 0) setup->dataset = kDatasetExtend;
+  // Only the keyword search and the listings take a maximum number of lines.
+  if (kind == kJobKeywordSearch) setup->maxLines = job.Int(4);
+  if (kind == kJobHierarchyListing) setup->maxLines = job.Int(3);
+  if (flags == kFlagsAll && (setup->maxLines == 0 || setup->maxLines > kClampedMaxLines))
+    setup->maxLines = kClampedMaxLines;
+  setup->dataFolder = std::string(programFolder) + kDataFolderTail;
+  return true;
+}
+
+// Calls the entry of the job's kind with the job's lines; its answer.
+int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* resultFile,
+                 char* message, char* resultText, int32_t* interrupted) {
+  const JobLines& job = s.job;
+  const char* folder = s.dataFolder.c_str();
+  const char* dataset = s.dataset;
+  char text[kJobTextSize];
+  switch (s.kind) {
+    case kJobKeywordSearch:
+      job.CopyText(3, text);
+      return CallEntry(entries.keywordSearchToFile, message, resultFile, job.Int(2), text, folder,
+                       s.maxLines, interrupted, message, "", "", 0, dataset, job.Int(5),
+                       job.Int(6), job.Int(7), job.Int(8), job.Int(9), job.Int(10), "");
+    case kJobHierarchyListing:
+      job.CopyText(2, text);
+      if (static_cast<unsigned char>(text[0]) >= '0' &&
+          static_cast<unsigned char>(text[0]) <= '9') {
+        return CallEntry(entries.listByCodeToFile, message, resultFile, text, folder, s.maxLines,
+                         interrupted, message, dataset, job.Int(5), job.Int(6), 1);
+      }
+      return CallEntry(entries.listByNamesToFile, message, resultFile, text, folder, s.maxLines,
+                       interrupted, message, dataset, job.Int(4), job.Int(5), job.Int(6), 1);
+    case kJobPostalCodeSearch:
+      job.CopyText(2, text);
+      return CallEntry(entries.searchPostalCodeToFile, message, resultFile, text, folder, message,
+                       dataset, job.Int(3), job.Int(4), job.Int(5), job.Int(6), job.Int(7));
+    case kJobAddressMatching:
+      job.CopyText(kAddressLineText, text);
+      // Address matching is always carried.
+      return (entries.matchAddressesToFile ? entries.matchAddressesToFile : MatchAddressesToFile)(
+          resultFile, text, job.Int(kAddressLineMatchFlags), job.Int(kAddressLineNumberUnit),
+          folder, message, job.Int(kAddressLineEstimation), job.Int(kAddressLineSearchTextKind),
+          job.Int(kAddressLineDatum), job.Int(kAddressLineCoordinateFormat),
+          job.Int(kAddressLineChomeFormat), job.Int(kAddressLineNumberFormat),
+          job.Int(kAddressLineReadingFormat), dataset);
+    case kJobReverseGeocoding:
+      return CallEntry(entries.reverseGeocode, message, resultText, s.latitude, s.longitude,
+                       folder, message, dataset, job.Int(4), job.Int(5), job.Int(6), job.Int(7),
+                       job.Int(8));
+  }
+  return 0;
+}
+
 void RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
             const char* statusFile, const SearchEntries& entries) {
   RemoveIfExists(resultFile);
@@ -201,88 +288,16 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
     WriteStatusFile(statusFile, 0, 0, kProgramFolderFailed);
     return;
   }
+  JobSetup setup;
+  if (!ReadJob(programFolder, jobFile, statusFile, &setup)) return;
 
-  if (!DescrambleJobFile(jobFile)) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
-    return;
-  }
-  JobLines job;
-  int32_t kind = 0;
-  switch (ReadJobFile(jobFile, job, &kind)) {
-    case ReadOutcome::UnknownKind:
-      return;
-    case ReadOutcome::Failed:
-      WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
-      return;
-    case ReadOutcome::Read:
-      break;
-  }
-  double latitude = 0.0;
-  double longitude = 0.0;
-  if (kind == kJobReverseGeocoding && (!job.Double(2, &latitude) || !job.Double(3, &longitude))) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
-    return;
-  }
-
-  // The flags word is the second-to-last line.
-  const int32_t flags = job.Int(LinesOfKind(kind));
-  const char* dataset = kDatasetBasic;
-  if (flags == kFlagsAll || (flags & kFlagExtend) != 0) dataset = kDatasetExtend;
-  // Only the keyword search and the listings take a maximum number of lines.
-  int32_t maxLines = kDefaultMaxLines;
-  if (kind == kJobKeywordSearch) maxLines = job.Int(4);
-  if (kind == kJobHierarchyListing) maxLines = job.Int(3);
-  if (flags == kFlagsAll && (maxLines == 0 || maxLines > kClampedMaxLines))
-    maxLines = kClampedMaxLines;
-  const std::string dataFolder = std::string(programFolder) + kDataFolderTail;
-  const char* folder = dataFolder.c_str();
-
-  char text[kJobTextSize];
   char message[kJobMessageSize] = {};
   // The entries' messages fill the job's whole buffer.
   const MessageBufferScope messageScope(message, sizeof message);
   char resultText[kJobResultTextSize] = {};
   int32_t interrupted = 0;
-  int result = 0;
-  switch (kind) {
-    case kJobKeywordSearch:
-      job.CopyText(3, text);
-      result = CallEntry(entries.keywordSearchToFile, message, resultFile, job.Int(2), text, folder,
-                         maxLines, &interrupted, message, "", "", 0, dataset, job.Int(5),
-                         job.Int(6), job.Int(7), job.Int(8), job.Int(9), job.Int(10), "");
-      break;
-    case kJobHierarchyListing:
-      job.CopyText(2, text);
-      if (static_cast<unsigned char>(text[0]) >= '0' &&
-          static_cast<unsigned char>(text[0]) <= '9') {
-        result = CallEntry(entries.listByCodeToFile, message, resultFile, text, folder, maxLines,
-                           &interrupted, message, dataset, job.Int(5), job.Int(6), 1);
-      } else {
-        result = CallEntry(entries.listByNamesToFile, message, resultFile, text, folder, maxLines,
-                           &interrupted, message, dataset, job.Int(4), job.Int(5), job.Int(6), 1);
-      }
-      break;
-    case kJobPostalCodeSearch:
-      job.CopyText(2, text);
-      result = CallEntry(entries.searchPostalCodeToFile, message, resultFile, text, folder, message,
-                         dataset, job.Int(3), job.Int(4), job.Int(5), job.Int(6), job.Int(7));
-      break;
-    case kJobAddressMatching:
-      job.CopyText(kAddressLineText, text);
-      // Address matching is always carried.
-      result = (entries.matchAddressesToFile ? entries.matchAddressesToFile : MatchAddressesToFile)(
-          resultFile, text, job.Int(kAddressLineMatchFlags), job.Int(kAddressLineNumberUnit),
-          folder, message, job.Int(kAddressLineEstimation), job.Int(kAddressLineSearchTextKind),
-          job.Int(kAddressLineDatum), job.Int(kAddressLineCoordinateFormat),
-          job.Int(kAddressLineChomeFormat), job.Int(kAddressLineNumberFormat),
-          job.Int(kAddressLineReadingFormat), dataset);
-      break;
-    case kJobReverseGeocoding:
-      result =
-          CallEntry(entries.reverseGeocode, message, resultText, latitude, longitude, folder,
-                    message, dataset, job.Int(4), job.Int(5), job.Int(6), job.Int(7), job.Int(8));
-      break;
-  }
+  const int result =
+      CallJobEntry(setup, entries, resultFile, message, resultText, &interrupted);
   message[kJobMessageSize - 1] = '\0';
   resultText[kJobResultTextSize - 1] = '\0';
 
@@ -290,7 +305,7 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
     WriteStatusFile(statusFile, 0, 0, message);
     return;
   }
-  if (kind == kJobReverseGeocoding && !WriteResultFile(resultFile, resultText)) {
+  if (setup.kind == kJobReverseGeocoding && !WriteResultFile(resultFile, resultText)) {
     WriteStatusFile(statusFile, 0, 0, kResultWriteFailed);
     return;
   }

@@ -26,6 +26,7 @@
 #include "tabledb/place_code_registry.h"
 #include "tool/keyword_numbers.h"
 #include "tool/keyword_rows.h"
+#include "tool/result_sink.h"
 
 namespace {
 
@@ -378,6 +379,68 @@ int DeleteFileIfExists(const char* path) {
 
 // ---- Driver ----
 
+namespace {
+
+// The search words and the two restriction texts as the stages take them
+// (full-width blanks turned into blanks, normalized), and whether they are
+// read as kana.
+struct KeywordTexts {
+  std::string words;
+  std::string prefecture;
+  std::string municipality;
+  int32_t kana = 1;
+
+  bool Empty() const {
+    return TrimmedCopy(words).empty() && TrimmedCopy(prefecture).empty() &&
+           TrimmedCopy(municipality).empty();
+  }
+};
+
+// The work file of one prefecture's stages, named in the temporary
+// folder; false (message set) when there is none.
+bool NameWorkFile(KeywordWorkFileNamer namer, int32_t prefecture, std::string* name,
+                  char* message) {
+  std::string temp;
+  if (!plat::path::TempFolder(temp)) {
+    SetMessage(message, kNoTempFolder);
+    return false;
+  }
+  if (temp.empty() || temp.back() != '\\') temp += '\\';
+  if (!namer || !namer(temp.c_str(), prefecture, name)) {
+    SetMessage(message, kNoTempFile);
+    return false;
+  }
+  return true;
+}
+
+// The stages of the search type for one prefecture (whose key is set):
+// 1 go on, 0 stop (interrupted), -1 failure.
+struct TypeStages {
+  int32_t searchType;
+  const std::string& folder;
+  const std::vector<std::string>& words;
+  const BlockNumberWords& blockNumbers;
+  const ChangeNumberWords& changeNumbers;
+  CPlaceCodeRegistry* registries;  // three
+  char* message;
+
+  int Run(PrefectureSearch& s, const WorkFile& work, int32_t p) const {
+    if (searchType <= 2)
+      return searchType == 0 ? s.Run(work, false, -1) : s.Run(work, true, searchType == 1 ? 1 : 0);
+    if (!registries[0].ResetBuckets() || (searchType == 4 && !registries[1].ResetBuckets())) {
+      SetMessage(message, kRegistryInitError, "地名コード登録初期化");
+      return -1;
+    }
+    s.cd4 = PrefectureFile(folder, p, "_CD4.INX");
+    NumberStages stages{s, work, words, &registries[0], &registries[1], &registries[2]};
+    if (searchType == 3) return stages.Blocks(blockNumbers, ChangeFile(folder, p, ".CDI"));
+    return stages.Changes(changeNumbers, ChangeFile(folder, p, ".CDB"),
+                          ChangeFile(folder, p, ".CIX"), ChangeFile(folder, p, ".CDI"));
+  }
+};
+
+}  // namespace
+
 int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext* context,
                     int32_t searchType, CCharDictionary* unification, CRecordList* replacements,
                     int32_t rowLimit, int32_t* interrupted, char* message,
@@ -385,14 +448,15 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
                     int32_t restrictionMode, const char* prefectureOrderFile,
                     KeywordWorkFileNamer namer) {
   if (searchType < 0 || searchType > 4) return 0;
-  std::string prefR, cityR;
+  KeywordTexts t;
   if (restrictionMode == 1) {
-    prefR = FullWidthBlanksToBlanks(prefectureRestriction ? prefectureRestriction : "");
-    cityR = FullWidthBlanksToBlanks(municipalityRestriction ? municipalityRestriction : "");
+    t.prefecture = FullWidthBlanksToBlanks(prefectureRestriction ? prefectureRestriction : "");
+    t.municipality =
+        FullWidthBlanksToBlanks(municipalityRestriction ? municipalityRestriction : "");
   }
   const std::string text = searchText ? searchText : "";
   if (context->GetOutputStyle() == 2) {
-    std::string whole = FullWidthBlanksToBlanks((prefR + cityR + text).c_str());
+    std::string whole = FullWidthBlanksToBlanks((t.prefecture + t.municipality + text).c_str());
     std::string compact;
     for (char c : whole)
       if (c != ' ') compact += c;
@@ -401,40 +465,32 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
   int32_t order[48];
   if (!LoadPrefectureOrder(prefectureOrderFile, order, message)) return -1;
 
-  std::string words = FullWidthBlanksToBlanks(text.c_str());
-  int32_t kana = 1;
-  for (std::string* t : {&words, &prefR, &cityR}) {
-    if (TrimmedCopy(*t).empty()) continue;
-    if (!IsKanaReadingText(t->c_str())) kana = 0;
-    NormalizeWords(unification, replacements, t);
+  t.words = FullWidthBlanksToBlanks(text.c_str());
+  for (std::string* part : {&t.words, &t.prefecture, &t.municipality}) {
+    if (TrimmedCopy(*part).empty()) continue;
+    if (!IsKanaReadingText(part->c_str())) t.kana = 0;
+    NormalizeWords(unification, replacements, part);
   }
   int32_t kind = 0;
-  if (context->GetOutputStyle() == 2 && context->GetSearchTextKind(&kind)) kana = kind == 1 ? 0 : 1;
-  if (TrimmedCopy(words).empty() && TrimmedCopy(prefR).empty() && TrimmedCopy(cityR).empty())
-    return 0;
-  const std::vector<std::string> wordList = SplitKeywordWords(words.c_str());
+  if (context->GetOutputStyle() == 2 && context->GetSearchTextKind(&kind))
+    t.kana = kind == 1 ? 0 : 1;
+  if (t.Empty()) return 0;
+  const std::vector<std::string> wordList = SplitKeywordWords(t.words.c_str());
   const BlockNumberWords blockNumbers = AnalyzeBlockNumbers(wordList);
   const ChangeNumberWords changeNumbers = AnalyzeChangeNumbers(wordList);
-  CPlaceCodeRegistry registryA, registryB, registryC;
+  CPlaceCodeRegistry registries[3];
 
   const std::string folder = dataFolder ? dataFolder : "";
+  const TypeStages stages{searchType,    folder,     wordList, blockNumbers,
+                          changeNumbers, registries, message};
   int32_t counter = 0;
   *interrupted = 0;
   for (int i = 1; i <= 47; ++i) {
     const int32_t p = order[i];
     const std::string database = PrefectureFile(folder, p, ".NDB");
     if (!FileExists(database.c_str())) continue;
-    std::string temp;
-    if (!plat::path::TempFolder(temp)) {
-      SetMessage(message, kNoTempFolder);
-      return -1;
-    }
-    if (temp.empty() || temp.back() != '\\') temp += '\\';
     std::string workName;
-    if (!namer || !namer(temp.c_str(), p, &workName)) {
-      SetMessage(message, kNoTempFile);
-      return -1;
-    }
+    if (!NameWorkFile(namer, p, &workName, message)) return -1;
     const WorkFile work(workName);
 
     PrefectureSearch s;
@@ -446,37 +502,19 @@ int SearchByKeyword(const char* searchText, const char* dataFolder, CAdrsContext
     s.args.limit = rowLimit;
     s.args.interrupted = interrupted;
     s.args.message = message;
-    s.args.prefectureRestriction = prefR.c_str();
-    s.args.municipalityRestriction = cityR.c_str();
-    s.args.words = words.c_str();
-    s.args.kana = kana;
+    s.args.prefectureRestriction = t.prefecture.c_str();
+    s.args.municipalityRestriction = t.municipality.c_str();
+    s.args.words = t.words.c_str();
+    s.args.kana = t.kana;
     s.args.restrictionMode = restrictionMode;
-    s.cityIndexSif = PrefectureFile(folder, p, kana ? "_HSHI.SIF" : "_SHI.SIF");
-    s.oazaIndexSif = PrefectureFile(folder, p, kana ? "_HOAZA.SIF" : "_OAZA.SIF");
+    s.cityIndexSif = PrefectureFile(folder, p, t.kana ? "_HSHI.SIF" : "_SHI.SIF");
+    s.oazaIndexSif = PrefectureFile(folder, p, t.kana ? "_HOAZA.SIF" : "_OAZA.SIF");
     s.cd2 = PrefectureFile(folder, p, "_CD2.INX");
     s.cd5 = PrefectureFile(folder, p, "_CD5.INX");
-    BuildIndexKey(s.key, words.c_str(), prefR.c_str(), cityR.c_str());
+    BuildIndexKey(s.key, t.words.c_str(), t.prefecture.c_str(), t.municipality.c_str());
     if (TrimmedCopy(s.key).empty()) continue;
 
-    int result = 1;
-    if (searchType <= 2) {
-      result = searchType == 0 ? s.Run(work, false, -1) : s.Run(work, true, searchType == 1 ? 1 : 0);
-    } else {
-      if ((searchType == 3 || searchType == 4) && !registryA.ResetBuckets()) {
-        SetMessage(message, kRegistryInitError, "地名コード登録初期化");
-        return -1;
-      }
-      if (searchType == 4 && !registryB.ResetBuckets()) {
-        SetMessage(message, kRegistryInitError, "地名コード登録初期化");
-        return -1;
-      }
-      s.cd4 = PrefectureFile(folder, p, "_CD4.INX");
-      NumberStages stages{s, work, wordList, &registryA, &registryB, &registryC};
-      result = searchType == 3
-                   ? stages.Blocks(blockNumbers, ChangeFile(folder, p, ".CDI"))
-                   : stages.Changes(changeNumbers, ChangeFile(folder, p, ".CDB"),
-                                    ChangeFile(folder, p, ".CIX"), ChangeFile(folder, p, ".CDI"));
-    }
+    const int result = stages.Run(s, work, p);
     if (result < 0) return -1;
     if (result == 0) return counter;
   }
@@ -552,9 +590,10 @@ int KeywordSearchWithOptions(CAdrsContext* context, int32_t searchType, char* se
 
 namespace {
 
-// Everything a keyword search takes, filled by each entry point: the short
-// forms fill in what they do not take (no restriction, the dataset set by
-// SetKeywordSearchDataset, no prefecture order file).
+// Everything a keyword search takes. Every entry fills it from its own
+// arguments; the short forms leave what they do not take as it stands (no
+// restriction, the dataset set by SetKeywordSearchDataset, no prefecture
+// order file, the context's output options as they are).
 struct KeywordQuery {
   int32_t searchType = 0;
   char* searchText = nullptr;
@@ -565,82 +604,62 @@ struct KeywordQuery {
   const char* prefectureRestriction = "";
   const char* municipalityRestriction = "";
   int32_t restrictionMode = 0;
-  const char* datasetName = nullptr;
+  const char* datasetName = GetKeywordSearchDataset();
   const char* prefectureOrderFile = "";
-};
-
-// The output options of the forms that take them.
-struct KeywordOutput {
+  // The six output options, set first (and checked) when withOptions.
+  bool withOptions = false;
   int32_t searchTextKind = 0;
   int32_t datum = 0;
   int32_t coordinateFormat = 0;
   int32_t chomeFormat = 0;
   int32_t numberFormat = 0;
   int32_t readingFormat = 0;
+
+  KeywordQuery(int32_t type, char* text, const char* folder, int32_t limit, int32_t* flag,
+               char* msg)
+      : searchType(type), searchText(text), dataFolder(folder), rowLimit(limit),
+        interrupted(flag), message(msg) {}
+
+  KeywordQuery& Restricted(const char* prefecture, const char* municipality, int32_t mode = 1) {
+    prefectureRestriction = prefecture;
+    municipalityRestriction = municipality;
+    restrictionMode = mode;
+    return *this;
+  }
+  KeywordQuery& Dataset(const char* name, const char* orderFile) {
+    datasetName = name;
+    prefectureOrderFile = orderFile;
+    return *this;
+  }
+  KeywordQuery& Ordered(const char* orderFile) { return Dataset(datasetName, orderFile); }
+  KeywordQuery& Options(int32_t kind, int32_t outDatum, int32_t coordinate, int32_t chome,
+                        int32_t number, int32_t reading) {
+    withOptions = true;
+    searchTextKind = kind;
+    datum = outDatum;
+    coordinateFormat = coordinate;
+    chomeFormat = chome;
+    numberFormat = number;
+    readingFormat = reading;
+    return *this;
+  }
 };
 
-KeywordQuery Query(int32_t searchType, char* searchText, const char* dataFolder, int32_t rowLimit,
-                   int32_t* interrupted, char* message) {
-  KeywordQuery q;
-  q.searchType = searchType;
-  q.searchText = searchText;
-  q.dataFolder = dataFolder;
-  q.rowLimit = rowLimit;
-  q.interrupted = interrupted;
-  q.message = message;
-  q.datasetName = GetKeywordSearchDataset();
-  return q;
-}
-
-KeywordQuery FullQuery(int32_t searchType, char* searchText, const char* dataFolder,
-                       int32_t rowLimit, int32_t* interrupted, char* message,
-                       const char* prefectureRestriction, const char* municipalityRestriction,
-                       int32_t restrictionMode, const char* datasetName,
-                       const char* prefectureOrderFile) {
-  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
-  q.prefectureRestriction = prefectureRestriction;
-  q.municipalityRestriction = municipalityRestriction;
-  q.restrictionMode = restrictionMode;
-  q.datasetName = datasetName;
-  q.prefectureOrderFile = prefectureOrderFile;
-  return q;
-}
-
-KeywordQuery RestrictedQuery(int32_t searchType, char* searchText, const char* dataFolder,
-                             int32_t rowLimit, int32_t* interrupted, char* message,
-                             const char* prefectureRestriction,
-                             const char* municipalityRestriction) {
-  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
-  q.prefectureRestriction = prefectureRestriction;
-  q.municipalityRestriction = municipalityRestriction;
-  q.restrictionMode = 1;
-  return q;
-}
-
-KeywordOutput Output(int32_t searchTextKind, int32_t datum, int32_t coordinateFormat,
-                     int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat) {
-  return {searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat};
-}
-
-// The search of the plain forms (the context's output options as they are).
-auto PlainRun(const KeywordQuery& q) {
-  return [q](CAdrsContext* context) {
-    return KeywordSearchCore(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
-                             q.interrupted, q.message, q.prefectureRestriction,
-                             q.municipalityRestriction, q.restrictionMode, q.datasetName,
-                             q.prefectureOrderFile);
-  };
-}
-
-// The search of the forms that set the output options first.
-auto OptionsRun(const KeywordQuery& q, const KeywordOutput& o) {
-  return [q, o](CAdrsContext* context) {
+// The one run of every entry: the query's search into the sink.
+int RunKeywordSearch(ResultSink&& sink, const KeywordQuery& q) {
+  return RunOnSink(sink, q.message, [&q](CAdrsContext* context) {
+    if (!q.withOptions) {
+      return KeywordSearchCore(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
+                               q.interrupted, q.message, q.prefectureRestriction,
+                               q.municipalityRestriction, q.restrictionMode, q.datasetName,
+                               q.prefectureOrderFile);
+    }
     return KeywordSearchWithOptions(context, q.searchType, q.searchText, q.dataFolder, q.rowLimit,
                                     q.interrupted, q.message, q.prefectureRestriction,
                                     q.municipalityRestriction, q.restrictionMode, q.datasetName,
-                                    o.searchTextKind, o.datum, o.coordinateFormat, o.chomeFormat,
-                                    o.numberFormat, o.readingFormat, q.prefectureOrderFile);
-  };
+                                    q.searchTextKind, q.datum, q.coordinateFormat, q.chomeFormat,
+                                    q.numberFormat, q.readingFormat, q.prefectureOrderFile);
+  });
 }
 
 }  // namespace
@@ -650,22 +669,20 @@ int KeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* s
                              char* message, const char* prefectureRestriction,
                              const char* municipalityRestriction, int32_t restrictionMode,
                              const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultFile(resultFile, message,
-                        PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
-                                           interrupted, message, prefectureRestriction,
-                                           municipalityRestriction, restrictionMode, datasetName,
-                                           prefectureOrderFile)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int KeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                               char* message, const char* prefectureRestriction,
                               const char* municipalityRestriction, int32_t restrictionMode,
                               const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultArray(array, message,
-                         PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
-                                            interrupted, message, prefectureRestriction,
-                                            municipalityRestriction, restrictionMode, datasetName,
-                                            prefectureOrderFile)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -673,11 +690,10 @@ int KeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchT
                                const char* prefectureRestriction,
                                const char* municipalityRestriction, int32_t restrictionMode,
                                const char* datasetName, const char* prefectureOrderFile) {
-  return WithResultBuffer(buffer, bufferSize, message,
-                          PlainRun(FullQuery(searchType, searchText, dataFolder, rowLimit,
-                                             interrupted, message, prefectureRestriction,
-                                             municipalityRestriction, restrictionMode,
-                                             datasetName, prefectureOrderFile)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
 
 int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
@@ -687,13 +703,11 @@ int KeywordSearchToFile(const char* resultFile, int32_t searchType, char* search
                         const char* datasetName, int32_t searchTextKind, int32_t datum,
                         int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                         int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultFile(
-      resultFile, message,
-      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
-                           prefectureRestriction, municipalityRestriction, restrictionMode,
-                           datasetName, prefectureOrderFile),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                          const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -702,13 +716,11 @@ int KeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchTe
                          const char* datasetName, int32_t searchTextKind, int32_t datum,
                          int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                          int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultArray(
-      array, message,
-      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
-                           prefectureRestriction, municipalityRestriction, restrictionMode,
-                           datasetName, prefectureOrderFile),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, char* searchText,
                           const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -717,13 +729,11 @@ int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, 
                           const char* datasetName, int32_t searchTextKind, int32_t datum,
                           int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                           int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultBuffer(
-      buffer, bufferSize, message,
-      OptionsRun(FullQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message,
-                           prefectureRestriction, municipalityRestriction, restrictionMode,
-                           datasetName, prefectureOrderFile),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Restricted(prefectureRestriction, municipalityRestriction, restrictionMode)
+      .Dataset(datasetName, prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
 
 void SetKeywordSearchDataset(const char* datasetName) { g_dataset = datasetName ? datasetName : ""; }
@@ -732,91 +742,69 @@ const char* GetKeywordSearchDataset() { return g_dataset.c_str(); }
 int SimpleKeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* searchText,
                                    const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                    char* message) {
-  return WithResultFile(
-      resultFile, message,
-      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
+  return RunKeywordSearch(FileSink(resultFile), KeywordQuery(searchType, searchText, dataFolder,
+                                                             rowLimit, interrupted, message));
 }
 int SimpleKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                     const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                     char* message) {
-  return WithResultArray(
-      array, message,
-      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
+  return RunKeywordSearch(ArraySink(array), KeywordQuery(searchType, searchText, dataFolder,
+                                                         rowLimit, interrupted, message));
 }
 int SimpleKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                      char* searchText, const char* dataFolder, int32_t rowLimit,
                                      int32_t* interrupted, char* message) {
-  return WithResultBuffer(
-      buffer, bufferSize, message,
-      PlainRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message)));
+  return RunKeywordSearch(BufferSink(buffer, bufferSize),
+                          KeywordQuery(searchType, searchText, dataFolder, rowLimit, interrupted,
+                                       message));
 }
 int SimpleKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                               char* message, int32_t searchTextKind, int32_t datum,
                               int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                               int32_t readingFormat) {
-  return WithResultFile(
-      resultFile, message,
-      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int SimpleKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                char* message, int32_t searchTextKind, int32_t datum,
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat) {
-  return WithResultArray(
-      array, message,
-      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int SimpleKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                 char* searchText, const char* dataFolder, int32_t rowLimit,
                                 int32_t* interrupted, char* message, int32_t searchTextKind,
                                 int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                                 int32_t numberFormat, int32_t readingFormat) {
-  return WithResultBuffer(
-      buffer, bufferSize, message,
-      OptionsRun(Query(searchType, searchText, dataFolder, rowLimit, interrupted, message),
-                 Output(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat,
-                        readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
-
-namespace {
-
-KeywordQuery OrderedQuery(int32_t searchType, char* searchText, const char* dataFolder,
-                          int32_t rowLimit, int32_t* interrupted, char* message,
-                          const char* prefectureOrderFile) {
-  KeywordQuery q = Query(searchType, searchText, dataFolder, rowLimit, interrupted, message);
-  q.prefectureOrderFile = prefectureOrderFile;
-  return q;
-}
-
-}  // namespace
 
 int OrderedKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                                const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                char* message, int32_t searchTextKind, int32_t datum,
                                int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultFile(resultFile, message,
-                        OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                interrupted, message, prefectureOrderFile),
-                                   Output(searchTextKind, datum, coordinateFormat, chomeFormat,
-                                          numberFormat, readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Ordered(prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(FileSink(resultFile), q);
 }
 int OrderedKeywordSearchToArray(CStringArray* array, int32_t searchType, char* searchText,
                                 const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
                                 char* message, int32_t searchTextKind, int32_t datum,
                                 int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                                 int32_t readingFormat, const char* prefectureOrderFile) {
-  return WithResultArray(array, message,
-                         OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                 interrupted, message, prefectureOrderFile),
-                                    Output(searchTextKind, datum, coordinateFormat, chomeFormat,
-                                           numberFormat, readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Ordered(prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(ArraySink(array), q);
 }
 int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                  char* searchText, const char* dataFolder, int32_t rowLimit,
@@ -824,11 +812,10 @@ int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searc
                                  int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                                  int32_t numberFormat, int32_t readingFormat,
                                  const char* prefectureOrderFile) {
-  return WithResultBuffer(buffer, bufferSize, message,
-                          OptionsRun(OrderedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                  interrupted, message, prefectureOrderFile),
-                                     Output(searchTextKind, datum, coordinateFormat, chomeFormat,
-                                            numberFormat, readingFormat)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  q.Ordered(prefectureOrderFile)
+      .Options(searchTextKind, datum, coordinateFormat, chomeFormat, numberFormat, readingFormat);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
 
 // The restricted forms take the two texts with restriction mode 1.
@@ -837,28 +824,25 @@ int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchTyp
                                        int32_t* interrupted, char* message,
                                        const char* prefectureRestriction,
                                        const char* municipalityRestriction) {
-  return WithResultFile(resultFile, message,
-                        PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                 interrupted, message, prefectureRestriction,
-                                                 municipalityRestriction)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  return RunKeywordSearch(FileSink(resultFile),
+                          q.Restricted(prefectureRestriction, municipalityRestriction));
 }
 int RestrictedKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, char* searchText,
                                         const char* dataFolder, int32_t rowLimit,
                                         int32_t* interrupted, char* message,
                                         const char* prefectureRestriction,
                                         const char* municipalityRestriction) {
-  return WithResultArray(array, message,
-                         PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                  interrupted, message, prefectureRestriction,
-                                                  municipalityRestriction)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  return RunKeywordSearch(ArraySink(array),
+                          q.Restricted(prefectureRestriction, municipalityRestriction));
 }
 int RestrictedKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                          char* searchText, const char* dataFolder,
                                          int32_t rowLimit, int32_t* interrupted, char* message,
                                          const char* prefectureRestriction,
                                          const char* municipalityRestriction) {
-  return WithResultBuffer(buffer, bufferSize, message,
-                          PlainRun(RestrictedQuery(searchType, searchText, dataFolder, rowLimit,
-                                                   interrupted, message, prefectureRestriction,
-                                                   municipalityRestriction)));
+  KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);
+  return RunKeywordSearch(BufferSink(buffer, bufferSize),
+                          q.Restricted(prefectureRestriction, municipalityRestriction));
 }

@@ -16,6 +16,7 @@
 #include "matching/match_driver.h"
 #include "matching/result_line.h"
 #include "matching/result_channel.h"
+#include "tool/result_sink.h"
 #include "plat/crt.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tc_access.h"
@@ -344,53 +345,74 @@ int CYdbIndex::Search(const char* text, CAdrsContext* context, int32_t* lineCoun
 
 // ---- Entries ----
 
+namespace {
+
+// Everything a postal-code search takes; the validating entries set the
+// five output options first.
+struct PostalQuery {
+  const char* postalCode;
+  const char* dataFolder;
+  char* message;
+  const char* datasetName;
+  bool validate = false;
+  int32_t datum = 0;
+  int32_t coordinateFormat = 0;
+  int32_t chomeFormat = 0;
+  int32_t numberFormat = 0;
+  int32_t readingFormat = 0;
+};
+
+int RunPostalSearch(ResultSink&& sink, const PostalQuery& q) {
+  return RunOnSink(sink, q.message, [&q](CAdrsContext* context) {
+    if (!q.validate) {
+      return PostalCore(context, q.postalCode, q.dataFolder, q.message, q.datasetName);
+    }
+    return ValidatedCore(context, q.postalCode, q.dataFolder, q.message, q.datasetName, q.datum,
+                         q.coordinateFormat, q.chomeFormat, q.numberFormat, q.readingFormat);
+  });
+}
+
+}  // namespace
+
 int SearchPostalCodeToFile(const char* resultFile, const char* postalCode, const char* dataFolder,
                            char* message, const char* datasetName, int32_t datum,
                            int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                            int32_t readingFormat) {
-  return WithResultFile(resultFile, message, [&](CAdrsContext* context) {
-    return ValidatedCore(context, postalCode, dataFolder, message, datasetName, datum,
-                         coordinateFormat, chomeFormat, numberFormat, readingFormat);
-  });
+  return RunPostalSearch(FileSink(resultFile),
+                         {postalCode, dataFolder, message, datasetName, true, datum,
+                          coordinateFormat, chomeFormat, numberFormat, readingFormat});
 }
 
 int SearchPostalCodeToArray(CStringArray* array, const char* postalCode, const char* dataFolder,
                             char* message, const char* datasetName, int32_t datum,
                             int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                             int32_t readingFormat) {
-  return WithResultArray(array, message, [&](CAdrsContext* context) {
-    return ValidatedCore(context, postalCode, dataFolder, message, datasetName, datum,
-                         coordinateFormat, chomeFormat, numberFormat, readingFormat);
-  });
+  return RunPostalSearch(ArraySink(array),
+                         {postalCode, dataFolder, message, datasetName, true, datum,
+                          coordinateFormat, chomeFormat, numberFormat, readingFormat});
 }
 
 int SearchPostalCodeToBuffer(char* buffer, int32_t bufferSize, const char* postalCode,
                              const char* dataFolder, char* message, const char* datasetName,
                              int32_t datum, int32_t coordinateFormat, int32_t chomeFormat,
                              int32_t numberFormat, int32_t readingFormat) {
-  return WithResultBuffer(buffer, bufferSize, message, [&](CAdrsContext* context) {
-    return ValidatedCore(context, postalCode, dataFolder, message, datasetName, datum,
-                         coordinateFormat, chomeFormat, numberFormat, readingFormat);
-  });
+  return RunPostalSearch(BufferSink(buffer, bufferSize),
+                         {postalCode, dataFolder, message, datasetName, true, datum,
+                          coordinateFormat, chomeFormat, numberFormat, readingFormat});
 }
 
 int SearchPostalCodeToFilePlain(const char* resultFile, const char* postalCode,
                                 const char* dataFolder, char* message, const char* datasetName) {
-  return WithResultFile(resultFile, message, [&](CAdrsContext* context) {
-    return PostalCore(context, postalCode, dataFolder, message, datasetName);
-  });
+  return RunPostalSearch(FileSink(resultFile), {postalCode, dataFolder, message, datasetName});
 }
 
 int SearchPostalCodeToArrayPlain(CStringArray* array, const char* postalCode,
                                  const char* dataFolder, char* message, const char* datasetName) {
-  return WithResultArray(array, message, [&](CAdrsContext* context) {
-    return PostalCore(context, postalCode, dataFolder, message, datasetName);
-  });
+  return RunPostalSearch(ArraySink(array), {postalCode, dataFolder, message, datasetName});
 }
 
 int SearchPostalCodeToBufferPlain(char* buffer, int32_t bufferSize, const char* postalCode,
                                   const char* dataFolder, char* message, const char* datasetName) {
-  return WithResultBuffer(buffer, bufferSize, message, [&](CAdrsContext* context) {
-    return PostalCore(context, postalCode, dataFolder, message, datasetName);
-  });
+  return RunPostalSearch(BufferSink(buffer, bufferSize),
+                         {postalCode, dataFolder, message, datasetName});
 }

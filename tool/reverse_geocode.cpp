@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/csv_fields.h"
 #include "common/file_access.h"
 #include "common/le_bytes.h"
@@ -308,33 +309,35 @@ int ReverseGeocode(char* result, double latitude, double longitude, const char* 
                    char* message, const char* datasetName, int32_t inputDatum,
                    int32_t inputCoordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                    int32_t readingFormat) {
-  const std::string folder = FolderWithBackslash(dataFolder);
-  CAdrsContext context;
-  if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
-  if (!SetContextOptions(&context,
-                         {{&CAdrsContext::SetDatum, inputDatum, "入力測地系"},
-                          {&CAdrsContext::SetCoordinateFormat, inputCoordinateFormat, "入力座標書式"},
-                          {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
-                          {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
-                          {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
-                         message))
-    return 0;
-  context.SetOutputStyle(2);
-  context.SetDatumParameterFile((folder + kDatumParameterFile).c_str());
-  InputCoordinateRequest request;
-  request.latitude = latitude;
-  request.longitude = longitude;
-  if (!context.ConvertInputCoordinates(&request)) {
-    SetMessage(message, "%s", kConversionFailed);
-    return 0;
-  }
-  const int found =
-      ScanPrefectures(folder, request.outLongitude / 1000, request.outLatitude / 1000, result,
-                      message);
-  if (found < 0) return 0;
-  if (found == 0) return SetNotFound(message, latitude, longitude);
-  ApplyFormatsToLine(&context, result);
-  return 1;
+  return CatchAllocationFailure(message, 0, [&] {
+    const std::string folder = FolderWithBackslash(dataFolder);
+    CAdrsContext context;
+    if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
+    if (!SetContextOptions(&context,
+                           {{&CAdrsContext::SetDatum, inputDatum, "入力測地系"},
+                            {&CAdrsContext::SetCoordinateFormat, inputCoordinateFormat, "入力座標書式"},
+                            {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
+                            {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
+                            {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
+                           message))
+      return 0;
+    context.SetOutputStyle(2);
+    context.SetDatumParameterFile((folder + kDatumParameterFile).c_str());
+    InputCoordinateRequest request;
+    request.latitude = latitude;
+    request.longitude = longitude;
+    if (!context.ConvertInputCoordinates(&request)) {
+      SetMessage(message, "%s", kConversionFailed);
+      return 0;
+    }
+    const int found =
+        ScanPrefectures(folder, request.outLongitude / 1000, request.outLatitude / 1000, result,
+                        message);
+    if (found < 0) return 0;
+    if (found == 0) return SetNotFound(message, latitude, longitude);
+    ApplyFormatsToLine(&context, result);
+    return 1;
+  });
 }
 
 int ReverseGeocodeShort(char* result, double latitude, double longitude, const char* dataFolder,
@@ -346,13 +349,15 @@ int ReverseGeocodeShort(char* result, double latitude, double longitude, const c
 
 int ReverseGeocodeRaw(char* result, double latitude, double longitude, const char* dataFolder,
                       char* message, const char* datasetName) {
-  const std::string folder = FolderWithBackslash(dataFolder);
-  CAdrsContext context;
-  if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
-  const int found = ScanPrefectures(folder, longitude, latitude, result, message);
-  if (found < 0) return 0;
-  if (found == 0) return SetNotFound(message, latitude, longitude);
-  return 1;
+  return CatchAllocationFailure(message, 0, [&] {
+    const std::string folder = FolderWithBackslash(dataFolder);
+    CAdrsContext context;
+    if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
+    const int found = ScanPrefectures(folder, longitude, latitude, result, message);
+    if (found < 0) return 0;
+    if (found == 0) return SetNotFound(message, latitude, longitude);
+    return 1;
+  });
 }
 
 int GetAddressCodeAtPoint(char* result, double latitude, double longitude, const char* dataFolder,

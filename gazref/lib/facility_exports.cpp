@@ -34,8 +34,9 @@ GZR_API int GZR_Shisetsu_FindListFirst(const char* dai, const char* chu, const c
                                        int maximum, int* overflow, char* message) {
   GazrefState& state = Begin();
   const int result =
-      FindFacilitiesToArray(&state.ShisetsuResultArray, dai, chu, sho, name, admin, latitude,
-                            longitude, radius, dataFolder, maximum, overflow, message);
+      FindFacilities(ArraySink(&state.ShisetsuResultArray),
+                     {dai, chu, sho, name, admin, latitude, longitude, radius, dataFolder, maximum,
+                      overflow, message});
   RefreshShisetsuTotal(&state);
   ReorderFacilityRowsByPriority(&state.ShisetsuResultArray, state.ShisetsuTotal, dataFolder);
   return result;
@@ -48,8 +49,8 @@ GZR_API int GZR_Shisetsu_FindListFirstFL(const char* resultFile, const char* dai
                                          char* message) {
   GazrefState& state = Begin();
   const int result =
-      FindFacilitiesToFile(resultFile, dai, chu, sho, name, admin, latitude, longitude, radius,
-                           dataFolder, maximum, overflow, message);
+      FindFacilities(FileSink(resultFile), {dai, chu, sho, name, admin, latitude, longitude,
+                                            radius, dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   return result;
 }
@@ -58,8 +59,9 @@ GZR_API int GZR_Bunrui_FindListFirst(const char* category, const char* prefectur
                                      const char* municipality, const char* dataFolder, int maximum,
                                      int* overflow, char* message) {
   GazrefState& state = Begin();
-  const int result = ListCategoriesToArray(&state.ShisetsuResultArray, category, prefecture,
-                                           municipality, dataFolder, maximum, overflow, message);
+  const int result =
+      ListCategories(ArraySink(&state.ShisetsuResultArray),
+                     {category, prefecture, municipality, dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   ReorderCategoryRowsByPriority(&state.ShisetsuResultArray, state.ShisetsuTotal, category,
                                 dataFolder);
@@ -71,8 +73,9 @@ GZR_API int GZR_Bunrui_FindListFirstFL(const char* resultFile, const char* categ
                                        const char* dataFolder, int maximum, int* overflow,
                                        char* message) {
   GazrefState& state = Begin();
-  const int result = ListCategoriesToFile(resultFile, category, prefecture, municipality,
-                                          dataFolder, maximum, overflow, message);
+  const int result =
+      ListCategories(FileSink(resultFile),
+                     {category, prefecture, municipality, dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   return result;
 }
@@ -80,8 +83,8 @@ GZR_API int GZR_Bunrui_FindListFirstFL(const char* resultFile, const char* categ
 GZR_API int GZR_Gyosei_FindListFirst(const char* category, const char* dataFolder, int maximum,
                                      int* overflow, char* message) {
   GazrefState& state = Begin();
-  const int result = ListAreasToArray(&state.ShisetsuResultArray, category, dataFolder, maximum,
-                                      overflow, message);
+  const int result = ListAreas(ArraySink(&state.ShisetsuResultArray),
+                               {category, dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   return result;
 }
@@ -90,7 +93,8 @@ GZR_API int GZR_Gyosei_FindListFirstFL(const char* resultFile, const char* categ
                                        const char* dataFolder, int maximum, int* overflow,
                                        char* message) {
   GazrefState& state = Begin();
-  const int result = ListAreasToFile(resultFile, category, dataFolder, maximum, overflow, message);
+  const int result =
+      ListAreas(FileSink(resultFile), {category, dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   return result;
 }

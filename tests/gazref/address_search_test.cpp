@@ -49,21 +49,61 @@ class AddressSearch : public ::testing::Test {
     folder_ = sample::Folder();
     if (folder_.empty()) GTEST_SKIP() << "no build directory";
   }
+  // The queries on the sample folder with no row limit.
+  AddressListingQuery Listing(const char* text, int32_t* flag, int32_t history = 1) {
+    AddressListingQuery q;
+    q.text = text;
+    q.dataFolder = folder_.c_str();
+    q.maxRows = -1;
+    q.interrupted = flag;
+    q.footers = footers_;
+    q.useChangeHistory = history;
+    q.message = msg_;
+    return q;
+  }
+  AddressKeywordQuery Keyword(int32_t searchType, char* text, int32_t* flag) {
+    AddressKeywordQuery q;
+    q.searchType = searchType;
+    q.text = text;
+    q.dataFolder = folder_.c_str();
+    q.maxRows = -1;
+    q.interrupted = flag;
+    q.footers = footers_;
+    q.message = msg_;
+    q.useChangeHistory = 1;
+    return q;
+  }
+  AddressAnalysisQuery Analysis(char* text, int32_t countyOptional = 0, int32_t analyzeClass = 4,
+                                int32_t defaultAzaMode = 0) {
+    AddressAnalysisQuery q;
+    q.text = text;
+    q.dataFolder = folder_.c_str();
+    q.countyOptional = countyOptional;
+    q.footers = footers_;
+    q.defaultAzaMode = defaultAzaMode;
+    q.analyzeClass = analyzeClass;
+    q.message = msg_;
+    return q;
+  }
+
   int ListNames(const char* text, int32_t deleteGun = 0, int32_t skip = 0,
                 int32_t history = 1) {
     rows_.clear();
-    return ListByNamesToArrayGz(&rows_, text, folder_.c_str(), -1, &flag_, footers_, 0,
-                                deleteGun, skip, history, msg_);
+    AddressListingQuery q = Listing(text, &flag_, history);
+    q.deleteGun = deleteGun;
+    q.skipAzaNasi = skip;
+    return ListAddressesGz(ArraySink(&rows_), q);
   }
   int ListCode(const char* code, int32_t skip = 0) {
     rows_.clear();
-    return ListByCodeToArrayGz(&rows_, code, folder_.c_str(), -1, &flag_, footers_, 0, 0, skip,
-                               1, msg_);
+    AddressListingQuery q = Listing(code, &flag_);
+    q.byCode = true;
+    q.skipAzaNasi = skip;
+    return ListAddressesGz(ArraySink(&rows_), q);
   }
   int Analyze(char* text, int32_t analyzeClass = 4, int32_t countyOptional = 0) {
     rows_.clear();
-    return AnalyzeAddressToArrayGz(&rows_, text, 0, folder_.c_str(), countyOptional, footers_, 0,
-                                   analyzeClass, msg_);
+    return AnalyzeAddressGz(ArraySink(&rows_), Analysis(text, countyOptional, analyzeClass));
   }
 
   std::string folder_;
@@ -128,13 +168,9 @@ TEST_F(AddressSearch, ListingWithoutHistoryOmitsHistoryOnlyBlocks) {
 
 TEST_F(AddressSearch, ListingFailuresAndEmptyResult) {
   rows_.clear();
-  EXPECT_EQ(ListByNamesToArrayGz(&rows_, "", folder_.c_str(), -1, nullptr, footers_, 0, 0, 0, 1,
-                                 msg_),
-            0);
+  EXPECT_EQ(ListAddressesGz(ArraySink(&rows_), Listing("", nullptr)), 0);
   EXPECT_STREQ(msg_, "パラメータに無効な値が渡されました！(検索中断フラグ)");
-  EXPECT_EQ(ListByNamesToArrayGz(nullptr, "", folder_.c_str(), -1, &flag_, footers_, 0, 0, 0, 1,
-                                 msg_),
-            0);
+  EXPECT_EQ(ListAddressesGz(ArraySink(nullptr), Listing("", &flag_)), 0);
   EXPECT_STREQ(msg_, "パラメータに無効な値が渡されました！(結果格納配列)");
   const std::string longText(600, 'a');
   EXPECT_EQ(ListNames(longText.c_str()), 0);
@@ -142,16 +178,12 @@ TEST_F(AddressSearch, ListingFailuresAndEmptyResult) {
 
   testutil::TempDir dir;
   const std::string file = dir.Native("result.txt");
-  EXPECT_EQ(ListByNamesToFileGz(file.c_str(), "東京都 無名区", folder_.c_str(), -1, &flag_,
-                                footers_, 0, 0, 0, 1, msg_),
-            0);
+  EXPECT_EQ(ListAddressesGz(FileSink(file.c_str()), Listing("東京都 無名区", &flag_)), 0);
   EXPECT_STREQ(msg_, "対象データがありません！[東京都 無名区]");
   EXPECT_TRUE(testutil::Exists(file));
   EXPECT_EQ(testutil::ReadBytes(file), "");
   // A file listing is sorted like the array.
-  ASSERT_EQ(ListByNamesToFileGz(file.c_str(), "", folder_.c_str(), -1, &flag_, footers_, 0, 0, 0,
-                                1, msg_),
-            1)
+  ASSERT_EQ(ListAddressesGz(FileSink(file.c_str()), Listing("", &flag_)), 1)
       << Show(msg_);
   EXPECT_EQ(testutil::ReadBytes(file).rfind("京都府,", 0), 0u);
 }
@@ -159,22 +191,16 @@ TEST_F(AddressSearch, ListingFailuresAndEmptyResult) {
 TEST_F(AddressSearch, KeywordRetryWithoutOazaWord) {
   char text[64] = "大字丸の内";
   rows_.clear();
-  ASSERT_EQ(KeywordSearchToArrayGz(&rows_, 1, text, folder_.c_str(), -1, &flag_, footers_, 0, msg_,
-                                   nullptr, nullptr, 0, 1),
-            1)
+  ASSERT_EQ(KeywordSearchGz(ArraySink(&rows_), Keyword(1, text, &flag_)), 1)
       << Show(msg_);
   EXPECT_STREQ(text, "丸の内");
   ASSERT_FALSE(rows_.empty());
   EXPECT_NE(rows_[0].find("丸の内"), std::string::npos) << Show(rows_[0]);
 
   char none[64] = "大字無名野";
-  EXPECT_EQ(KeywordSearchToArrayGz(&rows_, 1, none, folder_.c_str(), -1, &flag_, footers_, 0, msg_,
-                                   nullptr, nullptr, 0, 1),
-            0);
+  EXPECT_EQ(KeywordSearchGz(ArraySink(&rows_), Keyword(1, none, &flag_)), 0);
   EXPECT_STREQ(msg_, "対象データがありません！[無名野]");
-  EXPECT_EQ(KeywordSearchToArrayGz(&rows_, 1, none, folder_.c_str(), -1, nullptr, footers_, 0,
-                                   msg_, nullptr, nullptr, 0, 1),
-            0);
+  EXPECT_EQ(KeywordSearchGz(ArraySink(&rows_), Keyword(1, none, nullptr)), 0);
   EXPECT_STREQ(msg_, "パラメータに無効な値が渡されました！(検索中断フラグ)");
 }
 
@@ -191,8 +217,7 @@ TEST_F(AddressSearch, KeywordWorkFileStaysInTheProcessFolder) {
   ASSERT_TRUE(testutil::WriteBytes(planted, foreign));
   char text[64] = "丸の内";
   rows_.clear();
-  const int result = KeywordSearchToArrayGz(&rows_, 2, text, folder_.c_str(), -1, &flag_,
-                                            footers_, 0, msg_, nullptr, nullptr, 0, 1);
+  const int result = KeywordSearchGz(ArraySink(&rows_), Keyword(2, text, &flag_));
   if (before) {
     setenv("TMPDIR", saved.c_str(), 1);
   } else {
@@ -243,20 +268,14 @@ TEST_F(AddressSearch, AnalysisTriesThreeTimesAndLeavesNoFile) {
   char text[64] = "大字字無名野";
   testutil::TempDir dir;
   const std::string file = dir.Native("analysis.txt");
-  EXPECT_EQ(AnalyzeAddressToFileGz(file.c_str(), text, 0, folder_.c_str(), 0, footers_, 0, 4,
-                                   msg_),
-            0);
+  EXPECT_EQ(AnalyzeAddressGz(FileSink(file.c_str()), Analysis(text)), 0);
   EXPECT_STREQ(text, "無名野");
   EXPECT_STREQ(msg_, "対象データがありません！[無名野]");
   EXPECT_FALSE(testutil::Exists(file));
   char twice[64] = "北区";
-  EXPECT_EQ(AnalyzeAddressToFileGz(file.c_str(), twice, 0, folder_.c_str(), 1, footers_, 0, 4,
-                                   msg_),
-            2);
+  EXPECT_EQ(AnalyzeAddressGz(FileSink(file.c_str()), Analysis(twice, 1)), 2);
   EXPECT_FALSE(testutil::Exists(file));
-  EXPECT_EQ(AnalyzeAddressToFileGz(file.c_str(), nullptr, 0, folder_.c_str(), 0, footers_, 0, 4,
-                                   msg_),
-            -1);
+  EXPECT_EQ(AnalyzeAddressGz(FileSink(file.c_str()), Analysis(nullptr)), -1);
   EXPECT_STREQ(msg_, "パラメータに無効な値が渡されました！(検索文字列)");
 }
 
@@ -286,8 +305,7 @@ TEST_F(AddressSearch, PlaceholderOazaInAnalysisRowsByAzaMode) {
   EXPECT_EQ(Field(rows_[0], 6), "円明寺") << Show(rows_[0]);
   rows_.clear();
   char again[128] = "京都府乙訓郡大山崎町円明寺";
-  ASSERT_EQ(AnalyzeAddressToArrayGz(&rows_, again, 0, folder_.c_str(), 0, footers_, 1, 4, msg_),
-            1)
+  ASSERT_EQ(AnalyzeAddressGz(ArraySink(&rows_), Analysis(again, 0, 4, 1)), 1)
       << Show(msg_);
   EXPECT_EQ(Field(rows_[0], 4), "大字なし地区") << Show(rows_[0]);
   EXPECT_EQ(Field(rows_[0], 5), "おおあざなしちく") << Show(rows_[0]);

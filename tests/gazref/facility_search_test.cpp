@@ -76,10 +76,11 @@ class FacilitySearchTest : public ::testing::Test {
     rows_.clear();
     msg_[0] = '\0';
     overflow_ = -7;
-    return FindFacilitiesToArray(&rows_, q.major.c_str(), q.middle.c_str(), q.minor.c_str(),
-                                 q.name.c_str(), q.area.c_str(), q.latitude, q.longitude, q.radius,
-                                 folder.empty() ? folder_.c_str() : folder.c_str(), q.maximum,
-                                 &overflow_, msg_);
+    return FindFacilities(ArraySink(&rows_),
+                          {q.major.c_str(), q.middle.c_str(), q.minor.c_str(), q.name.c_str(),
+                           q.area.c_str(), q.latitude, q.longitude, q.radius,
+                           folder.empty() ? folder_.c_str() : folder.c_str(), q.maximum,
+                           &overflow_, msg_});
   }
 
   std::multiset<std::string> Names() const {
@@ -411,8 +412,8 @@ TEST_F(FacilitySearchTest, FileFormWritesTheRowsOrDeletesItsFile) {
   const std::string native = dir.Native("result.csv");
   char msg[kMessageSize] = "";
   int32_t overflow = -1;
-  ASSERT_EQ(FindFacilitiesToFile(path.c_str(), "寺社", "", "", "", "", 0, 0, 0, folder_.c_str(),
-                                 100, &overflow, msg),
+  ASSERT_EQ(FindFacilities(FileSink(path.c_str()),
+                           {"寺社", "", "", "", "", 0, 0, 0, folder_.c_str(), 100, &overflow, msg}),
             1)
       << Show(msg);
   Query q;
@@ -423,13 +424,13 @@ TEST_F(FacilitySearchTest, FileFormWritesTheRowsOrDeletesItsFile) {
   EXPECT_EQ(testutil::ReadBytes(native), expected);
   EXPECT_EQ(overflow, 0);
 
-  EXPECT_EQ(FindFacilitiesToFile(path.c_str(), "温泉", "", "", "", "", 0, 0, 0, folder_.c_str(),
-                                 100, &overflow, msg),
+  EXPECT_EQ(FindFacilities(FileSink(path.c_str()),
+                           {"温泉", "", "", "", "", 0, 0, 0, folder_.c_str(), 100, &overflow, msg}),
             0);
   EXPECT_STREQ(msg, "条件にあてはまる施設はありません！");
   EXPECT_FALSE(testutil::Exists(native));
-  EXPECT_EQ(FindFacilitiesToFile(path.c_str(), "寺社", "", "", "", "", 0, 0, 0, folder_.c_str(), -1,
-                                 &overflow, msg),
+  EXPECT_EQ(FindFacilities(FileSink(path.c_str()),
+                           {"寺社", "", "", "", "", 0, 0, 0, folder_.c_str(), -1, &overflow, msg}),
             0);
   EXPECT_STREQ(msg, "最大検索数が不正です！[SHISETSU_FINDLISTFIRST]");
   EXPECT_FALSE(testutil::Exists(native));
@@ -568,7 +569,7 @@ TEST(FacilityTreeGroupTest, AMissingGroupNodeIsReportedWithTheTreePath) {
   CStringArray rows;
   int32_t overflow = 0;
   const std::string folder = dir.Sys("");
-  EXPECT_EQ(ListCategoriesToArray(&rows, "", "", "", folder.c_str(), 10, &overflow, msg), 0);
+  EXPECT_EQ(ListCategories(ArraySink(&rows), {"", "", "", folder.c_str(), 10, &overflow, msg}), 0);
   EXPECT_EQ(std::string(msg), "インデックスのレコードが見つかりません！[INDEX:" + folder +
                                   "施設検索.TDB][RECORD:STRING]");
 }
