@@ -20,7 +20,7 @@
 set -uo pipefail
 
 # The folders that the rule covers.
-folders=(platform common tabledb matching outside toll route tools)
+folders=(platform common tabledb matching tool gazref outside toll route tools)
 # The one file that may hold the forms.
 allowed_file=common/allocation_guard.h
 
