@@ -13,8 +13,10 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "plat/cp932.h"
 #include "plat/path.h"
@@ -158,14 +160,27 @@ bool WatchAboveLocked(ChangeWatch& w, const std::string& native) {
   const std::size_t last = native.find_last_of('/');
   const std::string folder = native.substr(0, std::max<std::size_t>(last, 1));
   if (w.above.count(folder)) return true;
+  // Up to the first folder whose own ancestors are watched already.
+  std::vector<std::string> watchedNow;
+  bool reachedWatched = false;
   for (std::size_t cut = last; cut != std::string::npos && cut > 0;
        cut = native.find_last_of('/', cut - 1)) {
+    std::string ancestor = native.substr(0, cut);
+    if (w.above.count(ancestor)) {
+      reachedWatched = true;
+      break;
+    }
     detail::CountSystemCalls();
-    if (::inotify_add_watch(w.fd, native.substr(0, cut).c_str(), kAncestorEvents | IN_MASK_ADD) < 0)
+    if (::inotify_add_watch(w.fd, ancestor.c_str(), kAncestorEvents | IN_MASK_ADD) < 0)
       return false;
+    watchedNow.push_back(std::move(ancestor));
   }
-  detail::CountSystemCalls();
-  if (::inotify_add_watch(w.fd, "/", kAncestorEvents | IN_MASK_ADD) < 0) return false;
+  if (!reachedWatched) {
+    detail::CountSystemCalls();
+    if (::inotify_add_watch(w.fd, "/", kAncestorEvents | IN_MASK_ADD) < 0) return false;
+  }
+  // Each folder watched here now has every folder above it watched too.
+  for (std::string& each : watchedNow) w.above.insert(std::move(each));
   w.above.insert(folder);
   return true;
 }

@@ -149,4 +149,37 @@ TEST(WatchedStamp, FollowsTheFileAndTheFoldersAboveIt) {
   EXPECT_FALSE(plat::WatchedStampOfNative("no-such-file-here", relative));
 }
 
+// Files in sibling folders share the watches of the folders above them: the
+// second folder adds only its own watch, and a folder above both moved away
+// and made anew still gives the second file's stamp as it is now.
+TEST(WatchedStamp, SiblingFoldersShareTheWatchesAbove) {
+  TempDir dir;
+  const std::string top = dir.Native("top");
+  ASSERT_EQ(mkdir(top.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((top + "/a").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((top + "/b").c_str(), 0755), 0);
+  const std::string first = top + "/a/f.bin";
+  const std::string second = top + "/b/g.bin";
+  ASSERT_TRUE(testutil::WriteBytes(first, "1"));
+  ASSERT_TRUE(testutil::WriteBytes(second, "22"));
+  plat::FileStamp stamp, fresh;
+  ASSERT_TRUE(plat::WatchedStampOfNative(first, stamp));
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::WatchedStampOfNative(second, stamp));
+  // The watch's read, the folder's own watches and its file's stamp: no
+  // watch again for any folder above (those alone would be four or more).
+  EXPECT_LE(plat::SystemCallCount() - before, 5u);
+  ASSERT_TRUE(plat::StampOfNative(second, fresh));
+  EXPECT_EQ(stamp, fresh);
+
+  ASSERT_EQ(rename(top.c_str(), dir.Native("old").c_str()), 0);
+  ASSERT_EQ(mkdir(top.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((top + "/b").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(second, "333"));
+  ASSERT_TRUE(plat::WatchedStampOfNative(second, stamp));
+  ASSERT_TRUE(plat::StampOfNative(second, fresh));
+  EXPECT_EQ(stamp, fresh);
+  EXPECT_EQ(stamp.size, 3u);
+}
+
 }  // namespace
