@@ -1,5 +1,6 @@
 #include "tabledb/dictionaries.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -26,9 +27,43 @@ constexpr uint32_t kMinGrowthStep = 128;
 
 enum class ReadResult { kString, kEnd, kFailed };
 
+// The stored pairs from the file's position on, read a block at a time
+// (a pair is two lengths and two short texts: a read each would cost a
+// system call per field).
+class PairReader {
+ public:
+  explicit PairReader(plat::File& file) : file_(file) {}
+  // Up to n bytes; fewer only at the end of the file or on a failure.
+  std::size_t Read(void* out, std::size_t n) {
+    auto* to = static_cast<unsigned char*>(out);
+    std::size_t got = 0;
+    while (got < n && !failed_) {
+      if (at_ == length_) {
+        length_ = file_.Read(block_, sizeof block_);
+        at_ = 0;
+        if (file_.Failed()) failed_ = true;
+        if (length_ == 0) break;
+      }
+      const std::size_t take = std::min(n - got, length_ - at_);
+      std::memcpy(to + got, block_ + at_, take);
+      at_ += take;
+      got += take;
+    }
+    return got;
+  }
+  bool Failed() const { return failed_; }
+
+ private:
+  plat::File& file_;
+  unsigned char block_[4096];
+  std::size_t at_ = 0;
+  std::size_t length_ = 0;
+  bool failed_ = false;
+};
+
 // Reads one stored string into text (kPairTextSize bytes) and restores it.
 // At the end of the file before the length, kEnd when atEndIsComplete.
-ReadResult ReadStoredString(plat::File& file, char* text, bool atEndIsComplete) {
+ReadResult ReadStoredString(PairReader& file, char* text, bool atEndIsComplete) {
   unsigned char lengthBytes[4];
   const std::size_t got = file.Read(lengthBytes, sizeof lengthBytes);
   if (file.Failed()) return ReadResult::kFailed;
@@ -46,8 +81,9 @@ ReadResult ReadStoredString(plat::File& file, char* text, bool atEndIsComplete) 
 // Reads pair after pair to the end of the file. 1 when the file ended
 // exactly after a pair; 0 with the message otherwise.
 template <typename Container, typename Fixup>
-int ReadPairs(plat::File& file, Container& container, const char* path, const char* memoryWord,
+int ReadPairs(plat::File& stored, Container& container, const char* path, const char* memoryWord,
               char* msg, Fixup fixup) {
+  PairReader file(stored);
   for (;;) {
     PairRecord pair{};
     const ReadResult first = ReadStoredString(file, pair.search, true);
@@ -227,8 +263,9 @@ int32_t CompareDictionaryKeys(const void* a, const void* b) {
 
 int CountDictionaryFilePairs(const char* path, uint32_t* count, char* msg) {
   if (count) *count = 0;
-  plat::File file;
-  if (!OpenBinary(file, path, msg)) return 0;
+  plat::File stored;
+  if (!OpenBinary(stored, path, msg)) return 0;
+  PairReader file(stored);
   uint32_t pairs = 0;
   for (;;) {
     char text[kPairTextSize];

@@ -166,6 +166,14 @@ TEST(LoadUnificationDictionary, MissingFileGivesTheOpenMessage) {
 TEST(ReadPairs, LengthsAndFileEnds) {
   const std::string a = Stored("ab");
   const std::string b = Stored("\x82\xA0");  // あ
+  auto repeat = [](const std::string& unit, int times) {
+    std::string all;
+    for (int k = 0; k < times; ++k) all += unit;
+    return all;
+  };
+  // Files of several read blocks: pairs and lengths cut by a block's end.
+  const std::string many = repeat(a + b, 1000);
+  const std::string longPairs = repeat(Stored(std::string(255, 'y')) + b, 40);
   struct Case {
     const char* name;
     std::string body;
@@ -180,6 +188,10 @@ TEST(ReadPairs, LengthsAndFileEnds) {
       {"cut in the replacement bytes", a + b + a + b.substr(0, 5), 0, 0},
       {"length 512", Le32(512) + std::string(512, 'x') + b, 0, 0},
       {"length 255", Stored(std::string(255, 'y')) + b, 1, 1},
+      {"a thousand pairs", many, 1, 1000},
+      {"long pairs across blocks", longPairs, 1, 40},
+      {"cut in a later block", many + a.substr(0, 3), 0, 0},
+      {"cut in a long pair's bytes", longPairs + Stored(std::string(200, 'z')).substr(0, 150), 0, 0},
   };
   Files f;
   int i = 0;
