@@ -106,8 +106,8 @@ int MatchOne(const char* address, const std::string& folder, const char* dataset
   char text[512];
   std::snprintf(text, sizeof text, "%s", address);
   message[0] = '\0';
-  return MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message, 0, 1,
-                                1, 1, 1, 1, 1, dataset);
+  return MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message, 0, 1, 1,
+                                1, 1, 1, 1, dataset);
 }
 
 // The addresses in turn, one per iteration, after a first pass over the
@@ -146,7 +146,8 @@ BENCHMARK(BM_MatchCorpus)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMicroseco
 void BM_MatchNational(benchmark::State& state, const char* file) {
   const auto& list = NationalList(file);
   if (list.empty()) {
-    state.SkipWithError("no national data: build the target match_bench_national (or national_data)");
+    state.SkipWithError(
+        "no national data: build the target match_bench_national (or national_data)");
     return;
   }
   MatchInTurn(state, DataFolder(kNational), list, 20);
@@ -154,8 +155,7 @@ void BM_MatchNational(benchmark::State& state, const char* file) {
 BENCHMARK_CAPTURE(BM_MatchNational, with_prefecture, sampledata::kAddressesWithPrefectureFile)
     ->MinTime(2.0)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_MatchNational, without_prefecture,
-                  sampledata::kAddressesWithoutPrefectureFile)
+BENCHMARK_CAPTURE(BM_MatchNational, without_prefecture, sampledata::kAddressesWithoutPrefectureFile)
     ->MinTime(2.0)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_MatchNational, not_in_data, sampledata::kAddressesNotInDataFile)
@@ -273,13 +273,14 @@ ChildRun RunChild(const std::vector<std::string>& args) {
 }
 
 // A job file of kind 3000 (CP932, CR LF) for the (CP932) address.
-std::string WriteJob(const std::string& folder, const std::string& name, const std::string& address) {
+std::string WriteJob(const std::string& folder, const std::string& name,
+                     const std::string& address) {
   const std::string path = folder + "/" + name;
   std::ofstream out(path, std::ios::binary);
-  for (const std::string& line : {std::string("3000"), address, std::string("0"), std::string("1"),
-                                  std::string("0"), std::string("1"), std::string("1"),
-                                  std::string("1"), std::string("1"), std::string("1"),
-                                  std::string("1"), std::string("8"), std::string("x")})
+  for (const std::string& line :
+       {std::string("3000"), address, std::string("0"), std::string("1"), std::string("0"),
+        std::string("1"), std::string("1"), std::string("1"), std::string("1"), std::string("1"),
+        std::string("1"), std::string("8"), std::string("x")})
     out << line << "\r\n";
   return path;
 }
@@ -305,7 +306,8 @@ double Median(std::vector<double> values) {
 // Jobs on the addresses in turn, each followed by one empty process.
 void KortJob(benchmark::State& state, int scale, const std::vector<std::string>& addresses) {
   if (addresses.empty()) {
-    state.SkipWithError("no national data: build the target match_bench_national (or national_data)");
+    state.SkipWithError(
+        "no national data: build the target match_bench_national (or national_data)");
     return;
   }
   const std::string root = ScaleRoot(scale);
@@ -366,13 +368,14 @@ constexpr std::size_t kNationalJobs = 16;
 std::vector<std::string> JobAddresses(int scale, const char* sampleAddress, const char* list) {
   if (scale != kNational) return {sampleAddress};
   const auto& all = NationalList(list);
-  return std::vector<std::string>(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(
-                                                                std::min(all.size(), kNationalJobs)));
+  return std::vector<std::string>(
+      all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), kNationalJobs)));
 }
 
 void BM_KortJobWithPrefecture(benchmark::State& state, int scale) {
-  KortJob(state, scale,
-          JobAddresses(scale, "東京都千代田区丸の内一丁目", sampledata::kAddressesWithPrefectureFile));
+  KortJob(
+      state, scale,
+      JobAddresses(scale, "東京都千代田区丸の内一丁目", sampledata::kAddressesWithPrefectureFile));
 }
 void BM_KortJobWithoutPrefecture(benchmark::State& state, int scale) {
   KortJob(state, scale,
@@ -390,15 +393,33 @@ void BM_KortJobWithoutPrefectureNoCache(benchmark::State& state, int scale) {
   else
     unsetenv("XDG_CACHE_HOME");
 }
-#define KORT_JOB_BENCHMARKS(name)                                                              \
-  BENCHMARK_CAPTURE(name, sample, 1)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
-  BENCHMARK_CAPTURE(name, scale10, 10)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
-  BENCHMARK_CAPTURE(name, scale100, 100)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond); \
-  BENCHMARK_CAPTURE(name, national, kNational)->Iterations(64)->UseManualTime()->Unit(benchmark::kMillisecond)
+#define KORT_JOB_BENCHMARKS(name)              \
+  BENCHMARK_CAPTURE(name, sample, 1)           \
+      ->Iterations(60)                         \
+      ->UseManualTime()                        \
+      ->Unit(benchmark::kMillisecond);         \
+  BENCHMARK_CAPTURE(name, scale10, 10)         \
+      ->Iterations(60)                         \
+      ->UseManualTime()                        \
+      ->Unit(benchmark::kMillisecond);         \
+  BENCHMARK_CAPTURE(name, scale100, 100)       \
+      ->Iterations(60)                         \
+      ->UseManualTime()                        \
+      ->Unit(benchmark::kMillisecond);         \
+  BENCHMARK_CAPTURE(name, national, kNational) \
+      ->Iterations(64)                         \
+      ->UseManualTime()                        \
+      ->Unit(benchmark::kMillisecond)
 KORT_JOB_BENCHMARKS(BM_KortJobWithPrefecture);
 KORT_JOB_BENCHMARKS(BM_KortJobWithoutPrefecture);
-BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, sample, 1)->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, national, kNational)->Iterations(64)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, sample, 1)
+    ->Iterations(60)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, national, kNational)
+    ->Iterations(64)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void Match(benchmark::State& state, const char* address) {
   const std::string folder = DataFolder(1);

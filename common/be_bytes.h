@@ -5,7 +5,8 @@
 #include <cstdint>
 
 inline void StoreBe(unsigned char* out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out[i] = static_cast<unsigned char>(value >> (8 * (bytes - 1 - i)));
+  for (int i = 0; i < bytes; ++i)
+    out[i] = static_cast<unsigned char>(value >> (8 * (bytes - 1 - i)));
 }
 
 inline uint64_t LoadBe(const unsigned char* in, int bytes) {

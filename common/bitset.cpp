@@ -4,7 +4,9 @@ namespace {
 
 uint32_t ByteIndexOf(uint32_t k) { return (k - 1) / 8 + 1; }
 unsigned char MaskOf(uint32_t k) { return static_cast<unsigned char>(0x80u >> ((k - 1) % 8)); }
-uint32_t BytesFor(uint32_t bits) { return static_cast<uint32_t>((static_cast<uint64_t>(bits) + 7) / 8); }
+uint32_t BytesFor(uint32_t bits) {
+  return static_cast<uint32_t>((static_cast<uint64_t>(bits) + 7) / 8);
+}
 
 }  // namespace
 

@@ -73,7 +73,8 @@ int64_t CBlockPool::FindFit(uint32_t count) {
   for (;;) {
     Header h;
     if (!ReadHeader(offset, &h)) return -1;
-    if (h.used == 0 && SpanOf(offset, h) >= static_cast<int64_t>(count) + kHeaderSize) return offset;
+    if (h.used == 0 && SpanOf(offset, h) >= static_cast<int64_t>(count) + kHeaderSize)
+      return offset;
     // Links only ever point forward; anything else is a damaged header.
     if (h.next == -1 || SpanOf(offset, h) < 0) return -1;
     offset = static_cast<uint32_t>(h.next);
@@ -99,8 +100,8 @@ void* CBlockPool::Take(uint32_t offset, uint32_t count) {
   Header h;
   if (!ReadHeader(offset, &h)) return nullptr;
   const uint32_t split = offset + kHeaderSize + count;
-  if (!WriteHeader(offset, Header{static_cast<int32_t>(count), h.previous,
-                                  static_cast<int32_t>(split)}) ||
+  if (!WriteHeader(offset,
+                   Header{static_cast<int32_t>(count), h.previous, static_cast<int32_t>(split)}) ||
       !WriteHeader(split, Header{0, static_cast<int32_t>(offset), h.next})) {
     return nullptr;
   }

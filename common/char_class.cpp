@@ -130,8 +130,8 @@ int32_t GetCharClass(const char* p) {
 }
 
 int IsStringOfCharClasses(const char* text, int32_t mask) {
-  return IsStringOfCharClassesEx(text, mask & ~(kMaskCallback | kMaskAnySingleByte | kMaskOtherSingleByte),
-                                 nullptr, nullptr);
+  return IsStringOfCharClassesEx(
+      text, mask & ~(kMaskCallback | kMaskAnySingleByte | kMaskOtherSingleByte), nullptr, nullptr);
 }
 
 int IsStringOfCharClassesEx(const char* text, int32_t mask, void* argument,
@@ -139,7 +139,8 @@ int IsStringOfCharClassesEx(const char* text, int32_t mask, void* argument,
   if (!text) return 0;
   for (const char* p = text; *p; p += CharLen(p)) {
     const unsigned char b = static_cast<unsigned char>(*p);
-    bool passes = CharLen(p) == 2 ? DoubleBytePasses(GetCharCode(p), mask) : SingleBytePasses(b, mask);
+    bool passes =
+        CharLen(p) == 2 ? DoubleBytePasses(GetCharCode(p), mask) : SingleBytePasses(b, mask);
     if (!passes && CharLen(p) == 1 && (mask & (kMaskAnySingleByte | kMaskOtherSingleByte)) &&
         (b < 0x20 || b > 0x7E) && b != '\n')
       passes = true;
@@ -188,8 +189,7 @@ int ConsistsOnlyOf(const char* text, const char* charSet) {
 }
 
 int IsBracketOrDash(const char* p) {
-  static const char kDoubleByte[] =
-      "ー－～＝（）［］｛｝「」【】＜＞〔〕〈〉《》『』≪≫";
+  static const char kDoubleByte[] = "ー－～＝（）［］｛｝「」【】＜＞〔〕〈〉《》『』≪≫";
   static const char kSingleByte[] = "()-<=>[]{}｢｣";
   if (!p || *p == '\0') return 0;
   if (CharLen(p) == 2) {

@@ -16,10 +16,10 @@ int IsFullWidthUpperCode(uint16_t code);   // 0x8260-0x8279
 int IsFullWidthLetterCode(uint16_t code);  // either of the two above
 // 0x8141-0x81AC, 0x8740-0x8755, 0x877E, 0x8780-0x879C
 int IsFullWidthSymbolCode(uint16_t code);
-int IsKatakanaCode(uint16_t code);      // 0x8340-0x8396
-int IsNonKanjiCode(uint16_t code);      // 0x8140-0x889E
-int IsLevel1KanjiCode(uint16_t code);   // 0x889F-0x9872
-int IsLevel2KanjiCode(uint16_t code);   // 0x989F-0xEAA4
+int IsKatakanaCode(uint16_t code);     // 0x8340-0x8396
+int IsNonKanjiCode(uint16_t code);     // 0x8140-0x889E
+int IsLevel1KanjiCode(uint16_t code);  // 0x889F-0x9872
+int IsLevel2KanjiCode(uint16_t code);  // 0x989F-0xEAA4
 // JIS X 0208 kanji: lead bytes 0x88-0x9F and 0xE0-0xEA with a trail byte in
 // 0x40-0x7E or 0x80-0xFC, the first and last rows of each level cut to the
 // assigned cells.

@@ -39,7 +39,8 @@ std::u16string SjisToUnits(const char* text) {
   std::u16string one;
   for (const char* p = text; *p;) {
     const int l = CharLen(p);
-    if (plat::cp932::ToUtf16(std::string_view(p, static_cast<std::size_t>(l)), one) && one.size() == 1)
+    if (plat::cp932::ToUtf16(std::string_view(p, static_cast<std::size_t>(l)), one) &&
+        one.size() == 1)
       out += one;
     else
       out += u' ';
@@ -248,7 +249,8 @@ char16_t* Utf8ToUtf16Alloc(const char* text, int* unitCount, int hostOrder) {
   return CatchAllocationFailure(static_cast<char16_t*>(nullptr), [&] {
     const int len = static_cast<int>(std::strlen(text));
     const int n = DecodeUtf8(nullptr, text, len, 1, hostOrder);
-    auto* buf = static_cast<char16_t*>(AllocateBlock((static_cast<std::size_t>(n) + 1) * sizeof(char16_t)));
+    auto* buf =
+        static_cast<char16_t*>(AllocateBlock((static_cast<std::size_t>(n) + 1) * sizeof(char16_t)));
     DecodeUtf8(buf, text, len, 0, hostOrder);
     if (unitCount) *unitCount = n;
     return buf;
@@ -373,7 +375,8 @@ char* JisToSjisPairs(char* text) {
 }
 
 uint16_t JisCodeToSjisCode(uint16_t jis) {
-  unsigned char a = static_cast<unsigned char>(jis >> 8), b = static_cast<unsigned char>(jis & 0xFF);
+  unsigned char a = static_cast<unsigned char>(jis >> 8),
+                b = static_cast<unsigned char>(jis & 0xFF);
   JisToSjis(a, b);
   return static_cast<uint16_t>((a << 8) | b);
 }
@@ -641,11 +644,12 @@ int32_t ScaleColorComponent(int32_t component, double factor) {
 }
 
 uint32_t ScaleColor(uint32_t value, double factor0, double factor1, double factor2) {
-  const uint32_t b0 = static_cast<uint32_t>(ScaleColorComponent(static_cast<int32_t>(value & 0xFF), factor0));
-  const uint32_t b1 =
-      static_cast<uint32_t>(ScaleColorComponent(static_cast<int32_t>((value >> 8) & 0xFF), factor1));
-  const uint32_t b2 =
-      static_cast<uint32_t>(ScaleColorComponent(static_cast<int32_t>((value >> 16) & 0xFF), factor2));
+  const uint32_t b0 =
+      static_cast<uint32_t>(ScaleColorComponent(static_cast<int32_t>(value & 0xFF), factor0));
+  const uint32_t b1 = static_cast<uint32_t>(
+      ScaleColorComponent(static_cast<int32_t>((value >> 8) & 0xFF), factor1));
+  const uint32_t b2 = static_cast<uint32_t>(
+      ScaleColorComponent(static_cast<int32_t>((value >> 16) & 0xFF), factor2));
   return b0 | (b1 << 8) | (b2 << 16);
 }
 

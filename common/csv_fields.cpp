@@ -48,7 +48,8 @@ bool DelimitedField(const char* text, const char* separator, int n, std::string*
   if (static_cast<std::size_t>(n) > seps.size() + 1) return false;
   const std::size_t sepLen = separator ? std::strlen(separator) : 0;
   const std::size_t begin = n == 1 ? 0 : seps[n - 2] + sepLen;
-  const std::size_t end = static_cast<std::size_t>(n) == seps.size() + 1 ? std::strlen(text) : seps[n - 1];
+  const std::size_t end =
+      static_cast<std::size_t>(n) == seps.size() + 1 ? std::strlen(text) : seps[n - 1];
   field->assign(text + begin, text + end);
   return true;
 }
@@ -386,8 +387,8 @@ char* ReplaceCsvField(char* out, const char* record, const char* value, int n) {
   return ReplaceDelimitedField(out, record, value, ",", n);
 }
 
-char* ReplaceDelimitedField(char* out, const char* record, const char* value,
-                            const char* separator, int n) {
+char* ReplaceDelimitedField(char* out, const char* record, const char* value, const char* separator,
+                            int n) {
   if (!out) return out;
   if (!record || std::strlen(record) >= kWorkLimit) return Store(out, std::string());
   return Store(out, ReplaceField(record, value, separator, n));
@@ -403,7 +404,9 @@ char* ReplaceCsvFieldInPlace(char* record, const char* value, int n) {
 char* SetCsvFieldUShort(char* record, uint16_t value, int n) {
   return SetCsvFieldInt(record, value, n);
 }
-char* SetCsvFieldShort(char* record, int16_t value, int n) { return SetCsvFieldInt(record, value, n); }
+char* SetCsvFieldShort(char* record, int16_t value, int n) {
+  return SetCsvFieldInt(record, value, n);
+}
 char* SetCsvFieldInt(char* record, int32_t value, int n) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%d", value);
@@ -445,12 +448,12 @@ char* JoinCsv5(char* out, const char* a, const char* b, const char* c, const cha
                const char* e) {
   return StoreAll(out, Join({a, b, c, d, e}));
 }
-char* JoinCsv6(char* out, const char* a, const char* b, const char* c, const char* d,
-               const char* e, const char* f) {
+char* JoinCsv6(char* out, const char* a, const char* b, const char* c, const char* d, const char* e,
+               const char* f) {
   return StoreAll(out, Join({a, b, c, d, e, f}));
 }
-char* JoinCsv7(char* out, const char* a, const char* b, const char* c, const char* d,
-               const char* e, const char* f, const char* g) {
+char* JoinCsv7(char* out, const char* a, const char* b, const char* c, const char* d, const char* e,
+               const char* f, const char* g) {
   return StoreAll(out, Join({a, b, c, d, e, f, g}));
 }
 
@@ -481,7 +484,8 @@ char* CopyText(char* out, const char* text) {
 int ParseCsvIntFields(const char* record, int first, int count, int32_t* values) {
   if (!record || !values || first < 1 || count < 1) return -1;
   for (int i = 0; i < count; ++i) {
-    if (!GetDelimitedFieldInt(record, ",", first + i, &values[i], -2147483647, 2147483647)) return i;
+    if (!GetDelimitedFieldInt(record, ",", first + i, &values[i], -2147483647, 2147483647))
+      return i;
   }
   return count;
 }
@@ -636,12 +640,12 @@ char* FillTemplate(char* out, const char* values, const char* templateText) {
 
 // ---- Wrappers on a word with double-quote handling ----
 
-#define KORT_QUOTED_WORD_PARSER(Name, Parser, T)                                   \
-  int Name(const char* text, int n, T* out, T lower, T upper) {                    \
-    if (!text) return 0;                                                           \
-    std::vector<char> piece(std::strlen(text) + 1, '\0');                          \
-    GetQuotedWord(piece.data(), text, n, nullptr);                                 \
-    return Parser(piece.data(), out, lower, upper);                                \
+#define KORT_QUOTED_WORD_PARSER(Name, Parser, T)                \
+  int Name(const char* text, int n, T* out, T lower, T upper) { \
+    if (!text) return 0;                                        \
+    std::vector<char> piece(std::strlen(text) + 1, '\0');       \
+    GetQuotedWord(piece.data(), text, n, nullptr);              \
+    return Parser(piece.data(), out, lower, upper);             \
   }
 
 KORT_QUOTED_WORD_PARSER(ParseQuotedWordDoubleInRange, ParseDoubleInRange, double)

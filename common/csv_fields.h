@@ -81,8 +81,8 @@ int SplitAtFirstBlank(const char* text, const char* skip, char* head, char* tail
 char* ReplaceCsvField(char* out, const char* record, const char* value, int n);
 // The same in place (the caller's buffer must hold the result).
 char* ReplaceCsvFieldInPlace(char* record, const char* value, int n);
-char* ReplaceDelimitedField(char* out, const char* record, const char* value,
-                            const char* separator, int n);
+char* ReplaceDelimitedField(char* out, const char* record, const char* value, const char* separator,
+                            int n);
 // The value written with "%d" (or FormatFloat / FormatDouble), then
 // ReplaceCsvFieldInPlace. Return the record.
 char* SetCsvFieldUShort(char* record, uint16_t value, int n);
@@ -101,10 +101,10 @@ char* JoinCsv3(char* out, const char* a, const char* b, const char* c);
 char* JoinCsv4(char* out, const char* a, const char* b, const char* c, const char* d);
 char* JoinCsv5(char* out, const char* a, const char* b, const char* c, const char* d,
                const char* e);
-char* JoinCsv6(char* out, const char* a, const char* b, const char* c, const char* d,
-               const char* e, const char* f);
-char* JoinCsv7(char* out, const char* a, const char* b, const char* c, const char* d,
-               const char* e, const char* f, const char* g);
+char* JoinCsv6(char* out, const char* a, const char* b, const char* c, const char* d, const char* e,
+               const char* f);
+char* JoinCsv7(char* out, const char* a, const char* b, const char* c, const char* d, const char* e,
+               const char* f, const char* g);
 char* FormatCsvInts1(char* out, int32_t a);
 char* FormatCsvInts2(char* out, int32_t a, int32_t b);
 char* FormatCsvInts3(char* out, int32_t a, int32_t b, int32_t c);

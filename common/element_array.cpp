@@ -11,8 +11,8 @@
 namespace {
 
 unsigned char* AllocateZeroed(int32_t elementSize, int32_t capacity) {
-  return static_cast<unsigned char*>(
-      AllocateZeroedBlock(static_cast<std::size_t>(capacity) * static_cast<std::size_t>(elementSize)));
+  return static_cast<unsigned char*>(AllocateZeroedBlock(static_cast<std::size_t>(capacity) *
+                                                         static_cast<std::size_t>(elementSize)));
 }
 
 }  // namespace

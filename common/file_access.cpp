@@ -26,14 +26,14 @@ constexpr uint32_t kCountPieceSize = 8192;
 constexpr int kNumberLineSize = 8192;
 
 // The flag words of the open helpers.
-constexpr uint32_t kReadWrite = plat::ModeReadWrite;                                   // 0x0002
-constexpr uint32_t kSharedReadWrite = plat::ModeReadWrite | plat::ShareDenyNone;       // 0x0042
-constexpr uint32_t kRead = plat::ModeRead | plat::ShareDenyNone;                       // 0x0040
-constexpr uint32_t kReadDenyWrite = plat::ModeRead | plat::ShareDenyWrite;             // 0x0020
-constexpr uint32_t kNewReadWrite = plat::ModeCreate | plat::ModeReadWrite;             // 0x1002
-constexpr uint32_t kTextReadWrite = plat::TypeText | plat::ModeReadWrite;              // 0x4002
-constexpr uint32_t kTextRead = plat::TypeText | plat::ModeRead | plat::ShareDenyNone;  // 0x4040
-constexpr uint32_t kTextReadDenyWrite = plat::TypeText | plat::ShareDenyWrite;         // 0x4020
+constexpr uint32_t kReadWrite = plat::ModeReadWrite;                                     // 0x0002
+constexpr uint32_t kSharedReadWrite = plat::ModeReadWrite | plat::ShareDenyNone;         // 0x0042
+constexpr uint32_t kRead = plat::ModeRead | plat::ShareDenyNone;                         // 0x0040
+constexpr uint32_t kReadDenyWrite = plat::ModeRead | plat::ShareDenyWrite;               // 0x0020
+constexpr uint32_t kNewReadWrite = plat::ModeCreate | plat::ModeReadWrite;               // 0x1002
+constexpr uint32_t kTextReadWrite = plat::TypeText | plat::ModeReadWrite;                // 0x4002
+constexpr uint32_t kTextRead = plat::TypeText | plat::ModeRead | plat::ShareDenyNone;    // 0x4040
+constexpr uint32_t kTextReadDenyWrite = plat::TypeText | plat::ShareDenyWrite;           // 0x4020
 constexpr uint32_t kNewTextWrite = plat::TypeText | plat::ModeCreate | plat::ModeWrite;  // 0x5001
 
 int OpenWith(plat::File* file, const char* path, uint32_t flags) {
@@ -56,8 +56,8 @@ int OpenAt(int (*open)(plat::File*, const char*), plat::File* file, const char* 
   return SeekFileTo(file, position);
 }
 
-int OpenPair(int (*open)(plat::File*, const char*, char*), plat::File* first,
-             const char* firstPath, plat::File* second, const char* secondPath, char* msg) {
+int OpenPair(int (*open)(plat::File*, const char*, char*), plat::File* first, const char* firstPath,
+             plat::File* second, const char* secondPath, char* msg) {
   if (!open(first, firstPath, msg)) return 0;
   if (open(second, secondPath, msg)) return 1;
   first->Close();
@@ -95,9 +95,7 @@ int WriteWorkText(plat::File* file, const char* work, int n) {
   return WriteTextToFile(file, work);
 }
 
-int WithNewLine(plat::File* file, int written) {
-  return written ? WriteNewLineToFile(file) : 0;
-}
+int WithNewLine(plat::File* file, int written) { return written ? WriteNewLineToFile(file) : 0; }
 
 }  // namespace
 
@@ -111,7 +109,9 @@ int IsNonBlankPath(const char* path) {
 
 // ---- Open helpers ----
 
-int OpenFileForReadWrite(plat::File* file, const char* path) { return OpenWith(file, path, kReadWrite); }
+int OpenFileForReadWrite(plat::File* file, const char* path) {
+  return OpenWith(file, path, kReadWrite);
+}
 int OpenFileForSharedReadWrite(plat::File* file, const char* path) {
   return OpenWith(file, path, kSharedReadWrite);
 }
@@ -125,7 +125,9 @@ int OpenNewFileForReadWrite(plat::File* file, const char* path) {
 int OpenTextFileForReadWrite(plat::File* file, const char* path) {
   return OpenWith(file, path, kTextReadWrite);
 }
-int OpenTextFileForRead(plat::File* file, const char* path) { return OpenWith(file, path, kTextRead); }
+int OpenTextFileForRead(plat::File* file, const char* path) {
+  return OpenWith(file, path, kTextRead);
+}
 int OpenTextFileForReadDenyWrite(plat::File* file, const char* path) {
   return OpenWith(file, path, kTextReadDenyWrite);
 }
@@ -351,7 +353,8 @@ int WriteShortToTextFile(plat::File* file, int16_t value, int width) {
   char format[32];
   std::snprintf(format, sizeof format, "%%%dd", width);
   char work[kTextWorkSize];
-  return WriteWorkText(file, work, std::snprintf(work, sizeof work, format, static_cast<int>(value)));
+  return WriteWorkText(file, work,
+                       std::snprintf(work, sizeof work, format, static_cast<int>(value)));
 }
 
 int WriteLongToTextFile(plat::File* file, int32_t value, int width) {
@@ -368,13 +371,15 @@ int WriteIntToTextFile(plat::File* file, int32_t value, int width) {
   char format[32];
   std::snprintf(format, sizeof format, "%%%dd", width);
   char work[kTextWorkSize];
-  return WriteWorkText(file, work, std::snprintf(work, sizeof work, format, static_cast<int>(value)));
+  return WriteWorkText(file, work,
+                       std::snprintf(work, sizeof work, format, static_cast<int>(value)));
 }
 
 int WritePaddedTextToFile(plat::File* file, const char* text, int width) {
   if (!text || width < 0) return 0;
   const std::size_t len = std::strlen(text);
-  const std::size_t padded = len < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) : len;
+  const std::size_t padded =
+      len < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) : len;
   if (padded >= static_cast<std::size_t>(kTextWorkSize)) return 0;
   char work[kTextWorkSize];
   std::memcpy(work, text, len);

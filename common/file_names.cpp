@@ -54,7 +54,8 @@ char* FolderOfPathOrDefault(char* out, const char* defaultText, const char* path
                             std::size_t outSize) {
   std::string drive, folder;
   plat::path::SplitPath(path ? path : "", &drive, &folder, nullptr, nullptr);
-  std::string result = folder.empty() ? std::string(defaultText ? defaultText : "") : drive + folder;
+  std::string result =
+      folder.empty() ? std::string(defaultText ? defaultText : "") : drive + folder;
   TrimBlanks(result.data());
   result.resize(std::strlen(result.c_str()));
   ToUpperAscii(result.data());

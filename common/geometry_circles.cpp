@@ -266,7 +266,8 @@ int DoesSegmentMeetSector(double x1, double y1, double x2, double y2, const Thre
   if (d > r) return 0;
   const double radii[3][2] = {{arc->x1, arc->y1}, {arc->x3, arc->y3}, {arc->x2, arc->y2}};
   for (const auto& q : radii)
-    if (IntersectSegments(x1, y1, x2, y2, ox, oy, q[0], q[1], nullptr, nullptr, kTol, kTol)) return 1;
+    if (IntersectSegments(x1, y1, x2, y2, ox, oy, q[0], q[1], nullptr, nullptr, kTol, kTol))
+      return 1;
   const double ends[2][2] = {{x1, y1}, {x2, y2}};
   for (const auto& e : ends) {
     if (GetDistance(ox, oy, e[0], e[1]) > r) continue;

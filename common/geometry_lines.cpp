@@ -82,8 +82,8 @@ int IntersectSegmentWithVertical(double xLevel, double x1, double y1, double x2,
   return IntersectLinesFromPoints(x1, y1, x2, y2, xLevel, 0, xLevel, 10000, x, y, kTol);
 }
 
-int IntersectLineWithDirection(double px, double py, double q1x, double q1y, double q2x,
-                               double q2y, double angleDeg, double* x, double* y) {
+int IntersectLineWithDirection(double px, double py, double q1x, double q1y, double q2x, double q2y,
+                               double angleDeg, double* x, double* y) {
   double ex = 0, ey = 0;
   RotateAroundByAngle(px, py, px + 10000, py, DegToRad(angleDeg), &ex, &ey);
   return IntersectLinesFromPoints(q1x, q1y, q2x, q2y, px, py, ex, ey, x, y, kTol);
@@ -109,7 +109,8 @@ int IntersectRayWithSegment(double x1, double y1, double x2, double y2, double x
                             double x4, double y4, double* x, double* y) {
   double ix = 0, iy = 0;
   if (!IntersectLinesFromPoints(x1, y1, x2, y2, x3, y3, x4, y4, &ix, &iy, kTol)) return 0;
-  if (IsPointOnSegment(x3, y3, x4, y4, x1, y1, kTol) && IsPointOnSegment(x3, y3, x4, y4, x2, y2, kTol))
+  if (IsPointOnSegment(x3, y3, x4, y4, x1, y1, kTol) &&
+      IsPointOnSegment(x3, y3, x4, y4, x2, y2, kTol))
     return 0;
   if (GetDot(x1, y1, x2, y2, ix, iy) <= 0) return 0;
   Put(x, ix);
@@ -235,8 +236,7 @@ int MakeCrossPairAt(double x1, double y1, double x2, double y2, double width, do
   return 1;
 }
 
-int MakeBoxAroundSegment(double x1, double y1, double x2, double y2, double width,
-                         double quad[8]) {
+int MakeBoxAroundSegment(double x1, double y1, double x2, double y2, double width, double quad[8]) {
   double ux = 0, uy = 0;
   if (!quad || !UnitVector(x1, y1, x2, y2, &ux, &uy)) return 0;
   const double h = width / 2, mx = uy * h, my = -ux * h;
@@ -378,7 +378,8 @@ int ClipEnd(double* x, double* y, uint16_t* code, double ox, double oy, const ui
   for (const Edge& e : edges) {
     if (!(*code & e.bit)) continue;
     double ix = 0, iy = 0;
-    if (!IntersectLinesFromPoints(ox, oy, *x, *y, e.ax, e.ay, e.bx, e.by, &ix, &iy, kTol)) return -1;
+    if (!IntersectLinesFromPoints(ox, oy, *x, *y, e.ax, e.ay, e.bx, e.by, &ix, &iy, kTol))
+      return -1;
     *x = ix;
     *y = iy;
     *code = GetOutCode(ix, iy, r);
@@ -389,8 +390,8 @@ int ClipEnd(double* x, double* y, uint16_t* code, double ox, double oy, const ui
 
 }  // namespace
 
-int ClipSegmentToRect(double x1, double y1, double x2, double y2, const double rect[4],
-                      double* ox1, double* oy1, double* ox2, double* oy2) {
+int ClipSegmentToRect(double x1, double y1, double x2, double y2, const double rect[4], double* ox1,
+                      double* oy1, double* ox2, double* oy2) {
   if (!rect) return 0;
   double ax = x1, ay = y1, bx = x2, by = y2;
   auto write = [&]() {
@@ -543,7 +544,8 @@ int GetAngleBetweenLines(double x1, double y1, double x2, double y2, double x3, 
   const double ax = firstAtCrossing ? x2 : x1, ay = firstAtCrossing ? y2 : y1;
   const double bx = secondAtCrossing ? x4 : x3, by = secondAtCrossing ? y4 : y3;
   double alpha = 0, rho = 0;
-  if (!GetAngleAt(x, y, ax, ay, bx, by, &alpha) || !GetAngleAt(x, y, ax, ay, rx, ry, &rho)) return 0;
+  if (!GetAngleAt(x, y, ax, ay, bx, by, &alpha) || !GetAngleAt(x, y, ax, ay, rx, ry, &rho))
+    return 0;
   if (alpha >= kPi) alpha -= kPi;
   if (rho >= kPi) rho -= kPi;
   if (angle) *angle = rho < alpha ? alpha : kPi - alpha;

@@ -26,8 +26,8 @@ int IntersectSegmentWithVertical(double xLevel, double x1, double y1, double x2,
                                  double* x, double* y);
 // The line Q1Q2 crossed with the line through P in the direction of the
 // angle (degrees, counterclockwise from the x axis).
-int IntersectLineWithDirection(double px, double py, double q1x, double q1y, double q2x,
-                               double q2y, double angleDeg, double* x, double* y);
+int IntersectLineWithDirection(double px, double py, double q1x, double q1y, double q2x, double q2y,
+                               double angleDeg, double* x, double* y);
 
 // ---- Segments ----
 
@@ -67,13 +67,11 @@ int MakeBandToPoint(double x1, double y1, double x2, double y2, double px, doubl
                     double quad[8]);
 // P1 + h·n, P2 + h·n, P1 - h·n, P2 - h·n with n the left unit normal and
 // h = width / 2; 0 also for a width of 0 or less.
-int MakeRectAroundSegment(double x1, double y1, double x2, double y2, double width,
-                          double quad[8]);
+int MakeRectAroundSegment(double x1, double y1, double x2, double y2, double width, double quad[8]);
 // P1 + h·m, P1 - h·m with m the right unit normal.
 int MakeCrossPairAt(double x1, double y1, double x2, double y2, double width, double out[4]);
 // P1 + h·m, P1 - h·m, P2 + h·m, P2 - h·m.
-int MakeBoxAroundSegment(double x1, double y1, double x2, double y2, double width,
-                         double quad[8]);
+int MakeBoxAroundSegment(double x1, double y1, double x2, double y2, double width, double quad[8]);
 inline int MakeBoxAroundSegment2(double x1, double y1, double x2, double y2, double width,
                                  double quad[8]) {
   return MakeBoxAroundSegment(x1, y1, x2, y2, width, quad);
@@ -109,8 +107,8 @@ int GetOffsetCrossing(double x1, double y1, double x2, double y2, double x3, dou
 
 // Region-code clipping of P1P2 to the rectangle; the (clipped) ends are
 // written out. 1 when a part of the segment lies inside.
-int ClipSegmentToRect(double x1, double y1, double x2, double y2, const double rect[4],
-                      double* ox1, double* oy1, double* ox2, double* oy2);
+int ClipSegmentToRect(double x1, double y1, double x2, double y2, const double rect[4], double* ox1,
+                      double* oy1, double* ox2, double* oy2);
 
 // ---- Quadrilaterals and triangles (x1, y1, ..., x4, y4) ----
 

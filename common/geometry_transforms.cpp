@@ -36,8 +36,8 @@ PlanePoint TurnAbout(PlanePoint centre, PlanePoint p, double angle) {
 
 double Distance(PlanePoint a, PlanePoint b) { return GetDistance(a.x, a.y, b.x, b.y); }
 
-int Affine(PlanePoint t1, PlanePoint t2, PlanePoint t3, PlanePoint s1, PlanePoint s2,
-           PlanePoint s3, TransformCoefficients* out) {
+int Affine(PlanePoint t1, PlanePoint t2, PlanePoint t3, PlanePoint s1, PlanePoint s2, PlanePoint s3,
+           TransformCoefficients* out) {
   const PlanePoint targets[3] = {t1, t2, t3};
   const PlanePoint sources[3] = {s1, s2, s3};
   return MakeAffineTransform(targets, sources, out);
@@ -121,7 +121,8 @@ int MakeAffineTransform(const PlanePoint t[3], const PlanePoint s[3], TransformC
   return 1;
 }
 
-int MakeBilinearTransform(const PlanePoint t[4], const PlanePoint s[4], TransformCoefficients* out) {
+int MakeBilinearTransform(const PlanePoint t[4], const PlanePoint s[4],
+                          TransformCoefficients* out) {
   if (!t || !s) return 0;
   TransformCoefficients first{}, second{};
   if (!Affine(t[0], t[1], t[2], s[0], s[1], s[2], &first) ||
@@ -296,11 +297,16 @@ void GetBSplinePoint(const PlanePoint p[4], double t, double* x, double* y) {
 
 double GetHermiteWeight(int number, double t) {
   switch (number) {
-    case 0: return (t - 1) * (t - 1) * (2 * t + 1);
-    case 1: return t * t * (3 - 2 * t);
-    case 2: return t * (t - 1) * (t - 1);
-    case 3: return t * t * (t - 1);
-    default: return 0;
+    case 0:
+      return (t - 1) * (t - 1) * (2 * t + 1);
+    case 1:
+      return t * t * (3 - 2 * t);
+    case 2:
+      return t * (t - 1) * (t - 1);
+    case 3:
+      return t * t * (t - 1);
+    default:
+      return 0;
   }
 }
 
@@ -441,7 +447,8 @@ int MakeCircleTable(int32_t* out, int count, double radius, int which) {
   double angle = 0;
   for (int i = 0; i < count; ++i, angle += step) {
     const double a = DegToRad(angle);
-    const double v = RoundHalfAwayFromZero(which == 0 ? std::sin(a) * radius : radius * std::cos(a));
+    const double v =
+        RoundHalfAwayFromZero(which == 0 ? std::sin(a) * radius : radius * std::cos(a));
     if (!(v >= INT32_MIN && v <= INT32_MAX)) return 0;
     out[i] = static_cast<int32_t>(v);
   }

@@ -7,8 +7,8 @@
 
 #include "common/copy_out.h"
 #include "common/number_format.h"
-#include "common/sjis_text.h"
 #include "common/sjis_internal.h"
+#include "common/sjis_text.h"
 #include "common/width_kana.h"
 
 using sjis_internal::CharLen;
@@ -31,14 +31,16 @@ struct NumeralChar {
 };
 
 constexpr NumeralChar kNumerals[] = {
-    {"０", 0},  {"１", 1},     {"２", 2},     {"３", 3},      {"４", 4},         {"５", 5},
-    {"６", 6},  {"７", 7},     {"８", 8},     {"９", 9},      {"一", 1},         {"二", 2},
-    {"三", 3},  {"四", 4},     {"五", 5},     {"六", 6},      {"七", 7},         {"八", 8},
-    {"九", 9},  {"十", 10},    {"百", 100},   {"千", 1000},   {"万", 10000},     {"億", 100000000},
-    {"〇", 0},  {"零", 0},     {"壱", 1},     {"弐", 2},      {"参", 3},         {"伍", 5},
+    {"０", 0}, {"１", 1},  {"２", 2},   {"３", 3},    {"４", 4},     {"５", 5},
+    {"６", 6}, {"７", 7},  {"８", 8},   {"９", 9},    {"一", 1},     {"二", 2},
+    {"三", 3}, {"四", 4},  {"五", 5},   {"六", 6},    {"七", 7},     {"八", 8},
+    {"九", 9}, {"十", 10}, {"百", 100}, {"千", 1000}, {"万", 10000}, {"億", 100000000},
+    {"〇", 0}, {"零", 0},  {"壱", 1},   {"弐", 2},    {"参", 3},     {"伍", 5},
 };
 
-bool SameChar(const char* p, const char* twoBytes) { return p[0] == twoBytes[0] && p[1] == twoBytes[1]; }
+bool SameChar(const char* p, const char* twoBytes) {
+  return p[0] == twoBytes[0] && p[1] == twoBytes[1];
+}
 
 // The numeral characters by their two bytes, in ascending order (the first
 // entry of a character that is listed twice), and the lead bytes they use.
@@ -87,11 +89,13 @@ struct NumeralsByLead {
   }
 };
 constexpr NumeralsByLead kNumeralsByLead;
-static_assert([] {
-  int leads = 0;
-  for (bool used : kNumeralTable.leads) leads += used ? 1 : 0;
-  return leads <= NumeralsByLead::kSlots;
-}(), "more lead bytes than slots");
+static_assert(
+    [] {
+      int leads = 0;
+      for (bool used : kNumeralTable.leads) leads += used ? 1 : 0;
+      return leads <= NumeralsByLead::kSlots;
+    }(),
+    "more lead bytes than slots");
 
 // Starts of the characters of a text, found walking forward.
 std::vector<std::size_t> CharStarts(const std::string& s) {
@@ -237,7 +241,8 @@ std::string AsciiDigitsToKanjiString(const char* text) {
 // ---- Number readings ----
 
 const char* const kDigitWords[10] = {"", "ｲﾁ", "ﾆ", "ｻﾝ", "ﾖﾝ", "ｺﾞ", "ﾛｸ", "ﾅﾅ", "ﾊﾁ", "ｷｭｳ"};
-const char* const kDecimalWords[10] = {"ｾﾞﾛ", "ｲﾁ", "ﾆｲ", "ｻﾝ", "ﾖﾝ", "ｺﾞｳ", "ﾛｸ", "ﾅﾅ", "ﾊﾁ", "ｷｭｳ"};
+const char* const kDecimalWords[10] = {"ｾﾞﾛ", "ｲﾁ", "ﾆｲ", "ｻﾝ", "ﾖﾝ",
+                                       "ｺﾞｳ", "ﾛｸ", "ﾅﾅ", "ﾊﾁ", "ｷｭｳ"};
 const char* const kGroupWords[6] = {"", "ﾏﾝ", "ｵｸ", "ﾁｮｳ", "ｹｲ", "ｶﾞｲ"};
 constexpr int kMaxIntegerDigits = 24;  // groups 0 to 5
 
@@ -294,7 +299,8 @@ bool ReadingOf(const std::string& text, std::string* reading) {
           if (d == 1) word = "ｲｯ";
           if (d == 8) word = "ﾊｯ";
           if (g == 4 && d == 6) word = "ﾛｯ";
-          if (d == 0 && EndsWith(out, "ｼﾞｭｳ")) out.replace(out.size() - std::strlen("ｼﾞｭｳ"), std::string::npos, "ｼﾞｭｯ");
+          if (d == 0 && EndsWith(out, "ｼﾞｭｳ"))
+            out.replace(out.size() - std::strlen("ｼﾞｭｳ"), std::string::npos, "ｼﾞｭｯ");
         }
         out += word;
         // The group word only for a group that is not all zeros.
@@ -327,31 +333,40 @@ int32_t KanjiNumeralToInt(const char* text) {
   return static_cast<int32_t>(ReadNumeral(FullWidthCopy(text)));
 }
 
-char* KanjiNumeralsToDigits(const char* text, char* out) { return KanjiNumeralsToDigits(text, out, 0); }
+char* KanjiNumeralsToDigits(const char* text, char* out) {
+  return KanjiNumeralsToDigits(text, out, 0);
+}
 char* KanjiNumeralsToDigits(const char* text, char* out, std::size_t outSize) {
   if (!out) return out;
   return StoreResult(out, text ? RewriteRuns(text, FullWidthDigits) : std::string(), outSize);
 }
 
-char* KanjiNumeralsToKanji(const char* text, char* out) { return KanjiNumeralsToKanji(text, out, 0); }
+char* KanjiNumeralsToKanji(const char* text, char* out) {
+  return KanjiNumeralsToKanji(text, out, 0);
+}
 char* KanjiNumeralsToKanji(const char* text, char* out, std::size_t outSize) {
   if (!out) return out;
   return StoreResult(out, text ? RewriteRuns(text, KanjiOf) : std::string(), outSize);
 }
 
-char* TrailingNumeralToDigits(const char* text, char* out) { return TrailingNumeralToDigits(text, out, 0); }
+char* TrailingNumeralToDigits(const char* text, char* out) {
+  return TrailingNumeralToDigits(text, out, 0);
+}
 char* TrailingNumeralToDigits(const char* text, char* out, std::size_t outSize) {
   return TrailingRewrite(text, out, outSize, true, FullWidthDigits);
 }
 
-char* TrailingNumeralToKanji(const char* text, char* out) { return TrailingNumeralToKanji(text, out, 0); }
+char* TrailingNumeralToKanji(const char* text, char* out) {
+  return TrailingNumeralToKanji(text, out, 0);
+}
 char* TrailingNumeralToKanji(const char* text, char* out, std::size_t outSize) {
   return TrailingRewrite(text, out, outSize, false, KanjiOf);
 }
 
 char* IntToKanjiNumeral(char* out, int32_t value) {
   if (!out) return out;
-  static const char* const kDigits[10] = {"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+  static const char* const kDigits[10] = {"〇", "一", "二", "三", "四",
+                                          "五", "六", "七", "八", "九"};
   static const char* const kUnits[3] = {"十", "百", "千"};
   static const char* const kGroups[4] = {"", "万", "億", "兆"};
   int64_t n = value;
@@ -385,7 +400,8 @@ char* IntToKanjiNumeral(char* out, int32_t value) {
 
 char* DigitToKanji(char* out, int32_t digit) {
   if (!out) return out;
-  static const char* const kDigits[10] = {"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+  static const char* const kDigits[10] = {"〇", "一", "二", "三", "四",
+                                          "五", "六", "七", "八", "九"};
   std::strcpy(out, digit >= 0 && digit <= 9 ? kDigits[digit] : "");
   return out;
 }
@@ -416,7 +432,8 @@ int FullWidthDigitToKanjiDigitAt(char* p) {
 
 char* AsciiDigitToKanji(char* out, unsigned char b) {
   if (!out) return out;
-  static const char* const kDigits[10] = {"○", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+  static const char* const kDigits[10] = {"○",  "一", "二", "三", "四",
+                                          "五", "六", "七", "八", "九"};
   if (b >= '0' && b <= '9')
     std::strcpy(out, kDigits[b - '0']);
   else if (b == '.')
@@ -437,7 +454,8 @@ char* KanjiDigitToAscii(char* out, const char* p) {
   if (!out) return out;
   out[0] = '\0';
   if (!p) return out;
-  static const char* const kFrom[12] = {"一", "二", "三", "四", "五", "六", "七", "八", "九", "〇", "、", "・"};
+  static const char* const kFrom[12] = {"一", "二", "三", "四", "五", "六",
+                                        "七", "八", "九", "〇", "、", "・"};
   static const char kTo[12] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '.', '.'};
   const int cl = CharLen(p);
   if (cl == 2) {

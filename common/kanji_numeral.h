@@ -47,8 +47,12 @@ char* KanjiNumeralsToDigits(const char* text, char* out, std::size_t outSize);
 char* KanjiNumeralsToKanji(const char* text, char* out);
 char* KanjiNumeralsToKanji(const char* text, char* out, std::size_t outSize);
 // Other names of the two rewriters.
-inline char* NumeralsToDigits(const char* text, char* out) { return KanjiNumeralsToDigits(text, out); }
-inline char* NumeralsToKanji(const char* text, char* out) { return KanjiNumeralsToKanji(text, out); }
+inline char* NumeralsToDigits(const char* text, char* out) {
+  return KanjiNumeralsToDigits(text, out);
+}
+inline char* NumeralsToKanji(const char* text, char* out) {
+  return KanjiNumeralsToKanji(text, out);
+}
 
 // out = the text before its trailing numeral run + the run rewritten by
 // KanjiNumeralsToDigits. The run is all full-width digits or all other

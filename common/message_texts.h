@@ -4,11 +4,11 @@
 // common/message.h); "%s" takes the path or the word named beside it.
 
 // Files.
-inline constexpr char kMsgFileOpen[] = "ファイルオープンエラー!(%s)";           // path
-inline constexpr char kMsgFileRead[] = "ファイルの読み込みに失敗しました!(%s)";  // path
-inline constexpr char kMsgFileCreate[] = "ファイルの作成に失敗しました！(%s)";   // path
+inline constexpr char kMsgFileOpen[] = "ファイルオープンエラー!(%s)";               // path
+inline constexpr char kMsgFileRead[] = "ファイルの読み込みに失敗しました!(%s)";     // path
+inline constexpr char kMsgFileCreate[] = "ファイルの作成に失敗しました！(%s)";      // path
 inline constexpr char kMsgFileWrite[] = "ファイルへの書き込みに失敗しました!(%s)";  // path
-inline constexpr char kMsgDataWrite[] = "データの書き込みに失敗しました！(%s)";  // path
+inline constexpr char kMsgDataWrite[] = "データの書き込みに失敗しました！(%s)";     // path
 
 // Memory.
 inline constexpr char kMsgWorkMemory[] = "作業用メモリの確保に失敗しました！";

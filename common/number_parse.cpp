@@ -51,12 +51,23 @@ int IsNumericText(const char* text) {
   for (char c : t) {
     if (IsDigit(c) || c == '+' || c == '-') continue;
     switch (c) {
-      case '.': ++dots; break;
-      case 'e': ++lowerE; break;
-      case 'E': ++upperE; break;
-      case 'x': ++lowerX; break;
-      case 'X': ++upperX; break;
-      default: return 0;
+      case '.':
+        ++dots;
+        break;
+      case 'e':
+        ++lowerE;
+        break;
+      case 'E':
+        ++upperE;
+        break;
+      case 'x':
+        ++lowerX;
+        break;
+      case 'X':
+        ++upperX;
+        break;
+      default:
+        return 0;
     }
   }
   if (dots > 1 || lowerE > 1 || upperE > 1 || lowerX > 1 || upperX > 1) return 0;
@@ -111,18 +122,19 @@ int ParseDoubleStrict(const char* text, double* out, double lower, double upper)
 int ParseUIntStrict(const char* text, uint32_t* out, uint32_t lower, uint32_t upper) {
   if (!out) return 0;
   double v = 0.0;
-  if (!ParseDoubleStrict(text, &v, static_cast<double>(lower), static_cast<double>(upper))) return 0;
+  if (!ParseDoubleStrict(text, &v, static_cast<double>(lower), static_cast<double>(upper)))
+    return 0;
   *out = static_cast<uint32_t>(v);
   return 1;
 }
 
 // ---- Wrappers on a blank-separated word ----
 
-#define KORT_WORD_PARSER(Name, Parser, T)                                          \
-  int Name(const char* text, int n, T* out, T lower, T upper) {                    \
-    return OnPiece(                                                                \
-        text, [&](char* piece) { GetBlankSeparatedWord(piece, text, n); },         \
-        [&](const char* piece) { return Parser(piece, out, lower, upper); });      \
+#define KORT_WORD_PARSER(Name, Parser, T)                                     \
+  int Name(const char* text, int n, T* out, T lower, T upper) {               \
+    return OnPiece(                                                           \
+        text, [&](char* piece) { GetBlankSeparatedWord(piece, text, n); },    \
+        [&](const char* piece) { return Parser(piece, out, lower, upper); }); \
   }
 
 KORT_WORD_PARSER(ParseWordDoubleInRange, ParseDoubleInRange, double)
@@ -134,11 +146,11 @@ KORT_WORD_PARSER(ParseWordUIntInRange, ParseUIntInRange, uint32_t)
 
 // ---- Wrappers on a substring ----
 
-#define KORT_SUBSTRING_PARSER(Name, Parser, T)                                     \
-  int Name(const char* text, int pos, int count, T* out, T lower, T upper) {       \
-    return OnPiece(                                                                \
-        text, [&](char* piece) { CopySubstring(piece, text, pos, count); },        \
-        [&](const char* piece) { return Parser(piece, out, lower, upper); });      \
+#define KORT_SUBSTRING_PARSER(Name, Parser, T)                                \
+  int Name(const char* text, int pos, int count, T* out, T lower, T upper) {  \
+    return OnPiece(                                                           \
+        text, [&](char* piece) { CopySubstring(piece, text, pos, count); },   \
+        [&](const char* piece) { return Parser(piece, out, lower, upper); }); \
   }
 
 KORT_SUBSTRING_PARSER(ParseSubstringDoubleInRange, ParseDoubleInRange, double)

@@ -29,15 +29,21 @@ float MinFloat(float a, float b) { return b <= a ? b : a; }
 float MaxFloat(float a, float b) { return b >= a ? b : a; }
 int16_t MinShort(int16_t a, int16_t b) { return b <= a ? b : a; }
 int16_t MaxShort(int16_t a, int16_t b) { return b >= a ? b : a; }
-double Min4(double a, double b, double c, double d) { return MinDouble(MinDouble(a, b), MinDouble(c, d)); }
-double Max4(double a, double b, double c, double d) { return MaxDouble(MaxDouble(a, b), MaxDouble(c, d)); }
+double Min4(double a, double b, double c, double d) {
+  return MinDouble(MinDouble(a, b), MinDouble(c, d));
+}
+double Max4(double a, double b, double c, double d) {
+  return MaxDouble(MaxDouble(a, b), MaxDouble(c, d));
+}
 double Max3(double a, double b, double c) { return MaxDouble(MaxDouble(a, b), c); }
 double Square(double x) { return x * x; }
 
 int GetSign(double x) { return x < 0 ? -1 : (x > 0 ? 1 : 0); }
 int GetSignInt(int32_t x) { return x < 0 ? -1 : (x > 0 ? 1 : 0); }
 
-int AreValuesNear(double a, double b, double tolerance) { return std::fabs(b - a) <= tolerance ? 1 : 0; }
+int AreValuesNear(double a, double b, double tolerance) {
+  return std::fabs(b - a) <= tolerance ? 1 : 0;
+}
 
 double GetAbsDiff(double a, double b) { return std::fabs(a - b); }
 double GetAbsDiffInt(int32_t a, int32_t b) { return GetAbsDiff(a, b); }
@@ -162,7 +168,8 @@ void SplitDigits3(int32_t value, int32_t* hundreds, int32_t* tens, int32_t* ones
   if (hundreds) *hundreds = GetDigitAt(value, 100);
   SplitDigits2(value, tens, ones);
 }
-void SplitDigits4(int32_t value, int32_t* thousands, int32_t* hundreds, int32_t* tens, int32_t* ones) {
+void SplitDigits4(int32_t value, int32_t* thousands, int32_t* hundreds, int32_t* tens,
+                  int32_t* ones) {
   if (thousands) *thousands = GetDigitAt(value, 1000);
   SplitDigits3(value, hundreds, tens, ones);
 }
@@ -337,7 +344,8 @@ int ArePointsEqualInt(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 
 int AreSegmentsEqual(double px1, double py1, double px2, double py2, double qx1, double qy1,
                      double qx2, double qy2, double tolerance) {
-  return ArePointsNear(px1, py1, qx1, qy1, tolerance) && ArePointsNear(px2, py2, qx2, qy2, tolerance)
+  return ArePointsNear(px1, py1, qx1, qy1, tolerance) &&
+                 ArePointsNear(px2, py2, qx2, qy2, tolerance)
              ? 1
              : 0;
 }
@@ -429,8 +437,8 @@ double GetVertexAngle(double x1, double y1, double x2, double y2, double x3, dou
 // ---------------------------------------------------------------------------
 // Turning, scaling and projecting
 
-void RotateAround(double cx, double cy, double px, double py, double cosine, double sine,
-                  double* x, double* y) {
+void RotateAround(double cx, double cy, double px, double py, double cosine, double sine, double* x,
+                  double* y) {
   const double dx = px - cx, dy = py - cy;
   if (x) *x = cx + dx * cosine - dy * sine;
   if (y) *y = cy + dx * sine + dy * cosine;
@@ -460,8 +468,8 @@ void ScaleAfterRotate(double x0, double y0, double px, double py, double angle, 
   if (y) *y = y0 + (ry - y0) * sy;
 }
 
-void ScaleAfterRotateUniform(double x0, double y0, double px, double py, double angle,
-                             double scale, double* x, double* y) {
+void ScaleAfterRotateUniform(double x0, double y0, double px, double py, double angle, double scale,
+                             double* x, double* y) {
   ScaleAfterRotate(x0, y0, px, py, angle, scale, scale, x, y);
 }
 
@@ -470,8 +478,8 @@ void RotateAfterScale(double x0, double y0, double px, double py, double sx, dou
   RotateAroundByAngle(x0, y0, x0 + (px - x0) * sx, y0 + (py - y0) * sy, angle, x, y);
 }
 
-void RotateAfterScaleUniform(double x0, double y0, double px, double py, double scale,
-                             double angle, double* x, double* y) {
+void RotateAfterScaleUniform(double x0, double y0, double px, double py, double scale, double angle,
+                             double* x, double* y) {
   RotateAfterScale(x0, y0, px, py, scale, scale, angle, x, y);
 }
 
@@ -593,8 +601,10 @@ int MapToIntRect(double x, double y, int32_t* ix, int32_t* iy, const int32_t int
   if (!intRect || !rect) return 0;
   const double w = rect[2] - rect[0], h = rect[3] - rect[1];
   if (!(std::fabs(w) > kLengthTolerance) || !(std::fabs(h) > kLengthTolerance)) return 0;
-  const double fx = ((x - rect[0]) / w) * (static_cast<double>(intRect[2]) - intRect[0]) + intRect[0];
-  const double fy = ((rect[3] - y) / h) * (static_cast<double>(intRect[3]) - intRect[1]) + intRect[1];
+  const double fx =
+      ((x - rect[0]) / w) * (static_cast<double>(intRect[2]) - intRect[0]) + intRect[0];
+  const double fy =
+      ((rect[3] - y) / h) * (static_cast<double>(intRect[3]) - intRect[1]) + intRect[1];
   if (!FitsInt32(fx) || !FitsInt32(fy)) return 0;
   if (ix) *ix = static_cast<int32_t>(fx);
   if (iy) *iy = static_cast<int32_t>(fy);
@@ -621,7 +631,8 @@ int FindGridCells(double x, double y, double c1x, double c1y, double c2x, double
     if (rr < 0 || rr >= rows) continue;
     for (int64_t cc = c - 1; cc <= c + 1; ++cc) {
       if (cc < 0 || cc >= columns) continue;
-      const double cell[4] = {minX + cc * w, minY + rr * h, minX + (cc + 1) * w, minY + (rr + 1) * h};
+      const double cell[4] = {minX + cc * w, minY + rr * h, minX + (cc + 1) * w,
+                              minY + (rr + 1) * h};
       if (!IsPointInRect(x, y, cell)) continue;
       if (cells) cells[count] = static_cast<int32_t>(cc + columns * rr);
       ++count;
@@ -663,7 +674,8 @@ int IntersectLines(const NormalLine& line1, const NormalLine& line2, double* x, 
 int IntersectLinesFromPoints(double x1, double y1, double x2, double y2, double x3, double y3,
                              double x4, double y4, double* x, double* y, double tolerance) {
   NormalLine l1{}, l2{};
-  if (!GetLineFromPoints2(x1, y1, x2, y2, &l1) || !GetLineFromPoints2(x3, y3, x4, y4, &l2)) return 0;
+  if (!GetLineFromPoints2(x1, y1, x2, y2, &l1) || !GetLineFromPoints2(x3, y3, x4, y4, &l2))
+    return 0;
   return IntersectLines(l1, l2, x, y, tolerance);
 }
 

@@ -84,7 +84,8 @@ int32_t GetDigitAt(int32_t a, int32_t b);
 int16_t GetDigitAtShort(int16_t a, int16_t b);
 void SplitDigits2(int32_t value, int32_t* tens, int32_t* ones);
 void SplitDigits3(int32_t value, int32_t* hundreds, int32_t* tens, int32_t* ones);
-void SplitDigits4(int32_t value, int32_t* thousands, int32_t* hundreds, int32_t* tens, int32_t* ones);
+void SplitDigits4(int32_t value, int32_t* thousands, int32_t* hundreds, int32_t* tens,
+                  int32_t* ones);
 void SplitDigits2Short(int16_t value, int16_t* tens, int16_t* ones);
 void SplitDigits3Short(int16_t value, int16_t* hundreds, int16_t* tens, int16_t* ones);
 void SplitDigits4Short(int16_t value, int16_t* thousands, int16_t* hundreds, int16_t* tens,
@@ -172,8 +173,8 @@ double GetVertexAngle(double x1, double y1, double x2, double y2, double x3, dou
 
 // P turned about C by the pair (cosine, sine), which need not be a unit
 // vector (it scales as well).
-void RotateAround(double cx, double cy, double px, double py, double cosine, double sine,
-                  double* x, double* y);
+void RotateAround(double cx, double cy, double px, double py, double cosine, double sine, double* x,
+                  double* y);
 void RotateAroundByAngle(double cx, double cy, double px, double py, double angle, double* x,
                          double* y);
 // In integers: (dx·cos - dy·sin) / denominator etc., truncating; 0 when the
@@ -182,12 +183,12 @@ int RotateAroundInt(int32_t cx, int32_t cy, int32_t px, int32_t py, int32_t cosi
                     int32_t denominator, int32_t* x, int32_t* y);
 void ScaleAfterRotate(double x0, double y0, double px, double py, double angle, double sx,
                       double sy, double* x, double* y);
-void ScaleAfterRotateUniform(double x0, double y0, double px, double py, double angle,
-                             double scale, double* x, double* y);
+void ScaleAfterRotateUniform(double x0, double y0, double px, double py, double angle, double scale,
+                             double* x, double* y);
 void RotateAfterScale(double x0, double y0, double px, double py, double sx, double sy,
                       double angle, double* x, double* y);
-void RotateAfterScaleUniform(double x0, double y0, double px, double py, double scale,
-                             double angle, double* x, double* y);
+void RotateAfterScaleUniform(double x0, double y0, double px, double py, double scale, double angle,
+                             double* x, double* y);
 int ProjectPerspective(double x, double y, double z, double f, double* outX, double* outY);
 int ProjectFromEye(double x, double y, double z, double d, double* outX, double* outY);
 

@@ -16,7 +16,8 @@ std::string NumberedFilePath(const std::string& folder, const char* format, int 
   // Filled in directly for the numbers 0 to 99: this runs for every
   // prefecture of every match.
   const char* field = format;
-  while (*field != '\0' && !(field[0] == '%' && field[1] == '0' && field[2] == '2' && field[3] == 'd'))
+  while (*field != '\0' &&
+         !(field[0] == '%' && field[1] == '0' && field[2] == '2' && field[3] == 'd'))
     ++field;
   if (*field == '\0') field = nullptr;
   if (field != nullptr && number >= 0 && number <= 99) {

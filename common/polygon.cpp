@@ -223,8 +223,8 @@ int CPolygon::CrossesSegment(double x1, double y1, double x2, double y2) const {
   return 0;
 }
 
-int CPolygon::FindBoundaryCrossing(double ax, double ay, double bx, double by, double* x,
-                                   double* y, double* distance) const {
+int CPolygon::FindBoundaryCrossing(double ax, double ay, double bx, double by, double* x, double* y,
+                                   double* distance) const {
   const uint32_t count = GetCount();
   if (count <= 2) return 0;
   if (IsPointOnBoundary(bx, by, kTol)) {

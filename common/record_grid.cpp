@@ -55,12 +55,20 @@ int CRecordGrid::SetTyped(uint32_t c, uint32_t r, T value) {
   return SetAt(c, r, &value);
 }
 
-int CRecordGrid::GetShort(uint32_t c, uint32_t r, int16_t* out) const { return GetTyped(c, r, out); }
-int CRecordGrid::GetUShort(uint32_t c, uint32_t r, uint16_t* out) const { return GetTyped(c, r, out); }
+int CRecordGrid::GetShort(uint32_t c, uint32_t r, int16_t* out) const {
+  return GetTyped(c, r, out);
+}
+int CRecordGrid::GetUShort(uint32_t c, uint32_t r, uint16_t* out) const {
+  return GetTyped(c, r, out);
+}
 int CRecordGrid::GetInt(uint32_t c, uint32_t r, int32_t* out) const { return GetTyped(c, r, out); }
 int CRecordGrid::GetLong(uint32_t c, uint32_t r, int32_t* out) const { return GetTyped(c, r, out); }
-int CRecordGrid::GetDword(uint32_t c, uint32_t r, uint32_t* out) const { return GetTyped(c, r, out); }
-int CRecordGrid::GetDouble(uint32_t c, uint32_t r, double* out) const { return GetTyped(c, r, out); }
+int CRecordGrid::GetDword(uint32_t c, uint32_t r, uint32_t* out) const {
+  return GetTyped(c, r, out);
+}
+int CRecordGrid::GetDouble(uint32_t c, uint32_t r, double* out) const {
+  return GetTyped(c, r, out);
+}
 int CRecordGrid::SetShort(uint32_t c, uint32_t r, int16_t value) { return SetTyped(c, r, value); }
 int CRecordGrid::SetUShort(uint32_t c, uint32_t r, uint16_t value) { return SetTyped(c, r, value); }
 int CRecordGrid::SetInt(uint32_t c, uint32_t r, int32_t value) { return SetTyped(c, r, value); }

@@ -244,7 +244,9 @@ int CScpySEX2::GetDouble(int n, double* out) {
   return 1;
 }
 
-int CScpySEX2::GetInt(int n, int32_t* out) { return ReadSigned(n, INT32_MIN, INT32_MAX, out) ? 1 : 0; }
+int CScpySEX2::GetInt(int n, int32_t* out) {
+  return ReadSigned(n, INT32_MIN, INT32_MAX, out) ? 1 : 0;
+}
 
 int CScpySEX2::GetShort(int n, int16_t* out) {
   int32_t v = 0;
@@ -253,7 +255,9 @@ int CScpySEX2::GetShort(int n, int16_t* out) {
   return 1;
 }
 
-int CScpySEX2::GetUnsigned(int n, uint32_t* out) { return ReadUnsigned(n, UINT32_MAX, out) ? 1 : 0; }
+int CScpySEX2::GetUnsigned(int n, uint32_t* out) {
+  return ReadUnsigned(n, UINT32_MAX, out) ? 1 : 0;
+}
 
 int CScpySEX2::GetUShort(int n, uint16_t* out) {
   uint32_t v = 0;

@@ -425,7 +425,8 @@ int FindSubstring(const char* pattern, const char* text) {
   const char* last = pattern;
   for (const char* p = pattern; *p; p += CharLen(p)) last = p;
   const unsigned char lastByte = static_cast<unsigned char>(*last);
-  const bool loneLead = last[1] == '\0' && ((lastByte >= 0x81 && lastByte <= 0x9F) || lastByte >= 0xE0);
+  const bool loneLead =
+      last[1] == '\0' && ((lastByte >= 0x81 && lastByte <= 0x9F) || lastByte >= 0xE0);
   if (!loneLead) {
     const char first = pattern[0];
     for (const char* start = text; *start; start += CharLen(start)) {
@@ -480,7 +481,8 @@ int FindCharIndex(const char* pattern, const char* text) {
 int FindPrefixOf(const char* pattern, const char* text, int n) {
   if (!pattern || !text || n < 1) return 0;
   const std::size_t len = std::strlen(pattern);
-  const std::string prefix(pattern, static_cast<std::size_t>(n) < len ? static_cast<std::size_t>(n) : len);
+  const std::string prefix(pattern,
+                           static_cast<std::size_t>(n) < len ? static_cast<std::size_t>(n) : len);
   return FindSubstring(prefix.c_str(), text);
 }
 
@@ -646,7 +648,8 @@ char* DropFirstWords(char* text, int n) {
 }
 
 char* ReplaceWord(char* text, int n, const char* newWord) {
-  if (!text || !newWord || std::strlen(text) >= static_cast<std::size_t>(kWordWorkArea)) return text;
+  if (!text || !newWord || std::strlen(text) >= static_cast<std::size_t>(kWordWorkArea))
+    return text;
   int s = 0, e = 0;
   if (!FindWord(text, n, &s, &e)) return text;
   std::string r(text, static_cast<std::size_t>(s));
@@ -736,7 +739,8 @@ char* TrimTrailingPattern(const char* pattern, char* text) {
   std::size_t len = std::strlen(text);
   // Character starts, found by walking forward.
   std::vector<bool> isStart(len + 1, false);
-  for (const char* p = text; *p; p += CharLen(p)) isStart[static_cast<std::size_t>(p - text)] = true;
+  for (const char* p = text; *p; p += CharLen(p))
+    isStart[static_cast<std::size_t>(p - text)] = true;
   while (len > pl && isStart[len - pl] && std::memcmp(text + len - pl, pattern, pl) == 0) len -= pl;
   text[len] = '\0';
   return text;
@@ -1029,7 +1033,8 @@ char* ReplaceByRows(char* text, int rowCount, RowFn row) {
 }
 
 std::string TextField(const void* table, int row, int field) {
-  const char* p = static_cast<const char*>(table) + static_cast<std::size_t>(row) * kTextTableRowSize +
+  const char* p = static_cast<const char*>(table) +
+                  static_cast<std::size_t>(row) * kTextTableRowSize +
                   static_cast<std::size_t>(field) * kTextTableFieldSize;
   std::size_t n = 0;
   while (n < static_cast<std::size_t>(kTextTableFieldSize) && p[n] != '\0') ++n;

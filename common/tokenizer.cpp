@@ -223,7 +223,8 @@ bool CTokenizer::Splice(int from, int to, const char* insert, int insertLength) 
   char result[kTextSize];
   std::memcpy(result, text_, static_cast<std::size_t>(from));
   std::memcpy(result + from, insert, static_cast<std::size_t>(insertLength));
-  std::memcpy(result + from + insertLength, text_ + to, static_cast<std::size_t>(textLength_ - to) + 1);
+  std::memcpy(result + from + insertLength, text_ + to,
+              static_cast<std::size_t>(textLength_ - to) + 1);
   std::memcpy(text_, result, static_cast<std::size_t>(newLength) + 1);
   textLength_ = newLength;
   return true;
@@ -304,8 +305,7 @@ int CTokenizer::InsertField(int n, const char* text) {
     char piece[kTextSize + kMaxDelimiter];
     std::memcpy(piece, text, length);
     std::memcpy(piece + length, delimiter_, static_cast<std::size_t>(delimiterLength_));
-    if (!Splice(fieldStart_[n], fieldStart_[n], piece,
-                static_cast<int>(length) + delimiterLength_))
+    if (!Splice(fieldStart_[n], fieldStart_[n], piece, static_cast<int>(length) + delimiterLength_))
       return 0;
     return SeekField(n);
   }

@@ -18,57 +18,49 @@ using sjis_internal::CharLen;
 // The full-width forms are the code page's own: "－" is 0x817C, "￥" 0x818F,
 // "￣" 0x8150, "”" 0x8168 and "’" 0x8166.
 const char* const AsciiWidthTable[95][2] = {
-    {" ", "　"}, {"+", "＋"}, {"-", "－"}, {"*", "＊"}, {"/", "／"}, {"=", "＝"},
-    {">", "＞"}, {"<", "＜"}, {"&", "＆"}, {"|", "｜"}, {"!", "！"}, {"\"", "”"},
-    {"#", "＃"}, {"$", "＄"}, {"%", "％"}, {"(", "（"}, {")", "）"}, {"^", "＾"},
-    {"\\", "￥"}, {"?", "？"}, {",", "，"}, {"､", "、"}, {".", "．"}, {"'", "’"},
-    {":", "："}, {";", "；"}, {"@", "＠"}, {"[", "［"}, {"]", "］"}, {"_", "＿"},
-    {"{", "｛"}, {"}", "｝"}, {"~", "￣"}, {"0", "０"}, {"1", "１"}, {"2", "２"},
-    {"3", "３"}, {"4", "４"}, {"5", "５"}, {"6", "６"}, {"7", "７"}, {"8", "８"},
-    {"9", "９"}, {"A", "Ａ"}, {"B", "Ｂ"}, {"C", "Ｃ"}, {"D", "Ｄ"}, {"E", "Ｅ"},
-    {"F", "Ｆ"}, {"G", "Ｇ"}, {"H", "Ｈ"}, {"I", "Ｉ"}, {"J", "Ｊ"}, {"K", "Ｋ"},
-    {"L", "Ｌ"}, {"M", "Ｍ"}, {"N", "Ｎ"}, {"O", "Ｏ"}, {"P", "Ｐ"}, {"Q", "Ｑ"},
-    {"R", "Ｒ"}, {"S", "Ｓ"}, {"T", "Ｔ"}, {"U", "Ｕ"}, {"V", "Ｖ"}, {"W", "Ｗ"},
-    {"X", "Ｘ"}, {"Y", "Ｙ"}, {"Z", "Ｚ"}, {"a", "ａ"}, {"b", "ｂ"}, {"c", "ｃ"},
-    {"d", "ｄ"}, {"e", "ｅ"}, {"f", "ｆ"}, {"g", "ｇ"}, {"h", "ｈ"}, {"i", "ｉ"},
-    {"j", "ｊ"}, {"k", "ｋ"}, {"l", "ｌ"}, {"m", "ｍ"}, {"n", "ｎ"}, {"o", "ｏ"},
-    {"p", "ｐ"}, {"q", "ｑ"}, {"r", "ｒ"}, {"s", "ｓ"}, {"t", "ｔ"}, {"u", "ｕ"},
-    {"v", "ｖ"}, {"w", "ｗ"}, {"x", "ｘ"}, {"y", "ｙ"}, {"z", "ｚ"},
+    {" ", "　"}, {"+", "＋"}, {"-", "－"}, {"*", "＊"}, {"/", "／"},  {"=", "＝"}, {">", "＞"},
+    {"<", "＜"}, {"&", "＆"}, {"|", "｜"}, {"!", "！"}, {"\"", "”"},  {"#", "＃"}, {"$", "＄"},
+    {"%", "％"}, {"(", "（"}, {")", "）"}, {"^", "＾"}, {"\\", "￥"}, {"?", "？"}, {",", "，"},
+    {"､", "、"}, {".", "．"}, {"'", "’"},  {":", "："}, {";", "；"},  {"@", "＠"}, {"[", "［"},
+    {"]", "］"}, {"_", "＿"}, {"{", "｛"}, {"}", "｝"}, {"~", "￣"},  {"0", "０"}, {"1", "１"},
+    {"2", "２"}, {"3", "３"}, {"4", "４"}, {"5", "５"}, {"6", "６"},  {"7", "７"}, {"8", "８"},
+    {"9", "９"}, {"A", "Ａ"}, {"B", "Ｂ"}, {"C", "Ｃ"}, {"D", "Ｄ"},  {"E", "Ｅ"}, {"F", "Ｆ"},
+    {"G", "Ｇ"}, {"H", "Ｈ"}, {"I", "Ｉ"}, {"J", "Ｊ"}, {"K", "Ｋ"},  {"L", "Ｌ"}, {"M", "Ｍ"},
+    {"N", "Ｎ"}, {"O", "Ｏ"}, {"P", "Ｐ"}, {"Q", "Ｑ"}, {"R", "Ｒ"},  {"S", "Ｓ"}, {"T", "Ｔ"},
+    {"U", "Ｕ"}, {"V", "Ｖ"}, {"W", "Ｗ"}, {"X", "Ｘ"}, {"Y", "Ｙ"},  {"Z", "Ｚ"}, {"a", "ａ"},
+    {"b", "ｂ"}, {"c", "ｃ"}, {"d", "ｄ"}, {"e", "ｅ"}, {"f", "ｆ"},  {"g", "ｇ"}, {"h", "ｈ"},
+    {"i", "ｉ"}, {"j", "ｊ"}, {"k", "ｋ"}, {"l", "ｌ"}, {"m", "ｍ"},  {"n", "ｎ"}, {"o", "ｏ"},
+    {"p", "ｐ"}, {"q", "ｑ"}, {"r", "ｒ"}, {"s", "ｓ"}, {"t", "ｔ"},  {"u", "ｕ"}, {"v", "ｖ"},
+    {"w", "ｗ"}, {"x", "ｘ"}, {"y", "ｙ"}, {"z", "ｚ"},
 };
 
 // Two-byte half-width forms come before the one-byte forms they begin with.
 const char* const KanaWidthTable[83][2] = {
-    {"ｶﾞ", "ガ"}, {"ｷﾞ", "ギ"}, {"ｸﾞ", "グ"}, {"ｹﾞ", "ゲ"}, {"ｺﾞ", "ゴ"},
-    {"ｻﾞ", "ザ"}, {"ｼﾞ", "ジ"}, {"ｽﾞ", "ズ"}, {"ｾﾞ", "ゼ"}, {"ｿﾞ", "ゾ"},
-    {"ﾀﾞ", "ダ"}, {"ﾁﾞ", "ヂ"}, {"ﾂﾞ", "ヅ"}, {"ﾃﾞ", "デ"}, {"ﾄﾞ", "ド"},
-    {"ﾊﾞ", "バ"}, {"ﾋﾞ", "ビ"}, {"ﾌﾞ", "ブ"}, {"ﾍﾞ", "ベ"}, {"ﾎﾞ", "ボ"},
-    {"ﾊﾟ", "パ"}, {"ﾋﾟ", "ピ"}, {"ﾌﾟ", "プ"}, {"ﾍﾟ", "ペ"}, {"ﾎﾟ", "ポ"},
-    {"ｳﾞ", "ヴ"},
-    {"ｧ", "ァ"}, {"ｱ", "ア"}, {"ｨ", "ィ"}, {"ｲ", "イ"}, {"ｩ", "ゥ"}, {"ｳ", "ウ"},
-    {"ｪ", "ェ"}, {"ｴ", "エ"}, {"ｫ", "ォ"}, {"ｵ", "オ"},
-    {"ｶ", "カ"}, {"ｷ", "キ"}, {"ｸ", "ク"}, {"ｹ", "ケ"}, {"ｺ", "コ"},
-    {"ｻ", "サ"}, {"ｼ", "シ"}, {"ｽ", "ス"}, {"ｾ", "セ"}, {"ｿ", "ソ"},
-    {"ﾀ", "タ"}, {"ﾁ", "チ"}, {"ｯ", "ッ"}, {"ﾂ", "ツ"}, {"ﾃ", "テ"}, {"ﾄ", "ト"},
-    {"ﾅ", "ナ"}, {"ﾆ", "ニ"}, {"ﾇ", "ヌ"}, {"ﾈ", "ネ"}, {"ﾉ", "ノ"},
-    {"ﾊ", "ハ"}, {"ﾋ", "ヒ"}, {"ﾌ", "フ"}, {"ﾍ", "ヘ"}, {"ﾎ", "ホ"},
-    {"ﾏ", "マ"}, {"ﾐ", "ミ"}, {"ﾑ", "ム"}, {"ﾒ", "メ"}, {"ﾓ", "モ"},
-    {"ｬ", "ャ"}, {"ﾔ", "ヤ"}, {"ｭ", "ュ"}, {"ﾕ", "ユ"}, {"ｮ", "ョ"}, {"ﾖ", "ヨ"},
-    {"ﾗ", "ラ"}, {"ﾘ", "リ"}, {"ﾙ", "ル"}, {"ﾚ", "レ"}, {"ﾛ", "ロ"},
-    {"ﾜ", "ワ"}, {"ｦ", "ヲ"}, {"ﾝ", "ン"},
-    {"ｰ", "ー"}, {"-", "－"},
+    {"ｶﾞ", "ガ"}, {"ｷﾞ", "ギ"}, {"ｸﾞ", "グ"}, {"ｹﾞ", "ゲ"}, {"ｺﾞ", "ゴ"}, {"ｻﾞ", "ザ"},
+    {"ｼﾞ", "ジ"}, {"ｽﾞ", "ズ"}, {"ｾﾞ", "ゼ"}, {"ｿﾞ", "ゾ"}, {"ﾀﾞ", "ダ"}, {"ﾁﾞ", "ヂ"},
+    {"ﾂﾞ", "ヅ"}, {"ﾃﾞ", "デ"}, {"ﾄﾞ", "ド"}, {"ﾊﾞ", "バ"}, {"ﾋﾞ", "ビ"}, {"ﾌﾞ", "ブ"},
+    {"ﾍﾞ", "ベ"}, {"ﾎﾞ", "ボ"}, {"ﾊﾟ", "パ"}, {"ﾋﾟ", "ピ"}, {"ﾌﾟ", "プ"}, {"ﾍﾟ", "ペ"},
+    {"ﾎﾟ", "ポ"}, {"ｳﾞ", "ヴ"}, {"ｧ", "ァ"},  {"ｱ", "ア"},  {"ｨ", "ィ"},  {"ｲ", "イ"},
+    {"ｩ", "ゥ"},  {"ｳ", "ウ"},  {"ｪ", "ェ"},  {"ｴ", "エ"},  {"ｫ", "ォ"},  {"ｵ", "オ"},
+    {"ｶ", "カ"},  {"ｷ", "キ"},  {"ｸ", "ク"},  {"ｹ", "ケ"},  {"ｺ", "コ"},  {"ｻ", "サ"},
+    {"ｼ", "シ"},  {"ｽ", "ス"},  {"ｾ", "セ"},  {"ｿ", "ソ"},  {"ﾀ", "タ"},  {"ﾁ", "チ"},
+    {"ｯ", "ッ"},  {"ﾂ", "ツ"},  {"ﾃ", "テ"},  {"ﾄ", "ト"},  {"ﾅ", "ナ"},  {"ﾆ", "ニ"},
+    {"ﾇ", "ヌ"},  {"ﾈ", "ネ"},  {"ﾉ", "ノ"},  {"ﾊ", "ハ"},  {"ﾋ", "ヒ"},  {"ﾌ", "フ"},
+    {"ﾍ", "ヘ"},  {"ﾎ", "ホ"},  {"ﾏ", "マ"},  {"ﾐ", "ミ"},  {"ﾑ", "ム"},  {"ﾒ", "メ"},
+    {"ﾓ", "モ"},  {"ｬ", "ャ"},  {"ﾔ", "ヤ"},  {"ｭ", "ュ"},  {"ﾕ", "ユ"},  {"ｮ", "ョ"},
+    {"ﾖ", "ヨ"},  {"ﾗ", "ラ"},  {"ﾘ", "リ"},  {"ﾙ", "ル"},  {"ﾚ", "レ"},  {"ﾛ", "ロ"},
+    {"ﾜ", "ワ"},  {"ｦ", "ヲ"},  {"ﾝ", "ン"},  {"ｰ", "ー"},  {"-", "－"},
 };
 
 const char* const LetterWidthTable[52][2] = {
-    {"A", "Ａ"}, {"B", "Ｂ"}, {"C", "Ｃ"}, {"D", "Ｄ"}, {"E", "Ｅ"}, {"F", "Ｆ"},
-    {"G", "Ｇ"}, {"H", "Ｈ"}, {"I", "Ｉ"}, {"J", "Ｊ"}, {"K", "Ｋ"}, {"L", "Ｌ"},
-    {"M", "Ｍ"}, {"N", "Ｎ"}, {"O", "Ｏ"}, {"P", "Ｐ"}, {"Q", "Ｑ"}, {"R", "Ｒ"},
-    {"S", "Ｓ"}, {"T", "Ｔ"}, {"U", "Ｕ"}, {"V", "Ｖ"}, {"W", "Ｗ"}, {"X", "Ｘ"},
-    {"Y", "Ｙ"}, {"Z", "Ｚ"},
-    {"a", "ａ"}, {"b", "ｂ"}, {"c", "ｃ"}, {"d", "ｄ"}, {"e", "ｅ"}, {"f", "ｆ"},
-    {"g", "ｇ"}, {"h", "ｈ"}, {"i", "ｉ"}, {"j", "ｊ"}, {"k", "ｋ"}, {"l", "ｌ"},
-    {"m", "ｍ"}, {"n", "ｎ"}, {"o", "ｏ"}, {"p", "ｐ"}, {"q", "ｑ"}, {"r", "ｒ"},
-    {"s", "ｓ"}, {"t", "ｔ"}, {"u", "ｕ"}, {"v", "ｖ"}, {"w", "ｗ"}, {"x", "ｘ"},
-    {"y", "ｙ"}, {"z", "ｚ"},
+    {"A", "Ａ"}, {"B", "Ｂ"}, {"C", "Ｃ"}, {"D", "Ｄ"}, {"E", "Ｅ"}, {"F", "Ｆ"}, {"G", "Ｇ"},
+    {"H", "Ｈ"}, {"I", "Ｉ"}, {"J", "Ｊ"}, {"K", "Ｋ"}, {"L", "Ｌ"}, {"M", "Ｍ"}, {"N", "Ｎ"},
+    {"O", "Ｏ"}, {"P", "Ｐ"}, {"Q", "Ｑ"}, {"R", "Ｒ"}, {"S", "Ｓ"}, {"T", "Ｔ"}, {"U", "Ｕ"},
+    {"V", "Ｖ"}, {"W", "Ｗ"}, {"X", "Ｘ"}, {"Y", "Ｙ"}, {"Z", "Ｚ"}, {"a", "ａ"}, {"b", "ｂ"},
+    {"c", "ｃ"}, {"d", "ｄ"}, {"e", "ｅ"}, {"f", "ｆ"}, {"g", "ｇ"}, {"h", "ｈ"}, {"i", "ｉ"},
+    {"j", "ｊ"}, {"k", "ｋ"}, {"l", "ｌ"}, {"m", "ｍ"}, {"n", "ｎ"}, {"o", "ｏ"}, {"p", "ｐ"},
+    {"q", "ｑ"}, {"r", "ｒ"}, {"s", "ｓ"}, {"t", "ｔ"}, {"u", "ｕ"}, {"v", "ｖ"}, {"w", "ｗ"},
+    {"x", "ｘ"}, {"y", "ｙ"}, {"z", "ｚ"},
 };
 
 const HalfKanaHiraganaRow HalfKanaHiraganaTable[80] = {
@@ -77,17 +69,17 @@ const HalfKanaHiraganaRow HalfKanaHiraganaTable[80] = {
     {"ﾀﾞ", "だ", 1}, {"ﾁﾞ", "ぢ", 1}, {"ﾂﾞ", "づ", 1}, {"ﾃﾞ", "で", 1}, {"ﾄﾞ", "ど", 1},
     {"ﾊﾞ", "ば", 1}, {"ﾊﾟ", "ぱ", 1}, {"ﾋﾞ", "び", 1}, {"ﾋﾟ", "ぴ", 1}, {"ﾌﾞ", "ぶ", 1},
     {"ﾌﾟ", "ぷ", 1}, {"ﾍﾞ", "べ", 1}, {"ﾍﾟ", "ぺ", 1}, {"ﾎﾞ", "ぼ", 1}, {"ﾎﾟ", "ぽ", 1},
-    {"ｧ", "ぁ", 1}, {"ｱ", "あ", 1}, {"ｨ", "ぃ", 1}, {"ｲ", "い", 1}, {"ｩ", "ぅ", 1},
-    {"ｳ", "う", 1}, {"ｪ", "ぇ", 1}, {"ｴ", "え", 1}, {"ｫ", "ぉ", 1}, {"ｵ", "お", 1},
-    {"ｶ", "か", 1}, {"ｷ", "き", 1}, {"ｸ", "く", 1}, {"ｹ", "け", 1}, {"ｺ", "こ", 1},
-    {"ｻ", "さ", 1}, {"ｼ", "し", 1}, {"ｽ", "す", 1}, {"ｾ", "せ", 1}, {"ｿ", "そ", 1},
-    {"ﾀ", "た", 1}, {"ﾁ", "ち", 1}, {"ｯ", "っ", 1}, {"ﾂ", "つ", 1}, {"ﾃ", "て", 1},
-    {"ﾄ", "と", 1}, {"ﾅ", "な", 1}, {"ﾆ", "に", 1}, {"ﾇ", "ぬ", 1}, {"ﾈ", "ね", 1},
-    {"ﾉ", "の", 1}, {"ﾊ", "は", 1}, {"ﾋ", "ひ", 1}, {"ﾌ", "ふ", 1}, {"ﾍ", "へ", 1},
-    {"ﾎ", "ほ", 1}, {"ﾏ", "ま", 1}, {"ﾐ", "み", 1}, {"ﾑ", "む", 1}, {"ﾒ", "め", 1},
-    {"ﾓ", "も", 1}, {"ｬ", "ゃ", 1}, {"ﾔ", "や", 1}, {"ｭ", "ゅ", 1}, {"ﾕ", "ゆ", 1},
-    {"ｮ", "ょ", 1}, {"ﾖ", "よ", 1}, {"ﾗ", "ら", 1}, {"ﾘ", "り", 1}, {"ﾙ", "る", 1},
-    {"ﾚ", "れ", 1}, {"ﾛ", "ろ", 1}, {"ﾜ", "わ", 1}, {"ｦ", "を", 1}, {"ﾝ", "ん", 1},
+    {"ｧ", "ぁ", 1},  {"ｱ", "あ", 1},  {"ｨ", "ぃ", 1},  {"ｲ", "い", 1},  {"ｩ", "ぅ", 1},
+    {"ｳ", "う", 1},  {"ｪ", "ぇ", 1},  {"ｴ", "え", 1},  {"ｫ", "ぉ", 1},  {"ｵ", "お", 1},
+    {"ｶ", "か", 1},  {"ｷ", "き", 1},  {"ｸ", "く", 1},  {"ｹ", "け", 1},  {"ｺ", "こ", 1},
+    {"ｻ", "さ", 1},  {"ｼ", "し", 1},  {"ｽ", "す", 1},  {"ｾ", "せ", 1},  {"ｿ", "そ", 1},
+    {"ﾀ", "た", 1},  {"ﾁ", "ち", 1},  {"ｯ", "っ", 1},  {"ﾂ", "つ", 1},  {"ﾃ", "て", 1},
+    {"ﾄ", "と", 1},  {"ﾅ", "な", 1},  {"ﾆ", "に", 1},  {"ﾇ", "ぬ", 1},  {"ﾈ", "ね", 1},
+    {"ﾉ", "の", 1},  {"ﾊ", "は", 1},  {"ﾋ", "ひ", 1},  {"ﾌ", "ふ", 1},  {"ﾍ", "へ", 1},
+    {"ﾎ", "ほ", 1},  {"ﾏ", "ま", 1},  {"ﾐ", "み", 1},  {"ﾑ", "む", 1},  {"ﾒ", "め", 1},
+    {"ﾓ", "も", 1},  {"ｬ", "ゃ", 1},  {"ﾔ", "や", 1},  {"ｭ", "ゅ", 1},  {"ﾕ", "ゆ", 1},
+    {"ｮ", "ょ", 1},  {"ﾖ", "よ", 1},  {"ﾗ", "ら", 1},  {"ﾘ", "り", 1},  {"ﾙ", "る", 1},
+    {"ﾚ", "れ", 1},  {"ﾛ", "ろ", 1},  {"ﾜ", "わ", 1},  {"ｦ", "を", 1},  {"ﾝ", "ん", 1},
 };
 
 const HalfKanaHiraganaRow* GetHalfKanaHiraganaTable() { return HalfKanaHiraganaTable; }
@@ -118,17 +110,17 @@ const unsigned char KatakanaOrderTable[84] = {
 
 namespace {
 
-constexpr unsigned char kVoicedMark = 0xDE;      // ﾞ
-constexpr unsigned char kSemiVoicedMark = 0xDF;  // ﾟ
-constexpr uint16_t kFirstKatakana = 0x8340;      // ァ
+constexpr unsigned char kVoicedMark = 0xDE;        // ﾞ
+constexpr unsigned char kSemiVoicedMark = 0xDF;    // ﾟ
+constexpr uint16_t kFirstKatakana = 0x8340;        // ァ
 constexpr uint16_t kLastKatakanaInTable = 0x8393;  // ン
 
 // Full-width forms of the single-byte signs, by byte range.
 constexpr char kSymbols20[] = "　！”＃＄％＆’（）＊＋，－．／";  // 0x20-0x2F
 constexpr char kSymbols3A[] = "：；＜＝＞？＠";                  // 0x3A-0x40
 constexpr char kSymbols5B[] = "［￥］＾＿‘";                     // 0x5B-0x60
-constexpr char kSymbols7B[] = "｛｜｝～";                         // 0x7B-0x7E
-constexpr char kSymbolsA1[] = "。「」、";                         // 0xA1-0xA4
+constexpr char kSymbols7B[] = "｛｜｝～";                        // 0x7B-0x7E
+constexpr char kSymbolsA1[] = "。「」、";                        // 0xA1-0xA4
 static_assert(sizeof kSymbols20 == 2 * 16 + 1 && sizeof kSymbols3A == 2 * 7 + 1 &&
                   sizeof kSymbols5B == 2 * 6 + 1 && sizeof kSymbols7B == 2 * 4 + 1 &&
                   sizeof kSymbolsA1 == 2 * 4 + 1,
@@ -143,8 +135,8 @@ constexpr SymbolRange kSymbolRanges[] = {
     {0x20, 0x2F, kSymbols20}, {0x3A, 0x40, kSymbols3A}, {0x5B, 0x60, kSymbols5B},
     {0x7B, 0x7E, kSymbols7B}, {0xA1, 0xA4, kSymbolsA1},
 };
-constexpr uint16_t kLongVowelFull = 0x815B;  // ー
-constexpr uint16_t kVoicedMarkFull = 0x814A;  // ゛
+constexpr uint16_t kLongVowelFull = 0x815B;       // ー
+constexpr uint16_t kVoicedMarkFull = 0x814A;      // ゛
 constexpr uint16_t kSemiVoicedMarkFull = 0x814B;  // ゜
 
 inline uint16_t CodeAt(const char* forms, int index) {
@@ -345,7 +337,8 @@ std::string UpperLargeOf(const char* text) {
     if (IsDoubleByteCode(c))
       return SmallHiraganaCodeToLarge(SmallKatakanaCodeToLarge(FullWidthLowerToUpperCode(c)));
     if (!IsSingleByteCode(c)) return c;  // kana with its mark
-    const unsigned char b = SmallHalfKanaToLargeByte(ToUpperCharByte(static_cast<unsigned char>(c >> 8)));
+    const unsigned char b =
+        SmallHalfKanaToLargeByte(ToUpperCharByte(static_cast<unsigned char>(c >> 8)));
     return static_cast<uint16_t>(b << 8);
   });
 }
@@ -355,7 +348,8 @@ std::string LowerSmallOf(const char* text) {
     if (IsDoubleByteCode(c))
       return LargeHiraganaCodeToSmall(LargeKatakanaCodeToSmall(FullWidthUpperToLowerCode(c)));
     if (!IsSingleByteCode(c)) return c;  // kana with its mark
-    const unsigned char b = LargeHalfKanaToSmallByte(ToLowerByte(static_cast<unsigned char>(c >> 8)));
+    const unsigned char b =
+        LargeHalfKanaToSmallByte(ToLowerByte(static_cast<unsigned char>(c >> 8)));
     return static_cast<uint16_t>(b << 8);
   });
 }
@@ -388,12 +382,16 @@ char* ToFullWidthAsciiKana(char* text, std::size_t textSize) {
 char* ToHalfWidthAsciiKana(char* text) {
   return ConvertByTables(text, 0, Direction::kFullToHalf, kAscii, kKana);
 }
-char* ToHalfWidthAscii(char* text) { return ConvertByTables(text, 0, Direction::kFullToHalf, kAscii); }
+char* ToHalfWidthAscii(char* text) {
+  return ConvertByTables(text, 0, Direction::kFullToHalf, kAscii);
+}
 char* ToFullWidthKana(char* text) { return ToFullWidthKana(text, 0); }
 char* ToFullWidthKana(char* text, std::size_t textSize) {
   return ConvertByTables(text, textSize, Direction::kHalfToFull, kKana);
 }
-char* ToHalfWidthKana(char* text) { return ConvertByTables(text, 0, Direction::kFullToHalf, kKana); }
+char* ToHalfWidthKana(char* text) {
+  return ConvertByTables(text, 0, Direction::kFullToHalf, kKana);
+}
 char* ToFullWidthLetters(char* text) { return ToFullWidthLetters(text, 0); }
 char* ToFullWidthLetters(char* text, std::size_t textSize) {
   return ConvertByTables(text, textSize, Direction::kHalfToFull, kLetters);
@@ -549,12 +547,14 @@ unsigned char LargeHalfKanaToSmallByte(unsigned char b) {
 
 uint16_t SmallHalfKanaCodeToLarge(uint16_t code) {
   if (!IsSingleByteCode(code)) return code;
-  return static_cast<uint16_t>(SmallHalfKanaToLargeByte(static_cast<unsigned char>(code >> 8)) << 8);
+  return static_cast<uint16_t>(SmallHalfKanaToLargeByte(static_cast<unsigned char>(code >> 8))
+                               << 8);
 }
 
 uint16_t LargeHalfKanaCodeToSmall(uint16_t code) {
   if (!IsSingleByteCode(code)) return code;
-  return static_cast<uint16_t>(LargeHalfKanaToSmallByte(static_cast<unsigned char>(code >> 8)) << 8);
+  return static_cast<uint16_t>(LargeHalfKanaToSmallByte(static_cast<unsigned char>(code >> 8))
+                               << 8);
 }
 
 // ---------------------------------------------------------------------------
@@ -663,13 +663,14 @@ uint16_t SymbolCodeToFullWidth(uint16_t code) {
 }
 
 uint16_t FullWidthKatakanaCodeToHalf(uint16_t code) {
-  if (code == kLongVowelFull) return 0xB000;  // ｰ
+  if (code == kLongVowelFull) return 0xB000;                               // ｰ
   if (code == 0x8394) return static_cast<uint16_t>(0xB300 | kVoicedMark);  // ヴ to ｳﾞ
   if (code < kFirstKatakana || code > kLastKatakanaInTable || code == 0x837F) return code;
   const int i = code - kFirstKatakana;
   const unsigned char e = KatakanaOrderTable[i];
   if (e == ' ') return code;
-  if (e == kVoicedMark) return static_cast<uint16_t>((KatakanaOrderTable[i - 1] << 8) | kVoicedMark);
+  if (e == kVoicedMark)
+    return static_cast<uint16_t>((KatakanaOrderTable[i - 1] << 8) | kVoicedMark);
   if (e == kSemiVoicedMark)
     return static_cast<uint16_t>((KatakanaOrderTable[i - 2] << 8) | kSemiVoicedMark);
   return static_cast<uint16_t>(e << 8);

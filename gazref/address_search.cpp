@@ -56,7 +56,6 @@ void SetUpContext(CAdrsContext* context, const std::string& folder, const Addres
 
 // ---- Listings ----
 
-
 int RunListing(ResultSink& out, const AddressListingQuery& a) {
   char* message = a.message;
   const bool byCode = a.byCode;
@@ -89,9 +88,9 @@ int RunListing(ResultSink& out, const AddressListingQuery& a) {
       SetUpContext(&context, folder, a.footers, a.defaultAzaMode, a.useChangeHistory);
       rows = byCode ? ListByCode(text.c_str(), folder.c_str(), &context, a.maxRows, a.interrupted,
                                  &level, message, 1, variant)
-                    : ListByNames(text.c_str(), folder.c_str(), &context,
-                                  &dictionaries.unification, &dictionaries.replacements,
-                                  a.maxRows, a.interrupted, &level, message, 1, variant);
+                    : ListByNames(text.c_str(), folder.c_str(), &context, &dictionaries.unification,
+                                  &dictionaries.replacements, a.maxRows, a.interrupted, &level,
+                                  message, 1, variant);
       if (rows < 0 || !out.Close(message)) {
         out.Discard();
         return 0;
@@ -130,8 +129,7 @@ int RunListing(ResultSink& out, const AddressListingQuery& a) {
 // The keyword search's work file "QVAD%02d.#W#" of a prefecture lives in
 // this process's own working folder under the temporary folder, so that
 // two processes searching at once never write into each other's file.
-bool NameWorkFileInProcessFolder(const char* /*tempFolder*/, int32_t prefecture,
-                                 std::string* out) {
+bool NameWorkFileInProcessFolder(const char* /*tempFolder*/, int32_t prefecture, std::string* out) {
   const std::string folder = AreaWorkFolder();
   return !folder.empty() && NameWorkFileByPrefecture(folder.c_str(), prefecture, out);
 }
@@ -154,7 +152,6 @@ class ProcessWorkFolderScope {
   std::string path_;
   bool made_ = false;
 };
-
 
 int RunKeywordSearch(ResultSink& out, const AddressKeywordQuery& a) {
   char* message = a.message;
@@ -209,7 +206,6 @@ int RunKeywordSearch(ResultSink& out, const AddressKeywordQuery& a) {
 }
 
 // ---- Address analysis ----
-
 
 int AnalyzeCore(CAdrsContext* context, const AddressAnalysisQuery& a) {
   char* message = a.message;

@@ -1,4 +1,3 @@
-#include "common/message_texts.h"
 #include "gazref/facility_candidates.h"
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 #include "common/field_split.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/numeric.h"
 #include "common/record_array.h"
 #include "common/sjis_text.h"
@@ -293,24 +293,24 @@ namespace {
 
 // The records that the selection mode's own index gives: the name or area
 // index (modes 1 and 2), the category tree (3), the grid (4).
-int CollectRawCandidates(CRecordList* raw, int mode, const std::string& base, const std::string& databasePath,
-                         const FacilityConditions& c, char* msg) {
+int CollectRawCandidates(CRecordList* raw, int mode, const std::string& base,
+                         const std::string& databasePath, const FacilityConditions& c, char* msg) {
   switch (mode) {
     case 1:
       return SearchNameIndexToList(raw, (base + kFacilityNameIndexFile).c_str(),
-                                     databasePath.c_str(), TextOrEmpty(c.name),
-                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
+                                   databasePath.c_str(), TextOrEmpty(c.name),
+                                   kNameIndexCharacterPair, kNameIndexAllWords, msg);
     case 2:
       return SearchNameIndexToList(raw, (base + kFacilityAreaIndexFile).c_str(),
-                                     databasePath.c_str(), TextOrEmpty(c.area),
-                                     kNameIndexCharacterPair, kNameIndexAllWords, msg);
+                                   databasePath.c_str(), TextOrEmpty(c.area),
+                                   kNameIndexCharacterPair, kNameIndexAllWords, msg);
     case 3:
       return CollectCategoryRecords(raw, (base + kFacilityCategoryTreeFile).c_str(),
-                                      TextOrEmpty(c.major), TextOrEmpty(c.middle),
-                                      TextOrEmpty(c.minor), msg);
+                                    TextOrEmpty(c.major), TextOrEmpty(c.middle),
+                                    TextOrEmpty(c.minor), msg);
     default:
-      return CollectRangeRecords(raw, (base + kFacilityGridIndexFile).c_str(),
-                                   databasePath.c_str(), c.latitude, c.longitude, c.radius, msg);
+      return CollectRangeRecords(raw, (base + kFacilityGridIndexFile).c_str(), databasePath.c_str(),
+                                 c.latitude, c.longitude, c.radius, msg);
   }
 }
 

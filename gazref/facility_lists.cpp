@@ -1,4 +1,3 @@
-#include "common/message_texts.h"
 #include "gazref/facility_lists.h"
 
 #include <cstring>
@@ -8,6 +7,7 @@
 #include "common/field_split.h"
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/path_util.h"
 #include "common/text_file_ops.h"
 #include "gazref/facility_candidates.h"
@@ -374,8 +374,8 @@ int ListAreas(CAdrsContext* output, const char* categoryText, const char* folder
 }
 
 int ListCategories(ResultSink&& out, const CategoryQuery& q) {
-  return RunSearchOnSink(std::move(out), kCategoryLabel, "条件にあてはまる分類はありません！", q.msg,
-                         [&](CAdrsContext* output) {
+  return RunSearchOnSink(std::move(out), kCategoryLabel, "条件にあてはまる分類はありません！",
+                         q.msg, [&](CAdrsContext* output) {
                            return ListCategories(output, q.categoryText, q.prefecture,
                                                  q.municipality, q.folder, q.maximum, q.overflow,
                                                  q.msg);
@@ -383,10 +383,9 @@ int ListCategories(ResultSink&& out, const CategoryQuery& q) {
 }
 
 int ListAreas(ResultSink&& out, const AreaQuery& q) {
-  return RunSearchOnSink(std::move(out), kAreaLabel,
-                         "条件にあてはまる都道府県市区町村名はありません！", q.msg,
-                         [&](CAdrsContext* output) {
-                           return ListAreas(output, q.categoryText, q.folder, q.maximum,
-                                            q.overflow, q.msg);
-                         });
+  return RunSearchOnSink(
+      std::move(out), kAreaLabel, "条件にあてはまる都道府県市区町村名はありません！", q.msg,
+      [&](CAdrsContext* output) {
+        return ListAreas(output, q.categoryText, q.folder, q.maximum, q.overflow, q.msg);
+      });
 }

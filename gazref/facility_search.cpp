@@ -1,4 +1,3 @@
-#include "common/message_texts.h"
 #include "gazref/facility_search.h"
 
 #include <cstring>
@@ -9,6 +8,7 @@
 #include "common/allocation_guard.h"
 #include "common/kanji_numeral.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_format.h"
 #include "common/record_array.h"
 #include "common/sjis_text.h"

@@ -143,7 +143,8 @@ std::vector<std::string> SplitRowFields(const std::string& row) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = row.find(',', start);
-    fields.push_back(row.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    fields.push_back(
+        row.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
@@ -156,9 +157,10 @@ std::vector<std::string> SplitRowFields(const std::string& row) {
 void CCandidateSet::Add(LevelCandidate candidate) {
   candidate.prefecture = prefecture_;
   for (const LevelCandidate& c : candidates_) {
-    if (c.prefecture == candidate.prefecture && c.kind == candidate.kind && c.key == candidate.key &&
-        c.childCount == candidate.childCount && c.placeCode == candidate.placeCode &&
-        c.blockText == candidate.blockText && c.row == candidate.row) {
+    if (c.prefecture == candidate.prefecture && c.kind == candidate.kind &&
+        c.key == candidate.key && c.childCount == candidate.childCount &&
+        c.placeCode == candidate.placeCode && c.blockText == candidate.blockText &&
+        c.row == candidate.row) {
       return;
     }
   }
@@ -226,8 +228,8 @@ std::string CLevelCollector::FormatRow() const {
   // The deepest name each level shows.
   auto shown = [&](Name n) -> const std::string& {
     static const std::string kEmpty;
-    const int32_t deepest = level_ <= 2 ? kCityReading
-                            : level_ == kLevelOaza ? kOazaReading
+    const int32_t deepest = level_ <= 2             ? kCityReading
+                            : level_ == kLevelOaza  ? kOazaReading
                             : level_ == kLevelChome ? kChomeReading
                             : level_ == kLevelBlock ? kBlock
                                                     : kLot;
@@ -357,15 +359,19 @@ int CLevelCollector::FillPlaceName(uint32_t record, bool chome, char* msg) {
   return 1;
 }
 
-int CLevelCollector::FillOaza(uint32_t record, char* msg) { return FillPlaceName(record, false, msg); }
+int CLevelCollector::FillOaza(uint32_t record, char* msg) {
+  return FillPlaceName(record, false, msg);
+}
 
-int CLevelCollector::FillChome(uint32_t record, char* msg) { return FillPlaceName(record, true, msg); }
+int CLevelCollector::FillChome(uint32_t record, char* msg) {
+  return FillPlaceName(record, true, msg);
+}
 
 // ---------------------------------------------------------------------------
 // Comparisons
 
-int CLevelCollector::MatchCityName(CEditText* text, const char* replaced,
-                                   const std::string& county, const std::string& city) const {
+int CLevelCollector::MatchCityName(CEditText* text, const char* replaced, const std::string& county,
+                                   const std::string& city) const {
   const char* current = text->GetText();
   if (!current || *current == '\0' || city.empty()) return 0;
   std::string candidates[2] = {county + city, city};
@@ -690,16 +696,17 @@ namespace {
 
 // The level, block text and lot text of a matched block line, built
 // without footers (level 0 when the line has none).
-bool MatchedLineParts(CAdrsEngine* engine, CAdrsContext* writer, const NumberMatch& match, int32_t* level,
-                      std::string* blockText, std::string* lotText, char* msg) {
+bool MatchedLineParts(CAdrsEngine* engine, CAdrsContext* writer, const NumberMatch& match,
+                      int32_t* level, std::string* blockText, std::string* lotText, char* msg) {
   std::string line;
   writer->SetFootersEnabled(0);
-  const int built = BuildMatchResultLine(engine, engine->GetDatabase(), writer, match.level, match.parent,
-                                         match.entry, &line, msg);
+  const int built = BuildMatchResultLine(engine, engine->GetDatabase(), writer, match.level,
+                                         match.parent, match.entry, &line, msg);
   writer->SetFootersEnabled(1);
   if (!built) return false;
   const std::vector<std::string> fields = SplitRowFields(line);
-  if (fields.size() < 14 || !ParseIntInRange(fields[13].c_str(), level, INT32_MIN, INT32_MAX)) *level = 0;
+  if (fields.size() < 14 || !ParseIntInRange(fields[13].c_str(), level, INT32_MIN, INT32_MAX))
+    *level = 0;
   *blockText = fields.size() >= 9 ? fields[7] : std::string();
   *lotText = fields.size() >= 9 ? fields[8] : std::string();
   return true;
@@ -727,8 +734,8 @@ int CLevelCollector::SearchBlocksAndLots(CEditText* text, const TixEntry& chome,
     return 0;
   }
   NumberMatch match;
-  const int r = engine_->MatchBlock(chome.childBase, chome.childCount, placeCode.c_str(), text,
-                                    &match, msg);
+  const int r =
+      engine_->MatchBlock(chome.childBase, chome.childCount, placeCode.c_str(), text, &match, msg);
   if (r < 0) return 0;
   if (r != 0 && r != 1) return 1;
   if (r == 0) {
@@ -903,8 +910,8 @@ int CLevelCollector::ListHistoryBlocks(const std::string& placeCode, const std::
     char name[kChangeCodeNameSize] = "";
     ChangeCodeTable lots;
     if (!ReadChildPosition(x, blocks, i, &block) ||
-        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lots.position, &lots.count,
-                           &lots.size, &lots.wide)) {
+        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lots.position, &lots.count, &lots.size,
+                           &lots.wide)) {
       return ChangeFileFailure(msg, x->GetPath());
     }
     if (!NumberMatches(name, blockText, normalised, exact) || lots.count == 0) continue;

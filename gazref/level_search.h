@@ -158,8 +158,8 @@ class CLevelCollector {
   // Blocks of TC_Gaiku under an aza/chome (its child base and count) whose
   // number equals (exact) or begins with the block text or its normalised
   // form; an empty text in prefix mode takes every block.
-  int ListBlocks(uint32_t childBase, uint16_t childCount, const std::string& blockText,
-                 bool exact, char* msg);
+  int ListBlocks(uint32_t childBase, uint16_t childCount, const std::string& blockText, bool exact,
+                 char* msg);
   // The blocks of the place code in the change-code index, compared alike.
   int ListHistoryBlocks(const std::string& placeCode, const std::string& blockText, bool exact,
                         char* msg);

@@ -15,7 +15,6 @@
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "common/sjis_text.h"
-#include "tool/result_sink.h"
 #include "matching/dictionary_loaders.h"
 #include "matching/edit_text.h"
 #include "matching/match_driver.h"
@@ -24,6 +23,7 @@
 #include "plat/file.h"
 #include "tabledb/tix_format.h"
 #include "tool/csv_sort.h"
+#include "tool/result_sink.h"
 
 namespace {
 
@@ -54,8 +54,13 @@ int StartRunText(CEditText* text, const std::string& run, CCharDictionary* unifi
 struct SearchRun {
   SearchRun(std::string folderPath, CAdrsContext* w, CCharDictionary* u, CRecordList* r,
             int32_t limit, int32_t* stop, char* msg)
-      : folder(std::move(folderPath)), writer(w), unification(u), replacements(r),
-        maxRows(limit), stopFlag(stop), message(msg) {}
+      : folder(std::move(folderPath)),
+        writer(w),
+        unification(u),
+        replacements(r),
+        maxRows(limit),
+        stopFlag(stop),
+        message(msg) {}
   std::string folder;
   CAdrsContext* writer;
   CCharDictionary* unification;
@@ -235,13 +240,12 @@ int PrescanCities(const char* text, const char* dataFolder, CAdrsContext* writer
 // Driver
 
 int MultiLevelSearch(const char* prefecture, const char* address, const char* dataFolder,
-                     CAdrsContext* writer, CCharDictionary* unification,
-                     CRecordList* replacements, int32_t maxRows, int32_t* stopFlag,
-                     char* message) {
+                     CAdrsContext* writer, CCharDictionary* unification, CRecordList* replacements,
+                     int32_t maxRows, int32_t* stopFlag, char* message) {
   std::string given = Trimmed(prefecture);
   std::string text = Trimmed(address);
-  SearchRun run(FolderWithBackslash(Trimmed(dataFolder).c_str()), writer, unification,
-                replacements, maxRows, stopFlag, message);
+  SearchRun run(FolderWithBackslash(Trimmed(dataFolder).c_str()), writer, unification, replacements,
+                maxRows, stopFlag, message);
   if (given.empty() && text.empty()) return 0;
   int32_t givenCode = 0;
   if (!given.empty()) {
@@ -353,8 +357,7 @@ int RunMultiLevel(ResultSink& out, const MultiLevelArgs& a) {
     }
   }
   if (rows == 0) {
-    SetMessage(message, kMsgNoTargetData,
-               a.quoteAsPassed ? (address ? address : "") : text.data());
+    SetMessage(message, kMsgNoTargetData, a.quoteAsPassed ? (address ? address : "") : text.data());
     return 0;
   }
   if (message) message[0] = '\0';
@@ -372,8 +375,8 @@ int RunGuarded(ResultSink&& out, const MultiLevelArgs& a) {
 int FindListFirst2Array(CStringArray* array, const char* prefecture, const char* address,
                         const char* dataFolder, int32_t maxRows, int32_t* stopFlag,
                         const AddressFooters& footers, int32_t defaultAzaMode, char* message) {
-  return RunGuarded(ArraySink(array), {prefecture, address, dataFolder, maxRows, stopFlag,
-                                       &footers, defaultAzaMode, message, true});
+  return RunGuarded(ArraySink(array), {prefecture, address, dataFolder, maxRows, stopFlag, &footers,
+                                       defaultAzaMode, message, true});
 }
 
 int FindListFirst2File(const char* resultFile, const char* prefecture, const char* address,

@@ -69,9 +69,8 @@ int PrescanCities(const char* text, const char* dataFolder, CAdrsContext* writer
 // The driver: the rows through the writer; their number, negative on
 // failure (message set).
 int MultiLevelSearch(const char* prefecture, const char* address, const char* dataFolder,
-                     CAdrsContext* writer, CCharDictionary* unification,
-                     CRecordList* replacements, int32_t maxRows, int32_t* stopFlag,
-                     char* message);
+                     CAdrsContext* writer, CCharDictionary* unification, CRecordList* replacements,
+                     int32_t maxRows, int32_t* stopFlag, char* message);
 
 int FindListFirst2Array(CStringArray* array, const char* prefecture, const char* address,
                         const char* dataFolder, int32_t maxRows, int32_t* stopFlag,

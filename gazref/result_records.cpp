@@ -63,8 +63,8 @@ int32_t ReadFieldNumber(const std::string& field) { return plat::crt::AtoL32(fie
 void LoadAddrRecord(AddrRecord* record, const CStringArray& rows, int32_t total, int32_t row) {
   using R = AddrRecord;
   LoadRecord<R>(record, rows, total, row,
-                {Text(&R::AddrStr, 1), Text(&R::YomiStr, 2), Number(&R::Lat, 3),
-                 Number(&R::Lon, 4), Text(&R::GJis, 5)});
+                {Text(&R::AddrStr, 1), Text(&R::YomiStr, 2), Number(&R::Lat, 3), Number(&R::Lon, 4),
+                 Text(&R::GJis, 5)});
 }
 
 void LoadAddrFwRecord(AddrFwRecord* record, const CStringArray& rows, int32_t total, int32_t row) {
@@ -80,11 +80,11 @@ void LoadAddrFwRecord(AddrFwRecord* record, const CStringArray& rows, int32_t to
 void LoadShisetsuRecord(ShisetsuRecord* record, const CStringArray& rows, int32_t total,
                         int32_t row) {
   using R = ShisetsuRecord;
-  LoadRecord<R>(record, rows, total, row,
-                {Text(&R::NameStr, 1), Text(&R::YomiStr, 2), Number(&R::Lat, 3),
-                 Number(&R::Lon, 4), Text(&R::AddrStr, 5), Text(&R::Addr2ndStr, 6),
-                 Text(&R::GJis, 7), Text(&R::strBunruiLStr, 8), Text(&R::strBunruiMStr, 9),
-                 Text(&R::strBunruiSStr, 10), Number(&R::Distance, 11)});
+  LoadRecord<R>(
+      record, rows, total, row,
+      {Text(&R::NameStr, 1), Text(&R::YomiStr, 2), Number(&R::Lat, 3), Number(&R::Lon, 4),
+       Text(&R::AddrStr, 5), Text(&R::Addr2ndStr, 6), Text(&R::GJis, 7), Text(&R::strBunruiLStr, 8),
+       Text(&R::strBunruiMStr, 9), Text(&R::strBunruiSStr, 10), Number(&R::Distance, 11)});
 }
 
 int32_t RecordFuyo(const AddrFwRecord& record, int32_t fuyoFromCode) {

@@ -1,8 +1,8 @@
-#include "common/message_texts.h"
 #include "gazref/search_sink.h"
 
 #include "common/allocation_guard.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 
 namespace {
 

@@ -235,9 +235,7 @@ int CAdrsContext::IsValidCalculationSwitch(int32_t v) {
 }
 int CAdrsContext::IsValidSearchTextKind(int32_t v) { return IsValidOption(kSearchTextKind, v); }
 int CAdrsContext::IsValidDatum(int32_t v) { return IsValidOption(kDatum, v); }
-int CAdrsContext::IsValidCoordinateFormat(int32_t v) {
-  return IsValidOption(kCoordinateFormat, v);
-}
+int CAdrsContext::IsValidCoordinateFormat(int32_t v) { return IsValidOption(kCoordinateFormat, v); }
 int CAdrsContext::IsValidChomeFormat(int32_t v) { return IsValidOption(kChomeFormat, v); }
 int CAdrsContext::IsValidNumberFormat(int32_t v) { return IsValidOption(kNumberFormat, v); }
 int CAdrsContext::IsValidReadingFormat(int32_t v) { return IsValidOption(kReadingFormat, v); }

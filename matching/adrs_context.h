@@ -47,7 +47,12 @@ inline constexpr std::size_t kCoordinateTextSize = 32;
 
 class CAdrsContext {
  public:
-  enum ChannelMode : int32_t { kChannelNone = 0, kChannelFile = 1, kChannelArray = 2, kChannelBuffer = 3 };
+  enum ChannelMode : int32_t {
+    kChannelNone = 0,
+    kChannelFile = 1,
+    kChannelArray = 2,
+    kChannelBuffer = 3
+  };
 
   CAdrsContext();
   ~CAdrsContext();
@@ -94,16 +99,16 @@ class CAdrsContext {
 
   // ---- Options ----
   // Validators: 1 when the value lies in the option's range.
-  static int IsValidEstimationFlag(int32_t v);        // 0..1
-  static int IsValidCalculationSwitch(int32_t v);     // 0..1
-  static int IsValidSearchTextKind(int32_t v);        // 1..4
-  static int IsValidDatum(int32_t v);                 // 1..2
-  static int IsValidCoordinateFormat(int32_t v);      // 1..8
-  static int IsValidChomeFormat(int32_t v);           // 1..2
-  static int IsValidNumberFormat(int32_t v);          // 1..2
-  static int IsValidReadingFormat(int32_t v);         // 1..3
-  static int IsValidListingTextKind(int32_t v);       // 1..2
-  static int IsValidFormattedOutputSwitch(int32_t v); // 0..1
+  static int IsValidEstimationFlag(int32_t v);         // 0..1
+  static int IsValidCalculationSwitch(int32_t v);      // 0..1
+  static int IsValidSearchTextKind(int32_t v);         // 1..4
+  static int IsValidDatum(int32_t v);                  // 1..2
+  static int IsValidCoordinateFormat(int32_t v);       // 1..8
+  static int IsValidChomeFormat(int32_t v);            // 1..2
+  static int IsValidNumberFormat(int32_t v);           // 1..2
+  static int IsValidReadingFormat(int32_t v);          // 1..3
+  static int IsValidListingTextKind(int32_t v);        // 1..2
+  static int IsValidFormattedOutputSwitch(int32_t v);  // 0..1
   // Setters: 0 and the old value kept when out of range.
   int SetEstimationFlag(int32_t v);
   int SetCalculationSwitch(int32_t v);
@@ -205,8 +210,8 @@ class CAdrsContext {
   void TreatChomeName(std::string* name, std::string* reading, int32_t kana) const;
   // A row's oaza (level 3) and, from level 4, aza/chome names through the
   // two above; nothing for levels below 3.
-  void TreatRowNames(int32_t level, std::string* oaza, std::string* oazaReading,
-                     std::string* chome, std::string* chomeReading) const;
+  void TreatRowNames(int32_t level, std::string* oaza, std::string* oazaReading, std::string* chome,
+                     std::string* chomeReading) const;
   // Engine settings of the address analysis (kEngineSettingUnset: the
   // engine's own default, as kort runs): the county-optional switch and the
   // analysis depth.

@@ -272,8 +272,8 @@ int CAdrsEngine::AllocateWorkLists() {
   return 0;
 }
 
-uint32_t CAdrsEngine::AddLotCandidate(uint32_t cityEntry, uint32_t areaEntry,
-                                      uint32_t blockEntry, uint32_t changeRecord) {
+uint32_t CAdrsEngine::AddLotCandidate(uint32_t cityEntry, uint32_t areaEntry, uint32_t blockEntry,
+                                      uint32_t changeRecord) {
   const LotCandidateRecord record = {cityEntry, areaEntry, blockEntry, changeRecord};
   return AppendRecord(lotCandidates_, record, kLotCandidateRecordSize);
 }

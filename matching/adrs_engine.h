@@ -45,8 +45,7 @@ int PrecisionFromScaleCode(int32_t code);
 // "ファイルオープンエラー!(%s)" (the database or the index) or the dump's
 // message; the output file is removed again after a failure. Defined in
 // matching/.
-int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile,
-                      char* msg);
+int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile, char* msg);
 
 // ---- Work records of the number levels (in-memory, fixed layouts) ----
 
@@ -61,13 +60,13 @@ enum NeighbourKind : uint8_t {
 #pragma pack(push, 1)
 // A record of the lower and upper neighbour lists of the estimation.
 struct NeighbourRecord {
-  uint8_t found;       // NeighbourKind
-  int32_t reference;   // by the kind
-  int32_t latitude;    // milliseconds of arc, Tokyo datum
+  uint8_t found;      // NeighbourKind
+  int32_t reference;  // by the kind
+  int32_t latitude;   // milliseconds of arc, Tokyo datum
   int32_t longitude;
-  int32_t number;      // the neighbour's block or lot number
+  int32_t number;  // the neighbour's block or lot number
   int32_t status;
-  int32_t precision;   // precision class
+  int32_t precision;  // precision class
 };
 static_assert(sizeof(NeighbourRecord) == 25, "neighbour records are 25 bytes");
 
@@ -223,8 +222,8 @@ class CAdrsEngine {
                      uint16_t* entry, char* msg);
   int FindOazaByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
                      uint16_t* entry, char* msg);
-  int FindNextOazaByName(const char* name, int32_t kana, uint32_t childBase,
-                         uint16_t childCount, uint16_t* entry, char* msg);
+  int FindNextOazaByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
+                         uint16_t* entry, char* msg);
   int FindChomeByName(const char* name, int32_t kana, uint32_t childBase, uint16_t childCount,
                       uint16_t* entry, char* msg);
   int FindPrefectureByCode(const char* code, uint16_t* entry, char* msg);
@@ -286,8 +285,8 @@ class CAdrsEngine {
   uint32_t AddLotCandidate(uint32_t cityEntry, uint32_t areaEntry, uint32_t blockEntry,
                            uint32_t changeRecord);
   // Lot candidate n (1-based); 0 when there is no such record.
-  int GetLotCandidate(uint32_t n, uint32_t* cityEntry, uint32_t* areaEntry,
-                      uint32_t* blockEntry, uint32_t* changeRecord) const;
+  int GetLotCandidate(uint32_t n, uint32_t* cityEntry, uint32_t* areaEntry, uint32_t* blockEntry,
+                      uint32_t* changeRecord) const;
   // Copies estimation record n (1-based, kEstimateRecordSize bytes); 0 when
   // there is no such record.
   int GetEstimateRecord(uint32_t n, void* record) const;
@@ -306,8 +305,8 @@ class CAdrsEngine {
   // Change record n with its texts through CChangeHistory::GetRecord (text
   // buffers of kChangeTextSize bytes, null to skip); 0 when no change
   // history is attached or the read fails.
-  int GetChangeRecord(uint32_t n, ChangeRecord* record, char* name1, char* name2,
-                      char* sortForm1, char* sortForm2);
+  int GetChangeRecord(uint32_t n, ChangeRecord* record, char* name1, char* name2, char* sortForm1,
+                      char* sortForm2);
   // The path of the change history's index file (the one named when the
   // reader was set from file names, else the attached reader's own) or of
   // the change-code index, copied into out (size bytes, cut at a character
@@ -387,12 +386,11 @@ class CAdrsEngine {
   // index (each source only while HasChangeHistory / HasChangeCodeIndex).
   int ListPrefectures(CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
                       char* msg);
-  int ListCitiesByName(const char* prefecture, int32_t kana, CAdrsContext* context,
-                       int32_t* count, int32_t limit, int32_t* truncated, char* msg);
+  int ListCitiesByName(const char* prefecture, int32_t kana, CAdrsContext* context, int32_t* count,
+                       int32_t limit, int32_t* truncated, char* msg);
   // city: 郡名 followed by 市区町村名.
-  int ListOazaByName(const char* prefecture, const char* city, int32_t kana,
-                     CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
-                     char* msg);
+  int ListOazaByName(const char* prefecture, const char* city, int32_t kana, CAdrsContext* context,
+                     int32_t* count, int32_t limit, int32_t* truncated, char* msg);
   // The aza/chome of every oaza entry of that name, in entry order.
   int ListChomeByName(const char* prefecture, const char* city, const char* oaza, int32_t kana,
                       CAdrsContext* context, int32_t* count, int32_t limit, int32_t* truncated,
@@ -401,12 +399,10 @@ class CAdrsEngine {
   // first chome of that name; an oaza without that chome ends the walk.
   int ListBlocksByName(const char* prefecture, const char* city, const char* oaza,
                        const char* chome, int32_t kana, CAdrsContext* context, int32_t* count,
-                       int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry,
-                       char* msg);
-  int ListLotsByName(const char* prefecture, const char* city, const char* oaza,
-                     const char* chome, const char* block, int32_t kana, CAdrsContext* context,
-                     int32_t* count, int32_t limit, int32_t* truncated,
-                     CPlaceCodeRegistry* registry, char* msg);
+                       int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry, char* msg);
+  int ListLotsByName(const char* prefecture, const char* city, const char* oaza, const char* chome,
+                     const char* block, int32_t kana, CAdrsContext* context, int32_t* count,
+                     int32_t limit, int32_t* truncated, CPlaceCodeRegistry* registry, char* msg);
   // Prefecture code: the first 2 characters.
   int ListCitiesByCode(const char* code, CAdrsContext* context, int32_t* count, int32_t limit,
                        int32_t* truncated, char* msg);
@@ -439,8 +435,7 @@ class CAdrsEngine {
   // group-code index file (SetGroupIndexFile) into code (codeSize bytes).
   // 0 with "ファイルオープンエラー!(%s)", the not-found text (TC_Oaza,
   // グループコード) or a read failure's message.
-  int LookupCityCodeByGroupCode(const char* groupCode, char* code, std::size_t codeSize,
-                                char* msg);
+  int LookupCityCodeByGroupCode(const char* groupCode, char* code, std::size_t codeSize, char* msg);
 
   // ---- Tree dump (defined in matching/) ----
 
@@ -500,8 +495,8 @@ class CAdrsEngine {
   // MatchBlock's; the rest after the lot is kept (GetRestAfterLot), emptied
   // when it is only a trailing word ("－", "の", "番地", ...). The edit text
   // is given back as it came.
-  int MatchLot(const char* placeCode, const char* blockText, CEditText* text,
-               NumberMatch* result, char* msg);
+  int MatchLot(const char* placeCode, const char* blockText, CEditText* text, NumberMatch* result,
+               char* msg);
 
   // The normalised text that followed the best aza/chome candidate when it
   // went no deeper.
@@ -521,8 +516,7 @@ class CAdrsEngine {
   // The name levels: 1 with a candidate, 0 with none, -1 after a failed
   // read (message set). Each walks the entries under the parent given by
   // child base and count and leaves the edit text as it found it.
-  int MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry,
-                      char* msg);
+  int MatchPrefecture(CEditText* text, int32_t* level, int32_t* parent, int16_t* entry, char* msg);
   // For an index of one prefecture row: that row's name (by the kana
   // switch), the name table of its municipalities and their count. 0 when
   // the index holds another number of prefecture rows or a row does not read.

@@ -99,7 +99,8 @@ int CAdrsEngine::FindPrefectureByName(const char* name, int32_t kana, uint16_t* 
                        0,
                        kTablePrefecture,
                        "都道府県名"};
-  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry, msg);
+  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry,
+                   msg);
 }
 
 int CAdrsEngine::FindCityByName(const char* name, int32_t kana, uint32_t childBase,
@@ -157,23 +158,25 @@ int CAdrsEngine::FindChomeByName(const char* name, int32_t kana, uint32_t childB
 
 int CAdrsEngine::FindPrefectureByCode(const char* code, uint16_t* entry, char* msg) {
   const ChildTest test{
-      ChildTest::kPrefix, kTablePrefecture, kFieldPrefectureCode, nullptr, Value(code), 0, 2,
+      ChildTest::kPrefix, kTablePrefecture,    kFieldPrefectureCode, nullptr, Value(code), 0, 2,
       kTablePrefecture,   kFieldPrefectureCode};
-  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry, msg);
+  return FindChild(kTixPrefecture, 0, 1, index_.Header().levels[kTixPrefecture].count, test, entry,
+                   msg);
 }
 
 int CAdrsEngine::FindCityByCode(const char* code, uint32_t childBase, uint16_t childCount,
                                 uint16_t* entry, char* msg) {
   const ChildTest test{
-      ChildTest::kPrefix, kTableCity,     kFieldCityCode, nullptr, Value(code), 0, 5,
+      ChildTest::kPrefix, kTableCity,    kFieldCityCode, nullptr, Value(code), 0, 5,
       kTableCity,         kFieldCityCode};
   return FindChild(kTixCity, childBase, 1, childCount, test, entry, msg);
 }
 
 int CAdrsEngine::FindOazaByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
                                      uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kTableOaza,  kFieldPlaceCode, nullptr, Value(code), 0, 8,
-                       kTableOaza,         kFieldPlaceCode};
+  const ChildTest test{
+      ChildTest::kPrefix, kTableOaza,     kFieldPlaceCode, nullptr, Value(code), 0, 8,
+      kTableOaza,         kFieldPlaceCode};
   return FindChild(kTixOaza, childBase, 1, childCount, test, entry, msg);
 }
 
@@ -188,14 +191,15 @@ int CAdrsEngine::FindOazaByGroupCode(const char* code, uint32_t childBase, uint1
 int CAdrsEngine::FindNextOazaByGroupCode(const char* code, uint32_t childBase, uint16_t childCount,
                                          uint16_t* entry, char* msg) {
   const ChildTest test{
-      ChildTest::kPrefix, kTableOaza,      kFieldGroupCode, nullptr, Value(code), 0, 8,
+      ChildTest::kPrefix, kTableOaza,     kFieldGroupCode, nullptr, Value(code), 0, 8,
       kTableOaza,         kFieldGroupCode};
   return FindChild(kTixOaza, childBase, entry ? *entry : 1, childCount, test, entry, msg);
 }
 
 int CAdrsEngine::FindChomeByPlaceCode(const char* code, uint32_t childBase, uint16_t childCount,
                                       uint16_t* entry, char* msg) {
-  const ChildTest test{ChildTest::kPrefix, kTableOaza,  kFieldPlaceCode, nullptr, Value(code), 0, 11,
-                       kTableOaza,         kFieldPlaceCode};
+  const ChildTest test{
+      ChildTest::kPrefix, kTableOaza,     kFieldPlaceCode, nullptr, Value(code), 0, 11,
+      kTableOaza,         kFieldPlaceCode};
   return FindChild(kTixChome, childBase, 1, childCount, test, entry, msg);
 }

@@ -13,11 +13,11 @@
 #include "common/number_parse.h"
 #include "common/sjis_text.h"
 #include "matching/adrs_context.h"
+#include "matching/adrs_engine.h"
 #include "matching/adrs_listing.h"
 #include "matching/change_code_records.h"
 #include "matching/normalize.h"
 #include "matching/result_format.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/place_code_registry.h"
@@ -26,7 +26,6 @@
 #include "tabledb/tc_access.h"
 
 namespace {
-
 
 constexpr char kRegisterWhat[] = "地名コード登録";
 
@@ -484,9 +483,8 @@ int CLevelLister::GaikuBlocks(const TixEntry& chome) {
 
 // A block or lot row of the change files, from its key on.
 int CLevelLister::ChangeRow(const std::string& key, bool comparePrevious, const std::string& name,
-                            int32_t latitude, int32_t longitude, int32_t status,
-                            int32_t footerKind, bool isBlock, const std::string& placeCode,
-                            const char* source) {
+                            int32_t latitude, int32_t longitude, int32_t status, int32_t footerKind,
+                            bool isBlock, const std::string& placeCode, const char* source) {
   if (IsDuplicateKey(run_, key, comparePrevious)) return kGoOn;
   if (int s = Admit(run_); s != kGoOn) return s;
   RowValues row{name, std::string(), key, latitude, longitude};
@@ -522,8 +520,7 @@ int CLevelLister::HistoryBlocks(const std::string& placeCode) {
     const std::string key = placeCode + ChangeNumberText(record.blockNumber, name1);
     const int s = ChangeRow(key, true, name1, static_cast<int32_t>(record.coordinate1),
                             static_cast<int32_t>(record.coordinate2), record.classCode,
-                            ChangeRecordPrecisionDigit(record), true, placeCode,
-                            h->GetDataPath());
+                            ChangeRecordPrecisionDigit(record), true, placeCode, h->GetDataPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -557,8 +554,8 @@ int CLevelLister::CodeIndexBlocks(const std::string& placeCode) {
     if (first.classCode >= kAbolishedStatus) continue;
     const std::string key = placeCode + blockCode;
     const int s = ChangeRow(key, false, name, static_cast<int32_t>(first.number1),
-                            static_cast<int32_t>(first.number2), first.classCode, first.digit,
-                            true, placeCode, x->GetPath());
+                            static_cast<int32_t>(first.number2), first.classCode, first.digit, true,
+                            placeCode, x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -609,8 +606,7 @@ int CLevelLister::HistoryLots(const std::string& placeCode, const char* block, b
                             ChangeNumberText(record.lotNumber, name2);
     const int s = ChangeRow(key, true, name2, static_cast<int32_t>(record.coordinate1),
                             static_cast<int32_t>(record.coordinate2), record.classCode,
-                            ChangeRecordPrecisionDigit(record), false, placeCode,
-                            h->GetDataPath());
+                            ChangeRecordPrecisionDigit(record), false, placeCode, h->GetDataPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;
@@ -633,10 +629,9 @@ int CLevelLister::CodeIndexLots(const std::string& placeCode, const char* block,
     if (!records.Read(i, &lot)) return ChangeFileReadFailed(run_.msg, x->GetPath());
     if (lot.name[0] == '\0' || lot.classCode >= kAbolishedStatus) continue;
     const std::string key = placeCode + blockCode + lot.code;
-    const int s =
-        ChangeRow(key, false, lot.name, static_cast<int32_t>(lot.number1),
-                  static_cast<int32_t>(lot.number2), lot.classCode, lot.digit, false, placeCode,
-                  x->GetPath());
+    const int s = ChangeRow(key, false, lot.name, static_cast<int32_t>(lot.number1),
+                            static_cast<int32_t>(lot.number2), lot.classCode, lot.digit, false,
+                            placeCode, x->GetPath());
     if (s != kGoOn) return s;
   }
   return kGoOn;

@@ -1,8 +1,8 @@
 // The readers through which the result builder reads back what the number
 // levels of the address engine found in the change sources.
 
-#include "matching/change_code_records.h"
 #include "matching/adrs_engine.h"
+#include "matching/change_code_records.h"
 
 int CAdrsEngine::GetChangeRecord(uint32_t n, ChangeRecord* record, char* name1, char* name2,
                                  char* sortForm1, char* sortForm2) {
@@ -33,8 +33,7 @@ int CAdrsEngine::ReadChangeCodeLot(uint32_t cityEntry, uint32_t areaEntry, uint3
   if (changeRecord != first &&
       !codeIndex_->ReadChangeRecord(changeRecord, 1, &base1, &base2, lot->lotCode, lot->lotName,
                                     lot->lotSecondName, &lot->latitude, &lot->longitude,
-                                    &lot->precisionDigit, &lot->precisionCode,
-                                    &lot->classCode)) {
+                                    &lot->precisionDigit, &lot->precisionCode, &lot->classCode)) {
     return 0;
   }
   return 1;

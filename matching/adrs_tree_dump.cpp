@@ -11,9 +11,9 @@
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "matching/adrs_context.h"
+#include "matching/adrs_engine.h"
 #include "matching/adrs_listing.h"
 #include "plat/file.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 #include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
@@ -67,10 +67,10 @@ class CRowBuilder {
 // The row of a TC_Oaza record (oaza and aza/chome rows alike).
 int FormatOazaTableRow(CTableDatabase* database, uint32_t record, std::string* row, char* msg) {
   CRowBuilder b(database, record, kTableOaza, msg);
-  if (!b.Text(kFieldGroupCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) || !b.Text("大字通称名") ||
-      !b.Text("かな読み大字通称名") || !b.Text("字丁目名") || !b.Text("かな読み字丁目名") ||
-      !b.Text("正規大字通称名") || !b.Text("正規字丁目名") || !b.Status() ||
-      !b.Text(kFieldPlaceCode) || !b.Text("大字代表点フラグ")) {
+  if (!b.Text(kFieldGroupCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) ||
+      !b.Text("大字通称名") || !b.Text("かな読み大字通称名") || !b.Text("字丁目名") ||
+      !b.Text("かな読み字丁目名") || !b.Text("正規大字通称名") || !b.Text("正規字丁目名") ||
+      !b.Status() || !b.Text(kFieldPlaceCode) || !b.Text("大字代表点フラグ")) {
     return 0;
   }
   *row = b.Row();
@@ -102,8 +102,8 @@ int32_t ParseStatusText(const char* text) {
 
 int FormatPrefectureRow(CTableDatabase* database, uint32_t record, std::string* row, char* msg) {
   CRowBuilder b(database, record, kTablePrefecture, msg);
-  if (!b.Text(kFieldPrefectureCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) || !b.Text("都道府県名") ||
-      !b.Text("かな読み都道府県名")) {
+  if (!b.Text(kFieldPrefectureCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) ||
+      !b.Text("都道府県名") || !b.Text("かな読み都道府県名")) {
     return 0;
   }
   b.Append("0");
@@ -113,9 +113,9 @@ int FormatPrefectureRow(CTableDatabase* database, uint32_t record, std::string* 
 
 int FormatCityRow(CTableDatabase* database, uint32_t record, std::string* row, char* msg) {
   CRowBuilder b(database, record, kTableCity, msg);
-  if (!b.Text(kFieldCityCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) || !b.Text("郡名") ||
-      !b.Text("かな読み郡名") || !b.Text("市区町村名") || !b.Text("かな読み市区町村名") ||
-      !b.Status()) {
+  if (!b.Text(kFieldCityCode) || !b.Int(kFieldLatitude) || !b.Int(kFieldLongitude) ||
+      !b.Text("郡名") || !b.Text("かな読み郡名") || !b.Text("市区町村名") ||
+      !b.Text("かな読み市区町村名") || !b.Status()) {
     return 0;
   }
   *row = b.Row();

@@ -52,8 +52,8 @@ int IsBetterCityCandidate(const CityCandidate& best, const CityCandidate& candid
   int r;
   if ((r = Smaller(best.oazaVariant, candidate.oazaVariant)) >= 0) return r;
   // Sums of three consumed counts, each below the text length.
-  const int64_t bestSum = static_cast<int64_t>(best.cityConsumed) + best.oazaConsumed +
-                          best.chomeConsumed;
+  const int64_t bestSum =
+      static_cast<int64_t>(best.cityConsumed) + best.oazaConsumed + best.chomeConsumed;
   const int64_t sum = static_cast<int64_t>(candidate.cityConsumed) + candidate.oazaConsumed +
                       candidate.chomeConsumed;
   if (sum != bestSum) return sum > bestSum ? 1 : 0;
@@ -145,10 +145,10 @@ int IsBetterLotCandidate(const LotCandidate& best, const LotCandidate& candidate
 
 void TakeBetterLevelResult(LevelResult* best, const LevelResult& candidate) {
   if (!best) return;
-  const bool take = candidate.level > best->level ||
-                    (candidate.level == best->level && candidate.kind == best->kind &&
-                     candidate.count >= best->count) ||
-                    (candidate.level == best->level && candidate.kind != best->kind &&
-                     best->kind == 1);
+  const bool take =
+      candidate.level > best->level ||
+      (candidate.level == best->level && candidate.kind == best->kind &&
+       candidate.count >= best->count) ||
+      (candidate.level == best->level && candidate.kind != best->kind && best->kind == 1);
   if (take) *best = candidate;
 }

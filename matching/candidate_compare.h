@@ -129,8 +129,7 @@ int IsBetterBlockCandidate(const BlockCandidate& best, const BlockCandidate& can
                            int32_t filter);
 // IsBetterBlockCandidate against *best; on 1 the candidate's values become
 // the best.
-int TakeBetterBlockCandidate(BlockCandidate* best, const BlockCandidate& candidate,
-                             int32_t filter);
+int TakeBetterBlockCandidate(BlockCandidate* best, const BlockCandidate& candidate, int32_t filter);
 
 // Lot level: larger consumed wins; with any filter bit set the tie result
 // answers; else a status-3 best gives way to a new one of another status

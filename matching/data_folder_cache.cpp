@@ -8,10 +8,10 @@
 
 #include "common/file_access.h"
 #include "common/sjis_text.h"
-#include "plat/file_stamp.h"
-#include "tabledb/tix_format.h"
-#include "tabledb/dictionaries.h"
 #include "matching/dictionary_loaders.h"
+#include "plat/file_stamp.h"
+#include "tabledb/dictionaries.h"
+#include "tabledb/tix_format.h"
 
 namespace {
 

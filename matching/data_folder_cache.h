@@ -56,8 +56,7 @@ class CDictionaryLease {
   void MakeCurrent();
   FolderDictionaries* previous_ = nullptr;
   bool current_ = false;
-  friend int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease,
-                                     char* msg);
+  friend int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, char* msg);
   std::shared_ptr<FolderDictionaries> dictionaries_;
   std::shared_ptr<std::mutex> inUse_;
   std::unique_lock<std::mutex> lock_;

@@ -116,8 +116,8 @@ double SecondsToDegrees(double seconds) { return seconds / 3600.0; }
 
 // ---- Geocentric coordinates ----
 
-int GeodeticToGeocentric(double longitude, double latitude, double height, int ellipsoid,
-                         double* x, double* y, double* z) {
+int GeodeticToGeocentric(double longitude, double latitude, double height, int ellipsoid, double* x,
+                         double* y, double* z) {
   const Ellipsoid* e = GetEllipsoid(ellipsoid);
   if (!e || !x || !y || !z) return 0;
   const double sinB = std::sin(latitude);
@@ -151,8 +151,8 @@ int GeocentricToGeodetic(double x, double y, double z, int ellipsoid, double* la
   const double mu = std::atan(z / p * (t + c / r));
   const double sinMu = std::sin(mu);
   const double cosMu = std::cos(mu);
-  const double b = std::atan((z * t + c * sinMu * sinMu * sinMu) /
-                             (t * (p - c * cosMu * cosMu * cosMu)));
+  const double b =
+      std::atan((z * t + c * sinMu * sinMu * sinMu) / (t * (p - c * cosMu * cosMu * cosMu)));
   const double sinB = std::sin(b);
   *latitude = b;
   *longitude = l;
@@ -258,10 +258,9 @@ int CDatumConverter::LoadGridParameters(const char* path) {
   // and the lookup finds the first of them.
   auto* entries = static_cast<DatumGridEntry*>(grid_.GetData());
   if (entries) {
-    std::stable_sort(entries, entries + grid_.GetCount(),
-                     [](const DatumGridEntry& a, const DatumGridEntry& b) {
-                       return a.meshCode < b.meshCode;
-                     });
+    std::stable_sort(
+        entries, entries + grid_.GetCount(),
+        [](const DatumGridEntry& a, const DatumGridEntry& b) { return a.meshCode < b.meshCode; });
   }
   return 1;
 }

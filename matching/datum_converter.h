@@ -111,8 +111,8 @@ double SecondsToDegrees(double seconds);
 // ---- Geocentric coordinates (radians, metres) ----
 
 // ellipsoid kEllipsoidBessel or kEllipsoidGrs80; any other: 0.
-int GeodeticToGeocentric(double longitude, double latitude, double height, int ellipsoid,
-                         double* x, double* y, double* z);
+int GeodeticToGeocentric(double longitude, double latitude, double height, int ellipsoid, double* x,
+                         double* y, double* z);
 // 0 for a point on the axis (distance 0 from it) or an unknown ellipsoid.
 int GeocentricToGeodetic(double x, double y, double z, int ellipsoid, double* latitude,
                          double* longitude, double* height);

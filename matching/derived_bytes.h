@@ -66,7 +66,8 @@ class CDerivedBytesReader {
   template <typename T>
   bool GetList(std::vector<T>* list) {
     uint32_t size = 0;
-    if (!Get(&size) || static_cast<std::size_t>(end_ - p_) / ElementSize<T>::value < size) return false;
+    if (!Get(&size) || static_cast<std::size_t>(end_ - p_) / ElementSize<T>::value < size)
+      return false;
     list->resize(size);
     for (T& element : *list)
       if (!GetElement(&element)) return false;
@@ -77,7 +78,8 @@ class CDerivedBytesReader {
   template <typename T>
   struct ElementSize : std::integral_constant<std::size_t, sizeof(T)> {};
   template <typename A, typename B>
-  struct ElementSize<std::pair<A, B>> : std::integral_constant<std::size_t, sizeof(A) + sizeof(B)> {};
+  struct ElementSize<std::pair<A, B>> : std::integral_constant<std::size_t, sizeof(A) + sizeof(B)> {
+  };
   template <typename T>
   bool GetElement(T* value) {
     return Get(value);

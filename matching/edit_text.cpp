@@ -126,8 +126,9 @@ class NumeralRunRewriter {
     char rewritten[kNumeralWorkArea];
     TrailingNumeralToDigits(run.c_str(), rewritten, sizeof rewritten);
     const std::string head(t, at);
-    const std::string converted =
-        rewritten[0] == '\0' ? std::string() : head.substr(0, static_cast<std::size_t>(start)) + rewritten;
+    const std::string converted = rewritten[0] == '\0'
+                                      ? std::string()
+                                      : head.substr(0, static_cast<std::size_t>(start)) + rewritten;
     const int p = converted.empty() || converted == head
                       ? headLength
                       : CommonPrefixLength(head.c_str(), converted.c_str());

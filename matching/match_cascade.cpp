@@ -7,8 +7,8 @@
 #include "common/message.h"
 #include "common/message_texts.h"
 #include "common/sjis_text.h"
-#include "matching/edit_text.h"
 #include "matching/adrs_engine.h"
+#include "matching/edit_text.h"
 #include "matching/name_compare.h"
 
 namespace {
@@ -20,7 +20,7 @@ struct SpecialName {
   const char* placeCode;
 };
 constexpr SpecialName kSpecialNames[] = {
-    {"榴岡", "04102034000"},  {"日之出町", "23341046000"}, {"舟屋町", "26104397000"},
+    {"榴岡", "04102034000"},   {"日之出町", "23341046000"}, {"舟屋町", "26104397000"},
     {"船屋町", "26104395000"}, {"北条", "27218050000"},
 };
 

@@ -18,15 +18,15 @@
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/adrs_context.h"
+#include "matching/adrs_engine.h"
+#include "matching/data_folder_cache.h"
 #include "matching/edit_text.h"
-#include "matching/result_line.h"
+#include "matching/name_candidates.h"
+#include "matching/name_compare.h"
 #include "matching/normalize.h"
 #include "matching/prefecture_lookup.h"
 #include "matching/prefecture_names.h"
-#include "matching/adrs_engine.h"
-#include "matching/data_folder_cache.h"
-#include "matching/name_candidates.h"
-#include "matching/name_compare.h"
+#include "matching/result_line.h"
 #include "plat/file_stamp.h"
 #include "tabledb/file_cache.h"
 #include "tabledb/table_database.h"
@@ -191,8 +191,7 @@ using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
 PrefectureFlags PrefecturesInListing(const MatchSetup& s,
                                      const std::shared_ptr<const plat::FolderListing>& listing) {
   static std::mutex mutex;
-  static auto* kept =
-      new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
+  static auto* kept = new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
   {
     std::lock_guard<std::mutex> lock(mutex);
     if (auto it = kept->find(listing); it != kept->end()) return it->second;
@@ -353,7 +352,8 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
 // stand for them (a step failed, or the name and the input may not fit one
 // edit text).
 bool NormalisedAlone(const MatchSetup& s, std::string* out) {
-  if (std::strlen(s.work) + 2 * kPrefectureTextSize > static_cast<std::size_t>(kMaxSearchTextLength))
+  if (std::strlen(s.work) + 2 * kPrefectureTextSize >
+      static_cast<std::size_t>(kMaxSearchTextLength))
     return false;
   CEditText edit;
   int32_t useKanji = 1;
@@ -423,8 +423,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   // pairs whole.
   auto fileKey = [&]() {
     return s.folder + "|" + listing->NativeFolder() + "|" +
-           std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" +
-           signature;
+           std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" + signature;
   };
   if (!folder->stored) {
     folder->stored = true;
@@ -466,7 +465,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   // What was read afresh is kept for the next process.
   if (read) {
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-      folder->fromFile[static_cast<std::size_t>(j)] = folder->prefectures[static_cast<std::size_t>(j)];
+      folder->fromFile[static_cast<std::size_t>(j)] =
+          folder->prefectures[static_cast<std::size_t>(j)];
     }
     StorePrefectureLookups(fileKey(), folder->fromFile);
   }
@@ -596,8 +596,7 @@ int FinalPass(const MatchSetup& s, CEditText* edit, CTableDatabase* database, CA
   if (!MatchOnePrefecture(engine, edit, s, MatchText(s, prefecture, true), true, &m)) return -1;
   // A final pass that does not get beyond the prefecture matched nothing.
   if (m.level < 2) return 0;
-  return WriteMatchResultLine(engine, database, s.context, m.level, m.reference, m.entry,
-                              s.message)
+  return WriteMatchResultLine(engine, database, s.context, m.level, m.reference, m.entry, s.message)
              ? 1
              : -1;
 }
@@ -641,8 +640,7 @@ int32_t PrefectureAtHead(const CEditText& edit, int32_t useKanji) {
 
 // Opens prefecture j's database and index and sets the engine up for the
 // scan; false (both closed) when a file does not open.
-bool OpenPrefecture(const MatchSetup& s, int32_t j, CTableDatabase* database,
-                    CAdrsEngine* engine) {
+bool OpenPrefecture(const MatchSetup& s, int32_t j, CTableDatabase* database, CAdrsEngine* engine) {
   const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
   const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
   if (!database->Open(ndb.c_str())) return false;
@@ -666,8 +664,7 @@ int MatchNamedPrefecture(const MatchSetup& s,
   MatchOutcome m;
   if (!MatchOnePrefecture(engine, edit, s, MatchText(s, fixed, false), false, &m)) return -1;
   if (m.level <= 0) return 0;
-  return WriteMatchResultLine(engine, database, s.context, m.level, m.reference, m.entry,
-                              s.message)
+  return WriteMatchResultLine(engine, database, s.context, m.level, m.reference, m.entry, s.message)
              ? 1
              : -1;
 }
@@ -732,8 +729,8 @@ int MatchWithoutPrefectureName(const MatchSetup& s,
   if (!ChooseCandidate(candidates, &best)) return s.context->IsLibraryProfile() ? 2 : 0;
   if (best.prefecture == held) {
     // The engine holds the final pass's match already.
-    return WriteMatchResultLine(engine, database, s.context, best.level, best.reference,
-                                best.entry, s.message)
+    return WriteMatchResultLine(engine, database, s.context, best.level, best.reference, best.entry,
+                                s.message)
                ? 1
                : -1;
   }

@@ -11,14 +11,14 @@
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "common/sjis_text.h"
+#include "matching/adrs_engine.h"
+#include "matching/data_folder_cache.h"
 #include "matching/match_driver.h"
 #include "matching/normalize.h"
 #include "matching/result_channel.h"
 #include "plat/config.h"
 #include "plat/file.h"
 #include "plat/file_stamp.h"
-#include "matching/adrs_engine.h"
-#include "matching/data_folder_cache.h"
 #include "tabledb/dictionaries.h"
 
 namespace {

@@ -64,7 +64,6 @@ void AppendRange(const std::vector<std::pair<Key, uint16_t>>& table, Key first, 
   for (; it != table.end() && it->first <= last; ++it) rows->push_back(it->second);
 }
 
-
 class CTableSource : public CNameCandidateSource {
  public:
   bool UsesTables() const override { return true; }

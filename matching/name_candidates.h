@@ -7,8 +7,8 @@
 // numeral at the head of both (numerals of either script count as equal),
 // or the same first character after the user's extra replacement pairs were
 // applied to both. Past a first character that is no numeral, a second
-// character that is a double-byte non-numeral must be the same too. A name table keeps, per row, the first characters its
-// names can begin with in those forms; a query holds the first characters
+// character that is a double-byte non-numeral must be the same too. A name table keeps, per row,
+// the first characters its names can begin with in those forms; a query holds the first characters
 // of the texts the level compares. The rows that can pass are the rows that
 // share one of them with the query, the rows with a numeral at the head
 // when the query has one, and the rows whose acceptance no first character
@@ -67,8 +67,8 @@ struct NameTable {
 struct NameQuery {
   bool everything = false;
   bool numeral = false;
-  std::vector<uint16_t> heads;   // texts whose second character bounds nothing
-  std::vector<uint32_t> pairs;   // heads and second characters of the others
+  std::vector<uint16_t> heads;    // texts whose second character bounds nothing
+  std::vector<uint32_t> pairs;    // heads and second characters of the others
   std::vector<uint16_t> windows;  // rows holding one of these two bytes anywhere
 
   // A text the names are compared with (tolerantly: numerals and extra

@@ -102,7 +102,9 @@ std::string ExpandIterationMark(const std::string& text) {
 // Hashes texts as views, so that a lookup by a C string makes no copy.
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
 };
 
 bool IsLevelOneOrTwoKanji(const char* p) {
@@ -383,8 +385,7 @@ int CompareNameVariants(const char* input, const char* name, CCharDictionary* di
                         const CRecordList* extraList, int* variantFlag) {
   if (kanaSwitch)
     return CompareNameVariantsKana(input, name, dictionary, list, extraList, variantFlag);
-  return CompareNameVariantsKanji(input, name, dictionary, list, direction, extraList,
-                                  variantFlag);
+  return CompareNameVariantsKanji(input, name, dictionary, list, direction, extraList, variantFlag);
 }
 
 namespace {

@@ -38,7 +38,8 @@ int CompareNameVariantsKanji(const char* input, const char* name, CCharDictionar
 
 // The comparison of kana readings (dictionary and list are not read).
 int CompareNameVariantsKana(const char* input, const char* name, CCharDictionary* dictionary,
-                            const CRecordList* list, const CRecordList* extraList, int* variantFlag);
+                            const CRecordList* list, const CRecordList* extraList,
+                            int* variantFlag);
 
 // 1 when the name matches the start of the input: as bytes, or character by
 // character where a run of full-width digits and a run of kanji numerals of

@@ -19,16 +19,16 @@ constexpr NameWord kOazaPrefixesKana[] = {{"おおあざ", 0}, {nullptr, 0}};
 constexpr NameWord kChomePrefixes[] = {{"大字", 0}, {"小字", 0}, {"字", 0}, {nullptr, 0}};
 constexpr NameWord kChomePrefixesKana[] = {{"おおあざ", 0}, {"こあざ", 0}, {nullptr, 0}};
 
-constexpr NameWord kOazaUnits[] = {
-    {"地割", 1}, {"条町", 1}, {"番町", 1}, {"番丁", 1}, {"線", 1}, {"区", 1},
-    {"号", 1},   {"条", 1},   {"町", 0},   {"村", 0},   {"番", 1}, {nullptr, 0}};
+constexpr NameWord kOazaUnits[] = {{"地割", 1}, {"条町", 1}, {"番町", 1}, {"番丁", 1},
+                                   {"線", 1},   {"区", 1},   {"号", 1},   {"条", 1},
+                                   {"町", 0},   {"村", 0},   {"番", 1},   {nullptr, 0}};
 // Readings in their normalised form (small kana made large).
 constexpr NameWord kOazaUnitsKana[] = {{"ちわり", 1}, {"じようちよう", 1}, {"ばんちよう", 1},
                                        {"ちよう", 0}, {"まち", 0},         {"むら", 0},
                                        {nullptr, 0}};
 
-constexpr NameWord kChomeUnits[] = {{"丁目", 0}, {"丁", 0}, {"番", 0},    {"地割", 0},
-                                    {"線", 0},   {"区", 0}, {"号", 0},    {nullptr, 0}};
+constexpr NameWord kChomeUnits[] = {{"丁目", 0}, {"丁", 0}, {"番", 0}, {"地割", 0},
+                                    {"線", 0},   {"区", 0}, {"号", 0}, {nullptr, 0}};
 constexpr NameWord kChomeUnitsKana[] = {{"ちようめ", 0}, {"ちよう", 0}, {"ばん", 0}, {"ちわり", 0},
                                         {"せん", 0},     {"ごう", 0},   {nullptr, 0}};
 

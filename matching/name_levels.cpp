@@ -6,6 +6,8 @@
 // comparator. Every descent is bracketed by a mark and a rollback, so a
 // tried row leaves no trace in the text.
 
+#include "matching/name_levels.h"
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,13 +18,12 @@
 #include "common/number_parse.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
+#include "matching/adrs_engine.h"
 #include "matching/candidate_compare.h"
 #include "matching/edit_text.h"
 #include "matching/name_candidates.h"
 #include "matching/name_compare.h"
-#include "matching/name_levels.h"
 #include "matching/normalize.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/file_cache.h"
 #include "tabledb/table_database.h"
 #include "tabledb/table_names.h"
@@ -68,7 +69,6 @@ bool StartsWith(const char* text, const char* prefix) {
 
 using sjis_internal::CharLen;
 
-
 // A street district (Kyoto): 地名コード beginning with 261 whose ninth
 // character is 9.
 bool IsStreetDistrict(const char* placeCode) {
@@ -76,12 +76,10 @@ bool IsStreetDistrict(const char* placeCode) {
          placeCode[8] == '9';
 }
 
-
 // Double-byte characters that both texts begin with, in bytes.
 int CommonDoubleByteHead(const char* a, const char* b) {
   int i = 0;
-  while (CharLen(a + i) == 2 && CharLen(b + i) == 2 && a[i] == b[i] && a[i + 1] == b[i + 1])
-    i += 2;
+  while (CharLen(a + i) == 2 && CharLen(b + i) == 2 && a[i] == b[i] && a[i + 1] == b[i + 1]) i += 2;
   return i;
 }
 
@@ -285,7 +283,8 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
   for (uint32_t n = 1; n <= count; ++n) {
     CityRow row;
     if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &row.entry, scratch) ||
-        !ReadText(database_, row.entry.record, kTableCity, kCountyName.Get(kana), county, scratch) ||
+        !ReadText(database_, row.entry.record, kTableCity, kCountyName.Get(kana), county,
+                  scratch) ||
         !ReadText(database_, row.entry.record, kTableCity, kCityName.Get(kana), city, scratch))
       return nullptr;
     row.county = county;
@@ -376,7 +375,8 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
   CityBest best;
 
   // The text at the cursor with the replacement pairs applied.
-  const std::string replaced = list != nullptr ? ReplacedText(list, text->GetText()) : std::string();
+  const std::string replaced =
+      list != nullptr ? ReplacedText(list, text->GetText()) : std::string();
 
   char county[kFieldSize];
   char city[kFieldSize];
@@ -388,9 +388,9 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
   query.AddText(text->GetText(), extraReplacementList_);
   if (list != nullptr) query.AddText(replaced.c_str(), extraReplacementList_);
   std::vector<uint16_t> candidates;
-  source.Select(source.UsesTables() ? KeptCityTable(childBase, count, kana, rows.get()).get()
-                                    : nullptr,
-                query, count, &candidates);
+  source.Select(
+      source.UsesTables() ? KeptCityTable(childBase, count, kana, rows.get()).get() : nullptr,
+      query, count, &candidates);
   const int16_t mark = text->BeginMark();
   auto fail = [&] {
     text->RollbackTo(mark);
@@ -424,19 +424,24 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
     text->RollbackTo(inner);
     if (result < 0) return fail();
     if (result > 0) {
-      const CityCandidate candidate = {oaza.level,        consumed,           oaza.variantKind,
-                                       oaza.oazaConsumed, oaza.chomeRoute,    oaza.chomeConsumed,
+      const CityCandidate candidate = {oaza.level,        consumed,        oaza.variantKind,
+                                       oaza.oazaConsumed, oaza.chomeRoute, oaza.chomeConsumed,
                                        oaza.status};
       if (IsBetterCityCandidate(best.values, candidate, statusFilter_))
-        best = CityBest{candidate,       oaza.parent,         oaza.entry, static_cast<int32_t>(e.record),
+        best = CityBest{candidate,         oaza.parent,
+                        oaza.entry,        static_cast<int32_t>(e.record),
                         GetOazaLevelRow(), GetRestAfterOaza()};
       continue;
     }
     if (!ReadText(database_, e.record, kTableCity, kFieldStatus, status, msg)) return fail();
     const CityCandidate candidate = {2, consumed, 2, 0, 1, 0, StatusValue(status)};
     if (IsBetterCityCandidate(best.values, candidate, statusFilter_))
-      best = CityBest{candidate, static_cast<int32_t>(childBase), static_cast<int16_t>(n),
-                      static_cast<int32_t>(e.record), 0, text->GetOriginalPointer(1)};
+      best = CityBest{candidate,
+                      static_cast<int32_t>(childBase),
+                      static_cast<int16_t>(n),
+                      static_cast<int32_t>(e.record),
+                      0,
+                      text->GetOriginalPointer(1)};
   }
   text->RollbackTo(mark);
   if (best.values.level == 0) return 0;
@@ -471,16 +476,22 @@ class COazaWeigher {
  public:
   COazaWeigher(CAdrsEngine* engine, CTableDatabase* db, OazaBest* best, const OazaRow& row,
                uint32_t parentBase, int32_t filter, char* msg)
-      : engine_(engine), db_(db), best_(best), row_(row), parentBase_(parentBase),
-        filter_(filter), msg_(msg) {}
+      : engine_(engine),
+        db_(db),
+        best_(best),
+        row_(row),
+        parentBase_(parentBase),
+        filter_(filter),
+        msg_(msg) {}
 
   // A candidate that went deeper, with the chome level's result: 1 weighed
   // (taken or not), -1 after a failed read.
   int Deeper(const NameLevelResult& chome, int32_t variant, int32_t oazaConsumed,
              int32_t controlRoute) {
     if (!ReadGroupCode()) return -1;
-    const OazaCandidate candidate = {chome.level,       variant,      oazaConsumed, chome.chomeRoute,
-                                     chome.chomeConsumed, chome.status, controlRoute};
+    const OazaCandidate candidate = {
+        chome.level,         variant,      oazaConsumed, chome.chomeRoute,
+        chome.chomeConsumed, chome.status, controlRoute};
     const std::string chomeRest = engine_->GetRestAfterChome();
     if (IsBetterOazaCandidateGroupRule(best_->values, best_->chomeRest.c_str(),
                                        best_->groupCode.c_str(), candidate, chomeRest.c_str(),
@@ -561,8 +572,7 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
       int32_t control = 0;
       complete =
           ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) &&
-          ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), written,
-                   scratch) &&
+          ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), written, scratch) &&
           ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, placeCode, scratch) &&
           ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), name, scratch);
       if (!complete) break;
@@ -637,15 +647,15 @@ int CAdrsEngine::OazaChomeLevel(OazaTry& t, int numberGoesOn, NameLevelResult* c
 // The chome level after an oaza name and the weighing of what it gives:
 // deeper, or the oaza itself when the number does not go on past the name
 // (and `alone` allows it). -1 after a failure.
-int CAdrsEngine::WeighOazaCandidate(OazaTry& t, int numberGoesOn, int32_t variant,
-                                    int32_t consumed, int32_t controlRoute, bool alone) {
+int CAdrsEngine::WeighOazaCandidate(OazaTry& t, int numberGoesOn, int32_t variant, int32_t consumed,
+                                    int32_t controlRoute, bool alone) {
   NameLevelResult chome;
   const int r = OazaChomeLevel(t, numberGoesOn, &chome);
   if (r < 0) return -1;
   if (r > 0) return t.weigh->Deeper(chome, variant, consumed, controlRoute) < 0 ? -1 : 0;
   if (numberGoesOn || !alone) return 0;
   return t.weigh->OazaOnly(variant, consumed, controlRoute, t.text->GetOriginalPointer(1)) < 0 ? -1
-                                                                                            : 0;
+                                                                                               : 0;
 }
 
 // Control route: the name as the caller wrote it. 1 when the row was
@@ -689,8 +699,8 @@ int CAdrsEngine::OazaNameRoute(OazaTry& t, uint32_t record) {
     }
     if (consumed > 0 && consumed <= text->GetLength()) {
       matched = true;
-      variant = WrittenPrefixEquals(text, consumed, row.writtenName) ? kOazaAsWritten
-                                                                     : kOazaNameVariant;
+      variant =
+          WrittenPrefixEquals(text, consumed, row.writtenName) ? kOazaAsWritten : kOazaNameVariant;
       goesOn = NumberGoesOnPastName(cursor + consumed, matchedName);
     }
   }
@@ -866,8 +876,14 @@ class CChomeWeigher {
  public:
   CChomeWeigher(CAdrsEngine* engine, CTableDatabase* db, ChomeBest* best, uint32_t record,
                 int16_t entry, uint32_t parentBase, int32_t filter, char* msg)
-      : engine_(engine), db_(db), best_(best), record_(record), entry_(entry),
-        parentBase_(parentBase), filter_(filter), msg_(msg) {}
+      : engine_(engine),
+        db_(db),
+        best_(best),
+        record_(record),
+        entry_(entry),
+        parentBase_(parentBase),
+        filter_(filter),
+        msg_(msg) {}
 
   // The block level below the chome at the cursor, then the weighing of
   // its result or of the chome itself. 1, or -1 after a failed read.
@@ -899,8 +915,8 @@ class CChomeWeigher {
         !ReadText(db_, record_, kTableOaza, kFieldPrecision, scale, msg_)) {
       return -1;
     }
-    const ChomeCandidate candidate = {4, route, consumed, StatusValue(status),
-                                      PrecisionFromScale(scale), controlRoute};
+    const ChomeCandidate candidate = {
+        4, route, consumed, StatusValue(status), PrecisionFromScale(scale), controlRoute};
     if (IsBetterChomeCandidate(best_->values, candidate, filter_)) {
       best_->values = candidate;
       best_->parent = static_cast<int32_t>(parentBase_);
@@ -958,8 +974,8 @@ int ChomeNameRoute(CEditText* text, const ChomeRow& row, int numberGoesOn,
     }
     if (consumed > 0) text->Delete(1, consumed);
     SkipSeparator(text, row.kana);
-    return row.weigh->BlockOrChome(text, row.entry.childBase, row.entry.childCount, 1,
-                                   Length(name), 0) < 0
+    return row.weigh->BlockOrChome(text, row.entry.childBase, row.entry.childCount, 1, Length(name),
+                                   0) < 0
                ? -1
                : 1;
   }

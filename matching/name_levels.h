@@ -17,13 +17,13 @@ class CEditText;
 // The best candidate of MatchOaza or MatchChome, as the level above weighs
 // it. Consumed counts are bytes of the normalised text.
 struct NameLevelResult {
-  int32_t level = 0;          // 3 oaza .. 8 lot; 0 for none
-  int32_t parent = 0;         // meaning by level as MatchAddress reports it
+  int32_t level = 0;   // 3 oaza .. 8 lot; 0 for none
+  int32_t parent = 0;  // meaning by level as MatchAddress reports it
   int16_t entry = 0;
-  int32_t oazaConsumed = 0;   // MatchOaza only
-  int32_t variantKind = 0;    // MatchOaza only: an OazaVariant (candidate_compare.h)
+  int32_t oazaConsumed = 0;  // MatchOaza only
+  int32_t variantKind = 0;   // MatchOaza only: an OazaVariant (candidate_compare.h)
   int32_t chomeConsumed = 0;
-  int32_t chomeRoute = 1;     // 0: the chome row came through the control code
+  int32_t chomeRoute = 1;  // 0: the chome row came through the control code
   int32_t status = 0;
   int32_t precision = INT32_MAX;  // precision class, smaller is better
 };

@@ -40,7 +40,9 @@ bool RunInBuffer(std::string& work, char* (*fn)(char*, std::size_t)) {
   return work.size() <= kLimit;
 }
 
-char* ConvertToFullWidthSized(char* text, std::size_t size) { return ConvertToFullWidth(text, size); }
+char* ConvertToFullWidthSized(char* text, std::size_t size) {
+  return ConvertToFullWidth(text, size);
+}
 char* KatakanaToHiraganaSized(char* text, std::size_t) { return KatakanaToHiragana(text); }
 char* SmallHiraganaToLargeSized(char* text, std::size_t) { return SmallHiraganaToLarge(text); }
 
@@ -89,9 +91,11 @@ bool CannotOccurIn(const char* storedSearch, const char* text) {
   const std::string_view search(storedSearch, strnlen(storedSearch, kPairTextSize - 1));
   if (search.empty()) return true;
   std::size_t last = 0;
-  for (std::size_t i = 0; i < search.size(); i += static_cast<std::size_t>(CharLen(search.data() + i)))
+  for (std::size_t i = 0; i < search.size();
+       i += static_cast<std::size_t>(CharLen(search.data() + i)))
     last = i;
-  if (last + 1 == search.size() && IsLeadByte(static_cast<unsigned char>(search[last]))) return false;
+  if (last + 1 == search.size() && IsLeadByte(static_cast<unsigned char>(search[last])))
+    return false;
   return std::string_view(text).find(search) == std::string_view::npos;
 }
 
@@ -311,8 +315,8 @@ int SelectApplicableDictionaryEntries(CRecordList* outList, CCharDictionary* out
     uint32_t kept = 0;
     for (uint32_t n = 1; n <= count; ++n)
       if (StoredFlag(dictionary, n) == 0) ++kept;
-    if (!outDictionary->Create(kept == 0 ? 1 : kept, static_cast<uint16_t>(dictionary->GetRecordSize()),
-                               kOutGrowthStep))
+    if (!outDictionary->Create(kept == 0 ? 1 : kept,
+                               static_cast<uint16_t>(dictionary->GetRecordSize()), kOutGrowthStep))
       return 0;
     for (uint32_t n = 1; n <= count && kept > 0; ++n) {
       if (StoredFlag(dictionary, n) != 0) continue;

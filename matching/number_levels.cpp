@@ -12,12 +12,12 @@
 #include "common/numeric.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
+#include "matching/adrs_engine.h"
 #include "matching/candidate_compare.h"
 #include "matching/change_code_records.h"
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 #include "matching/number_text.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/table_names.h"
@@ -125,8 +125,7 @@ class CNumberLevelMatcher {
   CRecordList* NeighbourListFor(int32_t v);
   bool AddNeighbour(CRecordList* list, const NeighbourRecord& record);
   // Picks the estimate from the two lists; false when there is none.
-  bool ChooseEstimate(bool blockLevel, EstimateRecord* record, int32_t* status,
-                      int32_t* precision);
+  bool ChooseEstimate(bool blockLevel, EstimateRecord* record, int32_t* status, int32_t* precision);
 
   // ---- Blocks ----
   // Bytes that a block text takes at the head of the text (number or name
@@ -227,8 +226,8 @@ bool CNumberLevelMatcher::ReadCodeIndexBlock(const ChangeCodeTable& blocks, uint
   ChangeCodeTable& lots = block->lots;
   CChangeCodeIndex* index = engine_.GetChangeCodeIndex();
   return ReadChildPosition(index, blocks, j, &block->position) &&
-         index->ReadBlockEntry(block->position, nullptr, block->name, block->second,
-                               &lots.position, &lots.count, &lots.size, &lots.wide);
+         index->ReadBlockEntry(block->position, nullptr, block->name, block->second, &lots.position,
+                               &lots.count, &lots.size, &lots.wide);
 }
 
 bool CNumberLevelMatcher::HistoryDigitPasses(int digit) const {
@@ -285,8 +284,8 @@ bool CNumberLevelMatcher::AddNeighbour(CRecordList* list, const NeighbourRecord&
   return list->Add(bytes) != 0;
 }
 
-bool CNumberLevelMatcher::ChooseEstimate(bool blockLevel, EstimateRecord* record,
-                                         int32_t* status, int32_t* precision) {
+bool CNumberLevelMatcher::ChooseEstimate(bool blockLevel, EstimateRecord* record, int32_t* status,
+                                         int32_t* precision) {
   CRecordList* lists[2] = {&engine_.GetLowerNeighbours(), &engine_.GetUpperNeighbours()};
   if (engine_.GetStatusFilter() == 0) {
     for (CRecordList* list : lists) {
@@ -375,7 +374,8 @@ int CNumberLevelMatcher::MatchBlockText(const std::string& blockText) {
     char normalised[kFieldSize];
     if (blockText.size() >= sizeof normalised) return 0;
     std::memcpy(normalised, blockText.c_str(), blockText.size() + 1);
-    if (!NormalizeSearchText(nullptr, engine_.GetUnificationDictionary(), normalised, sizeof normalised) ||
+    if (!NormalizeSearchText(nullptr, engine_.GetUnificationDictionary(), normalised,
+                             sizeof normalised) ||
         normalised[0] == '\0' || blockText == normalised || !StartsWith(head, normalised)) {
       return 0;
     }
@@ -388,7 +388,8 @@ int CNumberLevelMatcher::MatchBlockText(const std::string& blockText) {
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowText(uint32_t record, const char* field,
                                                            std::string* out) {
-  return ReadStringField(engine_.GetDatabase(), record, kTableBlock, field, out, msg_) ? kGoOn : kFail;
+  return ReadStringField(engine_.GetDatabase(), record, kTableBlock, field, out, msg_) ? kGoOn
+                                                                                       : kFail;
 }
 
 CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowInt(uint32_t record, const char* field,
@@ -396,8 +397,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowInt(uint32_t record, const
   return ReadIntField(engine_.GetDatabase(), record, kTableBlock, field, out, msg_) ? kGoOn : kFail;
 }
 
-CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record,
-                                                             std::string* number) {
+CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record, std::string* number) {
   if (ReadRowText(record, "街区番号", number) != kGoOn) return kFail;
   if (!number->empty() || !hasNumber_) return kGoOn;
   // Without 街区番号 the block is its code's number; a code that cannot be
@@ -618,8 +618,8 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::BlockRowNeighbours() {
         ReadRowInt(entry.record, kFieldLongitude, &longitude) != kGoOn) {
       return kFail;
     }
-    if (!AddNeighbour(list, {kNeighbourBlockRow, static_cast<int32_t>(i), latitude, longitude,
-                             v, status, precision})) {
+    if (!AddNeighbour(list, {kNeighbourBlockRow, static_cast<int32_t>(i), latitude, longitude, v,
+                             status, precision})) {
       return MemoryFailure();
     }
   }
@@ -698,8 +698,8 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::CodeIndexNeighbours() {
       const uint32_t n = engine_.AddLotCandidate(city, area, block.position, r.position);
       if (n == 0 ||
           !AddNeighbour(list, {kNeighbourCodeIndexLot, static_cast<int32_t>(n),
-                               static_cast<int32_t>(r.number1), static_cast<int32_t>(r.number2),
-                               v, r.classCode, precision})) {
+                               static_cast<int32_t>(r.number1), static_cast<int32_t>(r.number2), v,
+                               r.classCode, precision})) {
         return MemoryFailure();
       }
     }

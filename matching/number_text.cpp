@@ -20,8 +20,8 @@ bool IsKanjiNumeral(const char* p) {
 }
 
 bool IsNumeral(const char* p) {
-  return IsAsciiDigit(p) || (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' &&
-                             KanjiDigitValue(p) >= 0);
+  return IsAsciiDigit(p) ||
+         (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' && KanjiDigitValue(p) >= 0);
 }
 
 bool StartsWith(const char* text, const char* word) {
@@ -65,8 +65,7 @@ int ClassifyNumberRun(const char* text, NumberRun* run) {
     int64_t v = 0;
     const int step = kind == 1 ? 2 : 1;
     for (std::size_t i = 0; i < digits.size(); i += static_cast<std::size_t>(step)) {
-      const int d = kind == 1 ? static_cast<unsigned char>(digits[i + 1]) - 0x4F
-                              : digits[i] - '0';
+      const int d = kind == 1 ? static_cast<unsigned char>(digits[i + 1]) - 0x4F : digits[i] - '0';
       v = v * 10 + d;
       if (v > INT32_MAX) return 0;
     }

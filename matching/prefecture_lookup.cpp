@@ -64,7 +64,8 @@ bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
 
 }  // namespace
 
-std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups) {
+std::string EncodePrefectureLookups(const std::string& key,
+                                    const FolderPrefectureLookups& lookups) {
   std::string out(kMagic, sizeof kMagic);
   CDerivedBytesWriter w(&out);
   w.Put(kFormatVersion);
@@ -94,7 +95,8 @@ namespace {
 // they do not check (magic, checksum, version, build).
 bool OpenChecked(const std::string& bytes, CDerivedBytesReader* r, std::string* key) {
   constexpr std::size_t kSumSize = sizeof(uint64_t);
-  if (bytes.size() < sizeof kMagic + kSumSize || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
+  if (bytes.size() < sizeof kMagic + kSumSize ||
+      std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
     return false;
   const std::size_t body = bytes.size() - kSumSize;
   uint64_t sum = 0;

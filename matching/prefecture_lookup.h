@@ -25,11 +25,11 @@
 #include "plat/file_stamp.h"
 
 struct PrefectureLookup {
-  bool files = false;     // both files were there, with these stamps
+  bool files = false;  // both files were there, with these stamps
   plat::FileStamp ndb;
   plat::FileStamp tix;
-  bool known = false;     // false: the prefecture is matched
-  std::string name;       // the prefecture row's name
+  bool known = false;  // false: the prefecture is matched
+  std::string name;    // the prefecture row's name
   std::shared_ptr<const NameTable> cities;
   uint16_t count = 0;
 };

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "common/file_access.h"
 #include "common/allocation_guard.h"
+#include "common/file_access.h"
 #include "common/message.h"
 #include "common/message_texts.h"
 #include "common/path_util.h"

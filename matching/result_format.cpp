@@ -159,8 +159,8 @@ char* FormatCodePart(char* out, int32_t value) {
   return out;
 }
 
-int FormatResultNames(int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
-                      char* oaza, char* chome, char* block, char* lot, char* countyReading,
+int FormatResultNames(int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat, char* oaza,
+                      char* chome, char* block, char* lot, char* countyReading,
                       char* municipalityReading, char* oazaReading, char* chomeReading) {
   CAdrsContext context;
   if (!context.SetChomeFormat(chomeFormat) || !context.SetNumberFormat(numberFormat) ||
@@ -178,8 +178,8 @@ int FormatCoordinatePair(int32_t datum, const char* parameterFile, int32_t coord
   CAdrsContext context;
   if (!context.SetCoordinateFormat(coordinateFormat) || !context.SetDatum(datum)) return 0;
   context.SetDatumParameterFile(parameterFile);
-  CoordinateRequest request{latitude, longitude, latitudeText, kCoordinateTextSize, longitudeText,
-                            kCoordinateTextSize};
+  CoordinateRequest request{latitude,      longitude,          latitudeText, kCoordinateTextSize,
+                            longitudeText, kCoordinateTextSize};
   return context.FormatCoordinates(&request);
 }
 

@@ -36,8 +36,8 @@ char* FormatCodePart(char* out, int32_t value);
 
 // On a fresh context: sets the three formats (any out of range: 0) and
 // applies them to the eight texts; 1.
-int FormatResultNames(int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat,
-                      char* oaza, char* chome, char* block, char* lot, char* countyReading,
+int FormatResultNames(int32_t chomeFormat, int32_t numberFormat, int32_t readingFormat, char* oaza,
+                      char* chome, char* block, char* lot, char* countyReading,
                       char* municipalityReading, char* oazaReading, char* chomeReading);
 // On a fresh context: sets the coordinate format and the datum (out of
 // range: 0) and the parameter file, then formats the pair (the texts need

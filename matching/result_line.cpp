@@ -12,10 +12,10 @@
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "matching/adrs_context.h"
+#include "matching/adrs_engine.h"
 #include "matching/normalize.h"
 #include "matching/number_text.h"
 #include "matching/result_format.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/change_history.h"
 #include "tabledb/table_database.h"
 #include "tabledb/table_names.h"
@@ -248,8 +248,9 @@ int GatherCity(CAdrsEngine* engine, CTableDatabase* database, int32_t reference,
       !FetchPrefectureResultName(engine, database, v->prefecture, message) ||
       !row.Text("郡名", v->county) || !row.Text("市区町村名", v->municipality) ||
       !row.Text("かな読み郡名", v->countyReading) ||
-      !row.Text("かな読み市区町村名", v->municipalityReading) || !row.Int(kFieldLatitude, &v->latitude) ||
-      !row.Int(kFieldLongitude, &v->longitude) || !row.Text(kFieldStatus, status))
+      !row.Text("かな読み市区町村名", v->municipalityReading) ||
+      !row.Int(kFieldLatitude, &v->latitude) || !row.Int(kFieldLongitude, &v->longitude) ||
+      !row.Text(kFieldStatus, status))
     return 0;
   v->code = code;
   v->status = status;
@@ -480,8 +481,8 @@ int FetchOazaResultNames(CAdrsEngine* engine, CTableDatabase* database, char* oa
 
 int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* name, char* message) {
   uint32_t record = 0;
-  if (!FindByCodeIndex(database, "_CD1", kTablePrefecture, kFieldPrefectureCode, code, false, &record,
-                       message))
+  if (!FindByCodeIndex(database, "_CD1", kTablePrefecture, kFieldPrefectureCode, code, false,
+                       &record, message))
     return 0;
   return RowReader(database, record, kTablePrefecture, message).Text("都道府県名", name);
 }
@@ -489,8 +490,7 @@ int LookupPrefectureByCode(CTableDatabase* database, const char* code, char* nam
 int LookupCityByCode(CTableDatabase* database, const char* code, char* municipality, char* county,
                      char* municipalityReading, char* countyReading, char* message) {
   uint32_t record = 0;
-  if (!FindByCodeIndex(database, "_CD2", kTableCity, kFieldCityCode, code, false, &record,
-                       message))
+  if (!FindByCodeIndex(database, "_CD2", kTableCity, kFieldCityCode, code, false, &record, message))
     return 0;
   RowReader r(database, record, kTableCity, message);
   return r.Text("郡名", county) && r.Text("市区町村名", municipality) &&
@@ -566,8 +566,8 @@ int FormatResultLine(CAdrsEngine* engine, CAdrsContext* context, int32_t level, 
   if (context->GetOutputStyle() == 2) {
     char latitude[kCoordinateTextSize] = {};
     char longitude[kCoordinateTextSize] = {};
-    CoordinateRequest request{v.latitude, v.longitude, latitude, sizeof latitude, longitude,
-                              sizeof longitude};
+    CoordinateRequest request{v.latitude,      v.longitude, latitude,
+                              sizeof latitude, longitude,   sizeof longitude};
     if (!context->FormatCoordinates(&request)) {
       SetMessage(message, kMsgDatumConversion);
       return 0;

@@ -29,12 +29,12 @@ void SetBe(std::uint8_t* at, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
 }
 
-
 template <typename T>
 bool Number(std::string_view text, T lo, T hi, T* out) {
   T value{};
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) return false;
+  if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
+    return false;
   *out = value;
   return true;
 }
@@ -167,7 +167,8 @@ bool Loader::RoadLine(const std::vector<std::string_view>& f) {
   if (!CloseRoad()) return false;
   std::uint32_t number = 0, first = 0;
   KwRouteData data;
-  if ((f.size() != 3 && f.size() != 5) || !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &number) ||
+  if ((f.size() != 3 && f.size() != 5) ||
+      !Number<std::uint32_t>(f[1], 1, kMaxTileNumber, &number) ||
       !Number<std::uint32_t>(f[2], 0, 0xFFFFFFF0u, &first) ||
       (f.size() == 5 && (!Number<std::int32_t>(f[3], -1, 0x7FFFFFFF, &data.nameNo) ||
                          !Number<std::int32_t>(f[4], 0, 0x7FFFFFFF, &data.roadNo))))
@@ -236,7 +237,8 @@ bool Loader::FacilityNode(const std::vector<std::string_view>& f, int node) {
       !Number<std::uint16_t>(f[5], 0, 0xFFFF, &fac.leaving) ||
       !Number<std::uint16_t>(f[6], 0, 0xFFFF, &fac.passing))
     return Fail("NODE 番号 FACILITY 施設番号 入口料金 出口料金 通過料金");
-  auto& facilities = CurrentTile().records[static_cast<std::size_t>(road_.record)].routeData.facilities;
+  auto& facilities =
+      CurrentTile().records[static_cast<std::size_t>(road_.record)].routeData.facilities;
   for (const KwFacility& other : facilities)
     if (other.node == node) return Fail("ノードが重複しています");
   facilities.push_back(fac);
@@ -308,8 +310,10 @@ bool Loader::CloseRoad() {
     PutBe(rec.segments, static_cast<std::uint32_t>(pts[0].x), 2);
     PutBe(rec.segments, static_cast<std::uint32_t>(pts[0].y), 2);
     for (std::size_t i = 1; i + 1 < pts.size(); ++i) {
-      rec.segments.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(pts[i].x - pts[i - 1].x)));
-      rec.segments.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(pts[i].y - pts[i - 1].y)));
+      rec.segments.push_back(
+          static_cast<std::uint8_t>(static_cast<std::int8_t>(pts[i].x - pts[i - 1].x)));
+      rec.segments.push_back(
+          static_cast<std::uint8_t>(static_cast<std::int8_t>(pts[i].y - pts[i - 1].y)));
     }
     // The last inner point's step to the end point must fit as well: it is
     // the next segment's start, checked when the link was read.
@@ -367,7 +371,8 @@ bool Loader::ResolveBorders() {
       SetBe(n + 1, b.target, 3);
       SetBe(n + 4,
             (static_cast<std::uint32_t>(b.links[i].second) << 21) |
-                (static_cast<std::uint32_t>(b.links[i].first) << 9) | static_cast<std::uint32_t>(next),
+                (static_cast<std::uint32_t>(b.links[i].first) << 9) |
+                static_cast<std::uint32_t>(next),
             4);
       at = next;
     }
@@ -414,7 +419,8 @@ bool KwRoad::findLink(std::uint32_t linkNo, Link* view) const {
   const auto& records = tile_->records;
   for (std::size_t r = 0; r < records.size(); ++r) {
     const RoadRecord& rec = records[r];
-    if (linkNo >= rec.firstLink && linkNo - rec.firstLink < static_cast<std::uint32_t>(rec.linkCount)) {
+    if (linkNo >= rec.firstLink &&
+        linkNo - rec.firstLink < static_cast<std::uint32_t>(rec.linkCount)) {
       if (view) FillView(rec, static_cast<int>(r), static_cast<int>(linkNo - rec.firstLink), view);
       return true;
     }
@@ -443,7 +449,9 @@ const KwRouteData* KwRoad::routeData(int record) const {
   return &tile_->records[static_cast<std::size_t>(record)].routeData;
 }
 
-KwInnerPtr<KwRoad> KwMap::getRoad() const { return KwInnerPtr<KwRoad>(std::make_shared<KwRoad>(tile_)); }
+KwInnerPtr<KwRoad> KwMap::getRoad() const {
+  return KwInnerPtr<KwRoad>(std::make_shared<KwRoad>(tile_));
+}
 
 bool KiwiHandle::init(const char* path) {
   tiles_.clear();
@@ -472,8 +480,10 @@ bool KiwiHandle::init(const char* path) {
 std::shared_ptr<const Tile> KiwiHandle::tileAt(int x, int y) const {
   for (const auto& t : tiles_) {
     const KwRect& r = t->range;
-    if (static_cast<std::int64_t>(x) >= r.x && static_cast<std::int64_t>(x) <= static_cast<std::int64_t>(r.x) + r.width &&
-        static_cast<std::int64_t>(y) >= r.y && static_cast<std::int64_t>(y) <= static_cast<std::int64_t>(r.y) + r.height)
+    if (static_cast<std::int64_t>(x) >= r.x &&
+        static_cast<std::int64_t>(x) <= static_cast<std::int64_t>(r.x) + r.width &&
+        static_cast<std::int64_t>(y) >= r.y &&
+        static_cast<std::int64_t>(y) <= static_cast<std::int64_t>(r.y) + r.height)
       return t;
   }
   return nullptr;

@@ -16,7 +16,8 @@ constexpr double kUnitsPerDegree = 3600.0 * 1024.0;
 unsigned Be16(const std::uint8_t* p) { return (static_cast<unsigned>(p[0]) << 8) | p[1]; }
 
 // Shape points of link `place` of the view's record, in route units.
-bool DecodeLink(const KwRoad& road, const KwRoad::Link& view, int place, std::vector<ShapePoint>* out) {
+bool DecodeLink(const KwRoad& road, const KwRoad::Link& view, int place,
+                std::vector<ShapePoint>* out) {
   out->clear();
   std::size_t at = 0;
   for (int k = 0; k <= place + 1; ++k) {
@@ -63,7 +64,8 @@ bool FillMapLink(const KwRoad& road, const KwRoad::Link& view, MapLink* out) {
     }
   }
   out->metres = 0;
-  for (std::size_t i = 1; i < out->points.size(); ++i) out->metres += StepMetres(out->points[i - 1], out->points[i]);
+  for (std::size_t i = 1; i < out->points.size(); ++i)
+    out->metres += StepMetres(out->points[i - 1], out->points[i]);
   return true;
 }
 
@@ -114,13 +116,14 @@ bool Fail(std::string* error, const char* what, std::uint32_t link) {
 }
 
 // A part without links: it stands on one place of a link.
-bool BuildStandingPart(const KiwiHandle& map, const PartSpec& spec, double metres, double seconds, PartPath* part,
-                       std::string* error) {
+bool BuildStandingPart(const KiwiHandle& map, const PartSpec& spec, double metres, double seconds,
+                       PartPath* part, std::string* error) {
   part->start = part->goal = spec.standing;
   part->entries = {spec.standing, spec.standing};
   MapLink link;
   if (FindMapLink(map, spec.standing.first, &link)) {
-    const std::size_t i = std::min<std::size_t>(spec.standing.second & 0xFFFF, link.points.size() - 1);
+    const std::size_t i =
+        std::min<std::size_t>(spec.standing.second & 0xFFFF, link.points.size() - 1);
     part->startPoints = part->endPoints = {link.points[i]};
   }
   part->distance = static_cast<std::int32_t>(std::lround(metres));
@@ -131,7 +134,8 @@ bool BuildStandingPart(const KiwiHandle& map, const PartSpec& spec, double metre
 }
 
 // The driven links in order; each must start where the one before it ends.
-bool DriveRuns(const KiwiHandle& map, const PartSpec& spec, std::vector<Driven>* driven, std::string* error) {
+bool DriveRuns(const KiwiHandle& map, const PartSpec& spec, std::vector<Driven>* driven,
+               std::string* error) {
   for (std::size_t r = 0; r < spec.runs.size(); ++r) {
     const RunSpec& run = spec.runs[r];
     for (std::uint32_t d = 0; d <= run.lastOffset; ++d) {
@@ -152,7 +156,8 @@ bool DriveRuns(const KiwiHandle& map, const PartSpec& spec, std::vector<Driven>*
 
 // Trims the first and last link at the exact start and goal; the driving
 // indices of the start and goal points on their full links.
-void TrimEnds(const PartSpec& spec, std::vector<Driven>* driven, std::size_t* startIndex, std::size_t* goalIndex) {
+void TrimEnds(const PartSpec& spec, std::vector<Driven>* driven, std::size_t* startIndex,
+              std::size_t* goalIndex) {
   Driven& first = driven->front();
   Driven& last = driven->back();
   const std::vector<ShapePoint> firstFull = first.points;
@@ -178,7 +183,8 @@ void TrimEnds(const PartSpec& spec, std::vector<Driven>* driven, std::size_t* st
     }
     if (spec.goal) {
       const std::size_t keep = std::max<std::size_t>(goalAt, 1);
-      std::vector<ShapePoint> pts(lastFull.begin(), lastFull.begin() + static_cast<std::ptrdiff_t>(keep));
+      std::vector<ShapePoint> pts(lastFull.begin(),
+                                  lastFull.begin() + static_cast<std::ptrdiff_t>(keep));
       pts.push_back(*spec.goal);
       last.points = pts;
     }
@@ -208,9 +214,9 @@ void AddRuns(const PartSpec& spec, const std::vector<Driven>& driven, PartPath* 
 
 // Guidance entries in driving order; toll entries also give the part's
 // toll links.
-bool PlaceGuidance(const std::vector<GuideSpec>& specs, const std::vector<Driven>& driven, double startMetres,
-                   double startSeconds, bool toll, std::vector<GuideEntry>* out, PartPath* part,
-                   std::string* error) {
+bool PlaceGuidance(const std::vector<GuideSpec>& specs, const std::vector<Driven>& driven,
+                   double startMetres, double startSeconds, bool toll, std::vector<GuideEntry>* out,
+                   PartPath* part, std::string* error) {
   const Driven& first = driven.front();
   std::vector<std::pair<std::size_t, GuideEntry>> found;
   for (const GuideSpec& g : specs) {
@@ -219,19 +225,25 @@ bool PlaceGuidance(const std::vector<GuideSpec>& specs, const std::vector<Driven
       if (first.link.number != g.link || first.reverse != g.reverse)
         return Fail(error, "guidance at the start names another link than the first", g.link);
     } else {
-      while (i < driven.size() && !(driven[i].link.number == g.link && driven[i].reverse == g.reverse)) ++i;
-      if (i == driven.size()) return Fail(error, "guidance on a link the part does not drive that way", g.link);
+      while (i < driven.size() &&
+             !(driven[i].link.number == g.link && driven[i].reverse == g.reverse))
+        ++i;
+      if (i == driven.size())
+        return Fail(error, "guidance on a link the part does not drive that way", g.link);
     }
     GuideEntry e;
     e.link = g.link;
     e.direction = g.reverse ? 1 : 0;
     e.number = g.number;
-    e.distance = static_cast<std::uint32_t>(std::lround(g.atStart ? startMetres : driven[i].endMetres));
-    e.time = static_cast<std::uint32_t>(std::lround(g.atStart ? startSeconds : driven[i].endSeconds));
+    e.distance =
+        static_cast<std::uint32_t>(std::lround(g.atStart ? startMetres : driven[i].endMetres));
+    e.time =
+        static_cast<std::uint32_t>(std::lround(g.atStart ? startSeconds : driven[i].endSeconds));
     // Entries at the start come before those at the end of the first link.
     found.emplace_back(g.atStart ? 0 : i + 1, e);
   }
-  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   for (const auto& [i, e] : found) {
     out->push_back(e);
     if (toll) {
@@ -244,8 +256,8 @@ bool PlaceGuidance(const std::vector<GuideSpec>& specs, const std::vector<Driven
   return true;
 }
 
-bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::Time& departure, double* metres,
-               double* seconds, PartPath* part, std::string* error) {
+bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::Time& departure,
+               double* metres, double* seconds, PartPath* part, std::string* error) {
   TravelClock::Time start = departure;
   start.addSec(static_cast<std::int32_t>(std::lround(*seconds)));
   part->startTime = start;
@@ -287,20 +299,26 @@ bool BuildPart(const KiwiHandle& map, const PartSpec& spec, const TravelClock::T
   part->distance = static_cast<std::int32_t>(std::lround(*metres));
   part->time = static_cast<std::int32_t>(std::lround(*seconds));
 
-  return PlaceGuidance(spec.facilities, driven, startMetres, startSeconds, false, &part->facilities, part, error) &&
-         PlaceGuidance(spec.tolls, driven, startMetres, startSeconds, true, &part->tolls, part, error);
+  return PlaceGuidance(spec.facilities, driven, startMetres, startSeconds, false, &part->facilities,
+                       part, error) &&
+         PlaceGuidance(spec.tolls, driven, startMetres, startSeconds, true, &part->tolls, part,
+                       error);
 }
 
 }  // namespace
 
 int TravelSpeedKmh(int roadType) {
   switch (roadType) {
-    case 0: return 20;
+    case 0:
+      return 20;
     case 10:
     case 11:
-    case 12: return 80;
-    case 9: return 50;
-    default: return 30;
+    case 12:
+      return 80;
+    case 9:
+      return 50;
+    default:
+      return 30;
   }
 }
 
@@ -337,7 +355,8 @@ std::vector<MapLink> AllMapLinks(const KiwiHandle& map) {
   return out;
 }
 
-bool BuildRouteResult(const KiwiHandle& map, const LegSpec& leg, RouteSingleResult* out, std::string* error) {
+bool BuildRouteResult(const KiwiHandle& map, const LegSpec& leg, RouteSingleResult* out,
+                      std::string* error) {
   auto raw = std::make_shared<RouteSingleResultRaw>();
   raw->departure = leg.departure;
   raw->vehicleType = leg.vehicleType;

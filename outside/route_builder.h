@@ -59,7 +59,6 @@
 #include "outside/route_result.h"
 #include "outside/travel_clock.h"
 
-
 namespace routebuild {
 
 constexpr double kEarthRadius = 6378137.0;  // metres
@@ -134,6 +133,7 @@ struct LegSpec {
 // Builds the leg's result. False, with the reason in *error, when a run's
 // link is not on the map, the links of a run do not join, or a guidance
 // entry names a link the part does not drive that way.
-bool BuildRouteResult(const KiwiHandle& map, const LegSpec& leg, RouteSingleResult* out, std::string* error);
+bool BuildRouteResult(const KiwiHandle& map, const LegSpec& leg, RouteSingleResult* out,
+                      std::string* error);
 
 }  // namespace routebuild

@@ -60,13 +60,15 @@ RouteOutcome RouteScript::take(const RouteCondition2& condition) {
     rec.hasHolidays = true;
     rec.holidayCount = condition.holidays->count;
     if (condition.holidays->first)
-      for (std::int32_t i = 0; i < condition.holidays->count; ++i) rec.holidays.push_back(condition.holidays->first[i]);
+      for (std::int32_t i = 0; i < condition.holidays->count; ++i)
+        rec.holidays.push_back(condition.holidays->first[i]);
   }
   if (condition.speeds) {
     rec.hasSpeeds = true;
     rec.speedCount = condition.speeds->count;
     if (condition.speeds->first)
-      for (std::int32_t i = 0; i < condition.speeds->count; ++i) rec.speeds.push_back(condition.speeds->first[i]);
+      for (std::int32_t i = 0; i < condition.speeds->count; ++i)
+        rec.speeds.push_back(condition.speeds->first[i]);
   }
   std::lock_guard<std::mutex> lock(mutex_);
   conditions_.push_back(std::move(rec));
@@ -97,8 +99,9 @@ constexpr std::uint32_t kDeliverMessage = plat::WM_USER + 1;
 struct Graph {
   std::vector<MapLink> links;
   std::vector<ShapePoint> nodes;
-  std::vector<std::pair<std::size_t, std::size_t>> ends;          // per link: start node, end node
-  std::vector<std::vector<std::pair<std::size_t, bool>>> adjacent;  // per node: (link, driven reverse)
+  std::vector<std::pair<std::size_t, std::size_t>> ends;  // per link: start node, end node
+  std::vector<std::vector<std::pair<std::size_t, bool>>>
+      adjacent;  // per node: (link, driven reverse)
 };
 
 Graph MakeGraph(const KiwiHandle& map) {
@@ -133,7 +136,8 @@ std::size_t Snap(const Graph& g, ShapePoint p, int roadKind) {
     for (std::size_t n = 0; n < g.nodes.size(); ++n) {
       bool fits = kind != 1 && kind != 2;
       for (const auto& [link, reverse] : g.adjacent[n])
-        if ((kind == 1 && g.links[link].highway()) || (kind == 2 && !g.links[link].highway())) fits = true;
+        if ((kind == 1 && g.links[link].highway()) || (kind == 2 && !g.links[link].highway()))
+          fits = true;
       if (!fits) continue;
       const double m = routebuild::StepMetres(g.nodes[n], p);
       if (best == g.nodes.size() || m < bestM) {
@@ -154,7 +158,8 @@ std::size_t Snap(const Graph& g, ShapePoint p, int roadKind) {
 
 // Shortest path by length from node a to node b: the driven links; false
 // when b cannot be reached.
-bool Shortest(const Graph& g, std::size_t a, std::size_t b, std::vector<std::pair<std::size_t, bool>>* path) {
+bool Shortest(const Graph& g, std::size_t a, std::size_t b,
+              std::vector<std::pair<std::size_t, bool>>* path) {
   std::vector<double> dist(g.nodes.size(), -1);
   std::vector<std::pair<std::size_t, bool>> via(g.nodes.size(), {g.links.size(), false});
   std::vector<bool> done(g.nodes.size(), false);
@@ -190,7 +195,8 @@ bool Shortest(const Graph& g, std::size_t a, std::size_t b, std::vector<std::pai
 }
 
 // The driven links as runs: consecutive numbers driven the same way.
-std::vector<routebuild::RunSpec> Runs(const Graph& g, const std::vector<std::pair<std::size_t, bool>>& path) {
+std::vector<routebuild::RunSpec> Runs(const Graph& g,
+                                      const std::vector<std::pair<std::size_t, bool>>& path) {
   std::vector<routebuild::RunSpec> runs;
   std::uint32_t lastNumber = 0;
   for (const auto& [link, reverse] : path) {
@@ -229,7 +235,8 @@ using Path = std::vector<std::pair<std::size_t, bool>>;  // driven links: (link,
 // before it) lies at the end of a piece of no length: the first link driven
 // the other way up to that node; *startPiece tells that the part needs it.
 void Guidance(const Graph& g, const Path& path, const std::pair<std::size_t, bool>* before,
-              const std::pair<std::size_t, bool>* after, routebuild::PartSpec* part, bool* startPiece) {
+              const std::pair<std::size_t, bool>* after, routebuild::PartSpec* part,
+              bool* startPiece) {
   *startPiece = false;
   for (std::size_t i = before ? 1 : 0; i <= path.size(); ++i) {
     const std::pair<std::size_t, bool>* in = i > 0 ? &path[i - 1] : nullptr;
@@ -256,9 +263,9 @@ void Guidance(const Graph& g, const Path& path, const std::pair<std::size_t, boo
     const bool onBefore = arriving && arriving->highway();
     const bool onAfter = leaving && leaving->highway();
     const std::uint16_t toll = onBefore && onAfter ? fac->passing
-                               : onAfter          ? fac->entering
-                               : onBefore         ? fac->leaving
-                                                  : 0;
+                               : onAfter           ? fac->entering
+                               : onBefore          ? fac->leaving
+                                                   : 0;
     if (toll != 0) {
       at.number = toll;
       part->tolls.push_back(at);
@@ -270,7 +277,8 @@ void Guidance(const Graph& g, const Path& path, const std::pair<std::size_t, boo
 LinkPair Standing(const Graph& g, std::size_t node) {
   if (g.adjacent[node].empty()) return {};
   const auto [link, atEnd] = g.adjacent[node].front();
-  return {g.links[link].number, atEnd ? static_cast<std::uint32_t>(g.links[link].points.size() - 1) : 0u};
+  return {g.links[link].number,
+          atEnd ? static_cast<std::uint32_t>(g.links[link].points.size() - 1) : 0u};
 }
 
 }  // namespace
@@ -288,17 +296,23 @@ struct Route::Impl : plat::MessageTarget {
     if (hwnd) plat::DestroyWindow(hwnd);
   }
 
-  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t, std::intptr_t, std::intptr_t& lResult,
-                            std::uint32_t mapId) override {
+  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t, std::intptr_t,
+                            std::intptr_t& lResult, std::uint32_t mapId) override {
     if (mapId != 0 || msg != kDeliverMessage) return false;
     lResult = 0;
     if (!pending || !handler) return true;
     RouteOutcome out = std::move(*pending);
     pending.reset();
     switch (out.kind) {
-      case RouteOutcome::kResult: handler->onRouteResult(owner, out.result); break;
-      case RouteOutcome::kCancel: handler->onRouteCancel(owner); break;
-      default: handler->onRouteError(owner, &out.code); break;
+      case RouteOutcome::kResult:
+        handler->onRouteResult(owner, out.result);
+        break;
+      case RouteOutcome::kCancel:
+        handler->onRouteCancel(owner);
+        break;
+      default:
+        handler->onRouteError(owner, &out.code);
+        break;
     }
     return true;
   }
@@ -325,7 +339,8 @@ struct Route::Impl : plat::MessageTarget {
     leg.option = c.tollOption;
     std::vector<Path> paths(at.size() - 1);
     for (std::size_t i = 0; i + 1 < at.size(); ++i)
-      if (at[i] != at[i + 1] && !Shortest(g, at[i], at[i + 1], &paths[i])) return RouteOutcome::Error(kErrorNoRoute);
+      if (at[i] != at[i + 1] && !Shortest(g, at[i], at[i + 1], &paths[i]))
+        return RouteOutcome::Error(kErrorNoRoute);
     const std::pair<std::size_t, bool>* before = nullptr;
     for (std::size_t i = 0; i < paths.size(); ++i) {
       routebuild::PartSpec part;
@@ -357,11 +372,13 @@ struct Route::Impl : plat::MessageTarget {
     }
     RouteSingleResult result;
     std::string error;
-    if (!routebuild::BuildRouteResult(*map, leg, &result, &error)) return RouteOutcome::Error(kErrorNoRoute);
+    if (!routebuild::BuildRouteResult(*map, leg, &result, &error))
+      return RouteOutcome::Error(kErrorNoRoute);
     if (c.timeDirection == 2 && result.getPartCnt() > 0) {
       // The leg arrives at its time: it departs that much earlier.
       leg.departure.addSec(-result.getPart(result.getPartCnt() - 1)->time);
-      if (!routebuild::BuildRouteResult(*map, leg, &result, &error)) return RouteOutcome::Error(kErrorNoRoute);
+      if (!routebuild::BuildRouteResult(*map, leg, &result, &error))
+        return RouteOutcome::Error(kErrorNoRoute);
     }
     return RouteOutcome::Result(std::move(result));
   }

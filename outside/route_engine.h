@@ -11,23 +11,19 @@
 //   of the map): road kind 1 to a highway link, road kind 2 to a link that
 //   is not one, any other kind to any link; when no link of the asked kind
 //   has one within the snapping distance (kSnapMetres, 2 km), to any link.
-//   A point farther than that from every link end finds no link. Links are driven both ways and join where
-//   their end points meet (across a tile border too). The route from each
-//   point to the next is the shortest by length (a plain Dijkstra); the leg
-//   result has one part path per stretch between consecutive points, made
-//   by the result builder (outside/route_builder.h) at a fixed speed per
-//   road type. Runs carry the name and road numbers of their road, and the
-//   facilities and toll points at the nodes the route drives through come
-//   from the map (outside/kiwi.h): a toll point is the facility's entering,
-//   leaving or passing number as the route gets onto highway links there,
-//   leaves them, or stays on them. A route point inside the leg is driven
-//   through: its node is passed once, at the end of the part before it. The
-//   first node of a leg has no link before it, the last none after it.
-//   Facilities at the first node of a part: the part then begins with a
-//   piece of no length, its first link driven the other way up to the start
-//   (two equal shape points; the part's start position is on that link),
-//   and they lie at the end of that piece, so that the route library puts
-//   them at the start and keeps them apart from those at the end of the
+//   A point farther than that from every link end finds no link. Links are driven both ways and
+//   join where their end points meet (across a tile border too). The route from each point to the
+//   next is the shortest by length (a plain Dijkstra); the leg result has one part path per stretch
+//   between consecutive points, made by the result builder (outside/route_builder.h) at a fixed
+//   speed per road type. Runs carry the name and road numbers of their road, and the facilities and
+//   toll points at the nodes the route drives through come from the map (outside/kiwi.h): a toll
+//   point is the facility's entering, leaving or passing number as the route gets onto highway
+//   links there, leaves them, or stays on them. A route point inside the leg is driven through: its
+//   node is passed once, at the end of the part before it. The first node of a leg has no link
+//   before it, the last none after it. Facilities at the first node of a part: the part then begins
+//   with a piece of no length, its first link driven the other way up to the start (two equal shape
+//   points; the part's start position is on that link), and they lie at the end of that piece, so
+//   that the route library puts them at the start and keeps them apart from those at the end of the
 //   first link.
 //
 // calc answers
@@ -99,7 +95,9 @@ struct RouteOutcome {
 
   static RouteOutcome Search() { return RouteOutcome{}; }
   static RouteOutcome Refuse(int code) { return RouteOutcome{kRefuse, code, {}}; }
-  static RouteOutcome Result(RouteSingleResult result) { return RouteOutcome{kResult, 0, std::move(result)}; }
+  static RouteOutcome Result(RouteSingleResult result) {
+    return RouteOutcome{kResult, 0, std::move(result)};
+  }
   static RouteOutcome Cancel() { return RouteOutcome{kCancel, 0, {}}; }
   static RouteOutcome Error(int code) { return RouteOutcome{kError, code, {}}; }
 };

@@ -48,7 +48,8 @@ struct PartLink {
   std::uint32_t reserved2 = 0;
   std::uint32_t seconds = 0;
 };
-static_assert(sizeof(PartLink) == 16 && offsetof(PartLink, facility) == 6 && offsetof(PartLink, seconds) == 12);
+static_assert(sizeof(PartLink) == 16 && offsetof(PartLink, facility) == 6 &&
+              offsetof(PartLink, seconds) == 12);
 
 // A shape point: longitude and latitude in 1/1024 arc-second (Tokyo datum).
 struct ShapePoint {
@@ -75,9 +76,9 @@ struct PartPath {
   std::vector<LinkPair> entries;   // 8-byte entry list
   std::vector<PartLink> links;     // the toll points of the stretch, in driving order
   TravelClock::Time startTime;
-  std::uint32_t firstLink = 0;     // first link number of the stretch
+  std::uint32_t firstLink = 0;  // first link number of the stretch
   std::uint16_t firstDirection = 0;
-  std::vector<PathLink> runs;      // the link runs (24-byte entries), in driving order
+  std::vector<PathLink> runs;           // the link runs (24-byte entries), in driving order
   std::vector<ShapePoint> startPoints;  // the first link from the exact start position
   std::vector<ShapePoint> endPoints;    // the last link up to the exact goal
   std::int32_t distance = 0;            // cumulative from the leg start (metres)
@@ -92,7 +93,7 @@ using PartPathPtr = std::shared_ptr<PartPath>;
 struct RouteSingleResultRaw {
   TravelClock::Time departure;  // departure time of the leg
   std::int32_t vehicleType = 0;
-  std::uint8_t option = 0;      // toll option byte
+  std::uint8_t option = 0;  // toll option byte
   std::vector<PartPathPtr> parts;
 };
 
@@ -111,8 +112,9 @@ class RouteSingleResult {
   int getPartCnt() const { return raw_ ? static_cast<int>(raw_->parts.size()) : 0; }
   // Null out of range.
   PartPath* getPart(int index) const {
-    return raw_ && index >= 0 && index < getPartCnt() ? raw_->parts[static_cast<std::size_t>(index)].get()
-                                                      : nullptr;
+    return raw_ && index >= 0 && index < getPartCnt()
+               ? raw_->parts[static_cast<std::size_t>(index)].get()
+               : nullptr;
   }
   // Link runs of one part (0 out of range) and of all parts.
   int getLinkCnt(int part) const {
@@ -130,7 +132,8 @@ class RouteSingleResult {
     for (int i = 0; i < getPartCnt(); ++i) {
       PartPath* p = getPart(i);
       if (!p) continue;
-      if (static_cast<std::size_t>(index) < p->runs.size()) return &p->runs[static_cast<std::size_t>(index)];
+      if (static_cast<std::size_t>(index) < p->runs.size())
+        return &p->runs[static_cast<std::size_t>(index)];
       index -= static_cast<int>(p->runs.size());
     }
     return nullptr;

@@ -14,8 +14,8 @@ constexpr TravelClock::Time Moved(int days, int minutes) {
   return t;
 }
 
-static_assert(TravelClock::Week(1970, 0, 0) == 4);   // a Thursday
-static_assert(TravelClock::Week(2015, 5, 0) == 1);   // 2015-06-01, a Monday
+static_assert(TravelClock::Week(1970, 0, 0) == 4);    // a Thursday
+static_assert(TravelClock::Week(2015, 5, 0) == 1);    // 2015-06-01, a Monday
 static_assert(TravelClock::Week(2015, 1, 28) == -1);  // no 29 February in 2015
 static_assert(Moved(365, 30).year == 2017 && Moved(365, 30).month == 2 && Moved(365, 30).day == 0 &&
               Moved(365, 30).hour == 0);  // 2017-03-01 00:00

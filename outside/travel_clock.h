@@ -77,7 +77,8 @@ constexpr Date DateOfDays(std::int64_t days) {
 // Days from 1970-01-01 to the (possibly unnormalised) date of t.
 constexpr std::int64_t DaysOf(const Time& t) {
   const std::int64_t months = static_cast<std::int64_t>(t.year) * 12 + t.month;
-  return DaysToMonthStart(FloorDiv(months, 12), static_cast<int>(months - FloorDiv(months, 12) * 12) + 1) +
+  return DaysToMonthStart(FloorDiv(months, 12),
+                          static_cast<int>(months - FloorDiv(months, 12) * 12) + 1) +
          t.day;
 }
 
@@ -98,7 +99,9 @@ constexpr void SetFromSeconds(Time& t, std::int64_t total) {
   t.second = static_cast<std::uint8_t>(rest % 60);
 }
 
-constexpr bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+constexpr bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 }  // namespace detail
 
@@ -111,14 +114,17 @@ constexpr void Time::set(int y, int mo, int d, int h, int mi, int s) {
   second = static_cast<std::uint8_t>(s);
 }
 
-constexpr void Time::addSec(std::int32_t seconds) { detail::SetFromSeconds(*this, detail::SecondsOf(*this) + seconds); }
+constexpr void Time::addSec(std::int32_t seconds) {
+  detail::SetFromSeconds(*this, detail::SecondsOf(*this) + seconds);
+}
 
 constexpr void Time::addMin(std::int32_t minutes) {
   detail::SetFromSeconds(*this, detail::SecondsOf(*this) + static_cast<std::int64_t>(minutes) * 60);
 }
 
 constexpr void Time::addDate(std::int32_t days) {
-  detail::SetFromSeconds(*this, detail::SecondsOf(*this) + static_cast<std::int64_t>(days) * detail::kSecondsPerDay);
+  detail::SetFromSeconds(
+      *this, detail::SecondsOf(*this) + static_cast<std::int64_t>(days) * detail::kSecondsPerDay);
 }
 
 constexpr int Week(int year, int month, int day) {

@@ -21,12 +21,14 @@ namespace {
 
 // Converts every leg in order into the list; each leg's links are marked
 // with the leg's index, since their distance and time count from its start.
-bool BuildLegItems(TmpItemAry& items, KiwiHandle* mapData, const std::vector<RouteSingleResult>& legs) {
+bool BuildLegItems(TmpItemAry& items, KiwiHandle* mapData,
+                   const std::vector<RouteSingleResult>& legs) {
   auto& list = items.items();
   for (std::size_t i = 0; i < legs.size(); ++i) {
     const std::size_t before = list.size();
     if (!buildItemList(items, mapData, std::vector<RouteSingleResult>{legs[i]})) return false;
-    for (auto it = std::next(list.begin(), static_cast<std::ptrdiff_t>(before)); it != list.end(); ++it)
+    for (auto it = std::next(list.begin(), static_cast<std::ptrdiff_t>(before)); it != list.end();
+         ++it)
       if (it->link) it->link->leg = static_cast<std::int32_t>(i);
   }
   return true;
@@ -34,8 +36,8 @@ bool BuildLegItems(TmpItemAry& items, KiwiHandle* mapData, const std::vector<Rou
 
 // The filters between the item list and the conversion, in their fixed
 // order (the link merge runs twice around the break-node join).
-void RunFilters(TmpItemAry& items, const TVXRouteCondition& condition, HighwayData& highway, Toll& toll,
-                const TollResult& tollResult) {
+void RunFilters(TmpItemAry& items, const TVXRouteCondition& condition, HighwayData& highway,
+                Toll& toll, const TollResult& tollResult) {
   CEraseStdOnHwyNode().run(items);
   CMakeTollNode(&tollResult).run(items);
   CMakeTollFacilName<Toll>(&toll).run(items);

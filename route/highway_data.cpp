@@ -50,7 +50,8 @@ long FindKey(long count, std::uint16_t key, KeyAt keyAt) {
 
 bool HighwayData::readAt(std::uint64_t pos, void* buf, std::size_t n) {
   if (pos > fileLength_ || n > fileLength_ - pos) return false;
-  return file_.Seek(static_cast<std::int64_t>(pos), plat::SeekOrigin::Begin) && file_.Read(buf, n) == n;
+  return file_.Seek(static_cast<std::int64_t>(pos), plat::SeekOrigin::Begin) &&
+         file_.Read(buf, n) == n;
 }
 
 bool HighwayData::readTableHead(std::uint32_t offsetWords, std::uint32_t sizeWords, Table* t) {
@@ -67,9 +68,10 @@ bool HighwayData::readTableHead(std::uint32_t offsetWords, std::uint32_t sizeWor
 bool HighwayData::openHighwayData(const char* path) {
   closeHighwayData();
   std::uint8_t header[kHeaderBytes];
-  if (!path || !file_.Open(path, plat::ModeRead | plat::ShareDenyWrite) || !file_.GetLength(fileLength_) ||
-      !readAt(0, header, sizeof header) || header[2] != 0x20 || header[3] != 0x10 || header[4] != 0x11 ||
-      header[5] != 0x01 || !readTableHead(Be32(header + 10), Be32(header + 14), &names_) ||
+  if (!path || !file_.Open(path, plat::ModeRead | plat::ShareDenyWrite) ||
+      !file_.GetLength(fileLength_) || !readAt(0, header, sizeof header) || header[2] != 0x20 ||
+      header[3] != 0x10 || header[4] != 0x11 || header[5] != 0x01 ||
+      !readTableHead(Be32(header + 10), Be32(header + 14), &names_) ||
       !readTableHead(Be32(header + 26), Be32(header + 30), &shortNames_)) {
     closeHighwayData();
     return false;
@@ -118,7 +120,8 @@ long HighwayData::findOnDisk(const Table& t, std::size_t recordBytes, std::uint1
                              std::uint8_t* record) {
   if (!file_.IsOpen()) return -1;
   return FindKey(t.count, key, [&](long i) -> std::int32_t {
-    if (!readAt(t.start + 4ull + static_cast<std::uint64_t>(i) * recordBytes, record, recordBytes)) return -1;
+    if (!readAt(t.start + 4ull + static_cast<std::uint64_t>(i) * recordBytes, record, recordBytes))
+      return -1;
     return Be16(record);
   });
 }
@@ -150,15 +153,18 @@ const HighwayData::Block* HighwayData::block(std::uint16_t number) {
     if ((*it)->number == number) return it->get();
   // Binary search of the block index.
   const std::uint8_t* index = facil_.data() + indexStart_;
-  const long at = FindKey(blockCount_, number,
-                          [&](long i) -> std::int32_t { return Be16(index + static_cast<std::size_t>(i) * kIndexRecordBytes); });
-  const std::uint8_t* found = at < 0 ? nullptr : index + static_cast<std::size_t>(at) * kIndexRecordBytes;
+  const long at = FindKey(blockCount_, number, [&](long i) -> std::int32_t {
+    return Be16(index + static_cast<std::size_t>(i) * kIndexRecordBytes);
+  });
+  const std::uint8_t* found =
+      at < 0 ? nullptr : index + static_cast<std::size_t>(at) * kIndexRecordBytes;
   if (!found) return nullptr;
   auto blk = std::make_unique<Block>();
   blk->number = number;
   blk->bytes.resize(2u * Be16(found + 6));
   ++blockReads_;
-  if (!readAt(facilStart_ + 2ull * Be32(found + 2), blk->bytes.data(), blk->bytes.size())) return nullptr;
+  if (!readAt(facilStart_ + 2ull * Be32(found + 2), blk->bytes.data(), blk->bytes.size()))
+    return nullptr;
   cache_.push_back(std::move(blk));
   return cache_.back().get();
 }
@@ -196,7 +202,8 @@ std::vector<HighwayData::Facility> HighwayData::findFacilities(std::uint16_t key
   return out;
 }
 
-bool HighwayData::readFacilityNameRecord(const Facility& f, std::string* name, std::uint32_t* value) {
+bool HighwayData::readFacilityNameRecord(const Facility& f, std::string* name,
+                                         std::uint32_t* value) {
   if (!f.entry || !f.data) return false;
   const std::uint8_t flags = f.entry[3];
   std::size_t pos = 0;
@@ -224,13 +231,16 @@ HighwayData::FacilityName HighwayData::getFacilityName(std::uint32_t code) {
   FacilityName out;
   if (code & 0x8000) {
     std::uint8_t rec[kShortRecordBytes];
-    if (findOnDisk(shortNames_, sizeof rec, static_cast<std::uint16_t>(code & 0x7FFF), rec) < 0) return out;
-    const std::uint64_t pos = shortNames_.start + 2ull * shortNames_.areaStart + 2ull * Be16(rec + 2);
+    if (findOnDisk(shortNames_, sizeof rec, static_cast<std::uint16_t>(code & 0x7FFF), rec) < 0)
+      return out;
+    const std::uint64_t pos =
+        shortNames_.start + 2ull * shortNames_.areaStart + 2ull * Be16(rec + 2);
     if (!readNameEntry(shortNames_, pos, &out.name)) out.name.clear();
     return out;
   }
   if (code > 0xFFFF) return out;
   const auto found = findFacilities(static_cast<std::uint16_t>(code));
-  if (found.empty() || !readFacilityNameRecord(found.front(), &out.name, &out.value)) out = FacilityName{};
+  if (found.empty() || !readFacilityNameRecord(found.front(), &out.name, &out.value))
+    out = FacilityName{};
   return out;
 }

@@ -24,10 +24,16 @@ constexpr std::uint32_t kKind1 = 0x01;  // facility kind 1
 void dropNodeFlag(TmpItemAry::Item& item, std::uint32_t flag);
 
 // An item without a link counts as ordinary and not ferry.
-inline bool isHighwayLink(const TmpItemAry::Item& item) { return item.link && (item.link->flags & 1) != 0; }
-inline bool isFerryLink(const TmpItemAry::Item& item) { return item.link && item.link->roadType == 0; }
+inline bool isHighwayLink(const TmpItemAry::Item& item) {
+  return item.link && (item.link->flags & 1) != 0;
+}
+inline bool isFerryLink(const TmpItemAry::Item& item) {
+  return item.link && item.link->roadType == 0;
+}
 // The link's cumulative distance; -1 (no distance) without a link.
-inline std::int64_t linkDistance(const TmpItemAry::Item& item) { return item.link ? item.link->distance : -1; }
+inline std::int64_t linkDistance(const TmpItemAry::Item& item) {
+  return item.link ? item.link->distance : -1;
+}
 
 // Base of every filter: one run over the list; always true.
 class CRPItemFilter {

@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr std::uint8_t kBorderNode = 0x20;  // node byte 0
-constexpr std::uint8_t kGuideNode = 0x20;   // node byte 4
+constexpr std::uint8_t kBorderNode = 0x20;   // node byte 0
+constexpr std::uint8_t kGuideNode = 0x20;    // node byte 4
 constexpr std::uint8_t kHighwayLink = 0x20;  // attribute byte
 constexpr std::size_t kNodeBytes = 8;
 
@@ -19,7 +19,8 @@ std::uint32_t Be16(const std::uint8_t* p) { return static_cast<std::uint32_t>(Lo
 std::uint32_t Be32(const std::uint8_t* p) { return static_cast<std::uint32_t>(LoadBe(p, 4)); }
 
 int ClampInt(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
 }
 
 bool SameDirection(std::uint32_t a, std::uint32_t b) { return (a != 0) == (b != 0); }
@@ -28,7 +29,8 @@ bool SameDirection(std::uint32_t a, std::uint32_t b) { return (a != 0) == (b != 
 // own direction: the segment's start point, its inner points and its end
 // point (the next segment's start). False when the segment data is cut
 // short.
-bool LinkPoints(const KwRoad& road, const KwRoad::Link& view, int place, std::vector<ShapePoint>* out) {
+bool LinkPoints(const KwRoad& road, const KwRoad::Link& view, int place,
+                std::vector<ShapePoint>* out) {
   out->clear();
   if (!view.segments || place < 0 || place >= view.segmentCount) return false;
   const std::uint8_t* seg = view.segments;
@@ -69,8 +71,8 @@ std::uint32_t RunLinkNo(const PathLink& run, std::uint32_t d) {
 // record in which `nextLink` lies: the border word names a link there and
 // the node at which the chain of candidates continues. Empty when no
 // candidate holds the link.
-KwInnerPtr<KwRoad> FollowBorder(const KwRoad& road, KiwiHandle* map, const KwRoad::Link& view, int nodeIndex,
-                                std::uint32_t nextLink) {
+KwInnerPtr<KwRoad> FollowBorder(const KwRoad& road, KiwiHandle* map, const KwRoad::Link& view,
+                                int nodeIndex, std::uint32_t nextLink) {
   int index = nodeIndex;
   // Each chain node is visited at most once.
   for (int guard = 0; guard < view.nodeCount; ++guard) {
@@ -80,8 +82,9 @@ KwInnerPtr<KwRoad> FollowBorder(const KwRoad& road, KiwiHandle* map, const KwRoa
     KwRoad::Node n{node};
     KwInnerPtr<KwRoad> adjacent = road.adjRoad(map, &n);
     KwRoad::Link reached;
-    if (adjacent && adjacent->getLink(static_cast<int>((word >> 21) & 0xF), static_cast<int>((word >> 9) & 0xFFF),
-                                      &reached) &&
+    if (adjacent &&
+        adjacent->getLink(static_cast<int>((word >> 21) & 0xF),
+                          static_cast<int>((word >> 9) & 0xFFF), &reached) &&
         adjacent->findLink(nextLink, nullptr))
       return adjacent;
     const int next = static_cast<int>(word & 0x1FF);
@@ -110,8 +113,9 @@ std::vector<RP2GuideRecord> makeGuideRecords(const RouteSingleResult& leg) {
     for (const GuideEntry& e : part->facilities) add(e, false);
     for (const GuideEntry& e : part->tolls) add(e, true);
   }
-  std::stable_sort(records.begin(), records.end(),
-                   [](const RP2GuideRecord& a, const RP2GuideRecord& b) { return a.distance < b.distance; });
+  std::stable_sort(
+      records.begin(), records.end(),
+      [](const RP2GuideRecord& a, const RP2GuideRecord& b) { return a.distance < b.distance; });
   // From the end towards the start: a record on the same link and direction
   // as the one before it takes that one's place, keeping its own distance
   // and time and taking the earlier record's non-zero numbers.
@@ -127,7 +131,8 @@ std::vector<RP2GuideRecord> makeGuideRecords(const RouteSingleResult& leg) {
   return records;
 }
 
-CRP2ConvFunc1024LL::CRP2ConvFunc1024LL(const RouteSingleResult& leg, TmpItemAry& items, KiwiHandle* map)
+CRP2ConvFunc1024LL::CRP2ConvFunc1024LL(const RouteSingleResult& leg, TmpItemAry& items,
+                                       KiwiHandle* map)
     : leg_(leg), items_(items), map_(map), guides_(makeGuideRecords(leg)) {}
 
 RP2GuideRecord CRP2ConvFunc1024LL::currentGuide() const {
@@ -147,12 +152,14 @@ TmpItemAry::Link* CRP2ConvFunc1024LL::lastLink() {
   return nullptr;
 }
 
-RP2LinkView CRP2ConvFunc1024LL::linkView(const KwRoad& road, const RP2Stretch& stretch, int i) const {
+RP2LinkView CRP2ConvFunc1024LL::linkView(const KwRoad& road, const RP2Stretch& stretch,
+                                         int i) const {
   RP2LinkView view;
   view.run = stretch.run;
   view.linkNo = stretch.linkNo(i);
   view.map = stretch.first;
-  if (i != 0 && !road.getLink(stretch.place(i), stretch.first.record, &view.map)) view.map = stretch.first;
+  if (i != 0 && !road.getLink(stretch.place(i), stretch.first.record, &view.map))
+    view.map = stretch.first;
   return view;
 }
 
@@ -165,7 +172,8 @@ void CRP2ConvFunc1024LL::expand(const KwRoad& road, const RP2Stretch& stretch, i
       for (const ShapePoint& p : points) addPoint(view, TmpItemAry::Point{p.x, p.y, -1});
     }
     const RP2GuideRecord g = currentGuide();
-    if (cursor_ < guides_.size() && g.link == view.linkNo && SameDirection(g.direction, stretch.reverse))
+    if (cursor_ < guides_.size() && g.link == view.linkNo &&
+        SameDirection(g.direction, stretch.reverse))
       applyGuide();
   }
 }
@@ -198,13 +206,15 @@ void CRP2ConvFunc1024LL::onPartStart(const KwRoad& road, const RP2Stretch& stret
   const PartPath* before = part > 0 ? leg_.getPart(part - 1) : nullptr;
   const std::int64_t startDistance = before ? before->distance : 0;
   const RP2GuideRecord g = currentGuide();
-  if (cursor_ < guides_.size() && g.link == path->firstLink && SameDirection(g.direction, path->firstDirection) &&
+  if (cursor_ < guides_.size() && g.link == path->firstLink &&
+      SameDirection(g.direction, path->firstDirection) &&
       (!singleLink || static_cast<std::int64_t>(g.distance) <= startDistance))
     applyGuide();
   RP2Stretch rest = stretch;
   rest.begin = stretch.begin + 1;
   if (path->runs.size() == 1 && stretch.begin == 0 &&
-      static_cast<std::uint32_t>(stretch.count) == static_cast<std::uint32_t>(stretch.run->lastOffset) + 1)
+      static_cast<std::uint32_t>(stretch.count) ==
+          static_cast<std::uint32_t>(stretch.run->lastOffset) + 1)
     onPartEnd(road, rest, part);
   else
     expand(road, rest, rest.begin, rest.count);
@@ -248,7 +258,8 @@ void CRP2ConvFunc1024LL::addPoint(const RP2LinkView& view, const TmpItemAry::Poi
     made->distance = distance;
     made->time = view.run ? view.run->time : -1;
     made->flags = static_cast<std::uint16_t>(
-        (made->flags & ~1u) | (view.map.link && (view.map.link[view.map.attrIndex] & kHighwayLink) != 0 ? 1u : 0u));
+        (made->flags & ~1u) |
+        (view.map.link && (view.map.link[view.map.attrIndex] & kHighwayLink) != 0 ? 1u : 0u));
     link = made.get();
     if (list.empty() || list.back().link)
       list.push_back(TmpItemAry::Item{nullptr, std::move(made)});
@@ -270,9 +281,13 @@ void CRP2ConvFunc1024LL::onGuidance(const RP2GuideRecord& /*record*/) {}
 
 void CRP2ConvFunc1024LL::onCrossingName(const std::string& /*name*/) {}
 
-std::unique_ptr<TmpItemAry::Node> CRP2ConvFunc1024LL::newNode() { return std::make_unique<TmpItemAry::Node>(); }
+std::unique_ptr<TmpItemAry::Node> CRP2ConvFunc1024LL::newNode() {
+  return std::make_unique<TmpItemAry::Node>();
+}
 
-std::unique_ptr<TmpItemAry::Link> CRP2ConvFunc1024LL::newLink() { return std::make_unique<TmpItemAry::Link>(); }
+std::unique_ptr<TmpItemAry::Link> CRP2ConvFunc1024LL::newLink() {
+  return std::make_unique<TmpItemAry::Link>();
+}
 
 void CTvxGuideFuncTVX::onLink(const KwRoad& road, const RP2Stretch& stretch) {
   CRP2ConvFunc1024LL::onLink(road, stretch);
@@ -286,8 +301,9 @@ void CTvxGuideFuncTVX::onLink(const KwRoad& road, const RP2Stretch& stretch) {
   const std::uint8_t* node = last.map.nodes + static_cast<std::size_t>(nodeIndex) * kNodeBytes;
   if ((node[0] & kBorderNode) != 0 || (node[4] & kGuideNode) == 0 || !map_) return;
   const KwRect range = road.getRange();
-  KwInnerPtr<KwGuide> guide = map_->getGuide(Pelvo::P2, ClampInt(std::int64_t{range.x} + range.width / 2),
-                                             ClampInt(std::int64_t{range.y} + range.height / 2));
+  KwInnerPtr<KwGuide> guide =
+      map_->getGuide(Pelvo::P2, ClampInt(std::int64_t{range.x} + range.width / 2),
+                     ClampInt(std::int64_t{range.y} + range.height / 2));
   if (!guide || !guide->data()) return;
   const std::size_t offset = Be32(node + 4) & 0xFFFFFF;
   if (offset + 2 > guide->size()) return;
@@ -322,7 +338,8 @@ namespace {
 // The road record the leg starts on: that of the tile around the middle of
 // the first two start points (or of a tile shifted a little from it) that
 // holds the first link; null when there is none.
-KwInnerPtr<KwRoad> FindStartRoad(const RouteSingleResult& leg, KiwiHandle* map, std::uint32_t firstLink) {
+KwInnerPtr<KwRoad> FindStartRoad(const RouteSingleResult& leg, KiwiHandle* map,
+                                 std::uint32_t firstLink) {
   const PartPath* first = leg.getPart(0);
   if (!first || first->startPoints.empty()) return {};
   std::int64_t sx = first->startPoints[0].x, sy = first->startPoints[0].y;
@@ -406,7 +423,9 @@ bool walkLeg(const RouteSingleResult& leg, KiwiHandle* map, CRP2ConvFunc& func) 
     const int place = stretch.place(stretch.count - 1);
     const int nodeIndex = reverse ? place : place + 1;
     const KwRoad::Link& view = stretch.first;
-    if ((nextNo == lastNo && !endsHere) || !view.nodes || nodeIndex < 0 || nodeIndex >= view.nodeCount) continue;
+    if ((nextNo == lastNo && !endsHere) || !view.nodes || nodeIndex < 0 ||
+        nodeIndex >= view.nodeCount)
+      continue;
     if ((view.nodes[static_cast<std::size_t>(nodeIndex) * kNodeBytes] & kBorderNode) == 0) continue;
     KwInnerPtr<KwRoad> next = FollowBorder(*road, map, view, nodeIndex, nextNo);
     if (!next) return false;
@@ -415,7 +434,8 @@ bool walkLeg(const RouteSingleResult& leg, KiwiHandle* map, CRP2ConvFunc& func) 
   return true;
 }
 
-bool buildItemList(TmpItemAry& items, KiwiHandle* mapData, const std::vector<RouteSingleResult>& legs) {
+bool buildItemList(TmpItemAry& items, KiwiHandle* mapData,
+                   const std::vector<RouteSingleResult>& legs) {
   for (const RouteSingleResult& leg : legs) {
     CTvxGuideFuncTVX func(leg, items, mapData);
     if (!walkLeg(leg, mapData, func)) return false;

@@ -20,7 +20,7 @@ class TmpItemAry {
    public:
     virtual ~Node() = default;
     std::string name;
-    std::uint32_t facilNo = 0;      // bit 0x8000 set = ferry terminal
+    std::uint32_t facilNo = 0;  // bit 0x8000 set = ferry terminal
     std::uint32_t tollFacilNo = 0;
     std::int32_t fee = 0;
     std::int32_t firstFee = 0;
@@ -199,4 +199,5 @@ bool walkLeg(const RouteSingleResult& leg, KiwiHandle* map, CRP2ConvFunc& func);
 
 // Converts every leg in order into the list (through CTvxGuideFuncTVX);
 // false as soon as a leg fails.
-bool buildItemList(TmpItemAry& items, KiwiHandle* mapData, const std::vector<RouteSingleResult>& legs);
+bool buildItemList(TmpItemAry& items, KiwiHandle* mapData,
+                   const std::vector<RouteSingleResult>& legs);

@@ -20,8 +20,8 @@ struct SpeedRow {
 };
 
 constexpr SpeedRow kSpeedRows[] = {
-    {0, 0, 80, false}, {0, 1, 80, false}, {1, 2, 30, true},  {2, 3, 30, true},
-    {3, 4, 20, true},  {4, 5, 20, true},  {4, 6, 20, true},  {4, 7, 20, false},
+    {0, 0, 80, false}, {0, 1, 80, false}, {1, 2, 30, true},   {2, 3, 30, true},
+    {3, 4, 20, true},  {4, 5, 20, true},  {4, 6, 20, true},   {4, 7, 20, false},
     {5, 8, 20, false}, {5, 9, 20, false}, {6, 10, 20, false},
 };
 
@@ -30,17 +30,32 @@ constexpr std::uint16_t kSpeedWithoutKey0 = 80;
 // A fresh leg condition with the options of the route condition.
 std::unique_ptr<RouteCondition2> NewLeg(const TVXRouteCondition& condition) {
   auto leg = std::make_unique<RouteCondition2>();
-  leg->searchKind =
-      (condition.searchType >= 1 && condition.searchType <= 3) ? static_cast<std::uint8_t>(condition.searchType) : 0;
+  leg->searchKind = (condition.searchType >= 1 && condition.searchType <= 3)
+                        ? static_cast<std::uint8_t>(condition.searchType)
+                        : 0;
   leg->reserved = 0;
   switch (condition.vehicleClass) {
-    case 1: leg->vehicleClass = 0; break;
-    case 2: leg->vehicleClass = 1; break;
-    case 4: leg->vehicleClass = 2; break;
-    case 16: leg->vehicleClass = 4; break;
-    case 32: leg->vehicleClass = 5; break;
-    case 64: leg->vehicleClass = 6; break;
-    default: leg->vehicleClass = 3; break;
+    case 1:
+      leg->vehicleClass = 0;
+      break;
+    case 2:
+      leg->vehicleClass = 1;
+      break;
+    case 4:
+      leg->vehicleClass = 2;
+      break;
+    case 16:
+      leg->vehicleClass = 4;
+      break;
+    case 32:
+      leg->vehicleClass = 5;
+      break;
+    case 64:
+      leg->vehicleClass = 6;
+      break;
+    default:
+      leg->vehicleClass = 3;
+      break;
   }
   leg->timeDirection = condition.timeMode == 1 ? 2 : 1;
   leg->tollOption = condition.tollOption1;
@@ -98,7 +113,8 @@ std::vector<RouteHoliday> Holidays(const TVXRouteCondition& condition) {
   if (condition.holidayDates == nullptr) return holidays;
   for (std::int32_t i = 0; i < condition.holidayCount; ++i) {
     const CDateTime date(condition.holidayDates[i]);
-    holidays.push_back(RouteHoliday{static_cast<std::uint16_t>(date.getYear()), static_cast<std::uint8_t>(date.getMon()),
+    holidays.push_back(RouteHoliday{static_cast<std::uint16_t>(date.getYear()),
+                                    static_cast<std::uint8_t>(date.getMon()),
                                     static_cast<std::uint8_t>(date.getDay())});
   }
   return holidays;
@@ -154,8 +170,8 @@ RouteCondition2* LegList::take(int i) {
   return leg;
 }
 
-void LegList::replace(std::vector<std::unique_ptr<RouteCondition2>> legs, std::vector<RouteSpeed> speeds,
-                      std::vector<RouteHoliday> holidays) {
+void LegList::replace(std::vector<std::unique_ptr<RouteCondition2>> legs,
+                      std::vector<RouteSpeed> speeds, std::vector<RouteHoliday> holidays) {
   legs_ = std::move(legs);
   speeds_ = std::move(speeds);
   holidays_ = std::move(holidays);
@@ -163,8 +179,8 @@ void LegList::replace(std::vector<std::unique_ptr<RouteCondition2>> legs, std::v
   holidayView_ = MakeView(holidays_);
 }
 
-bool buildLegConditions(const TVXRouteCondition& condition, NearRoadTypeQuery& engine, LegList& legs,
-                        std::int32_t& lastError) {
+bool buildLegConditions(const TVXRouteCondition& condition, NearRoadTypeQuery& engine,
+                        LegList& legs, std::int32_t& lastError) {
   legs.clearLegs();
   const int n = condition.getNodeCnt();
   if (n < 1) {

@@ -67,8 +67,8 @@ class LegList {
 // Cuts the condition into legs at its timed nodes and fills legs. On
 // failure sets lastError to a LegBuildError, leaves legs without legs and
 // returns false.
-bool buildLegConditions(const TVXRouteCondition& condition, NearRoadTypeQuery& engine, LegList& legs,
-                        std::int32_t& lastError);
+bool buildLegConditions(const TVXRouteCondition& condition, NearRoadTypeQuery& engine,
+                        LegList& legs, std::int32_t& lastError);
 
 // A packed date and time as the route engine's time, seconds 0; and back.
 // Month and day are counted from 0 in both.

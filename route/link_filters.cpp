@@ -31,7 +31,8 @@ bool CMergeLinkBase::run(TmpItemAry& items) {
 }
 
 bool CMergeLink2::canMerge(const TmpItemAry::Link& a, const TmpItemAry::Link& b) {
-  return a.roadType == b.roadType && a.nameNo == b.nameNo && a.roadNo == b.roadNo && (a.flags & 1) == (b.flags & 1);
+  return a.roadType == b.roadType && a.nameNo == b.nameNo && a.roadNo == b.roadNo &&
+         (a.flags & 1) == (b.flags & 1);
 }
 
 bool CMergeLink::canMerge(const TmpItemAry::Link& a, const TmpItemAry::Link& b) {
@@ -118,20 +119,29 @@ bool CFillHwyRoadNo::run(TmpItemAry& items) {
 
 std::int32_t linkClassOf(std::int32_t roadType) {
   switch (roadType) {
-    case 0: return 6;
+    case 0:
+      return 6;
     case 2:
-    case 3: return 5;
-    case 7: return 3;
-    case 8: return 2;
-    case 9: return 1;
+    case 3:
+      return 5;
+    case 7:
+      return 3;
+    case 8:
+      return 2;
+    case 9:
+      return 1;
     case 10:
     case 11:
-    case 12: return 0;
-    default: return 4;
+    case 12:
+      return 0;
+    default:
+      return 4;
   }
 }
 
-void CConvLinkClass::visitLink(TmpItemAry::Link* link) { link->linkClass = linkClassOf(link->roadType); }
+void CConvLinkClass::visitLink(TmpItemAry::Link* link) {
+  link->linkClass = linkClassOf(link->roadType);
+}
 
 bool CClearMixedRoadNo::run(TmpItemAry& items) {
   Items& list = items.items();
@@ -141,7 +151,8 @@ bool CClearMixedRoadNo::run(TmpItemAry& items) {
     int mixed = 0;
     const TmpItemAry::Link* first = p->link.get();
     if (first && !isHighwayLike(*first) && first->roadNo != 0) {
-      for (; r != list.end() && !r->node && r->link && !isHighwayLike(*r->link) && r->link->roadNo == first->roadNo;
+      for (; r != list.end() && !r->node && r->link && !isHighwayLike(*r->link) &&
+             r->link->roadNo == first->roadNo;
            ++r)
         if (r->link->nameNo != first->nameNo) ++mixed;
     }

@@ -48,18 +48,24 @@ bool CMakeTollNode::run(TmpItemAry& items) {
 
 std::uint32_t breakNodeFlag(std::int32_t nodeType) {
   switch (nodeType) {
-    case 0: return nodeflag::kKind1;
-    case 1: return nodeflag::kKind2;
-    case 2: return nodeflag::kInterchange;
-    case 3: return nodeflag::kFerry;
-    default: return 0;
+    case 0:
+      return nodeflag::kKind1;
+    case 1:
+      return nodeflag::kKind2;
+    case 2:
+      return nodeflag::kInterchange;
+    case 3:
+      return nodeflag::kFerry;
+    default:
+      return 0;
   }
 }
 
 namespace {
 
 bool IsHighwayFacilityNode(const TmpItemAry::Node& node) {
-  return node.facilNo != 0 && (node.facilNo & 0x8000) == 0 && node.tollFacilNo == 0 && node.firstFee == 0;
+  return node.facilNo != 0 && (node.facilNo & 0x8000) == 0 && node.tollFacilNo == 0 &&
+         node.firstFee == 0;
 }
 
 // Sets the node's flags (and facility code) from one facility record's
@@ -98,7 +104,8 @@ bool CMakeHwyFacil::run(TmpItemAry& items) {
   for (auto it = list.begin(); it != list.end(); ++it) {
     TmpItemAry::Node* node = it->node.get();
     if (!node || !IsHighwayFacilityNode(*node) || node->facilNo > 0xFFFF) continue;
-    for (const HighwayData::Facility& record : highway_->findFacilities(static_cast<std::uint16_t>(node->facilNo))) {
+    for (const HighwayData::Facility& record :
+         highway_->findFacilities(static_cast<std::uint16_t>(node->facilNo))) {
       if (!record.entry) continue;
       if (used.insert(record.entry).second) {
         ApplyFacilityRecord(record, *node);
@@ -126,7 +133,8 @@ bool CEraseBreakFacilNode::run(TmpItemAry& items) {
   while (b != list.end()) {
     auto p = std::prev(b);
     TmpItemAry::Node* node = b->node.get();
-    if (!node || (node->flags & nodeflag::kBreak) == 0 || (node->flags & (kKinds | nodeflag::kFerry)) == 0) {
+    if (!node || (node->flags & nodeflag::kBreak) == 0 ||
+        (node->flags & (kKinds | nodeflag::kFerry)) == 0) {
       ++b;
       continue;
     }
@@ -134,7 +142,8 @@ bool CEraseBreakFacilNode::run(TmpItemAry& items) {
     bool joinBack = false;
     if (hasKind) {
       joinBack = p->node && p->link && p->link->points.size() == 2 &&
-                 p->link->points[0].x == p->link->points[1].x && p->link->points[0].y == p->link->points[1].y;
+                 p->link->points[0].x == p->link->points[1].x &&
+                 p->link->points[0].y == p->link->points[1].y;
     } else {
       joinBack = p->node && (p->node->flags & nodeflag::kFerry) != 0;
     }

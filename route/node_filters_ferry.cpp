@@ -25,7 +25,8 @@ bool CMarkFerryFacilNode::run(TmpItemAry& items) {
 bool CEraseFerryNode::run(TmpItemAry& items) {
   Items& list = items.items();
   if (list.size() <= 2) return true;
-  for (auto a = list.begin(), b = std::next(a), c = std::next(b); c != list.end(); a = b, b = c, ++c) {
+  for (auto a = list.begin(), b = std::next(a), c = std::next(b); c != list.end();
+       a = b, b = c, ++c) {
     if (!b->link || !isFerryLink(*a) || isFerryLink(*b) || !isFerryLink(*c)) continue;
     if (linkDistance(*b) - linkDistance(*a) <= 100) b->link->roadType = 0;
   }
@@ -50,11 +51,14 @@ bool CEraseFerryLoopNode::run(TmpItemAry& items) {
   if (list.empty()) return true;
   auto b = std::next(list.begin());
   for (; b != list.end(); ++b)
-    if (Has(*b, nodeflag::kFerry | nodeflag::kBreak) && !isFerryLink(*b) && !isFerryLink(*std::prev(b))) break;
+    if (Has(*b, nodeflag::kFerry | nodeflag::kBreak) && !isFerryLink(*b) &&
+        !isFerryLink(*std::prev(b)))
+      break;
   if (b == list.end()) return true;
   const std::string& name = b->node->name;
   auto sameTerminal = [&](const TmpItemAry::Item& x) {
-    return x.node && (x.node->flags & nodeflag::kFerry) && !(x.node->flags & nodeflag::kBreak) && x.node->name == name;
+    return x.node && (x.node->flags & nodeflag::kFerry) && !(x.node->flags & nodeflag::kBreak) &&
+           x.node->name == name;
   };
   for (auto x = list.begin(); x != b; ++x)
     if (sameTerminal(*x)) {
@@ -123,7 +127,8 @@ bool CEraseNotInOutIcNode::run(TmpItemAry& items) {
       h = b;
       keep = true;
     }
-    if (b && (Has(item, nodeflag::kBreak | nodeflag::kInterchange) || (item.node && item.node->facilNo != 0))) {
+    if (b && (Has(item, nodeflag::kBreak | nodeflag::kInterchange) ||
+              (item.node && item.node->facilNo != 0))) {
       if (keep)
         keep = false;
       else

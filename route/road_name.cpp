@@ -7,25 +7,38 @@ namespace {
 
 const char* CategoryWord(std::int32_t category) {
   switch (category) {
-    case 1: return "国道";
-    case 2: return "都道";
-    case 3: return "道道";
-    case 4: return "府道";
-    case 5: return "県道";
-    default: return nullptr;
+    case 1:
+      return "国道";
+    case 2:
+      return "都道";
+    case 3:
+      return "道道";
+    case 4:
+      return "府道";
+    case 5:
+      return "県道";
+    default:
+      return nullptr;
   }
 }
 
 const char* ClassWord(std::int32_t linkClass) {
   switch (linkClass) {
-    case 0: return "高速道";
-    case 1: return "国道";
-    case 2: return "主要地方道";
-    case 3: return "都道府県道";
+    case 0:
+      return "高速道";
+    case 1:
+      return "国道";
+    case 2:
+      return "主要地方道";
+    case 3:
+      return "都道府県道";
     case 4:
-    case 5: return "一般道";
-    case 6: return "フェリー航路";
-    default: return nullptr;
+    case 5:
+      return "一般道";
+    case 6:
+      return "フェリー航路";
+    default:
+      return nullptr;
   }
 }
 
@@ -53,7 +66,8 @@ std::string formatRoadName(const TmpItemAry::Link& link, HighwayData& highway) {
   if (link.nameNo >= 0) {
     const std::string table = highway.getName(link.nameNo / 2);
     if (!table.empty()) {
-      if ((link.flags & 1) != 0 || (link.linkClass != 1 && link.linkClass != 2 && link.linkClass != 3))
+      if ((link.flags & 1) != 0 ||
+          (link.linkClass != 1 && link.linkClass != 2 && link.linkClass != 3))
         name = table;
       else
         name += "(" + table + ")";

@@ -20,7 +20,8 @@ std::int32_t resultNodeKind(std::uint32_t flags) {
 
 std::uint32_t packNodeTime(const TmpItemAry::Node& node) {
   return static_cast<std::uint32_t>(node.minute) | (static_cast<std::uint32_t>(node.hour) << 6) |
-         (static_cast<std::uint32_t>(node.day) << 12) | (static_cast<std::uint32_t>(node.month) << 17) |
+         (static_cast<std::uint32_t>(node.day) << 12) |
+         (static_cast<std::uint32_t>(node.month) << 17) |
          ((static_cast<std::uint32_t>(node.year) + 48u) << 21);
 }
 

@@ -23,7 +23,8 @@ std::uint32_t packNodeTime(const TmpItemAry::Node& node);
 // the result cannot be created.
 class CConvTVXRouteResult : public CRPItemFilter {
  public:
-  CConvTVXRouteResult(const TvxRoute::TVXRouteCondition* condition, TvxRoute::TVXRouteResult** place)
+  CConvTVXRouteResult(const TvxRoute::TVXRouteCondition* condition,
+                      TvxRoute::TVXRouteResult** place)
       : condition_(condition), place_(place) {}
   bool run(TmpItemAry& items) override;
 

@@ -27,7 +27,8 @@ class CMakeNodeLinkTime : public CRPItemFilter {
 // one (seconds 0).
 class CMakeRevBrkNodeTime : public CRPItemFilter {
  public:
-  explicit CMakeRevBrkNodeTime(const TvxRoute::TVXRouteCondition* condition) : condition_(condition) {}
+  explicit CMakeRevBrkNodeTime(const TvxRoute::TVXRouteCondition* condition)
+      : condition_(condition) {}
   bool run(TmpItemAry& items) override;
 
  private:

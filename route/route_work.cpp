@@ -18,7 +18,8 @@ std::vector<LegTollLinks> RouteWork::tollLinks() const {
     for (int p = 0; p < leg.getPartCnt(); ++p) {
       const PartPath* part = leg.getPart(p);
       if (part == nullptr) continue;
-      for (const PartLink& link : part->links) links.links.push_back(LegTollLink{link.facility, link.seconds});
+      for (const PartLink& link : part->links)
+        links.links.push_back(LegTollLink{link.facility, link.seconds});
     }
     out.push_back(std::move(links));
   }

@@ -46,7 +46,8 @@ class RouteWork {
   // left allocated, when HIGHWAY.DAT cannot be opened, the toll data
   // cannot be read, a leg cannot be followed over the map, or the result
   // cannot be made.
-  bool runFilterPipeline(const RouteDataPaths& dataPaths, KiwiHandle* mapData, TVXRouteResult** resultSlot);
+  bool runFilterPipeline(const RouteDataPaths& dataPaths, KiwiHandle* mapData,
+                         TVXRouteResult** resultSlot);
 
   const TVXRouteCondition* condition = nullptr;  // the caller's, borrowed
   LegList legs;

@@ -25,7 +25,8 @@ void ThinPass(const std::vector<TmpItemAry::Point>& source, long double squaredT
   cand.push_back({0, true});
   for (std::size_t i = 1; i < source.size(); ++i) {
     const TmpItemAry::Point& last = source[cand.back().index];
-    if (source[i].x != last.x || source[i].y != last.y) cand.push_back({static_cast<std::uint16_t>(i), false});
+    if (source[i].x != last.x || source[i].y != last.y)
+      cand.push_back({static_cast<std::uint16_t>(i), false});
   }
   if (cand.size() == 1)
     cand.push_back({static_cast<std::uint16_t>(source.size() - 1), true});
@@ -66,7 +67,8 @@ long double CRPFShapeThinn::squaredDistance(const TmpItemAry::Point& p, const Tm
                                             const TmpItemAry::Point& b) {
   const long double px = p.x, py = p.y, ax = a.x, ay = a.y, bx = b.x, by = b.y;
   if (a.x == b.x && a.y == b.y) return (px - ax) * (px - ax) + (py - ay) * (py - ay);
-  long double u = ((by - ay) * (py - ay) + (bx - ax) * (px - ax)) / ((by - ay) * (by - ay) + (bx - ax) * (bx - ax));
+  long double u = ((by - ay) * (py - ay) + (bx - ax) * (px - ax)) /
+                  ((by - ay) * (by - ay) + (bx - ax) * (bx - ax));
   if (u < 0) u = 0;
   if (u > 1) u = 1;
   const long double dy = py - (ay + u * (by - ay));

@@ -16,7 +16,8 @@
 // tolerances belong to the caller and must outlive the filter.
 class CRPFShapeThinn : public CRPFLoopBase {
  public:
-  CRPFShapeThinn(const double* tolerances, std::int32_t count) : tolerances_(tolerances), count_(count) {}
+  CRPFShapeThinn(const double* tolerances, std::int32_t count)
+      : tolerances_(tolerances), count_(count) {}
   void visitPoints(std::vector<TmpItemAry::Point>& points) override;
 
   // Squared distance of p to the segment a-b (to a when a and b coincide).

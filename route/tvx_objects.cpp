@@ -9,7 +9,8 @@ namespace {
 // The i-th element of a list, null when i is out of range.
 template <typename T>
 const T* At(const std::vector<T>& list, int i) {
-  return (i < 0 || static_cast<std::size_t>(i) >= list.size()) ? nullptr : &list[static_cast<std::size_t>(i)];
+  return (i < 0 || static_cast<std::size_t>(i) >= list.size()) ? nullptr
+                                                               : &list[static_cast<std::size_t>(i)];
 }
 
 }  // namespace
@@ -29,7 +30,8 @@ const TVXRouteCondition::Node::Point* TVXRouteCondition::Node::getRoadPoint(int 
 }
 
 TVXRouteCondition* TVXRouteCondition::Create() {
-  return CatchAllocationFailure(static_cast<TVXRouteCondition*>(nullptr), [] { return new TVXRouteCondition(); });
+  return CatchAllocationFailure(static_cast<TVXRouteCondition*>(nullptr),
+                                [] { return new TVXRouteCondition(); });
 }
 
 TVXRouteCondition::~TVXRouteCondition() {
@@ -49,7 +51,8 @@ const TVXRouteCondition::Node* TVXRouteCondition::getNode(int i) const {
 }
 
 TVXRouteResult* TVXRouteResult::Create() {
-  return CatchAllocationFailure(static_cast<TVXRouteResult*>(nullptr), [] { return new TVXRouteResult(); });
+  return CatchAllocationFailure(static_cast<TVXRouteResult*>(nullptr),
+                                [] { return new TVXRouteResult(); });
 }
 
 TVXRouteResult::~TVXRouteResult() {

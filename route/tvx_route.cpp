@@ -10,12 +10,15 @@ TVXRoute::~TVXRoute() { delete core_; }
 
 bool TVXRoute::init(const char* dataDir) { return core_->initCore(dataDir); }
 
-bool TVXRoute::calc(plat::HWND window, const TVXRouteCondition* condition, TVXRouteResult** result) {
+bool TVXRoute::calc(plat::HWND window, const TVXRouteCondition* condition,
+                    TVXRouteResult** result) {
   return core_->calcCore(window, condition, result);
 }
 
 bool TVXRoute::cancel() { return core_->cancel(); }
 
-TVXRoute::vErrCode TVXRoute::getLastError() const { return static_cast<vErrCode>(core_->lastError()); }
+TVXRoute::vErrCode TVXRoute::getLastError() const {
+  return static_cast<vErrCode>(core_->lastError());
+}
 
 }  // namespace TvxRoute

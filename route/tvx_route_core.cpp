@@ -48,8 +48,8 @@ bool CTVXRouteCore::initCore(const char* dataDir) {
   // A re-initialisation that fails leaves the core uninitialised.
   setState(kNotInitialised, -1);
   // Running out of memory anywhere in the initialisation answers kOutOfMemory.
-  const std::int32_t error =
-      CatchAllocationFailure(std::int32_t{TVXRoute::kOutOfMemory}, [&] { return initParts(dataDir); });
+  const std::int32_t error = CatchAllocationFailure(std::int32_t{TVXRoute::kOutOfMemory},
+                                                    [&] { return initParts(dataDir); });
   if (error != TVXRoute::kNoError) {
     lastError_.store(error, std::memory_order_release);
     return false;
@@ -101,13 +101,14 @@ std::int32_t CTVXRouteCore::initParts(const char* dataDir) {
 void CTVXRouteCore::readSwitch() {
   bool check = true;
   plat::reg::Value value;
-  if (plat::reg::QueryValue(kSwitchKey, kSwitchValue, value) && value.type == plat::reg::kTypeDword &&
-      value.dword == 1)
+  if (plat::reg::QueryValue(kSwitchKey, kSwitchValue, value) &&
+      value.type == plat::reg::kTypeDword && value.dword == 1)
     check = false;
   samePointCheck_.store(check, std::memory_order_release);
 }
 
-bool CTVXRouteCore::calcCore(plat::HWND window, const TVXRouteCondition* condition, TVXRouteResult** resultSlot) {
+bool CTVXRouteCore::calcCore(plat::HWND window, const TVXRouteCondition* condition,
+                             TVXRouteResult** resultSlot) {
   readSwitch();
   const std::int32_t now = state_.load(std::memory_order_acquire);
   if (now == kNotInitialised) {
@@ -158,7 +159,8 @@ bool CTVXRouteCore::isSamePointRoute(const RouteSingleResult& result) {
     if (part == nullptr) continue;
     if (part->start.first != part->goal.first || part->start.second != part->goal.second) continue;
     if (!part->goalSide.empty() || part->entries.size() != 2) continue;
-    if (part->entries[0].first == part->entries[1].first && part->entries[0].second == part->entries[1].second)
+    if (part->entries[0].first == part->entries[1].first &&
+        part->entries[0].second == part->entries[1].second)
       return true;
   }
   return false;
@@ -166,15 +168,22 @@ bool CTVXRouteCore::isSamePointRoute(const RouteSingleResult& result) {
 
 std::int32_t CTVXRouteCore::mapRouteError(int code) {
   switch (code) {
-    case 0: return TVXRoute::kNoError;
+    case 0:
+      return TVXRoute::kNoError;
     case 1:
-    case 8: return TVXRoute::kBadPoint;
-    case 9: return TVXRoute::kCancelled;
+    case 8:
+      return TVXRoute::kBadPoint;
+    case 9:
+      return TVXRoute::kCancelled;
     case 10:
-    case 11: return TVXRoute::kEngineFailure;
-    case 12: return TVXRoute::kEngineFailure2;
-    case 13: return TVXRoute::kTooFewPoints;
-    default: return TVXRoute::kSearchFailed;
+    case 11:
+      return TVXRoute::kEngineFailure;
+    case 12:
+      return TVXRoute::kEngineFailure2;
+    case 13:
+      return TVXRoute::kTooFewPoints;
+    default:
+      return TVXRoute::kSearchFailed;
   }
 }
 
@@ -194,7 +203,8 @@ void CTVXRouteCore::onRouteResult(Route* /*route*/, RouteSingleResult result) {
                      reinterpret_cast<void*>(static_cast<std::intptr_t>(next)));
     return;
   }
-  TollInputParam input = buildTollInput(*work_->legs.take(0), *work_->condition, work_->tollLinks());
+  TollInputParam input =
+      buildTollInput(*work_->legs.take(0), *work_->condition, work_->tollLinks());
   if (input.items.v.empty()) {
     // The toll engine answers no empty input.
     finishCalc();
@@ -208,7 +218,8 @@ void CTVXRouteCore::onRouteResult(Route* /*route*/, RouteSingleResult result) {
 }
 
 int CTVXRouteCore::startLegCall(void* object, void* argument) {
-  static_cast<CTVXRouteCore*>(object)->startLeg(static_cast<int>(reinterpret_cast<std::intptr_t>(argument)));
+  static_cast<CTVXRouteCore*>(object)->startLeg(
+      static_cast<int>(reinterpret_cast<std::intptr_t>(argument)));
   return 0;
 }
 

@@ -19,16 +19,27 @@ std::uint32_t Replace(std::uint32_t word, unsigned first, unsigned last, std::ui
 }  // namespace
 
 void CDateTime::set(int year, int month, int day, int hour, int minute) {
-  word_ = ((static_cast<std::uint32_t>(year) + 48u) << 21) | ((static_cast<std::uint32_t>(month) - 1u) << 17) |
+  word_ = ((static_cast<std::uint32_t>(year) + 48u) << 21) |
+          ((static_cast<std::uint32_t>(month) - 1u) << 17) |
           ((static_cast<std::uint32_t>(day) - 1u) << 12) | (static_cast<std::uint32_t>(hour) << 6) |
           static_cast<std::uint32_t>(minute);
 }
 
-void CDateTime::setYear(int year) { word_ = Replace(word_, 21, 31, static_cast<std::uint32_t>(year) + 48u); }
-void CDateTime::setMon(int month) { word_ = Replace(word_, 17, 20, static_cast<std::uint32_t>(month) - 1u); }
-void CDateTime::setDay(int day) { word_ = Replace(word_, 12, 16, static_cast<std::uint32_t>(day) - 1u); }
-void CDateTime::setHour(int hour) { word_ = Replace(word_, 6, 10, static_cast<std::uint32_t>(hour)); }
-void CDateTime::setMin(int minute) { word_ = Replace(word_, 0, 5, static_cast<std::uint32_t>(minute)); }
+void CDateTime::setYear(int year) {
+  word_ = Replace(word_, 21, 31, static_cast<std::uint32_t>(year) + 48u);
+}
+void CDateTime::setMon(int month) {
+  word_ = Replace(word_, 17, 20, static_cast<std::uint32_t>(month) - 1u);
+}
+void CDateTime::setDay(int day) {
+  word_ = Replace(word_, 12, 16, static_cast<std::uint32_t>(day) - 1u);
+}
+void CDateTime::setHour(int hour) {
+  word_ = Replace(word_, 6, 10, static_cast<std::uint32_t>(hour));
+}
+void CDateTime::setMin(int minute) {
+  word_ = Replace(word_, 0, 5, static_cast<std::uint32_t>(minute));
+}
 
 namespace TvxRoute {
 

@@ -247,8 +247,8 @@ int CChangeCodeIndex::Open(const char* path, char* msg) {
   }
   unsigned char header[kChangeCodeHeaderSize + 4];
   uint64_t length = 0;
-  if (!file_.Read(header, kChangeCodeHeaderSize) ||
-      std::memcmp(header, "QADCDI", 6) != 0 || Load16(header + 6) != kChangeCodeHeaderSize ||
+  if (!file_.Read(header, kChangeCodeHeaderSize) || std::memcmp(header, "QADCDI", 6) != 0 ||
+      Load16(header + 6) != kChangeCodeHeaderSize ||
       !file_.Read(header + kChangeCodeHeaderSize, 4) || !((length = file_.GetSize()), true)) {
     SetMessage(msg, kMsgFileRead, name);
     Close();

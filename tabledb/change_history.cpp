@@ -177,23 +177,26 @@ LoadResult LoadNames(const unsigned char* bytes, uint32_t size, uint32_t* pos, u
 
 // The index header (read into header) and its three tables; *length is
 // the index file's length.
-LoadResult LoadIndexTables(CDataSource* indexFile, unsigned char* header, uint32_t* length, CRecordList* codes,
-                           CRecordList* blocks, CRecordList* offsets) {
+LoadResult LoadIndexTables(CDataSource* indexFile, unsigned char* header, uint32_t* length,
+                           CRecordList* codes, CRecordList* blocks, CRecordList* offsets) {
   uint64_t indexLength = 0;
   if (!indexFile->Read(header, kChangeIndexHeaderSize) || std::memcmp(header, "TVXI", 4) != 0 ||
       !((indexLength = indexFile->GetSize()), true) || Load32(header + 8) != indexLength) {
     return LoadResult::ReadFailed;
   }
   *length = static_cast<uint32_t>(indexLength);
-  LoadResult result = LoadTable(indexFile, *length, Load32(header + 28), Load32(header + 32), 6, codes);
-  if (result == LoadResult::Ok) result = LoadTable(indexFile, *length, Load32(header + 36), Load32(header + 40), 6, blocks);
-  if (result == LoadResult::Ok) result = LoadTable(indexFile, *length, Load32(header + 44), Load32(header + 48), 4, offsets);
+  LoadResult result =
+      LoadTable(indexFile, *length, Load32(header + 28), Load32(header + 32), 6, codes);
+  if (result == LoadResult::Ok)
+    result = LoadTable(indexFile, *length, Load32(header + 36), Load32(header + 40), 6, blocks);
+  if (result == LoadResult::Ok)
+    result = LoadTable(indexFile, *length, Load32(header + 44), Load32(header + 48), 4, offsets);
   return result;
 }
 
 // The block and lot name lists, which follow the record offsets directly.
-LoadResult LoadNameLists(CDataSource* indexFile, const unsigned char* header, uint32_t length, CRecordList* blockNames,
-                         CRecordList* lotNames) {
+LoadResult LoadNameLists(CDataSource* indexFile, const unsigned char* header, uint32_t length,
+                         CRecordList* blockNames, CRecordList* lotNames) {
   const uint32_t blockNameCount = Load16(header + 56);
   const uint32_t lotNameCount = Load16(header + 62);
   if (blockNameCount == 0 && lotNameCount == 0) return LoadResult::Ok;
@@ -204,7 +207,8 @@ LoadResult LoadNameLists(CDataSource* indexFile, const unsigned char* header, ui
   if (rest > most) rest = static_cast<uint32_t>(most);
   if (rest == 0) return LoadResult::ReadFailed;
   std::string bytes(rest, '\0');
-  if (!indexFile->ReadAt(static_cast<uint32_t>(start), bytes.data(), rest)) return LoadResult::ReadFailed;
+  if (!indexFile->ReadAt(static_cast<uint32_t>(start), bytes.data(), rest))
+    return LoadResult::ReadFailed;
   uint32_t pos = 0;
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   LoadResult result = LoadNames(p, rest, &pos, blockNameCount, blockNames);
@@ -242,8 +246,10 @@ int CChangeHistory::Open(const char* dataPath, const char* indexPath, char* msg)
   }
   unsigned char header[kChangeIndexHeaderSize];
   uint32_t length = 0;
-  LoadResult result = LoadIndexTables(&indexFile, header, &length, &codeTable_, &blockTable_, &recordOffsets_);
-  if (result == LoadResult::Ok) result = LoadNameLists(&indexFile, header, length, &blockNames_, &lotNames_);
+  LoadResult result =
+      LoadIndexTables(&indexFile, header, &length, &codeTable_, &blockTable_, &recordOffsets_);
+  if (result == LoadResult::Ok)
+    result = LoadNameLists(&indexFile, header, length, &blockNames_, &lotNames_);
   indexFile.Close();
   if (result != LoadResult::Ok) {
     if (result == LoadResult::NoMemory) {

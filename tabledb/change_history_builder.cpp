@@ -182,8 +182,7 @@ int CChangeHistoryBuilder::AddRecord(const char* code, const char* blockCode, co
   ChangeRecord record;
   const uint32_t offset = recordBytes_.GetCount();
 
-  if (!change_bytes::ParsePlaceCode(code, &record.cityCode, &record.part1, &record.part2))
-    return 0;
+  if (!change_bytes::ParsePlaceCode(code, &record.cityCode, &record.part1, &record.part2)) return 0;
 
   blockCode = OrEmpty(blockCode);
   lotCode = OrEmpty(lotCode);
@@ -543,7 +542,8 @@ int CChangeHistoryBuilder::WriteCompiledData(const char* dataPath, const char* i
     return 0;
   };
 
-  if (!WriteDataFile(&dataFile, time, formatVersion_, bytes, total)) return fail(kMsgFileWrite, data);
+  if (!WriteDataFile(&dataFile, time, formatVersion_, bytes, total))
+    return fail(kMsgFileWrite, data);
 
   // 2. The index header, rewritten at the end.
   if (!OpenNewFileForReadWrite(&indexFile, index)) return fail(kMsgFileCreate, index);

@@ -10,7 +10,8 @@
 //   QVAD%02d_CD2.INX       TC_Shikutyoson   行政JISコード    result lines, keyword search
 //   QVAD%02d_CD3.INX       TC_Oaza          地名コード       group-code lookup, result lines
 //   QVAD%02d_CD4.INX       TC_Gaiku         地名コード       keyword search (blocks)
-//                                           then 街区番号コード (the rows of one block stand together)
+//                                           then 街区番号コード (the rows of one block stand
+//                                           together)
 //   QVAD%02d_CD5.INX       TC_Oaza          行政JISコード    keyword search (oaza filter)
 //   QVAD%02d_CDG.INX       TC_Oaza          グループコード   group-code listing
 //   QVAD%02d_CDG.TIX       the same content as _CDG.INX      the engine's group index

@@ -48,8 +48,8 @@ int CopyRecordListElements(CRecordList* target, const CRecordList* source, uint3
   const uint32_t count = source->GetCount();
   const uint32_t capacity = count == 0 ? n : count;
   const uint32_t elementSize = source->GetElementSize();
-  if (elementSize == 0 || !target->Create(capacity, static_cast<uint16_t>(elementSize),
-                                          kListGrowthStep))
+  if (elementSize == 0 ||
+      !target->Create(capacity, static_cast<uint16_t>(elementSize), kListGrowthStep))
     return FailFreed(target);
   if (count > 0) {
     if (!source->GetBuffer()) return FailFreed(target);

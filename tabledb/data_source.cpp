@@ -67,8 +67,7 @@ int CDataSource::CopyFromMemory(const void* bytes, uint32_t length) {
   return TakeCopy(bytes, length, 0, kModeRead);
 }
 
-int CDataSource::CopyFromMemoryForUpdate(const void* bytes, uint32_t length,
-                                         uint32_t growthStep) {
+int CDataSource::CopyFromMemoryForUpdate(const void* bytes, uint32_t length, uint32_t growthStep) {
   return TakeCopy(bytes, length, growthStep, kModeUpdate);
 }
 

@@ -105,8 +105,15 @@ class CDataSource {
   int Close();
 
  private:
-  enum Kind { kNone = 0, kBufferedFile = 1, kPlainFile = 2, kImage = 3, kOwnMemory = 4,
-              kCallerMemory = 5, kSharedImage = 6 };
+  enum Kind {
+    kNone = 0,
+    kBufferedFile = 1,
+    kPlainFile = 2,
+    kImage = 3,
+    kOwnMemory = 4,
+    kCallerMemory = 5,
+    kSharedImage = 6
+  };
   enum Mode { kModeNone = 0, kModeRead = 1, kModeUpdate = 2 };
 
   int Opened(Kind kind, Mode mode);

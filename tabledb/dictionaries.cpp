@@ -162,8 +162,8 @@ int OpenPairFile(plat::File& file, const char* path, const char* headerText, uin
 // Creates the container for the stated number of pairs still to be read
 // from file; 0 with the memory message (naming memoryWord) when it fails.
 template <typename Container>
-int CreateForPairs(Container& container, plat::File& file, uint32_t stated,
-                   const char* memoryWord, char* msg) {
+int CreateForPairs(Container& container, plat::File& file, uint32_t stated, const char* memoryWord,
+                   char* msg) {
   const uint32_t capacity = CapacityFor(file, stated);
   if (container.Create(capacity, sizeof(PairRecord), GrowthFor(capacity))) return 1;
   SetMessage(msg, kMsgMemory, memoryWord);

@@ -80,7 +80,8 @@ int CCachedFile::Open(const std::string& native) {
   return CatchAllocationFailure(0, [&] {
     // The block is reserved whole but only the blocks read are touched.
     data_ = static_cast<unsigned char*>(AllocateBlock(size_));
-    blockCount_ = static_cast<uint32_t>((static_cast<uint64_t>(size_) + kBlockSize - 1) >> kBlockShift);
+    blockCount_ =
+        static_cast<uint32_t>((static_cast<uint64_t>(size_) + kBlockSize - 1) >> kBlockShift);
     filled_.reset(new std::atomic<uint8_t>[blockCount_ == 0 ? 1 : blockCount_]);
     for (uint32_t i = 0; i < blockCount_; ++i) filled_[i].store(0, std::memory_order_relaxed);
     return 1;
@@ -111,7 +112,8 @@ const unsigned char* CCachedFile::Bytes(uint32_t position, uint32_t count) {
   if (static_cast<uint64_t>(position) + count > size_) return nullptr;
   if (count == 0) return data_ + position;
   const uint32_t first = position >> kBlockShift;
-  const uint32_t last = static_cast<uint32_t>((static_cast<uint64_t>(position) + count - 1) >> kBlockShift);
+  const uint32_t last =
+      static_cast<uint32_t>((static_cast<uint64_t>(position) + count - 1) >> kBlockShift);
   for (uint32_t b = first; b <= last; ++b) {
     if (!filled_[b].load(std::memory_order_acquire)) {
       if (!FillBlocks(b, last)) return nullptr;
@@ -189,9 +191,9 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   // folder); else as File::Open finds it.
   std::shared_ptr<const plat::FolderListing> listing =
       folder.empty() ? nullptr : plat::GetFolderListing(folder.c_str());
-  const bool found = listing ? listing->Find(path + folder.size(), native) &&
-                                   plat::StampOfNative(native, now)
-                             : plat::StampOfPath(path, native, now);
+  const bool found =
+      listing ? listing->Find(path + folder.size(), native) && plat::StampOfNative(native, now)
+              : plat::StampOfPath(path, native, now);
   if (!found || now.isDirectory) {
     // Known missing from here on while the folder is unchanged.
     if (listing && !listing->Contains(path + folder.size())) {

@@ -6,8 +6,8 @@
 // instead of reading the file at every open: the image of a path is kept
 // and handed out again while the file's stamp (size, modification and
 // status-change time, device, inode; plat/file_stamp.h) is unchanged, which
-// is checked through the change watch (plat::WatchedStampOfNative). A changed file gets a new image; readers that hold
-// the old one keep reading the bytes they opened.
+// is checked through the change watch (plat::WatchedStampOfNative). A changed file gets a new
+// image; readers that hold the old one keep reading the bytes they opened.
 //
 // An image is filled on demand, block by block, from the file it was
 // opened on (the file stays open while the image lives), so that a reader

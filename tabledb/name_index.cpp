@@ -4,11 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/field_split.h"
 #include "common/file_access.h"
 #include "common/heap_buffer.h"
 #include "common/le_bytes.h"
-#include "common/allocation_guard.h"
 #include "common/message.h"
 #include "common/message_texts.h"
 #include "common/path_util.h"
@@ -765,7 +765,8 @@ class IntermediateImage {
       return 1;
     });
     if (bytes_.size() != length ||
-        (length > 0 && !ReadBytesFromFileAt(source, 0, bytes_.data(), static_cast<uint32_t>(length)))) {
+        (length > 0 &&
+         !ReadBytesFromFileAt(source, 0, bytes_.data(), static_cast<uint32_t>(length)))) {
       bytes_.clear();
     }
   }
@@ -789,8 +790,8 @@ class IntermediateImage {
 
 // Writes the entries of a bucket's node chain at *end of the target, in
 // chunks; *end moves past them.
-bool CopyChainEntries(const IntermediateImage& image, const NameIndexBucket& bucket, plat::File* target,
-                      uint32_t* end, const char* indexPath, char* message) {
+bool CopyChainEntries(const IntermediateImage& image, const NameIndexBucket& bucket,
+                      plat::File* target, uint32_t* end, const char* indexPath, char* message) {
   unsigned char chunk[kEntryChunk * kNameIndexEntrySize];
   uint32_t write = *end;
   uint32_t node = bucket.first;

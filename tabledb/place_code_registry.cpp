@@ -40,7 +40,8 @@ int CPlaceCodeRegistry::BucketOf(const char* code) {
     std::memcpy(prefecture_, head, std::strlen(head) + 1);
     return bucket;
   }
-  if (std::strcmp(head, prefecture_) == 0 && ParseIntInRange(digits, &bucket, 0, 999)) return bucket;
+  if (std::strcmp(head, prefecture_) == 0 && ParseIntInRange(digits, &bucket, 0, 999))
+    return bucket;
   return kOtherBucket;
 }
 

@@ -199,7 +199,8 @@ void CStringTree::Rebalance(int32_t node) {
     while (!pending.empty()) {
       const int32_t n = pending.back();
       pending.pop_back();
-      if (!HoldsBytes(n, kNodeSize) || (Get(n, kLeft) == kNone && Get(n, kRight) == kNone)) continue;
+      if (!HoldsBytes(n, kNodeSize) || (Get(n, kLeft) == kNone && Get(n, kRight) == kNone))
+        continue;
       HalveChain(n, kLeft, kRight);
       HalveChain(n, kRight, kLeft);
       int32_t next[2] = {kNone, kNone};

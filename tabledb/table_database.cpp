@@ -7,21 +7,17 @@
 #include "common/allocation_guard.h"
 #include "common/copy_out.h"
 #include "common/file_access.h"
-#include "common/sjis_text.h"
 #include "common/le_bytes.h"
+#include "common/sjis_text.h"
 #include "tabledb/db_file.h"
 #include "tabledb/file_cache.h"
 
 namespace {
 
-bool IsDefinableType(int32_t type) {
-  return type != kTdbObject && GetTdbFieldTypeSize(type) != 0;
-}
+bool IsDefinableType(int32_t type) { return type != kTdbObject && GetTdbFieldTypeSize(type) != 0; }
 
 // Length of a text of at most limit bytes; limit + 1 when it is longer.
-std::size_t BoundedLength(const char* text, std::size_t limit) {
-  return strnlen(text, limit + 1);
-}
+std::size_t BoundedLength(const char* text, std::size_t limit) { return strnlen(text, limit + 1); }
 
 // Links the record header at position after the table's last record (as
 // its first when it has none) and rewrites the table entry at tablePos.
@@ -85,8 +81,8 @@ int CTableDatabase::OpenWith(const char* path, int forUpdate) {
       // Without memory for the copy the reads go to the file.
       mirrored_ = CatchAllocationFailure(0, [&] {
         mirror_.resize(static_cast<std::size_t>(length));
-        return length == 0 || ReadBytesFromFileAt(&file_, 0, mirror_.data(),
-                                                  static_cast<uint32_t>(length))
+        return length == 0 ||
+                       ReadBytesFromFileAt(&file_, 0, mirror_.data(), static_cast<uint32_t>(length))
                    ? 1
                    : 0;
       });
@@ -800,8 +796,12 @@ int CTableDatabase::SetValueAt(uint32_t record, uint32_t offset, T value) {
   return WriteRecordBytes(record, offset, sizeof(T), bytes);
 }
 
-int CTableDatabase::GetUcharAt(uint32_t r, uint32_t o, unsigned char* v) { return GetValueAt(r, o, v); }
-int CTableDatabase::SetUcharAt(uint32_t r, uint32_t o, unsigned char v) { return SetValueAt(r, o, v); }
+int CTableDatabase::GetUcharAt(uint32_t r, uint32_t o, unsigned char* v) {
+  return GetValueAt(r, o, v);
+}
+int CTableDatabase::SetUcharAt(uint32_t r, uint32_t o, unsigned char v) {
+  return SetValueAt(r, o, v);
+}
 int CTableDatabase::GetCharAt(uint32_t r, uint32_t o, char* v) { return GetValueAt(r, o, v); }
 int CTableDatabase::SetCharAt(uint32_t r, uint32_t o, char v) { return SetValueAt(r, o, v); }
 int CTableDatabase::GetWordAt(uint32_t r, uint32_t o, uint16_t* v) { return GetValueAt(r, o, v); }
@@ -896,11 +896,9 @@ int CTableDatabase::GetStrings(uint32_t record, uint32_t offset, char* const* te
   return 1;
 }
 
-int CTableDatabase::SetStrings(uint32_t record, uint32_t offset, const char* const* texts,
-                               int n) {
+int CTableDatabase::SetStrings(uint32_t record, uint32_t offset, const char* const* texts, int n) {
   for (int i = 0; i < n; ++i) {
-    if (!texts[i] || BoundedLength(texts[i], kTdbMaxStringLength) > kTdbMaxStringLength)
-      return 0;
+    if (!texts[i] || BoundedLength(texts[i], kTdbMaxStringLength) > kTdbMaxStringLength) return 0;
   }
   for (int i = 0; i < n; ++i) {
     const uint32_t at = offset + 4 * static_cast<uint32_t>(i);
@@ -1068,8 +1066,7 @@ int CTableDatabase::SetStringTriple(uint32_t record, const char* table, const ch
 }
 
 int CTableDatabase::GetStringTriple2(uint32_t record, const char* table, const char* field,
-                                     char* text1, char* text2, char* text3,
-                                     std::size_t textSize) {
+                                     char* text1, char* text2, char* text3, std::size_t textSize) {
   char* texts[3] = {text1, text2, text3};
   return GetStringsByName(record, table, field, kTdbStringTriple2, texts, 3, textSize);
 }
@@ -1177,8 +1174,8 @@ int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* 
   });
 }
 
-int CTableDatabase::GetObject(uint32_t record, const char* table, const char* field,
-                              void* buffer, uint32_t bufferSize, uint32_t* length) {
+int CTableDatabase::GetObject(uint32_t record, const char* table, const char* field, void* buffer,
+                              uint32_t bufferSize, uint32_t* length) {
   if (length) *length = 0;
   uint32_t offset = 0;
   if (!FindTyped(table, field, kTdbObject, &offset)) return 0;
@@ -1226,8 +1223,7 @@ int CTableDatabase::GetStringLength(uint32_t record, const char* table, const ch
   if (!length) return 0;
   *length = 0;
   uint32_t offset = 0;
-  return FindTyped(table, field, kTdbString, &offset) ? StringLengthAt(record, offset, length)
-                                                      : 0;
+  return FindTyped(table, field, kTdbString, &offset) ? StringLengthAt(record, offset, length) : 0;
 }
 
 int CTableDatabase::GetStringCharCount(uint32_t record, const char* table, const char* field,
@@ -1239,8 +1235,8 @@ int CTableDatabase::GetStringCharCount(uint32_t record, const char* table, const
                                                       : 0;
 }
 
-int CTableDatabase::StringRange(const char* table, const char* field, int chars,
-                                uint32_t* smallest, uint32_t* largest) {
+int CTableDatabase::StringRange(const char* table, const char* field, int chars, uint32_t* smallest,
+                                uint32_t* largest) {
   if (!smallest || !largest) return 0;
   *smallest = 0;
   *largest = 0;
@@ -1251,8 +1247,8 @@ int CTableDatabase::StringRange(const char* table, const char* field, int chars,
   int first = 1;
   const int ok = WalkRecords(table, [&](uint32_t record) {
     uint32_t value = 0;
-    const int read = chars ? StringCharCountAt(record, offset, &value)
-                           : StringLengthAt(record, offset, &value);
+    const int read =
+        chars ? StringCharCountAt(record, offset, &value) : StringLengthAt(record, offset, &value);
     if (!read) return 0;
     if (first || value < low) low = value;
     if (first || value > high) high = value;
@@ -1265,8 +1261,8 @@ int CTableDatabase::StringRange(const char* table, const char* field, int chars,
   return 1;
 }
 
-int CTableDatabase::GetStringLengthRange(const char* table, const char* field,
-                                         uint32_t* smallest, uint32_t* largest) {
+int CTableDatabase::GetStringLengthRange(const char* table, const char* field, uint32_t* smallest,
+                                         uint32_t* largest) {
   return StringRange(table, field, 0, smallest, largest);
 }
 

@@ -214,8 +214,8 @@ class CTableDatabase {
   int SetStringTriple2(uint32_t record, const char* table, const char* field, const char* text1,
                        const char* text2, const char* text3);
   // Type 15010; the ...Pair2 forms demand 15011.
-  int GetStringPair(uint32_t record, const char* table, const char* field, char* text1,
-                    char* text2, std::size_t textSize);
+  int GetStringPair(uint32_t record, const char* table, const char* field, char* text1, char* text2,
+                    std::size_t textSize);
   int SetStringPair(uint32_t record, const char* table, const char* field, const char* text1,
                     const char* text2);
   int GetStringPair2(uint32_t record, const char* table, const char* field, char* text1,
@@ -292,8 +292,7 @@ class CTableDatabase {
   int StoreString(uint32_t oldPosition, const char* text, uint32_t* newPosition);
   int LoadString(uint32_t position, char* text, std::size_t textSize);
   int LoadStringLength(uint32_t position, uint32_t* length);
-  int GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n,
-                 std::size_t textSize);
+  int GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n, std::size_t textSize);
   int SetStrings(uint32_t record, uint32_t offset, const char* const* texts, int n);
   int GetStringsByName(uint32_t record, const char* table, const char* field, int32_t type,
                        char* const* texts, int n, std::size_t textSize);

@@ -140,5 +140,4 @@ class CTableSorter {
 // count to *count (may be null). The file is written only after the sort
 // succeeded; a file that could not be written whole is removed.
 int BuildSortedPositionFile(CTableDatabase* database, const char* table, const char* field,
-                            const char* path, uint32_t* count,
-                            const char* secondField = nullptr);
+                            const char* path, uint32_t* count, const char* secondField = nullptr);

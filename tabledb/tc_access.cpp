@@ -290,7 +290,8 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
   }
   uint64_t length = 0;
   const uint32_t slots = file.GetLength(length) ? static_cast<uint32_t>(length / 4) : 0;
-  const uint32_t slot = FindFirstInSortedIndexFile(database, &file, 1, slots, kTableOaza, kFieldPlaceCode, key);
+  const uint32_t slot =
+      FindFirstInSortedIndexFile(database, &file, 1, slots, kTableOaza, kFieldPlaceCode, key);
   if (slot == 0) {
     file.Close();
     SetValueNotFoundMessage(msg, database, kTableOaza, kFieldPlaceCode, placeCode);
@@ -303,7 +304,8 @@ int LookupGroupCodeByPlaceCode(CTableDatabase* database, const char* placeCode, 
     SetMessage(msg, kMsgFileRead, indexPath);
     return 0;
   }
-  return ReadStringField(database, record, kTableOaza, kFieldGroupCode, groupCode, groupCodeSize, msg);
+  return ReadStringField(database, record, kTableOaza, kFieldGroupCode, groupCode, groupCodeSize,
+                         msg);
 }
 
 char* PrepareCodeAndName(char* code, std::size_t codeSize, char* name, std::size_t nameSize) {

@@ -37,18 +37,18 @@ inline constexpr uint32_t kTdbMaxStringLength = 65535;
 
 // Field type codes.
 enum TdbFieldType : int32_t {
-  kTdbUchar = 1,          // 1 byte, unsigned
-  kTdbChar = 2,           // 1 byte
-  kTdbWord = 3,           // unsigned 16-bit
-  kTdbShort = 4,          // signed 16-bit
-  kTdbDword = 5,          // unsigned 32-bit
-  kTdbInt = 6,            // signed 32-bit
-  kTdbFloat = 7,          // IEEE single, no typed accessor
-  kTdbDouble = 8,         // IEEE double
-  kTdbString = 9,         // position of a string item (0: empty text)
-  kTdbObject = 500,       // position of an object item (0: none)
-  kTdbQuad = 2006,        // four signed 32-bit integers
-  kTdbOpaque32 = 2008,    // 32 opaque bytes, no typed accessor
+  kTdbUchar = 1,              // 1 byte, unsigned
+  kTdbChar = 2,               // 1 byte
+  kTdbWord = 3,               // unsigned 16-bit
+  kTdbShort = 4,              // signed 16-bit
+  kTdbDword = 5,              // unsigned 32-bit
+  kTdbInt = 6,                // signed 32-bit
+  kTdbFloat = 7,              // IEEE single, no typed accessor
+  kTdbDouble = 8,             // IEEE double
+  kTdbString = 9,             // position of a string item (0: empty text)
+  kTdbObject = 500,           // position of an object item (0: none)
+  kTdbQuad = 2006,            // four signed 32-bit integers
+  kTdbOpaque32 = 2008,        // 32 opaque bytes, no typed accessor
   kTdbStringTriple = 10010,   // three string positions
   kTdbStringTriple2 = 10011,  // the same layout under a second code
   kTdbStringPair = 15010,     // two string positions

@@ -58,8 +58,8 @@ struct TixHeader {
 };
 
 struct TixEntry {
-  uint32_t record = 0;      // record position of the row
-  uint32_t childBase = 0;   // first child, from the start of the next level
+  uint32_t record = 0;     // record position of the row
+  uint32_t childBase = 0;  // first child, from the start of the next level
   uint16_t childCount = 0;
 };
 

@@ -46,7 +46,9 @@ void AddToEarlier(Prof& p, const TollSection& s) {
 
 }  // namespace
 
-void setTollThreadStarter(TollThreadStarter starter) { g_threadStarter.store(starter ? starter : &StartThread); }
+void setTollThreadStarter(TollThreadStarter starter) {
+  g_threadStarter.store(starter ? starter : &StartThread);
+}
 
 // ---------------------------------------------------------------------------
 // TollInstance
@@ -106,7 +108,8 @@ int TollInstance::startCalc(const TollInputParam& input) {
   return 0;
 }
 
-void TollInstance::calcThreadMain(uint64_t generation, std::string tollPath, std::string facilPath) {
+void TollInstance::calcThreadMain(uint64_t generation, std::string tollPath,
+                                  std::string facilPath) {
   TollResult result(new TollResultRaw);
   {
     TollControl control;
@@ -319,7 +322,8 @@ int TollInstance::dispatchTollMessage(void* object, void* argument) {
 
 Toll::Toll() {
   // Without memory for its state every operation of the Toll answers -1.
-  instance_ = CatchAllocationFailure(std::shared_ptr<TollInstance>(), [] { return std::make_shared<TollInstance>(); });
+  instance_ = CatchAllocationFailure(std::shared_ptr<TollInstance>(),
+                                     [] { return std::make_shared<TollInstance>(); });
 }
 
 Toll::~Toll() { release(); }

@@ -69,7 +69,8 @@ constexpr int kNoState = -1;
 
 Toll2::Toll2() {
   // Without memory for its state every operation of the Toll2 answers -1.
-  core_ = CatchAllocationFailure(std::shared_ptr<Toll2Core>(), [] { return std::make_shared<Toll2Core>(); });
+  core_ = CatchAllocationFailure(std::shared_ptr<Toll2Core>(),
+                                 [] { return std::make_shared<Toll2Core>(); });
 }
 
 Toll2::~Toll2() { release(); }

@@ -44,7 +44,8 @@ struct HolidayYearMask {
 HolidayYearMask buildHolidayYearMask(std::span<const HolidayDate> table, std::int32_t baseYear);
 // Month 1-12, day 1-31; false out of range and for any year other than the
 // base year and the one after.
-bool isHoliday(const HolidayYearMask& mask, std::int32_t year, std::int32_t month, std::int32_t day);
+bool isHoliday(const HolidayYearMask& mask, std::int32_t year, std::int32_t month,
+               std::int32_t day);
 
 // The day-and-time part of a discount rule. Day word: bit 15 for day of week
 // 0 down to bit 9 for day 6, bit 8 for holidays, the mode in bits 4-6 (6 and

@@ -26,7 +26,9 @@ uint32_t DateOf(uint32_t packed) { return packed >> 12; }
 
 // Minutes from a to b, both packed.
 int64_t MinutesBetween(uint32_t a, uint32_t b) {
-  const auto minuteOfDay = [](uint32_t t) { return static_cast<int64_t>(((t >> 6) & 0x1F) * 60 + (t & 0x3F)); };
+  const auto minuteOfDay = [](uint32_t t) {
+    return static_cast<int64_t>(((t >> 6) & 0x1F) * 60 + (t & 0x3F));
+  };
   return static_cast<int64_t>(daysBetween(a, b)) * 1440 + minuteOfDay(b) - minuteOfDay(a);
 }
 
@@ -72,7 +74,9 @@ int TollControl::open(const char* tollPath, const char* facilPath, bool check) {
   return kTollOk;
 }
 
-int TollControl::facility(int number, TollFacilRecord* out) { return facil_.readFacility(number, out); }
+int TollControl::facility(int number, TollFacilRecord* out) {
+  return facil_.readFacility(number, out);
+}
 
 int TollControl::facilityCoordinates(int number, int32_t* first, int32_t* second) {
   return facil_.readCoordinates(number, first, second);
@@ -85,7 +89,8 @@ bool TollControl::discountName(int table, int first, int second, std::string* na
 TollSection* TollControl::takeSection(int facility, int code) {
   for (TollSection& s : sections_) {
     if (s.taken) continue;
-    if ((s.entrance.code == code && s.entrance.facil.number == facility && s.entrance.facil.number != 0) ||
+    if ((s.entrance.code == code && s.entrance.facil.number == facility &&
+         s.entrance.facil.number != 0) ||
         (s.exit.code == code && s.exit.facil.number == facility && s.exit.facil.number != 0)) {
       s.taken = 1;
       return &s;
@@ -123,7 +128,8 @@ int TollControl::calc(const TollInputParam& input) {
   int c = checkPairs();
   if (c == 0) c = buildSections();
   for (std::size_t i = 0; c == 0 && i < sections_.size(); ++i) {
-    if (sections_[i].state == kSectionComplete && sections_[i].entrance.code != 4) c = computeFees(sections_[i], i);
+    if (sections_[i].state == kSectionComplete && sections_[i].entrance.code != 4)
+      c = computeFees(sections_[i], i);
   }
   if (c == 0) c = linkFees();
   if (c != 0) return c;
@@ -167,7 +173,8 @@ int TollControl::checkPairs() {
 // kind-4 link from its entrance lets the point pass.
 bool TollControl::passOrAppend(std::size_t i, int code, int32_t state) {
   const TollFacilRecord& point = points_[i];
-  if (TollSection* open = openSection()) return kind4Link(open->entrance.facil.number, point.number);
+  if (TollSection* open = openSection())
+    return kind4Link(open->entrance.facil.number, point.number);
   TollSection s;
   s.entrance = half(i, point, code);
   s.state = state;
@@ -255,9 +262,11 @@ int TollControl::computeFees(TollSection& section, std::size_t index) {
   uint32_t offset = 0, words = 0;
   if (in.code == 3) {
     if (!table_.facilityFeeList(in.facil.valueC, &offset, &words)) return kTollNoFeeList;
-  } else if (!table_.groupFeeList(in.facil.valueD, in.facil.valueB, section.exit.facil.valueB, &offset, &words)) {
+  } else if (!table_.groupFeeList(in.facil.valueD, in.facil.valueB, section.exit.facil.valueB,
+                                  &offset, &words)) {
     if (in.facil.valueB != section.exit.facil.valueB) return kTollNoFeeList;
-    const std::vector<TollLink> uturn = table_.linksOf(in.facil.number, section.exit.facil.number, 5);
+    const std::vector<TollLink> uturn =
+        table_.linksOf(in.facil.number, section.exit.facil.number, 5);
     if (uturn.empty()) return kTollNoFeeList;
     offset = uturn.front().listOffset;
     words = uturn.front().listWords;
@@ -288,22 +297,27 @@ int TollControl::computeFees(TollSection& section, std::size_t index) {
     } else if (half < section.fee3) {
       section.discount3 = kHalfFee;
       TollDiscountRule rule;
-      section.fee3 = table_.findRule(list.group(), 1, &rule) ? roundFee(half, rule.roundingUnit) : roundFee(half, 0);
+      section.fee3 = table_.findRule(list.group(), 1, &rule) ? roundFee(half, rule.roundingUnit)
+                                                             : roundFee(half, 0);
     }
   }
   return 0;
 }
 
-bool TollControl::repeatExcluded(const TollDiscountRule& rule, std::size_t index, const TollSectionHalf& entry,
-                                 const TollSectionHalf* exit) {
+bool TollControl::repeatExcluded(const TollDiscountRule& rule, std::size_t index,
+                                 const TollSectionHalf& entry, const TollSectionHalf* exit) {
   // A section holds the rule when its third fee came from it, whatever
   // identifier a later step (the half-fee rule) left on the section.
-  const auto holds = [&](const TollSection& s) { return s.group3 == rule.first && s.item3 == rule.second; };
+  const auto holds = [&](const TollSection& s) {
+    return s.group3 == rule.first && s.item3 == rule.second;
+  };
   // A trip continued over a link from the previous section's entrance is
   // the same trip: it keeps the discount, whatever held it earlier.
   if (index > 0) {
     const TollSection& previous = sections_[index - 1];
-    if (holds(previous) && !table_.linksOf(previous.entrance.facil.number, entry.facil.number).empty()) return false;
+    if (holds(previous) &&
+        !table_.linksOf(previous.entrance.facil.number, entry.facil.number).empty())
+      return false;
   }
   const TimeWindowRule window = Window(rule);
   const TollPassage none;
@@ -323,8 +337,9 @@ bool TollControl::repeatExcluded(const TollDiscountRule& rule, std::size_t index
 
 // Runs the discount rules of a list's items for one section (link == null)
 // or for one link evaluated into target.
-int TollControl::discountLoop(TollSection& target, std::size_t index, const TollTable::FeeDataList& list,
-                              const TollSectionHalf& entry, const TollSectionHalf* exit, const TollLink* link) {
+int TollControl::discountLoop(TollSection& target, std::size_t index,
+                              const TollTable::FeeDataList& list, const TollSectionHalf& entry,
+                              const TollSectionHalf* exit, const TollLink* link) {
   const int vehicleClass = input_->vehicleClass;
   const bool classWithAll = vehicleClass == 0 || vehicleClass == 1 || vehicleClass == 3;
   bool exclusive = false;
@@ -336,16 +351,19 @@ int TollControl::discountLoop(TollSection& target, std::size_t index, const Toll
     if (!always && exclusive) continue;
     if (!link && (rule.dayWord & 0x04) && input_->option1 == 0) continue;
     const TollPassage none;
-    const bool applies = link ? ruleApplies(Window(rule), Passage(*exit), none)
-                              : ruleApplies(Window(rule), Passage(entry), exit ? Passage(*exit) : none);
+    const bool applies =
+        link ? ruleApplies(Window(rule), Passage(*exit), none)
+             : ruleApplies(Window(rule), Passage(entry), exit ? Passage(*exit) : none);
     if (!applies) continue;
     if (!(rule.dayWord & 0x80) && repeatExcluded(rule, index, entry, exit)) continue;
     int32_t value = 0;
     const int got = rule.q != 255 ? TollTable::feeValue(list, rule.q, column_, &value)
                                   : TollTable::feeValue(list, -1, column_, &value);
     if (got != 0) return kTollNoDiscount;
-    if ((list.flags & 1) || rule.q == 255) value = applyDiscountRate(value, rule.rate, rule.roundingUnit);
-    const bool take = always ? (!exclusive || value < target.fee3) : (!exclusive && value < target.fee3);
+    if ((list.flags & 1) || rule.q == 255)
+      value = applyDiscountRate(value, rule.rate, rule.roundingUnit);
+    const bool take =
+        always ? (!exclusive || value < target.fee3) : (!exclusive && value < target.fee3);
     if (!take) continue;
     target.fee3 = value;
     if (link) {
@@ -372,7 +390,8 @@ int TollControl::discountLoop(TollSection& target, std::size_t index, const Toll
 }
 
 int TollControl::evaluateLinks(const std::vector<TollLink>& links, const TollSectionHalf& entry,
-                               const TollSectionHalf& exit, TollSection& target, std::size_t index) {
+                               const TollSectionHalf& exit, TollSection& target,
+                               std::size_t index) {
   for (const TollLink& link : links) {
     if (link.kind >= 110 && link.kind <= 150) continue;
     if ((link.timeWord & 0x8000) && input_->option1 == 0) continue;
@@ -412,7 +431,8 @@ int TollControl::linkFees() {
     }
     for (std::size_t t = s + 1; t < sections_.size(); ++t) {
       const TollSectionHalf entry = sections_[s].entrance;
-      const std::vector<TollLink> toEntrance = table_.linksOf(from, sections_[t].entrance.facil.number);
+      const std::vector<TollLink> toEntrance =
+          table_.linksOf(from, sections_[t].entrance.facil.number);
       if (!toEntrance.empty()) {
         const TollSectionHalf other = sections_[t].entrance;
         const int c = evaluateLinks(toEntrance, entry, other, sections_[t], t);

@@ -43,7 +43,12 @@ struct TollSectionHalf {
   int32_t code = 0;  // entrance 2 opened, 3 own fee, 4 no own fee, 6 entrance-only; exit 1 or 5
 };
 
-enum TollSectionState : int32_t { kSectionComplete = 0, kSectionOpen = 1, kSectionEntranceOnly = 2, kSectionDropped = 3 };
+enum TollSectionState : int32_t {
+  kSectionComplete = 0,
+  kSectionOpen = 1,
+  kSectionEntranceOnly = 2,
+  kSectionDropped = 3
+};
 
 struct TollSection {
   TollSectionHalf entrance;

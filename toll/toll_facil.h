@@ -12,8 +12,8 @@
 // One facility record as handed to callers.
 struct TollFacilRecord {
   uint16_t number = 0;
-  uint8_t kind = 0;        // kind flags: 0x01 exit, 0x02 entrance, 0x04 own fee, 0x08 link point, ...
-  uint8_t kind2 = 0;       // second kind byte (bit 0: link fees start here)
+  uint8_t kind = 0;   // kind flags: 0x01 exit, 0x02 entrance, 0x04 own fee, 0x08 link point, ...
+  uint8_t kind2 = 0;  // second kind byte (bit 0: link fees start here)
   int32_t valueA = 0;
   int32_t valueB = 0;      // toll-point key within a fee group
   int32_t valueD = -1;     // fee group, -1 when the file holds 255

@@ -24,8 +24,9 @@ void TollFile::close() {
 }
 
 bool TollFile::seek(int64_t offset, int origin) {
-  const plat::SeekOrigin o =
-      origin > 0 ? plat::SeekOrigin::Begin : origin < 0 ? plat::SeekOrigin::End : plat::SeekOrigin::Current;
+  const plat::SeekOrigin o = origin > 0   ? plat::SeekOrigin::Begin
+                             : origin < 0 ? plat::SeekOrigin::End
+                                          : plat::SeekOrigin::Current;
   return file_.Seek(offset, o);
 }
 
@@ -45,13 +46,14 @@ bool TollFile::readAt(int64_t offset, void* buffer, std::size_t count) {
   return true;
 }
 
-bool TollFile::searchRecords(int64_t first, int64_t count, int recordSize, int key, unsigned char* record,
-                             int64_t* index) {
+bool TollFile::searchRecords(int64_t first, int64_t count, int recordSize, int key,
+                             unsigned char* record, int64_t* index) {
   int64_t low = 0;
   int64_t high = count - 1;
   while (low <= high) {
     const int64_t middle = (low + high) / 2;
-    if (!readAt(first + middle * recordSize, record, static_cast<std::size_t>(recordSize))) return false;
+    if (!readAt(first + middle * recordSize, record, static_cast<std::size_t>(recordSize)))
+      return false;
     const int found = static_cast<int>(LoadBe(record, 2));
     if (found == key) {
       if (index) *index = middle;

@@ -23,8 +23,8 @@ struct TollMessage {
   enum Type : int32_t { kResult = 0, kCancel = 1, kError = 2, kNotify = 3 };
   int32_t type = kResult;
   TollResult result;
-  int32_t value = 0;  // the int of onResult
-  int32_t error = 0;  // the code of onError
+  int32_t value = 0;        // the int of onResult
+  int32_t error = 0;        // the code of onError
   uint64_t generation = 0;  // the calculation that sent it
 };
 

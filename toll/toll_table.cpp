@@ -60,7 +60,8 @@ int TollTable::readHeader() {
   }
   for (int i = n; i < 16; ++i) classMap_[i] = 0;
 
-  if (!readCount(&facilityIndex_, 2 * static_cast<int64_t>(LoadBe(h + 12 + s, 2)))) return kBadHeader;
+  if (!readCount(&facilityIndex_, 2 * static_cast<int64_t>(LoadBe(h + 12 + s, 2))))
+    return kBadHeader;
   if (!readCount(&groupIndex_, 2 * static_cast<int64_t>(LoadBe(h + 16 + s, 2)))) return kBadHeader;
   feeArea_ = 2 * static_cast<int64_t>(LoadBe(h + 20 + s, 4));
   if (hasRules) {
@@ -130,14 +131,16 @@ bool TollTable::facilityFeeList(int key, uint32_t* offset, uint32_t* words) {
 bool TollTable::groupFeeList(int group, int keyA, int keyB, uint32_t* offset, uint32_t* words) {
   if (group < 0 || group >= groupIndex_.count || keyA == keyB) return false;
   unsigned char r[kGroupIndexRecord];
-  if (!readAt(groupIndex_.offset + 2 + static_cast<int64_t>(group) * kGroupIndexRecord, r, sizeof r))
+  if (!readAt(groupIndex_.offset + 2 + static_cast<int64_t>(group) * kGroupIndexRecord, r,
+              sizeof r))
     return false;
   const int64_t start = groupIndex_.offset + 2 * static_cast<int64_t>(LoadBe(r, 4));
   const int64_t n = static_cast<int64_t>(LoadBe(r + 4, 2));
   // Positions of the keys among the group's n ascending toll-point keys.
   unsigned char k[2];
   int64_t f = 0, g = 0;
-  if (!searchRecords(start, n, 2, keyA, k, &f) || !searchRecords(start, n, 2, keyB, k, &g)) return false;
+  if (!searchRecords(start, n, 2, keyA, k, &f) || !searchRecords(start, n, 2, keyB, k, &g))
+    return false;
   const int64_t i = std::min(f, g);
   const int64_t j = std::max(f, g);
   const int64_t h = n - j;
@@ -213,7 +216,8 @@ int TollTable::feeValue(const FeeDataList& list, int item, int column, int32_t* 
   if (!(list.flags & 1))
     for (int before = 1; before < item; ++before)
       if (list.hasRow(before)) ++k;
-  const std::size_t at = static_cast<std::size_t>(column) + static_cast<std::size_t>(k) * list.rowLength;
+  const std::size_t at =
+      static_cast<std::size_t>(column) + static_cast<std::size_t>(k) * list.rowLength;
   if (at >= list.values.size()) return kNoValue;
   *value = list.values[at];
   return 0;
@@ -221,7 +225,8 @@ int TollTable::feeValue(const FeeDataList& list, int item, int column, int32_t* 
 
 bool TollTable::discountName(int table, int first, int second, std::string* name) {
   const SubTable& t = table == 1 ? names1_ : names2_;
-  if ((table != 1 && table != 2) || first < 0 || first > 255 || second < 0 || second > 255) return false;
+  if ((table != 1 && table != 2) || first < 0 || first > 255 || second < 0 || second > 255)
+    return false;
   unsigned char r[kNameRecord];
   if (!searchKey(t, kNameRecord, first * 256 + second, r, nullptr)) return false;
   const int64_t at = t.offset + 2 * static_cast<int64_t>(LoadBe(r + 2, 2));

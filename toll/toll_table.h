@@ -20,9 +20,9 @@ struct TollDiscountRule {
   uint16_t dayWord = 0;
   uint16_t windowStart = 0;  // hour x 256 + minute
   uint16_t windowEnd = 0;
-  uint8_t p = 255;  // 255 = none
-  uint8_t q = 255;  // row of the discounted fee, 255 = none
-  uint16_t rate = 0;  // per mille
+  uint8_t p = 255;           // 255 = none
+  uint8_t q = 255;           // row of the discounted fee, 255 = none
+  uint16_t rate = 0;         // per mille
   uint8_t roundingUnit = 0;  // 0 = 10, 1 = no rounding, else the unit
   int key() const { return first * 256 + second; }
 };
@@ -33,8 +33,8 @@ struct TollLink {
   uint16_t second = 0;
   uint8_t kind = 0;
   uint8_t byte2 = 0;
-  uint16_t timeWord = 0;     // bit 15 a flag, bits 0-13 minutes
-  uint32_t listOffset = 0;   // words from the fee data area
+  uint16_t timeWord = 0;    // bit 15 a flag, bits 0-13 minutes
+  uint32_t listOffset = 0;  // words from the fee data area
   uint32_t listWords = 0;
 };
 
@@ -50,8 +50,8 @@ class TollTable : public TollFile {
     uint32_t flags = 0;      // bits 31-24 rule group; bit 23 .. 0 = items 1 .. 24 with rules
     uint8_t valueFlags = 0;  // bit 0: yen as stored, else x 10
     uint8_t rowCount = 0;
-    uint16_t rowMask = 0;    // bit 16-n: item n has a row
-    int rowLength = 0;       // values per row
+    uint16_t rowMask = 0;         // bit 16-n: item n has a row
+    int rowLength = 0;            // values per row
     std::vector<uint8_t> items;   // item numbers whose rules apply, in order
     std::vector<int32_t> values;  // row after row
     int group() const { return static_cast<int>(flags >> 24); }

@@ -57,7 +57,8 @@ std::string_view Field(std::string_view line, int32_t n) {
     start = comma + 1;
   }
   const std::size_t comma = line.find(',', start);
-  return line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+  return line.substr(start,
+                     comma == std::string_view::npos ? std::string_view::npos : comma - start);
 }
 
 // The non-empty fields among first..last.
@@ -154,12 +155,13 @@ int LookUpCsvFile(const char* path, int32_t keyField, const char* text, int32_t 
   plat::File file;
   if (!OpenTextFileForRead(&file, path)) return 0;
   const std::string wanted = normalise ? FullWidth(text) : std::string(text);
-  return ScanLines(&file, [&](const std::string& line) {
-           const std::string_view key = Field(line, keyField);
-           if (normalise ? FullWidth(key) != wanted : key != wanted) return false;
-           Answer(line, valueField, value);
-           return true;
-         }) == 1
+  return ScanLines(&file,
+                   [&](const std::string& line) {
+                     const std::string_view key = Field(line, keyField);
+                     if (normalise ? FullWidth(key) != wanted : key != wanted) return false;
+                     Answer(line, valueField, value);
+                     return true;
+                   }) == 1
              ? 1
              : 0;
 }

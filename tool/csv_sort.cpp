@@ -1,4 +1,3 @@
-#include "common/message_texts.h"
 #include "tool/csv_sort.h"
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include "common/csv_fields.h"
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/partition_sort.h"
 #include "common/path_util.h"

@@ -104,5 +104,4 @@ void SortWorkList(CWorkMemory* list, int32_t first, int32_t last);
 int32_t FindInWorkList(const CWorkMemory* list, const char* text, int32_t first, int32_t last);
 // The same, then the first entry (not before first) of the run of equal
 // strings.
-int32_t FindFirstInWorkList(const CWorkMemory* list, const char* text, int32_t first,
-                            int32_t last);
+int32_t FindFirstInWorkList(const CWorkMemory* list, const char* text, int32_t first, int32_t last);

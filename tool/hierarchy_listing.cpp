@@ -1,5 +1,3 @@
-#include "common/message_texts.h"
-#include "tabledb/table_names.h"
 #include "tool/hierarchy_listing.h"
 
 #include <cstdio>
@@ -10,22 +8,24 @@
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "common/record_array.h"
 #include "common/scpy_splitter.h"
 #include "common/sjis_text.h"
-#include "matching/dictionary_loaders.h"
-#include "matching/match_entries.h"
+#include "matching/adrs_engine.h"
 #include "matching/adrs_listing.h"
+#include "matching/dictionary_loaders.h"
 #include "matching/match_driver.h"
+#include "matching/match_entries.h"
 #include "matching/normalize.h"
 #include "plat/config.h"
 #include "plat/file.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/place_code_registry.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
 #include "tool/csv_sort.h"
 #include "tool/result_sink.h"
@@ -68,9 +68,9 @@ enum Level : int32_t {
 struct ScanSetup {
   int firstPrefecture = kFirstPrefecture;
   int lastPrefecture = kLastPrefecture;
-  bool changeFiles = false;   // QAD_CH%02d.CDB/.CIX/.CDI
-  bool groupIndex = false;    // QVAD%02d_CDG.TIX in group-index mode 1
-  bool registry = false;      // a place-code registry, emptied per prefecture
+  bool changeFiles = false;  // QAD_CH%02d.CDB/.CIX/.CDI
+  bool groupIndex = false;   // QVAD%02d_CDG.TIX in group-index mode 1
+  bool registry = false;     // a place-code registry, emptied per prefecture
   int32_t countyInBrackets = 0;
 };
 
@@ -112,7 +112,8 @@ int32_t ScanPrefectures(const std::string& folder, CAdrsContext* context, const 
       return -1;
     }
     CAdrsEngine engine;
-    if (!engine.Open(NumberedFilePath(folder, "QVAD%02d.TIX", i).c_str(), context->GetIndexKind())) {
+    if (!engine.Open(NumberedFilePath(folder, "QVAD%02d.TIX", i).c_str(),
+                     context->GetIndexKind())) {
       database.Close();
       continue;
     }
@@ -159,11 +160,10 @@ ScanSetup SetupForLevel(int32_t level, int32_t lotListing, const ListingVariant&
 
 int32_t ScanForPrefectures(const std::string& folder, CAdrsContext* context, int32_t maxLines,
                            int32_t* interrupted, char* message) {
-  return ScanPrefectures(folder, context, ScanSetup(), interrupted, message,
-                         [&](const Prefecture& p, int32_t* count) {
-                           return p.engine->ListPrefectures(context, count, maxLines, interrupted,
-                                                            message);
-                         });
+  return ScanPrefectures(
+      folder, context, ScanSetup(), interrupted, message, [&](const Prefecture& p, int32_t* count) {
+        return p.engine->ListPrefectures(context, count, maxLines, interrupted, message);
+      });
 }
 
 // ---- By names ----
@@ -347,9 +347,8 @@ int RunListing(ResultSink&& sink, const ListingQuery& q) {
           return 0;
         }
         return (q.byCode ? ListByCodeCore : ListByNamesCore)(context, q.text, q.dataFolder,
-                                                             q.maxLines, q.interrupted,
-                                                             q.message, q.datasetName,
-                                                             q.lotListing, &level);
+                                                             q.maxLines, q.interrupted, q.message,
+                                                             q.datasetName, q.lotListing, &level);
       },
       [&] { return sink.Sort(ListingSortField(level), q.message); });
 }
@@ -390,26 +389,27 @@ int32_t ListByNames(const char* text, const char* dataFolder, CAdrsContext* cont
   auto name = [&](int i) { return names[static_cast<std::size_t>(i)].c_str(); };
 
   const ScanSetup setup = SetupForLevel(*level, lotListing, variant);
-  return ScanPrefectures(folder, context, setup, interrupted, message, [&](const Prefecture& p,
-                                                                 int32_t* lines) {
-    CAdrsEngine& e = *p.engine;
-    switch (*level) {
-      case kLevelCities:
-        return e.ListCitiesByName(name(0), kana, context, lines, maxLines, interrupted, message);
-      case kLevelOaza:
-        return e.ListOazaByName(name(0), name(1), kana, context, lines, maxLines, interrupted,
-                                message);
-      case kLevelChome:
-        return e.ListChomeByName(name(0), name(1), name(2), kana, context, lines, maxLines,
-                                 interrupted, message);
-      case kLevelBlocks:
-        return e.ListBlocksByName(name(0), name(1), name(2), name(3), kana, context, lines,
-                                  maxLines, interrupted, p.registry, message);
-      default:
-        return e.ListLotsByName(name(0), name(1), name(2), name(3), name(4), kana, context, lines,
-                                maxLines, interrupted, p.registry, message);
-    }
-  });
+  return ScanPrefectures(
+      folder, context, setup, interrupted, message, [&](const Prefecture& p, int32_t* lines) {
+        CAdrsEngine& e = *p.engine;
+        switch (*level) {
+          case kLevelCities:
+            return e.ListCitiesByName(name(0), kana, context, lines, maxLines, interrupted,
+                                      message);
+          case kLevelOaza:
+            return e.ListOazaByName(name(0), name(1), kana, context, lines, maxLines, interrupted,
+                                    message);
+          case kLevelChome:
+            return e.ListChomeByName(name(0), name(1), name(2), kana, context, lines, maxLines,
+                                     interrupted, message);
+          case kLevelBlocks:
+            return e.ListBlocksByName(name(0), name(1), name(2), name(3), kana, context, lines,
+                                      maxLines, interrupted, p.registry, message);
+          default:
+            return e.ListLotsByName(name(0), name(1), name(2), name(3), name(4), kana, context,
+                                    lines, maxLines, interrupted, p.registry, message);
+        }
+      });
 }
 
 int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* context,
@@ -420,13 +420,25 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
   TrimBlanks(work.data());
   work.resize(std::strlen(work.c_str()));
   switch (work.size()) {
-    case 0: *level = kLevelPrefectures; break;
-    case 2: *level = kLevelCities; break;
-    case 5: *level = kLevelOaza; break;
+    case 0:
+      *level = kLevelPrefectures;
+      break;
+    case 2:
+      *level = kLevelCities;
+      break;
+    case 5:
+      *level = kLevelOaza;
+      break;
     case 6:
-    case 7: *level = kLevelChome; break;
-    case 11: *level = kLevelBlocks; break;
-    case 16: *level = kLevelLots; break;
+    case 7:
+      *level = kLevelChome;
+      break;
+    case 11:
+      *level = kLevelBlocks;
+      break;
+    case 16:
+      *level = kLevelLots;
+      break;
     default:
       SetMessage(message, kBadCodeLength, work.c_str());
       return -1;
@@ -438,14 +450,15 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
   const char* c = work.c_str();
   ScanSetup setup = SetupForLevel(*level, lotListing, variant);
   if (*level == kLevelChome) {
-    return ScanPrefectures(folder, context, setup, interrupted, message, [&](const Prefecture& p,
-                                                                    int32_t* lines) {
-      plat::File index;
-      if (!OpenFileForRead(&index, NumberedFilePath(folder, "QVAD%02d_CDG.INX", p.number).c_str())) {
-        return 1;
-      }
-      return ListGroupCode(p, &index, work, context, lines, maxLines, interrupted, message);
-    });
+    return ScanPrefectures(
+        folder, context, setup, interrupted, message, [&](const Prefecture& p, int32_t* lines) {
+          plat::File index;
+          if (!OpenFileForRead(&index,
+                               NumberedFilePath(folder, "QVAD%02d_CDG.INX", p.number).c_str())) {
+            return 1;
+          }
+          return ListGroupCode(p, &index, work, context, lines, maxLines, interrupted, message);
+        });
   }
   char digits[3] = "";
   int32_t prefecture = 0;
@@ -453,37 +466,37 @@ int32_t ListByCode(const char* code, const char* dataFolder, CAdrsContext* conte
   if (!ParseIntInRange(digits, &prefecture, kFirstPrefecture, kLastPrefecture)) return 0;
   setup.firstPrefecture = setup.lastPrefecture = static_cast<int>(prefecture);
   setup.groupIndex = *level == kLevelOaza;
-  return ScanPrefectures(folder, context, setup, interrupted, message, [&](const Prefecture& p,
-                                                                  int32_t* lines) {
-    CAdrsEngine& e = *p.engine;
-    switch (*level) {
-      case kLevelCities:
-        return e.ListCitiesByCode(c, context, lines, maxLines, interrupted, message);
-      case kLevelOaza:
-        return e.ListOazaByCode(c, context, lines, maxLines, interrupted, message);
-      case kLevelBlocks:
-        return e.ListBlocksByCode(c, context, lines, maxLines, interrupted, p.registry, message);
-      default:
-        return e.ListLotsByCode(c, context, lines, maxLines, interrupted, p.registry, message);
-    }
-  });
+  return ScanPrefectures(
+      folder, context, setup, interrupted, message, [&](const Prefecture& p, int32_t* lines) {
+        CAdrsEngine& e = *p.engine;
+        switch (*level) {
+          case kLevelCities:
+            return e.ListCitiesByCode(c, context, lines, maxLines, interrupted, message);
+          case kLevelOaza:
+            return e.ListOazaByCode(c, context, lines, maxLines, interrupted, message);
+          case kLevelBlocks:
+            return e.ListBlocksByCode(c, context, lines, maxLines, interrupted, p.registry,
+                                      message);
+          default:
+            return e.ListLotsByCode(c, context, lines, maxLines, interrupted, p.registry, message);
+        }
+      });
 }
 
 // ---------------------------------------------------------------------------
 // Cores
 
 int ListByNamesCore(CAdrsContext* context, const char* text, const char* dataFolder,
-                    int32_t maxLines, int32_t* interrupted, char* message,
-                    const char* datasetName, int32_t lotListing, int32_t* level) {
+                    int32_t maxLines, int32_t* interrupted, char* message, const char* datasetName,
+                    int32_t lotListing, int32_t* level) {
   return RunListingCore(text, dataFolder, interrupted, message,
                         [&](const std::string& folder) -> int32_t {
                           SearchDictionaries dictionaries;
                           if (!dictionaries.Load(folder, message)) return -1;
                           PrepareContextForDataset(context, datasetName, folder.c_str());
                           return ListByNames(text, folder.c_str(), context,
-                                             &dictionaries.unification,
-                                             &dictionaries.replacements, maxLines, interrupted,
-                                             level, message, lotListing);
+                                             &dictionaries.unification, &dictionaries.replacements,
+                                             maxLines, interrupted, level, message, lotListing);
                         });
 }
 
@@ -505,8 +518,8 @@ int ListByNamesToFile(const char* resultFile, const char* searchText, const char
                       int32_t maxLines, int32_t* interrupted, char* message,
                       const char* datasetName, int32_t searchTextKind, int32_t datum,
                       int32_t coordinateFormat, int32_t lotListing) {
-  ListingQuery q{false, searchText, dataFolder, maxLines, interrupted, message, datasetName,
-                 lotListing};
+  ListingQuery q{false,       searchText, dataFolder,  maxLines,
+                 interrupted, message,    datasetName, lotListing};
   return RunListing(FileSink(resultFile), q.Options(searchTextKind, datum, coordinateFormat));
 }
 
@@ -518,10 +531,10 @@ int ListByNamesToArray(CStringArray* array, const char* text, const char* dataFo
   return RunListing(ArraySink(array), q.Options(searchTextKind, datum, coordinateFormat));
 }
 
-int ListByNamesToBuffer(char* buffer, int32_t bufferSize, const char* text,
-                        const char* dataFolder, int32_t maxLines, int32_t* interrupted,
-                        char* message, const char* datasetName, int32_t searchTextKind,
-                        int32_t datum, int32_t coordinateFormat, int32_t lotListing) {
+int ListByNamesToBuffer(char* buffer, int32_t bufferSize, const char* text, const char* dataFolder,
+                        int32_t maxLines, int32_t* interrupted, char* message,
+                        const char* datasetName, int32_t searchTextKind, int32_t datum,
+                        int32_t coordinateFormat, int32_t lotListing) {
   ListingQuery q{false, text, dataFolder, maxLines, interrupted, message, datasetName, lotListing};
   return RunListing(BufferSink(buffer, bufferSize),
                     q.Options(searchTextKind, datum, coordinateFormat));
@@ -530,8 +543,8 @@ int ListByNamesToBuffer(char* buffer, int32_t bufferSize, const char* text,
 int ListByNamesToFilePlain(const char* resultFile, const char* text, const char* dataFolder,
                            int32_t maxLines, int32_t* interrupted, char* message,
                            const char* datasetName, int32_t lotListing) {
-  return RunListing(FileSink(resultFile), {false, text, dataFolder, maxLines, interrupted,
-                                           message, datasetName, lotListing});
+  return RunListing(FileSink(resultFile), {false, text, dataFolder, maxLines, interrupted, message,
+                                           datasetName, lotListing});
 }
 
 int ListByNamesToArrayPlain(CStringArray* array, const char* text, const char* dataFolder,
@@ -544,20 +557,18 @@ int ListByNamesToArrayPlain(CStringArray* array, const char* text, const char* d
 int ListByNamesToBufferPlain(char* buffer, int32_t bufferSize, const char* text,
                              const char* dataFolder, int32_t maxLines, int32_t* interrupted,
                              char* message, const char* datasetName, int32_t lotListing) {
-  return RunListing(BufferSink(buffer, bufferSize), {false, text, dataFolder, maxLines,
-                                                     interrupted, message, datasetName,
-                                                     lotListing});
+  return RunListing(BufferSink(buffer, bufferSize), {false, text, dataFolder, maxLines, interrupted,
+                                                     message, datasetName, lotListing});
 }
 
 // ---------------------------------------------------------------------------
 // Entries: by code
 
 int ListByCodeToFile(const char* resultFile, const char* searchText, const char* dataFolder,
-                     int32_t maxLines, int32_t* interrupted, char* message,
-                     const char* datasetName, int32_t datum, int32_t coordinateFormat,
-                     int32_t lotListing) {
-  ListingQuery q{true, searchText, dataFolder, maxLines, interrupted, message, datasetName,
-                 lotListing};
+                     int32_t maxLines, int32_t* interrupted, char* message, const char* datasetName,
+                     int32_t datum, int32_t coordinateFormat, int32_t lotListing) {
+  ListingQuery q{true,        searchText, dataFolder,  maxLines,
+                 interrupted, message,    datasetName, lotListing};
   return RunListing(FileSink(resultFile), q.Options(datum, coordinateFormat));
 }
 
@@ -594,9 +605,8 @@ int ListByCodeToArrayPlain(CStringArray* array, const char* code, const char* da
 int ListByCodeToBufferPlain(char* buffer, int32_t bufferSize, const char* code,
                             const char* dataFolder, int32_t maxLines, int32_t* interrupted,
                             char* message, const char* datasetName, int32_t lotListing) {
-  return RunListing(BufferSink(buffer, bufferSize), {true, code, dataFolder, maxLines,
-                                                     interrupted, message, datasetName,
-                                                     lotListing});
+  return RunListing(BufferSink(buffer, bufferSize), {true, code, dataFolder, maxLines, interrupted,
+                                                     message, datasetName, lotListing});
 }
 
 // ---------------------------------------------------------------------------
@@ -626,9 +636,9 @@ int ListByNamesToBufferDefault(char* buffer, int32_t bufferSize, const char* tex
                              kDefaultDatasetName, searchTextKind, datum, coordinateFormat,
                              lotListing);
 }
-int ListByNamesToFilePlainDefault(const char* resultFile, const char* text,
-                                  const char* dataFolder, int32_t maxLines, int32_t* interrupted,
-                                  char* message, int32_t lotListing) {
+int ListByNamesToFilePlainDefault(const char* resultFile, const char* text, const char* dataFolder,
+                                  int32_t maxLines, int32_t* interrupted, char* message,
+                                  int32_t lotListing) {
   return ListByNamesToFilePlain(resultFile, text, dataFolder, maxLines, interrupted, message,
                                 kDefaultDatasetName, lotListing);
 }
@@ -639,8 +649,8 @@ int ListByNamesToArrayPlainDefault(CStringArray* array, const char* text, const 
                                  kDefaultDatasetName, lotListing);
 }
 int ListByNamesToBufferPlainDefault(char* buffer, int32_t bufferSize, const char* text,
-                                    const char* dataFolder, int32_t maxLines,
-                                    int32_t* interrupted, char* message, int32_t lotListing) {
+                                    const char* dataFolder, int32_t maxLines, int32_t* interrupted,
+                                    char* message, int32_t lotListing) {
   return ListByNamesToBufferPlain(buffer, bufferSize, text, dataFolder, maxLines, interrupted,
                                   message, kDefaultDatasetName, lotListing);
 }

@@ -79,8 +79,8 @@ int32_t ListingSortField(int32_t level);
 // 文字置換.BIN from the data folder. No line at all gives
 // "対象データがありません！[%s]" with the text as given. 1 or 0.
 int ListByNamesCore(CAdrsContext* context, const char* text, const char* dataFolder,
-                    int32_t maxLines, int32_t* interrupted, char* message,
-                    const char* datasetName, int32_t lotListing, int32_t* level);
+                    int32_t maxLines, int32_t* interrupted, char* message, const char* datasetName,
+                    int32_t lotListing, int32_t* level);
 int ListByCodeCore(CAdrsContext* context, const char* code, const char* dataFolder,
                    int32_t maxLines, int32_t* interrupted, char* message, const char* datasetName,
                    int32_t lotListing, int32_t* level);
@@ -103,10 +103,10 @@ int ListByNamesToArray(CStringArray* array, const char* text, const char* dataFo
                        int32_t maxLines, int32_t* interrupted, char* message,
                        const char* datasetName, int32_t searchTextKind, int32_t datum,
                        int32_t coordinateFormat, int32_t lotListing);
-int ListByNamesToBuffer(char* buffer, int32_t bufferSize, const char* text,
-                        const char* dataFolder, int32_t maxLines, int32_t* interrupted,
-                        char* message, const char* datasetName, int32_t searchTextKind,
-                        int32_t datum, int32_t coordinateFormat, int32_t lotListing);
+int ListByNamesToBuffer(char* buffer, int32_t bufferSize, const char* text, const char* dataFolder,
+                        int32_t maxLines, int32_t* interrupted, char* message,
+                        const char* datasetName, int32_t searchTextKind, int32_t datum,
+                        int32_t coordinateFormat, int32_t lotListing);
 int ListByNamesToFilePlain(const char* resultFile, const char* text, const char* dataFolder,
                            int32_t maxLines, int32_t* interrupted, char* message,
                            const char* datasetName, int32_t lotListing);
@@ -149,15 +149,15 @@ int ListByNamesToBufferDefault(char* buffer, int32_t bufferSize, const char* tex
                                const char* dataFolder, int32_t maxLines, int32_t* interrupted,
                                char* message, int32_t searchTextKind, int32_t datum,
                                int32_t coordinateFormat, int32_t lotListing = 1);
-int ListByNamesToFilePlainDefault(const char* resultFile, const char* text,
-                                  const char* dataFolder, int32_t maxLines, int32_t* interrupted,
-                                  char* message, int32_t lotListing = 1);
+int ListByNamesToFilePlainDefault(const char* resultFile, const char* text, const char* dataFolder,
+                                  int32_t maxLines, int32_t* interrupted, char* message,
+                                  int32_t lotListing = 1);
 int ListByNamesToArrayPlainDefault(CStringArray* array, const char* text, const char* dataFolder,
                                    int32_t maxLines, int32_t* interrupted, char* message,
                                    int32_t lotListing = 1);
 int ListByNamesToBufferPlainDefault(char* buffer, int32_t bufferSize, const char* text,
-                                    const char* dataFolder, int32_t maxLines,
-                                    int32_t* interrupted, char* message, int32_t lotListing = 1);
+                                    const char* dataFolder, int32_t maxLines, int32_t* interrupted,
+                                    char* message, int32_t lotListing = 1);
 
 int ListByCodeToFileDefault(const char* resultFile, const char* code, const char* dataFolder,
                             int32_t maxLines, int32_t* interrupted, char* message, int32_t datum,

@@ -246,8 +246,8 @@ int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* re
     case kJobKeywordSearch:
       job.CopyText(3, text);
       return CallEntry(entries.keywordSearchToFile, message, resultFile, job.Int(2), text, folder,
-                       s.maxLines, interrupted, message, "", "", 0, dataset, job.Int(5),
-                       job.Int(6), job.Int(7), job.Int(8), job.Int(9), job.Int(10), "");
+                       s.maxLines, interrupted, message, "", "", 0, dataset, job.Int(5), job.Int(6),
+                       job.Int(7), job.Int(8), job.Int(9), job.Int(10), "");
     case kJobHierarchyListing:
       job.CopyText(2, text);
       if (static_cast<unsigned char>(text[0]) >= '0' &&
@@ -271,8 +271,8 @@ int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* re
           job.Int(kAddressLineChomeFormat), job.Int(kAddressLineNumberFormat),
           job.Int(kAddressLineReadingFormat), dataset);
     case kJobReverseGeocoding:
-      return CallEntry(entries.reverseGeocode, message, resultText, s.latitude, s.longitude,
-                       folder, message, dataset, job.Int(4), job.Int(5), job.Int(6), job.Int(7),
+      return CallEntry(entries.reverseGeocode, message, resultText, s.latitude, s.longitude, folder,
+                       message, dataset, job.Int(4), job.Int(5), job.Int(6), job.Int(7),
                        job.Int(8));
   }
   return 0;
@@ -296,8 +296,7 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
   const MessageBufferScope messageScope(message, sizeof message);
   char resultText[kJobResultTextSize] = {};
   int32_t interrupted = 0;
-  const int result =
-      CallJobEntry(setup, entries, resultFile, message, resultText, &interrupted);
+  const int result = CallJobEntry(setup, entries, resultFile, message, resultText, &interrupted);
   message[kJobMessageSize - 1] = '\0';
   resultText[kJobResultTextSize - 1] = '\0';
 

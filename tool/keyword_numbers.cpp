@@ -1,5 +1,3 @@
-#include "common/message_texts.h"
-#include "tabledb/table_names.h"
 #include "tool/keyword_numbers.h"
 
 #include <cstdio>
@@ -11,6 +9,7 @@
 #include "common/kanji_numeral.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -24,6 +23,7 @@
 #include "tabledb/change_history.h"
 #include "tabledb/place_code_registry.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 
 using sjis_internal::CharLen;
 
@@ -51,7 +51,8 @@ bool BeginsWith(const std::string& text, const std::string& prefix) {
 // The character starts of a text, found walking forward.
 std::vector<std::size_t> CharStarts(const std::string& text) {
   std::vector<std::size_t> starts;
-  for (std::size_t at = 0; at < text.size(); at += static_cast<std::size_t>(CharLen(text.c_str() + at)))
+  for (std::size_t at = 0; at < text.size();
+       at += static_cast<std::size_t>(CharLen(text.c_str() + at)))
     starts.push_back(at);
   return starts;
 }
@@ -117,8 +118,8 @@ int CollectBlocks(CTableDatabase* database, plat::File* blockIndex, const std::s
   uint64_t length = 0;
   if (!blockIndex->GetLength(length)) return -1;
   const uint32_t slots = static_cast<uint32_t>(length / 4 > 0x3FFFFFFF ? 0x3FFFFFFF : length / 4);
-  const uint32_t first =
-      FindFirstInSortedIndexFile(database, blockIndex, 1, slots, kBlockTable, kPlaceCode, place.c_str());
+  const uint32_t first = FindFirstInSortedIndexFile(database, blockIndex, 1, slots, kBlockTable,
+                                                    kPlaceCode, place.c_str());
   for (uint32_t n = first; first != 0 && n <= slots; ++n) {
     unsigned char bytes[4];
     if (!ReadBytesFromFileAt(blockIndex, (n - 1) * 4, bytes, 4)) {
@@ -244,8 +245,8 @@ int CodeIndexBlocks(CChangeCodeIndex* x, const std::string& place, char* message
     char name[kChangeCodeNameSize];
     ChangeCodeTable lots;
     if (!ReadChildPosition(x, blocks, i, &block) ||
-        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lots.position, &lots.count,
-                           &lots.size, &lots.wide)) {
+        !x->ReadBlockEntry(block, blockCode, name, nullptr, &lots.position, &lots.count, &lots.size,
+                           &lots.wide)) {
       SetMessage(message, kFileReadError, x->GetPath());
       return -1;
     }
@@ -265,8 +266,9 @@ int CodeIndexBlocks(CChangeCodeIndex* x, const std::string& place, char* message
 
 // Index kind 1: the blocks that pass, sorted by block text (stable: equal
 // texts keep index order); a block replaced by one of status "A" is left out.
-int WriteSortedBlocks(const KeywordStageArgs& args, const KeywordNumberArgs& numbers, const KeywordRow& aza,
-                      const std::string& place, std::vector<Block>& blocks, KeywordStageTally* tally) {
+int WriteSortedBlocks(const KeywordStageArgs& args, const KeywordNumberArgs& numbers,
+                      const KeywordRow& aza, const std::string& place, std::vector<Block>& blocks,
+                      KeywordStageTally* tally) {
   std::vector<Block> kept;
   for (Block& b : blocks) {
     if (IsAbolishedBlock(b) || !BlockNumberPasses(numbers, b.text)) continue;
@@ -290,14 +292,15 @@ int WriteSortedBlocks(const KeywordStageArgs& args, const KeywordNumberArgs& num
 
 // Index kind 2: TC_Gaiku in index order, then the change-code index; the
 // town row itself when neither has a block.
-int WriteIndexOrderBlocks(const KeywordStageArgs& args, const KeywordNumberArgs& numbers, const KeywordRow& aza,
-                          const std::string& place, const std::vector<Block>& blocks, KeywordStageTally* tally) {
+int WriteIndexOrderBlocks(const KeywordStageArgs& args, const KeywordNumberArgs& numbers,
+                          const KeywordRow& aza, const std::string& place,
+                          const std::vector<Block>& blocks, KeywordStageTally* tally) {
   std::string previous;
   for (const Block& b : blocks) {
     if (IsAbolishedBlock(b)) continue;
     const std::string key = place + b.code;
-    const bool repeat = key == previous ||
-                        (numbers.registryC && numbers.registryC->Find(key.c_str()));
+    const bool repeat =
+        key == previous || (numbers.registryC && numbers.registryC->Find(key.c_str()));
     previous = key;
     if (repeat || !BlockNumberPasses(numbers, b.text)) continue;
     KeywordRow row = BlockRow(aza, b.text, key, b.latitude, b.longitude,
@@ -305,29 +308,26 @@ int WriteIndexOrderBlocks(const KeywordStageArgs& args, const KeywordNumberArgs&
     if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
     if (!Register(numbers.registryC, key, args.message)) return -1;
   }
-  if (!blocks.empty() && numbers.firstCall &&
-      !Register(numbers.registryA, place, args.message))
+  if (!blocks.empty() && numbers.firstCall && !Register(numbers.registryA, place, args.message))
     return -1;
   int area = 0;
   if (numbers.codeIndex) {
-    area = CodeIndexBlocks(numbers.codeIndex, place, args.message,
-                           [&](const char* name, const char* blockCode,
-                               const ChangeCodeRecord& record) -> int {
-                             const std::string key = place + blockCode;
-                             if (record.classCode >= kAbolishedClass || key == previous ||
-                                 (numbers.registryC && numbers.registryC->Find(key.c_str())) ||
-                                 !BlockNumberPasses(numbers, name))
-                               return 1;
-                             previous = key;
-                             char status[16];
-                             std::snprintf(status, sizeof status, "%d", record.classCode);
-                             KeywordRow row = BlockRow(
-                                 aza, name, key, static_cast<int32_t>(record.number1),
-                                 static_cast<int32_t>(record.number2), status,
-                                 record.digit);
-                             if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
-                             return Register(numbers.registryC, key, args.message) ? 1 : -1;
-                           });
+    area = CodeIndexBlocks(
+        numbers.codeIndex, place, args.message,
+        [&](const char* name, const char* blockCode, const ChangeCodeRecord& record) -> int {
+          const std::string key = place + blockCode;
+          if (record.classCode >= kAbolishedClass || key == previous ||
+              (numbers.registryC && numbers.registryC->Find(key.c_str())) ||
+              !BlockNumberPasses(numbers, name))
+            return 1;
+          previous = key;
+          char status[16];
+          std::snprintf(status, sizeof status, "%d", record.classCode);
+          KeywordRow row = BlockRow(aza, name, key, static_cast<int32_t>(record.number1),
+                                    static_cast<int32_t>(record.number2), status, record.digit);
+          if (const int w = tally->Write(args, &row, kOazaTable); w <= 0) return w;
+          return Register(numbers.registryC, key, args.message) ? 1 : -1;
+        });
     if (area < 0) return -1;
     if (area == 2) return 0;
     if (area == 1 && numbers.firstCall && !Register(numbers.registryA, place, args.message))
@@ -351,15 +351,16 @@ int WriteBlockHitsFromFile(const char* workFile, const char* cityIndexFile,
   return RunNumberStage(
       workFile, cityIndexFile, blockIndexFile, args, numbers,
       [&](CTableDatabase* database, plat::File* blockIndex, KeywordStageTally* tally) {
-        return [&, database, blockIndex, tally](uint32_t, KeywordRow* aza, const std::string&) -> int {
-          const std::string place = aza->code;
-          std::vector<Block> blocks;
-          if (CollectBlocks(database, blockIndex, place, args.context->IsLibraryProfile() != 0,
-                            args.message, &blocks) < 0)
-            return -1;
-          if (!kind2) return WriteSortedBlocks(args, numbers, *aza, place, blocks, tally);
-          return WriteIndexOrderBlocks(args, numbers, *aza, place, blocks, tally);
-        };
+        return
+            [&, database, blockIndex, tally](uint32_t, KeywordRow* aza, const std::string&) -> int {
+              const std::string place = aza->code;
+              std::vector<Block> blocks;
+              if (CollectBlocks(database, blockIndex, place, args.context->IsLibraryProfile() != 0,
+                                args.message, &blocks) < 0)
+                return -1;
+              if (!kind2) return WriteSortedBlocks(args, numbers, *aza, place, blocks, tally);
+              return WriteIndexOrderBlocks(args, numbers, *aza, place, blocks, tally);
+            };
       });
 }
 
@@ -479,20 +480,22 @@ int WriteChangeHitsFromFile(const char* workFile, const char* cityIndexFile,
             if (r <= 0) return r;
           }
           if (kind2 && numbers.codeIndex) {
-            const int r = CodeIndexBlocks(
-                numbers.codeIndex, place, args.message,
-                [&](const char* name, const char* blockCode, const ChangeCodeRecord& record) -> int {
-                  if (record.name[0] == '\0' || record.classCode >= kAbolishedClass) return 1;
-                  ChangeCandidate c;
-                  c.name1 = c.sort1 = name;
-                  c.name2 = c.sort2 = record.name;
-                  c.parts = std::string(blockCode) + record.code;
-                  c.latitude = static_cast<int32_t>(record.number1);
-                  c.longitude = static_cast<int32_t>(record.number2);
-                  c.classCode = record.classCode;
-                  c.digit = record.digit;
-                  return take(c);
-                });
+            const int r =
+                CodeIndexBlocks(numbers.codeIndex, place, args.message,
+                                [&](const char* name, const char* blockCode,
+                                    const ChangeCodeRecord& record) -> int {
+                                  if (record.name[0] == '\0' || record.classCode >= kAbolishedClass)
+                                    return 1;
+                                  ChangeCandidate c;
+                                  c.name1 = c.sort1 = name;
+                                  c.name2 = c.sort2 = record.name;
+                                  c.parts = std::string(blockCode) + record.code;
+                                  c.latitude = static_cast<int32_t>(record.number1);
+                                  c.longitude = static_cast<int32_t>(record.number2);
+                                  c.classCode = record.classCode;
+                                  c.digit = record.digit;
+                                  return take(c);
+                                });
             if (r < 0) return -1;
             if (r == 2) return 0;
           }
@@ -517,7 +520,6 @@ int32_t NumeralWordValue(const std::string& word) {
   }
   return KanjiNumeralToInt(word.c_str());
 }
-
 
 int SplitTrailingNumeral(const char* word, std::string* head, std::string* numeral) {
   head->clear();

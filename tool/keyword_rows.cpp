@@ -1,5 +1,3 @@
-#include "common/message_texts.h"
-#include "tabledb/table_names.h"
 #include "tool/keyword_rows.h"
 
 #include <cstdio>
@@ -11,6 +9,7 @@
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/scpy_splitter.h"
 #include "common/sjis_text.h"
@@ -19,13 +18,15 @@
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 
 namespace {
 
 constexpr const char* kCityTable = kTableCity;
 constexpr const char* kOazaTable = kTableOaza;
 constexpr const char* kBlockTable = kTableBlock;
-constexpr char kTableError[] = "データベースのテーブルの取得に失敗しました！[DATABASE:%s][TABLE:%s]";
+constexpr char kTableError[] =
+    "データベースのテーブルの取得に失敗しました！[DATABASE:%s][TABLE:%s]";
 constexpr char kRowWriteError[] = "検索結果の取得に失敗しました！[DATABASE:%s][TABLE:%s]";
 constexpr char kDatumError[] = "世界測地系変換に失敗しました！";
 constexpr const char* kFileOpenError = kMsgFileOpen;
@@ -331,11 +332,11 @@ int WriteMunicipalityHits(plat::File* workFile, plat::File* oazaFilter, CTableDa
                                 : std::vector<std::string>();
   const std::vector<std::string> words = SplitKeywordWords(args.words);
   *args.interrupted = 0;
-  if (!CheckTableAndFields(database, kCityTable,
-                           {kPrefectureCode, kCounty, kCity, kCountyKana, kCityKana, kLatitude,
-                            kLongitude, kCityCode, kStatus, NormalCounty(args.kana),
-                            NormalCity(args.kana)},
-                           args.message))
+  if (!CheckTableAndFields(
+          database, kCityTable,
+          {kPrefectureCode, kCounty, kCity, kCountyKana, kCityKana, kLatitude, kLongitude,
+           kCityCode, kStatus, NormalCounty(args.kana), NormalCity(args.kana)},
+          args.message))
     return -1;
   std::vector<uint32_t> positions;
   if (!ReadWorkPositions(workFile, &positions, args.message)) return -1;
@@ -405,7 +406,8 @@ namespace {
 // lines cannot be read.
 bool LoadCityLines(CTableDatabase* database, plat::File* cityIndex, const std::string& city5,
                    const KeywordStageArgs& args, const std::vector<std::string>& cityRestriction,
-                   CWorkMemory* list, std::vector<std::string>* lines, std::string* restrictedLine) {
+                   CWorkMemory* list, std::vector<std::string>* lines,
+                   std::string* restrictedLine) {
   list->Reset();
   lines->clear();
   restrictedLine->clear();
@@ -434,12 +436,16 @@ bool LoadCityLines(CTableDatabase* database, plat::File* cityIndex, const std::s
 // the first whose names, with the town's and the prefecture's, hold every
 // word (restriction mode 1: the restricted line when the town names hold
 // them); null when there is none.
-const std::string* ChooseCityLine(const KeywordStageArgs& args, const std::vector<std::string>& words,
-                                  const std::string& names, const char* prefectureComparison,
-                                  const std::vector<std::string>& lines, const std::string& restrictedLine) {
-  if (args.restrictionMode == 1) return AllOccurIn(words, {names.c_str()}) ? &restrictedLine : nullptr;
+const std::string* ChooseCityLine(const KeywordStageArgs& args,
+                                  const std::vector<std::string>& words, const std::string& names,
+                                  const char* prefectureComparison,
+                                  const std::vector<std::string>& lines,
+                                  const std::string& restrictedLine) {
+  if (args.restrictionMode == 1)
+    return AllOccurIn(words, {names.c_str()}) ? &restrictedLine : nullptr;
   for (const std::string& line : lines) {
-    if (AllOccurIn(words, {names.c_str(), prefectureComparison, LineNames(line).c_str()})) return &line;
+    if (AllOccurIn(words, {names.c_str(), prefectureComparison, LineNames(line).c_str()}))
+      return &line;
   }
   return nullptr;
 }
@@ -512,7 +518,8 @@ int WalkAzaRecords(plat::File* workFile, int32_t representative, plat::File* cit
     if (!cityTaken || city5 != currentCity) {
       cityTaken = true;
       currentCity = city5;
-      if (!LoadCityLines(database, cityIndex, city5, args, cityRestriction, &list, &lines, &restrictedLine))
+      if (!LoadCityLines(database, cityIndex, city5, args, cityRestriction, &list, &lines,
+                         &restrictedLine))
         return -1;
     }
     if (lines.empty()) continue;

@@ -1,4 +1,3 @@
-#include "common/message_texts.h"
 #include "tool/keyword_search.h"
 
 #include <cstdio>
@@ -7,22 +6,23 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "common/sjis_text.h"
 #include "matching/dictionary_loaders.h"
-#include "matching/match_entries.h"
 #include "matching/match_driver.h"
+#include "matching/match_entries.h"
 #include "matching/normalize.h"
 #include "matching/result_channel.h"
 #include "plat/file.h"
 #include "plat/path.h"
-#include "tabledb/dictionaries.h"
-#include "tabledb/name_index.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
+#include "tabledb/dictionaries.h"
+#include "tabledb/name_index.h"
 #include "tabledb/place_code_registry.h"
 #include "tool/keyword_numbers.h"
 #include "tool/keyword_rows.h"
@@ -203,7 +203,8 @@ struct NumberStages {
     }
     for (const auto& trailing : numbers.trailing) {
       KeywordNumberArgs n = base;
-      const std::string head = words[static_cast<std::size_t>(trailing.word - 1)].substr(0, trailing.headLength);
+      const std::string head =
+          words[static_cast<std::size_t>(trailing.word - 1)].substr(0, trailing.headLength);
       const std::string value = FullWidthNumber(trailing.value);
       n.azaText = head.c_str();
       n.blockNumber = value.c_str();
@@ -221,7 +222,8 @@ struct NumberStages {
     CChangeCodeIndex codeIndex;
     char scratch[kMessageSize];
     history.Open(cdb.c_str(), cix.c_str(), scratch);
-    if (!history.IsOpen() || s.args.context->GetIndexKind() == 2) codeIndex.Open(cdi.c_str(), scratch);
+    if (!history.IsOpen() || s.args.context->GetIndexKind() == 2)
+      codeIndex.Open(cdi.c_str(), scratch);
     if (!history.IsOpen() && !codeIndex.IsOpen()) return 1;
     KeywordNumberArgs base;
     base.registryA = registryA;
@@ -577,13 +579,13 @@ int KeywordSearchWithOptions(CAdrsContext* context, int32_t searchType, char* se
                              int32_t coordinateFormat, int32_t chomeFormat, int32_t numberFormat,
                              int32_t readingFormat, const char* prefectureOrderFile) {
   if (!SetOutputOptions(context, message, searchTextKind, datum, coordinateFormat, chomeFormat,
-                         numberFormat, readingFormat))
+                        numberFormat, readingFormat))
     return 0;
   context->SetOutputStyle(2);
   context->SetDatumParameterFile((FolderWithBackslash(dataFolder) + kDatumParameterFile).c_str());
   return KeywordSearchCore(context, searchType, searchText, dataFolder, rowLimit, interrupted,
-                           message, prefectureRestriction, municipalityRestriction,
-                           restrictionMode, datasetName, prefectureOrderFile);
+                           message, prefectureRestriction, municipalityRestriction, restrictionMode,
+                           datasetName, prefectureOrderFile);
 }
 
 // ---- Entries ----
@@ -617,8 +619,12 @@ struct KeywordQuery {
 
   KeywordQuery(int32_t type, char* text, const char* folder, int32_t limit, int32_t* flag,
                char* msg)
-      : searchType(type), searchText(text), dataFolder(folder), rowLimit(limit),
-        interrupted(flag), message(msg) {}
+      : searchType(type),
+        searchText(text),
+        dataFolder(folder),
+        rowLimit(limit),
+        interrupted(flag),
+        message(msg) {}
 
   KeywordQuery& Restricted(const char* prefecture, const char* municipality, int32_t mode = 1) {
     prefectureRestriction = prefecture;
@@ -736,7 +742,9 @@ int KeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searchType, 
   return RunKeywordSearch(BufferSink(buffer, bufferSize), q);
 }
 
-void SetKeywordSearchDataset(const char* datasetName) { g_dataset = datasetName ? datasetName : ""; }
+void SetKeywordSearchDataset(const char* datasetName) {
+  g_dataset = datasetName ? datasetName : "";
+}
 const char* GetKeywordSearchDataset() { return g_dataset.c_str(); }
 
 int SimpleKeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* searchText,
@@ -754,9 +762,9 @@ int SimpleKeywordSearchPlainToArray(CStringArray* array, int32_t searchType, cha
 int SimpleKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
                                      char* searchText, const char* dataFolder, int32_t rowLimit,
                                      int32_t* interrupted, char* message) {
-  return RunKeywordSearch(BufferSink(buffer, bufferSize),
-                          KeywordQuery(searchType, searchText, dataFolder, rowLimit, interrupted,
-                                       message));
+  return RunKeywordSearch(
+      BufferSink(buffer, bufferSize),
+      KeywordQuery(searchType, searchText, dataFolder, rowLimit, interrupted, message));
 }
 int SimpleKeywordSearchToFile(const char* resultFile, int32_t searchType, char* searchText,
                               const char* dataFolder, int32_t rowLimit, int32_t* interrupted,
@@ -819,8 +827,8 @@ int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searc
 }
 
 // The restricted forms take the two texts with restriction mode 1.
-int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchType,
-                                       char* searchText, const char* dataFolder, int32_t rowLimit,
+int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* searchText,
+                                       const char* dataFolder, int32_t rowLimit,
                                        int32_t* interrupted, char* message,
                                        const char* prefectureRestriction,
                                        const char* municipalityRestriction) {
@@ -838,8 +846,8 @@ int RestrictedKeywordSearchPlainToArray(CStringArray* array, int32_t searchType,
                           q.Restricted(prefectureRestriction, municipalityRestriction));
 }
 int RestrictedKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
-                                         char* searchText, const char* dataFolder,
-                                         int32_t rowLimit, int32_t* interrupted, char* message,
+                                         char* searchText, const char* dataFolder, int32_t rowLimit,
+                                         int32_t* interrupted, char* message,
                                          const char* prefectureRestriction,
                                          const char* municipalityRestriction) {
   KeywordQuery q(searchType, searchText, dataFolder, rowLimit, interrupted, message);

@@ -166,8 +166,8 @@ int OrderedKeywordSearchToBuffer(char* buffer, int32_t bufferSize, int32_t searc
                                  const char* prefectureOrderFile);
 // Restricted forms: plain rows, the two restriction texts with restriction
 // mode 1, no order file.
-int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchType,
-                                       char* searchText, const char* dataFolder, int32_t rowLimit,
+int RestrictedKeywordSearchPlainToFile(const char* resultFile, int32_t searchType, char* searchText,
+                                       const char* dataFolder, int32_t rowLimit,
                                        int32_t* interrupted, char* message,
                                        const char* prefectureRestriction,
                                        const char* municipalityRestriction);
@@ -177,8 +177,8 @@ int RestrictedKeywordSearchPlainToArray(CStringArray* array, int32_t searchType,
                                         const char* prefectureRestriction,
                                         const char* municipalityRestriction);
 int RestrictedKeywordSearchPlainToBuffer(char* buffer, int32_t bufferSize, int32_t searchType,
-                                         char* searchText, const char* dataFolder,
-                                         int32_t rowLimit, int32_t* interrupted, char* message,
+                                         char* searchText, const char* dataFolder, int32_t rowLimit,
+                                         int32_t* interrupted, char* message,
                                          const char* prefectureRestriction,
                                          const char* municipalityRestriction);
 

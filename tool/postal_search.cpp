@@ -1,5 +1,3 @@
-#include "common/message_texts.h"
-#include "tabledb/table_names.h"
 #include "tool/postal_search.h"
 
 #include <cstdio>
@@ -9,17 +7,19 @@
 #include "common/file_access.h"
 #include "common/le_bytes.h"
 #include "common/message.h"
+#include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/path_util.h"
 #include "common/sjis_text.h"
-#include "matching/match_entries.h"
 #include "matching/match_driver.h"
-#include "matching/result_line.h"
+#include "matching/match_entries.h"
 #include "matching/result_channel.h"
-#include "tool/result_sink.h"
+#include "matching/result_line.h"
 #include "plat/crt.h"
 #include "tabledb/table_database.h"
+#include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
+#include "tool/result_sink.h"
 #include "tool/search_entries.h"
 
 namespace {
@@ -114,8 +114,8 @@ int WriteAddressLine(CTableDatabase* db, CAdrsContext* context, const CityNames&
   char line[4 * kResultTextSize * 3];
   if (context->GetOutputStyle() == 2) {
     char latitude[kCoordinateTextSize] = {}, longitude[kCoordinateTextSize] = {};
-    CoordinateRequest request{v->latitude, v->longitude, latitude, sizeof latitude, longitude,
-                              sizeof longitude};
+    CoordinateRequest request{v->latitude,     v->longitude, latitude,
+                              sizeof latitude, longitude,    sizeof longitude};
     if (!context->FormatCoordinates(&request)) {
       SetMessage(message, "%s", kConversionFailed);
       return 0;
@@ -159,8 +159,8 @@ int32_t ScanPrefectures(const char* text, const std::string& folder, CAdrsContex
   return lines;
 }
 
-int PostalCore(CAdrsContext* context, const char* postalCode, const char* dataFolder,
-               char* message, const char* datasetName) {
+int PostalCore(CAdrsContext* context, const char* postalCode, const char* dataFolder, char* message,
+               const char* datasetName) {
   const char* text = postalCode ? postalCode : "";
   const std::string folder = FolderWithBackslash(dataFolder);
   PrepareContextForDataset(context, datasetName, folder.c_str());

@@ -101,9 +101,7 @@ class BufferSink final : public ResultSink {
   bool Missing() const override { return buffer_ == nullptr; }
   // Also refuses a size below 1 (結果格納バッファサイズ).
   int Check(char* message) const override;
-  int Attach(CAdrsContext* context) override {
-    return context->SetOutputBuffer(buffer_, size_);
-  }
+  int Attach(CAdrsContext* context) override { return context->SetOutputBuffer(buffer_, size_); }
   int CountRows(uint32_t* rows, char* message) const override;
   int FirstRow(std::string* row, char* message) const override;
   // Empties the buffer.

@@ -16,8 +16,8 @@
 #include "common/numeric.h"
 #include "common/path_util.h"
 #include "common/polygon.h"
-#include "matching/match_entries.h"
 #include "matching/match_driver.h"
+#include "matching/match_entries.h"
 #include "matching/result_channel.h"
 #include "tabledb/file_cache.h"
 #include "tool/search_entries.h"
@@ -96,15 +96,23 @@ int ReadAreaOutlineAt(Cursor& in, CPolygon* polygon) {
   const double baseX = LoadLeValue<double>(head + 5), baseY = LoadLeValue<double>(head + 13);
   int shift = 0;
   switch (width) {
-    case 2: shift = 2; break;
-    case 4: shift = 3; break;
-    case 8: shift = 4; break;
-    default: return 0;
+    case 2:
+      shift = 2;
+      break;
+    case 4:
+      shift = 3;
+      break;
+    case 8:
+      shift = 4;
+      break;
+    default:
+      return 0;
   }
   // A length below the head, or points that the rest of the file cannot
   // hold, is a damaged record: no allocation is made for it.
   if (length < static_cast<int32_t>(kOutlineHeadSize)) return 0;
-  const uint32_t points = static_cast<uint32_t>(length - static_cast<int32_t>(kOutlineHeadSize)) >> shift;
+  const uint32_t points =
+      static_cast<uint32_t>(length - static_cast<int32_t>(kOutlineHeadSize)) >> shift;
   const uint64_t bytes = static_cast<uint64_t>(points) * 2u * static_cast<uint32_t>(width);
   if (bytes > in.Remaining()) return 0;
   std::vector<unsigned char> data(static_cast<std::size_t>(bytes));
@@ -301,7 +309,8 @@ GridAnswer LookUpGridFile(const char* gridPath, double x, double y, char* result
   return GridAnswer::kHit;
 }
 
-int FindAreaAtPoint(const char* gridPath, double x, double y, char* result, std::size_t resultSize) {
+int FindAreaAtPoint(const char* gridPath, double x, double y, char* result,
+                    std::size_t resultSize) {
   return LookUpGridFile(gridPath, x, y, result, resultSize) == GridAnswer::kHit ? 1 : 0;
 }
 
@@ -312,14 +321,16 @@ int ReverseGeocode(char* result, double latitude, double longitude, const char* 
   return CatchAllocationFailure(message, 0, [&] {
     const std::string folder = FolderWithBackslash(dataFolder);
     CAdrsContext context;
-    if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
-    if (!SetContextOptions(&context,
-                           {{&CAdrsContext::SetDatum, inputDatum, "入力測地系"},
-                            {&CAdrsContext::SetCoordinateFormat, inputCoordinateFormat, "入力座標書式"},
-                            {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
-                            {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
-                            {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
-                           message))
+    if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName))
+      return 0;
+    if (!SetContextOptions(
+            &context,
+            {{&CAdrsContext::SetDatum, inputDatum, "入力測地系"},
+             {&CAdrsContext::SetCoordinateFormat, inputCoordinateFormat, "入力座標書式"},
+             {&CAdrsContext::SetChomeFormat, chomeFormat, "出力字丁目書式"},
+             {&CAdrsContext::SetNumberFormat, numberFormat, "出力数字書式"},
+             {&CAdrsContext::SetReadingFormat, readingFormat, "出力よみ書式"}},
+            message))
       return 0;
     context.SetOutputStyle(2);
     context.SetDatumParameterFile((folder + kDatumParameterFile).c_str());
@@ -330,9 +341,8 @@ int ReverseGeocode(char* result, double latitude, double longitude, const char* 
       SetMessage(message, "%s", kConversionFailed);
       return 0;
     }
-    const int found =
-        ScanPrefectures(folder, request.outLongitude / 1000, request.outLatitude / 1000, result,
-                        message);
+    const int found = ScanPrefectures(folder, request.outLongitude / 1000,
+                                      request.outLatitude / 1000, result, message);
     if (found < 0) return 0;
     if (found == 0) return SetNotFound(message, latitude, longitude);
     ApplyFormatsToLine(&context, result);
@@ -352,7 +362,8 @@ int ReverseGeocodeRaw(char* result, double latitude, double longitude, const cha
   return CatchAllocationFailure(message, 0, [&] {
     const std::string folder = FolderWithBackslash(dataFolder);
     CAdrsContext context;
-    if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName)) return 0;
+    if (!PrepareSearch(&context, result, latitude, longitude, folder, message, datasetName))
+      return 0;
     const int found = ScanPrefectures(folder, longitude, latitude, result, message);
     if (found < 0) return 0;
     if (found == 0) return SetNotFound(message, latitude, longitude);

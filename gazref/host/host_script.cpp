@@ -20,13 +20,32 @@ struct Writable {};  // char*, given text, printed after the call
 struct Out {};       // char*, a zeroed buffer, printed after the call
 struct Flag {};      // int*, given value, printed after the call
 
-template <typename K> struct CType;
-template <> struct CType<int> { using type = int; };
-template <> struct CType<double> { using type = double; };
-template <> struct CType<Text> { using type = const char*; };
-template <> struct CType<Writable> { using type = char*; };
-template <> struct CType<Out> { using type = char*; };
-template <> struct CType<Flag> { using type = int*; };
+template <typename K>
+struct CType;
+template <>
+struct CType<int> {
+  using type = int;
+};
+template <>
+struct CType<double> {
+  using type = double;
+};
+template <>
+struct CType<Text> {
+  using type = const char*;
+};
+template <>
+struct CType<Writable> {
+  using type = char*;
+};
+template <>
+struct CType<Out> {
+  using type = char*;
+};
+template <>
+struct CType<Flag> {
+  using type = int*;
+};
 
 // The values of one call, each kept alive until the call is printed.
 class CallFrame {
@@ -62,13 +81,32 @@ class CallFrame {
   std::vector<Value> values_;
 };
 
-template <typename K> constexpr CallFrame::Kind KindOf();
-template <> constexpr CallFrame::Kind KindOf<int>() { return CallFrame::Kind::Int; }
-template <> constexpr CallFrame::Kind KindOf<double>() { return CallFrame::Kind::Double; }
-template <> constexpr CallFrame::Kind KindOf<Text>() { return CallFrame::Kind::Text; }
-template <> constexpr CallFrame::Kind KindOf<Writable>() { return CallFrame::Kind::Writable; }
-template <> constexpr CallFrame::Kind KindOf<Out>() { return CallFrame::Kind::Out; }
-template <> constexpr CallFrame::Kind KindOf<Flag>() { return CallFrame::Kind::Flag; }
+template <typename K>
+constexpr CallFrame::Kind KindOf();
+template <>
+constexpr CallFrame::Kind KindOf<int>() {
+  return CallFrame::Kind::Int;
+}
+template <>
+constexpr CallFrame::Kind KindOf<double>() {
+  return CallFrame::Kind::Double;
+}
+template <>
+constexpr CallFrame::Kind KindOf<Text>() {
+  return CallFrame::Kind::Text;
+}
+template <>
+constexpr CallFrame::Kind KindOf<Writable>() {
+  return CallFrame::Kind::Writable;
+}
+template <>
+constexpr CallFrame::Kind KindOf<Out>() {
+  return CallFrame::Kind::Out;
+}
+template <>
+constexpr CallFrame::Kind KindOf<Flag>() {
+  return CallFrame::Kind::Flag;
+}
 
 // The call itself, typed by the signature: answers the int result, or
 // false for a void function.
@@ -303,27 +341,51 @@ struct RecordView {
 
 const std::vector<RecordView>& RecordViews() {
   static const std::vector<RecordView> views = {
-      {"addr", "GZR_GetAddrTotal", "GZR_GetAddrData",
-       {{"GZR_GetA_AddrStr", true}, {"GZR_GetA_YomiStr", true}, {"GZR_GetA_Lat", false},
-        {"GZR_GetA_Lon", false}, {"GZR_GetA_GJis", true}}},
-      {"fw", "GZR_GetAddrFwTotal", "GZR_GetAddrFwData",
-       {{"GZR_GetA_Fw_AddrStr", true}, {"GZR_GetA_Fw_Addr2ndStr", true},
-        {"GZR_GetA_Fw_Yomi2ndStr", true}, {"GZR_GetA_Fw_Addr3rdStr", true},
-        {"GZR_GetA_Fw_Yomi3rdStr", true}, {"GZR_GetA_Fw_Addr4thStr", true},
-        {"GZR_GetA_Fw_Yomi4thStr", true}, {"GZR_GetA_Fw_Addr5thStr", true},
-        {"GZR_GetA_Fw_Addr6thStr", true}, {"GZR_GetA_Fw_Lat", false},
-        {"GZR_GetA_Fw_Lon", false}, {"GZR_GetA_Fw_GJis", true}, {"GZR_GetA_Fw_Status", false},
+      {"addr",
+       "GZR_GetAddrTotal",
+       "GZR_GetAddrData",
+       {{"GZR_GetA_AddrStr", true},
+        {"GZR_GetA_YomiStr", true},
+        {"GZR_GetA_Lat", false},
+        {"GZR_GetA_Lon", false},
+        {"GZR_GetA_GJis", true}}},
+      {"fw",
+       "GZR_GetAddrFwTotal",
+       "GZR_GetAddrFwData",
+       {{"GZR_GetA_Fw_AddrStr", true},
+        {"GZR_GetA_Fw_Addr2ndStr", true},
+        {"GZR_GetA_Fw_Yomi2ndStr", true},
+        {"GZR_GetA_Fw_Addr3rdStr", true},
+        {"GZR_GetA_Fw_Yomi3rdStr", true},
+        {"GZR_GetA_Fw_Addr4thStr", true},
+        {"GZR_GetA_Fw_Yomi4thStr", true},
+        {"GZR_GetA_Fw_Addr5thStr", true},
+        {"GZR_GetA_Fw_Addr6thStr", true},
+        {"GZR_GetA_Fw_Lat", false},
+        {"GZR_GetA_Fw_Lon", false},
+        {"GZR_GetA_Fw_GJis", true},
+        {"GZR_GetA_Fw_Status", false},
         {"GZR_GetA_Fw_Fuyo", false}}},
-      {"shisetsu", "GZR_GetShisetsuTotal", "GZR_GetShisetsuData",
-       {{"GZR_GetS_NameStr", true}, {"GZR_GetS_YomiStr", true}, {"GZR_GetS_Lat", false},
-        {"GZR_GetS_Lon", false}, {"GZR_GetS_AddrStr", true}, {"GZR_GetS_Addr2ndStr", true},
-        {"GZR_GetS_GJis", true}, {"GZR_GetS_strBunruiLStr", true},
-        {"GZR_GetS_strBunruiMStr", true}, {"GZR_GetS_strBunruiSStr", true},
+      {"shisetsu",
+       "GZR_GetShisetsuTotal",
+       "GZR_GetShisetsuData",
+       {{"GZR_GetS_NameStr", true},
+        {"GZR_GetS_YomiStr", true},
+        {"GZR_GetS_Lat", false},
+        {"GZR_GetS_Lon", false},
+        {"GZR_GetS_AddrStr", true},
+        {"GZR_GetS_Addr2ndStr", true},
+        {"GZR_GetS_GJis", true},
+        {"GZR_GetS_strBunruiLStr", true},
+        {"GZR_GetS_strBunruiMStr", true},
+        {"GZR_GetS_strBunruiSStr", true},
         {"GZR_GetS_Distance", false}}},
       // Category rows (one field) and area rows (prefecture, rest) through
       // the facility record's first getters.
       {"bunrui", "GZR_GetShisetsuTotal", "GZR_GetShisetsuData", {{"GZR_GetS_NameStr", true}}},
-      {"gyosei", "GZR_GetShisetsuTotal", "GZR_GetShisetsuData",
+      {"gyosei",
+       "GZR_GetShisetsuTotal",
+       "GZR_GetShisetsuData",
        {{"GZR_GetS_NameStr", true}, {"GZR_GetS_YomiStr", true}}},
   };
   return views;
@@ -460,8 +522,8 @@ bool RunScriptLine(SymbolSource* symbols, const std::string& line, std::string* 
   void* function = symbols->Find(signature->name);
   if (!function) return Fail(out, "not exported: " + words[0].text);
   if (words.size() - 1 != signature->kinds.size()) {
-    return Fail(out, words[0].text + " takes " + std::to_string(signature->kinds.size()) +
-                         " arguments");
+    return Fail(out,
+                words[0].text + " takes " + std::to_string(signature->kinds.size()) + " arguments");
   }
   CallFrame frame;
   frame.values().resize(signature->kinds.size());

@@ -7,11 +7,11 @@
 // options, runs the library's entry and refreshes the address total (0
 // after a file search, whose rows went to the file).
 
+#include <utility>
+
 #include "gazref/address_search.h"
 #include "gazref/gazref_state.h"
 #include "gazref/lib/export.h"
-
-#include <utility>
 
 namespace {
 
@@ -50,8 +50,8 @@ ArraySink AddressRows() { return ArraySink(&State().AddrResultArray); }
 // ---- Listings: the plain exports pass DeleteGun and SkipAzaNasi with the
 // change history on; the ZEB exports pass 0 for all three. ----
 
-int List(ResultSink&& out, bool zeb, bool byCode, const char* text, const char* folder,
-         int maxRows, int* interrupted, char* message) {
+int List(ResultSink&& out, bool zeb, bool byCode, const char* text, const char* folder, int maxRows,
+         int* interrupted, char* message) {
   const GazrefOptions& o = State().Options;
   AddressListingQuery q;
   q.byCode = byCode;
@@ -71,8 +71,8 @@ int List(ResultSink&& out, bool zeb, bool byCode, const char* text, const char* 
 // without the change history. ----
 
 int Keyword(ResultSink&& out, bool zeb, int searchType, const char* prefecture,
-            const char* municipality, char* text, const char* folder, int maxRows,
-            int* interrupted, char* message, int32_t restrictionMode) {
+            const char* municipality, char* text, const char* folder, int maxRows, int* interrupted,
+            char* message, int32_t restrictionMode) {
   AddressKeywordQuery q;
   q.searchType = searchType;
   q.text = text;
@@ -113,8 +113,7 @@ GZR_API int GZR_Jyusyo_FindListFirst(const char* text, const char* dataFolder, i
 GZR_API int GZR_Jyusyo_FindListFirstFL(const char* resultFile, const char* text,
                                        const char* dataFolder, int maxRows, int* interrupted,
                                        char* message) {
-  return List(FileSink(resultFile), false, false, text, dataFolder, maxRows, interrupted,
-              message);
+  return List(FileSink(resultFile), false, false, text, dataFolder, maxRows, interrupted, message);
 }
 GZR_API int GZR_ZEB_Jyusyo_FindListFirst(const char* text, const char* dataFolder, int maxRows,
                                          int* interrupted, char* message) {
@@ -133,12 +132,12 @@ GZR_API int GZR_Jyusyo_FindListFirst_Code(const char* code, const char* dataFold
   return List(AddressRows(), false, true, code, dataFolder, maxRows, interrupted, message);
 }
 GZR_API int GZR_Jyusyo_FindListFirst_CodeFL(const char* resultFile, const char* code,
-                                            const char* dataFolder, int maxRows,
-                                            int* interrupted, char* message) {
+                                            const char* dataFolder, int maxRows, int* interrupted,
+                                            char* message) {
   return List(FileSink(resultFile), false, true, code, dataFolder, maxRows, interrupted, message);
 }
-GZR_API int GZR_ZEB_Jyusyo_FindListFirst_Code(const char* code, const char* dataFolder,
-                                              int maxRows, int* interrupted, char* message) {
+GZR_API int GZR_ZEB_Jyusyo_FindListFirst_Code(const char* code, const char* dataFolder, int maxRows,
+                                              int* interrupted, char* message) {
   return List(AddressRows(), true, true, code, dataFolder, maxRows, interrupted, message);
 }
 GZR_API int GZR_ZEB_Jyusyo_FindListFirst_CodeFL(const char* resultFile, const char* code,
@@ -192,8 +191,8 @@ GZR_API int GZR_ZEB_FindFirst(int searchType, const char* prefecture, const char
 GZR_API int GZR_ZEB_FindFirstFL(const char* resultFile, int searchType, const char* prefecture,
                                 const char* municipality, char* text, const char* dataFolder,
                                 int maxRows, int* interrupted, char* message) {
-  return Keyword(FileSink(resultFile), true, searchType, prefecture, municipality, text,
-                 dataFolder, maxRows, interrupted, message, 1);
+  return Keyword(FileSink(resultFile), true, searchType, prefecture, municipality, text, dataFolder,
+                 maxRows, interrupted, message, 1);
 }
 
 // ---- Address analysis ----

@@ -33,10 +33,9 @@ GZR_API int GZR_Shisetsu_FindListFirst(const char* dai, const char* chu, const c
                                        int longitude, double radius, const char* dataFolder,
                                        int maximum, int* overflow, char* message) {
   GazrefState& state = Begin();
-  const int result =
-      FindFacilities(ArraySink(&state.ShisetsuResultArray),
-                     {dai, chu, sho, name, admin, latitude, longitude, radius, dataFolder, maximum,
-                      overflow, message});
+  const int result = FindFacilities(ArraySink(&state.ShisetsuResultArray),
+                                    {dai, chu, sho, name, admin, latitude, longitude, radius,
+                                     dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   ReorderFacilityRowsByPriority(&state.ShisetsuResultArray, state.ShisetsuTotal, dataFolder);
   return result;
@@ -49,8 +48,8 @@ GZR_API int GZR_Shisetsu_FindListFirstFL(const char* resultFile, const char* dai
                                          char* message) {
   GazrefState& state = Begin();
   const int result =
-      FindFacilities(FileSink(resultFile), {dai, chu, sho, name, admin, latitude, longitude,
-                                            radius, dataFolder, maximum, overflow, message});
+      FindFacilities(FileSink(resultFile), {dai, chu, sho, name, admin, latitude, longitude, radius,
+                                            dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   return result;
 }
@@ -73,9 +72,8 @@ GZR_API int GZR_Bunrui_FindListFirstFL(const char* resultFile, const char* categ
                                        const char* dataFolder, int maximum, int* overflow,
                                        char* message) {
   GazrefState& state = Begin();
-  const int result =
-      ListCategories(FileSink(resultFile),
-                     {category, prefecture, municipality, dataFolder, maximum, overflow, message});
+  const int result = ListCategories(FileSink(resultFile), {category, prefecture, municipality,
+                                                           dataFolder, maximum, overflow, message});
   RefreshShisetsuTotal(&state);
   return result;
 }

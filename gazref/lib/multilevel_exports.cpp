@@ -27,9 +27,9 @@ GZR_API int GZR_TVX_Jyusyo_FindListFirst2_EX(const char* prefecture, const char*
   GazrefState& state = State();
   state.FuyoFromCode = 1;
   ClearAddrResults(&state);
-  const int result = FindListFirst2Array(&state.AddrResultArray, prefecture, address, dataFolder,
-                                         maxRows, stop, CurrentFooters(state.Options),
-                                         state.Options.DefaultAzaMode, message);
+  const int result =
+      FindListFirst2Array(&state.AddrResultArray, prefecture, address, dataFolder, maxRows, stop,
+                          CurrentFooters(state.Options), state.Options.DefaultAzaMode, message);
   RefreshAddrTotal(&state);
   return result;
 }
@@ -40,9 +40,9 @@ GZR_API int GZR_TVX_Jyusyo_FindListFirst2_EX_FL(const char* resultFile, const ch
   GazrefState& state = State();
   state.FuyoFromCode = 1;
   ClearAddrResults(&state);
-  const int result = FindListFirst2File(resultFile, prefecture, address, dataFolder, maxRows,
-                                        stop, CurrentFooters(state.Options),
-                                        state.Options.DefaultAzaMode, message);
+  const int result =
+      FindListFirst2File(resultFile, prefecture, address, dataFolder, maxRows, stop,
+                         CurrentFooters(state.Options), state.Options.DefaultAzaMode, message);
   RefreshAddrTotal(&state);
   return result;
 }

@@ -74,13 +74,14 @@ void TrimCacheFolder(const std::string& folder, const std::string& kept) {
     const std::string path = folder + "/" + name;
     struct stat st;
     if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    files.emplace_back(static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-                       path);
+    files.emplace_back(
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, path);
   }
   closedir(dir);
   if (files.size() < kMaxCacheFiles) return;
   std::sort(files.begin(), files.end());
-  for (std::size_t i = 0; i + kMaxCacheFiles <= files.size(); ++i) std::remove(files[i].second.c_str());
+  for (std::size_t i = 0; i + kMaxCacheFiles <= files.size(); ++i)
+    std::remove(files[i].second.c_str());
 }
 
 }  // namespace
@@ -103,13 +104,15 @@ bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxS
   if (fd < 0) return false;
   struct stat st;
   detail::CountSystemCalls();
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= maxSize;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            static_cast<std::uint64_t>(st.st_size) <= maxSize;
   if (ok) {
     bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (ok && done < bytes.size()) {
       detail::CountSystemCalls();
-      const ssize_t r = pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+      const ssize_t r =
+          pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
       if (r < 0 && errno == EINTR) continue;
       if (r <= 0)
         ok = false;
@@ -137,7 +140,8 @@ bool StampOfModule(const void* address, FileStamp& stamp) {
   // The program itself may be named as it was started (relative, or by
   // the bare name found on the search path).
   const bool absolute = info.dli_fname != nullptr && info.dli_fname[0] == '/';
-  return StampOfNative(absolute ? std::string(info.dli_fname) : std::string("/proc/self/exe"), stamp);
+  return StampOfNative(absolute ? std::string(info.dli_fname) : std::string("/proc/self/exe"),
+                       stamp);
 }
 
 }  // namespace plat

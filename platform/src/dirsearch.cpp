@@ -1,4 +1,3 @@
-#include "syscall_count.h"
 #include "plat/dirsearch.h"
 
 #include <dirent.h>
@@ -11,6 +10,7 @@
 
 #include "plat/path.h"
 #include "sjis_walk.h"
+#include "syscall_count.h"
 
 namespace plat {
 namespace {
@@ -119,7 +119,9 @@ bool DirSearch::Open(const char* pattern) {
       e.isDirectory = true;
     } else if (ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK) {
       struct stat st;
-      e.isDirectory = (::plat::detail::CountSystemCalls(), ::fstatat)(::dirfd(d), ent->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+      e.isDirectory =
+          (::plat::detail::CountSystemCalls(), ::fstatat)(::dirfd(d), ent->d_name, &st, 0) == 0 &&
+          S_ISDIR(st.st_mode);
     }
     int rank = e.name == "." ? 0 : e.name == ".." ? 1 : 2;
     std::string key = FoldedKey(e.name);

@@ -1,4 +1,3 @@
-#include "syscall_count.h"
 #include "plat/file.h"
 
 #include <fcntl.h>
@@ -12,6 +11,7 @@
 #include <limits>
 
 #include "plat/path.h"
+#include "syscall_count.h"
 
 namespace plat {
 namespace {
@@ -52,7 +52,8 @@ FileError CauseOf(int err) {
 // Writes every byte or reports the errno of the failure.
 bool WriteAll(int fd, const unsigned char* p, std::size_t n, int& err) {
   while (n > 0) {
-    ssize_t w = (::plat::detail::CountSystemCalls(), ::write)(fd, p, std::min<std::size_t>(n, std::numeric_limits<ssize_t>::max()));
+    ssize_t w = (::plat::detail::CountSystemCalls(), ::write)(
+        fd, p, std::min<std::size_t>(n, std::numeric_limits<ssize_t>::max()));
     if (w < 0) {
       if (errno == EINTR) continue;
       err = errno;
@@ -103,9 +104,15 @@ bool File::Open(const char* path, std::uint32_t flags) {
   }
   int oflags = O_CLOEXEC | O_NONBLOCK;  // no wait on a FIFO; cleared below
   switch (flags & kAccessMask) {
-    case ModeRead: oflags |= O_RDONLY; break;
-    case ModeWrite: oflags |= O_WRONLY; break;
-    default: oflags |= O_RDWR; break;
+    case ModeRead:
+      oflags |= O_RDONLY;
+      break;
+    case ModeWrite:
+      oflags |= O_WRONLY;
+      break;
+    default:
+      oflags |= O_RDWR;
+      break;
   }
   if (create) oflags |= O_CREAT | O_TRUNC;
   int fd;
@@ -192,7 +199,8 @@ bool File::Seek(std::int64_t offset, SeekOrigin origin) {
   // An absolute seek: the read-ahead needs no winding back.
   bufPos_ = bufLen_ = 0;
   eofMark_ = false;
-  if ((::plat::detail::CountSystemCalls(), ::lseek)(fd_, static_cast<off_t>(target), SEEK_SET) < 0) {
+  if ((::plat::detail::CountSystemCalls(), ::lseek)(fd_, static_cast<off_t>(target), SEEK_SET) <
+      0) {
     SetError(FileError::BadSeek, errno);
     return false;
   }
@@ -255,7 +263,8 @@ bool File::FillBuffer() {
 
 void File::DropReadAhead() {
   std::size_t unread = bufLen_ - bufPos_;
-  if (unread > 0) (::plat::detail::CountSystemCalls(), ::lseek)(fd_, -static_cast<off_t>(unread), SEEK_CUR);
+  if (unread > 0)
+    (::plat::detail::CountSystemCalls(), ::lseek)(fd_, -static_cast<off_t>(unread), SEEK_CUR);
   bufPos_ = bufLen_ = 0;
   eofMark_ = false;
 }
@@ -325,8 +334,8 @@ std::size_t File::Read(void* buf, std::size_t n) {
     got = avail;
   }
   while (got < n) {
-    ssize_t r = (::plat::detail::CountSystemCalls(), ::read)(fd_, out + got,
-                       std::min<std::size_t>(n - got, std::numeric_limits<ssize_t>::max()));
+    ssize_t r = (::plat::detail::CountSystemCalls(), ::read)(
+        fd_, out + got, std::min<std::size_t>(n - got, std::numeric_limits<ssize_t>::max()));
     if (r < 0) {
       if (errno == EINTR) continue;
       int e = errno;
@@ -529,7 +538,9 @@ bool File::Rename(const char* from, const char* to) {
   if (!path::Resolve(to, true, dst)) return false;
   struct stat st;
   if ((::plat::detail::CountSystemCalls(), ::lstat)(dst.c_str(), &st) == 0) return false;
-  if ((::plat::detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if ((::plat::detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, src.c_str(), AT_FDCWD,
+                                                        dst.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
   // A file system without RENAME_NOREPLACE: link fails on an existing target.
   if ((::plat::detail::CountSystemCalls(), ::link)(src.c_str(), dst.c_str()) != 0) return false;
@@ -542,7 +553,8 @@ bool File::GetStatus(const char* path, FileStatus& status) {
   std::string native;
   if (!path || !path::Resolve(path, false, native)) return false;
   struct statx sx;
-  if ((::plat::detail::CountSystemCalls(), ::statx)(AT_FDCWD, native.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+  if ((::plat::detail::CountSystemCalls(), ::statx)(AT_FDCWD, native.c_str(), 0,
+                                                    STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
     status.modified = sx.stx_mtime.tv_sec;
     status.accessed = sx.stx_atime.tv_sec;
     status.created = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;

@@ -110,8 +110,8 @@ void AfterForkInChild() {
 bool HaveWatchLocked(ChangeWatch& w) {
   if (w.tried) return w.fd >= 0;
   w.tried = true;
-  static const bool registered = ::pthread_atfork(BeforeFork, AfterForkInParent,
-                                                  AfterForkInChild) == 0;
+  static const bool registered =
+      ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild) == 0;
   if (!registered) return false;
   detail::CountSystemCalls();
   w.fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

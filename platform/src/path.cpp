@@ -1,4 +1,3 @@
-#include "syscall_count.h"
 #include "plat/path.h"
 
 #include <dirent.h>
@@ -16,6 +15,7 @@
 
 #include "plat/cp932.h"
 #include "sjis_walk.h"
+#include "syscall_count.h"
 
 namespace plat::path {
 namespace {
@@ -241,7 +241,8 @@ std::string FromNative(const std::string& native) {
 bool ProgramPath(std::string& out) {
   std::string buf(256, '\0');
   for (;;) {
-    ssize_t r = (::plat::detail::CountSystemCalls(), ::readlink)("/proc/self/exe", buf.data(), buf.size());
+    ssize_t r =
+        (::plat::detail::CountSystemCalls(), ::readlink)("/proc/self/exe", buf.data(), buf.size());
     if (r < 0) return false;
     if (static_cast<std::size_t>(r) < buf.size()) {
       buf.resize(static_cast<std::size_t>(r));
@@ -267,7 +268,9 @@ bool TempFolder(std::string& out) {
   std::string dir = "/tmp";
   const char* env = std::getenv("TMPDIR");
   struct stat st;
-  if (env && *env && (::plat::detail::CountSystemCalls(), ::stat)(env, &st) == 0 && S_ISDIR(st.st_mode)) dir = env;
+  if (env && *env && (::plat::detail::CountSystemCalls(), ::stat)(env, &st) == 0 &&
+      S_ISDIR(st.st_mode))
+    dir = env;
   out = ToWindowsForm(FromNative(dir));
   if (!EndsWithSeparator(out)) out.push_back('\\');
   return true;
@@ -289,7 +292,8 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
     std::string name = base + tail;
     std::string native;
     if (!Resolve(name.c_str(), true, native)) return false;
-    int fd = (::plat::detail::CountSystemCalls(), ::open)(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = (::plat::detail::CountSystemCalls(), ::open)(
+        native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
       (::plat::detail::CountSystemCalls(), ::close)(fd);
       out = std::move(name);
@@ -317,8 +321,8 @@ bool IsDirectory(const char* path) {
   std::string native;
   if (!path || !Resolve(path, false, native)) return false;
   struct stat st;
-  return (::plat::detail::CountSystemCalls(), ::stat)(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-         ::access(native.c_str(), X_OK) == 0;
+  return (::plat::detail::CountSystemCalls(), ::stat)(native.c_str(), &st) == 0 &&
+         S_ISDIR(st.st_mode) && ::access(native.c_str(), X_OK) == 0;
 }
 
 bool PathExists(const char* path) {

@@ -158,8 +158,8 @@ bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::s
 bool SetLine(const char* keyPath, const char* name, const std::string& data) {
   if (!keyPath || !name) return false;
   const std::string_view key = keyPath, valueName = name;
-  if (HasLineBreak(key) || HasLineBreak(valueName) || valueName.find('"') != std::string_view::npos ||
-      HasLineBreak(data))
+  if (HasLineBreak(key) || HasLineBreak(valueName) ||
+      valueName.find('"') != std::string_view::npos || HasLineBreak(data))
     return false;
   std::string path;
   if (!StorePath(path)) return false;

@@ -47,8 +47,8 @@ constexpr std::uint32_t kDoneMessage = 1524;
 class Window : public plat::MessageTarget {
  public:
   bool done = false;
-  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t, std::intptr_t, std::intptr_t& lResult,
-                            std::uint32_t) override {
+  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t, std::intptr_t,
+                            std::intptr_t& lResult, std::uint32_t) override {
     lResult = 0;
     if (msg != kDoneMessage) return false;
     done = true;
@@ -64,9 +64,10 @@ struct Point {
 };
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: tvxroute <data folder> <lon>,<lat>[@YYYY-MM-DDThh:mm] <lon>,<lat>[@...] [...]\n"
-               "                [--arrive] [--class <bit>] [--etc] [--search <n>] [--road <mode>]\n");
+  std::fprintf(
+      stderr,
+      "usage: tvxroute <data folder> <lon>,<lat>[@YYYY-MM-DDThh:mm] <lon>,<lat>[@...] [...]\n"
+      "                [--arrive] [--class <bit>] [--etc] [--search <n>] [--road <mode>]\n");
   return 2;
 }
 
@@ -79,11 +80,12 @@ bool ParsePoint(const char* text, Point* out) {
   if (*rest == '\0') return true;
   if (*rest != '@') return false;
   char dash1 = 0, dash2 = 0, t = 0, colon = 0;
-  if (std::sscanf(rest + 1, "%4d%c%2d%c%2d%c%2d%c%2d%c", &out->year, &dash1, &out->month, &dash2, &out->day, &t,
-                  &out->hour, &colon, &out->minute, &tail) != 9)
+  if (std::sscanf(rest + 1, "%4d%c%2d%c%2d%c%2d%c%2d%c", &out->year, &dash1, &out->month, &dash2,
+                  &out->day, &t, &out->hour, &colon, &out->minute, &tail) != 9)
     return false;
-  if (dash1 != '-' || dash2 != '-' || t != 'T' || colon != ':' || out->year < 2000 || out->year > 2047 ||
-      out->month < 1 || out->month > 12 || out->day < 1 || out->day > 31 || out->hour > 23 || out->minute > 59)
+  if (dash1 != '-' || dash2 != '-' || t != 'T' || colon != ':' || out->year < 2000 ||
+      out->year > 2047 || out->month < 1 || out->month > 12 || out->day < 1 || out->day > 31 ||
+      out->hour > 23 || out->minute > 59)
     return false;
   out->timed = true;
   return true;
@@ -98,14 +100,16 @@ bool ParseInt(const char* text, int low, int high, int* out) {
 }
 
 // Degrees to the map's units (1/1024 arc-second), and back.
-std::int32_t Units(double degrees) { return static_cast<std::int32_t>(std::llround(degrees * 3600.0 * 1024.0)); }
+std::int32_t Units(double degrees) {
+  return static_cast<std::int32_t>(std::llround(degrees * 3600.0 * 1024.0));
+}
 double Degrees(std::int32_t units) { return units / 1024.0 / 3600.0; }
 
 std::string TimeText(const CDateTime& t) {
   if (t.isNoData()) return "-";
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.getYear(), t.getMon(), t.getDay(), t.getHour(),
-                t.getMin());
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.getYear(), t.getMon(), t.getDay(),
+                t.getHour(), t.getMin());
   return text;
 }
 
@@ -114,15 +118,18 @@ void Print(const TVXRouteResult& r) {
   std::printf("links %d\n", r.getLinkCnt());
   for (int i = 0; i < r.getLinkCnt(); ++i) {
     const TVXRouteResult::Link* l = r.getLink(i);
-    std::printf("link %d: class %d distance %d time %d node %d road %d points %d\n", i, l->linkClass, l->distance,
-                l->time, l->nodeIndex, l->roadNameIndex, l->getPointCnt());
+    std::printf("link %d: class %d distance %d time %d node %d road %d points %d\n", i,
+                l->linkClass, l->distance, l->time, l->nodeIndex, l->roadNameIndex,
+                l->getPointCnt());
   }
   std::printf("nodes %d\n", r.getNodeCnt());
   for (int i = 0; i < r.getNodeCnt(); ++i) {
     const TVXRouteResult::Node* n = r.getNode(i);
-    std::printf("node %d: %.5f,%.5f kind %d break %d fee %d first %d facility %d flag %d time %s name %s\n", i,
-                Degrees(n->lon), Degrees(n->lat), n->kind, n->breakNo, n->fee, n->firstFee, n->facilityCode,
-                n->facilityFlag, TimeText(n->time).c_str(), n->getName() ? n->getName() : "-");
+    std::printf(
+        "node %d: %.5f,%.5f kind %d break %d fee %d first %d facility %d flag %d time %s name %s\n",
+        i, Degrees(n->lon), Degrees(n->lat), n->kind, n->breakNo, n->fee, n->firstFee,
+        n->facilityCode, n->facilityFlag, TimeText(n->time).c_str(),
+        n->getName() ? n->getName() : "-");
   }
   std::printf("road names %d\n", r.getRoadNameCnt());
   for (int i = 0; i < r.getRoadNameCnt(); ++i) std::printf("road %d: %s\n", i, r.getRoadName(i));
@@ -141,7 +148,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--etc") == 0) {
       etc = true;
     } else if (std::strcmp(argv[i], "--class") == 0) {
-      if (++i >= argc || !ParseInt(argv[i], 1, 64, &vehicleClass) || (vehicleClass & (vehicleClass - 1)) != 0)
+      if (++i >= argc || !ParseInt(argv[i], 1, 64, &vehicleClass) ||
+          (vehicleClass & (vehicleClass - 1)) != 0)
         return Usage();
     } else if (std::strcmp(argv[i], "--search") == 0) {
       if (++i >= argc || !ParseInt(argv[i], 0, 3, &searchType)) return Usage();

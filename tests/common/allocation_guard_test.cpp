@@ -21,7 +21,8 @@ constexpr std::size_t kImpossible = std::size_t{1} << 62;
 // AddressSanitizer ends the program on a request it cannot meet instead of
 // answering null, so the tests that make one run only without it.
 #if defined(__SANITIZE_ADDRESS__)
-#define SKIP_WHERE_IMPOSSIBLE_REQUESTS_ABORT() GTEST_SKIP() << "AddressSanitizer aborts on such a request"
+#define SKIP_WHERE_IMPOSSIBLE_REQUESTS_ABORT() \
+  GTEST_SKIP() << "AddressSanitizer aborts on such a request"
 #else
 #define SKIP_WHERE_IMPOSSIBLE_REQUESTS_ABORT() static_cast<void>(0)
 #endif
@@ -53,7 +54,8 @@ TEST(AllocateBlock, ThrowsWhereMallocWouldAnswerNull) {
   // that into its failure value.
   EXPECT_THROW(AllocateBlock(kImpossible), std::bad_alloc);
   EXPECT_THROW(AllocateZeroedBlock(kImpossible), std::bad_alloc);
-  EXPECT_EQ(CatchAllocationFailure(static_cast<void*>(nullptr), [] { return AllocateBlock(kImpossible); }),
+  EXPECT_EQ(CatchAllocationFailure(static_cast<void*>(nullptr),
+                                   [] { return AllocateBlock(kImpossible); }),
             nullptr);
 }
 

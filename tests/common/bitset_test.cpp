@@ -72,7 +72,8 @@ TEST(CRecordGrid, RowRecordsAreAdjacent) {
   EXPECT_EQ(grid.GetPtr(4, 1), nullptr);
   EXPECT_EQ(grid.GetPtr(1, 3), nullptr);
   for (uint32_t r = 1; r <= 2; ++r) {
-    for (uint32_t c = 1; c <= 3; ++c) ASSERT_EQ(grid.SetLong(c, r, static_cast<int32_t>(c * 10 + r)), 1);
+    for (uint32_t c = 1; c <= 3; ++c)
+      ASSERT_EQ(grid.SetLong(c, r, static_cast<int32_t>(c * 10 + r)), 1);
   }
   int32_t v = 0;
   ASSERT_EQ(grid.GetLong(2, 2, &v), 1);
@@ -89,7 +90,7 @@ TEST(CHeapBuffer, ZeroArgumentsGiveNoBlock) {
   EXPECT_EQ(buffer.Allocate(0, 8), nullptr);
   auto* p = static_cast<unsigned char*>(buffer.Allocate(4, 8));
   ASSERT_NE(p, nullptr);
-  p[31] = 1;  // the whole block is usable (ASan checks the bound)
+  p[31] = 1;                                  // the whole block is usable (ASan checks the bound)
   EXPECT_EQ(buffer.Allocate(8, 0), nullptr);  // the earlier block is freed, not leaked
 }
 

@@ -41,12 +41,14 @@ class PoolModel {
     int64_t end = -1;
     for (const auto& [offset, block] : live_) {
       if (offset < end) {
-        return ::testing::AssertionFailure() << "block at " << offset << " overlaps the one ending at " << end;
+        return ::testing::AssertionFailure()
+               << "block at " << offset << " overlaps the one ending at " << end;
       }
       end = offset + block.count;
       for (uint32_t i = 0; i < block.count; ++i) {
         if (Buffer()[offset + i] != block.fill) {
-          return ::testing::AssertionFailure() << "block at " << offset << " was overwritten at byte " << i;
+          return ::testing::AssertionFailure()
+                 << "block at " << offset << " was overwritten at byte " << i;
         }
       }
     }
@@ -69,7 +71,7 @@ TEST(CBlockPool, FirstBlockOfAHundredBytesSpansEightySeven) {
   EXPECT_EQ(pool.GetBlockCapacity(), 87u);
   void* buffer = pool.GetBuffer();
   EXPECT_EQ(pool.Alloc(75), static_cast<unsigned char*>(buffer) + 12);
-  EXPECT_EQ(pool.GetBuffer(), buffer);  // no growth
+  EXPECT_EQ(pool.GetBuffer(), buffer);      // no growth
   EXPECT_EQ(pool.GetBlockCapacity(), 75u);  // the free block after it spans 0
 
   CBlockPool other;
@@ -102,7 +104,7 @@ TEST(CBlockPool, FreedFirstBlockIsOnlyMarkedThenJoinsItsNeighbour) {
   const uint32_t capacity = pool.GetBlockCapacity();
   pool.FreeBlock(first);
   EXPECT_EQ(pool.GetBlockCapacity(), capacity);  // still linked, only free
-  pool.FreeBlock(second);  // unlinked: its span joins the first block
+  pool.FreeBlock(second);                        // unlinked: its span joins the first block
   EXPECT_EQ(pool.GetBlockCapacity(), capacity + 12);
   EXPECT_EQ(pool.Alloc(50), first);  // the freed first block is reused
 }

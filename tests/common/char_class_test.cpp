@@ -85,7 +85,8 @@ TEST(CharClass, TextsAgainstMasks) {
   EXPECT_EQ(IsStringOfCharClasses("あいう", kMaskHiragana), 1);
   EXPECT_EQ(IsStringOfCharClasses("あア", kMaskHiragana), 0);
   EXPECT_EQ(IsStringOfCharClasses("あア", kMaskHiragana | kMaskKana), 1);
-  EXPECT_EQ(IsStringOfCharClasses("１ａＢ＋", kMaskDigit | kMaskLower | kMaskUpper | kMaskSymbol), 1);
+  EXPECT_EQ(IsStringOfCharClasses("１ａＢ＋", kMaskDigit | kMaskLower | kMaskUpper | kMaskSymbol),
+            1);
   EXPECT_EQ(IsStringOfCharClasses("漢字", kMaskAnyDoubleByte), 1);
   EXPECT_EQ(IsStringOfCharClasses("漢字a", kMaskAnyDoubleByte), 0);
   EXPECT_EQ(IsStringOfCharClasses("a b~", kMaskAnyAscii), 1);
@@ -94,7 +95,8 @@ TEST(CharClass, TextsAgainstMasks) {
   EXPECT_EQ(IsStringOfCharClasses("\t", kMaskAnyAscii | kMaskAnyDoubleByte), 0);
   // The extended bits.
   EXPECT_EQ(IsStringOfCharClassesEx("a\tb", kMaskLower | kMaskAnySingleByte, nullptr, nullptr), 1);
-  EXPECT_EQ(IsStringOfCharClassesEx("a\nb", kMaskLower | kMaskOtherSingleByte, nullptr, nullptr), 0);
+  EXPECT_EQ(IsStringOfCharClassesEx("a\nb", kMaskLower | kMaskOtherSingleByte, nullptr, nullptr),
+            0);
   EXPECT_EQ(IsStringOfCharClassesEx("a\tb", kMaskLower, nullptr, nullptr), 0);
   int calls = 0;
   auto onlyKanji = [](const char* p, void* arg) {

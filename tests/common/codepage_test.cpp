@@ -35,8 +35,12 @@ TEST(Utf8Coder, EncodesEachUnitInOneToThreeBytes) {
     char16_t unit;
     const char* bytes;
   } cases[] = {
-      {0x41, "A"},           {0x7F, "\x7F"},          {0x80, "\xC2\x80"},
-      {0x7FF, "\xDF\xBF"},   {0x800, "\xE0\xA0\x80"}, {0x3042, "\xE3\x81\x82"},
+      {0x41, "A"},
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0x3042, "\xE3\x81\x82"},
       {0xFFFF, "\xEF\xBF\xBF"},
   };
   for (const Case& c : cases) {
@@ -54,7 +58,11 @@ TEST(Utf8Coder, EncodesEachUnitInOneToThreeBytes) {
 
 TEST(Utf8Coder, DecodesInHostOrBigEndianOrder) {
   char16_t out[4] = {};
-  EXPECT_EQ(DecodeUtf8(out, "\xE3\x81\x82" "a", 4, 0, 1), 2);
+  EXPECT_EQ(DecodeUtf8(out,
+                       "\xE3\x81\x82"
+                       "a",
+                       4, 0, 1),
+            2);
   EXPECT_EQ(out[0], 0x3042);
   EXPECT_EQ(out[1], u'a');
   EXPECT_EQ(out[2], 0);
@@ -72,10 +80,18 @@ TEST(DecodeUtf8, InvalidSequencesStayInsideTheText) {
   char16_t out[8] = {};
   EXPECT_EQ(DecodeUtf8(out, cut.get(), 2, 0, 1), 1);
   EXPECT_EQ(out[0], 0xFFFD);
-  EXPECT_EQ(DecodeUtf8(out, "\xF0\x9F\x98\x80" "a", 5, 0, 1), 2);
+  EXPECT_EQ(DecodeUtf8(out,
+                       "\xF0\x9F\x98\x80"
+                       "a",
+                       5, 0, 1),
+            2);
   EXPECT_EQ(out[0], 0xFFFD);
   EXPECT_EQ(out[1], u'a');
-  EXPECT_EQ(DecodeUtf8(out, "\x80" "b", 2, 0, 1), 2);
+  EXPECT_EQ(DecodeUtf8(out,
+                       "\x80"
+                       "b",
+                       2, 0, 1),
+            2);
   EXPECT_EQ(out[0], 0xFFFD);
   EXPECT_EQ(out[1], u'b');
 }
@@ -112,7 +128,10 @@ TEST(MultiByte, ShiftJisToUtf16AndUtf8) {
   EXPECT_EQ(std::u16string(units), u"aあ");
   EXPECT_EQ(n, 6);  // two per input byte
   std::free(units);
-  units = MultiByteToUtf16("a\x85\x40" "b", &n);  // 85 40 is unassigned
+  units = MultiByteToUtf16(
+      "a\x85\x40"
+      "b",
+      &n);  // 85 40 is unassigned
   ASSERT_NE(units, nullptr);
   EXPECT_EQ(std::u16string(units), u"a b");
   std::free(units);
@@ -168,20 +187,30 @@ TEST(JisEuc, PairsAndCodes) {
   EXPECT_EQ(IsJisPair("\x21\x7F"), 0);
   EXPECT_EQ(IsJisPair(""), 0);
 
-  const int euc[][2] = {{0x8E, 1}, {0x8F, 0}, {0x90, 1}, {0xA0, 0}, {0xA1, 1}, {0xFE, 1}, {0xFF, 0}};
-  for (const auto& c : euc) EXPECT_EQ(IsEucLeadByte(static_cast<unsigned char>(c[0])), c[1]) << c[0];
+  const int euc[][2] = {{0x8E, 1}, {0x8F, 0}, {0x90, 1}, {0xA0, 0},
+                        {0xA1, 1}, {0xFE, 1}, {0xFF, 0}};
+  for (const auto& c : euc)
+    EXPECT_EQ(IsEucLeadByte(static_cast<unsigned char>(c[0])), c[1]) << c[0];
   EXPECT_EQ(IsEucUpperByte(0xA0), 1);
   EXPECT_EQ(IsEucUpperByte(0x9F), 0);
 
-  char eucText[16] = "\xA4\xA2\x8E\xB1" "a";  // あｱa in EUC-JP
+  char eucText[16] =
+      "\xA4\xA2\x8E\xB1"
+      "a";  // あｱa in EUC-JP
   EucToSjis(eucText);
   EXPECT_EQ(std::string(eucText), "あｱa");
   char sjis[16] = "あa";
   SjisToEuc(sjis);
-  EXPECT_EQ(std::string(sjis), "\xA4\xA2" "a");
-  char eucToJis[16] = "\xA4\xA2\x8E\xB1" "a";
+  EXPECT_EQ(std::string(sjis),
+            "\xA4\xA2"
+            "a");
+  char eucToJis[16] =
+      "\xA4\xA2\x8E\xB1"
+      "a";
   EucToJis(eucToJis);
-  EXPECT_EQ(std::string(eucToJis), "\x24\x22\xB1" "a");
+  EXPECT_EQ(std::string(eucToJis),
+            "\x24\x22\xB1"
+            "a");
 }
 
 TEST(Iso2022Jp, EscapesRunsAndLineEnds) {
@@ -283,7 +312,8 @@ TEST(BitsAndColors, ShiftCombineSplitAndScale) {
     int32_t result;
   } cases[] = {{100, 0.5, 50}, {3, 0.99, 2}, {200, 1.5, 255}, {100, -1.0, 0}, {255, 1e300, 255}};
   for (const Case& c : cases)
-    EXPECT_EQ(ScaleColorComponent(c.component, c.factor), c.result) << c.component << " " << c.factor;
+    EXPECT_EQ(ScaleColorComponent(c.component, c.factor), c.result)
+        << c.component << " " << c.factor;
   EXPECT_EQ(ScaleColor(0xFF102030u, 2.0, 0.5, 1.0), 0x00101060u);
   EXPECT_EQ(ScaleColorUniform(0x00808080u, 2.0), 0x00FFFFFFu);
 }
@@ -291,7 +321,8 @@ TEST(BitsAndColors, ShiftCombineSplitAndScale) {
 TEST(ClampInt, ClampsIntoEitherOrderOfBounds) {
   struct Case {
     int32_t value, a, b, result;
-  } cases[] = {{5, 0, 10, 5}, {-1, 0, 10, 0}, {11, 0, 10, 10}, {11, 10, 0, 10}, {-7, 10, 0, 0}, {3, 3, 3, 3}};
+  } cases[] = {{5, 0, 10, 5},   {-1, 0, 10, 0}, {11, 0, 10, 10},
+               {11, 10, 0, 10}, {-7, 10, 0, 0}, {3, 3, 3, 3}};
   for (const Case& c : cases) {
     int32_t v = c.value;
     ClampInt(&v, c.a, c.b);

@@ -241,8 +241,13 @@ TEST_F(FileAccessTest, AppendOverwritesAFinalEndOfFileMark) {
     const char* after;
   };
   const Case cases[] = {
-      {"abc\x1A", "abcde\r\n"}, {"abc", "abcde\r\n"}, {"", "de\r\n"},
-      {"a\x1A" "b", "a\x1A" "bde\r\n"},  // only a final mark counts
+      {"abc\x1A", "abcde\r\n"},
+      {"abc", "abcde\r\n"},
+      {"", "de\r\n"},
+      {"a\x1A"
+       "b",
+       "a\x1A"
+       "bde\r\n"},  // only a final mark counts
   };
   for (const auto& c : cases) {
     Put("t.txt", c.before);
@@ -258,7 +263,9 @@ TEST_F(FileAccessTest, AppendOverwritesAFinalEndOfFileMark) {
   ASSERT_EQ(OpenTextFileForAppendOrCreate(&f, Sys("t.txt").c_str()), 1);
   EXPECT_EQ(WriteTextToFile(&f, "x"), 1);
   f.Close();
-  EXPECT_EQ(Get("t.txt"), "a\x1A" "bde\r\nx");
+  EXPECT_EQ(Get("t.txt"),
+            "a\x1A"
+            "bde\r\nx");
 }
 
 // ---- Reading and writing bytes ----
@@ -312,9 +319,14 @@ TEST_F(FileAccessTest, TypedValuesAreLittleEndianAndSwappedReadersBigEndian) {
               WriteULongToFile(&f, 0x12345678u) && WriteFloatToFile(&f, 1.5f) &&
               WriteDoubleToFile(&f, -2.25));
   f.Close();
-  ASSERT_EQ(Get("le.dat"), std::string("\xFE" "\xFE\xFF" "\x34\x12" "\xFE\xFF\xFF\xFF"
-                                       "\x78\x56\x34\x12" "\x00\x00\xC0\x3F"
-                                       "\x00\x00\x00\x00\x00\x00\x02\xC0", 25));
+  ASSERT_EQ(Get("le.dat"), std::string("\xFE"
+                                       "\xFE\xFF"
+                                       "\x34\x12"
+                                       "\xFE\xFF\xFF\xFF"
+                                       "\x78\x56\x34\x12"
+                                       "\x00\x00\xC0\x3F"
+                                       "\x00\x00\x00\x00\x00\x00\x02\xC0",
+                                       25));
   uint8_t b = 0;
   int16_t s = 0;
   uint16_t us = 0;
@@ -329,12 +341,17 @@ TEST_F(FileAccessTest, TypedValuesAreLittleEndianAndSwappedReadersBigEndian) {
               ReadDoubleFromFile(&f, &d));
   EXPECT_EQ(ReadByteFromFile(&f, &b), 0);  // end of file
   f.Close();
-  EXPECT_TRUE(b == 0xFE && s == -2 && us == 0x1234 && l == -2 && ul == 0x12345678u &&
-              fl == 1.5f && d == -2.25);
+  EXPECT_TRUE(b == 0xFE && s == -2 && us == 0x1234 && l == -2 && ul == 0x12345678u && fl == 1.5f &&
+              d == -2.25);
 
   // The same values stored big-endian, and one byte over.
-  Put("be.dat", std::string("\xFF\xFE" "\x12\x34" "\xFF\xFF\xFF\xFE" "\x12\x34\x56\x78"
-                            "\x3F\xC0\x00\x00" "\xC0\x02\x00\x00\x00\x00\x00\x00" "\x01",
+  Put("be.dat", std::string("\xFF\xFE"
+                            "\x12\x34"
+                            "\xFF\xFF\xFF\xFE"
+                            "\x12\x34\x56\x78"
+                            "\x3F\xC0\x00\x00"
+                            "\xC0\x02\x00\x00\x00\x00\x00\x00"
+                            "\x01",
                             25));
   s = 0, us = 0, l = 0, ul = 0, fl = 0, d = 0;
   ASSERT_EQ(OpenFileForRead(&f, Sys("be.dat").c_str()), 1);
@@ -433,9 +450,9 @@ TEST_F(TextWriterTest, DoubleWidthAndDecimalsFormat) {
   EXPECT_EQ(WriteDoubleToTextFile(&file_, 3.14159, 8, 3), 1);
   EXPECT_EQ(WriteDoubleToTextFile(&file_, -0.5, 0, 0), 1);  // rounds to even: "-0"
   EXPECT_EQ(WriteDoubleToTextFile(&file_, 2.0, 4, 4), 1);
-  EXPECT_EQ(WriteDoubleToTextFile(&file_, 1.0, 3, 4), 0);    // width below decimals
-  EXPECT_EQ(WriteDoubleToTextFile(&file_, 1.0, 5, -1), 0);   // no negative decimals
-  EXPECT_EQ(WriteDoubleToTextFile(&file_, 1e300, 0, 0), 1);  // 301 digits fit
+  EXPECT_EQ(WriteDoubleToTextFile(&file_, 1.0, 3, 4), 0);        // width below decimals
+  EXPECT_EQ(WriteDoubleToTextFile(&file_, 1.0, 5, -1), 0);       // no negative decimals
+  EXPECT_EQ(WriteDoubleToTextFile(&file_, 1e300, 0, 0), 1);      // 301 digits fit
   EXPECT_EQ(WriteDoubleToTextFile(&file_, 1e300, 300, 300), 0);  // 602 bytes do not
   EXPECT_EQ(WriteDoubleLineToTextFile(&file_, 1.25, 1, 1), 1);
   const std::string text = Written();
@@ -609,13 +626,17 @@ TEST_F(FileAccessTest, LengthPrefixedStrings) {
 }
 
 TEST_F(FileAccessTest, StoredLengthBeyondTheTextBufferIsNotRead) {
-  Put("s.dat", std::string("\xFF\xFF\xFF\x7F" "abc", 7));
+  Put("s.dat", std::string("\xFF\xFF\xFF\x7F"
+                           "abc",
+                           7));
   File f;
   ASSERT_EQ(OpenFileForRead(&f, Sys("s.dat").c_str()), 1);
   char text[16];
   EXPECT_EQ(ReadDwordLengthString(&f, 0, text, sizeof text), 0);
   EXPECT_STREQ(text, "");
-  Put("t.dat", std::string("\x09\0\0\0" "abc", 7));  // 9 announced, 3 there
+  Put("t.dat", std::string("\x09\0\0\0"
+                           "abc",
+                           7));  // 9 announced, 3 there
   File g;
   ASSERT_EQ(OpenFileForRead(&g, Sys("t.dat").c_str()), 1);
   EXPECT_EQ(ReadDwordLengthString(&g, 0, text, sizeof text), 0);

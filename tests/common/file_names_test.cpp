@@ -69,8 +69,12 @@ TEST(UrlEncode, EscapesEveryByteButLettersDigitsAndFiveMarks) {
     const char* expected;
   };
   const Case cases[] = {
-      {"a b/c", "a%20b%2fc"}, {"あ", "%82%a0"}, {"表", "%95%5c"}, {"AZaz09*-.@_", "AZaz09*-.@_"},
-      {"~%+\x7f\xff", "%7e%25%2b%7f%ff"}, {"", ""},
+      {"a b/c", "a%20b%2fc"},
+      {"あ", "%82%a0"},
+      {"表", "%95%5c"},
+      {"AZaz09*-.@_", "AZaz09*-.@_"},
+      {"~%+\x7f\xff", "%7e%25%2b%7f%ff"},
+      {"", ""},
   };
   for (const auto& c : cases) {
     char out[64];

@@ -116,7 +116,7 @@ TEST(Arcs, SegmentCrossingsAndSplitting) {
 
 TEST(Arcs, SectorsArcsAroundAPointAndFillets) {
   const ThreePointArc quarter{1, 0, std::sqrt(0.5), std::sqrt(0.5), 0, 1};
-  EXPECT_EQ(DoesSegmentMeetSector(0.2, 0.3, 0.3, 0.2, &quarter), 1);  // inside the slice
+  EXPECT_EQ(DoesSegmentMeetSector(0.2, 0.3, 0.3, 0.2, &quarter), 1);   // inside the slice
   EXPECT_EQ(DoesSegmentMeetSector(-0.5, 0.5, 0.5, 0.5, &quarter), 1);  // crosses a radius
   EXPECT_EQ(DoesSegmentMeetSector(-0.5, -0.2, -0.2, -0.5, &quarter), 0);
   EXPECT_EQ(DoesSegmentMeetSector(5, 5, 6, 6, &quarter), 0);

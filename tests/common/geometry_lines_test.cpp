@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <random>
 
 TEST(Lines, ParallelOffsetAndDirectionalCrossings) {
@@ -85,8 +85,8 @@ TEST(IntersectSegments, AgreesWithExactRationalReferenceOnIntegerSegments) {
     int64_t nx = 0, ny = 0, den = 1;
     const int expected = ExactSegmentCrossing(p, &nx, &ny, &den);
     double x = 0, y = 0;
-    const int got = IntersectSegments(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], &x, &y,
-                                      1e-8, 1e-8);
+    const int got =
+        IntersectSegments(p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], &x, &y, 1e-8, 1e-8);
     ASSERT_EQ(got, expected) << p[0] << "," << p[1] << " " << p[2] << "," << p[3] << " / " << p[4]
                              << "," << p[5] << " " << p[6] << "," << p[7];
     if (got) {

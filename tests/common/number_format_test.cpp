@@ -46,7 +46,7 @@ TEST(InsertThousandsSeparators, GroupsByThree) {
     const char* text;
     const char* result;
   } cases[] = {
-      {"-1234567", "-1,234,567"}, {"123", "123"},       {"1234", "1,234"}, {"+123", "+123"},
+      {"-1234567", "-1,234,567"}, {"123", "123"},           {"1234", "1,234"},    {"+123", "+123"},
       {"123456", "123,456"},      {"1234567", "1,234,567"}, {"あ1234", "あ1234"}, {"", ""},
   };
   for (const Case& c : cases) {
@@ -156,7 +156,7 @@ TEST(YearToEraCode, Eras) {
     int32_t year;
     const char* code;
   } cases[] = {{1989, "H01"}, {1988, "S63"}, {2087, "H99"}, {2088, nullptr}, {1926, "S01"},
-               {1925, "T14"}, {1912, "T01"}, {1911, "M44"}, {1868, "M01"}, {1867, nullptr}};
+               {1925, "T14"}, {1912, "T01"}, {1911, "M44"}, {1868, "M01"},   {1867, nullptr}};
   for (const Case& c : cases) {
     char out[8] = "x";
     const char* r = YearToEraCode(out, c.year);

@@ -168,7 +168,7 @@ TEST(PointMeasures, DistancesProductsAndDirections) {
   EXPECT_EQ(GetDistanceSquaredInt(0, 0, 3, 4), 25);
   EXPECT_EQ(GetDistanceSquaredInt(0, 0, 32767, 32767), 2147352578);
   EXPECT_DOUBLE_EQ(GetDistance3D(0, 0, 0, 1, 2, 2), 3);
-  EXPECT_DOUBLE_EQ(GetCross(0, 0, 1, 0, 0, 1), 1);   // left of the direction
+  EXPECT_DOUBLE_EQ(GetCross(0, 0, 1, 0, 0, 1), 1);  // left of the direction
   EXPECT_DOUBLE_EQ(GetCross(0, 0, 1, 0, 0, -1), -1);
   EXPECT_EQ(GetCrossInt(0, 0, 2000000000, 0, 0, 2000000000), 4000000000000000000LL);
   EXPECT_DOUBLE_EQ(GetDot(0, 0, 1, 2, 3, 4), 11);

@@ -30,7 +30,8 @@ TEST(ExtractParts, SplitsDriveFolderTitleAndExtension) {
   };
   const Case cases[] = {
       {"C:\\dir\\sub\\name.ext", "C:", "\\dir\\sub\\", "name", ".ext"},
-      {"/tmp/a.b/c", "", "/tmp/a.b/", "c", ""}, {"a.tar.gz", "", "", "a.tar", ".gz"},
+      {"/tmp/a.b/c", "", "/tmp/a.b/", "c", ""},
+      {"a.tar.gz", "", "", "a.tar", ".gz"},
       {"dir\\", "", "dir\\", "", ""},
       {"表\\ソ.txt", "", "表\\", "ソ", ".txt"},  // 95 5C and 83 5C: trail bytes, not separators
       {"データ\\表", "", "データ\\", "表", ""},
@@ -147,9 +148,14 @@ TEST(IsSamePath, CaseBlanksAndWildcards) {
     int expected;
   };
   const Case cases[] = {
-      {"c:\\Data\\a.txt", "C:\\DATA\\A.TXT ", 1}, {"a.txt", "a.csv", 0},
-      {"x\\a.txt", "y\\a.txt", 0}, {"d\\*.txt", "d\\abc.txt", 1}, {"d\\a?c.txt", "D\\ABC.TXT", 1},
-      {"C:a.txt", "a.txt", 0}, {"表\\a", "表\\A", 1}, {"表\\a", "表/a", 0},
+      {"c:\\Data\\a.txt", "C:\\DATA\\A.TXT ", 1},
+      {"a.txt", "a.csv", 0},
+      {"x\\a.txt", "y\\a.txt", 0},
+      {"d\\*.txt", "d\\abc.txt", 1},
+      {"d\\a?c.txt", "D\\ABC.TXT", 1},
+      {"C:a.txt", "a.txt", 0},
+      {"表\\a", "表\\A", 1},
+      {"表\\a", "表/a", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsSamePath(c.a, c.b), c.expected) << Show(c.a) << " | " << Show(c.b);

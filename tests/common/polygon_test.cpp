@@ -177,7 +177,8 @@ TEST(CPolygon, BoundarySegmentsAndCrossings) {
   EXPECT_NEAR(d, 1, 1e-12);
   ASSERT_EQ(sq.FindBoundaryCrossing(2, 2, 4, 2, &x, &y, &d), 1);
   EXPECT_EQ(d, 0);
-  EXPECT_EQ(sq.FindBoundaryCrossing(2, 2, 1, 2, &x, &y, &d), 0);  // only the closing edge lies there
+  EXPECT_EQ(sq.FindBoundaryCrossing(2, 2, 1, 2, &x, &y, &d),
+            0);  // only the closing edge lies there
 }
 
 TEST(CPolygon, InnerPointOfTriangleAndThinL) {

@@ -164,7 +164,8 @@ TEST(SortByDoubleKey, ShortAndInvalidRanges) {
   list.SortByDoubleKey(4, 9);  // beyond the capacity
   list.SortByDoubleKey(3, 4);  // equal keys: no swap
   list.SortByDoubleKey(1, 2);  // the second is smaller: swapped
-  EXPECT_TRUE(Records(list) == (std::vector<Rec>{{1, 2, 0}, {3, 1, 0}, {2, 3, 0}, {2, 4, 0}, {0, 5, 0}}));
+  EXPECT_TRUE(Records(list) ==
+              (std::vector<Rec>{{1, 2, 0}, {3, 1, 0}, {2, 3, 0}, {2, 4, 0}, {0, 5, 0}}));
 }
 
 TEST(SortByDoubleKey, LeavesEqualKeysInTheSchemeOrder) {

@@ -75,9 +75,9 @@ TEST(CCharDictionaryFind, AnswersTheFiveQuestionsOverARunOfEqualKeys) {
     uint32_t expected;
   };
   const Case cases[] = {
-      {"=", 2, 2}, {"<=", 2, 4}, {">=", 2, 2}, {"<", 2, 1}, {">", 2, 5},
-      {"<", 1, 0}, {">", 3, 0}, {"<=", 0, 0}, {">=", 4, 0}, {"=", 0, 0},
-      {"=", 4, 0}, {"=", 3, 5}, {"=", 1, 1}, {"<=", 9, 5}, {">=", 0, 1},
+      {"=", 2, 2}, {"<=", 2, 4}, {">=", 2, 2}, {"<", 2, 1},  {">", 2, 5},
+      {"<", 1, 0}, {">", 3, 0},  {"<=", 0, 0}, {">=", 4, 0}, {"=", 0, 0},
+      {"=", 4, 0}, {"=", 3, 5},  {"=", 1, 1},  {"<=", 9, 5}, {">=", 0, 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Find(dict, c.op, c.key), c.expected) << c.op << " " << c.key;
@@ -100,7 +100,8 @@ TEST(CCharDictionaryFind, UnknownOperatorOrEmptyDictionaryDoesNotSearch) {
 }
 
 // Brute-force answers over records first..last.
-uint32_t Oracle(const std::vector<int32_t>& keys, int kind, int32_t key, uint32_t first, uint32_t last) {
+uint32_t Oracle(const std::vector<int32_t>& keys, int kind, int32_t key, uint32_t first,
+                uint32_t last) {
   uint32_t answer = 0;
   for (uint32_t n = first; n <= last; ++n) {
     const int32_t k = keys[n - 1];
@@ -133,7 +134,8 @@ TEST(CCharDictionaryFind, AgreesWithBruteForceOnRandomSortedInput) {
     const uint32_t n = 1 + rng() % (trial < 2000 ? 12 : 300);
     const int32_t spread = 1 + static_cast<int32_t>(rng() % (n + 2));
     std::vector<int32_t> keys(n);
-    for (auto& k : keys) k = static_cast<int32_t>(rng() % spread) * 2;  // even keys: odd ones fall between
+    for (auto& k : keys)
+      k = static_cast<int32_t>(rng() % spread) * 2;  // even keys: odd ones fall between
     std::sort(keys.begin(), keys.end());
     CCharDictionary dict;
     Fill(dict, keys);

@@ -39,7 +39,8 @@ TEST(LeadByte, RangesAndPrintable) {
     int lead;
   } cases[] = {{0x00, 0}, {0x7F, 0}, {0x80, 0}, {0x81, 1}, {0x9F, 1}, {0xA0, 0},
                {0xA1, 0}, {0xDF, 0}, {0xE0, 1}, {0xFC, 1}, {0xFD, 1}, {0xFF, 1}};
-  for (const Case& c : cases) EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(c.byte)), c.lead) << c.byte;
+  for (const Case& c : cases)
+    EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(c.byte)), c.lead) << c.byte;
   EXPECT_EQ(IsPrintableAsciiByte(0x20), 1);
   EXPECT_EQ(IsPrintableAsciiByte(0x7E), 1);
   EXPECT_EQ(IsPrintableAsciiByte(0x7F), 0);
@@ -168,13 +169,25 @@ TEST(FindSubstring, MatchesOnlyAtCharacterBoundaries) {
     const char* text;
     int pos;
   } cases[] = {
-      {"", "abc", 1},      {"", "", 1},        {"b", "ab", 2},      {"x", "abc", 0},
-      {"abcd", "abc", 0},  {"\\", "ソ", 0},    {"\\", "ソ\\", 3},   {"\\", "表", 0},
-      {"A", "ア", 0},      {"ソ", "aソ", 2},   {"表", "代表", 3},   {"ｶﾞ", "ｶｶﾞ", 2},
-      {"a", "あa", 3},     {"\xA0", "あ", 0},
+      {"", "abc", 1},
+      {"", "", 1},
+      {"b", "ab", 2},
+      {"x", "abc", 0},
+      {"abcd", "abc", 0},
+      {"\\", "ソ", 0},
+      {"\\", "ソ\\", 3},
+      {"\\", "表", 0},
+      {"A", "ア", 0},
+      {"ソ", "aソ", 2},
+      {"表", "代表", 3},
+      {"ｶﾞ", "ｶｶﾞ", 2},
+      {"a", "あa", 3},
+      {"\xA0", "あ", 0},
       // A pattern that ends in a lead byte without its trail byte matches
       // only a text that ends in it too.
-      {"a\x81", "a\x81\x40", 0}, {"a\x81", "xa\x81", 2}, {"三番", "１三番", 3},
+      {"a\x81", "a\x81\x40", 0},
+      {"a\x81", "xa\x81", 2},
+      {"三番", "１三番", 3},
   };
   for (const Case& c : cases)
     EXPECT_EQ(FindSubstring(c.pattern, c.text), c.pos) << Show(c.pattern) << " in " << Show(c.text);
@@ -299,7 +312,8 @@ TEST(Trim, PatternsAndCharacterSets) {
   EXPECT_EQ(InPlace(",,a,b,,", [](char* t) { TrimLeadingPattern(",", t); }), "a,b,,");
   EXPECT_EQ(InPlace(",,a,b,,", [](char* t) { TrimTrailingPattern(",", t); }), ",,a,b");
   EXPECT_EQ(InPlace(",,a,b,,", [](char* t) { TrimPattern(",", t); }), "a,b");
-  EXPECT_EQ(InPlace(",,,", [](char* t) { TrimTrailingPattern(",", t); }), ",");  // stops before byte 1
+  EXPECT_EQ(InPlace(",,,", [](char* t) { TrimTrailingPattern(",", t); }),
+            ",");  // stops before byte 1
   EXPECT_EQ(InPlace("abab", [](char* t) { TrimLeadingPattern("ab", t); }), "");
   EXPECT_EQ(InPlace("abc", [](char* t) { TrimPattern("", t); }), "abc");
   EXPECT_EQ(InPlace("・あ・", [](char* t) { TrimChars("・", t); }), "あ");
@@ -332,7 +346,9 @@ TEST(LeadByteBeforeNul, IsOneCharacterAndNeverStepsOverTheTerminator) {
   EXPECT_EQ(FindSubstring("x", t.get()), 0);
   EXPECT_EQ(FindSubstring("\x81", t.get()), 2);
   EXPECT_EQ(GetCharWidthClass(t.get()), 1);
-  EXPECT_EQ(std::string(ReverseChars(t.get())), "\x81" "a");
+  EXPECT_EQ(std::string(ReverseChars(t.get())),
+            "\x81"
+            "a");
   auto u = Exact("ab\x82");
   TrimTrailingChars(" ", u.get());
   EXPECT_EQ(std::string(u.get()), "ab\x82");
@@ -408,11 +424,10 @@ TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanning) {
     const char* replacement;
     const char* expected;
   } cases[] = {
-      {"aaa", "a", "aa", "aaaaaa"},
-      {"abcabc", "b", "", "acac"},
+      {"aaa", "a", "aa", "aaaaaa"}, {"abcabc", "b", "", "acac"},
       {"ソ\\", "\\", "/", "ソ/"},  // the 5C inside ソ is not a match
-      {"abc", "", "x", "abc"}, {"", "a", "x", ""}, {"abc", "b", "b", "abc"},
-      {"東京都東京", "東京", "京都", "京都都京都"},
+      {"abc", "", "x", "abc"},      {"", "a", "x", ""},
+      {"abc", "b", "b", "abc"},     {"東京都東京", "東京", "京都", "京都都京都"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(InPlace(c.text, [&](char* t) { ReplaceAll(t, c.search, c.replacement); }), c.expected)
@@ -440,14 +455,16 @@ TEST(ReplaceAll, SuffixCharacterAndTables) {
 
   const char* const table[][2] = {{"a", "b"}, {"b", "c"}};
   EXPECT_EQ(InPlace("ab", [&](char* t) { ReplaceAllByTable(t, table, 2); }), "cc");
-  EXPECT_EQ(InPlace("bc", [&](char* t) { ReplaceAllByTableReverse(t, table, 2); }), "ab");  // rows in order
+  EXPECT_EQ(InPlace("bc", [&](char* t) { ReplaceAllByTableReverse(t, table, 2); }),
+            "ab");  // rows in order
 
   std::vector<char> rows(2 * kTextTableRowSize, '\0');
   std::strcpy(&rows[0], "丁目");
   std::strcpy(&rows[kTextTableFieldSize], "-");
   std::strcpy(&rows[kTextTableRowSize], "番地");
   std::strcpy(&rows[kTextTableRowSize + kTextTableFieldSize], "-");
-  EXPECT_EQ(InPlace("1丁目2番地", [&](char* t) { ReplaceAllByTextTable(t, rows.data(), 2); }), "1-2-");
+  EXPECT_EQ(InPlace("1丁目2番地", [&](char* t) { ReplaceAllByTextTable(t, rows.data(), 2); }),
+            "1-2-");
   EXPECT_EQ(InPlace("1-2", [&](char* t) { ReplaceAllByTextTableReverse(t, rows.data(), 1); }),
             "1丁目2");
 }

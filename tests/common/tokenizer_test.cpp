@@ -120,7 +120,8 @@ TEST(Tokenizer, LimitsOfTextDelimiterAndFields) {
 
 TEST(Tokenizer, TypedGetters) {
   CTokenizer t;
-  ASSERT_EQ(t.SetCommaText("-2147483648,2147483647,-32768,32768,\"65535\",3.5,x,4294967295,-1,1e309"), 1);
+  ASSERT_EQ(
+      t.SetCommaText("-2147483648,2147483647,-32768,32768,\"65535\",3.5,x,4294967295,-1,1e309"), 1);
   int32_t i = 7;
   EXPECT_EQ(t.GetFieldInt(&i, 1), 0);
   EXPECT_EQ(i, 7);

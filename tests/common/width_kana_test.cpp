@@ -52,13 +52,26 @@ TEST(WidthTables, AsciiRowsAreTheFullWidthForms) {
     halves.insert(h);
     char16_t expected;
     switch (h) {
-      case ' ': expected = 0x3000; break;
-      case '"': expected = 0x201D; break;
-      case '\'': expected = 0x2019; break;
-      case '\\': expected = 0xFFE5; break;
-      case '~': expected = 0xFFE3; break;
-      case 0xA4: expected = 0x3001; break;
-      default: expected = static_cast<char16_t>(0xFF01 + (h - 0x21));
+      case ' ':
+        expected = 0x3000;
+        break;
+      case '"':
+        expected = 0x201D;
+        break;
+      case '\'':
+        expected = 0x2019;
+        break;
+      case '\\':
+        expected = 0xFFE5;
+        break;
+      case '~':
+        expected = 0xFFE3;
+        break;
+      case 0xA4:
+        expected = 0x3001;
+        break;
+      default:
+        expected = static_cast<char16_t>(0xFF01 + (h - 0x21));
     }
     EXPECT_EQ(Unicode(row[1]), expected) << Show(row[0]);
   }
@@ -136,12 +149,18 @@ TEST(TableConversion, FullAndHalfWidth) {
     char* (*fn)(char*);
     const char* expected;
   } cases[] = {
-      {"ｶﾞｽ-1", ToFullWidth, "ガス－１"}, {"ｶﾞｽ-1", ToFullWidthAsciiKana, "ガス－１"},
-      {"ガス－１", ToHalfWidthAsciiKana, "ｶﾞｽ-1"}, {"￥”Ａ１ア", ToHalfWidthAscii, "\\\"A1ア"},
-      {"ー－ガ１", ToHalfWidthKana, "ｰ-ｶﾞ１"}, {"ｳﾞｨ-a", ToFullWidthKana, "ヴィ－a"},
-      {"~`", ToFullWidth, "￣`"}, {"aZ1", ToFullWidthLetters, "ａＺ1"},
-      {"ａＺ１", ToHalfWidthLetters, "aZ１"}, {"がっこう", HiraganaToHalfKana, "ｶﾞｯｺｳ"},
-      {"ｶﾞｯｺｳ", HalfKanaToHiragana, "がっこう"}, {"ﾊﾟｰﾃｨｰ", HalfKanaToHiragana, "ぱｰてぃｰ"},
+      {"ｶﾞｽ-1", ToFullWidth, "ガス－１"},
+      {"ｶﾞｽ-1", ToFullWidthAsciiKana, "ガス－１"},
+      {"ガス－１", ToHalfWidthAsciiKana, "ｶﾞｽ-1"},
+      {"￥”Ａ１ア", ToHalfWidthAscii, "\\\"A1ア"},
+      {"ー－ガ１", ToHalfWidthKana, "ｰ-ｶﾞ１"},
+      {"ｳﾞｨ-a", ToFullWidthKana, "ヴィ－a"},
+      {"~`", ToFullWidth, "￣`"},
+      {"aZ1", ToFullWidthLetters, "ａＺ1"},
+      {"ａＺ１", ToHalfWidthLetters, "aZ１"},
+      {"がっこう", HiraganaToHalfKana, "ｶﾞｯｺｳ"},
+      {"ｶﾞｯｺｳ", HalfKanaToHiragana, "がっこう"},
+      {"ﾊﾟｰﾃｨｰ", HalfKanaToHiragana, "ぱｰてぃｰ"},
       {"ｧｯｮｱ", SmallHalfKanaToLarge, "ｱﾂﾖｱ"},
   };
   for (const Case& c : cases) EXPECT_EQ(Conv(c.text, c.fn), c.expected) << Show(c.text);
@@ -178,10 +197,13 @@ TEST(TableConversion, OneWalkGivesWhatTheRowByRowPassesGive) {
   std::vector<std::string> alphabet = {"東", "あ", "ー", "\x82\x4F", "\xA5", "\x7F"};
   for (const auto* table : {AsciiWidthTable, LetterWidthTable})
     for (int i = 0; i < 52; ++i) alphabet.insert(alphabet.end(), {table[i][0], table[i][1]});
-  for (int i = 52; i < 95; ++i) alphabet.insert(alphabet.end(), {AsciiWidthTable[i][0], AsciiWidthTable[i][1]});
-  for (int i = 0; i < 83; ++i) alphabet.insert(alphabet.end(), {KanaWidthTable[i][0], KanaWidthTable[i][1]});
+  for (int i = 52; i < 95; ++i)
+    alphabet.insert(alphabet.end(), {AsciiWidthTable[i][0], AsciiWidthTable[i][1]});
+  for (int i = 0; i < 83; ++i)
+    alphabet.insert(alphabet.end(), {KanaWidthTable[i][0], KanaWidthTable[i][1]});
   for (int i = 0; i < 9; ++i) alphabet.push_back(SmallHalfKanaTable[i][0]);
-  auto passes = [](std::string text, std::initializer_list<std::pair<const char* const (*)[2], int>> tables,
+  auto passes = [](std::string text,
+                   std::initializer_list<std::pair<const char* const(*)[2], int>> tables,
                    bool reverse) {
     std::vector<char> buf(2 * text.size() + 64, '\0');
     std::memcpy(buf.data(), text.c_str(), text.size() + 1);
@@ -250,12 +272,16 @@ TEST(KanaArithmetic, SmallAndLarge) {
   } kata[] = {{"ァ", "ア"}, {"ッ", "ツ"}, {"ョ", "ヨ"}, {"ヮ", "ワ"}, {"ヵ", "カ"}, {"ヶ", "ケ"}},
     hira[] = {{"ぁ", "あ"}, {"っ", "つ"}, {"ゃ", "や"}, {"ゎ", "わ"}};
   for (const Case& c : kata) {
-    EXPECT_EQ(SmallKatakanaCodeToLarge(GetCharCode(c.small)), GetCharCode(c.large)) << Show(c.small);
-    EXPECT_EQ(LargeKatakanaCodeToSmall(GetCharCode(c.large)), GetCharCode(c.small)) << Show(c.large);
+    EXPECT_EQ(SmallKatakanaCodeToLarge(GetCharCode(c.small)), GetCharCode(c.large))
+        << Show(c.small);
+    EXPECT_EQ(LargeKatakanaCodeToSmall(GetCharCode(c.large)), GetCharCode(c.small))
+        << Show(c.large);
   }
   for (const Case& c : hira) {
-    EXPECT_EQ(SmallHiraganaCodeToLarge(GetCharCode(c.small)), GetCharCode(c.large)) << Show(c.small);
-    EXPECT_EQ(LargeHiraganaCodeToSmall(GetCharCode(c.large)), GetCharCode(c.small)) << Show(c.large);
+    EXPECT_EQ(SmallHiraganaCodeToLarge(GetCharCode(c.small)), GetCharCode(c.large))
+        << Show(c.small);
+    EXPECT_EQ(LargeHiraganaCodeToSmall(GetCharCode(c.large)), GetCharCode(c.small))
+        << Show(c.large);
   }
   EXPECT_EQ(LargeKatakanaCodeToSmall(GetCharCode("キ")), GetCharCode("キ"));
   EXPECT_EQ(SmallHalfKanaToLargeByte(0xA7), 0xB1);  // ｧ ｱ
@@ -275,13 +301,14 @@ TEST(CharCode, MakeReadAndWrite) {
     int first, second;
     uint16_t code;
   } cases[] = {
-      {0x82, 0xA0, 0x82A0}, {0xB6, 0xDE, 0xB6DE}, {0xC4, 0xDE, 0xC4DE}, {0xCE, 0xDF, 0xCEDF},
-      {0xB3, 0xDE, 0xB300}, {0xB6, 0xDF, 0xB600}, {0xC5, 0xDE, 0xC500}, {'a', 'b', 0x6100},
-      {0x81, 0x00, 0x8100},
+      {0x82, 0xA0, 0x82A0}, {0xB6, 0xDE, 0xB6DE}, {0xC4, 0xDE, 0xC4DE},
+      {0xCE, 0xDF, 0xCEDF}, {0xB3, 0xDE, 0xB300}, {0xB6, 0xDF, 0xB600},
+      {0xC5, 0xDE, 0xC500}, {'a', 'b', 0x6100},   {0x81, 0x00, 0x8100},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(MakeCharCode(static_cast<unsigned char>(c.first), static_cast<unsigned char>(c.second)),
-              c.code)
+    EXPECT_EQ(
+        MakeCharCode(static_cast<unsigned char>(c.first), static_cast<unsigned char>(c.second)),
+        c.code)
         << c.first << " " << c.second;
 
   uint16_t code = 0;
@@ -352,12 +379,17 @@ TEST(CodeRewriters, EdgeCases) {
     char* (*fn)(char*);
     const char* expected;
   } cases[] = {
-      {"ｳﾞ", ConvertToFullWidth, "ウ゛"}, {"ﾊﾟ", ConvertToFullWidth, "パ"},
-      {"~", ConvertToFullWidth, "～"}, {"aZ5 ｶﾞ｢ﾞ漢", ConvertToFullWidth, "ａＺ５　ガ「゛漢"},
+      {"ｳﾞ", ConvertToFullWidth, "ウ゛"},
+      {"ﾊﾟ", ConvertToFullWidth, "パ"},
+      {"~", ConvertToFullWidth, "～"},
+      {"aZ5 ｶﾞ｢ﾞ漢", ConvertToFullWidth, "ａＺ５　ガ「゛漢"},
       {"ガ　ＡＢ１ヴー漢", ConvertToHalfWidth, "ｶﾞ AB1ｳﾞｰ漢"},
-      {"ぁァｧａ", FoldToUpperLarge, "あアｱＡ"}, {"ｶﾞｯz", FoldToUpperLarge, "ｶﾞﾂZ"},
-      {"あアｱＡZ", FoldToLowerSmall, "ぁァｧａz"}, {"ぁゃ", SmallHiraganaToLarge, "あや"},
-      {"ヵッ", SmallKatakanaToLarge, "カツ"}, {"ｶﾞｰa", HalfKanaToFullKatakana, "ガーa"},
+      {"ぁァｧａ", FoldToUpperLarge, "あアｱＡ"},
+      {"ｶﾞｯz", FoldToUpperLarge, "ｶﾞﾂZ"},
+      {"あアｱＡZ", FoldToLowerSmall, "ぁァｧａz"},
+      {"ぁゃ", SmallHiraganaToLarge, "あや"},
+      {"ヵッ", SmallKatakanaToLarge, "カツ"},
+      {"ｶﾞｰa", HalfKanaToFullKatakana, "ガーa"},
       {"（Ａ）～", FullWidthSymbolsToHalf, "(Ａ)~"},
   };
   for (const Case& c : cases) EXPECT_EQ(Conv(c.text, c.fn), c.expected) << Show(c.text);
@@ -366,7 +398,10 @@ TEST(CodeRewriters, EdgeCases) {
 
 TEST(CodeRewriters, MapAndFlags) {
   EXPECT_EQ(Conv("ｱ1", [](char* t) { return MapCharCodes(t, DigitCodeToFullWidth); }), "ｱ１");
-  EXPECT_EQ(Conv("ｶﾞa", [](char* t) { return ConvertByFlags(t, kConvertFullWidth | kConvertKatakanaToHiragana); }),
+  EXPECT_EQ(Conv("ｶﾞa",
+                 [](char* t) {
+                   return ConvertByFlags(t, kConvertFullWidth | kConvertKatakanaToHiragana);
+                 }),
             "がａ");
   EXPECT_EQ(Conv("ｶﾞa", [](char* t) { return ConvertByFlags(t, 0x01 | 0x04); }), "ガＡ");
   EXPECT_EQ(Conv("がｶ", [](char* t) { return ConvertByFlags(t, 0x10); }), "ガｶ");

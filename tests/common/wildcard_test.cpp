@@ -6,7 +6,6 @@
 #include <string>
 
 #include "common/width_kana.h"
-
 #include "support/test_util.h"
 
 namespace {
@@ -31,21 +30,38 @@ struct Case {
 // exchanged.
 TEST(WildcardCompare, CasesInBothOrders) {
   const Case cases[] = {
-      {"abc", "abc", 1}, {"", "", 1}, {"abc", "a?c", 1}, {"abcd", "ab*", 1}, {"ab", "ab*", 1},
-      {"*", "anything", 1}, {"ab*cd", "ab", 1},
-      {"a*x", "a*y", 1},     // both cut before their first "*"
-      {"abc*", "ab", 0},     // "abc" against "ab": the rest "c" is no "?"
-      {"ab??", "ab", 1},     // the rest of the longer text is all "?"
-      {"a?", "abc", 0}, {"x*", "abc", 0}, {"a*", "b*", 0}, {"a?c", "abd", 0}, {"abc", "abcd", 0},
-      {"", "?", 1}, {"", "a", 0}, {"QVAD??.NDB", "QVAD13.NDB", 1}, {"QVAD*", "QVAD13.NDB", 1},
+      {"abc", "abc", 1},
+      {"", "", 1},
+      {"abc", "a?c", 1},
+      {"abcd", "ab*", 1},
+      {"ab", "ab*", 1},
+      {"*", "anything", 1},
+      {"ab*cd", "ab", 1},
+      {"a*x", "a*y", 1},  // both cut before their first "*"
+      {"abc*", "ab", 0},  // "abc" against "ab": the rest "c" is no "?"
+      {"ab??", "ab", 1},  // the rest of the longer text is all "?"
+      {"a?", "abc", 0},
+      {"x*", "abc", 0},
+      {"a*", "b*", 0},
+      {"a?c", "abd", 0},
+      {"abc", "abcd", 0},
+      {"", "?", 1},
+      {"", "a", 0},
+      {"QVAD??.NDB", "QVAD13.NDB", 1},
+      {"QVAD*", "QVAD13.NDB", 1},
       {"qvad13.ndb", "QVAD13.NDB", 0},  // byte comparison, case counts
       // Bytes, not characters: "?" stands for one byte of a double-byte one.
-      {"表?", "表x", 1}, {"?", "表", 0}, {"??", "表", 1}, {"住所*", "住所\\文字統一.BIN", 1},
+      {"表?", "表x", 1},
+      {"?", "表", 0},
+      {"??", "表", 1},
+      {"住所*", "住所\\文字統一.BIN", 1},
       {"住所", "住所?", 1},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WildcardCompare(c.a, c.b), c.expected) << testutil::Show(c.a) << " | " << testutil::Show(c.b);
-    EXPECT_EQ(WildcardCompare(c.b, c.a), c.expected) << testutil::Show(c.b) << " | " << testutil::Show(c.a);
+    EXPECT_EQ(WildcardCompare(c.a, c.b), c.expected)
+        << testutil::Show(c.a) << " | " << testutil::Show(c.b);
+    EXPECT_EQ(WildcardCompare(c.b, c.a), c.expected)
+        << testutil::Show(c.b) << " | " << testutil::Show(c.a);
   }
 }
 
@@ -57,18 +73,38 @@ TEST(WildcardCompare, NullTextIsUnequal) {
 
 TEST(WildcardMatchSjis, PartsOfPatterns) {
   const Case cases[] = {
-      {"abc", "a*c", 1}, {"abc", "*x", 0}, {"abc", "a?c", 1}, {"abc", "ab", 0}, {"", "", 1},
-      {"", "*", 1}, {"", "**", 1}, {"", "?", 0}, {"a", "", 0}, {"abc", "abc*", 1},
-      {"abcbc", "*bc", 1}, {"abxbc", "a*bc", 1}, {"abc", "*?c", 1}, {"ac", "a*?c", 0},
+      {"abc", "a*c", 1},
+      {"abc", "*x", 0},
+      {"abc", "a?c", 1},
+      {"abc", "ab", 0},
+      {"", "", 1},
+      {"", "*", 1},
+      {"", "**", 1},
+      {"", "?", 0},
+      {"a", "", 0},
+      {"abc", "abc*", 1},
+      {"abcbc", "*bc", 1},
+      {"abxbc", "a*bc", 1},
+      {"abc", "*?c", 1},
+      {"ac", "a*?c", 0},
       {"abxc", "a*?c", 1},
       // "?" and "*" take whole characters.
-      {"表", "?", 1}, {"表", "??", 0}, {"表x", "?x", 1}, {"a表b", "a*b", 1}, {"表", "表", 1},
+      {"表", "?", 1},
+      {"表", "??", 0},
+      {"表x", "?x", 1},
+      {"a表b", "a*b", 1},
+      {"表", "表", 1},
       // The trail byte 0x5C of 表 or 0x7C of ポ is never a "\" or a "|" of the pattern.
-      {"表", "*\\", 0}, {"ポ", "*|", 0}, {"表\\", "*\\", 1}, {"ポ|", "?|", 1}, {"ポ", "\x83*", 0},
+      {"表", "*\\", 0},
+      {"ポ", "*|", 0},
+      {"表\\", "*\\", 1},
+      {"ポ|", "?|", 1},
+      {"ポ", "\x83*", 0},
       {"x\x83", "x\x83", 1},  // a lead byte before the NUL is one byte
   };
   for (const auto& c : cases)
-    EXPECT_EQ(WildcardMatchSjis(c.a, c.b), c.expected) << testutil::Show(c.a) << " ~ " << testutil::Show(c.b);
+    EXPECT_EQ(WildcardMatchSjis(c.a, c.b), c.expected)
+        << testutil::Show(c.a) << " ~ " << testutil::Show(c.b);
   EXPECT_EQ(WildcardMatchSjis(nullptr, "*"), 0);
   EXPECT_EQ(WildcardMatchSjis("a", nullptr), 0);
 }
@@ -88,7 +124,8 @@ int ReferenceMatch(const char* text, const char* pattern) {
   };
   if (*pattern == '\0') return *text == '\0';
   if (*pattern == '*')
-    return ReferenceMatch(text, pattern + 1) || (*text != '\0' && ReferenceMatch(text + len(text), pattern));
+    return ReferenceMatch(text, pattern + 1) ||
+           (*text != '\0' && ReferenceMatch(text + len(text), pattern));
   if (*text == '\0') return 0;
   if (*pattern == '?') return ReferenceMatch(text + len(text), pattern + 1);
   const int n = len(pattern);
@@ -112,7 +149,9 @@ TEST(WildcardMatchSjis, AgreesWithTheReferenceOnRandomTexts) {
       pattern.clear();
       const char* p = text.c_str();
       while (*p) {
-        const int n = (static_cast<unsigned char>(*p) >= 0x81 && static_cast<unsigned char>(*p) <= 0x9F) ? 2 : 1;
+        const int n =
+            (static_cast<unsigned char>(*p) >= 0x81 && static_cast<unsigned char>(*p) <= 0x9F) ? 2
+                                                                                               : 1;
         pattern += pick(4) == 0 ? std::string(wild[pick(2)]) : std::string(p, n);
         p += n;
       }
@@ -127,16 +166,19 @@ TEST(WildcardMatchSjis, AgreesWithTheReferenceOnRandomTexts) {
 
 TEST(WildcardMatch, FirstOccurrenceOfTheLiteralRun) {
   const Case cases[] = {
-      {"", "", 1}, {"a", "", 0}, {"", "*", 1}, {"anything", "*", 1}, {"", "a", 0}, {"", "**", 0},
-      {"abc", "abc", 1}, {"abc", "a?c", 1}, {"表c", "?c", 1}, {"abc", "a*", 1}, {"abc", "*c", 1},
-      {"abc", "*bc", 1}, {"abc", "*abcd", 0},  // the tail is longer than the text
-      {"abxbc", "a*b?", 0},                   // "b" is taken at its first place
+      {"", "", 1},           {"a", "", 0},       {"", "*", 1},
+      {"anything", "*", 1},  {"", "a", 0},       {"", "**", 0},
+      {"abc", "abc", 1},     {"abc", "a?c", 1},  {"表c", "?c", 1},
+      {"abc", "a*", 1},      {"abc", "*c", 1},   {"abc", "*bc", 1},
+      {"abc", "*abcd", 0},   // the tail is longer than the text
+      {"abxbc", "a*b?", 0},  // "b" is taken at its first place
       {"abxbc", "a*x*c", 1}, {"abc", "a*z*", 0}, {"abc", "a*b", 0},
       {"表", "*\\", 0},  // a tail that begins inside a character does not match
       {"表", "\x95*", 0},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(WildcardMatch(c.a, c.b), c.expected) << testutil::Show(c.a) << " ~ " << testutil::Show(c.b);
+    EXPECT_EQ(WildcardMatch(c.a, c.b), c.expected)
+        << testutil::Show(c.a) << " ~ " << testutil::Show(c.b);
 }
 
 TEST(WildcardLists, AnyPatternOfTheList) {

@@ -86,8 +86,7 @@ class AddressSearch : public ::testing::Test {
     return q;
   }
 
-  int ListNames(const char* text, int32_t deleteGun = 0, int32_t skip = 0,
-                int32_t history = 1) {
+  int ListNames(const char* text, int32_t deleteGun = 0, int32_t skip = 0, int32_t history = 1) {
     rows_.clear();
     AddressListingQuery q = Listing(text, &flag_, history);
     q.deleteGun = deleteGun;
@@ -128,7 +127,8 @@ TEST_F(AddressSearch, MunicipalitiesSortedByReadingWithCountyInBrackets) {
   EXPECT_EQ(Field(rows_[1], 1), "北区（京都市）");
   // Without the switch the county stands in front, and sorts by its reading.
   ASSERT_EQ(ListNames("京都府", 0), 1) << Show(msg_);
-  EXPECT_EQ(Names(rows_), (std::vector<std::string>{"乙訓郡大山崎町", "京都市北区", "京都市中京区"}));
+  EXPECT_EQ(Names(rows_),
+            (std::vector<std::string>{"乙訓郡大山崎町", "京都市北区", "京都市中京区"}));
 }
 
 TEST_F(AddressSearch, PlaceholderOazaIsSkippedOnlyWhenAsked) {
@@ -183,16 +183,14 @@ TEST_F(AddressSearch, ListingFailuresAndEmptyResult) {
   EXPECT_TRUE(testutil::Exists(file));
   EXPECT_EQ(testutil::ReadBytes(file), "");
   // A file listing is sorted like the array.
-  ASSERT_EQ(ListAddressesGz(FileSink(file.c_str()), Listing("", &flag_)), 1)
-      << Show(msg_);
+  ASSERT_EQ(ListAddressesGz(FileSink(file.c_str()), Listing("", &flag_)), 1) << Show(msg_);
   EXPECT_EQ(testutil::ReadBytes(file).rfind("京都府,", 0), 0u);
 }
 
 TEST_F(AddressSearch, KeywordRetryWithoutOazaWord) {
   char text[64] = "大字丸の内";
   rows_.clear();
-  ASSERT_EQ(KeywordSearchGz(ArraySink(&rows_), Keyword(1, text, &flag_)), 1)
-      << Show(msg_);
+  ASSERT_EQ(KeywordSearchGz(ArraySink(&rows_), Keyword(1, text, &flag_)), 1) << Show(msg_);
   EXPECT_STREQ(text, "丸の内");
   ASSERT_FALSE(rows_.empty());
   EXPECT_NE(rows_[0].find("丸の内"), std::string::npos) << Show(rows_[0]);
@@ -305,8 +303,7 @@ TEST_F(AddressSearch, PlaceholderOazaInAnalysisRowsByAzaMode) {
   EXPECT_EQ(Field(rows_[0], 6), "円明寺") << Show(rows_[0]);
   rows_.clear();
   char again[128] = "京都府乙訓郡大山崎町円明寺";
-  ASSERT_EQ(AnalyzeAddressGz(ArraySink(&rows_), Analysis(again, 0, 4, 1)), 1)
-      << Show(msg_);
+  ASSERT_EQ(AnalyzeAddressGz(ArraySink(&rows_), Analysis(again, 0, 4, 1)), 1) << Show(msg_);
   EXPECT_EQ(Field(rows_[0], 4), "大字なし地区") << Show(rows_[0]);
   EXPECT_EQ(Field(rows_[0], 5), "おおあざなしちく") << Show(rows_[0]);
 }

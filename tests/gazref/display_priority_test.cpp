@@ -36,11 +36,10 @@ TEST_F(DisplayPriorityTest, FacilityRowsReorderStablyByCategory) {
   auto row = [](const char8_t* name, const char8_t* l, const char8_t* m, const char8_t* s) {
     return Sjis(name) + ",,0,0,,,," + Sjis(l) + "," + Sjis(m) + "," + Sjis(s) + ",0";
   };
-  CStringArray rows = {row(u8"駅1", u8"交通", u8"鉄道", u8"駅"),
-                       row(u8"店1", u8"買物", u8"本", u8"書店"),
-                       row(u8"駅2", u8"交通", u8"鉄道", u8"駅"),
-                       row(u8"喫茶1", u8"飲食", u8"喫茶", u8"珈琲"),
-                       row(u8"駅3", u8"交通", u8"鉄道", u8"駅")};
+  CStringArray rows = {
+      row(u8"駅1", u8"交通", u8"鉄道", u8"駅"), row(u8"店1", u8"買物", u8"本", u8"書店"),
+      row(u8"駅2", u8"交通", u8"鉄道", u8"駅"), row(u8"喫茶1", u8"飲食", u8"喫茶", u8"珈琲"),
+      row(u8"駅3", u8"交通", u8"鉄道", u8"駅")};
   const CStringArray unchanged = rows;
   // A total of 0 (as an FL search leaves it) does nothing.
   ReorderFacilityRowsByPriority(&rows, 0, dir_.path().c_str());
@@ -48,13 +47,14 @@ TEST_F(DisplayPriorityTest, FacilityRowsReorderStablyByCategory) {
   ReorderFacilityRowsByPriority(&rows, 5, dir_.path().c_str());
   // The tea room by its two-level key first, then the stations in their
   // search order, then the unknown category.
-  EXPECT_EQ(rows, (CStringArray{unchanged[3], unchanged[0], unchanged[2], unchanged[4],
-                                unchanged[1]}));
+  EXPECT_EQ(rows,
+            (CStringArray{unchanged[3], unchanged[0], unchanged[2], unchanged[4], unchanged[1]}));
 }
 
 TEST_F(DisplayPriorityTest, CategoryModesFollowTheNumberOfWords) {
-  WriteTable(u8"3,交通,,\n1,飲食,,\n2,買物,,\n1,飲食,喫茶,\n2,飲食,和食,\n"
-             u8"2,飲食,和食,寿司\n1,飲食,和食,蕎麦\n");
+  WriteTable(
+      u8"3,交通,,\n1,飲食,,\n2,買物,,\n1,飲食,喫茶,\n2,飲食,和食,\n"
+      u8"2,飲食,和食,寿司\n1,飲食,和食,蕎麦\n");
   const CStringArray top = {Sjis(u8"交通"), Sjis(u8"買物"), Sjis(u8"飲食")};
   CStringArray rows = top;
   ReorderCategoryRowsByPriority(&rows, 3, "", dir_.path().c_str());

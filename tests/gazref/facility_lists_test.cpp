@@ -111,9 +111,9 @@ class FacilityListTest : public ::testing::Test {
   int Areas(const char* text, int32_t maximum = 100, const std::string& folder = std::string()) {
     rows_.clear();
     msg_[0] = '\0';
-    const int result =
-        ListAreas(ArraySink(&rows_), {text, folder.empty() ? folder_.c_str() : folder.c_str(),
-                                      maximum, &overflow_, msg_});
+    const int result = ListAreas(
+        ArraySink(&rows_),
+        {text, folder.empty() ? folder_.c_str() : folder.c_str(), maximum, &overflow_, msg_});
     ExpectNoWorkingFiles();
     return result;
   }
@@ -224,9 +224,9 @@ TEST_F(FacilityListTest, FileFormsWriteTheRowsOrDeleteTheirFile) {
   std::string expected;
   for (const auto& row : ExpectedAreas("交通", "", "")) expected += row + "\r\n";
   EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), expected);
-  ASSERT_EQ(
-      ListCategories(FileSink(path.c_str()), {"交通", "", "", folder_.c_str(), 100, &overflow_, msg_}),
-      1);
+  ASSERT_EQ(ListCategories(FileSink(path.c_str()),
+                           {"交通", "", "", folder_.c_str(), 100, &overflow_, msg_}),
+            1);
   EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), "鉄道\r\n");
   EXPECT_EQ(ListAreas(FileSink(path.c_str()), {"温泉", folder_.c_str(), 100, &overflow_, msg_}), 0);
   EXPECT_STREQ(msg_, "条件にあてはまる都道府県市区町村名はありません！");

@@ -76,11 +76,11 @@ class FacilitySearchTest : public ::testing::Test {
     rows_.clear();
     msg_[0] = '\0';
     overflow_ = -7;
-    return FindFacilities(ArraySink(&rows_),
-                          {q.major.c_str(), q.middle.c_str(), q.minor.c_str(), q.name.c_str(),
-                           q.area.c_str(), q.latitude, q.longitude, q.radius,
-                           folder.empty() ? folder_.c_str() : folder.c_str(), q.maximum,
-                           &overflow_, msg_});
+    return FindFacilities(
+        ArraySink(&rows_),
+        {q.major.c_str(), q.middle.c_str(), q.minor.c_str(), q.name.c_str(), q.area.c_str(),
+         q.latitude, q.longitude, q.radius, folder.empty() ? folder_.c_str() : folder.c_str(),
+         q.maximum, &overflow_, msg_});
   }
 
   std::multiset<std::string> Names() const {
@@ -526,7 +526,8 @@ TEST_F(ReplacementFolderTest, ALoopingCategoryChainIsAReadFailure) {
 TEST_F(ReplacementFolderTest, RangeIndexWithoutCellSizesIsAReadFailure) {
   const std::string folder = Generate({});
   const std::string path = folder + "範囲.NIB";
-  const std::string native = dir_.Native("data") + "/" + reinterpret_cast<const char*>(u8"範囲.NIB");
+  const std::string native =
+      dir_.Native("data") + "/" + reinterpret_cast<const char*>(u8"範囲.NIB");
   const std::string good = testutil::ReadBytes(native);
   ASSERT_GT(good.size(), 48u);
   Query byRange;

@@ -90,24 +90,23 @@ std::vector<std::string> Codes(const CStringArray& rows) { return Column(rows, 1
 
 TEST_F(LevelWalk, TextEndingAfterAnOazaListsItsChome) {
   ASSERT_EQ(Walk("千代田区丸の内"), 1) << Show(msg_);
-  EXPECT_EQ(Codes(rows_),
-            (std::vector<std::string>{"13101001001", "13101001002", "13101001003"}));
+  EXPECT_EQ(Codes(rows_), (std::vector<std::string>{"13101001001", "13101001002", "13101001003"}));
   for (const std::string& r : rows_) {
     EXPECT_EQ(SplitRowFields(r).size(), 14u) << Show(r);
     EXPECT_EQ(Field(r, 14), "4");
     EXPECT_EQ(Field(r, 2), "千代田区");
     EXPECT_EQ(Field(r, 8), "");
   }
-  EXPECT_EQ(Show(rows_[0]),
-            Show("東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
-                 "128446464,503165554,13101001001,0,4"));
+  EXPECT_EQ(Show(rows_[0]), Show("東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
+                                 "128446464,503165554,13101001001,0,4"));
   // Rows written directly: candidates are no longer written.
   EXPECT_EQ(candidates_.IsExpandable(), 0);
 }
 
 TEST_F(LevelWalk, KanjiNumeralChomeAndIgnoredPrefixes) {
-  for (const char* text : {"千代田区丸の内三丁目", "千代田区丸の内３丁目", "千代田区大字丸の内字三丁目",
-                           "千代田区字丸の内小字三丁目", "千代田区丸の内大字三丁目"}) {
+  for (const char* text :
+       {"千代田区丸の内三丁目", "千代田区丸の内３丁目", "千代田区大字丸の内字三丁目",
+        "千代田区字丸の内小字三丁目", "千代田区丸の内大字三丁目"}) {
     ASSERT_EQ(Walk(text), 1) << Show(msg_);
     EXPECT_EQ(Codes(rows_), std::vector<std::string>{"13101001003"}) << Show(text);
   }
@@ -138,13 +137,12 @@ TEST_F(LevelWalk, NumberAndConnectorMatchAChome) {
 
 TEST_F(LevelWalk, TextStoppingInsideAnOazaName) {
   ASSERT_EQ(Walk("千代田区丸"), 1) << Show(msg_);
-  EXPECT_EQ(Codes(rows_),
-            (std::vector<std::string>{"13101001001", "13101001002", "13101001003"}));
+  EXPECT_EQ(Codes(rows_), (std::vector<std::string>{"13101001001", "13101001002", "13101001003"}));
   // 大 begins both oaza of 瑞穂町 (stored as 大字箱根ケ崎 and 大字殿ケ谷); the
   // abolished 下宿 is left out.
   ASSERT_EQ(Walk("瑞穂町大"), 1) << Show(msg_);
-  EXPECT_EQ(Codes(rows_), (std::vector<std::string>{"13303001000", "13303001A00",
-                                                    "13303002001", "13303002002"}));
+  EXPECT_EQ(Codes(rows_),
+            (std::vector<std::string>{"13303001000", "13303001A00", "13303002001", "13303002002"}));
   // Without the county, the municipality too may stop inside its name.
   ASSERT_EQ(Walk("西多摩郡瑞穂町大字殿"), 1) << Show(msg_);
   EXPECT_EQ(Codes(rows_), (std::vector<std::string>{"13303002001", "13303002002"}));
@@ -178,9 +176,9 @@ TEST_F(LevelWalk, BlocksFromBothSourcesWrittenOnce) {
   count_ = 0;
   ASSERT_EQ(collector_.ListBlocks(chome.childBase, chome.childCount, "", false, msg_), 1);
   ASSERT_EQ(collector_.ListHistoryBlocks("13101001001", "", false, msg_), 1) << Show(msg_);
-  EXPECT_EQ(Codes(rows_), (std::vector<std::string>{"1310100100100001", "1310100100100002",
-                                                    "1310100100100003", "1310100100100005",
-                                                    "1310100100100006", "1310100100100008"}));
+  EXPECT_EQ(Codes(rows_),
+            (std::vector<std::string>{"1310100100100001", "1310100100100002", "1310100100100003",
+                                      "1310100100100005", "1310100100100006", "1310100100100008"}));
   EXPECT_EQ(Column(rows_, 13), (std::vector<std::string>{"0", "0", "0", "0", "0", "0"}));
   EXPECT_EQ(count_, 6);
   files_.Close();
@@ -294,22 +292,40 @@ TEST(LevelWalkHandMade, SenchoMachiIsComparedInDigits) {
   const std::string folder = dir.path() + "\\";
   const std::vector<matchtest::TableRows> tables = {
       {"TC_Todoufuken",
-       {{{"都道府県コード", "43"}, {"都道府県名", "熊本県"}, {"かな読み都道府県名", "くまもとけん"},
-         {"正規都道府県名", "熊本県"}, {"正規かな読み都道府県名", "くまもとけん"}}}},
+       {{{"都道府県コード", "43"},
+         {"都道府県名", "熊本県"},
+         {"かな読み都道府県名", "くまもとけん"},
+         {"正規都道府県名", "熊本県"},
+         {"正規かな読み都道府県名", "くまもとけん"}}}},
       {"TC_Shikutyoson",
-       {{{"行政JISコード", "43502"}, {"郡名", "八代郡"}, {"市区町村名", "千丁町"},
-         {"かな読み郡名", "やつしろぐん"}, {"かな読み市区町村名", "せんちょうまち"},
-         {"正規郡名", "八代郡"}, {"正規市区町村名", "千丁町"},
-         {"正規かな読み郡名", "やつしろぐん"}, {"正規かな読み市区町村名", "せんちようまち"},
+       {{{"行政JISコード", "43502"},
+         {"郡名", "八代郡"},
+         {"市区町村名", "千丁町"},
+         {"かな読み郡名", "やつしろぐん"},
+         {"かな読み市区町村名", "せんちょうまち"},
+         {"正規郡名", "八代郡"},
+         {"正規市区町村名", "千丁町"},
+         {"正規かな読み郡名", "やつしろぐん"},
+         {"正規かな読み市区町村名", "せんちようまち"},
          {"状態フラグ", "0"}}}},
       {"TC_Oaza",
-       {{{"地名コード", "43502001000"}, {"大字代表点フラグ", "1"}, {"大字通称名", "太牟田"},
-         {"かな読み大字通称名", "ふとむた"}, {"正規大字通称名", "太牟田"},
-         {"正規かな読み大字通称名", "ふとむた"}, {"状態フラグ", "0"}, {"緯度", "117390000"},
+       {{{"地名コード", "43502001000"},
+         {"大字代表点フラグ", "1"},
+         {"大字通称名", "太牟田"},
+         {"かな読み大字通称名", "ふとむた"},
+         {"正規大字通称名", "太牟田"},
+         {"正規かな読み大字通称名", "ふとむた"},
+         {"状態フラグ", "0"},
+         {"緯度", "117390000"},
          {"経度", "470620000"}},
-        {{"地名コード", "43502001000"}, {"大字代表点フラグ", "0"}, {"大字通称名", "太牟田"},
-         {"かな読み大字通称名", "ふとむた"}, {"正規大字通称名", "太牟田"},
-         {"正規かな読み大字通称名", "ふとむた"}, {"状態フラグ", "0"}, {"緯度", "117390000"},
+        {{"地名コード", "43502001000"},
+         {"大字代表点フラグ", "0"},
+         {"大字通称名", "太牟田"},
+         {"かな読み大字通称名", "ふとむた"},
+         {"正規大字通称名", "太牟田"},
+         {"正規かな読み大字通称名", "ふとむた"},
+         {"状態フラグ", "0"},
+         {"緯度", "117390000"},
          {"経度", "470620000"}}}},
   };
   ASSERT_TRUE(matchtest::WriteHandMadeDataSet(folder, 43, tables));
@@ -356,16 +372,14 @@ TEST(MultiLevelEntry, OverLongAddressTextIsRefused) {
   int32_t stop = 7;
   CStringArray rows;
   const std::string text = "千代田区丸の内" + std::string(600, '1');
-  EXPECT_EQ(FindListFirst2Array(&rows, "", text.c_str(), folder.c_str(), -1, &stop, footers, 0,
-                                msg),
-            0);
+  EXPECT_EQ(
+      FindListFirst2Array(&rows, "", text.c_str(), folder.c_str(), -1, &stop, footers, 0, msg), 0);
   EXPECT_EQ(Show(msg), Show("パラメータに無効な値が渡されました！(検索文字列)"));
   EXPECT_TRUE(rows.empty());
   // Blanks do not count: they are removed first.
   const std::string spaced = "千代田区丸の内" + std::string(600, ' ');
-  EXPECT_EQ(FindListFirst2Array(&rows, "", spaced.c_str(), folder.c_str(), -1, &stop, footers, 0,
-                                msg),
-            1)
+  EXPECT_EQ(
+      FindListFirst2Array(&rows, "", spaced.c_str(), folder.c_str(), -1, &stop, footers, 0, msg), 1)
       << Show(msg);
   EXPECT_EQ(rows.size(), 3u);
 }

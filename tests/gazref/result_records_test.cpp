@@ -115,8 +115,9 @@ TEST(AddrRecord, ShortRowAndOutOfRangeRows) {
 
 TEST(ShisetsuRecord, MapsElevenFields) {
   ShisetsuRecord r;
-  LoadShisetsuRecord(&r, {"東京駅,とうきょうえき,128446000,503170000,東京都,千代田区丸の内,"
-                          "13101,交通,鉄道,駅,123"},
+  LoadShisetsuRecord(&r,
+                     {"東京駅,とうきょうえき,128446000,503170000,東京都,千代田区丸の内,"
+                      "13101,交通,鉄道,駅,123"},
                      1, 0);
   EXPECT_EQ(r.NameStr, "東京駅");
   EXPECT_EQ(r.YomiStr, "とうきょうえき");

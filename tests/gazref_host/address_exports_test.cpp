@@ -52,12 +52,11 @@ TEST_F(AddressExports, EmptyTextListsBothPrefecturesAndFillsTheTotal) {
   const std::string out = Script(
       u8"GZR_Jyusyo_FindListFirst \"\" \"${GAZREF_TEST_DATA}\" -1 7 buf\n"
       ".rows addr\n");
-  EXPECT_EQ(out,
-            U8(u8"> GZR_Jyusyo_FindListFirst \"\" \"${GAZREF_TEST_DATA}\" -1 7 buf\n= 1\n"
-               "  #4: 0\n  #5: \n"
-               "> .rows addr\ntotal 2\n"
-               "row 0: 京都府,きょうとふ,126064871,488730395,26\n"
-               "row 1: 東京都,とうきょうと,128470544,502901675,13\n"));
+  EXPECT_EQ(out, U8(u8"> GZR_Jyusyo_FindListFirst \"\" \"${GAZREF_TEST_DATA}\" -1 7 buf\n= 1\n"
+                    "  #4: 0\n  #5: \n"
+                    "> .rows addr\ntotal 2\n"
+                    "row 0: 京都府,きょうとふ,126064871,488730395,26\n"
+                    "row 1: 東京都,とうきょうと,128470544,502901675,13\n"));
 }
 
 TEST_F(AddressExports, MunicipalitiesByReadingAndCountyInBracketsOnlyInThePlainListing) {
@@ -111,8 +110,7 @@ TEST_F(AddressExports, PlaceholderOazaExpandedOnlyWithSkipAzaNasiInThePlainListi
          "row 0: 円明寺,えんみょうじ,125639140,488496006,26303000002\n"
          "row 1: 大山崎,おおやまざき,125597736,488457121,26303000001\n");
   std::size_t at = 0;
-  for (const std::string& expected :
-       {placeholder, expanded, expanded, placeholder, placeholder}) {
+  for (const std::string& expected : {placeholder, expanded, expanded, placeholder, placeholder}) {
     at = out.find("> .rows addr\n", at);
     ASSERT_NE(at, std::string::npos) << out;
     at += 13;
@@ -147,7 +145,8 @@ TEST_F(AddressExports, FiveDigitCodeListsOazaAndTheFileTwinLeavesTheTotalAtZero)
 
 TEST_F(AddressExports, ZebListingOfAChomeOmitsTheHistoryOnlyBlock) {
   const std::string out = Script(
-      u8"GZR_Jyusyo_FindListFirst \"東京都 千代田区 丸の内 一丁目\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n"
+      u8"GZR_Jyusyo_FindListFirst \"東京都 千代田区 丸の内 一丁目\" \"${GAZREF_TEST_DATA}\" -1 0 "
+      u8"buf\n"
       ".rows addr\n"
       "GZR_ZEB_Jyusyo_FindListFirst \"東京都 千代田区 丸の内 一丁目\" \"${GAZREF_TEST_DATA}\" -1 0 "
       "buf\n"
@@ -163,13 +162,13 @@ TEST_F(AddressExports, ZebListingOfAChomeOmitsTheHistoryOnlyBlock) {
 
 TEST_F(AddressExports, ListingFailures) {
   const std::string longText(600, 'a');
-  const std::string out = RunOk(
-      U8(u8"GZR_Jyusyo_FindListFirstFL \"${GAZREF_TEST_OUT}none.csv\" \"東京都 無名区\" "
-         "\"${GAZREF_TEST_DATA}\" -1 0 buf\n"
-         "GZR_Jyusyo_FindListFirst \"\" \"${GAZREF_TEST_DATA}\" -1 null buf\n"
-         "GZR_ZEB_Jyusyo_FindListFirst_Code \"\" \"${GAZREF_TEST_DATA}\" -1 null null\n"
-         "GZR_Jyusyo_FindListFirstFL null \"\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n") +
-      "GZR_Jyusyo_FindListFirst " + longText + " \"${GAZREF_TEST_DATA}\" -1 0 buf\n");
+  const std::string out =
+      RunOk(U8(u8"GZR_Jyusyo_FindListFirstFL \"${GAZREF_TEST_OUT}none.csv\" \"東京都 無名区\" "
+               "\"${GAZREF_TEST_DATA}\" -1 0 buf\n"
+               "GZR_Jyusyo_FindListFirst \"\" \"${GAZREF_TEST_DATA}\" -1 null buf\n"
+               "GZR_ZEB_Jyusyo_FindListFirst_Code \"\" \"${GAZREF_TEST_DATA}\" -1 null null\n"
+               "GZR_Jyusyo_FindListFirstFL null \"\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n") +
+            "GZR_Jyusyo_FindListFirst " + longText + " \"${GAZREF_TEST_DATA}\" -1 0 buf\n");
   // No rows: the empty result file stays.
   EXPECT_EQ(CallOutput(out, U8(u8"GZR_Jyusyo_FindListFirstFL \"${GAZREF_TEST_OUT}none.csv\" "
                                "\"東京都 無名区\" \"${GAZREF_TEST_DATA}\" -1 0 buf")),
@@ -178,15 +177,16 @@ TEST_F(AddressExports, ListingFailures) {
   EXPECT_EQ(testutil::ReadBytes(OutFile("none.csv")), "");
   EXPECT_EQ(CallOutput(out, "GZR_Jyusyo_FindListFirst \"\" \"${GAZREF_TEST_DATA}\" -1 null buf"),
             U8(u8"= 0\n  #4: null\n  #5: パラメータに無効な値が渡されました！(検索中断フラグ)\n"));
+  EXPECT_EQ(CallOutput(
+                out, "GZR_ZEB_Jyusyo_FindListFirst_Code \"\" \"${GAZREF_TEST_DATA}\" -1 null null"),
+            "= 0\n  #4: null\n  #5: null\n");
   EXPECT_EQ(
-      CallOutput(out, "GZR_ZEB_Jyusyo_FindListFirst_Code \"\" \"${GAZREF_TEST_DATA}\" -1 null null"),
-      "= 0\n  #4: null\n  #5: null\n");
-  EXPECT_EQ(CallOutput(out, "GZR_Jyusyo_FindListFirstFL null \"\" \"${GAZREF_TEST_DATA}\" -1 0 buf"),
-            U8(u8"= 0\n  #5: 0\n"
-               "  #6: パラメータに無効な値が渡されました！(結果格納ファイル名)\n"));
-  EXPECT_EQ(CallOutput(out, "GZR_Jyusyo_FindListFirst " + longText +
-                                " \"${GAZREF_TEST_DATA}\" -1 0 buf"),
-            U8(u8"= 0\n  #4: 0\n  #5: パラメータに無効な値が渡されました！(検索文字列)\n"));
+      CallOutput(out, "GZR_Jyusyo_FindListFirstFL null \"\" \"${GAZREF_TEST_DATA}\" -1 0 buf"),
+      U8(u8"= 0\n  #5: 0\n"
+         "  #6: パラメータに無効な値が渡されました！(結果格納ファイル名)\n"));
+  EXPECT_EQ(
+      CallOutput(out, "GZR_Jyusyo_FindListFirst " + longText + " \"${GAZREF_TEST_DATA}\" -1 0 buf"),
+      U8(u8"= 0\n  #4: 0\n  #5: パラメータに無効な値が渡されました！(検索文字列)\n"));
 }
 
 // ---- Footers and placeholder names where the library writes rows ----
@@ -197,7 +197,8 @@ TEST_F(AddressExports, FootersOnBlocksByTheAddressFlagAndOnHistoryLots) {
       "GZR_SetAddr_FooterZyukyo \"号\"\n"
       "GZR_SetAddr_FooterOyaban \"番地\"\n"
       // 二丁目: blocks 1 to 4 are marked 住居表示, block 6 is not.
-      "GZR_Jyusyo_FindListFirst \"東京都 千代田区 丸の内 二丁目\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n"
+      "GZR_Jyusyo_FindListFirst \"東京都 千代田区 丸の内 二丁目\" \"${GAZREF_TEST_DATA}\" -1 0 "
+      "buf\n"
       ".rows addr\n"
       // The lots of block 1 in the change history: digit 1 on lots 5 and 7.
       "GZR_Jyusyo_FindListFirst \"東京都 千代田区 丸の内 一丁目 １\" \"${GAZREF_TEST_DATA}\" -1 0 "
@@ -241,8 +242,7 @@ TEST_F(AddressExports, FootersOnBlocksByTheAddressFlagAndOnHistoryLots) {
   EXPECT_NE(out.find(U8(u8"  #1: ３番\n")), std::string::npos) << out;
   EXPECT_NE(out.find(U8(u8"二丁目６\" \"${GAZREF_TEST_DATA}\" buf\n= 1\n")), std::string::npos);
   EXPECT_NE(out.find(U8(u8"  #1: ６\n")), std::string::npos) << out;
-  EXPECT_NE(out.rfind(U8(u8"> GZR_GetA_Fw_Addr5thStr buf\n= void\n  #1: １\n")),
-            std::string::npos)
+  EXPECT_NE(out.rfind(U8(u8"> GZR_GetA_Fw_Addr5thStr buf\n= void\n  #1: １\n")), std::string::npos)
       << out;
 }
 
@@ -303,16 +303,19 @@ TEST_F(AddressExports, ZebKeywordSearchLeavesTheChangeHistoryUnread) {
   const std::string out = Script(
       u8"GZR_TVX_FindAllFirst 4 \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n"
       "GZR_ZEB_FindAllFirst 4 \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n"
-      "GZR_WUL_FindFirst 4 \"東京都\" \"千代田区\" \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n"
+      "GZR_WUL_FindFirst 4 \"東京都\" \"千代田区\" \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" -1 0 "
+      "buf\n"
       "GZR_GetAddrTotal\n"
-      "GZR_ZEB_FindFirst 4 \"東京都\" \"千代田区\" \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" -1 0 buf\n"
+      "GZR_ZEB_FindFirst 4 \"東京都\" \"千代田区\" \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" -1 0 "
+      "buf\n"
       "GZR_GetAddrTotal\n");
   EXPECT_EQ(CallOutput(out, U8(u8"GZR_TVX_FindAllFirst 4 \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" "
                                "-1 0 buf")),
             U8(u8"= 1\n  #2: 丸の内 １ ５\n  #5: 0\n  #6: \n"));
-  EXPECT_EQ(CallOutput(out, U8(u8"GZR_ZEB_FindAllFirst 4 \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" "
-                               "-1 0 buf")),
-            U8(u8"= 0\n  #2: 丸の内 １ ５\n  #5: 0\n  #6: 対象データがありません！[丸の内 １ ５]\n"));
+  EXPECT_EQ(
+      CallOutput(out, U8(u8"GZR_ZEB_FindAllFirst 4 \"丸の内 １ ５\" \"${GAZREF_TEST_DATA}\" "
+                         "-1 0 buf")),
+      U8(u8"= 0\n  #2: 丸の内 １ ５\n  #5: 0\n  #6: 対象データがありません！[丸の内 １ ５]\n"));
   const std::size_t wul = out.find("> GZR_WUL_");
   EXPECT_NE(out.find("> GZR_GetAddrTotal\n= 2\n", wul), std::string::npos) << out;
   EXPECT_NE(out.find("> GZR_GetAddrTotal\n= 0\n", wul), std::string::npos) << out;
@@ -327,8 +330,7 @@ TEST_F(AddressExports, RowLimitSetsTheInterruptionFlag) {
   EXPECT_NE(out.find(U8(u8"= 1\n  #4: 丸の内\n  #7: 1\n  #8: \n> GZR_GetAddrTotal\n= 1\n")),
             std::string::npos)
       << out;
-  EXPECT_NE(out.find("= 1\n  #4: 1\n  #5: \n> GZR_GetAddrTotal\n= 2\n"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("= 1\n  #4: 1\n  #5: \n> GZR_GetAddrTotal\n= 2\n"), std::string::npos) << out;
 }
 
 // ---- The final number after each search family ----
@@ -373,8 +375,9 @@ TEST_F(AddressExports, AnalysisOfAFullAddressWritesOneFourteenFieldRow) {
       "GZR_GetAddrTotal\n"
       "GZR_Jyusyo_Analyze \"東京都千代田区丸の内一丁目\" \"${GAZREF_TEST_DATA}\" buf\n"
       ".rows fw\n");
-  EXPECT_NE(out.find(U8(u8"= 1\n  #2: 東京都千代田区丸の内一丁目\n  #4: \n> GZR_GetAddrTotal\n= 0\n")),
-            std::string::npos)
+  EXPECT_NE(
+      out.find(U8(u8"= 1\n  #2: 東京都千代田区丸の内一丁目\n  #4: \n> GZR_GetAddrTotal\n= 0\n")),
+      std::string::npos)
       << out;
   EXPECT_EQ(testutil::ReadBytes(file),
             testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
@@ -396,8 +399,9 @@ TEST_F(AddressExports, AnalyzeExClassTwoStopsAtTheAzaLevel) {
       "GZR_Jyusyo_Analyze_v2 \"東京都千代田区丸の内一丁目１番\" \"${GAZREF_TEST_DATA}\" 0 buf\n"
       ".rows fw\n");
   const std::string head = U8(u8"row 0: 東京都,千代田区,ちよだく,丸の内,まるのうち,");
-  EXPECT_NE(out.find(head + U8(u8"一丁目,いっちょうめ,１,,128451865,503163754,1310100100100001,0,6\n")),
-            std::string::npos)
+  EXPECT_NE(
+      out.find(head + U8(u8"一丁目,いっちょうめ,１,,128451865,503163754,1310100100100001,0,6\n")),
+      std::string::npos)
       << out;
   EXPECT_NE(out.find(head + U8(u8"一丁目,いっちょうめ,,,128446464,503165554,13101001001,0,4\n")),
             std::string::npos)
@@ -442,11 +446,13 @@ TEST_F(AddressExports, AnalysisTriesThreeTimesAndLeavesNoFile) {
             std::string::npos)
       << out;
   // A null text: -1 for _v2, 0 for the plain form.
-  EXPECT_NE(out.find(U8(u8"= -1\n  #1: null\n  #4: パラメータに無効な値が渡されました！(検索文字列)\n")),
-            std::string::npos)
+  EXPECT_NE(
+      out.find(U8(u8"= -1\n  #1: null\n  #4: パラメータに無効な値が渡されました！(検索文字列)\n")),
+      std::string::npos)
       << out;
-  EXPECT_NE(out.find(U8(u8"= 0\n  #1: null\n  #3: パラメータに無効な値が渡されました！(検索文字列)\n")),
-            std::string::npos)
+  EXPECT_NE(
+      out.find(U8(u8"= 0\n  #1: null\n  #3: パラメータに無効な値が渡されました！(検索文字列)\n")),
+      std::string::npos)
       << out;
   EXPECT_NE(out.find(U8(u8"= -1\n  #2: 北区\n"
                         "  #5: パラメータに無効な値が渡されました！(結果格納ファイル名)\n")),

@@ -57,8 +57,9 @@ TEST_F(ExportsTest, LoadersKeepTheLastRowOutOfRange) {
 }
 
 TEST_F(ExportsTest, FullFormRecordAndItsFinalNumber) {
-  state_.AddrResultArray = {"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
-                            "128446464,503165554,13101001001,1,9"};
+  state_.AddrResultArray = {
+      "東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
+      "128446464,503165554,13101001001,1,9"};
   GZR_GetAddrTotal();
   GZR_GetAddrFwData(0);
   EXPECT_EQ(Text(GZR_GetA_Fw_Addr3rdStr), "丸の内");
@@ -111,7 +112,8 @@ TEST_F(ExportsTest, BorderCodeEmptiesTheAddressRows) {
   const char* build = std::getenv("KORT_BUILD_DIR");
   if (!build) GTEST_SKIP() << "KORT_BUILD_DIR is not set";
   std::string folder;
-  ASSERT_TRUE(plat::cp932::FromUtf8(std::string(build) + reinterpret_cast<const char*>(u8"/Database/住所"), folder));
+  ASSERT_TRUE(plat::cp932::FromUtf8(
+      std::string(build) + reinterpret_cast<const char*>(u8"/Database/住所"), folder));
   state_.AddrResultArray = {"a,b,1,2,c"};
   GZR_GetAddrTotal();
   GZR_GetAddrData(0);

@@ -40,7 +40,7 @@ std::string Cp932(const std::string &utf8) {
 
 std::string Utf8(const std::string &cp932) { return plat::cp932::ToUtf8Display(cp932); }
 
-std::vector<std::string> Fields(const std::string& row) { return testutil::CsvFields(row); }
+std::vector<std::string> Fields(const std::string &row) { return testutil::CsvFields(row); }
 
 // Lines of a CP932 result file (CR LF) without their ends.
 std::vector<std::string> FileLines(const std::string &nativePath) {

@@ -23,36 +23,89 @@ using hosttest::RunCommand;
 using hosttest::U8;
 
 const char* const kExports[] = {
-    "GZR_SetAddr_DefaultAzaMode", "GZR_SetAddr_AnalyzeExClass", "GZR_SetAddr_DeleteGun",
-    "GZR_SetAddr_SkipAzaNasi", "GZR_SetAddr_FooterGaiku", "GZR_SetAddr_FooterZyukyo",
-    "GZR_SetAddr_FooterOyaban", "GZR_SetAddr_FooterKoban", "GZR_InitDB", "GZR_GetAddrTotal",
-    "GZR_GetAddrFwTotal", "GZR_GetShisetsuTotal", "GZR_GetAddrData", "GZR_GetAddrFwData",
-    "GZR_GetShisetsuData", "GZR_GetA_AddrStr", "GZR_GetA_YomiStr", "GZR_GetA_Lat",
-    "GZR_GetA_Lon", "GZR_GetA_GJis", "GZR_GetA_Fw_AddrStr", "GZR_GetA_Fw_Addr2ndStr",
-    "GZR_GetA_Fw_Addr3rdStr", "GZR_GetA_Fw_Addr4thStr", "GZR_GetA_Fw_Addr5thStr",
-    "GZR_GetA_Fw_Addr6thStr", "GZR_GetA_Fw_Yomi2ndStr", "GZR_GetA_Fw_Yomi3rdStr",
-    "GZR_GetA_Fw_Yomi4thStr", "GZR_GetA_Fw_Lat", "GZR_GetA_Fw_Lon", "GZR_GetA_Fw_GJis",
-    "GZR_GetA_Fw_Status", "GZR_GetA_Fw_Fuyo", "GZR_GetS_NameStr", "GZR_GetS_YomiStr",
-    "GZR_GetS_Lat", "GZR_GetS_Lon", "GZR_GetS_AddrStr", "GZR_GetS_Addr2ndStr", "GZR_GetS_GJis",
-    "GZR_GetS_strBunruiLStr", "GZR_GetS_strBunruiMStr", "GZR_GetS_strBunruiSStr",
-    "GZR_GetS_Distance", "GZR_StringArray_Sort_CSV_J", "GZR_StringArray_Sort_CSV_S",
-    "GZR_TXT_Sort_CSV", "GZR_Border_GetCode",
+    "GZR_SetAddr_DefaultAzaMode",
+    "GZR_SetAddr_AnalyzeExClass",
+    "GZR_SetAddr_DeleteGun",
+    "GZR_SetAddr_SkipAzaNasi",
+    "GZR_SetAddr_FooterGaiku",
+    "GZR_SetAddr_FooterZyukyo",
+    "GZR_SetAddr_FooterOyaban",
+    "GZR_SetAddr_FooterKoban",
+    "GZR_InitDB",
+    "GZR_GetAddrTotal",
+    "GZR_GetAddrFwTotal",
+    "GZR_GetShisetsuTotal",
+    "GZR_GetAddrData",
+    "GZR_GetAddrFwData",
+    "GZR_GetShisetsuData",
+    "GZR_GetA_AddrStr",
+    "GZR_GetA_YomiStr",
+    "GZR_GetA_Lat",
+    "GZR_GetA_Lon",
+    "GZR_GetA_GJis",
+    "GZR_GetA_Fw_AddrStr",
+    "GZR_GetA_Fw_Addr2ndStr",
+    "GZR_GetA_Fw_Addr3rdStr",
+    "GZR_GetA_Fw_Addr4thStr",
+    "GZR_GetA_Fw_Addr5thStr",
+    "GZR_GetA_Fw_Addr6thStr",
+    "GZR_GetA_Fw_Yomi2ndStr",
+    "GZR_GetA_Fw_Yomi3rdStr",
+    "GZR_GetA_Fw_Yomi4thStr",
+    "GZR_GetA_Fw_Lat",
+    "GZR_GetA_Fw_Lon",
+    "GZR_GetA_Fw_GJis",
+    "GZR_GetA_Fw_Status",
+    "GZR_GetA_Fw_Fuyo",
+    "GZR_GetS_NameStr",
+    "GZR_GetS_YomiStr",
+    "GZR_GetS_Lat",
+    "GZR_GetS_Lon",
+    "GZR_GetS_AddrStr",
+    "GZR_GetS_Addr2ndStr",
+    "GZR_GetS_GJis",
+    "GZR_GetS_strBunruiLStr",
+    "GZR_GetS_strBunruiMStr",
+    "GZR_GetS_strBunruiSStr",
+    "GZR_GetS_Distance",
+    "GZR_StringArray_Sort_CSV_J",
+    "GZR_StringArray_Sort_CSV_S",
+    "GZR_TXT_Sort_CSV",
+    "GZR_Border_GetCode",
     // The multi-level address search.
-    "GZR_TVX_Jyusyo_FindListFirst2_EX", "GZR_TVX_Jyusyo_FindListFirst2_EX_FL",
+    "GZR_TVX_Jyusyo_FindListFirst2_EX",
+    "GZR_TVX_Jyusyo_FindListFirst2_EX_FL",
     // Facilities, categories and administrative areas.
-    "GZR_Shisetsu_FindListFirst", "GZR_Shisetsu_FindListFirstFL", "GZR_Bunrui_FindListFirst",
-    "GZR_Bunrui_FindListFirstFL", "GZR_Gyosei_FindListFirst", "GZR_Gyosei_FindListFirstFL",
+    "GZR_Shisetsu_FindListFirst",
+    "GZR_Shisetsu_FindListFirstFL",
+    "GZR_Bunrui_FindListFirst",
+    "GZR_Bunrui_FindListFirstFL",
+    "GZR_Gyosei_FindListFirst",
+    "GZR_Gyosei_FindListFirstFL",
 };
 
 // The address searches: listings, keyword searches and the analysis.
 const char* const kAddressSearchExports[] = {
-    "GZR_Jyusyo_FindListFirst", "GZR_Jyusyo_FindListFirstFL", "GZR_ZEB_Jyusyo_FindListFirst",
-    "GZR_ZEB_Jyusyo_FindListFirstFL", "GZR_Jyusyo_FindListFirst_Code",
-    "GZR_Jyusyo_FindListFirst_CodeFL", "GZR_ZEB_Jyusyo_FindListFirst_Code",
-    "GZR_ZEB_Jyusyo_FindListFirst_CodeFL", "GZR_TVX_FindAllFirst", "GZR_TVX_FindAllFirstFL",
-    "GZR_ZEB_FindAllFirst", "GZR_ZEB_FindAllFirstFL", "GZR_WUL_FindFirst", "GZR_WUL_FindFirstFL",
-    "GZR_ZEB_FindFirst", "GZR_ZEB_FindFirstFL", "GZR_Jyusyo_AnalyzeFL", "GZR_Jyusyo_Analyze",
-    "GZR_Jyusyo_AnalyzeFL_v2", "GZR_Jyusyo_Analyze_v2",
+    "GZR_Jyusyo_FindListFirst",
+    "GZR_Jyusyo_FindListFirstFL",
+    "GZR_ZEB_Jyusyo_FindListFirst",
+    "GZR_ZEB_Jyusyo_FindListFirstFL",
+    "GZR_Jyusyo_FindListFirst_Code",
+    "GZR_Jyusyo_FindListFirst_CodeFL",
+    "GZR_ZEB_Jyusyo_FindListFirst_Code",
+    "GZR_ZEB_Jyusyo_FindListFirst_CodeFL",
+    "GZR_TVX_FindAllFirst",
+    "GZR_TVX_FindAllFirstFL",
+    "GZR_ZEB_FindAllFirst",
+    "GZR_ZEB_FindAllFirstFL",
+    "GZR_WUL_FindFirst",
+    "GZR_WUL_FindFirstFL",
+    "GZR_ZEB_FindFirst",
+    "GZR_ZEB_FindFirstFL",
+    "GZR_Jyusyo_AnalyzeFL",
+    "GZR_Jyusyo_Analyze",
+    "GZR_Jyusyo_AnalyzeFL_v2",
+    "GZR_Jyusyo_Analyze_v2",
 };
 
 TEST(GazrefLibrary, ExportsExactlyTheInterfaceNames) {
@@ -92,32 +145,31 @@ TEST(GazrefLibrary, HeaderDeclaresExactlyTheInterfaceNames) {
 }
 
 TEST_F(HostTest, SettersAnswerThePreviousValue) {
-  const std::string out = RunOk(U8(
-      u8"GZR_SetAddr_AnalyzeExClass 7\n"
-      "GZR_SetAddr_AnalyzeExClass -1\n"
-      "GZR_SetAddr_DefaultAzaMode 1\n"
-      "GZR_SetAddr_DefaultAzaMode 0\n"
-      "GZR_SetAddr_DeleteGun 2147483647\n"
-      "GZR_SetAddr_DeleteGun 1\n"
-      "GZR_SetAddr_SkipAzaNasi -2147483648\n"
-      "GZR_SetAddr_SkipAzaNasi 1\n"
-      "GZR_SetAddr_FooterGaiku \"番地\"\n"
-      "GZR_SetAddr_FooterZyukyo null\n"
-      "GZR_SetAddr_FooterOyaban \"\"\n"
-      "GZR_SetAddr_FooterKoban \"号\"\n"));
-  EXPECT_EQ(out,
-            U8(u8"> GZR_SetAddr_AnalyzeExClass 7\n= 4\n"
-            "> GZR_SetAddr_AnalyzeExClass -1\n= 7\n"
-            "> GZR_SetAddr_DefaultAzaMode 1\n= 0\n"
-            "> GZR_SetAddr_DefaultAzaMode 0\n= 1\n"
-            "> GZR_SetAddr_DeleteGun 2147483647\n= 0\n"
-            "> GZR_SetAddr_DeleteGun 1\n= 2147483647\n"
-            "> GZR_SetAddr_SkipAzaNasi -2147483648\n= 0\n"
-            "> GZR_SetAddr_SkipAzaNasi 1\n= -2147483648\n"
-            "> GZR_SetAddr_FooterGaiku \"番地\"\n= void\n"
-            "> GZR_SetAddr_FooterZyukyo null\n= void\n"
-            "> GZR_SetAddr_FooterOyaban \"\"\n= void\n"
-            "> GZR_SetAddr_FooterKoban \"号\"\n= void\n"));
+  const std::string out =
+      RunOk(U8(u8"GZR_SetAddr_AnalyzeExClass 7\n"
+               "GZR_SetAddr_AnalyzeExClass -1\n"
+               "GZR_SetAddr_DefaultAzaMode 1\n"
+               "GZR_SetAddr_DefaultAzaMode 0\n"
+               "GZR_SetAddr_DeleteGun 2147483647\n"
+               "GZR_SetAddr_DeleteGun 1\n"
+               "GZR_SetAddr_SkipAzaNasi -2147483648\n"
+               "GZR_SetAddr_SkipAzaNasi 1\n"
+               "GZR_SetAddr_FooterGaiku \"番地\"\n"
+               "GZR_SetAddr_FooterZyukyo null\n"
+               "GZR_SetAddr_FooterOyaban \"\"\n"
+               "GZR_SetAddr_FooterKoban \"号\"\n"));
+  EXPECT_EQ(out, U8(u8"> GZR_SetAddr_AnalyzeExClass 7\n= 4\n"
+                    "> GZR_SetAddr_AnalyzeExClass -1\n= 7\n"
+                    "> GZR_SetAddr_DefaultAzaMode 1\n= 0\n"
+                    "> GZR_SetAddr_DefaultAzaMode 0\n= 1\n"
+                    "> GZR_SetAddr_DeleteGun 2147483647\n= 0\n"
+                    "> GZR_SetAddr_DeleteGun 1\n= 2147483647\n"
+                    "> GZR_SetAddr_SkipAzaNasi -2147483648\n= 0\n"
+                    "> GZR_SetAddr_SkipAzaNasi 1\n= -2147483648\n"
+                    "> GZR_SetAddr_FooterGaiku \"番地\"\n= void\n"
+                    "> GZR_SetAddr_FooterZyukyo null\n= void\n"
+                    "> GZR_SetAddr_FooterOyaban \"\"\n= void\n"
+                    "> GZR_SetAddr_FooterKoban \"号\"\n= void\n"));
 }
 
 TEST_F(HostTest, BothTotalNamesAreOneFunction) {
@@ -153,10 +205,12 @@ TEST_F(HostTest, LoadersOutOfRangeLoadNothingAndNumbersBecomeZero) {
 }
 
 TEST_F(HostTest, ArraySortsOfEmptyArraysFailWithTheMessage) {
-  const std::string out = RunOk("GZR_StringArray_Sort_CSV_J 1 buf\nGZR_StringArray_Sort_CSV_S 2 null\n");
-  EXPECT_EQ(out,
-            U8(u8"> GZR_StringArray_Sort_CSV_J 1 buf\n= 0\n  #2: CStringArrayにデータが存在しません！\n"
-               "> GZR_StringArray_Sort_CSV_S 2 null\n= 0\n  #2: null\n"));
+  const std::string out =
+      RunOk("GZR_StringArray_Sort_CSV_J 1 buf\nGZR_StringArray_Sort_CSV_S 2 null\n");
+  EXPECT_EQ(
+      out,
+      U8(u8"> GZR_StringArray_Sort_CSV_J 1 buf\n= 0\n  #2: CStringArrayにデータが存在しません！\n"
+         "> GZR_StringArray_Sort_CSV_S 2 null\n= 0\n  #2: null\n"));
 }
 
 TEST_F(HostTest, TxtSortCsvSortsAFileInPlace) {
@@ -167,8 +221,9 @@ TEST_F(HostTest, TxtSortCsvSortsAFileInPlace) {
   EXPECT_EQ(out, "> GZR_TXT_Sort_CSV \"" + file + "\" 2 buf\n= 1\n  #3: \n");
   const std::string sorted = testutil::ReadBytes(file);
   // By field 2; the two "a" rows in either order (the sort is not stable).
-  EXPECT_TRUE(sorted == testutil::Sjis(u8"神田駅,a,2\r\n大手町駅,a,4\r\n有楽町駅,b,3\r\n東京駅,c,1\r\n") ||
-              sorted == testutil::Sjis(u8"大手町駅,a,4\r\n神田駅,a,2\r\n有楽町駅,b,3\r\n東京駅,c,1\r\n"))
+  EXPECT_TRUE(
+      sorted == testutil::Sjis(u8"神田駅,a,2\r\n大手町駅,a,4\r\n有楽町駅,b,3\r\n東京駅,c,1\r\n") ||
+      sorted == testutil::Sjis(u8"大手町駅,a,4\r\n神田駅,a,2\r\n有楽町駅,b,3\r\n東京駅,c,1\r\n"))
       << testutil::Show(sorted);
 
   const std::string missing = dir_.Native("none.csv");
@@ -196,13 +251,13 @@ TEST_F(HostTest, BorderCodeOnTheSampleGrid) {
   const std::string data = " \"${GAZREF_TEST_DATA}\" ";
   EXPECT_EQ(out,
             "> " + call + "128446464 503165554" + data + "buf\n= 1\n  #1: 13101001001\n  #5: \n" +
-            "> " + call + "128440000 503169000" + data + "buf\n= 1\n  #1: 13101001\n  #5: \n" +
-            "> " + call + "120000000 500000000" + data + "buf\n= 0\n  #1: \n" +
-            U8(u8"  #5: 住所コードの取得ができません！(緯度:120000.000 経度:500000.000)\n") +
-            "> " + call + "120000000 500000000" + data + "null\n= 0\n  #1: \n  #5: null\n" +
-            "> GZR_Border_GetCode null 128446464 503165554" + data + "buf\n= 0\n  #1: null\n" +
-            U8(u8"  #5: パラメータに無効な値が渡されました！(結果格納配列)\n") +
-            "> GZR_GetAddrTotal\n= 0\n");
+                "> " + call + "128440000 503169000" + data + "buf\n= 1\n  #1: 13101001\n  #5: \n" +
+                "> " + call + "120000000 500000000" + data + "buf\n= 0\n  #1: \n" +
+                U8(u8"  #5: 住所コードの取得ができません！(緯度:120000.000 経度:500000.000)\n") +
+                "> " + call + "120000000 500000000" + data + "null\n= 0\n  #1: \n  #5: null\n" +
+                "> GZR_Border_GetCode null 128446464 503165554" + data + "buf\n= 0\n  #1: null\n" +
+                U8(u8"  #5: パラメータに無効な値が渡されました！(結果格納配列)\n") +
+                "> GZR_GetAddrTotal\n= 0\n");
 }
 
 TEST_F(HostTest, ScriptErrorsAreReportedAndTheScriptGoesOn) {

@@ -65,9 +65,9 @@ class MultiLevelHost : public HostTest {
 };
 
 TEST_F(MultiLevelHost, EmptyTextsAndAnotherPrefectureFindNothing) {
-  EXPECT_EQ(Search("", ""),
-            Call("", "", -1) + U8(u8"= 0\n  #5: 5\n  #6: 対象データがありません！[]\n") +
-                "> .rows fw\ntotal 0\n");
+  EXPECT_EQ(Search("", ""), Call("", "", -1) +
+                                U8(u8"= 0\n  #5: 5\n  #6: 対象データがありません！[]\n") +
+                                "> .rows fw\ntotal 0\n");
   const std::string other = Search(U8(u8"東京都"), U8(u8"京都府中京区"));
   EXPECT_NE(other.find(U8(u8"= 0\n  #5: 5\n  #6: 対象データがありません！[京都府中京区]\n")),
             std::string::npos)
@@ -95,7 +95,7 @@ TEST_F(MultiLevelHost, TextEndingAfterAnOazaGivesItsChomeRows) {
   ASSERT_EQ(rows.size(), 3u);
   // The full-form record: Fuyo reads the code (2147483647: above 32 bits).
   EXPECT_EQ(rows[0], U8(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
-                         u8"128446464,503165554,13101001001,0,2147483647"));
+                        u8"128446464,503165554,13101001001,0,2147483647"));
 }
 
 TEST_F(MultiLevelHost, FallbackRowsOnlyWhenNothingElseWasWritten) {
@@ -146,9 +146,9 @@ TEST_F(MultiLevelHost, BlanksIgnoredAndRowsSortedByCode) {
   // The aza/chome of 中京区 in entry order are 124901, 124000, 125901,
   // 397000, 395000, 130000, 131000; they come back by code.
   const std::vector<std::string> rows = Rows(Search("", U8(u8" 京都府 中京区　")));
-  EXPECT_EQ(Codes(rows), (std::vector<std::string>{"26104124000", "26104124901", "26104125901",
-                                                   "26104130000", "26104131000", "26104395000",
-                                                   "26104397000"}));
+  EXPECT_EQ(Codes(rows),
+            (std::vector<std::string>{"26104124000", "26104124901", "26104125901", "26104130000",
+                                      "26104131000", "26104395000", "26104397000"}));
   EXPECT_EQ(Codes(Rows(Search("", U8(u8"千代田区　丸の内 三丁目")))),
             std::vector<std::string>{"13101001003"});
 }
@@ -184,8 +184,7 @@ TEST_F(MultiLevelHost, FileFormWritesLinesAndLeavesTheArrayEmpty) {
       "\"${GAZREF_TEST_DATA}\" -1 5 buf\n" +
       "GZR_TVX_Jyusyo_FindListFirst2_EX_FL null \"\" \"x\" \"${GAZREF_TEST_DATA}\" -1 5 buf\n" +
       "GZR_TVX_Jyusyo_FindListFirst2_EX \"\" \"x\" \"${GAZREF_TEST_DATA}\" -1 null buf\n");
-  EXPECT_NE(out.find("= 1\n  #6: 0\n  #7: \n> GZR_GetAddrTotal\n= 0\n"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("= 1\n  #6: 0\n  #7: \n> GZR_GetAddrTotal\n= 0\n"), std::string::npos) << out;
   EXPECT_NE(out.find(U8(u8"= 0\n  #6: 0\n  #7: 対象データがありません！[存在しない]\n")),
             std::string::npos)
       << out;

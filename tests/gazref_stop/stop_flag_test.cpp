@@ -25,8 +25,7 @@ TEST(MultiLevelStopFlag, AnotherThreadStopsTheSearch) {
   int32_t stop = 0;
   // The whole answer: every aza/chome of 東京都.
   CStringArray all;
-  ASSERT_EQ(FindListFirst2Array(&all, "東京都", "", folder.c_str(), -1, &stop, footers, 0, msg),
-            1)
+  ASSERT_EQ(FindListFirst2Array(&all, "東京都", "", folder.c_str(), -1, &stop, footers, 0, msg), 1)
       << Show(msg);
   ASSERT_GT(all.size(), 10u);
   EXPECT_EQ(ReadStopFlag(&stop), 0);

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/message.h"
+#include "matching/adrs_engine.h"
 #include "support/test_util.h"
 #include "tabledb/address_dataset.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 #include "tools/tixbuild/tix_writer.h"
 

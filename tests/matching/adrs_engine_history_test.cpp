@@ -10,8 +10,8 @@
 
 #include "common/message.h"
 #include "matching/adrs_context.h"
-#include "support/test_util.h"
 #include "matching/adrs_engine.h"
+#include "support/test_util.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_code_index_builder.h"
 #include "tabledb/change_history.h"
@@ -45,11 +45,10 @@ bool WritePair(const TempDir& dir) {
   CChangeHistoryBuilder b;
   char msg[kMessageSize] = "";
   return b.Init(4, 4, 200) &&
-         b.AddRecord("13101001001", "00001", "", 128452000, 503158000, "2000", "１", "", "", "",
-                     0, "1") &&
+         b.AddRecord("13101001001", "00001", "", 128452000, 503158000, "2000", "１", "", "", "", 0,
+                     "1") &&
          b.SortByNames(msg) &&
-         b.WriteCompiledData(dir.Sys("QAD_CH13.CDB").c_str(), dir.Sys("QAD_CH13.CIX").c_str(),
-                             msg);
+         b.WriteCompiledData(dir.Sys("QAD_CH13.CDB").c_str(), dir.Sys("QAD_CH13.CIX").c_str(), msg);
 }
 
 bool WriteCodeIndex(const TempDir& dir) {
@@ -67,8 +66,7 @@ bool WriteCodeIndex(const TempDir& dir) {
 }
 
 const Source kSources[] = {
-    {"history",
-     WritePair,
+    {"history", WritePair,
      [](CAdrsEngine& e, const TempDir& dir) {
        return e.SetChangeHistoryFiles(dir.Sys("QAD_CH13.CDB").c_str(),
                                       dir.Sys("QAD_CH13.CIX").c_str());
@@ -87,22 +85,18 @@ const Source kSources[] = {
      [](CAdrsEngine& e) { e.AttachChangeHistory(nullptr); },
      [](const std::shared_ptr<void>& h) { return static_cast<CChangeHistory*>(h.get())->IsOpen(); },
      [](CAdrsContext& c, int32_t v) { c.SetUseChangeHistory(v); }},
-    {"change-code index",
-     WriteCodeIndex,
+    {"change-code index", WriteCodeIndex,
      [](CAdrsEngine& e, const TempDir& dir) {
        return e.SetChangeCodeIndexFile(dir.Sys("QAD_CH13.CDI").c_str());
      },
      [](CAdrsEngine& e) { return e.HasChangeCodeIndex(); },
-     [](CAdrsEngine& e) {
-       return e.GetChangeCodeIndex() ? e.GetChangeCodeIndex()->IsOpen() : -1;
-     },
+     [](CAdrsEngine& e) { return e.GetChangeCodeIndex() ? e.GetChangeCodeIndex()->IsOpen() : -1; },
      [](CAdrsEngine& e, const TempDir& dir, std::shared_ptr<void>* holder) {
        auto reader = std::make_shared<CChangeCodeIndex>();
        char msg[kMessageSize] = "";
        if (!reader->Open(dir.Sys("QAD_CH13.CDI").c_str(), msg)) return false;
        *holder = reader;
-       return e.AttachChangeCodeIndex(reader.get()) == 1 &&
-              e.GetChangeCodeIndex() == reader.get();
+       return e.AttachChangeCodeIndex(reader.get()) == 1 && e.GetChangeCodeIndex() == reader.get();
      },
      [](CAdrsEngine& e) { e.AttachChangeCodeIndex(nullptr); },
      [](const std::shared_ptr<void>& h) {

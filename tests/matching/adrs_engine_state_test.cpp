@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/message.h"
-#include "support/test_util.h"
 #include "matching/adrs_engine.h"
+#include "support/test_util.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_code_index_builder.h"
 #include "tabledb/change_history.h"
@@ -50,8 +50,8 @@ TEST(AdrsEngineState, EstimationRecordsNumberOnWhileTheListsLive) {
   EXPECT_EQ((std::vector<int64_t>{back.parent, back.count, back.lower.found, back.lower.reference,
                                   back.lower.latitude, back.lower.number, back.upper.found,
                                   back.requested}),
-            (std::vector<int64_t>{1257, 7, kNeighbourBlockRow, 257, 128000000, 256,
-                                  kNeighbourNone, 257}));
+            (std::vector<int64_t>{1257, 7, kNeighbourBlockRow, 257, 128000000, 256, kNeighbourNone,
+                                  257}));
   EXPECT_EQ(engine.GetEstimateRecord(0, &back), 0);
   EXPECT_EQ(engine.GetEstimateRecord(301, &back), 0);
   // Freed by Close; the numbering starts again with new lists.
@@ -93,16 +93,15 @@ bool WriteChangeFiles(const TempDir& dir) {
   CChangeHistoryBuilder h;
   char msg[kMessageSize] = "";
   if (!(h.Init(4, 4, 200) &&
-        h.AddRecord("13101001001", "00004", "00001", 128444664, 503160513, "2000", "", "", "",
-                    "", 5, "1") &&
+        h.AddRecord("13101001001", "00004", "00001", 128444664, 503160513, "2000", "", "", "", "",
+                    5, "1") &&
         h.SortByNames(msg) &&
         h.WriteCompiledData(dir.Sys("QAD_CH13.CDB").c_str(), dir.Sys("QAD_CH13.CIX").c_str(),
                             msg))) {
     return false;
   }
   CChangeCodeIndexBuilder c;
-  return c.Init() && c.AddCity("13101") && c.AddArea("001001") &&
-         c.AddBlock("00008", "", "") &&
+  return c.Init() && c.AddCity("13101") && c.AddArea("001001") && c.AddBlock("00008", "", "") &&
          c.AddChange("00001", "", "", 503164474, 128438903, "2000", "1", "0") &&
          c.AddChange("00002", "", "", 503165194, 128438543, "25000", "0", "3") &&
          c.AddChange("00003", "", "", 503160000, 128440000, "2000", "2", "6") &&

@@ -90,39 +90,54 @@ struct LevelField {
   const char* flag;
 };
 const LevelField kLevelFields[5] = {
-    {"TC_Todoufuken", "正規都道府県名", nullptr}, {"TC_Shikutyoson", "正規市区町村名", nullptr},
-    {"TC_Oaza", "正規大字通称名", "1"}, {"TC_Oaza", "正規字丁目名", "0"},
+    {"TC_Todoufuken", "正規都道府県名", nullptr},
+    {"TC_Shikutyoson", "正規市区町村名", nullptr},
+    {"TC_Oaza", "正規大字通称名", "1"},
+    {"TC_Oaza", "正規字丁目名", "0"},
     {"TC_Gaiku", "街区番号", nullptr},
 };
 
 std::string ExpectedName(const Dataset& d, int level, int row) {
   switch (level) {
-    case 0: return d.prefectures[row].name;
-    case 1: return d.cities[row].name;
-    case 2: return d.oaza[row].oaza;
-    case 3: return d.oaza[row].chome;
-    default: return d.blocks[row].number;
+    case 0:
+      return d.prefectures[row].name;
+    case 1:
+      return d.cities[row].name;
+    case 2:
+      return d.oaza[row].oaza;
+    case 3:
+      return d.oaza[row].chome;
+    default:
+      return d.blocks[row].number;
   }
 }
 
 uint32_t ExpectedRecord(const Records& r, int level, int row) {
   switch (level) {
-    case 0: return r.prefectures[row];
-    case 1: return r.cities[row];
+    case 0:
+      return r.prefectures[row];
+    case 1:
+      return r.cities[row];
     case 2:
-    case 3: return r.oaza[row];
-    default: return r.blocks[row];
+    case 3:
+      return r.oaza[row];
+    default:
+      return r.blocks[row];
   }
 }
 
-int ReadAtLevel(CAdrsEngine& engine, int level, uint32_t base, uint16_t n, TixEntry* e,
-                char* msg) {
+int ReadAtLevel(CAdrsEngine& engine, int level, uint32_t base, uint16_t n, TixEntry* e, char* msg) {
   switch (level) {
-    case 0: return engine.ReadPrefectureEntry(n, e, msg);
-    case 1: return engine.ReadCityEntry(base, n, e, msg);
-    case 2: return engine.ReadOazaEntry(base, n, e, msg);
-    case 3: return engine.ReadChomeEntry(base, n, e, msg);
-    default: return engine.ReadBlockEntry(base, n, e, msg);
+    case 0:
+      return engine.ReadPrefectureEntry(n, e, msg);
+    case 1:
+      return engine.ReadCityEntry(base, n, e, msg);
+    case 2:
+      return engine.ReadOazaEntry(base, n, e, msg);
+    case 3:
+      return engine.ReadChomeEntry(base, n, e, msg);
+    default:
+      return engine.ReadBlockEntry(base, n, e, msg);
   }
 }
 
@@ -221,11 +236,21 @@ TEST(IndexHeaderCheckValue, HandComputedBytes) {
       // b3 = (1 + 2 + 3 + 3 + 3) >> 4, b4 = 167 + 46 + 56 + 2 x 106.
       {"five levels, odd",
        167,
-       {{6, 46}, {10, 1}, {14, 56}, {18, 2}, {22, 76}, {26, 3}, {30, 106}, {34, 3}, {38, 136},
+       {{6, 46},
+        {10, 1},
+        {14, 56},
+        {18, 2},
+        {22, 76},
+        {26, 3},
+        {30, 106},
+        {34, 3},
+        {38, 136},
         {42, 3}},
        std::string("\xA6\x32\xD7\x00\xE1", 5)},
       // (100 + 0xFFFFFFFF + 5) wraps to 104; 104 >> 2 = 26.
-      {"wrapping sum, even", 100, {{30, 0xFFFFFFFFu}, {34, 5}},
+      {"wrapping sum, even",
+       100,
+       {{30, 0xFFFFFFFFu}, {34, 5}},
        std::string("\x00\x69\x1A\x00\x00", 5)},
       // 2 x 0x80000001 wraps to 2: b4 = 1 + 2; b0 = 0x80000001 -> 01.
       {"doubled value wraps, odd", 1, {{30, 0x80000001u}}, std::string("\x01\x01\x00\x00\x03", 5)},
@@ -340,9 +365,8 @@ TEST(AdrsEngine, OneDatabaseWithTwoPrefectureRows) {
   ASSERT_TRUE(BuildDataset(dir, "QVAD13", both, 1, &records, &error)) << error;
   const Dataset tokyo = addrtest::Tokyo();
   const int shift[5] = {static_cast<int>(tokyo.prefectures.size()),
-                        static_cast<int>(tokyo.cities.size()),
-                        static_cast<int>(tokyo.oaza.size()), static_cast<int>(tokyo.oaza.size()),
-                        static_cast<int>(tokyo.blocks.size())};
+                        static_cast<int>(tokyo.cities.size()), static_cast<int>(tokyo.oaza.size()),
+                        static_cast<int>(tokyo.oaza.size()), static_cast<int>(tokyo.blocks.size())};
   const std::vector<Expect> tree = {addrtest::TokyoTree(),
                                     Shifted(addrtest::OsakaTree(), 0, shift)};
   EngineWithDatabase e;
@@ -360,17 +384,27 @@ TEST(TixBuilder, RefusesRowsWithoutAParentAndUnknownFlags) {
   };
   const Case cases[] = {
       {"municipality of another prefecture",
-       [](Dataset* d) { d->cities.push_back({"14101", "横浜市鶴見区"}); }},
+       [](Dataset* d) {
+         d->cities.push_back({"14101", "横浜市鶴見区"});
+       }},
       {"oaza of an unknown municipality",
-       [](Dataset* d) { d->oaza.push_back({"13104001000", "西新宿", "", "1"}); }},
+       [](Dataset* d) {
+         d->oaza.push_back({"13104001000", "西新宿", "", "1"});
+       }},
       {"chome of an unknown oaza",
-       [](Dataset* d) { d->oaza.push_back({"13101009001", "霞が関", "一丁目", "0"}); }},
-      {"block of an unknown chome", [](Dataset* d) { d->blocks.push_back({"13101001009", "１"}); }},
-      {"flag neither 0 nor 1",
-       [](Dataset* d) { d->oaza[0].flag = "2"; }},
+       [](Dataset* d) {
+         d->oaza.push_back({"13101009001", "霞が関", "一丁目", "0"});
+       }},
+      {"block of an unknown chome",
+       [](Dataset* d) {
+         d->blocks.push_back({"13101001009", "１"});
+       }},
+      {"flag neither 0 nor 1", [](Dataset* d) { d->oaza[0].flag = "2"; }},
       {"short place code", [](Dataset* d) { d->oaza[1].code = "1310100100"; }},
       {"two chome rows with one code",
-       [](Dataset* d) { d->oaza.push_back({"13101001001", "丸の内", "一丁目", "0"}); }},
+       [](Dataset* d) {
+         d->oaza.push_back({"13101001001", "丸の内", "一丁目", "0"});
+       }},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -409,9 +443,17 @@ TEST(AdrsEngine, OpenRefusesTheWrongKindAndBadFilesAndStaysClosed) {
     int32_t kind;
     int expected;
   } cases[] = {
-      {kind1, 1, 1}, {kind2, 2, 1}, {dir.Sys("K2Z.TIX"), 2, 1}, {kind1, 2, 0}, {kind2, 1, 0},
-      {kind1, 0, 0}, {kind1, 3, 0}, {dir.Sys("K2BAD.TIX"), 2, 0}, {dir.Sys("SHORT.TIX"), 1, 0},
-      {dir.Sys("MISSING.TIX"), 1, 0}, {dir.path(), 1, 0},
+      {kind1, 1, 1},
+      {kind2, 2, 1},
+      {dir.Sys("K2Z.TIX"), 2, 1},
+      {kind1, 2, 0},
+      {kind2, 1, 0},
+      {kind1, 0, 0},
+      {kind1, 3, 0},
+      {dir.Sys("K2BAD.TIX"), 2, 0},
+      {dir.Sys("SHORT.TIX"), 1, 0},
+      {dir.Sys("MISSING.TIX"), 1, 0},
+      {dir.path(), 1, 0},
   };
   CAdrsEngine engine;
   for (const auto& c : cases) {
@@ -478,8 +520,8 @@ TEST(AdrsEngine, TruncatedIndexFailsWithTheReadMessage) {
     // A kind-2 index cut short no longer matches its check bytes.
   }
   std::string image;
-  ASSERT_TRUE(tixbuild::BuildIndexImage({tixbuild::Node{1, {tixbuild::Node{2, {}}}}}, 2, &image,
-                                        &error));
+  ASSERT_TRUE(
+      tixbuild::BuildIndexImage({tixbuild::Node{1, {tixbuild::Node{2, {}}}}}, 2, &image, &error));
   for (std::size_t cut = kTixHeaderSize; cut < image.size(); ++cut) {
     ASSERT_TRUE(testutil::WriteBytes(dir.Native("CUT2.TIX"), image.substr(0, cut)));
     CAdrsEngine engine;
@@ -576,10 +618,9 @@ TEST(PrecisionFromScale, ScaleTextsAndShortCodes) {
     int full;       // the program's form
     int textsOnly;  // the reference library's form
   } cases[] = {
-      {"10000", 1, 1}, {"1", 1, 7},     {"2000", 2, 2},  {"20", 2, 7},    {"25000", 3, 3},
-      {"2", 3, 7},     {"50000", 4, 4}, {"3", 4, 7},     {"70000", 5, 5}, {"7", 5, 7},
-      {"80000", 6, 6}, {"8", 6, 7},     {"20000", 7, 7}, {"", 7, 7},      {"10000 ", 7, 7},
-      {"02", 7, 7},
+      {"10000", 1, 1}, {"1", 1, 7}, {"2000", 2, 2},   {"20", 2, 7}, {"25000", 3, 3}, {"2", 3, 7},
+      {"50000", 4, 4}, {"3", 4, 7}, {"70000", 5, 5},  {"7", 5, 7},  {"80000", 6, 6}, {"8", 6, 7},
+      {"20000", 7, 7}, {"", 7, 7},  {"10000 ", 7, 7}, {"02", 7, 7},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PrecisionFromScale(c.text), c.full) << c.text;
@@ -589,8 +630,8 @@ TEST(PrecisionFromScale, ScaleTextsAndShortCodes) {
 }
 
 TEST(PrecisionFromScale, CodesUseTheLowByte) {
-  const std::pair<int32_t, int> cases[] = {{1, 1},   {20, 2},  {2, 3},   {3, 4},    {7, 5},
-                                           {8, 6},   {0, 7},   {4, 7},   {10, 7},   {276, 2},
+  const std::pair<int32_t, int> cases[] = {{1, 1},   {20, 2},   {2, 3},          {3, 4},  {7, 5},
+                                           {8, 6},   {0, 7},    {4, 7},          {10, 7}, {276, 2},
                                            {257, 1}, {-255, 1}, {0x7FFFFF07, 5}, {200, 7}};
   for (const auto& [code, expected] : cases) {
     EXPECT_EQ(PrecisionFromScaleCode(code), expected) << code;
@@ -605,11 +646,10 @@ TEST(AdrsEngine, ConstructedClosedWithTheDefaults) {
   TixHeader h;
   EXPECT_EQ(engine.GetHeader(&h), 0);
   EXPECT_EQ(engine.GetIndexKind(), 0);
-  const int32_t switches[] = {engine.GetGroupIndexMode(), engine.GetStatusFilter(),
-                              engine.GetEstimationSwitch(), engine.GetHistoryCheck(),
-                              engine.GetOptionBit8(), engine.GetKanaMatching(),
-                              engine.GetNumberUnitMatching(), engine.GetMatchDepth(),
-                              engine.GetEstimationRange()};
+  const int32_t switches[] = {
+      engine.GetGroupIndexMode(),     engine.GetStatusFilter(), engine.GetEstimationSwitch(),
+      engine.GetHistoryCheck(),       engine.GetOptionBit8(),   engine.GetKanaMatching(),
+      engine.GetNumberUnitMatching(), engine.GetMatchDepth(),   engine.GetEstimationRange()};
   const int32_t expected[] = {1, 0, 0, 0, 1, 0, 1, 4, 50};
   for (int i = 0; i < 9; ++i) EXPECT_EQ(switches[i], expected[i]) << "switch " << i;
   EXPECT_EQ(engine.GetEstimationDistanceLimit(), 16000.0);

@@ -149,8 +149,8 @@ TEST_F(GridTest, JgdToTokyoAndBackRoundTripsWithinAMillisecond) {
 
 TEST(CDatumConverter, ThreeParameterShiftMatchesAnIterativeReference) {
   CDatumConverter converter;  // no grid at all
-  const double points[][2] = {
-      {139.75, 35.6875}, {141.35, 43.06}, {127.68, 26.21}, {130.4, 33.6}, {135.5, 34.7}, {145.5, 44.0}};
+  const double points[][2] = {{139.75, 35.6875}, {141.35, 43.06}, {127.68, 26.21},
+                              {130.4, 33.6},     {135.5, 34.7},   {145.5, 44.0}};
   for (const auto& p : points) {
     double lon = 0, lat = 0;
     int method = -1;
@@ -246,8 +246,7 @@ TEST_F(GridTest, PointOnAMeshLineIsShiftedFromTheMeshItFallsIn) {
 TEST_F(GridTest, ReloadReplacesTheGridAndDuplicatesKeepTheFirst) {
   ASSERT_EQ(Load(gridfixture::SmoothGrid()), 1);
   ASSERT_EQ(Load(Header() + GridLine(533946, 11, -11) + GridLine(533947, 11, -11) +
-                 GridLine(533946, 99, -99) + GridLine(533956, 12, -12) +
-                 GridLine(533957, 12, -12)),
+                 GridLine(533946, 99, -99) + GridLine(533956, 12, -12) + GridLine(533957, 12, -12)),
             1);
   EXPECT_EQ(converter_.GetGridEntryCount(), 5);
   double lonShift = 0, latShift = 0;
@@ -265,7 +264,8 @@ TEST_F(GridTest, FailuresGoToTheSinkWithALineFeed) {
   const std::string empty = Write("");
   EXPECT_EQ(converter_.LoadGridParameters(empty.c_str()), 0);
   ASSERT_EQ(sink.messages.size(), 2u);
-  EXPECT_EQ(sink.messages[0], Sjis(u8"変換パラメータファイルのオープンに失敗しました ") + missing + "\n");
+  EXPECT_EQ(sink.messages[0],
+            Sjis(u8"変換パラメータファイルのオープンに失敗しました ") + missing + "\n");
   EXPECT_EQ(sink.messages[1], Sjis(u8"変換パラメータファイルにデータがありません ") + empty + "\n");
   converter_.SetMessageSink(nullptr);
   EXPECT_EQ(converter_.LoadGridParameters(missing.c_str()), 0);

@@ -1,5 +1,4 @@
 #include "tabledb/dictionaries.h"
-#include "matching/dictionary_loaders.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "common/message.h"
+#include "matching/dictionary_loaders.h"
 #include "support/test_util.h"
 #include "tools/dictbuild/pair_file_writer.h"
 
@@ -112,8 +112,8 @@ TEST(LoadUnificationDictionary, GoldenFileLoadsAndLooksUp) {
   // The builder writes the same bytes from the same pair.
   std::string image;
   std::string error;
-  ASSERT_TRUE(dictbuild::BuildPairFileImage(PairFileForm::kUnification,
-                                            {{"\xEE\xE0", "\x8D\x82"}}, &image, &error));
+  ASSERT_TRUE(dictbuild::BuildPairFileImage(PairFileForm::kUnification, {{"\xEE\xE0", "\x8D\x82"}},
+                                            &image, &error));
   std::string expected = kGolden;
   EXPECT_EQ(image, expected);
 }
@@ -180,7 +180,9 @@ TEST(ReadPairs, LengthsAndFileEnds) {
     int ok;
     uint32_t pairs;
   } cases[] = {
-      {"no pairs", "", 1, 0}, {"one pair", a + b, 1, 1}, {"two pairs", a + b + b + a, 1, 2},
+      {"no pairs", "", 1, 0},
+      {"one pair", a + b, 1, 1},
+      {"two pairs", a + b + b + a, 1, 2},
       {"empty strings", Stored("") + Stored(""), 1, 1},
       {"cut in the first length", a + b + a.substr(0, 2), 0, 0},
       {"cut after the search string", a + b + a, 0, 0},
@@ -191,7 +193,8 @@ TEST(ReadPairs, LengthsAndFileEnds) {
       {"a thousand pairs", many, 1, 1000},
       {"long pairs across blocks", longPairs, 1, 40},
       {"cut in a later block", many + a.substr(0, 3), 0, 0},
-      {"cut in a long pair's bytes", longPairs + Stored(std::string(200, 'z')).substr(0, 150), 0, 0},
+      {"cut in a long pair's bytes", longPairs + Stored(std::string(200, 'z')).substr(0, 150), 0,
+       0},
   };
   Files f;
   int i = 0;
@@ -203,7 +206,8 @@ TEST(ReadPairs, LengthsAndFileEnds) {
     EXPECT_EQ(CountDictionaryFilePairs(path.c_str(), &count, msg), c.ok);
     CRecordList list;
     EXPECT_EQ(LoadFacilityReplacementDictionary(path.c_str(), &list, msg), c.ok);
-    const std::string hpath = f.Put("h" + std::to_string(i) + ".bin", Header("TVXBT_O\0", 7) + c.body);
+    const std::string hpath =
+        f.Put("h" + std::to_string(i) + ".bin", Header("TVXBT_O\0", 7) + c.body);
     CRecordList hlist;
     EXPECT_EQ(LoadReplacementDictionary(hpath.c_str(), &hlist, nullptr, msg, 1), c.ok);
     if (c.ok) {
@@ -236,7 +240,8 @@ TEST(ReadPairs, RefusesAStringLongerThanTheRecordField) {
 
 TEST(LoadReplacementDictionary, TenThousandOptionRewritesSearchStringsOnly) {
   Files f;
-  const std::string body = Stored("１００００町") + Stored("１００００町") + Stored("二万") + Stored("２");
+  const std::string body =
+      Stored("１００００町") + Stored("１００００町") + Stored("二万") + Stored("２");
   const std::string path = f.Put("o.bin", Header("TVXBT_O\0", 2) + body);
   CRecordList list;
   char msg[kMessageSize];
@@ -306,8 +311,7 @@ TEST(LoadReplacementDictionary, HeaderlessFormNormalisesBothStrings) {
   CRecordList list;
   char msg[kMessageSize] = "";
   ASSERT_EQ(LoadReplacementDictionary(path.c_str(), &list, nullptr, msg, 0), 1) << Show(msg);
-  EXPECT_EQ(Pairs(list),
-            (PairVec{{"ａｂ", "が３丁目"}, {"", "髙ヶ"}, {"ｂ", "ちよう"}}));
+  EXPECT_EQ(Pairs(list), (PairVec{{"ａｂ", "が３丁目"}, {"", "髙ヶ"}, {"ｂ", "ちよう"}}));
   // With the unification dictionary (and no replacement list).
   CCharDictionary dict;
   AddUnification(dict, "髙", "高");
@@ -327,16 +331,17 @@ TEST(LoadUnificationDictionary, SortsAFileWhosePairsAreOutOfOrder) {
   Files f;
   std::string image;
   std::string error;
-  const std::vector<TextPair> pairs = {{"\x88\x9F", "1"}, {"\x82\xA0", "2"}, {"B", "3"},
-                                       {"\xEE\xE0", "4"}, {"A", "5"}};
+  const std::vector<TextPair> pairs = {
+      {"\x88\x9F", "1"}, {"\x82\xA0", "2"}, {"B", "3"}, {"\xEE\xE0", "4"}, {"A", "5"}};
   ASSERT_TRUE(dictbuild::BuildPairFileImage(PairFileForm::kUnification, pairs, &image, &error,
                                             {.keepOrder = true}));
   const std::string path = f.Put("unsorted.bin", image);
   CCharDictionary dict;
   char msg[kMessageSize];
   ASSERT_EQ(LoadUnificationDictionary(path.c_str(), &dict, msg, 1), 1);
-  EXPECT_EQ(Pairs(dict), (PairVec{{"A", "5"}, {"B", "3"}, {"\x82\xA0", "2"}, {"\x88\x9F", "1"},
-                                  {"\xEE\xE0", "4"}}));
+  EXPECT_EQ(
+      Pairs(dict),
+      (PairVec{{"A", "5"}, {"B", "3"}, {"\x82\xA0", "2"}, {"\x88\x9F", "1"}, {"\xEE\xE0", "4"}}));
   for (const TextPair& p : pairs) EXPECT_EQ(Lookup(dict, p.search), p.replacement);
 }
 
@@ -361,8 +366,8 @@ TEST(LoadUnificationDictionary, OrderedFileKeepsItsOrderOfEqualKeys) {
 
 TEST(LoadUnificationDictionary, HeaderlessFormIsSorted) {
   Files f;
-  const std::string path = f.Put("t.bin", Stored("c") + Stored("3") + Stored("a") + Stored("1") +
-                                              Stored("b") + Stored("2"));
+  const std::string path = f.Put(
+      "t.bin", Stored("c") + Stored("3") + Stored("a") + Stored("1") + Stored("b") + Stored("2"));
   CCharDictionary dict;
   char msg[kMessageSize];
   ASSERT_EQ(LoadUnificationDictionary(path.c_str(), &dict, msg, 0), 1);
@@ -424,10 +429,10 @@ TEST(LoadUnificationDictionaryText, RefusesOverlongLinesAndFields) {
       {"field of 255 bytes", std::string(255, 'a') + "," + std::string(255, 'b'), 1},
       {"search of 256 bytes", std::string(256, 'a') + ",b", 0},
       {"replacement of 256 bytes", "a," + std::string(256, 'b'), 0},
-      {"line of 511 bytes", std::string(200, 'a') + "," + std::string(200, 'b') + "," +
-                                std::string(109, 'c'), 1},
-      {"line of 512 bytes", std::string(200, 'a') + "," + std::string(200, 'b') + "," +
-                                std::string(110, 'c'), 0},
+      {"line of 511 bytes",
+       std::string(200, 'a') + "," + std::string(200, 'b') + "," + std::string(109, 'c'), 1},
+      {"line of 512 bytes",
+       std::string(200, 'a') + "," + std::string(200, 'b') + "," + std::string(110, 'c'), 0},
       {"blanks around a field of 255", "   " + std::string(255, 'a') + "   ", 1},
   };
   int i = 0;
@@ -473,7 +478,8 @@ TEST(DictBuild, EveryFormRoundTripsThroughItsLoader) {
   EXPECT_EQ(Pairs(list), expected);
 
   const std::string replacement = f.dir.Sys("rep.bin");
-  ASSERT_TRUE(dictbuild::WritePairFile(replacement.c_str(), PairFileForm::kReplacement, pairs, &error));
+  ASSERT_TRUE(
+      dictbuild::WritePairFile(replacement.c_str(), PairFileForm::kReplacement, pairs, &error));
   ASSERT_EQ(LoadReplacementDictionary(replacement.c_str(), &list, nullptr, msg, 1), 1);
   EXPECT_EQ(Pairs(list), expected);
   const std::string bytes = testutil::ReadBytes(f.dir.Native("rep.bin"));
@@ -481,7 +487,8 @@ TEST(DictBuild, EveryFormRoundTripsThroughItsLoader) {
   EXPECT_EQ(bytes.substr(12, 4), Le32(4));
 
   const std::string unification = f.dir.Sys("uni.bin");
-  ASSERT_TRUE(dictbuild::WritePairFile(unification.c_str(), PairFileForm::kUnification, pairs, &error));
+  ASSERT_TRUE(
+      dictbuild::WritePairFile(unification.c_str(), PairFileForm::kUnification, pairs, &error));
   CCharDictionary dict;
   ASSERT_EQ(LoadUnificationDictionary(unification.c_str(), &dict, msg, 1), 1);
   const PairVec sorted = Pairs(dict);
@@ -499,9 +506,8 @@ TEST(DictBuild, RefusesTextsTheFormatCannotHold) {
                                              {{"a", std::string(512, 'b')}}, &image, &error));
   EXPECT_EQ(image, "untouched");
   EXPECT_NE(error.find("pair 1"), std::string::npos);
-  EXPECT_FALSE(dictbuild::BuildPairFileImage(PairFileForm::kHeaderless,
-                                             {{"a", "b"}, {std::string("a\0b", 3), "c"}}, &image,
-                                             &error));
+  EXPECT_FALSE(dictbuild::BuildPairFileImage(
+      PairFileForm::kHeaderless, {{"a", "b"}, {std::string("a\0b", 3), "c"}}, &image, &error));
   EXPECT_NE(error.find("pair 2"), std::string::npos);
   // 511 bytes is the format's limit (the loaders take at most 255).
   ASSERT_TRUE(dictbuild::BuildPairFileImage(PairFileForm::kHeaderless,
@@ -516,7 +522,7 @@ TEST(DictBuild, ParsesTheUtf8PairList) {
       "# comment\r\n"
       "\xE9\xAB\x99\t\xE9\xAB\x98\r\n"  // 髙 TAB 高
       "\n"
-      "\xE3\x83\xB6\n"                   // ヶ, no replacement
+      "\xE3\x83\xB6\n"  // ヶ, no replacement
       "a\tb\tc";
   ASSERT_TRUE(dictbuild::ParsePairList(list, &pairs, &error)) << error;
   ASSERT_EQ(pairs.size(), 3u);

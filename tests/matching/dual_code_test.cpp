@@ -23,8 +23,8 @@ TEST(DualCodeCharacters, BothCodesOfAnExtensionKanjiMatchTheSameRow) {
   // extension) and with 﨑 as 0xED95 (NEC-selected IBM extension).
   const std::string head = testutil::Sjis(u8"東京都西多摩郡瑞穂町大字箱根ケ");
   std::vector<std::string> lines;
-  for (const std::string& last : {testutil::Sjis(u8"崎"), std::string("\xFA\xB1"),
-                                  std::string("\xED\x95")}) {
+  for (const std::string& last :
+       {testutil::Sjis(u8"崎"), std::string("\xFA\xB1"), std::string("\xED\x95")}) {
     char text[1024] = {};
     const std::string input = head + last;
     std::memcpy(text, input.data(), input.size());

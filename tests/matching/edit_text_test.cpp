@@ -148,9 +148,14 @@ TEST(CEditText, SetTextUsesAtMostOneEdit) {
     const char* to;
     uint32_t versions;
   } cases[] = {
-      {"東京都港区", "東京都港区", 1},   {"東京都", "東京都港区", 2},   {"東京都港区", "東京都", 2},
-      {"東京都港区", "東京府", 2},       {"東京都", "", 2},             {"", "", 1},
-      {"", "大阪", 2},                  {"\x82\xA0", "\x82\xA1", 2},   // one byte differs
+      {"東京都港区", "東京都港区", 1},
+      {"東京都", "東京都港区", 2},
+      {"東京都港区", "東京都", 2},
+      {"東京都港区", "東京府", 2},
+      {"東京都", "", 2},
+      {"", "", 1},
+      {"", "大阪", 2},
+      {"\x82\xA0", "\x82\xA1", 2},  // one byte differs
   };
   for (const Case& c : cases) {
     CEditText e;
@@ -402,8 +407,11 @@ TEST(CEditText, NumeralsBeforeUnitWords) {
       // (The examples of the whole normalisation are in normalize_test.)
       {"西三条四丁目五番六号", "西３条４丁目５番６号"},
       {"十二ノ三", "１２ノ３"},  // ノ is a unit word (before any kana conversion)
-      {"二区二区", "２区２区"}, {"〇一丁目", "１丁目"}, {"三丁目三丁目三", "３丁目３丁目３"},
-      {"２丁目", "２丁目"}, {"", ""},
+      {"二区二区", "２区２区"},
+      {"〇一丁目", "１丁目"},
+      {"三丁目三丁目三", "３丁目３丁目３"},
+      {"２丁目", "２丁目"},
+      {"", ""},
   };
   for (const Case& c : cases) {
     CEditText e;

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "common/message.h"
+#include "matching/data_folder_cache.h"
 #include "plat/file_stamp.h"
 #include "support/test_util.h"
-#include "matching/data_folder_cache.h"
 #include "tabledb/data_source.h"
 #include "tabledb/table_database.h"
 
@@ -154,8 +154,10 @@ TEST(FolderDictionaries, ReusedWhileUnchangedAndReloadedAfterAChange) {
   std::string unify(32, '\0'), replace(32, '\0');
   unify.replace(0, 7, "TVXBT_T");
   replace.replace(0, 7, "TVXBT_O");
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), unify));
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字置換.BIN")), replace));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), unify));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字置換.BIN")), replace));
   FolderDictionaries* first = nullptr;
   {
     CDictionaryLease lease;

@@ -57,9 +57,17 @@ TEST(CheckSearchTextKind, EachKindAcceptsItsOwnCharactersAndDigits) {
     const char* text;
     int fits;
   } cases[] = {
-      {0, "abc東京", 1}, {1, "ｱｲ１", 1}, {2, "とうきょう１２", 1}, {2, "トウキョウ", 0},
-      {2, "とうきょう1", 0}, {3, "トウキョウ１２", 1}, {3, "とうきょう", 0}, {4, "ﾄｳｷｮｳ12", 1},
-      {4, "ﾄｳｷｮｳ１", 0}, {4, "ﾄｳ a", 0}, {2, "", 1},
+      {0, "abc東京", 1},
+      {1, "ｱｲ１", 1},
+      {2, "とうきょう１２", 1},
+      {2, "トウキョウ", 0},
+      {2, "とうきょう1", 0},
+      {3, "トウキョウ１２", 1},
+      {3, "とうきょう", 0},
+      {4, "ﾄｳｷｮｳ12", 1},
+      {4, "ﾄｳｷｮｳ１", 0},
+      {4, "ﾄｳ a", 0},
+      {2, "", 1},
   };
   for (const auto& c : cases) {
     CAdrsContext context;
@@ -182,8 +190,8 @@ TEST(RunAddressMatching, NameInFrontFollowsTheFolderDictionaries) {
     if (sample.addresses[n].first == 26 && before[n][0] == '1' && changed[n] != before[n]) ++lost;
   }
   EXPECT_GE(lost, 10) << "the changed name in front no longer leads to the address";
-  ASSERT_TRUE(dictbuild::WritePairFile(path.c_str(), dictbuild::PairFileForm::kReplacement, pairs,
-                                       &error))
+  ASSERT_TRUE(
+      dictbuild::WritePairFile(path.c_str(), dictbuild::PairFileForm::kReplacement, pairs, &error))
       << error;
   EXPECT_EQ(sample.MatchAll(), before);
 }

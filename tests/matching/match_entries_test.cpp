@@ -122,7 +122,8 @@ TEST(MatchAddressCore, BasicDatasetAndBlankTextMatchNothing) {
     const char* quoted;  // the text after the removals of 大字 and 字
   } cases[] = {
       {"東京都千代田区丸の内一丁目", "VRG_BASIC", "東京都千代田区丸の内一丁目"},
-      {"大字字名大字", "VRG_BASIC", "名"}, {"   ", "VRG_EXTEND", "   "},
+      {"大字字名大字", "VRG_BASIC", "名"},
+      {"   ", "VRG_EXTEND", "   "},
   };
   for (const auto& c : cases) {
     char text[64];
@@ -161,8 +162,10 @@ TEST(PrepareContextForDataset, IndexKindEstimationFlagAndSwitches) {
     const char* dataset;
     int32_t kind, switches;
   } cases[] = {
-      {folder, "VRG_BASIC", 2, 0}, {folder.substr(0, folder.size() - 1), "VRG_EXTEND", 2, 1},
-      {sample::Folder(1), "", 1, 1}, {"", nullptr, 0, 1},
+      {folder, "VRG_BASIC", 2, 0},
+      {folder.substr(0, folder.size() - 1), "VRG_EXTEND", 2, 1},
+      {sample::Folder(1), "", 1, 1},
+      {"", nullptr, 0, 1},
   };
   for (const auto& c : cases) {
     CAdrsContext context;

@@ -18,8 +18,8 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "common/sjis_text.h"
-#include "matching/match_entries.h"
 #include "matching/datum_converter.h"
+#include "matching/match_entries.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "tools/sampledata/description.h"
@@ -266,8 +266,8 @@ std::string CoordinateText(int32_t format, int32_t v) {
   const struct {
     const char* form;
     double unit;
-  } decimal[] = {{"%.0lf", 1}, {"%.1lf", 10}, {"%.3lf", 1000}, {"%.9lf", 3600}, {"%.9lf", 36000},
-                 {"%.9lf", 3600000}};
+  } decimal[] = {{"%.0lf", 1},    {"%.1lf", 10},    {"%.3lf", 1000},
+                 {"%.9lf", 3600}, {"%.9lf", 36000}, {"%.9lf", 3600000}};
   if (format <= 6) {
     std::snprintf(out, sizeof out, decimal[format - 1].form, v / decimal[format - 1].unit);
   } else if (format == 7) {

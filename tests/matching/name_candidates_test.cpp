@@ -13,11 +13,11 @@
 #include "matching/data_folder_cache.h"
 #include "matching/edit_text.h"
 #include "matching/match_entries.h"
+#include "matching/name_compare.h"
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
-#include "matching/name_compare.h"
-#include "sample_folder.h"
 #include "pair_list_fixture.h"
+#include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/dictionaries.h"
 #include "tools/sampledata/corpus.h"
@@ -44,34 +44,34 @@ TEST(NameTable, KeepsEveryRowTheComparisonTakes) {
   CRecordList extra;
   FillList(extra, {{"け", "が"}, {"ヶ", "が"}, {"旧", ""}});
   const std::vector<std::string> names = {
-      "丸の内", "大手町", "五番町", "５番町", "旧町", "", "ab", "霞が関", "霞け関", "けやき台",
-      "ヶ丘", "が丘", "二十三", "山田", "山", "ｶﾞ", "山口", "東五", "東京"};
+      "丸の内", "大手町", "五番町", "５番町", "旧町", "",   "ab",   "霞が関", "霞け関", "けやき台",
+      "ヶ丘",   "が丘",   "二十三", "山田",   "山",   "ｶﾞ", "山口", "東五",   "東京"};
   const std::vector<std::string> texts = {
-      "丸の内一丁目", "大手町", "５番町１", "五番町", "町２", "霞け関３", "霞が関", "が丘",
-      "ヶ丘", "けやき台", "二十三番", "２３番", "山田町", "", "abc", "ｶﾞ丁目", "旧町", "山", "東５丁目",
-      "東京都", "東"};
+      "丸の内一丁目", "大手町", "５番町１", "五番町",   "町２",     "霞け関３", "霞が関",
+      "が丘",         "ヶ丘",   "けやき台", "二十三番", "２３番",   "山田町",   "",
+      "abc",          "ｶﾞ丁目", "旧町",     "山",       "東５丁目", "東京都",   "東"};
   int taken = 0;
   for (const bool withSecond : {false, true}) {
-  NameTable table;
-  for (std::size_t n = 0; n < names.size(); ++n)
-    table.AddName(static_cast<uint16_t>(n + 1), names[n].c_str(), &extra, true, true, withSecond);
-  table.Finish();
-  for (const std::string& text : texts) {
-    NameQuery query;
-    query.AddText(text.c_str(), &extra);
-    const std::vector<uint16_t> rows = Rows(table, query, static_cast<uint16_t>(names.size()));
-    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
-    for (std::size_t n = 0; n < names.size(); ++n) {
-      int consumed = 0;
-      if (!ComparePrefixTolerant(text.c_str(), names[n].c_str(), &extra, &consumed)) continue;
-      ++taken;
-      EXPECT_NE(std::find(rows.begin(), rows.end(), n + 1), rows.end())
-          << Show(names[n].c_str()) << " left out for " << Show(text.c_str());
+    NameTable table;
+    for (std::size_t n = 0; n < names.size(); ++n)
+      table.AddName(static_cast<uint16_t>(n + 1), names[n].c_str(), &extra, true, true, withSecond);
+    table.Finish();
+    for (const std::string& text : texts) {
+      NameQuery query;
+      query.AddText(text.c_str(), &extra);
+      const std::vector<uint16_t> rows = Rows(table, query, static_cast<uint16_t>(names.size()));
+      EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
+      for (std::size_t n = 0; n < names.size(); ++n) {
+        int consumed = 0;
+        if (!ComparePrefixTolerant(text.c_str(), names[n].c_str(), &extra, &consumed)) continue;
+        ++taken;
+        EXPECT_NE(std::find(rows.begin(), rows.end(), n + 1), rows.end())
+            << Show(names[n].c_str()) << " left out for " << Show(text.c_str());
+      }
+      if (!query.everything) {
+        EXPECT_LT(rows.size(), names.size()) << "no row left out for " << Show(text.c_str());
+      }
     }
-    if (!query.everything) {
-      EXPECT_LT(rows.size(), names.size()) << "no row left out for " << Show(text.c_str());
-    }
-  }
   }
   EXPECT_GT(taken, 20);
   extra.Free();
@@ -180,9 +180,8 @@ TEST(NameCandidates, TablesMatchLikeThePlainScanOverTheSample) {
 TEST(NameCandidates, TablesMatchLikeThePlainScanOverANationalShape) {
   sampledata::Description sample;
   char msg[kMessageSize] = "";
-  ASSERT_EQ(sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample,
-                                        msg),
-            1)
+  ASSERT_EQ(
+      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
       << Show(msg);
   sampledata::NationalOptions options;
   options.seed = 7;
@@ -235,8 +234,8 @@ TEST(NameCandidates, InputNormalisesAloneAsAfterEveryPrefectureName) {
   std::vector<std::string> texts;
   const std::vector<std::string> all = ComparisonTexts();
   for (std::size_t n = 0; n < all.size(); n += 8) texts.push_back(all[n]);
-  for (const char* odd : {"ｶﾞｰﾃﾞﾝ１丁目", "三条通", "一二三", "十", "－１", "地割１", "ノ３", "ヶ丘",
-                          "ぁ", "条", "二〇〇〇番", "千代田区"})
+  for (const char* odd : {"ｶﾞｰﾃﾞﾝ１丁目", "三条通", "一二三", "十", "－１", "地割１", "ノ３",
+                          "ヶ丘", "ぁ", "条", "二〇〇〇番", "千代田区"})
     texts.push_back(odd);
   int compared = 0;
   for (const std::string& text : texts) {

@@ -24,7 +24,7 @@ struct Case {
 };
 
 void RunCases(const std::vector<Case>& cases, CCharDictionary* dict, const CRecordList* list,
-         const CRecordList* extra) {
+              const CRecordList* extra) {
   for (const Case& c : cases) {
     int flag = -1;
     EXPECT_EQ(CompareNameVariantsKanji(c.input, c.tableName, dict, list, c.direction, extra, &flag),
@@ -121,9 +121,9 @@ TEST(CompareNameVariantsKanji, ReplacementOutsideTheMatchLeavesTheCountAlone) {
   CRecordList list;
   FillList(list, {{"１０００", "千"}});
   int flag = 0;
-  EXPECT_EQ(CompareNameVariantsKanji("山田字川口１０００", "山田川口", nullptr, &list, 0, nullptr,
-                                     &flag),
-            10);
+  EXPECT_EQ(
+      CompareNameVariantsKanji("山田字川口１０００", "山田川口", nullptr, &list, 0, nullptr, &flag),
+      10);
   EXPECT_EQ(flag, 1);
   // Inside the match the count covers the replaced (here: removed) text.
   CRecordList inside;
@@ -139,11 +139,13 @@ TEST(CompareNameVariantsKanji, NumeralsNormalisedWhenTheInputHoldsZeros) {
   std::strcpy(r.replacement, "高");
   ASSERT_EQ(dict.Add(&r), 1);
   int flag = -1;
-  EXPECT_EQ(CompareNameVariantsKanji("高田１００番", "髙田１００", &dict, nullptr, 0, nullptr, &flag),
-            10);
+  EXPECT_EQ(
+      CompareNameVariantsKanji("高田１００番", "髙田１００", &dict, nullptr, 0, nullptr, &flag),
+      10);
   EXPECT_EQ(flag, 0);
   // Without zeros in the input the step is not taken.
-  EXPECT_EQ(CompareNameVariantsKanji("高田１２番", "髙田１２", &dict, nullptr, 0, nullptr, &flag), 0);
+  EXPECT_EQ(CompareNameVariantsKanji("高田１２番", "髙田１２", &dict, nullptr, 0, nullptr, &flag),
+            0);
 }
 
 TEST(CompareNameVariantsKana, PrefixWords) {
@@ -152,14 +154,19 @@ TEST(CompareNameVariantsKana, PrefixWords) {
     const char* name;
     int consumed, flag;
   } cases[] = {
-      {"やまだかわぐち", "やまだ", 6, 0}, {"やまだあざかわぐち", "やまだかわぐち", 18, 1},
-      {"やまだかわぐち", "やまだあざかわぐち", 14, 1}, {"やまだおおあざかわ", "やまだかわ", 18, 1},
-      {"やまだかわ１", "やまだおおあざかわ", 10, 1}, {"やまだ", "おおあざやまだ", 0, 1},
-      {"おおあざやまだ", "やまだ", 0, 1}, {"かわぐち", "やまだ", 0, 1},
+      {"やまだかわぐち", "やまだ", 6, 0},
+      {"やまだあざかわぐち", "やまだかわぐち", 18, 1},
+      {"やまだかわぐち", "やまだあざかわぐち", 14, 1},
+      {"やまだおおあざかわ", "やまだかわ", 18, 1},
+      {"やまだかわ１", "やまだおおあざかわ", 10, 1},
+      {"やまだ", "おおあざやまだ", 0, 1},
+      {"おおあざやまだ", "やまだ", 0, 1},
+      {"かわぐち", "やまだ", 0, 1},
   };
   for (const KanaCase& c : cases) {
     int flag = -1;
-    EXPECT_EQ(CompareNameVariantsKana(c.input, c.name, nullptr, nullptr, nullptr, &flag), c.consumed)
+    EXPECT_EQ(CompareNameVariantsKana(c.input, c.name, nullptr, nullptr, nullptr, &flag),
+              c.consumed)
         << Show(c.name) << " against " << Show(c.input);
     EXPECT_EQ(flag, c.flag) << Show(c.name);
     EXPECT_EQ(CompareNameVariants(c.input, c.name, nullptr, nullptr, 1, 1, nullptr, &flag),
@@ -174,11 +181,17 @@ TEST(ComparePrefixTolerant, NumeralsAndExtraPairs) {
     int result, consumed;
   } cases[] = {
       {"東京都", "", 1, 0},  // an empty name matches with nothing consumed
-      {"", "", 1, 0}, {"５番町１", "五番町", 1, 6}, {"２３番", "二十三", 1, 4},
-      {"二十三番", "２３", 1, 6}, {"５０番", "五", 0, 0}, {"五番", "五", 1, 2},
-      {"１二番", "１２", 1, 4},  // run by run: １ = １, 二 = ２
+      {"", "", 1, 0},
+      {"５番町１", "五番町", 1, 6},
+      {"２３番", "二十三", 1, 4},
+      {"二十三番", "２３", 1, 6},
+      {"５０番", "五", 0, 0},
+      {"五番", "五", 1, 2},
+      {"１二番", "１２", 1, 4},        // run by run: １ = １, 二 = ２
       {"十万", "１０００００", 0, 0},  // 十万 does not read
-      {"ab", "ab", 1, 2}, {"abc", "aBc", 0, 0}, {"山", "山田", 0, 0},
+      {"ab", "ab", 1, 2},
+      {"abc", "aBc", 0, 0},
+      {"山", "山田", 0, 0},
   };
   for (const PrefixCase& c : cases) {
     int consumed = -1;
@@ -238,10 +251,18 @@ TEST(DropConnectingKana, BetweenTwoKanjiOnly) {
     const char* name;
     const char* out;  // null: nothing dropped
   } cases[] = {
-      {"一の瀬", "一瀬"},     {"三つ木", "三木"},     {"一け瀬", "一瀬"},
-      {"一の", nullptr},      {"の瀬", nullptr},       {"あのう", nullptr},
-      {"一ノ瀬", nullptr},    {"一の瀬の木", "一瀬の木"}, {"一のあ", nullptr},
-      {"一の瀬つ木", "一瀬つ木"}, {"あの瀬一つ木", "あの瀬一木"}, {"", nullptr},
+      {"一の瀬", "一瀬"},
+      {"三つ木", "三木"},
+      {"一け瀬", "一瀬"},
+      {"一の", nullptr},
+      {"の瀬", nullptr},
+      {"あのう", nullptr},
+      {"一ノ瀬", nullptr},
+      {"一の瀬の木", "一瀬の木"},
+      {"一のあ", nullptr},
+      {"一の瀬つ木", "一瀬つ木"},
+      {"あの瀬一つ木", "あの瀬一木"},
+      {"", nullptr},
   };
   for (const DropCase& c : cases) {
     char out[64] = "untouched";
@@ -255,10 +276,10 @@ TEST(ExtendOverDirectionWord, Table) {
     const char* text;
     int n, result;
   } cases[] = {
-      {"三条上る", 6, 8},    {"三条上がる", 6, 10}, {"三条下る", 6, 8},  {"三条通り", 6, 8},
-      {"三条通る", 6, 6},    {"西入る", 4, 6},      {"東入る", 4, 6},    {"三条西入る", 8, 10},
-      {"三条上", 6, 6},      {"上る", 1, 1},        {"上る", 0, 0},      {"ソ上る", 4, 6},
-      {"a上る", 3, 5},       {"西入る", 2, 2},      {"三条上る", 4, 4},  {"三条上る", 9, 9},
+      {"三条上る", 6, 8}, {"三条上がる", 6, 10}, {"三条下る", 6, 8}, {"三条通り", 6, 8},
+      {"三条通る", 6, 6}, {"西入る", 4, 6},      {"東入る", 4, 6},   {"三条西入る", 8, 10},
+      {"三条上", 6, 6},   {"上る", 1, 1},        {"上る", 0, 0},     {"ソ上る", 4, 6},
+      {"a上る", 3, 5},    {"西入る", 2, 2},      {"三条上る", 4, 4}, {"三条上る", 9, 9},
   };
   for (const ExtendCase& c : cases)
     EXPECT_EQ(ExtendOverDirectionWord(c.text, c.n), c.result) << Show(c.text) << " " << c.n;
@@ -282,9 +303,9 @@ TEST(CompareNameVariantsKanji, LongTextsAreComparedWithoutOverrun) {
                                      nullptr, &flag),
             0);
   std::string same = longName + "町";
-  EXPECT_EQ(CompareNameVariantsKanji(same.c_str(), longName.c_str(), nullptr, nullptr, 1, nullptr,
-                                     &flag),
-            600);
+  EXPECT_EQ(
+      CompareNameVariantsKanji(same.c_str(), longName.c_str(), nullptr, nullptr, 1, nullptr, &flag),
+      600);
   CRecordList list;
   FillList(list, {{"山", "川"}});
   EXPECT_EQ(CompareNameVariantsKanji(same.c_str(), (longName + "々").c_str(), nullptr, &list, 1,

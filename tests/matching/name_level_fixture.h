@@ -16,13 +16,13 @@
 
 #include "common/message.h"
 #include "common/record_stack.h"
+#include "matching/adrs_engine.h"
+#include "matching/dictionary_loaders.h"
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/change_history.h"
-#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/table_database.h"
 #include "tabledb/tc_access.h"
@@ -114,8 +114,8 @@ class DataSet {
     const std::string normalised = text.GetText();
     char msg[kMessageSize] = "";
     out.parent = -7;  // left as passed when nothing matched
-    out.result = engine_.MatchAddress(&text, &out.level, &out.parent, &out.entry, msg,
-                                      input.c_str());
+    out.result =
+        engine_.MatchAddress(&text, &out.level, &out.parent, &out.entry, msg, input.c_str());
     out.rest = engine_.GetUnmatchedText();
     out.message = msg;
     // The matcher gives the edit text back as it came.
@@ -241,10 +241,11 @@ inline bool WriteHandMadeDataSet(const std::string& folder, int prefecture,
         if (record == 0) return false;
         for (const auto& [field, value] : row) {
           if (leaveOut == std::string(t.table) + "/" + field) continue;
-          const int ok = IsIntField(field)
-                             ? db.SetInt(record, t.table, field.c_str(), std::atoi(value.c_str()))
-                             : (value.empty() ? 1 : db.SetString(record, t.table, field.c_str(),
-                                                                 value.c_str()));
+          const int ok =
+              IsIntField(field)
+                  ? db.SetInt(record, t.table, field.c_str(), std::atoi(value.c_str()))
+                  : (value.empty() ? 1
+                                   : db.SetString(record, t.table, field.c_str(), value.c_str()));
           if (!ok) return false;
         }
       }

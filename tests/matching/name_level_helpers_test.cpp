@@ -2,11 +2,11 @@
 
 #include <string>
 
+#include "matching/adrs_engine.h"
 #include "matching/edit_text.h"
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
 #include "support/test_util.h"
-#include "matching/adrs_engine.h"
 
 namespace {
 
@@ -24,11 +24,11 @@ TEST(NumeralKindAt, DigitsKanjiNumeralsAndOthers) {
 }
 
 TEST(NumberGoesOnPastName, SameKindOnBothSidesOnly) {
-  EXPECT_EQ(NumberGoesOnPastName("２", "北１"), 1);     // "１" is the head of "１２"
+  EXPECT_EQ(NumberGoesOnPastName("２", "北１"), 1);  // "１" is the head of "１２"
   EXPECT_EQ(NumberGoesOnPastName("二", "北一"), 1);
-  EXPECT_EQ(NumberGoesOnPastName("２", "北一"), 0);     // other kinds
-  EXPECT_EQ(NumberGoesOnPastName("－２", "北１"), 0);   // a hyphen stops the number
-  EXPECT_EQ(NumberGoesOnPastName("２", "大手町"), 0);   // the name ends in no numeral
+  EXPECT_EQ(NumberGoesOnPastName("２", "北一"), 0);    // other kinds
+  EXPECT_EQ(NumberGoesOnPastName("－２", "北１"), 0);  // a hyphen stops the number
+  EXPECT_EQ(NumberGoesOnPastName("２", "大手町"), 0);  // the name ends in no numeral
   EXPECT_EQ(NumberGoesOnPastName("", "北１"), 0);
   EXPECT_EQ(NumberGoesOnPastName("２", ""), 0);
 }
@@ -38,8 +38,10 @@ TEST(ExpandRepeatMarks, SingleDoubleAndLeadingMarks) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"代々木", "代代木"}, {"佐々木町", "佐佐木町"}, {"部分々々", "部分部分"},
-      {"々木", "々木"},    // nothing before the mark
+      {"代々木", "代代木"},
+      {"佐々木町", "佐佐木町"},
+      {"部分々々", "部分部分"},
+      {"々木", "々木"},      // nothing before the mark
       {"代々々", "代代代"},  // 々々 after one character: two single marks
       {"A々", "AA"},
       {"", ""},
@@ -124,7 +126,7 @@ TEST(SkipSeparator, OnlyBeforeTheEndOrANumeral) {
     const char* text;
     int kana, removed;
   } cases[] = {
-      {"－５", 0, 2}, {"の３", 0, 2}, {"－", 0, 2},     {"の森", 0, 0},
+      {"－５", 0, 2}, {"の３", 0, 2}, {"－", 0, 2},   {"の森", 0, 0},
       {"５", 0, 0},   {"－５", 1, 2}, {"の３", 1, 0}, {"ノ３", 0, 2},
   };
   for (const Case& c : cases) {

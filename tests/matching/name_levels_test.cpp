@@ -24,8 +24,11 @@ Row Prefecture(const char* code, const char* name, const char* kana) {
 }
 
 Row City(const char* code, const char* county, const char* name, const char* kana) {
-  return {{"行政JISコード", code}, {"正規郡名", county}, {"正規市区町村名", name},
-          {"正規かな読み市区町村名", kana}, {"状態フラグ", "0"}};
+  return {{"行政JISコード", code},
+          {"正規郡名", county},
+          {"正規市区町村名", name},
+          {"正規かな読み市区町村名", kana},
+          {"状態フラグ", "0"}};
 }
 
 // An oaza row (chome empty) or an aza/chome row; written and normalised
@@ -50,7 +53,7 @@ std::vector<TableRows> Tables(std::vector<Row> prefectures) {
            Oaza("13502001000", "北一", "北１"),  // ends in a numeral, no chome
            Oaza("13502002000", "北三条", "北３条"),
            Oaza("13502002005", "北三条", "北３条", "五丁目", "５丁目", "0"),
-           Oaza("13502003000", "上十の町", "上十の町"),  // a number inside the name
+           Oaza("13502003000", "上十の町", "上十の町"),          // a number inside the name
            Oaza("13502004000", "大字なし地区", "大字なし地区"),  // placeholder beginning with 大字
            Oaza("13502004001", "大字なし地区", "大字なし地区", "一丁目", "１丁目", "0"),
            Oaza("13503001000", "本郷", "本郷"),
@@ -62,8 +65,8 @@ class HandMadeMatch : public ::testing::Test {
  protected:
   // Writes the data set (with a field left out when asked) and opens it.
   void Build(std::vector<Row> prefectures, const std::string& leaveOut = std::string()) {
-    ASSERT_TRUE(matchtest::WriteHandMadeDataSet(Folder(), 13, Tables(std::move(prefectures)),
-                                                leaveOut));
+    ASSERT_TRUE(
+        matchtest::WriteHandMadeDataSet(Folder(), 13, Tables(std::move(prefectures)), leaveOut));
     set_ = std::make_unique<DataSet>();
     ASSERT_TRUE(set_->Open(Folder(), 13, 1));
   }
@@ -130,9 +133,10 @@ TEST_F(HandMadeMatch, PrefecturesSharingAHeadFirstInEntryOrderWins) {
   Expect("東京北市", 1, "14", "北市");
   // The other entry order: 東京 comes first and is a prefix of 東京都.
   testutil::TempDir other;
-  ASSERT_TRUE(matchtest::WriteHandMadeDataSet(
-      other.path() + "\\", 13,
-      Tables({Prefecture("14", "東京", "とうきよう"), Prefecture("13", "東京都", "とうきようと")})));
+  ASSERT_TRUE(
+      matchtest::WriteHandMadeDataSet(other.path() + "\\", 13,
+                                      Tables({Prefecture("14", "東京", "とうきよう"),
+                                              Prefecture("13", "東京都", "とうきようと")})));
   DataSet reversed;
   ASSERT_TRUE(reversed.Open(other.path() + "\\", 13, 1));
   const Outcome o = reversed.Match("東京都北市", Options(), nullptr, nullptr, nullptr);

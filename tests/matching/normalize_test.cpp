@@ -43,13 +43,21 @@ Dictionaries& Common() {
   static Dictionaries d(
       {
           {"髙", "高"},
-          {"\xFA\xB1", "崎"},   // 﨑
-          {"ゐ", "イ"},         // gives katakana: converted again
-          {"ゑ", "ぇ"},         // gives small kana: enlarged again
-          {"ヶ", "ケ"}, {"―", "－"}, {"ー", "－"}, {"之", "の"}, {"齋", "斎"},
+          {"\xFA\xB1", "崎"},  // 﨑
+          {"ゐ", "イ"},        // gives katakana: converted again
+          {"ゑ", "ぇ"},        // gives small kana: enlarged again
+          {"ヶ", "ケ"},
+          {"―", "－"},
+          {"ー", "－"},
+          {"之", "の"},
+          {"齋", "斎"},
       },
       {
-          {"大字", ""}, {"丁目", "－"}, {"－－", "－"}, {"番地", "－"}, {"１０００", "千"},
+          {"大字", ""},
+          {"丁目", "－"},
+          {"－－", "－"},
+          {"番地", "－"},
+          {"１０００", "千"},
       });
   return d;
 }
@@ -76,16 +84,28 @@ struct Example {
 void CheckBothPaths(const std::vector<Example>& examples, const CRecordList* list,
                     CCharDictionary* dict) {
   for (const Example& x : examples) {
-    EXPECT_EQ(Plain(x.in, list, dict), x.out) << Show(x.in) << " -> " << Show(Plain(x.in, list, dict));
-    EXPECT_EQ(Edited(x.in, list, dict), x.out) << Show(x.in) << " -> " << Show(Edited(x.in, list, dict));
+    EXPECT_EQ(Plain(x.in, list, dict), x.out)
+        << Show(x.in) << " -> " << Show(Plain(x.in, list, dict));
+    EXPECT_EQ(Edited(x.in, list, dict), x.out)
+        << Show(x.in) << " -> " << Show(Edited(x.in, list, dict));
   }
 }
 
 TEST(NormalizeSearchText, NumeralsBeforeUnitWords) {
-  CheckBothPaths({{"", ""}, {"三丁目", "３丁目"}, {"２丁目", "２丁目"}, {"１二丁目", "１二丁目"},
-                  {"十五番地", "１５番地"}, {"四条", "４条"}, {"二十三", "２３"}, {"十万番", "十万番"},
-                  {"12番", "１２番"}, {"丁目", "丁目"}, {"北十二条西四丁目", "北１２条西４丁目"},
-                  {"一地割", "１地割"}, {"千代田区", "千代田区"}, {"五－3", "５－３"}},
+  CheckBothPaths({{"", ""},
+                  {"三丁目", "３丁目"},
+                  {"２丁目", "２丁目"},
+                  {"１二丁目", "１二丁目"},
+                  {"十五番地", "１５番地"},
+                  {"四条", "４条"},
+                  {"二十三", "２３"},
+                  {"十万番", "十万番"},
+                  {"12番", "１２番"},
+                  {"丁目", "丁目"},
+                  {"北十二条西四丁目", "北１２条西４丁目"},
+                  {"一地割", "１地割"},
+                  {"千代田区", "千代田区"},
+                  {"五－3", "５－３"}},
                  nullptr, nullptr);
 }
 
@@ -107,14 +127,22 @@ TEST(NormalizeSearchText, HyphenForms) {
 }
 
 TEST(NormalizeSearchText, KanaForms) {
-  CheckBothPaths({{"カスミガセキ", "かすみがせき"}, {"ｶﾞ", "が"}, {"ｶｽﾐｶﾞｾｷ", "かすみがせき"},
-                  {"チョウメ", "ちようめ"}, {"ヴヵヶ", "ヴヵヶ"}, {"霞ヶ関", "霞ヶ関"},
-                  {"霞ケ関", "霞け関"}, {"ｧｨ", "あい"}},
+  CheckBothPaths({{"カスミガセキ", "かすみがせき"},
+                  {"ｶﾞ", "が"},
+                  {"ｶｽﾐｶﾞｾｷ", "かすみがせき"},
+                  {"チョウメ", "ちようめ"},
+                  {"ヴヵヶ", "ヴヵヶ"},
+                  {"霞ヶ関", "霞ヶ関"},
+                  {"霞ケ関", "霞け関"},
+                  {"ｧｨ", "あい"}},
                  nullptr, nullptr);
   // The dictionary output goes through the kana steps again.
-  CheckBothPaths(
-      {{"霞ヶ関", "霞け関"}, {"ゐ", "い"}, {"ゑ", "え"}, {"髙田馬場", "高田馬場"}, {"宮\xFA\xB1", "宮崎"}},
-      nullptr, &Common().unification);
+  CheckBothPaths({{"霞ヶ関", "霞け関"},
+                  {"ゐ", "い"},
+                  {"ゑ", "え"},
+                  {"髙田馬場", "高田馬場"},
+                  {"宮\xFA\xB1", "宮崎"}},
+                 nullptr, &Common().unification);
 }
 
 TEST(NormalizeSearchText, ReplacementPairsLast) {
@@ -176,17 +204,21 @@ TEST(NormalizeSearchText, RefusesAnOverlongSearchTextCleanly) {
 const std::vector<std::string>& Corpus() {
   // "\x82": a lone lead byte at the end.
   static const std::vector<std::string> corpus = {
-      "", "東京都千代田区霞が関一丁目", "東京都千代田区霞ヶ関１－３－１", "東京都港区芝公園四丁目2-8", "ﾄｳｷｮｳﾄ ﾁﾖﾀﾞｸ", "とうきょうと　ちよだく",
-      "トウキョウト", "大阪府大阪市北区梅田三丁目1番1号", "北海道札幌市中央区北一条西二丁目", "京都府京都市中京区河原町通三条上る下丸屋町",
-      "京都市下京区烏丸通七条下ル東塩小路町", "岩手県盛岡市本宮字小板小瀬一地割", "大字芝三丁目五番地", "髙田馬場二丁目十四番", "宮\xFA\xB1県", "齋藤ビル１Ｆ",
-      "3‐5‐7", "三ー五―七", "１０００番地", "十二ノ三", "一の瀬", "佐々木町", "ｶﾞｯｺｳﾏｴ", "ｳﾞｨﾗ", "ヴィラ・ヵヶ", "ぁぃぅぇぉっゃゅょゎ",
-      "ァィゥェォッャュョヮ", "ABC-123", "abc def", "!\"#$%&'()*+,./:;<=>?@[\\]^_`{|}~", "ｱｲｳｴｵ ﾊﾟﾋﾟﾌﾟ ﾞﾟ",
-      "十万番", "二十三", "百二十三番地の四", "〇一丁目", "１二丁目", "四条通", "西三条四丁目五番六号", "ソ表能十", "ゐゑ", "之ノ之", "千 萬",
-      "第2地割", "９９９９９９９９９９９番", "壱弐参番", "零番", "丁", "－", "‐‐", "a", "ｶ", "\x82", "東京都港区芝公園４丁目２－８ＡＢＣビル",
+      "", "東京都千代田区霞が関一丁目", "東京都千代田区霞ヶ関１－３－１",
+      "東京都港区芝公園四丁目2-8", "ﾄｳｷｮｳﾄ ﾁﾖﾀﾞｸ", "とうきょうと　ちよだく", "トウキョウト",
+      "大阪府大阪市北区梅田三丁目1番1号", "北海道札幌市中央区北一条西二丁目",
+      "京都府京都市中京区河原町通三条上る下丸屋町", "京都市下京区烏丸通七条下ル東塩小路町",
+      "岩手県盛岡市本宮字小板小瀬一地割", "大字芝三丁目五番地", "髙田馬場二丁目十四番",
+      "宮\xFA\xB1県", "齋藤ビル１Ｆ", "3‐5‐7", "三ー五―七", "１０００番地", "十二ノ三", "一の瀬",
+      "佐々木町", "ｶﾞｯｺｳﾏｴ", "ｳﾞｨﾗ", "ヴィラ・ヵヶ", "ぁぃぅぇぉっゃゅょゎ", "ァィゥェォッャュョヮ",
+      "ABC-123", "abc def", "!\"#$%&'()*+,./:;<=>?@[\\]^_`{|}~", "ｱｲｳｴｵ ﾊﾟﾋﾟﾌﾟ ﾞﾟ", "十万番",
+      "二十三", "百二十三番地の四", "〇一丁目", "１二丁目", "四条通", "西三条四丁目五番六号",
+      "ソ表能十", "ゐゑ", "之ノ之", "千 萬", "第2地割", "９９９９９９９９９９９番", "壱弐参番",
+      "零番", "丁", "－", "‐‐", "a", "ｶ", "\x82", "東京都港区芝公園４丁目２－８ＡＢＣビル",
       // Full-width digit runs: leading zeros, a lone zero, past 32 bits.
-      "０１番地", "００７号０", "０", "１２３４５６７８９０番", "２１４７４８３６４８番２１４７４８３６４７",
-      "１０２０３０４０５０６０７０８０番", "十億番", "一〇〇番地の０２", "１二三番４５六"
-  };
+      "０１番地", "００７号０", "０", "１２３４５６７８９０番",
+      "２１４７４８３６４８番２１４７４８３６４７", "１０２０３０４０５０６０７０８０番", "十億番",
+      "一〇〇番地の０２", "１二三番４５六"};
   return corpus;
 }
 
@@ -200,8 +232,10 @@ TEST(NormalizeEditText, GivesTheSameBytesAsTheTextPath) {
     const CRecordList* list;
     CCharDictionary* dict;
   } settings[] = {
-      {"none", nullptr, nullptr}, {"dictionary", nullptr, &d.unification},
-      {"empty dictionary", nullptr, &empty}, {"both", &d.replacements, &d.unification},
+      {"none", nullptr, nullptr},
+      {"dictionary", nullptr, &d.unification},
+      {"empty dictionary", nullptr, &empty},
+      {"both", &d.replacements, &d.unification},
       {"list only", &d.replacements, nullptr},
   };
   for (const Setting& s : settings) {
@@ -291,7 +325,11 @@ TEST(ApplyReplacementPairs, EveryPairInListOrder) {
 TEST(ApplyReplacementPairs, BothPathsAgreeOnPairsThatMayNotMatch) {
   // A pair made by an earlier one, a search ending in a lead byte alone, a
   // search found only across two characters, and one not found at all.
-  Dictionaries d({}, {{"東", "あい"}, {"いう", "U"}, {"\x82", "L"}, {"\xA0\x82", "Q"}, {"ない", "N"},
+  Dictionaries d({}, {{"東", "あい"},
+                      {"いう", "U"},
+                      {"\x82", "L"},
+                      {"\xA0\x82", "Q"},
+                      {"ない", "N"},
                       {"U東", "V"}});
   for (const char* in : {"東う", "東東う", "\x82\xA0\x82\xA2", "あ\x82", "いう東", ""}) {
     char text[64];
@@ -309,8 +347,12 @@ TEST(NormalizeSearchWords, WordByWord) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"千 萬 二丁目", "千 万 ２丁目"}, {"  千代田   ｶﾞ ", "千代田 が"}, {"萬年町", "万年町"},
-      {"\"港 区\" 芝", "港　区 芝"}, {"", ""}, {"万", "万"},
+      {"千 萬 二丁目", "千 万 ２丁目"},
+      {"  千代田   ｶﾞ ", "千代田 が"},
+      {"萬年町", "万年町"},
+      {"\"港 区\" 芝", "港　区 芝"},
+      {"", ""},
+      {"万", "万"},
   };
   for (const Case& c : cases) {
     char text[128];
@@ -325,11 +367,12 @@ TEST(EndsWithUniformNumeralRun, Kinds) {
     const char* text;
     int result;
   } cases[] = {
-      {"", 0},        {"三", 1},        {"二十三", 1},  {"１２", 1},   {"１二", 0},
-      {"二１", 0},    {"丁目", 0},      {"芝三", 1},    {"芝１２", 1}, {"12", 0},
-      {"三丁", 0},    {"〇一", 1},      {"\x82", 0},    {"ソ", 0},     {"表１", 1},
+      {"", 0},     {"三", 1},   {"二十三", 1}, {"１２", 1},   {"１二", 0},
+      {"二１", 0}, {"丁目", 0}, {"芝三", 1},   {"芝１２", 1}, {"12", 0},
+      {"三丁", 0}, {"〇一", 1}, {"\x82", 0},   {"ソ", 0},     {"表１", 1},
   };
-  for (const Case& c : cases) EXPECT_EQ(EndsWithUniformNumeralRun(c.text), c.result) << Show(c.text);
+  for (const Case& c : cases)
+    EXPECT_EQ(EndsWithUniformNumeralRun(c.text), c.result) << Show(c.text);
 }
 
 // The first n bytes are judged as if the text ended there: a cut through a
@@ -356,10 +399,9 @@ TEST(KanaTextTests, ReadingAndHiragana) {
     const char* text;
     int reading, hiragana;
   } cases[] = {
-      {"", 0, 0},           {"やまだ", 1, 1},    {"やまだ １２", 1, 0},
-      {"やま だ", 1, 1},    {"１２", 1, 0},      {"12", 0, 0},
-      {"12 あ", 1, 0},  {"ヤマダ", 0, 0},    {"やまだ町", 0, 0},
-      {"   ", 0, 0},        {"やまだー", 0, 0},  {"あ\t", 0, 0},
+      {"", 0, 0},         {"やまだ", 1, 1}, {"やまだ １２", 1, 0}, {"やま だ", 1, 1},
+      {"１２", 1, 0},     {"12", 0, 0},     {"12 あ", 1, 0},       {"ヤマダ", 0, 0},
+      {"やまだ町", 0, 0}, {"   ", 0, 0},    {"やまだー", 0, 0},    {"あ\t", 0, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsKanaReadingText(c.text), c.reading) << Show(c.text);
@@ -450,7 +492,8 @@ TEST(SelectApplicableDictionaryEntries, FlagsFollowEachInputAnew) {
                 SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements,
                                                   &d.unification, &input) == 1);
     EXPECT_EQ(flags(), expected) << Show(in);
-    EXPECT_EQ(outDict.GetCount(), static_cast<uint32_t>(std::count(expected.begin(), expected.end(), '0')));
+    EXPECT_EQ(outDict.GetCount(),
+              static_cast<uint32_t>(std::count(expected.begin(), expected.end(), '0')));
   }
 }
 
@@ -464,7 +507,8 @@ TEST(UnifyCharacters, TheFirstOfEqualKeysReplaces) {
       std::vector<std::string> keys;
       for (int i = 0; i < before; ++i) keys.push_back(std::string(1, static_cast<char>('A' + i)));
       for (int i = 0; i < 3; ++i) keys.push_back("か");
-      for (int i = 0; i < after; ++i) keys.push_back("\x88" + std::string(1, static_cast<char>(0x40 + i)));
+      for (int i = 0; i < after; ++i)
+        keys.push_back("\x88" + std::string(1, static_cast<char>(0x40 + i)));
       int run = 0;
       for (const std::string& k : keys) {
         const std::string r = k == "か" ? "き" + std::to_string(run++) : "?";
@@ -503,8 +547,8 @@ TEST(SelectApplicableDictionaryEntries, NarrowedDictionariesNormaliseAsTheFullOn
     ASSERT_EQ(input.Init(in.c_str()), 1);
     CRecordList outList;
     CCharDictionary outDict;
-    ASSERT_EQ(SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements,
-                                                &d.unification, &input),
+    ASSERT_EQ(SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements, &d.unification,
+                                                &input),
               1)
         << Show(in);
     EXPECT_EQ(Edited(in, &outList, &outDict), Edited(in, &d.replacements, &d.unification))
@@ -516,9 +560,9 @@ TEST(SelectApplicableDictionaryEntries, NarrowedDictionariesNormaliseAsTheFullOn
   CEditText none;
   CRecordList outList;
   CCharDictionary outDict;
-  EXPECT_EQ(SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements, &d.unification,
-                                              &none),
-            0);
+  EXPECT_EQ(
+      SelectApplicableDictionaryEntries(&outList, &outDict, &d.replacements, &d.unification, &none),
+      0);
 }
 
 }  // namespace

@@ -23,14 +23,14 @@
 #include <string>
 
 #include "common/message.h"
+#include "matching/adrs_engine.h"
 #include "matching/edit_text.h"
 #include "matching/normalize.h"
 #include "matching/number_text.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
-#include "matching/adrs_engine.h"
-#include "tabledb/table_database.h"
 #include "tabledb/address_dataset.h"
+#include "tabledb/table_database.h"
 #include "tools/tixbuild/address_tree.h"
 
 using testutil::Show;
@@ -75,8 +75,8 @@ class SampleEngine {
         engine_.FindCityByCode(code.substr(0, 5).c_str(), pref.childBase, pref.childCount, &c,
                                msg) &&
         engine_.ReadCityEntry(pref.childBase, c, &city, msg) &&
-        engine_.FindOazaByPlaceCode(code.substr(0, 8).c_str(), city.childBase, city.childCount,
-                                    &o, msg) &&
+        engine_.FindOazaByPlaceCode(code.substr(0, 8).c_str(), city.childBase, city.childCount, &o,
+                                    msg) &&
         engine_.ReadOazaEntry(city.childBase, o, &oaza, msg) &&
         engine_.FindChomeByPlaceCode(code.c_str(), oaza.childBase, oaza.childCount, &h, msg) &&
         engine_.ReadChomeEntry(oaza.childBase, h, &chome, msg);
@@ -156,60 +156,112 @@ const char kHigashimatsubara[] = "13303001A00";
 const BlockCase kBlockCases[] = {
     // TC_Gaiku rows by number.
     {"row", kMarunouchi1, u8"１", 0, 0, {1, 6, kChildBase, 1, 2, u8"", 0}},
-    {"row whose number is its code's", kMarunouchi1, u8"２", 0, 0,
+    {"row whose number is its code's",
+     kMarunouchi1,
+     u8"２",
+     0,
+     0,
      {1, 6, kChildBase, 2, 2, u8"", 0}},
-    {"row with the text after it", kMarunouchi1, u8"１丁", 0, 0,
+    {"row with the text after it",
+     kMarunouchi1,
+     u8"１丁",
+     0,
+     0,
      {1, 6, kChildBase, 1, 2, u8"丁", 0}},
-    {"row with a history lot and 番 号", kMarunouchi1, u8"１番３号", 0, 0,
+    {"row with a history lot and 番 号",
+     kMarunouchi1,
+     u8"１番３号",
+     0,
+     0,
      {1, 8, 3, -1, 4, u8"", 0}},
-    {"row with a history lot and 番地", kMarunouchi1, u8"１番地３", 0, 0,
+    {"row with a history lot and 番地",
+     kMarunouchi1,
+     u8"１番地３",
+     0,
+     0,
      {1, 8, 3, -1, 6, u8"", 0}},
-    {"row with a lot and more text than a trailing word", kMarunouchi1, u8"１番３号室", 0, 0,
+    {"row with a lot and more text than a trailing word",
+     kMarunouchi1,
+     u8"１番３号室",
+     0,
+     0,
      {1, 8, 3, -1, 4, u8"号室", 0}},
-    {"trailing hyphen as written in ASCII", kMarunouchi1, u8"1-3-", 0, 0,
+    {"trailing hyphen as written in ASCII",
+     kMarunouchi1,
+     u8"1-3-",
+     0,
+     0,
      {1, 8, 3, -1, 4, u8"", 0}},
-    {"row with a lot only in the change-code index", kMarunouchi1, u8"１番７", 0, 0,
+    {"row with a lot only in the change-code index",
+     kMarunouchi1,
+     u8"１番７",
+     0,
+     0,
      {1, 8, 1, -2, 4, u8"", 0}},
     {"a kanji numeral before の", kMarunouchi1, u8"一の三", 0, 0, {1, 8, 3, -1, 4, u8"", 0}},
-    {"kanji numerals made digits before units", kMarunouchi1, u8"一番三号", 0, 0,
+    {"kanji numerals made digits before units",
+     kMarunouchi1,
+     u8"一番三号",
+     0,
+     0,
      {1, 8, 3, -1, 4, u8"", 0}},
     // Equal rows: status A (10) wins, a status-3 row gives way.
     {"status A after status 5", kMarunouchi1, u8"３", 0, 0, {1, 6, kChildBase, 4, 2, u8"", 10}},
     {"status 0 after status 3", kMarunouchi1, u8"５", 0, 0, {1, 6, kChildBase, 6, 2, u8"", 0}},
-    {"filter 1 refuses status 3", kMarunouchi1, u8"５", 1, 0,
-     {1, 6, kChildBase, 6, 2, u8"", 0}},
-    {"filter 2 takes status 3 only", kMarunouchi1, u8"５", 2, 0,
-     {1, 6, kChildBase, 5, 2, u8"", 3}},
+    {"filter 1 refuses status 3", kMarunouchi1, u8"５", 1, 0, {1, 6, kChildBase, 6, 2, u8"", 0}},
+    {"filter 2 takes status 3 only", kMarunouchi1, u8"５", 2, 0, {1, 6, kChildBase, 5, 2, u8"", 3}},
     {"filter 2 and no status 3", kMarunouchi1, u8"３", 2, 0, kNoMatch},
     // Only in the change history / only in the change-code index.
     {"block only in the history", kMarunouchi1, u8"４", 0, 0, {1, 6, 7, -1, 2, u8"", 0}},
     {"its lot", kMarunouchi1, u8"４番１", 0, 0, {1, 8, 8, -1, 4, u8"", 0}},
-    {"block only in the change-code index", kMarunouchi1, u8"８", 0, 0,
-     {1, 6, 1, -2, 2, u8"", 0}},
+    {"block only in the change-code index", kMarunouchi1, u8"８", 0, 0, {1, 6, 1, -2, 2, u8"", 0}},
     {"its lot after a hyphen", kMarunouchi1, u8"８－２", 0, 0, {1, 8, 1, -2, 4, u8"", 0}},
-    {"history block with lots in both change sources", kHakonegasaki, u8"２３３５番地１", 0, 0,
+    {"history block with lots in both change sources",
+     kHakonegasaki,
+     u8"２３３５番地１",
+     0,
+     0,
      {1, 8, 14, -1, 12, u8"", 0}},
-    {"history lot in a letter-coded aza", kHigashimatsubara, u8"１０番２", 0, 0,
+    {"history lot in a letter-coded aza",
+     kHigashimatsubara,
+     u8"１０番２",
+     0,
+     0,
      {1, 8, 19, -1, 6, u8"", 0}},
     {"no such block", kMarunouchi1, u8"９", 0, 0, kNoMatch},
     // Lots: an abolished one under the status filter, one by name.
     {"abolished lot", kHakonegasaki, u8"１２番３", 0, 0, {1, 8, 12, -1, 6, u8"", 3}},
-    {"abolished lot refused: the block's record", kHakonegasaki, u8"１２番３", 1, 0,
+    {"abolished lot refused: the block's record",
+     kHakonegasaki,
+     u8"１２番３",
+     1,
+     0,
      {1, 6, 9, -1, 6, u8"３", 0}},
     {"lot by name", kHakonegasaki, u8"１２－甲", 0, 0, {1, 8, 13, -1, 6, u8"", 0}},
     // Blocks by name: a row, the history, the change-code index.
     {"row by name", kGobancho, u8"イ", 0, 0, {1, 6, kChildBase, 3, 2, u8"", 0}},
-    {"row by name with its suffix", kGobancho, u8"イ番地", 0, 0,
-     {1, 6, kChildBase, 3, 6, u8"", 0}},
+    {"row by name with its suffix", kGobancho, u8"イ番地", 0, 0, {1, 6, kChildBase, 3, 6, u8"", 0}},
     {"history block by name", kHakonegasaki, u8"イ", 0, 0, {1, 6, 16, -1, 2, u8"", 0}},
-    {"history block by name with its lot", kHakonegasaki, u8"イ１", 0, 0,
+    {"history block by name with its lot",
+     kHakonegasaki,
+     u8"イ１",
+     0,
+     0,
      {1, 8, 17, -1, 2, u8"", 0}},
     {"change-code block by name", kHigashimatsubara, u8"ロ", 0, 0, {1, 6, 1, -2, 2, u8"", 0}},
-    {"change-code block by name with its lot", kHigashimatsubara, u8"ロ１", 0, 0,
+    {"change-code block by name with its lot",
+     kHigashimatsubara,
+     u8"ロ１",
+     0,
+     0,
      {1, 8, 1, -2, 2, u8"", 0}},
     // Estimated blocks (level 5).
     {"estimate of 5 between 4 and 6", kMarunouchi2, u8"５", 0x10, 0, {1, 5, 1, 0, 2, u8"", 0}},
-    {"estimate of 5 from 4 alone (6 is no 住居表示)", kMarunouchi2, u8"５番地", 0x10, 1,
+    {"estimate of 5 from 4 alone (6 is no 住居表示)",
+     kMarunouchi2,
+     u8"５番地",
+     0x10,
+     1,
      {1, 5, 1, 0, 6, u8"", 0}},
     {"no estimate without the switch", kMarunouchi2, u8"５", 0, 0, kNoMatch},
     {"estimate of 13 between 12 and 14", kGobancho, u8"１３", 0x10, 0, {1, 5, 1, 0, 4, u8"", 0}},
@@ -217,13 +269,29 @@ const BlockCase kBlockCases[] = {
     {"neighbours beyond the distance limit (2)", kOji1, u8"２", 0x10, 0, kNoMatch},
     {"neighbours beyond the distance limit (3)", kOji1, u8"３番", 0x10, 1, kNoMatch},
     // Estimated lots (level 7).
-    {"lot estimate of 3 between 1 and 5", kMarunouchi1, u8"２番３", 0x10, 0,
+    {"lot estimate of 3 between 1 and 5",
+     kMarunouchi1,
+     u8"２番３",
+     0x10,
+     0,
      {1, 7, 1, -1, 4, u8"", 0}},
-    {"lot estimate with the history check", kMarunouchi1, u8"１番４", 0x10, 1,
+    {"lot estimate with the history check",
+     kMarunouchi1,
+     u8"１番４",
+     0x10,
+     1,
      {1, 7, 1, -1, 4, u8"", 0}},
-    {"lot estimate from the change-code index", kMarunouchi1, u8"８番５", 0x10, 0,
+    {"lot estimate from the change-code index",
+     kMarunouchi1,
+     u8"８番５",
+     0x10,
+     0,
      {1, 7, 1, -1, 4, u8"", 0}},
-    {"lot estimate in a letter-coded aza", kHigashimatsubara, u8"１５番３", 0x10, 0,
+    {"lot estimate in a letter-coded aza",
+     kHigashimatsubara,
+     u8"１５番３",
+     0x10,
+     0,
      {1, 7, 1, -1, 6, u8"", 0}},
 };
 
@@ -246,30 +314,86 @@ struct EstimateCase {
 constexpr EstimateNeighbour kNone = {kNeighbourNone, -1, 0, 0, 0};
 
 const EstimateCase kEstimateCases[] = {
-    {"blocks 4 and 6", kMarunouchi2, u8"５", 0, true,
+    {"blocks 4 and 6",
+     kMarunouchi2,
+     u8"５",
+     0,
+     true,
      {kNeighbourBlockRow, 4, 128432783, 503164113, 4},
-     {kNeighbourBlockRow, 5, 128429902, 503159793, 6}, 5},
-    {"block 4 only under the history check", kMarunouchi2, u8"５", 1, true,
-     {kNeighbourBlockRow, 4, 128432783, 503164113, 4}, kNone, 5},
-    {"blocks 12 and 14", kGobancho, u8"１３", 0, true,
+     {kNeighbourBlockRow, 5, 128429902, 503159793, 6},
+     5},
+    {"block 4 only under the history check",
+     kMarunouchi2,
+     u8"５",
+     1,
+     true,
+     {kNeighbourBlockRow, 4, 128432783, 503164113, 4},
+     kNone,
+     5},
+    {"blocks 12 and 14",
+     kGobancho,
+     u8"１３",
+     0,
+     true,
      {kNeighbourBlockRow, 1, 128466988, 503050345, 12},
-     {kNeighbourBlockRow, 2, 128468788, 503054666, 14}, 13},
-    {"history lots 1 and 5", kMarunouchi1, u8"２番３", 0, true,
+     {kNeighbourBlockRow, 2, 128468788, 503054666, 14},
+     13},
+    {"history lots 1 and 5",
+     kMarunouchi1,
+     u8"２番３",
+     0,
+     true,
      {kNeighbourChangeRecord, 5, 128449705, 503157633, 1},
-     {kNeighbourChangeRecord, 6, 128448264, 503159434, 5}, 3},
-    {"history lots 3 and 5", kMarunouchi1, u8"１番４", 0, true,
+     {kNeighbourChangeRecord, 6, 128448264, 503159434, 5},
+     3},
+    {"history lots 3 and 5",
+     kMarunouchi1,
+     u8"１番４",
+     0,
+     true,
      {kNeighbourChangeRecord, 3, 128451865, 503164114, 3},
-     {kNeighbourChangeRecord, 4, 128451145, 503165194, 5}, 4},
-    {"history lot 5 only (digit 1) under the check", kMarunouchi1, u8"１番４", 1, true, kNone,
-     {kNeighbourChangeRecord, 4, 128451145, 503165194, 5}, 4},
-    {"change-code lot 2 of block 8", kMarunouchi1, u8"８番５", 0, true,
-     {kNeighbourCodeIndexLot, 2, 128438543, 503165194, 2}, kNone, 5},
-    {"change-code lot 2 (digit 0) without the check", kHigashimatsubara, u8"１５番３", 0, true,
-     {kNeighbourCodeIndexLot, 2, 128780246, 501658844, 2}, kNone, 3},
-    {"change-code lot 1 (digit 1) under the check", kHigashimatsubara, u8"１５番３", 1, true,
-     {kNeighbourCodeIndexLot, 1, 128780606, 501657764, 1}, kNone, 3},
-    {"the same without a change history", kHigashimatsubara, u8"１５番３", 1, false,
-     {kNeighbourCodeIndexLot, 1, 128780606, 501657764, 1}, kNone, 3},
+     {kNeighbourChangeRecord, 4, 128451145, 503165194, 5},
+     4},
+    {"history lot 5 only (digit 1) under the check",
+     kMarunouchi1,
+     u8"１番４",
+     1,
+     true,
+     kNone,
+     {kNeighbourChangeRecord, 4, 128451145, 503165194, 5},
+     4},
+    {"change-code lot 2 of block 8",
+     kMarunouchi1,
+     u8"８番５",
+     0,
+     true,
+     {kNeighbourCodeIndexLot, 2, 128438543, 503165194, 2},
+     kNone,
+     5},
+    {"change-code lot 2 (digit 0) without the check",
+     kHigashimatsubara,
+     u8"１５番３",
+     0,
+     true,
+     {kNeighbourCodeIndexLot, 2, 128780246, 501658844, 2},
+     kNone,
+     3},
+    {"change-code lot 1 (digit 1) under the check",
+     kHigashimatsubara,
+     u8"１５番３",
+     1,
+     true,
+     {kNeighbourCodeIndexLot, 1, 128780606, 501657764, 1},
+     kNone,
+     3},
+    {"the same without a change history",
+     kHigashimatsubara,
+     u8"１５番３",
+     1,
+     false,
+     {kNeighbourCodeIndexLot, 1, 128780606, 501657764, 1},
+     kNone,
+     3},
 };
 
 void ExpectNeighbour(const EstimateNeighbour& got, const EstimateNeighbour& want,
@@ -310,9 +434,8 @@ TEST(MatchBlock, EstimatesKeepTheirNearestNeighbours) {
       if (n->found != kNeighbourCodeIndexLot) continue;
       uint32_t city = 0, area = 0, block = 0, change = 0;
       ChangeCodeLot lot;
-      ASSERT_EQ(e.GetLotCandidate(static_cast<uint32_t>(n->reference), &city, &area, &block,
-                                  &change),
-                1);
+      ASSERT_EQ(
+          e.GetLotCandidate(static_cast<uint32_t>(n->reference), &city, &area, &block, &change), 1);
       ASSERT_EQ(e.ReadChangeCodeLot(city, area, block, change, &lot), 1);
       EXPECT_EQ(static_cast<int32_t>(lot.latitude), +n->latitude) << c.what;
       EXPECT_EQ(static_cast<int32_t>(lot.longitude), +n->longitude) << c.what;
@@ -367,9 +490,9 @@ TEST(MatchBlock, ChangeCodeCandidatesReadBackAsTheirLots) {
   ASSERT_EQ(m.entry, -1);
   ChangeRecord record;
   char name1[kChangeTextSize], name2[kChangeTextSize];
-  ASSERT_EQ(e.GetChangeRecord(static_cast<uint32_t>(m.parent), &record, name1, name2, nullptr,
-                              nullptr),
-            1);
+  ASSERT_EQ(
+      e.GetChangeRecord(static_cast<uint32_t>(m.parent), &record, name1, name2, nullptr, nullptr),
+      1);
   EXPECT_EQ(Show(name1), Show(Sjis(u8"４")));
   EXPECT_EQ(Show(name2), Show(Sjis(u8"１")));
 }
@@ -384,10 +507,13 @@ struct LotCase {
 };
 
 const LotCase kLotCases[] = {
-    {"history lot, trailing 号 emptied", kMarunouchi1, u8"１", u8"３号", 0,
+    {"history lot, trailing 号 emptied",
+     kMarunouchi1,
+     u8"１",
+     u8"３号",
+     0,
      {1, 8, 3, -1, 2, u8"", 0}},
-    {"history lot, rest kept", kMarunouchi1, u8"１", u8"３の森", 0,
-     {1, 8, 3, -1, 2, u8"の森", 0}},
+    {"history lot, rest kept", kMarunouchi1, u8"１", u8"３の森", 0, {1, 8, 3, -1, 2, u8"の森", 0}},
     {"change-code lot", kMarunouchi1, u8"１", u8"７", 0, {1, 8, 1, -2, 2, u8"", 0}},
     {"history first of equal lots", kMarunouchi1, u8"１", u8"５", 0, {1, 8, 4, -1, 2, u8"", 0}},
     {"lot by name", kHakonegasaki, u8"１２", u8"甲", 0, {1, 8, 13, -1, 2, u8"", 0}},
@@ -399,7 +525,11 @@ const LotCase kLotCases[] = {
     {"no such block", kMarunouchi1, u8"９", u8"１", 0, kNoMatch},
     {"no text", kMarunouchi1, u8"１", u8"", 0, kNoMatch},
     {"estimate", kMarunouchi1, u8"２", u8"３", 0x10, {1, 7, 1, -1, 0, u8"", 0}},
-    {"estimate from the one lower lot", kMarunouchi1, u8"４", u8"２", 0x10,
+    {"estimate from the one lower lot",
+     kMarunouchi1,
+     u8"４",
+     u8"２",
+     0x10,
      {1, 7, 1, -1, 0, u8"", 0}},
 };
 
@@ -437,8 +567,7 @@ TEST(MatchBlock, ChangeCodeScale2000IsPrecisionClass2) {
   NumberMatch m;
   for (const char8_t* input : {u8"８", u8"８－２"}) {
     ASSERT_TRUE(MakeText(&text, input));
-    ASSERT_EQ(s.engine().MatchBlock(chome.childBase, chome.count, kMarunouchi1, &text, &m,
-                                    nullptr),
+    ASSERT_EQ(s.engine().MatchBlock(chome.childBase, chome.count, kMarunouchi1, &text, &m, nullptr),
               1);
     EXPECT_EQ(m.entry, -2);
     EXPECT_EQ(m.precision, 2) << Show(Sjis(input));
@@ -451,9 +580,8 @@ TEST(MatchBlock, MatchDepthStopsTheNumberLevels) {
   s.engine().SetMatchDepth(2);
   CheckBlock({"depth 2", kMarunouchi1, u8"１", 0, 0, kNoMatch}, &s);
   s.engine().SetMatchDepth(3);
-  CheckBlock({"depth 3: no lot", kMarunouchi1, u8"１番３", 0, 0,
-              {1, 6, kChildBase, 1, 4, u8"３", 0}},
-             &s);
+  CheckBlock(
+      {"depth 3: no lot", kMarunouchi1, u8"１番３", 0, 0, {1, 6, kChildBase, 1, 4, u8"３", 0}}, &s);
   s.engine().SetMatchDepth(4);
   CheckBlock({"depth 4", kMarunouchi1, u8"１番３", 0, 0, {1, 8, 3, -1, 4, u8"", 0}}, &s);
 }
@@ -530,8 +658,7 @@ TEST(MatchBlock, MissingFieldsEndTheLevelOrTheMatch) {
   NumberMatch m;
   ASSERT_TRUE(MakeText(&text, u8"９"));
   EXPECT_EQ(e.MatchBlock(chome.childBase, chome.childCount, "13101001001", &text, &m, msg), 0);
-  EXPECT_NE(Show(msg).find(Show(Sjis(u8"[FIELD:街区番号コード]"))), std::string::npos)
-      << Show(msg);
+  EXPECT_NE(Show(msg).find(Show(Sjis(u8"[FIELD:街区番号コード]"))), std::string::npos) << Show(msg);
   ASSERT_TRUE(MakeText(&text, u8"１"));
   EXPECT_EQ(e.MatchBlock(chome.childBase, chome.childCount, "13101001001", &text, &m, msg), -1);
   EXPECT_NE(Show(msg).find(Show(Sjis(u8"[FIELD:状態フラグ]"))), std::string::npos) << Show(msg);

@@ -2,11 +2,12 @@
 // form of numbers, block suffixes, trailing words after a lot, and the
 // point of an estimate.
 
+#include "matching/number_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "matching/number_text.h"
 #include "support/test_util.h"
 
 using testutil::Show;
@@ -21,9 +22,12 @@ TEST(ClassifyNumberRun, ReadsOneRunOfOneKind) {
     int32_t value;
     const char8_t* requested;
   } const cases[] = {
-      {u8"１２番地３", 1, 4, 12, u8"１２"}, {u8"０１２", 1, 6, 12, u8"１２"},
-      {u8"十二の三", 2, 4, 12, u8"１２"}, {u8"三丁目", 2, 2, 3, u8"３"},
-      {u8"二〇二三", 2, 8, 2023, u8"２０２３"}, {u8"１二", 1, 2, 1, u8"１"},
+      {u8"１２番地３", 1, 4, 12, u8"１２"},
+      {u8"０１２", 1, 6, 12, u8"１２"},
+      {u8"十二の三", 2, 4, 12, u8"１２"},
+      {u8"三丁目", 2, 2, 3, u8"３"},
+      {u8"二〇二三", 2, 8, 2023, u8"２０２３"},
+      {u8"１二", 1, 2, 1, u8"１"},
       {u8"012-3", 3, 3, 12, u8"０１２"},
       {u8"２１４７４８３６４７", 1, 20, 2147483647, u8"２１４７４８３６４７"},
   };
@@ -39,8 +43,8 @@ TEST(ClassifyNumberRun, ReadsOneRunOfOneKind) {
 }
 
 TEST(ClassifyNumberRun, NoRunWithoutAReadableNumber) {
-  for (const char8_t* text : {u8"", u8"い１", u8"十万", u8"番地", u8"２１４７４８３６４８",
-                              u8"99999999999"}) {
+  for (const char8_t* text :
+       {u8"", u8"い１", u8"十万", u8"番地", u8"２１４７４８３６４８", u8"99999999999"}) {
     NumberRun run;
     EXPECT_EQ(ClassifyNumberRun(Sjis(text).c_str(), &run), 0) << Show(Sjis(text));
     EXPECT_EQ(run.kind, 0);
@@ -52,7 +56,7 @@ TEST(ClassifyNumberRun, NoRunWithoutAReadableNumber) {
 TEST(StripLeadingZeros, KeepsTheLastCharacter) {
   const char8_t* const cases[][2] = {
       {u8"０１２", u8"１２"}, {u8"００", u8"０"}, {u8"０", u8"０"},
-      {u8"１０", u8"１０"},   {u8"", u8""},      {u8"０い", u8"い"},
+      {u8"１０", u8"１０"},   {u8"", u8""},       {u8"０い", u8"い"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Show(StripLeadingZeros(Sjis(c[0]))), Show(Sjis(c[1]))) << Show(Sjis(c[0]));
@@ -64,10 +68,10 @@ TEST(MeasureNumberSuffix, WordsAfterABlockNumber) {
     const char8_t* text;
     int bytes;
   } const cases[] = {
-      {u8"番地－３", 6}, {u8"番地", 4},  {u8"番地３", 4}, {u8"番３", 2},  {u8"の３", 2},
-      {u8"の森", 0},     {u8"－", 2},    {u8"－森", 2},   {u8"号", 2},    {u8"号室", 0},
-      {u8"番の３", 4},   {u8"街区", 4},  {u8"地割三", 4}, {u8"線－", 4},  {u8"ノ３", 2},
-      {u8"丁目", 0},     {u8"", 0},      {u8"番地甲", 0}, {u8"番地の甲", 6}, {u8"番1", 2},
+      {u8"番地－３", 6}, {u8"番地", 4}, {u8"番地３", 4}, {u8"番３", 2},     {u8"の３", 2},
+      {u8"の森", 0},     {u8"－", 2},   {u8"－森", 2},   {u8"号", 2},       {u8"号室", 0},
+      {u8"番の３", 4},   {u8"街区", 4}, {u8"地割三", 4}, {u8"線－", 4},     {u8"ノ３", 2},
+      {u8"丁目", 0},     {u8"", 0},     {u8"番地甲", 0}, {u8"番地の甲", 6}, {u8"番1", 2},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MeasureNumberSuffix(Sjis(c.text).c_str()), c.bytes) << Show(Sjis(c.text));
@@ -80,13 +84,12 @@ TEST(IsTrailingLotWord, OnlyWholeTrailingWords) {
     const char8_t* rest;
     int trailing;
   } const cases[] = {
-      {u8"号", 1},  {u8"番地", 1}, {u8"番", 1},   {u8"街区", 1}, {u8"地割", 1}, {u8"線", 1},
-      {u8"の", 1},  {u8"－", 1},   {u8"ノ", 1},   {u8"ﾉ", 1},    {u8"号室", 0}, {u8"", 0},
-      {u8"ー", 0},  {u8"番地１", 0}, {u8"丁目", 0},
+      {u8"号", 1},   {u8"番地", 1}, {u8"番", 1}, {u8"街区", 1},   {u8"地割", 1},
+      {u8"線", 1},   {u8"の", 1},   {u8"－", 1}, {u8"ノ", 1},     {u8"ﾉ", 1},
+      {u8"号室", 0}, {u8"", 0},     {u8"ー", 0}, {u8"番地１", 0}, {u8"丁目", 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(IsTrailingLotWord(Sjis(c.rest).c_str(), nullptr), c.trailing)
-        << Show(Sjis(c.rest));
+    EXPECT_EQ(IsTrailingLotWord(Sjis(c.rest).c_str(), nullptr), c.trailing) << Show(Sjis(c.rest));
   }
   EXPECT_EQ(IsTrailingLotWord(nullptr, nullptr), 0);
 }

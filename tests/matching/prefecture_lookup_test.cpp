@@ -4,8 +4,8 @@
 // again) when damaged or from elsewhere.
 #include "matching/prefecture_lookup.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -103,7 +103,8 @@ class PrefectureLookupFile : public ::testing::Test {
     ASSERT_FALSE(source.empty());
     for (char& c : source) c = c == '\\' ? '/' : c;
     std::error_code ec;
-    std::filesystem::copy(source, data_.Native(Utf8(u8"住所")), std::filesystem::copy_options::recursive, ec);
+    std::filesystem::copy(source, data_.Native(Utf8(u8"住所")),
+                          std::filesystem::copy_options::recursive, ec);
     ASSERT_FALSE(ec) << ec.message();
     folder_ = data_.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
     ForgetKeptPrefectureNames();

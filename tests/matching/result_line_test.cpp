@@ -13,11 +13,11 @@
 
 #include "common/message.h"
 #include "matching/adrs_context.h"
+#include "matching/adrs_engine.h"
 #include "matching/result_format.h"
 #include "plat/path.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/table_database.h"
 
 using testutil::Show;

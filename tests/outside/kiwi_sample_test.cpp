@@ -31,7 +31,8 @@ std::size_t SegmentAt(const KwRoad::Link& v, int k) {
 
 KwPoint NodePoint(const KwRoad& road, const KwRoad::Link& v, int node) {
   const std::size_t at = SegmentAt(v, node);
-  return road.xy2LL(static_cast<int>(Be(v.segments + at + 2, 2)), static_cast<int>(Be(v.segments + at + 4, 2)));
+  return road.xy2LL(static_cast<int>(Be(v.segments + at + 2, 2)),
+                    static_cast<int>(Be(v.segments + at + 4, 2)));
 }
 
 class SampleMap : public ::testing::Test {
@@ -40,7 +41,8 @@ class SampleMap : public ::testing::Test {
     const std::string bytes = testutil::ReadBytes(GeneratedMapNative());
     ASSERT_FALSE(bytes.empty()) << GeneratedMapNative();
     ASSERT_TRUE(testutil::WriteBytes(dir_.Native("ALLDATA.KWI"), bytes));
-    ASSERT_TRUE(handle_.init(dir_.Sys("ALLDATA.KWI").c_str())) << testutil::Show(handle_.lastError());
+    ASSERT_TRUE(handle_.init(dir_.Sys("ALLDATA.KWI").c_str()))
+        << testutil::Show(handle_.lastError());
   }
   // The road data holding a link, found through the tile at a point.
   KwInnerPtr<KwRoad> RoadAt(double lon, double lat) {
@@ -107,7 +109,8 @@ TEST_F(SampleMap, BorderNodesLeadBothWays) {
     EXPECT_NE(next->tileNumber(), road->tileNumber());
     const std::uint32_t word = Be(rec + 4, 4);
     KwRoad::Link there;
-    ASSERT_TRUE(next->getLink(static_cast<int>(word >> 21 & 0xF), static_cast<int>(word >> 9 & 0xFFF), &there));
+    ASSERT_TRUE(next->getLink(static_cast<int>(word >> 21 & 0xF),
+                              static_cast<int>(word >> 9 & 0xFFF), &there));
     EXPECT_EQ(there.firstLinkNo + static_cast<std::uint32_t>(there.place), c.to);
     EXPECT_TRUE(next->findLink(c.to, nullptr));
     // One candidate: the chain node after it ends the chain.
@@ -128,7 +131,8 @@ TEST_F(SampleMap, CrossingNamesFerryAndTilesWithoutMap) {
   ASSERT_LE(at + 2, guide->size());
   const std::size_t len = Be(guide->data() + at, 2);
   ASSERT_LE(at + 2 + len, guide->size());
-  EXPECT_EQ(plat::cp932::FromUtf16LeBytes(guide->data() + at + 2, len), testutil::Sjis(u8"東名入口"));
+  EXPECT_EQ(plat::cp932::FromUtf16LeBytes(guide->data() + at + 2, len),
+            testutil::Sjis(u8"東名入口"));
   // No name on the node between 2002 and 2003.
   EXPECT_EQ(v.nodes[2 * 8 + 4] & 0x20, 0);
   // The ferry route has road type 0.

@@ -76,8 +76,10 @@ std::vector<std::pair<int, int>> LinkPoints(const KwRoad::Link& v, int place) {
 class KiwiMap : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("ALLDATA.KWI"), reinterpret_cast<const char*>(kMap)));
-    ASSERT_TRUE(handle_.init(dir_.Sys("ALLDATA.KWI").c_str())) << testutil::Show(handle_.lastError());
+    ASSERT_TRUE(
+        testutil::WriteBytes(dir_.Native("ALLDATA.KWI"), reinterpret_cast<const char*>(kMap)));
+    ASSERT_TRUE(handle_.init(dir_.Sys("ALLDATA.KWI").c_str()))
+        << testutil::Show(handle_.lastError());
   }
   KwInnerPtr<KwRoad> RoadAt(int lonSec, int latSec) {
     auto map = handle_.getMap(Pelvo::P2, lonSec * 1024, latSec * 1024);
@@ -115,8 +117,8 @@ TEST_F(KiwiMap, FindLinkGivesTheRecordBytesInTheDocumentedLayout) {
   EXPECT_EQ(v.place, 1);
   EXPECT_EQ(v.record, 0);
   EXPECT_EQ(v.segmentCount, 2);
-  EXPECT_EQ(v.link[0], 1);                // road type
-  EXPECT_EQ(v.link[v.attrIndex], 0x20);   // highway
+  EXPECT_EQ(v.link[0], 1);               // road type
+  EXPECT_EQ(v.link[v.attrIndex], 0x20);  // highway
   // Heads: links 0 and 1 (one inner point each), terminator.
   EXPECT_EQ(v.segmentBytes, 6u + 2u + 6u + 2u + 6u);
   EXPECT_EQ(LinkPoints(v, 0), (std::vector<std::pair<int, int>>{{10, 10}, {20, 15}, {147, 20}}));
@@ -153,7 +155,8 @@ TEST_F(KiwiMap, BorderNodeLeadsThroughItsChainToTheNeighbourRoads) {
   for (int guard = 0; guard < v.nodeCount; ++guard) {
     if ((word >> 24 & 1) && (word & 0xFFFFFF) == 0xFFFFFF) break;
     KwRoad::Link there;
-    ASSERT_TRUE(next->getLink(static_cast<int>(word >> 21 & 0xF), static_cast<int>(word >> 9 & 0xFFF), &there));
+    ASSERT_TRUE(next->getLink(static_cast<int>(word >> 21 & 0xF),
+                              static_cast<int>(word >> 9 & 0xFFF), &there));
     reached.push_back(there.firstLinkNo + static_cast<std::uint32_t>(there.place));
     const int cont = static_cast<int>(word & 0x1FF);
     ASSERT_LT(cont, v.nodeCount);
@@ -169,7 +172,8 @@ TEST_F(KiwiMap, BorderNodeLeadsThroughItsChainToTheNeighbourRoads) {
   ASSERT_TRUE(west);
   const std::uint32_t w = Be(east.nodes + 4, 4);
   KwRoad::Link there;
-  ASSERT_TRUE(west->getLink(static_cast<int>(w >> 21 & 0xF), static_cast<int>(w >> 9 & 0xFFF), &there));
+  ASSERT_TRUE(
+      west->getLink(static_cast<int>(w >> 21 & 0xF), static_cast<int>(w >> 9 & 0xFFF), &there));
   EXPECT_EQ(there.firstLinkNo + static_cast<std::uint32_t>(there.place), 101u);
   // An ordinary node leads nowhere; bad arguments find nothing.
   KwRoad::Node plain{v.nodes + 8};
@@ -227,11 +231,12 @@ TEST_F(KiwiMap, HandlesShareTheirObjectUntilTheLastRelease) {
 TEST(KiwiRouteData, RoadsCarryNameAndRoadNumbersAndNodeFacilities) {
   testutil::TempDir dir;
   KiwiHandleForALLDATA handle(0x1000000, true);
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"),
-                                   "KIWI 1\nTILE 1 0 0 100 100\n"
-                                   "ROAD 1 10 8 8438\nLINK 1 32 0,0 5,5\nLINK 1 32 5,5 9,9\n"
-                                   "NODE 0 FACILITY 101 10 11 0\nNODE 1 GUIDE A\nNODE 1 FACILITY 102 0 0 12\n"
-                                   "ROAD 1 20\nLINK 2 0 0,0 0,9\n"));
+  ASSERT_TRUE(testutil::WriteBytes(
+      dir.Native("ALLDATA.KWI"),
+      "KIWI 1\nTILE 1 0 0 100 100\n"
+      "ROAD 1 10 8 8438\nLINK 1 32 0,0 5,5\nLINK 1 32 5,5 9,9\n"
+      "NODE 0 FACILITY 101 10 11 0\nNODE 1 GUIDE A\nNODE 1 FACILITY 102 0 0 12\n"
+      "ROAD 1 20\nLINK 2 0 0,0 0,9\n"));
   ASSERT_TRUE(handle.init(dir.Sys("ALLDATA.KWI").c_str())) << testutil::Show(handle.lastError());
   auto road = handle.roadOfTile(1);
   ASSERT_TRUE(road);
@@ -265,7 +270,8 @@ TEST(KiwiInit, MissingOrMalformedMapFailsWithAReason) {
   testutil::TempDir dir;
   KiwiHandleForALLDATA handle(0x1000000, true);
   EXPECT_FALSE(handle.init(dir.Sys("ALLDATA.KWI").c_str()));
-  EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイルを開けません")), std::string::npos);
+  EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイルを開けません")),
+            std::string::npos);
   EXPECT_FALSE(handle.init(nullptr));
 
   const std::string tile = "KIWI 1\nTILE 1 0 0 100 100\n";
@@ -293,11 +299,14 @@ TEST(KiwiInit, MissingOrMalformedMapFailsWithAReason) {
       {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 1 GUIDE A\nNODE 1 GUIDE B\n",
        "node twice"},
       {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nWHAT\n", "unknown line"},
-      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1 2\nLINK 1 0 0,0 5,5\n", "name number without road number"},
-      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 0 FACILITY 1 2 3\n", "short facility"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1 2\nLINK 1 0 0,0 5,5\n",
+       "name number without road number"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 0 FACILITY 1 2 3\n",
+       "short facility"},
       {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 0 FACILITY 1 2 3 65536\n",
        "toll number too big"},
-      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 2 FACILITY 1 0 0 0\n", "facility beyond"},
+      {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 2 FACILITY 1 0 0 0\n",
+       "facility beyond"},
       {"KIWI 1\nTILE 1 0 0 100 100\nROAD 1 1\nLINK 1 0 0,0 5,5\nNODE 1 FACILITY 1 0 0 0\n"
        "NODE 1 FACILITY 2 0 0 0\n",
        "facility twice"},
@@ -305,7 +314,8 @@ TEST(KiwiInit, MissingOrMalformedMapFailsWithAReason) {
   for (const Bad& c : cases) {
     ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"), c.text));
     EXPECT_FALSE(handle.init(dir.Sys("ALLDATA.KWI").c_str())) << c.why;
-    EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイル")), std::string::npos) << c.why;
+    EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイル")), std::string::npos)
+        << c.why;
     EXPECT_FALSE(handle.getMap(Pelvo::P2, 10 * 1024, 10 * 1024)) << c.why;
   }
   // Seventeen links in one road are too many; sixteen are fine.
@@ -326,23 +336,28 @@ TEST(KiwiInit, MissingOrMalformedMapFailsWithAReason) {
 TEST(KiwiInit, RefusesARepeatedLinkNumberNamingItsLine) {
   testutil::TempDir dir;
   KiwiHandleForALLDATA handle(0x1000000, true);
-  const std::string head = "KIWI 1\nTILE 1 0 0 100 100\nTILE 2 100 0 100 100\nROAD 1 10\nLINK 1 0 0,0 5,5\n"
-                           "LINK 1 0 5,5 6,6\n";
+  const std::string head =
+      "KIWI 1\nTILE 1 0 0 100 100\nTILE 2 100 0 100 100\nROAD 1 10\nLINK 1 0 0,0 5,5\n"
+      "LINK 1 0 5,5 6,6\n";
   // The road of tile 2 starts at 9: its second link (line 9) repeats 10.
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"),
-                                   head + "ROAD 2 9\nLINK 1 0 0,0 5,5\nLINK 1 0 5,5 6,6\nLINK 1 0 6,6 7,7\n"));
+  ASSERT_TRUE(testutil::WriteBytes(
+      dir.Native("ALLDATA.KWI"),
+      head + "ROAD 2 9\nLINK 1 0 0,0 5,5\nLINK 1 0 5,5 6,6\nLINK 1 0 6,6 7,7\n"));
   EXPECT_FALSE(handle.init(dir.Sys("ALLDATA.KWI").c_str()));
   EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイルの9行目")), std::string::npos)
       << testutil::Show(handle.lastError());
-  EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"リンク番号が重複しています")), std::string::npos);
+  EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"リンク番号が重複しています")),
+            std::string::npos);
   EXPECT_FALSE(handle.getMap(Pelvo::P2, 10 * 1024, 10 * 1024));
   // The same road of one tile, and the last road of the file, are checked too.
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"), head + "ROAD 1 10\nLINK 1 0 0,0 5,5\n"));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native("ALLDATA.KWI"), head + "ROAD 1 10\nLINK 1 0 0,0 5,5\n"));
   EXPECT_FALSE(handle.init(dir.Sys("ALLDATA.KWI").c_str()));
   EXPECT_NE(handle.lastError().find(testutil::Sjis(u8"地図ファイルの8行目")), std::string::npos)
       << testutil::Show(handle.lastError());
   // Numbers that follow on without a repeat load.
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"), head + "ROAD 2 12\nLINK 1 0 0,0 5,5\n"));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native("ALLDATA.KWI"), head + "ROAD 2 12\nLINK 1 0 0,0 5,5\n"));
   EXPECT_TRUE(handle.init(dir.Sys("ALLDATA.KWI").c_str())) << testutil::Show(handle.lastError());
 }
 

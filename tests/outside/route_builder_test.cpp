@@ -24,8 +24,8 @@ using sampleroad::Units;
 static_assert(sizeof(PathLink) == 24, "link runs are the 24-byte entries");
 static_assert(offsetof(PathLink, nameNo) == 8 && offsetof(PathLink, roadNo) == 12 &&
               offsetof(PathLink, distance) == 16 && offsetof(PathLink, time) == 20);
-static_assert(sizeof(GuideEntry) == 16 && offsetof(GuideEntry, number) == 6 && offsetof(GuideEntry, distance) == 8 &&
-              offsetof(GuideEntry, time) == 12);
+static_assert(sizeof(GuideEntry) == 16 && offsetof(GuideEntry, number) == 6 &&
+              offsetof(GuideEntry, distance) == 8 && offsetof(GuideEntry, time) == 12);
 static_assert(sizeof(LinkPair) == 8);
 
 class Builder : public ::testing::Test {
@@ -191,7 +191,8 @@ TEST_F(Builder, ExactStartAndGoalCutOneLink) {
   EXPECT_TRUE(Same(p.endPoints[1], *part.goal));
   EXPECT_EQ(p.start.second, 1u);
   EXPECT_EQ(p.goal.second, 3u);
-  const double m = routebuild::StepMetres(*part.start, shape[2]) + routebuild::StepMetres(shape[2], *part.goal);
+  const double m =
+      routebuild::StepMetres(*part.start, shape[2]) + routebuild::StepMetres(shape[2], *part.goal);
   EXPECT_EQ(p.distance, static_cast<std::int32_t>(std::lround(m)));
   EXPECT_EQ(p.time, static_cast<std::int32_t>(std::lround(m * 3.6 / 20)));  // ferry speed
 
@@ -229,7 +230,8 @@ TEST_F(Builder, ExactStartAndGoalCutOneLink) {
 TEST_F(Builder, GuidanceEntriesAndTollPointsLieWhereTheRouteDrivesThem) {
   PartSpec part;
   part.runs = {{1001, 4, false, 2, 0}, {1006, 4, false, 2, 0}};
-  part.facilities = {{1009, false, 106, false}, {1001, false, 101, true}, {1001, false, 102, false}};
+  part.facilities = {
+      {1009, false, 106, false}, {1001, false, 101, true}, {1001, false, 102, false}};
   part.tolls = {{1010, false, 31, false}, {1001, false, 10, true}, {1008, false, 35, false}};
   PartSpec before;
   before.runs = {{1101, 1, false, 4, 0}};
@@ -246,7 +248,8 @@ TEST_F(Builder, GuidanceEntriesAndTollPointsLieWhereTheRouteDrivesThem) {
   EXPECT_EQ(p.facilities[1].link, 1001u);
   double link1001 = 0;
   const std::vector<ShapePoint> shape = Shape(1001);
-  for (std::size_t i = 1; i < shape.size(); ++i) link1001 += routebuild::StepMetres(shape[i - 1], shape[i]);
+  for (std::size_t i = 1; i < shape.size(); ++i)
+    link1001 += routebuild::StepMetres(shape[i - 1], shape[i]);
   EXPECT_NEAR(p.facilities[1].distance, first.distance + link1001, 1.0);
   EXPECT_GT(p.facilities[1].distance, p.facilities[0].distance);
   EXPECT_EQ(p.facilities[2].number, 106);
@@ -320,7 +323,9 @@ TEST(TravelDistance, StepsAreMeasuredOnTheSphere) {
   // One arc-second of latitude is about 30.9 m; of longitude at 35.5°,
   // cos(35.5°) of that.
   EXPECT_NEAR(routebuild::StepMetres({0, Units(35.5)}, {0, Units(35.5) + 1024}), 30.92, 0.01);
-  EXPECT_NEAR(routebuild::StepMetres({Units(139.0), Units(35.5)}, {Units(139.0) + 1024, Units(35.5)}), 25.17, 0.01);
+  EXPECT_NEAR(
+      routebuild::StepMetres({Units(139.0), Units(35.5)}, {Units(139.0) + 1024, Units(35.5)}),
+      25.17, 0.01);
   EXPECT_EQ(routebuild::StepMetres({5, 5}, {5, 5}), 0.0);
   // Keyed on the map's road types: ferry, expressways, national roads,
   // everything else.

@@ -36,7 +36,9 @@ class Recorder : public RouteHandler {
     events.push_back({Event::kResult, route, std::move(result), 0});
   }
   void onRouteCancel(Route* route) override { events.push_back({Event::kCancel, route, {}, 0}); }
-  void onRouteError(Route* route, const int* code) override { events.push_back({Event::kError, route, {}, *code}); }
+  void onRouteError(Route* route, const int* code) override {
+    events.push_back({Event::kError, route, {}, *code});
+  }
   std::vector<Event> events;
 };
 
@@ -51,7 +53,8 @@ RoutePoint2 At(double lon, double lat, std::int16_t roadKind = 0) {
 RouteCondition2 Leg(std::vector<RoutePoint2> points) {
   RouteCondition2 c;
   c.time.set(2015, 5, 2, 3, 30, 0);
-  for (std::size_t i = 0; i < points.size(); ++i) points[i].pointNo = static_cast<std::int16_t>(i + 1);
+  for (std::size_t i = 0; i < points.size(); ++i)
+    points[i].pointNo = static_cast<std::int16_t>(i + 1);
   c.points = std::move(points);
   return c;
 }
@@ -68,7 +71,8 @@ unsigned Be(const std::uint8_t* p, int n) {
 double Metres(KwPoint a, KwPoint b) {
   constexpr double kRad = std::numbers::pi / 180.0 / 3600.0 / 1024.0;
   const double la1 = a.y * kRad, la2 = b.y * kRad, dla = la2 - la1, dlo = (b.x - a.x) * kRad;
-  const double h = std::sin(dla / 2) * std::sin(dla / 2) + std::cos(la1) * std::cos(la2) * std::sin(dlo / 2) * std::sin(dlo / 2);
+  const double h = std::sin(dla / 2) * std::sin(dla / 2) +
+                   std::cos(la1) * std::cos(la2) * std::sin(dlo / 2) * std::sin(dlo / 2);
   return 2 * 6378137.0 * std::asin(std::sqrt(h));
 }
 
@@ -89,7 +93,8 @@ std::vector<TestLink> DecodeAll(const KiwiHandle& map) {
       std::vector<std::vector<KwPoint>> links(static_cast<std::size_t>(v.segmentCount));
       for (int k = 0; k <= v.segmentCount; ++k) {
         const unsigned n = Be(v.segments + at, 2) & 0x3FF;
-        int x = static_cast<int>(Be(v.segments + at + 2, 2)), y = static_cast<int>(Be(v.segments + at + 4, 2));
+        int x = static_cast<int>(Be(v.segments + at + 2, 2)),
+            y = static_cast<int>(Be(v.segments + at + 4, 2));
         if (k > 0) links[static_cast<std::size_t>(k - 1)].push_back(road->xy2LL(x, y));
         if (k < v.segmentCount) links[static_cast<std::size_t>(k)].push_back(road->xy2LL(x, y));
         for (unsigned i = 0; i < n; ++i) {
@@ -126,7 +131,9 @@ std::optional<double> BruteForce(const std::vector<TestLink>& links, KwPoint a, 
       for (int way = 0; way < 2; ++way) {
         const KwPoint from = way ? l.to : l.from, to = way ? l.from : l.to;
         if (!SamePoint(from, at)) continue;
-        if (std::any_of(visited.begin(), visited.end(), [&](KwPoint v) { return SamePoint(v, to); })) continue;
+        if (std::any_of(visited.begin(), visited.end(),
+                        [&](KwPoint v) { return SamePoint(v, to); }))
+          continue;
         visited.push_back(to);
         self(self, to, sofar + l.metres);
         visited.pop_back();
@@ -174,10 +181,12 @@ std::vector<std::pair<std::uint32_t, bool>> Driven(const PartPath& part) {
   std::vector<std::pair<std::uint32_t, bool>> out;
   for (const PathLink& run : part.runs)
     for (std::uint32_t d = 0; d <= run.lastOffset; ++d)
-      out.emplace_back(run.direction ? run.link + run.lastOffset - d : run.link + d, run.direction != 0);
+      out.emplace_back(run.direction ? run.link + run.lastOffset - d : run.link + d,
+                       run.direction != 0);
   // A facility at the start comes on a piece of no length before the first
   // link: that link driven back to the start.
-  if (out.size() >= 2 && out[0].first == out[1].first && out[0].second != out[1].second) out.erase(out.begin());
+  if (out.size() >= 2 && out[0].first == out[1].first && out[0].second != out[1].second)
+    out.erase(out.begin());
   return out;
 }
 
@@ -187,7 +196,8 @@ TEST_F(RouteEngine, ShortestRoutesMatchABruteForceSearchOverEveryPairOfNodes) {
   std::vector<KwPoint> nodes;
   for (const TestLink& l : links)
     for (KwPoint p : {l.from, l.to})
-      if (std::none_of(nodes.begin(), nodes.end(), [&](KwPoint n) { return SamePoint(n, p); })) nodes.push_back(p);
+      if (std::none_of(nodes.begin(), nodes.end(), [&](KwPoint n) { return SamePoint(n, p); }))
+        nodes.push_back(p);
   std::map<std::uint32_t, const TestLink*> byNumber;
   for (const TestLink& l : links) byNumber[l.number] = &l;
 
@@ -313,13 +323,15 @@ TEST_F(RouteEngine, RoadKindChoosesTheLinksAPointSnapsTo) {
   const PartPath& r = *road.result.getPart(0);
   EXPECT_EQ(r.firstLink, 2001u);
   EXPECT_EQ(r.startPoints.front().x, Units(139.6330));
-  for (const auto& [number, reverse] : Driven(r)) EXPECT_TRUE(number >= 2001 && number <= 2008) << number;
+  for (const auto& [number, reverse] : Driven(r))
+    EXPECT_TRUE(number >= 2001 && number <= 2008) << number;
   EXPECT_TRUE(r.tolls.empty());
   EXPECT_EQ(r.runs.front().roadNo, 0x20F6);
 }
 
 TEST_F(RouteEngine, EveryStretchBetweenPointsIsAPartAndTheGoalCarriesTheNextLeg) {
-  const Event two = Run(Leg({At(139.6272, 35.6207, 1), At(139.4832, 35.5131, 1), At(139.3470, 35.4270, 1)}));
+  const Event two =
+      Run(Leg({At(139.6272, 35.6207, 1), At(139.4832, 35.5131, 1), At(139.3470, 35.4270, 1)}));
   ASSERT_EQ(two.kind, Event::kResult);
   ASSERT_EQ(two.result.getPartCnt(), 2);
   const PartPath& first = *two.result.getPart(0);

@@ -12,7 +12,8 @@ namespace sampleroad {
 inline std::string GeneratedMapNative() {
   const char* build = std::getenv("KORT_BUILD_DIR");
   // The compiled-in path as UTF-8 (a plain literal would be CP932).
-  if (build == nullptr || *build == '\0') build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  if (build == nullptr || *build == '\0')
+    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
   return std::string(build) + "/Database/Road/ALLDATA.KWI";
 }
 

@@ -3,8 +3,8 @@
 // written.
 #include "plat/cache_file.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -19,7 +19,8 @@ namespace {
 
 std::size_t FilesIn(const std::string& folder) {
   std::size_t n = 0;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) n += e.is_regular_file() ? 1 : 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    n += e.is_regular_file() ? 1 : 0;
   return n;
 }
 

@@ -65,8 +65,8 @@ TEST(Cp932, RejectsInvalidBytes) {
 }
 
 TEST(Cp932, LossyUtf16UsesQuestionMark) {
-  EXPECT_EQ(FromUtf16Lossy(u"a\u20ACb"), "a?b");       // euro sign has no CP932 form
-  EXPECT_EQ(FromUtf16Lossy(u"x\U0001F600y"), "x?y");  // one '?' for a surrogate pair
+  EXPECT_EQ(FromUtf16Lossy(u"a\u20ACb"), "a?b");              // euro sign has no CP932 form
+  EXPECT_EQ(FromUtf16Lossy(u"x\U0001F600y"), "x?y");          // one '?' for a surrogate pair
   const unsigned char le[] = {0x42, 0x30, 0x41, 0x00, 0x99};  // あ A + odd byte
   EXPECT_EQ(FromUtf16LeBytes(le, sizeof le), std::string("あA"));
 }

@@ -35,16 +35,23 @@ TEST(DirMatch, WildcardsCaseAndDoubleByteCharacters) {
     const char *name, *pattern;
     bool match;
   } cases[] = {
-      {"QVAD13.NDB", "*.ndb", true}, {"qvad13.ndb", "QVAD??.NDB", true},
-      {"QVAD1.NDB", "QVAD??.NDB", false}, {"noext", "*.*", true}, {"a.b.c", "*.c", true},
-      {"ac", "a*c", true}, {"abcbc", "a*bc", true}, {"ab", "a*c", false},
-      {"", "*", true}, {"", "?", false}, {"abc", "", false},
+      {"QVAD13.NDB", "*.ndb", true},
+      {"qvad13.ndb", "QVAD??.NDB", true},
+      {"QVAD1.NDB", "QVAD??.NDB", false},
+      {"noext", "*.*", true},
+      {"a.b.c", "*.c", true},
+      {"ac", "a*c", true},
+      {"abcbc", "a*bc", true},
+      {"ab", "a*c", false},
+      {"", "*", true},
+      {"", "?", false},
+      {"abc", "", false},
       {"表示優先.tbl", "????.TBL", true},  // a double-byte character is one '?'
       {"表示優先.tbl", "?????.tbl", false},
-      {"表", "?\\", false},          // 95 5C is one character, not '?' and '\'
+      {"表", "?\\", false},  // 95 5C is one character, not '?' and '\'
       {"表", "*\\", false},
-      {"市", "\x8E\x53", false},     // trail byte 's' is not folded to 'S'
-      {"ｱｲ.txt", "??.TXT", true},   // half-width kana are single bytes
+      {"市", "\x8E\x53", false},   // trail byte 's' is not folded to 'S'
+      {"ｱｲ.txt", "??.TXT", true},  // half-width kana are single bytes
   };
   for (const Case& c : cases)
     EXPECT_EQ(plat::MatchesPattern(c.name, c.pattern), c.match)
@@ -72,7 +79,9 @@ TEST(DirSearch, ListsFilesFoldersAndDotsInCp932) {
 TEST(DirSearch, NamesWithoutCp932FormComeBackRawAndStillOpen) {
   TempDir dir;
   // UTF-8 for "€uro.txt": the euro sign has no CP932 form.
-  const std::string euro = "\xE2\x82\xAC" "uro.txt";
+  const std::string euro =
+      "\xE2\x82\xAC"
+      "uro.txt";
   ASSERT_TRUE(testutil::WriteBytes(dir.Native(euro), "e"));
   EXPECT_EQ(List(dir.Sys("*.txt")), V{euro});
   plat::File file;

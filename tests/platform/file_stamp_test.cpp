@@ -19,7 +19,8 @@ namespace {
 TEST(FolderListing, FindsNamesAsAnOpenDoesAndFollowsTheFolder) {
   TempDir dir;
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("qvad13.ndb"), "x"));
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), "y"));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), "y"));
   ASSERT_EQ(mkdir(dir.Native("QVAD26.NDB").c_str(), 0755), 0);
 
   const auto listing = plat::GetFolderListing(dir.path().c_str());

@@ -116,7 +116,7 @@ TEST(FileIo, ShortReadsSeeksAndSixtyFourBitLengths) {
   EXPECT_EQ(f.LastError(), plat::FileError::BadSeek);
   std::uint64_t pos = 0, len = 0;
   ASSERT_TRUE(f.GetPosition(pos));
-  EXPECT_EQ(pos, 4u);  // unchanged by the failed seek
+  EXPECT_EQ(pos, 4u);                                // unchanged by the failed seek
   ASSERT_TRUE(f.Seek(10, plat::SeekOrigin::Begin));  // past the end
   ASSERT_TRUE(f.Write("Z", 1));
   EXPECT_EQ(testutil::ReadBytes(dir.Native("s.bin")), std::string("abcdef\0\0\0\0Z", 11));

@@ -29,7 +29,10 @@ TEST(PathToNative, DecodesFirstThenTurnsBackslashes) {
       {"dir\\\xFD\\x", "dir/\xFD\\x"},   // FD 5C is one (invalid) character
       {"dir.\\a.txt. .", "dir./a.txt"},  // trailing blanks and dots of the last element
       {"a\\..", "a/.."},
-      {"C:\\data\\a.txt", nullptr}, {"c:a", nullptr}, {"\\\\server\\share", nullptr}, {"", nullptr},
+      {"C:\\data\\a.txt", nullptr},
+      {"c:a", nullptr},
+      {"\\\\server\\share", nullptr},
+      {"", nullptr},
   };
   for (const Case& c : cases) {
     std::string native, want;
@@ -57,7 +60,8 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
   } cases[] = {
       {"DATA\\QVAD13.NDB", false, "Data/qvad13.ndb"},
       {"data/TKY2JGD.PAR", false, "Data/TKY2JGD.par"},
-      {"DATA\\住所A.TXT", false, U8(u8"Data/住所a.txt")}, {"Data\\表.DAT", false, "Data/表.dat"},
+      {"DATA\\住所A.TXT", false, U8(u8"Data/住所a.txt")},
+      {"Data\\表.DAT", false, "Data/表.dat"},
       {"DATA\\QVAD14.NDB", false, ""},
       {"DATA\\Qvad13.Ndb", true, "Data/qvad13.ndb"},  // create over the other-case file
       {"DATA\\新規.csv", true, U8(u8"Data/新規.csv")},
@@ -127,8 +131,10 @@ TEST(PathSplit, LikeSplitpathSteppingCharacters) {
   } cases[] = {
       {"C:\\data\\a.txt", "C:", "\\data\\", "a", ".txt"},
       {"\\data\\ソ\\表", "", "\\data\\ソ\\", "表", ""},  // 83 5C and 95 5C are not separators
-      {"a/b.c/d", "", "a/b.c/", "d", ""}, {"name.tar.gz", "", "", "name.tar", ".gz"},
-      {"dir\\.profile", "", "dir\\", "", ".profile"}, {"", "", "", "", ""},
+      {"a/b.c/d", "", "a/b.c/", "d", ""},
+      {"name.tar.gz", "", "", "name.tar", ".gz"},
+      {"dir\\.profile", "", "dir\\", "", ".profile"},
+      {"", "", "", "", ""},
   };
   for (const Case& c : cases) {
     std::string drive = "?", dir = "?", title = "?", ext = "?";

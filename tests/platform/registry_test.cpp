@@ -117,7 +117,8 @@ TEST_F(RegistryStore, HandWrittenFilesAreReadLeniently) {
   ASSERT_TRUE(plat::reg::QueryValue(kKey, "param01", v));  // the first one counts
   EXPECT_EQ(v.type, plat::reg::kTypeDword);
   EXPECT_EQ(v.dword, 1u);
-  for (const char* bad : {"bad1", "bad2", "bad3", "bad4"}) EXPECT_FALSE(plat::reg::QueryValue(kKey, bad, v)) << bad;
+  for (const char* bad : {"bad1", "bad2", "bad3", "bad4"})
+    EXPECT_FALSE(plat::reg::QueryValue(kKey, bad, v)) << bad;
   ASSERT_TRUE(plat::reg::QueryValue(kKey, "quoted", v));
   EXPECT_EQ(v.text, "a \"b\" ");
 

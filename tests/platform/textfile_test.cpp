@@ -35,7 +35,9 @@ TEST(TextRead, LineEndsCtrlZAndLoneCr) {
     V lines;
   } cases[] = {
       {"one\r\ntwo\r\n\r\nlast", {"one", "two", "", "last"}},
-      {"one\ntwo\n\nlast", {"one", "two", "", "last"}}, {"a\n", {"a"}}, {"", {}},
+      {"one\ntwo\n\nlast", {"one", "two", "", "last"}},
+      {"a\n", {"a"}},
+      {"", {}},
       {"a\rb\r\nc\r", {"a\rb", "c\r"}},  // a lone CR stays
       {"a\r\r\nb", {"a\r", "b"}},
       {"ab\r\ncd\x1A"
@@ -61,7 +63,9 @@ TEST(TextRead, FgetsPiecesKeepTheLineFeed) {
   } cases[] = {
       {"ab\r\ncd", 8, {"ab\n", "cd"}},
       {"1234567\r\nx\n", 8, {"1234567", "\n", "x\n"}},  // exactly n-1 bytes: two pieces
-      {"123456789012345\n", 8, {"1234567", "8901234", "5\n"}}, {"ab", 2, {"a", "b"}}, {"ab", 1, {}},
+      {"123456789012345\n", 8, {"1234567", "8901234", "5\n"}},
+      {"ab", 2, {"a", "b"}},
+      {"ab", 1, {}},
   };
   TempDir dir;
   for (const Case& c : cases) {
@@ -99,7 +103,10 @@ TEST(TextWrite, LineFeedBecomesCrLfOnDisk) {
   struct Case {
     std::string text, disk;
   } cases[] = {
-      {"a\n", "a\r\n"}, {"b\r\n", "b\r\r\n"}, {"x\ny", "x\r\ny"}, {std::string(10000, '\n'), many},
+      {"a\n", "a\r\n"},
+      {"b\r\n", "b\r\r\n"},
+      {"x\ny", "x\r\ny"},
+      {std::string(10000, '\n'), many},
   };
   TempDir dir;
   for (const Case& c : cases) {

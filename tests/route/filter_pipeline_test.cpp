@@ -24,7 +24,8 @@ using TvxRoute::TVXRouteResult;
 std::string BuildDir() {
   const char* build = std::getenv("KORT_BUILD_DIR");
   // The compiled-in path as UTF-8 (a plain literal would be CP932).
-  if (build == nullptr || *build == '\0') build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  if (build == nullptr || *build == '\0')
+    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
   return build;
 }
 
@@ -122,8 +123,8 @@ class FilterPipeline : public ::testing::Test {
 
 std::string Time(const CDateTime& t) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", t.getYear(), t.getMon(), t.getDay(), t.getHour(),
-                t.getMin());
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", t.getYear(), t.getMon(), t.getDay(),
+                t.getHour(), t.getMin());
   return buf;
 }
 
@@ -133,26 +134,28 @@ std::string Describe(const TVXRouteResult& r) {
   char buf[200];
   for (int i = 0; i < r.getNodeCnt(); ++i) {
     const TVXRouteResult::Node& n = *r.getNode(i);
-    std::snprintf(buf, sizeof buf, "node %d kind %d break %d fee %d/%d code %d flag %d at %d,%d time %s ", i,
-                  n.kind, n.breakNo, n.fee, n.firstFee, n.facilityCode, n.facilityFlag, n.lon, n.lat,
+    std::snprintf(buf, sizeof buf,
+                  "node %d kind %d break %d fee %d/%d code %d flag %d at %d,%d time %s ", i, n.kind,
+                  n.breakNo, n.fee, n.firstFee, n.facilityCode, n.facilityFlag, n.lon, n.lat,
                   Time(n.time).c_str());
     out += buf + testutil::Show(n.getName() ? n.getName() : "") + "\n";
   }
   for (int i = 0; i < r.getLinkCnt(); ++i) {
     const TVXRouteResult::Link& l = *r.getLink(i);
-    std::snprintf(buf, sizeof buf, "link %d class %d dist %d time %d node %d road %d points %d", i, l.linkClass,
-                  l.distance, l.time, l.nodeIndex, l.roadNameIndex, l.getPointCnt());
+    std::snprintf(buf, sizeof buf, "link %d class %d dist %d time %d node %d road %d points %d", i,
+                  l.linkClass, l.distance, l.time, l.nodeIndex, l.roadNameIndex, l.getPointCnt());
     out += buf;
     const TVXRouteResult::Link::Point* p = l.getPointAry();
     if (p) {
-      std::snprintf(buf, sizeof buf, " %d,%d .. %d,%d levels ", p[0].lon, p[0].lat, p[l.getPointCnt() - 1].lon,
-                    p[l.getPointCnt() - 1].lat);
+      std::snprintf(buf, sizeof buf, " %d,%d .. %d,%d levels ", p[0].lon, p[0].lat,
+                    p[l.getPointCnt() - 1].lon, p[l.getPointCnt() - 1].lat);
       out += buf;
       for (int k = 0; k < l.getPointCnt(); ++k) out += std::to_string(p[k].level);
     }
     out += "\n";
   }
-  for (int i = 0; i < r.getRoadNameCnt(); ++i) out += "road " + std::to_string(i) + " " + testutil::Show(r.getRoadName(i)) + "\n";
+  for (int i = 0; i < r.getRoadNameCnt(); ++i)
+    out += "road " + std::to_string(i) + " " + testutil::Show(r.getRoadName(i)) + "\n";
   out += "summary " + std::to_string(r.summary1) + " " + std::to_string(r.summary2) + "\n";
   return out;
 }
@@ -160,7 +163,8 @@ std::string Describe(const TVXRouteResult& r) {
 // Written out from the scenario: the map's points (tile origin + whole
 // arc-seconds, times 1024), the builder's distances and times, and each
 // step of the chain worked through by hand.
-const char8_t kGolden[] = u8R"(node 0 kind 7 break 1 fee 0/0 code -1 flag 0 at 514743296,131323904 time 2015-06-03 08:00 瀬田
+const char8_t kGolden[] =
+    u8R"(node 0 kind 7 break 1 fee 0/0 code -1 flag 0 at 514743296,131323904 time 2015-06-03 08:00 瀬田
 node 1 kind 3 break 0 fee 0/0 code 10 flag 1 at 514721842,131312666 time 2015-06-03 08:00 東京IC
 node 2 kind 5 break 0 fee 180/260 code -1 flag 1 at 514672640,131295232 time 2015-06-03 08:01 東京料金所
 node 3 kind 7 break 3 fee 0/0 code -1 flag 0 at 514252800,131025920 time 2015-06-03 09:00 県境
@@ -193,7 +197,8 @@ TEST_F(FilterPipeline, TwoLegsOverTheSampleMapBecomeTheExpectedResult) {
 
 // Leg 0 over the 県道212号 from 久里浜駅 to 久里浜港 and on the 東京湾フェリー to
 // 金谷港, with the arrival time at the goal given; no tolls.
-const char8_t kFerryGolden[] = u8R"(node 0 kind 7 break 1 fee 0/0 code -1 flag 0 at 514990080,129982464 time 2015-06-03 10:00 久里浜駅
+const char8_t kFerryGolden[] =
+    u8R"(node 0 kind 7 break 1 fee 0/0 code -1 flag 0 at 514990080,129982464 time 2015-06-03 10:00 久里浜駅
 node 1 kind 6 break 0 fee 0/0 code -1 flag 0 at 515059681,129867826 time 2015-06-03 10:07 久里浜港
 node 2 kind 7 break 2 fee 0/0 code -1 flag 0 at 515418112,129654784 time 2015-06-03 12:30 金谷港
 link 0 class 3 dist 3870 time 464 node 0 road 0 points 4 514990080,129982464 .. 515059681,129867826 levels 2112

@@ -35,14 +35,16 @@ hwbuild::Image SmallImage() {
   im.names = {Name(1, u8"東名高速道路", u8"とうめい"), Name(2, u8"首都高速"), Name(5, u8"国道"),
               Name(9, u8"東京湾フェリー")};
   im.shortNames = {Name(1, u8"久里浜港"), Name(5, u8"金谷港")};
-  hwbuild::Block b1{1, {KindEntry(1, 10, u8"東京IC", 0), KindEntry(0, 12, u8"東京料金所", 13),
-                        KindEntry(1, 20, u8"横浜町田IC", 196)}};
+  hwbuild::Block b1{1,
+                    {KindEntry(1, 10, u8"東京IC", 0), KindEntry(0, 12, u8"東京料金所", 13),
+                     KindEntry(1, 20, u8"横浜町田IC", 196)}};
   hwbuild::Block b2{2, {KindEntry(2, 25, u8"海老名JCT", 324), KindEntry(3, 35, u8"海老名SA", 317)}};
   // An entry with every optional part: 0x80, 0x40 with n = 2, 0x20, 0x10.
   hwbuild::Entry all;
   all.flags = 0xF0;
-  all.parts = std::string("\x01\x02\x03", 3) + std::string("\0\0\0\x02", 4) + std::string(12, '\x07') +
-              std::string("\x01\x00\x1E\0\0\0\0\0", 8) + std::string("\x09\x09\x09", 3);
+  all.parts = std::string("\x01\x02\x03", 3) + std::string("\0\0\0\x02", 4) +
+              std::string(12, '\x07') + std::string("\x01\x00\x1E\0\0\0\0\0", 8) +
+              std::string("\x09\x09\x09", 3);
   all.name1 = hwtest::U16(u8"厚木IC");
   all.name2 = hwtest::U16(u8"あつぎ");
   all.value = 0x01020304;
@@ -76,8 +78,9 @@ TEST_F(HighwayDataTest, NamesComeFromTheNameTableAsCp932) {
 
 TEST_F(HighwayDataTest, EqualKeysAreAllReturnedInFileOrder) {
   Open(SmallImage());
-  EXPECT_EQ(FacilityNames(hd_, 7),
-            (std::vector<std::string>{Sjis(u8"海老名JCT"), Sjis(u8"横浜町田IC"), Sjis(u8"東京料金所")}));
+  EXPECT_EQ(
+      FacilityNames(hd_, 7),
+      (std::vector<std::string>{Sjis(u8"海老名JCT"), Sjis(u8"横浜町田IC"), Sjis(u8"東京料金所")}));
   EXPECT_EQ(FacilityNames(hd_, 1), (std::vector<std::string>{Sjis(u8"東京IC")}));
   EXPECT_EQ(FacilityNames(hd_, 12), (std::vector<std::string>{Sjis(u8"東京IC")}));
   EXPECT_TRUE(hd_.findFacilities(6).empty());
@@ -88,7 +91,7 @@ TEST_F(HighwayDataTest, EqualKeysAreAllReturnedInFileOrder) {
   ASSERT_NE(found[0].entry, nullptr);
   EXPECT_EQ(found[0].entry[3], 0x20);
   ASSERT_NE(found[0].data, nullptr);
-  EXPECT_EQ(found[0].data[0], 2);  // kind
+  EXPECT_EQ(found[0].data[0], 2);   // kind
   EXPECT_EQ(found[0].data[2], 25);  // code, low byte
 }
 
@@ -199,7 +202,8 @@ TEST_F(HighwayDataTest, OpenRefusesOtherMagicShortAndBrokenFiles) {
 
   // Key records that reach into the block index.
   std::string keys = good;
-  const std::size_t facil = 2 * ((static_cast<unsigned char>(good[20]) << 8) | static_cast<unsigned char>(good[21]));
+  const std::size_t facil =
+      2 * ((static_cast<unsigned char>(good[20]) << 8) | static_cast<unsigned char>(good[21]));
   keys[facil] = 0x40;
   ASSERT_TRUE(file_.WriteBytes(keys));
   EXPECT_FALSE(hd_.openHighwayData(file_.Path().c_str()));
@@ -241,7 +245,8 @@ TEST_F(HighwayDataTest, TruncatedAndCorruptedFilesNeverCrash) {
   for (int i = 0; i < 1000; ++i) {
     std::string bytes = good;
     const int flips = 1 + static_cast<int>(rng() % 4);
-    for (int j = 0; j < flips; ++j) bytes[rng() % bytes.size()] ^= static_cast<char>(1 + rng() % 255);
+    for (int j = 0; j < flips; ++j)
+      bytes[rng() % bytes.size()] ^= static_cast<char>(1 + rng() % 255);
     probe(bytes);
   }
 }
@@ -249,7 +254,8 @@ TEST_F(HighwayDataTest, TruncatedAndCorruptedFilesNeverCrash) {
 // The sample road map's HIGHWAY.DAT, generated in the build tree.
 TEST(SampleHighwayData, NamesTheSampleRoadsAndFacilities) {
   const char* build = std::getenv("KORT_BUILD_DIR");
-  if (build == nullptr || *build == '\0') build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  if (build == nullptr || *build == '\0')
+    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
   const std::string bytes = testutil::ReadBytes(std::string(build) + "/Database/Road/HIGHWAY.DAT");
   ASSERT_FALSE(bytes.empty());
   testutil::TempDir dir;

@@ -20,7 +20,8 @@ inline std::u16string U16(std::u8string_view utf8) {
   return out;
 }
 
-inline hwbuild::NameRecord Name(std::uint16_t key, std::u8string_view name1, std::u8string_view name2 = u8"") {
+inline hwbuild::NameRecord Name(std::uint16_t key, std::u8string_view name1,
+                                std::u8string_view name2 = u8"") {
   return hwbuild::NameRecord{key, U16(name1), U16(name2), 0};
 }
 
@@ -29,8 +30,14 @@ inline hwbuild::Entry KindEntry(std::uint8_t kind, std::uint16_t code, std::u8st
                                 std::uint32_t value) {
   hwbuild::Entry e;
   e.flags = 0x20;
-  e.parts = std::string{static_cast<char>(kind), static_cast<char>(code >> 8), static_cast<char>(code & 0xFF),
-                        0, 0, 0, 0, 0};
+  e.parts = std::string{static_cast<char>(kind),
+                        static_cast<char>(code >> 8),
+                        static_cast<char>(code & 0xFF),
+                        0,
+                        0,
+                        0,
+                        0,
+                        0};
   e.name1 = U16(name);
   e.value = value;
   return e;
@@ -47,7 +54,9 @@ class HighwayFile {
     }
     return WriteBytes(bytes_);
   }
-  bool WriteBytes(const std::string& bytes) { return testutil::WriteBytes(dir_.Native("HIGHWAY.DAT"), bytes); }
+  bool WriteBytes(const std::string& bytes) {
+    return testutil::WriteBytes(dir_.Native("HIGHWAY.DAT"), bytes);
+  }
   std::string Path() const { return dir_.Sys("HIGHWAY.DAT"); }
   const std::string& bytes() const { return bytes_; }
 

@@ -20,7 +20,8 @@ inline std::unique_ptr<TmpItemAry::Node> Node(std::uint32_t flags, std::uint32_t
   return n;
 }
 
-inline std::unique_ptr<TmpItemAry::Link> Link(bool highway, std::int32_t roadType, std::int32_t distance) {
+inline std::unique_ptr<TmpItemAry::Link> Link(bool highway, std::int32_t roadType,
+                                              std::int32_t distance) {
   auto l = std::make_unique<TmpItemAry::Link>();
   l->flags = highway ? 1 : 0;
   l->roadType = roadType;
@@ -28,9 +29,15 @@ inline std::unique_ptr<TmpItemAry::Link> Link(bool highway, std::int32_t roadTyp
   l->points = {{0, 0, -1}, {1, 1, -1}};
   return l;
 }
-inline std::unique_ptr<TmpItemAry::Link> Road(std::int32_t distance = -1) { return Link(false, 3, distance); }
-inline std::unique_ptr<TmpItemAry::Link> Hwy(std::int32_t distance = -1) { return Link(true, 1, distance); }
-inline std::unique_ptr<TmpItemAry::Link> Ferry(std::int32_t distance = -1) { return Link(false, 0, distance); }
+inline std::unique_ptr<TmpItemAry::Link> Road(std::int32_t distance = -1) {
+  return Link(false, 3, distance);
+}
+inline std::unique_ptr<TmpItemAry::Link> Hwy(std::int32_t distance = -1) {
+  return Link(true, 1, distance);
+}
+inline std::unique_ptr<TmpItemAry::Link> Ferry(std::int32_t distance = -1) {
+  return Link(false, 0, distance);
+}
 
 inline TmpItemAry::Item& Push(TmpItemAry& list, std::unique_ptr<TmpItemAry::Node> node,
                               std::unique_ptr<TmpItemAry::Link> link) {

@@ -35,8 +35,10 @@ class BuiltResults : public ::testing::Test {
  protected:
   void SetUp() override {
     const char* build = std::getenv("KORT_BUILD_DIR");
-    if (build == nullptr || *build == '\0') build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
-    const std::string bytes = testutil::ReadBytes(std::string(build) + "/Database/Road/ALLDATA.KWI");
+    if (build == nullptr || *build == '\0')
+      build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+    const std::string bytes =
+        testutil::ReadBytes(std::string(build) + "/Database/Road/ALLDATA.KWI");
     ASSERT_FALSE(bytes.empty());
     ASSERT_TRUE(testutil::WriteBytes(dir_.Native("ALLDATA.KWI"), bytes));
     ASSERT_TRUE(map_.init(dir_.Sys("ALLDATA.KWI").c_str())) << testutil::Show(map_.lastError());

@@ -74,7 +74,8 @@ Points Of(const TmpItemAry::Link& link) {
 
 // A run with its road data: name number 6, road number 0x2001, and the
 // given cumulative distance (time: a tenth of it).
-PathLink LinkRun(std::uint32_t first, std::uint16_t lastOffset, bool reverse, std::int32_t distance) {
+PathLink LinkRun(std::uint32_t first, std::uint16_t lastOffset, bool reverse,
+                 std::int32_t distance) {
   PathLink r;
   r.link = first;
   r.lastOffset = lastOffset;
@@ -86,15 +87,17 @@ PathLink LinkRun(std::uint32_t first, std::uint16_t lastOffset, bool reverse, st
   return r;
 }
 
-GuideEntry Guide(std::uint32_t link, std::uint16_t direction, std::uint16_t number, std::uint32_t distance) {
+GuideEntry Guide(std::uint32_t link, std::uint16_t direction, std::uint16_t number,
+                 std::uint32_t distance) {
   return GuideEntry{link, direction, number, distance, distance / 10};
 }
 
-PartPathPtr Part(std::vector<PathLink> runs, std::vector<ShapePoint> start, std::vector<ShapePoint> end,
-                 std::int32_t distance) {
+PartPathPtr Part(std::vector<PathLink> runs, std::vector<ShapePoint> start,
+                 std::vector<ShapePoint> end, std::int32_t distance) {
   auto p = std::make_shared<PartPath>();
   p->firstDirection = runs.empty() ? 0 : runs[0].direction;
-  p->firstLink = runs.empty() ? 0 : (runs[0].direction ? runs[0].link + runs[0].lastOffset : runs[0].link);
+  p->firstLink =
+      runs.empty() ? 0 : (runs[0].direction ? runs[0].link + runs[0].lastOffset : runs[0].link);
   p->runs = std::move(runs);
   p->startPoints = std::move(start);
   p->endPoints = std::move(end);
@@ -121,8 +124,9 @@ class ItemListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::u8string_view text(kMap);
-    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("ALLDATA.KWI"),
-                                     std::string(reinterpret_cast<const char*>(text.data()), text.size())));
+    ASSERT_TRUE(
+        testutil::WriteBytes(dir_.Native("ALLDATA.KWI"),
+                             std::string(reinterpret_cast<const char*>(text.data()), text.size())));
     ASSERT_TRUE(map_.init(dir_.Sys("ALLDATA.KWI").c_str())) << testutil::Show(map_.lastError());
   }
   bool Build(std::vector<RouteSingleResult> legs) { return buildItemList(items_, &map_, legs); }
@@ -134,7 +138,8 @@ class ItemListTest : public ::testing::Test {
 
 TEST_F(ItemListTest, SinglePartialLinkGivesOneBreakNodeAndOneLink) {
   // From (33,10) to (38,11) on link 101.
-  ASSERT_TRUE(Build({Leg({Part({LinkRun(101, 0, false, 40)}, {T1(33, 11), T1(35, 12)}, {T1(35, 12), T1(38, 11)}, 45)})}));
+  ASSERT_TRUE(Build({Leg({Part({LinkRun(101, 0, false, 40)}, {T1(33, 11), T1(35, 12)},
+                               {T1(35, 12), T1(38, 11)}, 45)})}));
   ASSERT_EQ(items_.items().size(), 1u);
   const TmpItemAry::Item& item = items_.items().front();
   ASSERT_TRUE(item.node && item.link);
@@ -160,13 +165,15 @@ TEST_F(ItemListTest, SinglePartialLinkGivesOneBreakNodeAndOneLink) {
 TEST_F(ItemListTest, LinksFollowTheMapBetweenStartAndEndPoints) {
   // Two runs: 100-101 and 102-103 (its own distance: a new link), then a
   // highway run 200-201.
-  ASSERT_TRUE(Build({Leg({Part({LinkRun(100, 1, false, 30), LinkRun(102, 1, false, 50), LinkRun(200, 1, false, 70)},
-                               {T1(15, 10), T1(20, 10), T1(30, 10)}, {T1(70, 10), T1(75, 10)}, 72)})}));
+  ASSERT_TRUE(Build({Leg(
+      {Part({LinkRun(100, 1, false, 30), LinkRun(102, 1, false, 50), LinkRun(200, 1, false, 70)},
+            {T1(15, 10), T1(20, 10), T1(30, 10)}, {T1(70, 10), T1(75, 10)}, 72)})}));
   EXPECT_EQ(itemtest::Shape(items_), "80/R -/R -/H");
   auto links = Links(items_);
   ASSERT_EQ(links.size(), 3u);
   // Start points stand for link 100; 101 follows with its bend.
-  EXPECT_EQ(Of(*links[0]), Of({T1(15, 10), T1(20, 10), T1(30, 10), T1(30, 10), T1(35, 12), T1(40, 10)}));
+  EXPECT_EQ(Of(*links[0]),
+            Of({T1(15, 10), T1(20, 10), T1(30, 10), T1(30, 10), T1(35, 12), T1(40, 10)}));
   EXPECT_EQ(links[0]->distance, 30);
   EXPECT_EQ(links[0]->time, 3);
   EXPECT_EQ(Of(*links[1]), Of({T1(40, 10), T1(50, 10), T1(50, 10), T1(60, 10)}));
@@ -204,8 +211,8 @@ TEST_F(ItemListTest, GuidanceRecordsSortAndMergeOnTheSameLinkAndDirection) {
 }
 
 TEST_F(ItemListTest, MergedGuidanceGivesOneNodeWithBothNumbers) {
-  auto part = Part({LinkRun(100, 1, false, 60), LinkRun(102, 1, false, 100)}, {T1(12, 10), T1(20, 10), T1(30, 10)},
-                   {T1(50, 10), T1(55, 10)}, 90);
+  auto part = Part({LinkRun(100, 1, false, 60), LinkRun(102, 1, false, 100)},
+                   {T1(12, 10), T1(20, 10), T1(30, 10)}, {T1(50, 10), T1(55, 10)}, 90);
   // A facility on the part's first link, applied right after the start
   // points; a facility and a toll on 101, merged into one node.
   part->facilities = {Guide(100, 0, 5, 10), Guide(101, 0, 7, 50)};
@@ -236,7 +243,8 @@ TEST_F(ItemListTest, MergedGuidanceGivesOneNodeWithBothNumbers) {
 TEST_F(ItemListTest, ReverseRunYieldsItsPointsInDrivingOrder) {
   // 103 back to 100 in one run, with a facility on 101 driven in reverse
   // and one on 101 forward that this route never passes.
-  auto part = Part({LinkRun(100, 3, true, 50)}, {T1(58, 10), T1(50, 10)}, {T1(20, 10), T1(14, 10)}, 48);
+  auto part =
+      Part({LinkRun(100, 3, true, 50)}, {T1(58, 10), T1(50, 10)}, {T1(20, 10), T1(14, 10)}, 48);
   EXPECT_EQ(part->firstLink, 103u);
   part->facilities = {Guide(101, 1, 3, 30), Guide(101, 0, 4, 40)};
   ASSERT_TRUE(Build({Leg({part})}));
@@ -244,7 +252,8 @@ TEST_F(ItemListTest, ReverseRunYieldsItsPointsInDrivingOrder) {
   EXPECT_EQ(std::next(items_.items().begin())->node->facilNo, 3u);
   auto links = Links(items_);
   ASSERT_EQ(links.size(), 2u);
-  EXPECT_EQ(Of(*links[0]), Of({T1(58, 10), T1(50, 10), T1(50, 10), T1(40, 10), T1(40, 10), T1(35, 12), T1(30, 10)}));
+  EXPECT_EQ(Of(*links[0]), Of({T1(58, 10), T1(50, 10), T1(50, 10), T1(40, 10), T1(40, 10),
+                               T1(35, 12), T1(30, 10)}));
   EXPECT_EQ(links[0]->distance, 30);
   EXPECT_EQ(Of(*links[1]), Of({T1(20, 10), T1(14, 10)}));
   EXPECT_EQ(links[1]->distance, 48);
@@ -253,15 +262,16 @@ TEST_F(ItemListTest, ReverseRunYieldsItsPointsInDrivingOrder) {
 TEST_F(ItemListTest, RunCrossingTheTileBorderGoesOnInTheNeighbourTile) {
   // 300-301 in tile 1, 302-303 in tile 2, one run; then back west over the
   // border in a reverse run 302-301 and a last run 300.
-  ASSERT_TRUE(Build({Leg({Part({LinkRun(300, 3, false, 80)}, {T1(210, 50), T1(250, 50)}, {T2(50, 50), T2(90, 50)}, 78)}),
-                     Leg({Part({LinkRun(301, 1, true, 40), LinkRun(300, 0, false, 60)}, {T2(40, 50), T2(0, 50)},
-                               {T1(250, 50), T1(240, 50)}, 55)},
+  ASSERT_TRUE(Build({Leg({Part({LinkRun(300, 3, false, 80)}, {T1(210, 50), T1(250, 50)},
+                               {T2(50, 50), T2(90, 50)}, 78)}),
+                     Leg({Part({LinkRun(301, 1, true, 40), LinkRun(300, 0, false, 60)},
+                               {T2(40, 50), T2(0, 50)}, {T1(250, 50), T1(240, 50)}, 55)},
                          10)}));
   EXPECT_EQ(itemtest::Shape(items_), "80/R 80/R -/R");
   auto links = Links(items_);
   ASSERT_EQ(links.size(), 3u);
-  EXPECT_EQ(Of(*links[0]), Of({T1(210, 50), T1(250, 50), T1(250, 50), T1(300, 50), T2(0, 50), T2(50, 50),
-                               T2(50, 50), T2(90, 50)}));
+  EXPECT_EQ(Of(*links[0]), Of({T1(210, 50), T1(250, 50), T1(250, 50), T1(300, 50), T2(0, 50),
+                               T2(50, 50), T2(50, 50), T2(90, 50)}));
   EXPECT_EQ(links[0]->distance, 78);
   EXPECT_EQ(Of(*links[1]), Of({T2(40, 50), T2(0, 50), T1(300, 50), T1(250, 50)}));
   EXPECT_EQ(Of(*links[2]), Of({T1(250, 50), T1(240, 50)}));
@@ -271,8 +281,9 @@ TEST_F(ItemListTest, RunCrossingTheTileBorderGoesOnInTheNeighbourTile) {
 }
 
 TEST_F(ItemListTest, PartsOfALegEachStartWithABreakNode) {
-  ASSERT_TRUE(Build({Leg({Part({LinkRun(100, 0, false, 10)}, {T1(12, 10)}, {T1(28, 10)}, 10),
-                          Part({LinkRun(101, 1, false, 30)}, {T1(30, 10), T1(40, 10)}, {T1(45, 10)}, 30)})}));
+  ASSERT_TRUE(Build(
+      {Leg({Part({LinkRun(100, 0, false, 10)}, {T1(12, 10)}, {T1(28, 10)}, 10),
+            Part({LinkRun(101, 1, false, 30)}, {T1(30, 10), T1(40, 10)}, {T1(45, 10)}, 30)})}));
   EXPECT_EQ(itemtest::Shape(items_), "80/R 80/R");
   // Only part 0 carries the leg's time.
   EXPECT_EQ(items_.items().front().node->year, 2015);
@@ -297,20 +308,23 @@ TEST_F(ItemListTest, GuidanceOnTheFirstLinkOfAOneRunPartIsKept) {
 // One run spread over two road records of a tile (100-103, 104-105) is one
 // part: its last stretch ends the part and no second break node appears.
 TEST_F(ItemListTest, OneRunOverTwoRoadRecordsGivesOneBreakNode) {
-  ASSERT_TRUE(Build({Leg({Part({LinkRun(100, 5, false, 90)}, {T1(15, 10), T1(30, 10)}, {T1(60, 20), T1(60, 25)}, 88)})}));
+  ASSERT_TRUE(Build({Leg({Part({LinkRun(100, 5, false, 90)}, {T1(15, 10), T1(30, 10)},
+                               {T1(60, 20), T1(60, 25)}, 88)})}));
   EXPECT_EQ(itemtest::Shape(items_), "80/R");
   const auto& link = *items_.items().front().link;
-  EXPECT_EQ(Of(link), Of({T1(15, 10), T1(30, 10), T1(30, 10), T1(35, 12), T1(40, 10), T1(40, 10), T1(50, 10),
-                          T1(50, 10), T1(60, 10), T1(60, 10), T1(60, 20), T1(60, 20), T1(60, 25)}));
+  EXPECT_EQ(Of(link),
+            Of({T1(15, 10), T1(30, 10), T1(30, 10), T1(35, 12), T1(40, 10), T1(40, 10), T1(50, 10),
+                T1(50, 10), T1(60, 10), T1(60, 10), T1(60, 20), T1(60, 20), T1(60, 25)}));
   EXPECT_EQ(link.distance, 88);
 }
 
 TEST_F(ItemListTest, CrossingNamesEndOrdinaryRunsOnly) {
   // Runs 100 | 101 (ends at 本町) | 102 (ends at 栄町) | 103 (no guide) |
   // highway 200 (guide data, but a highway) | 201 (ends the part).
-  ASSERT_TRUE(Build({Leg({Part({LinkRun(100, 0, false, 10), LinkRun(101, 0, false, 20), LinkRun(102, 0, false, 30),
-                                LinkRun(103, 0, false, 40), LinkRun(200, 0, false, 50), LinkRun(201, 0, false, 60)},
-                               {T1(15, 10), T1(30, 10)}, {T1(70, 10), T1(80, 10)}, 60)})}));
+  ASSERT_TRUE(Build({Leg(
+      {Part({LinkRun(100, 0, false, 10), LinkRun(101, 0, false, 20), LinkRun(102, 0, false, 30),
+             LinkRun(103, 0, false, 40), LinkRun(200, 0, false, 50), LinkRun(201, 0, false, 60)},
+            {T1(15, 10), T1(30, 10)}, {T1(70, 10), T1(80, 10)}, 60)})}));
   EXPECT_EQ(itemtest::Shape(items_), "80/R -/R 40/R 40/R -/H -/H");
   std::vector<std::string> names;
   for (const auto& item : items_.items())
@@ -333,13 +347,16 @@ TEST_F(ItemListTest, ALinkInNoTileFailsTheLeg) {
   // A border that leads to no tile holding the next link (105 lies in
   // tile 1, behind the border).
   TmpItemAry b;
-  EXPECT_FALSE(buildItemList(
-      b, &map_, {Leg({Part({LinkRun(300, 1, false, 10), LinkRun(105, 0, false, 20)}, {T1(210, 50)}, {T1(60, 30)}, 10)})}));
+  EXPECT_FALSE(buildItemList(b, &map_,
+                             {Leg({Part({LinkRun(300, 1, false, 10), LinkRun(105, 0, false, 20)},
+                                        {T1(210, 50)}, {T1(60, 30)}, 10)})}));
   // No tile at the start point, and a leg without start points.
   TmpItemAry c;
-  EXPECT_FALSE(buildItemList(c, &map_, {Leg({Part({LinkRun(100, 0, false, 10)}, {T1(-500, 10)}, {T1(20, 10)}, 10)})}));
+  EXPECT_FALSE(buildItemList(
+      c, &map_, {Leg({Part({LinkRun(100, 0, false, 10)}, {T1(-500, 10)}, {T1(20, 10)}, 10)})}));
   TmpItemAry d;
-  EXPECT_FALSE(buildItemList(d, &map_, {Leg({Part({LinkRun(100, 0, false, 10)}, {}, {T1(20, 10)}, 10)})}));
+  EXPECT_FALSE(
+      buildItemList(d, &map_, {Leg({Part({LinkRun(100, 0, false, 10)}, {}, {T1(20, 10)}, 10)})}));
   // A later leg that fails ends the step after the earlier legs' items.
   TmpItemAry e;
   const auto good = Leg({Part({LinkRun(101, 0, false, 40)}, {T1(33, 11)}, {T1(38, 11)}, 45)});
@@ -358,7 +375,8 @@ TEST_F(ItemListTest, StartTileIsProbedAroundTheStartPoint) {
   // the border; the first link is in tile 1, found by the shift (-100, ...).
   const ShapePoint a{1300 * 1024 + 40, 1050 * 1024};
   const ShapePoint b{1300 * 1024 + 60, 1050 * 1024};
-  ASSERT_TRUE(Build({Leg({Part({LinkRun(301, 0, true, 10)}, {a, b, T1(280, 50)}, {T1(260, 50)}, 10)})}));
+  ASSERT_TRUE(
+      Build({Leg({Part({LinkRun(301, 0, true, 10)}, {a, b, T1(280, 50)}, {T1(260, 50)}, 10)})}));
   EXPECT_EQ(itemtest::Shape(items_), "80/R");
 }
 
@@ -367,7 +385,8 @@ TEST_F(ItemListTest, StartTileIsProbedAroundTheStartPoint) {
 // sanitizer build checks the reads).
 TEST_F(ItemListTest, ArbitraryLegResultsNeverCrash) {
   std::mt19937 rng(7120);
-  const std::uint32_t links[] = {0, 99, 100, 101, 103, 104, 105, 200, 201, 300, 301, 302, 303, 0xFFFFFFFFu};
+  const std::uint32_t links[] = {0,   99,  100, 101, 103, 104, 105,
+                                 200, 201, 300, 301, 302, 303, 0xFFFFFFFFu};
   int built = 0;
   for (int i = 0; i < 500; ++i) {
     std::vector<PartPathPtr> parts;
@@ -376,14 +395,18 @@ TEST_F(ItemListTest, ArbitraryLegResultsNeverCrash) {
       std::vector<PathLink> runs;
       const int runCount = static_cast<int>(rng() % 4);
       for (int r = 0; r < runCount; ++r)
-        runs.push_back(LinkRun(links[rng() % std::size(links)], static_cast<std::uint16_t>(rng() % 6), rng() % 2 != 0,
+        runs.push_back(LinkRun(links[rng() % std::size(links)],
+                               static_cast<std::uint16_t>(rng() % 6), rng() % 2 != 0,
                                static_cast<std::int32_t>(rng() % 1000)));
       std::vector<ShapePoint> start, end;
-      for (unsigned k = rng() % 3; k > 0; --k) start.push_back(T1(static_cast<int>(rng() % 600) - 100, 10));
-      for (unsigned k = rng() % 3; k > 0; --k) end.push_back(T2(static_cast<int>(rng() % 300), 50));
-      auto part = Part(std::move(runs), std::move(start), std::move(end), static_cast<std::int32_t>(rng() % 1000));
       for (unsigned k = rng() % 3; k > 0; --k)
-        part->facilities.push_back(Guide(links[rng() % std::size(links)], static_cast<std::uint16_t>(rng() % 2),
+        start.push_back(T1(static_cast<int>(rng() % 600) - 100, 10));
+      for (unsigned k = rng() % 3; k > 0; --k) end.push_back(T2(static_cast<int>(rng() % 300), 50));
+      auto part = Part(std::move(runs), std::move(start), std::move(end),
+                       static_cast<std::int32_t>(rng() % 1000));
+      for (unsigned k = rng() % 3; k > 0; --k)
+        part->facilities.push_back(Guide(links[rng() % std::size(links)],
+                                         static_cast<std::uint16_t>(rng() % 2),
                                          static_cast<std::uint16_t>(rng()), rng() % 1000));
       parts.push_back(part);
     }
@@ -397,18 +420,21 @@ TEST_F(ItemListTest, ArbitraryLegResultsNeverCrash) {
 // the tile border, with the crossing 荏田 inside the route.
 TEST(SampleRoadMap, NationalRoadAcrossTheTileBorder) {
   const char* build = std::getenv("KORT_BUILD_DIR");
-  if (build == nullptr || *build == '\0') build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  if (build == nullptr || *build == '\0')
+    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
   const std::string path = std::string(build) + "/Database/Road/ALLDATA.KWI";
   ASSERT_TRUE(testutil::Exists(path));
   KiwiHandleForALLDATA map(0x1000000, true);
   ASSERT_TRUE(map.init(path.c_str())) << testutil::Show(map.lastError());
   auto deg = [](double lon, double lat) {
-    return ShapePoint{static_cast<std::int32_t>(lon * 3600 * 1024 + 0.5), static_cast<std::int32_t>(lat * 3600 * 1024 + 0.5)};
+    return ShapePoint{static_cast<std::int32_t>(lon * 3600 * 1024 + 0.5),
+                      static_cast<std::int32_t>(lat * 3600 * 1024 + 0.5)};
   };
   // 2001-2002 | 2003 (ends at 荏田) | 2004 (ends at the border) | 2005-2008.
-  auto part = Part({LinkRun(2001, 1, false, 9000), LinkRun(2003, 0, false, 14000), LinkRun(2004, 0, false, 17000),
-                    LinkRun(2005, 3, false, 33000)},
-                   {deg(139.6300, 35.6220), deg(139.6272, 35.6207)}, {deg(139.3600, 35.4400)}, 32000);
+  auto part =
+      Part({LinkRun(2001, 1, false, 9000), LinkRun(2003, 0, false, 14000),
+            LinkRun(2004, 0, false, 17000), LinkRun(2005, 3, false, 33000)},
+           {deg(139.6300, 35.6220), deg(139.6272, 35.6207)}, {deg(139.3600, 35.4400)}, 32000);
   TmpItemAry items;
   ASSERT_TRUE(buildItemList(items, &map, {Leg({part})}));
   // A link per run (each has its own distance), the crossing after 2003.
@@ -416,7 +442,7 @@ TEST(SampleRoadMap, NationalRoadAcrossTheTileBorder) {
   auto crossing = std::next(items.items().begin(), 2);
   EXPECT_EQ(crossing->node->name, Sjis(u8"荏田"));
   const auto& last = *items.items().back().link;
-  EXPECT_EQ(last.roadType, 9);  // national road
+  EXPECT_EQ(last.roadType, 9);     // national road
   EXPECT_EQ(last.roadNo, 0x2001);  // the run's, not the map's
   EXPECT_EQ(last.distance, 32000);
   // 2004 ends at the tile border (139.5, 35.52); the last run starts there

@@ -37,7 +37,8 @@ struct Timed {
 // the times given.
 class Condition {
  public:
-  explicit Condition(int n, const std::vector<Timed>& times = {}) : c_(TVXRouteCondition::Create()) {
+  explicit Condition(int n, const std::vector<Timed>& times = {})
+      : c_(TVXRouteCondition::Create()) {
     for (int i = 0; i < n; ++i) {
       CondNode* node = CondNode::Create();
       node->lon = 100 * (i + 1);
@@ -45,7 +46,8 @@ class Condition {
       nodes_.push_back(node);
       c_->append(node);
     }
-    for (const Timed& t : times) nodes_[static_cast<std::size_t>(t.node)]->time.set(2015, 5, 3, t.hour, t.minute);
+    for (const Timed& t : times)
+      nodes_[static_cast<std::size_t>(t.node)]->time.set(2015, 5, 3, t.hour, t.minute);
   }
   ~Condition() { c_->Release(); }
   TVXRouteCondition* operator->() { return c_; }
@@ -79,7 +81,8 @@ std::vector<int> PointNumbers(const RouteCondition2& leg) {
 // The leg time as "YYYY-MM-DD hh:mm" with calendar month and day.
 std::string Show(const TravelClock::Time& t) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", t.year, t.month + 1, t.day + 1, t.hour, t.minute);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", t.year, t.month + 1, t.day + 1, t.hour,
+                t.minute);
   return buf;
 }
 
@@ -273,7 +276,8 @@ TEST(LegBuilding, NearRoadTypeWithoutMainRoadGivesKindTwoAtTheNodePosition) {
 }
 
 TEST(LegBuilding, VehicleClassBits) {
-  const std::pair<int, int> cases[] = {{1, 0}, {2, 1}, {4, 2}, {8, 3}, {16, 4}, {32, 5}, {64, 6}, {0, 3}, {3, 3}, {128, 3}};
+  const std::pair<int, int> cases[] = {{1, 0},  {2, 1},  {4, 2}, {8, 3}, {16, 4},
+                                       {32, 5}, {64, 6}, {0, 3}, {3, 3}, {128, 3}};
   for (const auto& [bit, cls] : cases) {
     Condition c(2, {{0, 8}});
     c->vehicleClass = bit;
@@ -296,7 +300,8 @@ TEST(LegBuilding, SearchKinds) {
 
 std::vector<std::vector<int>> Parts(const RouteCondition2& leg) {
   std::vector<std::vector<int>> out;
-  for (const PartCondition& p : leg.parts) out.push_back({p.value, p.reserved1, p.reserved2, p.pointNo});
+  for (const PartCondition& p : leg.parts)
+    out.push_back({p.value, p.reserved1, p.reserved2, p.pointNo});
   return out;
 }
 
@@ -315,7 +320,8 @@ TEST(LegBuilding, PartConditionsToggleAtNodesOfTypeTwo) {
   d.node(1).nodeType = 2;
   d.node(2).nodeType = 2;
   ASSERT_TRUE(Build(*d, legs).ok);
-  EXPECT_EQ(Parts(*legs.take(0)), (std::vector<std::vector<int>>{{2, 0, 0, 2}, {4, 0, 0, 3}, {2, 0, 0, 4}}));
+  EXPECT_EQ(Parts(*legs.take(0)),
+            (std::vector<std::vector<int>>{{2, 0, 0, 2}, {4, 0, 0, 3}, {2, 0, 0, 4}}));
 
   // A goal of type 2 marks the list though nothing follows it.
   Condition e(2, {{0, 8}});
@@ -341,7 +347,8 @@ TEST(LegBuilding, NoPartConditionsWithoutTypeTwoOrWithASearchType) {
 
 std::vector<std::vector<int>> SpeedRows(const LegList& legs) {
   std::vector<std::vector<int>> out;
-  for (const RouteSpeed& s : legs.speeds()) out.push_back({s.roadKind, s.speed[0], s.speed[1], s.speed[2], s.speed[3]});
+  for (const RouteSpeed& s : legs.speeds())
+    out.push_back({s.roadKind, s.speed[0], s.speed[1], s.speed[2], s.speed[3]});
   return out;
 }
 
@@ -454,10 +461,12 @@ TEST(LegTimes, ConvertBothWays) {
   EXPECT_EQ(t.hour, 23);
   EXPECT_EQ(t.minute, 59);
   EXPECT_EQ(t.second, 0);
-  EXPECT_EQ(static_cast<unsigned>(TvxRoute::toDateTime(t)), static_cast<unsigned>(CDateTime(2016, 2, 29, 23, 59)));
+  EXPECT_EQ(static_cast<unsigned>(TvxRoute::toDateTime(t)),
+            static_cast<unsigned>(CDateTime(2016, 2, 29, 23, 59)));
   TravelClock::Time s = t;
   s.second = 59;  // seconds are not packed
-  EXPECT_EQ(static_cast<unsigned>(TvxRoute::toDateTime(s)), static_cast<unsigned>(CDateTime(2016, 2, 29, 23, 59)));
+  EXPECT_EQ(static_cast<unsigned>(TvxRoute::toDateTime(s)),
+            static_cast<unsigned>(CDateTime(2016, 2, 29, 23, 59)));
 }
 
 // Leg 0 of a built two-node condition with the given holidays.

@@ -1,10 +1,11 @@
+#include "route/link_filters.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "item_list_builder.h"
-#include "route/link_filters.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ using itemtest::Push;
 using Points = std::vector<TmpItemAry::Point>;
 
 std::unique_ptr<TmpItemAry::Link> L(std::int32_t roadType, std::int32_t nameNo, std::int32_t roadNo,
-                                    Points points = {{0, 0, -1}, {10, 0, -1}}, bool highway = false) {
+                                    Points points = {{0, 0, -1}, {10, 0, -1}},
+                                    bool highway = false) {
   auto l = std::make_unique<TmpItemAry::Link>();
   l->roadType = roadType;
   l->nameNo = nameNo;
@@ -119,7 +121,7 @@ TEST(ShiftBreakPoint, KindNodesPullTheJointBackIntoTheEarlierLink) {
 TEST(ShiftBreakPoint, FerryBoundariesMoveIntoTheRoadLinkAndFactorsTruncate) {
   TmpItemAry list;
   Push(list, Node(0x80), L(3, 0, 0, {{0, 0}, {1000, 0}}));
-  Push(list, Node(0x20), L(0, 0, 0, {{1000, 0}, {1070, -30}}));  // ferry after road: backward
+  Push(list, Node(0x20), L(0, 0, 0, {{1000, 0}, {1070, -30}}));    // ferry after road: backward
   Push(list, Node(0x20), L(3, 0, 0, {{1070, -30}, {1140, 370}}));  // road after ferry: forward
   Push(list, Node(0x10), L(3, 0, 0, {{1140, 370}, {0, 0}}));       // road after road: unchanged
   CShiftBreakPoint shift;
@@ -152,9 +154,9 @@ TEST(ShiftBreakPoint, SkipsANeighbourLinkWithoutASegment) {
 TEST(ShiftBreakPoint, PullsAlongTheOtherLinkWhenOneLinkHasASinglePoint) {
   TmpItemAry list;
   Push(list, Node(0x80), L(3, 0, 0, {{0, 0}, {100, 0}}));
-  Push(list, Node(0x01), L(3, 0, 0, {{100, 0}}));             // backward into the first link
-  Push(list, Node(0x20), L(0, 0, 0, {{100, 0}}));             // backward: no segment to pull along
-  Push(list, Node(0x20), L(3, 0, 0, {{100, 0}, {300, 0}}));   // road after ferry: forward
+  Push(list, Node(0x01), L(3, 0, 0, {{100, 0}}));            // backward into the first link
+  Push(list, Node(0x20), L(0, 0, 0, {{100, 0}}));            // backward: no segment to pull along
+  Push(list, Node(0x20), L(3, 0, 0, {{100, 0}, {300, 0}}));  // road after ferry: forward
   CShiftBreakPoint shift;
   shift.run(list);
   auto items = At(list);
@@ -202,9 +204,9 @@ TEST(FillHwyRoadNo, GapsTakeTheFollowingNumberTrailingZerosThePreceding) {
 }
 
 TEST(ConvLinkClass, EveryRoadTypeGetsItsClass) {
-  const std::vector<std::pair<int, int>> table = {{0, 6},  {1, 4},  {2, 5},  {3, 5}, {4, 4},  {5, 4},  {6, 4},
-                                                  {7, 3},  {8, 2},  {9, 1},  {10, 0}, {11, 0}, {12, 0}, {13, 4},
-                                                  {-1, 4}};
+  const std::vector<std::pair<int, int>> table = {{0, 6},  {1, 4},  {2, 5},  {3, 5},  {4, 4},
+                                                  {5, 4},  {6, 4},  {7, 3},  {8, 2},  {9, 1},
+                                                  {10, 0}, {11, 0}, {12, 0}, {13, 4}, {-1, 4}};
   TmpItemAry list;
   for (const auto& [type, cls] : table) Push(list, nullptr, L(type, 0, 0));
   CConvLinkClass conv;
@@ -235,7 +237,8 @@ TEST(ClearMixedRoadNo, ARunOfOneRoadNumberWithMixedNamesLosesThem) {
 
 TEST(EraseDupPoint, RepeatsGoExceptInTwoPointLinks) {
   TmpItemAry list;
-  Push(list, nullptr, L(3, 0, 0, {{0, 0, 1}, {0, 0, 2}, {0, 0, 3}, {5, 5}, {5, 5}, {0, 0}, {0, 0}}));
+  Push(list, nullptr,
+       L(3, 0, 0, {{0, 0, 1}, {0, 0, 2}, {0, 0, 3}, {5, 5}, {5, 5}, {0, 0}, {0, 0}}));
   Push(list, nullptr, L(3, 0, 0, {{7, 7}, {7, 7}}));
   Push(list, nullptr, L(3, 0, 0, {{7, 7}}));
   Push(list, Node(0x80), nullptr);

@@ -50,7 +50,9 @@ TEST(FilterBase, LoopVisitsNodesThenLinksThenPointsInOrder) {
   struct Recorder : CRPFLoopBase {
     std::string seen;
     void visitNode(TmpItemAry::Node* n) override { seen += "N" + n->name; }
-    void visitPoints(std::vector<TmpItemAry::Point>& p) override { seen += "P" + std::to_string(p.size()); }
+    void visitPoints(std::vector<TmpItemAry::Point>& p) override {
+      seen += "P" + std::to_string(p.size());
+    }
   };
   TmpItemAry list;
   Push(list, Node(0x80, 0, "a"), Road());
@@ -89,14 +91,14 @@ TEST(FilterBase, RoadNameStepIsAFilter) {
 
 TEST(EraseStdOnHwyNode, ErasesFacilityNodesBetweenOrdinaryRoads) {
   TmpItemAry list;
-  Push(list, Node(0x80, 5), Road());    // the first item is not looked at
-  Push(list, Node(0x01, 5), Road());    // facility between roads: erased
-  Push(list, Node(0x10, 0), Road());    // toll facility 0, facility 0: kept
-  Push(list, Node(0x04, 7), Hwy());     // a highway link: kept
-  Push(list, Node(0x04, 7), Road());    // after a highway link: kept
-  Push(list, Node(0x20, 9), Ferry());   // a ferry link: kept
-  Push(list, Node(0x20, 9), Road());    // after a ferry link: kept
-  Push(list, Node(0x01, 9), nullptr);   // no link: kept
+  Push(list, Node(0x80, 5), Road());   // the first item is not looked at
+  Push(list, Node(0x01, 5), Road());   // facility between roads: erased
+  Push(list, Node(0x10, 0), Road());   // toll facility 0, facility 0: kept
+  Push(list, Node(0x04, 7), Hwy());    // a highway link: kept
+  Push(list, Node(0x04, 7), Road());   // after a highway link: kept
+  Push(list, Node(0x20, 9), Ferry());  // a ferry link: kept
+  Push(list, Node(0x20, 9), Road());   // after a ferry link: kept
+  Push(list, Node(0x01, 9), nullptr);  // no link: kept
   At(list)[2]->node->tollFacilNo = 0;
   auto& toll = Push(list, Node(0x10), Road());
   toll.node->tollFacilNo = 300;
@@ -126,7 +128,8 @@ TollResultRaw::Prof Prof(std::int32_t facility, std::int32_t fee1, std::int32_t 
 }
 
 TEST(MakeTollNode, FeesFromTheFirstMatchingProfileAndTotalsOnSuccess) {
-  TollResult result = MakeToll(0, {Prof(5, 1200, 900), Prof(6, 700, -1), Prof(5, 1, 1), Prof(7, -1, -1)});
+  TollResult result =
+      MakeToll(0, {Prof(5, 1200, 900), Prof(6, 700, -1), Prof(5, 1, 1), Prof(7, -1, -1)});
   TmpItemAry list;
   Push(list, Node(0x10), Hwy()).node->tollFacilNo = 0x8005;  // low 15 bits: 5
   Push(list, Node(0x10), Hwy()).node->tollFacilNo = 6;
@@ -260,7 +263,8 @@ class HwyFacil : public ::testing::Test {
     ic.parts = std::string("\x01\x02\x03", 3) + ic.parts;
     hwbuild::Entry jct = hwtest::KindEntry(1, 7, u8"海老名JCT", 2);
     jct.flags |= 0x40 | 0x10;
-    jct.parts = std::string("\x00\x00\x00\x01", 4) + std::string(6, '\x09') + jct.parts + std::string(3, '\0');
+    jct.parts = std::string("\x00\x00\x00\x01", 4) + std::string(6, '\x09') + jct.parts +
+                std::string(3, '\0');
     hwbuild::Entry kind1 = hwtest::KindEntry(1, 0x0102, u8"足柄SA", 3);
     hwbuild::Entry plainIc;
     plainIc.flags = 0x80;

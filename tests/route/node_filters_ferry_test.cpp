@@ -181,13 +181,13 @@ TEST(MoveBreakIc, TwoBreakInterchangesMoveOutwardUnlessARoadLiesBetween) {
 TEST(EraseNotInOutIcNode, OnlyEntryAndExitOfAStretchKeepTheInterchange) {
   TmpItemAry list;
   Push(list, Node(0x80), Road());
-  Push(list, Node(0x04, 1), Hwy());     // entry: kept
-  Push(list, Node(0x04, 2), Hwy());     // inner, only 0x04: deleted
-  Push(list, Node(0x14, 7), Hwy());     // inner with a toll flag: loses 0x04
-  Push(list, Node(0x84), Hwy());        // inner break interchange: kept
-  Push(list, Node(0x04), Hwy());        // no facility number: not interchange-like
-  Push(list, Node(0x05, 9), Hwy());     // exit (last interchange-like node): kept
-  Push(list, Node(0x04, 3), Road());    // on an ordinary road: not looked at
+  Push(list, Node(0x04, 1), Hwy());   // entry: kept
+  Push(list, Node(0x04, 2), Hwy());   // inner, only 0x04: deleted
+  Push(list, Node(0x14, 7), Hwy());   // inner with a toll flag: loses 0x04
+  Push(list, Node(0x84), Hwy());      // inner break interchange: kept
+  Push(list, Node(0x04), Hwy());      // no facility number: not interchange-like
+  Push(list, Node(0x05, 9), Hwy());   // exit (last interchange-like node): kept
+  Push(list, Node(0x04, 3), Road());  // on an ordinary road: not looked at
   CEraseNotInOutIcNode().run(list);
   EXPECT_EQ(Shape(list), "80/R 4/H -/H 10/H 84/H 4/H 5/H 4/R");
 }
@@ -227,7 +227,6 @@ TEST(EraseNameMatchNode, FiveNamesOnNonBreakNodes) {
   CEraseNameMatchNode().run(list);
   EXPECT_EQ(Shape(list), "-/H -/H -/H -/H -/H 80/H 4/H 4/H");
 }
-
 
 TEST(MoveInOutIcNode, InterchangeWithin5000OfTheExitMoves) {
   // The interchange node sits where item 0's link ends; the exit where

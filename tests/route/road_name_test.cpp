@@ -12,7 +12,8 @@ namespace {
 using hwtest::Name;
 using testutil::Sjis;
 
-TmpItemAry::Link MakeLink(std::int32_t roadNo, std::int32_t linkClass, std::int32_t nameNo, bool highway = false) {
+TmpItemAry::Link MakeLink(std::int32_t roadNo, std::int32_t linkClass, std::int32_t nameNo,
+                          bool highway = false) {
   TmpItemAry::Link l;
   l.roadNo = roadNo;
   l.linkClass = linkClass;
@@ -25,7 +26,8 @@ class RoadNames : public ::testing::Test {
  protected:
   void SetUp() override {
     hwbuild::Image im;
-    im.names = {Name(2, u8"東名高速道路"), Name(3, u8""), Name(5, u8"厚木街道"), Name(7, u8"東名高速道路")};
+    im.names = {Name(2, u8"東名高速道路"), Name(3, u8""), Name(5, u8"厚木街道"),
+                Name(7, u8"東名高速道路")};
     ASSERT_TRUE(file_.Write(im));
     ASSERT_TRUE(hd_.openHighwayData(file_.Path().c_str()));
   }
@@ -58,8 +60,8 @@ TEST_F(RoadNames, HighwayDataNameJoinsOrReplaces) {
 }
 
 TEST_F(RoadNames, ClassWordWhenTheRoadNumberGivesNone) {
-  EXPECT_EQ(Format(MakeLink(0xC005, 1, -1)), Sjis(u8"国道"));   // category 6
-  EXPECT_EQ(Format(MakeLink(0xE005, 2, -1)), Sjis(u8"主要地方道"));  // category 7
+  EXPECT_EQ(Format(MakeLink(0xC005, 1, -1)), Sjis(u8"国道"));          // category 6
+  EXPECT_EQ(Format(MakeLink(0xE005, 2, -1)), Sjis(u8"主要地方道"));    // category 7
   EXPECT_EQ(Format(MakeLink(0x0005, 6, -1)), Sjis(u8"フェリー航路"));  // category 0
   EXPECT_EQ(Format(MakeLink(0, 0, -1)), Sjis(u8"高速道"));
   EXPECT_EQ(Format(MakeLink(-5, 4, -1)), Sjis(u8"一般道"));
@@ -72,13 +74,13 @@ TEST_F(RoadNames, TableHoldsEachNameOnceAndLinksShareIt) {
   TmpItemAry items;
   items.roadNames() = {"old"};
   const TmpItemAry::Link links[] = {
-      MakeLink(0, 0, 4),          // 東名 (key 2)
-      MakeLink(0, 7, -1),         // empty
-      MakeLink(0, 0, 14),         // key 7: the same text as key 2
-      MakeLink(0x2001, 1, -1),    // 国道1号
-      MakeLink(0, 7, -1),         // empty again (cached)
-      MakeLink(0, -1, 6),         // empty by another way
-      MakeLink(0, 0, 4),          // cached
+      MakeLink(0, 0, 4),        // 東名 (key 2)
+      MakeLink(0, 7, -1),       // empty
+      MakeLink(0, 0, 14),       // key 7: the same text as key 2
+      MakeLink(0x2001, 1, -1),  // 国道1号
+      MakeLink(0, 7, -1),       // empty again (cached)
+      MakeLink(0, -1, 6),       // empty by another way
+      MakeLink(0, 0, 4),        // cached
   };
   for (const auto& l : links) {
     TmpItemAry::Item item;
@@ -92,7 +94,8 @@ TEST_F(RoadNames, TableHoldsEachNameOnceAndLinksShareIt) {
 
   CMakeRoadNameIdx step(hd_);
   EXPECT_TRUE(step.run(items));
-  EXPECT_EQ(items.roadNames(), (std::vector<std::string>{Sjis(u8"東名高速道路"), "", Sjis(u8"国道1号")}));
+  EXPECT_EQ(items.roadNames(),
+            (std::vector<std::string>{Sjis(u8"東名高速道路"), "", Sjis(u8"国道1号")}));
   std::vector<std::int32_t> indices;
   for (const auto& item : items.items())
     if (item.link) indices.push_back(item.link->roadNameIdx);
@@ -100,7 +103,8 @@ TEST_F(RoadNames, TableHoldsEachNameOnceAndLinksShareIt) {
   // A second run starts afresh.
   items.items().pop_front();
   EXPECT_TRUE(step.run(items));
-  EXPECT_EQ(items.roadNames(), (std::vector<std::string>{"", Sjis(u8"東名高速道路"), Sjis(u8"国道1号")}));
+  EXPECT_EQ(items.roadNames(),
+            (std::vector<std::string>{"", Sjis(u8"東名高速道路"), Sjis(u8"国道1号")}));
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "route/route_conversion.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "item_list_builder.h"
-#include "route/route_conversion.h"
 
 namespace {
 
@@ -19,8 +20,9 @@ struct ResultDeleter {
 };
 using ResultPtr = std::unique_ptr<TVXRouteResult, ResultDeleter>;
 
-std::unique_ptr<TmpItemAry::Link> L(std::int32_t distance, std::int32_t time, std::vector<TmpItemAry::Point> points,
-                                    std::int32_t cls = 5, std::int32_t nameIdx = -1) {
+std::unique_ptr<TmpItemAry::Link> L(std::int32_t distance, std::int32_t time,
+                                    std::vector<TmpItemAry::Point> points, std::int32_t cls = 5,
+                                    std::int32_t nameIdx = -1) {
   auto l = std::make_unique<TmpItemAry::Link>();
   l->distance = distance;
   l->time = time;
@@ -67,7 +69,8 @@ TEST(ConvTVXRouteResult, StartViaGoalGiveBreakNumbersOneThreeTwo) {
   // Links: differences of the cumulative values; node index of the node
   // converted just before, -1 without one.
   std::int32_t sum = 0;
-  const std::vector<std::int32_t> distances = {400, 600, 200, 300}, times = {30, 40, 20, 5}, nodes = {0, 1, 2, -1};
+  const std::vector<std::int32_t> distances = {400, 600, 200, 300}, times = {30, 40, 20, 5},
+                                  nodes = {0, 1, 2, -1};
   for (int i = 0; i < 4; ++i) {
     const TVXRouteResult::Link* link = r->getLink(i);
     EXPECT_EQ(link->distance, distances[static_cast<std::size_t>(i)]) << i;
@@ -107,7 +110,8 @@ TEST(ConvTVXRouteResult, KindByFlagPrecedenceAndFacilityFlag) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const TVXRouteResult::Node* n = r->getNode(static_cast<int>(i));
     EXPECT_EQ(n->kind, cases[i].second) << "flags " << cases[i].first;
-    EXPECT_EQ(n->facilityFlag, cases[i].second >= 1 && cases[i].second <= 5 ? 1 : 0) << "flags " << cases[i].first;
+    EXPECT_EQ(n->facilityFlag, cases[i].second >= 1 && cases[i].second <= 5 ? 1 : 0)
+        << "flags " << cases[i].first;
     EXPECT_EQ(n->fee, 10);
     EXPECT_EQ(n->firstFee, 20);
     EXPECT_EQ(n->facilityCode, 0x1234);
@@ -127,7 +131,8 @@ TEST(ConvTVXRouteResult, NodeTimesPackIntoDateTimeWords) {
   Push(list, std::move(timed), L(1, 1, {{0, 0}, {1, 1}}));
   Push(list, Node(0x80), nullptr);
   const ResultPtr r = Convert(list);
-  EXPECT_EQ(static_cast<unsigned>(r->getNode(0)->time), static_cast<unsigned>(CDateTime(2015, 6, 3, 8, 30)));
+  EXPECT_EQ(static_cast<unsigned>(r->getNode(0)->time),
+            static_cast<unsigned>(CDateTime(2015, 6, 3, 8, 30)));
   EXPECT_EQ(static_cast<unsigned>(r->getNode(1)->time), 0x06000000u);  // year 0 packs as 48
 }
 

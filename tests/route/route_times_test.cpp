@@ -1,3 +1,5 @@
+#include "route/route_times.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "item_list_builder.h"
-#include "route/route_times.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ using itemtest::Node;
 using itemtest::Push;
 using TvxRoute::TVXRouteCondition;
 
-std::unique_ptr<TmpItemAry::Node> Timed(std::uint32_t flags, int year, int month0, int day0, int hour, int minute) {
+std::unique_ptr<TmpItemAry::Node> Timed(std::uint32_t flags, int year, int month0, int day0,
+                                        int hour, int minute) {
   auto n = Node(flags);
   n->year = static_cast<std::uint16_t>(year);
   n->month = static_cast<std::uint8_t>(month0);
@@ -36,14 +38,16 @@ std::unique_ptr<TmpItemAry::Link> Leg(int leg, std::int32_t distance, std::int32
 // "yyyy-mm-dd hh:mm:ss", month and day as stored (from 0).
 std::string Clock(const TmpItemAry::Node& n) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", n.year, n.month, n.day, n.hour, n.minute, n.second);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", n.year, n.month, n.day, n.hour,
+                n.minute, n.second);
   return buf;
 }
 
 std::string Cumulative(TmpItemAry& list) {
   std::string out;
   for (auto& item : list.items())
-    if (item.link) out += std::to_string(item.link->distance) + "/" + std::to_string(item.link->time) + " ";
+    if (item.link)
+      out += std::to_string(item.link->distance) + "/" + std::to_string(item.link->time) + " ";
   return out;
 }
 
@@ -114,8 +118,8 @@ TmpItemAry BreakNodes() {
 }
 
 TEST(RevBrkNodeTime, ArrivalTimesOfTheConditionReplaceBreakNodeTimes) {
-  const ConditionPtr condition = MakeCondition(
-      1, {CDateTime(2015, 6, 3, 7, 0), CDateTime(), CDateTime(2016, 12, 31, 23, 45)});
+  const ConditionPtr condition =
+      MakeCondition(1, {CDateTime(2015, 6, 3, 7, 0), CDateTime(), CDateTime(2016, 12, 31, 23, 45)});
   TmpItemAry list = BreakNodes();
   CMakeRevBrkNodeTime rev(condition.get());
   EXPECT_TRUE(rev.run(list));
@@ -123,13 +127,15 @@ TEST(RevBrkNodeTime, ArrivalTimesOfTheConditionReplaceBreakNodeTimes) {
   EXPECT_EQ(Clock(*items[0]->node), "2015-05-02 08:00:00");  // the first item is not looked at
   EXPECT_EQ(Clock(*items[1]->node), "2015-05-02 08:01:00");  // not a break node
   EXPECT_EQ(Clock(*items[2]->node), "2015-05-02 09:00:00");  // condition node 1 has no time
-  EXPECT_EQ(Clock(*items[3]->node), "2016-11-30 23:45:00");  // condition node 2, month and day from 0
+  EXPECT_EQ(Clock(*items[3]->node),
+            "2016-11-30 23:45:00");  // condition node 2, month and day from 0
   EXPECT_EQ(Clock(*items[4]->node), "2015-05-02 09:02:00");  // the condition has no node 3
 }
 
 TEST(RevBrkNodeTime, DepartureTimesLeaveBreakNodesAlone) {
   for (int mode : {0, 2}) {
-    const ConditionPtr condition = MakeCondition(mode, {CDateTime(2015, 6, 3, 7, 0), CDateTime(2016, 1, 1, 1, 1)});
+    const ConditionPtr condition =
+        MakeCondition(mode, {CDateTime(2015, 6, 3, 7, 0), CDateTime(2016, 1, 1, 1, 1)});
     TmpItemAry list = BreakNodes();
     CMakeRevBrkNodeTime(condition.get()).run(list);
     EXPECT_EQ(Clock(*At(list)[2]->node), "2015-05-02 09:00:00") << "mode " << mode;

@@ -1,3 +1,5 @@
+#include "route/shape_thinning.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "item_list_builder.h"
-#include "route/shape_thinning.h"
 
 namespace {
 

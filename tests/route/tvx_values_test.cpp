@@ -47,9 +47,12 @@ TEST(CDateTime, DefaultMeansNoDataAndReadsAsAllOnes) {
 }
 
 TEST(CDateTime, PackedDatesCompareInTimeOrder) {
-  EXPECT_LT(static_cast<unsigned>(CDateTime(2015, 12, 31, 23, 59)), static_cast<unsigned>(CDateTime(2016, 1, 1, 0, 0)));
-  EXPECT_LT(static_cast<unsigned>(CDateTime(2015, 3, 31, 23, 59)), static_cast<unsigned>(CDateTime(2015, 4, 1, 0, 0)));
-  EXPECT_LT(static_cast<unsigned>(CDateTime(2015, 3, 1, 9, 59)), static_cast<unsigned>(CDateTime(2015, 3, 1, 10, 0)));
+  EXPECT_LT(static_cast<unsigned>(CDateTime(2015, 12, 31, 23, 59)),
+            static_cast<unsigned>(CDateTime(2016, 1, 1, 0, 0)));
+  EXPECT_LT(static_cast<unsigned>(CDateTime(2015, 3, 31, 23, 59)),
+            static_cast<unsigned>(CDateTime(2015, 4, 1, 0, 0)));
+  EXPECT_LT(static_cast<unsigned>(CDateTime(2015, 3, 1, 9, 59)),
+            static_cast<unsigned>(CDateTime(2015, 3, 1, 10, 0)));
 }
 
 TEST(CDateTime, SettersReplaceTheirFieldAndSpillUpwards) {

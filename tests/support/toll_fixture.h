@@ -41,7 +41,8 @@ struct FeeFixture {
   FeeFixture() {
     facil.version = toll.version = 35;
     facil.day = toll.day = 20150401;
-    facil.facilities = {Facility(10, 0x02, 1, 0), Facility(11, 0x02, 1, 0), Facility(20, 0x01, 2, 0)};
+    facil.facilities = {Facility(10, 0x02, 1, 0), Facility(11, 0x02, 1, 0),
+                        Facility(20, 0x01, 2, 0)};
     toll.classes = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
     toll.lists = {List(0x01400000, {1000})};
     tollbuild::Group g;

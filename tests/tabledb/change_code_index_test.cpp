@@ -205,8 +205,10 @@ TEST_F(ChangeCodeIndexTest, EveryOpenFailureHasItsMessage) {
     std::string bytes;  // "-": no file
     const char* message;
   } cases[] = {
-      {"missing", "-", kOpenError}, {"63 header bytes", good.substr(0, 63), kReadError},
-      {"magic", "QADCDJ" + good.substr(6), kReadError}, {"header size 65", badSize, kReadError},
+      {"missing", "-", kOpenError},
+      {"63 header bytes", good.substr(0, 63), kReadError},
+      {"magic", "QADCDJ" + good.substr(6), kReadError},
+      {"header size 65", badSize, kReadError},
       {"no city count", good.substr(0, 64), kReadError},
       {"city count cut", good.substr(0, 67), kReadError},
   };

@@ -18,7 +18,7 @@ std::string Folder(const char* path, std::size_t size = 256) {
 TEST(GetFolderOfPath, CutsAtTheLastSeparatorOutsideCharacters) {
   EXPECT_EQ(Folder("a\\b\\c.txt"), "a\\b");
   EXPECT_EQ(Folder("c.txt"), "c.txt");
-  EXPECT_EQ(Folder("d\\表.txt"), "d");          // 表 = 95 5C
+  EXPECT_EQ(Folder("d\\表.txt"), "d");  // 表 = 95 5C
   EXPECT_EQ(Folder("表\\ソ"), "表");
   EXPECT_EQ(Folder("dir/sub/file"), "dir/sub");
   EXPECT_EQ(Folder("\\root"), "");

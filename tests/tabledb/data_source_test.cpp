@@ -229,7 +229,7 @@ TEST_F(DataSourceTest, CreatedFilesAndImagesTruncate) {
   ASSERT_EQ(s.Write("abcdefg", 7), 1);
   EXPECT_EQ(s.GetSize(), 7u);
   EXPECT_EQ(s.GetMemory(), nullptr);  // not an own block
-  EXPECT_EQ(Bytes(), "");  // written back only on close
+  EXPECT_EQ(Bytes(), "");             // written back only on close
   EXPECT_EQ(s.Close(), 1);
   EXPECT_EQ(Bytes(), "abcdefg");
 

@@ -180,8 +180,10 @@ TEST_F(NameIndexTest, BuildsTheGoldenFileByteForByte) {
   // The whole file from the format: header, the field's offset (after the
   // INT field), bucket table, then the buckets in code order.
   const std::map<uint16_t, std::string> buckets = {
-      {kMina, Entry(kKu, r[2], 4, 1)}, {kTa, Entry(kKu, r[0], 8, 5)},
-      {kNaka, Entry(kOu, r[1], 6, 1)}, {kOu, Entry(kKu, r[1], 6, 3)},
+      {kMina, Entry(kKu, r[2], 4, 1)},
+      {kTa, Entry(kKu, r[0], 8, 5)},
+      {kNaka, Entry(kOu, r[1], 6, 1)},
+      {kOu, Entry(kKu, r[1], 6, 3)},
       {kDai, Entry(kTa, r[0], 8, 3)},
       {kKu, Entry(0, r[0], 8, 7) + Entry(0, r[1], 6, 5) + Entry(0, r[2], 4, 3)},
       {kSen, Entry(kDai, r[0], 8, 1)}};
@@ -264,15 +266,27 @@ TEST_F(NameIndexTest, SearchCasesInEveryModeAndForm) {
     int characterMode, matchMode;
     std::vector<uint32_t> expected;
   } cases[] = {
-      {"中央", 2, 4, R({2})}, {"代田 千", 2, 4, R({1})}, {"区 中", 1, 4, R({2})},
-      {"港 中", 2, 4, {}}, {"  区  ", 1, 4, R({1, 2, 3})}, {"中央", 1, 1, R({2})},
-      {"代田", 1, 1, {}}, {"央区", 1, 1, {}}, {"代田", 1, 2, R({1})}, {"央区", 1, 2, R({2})},
-      {"田中", 1, 2, {}}, {"田区", 1, 3, R({1})}, {"代田", 1, 3, {}}, {"千代田区", 1, 3, R({1})},
+      {"中央", 2, 4, R({2})},
+      {"代田 千", 2, 4, R({1})},
+      {"区 中", 1, 4, R({2})},
+      {"港 中", 2, 4, {}},
+      {"  区  ", 1, 4, R({1, 2, 3})},
+      {"中央", 1, 1, R({2})},
+      {"代田", 1, 1, {}},
+      {"央区", 1, 1, {}},
+      {"代田", 1, 2, R({1})},
+      {"央区", 1, 2, R({2})},
+      {"田中", 1, 2, {}},
+      {"田区", 1, 3, R({1})},
+      {"代田", 1, 3, {}},
+      {"千代田区", 1, 3, R({1})},
       {"県", 1, 2, {}},
       {"県", 2, 4, {}},  // empty bucket
       // A key covered by its bucket (one character, or two with the pair)
       // is accepted without the text test in modes 1 to 3.
-      {"央", 1, 1, R({2})}, {"中", 1, 3, R({2})}, {"代田", 2, 1, R({1})},
+      {"央", 1, 1, R({2})},
+      {"中", 1, 3, R({2})},
+      {"代田", 2, 1, R({1})},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Search(c.key, c.characterMode, c.matchMode), c.expected)

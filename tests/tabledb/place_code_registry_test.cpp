@@ -29,7 +29,9 @@ TEST(PlaceCodeRegistry, FirstCodeChoosesBucketAndFixesPrefecture) {
     int bucket;
     const char* prefecture;
   } cases[] = {
-      {"13101001002", 101, "13"}, {"13000", 0, "13"}, {"47999", 999, "47"},
+      {"13101001002", 101, "13"},
+      {"13000", 0, "13"},
+      {"47999", 999, "47"},
       {"1310", 1000, ""},         // 4 characters
       {"48101001002", 1000, ""},  // no prefecture 48
       {"00101001002", 1000, ""},
@@ -75,7 +77,8 @@ TEST(PlaceCodeRegistry, FindRegisterAndEmptying) {
 
   registry.RemoveAll();
   EXPECT_STREQ(registry.GetPrefecture(), "");
-  for (int i = 0; i < CPlaceCodeRegistry::kBucketCount; ++i) ASSERT_EQ(registry.GetBucket(i), nullptr);
+  for (int i = 0; i < CPlaceCodeRegistry::kBucketCount; ++i)
+    ASSERT_EQ(registry.GetBucket(i), nullptr);
   EXPECT_EQ(registry.Find("14101001002"), 0);
   EXPECT_EQ(registry.Register(0, "14101001002"), 1);
   EXPECT_STREQ(registry.GetPrefecture(), "14");
@@ -93,10 +96,18 @@ TEST(PlaceCodeRegistry, MatchesSetOracleWhilePoolsGrow) {
     char code[32];
     const unsigned r = random();
     switch (r % 8) {
-      case 0: std::snprintf(code, sizeof code, "%02u%03u%06u", r % 47 + 1, r % 1000, r % 997); break;
-      case 1: std::snprintf(code, sizeof code, "13%03u", r % 1000); break;
-      case 2: std::snprintf(code, sizeof code, "%u", r % 9999); break;
-      default: std::snprintf(code, sizeof code, "13101%06u", r % 5000); break;
+      case 0:
+        std::snprintf(code, sizeof code, "%02u%03u%06u", r % 47 + 1, r % 1000, r % 997);
+        break;
+      case 1:
+        std::snprintf(code, sizeof code, "13%03u", r % 1000);
+        break;
+      case 2:
+        std::snprintf(code, sizeof code, "%u", r % 9999);
+        break;
+      default:
+        std::snprintf(code, sizeof code, "13101%06u", r % 5000);
+        break;
     }
     if (i == 4000) {
       ASSERT_EQ(registry.ResetBuckets(), 1);

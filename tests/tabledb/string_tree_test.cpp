@@ -41,8 +41,9 @@ std::vector<std::string> CheckTree(CStringTree& tree, int* height) {
     stack.pop_back();
     StringTreeNode n{};
     EXPECT_TRUE(tree.GetNode(at, &n));
-    EXPECT_TRUE(n.parent == kNone ? tree.GetRoot() == at
-                                  : Child(tree, n.parent, false) == at || Child(tree, n.parent, true) == at);
+    EXPECT_TRUE(n.parent == kNone
+                    ? tree.GetRoot() == at
+                    : Child(tree, n.parent, false) == at || Child(tree, n.parent, true) == at);
     *height = std::max(*height, depth);
     keys.push_back(KeyOf(tree, at));
     if (keys.size() > 1) {
@@ -117,7 +118,8 @@ TEST(StringTree, RemoveRelinksEachShape) {
     const int32_t stale = tree.Find(c.remove);
     EXPECT_EQ(tree.Remove(stale), 1);
     expected.erase(c.remove);
-    const int32_t place = parent.empty() ? tree.GetRoot() : Child(tree, tree.Find(parent.c_str()), onRight);
+    const int32_t place =
+        parent.empty() ? tree.GetRoot() : Child(tree, tree.Find(parent.c_str()), onRight);
     EXPECT_EQ(place == CStringTree::kNone ? "" : KeyOf(tree, place), c.takesPlace);
     int height = 0;
     const auto keys = CheckTree(tree, &height);

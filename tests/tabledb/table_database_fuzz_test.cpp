@@ -23,7 +23,7 @@ struct Summary {
   int tables = 0;
   int fields = 0;
   uint32_t records = 0;
-  int values = 0;  // successful typed reads
+  int values = 0;     // successful typed reads
   std::string texts;  // every text read, joined
 };
 
@@ -268,11 +268,21 @@ TEST(TableDatabaseDamage, TruncatedAndFlippedFilesFailCleanly) {
     const uint32_t at = pick(static_cast<uint32_t>(bytes.size()) - 3);
     uint32_t value = 0;
     switch (pick(5)) {
-      case 0: value = pick(static_cast<uint32_t>(bytes.size())); break;
-      case 1: value = 0; break;
-      case 2: value = static_cast<uint32_t>(bytes.size()); break;
-      case 3: value = 0xFFFFFFFFu - pick(16); break;
-      default: value = static_cast<uint32_t>(bytes.size()) - 1 - pick(24); break;
+      case 0:
+        value = pick(static_cast<uint32_t>(bytes.size()));
+        break;
+      case 1:
+        value = 0;
+        break;
+      case 2:
+        value = static_cast<uint32_t>(bytes.size());
+        break;
+      case 3:
+        value = 0xFFFFFFFFu - pick(16);
+        break;
+      default:
+        value = static_cast<uint32_t>(bytes.size()) - 1 - pick(24);
+        break;
     }
     for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<char>(value >> (8 * k));
     ASSERT_NO_FATAL_FAILURE(trial(bytes));

@@ -23,7 +23,8 @@ bool NewTable(CTableDatabase& db, const std::string& path,
 }
 
 uint32_t U32At(const std::string& bytes, std::size_t at) {
-  return static_cast<uint32_t>(LoadLe(reinterpret_cast<const unsigned char*>(bytes.data()) + at, 4));
+  return static_cast<uint32_t>(
+      LoadLe(reinterpret_cast<const unsigned char*>(bytes.data()) + at, 4));
 }
 
 class TableDatabaseTest : public ::testing::Test {
@@ -109,8 +110,9 @@ namespace {
 
 const char kTable[] = "TC_型";
 const int32_t kQuad[4] = {INT32_MIN, -1, 0, INT32_MAX};
-const unsigned char kOpaque[32] = {0x00, 0xFF, 0x5C, 0x81, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
-                                   13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28};
+const unsigned char kOpaque[32] = {0x00, 0xFF, 0x5C, 0x81, 1,  2,  3,  4,  5,  6,  7,
+                                   8,    9,    10,   11,   12, 13, 14, 15, 16, 17, 18,
+                                   19,   20,   21,   22,   23, 24, 25, 26, 27, 28};
 
 // One field per type code; the object field is defined as DWORD and then
 // retyped on disk, since type 500 cannot be defined.
@@ -120,10 +122,10 @@ void BuildAllTypes(CTableDatabase& db, const std::string& path, uint32_t* record
   const struct {
     const char* name;
     int32_t type;
-  } fields[] = {{"u", kTdbUchar},        {"c", kTdbChar},          {"w", kTdbWord},
-                {"s", kTdbShort},        {"dw", kTdbDword},        {"i", kTdbInt},
-                {"f", kTdbFloat},        {"d", kTdbDouble},        {"名称", kTdbString},
-                {"obj", kTdbDword},      {"q", kTdbQuad},          {"op", kTdbOpaque32},
+  } fields[] = {{"u", kTdbUchar},         {"c", kTdbChar},           {"w", kTdbWord},
+                {"s", kTdbShort},         {"dw", kTdbDword},         {"i", kTdbInt},
+                {"f", kTdbFloat},         {"d", kTdbDouble},         {"名称", kTdbString},
+                {"obj", kTdbDword},       {"q", kTdbQuad},           {"op", kTdbOpaque32},
                 {"t1", kTdbStringTriple}, {"t2", kTdbStringTriple2}, {"p1", kTdbStringPair},
                 {"p2", kTdbStringPair2}};
   uint32_t objectField = 0;
@@ -137,7 +139,8 @@ void BuildAllTypes(CTableDatabase& db, const std::string& path, uint32_t* record
   entry.type = kTdbObject;
   ASSERT_EQ(db.WriteFieldEntry(objectField, &entry), 1);
   ASSERT_EQ(db.UpdateMaxRecordSize(), 1);
-  EXPECT_EQ(db.GetMaxRecordSize(), 1u + 1 + 2 + 2 + 4 + 4 + 4 + 8 + 4 + 4 + 16 + 32 + 12 + 12 + 8 + 8);
+  EXPECT_EQ(db.GetMaxRecordSize(),
+            1u + 1 + 2 + 2 + 4 + 4 + 4 + 8 + 4 + 4 + 16 + 32 + 12 + 12 + 8 + 8);
   *record = db.AddRecord(kTable);
   ASSERT_NE(*record, 0u);
 }
@@ -322,7 +325,7 @@ TEST_F(TableDatabaseTest, TablesChainInOrderAndDropUnlinks) {
   const std::size_t before = Size();
   EXPECT_EQ(db_.DropTable("B"), 1);  // middle
   EXPECT_EQ(names(), "ACn");
-  EXPECT_EQ(db_.DropTable("A"), 1);  // first
+  EXPECT_EQ(db_.DropTable("A"), 1);                            // first
   EXPECT_EQ(db_.DropTable(std::string(255, 'n').c_str()), 1);  // last
   EXPECT_EQ(names(), "C");
   EXPECT_EQ(Size(), before);  // the bytes stay
@@ -355,8 +358,7 @@ TEST_F(TableDatabaseTest, FieldsDefineOffsetsNotesAndTypes) {
     EXPECT_EQ(db_.AddField("T", "x", bad, 0, nullptr, nullptr, 0, 0), 0u) << bad;
   }
   EXPECT_EQ(db_.AddField("none", "x", kTdbInt, 0, nullptr, nullptr, 0, 0), 0u);
-  EXPECT_EQ(db_.AddField("T", "x", kTdbInt, 0, std::string(65536, 'n').c_str(), nullptr, 0, 0),
-            0u);
+  EXPECT_EQ(db_.AddField("T", "x", kTdbInt, 0, std::string(65536, 'n').c_str(), nullptr, 0, 0), 0u);
 
   const struct {
     const char* name;
@@ -440,8 +442,8 @@ TEST_F(TableDatabaseTest, FieldCacheReplacesSlotsRoundRobin) {
     ASSERT_EQ(db_.WriteFieldEntry(p, &e), 1);
   }
   for (int i = 0; i < 5; ++i) EXPECT_EQ(declared(names[i]), i + 1);  // hits change nothing
-  EXPECT_EQ(declared("F6"), 106);  // replaces slot 1 (F1)
-  EXPECT_EQ(declared("F7"), 107);  // replaces slot 2 (F2)
+  EXPECT_EQ(declared("F6"), 106);                                    // replaces slot 1 (F1)
+  EXPECT_EQ(declared("F7"), 107);                                    // replaces slot 2 (F2)
   EXPECT_EQ(declared("F3"), 3);
   EXPECT_EQ(declared("F4"), 4);
   EXPECT_EQ(declared("F5"), 5);

@@ -98,7 +98,8 @@ std::vector<OazaRow> MakeOazaRows(int n) {
 TEST_F(SorterTest, CodeIndexFilesHoldEveryRecordInKeyOrder) {
   ASSERT_TRUE(AddTable(db_, "TC_Oaza",
                        {{"行政JISコード", kTdbString},
-                        {"地名コード", kTdbString}, {"グループコード", kTdbString},
+                        {"地名コード", kTdbString},
+                        {"グループコード", kTdbString},
                         {"正規大字通称名", kTdbString},
                         {"緯度", kTdbInt}}));
   const std::vector<const char*> fields = {"行政JISコード", "地名コード", "グループコード",
@@ -230,7 +231,9 @@ TEST_F(SorterTest, LaterKeysDecideTiesAndNearDoublesAreEqual) {
     const char* s;
     int32_t i;
   } rows[] = {{1.000000001, "b", 1},
-              {1.000000002, "a", 2}, {0.5, "z", 3}, {0.9999, "a", 4},
+              {1.000000002, "a", 2},
+              {0.5, "z", 3},
+              {0.9999, "a", 4},
               {1.0000000015, "a", 9}};
   std::vector<uint32_t> r;
   for (const auto& row : rows) {

@@ -105,10 +105,14 @@ TEST_F(TypedItemsTest, MatchTextItemModes) {
     int mode;
     int expected;
   } cases[] = {
-      {u8"東京都港区", kMatchTextEqual, 1}, {u8"東京都港", kMatchTextEqual, 0},
-      {u8"東京", kMatchTextPrefix, 1}, {u8"港区", kMatchTextPrefix, 0},
-      {u8"都港", kMatchTextContains, 1}, {u8"大阪", kMatchTextContains, 0},
-      {u8"港区", kMatchTextSuffix, 1}, {u8"東京", kMatchTextSuffix, 0},
+      {u8"東京都港区", kMatchTextEqual, 1},
+      {u8"東京都港", kMatchTextEqual, 0},
+      {u8"東京", kMatchTextPrefix, 1},
+      {u8"港区", kMatchTextPrefix, 0},
+      {u8"都港", kMatchTextContains, 1},
+      {u8"大阪", kMatchTextContains, 0},
+      {u8"港区", kMatchTextSuffix, 1},
+      {u8"東京", kMatchTextSuffix, 0},
       {u8"東京都港区東京", kMatchTextPrefix, 0},  // longer than the stored text
       {u8"abc", kMatchTextContains, 0},           // byte ranges do not overlap
       {u8"東京", 5, 0},

@@ -33,7 +33,8 @@ std::vector<FeeCase> LoadCases() {
     FeeCase c;
     c.line = line;
     std::string route;
-    fields >> route >> c.scenario >> c.vehicleClass >> c.code >> c.totals[0] >> c.totals[1] >> c.totals[2];
+    fields >> route >> c.scenario >> c.vehicleClass >> c.code >> c.totals[0] >> c.totals[1] >>
+        c.totals[2];
     EXPECT_FALSE(fields.fail()) << "line " << line;
     std::istringstream points(route);
     std::string p;
@@ -54,12 +55,27 @@ TollInputParam Input(const FeeCase& c) {
   in.vehicleClass = c.vehicleClass;
   int day = 3, dayOfWeek = 3, start = 12 * 60, step = 20;
   switch (c.scenario) {
-    case 'B': in.option1 = 1; break;
-    case 'C': in.option1 = 1; start = 3 * 60 + 30; break;
-    case 'D': in.option1 = 1; day = 6; dayOfWeek = 6; break;
-    case 'E': in.option1 = 1; in.option2 = 1; break;
-    case 'S': step = 80; break;
-    default: break;
+    case 'B':
+      in.option1 = 1;
+      break;
+    case 'C':
+      in.option1 = 1;
+      start = 3 * 60 + 30;
+      break;
+    case 'D':
+      in.option1 = 1;
+      day = 6;
+      dayOfWeek = 6;
+      break;
+    case 'E':
+      in.option1 = 1;
+      in.option2 = 1;
+      break;
+    case 'S':
+      step = 80;
+      break;
+    default:
+      break;
   }
   int minutes = start;
   for (int facility : c.route) {

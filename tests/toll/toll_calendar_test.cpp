@@ -112,14 +112,22 @@ TEST(PackedTime, WeekdayClassGivesOneForImpossibleDates) {
 
 TEST(Holidays, TableIsTheListedDatesPlusMountainDay) {
   const char* const kYears[] = {
-      "2010: 01-01 01-11 02-11 03-21 03-22 04-29 05-03 05-04 05-05 07-19 09-20 09-23 10-11 11-03 11-23 12-23",
-      "2011: 01-01 01-10 02-11 03-21 04-29 05-03 05-04 05-05 07-18 09-19 09-23 10-10 11-03 11-23 12-23",
-      "2012: 01-01 01-02 01-09 02-11 03-20 04-29 04-30 05-03 05-04 05-05 07-16 09-17 09-22 10-08 11-03 11-23 12-23 12-24",
-      "2013: 01-01 01-14 02-11 03-20 04-29 05-03 05-04 05-05 05-06 07-15 09-16 09-23 10-14 11-03 11-04 11-23 12-23",
-      "2014: 01-01 01-13 02-11 03-21 04-29 05-03 05-04 05-05 05-06 07-21 09-15 09-23 10-13 11-03 11-23 11-24 12-23",
-      "2015: 01-01 01-12 02-11 03-21 04-29 05-03 05-04 05-05 05-06 07-20 09-21 09-22 09-23 10-12 11-03 11-23 12-23",
-      "2016: 01-01 01-11 02-11 03-20 03-21 04-29 05-03 05-04 05-05 07-18 08-11 09-19 09-22 10-10 11-03 11-23 12-23",
-      "2017: 01-01 01-02 01-09 02-11 03-20 04-29 05-03 05-04 05-05 07-17 08-11 09-18 09-23 10-09 11-03 11-23 12-23",
+      "2010: 01-01 01-11 02-11 03-21 03-22 04-29 05-03 05-04 05-05 07-19 09-20 09-23 10-11 11-03 "
+      "11-23 12-23",
+      "2011: 01-01 01-10 02-11 03-21 04-29 05-03 05-04 05-05 07-18 09-19 09-23 10-10 11-03 11-23 "
+      "12-23",
+      "2012: 01-01 01-02 01-09 02-11 03-20 04-29 04-30 05-03 05-04 05-05 07-16 09-17 09-22 10-08 "
+      "11-03 11-23 12-23 12-24",
+      "2013: 01-01 01-14 02-11 03-20 04-29 05-03 05-04 05-05 05-06 07-15 09-16 09-23 10-14 11-03 "
+      "11-04 11-23 12-23",
+      "2014: 01-01 01-13 02-11 03-21 04-29 05-03 05-04 05-05 05-06 07-21 09-15 09-23 10-13 11-03 "
+      "11-23 11-24 12-23",
+      "2015: 01-01 01-12 02-11 03-21 04-29 05-03 05-04 05-05 05-06 07-20 09-21 09-22 09-23 10-12 "
+      "11-03 11-23 12-23",
+      "2016: 01-01 01-11 02-11 03-20 03-21 04-29 05-03 05-04 05-05 07-18 08-11 09-19 09-22 10-10 "
+      "11-03 11-23 12-23",
+      "2017: 01-01 01-02 01-09 02-11 03-20 04-29 05-03 05-04 05-05 07-17 08-11 09-18 09-23 10-09 "
+      "11-03 11-23 12-23",
   };
   std::vector<std::string> want;
   for (const char* line : kYears) {
@@ -167,8 +175,8 @@ TEST(Holidays, YearMaskCoversTheBaseYearAndTheNext) {
 }
 
 TEST(Holidays, EntriesOutOfRangeAreSkippedWhenBuildingAMask) {
-  const HolidayDate table[] = {{2016, 13, 1}, {2016, 0, 5}, {2016, 2, 0},
-                               {2016, 2, 32}, {2016, 2, 29}, {2017, 12, 31}, {2018, 1, 1}};
+  const HolidayDate table[] = {{2016, 13, 1}, {2016, 0, 5},   {2016, 2, 0}, {2016, 2, 32},
+                               {2016, 2, 29}, {2017, 12, 31}, {2018, 1, 1}};
   const HolidayYearMask m = buildHolidayYearMask(table, 2016);
   for (int i = 0; i < 24; ++i) {
     const std::uint32_t want = i == 1 ? (1u << 28) : i == 23 ? (1u << 30) : 0u;
@@ -178,28 +186,35 @@ TEST(Holidays, EntriesOutOfRangeAreSkippedWhenBuildingAMask) {
 
 TEST(TimeWindows, PassageOverMidnightGivesOneWindowPerDay) {
   // Friday 2017-03-10 23:30 to Saturday 00:30.
-  const auto ws = passageWindows(Passage(1, P(2017, 3, 10, 23, 30), 3), Passage(2, P(2017, 3, 11, 0, 30)));
+  const auto ws =
+      passageWindows(Passage(1, P(2017, 3, 10, 23, 30), 3), Passage(2, P(2017, 3, 11, 0, 30)));
   EXPECT_EQ(Show(ws), "[5918,6174 d5][-226,30 d6]");
 
   // The second day is Mountain Day: its window sees a holiday.
-  EXPECT_EQ(Show(passageWindows(Passage(1, P(2016, 8, 10, 23, 30)), Passage(2, P(2016, 8, 11, 0, 30)))),
-            "[5918,6174 d3][-226,30 d4 H]");
+  EXPECT_EQ(
+      Show(passageWindows(Passage(1, P(2016, 8, 10, 23, 30)), Passage(2, P(2016, 8, 11, 0, 30)))),
+      "[5918,6174 d3][-226,30 d4 H]");
   // Across the year end, holidays come from the mask of the entry's year.
-  EXPECT_EQ(Show(passageWindows(Passage(1, P(2016, 12, 31, 22, 0)), Passage(2, P(2017, 1, 2, 1, 0)))),
-            "[5632,12544 d6][-512,6400 d0 H][-6656,256 d1 H]");
-  EXPECT_EQ(Show(passageWindows(Passage(1, P(2017, 12, 31, 22, 0)), Passage(2, P(2018, 1, 1, 1, 0)))),
-            "[5632,6400 d0][-512,256 d1]");
+  EXPECT_EQ(
+      Show(passageWindows(Passage(1, P(2016, 12, 31, 22, 0)), Passage(2, P(2017, 1, 2, 1, 0)))),
+      "[5632,12544 d6][-512,6400 d0 H][-6656,256 d1 H]");
+  EXPECT_EQ(
+      Show(passageWindows(Passage(1, P(2017, 12, 31, 22, 0)), Passage(2, P(2018, 1, 1, 1, 0)))),
+      "[5632,6400 d0][-512,256 d1]");
 }
 
 TEST(TimeWindows, SingleDayPassagesKeepTheEntrysOwnDayAndHoliday) {
   // Same date: one window with the day and holiday flag the passage carries.
-  EXPECT_EQ(Show(passageWindows(Passage(1, P(2017, 3, 10, 10, 0), 2, 1), Passage(2, P(2017, 3, 10, 11, 30)))),
+  EXPECT_EQ(Show(passageWindows(Passage(1, P(2017, 3, 10, 10, 0), 2, 1),
+                                Passage(2, P(2017, 3, 10, 11, 30)))),
             "[2560,2846 d2 H]");
   // No exit passage: the window is the entry time itself.
-  EXPECT_EQ(Show(passageWindows(Passage(1, P(2017, 3, 10, 10, 0), 4), Passage(0, P(2017, 3, 12, 11, 30)))),
+  EXPECT_EQ(Show(passageWindows(Passage(1, P(2017, 3, 10, 10, 0), 4),
+                                Passage(0, P(2017, 3, 12, 11, 30)))),
             "[2560,2560 d4]");
   // An exit without a time: likewise.
-  EXPECT_EQ(Show(passageWindows(Passage(1, P(2017, 3, 10, 10, 0), 4), Passage(2, 0))), "[2560,2560 d4]");
+  EXPECT_EQ(Show(passageWindows(Passage(1, P(2017, 3, 10, 10, 0), 4), Passage(2, 0))),
+            "[2560,2560 d4]");
   EXPECT_TRUE(passageWindows(Passage(1, 0), kNoExit).empty());
 }
 
@@ -236,7 +251,8 @@ TEST(RuleApplies, ModeMatrixOnAPassageInsideTheNight) {
   };
   for (const Case& c : cases) {
     for (int mode = 1; mode <= 7; ++mode) {
-      const TimeWindowRule rule = Rule(Days(kEveryDay, false, mode), HM(c.startH, c.startM), HM(c.endH, c.endM));
+      const TimeWindowRule rule =
+          Rule(Days(kEveryDay, false, mode), HM(c.startH, c.startM), HM(c.endH, c.endM));
       EXPECT_EQ(ruleApplies(rule, in, out), c.modes[mode - 1] == '1')
           << c.startH << ":" << c.startM << "-" << c.endH << ":" << c.endM << " mode " << mode;
     }
@@ -254,7 +270,8 @@ TEST(RuleApplies, DayBitsDecideAfterTheWindow) {
   EXPECT_FALSE(ruleApplies(Rule(Days({3}, false, 2), s, t), hol, wedOut));
   EXPECT_TRUE(ruleApplies(Rule(Days({}, true, 2), s, t), hol, wedOut));
   // A day of week outside 0-6 matches no day bit.
-  EXPECT_FALSE(ruleApplies(Rule(Days(kEveryDay, false, 2), s, t), Passage(1, P(2017, 3, 8, 23, 30), 9), wedOut));
+  EXPECT_FALSE(ruleApplies(Rule(Days(kEveryDay, false, 2), s, t),
+                           Passage(1, P(2017, 3, 8, 23, 30), 9), wedOut));
 }
 
 TEST(RuleApplies, ModeZeroWithTheHolidayBitIgnoresTheTime) {
@@ -262,7 +279,8 @@ TEST(RuleApplies, ModeZeroWithTheHolidayBitIgnoresTheTime) {
   for (int h : {0, 3, 8, 15, 23}) {
     EXPECT_TRUE(ruleApplies(holidaysOnly, Passage(1, P(2017, 3, 8, h, 10), 3, 1), kNoExit)) << h;
     for (int dow = 0; dow < 7; ++dow)
-      EXPECT_FALSE(ruleApplies(holidaysOnly, Passage(1, P(2017, 3, 8, h, 10), dow, 0), kNoExit)) << h;
+      EXPECT_FALSE(ruleApplies(holidaysOnly, Passage(1, P(2017, 3, 8, h, 10), dow, 0), kNoExit))
+          << h;
   }
   // Weekday bits in mode 0 likewise ignore the window.
   EXPECT_TRUE(ruleApplies(Rule(Days({5}, false, 0), HM(8, 0), HM(9, 0)),
@@ -271,7 +289,8 @@ TEST(RuleApplies, ModeZeroWithTheHolidayBitIgnoresTheTime) {
 
 TEST(RuleApplies, EntryWithoutTimeNeverMatches) {
   EXPECT_FALSE(ruleApplies(Rule(0xFF00, 0, HM(23, 59)), Passage(1, 0, 3, 1), kNoExit));
-  EXPECT_FALSE(ruleApplies(Rule(0xFF00, 0, HM(23, 59)), Passage(1, 0, 3, 1), Passage(2, P(2017, 3, 8, 1, 0))));
+  EXPECT_FALSE(ruleApplies(Rule(0xFF00, 0, HM(23, 59)), Passage(1, 0, 3, 1),
+                           Passage(2, P(2017, 3, 8, 1, 0))));
 }
 
 TEST(RuleApplies, EachDayOfAMultiDayPassageIsTestedWithItsOwnDay) {
@@ -285,6 +304,8 @@ TEST(RuleApplies, EachDayOfAMultiDayPassageIsTestedWithItsOwnDay) {
   // Holidays-only rule over midnight into Mountain Day 2016, and the same
   // dates of 2015, when 11 August was a working day.
   const TimeWindowRule hol = Rule(Days({}, true, 2), 0, HM(1, 0));
-  EXPECT_TRUE(ruleApplies(hol, Passage(1, P(2016, 8, 10, 23, 30), 3), Passage(2, P(2016, 8, 11, 0, 30))));
-  EXPECT_FALSE(ruleApplies(hol, Passage(1, P(2015, 8, 10, 23, 30), 1), Passage(2, P(2015, 8, 11, 0, 30))));
+  EXPECT_TRUE(
+      ruleApplies(hol, Passage(1, P(2016, 8, 10, 23, 30), 3), Passage(2, P(2016, 8, 11, 0, 30))));
+  EXPECT_FALSE(
+      ruleApplies(hol, Passage(1, P(2015, 8, 10, 23, 30), 1), Passage(2, P(2015, 8, 11, 0, 30))));
 }

@@ -1,11 +1,12 @@
 // The fee calculation on builder-made files: sections, the three fees,
 // discount identifiers, link fees and totals.
 
+#include "toll/toll_control.h"
+
 #include <gtest/gtest.h>
 
 #include "support/test_util.h"
 #include "support/toll_fixture.h"
-#include "toll/toll_control.h"
 #include "toll_test_util.h"
 
 namespace {
@@ -15,8 +16,9 @@ using tollbuild::FeeList;
 
 // Packed time of 2015-06-dd hh:mm (day and month counted from 0).
 uint32_t At(int day, int hour, int minute) {
-  return (static_cast<uint32_t>(2015 + 48) << 21) | (5u << 17) | (static_cast<uint32_t>(day - 1) << 12) |
-         (static_cast<uint32_t>(hour) << 6) | static_cast<uint32_t>(minute);
+  return (static_cast<uint32_t>(2015 + 48) << 21) | (5u << 17) |
+         (static_cast<uint32_t>(day - 1) << 12) | (static_cast<uint32_t>(hour) << 6) |
+         static_cast<uint32_t>(minute);
 }
 
 using tolltest::Facility;
@@ -30,7 +32,8 @@ struct Fixture : tolltest::FeeFixture {
   tollbuild::Rule& rule(int first, int second) {
     for (auto& r : toll.rules)
       if (r.first == first && r.second == second) return r;
-    toll.rules.push_back({static_cast<uint8_t>(first), static_cast<uint8_t>(second), 0xFF00, 0, 0, 255, 255, 0, 0});
+    toll.rules.push_back(
+        {static_cast<uint8_t>(first), static_cast<uint8_t>(second), 0xFF00, 0, 0, 255, 255, 0, 0});
     return toll.rules.back();
   }
   int addList(FeeList l) {
@@ -44,12 +47,14 @@ class ControlTest : public ::testing::Test {
   // Writes the fixture and opens a calculator on it.
   void Open(const Fixture& f) {
     control_ = std::make_unique<TollControl>();
-    const std::string facilPath = tolltest::WriteFile(dir_, "FACIL.DAT", tolltest::FacilImage(f.facil));
+    const std::string facilPath =
+        tolltest::WriteFile(dir_, "FACIL.DAT", tolltest::FacilImage(f.facil));
     const std::string tollPath = tolltest::WriteFile(dir_, "TOLL.DAT", tolltest::TollImage(f.toll));
     ASSERT_EQ(control_->open(tollPath.c_str(), facilPath.c_str(), true), 0);
   }
   // Each point 10 minutes after the previous one from 2015-06-01 (a Monday) 10:00.
-  TollInputParam Route(std::vector<int> points, int vehicleClass = 3, int option1 = 0, int option2 = 0) {
+  TollInputParam Route(std::vector<int> points, int vehicleClass = 3, int option1 = 0,
+                       int option2 = 0) {
     TollInputParam in;
     in.vehicleClass = vehicleClass;
     in.option1 = static_cast<uint8_t>(option1);
@@ -159,7 +164,7 @@ TEST_F(ControlTest, HalfFeeRuleForClassesOneAndThreeWithTheSecondOptionByte) {
 TEST_F(ControlTest, FailureCodes) {
   Fixture f;
   EXPECT_EQ(Calc(f, Route({10, 11, 20})), kTollBadSequence);  // two entrances, no kind-4 link
-  EXPECT_EQ(Calc(f, Route({0, 20})), kTollNoFacility);       // facility 0 is not in the file
+  EXPECT_EQ(Calc(f, Route({0, 20})), kTollNoFacility);        // facility 0 is not in the file
   EXPECT_EQ(Calc(f, Route({10, 99})), kTollNoFacility);
   EXPECT_EQ(Calc(f, Route({20, 20})), kTollBadSequence);  // two exits
   Fixture noRule;
@@ -180,14 +185,16 @@ TEST_F(ControlTest, FailureCodes) {
 
 TEST_F(ControlTest, OpenReportsEachFileAndTheirAgreement) {
   Fixture f;
-  const std::string facilPath = tolltest::WriteFile(dir_, "FACIL.DAT", tolltest::FacilImage(f.facil));
+  const std::string facilPath =
+      tolltest::WriteFile(dir_, "FACIL.DAT", tolltest::FacilImage(f.facil));
   const std::string tollPath = tolltest::WriteFile(dir_, "TOLL.DAT", tolltest::TollImage(f.toll));
   f.toll.version = 34;
   const std::string other = tolltest::WriteFile(dir_, "T34.DAT", tolltest::TollImage(f.toll));
   f.toll.version = 35;
   f.toll.day = 1;
   const std::string day = tolltest::WriteFile(dir_, "TDAY.DAT", tolltest::TollImage(f.toll));
-  EXPECT_EQ(TollControl().open(dir_.Sys("NONE.DAT").c_str(), facilPath.c_str(), true), kTollNoTable);
+  EXPECT_EQ(TollControl().open(dir_.Sys("NONE.DAT").c_str(), facilPath.c_str(), true),
+            kTollNoTable);
   EXPECT_EQ(TollControl().open(tollPath.c_str(), dir_.Sys("NONE.DAT").c_str(), true), kTollNoFacil);
   EXPECT_EQ(TollControl().open(other.c_str(), facilPath.c_str(), true), kTollVersion);
   EXPECT_EQ(TollControl().open(day.c_str(), facilPath.c_str(), true), kTollDay);
@@ -196,7 +203,8 @@ TEST_F(ControlTest, OpenReportsEachFileAndTheirAgreement) {
   const std::string bad = tolltest::WriteFile(dir_, "T17.DAT", tolltest::TollImage(f.toll));
   EXPECT_EQ(TollControl().open(bad.c_str(), facilPath.c_str(), false), kTollBadHeader);
   // A FACIL.DAT cut inside its header cannot be used.
-  const std::string cut = tolltest::WriteFile(dir_, "CUT.DAT", tolltest::FacilImage(f.facil).substr(0, 14));
+  const std::string cut =
+      tolltest::WriteFile(dir_, "CUT.DAT", tolltest::FacilImage(f.facil).substr(0, 14));
   EXPECT_EQ(TollControl().open(tollPath.c_str(), cut.c_str(), false), kTollNoFacility);
 }
 
@@ -260,9 +268,10 @@ TEST_F(ControlTest, FreeSectionRunsNoDiscountRules) {
 
 TEST_F(ControlTest, ExclusiveRuleIsTakenEvenWhenItRaisesTheThirdFee) {
   Fixture f;
-  f.toll.lists[0].flags = 0x01700000;                                    // items 2, 3, 4
-  f.toll.rules.push_back({1, 3, 0xFF08, 0, 0, 255, 255, 100, 0});       // exclusive: 900
-  f.toll.rules.push_back({1, 4, 0xFF00, 0, 0, 255, 255, 500, 0});       // 500, but after the exclusive one
+  f.toll.lists[0].flags = 0x01700000;                              // items 2, 3, 4
+  f.toll.rules.push_back({1, 3, 0xFF08, 0, 0, 255, 255, 100, 0});  // exclusive: 900
+  f.toll.rules.push_back(
+      {1, 4, 0xFF00, 0, 0, 255, 255, 500, 0});  // 500, but after the exclusive one
   ASSERT_EQ(Calc(f, Route({10, 20})), 0);
   EXPECT_EQ(Only().fee3, 900);
   EXPECT_EQ(Only().discount3, 0x40103);
@@ -357,8 +366,8 @@ TEST_F(ControlTest, LinkFromThePreviousEntranceLiftsTheRepeatExclusionWhateverHe
 // before a later point that cannot be read.
 TEST(ControlSampleData, PairCheckFailsAtTheFirstImpossiblePairBeforeAnUnknownFacility) {
   TollControl control;
-  ASSERT_EQ(control.open(tolltest::SampleFile(35, "TOLL.DAT").c_str(), tolltest::SampleFile(35, "FACIL.DAT").c_str(),
-                         true),
+  ASSERT_EQ(control.open(tolltest::SampleFile(35, "TOLL.DAT").c_str(),
+                         tolltest::SampleFile(35, "FACIL.DAT").c_str(), true),
             0);
   TollInputParam in;
   in.vehicleClass = 3;

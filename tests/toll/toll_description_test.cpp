@@ -1,8 +1,9 @@
 // The text description of a toll data set and the writers' refusals.
 
+#include "tools/tollbuild/toll_description.h"
+
 #include <gtest/gtest.h>
 
-#include "tools/tollbuild/toll_description.h"
 #include "tools/tollbuild/toll_writers.h"
 
 namespace {
@@ -16,8 +17,9 @@ TEST(TollDescription, TheSampleDescriptionLoads) {
   FacilDat facil;
   TollDat toll;
   std::string error;
-  ASSERT_TRUE(tollbuild::LoadTollDescription(std::string(KORT_SOURCE_DIR) + "/tools/tollbuild/data/sample_toll.txt",
-                                             34, &facil, &toll, &error))
+  ASSERT_TRUE(tollbuild::LoadTollDescription(
+      std::string(KORT_SOURCE_DIR) + "/tools/tollbuild/data/sample_toll.txt", 34, &facil, &toll,
+      &error))
       << error;
   EXPECT_EQ(facil.version, 34);
   EXPECT_EQ(facil.facilities.size(), 12u);
@@ -88,7 +90,8 @@ TEST(TollDescription, BadLinesAreReportedWithTheirLineNumber) {
     FacilDat facil;
     TollDat toll;
     std::string error;
-    EXPECT_FALSE(tollbuild::ParseTollDescription(Text(c.text), 35, &facil, &toll, &error)) << Text(c.text);
+    EXPECT_FALSE(tollbuild::ParseTollDescription(Text(c.text), 35, &facil, &toll, &error))
+        << Text(c.text);
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
 }

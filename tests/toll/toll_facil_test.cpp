@@ -1,10 +1,11 @@
 // FACIL.DAT: builder-made files of format versions 33, 34 and 35 read back.
 
+#include "toll/toll_facil.h"
+
 #include <gtest/gtest.h>
 
 #include "common/be_bytes.h"
 #include "support/test_util.h"
-#include "toll/toll_facil.h"
 #include "toll_test_util.h"
 
 namespace {
@@ -32,7 +33,8 @@ FacilEntry Entry(uint16_t number, uint8_t kind, std::u16string name, std::u16str
 FacilDat GappedSpec(int version) {
   FacilDat spec;
   spec.version = version;
-  spec.day = 0x0000FFFF;  // header bytes 8-9 are 0: what an unchecked read of "record -1" would match
+  spec.day =
+      0x0000FFFF;  // header bytes 8-9 are 0: what an unchecked read of "record -1" would match
   spec.extra = 0xABCDEF01;
   spec.facilities = {Entry(1, 0x02, u"東京", u"東名高速道路"), Entry(2, 0x01, u"", u""),
                      Entry(5, 0x04, u"用賀", u"首都高\u20AC"), Entry(9, 0x08, u"海老名JCT", u"")};
@@ -143,7 +145,8 @@ TEST(FacilFormat, TruncatedFilesFailCleanly) {
   }
   // Cut inside the name of facility 1: the record is there, its names are not.
   {
-    const std::size_t nameArea = 2 * LoadBe(reinterpret_cast<const unsigned char*>(image.data()) + 18, 2);
+    const std::size_t nameArea =
+        2 * LoadBe(reinterpret_cast<const unsigned char*>(image.data()) + 18, 2);
     const std::string path = tolltest::WriteFile(dir, "N.DAT", image.substr(0, nameArea + 4));
     TollFacil f;
     ASSERT_TRUE(f.open(path.c_str()));

@@ -1,13 +1,12 @@
 // The exported value types: shared result handles across threads and
 // copies of names and arrays.
 
+#include "toll/toll_records.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/weak_ptr.hpp>
-
 #include <thread>
-
-#include "toll/toll_records.h"
 
 namespace {
 

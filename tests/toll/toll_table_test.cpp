@@ -1,11 +1,12 @@
 // TOLL.DAT: builder-made files of format versions 33, 34 and 35 read back.
 
+#include "toll/toll_table.h"
+
 #include <gtest/gtest.h>
 
 #include "common/be_bytes.h"
 #include "support/test_util.h"
 #include "toll/toll_facil.h"
-#include "toll/toll_table.h"
 #include "toll_test_util.h"
 
 namespace {
@@ -46,7 +47,10 @@ TollDat FullSpec(int version) {
   four.pairs = {{10, 40, 0}, {20, 40, 1}, {30, 40, 2}, {10, 30, 3}, {20, 30, 4}, {20, 10, 5}};
   t.groups = {empty, four};
   t.rules = {{1, 3, 0x8304, 0, 0, 255, 3, 0, 0}, {1, 2, 0xFF14, 0, 1024, 255, 255, 300, 0}};
-  t.links = {{50, 21, 1, 1, 120, 0}, {10, 12, 4, 0, 0, -1}, {10, 12, 5, 2, 0x8000, 1}, {12, 10, 4, 0, 0, -1}};
+  t.links = {{50, 21, 1, 1, 120, 0},
+             {10, 12, 4, 0, 0, -1},
+             {10, 12, 5, 2, 0x8000, 1},
+             {12, 10, 4, 0, 0, -1}};
   t.names1 = {{1, 3, u"休日割引"}, {1, 2, u"深夜割引"}};
   t.names2 = {{1, 1, u"乗継"}};
   return t;
@@ -100,9 +104,9 @@ TEST_P(TableVersions, GroupPairsAreUnorderedAndIndexedAsStated) {
     }
   }
   uint32_t offset = 0, words = 0;
-  EXPECT_FALSE(table_.groupFeeList(1, 10, 99, &offset, &words));  // key not in the group
-  EXPECT_FALSE(table_.groupFeeList(0, 10, 20, &offset, &words));  // an empty group
-  EXPECT_FALSE(table_.groupFeeList(2, 10, 20, &offset, &words));  // past the group count
+  EXPECT_FALSE(table_.groupFeeList(1, 10, 99, &offset, &words));   // key not in the group
+  EXPECT_FALSE(table_.groupFeeList(0, 10, 20, &offset, &words));   // an empty group
+  EXPECT_FALSE(table_.groupFeeList(2, 10, 20, &offset, &words));   // past the group count
   EXPECT_FALSE(table_.groupFeeList(-1, 10, 20, &offset, &words));  // a group of 255 in FACIL.DAT
 }
 
@@ -283,7 +287,8 @@ TEST(TableFormat, Version35ShiftsTheFieldsFromOffset12ByFour) {
   EXPECT_EQ(b[28], 0xC0);  // table flags at 24 + 4
   EXPECT_EQ(a[24], 0xC0);
   // Every table lies 4 bytes (2 words) later.
-  for (int field : {12, 16, 26, 30, 34, 38}) EXPECT_EQ(LoadBe(b + field + 4, 2), LoadBe(a + field, 2) + 2) << field;
+  for (int field : {12, 16, 26, 30, 34, 38})
+    EXPECT_EQ(LoadBe(b + field + 4, 2), LoadBe(a + field, 2) + 2) << field;
   EXPECT_EQ(LoadBe(b + 24, 4), LoadBe(a + 20, 4) + 2);
 }
 
@@ -314,8 +319,10 @@ TEST(TableFormat, TruncatedHeadersAndTablesAreRefused) {
   testutil::TempDir dir;
   // Header, class block and table counts lie in the first bytes; cutting
   // before the last count gives the header failure.
-  const std::size_t names2 = 2 * LoadBe(reinterpret_cast<const unsigned char*>(image.data()) + 42, 2);
-  for (std::size_t cut : {std::size_t{0}, std::size_t{3}, std::size_t{20}, std::size_t{40}, names2 + 1}) {
+  const std::size_t names2 =
+      2 * LoadBe(reinterpret_cast<const unsigned char*>(image.data()) + 42, 2);
+  for (std::size_t cut :
+       {std::size_t{0}, std::size_t{3}, std::size_t{20}, std::size_t{40}, names2 + 1}) {
     const std::string path = tolltest::WriteFile(dir, "T.DAT", image.substr(0, cut));
     TollTable t;
     ASSERT_TRUE(t.open(path.c_str()));

@@ -14,7 +14,8 @@
 namespace tolltest {
 
 // Writes image as name in dir; the CP932 path for the readers.
-inline std::string WriteFile(const testutil::TempDir& dir, const char* name, const std::string& image) {
+inline std::string WriteFile(const testutil::TempDir& dir, const char* name,
+                             const std::string& image) {
   EXPECT_TRUE(testutil::WriteBytes(dir.Native(name), image));
   return dir.Sys(name);
 }
@@ -35,7 +36,8 @@ inline std::string TollImage(const tollbuild::TollDat& spec) {
 // tree, as a native (UTF-8) path ending in '/'.
 inline std::string SampleFolder(int version) {
   const char* build = std::getenv("KORT_BUILD_DIR");
-  std::string folder = (build && *build) ? build : reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  std::string folder =
+      (build && *build) ? build : reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
   return folder + "/Database/Toll/v" + std::to_string(version) + "/";
 }
 

@@ -1,11 +1,12 @@
 // Toll2: the toll input built from a route result, the toll word written
 // into the handler's copy, and the answers without a calculation.
 
+#include "toll/toll2.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "toll/toll2.h"
 #include "toll/toll2_input.h"
 #include "toll/toll_calendar.h"
 #include "toll_lib_test_util.h"
@@ -49,8 +50,9 @@ PartLink Point(int facility, uint32_t seconds) {
 }
 
 // A route of parts, each a list of toll points.
-RouteSingleResult MakeRoute(const TravelClock::Time& departure, const std::vector<std::vector<PartLink>>& parts,
-                            int vehicleType = 3, int option = 0) {
+RouteSingleResult MakeRoute(const TravelClock::Time& departure,
+                            const std::vector<std::vector<PartLink>>& parts, int vehicleType = 3,
+                            int option = 0) {
   auto raw = std::make_shared<RouteSingleResultRaw>();
   raw->departure = departure;
   raw->vehicleType = vehicleType;
@@ -78,7 +80,8 @@ TEST(Toll2Input, VehicleTypesOutsideTheClassesBecomeClassThree) {
 TEST(Toll2Input, EveryPointOfEveryPartInOrderWithItsPassingTime) {
   // 2015-06-01 is a Monday.
   const RouteSingleResult route =
-      MakeRoute(Time(2015, 6, 1, 10, 0), {{Point(0x800A, 0), Point(20, 600)}, {}, {Point(30, 3600 * 14 + 60)}});
+      MakeRoute(Time(2015, 6, 1, 10, 0),
+                {{Point(0x800A, 0), Point(20, 600)}, {}, {Point(30, 3600 * 14 + 60)}});
   const TollInputParam in = buildToll2Input(route);
   ASSERT_EQ(in.items.v.size(), 3u);
   EXPECT_EQ(in.items.v[0].facility, 10);  // 15 bits
@@ -134,7 +137,8 @@ class Toll2Test : public ::testing::Test {
  protected:
   void SetUp() override { folder_.Write(data_.facil, data_.toll); }
   RouteSingleResult Route(int vehicleType, int option) {
-    return MakeRoute(Time(2015, 6, 1, 10, 0), {{Point(10, 0)}, {Point(20, 1200)}}, vehicleType, option);
+    return MakeRoute(Time(2015, 6, 1, 10, 0), {{Point(10, 0)}, {Point(20, 1200)}}, vehicleType,
+                     option);
   }
   Data data_;
   DataFolder folder_;
@@ -190,7 +194,8 @@ TEST_F(Toll2Test, VehicleTypeSevenIsCalculatedAsClassThree) {
 TEST_F(Toll2Test, AFailedCalculationArrivesWithTollZero) {
   Toll2 toll;
   ASSERT_EQ(toll.init(&recorder_, folder_.folder().c_str()), 0);
-  RouteSingleResult route = MakeRoute(Time(2015, 6, 1, 10, 0), {{Point(10, 0), Point(10, 60)}});  // -40
+  RouteSingleResult route =
+      MakeRoute(Time(2015, 6, 1, 10, 0), {{Point(10, 0), Point(10, 60)}});  // -40
   route.setToll(1234);
   ASSERT_EQ(toll.calc(route), 0);
   ASSERT_TRUE(PumpResults2(recorder_, 1));

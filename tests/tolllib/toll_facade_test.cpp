@@ -382,7 +382,8 @@ TEST_F(FacadeTest, DiscountNameLookups) {
 // The folder of the sample toll data of one format version in the build tree.
 std::string SampleFolder(int version) {
   const char* build = std::getenv("KORT_BUILD_DIR");
-  std::string root = (build && *build) ? build : reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  std::string root =
+      (build && *build) ? build : reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
   return root + "/Database/Toll/v" + std::to_string(version) + "/";
 }
 
@@ -408,7 +409,8 @@ TEST(FacadeSampleData, TransitDiscountNamesAnswerTheLookup) {
     ASSERT_EQ(toll.init(nullptr, SampleFolder(version).c_str()), 0) << version;
     for (int b : {0, 1, 2}) {
       DiscountName name;
-      ASSERT_EQ(toll.getDiscountNameTransit(1, static_cast<uint8_t>(b), &name), 0) << version << " " << b;
+      ASSERT_EQ(toll.getDiscountNameTransit(1, static_cast<uint8_t>(b), &name), 0)
+          << version << " " << b;
       EXPECT_EQ(name.name, testutil::Sjis(u8"首都高・東名乗継"));
     }
     DiscountName none;

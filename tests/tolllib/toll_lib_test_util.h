@@ -76,7 +76,8 @@ class HeldWorkers {
   static int finished() { return finished_.load(); }
   // Waits until n workers have finished (false after 20 s).
   static bool WaitFinished(int n) {
-    for (int i = 0; i < 20000 && finished_.load() < n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 20000 && finished_.load() < n; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return finished_.load() >= n;
   }
 
@@ -138,7 +139,8 @@ class DataFolder {
 
 // Packed time of 2015-06-01 (a Monday) at hh:mm.
 inline uint32_t At(int hour, int minute) {
-  return (15u << 21) | (5u << 17) | (0u << 12) | (static_cast<uint32_t>(hour) << 6) | static_cast<uint32_t>(minute);
+  return (15u << 21) | (5u << 17) | (0u << 12) | (static_cast<uint32_t>(hour) << 6) |
+         static_cast<uint32_t>(minute);
 }
 
 // The points in driving order, 10 minutes apart from 10:00, Monday.

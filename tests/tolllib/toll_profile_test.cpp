@@ -29,9 +29,9 @@ std::string Show(const TollResultRaw::Prof& p) {
     for (int32_t x : v) s += (s.size() > 1 ? " " : "") + std::to_string(x);
     return s + "]";
   };
-  return "(" + std::to_string(p.facility) + " " + std::to_string(p.kind) + " " + std::to_string(p.fee1) + " " +
-         list(p.discounts2) + " " + std::to_string(p.fee2) + " " + list(p.discounts3) + " " +
-         std::to_string(p.fee3) + ")";
+  return "(" + std::to_string(p.facility) + " " + std::to_string(p.kind) + " " +
+         std::to_string(p.fee1) + " " + list(p.discounts2) + " " + std::to_string(p.fee2) + " " +
+         list(p.discounts3) + " " + std::to_string(p.fee3) + ")";
 }
 
 void ExpectProfiles(const TollResultRaw& r, const std::vector<P>& want) {
@@ -39,8 +39,9 @@ void ExpectProfiles(const TollResultRaw& r, const std::vector<P>& want) {
   for (std::size_t i = 0; i < want.size(); ++i) {
     const TollResultRaw::Prof& p = r.profs.v[i];
     const P& w = want[i];
-    EXPECT_TRUE(p.facility == w.facility && p.kind == w.kind && p.fee1 == w.fee1 && p.discounts2 == w.d2 &&
-                p.fee2 == w.fee2 && p.discounts3 == w.d3 && p.fee3 == w.fee3)
+    EXPECT_TRUE(p.facility == w.facility && p.kind == w.kind && p.fee1 == w.fee1 &&
+                p.discounts2 == w.d2 && p.fee2 == w.fee2 && p.discounts3 == w.d3 &&
+                p.fee3 == w.fee3)
         << "profile " << i << ": " << Show(p);
   }
 }
@@ -63,10 +64,11 @@ struct Data {
   Data() {
     facil.version = toll.version = 35;
     facil.day = toll.day = 20150401;
-    facil.facilities = {Facility(10, 0x02, 1, 0),       Facility(12, 0x06, 1, 0, 1), Facility(20, 0x01, 2, 0),
-                        Facility(25, 0x08, 0, 255, 0, 1), Facility(26, 0x08, 0, 255), Facility(27, 0x18, 0, 255),
-                        Facility(40, 0x11, 2, 0),       Facility(41, 0x21, 3, 0),    Facility(42, 0x31, 2, 0),
-                        Facility(44, 0x11, 2, 0),       Facility(50, 0x04, 0, 255, 1)};
+    facil.facilities = {
+        Facility(10, 0x02, 1, 0),         Facility(12, 0x06, 1, 0, 1),  Facility(20, 0x01, 2, 0),
+        Facility(25, 0x08, 0, 255, 0, 1), Facility(26, 0x08, 0, 255),   Facility(27, 0x18, 0, 255),
+        Facility(40, 0x11, 2, 0),         Facility(41, 0x21, 3, 0),     Facility(42, 0x31, 2, 0),
+        Facility(44, 0x11, 2, 0),         Facility(50, 0x04, 0, 255, 1)};
     toll.classes = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
     toll.lists = {List(0x01400000, {1000}), List(0, {600}), List(0, {300}), List(0, {200})};
     tollbuild::Group g;
@@ -121,13 +123,15 @@ TEST(ProfileFeeFixture, EntranceThenExitGivesTheExactProfilesAndItem) {
   ASSERT_TRUE(PumpResults(recorder, 1));
   const TollResultRaw& r = *recorder.results[0];
   EXPECT_EQ(r.code, 0);
-  ExpectProfiles(r, {{10, 0x02, -1, {}, -1, {}, -1}, {20, 0x01, 1000, {kRule2}, 700, {kRule3}, 700}});
+  ExpectProfiles(r,
+                 {{10, 0x02, -1, {}, -1, {}, -1}, {20, 0x01, 1000, {kRule2}, 700, {kRule3}, 700}});
   ASSERT_EQ(r.items.v.size(), 1u);
   const TollResultRaw::Item& s = r.items.v[0];
-  const std::vector<int32_t> item = {s.entrance, s.entranceKind, s.exit,      s.exitKind,   s.discount2, s.fee1,
-                                     s.fee2,     s.discount3,    s.fee3,      s.reserved[0], s.reserved[1],
-                                     s.reserved[2]};
-  EXPECT_EQ(item, (std::vector<int32_t>{10, 0x02, 20, 0x01, kRule2, 1000, 700, kRule3, 700, 0, 0, 0}));
+  const std::vector<int32_t> item = {s.entrance,  s.entranceKind, s.exit,        s.exitKind,
+                                     s.discount2, s.fee1,         s.fee2,        s.discount3,
+                                     s.fee3,      s.reserved[0],  s.reserved[1], s.reserved[2]};
+  EXPECT_EQ(item,
+            (std::vector<int32_t>{10, 0x02, 20, 0x01, kRule2, 1000, 700, kRule3, 700, 0, 0, 0}));
   EXPECT_EQ(r.total1, 1000);
   EXPECT_EQ(r.total2, 700);
   EXPECT_EQ(r.total3, 700);
@@ -172,7 +176,8 @@ TEST_F(ProfileTest, ATransitExitPassesItsFeesToTheNextExit) {
 
 TEST_F(ProfileTest, ALastTransitExitGivesItsFeesBackToTheEntrance) {
   TollResult r = Calc({10, 40});
-  ExpectProfiles(*r, {{10, 0x02, 1000, {kRule2}, 700, {kRule3}, 700}, {40, 0x11, -1, {}, -1, {}, -1}});
+  ExpectProfiles(*r,
+                 {{10, 0x02, 1000, {kRule2}, 700, {kRule3}, 700}, {40, 0x11, -1, {}, -1, {}, -1}});
 }
 
 TEST_F(ProfileTest, ALastTransitExitAfterAPointThatIsNoEntranceKeepsItsFees) {

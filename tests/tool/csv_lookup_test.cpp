@@ -115,7 +115,8 @@ TEST_F(CsvLookup, FileLookupGivesTheFirstRowsFieldWithoutMessages) {
   EXPECT_EQ(LookUpCsvFile(dir_.Sys("w.csv").c_str(), 1, "AB1", 2, &value_), 0);
   EXPECT_EQ(LookUpCsvFile(dir_.Sys("w.csv").c_str(), 1, "AB1", 2, &value_, true), 1);
   EXPECT_EQ(value_, Sjis(u8"ｶﾅ"));
-  EXPECT_EQ(LookUpCsvFile(dir_.Sys("w.csv").c_str(), 2, Sjis(u8"カナ").c_str(), 1, &value_, true), 1);
+  EXPECT_EQ(LookUpCsvFile(dir_.Sys("w.csv").c_str(), 2, Sjis(u8"カナ").c_str(), 1, &value_, true),
+            1);
   EXPECT_EQ(value_, Sjis(u8"ＡＢ１"));
 }
 
@@ -127,7 +128,8 @@ TEST_F(CsvLookup, TableFileLookupAnswersTheRowOrTheReason) {
   EXPECT_EQ(LookUpCsvTableFile(path_.c_str(), 0, "26", 3, &value_, msg_), 0);
   EXPECT_EQ(Show(msg_), Show(Sjis(u8"検索フィールド番号が異常です！")));
   EXPECT_EQ(LookUpCsvTableFile(path_.c_str(), 2, "47", 3, &value_, msg_), 0);
-  EXPECT_EQ(Show(msg_), Show(Sjis(u8"ファイル[") + path_ + Sjis(u8"]の検索フィールド番号[2]から[47]が検索できません！")));
+  EXPECT_EQ(Show(msg_), Show(Sjis(u8"ファイル[") + path_ +
+                             Sjis(u8"]の検索フィールド番号[2]から[47]が検索できません！")));
   EXPECT_EQ(LookUpCsvTableFile(dir_.Sys("none.csv").c_str(), 1, "13", 2, &value_, msg_), 0);
   EXPECT_EQ(Show(msg_), Show("ファイルオープンエラー!(" + dir_.Sys("none.csv") + ")"));
   // A long text in the message is cut at a character boundary.
@@ -149,8 +151,10 @@ TEST_F(CsvLookup, TableLoadKeysAndWorkListLookup) {
   EXPECT_EQ(std::string(table.GetString(3)), "99,long," + long_);
   ASSERT_EQ(keys.GetCount(), 5u);
   // The keys are sorted, each linked to its row.
-  for (int32_t n = 1; n < 5; ++n) EXPECT_LE(std::strcmp(keys.GetString(n), keys.GetString(n + 1)), 0);
-  for (const CWorkMemory* index : {static_cast<const CWorkMemory*>(&keys), static_cast<const CWorkMemory*>(nullptr)}) {
+  for (int32_t n = 1; n < 5; ++n)
+    EXPECT_LE(std::strcmp(keys.GetString(n), keys.GetString(n + 1)), 0);
+  for (const CWorkMemory* index :
+       {static_cast<const CWorkMemory*>(&keys), static_cast<const CWorkMemory*>(nullptr)}) {
     EXPECT_EQ(LookUpCsvWorkList(&table, index, 2, (kTable + kSo).c_str(), 3, &value_, msg_), 1);
     EXPECT_EQ(value_, "kyoto");
     EXPECT_EQ(LookUpCsvWorkList(&table, index, 2, "again", 0, &value_, msg_), 1);

@@ -58,7 +58,8 @@ class CsvSortTest : public ::testing::Test {
 TEST_F(CsvSortTest, ThousandRandomRowsOfAFileComeBackOnceWithKeysAscending) {
   std::mt19937 random(20240401);
   std::uniform_int_distribution<int> digit(0, 9), length(0, 4), kana(0, 5);
-  const char* kanaChars[] = {"あ", "か", "ア", "ｱ", "表", "ソ"};  // CP932, trail bytes 0x5C among them
+  const char* kanaChars[] = {"あ", "か", "ア",
+                             "ｱ",  "表", "ソ"};  // CP932, trail bytes 0x5C among them
   std::vector<std::string> rows;
   for (int i = 0; i < 1000; ++i) {
     std::string key;
@@ -186,15 +187,15 @@ TEST_F(CsvSortTest, WorkListSortMovesThePartnerNumberWithItsString) {
 TEST_F(CsvSortTest, PrioritySortReadsItsTableWithCrLfLines) {
   // Priorities deliberately out of key order; a comment after "＜"; a short
   // key "A,B,"; lines that are not entries.
-  const std::string table = Sjis(u8"30,a,b,c＜first in key order\r\n"
-                                 u8"10,z,y,x \r\n"
-                                 u8"20,m,n,\r\n"
-                                 u8"no number,q,q,q\r\n"
-                                 u8"40\r\n");
+  const std::string table = Sjis(
+      u8"30,a,b,c＜first in key order\r\n"
+      u8"10,z,y,x \r\n"
+      u8"20,m,n,\r\n"
+      u8"no number,q,q,q\r\n"
+      u8"40\r\n");
   ASSERT_TRUE(testutil::WriteBytes(dir_.Native("table.tbl"), table));
   const std::string path = dir_.Sys("table.tbl");
-  CStringArray rows = {"unknown,u,k", "a,b,c,1", "m,n,other", "z,y,x,2", "another,u,a",
-                       "q,q,q"};
+  CStringArray rows = {"unknown,u,k", "a,b,c,1", "m,n,other", "z,y,x,2", "another,u,a", "q,q,q"};
   ASSERT_EQ(SortCsvArrayByPriority(&rows, 1, 2, 3, path.c_str(), msg_), 1) << Show(msg_);
   // 10, 20 (short key), 30, then the unknown rows (999999) by field 3.
   EXPECT_EQ(rows, (CStringArray{"z,y,x,2", "m,n,other", "a,b,c,1", "another,u,a", "unknown,u,k",
@@ -224,14 +225,15 @@ TEST_F(CsvSortTest, PrioritySortWithoutEntriesOrTable) {
 }
 
 TEST_F(CsvSortTest, CategorySortByModes) {
-  const std::string table = Sjis(u8"5,飲食\r\n"
-                                 u8"1,買物\r\n"
-                                 u8"9,飲食,和食\r\n"
-                                 u8"3,飲食,洋食 \r\n"
-                                 u8"2,飲食,洋食\r\n"
-                                 u8"4,飲食,和食,そば\r\n"
-                                 u8"8,飲食,和食,すし\r\n"
-                                 u8"x,飲食,和食,うどん\r\n");
+  const std::string table = Sjis(
+      u8"5,飲食\r\n"
+      u8"1,買物\r\n"
+      u8"9,飲食,和食\r\n"
+      u8"3,飲食,洋食 \r\n"
+      u8"2,飲食,洋食\r\n"
+      u8"4,飲食,和食,そば\r\n"
+      u8"8,飲食,和食,すし\r\n"
+      u8"x,飲食,和食,うどん\r\n");
   ASSERT_TRUE(testutil::WriteBytes(dir_.Native("category.tbl"), table));
   const std::string path = dir_.Sys("category.tbl");
   const std::string food = Sjis(u8"飲食"), japanese = Sjis(u8"和食"), western = Sjis(u8"洋食");
@@ -247,10 +249,10 @@ TEST_F(CsvSortTest, CategorySortByModes) {
   EXPECT_EQ(second, (CStringArray{western, japanese}));
 
   // Mode 3: そば 4, すし 8; うどん has no number (unknown, by its text).
-  ASSERT_TRUE(testutil::WriteBytes(dir_.Native("cat.csv"), udon + "\r\n" + sushi + "\r\n" + soba +
-                                                               "\r\n"));
-  ASSERT_EQ(SortCategoryFileByPriority3(dir_.Sys("cat.csv").c_str(), food.c_str(),
-                                        japanese.c_str(), path.c_str(), msg_),
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir_.Native("cat.csv"), udon + "\r\n" + sushi + "\r\n" + soba + "\r\n"));
+  ASSERT_EQ(SortCategoryFileByPriority3(dir_.Sys("cat.csv").c_str(), food.c_str(), japanese.c_str(),
+                                        path.c_str(), msg_),
             1);
   EXPECT_EQ(Show(testutil::ReadBytes(dir_.Native("cat.csv"))),
             Show(soba + "\r\n" + sushi + "\r\n" + udon + "\r\n"));

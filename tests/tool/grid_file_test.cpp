@@ -28,17 +28,21 @@ GridArea Square(const char* code, const std::string& names, double x0, double y0
   GridArea a;
   a.code = code;
   a.nameRow = names;
-  a.outline = {{x0 * 1000, y0 * 1000}, {x1 * 1000, y0 * 1000}, {x1 * 1000, y1 * 1000},
+  a.outline = {{x0 * 1000, y0 * 1000},
+               {x1 * 1000, y0 * 1000},
+               {x1 * 1000, y1 * 1000},
                {x0 * 1000, y1 * 1000}};
   a.width = width;
   return a;
 }
 
-const std::string kNamesA = testutil::Sjis(u8"x,東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ");
+const std::string kNamesA =
+    testutil::Sjis(u8"x,東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ");
 const std::string kNamesB = testutil::Sjis(u8"y,東京都,千代田区,ちよだく,丸の内,まるのうち,,");
 const std::string kLineA =
     testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,13101001001");
-const std::string kLineB = testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,,,13101001");
+const std::string kLineB =
+    testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,,,13101001");
 
 class GridFile : public ::testing::Test {
  protected:
@@ -49,7 +53,9 @@ class GridFile : public ::testing::Test {
     EXPECT_EQ(gdbbuild::BuildGridImage(areas, options, &image, msg), 1) << testutil::Show(msg);
     return image;
   }
-  void Write(const std::string& image) { ASSERT_TRUE(testutil::WriteBytes(dir_.Native("g.GDB"), image)); }
+  void Write(const std::string& image) {
+    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("g.GDB"), image));
+  }
   // FindAreaAtPoint on the written file; "-" when it answers 0.
   std::string Find(double x, double y) {
     char result[1024];
@@ -108,16 +114,17 @@ TEST_F(GridFile, EveryValueWidthReadsTheSameOutline) {
   // Offsets beyond 16 bits need the wider values; a forced 2 is refused.
   char msg[kMessageSize] = "";
   std::string image;
-  EXPECT_EQ(gdbbuild::BuildGridImage({Square("1", kNamesA, 0, 0, 70, 70, 2)}, GridOptions(), &image,
-                                     msg),
-            0);
+  EXPECT_EQ(
+      gdbbuild::BuildGridImage({Square("1", kNamesA, 0, 0, 70, 70, 2)}, GridOptions(), &image, msg),
+      0);
   EXPECT_EQ(gdbbuild::BuildGridImage({}, GridOptions(), &image, msg), 0);
 }
 
 TEST_F(GridFile, NestedAreasTheLongerCodeWinsTiesKeepTheChainOrder) {
   const GridArea inner = Square("13101001001", kNamesA, 40, 40, 60, 60);
   const GridArea outer = Square("13101001", kNamesB, 10, 10, 90, 90);
-  for (const auto& areas : {std::vector<GridArea>{outer, inner}, std::vector<GridArea>{inner, outer}}) {
+  for (const auto& areas :
+       {std::vector<GridArea>{outer, inner}, std::vector<GridArea>{inner, outer}}) {
     Write(Build(areas, GridOptions{1, 1, 1.0}));
     EXPECT_EQ(Find(50, 50), kLineA);
     EXPECT_EQ(Find(20, 20), kLineB);
@@ -164,7 +171,8 @@ TEST_F(GridFile, DamagedOutlinesEndTheWalkQuietly) {
   };
   for (const Patch& p : patches) {
     std::string image = good;
-    for (std::size_t i = 0; i < p.bytes.size(); ++i) image[p.at + i] = static_cast<char>(p.bytes[i]);
+    for (std::size_t i = 0; i < p.bytes.size(); ++i)
+      image[p.at + i] = static_cast<char>(p.bytes[i]);
     Write(image);
     // The walk ends at the first area: the second is never reached either.
     EXPECT_EQ(Find(50, 50), "-") << p.what;
@@ -185,8 +193,10 @@ TEST_F(GridFile, LoopingChainsAreDamagedAndDegenerateGridsHoldNoPoint) {
   std::string image = Build(areas, o);
   // Links follow the areas: the last area's link first (next 0), then the
   // first area's link pointing at it; the cell holds the latter.
-  const uint32_t head = static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[48]), 4));
-  const uint32_t second = static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[head + 4]), 4));
+  const uint32_t head =
+      static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[48]), 4));
+  const uint32_t second =
+      static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[head + 4]), 4));
   ASSERT_EQ(LoadLe(reinterpret_cast<unsigned char*>(&image[second + 4]), 4), 0u);
   // The second link leads back to the first: the walk ends, and the file
   // is damaged whatever the areas seen so far hold.
@@ -235,21 +245,23 @@ TEST_F(GridFile, TruncatedAndCorruptedFilesNeverCrash) {
   for (int i = 0; i < 1000; ++i) {
     std::string bad = good;
     const int flips = 1 + static_cast<int>(rng() % 3);
-    for (int f = 0; f < flips; ++f)
-      bad[rng() % bad.size()] ^= static_cast<char>(1 + rng() % 255);
+    for (int f = 0; f < flips; ++f) bad[rng() % bad.size()] ^= static_cast<char>(1 + rng() % 255);
     Write(bad);
     for (const auto& p : points) hits += Find(p[0], p[1]) != "-";
   }
   EXPECT_GT(hits, 0);
   Write(good);
-  EXPECT_EQ(Find(80, 80), testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,13101001002"));
+  EXPECT_EQ(Find(80, 80),
+            testutil::Sjis(
+                u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,13101001002"));
 }
 
 TEST_F(GridFile, OutlineReaderFillsAPolygon) {
   Write(Build({Square("1", kNamesA, 10, 10, 90, 90, 4)}, GridOptions{1, 1, 1.0}));
   plat::File file;
   ASSERT_TRUE(file.Open(dir_.Sys("g.GDB").c_str(), plat::ModeRead));
-  ASSERT_TRUE(file.Seek(static_cast<int64_t>(FirstArea(GridOptions{1, 1, 1.0})), plat::SeekOrigin::Begin));
+  ASSERT_TRUE(
+      file.Seek(static_cast<int64_t>(FirstArea(GridOptions{1, 1, 1.0})), plat::SeekOrigin::Begin));
   char code[kGridTextSize], names[kGridTextSize];
   ASSERT_EQ(ReadGridText(&file, code), 1);
   EXPECT_STREQ(code, "1");
@@ -273,17 +285,17 @@ TEST_F(GridFile, OutlineReaderFillsAPolygon) {
 // the first 32 KiB of the file.
 TEST_F(GridFile, ARewrittenFileAnswersOneVersionPerCall) {
   const GridOptions o{100, 100, 1.0};
-  const std::string before = Build({Square("13101001", kNamesB, 10, 10, 90, 90),
-                                    Square("13101001001", kNamesA, 40, 40, 60, 60)},
-                                   o);
-  const std::string after = Build({Square("26101001", kNamesB, 10, 10, 90, 90),
-                                   Square("26101001001", kNamesA, 40, 40, 60, 60)},
-                                  o);
+  const std::string before = Build(
+      {Square("13101001", kNamesB, 10, 10, 90, 90), Square("13101001001", kNamesA, 40, 40, 60, 60)},
+      o);
+  const std::string after = Build(
+      {Square("26101001", kNamesB, 10, 10, 90, 90), Square("26101001001", kNamesA, 40, 40, 60, 60)},
+      o);
   ASSERT_EQ(before.size(), after.size());
   ASSERT_GT(FirstArea(o), 32768u);
   const std::string path = dir_.Native("g.GDB");
-  const std::string lineAfter =
-      testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,26101001001");
+  const std::string lineAfter = testutil::Sjis(
+      u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,26101001001");
   Write(before);
   EXPECT_EQ(Find(50, 50), kLineA);
   struct stat st {};
@@ -298,7 +310,8 @@ TEST_F(GridFile, ARewrittenFileAnswersOneVersionPerCall) {
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   }
   EXPECT_EQ(testutil::Show(Find(50, 50)), testutil::Show(lineAfter));
-  EXPECT_EQ(Find(20, 20), testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,,,26101001"));
+  EXPECT_EQ(Find(20, 20),
+            testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,,,26101001"));
   // Replaced by another file.
   ASSERT_TRUE(testutil::WriteBytes(dir_.Native("new.GDB"), before));
   ASSERT_EQ(std::rename(dir_.Native("new.GDB").c_str(), path.c_str()), 0);
@@ -310,10 +323,11 @@ TEST_F(GridFile, ARewrittenFileAnswersOneVersionPerCall) {
 // not with the areas found before the loop.
 TEST_F(GridFile, EntriesAnswerALoopingChainWithTheReadFailure) {
   const GridOptions o{1, 1, 1.0};
-  std::string image = Build({Square("13101001", kNamesB, 10, 10, 90, 90),
-                             Square("13101001001", kNamesA, 40, 40, 60, 60)},
-                            o);
-  const uint32_t head = static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[48]), 4));
+  std::string image = Build(
+      {Square("13101001", kNamesB, 10, 10, 90, 90), Square("13101001001", kNamesA, 40, 40, 60, 60)},
+      o);
+  const uint32_t head =
+      static_cast<uint32_t>(LoadLe(reinterpret_cast<unsigned char*>(&image[48]), 4));
   ASSERT_TRUE(testutil::WriteBytes(dir_.Native("13.GDB"), image));
   char result[1024] = "";
   char msg[1024] = "";
@@ -324,12 +338,14 @@ TEST_F(GridFile, EntriesAnswerALoopingChainWithTheReadFailure) {
   ASSERT_TRUE(testutil::WriteBytes(dir_.Native("13.GDB"), image));
   for (int raw = 0; raw < 2; ++raw) {
     std::strcpy(result, "old");
-    const int found = raw ? ReverseGeocodeRaw(result, 50, 50, dir_.path().c_str(), msg, "VRG_EXTEND")
-                          : GetAddressCodeAtPoint(result, 50, 50, dir_.path().c_str(), msg);
+    const int found =
+        raw ? ReverseGeocodeRaw(result, 50, 50, dir_.path().c_str(), msg, "VRG_EXTEND")
+            : GetAddressCodeAtPoint(result, 50, 50, dir_.path().c_str(), msg);
     EXPECT_EQ(found, 0);
     EXPECT_EQ(result[0], '\0');
     EXPECT_EQ(testutil::Show(msg),
-              testutil::Show(testutil::Sjis(u8"ファイルの読み込みに失敗しました!(") + dir_.Sys("13.GDB") + ")"));
+              testutil::Show(testutil::Sjis(u8"ファイルの読み込みに失敗しました!(") +
+                             dir_.Sys("13.GDB") + ")"));
   }
 }
 

@@ -96,9 +96,9 @@ TEST_F(ListingTest, ShortFormsUseTheBasicDataset) {
       << Show(msg_);
   EXPECT_EQ(lines.size(), 3u);
   const std::string lot = Sjis(u8"東京都 千代田区 丸の内 一丁目 １");
-  EXPECT_EQ(ListByNamesToArrayPlainDefault(&lines, lot.c_str(), folder_.c_str(), -1,
-                                           &interrupted_, msg_),
-            0);
+  EXPECT_EQ(
+      ListByNamesToArrayPlainDefault(&lines, lot.c_str(), folder_.c_str(), -1, &interrupted_, msg_),
+      0);
   EXPECT_EQ(Show(msg_), Show(Sjis(u8"対象データがありません！[") + lot + "]"));
   EXPECT_EQ(lines.size(), 3u);
 }
@@ -106,9 +106,9 @@ TEST_F(ListingTest, ShortFormsUseTheBasicDataset) {
 TEST_F(ListingTest, ArgumentsAreCheckedBeforeAnyListing) {
   CStringArray lines;
   const char* tokyo = "13";
-  EXPECT_EQ(ListByCodeToArray(&lines, tokyo, folder_.c_str(), -1, nullptr, msg_, "VRG_EXTEND", 1,
-                              1, 1),
-            0);
+  EXPECT_EQ(
+      ListByCodeToArray(&lines, tokyo, folder_.c_str(), -1, nullptr, msg_, "VRG_EXTEND", 1, 1, 1),
+      0);
   EXPECT_EQ(Show(msg_), Show(Sjis(u8"パラメータに無効な値が渡されました！(検索中断フラグ)")));
   EXPECT_EQ(ListByCodeToArray(nullptr, tokyo, folder_.c_str(), -1, &interrupted_, msg_,
                               "VRG_EXTEND", 1, 1, 1),
@@ -118,18 +118,19 @@ TEST_F(ListingTest, ArgumentsAreCheckedBeforeAnyListing) {
   EXPECT_EQ(ListByCodeToBuffer(buffer, 0, tokyo, folder_.c_str(), -1, &interrupted_, msg_,
                                "VRG_EXTEND", 1, 1, 1),
             0);
-  EXPECT_EQ(Show(msg_), Show(Sjis(u8"パラメータに無効な値が渡されました！(結果格納バッファサイズ)")));
+  EXPECT_EQ(Show(msg_),
+            Show(Sjis(u8"パラメータに無効な値が渡されました！(結果格納バッファサイズ)")));
   EXPECT_EQ(ListByNamesToFile(nullptr, "", folder_.c_str(), -1, &interrupted_, msg_, "VRG_EXTEND",
                               1, 1, 1, 1),
             0);
   EXPECT_EQ(Show(msg_), Show(Sjis(u8"パラメータに無効な値が渡されました！(結果格納ファイル名)")));
   // The code listing takes no 検索文字列区分; its datum comes first.
-  EXPECT_EQ(ListByCodeToArray(&lines, tokyo, folder_.c_str(), -1, &interrupted_, msg_,
-                              "VRG_EXTEND", 3, 9, 1),
+  EXPECT_EQ(ListByCodeToArray(&lines, tokyo, folder_.c_str(), -1, &interrupted_, msg_, "VRG_EXTEND",
+                              3, 9, 1),
             0);
   EXPECT_EQ(Show(msg_), Show(Sjis(u8"パラメータに無効な値が渡されました！(出力測地系)")));
-  EXPECT_EQ(ListByCodeToArray(&lines, tokyo, folder_.c_str(), -1, &interrupted_, msg_,
-                              "VRG_EXTEND", 2, 9, 1),
+  EXPECT_EQ(ListByCodeToArray(&lines, tokyo, folder_.c_str(), -1, &interrupted_, msg_, "VRG_EXTEND",
+                              2, 9, 1),
             0);
   EXPECT_EQ(Show(msg_), Show(Sjis(u8"パラメータに無効な値が渡されました！(出力座標書式)")));
   EXPECT_TRUE(lines.empty());
@@ -155,8 +156,7 @@ TEST_F(ListingTest, OverlongNameIsRefused) {
 TEST_F(ListingTest, ResultFileIsDeletedWhenTheStepAfterTheListingFails) {
   const std::string path = dir_.Sys("result.txt");
   EXPECT_EQ(WithResultFile(
-                path.c_str(), msg_,
-                [](CAdrsContext* context) { return context->WriteLine("a,1"); },
+                path.c_str(), msg_, [](CAdrsContext* context) { return context->WriteLine("a,1"); },
                 [] { return 0; }),
             0);
   EXPECT_FALSE(testutil::Exists(dir_.Native("result.txt")));
@@ -202,14 +202,16 @@ TEST_F(ListingVariantTest, CountyInBrackets) {
                         &replacements_, -1, &interrupted_, &level_, msg_, 1, variant),
             7);
   EXPECT_EQ(level_, 2);
-  EXPECT_EQ(Show(lines_[5]),
-            Show(Sjis(u8"瑞穂町（西多摩郡）,みずほまち（にしたまぐん）,128766445,501686447,13303,0")));
+  EXPECT_EQ(
+      Show(lines_[5]),
+      Show(Sjis(u8"瑞穂町（西多摩郡）,みずほまち（にしたまぐん）,128766445,501686447,13303,0")));
   lines_.clear();
-  EXPECT_EQ(ListByCode("13", folder_.c_str(), &context_, -1, &interrupted_, &level_, msg_, 1,
-                       variant),
-            7);
-  EXPECT_EQ(Show(lines_[5]),
-            Show(Sjis(u8"瑞穂町（西多摩郡）,みずほまち（にしたまぐん）,128766445,501686447,13303,0")));
+  EXPECT_EQ(
+      ListByCode("13", folder_.c_str(), &context_, -1, &interrupted_, &level_, msg_, 1, variant),
+      7);
+  EXPECT_EQ(
+      Show(lines_[5]),
+      Show(Sjis(u8"瑞穂町（西多摩郡）,みずほまち（にしたまぐん）,128766445,501686447,13303,0")));
   // kort's default: the county in front.
   lines_.clear();
   EXPECT_EQ(ListByCode("13", folder_.c_str(), &context_, -1, &interrupted_, &level_, msg_, 1), 7);
@@ -253,8 +255,15 @@ TEST_F(ListingVariantTest, LevelsAndSortFields) {
   const struct {
     const char* code;
     int32_t level;
-  } cases[] = {{"", 1}, {"13", 2}, {"13101", 3}, {"1310101", 4}, {"800001", 4},
-               {"13101001001", 5}, {"1310100100100001", 6}, {"1", 0}, {"131", 0}};
+  } cases[] = {{"", 1},
+               {"13", 2},
+               {"13101", 3},
+               {"1310101", 4},
+               {"800001", 4},
+               {"13101001001", 5},
+               {"1310100100100001", 6},
+               {"1", 0},
+               {"131", 0}};
   for (const auto& c : cases) {
     ListByCode(c.code, folder_.c_str(), &context_, 0, &interrupted_, &level_, msg_, 1);
     EXPECT_EQ(level_, c.level) << c.code;
@@ -282,14 +291,15 @@ TEST_F(ListingVariantTest, LevelsAndSortFields) {
 // table with CR LF lines: keyed by name, reading and code.
 TEST_F(ListingTest, PrioritySortOfListedMunicipalities) {
   CStringArray lines;
-  ASSERT_EQ(ListByCodeToArray(&lines, "13", folder_.c_str(), -1, &interrupted_, msg_,
-                              "VRG_EXTEND", 1, 1, 1),
+  ASSERT_EQ(ListByCodeToArray(&lines, "13", folder_.c_str(), -1, &interrupted_, msg_, "VRG_EXTEND",
+                              1, 1, 1),
             1);
-  const std::string table = Sjis(u8"20,千代田区,ちよだく,13101＜役所の所在地\r\n"
-                                 u8"10,北区,きたく,\r\n"
-                                 u8"30,中央区,ちゅうおうく,99999\r\n");
-  ASSERT_TRUE(testutil::WriteBytes(dir_.Native(reinterpret_cast<const char*>(u8"表示優先.tbl")),
-                                   table));
+  const std::string table = Sjis(
+      u8"20,千代田区,ちよだく,13101＜役所の所在地\r\n"
+      u8"10,北区,きたく,\r\n"
+      u8"30,中央区,ちゅうおうく,99999\r\n");
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir_.Native(reinterpret_cast<const char*>(u8"表示優先.tbl")), table));
   const std::string path = dir_.Sys(Sjis(u8"表示優先.tbl"));
   ASSERT_EQ(SortCsvArrayByPriority(&lines, 1, 2, 5, path.c_str(), msg_), 1) << Show(msg_);
   // 北区 10 (short key), 千代田区 20; the rest (中央区's code is not 99999)

@@ -325,7 +325,8 @@ TEST_F(KortJob, AddressMatchingIsAlwaysCarried) {
   Run(Job({"3000", "東京都", "0", "1", "0", "1", "1", "1", "1", "1", "1", "8", "x"}),
       SearchEntries{});
   EXPECT_EQ(Read("status.txt"),
-            "0\r\n0\r\n" + Sjis(u8"ファイルオープンエラー!(/opt/kort\\Database\\住所\\文字統一.BIN)") +
+            "0\r\n0\r\n" +
+                Sjis(u8"ファイルオープンエラー!(/opt/kort\\Database\\住所\\文字統一.BIN)") +
                 "\r\n");
   EXPECT_FALSE(Has("result.txt"));
 }

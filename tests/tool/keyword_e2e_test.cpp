@@ -32,10 +32,11 @@ class KeywordJob : public ::testing::Test {
   // Runs a kind-1 job: type, text, row limit, 検索文字列区分, reading format
   // and flags word; the other options 1. Returns the status file.
   std::string Run(const char* type, const std::string& text, const char* limit,
-                  const char* kind = "1", const char* flags = "8", const char* readingFormat = "1") {
-    EXPECT_TRUE(testutil::WriteBytes(dir_.Native("job.txt"),
-                                     Job({"1", type, text, limit, kind, "1", "1", "1", "1",
-                                          readingFormat, flags, "x"})));
+                  const char* kind = "1", const char* flags = "8",
+                  const char* readingFormat = "1") {
+    EXPECT_TRUE(testutil::WriteBytes(
+        dir_.Native("job.txt"),
+        Job({"1", type, text, limit, kind, "1", "1", "1", "1", readingFormat, flags, "x"})));
     EXPECT_TRUE(testutil::WriteBytes(dir_.Native("result.txt"), "old"));
     const pid_t pid = fork();
     if (pid == 0) {
@@ -77,12 +78,15 @@ std::string NoData(const char8_t* text) {
 
 const std::string kMarunouchi = Sjis(u8"丸の内");
 // The aza rows of 丸の内 (type 2), style 2: 14 fields, postal code last.
-const std::string kChome1 = Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
-                                 u8"128446464,503165554,13101001001,0,1000005\r\n");
-const std::string kChome2 = Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,,,"
-                                 u8"128436383,503158353,13101001002,0,1000005\r\n");
-const std::string kChome3 = Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,三丁目,さんちょうめ,,,"
-                                 u8"128425582,503156552,13101001003,0,1000005\r\n");
+const std::string kChome1 = Sjis(
+    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
+    u8"128446464,503165554,13101001001,0,1000005\r\n");
+const std::string kChome2 = Sjis(
+    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,,,"
+    u8"128436383,503158353,13101001002,0,1000005\r\n");
+const std::string kChome3 = Sjis(
+    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,三丁目,さんちょうめ,,,"
+    u8"128425582,503156552,13101001003,0,1000005\r\n");
 
 TEST_F(KeywordJob, RowsOfEachType) {
   EXPECT_EQ(Run("2", kMarunouchi, "-1"), kOk);
@@ -146,8 +150,9 @@ TEST_F(KeywordJob, SearchTextKindGatesTheText) {
   EXPECT_EQ(Run("0", Sjis(u8"ちよだ"), "-1", "2"), kOk);
   EXPECT_NE(Result().find(Sjis(u8",千代田区,")), std::string::npos);
   // An option out of range.
-  EXPECT_EQ(Show(Run("2", kMarunouchi, "-1", "5")),
-            Show("0\r\n0\r\n" + Sjis(u8"パラメータに無効な値が渡されました！(検索文字列区分)") + "\r\n"));
+  EXPECT_EQ(
+      Show(Run("2", kMarunouchi, "-1", "5")),
+      Show("0\r\n0\r\n" + Sjis(u8"パラメータに無効な値が渡されました！(検索文字列区分)") + "\r\n"));
 }
 
 // Fields 8, 9, 12 and 13 of each result line, "|"-separated per line.
@@ -186,8 +191,9 @@ TEST_F(KeywordJob, BlocksOfTheAzaRows) {
                       u8"５,,1310100100100005,0|６,,1310100100100006,0|８,,1310100100100008,0|")));
   // A letter-coded block code.
   EXPECT_EQ(Run("3", Sjis(u8"五番町"), "-1"), kOk);
-  EXPECT_EQ(Show(NumberFields(Result())),
-            Show(Sjis(u8"１２,,1310100300000012,0|１４,,1310100300000014,0|イ,,13101003000A0001,0|")));
+  EXPECT_EQ(
+      Show(NumberFields(Result())),
+      Show(Sjis(u8"１２,,1310100300000012,0|１４,,1310100300000014,0|イ,,13101003000A0001,0|")));
 }
 
 TEST_F(KeywordJob, BlocksChosenByANumber) {
@@ -231,9 +237,10 @@ TEST_F(KeywordJob, NumberedAddressesOfTheChangeHistory) {
   // The hyphen form (mode 3): the aza text ends the names, block 12 exactly,
   // a lot beginning with 1.
   EXPECT_EQ(Run("4", Sjis(u8"箱根ケ崎－１２－１"), "-1"), kOk);
-  EXPECT_EQ(Show(Result()),
-            Show(Sjis(u8"東京都,西多摩郡瑞穂町,にしたまぐんみずほまち,大字箱根ケ崎,おおあざはこねがさき,"
-                      u8",,１２,１,128763684,501667844,133030010000001200001,0,1901221\r\n")));
+  EXPECT_EQ(
+      Show(Result()),
+      Show(Sjis(u8"東京都,西多摩郡瑞穂町,にしたまぐんみずほまち,大字箱根ケ崎,おおあざはこねがさき,"
+                u8",,１２,１,128763684,501667844,133030010000001200001,0,1901221\r\n")));
   // Two marked words: block 12, lot 2.
   EXPECT_EQ(Run("4", Sjis(u8"箱根ケ崎 １２ ２"), "-1"), kOk);
   EXPECT_EQ(Show(NumberFields(Result())), Show(Sjis(u8"１２,２,133030010000001200002,0|")));

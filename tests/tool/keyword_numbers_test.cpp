@@ -110,11 +110,8 @@ TEST(KeywordNumbers, BlockNumberModes) {
     const char8_t* number;
     const char8_t* blocks;
   } cases[] = {
-      {0, u8"２", u8"１２|"},
-      {1, u8"２", u8""},
-      {0, u8"１", u8"１２|１４|"},
-      {1, u8"１", u8"１２|１４|"},
-      {0, u8"４", u8"１４|"},
+      {0, u8"２", u8"１２|"},      {1, u8"２", u8""},      {0, u8"１", u8"１２|１４|"},
+      {1, u8"１", u8"１２|１４|"}, {0, u8"４", u8"１４|"},
   };
   for (const auto& c : cases) {
     {
@@ -138,12 +135,12 @@ TEST(KeywordNumbers, BlockNumberModes) {
       n.numberMode = mode;
       n.firstCall = 0;
       n.registryA = &registryA;
-      const int written =
-          WriteBlockHitsFromFile(work.c_str(), (folder + "QVAD13_CD2.INX").c_str(),
-                                 (folder + "QVAD13_CD4.INX").c_str(), args, n);
+      const int written = WriteBlockHitsFromFile(work.c_str(), (folder + "QVAD13_CD2.INX").c_str(),
+                                                 (folder + "QVAD13_CD4.INX").c_str(), args, n);
       EXPECT_EQ(written, static_cast<int>(rows.size())) << Show(msg);
       std::string blocks;
-      for (const std::string& row : rows) blocks += row.substr(row.find(Sjis(u8",,,")) + 3, 4) + "|";
+      for (const std::string& row : rows)
+        blocks += row.substr(row.find(Sjis(u8",,,")) + 3, 4) + "|";
       EXPECT_EQ(Show(blocks), Show(Sjis(c.blocks))) << "mode " << mode;
     }
   }

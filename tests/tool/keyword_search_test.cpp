@@ -36,7 +36,8 @@ std::string SampleFolder() {
   return folder + Sjis(u8"\\Database\\住所\\");
 }
 std::string SampleNative(const std::string& name) {
-  return std::string(std::getenv("KORT_BUILD_DIR")) + reinterpret_cast<const char*>(u8"/Database/住所/") + name;
+  return std::string(std::getenv("KORT_BUILD_DIR")) +
+         reinterpret_cast<const char*>(u8"/Database/住所/") + name;
 }
 
 // The names in a native folder.
@@ -136,18 +137,21 @@ TEST_F(KeywordSearch, PlainRowsHaveThirteenFieldsAndIntegerCoordinates) {
   CStringArray rows;
   ASSERT_EQ(Plain(2, Sjis(u8"丸の内"), &rows), 1) << Show(message_);
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(Show(rows[0]), Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
-                                     u8"128446464,503165554,13101001001,0")));
-  EXPECT_EQ(Show(rows[2]), Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,三丁目,さんちょうめ,,,"
-                                     u8"128425582,503156552,13101001003,0")));
+  EXPECT_EQ(Show(rows[0]),
+            Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,"
+                      u8"128446464,503165554,13101001001,0")));
+  EXPECT_EQ(Show(rows[2]),
+            Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,三丁目,さんちょうめ,,,"
+                      u8"128425582,503156552,13101001003,0")));
   EXPECT_EQ(message_[0], '\0');
   EXPECT_EQ(interrupted_, 0);
   // The county and the municipality are joined in fields 2 and 3.
   rows.clear();
   ASSERT_EQ(Plain(0, Sjis(u8"瑞穂"), &rows), 1);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(Show(rows[0]), Show(Sjis(u8"東京都,西多摩郡瑞穂町,にしたまぐんみずほまち,,,,,,,128766445,"
-                                     u8"501686447,13303,0")));
+  EXPECT_EQ(Show(rows[0]),
+            Show(Sjis(u8"東京都,西多摩郡瑞穂町,にしたまぐんみずほまち,,,,,,,128766445,"
+                      u8"501686447,13303,0")));
   ExpectNoWorkFiles();
 }
 
@@ -178,10 +182,11 @@ TEST_F(KeywordSearch, BufferAndFileForms) {
   ASSERT_EQ(KeywordSearchPlainToBuffer(buffer, sizeof buffer, 2, text_.data(), folder_.c_str(), 2,
                                        &interrupted_, message_, "", "", 0, "VRG_BASIC", ""),
             1);
-  EXPECT_EQ(Show(buffer),
-            Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,128446464,"
-                      u8"503165554,13101001001,0;東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,"
-                      u8"にちょうめ,,,128436383,503158353,13101001002,0")));
+  EXPECT_EQ(
+      Show(buffer),
+      Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,,,128446464,"
+                u8"503165554,13101001001,0;東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,"
+                u8"にちょうめ,,,128436383,503158353,13101001002,0")));
   EXPECT_EQ(interrupted_, 1);
   // A buffer too small for a row: the search fails with the write message.
   char small[20];
@@ -193,7 +198,8 @@ TEST_F(KeywordSearch, BufferAndFileForms) {
   EXPECT_EQ(KeywordSearchPlainToBuffer(small, 0, 2, text_.data(), folder_.c_str(), -1,
                                        &interrupted_, message_, "", "", 0, "VRG_BASIC", ""),
             0);
-  EXPECT_EQ(Show(message_), Show(Sjis(u8"パラメータに無効な値が渡されました！(結果格納バッファサイズ)")));
+  EXPECT_EQ(Show(message_),
+            Show(Sjis(u8"パラメータに無効な値が渡されました！(結果格納バッファサイズ)")));
   // The file form leaves no file when nothing is found.
   const std::string result = dir_.Sys("result.txt");
   std::string none = Sjis(u8"存在しない");
@@ -204,7 +210,8 @@ TEST_F(KeywordSearch, BufferAndFileForms) {
   EXPECT_EQ(KeywordSearchToFile(nullptr, 2, none.data(), folder_.c_str(), -1, &interrupted_,
                                 message_, "", "", 0, "VRG_EXTEND", 1, 1, 1, 1, 1, 1, ""),
             0);
-  EXPECT_EQ(Show(message_), Show(Sjis(u8"パラメータに無効な値が渡されました！(結果格納ファイル名)")));
+  EXPECT_EQ(Show(message_),
+            Show(Sjis(u8"パラメータに無効な値が渡されました！(結果格納ファイル名)")));
   ExpectNoWorkFiles();
 }
 
@@ -224,21 +231,21 @@ TEST_F(KeywordSearch, ParametersAreChecked) {
                                    message_, "", "", 0, "VRG_EXTEND", c.options[0], c.options[1],
                                    c.options[2], c.options[3], c.options[4], c.options[5], ""),
               0);
-    EXPECT_EQ(Show(message_), Show(Sjis(u8"パラメータに無効な値が渡されました！(") +
-                                   Sjis(c.name) + ")"));
+    EXPECT_EQ(Show(message_),
+              Show(Sjis(u8"パラメータに無効な値が渡されました！(") + Sjis(c.name) + ")"));
   }
   EXPECT_EQ(KeywordSearchPlainToArray(&rows, 2, nullptr, folder_.c_str(), -1, &interrupted_,
                                       message_, "", "", 0, "VRG_EXTEND", ""),
             0);
   EXPECT_EQ(Show(message_), Show(Sjis(u8"パラメータに無効な値が渡されました！(検索文字列)")));
-  EXPECT_EQ(KeywordSearchPlainToArray(&rows, 2, text.data(), folder_.c_str(), -1, nullptr,
-                                      message_, "", "", 0, "VRG_EXTEND", ""),
+  EXPECT_EQ(KeywordSearchPlainToArray(&rows, 2, text.data(), folder_.c_str(), -1, nullptr, message_,
+                                      "", "", 0, "VRG_EXTEND", ""),
             0);
   EXPECT_EQ(Show(message_), Show(Sjis(u8"パラメータに無効な値が渡されました！(検索中断フラグ)")));
   // A text longer than the search's buffers is refused, not cut.
   std::string longText(kKeywordTextMaxLength + 1, 'a');
-  EXPECT_EQ(KeywordSearchPlainToArray(&rows, 2, longText.data(), folder_.c_str(), -1,
-                                      &interrupted_, message_, "", "", 0, "VRG_EXTEND", ""),
+  EXPECT_EQ(KeywordSearchPlainToArray(&rows, 2, longText.data(), folder_.c_str(), -1, &interrupted_,
+                                      message_, "", "", 0, "VRG_EXTEND", ""),
             0);
   EXPECT_EQ(Show(message_), Show(Sjis(u8"パラメータに無効な値が渡されました！(検索文字列)")));
   EXPECT_TRUE(rows.empty());
@@ -293,7 +300,9 @@ TEST_F(KeywordSearch, OazaWhoseMunicipalityIsMissingIsSkipped) {
     const uint32_t record =
         static_cast<uint32_t>(LoadLe(reinterpret_cast<const unsigned char*>(cd2.data() + at), 4));
     std::string code;
-    ASSERT_EQ(ReadStringField(&db, record, "TC_Shikutyoson", Sjis(u8"行政JISコード").c_str(), &code, msg), 1);
+    ASSERT_EQ(
+        ReadStringField(&db, record, "TC_Shikutyoson", Sjis(u8"行政JISコード").c_str(), &code, msg),
+        1);
     if (code == "13101") subset += cd2.substr(at, 4);
   }
   db.Close();
@@ -311,13 +320,16 @@ TEST_F(KeywordSearch, OazaWhoseMunicipalityIsMissingIsSkipped) {
   args.interrupted = &interrupted_;
   args.message = msg;
   args.words = key.c_str();
-  EXPECT_EQ(WriteOazaHitsFromFile(work.c_str(), 0, dir_.Sys("cd2.inx").c_str(), args), 2) << Show(msg);
+  EXPECT_EQ(WriteOazaHitsFromFile(work.c_str(), 0, dir_.Sys("cd2.inx").c_str(), args), 2)
+      << Show(msg);
   ASSERT_EQ(rows.size(), 2u);  // 丸の内一丁目 and 大手町一丁目; 銀座, 代々木 ... skipped
   for (const std::string& row : rows) EXPECT_NE(row.find(Sjis(u8",千代田区,")), std::string::npos);
   EXPECT_EQ(counter, 2);
   // An empty work file gives 0 at once; a missing one fails.
   ASSERT_TRUE(testutil::WriteBytes(dir_.Native("empty.bin"), ""));
-  EXPECT_EQ(WriteOazaHitsFromFile(dir_.Sys("empty.bin").c_str(), 0, dir_.Sys("cd2.inx").c_str(), args), 0);
+  EXPECT_EQ(
+      WriteOazaHitsFromFile(dir_.Sys("empty.bin").c_str(), 0, dir_.Sys("cd2.inx").c_str(), args),
+      0);
   EXPECT_EQ(WriteMunicipalityHitsFromFile(dir_.Sys("none.bin").c_str(), "", args), -1);
   EXPECT_EQ(Show(msg), Show(Sjis(u8"ファイルオープンエラー!(") + dir_.Sys("none.bin") + ")"));
 }
@@ -367,8 +379,8 @@ TEST_F(KeywordSearch, MissingIndexFailsAndRemovesTheWorkFile) {
   CStringArray rows;
   std::string text = Sjis(u8"丸の内");
   const std::string folder = dir_.Sys("data");
-  EXPECT_EQ(KeywordSearchToArray(&rows, 2, text.data(), folder.c_str(), -1, &interrupted_,
-                                 message_, "", "", 0, "VRG_EXTEND", 1, 1, 1, 1, 1, 1, ""),
+  EXPECT_EQ(KeywordSearchToArray(&rows, 2, text.data(), folder.c_str(), -1, &interrupted_, message_,
+                                 "", "", 0, "VRG_EXTEND", 1, 1, 1, 1, 1, 1, ""),
             0);
   EXPECT_EQ(Show(message_),
             Show(Sjis(u8"ファイルオープンエラー!(") + folder + "\\QVAD13_OAZA.SIF)"));
@@ -413,9 +425,8 @@ TEST_F(KeywordSearch, OrderFileAndWorkFilesNamedByPrefecture) {
 // to 2; types 3 and 4 take nothing from the change-code index there, and
 // type 3 sorts the blocks of TC_Gaiku.
 TEST_F(KeywordSearch, BothIndexKindsGiveTheRows) {
-  const std::string kind1 =
-      folder_.substr(0, folder_.size() - Sjis(u8"Database\\住所\\").size()) +
-      Sjis(u8"testdata\\tix1\\Database\\住所\\");
+  const std::string kind1 = folder_.substr(0, folder_.size() - Sjis(u8"Database\\住所\\").size()) +
+                            Sjis(u8"testdata\\tix1\\Database\\住所\\");
   const struct {
     int32_t type;
     const char8_t* text;
@@ -449,7 +460,8 @@ TEST_F(KeywordSearch, BothIndexKindsGiveTheRows) {
                                       message_, "", "", 0, "VRG_EXTEND", ""),
             1);
   std::string blocks;
-  for (const std::string& row : rows) blocks += row.substr(row.find(",,", 10) - 2, 2) + row.substr(row.rfind(','));
+  for (const std::string& row : rows)
+    blocks += row.substr(row.find(",,", 10) - 2, 2) + row.substr(row.rfind(','));
   EXPECT_EQ(Show(blocks), Show(Sjis(u8"１,0２,0３,0５,0６,0")));
   ExpectNoWorkFiles();
 }
@@ -531,29 +543,28 @@ TEST_F(KeywordSearch, ShortFormsAnswerAsTheFullFormWithTheirDefaults) {
             1);
   EXPECT_EQ(simple, full);
   CStringArray ordered;
-  ASSERT_EQ(OrderedKeywordSearchToArray(&ordered, 2, b.data(), folder_.c_str(), -1,
-                                        &interrupted_, messageB, 1, 2, 3, 2, 2, 2, ""),
+  ASSERT_EQ(OrderedKeywordSearchToArray(&ordered, 2, b.data(), folder_.c_str(), -1, &interrupted_,
+                                        messageB, 1, 2, 3, 2, 2, 2, ""),
             1);
   EXPECT_EQ(ordered, full);
 
   char fullBuffer[4096] = "";
   char shortBuffer[4096] = "";
-  ASSERT_EQ(KeywordSearchPlainToBuffer(fullBuffer, sizeof fullBuffer, 2, a.data(),
-                                       folder_.c_str(), -1, &interrupted_, messageA, "",
-                                       chiyoda.c_str(), 1, "VRG_EXTEND", ""),
-            1);
+  ASSERT_EQ(
+      KeywordSearchPlainToBuffer(fullBuffer, sizeof fullBuffer, 2, a.data(), folder_.c_str(), -1,
+                                 &interrupted_, messageA, "", chiyoda.c_str(), 1, "VRG_EXTEND", ""),
+      1);
   ASSERT_EQ(RestrictedKeywordSearchPlainToBuffer(shortBuffer, sizeof shortBuffer, 2, b.data(),
-                                                 folder_.c_str(), -1, &interrupted_, messageB,
-                                                 "", chiyoda.c_str()),
+                                                 folder_.c_str(), -1, &interrupted_, messageB, "",
+                                                 chiyoda.c_str()),
             1);
   EXPECT_NE(fullBuffer[0], '\0');
   EXPECT_STREQ(shortBuffer, fullBuffer);
 
   const std::string fullFile = dir_.Sys("full.txt");
   const std::string shortFile = dir_.Sys("short.txt");
-  ASSERT_EQ(KeywordSearchToFile(fullFile.c_str(), 2, a.data(), folder_.c_str(), -1,
-                                &interrupted_, messageA, "", "", 0, "VRG_EXTEND", 1, 1, 1, 1, 1,
-                                1, ""),
+  ASSERT_EQ(KeywordSearchToFile(fullFile.c_str(), 2, a.data(), folder_.c_str(), -1, &interrupted_,
+                                messageA, "", "", 0, "VRG_EXTEND", 1, 1, 1, 1, 1, 1, ""),
             1);
   ASSERT_EQ(SimpleKeywordSearchToFile(shortFile.c_str(), 2, b.data(), folder_.c_str(), -1,
                                       &interrupted_, messageB, 1, 1, 1, 1, 1, 1),

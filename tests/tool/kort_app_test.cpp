@@ -42,7 +42,9 @@ TEST(CkortApp, WithoutThreeNamesTouchesNothing) {
   ASSERT_TRUE(testutil::WriteBytes(result, "old result"));
   ASSERT_TRUE(testutil::WriteBytes(status, "old status"));
   const std::vector<std::vector<const char*>> calls = {
-      {"kort"}, {"kort", job.c_str(), result.c_str()}, {"kort", job.c_str(), result.c_str(), ""},
+      {"kort"},
+      {"kort", job.c_str(), result.c_str()},
+      {"kort", job.c_str(), result.c_str(), ""},
       {"kort", "", result.c_str(), status.c_str()},
   };
   for (const auto& argv : calls) {

@@ -25,8 +25,8 @@ class KortCacheFile : public KortProgram {
     std::vector<std::string> answers;
     for (const std::u8string_view address :
          {u8"千代田区丸の内一丁目", u8"中京区亀屋町", u8"無い市無い町１"}) {
-      EXPECT_TRUE(testutil::WriteBytes(
-          job_, Job({"3000", Sjis(address), "0", "1", "0", "1", "1", "1", "1", "1", "1", "8", "x"})));
+      EXPECT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(address), "0", "1", "0", "1", "1",
+                                                  "1", "1", "1", "1", "8", "x"})));
       std::string out;
       Run({job_, result_, status_}, &out);
       answers.push_back(testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_));

@@ -64,8 +64,8 @@ TEST_F(KortProgram, ScrambledJobIsRewrittenAsPlainTextAndRun) {
 // the flags word and the dataset line.
 std::string MatchJob(const std::string& address, const char* flags, const char* estimation = "0",
                      const char* readingFormat = "1") {
-  return Job({"3000", address, "0", "1", estimation, "1", "1", "1", "1", "1", readingFormat, flags,
-              "x"});
+  return Job(
+      {"3000", address, "0", "1", estimation, "1", "1", "1", "1", "1", readingFormat, flags, "x"});
 }
 
 // A folder path far beyond the old 512-byte path buffers (about 600 bytes

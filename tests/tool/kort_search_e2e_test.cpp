@@ -53,7 +53,9 @@ class KortSearch : public ::testing::Test {
   }
 
   // The data folder (native path) and the CP932 form the system uses.
-  std::string DataFolder() const { return build_ + "/Database/" + reinterpret_cast<const char*>(u8"住所"); }
+  std::string DataFolder() const {
+    return build_ + "/Database/" + reinterpret_cast<const char*>(u8"住所");
+  }
   std::string SysDataFolder() const { return build_ + "\\Database\\" + Sjis(u8"住所") + "\\"; }
 
   // A copy of kort whose data folder holds links to every sample file, with
@@ -100,7 +102,8 @@ TEST_F(KortSearch, PointsInsideThreePlacesInBothDatumsAndEveryFormat) {
   } places[] = {
       {128446464, 503165554,
        u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,13101001001"},
-      {128412260, 503173473, u8"東京都,中央区,ちゅうおうく,銀座,ぎんざ,二丁目,にちょうめ,13102001002"},
+      {128412260, 503173473,
+       u8"東京都,中央区,ちゅうおうく,銀座,ぎんざ,二丁目,にちょうめ,13102001002"},
       {126145711, 488696206,
        u8"京都府,京都市北区,きょうとしきたく,紫野,むらさきの,大徳寺町,だいとくじちょう,"
        u8"26101001001"},
@@ -114,8 +117,8 @@ TEST_F(KortSearch, PointsInsideThreePlacesInBothDatumsAndEveryFormat) {
         ASSERT_EQ(context.SetCoordinateFormat(format), 1);
         context.SetDatumParameterFile((SysDataFolder() + "TKY2JGD.PAR").c_str());
         char latitude[kCoordinateTextSize], longitude[kCoordinateTextSize];
-        CoordinateRequest request{place.latitude, place.longitude, latitude, sizeof latitude,
-                                  longitude, sizeof longitude};
+        CoordinateRequest request{place.latitude,  place.longitude, latitude,
+                                  sizeof latitude, longitude,       sizeof longitude};
         ASSERT_EQ(context.FormatCoordinates(&request), 1);
         std::string result, status;
         Run(ReverseJob(latitude, longitude, datum == 1 ? "1" : "2", std::to_string(format).c_str()),
@@ -131,19 +134,22 @@ TEST_F(KortSearch, PointsInsideThreePlacesInBothDatumsAndEveryFormat) {
 TEST_F(KortSearch, ReverseOutputFormatsAndTheNestedOazaArea) {
   std::string result, status;
   Run(ReverseJob("128446464", "503165554", "1", "1", "2", "2"), &result, &status);
-  EXPECT_EQ(Show(result), Show(Sjis(u8"東京都,千代田区,チヨダク,丸の内,マルノウチ,一,イッ,13101001001\r\n")));
+  EXPECT_EQ(Show(result),
+            Show(Sjis(u8"東京都,千代田区,チヨダク,丸の内,マルノウチ,一,イッ,13101001001\r\n")));
   Run(ReverseJob("128446.464", "503165.554", "1", "3", "1", "3"), &result, &status);
   EXPECT_EQ(Show(result),
             Show(Sjis(u8"東京都,千代田区,ﾁﾖﾀﾞｸ,丸の内,ﾏﾙﾉｳﾁ,一丁目,ｲｯﾁｮｳﾒ,13101001001\r\n")));
   // The oaza's own point lies in the oaza-wide area and in no chome area.
   Run(ReverseJob("128440703", "503165554"), &result, &status);
-  EXPECT_EQ(Show(result), Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,,,13101001\r\n")));
+  EXPECT_EQ(Show(result),
+            Show(Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,,,13101001\r\n")));
   EXPECT_EQ(status, kOk);
   // The placeholder of 大字なし: the oaza columns are empty.
   Run(ReverseJob("125597736", "488457121"), &result, &status);
-  EXPECT_EQ(Show(result),
-            Show(Sjis(u8"京都府,乙訓郡大山崎町,おとくにぐんおおやまざきちょう,,,大山崎,おおやまざき,"
-                      u8"26303000001\r\n")));
+  EXPECT_EQ(
+      Show(result),
+      Show(Sjis(u8"京都府,乙訓郡大山崎町,おとくにぐんおおやまざきちょう,,,大山崎,おおやまざき,"
+                u8"26303000001\r\n")));
 }
 
 TEST_F(KortSearch, ReverseFailuresNameThePointAsGiven) {
@@ -159,7 +165,8 @@ TEST_F(KortSearch, ReverseFailuresNameThePointAsGiven) {
       // Flags 0: the basic dataset, whose reverse geocoding is off.
       {ReverseJob("128446464", "503165554", "1", "1", "1", "1", "0"),
        u8"住所コードの取得ができません！(緯度:128446464.000 経度:503165554.000)"},
-      {ReverseJob("128446464", "503165554", "3"), u8"パラメータに無効な値が渡されました！(入力測地系)"},
+      {ReverseJob("128446464", "503165554", "3"),
+       u8"パラメータに無効な値が渡されました！(入力測地系)"},
       {ReverseJob("128446464", "503165554", "1", "9"),
        u8"パラメータに無効な値が渡されました！(入力座標書式)"},
       {ReverseJob("128446464", "503165554", "1", "1", "1", "4"),
@@ -195,7 +202,8 @@ TEST_F(KortSearch, BadOutlineWidthAndBadIndexMagicPassOver) {
                  "\r\n"));
   // Areas of other cells are still found.
   Run(ReverseJob("128726216", "503070159"), &result, &status);
-  EXPECT_EQ(Show(result), Show(Sjis(u8"東京都,北区,きたく,王子,おうじ,一丁目,いっちょうめ,13117001001\r\n")));
+  EXPECT_EQ(Show(result),
+            Show(Sjis(u8"東京都,北区,きたく,王子,おうじ,一丁目,いっちょうめ,13117001001\r\n")));
   // 京都府's postal index is passed over; 東京都's still answers.
   Run(Job({"2000", "618", "1", "1", "1", "1", "1", "8", "x"}), &result, &status);
   EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"対象データがありません！[618]") + "\r\n"));
@@ -209,7 +217,8 @@ TEST_F(KortSearch, BadOutlineWidthAndBadIndexMagicPassOver) {
 TEST_F(KortSearch, DamagedGridAndTruncatedDatabaseAreReadFailures) {
   std::string grid = testutil::ReadBytes(DataFolder() + "/13.GDB");
   auto* b = reinterpret_cast<unsigned char*>(grid.data());
-  const uint32_t nx = static_cast<uint32_t>(LoadLe(b + 12, 2)), ny = static_cast<uint32_t>(LoadLe(b + 14, 2));
+  const uint32_t nx = static_cast<uint32_t>(LoadLe(b + 12, 2)),
+                 ny = static_cast<uint32_t>(LoadLe(b + 14, 2));
   const double minX = LoadLeValue<double>(b + 16), minY = LoadLeValue<double>(b + 24);
   const double maxX = LoadLeValue<double>(b + 32), maxY = LoadLeValue<double>(b + 40);
   // The cell under 丸の内一丁目, its first link pointing back to itself.
@@ -227,13 +236,13 @@ TEST_F(KortSearch, DamagedGridAndTruncatedDatabaseAreReadFailures) {
   std::replace(folder.begin(), folder.end(), '/', '\\');
   std::string result, status;
   Run(ReverseJob("128446464", "503165554"), &result, &status);
-  EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"ファイルの読み込みに失敗しました!(") + folder +
-                               "13.GDB)\r\n"));
+  EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"ファイルの読み込みに失敗しました!(") +
+                               folder + "13.GDB)\r\n"));
   EXPECT_EQ(result, "-");
   // The prefecture list would have held 京都府 alone.
   Run(Job({"1000", "", "-1", "1", "1", "1", "8", "x"}), &result, &status);
-  EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"ファイルの読み込みに失敗しました!(") + folder +
-                               "QVAD13.NDB)\r\n"));
+  EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"ファイルの読み込みに失敗しました!(") +
+                               folder + "QVAD13.NDB)\r\n"));
   EXPECT_EQ(result, "-");
   // 京都府's own areas are still found.
   Run(ReverseJob("126145711", "488696206"), &result, &status);
@@ -247,9 +256,12 @@ std::string PostalJob(const std::string& code, const char* datum = "1", const ch
 }
 
 const char8_t kMarunouchiLines[] =
-    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,13101001001,128446464,503165554\r\n"
-    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,13101001002,128436383,503158353\r\n"
-    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,三丁目,さんちょうめ,13101001003,128425582,503156552\r\n";
+    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,13101001001,128446464,"
+    u8"503165554\r\n"
+    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,二丁目,にちょうめ,13101001002,128436383,"
+    u8"503158353\r\n"
+    u8"東京都,千代田区,ちよだく,丸の内,まるのうち,三丁目,さんちょうめ,13101001003,128425582,"
+    u8"503156552\r\n";
 
 TEST_F(KortSearch, PostalCodeInEveryWrittenFormGivesTheSameLines) {
   std::string result, status;
@@ -264,27 +276,30 @@ TEST_F(KortSearch, PostalCodeInEveryWrittenFormGivesTheSameLines) {
   // Full-width digits are no code.
   Run(PostalJob(Sjis(u8"１０００００５")), &result, &status);
   EXPECT_EQ(result, "-");
-  EXPECT_EQ(Show(status), Show("0\r\n0\r\n" + Sjis(u8"対象データがありません！[１０００００５]") + "\r\n"));
+  EXPECT_EQ(Show(status),
+            Show("0\r\n0\r\n" + Sjis(u8"対象データがありません！[１０００００５]") + "\r\n"));
 }
 
 TEST_F(KortSearch, PostalPrefixesListAscendingCodes) {
   std::string result, status, four;
   Run(PostalJob("100"), &result, &status);
-  EXPECT_EQ(Show(result),
-            Show(Sjis(u8"東京都,千代田区,ちよだく,大手町,おおてまち,一丁目,いっちょうめ,13101002001,"
-                      u8"128465186,503156554\r\n"
-                      u8"東京都,千代田区,ちよだく,大手町,おおてまち,二丁目,にちょうめ,13101002002,"
-                      u8"128457265,503176355\r\n") +
-                 Sjis(kMarunouchiLines)));
+  EXPECT_EQ(
+      Show(result),
+      Show(Sjis(u8"東京都,千代田区,ちよだく,大手町,おおてまち,一丁目,いっちょうめ,13101002001,"
+                u8"128465186,503156554\r\n"
+                u8"東京都,千代田区,ちよだく,大手町,おおてまち,二丁目,にちょうめ,13101002002,"
+                u8"128457265,503176355\r\n") +
+           Sjis(kMarunouchiLines)));
   Run(PostalJob("1000"), &four, &status);
   EXPECT_EQ(four, result);
   // Readings and the placeholder oaza (大字なし: columns 4 and 5 empty).
   Run(PostalJob("618", "1", "2"), &result, &status);
-  EXPECT_EQ(Show(result),
-            Show(Sjis(u8"京都府,乙訓郡大山崎町,オトクニグンオオヤマザキチョウ,,,大山崎,オオヤマザキ,"
-                      u8"26303000001,125597736,488457121\r\n"
-                      u8"京都府,乙訓郡大山崎町,オトクニグンオオヤマザキチョウ,,,円明寺,エンミョウジ,"
-                      u8"26303000002,125639140,488496006\r\n")));
+  EXPECT_EQ(
+      Show(result),
+      Show(Sjis(u8"京都府,乙訓郡大山崎町,オトクニグンオオヤマザキチョウ,,,大山崎,オオヤマザキ,"
+                u8"26303000001,125597736,488457121\r\n"
+                u8"京都府,乙訓郡大山崎町,オトクニグンオオヤマザキチョウ,,,円明寺,エンミョウジ,"
+                u8"26303000002,125639140,488496006\r\n")));
 }
 
 TEST_F(KortSearch, PostalTextsThatAreNoCodeAndBadOptions) {
@@ -297,7 +312,8 @@ TEST_F(KortSearch, PostalTextsThatAreNoCodeAndBadOptions) {
       {PostalJob(""), Sjis(u8"対象データがありません！[]")},
       {PostalJob("999"), Sjis(u8"対象データがありません！[999]")},
       {PostalJob("1000005", "3"), Sjis(u8"パラメータに無効な値が渡されました！(出力測地系)")},
-      {PostalJob("1000005", "1", "4"), Sjis(u8"パラメータに無効な値が渡されました！(出力よみ書式)")},
+      {PostalJob("1000005", "1", "4"),
+       Sjis(u8"パラメータに無効な値が渡されました！(出力よみ書式)")},
   };
   for (const auto& c : cases) {
     std::string result, status;

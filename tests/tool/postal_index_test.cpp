@@ -35,11 +35,12 @@ class PostalIndex : public ::testing::Test {
     folder_ = std::string(build) + "\\Database\\" + testutil::Sjis(u8"住所") + "\\";
     ASSERT_EQ(database_.Open((folder_ + "QVAD13.NDB").c_str()), 1);
     // The TC_Oaza record positions in 地名コード order.
-    const std::string cd3 = testutil::ReadBytes(std::string(build) + "/Database/" +
-                                                reinterpret_cast<const char*>(u8"住所") +
-                                                "/QVAD13_CD3.INX");
+    const std::string cd3 =
+        testutil::ReadBytes(std::string(build) + "/Database/" +
+                            reinterpret_cast<const char*>(u8"住所") + "/QVAD13_CD3.INX");
     for (std::size_t i = 0; i + 4 <= cd3.size(); i += 4)
-      records_.push_back(static_cast<uint32_t>(LoadLe(reinterpret_cast<const unsigned char*>(&cd3[i]), 4)));
+      records_.push_back(
+          static_cast<uint32_t>(LoadLe(reinterpret_cast<const unsigned char*>(&cd3[i]), 4)));
     ASSERT_GT(records_.size(), 4u);
   }
   std::string Path() { return dir_.Sys("QVAD13.YDB"); }
@@ -59,10 +60,12 @@ TEST_F(PostalIndex, OpenChecksTheMagicAndReadyChecksTheDatabase) {
   CYdbIndex index;
   char msg[kMessageSize] = "";
   EXPECT_EQ(index.CheckReady(msg), 0);
-  EXPECT_EQ(testutil::Show(msg), testutil::Show(testutil::Sjis(u8"インデックスファイルがオープンされていません！")));
+  EXPECT_EQ(testutil::Show(msg),
+            testutil::Show(testutil::Sjis(u8"インデックスファイルがオープンされていません！")));
   ASSERT_EQ(index.Open(Path().c_str()), 1);
   EXPECT_EQ(index.CheckReady(msg), 0);
-  EXPECT_EQ(testutil::Show(msg), testutil::Show(testutil::Sjis(u8"データベースがセットされていません！")));
+  EXPECT_EQ(testutil::Show(msg),
+            testutil::Show(testutil::Sjis(u8"データベースがセットされていません！")));
   index.SetDatabase(&database_);
   EXPECT_EQ(index.CheckReady(msg), 1);
   unsigned char header[kYdbHeaderSize];
@@ -184,13 +187,17 @@ TEST_F(PostalIndex, EntryFormsAndTheRawReverseEntry) {
             testutil::Show(testutil::Sjis(u8"東京都,千代田区,チヨダク,大手町,オオテマチ,二,ニ,"
                                           u8"13101002002,128457.265,503176.355")));
   char buffer[512];
-  ASSERT_EQ(SearchPostalCodeToBufferPlain(buffer, sizeof buffer, "1000004", folder.c_str(), msg, ""), 1);
+  ASSERT_EQ(
+      SearchPostalCodeToBufferPlain(buffer, sizeof buffer, "1000004", folder.c_str(), msg, ""), 1);
   EXPECT_EQ(std::string(buffer), lines[0] + ";" + lines[1]);
   // Too small for even one line, and the argument checks.
-  EXPECT_EQ(SearchPostalCodeToBuffer(buffer, 20, "1000004", folder.c_str(), msg, "", 1, 1, 1, 1, 1), 0);
-  EXPECT_EQ(SearchPostalCodeToBuffer(buffer, 0, "1000004", folder.c_str(), msg, "", 1, 1, 1, 1, 1), 0);
+  EXPECT_EQ(SearchPostalCodeToBuffer(buffer, 20, "1000004", folder.c_str(), msg, "", 1, 1, 1, 1, 1),
+            0);
+  EXPECT_EQ(SearchPostalCodeToBuffer(buffer, 0, "1000004", folder.c_str(), msg, "", 1, 1, 1, 1, 1),
+            0);
   EXPECT_EQ(testutil::Show(msg),
-            testutil::Show(testutil::Sjis(u8"パラメータに無効な値が渡されました！(結果格納バッファサイズ)")));
+            testutil::Show(
+                testutil::Sjis(u8"パラメータに無効な値が渡されました！(結果格納バッファサイズ)")));
   EXPECT_EQ(SearchPostalCodeToArrayPlain(nullptr, "1000004", folder.c_str(), msg, ""), 0);
   EXPECT_EQ(testutil::Show(msg),
             testutil::Show(testutil::Sjis(u8"パラメータに無効な値が渡されました！(結果格納配列)")));
@@ -208,9 +215,11 @@ TEST_F(PostalIndex, EntryFormsAndTheRawReverseEntry) {
             testutil::Show(testutil::Sjis(
                 u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一丁目,いっちょうめ,13101001001")));
   EXPECT_EQ(ReverseGeocodeRaw(result, 128446.464, 503165.554, folder.c_str(), msg, "VRG_BASIC"), 0);
-  EXPECT_EQ(ReverseGeocodeShort(result, 128446464, 503165554, folder.c_str(), msg, 1, 1, 2, 1, 1), 1);
+  EXPECT_EQ(ReverseGeocodeShort(result, 128446464, 503165554, folder.c_str(), msg, 1, 1, 2, 1, 1),
+            1);
   EXPECT_EQ(testutil::Show(result),
-            testutil::Show(testutil::Sjis(u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一,いっ,13101001001")));
+            testutil::Show(testutil::Sjis(
+                u8"東京都,千代田区,ちよだく,丸の内,まるのうち,一,いっ,13101001001")));
   EXPECT_EQ(ReverseGeocode(nullptr, 0, 0, folder.c_str(), msg, "", 1, 1, 1, 1, 1), 0);
   EXPECT_EQ(testutil::Show(msg),
             testutil::Show(testutil::Sjis(u8"パラメータに無効な値が渡されました！(結果格納配列)")));

@@ -59,10 +59,9 @@ TEST(ResultSink, FailedRunOrStepAfterItDeletesTheFile) {
   const std::string native = dir.Native("result.txt");
   char msg[kMessageSize] = "";
   FileSink failing(path.c_str());
-  EXPECT_EQ(RunOnSink(failing, msg, [](CAdrsContext* context) {
-              return context->WriteLine("a,1") && 0;
-            }),
-            0);
+  EXPECT_EQ(
+      RunOnSink(failing, msg, [](CAdrsContext* context) { return context->WriteLine("a,1") && 0; }),
+      0);
   EXPECT_FALSE(testutil::Exists(native));
   FileSink failingAfter(path.c_str());
   EXPECT_EQ(RunOnSink(failingAfter, msg, WriteTwoRows, [] { return 0; }), 0);
@@ -75,10 +74,9 @@ TEST(ResultSink, FailedRunOrStepAfterItDeletesTheFile) {
   // The array keeps what a failed run appended: the caller owns it.
   CStringArray rows{"x,0"};
   ArraySink array(&rows);
-  EXPECT_EQ(RunOnSink(array, msg, [](CAdrsContext* context) {
-              return context->WriteLine("a,1") && 0;
-            }),
-            0);
+  EXPECT_EQ(
+      RunOnSink(array, msg, [](CAdrsContext* context) { return context->WriteLine("a,1") && 0; }),
+      0);
   EXPECT_EQ(rows, (CStringArray{"x,0", "a,1"}));
 }
 
@@ -101,8 +99,7 @@ TEST(ResultSink, RunCutShortByMemoryLeavesNoFile) {
   EXPECT_FALSE(testutil::Exists(native));
 
   FileSink cutAfter(path.c_str());
-  EXPECT_EQ(RunOnSink(cutAfter, msg, WriteTwoRows, []() -> int { throw std::bad_alloc(); }),
-            0);
+  EXPECT_EQ(RunOnSink(cutAfter, msg, WriteTwoRows, []() -> int { throw std::bad_alloc(); }), 0);
   EXPECT_STREQ(msg, kMemoryMessage);
   EXPECT_FALSE(testutil::Exists(native));
 

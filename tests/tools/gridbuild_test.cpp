@@ -66,8 +66,11 @@ TEST(GridFile, LinesAreSortedByMeshAfterTwoHeaderLines) {
 TEST(GridFile, RefusesRepeatedMeshesAndBadShifts) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const std::vector<std::vector<GridEntry>> bad = {
-      {{533946, 1, 1}, {533947, 1, 1}, {533946, 2, 2}}, {{533946, nan, 1}},
-      {{533946, 1, std::numeric_limits<double>::infinity()}}, {{533946, 1e6, 1}}, {{1000000, 1, 1}},
+      {{533946, 1, 1}, {533947, 1, 1}, {533946, 2, 2}},
+      {{533946, nan, 1}},
+      {{533946, 1, std::numeric_limits<double>::infinity()}},
+      {{533946, 1e6, 1}},
+      {{1000000, 1, 1}},
       {{-1, 1, 1}},
   };
   for (const auto& entries : bad) {

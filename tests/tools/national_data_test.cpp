@@ -147,7 +147,8 @@ TEST(NationalData, HasTheCountrysSize) {
 
   std::vector<int> municipalities(47, 0);
   std::vector<int> towns(47, 0);
-  for (const MunicipalityRow& m : d.municipalities) ++municipalities[static_cast<std::size_t>(m.parent)];
+  for (const MunicipalityRow& m : d.municipalities)
+    ++municipalities[static_cast<std::size_t>(m.parent)];
   for (const OazaRow& r : d.oaza) {
     const int p = d.municipalities[static_cast<std::size_t>(r.municipality)].parent;
     ++towns[static_cast<std::size_t>(p)];

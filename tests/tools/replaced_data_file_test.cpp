@@ -24,7 +24,8 @@ namespace {
 
 // Every corpus text through the buffer entry, with the match result or the
 // message, one line each.
-std::vector<std::string> Results(const std::string& folder, const std::vector<std::string>& corpus) {
+std::vector<std::string> Results(const std::string& folder,
+                                 const std::vector<std::string>& corpus) {
   std::vector<std::string> out;
   for (const std::string& address : corpus) {
     char text[512];
@@ -60,7 +61,8 @@ TEST(ReplacedDataFile, TheWholeCorpusFollowsTheFileNowInTheFolder) {
   const std::string original = dir.path() + "\\a\\" + Sjis(u8"住所");
   const std::string changed = dir.path() + "\\b\\" + Sjis(u8"住所");
   char msg[kMessageSize] = "";
-  ASSERT_EQ(GenerateDataFolder(gendata::Sample(), original, GenerateOptions{}, msg), 1) << Show(msg);
+  ASSERT_EQ(GenerateDataFolder(gendata::Sample(), original, GenerateOptions{}, msg), 1)
+      << Show(msg);
   // The same places, every block of Tokyo moved: another database of the
   // same size and layout.
   Description moved = gendata::Sample();

@@ -22,7 +22,8 @@ std::string Load(const char8_t* text, roadmap::Description* d) {
 TEST(RoadMapDescription, SampleDescriptionLoads) {
   roadmap::Description d;
   std::string error;
-  ASSERT_TRUE(roadmap::LoadDescription(KORT_SOURCE_DIR "/tools/roadmap/data/sample_roadmap.txt", &d, &error))
+  ASSERT_TRUE(roadmap::LoadDescription(KORT_SOURCE_DIR "/tools/roadmap/data/sample_roadmap.txt", &d,
+                                       &error))
       << error;
   EXPECT_EQ(d.tiles.size(), 2u);
   std::size_t links = 0;
@@ -55,15 +56,19 @@ TEST(RoadMapDescription, LongStepsAreCutAndBordersResolved) {
   std::string text, error;
   ASSERT_TRUE(roadmap::MapFileText(d, &text, &error)) << error;
   // 900 seconds in 8 equal steps of at most 127.
-  EXPECT_NE(text.find("LINK 2 0 0,0 112,0 225,0 337,0 450,0 562,0 675,0 787,0 900,0\n"), std::string::npos)
+  EXPECT_NE(text.find("LINK 2 0 0,0 112,0 225,0 337,0 450,0 562,0 675,0 787,0 900,0\n"),
+            std::string::npos)
       << text;
   // Link 20 is place 0 of the second road of tile 2.
   EXPECT_NE(text.find("NODE 1 BORDER 2 1:0\n"), std::string::npos) << text;
-  EXPECT_NE(text.find(reinterpret_cast<const char*>(u8"NODE 2 GUIDE 交差点 名\n")), std::string::npos);
+  EXPECT_NE(text.find(reinterpret_cast<const char*>(u8"NODE 2 GUIDE 交差点 名\n")),
+            std::string::npos);
   // The route engine's data: name and road numbers, facilities with tolls.
   EXPECT_NE(text.find("ROAD 2 20 4 8438\n"), std::string::npos) << text;
   EXPECT_NE(text.find("ROAD 1 10 -1 0\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("NODE 1 FACILITY 32769 0 0 0\nNODE 2 FACILITY 107 30 31 5\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("NODE 1 FACILITY 32769 0 0 0\nNODE 2 FACILITY 107 30 31 5\n"),
+            std::string::npos)
+      << text;
   EXPECT_EQ(d.roads[2].nameNo, 4);
   EXPECT_EQ(d.roads[2].roadNo, 0x20F6);
   EXPECT_EQ(d.roads[2].links[1].number, 21u);
@@ -82,12 +87,14 @@ TEST(RoadMapDescription, BadRecordsAreRefusedWithTheirLine) {
       {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 139.1,35.0\n"
        u8"link 2 0 139.1,35.1 139.2,35.0\n",
        "line 4"},
-      {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0;35.0 139.1,35.0\n", "<lon>,<lat>"},
+      {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0;35.0 139.1,35.0\n",
+       "<lon>,<lat>"},
       {u8"hentry 1 0x20 0 A - 0000000000000000\n", "before hblock"},
       {u8"hblock 1\nhentry 1 0x20 0 A - 00000G\n", "hexadecimal"},
       {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\n", "without links"},
       {u8"frobnicate 1\n", "unknown record"},
-      {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 139.1,35.0\nfacility 1 5 0 0\n",
+      {u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 139.1,35.0\nfacility "
+       u8"1 5 0 0\n",
        "facility <node>"},
       {u8"facility 1 5 0 0 0\n", "before road"},
   };
@@ -100,10 +107,14 @@ TEST(RoadMapDescription, BadRecordsAreRefusedWithTheirLine) {
   // a link that no road has.
   roadmap::Description d;
   std::string text, error;
-  ASSERT_EQ(Load(u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 139.3,35.0\n", &d), "");
+  ASSERT_EQ(
+      Load(u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 139.3,35.0\n", &d),
+      "");
   EXPECT_FALSE(roadmap::MapFileText(d, &text, &error));
   EXPECT_NE(error.find("leaves its tile"), std::string::npos);
-  ASSERT_EQ(Load(u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 139.1,35.0\nborder 1 7\n", &d),
+  ASSERT_EQ(Load(u8"tile 1 139.0 35.0 139.2 35.2\nroad 1 1 -1 0 A\nlink 2 0 139.0,35.0 "
+                 u8"139.1,35.0\nborder 1 7\n",
+                 &d),
             "");
   EXPECT_FALSE(roadmap::MapFileText(d, &text, &error));
   EXPECT_NE(error.find("link 7"), std::string::npos);

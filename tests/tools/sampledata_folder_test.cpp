@@ -16,15 +16,15 @@
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
 #include "generated_data.h"
+#include "matching/adrs_engine.h"
 #include "matching/datum_converter.h"
+#include "matching/dictionary_loaders.h"
 #include "matching/normalize.h"
 #include "plat/path.h"
 #include "support/test_util.h"
-#include "tabledb/code_index_files.h"
-#include "matching/adrs_engine.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
-#include "matching/dictionary_loaders.h"
+#include "tabledb/code_index_files.h"
 #include "tabledb/dictionaries.h"
 #include "tabledb/name_index.h"
 #include "tools/sampledata/generate.h"
@@ -417,10 +417,12 @@ TEST_P(SampleFolderTest, DictionariesAndUserFileLoadAsTheSystemReadsThem) {
   // 髙, 﨑 and 德 have two CP932 codes each (IBM extension and NEC-selected
   // IBM extension): the one text line of each gives a pair under both codes.
   EXPECT_EQ(unification.GetCount(), d.unification.size() + 3);
-  for (const auto& [code, canonical] :
-       {std::pair<std::string, std::u8string>{"\xFA\xB1", u8"崎"}, {"\xED\x95", u8"崎"},
-        {"\xFB\xFC", u8"高"}, {"\xEE\xE0", u8"高"}, {"\xFA\xBA", u8"徳"},
-        {"\xED\x9E", u8"徳"}}) {
+  for (const auto& [code, canonical] : {std::pair<std::string, std::u8string>{"\xFA\xB1", u8"崎"},
+                                        {"\xED\x95", u8"崎"},
+                                        {"\xFB\xFC", u8"高"},
+                                        {"\xEE\xE0", u8"高"},
+                                        {"\xFA\xBA", u8"徳"},
+                                        {"\xED\x9E", u8"徳"}}) {
     const uint32_t n = unification.Find("=", code.c_str(), CompareDictionaryKeys);
     ASSERT_NE(n, 0u) << Show(code);
     PairRecord pair;

@@ -4,6 +4,8 @@
 // registry, the legs started from the message loop, the toll stage and
 // destruction while a calculation runs.
 
+#include "route/tvx_route_core.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,7 +14,6 @@
 
 #include "plat/registry.h"
 #include "route/tvx_route.h"
-#include "route/tvx_route_core.h"
 #include "tolllib/toll_lib_test_util.h"
 #include "tvxroute/tvx_route_test_util.h"
 
@@ -183,8 +184,8 @@ TEST_F(RouteCoreTest, EngineErrorTable) {
   const struct {
     int code;
     std::int32_t error;
-  } table[] = {{0, 0}, {1, 11}, {8, 11}, {9, 2}, {10, 8}, {11, 8}, {12, 10}, {13, 9},
-               {2, 15}, {7, 15}, {14, 15}, {99, 15}, {-1, 15}};
+  } table[] = {{0, 0},  {1, 11}, {8, 11}, {9, 2},   {10, 8},  {11, 8}, {12, 10},
+               {13, 9}, {2, 15}, {7, 15}, {14, 15}, {99, 15}, {-1, 15}};
   Condition condition(2);
   int messages = 0;
   for (const auto& row : table) {
@@ -413,7 +414,8 @@ TEST_F(RouteCoreTest, TollStageStartsTheTollEngine) {
     tolllib::HeldWorkers held;
     script->push(RouteOutcome::Result(Leg({part})));
     ASSERT_TRUE(core->calcCore(host.hwnd(), condition.get(), &result));
-    ASSERT_TRUE(plat::PumpUntil([&] { return core->state() == CTVXRouteCore::kCalculatingToll; }, 20000));
+    ASSERT_TRUE(
+        plat::PumpUntil([&] { return core->state() == CTVXRouteCore::kCalculatingToll; }, 20000));
     EXPECT_EQ(core->legIndex(), -1);
     EXPECT_FALSE(core->calcCore(host.hwnd(), condition.get(), &result));
     EXPECT_EQ(core->lastError(), TVXRoute::kBusy);
@@ -447,7 +449,8 @@ TEST_F(RouteCoreTest, DestroyedWhileRunning) {
     auto core = Ready();
     script->push(RouteOutcome::Result(Leg({part})));
     ASSERT_TRUE(core->calcCore(host.hwnd(), condition.get(), &result));
-    ASSERT_TRUE(plat::PumpUntil([&] { return core->state() == CTVXRouteCore::kCalculatingToll; }, 20000));
+    ASSERT_TRUE(
+        plat::PumpUntil([&] { return core->state() == CTVXRouteCore::kCalculatingToll; }, 20000));
     held.Release();
     core.reset();  // joins the toll worker
   }

@@ -18,13 +18,15 @@
 
 namespace {
 
+using testutil::Sjis;
 using TvxRoute::TVXRoute;
 using TvxRoute::TVXRouteCondition;
 using TvxRoute::TVXRouteResult;
-using testutil::Sjis;
 
 // Degrees to map units (1/1024 arc-second).
-std::int32_t Units(double degrees) { return static_cast<std::int32_t>(degrees * 3600 * 1024 + 0.5); }
+std::int32_t Units(double degrees) {
+  return static_cast<std::int32_t>(degrees * 3600 * 1024 + 0.5);
+}
 
 class RouteEndToEnd : public ::testing::Test {
  protected:
@@ -37,7 +39,8 @@ class RouteEndToEnd : public ::testing::Test {
   // the links first .. first + lastOffset, with a facility and a toll at
   // the end of the given links.
   RouteSingleResult Leg(int hour, int minute, std::uint32_t first, std::uint16_t lastOffset,
-                        std::vector<routebuild::GuideSpec> facilities, std::vector<routebuild::GuideSpec> tolls) {
+                        std::vector<routebuild::GuideSpec> facilities,
+                        std::vector<routebuild::GuideSpec> tolls) {
     routebuild::LegSpec leg;
     leg.departure.set(2015, 5, 2, hour, minute, 0);
     leg.vehicleType = 3;
@@ -118,7 +121,8 @@ TEST_F(RouteEndToEnd, StartViaGoalWithTolls) {
     if (n->kind == 5 && n->fee != 0) toll = n;
   }
   EXPECT_EQ(breaks, (std::vector<int>{1, 3, 2}));
-  EXPECT_EQ(breakNames, (std::vector<std::string>{Sjis(u8"出発地"), Sjis(u8"経由地"), Sjis(u8"目的地")}));
+  EXPECT_EQ(breakNames,
+            (std::vector<std::string>{Sjis(u8"出発地"), Sjis(u8"経由地"), Sjis(u8"目的地")}));
   EXPECT_EQ(result->getNode(0)->breakNo, 1);
   EXPECT_EQ(result->getNode(result->getNodeCnt() - 1)->breakNo, 2);
 
@@ -189,7 +193,8 @@ class SearchedRoute : public RouteEndToEnd {
       condition->node(static_cast<int>(i))->lat = Units(at[i].second);
       condition->node(static_cast<int>(i))->roadTypeMode = 1;
     }
-    if (!route.init(data.path().c_str()) || !route.calc(host.hwnd(), condition->get(), &result)) return false;
+    if (!route.init(data.path().c_str()) || !route.calc(host.hwnd(), condition->get(), &result))
+      return false;
     return host.PumpDone();
   }
   // The named node of this kind, or null.
@@ -208,10 +213,12 @@ class SearchedRoute : public RouteEndToEnd {
       const TVXRouteResult::Link* l = result->getLink(i);
       bool apart = false;
       const TVXRouteResult::Link::Point* pts = l->getPointAry();
-      for (int p = 1; p < l->getPointCnt(); ++p) apart |= pts[p].lon != pts[0].lon || pts[p].lat != pts[0].lat;
+      for (int p = 1; p < l->getPointCnt(); ++p)
+        apart |= pts[p].lon != pts[0].lon || pts[p].lat != pts[0].lat;
       EXPECT_EQ(apart, l->distance > 0) << "link " << i << " distance " << l->distance;
     }
-    for (int i = 0; i < result->getNodeCnt(); ++i) EXPECT_GT(result->getNode(i)->lon, 0) << "node " << i;
+    for (int i = 0; i < result->getNodeCnt(); ++i)
+      EXPECT_GT(result->getNode(i)->lon, 0) << "node " << i;
   }
 
   std::unique_ptr<tvxtest::Condition> condition;
@@ -272,8 +279,9 @@ TEST_F(SearchedRoute, SampleRouteShowsRoadClassesNumberedNamesAndACrossing) {
   ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
   std::vector<std::string> names;
   for (int i = 0; i < result->getRoadNameCnt(); ++i) names.emplace_back(result->getRoadName(i));
-  EXPECT_EQ(names, (std::vector<std::string>{Sjis(u8"国道246号(厚木街道)"), Sjis(u8"東名高速道路"),
-                                             Sjis(u8"県道63号(伊勢原津久井線)"), Sjis(u8"旭町線")}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{Sjis(u8"国道246号(厚木街道)"), Sjis(u8"東名高速道路"),
+                                      Sjis(u8"県道63号(伊勢原津久井線)"), Sjis(u8"旭町線")}));
   std::vector<int> classes;
   for (int i = 0; i < result->getLinkCnt(); ++i) classes.push_back(result->getLink(i)->linkClass);
   EXPECT_EQ(classes, (std::vector<int>{1, 0, 0, 0, 0, 2, 4}));
@@ -318,7 +326,6 @@ TEST_F(SearchedRoute, FacilityAtTheStartStandsThereApartFromTheFirstLinksEnd) {
   EXPECT_EQ(ic->lon, result->getNode(0)->lon);
   EXPECT_NE(barrier->lon, ic->lon);
   ExpectNothingLost();
-
 }
 
 TEST_F(SearchedRoute, FerryArrivalTerminalStandsAtItsOwnEnd) {

@@ -27,7 +27,8 @@ inline constexpr std::uint32_t kDoneMessage = 1524;
 // The build tree holding the generated sample data.
 inline std::string BuildDir() {
   const char* build = std::getenv("KORT_BUILD_DIR");
-  if (build == nullptr || *build == '\0') build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
+  if (build == nullptr || *build == '\0')
+    build = reinterpret_cast<const char*>(u8"" KORT_TEST_BUILD_DIR);
   return build;
 }
 
@@ -38,8 +39,10 @@ class DataFolder {
  public:
   DataFolder() {
     const std::string build = BuildDir();
-    for (const char* name : {"ALLDATA.KWI", "HIGHWAY.DAT"}) Copy(build + "/Database/Road/" + name, name);
-    for (const char* name : {"TOLL.DAT", "FACIL.DAT"}) Copy(build + "/Database/Toll/v35/" + name, name);
+    for (const char* name : {"ALLDATA.KWI", "HIGHWAY.DAT"})
+      Copy(build + "/Database/Road/" + name, name);
+    for (const char* name : {"TOLL.DAT", "FACIL.DAT"})
+      Copy(build + "/Database/Toll/v35/" + name, name);
   }
   // The folder's path without a trailing separator.
   const std::string& path() const { return dir_.path(); }
@@ -59,7 +62,8 @@ class DataFolder {
 class ScratchRegistry {
  public:
   ScratchRegistry() {
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved_ = std::make_unique<std::string>(old);
+    if (const char* old = std::getenv("XDG_CONFIG_HOME"))
+      saved_ = std::make_unique<std::string>(old);
     setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
   }
   ~ScratchRegistry() {
@@ -95,7 +99,8 @@ class HostWindow : public plat::MessageTarget {
   // Completion messages (kDoneMessage, 0, 0) received so far.
   int done() const {
     int n = 0;
-    for (const Message& m : messages_) n += (m.msg == kDoneMessage && m.wParam == 0 && m.lParam == 0) ? 1 : 0;
+    for (const Message& m : messages_)
+      n += (m.msg == kDoneMessage && m.wParam == 0 && m.lParam == 0) ? 1 : 0;
     return n;
   }
   // Pumps until `count` completion messages came (false after 20 s).
@@ -103,8 +108,8 @@ class HostWindow : public plat::MessageTarget {
     return plat::PumpUntil([&] { return done() >= count; }, 20000);
   }
 
-  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
-                            std::intptr_t& lResult, std::uint32_t) override {
+  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t wParam,
+                            std::intptr_t lParam, std::intptr_t& lResult, std::uint32_t) override {
     messages_.push_back(Message{msg, wParam, lParam});
     lResult = 0;
     return true;

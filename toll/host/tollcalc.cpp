@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "plat/message.h"
 #include "outside/travel_clock.h"
+#include "plat/message.h"
 #include "plat/path.h"
 #include "toll/toll.h"
 
@@ -55,13 +55,15 @@ std::string NameOf(Toll& toll, int facility) {
 
 void PrintList(const std::vector<int32_t>& ids) {
   std::printf("[");
-  for (std::size_t i = 0; i < ids.size(); ++i) std::printf(i ? " 0x%X" : "0x%X", static_cast<unsigned>(ids[i]));
+  for (std::size_t i = 0; i < ids.size(); ++i)
+    std::printf(i ? " 0x%X" : "0x%X", static_cast<unsigned>(ids[i]));
   std::printf("]");
 }
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: tollcalc <data folder> <entrance> <exit> [vehicle class [option byte [YYYY-MM-DD hh:mm]]]\n");
+               "usage: tollcalc <data folder> <entrance> <exit> [vehicle class [option byte "
+               "[YYYY-MM-DD hh:mm]]]\n");
   return 2;
 }
 
@@ -77,10 +79,10 @@ int main(int argc, char** argv) {
   if (argc > 6) {
     char dash1 = 0, dash2 = 0, colon = 0, extra = 0;
     const std::string when = std::string(argv[6]) + " " + argv[7];
-    if (std::sscanf(when.c_str(), "%4d%c%2d%c%2d %2d%c%2d%c", &year, &dash1, &month, &dash2, &day, &hour, &colon,
-                    &minute, &extra) != 8 ||
-        dash1 != '-' || dash2 != '-' || colon != ':' || year < 2000 || year > 2047 || month < 1 || month > 12 ||
-        day < 1 || day > 31 || hour > 23 || minute > 59)
+    if (std::sscanf(when.c_str(), "%4d%c%2d%c%2d %2d%c%2d%c", &year, &dash1, &month, &dash2, &day,
+                    &hour, &colon, &minute, &extra) != 8 ||
+        dash1 != '-' || dash2 != '-' || colon != ':' || year < 2000 || year > 2047 || month < 1 ||
+        month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59)
       return Usage();
     // The exit is passed 20 minutes later, on the same day.
     if (hour * 60 + minute + 20 >= 24 * 60) return Usage();
@@ -123,8 +125,9 @@ int main(int argc, char** argv) {
   std::printf("code %d\n", r.code);
   std::printf("total %d %d %d\n", r.total1, r.total2, r.total3);
   for (const TollResultRaw::Item& s : r.items.v) {
-    std::printf("section %d %s -> %d %s: %d %d (0x%X) %d (0x%X)\n", s.entrance, NameOf(toll, s.entrance).c_str(),
-                s.exit, NameOf(toll, s.exit).c_str(), s.fee1, s.fee2, static_cast<unsigned>(s.discount2), s.fee3,
+    std::printf("section %d %s -> %d %s: %d %d (0x%X) %d (0x%X)\n", s.entrance,
+                NameOf(toll, s.entrance).c_str(), s.exit, NameOf(toll, s.exit).c_str(), s.fee1,
+                s.fee2, static_cast<unsigned>(s.discount2), s.fee3,
                 static_cast<unsigned>(s.discount3));
   }
   for (const TollResultRaw::Prof& p : r.profs.v) {

@@ -20,8 +20,9 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: dictbuild unification|replacement|headerless [--keep-order] <list> <output>\n");
+  std::fprintf(
+      stderr,
+      "usage: dictbuild unification|replacement|headerless [--keep-order] <list> <output>\n");
   return 1;
 }
 

@@ -30,9 +30,9 @@ bool CheckText(const std::string& text, std::size_t index, std::string* error) {
 }
 
 bool UnsignedLess(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  });
 }
 
 }  // namespace

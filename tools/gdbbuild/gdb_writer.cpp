@@ -53,17 +53,22 @@ int ChooseWidth(const GridArea& area, const Box& box) {
   const bool fits2 = whole && largest <= 65535.0;
   const bool fits4 = whole && largest <= 4294967295.0;
   switch (area.width) {
-    case 0: return fits2 ? 2 : fits4 ? 4 : 8;
-    case 2: return fits2 ? 2 : 0;
-    case 4: return fits4 ? 4 : 0;
-    case 8: return 8;
-    default: return 0;
+    case 0:
+      return fits2 ? 2 : fits4 ? 4 : 8;
+    case 2:
+      return fits2 ? 2 : 0;
+    case 4:
+      return fits4 ? 4 : 0;
+    case 8:
+      return 8;
+    default:
+      return 0;
   }
 }
 
 void AppendOutline(std::string* out, const GridArea& area, const Box& box, int width) {
-  const uint32_t length =
-      kOutlineHeadSize + static_cast<uint32_t>(area.outline.size()) * 2u * static_cast<uint32_t>(width);
+  const uint32_t length = kOutlineHeadSize + static_cast<uint32_t>(area.outline.size()) * 2u *
+                                                 static_cast<uint32_t>(width);
   out->push_back(static_cast<char>(width));
   builder::AppendLe(out, length, 4);
   AppendDouble(out, box.minX);
@@ -81,8 +86,8 @@ void AppendOutline(std::string* out, const GridArea& area, const Box& box, int w
 
 // Each area's outline box and coordinate width, and the box around them
 // all; the message for an area that cannot be written.
-bool MeasureAreas(const std::vector<GridArea>& areas, std::vector<Box>* boxes, std::vector<int>* widths, Box* all,
-                  char* msg) {
+bool MeasureAreas(const std::vector<GridArea>& areas, std::vector<Box>* boxes,
+                  std::vector<int>* widths, Box* all, char* msg) {
   for (std::size_t i = 0; i < areas.size(); ++i) {
     const GridArea& a = areas[i];
     if (a.code.size() > 255 || a.nameRow.size() > 255) {
@@ -103,8 +108,8 @@ bool MeasureAreas(const std::vector<GridArea>& areas, std::vector<Box>* boxes, s
     boxes->push_back(b);
     widths->push_back(width);
     if (i == 0) *all = b;
-    *all = {std::fmin(all->minX, b.minX), std::fmin(all->minY, b.minY), std::fmax(all->maxX, b.maxX),
-            std::fmax(all->maxY, b.maxY)};
+    *all = {std::fmin(all->minX, b.minX), std::fmin(all->minY, b.minY),
+            std::fmax(all->maxX, b.maxX), std::fmax(all->maxY, b.maxY)};
   }
   return true;
 }
@@ -112,8 +117,9 @@ bool MeasureAreas(const std::vector<GridArea>& areas, std::vector<Box>* boxes, s
 // Chains: each cell's areas in the given order; links written from the
 // last area of a chain backwards so that each knows its successor. The
 // cell table at tableOffset gets each chain's first link.
-void AppendCellChains(std::string* out, const std::vector<Box>& boxes, const std::vector<uint32_t>& areaOffsets,
-                      const Box& grid, uint32_t nx, uint32_t ny, uint32_t tableOffset) {
+void AppendCellChains(std::string* out, const std::vector<Box>& boxes,
+                      const std::vector<uint32_t>& areaOffsets, const Box& grid, uint32_t nx,
+                      uint32_t ny, uint32_t tableOffset) {
   const double cellW = (grid.maxX - grid.minX) / nx, cellH = (grid.maxY - grid.minY) / ny;
   auto cellRange = [](double lo, double hi, double origin, double size, uint32_t count,
                       uint32_t* first, uint32_t* last) {

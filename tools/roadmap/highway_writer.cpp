@@ -140,7 +140,8 @@ bool FacilitySection(const Image& image, std::string* out, std::string* error) {
         return false;
       }
       char* head = &bytes[2 + 16 * e];
-      for (int j = 0; j < 16; ++j) head[j] = static_cast<char>(en.head[static_cast<std::size_t>(j)]);
+      for (int j = 0; j < 16; ++j)
+        head[j] = static_cast<char>(en.head[static_cast<std::size_t>(j)]);
       head[3] = static_cast<char>(en.flags);
       head[14] = static_cast<char>(dataOffset >> 8);
       head[15] = static_cast<char>(dataOffset & 0xFF);
@@ -173,7 +174,8 @@ bool FacilitySection(const Image& image, std::string* out, std::string* error) {
 
 bool BuildHighwayFile(const Image& image, std::string* out, std::string* error) {
   std::string names, facilities, shortNames;
-  if (!NameTable(image.names, false, &names, error) || !FacilitySection(image, &facilities, error) ||
+  if (!NameTable(image.names, false, &names, error) ||
+      !FacilitySection(image, &facilities, error) ||
       !NameTable(image.shortNames, true, &shortNames, error))
     return false;
   PadToWord(&names);

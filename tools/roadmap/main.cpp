@@ -21,7 +21,8 @@ int Run(int argc, char** argv) {
   }
   roadmap::Description d;
   std::string error, mapText, folder;
-  if (!roadmap::LoadDescription(argv[1], &d, &error) || !roadmap::MapFileText(d, &mapText, &error)) {
+  if (!roadmap::LoadDescription(argv[1], &d, &error) ||
+      !roadmap::MapFileText(d, &mapText, &error)) {
     std::fprintf(stderr, "genroadmap: %s: %s\n", argv[1], error.c_str());
     return 1;
   }

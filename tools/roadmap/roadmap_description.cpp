@@ -13,7 +13,6 @@
 namespace roadmap {
 namespace {
 
-
 // Decimal, or hexadecimal after "0x".
 template <typename T>
 bool Int(std::string_view text, T lo, T hi, T* out) {
@@ -150,7 +149,8 @@ bool Reader::HighwayNameLine(const std::vector<std::string_view>& f) {
 
 bool Reader::HighwayBlockLine(const std::vector<std::string_view>& f) {
   hwbuild::Block b;
-  if (f.size() != 2 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &b.number)) return Fail("hblock <number>");
+  if (f.size() != 2 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &b.number))
+    return Fail("hblock <number>");
   d_->highway.blocks.push_back(std::move(b));
   return true;
 }
@@ -160,8 +160,9 @@ bool Reader::HighwayEntryLine(const std::vector<std::string_view>& f) {
   std::uint16_t key = 0;
   if (d_->highway.blocks.empty()) return Fail("hentry before hblock");
   if (f.size() < 6 || !Int<std::uint16_t>(f[1], 0, 0xFFFF, &key) ||
-      !Int<std::uint8_t>(f[2], 0, 0xFF, &e.flags) || !Int<std::uint32_t>(f[3], 0, 0xFFFFFFFFu, &e.value) ||
-      !Utf16Name(f[4], &e.name1) || !Utf16Name(f[5], &e.name2))
+      !Int<std::uint8_t>(f[2], 0, 0xFF, &e.flags) ||
+      !Int<std::uint32_t>(f[3], 0, 0xFFFFFFFFu, &e.value) || !Utf16Name(f[4], &e.name1) ||
+      !Utf16Name(f[5], &e.name2))
     return Fail("hentry <key> <flags> <value> <name 1> <name 2> <hex parts...>");
   for (std::size_t i = 6; i < f.size(); ++i)
     if (!HexBytes(f[i], &e.parts)) return Fail("hentry parts are hexadecimal bytes");
@@ -190,17 +191,21 @@ bool Reader::LinkLine(const std::vector<std::string_view>& f, Road* road) {
   return true;
 }
 
-bool Reader::CrossingLine(const std::vector<std::string_view>& f, std::string_view raw, Road* road) {
+bool Reader::CrossingLine(const std::vector<std::string_view>& f, std::string_view raw,
+                          Road* road) {
   int node = 0;
   if (f.size() < 3 || !Int(f[1], 0, 16, &node)) return Fail("crossing <node> <name>");
-  road->crossings.emplace_back(node, std::string(raw.substr(static_cast<std::size_t>(f[2].data() - raw.data()))));
+  road->crossings.emplace_back(
+      node, std::string(raw.substr(static_cast<std::size_t>(f[2].data() - raw.data()))));
   return true;
 }
 
 bool Reader::FacilityLine(const std::vector<std::string_view>& f, Road* road) {
   Facility fac;
-  if (f.size() != 6 || !Int(f[1], 0, 16, &fac.node) || !Int<std::uint16_t>(f[2], 0, 0xFFFF, &fac.number) ||
-      !Int<std::uint16_t>(f[3], 0, 0xFFFF, &fac.entering) || !Int<std::uint16_t>(f[4], 0, 0xFFFF, &fac.leaving) ||
+  if (f.size() != 6 || !Int(f[1], 0, 16, &fac.node) ||
+      !Int<std::uint16_t>(f[2], 0, 0xFFFF, &fac.number) ||
+      !Int<std::uint16_t>(f[3], 0, 0xFFFF, &fac.entering) ||
+      !Int<std::uint16_t>(f[4], 0, 0xFFFF, &fac.leaving) ||
       !Int<std::uint16_t>(f[5], 0, 0xFFFF, &fac.passing))
     return Fail("facility <node> <facility> <entering toll> <leaving toll> <passing toll>");
   road->facilities.push_back(fac);
@@ -212,7 +217,8 @@ bool Reader::BorderLine(const std::vector<std::string_view>& f, Road* road) {
   if (f.size() < 3 || !Int(f[1], 0, 16, &b.node)) return Fail("border <node> <link number> ...");
   for (std::size_t i = 2; i < f.size(); ++i) {
     std::uint32_t link = 0;
-    if (!Int<std::uint32_t>(f[i], 0, 0xFFFFFFFFu, &link)) return Fail("border <node> <link number> ...");
+    if (!Int<std::uint32_t>(f[i], 0, 0xFFFFFFFFu, &link))
+      return Fail("border <node> <link number> ...");
     b.links.push_back(link);
   }
   road->borders.push_back(std::move(b));
@@ -222,7 +228,8 @@ bool Reader::BorderLine(const std::vector<std::string_view>& f, Road* road) {
 bool Reader::Finish() {
   // Key records ascending by key; equal keys keep the order of the entries.
   for (std::size_t i = 1; i < keys_.size(); ++i)
-    for (std::size_t j = i; j > 0 && keys_[j - 1].first > keys_[j].first; --j) std::swap(keys_[j - 1], keys_[j]);
+    for (std::size_t j = i; j > 0 && keys_[j - 1].first > keys_[j].first; --j)
+      std::swap(keys_[j - 1], keys_[j]);
   for (const auto& k : keys_) d_->highway.keys.push_back(k.second);
   for (const Road& r : d_->roads)
     if (r.links.empty()) return Fail("a road without links");
@@ -263,11 +270,13 @@ bool MapFileText(const Description& d, std::string* out, std::string* error) {
   std::ostringstream s;
   s << "KIWI 1\n";
   for (const Tile& t : d.tiles)
-    s << "TILE " << t.number << ' ' << t.west << ' ' << t.south << ' ' << t.width << ' ' << t.height << '\n';
+    s << "TILE " << t.number << ' ' << t.west << ' ' << t.south << ' ' << t.width << ' ' << t.height
+      << '\n';
   for (const Road& r : d.roads) {
     const Tile* tile = FindTile(d, r.tile);
     s << "# " << r.label << '\n'
-      << "ROAD " << r.tile << ' ' << r.links.front().number << ' ' << r.nameNo << ' ' << r.roadNo << '\n';
+      << "ROAD " << r.tile << ' ' << r.links.front().number << ' ' << r.nameNo << ' ' << r.roadNo
+      << '\n';
     for (const Link& l : r.links) {
       s << "LINK " << l.roadType << ' ' << l.attribute;
       for (std::size_t i = 0; i < l.points.size(); ++i) {
@@ -292,8 +301,8 @@ bool MapFileText(const Description& d, std::string* out, std::string* error) {
     }
     for (const auto& [node, name] : r.crossings) s << "NODE " << node << " GUIDE " << name << '\n';
     for (const Facility& fac : r.facilities)
-      s << "NODE " << fac.node << " FACILITY " << fac.number << ' ' << fac.entering << ' ' << fac.leaving << ' '
-        << fac.passing << '\n';
+      s << "NODE " << fac.node << " FACILITY " << fac.number << ' ' << fac.entering << ' '
+        << fac.leaving << ' ' << fac.passing << '\n';
     for (const Border& b : r.borders) {
       s << "NODE " << b.node << " BORDER";
       std::uint32_t target = 0;

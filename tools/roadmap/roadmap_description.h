@@ -40,10 +40,10 @@ struct Facility {
 
 struct Road {
   std::uint32_t tile = 0;
-  std::string label;             // UTF-8, for readers only
-  std::int32_t nameNo = -1;      // name number of the road's runs (twice a name key)
-  std::int32_t roadNo = 0;       // road number word of the road's runs
-  std::vector<Link> links;       // consecutive numbers
+  std::string label;         // UTF-8, for readers only
+  std::int32_t nameNo = -1;  // name number of the road's runs (twice a name key)
+  std::int32_t roadNo = 0;   // road number word of the road's runs
+  std::vector<Link> links;   // consecutive numbers
   std::vector<std::pair<int, std::string>> crossings;  // node, UTF-8 name
   std::vector<Border> borders;
   std::vector<Facility> facilities;

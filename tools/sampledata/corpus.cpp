@@ -14,7 +14,7 @@ constexpr const char* kFirst[10] = {"東", "西", "南", "北", "上", "下", "�
 constexpr const char* kFirstKana[10] = {"ひがし", "にし", "みなみ", "きた", "かみ",
                                         "しも",   "しん", "ふる",   "おお", "こ"};
 constexpr const char* kSecond[10] = {"山", "川", "田", "野", "原", "森", "林", "村", "里", "浜"};
-constexpr const char* kSecondKana[10] = {"やま", "かわ", "た", "の",     "はら",
+constexpr const char* kSecondKana[10] = {"やま", "かわ",   "た",   "の",   "はら",
                                          "もり", "はやし", "むら", "さと", "はま"};
 
 constexpr const char* kKanjiDigits[10] = {"〇", "一", "二", "三", "四",
@@ -93,13 +93,14 @@ bool RenameCopy(MunicipalityRow* m, int copy, const std::string& pref, int* next
 // The town rows of municipality `from` and the blocks under them, copied to
 // municipality `to`.
 void CopyTownRows(const std::string& from, const std::string& to, const std::vector<OazaRow>& towns,
-                  const std::map<std::string, std::vector<BlockRow>>& blocksOf, std::vector<OazaRow>* oaza,
-                  std::vector<BlockRow>* blocks) {
+                  const std::map<std::string, std::vector<BlockRow>>& blocksOf,
+                  std::vector<OazaRow>* oaza, std::vector<BlockRow>* blocks) {
   for (OazaRow r : towns) {
     const std::string oldPlace = r.placeCode;
     r.cityCode = to;
     r.placeCode = to + r.placeCode.substr(from.size());
-    if (r.groupCode.compare(0, from.size(), from) == 0) r.groupCode = to + r.groupCode.substr(from.size());
+    if (r.groupCode.compare(0, from.size(), from) == 0)
+      r.groupCode = to + r.groupCode.substr(from.size());
     r.parent = -1;
     r.municipality = -1;
     oaza->push_back(r);
@@ -116,7 +117,8 @@ void CopyTownRows(const std::string& from, const std::string& to, const std::vec
 
 // Sixty lot addresses of a block, written in the eight forms in turn (one
 // of them names a municipality that does not exist).
-void AddLotAddresses(const Description& d, const BlockRow& b, int* serial, std::vector<std::string>* out) {
+void AddLotAddresses(const Description& d, const BlockRow& b, int* serial,
+                     std::vector<std::string>* out) {
   if (b.parent < 0) return;
   const OazaRow& chome = d.oaza[static_cast<std::size_t>(b.parent)];
   if (chome.municipality < 0) return;
@@ -157,8 +159,7 @@ void AddLotAddresses(const Description& d, const BlockRow& b, int* serial, std::
         out->push_back(city + town + chome.chomeName + blockName + "番地" + w);
         break;
       case 3:
-        out->push_back(p.name + city + town + halfChome + std::to_string(block) + "番" + n +
-                      "号");
+        out->push_back(p.name + city + town + halfChome + std::to_string(block) + "番" + n + "号");
         break;
       case 4:
         out->push_back(p.name + city + town + numbers);
@@ -168,7 +169,7 @@ void AddLotAddresses(const Description& d, const BlockRow& b, int* serial, std::
         break;
       case 6:
         out->push_back(p.name + city + town + chome.chomeName + KanjiNumber(block) + "番" +
-                      KanjiNumber(lot) + "号");
+                       KanjiNumber(lot) + "号");
         break;
       default:
         out->push_back(city + town + halfChome + std::to_string(block) + "-" + n);
@@ -235,8 +236,8 @@ std::vector<std::string> MakeAddressCorpus(const Description& d) {
     if (m.parent < 0) continue;
     const PrefectureRow& p = d.prefectures[static_cast<std::size_t>(m.parent)];
     const int chomeNumber = ChomeNumber(r.chomeName);
-    const std::string head = (serial % 3 == 0 ? std::string() : p.name) + m.county + m.name +
-                             r.oazaName;
+    const std::string head =
+        (serial % 3 == 0 ? std::string() : p.name) + m.county + m.name + r.oazaName;
     for (int block = 1; block <= 12; ++block) {
       ++serial;
       if (chomeNumber > 0 && serial % 2 == 0)

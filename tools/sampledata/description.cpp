@@ -531,9 +531,9 @@ int ParseAreas(const FileLayout& layout, const std::vector<Row>& rows, Descripti
   for (const Row& row : rows) {
     FieldChecker f(layout, row, msg);
     AreaRow r;
-    if (!f.PlaceCode(0) ||
-        !f.Expect(!f[1].empty() && f[1].size() <= f[0].size() && f[0].compare(0, f[1].size(), f[1]) == 0,
-                  1, "is not the 地名コード or a prefix of it")) {
+    if (!f.PlaceCode(0) || !f.Expect(!f[1].empty() && f[1].size() <= f[0].size() &&
+                                         f[0].compare(0, f[1].size(), f[1]) == 0,
+                                     1, "is not the 地名コード or a prefix of it")) {
       return 0;
     }
     std::size_t start = 0;
@@ -547,7 +547,8 @@ int ParseAreas(const FileLayout& layout, const std::vector<Row>& rows, Descripti
       if (comma == std::string::npos ||
           !ParseDecimal(vertex.substr(0, comma), kMinLatitude, kMaxLatitude, &latitude) ||
           !ParseDecimal(vertex.substr(comma + 1), kMinLongitude, kMaxLongitude, &longitude)) {
-        return f.Fail(2, "holds a vertex that is not 緯度,経度 in milliseconds of arc within Japan");
+        return f.Fail(2,
+                      "holds a vertex that is not 緯度,経度 in milliseconds of arc within Japan");
       }
       r.outline.emplace_back(latitude, longitude);
       start = end + 1;
@@ -883,18 +884,26 @@ int ParseDescriptionText(DescriptionFile file, std::string_view utf8, Descriptio
   std::vector<Row> rows;
   if (!ReadRows(utf8, layout, &rows, msg)) return 0;
   switch (file) {
-    case DescriptionFile::Prefectures: return ParsePrefectures(layout, rows, out, msg);
-    case DescriptionFile::Municipalities: return ParseMunicipalities(layout, rows, out, msg);
-    case DescriptionFile::Oaza: return ParseOaza(layout, rows, out, msg);
-    case DescriptionFile::Blocks: return ParseBlocks(layout, rows, out, msg);
-    case DescriptionFile::Changes: return ParseChanges(layout, rows, out, msg);
-    case DescriptionFile::ChangeCodes: return ParseChangeCodes(layout, rows, out, msg);
-    case DescriptionFile::Areas: return ParseAreas(layout, rows, out, msg);
+    case DescriptionFile::Prefectures:
+      return ParsePrefectures(layout, rows, out, msg);
+    case DescriptionFile::Municipalities:
+      return ParseMunicipalities(layout, rows, out, msg);
+    case DescriptionFile::Oaza:
+      return ParseOaza(layout, rows, out, msg);
+    case DescriptionFile::Blocks:
+      return ParseBlocks(layout, rows, out, msg);
+    case DescriptionFile::Changes:
+      return ParseChanges(layout, rows, out, msg);
+    case DescriptionFile::ChangeCodes:
+      return ParseChangeCodes(layout, rows, out, msg);
+    case DescriptionFile::Areas:
+      return ParseAreas(layout, rows, out, msg);
     case DescriptionFile::Unification:
       return ParsePairs(layout, rows, true, &out->unification, msg);
     case DescriptionFile::Replacements:
       return ParsePairs(layout, rows, false, &out->replacements, msg);
-    case DescriptionFile::UserReplacements: break;
+    case DescriptionFile::UserReplacements:
+      break;
   }
   return 0;
 }
@@ -927,8 +936,8 @@ int LoadDescription(const char* folder, Description* out, char* msg) {
     std::string text;
     const ReadResult read = ReadWholeFile(path, &text);
     if (read == ReadResult::TooLarge) {
-      SetMessage(msg, "%s: larger than the description reader's limit of %llu bytes",
-                 path.c_str(), static_cast<unsigned long long>(kMaxFileSize));
+      SetMessage(msg, "%s: larger than the description reader's limit of %llu bytes", path.c_str(),
+                 static_cast<unsigned long long>(kMaxFileSize));
       return 0;
     }
     if (read != ReadResult::Ok) {

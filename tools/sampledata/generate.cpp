@@ -12,17 +12,16 @@
 #include "common/message.h"
 #include "common/sjis_text.h"
 #include "matching/datum_converter.h"
+#include "matching/dictionary_loaders.h"
 #include "matching/normalize.h"
 #include "plat/file.h"
 #include "plat/path.h"
 #include "tabledb/code_index_files.h"
-#include "matching/dictionary_loaders.h"
 #include "tabledb/dictionaries.h"
 #include "tools/dictbuild/pair_file_writer.h"
 #include "tools/gridbuild/grid_file_writer.h"
 
 namespace sampledata {
-
 
 // ---- Names and folders ----
 
@@ -225,8 +224,8 @@ int GeneratePrefecture(const Description& d, const PrefectureRow& p, const std::
 // prefectures with the most rows first. A worker that fails hands its
 // message back through a pipe. The files do not depend on the order.
 int GeneratePrefecturesInWorkers(const Description& d, const std::string& folder,
-                                 const GenerateOptions& options,
-                                 CSampleDictionaries* dictionaries, char* msg) {
+                                 const GenerateOptions& options, CSampleDictionaries* dictionaries,
+                                 char* msg) {
   std::vector<std::pair<std::size_t, std::size_t>> order;  // (rows, prefecture)
   for (std::size_t p = 0; p < d.prefectures.size(); ++p) order.push_back({0, p});
   for (const OazaRow& r : d.oaza) {

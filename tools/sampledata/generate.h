@@ -50,7 +50,6 @@ struct GenerateOptions {
   int jobs = 1;
 };
 
-
 // Record-header positions of the rows written into one prefecture's
 // database, one per description row (0 for rows of other prefectures).
 struct RecordPositions {

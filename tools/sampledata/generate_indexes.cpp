@@ -38,7 +38,8 @@ int WriteAddressIndexFile(const Description& d, const std::string& prefectureCod
     if (d.oaza[o].IsOaza() && m >= 0) oazaOf[static_cast<std::size_t>(m)].push_back(o);
   }
   for (std::size_t b = 0; b < d.blocks.size(); ++b) {
-    if (d.blocks[b].parent >= 0) blocksOf[static_cast<std::size_t>(d.blocks[b].parent)].push_back(b);
+    if (d.blocks[b].parent >= 0)
+      blocksOf[static_cast<std::size_t>(d.blocks[b].parent)].push_back(b);
   }
   std::vector<tixbuild::Node> prefectures;
   for (std::size_t p = 0; p < d.prefectures.size(); ++p) {
@@ -51,7 +52,8 @@ int WriteAddressIndexFile(const Description& d, const std::string& prefectureCod
         for (std::size_t c = o + 1; c < d.oaza.size() && !d.oaza[c].IsOaza(); ++c) {
           if (d.oaza[c].parent != static_cast<int>(o)) continue;
           tixbuild::Node chome{positions.oaza[c], {}};
-          for (const std::size_t b : blocksOf[c]) chome.children.push_back({positions.blocks[b], {}});
+          for (const std::size_t b : blocksOf[c])
+            chome.children.push_back({positions.blocks[b], {}});
           oaza.children.push_back(std::move(chome));
         }
         city.children.push_back(std::move(oaza));

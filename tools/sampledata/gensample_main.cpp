@@ -35,10 +35,12 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: gensample [--kind 1|2] [--scale N] [--jobs N] [--description <folder>] <output folder>\n"
-               "       gensample --national [--seed N] [--percent P] [--addresses <folder>]\n"
-               "                 [--kind 1|2] [--jobs N] [--description <folder>] <output folder>\n");
+  std::fprintf(
+      stderr,
+      "usage: gensample [--kind 1|2] [--scale N] [--jobs N] [--description <folder>] <output "
+      "folder>\n"
+      "       gensample --national [--seed N] [--percent P] [--addresses <folder>]\n"
+      "                 [--kind 1|2] [--jobs N] [--description <folder>] <output folder>\n");
   return 2;
 }
 

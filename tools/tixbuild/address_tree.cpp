@@ -26,8 +26,7 @@ bool ListRecords(CTableDatabase* db, const char* table, std::vector<uint32_t>* r
   uint32_t count = 0;
   const uint32_t position = db->FindTable(table);
   TdbTableEntry entry;
-  if (!position || !db->ReadTableEntry(position, &entry) ||
-      !CountTableRecords(db, table, &count)) {
+  if (!position || !db->ReadTableEntry(position, &entry) || !CountTableRecords(db, table, &count)) {
     *error = "table " + Show(table) + " cannot be read";
     return false;
   }
@@ -215,8 +214,8 @@ bool ReadBlocks(CTableDatabase* db, AddressLevels* t, std::string* error) {
 
 bool CollectAddressTree(CTableDatabase* db, std::vector<Node>* prefectures, std::string* error) {
   AddressLevels t;
-  if (!ReadPrefectures(db, &t, error) || !ReadCities(db, &t, error) || !ReadOazaAndChome(db, &t, error) ||
-      !ReadBlocks(db, &t, error))
+  if (!ReadPrefectures(db, &t, error) || !ReadCities(db, &t, error) ||
+      !ReadOazaAndChome(db, &t, error) || !ReadBlocks(db, &t, error))
     return false;
   prefectures->clear();
   for (std::size_t i = 0; i < t.levels[0].size(); ++i) {

@@ -31,7 +31,6 @@ bool CollectAddressTree(CTableDatabase* database, std::vector<Node>* prefectures
                         std::string* error);
 
 // Opens the database, collects its tree and writes the index of that kind.
-bool BuildIndexFromDatabase(const char* ndbPath, const char* tixPath, int kind,
-                            std::string* error);
+bool BuildIndexFromDatabase(const char* ndbPath, const char* tixPath, int kind, std::string* error);
 
 }  // namespace tixbuild

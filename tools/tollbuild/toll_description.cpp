@@ -109,7 +109,8 @@ struct Parser {
     return false;
   }
   bool Num(const std::string& text, int64_t lower, int64_t upper, int64_t* out, const char* what) {
-    if (!Number(text, lower, upper, out)) return Fail(std::string("bad ") + what + " \"" + text + "\"");
+    if (!Number(text, lower, upper, out))
+      return Fail(std::string("bad ") + what + " \"" + text + "\"");
     return true;
   }
   bool ListRef(const std::string& name, bool optional, int* out) {
@@ -133,16 +134,11 @@ struct Parser {
   bool Line(const std::vector<std::string>& f) {
     using Reader = bool (Parser::*)(const std::vector<std::string>&);
     static const std::map<std::string, Reader> kReaders = {
-        {"header", &Parser::HeaderLine},
-        {"class", &Parser::ClassLine},
-        {"facility", &Parser::FacilityLine},
-        {"list", &Parser::ListLine},
-        {"row", &Parser::RowLine},
-        {"group", &Parser::GroupLine},
-        {"pair", &Parser::PairLine},
-        {"single", &Parser::SingleLine},
-        {"link", &Parser::LinkLine},
-        {"rule", &Parser::RuleLine},
+        {"header", &Parser::HeaderLine},     {"class", &Parser::ClassLine},
+        {"facility", &Parser::FacilityLine}, {"list", &Parser::ListLine},
+        {"row", &Parser::RowLine},           {"group", &Parser::GroupLine},
+        {"pair", &Parser::PairLine},         {"single", &Parser::SingleLine},
+        {"link", &Parser::LinkLine},         {"rule", &Parser::RuleLine},
         {"name", &Parser::NameLine},
     };
     const auto found = kReaders.find(f[0]);
@@ -153,7 +149,8 @@ struct Parser {
   bool HeaderLine(const std::vector<std::string>& f) {
     int64_t v[3] = {};
     if (!Need(f, 4) || !Num(f[1], 0, 0xFFFFFFFF, &v[0], "conversion day") ||
-        !Num(f[2], 0, 0xFFFFFFFF, &v[1], "further value") || !Num(f[3], 0, 255, &v[2], "class byte"))
+        !Num(f[2], 0, 0xFFFFFFFF, &v[1], "further value") ||
+        !Num(f[3], 0, 255, &v[2], "class byte"))
       return false;
     facil->day = toll->day = static_cast<uint32_t>(v[0]);
     facil->extra = toll->extra = static_cast<uint32_t>(v[1]);
@@ -163,7 +160,8 @@ struct Parser {
 
   bool ClassLine(const std::vector<std::string>& f) {
     int64_t v[2] = {};
-    if (!Need(f, 3) || !Num(f[1], 0, 15, &v[0], "vehicle class") || !Num(f[2], 0, 15, &v[1], "column"))
+    if (!Need(f, 3) || !Num(f[1], 0, 15, &v[0], "vehicle class") ||
+        !Num(f[2], 0, 15, &v[1], "column"))
       return false;
     toll->classes.emplace_back(static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1]));
     return true;
@@ -253,8 +251,10 @@ struct Parser {
 
   bool GroupLine(const std::vector<std::string>& f) {
     int64_t v[2] = {};
-    if (f.size() < 3 || !Num(f[1], 0, 254, &v[0], "group")) return f.size() < 3 ? Fail("group needs keys") : false;
-    if (v[0] != static_cast<int64_t>(toll->groups.size())) return Fail("groups must be numbered 0, 1, ... in order");
+    if (f.size() < 3 || !Num(f[1], 0, 254, &v[0], "group"))
+      return f.size() < 3 ? Fail("group needs keys") : false;
+    if (v[0] != static_cast<int64_t>(toll->groups.size()))
+      return Fail("groups must be numbered 0, 1, ... in order");
     Group g;
     for (std::size_t k = 2; k < f.size(); ++k) {
       if (!Num(f[k], 0, 0xFFFF, &v[1], "toll-point key")) return false;
@@ -279,7 +279,8 @@ struct Parser {
   bool SingleLine(const std::vector<std::string>& f) {
     int64_t v[1] = {};
     int list = 0;
-    if (!Need(f, 3) || !Num(f[1], 0, 0xFFFF, &v[0], "fee key") || !ListRef(f[2], false, &list)) return false;
+    if (!Need(f, 3) || !Num(f[1], 0, 0xFFFF, &v[0], "fee key") || !ListRef(f[2], false, &list))
+      return false;
     toll->facilityFees.push_back({static_cast<uint16_t>(v[0]), list});
     return true;
   }
@@ -287,10 +288,10 @@ struct Parser {
   bool LinkLine(const std::vector<std::string>& f) {
     int64_t v[6] = {};
     int list = 0;
-    if (!Need(f, 8) || !Num(f[1], 0, 0xFFFF, &v[0], "facility") || !Num(f[2], 0, 0xFFFF, &v[1], "facility") ||
-        !Num(f[3], 0, 255, &v[2], "link kind") || !Num(f[4], 0, 255, &v[3], "second byte") ||
-        !Num(f[5], 0, 1, &v[4], "flag") || !Num(f[6], 0, 0x3FFF, &v[5], "minutes") ||
-        !ListRef(f[7], true, &list))
+    if (!Need(f, 8) || !Num(f[1], 0, 0xFFFF, &v[0], "facility") ||
+        !Num(f[2], 0, 0xFFFF, &v[1], "facility") || !Num(f[3], 0, 255, &v[2], "link kind") ||
+        !Num(f[4], 0, 255, &v[3], "second byte") || !Num(f[5], 0, 1, &v[4], "flag") ||
+        !Num(f[6], 0, 0x3FFF, &v[5], "minutes") || !ListRef(f[7], true, &list))
       return false;
     Link l;
     l.first = static_cast<uint16_t>(v[0]);
@@ -308,7 +309,8 @@ struct Parser {
     if (!Need(f, 12)) return false;
     Rule r;
     uint16_t days = 0;
-    if (!Num(f[1], 0, 255, &v[0], "rule group") || !Num(f[2], 0, 255, &v[1], "rule item")) return false;
+    if (!Num(f[1], 0, 255, &v[0], "rule group") || !Num(f[2], 0, 255, &v[1], "rule item"))
+      return false;
     if (!Days(f[3], &days)) return Fail("bad day letters \"" + f[3] + "\"");
     if (!Num(f[4], 0, 7, &v[2], "mode")) return false;
     uint16_t bits = 0;
@@ -337,7 +339,8 @@ struct Parser {
       return false;
     else
       r.q = static_cast<uint8_t>(v[4]);
-    if (!Num(f[10], 0, 1000, &v[5], "rate") || !Num(f[11], 0, 255, &v[6], "rounding unit")) return false;
+    if (!Num(f[10], 0, 1000, &v[5], "rate") || !Num(f[11], 0, 255, &v[6], "rounding unit"))
+      return false;
     r.first = static_cast<uint8_t>(v[0]);
     r.second = static_cast<uint8_t>(v[1]);
     r.dayWord = static_cast<uint16_t>(days | (v[2] << 4) | bits);
@@ -350,8 +353,8 @@ struct Parser {
   bool NameLine(const std::vector<std::string>& f) {
     int64_t v[3] = {};
     DiscountNameEntry n;
-    if (!Need(f, 5) || !Num(f[1], 1, 2, &v[0], "name table") || !Num(f[2], 0, 255, &v[1], "key byte") ||
-        !Num(f[3], 0, 255, &v[2], "key byte"))
+    if (!Need(f, 5) || !Num(f[1], 1, 2, &v[0], "name table") ||
+        !Num(f[2], 0, 255, &v[1], "key byte") || !Num(f[3], 0, 255, &v[2], "key byte"))
       return false;
     // The transit table is looked up by (first byte, 0): another second
     // byte could never be found.

@@ -164,7 +164,9 @@ struct TollDatWriter {
     *error = what;
     return false;
   }
-  bool ValidList(int list) const { return list >= 0 && static_cast<std::size_t>(list) < spec.lists.size(); }
+  bool ValidList(int list) const {
+    return list >= 0 && static_cast<std::size_t>(list) < spec.lists.size();
+  }
   // A reference to a fee list: its offset (3 bytes) and length in words;
   // 4 zero bytes for none.
   void PutListRef(int list) {
@@ -249,7 +251,8 @@ struct TollDatWriter {
     std::map<std::pair<uint16_t, uint16_t>, int> byPair;
     for (const GroupPair& p : g.pairs) {
       if (std::find(keys.begin(), keys.end(), p.keyA) == keys.end() ||
-          std::find(keys.begin(), keys.end(), p.keyB) == keys.end() || p.keyA == p.keyB || !ValidList(p.list))
+          std::find(keys.begin(), keys.end(), p.keyB) == keys.end() || p.keyA == p.keyB ||
+          !ValidList(p.list))
         return Fail("a group pair names a key outside its group, equal keys or no fee list");
       byPair[{std::min(p.keyA, p.keyB), std::max(p.keyA, p.keyB)}] = p.list;
     }

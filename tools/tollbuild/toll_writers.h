@@ -38,7 +38,7 @@ struct FacilEntry {
   uint16_t valueC = 0;
   std::u16string name;
   std::u16string name2;
-  uint32_t first = 0;   // coordinates, 23 bits each (written as given, 24 bits)
+  uint32_t first = 0;  // coordinates, 23 bits each (written as given, 24 bits)
   uint32_t second = 0;
 };
 

@@ -21,8 +21,8 @@
 namespace ydbbuild {
 
 struct PostalEntry {
-  uint32_t code = 0;                 // 0 .. 9,999,999
-  std::vector<uint32_t> records;     // in the order the search lists them
+  uint32_t code = 0;              // 0 .. 9,999,999
+  std::vector<uint32_t> records;  // in the order the search lists them
 };
 
 // The file image from entries ascending by code, each code once, each with

@@ -154,9 +154,8 @@ int GZR_Jyusyo_FindListFirstFL(const char* resultFile, const char* text, const c
 /* As above without the county move and the placeholder step. */
 int GZR_ZEB_Jyusyo_FindListFirst(const char* text, const char* dataFolder, int maxRows,
                                  int* interrupted, char* message);
-int GZR_ZEB_Jyusyo_FindListFirstFL(const char* resultFile, const char* text,
-                                   const char* dataFolder, int maxRows, int* interrupted,
-                                   char* message);
+int GZR_ZEB_Jyusyo_FindListFirstFL(const char* resultFile, const char* text, const char* dataFolder,
+                                   int maxRows, int* interrupted, char* message);
 /* By an address code: empty for the prefectures, 2 digits for a
  * prefecture's municipalities, 5 for a municipality's oaza, and so on. */
 int GZR_Jyusyo_FindListFirst_Code(const char* code, const char* dataFolder, int maxRows,
@@ -186,18 +185,16 @@ int GZR_ZEB_FindAllFirst(int searchType, char* text, const char* dataFolder, int
                          int* interrupted, char* message);
 int GZR_ZEB_FindAllFirstFL(const char* resultFile, int searchType, char* text,
                            const char* dataFolder, int maxRows, int* interrupted, char* message);
-int GZR_WUL_FindFirst(int searchType, const char* prefecture, const char* municipality,
-                      char* text, const char* dataFolder, int maxRows, int* interrupted,
-                      char* message);
+int GZR_WUL_FindFirst(int searchType, const char* prefecture, const char* municipality, char* text,
+                      const char* dataFolder, int maxRows, int* interrupted, char* message);
 int GZR_WUL_FindFirstFL(const char* resultFile, int searchType, const char* prefecture,
-                        const char* municipality, char* text, const char* dataFolder,
-                        int maxRows, int* interrupted, char* message);
-int GZR_ZEB_FindFirst(int searchType, const char* prefecture, const char* municipality,
-                      char* text, const char* dataFolder, int maxRows, int* interrupted,
-                      char* message);
+                        const char* municipality, char* text, const char* dataFolder, int maxRows,
+                        int* interrupted, char* message);
+int GZR_ZEB_FindFirst(int searchType, const char* prefecture, const char* municipality, char* text,
+                      const char* dataFolder, int maxRows, int* interrupted, char* message);
 int GZR_ZEB_FindFirstFL(const char* resultFile, int searchType, const char* prefecture,
-                        const char* municipality, char* text, const char* dataFolder,
-                        int maxRows, int* interrupted, char* message);
+                        const char* municipality, char* text, const char* dataFolder, int maxRows,
+                        int* interrupted, char* message);
 
 /* Address analysis of one address text: at most one 14-field row (read
  * with GZR_GetAddrFwData; field 14 is the level matched), matched no
@@ -211,8 +208,7 @@ int GZR_ZEB_FindFirstFL(const char* resultFile, int searchType, const char* pref
  * written. The FL forms leave no result file unless the row was found.
  * Only GZR_Jyusyo_Analyze_v2 makes GZR_GetA_Fw_Fuyo read field 14; the
  * other three leave that as the previous search set it. */
-int GZR_Jyusyo_AnalyzeFL(const char* resultFile, char* text, const char* dataFolder,
-                         char* message);
+int GZR_Jyusyo_AnalyzeFL(const char* resultFile, char* text, const char* dataFolder, char* message);
 int GZR_Jyusyo_Analyze(char* text, const char* dataFolder, char* message);
 int GZR_Jyusyo_AnalyzeFL_v2(const char* resultFile, char* text, const char* dataFolder,
                             int countyOptional, char* message);
@@ -251,36 +247,32 @@ int GZR_Border_GetCode(char* result, int latitude, int longitude, const char* da
  * form orders the rows by the data folder's 表示優先.tbl on the three
  * categories (rows of equal priority stay in distance order); the result
  * file keeps the search order. */
-int GZR_Shisetsu_FindListFirst(const char* dai, const char* chu, const char* sho,
-                               const char* name, const char* admin, int latitude, int longitude,
-                               double radius, const char* dataFolder, int maximum, int* overflow,
-                               char* message);
+int GZR_Shisetsu_FindListFirst(const char* dai, const char* chu, const char* sho, const char* name,
+                               const char* admin, int latitude, int longitude, double radius,
+                               const char* dataFolder, int maximum, int* overflow, char* message);
 int GZR_Shisetsu_FindListFirstFL(const char* resultFile, const char* dai, const char* chu,
-                                 const char* sho, const char* name, const char* admin,
-                                 int latitude, int longitude, double radius,
-                                 const char* dataFolder, int maximum, int* overflow,
-                                 char* message);
+                                 const char* sho, const char* name, const char* admin, int latitude,
+                                 int longitude, double radius, const char* dataFolder, int maximum,
+                                 int* overflow, char* message);
 /* The category names one level below the (up to two) blank-separated
  * names of `category`, optionally only those with facilities in the
  * prefecture (and municipality), without 公衆トイレ, 使用しない and その他.
  * One field a row, in the order of the data; the array form orders them by
  * 表示優先.tbl (not with three words). A category word that names nothing
  * gives no row and leaves *overflow as it was (the area list too). */
-int GZR_Bunrui_FindListFirst(const char* category, const char* prefecture,
-                             const char* municipality, const char* dataFolder, int maximum,
-                             int* overflow, char* message);
-int GZR_Bunrui_FindListFirstFL(const char* resultFile, const char* category,
-                               const char* prefecture, const char* municipality,
-                               const char* dataFolder, int maximum, int* overflow,
-                               char* message);
+int GZR_Bunrui_FindListFirst(const char* category, const char* prefecture, const char* municipality,
+                             const char* dataFolder, int maximum, int* overflow, char* message);
+int GZR_Bunrui_FindListFirstFL(const char* resultFile, const char* category, const char* prefecture,
+                               const char* municipality, const char* dataFolder, int maximum,
+                               int* overflow, char* message);
 /* The administrative areas with facilities of the (up to three) categories,
  * each once in byte order, as rows "prefecture,rest". Working files go to a
  * folder of this process under $TMPDIR (else /tmp) and are removed before
  * the call returns. */
 int GZR_Gyosei_FindListFirst(const char* category, const char* dataFolder, int maximum,
                              int* overflow, char* message);
-int GZR_Gyosei_FindListFirstFL(const char* resultFile, const char* category,
-                               const char* dataFolder, int maximum, int* overflow, char* message);
+int GZR_Gyosei_FindListFirstFL(const char* resultFile, const char* category, const char* dataFolder,
+                               int maximum, int* overflow, char* message);
 
 /* ---- Multi-level address search ----
  * A prefecture (may be null or empty: then the text may begin with one, or
@@ -299,8 +291,7 @@ int GZR_Gyosei_FindListFirstFL(const char* resultFile, const char* category,
  * rows; the file form writes the rows as the lines of a new file (left
  * empty when nothing was found, removed after a failure). */
 int GZR_TVX_Jyusyo_FindListFirst2_EX(const char* prefecture, const char* address,
-                                     const char* dataFolder, int maxRows, int* stop,
-                                     char* message);
+                                     const char* dataFolder, int maxRows, int* stop, char* message);
 int GZR_TVX_Jyusyo_FindListFirst2_EX_FL(const char* resultFile, const char* prefecture,
                                         const char* address, const char* dataFolder, int maxRows,
                                         int* stop, char* message);

@@ -22,13 +22,23 @@ enum OpenFlag : std::uint32_t {
   ShareExclusive = 0x0010,  // share modes are accepted and ignored
   ShareDenyWrite = 0x0020,
   ShareDenyNone = 0x0040,
-  ModeCreate = 0x1000,      // create, or truncate an existing file
+  ModeCreate = 0x1000,  // create, or truncate an existing file
   TypeText = 0x4000,
 };
 
 enum class SeekOrigin { Begin, Current, End };
 
-enum class FileError { None, NotFound, BadPath, AccessDenied, IsDirectory, Exists, DiskFull, BadSeek, Io };
+enum class FileError {
+  None,
+  NotFound,
+  BadPath,
+  AccessDenied,
+  IsDirectory,
+  Exists,
+  DiskFull,
+  BadSeek,
+  Io
+};
 
 // Three time stamps first (seconds since 1970), as the system clears them
 // as one 24-byte block.

@@ -109,8 +109,8 @@ class FolderListing {
 
 // The listing of a CP932 folder (a trailing separator is allowed): one
 // watched stamp check (WatchedStampOfNative) when the kept listing is still
-// valid, else the folder is read again. Null when the folder does not exist or cannot be read. Safe from
-// several threads.
+// valid, else the folder is read again. Null when the folder does not exist or cannot be read. Safe
+// from several threads.
 std::shared_ptr<const FolderListing> GetFolderListing(const char* folder);
 
 // A file opened for reading by its native path, read at positions.

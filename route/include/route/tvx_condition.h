@@ -34,10 +34,11 @@ class TVXROUTE_API TVXRouteCondition : public Releasable {
     const Point* getRoadPoint(int i) const;
     int getRoadPointCnt() const { return static_cast<int>(roadPoints_.size()); }
 
-    std::int32_t nodeType = 4;    // 0-3: kinds of stop; 4: an ordinary point
-    CDateTime time;                // departure or arrival time here (by timeMode)
-    std::int32_t roadTypeMode = 0;  // road kind of its points: 0: kind 2; 1: asked of the engine; other: kind 0
-    std::int32_t direction = -1;    // heading in degrees, -1 = none; valid -1..360
+    std::int32_t nodeType = 4;  // 0-3: kinds of stop; 4: an ordinary point
+    CDateTime time;             // departure or arrival time here (by timeMode)
+    std::int32_t roadTypeMode =
+        0;  // road kind of its points: 0: kind 2; 1: asked of the engine; other: kind 0
+    std::int32_t direction = -1;  // heading in degrees, -1 = none; valid -1..360
 
    private:
     Node() = default;
@@ -55,11 +56,11 @@ class TVXROUTE_API TVXRouteCondition : public Releasable {
   const Node* getNode(int i) const;
   int getNodeCnt() const { return static_cast<int>(nodes_.size()); }
 
-  std::int32_t timeMode = 0;       // 0: node times are departures; 1: arrivals
-  std::int32_t vehicleClass = 8;   // one bit: 1, 2, 4, 16, 32, 64 are toll classes 0, 1, 2, 4, 5, 6
+  std::int32_t timeMode = 0;      // 0: node times are departures; 1: arrivals
+  std::int32_t vehicleClass = 8;  // one bit: 1, 2, 4, 16, 32, 64 are toll classes 0, 1, 2, 4, 5, 6
   std::uint8_t tollOption1 = 0;
   std::uint8_t tollOption2 = 0;
-  std::int32_t searchType = 0;     // 1-3 select a search kind; 0 also allows part conditions
+  std::int32_t searchType = 0;  // 1-3 select a search kind; 0 also allows part conditions
   // The arrays below belong to the host and are only read while a route
   // is calculated.
   const std::uint32_t* holidayDates = nullptr;  // extra holidays, CDateTime words

@@ -77,8 +77,8 @@ class TVXROUTE_API TVXRouteResult : public Releasable {
   const Node* getNode(int i) const;
   const char* getRoadName(int i) const;
 
-  std::int32_t summary1 = 0;  // toll after all discounts (yen)
-  std::int32_t summary2 = 0;  // toll without discounts (yen)
+  std::int32_t summary1 = 0;                     // toll after all discounts (yen)
+  std::int32_t summary2 = 0;                     // toll without discounts (yen)
   const TVXRouteCondition* condition = nullptr;  // not owned
   Tables tables;
 

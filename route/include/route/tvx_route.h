@@ -38,20 +38,22 @@ class TVXROUTE_API TVXRoute {
  public:
   enum vErrCode : std::int32_t {
     kNoError = 0,
-    kNotDone = 1,          // cancel refused by the route engine, or the result could not be built
+    kNotDone = 1,  // cancel refused by the route engine, or the result could not be built
     kCancelled = 2,
-    kInitFailed = 3,       // data folder empty or missing, map, route engine, toll engine or data check failed
+    kInitFailed =
+        3,  // data folder empty or missing, map, route engine, toll engine or data check failed
     kOutOfMemory = 4,
     kBusy = 6,             // a calculation is running
     kNotInitialised = 7,   // no successful init yet (or the last one failed)
     kEngineFailure = 8,    // route engine codes 10 and 11
     kTooFewPoints = 9,     // fewer than two nodes; route engine code 13
     kEngineFailure2 = 10,  // route engine code 12
-    kBadPoint = 11,        // direction outside -1..360, a leg that starts where it ends; engine codes 1, 8
-    kTimeMissing = 12,     // no node carries a time
-    kTimeOrder = 13,       // node times in the wrong place or not increasing
-    kSearchFailed = 15,    // the route engine refused a leg or failed otherwise
-    kTollFailed = 16,      // the toll engine refused or failed
+    kBadPoint =
+        11,  // direction outside -1..360, a leg that starts where it ends; engine codes 1, 8
+    kTimeMissing = 12,   // no node carries a time
+    kTimeOrder = 13,     // node times in the wrong place or not increasing
+    kSearchFailed = 15,  // the route engine refused a leg or failed otherwise
+    kTollFailed = 16,    // the toll engine refused or failed
   };
 
   // msgId: the message posted at the end of each calculation (default

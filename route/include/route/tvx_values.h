@@ -19,7 +19,9 @@ class TVXROUTE_API CDateTime {
   CDateTime(std::uint32_t word = kNoData) : word_(word) {}
   // The arguments are not checked; the year field receives year - 2000 for
   // the years 2000 to 4047 (the carry out of the word is lost).
-  CDateTime(int year, int month, int day, int hour, int minute) { set(year, month, day, hour, minute); }
+  CDateTime(int year, int month, int day, int hour, int minute) {
+    set(year, month, day, hour, minute);
+  }
   CDateTime(const CDateTime& other) = default;
   CDateTime& operator=(const CDateTime& other) = default;
   ~CDateTime() {}

@@ -1,5 +1,3 @@
-#include "plat/message.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "plat/message.h"
 
 namespace {
 

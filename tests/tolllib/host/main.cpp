@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   }
   if (toll.calc(&input) != 0) return 1;
   if (!plat::PumpUntil([&] { return static_cast<bool>(handler.result); }, 60000)) return 1;
-  std::printf("total %d %d %d\n", handler.result->total1, handler.result->total2, handler.result->total3);
+  std::printf("total %d %d %d\n", handler.result->total1, handler.result->total2,
+              handler.result->total3);
   if (handler.result->code != 0) return 1;
 
   // The same trip as a route result: 2015-06-03 (a Wednesday) 12:00,
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
   departure.addDate(1);
   departure.addMin(59);
   departure.addSec(60);
-  if (TravelClock::Week(departure.year, departure.month, departure.day) != 3 || departure.hour != 12)
+  if (TravelClock::Week(departure.year, departure.month, departure.day) != 3 ||
+      departure.hour != 12)
     return 1;
   auto raw = std::make_shared<RouteSingleResultRaw>();
   raw->departure = departure;

@@ -9,8 +9,8 @@
 namespace {
 struct Window : plat::MessageTarget {
   bool done = false;
-  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t, std::intptr_t, std::intptr_t& r,
-                            std::uint32_t) override {
+  bool ProcessWindowMessage(plat::HWND, std::uint32_t msg, std::uintptr_t, std::intptr_t,
+                            std::intptr_t& r, std::uint32_t) override {
     r = 0;
     done = done || msg == 1524;
     return true;

@@ -4,7 +4,6 @@
 // through which the result arrives. Text is CP932.
 
 #include <boost/shared_ptr.hpp>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,7 +30,8 @@ class TOLL_API TollInputParam {
   // One toll-relevant point of the route, in driving order.
   struct Item {
     int32_t facility = 0;  // facility number; only the low 15 bits count
-    uint32_t time = 0;     // passing time, packed (minute 0-5, hour 6-10, day-1 12-16, month-1 17-20, year-2000 21-31)
+    uint32_t time = 0;  // passing time, packed (minute 0-5, hour 6-10, day-1 12-16, month-1 17-20,
+                        // year-2000 21-31)
     int32_t dayOfWeek = 1;  // 0 to 6 as the route library's TravelClock::Week gives them
     uint8_t holiday = 0;    // 1 when the passing date is a holiday
   };
@@ -73,7 +73,7 @@ class TOLL_API TollResultRaw {
   using tItemAry = TollArray<Item>;
   using tProfAry = TollArray<Prof>;
 
-  int32_t code = 0;  // 0, or the negative code of the step that failed
+  int32_t code = 0;    // 0, or the negative code of the step that failed
   int32_t total1 = 0;  // undiscounted (yen)
   int32_t total2 = 0;  // with the discounts of the second fee (yen)
   int32_t total3 = 0;  // with the discounts of the third fee (yen)
