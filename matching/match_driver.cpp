@@ -442,7 +442,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
     if (!withData[static_cast<std::size_t>(j)]) {  // no database: nothing kept
-      p = PrefectureNames();
+      if (p.files) p = PrefectureNames();          // (names are kept only with files)
       continue;
     }
     // The usual case: the same names, their files unchanged.
@@ -630,10 +630,10 @@ bool FolderPathsFit(const char* dataFolder, char* message) {
 
 // 5. The prefecture named at the head of the text, 0 when none is.
 int32_t PrefectureAtHead(const CEditText& edit, int32_t useKanji) {
+  const char* text = edit.GetText();
   for (int32_t i = 1; i <= kPrefectureCount; ++i) {
-    char name[kPrefectureTextSize] = {};
-    GetPrefectureNameByKind(i, name, useKanji);
-    if (std::strncmp(edit.GetText(), name, std::strlen(name)) == 0) return i;
+    const std::string_view name = useKanji == 1 ? PrefectureNameView(i) : PrefectureKanaView(i);
+    if (std::strncmp(text, name.data(), name.size()) == 0) return i;
   }
   return 0;
 }

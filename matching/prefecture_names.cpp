@@ -1,5 +1,6 @@
 #include "matching/prefecture_names.h"
 
+#include <array>
 #include <cstring>
 
 #include "common/sjis_text.h"
@@ -90,6 +91,32 @@ char* CopyEntry(const char* const (&table)[kPrefectureCount], int32_t code, char
 char* GetPrefectureName(int32_t code, char* out) { return CopyEntry(kPrefectureNames, code, out); }
 
 char* GetPrefectureKana(int32_t code, char* out) { return CopyEntry(kPrefectureKana, code, out); }
+
+namespace {
+
+// The texts of a table with their lengths, measured once.
+struct Views {
+  explicit Views(const char* const (&table)[kPrefectureCount]) {
+    for (int32_t i = 0; i < kPrefectureCount; ++i) view[static_cast<std::size_t>(i)] = table[i];
+  }
+  std::string_view At(int32_t code) const {
+    return code < 1 || code > kPrefectureCount ? std::string_view()
+                                               : view[static_cast<std::size_t>(code - 1)];
+  }
+  std::array<std::string_view, kPrefectureCount> view;
+};
+
+}  // namespace
+
+std::string_view PrefectureNameView(int32_t code) {
+  static const Views names(kPrefectureNames);
+  return names.At(code);
+}
+
+std::string_view PrefectureKanaView(int32_t code) {
+  static const Views kana(kPrefectureKana);
+  return kana.At(code);
+}
 
 int32_t FindPrefectureCode(const char* name) { return NamesByBytes().Find(name); }
 

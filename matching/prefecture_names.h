@@ -4,6 +4,7 @@
 // its code.
 
 #include <cstdint>
+#include <string_view>
 
 inline constexpr int32_t kPrefectureCount = 47;
 // Out buffers of the name getters hold at least this many bytes (the
@@ -14,6 +15,9 @@ inline constexpr int kPrefectureTextSize = 16;
 // bytes) and return out; any other code gives the empty text.
 char* GetPrefectureName(int32_t code, char* out);
 char* GetPrefectureKana(int32_t code, char* out);
+// The same texts in place (empty for any other code).
+std::string_view PrefectureNameView(int32_t code);
+std::string_view PrefectureKanaView(int32_t code);
 
 // The code of a whole name (or reading), found by binary search in byte
 // order; 0 when the text is no full name.

@@ -1,107 +1,126 @@
 #include "plat/cp932.h"
 
-#include <iconv.h>
-
-#include <bit>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "sjis_walk.h"
-
-static_assert(std::endian::native == std::endian::little, "UTF-16LE is host order here");
 
 namespace plat::cp932 {
 namespace {
 
-// One conversion descriptor per direction and thread, opened on first use
-// and reset before every conversion: iconv_t keeps shift state and is not
-// shareable between threads, and opening one costs more than most
-// conversions here.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(Descriptor(to, from)) {}
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+// The tables of the C library's CP932 converter, made at build time
+// (platform/gen): kSingleUnit, kLeadRow, kPairUnit, kEncodeBlock, kForm.
+#include "cp932_tables.inc"
 
-  // Converts the whole input; false on any invalid or unconvertible sequence.
-  bool Run(const char* in, std::size_t inLen, std::string& out) {
-    out.clear();
-    if (!ok()) return false;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(in);
-    std::size_t left = inLen;
-    char buf[1024];
-    while (left > 0) {
-      char* dst = buf;
-      std::size_t room = sizeof buf;
-      std::size_t r = iconv(cd_, &src, &left, &dst, &room);
-      out.append(buf, static_cast<std::size_t>(dst - buf));
-      if (r == static_cast<std::size_t>(-1)) {
-        if (errno == E2BIG) continue;
-        return false;
-      }
-      // glibc reports irreversible conversions as a positive count; CP932 has
-      // none we accept silently.
-      if (r != 0) return false;
-    }
-    char* dst = buf;
-    std::size_t room = sizeof buf;
-    if (iconv(cd_, nullptr, nullptr, &dst, &room) == static_cast<std::size_t>(-1)) return false;
-    out.append(buf, static_cast<std::size_t>(dst - buf));
+constexpr char16_t kNoUnit = 0xFFFF;
+constexpr unsigned short kNoForm = 0xFFFF;
+
+// The unit of the character at s[i] and its length in bytes; false when the
+// bytes there are no character (an invalid byte, a lead byte without a
+// trail that makes one).
+bool DecodeAt(std::string_view s, std::size_t i, char16_t& unit, std::size_t& length) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  if (kSingleUnit[b] != kNoUnit) {
+    unit = kSingleUnit[b];
+    length = 1;
     return true;
   }
+  const unsigned row = kLeadRow[b];
+  if (row == 0xFF || i + 1 >= s.size()) return false;
+  unit = kPairUnit[row * 256u + static_cast<unsigned char>(s[i + 1])];
+  length = 2;
+  return unit != kNoUnit;
+}
 
- private:
-  static iconv_t Descriptor(const char* to, const char* from) {
-    struct Kept {
-      std::string to, from;
-      iconv_t cd;
-    };
-    struct Cache {
-      std::vector<Kept> kept;
-      ~Cache() {
-        for (const Kept& k : kept)
-          if (k.cd != reinterpret_cast<iconv_t>(-1)) iconv_close(k.cd);
-      }
-    };
-    thread_local Cache cache;
-    for (const Kept& k : cache.kept)
-      if (k.to == to && k.from == from) return k.cd;
-    cache.kept.push_back({to, from, iconv_open(to, from)});
-    return cache.kept.back().cd;
+// Appends the CP932 form of one unit; false when it has none.
+bool EncodeUnit(char16_t unit, std::string& out) {
+  const unsigned block = kEncodeBlock[unit >> 8];
+  if (block == 0) return false;
+  const unsigned short form = kForm[(block - 1) * 256u + (unit & 0xFFu)];
+  if (form == kNoForm) return false;
+  if (form > 0xFF) out.push_back(static_cast<char>(form >> 8));
+  out.push_back(static_cast<char>(form & 0xFF));
+  return true;
+}
+
+// One code point from UTF-8 at s[i] (strict: no overlong form, no surrogate,
+// nothing above U+10FFFF, nothing cut short); false when invalid.
+bool DecodeUtf8At(std::string_view s, std::size_t i, char32_t& cp, std::size_t& length) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) {
+    cp = b0;
+    length = 1;
+    return true;
   }
+  char32_t min = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    length = 2;
+    cp = b0 & 0x1Fu;
+    min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    length = 3;
+    cp = b0 & 0x0Fu;
+    min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    length = 4;
+    cp = b0 & 0x07u;
+    min = 0x10000;
+  } else {
+    return false;
+  }
+  if (i + length > s.size()) return false;
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return false;
+    cp = cp << 6 | (b & 0x3Fu);
+  }
+  return cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+}
 
-  iconv_t cd_;
-};
+void AppendUtf8(char16_t unit, std::string& out) {
+  if (unit < 0x80) {
+    out.push_back(static_cast<char>(unit));
+  } else if (unit < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | unit >> 6));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | unit >> 12));
+    out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  }
+}
 
-std::u16string BytesToU16(const std::string& bytes) {
-  std::u16string s(bytes.size() / 2, u'\0');
-  if (!s.empty()) std::memcpy(s.data(), bytes.data(), s.size() * 2);
-  return s;
+bool IsSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDFFF; }
+
+// ASCII is the same bytes in CP932 and UTF-8.
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 }  // namespace
 
 bool ToUtf16(std::string_view cp932, std::u16string& out) {
-  Converter c("UTF-16LE", "CP932");
-  std::string bytes;
-  if (!c.Run(cp932.data(), cp932.size(), bytes)) return false;
-  out = BytesToU16(bytes);
+  out.clear();
+  out.reserve(cp932.size());
+  char16_t unit = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < cp932.size(); i += length) {
+    if (!DecodeAt(cp932, i, unit, length)) return false;
+    out.push_back(unit);
+  }
   return true;
 }
 
 bool FromUtf16(std::u16string_view utf16, std::string& out) {
-  Converter c("CP932", "UTF-16LE");
-  return c.Run(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2, out);
-}
-
-// ASCII is the same bytes in CP932 and UTF-8.
-static bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  out.clear();
+  out.reserve(utf16.size() * 2);
+  for (const char16_t unit : utf16) {
+    // Nothing outside the BMP has a CP932 form, and a lone surrogate is
+    // no character.
+    if (IsSurrogate(unit) || !EncodeUnit(unit, out)) return false;
+  }
   return true;
 }
 
@@ -110,8 +129,15 @@ bool ToUtf8(std::string_view cp932, std::string& out) {
     out.assign(cp932.data(), cp932.size());
     return true;
   }
-  Converter c("UTF-8", "CP932");
-  return c.Run(cp932.data(), cp932.size(), out);
+  out.clear();
+  out.reserve(cp932.size() * 3 / 2 + 1);
+  char16_t unit = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < cp932.size(); i += length) {
+    if (!DecodeAt(cp932, i, unit, length)) return false;
+    AppendUtf8(unit, out);
+  }
+  return true;
 }
 
 bool FromUtf8(std::string_view utf8, std::string& out) {
@@ -119,35 +145,35 @@ bool FromUtf8(std::string_view utf8, std::string& out) {
     out.assign(utf8.data(), utf8.size());
     return true;
   }
-  Converter c("CP932", "UTF-8");
-  return c.Run(utf8.data(), utf8.size(), out);
+  out.clear();
+  out.reserve(utf8.size());
+  char32_t cp = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < utf8.size(); i += length) {
+    if (!DecodeUtf8At(utf8, i, cp, length) || cp > 0xFFFF ||
+        !EncodeUnit(static_cast<char16_t>(cp), out))
+      return false;
+  }
+  return true;
 }
 
 bool UnitToCp932(char16_t unit, std::string& out) {
-  if (unit >= 0xD800 && unit <= 0xDFFF) return false;
-  return FromUtf16(std::u16string_view(&unit, 1), out);
+  out.clear();
+  return !IsSurrogate(unit) && EncodeUnit(unit, out);
 }
 
 std::string FromUtf16Lossy(std::u16string_view utf16, char replacement) {
   std::string out;
-  std::string one;
-  Converter c("CP932", "UTF-16LE");
+  out.reserve(utf16.size() * 2);
   for (std::size_t i = 0; i < utf16.size(); ++i) {
-    char16_t u = utf16[i];
+    const char16_t u = utf16[i];
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
         utf16[i + 1] <= 0xDFFF) {
       out.push_back(replacement);  // nothing outside the BMP exists in CP932
       ++i;
       continue;
     }
-    if (u >= 0xD800 && u <= 0xDFFF) {
-      out.push_back(replacement);
-      continue;
-    }
-    if (c.Run(reinterpret_cast<const char*>(&u), 2, one))
-      out += one;
-    else
-      out.push_back(replacement);
+    if (IsSurrogate(u) || !EncodeUnit(u, out)) out.push_back(replacement);
   }
   return out;
 }

@@ -196,13 +196,22 @@ bool WatchEntriesLocked(ChangeWatch& w, const std::string& folder) {
 }
 
 // An absolute path without "." or ".." components or doubled separators
-// (those would make one file known under several names).
+// (those would make one file known under several names). One pass: every
+// component between two separators must be non-empty and neither "." nor
+// "..".
 bool IsPlainAbsolute(const std::string& native) {
-  if (native.size() < 2 || native[0] != '/' || native.back() == '/') return false;
-  return native.find("//") == std::string::npos && native.find("/./") == std::string::npos &&
-         native.find("/../") == std::string::npos &&
-         native.compare(native.size() - 2, 2, "/.") != 0 &&
-         (native.size() < 3 || native.compare(native.size() - 3, 3, "/..") != 0);
+  const std::size_t n = native.size();
+  if (n < 2 || native[0] != '/' || native[n - 1] == '/') return false;
+  std::size_t start = 1;  // first byte of the current component
+  for (std::size_t i = 1; i <= n; ++i) {
+    if (i < n && native[i] != '/') continue;
+    const std::size_t length = i - start;
+    if (length == 0) return false;
+    if (native[start] == '.' && (length == 1 || (length == 2 && native[start + 1] == '.')))
+      return false;
+    start = i + 1;
+  }
+  return true;
 }
 
 }  // namespace

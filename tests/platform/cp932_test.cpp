@@ -1,6 +1,7 @@
 #include "plat/cp932.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <string>
 
@@ -78,4 +79,90 @@ TEST(Cp932, Utf8BothWays) {
   ASSERT_TRUE(ToUtf8(s, back));
   EXPECT_EQ(back, std::string(reinterpret_cast<const char*>(u8"丸の内")));
   EXPECT_EQ(ToUtf8Display("a\x80"), "a\\x80");
+}
+
+// The converter's answers, asked of the C library directly: the tables the
+// conversions use must give the same for every byte, byte pair and unit.
+namespace {
+
+bool LibraryConvert(const char* to, const char* from, const std::string& in, std::string& out) {
+  const iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  char* src = const_cast<char*>(in.data());
+  std::size_t left = in.size();
+  char buf[64];
+  char* dst = buf;
+  std::size_t room = sizeof buf;
+  bool ok = iconv(cd, &src, &left, &dst, &room) == 0 && left == 0 &&
+            iconv(cd, nullptr, nullptr, &dst, &room) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  if (ok) out.assign(buf, static_cast<std::size_t>(dst - buf));
+  return ok;
+}
+
+std::string Utf16Bytes(const std::u16string& u) {
+  std::string bytes;
+  for (char16_t c : u) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TEST(Cp932, TablesGiveTheLibraryConverterAnswers) {
+  std::u16string units;
+  std::string library, ours;
+  int differences = 0;
+  // Every byte alone and every byte pair, both to UTF-16 and to UTF-8.
+  for (int a = 0; a < 0x100; ++a) {
+    for (int b = -1; b < 0x100; ++b) {
+      std::string in(1, static_cast<char>(a));
+      if (b >= 0) in.push_back(static_cast<char>(b));
+      const bool expected = LibraryConvert("UTF-16LE", "CP932", in, library);
+      const bool got = ToUtf16(in, units);
+      if (got != expected || (got && Utf16Bytes(units) != library)) ++differences;
+      const bool expected8 = LibraryConvert("UTF-8", "CP932", in, library);
+      const bool got8 = ToUtf8(in, ours);
+      if (got8 != expected8 || (got8 && ours != library)) ++differences;
+      if (differences > 0 && differences < 3) ADD_FAILURE() << testutil::Show(in);
+    }
+  }
+  // Every UTF-16 unit, alone and as UTF-8.
+  for (int u = 0; u < 0x10000; ++u) {
+    const std::u16string one(1, static_cast<char16_t>(u));
+    const bool expected = LibraryConvert("CP932", "UTF-16LE", Utf16Bytes(one), library);
+    const bool got = FromUtf16(one, ours);
+    if (got != expected || (got && ours != library)) ++differences;
+    std::string unit;
+    const bool got1 = UnitToCp932(static_cast<char16_t>(u), unit);
+    if (got1 != expected || (got1 && unit != library)) ++differences;
+    if (u < 0xD800 || u > 0xDFFF) {
+      std::string utf8;
+      ASSERT_TRUE(LibraryConvert("UTF-8", "UTF-16LE", Utf16Bytes(one), utf8));
+      const bool expected8 = LibraryConvert("CP932", "UTF-8", utf8, library);
+      const bool got8 = FromUtf8(utf8, ours);
+      if (got8 != expected8 || (got8 && ours != library)) ++differences;
+    }
+    if (differences > 0 && differences < 3) ADD_FAILURE() << "unit " << u;
+  }
+  EXPECT_EQ(differences, 0);
+}
+
+// UTF-8 that is no text is refused whole, as the library refuses it: cut
+// short, overlong, a surrogate, beyond U+10FFFF, a stray continuation byte,
+// and a character outside the BMP (which CP932 cannot hold).
+TEST(Cp932, InvalidUtf8IsRefusedAsTheLibraryRefusesIt) {
+  const char* const samples[] = {
+      "\xE4\xB8", "\xC0\xAF", "\xE0\x80\xAF",     "\xED\xA0\x80",         "\xF4\x90\x80\x80",
+      "\x80",     "a\xBF",    "\xF0\x9F\x98\x80", "\xF8\x88\x80\x80\x80", "\xE4\xB8\xB8\xE4"};
+  for (const char* sample : samples) {
+    std::string library, ours;
+    EXPECT_FALSE(LibraryConvert("CP932", "UTF-8", sample, library)) << testutil::Show(sample);
+    EXPECT_FALSE(FromUtf8(sample, ours)) << testutil::Show(sample);
+  }
+  std::string ours;
+  EXPECT_FALSE(FromUtf16(std::u16string{u'a', char16_t(0xD800)}, ours)) << "a lone surrogate";
+  EXPECT_FALSE(FromUtf16(std::u16string{char16_t(0xDC00), u'a'}, ours)) << "a lone low one";
 }

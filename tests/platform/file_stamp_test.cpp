@@ -150,6 +150,42 @@ TEST(WatchedStamp, FollowsTheFileAndTheFoldersAboveIt) {
   EXPECT_FALSE(plat::WatchedStampOfNative("no-such-file-here", relative));
 }
 
+// Only a plain absolute path is kept by the watch: a spelling with ".",
+// ".." or a doubled separator would make one file known under several
+// names, so it is stamped afresh (one status call) on every check, while
+// names that merely begin with dots are plain.
+TEST(WatchedStamp, OnlyPlainAbsolutePathsAreKept) {
+  TempDir dir;
+  const std::string folder = dir.Native(".d..x");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((folder + "/..e").c_str(), 0755), 0);
+  const std::string path = folder + "/..e/.f";
+  ASSERT_TRUE(testutil::WriteBytes(path, "1234"));
+  plat::FileStamp stamp, fresh;
+  ASSERT_TRUE(plat::StampOfNative(path, fresh));
+  plat::StampScope scope;
+  ASSERT_TRUE(plat::WatchedStampOfNative(path, stamp));
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::WatchedStampOfNative(path, stamp));
+  EXPECT_EQ(plat::SystemCallCount() - before, 0u) << "a plain path is kept";
+  EXPECT_EQ(stamp, fresh);
+  const std::string spellings[] = {folder + "/..e/./.f",      folder + "//..e/.f",
+                                   folder + "/..e/../..e/.f", folder + "/..e/.",
+                                   folder + "/..e/..",        folder + "/..e/"};
+  for (const std::string& spelling : spellings) {
+    for (int i = 0; i < 2; ++i) {
+      before = plat::SystemCallCount();
+      plat::FileStamp watched, now;
+      const bool exists = plat::StampOfNative(spelling, now);
+      EXPECT_EQ(plat::WatchedStampOfNative(spelling, watched), exists) << spelling;
+      EXPECT_EQ(plat::SystemCallCount() - before, 2u) << spelling << " is not kept";
+      if (exists) {
+        EXPECT_EQ(watched, now) << spelling;
+      }
+    }
+  }
+}
+
 // Files in sibling folders share the watches of the folders above them: the
 // second folder adds only its own watch, and a folder above both moved away
 // and made anew still gives the second file's stamp as it is now.

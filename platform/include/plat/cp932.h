@@ -1,6 +1,7 @@
 #pragma once
-// Code page 932 (Shift-JIS as Windows has it) <-> Unicode, through glibc
-// iconv under the name "CP932". No locale is involved.
+// Code page 932 (Shift-JIS as Windows has it) <-> Unicode, by tables made at
+// build time from the C library's "CP932" converter (the same answers,
+// without loading its module at run time). No locale is involved.
 
 #include <cstddef>
 #include <string>
