@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/file_access.h"
 #include "common/file_names.h"
@@ -194,18 +195,38 @@ bool ApplyFixup(const PairTextFixup& fixup, PairRecord& pair) {
          (fixup.apply(pair.search, fixup.context) && fixup.apply(pair.replacement, fixup.context));
 }
 
-// Reads the lines of a text-form file as pairs into container. Fields are
-// passed through fixup (which may refuse them).
-template <typename Container, typename Fixup>
-int ReadTextPairs(const char* path, Container& container, const char* memoryWord, char* msg,
-                  Fixup fixup) {
+// The lines of a text-form file, read once; 0 with the message when it
+// does not open or read.
+int ReadTextLines(const char* path, std::vector<std::string>* lines, char* msg) {
   plat::File file;
   if (!OpenTextFileForRead(&file, path)) {
     SetMessage(msg, kMsgFileOpen, path);
     return 0;
   }
   std::string line;
-  while (file.ReadString(line)) {
+  while (file.ReadString(line)) lines->push_back(line);
+  if (file.Failed()) {
+    SetMessage(msg, kMsgFileRead, path);
+    return 0;
+  }
+  return 1;
+}
+
+// Creates container for the lines of a text-form file (capacity = growth
+// step = the number of lines, at least 1: an empty file loads empty) and
+// stores them as pairs. Fields are passed through fixup (which may refuse
+// them).
+template <typename Container, typename Fixup>
+int ReadTextPairs(const char* path, Container& container, const char* memoryWord, char* msg,
+                  Fixup fixup) {
+  std::vector<std::string> lines;
+  if (!ReadTextLines(path, &lines, msg)) return 0;
+  const auto capacity = static_cast<uint32_t>(std::max<std::size_t>(lines.size(), 1));
+  if (lines.size() > UINT32_MAX || !container.Create(capacity, sizeof(PairRecord), capacity)) {
+    SetMessage(msg, kMsgMemory, memoryWord);
+    return 0;
+  }
+  for (const std::string& line : lines) {
     if (line.size() > kMaxTextLine) {
       SetMessage(msg, kMsgFileRead, path);
       return 0;
@@ -241,10 +262,6 @@ int ReadTextPairs(const char* path, Container& container, const char* memoryWord
       SetMessage(msg, kMsgMemory, memoryWord);
       return 0;
     }
-  }
-  if (file.Failed()) {
-    SetMessage(msg, kMsgFileRead, path);
-    return 0;
   }
   return 1;
 }
@@ -331,10 +348,6 @@ int LoadReplacementPairs(const char* path, CRecordList* list, char* msg, int wit
 int LoadReplacementPairsText(const char* path, CRecordList* list, char* msg, PairTextFixup fixup) {
   if (list == nullptr) return 0;
   list->Free();
-  if (!list->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
-    SetMessage(msg, kMsgMemory, kReplacementWord);
-    return 0;
-  }
   const int ok = ReadTextPairs(path, *list, kReplacementWord, msg,
                                [&](PairRecord& pair) { return ApplyFixup(fixup, pair); });
   if (!ok) {
@@ -347,10 +360,6 @@ int LoadReplacementPairsText(const char* path, CRecordList* list, char* msg, Pai
 int LoadUnificationDictionaryText(const char* path, CCharDictionary* dictionary, char* msg) {
   if (dictionary == nullptr) return 0;
   dictionary->Free();
-  if (!dictionary->Create(1, sizeof(PairRecord), kMinGrowthStep)) {
-    SetMessage(msg, kMsgMemory, kUnificationWord);
-    return 0;
-  }
   if (!ReadTextPairs(path, *dictionary, kUnificationWord, msg, NoFixup)) {
     dictionary->Free();
     return 0;

@@ -579,7 +579,18 @@ int CTableDatabase::DirectoryReady() {
     DirectoryTable table;
     table.position = pos;
     if (!ReadTableEntry(pos, &table.entry)) return 0;
+    // The chain is walked for its length first: the fields are taken in
+    // one block of their own size (a job touches no more pages than it
+    // keeps).
     uint32_t fieldSteps = 0;
+    for (uint32_t f = table.entry.firstField; f != 0;) {
+      if (++fieldSteps > fieldLimit) return 0;
+      TdbFieldEntry entry;
+      if (!ReadFieldEntry(f, &entry)) return 0;
+      f = entry.nextField;
+    }
+    table.fields.reserve(fieldSteps);
+    fieldSteps = 0;
     uint64_t running = 1;
     for (uint32_t f = table.entry.firstField; f != 0;) {
       if (++fieldSteps > fieldLimit) return 0;
@@ -594,6 +605,7 @@ int CTableDatabase::DirectoryReady() {
       table.fields.push_back(field);
     }
     table.recordSize = static_cast<uint32_t>(running - 1);
+    table.firstByName.reserve(table.fields.size());
     for (std::size_t i = 0; i < table.fields.size(); ++i)
       table.firstByName.emplace(std::string_view(table.fields[i].entry.name), i);
     pos = table.entry.nextTable;

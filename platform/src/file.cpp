@@ -98,10 +98,6 @@ bool File::Open(const char* path, std::uint32_t flags) {
     SetError(FileError::BadPath, ENOENT);
     return false;
   }
-  if (!path::Resolve(path, create, native)) {
-    SetError(FileError::NotFound, ENOENT);
-    return false;
-  }
   int oflags = O_CLOEXEC | O_NONBLOCK;  // no wait on a FIFO; cleared below
   switch (flags & kAccessMask) {
     case ModeRead:
@@ -115,10 +111,23 @@ bool File::Open(const char* path, std::uint32_t flags) {
       break;
   }
   if (create) oflags |= O_CREAT | O_TRUNC;
-  int fd;
-  do {
-    fd = (::plat::detail::CountSystemCalls(), ::open)(native.c_str(), oflags, 0666);
-  } while (fd < 0 && errno == EINTR);
+  auto openNative = [&] {
+    int opened;
+    do {
+      opened = (::plat::detail::CountSystemCalls(), ::open)(native.c_str(), oflags, 0666);
+    } while (opened < 0 && errno == EINTR);
+    return opened;
+  };
+  // A file that opens under its exact name is the one the name resolves to
+  // (the exact name comes first); anything else resolves the name first.
+  int fd = create ? -1 : openNative();
+  if (fd < 0) {
+    if (!path::Resolve(path, create, native)) {
+      SetError(FileError::NotFound, ENOENT);
+      return false;
+    }
+    fd = openNative();
+  }
   if (fd < 0) {
     int e = errno;
     SetError(CauseOf(e), e);
@@ -141,8 +150,11 @@ bool File::Open(const char* path, std::uint32_t flags) {
     SetError(FileError::AccessDenied, ENXIO);
     return false;
   }
-  int fl = (::plat::detail::CountSystemCalls(), ::fcntl)(fd, F_GETFL);
-  if (fl >= 0) (::plat::detail::CountSystemCalls(), ::fcntl)(fd, F_SETFL, fl & ~O_NONBLOCK);
+  // Reads and writes of a regular file never wait, with or without the flag.
+  if (!S_ISREG(st.st_mode)) {
+    int fl = (::plat::detail::CountSystemCalls(), ::fcntl)(fd, F_GETFL);
+    if (fl >= 0) (::plat::detail::CountSystemCalls(), ::fcntl)(fd, F_SETFL, fl & ~O_NONBLOCK);
+  }
   fd_ = fd;
   flags_ = flags;
   path_ = path;
@@ -524,8 +536,11 @@ bool File::UnlockRange(std::uint64_t pos, std::uint64_t count) {
 
 bool File::Remove(const char* path) {
   std::string native;
-  if (!path || !path::Resolve(path, false, native)) return false;
-  // unlink refuses a directory (EISDIR).
+  if (!path || !path::ToNative(path, native)) return false;
+  // unlink refuses a directory (EISDIR). The exact name comes first when
+  // the name is resolved, so a file removed under it is the one meant.
+  if ((::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0) return true;
+  if (!path::Resolve(path, false, native)) return false;
   return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
 }
 

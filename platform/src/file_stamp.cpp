@@ -323,9 +323,17 @@ bool FolderListing::Look(const char* name, std::string& native) const {
     found = Exact(raw);
     if (!found) found = Folded(raw, false);
   }
-  if (!found || found->directory) return false;
+  if (!found) return false;
   native = JoinNative(folder_, found->name);
-  return true;
+  // A link (or an entry of a file system that does not tell) is looked at
+  // only when a name finds it.
+  bool directory = found->directory;
+  if (found->followed) {
+    struct stat st;
+    detail::CountSystemCalls();
+    directory = ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  return !directory;
 }
 
 std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
@@ -356,15 +364,10 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     detail::CountSystemCalls();
     const std::string name = ent->d_name;
     if (name == "." || name == "..") continue;
-    bool directory = ent->d_type == DT_DIR;
-    if (ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK) {
-      struct stat st;
-      detail::CountSystemCalls();
-      directory = ::fstatat(::dirfd(d), ent->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
+    const bool followed = ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK;
     fresh->byName_.emplace(name, fresh->entries_.size());
     fresh->byFoldedName_[FoldAll(name)].push_back(fresh->entries_.size());
-    fresh->entries_.push_back({name, directory});
+    fresh->entries_.push_back({name, ent->d_type == DT_DIR, followed});
   }
   detail::CountSystemCalls();
   ::closedir(d);

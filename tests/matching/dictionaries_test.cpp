@@ -402,6 +402,29 @@ TEST(LoadReplacementDictionaryText, EmptyUserFileLoadsAsEmptyList) {
   }
 }
 
+// The list is sized by the lines of the file, comments and blank lines
+// included (capacity = growth step = that count, at least 1), so that a
+// small user file never takes a block for a hundred pairs.
+TEST(LoadReplacementDictionaryText, ListIsSizedByTheLinesOfTheFile) {
+  Files f;
+  char msg[kMessageSize] = "";
+  const struct {
+    const char* body;
+    uint32_t capacity;
+    uint32_t count;
+  } cases[] = {{"", 1, 0}, {"a,b", 1, 1}, {"a,b\r\n;x\r\n\r\nc,d\r\n", 4, 2}};
+  for (const auto& c : cases) {
+    const std::string path = f.Put("user.txt", c.body);
+    CRecordList list;
+    ASSERT_EQ(LoadReplacementDictionaryText(path.c_str(), &list, nullptr, msg), 1) << Show(msg);
+    EXPECT_EQ(list.GetCapacity(), c.capacity) << Show(c.body);
+    EXPECT_EQ(list.GetCount(), c.count) << Show(c.body);
+    CCharDictionary dict;
+    ASSERT_EQ(LoadUnificationDictionaryText(path.c_str(), &dict, msg), 1) << Show(msg);
+    EXPECT_EQ(dict.GetCount(), c.count) << Show(c.body);
+  }
+}
+
 TEST(LoadReplacementDictionaryText, NormalisesBothFields) {
   Files f;
   const std::string path = f.Put("user.txt", "ab,ｶﾐ二丁目\r\n髙田,高田\r\n");

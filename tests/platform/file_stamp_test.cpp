@@ -52,6 +52,40 @@ TEST(FolderListing, FindsNamesAsAnOpenDoesAndFollowsTheFolder) {
   EXPECT_FALSE(plat::GetFolderListing(nullptr));
 }
 
+// Links are listed without a look at each: a link is followed only when a
+// name finds it, and then it is a file or a folder as its target is.
+TEST(FolderListing, LinksAreFollowedOnlyWhenANameFindsThem) {
+  TempDir top;
+  // Three sibling folders, so that the folders above are watched before
+  // the two listings compared: one of links, one of as many plain files.
+  const std::string warm = top.Native("warm"), plain = top.Native("plain"),
+                    links = top.Native("links");
+  for (const std::string& folder : {warm, plain, links}) ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(links + "/target.bin", "x"));
+  ASSERT_EQ(mkdir((links + "/sub").c_str(), 0755), 0);
+  for (int i = 0; i < 20; ++i)
+    ASSERT_EQ(symlink("target.bin", (links + "/link" + std::to_string(i) + ".bin").c_str()), 0);
+  ASSERT_EQ(symlink("sub", (links + "/folderlink").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (links + "/dangling.bin").c_str()), 0);
+  for (int i = 0; i < 24; ++i)
+    ASSERT_TRUE(testutil::WriteBytes(plain + "/f" + std::to_string(i), "x"));
+
+  ASSERT_TRUE(plat::GetFolderListing(top.Sys("warm").c_str()));
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::GetFolderListing(top.Sys("plain").c_str()));
+  const uint64_t plainCalls = plat::SystemCallCount() - before;
+  before = plat::SystemCallCount();
+  const auto listing = plat::GetFolderListing(top.Sys("links").c_str());
+  ASSERT_TRUE(listing);
+  EXPECT_EQ(plat::SystemCallCount() - before, plainCalls) << "no status call per link";
+
+  std::string native;
+  EXPECT_TRUE(listing->Find("LINK7.BIN", native));
+  EXPECT_EQ(native, links + "/link7.bin");
+  EXPECT_FALSE(listing->Contains("FolderLink")) << "a link to a folder is a folder";
+  EXPECT_TRUE(listing->Contains("dangling.bin")) << "a link that leads nowhere is no folder";
+}
+
 TEST(FileStamp, ChangesWithSizeContentAndReplacement) {
   TempDir dir;
   const std::string path = dir.Native("a.bin");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "plat/dirsearch.h"
+#include "plat/file_stamp.h"
 #include "plat/path.h"
 #include "support/test_util.h"
 
@@ -50,6 +51,38 @@ TEST(FileNames, KanjiNameWith5CTrailUnderBackslashFolder) {
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("qvad13.ndb"), "ndb"));
   ASSERT_TRUE(f.Open(dir.Sys("QVAD13.NDB").c_str(), 0x0040));
   EXPECT_EQ(ReadAll(f), "ndb");
+}
+
+// Where names differ only in letter case, the exact name is the file meant
+// (opened and removed without a look at the folder); another case finds the
+// one there is. A file opened for reading is read whole even when it was
+// opened without waiting (the flag is left on a regular file).
+TEST(FileNames, TheExactNameComesBeforeAnotherCase) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.txt"), "lower"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("A.TXT"), "upper"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("only.txt"), std::string(70000, 'o')));
+  File f;
+  ASSERT_TRUE(f.Open(dir.Sys("A.TXT").c_str(), 0x0040));
+  EXPECT_EQ(ReadAll(f), "upper");
+  f.Close();
+  ASSERT_TRUE(f.Open(dir.Sys("a.txt").c_str(), 0x0040));
+  EXPECT_EQ(ReadAll(f), "lower");
+  f.Close();
+  ASSERT_TRUE(f.Open(dir.Sys("ONLY.TXT").c_str(), 0x0040));
+  EXPECT_EQ(ReadAll(f, 80000).size(), 70000u);
+  f.Close();
+
+  const uint64_t before = plat::SystemCallCount();
+  EXPECT_TRUE(File::Remove(dir.Sys("A.TXT").c_str()));
+  EXPECT_EQ(plat::SystemCallCount() - before, 1u) << "one unlink, no look at the folder";
+  EXPECT_FALSE(testutil::Exists(dir.Native("A.TXT")));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("a.txt")), "lower");
+  EXPECT_TRUE(File::Remove(dir.Sys("A.TXT").c_str())) << "now the other case";
+  EXPECT_FALSE(testutil::Exists(dir.Native("a.txt")));
+  EXPECT_TRUE(File::Remove(dir.Sys("Only.Txt").c_str()));
+  EXPECT_FALSE(testutil::Exists(dir.Native("only.txt")));
+  EXPECT_FALSE(File::Remove(dir.Sys("only.txt").c_str()));
 }
 
 TEST(FileOpen, EveryFlagWordGivesItsAccess) {

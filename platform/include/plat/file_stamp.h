@@ -86,6 +86,7 @@ class FolderListing {
   struct Entry {
     std::string name;  // as on disk
     bool directory;
+    bool followed;  // a link or an entry of unknown kind: looked at when found
   };
   // The entry named s exactly; null for none.
   const Entry* Exact(const std::string& s) const;
