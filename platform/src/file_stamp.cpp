@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -86,6 +87,24 @@ ChangeWatch& Watch() {
 thread_local int scopeDepth = 0;
 thread_local bool scopeRead = false;
 
+// The watch is set up once a scope (an entry's call) has ended: a process
+// that makes one call and exits, such as a job, would spend more on the
+// watches than they save. Until then a check is a status call, kept for the
+// rest of its scope.
+std::atomic<bool> watchWanted{false};
+thread_local std::unordered_map<std::string, KeptStamp> scopeStamps;
+
+bool ScopeStampOfNative(const std::string& native, FileStamp& stamp) {
+  if (scopeDepth == 0) return StampOfNative(native, stamp);
+  if (const auto it = scopeStamps.find(native); it != scopeStamps.end()) {
+    if (it->second.exists) stamp = it->second.stamp;
+    return it->second.exists;
+  }
+  const bool exists = StampOfNative(native, stamp);
+  scopeStamps.emplace(native, KeptStamp{exists, exists ? stamp : FileStamp{}});
+  return exists;
+}
+
 int64_t MonotonicNs() {
   struct timespec ts {};
   ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);  // no system call (vDSO)
@@ -101,18 +120,25 @@ void AfterForkInChild() {
   if (w.fd >= 0) ::close(w.fd);
   w.fd = -1;
   w.tried = false;
+  watchWanted.store(false, std::memory_order_relaxed);  // as a new process
   w.watched.clear();
   w.above.clear();
   w.stamps.clear();
   w.mutex.unlock();
 }
 
+// The fork handlers, registered once: before the watch is wanted, so that
+// a child starts without either.
+bool ForkHandlersRegistered() {
+  static const bool registered =
+      ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild) == 0;
+  return registered;
+}
+
 bool HaveWatchLocked(ChangeWatch& w) {
   if (w.tried) return w.fd >= 0;
   w.tried = true;
-  static const bool registered =
-      ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild) == 0;
-  if (!registered) return false;
+  if (!ForkHandlersRegistered()) return false;
   detail::CountSystemCalls();
   w.fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   w.keptSince = MonotonicNs();
@@ -226,6 +252,7 @@ bool StampOfNative(const std::string& native, FileStamp& stamp) {
 
 bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
   if (!IsPlainAbsolute(native)) return StampOfNative(native, stamp);
+  if (!watchWanted.load(std::memory_order_relaxed)) return ScopeStampOfNative(native, stamp);
   ChangeWatch& w = Watch();
   std::unique_lock<std::mutex> lock(w.mutex);
   if (!HaveWatchLocked(w)) {
@@ -259,7 +286,12 @@ StampScope::StampScope() {
   if (scopeDepth++ == 0) scopeRead = false;
 }
 
-StampScope::~StampScope() { --scopeDepth; }
+StampScope::~StampScope() {
+  if (--scopeDepth > 0) return;
+  scopeStamps.clear();
+  if (!watchWanted.load(std::memory_order_relaxed) && ForkHandlersRegistered())
+    watchWanted.store(true, std::memory_order_relaxed);
+}
 
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
   if (!path || !path::Resolve(path, false, native)) return false;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -134,6 +135,7 @@ TEST(ReadOnlyFile, ReadsExactlyAtPositionsAndRefusesFolders) {
 // anew; an unchanged file costs one read of the watch, and a call's scope
 // reads it once for all its checks.
 TEST(WatchedStamp, FollowsTheFileAndTheFoldersAboveIt) {
+  { plat::StampScope call; }  // the watch starts once a call has ended
   TempDir dir;
   const std::string folder = dir.Native("a");
   ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
@@ -189,6 +191,7 @@ TEST(WatchedStamp, FollowsTheFileAndTheFoldersAboveIt) {
 // names, so it is stamped afresh (one status call) on every check, while
 // names that merely begin with dots are plain.
 TEST(WatchedStamp, OnlyPlainAbsolutePathsAreKept) {
+  { plat::StampScope call; }  // the watch starts once a call has ended
   TempDir dir;
   const std::string folder = dir.Native(".d..x");
   ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
@@ -220,10 +223,50 @@ TEST(WatchedStamp, OnlyPlainAbsolutePathsAreKept) {
   }
 }
 
+// A process sets up no watch before its first call has ended (a job of one
+// call would pay for it and never use it): a check is one status call,
+// kept for the rest of its scope; after the call, the watch answers.
+TEST(WatchedStamp, NoWatchBeforeTheFirstCallHasEnded) {
+  TempDir dir;
+  const std::string path = dir.Native("f.bin");
+  ASSERT_TRUE(testutil::WriteBytes(path, "1234"));
+  // A child of fork starts as a new process does.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int failed = 0;
+    plat::FileStamp stamp, fresh;
+    // Whether a check costs `calls` system calls (and, unless the stamp is
+    // the one kept from earlier in the scope, gives the stamp as it is now).
+    auto costs = [&](uint64_t calls, bool current = true) {
+      const uint64_t before = plat::SystemCallCount();
+      if (!plat::WatchedStampOfNative(path, stamp)) failed |= 1;
+      const uint64_t made = plat::SystemCallCount() - before;
+      if (current && (!plat::StampOfNative(path, fresh) || !(stamp == fresh))) failed |= 2;
+      return made == calls;
+    };
+    if (!costs(1) || !costs(1)) failed |= 4;  // outside a scope: a status call each
+    {
+      plat::StampScope call;
+      if (!costs(1) || !costs(0)) failed |= 8;  // kept for the scope
+      if (!testutil::WriteBytes(path, "12345") || !costs(0, false) || stamp.size != 4) failed |= 16;
+    }
+    // The call has ended: the watch is set up (more than a status call),
+    // then answers with one read and sees the change.
+    if (costs(1) || !costs(1) || stamp.size != 5) failed |= 32;
+    _exit(failed);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
+}
+
 // Files in sibling folders share the watches of the folders above them: the
 // second folder adds only its own watch, and a folder above both moved away
 // and made anew still gives the second file's stamp as it is now.
 TEST(WatchedStamp, SiblingFoldersShareTheWatchesAbove) {
+  { plat::StampScope call; }  // the watch starts once a call has ended
   TempDir dir;
   const std::string top = dir.Native("top");
   ASSERT_EQ(mkdir(top.c_str(), 0755), 0);

@@ -50,7 +50,10 @@ bool StampOfNative(const std::string& native, FileStamp& stamp);
 // emptied (changes the watch cannot see, such as a symbolic link above the
 // folder pointed elsewhere or a file system of another machine, are
 // noticed by then). Without a watch (none available, a relative path, a
-// folder that cannot be watched) it is StampOfNative.
+// folder that cannot be watched) it is StampOfNative. The watch is set up
+// only once a scope has ended in the process (a process that makes one
+// call does not pay for it); until then a check is StampOfNative, kept for
+// the rest of its scope.
 bool WatchedStampOfNative(const std::string& native, FileStamp& stamp);
 
 // Inside a scope (one per thread, nested scopes count as one) the watch is
