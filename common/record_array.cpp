@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "common/allocation_guard.h"
@@ -42,6 +43,12 @@ void CRecordArray::Free() {
   std::free(buffer_);
   buffer_ = nullptr;
   capacity_ = 0;
+}
+
+void CRecordArray::Swap(CRecordArray& other) noexcept {
+  std::swap(elementSize_, other.elementSize_);
+  std::swap(capacity_, other.capacity_);
+  std::swap(buffer_, other.buffer_);
 }
 
 int CRecordArray::GetAt(uint32_t n, void* out) const {
@@ -142,6 +149,13 @@ void CRecordList::Free() {
   array_.Free();
   count_ = 0;
   growthStep_ = 0;
+}
+
+void CRecordList::Swap(CRecordList& other) noexcept {
+  std::swap(count_, other.count_);
+  std::swap(growthStep_, other.growthStep_);
+  std::swap(elementSize_, other.elementSize_);
+  array_.Swap(other.array_);
 }
 
 int CRecordList::Add(const void* in) {

@@ -21,6 +21,8 @@ class CRecordArray {
   int Create(uint32_t capacity, uint16_t elementSize);
   // Frees the buffer; the element size is kept.
   void Free();
+  // Exchanges the buffers, capacities and element sizes of two arrays.
+  void Swap(CRecordArray& other) noexcept;
 
   // Record n, 1 to the capacity.
   int GetAt(uint32_t n, void* out) const;
@@ -72,6 +74,9 @@ class CRecordList {
   // Refused (nothing changed) for a growth step of 0.
   int Create(uint32_t initialCapacity, uint16_t elementSize, uint32_t growthStep);
   void Free();
+
+  // Exchanges the whole state of two lists (records, count, growth step).
+  void Swap(CRecordList& other) noexcept;
 
   // Appends a copy; a full list first grows by exactly the growth step.
   int Add(const void* in);

@@ -87,7 +87,7 @@ CAdrsEngine::CAdrsEngine()
   ResetMatchState();
 }
 
-CAdrsEngine::~CAdrsEngine() = default;
+CAdrsEngine::~CAdrsEngine() { FreeWorkLists(); }
 
 int CAdrsEngine::Open(const char* path, int32_t kind) {
   Close();
@@ -244,7 +244,34 @@ int CAdrsEngine::SetChangeCodeIndexFile(const char* path) {
 // ---------------------------------------------------------------------------
 // Work lists
 
+namespace {
+
+// The work lists of the last engine closed on this thread, set aside for
+// the next one: an engine lives for one call, and taking (and zeroing) the
+// blocks again on every call would cost more than most matches.
+struct SpareWorkLists {
+  CRecordList lower, upper, estimation, lots;
+  bool held = false;
+};
+thread_local SpareWorkLists spareWorkLists;
+
+bool HoldsBlocks(const CRecordList& a, const CRecordList& b, const CRecordList& c,
+                 const CRecordList& d) {
+  return a.GetBuffer() && b.GetBuffer() && c.GetBuffer() && d.GetBuffer();
+}
+
+}  // namespace
+
 void CAdrsEngine::FreeWorkLists() {
+  SpareWorkLists& spare = spareWorkLists;
+  if (!spare.held &&
+      HoldsBlocks(lowerNeighbours_, upperNeighbours_, estimationList_, lotCandidates_)) {
+    spare.lower.Swap(lowerNeighbours_);
+    spare.upper.Swap(upperNeighbours_);
+    spare.estimation.Swap(estimationList_);
+    spare.lots.Swap(lotCandidates_);
+    spare.held = true;
+  }
   lowerNeighbours_.Free();
   upperNeighbours_.Free();
   estimationList_.Free();
@@ -252,8 +279,18 @@ void CAdrsEngine::FreeWorkLists() {
 }
 
 int CAdrsEngine::AllocateWorkLists() {
+  SpareWorkLists& spare = spareWorkLists;
+  if (spare.held && !lowerNeighbours_.GetBuffer() && !upperNeighbours_.GetBuffer() &&
+      !estimationList_.GetBuffer() && !lotCandidates_.GetBuffer()) {
+    lowerNeighbours_.Swap(spare.lower);
+    upperNeighbours_.Swap(spare.upper);
+    estimationList_.Swap(spare.estimation);
+    lotCandidates_.Swap(spare.lots);
+    spare.held = false;
+  }
   // A list that still holds its block (made again without a Close in
-  // between) starts empty on it: no record above the count is read.
+  // between, or set aside by an engine closed before) starts empty on it:
+  // no record above the count is read.
   auto ready = [](CRecordList& list, uint32_t capacity, uint16_t size) {
     if (list.GetBuffer() != nullptr && list.GetElementSize() == size &&
         list.GetCapacity() >= capacity) {

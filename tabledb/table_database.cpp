@@ -116,6 +116,7 @@ void CTableDatabase::Close() {
   if (file_.IsOpen()) file_.Close();
   image_.reset();
   directory_.reset();
+  for (FieldMemo& m : fieldMemo_) m = FieldMemo{};
   std::vector<unsigned char>().swap(mirror_);
   mirrored_ = 0;
   directoryState_ = 0;
@@ -517,9 +518,22 @@ int CTableDatabase::FindField(const char* table, const char* field, int32_t* typ
                               int32_t* declaredLength, uint32_t* offset, uint32_t* size) {
   if (open_ && table && field && DirectoryReady()) {
     const DirectoryField* f = nullptr;
-    if (const DirectoryTable* t = DirectoryFind(table)) {
+    const auto slot = ((reinterpret_cast<std::uintptr_t>(field) >> 4) ^
+                       (reinterpret_cast<std::uintptr_t>(table) >> 6)) %
+                      kFieldMemoSlots;
+    FieldMemo& memo = fieldMemo_[slot];
+    // The same texts as last time in this slot find what they found then:
+    // the directory does not change while the database is open.
+    if (memo.field == field && memo.table == table &&
+        std::strcmp(memo.foundTable->entry.name, table) == 0 &&
+        std::strcmp(memo.found->entry.name, field) == 0) {
+      f = memo.found;
+    } else if (const DirectoryTable* t = DirectoryFind(table)) {
       const auto it = t->firstByName.find(std::string_view(field));
-      if (it != t->firstByName.end()) f = &t->fields[it->second];
+      if (it != t->firstByName.end()) {
+        f = &t->fields[it->second];
+        memo = FieldMemo{table, field, t, f};
+      }
     }
     if (type) *type = f ? f->entry.type : 0;
     if (declaredLength) *declaredLength = f ? f->entry.declaredLength : 0;

@@ -352,6 +352,16 @@ class CTableDatabase {
   int directoryState_;  // 0 not built, 1 built, -1 cannot be built
   // Shared by every database open on the same image.
   std::shared_ptr<const std::vector<DirectoryTable>> directory_;
+  // The last directory look-ups by the texts' addresses (callers name
+  // fields by constant texts), checked against the names found before use.
+  struct FieldMemo {
+    const char* table = nullptr;
+    const char* field = nullptr;
+    const DirectoryTable* foundTable = nullptr;
+    const DirectoryField* found = nullptr;
+  };
+  static constexpr std::size_t kFieldMemoSlots = 16;
+  FieldMemo fieldMemo_[kFieldMemoSlots] = {};
   CacheSlot cache_[kCacheSlots];
   int nextSlot_;  // 1..5: the slot a full cache replaces next
 };

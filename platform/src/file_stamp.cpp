@@ -84,6 +84,25 @@ ChangeWatch& Watch() {
   return *watch;
 }
 
+// An absolute path without "." or ".." components or doubled separators
+// (those would make one file known under several names). One pass: every
+// component between two separators must be non-empty and neither "." nor
+// "..".
+bool IsPlainAbsolute(const std::string& native) {
+  const std::size_t n = native.size();
+  if (n < 2 || native[0] != '/' || native[n - 1] == '/') return false;
+  std::size_t start = 1;  // first byte of the current component
+  for (std::size_t i = 1; i <= n; ++i) {
+    if (i < n && native[i] != '/') continue;
+    const std::size_t length = i - start;
+    if (length == 0) return false;
+    if (native[start] == '.' && (length == 1 || (length == 2 && native[start + 1] == '.')))
+      return false;
+    start = i + 1;
+  }
+  return true;
+}
+
 thread_local int scopeDepth = 0;
 thread_local bool scopeRead = false;
 
@@ -94,12 +113,14 @@ thread_local bool scopeRead = false;
 std::atomic<bool> watchWanted{false};
 thread_local std::unordered_map<std::string, KeptStamp> scopeStamps;
 
+// Only plain paths are kept (IsPlainAbsolute, checked on a miss).
 bool ScopeStampOfNative(const std::string& native, FileStamp& stamp) {
   if (scopeDepth == 0) return StampOfNative(native, stamp);
   if (const auto it = scopeStamps.find(native); it != scopeStamps.end()) {
     if (it->second.exists) stamp = it->second.stamp;
     return it->second.exists;
   }
+  if (!IsPlainAbsolute(native)) return StampOfNative(native, stamp);
   const bool exists = StampOfNative(native, stamp);
   scopeStamps.emplace(native, KeptStamp{exists, exists ? stamp : FileStamp{}});
   return exists;
@@ -221,25 +242,6 @@ bool WatchEntriesLocked(ChangeWatch& w, const std::string& folder) {
   return true;
 }
 
-// An absolute path without "." or ".." components or doubled separators
-// (those would make one file known under several names). One pass: every
-// component between two separators must be non-empty and neither "." nor
-// "..".
-bool IsPlainAbsolute(const std::string& native) {
-  const std::size_t n = native.size();
-  if (n < 2 || native[0] != '/' || native[n - 1] == '/') return false;
-  std::size_t start = 1;  // first byte of the current component
-  for (std::size_t i = 1; i <= n; ++i) {
-    if (i < n && native[i] != '/') continue;
-    const std::size_t length = i - start;
-    if (length == 0) return false;
-    if (native[start] == '.' && (length == 1 || (length == 2 && native[start + 1] == '.')))
-      return false;
-    start = i + 1;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool StampOfNative(const std::string& native, FileStamp& stamp) {
@@ -251,7 +253,6 @@ bool StampOfNative(const std::string& native, FileStamp& stamp) {
 }
 
 bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
-  if (!IsPlainAbsolute(native)) return StampOfNative(native, stamp);
   if (!watchWanted.load(std::memory_order_relaxed)) return ScopeStampOfNative(native, stamp);
   ChangeWatch& w = Watch();
   std::unique_lock<std::mutex> lock(w.mutex);
@@ -263,10 +264,15 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
     ReadReportsLocked(w);
     if (scopeDepth > 0) scopeRead = true;
   }
+  // Only plain paths are kept: one found is plain.
   if (const auto it = w.stamps.find(native); it != w.stamps.end()) {
     if (!it->second.exists) return false;
     stamp = it->second.stamp;
     return true;
+  }
+  if (!IsPlainAbsolute(native)) {
+    lock.unlock();
+    return StampOfNative(native, stamp);
   }
   // The watches first, then the status: a change after it is reported. A
   // folder is watched itself (its entries), anything else through the

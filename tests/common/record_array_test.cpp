@@ -125,6 +125,31 @@ TEST(CRecordList, GrowsByExactlyTheStepOnlyOnceCreated) {
   EXPECT_EQ(list.Add(&v), 0);
 }
 
+TEST(CRecordList, SwapExchangesRecordsCountAndGrowthStep) {
+  CRecordList a, b;
+  ASSERT_EQ(a.Create(2, 4, 3), 1);
+  const int32_t one = 1, two = 2;
+  ASSERT_EQ(a.Add(&one), 1);
+  ASSERT_EQ(a.Add(&two), 1);
+  ASSERT_EQ(a.Add(&one), 1);  // grows by 3
+  const void* block = a.GetBuffer();
+  a.Swap(b);
+  EXPECT_EQ(a.GetBuffer(), nullptr);
+  EXPECT_EQ(a.GetCount(), 0u);
+  EXPECT_EQ(a.Add(&one), 0) << "a list never created refuses";
+  EXPECT_EQ(b.GetBuffer(), block);
+  EXPECT_EQ(b.GetCount(), 3u);
+  EXPECT_EQ(b.GetCapacity(), 5u);
+  EXPECT_EQ(b.GetElementSize(), 4u);
+  int32_t got = 0;
+  ASSERT_EQ(b.GetInt(2, &got), 1);
+  EXPECT_EQ(got, 2);
+  ASSERT_EQ(b.Add(&two), 1);
+  ASSERT_EQ(b.Add(&two), 1);
+  ASSERT_EQ(b.Add(&two), 1);
+  EXPECT_EQ(b.GetCapacity(), 8u) << "the growth step came along";
+}
+
 TEST(CRecordList, SpareCapacityIsReachableOnlyByGetAtAndSetAt) {
   CRecordList list;
   ASSERT_EQ(list.Create(4, 4, 4), 1);

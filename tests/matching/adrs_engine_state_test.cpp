@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/message.h"
@@ -60,6 +61,45 @@ TEST(AdrsEngineState, EstimationRecordsNumberOnWhileTheListsLive) {
   ASSERT_EQ(engine.AllocateWorkLists(), 1);
   EXPECT_EQ(engine.AddEstimateRecord(r), 1u);
   EXPECT_EQ(engine.AddLotCandidate(1, 2, 3, 4), 1u);
+}
+
+// An engine closed on a thread leaves its work lists to the next engine
+// there: the next one takes the same blocks and starts empty on them, with
+// the numbering from 1; an engine on another thread takes blocks of its own.
+TEST(AdrsEngineState, TheNextEngineOnAThreadTakesTheListsEmpty) {
+  const void* blocks[2] = {};
+  {
+    CAdrsEngine first;
+    ASSERT_EQ(first.AllocateWorkLists(), 1);
+    EstimateRecord r = {};
+    for (int i = 0; i < 300; ++i) ASSERT_GT(first.AddEstimateRecord(r), 0u);
+    ASSERT_EQ(first.AddLotCandidate(1, 2, 3, 4), 1u);
+    ASSERT_EQ(first.GetLowerNeighbours().Add(std::string(25, 'n').data()), 1);
+    blocks[0] = first.GetLowerNeighbours().GetBuffer();
+  }
+  CAdrsEngine second;
+  EstimateRecord back;
+  ASSERT_EQ(second.AllocateWorkLists(), 1);
+  EXPECT_EQ(second.GetLowerNeighbours().GetBuffer(), blocks[0]) << "the same block";
+  EXPECT_EQ(second.GetLowerNeighbours().GetCount(), 0u);
+  EXPECT_EQ(second.GetEstimateRecord(1, &back), 0) << "no record of the engine before";
+  uint32_t city = 0;
+  EXPECT_EQ(second.GetLotCandidate(1, &city, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(second.AddLotCandidate(5, 6, 7, 8), 1u);
+  ASSERT_EQ(second.GetLotCandidate(1, &city, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(city, 5u);
+  // The lists are with the second engine now: another engine alongside it
+  // takes new ones, and so does an engine on another thread.
+  CAdrsEngine alongside;
+  ASSERT_EQ(alongside.AllocateWorkLists(), 1);
+  EXPECT_NE(alongside.GetLowerNeighbours().GetBuffer(), blocks[0]);
+  std::thread([&] {
+    CAdrsEngine other;
+    ASSERT_EQ(other.AllocateWorkLists(), 1);
+    blocks[1] = other.GetLowerNeighbours().GetBuffer();
+    EXPECT_EQ(other.GetLowerNeighbours().GetCount(), 0u);
+  }).join();
+  EXPECT_NE(blocks[1], nullptr);
 }
 
 TEST(AdrsEngineState, SpecialNamePairIsClearedWithTheMatchState) {

@@ -219,6 +219,48 @@ TEST_F(TableDatabaseTest, EveryTypeSurvivesCloseAndReopen) {
   EXPECT_EQ(db_.SetInt(rec, kTable, "i", 5), 0);
 }
 
+// A database read through its image looks fields up by name once and
+// keeps the answer by the texts' addresses: a caller that names fields in
+// one buffer, rewritten between calls, still gets each field it names.
+TEST_F(TableDatabaseTest, ANameBufferRewrittenBetweenCallsFindsEachField) {
+  uint32_t rec = 0;
+  ASSERT_NO_FATAL_FAILURE(BuildAllTypes(db_, Sys(), &rec));
+  ASSERT_EQ(db_.SetInt(rec, kTable, "i", 41), 1);
+  ASSERT_EQ(db_.SetDword(rec, kTable, "dw", 42), 1);
+  db_.Close();
+  ASSERT_EQ(db_.Open(Sys().c_str()), 1);
+  char table[16];
+  char field[16];
+  std::strcpy(table, kTable);
+  for (int round = 0; round < 2; ++round) {
+    uint32_t expected[2] = {};
+    uint32_t offset = 0;
+    std::strcpy(field, "i");
+    ASSERT_EQ(db_.FindField(table, field, nullptr, nullptr, &offset, nullptr), 1);
+    ASSERT_EQ(db_.FindField(kTable, "i", nullptr, nullptr, &expected[0], nullptr), 1);
+    EXPECT_EQ(offset, expected[0]);
+    std::strcpy(field, "dw");
+    ASSERT_EQ(db_.FindField(table, field, nullptr, nullptr, &offset, nullptr), 1);
+    ASSERT_EQ(db_.FindField(kTable, "dw", nullptr, nullptr, &expected[1], nullptr), 1);
+    EXPECT_EQ(offset, expected[1]);
+    EXPECT_NE(expected[0], expected[1]);
+    std::strcpy(field, "none");
+    EXPECT_EQ(db_.FindField(table, field, nullptr, nullptr, &offset, nullptr), 0);
+    std::strcpy(table, "none");
+    std::strcpy(field, "i");
+    EXPECT_EQ(db_.FindField(table, field, nullptr, nullptr, &offset, nullptr), 0);
+    std::strcpy(table, kTable);
+  }
+  int32_t i = 0;
+  uint32_t dw = 0;
+  std::strcpy(field, "i");
+  ASSERT_EQ(db_.GetInt(rec, table, field, &i), 1);
+  std::strcpy(field, "dw");
+  ASSERT_EQ(db_.GetDword(rec, table, field, &dw), 1);
+  EXPECT_EQ(i, 41);
+  EXPECT_EQ(dw, 42u);
+}
+
 TEST_F(TableDatabaseTest, UnsetValuesReadAsZeroAndEmpty) {
   uint32_t rec = 0;
   ASSERT_NO_FATAL_FAILURE(BuildAllTypes(db_, Sys(), &rec));
