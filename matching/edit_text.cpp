@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/copy_out.h"
 #include "common/kanji_numeral.h"
 #include "common/sjis_internal.h"
 #include "common/sjis_text.h"
@@ -491,7 +492,7 @@ int CEditText::HalfKanaToHiragana() {
       const std::size_t rowLength = std::strlen(table[r].halfKana);
       if (std::strncmp(p, table[r].halfKana, rowLength) != 0) continue;
       *length = static_cast<int>(rowLength);
-      std::snprintf(converted, kConvertedSize, "%s", table[r].hiragana);
+      CopyCut(converted, kConvertedSize, table[r].hiragana);
       return true;
     }
     return false;

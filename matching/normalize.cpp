@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/copy_out.h"
 #include "common/kanji_numeral.h"
 #include "common/message.h"
 #include "common/message_texts.h"
@@ -458,7 +459,7 @@ char* ToFullWidthText(char* text, std::size_t textSize) {
 
 std::string FullWidthNumber(int32_t value) {
   char digits[32];
-  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(value));
+  FormatDecimal(digits, sizeof digits, value);
   ToFullWidthText(digits, sizeof digits);
   return digits;
 }

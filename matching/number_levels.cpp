@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/copy_out.h"
 #include "common/message.h"
 #include "common/message_texts.h"
 #include "common/number_parse.h"
@@ -57,7 +58,7 @@ int32_t StatusOf(const char* text) {
 // or unreadable.
 int32_t LotNumberOf(const char* lotText) {
   char copy[kChangeTextSize];
-  std::snprintf(copy, sizeof copy, "%s", lotText);
+  CopyCut(copy, sizeof copy, lotText);
   ToHalfWidthAscii(copy);
   int32_t value = 0;
   if (copy[0] == '\0' || !ParseIntInRange(copy, &value, -2147483647, 2147483647)) {
@@ -405,7 +406,7 @@ CNumberLevelMatcher::Step CNumberLevelMatcher::ReadRowNumber(uint32_t record, st
   std::string code;
   if (ReadRowText(record, "街区番号コード", &code) != kGoOn) return kStop;
   char padded[kFieldSize];
-  std::snprintf(padded, sizeof padded, "%s", code.c_str());
+  CopyCut(padded, sizeof padded, code.c_str());
   PadLeftWithZeros(padded, 5);
   int32_t value = 0;
   if (!ParseIntInRange(padded, &value, INT32_MIN, INT32_MAX)) return kGoOn;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/copy_out.h"
 #include "common/kanji_numeral.h"
 #include "common/sjis_text.h"
 #include "common/width_kana.h"
@@ -108,9 +109,9 @@ int IsTrailingLotWord(const char* rest, CCharDictionary* dictionary) {
   static const char* const kWords[] = {"－", "の", "番地", "番", "地割", "線", "号", "街区"};
   char form[1024];
   if (std::strlen(rest) >= 512) return 0;
-  std::snprintf(form, sizeof form, "%s", rest);
+  CopyCut(form, sizeof form, rest);
   if (!NormalizeSearchText(nullptr, dictionary, form, sizeof form)) {
-    std::snprintf(form, sizeof form, "%s", rest);
+    CopyCut(form, sizeof form, rest);
   }
   ReplaceAll(form, "‐", "－", sizeof form);
   for (const char* word : kWords) {

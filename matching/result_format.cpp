@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/numeric.h"
 #include "common/sjis_internal.h"
@@ -29,7 +30,7 @@ int FormatCoordinateText(int32_t format, int32_t v, char* out, std::size_t size)
   int n = -1;
   switch (format) {
     case 1:
-      n = std::snprintf(out, size, "%ld", static_cast<long>(v));
+      n = FormatDecimal(out, size, v);
       break;
     case 2:
       n = std::snprintf(out, size, "%.1lf", v / 10.0);
@@ -151,10 +152,10 @@ int EndsWith(const char* text, const char* suffix) {
 char* FormatCodePart(char* out, int32_t value) {
   if (!out) return out;
   if (value <= 99999) {
-    std::snprintf(out, kCodePartTextSize, "%05ld", static_cast<long>(value));
+    FormatDecimal(out, kCodePartTextSize, value, 5);
   } else {
     out[0] = static_cast<char>(value / 10000 + 55);
-    std::snprintf(out + 1, kCodePartTextSize - 1, "%04ld", static_cast<long>(value % 10000));
+    FormatDecimal(out + 1, kCodePartTextSize - 1, value % 10000, 4);
   }
   return out;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/copy_out.h"
 #include "common/message.h"
 #include "common/message_texts.h"
 #include "common/number_parse.h"
@@ -107,7 +108,7 @@ std::string Format(const char* format, ...) {
 
 // "%ld" of the value in full-width digits.
 void FullWidthNumber(int32_t value, char* out) {
-  std::snprintf(out, kText, "%ld", static_cast<long>(value));
+  FormatDecimal(out, kText, value);
   ToFullWidth(out, kText);
 }
 
@@ -179,8 +180,8 @@ int ReadChangePlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* mes
   out->placeCode = ChangePlaceCode(record);
   out->blockCode = FormatCodePart(block, static_cast<int32_t>(record.blockNumber));
   out->lotCode = FormatCodePart(lot, static_cast<int32_t>(record.lotNumber));
-  std::snprintf(out->blockText, kText, "%s", name1);
-  std::snprintf(out->lotText, kText, "%s", name2);
+  CopyCut(out->blockText, kText, name1);
+  CopyCut(out->lotText, kText, name2);
   out->latitude = static_cast<int32_t>(record.coordinate1);
   out->longitude = static_cast<int32_t>(record.coordinate2);
   out->status = Format("%d", static_cast<int>(record.classCode));
@@ -202,8 +203,8 @@ int ReadCodeIndexPlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* 
   out->placeCode = std::string(lot.cityCode) + lot.areaCode;
   out->blockCode = lot.blockCode;
   out->lotCode = lot.lotCode;
-  std::snprintf(out->blockText, kText, "%s", lot.blockName);
-  std::snprintf(out->lotText, kText, "%s", lot.lotName);
+  CopyCut(out->blockText, kText, lot.blockName);
+  CopyCut(out->lotText, kText, lot.lotName);
   out->latitude = static_cast<int32_t>(lot.latitude);
   out->longitude = static_cast<int32_t>(lot.longitude);
   out->status = Format("%d", lot.classCode);
@@ -212,7 +213,7 @@ int ReadCodeIndexPlace(CAdrsEngine* engine, uint32_t n, NumberPlace* out, char* 
 }
 
 void TakePlace(const NumberPlace& place, LineValues* v) {
-  std::snprintf(v->block, kText, "%s", place.blockText);
+  CopyCut(v->block, kText, place.blockText);
   v->latitude = place.latitude;
   v->longitude = place.longitude;
   v->status = place.status;
@@ -314,7 +315,7 @@ int GatherFound(CAdrsEngine* engine, CTableDatabase* database, int32_t level, in
   TakePlace(place, v);
   v->code = place.placeCode + place.blockCode;
   if (level == 8) {
-    std::snprintf(v->lot, kText, "%s", place.lotText);
+    CopyCut(v->lot, kText, place.lotText);
     v->code += place.lotCode;
   }
   return FetchAllNames(engine, database, v, message);
@@ -434,7 +435,7 @@ int FindByCodeIndex(CTableDatabase* database, const char* suffix, const char* ta
 
 char* FormatCode3(char* out, int32_t value) {
   if (value < 1000) {
-    std::snprintf(out, kCodePartTextSize, "%03ld", static_cast<long>(value));
+    FormatDecimal(out, kCodePartTextSize, value, 3);
   } else {
     std::snprintf(out, kCodePartTextSize, "%c%02ld", static_cast<char>(value / 100 + 55),
                   static_cast<long>(value % 100));
@@ -518,12 +519,12 @@ void ApplyLibraryNames(const CAdrsContext* context, int32_t level, LineValues* v
   std::string block = v->block, lot = v->lot;
   context->AppendBlockFooter(&block, v->footerKind);
   context->AppendLotFooter(&lot, v->footerKind);
-  std::snprintf(v->oaza, kText, "%s", oaza.c_str());
-  std::snprintf(v->oazaReading, kText, "%s", oazaReading.c_str());
-  std::snprintf(v->chome, kText, "%s", chome.c_str());
-  std::snprintf(v->chomeReading, kText, "%s", chomeReading.c_str());
-  std::snprintf(v->block, kText, "%s", block.c_str());
-  std::snprintf(v->lot, kText, "%s", lot.c_str());
+  CopyCut(v->oaza, kText, oaza.c_str());
+  CopyCut(v->oazaReading, kText, oazaReading.c_str());
+  CopyCut(v->chome, kText, chome.c_str());
+  CopyCut(v->chomeReading, kText, chomeReading.c_str());
+  CopyCut(v->block, kText, block.c_str());
+  CopyCut(v->lot, kText, lot.c_str());
 }
 
 // The values of the matched rows by the level: 1, or 0 with a message.

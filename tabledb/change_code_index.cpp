@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/copy_out.h"
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/message_texts.h"
@@ -78,7 +79,7 @@ bool ReadFiveCharacterCode(Reader* r, uint32_t form, char* code) {
       return true;
     }
   }
-  std::snprintf(code, kChangeCodeTextSize, "%05u", static_cast<unsigned>(value));
+  FormatDecimal(code, kChangeCodeTextSize, static_cast<long>(value), 5);
   return true;
 }
 
@@ -102,7 +103,7 @@ bool ReadAreaPart(Reader* r, uint32_t form, char* out) {
     }
   }
   char part[8];
-  std::snprintf(part, sizeof part, "%03u", static_cast<unsigned>(value));
+  FormatDecimal(part, sizeof part, static_cast<long>(value), 3);
   std::strcat(out, part);
   return true;
 }
