@@ -141,7 +141,7 @@ int64_t ReadNumeral(const std::string& s) {
 
 std::string FullWidthDigits(int64_t value) {
   char buf[24];
-  std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
+  FormatDecimal(buf, sizeof buf, static_cast<long>(value));
   std::string r;
   for (const char* p = buf; *p; ++p) {
     r += static_cast<char>(0x82);
@@ -483,7 +483,7 @@ char* KanjiDigitsToAscii(char* text) {
 char* IntToKanjiDigits(int32_t value, char* out) {
   if (!out) return out;
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%ld", static_cast<long>(value));
+  FormatDecimal(buf, sizeof buf, static_cast<long>(value));
   return StoreResult(out, AsciiDigitsToKanjiString(buf), 0);
 }
 

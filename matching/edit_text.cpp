@@ -20,7 +20,14 @@ namespace {
 using sjis_internal::CharLen;
 
 // The unit words of the number-and-unit step, in the order they are tried.
-const char* const kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
+// A unit word and its length in bytes.
+struct UnitWord {
+  template <std::size_t N>
+  constexpr UnitWord(const char (&s)[N]) : text(s), length(static_cast<int>(N - 1)) {}
+  const char* text;
+  int length;
+};
+constexpr UnitWord kUnitWords[] = {"条", "丁", "番", "区", "線", "号", "ノ", "地割", "－"};
 
 // The numeral step of an edit text: every unit word in turn, its places
 // from the front, then the end of the text; the numeral run before each
@@ -32,8 +39,9 @@ class NumeralRunRewriter {
   int Run() {
     if (!Look()) return 0;
     if (!anyNumeral_) return 1;  // nothing to rewrite
-    for (const char* word : kUnitWords) {
-      const int wordLength = static_cast<int>(std::strlen(word));
+    for (const UnitWord& unit : kUnitWords) {
+      const char* word = unit.text;
+      const int wordLength = unit.length;
       int n = 0;
       for (;;) {
         const int offset = NextWordAfterRun(word, wordLength, n);
@@ -98,7 +106,10 @@ class NumeralRunRewriter {
     const char* t = text_->GetText();
     for (int r = 0; r < runEndCount_; ++r) {
       const int k = runEnds_[static_cast<std::size_t>(r)];
-      if (k >= n && std::strncmp(t + k, word, static_cast<std::size_t>(wordLength)) == 0) return k;
+      // The whole word within the text (length_ bytes) from k.
+      if (k >= n && static_cast<std::size_t>(k + wordLength) <= length_ && t[k] == word[0] &&
+          std::memcmp(t + k, word, static_cast<std::size_t>(wordLength)) == 0)
+        return k;
     }
     return -1;
   }
