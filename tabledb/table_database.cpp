@@ -1,5 +1,7 @@
 #include "tabledb/table_database.h"
 
+#include <array>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -116,7 +118,6 @@ void CTableDatabase::Close() {
   if (file_.IsOpen()) file_.Close();
   image_.reset();
   directory_.reset();
-  for (FieldMemo& m : fieldMemo_) m = FieldMemo{};
   std::vector<unsigned char>().swap(mirror_);
   mirrored_ = 0;
   directoryState_ = 0;
@@ -517,24 +518,7 @@ int CTableDatabase::UpdateMaxRecordSize() {
 int CTableDatabase::FindField(const char* table, const char* field, int32_t* type,
                               int32_t* declaredLength, uint32_t* offset, uint32_t* size) {
   if (open_ && table && field && DirectoryReady()) {
-    const DirectoryField* f = nullptr;
-    const auto slot = ((reinterpret_cast<std::uintptr_t>(field) >> 4) ^
-                       (reinterpret_cast<std::uintptr_t>(table) >> 6)) %
-                      kFieldMemoSlots;
-    FieldMemo& memo = fieldMemo_[slot];
-    // The same texts as last time in this slot find what they found then:
-    // the directory does not change while the database is open.
-    if (memo.field == field && memo.table == table &&
-        std::strcmp(memo.foundTable->entry.name, table) == 0 &&
-        std::strcmp(memo.found->entry.name, field) == 0) {
-      f = memo.found;
-    } else if (const DirectoryTable* t = DirectoryFind(table)) {
-      const auto it = t->firstByName.find(std::string_view(field));
-      if (it != t->firstByName.end()) {
-        f = &t->fields[it->second];
-        memo = FieldMemo{table, field, t, f};
-      }
-    }
+    const DirectoryField* f = FindDirectoryField(table, field);
     if (type) *type = f ? f->entry.type : 0;
     if (declaredLength) *declaredLength = f ? f->entry.declaredLength : 0;
     if (offset) *offset = f ? f->offset : 0;
@@ -578,7 +562,7 @@ int CTableDatabase::DirectoryReady() {
   directoryState_ = -1;
   if (!open_ || !image_) return 0;
   if (auto kept = image_->GetDerived()) {
-    directory_ = std::static_pointer_cast<const std::vector<DirectoryTable>>(kept);
+    directory_ = std::static_pointer_cast<const Directory>(kept);
     directoryState_ = 1;
     return 1;
   }
@@ -625,18 +609,58 @@ int CTableDatabase::DirectoryReady() {
     pos = table.entry.nextTable;
     tables.push_back(std::move(table));
   }
-  auto built = std::make_shared<const std::vector<DirectoryTable>>(std::move(tables));
-  directory_ = std::static_pointer_cast<const std::vector<DirectoryTable>>(
-      image_->SetDerived(std::move(built)));
+  static std::atomic<std::uint64_t> numbers{0};
+  auto built = std::make_shared<Directory>();
+  built->number = ++numbers;
+  built->tables = std::move(tables);
+  directory_ = std::static_pointer_cast<const Directory>(image_->SetDerived(std::move(built)));
   directoryState_ = 1;
   return 1;
 }
 
 const CTableDatabase::DirectoryTable* CTableDatabase::DirectoryFind(const char* name) {
-  for (const DirectoryTable& table : *directory_) {
+  for (const DirectoryTable& table : directory_->tables) {
     if (std::strcmp(table.entry.name, name) == 0) return &table;
   }
   return nullptr;
+}
+
+namespace {
+
+// The last field look-ups of the thread by the directory's number and the
+// texts' addresses (callers name fields by constant texts), checked
+// against the names found before use: a directory does not change.
+struct FieldMemo {
+  std::uint64_t directory = 0;
+  const char* table = nullptr;
+  const char* field = nullptr;
+  const void* foundTable = nullptr;
+  const void* found = nullptr;
+};
+constexpr std::size_t kFieldMemoSlots = 64;
+thread_local std::array<FieldMemo, kFieldMemoSlots> fieldMemo;
+
+}  // namespace
+
+const CTableDatabase::DirectoryField* CTableDatabase::FindDirectoryField(const char* table,
+                                                                         const char* field) {
+  // A multiplicative hash of both addresses (names lie a few bytes apart).
+  const std::uint64_t mixed = (reinterpret_cast<std::uintptr_t>(field) * 0x9E3779B97F4A7C15ULL) ^
+                              (reinterpret_cast<std::uintptr_t>(table) * 0xC2B2AE3D27D4EB4FULL) ^
+                              directory_->number;
+  FieldMemo& memo = fieldMemo[static_cast<std::size_t>(mixed >> 58) % kFieldMemoSlots];
+  if (memo.directory == directory_->number && memo.field == field && memo.table == table) {
+    const auto* t = static_cast<const DirectoryTable*>(memo.foundTable);
+    const auto* f = static_cast<const DirectoryField*>(memo.found);
+    if (std::strcmp(t->entry.name, table) == 0 && std::strcmp(f->entry.name, field) == 0) return f;
+  }
+  const DirectoryTable* t = DirectoryFind(table);
+  if (!t) return nullptr;
+  const auto it = t->firstByName.find(std::string_view(field));
+  if (it == t->firstByName.end()) return nullptr;
+  const DirectoryField* f = &t->fields[it->second];
+  memo = FieldMemo{directory_->number, table, field, t, f};
+  return f;
 }
 
 // ---------------------------------------------------------------------------

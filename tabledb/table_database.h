@@ -331,6 +331,9 @@ class CTableDatabase {
   // read the file as for update).
   int DirectoryReady();
   const DirectoryTable* DirectoryFind(const char* name);
+  // The first field of the name in the first table of the name; null for
+  // none. The directory must be ready.
+  const DirectoryField* FindDirectoryField(const char* table, const char* field);
 
   int CacheLookup(const char* table, const char* field, CacheSlot* found) const;
   void CacheInsert(const CacheSlot& slot);
@@ -350,18 +353,13 @@ class CTableDatabase {
   // The shared image of a database opened for reading (file_ stays closed).
   std::shared_ptr<CCachedFile> image_;
   int directoryState_;  // 0 not built, 1 built, -1 cannot be built
-  // Shared by every database open on the same image.
-  std::shared_ptr<const std::vector<DirectoryTable>> directory_;
-  // The last directory look-ups by the texts' addresses (callers name
-  // fields by constant texts), checked against the names found before use.
-  struct FieldMemo {
-    const char* table = nullptr;
-    const char* field = nullptr;
-    const DirectoryTable* foundTable = nullptr;
-    const DirectoryField* found = nullptr;
+  // Shared by every database open on the same image; its number is never
+  // given to another directory in the process.
+  struct Directory {
+    std::uint64_t number = 0;
+    std::vector<DirectoryTable> tables;
   };
-  static constexpr std::size_t kFieldMemoSlots = 16;
-  FieldMemo fieldMemo_[kFieldMemoSlots] = {};
+  std::shared_ptr<const Directory> directory_;
   CacheSlot cache_[kCacheSlots];
   int nextSlot_;  // 1..5: the slot a full cache replaces next
 };

@@ -3,6 +3,7 @@
 // rows out of range, the border code on the sample grid files, the file
 // sort, and the host's own errors.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -125,6 +126,23 @@ TEST(GazrefLibrary, ExportsExactlyTheInterfaceNames) {
   expected.insert(std::begin(kAddressSearchExports), std::end(kAddressSearchExports));
   EXPECT_EQ(expected.size(), 77u);
   EXPECT_EQ(names, expected) << out;
+}
+
+// The library keeps its caches for the life of the process: a host that
+// closes it leaves it loaded, so that nothing it keeps is lost (nor left
+// unreachable) and a second open finds the same library.
+TEST(GazrefLibrary, StaysLoadedWhenAHostClosesIt) {
+  if (BuildDir().empty()) GTEST_SKIP() << "KORT_BUILD_DIR is not set";
+  const std::string path = BuildDir() + "/libGazref.so";
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  void* total = dlsym(handle, "GZR_GetAddrTotal");
+  ASSERT_NE(total, nullptr);
+  ASSERT_EQ(dlclose(handle), 0);
+  void* still = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+  ASSERT_NE(still, nullptr) << "unloaded when closed";
+  EXPECT_EQ(dlsym(still, "GZR_GetAddrTotal"), total);
+  dlclose(still);
 }
 
 // The public header declares the same names: every "GZR_name(" of it.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks that a shared library has a versioned SONAME (lib<name>.so.<major>)
-# and exports its public interface and nothing else (no std or boost
-# internals, no private classes or helpers):
+# Checks that a shared library has a versioned SONAME (lib<name>.so.<major>),
+# stays loaded when closed (all but the message queue's), and exports its
+# public interface and nothing else (no std or boost internals, no private
+# classes or helpers):
 #
 #   public_exports.sh <library> <api marker> <header>... [-- <expected>...]
 #
@@ -22,6 +23,12 @@ expected=("$@")
 soname=$(readelf -d "$lib" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
 if ! [[ $soname =~ ^lib[A-Za-z_]+\.so\.[0-9]+$ ]]; then
   echo "$lib: SONAME '$soname' is not versioned"
+  exit 1
+fi
+# The system's libraries keep process-wide state for the life of the
+# process, so a host that closes one leaves it loaded.
+if [ "$marker" != PLAT_EXPORT ] && ! readelf -d "$lib" | grep -q 'FLAGS_1.*NODELETE'; then
+  echo "$lib: is not marked to stay loaded when closed (NODELETE)"
   exit 1
 fi
 symbols=$(nm -D --defined-only "$lib" | awk '{ print $3 }' | sort -u) || exit 1
