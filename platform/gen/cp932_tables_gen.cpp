@@ -30,9 +30,14 @@ constexpr unsigned kNone = 0xFFFF;  // no character / no form
   std::exit(1);
 }
 
-// A strict conversion of the whole input: the output bytes, or false when
-// the converter rejects any of it (invalid, incomplete or irreversible).
-bool Convert(iconv_t cd, const std::string& in, std::string& out) {
+// What the converter makes of a whole input.
+enum class Outcome {
+  kConverted,   // every byte, reversibly: out holds the result
+  kIncomplete,  // a prefix it waits on (a lead byte)
+  kRejected,    // invalid or irreversible
+};
+
+Outcome Run(iconv_t cd, const std::string& in, std::string& out) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* src = const_cast<char*>(in.data());
   std::size_t left = in.size();
@@ -40,21 +45,17 @@ bool Convert(iconv_t cd, const std::string& in, std::string& out) {
   char* dst = buf;
   std::size_t room = sizeof buf;
   const std::size_t r = iconv(cd, &src, &left, &dst, &room);
-  if (r != 0 || left != 0) return false;
-  if (iconv(cd, nullptr, nullptr, &dst, &room) == static_cast<std::size_t>(-1)) return false;
+  if (r == static_cast<std::size_t>(-1) && errno == EINVAL) return Outcome::kIncomplete;
+  if (r != 0 || left != 0) return Outcome::kRejected;
+  if (iconv(cd, nullptr, nullptr, &dst, &room) == static_cast<std::size_t>(-1))
+    return Outcome::kRejected;
   out.assign(buf, static_cast<std::size_t>(dst - buf));
-  return true;
+  return Outcome::kConverted;
 }
 
-// Whether the input is a prefix the converter waits on (a lead byte).
-bool Incomplete(iconv_t cd, const std::string& in) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* src = const_cast<char*>(in.data());
-  std::size_t left = in.size();
-  char buf[64];
-  char* dst = buf;
-  std::size_t room = sizeof buf;
-  return iconv(cd, &src, &left, &dst, &room) == static_cast<std::size_t>(-1) && errno == EINVAL;
+// A strict conversion: false when the converter does not convert it all.
+bool Convert(iconv_t cd, const std::string& in, std::string& out) {
+  return Run(cd, in, out) == Outcome::kConverted;
 }
 
 // The one UTF-16LE unit of a decoded character; kNone when it is not one
@@ -94,12 +95,13 @@ int main(int argc, char** argv) {
   std::string out;
   for (unsigned b = 0; b < 256; ++b) {
     const std::string one(1, static_cast<char>(b));
-    if (Convert(decode, one, out)) {
+    const Outcome alone = Run(decode, one, out);
+    if (alone == Outcome::kConverted) {
       single[b] = OneUnit(out);
       if (single[b] == kNone) Fail("a one-byte character is not one UTF-16 unit");
       continue;
     }
-    if (!Incomplete(decode, one)) continue;  // invalid alone
+    if (alone == Outcome::kRejected) continue;  // invalid alone
     leadRow[b] = static_cast<unsigned>(pairs.size() / 256);
     if (leadRow[b] >= 0xFF) Fail("too many lead bytes");
     for (unsigned t = 0; t < 256; ++t) {
