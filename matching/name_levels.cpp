@@ -8,6 +8,7 @@
 
 #include "matching/name_levels.h"
 
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -175,9 +176,20 @@ struct ChomeBest {
 // rows, the switch and the extra pairs it was made with.
 std::string TableKey(const char* what, uint64_t indexId, int32_t kind, uint32_t childBase,
                      uint16_t count, int kana, std::size_t extraSignatureHash) {
-  return std::string(what) + " " + std::to_string(indexId) + " " + std::to_string(kind) + " " +
-         std::to_string(childBase) + " " + std::to_string(count) + " " + std::to_string(kana) +
-         " " + std::to_string(extraSignatureHash);
+  std::string key(what);
+  key.reserve(key.size() + 6 * 22);
+  auto add = [&key](auto n) {
+    char digits[24];
+    key += ' ';
+    key.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+  };
+  add(indexId);
+  add(kind);
+  add(childBase);
+  add(count);
+  add(kana);
+  add(extraSignatureHash);
+  return key;
 }
 
 // The table kept under the key with the image, made by build on first need;

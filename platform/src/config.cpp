@@ -51,32 +51,59 @@ bool CachedProgramFolder(std::string& out) {
 // The lines of a configuration file as text mode reads them, kept while the
 // file's stamp is unchanged; null when the file does not exist or does not
 // open. The file's folder is listed once (a missing file costs no folder
-// scan per call).
+// scan per call), and while that listing holds, the name is not looked up
+// in it again.
 std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::string& path) {
   struct Kept {
+    std::string folder;                            // the path up to its name ("" for a bare name)
+    std::shared_ptr<const FolderListing> listing;  // the name was looked up in
+    bool listed = false;                           // the name is in it
     std::string native;
     FileStamp stamp;
     std::shared_ptr<const std::vector<std::string>> lines;
   };
   static std::mutex mutex;
-  static std::map<std::string, Kept>* kept = new std::map<std::string, Kept>;
+  static std::map<std::string, Kept, std::less<>>* kept =
+      new std::map<std::string, Kept, std::less<>>;
 
+  Kept now;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = kept->find(path); it != kept->end()) now = it->second;
+  }
   const std::size_t after = detail::AfterLastSeparator(path);
   std::string native;
+  bool relisted = false;
   if (after > 0) {
-    const auto listing = GetFolderListing(path.substr(0, after).c_str());
-    if (!listing || !listing->Find(path.substr(after).c_str(), native)) return nullptr;
+    if (now.folder.empty()) now.folder = path.substr(0, after);
+    const auto listing = GetFolderListing(now.folder.c_str());
+    if (!listing) return nullptr;
+    if (listing != now.listing) {
+      relisted = true;
+      now.listing = listing;
+      now.listed = listing->Find(path.c_str() + after, native);
+      if (!now.listed) {
+        std::lock_guard<std::mutex> lock(mutex);
+        (*kept)[path] = Kept{now.folder, listing, false, {}, {}, nullptr};
+        return nullptr;
+      }
+    } else if (!now.listed) {
+      return nullptr;
+    } else {
+      native = now.native;
+    }
   } else {
     FileStamp unused;
     if (!StampOfPath(path.c_str(), native, unused)) return nullptr;
   }
   FileStamp stamp;
   if (!WatchedStampOfNative(native, stamp)) return nullptr;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    auto it = kept->find(path);
-    if (it != kept->end() && it->second.native == native && it->second.stamp == stamp)
-      return it->second.lines;
+  if (now.lines && now.native == native && now.stamp == stamp) {
+    if (relisted) {  // the listing it was found in, for the next call
+      std::lock_guard<std::mutex> lock(mutex);
+      (*kept)[path] = now;
+    }
+    return now.lines;
   }
   File f;
   if (!f.Open(path.c_str(), ModeRead | TypeText)) return nullptr;
@@ -84,7 +111,7 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
   std::string line;
   while (f.ReadString(line)) lines->push_back(line);
   std::lock_guard<std::mutex> lock(mutex);
-  (*kept)[path] = Kept{native, stamp, lines};
+  (*kept)[path] = Kept{now.folder, now.listing, now.listed, native, stamp, lines};
   return lines;
 }
 

@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -45,7 +46,7 @@ std::string JoinNative(const std::string& folder, const std::string& name) {
 // The kept listings by CP932 folder text.
 struct ListingCache {
   std::mutex mutex;
-  std::map<std::string, std::shared_ptr<const FolderListing>> byFolder;
+  std::map<std::string, std::shared_ptr<const FolderListing>, std::less<>> byFolder;
 };
 
 ListingCache& Listings() {
@@ -377,7 +378,7 @@ bool FolderListing::Look(const char* name, std::string& native) const {
 std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
   if (!folder || !*folder) return nullptr;
   ListingCache& cache = Listings();
-  const std::string key = folder;
+  const std::string_view key = folder;
   std::shared_ptr<const FolderListing> kept;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
@@ -410,7 +411,7 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
   detail::CountSystemCalls();
   ::closedir(d);
   std::lock_guard<std::mutex> lock(cache.mutex);
-  cache.byFolder[key] = fresh;
+  cache.byFolder.insert_or_assign(std::string(key), fresh);
   return fresh;
 }
 

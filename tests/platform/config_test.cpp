@@ -69,3 +69,24 @@ TEST(ProfileInt, BareNameIsLookedForInTheProgramFolder) {
   unlink(native.c_str());
   EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "FLFC", 0, name.c_str()), 0);
 }
+
+// What is kept of a configuration file between calls follows the file: one
+// made after a call that found none, rewritten, removed, and made again
+// under another letter case are each read as they are.
+TEST(ProfileInt, FollowsTheFileBetweenCalls) {
+  TempDir dir;
+  const std::string ini = dir.Sys("kept.ini");
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "Calc", 9, ini.c_str()), 9) << "none yet";
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("kept.ini"), "[AdrsLib]\nCalc=1\n"));
+    EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "Calc", 9, ini.c_str()), 1);
+    EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "Calc", 9, ini.c_str()), 1) << "kept";
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("kept.ini"), "[AdrsLib]\nCalc=22\n"));
+    EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "Calc", 9, ini.c_str()), 22) << "rewritten";
+    ASSERT_EQ(unlink(dir.Native("kept.ini").c_str()), 0);
+    EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "Calc", 9, ini.c_str()), 9) << "removed";
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("KEPT.INI"), "[AdrsLib]\nCalc=333\n"));
+    EXPECT_EQ(plat::ReadProfileInt("AdrsLib", "Calc", 9, ini.c_str()), 333) << "other case";
+    ASSERT_EQ(unlink(dir.Native("KEPT.INI").c_str()), 0);
+  }
+}
