@@ -1,5 +1,6 @@
 #include "matching/adrs_engine.h"
 
+#include <array>
 #include <cstring>
 
 #include "common/le_bytes.h"
@@ -249,45 +250,33 @@ namespace {
 // The work lists of the last engine closed on this thread, set aside for
 // the next one: an engine lives for one call, and taking (and zeroing) the
 // blocks again on every call would cost more than most matches.
-struct SpareWorkLists {
-  CRecordList lower, upper, estimation, lots;
-  bool held = false;
-};
-thread_local SpareWorkLists spareWorkLists;
+// The four are exchanged together: all of them hold blocks or none does.
+thread_local std::array<CRecordList, 4> spareWorkLists;
 
-bool HoldsBlocks(const CRecordList& a, const CRecordList& b, const CRecordList& c,
-                 const CRecordList& d) {
-  return a.GetBuffer() && b.GetBuffer() && c.GetBuffer() && d.GetBuffer();
+// Whether every list holds a block (held is true) or none does (false).
+bool AllHold(const std::array<CRecordList*, 4>& lists, bool held) {
+  for (const CRecordList* list : lists)
+    if ((list->GetBuffer() != nullptr) != held) return false;
+  return true;
+}
+
+void ExchangeWithSpare(const std::array<CRecordList*, 4>& lists) {
+  for (std::size_t i = 0; i < lists.size(); ++i) lists[i]->Swap(spareWorkLists[i]);
 }
 
 }  // namespace
 
 void CAdrsEngine::FreeWorkLists() {
-  SpareWorkLists& spare = spareWorkLists;
-  if (!spare.held &&
-      HoldsBlocks(lowerNeighbours_, upperNeighbours_, estimationList_, lotCandidates_)) {
-    spare.lower.Swap(lowerNeighbours_);
-    spare.upper.Swap(upperNeighbours_);
-    spare.estimation.Swap(estimationList_);
-    spare.lots.Swap(lotCandidates_);
-    spare.held = true;
-  }
-  lowerNeighbours_.Free();
-  upperNeighbours_.Free();
-  estimationList_.Free();
-  lotCandidates_.Free();
+  const std::array<CRecordList*, 4> lists = {&lowerNeighbours_, &upperNeighbours_, &estimationList_,
+                                             &lotCandidates_};
+  if (spareWorkLists[0].GetBuffer() == nullptr && AllHold(lists, true)) ExchangeWithSpare(lists);
+  for (CRecordList* list : lists) list->Free();
 }
 
 int CAdrsEngine::AllocateWorkLists() {
-  SpareWorkLists& spare = spareWorkLists;
-  if (spare.held && !lowerNeighbours_.GetBuffer() && !upperNeighbours_.GetBuffer() &&
-      !estimationList_.GetBuffer() && !lotCandidates_.GetBuffer()) {
-    lowerNeighbours_.Swap(spare.lower);
-    upperNeighbours_.Swap(spare.upper);
-    estimationList_.Swap(spare.estimation);
-    lotCandidates_.Swap(spare.lots);
-    spare.held = false;
-  }
+  const std::array<CRecordList*, 4> lists = {&lowerNeighbours_, &upperNeighbours_, &estimationList_,
+                                             &lotCandidates_};
+  if (spareWorkLists[0].GetBuffer() != nullptr && AllHold(lists, false)) ExchangeWithSpare(lists);
   // A list that still holds its block (made again without a Close in
   // between, or set aside by an engine closed before) starts empty on it:
   // no record above the count is read.

@@ -189,21 +189,24 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   // A file opened first is found through its folder's listing, which the
   // process keeps (a name it lacks is missing without a search of the
   // folder); else as File::Open finds it.
+  // A name the listing finds is a file (not a folder); the image stamps it
+  // when it opens it.
   std::shared_ptr<const plat::FolderListing> listing =
       folder.empty() ? nullptr : plat::GetFolderListing(folder.c_str());
-  const bool found =
-      listing ? listing->Find(path + folder.size(), native) && plat::StampOfNative(native, now)
-              : plat::StampOfPath(path, native, now);
-  if (!found || now.isDirectory) {
+  const bool found = listing ? listing->Find(path + folder.size(), native)
+                             : plat::StampOfPath(path, native, now) && !now.isDirectory;
+  if (!found) {
     // Known missing from here on while the folder is unchanged.
-    if (listing && !listing->Contains(path + folder.size())) {
+    if (listing) {
       std::lock_guard<std::mutex> lock(cache.mutex);
       if (cache.missing.size() >= kKeptImages) cache.missing.clear();
       cache.missing[key] = std::move(listing);
     }
     return nullptr;
   }
-  if (kept.image && native == kept.native && now == kept.image->GetStamp()) return kept.image;
+  if (kept.image && native == kept.native && plat::StampOfNative(native, now) &&
+      now == kept.image->GetStamp())
+    return kept.image;
   auto image = std::make_shared<CCachedFile>();
   if (!image->Open(native)) return nullptr;
   // The next check of this file is a watched one from here on.

@@ -63,55 +63,57 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
     std::shared_ptr<const std::vector<std::string>> lines;
   };
   static std::mutex mutex;
-  static std::map<std::string, Kept, std::less<>>* kept =
-      new std::map<std::string, Kept, std::less<>>;
+  static auto* kept = new std::map<std::string, std::shared_ptr<const Kept>, std::less<>>;
+  auto keep = [&path](Kept k) {
+    auto entry = std::make_shared<const Kept>(std::move(k));
+    std::lock_guard<std::mutex> lock(mutex);
+    (*kept)[path] = std::move(entry);
+  };
 
-  Kept now;
+  std::shared_ptr<const Kept> was;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (auto it = kept->find(path); it != kept->end()) now = it->second;
+    if (auto it = kept->find(path); it != kept->end()) was = it->second;
   }
   const std::size_t after = detail::AfterLastSeparator(path);
-  std::string native;
-  bool relisted = false;
+  Kept now;
   if (after > 0) {
-    if (now.folder.empty()) now.folder = path.substr(0, after);
-    const auto listing = GetFolderListing(now.folder.c_str());
+    if (!was) now.folder = path.substr(0, after);
+    const std::string& folder = was ? was->folder : now.folder;
+    auto listing = GetFolderListing(folder.c_str());
     if (!listing) return nullptr;
-    if (listing != now.listing) {
-      relisted = true;
-      now.listing = listing;
-      now.listed = listing->Find(path.c_str() + after, native);
-      if (!now.listed) {
-        std::lock_guard<std::mutex> lock(mutex);
-        (*kept)[path] = Kept{now.folder, listing, false, {}, {}, nullptr};
-        return nullptr;
-      }
-    } else if (!now.listed) {
-      return nullptr;
-    } else {
-      native = now.native;
+    if (was && listing == was->listing) {
+      // The same listing: the name finds what it found.
+      if (!was->listed) return nullptr;
+      FileStamp stamp;
+      if (!WatchedStampOfNative(was->native, stamp)) return nullptr;
+      if (was->lines && stamp == was->stamp) return was->lines;
+      now.native = was->native;
     }
+    now.folder = folder;
+    now.listing = std::move(listing);
+    if (now.native.empty() && !now.listing->Find(path.c_str() + after, now.native)) {
+      keep(std::move(now));  // listed = false
+      return nullptr;
+    }
+    now.listed = true;
   } else {
     FileStamp unused;
-    if (!StampOfPath(path.c_str(), native, unused)) return nullptr;
+    if (!StampOfPath(path.c_str(), now.native, unused)) return nullptr;
   }
-  FileStamp stamp;
-  if (!WatchedStampOfNative(native, stamp)) return nullptr;
-  if (now.lines && now.native == native && now.stamp == stamp) {
-    if (relisted) {  // the listing it was found in, for the next call
-      std::lock_guard<std::mutex> lock(mutex);
-      (*kept)[path] = now;
-    }
-    return now.lines;
+  if (!WatchedStampOfNative(now.native, now.stamp)) return nullptr;
+  if (was && was->lines && was->native == now.native && was->stamp == now.stamp) {
+    now.lines = was->lines;
+  } else {
+    File f;
+    if (!f.Open(path.c_str(), ModeRead | TypeText)) return nullptr;
+    auto lines = std::make_shared<std::vector<std::string>>();
+    std::string line;
+    while (f.ReadString(line)) lines->push_back(line);
+    now.lines = std::move(lines);
   }
-  File f;
-  if (!f.Open(path.c_str(), ModeRead | TypeText)) return nullptr;
-  auto lines = std::make_shared<std::vector<std::string>>();
-  std::string line;
-  while (f.ReadString(line)) lines->push_back(line);
-  std::lock_guard<std::mutex> lock(mutex);
-  (*kept)[path] = Kept{now.folder, now.listing, now.listed, native, stamp, lines};
+  auto lines = now.lines;
+  keep(std::move(now));
   return lines;
 }
 

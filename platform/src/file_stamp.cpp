@@ -65,7 +65,14 @@ constexpr uint32_t kAncestorEvents = IN_MOVE_SELF | IN_DELETE_SELF;
 // Kept stamps live at most this long without a report.
 constexpr int64_t kKeepNs = 1000000000;
 
+// A status call's answer, kept.
 struct KeptStamp {
+  KeptStamp(bool found, const FileStamp& now) : exists(found), stamp(found ? now : FileStamp{}) {}
+  // Answers as the status call did.
+  bool Answer(FileStamp& out) const {
+    if (exists) out = stamp;
+    return exists;
+  }
   bool exists;
   FileStamp stamp;
 };
@@ -117,13 +124,11 @@ thread_local std::unordered_map<std::string, KeptStamp> scopeStamps;
 // Only plain paths are kept (IsPlainAbsolute, checked on a miss).
 bool ScopeStampOfNative(const std::string& native, FileStamp& stamp) {
   if (scopeDepth == 0) return StampOfNative(native, stamp);
-  if (const auto it = scopeStamps.find(native); it != scopeStamps.end()) {
-    if (it->second.exists) stamp = it->second.stamp;
-    return it->second.exists;
-  }
+  if (const auto it = scopeStamps.find(native); it != scopeStamps.end())
+    return it->second.Answer(stamp);
   if (!IsPlainAbsolute(native)) return StampOfNative(native, stamp);
   const bool exists = StampOfNative(native, stamp);
-  scopeStamps.emplace(native, KeptStamp{exists, exists ? stamp : FileStamp{}});
+  scopeStamps.emplace(native, KeptStamp(exists, stamp));
   return exists;
 }
 
@@ -266,11 +271,7 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
     if (scopeDepth > 0) scopeRead = true;
   }
   // Only plain paths are kept: one found is plain.
-  if (const auto it = w.stamps.find(native); it != w.stamps.end()) {
-    if (!it->second.exists) return false;
-    stamp = it->second.stamp;
-    return true;
-  }
+  if (const auto it = w.stamps.find(native); it != w.stamps.end()) return it->second.Answer(stamp);
   if (!IsPlainAbsolute(native)) {
     lock.unlock();
     return StampOfNative(native, stamp);
@@ -285,7 +286,7 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
   if (!WatchEntriesLocked(w, folder ? native : holder)) return exists;
   exists = StampOfNative(native, stamp);
   if (exists && stamp.isDirectory != folder) return exists;
-  w.stamps[native] = KeptStamp{exists, exists ? stamp : FileStamp{}};
+  w.stamps.insert_or_assign(native, KeptStamp(exists, stamp));
   return exists;
 }
 
