@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The check that the set-up step (scripts/setup.sh) installs what the CMake
-# configuration asks for: every find_package, every find_program and
-# find_path with REQUIRED, every header of check_include_file(s)/_cxx and
-# every module of pkg_check_modules/pkg_search_module in the tree's
-# CMakeLists.txt and *.cmake files (the build folders left out) must be
+# configuration asks for: every find_package (and find_dependency of the
+# package configuration files), every find_program and find_path with
+# REQUIRED, every header of check_include_file(s)/_cxx and every module of
+# pkg_check_modules/pkg_search_module in the tree's CMakeLists.txt, *.cmake
+# and *.cmake.in files (the build folders left out) must be
 # answered by a line of `setup.sh --list` (package:<name>, cmd:<program>,
 # header:<header>, pkgconfig:<module>). The packages the tree makes itself
 # (a <name>Config.cmake written by configure_package_config_file) are found
@@ -22,19 +23,20 @@ set -uo pipefail
 # The CMake files of the tree, one a line.
 cmake_files() {  # root
   find "$1" \( -name .git -o -path "$1/build*" \) -prune -o \
-    -type f \( -name CMakeLists.txt -o -name '*.cmake' \) -print | sort
+    -type f \( -name CMakeLists.txt -o -name '*.cmake' -o -name '*.cmake.in' \) -print | sort
 }
 
-# The calls of interest in the files, one a line: "<command> <arg> <arg>...",
-# the command in lower case, comments dropped and calls that span lines
+# The calls of interest in the files, one a line: "<file> <command> <arg>
+# <arg>...", the file relative to the root, the command in lower case, comments dropped and calls that span lines
 # joined.
-calls() {  # files...
-  local f
+calls() {  # root files...
+  local root=$1 f
+  shift
   for f in "$@"; do
     sed 's/#.*//' "$f" | tr '\n\t' '  ' |
-      grep -oiE '\b(find_package|find_program|find_path|check_include_files?|check_include_file_cxx|pkg_check_modules|pkg_search_module|configure_package_config_file)[[:space:]]*\([^)]*\)' |
+      grep -oiE '\b(find_package|find_dependency|find_program|find_path|check_include_files?|check_include_file_cxx|pkg_check_modules|pkg_search_module|configure_package_config_file)[[:space:]]*\([^)]*\)' |
       sed -E 's/[[:space:]]*\(/ /; s/\)$//; s/"//g; s/[[:space:]]+/ /g' |
-      awk '{ $1 = tolower($1); print }'
+      awk -v file="${f#"$root"/}" '{ $1 = tolower($1); print file, $0 }'
   done
 }
 
@@ -58,33 +60,34 @@ check() {  # root
     { echo "scripts/setup.sh --list failed"; return 1; }
   mapfile -t files < <(cmake_files "$root")
   local all
-  all=$(calls "${files[@]}")
-  own=$(grep '^configure_package_config_file ' <<<"$all" |
+  all=$(calls "$root" "${files[@]}")
+  own=$(grep -E '^[^ ]+ configure_package_config_file ' <<<"$all" |
         grep -oE '[A-Za-z0-9_]+Config\.cmake' | sed 's/Config\.cmake$//' | sort -u)
   has() { grep -qxF -- "$1" <<<"$answered"; }
   missing() {  # request what
-    echo "not in scripts/setup.sh: $1 ($2)"
+    echo "$file: $1 is not answered by scripts/setup.sh --list (wants $2)"
     bad=1
   }
-  while read -r cmd line; do
+  local file
+  while read -r file cmd line; do
     [ -n "$cmd" ] || continue
     read -r -a args <<<"$line"
     case $cmd in
-      find_package)
+      find_package | find_dependency)
         name=${args[0]}
         grep -qxF -- "$name" <<<"$own" && continue
-        has "package:$name" || missing "find_package($name)" "package:$name"
+        has "package:$name" || missing "$cmd($name)" "package:$name"
         ;;
       find_program | find_path)
         [[ " $line " == *" REQUIRED "* ]] || continue
         read -r -a wanted <<<"$(names_of "${args[@]:1}")"
         any=0
         for name in "${wanted[@]}"; do
-          if [ $cmd = find_program ]; then has "cmd:$name" && any=1; else has "header:$name" && any=1; fi
+          if [ "$cmd" = find_program ]; then has "cmd:$name" && any=1; else has "header:$name" && any=1; fi
         done
         if [ $any -eq 0 ]; then
-          [ $cmd = find_program ] && missing "$cmd(${args[*]})" "cmd:${wanted[0]}"
-          [ $cmd = find_path ] && missing "$cmd(${args[*]})" "header:${wanted[0]}"
+          [ "$cmd" = find_program ] && missing "$cmd(${args[*]})" "cmd:${wanted[0]}"
+          [ "$cmd" = find_path ] && missing "$cmd(${args[*]})" "header:${wanted[0]}"
         fi
         ;;
       check_include_file | check_include_file_cxx | check_include_files)
@@ -101,11 +104,11 @@ check() {  # root
           wanted+=("$name")
           if has "pkgconfig:$name"; then
             any=1
-          elif [ $cmd = pkg_check_modules ]; then
+          elif [ "$cmd" = pkg_check_modules ]; then
             missing "$cmd($name)" "pkgconfig:$name"
           fi
         done
-        [ $cmd = pkg_search_module ] && [ $any -eq 0 ] &&
+        [ "$cmd" = pkg_search_module ] && [ $any -eq 0 ] &&
           missing "$cmd(${wanted[*]})" "pkgconfig:${wanted[0]:-}"
         ;;
     esac
@@ -157,6 +160,9 @@ self_test() {  # root
   fresh
   printf 'FIND_PACKAGE(OpenSSL)\n' >>"$work/tree/cmake/KortPackaging.cmake"
   expect "a FIND_PACKAGE in upper case in cmake/" "find_package(OpenSSL)"
+  fresh
+  printf 'find_dependency(ZLIB)\n' >>"$work/tree/toll/TollConfig.cmake.in"
+  expect "a find_dependency of a package configuration file" "find_dependency(ZLIB)"
   fresh
   printf 'include(CheckIncludeFileCXX)\ncheck_include_file_cxx(zstd.h KORT_HAVE_ZSTD)\n' >>"$work/tree/platform/CMakeLists.txt"
   expect "a header of check_include_file_cxx" "header:zstd.h"
