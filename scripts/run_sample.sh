@@ -10,11 +10,15 @@
 # gazref_host, a toll with tollcalc and a route with tvxroute, each
 # explained. The folder and its files are kept for a look afterwards.
 #
+# First the set-up step (scripts/setup.sh sample) installs what the build
+# and the run need where something is missing (KORT_SKIP_SETUP=1 skips it).
+#
 # KORT_BUILD_JOBS: the number of build jobs (default: every core). The build
 # output goes to build.log in that folder and is printed only when the
 # build fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh sample
 jobs=${KORT_BUILD_JOBS:-$(nproc 2>/dev/null || echo 4)}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kort-sample.XXXXXX")

@@ -2,9 +2,12 @@
 # Builds everything and runs every test twice: a normal build, then a build
 # with AddressSanitizer and UBSan (leaks included), both with warnings as
 # errors. Last, the threaded tests alone are built and run under
-# ThreadSanitizer.
+# ThreadSanitizer. First the set-up step (scripts/setup.sh) installs what
+# the build and the tests need where something is missing
+# (KORT_SKIP_SETUP=1 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 4)
 # A compiler cache, where the machine has one, makes the second build cheap.
 if command -v ccache >/dev/null 2>&1; then export CMAKE_CXX_COMPILER_LAUNCHER=ccache; fi
