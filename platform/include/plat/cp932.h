@@ -13,7 +13,9 @@ namespace plat::cp932 {
 inline bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; }
 
 // Strict conversions: false (out unspecified) when any input has no form
-// in the target encoding.
+// in the target encoding. A form need not convert back to the same
+// character (FromUtf8 takes U+00A5 to 0x5C): names from the OS go through
+// FromNativeName instead.
 bool ToUtf16(std::string_view cp932, std::u16string& out);
 bool FromUtf16(std::u16string_view utf16, std::string& out);
 bool ToUtf8(std::string_view cp932, std::string& out);
