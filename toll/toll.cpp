@@ -76,9 +76,11 @@ int TollInstance::init(Toll* ownerHandle, TollHandler* resultHandler, const char
   tollPath_ = folder_ + "TOLL.DAT";
   facilPath_ = folder_ + "FACIL.DAT";
   {
-    // The cached records belong to the folder given before.
+    // The cached records belong to the folder given before; so do those
+    // of a calculation still running on it.
     std::lock_guard<std::mutex> lock(cacheMutex_);
     cache_.clear();
+    ++cacheFolder_;
   }
   if (!plat::path::PathExists(tollPath_.c_str())) return kTollNoTable;
   if (!plat::path::PathExists(facilPath_.c_str())) return kTollNoFacil;
@@ -93,11 +95,12 @@ int TollInstance::startCalc(const TollInputParam& input) {
   }
   input_ = input;
   const uint64_t generation = generation_ + 1;
+  const uint64_t folder = cachedFolder();
   running_.store(true, std::memory_order_release);
   try {
     worker_ = g_threadStarter.load()(
-        [this, generation, tollPath = tollPath_, facilPath = facilPath_]() mutable {
-          calcThreadMain(generation, std::move(tollPath), std::move(facilPath));
+        [this, generation, folder, tollPath = tollPath_, facilPath = facilPath_]() mutable {
+          calcThreadMain(generation, folder, std::move(tollPath), std::move(facilPath));
         });
   } catch (...) {
     // No worker, so no result will come: say so instead of 0.
@@ -108,7 +111,7 @@ int TollInstance::startCalc(const TollInputParam& input) {
   return 0;
 }
 
-void TollInstance::calcThreadMain(uint64_t generation, std::string tollPath,
+void TollInstance::calcThreadMain(uint64_t generation, uint64_t folder, std::string tollPath,
                                   std::string facilPath) {
   TollResult result(new TollResultRaw);
   {
@@ -116,11 +119,13 @@ void TollInstance::calcThreadMain(uint64_t generation, std::string tollPath,
     int code = control.open(tollPath.c_str(), facilPath.c_str(), true);
     if (code == 0) {
       {
+        // The files were read anew; an init since calc has cleared the
+        // cache for its own folder already.
         std::lock_guard<std::mutex> lock(cacheMutex_);
-        cache_.clear();
+        if (cacheFolder_ == folder) cache_.clear();
       }
       code = control.calc(input_);
-      if (code == 0) fillResult(control, *result);
+      if (code == 0) fillResult(control, *result, folder);
     }
     if (code != 0) result->code = code;  // totals 0, no items, no profiles
 
@@ -139,7 +144,7 @@ void TollInstance::calcThreadMain(uint64_t generation, std::string tollPath,
   running_.store(false, std::memory_order_release);
 }
 
-void TollInstance::fillResult(TollControl& control, TollResultRaw& raw) {
+void TollInstance::fillResult(TollControl& control, TollResultRaw& raw, uint64_t folder) {
   raw.items.v.clear();
   for (const TollSection& s : control.sections()) {
     TollResultRaw::Item item;
@@ -155,14 +160,14 @@ void TollInstance::fillResult(TollControl& control, TollResultRaw& raw) {
     for (int k = 0; k < 3; ++k) item.reserved[k] = s.reserved[k];
     raw.items.v.push_back(item);
     // A half without a facility (number 0) holds no record worth keeping.
-    if (s.entrance.facil.number != 0) addCached(s.entrance.facil);
-    if (s.exit.facil.number != 0) addCached(s.exit.facil);
+    if (s.entrance.facil.number != 0) addCached(s.entrance.facil, folder);
+    if (s.exit.facil.number != 0) addCached(s.exit.facil, folder);
   }
   raw.code = control.code();
   raw.total1 = control.total1();
   raw.total2 = control.total2();
   raw.total3 = control.total3();
-  buildProfiles(control, raw);
+  buildProfiles(control, raw, folder);
 }
 
 // One profile per input item: the fees that fall due at that point. A
@@ -170,7 +175,7 @@ void TollInstance::fillResult(TollControl& control, TollResultRaw& raw) {
 // of the given code), so each section is counted once. Fees of an exit
 // that only closes the way into a transit (kind 0x10) are carried to the
 // next exit (pending) or back to the entrance profile.
-void TollInstance::buildProfiles(TollControl& control, TollResultRaw& raw) {
+void TollInstance::buildProfiles(TollControl& control, TollResultRaw& raw, uint64_t folder) {
   std::vector<Prof>& profs = raw.profs.v;
   profs.clear();
   const std::vector<TollInputParam::Item>& items = input_.items.v;
@@ -178,7 +183,7 @@ void TollInstance::buildProfiles(TollControl& control, TollResultRaw& raw) {
   for (std::size_t i = 0; i < items.size(); ++i) {
     const int facility = items[i].facility;
     TollFacilRecord record;
-    if (!facilityOf(control, facility, &record)) break;
+    if (!facilityOf(control, facility, &record, folder)) break;
     const uint8_t kind = record.kind;
     Prof p;
     p.facility = facility;
@@ -219,7 +224,7 @@ void TollInstance::buildProfiles(TollControl& control, TollResultRaw& raw) {
       }
     } else if (kind & 0x01) {
       TollFacilRecord next;
-      if (!facilityOf(control, items[i + 1].facility, &next)) break;
+      if (!facilityOf(control, items[i + 1].facility, &next, folder)) break;
       if ((next.kind & 0x01) && (next.kind & 0x20)) {
         if (TollSection* s = control.takeSection(facility, 1)) {
           pending1 = s->fee1;
@@ -241,8 +246,9 @@ void TollInstance::buildProfiles(TollControl& control, TollResultRaw& raw) {
   }
 }
 
-bool TollInstance::findCached(int number, TollFacilRecord* out) {
+bool TollInstance::findCached(int number, TollFacilRecord* out, uint64_t folder) {
   std::lock_guard<std::mutex> lock(cacheMutex_);
+  if (cacheFolder_ != folder) return false;
   for (const CachedFacility& c : cache_) {
     if (c.number == number) {
       *out = c.record;
@@ -252,23 +258,31 @@ bool TollInstance::findCached(int number, TollFacilRecord* out) {
   return false;
 }
 
-void TollInstance::addCached(const TollFacilRecord& record) {
+void TollInstance::addCached(const TollFacilRecord& record, uint64_t folder) {
   std::lock_guard<std::mutex> lock(cacheMutex_);
-  cache_.push_back(CachedFacility{record.number, record});
+  if (cacheFolder_ == folder) cache_.push_back(CachedFacility{record.number, record});
 }
 
-bool TollInstance::facilityOf(TollControl& control, int number, TollFacilRecord* out) {
-  return findCached(number, out) || control.facility(number, out) == 0;
+uint64_t TollInstance::cachedFolder() {
+  std::lock_guard<std::mutex> lock(cacheMutex_);
+  return cacheFolder_;
+}
+
+bool TollInstance::facilityOf(TollControl& control, int number, TollFacilRecord* out,
+                              uint64_t folder) {
+  return findCached(number, out, folder) || control.facility(number, out) == 0;
 }
 
 int TollInstance::lookupFacility(int number, TollFacilRecord* out) {
-  if (findCached(number, out)) return 0;
+  // On the creating thread, as init: the folder cannot change meanwhile.
+  const uint64_t folder = cachedFolder();
+  if (findCached(number, out, folder)) return 0;
   TollFacil facil;
   if (!facil.open(facilPath_.c_str())) return kTollNoFacil;
   if (!facil.readHeader()) return kTollNoFacility;
   const int code = facil.readFacility(number, out);
   if (code != 0) return code;
-  addCached(*out);
+  addCached(*out, folder);
   return 0;
 }
 

@@ -64,14 +64,20 @@ class TollInstance {
     TollFacilRecord record;
   };
 
-  void calcThreadMain(uint64_t generation, std::string tollPath, std::string facilPath);
+  // folder: the folder generation the calculation's files belong to.
+  void calcThreadMain(uint64_t generation, uint64_t folder, std::string tollPath,
+                      std::string facilPath);
   // The items and profiles of a finished calculation.
-  void fillResult(TollControl& control, TollResultRaw& raw);
-  void buildProfiles(TollControl& control, TollResultRaw& raw);
-  bool findCached(int number, TollFacilRecord* out);
-  void addCached(const TollFacilRecord& record);
+  void fillResult(TollControl& control, TollResultRaw& raw, uint64_t folder);
+  void buildProfiles(TollControl& control, TollResultRaw& raw, uint64_t folder);
+  // The cache answers and takes records only for the folder generation it
+  // holds: a calculation on a folder given before the last init neither
+  // reads the new folder's records nor leaves its own behind.
+  bool findCached(int number, TollFacilRecord* out, uint64_t folder);
+  void addCached(const TollFacilRecord& record, uint64_t folder);
+  uint64_t cachedFolder();
   // The facility's record from the cache, else from the calculation's file.
-  bool facilityOf(TollControl& control, int number, TollFacilRecord* out);
+  bool facilityOf(TollControl& control, int number, TollFacilRecord* out, uint64_t folder);
   static int dispatchTollMessage(void* object, void* argument);
 
   // The worker; joinable from its start until its end was handled by the
@@ -91,6 +97,8 @@ class TollInstance {
 
   std::mutex cacheMutex_;
   std::vector<CachedFacility> cache_;
+  // Counts the inits: the folder whose records cache_ holds.
+  uint64_t cacheFolder_ = 0;
 
   // Messages posted but not yet dispatched.
   std::mutex outboxMutex_;

@@ -157,6 +157,51 @@ bool FromUtf8(std::string_view utf8, std::string& out) {
   return true;
 }
 
+std::string FromNativeName(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  std::string out;
+  out.reserve(utf8.size() + 8);
+  char32_t cp = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < utf8.size(); i += length) {
+    if (DecodeUtf8At(utf8, i, cp, length)) {
+      const std::size_t mark = out.size();
+      char16_t back = 0;
+      std::size_t formLength = 0;
+      if (cp <= 0xFFFF && EncodeUnit(static_cast<char16_t>(cp), out) &&
+          DecodeAt(out, mark, back, formLength) && back == cp && mark + formLength == out.size())
+        continue;
+      out.resize(mark);
+    } else {
+      length = 1;  // a byte that starts no character: carried alone
+    }
+    for (std::size_t k = i; k < i + length; ++k) {
+      const auto b = static_cast<unsigned char>(utf8[k]);
+      if (b >= 0x80) out.push_back(static_cast<char>(kCarryLead));
+      out.push_back(static_cast<char>(b));
+    }
+  }
+  return out;
+}
+
+bool ToNativeName(std::string_view cp932, std::string& out) {
+  if (ToUtf8(cp932, out)) return true;  // carried bytes never decode
+  out.clear();
+  char16_t unit = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < cp932.size(); i += length) {
+    if (static_cast<unsigned char>(cp932[i]) == kCarryLead && i + 1 < cp932.size() &&
+        static_cast<unsigned char>(cp932[i + 1]) >= 0x80) {
+      out.push_back(cp932[i + 1]);
+      length = 2;
+      continue;
+    }
+    if (!DecodeAt(cp932, i, unit, length)) return false;
+    AppendUtf8(unit, out);
+  }
+  return true;
+}
+
 bool UnitToCp932(char16_t unit, std::string& out) {
   out.clear();
   return !IsSurrogate(unit) && EncodeUnit(unit, out);

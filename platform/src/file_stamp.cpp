@@ -353,7 +353,7 @@ bool FolderListing::Find(const char* name, std::string& native) const {
 bool FolderListing::Look(const char* name, std::string& native) const {
   const std::string raw = name;
   std::string utf8;
-  const bool decoded = cp932::ToUtf8(raw, utf8);
+  const bool decoded = cp932::ToNativeName(raw, utf8);
   if (!decoded) utf8 = raw;
   // As a folder scan finds it: the decoded name exactly, then under ASCII
   // folding, then the raw CP932 bytes exactly and under folding.

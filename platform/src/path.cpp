@@ -93,7 +93,7 @@ std::vector<Element> DecodeParts(const Parsed& p) {
     joined += p.parts[k];
   }
   std::string utf8;
-  if (cp932::ToUtf8(joined, utf8)) {
+  if (cp932::ToNativeName(joined, utf8)) {
     std::vector<std::string> pieces(1);
     for (char c : utf8) {
       if (c == '\\')
@@ -110,7 +110,7 @@ std::vector<Element> DecodeParts(const Parsed& p) {
     }
   }
   for (Element& e : out) {
-    e.decoded = cp932::ToUtf8(e.raw, e.utf8);
+    e.decoded = cp932::ToNativeName(e.raw, e.utf8);
     if (!e.decoded) e.utf8 = e.raw;
   }
   return out;
@@ -232,11 +232,7 @@ bool Resolve(const char* cp932, bool forCreate, std::string& native) {
   return true;
 }
 
-std::string FromNative(const std::string& native) {
-  std::string out;
-  if (cp932::FromUtf8(native, out)) return out;
-  return native;
-}
+std::string FromNative(const std::string& native) { return cp932::FromNativeName(native); }
 
 bool ProgramPath(std::string& out) {
   std::string buf(256, '\0');

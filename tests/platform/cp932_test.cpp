@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "plat/path.h"
 #include "support/test_util.h"
 
 using namespace plat::cp932;
@@ -165,4 +166,69 @@ TEST(Cp932, InvalidUtf8IsRefusedAsTheLibraryRefusesIt) {
   std::string ours;
   EXPECT_FALSE(FromUtf16(std::u16string{u'a', char16_t(0xD800)}, ours)) << "a lone surrogate";
   EXPECT_FALSE(FromUtf16(std::u16string{char16_t(0xDC00), u'a'}, ours)) << "a lone low one";
+}
+
+// A name from the OS is CP932 only where its CP932 form converts back to it.
+// The converter takes ¥ to 0x5C (the separator) and 〜 − — ‾ ‖ ¢ £ ¬ to the
+// forms of other characters; such a name keeps its own bytes, each after
+// 0xFC, and comes back exactly. Every BMP character is checked against the
+// library's converter both ways, with a separator after it that must stay
+// one.
+TEST(Cp932, NativeNamesAreCp932OnlyWhereTheirFormConvertsBack) {
+  const auto carriedForm = [](const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+      if (static_cast<unsigned char>(c) >= 0x80) out.push_back('\xFC');
+      out.push_back(c);
+    }
+    return out;
+  };
+  for (const char8_t* s : {u8"¥", u8"‾", u8"〜", u8"−", u8"—", u8"‖", u8"¢", u8"£", u8"¬"}) {
+    const std::string name = reinterpret_cast<const char*>(s);
+    std::string cp932, back;
+    ASSERT_TRUE(FromUtf8(name, cp932)) << name;  // the strict conversion takes it
+    ASSERT_TRUE(ToUtf8(cp932, back));
+    EXPECT_NE(back, name);
+    EXPECT_EQ(FromNativeName(name), carriedForm(name)) << name;
+  }
+  EXPECT_EQ(FromNativeName(reinterpret_cast<const char*>(u8"丸の内¥.txt")),
+            std::string("丸の内") + carriedForm("\xC2\xA5") + ".txt");
+
+  // The carry lead starts no CP932 character with a carried byte.
+  EXPECT_TRUE(IsLeadByte(kCarryLead));
+  for (unsigned b = 0x80; b <= 0xFF; ++b) {
+    std::string out;
+    EXPECT_FALSE(ToUtf8(std::string{static_cast<char>(kCarryLead), static_cast<char>(b)}, out))
+        << b;
+  }
+
+  int carried = 0;
+  for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::u16string unit(1, static_cast<char16_t>(cp));
+    std::string ch, cp932, back;
+    ASSERT_TRUE(LibraryConvert("UTF-8", "UTF-16LE", Utf16Bytes(unit), ch));
+    const bool convertsBack = LibraryConvert("CP932", "UTF-8", ch, cp932) &&
+                              LibraryConvert("UTF-8", "CP932", cp932, back) && back == ch;
+    const std::string name = "a" + ch + "/b";
+    const std::string form = FromNativeName(name);
+    EXPECT_EQ(form, "a" + (convertsBack ? cp932 : carriedForm(ch)) + "/b")
+        << std::hex << static_cast<unsigned>(cp);
+    std::string native, dir, title;
+    ASSERT_TRUE(ToNativeName(form, native)) << std::hex << static_cast<unsigned>(cp);
+    EXPECT_EQ(native, name) << std::hex << static_cast<unsigned>(cp);
+    plat::path::SplitPath(form.c_str(), nullptr, &dir, &title, nullptr);
+    EXPECT_EQ(title, "b") << std::hex << static_cast<unsigned>(cp);
+    if (!convertsBack) ++carried;
+  }
+  EXPECT_GT(carried, 50000);  // most of the BMP has no CP932 form at all
+
+  // Beyond the BMP, and bytes that are no UTF-8: carried byte by byte.
+  for (const std::string name : {"\xF0\x9F\x98\x80.txt", "\xFF\xFE", "a\xE4\xB8", "\x80/x"}) {
+    const std::string form = FromNativeName(name);
+    EXPECT_EQ(form, carriedForm(name)) << testutil::Show(name);
+    std::string native;
+    ASSERT_TRUE(ToNativeName(form, native));
+    EXPECT_EQ(native, name) << testutil::Show(name);
+  }
 }

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "support/test_util.h"
 
 using testutil::Show;
@@ -76,17 +78,52 @@ TEST(DirSearch, ListsFilesFoldersAndDotsInCp932) {
   EXPECT_EQ(List("C:\\*.*"), (V{"<open failed>"}));
 }
 
-TEST(DirSearch, NamesWithoutCp932FormComeBackRawAndStillOpen) {
+TEST(DirSearch, NamesWithoutCp932FormComeBackCarriedAndStillOpen) {
   TempDir dir;
-  // UTF-8 for "€uro.txt": the euro sign has no CP932 form.
+  // UTF-8 for "€uro.txt": the euro sign has no CP932 form, so its bytes
+  // are carried, each after 0xFC.
   const std::string euro =
       "\xE2\x82\xAC"
       "uro.txt";
+  const std::string carried =
+      "\xFC\xE2\xFC\x82\xFC\xAC"
+      "uro.txt";
   ASSERT_TRUE(testutil::WriteBytes(dir.Native(euro), "e"));
-  EXPECT_EQ(List(dir.Sys("*.txt")), V{euro});
-  plat::File file;
-  ASSERT_TRUE(file.Open(dir.Sys(euro).c_str(), 0x0040));
-  char c = 0;
-  EXPECT_EQ(file.Read(&c, 1), 1u);
-  EXPECT_EQ(c, 'e');
+  EXPECT_EQ(List(dir.Sys("*.txt")), V{carried});
+  // The raw UTF-8 bytes, given as they are, still find the file.
+  for (const std::string& name : {carried, euro}) {
+    plat::File file;
+    ASSERT_TRUE(file.Open(dir.Sys(name).c_str(), 0x0040)) << Show(name);
+    char c = 0;
+    EXPECT_EQ(file.Read(&c, 1), 1u);
+    EXPECT_EQ(c, 'e');
+  }
+}
+
+// A folder listing holds a～.txt and a〜.txt (whose CP932 form is that of
+// ～): two names, each opening its own file, also through a folder listing
+// that finds names.
+TEST(DirSearch, AListedNameWhoseCp932FormIsAnotherNameOpensItsOwnFile) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"a～.txt")), "wide"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"a〜.txt")), "wave"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"b¥c.txt")), "yen"));
+  ASSERT_EQ(mkdir(dir.Native("b").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("b/c.txt"), "sub"));
+  const V listed = List(dir.Sys("*.txt"));
+  ASSERT_EQ(listed.size(), 3u);
+  const auto listing = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(listing);
+  std::vector<std::string> contents;
+  for (const std::string& name : listed) {
+    plat::File file;
+    ASSERT_TRUE(file.Open(dir.Sys(name).c_str(), 0x0040)) << Show(name);
+    char buf[8] = {};
+    contents.push_back(std::string(buf, file.Read(buf, sizeof buf)));
+    std::string native;
+    ASSERT_TRUE(listing->Find(name.c_str(), native)) << Show(name);
+    EXPECT_EQ(testutil::ReadBytes(native), contents.back());
+  }
+  std::sort(contents.begin(), contents.end());
+  EXPECT_EQ(contents, (V{"wave", "wide", "yen"}));
 }

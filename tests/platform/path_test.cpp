@@ -8,6 +8,7 @@
 #include <string>
 
 #include "plat/cp932.h"
+#include "plat/file.h"
 #include "support/test_util.h"
 
 using testutil::Show;
@@ -75,6 +76,51 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
       EXPECT_EQ(native, dir.Native(c.found)) << Show(c.asked);
     }
   }
+}
+
+// Names from the command line, the environment or the program path whose
+// CP932 form is another name (¥ -> 0x5C the separator, 〜 -> ～, − -> －)
+// name their own file: never res/old.txt for "res¥old.txt", never a～.txt
+// for "a〜.txt".
+TEST(PathFromNative, ANameWhoseCp932FormIsAnotherNameKeepsItsOwn) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("res").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("res/old.txt"), "old"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"a～.txt")), "wide"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"b－.txt")), "wide"));
+  for (const char8_t* name :
+       {u8"res¥old.txt", u8"a〜.txt", u8"b−.txt", u8"c—‖¢£¬‾.txt", u8"€uro〜.txt"}) {
+    const std::string native = dir.Native(U8(name));
+    const std::string cp932 = plat::path::FromNative(native);
+    std::string back;
+    ASSERT_TRUE(plat::path::ToNative(cp932.c_str(), back)) << Show(cp932);
+    EXPECT_EQ(back, native);
+    ASSERT_TRUE(plat::path::Resolve(cp932.c_str(), true, back)) << Show(cp932);
+    EXPECT_EQ(back, native);
+    plat::File file;
+    ASSERT_TRUE(file.Open(cp932.c_str(), plat::ModeWrite | plat::ModeCreate)) << Show(cp932);
+    ASSERT_TRUE(file.Write("new", 3));
+    file.Close();
+    EXPECT_EQ(testutil::ReadBytes(native), "new") << U8(name);
+  }
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("res/old.txt")), "old");
+  EXPECT_EQ(testutil::ReadBytes(dir.Native(U8(u8"a～.txt"))), "wide");
+  EXPECT_EQ(testutil::ReadBytes(dir.Native(U8(u8"b－.txt"))), "wide");
+
+  // A temporary folder from the environment: the files go into t〜, not t～.
+  ASSERT_EQ(mkdir(dir.Native(U8(u8"t〜")).c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(dir.Native(U8(u8"t～")).c_str(), 0777), 0);
+  const char* saved = std::getenv("TMPDIR");
+  const std::string old = saved ? saved : "";
+  setenv("TMPDIR", dir.Native(U8(u8"t〜")).c_str(), 1);
+  std::string folder, temp, native;
+  const bool gotFolder = plat::path::TempFolder(folder);
+  saved ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR");
+  ASSERT_TRUE(gotFolder);
+  ASSERT_TRUE(plat::path::MakeTempFileName(folder.c_str(), "ZUB", temp));
+  ASSERT_TRUE(plat::path::ToNative(temp.c_str(), native));
+  EXPECT_EQ(native.substr(0, native.rfind('/')), dir.Native(U8(u8"t〜")));
+  EXPECT_TRUE(testutil::Exists(native));
 }
 
 TEST(PathProgram, WindowsFormCutAtTheLastBackslash) {

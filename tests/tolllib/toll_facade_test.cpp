@@ -361,6 +361,39 @@ TEST_F(FacadeTest, InitWithAnotherFolderForgetsTheCachedFacilities) {
   EXPECT_EQ(toll.getNodeTF(20, &kind), -22);
 }
 
+// An init on another folder while a calculation runs: the calculation ends
+// on the files it started with, and its sections' records, read from the
+// folder before, do not answer the lookups of the new one.
+TEST_F(FacadeTest, AResultArrivingAfterAnInitOnAnotherFolderLeavesNoRecordsOfTheFolderBefore) {
+  Data other;
+  for (tollbuild::FacilEntry& e : other.facil.facilities) e.name = u"別館";
+  DataFolder second;
+  second.Write(other.facil, other.toll);
+  Recorder later;
+  Toll toll;
+  HeldWorkers held;
+  ASSERT_EQ(toll.init(&recorder_, folder_.folder().c_str()), 0);
+  TollInputParam in = Route({10, 20});
+  ASSERT_EQ(toll.calc(&in), 0);
+  ASSERT_EQ(toll.init(&later, second.folder().c_str()), 0);
+  FacilName name;
+  ASSERT_EQ(toll.getName(10, &name), 0);  // cached for the new folder before the result
+  EXPECT_EQ(name.name, testutil::Sjis(u8"別館"));
+  EXPECT_EQ(toll.calc(&in), -2);
+  HeldWorkers::Release();
+  ASSERT_TRUE(PumpResults(later, 1));
+  EXPECT_TRUE(recorder_.results.empty());  // the handler given last
+  EXPECT_EQ(later.results[0]->code, 0);
+  EXPECT_EQ(later.results[0]->total1, 1000);
+
+  // Only the new folder's own lookup was kept: without its file #20, read
+  // by the calculation from the folder before, has nothing to answer from.
+  ASSERT_EQ(std::remove(second.native("FACIL.DAT").c_str()), 0);
+  ASSERT_EQ(toll.getName(10, &name), 0);
+  EXPECT_EQ(name.name, testutil::Sjis(u8"別館"));
+  EXPECT_EQ(toll.getName(20, &name), -22);
+}
+
 TEST_F(FacadeTest, DiscountNameLookups) {
   Toll toll;
   ASSERT_EQ(toll.init(nullptr, folder_.folder().c_str()), 0);

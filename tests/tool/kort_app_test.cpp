@@ -19,7 +19,8 @@ TEST(CVrgRouteCommandLineInfo, KeepsTheFirstThreeParametersAsGiven) {
   EXPECT_EQ(info.ResultFile(), "-r");
   EXPECT_EQ(info.StatusFile(), "/s");
 
-  // UTF-8 becomes CP932 (表 ends in the byte 0x5C); other bytes stay.
+  // UTF-8 becomes CP932 (表 ends in the byte 0x5C); other bytes are carried
+  // (each after 0xFC), to come back as they were at the OS boundary.
   const std::string utf8 = reinterpret_cast<const char*>(u8"/tmp/表/ジョブ.txt");
   const char* named[] = {"kort", utf8.c_str(),
                          "\xFF\xFE"
@@ -29,7 +30,7 @@ TEST(CVrgRouteCommandLineInfo, KeepsTheFirstThreeParametersAsGiven) {
   converted.ParseCommandLine(4, named);
   EXPECT_EQ(converted.JobFile(), Sjis(u8"/tmp/表/ジョブ.txt"));
   EXPECT_EQ(converted.ResultFile(),
-            "\xFF\xFE"
+            "\xFC\xFF\xFC\xFE"
             "ab");
   EXPECT_EQ(converted.StatusFile(), "");
 }

@@ -99,6 +99,73 @@ TEST_F(KortProgram, AnswersJobsFromADeepProgramFolder) {
   }
 }
 
+std::string U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
+// Result and status names whose CP932 form is another name (¥ is 0x5C, the
+// separator; 〜 and − are ～ and － there): kort writes under the names
+// given, byte for byte what the plain names get, and res/old.txt and
+// res/st.txt stay as they were.
+TEST_F(KortProgram, ResultAndStatusNamesWhoseCp932FormIsAnotherNameNameTheirOwnFiles) {
+  ASSERT_TRUE(
+      testutil::WriteBytes(job_, Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"})));
+  std::string out;
+  ASSERT_EQ(Run({job_, result_, status_}, &out), 0);
+  const std::string result = testutil::ReadBytes(result_);
+  const std::string status = testutil::ReadBytes(status_);
+  ASSERT_EQ(status.substr(0, 3), "1\r\n");
+  ASSERT_FALSE(result.empty());
+
+  ASSERT_EQ(mkdir((folder_ + "/res").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(folder_ + "/res/old.txt", "old result"));
+  ASSERT_TRUE(testutil::WriteBytes(folder_ + "/res/st.txt", "old status"));
+  const struct {
+    const char8_t *result, *status, *lookalike;
+  } cases[] = {{u8"res¥old.txt", u8"res¥st.txt", nullptr},
+               {u8"r〜.txt", u8"s〜.txt", u8"s～.txt"},
+               {u8"r−.txt", u8"s−.txt", u8"s－.txt"}};
+  for (const auto& c : cases) {
+    const std::string resultName = folder_ + "/" + U8(c.result);
+    const std::string statusName = folder_ + "/" + U8(c.status);
+    EXPECT_EQ(Run({job_, resultName, statusName}, &out), 0);
+    EXPECT_EQ(testutil::Show(testutil::ReadBytes(resultName)), testutil::Show(result))
+        << U8(c.result);
+    EXPECT_EQ(testutil::ReadBytes(statusName), status) << U8(c.status);
+    if (c.lookalike) {
+      EXPECT_FALSE(testutil::Exists(folder_ + "/" + U8(c.lookalike)));
+    }
+  }
+  EXPECT_EQ(testutil::ReadBytes(folder_ + "/res/old.txt"), "old result");
+  EXPECT_EQ(testutil::ReadBytes(folder_ + "/res/st.txt"), "old status");
+}
+
+// A program folder whose name has ¥, 〜 or − finds Database/住所 beside the
+// program and answers as the build folder's kort does.
+TEST_F(KortProgram, FindsItsDataInAProgramFolderWhoseCp932FormIsAnotherFolder) {
+  const std::vector<std::string> jobs = {
+      MatchJob(testutil::Sjis(u8"東京都千代田区丸の内一丁目"), "8"),
+      Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"})};
+  std::vector<std::string> results, statuses;
+  std::string out;
+  for (const std::string& job : jobs) {
+    ASSERT_TRUE(testutil::WriteBytes(job_, job));
+    Run({job_, result_, status_}, &out);
+    statuses.push_back(testutil::ReadBytes(status_));
+    ASSERT_EQ(statuses.back().substr(0, 3), "1\r\n") << job;
+    results.push_back(testutil::ReadBytes(result_));
+  }
+  for (const char8_t* folder : {u8"p〜q", u8"p−q", u8"p¥q/bin"}) {
+    UseCopyBesideData(dir_.Native(U8(folder)));
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+      ASSERT_TRUE(testutil::WriteBytes(job_, jobs[i]));
+      Run({job_, result_, status_}, &out);
+      EXPECT_EQ(testutil::Show(testutil::ReadBytes(status_)), testutil::Show(statuses[i]))
+          << U8(folder);
+      EXPECT_EQ(testutil::Show(testutil::ReadBytes(result_)), testutil::Show(results[i]))
+          << U8(folder);
+    }
+  }
+}
+
 const std::string kMarunouchi = testutil::Sjis(u8"東京都千代田区丸の内一丁目");
 
 TEST_F(KortProgram, MatchJobWritesOneLineAndAnEmptyStatusMessage) {

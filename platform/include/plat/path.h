@@ -13,7 +13,8 @@
 namespace plat::path {
 
 // CP932 path -> native UTF-8 path ('/' separators). False for a drive
-// letter ("C:...") or a UNC name. Undecodable bytes are kept raw (single
+// letter ("C:...") or a UNC name. Bytes carried from a native name (see
+// FromNative) come back as they were; other undecodable bytes are kept raw (single
 // byte 0x5C still becomes '/'). Trailing blanks and dots are dropped from
 // the last element, as Win32 does ("a.txt " is "a.txt").
 bool ToNative(const char* cp932, std::string& native);
@@ -21,7 +22,12 @@ bool ToNative(const char* cp932, std::string& native);
 // forCreate the last component need not exist (its folder must), and an
 // existing other-case file of that name is chosen.
 bool Resolve(const char* cp932, bool forCreate, std::string& native);
-// Native (UTF-8) text -> CP932; raw bytes kept where it does not convert.
+// Native (UTF-8) text -> CP932, for names from the command line, the
+// environment, the program path and folder listings: a character is CP932
+// only where its CP932 form converts back to it; any other keeps its bytes,
+// carried (cp932::FromNativeName) so that ToNative and Resolve give back
+// exactly the native name and never another file's ("res¥old.txt" is no
+// "res\old.txt", "a〜" no "a～").
 std::string FromNative(const std::string& native);
 
 // Full path of the running program in Windows form ('\' separators), CP932.

@@ -44,10 +44,16 @@ class TOLL_API Toll {
   Toll(const Toll& other);
   Toll& operator=(const Toll& other);
 
-  // Stores the handler and the data folder (CP932, with its trailing path
-  // separator: the file names are appended directly), forgets the facility
-  // records cached from the folder before and checks that both files
-  // exist: 0, -21, -22. A null handler serves the lookups only.
+  // Stores the handler and the data folder (CP932, with or without its
+  // trailing path separator: TOLL.DAT and FACIL.DAT follow it after one
+  // separator either way), forgets the facility records cached from the
+  // folder before and checks that both files exist: 0, -21, -22. A null
+  // handler serves the lookups only.
+  // Call init before calc or after the result arrived. An init while a
+  // calculation runs does not wait for it or stop it: the calculation ends
+  // on the files it started with, its result goes to the handler given
+  // last, and the facility records it read are not kept, so that the
+  // lookups answer from the new folder only. A calc meanwhile answers -2.
   int init(TollHandler* handler, const char* folder);
   // Masks the facility number of every item of param to its low 15 bits
   // (param is changed), copies the input and starts the worker: 0 (also

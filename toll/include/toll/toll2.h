@@ -36,8 +36,12 @@ class TOLL_API Toll2 {
   Toll2(const Toll2& other);
   Toll2& operator=(const Toll2& other);
 
-  // Stores the handler and the data folder (with its trailing separator):
-  // 0, -21, -22 (-1 when the Toll2 could not allocate its state).
+  // Stores the handler and the data folder (CP932, with or without its
+  // trailing separator) and checks its files as Toll::init does: 0, -21,
+  // -22 (-1 when the Toll2 could not allocate its state). Call it before
+  // calc or after the result arrived; an init while a calculation runs
+  // lets that calculation end on the folder it started with, and its route
+  // result goes to the handler given last.
   int init(Toll2Handler* handler, const char* folder);
   // Starts the toll calculation of the route: 0, -1, -2. A route without
   // toll points is answered at once, before calc returns, with the route
