@@ -293,10 +293,10 @@ class StagedFolder {
         moved = ::rename(aside_.c_str(), target_.c_str()) == 0;
       }
       if (moved) aside_.clear();
-    } else if (S_ISDIR(st.st_mode)) {
-      moved = Exchange();
+    } else if (!HoldsFilesOnly(target_, st, reason)) {
+      return false;  // it has changed since Begin
     } else {
-      errno = ENOTDIR;
+      moved = Exchange();
     }
     if (!moved) return Reason(reason, std::strerror(errno));
     // What is aside now is the earlier folder.
