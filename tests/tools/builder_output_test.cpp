@@ -188,6 +188,28 @@ TEST(Gensample, AFailedRunKeepsTheEarlierFolder) {
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{U8(u8"住所")});
 }
 
+// gensample --national writes its address lists beside the data folder
+// and puts both in place together: a run whose lists cannot be written
+// leaves the earlier data folder and lists as they were.
+TEST(Gensample, AFailedAddressListKeepsTheEarlierDataFolder) {
+  testutil::TempDir dir;
+  const std::string target = dir.Native(U8(u8"Database/住所"));
+  ASSERT_EQ(RunBuilder({kGensample, "--national", "--percent", "1", "--jobs", "2", "--addresses",
+                        dir.path(), target}),
+            0);
+  // The third list cannot be replaced: a folder stands in its place.
+  const std::string list = dir.Native("addresses_not_in_data.txt");
+  ASSERT_TRUE(fs::remove(list));
+  ASSERT_TRUE(fs::create_directories(list));
+  const auto before = TreeBytes(dir.path());
+  ASSERT_GE(before.size(), 40u);
+  // Another seed: other data, had it been put in place.
+  EXPECT_EQ(RunBuilder({kGensample, "--national", "--seed", "2", "--percent", "1", "--jobs", "2",
+                        "--addresses", dir.path(), target}),
+            1);
+  EXPECT_TRUE(TreeBytes(dir.path()) == before);
+}
+
 // Memory running out in the middle of a folder (the allocation failure
 // unwinds through the generator) leaves the earlier folder and removes
 // the one written aside.
