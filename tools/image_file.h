@@ -7,7 +7,7 @@
 
 #include "common/le_bytes.h"
 #include "common/message.h"
-#include "plat/file.h"
+#include "tools/staged_output.h"
 
 namespace builder {
 
@@ -18,21 +18,15 @@ inline void AppendLe(std::string* out, uint64_t value, int bytes) {
   out->append(reinterpret_cast<const char*>(b), static_cast<std::size_t>(bytes));
 }
 
-// Writes image as the whole content of path (created or truncated). On
-// failure *error (when given) receives createError or writeError, and a
-// file that was created but not completely written is removed again.
+// Writes image as the whole content of path: aside, then renamed over it
+// (staged_output.h). On failure *error (when given) receives createError or
+// writeError, and path keeps what it held (or stays absent).
 inline bool WriteImageFile(const char* path, const std::string& image, std::string* error,
                            const char* createError, const char* writeError) {
-  plat::File file;
-  if (!path || !file.Open(path, plat::ModeCreate | plat::ModeWrite)) {
-    if (error) *error = createError;
-    return false;
-  }
-  const bool written = file.Write(image.data(), image.size());
-  const bool closed = file.Close();
-  if (!written || !closed) {
-    plat::File::Remove(path);
-    if (error) *error = writeError;
+  StagedFiles files;
+  StageFailure failure = StageFailure::kNone;
+  if (!files.Add(path, image, &failure) || !files.Commit()) {
+    if (error) *error = failure == StageFailure::kCreate ? createError : writeError;
     return false;
   }
   return true;

@@ -49,8 +49,8 @@ struct BuildOptions {
 bool BuildPairFileImage(PairFileForm form, const std::vector<TextPair>& pairs, std::string* image,
                         std::string* error, BuildOptions options = {});
 
-// Builds the image and writes it to the CP932 path (created or truncated).
-// A file that could not be written completely is removed again.
+// Builds the image and writes it to the CP932 path: aside, then renamed over
+// it, so that a failure leaves the path as it was.
 bool WritePairFile(const char* path, PairFileForm form, const std::vector<TextPair>& pairs,
                    std::string* error, BuildOptions options = {});
 

@@ -8,7 +8,7 @@
 #include "tabledb/table_sorter.h"
 #include "tabledb/tag_db.h"
 #include "tools/nibbuild/nib_writer.h"
-#include "tools/sampledata/generate.h"
+#include "tools/staged_output.h"
 
 namespace facilitydata {
 namespace {
@@ -121,8 +121,14 @@ int GenerateFacilityFolder(const FacilityDescription& d, const std::string& fold
     SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "folder");
     return 0;
   }
-  const std::string base = sampledata::WithSeparator(folder);
-  if (!sampledata::MakeFolders(base, msg)) return 0;
+  // Written aside and put in place when every file is complete.
+  builder::StagedFolder staged;
+  std::string reason;
+  if (!staged.Begin(folder, &reason)) {
+    SetMessage(msg, "フォルダの作成に失敗しました！(%s) %s", folder.c_str(), reason.c_str());
+    return 0;
+  }
+  const std::string base = staged.path();
   const std::string ndb = base + "施設検索.NDB";
   std::vector<uint32_t> ids;
   if (!WriteDatabase(d, ndb, &ids, msg)) return 0;
@@ -145,6 +151,10 @@ int GenerateFacilityFolder(const FacilityDescription& d, const std::string& fold
     return 0;
   }
   if (!WritePriorityTable(d, base + "表示優先.tbl", msg)) return 0;
+  if (!staged.Commit(&reason)) {
+    SetMessage(msg, "フォルダの作成に失敗しました！(%s) %s", folder.c_str(), reason.c_str());
+    return 0;
+  }
   if (recordIds) *recordIds = std::move(ids);
   return 1;
 }

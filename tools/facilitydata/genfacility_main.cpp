@@ -2,8 +2,9 @@
 //
 //   genfacility [--description <folder>] <output folder>
 //
-// The output folder (and the folders above it) is created; the files in it
-// are replaced. The description folder defaults to the one of this source
+// The output folder is written aside and put in place, replacing an earlier
+// one whole, only when every file is complete; the folders above it are
+// created. The description folder defaults to the one of this source
 // tree.
 #include <cstdio>
 #include <cstring>

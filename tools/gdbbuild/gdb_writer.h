@@ -57,8 +57,8 @@ struct GridOptions {
 // or a grid of no cells.
 int BuildGridImage(const std::vector<GridArea>& areas, const GridOptions& options,
                    std::string* image, char* msg);
-// BuildGridImage and the file (created or truncated; removed again when it
-// cannot be written whole).
+// BuildGridImage and the file (written aside and renamed over path; a
+// failure leaves path as it was).
 int WriteGridFile(const char* path, const std::vector<GridArea>& areas, const GridOptions& options,
                   char* msg);
 

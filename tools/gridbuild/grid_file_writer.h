@@ -50,8 +50,8 @@ std::string GridLine(const GridEntry& entry);
 // outside 0-999999, a mesh given twice or a shift that is not finite or
 // beyond 1,000 seconds.
 bool BuildGridText(std::vector<GridEntry> entries, std::string* text, std::string* error);
-// BuildGridText, then the file at a CP932 path (created or truncated). A
-// file that could not be written whole is removed.
+// BuildGridText, then the file at a CP932 path, written aside and renamed
+// over it: a failure leaves the path as it was.
 bool WriteGridFile(const char* path, const std::vector<GridEntry>& entries, std::string* error);
 
 }  // namespace gridbuild

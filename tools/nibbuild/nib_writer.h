@@ -65,8 +65,8 @@ bool SetAreaFromPoints(NibLayout* layout, const std::vector<NibPoint>& points);
 // finite or lies outside the area, or an image beyond 4 GB.
 bool BuildNibImage(const NibLayout& layout, const std::vector<NibPoint>& points, std::string* image,
                    std::string* error);
-// BuildNibImage, then the file at a CP932 path (created or truncated). A
-// file that could not be written whole is removed.
+// BuildNibImage, then the file at a CP932 path, written aside and renamed
+// over it: a failure leaves the path as it was.
 bool WriteNibFile(const char* path, const NibLayout& layout, const std::vector<NibPoint>& points,
                   std::string* error);
 

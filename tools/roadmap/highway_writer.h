@@ -72,8 +72,8 @@ struct Image {
 // section beyond the reach of its offsets).
 bool BuildHighwayFile(const Image& image, std::string* out, std::string* error);
 
-// Builds and writes the file (created or truncated; removed again when it
-// cannot be written in full).
+// Builds and writes the file: aside, then renamed over path, so that a
+// failure leaves path as it was.
 bool WriteHighwayFile(const char* path, const Image& image, std::string* error);
 
 }  // namespace hwbuild

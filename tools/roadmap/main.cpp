@@ -8,9 +8,9 @@
 
 #include "common/allocation_guard.h"
 #include "plat/cp932.h"
-#include "tools/image_file.h"
 #include "tools/roadmap/highway_writer.h"
 #include "tools/roadmap/roadmap_description.h"
+#include "tools/staged_output.h"
 
 namespace {
 
@@ -30,12 +30,27 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "genroadmap: the output folder has no CP932 form\n");
     return 1;
   }
+  std::string highwayBytes;
+  if (!hwbuild::BuildHighwayFile(d.highway, &highwayBytes, &error)) {
+    std::fprintf(stderr, "genroadmap: %s\n", error.c_str());
+    return 1;
+  }
+  // Both files are written aside and renamed into place together: a run
+  // that fails leaves the earlier pair as it was (and the folder's other
+  // files, such as the toll data copied beside them, are kept).
   const std::string mapPath = folder + "\\ALLDATA.KWI";
   const std::string highwayPath = folder + "\\HIGHWAY.DAT";
-  if (!builder::WriteImageFile(mapPath.c_str(), mapText, &error, "cannot create ALLDATA.KWI",
-                               "cannot write ALLDATA.KWI") ||
-      !hwbuild::WriteHighwayFile(highwayPath.c_str(), d.highway, &error)) {
-    std::fprintf(stderr, "genroadmap: %s\n", error.c_str());
+  builder::StagedFiles files;
+  builder::StageFailure failure = builder::StageFailure::kNone;
+  const bool mapStaged = files.Add(mapPath.c_str(), mapText, &failure);
+  if (!mapStaged || !files.Add(highwayPath.c_str(), highwayBytes, &failure)) {
+    std::fprintf(stderr, "genroadmap: cannot %s %s\n",
+                 failure == builder::StageFailure::kCreate ? "create" : "write",
+                 mapStaged ? "HIGHWAY.DAT" : "ALLDATA.KWI");
+    return 1;
+  }
+  if (!files.Commit()) {
+    std::fprintf(stderr, "genroadmap: cannot put ALLDATA.KWI and HIGHWAY.DAT in place\n");
     return 1;
   }
   return 0;

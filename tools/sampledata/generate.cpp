@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "common/allocation_guard.h"
 #include "common/message.h"
 #include "common/sjis_text.h"
 #include "matching/datum_converter.h"
@@ -100,17 +101,26 @@ int WriteDictionaryFiles(const Description& d, const std::string& folder, char* 
                     ToPairs(d.replacements), msg);
 }
 
-int WriteTextLines(const std::string& path, const std::vector<std::string>& lines, char* msg) {
+int StageTextLines(const std::string& path, const std::vector<std::string>& lines,
+                   builder::StagedFiles* files, char* msg) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
-  plat::File file;
-  if (!file.Open(path.c_str(), plat::ModeCreate | plat::ModeWrite)) {
-    SetMessage(msg, "ファイルの作成に失敗しました！(%s)", path.c_str());
+  builder::StageFailure failure = builder::StageFailure::kNone;
+  if (!files->Add(path.c_str(), text, &failure)) {
+    SetMessage(msg,
+               failure == builder::StageFailure::kCreate
+                   ? "ファイルの作成に失敗しました！(%s)"
+                   : "ファイルへの書き込みに失敗しました!(%s)",
+               path.c_str());
     return 0;
   }
-  const bool written = file.Write(text.data(), text.size());
-  if (!file.Close() || !written) {
-    plat::File::Remove(path.c_str());
+  return 1;
+}
+
+int WriteTextLines(const std::string& path, const std::vector<std::string>& lines, char* msg) {
+  builder::StagedFiles files;
+  if (!StageTextLines(path, lines, &files, msg)) return 0;
+  if (!files.Commit()) {
     SetMessage(msg, "ファイルへの書き込みに失敗しました!(%s)", path.c_str());
     return 0;
   }
@@ -280,7 +290,11 @@ int GeneratePrefecturesInWorkers(const Description& d, const std::string& folder
     if (pid == 0) {
       ::close(fds[0]);
       char text[kMessageSize] = "";
-      const int done = GeneratePrefecture(d, d.prefectures[p], folder, options, dictionaries, text);
+      // Memory running out ends the worker with its message; nothing is
+      // thrown back into the parent's frames, which this process shares.
+      const int done = CatchAllocationFailure(text, 0, [&] {
+        return GeneratePrefecture(d, d.prefectures[p], folder, options, dictionaries, text);
+      });
       if (!done) {
         const std::size_t length = std::strlen(text);
         if (::write(fds[1], text, length) < 0) {
@@ -304,34 +318,56 @@ int GeneratePrefecturesInWorkers(const Description& d, const std::string& folder
 
 }  // namespace
 
-int GenerateDataFolder(const Description& d, const std::string& folderIn,
-                       const GenerateOptions& options, char* msg) {
+int GenerateDataFolderAside(const Description& d, const std::string& folderIn,
+                            const GenerateOptions& options, builder::StagedFolder* staged,
+                            char* msg) {
   if (options.indexKind != 1 && options.indexKind != 2) {
     SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "index kind");
     return 0;
   }
-  const std::string folder = WithSeparator(folderIn);
-  if (folder.empty()) {
+  if (folderIn.empty()) {
     SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", "folder");
     return 0;
   }
-  if (!MakeFolders(folder, msg) || !WriteDictionaryFiles(d, folder, msg) ||
-      !WriteUserReplacementFile(d, folder, msg) || !WriteGridParameterFile(d, folder, msg)) {
-    return 0;
-  }
-  CSampleDictionaries dictionaries;
-  if (!dictionaries.Load(folder, msg)) return 0;
   for (const PrefectureRow& p : d.prefectures) {
     if (PrefectureNumber(p.code) == 0) {
       SetMessage(msg, "パラメータに無効な値が渡されました！(%s)", p.code.c_str());
       return 0;
     }
   }
+  std::string reason;
+  if (!staged->Begin(folderIn, &reason)) {
+    SetMessage(msg, "フォルダの作成に失敗しました！(%s) %s", folderIn.c_str(), reason.c_str());
+    return 0;
+  }
+  const std::string& folder = staged->path();
+  if (!WriteDictionaryFiles(d, folder, msg) || !WriteUserReplacementFile(d, folder, msg) ||
+      !WriteGridParameterFile(d, folder, msg)) {
+    return 0;
+  }
+  CSampleDictionaries dictionaries;
+  if (!dictionaries.Load(folder, msg)) return 0;
   if (options.jobs > 1) return GeneratePrefecturesInWorkers(d, folder, options, &dictionaries, msg);
   for (const PrefectureRow& p : d.prefectures) {
     if (!GeneratePrefecture(d, p, folder, options, &dictionaries, msg)) return 0;
   }
   return 1;
+}
+
+int CommitDataFolder(builder::StagedFolder* staged, const std::string& folder, char* msg) {
+  std::string reason;
+  if (!staged->Commit(&reason)) {
+    SetMessage(msg, "フォルダの作成に失敗しました！(%s) %s", folder.c_str(), reason.c_str());
+    return 0;
+  }
+  return 1;
+}
+
+int GenerateDataFolder(const Description& d, const std::string& folder,
+                       const GenerateOptions& options, char* msg) {
+  builder::StagedFolder staged;
+  return GenerateDataFolderAside(d, folder, options, &staged, msg) &&
+         CommitDataFolder(&staged, folder, msg);
 }
 
 }  // namespace sampledata

@@ -36,6 +36,7 @@
 #include "common/record_array.h"
 #include "common/record_stack.h"
 #include "tools/sampledata/description.h"
+#include "tools/staged_output.h"
 
 namespace sampledata {
 
@@ -81,15 +82,29 @@ int PrefectureNumber(const std::string& code);
 std::string PrefectureFileName(const char* format, int prefecture);
 // The folder with a separator at its end.
 std::string WithSeparator(const std::string& folder);
-// Writes the lines (CP932), each ended by CR LF; a failed write leaves no file.
+// Writes the lines (CP932), each ended by CR LF, aside and renames the file
+// over path; a failed write leaves path as it was.
 int WriteTextLines(const std::string& path, const std::vector<std::string>& lines, char* msg);
+// The same, written aside into files only: the caller commits them.
+int StageTextLines(const std::string& path, const std::vector<std::string>& lines,
+                   builder::StagedFiles* files, char* msg);
 // Creates the folder and the folders above it.
 int MakeFolders(const std::string& folder, char* msg);
 
 // ---- The whole folder ----
 
+// The folder is written aside (a hidden folder beside it) and put in its
+// place only when every file is complete: an earlier folder there is
+// replaced whole, and a failure leaves it as it was (or no folder). An
+// existing folder that holds folders is refused (it is no data folder).
 int GenerateDataFolder(const Description& d, const std::string& folder,
                        const GenerateOptions& options, char* msg);
+// The two halves of GenerateDataFolder, for a caller that writes other
+// outputs aside before any of them is put in place.
+int GenerateDataFolderAside(const Description& d, const std::string& folder,
+                            const GenerateOptions& options, builder::StagedFolder* staged,
+                            char* msg);
+int CommitDataFolder(builder::StagedFolder* staged, const std::string& folder, char* msg);
 
 // ---- Steps (the folder ends in a separator) ----
 

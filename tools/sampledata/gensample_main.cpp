@@ -15,9 +15,11 @@
 // with the description's dictionaries; --percent P keeps P percent of the
 // municipalities; --addresses writes the three lists of test addresses
 // drawn from it (5,000 of each kind) into that folder.
-// The output folder (and the folders above it) is created; the files in it
-// are replaced. The address index is of kind 2 unless --kind says 1. The
-// description folder defaults to the one of this source tree.
+// The output folder is written aside (a hidden folder beside it) and put in
+// place only when every file is complete, replacing an earlier folder
+// whole; a run that fails leaves the earlier folder (and address lists) as
+// they were, or none. The folders above it are created. The address index is of kind 2 unless
+// --kind says 1. The description folder defaults to the one of this source tree.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +33,7 @@
 #include "tools/sampledata/description.h"
 #include "tools/sampledata/generate.h"
 #include "tools/sampledata/national.h"
+#include "tools/staged_output.h"
 
 namespace {
 
@@ -101,10 +104,20 @@ int Run(int argc, char** argv) {
   } else if (ok) {
     ok = sampledata::ScaleDescription(&d, scale, msg);
   }
-  ok = ok && sampledata::GenerateDataFolder(d, output, options, msg);
+  // Every output is written aside first and put in place only when all of
+  // them are complete: a run that fails leaves what an earlier run wrote.
+  builder::StagedFolder data;
+  builder::StagedFiles addressFiles;
+  ok = ok && sampledata::GenerateDataFolderAside(d, output, options, &data, msg);
   if (ok && !addresses.empty()) {
-    ok = sampledata::WriteNationalAddresses(
-        sampledata::MakeNationalAddresses(d, nationalOptions.seed, 5000), addresses, msg);
+    ok = sampledata::StageNationalAddresses(
+        sampledata::MakeNationalAddresses(d, nationalOptions.seed, 5000), addresses, &addressFiles,
+        msg);
+  }
+  ok = ok && sampledata::CommitDataFolder(&data, output, msg);
+  if (ok && !addressFiles.Commit()) {
+    SetMessage(msg, "ファイルへの書き込みに失敗しました!(%s)", addresses.c_str());
+    ok = false;
   }
   if (ok && national) {
     std::printf("gensample: %zu prefectures, %zu municipalities, %zu town rows, %zu blocks\n",

@@ -585,12 +585,23 @@ NationalAddresses MakeNationalAddresses(const Description& d, uint32_t seed, int
   return out;
 }
 
-int WriteNationalAddresses(const NationalAddresses& a, const std::string& folder, char* msg) {
+int StageNationalAddresses(const NationalAddresses& a, const std::string& folder,
+                           builder::StagedFiles* files, char* msg) {
   const std::string base = WithSeparator(folder);
   return MakeFolders(base, msg) &&
-         WriteTextLines(base + kAddressesWithPrefectureFile, a.withPrefecture, msg) &&
-         WriteTextLines(base + kAddressesWithoutPrefectureFile, a.withoutPrefecture, msg) &&
-         WriteTextLines(base + kAddressesNotInDataFile, a.notInData, msg);
+         StageTextLines(base + kAddressesWithPrefectureFile, a.withPrefecture, files, msg) &&
+         StageTextLines(base + kAddressesWithoutPrefectureFile, a.withoutPrefecture, files, msg) &&
+         StageTextLines(base + kAddressesNotInDataFile, a.notInData, files, msg);
+}
+
+int WriteNationalAddresses(const NationalAddresses& a, const std::string& folder, char* msg) {
+  builder::StagedFiles files;
+  if (!StageNationalAddresses(a, folder, &files, msg)) return 0;
+  if (!files.Commit()) {
+    SetMessage(msg, "ファイルへの書き込みに失敗しました!(%s)", folder.c_str());
+    return 0;
+  }
+  return 1;
 }
 
 }  // namespace sampledata

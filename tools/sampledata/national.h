@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "tools/sampledata/description.h"
+#include "tools/staged_output.h"
 
 namespace sampledata {
 
@@ -57,7 +58,11 @@ inline constexpr const char* kAddressesWithoutPrefectureFile = "addresses_withou
 inline constexpr const char* kAddressesNotInDataFile = "addresses_not_in_data.txt";
 
 // Writes the three lists into the folder (a CP932 path), one address per
-// line, CR LF.
+// line, CR LF: aside first, the three renamed into place when all are
+// complete.
 int WriteNationalAddresses(const NationalAddresses& a, const std::string& folder, char* msg);
+// The same, written aside into files only: the caller commits them.
+int StageNationalAddresses(const NationalAddresses& a, const std::string& folder,
+                           builder::StagedFiles* files, char* msg);
 
 }  // namespace sampledata

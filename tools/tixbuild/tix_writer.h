@@ -45,8 +45,8 @@ void ComputeCheckBytes(uint32_t fileLength, const unsigned char* header, unsigne
 bool BuildIndexImage(const std::vector<Node>& prefectures, int kind, std::string* image,
                      std::string* error);
 
-// BuildIndexImage, then the file at a CP932 path (created or truncated). A
-// file that cannot be written whole is removed.
+// BuildIndexImage, then the file at a CP932 path, written aside and renamed
+// over it: a failure leaves the path as it was.
 bool WriteIndexFile(const char* path, const std::vector<Node>& prefectures, int kind,
                     std::string* error);
 

@@ -1,5 +1,6 @@
 // gentoll: writes FACIL.DAT and TOLL.DAT of one format version from a toll
-// data set's text description.
+// data set's text description. The two files replace the folder's earlier
+// pair only when both are complete; other files in the folder are kept.
 //
 //   gentoll <description file> <output folder> <format version>
 
@@ -9,7 +10,7 @@
 
 #include "common/allocation_guard.h"
 #include "plat/cp932.h"
-#include "tools/image_file.h"
+#include "tools/staged_output.h"
 #include "tools/tollbuild/toll_description.h"
 #include "tools/tollbuild/toll_writers.h"
 
@@ -43,13 +44,21 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "gentoll: the output folder has no CP932 form\n");
     return 1;
   }
+  // Both files are written aside and renamed into place together: a run
+  // that fails leaves the earlier pair as it was.
   const std::string facilPath = folder + "\\FACIL.DAT";
   const std::string tollPath = folder + "\\TOLL.DAT";
-  if (!builder::WriteImageFile(facilPath.c_str(), facilImage, &error, "cannot create FACIL.DAT",
-                               "cannot write FACIL.DAT") ||
-      !builder::WriteImageFile(tollPath.c_str(), tollImage, &error, "cannot create TOLL.DAT",
-                               "cannot write TOLL.DAT")) {
-    std::fprintf(stderr, "gentoll: %s\n", error.c_str());
+  builder::StagedFiles files;
+  builder::StageFailure failure = builder::StageFailure::kNone;
+  const bool facilStaged = files.Add(facilPath.c_str(), facilImage, &failure);
+  if (!facilStaged || !files.Add(tollPath.c_str(), tollImage, &failure)) {
+    std::fprintf(stderr, "gentoll: cannot %s %s\n",
+                 failure == builder::StageFailure::kCreate ? "create" : "write",
+                 facilStaged ? "TOLL.DAT" : "FACIL.DAT");
+    return 1;
+  }
+  if (!files.Commit()) {
+    std::fprintf(stderr, "gentoll: cannot put FACIL.DAT and TOLL.DAT in place\n");
     return 1;
   }
   return 0;

@@ -28,8 +28,8 @@ struct PostalEntry {
 // The file image from entries ascending by code, each code once, each with
 // 1 to 65,535 records; at most 65,535 entries. 0 with a message otherwise.
 int BuildPostalIndexImage(const std::vector<PostalEntry>& entries, std::string* image, char* msg);
-// BuildPostalIndexImage and the file (created or truncated; removed again
-// when it cannot be written whole).
+// BuildPostalIndexImage and the file (written aside and renamed over path;
+// a failure leaves path as it was).
 int WritePostalIndexFile(const char* path, const std::vector<PostalEntry>& entries, char* msg);
 
 }  // namespace ydbbuild

@@ -1,0 +1,402 @@
+#pragma once
+// Outputs of the data builders, written aside and moved into place only when
+// complete, so that a builder that fails (a write error, memory running out)
+// leaves the earlier output as it was, or none, and never a part of a new one.
+//
+// The aside names are hidden siblings of the target, ".<name>.tmp-<pid>-<n>",
+// created exclusively in the target's own folder (so that the move is a
+// rename on one file system). An aside left behind by a builder that was
+// killed (its process is gone) is removed by the next builder that writes
+// the same target.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/sjis_text.h"
+#include "plat/path.h"
+
+namespace builder {
+
+namespace staged_detail {
+
+// The folder part ("." for a bare name) and the last element of a native
+// path without a separator at its end.
+inline std::string NativeFolderOf(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : native.substr(0, slash);
+}
+
+inline std::string NativeNameOf(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  return slash == std::string::npos ? native : native.substr(slash + 1);
+}
+
+inline std::string StripNativeSeparators(std::string native) {
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  return native;
+}
+
+// ".<name>.tmp-": the start of every aside name of a target.
+inline std::string AsidePrefix(const std::string& nativeTarget) {
+  return "." + NativeNameOf(nativeTarget) + ".tmp-";
+}
+
+// The next aside name of a target (not yet created).
+inline std::string NextAsideName(const std::string& nativeTarget) {
+  static std::atomic<unsigned> counter{0};
+  const std::string folder = NativeFolderOf(nativeTarget);
+  return (folder == "/" ? "" : folder) + "/" + AsidePrefix(nativeTarget) +
+         std::to_string(static_cast<long>(::getpid())) + "-" + std::to_string(counter.fetch_add(1));
+}
+
+// Removes everything in an open folder, its folders with their contents
+// (links are removed, never followed). Nothing is allocated, so that a
+// builder out of memory still cleans up after itself.
+inline bool RemoveFolderContents(int folder, int depth) {
+  alignas(struct dirent64) char buffer[4096];
+  // Passes from the start until one finds nothing left: removing entries
+  // while reading on could skip some.
+  for (bool removedAny = true; removedAny;) {
+    removedAny = false;
+    bool empty = true;
+    if (::lseek(folder, 0, SEEK_SET) != 0) return false;
+    for (;;) {
+      const ssize_t got = ::getdents64(folder, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return false;
+      if (got == 0) break;
+      for (ssize_t at = 0; at < got;) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+        at += entry->d_reclen;
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        empty = false;
+        if (::unlinkat(folder, name, 0) == 0) {
+          removedAny = true;
+          continue;
+        }
+        if (errno != EISDIR || depth >= 16) continue;
+        const int sub = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub < 0) continue;
+        RemoveFolderContents(sub, depth + 1);
+        ::close(sub);
+        if (::unlinkat(folder, name, AT_REMOVEDIR) == 0) removedAny = true;
+      }
+    }
+    if (empty) return true;
+  }
+  return false;
+}
+
+// Removes a file, a link (never what it points to) or a folder with
+// everything in it.
+inline bool RemoveTree(const std::string& native) {
+  if (::unlink(native.c_str()) == 0) return true;
+  if (errno == ENOENT) return true;
+  if (errno != EISDIR) return false;
+  const int folder = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return false;
+  RemoveFolderContents(folder, 0);
+  ::close(folder);
+  return ::rmdir(native.c_str()) == 0;
+}
+
+// Removes the asides of the target whose builder process is gone.
+inline void RemoveAbandonedAsides(const std::string& nativeTarget) {
+  const std::string folder = NativeFolderOf(nativeTarget);
+  const std::string prefix = AsidePrefix(nativeTarget);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> abandoned;
+  while (const struct dirent* entry = ::readdir(dir)) {
+    const char* name = entry->d_name;
+    if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
+    // "<pid>-<n>" and nothing else.
+    char* end = nullptr;
+    errno = 0;
+    const long pid = std::strtol(name + prefix.size(), &end, 10);
+    if (errno != 0 || end == name + prefix.size() || *end != '-' || pid <= 0) continue;
+    const char* n = end + 1;
+    if (*n == '\0' || std::strspn(n, "0123456789") != std::strlen(n)) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    abandoned.push_back((folder == "/" ? "" : folder) + "/" + name);
+  }
+  ::closedir(dir);
+  for (const std::string& path : abandoned) RemoveTree(path);
+}
+
+inline bool WriteAll(int fd, const std::string& bytes) {
+  const char* at = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, at, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    at += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace staged_detail
+
+// Why a staged output failed: its file or folder could not be made (or an
+// existing target is of another kind), or writing it failed.
+enum class StageFailure { kNone, kCreate, kWrite };
+
+// Files written aside, each beside its target, and renamed over their
+// targets together by Commit. What is not committed is removed when the
+// object goes away; the targets keep what they held.
+class StagedFiles {
+ public:
+  StagedFiles() = default;
+  ~StagedFiles() { Discard(); }
+  StagedFiles(const StagedFiles&) = delete;
+  StagedFiles& operator=(const StagedFiles&) = delete;
+
+  // Writes bytes aside for path (a CP932 path whose folder exists). An
+  // existing target must be a regular file (a device, folder or link named
+  // as the output is refused, not replaced).
+  bool Add(const char* path, const std::string& bytes, StageFailure* failure) {
+    std::string target;
+    struct stat st;
+    if (path == nullptr || !plat::path::Resolve(path, true, target) ||
+        (::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
+      return Fail(failure, StageFailure::kCreate);
+    }
+    target = staged_detail::StripNativeSeparators(target);
+    staged_detail::RemoveAbandonedAsides(target);
+    std::string aside;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+      aside = staged_detail::NextAsideName(target);
+      fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return Fail(failure, StageFailure::kCreate);
+    entries_.push_back({aside, target});
+    const bool written = staged_detail::WriteAll(fd, bytes);
+    if (::close(fd) != 0 || !written) {
+      ::unlink(aside.c_str());
+      entries_.pop_back();
+      return Fail(failure, StageFailure::kWrite);
+    }
+    return true;
+  }
+
+  // Renames every file over its target. False when a rename fails; the
+  // files not renamed by then are removed.
+  bool Commit() {
+    bool ok = true;
+    for (const Entry& e : entries_) {
+      if (ok && ::rename(e.aside.c_str(), e.target.c_str()) == 0) continue;
+      ok = false;
+      ::unlink(e.aside.c_str());
+    }
+    entries_.clear();
+    return ok;
+  }
+
+  // Removes the files written aside (done when the object goes away).
+  void Discard() {
+    // A forked worker that unwinds leaves its parent's files alone.
+    if (::getpid() == owner_) {
+      for (const Entry& e : entries_) ::unlink(e.aside.c_str());
+    }
+    entries_.clear();
+  }
+
+ private:
+  struct Entry {
+    std::string aside;
+    std::string target;
+  };
+  static bool Fail(StageFailure* failure, StageFailure why) {
+    if (failure) *failure = why;
+    return false;
+  }
+
+  std::vector<Entry> entries_;
+  pid_t owner_ = ::getpid();
+};
+
+// A folder written aside and put in its target's place by Commit: the
+// target is either the earlier folder, untouched, or the complete new one.
+// A folder that is not committed is removed with its files when the object
+// goes away, and so are the folders above it that Begin created.
+class StagedFolder {
+ public:
+  StagedFolder() = default;
+  ~StagedFolder() { Discard(); }
+  StagedFolder(const StagedFolder&) = delete;
+  StagedFolder& operator=(const StagedFolder&) = delete;
+
+  // Creates the folders above target (a CP932 path) and an empty folder
+  // beside it. An existing target must be a folder that holds nothing but
+  // files: it is replaced whole by Commit, and a folder with folders in it
+  // is not a builder's output. False with a short reason otherwise.
+  bool Begin(const std::string& folder, std::string* reason) {
+    Discard();
+    std::string target = folder;
+    while (target.size() > 1 && plat::path::EndsWithSeparator(target)) target.pop_back();
+    if (target.empty()) return Reason(reason, "no folder");
+    if (!MakeFoldersAbove(target, reason)) return Cleanup(false);
+    std::string native;
+    if (!plat::path::Resolve(target.c_str(), true, native)) {
+      return Cleanup(Reason(reason, "no such folder"));
+    }
+    native = staged_detail::StripNativeSeparators(native);
+    struct stat st;
+    if (::lstat(native.c_str(), &st) == 0 && !HoldsFilesOnly(native, st, reason)) {
+      return Cleanup(false);
+    }
+    staged_detail::RemoveAbandonedAsides(native);
+    for (int attempt = 0; attempt < 100 && aside_.empty(); ++attempt) {
+      const std::string aside = staged_detail::NextAsideName(native);
+      if (::mkdir(aside.c_str(), 0777) == 0) {
+        aside_ = aside;
+      } else if (errno != EEXIST) {
+        break;
+      }
+    }
+    if (aside_.empty()) return Cleanup(Reason(reason, std::strerror(errno)));
+    target_ = native;
+    path_ = plat::path::FromNative(aside_) + "\\";
+    return true;
+  }
+
+  // The aside folder as a CP932 path ending in a separator ("" before Begin).
+  const std::string& path() const { return path_; }
+
+  // Puts the aside folder in the target's place; an earlier folder there is
+  // exchanged with it in one step where the file system can, and removed.
+  bool Commit(std::string* reason) {
+    if (aside_.empty()) return Reason(reason, "nothing to commit");
+    struct stat st;
+    bool moved = false;
+    if (::lstat(target_.c_str(), &st) != 0) {
+      moved = errno == ENOENT && ::renameat2(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(),
+                                             RENAME_NOREPLACE) == 0;
+      if (!moved && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+        moved = ::rename(aside_.c_str(), target_.c_str()) == 0;
+      }
+      if (moved) aside_.clear();
+    } else if (!HoldsFilesOnly(target_, st, reason)) {
+      return false;  // it has changed since Begin
+    } else {
+      moved = Exchange();
+    }
+    if (!moved) return Reason(reason, std::strerror(errno));
+    // What is aside now is the earlier folder.
+    created_.clear();
+    Discard();
+    return true;
+  }
+
+  // Removes the aside folder and the folders Begin created (done when the
+  // object goes away).
+  void Discard() {
+    if (::getpid() != owner_) return;  // a forked worker unwinding
+    if (!aside_.empty()) staged_detail::RemoveTree(aside_);
+    aside_.clear();
+    path_.clear();
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) ::rmdir(it->c_str());
+    created_.clear();
+  }
+
+ private:
+  static bool Reason(std::string* reason, const char* text) {
+    if (reason) *reason = text;
+    return false;
+  }
+  bool Cleanup(bool result) {
+    Discard();
+    return result;
+  }
+
+  // Every separator that begins a character ends a folder above the target;
+  // the walk goes forward, so a 0x5C trail byte is never taken for one.
+  bool MakeFoldersAbove(const std::string& target, std::string* reason) {
+    for (std::size_t i = 0; i < target.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(target[i]);
+      if (IsLeadByte(c)) {
+        ++i;
+        continue;
+      }
+      if ((c != '\\' && c != '/') || i == 0) continue;
+      const std::string head = target.substr(0, i);
+      std::string native;
+      if (plat::path::Resolve(head.c_str(), false, native)) {
+        if (!plat::path::IsDirectory(head.c_str())) return Reason(reason, "not a folder");
+        continue;
+      }
+      if (!plat::path::MakeDir(head.c_str()) || !plat::path::Resolve(head.c_str(), false, native)) {
+        return Reason(reason, std::strerror(errno));
+      }
+      created_.push_back(staged_detail::StripNativeSeparators(native));
+    }
+    return true;
+  }
+
+  static bool HoldsFilesOnly(const std::string& native, const struct stat& st,
+                             std::string* reason) {
+    if (!S_ISDIR(st.st_mode)) return Reason(reason, "not a folder");
+    DIR* dir = ::opendir(native.c_str());
+    if (dir == nullptr) return Reason(reason, std::strerror(errno));
+    bool filesOnly = true;
+    while (const struct dirent* entry = ::readdir(dir)) {
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+      struct stat e;
+      const std::string path = native + "/" + entry->d_name;
+      if (::lstat(path.c_str(), &e) != 0 || !S_ISREG(e.st_mode)) filesOnly = false;
+    }
+    ::closedir(dir);
+    return filesOnly || Reason(reason, "the folder holds other than files");
+  }
+
+  // Exchanges the aside folder and the target (aside_ then names the
+  // earlier folder). Where the file system cannot exchange, the target is
+  // renamed to a second aside name first and put back if the new folder
+  // cannot follow it.
+  bool Exchange() {
+    if (::renameat2(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+      return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    std::string earlier;
+    for (int attempt = 0; attempt < 100 && earlier.empty(); ++attempt) {
+      const std::string name = staged_detail::NextAsideName(target_);
+      struct stat st;
+      if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT) earlier = name;
+    }
+    if (earlier.empty() || ::rename(target_.c_str(), earlier.c_str()) != 0) return false;
+    if (::rename(aside_.c_str(), target_.c_str()) != 0) {
+      const int saved = errno;
+      ::rename(earlier.c_str(), target_.c_str());
+      errno = saved;
+      return false;
+    }
+    aside_ = earlier;
+    return true;
+  }
+
+  std::string target_;  // native, without a separator at its end
+  std::string aside_;   // native
+  std::string path_;    // CP932, ending in a separator
+  std::vector<std::string> created_;
+  pid_t owner_ = ::getpid();
+};
+
+}  // namespace builder
