@@ -357,6 +357,24 @@ TEST(Gentoll, AFailedRunKeepsTheEarlierPairAndTheFolderKeepsItsOtherFiles) {
   EXPECT_EQ(testutil::ReadBytes(dir.Native("TOLL.DAT")), testutil::ReadBytes(built + "TOLL.DAT"));
 }
 
+// An output folder named with a character whose CP932 form is another
+// character ("¥" would be the separator) is written under its own name,
+// never into the folder that other form names.
+TEST(Gentoll, AnOutputFolderWhoseCp932FormIsAnotherFolderIsWrittenUnderItsOwnName) {
+  const std::string description = kSourceDir + "/tools/tollbuild/data/sample_toll.txt";
+  testutil::TempDir dir;
+  ASSERT_TRUE(fs::create_directories(dir.Native("a/b")));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a/b/FACIL.DAT"), "someone else's"));
+  const std::string own = dir.path() + "/" + U8(u8"a¥b");
+  ASSERT_TRUE(fs::create_directories(own));
+  EXPECT_EQ(RunBuilder({kGentoll, description, own, "35"}), 0);
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("a/b/FACIL.DAT")), "someone else's");
+  EXPECT_EQ(Names(dir.Native("a/b")), (std::vector<std::string>{"FACIL.DAT"}));
+  const std::string built = kBuildDir + "/Database/Toll/v35/";
+  EXPECT_EQ(testutil::ReadBytes(own + "/FACIL.DAT"), testutil::ReadBytes(built + "FACIL.DAT"));
+  EXPECT_EQ(testutil::ReadBytes(own + "/TOLL.DAT"), testutil::ReadBytes(built + "TOLL.DAT"));
+}
+
 TEST(Genroadmap, AFailedRunKeepsTheEarlierPairAndTheFolderKeepsItsOtherFiles) {
   const std::string description = kSourceDir + "/tools/roadmap/data/sample_roadmap.txt";
   testutil::TempDir dir;

@@ -15,6 +15,7 @@
 #include "common/allocation_guard.h"
 #include "plat/cp932.h"
 #include "plat/file.h"
+#include "plat/path.h"
 #include "tools/dictbuild/pair_file_writer.h"
 
 namespace {
@@ -63,13 +64,8 @@ int Run(int argc, char** argv) {
   }
 
   // Paths from the command line are UTF-8; the file layer takes CP932.
-  std::string listPath;
-  std::string outputPath;
-  if (!plat::cp932::FromUtf8(positional[1], listPath) ||
-      !plat::cp932::FromUtf8(positional[2], outputPath)) {
-    std::fprintf(stderr, "dictbuild: a path has no CP932 form\n");
-    return 2;
-  }
+  const std::string listPath = plat::path::FromNative(positional[1]);
+  const std::string outputPath = plat::path::FromNative(positional[2]);
   std::string text;
   if (!ReadWhole(listPath, &text)) {
     std::fprintf(stderr, "dictbuild: cannot read %s\n", positional[1].c_str());

@@ -13,6 +13,7 @@
 #include "common/allocation_guard.h"
 #include "common/message.h"
 #include "plat/cp932.h"
+#include "plat/path.h"
 #include "tools/facilitydata/facility_description.h"
 #include "tools/facilitydata/facility_generate.h"
 
@@ -34,7 +35,8 @@ int Run(int argc, char** argv) {
     } else if (argv[i][0] == '-' || !output.empty()) {
       return Usage();
     }
-    if (!plat::cp932::FromUtf8(argv[i], *target) || target->empty()) return Usage();
+    *target = plat::path::FromNative(argv[i]);
+    if (target->empty()) return Usage();
   }
   if (output.empty()) return Usage();
 

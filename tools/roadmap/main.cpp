@@ -8,6 +8,7 @@
 
 #include "common/allocation_guard.h"
 #include "plat/cp932.h"
+#include "plat/path.h"
 #include "tools/roadmap/highway_writer.h"
 #include "tools/roadmap/roadmap_description.h"
 #include "tools/staged_output.h"
@@ -26,10 +27,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "genroadmap: %s: %s\n", argv[1], error.c_str());
     return 1;
   }
-  if (!plat::cp932::FromUtf8(argv[2], folder)) {
-    std::fprintf(stderr, "genroadmap: the output folder has no CP932 form\n");
-    return 1;
-  }
+  folder = plat::path::FromNative(argv[2]);
   std::string highwayBytes;
   if (!hwbuild::BuildHighwayFile(d.highway, &highwayBytes, &error)) {
     std::fprintf(stderr, "genroadmap: %s\n", error.c_str());

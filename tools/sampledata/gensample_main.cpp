@@ -29,6 +29,7 @@
 #include "common/allocation_guard.h"
 #include "common/message.h"
 #include "plat/cp932.h"
+#include "plat/path.h"
 #include "tools/sampledata/corpus.h"
 #include "tools/sampledata/description.h"
 #include "tools/sampledata/generate.h"
@@ -47,9 +48,11 @@ int Usage() {
   return 2;
 }
 
-// A UTF-8 argument as a CP932 path.
+// A UTF-8 argument as a CP932 path (a name whose CP932 form would be
+// another name keeps its own characters).
 bool Cp932Argument(const char* utf8, std::string* out) {
-  return plat::cp932::FromUtf8(utf8, *out) && !out->empty();
+  *out = plat::path::FromNative(utf8);
+  return !out->empty();
 }
 
 int Run(int argc, char** argv) {

@@ -13,6 +13,7 @@
 
 #include "common/allocation_guard.h"
 #include "plat/cp932.h"
+#include "plat/path.h"
 #include "tools/tixbuild/address_tree.h"
 
 namespace {
@@ -44,13 +45,8 @@ int Run(int argc, char** argv) {
   if (positional.size() != 2) return Usage();
 
   // Paths from the command line are UTF-8; the file layer takes CP932.
-  std::string ndbPath;
-  std::string tixPath;
-  if (!plat::cp932::FromUtf8(positional[0], ndbPath) ||
-      !plat::cp932::FromUtf8(positional[1], tixPath)) {
-    std::fprintf(stderr, "tixbuild: a path has no CP932 form\n");
-    return 2;
-  }
+  const std::string ndbPath = plat::path::FromNative(positional[0]);
+  const std::string tixPath = plat::path::FromNative(positional[1]);
   std::string error;
   if (!tixbuild::BuildIndexFromDatabase(ndbPath.c_str(), tixPath.c_str(), kind, &error)) {
     std::fprintf(stderr, "tixbuild: %s: %s\n", positional[1].c_str(), error.c_str());

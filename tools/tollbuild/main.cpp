@@ -10,6 +10,7 @@
 
 #include "common/allocation_guard.h"
 #include "plat/cp932.h"
+#include "plat/path.h"
 #include "tools/staged_output.h"
 #include "tools/tollbuild/toll_description.h"
 #include "tools/tollbuild/toll_writers.h"
@@ -39,11 +40,7 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "gentoll: %s\n", error.c_str());
     return 1;
   }
-  std::string folder;
-  if (!plat::cp932::FromUtf8(argv[2], folder)) {
-    std::fprintf(stderr, "gentoll: the output folder has no CP932 form\n");
-    return 1;
-  }
+  const std::string folder = plat::path::FromNative(argv[2]);
   // Both files are written aside and renamed into place together: a run
   // that fails leaves the earlier pair as it was.
   const std::string facilPath = folder + "\\FACIL.DAT";
