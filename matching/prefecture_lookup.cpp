@@ -1,6 +1,5 @@
 #include "matching/prefecture_lookup.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "matching/derived_bytes.h"
@@ -133,10 +132,7 @@ std::string StoredPrefectureLookupKey(const std::string& bytes) {
 }
 
 std::string PrefectureLookupFileName(const std::string& key) {
-  char name[32];
-  std::snprintf(name, sizeof name, "prefectures-%016llx",
-                static_cast<unsigned long long>(Fnv1a(key.data(), key.size())));
-  return name;
+  return plat::CacheFileName("prefectures", Fnv1a(key.data(), key.size()));
 }
 
 bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out) {
