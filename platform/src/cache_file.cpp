@@ -68,14 +68,18 @@ constexpr char kAsideAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrs
 
 bool LowerHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
-// The length of the cache file name that begins name ("<kind>-<key>"), or 0.
+// The length of the cache file name that begins name
+// ("<kind>-<key>-<build>"), or 0.
 std::size_t CacheNameLength(std::string_view name) {
   std::size_t at = 0;
   while (at < name.size() && name[at] >= 'a' && name[at] <= 'z') ++at;
-  if (at == 0 || at > kMaxKindLength || at == name.size() || name[at] != '-') return 0;
-  ++at;
-  for (std::size_t d = 0; d < kKeyDigits; ++d, ++at) {
-    if (at == name.size() || !LowerHexDigit(name[at])) return 0;
+  if (at == 0 || at > kMaxKindLength) return 0;
+  for (int part = 0; part < 2; ++part) {
+    if (at == name.size() || name[at] != '-') return 0;
+    ++at;
+    for (std::size_t d = 0; d < kKeyDigits; ++d, ++at) {
+      if (at == name.size() || !LowerHexDigit(name[at])) return 0;
+    }
   }
   return at;
 }
@@ -225,10 +229,11 @@ std::string CacheFolder() {
   return std::string(home) + "/.cache/kort";
 }
 
-std::string CacheFileName(std::string_view kind, std::uint64_t key) {
-  char digits[kKeyDigits + 1];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(key));
-  return std::string(kind) + "-" + digits;
+std::string CacheFileName(std::string_view kind, std::uint64_t key, std::uint64_t build) {
+  char digits[2 * kKeyDigits + 3];
+  std::snprintf(digits, sizeof digits, "-%016llx-%016llx", static_cast<unsigned long long>(key),
+                static_cast<unsigned long long>(build));
+  return std::string(kind) + digits;
 }
 
 bool IsCacheFileName(std::string_view name) {

@@ -33,8 +33,10 @@ void SetModified(const std::string& path, long second) {
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
-// A cache file's name for test key n.
-std::string Name(std::uint64_t n) { return plat::CacheFileName("table", n); }
+// A cache file's name for test key n (of one build, unless told).
+std::string Name(std::uint64_t n, std::uint64_t build = 0xb0) {
+  return plat::CacheFileName("table", n, build);
+}
 
 }  // namespace
 
@@ -65,8 +67,8 @@ TEST(CacheFile, ReplacesAFileWholeAndReadsItBack) {
   // Both the cache home and its kort folder are made.
   const std::string home = dir.Native("cache");
   const ScopedEnv xdg("XDG_CACHE_HOME", home.c_str());
-  const std::string table = Name(0x0123456789abcdefull);
-  EXPECT_EQ(table, "table-0123456789abcdef");
+  const std::string table = Name(0x0123456789abcdefull, 0xfedcba9876543210ull);
+  EXPECT_EQ(table, "table-0123456789abcdef-fedcba9876543210");
   std::string bytes;
   EXPECT_FALSE(plat::ReadCacheFile(table, bytes, 100));
   ASSERT_TRUE(plat::WriteCacheFile(table, std::string("first\0version", 13)));
@@ -89,9 +91,12 @@ TEST(CacheFile, ReplacesAFileWholeAndReadsItBack) {
   EXPECT_EQ(bytes, "");
   // Only names of the cache's form: plain names inside the folder.
   for (const char* name :
-       {"../escape", "..", "table", "../kort/table-0123456789abcdef", "table-0123456789ABCDEF",
-        "table-0123456789abcde", "table-0123456789abcdef0", "table-0123456789abcdef.txt",
-        "-0123456789abcdef", "Table-0123456789abcdef"}) {
+       {"../escape", "..", "table", "../kort/table-0123456789abcdef-fedcba9876543210",
+        "table-0123456789ABCDEF-fedcba9876543210", "table-0123456789abcde-fedcba9876543210",
+        "table-0123456789abcdef-fedcba987654321", "table-0123456789abcdef-fedcba98765432100",
+        "table-0123456789abcdef-fedcba9876543210.txt", "table-0123456789abcdef",
+        "table-0123456789abcdef_fedcba9876543210", "-0123456789abcdef-fedcba9876543210",
+        "Table-0123456789abcdef-fedcba9876543210"}) {
     EXPECT_FALSE(plat::IsCacheFileName(name)) << name;
     EXPECT_FALSE(plat::WriteCacheFile(name, "x")) << name;
     EXPECT_FALSE(plat::ReadCacheFile(name, bytes, 100)) << name;
@@ -129,6 +134,36 @@ TEST(CacheFile, KeepsAtMostTheLimitRemovingTheOldest) {
   EXPECT_FALSE(testutil::Exists(left));
   EXPECT_FALSE(testutil::Exists(folder + "/" + Name(2)));
   EXPECT_TRUE(testutil::Exists(folder + "/" + Name(3)));
+}
+
+// Two builds (or formats) sharing the folder: each key has a file of each,
+// neither replaces the other, and together they stay within the limit.
+TEST(CacheFile, FilesOfDifferentBuildsStandSideBySideWithinTheLimit) {
+  TempDir dir;
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir.path().c_str());
+  const std::string folder = dir.path() + "/kort";
+  ASSERT_NE(Name(1, 0xa), Name(1, 0xb));
+  ASSERT_TRUE(plat::WriteCacheFile(Name(1, 0xa), "of build a"));
+  ASSERT_TRUE(plat::WriteCacheFile(Name(1, 0xb), "of build b"));
+  std::string bytes;
+  ASSERT_TRUE(plat::ReadCacheFile(Name(1, 0xa), bytes, 100));
+  EXPECT_EQ(bytes, "of build a");
+  ASSERT_TRUE(plat::ReadCacheFile(Name(1, 0xb), bytes, 100));
+  EXPECT_EQ(bytes, "of build b");
+  SetModified(folder + "/" + Name(1, 0xa), 1000);
+  SetModified(folder + "/" + Name(1, 0xb), 1001);
+  for (std::uint64_t i = 2; i < plat::kMaxCacheFiles; ++i) {
+    for (const std::uint64_t build : {0xa, 0xb}) {
+      ASSERT_TRUE(plat::WriteCacheFile(Name(i, build), "x"));
+      SetModified(folder + "/" + Name(i, build), 1000 + static_cast<long>(2 * i + (build & 1)));
+    }
+  }
+  EXPECT_EQ(FilesIn(folder), plat::kMaxCacheFiles);
+  // The files written last of both builds stay, the oldest went.
+  EXPECT_TRUE(testutil::Exists(folder + "/" + Name(plat::kMaxCacheFiles - 1, 0xa)));
+  EXPECT_TRUE(testutil::Exists(folder + "/" + Name(plat::kMaxCacheFiles - 1, 0xb)));
+  EXPECT_FALSE(testutil::Exists(folder + "/" + Name(1, 0xa)));
+  EXPECT_FALSE(testutil::Exists(folder + "/" + Name(1, 0xb)));
 }
 
 // The folder is the cache's, but the user may keep other files in it (or

@@ -67,12 +67,12 @@ TEST_F(KortCacheFile, AJobLeavesTheUsersFilesAndFilesNotItsOwnAlone) {
   for (int i = 0; i < 100; ++i) {
     users.push_back(folder + "/" +
                     (i % 2 ? "notes" + std::to_string(i) + ".txt"
-                           : plat::CacheFileName("prefectures", i) + ".bak"));
+                           : plat::CacheFileName("prefectures", i, i) + ".bak"));
     ASSERT_TRUE(testutil::WriteBytes(users.back(), "the user's"));
     ASSERT_EQ(utimensat(AT_FDCWD, users.back().c_str(), longAgo, 0), 0);
   }
   for (std::uint64_t i = 0; i < plat::kMaxCacheFiles; ++i) {
-    const std::string old = folder + "/" + plat::CacheFileName("prefectures", i);
+    const std::string old = folder + "/" + plat::CacheFileName("prefectures", i, i);
     ASSERT_TRUE(testutil::WriteBytes(old, "old"));
     ASSERT_EQ(utimensat(AT_FDCWD, old.c_str(), longAgo, 0), 0);
   }
@@ -132,6 +132,35 @@ TEST_F(KortCacheFile, LaterJobsReadTheFileTheFirstWroteAndAnswerAlike) {
   ASSERT_TRUE(testutil::WriteBytes(files[0], written.substr(0, written.size() / 3)));
   EXPECT_EQ(Answers(), reference);
   EXPECT_EQ(testutil::ReadBytes(files[0]), written);
+}
+
+// Two builds of kort (two program files) sharing the cache folder: each
+// keeps a file of its own for the same data folder, and neither rewrites
+// the other's on its jobs.
+TEST_F(KortCacheFile, TwoBuildsSharingTheFolderKeepAFileEach) {
+  UseCopyBesideData();
+  const std::string first = program_;
+  const std::string second = program_ + "-other";
+  ASSERT_TRUE(testutil::WriteBytes(second, testutil::ReadBytes(first)));
+  ASSERT_EQ(chmod(second.c_str(), 0755), 0);
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  const std::vector<std::string> reference = Answers();
+  ASSERT_EQ(reference[0].substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference[0].c_str());
+  ASSERT_EQ(CacheFiles().size(), 1u);
+  program_ = second;
+  EXPECT_EQ(Answers(), reference);
+  const std::vector<std::string> both = CacheFiles();
+  ASSERT_EQ(both.size(), 2u);
+  // Each read, neither written again, as the builds take turns.
+  std::vector<std::filesystem::file_time_type> modified;
+  for (const std::string& path : both) modified.push_back(std::filesystem::last_write_time(path));
+  program_ = first;
+  EXPECT_EQ(Answers(), reference);
+  program_ = second;
+  EXPECT_EQ(Answers(), reference);
+  ASSERT_EQ(CacheFiles(), both);
+  for (std::size_t i = 0; i < both.size(); ++i)
+    EXPECT_EQ(std::filesystem::last_write_time(both[i]), modified[i]) << both[i];
 }
 
 }  // namespace

@@ -35,9 +35,12 @@ inline constexpr std::size_t kMaxCacheFiles = 64;
 std::string CacheFolder();
 
 // The name of the cache file of a kind of derived value (1 to 32 letters
-// a-z) for a key (a hash of what it is derived from): "<kind>-<key as 16
-// lowercase hexadecimal digits>".
-std::string CacheFileName(std::string_view kind, std::uint64_t key);
+// a-z) for a key (a hash of what it is derived from) written by a build (a
+// hash of the writing program's stamp and the file's format):
+// "<kind>-<key>-<build>", each number 16 lowercase hexadecimal digits. So
+// the files of different builds or formats sharing the folder stand side by
+// side instead of replacing each other.
+std::string CacheFileName(std::string_view kind, std::uint64_t key, std::uint64_t build);
 
 // Whether name is of the form CacheFileName gives.
 bool IsCacheFileName(std::string_view name);
