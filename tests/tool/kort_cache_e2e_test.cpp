@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ class KortCacheFile : public KortProgram {
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(dir_.Native("cache/kort"), ec))
       files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
     return files;
   }
 };
