@@ -123,11 +123,19 @@ void NameTable::AddName(uint16_t row, const char* name, const CRecordList* extra
   addHead(name);
   if (KanjiDigitValue(name) >= 0) numeral.push_back(row);
   if (HasPairs(extra)) {
+    // The pairs are applied only to a name they can change: the name no
+    // pair changes gives its own heads again (the name's are already in,
+    // and so is its first character's unless it is asked for alone).
+    const bool leftAlone = ReplacementPairsLeaveAlone(extra, name);
     std::string edited;
-    if (EditedName(extra, name, &edited)) addHead(edited.c_str());
+    if (!leftAlone && EditedName(extra, name, &edited)) addHead(edited.c_str());
     if (withHeadAlone && name[0] != '\0') {
       const std::string first(name, static_cast<std::size_t>(std::max(1, CharLen(name))));
-      if (EditedName(extra, first.c_str(), &edited)) addHead(edited.c_str());
+      if (leftAlone) {
+        addHead(first.c_str());
+      } else if (EditedName(extra, first.c_str(), &edited)) {
+        addHead(edited.c_str());
+      }
     }
   }
   if (withWindows) {

@@ -385,6 +385,15 @@ std::string ReplacedText(const CRecordList* list, const char* text) {
   return buffer;
 }
 
+bool ReplacementPairsLeaveAlone(const CRecordList* list, const char* text) {
+  if (!IsPairList(list)) return true;
+  for (uint32_t n = 1; n <= list->GetCount(); ++n) {
+    const auto* stored = static_cast<const char*>(list->GetPtr(n));
+    if (stored == nullptr || !CannotOccurIn(stored, text)) return false;
+  }
+  return true;
+}
+
 int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text) {
   if (text == nullptr || text->GetText() == nullptr) return 0;
   if (!IsPairList(list)) return 1;

@@ -84,6 +84,10 @@ int ApplyReplacementPairs(const CRecordList* list, char* text, std::size_t textS
 std::string ReplacedText(const CRecordList* list, const char* text);
 // The same as edits; 0 at the first failure.
 int ApplyReplacementPairsToEditText(const CRecordList* list, CEditText* text);
+// Whether ApplyReplacementPairs would leave the text as it is because no
+// pair's search text can occur in it (its bytes are nowhere in the text);
+// false when a pair may apply (or a record cannot be seen).
+bool ReplacementPairsLeaveAlone(const CRecordList* list, const char* text);
 
 // Step 6 on a text buffer: 四条 -> ４条, 十五番地 -> １５番地, 二十三 at the
 // end -> ２３; 十万 (does not read) and １二 (mixed) stay.

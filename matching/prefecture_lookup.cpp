@@ -1,6 +1,5 @@
 #include "matching/prefecture_lookup.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "matching/derived_bytes.h"
@@ -133,10 +132,16 @@ std::string StoredPrefectureLookupKey(const std::string& bytes) {
 }
 
 std::string PrefectureLookupFileName(const std::string& key) {
-  char name[32];
-  std::snprintf(name, sizeof name, "prefectures-%016llx",
-                static_cast<unsigned long long>(Fnv1a(key.data(), key.size())));
-  return name;
+  // The build's own file: the stamp and format it writes are part of the
+  // name as well as of the content.
+  static const uint64_t build = [] {
+    std::string stamp;
+    CDerivedBytesWriter w(&stamp);
+    w.Put(kFormatVersion);
+    PutStamp(&w, BuildStamp());
+    return Fnv1a(stamp.data(), stamp.size());
+  }();
+  return plat::CacheFileName("prefectures", Fnv1a(key.data(), key.size()), build);
 }
 
 bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out) {

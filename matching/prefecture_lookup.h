@@ -46,7 +46,8 @@ bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
 // file of this build.
 std::string StoredPrefectureLookupKey(const std::string& bytes);
 
-// The name of the key's file in the cache folder.
+// The name of the key's file in the cache folder (of this build and
+// format: other builds sharing the folder keep files of their own).
 std::string PrefectureLookupFileName(const std::string& key);
 
 // Reads the key's file; false when there is none that checks.

@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -58,30 +61,162 @@ bool WriteAside(const std::string& path, const std::string& bytes) {
 
 namespace {
 
-bool PlainName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+constexpr std::size_t kMaxKindLength = 32;
+constexpr std::size_t kKeyDigits = 16;
+constexpr std::size_t kAsideDigits = 6;
+constexpr char kAsideAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+bool LowerHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// The length of the cache file name that begins name
+// ("<kind>-<key>-<build>"), or 0.
+std::size_t CacheNameLength(std::string_view name) {
+  std::size_t at = 0;
+  while (at < name.size() && name[at] >= 'a' && name[at] <= 'z') ++at;
+  if (at == 0 || at > kMaxKindLength) return 0;
+  for (int part = 0; part < 2; ++part) {
+    if (at == name.size() || name[at] != '-') return 0;
+    ++at;
+    for (std::size_t d = 0; d < kKeyDigits; ++d, ++at) {
+      if (at == name.size() || !LowerHexDigit(name[at])) return 0;
+    }
+  }
+  return at;
 }
 
-// Removes the oldest files of the folder beyond kMaxCacheFiles, never the
-// one just written.
-void TrimCacheFolder(const std::string& folder, const std::string& kept) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return;
-  std::vector<std::pair<std::int64_t, std::string>> files;  // (modified, path)
+// A file being written (or left by a writer that died): the cache file's
+// name, a dot and six letters or digits.
+bool AsideName(std::string_view name) {
+  const std::size_t n = CacheNameLength(name);
+  if (n == 0 || name.size() != n + 1 + kAsideDigits || name[n] != '.') return false;
+  return name.find_first_not_of(kAsideAlphabet, n + 1) == std::string_view::npos;
+}
+
+// The user's own, and nobody else may write to it.
+bool OwnAndClosed(const struct stat& st) {
+  return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) {
+      detail::CountSystemCalls();
+      close(fd_);
+    }
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The cache folder, opened when it is a folder (not a link to one) of the
+// effective user that nobody else can write to; -1 otherwise. With make,
+// a missing folder (and its parent) is made first.
+int OpenOwnFolder(bool make) {
+  const std::string folder = CacheFolder();
+  if (folder.empty() || (make && !detail::MakeFolderAndParent(folder))) return -1;
+  detail::CountSystemCalls();
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  detail::CountSystemCalls();
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && OwnAndClosed(st)) return fd;
+  detail::CountSystemCalls();
+  close(fd);
+  return -1;
+}
+
+// Six letters or digits for a file aside; O_EXCL settles a clash.
+std::string AsideSuffix() {
+  static std::atomic<std::uint64_t> calls{0};
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::uint64_t mix = static_cast<std::uint64_t>(now.tv_nsec) ^
+                      (static_cast<std::uint64_t>(now.tv_sec) << 30) ^
+                      (static_cast<std::uint64_t>(getpid()) << 20) ^
+                      (calls.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ull);
+  mix ^= mix >> 33;
+  mix *= 0xff51afd7ed558ccdull;
+  mix ^= mix >> 33;
+  std::string suffix(kAsideDigits, 'A');
+  for (char& c : suffix) {
+    c = kAsideAlphabet[mix % (sizeof kAsideAlphabet - 1)];
+    mix /= sizeof kAsideAlphabet - 1;
+  }
+  return suffix;
+}
+
+// Writes bytes to a new file beside name in the folder and renames it over
+// name; on failure the file aside is removed.
+bool WriteAsideIn(int folder, const std::string& name, const std::string& bytes) {
+  std::string aside;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+    aside = name + "." + AsideSuffix();
+    detail::CountSystemCalls();
+    fd = openat(folder, aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    detail::CountSystemCalls();
+    const ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(w);
+  }
+  detail::CountSystemCalls(2);
+  if (close(fd) != 0) ok = false;
+  if (ok && renameat(folder, aside.c_str(), folder, name.c_str()) != 0) ok = false;
+  if (!ok) {
+    detail::CountSystemCalls();
+    unlinkat(folder, aside.c_str(), 0);
+  }
+  return ok;
+}
+
+// Removes the oldest cache files of the folder beyond kMaxCacheFiles, never
+// the one just written. Only regular files of the cache's own naming (and
+// files aside of that naming) that belong to the user are counted and
+// removed; whatever else stands in the folder is left alone.
+void TrimCacheFolder(int folder, const std::string& kept) {
+  detail::CountSystemCalls();
+  const int listed = dup(folder);
+  if (listed < 0) return;
+  DIR* dir = fdopendir(listed);
+  if (!dir) {
+    close(listed);
+    return;
+  }
+  std::vector<std::pair<std::int64_t, std::string>> files;  // (modified, name)
   while (const dirent* e = readdir(dir)) {
-    const std::string name = e->d_name;
-    if (!PlainName(name) || name == kept) continue;
-    const std::string path = folder + "/" + name;
+    const std::string_view name = e->d_name;
+    if (name == kept || !(IsCacheFileName(name) || AsideName(name))) continue;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    detail::CountSystemCalls();
+    if (fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != geteuid())
+      continue;
     files.emplace_back(
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, path);
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+        std::string(name));
   }
   closedir(dir);
   if (files.size() < kMaxCacheFiles) return;
   std::sort(files.begin(), files.end());
-  for (std::size_t i = 0; i + kMaxCacheFiles <= files.size(); ++i)
-    std::remove(files[i].second.c_str());
+  for (std::size_t i = 0; i + kMaxCacheFiles <= files.size(); ++i) {
+    detail::CountSystemCalls();
+    unlinkat(folder, files[i].second.c_str(), 0);
+  }
 }
 
 }  // namespace
@@ -94,17 +229,32 @@ std::string CacheFolder() {
   return std::string(home) + "/.cache/kort";
 }
 
+std::string CacheFileName(std::string_view kind, std::uint64_t key, std::uint64_t build) {
+  char digits[2 * kKeyDigits + 3];
+  std::snprintf(digits, sizeof digits, "-%016llx-%016llx", static_cast<unsigned long long>(key),
+                static_cast<unsigned long long>(build));
+  return std::string(kind) + digits;
+}
+
+bool IsCacheFileName(std::string_view name) {
+  const std::size_t n = CacheNameLength(name);
+  return n != 0 && n == name.size();
+}
+
 bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxSize) {
   bytes.clear();
-  const std::string folder = CacheFolder();
-  if (folder.empty() || !PlainName(name)) return false;
+  if (!IsCacheFileName(name)) return false;
+  const Descriptor folder(OpenOwnFolder(false));
+  if (folder.get() < 0) return false;
   detail::CountSystemCalls();
-  // Not blocking: whatever stands in the file's place is checked first.
-  const int fd = open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  // Not blocking, not through a link: whatever stands in the file's place
+  // is checked first.
+  const Descriptor file(
+      openat(folder.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+  if (file.get() < 0) return false;
   struct stat st;
   detail::CountSystemCalls();
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+  bool ok = fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) && OwnAndClosed(st) &&
             static_cast<std::uint64_t>(st.st_size) <= maxSize;
   if (ok) {
     bytes.resize(static_cast<std::size_t>(st.st_size));
@@ -112,7 +262,7 @@ bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxS
     while (ok && done < bytes.size()) {
       detail::CountSystemCalls();
       const ssize_t r =
-          pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+          pread(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
       if (r < 0 && errno == EINTR) continue;
       if (r <= 0)
         ok = false;
@@ -120,17 +270,25 @@ bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxS
         done += static_cast<std::size_t>(r);
     }
   }
-  detail::CountSystemCalls();
-  close(fd);
   if (!ok) bytes.clear();
   return ok;
 }
 
 bool WriteCacheFile(const std::string& name, const std::string& bytes) {
-  const std::string folder = CacheFolder();
-  if (folder.empty() || !PlainName(name) || !detail::MakeFolderAndParent(folder)) return false;
-  if (!detail::WriteAside(folder + "/" + name, bytes)) return false;
-  TrimCacheFolder(folder, name);
+  if (!IsCacheFileName(name)) return false;
+  const Descriptor folder(OpenOwnFolder(true));
+  if (folder.get() < 0) return false;
+  // What already stands in the file's place and is not a file of the
+  // user's own that only the user can write is left as it is.
+  struct stat st;
+  detail::CountSystemCalls();
+  if (fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!S_ISREG(st.st_mode) || !OwnAndClosed(st)) return false;
+  } else if (errno != ENOENT) {
+    return false;
+  }
+  if (!WriteAsideIn(folder.get(), name, bytes)) return false;
+  TrimCacheFolder(folder.get(), name);
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,96 @@ TEST(NameTable, RowsAReplacementPairCanChangeAreTried) {
   EXPECT_EQ(Rows(partial, head, 2), std::vector<uint16_t>({1, 2}));
   list.Free();
   single.Free();
+}
+
+// The table of names as the levels make it (the replacement pairs applied
+// only to the names they can change) against the table of its definition:
+// the heads of each name as it is, of the name after the pairs and of its
+// first character after the pairs, every pair list applied to every name.
+// Over every municipality, oaza and aza/chome name of the sample and of
+// the national-shape set, with the folder's extra pairs, its replacement
+// pairs (many, some of one character) and pairs made to change heads.
+TEST(NameTable, PairsAppliedOnlyWhereTheyCanChangeANameGiveTheDefinedTable) {
+  sampledata::Description sample;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(
+      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
+      << Show(msg);
+  sampledata::Description national;
+  ASSERT_EQ(
+      sampledata::MakeNationalDescription(sample, sampledata::NationalOptions(), &national, msg), 1)
+      << Show(msg);
+  std::set<std::string> unique;
+  for (const sampledata::Description* d : {&sample, &national}) {
+    for (const auto& m : d->municipalities) {
+      unique.insert(m.county + m.name);
+      unique.insert(m.name);
+    }
+    for (const auto& o : d->oaza) {
+      unique.insert(o.oazaName);
+      unique.insert(o.chomeName);
+      unique.insert(o.oazaKana);
+    }
+  }
+  const std::vector<std::string> names(unique.begin(), unique.end());
+  ASSERT_GT(names.size(), 20000u);
+
+  CDictionaryLease lease;
+  ASSERT_EQ(LeaseFolderDictionaries(sample::Folder(), &lease, msg), 1) << Show(msg);
+  ASSERT_GT(lease.Get()->extra.GetCount(), 0u);
+  ASSERT_GT(lease.Get()->replacements.GetCount(), 0u);
+  // Pairs that change heads; a search text that ends in a lead byte (which
+  // a search compares as a character: no name is left alone).
+  CRecordList heads;
+  FillList(heads, {{"旧", ""}, {"大字", ""}, {"ケ", "が"}, {"本", "元"}, {"東", "ひがし"}});
+  CRecordList leadByte;
+  FillList(leadByte, {{"\x82", "x"}, {"東", "ひがし"}});
+  int changed = 0;
+  const CRecordList* lists[] = {&lease.Get()->extra, &lease.Get()->replacements, &heads, &leadByte};
+  for (const CRecordList* extra : lists) {
+    for (const int flags : {0, 1, 2, 3}) {
+      const bool withHeadAlone = (flags & 1) != 0;
+      const bool withSecond = (flags & 2) != 0;
+      for (std::size_t from = 0; from < names.size(); from += 60000) {
+        const std::size_t to = std::min(names.size(), from + 60000);
+        NameTable made;
+        NameTable defined;
+        NameTable plain;
+        for (std::size_t i = from; i < to; ++i) {
+          const auto row = static_cast<uint16_t>(i - from + 1);
+          const char* name = names[i].c_str();
+          made.AddName(row, name, extra, withHeadAlone, true, withSecond);
+          plain.AddName(row, name, nullptr, withHeadAlone, true, withSecond);
+          defined.AddName(row, name, nullptr, false, true, withSecond);
+          char edited[kMaxSearchTextLength + 1];
+          std::snprintf(edited, sizeof edited, "%s", name);
+          if (ApplyReplacementPairs(extra, edited, sizeof edited)) {
+            changed += names[i] != edited;
+            defined.AddName(row, edited, nullptr, false, false, withSecond);
+          }
+          if (withHeadAlone && name[0] != '\0') {
+            const unsigned char lead = static_cast<unsigned char>(name[0]);
+            const bool twoBytes = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+            const std::size_t length = twoBytes && name[1] != '\0' ? 2 : 1;
+            std::snprintf(edited, sizeof edited, "%.*s", static_cast<int>(length), name);
+            if (ApplyReplacementPairs(extra, edited, sizeof edited))
+              defined.AddName(row, edited, nullptr, false, false, withSecond);
+          }
+        }
+        made.Finish();
+        defined.Finish();
+        plain.Finish();
+        EXPECT_EQ(made.byHead, defined.byHead);
+        EXPECT_EQ(made.byPair, defined.byPair);
+        EXPECT_EQ(made.always, defined.always);
+        EXPECT_EQ(made.byWindow, plain.byWindow);
+        EXPECT_EQ(made.numeral, plain.numeral);
+      }
+    }
+  }
+  EXPECT_GT(changed, 1000);
+  heads.Free();
+  leadByte.Free();
 }
 
 // One address through the validating buffer entry: the answer and the line.

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -328,5 +329,42 @@ TEST_F(PrefectureLookupFile, DamagedFileIsIgnoredAndWrittenAgain) {
     ASSERT_TRUE(testutil::WriteBytes(path, bytes));
     EXPECT_EQ(MatchAll(texts), reference) << what;
     EXPECT_EQ(testutil::ReadBytes(path), good) << what;
+  }
+}
+
+// Bytes with a valid checksum but a table that leaves 東京都 out, placed
+// where someone other than the user could have placed them: not read, so
+// the answers stay those of the data files (and the file is not replaced).
+TEST_F(PrefectureLookupFile, AFileOthersCouldHavePlacedChangesNoAnswer) {
+  const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
+  const std::vector<std::string> texts = {"千代田区丸の内一丁目", "中京区亀屋町"};
+  const std::vector<std::string> reference = MatchAll(texts);
+  ASSERT_EQ(reference[0][0], '1') << Show(reference[0].c_str());
+  FolderPrefectureLookups entries;
+  std::string key;
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  auto empty = std::make_shared<NameTable>();
+  empty->Finish();
+  entries[13].cities = empty;
+  const std::string path = CacheFile();
+  const std::string folder = cache_.path() + "/kort";
+  const std::string forged = EncodePrefectureLookups(key, entries);
+  ASSERT_TRUE(testutil::WriteBytes(path, forged));
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  // The user's own file is taken as it is.
+  ASSERT_NE(MatchAll(texts), reference);
+  auto unchanged = [&](const char* what) {
+    EXPECT_EQ(MatchAll(texts), reference) << what;
+    EXPECT_EQ(testutil::ReadBytes(path), forged) << what;
+  };
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  unchanged("a folder anyone can write to");
+  ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0620), 0);
+  unchanged("a file the group can write to");
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(path.c_str(), 12345, 12345), 0);
+    unchanged("a file of another user");
   }
 }
