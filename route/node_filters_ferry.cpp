@@ -87,8 +87,17 @@ void MoveBreakIcWalk(It first, It last) {
     if (!Has(*i, nodeflag::kInterchange)) continue;
     if (i->node->flags & nodeflag::kBreak) {
       if (candidate) {
-        candidate->node->flags |= nodeflag::kBreak;
-        candidate->node->name = i->node->name;
+        // The break node moves whole: its flag, its name and its time.
+        TmpItemAry::Node& to = *candidate->node;
+        const TmpItemAry::Node& from = *i->node;
+        to.flags |= nodeflag::kBreak;
+        to.name = from.name;
+        to.year = from.year;
+        to.month = from.month;
+        to.day = from.day;
+        to.hour = from.hour;
+        to.minute = from.minute;
+        to.second = from.second;
         i->node.reset();
       }
       return;

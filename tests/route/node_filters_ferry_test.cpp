@@ -176,6 +176,28 @@ TEST(MoveBreakIc, TwoBreakInterchangesMoveOutwardUnlessARoadLiesBetween) {
   EXPECT_EQ(Shape(blocked), "4/H -/R 84/H");
 }
 
+// A break interchange that moves onto the plain interchange next to it
+// takes its time along (a timed stop starts a leg: the later times count
+// from it).
+TEST(MoveBreakIc, TheMovedBreakNodeKeepsItsTime) {
+  TmpItemAry list;
+  Push(list, Node(0x84, 0, "first"), Hwy());
+  Push(list, Node(0x04, 0, "A"), Hwy());
+  TmpItemAry::Node& via = *Push(list, Node(0x84, 0, "via"), Hwy()).node;
+  via.year = 2015, via.month = 6, via.day = 3, via.hour = 12, via.minute = 30, via.second = 5;
+  Push(list, Node(0x04, 0, "B"), Hwy());
+  CMoveBreakIc().run(list);
+  ASSERT_EQ(Shape(list), "84/H 4/H -/H 84/H");
+  const TmpItemAry::Node& moved = *At(list)[3]->node;
+  EXPECT_EQ(moved.name, "via");
+  EXPECT_EQ(moved.year, 2015);
+  EXPECT_EQ(moved.month, 6);
+  EXPECT_EQ(moved.day, 3);
+  EXPECT_EQ(moved.hour, 12);
+  EXPECT_EQ(moved.minute, 30);
+  EXPECT_EQ(moved.second, 5);
+}
+
 // Interchange-like nodes on a highway link: break interchanges and nodes
 // with a facility number.
 TEST(EraseNotInOutIcNode, OnlyEntryAndExitOfAStretchKeepTheInterchange) {
