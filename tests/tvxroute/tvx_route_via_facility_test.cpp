@@ -83,19 +83,30 @@ std::vector<FacilityNode> SampleFacilities() {
   return out;
 }
 
-// One route a -> v -> b.
-struct Stop {
-  Place a, v, b;
-  bool timed = false;
+// A route over the points, each perhaps with a time (minutes after
+// 2015-06-03 00:00; -1 none). The start departs at 10:00.
+struct Trip {
+  std::vector<Place> points;
+  std::vector<int> minutes;
   int roadMode = 1;
 };
 
-std::string Describe(const Stop& s) {
-  char text[160];
-  std::snprintf(text, sizeof text, "%.4f,%.4f -> %.4f,%.4f -> %.4f,%.4f %s, road mode %d",
-                s.a.lon / 3600, s.a.lat / 3600, s.v.lon / 3600, s.v.lat / 3600, s.b.lon / 3600,
-                s.b.lat / 3600, s.timed ? "timed" : "untimed", s.roadMode);
-  return text;
+// a -> v -> b; a timed stop is left at 12:00, after any arrival the maps
+// allow.
+Trip Stop(const Place& a, const Place& v, const Place& b, bool timed, int roadMode) {
+  return Trip{{a, v, b}, {10 * 60, timed ? 12 * 60 : -1, -1}, roadMode};
+}
+
+std::string Describe(const Trip& t) {
+  std::string text;
+  for (std::size_t i = 0; i < t.points.size(); ++i) {
+    char point[64];
+    std::snprintf(point, sizeof point, "%s%.4f,%.4f", i ? " -> " : "", t.points[i].lon / 3600,
+                  t.points[i].lat / 3600);
+    text += point;
+    if (t.minutes[i] >= 0) text += " at " + std::to_string(t.minutes[i]) + " min";
+  }
+  return text + ", road mode " + std::to_string(t.roadMode);
 }
 
 // Minutes since 2015-06-03 00:00 of a result time.
@@ -113,49 +124,60 @@ class ViaFacility : public ::testing::Test {
     ASSERT_TRUE(route.init(data.path().c_str()));
   }
 
-  // Calculates the route and checks what every such route must show.
-  void CheckRoute(const Stop& s) {
-    SCOPED_TRACE(Describe(s));
-    // Departure at 10:00; a timed stop is left at 12:00, after any arrival
-    // the sample map allows.
-    std::vector<tvxtest::Condition::Timed> times{{0, 0}};
-    if (s.timed) times.push_back({1, 120});
-    tvxtest::Condition condition(3, times);
-    const Place at[3] = {s.a, s.v, s.b};
-    for (int i = 0; i < 3; ++i) {
-      condition.node(i)->lon = static_cast<std::int32_t>(std::lround(at[i].lon * 1024));
-      condition.node(i)->lat = static_cast<std::int32_t>(std::lround(at[i].lat * 1024));
-      condition.node(i)->roadTypeMode = s.roadMode;
+  // Calculates the route and checks what every route must show; the
+  // places of its nodes named `name` (CP932).
+  std::vector<Place> CheckRoute(const Trip& t, const std::string& name = {}) {
+    SCOPED_TRACE(Describe(t));
+    std::vector<Place> named;
+    std::vector<tvxtest::Condition::Timed> times;
+    for (std::size_t i = 0; i < t.minutes.size(); ++i)
+      if (t.minutes[i] >= 0) times.push_back({static_cast<int>(i), t.minutes[i] - 10 * 60});
+    tvxtest::Condition condition(static_cast<int>(t.points.size()), times);
+    for (std::size_t i = 0; i < t.points.size(); ++i) {
+      TvxRoute::TVXRouteCondition::Node* node = condition.node(static_cast<int>(i));
+      node->lon = static_cast<std::int32_t>(std::lround(t.points[i].lon * 1024));
+      node->lat = static_cast<std::int32_t>(std::lround(t.points[i].lat * 1024));
+      node->roadTypeMode = t.roadMode;
     }
     TVXRouteResult* result = nullptr;
     const int before = host.done();
-    ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
-    ASSERT_TRUE(host.PumpDone(before + 1));
-    ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
-    ASSERT_NE(result, nullptr);
-    CheckResult(*result, s);
+    EXPECT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
+    EXPECT_TRUE(host.PumpDone(before + 1));
+    EXPECT_EQ(route.getLastError(), TVXRoute::kNoError);
+    if (!result) {
+      ADD_FAILURE() << "no result";
+      return named;
+    }
+    CheckResult(*result, t);
+    for (int i = 0; i < result->getNodeCnt(); ++i) {
+      const TVXRouteResult::Node& n = *result->getNode(i);
+      if (n.breakNo == 0 && n.getName() && name == n.getName()) named.push_back(NodePlace(n));
+    }
     TvxRoute::Release(result);
+    return named;
   }
 
-  void CheckResult(const TVXRouteResult& r, const Stop& s) {
-    int via = -1, vias = 0;
+  void CheckResult(const TVXRouteResult& r, const Trip& t) {
+    // Break numbers: 1 the start, 2 the goal, 3 and on the stops in order.
+    std::vector<int> stops;
     for (int i = 0; i < r.getNodeCnt(); ++i)
-      if (r.getNode(i)->breakNo == 3) {
-        via = i;
-        ++vias;
+      if (r.getNode(i)->breakNo >= 3) stops.push_back(i);
+    ASSERT_EQ(stops.size(), t.points.size() - 2);
+    for (std::size_t k = 0; k < stops.size(); ++k) {
+      const TVXRouteResult::Node& stop = *r.getNode(stops[k]);
+      EXPECT_EQ(stop.breakNo, static_cast<int>(k) + 3);
+      ASSERT_FALSE(stop.time.isNoData());
+      if (t.minutes[k + 1] >= 0) {
+        EXPECT_EQ(Minutes(stop.time), t.minutes[k + 1]) << "stop " << k;
       }
-    ASSERT_EQ(vias, 1);
-    const TVXRouteResult::Node& stop = *r.getNode(via);
-    ASSERT_FALSE(stop.time.isNoData());
-    if (s.timed) {
-      EXPECT_EQ(Minutes(stop.time), 12 * 60);
-    }
-    for (int i = via + 1; i < r.getNodeCnt(); ++i) {
-      const TVXRouteResult::Node& n = *r.getNode(i);
-      ASSERT_FALSE(n.time.isNoData()) << "node " << i;
-      EXPECT_GE(Minutes(n.time), Minutes(stop.time)) << "node " << i;
+      for (int i = stops[k] + 1; i < r.getNodeCnt(); ++i) {
+        const TVXRouteResult::Node& n = *r.getNode(i);
+        ASSERT_FALSE(n.time.isNoData()) << "node " << i;
+        EXPECT_GE(Minutes(n.time), Minutes(stop.time)) << "node " << i << " after stop " << k;
+      }
     }
     // Every facility shown stands within 100 m of its place on the map.
+    if (!checkPlaces) return;
     for (int i = 0; i < r.getNodeCnt(); ++i) {
       const TVXRouteResult::Node& n = *r.getNode(i);
       if (n.breakNo != 0) continue;
@@ -175,8 +197,10 @@ class ViaFacility : public ::testing::Test {
 
   // The sample map's facilities, read once.
   static std::vector<FacilityNode>* facilities_;
-  // The facilities of the map routed on.
+  // The facilities of the map routed on, and whether the places of those
+  // shown are checked.
   const std::vector<FacilityNode>* known = nullptr;
+  bool checkPlaces = true;
   tvxtest::ScratchRegistry registry;
   tvxtest::DataFolder data;
   tvxtest::HostWindow host;
@@ -201,23 +225,44 @@ TEST_F(ViaFacility, EveryFacilityAsAStopKeepsTheStopItsTimeAndTheFacilitiesPlace
       for (const Place& b : kEnds) {
         if (&a == &b) continue;
         for (int mode : {1, 2})
-          for (bool timed : {false, true}) CheckRoute(Stop{a, v.at, b, timed, mode});
+          for (bool timed : {false, true}) CheckRoute(Stop(a, v.at, b, timed, mode));
       }
 }
 
-// Stops on the highway near an interchange, between two facilities, or at
-// another facility, with both ends on facilities too: 東京IC to 厚木IC and
-// back over a stop.
+// Stops on the highway near an interchange or between two facilities,
+// from every facility to the ends around the highway.
 TEST_F(ViaFacility, StopsBetweenTheFacilitiesKeepTheirPlacesAndTimes) {
   const Place stops[] = {Deg(139.5120, 35.5530), Deg(139.5000, 35.5430), Deg(139.4400, 35.4800),
                          Deg(139.5800, 35.5950)};
   for (const Place& v : stops)
     for (const FacilityNode& a : *facilities_)
-      for (const FacilityNode& b : *facilities_) {
-        if (&a == &b) continue;
+      for (const Place& b : kEnds)
         for (int mode : {1, 2})
-          for (bool timed : {false, true}) CheckRoute(Stop{a.at, v, b.at, timed, mode});
-      }
+          for (bool timed : {false, true}) CheckRoute(Stop(a.at, v, b, timed, mode));
+}
+
+// Two stops beside an interchange, a stop at the exit before the route
+// turns back, and stops on the approach to an interchange: every stop
+// stays with its time, and the interchanges are drawn at their places.
+TEST_F(ViaFacility, StopsBesideInterchangesStayAndTheInterchangesKeepTheirPlaces) {
+  const std::vector<Trip> trips = {
+      {{Deg(139.6500, 35.6300), Deg(139.3470, 35.4270), Deg(139.4833, 35.5000)}, {600, 720, -1}, 2},
+      {{Deg(139.3470, 35.4270), Deg(139.3886, 35.4338), Deg(139.3937, 35.4394),
+        Deg(139.4400, 35.4800)},
+       {600, -1, -1, -1},
+       2},
+      {{Deg(139.5239, 35.5631), Deg(139.5119, 35.5531), Deg(139.5000, 35.5431),
+        Deg(139.4833, 35.5131)},
+       {600, -1, 720, -1},
+       2},
+      {{Deg(139.6500, 35.6300), Deg(139.6286, 35.6269), Deg(139.6272, 35.6207),
+        Deg(139.6140, 35.6160)},
+       {600, -1, -1, -1},
+       2},
+  };
+  const char8_t* shown[] = {u8"厚木IC", u8"厚木IC", u8"横浜青葉IC", u8"東京IC"};
+  for (std::size_t i = 0; i < trips.size(); ++i)
+    EXPECT_FALSE(CheckRoute(trips[i], testutil::Sjis(shown[i])).empty()) << "route " << i;
 }
 
 // A map of our own where the interchange stands on the main line and the
@@ -262,40 +307,10 @@ class RampMap : public ViaFacility {
     known = &own;
   }
 
-  // The places of the route's nodes named 試験IC; a stop at 0,0 is none.
-  std::vector<Place> Interchanges(const Stop& s) {
-    SCOPED_TRACE(Describe(s));
-    std::vector<tvxtest::Condition::Timed> times{{0, 0}};
-    if (s.timed) times.push_back({1, 120});
-    const bool via = s.v.lon != 0;
-    tvxtest::Condition condition(via ? 3 : 2, times);
-    const Place at[3] = {s.a, s.v, s.b};
-    for (int i = 0, n = 0; i < 3; ++i) {
-      if (i == 1 && !via) continue;
-      condition.node(n)->lon = static_cast<std::int32_t>(std::lround(at[i].lon * 1024));
-      condition.node(n)->lat = static_cast<std::int32_t>(std::lround(at[i].lat * 1024));
-      condition.node(n)->roadTypeMode = s.roadMode;
-      ++n;
-    }
-    TVXRouteResult* result = nullptr;
-    const int before = host.done();
-    std::vector<Place> out;
-    EXPECT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
-    EXPECT_TRUE(host.PumpDone(before + 1));
-    EXPECT_EQ(route.getLastError(), TVXRoute::kNoError);
-    if (!result) return out;
-    if (via) CheckResult(*result, s);
-    for (int i = 0; i < result->getNodeCnt(); ++i) {
-      const TVXRouteResult::Node& n = *result->getNode(i);
-      if (n.getName() && testutil::Sjis(u8"試験IC") == n.getName()) out.push_back(NodePlace(n));
-    }
-    TvxRoute::Release(result);
-    return out;
-  }
-
   testutil::TempDir dir;
   const Place icPlace = Deg(139.0500, 35.1000);
-  const std::vector<FacilityNode> own{FacilityNode{testutil::Sjis(u8"試験IC"), icPlace}};
+  const std::string ic = testutil::Sjis(u8"試験IC");
+  const std::vector<FacilityNode> own{FacilityNode{ic, icPlace}};
 };
 
 // Leaving the highway down the ramp, or getting onto it up the ramp: the
@@ -307,12 +322,15 @@ TEST_F(RampMap, AStopOnTheRampKeepsItsTimeAndTheInterchangeItsPlace) {
   const Place rampEnd = Deg(139.0500, 35.1200);
   for (int mode : {1, 2}) {
     for (const auto& [a, b] : {std::pair{mainLine, town}, std::pair{town, mainLine}}) {
-      const std::vector<Place> moved = Interchanges(Stop{a, Place{}, b, false, mode});
+      // Without a stop the interchange moves: no place to check.
+      checkPlaces = false;
+      const std::vector<Place> moved = CheckRoute(Trip{{a, b}, {10 * 60, -1}, mode}, ic);
+      checkPlaces = true;
       ASSERT_EQ(moved.size(), 1u);
       EXPECT_LE(Metres(moved[0], rampEnd), 100.0);
       for (const Place& v : {Deg(139.0500, 35.1100), rampEnd})
         for (bool timed : {false, true}) {
-          const std::vector<Place> kept = Interchanges(Stop{a, v, b, timed, mode});
+          const std::vector<Place> kept = CheckRoute(Stop(a, v, b, timed, mode), ic);
           ASSERT_EQ(kept.size(), 1u);
           EXPECT_LE(Metres(kept[0], icPlace), 100.0);
         }
