@@ -49,6 +49,13 @@ double Metres(const Place& a, const Place& b) {
 
 Place NodePlace(const TVXRouteResult::Node& n) { return Place{n.lon / 1024.0, n.lat / 1024.0}; }
 
+// A node of a result that is not a break node: its place and fees.
+struct Shown {
+  Place at;
+  std::int32_t fee = 0;
+  std::int32_t firstFee = 0;
+};
+
 // The highway facility nodes of the sample map's description: node k of a
 // road is where its link k begins (the last one ends the road); ferry
 // terminals (0x8000 and up) are not highway facilities.
@@ -125,10 +132,12 @@ class ViaFacility : public ::testing::Test {
   }
 
   // Calculates the route and checks what every route must show; the
-  // places of its nodes named `name` (CP932).
-  std::vector<Place> CheckRoute(const Trip& t, const std::string& name = {}) {
+  // nodes named `name` (CP932) that are not break nodes. The result's toll
+  // totals are left in summary1 and summary2.
+  std::vector<Shown> CheckRoute(const Trip& t, const std::string& name = {}) {
     SCOPED_TRACE(Describe(t));
-    std::vector<Place> named;
+    std::vector<Shown> named;
+    summary1 = summary2 = -1;
     std::vector<tvxtest::Condition::Timed> times;
     for (std::size_t i = 0; i < t.minutes.size(); ++i)
       if (t.minutes[i] >= 0) times.push_back({static_cast<int>(i), t.minutes[i] - 10 * 60});
@@ -149,9 +158,12 @@ class ViaFacility : public ::testing::Test {
       return named;
     }
     CheckResult(*result, t);
+    summary1 = result->summary1;
+    summary2 = result->summary2;
     for (int i = 0; i < result->getNodeCnt(); ++i) {
       const TVXRouteResult::Node& n = *result->getNode(i);
-      if (n.breakNo == 0 && n.getName() && name == n.getName()) named.push_back(NodePlace(n));
+      if (n.breakNo == 0 && n.getName() && name == n.getName())
+        named.push_back(Shown{NodePlace(n), n.fee, n.firstFee});
     }
     TvxRoute::Release(result);
     return named;
@@ -201,6 +213,9 @@ class ViaFacility : public ::testing::Test {
   // shown are checked.
   const std::vector<FacilityNode>* known = nullptr;
   bool checkPlaces = true;
+  // The toll totals of the last route checked (after discounts, undiscounted).
+  std::int32_t summary1 = -1;
+  std::int32_t summary2 = -1;
   tvxtest::ScratchRegistry registry;
   tvxtest::DataFolder data;
   tvxtest::HostWindow host;
@@ -265,6 +280,48 @@ TEST_F(ViaFacility, StopsBesideInterchangesStayAndTheInterchangesKeepTheirPlaces
     EXPECT_FALSE(CheckRoute(trips[i], testutil::Sjis(shown[i])).empty()) << "route " << i;
 }
 
+// A trip that gets onto the 東名 at 横浜青葉IC, a tolled entrance, pays where
+// it leaves the highway: the exit's toll node is kept, stands at the
+// interchange's own place and carries the fee of the trip, both with the two
+// stops of the host's example on the way to 横浜町田IC and straight to
+// 横浜町田IC, 厚木IC or, the other way, 東京IC.
+TEST_F(ViaFacility, AnExitAfterTheEntranceAtYokohamaAobaKeepsItsTollNodeAtItsPlace) {
+  const auto placeOf = [](const char8_t* name) {
+    for (const FacilityNode& f : *facilities_)
+      if (f.name == testutil::Sjis(name)) return f.at;
+    ADD_FAILURE() << reinterpret_cast<const char*>(name) << " is not on the map";
+    return Place{};
+  };
+  const Place aoba = placeOf(u8"横浜青葉IC");
+  struct Case {
+    Trip trip;
+    const char8_t* exit;
+  };
+  std::vector<Case> cases = {
+      {{{Deg(139.5239, 35.5631), Deg(139.5119, 35.5531), Deg(139.5000, 35.5431),
+         Deg(139.4833, 35.5131)},
+        {600, -1, 720, -1},
+        2},
+       u8"横浜町田IC"},
+  };
+  for (int mode : {1, 2})
+    for (const char8_t* exit : {u8"横浜町田IC", u8"厚木IC", u8"東京IC"})
+      cases.push_back({Trip{{aoba, placeOf(exit)}, {600, -1}, mode}, exit});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.trip));
+    const std::vector<Shown> shown = CheckRoute(c.trip, testutil::Sjis(c.exit));
+    std::vector<Shown> paid;
+    for (const Shown& s : shown)
+      if (s.fee != 0 || s.firstFee != 0) paid.push_back(s);
+    ASSERT_EQ(paid.size(), 1u) << reinterpret_cast<const char*>(c.exit) << " with a fee";
+    EXPECT_LE(Metres(paid[0].at, placeOf(c.exit)), 100.0);
+    // The only toll section of the trip: its fees are the route's totals.
+    EXPECT_GT(summary1, 0);
+    EXPECT_EQ(paid[0].fee, summary1);
+    EXPECT_EQ(paid[0].firstFee, summary2);
+  }
+}
+
 // A map of our own where the interchange stands on the main line and the
 // route leaves (or gets onto) the highway at the end of a ramp 2.2 km
 // from it, within the 5,000 m in which the interchange moves to where the
@@ -324,15 +381,15 @@ TEST_F(RampMap, AStopOnTheRampKeepsItsTimeAndTheInterchangeItsPlace) {
     for (const auto& [a, b] : {std::pair{mainLine, town}, std::pair{town, mainLine}}) {
       // Without a stop the interchange moves: no place to check.
       checkPlaces = false;
-      const std::vector<Place> moved = CheckRoute(Trip{{a, b}, {10 * 60, -1}, mode}, ic);
+      const std::vector<Shown> moved = CheckRoute(Trip{{a, b}, {10 * 60, -1}, mode}, ic);
       checkPlaces = true;
       ASSERT_EQ(moved.size(), 1u);
-      EXPECT_LE(Metres(moved[0], rampEnd), 100.0);
+      EXPECT_LE(Metres(moved[0].at, rampEnd), 100.0);
       for (const Place& v : {Deg(139.0500, 35.1100), rampEnd})
         for (bool timed : {false, true}) {
-          const std::vector<Place> kept = CheckRoute(Stop(a, v, b, timed, mode), ic);
+          const std::vector<Shown> kept = CheckRoute(Stop(a, v, b, timed, mode), ic);
           ASSERT_EQ(kept.size(), 1u);
-          EXPECT_LE(Metres(kept[0], icPlace), 100.0);
+          EXPECT_LE(Metres(kept[0].at, icPlace), 100.0);
         }
     }
   }
