@@ -166,7 +166,10 @@ class CEraseTollNode : public CRPItemFilter {
 };
 
 // Moves an interchange node within 5000 of a highway exit or entry onto
-// that exit or entry.
+// that exit or entry, within one leg and with no other facility or break
+// node in between. Items without a link are passed over when telling
+// where the route leaves or enters the highway. A break node at the exit
+// or entry stays, with its time; the interchange then stays where it is.
 class CMoveInOutIcNode : public CRPItemFilter {
  public:
   bool run(TmpItemAry& items) override;

@@ -1,5 +1,6 @@
 // Ferry, interchange and junction node filters.
 
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -86,8 +87,17 @@ void MoveBreakIcWalk(It first, It last) {
     if (!Has(*i, nodeflag::kInterchange)) continue;
     if (i->node->flags & nodeflag::kBreak) {
       if (candidate) {
-        candidate->node->flags |= nodeflag::kBreak;
-        candidate->node->name = i->node->name;
+        // The break node moves whole: its flag, its name and its time.
+        TmpItemAry::Node& to = *candidate->node;
+        const TmpItemAry::Node& from = *i->node;
+        to.flags |= nodeflag::kBreak;
+        to.name = from.name;
+        to.year = from.year;
+        to.month = from.month;
+        to.day = from.day;
+        to.hour = from.hour;
+        to.minute = from.minute;
+        to.second = from.second;
         i->node.reset();
       }
       return;
@@ -162,17 +172,35 @@ bool CEraseNameMatchNode::run(TmpItemAry& items) {
 
 namespace {
 
-// An interchange node becomes the anchor, placed at the end of the link
-// before it; another facility node in between clears it.
-void Follow(TmpItemAry::Item& item, const TmpItemAry::Item& before, TmpItemAry::Item*& anchor,
-            std::int64_t& anchorPos) {
+// The interchange that a highway exit or entry may take: its item, the
+// distance at which its node stands (the end of the nearest link before
+// it) and the leg that distance counts in.
+struct IcAnchor {
+  TmpItemAry::Item* item = nullptr;
+  std::int64_t pos = 0;
+  std::int32_t leg = 0;
+};
+
+// An interchange node becomes the anchor, standing where the link `before`
+// (the nearest item before it with a link) ends. Another facility node in
+// between clears it, and so does a break node: the interchange would
+// otherwise move past a facility or to the other side of a stop.
+void Follow(TmpItemAry::Item& item, const TmpItemAry::Item& before, IcAnchor& anchor) {
   if (!item.node) return;
   if (item.node->flags & nodeflag::kInterchange) {
-    anchorPos = linkDistance(before);
-    anchor = &item;
-  } else if (item.node->facilNo != 0) {
-    anchor = nullptr;
+    anchor.item = &item;
+    anchor.pos = before.link->distance;
+    anchor.leg = before.link->leg;
+  } else if (item.node->facilNo != 0 || (item.node->flags & nodeflag::kBreak)) {
+    anchor.item = nullptr;
   }
+}
+
+// The anchor's node takes the place of the target's node. A break node is
+// never given up: the interchange then stays where it is.
+void MoveOnto(IcAnchor& anchor, TmpItemAry::Item& target) {
+  if (target.node && (target.node->flags & nodeflag::kBreak)) return;
+  target.node = std::move(anchor.item->node);
 }
 
 }  // namespace
@@ -181,25 +209,46 @@ bool CMoveInOutIcNode::run(TmpItemAry& items) {
   Items& list = items.items();
   if (list.empty()) return true;
   constexpr std::int64_t kReach = 5000;
+  // The items in order and, for each, the nearest item before it with a
+  // link (-1: none). An item without a link is passed over: whether the
+  // route is on a highway there is told by the links around it, and its
+  // node stands where the link before it ends.
+  std::vector<TmpItemAry::Item*> at;
+  at.reserve(list.size());
+  for (TmpItemAry::Item& item : list) at.push_back(&item);
+  std::vector<std::ptrdiff_t> linkedBefore(at.size(), -1);
+  for (std::size_t k = 1; k < at.size(); ++k)
+    linkedBefore[k] = at[k - 1]->link ? static_cast<std::ptrdiff_t>(k - 1) : linkedBefore[k - 1];
+  // Distances are compared only within one leg.
+  auto within = [&](const IcAnchor& anchor, const TmpItemAry::Item& linked, std::int64_t length) {
+    return anchor.leg == linked.link->leg && length <= kReach;
+  };
   {
-    TmpItemAry::Item* anchor = nullptr;
-    std::int64_t anchorPos = 0;
-    for (auto p = list.begin(), i = std::next(p); i != list.end(); p = i++) {
-      Follow(*i, *p, anchor, anchorPos);
-      if (isHighwayLink(*p) && !isHighwayLink(*i) && anchor && anchor != &*i &&
-          linkDistance(*p) - anchorPos <= kReach)
-        i->node = std::move(anchor->node);
+    // Forward: the route leaves the highway where a link follows the last
+    // highway link and is not one.
+    IcAnchor anchor;
+    for (std::size_t k = 1; k < at.size(); ++k) {
+      if (linkedBefore[k] < 0) continue;
+      TmpItemAry::Item& i = *at[k];
+      const TmpItemAry::Item& p = *at[static_cast<std::size_t>(linkedBefore[k])];
+      Follow(i, p, anchor);
+      if (i.link && isHighwayLink(p) && !isHighwayLink(i) && anchor.item && anchor.item != &i &&
+          within(anchor, p, p.link->distance - anchor.pos))
+        MoveOnto(anchor, i);
     }
   }
   {
-    TmpItemAry::Item* anchor = nullptr;
-    std::int64_t anchorPos = 0;
-    for (auto e = std::prev(list.end()); e != list.begin(); --e) {
-      auto c = std::prev(e);
-      Follow(*e, *c, anchor, anchorPos);
-      if (isHighwayLink(*e) && !isHighwayLink(*c) && anchor && anchor != &*e &&
-          anchorPos - linkDistance(*c) <= kReach)
-        e->node = std::move(anchor->node);
+    // Backward: the route gets onto the highway at a highway link whose
+    // nearest link before it is not one.
+    IcAnchor anchor;
+    for (std::size_t k = at.size(); k-- > 1;) {
+      if (linkedBefore[k] < 0) continue;
+      TmpItemAry::Item& e = *at[k];
+      const TmpItemAry::Item& c = *at[static_cast<std::size_t>(linkedBefore[k])];
+      Follow(e, c, anchor);
+      if (isHighwayLink(e) && !isHighwayLink(c) && anchor.item && anchor.item != &e &&
+          within(anchor, c, anchor.pos - c.link->distance))
+        MoveOnto(anchor, e);
     }
   }
   return true;

@@ -21,8 +21,10 @@
 // The program pumps its messages until the completion message and prints
 // the error code, the two toll summaries, the links, the nodes (position,
 // kind, break number, fees, facility code and flag, time, name) and the
-// road names. Names are printed as they come, in CP932. Exit status 0 when
-// the route was found, 1 when the calculation failed, 2 for a usage error.
+// road names. Names are printed as they come, in CP932. When init fails,
+// the code is followed by the map loader's message when it refuses the map
+// file (a line "map: ..."). Exit status 0 when the route was found, 1 when
+// the calculation failed, 2 for a usage error.
 
 #include <cmath>
 #include <cstdio>
@@ -31,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "outside/kiwi.h"
 #include "plat/message.h"
 #include "plat/path.h"
 #include "route/tvx_route.h"
@@ -135,6 +138,15 @@ void Print(const TVXRouteResult& r) {
   for (int i = 0; i < r.getRoadNameCnt(); ++i) std::printf("road %d: %s\n", i, r.getRoadName(i));
 }
 
+// After a failed init: the map loader's own account of the folder's map
+// file (the line it refuses and why), when it refuses the file.
+void PrintMapError(const std::string& folder) {
+  KiwiHandle map;
+  const std::string path =
+      folder + (plat::path::EndsWithSeparator(folder) ? "" : "/") + "ALLDATA.KWI";
+  if (!map.init(path.c_str())) std::printf("map: %s\n", map.lastError().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,6 +207,7 @@ int main(int argc, char** argv) {
     TVXRouteResult* result = nullptr;
     if (!route.init(folder.c_str())) {
       std::printf("init: %d\n", static_cast<int>(route.getLastError()));
+      PrintMapError(folder);
     } else if (!route.calc(hwnd, condition, &result)) {
       std::printf("calc: %d\n", static_cast<int>(route.getLastError()));
     } else if (!plat::PumpUntil([&] { return window.done; }, 60000)) {

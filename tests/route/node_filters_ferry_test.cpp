@@ -176,6 +176,28 @@ TEST(MoveBreakIc, TwoBreakInterchangesMoveOutwardUnlessARoadLiesBetween) {
   EXPECT_EQ(Shape(blocked), "4/H -/R 84/H");
 }
 
+// A break interchange that moves onto the plain interchange next to it
+// takes its time along (a timed stop starts a leg: the later times count
+// from it).
+TEST(MoveBreakIc, TheMovedBreakNodeKeepsItsTime) {
+  TmpItemAry list;
+  Push(list, Node(0x84, 0, "first"), Hwy());
+  Push(list, Node(0x04, 0, "A"), Hwy());
+  TmpItemAry::Node& via = *Push(list, Node(0x84, 0, "via"), Hwy()).node;
+  via.year = 2015, via.month = 6, via.day = 3, via.hour = 12, via.minute = 30, via.second = 5;
+  Push(list, Node(0x04, 0, "B"), Hwy());
+  CMoveBreakIc().run(list);
+  ASSERT_EQ(Shape(list), "84/H 4/H -/H 84/H");
+  const TmpItemAry::Node& moved = *At(list)[3]->node;
+  EXPECT_EQ(moved.name, "via");
+  EXPECT_EQ(moved.year, 2015);
+  EXPECT_EQ(moved.month, 6);
+  EXPECT_EQ(moved.day, 3);
+  EXPECT_EQ(moved.hour, 12);
+  EXPECT_EQ(moved.minute, 30);
+  EXPECT_EQ(moved.second, 5);
+}
+
 // Interchange-like nodes on a highway link: break interchanges and nodes
 // with a facility number.
 TEST(EraseNotInOutIcNode, OnlyEntryAndExitOfAStretchKeepTheInterchange) {
@@ -284,6 +306,89 @@ TEST(MoveInOutIcNode, FacilityNodeBetweenStopsTheMove) {
   Push(list, Node(0x80), Road(21000));
   CMoveInOutIcNode().run(list);
   EXPECT_EQ(Shape(list), "80/H 4/H 1/H 80/R");
+}
+
+// A break node where the route leaves or gets onto the highway, or between
+// the interchange and that place, stays with its time, and the interchange
+// stays at its own place.
+TEST(MoveInOutIcNode, ABreakNodeNearTheInterchangeKeepsItsPlaceAndTime) {
+  // The exit's item is a via point with a time.
+  TmpItemAry exit;
+  Push(exit, Node(0x80), Hwy(15000));
+  Push(exit, Node(0x04, 0, "IC"), Hwy(18000));
+  Push(exit, Node(0x80, 0, "via"), Road(19000)).node->hour = 12;
+  CMoveInOutIcNode().run(exit);
+  ASSERT_EQ(Shape(exit), "80/H 4/H 80/R");
+  EXPECT_EQ(At(exit)[1]->node->name, "IC");
+  EXPECT_EQ(At(exit)[2]->node->name, "via");
+  EXPECT_EQ(At(exit)[2]->node->hour, 12);
+
+  // The entry's item is the start.
+  TmpItemAry entry;
+  Push(entry, Node(0x80, 0, "start"), Road(10000));
+  Push(entry, Node(0x80, 0, "via"), Hwy(12000));
+  Push(entry, Node(0x04, 0, "IC"), Hwy(14000));
+  Push(entry, Node(0x80), Hwy(16000));
+  CMoveInOutIcNode().run(entry);
+  ASSERT_EQ(Shape(entry), "80/R 80/H 4/H 80/H");
+  EXPECT_EQ(At(entry)[1]->node->name, "via");
+
+  // A via point on the highway between the interchange and the exit.
+  TmpItemAry between;
+  Push(between, Node(0x80), Hwy(15000));
+  Push(between, Node(0x04, 0, "IC"), Hwy(16000));
+  Push(between, Node(0x80, 0, "via"), Hwy(18000));
+  Push(between, Node(0x40, 0, "crossing"), Road(19000));
+  CMoveInOutIcNode().run(between);
+  EXPECT_EQ(Shape(between), "80/H 4/H 80/H 40/R");
+}
+
+// An item without a link (a facility at the end of a part) is neither an
+// exit nor an entry: the links around it tell whether the route is on the
+// highway there.
+TEST(MoveInOutIcNode, AnItemWithoutALinkIsNoExitOrEntry) {
+  TmpItemAry onward;
+  Push(onward, Node(0x80), Hwy(0));
+  Push(onward, Node(0x04, 0, "IC"), Hwy(3858));
+  Push(onward, nullptr, nullptr);
+  Push(onward, Node(0x80), Hwy(4625));
+  Push(onward, Node(0x10, 0, "toll"), nullptr);
+  CMoveInOutIcNode().run(onward);
+  ASSERT_EQ(Shape(onward), "80/H 4/H -/- 80/H 10/-");
+  EXPECT_EQ(At(onward)[1]->node->name, "IC");
+
+  // Where the route does leave the highway, the exit is the item of the
+  // first ordinary link, past the item without a link; the distance counts
+  // from the end of the last highway link.
+  TmpItemAry leaving;
+  Push(leaving, Node(0x80), Hwy(15000));
+  Push(leaving, Node(0x04, 0, "IC"), Hwy(18000));
+  Push(leaving, nullptr, Hwy(20000));
+  Push(leaving, nullptr, nullptr);
+  Push(leaving, Node(0x40, 0, "crossing"), Road(21000));
+  CMoveInOutIcNode().run(leaving);
+  ASSERT_EQ(Shape(leaving), "80/H -/H -/H -/- 4/R");
+  EXPECT_EQ(At(leaving)[4]->node->name, "IC");
+}
+
+// The distances of two legs both count from their own leg's start: an
+// interchange of one leg is never measured against an exit of another.
+TEST(MoveInOutIcNode, DistancesOfTwoLegsAreNotCompared) {
+  TmpItemAry list;
+  Push(list, Node(0x80), Hwy(28000));
+  Push(list, Node(0x04, 0, "IC"), Hwy(30000));
+  Push(list, nullptr, Hwy(2000)).link->leg = 1;
+  Push(list, nullptr, Hwy(3000)).link->leg = 1;
+  Push(list, Node(0x40, 0, "crossing"), Road(4000)).link->leg = 1;
+  CMoveInOutIcNode().run(list);
+  EXPECT_EQ(Shape(list), "80/H 4/H -/H -/H 40/R");
+
+  // Within one leg the same lengths move it.
+  for (TmpItemAry::Item* item : At(list)) item->link->leg = 0;
+  At(list)[0]->link->distance = 0;
+  At(list)[1]->link->distance = 1000;
+  CMoveInOutIcNode().run(list);
+  EXPECT_EQ(Shape(list), "80/H -/H -/H -/H 4/R");
 }
 
 TEST(EraseJctNode, JunctionOnOneRoadNameDropsItsFlag) {

@@ -25,7 +25,7 @@ TEST(TollDescription, TheSampleDescriptionLoads) {
   EXPECT_EQ(facil.facilities.size(), 12u);
   EXPECT_EQ(toll.classes.size(), 7u);
   EXPECT_EQ(toll.groups.size(), 1u);
-  EXPECT_EQ(toll.groups[0].pairs.size(), 3u);
+  EXPECT_EQ(toll.groups[0].pairs.size(), 6u);
   EXPECT_EQ(toll.rules.size(), 2u);
   EXPECT_EQ(toll.links.size(), 5u);
   EXPECT_EQ(toll.names1.size(), 2u);

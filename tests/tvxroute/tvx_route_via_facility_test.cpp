@@ -1,0 +1,398 @@
+// Routes that stop at every highway facility of the sample road map, as a
+// host would ask for them: a -> v -> b with v on a facility node, the stop
+// timed or not, the points on the road the route engine finds near them
+// (highway first) or on any road. Every route keeps its via point (and the
+// time given there), and every facility it shows stands at its own place.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plat/cp932.h"
+#include "route/tvx_route.h"
+#include "support/test_util.h"
+#include "tools/roadmap/highway_writer.h"
+#include "tools/roadmap/roadmap_description.h"
+#include "tvxroute/tvx_route_test_util.h"
+
+namespace {
+
+using TvxRoute::TVXRoute;
+using TvxRoute::TVXRouteResult;
+
+// A place in arc-seconds.
+struct Place {
+  double lon = 0;
+  double lat = 0;
+};
+
+// A highway facility node of the map: its HIGHWAY.DAT name (CP932) and
+// place.
+struct FacilityNode {
+  std::string name;
+  Place at;
+};
+
+// Metres between two places (arc-seconds; short distances).
+double Metres(const Place& a, const Place& b) {
+  constexpr double kPi = 3.14159265358979323846;
+  constexpr double kMetresPerSecond = 6371000.0 * kPi / 180.0 / 3600.0;
+  const double dx = (a.lon - b.lon) * std::cos((a.lat + b.lat) / 2 / 3600 * kPi / 180);
+  const double dy = a.lat - b.lat;
+  return std::sqrt(dx * dx + dy * dy) * kMetresPerSecond;
+}
+
+Place NodePlace(const TVXRouteResult::Node& n) { return Place{n.lon / 1024.0, n.lat / 1024.0}; }
+
+// A node of a result that is not a break node: its place and fees.
+struct Shown {
+  Place at;
+  std::int32_t fee = 0;
+  std::int32_t firstFee = 0;
+};
+
+// The highway facility nodes of the sample map's description: node k of a
+// road is where its link k begins (the last one ends the road); ferry
+// terminals (0x8000 and up) are not highway facilities.
+std::vector<FacilityNode> SampleFacilities() {
+  roadmap::Description d;
+  std::string error;
+  EXPECT_TRUE(roadmap::LoadDescription(KORT_SOURCE_DIR "/tools/roadmap/data/sample_roadmap.txt", &d,
+                                       &error))
+      << error;
+  std::vector<FacilityNode> out;
+  for (const roadmap::Road& road : d.roads) {
+    for (const roadmap::Facility& f : road.facilities) {
+      if (f.number >= 0x8000 || road.links.empty()) continue;
+      const std::size_t k = static_cast<std::size_t>(f.node);
+      const auto& point =
+          k < road.links.size() ? road.links[k].points.front() : road.links.back().points.back();
+      FacilityNode node;
+      node.at = Place{static_cast<double>(point.first), static_cast<double>(point.second)};
+      for (const hwbuild::KeyRecord& key : d.highway.keys) {
+        if (key.key != f.number) continue;
+        for (const hwbuild::Block& block : d.highway.blocks) {
+          if (block.number == key.block && key.index < block.entries.size()) {
+            EXPECT_TRUE(plat::cp932::FromUtf16(block.entries[key.index].name1, node.name));
+          }
+        }
+        break;
+      }
+      EXPECT_FALSE(node.name.empty()) << "facility " << f.number;
+      out.push_back(node);
+    }
+  }
+  return out;
+}
+
+// A route over the points, each perhaps with a time (minutes after
+// 2015-06-03 00:00; -1 none). The start departs at 10:00.
+struct Trip {
+  std::vector<Place> points;
+  std::vector<int> minutes;
+  int roadMode = 1;
+};
+
+// a -> v -> b; a timed stop is left at 12:00, after any arrival the maps
+// allow.
+Trip Stop(const Place& a, const Place& v, const Place& b, bool timed, int roadMode) {
+  return Trip{{a, v, b}, {10 * 60, timed ? 12 * 60 : -1, -1}, roadMode};
+}
+
+std::string Describe(const Trip& t) {
+  std::string text;
+  for (std::size_t i = 0; i < t.points.size(); ++i) {
+    char point[64];
+    std::snprintf(point, sizeof point, "%s%.4f,%.4f", i ? " -> " : "", t.points[i].lon / 3600,
+                  t.points[i].lat / 3600);
+    text += point;
+    if (t.minutes[i] >= 0) text += " at " + std::to_string(t.minutes[i]) + " min";
+  }
+  return text + ", road mode " + std::to_string(t.roadMode);
+}
+
+// Minutes since 2015-06-03 00:00 of a result time.
+int Minutes(const CDateTime& t) { return (t.getDay() - 3) * 1440 + t.getHour() * 60 + t.getMin(); }
+
+class ViaFacility : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { facilities_ = new std::vector<FacilityNode>(SampleFacilities()); }
+  static void TearDownTestSuite() {
+    delete facilities_;
+    facilities_ = nullptr;
+  }
+  void SetUp() override {
+    known = facilities_;
+    ASSERT_TRUE(route.init(data.path().c_str()));
+  }
+
+  // Calculates the route and checks what every route must show; the
+  // nodes named `name` (CP932) that are not break nodes. The result's toll
+  // totals are left in summary1 and summary2.
+  std::vector<Shown> CheckRoute(const Trip& t, const std::string& name = {}) {
+    SCOPED_TRACE(Describe(t));
+    std::vector<Shown> named;
+    summary1 = summary2 = -1;
+    std::vector<tvxtest::Condition::Timed> times;
+    for (std::size_t i = 0; i < t.minutes.size(); ++i)
+      if (t.minutes[i] >= 0) times.push_back({static_cast<int>(i), t.minutes[i] - 10 * 60});
+    tvxtest::Condition condition(static_cast<int>(t.points.size()), times);
+    for (std::size_t i = 0; i < t.points.size(); ++i) {
+      TvxRoute::TVXRouteCondition::Node* node = condition.node(static_cast<int>(i));
+      node->lon = static_cast<std::int32_t>(std::lround(t.points[i].lon * 1024));
+      node->lat = static_cast<std::int32_t>(std::lround(t.points[i].lat * 1024));
+      node->roadTypeMode = t.roadMode;
+    }
+    TVXRouteResult* result = nullptr;
+    const int before = host.done();
+    EXPECT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
+    EXPECT_TRUE(host.PumpDone(before + 1));
+    EXPECT_EQ(route.getLastError(), TVXRoute::kNoError);
+    if (!result) {
+      ADD_FAILURE() << "no result";
+      return named;
+    }
+    CheckResult(*result, t);
+    summary1 = result->summary1;
+    summary2 = result->summary2;
+    for (int i = 0; i < result->getNodeCnt(); ++i) {
+      const TVXRouteResult::Node& n = *result->getNode(i);
+      if (n.breakNo == 0 && n.getName() && name == n.getName())
+        named.push_back(Shown{NodePlace(n), n.fee, n.firstFee});
+    }
+    TvxRoute::Release(result);
+    return named;
+  }
+
+  void CheckResult(const TVXRouteResult& r, const Trip& t) {
+    // Break numbers: 1 the start, 2 the goal, 3 and on the stops in order.
+    std::vector<int> stops;
+    for (int i = 0; i < r.getNodeCnt(); ++i)
+      if (r.getNode(i)->breakNo >= 3) stops.push_back(i);
+    ASSERT_EQ(stops.size(), t.points.size() - 2);
+    for (std::size_t k = 0; k < stops.size(); ++k) {
+      const TVXRouteResult::Node& stop = *r.getNode(stops[k]);
+      EXPECT_EQ(stop.breakNo, static_cast<int>(k) + 3);
+      ASSERT_FALSE(stop.time.isNoData());
+      if (t.minutes[k + 1] >= 0) {
+        EXPECT_EQ(Minutes(stop.time), t.minutes[k + 1]) << "stop " << k;
+      }
+      for (int i = stops[k] + 1; i < r.getNodeCnt(); ++i) {
+        const TVXRouteResult::Node& n = *r.getNode(i);
+        ASSERT_FALSE(n.time.isNoData()) << "node " << i;
+        EXPECT_GE(Minutes(n.time), Minutes(stop.time)) << "node " << i << " after stop " << k;
+      }
+    }
+    // Every facility shown stands within 100 m of its place on the map.
+    if (!checkPlaces) return;
+    for (int i = 0; i < r.getNodeCnt(); ++i) {
+      const TVXRouteResult::Node& n = *r.getNode(i);
+      if (n.breakNo != 0) continue;
+      const std::string name = n.getName() ? n.getName() : "";
+      const FacilityNode* own = nullptr;
+      for (const FacilityNode& f : *known)
+        if (f.name == name) own = &f;
+      if (n.kind >= 1 && n.kind <= 5) {
+        EXPECT_NE(own, nullptr) << "node " << i << " of kind " << n.kind;
+      }
+      if (own) {
+        EXPECT_LE(Metres(NodePlace(n), own->at), 100.0)
+            << "node " << i << " " << plat::cp932::ToUtf8Display(name);
+      }
+    }
+  }
+
+  // The sample map's facilities, read once.
+  static std::vector<FacilityNode>* facilities_;
+  // The facilities of the map routed on, and whether the places of those
+  // shown are checked.
+  const std::vector<FacilityNode>* known = nullptr;
+  bool checkPlaces = true;
+  // The toll totals of the last route checked (after discounts, undiscounted).
+  std::int32_t summary1 = -1;
+  std::int32_t summary2 = -1;
+  tvxtest::ScratchRegistry registry;
+  tvxtest::DataFolder data;
+  tvxtest::HostWindow host;
+  TVXRoute route;
+};
+
+std::vector<FacilityNode>* ViaFacility::facilities_ = nullptr;
+
+// Degrees to arc-seconds.
+Place Deg(double lon, double lat) { return Place{lon * 3600, lat * 3600}; }
+
+// Ends of the routes on the roads around the highway: 瀬田 and the 用賀
+// approach in the east, 荏田 on the 国道246号 in the middle, 旭町西 in the
+// west.
+const Place kEnds[] = {Deg(139.6330, 35.6240), Deg(139.6500, 35.6300), Deg(139.5300, 35.5300),
+                       Deg(139.3300, 35.4450)};
+
+TEST_F(ViaFacility, EveryFacilityAsAStopKeepsTheStopItsTimeAndTheFacilitiesPlaces) {
+  ASSERT_GE(facilities_->size(), 8u);
+  for (const FacilityNode& v : *facilities_)
+    for (const Place& a : kEnds)
+      for (const Place& b : kEnds) {
+        if (&a == &b) continue;
+        for (int mode : {1, 2})
+          for (bool timed : {false, true}) CheckRoute(Stop(a, v.at, b, timed, mode));
+      }
+}
+
+// Stops on the highway near an interchange or between two facilities,
+// from every facility to the ends around the highway.
+TEST_F(ViaFacility, StopsBetweenTheFacilitiesKeepTheirPlacesAndTimes) {
+  const Place stops[] = {Deg(139.5120, 35.5530), Deg(139.5000, 35.5430), Deg(139.4400, 35.4800),
+                         Deg(139.5800, 35.5950)};
+  for (const Place& v : stops)
+    for (const FacilityNode& a : *facilities_)
+      for (const Place& b : kEnds)
+        for (int mode : {1, 2})
+          for (bool timed : {false, true}) CheckRoute(Stop(a.at, v, b, timed, mode));
+}
+
+// Two stops beside an interchange, a stop at the exit before the route
+// turns back, and stops on the approach to an interchange: every stop
+// stays with its time, and the interchanges are drawn at their places.
+TEST_F(ViaFacility, StopsBesideInterchangesStayAndTheInterchangesKeepTheirPlaces) {
+  const std::vector<Trip> trips = {
+      {{Deg(139.6500, 35.6300), Deg(139.3470, 35.4270), Deg(139.4833, 35.5000)}, {600, 720, -1}, 2},
+      {{Deg(139.3470, 35.4270), Deg(139.3886, 35.4338), Deg(139.3937, 35.4394),
+        Deg(139.4400, 35.4800)},
+       {600, -1, -1, -1},
+       2},
+      {{Deg(139.5239, 35.5631), Deg(139.5119, 35.5531), Deg(139.5000, 35.5431),
+        Deg(139.4833, 35.5131)},
+       {600, -1, 720, -1},
+       2},
+      {{Deg(139.6500, 35.6300), Deg(139.6286, 35.6269), Deg(139.6272, 35.6207),
+        Deg(139.6140, 35.6160)},
+       {600, -1, -1, -1},
+       2},
+  };
+  const char8_t* shown[] = {u8"厚木IC", u8"厚木IC", u8"横浜青葉IC", u8"東京IC"};
+  for (std::size_t i = 0; i < trips.size(); ++i)
+    EXPECT_FALSE(CheckRoute(trips[i], testutil::Sjis(shown[i])).empty()) << "route " << i;
+}
+
+// A trip that gets onto the 東名 at 横浜青葉IC, a tolled entrance, pays where
+// it leaves the highway: the exit's toll node is kept, stands at the
+// interchange's own place and carries the fee of the trip, both with the two
+// stops of the host's example on the way to 横浜町田IC and straight to
+// 横浜町田IC, 厚木IC or, the other way, 東京IC.
+TEST_F(ViaFacility, AnExitAfterTheEntranceAtYokohamaAobaKeepsItsTollNodeAtItsPlace) {
+  const auto placeOf = [](const char8_t* name) {
+    for (const FacilityNode& f : *facilities_)
+      if (f.name == testutil::Sjis(name)) return f.at;
+    ADD_FAILURE() << reinterpret_cast<const char*>(name) << " is not on the map";
+    return Place{};
+  };
+  const Place aoba = placeOf(u8"横浜青葉IC");
+  struct Case {
+    Trip trip;
+    const char8_t* exit;
+  };
+  std::vector<Case> cases = {
+      {{{Deg(139.5239, 35.5631), Deg(139.5119, 35.5531), Deg(139.5000, 35.5431),
+         Deg(139.4833, 35.5131)},
+        {600, -1, 720, -1},
+        2},
+       u8"横浜町田IC"},
+  };
+  for (int mode : {1, 2})
+    for (const char8_t* exit : {u8"横浜町田IC", u8"厚木IC", u8"東京IC"})
+      cases.push_back({Trip{{aoba, placeOf(exit)}, {600, -1}, mode}, exit});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.trip));
+    const std::vector<Shown> shown = CheckRoute(c.trip, testutil::Sjis(c.exit));
+    std::vector<Shown> paid;
+    for (const Shown& s : shown)
+      if (s.fee != 0 || s.firstFee != 0) paid.push_back(s);
+    ASSERT_EQ(paid.size(), 1u) << reinterpret_cast<const char*>(c.exit) << " with a fee";
+    EXPECT_LE(Metres(paid[0].at, placeOf(c.exit)), 100.0);
+    // The only toll section of the trip: its fees are the route's totals.
+    EXPECT_GT(summary1, 0);
+    EXPECT_EQ(paid[0].fee, summary1);
+    EXPECT_EQ(paid[0].firstFee, summary2);
+  }
+}
+
+// A map of our own where the interchange stands on the main line and the
+// route leaves (or gets onto) the highway at the end of a ramp 2.2 km
+// from it, within the 5,000 m in which the interchange moves to where the
+// route leaves or enters the highway; stops on the ramp and at its end
+// lie in that window too. No tolls: the toll data only has to be there.
+constexpr char8_t kRampMap[] =
+    u8R"(tile 1 139.00 35.00 139.20 35.20
+road 1 1001 2 0 試験高速道路
+link 10 0x20 139.0200,35.1000 139.0500,35.1000
+link 10 0x20 139.0500,35.1000 139.0800,35.1000
+facility 1 301 0 0 0
+road 1 1101 2 0 試験高速道路 ramp
+link 10 0x20 139.0500,35.1000 139.0500,35.1100
+link 10 0x20 139.0500,35.1100 139.0500,35.1200
+facility 0 301 0 0 0
+road 1 2001 4 0 試験国道
+link 9 0 139.0500,35.1200 139.0500,35.1400
+link 9 0 139.0500,35.1400 139.0500,35.1600
+hname 1 試験高速道路 しけんこうそくどうろ
+hname 2 試験国道 しけんこくどう
+hblock 1
+hentry 301 0xA0 10 試験IC しけん 000000 0100000000000000
+)";
+
+class RampMap : public ViaFacility {
+ protected:
+  void SetUp() override {
+    std::string error, mapText, highway;
+    const std::string description = dir.Native("map.txt");
+    roadmap::Description d;
+    ASSERT_TRUE(testutil::WriteBytes(description, reinterpret_cast<const char*>(kRampMap)));
+    ASSERT_TRUE(roadmap::LoadDescription(description, &d, &error)) << error;
+    ASSERT_TRUE(roadmap::MapFileText(d, &mapText, &error)) << error;
+    ASSERT_TRUE(hwbuild::BuildHighwayFile(d.highway, &highway, &error)) << error;
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("ALLDATA.KWI"), mapText));
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("HIGHWAY.DAT"), highway));
+    for (const char* name : {"TOLL.DAT", "FACIL.DAT"})
+      ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), testutil::ReadBytes(data.file(name))));
+    ASSERT_TRUE(route.init(dir.path().c_str()));
+    known = &own;
+  }
+
+  testutil::TempDir dir;
+  const Place icPlace = Deg(139.0500, 35.1000);
+  const std::string ic = testutil::Sjis(u8"試験IC");
+  const std::vector<FacilityNode> own{FacilityNode{ic, icPlace}};
+};
+
+// Leaving the highway down the ramp, or getting onto it up the ramp: the
+// interchange moves to the ramp's end, where the route leaves or enters the
+// highway. A stop on the ramp or at its end keeps its place and time, and
+// the interchange then stays at its own place on the main line.
+TEST_F(RampMap, AStopOnTheRampKeepsItsTimeAndTheInterchangeItsPlace) {
+  const Place mainLine = Deg(139.0200, 35.1000), town = Deg(139.0500, 35.1600);
+  const Place rampEnd = Deg(139.0500, 35.1200);
+  for (int mode : {1, 2}) {
+    for (const auto& [a, b] : {std::pair{mainLine, town}, std::pair{town, mainLine}}) {
+      // Without a stop the interchange moves: no place to check.
+      checkPlaces = false;
+      const std::vector<Shown> moved = CheckRoute(Trip{{a, b}, {10 * 60, -1}, mode}, ic);
+      checkPlaces = true;
+      ASSERT_EQ(moved.size(), 1u);
+      EXPECT_LE(Metres(moved[0].at, rampEnd), 100.0);
+      for (const Place& v : {Deg(139.0500, 35.1100), rampEnd})
+        for (bool timed : {false, true}) {
+          const std::vector<Shown> kept = CheckRoute(Stop(a, v, b, timed, mode), ic);
+          ASSERT_EQ(kept.size(), 1u);
+          EXPECT_LE(Metres(kept[0].at, icPlace), 100.0);
+        }
+    }
+  }
+}
+
+}  // namespace
