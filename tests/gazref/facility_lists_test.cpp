@@ -334,6 +334,11 @@ TEST_F(FacilityListTest, SortUniqueKeepsOneOfEachLineInByteOrder) {
       testutil::WriteBytes(dir.Native("in.txt"), "a\r\n" + std::string(1100, 'z') + "\r\n"));
   EXPECT_EQ(SortUniqueTextFile(in.c_str(), out.c_str(), work, msg), 0);
   EXPECT_EQ(std::string(msg).rfind("ファイルの読み込みに失敗しました!(", 0), 0u) << Show(msg);
+  // The output of the earlier call stays as it was, without the line that
+  // was written before the failure.
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("out.txt")), "");
+  ASSERT_TRUE(std::filesystem::remove(dir.Native("out.txt")));
+  EXPECT_EQ(SortUniqueTextFile(in.c_str(), out.c_str(), work, msg), 0);
   EXPECT_FALSE(testutil::Exists(dir.Native("out.txt")));
   EXPECT_FALSE(testutil::Exists(dir.Native("$TXT_DELDUB$.#$#$#")));
 }

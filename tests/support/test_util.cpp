@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +61,15 @@ bool WriteBytes(const std::string& nativePath, std::string_view bytes) {
 bool Exists(const std::string& nativePath) {
   std::error_code ec;
   return fs::exists(nativePath, ec);
+}
+
+std::vector<std::string> FolderNames(const std::string& nativeFolder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(nativeFolder, ec))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 FileSizeLimit::FileSizeLimit(unsigned long bytes) {

@@ -32,6 +32,8 @@ class TempDir {
 std::string ReadBytes(const std::string& nativePath);
 bool WriteBytes(const std::string& nativePath, std::string_view bytes);
 bool Exists(const std::string& nativePath);
+// The names in a folder (native path), sorted; files aside show here too.
+std::vector<std::string> FolderNames(const std::string& nativeFolder);
 
 // While it lives, files of this process cannot grow past `bytes` (writes
 // beyond fail as on a full disk; SIGXFSZ is ignored meanwhile).
