@@ -17,6 +17,12 @@
  *
  * The state is process-wide and unlocked: a host that calls the library
  * from several threads serialises its calls.
+ *
+ * Result files (the FL forms): a search writes a new file, or, where a
+ * regular file is there already, a file beside it that takes its name once
+ * the rows are written whole. A search that fails before that removes only
+ * a file it made itself (an earlier file stays as it was), and a device
+ * named as the result file is written to but never removed.
  */
 #ifndef GAZREF_H
 #define GAZREF_H
@@ -115,7 +121,9 @@ int GZR_GetS_Distance(void);
  * 1, or 0 with the message. The totals do not change. */
 int GZR_StringArray_Sort_CSV_J(int field, char* message); /* address rows */
 int GZR_StringArray_Sort_CSV_S(int field, char* message); /* facility rows */
-/* The lines of a CSV text file, rewritten in place. */
+/* The lines of a CSV text file, rewritten: the sorted lines go to a new
+ * file beside it that replaces it only when written whole, so a failed
+ * write leaves the file as it was. */
 int GZR_TXT_Sort_CSV(const char* fileName, int field, char* message);
 
 /* ---- Address searches ----
