@@ -83,6 +83,7 @@ void OutputFile::Reset() {
   aside_.clear();
   device_ = inode_ = 0;
   committed_ = false;
+  throughLink_ = false;
 }
 
 bool OutputFile::Open(const char* path, std::uint32_t flags) {
@@ -129,6 +130,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
         break;
       }
       target = real;
+      throughLink_ = true;
     }
     if (S_ISDIR(st.st_mode)) {
       file_.SetError(FileError::IsDirectory, EISDIR);
@@ -212,9 +214,11 @@ void OutputFile::Discard() {
   const int e = file_.LastErrno();
   file_.Close();
   // Before the commit the file of this object is the new file or the file
-  // aside; after it, the file now under the target's name.
+  // aside; after it, the file now under the target's name, unless a link
+  // leads there (the target of a link is never removed).
   const std::string& own = kind_ == Kind::Aside && !committed_ ? aside_ : target_;
-  if ((kind_ == Kind::Created || kind_ == Kind::Aside) && StillNamesOurs(own))
+  const bool removable = !committed_ || !throughLink_;
+  if ((kind_ == Kind::Created || kind_ == Kind::Aside) && removable && StillNamesOurs(own))
     (detail::CountSystemCalls(), ::unlink)(own.c_str());
   Reset();
   file_.SetError(cause, e);

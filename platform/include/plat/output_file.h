@@ -12,11 +12,11 @@
 //     and never removed.
 //
 // Discard removes only a regular file this object created (the new file,
-// the file aside, or after Commit the file it put in place), and only while
-// its name still names that same file (device and inode of the open file
-// against those of the name): never a device, a folder, the target of a
-// link or a file that was there before. The destructor discards a file
-// that was not committed.
+// the file aside, or after Commit the file it put in place under the name
+// given, not behind a link), and only while its name still names that same
+// file (device and inode of the open file against those of the name):
+// never a device, a folder, the target of a link or a file that was there
+// before. The destructor discards a file that was not committed.
 
 #include <cstdint>
 #include <string>
@@ -60,6 +60,7 @@ class OutputFile {
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;
   bool committed_ = false;
+  bool throughLink_ = false;  // the path named a link to the target
 };
 
 }  // namespace plat
