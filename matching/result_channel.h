@@ -6,9 +6,9 @@
 // or 結果格納バッファサイズ; "ファイルの作成に失敗しました！(%s)" for a file that
 // cannot be created). A result file is closed after the run; whenever the
 // entry answers 0 the file it made is removed again, while a file that was
-// at the path before stays as it was unless the run's file had replaced it
-// whole (the rows go to a file aside until the close) and a device named
-// as the result file is never removed.
+// at the path before stays as it was (the rows go to a file aside until
+// the close, and the earlier file is put back when a later step fails) and
+// a device named as the result file is never removed.
 
 #include <cstdint>
 #include <initializer_list>

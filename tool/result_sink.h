@@ -14,8 +14,9 @@
 // when it goes out of scope with the file still open (a run cut short by
 // running out of memory), so that a failed entry leaves no half-written
 // output behind. A file that was at the path before is replaced only when
-// the run's file is closed whole (the rows go to a file aside until then),
-// and a device named as the result file is written but never removed.
+// the run's file is closed whole (the rows go to a file aside until then)
+// and is put back when the entry fails after that; a device named as the
+// result file is written but never removed.
 
 #include <cstddef>
 #include <cstdint>

@@ -74,7 +74,10 @@ FileError CauseOf(int err) {
 
 OutputFile::~OutputFile() {
   // A committed file is the caller's now.
-  if (!committed_) Discard();
+  if (committed_)
+    Finish();
+  else
+    Discard();
 }
 
 void OutputFile::Reset() {
@@ -84,6 +87,8 @@ void OutputFile::Reset() {
   device_ = inode_ = 0;
   committed_ = false;
   throughLink_ = false;
+  kept_ = false;
+  keptDevice_ = keptInode_ = 0;
 }
 
 bool OutputFile::Open(const char* path, std::uint32_t flags) {
@@ -91,7 +96,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
     file_.SetError(FileError::Io, EBUSY);
     return false;
   }
-  Reset();
+  Finish();
   file_.SetError(FileError::None, 0);
   const std::uint32_t access = flags & kAccessMask;
   if (access != ModeWrite && access != ModeReadWrite) {
@@ -196,30 +201,67 @@ bool OutputFile::Commit() {
     file_.SetError(cause, e);
     return false;
   }
-  if (kind_ == Kind::Aside) {
-    if (!StillNamesOurs(aside_) ||
-        (detail::CountSystemCalls(), ::rename)(aside_.c_str(), target_.c_str()) != 0) {
-      const int e = errno;
-      Discard();
-      file_.SetError(FileError::Io, e);
-      return false;
-    }
+  if (kind_ == Kind::Aside && !PutAsideInPlace()) {
+    const int e = errno;
+    Discard();
+    file_.SetError(FileError::Io, e);
+    return false;
   }
   committed_ = true;
   return true;
+}
+
+bool OutputFile::PutAsideInPlace() {
+  if (!StillNamesOurs(aside_)) return false;
+  // Exchanged, the earlier file stays under the aside name until this
+  // object is done: a later Discard puts it back in one step.
+  if ((detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(),
+                                                RENAME_EXCHANGE) == 0) {
+    struct stat st;
+    if ((detail::CountSystemCalls(), ::lstat)(aside_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      keptDevice_ = static_cast<std::uint64_t>(st.st_dev);
+      keptInode_ = static_cast<std::uint64_t>(st.st_ino);
+      kept_ = true;
+      return true;
+    }
+    // Something other than a file took the name meanwhile: back it goes,
+    // and the plain rename below refuses it.
+    (detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(),
+                                              RENAME_EXCHANGE);
+  }
+  return (detail::CountSystemCalls(), ::rename)(aside_.c_str(), target_.c_str()) == 0;
+}
+
+bool OutputFile::StillNamesKept() const {
+  struct stat st;
+  return kept_ && (detail::CountSystemCalls(), ::lstat)(aside_.c_str(), &st) == 0 &&
+         S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_dev) == keptDevice_ &&
+         static_cast<std::uint64_t>(st.st_ino) == keptInode_;
+}
+
+void OutputFile::Finish() {
+  // The replacement is final: the earlier file kept aside goes.
+  if (committed_ && StillNamesKept()) (detail::CountSystemCalls(), ::unlink)(aside_.c_str());
+  Reset();
 }
 
 void OutputFile::Discard() {
   const FileError cause = file_.LastError();
   const int e = file_.LastErrno();
   file_.Close();
-  // Before the commit the file of this object is the new file or the file
-  // aside; after it, the file now under the target's name, unless a link
-  // leads there (the target of a link is never removed).
-  const std::string& own = kind_ == Kind::Aside && !committed_ ? aside_ : target_;
-  const bool removable = !committed_ || !throughLink_;
-  if ((kind_ == Kind::Created || kind_ == Kind::Aside) && removable && StillNamesOurs(own))
-    (detail::CountSystemCalls(), ::unlink)(own.c_str());
+  if (committed_ && kept_) {
+    // The earlier file, kept aside, takes its name back from the new one.
+    if (StillNamesOurs(target_) && StillNamesKept())
+      (detail::CountSystemCalls(), ::rename)(aside_.c_str(), target_.c_str());
+  } else {
+    // Before the commit the file of this object is the new file or the
+    // file aside; after it, the file now under the target's name, unless
+    // a link leads there (the target of a link is never removed).
+    const std::string& own = kind_ == Kind::Aside && !committed_ ? aside_ : target_;
+    const bool removable = !committed_ || !throughLink_;
+    if ((kind_ == Kind::Created || kind_ == Kind::Aside) && removable && StillNamesOurs(own))
+      (detail::CountSystemCalls(), ::unlink)(own.c_str());
+  }
   Reset();
   file_.SetError(cause, e);
 }

@@ -228,9 +228,16 @@ TEST_F(FacilityListTest, FileFormsWriteTheRowsOrDeleteTheirFile) {
                            {"交通", "", "", folder_.c_str(), 100, &overflow_, msg_}),
             1);
   EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), "鉄道\r\n");
+  // A list that stays empty fails: the file of the earlier list stays as
+  // it was, and where there was none, none is left.
+  EXPECT_EQ(ListAreas(FileSink(path.c_str()), {"温泉", folder_.c_str(), 100, &overflow_, msg_}), 0);
+  EXPECT_STREQ(msg_, "条件にあてはまる都道府県市区町村名はありません！");
+  EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), "鉄道\r\n");
+  ASSERT_TRUE(std::filesystem::remove(out.Native("areas.csv")));
   EXPECT_EQ(ListAreas(FileSink(path.c_str()), {"温泉", folder_.c_str(), 100, &overflow_, msg_}), 0);
   EXPECT_STREQ(msg_, "条件にあてはまる都道府県市区町村名はありません！");
   EXPECT_FALSE(testutil::Exists(out.Native("areas.csv")));
+  EXPECT_TRUE(testutil::FolderNames(out.path()).empty());
   ExpectNoWorkingFiles();
 }
 

@@ -71,11 +71,24 @@ TEST(OutputFile, AnEarlierFileIsReplacedOnlyByCommitAndKeepsItsNameAndMode) {
   EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "old\r\n");
   EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
 
+  // Committed, then discarded (a later step failed): the earlier file
+  // takes its name back.
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
+  ASSERT_TRUE(out.Stream().Write("newer\n", 6));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "newer\r\n");
+  out.Discard();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "old\r\n");
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
+
   ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
   ASSERT_TRUE(out.Stream().Write("new\n", 4));
   ASSERT_TRUE(out.Commit());
   EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "new\r\n");
   EXPECT_EQ(ModeOf(dir.Native("Rows.CSV")) & 07777, 0640u);
+  // The next open (or the end of the object) lets the earlier file go.
+  ASSERT_TRUE(out.Open(dir.Sys("other.txt").c_str(), plat::ModeWrite));
+  out.Discard();
   EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
 
   // A write that cannot complete leaves the earlier file whole.
@@ -124,10 +137,11 @@ TEST(OutputFile, ALinkStaysALinkAndTheFileItNamesTakesTheContent) {
   ASSERT_TRUE(out.Commit());
   EXPECT_TRUE(S_ISLNK(ModeOf(dir.Native("link.txt"))));
   EXPECT_EQ(testutil::ReadBytes(dir.Native("target.txt")), "new");
-  // Removing what was committed never takes the link's target with it
-  // through the link's name, nor the link.
+  // A discard after the commit puts the earlier target back, and the link
+  // stays.
   out.Discard();
   EXPECT_TRUE(S_ISLNK(ModeOf(dir.Native("link.txt"))));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("target.txt")), "old");
   EXPECT_EQ(testutil::FolderNames(dir.path()), (Names{"link.txt", "target.txt"}));
 }
 

@@ -20,9 +20,10 @@
  *
  * Result files (the FL forms): a search writes a new file, or, where a
  * regular file is there already, a file beside it that takes its name once
- * the rows are written whole. A search that fails before that removes only
- * a file it made itself (an earlier file stays as it was), and a device
- * named as the result file is written to but never removed.
+ * the rows are written whole. Where a search below removes its result file
+ * after a failure, it removes only a file it made itself: an earlier file
+ * at the path stays as it was (or is put back), and a device named as the
+ * result file is written to but never removed.
  */
 #ifndef GAZREF_H
 #define GAZREF_H
@@ -234,14 +235,14 @@ int GZR_Border_GetCode(char* result, int latitude, int longitude, const char* da
 
 /* ---- Facilities, categories and administrative areas ----
  * Each empties the facility rows first, then writes its rows into them
- * (the FL forms into a new result file, CR LF lines, which is deleted when
- * it would stay empty or the search fails) and refreshes the facility
- * total. `maximum` is the most rows written (a negative one is refused):
- * a search with more rows stops there and sets *overflow to 1, else
- * *overflow becomes 0 (the facility search counts each spelling of the
- * name on its own). Each answers 1 when rows were written, else 0 with the
- * message. `dataFolder` holds the facility files. Null texts count as
- * empty; a null flag or message buffer is not written.
+ * (the FL forms into a new result file, CR LF lines, which is removed
+ * when it would stay empty or the search fails; see "Result files" above)
+ * and refreshes the facility total. `maximum` is the most rows written (a
+ * negative one is refused): a search with more rows stops there and sets
+ * *overflow to 1, else *overflow becomes 0 (the facility search counts
+ * each spelling of the name on its own). Each answers 1 when rows were
+ * written, else 0 with the message. `dataFolder` holds the facility files.
+ * Null texts count as empty; a null flag or message buffer is not written.
  *
  * The facility search: facilities by category (大分類, 中分類, 小分類),
  * name (also in its numeral, width and replacement spellings), the head of

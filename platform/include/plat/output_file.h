@@ -12,11 +12,12 @@
 //     and never removed.
 //
 // Discard removes only a regular file this object created (the new file,
-// the file aside, or after Commit the file it put in place under the name
-// given, not behind a link), and only while its name still names that same
-// file (device and inode of the open file against those of the name):
-// never a device, a folder, the target of a link or a file that was there
-// before. The destructor discards a file that was not committed.
+// the file aside, or after Commit the new file it put under the name given,
+// not behind a link, when no earlier file can be put back), and only while
+// its name still names that same file (device and inode of the open file
+// against those of the name): never a device, a folder, the target of a
+// link or a file that was there before. The destructor discards a file
+// that was not committed.
 
 #include <cstdint>
 #include <string>
@@ -43,14 +44,22 @@ class OutputFile {
 
   // Closes the file and puts it in place; false when the close or the
   // rename failed, and then the new content is discarded as by Discard.
+  // An earlier file replaced by the commit stays under the aside name
+  // (where the file system can exchange two names) until the object is
+  // done: the destructor or the next Open removes it, a Discard puts it
+  // back in place of the new file.
   bool Commit();
   // Closes the file and removes the file this object created, if any (see
-  // above); the object is ready for another Open.
+  // above), or after a Commit puts back the earlier file it replaced; the
+  // object is ready for another Open.
   void Discard();
 
  private:
   enum class Kind { None, Created, Aside, InPlace };
   bool StillNamesOurs(const std::string& native) const;
+  bool StillNamesKept() const;
+  bool PutAsideInPlace();
+  void Finish();
   void Reset();
 
   File file_;
@@ -61,6 +70,10 @@ class OutputFile {
   std::uint64_t inode_ = 0;
   bool committed_ = false;
   bool throughLink_ = false;  // the path named a link to the target
+  // After a commit by exchange: the earlier file, under the aside name.
+  bool kept_ = false;
+  std::uint64_t keptDevice_ = 0;
+  std::uint64_t keptInode_ = 0;
 };
 
 }  // namespace plat
