@@ -142,6 +142,10 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
       return false;
     }
     if (S_ISREG(st.st_mode)) {
+      // A file this process may not write is not replaced either.
+      if ((detail::CountSystemCalls(), ::faccessat)(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) !=
+          0)
+        break;
       fd = CreateAside(target, st, aside_);
       kind_ = Kind::Aside;
       if (fd < 0 && (errno == EACCES || errno == EPERM)) {

@@ -105,6 +105,32 @@ TEST(OutputFile, AnEarlierFileIsReplacedOnlyByCommitAndKeepsItsNameAndMode) {
   EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
 }
 
+// A read-only file in a folder open to all is not replaced by a process
+// that may not write it (run as an unprivileged user where the tests run
+// as root).
+TEST(OutputFile, AFileTheProcessMayNotWriteIsNotReplaced) {
+  testutil::TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ro.txt"), "keep"));
+  ASSERT_EQ(chmod(dir.Native("ro.txt").c_str(), 0444), 0);
+  const std::string path = dir.Sys("ro.txt");
+  auto tryReplace = [&] {
+    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 2;
+    plat::OutputFile out;
+    if (out.Open(path.c_str(), plat::ModeWrite)) {
+      out.Stream().Write("new", 3);
+      out.Commit();
+      return 0;
+    }
+    return out.Stream().LastError() == plat::FileError::AccessDenied ? 1 : 3;
+  };
+  const int answer =
+      getuid() == 0 ? testutil::RunInChildWithFileSizeLimit(1u << 30, tryReplace) : tryReplace();
+  EXPECT_EQ(answer, 1);
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("ro.txt")), "keep");
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"ro.txt"});
+}
+
 TEST(OutputFile, ADeviceIsWrittenInPlaceAndNeverRemoved) {
   testutil::TempDir dir;
   if (!testutil::MakeCharDevice(dir.Native("null"), 1, 3))
