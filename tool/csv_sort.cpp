@@ -13,7 +13,6 @@
 #include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/partition_sort.h"
-#include "common/path_util.h"
 #include "common/sjis_text.h"
 #include "common/text_file_ops.h"
 #include "common/work_memory.h"

@@ -5,7 +5,6 @@
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/message_texts.h"
-#include "common/path_util.h"
 #include "common/text_file_ops.h"
 #include "tool/csv_sort.h"
 
