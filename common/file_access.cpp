@@ -135,6 +135,23 @@ int OpenNewTextFileForWrite(plat::File* file, const char* path) {
   return OpenWith(file, path, kNewTextWrite);
 }
 
+int OpenOutputTextFile(plat::OutputFile* file, const char* path) {
+  if (!file || !IsNonBlankPath(path)) return 0;
+  return file->Open(path, kNewTextWrite) ? 1 : 0;
+}
+
+int OpenOutputTextFileWithError(plat::OutputFile* file, const char* path, char* msg) {
+  ClearString(msg);
+  if (OpenOutputTextFile(file, path)) return 1;
+  SetMessage(msg, kMsgFileCreate, path ? path : "");
+  return 0;
+}
+
+int OpenOutputFileForReadWrite(plat::OutputFile* file, const char* path) {
+  if (!file || !IsNonBlankPath(path)) return 0;
+  return file->Open(path, kNewReadWrite) ? 1 : 0;
+}
+
 int OpenFileForReadWriteWithError(plat::File* file, const char* path, char* msg) {
   return OpenWithMessage(OpenFileForReadWrite, file, path, msg, kMsgFileOpen);
 }
@@ -448,10 +465,10 @@ int CanOpenFileForReadWrite(const char* path) {
 
 int CanCreateFile(const char* path) {
   if (FileExists(path)) return 1;
-  plat::File file;
-  if (!OpenNewFileForReadWrite(&file, path)) return 0;
-  file.Close();
-  plat::File::Remove(path);
+  // Only a file made for the test is removed again.
+  plat::OutputFile file;
+  if (!OpenOutputFileForReadWrite(&file, path)) return 0;
+  file.Discard();
   return 1;
 }
 

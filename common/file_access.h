@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "plat/file.h"
+#include "plat/output_file.h"
 
 // 1 when the path holds something other than blanks (0x20). The path is
 // scanned in place, so a path of any length is safe.
@@ -43,6 +44,15 @@ int OpenNewFileForReadWriteWithError(plat::File* file, const char* path, char* m
 int OpenTextFileForReadWriteWithError(plat::File* file, const char* path, char* msg);
 int OpenTextFileForReadWithError(plat::File* file, const char* path, char* msg);
 int OpenNewTextFileForWriteWithError(plat::File* file, const char* path, char* msg);
+
+// Open a path for new content (plat/output_file.h): a new file is made in
+// place, an existing regular file is written aside and replaced only by
+// Commit, a device is written in place. Text mode for writing, or binary
+// for reading and writing; the message form writes "ファイルの作成に失敗しま
+// した！(%s)".
+int OpenOutputTextFile(plat::OutputFile* file, const char* path);
+int OpenOutputTextFileWithError(plat::OutputFile* file, const char* path, char* msg);
+int OpenOutputFileForReadWrite(plat::OutputFile* file, const char* path);
 
 // Open, then seek to position; 0 when either fails. After a failed seek the
 // file stays open.

@@ -10,7 +10,7 @@
 #include "common/message_texts.h"
 #include "common/sjis_text.h"
 #include "plat/file.h"
-#include "plat/path.h"
+#include "plat/output_file.h"
 
 namespace {
 
@@ -18,18 +18,6 @@ namespace {
 int64_t ItemTextLength(const char* text) {
   const std::size_t len = std::strlen(text);
   return len > UINT32_MAX - 4 ? -1 : static_cast<int64_t>(len);
-}
-
-// Writes the bytes to a new file (created or truncated); a file that could
-// not be written whole is removed again.
-int WriteNewFile(const char* path, const unsigned char* data, uint32_t length) {
-  plat::File file;
-  if (!OpenNewFileForReadWrite(&file, path)) return 0;
-  const bool written = WriteBytesToFile(&file, data, length) == 1;
-  const bool closed = file.Close();
-  if (written && closed) return 1;
-  plat::File::Remove(path);
-  return 0;
 }
 
 }  // namespace
@@ -141,50 +129,16 @@ int CFileImage::Flush() {
   return WriteBack();
 }
 
-// The data go to a new file in the same folder first. Only when that file
-// is complete does the old file step aside (renamed, not removed), the new
-// one take its name and the old one go. A failure at any step leaves the
-// old file under its name, or restores it there.
+// The data go to a new file beside the old one, which takes the old file's
+// name only when it is complete (plat/output_file.h): a failure leaves the
+// old file under its name, and a new file made for the image is removed
+// again. A device named as the image is written in place.
 int CFileImage::WriteBack() {
-  // An existing file keeps the spelling it has on disk.
-  std::string target = path_;
-  std::string native;
-  if (FileExists(path_.c_str()) && plat::path::Resolve(path_.c_str(), false, native)) {
-    target = plat::path::FromNative(native);
-  }
-  std::string drive, dir;
-  plat::path::SplitPath(target.c_str(), &drive, &dir, nullptr, nullptr);
-  const std::string folder = drive + dir;
-
-  // A name of our own; the file is made anew so that it gets the usual
-  // permissions of a new file.
-  std::string fresh;
-  if (!plat::path::MakeTempFileName(folder.c_str(), "~img", fresh)) return 0;
-  plat::File::Remove(fresh.c_str());
-  if (!WriteNewFile(fresh.c_str(), buffer_, length_)) return 0;
-
-  if (!FileExists(target.c_str())) {
-    if (plat::File::Rename(fresh.c_str(), target.c_str())) return 1;
-    plat::File::Remove(fresh.c_str());
-    return 0;
-  }
-  std::string old;
-  if (!plat::path::MakeTempFileName(folder.c_str(), "~old", old)) {
-    plat::File::Remove(fresh.c_str());
-    return 0;
-  }
-  plat::File::Remove(old.c_str());
-  if (!plat::File::Rename(target.c_str(), old.c_str())) {
-    plat::File::Remove(fresh.c_str());
-    return 0;
-  }
-  if (!plat::File::Rename(fresh.c_str(), target.c_str())) {
-    plat::File::Rename(old.c_str(), target.c_str());
-    plat::File::Remove(fresh.c_str());
-    return 0;
-  }
-  plat::File::Remove(old.c_str());
-  return 1;
+  plat::OutputFile file;
+  if (!OpenOutputFileForReadWrite(&file, path_.c_str())) return 0;
+  if (WriteBytesToFile(&file.Stream(), buffer_, length_) && file.Commit()) return 1;
+  file.Discard();
+  return 0;
 }
 
 int CFileImage::Seek(uint32_t position) {

@@ -10,6 +10,7 @@
 #include "common/wildcard.h"
 #include "plat/dirsearch.h"
 #include "plat/file.h"
+#include "plat/output_file.h"
 #include "plat/path.h"
 
 std::string NumberedFilePath(const std::string& folder, const char* format, int number) {
@@ -199,24 +200,20 @@ int CopyFile(const char* target, const char* source) {
   if (target && plat::path::Resolve(source, false, sourceNative) &&
       plat::path::Resolve(target, true, targetNative) && sourceNative == targetNative)
     return 0;
-  plat::File out;
-  if (!OpenNewFileForReadWrite(&out, target)) return 0;
+  plat::OutputFile out;
+  if (!OpenOutputFileForReadWrite(&out, target)) return 0;
   unsigned char piece[kCopyPieceSize];
   for (;;) {
     const std::size_t got = in.Read(piece, sizeof piece);
-    if (in.Failed() || (got > 0 && !WriteBytesToFile(&out, piece, static_cast<uint32_t>(got)))) {
-      in.Close();
-      out.Close();
-      RemoveFile(target);
+    if (in.Failed() ||
+        (got > 0 && !WriteBytesToFile(&out.Stream(), piece, static_cast<uint32_t>(got)))) {
+      out.Discard();
       return 0;
     }
     if (got == 0) break;
   }
   in.Close();
-  if (!out.Close()) {
-    RemoveFile(target);
-    return 0;
-  }
+  if (!out.Commit()) return 0;
   return 1;
 }
 
@@ -241,20 +238,15 @@ int ListFilesToTextFile(const char* output, const char* folder, const char* name
   plat::DirEntry entry;
   if (!IsNonBlankPath(pattern.c_str()) || !search.Open(pattern.c_str()) || !search.Next(entry))
     return 0;
-  plat::File out;
-  if (!OpenNewTextFileForWrite(&out, output)) return 0;
+  plat::OutputFile out;
+  if (!OpenOutputTextFile(&out, output)) return 0;
   // The first match is listed as well as every further one.
   do {
     const std::string line = std::string(OrEmpty(folder)) + entry.name;
-    if (!WriteLineToFile(&out, line.c_str())) {
-      out.Close();
-      RemoveFile(output);
+    if (!WriteLineToFile(&out.Stream(), line.c_str())) {
+      out.Discard();
       return 0;
     }
   } while (search.Next(entry));
-  if (!out.Close()) {
-    RemoveFile(output);
-    return 0;
-  }
-  return 1;
+  return out.Commit() ? 1 : 0;
 }

@@ -75,13 +75,15 @@ int RemoveFile(const char* path);
 // Renames or moves a file; fails when the new path exists.
 int RenameFile(const char* oldPath, const char* newPath);
 // Copies the source to the target in pieces of 4,096 bytes. The same text
-// for both gives 1 without copying; a failed copy deletes the target.
+// for both gives 1 without copying; a failed copy leaves what the target
+// path named before (a target it made is removed again, an earlier file is
+// replaced only by a whole copy).
 int CopyFile(const char* target, const char* source);
 // Deletes every file (not folder) that the wildcard path matches; files that
 // cannot be deleted are left.
 void DeleteFilesMatching(const char* pattern);
 // Writes folder + name of every match of folder + name + extension (folders
 // included) as one line of a new text file. 0 when nothing matches (no
-// output is made) or a write fails (the output is deleted again).
+// output is made) or a write fails (the output path is left as it was).
 int ListFilesToTextFile(const char* output, const char* folder, const char* name,
                         const char* extension);

@@ -12,6 +12,7 @@
 #include "common/sjis_text.h"
 #include "common/work_memory.h"
 #include "plat/file.h"
+#include "plat/output_file.h"
 #include "plat/path.h"
 
 namespace {
@@ -32,40 +33,28 @@ int ReadPiece(plat::File* file, char* buffer, int size) {
   return file->Failed() ? -1 : 0;
 }
 
-// An output file that is deleted again unless it is kept.
+// An output file that is discarded unless it is kept: a file this
+// operation made is removed again, an earlier file at the path stays as it
+// was (the new content goes aside and replaces it only when kept).
 class OutputFile {
  public:
   explicit OutputFile(const char* path) : path_(path) {}
-  ~OutputFile() { Discard(); }
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  int Create() {
-    created_ = OpenNewTextFileForWrite(&file_, path_) == 1;
-    return created_ ? 1 : 0;
-  }
-  int WriteLine(const char* text) { return WriteLineToFile(&file_, text); }
-  // Closes the file and keeps it; a failed close deletes it.
-  int Keep() {
-    if (!created_) return 0;
-    if (!file_.Close()) return Discard();
-    created_ = false;
-    return 1;
-  }
-  // Closes and deletes the file; answers 0 for use as a failure result.
+  int Create() { return OpenOutputTextFile(&file_, path_); }
+  int WriteLine(const char* text) { return WriteLineToFile(&file_.Stream(), text); }
+  // Closes the file and puts it in place; a failed close discards it.
+  int Keep() { return file_.IsOpen() && file_.Commit() ? 1 : 0; }
+  // Closes and discards the file; answers 0 for use as a failure result.
   int Discard() {
-    if (created_) {
-      file_.Close();
-      RemoveFile(path_);
-      created_ = false;
-    }
+    file_.Discard();
     return 0;
   }
 
  private:
   const char* path_;
-  plat::File file_;
-  bool created_ = false;
+  plat::OutputFile file_;
 };
 
 // 1 when the output would name the input: the same path by IsSamePath, or

@@ -8,9 +8,11 @@
 // several pieces, each counted and handled as a line of its own. Lines are
 // written as the text and a line feed (text mode).
 //
-// An operation that writes an output file deletes it again when a later
-// step fails, so that a failed operation never leaves a partly written
-// result. An output path that names one of the inputs (IsSamePath, or
+// An operation that writes an output file leaves what the output path
+// named before when a later step fails: a file it made is removed again,
+// and an earlier file is replaced only when the new content is complete
+// (it is written aside first), so that a failed operation never leaves a
+// partly written result. An output path that names one of the inputs (IsSamePath, or
 // another spelling of the same file on disk) is refused before anything is
 // created; inputs are never changed.
 

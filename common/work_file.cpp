@@ -1,7 +1,6 @@
 #include "common/work_file.h"
 
 #include "common/file_access.h"
-#include "common/path_util.h"
 
 namespace {
 
@@ -27,14 +26,13 @@ int CWorkFile::Create(const char* path, int32_t low, int32_t high, int fill) {
   byteCount_ = static_cast<uint32_t>(bytes);
   ForgetCache();
   path_ = path;
-  if (!OpenNewFileForReadWrite(&file_, path)) {
+  if (!OpenOutputFileForReadWrite(&file_, path)) {
     open_ = false;
     return 0;
   }
-  if (!FillFileBytes(&file_, FillByte(fill), byteCount_, kFillPiece)) {
+  if (!FillFileBytes(&file_.Stream(), FillByte(fill), byteCount_, kFillPiece)) {
     // A partly filled work file is of no use to anyone.
-    file_.Close();
-    RemoveFile(path_.c_str());
+    file_.Discard();
     return 0;
   }
   open_ = true;
@@ -42,10 +40,7 @@ int CWorkFile::Create(const char* path, int32_t low, int32_t high, int fill) {
 }
 
 void CWorkFile::Close() {
-  if (open_) {
-    file_.Close();
-    if (FileExists(path_.c_str())) RemoveFile(path_.c_str());
-  }
+  if (open_) file_.Discard();
   open_ = false;
   cachedValue_ = 0;
   ForgetCache();
@@ -61,7 +56,7 @@ int CWorkFile::GetBit(int32_t n) {
   if (at < 0) return 0;
   if (n == cachedNumber_) return cachedValue_;
   uint8_t b = 0;
-  if (!ReadBytesFromFileAt(&file_, static_cast<uint32_t>(at), &b, 1)) return 0;
+  if (!ReadBytesFromFileAt(&file_.Stream(), static_cast<uint32_t>(at), &b, 1)) return 0;
   cachedNumber_ = n;
   cachedValue_ = (b & BitMask(static_cast<int64_t>(n) - low_)) != 0 ? 1 : 0;
   return cachedValue_;
@@ -71,10 +66,10 @@ int CWorkFile::SetBit(int32_t n, int value) {
   const int64_t at = BytePosition(n);
   if (at < 0) return 0;
   uint8_t b = 0;
-  if (!ReadBytesFromFileAt(&file_, static_cast<uint32_t>(at), &b, 1)) return 0;
+  if (!ReadBytesFromFileAt(&file_.Stream(), static_cast<uint32_t>(at), &b, 1)) return 0;
   const uint8_t mask = BitMask(static_cast<int64_t>(n) - low_);
   b = value == 1 ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
-  if (!WriteBytesToFileAt(&file_, static_cast<uint32_t>(at), &b, 1)) {
+  if (!WriteBytesToFileAt(&file_.Stream(), static_cast<uint32_t>(at), &b, 1)) {
     // The byte on disk is unknown now.
     ForgetCache();
     return 0;
@@ -87,7 +82,7 @@ int CWorkFile::SetBit(int32_t n, int value) {
 uint8_t CWorkFile::ReadByte(int32_t n) {
   const int64_t at = BytePosition(n);
   uint8_t b = 0;
-  if (at < 0 || !ReadBytesFromFileAt(&file_, static_cast<uint32_t>(at), &b, 1)) return 0;
+  if (at < 0 || !ReadBytesFromFileAt(&file_.Stream(), static_cast<uint32_t>(at), &b, 1)) return 0;
   return b;
 }
 
@@ -96,13 +91,13 @@ int CWorkFile::WriteByte(int32_t n, uint8_t value) {
   if (at < 0) return 0;
   // The byte may hold the remembered flag: forget it.
   ForgetCache();
-  return WriteBytesToFileAt(&file_, static_cast<uint32_t>(at), &value, 1);
+  return WriteBytesToFileAt(&file_.Stream(), static_cast<uint32_t>(at), &value, 1);
 }
 
 int CWorkFile::Fill(int fill) {
   if (!open_) return 0;
   ForgetCache();
-  return FillFileBytesAt(&file_, FillByte(fill), byteCount_, 0, kFillPiece);
+  return FillFileBytesAt(&file_.Stream(), FillByte(fill), byteCount_, 0, kFillPiece);
 }
 
 // ---------------------------------------------------------------------------

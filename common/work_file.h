@@ -4,7 +4,9 @@
 // CWorkFile holds one flag per number low..high. The work file is created
 // filled with 0x00 (all clear) or 0xFF (all set), flags are read and written
 // one at a time through the file, and the file is deleted when the table is
-// closed. The file is high - low + 1 bytes long; flag N lives in byte
+// closed. A file that was at the path before is left as it was (the work
+// file goes beside it), and a device named as the work file is never
+// removed. The file is high - low + 1 bytes long; flag N lives in byte
 // (N - low) / 8 under the mask 0x80 >> ((N - low) mod 8), so only the first
 // (high - low + 8) / 8 bytes carry flags. The flag last read or written is
 // remembered, which makes reading it again free.
@@ -17,7 +19,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plat/file.h"
+#include "plat/output_file.h"
 
 class CWorkFile {
  public:
@@ -59,7 +61,7 @@ class CWorkFile {
   int32_t low_ = 1;
   int32_t high_ = -1;
   int64_t cachedNumber_ = 0;  // low - 1 when none
-  plat::File file_;
+  plat::OutputFile file_;
 };
 
 class CWorkFileGrid {

@@ -16,6 +16,7 @@
 #include "gazref/search_sink.h"
 #include "matching/match_driver.h"
 #include "plat/crt.h"
+#include "plat/output_file.h"
 #include "plat/path.h"
 #include "tabledb/tag_db.h"
 
@@ -242,16 +243,15 @@ int SortUniqueTextFile(const char* inputPath, const char* outputPath, const std:
     SetMessage(msg, kOpenMessage, outputPath);
     return 0;
   }
-  plat::File output;
-  if (!OpenNewTextFileForWriteWithError(&output, outputPath, msg)) {
+  plat::OutputFile output;
+  if (!OpenOutputTextFileWithError(&output, outputPath, msg)) {
     sorted.Close();
     RemoveFile(sortedPath.c_str());
     return 0;
   }
   const auto fail = [&](const char* format, const char* path) {
     sorted.Close();
-    output.Close();
-    RemoveFile(outputPath);
+    output.Discard();
     RemoveFile(sortedPath.c_str());
     SetMessage(msg, format, path);
     return 0;
@@ -262,7 +262,7 @@ int SortUniqueTextFile(const char* inputPath, const char* outputPath, const std:
   while (sorted.ReadString(line)) {
     if (line.size() > kSortedLineMax) return fail(kReadMessage, sortedPath.c_str());
     if (!first && line == last) continue;
-    if (!WriteLineToFile(&output, line.c_str())) {
+    if (!WriteLineToFile(&output.Stream(), line.c_str())) {
       return fail(kMsgFileWrite, outputPath);
     }
     last = line;
@@ -270,7 +270,7 @@ int SortUniqueTextFile(const char* inputPath, const char* outputPath, const std:
   }
   if (sorted.Failed()) return fail(kReadMessage, sortedPath.c_str());
   sorted.Close();
-  if (!output.Close()) return fail(kMsgFileWrite, outputPath);
+  if (!output.Commit()) return fail(kMsgFileWrite, outputPath);
   RemoveFile(sortedPath.c_str());
   if (msg) msg[0] = '\0';
   return 1;
@@ -301,8 +301,11 @@ int CollectAreaNames(const char* outputPath, const char* treePath, const char* c
     tree.Close();
     work.Close();
     RemoveFile(workPath.c_str());
-    plat::File empty;
-    return OpenNewTextFileForWriteWithError(&empty, outputPath, msg);
+    plat::OutputFile empty;
+    if (!OpenOutputTextFileWithError(&empty, outputPath, msg)) return 0;
+    if (empty.Commit()) return 1;
+    SetMessage(msg, kMsgFileWrite, outputPath);
+    return 0;
   }
   TreeChain chain(&tree, level.firstChild);
   uint32_t node = 0;

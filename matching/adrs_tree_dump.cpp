@@ -14,6 +14,7 @@
 #include "matching/adrs_engine.h"
 #include "matching/adrs_listing.h"
 #include "plat/file.h"
+#include "plat/output_file.h"
 #include "tabledb/table_database.h"
 #include "tabledb/table_names.h"
 #include "tabledb/tc_access.h"
@@ -179,10 +180,10 @@ int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
 }
 
 int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile, char* msg) {
-  plat::File output;
-  if (!OpenNewTextFileForWriteWithError(&output, outputFile, msg)) return 0;
+  plat::OutputFile output;
+  if (!OpenOutputTextFileWithError(&output, outputFile, msg)) return 0;
   CAdrsContext context;
-  context.SetOutputFile(&output);
+  context.SetOutputFile(&output.Stream());
   int ok = 0;
   CTableDatabase database;
   if (!ndbPath || !database.Open(ndbPath)) {
@@ -205,8 +206,10 @@ int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outp
     }
     database.Close();
   }
-  output.Close();
-  // No partly written dump stays behind.
-  if (!ok) plat::File::Remove(outputFile);
-  return ok;
+  // No partly written dump stays behind: a file the dump made is removed,
+  // an earlier file at the path stays as it was.
+  if (ok && output.Commit()) return 1;
+  if (ok) SetMessage(msg, kMsgFileWrite, outputFile);
+  output.Discard();
+  return 0;
 }

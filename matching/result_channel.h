@@ -4,8 +4,11 @@
 // caller's buffer. The output argument is checked first ("パラメータに無効な
 // 値が渡されました！(%s)" with 結果格納ファイル名, 結果格納配列, 結果格納バッファ
 // or 結果格納バッファサイズ; "ファイルの作成に失敗しました！(%s)" for a file that
-// cannot be created). A result file is closed after the run and deleted
-// again whenever the entry answers 0.
+// cannot be created). A result file is closed after the run; whenever the
+// entry answers 0 the file it made is removed again, while a file that was
+// at the path before stays as it was (the rows go to a file aside until
+// the close, and the earlier file is put back when a later step fails) and
+// a device named as the result file is never removed.
 
 #include <cstdint>
 #include <initializer_list>
@@ -17,6 +20,7 @@
 #include "common/path_util.h"
 #include "matching/adrs_context.h"
 #include "plat/file.h"
+#include "plat/output_file.h"
 
 namespace result_channel {
 inline constexpr const char* kInvalidParameter = kMsgInvalidParameter;
@@ -33,23 +37,23 @@ int WithResultFile(const char* resultFile, char* message, Run run, AfterClose af
     SetMessage(message, result_channel::kInvalidParameter, "結果格納ファイル名");
     return 0;
   }
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, resultFile)) {
+  plat::OutputFile file;
+  if (!OpenOutputTextFile(&file, resultFile)) {
     SetMessage(message, result_channel::kCreateFailed, resultFile);
     return 0;
   }
   int result = 0;
   {
     CAdrsContext context;
-    context.SetOutputFile(&file);
+    context.SetOutputFile(&file.Stream());
     result = CatchAllocationFailure(message, 0, [&] { return run(&context); });
   }
-  if (!file.Close() && result) {
+  if (result && !file.Commit()) {
     SetMessage(message, result_channel::kCloseFailed, resultFile);
     result = 0;
   }
   if (result && !afterClose()) result = 0;
-  if (!result) RemoveFile(resultFile);
+  if (!result) file.Discard();
   return result;
 }
 

@@ -13,11 +13,11 @@
 #include "common/message_texts.h"
 #include "common/number_parse.h"
 #include "common/partition_sort.h"
-#include "common/path_util.h"
 #include "common/sjis_text.h"
 #include "common/text_file_ops.h"
 #include "common/work_memory.h"
 #include "plat/file.h"
+#include "plat/output_file.h"
 
 namespace {
 
@@ -139,23 +139,24 @@ int ReadFileRows(const char* path, Rows* rows, char* message) {
   return 1;
 }
 
-// Re-creates the file with the rows; a failed write deletes it.
+// Writes the rows as the file's new content: into a file aside that is
+// renamed over the file only when every row is written and the file is
+// closed, so that a failed write leaves the caller's file as it was.
 int RewriteFile(const char* path, const Rows& rows, char* message) {
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, path)) {
+  plat::OutputFile file;
+  if (!OpenOutputTextFile(&file, path)) {
     SetMessage(message, kCreateFailed, path);
     return 0;
   }
   bool ok = true;
   for (const std::string& row : rows) {
-    if (!WriteLineToFile(&file, row.c_str())) {
+    if (!WriteLineToFile(&file.Stream(), row.c_str())) {
       ok = false;
       break;
     }
   }
-  if (!file.Close()) ok = false;
-  if (!ok) {
-    RemoveFile(path);
+  if (!ok || !file.Commit()) {
+    file.Discard();
     SetMessage(message, kWriteFailed, path);
     return 0;
   }

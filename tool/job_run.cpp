@@ -14,6 +14,7 @@
 #include "common/path_util.h"
 #include "plat/crt.h"
 #include "plat/file.h"
+#include "plat/output_file.h"
 
 namespace {
 
@@ -36,17 +37,14 @@ constexpr uint64_t kScrambleMaxLength = 0xFFFFFFFFull;
 // ---- Status and result files ----
 
 // A text file of one line and its line end (the result line of a
-// reverse-geocoding job); a partly written file is deleted again.
+// reverse-geocoding job); a partly written file is removed again (only the
+// file this call made: never a device named as the file).
 int WriteResultFile(const char* path, const char* line) {
-  plat::File file;
-  if (!OpenNewTextFileForWrite(&file, path)) return 0;
-  int ok = WriteLineToFile(&file, line);
-  if (!file.Close()) ok = 0;
-  if (!ok) {
-    RemoveFile(path);
-    return 0;
-  }
-  return 1;
+  plat::OutputFile file;
+  if (!OpenOutputTextFile(&file, path)) return 0;
+  if (WriteLineToFile(&file.Stream(), line) && file.Commit()) return 1;
+  file.Discard();
+  return 0;
 }
 
 // The status file: "%ld\n%ld\n%s" and a line end, in text mode.
@@ -57,10 +55,9 @@ int WriteStatusFile(const char* path, int32_t code, int32_t interrupted, const c
   return WriteResultFile(path, (std::string(head) + message).c_str());
 }
 
-void RemoveIfExists(const char* path) {
-  plat::FileStatus status;
-  if (plat::File::GetStatus(path, status)) RemoveFile(path);
-}
+// A result or status file left from an earlier job goes; a name that is
+// no regular file (a device, a folder, a link) stays.
+void RemoveIfExists(const char* path) { plat::File::RemoveRegular(path); }
 
 // ---- Scrambled job files ----
 
@@ -81,7 +78,8 @@ std::size_t DescrambleInPlace(unsigned char* bytes, std::size_t n) {
 }
 
 // Rewrites a scrambled job file as plain text. 0 when the job file cannot
-// be opened or the plain text cannot be written; 1 otherwise (a file that
+// be opened or the plain text cannot be written (the job file then stays
+// as it was); 1 otherwise (a file that
 // is not scrambled, or not readable as such, stays as it is).
 int DescrambleJobFile(const char* path) {
   std::vector<unsigned char> bytes;
@@ -103,11 +101,14 @@ int DescrambleJobFile(const char* path) {
   }
   const std::size_t plainLength = DescrambleInPlace(bytes.data(), bytes.size());
   if (plainLength == 0) return 1;
-  plat::File out;
-  if (!OpenNewFileForReadWrite(&out, path)) return 0;
-  int ok = WriteBytesToFile(&out, bytes.data(), static_cast<uint32_t>(plainLength));
-  if (!out.Close()) ok = 0;
-  return ok;
+  // The plain text replaces the job file only when written whole.
+  plat::OutputFile out;
+  if (!OpenOutputFileForReadWrite(&out, path)) return 0;
+  if (WriteBytesToFile(&out.Stream(), bytes.data(), static_cast<uint32_t>(plainLength)) &&
+      out.Commit())
+    return 1;
+  out.Discard();
+  return 0;
 }
 
 // ---- Job lines ----
@@ -309,7 +310,7 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
     return;
   }
   // A success reports no message, whatever text an entry left behind.
-  if (!WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) RemoveFile(resultFile);
+  if (!WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) RemoveIfExists(resultFile);
 }
 
 }  // namespace

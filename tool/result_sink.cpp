@@ -5,7 +5,6 @@
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/message_texts.h"
-#include "common/path_util.h"
 #include "common/text_file_ops.h"
 #include "tool/csv_sort.h"
 
@@ -21,20 +20,15 @@ FileSink::~FileSink() {
   if (file_.IsOpen()) Discard();
 }
 
-int FileSink::Create(char* message) {
-  return OpenNewTextFileForWriteWithError(&file_, path_, message);
-}
+int FileSink::Create(char* message) { return OpenOutputTextFileWithError(&file_, path_, message); }
 
 int FileSink::Close(char* message) {
-  if (file_.Close()) return 1;
+  if (!file_.IsOpen() || file_.Commit()) return 1;
   SetMessage(message, kMsgFileWrite, path_);
   return 0;
 }
 
-void FileSink::Discard() {
-  file_.Close();
-  if (path_) RemoveFile(path_);
-}
+void FileSink::Discard() { file_.Discard(); }
 
 int FileSink::CountRows(uint32_t* rows, char* message) const {
   if (CountTextFileLines(path_, rows)) return 1;
@@ -56,8 +50,8 @@ int FileSink::FirstRow(std::string* row, char* message) const {
 }
 
 int FileSink::Restart(char* message) {
-  RemoveFile(path_);
-  if (OpenNewTextFileForWrite(&file_, path_)) return 1;
+  file_.Discard();
+  if (OpenOutputTextFile(&file_, path_)) return 1;
   SetMessage(message, kMsgFileCreate, path_);
   return 0;
 }

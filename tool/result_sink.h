@@ -10,10 +10,13 @@
 //   closing    "ファイルへの書き込みに失敗しました!(%s)" with the path
 //   reading    "ファイルオープンエラー!(%s)", "ファイルの読み込みに失敗しました!(%s)"
 //
-// A file sink deletes its file when the run is discarded, and also when it
-// goes out of scope with the file still open (a run cut short by running
-// out of memory), so that a failed entry leaves no half-written output
-// behind.
+// A file sink removes the file it made when the run is discarded, and also
+// when it goes out of scope with the file still open (a run cut short by
+// running out of memory), so that a failed entry leaves no half-written
+// output behind. A file that was at the path before is replaced only when
+// the run's file is closed whole (the rows go to a file aside until then)
+// and is put back when the entry fails after that; a device named as the
+// result file is written but never removed.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +24,7 @@
 
 #include "common/allocation_guard.h"
 #include "matching/adrs_context.h"
-#include "plat/file.h"
+#include "plat/output_file.h"
 
 class ResultSink {
  public:
@@ -44,8 +47,8 @@ class ResultSink {
   virtual int Attach(CAdrsContext* context) = 0;
   // Ends a run that succeeded (the file closed); 0 with its message.
   virtual int Close(char*) { return 1; }
-  // Ends a run that failed: a file is closed and deleted; the rows a run
-  // added to the caller's array or buffer stay.
+  // Ends a run that failed: a file is closed and the file the sink made
+  // is removed; the rows a run added to the caller's array or buffer stay.
   virtual void Discard() {}
   // The rows now in the output (after Close); 0 with its message when a
   // file cannot be counted.
@@ -65,7 +68,7 @@ class FileSink final : public ResultSink {
   const char* Name() const override { return "結果格納ファイル名"; }
   bool Missing() const override { return path_ == nullptr; }
   int Create(char* message) override;
-  int Attach(CAdrsContext* context) override { return context->SetOutputFile(&file_); }
+  int Attach(CAdrsContext* context) override { return context->SetOutputFile(&file_.Stream()); }
   int Close(char* message) override;
   void Discard() override;
   int CountRows(uint32_t* rows, char* message) const override;
@@ -75,7 +78,7 @@ class FileSink final : public ResultSink {
 
  private:
   const char* path_;
-  plat::File file_;
+  plat::OutputFile file_;
 };
 
 class ArraySink final : public ResultSink {

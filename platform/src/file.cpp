@@ -133,6 +133,11 @@ bool File::Open(const char* path, std::uint32_t flags) {
     SetError(CauseOf(e), e);
     return false;
   }
+  return Adopt(fd, path, flags);
+}
+
+bool File::Adopt(int fd, const char* path, std::uint32_t flags) {
+  SetError(FileError::None, 0);
   struct stat st;
   if ((::plat::detail::CountSystemCalls(), ::fstat)(fd, &st) != 0) {
     int e = errno;
@@ -541,6 +546,16 @@ bool File::Remove(const char* path) {
   // the name is resolved, so a file removed under it is the one meant.
   if ((::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0) return true;
   if (!path::Resolve(path, false, native)) return false;
+  return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
+}
+
+bool File::RemoveRegular(const char* path) {
+  std::string native;
+  if (!path || !path::Resolve(path, false, native)) return false;
+  struct stat st;
+  if ((::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0 ||
+      !S_ISREG(st.st_mode))
+    return false;
   return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
 }
 

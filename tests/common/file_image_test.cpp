@@ -141,6 +141,19 @@ TEST_F(FileImageTest, WriteBackKeepsTheNameAsSpelledOnDisk) {
   EXPECT_EQ(1, FilesInFolder());
 }
 
+// A device named as the image takes the data in place: writing back
+// neither moves it aside nor removes it.
+TEST_F(FileImageTest, ADeviceNamedAsTheImageIsWrittenInPlaceAndKept) {
+  if (!testutil::MakeCharDevice(dir_.Native("null"), 1, 3))
+    GTEST_SKIP() << "no right to make a device node";
+  CFileImage img;
+  ASSERT_EQ(1, img.Create(dir_.Sys("null").c_str(), 16, 16));
+  ASSERT_EQ(1, img.Write("data", 4));
+  EXPECT_EQ(1, img.Close(1));
+  EXPECT_TRUE(testutil::IsCharDevice(dir_.Native("null"), 1, 3));
+  EXPECT_EQ(1, FilesInFolder());
+}
+
 TEST_F(FileImageTest, CreateTruncatesAndRefusesSizeZero) {
   const std::string path = Put("new.bin", "old contents");
   CFileImage img;

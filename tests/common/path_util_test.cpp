@@ -239,6 +239,40 @@ TEST(FileManagement, CopyOntoAnotherSpellingOfTheSourceKeepsTheSource) {
   EXPECT_EQ(testutil::ReadBytes(dir.Native("src.dat")), "keep me");
 }
 
+// A copy or a listing whose output cannot be written whole leaves an
+// earlier file at the target byte for byte, makes no new one, and never
+// removes a device named as the target.
+TEST(FileManagement, AFailedCopyOrListingLeavesTheTargetAsItWas) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("src.dat"), std::string(10000, 's')));
+  for (int i = 0; i < 200; ++i)
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("entry" + std::to_string(i) + ".dat"), "x"));
+  const bool device = testutil::MakeCharDevice(dir.Native("full"), 1, 7);
+  const std::string src = dir.Sys("src.dat"), folder = dir.Sys("");
+  for (const char* name : {"dst.out", "new.out"}) {
+    const bool earlier = std::strcmp(name, "dst.out") == 0;
+    if (earlier) {
+      ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), "earlier"));
+    }
+    const std::string target = dir.Sys(name);
+    {
+      testutil::FileSizeLimit limit(1000);
+      EXPECT_EQ(CopyFile(target.c_str(), src.c_str()), 0) << name;
+      EXPECT_EQ(earlier, testutil::Exists(dir.Native(name))) << name;
+      EXPECT_EQ(ListFilesToTextFile(target.c_str(), folder.c_str(), "*", ".dat"), 0) << name;
+    }
+    EXPECT_EQ(testutil::ReadBytes(dir.Native(name)), earlier ? "earlier" : "") << name;
+    EXPECT_EQ(earlier, testutil::Exists(dir.Native(name))) << name;
+  }
+  if (device) {
+    EXPECT_EQ(CopyFile(dir.Sys("full").c_str(), src.c_str()), 0);
+    EXPECT_EQ(ListFilesToTextFile(dir.Sys("full").c_str(), folder.c_str(), "*", ".dat"), 0);
+    EXPECT_TRUE(testutil::IsCharDevice(dir.Native("full"), 1, 7));
+  }
+  EXPECT_EQ(testutil::FolderNames(dir.path()).size(), 202u + (device ? 1 : 0))
+      << "no file left aside";
+}
+
 TEST(FileManagement, DeleteFilesMatchingSkipsFolders) {
   TempDir dir;
   for (const char* name : {"a.txt", "B.TXT", "c.csv"})

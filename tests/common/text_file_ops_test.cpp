@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -237,6 +238,43 @@ TEST_F(TextFileOpsTest, FailedCopiesLeaveNoOutput) {
   EXPECT_FALSE(Exists("trim.txt"));
   EXPECT_FALSE(Exists("skip.txt"));
   EXPECT_FALSE(Exists("cat.txt"));
+}
+
+// An output path that names an earlier file or a device: a failed
+// operation leaves the file byte for byte (nothing left beside it) and the
+// device where it was.
+TEST_F(TextFileOpsTest, AFailedOperationLeavesAnEarlierOutputOrADeviceAsItWas) {
+  const std::string in = Put("in.txt", "one\n");
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += "line " + std::to_string(9999 - i) + "\n";
+  const std::string big = Put("big.txt", text);
+  const bool device = testutil::MakeCharDevice(dir_.Native("full"), 1, 7);
+  const struct {
+    const char* name;
+    std::function<int(const char* out)> run;
+  } operations[] = {
+      {"ascending", [&](const char* out) { return SortTextFileAscending(out, big.c_str()); }},
+      {"descending", [&](const char* out) { return SortTextFileDescending(out, big.c_str()); }},
+      {"trimmed", [&](const char* out) { return CopyTextFileTrimmed(out, big.c_str()); }},
+      {"skipping", [&](const char* out) { return CopyTextFileSkippingLine(big.c_str(), out, 1); }},
+      {"concatenated",
+       [&](const char* out) { return ConcatenateTextFiles(out, big.c_str(), in.c_str()); }},
+  };
+  for (const auto& op : operations) {
+    Put("out.txt", "earlier\r\n");
+    {
+      testutil::FileSizeLimit limit(4096);  // the output cannot be written whole
+      EXPECT_EQ(0, op.run(Sys("out.txt").c_str())) << op.name;
+    }
+    EXPECT_EQ(Get("out.txt"), "earlier\r\n") << op.name;
+    if (device) {
+      EXPECT_EQ(0, op.run(Sys("full").c_str())) << op.name;
+      EXPECT_TRUE(testutil::IsCharDevice(dir_.Native("full"), 1, 7)) << op.name;
+    }
+    std::vector<std::string> names = {"big.txt", "in.txt", "out.txt"};
+    if (device) names.insert(names.begin() + 1, "full");
+    EXPECT_EQ(testutil::FolderNames(dir_.path()), names) << op.name;
+  }
 }
 
 // ---- Labelled values ----

@@ -100,6 +100,31 @@ TEST_F(WorkFileTest, BadCreateChangesNothingOrLeavesNoFile) {
   EXPECT_FALSE(testutil::Exists(dir_.Native("flags.wrk")));
 }
 
+// A work file named where a file or a device already is: the table works
+// in a file of its own beside it, and neither closing nor a failed fill
+// removes or changes what was there.
+TEST_F(WorkFileTest, AnEarlierFileOrADeviceNamedAsTheWorkFileIsLeftAsItWas) {
+  ASSERT_TRUE(testutil::WriteBytes(dir_.Native("flags.wrk"), "earlier"));
+  const bool device = testutil::MakeCharDevice(dir_.Native("null"), 1, 3);
+  CWorkFile f;
+  ASSERT_EQ(1, f.Create(Path().c_str(), 1, 64, 1));
+  EXPECT_EQ(1, f.SetBit(9, 0));
+  EXPECT_EQ(0, f.GetBit(9));
+  EXPECT_EQ(1, f.GetBit(10));
+  f.Close();
+  {
+    testutil::FileSizeLimit limit(1000);  // the fill cannot complete
+    EXPECT_EQ(0, f.Create(Path().c_str(), 1, 50000, 0));
+  }
+  EXPECT_EQ(Bytes(), "earlier");
+  if (device) {
+    ASSERT_EQ(1, f.Create(dir_.Sys("null").c_str(), 1, 64, 0));
+    f.Close();
+    EXPECT_TRUE(testutil::IsCharDevice(dir_.Native("null"), 1, 3));
+  }
+  EXPECT_EQ(testutil::FolderNames(dir_.path()).size(), device ? 2u : 1u);
+}
+
 TEST_F(WorkFileTest, GridIndexesXFirstThenYThenZ) {
   CWorkFileGrid g;
   ASSERT_EQ(1, g.Create(Path().c_str(), -2, 2, 10, 12, 0, 3, 0));  // 5 x 3 x 4

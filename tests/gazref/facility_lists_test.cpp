@@ -228,9 +228,16 @@ TEST_F(FacilityListTest, FileFormsWriteTheRowsOrDeleteTheirFile) {
                            {"交通", "", "", folder_.c_str(), 100, &overflow_, msg_}),
             1);
   EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), "鉄道\r\n");
+  // A list that stays empty fails: the file of the earlier list stays as
+  // it was, and where there was none, none is left.
+  EXPECT_EQ(ListAreas(FileSink(path.c_str()), {"温泉", folder_.c_str(), 100, &overflow_, msg_}), 0);
+  EXPECT_STREQ(msg_, "条件にあてはまる都道府県市区町村名はありません！");
+  EXPECT_EQ(testutil::ReadBytes(out.Native("areas.csv")), "鉄道\r\n");
+  ASSERT_TRUE(std::filesystem::remove(out.Native("areas.csv")));
   EXPECT_EQ(ListAreas(FileSink(path.c_str()), {"温泉", folder_.c_str(), 100, &overflow_, msg_}), 0);
   EXPECT_STREQ(msg_, "条件にあてはまる都道府県市区町村名はありません！");
   EXPECT_FALSE(testutil::Exists(out.Native("areas.csv")));
+  EXPECT_TRUE(testutil::FolderNames(out.path()).empty());
   ExpectNoWorkingFiles();
 }
 
@@ -334,6 +341,11 @@ TEST_F(FacilityListTest, SortUniqueKeepsOneOfEachLineInByteOrder) {
       testutil::WriteBytes(dir.Native("in.txt"), "a\r\n" + std::string(1100, 'z') + "\r\n"));
   EXPECT_EQ(SortUniqueTextFile(in.c_str(), out.c_str(), work, msg), 0);
   EXPECT_EQ(std::string(msg).rfind("ファイルの読み込みに失敗しました!(", 0), 0u) << Show(msg);
+  // The output of the earlier call stays as it was, without the line that
+  // was written before the failure.
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("out.txt")), "");
+  ASSERT_TRUE(std::filesystem::remove(dir.Native("out.txt")));
+  EXPECT_EQ(SortUniqueTextFile(in.c_str(), out.c_str(), work, msg), 0);
   EXPECT_FALSE(testutil::Exists(dir.Native("out.txt")));
   EXPECT_FALSE(testutil::Exists(dir.Native("$TXT_DELDUB$.#$#$#")));
 }

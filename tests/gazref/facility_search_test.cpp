@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <map>
 #include <random>
@@ -424,10 +425,17 @@ TEST_F(FacilitySearchTest, FileFormWritesTheRowsOrDeletesItsFile) {
   EXPECT_EQ(testutil::ReadBytes(native), expected);
   EXPECT_EQ(overflow, 0);
 
+  // A search that finds nothing fails: the earlier result file stays as it
+  // was, and where there was none, none is left.
   EXPECT_EQ(FindFacilities(FileSink(path.c_str()),
                            {"温泉", "", "", "", "", 0, 0, 0, folder_.c_str(), 100, &overflow, msg}),
             0);
   EXPECT_STREQ(msg, "条件にあてはまる施設はありません！");
+  EXPECT_EQ(testutil::ReadBytes(native), expected);
+  ASSERT_TRUE(std::filesystem::remove(native));
+  EXPECT_EQ(FindFacilities(FileSink(path.c_str()),
+                           {"温泉", "", "", "", "", 0, 0, 0, folder_.c_str(), 100, &overflow, msg}),
+            0);
   EXPECT_FALSE(testutil::Exists(native));
   EXPECT_EQ(FindFacilities(FileSink(path.c_str()),
                            {"寺社", "", "", "", "", 0, 0, 0, folder_.c_str(), -1, &overflow, msg}),

@@ -683,6 +683,28 @@ TEST_F(DumpTest, FailuresLeaveNoOutputBehind) {
   EXPECT_FALSE(testutil::Exists(dir_.Native("dump.txt")));
 }
 
+// A failed dump leaves an earlier file at the output path byte for byte
+// and a device named as the output where it was.
+TEST_F(DumpTest, AFailedDumpLeavesAnEarlierOutputOrADeviceAsItWas) {
+  ASSERT_FALSE(sample::Folder(2).empty()) << "KORT_BUILD_DIR is not set";
+  const std::string ndb = InFolder(2, "QVAD47.NDB"), tix = InFolder(2, "QVAD13.TIX");
+  ASSERT_TRUE(testutil::WriteBytes(dir_.Native("dump.txt"), "earlier\r\n"));
+  EXPECT_EQ(DumpDatasetToFile(ndb.c_str(), tix.c_str(), dir_.Sys("dump.txt").c_str(), msg_), 0);
+  EXPECT_EQ(testutil::ReadBytes(dir_.Native("dump.txt")), "earlier\r\n");
+  if (testutil::MakeCharDevice(dir_.Native("full"), 1, 7)) {
+    // Into the device the dump fails writing, and the device stays.
+    EXPECT_EQ(DumpDatasetToFile(InFolder(2, "QVAD13.NDB").c_str(), tix.c_str(),
+                                dir_.Sys("full").c_str(), msg_),
+              0);
+    EXPECT_NE(msg_[0], '\0');
+    EXPECT_TRUE(testutil::IsCharDevice(dir_.Native("full"), 1, 7));
+    EXPECT_EQ(DumpDatasetToFile(ndb.c_str(), tix.c_str(), dir_.Sys("full").c_str(), msg_), 0);
+    EXPECT_TRUE(testutil::IsCharDevice(dir_.Native("full"), 1, 7));
+  }
+  EXPECT_EQ(testutil::FolderNames(dir_.path()).size(),
+            testutil::Exists(dir_.Native("full")) ? 2u : 1u);
+}
+
 TEST_F(ListerTest, DumpWriteFailureNamesTheTable) {
   Open(13);
   // Room for the prefecture line and the first municipality line only.

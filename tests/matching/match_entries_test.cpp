@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -31,7 +32,7 @@ int ToFile(const std::string& result, char* text, const std::string& folder, cha
 }
 constexpr int32_t kDefaults[7] = {0, 1, 1, 1, 1, 1, 1};
 
-TEST(MatchAddressesToFile, NamesTheFirstOptionOutOfRangeAndLeavesNoResultFile) {
+TEST(MatchAddressesToFile, NamesTheFirstOptionOutOfRangeAndLeavesTheResultPathAsItWas) {
   TempDir dir;
   const struct {
     int32_t options[7];
@@ -45,10 +46,19 @@ TEST(MatchAddressesToFile, NamesTheFirstOptionOutOfRangeAndLeavesNoResultFile) {
       {{5, 9, 9, 9, 9, 9, 9}, "推定機能フラグ"}, {{0, 1, 0, 0, 0, 0, 0}, "出力測地系"},
   };
   for (const auto& c : cases) {
+    // A result file the call made goes again; a file that was there before
+    // stays as it was.
     ASSERT_TRUE(testutil::WriteBytes(dir.Native("result.txt"), "old"));
     char text[64] = "東京都千代田区丸の内一丁目";
     char message[kMessageSize] = "";
     // The folder holds no dictionaries: the options are checked first.
+    EXPECT_EQ(ToFile(dir.Sys("result.txt"), text, dir.path(), message, c.options), 0);
+    EXPECT_EQ(Show(message), Show(Invalid(c.name)));
+    EXPECT_EQ(testutil::ReadBytes(dir.Native("result.txt")), "old");
+    EXPECT_EQ(testutil::FolderNames(dir.path()).size(), 1u) << "no file left aside";
+
+    ASSERT_TRUE(std::filesystem::remove(dir.Native("result.txt")));
+    message[0] = '\0';
     EXPECT_EQ(ToFile(dir.Sys("result.txt"), text, dir.path(), message, c.options), 0);
     EXPECT_EQ(Show(message), Show(Invalid(c.name)));
     EXPECT_FALSE(testutil::Exists(dir.Native("result.txt")));

@@ -1,8 +1,15 @@
 #include "test_util.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -62,6 +69,15 @@ bool Exists(const std::string& nativePath) {
   return fs::exists(nativePath, ec);
 }
 
+std::vector<std::string> FolderNames(const std::string& nativeFolder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(nativeFolder, ec))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 FileSizeLimit::FileSizeLimit(unsigned long bytes) {
   savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
   struct rlimit limit = {};
@@ -77,6 +93,35 @@ FileSizeLimit::~FileSizeLimit() {
   limit.rlim_cur = savedCurrent_;
   setrlimit(RLIMIT_FSIZE, &limit);
   std::signal(SIGXFSZ, savedHandler_);
+}
+
+int RunInChildWithFileSizeLimit(unsigned long bytes, const std::function<int()>& fn) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(255);
+    _exit(fn() & 0xFF);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool MakeCharDevice(const std::string& nativePath, unsigned major, unsigned minor) {
+  return mknod(nativePath.c_str(), S_IFCHR | 0666, makedev(major, minor)) == 0;
+}
+
+bool IsCharDevice(const std::string& nativePath, unsigned major, unsigned minor) {
+  struct stat st;
+  return lstat(nativePath.c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+         st.st_rdev == makedev(major, minor);
 }
 
 std::string Show(std::string_view cp932) { return plat::cp932::ToUtf8Display(cp932); }

@@ -2,6 +2,7 @@
 // Helpers shared by the unit tests: scratch folders, raw file access and
 // readable output for CP932 texts.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,8 @@ class TempDir {
 std::string ReadBytes(const std::string& nativePath);
 bool WriteBytes(const std::string& nativePath, std::string_view bytes);
 bool Exists(const std::string& nativePath);
+// The names in a folder (native path), sorted; files aside show here too.
+std::vector<std::string> FolderNames(const std::string& nativeFolder);
 
 // While it lives, files of this process cannot grow past `bytes` (writes
 // beyond fail as on a full disk; SIGXFSZ is ignored meanwhile).
@@ -46,6 +49,19 @@ class FileSizeLimit {
   unsigned long savedCurrent_ = 0;
   void (*savedHandler_)(int) = nullptr;
 };
+
+// Runs fn in a forked child whose files cannot grow past `bytes` (writes
+// beyond fail as on a full disk; SIGXFSZ is ignored). The answer is fn's
+// answer (0..255) as the child's exit status, or -1 when the child did not
+// exit by itself.
+int RunInChildWithFileSizeLimit(unsigned long bytes, const std::function<int()>& fn);
+
+// Makes a character device node with the given numbers (1, 3 are those of
+// /dev/null, 1, 7 those of /dev/full); false when the system does not
+// allow it (a process without the right to make device nodes).
+bool MakeCharDevice(const std::string& nativePath, unsigned major, unsigned minor);
+// True when the name (not followed) is a character device with those numbers.
+bool IsCharDevice(const std::string& nativePath, unsigned major, unsigned minor);
 
 // CP932 bytes shown as UTF-8 (for failure messages).
 std::string Show(std::string_view cp932);

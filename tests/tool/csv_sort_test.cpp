@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -259,6 +260,58 @@ TEST_F(CsvSortTest, CategorySortByModes) {
 
   EXPECT_EQ(SortCategoryArrayByPriority(4, &top, "", "", path.c_str(), msg_), 0);
   EXPECT_EQ(Show(msg_), Show(Sjis(u8"不正なモードが渡されました！")));
+}
+
+// ---- A rewrite that cannot be written ----
+
+// Every sort that rewrites a file, run in a child whose files cannot grow
+// past 100 bytes: each answers 0 with the write message, and the caller's
+// file keeps every byte (no file is left beside it either).
+TEST_F(CsvSortTest, AFailedRewriteKeepsTheCallersFileWhole) {
+  std::string rows;
+  for (int i = 20; i > 0; --i)
+    rows += "row" + std::to_string(i) + ",k" + std::to_string(i % 7) + ",c\r\n";
+  ASSERT_GT(rows.size(), 200u);
+  const std::string table = Sjis(u8"1,row3,k3,c\r\n2,row5,k5,\r\n");
+  ASSERT_TRUE(testutil::WriteBytes(dir_.Native("table.tbl"), table));
+  const std::string tablePath = dir_.Sys("table.tbl");
+  const std::string path = dir_.Sys("rows.csv");
+  const std::string food = Sjis(u8"飲食");
+  const struct {
+    const char* name;
+    std::function<int(char*)> sort;
+  } sorts[] = {
+      {"by field", [&](char* m) { return SortCsvFile(path.c_str(), 2, m); }},
+      {"by priority",
+       [&](char* m) { return SortCsvFileByPriority(path.c_str(), 1, 2, 3, tablePath.c_str(), m); }},
+      {"category 1",
+       [&](char* m) { return SortCategoryFileByPriority1(path.c_str(), tablePath.c_str(), m); }},
+      {"category 2",
+       [&](char* m) {
+         return SortCategoryFileByPriority2(path.c_str(), food.c_str(), tablePath.c_str(), m);
+       }},
+      {"category 3",
+       [&](char* m) {
+         return SortCategoryFileByPriority3(path.c_str(), food.c_str(), food.c_str(),
+                                            tablePath.c_str(), m);
+       }},
+  };
+  const std::string writeMessage = Sjis(u8"ファイルへの書き込みに失敗しました!(") + path + ")";
+  for (const auto& s : sorts) {
+    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("rows.csv"), rows));
+    // The child answers 1 for "failed with the write message".
+    const int answer = testutil::RunInChildWithFileSizeLimit(100, [&] {
+      char m[kMessageSize] = "";
+      return s.sort(m) == 0 && writeMessage == m ? 1 : 0;
+    });
+    EXPECT_EQ(answer, 1) << s.name;
+    EXPECT_EQ(testutil::ReadBytes(dir_.Native("rows.csv")), rows) << s.name;
+    EXPECT_EQ(testutil::FolderNames(dir_.path()),
+              (std::vector<std::string>{"rows.csv", "table.tbl"}))
+        << s.name;
+    // Without the limit the same sort goes through.
+    EXPECT_EQ(s.sort(msg_), 1) << s.name << " " << Show(msg_);
+  }
 }
 
 }  // namespace

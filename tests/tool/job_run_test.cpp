@@ -314,6 +314,26 @@ TEST_F(KortJob, StatusThatCannotBeWrittenTakesTheResultWithIt) {
   }
 }
 
+// Devices named as the result and status files: the job neither removes
+// them at its start nor after a failure, and writes its status into them.
+TEST_F(KortJob, DevicesNamedAsTheResultAndStatusFilesAreNeverRemoved) {
+  if (!testutil::MakeCharDevice(Native("result.txt"), 1, 7) ||
+      !testutil::MakeCharDevice(Native("status.txt"), 1, 3))
+    GTEST_SKIP() << "no right to make a device node";
+  g_answer = {0, 0, "no rows", "", false};
+  Run(PostalJob("1000005"));
+  g_answer = {1, 0, "", "13,a,b", false};
+  Run(ReverseJob("35.5", "139.5"));
+  Run("7\r\n");
+  // A status that cannot be written takes with it only a regular result.
+  ASSERT_TRUE(testutil::WriteBytes(Native("job.txt"), PostalJob("1000005")));
+  RunKortJob("/opt/kort", dir_.Sys("job.txt").c_str(), dir_.Sys("result.txt").c_str(),
+             dir_.Sys("none\\status.txt").c_str(), Fakes());
+  EXPECT_EQ(g_calls, 3);
+  EXPECT_TRUE(testutil::IsCharDevice(Native("result.txt"), 1, 7));
+  EXPECT_TRUE(testutil::IsCharDevice(Native("status.txt"), 1, 3));
+}
+
 TEST_F(KortJob, SearchNotCarriedFailsTheJob) {
   Run(PostalJob("1000005"), SearchEntries{});
   EXPECT_EQ(Read("status.txt"), "0\r\n0\r\n" + Sjis(u8"この検索種別は実行できません！") + "\r\n");
@@ -356,6 +376,21 @@ TEST_F(KortJob, ScrambledWorkedExampleRunsAsItsPlainText) {
   Run(bad);
   EXPECT_FALSE(Has("status.txt"));
   EXPECT_EQ(Read("job.txt"), bad);
+}
+
+// A scrambled job file whose plain text cannot be written back stays as
+// it was, byte for byte.
+TEST_F(KortJob, AScrambledJobFileThatCannotBeRewrittenStaysAsItWas) {
+  const std::string scrambled = Scramble(kPlainPostal);
+  ASSERT_TRUE(testutil::WriteBytes(Native("job.txt"), scrambled));
+  {
+    testutil::FileSizeLimit limit(kPlainPostal.size() - 5);
+    RunKortJob("/opt/kort", dir_.Sys("job.txt").c_str(), dir_.Sys("result.txt").c_str(),
+               dir_.Sys("status.txt").c_str(), Fakes());
+  }
+  EXPECT_EQ(g_calls, 0);
+  EXPECT_EQ(Read("job.txt"), scrambled);
+  EXPECT_EQ(testutil::FolderNames(dir_.path()).size(), Has("status.txt") ? 2u : 1u);
 }
 
 TEST_F(KortJob, ScrambledFileRoundTripsEveryLengthAndFillerLength) {

@@ -17,6 +17,13 @@
  *
  * The state is process-wide and unlocked: a host that calls the library
  * from several threads serialises its calls.
+ *
+ * Result files (the FL forms): a search writes a new file, or, where a
+ * regular file is there already, a file beside it that takes its name once
+ * the rows are written whole. Where a search below removes its result file
+ * after a failure, it removes only a file it made itself: an earlier file
+ * at the path stays as it was (or is put back), and a device named as the
+ * result file is written to but never removed.
  */
 #ifndef GAZREF_H
 #define GAZREF_H
@@ -115,7 +122,9 @@ int GZR_GetS_Distance(void);
  * 1, or 0 with the message. The totals do not change. */
 int GZR_StringArray_Sort_CSV_J(int field, char* message); /* address rows */
 int GZR_StringArray_Sort_CSV_S(int field, char* message); /* facility rows */
-/* The lines of a CSV text file, rewritten in place. */
+/* The lines of a CSV text file, rewritten: the sorted lines go to a new
+ * file beside it that replaces it only when written whole, so a failed
+ * write leaves the file as it was. */
 int GZR_TXT_Sort_CSV(const char* fileName, int field, char* message);
 
 /* ---- Address searches ----
@@ -226,14 +235,14 @@ int GZR_Border_GetCode(char* result, int latitude, int longitude, const char* da
 
 /* ---- Facilities, categories and administrative areas ----
  * Each empties the facility rows first, then writes its rows into them
- * (the FL forms into a new result file, CR LF lines, which is deleted when
- * it would stay empty or the search fails) and refreshes the facility
- * total. `maximum` is the most rows written (a negative one is refused):
- * a search with more rows stops there and sets *overflow to 1, else
- * *overflow becomes 0 (the facility search counts each spelling of the
- * name on its own). Each answers 1 when rows were written, else 0 with the
- * message. `dataFolder` holds the facility files. Null texts count as
- * empty; a null flag or message buffer is not written.
+ * (the FL forms into a new result file, CR LF lines, which is removed
+ * when it would stay empty or the search fails; see "Result files" above)
+ * and refreshes the facility total. `maximum` is the most rows written (a
+ * negative one is refused): a search with more rows stops there and sets
+ * *overflow to 1, else *overflow becomes 0 (the facility search counts
+ * each spelling of the name on its own). Each answers 1 when rows were
+ * written, else 0 with the message. `dataFolder` holds the facility files.
+ * Null texts count as empty; a null flag or message buffer is not written.
  *
  * The facility search: facilities by category (大分類, 中分類, 小分類),
  * name (also in its numeral, width and replacement spellings), the head of

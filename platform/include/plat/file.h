@@ -14,6 +14,8 @@
 
 namespace plat {
 
+class OutputFile;
+
 // Open flags, with the values the system passes.
 enum OpenFlag : std::uint32_t {
   ModeRead = 0x0000,
@@ -104,12 +106,19 @@ class File {
 
   // Removes a file (never a directory).
   static bool Remove(const char* path);
+  // Removes the name only when it names a regular file: never a device, a
+  // folder, a link or what a link points at.
+  static bool RemoveRegular(const char* path);
   // Renames a file; fails when the target exists.
   static bool Rename(const char* from, const char* to);
   // Status of a file or directory.
   static bool GetStatus(const char* path, FileStatus& status);
 
  private:
+  friend class OutputFile;
+  // Takes an open descriptor as the file (Open's checks: no folder, FIFO
+  // or socket); the descriptor is closed when it is refused.
+  bool Adopt(int fd, const char* path, std::uint32_t flags);
   bool FillBuffer();
   void DropReadAhead();
   int TextGetc();  // next translated byte, -1 at end of data or error

@@ -1,0 +1,217 @@
+// New content for a path: a new file made and removed again, an earlier
+// file replaced only by a whole new file, a device written in place and a
+// link kept; and what a discard may remove.
+
+#include "plat/output_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "plat/file.h"
+#include "support/test_util.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+mode_t ModeOf(const std::string& native) {
+  struct stat st;
+  return lstat(native.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+TEST(OutputFile, ANewFileIsKeptByCommitAndRemovedByDiscard) {
+  testutil::TempDir dir;
+  const std::string path = dir.Sys("new.txt");
+  plat::OutputFile out;
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
+  EXPECT_TRUE(testutil::Exists(dir.Native("new.txt"))) << "made in place";
+  ASSERT_TRUE(out.Stream().Write("a\nb\n", 4));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("new.txt")), "a\r\nb\r\n");
+
+  // Discarded before the commit, or after it: the file this object made goes.
+  const std::string other = dir.Sys("other.txt");
+  ASSERT_TRUE(out.Open(other.c_str(), plat::ModeWrite));
+  ASSERT_TRUE(out.Stream().Write("x", 1));
+  out.Discard();
+  ASSERT_TRUE(out.Open(other.c_str(), plat::ModeWrite));
+  ASSERT_TRUE(out.Commit());
+  out.Discard();
+  {
+    // Going out of scope uncommitted is a discard; committed, the file stays.
+    plat::OutputFile scoped;
+    ASSERT_TRUE(scoped.Open(other.c_str(), plat::ModeReadWrite));
+  }
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"new.txt"});
+  {
+    plat::OutputFile scoped;
+    ASSERT_TRUE(scoped.Open(other.c_str(), plat::ModeReadWrite));
+    ASSERT_TRUE(scoped.Commit());
+  }
+  EXPECT_EQ(testutil::FolderNames(dir.path()), (Names{"new.txt", "other.txt"}));
+}
+
+TEST(OutputFile, AnEarlierFileIsReplacedOnlyByCommitAndKeepsItsNameAndMode) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Rows.CSV"), "old\r\n"));
+  ASSERT_EQ(chmod(dir.Native("Rows.CSV").c_str(), 0640), 0);
+  // Another letter case finds the file on disk.
+  const std::string path = dir.Sys("rows.csv");
+  plat::OutputFile out;
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
+  ASSERT_TRUE(out.Stream().Write("new\n", 4));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "old\r\n") << "untouched while written";
+  EXPECT_EQ(testutil::FolderNames(dir.path()).size(), 2u) << "the new content lies aside";
+  out.Discard();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "old\r\n");
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
+
+  // Committed, then discarded (a later step failed): the earlier file
+  // takes its name back.
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
+  ASSERT_TRUE(out.Stream().Write("newer\n", 6));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "newer\r\n");
+  out.Discard();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "old\r\n");
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
+
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
+  ASSERT_TRUE(out.Stream().Write("new\n", 4));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "new\r\n");
+  EXPECT_EQ(ModeOf(dir.Native("Rows.CSV")) & 07777, 0640u);
+  // The next open (or the end of the object) lets the earlier file go.
+  ASSERT_TRUE(out.Open(dir.Sys("other.txt").c_str(), plat::ModeWrite));
+  out.Discard();
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
+
+  // A write that cannot complete leaves the earlier file whole.
+  const std::string big(4096, 'z');
+  bool written = true;
+  {
+    testutil::FileSizeLimit limit(100);
+    ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite));
+    written = out.Stream().Write(big.data(), big.size());
+  }
+  EXPECT_FALSE(written);
+  out.Discard();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("Rows.CSV")), "new\r\n");
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"Rows.CSV"});
+}
+
+// A read-only file in a folder open to all is not replaced by a process
+// that may not write it (run as an unprivileged user where the tests run
+// as root).
+TEST(OutputFile, AFileTheProcessMayNotWriteIsNotReplaced) {
+  testutil::TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("ro.txt"), "keep"));
+  ASSERT_EQ(chmod(dir.Native("ro.txt").c_str(), 0444), 0);
+  const std::string path = dir.Sys("ro.txt");
+  auto tryReplace = [&] {
+    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 2;
+    plat::OutputFile out;
+    if (out.Open(path.c_str(), plat::ModeWrite)) {
+      out.Stream().Write("new", 3);
+      out.Commit();
+      return 0;
+    }
+    return out.Stream().LastError() == plat::FileError::AccessDenied ? 1 : 3;
+  };
+  const int answer =
+      getuid() == 0 ? testutil::RunInChildWithFileSizeLimit(1u << 30, tryReplace) : tryReplace();
+  EXPECT_EQ(answer, 1);
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("ro.txt")), "keep");
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"ro.txt"});
+}
+
+TEST(OutputFile, ADeviceIsWrittenInPlaceAndNeverRemoved) {
+  testutil::TempDir dir;
+  if (!testutil::MakeCharDevice(dir.Native("null"), 1, 3))
+    GTEST_SKIP() << "no right to make a device node";
+  const std::string path = dir.Sys("null");
+  plat::OutputFile out;
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
+  ASSERT_TRUE(out.Stream().Write("row\n", 4));
+  out.Discard();
+  EXPECT_TRUE(testutil::IsCharDevice(dir.Native("null"), 1, 3));
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite));
+  ASSERT_TRUE(out.Commit());
+  out.Discard();
+  EXPECT_TRUE(testutil::IsCharDevice(dir.Native("null"), 1, 3));
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"null"});
+}
+
+TEST(OutputFile, ALinkStaysALinkAndTheFileItNamesTakesTheContent) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("target.txt"), "old"));
+  ASSERT_EQ(symlink("target.txt", dir.Native("link.txt").c_str()), 0);
+  const std::string path = dir.Sys("link.txt");
+  plat::OutputFile out;
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite));
+  ASSERT_TRUE(out.Stream().Write("new", 3));
+  out.Discard();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("target.txt")), "old");
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite));
+  ASSERT_TRUE(out.Stream().Write("new", 3));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_TRUE(S_ISLNK(ModeOf(dir.Native("link.txt"))));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("target.txt")), "new");
+  // A discard after the commit puts the earlier target back, and the link
+  // stays.
+  out.Discard();
+  EXPECT_TRUE(S_ISLNK(ModeOf(dir.Native("link.txt"))));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("target.txt")), "old");
+  EXPECT_EQ(testutil::FolderNames(dir.path()), (Names{"link.txt", "target.txt"}));
+}
+
+TEST(OutputFile, DiscardLeavesAFileThatTookTheNameMeanwhile) {
+  testutil::TempDir dir;
+  const std::string path = dir.Sys("out.txt");
+  plat::OutputFile out;
+  ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite));
+  // Another program puts its own file under the name.
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("theirs.txt"), "theirs"));
+  ASSERT_EQ(std::rename(dir.Native("theirs.txt").c_str(), dir.Native("out.txt").c_str()), 0);
+  out.Discard();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("out.txt")), "theirs");
+}
+
+TEST(OutputFile, RefusesAFolderAMissingFolderAndASecondOpen) {
+  testutil::TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("sub").c_str(), 0755), 0);
+  plat::OutputFile out;
+  EXPECT_FALSE(out.Open(dir.Sys("sub").c_str(), plat::ModeWrite));
+  EXPECT_EQ(out.Stream().LastError(), plat::FileError::IsDirectory);
+  EXPECT_FALSE(out.Open(dir.Sys("none\\x.txt").c_str(), plat::ModeWrite));
+  EXPECT_FALSE(out.Open(dir.Sys("x.txt").c_str(), plat::ModeRead));
+  EXPECT_FALSE(out.Open(nullptr, plat::ModeWrite));
+  ASSERT_TRUE(out.Open(dir.Sys("x.txt").c_str(), plat::ModeWrite));
+  EXPECT_FALSE(out.Open(dir.Sys("y.txt").c_str(), plat::ModeWrite));
+  out.Discard();
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"sub"});
+}
+
+TEST(File, RemoveRegularLeavesDevicesFoldersAndLinks) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("file.txt"), "x"));
+  ASSERT_EQ(mkdir(dir.Native("sub").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("file.txt", dir.Native("link").c_str()), 0);
+  const bool device = testutil::MakeCharDevice(dir.Native("null"), 1, 3);
+  EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("sub").c_str()));
+  EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("link").c_str()));
+  EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("null").c_str()));
+  EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("none").c_str()));
+  EXPECT_TRUE(plat::File::RemoveRegular(dir.Sys("FILE.TXT").c_str()));
+  Names left = {"link", "sub"};
+  if (device) left = {"link", "null", "sub"};
+  EXPECT_EQ(testutil::FolderNames(dir.path()), left);
+}
+
+}  // namespace
