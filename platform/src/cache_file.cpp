@@ -34,11 +34,9 @@ bool MakeFolderAndParent(const std::string& folder) {
   return make(folder);
 }
 
-bool WriteAside(const std::string& path, const std::string& bytes) {
-  std::string aside = path + ".XXXXXX";
-  CountSystemCalls();
-  const int fd = mkstemp(aside.data());
-  if (fd < 0) return false;
+// Writes every byte to fd and closes it; false when a write or the close
+// fails.
+bool WriteAllAndClose(int fd, const std::string& bytes) {
   bool ok = true;
   std::size_t done = 0;
   while (ok && done < bytes.size()) {
@@ -52,6 +50,15 @@ bool WriteAside(const std::string& path, const std::string& bytes) {
   }
   CountSystemCalls(2);
   if (close(fd) != 0) ok = false;
+  return ok;
+}
+
+bool WriteAside(const std::string& path, const std::string& bytes) {
+  std::string aside = path + ".XXXXXX";
+  CountSystemCalls();
+  const int fd = mkstemp(aside.data());
+  if (fd < 0) return false;
+  bool ok = WriteAllAndClose(fd, bytes);
   if (ok && std::rename(aside.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) std::remove(aside.c_str());
   return ok;
@@ -163,19 +170,7 @@ bool WriteAsideIn(int folder, const std::string& name, const std::string& bytes)
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
-  bool ok = true;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    detail::CountSystemCalls();
-    const ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0)
-      ok = false;
-    else
-      done += static_cast<std::size_t>(w);
-  }
-  detail::CountSystemCalls(2);
-  if (close(fd) != 0) ok = false;
+  bool ok = detail::WriteAllAndClose(fd, bytes);
   if (ok && renameat(folder, aside.c_str(), folder, name.c_str()) != 0) ok = false;
   if (!ok) {
     detail::CountSystemCalls();

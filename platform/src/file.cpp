@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 
+#include "file_error.h"
 #include "plat/path.h"
 #include "syscall_count.h"
 
@@ -20,34 +21,6 @@ constexpr unsigned char kCtrlZ = 0x1A;
 constexpr std::uint32_t kAccessMask = 0x0003;
 constexpr std::uint32_t kShareMask = 0x0070;
 constexpr std::uint32_t kKnownFlags = kAccessMask | kShareMask | ModeCreate | TypeText;
-
-FileError CauseOf(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-      return FileError::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-    case EBADF:
-    case EAGAIN:
-      return FileError::AccessDenied;
-    case EISDIR:
-      return FileError::IsDirectory;
-    case EEXIST:
-      return FileError::Exists;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return FileError::DiskFull;
-    case ENAMETOOLONG:
-    case ELOOP:
-      return FileError::BadPath;
-    default:
-      return FileError::Io;
-  }
-}
 
 // Writes every byte or reports the errno of the failure.
 bool WriteAll(int fd, const unsigned char* p, std::size_t n, int& err) {
@@ -130,7 +103,7 @@ bool File::Open(const char* path, std::uint32_t flags) {
   }
   if (fd < 0) {
     int e = errno;
-    SetError(CauseOf(e), e);
+    SetError(detail::FileErrorOf(e), e);
     return false;
   }
   return Adopt(fd, path, flags);
@@ -255,7 +228,7 @@ bool File::SetLength(std::uint64_t len) {
   DropReadAhead();
   if ((::plat::detail::CountSystemCalls(), ::ftruncate)(fd_, static_cast<off_t>(len)) != 0) {
     int e = errno;
-    SetError(e == EINVAL ? FileError::AccessDenied : CauseOf(e), e);
+    SetError(e == EINVAL ? FileError::AccessDenied : detail::FileErrorOf(e), e);
     return false;
   }
   return true;
@@ -269,7 +242,7 @@ bool File::FillBuffer() {
   } while (r < 0 && errno == EINTR);
   if (r < 0) {
     int e = errno;
-    SetError(CauseOf(e), e);
+    SetError(detail::FileErrorOf(e), e);
     return false;
   }
   if (r == 0) return false;
@@ -356,7 +329,7 @@ std::size_t File::Read(void* buf, std::size_t n) {
     if (r < 0) {
       if (errno == EINTR) continue;
       int e = errno;
-      SetError(CauseOf(e), e);
+      SetError(detail::FileErrorOf(e), e);
       return 0;
     }
     if (r == 0) break;
@@ -384,7 +357,7 @@ bool File::WriteAt(std::uint64_t position, const void* buf, std::size_t n) {
     if (w < 0) {
       if (errno == EINTR) continue;
       const int e = errno;
-      SetError(CauseOf(e), e);
+      SetError(detail::FileErrorOf(e), e);
       return false;
     }
     if (w == 0) {
@@ -412,7 +385,7 @@ bool File::Write(const void* buf, std::size_t n) {
   int err = 0;
   if (!IsText()) {
     if (WriteAll(fd_, p, n, err)) return true;
-    SetError(CauseOf(err), err);
+    SetError(detail::FileErrorOf(err), err);
     return false;
   }
   // Text: every LF goes out as CR LF, straight to the file.
@@ -421,7 +394,7 @@ bool File::Write(const void* buf, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
     if (k + 2 > sizeof out) {
       if (!WriteAll(fd_, out, k, err)) {
-        SetError(CauseOf(err), err);
+        SetError(detail::FileErrorOf(err), err);
         return false;
       }
       k = 0;
@@ -430,7 +403,7 @@ bool File::Write(const void* buf, std::size_t n) {
     out[k++] = p[i];
   }
   if (!WriteAll(fd_, out, k, err)) {
-    SetError(CauseOf(err), err);
+    SetError(detail::FileErrorOf(err), err);
     return false;
   }
   return true;
@@ -603,4 +576,35 @@ bool File::GetStatus(const char* path, FileStatus& status) {
   return true;
 }
 
+namespace detail {
+
+FileError FileErrorOf(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      return FileError::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+    case EBADF:
+    case EAGAIN:
+      return FileError::AccessDenied;
+    case EISDIR:
+      return FileError::IsDirectory;
+    case EEXIST:
+      return FileError::Exists;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return FileError::DiskFull;
+    case ENAMETOOLONG:
+    case ELOOP:
+      return FileError::BadPath;
+    default:
+      return FileError::Io;
+  }
+}
+
+}  // namespace detail
 }  // namespace plat

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "file_error.h"
 #include "plat/path.h"
 #include "syscall_count.h"
 
@@ -46,28 +47,6 @@ int CreateAside(const std::string& target, const struct stat& replaced, std::str
       (detail::CountSystemCalls(), ::fchmod)(fd, replaced.st_mode & 07777);
   }
   return fd;
-}
-
-FileError CauseOf(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-      return FileError::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return FileError::AccessDenied;
-    case EEXIST:
-      return FileError::Exists;
-    case ENOSPC:
-    case EDQUOT:
-      return FileError::DiskFull;
-    case ENAMETOOLONG:
-    case ELOOP:
-      return FileError::BadPath;
-    default:
-      return FileError::Io;
-  }
 }
 
 }  // namespace
@@ -166,7 +145,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
   if (fd < 0) {
     const int e = errno;
     Reset();
-    file_.SetError(CauseOf(e), e);
+    file_.SetError(detail::FileErrorOf(e), e);
     return false;
   }
   struct stat own;
