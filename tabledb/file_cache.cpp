@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
 #include "common/allocation_guard.h"
 #include "common/lru_map.h"
 
 namespace {
+
+constexpr std::size_t kMissingLimit = 4096;
 
 struct ImageCache {
   std::mutex mutex;
@@ -17,8 +18,11 @@ struct ImageCache {
   // holds).
   LruMap<std::shared_ptr<CCachedFile>> byPath{CachedFileLimit()};
   // Paths found missing, with the listing of their folder that lacks them:
-  // missing while the folder's listing is that one.
-  std::map<std::string, std::shared_ptr<const plat::FolderListing>> missing;
+  // missing while the folder's listing is that one. Entries hold no file
+  // open: room for the missing files (change files of prefectures without
+  // changes) of many national folders, the least recently asked for let go
+  // first.
+  LruMap<std::shared_ptr<const plat::FolderListing>> missing{kMissingLimit};
 };
 
 ImageCache& Images() {
@@ -42,14 +46,14 @@ std::size_t NameOffset(const char* path) {
   return name;
 }
 
-// The folder part of a path whose listing can tell whether the name is
-// there; empty when it cannot (no folder part, a name such as "." or "..").
-std::string ListedFolder(const char* path) {
+// The length of the folder part of a path whose listing can tell whether
+// the name is there; 0 when it cannot (no folder part, a name such as "."
+// or "..").
+std::size_t ListedFolderSize(const char* path) {
   const std::size_t name = NameOffset(path);
-  if (name == 0 || path[name] == '\0') return std::string();
-  if (std::strcmp(path + name, ".") == 0 || std::strcmp(path + name, "..") == 0)
-    return std::string();
-  return std::string(path, name);
+  if (name == 0 || path[name] == '\0') return 0;
+  if (std::strcmp(path + name, ".") == 0 || std::strcmp(path + name, "..") == 0) return 0;
+  return name;
 }
 
 }  // namespace
@@ -159,14 +163,15 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
     // The usual case: the file is where it was and unchanged.
     if (plat::WatchedStampOfNative(kept->GetNative(), now) && now == kept->GetStamp()) return kept;
   }
-  const std::string key = path;
-  const std::string folder = kept ? std::string() : ListedFolder(path);
+  // The folder part, in a buffer of the thread's that stops allocating
+  // once it has grown to the paths asked for.
+  thread_local std::string folder;
+  folder.assign(path, kept ? 0 : ListedFolderSize(path));
   if (!folder.empty()) {
     std::shared_ptr<const plat::FolderListing> lacking;
     {
       std::lock_guard<std::mutex> lock(cache.mutex);
-      auto it = cache.missing.find(key);
-      if (it != cache.missing.end()) lacking = it->second;
+      if (auto* found = cache.missing.Find(path)) lacking = *found;
     }
     if (lacking && plat::GetFolderListing(folder.c_str()) == lacking) return nullptr;
   }
@@ -184,8 +189,8 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
     // Known missing from here on while the folder is unchanged.
     if (listing) {
       std::lock_guard<std::mutex> lock(cache.mutex);
-      if (cache.missing.size() >= CachedFileLimit()) cache.missing.clear();
-      cache.missing[key] = std::move(listing);
+      cache.missing.Put(path, std::move(listing));
+      cache.missing.Trim();
     }
     return nullptr;
   }
@@ -198,7 +203,7 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   plat::FileStamp watched;
   plat::WatchedStampOfNative(native, watched);
   std::lock_guard<std::mutex> lock(cache.mutex);
-  cache.byPath.Put(key, image);
+  cache.byPath.Put(path, image);
   // An image whose count is 1 is held by the cache alone, and only the
   // cache, under its lock, hands out new holds.
   cache.byPath.Trim([](const std::shared_ptr<CCachedFile>& held) { return held.use_count() > 1; });
