@@ -6,7 +6,7 @@
 // hash table from key to list node, whose keys are views of the keys kept
 // in the nodes: Find, Put and each entry let go are O(1). A found entry is
 // moved to the front without allocating; only a new entry allocates (its
-// node, its key and its slot in the table).
+// node and its key, and the table when it grows).
 //
 // Not synchronised: its owner locks.
 
@@ -22,7 +22,9 @@ template <class Value>
 class LruMap {
  public:
   // limit: the number of entries Trim keeps at most (1 or more).
-  explicit LruMap(std::size_t limit) : limit_(limit < 1 ? 1 : limit) { index_.reserve(limit_ + 1); }
+  // The table grows with its entries (reserving room for the limit up front
+  // would cost a process that asks for a few entries a zeroed table).
+  explicit LruMap(std::size_t limit) : limit_(limit < 1 ? 1 : limit) {}
   LruMap(const LruMap&) = delete;
   LruMap& operator=(const LruMap&) = delete;
 
