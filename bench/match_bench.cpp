@@ -15,17 +15,33 @@
 //    (tools/sampledata/corpus.h) on the sample (N = 1) and scaled sets;
 //  - BM_MatchNational/<list>: the national set's addresses written with the
 //    prefecture, without it, and not in the data;
-//    both one address per iteration, reporting addresses per second
+//  - BM_MatchNationalFolders/N: the national set's addresses drawn by
+//    municipality size (below), with the prefecture, matched in N folders
+//    in turn, each the national set under a name of its own (symbolic
+//    links national/folders/fK): one process that works in several
+//    national-size folders against one that works in one (and the images
+//    the process keeps of its data files);
+//    each one address per iteration, reporting addresses per second
 //    (items_per_second) and the system calls per address counted by the
 //    platform layer;
 //  - BM_KortJobWithPrefecture/<set>, BM_KortJobWithoutPrefecture/<set>: a
-//    whole kort job of kind 3000 (fork, exec, match, exit) against an empty
-//    C++ program (bench_empty_process), the two run in turn in the same
-//    loop: median wall time of each and their ratio, page faults
-//    (ru_minflt of the child) and, where the kernel lets this process count
-//    them, user-space instructions of the child (perf_event_open);
+//    whole kort job of kind 3000 (fork, exec, match, exit) against the
+//    empty program `int main(){return 0;}` built with g++ -O2
+//    (bench_empty_process; kort carries its C++ runtime inside, so that
+//    program is its floor), the two run in turn in the same loop: median
+//    wall time of each and their ratio, page faults (ru_minflt of the
+//    child) and, where the kernel lets this process count them, user-space
+//    instructions of the child (perf_event_open);
 //    BM_KortJobWithoutPrefectureNoCache/<set>: the same without a cache
 //    folder (the prefecture names read from every prefecture's files);
+//    on the national set the jobs take addresses drawn by municipality
+//    size: every aza/chome row alike, so that a municipality comes as
+//    often as it has towns (as large municipalities do in real data);
+//    BM_KortJobLargestMunicipality/national,
+//    BM_KortJobSmallestMunicipality/national: jobs with the prefecture for
+//    towns of the municipality with the most towns and of one with the
+//    fewest (how a job's cost grows with its municipality); a municipality's
+//    towns are its TC_Oaza rows (oaza and aza/chome rows);
 //  - BM_MatchWithPrefecture / BM_MatchWithoutPrefecture: one address.
 
 #include <benchmark/benchmark.h>
@@ -46,12 +62,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "common/message.h"
 #include "matching/match_entries.h"
 #include "plat/file_stamp.h"
+#include "tabledb/file_cache.h"
 #include "tools/sampledata/corpus.h"
 #include "tools/sampledata/description.h"
 #include "tools/sampledata/national.h"
@@ -73,6 +91,95 @@ std::string ScaleRoot(int scale) {
 // The data folder as the entries take it (CP932: narrow literals are
 // CP932, the build folder's path is ASCII).
 std::string DataFolder(int scale) { return ScaleRoot(scale) + "/Database/住所"; }
+
+// The description the national set is generated from (target
+// national_data: gensample --national --seed 1), made once; empty when it
+// cannot be made.
+const sampledata::Description& NationalDescription() {
+  static const sampledata::Description national = [] {
+    sampledata::Description sample;
+    sampledata::Description out;
+    char msg[kMessageSize] = "";
+    sampledata::NationalOptions options;
+    options.seed = 1;
+    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample,
+                                     msg) ||
+        !sampledata::MakeNationalDescription(sample, options, &out, msg))
+      return sampledata::Description{};
+    return out;
+  }();
+  return national;
+}
+
+// The towns of the national description (its TC_Oaza rows: oaza rows and
+// the aza/chome rows under them) by municipality, and the aza/chome rows
+// an address can be written for.
+struct NationalTowns {
+  std::vector<std::size_t> rows;                 // aza/chome rows (indexes into oaza)
+  std::vector<std::vector<std::size_t>> rowsOf;  // per municipality: its aza/chome rows
+  std::vector<std::size_t> townsOf;              // per municipality: its TC_Oaza rows
+};
+
+const NationalTowns& Towns() {
+  static const NationalTowns towns = [] {
+    const sampledata::Description& d = NationalDescription();
+    NationalTowns t;
+    t.rowsOf.resize(d.municipalities.size());
+    t.townsOf.resize(d.municipalities.size());
+    for (std::size_t i = 0; i < d.oaza.size(); ++i) {
+      const int m = d.oaza[i].municipality;
+      if (m < 0) continue;
+      ++t.townsOf[static_cast<std::size_t>(m)];
+      if (d.oaza[i].IsOaza()) continue;
+      t.rows.push_back(i);
+      t.rowsOf[static_cast<std::size_t>(m)].push_back(i);
+    }
+    return t;
+  }();
+  return towns;
+}
+
+enum class Draw {
+  kBySize,    // every aza/chome row alike: a municipality as often as it has towns
+  kLargest,   // rows of the municipality with the most towns
+  kSmallest,  // rows of the first municipality with the fewest towns
+};
+
+// The municipality a draw of one municipality takes its rows from; -1 for
+// none.
+int DrawnMunicipality(Draw draw) {
+  const NationalTowns& t = Towns();
+  int chosen = -1;
+  for (std::size_t m = 0; m < t.townsOf.size(); ++m) {
+    if (t.rowsOf[m].empty()) continue;
+    const bool better =
+        chosen < 0 ||
+        (draw == Draw::kLargest ? t.townsOf[m] > t.townsOf[static_cast<std::size_t>(chosen)]
+                                : t.townsOf[m] < t.townsOf[static_cast<std::size_t>(chosen)]);
+    if (better) chosen = static_cast<int>(m);
+  }
+  return chosen;
+}
+
+// count addresses of the national set drawn as asked (CP932), the same at
+// every run; empty without the national description.
+std::vector<std::string> DrawnNationalAddresses(Draw draw, bool withPrefecture, std::size_t count) {
+  const NationalTowns& t = Towns();
+  const int m = draw == Draw::kBySize ? -1 : DrawnMunicipality(draw);
+  const std::vector<std::size_t>& from = m < 0 ? t.rows : t.rowsOf[static_cast<std::size_t>(m)];
+  if ((draw != Draw::kBySize && m < 0) || from.empty()) return {};
+  std::vector<std::size_t> rows;
+  std::mt19937_64 random(61);
+  for (std::size_t n = 0; n < count; ++n) rows.push_back(from[random() % from.size()]);
+  return sampledata::NationalAddressesOfRows(NationalDescription(), rows, withPrefecture, 61);
+}
+
+// The towns of the municipality a draw of one municipality takes its rows
+// from.
+double TownsOfDraw(Draw draw) {
+  const int m = DrawnMunicipality(draw);
+  return m < 0 ? 0 : static_cast<double>(Towns().townsOf[static_cast<std::size_t>(m)]);
+}
 
 // A list of the national set (CP932, one address a line), read once.
 const std::vector<std::string>& NationalList(const char* file) {
@@ -161,6 +268,58 @@ BENCHMARK_CAPTURE(BM_MatchNational, without_prefecture, sampledata::kAddressesWi
 BENCHMARK_CAPTURE(BM_MatchNational, not_in_data, sampledata::kAddressesNotInDataFile)
     ->MinTime(2.0)
     ->Unit(benchmark::kMicrosecond);
+
+// The national set's data folder under n names of its own (CP932 paths):
+// national/folders/f0 .. fn-1, symbolic links made here to its folder.
+std::vector<std::string> NationalFolders(int n) {
+  const std::string root = ScaleRoot(kNational) + "/folders";
+  const std::string target =
+      ScaleRoot(kNational) + "/Database/" + reinterpret_cast<const char*>(u8"住所");
+  std::vector<std::string> folders;
+  std::error_code ec;
+  std::filesystem::create_directories(root, ec);
+  for (int k = 0; k < n; ++k) {
+    const std::string link = root + "/f" + std::to_string(k);
+    if (!std::filesystem::exists(std::filesystem::symlink_status(link, ec)))
+      std::filesystem::create_directory_symlink(target, link, ec);
+    if (!std::filesystem::is_directory(link, ec)) return {};
+    folders.push_back(link);
+  }
+  return folders;
+}
+
+// Addresses drawn by municipality size, with the prefecture, matched in N
+// folders in turn (the same set under N names), after a first pass.
+void BM_MatchNationalFolders(benchmark::State& state) {
+  const auto& list = NationalList(sampledata::kAddressesWithPrefectureFile);
+  static const std::vector<std::string> addresses =
+      DrawnNationalAddresses(Draw::kBySize, true, 4096);
+  const std::vector<std::string> folders = NationalFolders(static_cast<int>(state.range(0)));
+  if (list.empty() || addresses.empty() || folders.empty()) {
+    state.SkipWithError(
+        "no national data: build the target match_bench_national (or national_data)");
+    return;
+  }
+  // One pass as the loop goes: what a folder reads once (its blocks, its
+  // name tables) is then in place for each, as in a process that has
+  // worked in them a while.
+  for (std::size_t i = 0; i < addresses.size(); ++i)
+    MatchOne(addresses[i].c_str(), folders[i % folders.size()], "VRG_EXTEND");
+  std::size_t next = 0;
+  int64_t matched = 0;
+  const uint64_t callsBefore = plat::SystemCallCount();
+  for (auto _ : state) {
+    matched += MatchOne(addresses[next].c_str(), folders[next % folders.size()], "VRG_EXTEND");
+    if (++next == addresses.size()) next = 0;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations());
+  state.counters["syscalls/address"] =
+      static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
+  state.counters["matched"] = static_cast<double>(matched) / n;
+  state.counters["images"] = static_cast<double>(CachedFileCount());
+}
+BENCHMARK(BM_MatchNationalFolders)->Arg(1)->Arg(8)->MinTime(2.0)->Unit(benchmark::kMicrosecond);
 
 // One child process run to its end.
 struct ChildRun {
@@ -361,25 +520,36 @@ void KortJob(benchmark::State& state, int scale, const std::vector<std::string>&
   }
 }
 
-// The national jobs rotate over the first addresses of a list; the other
-// sets take one address of the sample.
-constexpr std::size_t kNationalJobs = 16;
+// The national jobs rotate over addresses drawn by municipality size; the
+// other sets take one address of the sample.
+constexpr std::size_t kNationalJobs = 64;
 
-std::vector<std::string> JobAddresses(int scale, const char* sampleAddress, const char* list) {
+std::vector<std::string> JobAddresses(int scale, const char* sampleAddress, bool withPrefecture) {
   if (scale != kNational) return {sampleAddress};
-  const auto& all = NationalList(list);
-  return std::vector<std::string>(
-      all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), kNationalJobs)));
+  if (NationalList(sampledata::kAddressesWithPrefectureFile).empty()) return {};
+  return DrawnNationalAddresses(Draw::kBySize, withPrefecture, kNationalJobs);
 }
 
 void BM_KortJobWithPrefecture(benchmark::State& state, int scale) {
-  KortJob(
-      state, scale,
-      JobAddresses(scale, "東京都千代田区丸の内一丁目", sampledata::kAddressesWithPrefectureFile));
+  KortJob(state, scale, JobAddresses(scale, "東京都千代田区丸の内一丁目", true));
 }
 void BM_KortJobWithoutPrefecture(benchmark::State& state, int scale) {
-  KortJob(state, scale,
-          JobAddresses(scale, "千代田区丸の内一丁目", sampledata::kAddressesWithoutPrefectureFile));
+  KortJob(state, scale, JobAddresses(scale, "千代田区丸の内一丁目", false));
+}
+// Jobs with the prefecture for towns of one municipality of the national
+// set: the one with the most towns, or the first of the fewest (one where
+// the set has a municipality of one town).
+void BM_KortJobMunicipality(benchmark::State& state, Draw draw) {
+  const bool data = !NationalList(sampledata::kAddressesWithPrefectureFile).empty();
+  KortJob(state, kNational,
+          data ? DrawnNationalAddresses(draw, true, kNationalJobs) : std::vector<std::string>{});
+  state.counters["towns"] = TownsOfDraw(draw);
+}
+void BM_KortJobLargestMunicipality(benchmark::State& state, int) {
+  BM_KortJobMunicipality(state, Draw::kLargest);
+}
+void BM_KortJobSmallestMunicipality(benchmark::State& state, int) {
+  BM_KortJobMunicipality(state, Draw::kSmallest);
 }
 // The same with no cache folder to keep the prefecture names in ("/dev/null"
 // cannot hold one): every job reads every prefecture's files.
@@ -417,6 +587,14 @@ BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, sample, 1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_KortJobWithoutPrefectureNoCache, national, kNational)
+    ->Iterations(64)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KortJobLargestMunicipality, national, kNational)
+    ->Iterations(64)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KortJobSmallestMunicipality, national, kNational)
     ->Iterations(64)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/file_access.h"
+#include "common/lru_map.h"
 #include "common/message.h"
 #include "common/message_texts.h"
 #include "common/path_util.h"
@@ -258,9 +259,14 @@ struct FolderPrefectures {
   FolderPrefectureLookups fromFile;
 };
 
+// The kept names of a folder, by folder, index kind, kana switch and extra
+// pairs; beyond kKeptNameFolders keys the one used least recently is let
+// go, one at a time.
+constexpr std::size_t kKeptNameFolders = 64;
+
 struct KeptFolders {
   std::mutex mutex;
-  std::map<std::string, std::shared_ptr<FolderPrefectures>> byKey;
+  LruMap<std::shared_ptr<FolderPrefectures>> byKey{kKeptNameFolders};
 };
 
 KeptFolders& Folders() {
@@ -268,21 +274,13 @@ KeptFolders& Folders() {
   return *kept;
 }
 
-// The kept names of a folder, by folder, index kind, kana switch and extra
-// pairs.
 std::shared_ptr<FolderPrefectures> KeptFolderPrefectures(const std::string& key) {
   KeptFolders& folders = Folders();
   std::lock_guard<std::mutex> lock(folders.mutex);
-  auto* kept = &folders.byKey;
-  auto& entry = (*kept)[key];
-  if (!entry) {
-    if (kept->size() > 64) {
-      kept->clear();
-      return (*kept)[key] = std::make_shared<FolderPrefectures>();
-    }
-    entry = std::make_shared<FolderPrefectures>();
-  }
-  return entry;
+  if (auto* found = folders.byKey.Find(key)) return *found;
+  auto made = folders.byKey.Put(key, std::make_shared<FolderPrefectures>());
+  folders.byKey.Trim();
+  return made;
 }
 
 bool SameStamps(const PrefectureLookup& p, const plat::FileStamp& ndb, const plat::FileStamp& tix) {
@@ -477,7 +475,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
 void ForgetKeptPrefectureNames() {
   KeptFolders& folders = Folders();
   std::lock_guard<std::mutex> lock(folders.mutex);
-  folders.byKey.clear();
+  folders.byKey.Clear();
 }
 
 // ---- Helpers ----

@@ -1,42 +1,33 @@
 #include "tabledb/file_cache.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
 #include "common/allocation_guard.h"
+#include "common/lru_map.h"
 
 namespace {
 
-// Beyond this many kept images, the ones no reader holds are let go.
-constexpr std::size_t kKeptImages = 512;
-
-struct Kept {
-  std::string native;
-  std::shared_ptr<CCachedFile> image;
-};
+constexpr std::size_t kMissingLimit = 4096;
 
 struct ImageCache {
   std::mutex mutex;
-  std::map<std::string, Kept> byPath;
+  // The images by path as given, the least recently asked for let go
+  // first once more than CachedFileLimit() are kept (never one a reader
+  // holds).
+  LruMap<std::shared_ptr<CCachedFile>> byPath{CachedFileLimit()};
   // Paths found missing, with the listing of their folder that lacks them:
-  // missing while the folder's listing is that one.
-  std::map<std::string, std::shared_ptr<const plat::FolderListing>> missing;
+  // missing while the folder's listing is that one. Entries hold no file
+  // open: room for the missing files (change files of prefectures without
+  // changes) of many national folders, the least recently asked for let go
+  // first.
+  LruMap<std::shared_ptr<const plat::FolderListing>> missing{kMissingLimit};
 };
 
 ImageCache& Images() {
   static ImageCache* cache = new ImageCache;  // never destroyed: used until exit
   return *cache;
-}
-
-void TrimCache(ImageCache& cache) {
-  if (cache.byPath.size() <= kKeptImages) return;
-  for (auto it = cache.byPath.begin(); it != cache.byPath.end();) {
-    if (it->second.image.use_count() == 1)
-      it = cache.byPath.erase(it);
-    else
-      ++it;
-  }
 }
 
 // The byte offset just past the last separator of a CP932 path (found
@@ -55,14 +46,14 @@ std::size_t NameOffset(const char* path) {
   return name;
 }
 
-// The folder part of a path whose listing can tell whether the name is
-// there; empty when it cannot (no folder part, a name such as "." or "..").
-std::string ListedFolder(const char* path) {
+// The length of the folder part of a path whose listing can tell whether
+// the name is there; 0 when it cannot (no folder part, a name such as "."
+// or "..").
+std::size_t ListedFolderSize(const char* path) {
   const std::size_t name = NameOffset(path);
-  if (name == 0 || path[name] == '\0') return std::string();
-  if (std::strcmp(path + name, ".") == 0 || std::strcmp(path + name, "..") == 0)
-    return std::string();
-  return std::string(path, name);
+  if (name == 0 || path[name] == '\0') return 0;
+  if (std::strcmp(path + name, ".") == 0 || std::strcmp(path + name, "..") == 0) return 0;
+  return name;
 }
 
 }  // namespace
@@ -162,30 +153,29 @@ int CCachedFile::IsCurrent() const {
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
   if (!path || !*path) return nullptr;
   ImageCache& cache = Images();
-  const std::string key = path;
-  Kept kept;
+  std::shared_ptr<CCachedFile> kept;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
-    auto it = cache.byPath.find(key);
-    if (it != cache.byPath.end()) kept = it->second;
+    if (auto* found = cache.byPath.Find(path)) kept = *found;
   }
-  const std::string folder = kept.image ? std::string() : ListedFolder(path);
+  plat::FileStamp now;
+  if (kept) {
+    // The usual case: the file is where it was and unchanged.
+    if (plat::WatchedStampOfNative(kept->GetNative(), now) && now == kept->GetStamp()) return kept;
+  }
+  // The folder part, in a buffer of the thread's that stops allocating
+  // once it has grown to the paths asked for.
+  thread_local std::string folder;
+  folder.assign(path, kept ? 0 : ListedFolderSize(path));
   if (!folder.empty()) {
     std::shared_ptr<const plat::FolderListing> lacking;
     {
       std::lock_guard<std::mutex> lock(cache.mutex);
-      auto it = cache.missing.find(key);
-      if (it != cache.missing.end()) lacking = it->second;
+      if (auto* found = cache.missing.Find(path)) lacking = *found;
     }
     if (lacking && plat::GetFolderListing(folder.c_str()) == lacking) return nullptr;
   }
-  plat::FileStamp now;
   std::string native;
-  if (kept.image) {
-    // The usual case: the file is where it was and unchanged.
-    if (plat::WatchedStampOfNative(kept.native, now) && now == kept.image->GetStamp())
-      return kept.image;
-  }
   // A file opened first is found through its folder's listing, which the
   // process keeps (a name it lacks is missing without a search of the
   // folder); else as File::Open finds it.
@@ -199,23 +189,33 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
     // Known missing from here on while the folder is unchanged.
     if (listing) {
       std::lock_guard<std::mutex> lock(cache.mutex);
-      if (cache.missing.size() >= kKeptImages) cache.missing.clear();
-      cache.missing[key] = std::move(listing);
+      cache.missing.Put(path, std::move(listing));
+      cache.missing.Trim();
     }
     return nullptr;
   }
-  if (kept.image && native == kept.native && plat::StampOfNative(native, now) &&
-      now == kept.image->GetStamp())
-    return kept.image;
+  if (kept && native == kept->GetNative() && plat::StampOfNative(native, now) &&
+      now == kept->GetStamp())
+    return kept;
   auto image = std::make_shared<CCachedFile>();
   if (!image->Open(native)) return nullptr;
   // The next check of this file is a watched one from here on.
   plat::FileStamp watched;
   plat::WatchedStampOfNative(native, watched);
   std::lock_guard<std::mutex> lock(cache.mutex);
-  cache.byPath[key] = Kept{native, image};
-  TrimCache(cache);
+  cache.byPath.Put(path, image);
+  // An image whose count is 1 is held by the cache alone, and only the
+  // cache, under its lock, hands out new holds.
+  cache.byPath.Trim([](const std::shared_ptr<CCachedFile>& held) { return held.use_count() > 1; });
   return image;
+}
+
+std::size_t CachedFileLimit() {
+  static const std::size_t limit = [] {
+    const std::size_t open = plat::OpenFileLimit();
+    return open == 0 ? std::size_t{1024} : std::clamp<std::size_t>(open / 2, 512, 1024);
+  }();
+  return limit;
 }
 
 std::size_t CachedFileCount() {

@@ -15,10 +15,15 @@
 // each block only once in the process. Files of 4 GiB or more are refused
 // (positions are 32-bit).
 //
+// Up to CachedFileLimit() images are kept: beyond that the one asked for
+// least recently is let go, one at a time, passing over the images readers
+// still hold (they stay kept).
+//
 // Safe from several threads: an image is shared read-only and its blocks
 // are filled under its lock.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -87,6 +92,12 @@ class CCachedFile {
 // the file does not exist, is a folder, is 4 GiB or larger or does not
 // open.
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path);
+
+// The number of images the cache keeps: room for several national-size
+// data folders (about a hundred images each) where the process may open
+// enough files (each image keeps its file open): half its limit of open
+// files, from 512 to 1024.
+std::size_t CachedFileLimit();
 
 // Images kept by the cache (for tests).
 std::size_t CachedFileCount();

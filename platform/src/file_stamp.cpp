@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -436,6 +437,13 @@ bool ReadOnlyFile::Open(const std::string& native) {
   FromStat(st, stamp_);
   fd_ = fd;
   return true;
+}
+
+std::size_t OpenFileLimit() {
+  struct rlimit limit {};
+  detail::CountSystemCalls();
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 0;
+  return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 void ReadOnlyFile::Close() {

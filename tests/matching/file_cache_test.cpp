@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "common/message.h"
 #include "matching/data_folder_cache.h"
@@ -82,6 +84,66 @@ TEST(CachedFile, MissingFileIsFoundOnceItAppears) {
   ASSERT_EQ(remove(dir.Native("late.bin").c_str()), 0);
   EXPECT_FALSE(AcquireCachedFile(path.c_str())) << "removed again";
   EXPECT_FALSE(AcquireCachedFile((dir.path() + "\\sub\\x.bin").c_str())) << "no such folder";
+}
+
+// count small files f0.bin .. in the folder, and their paths as the
+// readers give them.
+std::vector<std::string> SmallFiles(const TempDir& dir, std::size_t count) {
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".bin";
+    if (!testutil::WriteBytes(dir.Native(name), name)) return {};
+    paths.push_back(dir.path() + "\\" + name);
+  }
+  return paths;
+}
+
+// Beyond the limit the image asked for least recently goes, and only that
+// one: the images of other folders a process works in stay.
+TEST(CachedFile, TheLeastRecentlyAskedForGoesFirstOneAtATime) {
+  TempDir dir;
+  const std::size_t limit = CachedFileLimit();
+  const std::vector<std::string> paths = SmallFiles(dir, limit + 1);
+  ASSERT_EQ(paths.size(), limit + 1);
+  std::vector<std::weak_ptr<CCachedFile>> images;
+  for (std::size_t i = 0; i < limit; ++i) {
+    images.push_back(AcquireCachedFile(paths[i].c_str()));
+    ASSERT_FALSE(images.back().expired());
+  }
+  EXPECT_EQ(CachedFileCount(), limit) << "full: the older images of the process went";
+  // Images other tests still hold stay kept and take room: the ones of
+  // this test that went for them are the oldest.
+  std::size_t first = 0;
+  while (first < limit && images[first].expired()) ++first;
+  ASSERT_LT(first + 2, limit);
+  for (std::size_t i = first; i < limit; ++i) EXPECT_FALSE(images[i].expired()) << i;
+
+  // Asked for again, the oldest becomes the newest: the next oldest goes
+  // when one more comes in, and no other.
+  EXPECT_EQ(AcquireCachedFile(paths[first].c_str()), images[first].lock());
+  const auto added = AcquireCachedFile(paths[limit].c_str());
+  ASSERT_TRUE(added);
+  EXPECT_EQ(CachedFileCount(), limit);
+  EXPECT_FALSE(images[first].expired()) << "asked for last but one";
+  EXPECT_TRUE(images[first + 1].expired()) << "the least recently asked for went";
+  for (std::size_t i = first + 2; i < limit; ++i) EXPECT_FALSE(images[i].expired()) << i;
+}
+
+// An image a reader holds is never let go, however long ago it was asked
+// for: it is handed out again, not opened a second time.
+TEST(CachedFile, AnImageAReaderHoldsIsNotLetGo) {
+  TempDir dir;
+  const std::size_t limit = CachedFileLimit();
+  const std::vector<std::string> paths = SmallFiles(dir, limit + 2);
+  ASSERT_EQ(paths.size(), limit + 2);
+  const auto held = AcquireCachedFile(paths[0].c_str());
+  ASSERT_TRUE(held);
+  const std::weak_ptr<CCachedFile> next = AcquireCachedFile(paths[1].c_str());
+  ASSERT_FALSE(next.expired());
+  for (std::size_t i = 2; i < paths.size(); ++i) ASSERT_TRUE(AcquireCachedFile(paths[i].c_str()));
+  EXPECT_EQ(CachedFileCount(), limit);
+  EXPECT_TRUE(next.expired()) << "the oldest image no reader holds went instead";
+  EXPECT_EQ(AcquireCachedFile(paths[0].c_str()), held);
 }
 
 TEST(DataSourceSharedImage, ReadsLikeTheFileAndOpensEmptyFiles) {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -17,6 +18,8 @@
 #include "matching/edit_text.h"
 #include "matching/match_entries.h"
 #include "matching/prefecture_names.h"
+#include "plat/cp932.h"
+#include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/dictionaries.h"
 #include "tools/dictbuild/pair_file_writer.h"
@@ -211,4 +214,57 @@ TEST(RunAddressMatching, ThreadsMatchAsOneThreadDoes) {
     });
   for (std::thread& t : threads) t.join();
   for (const auto& lines : seen) EXPECT_EQ(lines, alone);
+}
+
+// The prefecture names of the scan without a prefecture name are kept for
+// a bounded number of folders: beyond it the folder used least recently is
+// let go, and only that one (a folder let go reads its names again and
+// writes them to the cache file, a kept one does neither).
+TEST(RunAddressMatching, KeptNamesLetTheLeastRecentlyUsedFolderGoFirst) {
+  std::string source;
+  ASSERT_TRUE(plat::cp932::ToUtf8(sample::Folder(), source));
+  ASSERT_FALSE(source.empty());
+  for (char& c : source) c = c == '\\' ? '/' : c;
+  testutil::TempDir links;
+  testutil::TempDir cache;
+  const testutil::ScopedEnv xdg("XDG_CACHE_HOME", cache.path().c_str());
+  const std::string cacheFolder = cache.path() + "/kort";
+  auto cacheWritten = [&] {
+    std::error_code ec;
+    const bool written =
+        std::filesystem::exists(cacheFolder, ec) && !std::filesystem::is_empty(cacheFolder, ec);
+    std::filesystem::remove_all(cacheFolder, ec);
+    return written;
+  };
+  // The sample under 65 names: one more than the names are kept for.
+  std::vector<std::string> folders;
+  for (int i = 0; i < 65; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(source, links.Native(name), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    folders.push_back(links.path() + "\\" + name + "\\");
+  }
+  const std::string text = "千代田区丸の内一丁目";
+  ForgetKeptPrefectureNames();
+  std::string first;
+  for (int i = 0; i < 64; ++i) {
+    const std::string line = MatchLineIn(folders[i], text);
+    if (i == 0) first = line;
+    EXPECT_EQ(line, first) << "the same data under another name";
+  }
+  EXPECT_EQ(first.substr(0, 2), "1|") << Show(first.c_str());
+  EXPECT_TRUE(cacheWritten()) << "names read from the data files are written";
+  EXPECT_EQ(MatchLineIn(folders[0], text), first);
+  EXPECT_FALSE(cacheWritten()) << "kept";
+  // f1 is now the least recently used: it goes for f64, and no other.
+  EXPECT_EQ(MatchLineIn(folders[64], text), first);
+  EXPECT_TRUE(cacheWritten());
+  for (const int i : {0, 2, 63, 64}) {
+    EXPECT_EQ(MatchLineIn(folders[i], text), first);
+    EXPECT_FALSE(cacheWritten()) << "f" << i << " kept";
+  }
+  EXPECT_EQ(MatchLineIn(folders[1], text), first);
+  EXPECT_TRUE(cacheWritten()) << "f1 went and is read again";
+  ForgetKeptPrefectureNames();
 }

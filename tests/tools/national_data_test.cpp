@@ -307,3 +307,42 @@ TEST(NationalData, MatcherFindsTheListedAddressesOnly) {
     EXPECT_LE(level, 2) << Show(address);
   }
 }
+
+// The addresses of chosen rows (the benchmarks draw rows by municipality
+// size) are written as the lists are: each names its row's prefecture when
+// asked to, and the matcher finds its town; oaza rows are passed over.
+TEST(NationalData, AddressesOfChosenRowsAreFoundAtTheirTown) {
+  NationalOptions options;
+  options.percent = 5;
+  const Description d = ThreePrefectures(options);
+  testutil::TempDir dir;
+  const std::string folder = Generate(dir, "rows", d, 1);
+  std::vector<std::size_t> rows;
+  std::size_t chosen = 0;
+  std::size_t oazaRow = d.oaza.size();
+  for (std::size_t i = 0; i < d.oaza.size(); ++i) {
+    if (d.oaza[i].IsOaza()) {
+      if (oazaRow == d.oaza.size()) oazaRow = i;
+    } else if (i % 13 == 0) {
+      rows.push_back(i);
+      ++chosen;
+    }
+  }
+  ASSERT_GE(chosen, 20u);
+  ASSERT_LT(oazaRow, d.oaza.size());
+  rows.push_back(oazaRow);
+  const std::vector<std::string> with = NationalAddressesOfRows(d, rows, true, 7);
+  const std::vector<std::string> without = NationalAddressesOfRows(d, rows, false, 7);
+  ASSERT_EQ(with.size(), chosen) << "the oaza row is passed over";
+  ASSERT_EQ(without.size(), chosen);
+  EXPECT_EQ(NationalAddressesOfRows(d, rows, true, 7), with) << "the same for the same seed";
+  for (std::size_t n = 0; n < chosen; ++n) {
+    const OazaRow& r = d.oaza[rows[n]];
+    const MunicipalityRow& m = d.municipalities[static_cast<std::size_t>(r.municipality)];
+    const std::string& prefecture = d.prefectures[static_cast<std::size_t>(m.parent)].name;
+    EXPECT_EQ(with[n].compare(0, prefecture.size(), prefecture), 0) << Show(with[n]);
+    EXPECT_NE(with[n].find(m.name + r.oazaName), std::string::npos) << Show(with[n]);
+    EXPECT_GE(MatchLevel(folder, with[n]), 3) << Show(with[n]);
+    EXPECT_GE(MatchLevel(folder, without[n]), 3) << Show(without[n]);
+  }
+}

@@ -537,6 +537,23 @@ std::string Altered(Random& random, const std::string& name) {
   return name.size() < 2 ? alien : alien + name.substr(2);  // names are full width
 }
 
+// The address of an aza/chome row as a user writes it: wards with their
+// city, towns and villages with or without their county, the prefecture
+// in front or not; alter 1 alters the municipality's name, 2 the town's.
+std::string WrittenAddress(Random& random, const Description& d, const OazaRow& r, bool prefecture,
+                           int alter) {
+  const MunicipalityRow& m = d.municipalities[static_cast<std::size_t>(r.municipality)];
+  const PrefectureRow& p = d.prefectures[static_cast<std::size_t>(m.parent)];
+  const bool ward = !m.county.empty() && m.code[2] == '1';
+  std::string city = (ward || (!m.county.empty() && random.Percent(50))) ? m.county : "";
+  std::string name = m.name;
+  std::string oaza = r.oazaName;
+  if (alter == 1) name = Altered(random, name);
+  if (alter == 2) oaza = Altered(random, oaza);
+  city += name;
+  return (prefecture ? p.name : std::string()) + city + TownAndNumbers(random, oaza, r);
+}
+
 }  // namespace
 
 int MakeNationalDescription(const Description& dictionaries, const NationalOptions& options,
@@ -564,24 +581,25 @@ NationalAddresses MakeNationalAddresses(const Description& d, uint32_t seed, int
   auto make = [&](bool prefecture, int alter) {
     const OazaRow& r =
         d.oaza[rows[static_cast<std::size_t>(random.Below(static_cast<int>(rows.size())))]];
-    const MunicipalityRow& m = d.municipalities[static_cast<std::size_t>(r.municipality)];
-    const PrefectureRow& p = d.prefectures[static_cast<std::size_t>(m.parent)];
-    // Wards are written with their city; towns and villages with or
-    // without their county.
-    const bool ward = !m.county.empty() && m.code[2] == '1';
-    std::string city = (ward || (!m.county.empty() && random.Percent(50))) ? m.county : "";
-    std::string name = m.name;
-    std::string oaza = r.oazaName;
-    if (alter == 1) name = Altered(random, name);
-    if (alter == 2) oaza = Altered(random, oaza);
-    city += name;
-    return (prefecture ? p.name : std::string()) + city + TownAndNumbers(random, oaza, r);
+    return WrittenAddress(random, d, r, prefecture, alter);
   };
   for (int i = 0; i < perKind; ++i) out.withPrefecture.push_back(make(true, 0));
   for (int i = 0; i < perKind; ++i) out.withoutPrefecture.push_back(make(false, 0));
   // Not in the data: a town altered (two in three) or a municipality, with
   // and without the prefecture.
   for (int i = 0; i < perKind; ++i) out.notInData.push_back(make(i % 2 == 0, i % 3 == 0 ? 1 : 2));
+  return out;
+}
+
+std::vector<std::string> NationalAddressesOfRows(const Description& d,
+                                                 const std::vector<std::size_t>& rows,
+                                                 bool withPrefecture, uint32_t seed) {
+  std::vector<std::string> out;
+  Random random(0x726f7773ull ^ seed);
+  for (const std::size_t i : rows) {
+    if (i < d.oaza.size() && !d.oaza[i].IsOaza() && d.oaza[i].municipality >= 0)
+      out.push_back(WrittenAddress(random, d, d.oaza[i], withPrefecture, 0));
+  }
   return out;
 }
 

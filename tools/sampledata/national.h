@@ -21,6 +21,7 @@
 // Texts are CP932. Functions return 1 on success and 0 with a message
 // (kMessageSize bytes) on failure.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,6 +52,14 @@ struct NationalAddresses {
 // perKind addresses of each kind, the same for the same description and
 // seed.
 NationalAddresses MakeNationalAddresses(const Description& d, uint32_t seed, int perKind);
+
+// The addresses of the given rows of d (indexes into d.oaza of aza/chome
+// rows under a municipality), written as MakeNationalAddresses writes
+// them, with or without the prefecture; the numbers and the spelling drawn
+// from the seed.
+std::vector<std::string> NationalAddressesOfRows(const Description& d,
+                                                 const std::vector<std::size_t>& rows,
+                                                 bool withPrefecture, uint32_t seed);
 
 // The file names of the three lists (written by gensample --addresses).
 inline constexpr const char* kAddressesWithPrefectureFile = "addresses_with_prefecture.txt";

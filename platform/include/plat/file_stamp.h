@@ -139,6 +139,10 @@ class ReadOnlyFile {
   FileStamp stamp_;
 };
 
+// How many files the process may hold open at once (its soft limit of
+// descriptors); 0 when it cannot be told or has no limit.
+std::size_t OpenFileLimit();
+
 // System calls made by this layer's file, path, folder and configuration
 // services since the process started.
 std::uint64_t SystemCallCount();
