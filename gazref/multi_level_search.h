@@ -27,6 +27,7 @@
 // is reached. It is read and written atomically.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "gazref/address_search.h"
@@ -39,24 +40,28 @@
 int IsKanaOnlyText(const char* text);
 
 // One prefecture's table database and address index opened into an engine
-// for the search (with the change files when asked).
+// for the search (with the change files when asked). The engine and the
+// database live on the heap: together they are far larger than a frame
+// should be.
 class CPrefectureFiles {
  public:
-  CPrefectureFiles() = default;
+  CPrefectureFiles();
   CPrefectureFiles(const CPrefectureFiles&) = delete;
   CPrefectureFiles& operator=(const CPrefectureFiles&) = delete;
   ~CPrefectureFiles() { Close(); }
-  // folder ends in "\"; 0 when a file is missing or does not open.
+  // folder ends in "\"; 1 when open, 0 when a file is missing or does not
+  // open, -1 when memory runs out for the engine's work lists (running out
+  // while a file's image is made throws std::bad_alloc as usual).
   int Open(const std::string& folder, int32_t code, bool withHistory, CAdrsContext* writer,
            CCharDictionary* unification, CRecordList* replacements);
   void Close();
   int32_t GetCode() const { return code_; }
-  CAdrsEngine& Engine() { return engine_; }
+  CAdrsEngine& Engine() { return *engine_; }
 
  private:
   int32_t code_ = 0;
-  CTableDatabase database_;
-  CAdrsEngine engine_;
+  std::unique_ptr<CTableDatabase> database_;
+  std::unique_ptr<CAdrsEngine> engine_;
 };
 
 // The municipalities of every prefecture that the normalised text begins
