@@ -19,7 +19,10 @@
 // also when the prefecture text names no prefecture or another one than the
 // text begins with; the file entry then leaves an empty file), a level's
 // own message after a failure (the file entry removes its file; rows
-// already appended to the array stay), or a sort's message.
+// already appended to the array stay), "作業用メモリの確保に失敗しました！"
+// when memory runs out (a prefecture's files that are there but cannot be
+// held included: such a prefecture is never passed over), or a sort's
+// message.
 //
 // Stop flag: the caller's 32-bit word, set to 0 at the start; another
 // thread may set it to 1 to end the search with the rows written so far.
