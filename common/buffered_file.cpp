@@ -27,16 +27,16 @@ int CBufferedFile::OpenRead(const char* path, uint32_t windowSize) {
 int CBufferedFile::Open(const char* path, uint32_t windowSize, uint32_t openFlags) {
   Close();
   if (windowSize == 0 || !IsNonBlankPath(path)) return 0;
-  // Without memory for the window the reader stays closed and the answer is 0.
-  return CatchAllocationFailure(0, [&] {
-    window_ = static_cast<unsigned char*>(AllocateBlock(windowSize));
-    windowSize_ = windowSize;
-    if (!file_.Open(path, openFlags) || Refill() == 0) {
-      Close();
-      return 0;
-    }
-    return 1;
-  });
+  // Running out of memory for the window throws std::bad_alloc to the
+  // caller's entry (the reader stays closed): it is never answered as a
+  // file that does not open.
+  window_ = static_cast<unsigned char*>(AllocateBlock(windowSize));
+  windowSize_ = windowSize;
+  if (!file_.Open(path, openFlags) || Refill() == 0) {
+    Close();
+    return 0;
+  }
+  return 1;
 }
 
 void CBufferedFile::Close() {

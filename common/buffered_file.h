@@ -5,8 +5,10 @@
 //
 // The reader is open exactly while it holds a window. Positions and lengths
 // are unsigned 32-bit file offsets. Every operation answers 1 (or a count)
-// for success and 0 for failure; nothing throws. Typed values are read as
-// stored, little-endian.
+// for success and 0 for failure; nothing throws but running out of memory
+// for the window when a file opens (std::bad_alloc, as any allocation does:
+// common/allocation_guard.h). Typed values are read as stored,
+// little-endian.
 
 #include <cstdint>
 

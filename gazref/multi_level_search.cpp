@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,7 +87,12 @@ struct SearchRun {
   // One prefecture of a run; -1 on failure.
   int SearchPrefecture(int32_t code, CEditText* text, int16_t mark, int32_t freeDescent,
                        int32_t kana) {
-    if (!files.Open(folder, code, true, writer, unification, replacements)) return 1;
+    const int opened = files.Open(folder, code, true, writer, unification, replacements);
+    if (opened < 0) {
+      SetMessage(message, kMsgWorkMemory);
+      return -1;
+    }
+    if (opened == 0) return 1;
     int result = 1;
     if (!Setup(code, freeDescent)) {
       result = -1;
@@ -100,8 +106,9 @@ struct SearchRun {
   }
 
   // Writes the rows of every candidate (a candidate whose rows cannot be
-  // written is passed over).
-  void ExpandCandidates() {
+  // written is passed over). 0 with the memory message when memory runs out
+  // while a prefecture's files open.
+  int ExpandCandidates() {
     int32_t open = 0;
     for (std::size_t i = 0; i < candidates.Count(); ++i) {
       if (ReadStopFlag(stopFlag)) break;
@@ -109,7 +116,13 @@ struct SearchRun {
       if (c.prefecture != open) {
         files.Close();
         open = 0;
-        if (!files.Open(folder, c.prefecture, true, writer, unification, replacements)) continue;
+        const int opened =
+            files.Open(folder, c.prefecture, true, writer, unification, replacements);
+        if (opened < 0) {
+          SetMessage(message, kMsgWorkMemory);
+          return 0;
+        }
+        if (opened == 0) continue;
         open = c.prefecture;
       }
       std::vector<std::string> fields = SplitRowFields(c.row);
@@ -143,6 +156,7 @@ struct SearchRun {
       }
     }
     files.Close();
+    return 1;
   }
 };
 
@@ -174,34 +188,40 @@ int IsKanaOnlyText(const char* text) {
 // ---------------------------------------------------------------------------
 // Prefecture files
 
+CPrefectureFiles::CPrefectureFiles()
+    : database_(std::make_unique<CTableDatabase>()), engine_(std::make_unique<CAdrsEngine>()) {}
+
 int CPrefectureFiles::Open(const std::string& folder, int32_t code, bool withHistory,
                            CAdrsContext* writer, CCharDictionary* unification,
                            CRecordList* replacements) {
   Close();
-  if (!database_.Open(NumberedFilePath(folder, "QVAD%02d.NDB", code).c_str())) return 0;
-  if (!engine_.Open(NumberedFilePath(folder, "QVAD%02d.TIX", code).c_str(),
-                    writer->GetIndexKind()) ||
-      !engine_.AllocateWorkLists()) {
+  if (!database_->Open(NumberedFilePath(folder, "QVAD%02d.NDB", code).c_str())) return 0;
+  if (!engine_->Open(NumberedFilePath(folder, "QVAD%02d.TIX", code).c_str(),
+                     writer->GetIndexKind())) {
     Close();
     return 0;
   }
-  engine_.SetDatabase(&database_);
-  engine_.SetContext(writer);
-  engine_.SetDictionaries(unification, replacements);
-  if (withHistory) {
-    engine_.SetChangeHistoryFiles(NumberedFilePath(folder, "QAD_CH%02d.CDB", code).c_str(),
-                                  NumberedFilePath(folder, "QAD_CH%02d.CIX", code).c_str());
-    engine_.SetChangeCodeIndexFile(NumberedFilePath(folder, "QAD_CH%02d.CDI", code).c_str());
+  if (!engine_->AllocateWorkLists()) {
+    Close();
+    return -1;
   }
-  engine_.SetCountyOptional(withHistory ? 1 : 0);
-  engine_.SetHistoryCheck(1);
+  engine_->SetDatabase(database_.get());
+  engine_->SetContext(writer);
+  engine_->SetDictionaries(unification, replacements);
+  if (withHistory) {
+    engine_->SetChangeHistoryFiles(NumberedFilePath(folder, "QAD_CH%02d.CDB", code).c_str(),
+                                   NumberedFilePath(folder, "QAD_CH%02d.CIX", code).c_str());
+    engine_->SetChangeCodeIndexFile(NumberedFilePath(folder, "QAD_CH%02d.CDI", code).c_str());
+  }
+  engine_->SetCountyOptional(withHistory ? 1 : 0);
+  engine_->SetHistoryCheck(1);
   code_ = code;
   return 1;
 }
 
 void CPrefectureFiles::Close() {
-  engine_.Close();
-  database_.Close();
+  engine_->Close();
+  database_->Close();
   code_ = 0;
 }
 
@@ -223,7 +243,12 @@ int PrescanCities(const char* text, const char* dataFolder, CAdrsContext* writer
   CLevelCollector collector;
   for (int32_t code = 1; code <= kPrefectureCount; ++code) {
     CPrefectureFiles files;
-    if (!files.Open(folder, code, false, writer, unification, replacements)) continue;
+    const int opened = files.Open(folder, code, false, writer, unification, replacements);
+    if (opened < 0) {
+      SetMessage(message, kMsgWorkMemory);
+      return 0;
+    }
+    if (opened == 0) continue;
     collector.AttachCandidateSet(&candidates, static_cast<uint8_t>(code));
     if (!collector.Setup(writer, unification, replacements, &rows, -1, &ownStop, 0,
                          &files.Engine())) {
@@ -298,7 +323,7 @@ int MultiLevelSearch(const char* prefecture, const char* address, const char* da
     if (ReadStopFlag(stopFlag)) break;
   }
   if (!ReadStopFlag(stopFlag) && run.candidates.IsExpandable() && run.candidates.Count() > 0) {
-    run.ExpandCandidates();
+    if (!run.ExpandCandidates()) return -1;
   }
   return run.rows;
 }

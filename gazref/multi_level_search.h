@@ -19,7 +19,10 @@
 // also when the prefecture text names no prefecture or another one than the
 // text begins with; the file entry then leaves an empty file), a level's
 // own message after a failure (the file entry removes its file; rows
-// already appended to the array stay), or a sort's message.
+// already appended to the array stay), "作業用メモリの確保に失敗しました！"
+// when memory runs out (a prefecture's files that are there but cannot be
+// held included: such a prefecture is never passed over), or a sort's
+// message.
 //
 // Stop flag: the caller's 32-bit word, set to 0 at the start; another
 // thread may set it to 1 to end the search with the rows written so far.
@@ -27,6 +30,7 @@
 // is reached. It is read and written atomically.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "gazref/address_search.h"
@@ -39,24 +43,28 @@
 int IsKanaOnlyText(const char* text);
 
 // One prefecture's table database and address index opened into an engine
-// for the search (with the change files when asked).
+// for the search (with the change files when asked). The engine and the
+// database live on the heap: together they are far larger than a frame
+// should be.
 class CPrefectureFiles {
  public:
-  CPrefectureFiles() = default;
+  CPrefectureFiles();
   CPrefectureFiles(const CPrefectureFiles&) = delete;
   CPrefectureFiles& operator=(const CPrefectureFiles&) = delete;
   ~CPrefectureFiles() { Close(); }
-  // folder ends in "\"; 0 when a file is missing or does not open.
+  // folder ends in "\"; 1 when open, 0 when a file is missing or does not
+  // open, -1 when memory runs out for the engine's work lists (running out
+  // while a file's image is made throws std::bad_alloc as usual).
   int Open(const std::string& folder, int32_t code, bool withHistory, CAdrsContext* writer,
            CCharDictionary* unification, CRecordList* replacements);
   void Close();
   int32_t GetCode() const { return code_; }
-  CAdrsEngine& Engine() { return engine_; }
+  CAdrsEngine& Engine() { return *engine_; }
 
  private:
   int32_t code_ = 0;
-  CTableDatabase database_;
-  CAdrsEngine engine_;
+  std::unique_ptr<CTableDatabase> database_;
+  std::unique_ptr<CAdrsEngine> engine_;
 };
 
 // The municipalities of every prefecture that the normalised text begins

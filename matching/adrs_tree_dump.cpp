@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "common/file_access.h"
@@ -180,6 +181,9 @@ int CAdrsEngine::DumpAddressTree(CAdrsContext* context, char* msg) {
 }
 
 int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outputFile, char* msg) {
+  // The engine is far larger than a frame should be; it is made before the
+  // output file, so that running out of memory leaves no file behind.
+  const auto engine = std::make_unique<CAdrsEngine>();
   plat::OutputFile output;
   if (!OpenOutputTextFileWithError(&output, outputFile, msg)) return 0;
   CAdrsContext context;
@@ -195,14 +199,13 @@ int DumpDatasetToFile(const char* ndbPath, const char* tixPath, const char* outp
     if (tixPath) ExtractDriveAndFolder(tixPath, folder, sizeof folder);
     int kind = ProbeIndexFiles(folder[0] != '\0' ? folder : ".");
     if (kind == 0) kind = 1;
-    CAdrsEngine engine;
-    if (!tixPath || !engine.Open(tixPath, kind)) {
+    if (!tixPath || !engine->Open(tixPath, kind)) {
       SetMessage(msg, kMsgFileOpen, tixPath ? tixPath : "");
     } else {
-      engine.SetDatabase(&database);
-      engine.SetContext(&context);
-      ok = engine.DumpAddressTree(&context, msg);
-      engine.Close();
+      engine->SetDatabase(&database);
+      engine->SetContext(&context);
+      ok = engine->DumpAddressTree(&context, msg);
+      engine->Close();
     }
     database.Close();
   }

@@ -331,14 +331,15 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
   p->tix = tixImage->GetStamp();
   p->ndbNative = ndbImage->GetNative();
   p->tixNative = tixImage->GetNative();
-  CTableDatabase database;
-  CAdrsEngine engine;
-  if (database.Open(ndb.c_str())) {
-    PrefectureFiles files(&engine, &database);
-    if (engine.Open(tix.c_str(), s.context->GetIndexKind())) {
-      SetUpEngine(&engine, &database, s, j, true);
+  // The database and the engine are far larger than a frame should be.
+  const auto database = std::make_unique<CTableDatabase>();
+  const auto engine = std::make_unique<CAdrsEngine>();
+  if (database->Open(ndb.c_str())) {
+    PrefectureFiles files(engine.get(), database.get());
+    if (engine->Open(tix.c_str(), s.context->GetIndexKind())) {
+      SetUpEngine(engine.get(), database.get(), s, j, true);
       std::shared_ptr<const NameTable> cities;
-      p->known = engine.SinglePrefectureCities(&p->name, &cities, &p->count) != 0;
+      p->known = engine->SinglePrefectureCities(&p->name, &cities, &p->count) != 0;
       p->cities = std::move(cities);
     }
   }
@@ -784,10 +785,11 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
 
   // 7. Which prefectures have data: one listing of the folder, kept while
   // the folder is unchanged.
-  CTableDatabase database;
-  CAdrsEngine engine;
+  // The database and the engine are far larger than a frame should be.
+  const auto database = std::make_unique<CTableDatabase>();
+  const auto engine = std::make_unique<CAdrsEngine>();
   const auto listing = plat::GetFolderListing(s.folder.c_str());
   const int32_t fixed = PrefectureAtHead(edit, useKanji);
-  if (fixed) return MatchNamedPrefecture(s, listing, fixed, &edit, &database, &engine);
-  return MatchWithoutPrefectureName(s, listing, &edit, &database, &engine);
+  if (fixed) return MatchNamedPrefecture(s, listing, fixed, &edit, database.get(), engine.get());
+  return MatchWithoutPrefectureName(s, listing, &edit, database.get(), engine.get());
 }

@@ -67,16 +67,16 @@ int CCachedFile::Open(const std::string& native) {
   if (file_.Stamp().size > UINT32_MAX - 1) return 0;
   native_ = native;
   size_ = static_cast<uint32_t>(file_.Stamp().size);
-  // Without memory for the copy the file is not cached: the answer is 0.
-  return CatchAllocationFailure(0, [&] {
-    // The block is reserved whole but only the blocks read are touched.
-    data_ = static_cast<unsigned char*>(AllocateBlock(size_));
-    blockCount_ =
-        static_cast<uint32_t>((static_cast<uint64_t>(size_) + kBlockSize - 1) >> kBlockShift);
-    filled_.reset(new std::atomic<uint8_t>[blockCount_ == 0 ? 1 : blockCount_]);
-    for (uint32_t i = 0; i < blockCount_; ++i) filled_[i].store(0, std::memory_order_relaxed);
-    return 1;
-  });
+  // The block is reserved whole but only the blocks read are touched.
+  // Running out of memory for it (a failed mapping of a large block
+  // included) throws std::bad_alloc to the caller's entry: the file is there,
+  // so it is never answered as a file that does not open.
+  data_ = static_cast<unsigned char*>(AllocateBlock(size_));
+  blockCount_ =
+      static_cast<uint32_t>((static_cast<uint64_t>(size_) + kBlockSize - 1) >> kBlockShift);
+  filled_.reset(new std::atomic<uint8_t>[blockCount_ == 0 ? 1 : blockCount_]);
+  for (uint32_t i = 0; i < blockCount_; ++i) filled_[i].store(0, std::memory_order_relaxed);
+  return 1;
 }
 
 int CCachedFile::FillBlocks(uint32_t first, uint32_t last) {

@@ -90,7 +90,9 @@ class CCachedFile {
 
 // The image of the CP932 path as the file stands now (see above). Null when
 // the file does not exist, is a folder, is 4 GiB or larger or does not
-// open.
+// open. Running out of memory for the image throws std::bad_alloc, as any
+// allocation does (common/allocation_guard.h): a file there that cannot be
+// held is a memory failure, not a missing file.
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path);
 
 // The number of images the cache keeps: room for several national-size

@@ -102,7 +102,16 @@ int CTableDatabase::OpenWith(const char* path, int forUpdate) {
   // 300-byte entry and at most 32 bytes of record), so a larger size is
   // damage and is not allocated.
   if (ReadHeader(&header) && FileLength(&length) && header.maxRecordSize <= length) {
-    void* block = recordHeap_.Allocate(header.maxRecordSize, 1);
+    // Running out of memory for the record buffer is a memory failure of
+    // the caller (std::bad_alloc, the database closed again), never a file
+    // that does not open.
+    void* block = nullptr;
+    try {
+      block = recordHeap_.Take(header.maxRecordSize, 1);
+    } catch (...) {
+      Close();
+      throw;
+    }
     if (block) {
       recordBuffer_ = static_cast<unsigned char*>(block);
       recordBufferSize_ = header.maxRecordSize;

@@ -62,7 +62,9 @@ class CTableDatabase {
   int Create(const char* path);
   // Opens for reading (others may read and write). Requires "DB" at the
   // start and a largest record size above 0 (and not beyond the file's
-  // length); allocates the record buffer of that size.
+  // length); allocates the record buffer of that size. Running out of
+  // memory for the file's image or the record buffer throws std::bad_alloc
+  // (closed again): it is never answered as a file that does not open.
   int Open(const char* path);
   // The same with the file opened for reading and writing.
   int OpenForUpdate(const char* path);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -105,33 +106,34 @@ int32_t ScanPrefectures(const std::string& folder, CAdrsContext* context, const 
     const std::string ndb = NumberedFilePath(folder, "QVAD%02d.NDB", i);
     if (!FileExists(ndb.c_str())) continue;
     if (setup.registry) registry.ResetBuckets();
-    CTableDatabase database;
-    if (!database.Open(ndb.c_str())) {
+    // The database and the engine are far larger than a frame should be.
+    const auto database = std::make_unique<CTableDatabase>();
+    if (!database->Open(ndb.c_str())) {
       if (!IsDamagedDatabase(ndb.c_str())) continue;
       SetMessage(message, kMsgFileRead, ndb.c_str());
       return -1;
     }
-    CAdrsEngine engine;
-    if (!engine.Open(NumberedFilePath(folder, "QVAD%02d.TIX", i).c_str(),
-                     context->GetIndexKind())) {
-      database.Close();
+    const auto engine = std::make_unique<CAdrsEngine>();
+    if (!engine->Open(NumberedFilePath(folder, "QVAD%02d.TIX", i).c_str(),
+                      context->GetIndexKind())) {
+      database->Close();
       continue;
     }
-    engine.SetDatabase(&database);
-    engine.SetContext(context);
-    engine.SetCountyInBrackets(setup.countyInBrackets);
+    engine->SetDatabase(database.get());
+    engine->SetContext(context);
+    engine->SetCountyInBrackets(setup.countyInBrackets);
     if (setup.changeFiles) {
-      engine.SetChangeHistoryFiles(NumberedFilePath(folder, "QAD_CH%02d.CDB", i).c_str(),
-                                   NumberedFilePath(folder, "QAD_CH%02d.CIX", i).c_str());
-      engine.SetChangeCodeIndexFile(NumberedFilePath(folder, "QAD_CH%02d.CDI", i).c_str());
+      engine->SetChangeHistoryFiles(NumberedFilePath(folder, "QAD_CH%02d.CDB", i).c_str(),
+                                    NumberedFilePath(folder, "QAD_CH%02d.CIX", i).c_str());
+      engine->SetChangeCodeIndexFile(NumberedFilePath(folder, "QAD_CH%02d.CDI", i).c_str());
     }
     if (setup.groupIndex) {
-      engine.SetGroupIndexFile(1, NumberedFilePath(folder, "QVAD%02d_CDG.TIX", i).c_str());
+      engine->SetGroupIndexFile(1, NumberedFilePath(folder, "QVAD%02d_CDG.TIX", i).c_str());
     }
-    Prefecture prefecture{i, &engine, &database, setup.registry ? &registry : nullptr};
+    Prefecture prefecture{i, engine.get(), database.get(), setup.registry ? &registry : nullptr};
     const int ok = list(prefecture, &count);
-    engine.Close();
-    database.Close();
+    engine->Close();
+    database->Close();
     if (!ok) return -1;
     if (*interrupted == 1) break;
   }
