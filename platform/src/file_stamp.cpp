@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -306,30 +307,133 @@ bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
   return StampOfNative(native, stamp);
 }
 
-// ASCII folding of every byte (both UTF-8 and CP932 fold their ASCII
-// letters only; a double-byte CP932 character whose trail byte is a letter
-// is not folded, see Folded).
-static std::string FoldAll(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(detail::FoldAscii(static_cast<unsigned char>(c)));
-  return out;
-}
+// The names of a folder as read, in listing order, with an index by their
+// ASCII-folded form.
+struct FolderListing::Names {
+  struct Entry {
+    std::uint32_t at;      // in text
+    std::uint32_t length;  // bytes
+    bool directory;
+    bool followed;  // a link or an entry of unknown kind: looked at when found
+  };
+  std::string text;  // every name as on disk, one after another
+  std::vector<Entry> entries;
+  // Open addressing (linear probing) by the hash of the folded name: entry
+  // number + 1, 0 for a free slot. Entries were added in listing order, so
+  // the entries of one folded name are met in listing order along a probe.
+  std::vector<std::uint32_t> slots;
 
-const FolderListing::Entry* FolderListing::Exact(const std::string& s) const {
-  const auto it = byName_.find(s);
-  return it == byName_.end() ? nullptr : &entries_[it->second];
-}
+  std::string_view Name(const Entry& e) const { return {text.data() + e.at, e.length}; }
+  std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
+  std::size_t NextSlot(std::size_t i) const { return (i + 1) & (slots.size() - 1); }
 
-const FolderListing::Entry* FolderListing::Folded(const std::string& s, bool utf8) const {
-  // Every entry equal under either folding has the same byte-wise folded
-  // name: the candidates are tested in listing order.
-  const auto it = byFoldedName_.find(FoldAll(s));
-  if (it == byFoldedName_.end()) return nullptr;
-  for (const std::size_t i : it->second) {
-    const Entry& e = entries_[i];
-    if (utf8 ? detail::EqualNoCaseUtf8(e.name, s) : detail::EqualNoCaseSjis(e.name, s)) return &e;
+  // A hash of the bytes under ASCII folding, eight bytes at a time.
+  static std::size_t FoldedHash(std::string_view s) {
+    std::uint64_t h = s.size();
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
+    }
+    if (i < s.size()) {
+      std::uint64_t w = 0;
+      std::memcpy(&w, s.data() + i, s.size() - i);
+      h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
+    }
+    return static_cast<std::size_t>(h ^ (h >> 29));
   }
-  return nullptr;
+
+  // The eight bytes of w with 'A'-'Z' made 'a'-'z' (bytes of 0x80 and up
+  // are left alone), as FoldAscii does byte by byte.
+  static std::uint64_t FoldWord(std::uint64_t w) {
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    const std::uint64_t low = w & kLow;                       // no carry between bytes
+    const std::uint64_t fromA = low + 0x3F3F3F3F3F3F3F3Full;  // high bit: byte >= 'A'
+    const std::uint64_t pastZ = low + 0x2525252525252525ull;  // high bit: byte > 'Z'
+    const std::uint64_t upper = fromA & ~pastZ & ~w & kHigh;  // 'A'-'Z'
+    return w | (upper >> 2);                                  // + 0x20
+  }
+
+  // The entry named s exactly; null for none.
+  const Entry* Exact(std::string_view s) const {
+    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
+      const Entry& e = entries[slots[i] - 1];
+      if (Name(e) == s) return &e;
+    }
+    return nullptr;
+  }
+
+  // The first entry (in listing order) that equals s under ASCII folding,
+  // of UTF-8 (utf8 true: every byte) or of CP932 single-byte characters
+  // (a double-byte character whose trail byte is a letter is not folded).
+  const Entry* Folded(std::string_view s, bool utf8) const {
+    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
+      const Entry& e = entries[slots[i] - 1];
+      const std::string_view name = Name(e);
+      if (detail::EqualNoCaseUtf8(name, s) && (utf8 || detail::EqualNoCaseSjis(name, s))) return &e;
+    }
+    return nullptr;
+  }
+
+  // Reads the names of a native folder. A folder that no longer opens has
+  // none.
+  void Read(const std::string& folder) {
+    detail::CountSystemCalls();
+    DIR* d = ::opendir(folder.c_str());
+    if (d) {
+      while (const dirent* ent = ::readdir(d)) {
+        detail::CountSystemCalls();
+        const char* name = ent->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        const std::size_t length = std::strlen(name);
+        if (text.size() + length > UINT32_MAX) break;
+        entries.push_back({static_cast<std::uint32_t>(text.size()),
+                           static_cast<std::uint32_t>(length), ent->d_type == DT_DIR,
+                           ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK});
+        text.append(name, length);
+      }
+      detail::CountSystemCalls();
+      ::closedir(d);
+    }
+    // At most half full: a probe ends soon at a free slot.
+    std::size_t size = 16;
+    while (size < entries.size() * 2) size <<= 1;
+    slots.assign(size, 0);
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+      std::size_t i = FirstSlot(Name(entries[n]));
+      while (slots[i] != 0) i = NextSlot(i);
+      slots[i] = static_cast<std::uint32_t>(n + 1);
+    }
+  }
+};
+
+namespace {
+
+// Lookups a listing answers by a status call before it reads its names: a
+// job asks for a few names (its dictionaries, a prefecture's files); a
+// call that asks for many (every prefecture) reads the folder once.
+constexpr int kStatusLookups = 16;
+
+// A name a status call can look up as the listing would: one component.
+bool IsOneComponent(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+}  // namespace
+
+FolderListing::FolderListing() = default;
+
+FolderListing::~FolderListing() { delete names_.load(std::memory_order_relaxed); }
+
+const FolderListing::Names& FolderListing::ReadNames() const {
+  std::call_once(namesOnce_, [this] {
+    auto names = std::make_unique<Names>();
+    names->Read(folder_);
+    names_.store(names.release(), std::memory_order_release);
+  });
+  return *names_.load(std::memory_order_acquire);
 }
 
 bool FolderListing::Find(const char* name, std::string& native) const {
@@ -355,16 +459,31 @@ bool FolderListing::Look(const char* name, std::string& native) const {
   std::string utf8;
   const bool decoded = cp932::ToNativeName(raw, utf8);
   if (!decoded) utf8 = raw;
+  const Names* names = names_.load(std::memory_order_acquire);
+  // Before the names are read, a name that exists exactly as decoded is
+  // the entry the listing would find first; a status call says whether it
+  // is a folder, as it does for a link. Any other answer needs the names.
+  if (!names && IsOneComponent(utf8) &&
+      statusLookups_.fetch_add(1, std::memory_order_relaxed) < kStatusLookups) {
+    std::string path = JoinNative(folder_, utf8);
+    struct stat st;
+    detail::CountSystemCalls();
+    if (::stat(path.c_str(), &st) == 0) {
+      native = std::move(path);
+      return !S_ISDIR(st.st_mode);
+    }
+  }
+  if (!names) names = &ReadNames();
   // As a folder scan finds it: the decoded name exactly, then under ASCII
   // folding, then the raw CP932 bytes exactly and under folding.
-  const Entry* found = Exact(utf8);
-  if (!found) found = Folded(utf8, decoded);
+  const Names::Entry* found = names->Exact(utf8);
+  if (!found) found = names->Folded(utf8, decoded);
   if (!found && decoded && raw != utf8) {
-    found = Exact(raw);
-    if (!found) found = Folded(raw, false);
+    found = names->Exact(raw);
+    if (!found) found = names->Folded(raw, false);
   }
   if (!found) return false;
-  native = JoinNative(folder_, found->name);
+  native = JoinNative(folder_, std::string(names->Name(*found)));
   // A link (or an entry of a file system that does not tell) is looked at
   // only when a name finds it.
   bool directory = found->directory;
@@ -393,24 +512,20 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
   auto fresh = std::make_shared<FolderListing>();
   if (!path::Resolve(folder, false, fresh->folder_)) return nullptr;
   while (fresh->folder_.size() > 1 && fresh->folder_.back() == '/') fresh->folder_.pop_back();
-  // The stamp is taken before the names: a change while they are read
-  // makes the next call read them again.
+  // The stamp is taken before the names are read: a change after it makes
+  // the next call take a new listing.
   if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory)
     return nullptr;
-  detail::CountSystemCalls();
-  DIR* d = ::opendir(fresh->folder_.c_str());
-  if (!d) return nullptr;
-  while (const dirent* ent = ::readdir(d)) {
+  // A folder that cannot be read has no listing (its names are read later,
+  // when a lookup needs them).
+  int fd;
+  do {
     detail::CountSystemCalls();
-    const std::string name = ent->d_name;
-    if (name == "." || name == "..") continue;
-    const bool followed = ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK;
-    fresh->byName_.emplace(name, fresh->entries_.size());
-    fresh->byFoldedName_[FoldAll(name)].push_back(fresh->entries_.size());
-    fresh->entries_.push_back({name, ent->d_type == DT_DIR, followed});
-  }
+    fd = ::open(fresh->folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
   detail::CountSystemCalls();
-  ::closedir(d);
+  ::close(fd);
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.byFolder.insert_or_assign(std::string(key), fresh);
   return fresh;
