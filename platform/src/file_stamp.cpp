@@ -341,7 +341,10 @@ struct FolderListing::Names {
       std::memcpy(&w, s.data() + i, s.size() - i);
       h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
     }
-    return static_cast<std::size_t>(h ^ (h >> 29));
+    // The low bits pick the slot: mixed from every bit.
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    return static_cast<std::size_t>(h ^ (h >> 32));
   }
 
   // The eight bytes of w with 'A'-'Z' made 'a'-'z' (bytes of 0x80 and up
