@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -327,8 +328,11 @@ struct FolderListing::Names {
   std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
   std::size_t NextSlot(std::size_t i) const { return (i + 1) & (slots.size() - 1); }
 
-  // A hash of the bytes under ASCII folding, eight bytes at a time.
-  static std::size_t FoldedHash(std::string_view s) {
+  // A hash of the bytes under ASCII folding, eight bytes at a time (the
+  // last word padded with zero bytes). With readPast the bytes after s may
+  // be read up to the end of its last word (they are masked off): names in
+  // text are hashed without copying their last bytes.
+  static std::size_t FoldedHash(std::string_view s, bool readPast = false) {
     std::uint64_t h = s.size();
     std::size_t i = 0;
     for (; i + 8 <= s.size(); i += 8) {
@@ -336,9 +340,14 @@ struct FolderListing::Names {
       std::memcpy(&w, s.data() + i, 8);
       h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
     }
-    if (i < s.size()) {
+    if (const std::size_t rest = s.size() - i) {
       std::uint64_t w = 0;
-      std::memcpy(&w, s.data() + i, s.size() - i);
+      if (readPast && std::endian::native == std::endian::little) {
+        std::memcpy(&w, s.data() + i, 8);
+        w &= ~std::uint64_t{0} >> (64 - 8 * rest);  // the first rest bytes
+      } else {
+        std::memcpy(&w, s.data() + i, rest);
+      }
       h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
     }
     // The low bits pick the slot: mixed from every bit.
@@ -382,7 +391,12 @@ struct FolderListing::Names {
 
   // Reads the names of a native folder. A folder that no longer opens has
   // none.
-  void Read(const std::string& folder) {
+  // sizeHint: the folder's size in bytes, which most file systems make
+  // grow with its names.
+  void Read(const std::string& folder, std::uint64_t sizeHint) {
+    const std::size_t hint = static_cast<std::size_t>(std::min<std::uint64_t>(sizeHint, 1 << 20));
+    text.reserve(hint / 2);
+    entries.reserve(hint / 32);
     detail::CountSystemCalls();
     DIR* d = ::opendir(folder.c_str());
     if (d) {
@@ -400,12 +414,13 @@ struct FolderListing::Names {
       detail::CountSystemCalls();
       ::closedir(d);
     }
+    text.append(8, '\0');  // what FoldedHash may read past the last name
     // At most half full: a probe ends soon at a free slot.
     std::size_t size = 16;
     while (size < entries.size() * 2) size <<= 1;
     slots.assign(size, 0);
     for (std::size_t n = 0; n < entries.size(); ++n) {
-      std::size_t i = FirstSlot(Name(entries[n]));
+      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
       while (slots[i] != 0) i = NextSlot(i);
       slots[i] = static_cast<std::uint32_t>(n + 1);
     }
@@ -433,7 +448,7 @@ FolderListing::~FolderListing() { delete names_.load(std::memory_order_relaxed);
 const FolderListing::Names& FolderListing::ReadNames() const {
   std::call_once(namesOnce_, [this] {
     auto names = std::make_unique<Names>();
-    names->Read(folder_);
+    names->Read(folder_, stamp_.size);
     names_.store(names.release(), std::memory_order_release);
   });
   return *names_.load(std::memory_order_acquire);
