@@ -39,10 +39,13 @@ void FromStat(const struct stat& st, FileStamp& stamp) {
   stamp.isDirectory = S_ISDIR(st.st_mode);
 }
 
-std::string JoinNative(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+std::string JoinNative(const std::string& folder, std::string_view name) {
+  std::string out;
+  out.reserve(folder.size() + 1 + name.size());
+  out += folder;
+  if (!folder.empty() && folder.back() != '/') out.push_back('/');
+  out += name;
+  return out;
 }
 
 // The kept listings by CP932 folder text.
@@ -464,19 +467,30 @@ bool FolderListing::Find(const char* name, std::string& native) const {
     }
   }
   std::string found;
-  const bool ok = Look(name, found);
-  std::lock_guard<std::mutex> lock(memoMutex_);
-  if (memo_.size() >= 4096) memo_.clear();
-  memo_.emplace(name, std::make_pair(ok, found));
+  bool byCall = false;
+  const bool ok = Look(name, found, byCall);
+  // An answer a system call gave is kept: the name answers the same while
+  // the listing lives. One from the names alone costs no more than the
+  // memo would.
+  if (byCall) {
+    std::lock_guard<std::mutex> lock(memoMutex_);
+    if (memo_.size() >= 4096) memo_.clear();
+    memo_.emplace(name, std::make_pair(ok, found));
+  }
   if (ok) native = std::move(found);
   return ok;
 }
 
-bool FolderListing::Look(const char* name, std::string& native) const {
-  const std::string raw = name;
-  std::string utf8;
-  const bool decoded = cp932::ToNativeName(raw, utf8);
-  if (!decoded) utf8 = raw;
+bool FolderListing::Look(const char* name, std::string& native, bool& byCall) const {
+  // ASCII is its own native form.
+  const std::string_view raw = name;
+  std::string decodedName;
+  std::string_view utf8 = raw;
+  bool decoded = true;
+  if (!std::all_of(raw.begin(), raw.end(), [](char c) { return (c & 0x80) == 0; })) {
+    decoded = cp932::ToNativeName(raw, decodedName);
+    if (decoded) utf8 = decodedName;
+  }
   const Names* names = names_.load(std::memory_order_acquire);
   // Before the names are read, a name that exists exactly as decoded is
   // the entry the listing would find first; a status call says whether it
@@ -487,6 +501,7 @@ bool FolderListing::Look(const char* name, std::string& native) const {
     struct stat st;
     detail::CountSystemCalls();
     if (::stat(path.c_str(), &st) == 0) {
+      byCall = true;
       native = std::move(path);
       return !S_ISDIR(st.st_mode);
     }
@@ -501,11 +516,12 @@ bool FolderListing::Look(const char* name, std::string& native) const {
     if (!found) found = names->Folded(raw, false);
   }
   if (!found) return false;
-  native = JoinNative(folder_, std::string(names->Name(*found)));
+  native = JoinNative(folder_, names->Name(*found));
   // A link (or an entry of a file system that does not tell) is looked at
   // only when a name finds it.
   bool directory = found->directory;
   if (found->followed) {
+    byCall = true;
     struct stat st;
     detail::CountSystemCalls();
     directory = ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

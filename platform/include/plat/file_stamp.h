@@ -100,12 +100,14 @@ class FolderListing {
 
   // The folder's names, read on the first call.
   const Names& ReadNames() const;
-  // Find without the memo.
-  bool Look(const char* name, std::string& native) const;
+  // Find without the memo; byCall is set when a system call decided the
+  // answer.
+  bool Look(const char* name, std::string& native, bool& byCall) const;
 
   std::string folder_;  // native, without a trailing '/'
   FileStamp stamp_;
-  // The answers of Find by name (the listing does not change).
+  // The answers of Find that a system call decided, by name (the listing
+  // does not change).
   mutable std::mutex memoMutex_;
   mutable std::unordered_map<std::string, std::pair<bool, std::string>> memo_;
   // Lookups answered by a status call so far (a budget: past it the names
