@@ -100,9 +100,11 @@ bool QuickNative(std::string_view p, std::string& native) {
   bool inElement = false;
   bool lastWasSeparator = false;
   std::size_t i = 0;
+  std::size_t run = 0;  // start of the element's bytes not yet in joined
   while (i < p.size()) {
     const std::size_t n = CharLen(p, i);
     if (n == 1 && IsSeparator(p[i])) {
+      if (inElement) joined.append(p.data() + run, i - run);
       inElement = false;
       lastWasSeparator = true;
     } else {
@@ -110,12 +112,13 @@ bool QuickNative(std::string_view p, std::string& native) {
         if (elements++ > 0) joined.push_back('\\');
         lastStart = joined.size();
         inElement = true;
+        run = i;
       }
-      joined.append(p.data() + i, n);
       lastWasSeparator = false;
     }
     i += n;
   }
+  if (inElement) joined.append(p.data() + run, p.size() - run);
   if (inElement) {
     std::string last = joined.substr(lastStart);
     StripTrailingBlanksAndDots(last);
