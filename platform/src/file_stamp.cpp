@@ -392,31 +392,29 @@ struct FolderListing::Names {
     return nullptr;
   }
 
-  // Reads the names of a native folder. A folder that no longer opens has
-  // none.
+  // Reads the names of a native folder; false when it does not open.
   // sizeHint: the folder's size in bytes, which most file systems make
   // grow with its names.
-  void Read(const std::string& folder, std::uint64_t sizeHint) {
+  bool Read(const std::string& folder, std::uint64_t sizeHint) {
+    detail::CountSystemCalls();
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return false;
     const std::size_t hint = static_cast<std::size_t>(std::min<std::uint64_t>(sizeHint, 1 << 20));
     text.reserve(hint / 2);
     entries.reserve(hint / 32);
-    detail::CountSystemCalls();
-    DIR* d = ::opendir(folder.c_str());
-    if (d) {
-      while (const dirent* ent = ::readdir(d)) {
-        detail::CountSystemCalls();
-        const char* name = ent->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        const std::size_t length = std::strlen(name);
-        if (text.size() + length > UINT32_MAX) break;
-        entries.push_back({static_cast<std::uint32_t>(text.size()),
-                           static_cast<std::uint32_t>(length), ent->d_type == DT_DIR,
-                           ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK});
-        text.append(name, length);
-      }
+    while (const dirent* ent = ::readdir(d)) {
       detail::CountSystemCalls();
-      ::closedir(d);
+      const char* name = ent->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      const std::size_t length = std::strlen(name);
+      if (text.size() + length > UINT32_MAX) break;
+      entries.push_back({static_cast<std::uint32_t>(text.size()),
+                         static_cast<std::uint32_t>(length), ent->d_type == DT_DIR,
+                         ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK});
+      text.append(name, length);
     }
+    detail::CountSystemCalls();
+    ::closedir(d);
     text.append(8, '\0');  // what FoldedHash may read past the last name
     // At most half full: a probe ends soon at a free slot.
     std::size_t size = 16;
@@ -427,6 +425,7 @@ struct FolderListing::Names {
       while (slots[i] != 0) i = NextSlot(i);
       slots[i] = static_cast<std::uint32_t>(n + 1);
     }
+    return true;
   }
 };
 
@@ -448,13 +447,14 @@ FolderListing::FolderListing() = default;
 
 FolderListing::~FolderListing() { delete names_.load(std::memory_order_relaxed); }
 
-const FolderListing::Names& FolderListing::ReadNames() const {
-  std::call_once(namesOnce_, [this] {
-    auto names = std::make_unique<Names>();
-    names->Read(folder_, stamp_.size);
-    names_.store(names.release(), std::memory_order_release);
-  });
-  return *names_.load(std::memory_order_acquire);
+const FolderListing::Names* FolderListing::ReadNames() const {
+  if (const Names* names = names_.load(std::memory_order_acquire)) return names;
+  std::lock_guard<std::mutex> lock(namesMutex_);
+  if (const Names* names = names_.load(std::memory_order_acquire)) return names;
+  auto names = std::make_unique<Names>();
+  if (!names->Read(folder_, stamp_.size)) return nullptr;
+  names_.store(names.get(), std::memory_order_release);
+  return names.release();
 }
 
 bool FolderListing::Find(const char* name, std::string& native) const {
@@ -491,22 +491,39 @@ bool FolderListing::Look(const char* name, std::string& native, bool& byCall) co
     decoded = cp932::ToNativeName(raw, decodedName);
     if (decoded) utf8 = decodedName;
   }
+  // A name that exists exactly as decoded is the entry the listing would
+  // find first; a status call says whether it is a folder, as it does for
+  // a link.
+  struct stat st;
+  std::string path;
+  auto exists = [&] {
+    path = JoinNative(folder_, utf8);
+    detail::CountSystemCalls();
+    return ::stat(path.c_str(), &st) == 0;
+  };
   const Names* names = names_.load(std::memory_order_acquire);
-  // Before the names are read, a name that exists exactly as decoded is
-  // the entry the listing would find first; a status call says whether it
-  // is a folder, as it does for a link. Any other answer needs the names.
+  // Before the names are read, while few names were asked: any other
+  // answer needs the names.
+  bool looked = false;
   if (!names && IsOneComponent(utf8) &&
       statusLookups_.fetch_add(1, std::memory_order_relaxed) < kStatusLookups) {
-    std::string path = JoinNative(folder_, utf8);
-    struct stat st;
-    detail::CountSystemCalls();
-    if (::stat(path.c_str(), &st) == 0) {
+    looked = true;
+    if (exists()) {
       byCall = true;
       native = std::move(path);
       return !S_ISDIR(st.st_mode);
     }
   }
-  if (!names) names = &ReadNames();
+  if (!names) names = ReadNames();
+  if (!names) {
+    // The folder cannot be read now (a later lookup tries again): a name
+    // is found only as it stands, as an open finds it in a folder it
+    // cannot search.
+    if (looked || !IsOneComponent(utf8) || !exists()) return false;
+    byCall = true;
+    native = std::move(path);
+    return !S_ISDIR(st.st_mode);
+  }
   // As a folder scan finds it: the decoded name exactly, then under ASCII
   // folding, then the raw CP932 bytes exactly and under folding.
   const Names::Entry* found = names->Exact(utf8);
@@ -522,7 +539,6 @@ bool FolderListing::Look(const char* name, std::string& native, bool& byCall) co
   bool directory = found->directory;
   if (found->followed) {
     byCall = true;
-    struct stat st;
     detail::CountSystemCalls();
     directory = ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }

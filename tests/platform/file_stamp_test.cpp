@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -163,6 +164,32 @@ TEST(FolderListing, AnswersAsTheReadNamesWouldBeforeAndAfterReadingThem) {
     }
   }
   EXPECT_FALSE(listing->Contains("QVAD50.SIF"));
+}
+
+// A folder whose names cannot be read when a lookup first needs them (no
+// file descriptor left) still finds a name as it stands, and reads its
+// names at a later lookup: the listing is not left without them.
+TEST(FolderListing, ANameIsFoundAsItStandsWhileTheFolderCannotBeRead) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("QVAD13.NDB"), "x"));
+  const auto listing = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(listing);
+  struct rlimit was {};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &was), 0);
+  const int lowest = open("/dev/null", O_RDONLY | O_CLOEXEC);  // the lowest free descriptor
+  ASSERT_GE(lowest, 0);
+  close(lowest);
+  struct rlimit none = was;
+  none.rlim_cur = static_cast<rlim_t>(lowest);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  std::string native;
+  const bool folded = listing->Find("qvad13.ndb", native);
+  const bool exact = listing->Find("QVAD13.NDB", native);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &was), 0);
+  EXPECT_FALSE(folded) << "the folder could not be searched";
+  EXPECT_TRUE(exact);
+  EXPECT_TRUE(listing->Find("qvad13.ndb", native));
+  EXPECT_EQ(native, dir.Native("QVAD13.NDB"));
 }
 
 TEST(FileStamp, ChangesWithSizeContentAndReplacement) {

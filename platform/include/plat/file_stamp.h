@@ -76,7 +76,9 @@ bool StampOfPath(const char* path, std::string& native, FileStamp& stamp);
 // The names in one folder at the time of its stamp. The names themselves
 // are read when a lookup first needs them: until then (for the first few
 // names asked) a name that exists exactly as asked is found by one status
-// call, which answers as the listing would. Names are read at most once.
+// call, which answers as the listing would. Names are read at most once;
+// while the folder cannot be read (out of file descriptors, say), a name
+// is found only as it stands, and a later lookup tries to read it again.
 class FolderListing {
  public:
   FolderListing();
@@ -98,8 +100,9 @@ class FolderListing {
   friend std::shared_ptr<const FolderListing> GetFolderListing(const char* folder);
   struct Names;
 
-  // The folder's names, read on the first call.
-  const Names& ReadNames() const;
+  // The folder's names, read on the first call that can read them; null
+  // while the folder does not open.
+  const Names* ReadNames() const;
   // Find without the memo; byCall is set when a system call decided the
   // answer.
   bool Look(const char* name, std::string& native, bool& byCall) const;
@@ -113,7 +116,7 @@ class FolderListing {
   // Lookups answered by a status call so far (a budget: past it the names
   // are read, which then answer every lookup).
   mutable std::atomic<int> statusLookups_{0};
-  mutable std::once_flag namesOnce_;
+  mutable std::mutex namesMutex_;  // held while the names are read
   mutable std::atomic<const Names*> names_{nullptr};
 };
 
