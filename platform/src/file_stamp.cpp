@@ -12,6 +12,7 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -315,26 +316,28 @@ bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
 // ASCII-folded form.
 struct FolderListing::Names {
   struct Entry {
-    std::uint32_t at;      // in text
+    std::uint32_t at;      // in block
     std::uint32_t length;  // bytes
     bool directory;
     bool followed;  // a link or an entry of unknown kind: looked at when found
   };
-  std::string text;  // every name as on disk, one after another
+  // The folder's records as the kernel wrote them, each name followed by
+  // its NUL, and at least 8 bytes after the last one.
+  std::unique_ptr<char[]> block;
   std::vector<Entry> entries;
   // Open addressing (linear probing) by the hash of the folded name: entry
   // number + 1, 0 for a free slot. Entries were added in listing order, so
   // the entries of one folded name are met in listing order along a probe.
   std::vector<std::uint32_t> slots;
 
-  std::string_view Name(const Entry& e) const { return {text.data() + e.at, e.length}; }
+  std::string_view Name(const Entry& e) const { return {block.get() + e.at, e.length}; }
   std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
   std::size_t NextSlot(std::size_t i) const { return (i + 1) & (slots.size() - 1); }
 
   // A hash of the bytes under ASCII folding, eight bytes at a time (the
   // last word padded with zero bytes). With readPast the bytes after s may
   // be read up to the end of its last word (they are masked off): names in
-  // text are hashed without copying their last bytes.
+  // the block are hashed where they are.
   static std::size_t FoldedHash(std::string_view s, bool readPast = false) {
     std::uint64_t h = s.size();
     std::size_t i = 0;
@@ -396,26 +399,52 @@ struct FolderListing::Names {
   // sizeHint: the folder's size in bytes, which most file systems make
   // grow with its names.
   bool Read(const std::string& folder, std::uint64_t sizeHint) {
-    detail::CountSystemCalls();
-    DIR* d = ::opendir(folder.c_str());
-    if (!d) return false;
-    const std::size_t hint = static_cast<std::size_t>(std::min<std::uint64_t>(sizeHint, 1 << 20));
-    text.reserve(hint / 2);
-    entries.reserve(hint / 32);
-    while (const dirent* ent = ::readdir(d)) {
+    int fd;
+    do {
       detail::CountSystemCalls();
-      const char* name = ent->d_name;
-      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-      const std::size_t length = std::strlen(name);
-      if (text.size() + length > UINT32_MAX) break;
-      entries.push_back({static_cast<std::uint32_t>(text.size()),
-                         static_cast<std::uint32_t>(length), ent->d_type == DT_DIR,
-                         ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK});
-      text.append(name, length);
+      fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    // The records are read into one block (grown when a read might not
+    // fit), and the entries point into it.
+    constexpr std::size_t kSlack = 8;
+    std::size_t capacity = static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(sizeHint + sizeHint / 2, 8192, std::uint64_t{1} << 20));
+    block.reset(new char[capacity]);
+    std::size_t used = 0;
+    entries.reserve(capacity / 48);
+    for (;;) {
+      if (capacity - used < 4096 + kSlack) {
+        if (capacity > UINT32_MAX / 2) break;  // entries point into it with 32 bits
+        std::unique_ptr<char[]> grown(new char[capacity * 2]);
+        std::memcpy(grown.get(), block.get(), used);
+        block = std::move(grown);
+        capacity *= 2;
+      }
+      detail::CountSystemCalls();
+      const ssize_t n = ::getdents64(fd, block.get() + used, capacity - used - kSlack);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // the end, or a failure: the names read so far
+      const std::size_t end = used + static_cast<std::size_t>(n);
+      for (std::size_t at = used; at < end;) {
+        unsigned short length;
+        unsigned char type;
+        std::memcpy(&length, block.get() + at + offsetof(struct dirent64, d_reclen), sizeof length);
+        std::memcpy(&type, block.get() + at + offsetof(struct dirent64, d_type), sizeof type);
+        const std::size_t name = at + offsetof(struct dirent64, d_name);
+        if (length == 0 || at + length > end) break;  // not a record
+        at += length;
+        const char* s = block.get() + name;
+        const std::size_t bytes = ::strnlen(s, at - name);
+        if ((bytes == 1 && s[0] == '.') || (bytes == 2 && s[0] == '.' && s[1] == '.')) continue;
+        entries.push_back({static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(bytes),
+                           type == DT_DIR, type == DT_UNKNOWN || type == DT_LNK});
+      }
+      used = end;
     }
     detail::CountSystemCalls();
-    ::closedir(d);
-    text.append(8, '\0');  // what FoldedHash may read past the last name
+    ::close(fd);
+    std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
     // At most half full: a probe ends soon at a free slot.
     std::size_t size = 16;
     while (size < entries.size() * 2) size <<= 1;
