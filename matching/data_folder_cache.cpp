@@ -1,6 +1,5 @@
 #include "matching/data_folder_cache.h"
 
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -172,8 +171,9 @@ int ProbeIndexFilesCached(const char* dataFolder) {
   KeptProbe fresh;
   fresh.listing = listing;
   for (int i = 1; i <= 47 && fresh.kind == 0; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "QVAD%02d.TIX", i);
+    char name[] = "QVAD00.TIX";
+    name[4] = static_cast<char>('0' + i / 10);
+    name[5] = static_cast<char>('0' + i % 10);
     std::string native;
     plat::FileStamp stamp;
     if (!listing->Find(name, native) || !plat::WatchedStampOfNative(native, stamp)) continue;

@@ -27,6 +27,10 @@
 
 // The dictionaries of one folder.
 struct FolderDictionaries {
+  // Provided (not defaulted), so that make_shared does not zero the
+  // unification dictionary's work records (tens of KB) before use: they
+  // are written before they are read.
+  FolderDictionaries() {}  // NOLINT(modernize-use-equals-default)
   CCharDictionary unification;
   CRecordList replacements;
   CRecordList extra;

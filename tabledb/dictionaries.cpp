@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "common/file_access.h"
 #include "common/file_names.h"
@@ -195,16 +195,21 @@ bool ApplyFixup(const PairTextFixup& fixup, PairRecord& pair) {
          (fixup.apply(pair.search, fixup.context) && fixup.apply(pair.replacement, fixup.context));
 }
 
-// The lines of a text-form file, read once; 0 with the message when it
-// does not open or read.
-int ReadTextLines(const char* path, std::vector<std::string>* lines, char* msg) {
+// The lines of a text-form file, read once into one block, each followed
+// by '\n' (a line never holds one), and their number; 0 with the message
+// when it does not open or read.
+int ReadTextLines(const char* path, std::string* text, std::size_t* count, char* msg) {
   plat::File file;
   if (!OpenTextFileForRead(&file, path)) {
     SetMessage(msg, kMsgFileOpen, path);
     return 0;
   }
   std::string line;
-  while (file.ReadString(line)) lines->push_back(line);
+  while (file.ReadString(line)) {
+    text->append(line);
+    text->push_back('\n');
+    ++*count;
+  }
   if (file.Failed()) {
     SetMessage(msg, kMsgFileRead, path);
     return 0;
@@ -219,20 +224,25 @@ int ReadTextLines(const char* path, std::vector<std::string>* lines, char* msg) 
 template <typename Container, typename Fixup>
 int ReadTextPairs(const char* path, Container& container, const char* memoryWord, char* msg,
                   Fixup fixup) {
-  std::vector<std::string> lines;
-  if (!ReadTextLines(path, &lines, msg)) return 0;
-  const auto capacity = static_cast<uint32_t>(std::max<std::size_t>(lines.size(), 1));
-  if (lines.size() > UINT32_MAX || !container.Create(capacity, sizeof(PairRecord), capacity)) {
+  std::string text;
+  std::size_t lines = 0;
+  if (!ReadTextLines(path, &text, &lines, msg)) return 0;
+  const auto capacity = static_cast<uint32_t>(std::max<std::size_t>(lines, 1));
+  if (lines > UINT32_MAX || !container.Create(capacity, sizeof(PairRecord), capacity)) {
     SetMessage(msg, kMsgMemory, memoryWord);
     return 0;
   }
-  for (const std::string& line : lines) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    const std::string_view line(text.data() + at, end - at);
+    at = end + 1;
     if (line.size() > kMaxTextLine) {
       SetMessage(msg, kMsgFileRead, path);
       return 0;
     }
     char buffer[kMaxTextLine + 1];
-    std::memcpy(buffer, line.c_str(), line.size() + 1);
+    std::memcpy(buffer, line.data(), line.size());
+    buffer[line.size()] = '\0';
     TrimBlanks(buffer);
     if (buffer[0] == '\0' || buffer[0] == ';') continue;
 

@@ -11,7 +11,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -38,10 +41,13 @@ void FromStat(const struct stat& st, FileStamp& stamp) {
   stamp.isDirectory = S_ISDIR(st.st_mode);
 }
 
-std::string JoinNative(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+std::string JoinNative(const std::string& folder, std::string_view name) {
+  std::string out;
+  out.reserve(folder.size() + 1 + name.size());
+  out += folder;
+  if (!folder.empty() && folder.back() != '/') out.push_back('/');
+  out += name;
+  return out;
 }
 
 // The kept listings by CP932 folder text.
@@ -307,30 +313,178 @@ bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
   return StampOfNative(native, stamp);
 }
 
-// ASCII folding of every byte (both UTF-8 and CP932 fold their ASCII
-// letters only; a double-byte CP932 character whose trail byte is a letter
-// is not folded, see Folded).
-static std::string FoldAll(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(detail::FoldAscii(static_cast<unsigned char>(c)));
-  return out;
-}
+// The names of a folder as read, in listing order, with an index by their
+// ASCII-folded form.
+struct FolderListing::Names {
+  struct Entry {
+    std::uint32_t at;      // in block
+    std::uint32_t length;  // bytes
+    bool directory;
+    bool followed;  // a link or an entry of unknown kind: looked at when found
+  };
+  // The folder's records as the kernel wrote them, each name followed by
+  // its NUL, and at least 8 bytes after the last one.
+  std::unique_ptr<char[]> block;
+  std::vector<Entry> entries;
+  // Open addressing (linear probing) by the hash of the folded name: entry
+  // number + 1, 0 for a free slot. Entries were added in listing order, so
+  // the entries of one folded name are met in listing order along a probe.
+  std::vector<std::uint32_t> slots;
 
-const FolderListing::Entry* FolderListing::Exact(const std::string& s) const {
-  const auto it = byName_.find(s);
-  return it == byName_.end() ? nullptr : &entries_[it->second];
-}
+  std::string_view Name(const Entry& e) const { return {block.get() + e.at, e.length}; }
+  std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
+  std::size_t NextSlot(std::size_t i) const { return (i + 1) & (slots.size() - 1); }
 
-const FolderListing::Entry* FolderListing::Folded(const std::string& s, bool utf8) const {
-  // Every entry equal under either folding has the same byte-wise folded
-  // name: the candidates are tested in listing order.
-  const auto it = byFoldedName_.find(FoldAll(s));
-  if (it == byFoldedName_.end()) return nullptr;
-  for (const std::size_t i : it->second) {
-    const Entry& e = entries_[i];
-    if (utf8 ? detail::EqualNoCaseUtf8(e.name, s) : detail::EqualNoCaseSjis(e.name, s)) return &e;
+  // A hash of the bytes under ASCII folding, eight bytes at a time (the
+  // last word padded with zero bytes). With readPast the bytes after s may
+  // be read up to the end of its last word (they are masked off): names in
+  // the block are hashed where they are.
+  static std::size_t FoldedHash(std::string_view s, bool readPast = false) {
+    std::uint64_t h = s.size();
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
+    }
+    if (const std::size_t rest = s.size() - i) {
+      std::uint64_t w = 0;
+      if (readPast && std::endian::native == std::endian::little) {
+        std::memcpy(&w, s.data() + i, 8);
+        w &= ~std::uint64_t{0} >> (64 - 8 * rest);  // the first rest bytes
+      } else {
+        std::memcpy(&w, s.data() + i, rest);
+      }
+      h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
+    }
+    // The low bits pick the slot: mixed from every bit.
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    return static_cast<std::size_t>(h ^ (h >> 32));
   }
-  return nullptr;
+
+  // The eight bytes of w with 'A'-'Z' made 'a'-'z' (bytes of 0x80 and up
+  // are left alone), as FoldAscii does byte by byte.
+  static std::uint64_t FoldWord(std::uint64_t w) {
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    const std::uint64_t low = w & kLow;                       // no carry between bytes
+    const std::uint64_t fromA = low + 0x3F3F3F3F3F3F3F3Full;  // high bit: byte >= 'A'
+    const std::uint64_t pastZ = low + 0x2525252525252525ull;  // high bit: byte > 'Z'
+    const std::uint64_t upper = fromA & ~pastZ & ~w & kHigh;  // 'A'-'Z'
+    return w | (upper >> 2);                                  // + 0x20
+  }
+
+  // The entry named s exactly; null for none.
+  const Entry* Exact(std::string_view s) const {
+    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
+      const Entry& e = entries[slots[i] - 1];
+      if (Name(e) == s) return &e;
+    }
+    return nullptr;
+  }
+
+  // The first entry (in listing order) that equals s under ASCII folding,
+  // of UTF-8 (utf8 true: every byte) or of CP932 single-byte characters
+  // (a double-byte character whose trail byte is a letter is not folded).
+  const Entry* Folded(std::string_view s, bool utf8) const {
+    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
+      const Entry& e = entries[slots[i] - 1];
+      const std::string_view name = Name(e);
+      if (detail::EqualNoCaseUtf8(name, s) && (utf8 || detail::EqualNoCaseSjis(name, s))) return &e;
+    }
+    return nullptr;
+  }
+
+  // Reads the names of a native folder; false when it does not open.
+  // sizeHint: the folder's size in bytes, which most file systems make
+  // grow with its names.
+  bool Read(const std::string& folder, std::uint64_t sizeHint) {
+    int fd;
+    do {
+      detail::CountSystemCalls();
+      fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    // The records are read into one block (grown when a read might not
+    // fit), and the entries point into it.
+    constexpr std::size_t kSlack = 8;
+    std::size_t capacity = static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(sizeHint + sizeHint / 2, 8192, std::uint64_t{1} << 20));
+    block.reset(new char[capacity]);
+    std::size_t used = 0;
+    entries.reserve(capacity / 48);
+    for (;;) {
+      if (capacity - used < 4096 + kSlack) {
+        if (capacity > UINT32_MAX / 2) break;  // entries point into it with 32 bits
+        std::unique_ptr<char[]> grown(new char[capacity * 2]);
+        std::memcpy(grown.get(), block.get(), used);
+        block = std::move(grown);
+        capacity *= 2;
+      }
+      detail::CountSystemCalls();
+      const ssize_t n = ::getdents64(fd, block.get() + used, capacity - used - kSlack);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // the end, or a failure: the names read so far
+      const std::size_t end = used + static_cast<std::size_t>(n);
+      for (std::size_t at = used; at < end;) {
+        unsigned short length;
+        unsigned char type;
+        std::memcpy(&length, block.get() + at + offsetof(struct dirent64, d_reclen), sizeof length);
+        std::memcpy(&type, block.get() + at + offsetof(struct dirent64, d_type), sizeof type);
+        const std::size_t name = at + offsetof(struct dirent64, d_name);
+        if (length == 0 || at + length > end) break;  // not a record
+        at += length;
+        const char* s = block.get() + name;
+        const std::size_t bytes = ::strnlen(s, at - name);
+        if ((bytes == 1 && s[0] == '.') || (bytes == 2 && s[0] == '.' && s[1] == '.')) continue;
+        entries.push_back({static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(bytes),
+                           type == DT_DIR, type == DT_UNKNOWN || type == DT_LNK});
+      }
+      used = end;
+    }
+    detail::CountSystemCalls();
+    ::close(fd);
+    std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
+    // At most half full: a probe ends soon at a free slot.
+    std::size_t size = 16;
+    while (size < entries.size() * 2) size <<= 1;
+    slots.assign(size, 0);
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
+      while (slots[i] != 0) i = NextSlot(i);
+      slots[i] = static_cast<std::uint32_t>(n + 1);
+    }
+    return true;
+  }
+};
+
+namespace {
+
+// Lookups a listing answers by a status call before it reads its names: a
+// job asks for a few names (its dictionaries, a prefecture's files); a
+// call that asks for many (every prefecture) reads the folder once.
+constexpr int kStatusLookups = 16;
+
+// A name a status call can look up as the listing would: one component.
+bool IsOneComponent(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+}  // namespace
+
+FolderListing::FolderListing() = default;
+
+FolderListing::~FolderListing() { delete names_.load(std::memory_order_relaxed); }
+
+const FolderListing::Names* FolderListing::ReadNames() const {
+  if (const Names* names = names_.load(std::memory_order_acquire)) return names;
+  std::lock_guard<std::mutex> lock(namesMutex_);
+  if (const Names* names = names_.load(std::memory_order_acquire)) return names;
+  auto names = std::make_unique<Names>();
+  if (!names->Read(folder_, stamp_.size)) return nullptr;
+  names_.store(names.get(), std::memory_order_release);
+  return names.release();
 }
 
 bool FolderListing::Find(const char* name, std::string& native) const {
@@ -343,34 +497,78 @@ bool FolderListing::Find(const char* name, std::string& native) const {
     }
   }
   std::string found;
-  const bool ok = Look(name, found);
-  std::lock_guard<std::mutex> lock(memoMutex_);
-  if (memo_.size() >= 4096) memo_.clear();
-  memo_.emplace(name, std::make_pair(ok, found));
+  bool byCall = false;
+  const bool ok = Look(name, found, byCall);
+  // An answer a system call gave is kept: the name answers the same while
+  // the listing lives. One from the names alone costs no more than the
+  // memo would.
+  if (byCall) {
+    std::lock_guard<std::mutex> lock(memoMutex_);
+    if (memo_.size() >= 4096) memo_.clear();
+    memo_.emplace(name, std::make_pair(ok, found));
+  }
   if (ok) native = std::move(found);
   return ok;
 }
 
-bool FolderListing::Look(const char* name, std::string& native) const {
-  const std::string raw = name;
-  std::string utf8;
-  const bool decoded = cp932::ToNativeName(raw, utf8);
-  if (!decoded) utf8 = raw;
+bool FolderListing::Look(const char* name, std::string& native, bool& byCall) const {
+  // ASCII is its own native form.
+  const std::string_view raw = name;
+  std::string decodedName;
+  std::string_view utf8 = raw;
+  bool decoded = true;
+  if (!std::all_of(raw.begin(), raw.end(), [](char c) { return (c & 0x80) == 0; })) {
+    decoded = cp932::ToNativeName(raw, decodedName);
+    if (decoded) utf8 = decodedName;
+  }
+  // A name that exists exactly as decoded is the entry the listing would
+  // find first; a status call says whether it is a folder, as it does for
+  // a link.
+  struct stat st;
+  std::string path;
+  auto exists = [&] {
+    path = JoinNative(folder_, utf8);
+    detail::CountSystemCalls();
+    return ::stat(path.c_str(), &st) == 0;
+  };
+  const Names* names = names_.load(std::memory_order_acquire);
+  // Before the names are read, while few names were asked: any other
+  // answer needs the names.
+  bool looked = false;
+  if (!names && IsOneComponent(utf8) &&
+      statusLookups_.fetch_add(1, std::memory_order_relaxed) < kStatusLookups) {
+    looked = true;
+    if (exists()) {
+      byCall = true;
+      native = std::move(path);
+      return !S_ISDIR(st.st_mode);
+    }
+  }
+  if (!names) names = ReadNames();
+  if (!names) {
+    // The folder cannot be read now (a later lookup tries again): a name
+    // is found only as it stands, as an open finds it in a folder it
+    // cannot search.
+    if (looked || !IsOneComponent(utf8) || !exists()) return false;
+    byCall = true;
+    native = std::move(path);
+    return !S_ISDIR(st.st_mode);
+  }
   // As a folder scan finds it: the decoded name exactly, then under ASCII
   // folding, then the raw CP932 bytes exactly and under folding.
-  const Entry* found = Exact(utf8);
-  if (!found) found = Folded(utf8, decoded);
+  const Names::Entry* found = names->Exact(utf8);
+  if (!found) found = names->Folded(utf8, decoded);
   if (!found && decoded && raw != utf8) {
-    found = Exact(raw);
-    if (!found) found = Folded(raw, false);
+    found = names->Exact(raw);
+    if (!found) found = names->Folded(raw, false);
   }
   if (!found) return false;
-  native = JoinNative(folder_, found->name);
+  native = JoinNative(folder_, names->Name(*found));
   // A link (or an entry of a file system that does not tell) is looked at
   // only when a name finds it.
   bool directory = found->directory;
   if (found->followed) {
-    struct stat st;
+    byCall = true;
     detail::CountSystemCalls();
     directory = ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
@@ -394,24 +592,20 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
   auto fresh = std::make_shared<FolderListing>();
   if (!path::Resolve(folder, false, fresh->folder_)) return nullptr;
   while (fresh->folder_.size() > 1 && fresh->folder_.back() == '/') fresh->folder_.pop_back();
-  // The stamp is taken before the names: a change while they are read
-  // makes the next call read them again.
+  // The stamp is taken before the names are read: a change after it makes
+  // the next call take a new listing.
   if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory)
     return nullptr;
-  detail::CountSystemCalls();
-  DIR* d = ::opendir(fresh->folder_.c_str());
-  if (!d) return nullptr;
-  while (const dirent* ent = ::readdir(d)) {
+  // A folder that cannot be read has no listing (its names are read later,
+  // when a lookup needs them).
+  int fd;
+  do {
     detail::CountSystemCalls();
-    const std::string name = ent->d_name;
-    if (name == "." || name == "..") continue;
-    const bool followed = ent->d_type == DT_UNKNOWN || ent->d_type == DT_LNK;
-    fresh->byName_.emplace(name, fresh->entries_.size());
-    fresh->byFoldedName_[FoldAll(name)].push_back(fresh->entries_.size());
-    fresh->entries_.push_back({name, ent->d_type == DT_DIR, followed});
-  }
+    fd = ::open(fresh->folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
   detail::CountSystemCalls();
-  ::closedir(d);
+  ::close(fd);
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.byFolder.insert_or_assign(std::string(key), fresh);
   return fresh;

@@ -82,6 +82,69 @@ bool ParsePath(std::string_view p, Parsed& out) {
   return true;
 }
 
+// The native form of a path in one pass: the elements as ParsePath takes
+// them apart, joined by '\\' and decoded at once as DecodeParts decodes
+// them, then joined as ToNative joins them. False when ParsePath refuses the
+// path or when the joined elements do not decode as separate pieces (then
+// the elements are decoded one by one). Usually the path decodes whole.
+bool QuickNative(std::string_view p, std::string& native) {
+  if (p.empty()) return false;
+  const unsigned char c0 = static_cast<unsigned char>(p[0]);
+  const bool letter = (c0 >= 'A' && c0 <= 'Z') || (c0 >= 'a' && c0 <= 'z');
+  if (p.size() >= 2 && letter && p[1] == ':') return false;                   // drive letter
+  if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) return false;  // UNC name
+  std::string joined;
+  joined.reserve(p.size());
+  std::size_t elements = 0;
+  std::size_t lastStart = 0;  // of the last element in joined
+  bool inElement = false;
+  bool lastWasSeparator = false;
+  std::size_t i = 0;
+  std::size_t run = 0;  // start of the element's bytes not yet in joined
+  while (i < p.size()) {
+    const std::size_t n = CharLen(p, i);
+    if (n == 1 && IsSeparator(p[i])) {
+      if (inElement) joined.append(p.data() + run, i - run);
+      inElement = false;
+      lastWasSeparator = true;
+    } else {
+      if (!inElement) {
+        if (elements++ > 0) joined.push_back('\\');
+        lastStart = joined.size();
+        inElement = true;
+        run = i;
+      }
+      lastWasSeparator = false;
+    }
+    i += n;
+  }
+  if (inElement) joined.append(p.data() + run, p.size() - run);
+  if (inElement) {
+    std::string last = joined.substr(lastStart);
+    StripTrailingBlanksAndDots(last);
+    joined.replace(lastStart, std::string::npos, last);
+  }
+  std::string utf8;
+  if (!cp932::ToNativeName(joined, utf8)) return false;
+  // Each element is a piece of its own: as many pieces, none empty.
+  std::size_t pieces = 1;
+  for (char& c : utf8) {
+    if (c != '\\') continue;
+    c = '/';
+    ++pieces;
+  }
+  if (elements > 0 && (pieces != elements || utf8.front() == '/' || utf8.back() == '/' ||
+                       utf8.find("//") != std::string::npos))
+    return false;
+  const bool absolute = IsSeparator(p[0]);
+  native.clear();
+  native.reserve(utf8.size() + 2);
+  if (absolute) native.push_back('/');
+  native += utf8;
+  if (lastWasSeparator && elements > 0) native.push_back('/');
+  return true;
+}
+
 std::vector<Element> DecodeParts(const Parsed& p) {
   std::vector<Element> out(p.parts.size());
   for (std::size_t k = 0; k < p.parts.size(); ++k) out[k].raw = p.parts[k];
@@ -192,6 +255,7 @@ bool EndsWithSeparator(std::string_view s) {
 }
 
 bool ToNative(const char* cp932, std::string& native) {
+  if (cp932 && QuickNative(cp932, native)) return true;
   Parsed p;
   if (!cp932 || !ParsePath(cp932, p)) return false;
   std::vector<Element> elements = DecodeParts(p);
@@ -203,15 +267,23 @@ bool ToNative(const char* cp932, std::string& native) {
 }
 
 bool Resolve(const char* cp932, bool forCreate, std::string& native) {
+  std::string exact;
+  const bool quick = cp932 && QuickNative(cp932, exact);
+  if (quick && Exists(exact)) {
+    native = std::move(exact);
+    return true;
+  }
   Parsed p;
   if (!cp932 || !ParsePath(cp932, p)) return false;
   std::vector<Element> elements = DecodeParts(p);
-  std::string exact = p.absolute ? "/" : "";
-  for (const Element& e : elements) exact = Append(exact, e.utf8);
-  if (p.trailingSeparator) exact.push_back('/');
-  if (Exists(exact)) {
-    native = std::move(exact);
-    return true;
+  if (!quick) {  // else the exact name is the quick one, which does not exist
+    exact = p.absolute ? "/" : "";
+    for (const Element& e : elements) exact = Append(exact, e.utf8);
+    if (p.trailingSeparator) exact.push_back('/');
+    if (Exists(exact)) {
+      native = std::move(exact);
+      return true;
+    }
   }
   std::string cur = p.absolute ? "/" : "";
   for (std::size_t k = 0; k < elements.size(); ++k) {

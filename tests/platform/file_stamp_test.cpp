@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "support/test_util.h"
 
@@ -85,6 +87,109 @@ TEST(FolderListing, LinksAreFollowedOnlyWhenANameFindsThem) {
   EXPECT_EQ(native, links + "/link7.bin");
   EXPECT_FALSE(listing->Contains("FolderLink")) << "a link to a folder is a folder";
   EXPECT_TRUE(listing->Contains("dangling.bin")) << "a link that leads nowhere is no folder";
+}
+
+// A listing reads its folder only when a lookup needs the names: a name
+// that exists as asked is found by one status call. Every answer is the
+// one a listing whose names were read first gives: exact names, names
+// under ASCII folding (also after exact ones were found without the
+// names), folders, links, non-ASCII names, and names asked past the
+// status-call budget.
+TEST(FolderListing, AnswersAsTheReadNamesWouldBeforeAndAfterReadingThem) {
+  TempDir top;
+  const std::string lazy = top.Native("lazy"), read = top.Native("read");
+  for (const std::string& folder : {lazy, read}) {
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_TRUE(testutil::WriteBytes(folder + "/qvad13.ndb", "a"));
+    ASSERT_TRUE(testutil::WriteBytes(folder + "/QVAD13.TIX", "b"));
+    ASSERT_TRUE(
+        testutil::WriteBytes(folder + reinterpret_cast<const char*>(u8"/文字統一.bin"), "c"));
+    ASSERT_TRUE(testutil::WriteBytes(folder + reinterpret_cast<const char*>(u8"/表.TXT"), "d"));
+    ASSERT_EQ(mkdir((folder + "/QVAD26.NDB").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("QVAD26.NDB", (folder + "/folderlink").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (folder + "/dangling.bin").c_str()), 0);
+  }
+  const auto first = plat::GetFolderListing(top.Sys("lazy").c_str());
+  const auto second = plat::GetFolderListing(top.Sys("read").c_str());
+  ASSERT_TRUE(first && second);
+  EXPECT_FALSE(second->Contains("NONE.BIN"));  // a name not there: the names are read
+
+  // An exact name costs one status call and no read of the folder.
+  uint64_t before = plat::SystemCallCount();
+  EXPECT_TRUE(first->Contains("QVAD13.TIX"));
+  EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+
+  // The names that exist as asked first (answered without the names),
+  // then those that need them.
+  const std::vector<std::string> names = {"QVAD13.TIX",
+                                          "qvad13.ndb",
+                                          "QVAD26.NDB",
+                                          "folderlink",
+                                          testutil::Sjis(u8"表.TXT"),
+                                          "dangling.bin",
+                                          "qvad13.tix",
+                                          "QVAD13.NDB",
+                                          "Dangling.Bin",
+                                          testutil::Sjis(u8"文字統一.BIN"),
+                                          testutil::Sjis(u8"表.txt"),
+                                          "qvad26.ndb",
+                                          ".",
+                                          "..",
+                                          "NONE.BIN"};
+  // The path below each folder (empty for none).
+  auto below = [](const std::string& native, const std::string& folder) {
+    return native.compare(0, folder.size(), folder) == 0 ? native.substr(folder.size()) : native;
+  };
+  for (const std::string& name : names) {
+    std::string lazyNative, readNative;
+    EXPECT_EQ(first->Find(name.c_str(), lazyNative), second->Find(name.c_str(), readNative))
+        << testutil::Show(name);
+    EXPECT_EQ(below(lazyNative, lazy), below(readNative, read)) << testutil::Show(name);
+  }
+  // Exact names past the budget of status calls (the names are read on
+  // the way), then the same names under folding.
+  const std::string many = top.Native("many");
+  ASSERT_EQ(mkdir(many.c_str(), 0755), 0);
+  for (int i = 0; i < 40; ++i)
+    ASSERT_TRUE(testutil::WriteBytes(many + "/QVAD" + std::to_string(10 + i) + ".SIF", "e"));
+  const auto listing = plat::GetFolderListing(top.Sys("many").c_str());
+  ASSERT_TRUE(listing);
+  for (const bool fold : {false, true}) {
+    for (int i = 0; i < 40; ++i) {
+      const std::string exact = "QVAD" + std::to_string(10 + i) + ".SIF";
+      const std::string asked = fold ? "qvad" + std::to_string(10 + i) + ".sif" : exact;
+      std::string native;
+      EXPECT_TRUE(listing->Find(asked.c_str(), native)) << asked;
+      EXPECT_EQ(native, many + "/" + exact);
+    }
+  }
+  EXPECT_FALSE(listing->Contains("QVAD50.SIF"));
+}
+
+// A folder whose names cannot be read when a lookup first needs them (no
+// file descriptor left) still finds a name as it stands, and reads its
+// names at a later lookup: the listing is not left without them.
+TEST(FolderListing, ANameIsFoundAsItStandsWhileTheFolderCannotBeRead) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("QVAD13.NDB"), "x"));
+  const auto listing = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(listing);
+  struct rlimit was {};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &was), 0);
+  const int lowest = open("/dev/null", O_RDONLY | O_CLOEXEC);  // the lowest free descriptor
+  ASSERT_GE(lowest, 0);
+  close(lowest);
+  struct rlimit none = was;
+  none.rlim_cur = static_cast<rlim_t>(lowest);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  std::string native;
+  const bool folded = listing->Find("qvad13.ndb", native);
+  const bool exact = listing->Find("QVAD13.NDB", native);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &was), 0);
+  EXPECT_FALSE(folded) << "the folder could not be searched";
+  EXPECT_TRUE(exact);
+  EXPECT_TRUE(listing->Find("qvad13.ndb", native));
+  EXPECT_EQ(native, dir.Native("QVAD13.NDB"));
 }
 
 TEST(FileStamp, ChangesWithSizeContentAndReplacement) {

@@ -30,6 +30,10 @@ TEST(PathToNative, DecodesFirstThenTurnsBackslashes) {
       {"dir\\\xFD\\x", "dir/\xFD\\x"},   // FD 5C is one (invalid) character
       {"dir.\\a.txt. .", "dir./a.txt"},  // trailing blanks and dots of the last element
       {"a\\..", "a/.."},
+      {"\\", "/"},
+      {"a. \\", "a. /"},  // a trailing separator: the last element is kept whole
+      {". .", ". ."},     // only dots and blanks: left alone
+      {"/a//b\\.\\", "/a/b/./"},
       {"C:\\data\\a.txt", nullptr},
       {"c:a", nullptr},
       {"\\\\server\\share", nullptr},

@@ -6,9 +6,11 @@
 //    renamed over gets a different stamp (a rewrite of the same size within
 //    the file system's clock tick keeps the times, but then the status
 //    change and the size are all that could tell, as for any reader);
-//  - a folder's listing, read once and kept while the folder's own stamp is
-//    unchanged (a name added, removed or renamed changes the folder), so
-//    that asking whether many names exist costs one stamp check;
+//  - a folder's listing, kept while the folder's own stamp is unchanged (a
+//    name added, removed or renamed changes the folder), so that asking
+//    whether many names exist costs one stamp check. Its names are read only
+//    when a lookup needs them: a name that exists exactly as asked is found
+//    by a status call while few have been asked;
 //  - a change watch that answers a stamp check without a status call while
 //    nothing changed (WatchedStampOfNative, StampScope);
 //  - a read-only file read at positions (pread, no seek);
@@ -17,6 +19,7 @@
 // Names are found as File::Open finds them: exactly, then under ASCII case
 // folding, then under the raw CP932 bytes.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,7 +27,6 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 namespace plat {
 
@@ -71,9 +73,19 @@ class StampScope {
 // does not exist.
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp);
 
-// The names in one folder at the time of its stamp.
+// The names in one folder at the time of its stamp. The names themselves
+// are read when a lookup first needs them: until then (for the first few
+// names asked) a name that exists exactly as asked is found by one status
+// call, which answers as the listing would. Names are read at most once;
+// while the folder cannot be read (out of file descriptors, say), a name
+// is found only as it stands, and a later lookup tries to read it again.
 class FolderListing {
  public:
+  FolderListing();
+  ~FolderListing();
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+
   // The native path of the entry that a CP932 name (without a separator)
   // opens, when it is listed and is not a folder.
   bool Find(const char* name, std::string& native) const;
@@ -86,29 +98,26 @@ class FolderListing {
 
  private:
   friend std::shared_ptr<const FolderListing> GetFolderListing(const char* folder);
-  struct Entry {
-    std::string name;  // as on disk
-    bool directory;
-    bool followed;  // a link or an entry of unknown kind: looked at when found
-  };
-  // The entry named s exactly; null for none.
-  const Entry* Exact(const std::string& s) const;
-  // The first entry (in listing order) that equals s under ASCII folding,
-  // of UTF-8 (utf8 true) or of CP932 single-byte characters.
-  const Entry* Folded(const std::string& s, bool utf8) const;
+  struct Names;
 
-  // Find without the memo.
-  bool Look(const char* name, std::string& native) const;
+  // The folder's names, read on the first call that can read them; null
+  // while the folder does not open.
+  const Names* ReadNames() const;
+  // Find without the memo; byCall is set when a system call decided the
+  // answer.
+  bool Look(const char* name, std::string& native, bool& byCall) const;
 
   std::string folder_;  // native, without a trailing '/'
   FileStamp stamp_;
-  // The answers of Find by name (the listing does not change).
+  // The answers of Find that a system call decided, by name (the listing
+  // does not change).
   mutable std::mutex memoMutex_;
   mutable std::unordered_map<std::string, std::pair<bool, std::string>> memo_;
-  std::vector<Entry> entries_;
-  // Entry numbers by name and by ASCII-folded name (first entry wins).
-  std::unordered_map<std::string, std::size_t> byName_;
-  std::unordered_map<std::string, std::vector<std::size_t>> byFoldedName_;
+  // Lookups answered by a status call so far (a budget: past it the names
+  // are read, which then answer every lookup).
+  mutable std::atomic<int> statusLookups_{0};
+  mutable std::mutex namesMutex_;  // held while the names are read
+  mutable std::atomic<const Names*> names_{nullptr};
 };
 
 // The listing of a CP932 folder (a trailing separator is allowed): one
