@@ -254,16 +254,17 @@ bool CNameTableStore::WriteLocked() {
   // the new ones; the file starts again when they would not fit its limit.
   std::map<uint64_t, std::string> sections;
   std::size_t total = pendingBytes_;
-  if (OpenLocked()) {
+  std::string whole;
+  if (OpenLocked() && reader_.Read(0, static_cast<std::size_t>(reader_.Size()), whole)) {
     for (uint64_t i = 0; i < entryCount_; ++i) {
       DirectoryEntry e;
-      std::string section;
-      if (!EntryAt(directory_, i, &e) || pending_.count(e.id) || e.length > kMaxFileSize ||
-          !reader_.Read(e.offset, static_cast<std::size_t>(e.length), section) ||
-          Sum64(section) != e.sum)
+      if (!EntryAt(directory_, i, &e) || pending_.count(e.id) || e.offset > whole.size() ||
+          e.length > whole.size() - e.offset ||
+          Sum64(whole.data() + e.offset, static_cast<std::size_t>(e.length)) != e.sum)
         continue;
-      total += section.size() + kEntrySize;
-      sections.emplace(e.id, std::move(section));
+      total += static_cast<std::size_t>(e.length) + kEntrySize;
+      sections.emplace(e.id, whole.substr(static_cast<std::size_t>(e.offset),
+                                          static_cast<std::size_t>(e.length)));
     }
   }
   if (total + kFirstRead > kMaxFileSize) sections.clear();
