@@ -15,8 +15,8 @@ constexpr uint32_t kFormatVersion = 1;
 // The file's size limit: a larger file is not read, and one that would
 // grow beyond it starts again.
 constexpr std::size_t kMaxFileSize = 64u << 20;
-// What a first read takes: the header and, usually, the directory.
-constexpr std::size_t kFirstRead = 64u << 10;
+// What a first read takes: the header and, in a small file, the directory.
+constexpr std::size_t kFirstRead = 4u << 10;
 // A directory entry: identity checksum, offset, length, section checksum,
 // entry checksum.
 constexpr std::size_t kEntrySize = 5 * sizeof(uint64_t);
@@ -74,22 +74,16 @@ struct DirectoryEntry {
   uint64_t sum = 0;
 };
 
-// The entry at i of a directory; false when its checksum fails.
-bool EntryAt(const std::string& directory, uint64_t i, DirectoryEntry* e) {
+// The entry in the bytes; false when its checksum fails.
+bool EntryOf(const char* bytes, DirectoryEntry* e) {
   uint64_t words[5];
-  std::memcpy(words, directory.data() + i * kEntrySize, kEntrySize);
+  std::memcpy(words, bytes, kEntrySize);
   if (words[4] != Sum64(reinterpret_cast<const char*>(words), 4 * sizeof(uint64_t))) return false;
   e->id = words[0];
   e->offset = words[1];
   e->length = words[2];
   e->sum = words[3];
   return true;
-}
-
-uint64_t EntryId(const std::string& directory, uint64_t i) {
-  uint64_t id = 0;
-  std::memcpy(&id, directory.data() + i * kEntrySize, sizeof id);
-  return id;
 }
 
 void PutEntry(std::string* out, uint64_t id, uint64_t offset, uint64_t length, uint64_t sum) {
@@ -151,6 +145,7 @@ bool CNameTableStore::OpenLocked() {
   if (opened_) return reader_.IsOpen();
   opened_ = true;
   directory_.clear();
+  directoryAt_ = 0;
   entryCount_ = 0;
   if (!reader_.Open(fileName_, kMaxFileSize)) return false;
   const uint64_t fileSize = reader_.Size();
@@ -168,15 +163,23 @@ bool CNameTableStore::OpenLocked() {
     entryCount_ = 0;
     return false;
   }
+  // A directory within the first read is kept; a larger one is read entry
+  // by entry as a look-up needs it.
   const std::size_t directorySize = static_cast<std::size_t>(entryCount_ * kEntrySize);
-  const std::size_t at = static_cast<std::size_t>(headerSize);
-  if (at + directorySize <= head.size()) {
-    directory_.assign(head, at, directorySize);
-  } else if (!reader_.Read(at, directorySize, directory_)) {
-    reader_.Close();
-    entryCount_ = 0;
-    return false;
+  directoryAt_ = static_cast<uint64_t>(headerSize);
+  if (directoryAt_ + directorySize <= head.size())
+    directory_.assign(head, static_cast<std::size_t>(directoryAt_), directorySize);
+  return true;
+}
+
+bool CNameTableStore::EntryBytesLocked(uint64_t i, char* out) {
+  if (!directory_.empty()) {
+    std::memcpy(out, directory_.data() + i * kEntrySize, kEntrySize);
+    return true;
   }
+  std::string bytes;
+  if (!reader_.Read(directoryAt_ + i * kEntrySize, kEntrySize, bytes)) return false;
+  std::memcpy(out, bytes.data(), kEntrySize);
   return true;
 }
 
@@ -203,17 +206,22 @@ bool CNameTableStore::FindLocked(const std::string& identity, uint16_t count, Na
     return TableOfSection(it->second, identity, count, table);
   if (!OpenLocked()) return false;
   // The entries are in ascending order of identity checksum.
+  char bytes[kEntrySize];
   uint64_t low = 0;
   uint64_t high = entryCount_;
   while (low < high) {
     const uint64_t mid = low + (high - low) / 2;
-    if (EntryId(directory_, mid) < id)
+    uint64_t midId = 0;
+    if (!EntryBytesLocked(mid, bytes)) return false;
+    std::memcpy(&midId, bytes, sizeof midId);
+    if (midId < id)
       low = mid + 1;
     else
       high = mid;
   }
   DirectoryEntry e;
-  if (low == entryCount_ || !EntryAt(directory_, low, &e) || e.id != id || e.length > kMaxFileSize)
+  if (low == entryCount_ || !EntryBytesLocked(low, bytes) || !EntryOf(bytes, &e) || e.id != id ||
+      e.length > kMaxFileSize)
     return false;
   std::string section;
   if (!reader_.Read(e.offset, static_cast<std::size_t>(e.length), section) ||
@@ -258,8 +266,8 @@ bool CNameTableStore::WriteLocked() {
   if (OpenLocked() && reader_.Read(0, static_cast<std::size_t>(reader_.Size()), whole)) {
     for (uint64_t i = 0; i < entryCount_; ++i) {
       DirectoryEntry e;
-      if (!EntryAt(directory_, i, &e) || pending_.count(e.id) || e.offset > whole.size() ||
-          e.length > whole.size() - e.offset ||
+      if (!EntryOf(whole.data() + directoryAt_ + i * kEntrySize, &e) || pending_.count(e.id) ||
+          e.offset > whole.size() || e.length > whole.size() - e.offset ||
           Sum64(whole.data() + e.offset, static_cast<std::size_t>(e.length)) != e.sum)
         continue;
       total += static_cast<std::size_t>(e.length) + kEntrySize;

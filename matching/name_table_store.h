@@ -51,6 +51,8 @@ class CNameTableStore {
  private:
   struct Entry;
   bool OpenLocked();
+  // The bytes of directory entry i.
+  bool EntryBytesLocked(uint64_t i, char* out);
   bool FindLocked(const std::string& identity, uint16_t count, NameTable* table);
   bool WriteLocked();
 
@@ -59,7 +61,8 @@ class CNameTableStore {
   const std::string fileName_;
   bool opened_ = false;  // the file was looked at (reader_ open when it checked)
   plat::CacheFileReader reader_;
-  std::string directory_;  // the entries of the open file
+  uint64_t directoryAt_ = 0;
+  std::string directory_;  // the entries of the open file, when in its first bytes
   uint64_t entryCount_ = 0;
   // Sections made here and not yet in the file, by identity checksum.
   std::map<uint64_t, std::string> pending_;

@@ -235,7 +235,9 @@ TEST_F(NameTableStoreTest, ADamagedOrCutFileIsNeverTakenAndIsWrittenAgain) {
 
 // A store keeps the tables of the file when it adds its own, writes the
 // first tables at once and later ones when they have grown by half the
-// file; a table that is not complete is never stored.
+// file; a table that is not complete is never stored. With a directory
+// larger than the first read of the file, the entries are read as the
+// look-ups need them; a damaged entry hides its table and no other.
 TEST_F(NameTableStoreTest, AddingKeepsTheFilesTablesAndWritesLaterOnesInBatches) {
   const OneTable t = SomeOazaTable();
   ASSERT_TRUE(t.table && t.table->complete);
@@ -248,7 +250,7 @@ TEST_F(NameTableStoreTest, AddingKeepsTheFilesTablesAndWritesLaterOnesInBatches)
     ASSERT_TRUE(writer.Add(t.identity, *t.table));
   }
   std::vector<std::string> others;
-  for (int i = 0; i < 40; ++i) others.push_back(t.identity + "#" + std::to_string(i));
+  for (int i = 0; i < 150; ++i) others.push_back(t.identity + "#" + std::to_string(i));
   CNameTableStore writer(t.key);
   int written = 0;
   for (const std::string& other : others) written += writer.Add(other, *t.table) ? 1 : 0;
@@ -265,6 +267,28 @@ TEST_F(NameTableStoreTest, AddingKeepsTheFilesTablesAndWritesLaterOnesInBatches)
     ASSERT_TRUE(FoundAlone({t.key, other, t.count, t.table}, &table)) << other;
     ExpectSameTable(*t.table, table, other);
   }
+  // A byte of the entry in the middle of the directory changed.
+  const std::string path = cache_.Native("kort") + "/" + CNameTableStore::FileName(t.key);
+  std::string bytes = testutil::ReadBytes(path);
+  const std::size_t entries = others.size() + 1;
+  const std::size_t entry = 5 * sizeof(uint64_t);
+  // The sections begin with the first identity (each with its length
+  // before it); the directory ends there, beyond the first read.
+  const std::size_t sectionsAt = bytes.find(t.identity) - sizeof(uint32_t);
+  ASSERT_GT(sectionsAt, 4096u);
+  const std::size_t directoryAt = sectionsAt - entries * entry;
+  bytes[directoryAt + entries / 2 * entry + 3 * sizeof(uint64_t) + 1] ^= 0x10;
+  ASSERT_TRUE(testutil::WriteBytes(path, bytes));
+  int taken = 0;
+  others.push_back(t.identity);
+  for (const std::string& identity : others) {
+    NameTable table;
+    table.extraSignature = t.table->extraSignature;
+    if (!FoundAlone({t.key, identity, t.count, t.table}, &table)) continue;
+    ++taken;
+    ExpectSameTable(*t.table, table, identity);
+  }
+  EXPECT_EQ(taken, static_cast<int>(others.size()) - 1);
 }
 
 // Without a cache folder nothing is found or written, and nothing fails.
