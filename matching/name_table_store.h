@@ -14,7 +14,9 @@
 // finished table of its rows. Anything else is as if the table were not
 // there: the table is made from the rows again and the file rewritten.
 //
-// A process reads the directory and the sections it uses, nothing else. It
+// A process reads the file's first bytes (the header, and the directory
+// when it is small), the directory entries it looks up and the sections it
+// uses, nothing else. It
 // writes the tables it made: the file again with the tables added (the
 // first few times at once, later only when what it made has grown by half
 // the file, so that a long process does not rewrite a large file for every
