@@ -16,11 +16,11 @@
 //
 // A process reads the file's first bytes (the header, and the directory
 // when it is small), the directory entries it looks up and the sections it
-// uses, nothing else. It
-// writes the tables it made: the file again with the tables added (the
-// first few times at once, later only when what it made has grown by half
-// the file, so that a long process does not rewrite a large file for every
-// table). A file beyond its size limit starts again with the new tables.
+// uses, nothing else. It writes the tables it made: the file again with the
+// tables added (the first few times at once, later only when what it made
+// has grown by half the file, so that a long process does not rewrite a
+// large file for every table). A file beyond its size limit starts again
+// with the new tables.
 
 #include <cstdint>
 #include <map>
