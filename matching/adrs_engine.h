@@ -524,6 +524,17 @@ class CAdrsEngine {
                              uint16_t* count);
   int MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                 int32_t* parent, int16_t* entry, char* msg);
+  // Where the name table of `what` ("municipality names", "oaza names")
+  // under childBase is kept between processes (matching/name_table_store.h):
+  // the key of the folder's store and the table's identity in it. False
+  // when it is not kept (a file not read through an image).
+  bool NameTableIdentity(const char* what, uint32_t childBase, uint16_t count, int kana,
+                         std::string* storeKey, std::string* identity);
+  // The name tables of the municipality rows and of the oaza rows under
+  // childBase, made from the rows now as the levels make them (neither
+  // kept nor stored); null when the rows are not kept.
+  std::shared_ptr<const NameTable> MadeCityTable(uint32_t childBase, uint16_t count, int kana);
+  std::shared_ptr<const NameTable> MadeOazaTable(uint32_t childBase, uint16_t count, int kana);
   int MatchOaza(CEditText* text, uint32_t childBase, uint16_t count, NameLevelResult* result,
                 char* msg);
   // numberGoesOn: the number in the text went on past the oaza name.
@@ -554,12 +565,16 @@ class CAdrsEngine {
   std::shared_ptr<const std::vector<CityRow>> KeptCityRows(uint32_t childBase, uint16_t count,
                                                            int kana);
   // The name tables of the municipality rows under childBase and of the
-  // oaza rows under childBase (matching/name_candidates.h), made once per
-  // index and database image, switch and extra pairs; null when they are
-  // not kept.
+  // oaza rows under childBase (matching/name_candidates.h), kept once per
+  // index and database image, switch and extra pairs: taken from the
+  // folder's store when they are there, else made (and stored); null when
+  // they are not kept.
   std::shared_ptr<const NameTable> KeptCityTable(uint32_t childBase, uint16_t count, int kana,
                                                  const std::vector<CityRow>* rows);
   std::shared_ptr<const NameTable> KeptOazaTable(uint32_t childBase, uint16_t count, int kana);
+  // What the two tables hold: the names of the rows.
+  void BuildCityTable(uint16_t count, int kana, const std::vector<CityRow>& rows, NameTable* table);
+  void BuildOazaTable(uint32_t childBase, uint16_t count, int kana, NameTable* table);
   // ExtraPairsSignature of the extra list, once per match.
   const std::string& ExtraSignature();
   void FreeWorkLists();

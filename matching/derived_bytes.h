@@ -48,6 +48,7 @@ class CDerivedBytesReader {
  public:
   CDerivedBytesReader(const char* begin, const char* end) : p_(begin), end_(end) {}
   bool AtEnd() const { return p_ == end_; }
+  std::size_t Remaining() const { return static_cast<std::size_t>(end_ - p_); }
   template <typename T>
   bool Get(T* value) {
     static_assert(std::is_trivially_copyable_v<T>);

@@ -21,9 +21,11 @@
 #include "common/sjis_text.h"
 #include "matching/adrs_engine.h"
 #include "matching/candidate_compare.h"
+#include "matching/derived_bytes.h"
 #include "matching/edit_text.h"
 #include "matching/name_candidates.h"
 #include "matching/name_compare.h"
+#include "matching/name_table_store.h"
 #include "matching/normalize.h"
 #include "tabledb/file_cache.h"
 #include "tabledb/table_database.h"
@@ -192,16 +194,30 @@ std::string TableKey(const char* what, uint64_t indexId, int32_t kind, uint32_t 
   return key;
 }
 
-// The table kept under the key with the image, made by build on first need;
-// none when the kept one was made with other extra pairs (a hash clash).
-template <typename Build>
+// Where a kept table is also kept between processes: the folder's store
+// and the table's identity in it.
+struct StoredTable {
+  std::shared_ptr<CNameTableStore> store;
+  std::string identity;
+};
+
+// The table kept under the key with the image: on first need taken from
+// the store that where() names (when there is one), else made by build
+// (and, complete, added to the store); none when the kept one was made
+// with other extra pairs (a hash clash).
+template <typename Where, typename Build>
 std::shared_ptr<const NameTable> KeptTable(CCachedFile& image, const std::string& key,
-                                           const std::string& signature, Build&& build) {
+                                           const std::string& signature, uint16_t count,
+                                           Where&& where, Build&& build) {
   std::shared_ptr<const void> kept = image.GetDerived(key);
   if (!kept) {
     auto table = std::make_shared<NameTable>();
     table->extraSignature = signature;
-    build(table.get());
+    const StoredTable stored = where();
+    if (!stored.store || !stored.store->Find(stored.identity, count, table.get())) {
+      build(table.get());
+      if (stored.store && table->complete) stored.store->Add(stored.identity, *table);
+    }
     kept = image.SetDerived(key, std::move(table));
   }
   auto table = std::static_pointer_cast<const NameTable>(kept);
@@ -326,24 +342,87 @@ std::string ComparedCityName(const char* city, int kana) {
 
 }  // namespace
 
+bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16_t count, int kana,
+                                    std::string* storeKey, std::string* identity) {
+  const auto& indexImage = index_.GetSharedImage();
+  if (!indexImage || !database_ || !database_->GetSharedImage()) return false;
+  const CCachedFile& databaseImage = *database_->GetSharedImage();
+  const std::string& native = databaseImage.GetNative();
+  const std::size_t slash = native.rfind('/');
+  *storeKey =
+      "names|" + native.substr(0, slash == std::string::npos ? 0 : slash) + "|" + ExtraSignature();
+  identity->clear();
+  CDerivedBytesWriter w(identity);
+  w.PutText(what);
+  w.Put(static_cast<int32_t>(GetIndexKind()));
+  w.Put(childBase);
+  w.Put(count);
+  w.Put(static_cast<int32_t>(kana));
+  for (const plat::FileStamp* stamp : {&databaseImage.GetStamp(), &indexImage->GetStamp()}) {
+    w.Put(stamp->size);
+    w.Put(stamp->modifiedNs);
+    w.Put(stamp->changedNs);
+    w.Put(stamp->device);
+    w.Put(stamp->inode);
+  }
+  return true;
+}
+
+namespace {
+
+constexpr char kCityTableName[] = "municipality names";
+constexpr char kOazaTableName[] = "oaza names";
+
+}  // namespace
+
+namespace {
+
+// The store and identity of a table of the engine's files.
+StoredTable StoredTableOf(CAdrsEngine* engine, const char* what, uint32_t childBase, uint16_t count,
+                          int kana) {
+  StoredTable stored;
+  std::string storeKey;
+  if (engine->NameTableIdentity(what, childBase, count, kana, &storeKey, &stored.identity))
+    stored.store = ProcessNameTableStore(storeKey);
+  return stored;
+}
+
+}  // namespace
+
+void CAdrsEngine::BuildCityTable(uint16_t count, int kana, const std::vector<CityRow>& rows,
+                                 NameTable* table) {
+  for (uint16_t n = 1; n <= count && n <= rows.size(); ++n) {
+    const CityRow& row = rows[n - 1];
+    const std::string city = ComparedCityName(row.city.c_str(), kana);
+    table->AddName(n, (row.county + city).c_str(), extraReplacementList_, false, false, true);
+    if (!row.county.empty())
+      table->AddName(n, city.c_str(), extraReplacementList_, false, false, true);
+  }
+  if (rows.size() == count) table->Finish();
+}
+
 std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, uint16_t count,
                                                             int kana,
                                                             const std::vector<CityRow>* rows) {
   const auto& indexImage = index_.GetSharedImage();
   if (!rows || !indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
   const std::string& signature = ExtraSignature();
-  const std::string key = TableKey("municipality names", indexImage->GetId(), GetIndexKind(),
-                                   childBase, count, kana, extraSignatureHash_);
-  return KeptTable(*database_->GetSharedImage(), key, signature, [&](NameTable* table) {
-    for (uint16_t n = 1; n <= count && n <= rows->size(); ++n) {
-      const CityRow& row = (*rows)[n - 1];
-      const std::string city = ComparedCityName(row.city.c_str(), kana);
-      table->AddName(n, (row.county + city).c_str(), extraReplacementList_, false, false, true);
-      if (!row.county.empty())
-        table->AddName(n, city.c_str(), extraReplacementList_, false, false, true);
-    }
-    if (rows->size() == count) table->Finish();
-  });
+  const std::string key = TableKey(kCityTableName, indexImage->GetId(), GetIndexKind(), childBase,
+                                   count, kana, extraSignatureHash_);
+  return KeptTable(
+      *database_->GetSharedImage(), key, signature, count,
+      [&] { return StoredTableOf(this, kCityTableName, childBase, count, kana); },
+      [&](NameTable* table) { BuildCityTable(count, kana, *rows, table); });
+}
+
+std::shared_ptr<const NameTable> CAdrsEngine::MadeCityTable(uint32_t childBase, uint16_t count,
+                                                            int kana) {
+  const auto rows = KeptCityRows(childBase, count, kana);
+  if (!rows) return nullptr;
+  auto table = std::make_shared<NameTable>();
+  table->extraSignature = ExtraSignature();
+  BuildCityTable(count, kana, *rows, table.get());
+  return table;
 }
 
 namespace {
@@ -564,40 +643,53 @@ class COazaWeigher {
 
 }  // namespace
 
+void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, NameTable* table) {
+  // The fields MatchOaza reads of every row it compares by name; a row
+  // that does not read leaves the table incomplete.
+  char scratch[kMessageSize] = "";
+  char written[kFieldSize];
+  char name[kFieldSize];
+  char placeCode[kFieldSize];
+  bool complete = true;
+  for (uint32_t n = 1; n <= count && complete; ++n) {
+    TixEntry e;
+    int32_t control = 0;
+    complete =
+        ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) &&
+        ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), written, scratch) &&
+        ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, placeCode, scratch) &&
+        ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), name, scratch);
+    if (!complete) break;
+    PrepareOazaName(written, kana);
+    PrepareOazaName(name, kana);
+    if (written[0] != '\0') {
+      complete = ReadIntField(database_, e.record, kTableOaza, kControlField, &control, scratch);
+      table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
+    }
+    table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
+  }
+  if (complete) table->Finish();
+}
+
 std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, uint16_t count,
                                                             int kana) {
   const auto& indexImage = index_.GetSharedImage();
   if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
   const std::string& signature = ExtraSignature();
-  const std::string key = TableKey("oaza names", indexImage->GetId(), GetIndexKind(), childBase,
+  const std::string key = TableKey(kOazaTableName, indexImage->GetId(), GetIndexKind(), childBase,
                                    count, kana, extraSignatureHash_);
-  return KeptTable(*database_->GetSharedImage(), key, signature, [&](NameTable* table) {
-    // The fields MatchOaza reads of every row it compares by name; a row
-    // that does not read leaves the table incomplete.
-    char scratch[kMessageSize] = "";
-    char written[kFieldSize];
-    char name[kFieldSize];
-    char placeCode[kFieldSize];
-    bool complete = true;
-    for (uint32_t n = 1; n <= count && complete; ++n) {
-      TixEntry e;
-      int32_t control = 0;
-      complete =
-          ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) &&
-          ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), written, scratch) &&
-          ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, placeCode, scratch) &&
-          ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), name, scratch);
-      if (!complete) break;
-      PrepareOazaName(written, kana);
-      PrepareOazaName(name, kana);
-      if (written[0] != '\0') {
-        complete = ReadIntField(database_, e.record, kTableOaza, kControlField, &control, scratch);
-        table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
-      }
-      table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
-    }
-    if (complete) table->Finish();
-  });
+  return KeptTable(
+      *database_->GetSharedImage(), key, signature, count,
+      [&] { return StoredTableOf(this, kOazaTableName, childBase, count, kana); },
+      [&](NameTable* table) { BuildOazaTable(childBase, count, kana, table); });
+}
+
+std::shared_ptr<const NameTable> CAdrsEngine::MadeOazaTable(uint32_t childBase, uint16_t count,
+                                                            int kana) {
+  auto table = std::make_shared<NameTable>();
+  table->extraSignature = ExtraSignature();
+  BuildOazaTable(childBase, count, kana, table.get());
+  return table;
 }
 
 // One call of the oaza level: its text and marks, the row being tried and

@@ -269,6 +269,57 @@ bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxS
   return ok;
 }
 
+CacheFileReader::~CacheFileReader() { Close(); }
+
+void CacheFileReader::Close() {
+  if (fd_ >= 0) {
+    detail::CountSystemCalls();
+    close(fd_);
+  }
+  fd_ = -1;
+  size_ = 0;
+}
+
+bool CacheFileReader::Open(const std::string& name, std::size_t maxSize) {
+  Close();
+  if (!IsCacheFileName(name)) return false;
+  const Descriptor folder(OpenOwnFolder(false));
+  if (folder.get() < 0) return false;
+  detail::CountSystemCalls();
+  const int fd = openat(folder.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  if (fd < 0) return false;
+  struct stat st;
+  detail::CountSystemCalls();
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !OwnAndClosed(st) ||
+      static_cast<std::uint64_t>(st.st_size) > maxSize) {
+    detail::CountSystemCalls();
+    close(fd);
+    return false;
+  }
+  fd_ = fd;
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool CacheFileReader::Read(std::uint64_t offset, std::size_t size, std::string& bytes) const {
+  bytes.clear();
+  if (fd_ < 0 || offset > size_ || size > size_ - offset) return false;
+  bytes.resize(size);
+  std::size_t done = 0;
+  while (done < size) {
+    detail::CountSystemCalls();
+    const ssize_t r =
+        pread(fd_, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) {
+      bytes.clear();
+      return false;
+    }
+    done += static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
 bool WriteCacheFile(const std::string& name, const std::string& bytes) {
   if (!IsCacheFileName(name)) return false;
   const Descriptor folder(OpenOwnFolder(true));

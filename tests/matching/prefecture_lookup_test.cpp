@@ -138,10 +138,13 @@ class PrefectureLookupFile : public ::testing::Test {
     return lines;
   }
 
+  // The folder's one file of prefecture names (beside it, the matches
+  // keep the name tables of the lists of rows they met).
   std::string CacheFile() const {
     std::string only;
-    for (const auto& e : std::filesystem::directory_iterator(cache_.path() + "/kort"))
-      only = e.path().string();
+    for (const auto& e : std::filesystem::directory_iterator(cache_.path() + "/kort")) {
+      if (e.path().filename().string().rfind("prefectures-", 0) == 0) only = e.path().string();
+    }
     return only;
   }
 

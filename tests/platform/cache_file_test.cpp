@@ -314,3 +314,47 @@ TEST(CacheFile, ModuleStampIsThatOfTheProgramFile) {
   EXPECT_EQ(module, program);
   EXPECT_GT(module.size, 0u);
 }
+
+// A file read in parts: the checks of a whole read (the user's own, only
+// the user's to write, no larger than the limit, a file and no link), parts
+// within the file only, and the bytes of the file as opened even after it
+// is replaced.
+TEST(CacheFile, AReaderReadsPartsOfTheFileItOpenedOnlyWithinIt) {
+  TempDir dir;
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir.path().c_str());
+  const std::string folder = dir.path() + "/kort";
+  ASSERT_TRUE(plat::WriteCacheFile(Name(1), "0123456789"));
+  plat::CacheFileReader reader;
+  EXPECT_FALSE(reader.Open(Name(1), 9));  // larger than the limit
+  EXPECT_FALSE(reader.IsOpen());
+  EXPECT_FALSE(reader.Open(Name(2), 100));  // missing
+  EXPECT_FALSE(reader.Open("not a cache name", 100));
+  ASSERT_TRUE(reader.Open(Name(1), 10));
+  EXPECT_EQ(reader.Size(), 10u);
+  std::string bytes;
+  ASSERT_TRUE(reader.Read(3, 4, bytes));
+  EXPECT_EQ(bytes, "3456");
+  ASSERT_TRUE(reader.Read(10, 0, bytes));
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(reader.Read(7, 4, bytes));
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(reader.Read(11, 0, bytes));
+  EXPECT_FALSE(reader.Read(~0ull, 2, bytes));
+  // Replaced whole: the reader keeps the file it opened.
+  ASSERT_TRUE(plat::WriteCacheFile(Name(1), "abcdefghij"));
+  ASSERT_TRUE(reader.Read(0, 3, bytes));
+  EXPECT_EQ(bytes, "012");
+  reader.Close();
+  EXPECT_FALSE(reader.Read(0, 3, bytes));
+  // Not only the user's to write, a link or no file: not opened.
+  ASSERT_EQ(chmod((folder + "/" + Name(1)).c_str(), 0666), 0);
+  EXPECT_FALSE(reader.Open(Name(1), 100));
+  ASSERT_EQ(symlink((folder + "/" + Name(1)).c_str(), (folder + "/" + Name(3)).c_str()), 0);
+  ASSERT_EQ(chmod((folder + "/" + Name(1)).c_str(), 0600), 0);
+  EXPECT_FALSE(reader.Open(Name(3), 100));
+  ASSERT_EQ(mkfifo((folder + "/" + Name(4)).c_str(), 0600), 0);
+  EXPECT_FALSE(reader.Open(Name(4), 100));
+  ASSERT_TRUE(reader.Open(Name(1), 100));
+  ASSERT_TRUE(reader.Read(7, 3, bytes));
+  EXPECT_EQ(bytes, "hij");
+}

@@ -40,11 +40,15 @@ class KortCacheFile : public KortProgram {
     return answers;
   }
 
-  std::vector<std::string> CacheFiles() const {
+  // The files of the folder's prefecture names (of a kind: "nametables-"
+  // for the name tables of its lists of rows; "" for every file).
+  std::vector<std::string> CacheFiles(const std::string& kind = "prefectures-") const {
     std::vector<std::string> files;
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir_.Native("cache/kort"), ec))
-      files.push_back(e.path().string());
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Native("cache/kort"), ec)) {
+      if (e.path().filename().string().compare(0, kind.size(), kind) == 0)
+        files.push_back(e.path().string());
+    }
     std::sort(files.begin(), files.end());
     return files;
   }
@@ -81,7 +85,7 @@ TEST_F(KortCacheFile, AJobLeavesTheUsersFilesAndFilesNotItsOwnAlone) {
   EXPECT_EQ(Answers(), reference);
   std::string written;
   std::size_t cacheFiles = 0;
-  for (const std::string& path : CacheFiles()) {
+  for (const std::string& path : CacheFiles("")) {
     if (!plat::IsCacheFileName(std::filesystem::path(path).filename().string())) continue;
     ++cacheFiles;
     if (testutil::ReadBytes(path) != "old") written = path;
@@ -126,14 +130,29 @@ TEST_F(KortCacheFile, LaterJobsReadTheFileTheFirstWroteAndAnswerAlike) {
   ASSERT_EQ(files.size(), 1u);
   const std::string written = testutil::ReadBytes(files[0]);
   ASSERT_FALSE(written.empty());
-  // Read, not written again.
+  // The name tables the jobs met: one file for the folder.
+  const std::vector<std::string> tables = CacheFiles("nametables-");
+  ASSERT_EQ(tables.size(), 1u);
+  // Read, not written again (neither file).
   const auto modified = std::filesystem::last_write_time(files[0]);
+  const auto tablesModified = std::filesystem::last_write_time(tables[0]);
   EXPECT_EQ(Answers(), reference);
   EXPECT_EQ(std::filesystem::last_write_time(files[0]), modified);
+  EXPECT_EQ(std::filesystem::last_write_time(tables[0]), tablesModified);
   // A damaged file: the same answers, and the file is whole again.
   ASSERT_TRUE(testutil::WriteBytes(files[0], written.substr(0, written.size() / 3)));
   EXPECT_EQ(Answers(), reference);
   EXPECT_EQ(testutil::ReadBytes(files[0]), written);
+  // Likewise the name tables: damaged, cut short, or of the same size with a
+  // byte changed in its last table.
+  const std::string tablesWritten = testutil::ReadBytes(tables[0]);
+  std::string changed = tablesWritten;
+  changed[changed.size() - 2] ^= 0x40;
+  for (const std::string& damaged : {tablesWritten.substr(0, tablesWritten.size() / 3), changed}) {
+    ASSERT_TRUE(testutil::WriteBytes(tables[0], damaged));
+    EXPECT_EQ(Answers(), reference);
+    EXPECT_EQ(testutil::ReadBytes(tables[0]), tablesWritten);
+  }
 }
 
 // Two builds of kort (two program files) sharing the cache folder: each

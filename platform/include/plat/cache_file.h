@@ -50,6 +50,32 @@ bool IsCacheFileName(std::string_view name);
 // others or larger than maxSize.
 bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxSize);
 
+// A cache file opened for reading in parts, with the checks of
+// ReadCacheFile (a regular file of the user's own that only the user can
+// write, no larger than maxSize); for a file of which a reader needs a few
+// parts only. The file read is the one opened, whatever replaces it later.
+class CacheFileReader {
+ public:
+  CacheFileReader() = default;
+  ~CacheFileReader();
+  CacheFileReader(const CacheFileReader&) = delete;
+  CacheFileReader& operator=(const CacheFileReader&) = delete;
+
+  // False when the file is missing or does not pass the checks.
+  bool Open(const std::string& name, std::size_t maxSize);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  // The size of the file as opened.
+  std::uint64_t Size() const { return size_; }
+  // The size bytes at offset into bytes; false when they lie (partly)
+  // beyond the end or cannot be read.
+  bool Read(std::uint64_t offset, std::size_t size, std::string& bytes) const;
+
+ private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
 // Replaces the cache file with bytes (making the folder when needed); false
 // when that cannot be done (a name not of the cache's form, a folder or a
 // file in its place that is not the user's own), and then nothing is left
