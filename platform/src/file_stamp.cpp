@@ -24,6 +24,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "folder_names_file.h"
+#include "plat/cache_file.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
 #include "sjis_walk.h"
@@ -396,6 +398,71 @@ struct FolderListing::Names {
     return nullptr;
   }
 
+  // Takes the names from the folder's cache file, when it holds them for
+  // the folder at the stamp; false otherwise (or for a small folder).
+  bool FromCacheFile(const std::string& folder, const FileStamp& stamp) {
+    if (stamp.size < detail::kFolderNamesMinSize) return false;
+    std::string bytes;
+    std::vector<detail::ListedName> listed;
+    if (!ReadCacheFile(detail::FolderNamesFileName(folder), bytes, kMaxCacheFileSize) ||
+        !detail::DecodeFolderNames(bytes, folder, stamp, listed))
+      return false;
+    std::size_t total = 8;
+    for (const detail::ListedName& n : listed) total += n.name.size() + 1;
+    if (total > UINT32_MAX / 2) return false;
+    block.reset(new char[total]);
+    entries.reserve(listed.size());
+    std::size_t at = 0;
+    for (const detail::ListedName& n : listed) {
+      std::memcpy(block.get() + at, n.name.data(), n.name.size());
+      block[at + n.name.size()] = '\0';
+      entries.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(n.name.size()),
+                         n.directory, n.followed});
+      at += n.name.size() + 1;
+    }
+    std::memset(block.get() + at, 0, total - at);
+    Index();
+    return true;
+  }
+
+  // Keeps the names read in the folder's cache file for later processes,
+  // when they are the folder's names at the stamp and any later change is
+  // bound to change it: the folder stands as stamped, and the clock that
+  // dates its changes has passed the times it carries.
+  void KeepInCacheFile(const std::string& folder, const FileStamp& stamp) const {
+    if (!complete || stamp.size < detail::kFolderNamesMinSize) return;
+    FileStamp now;
+    if (!StampOfNative(folder, now) || !(now == stamp)) return;
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);  // no system call (vDSO)
+    const std::int64_t clock = static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    if (clock <= std::max(stamp.modifiedNs, stamp.changedNs)) return;
+    std::vector<detail::ListedName> listed;
+    listed.reserve(entries.size());
+    for (const Entry& e : entries) listed.push_back({Name(e), e.directory, e.followed});
+    const std::string bytes = detail::EncodeFolderNames(folder, stamp, listed);
+    if (bytes.size() <= kMaxCacheFileSize)
+      WriteCacheFile(detail::FolderNamesFileName(folder), bytes);
+  }
+
+  // The index by folded name. At most half full: a probe ends soon at a
+  // free slot.
+  void Index() {
+    std::size_t size = 16;
+    while (size < entries.size() * 2) size <<= 1;
+    slots.assign(size, 0);
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
+      while (slots[i] != 0) i = NextSlot(i);
+      slots[i] = static_cast<std::uint32_t>(n + 1);
+    }
+  }
+
+  // The largest cache file of names taken.
+  static constexpr std::size_t kMaxCacheFileSize = std::size_t{16} << 20;
+  // Whether Read reached the end of the folder.
+  bool complete = false;
+
   // Reads the names of a native folder; false when it does not open.
   // sizeHint: the folder's size in bytes, which most file systems make
   // grow with its names.
@@ -425,6 +492,7 @@ struct FolderListing::Names {
       detail::CountSystemCalls();
       const ssize_t n = ::getdents64(fd, block.get() + used, capacity - used - kSlack);
       if (n < 0 && errno == EINTR) continue;
+      complete = n == 0;
       if (n <= 0) break;  // the end, or a failure: the names read so far
       const std::size_t end = used + static_cast<std::size_t>(n);
       for (std::size_t at = used; at < end;) {
@@ -446,15 +514,7 @@ struct FolderListing::Names {
     detail::CountSystemCalls();
     ::close(fd);
     std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
-    // At most half full: a probe ends soon at a free slot.
-    std::size_t size = 16;
-    while (size < entries.size() * 2) size <<= 1;
-    slots.assign(size, 0);
-    for (std::size_t n = 0; n < entries.size(); ++n) {
-      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
-      while (slots[i] != 0) i = NextSlot(i);
-      slots[i] = static_cast<std::uint32_t>(n + 1);
-    }
+    Index();
     return true;
   }
 };
@@ -482,7 +542,13 @@ const FolderListing::Names* FolderListing::ReadNames() const {
   std::lock_guard<std::mutex> lock(namesMutex_);
   if (const Names* names = names_.load(std::memory_order_acquire)) return names;
   auto names = std::make_unique<Names>();
-  if (!names->Read(folder_, stamp_.size)) return nullptr;
+  // A large folder's names come from its cache file while the folder keeps
+  // the stamp they were read at.
+  if (!names->FromCacheFile(folder_, stamp_)) {
+    names = std::make_unique<Names>();
+    if (!names->Read(folder_, stamp_.size)) return nullptr;
+    names->KeepInCacheFile(folder_, stamp_);
+  }
   names_.store(names.get(), std::memory_order_release);
   return names.release();
 }
