@@ -595,7 +595,15 @@ bool FolderListing::Look(const char* name, std::string& native, bool& byCall) co
   auto exists = [&] {
     path = JoinNative(folder_, utf8);
     detail::CountSystemCalls();
-    return ::stat(path.c_str(), &st) == 0;
+    const bool found = ::stat(path.c_str(), &st) == 0;
+    // Inside a scope the answer is the path's stamp for the rest of it, as
+    // if the scope had asked first (a caller stamps what it finds).
+    if (scopeDepth > 0 && IsPlainAbsolute(path)) {
+      FileStamp stamp;
+      if (found) FromStat(st, stamp);
+      scopeStamps.emplace(path, KeptStamp(found, stamp));
+    }
+    return found;
   };
   const Names* names = names_.load(std::memory_order_acquire);
   // Before the names are read, while few names were asked: any other

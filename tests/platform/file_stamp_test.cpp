@@ -372,6 +372,42 @@ TEST(WatchedStamp, NoWatchBeforeTheFirstCallHasEnded) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
 }
 
+// Inside a call's scope, the status call by which a listing finds a name
+// is that path's stamp for the rest of the scope: stamping what was found
+// (or asking again for a name found missing) makes no second call, and the
+// stamp is the file's.
+TEST(WatchedStamp, ANameAListingFoundIsStampedOnceInAScope) {
+  TempDir dir;
+  const std::string path = dir.Native("qvad13.ndb");
+  ASSERT_TRUE(testutil::WriteBytes(path, "1234"));
+  const pid_t child = fork();  // starts as a new process does: no watch yet
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int failed = 0;
+    {
+      plat::StampScope call;
+      const auto listing = plat::GetFolderListing(dir.path().c_str());
+      std::string native;
+      if (!listing || !listing->Find("qvad13.ndb", native) || native != path) failed |= 1;
+      plat::FileStamp stamp, fresh;
+      uint64_t before = plat::SystemCallCount();
+      if (!plat::WatchedStampOfNative(native, stamp) || plat::SystemCallCount() != before)
+        failed |= 2;
+      if (!plat::StampOfNative(path, fresh) || !(stamp == fresh)) failed |= 4;
+      if (listing->Contains("qvad01.ndb")) failed |= 8;
+      before = plat::SystemCallCount();
+      if (plat::WatchedStampOfNative(dir.Native("qvad01.ndb"), stamp) ||
+          plat::SystemCallCount() != before)
+        failed |= 16;
+    }
+    _exit(failed);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
+}
+
 // Files in sibling folders share the watches of the folders above them: the
 // second folder adds only its own watch, and a folder above both moved away
 // and made anew still gives the second file's stamp as it is now.
