@@ -331,7 +331,25 @@ struct FolderListing::Names {
   // Open addressing (linear probing) by the hash of the folded name: entry
   // number + 1, 0 for a free slot. Entries were added in listing order, so
   // the entries of one folded name are met in listing order along a probe.
+  // Made once the names have been searched kLinearSearches times: until
+  // then a search walks the entries in listing order, which finds the same
+  // entry (a job asks for a name or two, fewer than hashing every name).
   std::vector<std::uint32_t> slots;
+  static constexpr int kLinearSearches = 16;
+  mutable std::atomic<int> searches{0};
+  mutable std::atomic<bool> indexed{false};
+  mutable std::once_flag indexOnce;
+
+  // Whether a search goes through the slots (made here when it is time).
+  bool UseIndex() const {
+    if (indexed.load(std::memory_order_acquire)) return true;
+    if (searches.fetch_add(1, std::memory_order_relaxed) < kLinearSearches) return false;
+    std::call_once(indexOnce, [this] {
+      const_cast<Names*>(this)->Index();
+      indexed.store(true, std::memory_order_release);
+    });
+    return true;
+  }
 
   std::string_view Name(const Entry& e) const { return {block.get() + e.at, e.length}; }
   std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
@@ -379,6 +397,11 @@ struct FolderListing::Names {
 
   // The entry named s exactly; null for none.
   const Entry* Exact(std::string_view s) const {
+    if (!UseIndex()) {
+      for (const Entry& e : entries)
+        if (Name(e) == s) return &e;
+      return nullptr;
+    }
     for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
       const Entry& e = entries[slots[i] - 1];
       if (Name(e) == s) return &e;
@@ -390,10 +413,18 @@ struct FolderListing::Names {
   // of UTF-8 (utf8 true: every byte) or of CP932 single-byte characters
   // (a double-byte character whose trail byte is a letter is not folded).
   const Entry* Folded(std::string_view s, bool utf8) const {
+    auto equal = [&](const Entry& e) {
+      const std::string_view name = Name(e);
+      return detail::EqualNoCaseUtf8(name, s) && (utf8 || detail::EqualNoCaseSjis(name, s));
+    };
+    if (!UseIndex()) {
+      for (const Entry& e : entries)
+        if (equal(e)) return &e;
+      return nullptr;
+    }
     for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
       const Entry& e = entries[slots[i] - 1];
-      const std::string_view name = Name(e);
-      if (detail::EqualNoCaseUtf8(name, s) && (utf8 || detail::EqualNoCaseSjis(name, s))) return &e;
+      if (equal(e)) return &e;
     }
     return nullptr;
   }
@@ -403,25 +434,33 @@ struct FolderListing::Names {
   bool FromCacheFile(const std::string& folder, const FileStamp& stamp) {
     if (stamp.size < detail::kFolderNamesMinSize) return false;
     std::string bytes;
-    std::vector<detail::ListedName> listed;
+    detail::FolderNamesView view;
     if (!ReadCacheFile(detail::FolderNamesFileName(folder), bytes, kMaxCacheFileSize) ||
-        !detail::DecodeFolderNames(bytes, folder, stamp, listed))
+        !detail::DecodeFolderNames(bytes, folder, stamp, view) ||
+        view.names.size() > UINT32_MAX / 2)
       return false;
-    std::size_t total = 8;
-    for (const detail::ListedName& n : listed) total += n.name.size() + 1;
-    if (total > UINT32_MAX / 2) return false;
-    block.reset(new char[total]);
-    entries.reserve(listed.size());
-    std::size_t at = 0;
-    for (const detail::ListedName& n : listed) {
-      std::memcpy(block.get() + at, n.name.data(), n.name.size());
-      block[at + n.name.size()] = '\0';
-      entries.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(n.name.size()),
-                         n.directory, n.followed});
-      at += n.name.size() + 1;
+    // The names are taken as they stand (each followed by its NUL), with
+    // the slack that FoldedHash may read past the last one.
+    constexpr std::size_t kSlack = 8;
+    block.reset(new char[view.names.size() + kSlack]);
+    std::memcpy(block.get(), view.names.data(), view.names.size());
+    std::memset(block.get() + view.names.size(), 0, kSlack);
+    entries.reserve(view.count);
+    const char* const start = block.get();
+    const char* const end = start + view.names.size();
+    for (const char* at = start; at != end;) {
+      const char* nul = static_cast<const char*>(std::memchr(at, '\0', end - at));
+      const std::size_t length = static_cast<std::size_t>(nul - at);
+      // Not a name a folder lists: empty, "." or "..".
+      if (entries.size() == view.count || length == 0 || (at[0] == '.' && length == 1) ||
+          (length == 2 && at[0] == '.' && at[1] == '.'))
+        return false;
+      const auto kind = static_cast<std::uint8_t>(view.kinds[entries.size()]);
+      entries.push_back({static_cast<std::uint32_t>(at - start), static_cast<std::uint32_t>(length),
+                         (kind & detail::kDirectory) != 0, (kind & detail::kFollowed) != 0});
+      at = nul + 1;
     }
-    std::memset(block.get() + at, 0, total - at);
-    Index();
+    if (entries.size() != view.count) return false;
     return true;
   }
 
@@ -514,7 +553,6 @@ struct FolderListing::Names {
     detail::CountSystemCalls();
     ::close(fd);
     std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
-    Index();
     return true;
   }
 };

@@ -11,8 +11,6 @@ constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'D', 'I', 'R', 'N'};
 constexpr std::uint32_t kFormat = 1;
 // The files are written the same by every build: the format is their build.
 constexpr std::uint64_t kBuild = 0x6b6f7274646972ull ^ kFormat;
-constexpr std::uint8_t kDirectory = 1;
-constexpr std::uint8_t kFollowed = 2;
 
 // A check of the bytes, eight at a time (the last word padded with zero
 // bytes).
@@ -79,36 +77,37 @@ std::string FolderNamesFileName(const std::string& folder) {
 
 std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,
                               const std::vector<ListedName>& names) {
-  std::string out;
   std::size_t bytes = 0;
-  for (const ListedName& n : names) bytes += n.name.size() + 5;
-  out.reserve(64 + folder.size() + bytes);
+  for (const ListedName& n : names) bytes += n.name.size() + 1;
+  std::string out;
+  out.reserve(64 + folder.size() + names.size() + bytes);
   out.append(kMagic, sizeof kMagic);
   Put(out, kFormat);
   Put(out, static_cast<std::uint32_t>(folder.size()));
   out += folder;
   PutStamp(out, stamp);
   Put(out, static_cast<std::uint32_t>(names.size()));
+  Put(out, static_cast<std::uint32_t>(bytes));
+  for (const ListedName& n : names)
+    out.push_back(static_cast<char>((n.directory ? kDirectory : 0) | (n.followed ? kFollowed : 0)));
   for (const ListedName& n : names) {
-    Put(out, static_cast<std::uint32_t>(n.name.size()));
-    Put(out,
-        static_cast<std::uint8_t>((n.directory ? kDirectory : 0) | (n.followed ? kFollowed : 0)));
     out += n.name;
+    out.push_back('\0');
   }
   Put(out, Check(out));
   return out;
 }
 
 bool DecodeFolderNames(std::string_view bytes, const std::string& folder, const FileStamp& stamp,
-                       std::vector<ListedName>& names) {
-  names.clear();
+                       FolderNamesView& view) {
+  view = FolderNamesView{};
   std::uint64_t check = 0;
   if (bytes.size() < sizeof kMagic + sizeof check) return false;
   std::memcpy(&check, bytes.data() + bytes.size() - sizeof check, sizeof check);
   const std::string_view body = bytes.substr(0, bytes.size() - sizeof check);
   if (std::memcmp(body.data(), kMagic, sizeof kMagic) != 0 || Check(body) != check) return false;
   Reader r(body.substr(sizeof kMagic));
-  std::uint32_t format = 0, pathLength = 0, count = 0;
+  std::uint32_t format = 0, pathLength = 0, count = 0, namesLength = 0;
   std::string_view path;
   if (!r.Get(format) || format != kFormat || !r.Get(pathLength) || !r.Bytes(pathLength, path) ||
       path != folder)
@@ -117,32 +116,22 @@ bool DecodeFolderNames(std::string_view bytes, const std::string& folder, const 
   if (!r.Get(kept.size) || !r.Get(kept.modifiedNs) || !r.Get(kept.changedNs) ||
       !r.Get(kept.device) || !r.Get(kept.inode))
     return false;
-  kept.isDirectory = true;
-  FileStamp now = stamp;
-  now.isDirectory = true;
-  if (!(kept == now) || !r.Get(count) || count > body.size() / 5) return false;
-  names.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint32_t length = 0;
-    std::uint8_t kind = 0;
-    ListedName n;
-    // A name as a folder lists it: not empty, neither "." nor "..", no
-    // separator or NUL.
-    if (!r.Get(length) || !r.Get(kind) || length == 0 || length > 4096 ||
-        (kind & ~(kDirectory | kFollowed)) != 0 || !r.Bytes(length, n.name) || n.name == "." ||
-        n.name == ".." || n.name.find('/') != std::string_view::npos ||
-        n.name.find('\0') != std::string_view::npos) {
-      names.clear();
-      return false;
-    }
-    n.directory = (kind & kDirectory) != 0;
-    n.followed = (kind & kFollowed) != 0;
-    names.push_back(n);
-  }
-  if (!r.AtEnd()) {
-    names.clear();
+  if (kept.size != stamp.size || kept.modifiedNs != stamp.modifiedNs ||
+      kept.changedNs != stamp.changedNs || kept.device != stamp.device || kept.inode != stamp.inode)
     return false;
-  }
+  std::string_view kinds, names;
+  if (!r.Get(count) || !r.Get(namesLength) || !r.Bytes(count, kinds) ||
+      !r.Bytes(namesLength, names) || !r.AtEnd())
+    return false;
+  // Names end with a NUL and hold no separator.
+  if (count > 0 && (names.empty() || names.back() != '\0')) return false;
+  if (count == 0 && !names.empty()) return false;
+  if (std::memchr(names.data(), '/', names.size())) return false;
+  for (const char k : kinds)
+    if ((static_cast<std::uint8_t>(k) & ~(kDirectory | kFollowed)) != 0) return false;
+  view.count = count;
+  view.kinds = kinds;
+  view.names = names;
   return true;
 }
 

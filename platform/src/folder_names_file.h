@@ -7,9 +7,9 @@
 // folder's modification and status-change times, and with them the stamp.
 //
 // The file: "KORTDIRN", the format number, the folder's path, its stamp,
-// the names (each with its kind) in listing order, and a check over all of
-// it. A file that is short, long, of another format, folder or stamp, or
-// whose check fails, is not used.
+// the number of names and their bytes, a kind byte per name, the names in
+// listing order (each followed by a NUL), and a check over all of it. A file that is short, long,
+// of another format, folder or stamp, or whose check fails, is not used.
 
 #include <cstdint>
 #include <string>
@@ -33,11 +33,23 @@ std::string FolderNamesFileName(const std::string& folder);
 std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,
                               const std::vector<ListedName>& names);
 
-// The names the bytes hold for the folder at the stamp (each name a view
-// into bytes); false, with names empty, when the bytes are not a whole,
-// undamaged file for that folder and stamp.
+// The names a file holds, as views into its bytes: a kind byte per name
+// (kDirectory, kFollowed) and the names in listing order, each followed by
+// a NUL.
+struct FolderNamesView {
+  std::uint32_t count = 0;
+  std::string_view kinds;
+  std::string_view names;
+};
+inline constexpr std::uint8_t kDirectory = 1;
+inline constexpr std::uint8_t kFollowed = 2;
+
+// The names the bytes hold for the folder at the stamp; false when the
+// bytes are not a whole, undamaged file for that folder and stamp. The
+// names hold no separator and end with a NUL; the caller still checks that
+// they are count names, none of them empty, "." or "..".
 bool DecodeFolderNames(std::string_view bytes, const std::string& folder, const FileStamp& stamp,
-                       std::vector<ListedName>& names);
+                       FolderNamesView& view);
 
 // Folders smaller than this (in the file system's own size of a folder)
 // are read directly: one read of the folder costs no more than the file.

@@ -442,6 +442,39 @@ TEST(WatchedStamp, SiblingFoldersShareTheWatchesAbove) {
   EXPECT_EQ(stamp.size, 3u);
 }
 
+// A listing's first searches walk its names, later ones go through an
+// index: both find the same entry (the first in listing order under
+// folding), for names that differ only in letter case, names missing and
+// CP932 names.
+TEST(FolderListing, EarlyAndLaterSearchesFindTheSameEntry) {
+  TempDir dir;
+  for (const char* name : {"abc.txt", "ABC.TXT", "Abc.Txt", "qvad13.ndb", "QVAD13.NDB.bak"})
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), name));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), "y"));
+  const std::vector<std::string> asked = {
+      "aBC.TXT",       "QVAD13.ndb", "missing.txt", "ABC.TXT", testutil::Sjis(u8"文字統一.bin"),
+      "QVAD13.NDB.BAK"};
+  const auto listing = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(listing);
+  std::vector<std::pair<bool, std::string>> first;
+  for (int round = 0; round < 12; ++round) {
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+      std::string native;
+      const bool found = listing->Find(asked[i].c_str(), native);
+      if (round == 0) {
+        first.emplace_back(found, native);
+      } else {
+        EXPECT_EQ(found, first[i].first) << asked[i] << " round " << round;
+        EXPECT_EQ(native, first[i].second) << asked[i] << " round " << round;
+      }
+    }
+  }
+  EXPECT_TRUE(first[0].first);
+  EXPECT_FALSE(first[2].first);
+  EXPECT_EQ(first[3].second, dir.Native("ABC.TXT")) << "the exact name first";
+}
+
 // ---- A large folder's names kept in a cache file for later processes ----
 
 // A folder large enough that its names are kept in a cache file: names of
