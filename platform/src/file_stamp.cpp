@@ -335,7 +335,7 @@ struct FolderListing::Names {
   // then a search walks the entries in listing order, which finds the same
   // entry (a job asks for a name or two, fewer than hashing every name).
   std::vector<std::uint32_t> slots;
-  static constexpr int kLinearSearches = 16;
+  static constexpr int kLinearSearches = 4;
   mutable std::atomic<int> searches{0};
   mutable std::atomic<bool> indexed{false};
   mutable std::once_flag indexOnce;
