@@ -69,7 +69,7 @@ class CCachedFile {
 
  private:
   friend std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path);
-  static constexpr uint32_t kBlockShift = 15;  // 32 KiB blocks
+  static constexpr uint32_t kBlockShift = 13;  // 8 KiB blocks: a job touches few pages of each
   static constexpr uint32_t kBlockSize = 1u << kBlockShift;
 
   int Open(const std::string& native);

@@ -24,6 +24,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "folder_names_file.h"
+#include "plat/cache_file.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
 #include "sjis_walk.h"
@@ -329,7 +331,25 @@ struct FolderListing::Names {
   // Open addressing (linear probing) by the hash of the folded name: entry
   // number + 1, 0 for a free slot. Entries were added in listing order, so
   // the entries of one folded name are met in listing order along a probe.
+  // Made once the names have been searched kLinearSearches times: until
+  // then a search walks the entries in listing order, which finds the same
+  // entry (a job asks for a name or two, fewer than hashing every name).
   std::vector<std::uint32_t> slots;
+  static constexpr int kLinearSearches = 4;
+  mutable std::atomic<int> searches{0};
+  mutable std::atomic<bool> indexed{false};
+  mutable std::once_flag indexOnce;
+
+  // Whether a search goes through the slots (made here when it is time).
+  bool UseIndex() const {
+    if (indexed.load(std::memory_order_acquire)) return true;
+    if (searches.fetch_add(1, std::memory_order_relaxed) < kLinearSearches) return false;
+    std::call_once(indexOnce, [this] {
+      const_cast<Names*>(this)->Index();
+      indexed.store(true, std::memory_order_release);
+    });
+    return true;
+  }
 
   std::string_view Name(const Entry& e) const { return {block.get() + e.at, e.length}; }
   std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
@@ -377,6 +397,11 @@ struct FolderListing::Names {
 
   // The entry named s exactly; null for none.
   const Entry* Exact(std::string_view s) const {
+    if (!UseIndex()) {
+      for (const Entry& e : entries)
+        if (Name(e) == s) return &e;
+      return nullptr;
+    }
     for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
       const Entry& e = entries[slots[i] - 1];
       if (Name(e) == s) return &e;
@@ -388,13 +413,94 @@ struct FolderListing::Names {
   // of UTF-8 (utf8 true: every byte) or of CP932 single-byte characters
   // (a double-byte character whose trail byte is a letter is not folded).
   const Entry* Folded(std::string_view s, bool utf8) const {
+    auto equal = [&](const Entry& e) {
+      const std::string_view name = Name(e);
+      return detail::EqualNoCaseUtf8(name, s) && (utf8 || detail::EqualNoCaseSjis(name, s));
+    };
+    if (!UseIndex()) {
+      for (const Entry& e : entries)
+        if (equal(e)) return &e;
+      return nullptr;
+    }
     for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
       const Entry& e = entries[slots[i] - 1];
-      const std::string_view name = Name(e);
-      if (detail::EqualNoCaseUtf8(name, s) && (utf8 || detail::EqualNoCaseSjis(name, s))) return &e;
+      if (equal(e)) return &e;
     }
     return nullptr;
   }
+
+  // Takes the names from the folder's cache file, when it holds them for
+  // the folder at the stamp; false otherwise (or for a small folder).
+  bool FromCacheFile(const std::string& folder, const FileStamp& stamp) {
+    if (stamp.size < detail::kFolderNamesMinSize) return false;
+    std::string bytes;
+    detail::FolderNamesView view;
+    if (!ReadCacheFile(detail::FolderNamesFileName(folder), bytes, kMaxCacheFileSize) ||
+        !detail::DecodeFolderNames(bytes, folder, stamp, view) ||
+        view.names.size() > UINT32_MAX / 2)
+      return false;
+    // The names are taken as they stand (each followed by its NUL), with
+    // the slack that FoldedHash may read past the last one.
+    constexpr std::size_t kSlack = 8;
+    block.reset(new char[view.names.size() + kSlack]);
+    std::memcpy(block.get(), view.names.data(), view.names.size());
+    std::memset(block.get() + view.names.size(), 0, kSlack);
+    entries.reserve(view.count);
+    const char* const start = block.get();
+    const char* const end = start + view.names.size();
+    for (const char* at = start; at != end;) {
+      const char* nul = static_cast<const char*>(std::memchr(at, '\0', end - at));
+      const std::size_t length = static_cast<std::size_t>(nul - at);
+      // Not a name a folder lists: empty, "." or "..".
+      if (entries.size() == view.count || length == 0 || (at[0] == '.' && length == 1) ||
+          (length == 2 && at[0] == '.' && at[1] == '.'))
+        return false;
+      const auto kind = static_cast<std::uint8_t>(view.kinds[entries.size()]);
+      entries.push_back({static_cast<std::uint32_t>(at - start), static_cast<std::uint32_t>(length),
+                         (kind & detail::kDirectory) != 0, (kind & detail::kFollowed) != 0});
+      at = nul + 1;
+    }
+    if (entries.size() != view.count) return false;
+    return true;
+  }
+
+  // Keeps the names read in the folder's cache file for later processes,
+  // when they are the folder's names at the stamp and any later change is
+  // bound to change it: the folder stands as stamped, and the clock that
+  // dates its changes has passed the times it carries.
+  void KeepInCacheFile(const std::string& folder, const FileStamp& stamp) const {
+    if (!complete || stamp.size < detail::kFolderNamesMinSize) return;
+    FileStamp now;
+    if (!StampOfNative(folder, now) || !(now == stamp)) return;
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);  // no system call (vDSO)
+    const std::int64_t clock = static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    if (clock <= std::max(stamp.modifiedNs, stamp.changedNs)) return;
+    std::vector<detail::ListedName> listed;
+    listed.reserve(entries.size());
+    for (const Entry& e : entries) listed.push_back({Name(e), e.directory, e.followed});
+    const std::string bytes = detail::EncodeFolderNames(folder, stamp, listed);
+    if (bytes.size() <= kMaxCacheFileSize)
+      WriteCacheFile(detail::FolderNamesFileName(folder), bytes);
+  }
+
+  // The index by folded name. At most half full: a probe ends soon at a
+  // free slot.
+  void Index() {
+    std::size_t size = 16;
+    while (size < entries.size() * 2) size <<= 1;
+    slots.assign(size, 0);
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
+      while (slots[i] != 0) i = NextSlot(i);
+      slots[i] = static_cast<std::uint32_t>(n + 1);
+    }
+  }
+
+  // The largest cache file of names taken.
+  static constexpr std::size_t kMaxCacheFileSize = std::size_t{16} << 20;
+  // Whether Read reached the end of the folder.
+  bool complete = false;
 
   // Reads the names of a native folder; false when it does not open.
   // sizeHint: the folder's size in bytes, which most file systems make
@@ -425,6 +531,7 @@ struct FolderListing::Names {
       detail::CountSystemCalls();
       const ssize_t n = ::getdents64(fd, block.get() + used, capacity - used - kSlack);
       if (n < 0 && errno == EINTR) continue;
+      complete = n == 0;
       if (n <= 0) break;  // the end, or a failure: the names read so far
       const std::size_t end = used + static_cast<std::size_t>(n);
       for (std::size_t at = used; at < end;) {
@@ -446,15 +553,6 @@ struct FolderListing::Names {
     detail::CountSystemCalls();
     ::close(fd);
     std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
-    // At most half full: a probe ends soon at a free slot.
-    std::size_t size = 16;
-    while (size < entries.size() * 2) size <<= 1;
-    slots.assign(size, 0);
-    for (std::size_t n = 0; n < entries.size(); ++n) {
-      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
-      while (slots[i] != 0) i = NextSlot(i);
-      slots[i] = static_cast<std::uint32_t>(n + 1);
-    }
     return true;
   }
 };
@@ -482,7 +580,13 @@ const FolderListing::Names* FolderListing::ReadNames() const {
   std::lock_guard<std::mutex> lock(namesMutex_);
   if (const Names* names = names_.load(std::memory_order_acquire)) return names;
   auto names = std::make_unique<Names>();
-  if (!names->Read(folder_, stamp_.size)) return nullptr;
+  // A large folder's names come from its cache file while the folder keeps
+  // the stamp they were read at.
+  if (!names->FromCacheFile(folder_, stamp_)) {
+    names = std::make_unique<Names>();
+    if (!names->Read(folder_, stamp_.size)) return nullptr;
+    names->KeepInCacheFile(folder_, stamp_);
+  }
   names_.store(names.get(), std::memory_order_release);
   return names.release();
 }
@@ -529,7 +633,15 @@ bool FolderListing::Look(const char* name, std::string& native, bool& byCall) co
   auto exists = [&] {
     path = JoinNative(folder_, utf8);
     detail::CountSystemCalls();
-    return ::stat(path.c_str(), &st) == 0;
+    const bool found = ::stat(path.c_str(), &st) == 0;
+    // Inside a scope the answer is the path's stamp for the rest of it, as
+    // if the scope had asked first (a caller stamps what it finds).
+    if (scopeDepth > 0 && IsPlainAbsolute(path)) {
+      FileStamp stamp;
+      if (found) FromStat(st, stamp);
+      scopeStamps.emplace(path, KeptStamp(found, stamp));
+    }
+    return found;
   };
   const Names* names = names_.load(std::memory_order_acquire);
   // Before the names are read, while few names were asked: any other

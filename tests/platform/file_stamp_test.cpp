@@ -7,9 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/src/folder_names_file.h"
 #include "support/test_util.h"
 
 using testutil::TempDir;
@@ -367,6 +372,42 @@ TEST(WatchedStamp, NoWatchBeforeTheFirstCallHasEnded) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
 }
 
+// Inside a call's scope, the status call by which a listing finds a name
+// is that path's stamp for the rest of the scope: stamping what was found
+// (or asking again for a name found missing) makes no second call, and the
+// stamp is the file's.
+TEST(WatchedStamp, ANameAListingFoundIsStampedOnceInAScope) {
+  TempDir dir;
+  const std::string path = dir.Native("qvad13.ndb");
+  ASSERT_TRUE(testutil::WriteBytes(path, "1234"));
+  const pid_t child = fork();  // starts as a new process does: no watch yet
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int failed = 0;
+    {
+      plat::StampScope call;
+      const auto listing = plat::GetFolderListing(dir.path().c_str());
+      std::string native;
+      if (!listing || !listing->Find("qvad13.ndb", native) || native != path) failed |= 1;
+      plat::FileStamp stamp, fresh;
+      uint64_t before = plat::SystemCallCount();
+      if (!plat::WatchedStampOfNative(native, stamp) || plat::SystemCallCount() != before)
+        failed |= 2;
+      if (!plat::StampOfNative(path, fresh) || !(stamp == fresh)) failed |= 4;
+      if (listing->Contains("qvad01.ndb")) failed |= 8;
+      before = plat::SystemCallCount();
+      if (plat::WatchedStampOfNative(dir.Native("qvad01.ndb"), stamp) ||
+          plat::SystemCallCount() != before)
+        failed |= 16;
+    }
+    _exit(failed);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
+}
+
 // Files in sibling folders share the watches of the folders above them: the
 // second folder adds only its own watch, and a folder above both moved away
 // and made anew still gives the second file's stamp as it is now.
@@ -399,6 +440,183 @@ TEST(WatchedStamp, SiblingFoldersShareTheWatchesAbove) {
   ASSERT_TRUE(plat::StampOfNative(second, fresh));
   EXPECT_EQ(stamp, fresh);
   EXPECT_EQ(stamp.size, 3u);
+}
+
+// A listing's first searches walk its names, later ones go through an
+// index: both find the same entry (the first in listing order under
+// folding), for names that differ only in letter case, names missing and
+// CP932 names.
+TEST(FolderListing, EarlyAndLaterSearchesFindTheSameEntry) {
+  TempDir dir;
+  for (const char* name : {"abc.txt", "ABC.TXT", "Abc.Txt", "qvad13.ndb", "QVAD13.NDB.bak"})
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), name));
+  ASSERT_TRUE(
+      testutil::WriteBytes(dir.Native(reinterpret_cast<const char*>(u8"文字統一.BIN")), "y"));
+  const std::vector<std::string> asked = {
+      "aBC.TXT",       "QVAD13.ndb", "missing.txt", "ABC.TXT", testutil::Sjis(u8"文字統一.bin"),
+      "QVAD13.NDB.BAK"};
+  const auto listing = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(listing);
+  std::vector<std::pair<bool, std::string>> first;
+  for (int round = 0; round < 12; ++round) {
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+      std::string native;
+      const bool found = listing->Find(asked[i].c_str(), native);
+      if (round == 0) {
+        first.emplace_back(found, native);
+      } else {
+        EXPECT_EQ(found, first[i].first) << asked[i] << " round " << round;
+        EXPECT_EQ(native, first[i].second) << asked[i] << " round " << round;
+      }
+    }
+  }
+  EXPECT_TRUE(first[0].first);
+  EXPECT_FALSE(first[2].first);
+  EXPECT_EQ(first[3].second, dir.Native("ABC.TXT")) << "the exact name first";
+}
+
+// ---- A large folder's names kept in a cache file for later processes ----
+
+// A folder large enough that its names are kept in a cache file: names of
+// the shape of a data set's files, "name_NNN_of_a_data_set.dat".
+std::string ListedName(int i) {
+  char name[64];
+  std::snprintf(name, sizeof name, "name_%03d_of_a_data_set.dat", i);
+  return name;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// Waits until a change of the folder can no longer carry the times it
+// carries now (the file system dates changes by a coarse clock): only then
+// are its names kept.
+plat::FileStamp SettledStamp(const std::string& folder) {
+  plat::FileStamp stamp;
+  EXPECT_TRUE(plat::StampOfNative(folder, stamp));
+  for (int i = 0; i < 2000; ++i) {
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    if (static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec >
+        std::max(stamp.modifiedNs, stamp.changedNs))
+      break;
+    usleep(1000);
+  }
+  return stamp;
+}
+
+std::vector<std::string> FolderNamesFiles(const std::string& cacheFolder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(cacheFolder, ec))
+    if (e.path().filename().string().rfind("foldernames-", 0) == 0)
+      found.push_back(e.path().string());
+  return found;
+}
+
+class FolderNamesFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 400; ++i) ASSERT_TRUE(testutil::WriteBytes(data.Native(ListedName(i)), ""));
+    plat::FileStamp stamp;
+    ASSERT_TRUE(plat::StampOfNative(data.path(), stamp));
+    ASSERT_GE(stamp.size, plat::detail::kFolderNamesMinSize) << "the folder is too small here";
+  }
+  // A listing of the folder that the process has not kept yet, as a new
+  // process would take it: the same folder under another spelling.
+  std::shared_ptr<const plat::FolderListing> FreshListing() {
+    spelling += "/";
+    return plat::GetFolderListing(spelling.c_str());
+  }
+
+  TempDir cache;
+  const testutil::ScopedEnv xdg{"XDG_CACHE_HOME", cache.path().c_str()};
+  TempDir data;
+  std::string spelling = data.path();
+};
+
+// A name added, removed or renamed after the names were kept changes the
+// folder's stamp: the kept names are not used, the folder is read again.
+TEST_F(FolderNamesFile, AChangeOfTheFolderAfterItsNamesWereKeptIsSeen) {
+  SettledStamp(data.path());
+  auto listing = FreshListing();
+  ASSERT_TRUE(listing);
+  EXPECT_TRUE(listing->Contains(Upper(ListedName(7)).c_str()));
+  EXPECT_FALSE(listing->Contains("ADDED.DAT"));
+  ASSERT_EQ(FolderNamesFiles(cache.path() + "/kort").size(), 1u) << "the names were not kept";
+  // A later process answers from the file as from the folder.
+  listing = FreshListing();
+  EXPECT_TRUE(listing->Contains(Upper(ListedName(8)).c_str()));
+  EXPECT_FALSE(listing->Contains("ADDED.DAT"));
+
+  ASSERT_TRUE(testutil::WriteBytes(data.Native("Added.dat"), ""));
+  SettledStamp(data.path());
+  EXPECT_TRUE(FreshListing()->Contains("ADDED.DAT"));
+  EXPECT_TRUE(FreshListing()->Contains("ADDED.DAT")) << "from the names kept anew";
+
+  ASSERT_EQ(unlink(data.Native(ListedName(9)).c_str()), 0);
+  SettledStamp(data.path());
+  EXPECT_FALSE(FreshListing()->Contains(Upper(ListedName(9)).c_str()));
+  EXPECT_FALSE(FreshListing()->Contains(Upper(ListedName(9)).c_str()));
+
+  ASSERT_EQ(rename(data.Native(ListedName(10)).c_str(), data.Native("Renamed.dat").c_str()), 0);
+  SettledStamp(data.path());
+  listing = FreshListing();
+  EXPECT_TRUE(listing->Contains("RENAMED.DAT"));
+  EXPECT_FALSE(listing->Contains(Upper(ListedName(10)).c_str()));
+  listing = FreshListing();
+  EXPECT_TRUE(listing->Contains("RENAMED.DAT"));
+  EXPECT_FALSE(listing->Contains(Upper(ListedName(10)).c_str()));
+  EXPECT_EQ(FolderNamesFiles(cache.path() + "/kort").size(), 1u) << "one file per folder";
+}
+
+// The kept names are used only from a whole, undamaged file written for
+// this folder at its present stamp; any other file is passed over and the
+// folder is read. A file that claims a name the folder lacks shows which
+// was used.
+TEST_F(FolderNamesFile, ADamagedFileIsNeverTrusted) {
+  const plat::FileStamp stamp = SettledStamp(data.path());
+  std::vector<std::string> names;
+  for (int i = 0; i < 400; ++i) names.push_back(ListedName(i));
+  names.push_back("Ghost.dat");
+  std::vector<plat::detail::ListedName> listed;
+  for (const std::string& n : names) listed.push_back({n, false, false});
+  const std::string file = cache.path() + "/kort/" + plat::detail::FolderNamesFileName(data.path());
+  ASSERT_EQ(mkdir((cache.path() + "/kort").c_str(), 0700), 0);
+  auto useFile = [&](const std::string& bytes) {
+    EXPECT_TRUE(testutil::WriteBytes(file, bytes));
+    EXPECT_EQ(chmod(file.c_str(), 0600), 0);
+    const auto listing = FreshListing();
+    EXPECT_TRUE(listing->Contains(Upper(ListedName(3)).c_str()));
+    return listing->Contains("GHOST.DAT");
+  };
+  const std::string whole = plat::detail::EncodeFolderNames(data.path(), stamp, listed);
+  EXPECT_TRUE(useFile(whole)) << "a whole file for the folder at its stamp is used";
+
+  for (std::size_t at : {std::size_t{3}, whole.size() / 2, whole.size() - 20, whole.size() - 1}) {
+    std::string damaged = whole;
+    damaged[at] ^= 0x20;
+    EXPECT_FALSE(useFile(damaged)) << "a byte changed at " << at;
+  }
+  EXPECT_FALSE(useFile(whole.substr(0, whole.size() - 1))) << "cut short";
+  EXPECT_FALSE(useFile(whole + '\0')) << "longer";
+  EXPECT_FALSE(useFile("")) << "empty";
+  plat::FileStamp other = stamp;
+  other.modifiedNs -= 1;
+  EXPECT_FALSE(useFile(plat::detail::EncodeFolderNames(data.path(), other, listed)))
+      << "written at another stamp";
+  EXPECT_FALSE(useFile(plat::detail::EncodeFolderNames(data.path() + "x", stamp, listed)))
+      << "written for another folder";
+  // A name no folder lists ("..", one with a separator) makes the file
+  // unusable whole.
+  for (const char* bad : {"..", "a/b"}) {
+    std::vector<plat::detail::ListedName> withBad = listed;
+    withBad.push_back({bad, false, false});
+    EXPECT_FALSE(useFile(plat::detail::EncodeFolderNames(data.path(), stamp, withBad))) << bad;
+  }
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 //    name added, removed or renamed changes the folder), so that asking
 //    whether many names exist costs one stamp check. Its names are read only
 //    when a lookup needs them: a name that exists exactly as asked is found
-//    by a status call while few have been asked;
+//    by a status call while few have been asked. The names of a large
+//    folder are kept in a cache file (plat/cache_file.h) for later
+//    processes, used while the folder keeps its stamp;
 //  - a change watch that answers a stamp check without a status call while
 //    nothing changed (WatchedStampOfNative, StampScope);
 //  - a read-only file read at positions (pread, no seek);

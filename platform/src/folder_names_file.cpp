@@ -1,0 +1,138 @@
+#include "folder_names_file.h"
+
+#include <cstring>
+
+#include "plat/cache_file.h"
+
+namespace plat::detail {
+namespace {
+
+constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'D', 'I', 'R', 'N'};
+constexpr std::uint32_t kFormat = 1;
+// The files are written the same by every build: the format is their build.
+constexpr std::uint64_t kBuild = 0x6b6f7274646972ull ^ kFormat;
+
+// A check of the bytes, eight at a time (the last word padded with zero
+// bytes).
+std::uint64_t Check(std::string_view s) {
+  std::uint64_t h = 0x243F6A8885A308D3ull ^ s.size();
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+  }
+  std::uint64_t w = 0;
+  std::memcpy(&w, s.data() + i, s.size() - i);
+  h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 32;
+  h *= 0xD6E8FEB86659FD93ull;
+  return h ^ (h >> 32);
+}
+
+template <typename T>
+void Put(std::string& out, T v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string_view s) : s_(s) {}
+  template <typename T>
+  bool Get(T& v) {
+    if (s_.size() - at_ < sizeof v) return false;
+    std::memcpy(&v, s_.data() + at_, sizeof v);
+    at_ += sizeof v;
+    return true;
+  }
+  bool Bytes(std::size_t n, std::string_view& v) {
+    if (s_.size() - at_ < n) return false;
+    v = s_.substr(at_, n);
+    at_ += n;
+    return true;
+  }
+  bool AtEnd() const { return at_ == s_.size(); }
+
+ private:
+  std::string_view s_;
+  std::size_t at_ = 0;
+};
+
+void PutStamp(std::string& out, const FileStamp& stamp) {
+  Put(out, stamp.size);
+  Put(out, stamp.modifiedNs);
+  Put(out, stamp.changedNs);
+  Put(out, stamp.device);
+  Put(out, stamp.inode);
+}
+
+}  // namespace
+
+std::string FolderNamesFileName(const std::string& folder) {
+  std::uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
+  for (const char c : folder) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+  return CacheFileName("foldernames", h, kBuild);
+}
+
+std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,
+                              const std::vector<ListedName>& names) {
+  std::size_t bytes = 0;
+  for (const ListedName& n : names) bytes += n.name.size() + 1;
+  std::string out;
+  out.reserve(64 + folder.size() + names.size() + bytes);
+  out.append(kMagic, sizeof kMagic);
+  Put(out, kFormat);
+  Put(out, static_cast<std::uint32_t>(folder.size()));
+  out += folder;
+  PutStamp(out, stamp);
+  Put(out, static_cast<std::uint32_t>(names.size()));
+  Put(out, static_cast<std::uint32_t>(bytes));
+  for (const ListedName& n : names)
+    out.push_back(static_cast<char>((n.directory ? kDirectory : 0) | (n.followed ? kFollowed : 0)));
+  for (const ListedName& n : names) {
+    out += n.name;
+    out.push_back('\0');
+  }
+  Put(out, Check(out));
+  return out;
+}
+
+bool DecodeFolderNames(std::string_view bytes, const std::string& folder, const FileStamp& stamp,
+                       FolderNamesView& view) {
+  view = FolderNamesView{};
+  std::uint64_t check = 0;
+  if (bytes.size() < sizeof kMagic + sizeof check) return false;
+  std::memcpy(&check, bytes.data() + bytes.size() - sizeof check, sizeof check);
+  const std::string_view body = bytes.substr(0, bytes.size() - sizeof check);
+  if (std::memcmp(body.data(), kMagic, sizeof kMagic) != 0 || Check(body) != check) return false;
+  Reader r(body.substr(sizeof kMagic));
+  std::uint32_t format = 0, pathLength = 0, count = 0, namesLength = 0;
+  std::string_view path;
+  if (!r.Get(format) || format != kFormat || !r.Get(pathLength) || !r.Bytes(pathLength, path) ||
+      path != folder)
+    return false;
+  FileStamp kept;
+  if (!r.Get(kept.size) || !r.Get(kept.modifiedNs) || !r.Get(kept.changedNs) ||
+      !r.Get(kept.device) || !r.Get(kept.inode))
+    return false;
+  if (kept.size != stamp.size || kept.modifiedNs != stamp.modifiedNs ||
+      kept.changedNs != stamp.changedNs || kept.device != stamp.device || kept.inode != stamp.inode)
+    return false;
+  std::string_view kinds, names;
+  if (!r.Get(count) || !r.Get(namesLength) || !r.Bytes(count, kinds) ||
+      !r.Bytes(namesLength, names) || !r.AtEnd())
+    return false;
+  // Names end with a NUL and hold no separator.
+  if (count > 0 && (names.empty() || names.back() != '\0')) return false;
+  if (count == 0 && !names.empty()) return false;
+  if (std::memchr(names.data(), '/', names.size())) return false;
+  for (const char k : kinds)
+    if ((static_cast<std::uint8_t>(k) & ~(kDirectory | kFollowed)) != 0) return false;
+  view.count = count;
+  view.kinds = kinds;
+  view.names = names;
+  return true;
+}
+
+}  // namespace plat::detail
