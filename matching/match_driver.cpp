@@ -257,6 +257,8 @@ struct FolderPrefectures {
   // The cache file's entries, read at the folder's first use.
   bool stored = false;
   FolderPrefectureLookups fromFile;
+  // The names put in front of a text, read with the entries or made.
+  FolderPrefectureNames names;
 };
 
 // The kept names of a folder, by folder, index kind, kana switch and extra
@@ -365,38 +367,70 @@ bool NormalisedAlone(const MatchSetup& s, std::string* out) {
   return true;
 }
 
+// The name when normalising it again with the dictionary leaves it as it
+// is and it holds no single-byte character; "" otherwise.
+std::string AgainForm(const std::string& name, CCharDictionary* dictionary) {
+  char again[kPrefectureTextSize * 4] = {};
+  if (name.size() >= sizeof again) return std::string();
+  std::memcpy(again, name.c_str(), name.size() + 1);
+  if (NormalizeSearchText(nullptr, dictionary, again, sizeof again) && name == again &&
+      FindFirstSingleByteChar(again) == 0)
+    return name;
+  return std::string();
+}
+
+// The name of prefecture j as MatchText puts it in front of the input.
+std::string NameInFront(const MatchSetup& s, int32_t j) {
+  char text[kPrefectureTextSize * 4] = {};
+  GetPrefectureNameByKind(j, text, s.useKanjiNames);
+  NormalizeSearchText(s.fullList, s.fullDictionary, text, sizeof text);
+  return text;
+}
+
+// The forms of every prefecture's name with the folder's dictionaries
+// (s.fullDictionary and s.fullList), whose files stand as `dictionaries`.
+void MakePrefectureNames(const MatchSetup& s, const std::string& dictionaries,
+                         FolderPrefectureNames* names) {
+  CCharDictionary none;  // as an input that no entry changes narrows them
+  names->dictionaries = dictionaries;
+  names->useKanjiNames = s.useKanjiNames;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    PrefectureNameForms& f = names->forms[static_cast<std::size_t>(j)];
+    f.name = NameInFront(s, j);
+    f.again = AgainForm(f.name, s.fullDictionary);
+    f.againEmpty = AgainForm(f.name, &none);
+  }
+}
+
 // The name of prefecture j as the scan puts it in front of the input
 // (MatchText), when the normalisation of the edit text leaves it as it is
-// and it holds no single-byte character; "" otherwise. What depends on the
+// and it holds no single-byte character; "" otherwise. The forms are the
+// folder's kept ones (null when there are none); else what depends on the
 // folder's dictionaries alone is kept with them.
-std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDictionaries* kept) {
+std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDictionaries* kept,
+                                     const PrefectureNameForms* forms) {
+  // Again as the edit text is normalised: with the dictionary in use, which
+  // is the folder's own or, narrowed to this input, may be empty.
+  const bool own = s.dictionary == s.fullDictionary;
+  const bool empty = s.dictionary != nullptr && s.dictionary->GetCount() == 0;
+  if (forms) {
+    if (own) return forms->again;
+    if (empty) return forms->againEmpty;
+    return AgainForm(forms->name, s.dictionary);
+  }
   const std::string key = "prefecture " + std::to_string(s.useKanjiNames) + " " + std::to_string(j);
   std::string name;
   if (kept && kept->derived.count(key)) {
     name = kept->derived[key];
   } else {
-    char text[kPrefectureTextSize * 4] = {};
-    GetPrefectureNameByKind(j, text, s.useKanjiNames);
-    NormalizeSearchText(s.fullList, s.fullDictionary, text, sizeof text);
-    name = text;
+    name = NameInFront(s, j);
     if (kept) kept->derived[key] = name;
   }
-  // Again as the edit text is normalised: with the dictionary in use, which
-  // is the folder's own or, narrowed to this input, may be empty.
-  const bool own = s.dictionary == s.fullDictionary;
-  const bool empty = s.dictionary != nullptr && s.dictionary->GetCount() == 0;
   const std::string againKey = key + (own ? " again" : " again empty");
   if (kept && (own || empty)) {
     if (auto it = kept->derived.find(againKey); it != kept->derived.end()) return it->second;
   }
-  char again[kPrefectureTextSize * 4] = {};
-  std::string result;
-  if (name.size() < sizeof again) {
-    std::memcpy(again, name.c_str(), name.size() + 1);
-    if (NormalizeSearchText(nullptr, s.dictionary, again, sizeof again) && name == again &&
-        FindFirstSingleByteChar(again) == 0)
-      result = name;
-  }
+  const std::string result = AgainForm(name, s.dictionary);
   if (kept && (own || empty)) kept->derived[againKey] = result;
   return result;
 }
@@ -426,13 +460,23 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   };
   if (!folder->stored) {
     folder->stored = true;
-    LoadPrefectureLookups(fileKey(), &folder->fromFile);
+    LoadPrefectureLookups(fileKey(), &folder->fromFile, &folder->names);
   }
   // The query of the municipality level on the rest (MatchCity).
   NameQuery query;
   query.AddText(rest.c_str(), s.extraList);
   if (s.list != nullptr) query.AddText(ReplacedText(s.list, rest.c_str()).c_str(), s.extraList);
   FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
+  // The names in front are kept with the stamps of the folder's dictionary
+  // files (when the dictionaries in use are the folder's, loaded from them).
+  const std::string dictionaries = kept ? kept->filesStamp : std::string();
+  bool namesMade = false;
+  if (!dictionaries.empty() && (folder->names.dictionaries != dictionaries ||
+                                folder->names.useKanjiNames != s.useKanjiNames)) {
+    MakePrefectureNames(s, dictionaries, &folder->names);
+    namesMade = true;
+  }
+  const bool keptNames = !dictionaries.empty();
   std::vector<uint16_t> rows;
   const bool sameNames = folder->listing == listing;
   folder->listing = listing;
@@ -450,7 +494,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
       read = true;
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
-    const std::string name = NormalisedPrefectureName(s, j, kept);
+    const std::string name = NormalisedPrefectureName(
+        s, j, kept, keptNames ? &folder->names.forms[static_cast<std::size_t>(j)] : nullptr);
     if (name.empty()) continue;
     const std::string text = name + rest;
     if (text.compare(0, p.name.size(), p.name) != 0) {
@@ -461,13 +506,13 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     source.Select(p.cities.get(), query, p.count, &rows);
     if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
   }
-  // What was read afresh is kept for the next process.
-  if (read) {
+  // What was read or made afresh is kept for the next process.
+  if (read || namesMade) {
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
       folder->fromFile[static_cast<std::size_t>(j)] =
           folder->prefectures[static_cast<std::size_t>(j)];
     }
-    StorePrefectureLookups(fileKey(), folder->fromFile);
+    StorePrefectureLookups(fileKey(), folder->fromFile, folder->names);
   }
 }
 

@@ -148,16 +148,18 @@ class PrefectureLookupFile : public ::testing::Test {
     return only;
   }
 
-  // The entries of the one cache file, with its key.
+  // The entries of the one cache file, with its key (and its names in
+  // names_).
   bool ReadEntries(FolderPrefectureLookups* out, std::string* key) {
     const std::string bytes = testutil::ReadBytes(CacheFile());
     *key = StoredPrefectureLookupKey(bytes);
-    return !key->empty() && DecodePrefectureLookups(bytes, *key, out);
+    return !key->empty() && DecodePrefectureLookups(bytes, *key, out, &names_);
   }
 
   TempDir data_;
   TempDir cache_;
   std::string folder_;
+  FolderPrefectureNames names_;
 };
 
 void ExpectSameLines(const std::vector<std::string>& texts, const std::vector<std::string>& got,
@@ -288,7 +290,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   auto empty = std::make_shared<NameTable>();
   empty->Finish();
   entries[13].cities = empty;
-  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries)));
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   // Another modification time of the prefecture's database: its names are
   // read again, and the file is written with them.
@@ -301,12 +303,44 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   EXPECT_FALSE(entries[13].cities->byPair.empty() && entries[13].cities->byHead.empty());
   // The same when its index is replaced by a copy of itself.
   entries[13].cities = empty;
-  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries)));
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   const std::string tix = data_.Native(Utf8(u8"住所/QVAD13.TIX"));
   ASSERT_TRUE(std::filesystem::copy_file(tix, tix + ".new"));
   std::filesystem::rename(tix + ".new", tix);
   EXPECT_EQ(MatchAll(texts), reference);
+}
+
+// The prefecture names put in front of a text come from the folder's
+// dictionaries: the file's are used only while the dictionary files are
+// unchanged.
+TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUnchanged) {
+  const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
+  const std::vector<std::string> texts = {"千代田区丸の内一丁目"};
+  const std::vector<std::string> reference = MatchAll(texts);
+  ASSERT_EQ(reference[0][0], '1') << Show(reference[0].c_str());
+  FolderPrefectureLookups entries;
+  std::string key;
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  ASSERT_FALSE(names_.dictionaries.empty());
+  EXPECT_EQ(names_.forms[13].name, "東京都");
+  EXPECT_EQ(names_.forms[13].again, "東京都");
+  // Names under which no prefecture row begins a text of 東京都: while
+  // they are taken as current, the scan leaves 東京都 out.
+  for (int j = 1; j <= kPrefectureCount; ++j) {
+    names_.forms[static_cast<std::size_t>(j)].again = "京都府";
+    names_.forms[static_cast<std::size_t>(j)].againEmpty = "京都府";
+  }
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
+  EXPECT_NE(MatchAll(texts), reference);
+  // Another modification time of a dictionary file: the names are made
+  // again, and the file is written with them.
+  const std::string dictionary = data_.Native(Utf8(u8"住所/文字置換.BIN"));
+  struct timespec times[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dictionary.c_str(), times, 0), 0);
+  EXPECT_EQ(MatchAll(texts), reference);
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  EXPECT_EQ(names_.forms[13].again, "東京都");
 }
 
 TEST_F(PrefectureLookupFile, DamagedFileIsIgnoredAndWrittenAgain) {
@@ -351,7 +385,7 @@ TEST_F(PrefectureLookupFile, AFileOthersCouldHavePlacedChangesNoAnswer) {
   entries[13].cities = empty;
   const std::string path = CacheFile();
   const std::string folder = cache_.path() + "/kort";
-  const std::string forged = EncodePrefectureLookups(key, entries);
+  const std::string forged = EncodePrefectureLookups(key, entries, names_);
   ASSERT_TRUE(testutil::WriteBytes(path, forged));
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   // The user's own file is taken as it is.
