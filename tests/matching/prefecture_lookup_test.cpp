@@ -32,19 +32,10 @@ namespace {
 
 const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
-uint64_t Fnv1a(const std::string& bytes, std::size_t size) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (std::size_t i = 0; i < size; ++i) {
-    hash ^= static_cast<unsigned char>(bytes[i]);
-    hash *= 0x100000001b3ull;
-  }
-  return hash;
-}
-
 // The bytes with their last eight (the checksum) made right again.
 std::string Resummed(std::string bytes) {
   if (bytes.size() < 8) return bytes;
-  const uint64_t sum = Fnv1a(bytes, bytes.size() - 8);
+  const uint64_t sum = PrefectureLookupChecksum(bytes.data(), bytes.size() - 8);
   bytes.replace(bytes.size() - 8, 8, reinterpret_cast<const char*>(&sum), 8);
   return bytes;
 }
