@@ -186,32 +186,40 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
   return 1;
 }
 
-// Which prefectures have their database in a folder listing. A listing
-// never changes, so the answer is kept with the listings last asked about.
+// Which prefectures have their database in a folder listing, with the
+// native path of each database found. A listing never changes, so the
+// answer is kept with the listings last asked about.
 using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
-PrefectureFlags PrefecturesInListing(const MatchSetup& s,
-                                     const std::shared_ptr<const plat::FolderListing>& listing) {
+struct ListedPrefectures {
+  PrefectureFlags flags{};
+  std::array<std::string, kPrefectureCount + 1> ndbNative;
+};
+std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
+    const std::shared_ptr<const plat::FolderListing>& listing) {
   static std::mutex mutex;
-  static auto* kept = new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
+  static auto* kept =
+      new std::map<std::shared_ptr<const plat::FolderListing>, std::shared_ptr<ListedPrefectures>>;
   {
     std::lock_guard<std::mutex> lock(mutex);
     if (auto it = kept->find(listing); it != kept->end()) return it->second;
   }
-  PrefectureFlags flags{};
+  auto listed = std::make_shared<ListedPrefectures>();
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-    flags[static_cast<std::size_t>(j)] = listing->Contains(ndb.c_str() + s.folder.size());
+    const auto at = static_cast<std::size_t>(j);
+    listed->flags[at] = listing->Find(NumberedFilePath(std::string(), "QVAD%02d.NDB", j).c_str(),
+                                      listed->ndbNative[at]);
+    if (!listed->flags[at]) listed->ndbNative[at].clear();
   }
   std::lock_guard<std::mutex> lock(mutex);
   if (kept->size() >= 16) kept->clear();
-  (*kept)[listing] = flags;
-  return flags;
+  (*kept)[listing] = listed;
+  return listed;
 }
 
 // Whether each prefecture has data: its database is in the folder.
 PrefectureFlags PrefecturesWithData(const MatchSetup& s,
                                     const std::shared_ptr<const plat::FolderListing>& listing) {
-  if (listing) return PrefecturesInListing(s, listing);
+  if (listing) return PrefecturesInListing(listing)->flags;
   PrefectureFlags flags{};
   for (int32_t j = 1; j <= kPrefectureCount; ++j)
     flags[static_cast<std::size_t>(j)] =
@@ -299,15 +307,15 @@ bool FilesUnchanged(const PrefectureNames& p) {
 
 // The names of prefecture j read from its files (none when the files are
 // missing); true when they were read, false when taken as they were.
+// The database's native path is the one the listing gave (never empty).
 bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing,
-                         const FolderPrefectureLookups& fromFile, int32_t j, PrefectureNames* p) {
-  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+                         const std::string& ndbNative, const FolderPrefectureLookups& fromFile,
+                         int32_t j, PrefectureNames* p) {
   PrefectureNames now;
+  now.ndbNative = ndbNative;
   plat::FileStamp ndbStamp;
   plat::FileStamp tixStamp;
-  if (!listing.Find(ndb.c_str() + s.folder.size(), now.ndbNative) ||
-      !listing.Find(tix.c_str() + s.folder.size(), now.tixNative) ||
+  if (!listing.Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), now.tixNative) ||
       !plat::StampOfNative(now.ndbNative, ndbStamp) ||
       !plat::StampOfNative(now.tixNative, tixStamp)) {
     *p = PrefectureNames();
@@ -324,6 +332,8 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
     return false;
   }
   *p = PrefectureNames();
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
   const std::shared_ptr<CCachedFile> ndbImage = AcquireCachedFile(ndb.c_str());
   const std::shared_ptr<CCachedFile> tixImage = AcquireCachedFile(tix.c_str());
   if (!ndbImage || !tixImage) return false;
@@ -480,7 +490,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   std::vector<uint16_t> rows;
   const bool sameNames = folder->listing == listing;
   folder->listing = listing;
-  const PrefectureFlags withData = PrefecturesInListing(s, listing);
+  const auto listed = PrefecturesInListing(listing);
+  const PrefectureFlags& withData = listed->flags;
   bool read = false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
@@ -490,7 +501,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     }
     // The usual case: the same names, their files unchanged.
     if (!(sameNames && FilesUnchanged(p)) &&
-        ReadPrefectureNames(s, *listing, folder->fromFile, j, &p))
+        ReadPrefectureNames(s, *listing, listed->ndbNative[static_cast<std::size_t>(j)],
+                            folder->fromFile, j, &p))
       read = true;
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
