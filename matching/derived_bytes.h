@@ -57,6 +57,13 @@ class CDerivedBytesReader {
     p_ += sizeof(T);
     return true;
   }
+  // The next size bytes, in place.
+  bool GetBytes(std::size_t size, const char** at) {
+    if (static_cast<std::size_t>(end_ - p_) < size) return false;
+    *at = p_;
+    p_ += size;
+    return true;
+  }
   bool GetText(std::string* text) {
     uint32_t size = 0;
     if (!Get(&size) || static_cast<std::size_t>(end_ - p_) < size) return false;
