@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -188,55 +187,32 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
 }
 
 // Which prefectures have their database in a folder listing, with the
-// native path of each database found (and of each index beside one, when
-// known). A listing never changes, so the answer is kept with the listings
-// last asked about. Where the files a cache file names were found through
-// a listing of the folder with the same stamp (the same names), they are
-// taken from there instead of looking each name up.
+// native path of each database found. A listing never changes, so the
+// answer is kept with the listings last asked about.
 using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
 struct ListedPrefectures {
   PrefectureFlags flags{};
   std::array<std::string, kPrefectureCount + 1> ndbNative;
-  bool tixKnown = false;  // each index beside a database was looked up
-  std::array<std::string, kPrefectureCount + 1> tixNative;
 };
-struct KeptListings {
-  std::mutex mutex;
-  std::map<std::shared_ptr<const plat::FolderListing>, std::shared_ptr<ListedPrefectures>> map;
-};
-KeptListings& Listings() {
-  static auto* kept = new KeptListings;  // never destroyed: used until exit
-  return *kept;
-}
-
 std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
-    const std::shared_ptr<const plat::FolderListing>& listing,
-    const FolderPrefectureFiles* known = nullptr) {
-  KeptListings& kept = Listings();
+    const std::shared_ptr<const plat::FolderListing>& listing) {
+  static std::mutex mutex;
+  static auto* kept =
+      new std::map<std::shared_ptr<const plat::FolderListing>, std::shared_ptr<ListedPrefectures>>;
   {
-    std::lock_guard<std::mutex> lock(kept.mutex);
-    if (auto it = kept.map.find(listing); it != kept.map.end()) return it->second;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = kept->find(listing); it != kept->end()) return it->second;
   }
   auto listed = std::make_shared<ListedPrefectures>();
-  if (known && known->kept && known->folder == listing->Stamp()) {
-    for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-      const auto at = static_cast<std::size_t>(j);
-      listed->flags[at] = !known->ndb[at].empty();
-      listed->ndbNative[at] = known->ndb[at];
-      listed->tixNative[at] = known->tix[at];
-    }
-    listed->tixKnown = true;
-  } else {
-    for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-      const auto at = static_cast<std::size_t>(j);
-      listed->flags[at] = listing->Find(NumberedFilePath(std::string(), "QVAD%02d.NDB", j).c_str(),
-                                        listed->ndbNative[at]);
-      if (!listed->flags[at]) listed->ndbNative[at].clear();
-    }
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const auto at = static_cast<std::size_t>(j);
+    listed->flags[at] = listing->Find(NumberedFilePath(std::string(), "QVAD%02d.NDB", j).c_str(),
+                                      listed->ndbNative[at]);
+    if (!listed->flags[at]) listed->ndbNative[at].clear();
   }
-  std::lock_guard<std::mutex> lock(kept.mutex);
-  if (kept.map.size() >= 16) kept.map.clear();
-  kept.map[listing] = listed;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept->size() >= 16) kept->clear();
+  (*kept)[listing] = listed;
   return listed;
 }
 
@@ -291,14 +267,7 @@ struct FolderPrefectures {
   FolderPrefectureLookups fromFile;
   // The names put in front of a text, read with the entries or made.
   FolderPrefectureNames names;
-  // Where the listing found the files, read with the entries or found.
-  FolderPrefectureFiles files;
 };
-
-// How long after its last change a folder's stamp is trusted to tell the
-// next one (a coarse file time could give a change soon after the same
-// time).
-constexpr int64_t kSettledFolderNs = 3'000'000'000;
 
 // The kept names of a folder, by folder, index kind, kana switch and extra
 // pairs; beyond kKeptNameFolders keys the one used least recently is let
@@ -338,25 +307,16 @@ bool FilesUnchanged(const PrefectureNames& p) {
 
 // The names of prefecture j read from its files (none when the files are
 // missing); true when they were read, false when taken as they were.
-// The database's native path is the one the listing gave (never empty);
-// the index's is looked up unless the listing knew it (*tixNative gets it,
-// empty when it is not listed).
+// The database's native path is the one the listing gave (never empty).
 bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing,
-                         const ListedPrefectures& listed, const FolderPrefectureLookups& fromFile,
-                         int32_t j, PrefectureNames* p, std::string* tixNative) {
-  const auto at = static_cast<std::size_t>(j);
+                         const std::string& ndbNative, const FolderPrefectureLookups& fromFile,
+                         int32_t j, PrefectureNames* p) {
   PrefectureNames now;
-  now.ndbNative = listed.ndbNative[at];
-  if (listed.tixKnown) {
-    now.tixNative = listed.tixNative[at];
-  } else if (!listing.Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(),
-                           now.tixNative)) {
-    now.tixNative.clear();
-  }
-  *tixNative = now.tixNative;
+  now.ndbNative = ndbNative;
   plat::FileStamp ndbStamp;
   plat::FileStamp tixStamp;
-  if (now.tixNative.empty() || !plat::StampOfNative(now.ndbNative, ndbStamp) ||
+  if (!listing.Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), now.tixNative) ||
+      !plat::StampOfNative(now.ndbNative, ndbStamp) ||
       !plat::StampOfNative(now.tixNative, tixStamp)) {
     *p = PrefectureNames();
     return false;
@@ -510,7 +470,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   };
   if (!folder->stored) {
     folder->stored = true;
-    LoadPrefectureLookups(fileKey(), &folder->fromFile, &folder->names, &folder->files);
+    LoadPrefectureLookups(fileKey(), &folder->fromFile, &folder->names);
   }
   // The query of the municipality level on the rest (MatchCity).
   NameQuery query;
@@ -530,12 +490,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   std::vector<uint16_t> rows;
   const bool sameNames = folder->listing == listing;
   folder->listing = listing;
-  const auto listed = PrefecturesInListing(listing, &folder->files);
+  const auto listed = PrefecturesInListing(listing);
   const PrefectureFlags& withData = listed->flags;
-  // Where the files were found, for the cache file.
-  FolderPrefectureFiles files;
-  files.kept = true;
-  files.folder = listing->Stamp();
   bool read = false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
@@ -543,14 +499,11 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
       if (p.files) p = PrefectureNames();          // (names are kept only with files)
       continue;
     }
-    files.ndb[static_cast<std::size_t>(j)] = listed->ndbNative[static_cast<std::size_t>(j)];
     // The usual case: the same names, their files unchanged.
-    if (sameNames && FilesUnchanged(p)) {
-      files.tix[static_cast<std::size_t>(j)] = p.tixNative;
-    } else if (ReadPrefectureNames(s, *listing, *listed, folder->fromFile, j, &p,
-                                   &files.tix[static_cast<std::size_t>(j)])) {
+    if (!(sameNames && FilesUnchanged(p)) &&
+        ReadPrefectureNames(s, *listing, listed->ndbNative[static_cast<std::size_t>(j)],
+                            folder->fromFile, j, &p))
       read = true;
-    }
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
     const std::string name = NormalisedPrefectureName(
@@ -565,32 +518,19 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     source.Select(p.cities.get(), query, p.count, &rows);
     if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
   }
-  // Where the files were found is kept only when the folder's stamp tells
-  // a later change: not while its time could still be that of a change
-  // made after the look-ups.
-  const int64_t now = static_cast<int64_t>(std::time(nullptr)) * 1'000'000'000;
-  if (!(files.folder.modifiedNs < now - kSettledFolderNs)) files = FolderPrefectureFiles();
-  const bool filesFound =
-      files.kept && !(folder->files.kept && folder->files.folder == files.folder);
-  // What was read, made or found afresh is kept for the next process.
-  if (read || namesMade || filesFound) {
+  // What was read or made afresh is kept for the next process.
+  if (read || namesMade) {
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
       folder->fromFile[static_cast<std::size_t>(j)] =
           folder->prefectures[static_cast<std::size_t>(j)];
     }
-    folder->files = files;
-    StorePrefectureLookups(fileKey(), folder->fromFile, folder->names, folder->files);
+    StorePrefectureLookups(fileKey(), folder->fromFile, folder->names);
   }
 }
 
 }  // namespace
 
 void ForgetKeptPrefectureNames() {
-  {
-    KeptListings& listings = Listings();
-    std::lock_guard<std::mutex> lock(listings.mutex);
-    listings.map.clear();
-  }
   KeptFolders& folders = Folders();
   std::lock_guard<std::mutex> lock(folders.mutex);
   folders.byKey.Clear();

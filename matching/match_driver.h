@@ -35,9 +35,8 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
                        CRecordList* extraReplacementList, char* message);
 
 // Forgets the prefecture names the scan without a prefecture name keeps
-// per folder, and which prefectures' files each folder listing holds, as a
-// new process starts without them (for tests: they are then taken from the
-// cache file, or read again).
+// per folder, as a new process starts without them (for tests: they are
+// then taken from the cache file, or read again).
 void ForgetKeptPrefectureNames();
 
 // The folder with a trailing "\" (null counts as "").

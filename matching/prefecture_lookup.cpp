@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'P', 'R', 'E', 'F'};
 // Raised whenever what is derived, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 3;
+constexpr uint32_t kFormatVersion = 2;
 // No folder's file comes near this; a larger file is not read.
 constexpr std::size_t kMaxFileSize = 64u << 20;
 
@@ -113,41 +113,10 @@ bool GetNames(CDerivedBytesReader* r, FolderPrefectureNames* names) {
   return true;
 }
 
-// The files after the names: a flag, then the folder's stamp and each
-// prefecture's two paths.
-void PutFiles(CDerivedBytesWriter* w, const FolderPrefectureFiles& files) {
-  w->Put(static_cast<uint8_t>(files.kept ? 1 : 0));
-  if (!files.kept) return;
-  PutStamp(w, files.folder);
-  w->Put(static_cast<uint8_t>(files.folder.isDirectory ? 1 : 0));
-  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    w->PutText(files.ndb[static_cast<std::size_t>(j)]);
-    w->PutText(files.tix[static_cast<std::size_t>(j)]);
-  }
-}
-
-bool GetFiles(CDerivedBytesReader* r, FolderPrefectureFiles* files) {
-  uint8_t kept = 0;
-  uint8_t directory = 0;
-  if (!r->Get(&kept) || kept > 1) return false;
-  if (!kept) return true;
-  if (!GetStamp(r, &files->folder) || !r->Get(&directory) || directory > 1) return false;
-  files->folder.isDirectory = directory == 1;
-  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    const auto at = static_cast<std::size_t>(j);
-    if (!r->GetText(&files->ndb[at]) || !r->GetText(&files->tix[at])) return false;
-    // An index is looked up only beside a database.
-    if (files->ndb[at].empty() && !files->tix[at].empty()) return false;
-  }
-  files->kept = true;
-  return true;
-}
-
 }  // namespace
 
 std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
-                                    const FolderPrefectureNames& names,
-                                    const FolderPrefectureFiles& files) {
+                                    const FolderPrefectureNames& names) {
   std::string out(kMagic, sizeof kMagic);
   CDerivedBytesWriter w(&out);
   w.Put(kFormatVersion);
@@ -168,7 +137,6 @@ std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectu
     p.cities->AppendTo(&out);
   }
   PutNames(&w, names);
-  PutFiles(&w, files);
   w.Put(PrefectureLookupChecksum(out.data(), out.size()));
   return out;
 }
@@ -196,11 +164,9 @@ bool OpenChecked(const std::string& bytes, CDerivedBytesReader* r, std::string* 
 }  // namespace
 
 bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
-                             FolderPrefectureLookups* out, FolderPrefectureNames* names,
-                             FolderPrefectureFiles* files) {
+                             FolderPrefectureLookups* out, FolderPrefectureNames* names) {
   out->fill(PrefectureLookup());
   if (names) *names = FolderPrefectureNames();
-  if (files) *files = FolderPrefectureFiles();
   CDerivedBytesReader r(nullptr, nullptr);
   std::string storedKey;
   if (!OpenChecked(bytes, &r, &storedKey) || storedKey != key) return false;
@@ -209,11 +175,9 @@ bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
     if (!DecodeEntry(&r, &lookups[static_cast<std::size_t>(j)])) return false;
   }
   FolderPrefectureNames read;
-  FolderPrefectureFiles found;
-  if (!GetNames(&r, &read) || !GetFiles(&r, &found) || !r.AtEnd()) return false;
+  if (!GetNames(&r, &read) || !r.AtEnd()) return false;
   *out = std::move(lookups);
   if (names) *names = std::move(read);
-  if (files) *files = std::move(found);
   return true;
 }
 
@@ -237,20 +201,18 @@ std::string PrefectureLookupFileName(const std::string& key) {
 }
 
 bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
-                           FolderPrefectureNames* names, FolderPrefectureFiles* files) {
+                           FolderPrefectureNames* names) {
   std::string bytes;
   if (!plat::ReadCacheFile(PrefectureLookupFileName(key), bytes, kMaxFileSize)) {
     out->fill(PrefectureLookup());
     *names = FolderPrefectureNames();
-    *files = FolderPrefectureFiles();
     return false;
   }
-  return DecodePrefectureLookups(bytes, key, out, names, files);
+  return DecodePrefectureLookups(bytes, key, out, names);
 }
 
 bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
-                            const FolderPrefectureNames& names,
-                            const FolderPrefectureFiles& files) {
+                            const FolderPrefectureNames& names) {
   return plat::WriteCacheFile(PrefectureLookupFileName(key),
-                              EncodePrefectureLookups(key, lookups, names, files));
+                              EncodePrefectureLookups(key, lookups, names));
 }

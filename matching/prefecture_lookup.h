@@ -56,27 +56,13 @@ struct FolderPrefectureNames {
   std::array<PrefectureNameForms, kPrefectureCount + 1> forms;
 };
 
-// Where the listing of the data folder found each prefecture's database
-// and index (native paths, empty when not listed; the index is looked up
-// only beside a database), with the folder's stamp as the listing had it.
-// While the folder has that stamp it holds the same names, so each is
-// found where it was without looking again.
-struct FolderPrefectureFiles {
-  bool kept = false;  // false: nothing known
-  plat::FileStamp folder;
-  std::array<std::string, kPrefectureCount + 1> ndb;
-  std::array<std::string, kPrefectureCount + 1> tix;
-};
-
 // The bytes of a cache file of the key, and back (false, with out left
 // all unknown, when they are not one of this build for this key; the
 // names are then none kept).
 std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
-                                    const FolderPrefectureNames& names = FolderPrefectureNames(),
-                                    const FolderPrefectureFiles& files = FolderPrefectureFiles());
+                                    const FolderPrefectureNames& names = FolderPrefectureNames());
 bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
-                             FolderPrefectureLookups* out, FolderPrefectureNames* names = nullptr,
-                             FolderPrefectureFiles* files = nullptr);
+                             FolderPrefectureLookups* out, FolderPrefectureNames* names = nullptr);
 
 // The checksum that ends a cache file (of all the bytes before it).
 uint64_t PrefectureLookupChecksum(const char* data, std::size_t size);
@@ -91,7 +77,7 @@ std::string PrefectureLookupFileName(const std::string& key);
 
 // Reads the key's file; false when there is none that checks.
 bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
-                           FolderPrefectureNames* names, FolderPrefectureFiles* files);
+                           FolderPrefectureNames* names);
 // Writes it; false when there is no cache folder to write to.
 bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
-                            const FolderPrefectureNames& names, const FolderPrefectureFiles& files);
+                            const FolderPrefectureNames& names);

@@ -144,14 +144,13 @@ class PrefectureLookupFile : public ::testing::Test {
   bool ReadEntries(FolderPrefectureLookups* out, std::string* key) {
     const std::string bytes = testutil::ReadBytes(CacheFile());
     *key = StoredPrefectureLookupKey(bytes);
-    return !key->empty() && DecodePrefectureLookups(bytes, *key, out, &names_, &files_);
+    return !key->empty() && DecodePrefectureLookups(bytes, *key, out, &names_);
   }
 
   TempDir data_;
   TempDir cache_;
   std::string folder_;
   FolderPrefectureNames names_;
-  FolderPrefectureFiles files_;
 };
 
 void ExpectSameLines(const std::vector<std::string>& texts, const std::vector<std::string>& got,
@@ -282,8 +281,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   auto empty = std::make_shared<NameTable>();
   empty->Finish();
   entries[13].cities = empty;
-  ASSERT_TRUE(
-      testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_, files_)));
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   // Another modification time of the prefecture's database: its names are
   // read again, and the file is written with them.
@@ -296,8 +294,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   EXPECT_FALSE(entries[13].cities->byPair.empty() && entries[13].cities->byHead.empty());
   // The same when its index is replaced by a copy of itself.
   entries[13].cities = empty;
-  ASSERT_TRUE(
-      testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_, files_)));
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   const std::string tix = data_.Native(Utf8(u8"住所/QVAD13.TIX"));
   ASSERT_TRUE(std::filesystem::copy_file(tix, tix + ".new"));
@@ -325,8 +322,7 @@ TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUncha
     names_.forms[static_cast<std::size_t>(j)].again = "京都府";
     names_.forms[static_cast<std::size_t>(j)].againEmpty = "京都府";
   }
-  ASSERT_TRUE(
-      testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_, files_)));
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   // Another modification time of a dictionary file: the names are made
   // again, and the file is written with them.
@@ -336,41 +332,6 @@ TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUncha
   EXPECT_EQ(MatchAll(texts), reference);
   ASSERT_TRUE(ReadEntries(&entries, &key));
   EXPECT_EQ(names_.forms[13].again, "東京都");
-}
-
-// Where the folder's listing found each prefecture's files is kept with
-// the folder's stamp, and taken as it is only while the folder has it.
-TEST_F(PrefectureLookupFile, KeptPlacesOfTheFilesAreUsedOnlyWhileTheFolderHoldsTheSameNames) {
-  const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
-  const std::vector<std::string> texts = {"千代田区丸の内一丁目"};
-  const std::string folder = data_.Native(Utf8(u8"住所"));
-  // A folder changed just now: its stamp could still be that of a later
-  // change, so the places are not kept.
-  const std::vector<std::string> reference = MatchAll(texts);
-  ASSERT_EQ(reference[0][0], '1') << Show(reference[0].c_str());
-  FolderPrefectureLookups entries;
-  std::string key;
-  ASSERT_TRUE(ReadEntries(&entries, &key));
-  EXPECT_FALSE(files_.kept);
-  // A folder last changed long ago: they are kept.
-  struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), past, 0), 0);
-  EXPECT_EQ(MatchAll(texts), reference);
-  ASSERT_TRUE(ReadEntries(&entries, &key));
-  ASSERT_TRUE(files_.kept);
-  EXPECT_FALSE(files_.ndb[13].empty());
-  EXPECT_FALSE(files_.tix[13].empty());
-  EXPECT_TRUE(files_.ndb[1].empty());
-  // Places that say 東京都 has no database: while the folder has the same
-  // stamp they are taken as they are, and the scan leaves 東京都 out.
-  files_.ndb[13].clear();
-  files_.tix[13].clear();
-  ASSERT_TRUE(
-      testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_, files_)));
-  EXPECT_NE(MatchAll(texts), reference);
-  // A name added to the folder: every file is looked up again.
-  ASSERT_TRUE(testutil::WriteBytes(data_.Native(Utf8(u8"住所/メモ.TXT")), "x"));
-  EXPECT_EQ(MatchAll(texts), reference);
 }
 
 TEST_F(PrefectureLookupFile, DamagedFileIsIgnoredAndWrittenAgain) {
@@ -415,7 +376,7 @@ TEST_F(PrefectureLookupFile, AFileOthersCouldHavePlacedChangesNoAnswer) {
   entries[13].cities = empty;
   const std::string path = CacheFile();
   const std::string folder = cache_.path() + "/kort";
-  const std::string forged = EncodePrefectureLookups(key, entries, names_, files_);
+  const std::string forged = EncodePrefectureLookups(key, entries, names_);
   ASSERT_TRUE(testutil::WriteBytes(path, forged));
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   // The user's own file is taken as it is.
