@@ -257,6 +257,9 @@ struct PrefectureNames : PrefectureLookup {
 };
 
 struct FolderPrefectures {
+  // Provided (not defaulted), so that make_shared does not zero the whole
+  // object (tens of KB) before its members are initialised.
+  FolderPrefectures() {}  // NOLINT(modernize-use-equals-default)
   std::mutex mutex;
   // The folder's listing the files were found through: while it is the
   // same, each path still names the file it named.
