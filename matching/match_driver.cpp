@@ -410,8 +410,8 @@ void MakePrefectureNames(const MatchSetup& s, const std::string& dictionaries,
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNameForms& f = names->forms[static_cast<std::size_t>(j)];
     f.name = NameInFront(s, j);
-    f.again = AgainForm(f.name, s.fullDictionary);
-    f.againEmpty = AgainForm(f.name, &none);
+    f.again = !AgainForm(f.name, s.fullDictionary).empty();
+    f.againEmpty = !AgainForm(f.name, &none).empty();
   }
 }
 
@@ -427,8 +427,8 @@ std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDicti
   const bool own = s.dictionary == s.fullDictionary;
   const bool empty = s.dictionary != nullptr && s.dictionary->GetCount() == 0;
   if (forms) {
-    if (own) return forms->again;
-    if (empty) return forms->againEmpty;
+    if (own) return forms->again ? forms->name : std::string();
+    if (empty) return forms->againEmpty ? forms->name : std::string();
     return AgainForm(forms->name, s.dictionary);
   }
   const std::string key = "prefecture " + std::to_string(s.useKanjiNames) + " " + std::to_string(j);

@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'P', 'R', 'E', 'F'};
 // Raised whenever what is derived, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 2;
+constexpr uint32_t kFormatVersion = 3;
 // No folder's file comes near this; a larger file is not read.
 constexpr std::size_t kMaxFileSize = 64u << 20;
 
@@ -89,7 +89,7 @@ bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
 }
 
 // The names after the entries: the dictionaries' stamps, then (when there
-// are any) the search-text kind and each prefecture's three forms.
+// are any) the search-text kind and each prefecture's name and two flags.
 void PutNames(CDerivedBytesWriter* w, const FolderPrefectureNames& names) {
   w->PutText(names.dictionaries);
   if (names.dictionaries.empty()) return;
@@ -97,8 +97,7 @@ void PutNames(CDerivedBytesWriter* w, const FolderPrefectureNames& names) {
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     const PrefectureNameForms& f = names.forms[static_cast<std::size_t>(j)];
     w->PutText(f.name);
-    w->PutText(f.again);
-    w->PutText(f.againEmpty);
+    w->Put(static_cast<uint8_t>((f.again ? 1 : 0) | (f.againEmpty ? 2 : 0)));
   }
 }
 
@@ -108,7 +107,10 @@ bool GetNames(CDerivedBytesReader* r, FolderPrefectureNames* names) {
   if (!r->Get(&names->useKanjiNames)) return false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNameForms& f = names->forms[static_cast<std::size_t>(j)];
-    if (!r->GetText(&f.name) || !r->GetText(&f.again) || !r->GetText(&f.againEmpty)) return false;
+    uint8_t flags = 0;
+    if (!r->GetText(&f.name) || !r->Get(&flags) || flags > 3) return false;
+    f.again = (flags & 1) != 0;
+    f.againEmpty = (flags & 2) != 0;
   }
   return true;
 }

@@ -40,15 +40,15 @@ using FolderPrefectureLookups = std::array<PrefectureLookup, kPrefectureCount + 
 
 // The name of each prefecture as the scan puts it in front of a text (by
 // the search-text kind, normalised with the folder's dictionaries), and
-// what normalising it again makes of it: `again` with the folder's
-// unification dictionary, `againEmpty` with an empty one (each the name
-// when that leaves it as it is and it holds no single-byte character, ""
-// otherwise). They depend on the dictionaries alone, so they are kept with
-// the stamps of the dictionary files they were made with.
+// whether normalising it again leaves it as it is, with no single-byte
+// character in it: `again` with the folder's unification dictionary,
+// `againEmpty` with an empty one. They depend on the dictionaries alone,
+// so they are kept with the stamps of the dictionary files they were made
+// with.
 struct PrefectureNameForms {
   std::string name;
-  std::string again;
-  std::string againEmpty;
+  bool again = false;
+  bool againEmpty = false;
 };
 struct FolderPrefectureNames {
   std::string dictionaries;  // the dictionary files' stamps; empty: none kept

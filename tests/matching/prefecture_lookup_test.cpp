@@ -315,12 +315,13 @@ TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUncha
   ASSERT_TRUE(ReadEntries(&entries, &key));
   ASSERT_FALSE(names_.dictionaries.empty());
   EXPECT_EQ(names_.forms[13].name, "東京都");
-  EXPECT_EQ(names_.forms[13].again, "東京都");
+  EXPECT_TRUE(names_.forms[13].again);
   // Names under which no prefecture row begins a text of 東京都: while
   // they are taken as current, the scan leaves 東京都 out.
   for (int j = 1; j <= kPrefectureCount; ++j) {
-    names_.forms[static_cast<std::size_t>(j)].again = "京都府";
-    names_.forms[static_cast<std::size_t>(j)].againEmpty = "京都府";
+    names_.forms[static_cast<std::size_t>(j)].name = "京都府";
+    names_.forms[static_cast<std::size_t>(j)].again = true;
+    names_.forms[static_cast<std::size_t>(j)].againEmpty = true;
   }
   ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
@@ -331,7 +332,8 @@ TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUncha
   ASSERT_EQ(utimensat(AT_FDCWD, dictionary.c_str(), times, 0), 0);
   EXPECT_EQ(MatchAll(texts), reference);
   ASSERT_TRUE(ReadEntries(&entries, &key));
-  EXPECT_EQ(names_.forms[13].again, "東京都");
+  EXPECT_EQ(names_.forms[13].name, "東京都");
+  EXPECT_TRUE(names_.forms[13].again);
 }
 
 TEST_F(PrefectureLookupFile, DamagedFileIsIgnoredAndWrittenAgain) {
