@@ -78,6 +78,24 @@ int LookAtDictionaryFiles(const std::string& folder, DictionaryFiles* files) {
   return 1;
 }
 
+// The files' presence, names and stamps as one text.
+std::string FilesStampText(const DictionaryFiles& files) {
+  std::string out;
+  for (int i = 0; i < kDictionaryFileCount; ++i) {
+    const plat::FileStamp& s = files.stamp[i];
+    out += files.present[i] ? '1' : '0';
+    out += files.native[i];
+    out += '|';
+    for (const uint64_t n : {static_cast<uint64_t>(s.size), static_cast<uint64_t>(s.modifiedNs),
+                             static_cast<uint64_t>(s.changedNs), static_cast<uint64_t>(s.device),
+                             static_cast<uint64_t>(s.inode)}) {
+      out += std::to_string(n);
+      out += '|';
+    }
+  }
+  return out;
+}
+
 std::string WithBackslash(const char* folder) {
   std::string out = folder;
   const char* last = GetLastCharPtr(out.c_str());
@@ -133,6 +151,7 @@ int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, 
   lease->dictionaries_ = loaded;
   lease->MakeCurrent();
   if (!listed) return 1;
+  loaded->filesStamp = FilesStampText(files);
   auto inUse = std::make_shared<std::mutex>();
   lease->inUse_ = inUse;
   lease->lock_ = std::unique_lock<std::mutex>(*inUse);

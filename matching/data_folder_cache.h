@@ -38,6 +38,11 @@ struct FolderDictionaries {
   // What the matcher derives from these dictionaries alone, by name, kept
   // with them (read and written only by the call that holds the lease).
   std::map<std::string, std::string> derived;
+  // The files they were loaded from as they stood when looked at (their
+  // presence, names and stamps): what is derived from the dictionaries
+  // alone is that of any other load while this text is the same. Empty
+  // when the files could not be looked at.
+  std::string filesStamp;
   ~FolderDictionaries() {
     unification.Free();
     replacements.Free();

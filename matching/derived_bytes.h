@@ -57,6 +57,13 @@ class CDerivedBytesReader {
     p_ += sizeof(T);
     return true;
   }
+  // The next size bytes, in place.
+  bool GetBytes(std::size_t size, const char** at) {
+    if (static_cast<std::size_t>(end_ - p_) < size) return false;
+    *at = p_;
+    p_ += size;
+    return true;
+  }
   bool GetText(std::string* text) {
     uint32_t size = 0;
     if (!Get(&size) || static_cast<std::size_t>(end_ - p_) < size) return false;
@@ -69,9 +76,9 @@ class CDerivedBytesReader {
     uint32_t size = 0;
     if (!Get(&size) || static_cast<std::size_t>(end_ - p_) / ElementSize<T>::value < size)
       return false;
+    // The bytes of all of them are there: read without a check each.
     list->resize(size);
-    for (T& element : *list)
-      if (!GetElement(&element)) return false;
+    for (T& element : *list) TakeElement(&element);
     return true;
   }
 
@@ -82,12 +89,18 @@ class CDerivedBytesReader {
   struct ElementSize<std::pair<A, B>> : std::integral_constant<std::size_t, sizeof(A) + sizeof(B)> {
   };
   template <typename T>
-  bool GetElement(T* value) {
-    return Get(value);
+  void Take(T* value) {
+    std::memcpy(value, p_, sizeof(T));
+    p_ += sizeof(T);
+  }
+  template <typename T>
+  void TakeElement(T* value) {
+    Take(value);
   }
   template <typename A, typename B>
-  bool GetElement(std::pair<A, B>* pair) {
-    return Get(&pair->first) && Get(&pair->second);
+  void TakeElement(std::pair<A, B>* pair) {
+    Take(&pair->first);
+    Take(&pair->second);
   }
 
   const char* p_;

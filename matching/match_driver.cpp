@@ -186,32 +186,40 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
   return 1;
 }
 
-// Which prefectures have their database in a folder listing. A listing
-// never changes, so the answer is kept with the listings last asked about.
+// Which prefectures have their database in a folder listing, with the
+// native path of each database found. A listing never changes, so the
+// answer is kept with the listings last asked about.
 using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
-PrefectureFlags PrefecturesInListing(const MatchSetup& s,
-                                     const std::shared_ptr<const plat::FolderListing>& listing) {
+struct ListedPrefectures {
+  PrefectureFlags flags{};
+  std::array<std::string, kPrefectureCount + 1> ndbNative;
+};
+std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
+    const std::shared_ptr<const plat::FolderListing>& listing) {
   static std::mutex mutex;
-  static auto* kept = new std::map<std::shared_ptr<const plat::FolderListing>, PrefectureFlags>;
+  static auto* kept =
+      new std::map<std::shared_ptr<const plat::FolderListing>, std::shared_ptr<ListedPrefectures>>;
   {
     std::lock_guard<std::mutex> lock(mutex);
     if (auto it = kept->find(listing); it != kept->end()) return it->second;
   }
-  PrefectureFlags flags{};
+  auto listed = std::make_shared<ListedPrefectures>();
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-    flags[static_cast<std::size_t>(j)] = listing->Contains(ndb.c_str() + s.folder.size());
+    const auto at = static_cast<std::size_t>(j);
+    listed->flags[at] = listing->Find(NumberedFilePath(std::string(), "QVAD%02d.NDB", j).c_str(),
+                                      listed->ndbNative[at]);
+    if (!listed->flags[at]) listed->ndbNative[at].clear();
   }
   std::lock_guard<std::mutex> lock(mutex);
   if (kept->size() >= 16) kept->clear();
-  (*kept)[listing] = flags;
-  return flags;
+  (*kept)[listing] = listed;
+  return listed;
 }
 
 // Whether each prefecture has data: its database is in the folder.
 PrefectureFlags PrefecturesWithData(const MatchSetup& s,
                                     const std::shared_ptr<const plat::FolderListing>& listing) {
-  if (listing) return PrefecturesInListing(s, listing);
+  if (listing) return PrefecturesInListing(listing)->flags;
   PrefectureFlags flags{};
   for (int32_t j = 1; j <= kPrefectureCount; ++j)
     flags[static_cast<std::size_t>(j)] =
@@ -249,6 +257,9 @@ struct PrefectureNames : PrefectureLookup {
 };
 
 struct FolderPrefectures {
+  // Provided (not defaulted), so that make_shared does not zero the whole
+  // object (tens of KB) before its members are initialised.
+  FolderPrefectures() {}  // NOLINT(modernize-use-equals-default)
   std::mutex mutex;
   // The folder's listing the files were found through: while it is the
   // same, each path still names the file it named.
@@ -257,6 +268,8 @@ struct FolderPrefectures {
   // The cache file's entries, read at the folder's first use.
   bool stored = false;
   FolderPrefectureLookups fromFile;
+  // The names put in front of a text, read with the entries or made.
+  FolderPrefectureNames names;
 };
 
 // The kept names of a folder, by folder, index kind, kana switch and extra
@@ -297,15 +310,15 @@ bool FilesUnchanged(const PrefectureNames& p) {
 
 // The names of prefecture j read from its files (none when the files are
 // missing); true when they were read, false when taken as they were.
+// The database's native path is the one the listing gave (never empty).
 bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing,
-                         const FolderPrefectureLookups& fromFile, int32_t j, PrefectureNames* p) {
-  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
-  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
+                         const std::string& ndbNative, const FolderPrefectureLookups& fromFile,
+                         int32_t j, PrefectureNames* p) {
   PrefectureNames now;
+  now.ndbNative = ndbNative;
   plat::FileStamp ndbStamp;
   plat::FileStamp tixStamp;
-  if (!listing.Find(ndb.c_str() + s.folder.size(), now.ndbNative) ||
-      !listing.Find(tix.c_str() + s.folder.size(), now.tixNative) ||
+  if (!listing.Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), now.tixNative) ||
       !plat::StampOfNative(now.ndbNative, ndbStamp) ||
       !plat::StampOfNative(now.tixNative, tixStamp)) {
     *p = PrefectureNames();
@@ -322,6 +335,8 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
     return false;
   }
   *p = PrefectureNames();
+  const std::string ndb = NumberedFilePath(s.folder, "QVAD%02d.NDB", j);
+  const std::string tix = NumberedFilePath(s.folder, "QVAD%02d.TIX", j);
   const std::shared_ptr<CCachedFile> ndbImage = AcquireCachedFile(ndb.c_str());
   const std::shared_ptr<CCachedFile> tixImage = AcquireCachedFile(tix.c_str());
   if (!ndbImage || !tixImage) return false;
@@ -365,38 +380,70 @@ bool NormalisedAlone(const MatchSetup& s, std::string* out) {
   return true;
 }
 
+// The name when normalising it again with the dictionary leaves it as it
+// is and it holds no single-byte character; "" otherwise.
+std::string AgainForm(const std::string& name, CCharDictionary* dictionary) {
+  char again[kPrefectureTextSize * 4] = {};
+  if (name.size() >= sizeof again) return std::string();
+  std::memcpy(again, name.c_str(), name.size() + 1);
+  if (NormalizeSearchText(nullptr, dictionary, again, sizeof again) && name == again &&
+      FindFirstSingleByteChar(again) == 0)
+    return name;
+  return std::string();
+}
+
+// The name of prefecture j as MatchText puts it in front of the input.
+std::string NameInFront(const MatchSetup& s, int32_t j) {
+  char text[kPrefectureTextSize * 4] = {};
+  GetPrefectureNameByKind(j, text, s.useKanjiNames);
+  NormalizeSearchText(s.fullList, s.fullDictionary, text, sizeof text);
+  return text;
+}
+
+// The forms of every prefecture's name with the folder's dictionaries
+// (s.fullDictionary and s.fullList), whose files stand as `dictionaries`.
+void MakePrefectureNames(const MatchSetup& s, const std::string& dictionaries,
+                         FolderPrefectureNames* names) {
+  CCharDictionary none;  // as an input that no entry changes narrows them
+  names->dictionaries = dictionaries;
+  names->useKanjiNames = s.useKanjiNames;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    PrefectureNameForms& f = names->forms[static_cast<std::size_t>(j)];
+    f.name = NameInFront(s, j);
+    f.again = !AgainForm(f.name, s.fullDictionary).empty();
+    f.againEmpty = !AgainForm(f.name, &none).empty();
+  }
+}
+
 // The name of prefecture j as the scan puts it in front of the input
 // (MatchText), when the normalisation of the edit text leaves it as it is
-// and it holds no single-byte character; "" otherwise. What depends on the
+// and it holds no single-byte character; "" otherwise. The forms are the
+// folder's kept ones (null when there are none); else what depends on the
 // folder's dictionaries alone is kept with them.
-std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDictionaries* kept) {
+std::string NormalisedPrefectureName(const MatchSetup& s, int32_t j, FolderDictionaries* kept,
+                                     const PrefectureNameForms* forms) {
+  // Again as the edit text is normalised: with the dictionary in use, which
+  // is the folder's own or, narrowed to this input, may be empty.
+  const bool own = s.dictionary == s.fullDictionary;
+  const bool empty = s.dictionary != nullptr && s.dictionary->GetCount() == 0;
+  if (forms) {
+    if (own) return forms->again ? forms->name : std::string();
+    if (empty) return forms->againEmpty ? forms->name : std::string();
+    return AgainForm(forms->name, s.dictionary);
+  }
   const std::string key = "prefecture " + std::to_string(s.useKanjiNames) + " " + std::to_string(j);
   std::string name;
   if (kept && kept->derived.count(key)) {
     name = kept->derived[key];
   } else {
-    char text[kPrefectureTextSize * 4] = {};
-    GetPrefectureNameByKind(j, text, s.useKanjiNames);
-    NormalizeSearchText(s.fullList, s.fullDictionary, text, sizeof text);
-    name = text;
+    name = NameInFront(s, j);
     if (kept) kept->derived[key] = name;
   }
-  // Again as the edit text is normalised: with the dictionary in use, which
-  // is the folder's own or, narrowed to this input, may be empty.
-  const bool own = s.dictionary == s.fullDictionary;
-  const bool empty = s.dictionary != nullptr && s.dictionary->GetCount() == 0;
   const std::string againKey = key + (own ? " again" : " again empty");
   if (kept && (own || empty)) {
     if (auto it = kept->derived.find(againKey); it != kept->derived.end()) return it->second;
   }
-  char again[kPrefectureTextSize * 4] = {};
-  std::string result;
-  if (name.size() < sizeof again) {
-    std::memcpy(again, name.c_str(), name.size() + 1);
-    if (NormalizeSearchText(nullptr, s.dictionary, again, sizeof again) && name == again &&
-        FindFirstSingleByteChar(again) == 0)
-      result = name;
-  }
+  const std::string result = AgainForm(name, s.dictionary);
   if (kept && (own || empty)) kept->derived[againKey] = result;
   return result;
 }
@@ -426,17 +473,28 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   };
   if (!folder->stored) {
     folder->stored = true;
-    LoadPrefectureLookups(fileKey(), &folder->fromFile);
+    LoadPrefectureLookups(fileKey(), &folder->fromFile, &folder->names);
   }
   // The query of the municipality level on the rest (MatchCity).
   NameQuery query;
   query.AddText(rest.c_str(), s.extraList);
   if (s.list != nullptr) query.AddText(ReplacedText(s.list, rest.c_str()).c_str(), s.extraList);
   FolderDictionaries* kept = LeasedFolderDictionaries(s.fullDictionary, s.fullList);
+  // The names in front are kept with the stamps of the folder's dictionary
+  // files (when the dictionaries in use are the folder's, loaded from them).
+  const std::string dictionaries = kept ? kept->filesStamp : std::string();
+  bool namesMade = false;
+  if (!dictionaries.empty() && (folder->names.dictionaries != dictionaries ||
+                                folder->names.useKanjiNames != s.useKanjiNames)) {
+    MakePrefectureNames(s, dictionaries, &folder->names);
+    namesMade = true;
+  }
+  const bool keptNames = !dictionaries.empty();
   std::vector<uint16_t> rows;
   const bool sameNames = folder->listing == listing;
   folder->listing = listing;
-  const PrefectureFlags withData = PrefecturesInListing(s, listing);
+  const auto listed = PrefecturesInListing(listing);
+  const PrefectureFlags& withData = listed->flags;
   bool read = false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
@@ -446,11 +504,13 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     }
     // The usual case: the same names, their files unchanged.
     if (!(sameNames && FilesUnchanged(p)) &&
-        ReadPrefectureNames(s, *listing, folder->fromFile, j, &p))
+        ReadPrefectureNames(s, *listing, listed->ndbNative[static_cast<std::size_t>(j)],
+                            folder->fromFile, j, &p))
       read = true;
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
-    const std::string name = NormalisedPrefectureName(s, j, kept);
+    const std::string name = NormalisedPrefectureName(
+        s, j, kept, keptNames ? &folder->names.forms[static_cast<std::size_t>(j)] : nullptr);
     if (name.empty()) continue;
     const std::string text = name + rest;
     if (text.compare(0, p.name.size(), p.name) != 0) {
@@ -461,13 +521,13 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     source.Select(p.cities.get(), query, p.count, &rows);
     if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
   }
-  // What was read afresh is kept for the next process.
-  if (read) {
+  // What was read or made afresh is kept for the next process.
+  if (read || namesMade) {
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
       folder->fromFile[static_cast<std::size_t>(j)] =
           folder->prefectures[static_cast<std::size_t>(j)];
     }
-    StorePrefectureLookups(fileKey(), folder->fromFile);
+    StorePrefectureLookups(fileKey(), folder->fromFile, folder->names);
   }
 }
 

@@ -161,20 +161,42 @@ void NameTable::Finish() {
 
 namespace {
 
-// A finished list: ascending without repeats, every row in 1..count.
+// A list as AppendTo writes it (a count, then the elements), read and
+// checked in one pass: false unless it is a finished list, ascending
+// without repeats, every row in 1..count.
 template <typename Key>
-bool FinishedList(const std::vector<std::pair<Key, uint16_t>>& list, uint16_t count) {
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (list[i].second == 0 || list[i].second > count) return false;
-    if (i > 0 && !(list[i - 1] < list[i])) return false;
+bool ReadFinishedList(CDerivedBytesReader* in, std::vector<std::pair<Key, uint16_t>>* list,
+                      uint16_t count) {
+  constexpr std::size_t kElement = sizeof(Key) + sizeof(uint16_t);
+  uint32_t size = 0;
+  const char* at = nullptr;
+  if (!in->Get(&size) || in->Remaining() / kElement < size || !in->GetBytes(size * kElement, &at))
+    return false;
+  list->resize(size);
+  std::pair<Key, uint16_t>* out = list->data();
+  std::pair<Key, uint16_t> previous{};
+  for (uint32_t i = 0; i < size; ++i, at += kElement) {
+    std::pair<Key, uint16_t> e;
+    std::memcpy(&e.first, at, sizeof(Key));
+    std::memcpy(&e.second, at + sizeof(Key), sizeof(uint16_t));
+    if (e.second == 0 || e.second > count || (i > 0 && !(previous < e))) return false;
+    out[i] = e;
+    previous = e;
   }
   return true;
 }
 
-bool FinishedList(const std::vector<uint16_t>& rows, uint16_t count) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i] == 0 || rows[i] > count) return false;
-    if (i > 0 && rows[i - 1] >= rows[i]) return false;
+bool ReadFinishedList(CDerivedBytesReader* in, std::vector<uint16_t>* rows, uint16_t count) {
+  uint32_t size = 0;
+  const char* at = nullptr;
+  if (!in->Get(&size) || in->Remaining() / sizeof(uint16_t) < size ||
+      !in->GetBytes(size * sizeof(uint16_t), &at))
+    return false;
+  rows->resize(size);
+  if (size > 0) std::memcpy(rows->data(), at, size * sizeof(uint16_t));
+  for (uint32_t i = 0; i < size; ++i) {
+    if ((*rows)[i] == 0 || (*rows)[i] > count) return false;
+    if (i > 0 && (*rows)[i - 1] >= (*rows)[i]) return false;
   }
   return true;
 }
@@ -191,10 +213,9 @@ void NameTable::AppendTo(std::string* out) const {
 }
 
 bool NameTable::ReadFrom(CDerivedBytesReader* in, uint16_t count) {
-  complete = in->GetList(&byHead) && in->GetList(&byPair) && in->GetList(&byWindow) &&
-             in->GetList(&numeral) && in->GetList(&always) && FinishedList(byHead, count) &&
-             FinishedList(byPair, count) && FinishedList(byWindow, count) &&
-             FinishedList(numeral, count) && FinishedList(always, count);
+  complete = ReadFinishedList(in, &byHead, count) && ReadFinishedList(in, &byPair, count) &&
+             ReadFinishedList(in, &byWindow, count) && ReadFinishedList(in, &numeral, count) &&
+             ReadFinishedList(in, &always, count);
   return complete;
 }
 

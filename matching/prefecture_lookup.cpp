@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'P', 'R', 'E', 'F'};
 // Raised whenever what is derived, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 1;
+constexpr uint32_t kFormatVersion = 3;
 // No folder's file comes near this; a larger file is not read.
 constexpr std::size_t kMaxFileSize = 64u << 20;
 
@@ -21,6 +21,33 @@ uint64_t Fnv1a(const char* data, std::size_t size) {
   }
   return hash;
 }
+
+}  // namespace
+
+// Eight bytes at a time: each step mixes a word into the state so that
+// another word gives another state, and every later step keeps states
+// apart, so a change within one word always changes the sum.
+uint64_t PrefectureLookupChecksum(const char* data, std::size_t size) {
+  constexpr uint64_t kWordFactor = 0x9e3779b97f4a7c15ull;
+  constexpr uint64_t kStateFactor = 0xc2b2ae3d27d4eb4full;  // odd: a bijection
+  auto step = [](uint64_t hash, uint64_t word) {
+    const uint64_t mixed = hash ^ word;
+    return (mixed << 31 | mixed >> 33) * kStateFactor;
+  };
+  uint64_t hash = 0xcbf29ce484222325ull ^ (size * kWordFactor);
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, data + i, 8);
+    hash = step(hash, word);
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, data + i, size - i);
+  hash = step(hash, tail);
+  return hash ^ (hash >> 29);
+}
+
+namespace {
 
 void PutStamp(CDerivedBytesWriter* w, const plat::FileStamp& stamp) {
   w->Put(stamp.size);
@@ -61,10 +88,37 @@ bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
   return true;
 }
 
+// The names after the entries: the dictionaries' stamps, then (when there
+// are any) the search-text kind and each prefecture's name and two flags.
+void PutNames(CDerivedBytesWriter* w, const FolderPrefectureNames& names) {
+  w->PutText(names.dictionaries);
+  if (names.dictionaries.empty()) return;
+  w->Put(names.useKanjiNames);
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const PrefectureNameForms& f = names.forms[static_cast<std::size_t>(j)];
+    w->PutText(f.name);
+    w->Put(static_cast<uint8_t>((f.again ? 1 : 0) | (f.againEmpty ? 2 : 0)));
+  }
+}
+
+bool GetNames(CDerivedBytesReader* r, FolderPrefectureNames* names) {
+  if (!r->GetText(&names->dictionaries)) return false;
+  if (names->dictionaries.empty()) return true;
+  if (!r->Get(&names->useKanjiNames)) return false;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    PrefectureNameForms& f = names->forms[static_cast<std::size_t>(j)];
+    uint8_t flags = 0;
+    if (!r->GetText(&f.name) || !r->Get(&flags) || flags > 3) return false;
+    f.again = (flags & 1) != 0;
+    f.againEmpty = (flags & 2) != 0;
+  }
+  return true;
+}
+
 }  // namespace
 
-std::string EncodePrefectureLookups(const std::string& key,
-                                    const FolderPrefectureLookups& lookups) {
+std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
+                                    const FolderPrefectureNames& names) {
   std::string out(kMagic, sizeof kMagic);
   CDerivedBytesWriter w(&out);
   w.Put(kFormatVersion);
@@ -84,7 +138,8 @@ std::string EncodePrefectureLookups(const std::string& key,
     w.Put(p.count);
     p.cities->AppendTo(&out);
   }
-  w.Put(Fnv1a(out.data(), out.size()));
+  PutNames(&w, names);
+  w.Put(PrefectureLookupChecksum(out.data(), out.size()));
   return out;
 }
 
@@ -100,7 +155,7 @@ bool OpenChecked(const std::string& bytes, CDerivedBytesReader* r, std::string* 
   const std::size_t body = bytes.size() - kSumSize;
   uint64_t sum = 0;
   std::memcpy(&sum, bytes.data() + body, kSumSize);
-  if (sum != Fnv1a(bytes.data(), body)) return false;
+  if (sum != PrefectureLookupChecksum(bytes.data(), body)) return false;
   *r = CDerivedBytesReader(bytes.data() + sizeof kMagic, bytes.data() + body);
   uint32_t version = 0;
   plat::FileStamp build;
@@ -111,8 +166,9 @@ bool OpenChecked(const std::string& bytes, CDerivedBytesReader* r, std::string* 
 }  // namespace
 
 bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
-                             FolderPrefectureLookups* out) {
+                             FolderPrefectureLookups* out, FolderPrefectureNames* names) {
   out->fill(PrefectureLookup());
+  if (names) *names = FolderPrefectureNames();
   CDerivedBytesReader r(nullptr, nullptr);
   std::string storedKey;
   if (!OpenChecked(bytes, &r, &storedKey) || storedKey != key) return false;
@@ -120,8 +176,10 @@ bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     if (!DecodeEntry(&r, &lookups[static_cast<std::size_t>(j)])) return false;
   }
-  if (!r.AtEnd()) return false;
+  FolderPrefectureNames read;
+  if (!GetNames(&r, &read) || !r.AtEnd()) return false;
   *out = std::move(lookups);
+  if (names) *names = std::move(read);
   return true;
 }
 
@@ -144,15 +202,19 @@ std::string PrefectureLookupFileName(const std::string& key) {
   return plat::CacheFileName("prefectures", Fnv1a(key.data(), key.size()), build);
 }
 
-bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out) {
+bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
+                           FolderPrefectureNames* names) {
   std::string bytes;
   if (!plat::ReadCacheFile(PrefectureLookupFileName(key), bytes, kMaxFileSize)) {
     out->fill(PrefectureLookup());
+    *names = FolderPrefectureNames();
     return false;
   }
-  return DecodePrefectureLookups(bytes, key, out);
+  return DecodePrefectureLookups(bytes, key, out, names);
 }
 
-bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups) {
-  return plat::WriteCacheFile(PrefectureLookupFileName(key), EncodePrefectureLookups(key, lookups));
+bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
+                            const FolderPrefectureNames& names) {
+  return plat::WriteCacheFile(PrefectureLookupFileName(key),
+                              EncodePrefectureLookups(key, lookups, names));
 }

@@ -13,9 +13,11 @@
 // (a changed program derives again), and ends in a checksum of all before
 // it; a file that does not check in any way is ignored. Each prefecture's
 // entry is used only while both its files have the stamps it was made
-// from.
+// from; the prefecture names put in front of a text, only while the
+// folder's dictionary files have the stamps they were made with.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,11 +38,34 @@ struct PrefectureLookup {
 
 using FolderPrefectureLookups = std::array<PrefectureLookup, kPrefectureCount + 1>;
 
+// The name of each prefecture as the scan puts it in front of a text (by
+// the search-text kind, normalised with the folder's dictionaries), and
+// whether normalising it again leaves it as it is, with no single-byte
+// character in it: `again` with the folder's unification dictionary,
+// `againEmpty` with an empty one. They depend on the dictionaries alone,
+// so they are kept with the stamps of the dictionary files they were made
+// with.
+struct PrefectureNameForms {
+  std::string name;
+  bool again = false;
+  bool againEmpty = false;
+};
+struct FolderPrefectureNames {
+  std::string dictionaries;  // the dictionary files' stamps; empty: none kept
+  int32_t useKanjiNames = 0;
+  std::array<PrefectureNameForms, kPrefectureCount + 1> forms;
+};
+
 // The bytes of a cache file of the key, and back (false, with out left
-// all unknown, when they are not one of this build for this key).
-std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups);
+// all unknown, when they are not one of this build for this key; the
+// names are then none kept).
+std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
+                                    const FolderPrefectureNames& names = FolderPrefectureNames());
 bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
-                             FolderPrefectureLookups* out);
+                             FolderPrefectureLookups* out, FolderPrefectureNames* names = nullptr);
+
+// The checksum that ends a cache file (of all the bytes before it).
+uint64_t PrefectureLookupChecksum(const char* data, std::size_t size);
 
 // The key that the bytes of a cache file name; empty when they are no
 // file of this build.
@@ -51,6 +76,8 @@ std::string StoredPrefectureLookupKey(const std::string& bytes);
 std::string PrefectureLookupFileName(const std::string& key);
 
 // Reads the key's file; false when there is none that checks.
-bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out);
+bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
+                           FolderPrefectureNames* names);
 // Writes it; false when there is no cache folder to write to.
-bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups);
+bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
+                            const FolderPrefectureNames& names);

@@ -32,19 +32,10 @@ namespace {
 
 const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
-uint64_t Fnv1a(const std::string& bytes, std::size_t size) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (std::size_t i = 0; i < size; ++i) {
-    hash ^= static_cast<unsigned char>(bytes[i]);
-    hash *= 0x100000001b3ull;
-  }
-  return hash;
-}
-
 // The bytes with their last eight (the checksum) made right again.
 std::string Resummed(std::string bytes) {
   if (bytes.size() < 8) return bytes;
-  const uint64_t sum = Fnv1a(bytes, bytes.size() - 8);
+  const uint64_t sum = PrefectureLookupChecksum(bytes.data(), bytes.size() - 8);
   bytes.replace(bytes.size() - 8, 8, reinterpret_cast<const char*>(&sum), 8);
   return bytes;
 }
@@ -148,16 +139,18 @@ class PrefectureLookupFile : public ::testing::Test {
     return only;
   }
 
-  // The entries of the one cache file, with its key.
+  // The entries of the one cache file, with its key (and its names in
+  // names_).
   bool ReadEntries(FolderPrefectureLookups* out, std::string* key) {
     const std::string bytes = testutil::ReadBytes(CacheFile());
     *key = StoredPrefectureLookupKey(bytes);
-    return !key->empty() && DecodePrefectureLookups(bytes, *key, out);
+    return !key->empty() && DecodePrefectureLookups(bytes, *key, out, &names_);
   }
 
   TempDir data_;
   TempDir cache_;
   std::string folder_;
+  FolderPrefectureNames names_;
 };
 
 void ExpectSameLines(const std::vector<std::string>& texts, const std::vector<std::string>& got,
@@ -288,7 +281,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   auto empty = std::make_shared<NameTable>();
   empty->Finish();
   entries[13].cities = empty;
-  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries)));
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   // Another modification time of the prefecture's database: its names are
   // read again, and the file is written with them.
@@ -301,12 +294,46 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   EXPECT_FALSE(entries[13].cities->byPair.empty() && entries[13].cities->byHead.empty());
   // The same when its index is replaced by a copy of itself.
   entries[13].cities = empty;
-  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries)));
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   const std::string tix = data_.Native(Utf8(u8"住所/QVAD13.TIX"));
   ASSERT_TRUE(std::filesystem::copy_file(tix, tix + ".new"));
   std::filesystem::rename(tix + ".new", tix);
   EXPECT_EQ(MatchAll(texts), reference);
+}
+
+// The prefecture names put in front of a text come from the folder's
+// dictionaries: the file's are used only while the dictionary files are
+// unchanged.
+TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUnchanged) {
+  const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
+  const std::vector<std::string> texts = {"千代田区丸の内一丁目"};
+  const std::vector<std::string> reference = MatchAll(texts);
+  ASSERT_EQ(reference[0][0], '1') << Show(reference[0].c_str());
+  FolderPrefectureLookups entries;
+  std::string key;
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  ASSERT_FALSE(names_.dictionaries.empty());
+  EXPECT_EQ(names_.forms[13].name, "東京都");
+  EXPECT_TRUE(names_.forms[13].again);
+  // Names under which no prefecture row begins a text of 東京都: while
+  // they are taken as current, the scan leaves 東京都 out.
+  for (int j = 1; j <= kPrefectureCount; ++j) {
+    names_.forms[static_cast<std::size_t>(j)].name = "京都府";
+    names_.forms[static_cast<std::size_t>(j)].again = true;
+    names_.forms[static_cast<std::size_t>(j)].againEmpty = true;
+  }
+  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
+  EXPECT_NE(MatchAll(texts), reference);
+  // Another modification time of a dictionary file: the names are made
+  // again, and the file is written with them.
+  const std::string dictionary = data_.Native(Utf8(u8"住所/文字置換.BIN"));
+  struct timespec times[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dictionary.c_str(), times, 0), 0);
+  EXPECT_EQ(MatchAll(texts), reference);
+  ASSERT_TRUE(ReadEntries(&entries, &key));
+  EXPECT_EQ(names_.forms[13].name, "東京都");
+  EXPECT_TRUE(names_.forms[13].again);
 }
 
 TEST_F(PrefectureLookupFile, DamagedFileIsIgnoredAndWrittenAgain) {
@@ -351,7 +378,7 @@ TEST_F(PrefectureLookupFile, AFileOthersCouldHavePlacedChangesNoAnswer) {
   entries[13].cities = empty;
   const std::string path = CacheFile();
   const std::string folder = cache_.path() + "/kort";
-  const std::string forged = EncodePrefectureLookups(key, entries);
+  const std::string forged = EncodePrefectureLookups(key, entries, names_);
   ASSERT_TRUE(testutil::WriteBytes(path, forged));
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   // The user's own file is taken as it is.
