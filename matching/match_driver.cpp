@@ -404,14 +404,16 @@ std::string NameInFront(const MatchSetup& s, int32_t j) {
 // (s.fullDictionary and s.fullList), whose files stand as `dictionaries`.
 void MakePrefectureNames(const MatchSetup& s, const std::string& dictionaries,
                          FolderPrefectureNames* names) {
-  CCharDictionary none;  // as an input that no entry changes narrows them
+  // As an input that no entry changes narrows them; on the heap, as it is
+  // far larger than a frame should be.
+  const auto none = std::make_unique<CCharDictionary>();
   names->dictionaries = dictionaries;
   names->useKanjiNames = s.useKanjiNames;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNameForms& f = names->forms[static_cast<std::size_t>(j)];
     f.name = NameInFront(s, j);
     f.again = !AgainForm(f.name, s.fullDictionary).empty();
-    f.againEmpty = !AgainForm(f.name, &none).empty();
+    f.againEmpty = !AgainForm(f.name, none.get()).empty();
   }
 }
 
