@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "plat/file_stamp.h"
+
 class CDerivedBytesWriter {
  public:
   explicit CDerivedBytesWriter(std::string* out) : out_(out) {}
@@ -106,3 +108,22 @@ class CDerivedBytesReader {
   const char* p_;
   const char* end_;
 };
+
+// A file's stamp (size, times, device, inode) as cache files keep it.
+inline void PutStamp(CDerivedBytesWriter* w, const plat::FileStamp& stamp) {
+  w->Put(stamp.size);
+  w->Put(stamp.modifiedNs);
+  w->Put(stamp.changedNs);
+  w->Put(stamp.device);
+  w->Put(stamp.inode);
+}
+
+inline bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
+  return r->Get(&stamp->size) && r->Get(&stamp->modifiedNs) && r->Get(&stamp->changedNs) &&
+         r->Get(&stamp->device) && r->Get(&stamp->inode);
+}
+
+// The stamp of the build this code is part of (all zero when it cannot be
+// told: a cache file's key then still names the folder and its files'
+// stamps).
+const plat::FileStamp& BuildStamp();

@@ -42,30 +42,6 @@ uint64_t Sum64(const char* data, std::size_t size) {
 
 uint64_t Sum64(const std::string& bytes) { return Sum64(bytes.data(), bytes.size()); }
 
-void PutStamp(CDerivedBytesWriter* w, const plat::FileStamp& stamp) {
-  w->Put(stamp.size);
-  w->Put(stamp.modifiedNs);
-  w->Put(stamp.changedNs);
-  w->Put(stamp.device);
-  w->Put(stamp.inode);
-}
-
-bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
-  return r->Get(&stamp->size) && r->Get(&stamp->modifiedNs) && r->Get(&stamp->changedNs) &&
-         r->Get(&stamp->device) && r->Get(&stamp->inode);
-}
-
-// The stamp of the build this code is part of (all zero when it cannot be
-// told).
-const plat::FileStamp& BuildStamp() {
-  static const plat::FileStamp stamp = [] {
-    plat::FileStamp s;
-    if (!plat::StampOfModule(reinterpret_cast<const void*>(&BuildStamp), s)) s = plat::FileStamp();
-    return s;
-  }();
-  return stamp;
-}
-
 // One directory entry, read back.
 struct DirectoryEntry {
   uint64_t id = 0;

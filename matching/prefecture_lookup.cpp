@@ -49,30 +49,6 @@ uint64_t PrefectureLookupChecksum(const char* data, std::size_t size) {
 
 namespace {
 
-void PutStamp(CDerivedBytesWriter* w, const plat::FileStamp& stamp) {
-  w->Put(stamp.size);
-  w->Put(stamp.modifiedNs);
-  w->Put(stamp.changedNs);
-  w->Put(stamp.device);
-  w->Put(stamp.inode);
-}
-
-bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
-  return r->Get(&stamp->size) && r->Get(&stamp->modifiedNs) && r->Get(&stamp->changedNs) &&
-         r->Get(&stamp->device) && r->Get(&stamp->inode);
-}
-
-// The stamp of the build this code is part of (all zero when it cannot be
-// told: the key then still names the folder and its files' stamps).
-const plat::FileStamp& BuildStamp() {
-  static const plat::FileStamp stamp = [] {
-    plat::FileStamp s;
-    if (!plat::StampOfModule(reinterpret_cast<const void*>(&BuildStamp), s)) s = plat::FileStamp();
-    return s;
-  }();
-  return stamp;
-}
-
 bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
   uint8_t files = 0;
   uint8_t known = 0;
