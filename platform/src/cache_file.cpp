@@ -340,7 +340,9 @@ bool WriteCacheFile(const std::string& name, const std::string& bytes) {
 
 bool StampOfModule(const void* address, FileStamp& stamp) {
   Dl_info info{};
-  if (dladdr(address, &info) == 0) return false;
+  // A statically linked program has no module table: the address is then
+  // the program's own.
+  if (dladdr(address, &info) == 0) return StampOfNative("/proc/self/exe", stamp);
   // The program itself may be named as it was started (relative, or by
   // the bare name found on the search path).
   const bool absolute = info.dli_fname != nullptr && info.dli_fname[0] == '/';
