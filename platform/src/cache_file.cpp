@@ -338,16 +338,27 @@ bool WriteCacheFile(const std::string& name, const std::string& bytes) {
   return true;
 }
 
+namespace {
+
+// The running program's file, by the name the system gives for it.
+bool StampOfProgram(FileStamp& stamp) {
+  char target[4096];
+  detail::CountSystemCalls();
+  const ssize_t n = readlink("/proc/self/exe", target, sizeof target - 1);
+  if (n > 0 && StampOfNative(std::string(target, static_cast<std::size_t>(n)), stamp)) return true;
+  return StampOfNative("/proc/self/exe", stamp);
+}
+
+}  // namespace
+
 bool StampOfModule(const void* address, FileStamp& stamp) {
   Dl_info info{};
   // A statically linked program has no module table: the address is then
-  // the program's own.
-  if (dladdr(address, &info) == 0) return StampOfNative("/proc/self/exe", stamp);
-  // The program itself may be named as it was started (relative, or by
-  // the bare name found on the search path).
-  const bool absolute = info.dli_fname != nullptr && info.dli_fname[0] == '/';
-  return StampOfNative(absolute ? std::string(info.dli_fname) : std::string("/proc/self/exe"),
-                       stamp);
+  // the program's own. The program itself may also be named as it was
+  // started (relative, or by the bare name found on the search path).
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr || info.dli_fname[0] != '/')
+    return StampOfProgram(stamp);
+  return StampOfNative(std::string(info.dli_fname), stamp);
 }
 
 }  // namespace plat
