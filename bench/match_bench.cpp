@@ -217,17 +217,18 @@ int MatchOne(const char* address, const std::string& folder, const char* dataset
                                 1, 1, 1, 1, dataset);
 }
 
-// The addresses in turn, one per iteration, after a first pass over the
-// first warmUp of them (what is read once per folder is then in place).
-void MatchInTurn(benchmark::State& state, const std::string& folder,
+// The addresses in turn, one per iteration, each in the next of the
+// folders, after a first pass over the first warmUp of them (what is read
+// once per folder is then in place).
+void MatchInTurn(benchmark::State& state, const std::vector<std::string>& folders,
                  const std::vector<std::string>& addresses, std::size_t warmUp) {
   for (std::size_t i = 0; i < addresses.size() && i < warmUp; ++i)
-    MatchOne(addresses[i].c_str(), folder, "VRG_EXTEND");
+    MatchOne(addresses[i].c_str(), folders[i % folders.size()], "VRG_EXTEND");
   std::size_t next = 0;
   int64_t matched = 0;
   const uint64_t callsBefore = plat::SystemCallCount();
   for (auto _ : state) {
-    matched += MatchOne(addresses[next].c_str(), folder, "VRG_EXTEND");
+    matched += MatchOne(addresses[next].c_str(), folders[next % folders.size()], "VRG_EXTEND");
     if (++next == addresses.size()) next = 0;
   }
   const double n = static_cast<double>(state.iterations());
@@ -235,6 +236,11 @@ void MatchInTurn(benchmark::State& state, const std::string& folder,
   state.counters["syscalls/address"] =
       static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
   state.counters["matched"] = static_cast<double>(matched) / n;
+}
+
+void MatchInTurn(benchmark::State& state, const std::string& folder,
+                 const std::vector<std::string>& addresses, std::size_t warmUp) {
+  MatchInTurn(state, std::vector<std::string>{folder}, addresses, warmUp);
 }
 
 void BM_MatchCorpus(benchmark::State& state) {
@@ -300,23 +306,10 @@ void BM_MatchNationalFolders(benchmark::State& state) {
         "no national data: build the target match_bench_national (or national_data)");
     return;
   }
-  // One pass as the loop goes: what a folder reads once (its blocks, its
-  // name tables) is then in place for each, as in a process that has
-  // worked in them a while.
-  for (std::size_t i = 0; i < addresses.size(); ++i)
-    MatchOne(addresses[i].c_str(), folders[i % folders.size()], "VRG_EXTEND");
-  std::size_t next = 0;
-  int64_t matched = 0;
-  const uint64_t callsBefore = plat::SystemCallCount();
-  for (auto _ : state) {
-    matched += MatchOne(addresses[next].c_str(), folders[next % folders.size()], "VRG_EXTEND");
-    if (++next == addresses.size()) next = 0;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.SetItemsProcessed(state.iterations());
-  state.counters["syscalls/address"] =
-      static_cast<double>(plat::SystemCallCount() - callsBefore) / n;
-  state.counters["matched"] = static_cast<double>(matched) / n;
+  // One pass first: what a folder reads once (its blocks, its name tables)
+  // is then in place for each, as in a process that has worked in them a
+  // while.
+  MatchInTurn(state, folders, addresses, addresses.size());
   state.counters["images"] = static_cast<double>(CachedFileCount());
 }
 BENCHMARK(BM_MatchNationalFolders)->Arg(1)->Arg(8)->MinTime(2.0)->Unit(benchmark::kMicrosecond);

@@ -17,6 +17,7 @@
 #include "matching/name_compare.h"
 #include "matching/normalize.h"
 #include "matching/prefecture_names.h"
+#include "national_shape_folder.h"
 #include "pair_list_fixture.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
@@ -269,21 +270,10 @@ TEST(NameCandidates, TablesMatchLikeThePlainScanOverTheSample) {
 // prefectures): addresses with and without the prefecture and ones not in
 // the data, each also cut after half its characters.
 TEST(NameCandidates, TablesMatchLikeThePlainScanOverANationalShape) {
-  sampledata::Description sample;
-  char msg[kMessageSize] = "";
-  ASSERT_EQ(
-      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
-      << Show(msg);
-  sampledata::NationalOptions options;
-  options.seed = 7;
-  options.percent = 5;
-  sampledata::Description d;
-  ASSERT_EQ(sampledata::MakeNationalDescription(sample, options, &d, msg), 1) << Show(msg);
   testutil::TempDir dir;
-  const std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
-  sampledata::GenerateOptions generate;
-  generate.jobs = 4;
-  ASSERT_EQ(sampledata::GenerateDataFolder(d, folder, generate, msg), 1) << Show(msg);
+  sampledata::Description d;
+  std::string folder;
+  ASSERT_TRUE(sample::MakeNationalShapeFolder(7, 5, dir, &d, &folder));
   const sampledata::NationalAddresses a = sampledata::MakeNationalAddresses(d, 7, 700);
   std::vector<std::string> texts;
   for (const auto* list : {&a.withPrefecture, &a.withoutPrefecture, &a.notInData}) {

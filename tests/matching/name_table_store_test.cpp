@@ -15,6 +15,7 @@
 #include "common/message.h"
 #include "matching/adrs_engine.h"
 #include "name_level_fixture.h"
+#include "national_shape_folder.h"
 #include "plat/cache_file.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
@@ -138,21 +139,10 @@ TEST_F(NameTableStoreTest, EveryTableOfTheSampleComesBackAsMade) {
 }
 
 TEST_F(NameTableStoreTest, EveryTableOfANationalShapeComesBackAsMade) {
-  sampledata::Description sample;
-  char msg[kMessageSize] = "";
-  ASSERT_EQ(
-      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
-      << Show(msg);
-  sampledata::NationalOptions options;
-  options.seed = 11;
-  options.percent = 4;
-  sampledata::Description d;
-  ASSERT_EQ(sampledata::MakeNationalDescription(sample, options, &d, msg), 1) << Show(msg);
   testutil::TempDir dir;
-  const std::string folder = dir.path() + "\\" + testutil::Sjis(u8"住所") + "\\";
-  sampledata::GenerateOptions generate;
-  generate.jobs = 4;
-  ASSERT_EQ(sampledata::GenerateDataFolder(d, folder, generate, msg), 1) << Show(msg);
+  sampledata::Description d;
+  std::string folder;
+  ASSERT_TRUE(sample::MakeNationalShapeFolder(11, 4, dir, &d, &folder));
   ExpectEveryTableComesBackAsMade(folder, &matchtest::SampleDictionaries().user, 47, 3 * 47 * 2);
 }
 
