@@ -5,6 +5,7 @@
 #include <set>
 
 #include "route/node_filters.h"
+#include "route/route_times.h"
 
 using Items = std::list<TmpItemAry::Item>;
 
@@ -162,12 +163,7 @@ bool CEraseBreakFacilNode::run(TmpItemAry& items) {
     }
     TmpItemAry::Node& next = *n->node;
     next.flags = node->flags;
-    next.year = node->year;
-    next.month = node->month;
-    next.day = node->day;
-    next.hour = node->hour;
-    next.minute = node->minute;
-    next.second = node->second;
+    setNodeTime(next, nodeTime(*node));
     if (p->link && !p->link->points.empty() && n->link && !n->link->points.empty())
       p->link->points.back() = n->link->points.front();
     list.erase(b);

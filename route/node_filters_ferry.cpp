@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "route/node_filters.h"
+#include "route/route_times.h"
 
 using Items = std::list<TmpItemAry::Item>;
 
@@ -92,12 +93,7 @@ void MoveBreakIcWalk(It first, It last) {
         const TmpItemAry::Node& from = *i->node;
         to.flags |= nodeflag::kBreak;
         to.name = from.name;
-        to.year = from.year;
-        to.month = from.month;
-        to.day = from.day;
-        to.hour = from.hour;
-        to.minute = from.minute;
-        to.second = from.second;
+        setNodeTime(to, nodeTime(from));
         i->node.reset();
       }
       return;
