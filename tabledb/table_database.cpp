@@ -4,7 +4,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "common/allocation_guard.h"
 #include "common/copy_out.h"
@@ -414,8 +420,11 @@ int CTableDatabase::LookupFieldEntry(const char* table, const char* field, uint3
   if (field && table && DirectoryReady()) {
     const DirectoryTable* t = DirectoryFind(table);
     if (!t) return 0;
-    const auto it = t->firstByName.find(std::string_view(field));
-    if (it == t->firstByName.end()) return 0;
+    // The layout's tables and fields stand in the directory's order.
+    const LayoutTable& laid =
+        directory_->layout->tables[static_cast<std::size_t>(t - directory_->tables.data())];
+    const auto it = laid.firstByName.find(std::string_view(field));
+    if (it == laid.firstByName.end()) return 0;
     const DirectoryField& f = t->fields[it->second];
     *position = f.position;
     *entry = f.entry;
@@ -527,11 +536,11 @@ int CTableDatabase::UpdateMaxRecordSize() {
 int CTableDatabase::FindField(const char* table, const char* field, int32_t* type,
                               int32_t* declaredLength, uint32_t* offset, uint32_t* size) {
   if (open_ && table && field && DirectoryReady()) {
-    const DirectoryField* f = FindDirectoryField(table, field);
-    if (type) *type = f ? f->entry.type : 0;
-    if (declaredLength) *declaredLength = f ? f->entry.declaredLength : 0;
+    const LayoutField* f = FindLayoutField(table, field);
+    if (type) *type = f ? f->type : 0;
+    if (declaredLength) *declaredLength = f ? f->declaredLength : 0;
     if (offset) *offset = f ? f->offset : 0;
-    if (size) *size = f ? f->entry.size : 0;
+    if (size) *size = f ? f->size : 0;
     return f ? 1 : 0;
   }
   CacheSlot slot{};
@@ -612,15 +621,13 @@ int CTableDatabase::DirectoryReady() {
       table.fields.push_back(field);
     }
     table.recordSize = static_cast<uint32_t>(running - 1);
-    table.firstByName.reserve(table.fields.size());
-    for (std::size_t i = 0; i < table.fields.size(); ++i)
-      table.firstByName.emplace(std::string_view(table.fields[i].entry.name), i);
     pos = table.entry.nextTable;
     tables.push_back(std::move(table));
   }
   static std::atomic<std::uint64_t> numbers{0};
   auto built = std::make_shared<Directory>();
   built->number = ++numbers;
+  built->layout = SharedLayout(tables);
   built->tables = std::move(tables);
   directory_ = std::static_pointer_cast<const Directory>(image_->SetDerived(std::move(built)));
   directoryState_ = 1;
@@ -636,39 +643,144 @@ const CTableDatabase::DirectoryTable* CTableDatabase::DirectoryFind(const char* 
 
 namespace {
 
-// The last field look-ups of the thread by the directory's number and the
+// The layouts in use in the process, by their hash: a directory of the
+// same layout as one still in use shares it.
+struct LayoutRegistry {
+  std::mutex mutex;
+  std::unordered_multimap<std::size_t, std::weak_ptr<const void>> byHash;
+  std::uint64_t numbers = 0;
+};
+LayoutRegistry& Layouts() {
+  static LayoutRegistry* registry = new LayoutRegistry;  // never destroyed
+  return *registry;
+}
+
+std::size_t MixHash(std::size_t h, std::size_t value) { return (h ^ value) * 0x100000001B3ULL; }
+std::size_t MixHash(std::size_t h, std::string_view text) {
+  return MixHash(h, std::hash<std::string_view>{}(text));
+}
+
+// The last field look-ups of the thread by the layout's number and the
 // texts' addresses (callers name fields by constant texts), checked
-// against the names found before use: a directory does not change.
+// against the names found before use: a layout does not change.
 struct FieldMemo {
-  std::uint64_t directory = 0;
+  std::uint64_t layout = 0;
   const char* table = nullptr;
   const char* field = nullptr;
   const void* foundTable = nullptr;
   const void* found = nullptr;
 };
-constexpr std::size_t kFieldMemoSlots = 64;
+constexpr std::size_t kFieldMemoSlots = 128;
 thread_local std::array<FieldMemo, kFieldMemoSlots> fieldMemo;
 
 }  // namespace
 
-const CTableDatabase::DirectoryField* CTableDatabase::FindDirectoryField(const char* table,
-                                                                         const char* field) {
+std::shared_ptr<const CTableDatabase::Layout> CTableDatabase::SharedLayout(
+    const std::vector<DirectoryTable>& tables) {
+  auto made = std::make_shared<Layout>();
+  std::size_t bytes = 0;
+  for (const DirectoryTable& table : tables) {
+    bytes += std::strlen(table.entry.name) + 1;
+    for (const DirectoryField& field : table.fields) bytes += std::strlen(field.entry.name) + 1;
+  }
+  // The names first, whole, so that the views into them stay put.
+  made->names.reserve(bytes);
+  for (const DirectoryTable& table : tables) {
+    made->names.append(table.entry.name).push_back('\0');
+    for (const DirectoryField& field : table.fields)
+      made->names.append(field.entry.name).push_back('\0');
+  }
+  std::size_t at = 0;
+  auto next = [&]() {
+    const std::string_view name(made->names.data() + at);
+    at += name.size() + 1;
+    return name;
+  };
+  std::size_t hash = 0xCBF29CE484222325ULL;
+  made->tables.reserve(tables.size());
+  for (const DirectoryTable& table : tables) {
+    LayoutTable& laid = made->tables.emplace_back();
+    laid.name = next();
+    hash = MixHash(MixHash(hash, laid.name), table.fields.size());
+    laid.fields.reserve(table.fields.size());
+    for (const DirectoryField& field : table.fields) {
+      laid.fields.push_back(LayoutField{next(), field.entry.type, field.entry.declaredLength,
+                                        field.offset, field.entry.size});
+      const LayoutField& f = laid.fields.back();
+      hash = MixHash(MixHash(hash, f.name), (std::size_t{f.offset} << 32) ^ f.size);
+      hash = MixHash(hash, (static_cast<std::size_t>(static_cast<uint32_t>(f.type)) << 32) ^
+                               static_cast<uint32_t>(f.declaredLength));
+    }
+    laid.firstByName.reserve(laid.fields.size());
+    for (std::size_t i = 0; i < laid.fields.size(); ++i)
+      laid.firstByName.emplace(laid.fields[i].name, i);
+  }
+  made->hash = hash;
+  auto same = [&](const Layout& kept) {
+    if (kept.tables.size() != made->tables.size()) return false;
+    for (std::size_t t = 0; t < kept.tables.size(); ++t) {
+      const LayoutTable& a = kept.tables[t];
+      const LayoutTable& b = made->tables[t];
+      if (a.name != b.name || a.fields.size() != b.fields.size()) return false;
+      for (std::size_t f = 0; f < a.fields.size(); ++f) {
+        const LayoutField& x = a.fields[f];
+        const LayoutField& y = b.fields[f];
+        if (x.name != y.name || x.type != y.type || x.declaredLength != y.declaredLength ||
+            x.offset != y.offset || x.size != y.size)
+          return false;
+      }
+    }
+    return true;
+  };
+  LayoutRegistry& registry = Layouts();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  auto [first, last] = registry.byHash.equal_range(hash);
+  for (auto it = first; it != last;) {
+    auto kept = std::static_pointer_cast<const Layout>(it->second.lock());
+    if (!kept) {
+      it = registry.byHash.erase(it);
+      continue;
+    }
+    if (same(*kept)) return kept;
+    ++it;
+  }
+  // Layouts no longer in use go when the registry has grown.
+  if (registry.byHash.size() >= 64) {
+    for (auto it = registry.byHash.begin(); it != registry.byHash.end();)
+      it = it->second.expired() ? registry.byHash.erase(it) : std::next(it);
+  }
+  made->number = ++registry.numbers;
+  std::shared_ptr<const Layout> shared = std::move(made);
+  registry.byHash.emplace(hash, std::weak_ptr<const void>(shared));
+  return shared;
+}
+
+const CTableDatabase::LayoutField* CTableDatabase::FindLayoutField(const char* table,
+                                                                   const char* field) {
+  const Layout& layout = *directory_->layout;
   // A multiplicative hash of both addresses (names lie a few bytes apart).
   const std::uint64_t mixed = (reinterpret_cast<std::uintptr_t>(field) * 0x9E3779B97F4A7C15ULL) ^
                               (reinterpret_cast<std::uintptr_t>(table) * 0xC2B2AE3D27D4EB4FULL) ^
-                              directory_->number;
-  FieldMemo& memo = fieldMemo[static_cast<std::size_t>(mixed >> 58) % kFieldMemoSlots];
-  if (memo.directory == directory_->number && memo.field == field && memo.table == table) {
-    const auto* t = static_cast<const DirectoryTable*>(memo.foundTable);
-    const auto* f = static_cast<const DirectoryField*>(memo.found);
-    if (std::strcmp(t->entry.name, table) == 0 && std::strcmp(f->entry.name, field) == 0) return f;
+                              layout.number;
+  FieldMemo& memo = fieldMemo[static_cast<std::size_t>(mixed >> 57) % kFieldMemoSlots];
+  if (memo.layout == layout.number && memo.field == field && memo.table == table) {
+    const auto* t = static_cast<const LayoutTable*>(memo.foundTable);
+    const auto* f = static_cast<const LayoutField*>(memo.found);
+    if (std::strcmp(t->name.data(), table) == 0 && std::strcmp(f->name.data(), field) == 0)
+      return f;
   }
-  const DirectoryTable* t = DirectoryFind(table);
+  const LayoutTable* t = nullptr;
+  for (const LayoutTable& candidate : layout.tables) {
+    if (std::strcmp(candidate.name.data(), table) == 0) {
+      t = &candidate;
+      break;
+    }
+  }
   if (!t) return nullptr;
   const auto it = t->firstByName.find(std::string_view(field));
   if (it == t->firstByName.end()) return nullptr;
-  const DirectoryField* f = &t->fields[it->second];
-  memo = FieldMemo{directory_->number, table, field, t, f};
+  const LayoutField* f = &t->fields[it->second];
+  memo = FieldMemo{layout.number, table, field, t, f};
   return f;
 }
 

@@ -32,6 +32,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -325,17 +326,42 @@ class CTableDatabase {
     TdbTableEntry entry;
     uint32_t recordSize;
     std::vector<DirectoryField> fields;
-    // First field of each name (names point into the entries above).
-    std::unordered_map<std::string_view, std::size_t> firstByName;
   };
   // 1 when the directory is built (once per image); 0 when the database is
   // not read from an image or a chain cannot be read whole (then the walks
   // read the file as for update).
   int DirectoryReady();
   const DirectoryTable* DirectoryFind(const char* name);
+  // What a field look-up needs of a directory: the tables' names and their
+  // fields' names, types, sizes and offsets, packed. Files of one layout
+  // (every prefecture's file of a data set, the same set in several
+  // folders) share one copy, so that look-ups in any of them meet the same
+  // few cache lines.
+  struct LayoutField {
+    std::string_view name;
+    int32_t type;
+    int32_t declaredLength;
+    uint32_t offset;
+    uint32_t size;
+  };
+  struct LayoutTable {
+    std::string_view name;
+    std::vector<LayoutField> fields;
+    // First field of each name.
+    std::unordered_map<std::string_view, std::size_t> firstByName;
+  };
+  struct Layout {
+    std::uint64_t number = 0;  // never given to another layout in the process
+    std::size_t hash = 0;
+    std::string names;  // every name, each followed by a NUL; the views point here
+    std::vector<LayoutTable> tables;
+  };
+  // The layout of the tables, shared with every directory of the same
+  // layout that is still in use.
+  static std::shared_ptr<const Layout> SharedLayout(const std::vector<DirectoryTable>& tables);
   // The first field of the name in the first table of the name; null for
   // none. The directory must be ready.
-  const DirectoryField* FindDirectoryField(const char* table, const char* field);
+  const LayoutField* FindLayoutField(const char* table, const char* field);
 
   int CacheLookup(const char* table, const char* field, CacheSlot* found) const;
   void CacheInsert(const CacheSlot& slot);
@@ -360,6 +386,7 @@ class CTableDatabase {
   struct Directory {
     std::uint64_t number = 0;
     std::vector<DirectoryTable> tables;
+    std::shared_ptr<const Layout> layout;
   };
   std::shared_ptr<const Directory> directory_;
   CacheSlot cache_[kCacheSlots];
