@@ -635,8 +635,11 @@ int CTableDatabase::DirectoryReady() {
 }
 
 const CTableDatabase::DirectoryTable* CTableDatabase::DirectoryFind(const char* name) {
-  for (const DirectoryTable& table : directory_->tables) {
-    if (std::strcmp(table.entry.name, name) == 0) return &table;
+  // The names are compared in the layout, where they lie together (the
+  // layout's tables stand in the directory's order).
+  const std::vector<LayoutTable>& laid = directory_->layout->tables;
+  for (std::size_t i = 0; i < laid.size(); ++i) {
+    if (std::strcmp(laid[i].name.data(), name) == 0) return &directory_->tables[i];
   }
   return nullptr;
 }
