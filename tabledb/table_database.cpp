@@ -420,14 +420,14 @@ int CTableDatabase::LookupFieldEntry(const char* table, const char* field, uint3
   if (field && table && DirectoryReady()) {
     const DirectoryTable* t = DirectoryFind(table);
     if (!t) return 0;
-    // The layout's tables and fields stand in the directory's order.
     const LayoutTable& laid =
         directory_->layout->tables[static_cast<std::size_t>(t - directory_->tables.data())];
     const auto it = laid.firstByName.find(std::string_view(field));
     if (it == laid.firstByName.end()) return 0;
     const DirectoryField& f = t->fields[it->second];
+    // The whole entry is read again from the image it was found in.
+    if (!ReadFieldEntry(f.position, entry)) return 0;
     *position = f.position;
-    *entry = f.entry;
     *offset = f.offset;
     return 1;
   }
@@ -586,49 +586,55 @@ int CTableDatabase::DirectoryReady() {
   }
   TdbHeader header;
   if (!ReadHeader(&header)) return 0;
-  std::vector<DirectoryTable> tables;
+  auto built = std::make_shared<Directory>();
+  auto layout = std::make_shared<Layout>();
   const uint32_t tableLimit = WalkLimit(kTdbTableEntrySize);
   const uint32_t fieldLimit = WalkLimit(kTdbFieldEntrySize);
   uint32_t steps = 0;
+  // The entries are read one at a time: only positions, offsets and the
+  // packed layout are kept (a job touches no more pages than it keeps).
+  TdbTableEntry tableEntry;
+  TdbFieldEntry entry;
+  auto addName = [&](const char* name) {
+    const auto at = static_cast<uint32_t>(layout->names.size());
+    layout->names.append(name).push_back('\0');
+    return at;
+  };
   for (uint32_t pos = header.firstTable; pos != 0;) {
     if (++steps > tableLimit) return 0;
-    DirectoryTable table;
-    table.position = pos;
-    if (!ReadTableEntry(pos, &table.entry)) return 0;
+    if (!ReadTableEntry(pos, &tableEntry)) return 0;
     // The chain is walked for its length first: the fields are taken in
-    // one block of their own size (a job touches no more pages than it
-    // keeps).
+    // one block of their own size.
     uint32_t fieldSteps = 0;
-    for (uint32_t f = table.entry.firstField; f != 0;) {
+    for (uint32_t f = tableEntry.firstField; f != 0;) {
       if (++fieldSteps > fieldLimit) return 0;
-      TdbFieldEntry entry;
       if (!ReadFieldEntry(f, &entry)) return 0;
       f = entry.nextField;
     }
+    DirectoryTable& table = built->tables.emplace_back();
+    LayoutTable& laid = layout->tables.emplace_back();
+    table.position = pos;
+    laid.nameAt = addName(tableEntry.name);
     table.fields.reserve(fieldSteps);
+    laid.fields.reserve(fieldSteps);
     fieldSteps = 0;
     uint64_t running = 1;
-    for (uint32_t f = table.entry.firstField; f != 0;) {
+    for (uint32_t f = tableEntry.firstField; f != 0;) {
       if (++fieldSteps > fieldLimit) return 0;
-      DirectoryField field;
-      field.position = f;
-      if (!ReadFieldEntry(f, &field.entry)) return 0;
-      field.offset = static_cast<uint32_t>(running);
-      running += field.entry.size;
+      if (!ReadFieldEntry(f, &entry)) return 0;
+      table.fields.push_back(DirectoryField{f, static_cast<uint32_t>(running)});
+      laid.fields.push_back(LayoutField{addName(entry.name), entry.type, entry.declaredLength,
+                                        static_cast<uint32_t>(running), entry.size});
+      running += entry.size;
       // The walks fail at a sum beyond 32 bits: such a table is left to them.
       if (running > UINT32_MAX) return 0;
-      f = field.entry.nextField;
-      table.fields.push_back(field);
+      f = entry.nextField;
     }
-    table.recordSize = static_cast<uint32_t>(running - 1);
-    pos = table.entry.nextTable;
-    tables.push_back(std::move(table));
+    pos = tableEntry.nextTable;
   }
   static std::atomic<std::uint64_t> numbers{0};
-  auto built = std::make_shared<Directory>();
   built->number = ++numbers;
-  built->layout = SharedLayout(tables);
-  built->tables = std::move(tables);
+  built->layout = SharedLayout(std::move(layout));
   directory_ = std::static_pointer_cast<const Directory>(image_->SetDerived(std::move(built)));
   directoryState_ = 1;
   return 1;
@@ -637,9 +643,9 @@ int CTableDatabase::DirectoryReady() {
 const CTableDatabase::DirectoryTable* CTableDatabase::DirectoryFind(const char* name) {
   // The names are compared in the layout, where they lie together (the
   // layout's tables stand in the directory's order).
-  const std::vector<LayoutTable>& laid = directory_->layout->tables;
-  for (std::size_t i = 0; i < laid.size(); ++i) {
-    if (std::strcmp(laid[i].name.data(), name) == 0) return &directory_->tables[i];
+  const Layout& layout = *directory_->layout;
+  for (std::size_t i = 0; i < layout.tables.size(); ++i) {
+    if (std::strcmp(layout.Name(layout.tables[i].nameAt), name) == 0) return &directory_->tables[i];
   }
   return nullptr;
 }
@@ -679,56 +685,32 @@ thread_local std::array<FieldMemo, kFieldMemoSlots> fieldMemo;
 }  // namespace
 
 std::shared_ptr<const CTableDatabase::Layout> CTableDatabase::SharedLayout(
-    const std::vector<DirectoryTable>& tables) {
-  auto made = std::make_shared<Layout>();
-  std::size_t bytes = 0;
-  for (const DirectoryTable& table : tables) {
-    bytes += std::strlen(table.entry.name) + 1;
-    for (const DirectoryField& field : table.fields) bytes += std::strlen(field.entry.name) + 1;
-  }
-  // The names first, whole, so that the views into them stay put.
-  made->names.reserve(bytes);
-  for (const DirectoryTable& table : tables) {
-    made->names.append(table.entry.name).push_back('\0');
-    for (const DirectoryField& field : table.fields)
-      made->names.append(field.entry.name).push_back('\0');
-  }
-  std::size_t at = 0;
-  auto next = [&]() {
-    const std::string_view name(made->names.data() + at);
-    at += name.size() + 1;
-    return name;
-  };
+    std::shared_ptr<Layout> made) {
+  // The names are whole now: the views of the look-ups can point into them.
   std::size_t hash = 0xCBF29CE484222325ULL;
-  made->tables.reserve(tables.size());
-  for (const DirectoryTable& table : tables) {
-    LayoutTable& laid = made->tables.emplace_back();
-    laid.name = next();
-    hash = MixHash(MixHash(hash, laid.name), table.fields.size());
-    laid.fields.reserve(table.fields.size());
-    for (const DirectoryField& field : table.fields) {
-      laid.fields.push_back(LayoutField{next(), field.entry.type, field.entry.declaredLength,
-                                        field.offset, field.entry.size});
-      const LayoutField& f = laid.fields.back();
-      hash = MixHash(MixHash(hash, f.name), (std::size_t{f.offset} << 32) ^ f.size);
+  for (LayoutTable& table : made->tables) {
+    hash = MixHash(MixHash(hash, std::string_view(made->Name(table.nameAt))), table.fields.size());
+    table.firstByName.reserve(table.fields.size());
+    for (std::size_t i = 0; i < table.fields.size(); ++i) {
+      const LayoutField& f = table.fields[i];
+      const std::string_view name(made->Name(f.nameAt));
+      table.firstByName.emplace(name, i);
+      hash = MixHash(MixHash(hash, name), (std::size_t{f.offset} << 32) ^ f.size);
       hash = MixHash(hash, (static_cast<std::size_t>(static_cast<uint32_t>(f.type)) << 32) ^
                                static_cast<uint32_t>(f.declaredLength));
     }
-    laid.firstByName.reserve(laid.fields.size());
-    for (std::size_t i = 0; i < laid.fields.size(); ++i)
-      laid.firstByName.emplace(laid.fields[i].name, i);
   }
-  made->hash = hash;
+  // Same content: the same names in the same places, the fields alike.
   auto same = [&](const Layout& kept) {
-    if (kept.tables.size() != made->tables.size()) return false;
+    if (kept.names != made->names || kept.tables.size() != made->tables.size()) return false;
     for (std::size_t t = 0; t < kept.tables.size(); ++t) {
       const LayoutTable& a = kept.tables[t];
       const LayoutTable& b = made->tables[t];
-      if (a.name != b.name || a.fields.size() != b.fields.size()) return false;
+      if (a.nameAt != b.nameAt || a.fields.size() != b.fields.size()) return false;
       for (std::size_t f = 0; f < a.fields.size(); ++f) {
         const LayoutField& x = a.fields[f];
         const LayoutField& y = b.fields[f];
-        if (x.name != y.name || x.type != y.type || x.declaredLength != y.declaredLength ||
+        if (x.nameAt != y.nameAt || x.type != y.type || x.declaredLength != y.declaredLength ||
             x.offset != y.offset || x.size != y.size)
           return false;
       }
@@ -769,12 +751,13 @@ const CTableDatabase::LayoutField* CTableDatabase::FindLayoutField(const char* t
   if (memo.layout == layout.number && memo.field == field && memo.table == table) {
     const auto* t = static_cast<const LayoutTable*>(memo.foundTable);
     const auto* f = static_cast<const LayoutField*>(memo.found);
-    if (std::strcmp(t->name.data(), table) == 0 && std::strcmp(f->name.data(), field) == 0)
+    if (std::strcmp(layout.Name(t->nameAt), table) == 0 &&
+        std::strcmp(layout.Name(f->nameAt), field) == 0)
       return f;
   }
   const LayoutTable* t = nullptr;
   for (const LayoutTable& candidate : layout.tables) {
-    if (std::strcmp(candidate.name.data(), table) == 0) {
+    if (std::strcmp(layout.Name(candidate.nameAt), table) == 0) {
       t = &candidate;
       break;
     }

@@ -315,16 +315,14 @@ class CTableDatabase {
                   uint32_t* largest);
 
   // The table directory of a database opened for reading: every table in
-  // chain order with its entry and its fields (entry, 1-based offset).
+  // chain order with its fields (entry position, 1-based offset). Their
+  // names, types and sizes are in the directory's layout.
   struct DirectoryField {
     uint32_t position;
     uint32_t offset;
-    TdbFieldEntry entry;
   };
   struct DirectoryTable {
     uint32_t position;
-    TdbTableEntry entry;
-    uint32_t recordSize;
     std::vector<DirectoryField> fields;
   };
   // 1 when the directory is built (once per image); 0 when the database is
@@ -333,32 +331,32 @@ class CTableDatabase {
   int DirectoryReady();
   const DirectoryTable* DirectoryFind(const char* name);
   // What a field look-up needs of a directory: the tables' names and their
-  // fields' names, types, sizes and offsets, packed. Files of one layout
-  // (every prefecture's file of a data set, the same set in several
-  // folders) share one copy, so that look-ups in any of them meet the same
-  // few cache lines.
+  // fields' names, types, sizes and offsets, packed, in the directory's
+  // order. Files of one layout (every prefecture's file of a data set, the
+  // same set in several folders) share one copy, so that look-ups in any
+  // of them meet the same few cache lines.
   struct LayoutField {
-    std::string_view name;
+    uint32_t nameAt;  // in the layout's names
     int32_t type;
     int32_t declaredLength;
     uint32_t offset;
     uint32_t size;
   };
   struct LayoutTable {
-    std::string_view name;
+    uint32_t nameAt;
     std::vector<LayoutField> fields;
     // First field of each name.
     std::unordered_map<std::string_view, std::size_t> firstByName;
   };
   struct Layout {
     std::uint64_t number = 0;  // never given to another layout in the process
-    std::size_t hash = 0;
-    std::string names;  // every name, each followed by a NUL; the views point here
+    std::string names;         // every name, each followed by a NUL
     std::vector<LayoutTable> tables;
+    const char* Name(uint32_t at) const { return names.data() + at; }
   };
-  // The layout of the tables, shared with every directory of the same
-  // layout that is still in use.
-  static std::shared_ptr<const Layout> SharedLayout(const std::vector<DirectoryTable>& tables);
+  // The layout made, or one of the same content still in use by another
+  // directory.
+  static std::shared_ptr<const Layout> SharedLayout(std::shared_ptr<Layout> made);
   // The first field of the name in the first table of the name; null for
   // none. The directory must be ready.
   const LayoutField* FindLayoutField(const char* table, const char* field);
