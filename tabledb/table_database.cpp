@@ -422,9 +422,9 @@ int CTableDatabase::LookupFieldEntry(const char* table, const char* field, uint3
     if (!t) return 0;
     const LayoutTable& laid =
         directory_->layout->tables[static_cast<std::size_t>(t - directory_->tables.data())];
-    const auto it = laid.firstByName.find(std::string_view(field));
-    if (it == laid.firstByName.end()) return 0;
-    const DirectoryField& f = t->fields[it->second];
+    const std::size_t at = directory_->layout->FirstField(laid, field);
+    if (at == laid.fields.size()) return 0;
+    const DirectoryField& f = t->fields[at];
     // The whole entry is read again from the image it was found in.
     if (!ReadFieldEntry(f.position, entry)) return 0;
     *position = f.position;
@@ -603,25 +603,16 @@ int CTableDatabase::DirectoryReady() {
   for (uint32_t pos = header.firstTable; pos != 0;) {
     if (++steps > tableLimit) return 0;
     if (!ReadTableEntry(pos, &tableEntry)) return 0;
-    // The chain is walked for its length first: the fields are taken in
-    // one block of their own size.
-    uint32_t fieldSteps = 0;
-    for (uint32_t f = tableEntry.firstField; f != 0;) {
-      if (++fieldSteps > fieldLimit) return 0;
-      if (!ReadFieldEntry(f, &entry)) return 0;
-      f = entry.nextField;
-    }
     DirectoryTable& table = built->tables.emplace_back();
     LayoutTable& laid = layout->tables.emplace_back();
     table.position = pos;
     laid.nameAt = addName(tableEntry.name);
-    table.fields.reserve(fieldSteps);
-    laid.fields.reserve(fieldSteps);
-    fieldSteps = 0;
+    uint32_t fieldSteps = 0;
     uint64_t running = 1;
     for (uint32_t f = tableEntry.firstField; f != 0;) {
       if (++fieldSteps > fieldLimit) return 0;
       if (!ReadFieldEntry(f, &entry)) return 0;
+      // Growing costs little: a field is kept in a few bytes.
       table.fields.push_back(DirectoryField{f, static_cast<uint32_t>(running)});
       laid.fields.push_back(LayoutField{addName(entry.name), entry.type, entry.declaredLength,
                                         static_cast<uint32_t>(running), entry.size});
@@ -665,9 +656,6 @@ LayoutRegistry& Layouts() {
 }
 
 std::size_t MixHash(std::size_t h, std::size_t value) { return (h ^ value) * 0x100000001B3ULL; }
-std::size_t MixHash(std::size_t h, std::string_view text) {
-  return MixHash(h, std::hash<std::string_view>{}(text));
-}
 
 // The last field look-ups of the thread by the layout's number and the
 // texts' addresses (callers name fields by constant texts), checked
@@ -686,16 +674,12 @@ thread_local std::array<FieldMemo, kFieldMemoSlots> fieldMemo;
 
 std::shared_ptr<const CTableDatabase::Layout> CTableDatabase::SharedLayout(
     std::shared_ptr<Layout> made) {
-  // The names are whole now: the views of the look-ups can point into them.
-  std::size_t hash = 0xCBF29CE484222325ULL;
-  for (LayoutTable& table : made->tables) {
-    hash = MixHash(MixHash(hash, std::string_view(made->Name(table.nameAt))), table.fields.size());
-    table.firstByName.reserve(table.fields.size());
-    for (std::size_t i = 0; i < table.fields.size(); ++i) {
-      const LayoutField& f = table.fields[i];
-      const std::string_view name(made->Name(f.nameAt));
-      table.firstByName.emplace(name, i);
-      hash = MixHash(MixHash(hash, name), (std::size_t{f.offset} << 32) ^ f.size);
+  // The names (with their places) and every field's numbers.
+  std::size_t hash = std::hash<std::string_view>{}(made->names);
+  for (const LayoutTable& table : made->tables) {
+    hash = MixHash(MixHash(hash, table.nameAt), table.fields.size());
+    for (const LayoutField& f : table.fields) {
+      hash = MixHash(MixHash(hash, f.nameAt), (std::size_t{f.offset} << 32) ^ f.size);
       hash = MixHash(hash, (static_cast<std::size_t>(static_cast<uint32_t>(f.type)) << 32) ^
                                static_cast<uint32_t>(f.declaredLength));
     }
@@ -763,9 +747,9 @@ const CTableDatabase::LayoutField* CTableDatabase::FindLayoutField(const char* t
     }
   }
   if (!t) return nullptr;
-  const auto it = t->firstByName.find(std::string_view(field));
-  if (it == t->firstByName.end()) return nullptr;
-  const LayoutField* f = &t->fields[it->second];
+  const std::size_t at = layout.FirstField(*t, field);
+  if (at == t->fields.size()) return nullptr;
+  const LayoutField* f = &t->fields[at];
   memo = FieldMemo{layout.number, table, field, t, f};
   return f;
 }

@@ -31,6 +31,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -345,14 +346,19 @@ class CTableDatabase {
   struct LayoutTable {
     uint32_t nameAt;
     std::vector<LayoutField> fields;
-    // First field of each name.
-    std::unordered_map<std::string_view, std::size_t> firstByName;
   };
   struct Layout {
     std::uint64_t number = 0;  // never given to another layout in the process
     std::string names;         // every name, each followed by a NUL
     std::vector<LayoutTable> tables;
     const char* Name(uint32_t at) const { return names.data() + at; }
+    // The index of the table's first field of the name; fields.size() for
+    // none. The names lie together: a walk over them is short.
+    std::size_t FirstField(const LayoutTable& table, const char* name) const {
+      std::size_t i = 0;
+      while (i < table.fields.size() && std::strcmp(Name(table.fields[i].nameAt), name) != 0) ++i;
+      return i;
+    }
   };
   // The layout made, or one of the same content still in use by another
   // directory.
