@@ -2,21 +2,24 @@
 // A map from text keys to values that keeps a bounded number of entries
 // and lets the least recently used go first, one at a time.
 //
-// The entries are a list in order of use (the most recent first) and a
-// hash table from key to list node, whose keys are views of the keys kept
-// in the nodes: Find, Put and each entry let go are O(1). A found entry is
-// moved to the front without allocating; only a new entry allocates (its
-// node and its key, and the table when it grows).
+// Each entry carries the tick of its last use: a found entry only has its
+// tick set, which touches the entry alone (no list of use to relink, whose
+// neighbours would be other entries' memory), so that a look-up in a large
+// map costs the table's slot, the entry and its key. Only a new entry
+// allocates. Trim, which runs when the map has grown past its limit, puts
+// the entries in order of use then.
 //
 // Not synchronised: its owner locks.
 
+#include <algorithm>
 #include <cstddef>
-#include <iterator>
-#include <list>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 template <class Value>
 class LruMap {
@@ -28,15 +31,15 @@ class LruMap {
   LruMap(const LruMap&) = delete;
   LruMap& operator=(const LruMap&) = delete;
 
-  std::size_t size() const { return order_.size(); }
+  std::size_t size() const { return entries_.size(); }
   std::size_t limit() const { return limit_; }
 
   // The key's value, now the most recently used; null when absent.
   Value* Find(std::string_view key) {
-    const auto it = index_.find(key);
-    if (it == index_.end()) return nullptr;
-    order_.splice(order_.begin(), order_, it->second);
-    return &it->second->value;
+    const auto it = entries_.find(key);
+    if (it == entries_.end()) return nullptr;
+    it->second.used = ++clock_;
+    return &it->second.value;
   }
 
   // Sets the key's value and makes it the most recently used.
@@ -45,9 +48,8 @@ class LruMap {
       *found = std::move(value);
       return *found;
     }
-    order_.push_front(Entry{std::string(key), std::move(value)});
-    index_.emplace(std::string_view(order_.front().key), order_.begin());
-    return order_.front().value;
+    auto [it, added] = entries_.emplace(std::string(key), Entry{std::move(value), ++clock_});
+    return it->second.value;
   }
 
   // Lets the least recently used entries go, one at a time, until no more
@@ -56,16 +58,19 @@ class LruMap {
   template <class Keep>
   std::size_t Trim(Keep keep) {
     std::size_t dropped = 0;
-    if (order_.size() <= limit_) return dropped;
-    auto it = std::prev(order_.end());
-    while (order_.size() > limit_ && it != order_.begin()) {
-      const auto older = std::prev(it);
-      if (!keep(static_cast<const Value&>(it->value))) {
-        index_.erase(std::string_view(it->key));
-        order_.erase(it);
-        ++dropped;
-      }
-      it = older;
+    if (entries_.size() <= limit_) return dropped;
+    std::vector<std::pair<std::uint64_t, typename Map::iterator>> byUse;
+    byUse.reserve(entries_.size());
+    for (auto it = entries_.begin(); it != entries_.end(); ++it)
+      byUse.emplace_back(it->second.used, it);
+    std::sort(byUse.begin(), byUse.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    byUse.pop_back();  // the most recently used stays
+    for (const auto& [used, it] : byUse) {
+      if (entries_.size() <= limit_) break;
+      if (keep(static_cast<const Value&>(it->second.value))) continue;
+      entries_.erase(it);
+      ++dropped;
     }
     return dropped;
   }
@@ -73,17 +78,22 @@ class LruMap {
     return Trim([](const Value&) { return false; });
   }
 
-  void Clear() {
-    index_.clear();
-    order_.clear();
-  }
+  void Clear() { entries_.clear(); }
 
  private:
   struct Entry {
-    std::string key;
     Value value;
+    std::uint64_t used;
   };
+  // Looked up by views without making a string of them.
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+      return std::hash<std::string_view>{}(key);
+    }
+  };
+  using Map = std::unordered_map<std::string, Entry, KeyHash, std::equal_to<>>;
   std::size_t limit_;
-  std::list<Entry> order_;
-  std::unordered_map<std::string_view, typename std::list<Entry>::iterator> index_;
+  std::uint64_t clock_ = 0;
+  Map entries_;
 };

@@ -23,8 +23,8 @@ class CEditText {
  public:
   static constexpr int kMaxLength = 511;
   // Initial capacities the matching driver uses.
-  static constexpr uint32_t kDefaultRecordCapacity = 256;
-  static constexpr uint32_t kDefaultStoreCapacity = 4096;
+  static constexpr uint32_t kDefaultRecordCapacity = 32;
+  static constexpr uint32_t kDefaultStoreCapacity = 1024;
 
   CEditText();
   ~CEditText();

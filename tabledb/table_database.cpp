@@ -4,7 +4,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "common/allocation_guard.h"
 #include "common/copy_out.h"
@@ -414,11 +420,14 @@ int CTableDatabase::LookupFieldEntry(const char* table, const char* field, uint3
   if (field && table && DirectoryReady()) {
     const DirectoryTable* t = DirectoryFind(table);
     if (!t) return 0;
-    const auto it = t->firstByName.find(std::string_view(field));
-    if (it == t->firstByName.end()) return 0;
-    const DirectoryField& f = t->fields[it->second];
+    const LayoutTable& laid =
+        directory_->layout->tables[static_cast<std::size_t>(t - directory_->tables.data())];
+    const std::size_t at = directory_->layout->FirstField(laid, field);
+    if (at == laid.fields.size()) return 0;
+    const DirectoryField& f = t->fields[at];
+    // The whole entry is read again from the image it was found in.
+    if (!ReadFieldEntry(f.position, entry)) return 0;
     *position = f.position;
-    *entry = f.entry;
     *offset = f.offset;
     return 1;
   }
@@ -527,11 +536,11 @@ int CTableDatabase::UpdateMaxRecordSize() {
 int CTableDatabase::FindField(const char* table, const char* field, int32_t* type,
                               int32_t* declaredLength, uint32_t* offset, uint32_t* size) {
   if (open_ && table && field && DirectoryReady()) {
-    const DirectoryField* f = FindDirectoryField(table, field);
-    if (type) *type = f ? f->entry.type : 0;
-    if (declaredLength) *declaredLength = f ? f->entry.declaredLength : 0;
+    const LayoutField* f = FindLayoutField(table, field);
+    if (type) *type = f ? f->type : 0;
+    if (declaredLength) *declaredLength = f ? f->declaredLength : 0;
     if (offset) *offset = f ? f->offset : 0;
-    if (size) *size = f ? f->entry.size : 0;
+    if (size) *size = f ? f->size : 0;
     return f ? 1 : 0;
   }
   CacheSlot slot{};
@@ -577,98 +586,171 @@ int CTableDatabase::DirectoryReady() {
   }
   TdbHeader header;
   if (!ReadHeader(&header)) return 0;
-  std::vector<DirectoryTable> tables;
+  auto built = std::make_shared<Directory>();
+  auto layout = std::make_shared<Layout>();
   const uint32_t tableLimit = WalkLimit(kTdbTableEntrySize);
   const uint32_t fieldLimit = WalkLimit(kTdbFieldEntrySize);
   uint32_t steps = 0;
+  // The entries are read one at a time: only positions, offsets and the
+  // packed layout are kept (a job touches no more pages than it keeps).
+  TdbTableEntry tableEntry;
+  TdbFieldEntry entry;
+  auto addName = [&](const char* name) {
+    const auto at = static_cast<uint32_t>(layout->names.size());
+    layout->names.append(name).push_back('\0');
+    return at;
+  };
   for (uint32_t pos = header.firstTable; pos != 0;) {
     if (++steps > tableLimit) return 0;
-    DirectoryTable table;
+    if (!ReadTableEntry(pos, &tableEntry)) return 0;
+    DirectoryTable& table = built->tables.emplace_back();
+    LayoutTable& laid = layout->tables.emplace_back();
     table.position = pos;
-    if (!ReadTableEntry(pos, &table.entry)) return 0;
-    // The chain is walked for its length first: the fields are taken in
-    // one block of their own size (a job touches no more pages than it
-    // keeps).
+    laid.nameAt = addName(tableEntry.name);
     uint32_t fieldSteps = 0;
-    for (uint32_t f = table.entry.firstField; f != 0;) {
-      if (++fieldSteps > fieldLimit) return 0;
-      TdbFieldEntry entry;
-      if (!ReadFieldEntry(f, &entry)) return 0;
-      f = entry.nextField;
-    }
-    table.fields.reserve(fieldSteps);
-    fieldSteps = 0;
     uint64_t running = 1;
-    for (uint32_t f = table.entry.firstField; f != 0;) {
+    for (uint32_t f = tableEntry.firstField; f != 0;) {
       if (++fieldSteps > fieldLimit) return 0;
-      DirectoryField field;
-      field.position = f;
-      if (!ReadFieldEntry(f, &field.entry)) return 0;
-      field.offset = static_cast<uint32_t>(running);
-      running += field.entry.size;
+      if (!ReadFieldEntry(f, &entry)) return 0;
+      // Growing costs little: a field is kept in a few bytes.
+      table.fields.push_back(DirectoryField{f, static_cast<uint32_t>(running)});
+      laid.fields.push_back(LayoutField{addName(entry.name), entry.type, entry.declaredLength,
+                                        static_cast<uint32_t>(running), entry.size});
+      running += entry.size;
       // The walks fail at a sum beyond 32 bits: such a table is left to them.
       if (running > UINT32_MAX) return 0;
-      f = field.entry.nextField;
-      table.fields.push_back(field);
+      f = entry.nextField;
     }
-    table.recordSize = static_cast<uint32_t>(running - 1);
-    table.firstByName.reserve(table.fields.size());
-    for (std::size_t i = 0; i < table.fields.size(); ++i)
-      table.firstByName.emplace(std::string_view(table.fields[i].entry.name), i);
-    pos = table.entry.nextTable;
-    tables.push_back(std::move(table));
+    pos = tableEntry.nextTable;
   }
   static std::atomic<std::uint64_t> numbers{0};
-  auto built = std::make_shared<Directory>();
   built->number = ++numbers;
-  built->tables = std::move(tables);
+  built->layout = SharedLayout(std::move(layout));
   directory_ = std::static_pointer_cast<const Directory>(image_->SetDerived(std::move(built)));
   directoryState_ = 1;
   return 1;
 }
 
 const CTableDatabase::DirectoryTable* CTableDatabase::DirectoryFind(const char* name) {
-  for (const DirectoryTable& table : directory_->tables) {
-    if (std::strcmp(table.entry.name, name) == 0) return &table;
+  // The names are compared in the layout, where they lie together (the
+  // layout's tables stand in the directory's order).
+  const Layout& layout = *directory_->layout;
+  for (std::size_t i = 0; i < layout.tables.size(); ++i) {
+    if (std::strcmp(layout.Name(layout.tables[i].nameAt), name) == 0) return &directory_->tables[i];
   }
   return nullptr;
 }
 
 namespace {
 
-// The last field look-ups of the thread by the directory's number and the
+// The layouts in use in the process, by their hash: a directory of the
+// same layout as one still in use shares it.
+struct LayoutRegistry {
+  std::mutex mutex;
+  std::unordered_multimap<std::size_t, std::weak_ptr<const void>> byHash;
+  std::uint64_t numbers = 0;
+};
+LayoutRegistry& Layouts() {
+  static LayoutRegistry* registry = new LayoutRegistry;  // never destroyed
+  return *registry;
+}
+
+std::size_t MixHash(std::size_t h, std::size_t value) { return (h ^ value) * 0x100000001B3ULL; }
+
+// The last field look-ups of the thread by the layout's number and the
 // texts' addresses (callers name fields by constant texts), checked
-// against the names found before use: a directory does not change.
+// against the names found before use: a layout does not change.
 struct FieldMemo {
-  std::uint64_t directory = 0;
+  std::uint64_t layout = 0;
   const char* table = nullptr;
   const char* field = nullptr;
   const void* foundTable = nullptr;
   const void* found = nullptr;
 };
-constexpr std::size_t kFieldMemoSlots = 64;
+constexpr std::size_t kFieldMemoSlots = 128;
 thread_local std::array<FieldMemo, kFieldMemoSlots> fieldMemo;
 
 }  // namespace
 
-const CTableDatabase::DirectoryField* CTableDatabase::FindDirectoryField(const char* table,
-                                                                         const char* field) {
+std::shared_ptr<const CTableDatabase::Layout> CTableDatabase::SharedLayout(
+    std::shared_ptr<Layout> made) {
+  // The names (with their places) and every field's numbers.
+  std::size_t hash = std::hash<std::string_view>{}(made->names);
+  for (const LayoutTable& table : made->tables) {
+    hash = MixHash(MixHash(hash, table.nameAt), table.fields.size());
+    for (const LayoutField& f : table.fields) {
+      hash = MixHash(MixHash(hash, f.nameAt), (std::size_t{f.offset} << 32) ^ f.size);
+      hash = MixHash(hash, (static_cast<std::size_t>(static_cast<uint32_t>(f.type)) << 32) ^
+                               static_cast<uint32_t>(f.declaredLength));
+    }
+  }
+  // Same content: the same names in the same places, the fields alike.
+  auto same = [&](const Layout& kept) {
+    if (kept.names != made->names || kept.tables.size() != made->tables.size()) return false;
+    for (std::size_t t = 0; t < kept.tables.size(); ++t) {
+      const LayoutTable& a = kept.tables[t];
+      const LayoutTable& b = made->tables[t];
+      if (a.nameAt != b.nameAt || a.fields.size() != b.fields.size()) return false;
+      for (std::size_t f = 0; f < a.fields.size(); ++f) {
+        const LayoutField& x = a.fields[f];
+        const LayoutField& y = b.fields[f];
+        if (x.nameAt != y.nameAt || x.type != y.type || x.declaredLength != y.declaredLength ||
+            x.offset != y.offset || x.size != y.size)
+          return false;
+      }
+    }
+    return true;
+  };
+  LayoutRegistry& registry = Layouts();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  auto [first, last] = registry.byHash.equal_range(hash);
+  for (auto it = first; it != last;) {
+    auto kept = std::static_pointer_cast<const Layout>(it->second.lock());
+    if (!kept) {
+      it = registry.byHash.erase(it);
+      continue;
+    }
+    if (same(*kept)) return kept;
+    ++it;
+  }
+  // Layouts no longer in use go when the registry has grown.
+  if (registry.byHash.size() >= 64) {
+    for (auto it = registry.byHash.begin(); it != registry.byHash.end();)
+      it = it->second.expired() ? registry.byHash.erase(it) : std::next(it);
+  }
+  made->number = ++registry.numbers;
+  std::shared_ptr<const Layout> shared = std::move(made);
+  registry.byHash.emplace(hash, std::weak_ptr<const void>(shared));
+  return shared;
+}
+
+const CTableDatabase::LayoutField* CTableDatabase::FindLayoutField(const char* table,
+                                                                   const char* field) {
+  const Layout& layout = *directory_->layout;
   // A multiplicative hash of both addresses (names lie a few bytes apart).
   const std::uint64_t mixed = (reinterpret_cast<std::uintptr_t>(field) * 0x9E3779B97F4A7C15ULL) ^
                               (reinterpret_cast<std::uintptr_t>(table) * 0xC2B2AE3D27D4EB4FULL) ^
-                              directory_->number;
-  FieldMemo& memo = fieldMemo[static_cast<std::size_t>(mixed >> 58) % kFieldMemoSlots];
-  if (memo.directory == directory_->number && memo.field == field && memo.table == table) {
-    const auto* t = static_cast<const DirectoryTable*>(memo.foundTable);
-    const auto* f = static_cast<const DirectoryField*>(memo.found);
-    if (std::strcmp(t->entry.name, table) == 0 && std::strcmp(f->entry.name, field) == 0) return f;
+                              layout.number;
+  FieldMemo& memo = fieldMemo[static_cast<std::size_t>(mixed >> 57) % kFieldMemoSlots];
+  if (memo.layout == layout.number && memo.field == field && memo.table == table) {
+    const auto* t = static_cast<const LayoutTable*>(memo.foundTable);
+    const auto* f = static_cast<const LayoutField*>(memo.found);
+    if (std::strcmp(layout.Name(t->nameAt), table) == 0 &&
+        std::strcmp(layout.Name(f->nameAt), field) == 0)
+      return f;
   }
-  const DirectoryTable* t = DirectoryFind(table);
+  const LayoutTable* t = nullptr;
+  for (const LayoutTable& candidate : layout.tables) {
+    if (std::strcmp(layout.Name(candidate.nameAt), table) == 0) {
+      t = &candidate;
+      break;
+    }
+  }
   if (!t) return nullptr;
-  const auto it = t->firstByName.find(std::string_view(field));
-  if (it == t->firstByName.end()) return nullptr;
-  const DirectoryField* f = &t->fields[it->second];
-  memo = FieldMemo{directory_->number, table, field, t, f};
+  const std::size_t at = layout.FirstField(*t, field);
+  if (at == t->fields.size()) return nullptr;
+  const LayoutField* f = &t->fields[at];
+  memo = FieldMemo{layout.number, table, field, t, f};
   return f;
 }
 

@@ -31,7 +31,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -314,28 +316,56 @@ class CTableDatabase {
                   uint32_t* largest);
 
   // The table directory of a database opened for reading: every table in
-  // chain order with its entry and its fields (entry, 1-based offset).
+  // chain order with its fields (entry position, 1-based offset). Their
+  // names, types and sizes are in the directory's layout.
   struct DirectoryField {
     uint32_t position;
     uint32_t offset;
-    TdbFieldEntry entry;
   };
   struct DirectoryTable {
     uint32_t position;
-    TdbTableEntry entry;
-    uint32_t recordSize;
     std::vector<DirectoryField> fields;
-    // First field of each name (names point into the entries above).
-    std::unordered_map<std::string_view, std::size_t> firstByName;
   };
   // 1 when the directory is built (once per image); 0 when the database is
   // not read from an image or a chain cannot be read whole (then the walks
   // read the file as for update).
   int DirectoryReady();
   const DirectoryTable* DirectoryFind(const char* name);
+  // What a field look-up needs of a directory: the tables' names and their
+  // fields' names, types, sizes and offsets, packed, in the directory's
+  // order. Files of one layout (every prefecture's file of a data set, the
+  // same set in several folders) share one copy, so that look-ups in any
+  // of them meet the same few cache lines.
+  struct LayoutField {
+    uint32_t nameAt;  // in the layout's names
+    int32_t type;
+    int32_t declaredLength;
+    uint32_t offset;
+    uint32_t size;
+  };
+  struct LayoutTable {
+    uint32_t nameAt;
+    std::vector<LayoutField> fields;
+  };
+  struct Layout {
+    std::uint64_t number = 0;  // never given to another layout in the process
+    std::string names;         // every name, each followed by a NUL
+    std::vector<LayoutTable> tables;
+    const char* Name(uint32_t at) const { return names.data() + at; }
+    // The index of the table's first field of the name; fields.size() for
+    // none. The names lie together: a walk over them is short.
+    std::size_t FirstField(const LayoutTable& table, const char* name) const {
+      std::size_t i = 0;
+      while (i < table.fields.size() && std::strcmp(Name(table.fields[i].nameAt), name) != 0) ++i;
+      return i;
+    }
+  };
+  // The layout made, or one of the same content still in use by another
+  // directory.
+  static std::shared_ptr<const Layout> SharedLayout(std::shared_ptr<Layout> made);
   // The first field of the name in the first table of the name; null for
   // none. The directory must be ready.
-  const DirectoryField* FindDirectoryField(const char* table, const char* field);
+  const LayoutField* FindLayoutField(const char* table, const char* field);
 
   int CacheLookup(const char* table, const char* field, CacheSlot* found) const;
   void CacheInsert(const CacheSlot& slot);
@@ -360,6 +390,7 @@ class CTableDatabase {
   struct Directory {
     std::uint64_t number = 0;
     std::vector<DirectoryTable> tables;
+    std::shared_ptr<const Layout> layout;
   };
   std::shared_ptr<const Directory> directory_;
   CacheSlot cache_[kCacheSlots];

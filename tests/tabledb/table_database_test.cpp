@@ -261,6 +261,51 @@ TEST_F(TableDatabaseTest, ANameBufferRewrittenBetweenCallsFindsEachField) {
   EXPECT_EQ(dw, 42u);
 }
 
+// Databases read through their images share what their fields' look-ups
+// need when their tables are laid out alike: files laid out otherwise (the
+// same names in another order, a field of another type) never take
+// another file's answer, however the look-ups of the files alternate.
+TEST_F(TableDatabaseTest, FilesLaidOutOtherwiseNeverShareFieldAnswers) {
+  struct Made {
+    const char* name;
+    std::initializer_list<tabletest::FieldDef> fields;
+  };
+  const Made made[] = {{"a.ndb", {{"x", kTdbInt}, {"y", kTdbDword}}},
+                       {"b.ndb", {{"x", kTdbInt}, {"y", kTdbDword}}},
+                       {"c.ndb", {{"y", kTdbDword}, {"x", kTdbInt}}},
+                       {"d.ndb", {{"x", kTdbDouble}, {"y", kTdbDword}}}};
+  uint32_t rec[4] = {};
+  for (int n = 0; n < 4; ++n) {
+    CTableDatabase db;
+    ASSERT_TRUE(NewTable(db, Sys(made[n].name), made[n].fields));
+    rec[n] = db.AddRecord("T");
+    ASSERT_NE(rec[n], 0u);
+    ASSERT_EQ(db.SetDword(rec[n], "T", "y", 100u + static_cast<uint32_t>(n)), 1);
+    db.Close();
+  }
+  // Each file's own answers, as the writer laid it out.
+  const uint32_t yOffset[] = {1 + 4, 1 + 4, 1, 1 + 8};
+  const int32_t xType[] = {kTdbInt, kTdbInt, kTdbInt, kTdbDouble};
+  CTableDatabase open[4];
+  for (int n = 0; n < 4; ++n) ASSERT_EQ(open[n].Open(Sys(made[n].name).c_str()), 1);
+  for (int round = 0; round < 3; ++round) {
+    for (int n : {0, 2, 1, 3, 0, 3, 2}) {
+      uint32_t offset = 0, size = 0;
+      int32_t type = 0;
+      ASSERT_EQ(open[n].FindField("T", "y", &type, nullptr, &offset, &size), 1) << made[n].name;
+      EXPECT_EQ(offset, yOffset[n]) << made[n].name;
+      EXPECT_EQ(type, kTdbDword) << made[n].name;
+      ASSERT_EQ(open[n].FindField("T", "x", &type, nullptr, nullptr, &size), 1) << made[n].name;
+      EXPECT_EQ(type, xType[n]) << made[n].name;
+      EXPECT_EQ(size, xType[n] == kTdbDouble ? 8u : 4u) << made[n].name;
+      uint32_t y = 0;
+      ASSERT_EQ(open[n].GetDword(rec[n], "T", "y", &y), 1) << made[n].name;
+      EXPECT_EQ(y, 100u + static_cast<uint32_t>(n)) << made[n].name;
+      EXPECT_EQ(open[n].FindField("T", "z", nullptr, nullptr, nullptr, nullptr), 0);
+    }
+  }
+}
+
 TEST_F(TableDatabaseTest, UnsetValuesReadAsZeroAndEmpty) {
   uint32_t rec = 0;
   ASSERT_NO_FATAL_FAILURE(BuildAllTypes(db_, Sys(), &rec));
