@@ -187,16 +187,25 @@ bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp
   return true;
 }
 
+namespace {
+
+// Whether this build can tell itself from others: an image holds what this
+// build's loaders made, which another build's may not.
+bool KnownBuild() { return !(BuildStamp() == plat::FileStamp()); }
+
+}  // namespace
+
 bool ReadDictionaryImage(const std::string& folder, const std::string& filesStamp,
                          FolderDictionaries* dictionaries) {
   std::string image;
-  return plat::ReadCacheFile(DictionaryImageFileName(folder), image, kMaxFileSize) &&
+  return KnownBuild() &&
+         plat::ReadCacheFile(DictionaryImageFileName(folder), image, kMaxFileSize) &&
          UseDictionaryImage(folder, filesStamp, std::move(image), dictionaries);
 }
 
 bool WriteDictionaryImage(const std::string& folder, const std::string& filesStamp,
                           const FolderDictionaries& dictionaries) {
   const std::string image = MakeDictionaryImage(folder, filesStamp, dictionaries);
-  return image.size() <= kMaxFileSize &&
+  return KnownBuild() && image.size() <= kMaxFileSize &&
          plat::WriteCacheFile(DictionaryImageFileName(folder), image);
 }

@@ -14,7 +14,8 @@
 // the stamps text is the one asked for; anything else (no file, another
 // build, a changed, replaced, added or removed dictionary file, a file cut
 // short or damaged) is as if there were no image. Only dictionaries that
-// loaded are kept: a file that fails to load fails as it always did.
+// loaded are kept: a file that fails to load fails as it always did. A
+// build that cannot tell its own stamp neither reads nor writes images.
 
 #include <string>
 
