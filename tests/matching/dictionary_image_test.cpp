@@ -14,8 +14,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/message.h"
@@ -377,6 +379,31 @@ TEST_F(DictionaryImageTest, WithoutAUsableCacheFolderTheFilesAreLoadedEveryTime)
     }
   }
   EXPECT_TRUE(testutil::FolderNames(home.Native("open/kort")).empty());
+}
+
+// Loads at once (threads here, processes alike) each write or take the
+// image whole: every one gets the files' dictionaries, and the image left
+// is one a later load takes.
+TEST_F(DictionaryImageTest, LoadsAtOnceEachGetTheFilesDictionaries) {
+  DictionaryFolder f;
+  WriteWidthFolder(f, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n"));
+  FolderDictionaries fresh;
+  Fresh(f.folder, &fresh);
+  constexpr int kThreads = 4;
+  std::vector<std::unique_ptr<FolderDictionaries>> loaded;
+  for (int i = 0; i < 2 * kThreads; ++i) loaded.push_back(std::make_unique<FolderDictionaries>());
+  for (int round = 0; round < 2; ++round) {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([&, i] {
+        char msg[kMessageSize] = "";
+        EXPECT_EQ(LoadFolderDictionaries(f.folder, loaded[round * kThreads + i].get(), msg), 1);
+      });
+    }
+    for (std::thread& t : threads) t.join();
+  }
+  for (auto& d : loaded) ExpectSame(*d, fresh, "at once");
+  ExpectImageTakenAfter(f.folder, true, "afterwards");
 }
 
 // A process keeps a folder's dictionaries for its later calls as before,
