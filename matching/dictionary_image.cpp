@@ -149,6 +149,7 @@ bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp
   for (int i = 0; i < kBlockCount; ++i) {
     const BlockHeader& h = headers[i];
     at = (at + kAlignment - 1) / kAlignment * kAlignment;
+    if (h.created > 1) return false;
     if (!h.created) {
       if (h.count || h.capacity || h.growthStep || h.elementSize) return false;
       continue;
