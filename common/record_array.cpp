@@ -39,9 +39,22 @@ int CRecordArray::Create(uint32_t capacity, uint16_t elementSize) {
   });
 }
 
+int CRecordArray::View(void* records, uint32_t capacity, uint16_t elementSize) {
+  if (records == nullptr || capacity == 0 || elementSize == 0 ||
+      ByteCount(capacity, elementSize) == 0)
+    return 0;
+  Free();
+  buffer_ = static_cast<unsigned char*>(records);
+  viewed_ = true;
+  elementSize_ = elementSize;
+  capacity_ = capacity;
+  return 1;
+}
+
 void CRecordArray::Free() {
-  std::free(buffer_);
+  if (!viewed_) std::free(buffer_);
   buffer_ = nullptr;
+  viewed_ = false;
   capacity_ = 0;
 }
 
@@ -49,6 +62,7 @@ void CRecordArray::Swap(CRecordArray& other) noexcept {
   std::swap(elementSize_, other.elementSize_);
   std::swap(capacity_, other.capacity_);
   std::swap(buffer_, other.buffer_);
+  std::swap(viewed_, other.viewed_);
 }
 
 int CRecordArray::GetAt(uint32_t n, void* out) const {
@@ -86,8 +100,9 @@ int CRecordArray::Grow(uint32_t newCapacity) {
   return CatchAllocationFailure(0, [&] {
     auto* grown = static_cast<unsigned char*>(AllocateZeroedBlock(bytes));
     std::memcpy(grown, buffer_, GetByteSize());
-    std::free(buffer_);
+    if (!viewed_) std::free(buffer_);
     buffer_ = grown;
+    viewed_ = false;
     capacity_ = newCapacity;
     return 1;
   });
@@ -140,6 +155,16 @@ int CRecordList::Create(uint32_t initialCapacity, uint16_t elementSize, uint32_t
   if (growthStep == 0) return 0;
   if (!array_.Create(initialCapacity, elementSize)) return 0;
   count_ = 0;
+  growthStep_ = growthStep;
+  elementSize_ = elementSize;
+  return 1;
+}
+
+int CRecordList::View(void* records, uint32_t capacity, uint32_t count, uint16_t elementSize,
+                      uint32_t growthStep) {
+  if (growthStep == 0 || count > capacity) return 0;
+  if (!array_.View(records, capacity, elementSize)) return 0;
+  count_ = count;
   growthStep_ = growthStep;
   elementSize_ = elementSize;
   return 1;

@@ -5,6 +5,12 @@
 // Records are raw bytes; neither class interprets them. Every operation
 // answers 1 for success and 0 (or a null pointer) for failure; nothing
 // throws. Pointers from GetPtr/GetBuffer die after any Add that grows.
+//
+// Either class may also use records that stand in the caller's memory
+// (View): nothing is allocated or copied, the records are read and written
+// where they stand, and the first growth moves them into a block of the
+// array's own. The caller keeps that memory alive (and lets nobody else
+// write to it) until the array is freed, created again or grown.
 
 #include <cstdint>
 
@@ -19,7 +25,12 @@ class CRecordArray {
   // buffer goes and a new one of capacity x element size bytes is taken;
   // on failure the capacity is 0. New records are zero-filled.
   int Create(uint32_t capacity, uint16_t elementSize);
-  // Frees the buffer; the element size is kept.
+  // Uses capacity x element size bytes at records (see above) as the
+  // records, in place. Refused (nothing changed) for a null pointer or when
+  // either number is 0.
+  int View(void* records, uint32_t capacity, uint16_t elementSize);
+  // Frees the buffer (a viewed one is only let go); the element size is
+  // kept.
   void Free();
   // Exchanges the buffers, capacities and element sizes of two arrays.
   void Swap(CRecordArray& other) noexcept;
@@ -62,6 +73,7 @@ class CRecordArray {
   uint32_t elementSize_;
   uint32_t capacity_;
   unsigned char* buffer_;
+  bool viewed_ = false;  // buffer_ is the caller's (View), not to be freed
 };
 
 class CRecordList {
@@ -73,6 +85,11 @@ class CRecordList {
 
   // Refused (nothing changed) for a growth step of 0.
   int Create(uint32_t initialCapacity, uint16_t elementSize, uint32_t growthStep);
+  // The first count of capacity records at records, in place (see above);
+  // refused (nothing changed) for a growth step of 0, a count above the
+  // capacity or what CRecordArray::View refuses.
+  int View(void* records, uint32_t capacity, uint32_t count, uint16_t elementSize,
+           uint32_t growthStep);
   void Free();
 
   // Exchanges the whole state of two lists (records, count, growth step).
@@ -103,6 +120,7 @@ class CRecordList {
   uint32_t GetCapacity() const { return array_.GetCapacity(); }
   uint32_t GetByteSize() const { return array_.GetByteSize(); }
   uint32_t GetElementSize() const { return elementSize_; }
+  uint32_t GetGrowthStep() const { return growthStep_; }
   void* GetBuffer() { return array_.GetBuffer(); }
   const void* GetBuffer() const { return array_.GetBuffer(); }
 

@@ -28,6 +28,12 @@ int CCharDictionary::Create(uint32_t initialCapacity, uint16_t recordSize, uint3
   return records_.Create(initialCapacity, recordSize, growthStep);
 }
 
+int CCharDictionary::View(void* records, uint32_t capacity, uint32_t count, uint16_t recordSize,
+                          uint32_t growthStep) {
+  if (recordSize > kWorkRecordSize) return 0;
+  return records_.View(records, capacity, count, recordSize, growthStep);
+}
+
 int32_t CCharDictionary::CompareRecord(uint32_t n, unsigned char* work, const void* key,
                                        RecordCompareFunc cmp) {
   records_.GetAt(n, work);

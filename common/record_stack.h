@@ -55,6 +55,11 @@ class CCharDictionary {
 
   // Refused for records larger than the work records.
   int Create(uint32_t initialCapacity, uint16_t recordSize, uint32_t growthStep);
+  // The records in place (CRecordList::View); refused, too, for records
+  // larger than the work records. The records must be sorted for searches
+  // as after a Sort.
+  int View(void* records, uint32_t capacity, uint32_t count, uint16_t recordSize,
+           uint32_t growthStep);
   void Free() { records_.Free(); }
   int Add(const void* record) { return records_.Add(record); }
   int GetAt(uint32_t n, void* out) const { return records_.GetAt(n, out); }
@@ -62,6 +67,10 @@ class CCharDictionary {
   uint32_t GetCount() const { return records_.GetCount(); }
   void SetCount(uint32_t count) { records_.SetCount(count); }
   uint32_t GetRecordSize() const { return records_.GetElementSize(); }
+  uint32_t GetCapacity() const { return records_.GetCapacity(); }
+  uint32_t GetGrowthStep() const { return records_.GetGrowthStep(); }
+  // The records 1 to the capacity, one after the other; null when none.
+  const void* GetBuffer() const { return records_.GetBuffer(); }
   // The stored record n itself (for a comparison that only reads it); null
   // outside the capacity. Valid until the dictionary grows or is freed.
   const void* RecordAt(uint32_t n) const { return records_.GetPtr(n); }

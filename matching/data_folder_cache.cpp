@@ -7,6 +7,7 @@
 
 #include "common/file_access.h"
 #include "common/sjis_text.h"
+#include "matching/dictionary_image.h"
 #include "matching/dictionary_loaders.h"
 #include "plat/file_stamp.h"
 #include "tabledb/dictionaries.h"
@@ -96,6 +97,37 @@ std::string FilesStampText(const DictionaryFiles& files) {
   return out;
 }
 
+// Whether the image of dictionaries just loaded may be kept under the
+// files' stamps: the files they came from are those looked at and stand as
+// they were then (a file changed while it was read is loaded again by the
+// next process rather than kept under the stamp of another content).
+bool ImageFitsFiles(const DictionaryFiles& files, const FolderDictionaries& d) {
+  if (!files.present[0] || !files.present[1] || files.present[2] != d.hasExtra) return false;
+  for (int i = 0; i < kDictionaryFileCount; ++i) {
+    plat::FileStamp now;
+    if (files.present[i] && !(plat::StampOfNative(files.native[i], now) && now == files.stamp[i]))
+      return false;
+  }
+  return true;
+}
+
+// LoadFolderDictionaries with the files already looked at (null when the
+// folder could not be: then there is no image either way).
+int LoadThroughImage(const std::string& folder, const DictionaryFiles* files, FolderDictionaries* d,
+                     char* msg, bool* fromImage) {
+  if (fromImage) *fromImage = false;
+  if (files) {
+    d->filesStamp = FilesStampText(*files);
+    if (ReadDictionaryImage(folder, d->filesStamp, d)) {
+      if (fromImage) *fromImage = true;
+      return 1;
+    }
+  }
+  if (!LoadDictionaries(folder, d, msg)) return 0;
+  if (files && ImageFitsFiles(*files, *d)) WriteDictionaryImage(folder, d->filesStamp, *d);
+  return 1;
+}
+
 std::string WithBackslash(const char* folder) {
   std::string out = folder;
   const char* last = GetLastCharPtr(out.c_str());
@@ -147,11 +179,10 @@ int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, 
     }
   }
   auto loaded = std::make_shared<FolderDictionaries>();
-  if (!LoadDictionaries(folder, loaded.get(), msg)) return 0;
+  if (!LoadThroughImage(folder, listed ? &files : nullptr, loaded.get(), msg, nullptr)) return 0;
   lease->dictionaries_ = loaded;
   lease->MakeCurrent();
   if (!listed) return 1;
-  loaded->filesStamp = FilesStampText(files);
   auto inUse = std::make_shared<std::mutex>();
   lease->inUse_ = inUse;
   lease->lock_ = std::unique_lock<std::mutex>(*inUse);
@@ -161,6 +192,14 @@ int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, 
   if (it == cache.dictionaries.end() || !(it->second.files == files))
     cache.dictionaries[folder] = KeptDictionaries{files, loaded, inUse};
   return 1;
+}
+
+int LoadFolderDictionaries(const std::string& folder, FolderDictionaries* dictionaries, char* msg,
+                           bool* fromImage) {
+  if (!dictionaries) return 0;
+  DictionaryFiles files;
+  const int listed = LookAtDictionaryFiles(folder, &files);
+  return LoadThroughImage(folder, listed ? &files : nullptr, dictionaries, msg, fromImage);
 }
 
 int ProbeIndexFilesCached(const char* dataFolder) {

@@ -4,7 +4,10 @@
 // process:
 //  - the dictionaries (文字統一.BIN, 文字置換.BIN and, when present,
 //    ユーザー置換.TXT), reused while each file's stamp is unchanged and the
-//    folder holds the same names;
+//    folder holds the same names; a process that has none of them yet
+//    takes them from the folder's image file (matching/dictionary_image.h)
+//    while it fits the files' stamps, and loads them from the files (and
+//    writes the image again) when it does not;
 //  - the address index kind of the folder (ProbeIndexFiles), reused while
 //    the folder holds the same names and the index files it looked at are
 //    unchanged;
@@ -31,6 +34,9 @@ struct FolderDictionaries {
   // unification dictionary's work records (tens of KB) before use: they
   // are written before they are read.
   FolderDictionaries() {}  // NOLINT(modernize-use-equals-default)
+  // The image file's bytes when the records below stand in them (they are
+  // let go, never freed, before these go).
+  std::string image;
   CCharDictionary unification;
   CRecordList replacements;
   CRecordList extra;
@@ -76,6 +82,14 @@ class CDictionaryLease {
 // when the files are unchanged, else loaded anew (and kept when they
 // load). 0 with the loader's message when a file does not load.
 int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, char* msg);
+
+// The folder's dictionaries (into fresh ones) as the lease loads those it
+// does not keep: from the image file when it fits the files' stamps, else
+// from the files, then writing the image for the next process. 0 with the
+// loader's message when a file does not load; fromImage (when given) tells
+// where they came from.
+int LoadFolderDictionaries(const std::string& folder, FolderDictionaries* dictionaries, char* msg,
+                           bool* fromImage = nullptr);
 
 // The dictionaries of the lease this thread took last (and still holds),
 // when their unification dictionary and replacement list are these; null

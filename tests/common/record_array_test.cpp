@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/record_stack.h"
+
 namespace {
 
 TEST(CRecordArray, RefusedCreateKeepsEarlierRecords) {
@@ -188,3 +190,60 @@ TEST(CRecordList, CountAboveCapacityNeverTouchesMemoryOutside) {
 }
 
 }  // namespace
+
+// Records in the caller's memory are used where they stand: read and
+// written there, never freed; the first growth moves them into a block of
+// the list's own and leaves the caller's bytes as they were.
+TEST(CRecordList, AViewedListUsesTheCallersRecordsUntilItGrows) {
+  int32_t records[3] = {7, 8, 0};
+  CRecordList list;
+  EXPECT_EQ(list.View(nullptr, 3, 0, 4, 2), 0);
+  EXPECT_EQ(list.View(records, 3, 4, 4, 2), 0) << "a count above the capacity";
+  EXPECT_EQ(list.View(records, 3, 2, 4, 0), 0) << "no growth step";
+  EXPECT_EQ(list.View(records, 0, 0, 4, 2), 0);
+  EXPECT_EQ(list.GetBuffer(), nullptr);
+  ASSERT_EQ(list.View(records, 3, 2, 4, 2), 1);
+  EXPECT_EQ(list.GetBuffer(), records);
+  EXPECT_EQ(list.GetGrowthStep(), 2u);
+  int32_t got = 0;
+  ASSERT_EQ(list.GetInt(2, &got), 1);
+  EXPECT_EQ(got, 8);
+  ASSERT_EQ(list.SetInt(1, 70), 1);
+  EXPECT_EQ(records[0], 70) << "written where it stands";
+  const int32_t nine = 9;
+  ASSERT_EQ(list.Add(&nine), 1);
+  EXPECT_EQ(list.GetBuffer(), records) << "room left: no growth";
+  EXPECT_EQ(records[2], 9);
+  ASSERT_EQ(list.Add(&nine), 1);
+  ASSERT_NE(list.GetBuffer(), records);
+  EXPECT_EQ(list.GetCapacity(), 5u);
+  ASSERT_EQ(list.SetInt(1, 1), 1);
+  EXPECT_EQ(records[0], 70) << "the caller's bytes are left once grown";
+  ASSERT_EQ(list.GetInt(3, &got), 1);
+  EXPECT_EQ(got, 9);
+  list.Free();  // frees the list's own block (ASan tells a wrong free)
+  ASSERT_EQ(list.View(records, 3, 3, 4, 1), 1);
+  CRecordList other;
+  list.Swap(other);
+  EXPECT_EQ(other.GetBuffer(), records);
+  other.Free();  // lets the caller's records go, does not free them
+  EXPECT_EQ(records[1], 8);
+
+  // A dictionary searches viewed records as its own, and refuses records
+  // larger than its work records.
+  struct Key {
+    char text[8];
+  };
+  Key sorted[3] = {{"a"}, {"c"}, {"e"}};
+  CCharDictionary dictionary;
+  EXPECT_EQ(dictionary.View(sorted, 3, 3, CCharDictionary::kWorkRecordSize + 1, 1), 0);
+  ASSERT_EQ(dictionary.View(sorted, 3, 3, sizeof(Key), 1), 1);
+  auto compare = [](const void* a, const void* b) {
+    return static_cast<int32_t>(
+        std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b)));
+  };
+  EXPECT_EQ(dictionary.Find("=", "c", compare), 2u);
+  EXPECT_EQ(dictionary.Find(">", "c", compare), 3u);
+  EXPECT_EQ(dictionary.GetCapacity(), 3u);
+  EXPECT_EQ(dictionary.GetBuffer(), sorted);
+}

@@ -155,6 +155,35 @@ TEST_F(KortCacheFile, LaterJobsReadTheFileTheFirstWroteAndAnswerAlike) {
   }
 }
 
+// The data folder's dictionaries: the first job writes their image, later
+// jobs read it (without writing it again) and answer alike; a damaged
+// image changes no answer and is whole again after the next job.
+TEST_F(KortCacheFile, LaterJobsTakeTheDictionariesFromTheImageTheFirstWrote) {
+  std::vector<std::string> reference;
+  {
+    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("plain"), "x"));
+    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("plain").c_str());
+    reference = Answers();
+  }
+  ASSERT_EQ(reference[0].substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference[0].c_str());
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  EXPECT_EQ(Answers(), reference);
+  const std::vector<std::string> images = CacheFiles("dictionaries-");
+  ASSERT_EQ(images.size(), 1u);
+  const std::string written = testutil::ReadBytes(images[0]);
+  ASSERT_FALSE(written.empty());
+  const auto modified = std::filesystem::last_write_time(images[0]);
+  EXPECT_EQ(Answers(), reference);
+  EXPECT_EQ(std::filesystem::last_write_time(images[0]), modified) << "read, not written again";
+  std::string changed = written;
+  changed[changed.size() / 2] ^= 0x01;
+  for (const std::string& damaged : {written.substr(0, written.size() / 2), changed}) {
+    ASSERT_TRUE(testutil::WriteBytes(images[0], damaged));
+    EXPECT_EQ(Answers(), reference);
+    EXPECT_EQ(testutil::ReadBytes(images[0]), written);
+  }
+}
+
 // Two builds of kort (two program files) sharing the cache folder: each
 // keeps a file of its own for the same data folder, and neither rewrites
 // the other's on its jobs.

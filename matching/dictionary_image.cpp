@@ -1,0 +1,212 @@
+#include "matching/dictionary_image.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "matching/derived_bytes.h"
+#include "plat/cache_file.h"
+#include "tabledb/dictionaries.h"
+
+namespace {
+
+constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'D', 'I', 'C', 'T'};
+// Raised whenever what is kept, or how it is written, changes.
+constexpr uint32_t kFormatVersion = 1;
+// A larger file is not read.
+constexpr std::size_t kMaxFileSize = 64u << 20;
+// Record blocks start at multiples of this (the records are used in place).
+constexpr std::size_t kAlignment = 8;
+constexpr int kBlockCount = 3;
+
+// A checksum of bytes, eight at a time.
+uint64_t Sum64(const char* data, std::size_t size) {
+  uint64_t hash = 0x9E3779B97F4A7C15ull ^ size;
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, data + i, 8);
+    hash = (hash ^ word) * 0xff51afd7ed558ccdull;
+    hash ^= hash >> 32;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, data + i, size - i);
+  hash = (hash ^ tail ^ (size - i)) * 0xc4ceb9fe1a85ec53ull;
+  hash ^= hash >> 29;
+  return hash;
+}
+
+uint64_t Sum64(const std::string& bytes) { return Sum64(bytes.data(), bytes.size()); }
+
+// What an image keeps of one dictionary or list besides its records.
+struct BlockHeader {
+  uint32_t created = 0;  // 0: never created (no records, all numbers 0)
+  uint32_t count = 0;
+  uint32_t capacity = 0;
+  uint32_t growthStep = 0;
+  uint32_t elementSize = 0;
+};
+
+template <typename Records>
+BlockHeader HeaderOf(const Records& records, const void* buffer) {
+  BlockHeader h;
+  if (buffer == nullptr) return h;
+  h.created = 1;
+  h.count = records.GetCount();
+  h.capacity = records.GetCapacity();
+  h.growthStep = records.GetGrowthStep();
+  h.elementSize = sizeof(PairRecord);
+  return h;
+}
+
+void PadTo(std::string* out, std::size_t alignment) {
+  out->resize((out->size() + alignment - 1) / alignment * alignment, '\0');
+}
+
+// Every record of the block holds two texts that end within their fields
+// (searches and comparisons may then read them as they stand).
+bool RecordsHoldTexts(const char* records, uint32_t capacity) {
+  for (uint32_t n = 0; n < capacity; ++n) {
+    const char* record = records + static_cast<std::size_t>(n) * sizeof(PairRecord);
+    if (!std::memchr(record + offsetof(PairRecord, search), '\0', kPairTextSize) ||
+        !std::memchr(record + offsetof(PairRecord, replacement), '\0', kPairTextSize))
+      return false;
+  }
+  return true;
+}
+
+uint64_t BuildOfFormat() {
+  static const uint64_t build = [] {
+    std::string stamp;
+    CDerivedBytesWriter w(&stamp);
+    w.Put(kFormatVersion);
+    PutStamp(&w, BuildStamp());
+    return Sum64(stamp);
+  }();
+  return build;
+}
+
+}  // namespace
+
+std::string DictionaryImageFileName(const std::string& folder) {
+  return plat::CacheFileName("dictionaries", Sum64(folder), BuildOfFormat());
+}
+
+std::string MakeDictionaryImage(const std::string& folder, const std::string& filesStamp,
+                                const FolderDictionaries& d) {
+  const BlockHeader headers[kBlockCount] = {HeaderOf(d.unification, d.unification.GetBuffer()),
+                                            HeaderOf(d.replacements, d.replacements.GetBuffer()),
+                                            HeaderOf(d.extra, d.extra.GetBuffer())};
+  const void* buffers[kBlockCount] = {d.unification.GetBuffer(), d.replacements.GetBuffer(),
+                                      d.extra.GetBuffer()};
+  std::string out(kMagic, sizeof kMagic);
+  CDerivedBytesWriter w(&out);
+  w.Put(kFormatVersion);
+  PutStamp(&w, BuildStamp());
+  w.PutText(folder);
+  w.PutText(filesStamp);
+  w.Put(static_cast<uint32_t>(d.hasExtra ? 1 : 0));
+  for (const BlockHeader& h : headers) w.Put(h);
+  for (int i = 0; i < kBlockCount; ++i) {
+    PadTo(&out, kAlignment);
+    out.append(static_cast<const char*>(buffers[i]),
+               static_cast<std::size_t>(headers[i].capacity) * headers[i].elementSize);
+  }
+  PadTo(&out, kAlignment);
+  w.Put(Sum64(out));
+  return out;
+}
+
+bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp,
+                        std::string&& image, FolderDictionaries* d) {
+  constexpr std::size_t kSumSize = sizeof(uint64_t);
+  if (image.size() < sizeof kMagic + kSumSize || image.size() % kAlignment != 0 ||
+      std::memcmp(image.data(), kMagic, sizeof kMagic) != 0)
+    return false;
+  const std::size_t summed = image.size() - kSumSize;
+  uint64_t sum = 0;
+  std::memcpy(&sum, image.data() + summed, kSumSize);
+  if (sum != Sum64(image.data(), summed)) return false;
+
+  CDerivedBytesReader r(image.data() + sizeof kMagic, image.data() + summed);
+  uint32_t version = 0;
+  plat::FileStamp build;
+  std::string storedFolder;
+  std::string storedStamp;
+  uint32_t hasExtra = 0;
+  BlockHeader headers[kBlockCount];
+  if (!r.Get(&version) || version != kFormatVersion || !GetStamp(&r, &build) ||
+      !(build == BuildStamp()) || !r.GetText(&storedFolder) || storedFolder != folder ||
+      !r.GetText(&storedStamp) || storedStamp != filesStamp || !r.Get(&hasExtra) || hasExtra > 1)
+    return false;
+  for (BlockHeader& h : headers) {
+    if (!r.Get(&h)) return false;
+  }
+  // The blocks: where each begins, all within the image, every record whole.
+  std::size_t offsets[kBlockCount] = {};
+  std::size_t at = summed - r.Remaining();
+  for (int i = 0; i < kBlockCount; ++i) {
+    const BlockHeader& h = headers[i];
+    at = (at + kAlignment - 1) / kAlignment * kAlignment;
+    if (h.created > 1) return false;
+    if (!h.created) {
+      if (h.count || h.capacity || h.growthStep || h.elementSize) return false;
+      continue;
+    }
+    if (h.elementSize != sizeof(PairRecord) || h.capacity == 0 || h.growthStep == 0 ||
+        h.count > h.capacity)
+      return false;
+    const uint64_t bytes = static_cast<uint64_t>(h.capacity) * h.elementSize;
+    if (at > summed || bytes > summed - at) return false;
+    offsets[i] = at;
+    if (!RecordsHoldTexts(image.data() + at, h.capacity)) return false;
+    at += static_cast<std::size_t>(bytes);
+  }
+  // What the loaders always make: the two dictionaries, and the user's list
+  // exactly when it was there.
+  if (!headers[0].created || !headers[1].created || headers[2].created != hasExtra ||
+      (at + kAlignment - 1) / kAlignment * kAlignment != summed)
+    return false;
+
+  // Everything checks: the records are used where they stand.
+  d->image = std::move(image);
+  auto view = [&](int i, auto& records) {
+    const BlockHeader& h = headers[i];
+    return !h.created || records.View(d->image.data() + offsets[i], h.capacity, h.count,
+                                      static_cast<uint16_t>(h.elementSize), h.growthStep);
+  };
+  if (!view(0, d->unification) || !view(1, d->replacements) || !view(2, d->extra)) {
+    d->unification.Free();
+    d->replacements.Free();
+    d->extra.Free();
+    image = std::move(d->image);
+    d->image.clear();
+    return false;
+  }
+  d->hasExtra = hasExtra != 0;
+  return true;
+}
+
+namespace {
+
+// Whether this build can tell itself from others: an image holds what this
+// build's loaders made, which another build's may not.
+bool KnownBuild() { return !(BuildStamp() == plat::FileStamp()); }
+
+}  // namespace
+
+bool ReadDictionaryImage(const std::string& folder, const std::string& filesStamp,
+                         FolderDictionaries* dictionaries) {
+  std::string image;
+  return KnownBuild() &&
+         plat::ReadCacheFile(DictionaryImageFileName(folder), image, kMaxFileSize) &&
+         UseDictionaryImage(folder, filesStamp, std::move(image), dictionaries);
+}
+
+bool WriteDictionaryImage(const std::string& folder, const std::string& filesStamp,
+                          const FolderDictionaries& dictionaries) {
+  const std::string image = MakeDictionaryImage(folder, filesStamp, dictionaries);
+  return KnownBuild() && image.size() <= kMaxFileSize &&
+         plat::WriteCacheFile(DictionaryImageFileName(folder), image);
+}
