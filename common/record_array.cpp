@@ -25,14 +25,15 @@ CRecordArray::CRecordArray() : elementSize_(0), capacity_(0), buffer_(nullptr) {
 
 CRecordArray::~CRecordArray() { Free(); }
 
-int CRecordArray::Create(uint32_t capacity, uint16_t elementSize) {
+int CRecordArray::Create(uint32_t capacity, uint16_t elementSize, bool zeroed) {
   if (capacity == 0 || elementSize == 0) return 0;
   Free();
   const uint32_t bytes = ByteCount(capacity, elementSize);
   if (bytes == 0) return 0;
   // Without memory the array stays empty and the answer is 0.
   return CatchAllocationFailure(0, [&] {
-    buffer_ = static_cast<unsigned char*>(AllocateZeroedBlock(bytes));
+    buffer_ =
+        static_cast<unsigned char*>(zeroed ? AllocateZeroedBlock(bytes) : AllocateBlock(bytes));
     elementSize_ = elementSize;
     capacity_ = capacity;
     return 1;
@@ -151,9 +152,10 @@ int CRecordArray::SetDouble(uint32_t n, double value) { return SetTypedAt(*this,
 
 CRecordList::CRecordList() : count_(0), growthStep_(0), elementSize_(0) {}
 
-int CRecordList::Create(uint32_t initialCapacity, uint16_t elementSize, uint32_t growthStep) {
+int CRecordList::Create(uint32_t initialCapacity, uint16_t elementSize, uint32_t growthStep,
+                        bool zeroed) {
   if (growthStep == 0) return 0;
-  if (!array_.Create(initialCapacity, elementSize)) return 0;
+  if (!array_.Create(initialCapacity, elementSize, zeroed)) return 0;
   count_ = 0;
   growthStep_ = growthStep;
   elementSize_ = elementSize;

@@ -23,8 +23,11 @@ class CRecordArray {
 
   // Refused (old buffer kept) when either argument is 0. Otherwise the old
   // buffer goes and a new one of capacity x element size bytes is taken;
-  // on failure the capacity is 0. New records are zero-filled.
-  int Create(uint32_t capacity, uint16_t elementSize);
+  // on failure the capacity is 0. New records are zero-filled, unless
+  // zeroed is false: then they hold whatever the memory held, for an owner
+  // that writes every record before it reads it (a fresh block's pages are
+  // then not touched until used).
+  int Create(uint32_t capacity, uint16_t elementSize, bool zeroed = true);
   // Uses capacity x element size bytes at records (see above) as the
   // records, in place. Refused (nothing changed) for a null pointer or when
   // either number is 0.
@@ -83,8 +86,10 @@ class CRecordList {
   CRecordList(const CRecordList&) = delete;
   CRecordList& operator=(const CRecordList&) = delete;
 
-  // Refused (nothing changed) for a growth step of 0.
-  int Create(uint32_t initialCapacity, uint16_t elementSize, uint32_t growthStep);
+  // Refused (nothing changed) for a growth step of 0. zeroed as for
+  // CRecordArray::Create (a list reads no record above its count).
+  int Create(uint32_t initialCapacity, uint16_t elementSize, uint32_t growthStep,
+             bool zeroed = true);
   // The first count of capacity records at records, in place (see above);
   // refused (nothing changed) for a growth step of 0, a count above the
   // capacity or what CRecordArray::View refuses.

@@ -279,14 +279,15 @@ int CAdrsEngine::AllocateWorkLists() {
   if (spareWorkLists[0].GetBuffer() != nullptr && AllHold(lists, false)) ExchangeWithSpare(lists);
   // A list that still holds its block (made again without a Close in
   // between, or set aside by an engine closed before) starts empty on it:
-  // no record above the count is read.
+  // no record above the count is read. For the same reason a new block is
+  // not zero-filled (a job that adds no record touches none of its pages).
   auto ready = [](CRecordList& list, uint32_t capacity, uint16_t size) {
     if (list.GetBuffer() != nullptr && list.GetElementSize() == size &&
         list.GetCapacity() >= capacity) {
       list.SetCount(0);
       return 1;
     }
-    return list.Create(capacity, size, 128);
+    return list.Create(capacity, size, 128, false);
   };
   if (ready(lowerNeighbours_, 128, kNeighbourRecordSize) &&
       ready(upperNeighbours_, 128, kNeighbourRecordSize) &&

@@ -127,6 +127,27 @@ TEST(CRecordList, GrowsByExactlyTheStepOnlyOnceCreated) {
   EXPECT_EQ(list.Add(&v), 0);
 }
 
+// A list made without zero-filling its block keeps every record it is
+// given, through growth, and a record set after the count is zero or as
+// written; a zero-filled one reads zero above its count.
+TEST(CRecordList, AListMadeWithoutZeroFillKeepsWhatItIsGivenThroughGrowth) {
+  CRecordList list;
+  ASSERT_EQ(list.Create(2, 4, 3, false), 1);
+  EXPECT_EQ(list.GetCount(), 0u);
+  for (int32_t k = 1; k <= 9; ++k) ASSERT_EQ(list.Add(&k), 1);
+  EXPECT_EQ(list.GetCapacity(), 11u);  // 2, then steps of 3
+  for (uint32_t n = 1; n <= 9; ++n) {
+    int32_t got = 0;
+    ASSERT_EQ(list.GetAt(n, &got), 1);
+    EXPECT_EQ(got, static_cast<int32_t>(n));
+  }
+  CRecordList zeroed;
+  ASSERT_EQ(zeroed.Create(4, 4, 1), 1);
+  int32_t above = -1;
+  ASSERT_EQ(zeroed.GetAt(4, &above), 1);
+  EXPECT_EQ(above, 0);
+}
+
 TEST(CRecordList, SwapExchangesRecordsCountAndGrowthStep) {
   CRecordList a, b;
   ASSERT_EQ(a.Create(2, 4, 3), 1);
