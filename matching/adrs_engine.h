@@ -569,8 +569,17 @@ class CAdrsEngine {
   // index and database image, switch and extra pairs: taken from the
   // folder's store when they are there, else made (and stored); null when
   // they are not kept.
+  // rows: the rows read so far (null: none yet), read here when the table
+  // must be made from them.
   std::shared_ptr<const NameTable> KeptCityTable(uint32_t childBase, uint16_t count, int kana,
-                                                 const std::vector<CityRow>* rows);
+                                                 std::shared_ptr<const std::vector<CityRow>>* rows);
+  // The key the rows are kept under with the database's image.
+  std::string CityRowsKey(uint32_t childBase, uint16_t count, int kana) const;
+  // The rows a match takes along: every row when no table picks the
+  // candidates (byTable false) or when the process has matched them
+  // before; else null (the match reads its candidates' rows).
+  std::shared_ptr<const std::vector<CityRow>> CityRowsToMatch(uint32_t childBase, uint16_t count,
+                                                              int kana, bool byTable);
   std::shared_ptr<const NameTable> KeptOazaTable(uint32_t childBase, uint16_t count, int kana);
   // What the two tables hold: the names of the rows.
   void BuildCityTable(uint16_t count, int kana, const std::vector<CityRow>& rows, NameTable* table);

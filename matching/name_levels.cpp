@@ -203,8 +203,9 @@ struct StoredTable {
 
 // The table kept under the key with the image: on first need taken from
 // the store that where() names (when there is one), else made by build
-// (and, complete, added to the store); none when the kept one was made
-// with other extra pairs (a hash clash).
+// (and, complete, added to the store); none when build cannot make it
+// (nothing is kept then) or the kept one was made with other extra pairs
+// (a hash clash).
 template <typename Where, typename Build>
 std::shared_ptr<const NameTable> KeptTable(CCachedFile& image, const std::string& key,
                                            const std::string& signature, uint16_t count,
@@ -215,7 +216,7 @@ std::shared_ptr<const NameTable> KeptTable(CCachedFile& image, const std::string
     table->extraSignature = signature;
     const StoredTable stored = where();
     if (!stored.store || !stored.store->Find(stored.identity, count, table.get())) {
-      build(table.get());
+      if (!build(table.get())) return nullptr;
       if (stored.store && table->complete) stored.store->Add(stored.identity, *table);
     }
     kept = image.SetDerived(key, std::move(table));
@@ -271,8 +272,8 @@ int CAdrsEngine::SinglePrefectureCities(std::string* name, std::shared_ptr<const
   if (!ReadPrefectureEntry(1, &e, msg) ||
       !ReadText(database_, e.record, kTablePrefecture, kPrefectureName.Get(kana), text, msg))
     return 0;
-  const auto rows = KeptCityRows(e.childBase, e.childCount, kana);
-  auto kept = KeptCityTable(e.childBase, e.childCount, kana, rows.get());
+  std::shared_ptr<const std::vector<CityRow>> rows;
+  auto kept = KeptCityTable(e.childBase, e.childCount, kana, &rows);
   if (!kept || !kept->complete) return 0;
   *name = text;
   *table = std::move(kept);
@@ -290,6 +291,30 @@ struct CAdrsEngine::CityRow {
   std::string city;
 };
 
+std::string CAdrsEngine::CityRowsKey(uint32_t childBase, uint16_t count, int kana) const {
+  return "municipalities " + std::to_string(index_.GetSharedImage()->GetId()) + " " +
+         std::to_string(GetIndexKind()) + " " + std::to_string(childBase) + " " +
+         std::to_string(count) + " " + std::to_string(kana);
+}
+
+std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::CityRowsToMatch(
+    uint32_t childBase, uint16_t count, int kana, bool byTable) {
+  if (!byTable) return KeptCityRows(childBase, count, kana);
+  const auto& indexImage = index_.GetSharedImage();
+  if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
+  CCachedFile& databaseImage = *database_->GetSharedImage();
+  const std::string key = CityRowsKey(childBase, count, kana);
+  if (auto kept = databaseImage.GetDerived(key))
+    return std::static_pointer_cast<const std::vector<CityRow>>(kept);
+  // The table picks the candidates: a first match reads their rows alone
+  // (a job matches a prefecture once); a process that comes back reads
+  // every row once and keeps them.
+  const std::string met = key + " met";
+  if (databaseImage.GetDerived(met)) return KeptCityRows(childBase, count, kana);
+  databaseImage.SetDerived(met, std::make_shared<const bool>(true));
+  return nullptr;
+}
+
 std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRows(
     uint32_t childBase, uint16_t count, int kana) {
   // Kept with the database's image for the index image it was read from:
@@ -297,9 +322,7 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
   const auto& indexImage = index_.GetSharedImage();
   if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
   CCachedFile& databaseImage = *database_->GetSharedImage();
-  const std::string key = "municipalities " + std::to_string(indexImage->GetId()) + " " +
-                          std::to_string(GetIndexKind()) + " " + std::to_string(childBase) + " " +
-                          std::to_string(count) + " " + std::to_string(kana);
+  const std::string key = CityRowsKey(childBase, count, kana);
   if (auto kept = databaseImage.GetDerived(key))
     return std::static_pointer_cast<const std::vector<CityRow>>(kept);
   auto rows = std::make_shared<std::vector<CityRow>>();
@@ -401,18 +424,24 @@ void CAdrsEngine::BuildCityTable(uint16_t count, int kana, const std::vector<Cit
   if (rows.size() == count) table->Finish();
 }
 
-std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(uint32_t childBase, uint16_t count,
-                                                            int kana,
-                                                            const std::vector<CityRow>* rows) {
+std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(
+    uint32_t childBase, uint16_t count, int kana,
+    std::shared_ptr<const std::vector<CityRow>>* rows) {
   const auto& indexImage = index_.GetSharedImage();
-  if (!rows || !indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
+  if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
   const std::string& signature = ExtraSignature();
   const std::string key = TableKey(kCityTableName, indexImage->GetId(), GetIndexKind(), childBase,
                                    count, kana, extraSignatureHash_);
   return KeptTable(
       *database_->GetSharedImage(), key, signature, count,
       [&] { return StoredTableOf(this, kCityTableName, childBase, count, kana); },
-      [&](NameTable* table) { BuildCityTable(count, kana, *rows, table); });
+      [&](NameTable* table) {
+        // Made from the rows, read (and kept) only now that they are needed.
+        if (!*rows) *rows = KeptCityRows(childBase, count, kana);
+        if (!*rows) return false;
+        BuildCityTable(count, kana, **rows, table);
+        return true;
+      });
 }
 
 std::shared_ptr<const NameTable> CAdrsEngine::MadeCityTable(uint32_t childBase, uint16_t count,
@@ -472,16 +501,16 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
   char county[kFieldSize];
   char city[kFieldSize];
   char status[kFieldSize];
-  const std::shared_ptr<const std::vector<CityRow>> rows = KeptCityRows(childBase, count, kana);
   // The rows whose names can begin the text (matching/name_candidates.h).
   const CNameCandidateSource& source = CurrentNameCandidateSource();
+  std::shared_ptr<const std::vector<CityRow>> rows =
+      CityRowsToMatch(childBase, count, kana, source.UsesTables());
   NameQuery query;
   query.AddText(text->GetText(), extraReplacementList_);
   if (list != nullptr) query.AddText(replaced.c_str(), extraReplacementList_);
   std::vector<uint16_t> candidates;
-  source.Select(
-      source.UsesTables() ? KeptCityTable(childBase, count, kana, rows.get()).get() : nullptr,
-      query, count, &candidates);
+  source.Select(source.UsesTables() ? KeptCityTable(childBase, count, kana, &rows).get() : nullptr,
+                query, count, &candidates);
   const int16_t mark = text->BeginMark();
   auto fail = [&] {
     text->RollbackTo(mark);
@@ -681,7 +710,10 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
   return KeptTable(
       *database_->GetSharedImage(), key, signature, count,
       [&] { return StoredTableOf(this, kOazaTableName, childBase, count, kana); },
-      [&](NameTable* table) { BuildOazaTable(childBase, count, kana, table); });
+      [&](NameTable* table) {
+        BuildOazaTable(childBase, count, kana, table);
+        return true;
+      });
 }
 
 std::shared_ptr<const NameTable> CAdrsEngine::MadeOazaTable(uint32_t childBase, uint16_t count,
