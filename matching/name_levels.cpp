@@ -8,6 +8,7 @@
 
 #include "matching/name_levels.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -306,12 +307,21 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::CityRowsTo
   const std::string key = CityRowsKey(childBase, count, kana);
   if (auto kept = databaseImage.GetDerived(key))
     return std::static_pointer_cast<const std::vector<CityRow>>(kept);
-  // The table picks the candidates: a first match reads their rows alone
-  // (a job matches a prefecture once); a process that comes back reads
-  // every row once and keeps them.
+  // The table picks the candidates: the first matches read their rows
+  // alone (a job matches a prefecture once, or twice when it scans the
+  // prefectures and passes over the one chosen again); a process that
+  // keeps coming back reads every row once and keeps them.
+  struct Visits {
+    mutable std::atomic<int> count{0};
+  };
+  constexpr int kVisitsBeforeRows = 2;
   const std::string met = key + " met";
-  if (databaseImage.GetDerived(met)) return KeptCityRows(childBase, count, kana);
-  databaseImage.SetDerived(met, std::make_shared<const bool>(true));
+  auto visits = std::static_pointer_cast<const Visits>(databaseImage.GetDerived(met));
+  if (!visits)
+    visits = std::static_pointer_cast<const Visits>(
+        databaseImage.SetDerived(met, std::make_shared<const Visits>()));
+  if (visits->count.fetch_add(1, std::memory_order_relaxed) >= kVisitsBeforeRows)
+    return KeptCityRows(childBase, count, kana);
   return nullptr;
 }
 
