@@ -51,7 +51,7 @@ set -euo pipefail
 
 usage="usage: $0 <Release build folder> [<order file>]"
 root=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -ge 1 ] && [ $# -le 2 ] || { echo "$usage" >&2; exit 2; }
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then echo "$usage" >&2; exit 2; fi
 [ -f "$1/CMakeCache.txt" ] || { echo "$0: $1 is not a CMake build folder" >&2; exit 2; }
 build=$(cd "$1" && pwd)
 out=${2:-$root/tool/kort.order}
