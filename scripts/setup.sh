@@ -5,7 +5,8 @@
 #
 #   setup.sh [sample|all]
 #       sample: what scripts/run_sample.sh needs (the compiler, CMake, the
-#       build tool, the boost headers, glibc's iconv with its CP932 module);
+#       build tool, the boost headers, glibc's iconv with its CP932 module,
+#       lld, which links kort: without it the default linker does);
 #       all (the default): that and what the tests and the benchmarks need
 #       (GoogleTest, Google Benchmark, pkg-config, the C compiler, binutils).
 #       When everything is present it installs nothing and prints one line.
@@ -37,6 +38,7 @@ packages=(
   "libc-bin sample cmd:iconv"
   "libc6 sample iconv:CP932"
   "libboost-dev sample header:boost/shared_ptr.hpp package:Boost"
+  "lld sample cmd:ld.lld"
   "gcc all cmd:cc cmd:gcc"
   "binutils all cmd:readelf cmd:nm cmd:c++filt"
   "pkg-config all cmd:pkg-config"
