@@ -562,8 +562,10 @@ class CAdrsEngine {
   // not kept (a file not read through an image, or a row that does not
   // read).
   struct CityRow;
+  // With visitsBefore, rows not kept yet are read only by the call after
+  // that many calls that asked for them (null before then).
   std::shared_ptr<const std::vector<CityRow>> KeptCityRows(uint32_t childBase, uint16_t count,
-                                                           int kana);
+                                                           int kana, int visitsBefore = 0);
   // The name tables of the municipality rows under childBase and of the
   // oaza rows under childBase (matching/name_candidates.h), kept once per
   // index and database image, switch and extra pairs: taken from the
@@ -575,11 +577,7 @@ class CAdrsEngine {
                                                  std::shared_ptr<const std::vector<CityRow>>* rows);
   // The key the rows are kept under with the database's image.
   std::string CityRowsKey(uint32_t childBase, uint16_t count, int kana) const;
-  // The rows a match takes along: every row when no table picks the
-  // candidates (byTable false) or when the process has matched them
-  // before; else null (the match reads its candidates' rows).
-  std::shared_ptr<const std::vector<CityRow>> CityRowsToMatch(uint32_t childBase, uint16_t count,
-                                                              int kana, bool byTable);
+
   std::shared_ptr<const NameTable> KeptOazaTable(uint32_t childBase, uint16_t count, int kana);
   // What the two tables hold: the names of the rows.
   void BuildCityTable(uint16_t count, int kana, const std::vector<CityRow>& rows, NameTable* table);

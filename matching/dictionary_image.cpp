@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "matching/cache_checksum.h"
 #include "matching/derived_bytes.h"
 #include "plat/cache_file.h"
 #include "tabledb/dictionaries.h"
@@ -19,25 +20,6 @@ constexpr std::size_t kMaxFileSize = 64u << 20;
 // Record blocks start at multiples of this (the records are used in place).
 constexpr std::size_t kAlignment = 8;
 constexpr int kBlockCount = 3;
-
-// A checksum of bytes, eight at a time.
-uint64_t Sum64(const char* data, std::size_t size) {
-  uint64_t hash = 0x9E3779B97F4A7C15ull ^ size;
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, data + i, 8);
-    hash = (hash ^ word) * 0xff51afd7ed558ccdull;
-    hash ^= hash >> 32;
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, data + i, size - i);
-  hash = (hash ^ tail ^ (size - i)) * 0xc4ceb9fe1a85ec53ull;
-  hash ^= hash >> 29;
-  return hash;
-}
-
-uint64_t Sum64(const std::string& bytes) { return Sum64(bytes.data(), bytes.size()); }
 
 // What an image keeps of one dictionary or list besides its records.
 struct BlockHeader {
@@ -82,7 +64,7 @@ uint64_t BuildOfFormat() {
     CDerivedBytesWriter w(&stamp);
     w.Put(kFormatVersion);
     PutStamp(&w, BuildStamp());
-    return Sum64(stamp);
+    return CacheChecksum(stamp);
   }();
   return build;
 }
@@ -90,7 +72,7 @@ uint64_t BuildOfFormat() {
 }  // namespace
 
 std::string DictionaryImageFileName(const std::string& folder) {
-  return plat::CacheFileName("dictionaries", Sum64(folder), BuildOfFormat());
+  return plat::CacheFileName("dictionaries", CacheChecksum(folder), BuildOfFormat());
 }
 
 std::string MakeDictionaryImage(const std::string& folder, const std::string& filesStamp,
@@ -114,7 +96,7 @@ std::string MakeDictionaryImage(const std::string& folder, const std::string& fi
                static_cast<std::size_t>(headers[i].capacity) * headers[i].elementSize);
   }
   PadTo(&out, kAlignment);
-  w.Put(Sum64(out));
+  w.Put(CacheChecksum(out));
   return out;
 }
 
@@ -127,7 +109,7 @@ bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp
   const std::size_t summed = image.size() - kSumSize;
   uint64_t sum = 0;
   std::memcpy(&sum, image.data() + summed, kSumSize);
-  if (sum != Sum64(image.data(), summed)) return false;
+  if (sum != CacheChecksum(image.data(), summed)) return false;
 
   CDerivedBytesReader r(image.data() + sizeof kMagic, image.data() + summed);
   uint32_t version = 0;

@@ -298,35 +298,8 @@ std::string CAdrsEngine::CityRowsKey(uint32_t childBase, uint16_t count, int kan
          std::to_string(count) + " " + std::to_string(kana);
 }
 
-std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::CityRowsToMatch(
-    uint32_t childBase, uint16_t count, int kana, bool byTable) {
-  if (!byTable) return KeptCityRows(childBase, count, kana);
-  const auto& indexImage = index_.GetSharedImage();
-  if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
-  CCachedFile& databaseImage = *database_->GetSharedImage();
-  const std::string key = CityRowsKey(childBase, count, kana);
-  if (auto kept = databaseImage.GetDerived(key))
-    return std::static_pointer_cast<const std::vector<CityRow>>(kept);
-  // The table picks the candidates: the first matches read their rows
-  // alone (a job matches a prefecture once, or twice when it scans the
-  // prefectures and passes over the one chosen again); a process that
-  // keeps coming back reads every row once and keeps them.
-  struct Visits {
-    mutable std::atomic<int> count{0};
-  };
-  constexpr int kVisitsBeforeRows = 2;
-  const std::string met = key + " met";
-  auto visits = std::static_pointer_cast<const Visits>(databaseImage.GetDerived(met));
-  if (!visits)
-    visits = std::static_pointer_cast<const Visits>(
-        databaseImage.SetDerived(met, std::make_shared<const Visits>()));
-  if (visits->count.fetch_add(1, std::memory_order_relaxed) >= kVisitsBeforeRows)
-    return KeptCityRows(childBase, count, kana);
-  return nullptr;
-}
-
 std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRows(
-    uint32_t childBase, uint16_t count, int kana) {
+    uint32_t childBase, uint16_t count, int kana, int visitsBefore) {
   // Kept with the database's image for the index image it was read from:
   // a changed file of either has a new image, and with it new rows.
   const auto& indexImage = index_.GetSharedImage();
@@ -335,6 +308,17 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
   const std::string key = CityRowsKey(childBase, count, kana);
   if (auto kept = databaseImage.GetDerived(key))
     return std::static_pointer_cast<const std::vector<CityRow>>(kept);
+  if (visitsBefore > 0) {
+    struct Visits {
+      mutable std::atomic<int> count{0};
+    };
+    const std::string met = key + " met";
+    auto visits = std::static_pointer_cast<const Visits>(databaseImage.GetDerived(met));
+    if (!visits)
+      visits = std::static_pointer_cast<const Visits>(
+          databaseImage.SetDerived(met, std::make_shared<const Visits>()));
+    if (visits->count.fetch_add(1, std::memory_order_relaxed) < visitsBefore) return nullptr;
+  }
   auto rows = std::make_shared<std::vector<CityRow>>();
   rows->reserve(count);
   // A row that does not read is left to the match, which reports it.
@@ -513,8 +497,13 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
   char status[kFieldSize];
   // The rows whose names can begin the text (matching/name_candidates.h).
   const CNameCandidateSource& source = CurrentNameCandidateSource();
+  // When a table picks the candidates, the first matches read their rows
+  // alone (a job matches a prefecture once, or twice when it scans the
+  // prefectures and passes over the one chosen again); a process that
+  // keeps coming back reads every row once and keeps them.
+  constexpr int kVisitsBeforeRows = 2;
   std::shared_ptr<const std::vector<CityRow>> rows =
-      CityRowsToMatch(childBase, count, kana, source.UsesTables());
+      KeptCityRows(childBase, count, kana, source.UsesTables() ? kVisitsBeforeRows : 0);
   NameQuery query;
   query.AddText(text->GetText(), extraReplacementList_);
   if (list != nullptr) query.AddText(replaced.c_str(), extraReplacementList_);

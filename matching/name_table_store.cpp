@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "matching/cache_checksum.h"
 #include "matching/derived_bytes.h"
 
 namespace {
@@ -23,25 +24,6 @@ constexpr std::size_t kEntrySize = 5 * sizeof(uint64_t);
 // Tables written at once by a process before it waits for more.
 constexpr int kPromptWrites = 4;
 
-// A checksum of bytes, eight at a time.
-uint64_t Sum64(const char* data, std::size_t size) {
-  uint64_t hash = 0x9E3779B97F4A7C15ull ^ size;
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, data + i, 8);
-    hash = (hash ^ word) * 0xff51afd7ed558ccdull;
-    hash ^= hash >> 32;
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, data + i, size - i);
-  hash = (hash ^ tail ^ (size - i)) * 0xc4ceb9fe1a85ec53ull;
-  hash ^= hash >> 29;
-  return hash;
-}
-
-uint64_t Sum64(const std::string& bytes) { return Sum64(bytes.data(), bytes.size()); }
-
 // One directory entry, read back.
 struct DirectoryEntry {
   uint64_t id = 0;
@@ -54,7 +36,8 @@ struct DirectoryEntry {
 bool EntryOf(const char* bytes, DirectoryEntry* e) {
   uint64_t words[5];
   std::memcpy(words, bytes, kEntrySize);
-  if (words[4] != Sum64(reinterpret_cast<const char*>(words), 4 * sizeof(uint64_t))) return false;
+  if (words[4] != CacheChecksum(reinterpret_cast<const char*>(words), 4 * sizeof(uint64_t)))
+    return false;
   e->id = words[0];
   e->offset = words[1];
   e->length = words[2];
@@ -66,7 +49,7 @@ void PutEntry(std::string* out, uint64_t id, uint64_t offset, uint64_t length, u
   const uint64_t words[5] = {id, offset, length, sum, 0};
   CDerivedBytesWriter w(out);
   for (int k = 0; k < 4; ++k) w.Put(words[k]);
-  w.Put(Sum64(reinterpret_cast<const char*>(words), 4 * sizeof(uint64_t)));
+  w.Put(CacheChecksum(reinterpret_cast<const char*>(words), 4 * sizeof(uint64_t)));
 }
 
 // The header of a file of the key up to its checksum (without it).
@@ -96,7 +79,7 @@ int64_t ReadHeader(const std::string& bytes, const std::string& key, uint64_t* e
     return 0;
   const std::size_t size = bytes.size() - r.Remaining();
   if (version != kFormatVersion || !(build == BuildStamp()) || stored != key ||
-      sum != Sum64(bytes.data(), size - sizeof sum))
+      sum != CacheChecksum(bytes.data(), size - sizeof sum))
     return -1;
   return static_cast<int64_t>(size);
 }
@@ -112,9 +95,9 @@ std::string CNameTableStore::FileName(const std::string& key) {
     CDerivedBytesWriter w(&stamp);
     w.Put(kFormatVersion);
     PutStamp(&w, BuildStamp());
-    return Sum64(stamp);
+    return CacheChecksum(stamp);
   }();
-  return plat::CacheFileName("nametables", Sum64(key), build);
+  return plat::CacheFileName("nametables", CacheChecksum(key), build);
 }
 
 bool CNameTableStore::OpenLocked() {
@@ -177,7 +160,7 @@ bool TableOfSection(const std::string& section, const std::string& identity, uin
 }  // namespace
 
 bool CNameTableStore::FindLocked(const std::string& identity, uint16_t count, NameTable* table) {
-  const uint64_t id = Sum64(identity);
+  const uint64_t id = CacheChecksum(identity);
   if (auto it = pending_.find(id); it != pending_.end())
     return TableOfSection(it->second, identity, count, table);
   if (!OpenLocked()) return false;
@@ -201,7 +184,7 @@ bool CNameTableStore::FindLocked(const std::string& identity, uint16_t count, Na
     return false;
   std::string section;
   if (!reader_.Read(e.offset, static_cast<std::size_t>(e.length), section) ||
-      Sum64(section) != e.sum)
+      CacheChecksum(section) != e.sum)
     return false;
   return TableOfSection(section, identity, count, table);
 }
@@ -219,7 +202,7 @@ bool CNameTableStore::Add(const std::string& identity, const NameTable& table) {
   CDerivedBytesWriter w(&section);
   w.PutText(identity);
   table.AppendTo(&section);
-  std::string& slot = pending_[Sum64(identity)];
+  std::string& slot = pending_[CacheChecksum(identity)];
   pendingBytes_ += section.size();
   pendingBytes_ -= std::min(pendingBytes_, slot.size());
   slot = std::move(section);
@@ -244,7 +227,7 @@ bool CNameTableStore::WriteLocked() {
       DirectoryEntry e;
       if (!EntryOf(whole.data() + directoryAt_ + i * kEntrySize, &e) || pending_.count(e.id) ||
           e.offset > whole.size() || e.length > whole.size() - e.offset ||
-          Sum64(whole.data() + e.offset, static_cast<std::size_t>(e.length)) != e.sum)
+          CacheChecksum(whole.data() + e.offset, static_cast<std::size_t>(e.length)) != e.sum)
         continue;
       total += static_cast<std::size_t>(e.length) + kEntrySize;
       sections.emplace(e.id, whole.substr(static_cast<std::size_t>(e.offset),
@@ -258,11 +241,11 @@ bool CNameTableStore::WriteLocked() {
   std::string out = HeaderOf(key_, sections.size());
   {
     CDerivedBytesWriter w(&out);
-    w.Put(Sum64(out));
+    w.Put(CacheChecksum(out));
   }
   uint64_t offset = out.size() + sections.size() * kEntrySize;
   for (const auto& [id, section] : sections) {
-    PutEntry(&out, id, offset, section.size(), Sum64(section));
+    PutEntry(&out, id, offset, section.size(), CacheChecksum(section));
     offset += section.size();
   }
   for (const auto& [id, section] : sections) out += section;

@@ -26,6 +26,15 @@ using testutil::Sjis;
 
 class KortCacheFile : public KortProgram {
  protected:
+  // The answers of jobs that have no cache folder (the cache home is a
+  // file), to compare the others with.
+  void AnswersWithoutCache(std::vector<std::string>* reference) {
+    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("plain"), "x"));
+    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("plain").c_str());
+    *reference = Answers();
+    ASSERT_EQ((*reference)[0].substr(0, 6), Sjis(u8"東京都"))
+        << testutil::Show((*reference)[0].c_str());
+  }
   // The result and status of each job in turn.
   std::vector<std::string> Answers() {
     std::vector<std::string> answers;
@@ -56,12 +65,7 @@ class KortCacheFile : public KortProgram {
 
 TEST_F(KortCacheFile, AJobLeavesTheUsersFilesAndFilesNotItsOwnAlone) {
   std::vector<std::string> reference;
-  {
-    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("plain"), "x"));
-    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("plain").c_str());
-    reference = Answers();
-  }
-  ASSERT_EQ(reference[0].substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference[0].c_str());
+  ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   const std::string folder = dir_.Native("cache/kort");
   ASSERT_TRUE(MakeFolders(folder));
@@ -116,13 +120,7 @@ TEST_F(KortCacheFile, AJobLeavesTheUsersFilesAndFilesNotItsOwnAlone) {
 
 TEST_F(KortCacheFile, LaterJobsReadTheFileTheFirstWroteAndAnswerAlike) {
   std::vector<std::string> reference;
-  {
-    // No cache: the cache home is a file.
-    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("plain"), "x"));
-    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("plain").c_str());
-    reference = Answers();
-  }
-  ASSERT_EQ(reference[0].substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference[0].c_str());
+  ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
   ASSERT_EQ(reference[1].substr(0, 6), Sjis(u8"京都府")) << testutil::Show(reference[1].c_str());
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   EXPECT_EQ(Answers(), reference);
@@ -160,12 +158,7 @@ TEST_F(KortCacheFile, LaterJobsReadTheFileTheFirstWroteAndAnswerAlike) {
 // image changes no answer and is whole again after the next job.
 TEST_F(KortCacheFile, LaterJobsTakeTheDictionariesFromTheImageTheFirstWrote) {
   std::vector<std::string> reference;
-  {
-    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("plain"), "x"));
-    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("plain").c_str());
-    reference = Answers();
-  }
-  ASSERT_EQ(reference[0].substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference[0].c_str());
+  ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   EXPECT_EQ(Answers(), reference);
   const std::vector<std::string> images = CacheFiles("dictionaries-");
