@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "program_path.h"
 #include "syscall_count.h"
 #include "write_aside.h"
 
@@ -340,12 +341,12 @@ bool WriteCacheFile(const std::string& name, const std::string& bytes) {
 
 namespace {
 
-// The running program's file, by the name the system gives for it.
+// The running program's file, by the name the system gave for it when the
+// process first asked (as a shared library is stamped by the name it was
+// loaded from), and by the system's link itself when that name is gone.
 bool StampOfProgram(FileStamp& stamp) {
-  char target[4096];
-  detail::CountSystemCalls();
-  const ssize_t n = readlink("/proc/self/exe", target, sizeof target - 1);
-  if (n > 0 && StampOfNative(std::string(target, static_cast<std::size_t>(n)), stamp)) return true;
+  const std::string* program = detail::ProgramNativePath();
+  if (program && StampOfNative(*program, stamp)) return true;
   return StampOfNative("/proc/self/exe", stamp);
 }
 

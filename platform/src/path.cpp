@@ -14,8 +14,35 @@
 #include <vector>
 
 #include "plat/cp932.h"
+#include "program_path.h"
 #include "sjis_walk.h"
 #include "syscall_count.h"
+
+namespace plat::detail {
+
+const std::string* ProgramNativePath() {
+  // Published once; a caller that loses the race to publish frees its own.
+  static std::atomic<const std::string*> kept{nullptr};
+  if (const std::string* known = kept.load(std::memory_order_acquire)) return known;
+  std::string buf(256, '\0');
+  for (;;) {
+    const ssize_t r = (CountSystemCalls(), ::readlink)("/proc/self/exe", buf.data(), buf.size());
+    if (r < 0) return nullptr;
+    if (static_cast<std::size_t>(r) < buf.size()) {
+      buf.resize(static_cast<std::size_t>(r));
+      break;
+    }
+    if (buf.size() >= (1u << 20)) return nullptr;
+    buf.resize(buf.size() * 2);
+  }
+  auto* made = new std::string(std::move(buf));  // kept until exit
+  const std::string* expected = nullptr;
+  if (kept.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) return made;
+  delete made;
+  return expected;
+}
+
+}  // namespace plat::detail
 
 namespace plat::path {
 namespace {
@@ -307,19 +334,9 @@ bool Resolve(const char* cp932, bool forCreate, std::string& native) {
 std::string FromNative(const std::string& native) { return cp932::FromNativeName(native); }
 
 bool ProgramPath(std::string& out) {
-  std::string buf(256, '\0');
-  for (;;) {
-    ssize_t r =
-        (::plat::detail::CountSystemCalls(), ::readlink)("/proc/self/exe", buf.data(), buf.size());
-    if (r < 0) return false;
-    if (static_cast<std::size_t>(r) < buf.size()) {
-      buf.resize(static_cast<std::size_t>(r));
-      break;
-    }
-    if (buf.size() >= (1u << 20)) return false;
-    buf.resize(buf.size() * 2);
-  }
-  out = ToWindowsForm(FromNative(buf));
+  const std::string* native = detail::ProgramNativePath();
+  if (!native) return false;
+  out = ToWindowsForm(FromNative(*native));
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "plat/cp932.h"
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "support/test_util.h"
 
 using testutil::Show;
@@ -139,6 +140,19 @@ TEST(PathProgram, WindowsFormCutAtTheLastBackslash) {
     if (c == '/') c = '\\';
   EXPECT_EQ(full, expected);
   EXPECT_EQ(folder + "\\test_platform", full);
+}
+
+// The program's name is asked of the system once per process: the program,
+// its folder and its stamp (the one status call of its file) need no more.
+TEST(PathProgram, TheProgramsNameIsReadOncePerProcess) {
+  std::string first, again, folder;
+  ASSERT_TRUE(plat::path::ProgramPath(first));
+  const uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::path::ProgramPath(again));
+  ASSERT_TRUE(plat::path::ProgramFolder(folder));
+  EXPECT_EQ(plat::SystemCallCount() - before, 0u);
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(folder + "\\test_platform", first);
 }
 
 TEST(PathTemp, FolderFromTmpdirAndExclusiveTempFiles) {
