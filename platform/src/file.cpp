@@ -12,6 +12,7 @@
 
 #include "file_error.h"
 #include "plat/path.h"
+#include "resolve_look.h"
 #include "syscall_count.h"
 
 namespace plat {
@@ -109,10 +110,12 @@ bool File::Open(const char* path, std::uint32_t flags) {
   return Adopt(fd, path, flags);
 }
 
-bool File::Adopt(int fd, const char* path, std::uint32_t flags) {
+bool File::Adopt(int fd, const char* path, std::uint32_t flags, const struct stat* status) {
   SetError(FileError::None, 0);
   struct stat st;
-  if ((::plat::detail::CountSystemCalls(), ::fstat)(fd, &st) != 0) {
+  if (status)
+    st = *status;
+  else if ((::plat::detail::CountSystemCalls(), ::fstat)(fd, &st) != 0) {
     int e = errno;
     (::plat::detail::CountSystemCalls(), ::close)(fd);
     SetError(FileError::Io, e);
@@ -524,11 +527,13 @@ bool File::Remove(const char* path) {
 
 bool File::RemoveRegular(const char* path) {
   std::string native;
-  if (!path || !path::Resolve(path, false, native)) return false;
-  struct stat st;
-  if ((::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0 ||
-      !S_ISREG(st.st_mode))
+  detail::Looked looked;
+  if (!path || !detail::ResolveLooking(path, false, native, looked)) return false;
+  // The status the resolution took of the name, else one taken now.
+  struct stat& st = looked.st;
+  if (!looked.known && (::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0)
     return false;
+  if ((looked.known && !looked.exists) || !S_ISREG(st.st_mode)) return false;
   return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
 }
 

@@ -10,6 +10,7 @@
 
 #include "file_error.h"
 #include "plat/path.h"
+#include "resolve_look.h"
 #include "syscall_count.h"
 
 namespace plat {
@@ -83,7 +84,8 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
     return false;
   }
   std::string native;
-  if (!path || !path::Resolve(path, true, native)) {
+  detail::Looked looked;
+  if (!path || !detail::ResolveLooking(path, true, native, looked)) {
     file_.SetError(path ? FileError::NotFound : FileError::BadPath, ENOENT);
     return false;
   }
@@ -92,9 +94,11 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
   // A name that appears or goes between the look and the open is looked
   // at again.
   for (int attempt = 0; attempt < 4 && fd < 0; ++attempt) {
-    struct stat st;
-    if ((detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0) {
-      if (errno != ENOENT) break;
+    // The first look is the one the resolution took of the name, if any.
+    struct stat st = looked.st;
+    const bool first = attempt == 0 && looked.known;
+    if (first ? !looked.exists : (detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0) {
+      if (!first && errno != ENOENT) break;
       fd = OpenRetrying(native, base | O_CREAT | O_EXCL);
       if (fd < 0 && errno == EEXIST) continue;
       kind_ = Kind::Created;
@@ -158,7 +162,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
   }
   device_ = static_cast<std::uint64_t>(own.st_dev);
   inode_ = static_cast<std::uint64_t>(own.st_ino);
-  if (!file_.Adopt(fd, path, flags & ~static_cast<std::uint32_t>(ModeCreate))) {
+  if (!file_.Adopt(fd, path, flags & ~static_cast<std::uint32_t>(ModeCreate), &own)) {
     const FileError cause = file_.LastError();
     const int e = file_.LastErrno();
     Discard();

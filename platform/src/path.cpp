@@ -7,14 +7,18 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "plat/cp932.h"
 #include "program_path.h"
+#include "resolve_look.h"
 #include "sjis_walk.h"
 #include "syscall_count.h"
 
@@ -212,37 +216,64 @@ std::string Append(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
+bool Exists(const std::string& native, struct stat& st) {
+  return (::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) == 0;
+}
+
 bool Exists(const std::string& native) {
   struct stat st;
-  return (::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) == 0;
+  return Exists(native, st);
 }
 
 // Looks for one element in a folder: the decoded name exactly, then under
 // ASCII case folding (in UTF-8), then the raw CP932 bytes exactly, then those
 // under a Shift-JIS aware folding. The first entry that matches wins.
-bool FindElement(const std::string& dir, const Element& e, std::string& found) {
-  if (Exists(Append(dir, e.utf8))) {
+// knownMissing: the decoded name was just looked for in the folder and is
+// not there.
+bool FindElement(const std::string& dir, const Element& e, std::string& found,
+                 bool knownMissing = false) {
+  if (!knownMissing && Exists(Append(dir, e.utf8))) {
     found = e.utf8;
     return true;
   }
   const bool tryRaw = e.decoded && e.raw != e.utf8;
-  DIR* d = (::plat::detail::CountSystemCalls(), ::opendir)(dir.empty() ? "." : dir.c_str());
-  if (!d) return false;
+  int fd;
+  do {
+    fd = (::plat::detail::CountSystemCalls(), ::open)(dir.empty() ? "." : dir.c_str(),
+                                                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
   std::string byUtf8, byRaw;
   bool hasUtf8 = false, hasRaw = false;
-  while (const dirent* ent = (::plat::detail::CountSystemCalls(), ::readdir)(d)) {
-    std::string_view name = ent->d_name;
-    if (!hasUtf8 && (e.decoded ? detail::EqualNoCaseUtf8(name, e.utf8)
-                               : detail::EqualNoCaseSjis(name, e.utf8))) {
-      byUtf8 = name;
-      hasUtf8 = true;
-    }
-    if (tryRaw && !hasRaw && detail::EqualNoCaseSjis(name, e.raw)) {
-      byRaw = name;
-      hasRaw = true;
+  // Not zeroed: only what the system writes is read.
+  constexpr std::size_t kRecordBytes = 32768;
+  const std::unique_ptr<char[]> block(new char[kRecordBytes]);
+  char* const records = block.get();
+  for (;;) {
+    const ssize_t got =
+        (::plat::detail::CountSystemCalls(), ::getdents64)(fd, records, kRecordBytes);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the end, or a failure: the names read so far
+    for (ssize_t at = 0; at < got;) {
+      unsigned short length;
+      std::memcpy(&length, records + at + offsetof(struct dirent64, d_reclen), sizeof length);
+      if (length == 0 || at + length > got) break;  // not a record
+      const char* nameAt = records + at + offsetof(struct dirent64, d_name);
+      const std::string_view name(nameAt, ::strnlen(nameAt, static_cast<std::size_t>(length) -
+                                                                offsetof(struct dirent64, d_name)));
+      at += length;
+      if (!hasUtf8 && (e.decoded ? detail::EqualNoCaseUtf8(name, e.utf8)
+                                 : detail::EqualNoCaseSjis(name, e.utf8))) {
+        byUtf8 = name;
+        hasUtf8 = true;
+      }
+      if (tryRaw && !hasRaw && detail::EqualNoCaseSjis(name, e.raw)) {
+        byRaw = name;
+        hasRaw = true;
+      }
     }
   }
-  (::plat::detail::CountSystemCalls(), ::closedir)(d);
+  (::plat::detail::CountSystemCalls(), ::close)(fd);
   if (hasUtf8) {
     found = byUtf8;
   } else if (tryRaw && Exists(Append(dir, e.raw))) {
@@ -293,10 +324,16 @@ bool ToNative(const char* cp932, std::string& native) {
   return true;
 }
 
-bool Resolve(const char* cp932, bool forCreate, std::string& native) {
+namespace {
+
+bool ResolveAndLook(const char* cp932, bool forCreate, std::string& native,
+                    plat::detail::Looked& looked) {
+  using plat::detail::Looked;
+  looked = Looked{};
   std::string exact;
   const bool quick = cp932 && QuickNative(cp932, exact);
-  if (quick && Exists(exact)) {
+  if (quick && Exists(exact, looked.st)) {
+    looked.known = looked.exists = true;
     native = std::move(exact);
     return true;
   }
@@ -307,28 +344,56 @@ bool Resolve(const char* cp932, bool forCreate, std::string& native) {
     exact = p.absolute ? "/" : "";
     for (const Element& e : elements) exact = Append(exact, e.utf8);
     if (p.trailingSeparator) exact.push_back('/');
-    if (Exists(exact)) {
+    if (Exists(exact, looked.st)) {
+      looked.known = looked.exists = true;
       native = std::move(exact);
       return true;
     }
   }
+  // The exact name does not exist. Where the folder that holds it exists
+  // under its exact name, so does every folder above it (a path is found
+  // only through its folders), and each of them is what a search element
+  // by element would find first: only the last element is searched.
+  std::size_t from = 0;
   std::string cur = p.absolute ? "/" : "";
-  for (std::size_t k = 0; k < elements.size(); ++k) {
+  const std::size_t n = elements.size();
+  if (n >= 2 && elements[n - 1].raw != "." && elements[n - 1].raw != "..") {
+    std::string folder = cur;
+    for (std::size_t k = 0; k + 1 < n; ++k) folder = Append(folder, elements[k].utf8);
+    if (Exists(folder)) {
+      from = n - 1;
+      cur = std::move(folder);
+    }
+  }
+  bool made = false;  // the last element is a name to create, as given
+  for (std::size_t k = from; k < n; ++k) {
     const Element& e = elements[k];
     if (e.raw == "." || e.raw == "..") {
       cur = Append(cur, e.raw);
       continue;
     }
+    // The exact path looked for above is not looked for again.
+    const bool knownMissing = k + 1 == n && !p.trailingSeparator && Append(cur, e.utf8) == exact;
     std::string found;
-    if (!FindElement(cur, e, found)) {
-      if (!forCreate || k + 1 != elements.size()) return false;
+    if (!FindElement(cur, e, found, knownMissing)) {
+      if (!forCreate || k + 1 != n) return false;
       found = e.utf8;
+      made = true;
     }
     cur = Append(cur, found);
   }
   if (p.trailingSeparator) cur.push_back('/');
+  // A name to create under its exact form: the exact path, looked for.
+  looked.known = made && !p.trailingSeparator && cur == exact;
   native = std::move(cur);
   return true;
+}
+
+}  // namespace
+
+bool Resolve(const char* cp932, bool forCreate, std::string& native) {
+  plat::detail::Looked unused;
+  return ResolveAndLook(cp932, forCreate, native, unused);
 }
 
 std::string FromNative(const std::string& native) { return cp932::FromNativeName(native); }
@@ -456,3 +521,11 @@ void SplitPath(const char* path, std::string* drive, std::string* dir, std::stri
 }
 
 }  // namespace plat::path
+
+namespace plat::detail {
+
+bool ResolveLooking(const char* cp932, bool forCreate, std::string& native, Looked& looked) {
+  return path::ResolveAndLook(cp932, forCreate, native, looked);
+}
+
+}  // namespace plat::detail

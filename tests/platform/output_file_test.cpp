@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "support/test_util.h"
 
 namespace {
@@ -54,6 +55,22 @@ TEST(OutputFile, ANewFileIsKeptByCommitAndRemovedByDiscard) {
     ASSERT_TRUE(scoped.Commit());
   }
   EXPECT_EQ(testutil::FolderNames(dir.path()), (Names{"new.txt", "other.txt"}));
+}
+
+// A new file: its name is looked for once (the resolution's look serves
+// the open), and the new file's status is taken once.
+TEST(OutputFile, ANewFileIsLookedForAndStampedOnce) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("other.txt"), "o"));
+  plat::OutputFile out;
+  const uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(out.Open(dir.Sys("new.txt").c_str(), plat::ModeWrite));
+  // The name, its folder, the folder's names (open, two reads, close), the
+  // exclusive creation and the new file's status.
+  EXPECT_EQ(plat::SystemCallCount() - before, 8u);
+  ASSERT_TRUE(out.Stream().Write("n", 1));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("new.txt")), "n");
 }
 
 TEST(OutputFile, AnEarlierFileIsReplacedOnlyByCommitAndKeepsItsNameAndMode) {
@@ -209,6 +226,11 @@ TEST(File, RemoveRegularLeavesDevicesFoldersAndLinks) {
   EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("null").c_str()));
   EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("none").c_str()));
   EXPECT_TRUE(plat::File::RemoveRegular(dir.Sys("FILE.TXT").c_str()));
+  // A file under its exact name: one status call, then the removal.
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("exact.txt"), "x"));
+  const uint64_t before = plat::SystemCallCount();
+  EXPECT_TRUE(plat::File::RemoveRegular(dir.Sys("exact.txt").c_str()));
+  EXPECT_EQ(plat::SystemCallCount() - before, 2u);
   Names left = {"link", "sub"};
   if (device) left = {"link", "null", "sub"};
   EXPECT_EQ(testutil::FolderNames(dir.path()), left);

@@ -72,6 +72,12 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
       {"DATA\\Qvad13.Ndb", true, "Data/qvad13.ndb"},  // create over the other-case file
       {"DATA\\新規.csv", true, U8(u8"Data/新規.csv")},
       {"NONE\\a.txt", true, ""},
+      // The folder exists as named: the name is searched there.
+      {"Data\\TKY2JGD.PAR", true, "Data/TKY2JGD.par"},
+      {"Data\\QVAD13.NDB\\", false, "Data/qvad13.ndb/"},  // the separator stays
+      {"Data\\..\\Data\\QVAD13.NDB", false, "Data/../Data/qvad13.ndb"},
+      {"data\\..\\Data\\QVAD13.NDB", false, "Data/../Data/qvad13.ndb"},
+      {"Data\\.\\新規.csv", true, U8(u8"Data/./新規.csv")},
   };
   for (const Case& c : cases) {
     std::string native;
@@ -81,6 +87,25 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
       EXPECT_EQ(native, dir.Native(c.found)) << Show(c.asked);
     }
   }
+}
+
+// A name that does not exist exactly is looked for in its own folder only
+// when that folder exists as named (one status call of the folder, not one
+// per folder above it), and its exact name is not looked for twice.
+TEST(PathResolve, AMissingNameIsSearchedInItsFolderAlone) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("Data").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Data/Other.txt"), "o"));
+  std::string native;
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\new.txt").c_str(), true, native));
+  // The name, its folder, and the folder's names (open, two reads, close).
+  EXPECT_EQ(plat::SystemCallCount() - before, 6u);
+  EXPECT_EQ(native, dir.Native("Data/new.txt"));
+  before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
+  EXPECT_EQ(plat::SystemCallCount() - before, 6u);
+  EXPECT_EQ(native, dir.Native("Data/Other.txt"));
 }
 
 // Names from the command line, the environment or the program path whose

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+struct stat;
+
 namespace plat {
 
 class OutputFile;
@@ -117,8 +119,9 @@ class File {
  private:
   friend class OutputFile;
   // Takes an open descriptor as the file (Open's checks: no folder, FIFO
-  // or socket); the descriptor is closed when it is refused.
-  bool Adopt(int fd, const char* path, std::uint32_t flags);
+  // or socket); the descriptor is closed when it is refused. status: the
+  // descriptor's status when the caller has just taken it.
+  bool Adopt(int fd, const char* path, std::uint32_t flags, const struct stat* status = nullptr);
   bool FillBuffer();
   void DropReadAhead();
   int TextGetc();  // next translated byte, -1 at end of data or error
