@@ -318,9 +318,11 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
   now.ndbNative = ndbNative;
   plat::FileStamp ndbStamp;
   plat::FileStamp tixStamp;
+  // Stamped as the call stamps its files (a name the listing found by a
+  // status call in this call is stamped by that call).
   if (!listing.Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), now.tixNative) ||
-      !plat::StampOfNative(now.ndbNative, ndbStamp) ||
-      !plat::StampOfNative(now.tixNative, tixStamp)) {
+      !plat::WatchedStampOfNative(now.ndbNative, ndbStamp) ||
+      !plat::WatchedStampOfNative(now.tixNative, tixStamp)) {
     *p = PrefectureNames();
     return false;
   }
