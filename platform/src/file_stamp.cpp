@@ -28,6 +28,7 @@
 #include "plat/cache_file.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
+#include "resolve_look.h"
 #include "sjis_walk.h"
 #include "syscall_count.h"
 
@@ -702,12 +703,21 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     if (WatchedStampOfNative(kept->folder_, now) && now == kept->stamp_) return kept;
   }
   auto fresh = std::make_shared<FolderListing>();
-  if (!path::Resolve(folder, false, fresh->folder_)) return nullptr;
+  detail::Looked looked;
+  if (!detail::ResolveLooking(folder, false, fresh->folder_, looked)) return nullptr;
   while (fresh->folder_.size() > 1 && fresh->folder_.back() == '/') fresh->folder_.pop_back();
   // The stamp is taken before the names are read: a change after it makes
-  // the next call take a new listing.
-  if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory)
+  // the next call take a new listing. Without the change watch, the look
+  // the resolution took at a folder (not a link to one) is its stamp, kept
+  // for the rest of the scope as a stamp taken here would be.
+  if (!watchWanted.load(std::memory_order_relaxed) && looked.known && looked.exists &&
+      S_ISDIR(looked.st.st_mode) && (scopeDepth == 0 || !scopeStamps.count(fresh->folder_))) {
+    FromStat(looked.st, fresh->stamp_);
+    if (scopeDepth > 0 && IsPlainAbsolute(fresh->folder_))
+      scopeStamps.emplace(fresh->folder_, KeptStamp(true, fresh->stamp_));
+  } else if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory) {
     return nullptr;
+  }
   // A folder that cannot be read has no listing (its names are read later,
   // when a lookup needs them).
   int fd;
