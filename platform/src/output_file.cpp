@@ -101,6 +101,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
       if (!first && errno != ENOENT) break;
       fd = OpenRetrying(native, base | O_CREAT | O_EXCL);
       if (fd < 0 && errno == EEXIST) continue;
+      if (fd >= 0) detail::NoteCreated(native, looked);
       kind_ = Kind::Created;
       target_ = native;
       break;

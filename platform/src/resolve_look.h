@@ -14,10 +14,20 @@ struct Looked {
   bool known = false;   // a call on the resolved path decided the answer
   bool exists = false;  // it found the name (st holds its status)
   struct stat st {};
+  // The last element was searched among its folder's kept names (see
+  // path.cpp), current at the folder's status.
+  bool folderKept = false;
+  std::string folder;
+  struct stat folderStatus {};
 };
 
 // path::Resolve, and in looked what its last status call said of the path
 // it gives (known false when no call was on exactly that path).
 bool ResolveLooking(const char* cp932, bool forCreate, std::string& native, Looked& looked);
+
+// This process created the file native (exclusively) right after the
+// resolution that gave the name: the folder's kept names, when the
+// resolution found them current, take the new name.
+void NoteCreated(const std::string& native, const Looked& looked);
 
 }  // namespace plat::detail

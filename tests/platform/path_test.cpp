@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -91,7 +92,8 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
 
 // A name that does not exist exactly is looked for in its own folder only
 // when that folder exists as named (one status call of the folder, not one
-// per folder above it), and its exact name is not looked for twice.
+// per folder above it), and its exact name is not looked for twice. The
+// folder's names are read once while the folder stays as it was.
 TEST(PathResolve, AMissingNameIsSearchedInItsFolderAlone) {
   TempDir dir;
   ASSERT_EQ(mkdir(dir.Native("Data").c_str(), 0777), 0);
@@ -104,8 +106,42 @@ TEST(PathResolve, AMissingNameIsSearchedInItsFolderAlone) {
   EXPECT_EQ(native, dir.Native("Data/new.txt"));
   before = plat::SystemCallCount();
   ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
-  EXPECT_EQ(plat::SystemCallCount() - before, 6u);
+  EXPECT_EQ(plat::SystemCallCount() - before, 2u) << "the name and its unchanged folder";
   EXPECT_EQ(native, dir.Native("Data/Other.txt"));
+}
+
+// The names kept for a folder never hide a change made outside this
+// layer: a name of another case that appears, goes or is renamed in
+// between is found (or not) as a fresh search finds it.
+TEST(PathResolve, AFoldersKeptNamesNeverHideAChange) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("out").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("out/a.txt"), "a"));
+  auto resolve = [&](const char* name, bool forCreate) {
+    std::string native;
+    if (!plat::path::Resolve(dir.Sys(name).c_str(), forCreate, native)) return std::string("-");
+    return native.substr(dir.path().size() + 1);
+  };
+  EXPECT_EQ(resolve("out\\B.TXT", true), "out/B.TXT");
+  EXPECT_EQ(resolve("out\\B.TXT", false), "-");
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("out/b.txt"), "b"));
+  EXPECT_EQ(resolve("out\\B.TXT", true), "out/b.txt");
+  EXPECT_EQ(resolve("out\\B.TXT", false), "out/b.txt");
+  ASSERT_EQ(rename(dir.Native("out/b.txt").c_str(), dir.Native("out/bb.txt").c_str()), 0);
+  EXPECT_EQ(resolve("out\\B.TXT", false), "-");
+  EXPECT_EQ(resolve("out\\BB.TXT", false), "out/bb.txt");
+  ASSERT_EQ(unlink(dir.Native("out/bb.txt").c_str()), 0);
+  EXPECT_EQ(resolve("out\\BB.TXT", true), "out/BB.TXT");
+  // Made and removed by a child process, the names of the folder change
+  // as well.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(testutil::WriteBytes(dir.Native("out/Bb.Txt"), "c") ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(resolve("out\\BB.TXT", true), "out/Bb.Txt");
+  EXPECT_EQ(resolve("out\\A.TXT", false), "out/a.txt");
 }
 
 // Names from the command line, the environment or the program path whose
