@@ -91,6 +91,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
   }
   const int base = O_CLOEXEC | O_NONBLOCK | (access == ModeWrite ? O_WRONLY : O_RDWR);
   int fd = -1;
+  const detail::FolderChange change;  // a file made here or beside the target
   // A name that appears or goes between the look and the open is looked
   // at again.
   for (int attempt = 0; attempt < 4 && fd < 0; ++attempt) {
@@ -201,6 +202,7 @@ bool OutputFile::Commit() {
 
 bool OutputFile::PutAsideInPlace() {
   if (!StillNamesOurs(aside_)) return false;
+  const detail::FolderChange change;
   // Exchanged, the earlier file stays under the aside name until this
   // object is done: a later Discard puts it back in one step.
   if ((detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(),
@@ -229,6 +231,7 @@ bool OutputFile::StillNamesKept() const {
 
 void OutputFile::Finish() {
   // The replacement is final: the earlier file kept aside goes.
+  const detail::FolderChange change;
   if (committed_ && StillNamesKept()) (detail::CountSystemCalls(), ::unlink)(aside_.c_str());
   Reset();
 }
@@ -237,6 +240,7 @@ void OutputFile::Discard() {
   const FileError cause = file_.LastError();
   const int e = file_.LastErrno();
   file_.Close();
+  const detail::FolderChange change;
   if (committed_ && kept_) {
     // The earlier file, kept aside, takes its name back from the new one.
     if (StillNamesOurs(target_) && StillNamesKept())

@@ -236,10 +236,12 @@ bool Exists(const std::string& native) {
 // search of the next missing name in an unchanged folder reads nothing.
 // A file this process creates in a folder whose kept names were current
 // just before is added to them ("gained"), and the names are kept with the
-// folder's status after the creation; as a change of another process at
-// that moment would not be told apart, such names are trusted for a second
-// at most. Where the folder's order of a gained name would decide between
-// two names, the folder is read again.
+// folder's status after the creation, provided no other change of this
+// process's through this layer began or was under way in between (another
+// thread's). A change by another process in the microseconds between the
+// look and the status after the creation would not be told apart: such
+// names are trusted for a second at most. Where the folder's order of a
+// gained name would decide between two names, the folder is read again.
 
 struct FolderStatus {
   std::uint64_t device = 0;
@@ -265,6 +267,11 @@ struct KeptNames {
 };
 
 constexpr std::int64_t kGainedTrustNs = 1000000000;
+
+// This process's changes of folders through the layer: how many are under
+// way, and how many have begun (counted under way first).
+std::atomic<int> changesUnderWay{0};
+std::atomic<std::uint64_t> changesBegun{0};
 constexpr std::size_t kKeptFolders = 16;
 
 struct KeptFolders {
@@ -493,6 +500,10 @@ bool ResolveAndLook(const char* cp932, bool forCreate, std::string& native,
   if (n >= 2 && elements[n - 1].raw != "." && elements[n - 1].raw != "..") {
     std::string folder = cur;
     for (std::size_t k = 0; k + 1 < n; ++k) folder = Append(folder, elements[k].utf8);
+    // Read before the look (begun first): a change of this process's that
+    // could follow the look is under way by then, or begins after.
+    looked.changesBegun = changesBegun.load();
+    looked.quiet = changesUnderWay.load() == 0;
     if (Exists(folder, folderStatus)) {
       from = n - 1;
       cur = std::move(folder);
@@ -537,7 +548,7 @@ bool ResolveAndLook(const char* cp932, bool forCreate, std::string& native,
 // gave (looked): added to its folder's kept names (see above) when they
 // were the folder's just before.
 void AddCreated(const std::string& native, const plat::detail::Looked& looked) {
-  if (!looked.folderKept || native.size() <= looked.folder.size() + 1 ||
+  if (!looked.folderKept || !looked.quiet || native.size() <= looked.folder.size() + 1 ||
       native.compare(0, looked.folder.size(), looked.folder) != 0 ||
       native[looked.folder.size()] != '/')
     return;
@@ -547,6 +558,8 @@ void AddCreated(const std::string& native, const plat::detail::Looked& looked) {
   if (!was) return;
   struct stat now;
   if (!Exists(looked.folder, now) || !S_ISDIR(now.st_mode)) return;
+  // The creation is the only change of this process's since the look.
+  if (changesBegun.load() != looked.changesBegun + 1 || changesUnderWay.load() != 1) return;
   auto gained = std::make_shared<KeptNames>(*was);
   gained->status = StatusOf(now);
   if (gained->gained.empty()) gained->trustedUntilNs = MonotonicNs() + kGainedTrustNs;
@@ -605,6 +618,7 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
     std::string name = base + tail;
     std::string native;
     if (!Resolve(name.c_str(), true, native)) return false;
+    const plat::detail::FolderChange change;
     int fd = (::plat::detail::CountSystemCalls(), ::open)(
         native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
@@ -620,6 +634,7 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
 bool MakeDir(const char* path) {
   std::string native;
   if (!path || !Resolve(path, true, native)) return false;
+  const plat::detail::FolderChange change;
   if ((::plat::detail::CountSystemCalls(), ::mkdir)(native.c_str(), 0777) == 0) return true;
   return errno == EEXIST;
 }
@@ -627,6 +642,7 @@ bool MakeDir(const char* path) {
 bool RemoveDir(const char* path) {
   std::string native;
   if (!path || !Resolve(path, false, native)) return false;
+  const plat::detail::FolderChange change;
   return (::plat::detail::CountSystemCalls(), ::rmdir)(native.c_str()) == 0;
 }
 
@@ -694,5 +710,12 @@ bool ResolveLooking(const char* cp932, bool forCreate, std::string& native, Look
 void NoteCreated(const std::string& native, const Looked& looked) {
   path::AddCreated(native, looked);
 }
+
+FolderChange::FolderChange() {
+  path::changesUnderWay.fetch_add(1);
+  path::changesBegun.fetch_add(1);
+}
+
+FolderChange::~FolderChange() { path::changesUnderWay.fetch_sub(1); }
 
 }  // namespace plat::detail

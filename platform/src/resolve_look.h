@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <string>
 
 namespace plat::detail {
@@ -19,6 +20,20 @@ struct Looked {
   bool folderKept = false;
   std::string folder;
   struct stat folderStatus {};
+  // No change of this process's (FolderChange) was under way when the
+  // folder was looked at, and how many had begun by then.
+  bool quiet = false;
+  std::uint64_t changesBegun = 0;
+};
+
+// A change of a folder's names (a file made, removed or renamed) that this
+// process makes through this layer, under way while the object lives.
+class FolderChange {
+ public:
+  FolderChange();
+  ~FolderChange();
+  FolderChange(const FolderChange&) = delete;
+  FolderChange& operator=(const FolderChange&) = delete;
 };
 
 // path::Resolve, and in looked what its last status call said of the path
@@ -26,8 +41,9 @@ struct Looked {
 bool ResolveLooking(const char* cp932, bool forCreate, std::string& native, Looked& looked);
 
 // This process created the file native (exclusively) right after the
-// resolution that gave the name: the folder's kept names, when the
-// resolution found them current, take the new name.
+// resolution that gave the name, inside a FolderChange: the folder's kept
+// names, when the resolution found them current and no other change of
+// this process's began or was under way since, take the new name.
 void NoteCreated(const std::string& native, const Looked& looked);
 
 }  // namespace plat::detail

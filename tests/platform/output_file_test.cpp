@@ -16,6 +16,7 @@
 
 #include "plat/file.h"
 #include "plat/file_stamp.h"
+#include "platform/src/resolve_look.h"
 #include "support/test_util.h"
 
 namespace {
@@ -110,6 +111,32 @@ TEST(OutputFile, ANameMadeHereAndOneMadeElsewhereAreBothFound) {
   ASSERT_EQ(unlink(dir.Native("S.TXT").c_str()), 0);
   ASSERT_TRUE(write("s.txt", "4"));
   EXPECT_EQ(testutil::FolderNames(dir.path()), Names({"r.txt", "s.txt"}));
+}
+
+// While another change of this process's is under way (another thread
+// making or removing a file), the folder's status after a new file cannot
+// be told to come from that file alone: its names are read again by the
+// next search.
+TEST(OutputFile, ANewFileIsNotTakenIntoTheKeptNamesWhileAnotherChangeIsUnderWay) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("other.txt"), "o"));
+  auto open = [&](const char* name) {
+    plat::OutputFile out;
+    const uint64_t before = plat::SystemCallCount();
+    EXPECT_TRUE(out.Open(dir.Sys(name).c_str(), plat::ModeWrite));
+    const uint64_t made = plat::SystemCallCount() - before;
+    EXPECT_TRUE(out.Commit());
+    return made;
+  };
+  {
+    const plat::detail::FolderChange elsewhere;
+    EXPECT_EQ(open("one.txt"), 8u);  // no look at the folder after it
+  }
+  // The names are read again (and the new file then taken in).
+  EXPECT_EQ(open("two.txt"), 9u);
+  EXPECT_EQ(open("three.txt"), 5u);
+  EXPECT_EQ(testutil::FolderNames(dir.path()),
+            Names({"one.txt", "other.txt", "three.txt", "two.txt"}));
 }
 
 TEST(OutputFile, AnEarlierFileIsReplacedOnlyByCommitAndKeepsItsNameAndMode) {
