@@ -300,6 +300,36 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
   return exists;
 }
 
+void StampFolderFilesInScope(const std::string& folder, const std::vector<std::string>& names) {
+  if (scopeDepth == 0 || watchWanted.load(std::memory_order_relaxed) || !IsPlainAbsolute(folder))
+    return;
+  int fd = -1;
+  for (const std::string& name : names) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+      continue;
+    std::string path = JoinNative(folder, name);
+    if (scopeStamps.count(path)) continue;
+    if (fd < 0) {
+      do {
+        detail::CountSystemCalls();
+        fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      } while (fd < 0 && errno == EINTR);
+      if (fd < 0) return;
+    }
+    // As stat(2) of the path: links followed.
+    struct stat st;
+    detail::CountSystemCalls();
+    const bool found = ::fstatat(fd, name.c_str(), &st, 0) == 0;
+    FileStamp stamp;
+    if (found) FromStat(st, stamp);
+    scopeStamps.emplace(std::move(path), KeptStamp(found, stamp));
+  }
+  if (fd >= 0) {
+    detail::CountSystemCalls();
+    ::close(fd);
+  }
+}
+
 StampScope::StampScope() {
   if (scopeDepth++ == 0) scopeRead = false;
 }
