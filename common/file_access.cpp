@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "common/allocation_guard.h"
 #include "common/codepage.h"
@@ -351,8 +352,11 @@ int ReadDoubleFromFileSwapped(plat::File* file, double* value) {
 // ---- Text writers ----
 
 int WriteLineToFile(plat::File* file, const char* text) {
-  if (!WriteTextToFile(file, text)) return 0;
-  return WriteNewLineToFile(file);
+  if (!file || !text) return 0;
+  // The line and its end go to the file in one write.
+  std::string line(text);
+  line.push_back('\n');
+  return file->Write(line.data(), line.size()) ? 1 : 0;
 }
 
 int WriteNewLineToFile(plat::File* file) { return WriteTextToFile(file, "\n"); }

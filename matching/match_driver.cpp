@@ -318,9 +318,11 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
   now.ndbNative = ndbNative;
   plat::FileStamp ndbStamp;
   plat::FileStamp tixStamp;
+  // Stamped as the call stamps its files (a name the listing found by a
+  // status call in this call is stamped by that call).
   if (!listing.Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), now.tixNative) ||
-      !plat::StampOfNative(now.ndbNative, ndbStamp) ||
-      !plat::StampOfNative(now.tixNative, tixStamp)) {
+      !plat::WatchedStampOfNative(now.ndbNative, ndbStamp) ||
+      !plat::WatchedStampOfNative(now.tixNative, tixStamp)) {
     *p = PrefectureNames();
     return false;
   }
@@ -497,6 +499,24 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   folder->listing = listing;
   const auto listed = PrefecturesInListing(listing);
   const PrefectureFlags& withData = listed->flags;
+  // Every prefecture's database and index are stamped below: through the
+  // folder at once.
+  {
+    const std::string& native = listing->NativeFolder();
+    std::vector<std::string> names;
+    std::string tix;
+    auto add = [&](const std::string& file) {
+      if (file.size() > native.size() + 1 && file.compare(0, native.size(), native) == 0 &&
+          file[native.size()] == '/')
+        names.push_back(file.substr(native.size() + 1));
+    };
+    for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+      if (!withData[static_cast<std::size_t>(j)]) continue;
+      add(listed->ndbNative[static_cast<std::size_t>(j)]);
+      if (listing->Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), tix)) add(tix);
+    }
+    plat::StampFolderFilesInScope(native, names);
+  }
   bool read = false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];

@@ -77,38 +77,46 @@ std::size_t DescrambleInPlace(unsigned char* bytes, std::size_t n) {
   return plainLength;
 }
 
-// Rewrites a scrambled job file as plain text. 0 when the job file cannot
-// be opened or the plain text cannot be written (the job file then stays
-// as it was); 1 otherwise (a file that
-// is not scrambled, or not readable as such, stays as it is).
-int DescrambleJobFile(const char* path) {
+// Opens the job file for its lines, in text mode at its start. A scrambled
+// job file is rewritten as plain text first (and then opened again); a file
+// that is not scrambled, or not readable as such, is read as it stands,
+// through the descriptor that looked at it. 0 when the job file cannot be
+// opened or the plain text cannot be written (the job file then stays as
+// it was).
+int OpenJobFile(const char* path, plat::File& file) {
   std::vector<unsigned char> bytes;
-  {
-    plat::File file;
-    if (!OpenFileForRead(&file, path)) return 0;
-    uint64_t length = 0;
-    if (!file.GetLength(length) || length < kScrambleMinLength || length >= kScrambleMaxLength)
-      return 1;
-    unsigned char magic[sizeof kScrambleMagic];
-    if (!ReadBytesFromFile(&file, magic, sizeof magic) ||
-        std::memcmp(magic, kScrambleMagic, sizeof magic) != 0)
-      return 1;
+  if (!OpenFileForRead(&file, path)) return 0;
+  unsigned char magic[sizeof kScrambleMagic];
+  uint64_t length = 0;
+  // The length counts only for a file that begins with the mark.
+  const bool scrambled = ReadBytesFromFile(&file, magic, sizeof magic) &&
+                         std::memcmp(magic, kScrambleMagic, sizeof magic) == 0 &&
+                         file.GetLength(length) && length >= kScrambleMinLength &&
+                         length < kScrambleMaxLength;
+  if (scrambled) {
     bytes.resize(static_cast<std::size_t>(length));
     std::memcpy(bytes.data(), magic, sizeof magic);
     if (!ReadBytesFromFile(&file, bytes.data() + sizeof magic,
                            static_cast<uint32_t>(bytes.size() - sizeof magic)))
-      return 1;
+      bytes.clear();
   }
-  const std::size_t plainLength = DescrambleInPlace(bytes.data(), bytes.size());
-  if (plainLength == 0) return 1;
+  const std::size_t plainLength = bytes.empty() ? 0 : DescrambleInPlace(bytes.data(), bytes.size());
+  if (plainLength == 0) {
+    // Read as it stands.
+    if (file.SetTextMode(true) && file.SeekToBegin()) return 1;
+    file.Close();
+    return OpenTextFileForRead(&file, path);
+  }
+  file.Close();
   // The plain text replaces the job file only when written whole.
   plat::OutputFile out;
   if (!OpenOutputFileForReadWrite(&out, path)) return 0;
-  if (WriteBytesToFile(&out.Stream(), bytes.data(), static_cast<uint32_t>(plainLength)) &&
-      out.Commit())
-    return 1;
-  out.Discard();
-  return 0;
+  if (!WriteBytesToFile(&out.Stream(), bytes.data(), static_cast<uint32_t>(plainLength)) ||
+      !out.Commit()) {
+    out.Discard();
+    return 0;
+  }
+  return OpenTextFileForRead(&file, path);
 }
 
 // ---- Job lines ----
@@ -160,10 +168,10 @@ class JobLines {
 
 enum class ReadOutcome { Read, Failed, UnknownKind };
 
-ReadOutcome ReadJobFile(const char* path, JobLines& job, int32_t* kind) {
-  plat::File file;
+// The job's lines from the job file, open in text mode at its start.
+ReadOutcome ReadJobFile(plat::File& file, JobLines& job, int32_t* kind) {
   std::string line;
-  if (!OpenTextFileForRead(&file, path) || !ReadJobLine(file, line)) return ReadOutcome::Failed;
+  if (!ReadJobLine(file, line)) return ReadOutcome::Failed;
   *kind = plat::crt::AtoI32(line.c_str());
   const int count = LinesOfKind(*kind);
   if (count == 0) return ReadOutcome::UnknownKind;
@@ -205,13 +213,15 @@ struct JobSetup {
 // is not run.
 bool ReadJob(const char* programFolder, const char* jobFile, const char* statusFile,
              JobSetup* setup) {
-  if (!DescrambleJobFile(jobFile)) {
+  plat::File file;
+  if (!OpenJobFile(jobFile, file)) {
     WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return false;
   }
   JobLines& job = setup->job;
   int32_t kind = 0;
-  const ReadOutcome read = ReadJobFile(jobFile, job, &kind);
+  const ReadOutcome read = ReadJobFile(file, job, &kind);
+  file.Close();
   if (read == ReadOutcome::UnknownKind) return false;
   if (read == ReadOutcome::Failed) {
     WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "program_path.h"
 #include "syscall_count.h"
 #include "write_aside.h"
 
@@ -99,9 +100,10 @@ bool AsideName(std::string_view name) {
   return name.find_first_not_of(kAsideAlphabet, n + 1) == std::string_view::npos;
 }
 
-// The user's own, and nobody else may write to it.
-bool OwnAndClosed(const struct stat& st) {
-  return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+// The user's own (the effective user, as asked once per use of the
+// folder), and nobody else may write to it.
+bool OwnAndClosed(const struct stat& st, uid_t user) {
+  return st.st_uid == user && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 class Descriptor {
@@ -122,9 +124,9 @@ class Descriptor {
 };
 
 // The cache folder, opened when it is a folder (not a link to one) of the
-// effective user that nobody else can write to; -1 otherwise. With make,
-// a missing folder (and its parent) is made first.
-int OpenOwnFolder(bool make) {
+// effective user (given in user) that nobody else can write to; -1
+// otherwise. With make, a missing folder (and its parent) is made first.
+int OpenOwnFolder(bool make, uid_t& user) {
   const std::string folder = CacheFolder();
   if (folder.empty() || (make && !detail::MakeFolderAndParent(folder))) return -1;
   detail::CountSystemCalls();
@@ -132,7 +134,8 @@ int OpenOwnFolder(bool make) {
   if (fd < 0) return -1;
   struct stat st;
   detail::CountSystemCalls();
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && OwnAndClosed(st)) return fd;
+  user = geteuid();
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && OwnAndClosed(st, user)) return fd;
   detail::CountSystemCalls();
   close(fd);
   return -1;
@@ -183,7 +186,7 @@ bool WriteAsideIn(int folder, const std::string& name, const std::string& bytes)
 // the one just written. Only regular files of the cache's own naming (and
 // files aside of that naming) that belong to the user are counted and
 // removed; whatever else stands in the folder is left alone.
-void TrimCacheFolder(int folder, const std::string& kept) {
+void TrimCacheFolder(int folder, const std::string& kept, uid_t user) {
   detail::CountSystemCalls();
   const int listed = dup(folder);
   if (listed < 0) return;
@@ -199,7 +202,7 @@ void TrimCacheFolder(int folder, const std::string& kept) {
     struct stat st;
     detail::CountSystemCalls();
     if (fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_uid != geteuid())
+        st.st_uid != user)
       continue;
     files.emplace_back(
         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
@@ -239,7 +242,8 @@ bool IsCacheFileName(std::string_view name) {
 bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxSize) {
   bytes.clear();
   if (!IsCacheFileName(name)) return false;
-  const Descriptor folder(OpenOwnFolder(false));
+  uid_t user = 0;
+  const Descriptor folder(OpenOwnFolder(false, user));
   if (folder.get() < 0) return false;
   detail::CountSystemCalls();
   // Not blocking, not through a link: whatever stands in the file's place
@@ -249,7 +253,7 @@ bool ReadCacheFile(const std::string& name, std::string& bytes, std::size_t maxS
   if (file.get() < 0) return false;
   struct stat st;
   detail::CountSystemCalls();
-  bool ok = fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) && OwnAndClosed(st) &&
+  bool ok = fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) && OwnAndClosed(st, user) &&
             static_cast<std::uint64_t>(st.st_size) <= maxSize;
   if (ok) {
     bytes.resize(static_cast<std::size_t>(st.st_size));
@@ -283,14 +287,15 @@ void CacheFileReader::Close() {
 bool CacheFileReader::Open(const std::string& name, std::size_t maxSize) {
   Close();
   if (!IsCacheFileName(name)) return false;
-  const Descriptor folder(OpenOwnFolder(false));
+  uid_t user = 0;
+  const Descriptor folder(OpenOwnFolder(false, user));
   if (folder.get() < 0) return false;
   detail::CountSystemCalls();
   const int fd = openat(folder.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) return false;
   struct stat st;
   detail::CountSystemCalls();
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !OwnAndClosed(st) ||
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !OwnAndClosed(st, user) ||
       static_cast<std::uint64_t>(st.st_size) > maxSize) {
     detail::CountSystemCalls();
     close(fd);
@@ -322,30 +327,31 @@ bool CacheFileReader::Read(std::uint64_t offset, std::size_t size, std::string& 
 
 bool WriteCacheFile(const std::string& name, const std::string& bytes) {
   if (!IsCacheFileName(name)) return false;
-  const Descriptor folder(OpenOwnFolder(true));
+  uid_t user = 0;
+  const Descriptor folder(OpenOwnFolder(true, user));
   if (folder.get() < 0) return false;
   // What already stands in the file's place and is not a file of the
   // user's own that only the user can write is left as it is.
   struct stat st;
   detail::CountSystemCalls();
   if (fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (!S_ISREG(st.st_mode) || !OwnAndClosed(st)) return false;
+    if (!S_ISREG(st.st_mode) || !OwnAndClosed(st, user)) return false;
   } else if (errno != ENOENT) {
     return false;
   }
   if (!WriteAsideIn(folder.get(), name, bytes)) return false;
-  TrimCacheFolder(folder.get(), name);
+  TrimCacheFolder(folder.get(), name, user);
   return true;
 }
 
 namespace {
 
-// The running program's file, by the name the system gives for it.
+// The running program's file, by the name the system gave for it when the
+// process first asked (as a shared library is stamped by the name it was
+// loaded from), and by the system's link itself when that name is gone.
 bool StampOfProgram(FileStamp& stamp) {
-  char target[4096];
-  detail::CountSystemCalls();
-  const ssize_t n = readlink("/proc/self/exe", target, sizeof target - 1);
-  if (n > 0 && StampOfNative(std::string(target, static_cast<std::size_t>(n)), stamp)) return true;
+  const std::string* program = detail::ProgramNativePath();
+  if (program && StampOfNative(*program, stamp)) return true;
   return StampOfNative("/proc/self/exe", stamp);
 }
 

@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "file_error.h"
 #include "plat/path.h"
+#include "resolve_look.h"
 #include "syscall_count.h"
 
 namespace plat {
@@ -84,6 +86,8 @@ bool File::Open(const char* path, std::uint32_t flags) {
       break;
   }
   if (create) oflags |= O_CREAT | O_TRUNC;
+  const std::optional<detail::FolderChange> change =
+      create ? std::make_optional<detail::FolderChange>() : std::nullopt;
   auto openNative = [&] {
     int opened;
     do {
@@ -109,10 +113,12 @@ bool File::Open(const char* path, std::uint32_t flags) {
   return Adopt(fd, path, flags);
 }
 
-bool File::Adopt(int fd, const char* path, std::uint32_t flags) {
+bool File::Adopt(int fd, const char* path, std::uint32_t flags, const struct stat* status) {
   SetError(FileError::None, 0);
   struct stat st;
-  if ((::plat::detail::CountSystemCalls(), ::fstat)(fd, &st) != 0) {
+  if (status)
+    st = *status;
+  else if ((::plat::detail::CountSystemCalls(), ::fstat)(fd, &st) != 0) {
     int e = errno;
     (::plat::detail::CountSystemCalls(), ::close)(fd);
     SetError(FileError::Io, e);
@@ -138,6 +144,8 @@ bool File::Adopt(int fd, const char* path, std::uint32_t flags) {
   path_ = path;
   bufPos_ = bufLen_ = 0;
   eofMark_ = false;
+  // A regular file opened afresh stands at its start.
+  offset_ = S_ISREG(st.st_mode) ? 0 : -1;
   return true;
 }
 
@@ -146,6 +154,7 @@ bool File::Close() {
   int r = (::plat::detail::CountSystemCalls(), ::close)(fd_);
   int e = errno;
   fd_ = -1;
+  offset_ = -1;
   flags_ = 0;
   path_.clear();
   bufPos_ = bufLen_ = 0;
@@ -189,17 +198,22 @@ bool File::Seek(std::int64_t offset, SeekOrigin origin) {
   // An absolute seek: the read-ahead needs no winding back.
   bufPos_ = bufLen_ = 0;
   eofMark_ = false;
-  if ((::plat::detail::CountSystemCalls(), ::lseek)(fd_, static_cast<off_t>(target), SEEK_SET) <
-      0) {
+  const off_t reached =
+      (::plat::detail::CountSystemCalls(), ::lseek)(fd_, static_cast<off_t>(target), SEEK_SET);
+  if (reached < 0) {
+    offset_ = -1;
     SetError(FileError::BadSeek, errno);
     return false;
   }
+  if (offset_ >= 0) offset_ = reached;  // known for a regular file only
   return true;
 }
 
 bool File::GetPosition(std::uint64_t& pos) const {
   if (fd_ < 0) return false;
-  off_t raw = (::plat::detail::CountSystemCalls(), ::lseek)(fd_, 0, SEEK_CUR);
+  // The file's own position is asked only when this object does not know it.
+  off_t raw = offset_ >= 0 ? static_cast<off_t>(offset_)
+                           : (::plat::detail::CountSystemCalls(), ::lseek)(fd_, 0, SEEK_CUR);
   if (raw < 0) return false;
   std::uint64_t unread = bufLen_ - bufPos_;
   if (static_cast<std::uint64_t>(raw) < unread) return false;
@@ -242,9 +256,11 @@ bool File::FillBuffer() {
   } while (r < 0 && errno == EINTR);
   if (r < 0) {
     int e = errno;
+    offset_ = -1;
     SetError(detail::FileErrorOf(e), e);
     return false;
   }
+  Advance(r);
   if (r == 0) return false;
   bufPos_ = 0;
   bufLen_ = static_cast<std::size_t>(r);
@@ -253,8 +269,11 @@ bool File::FillBuffer() {
 
 void File::DropReadAhead() {
   std::size_t unread = bufLen_ - bufPos_;
-  if (unread > 0)
-    (::plat::detail::CountSystemCalls(), ::lseek)(fd_, -static_cast<off_t>(unread), SEEK_CUR);
+  if (unread > 0) {
+    const off_t reached =
+        (::plat::detail::CountSystemCalls(), ::lseek)(fd_, -static_cast<off_t>(unread), SEEK_CUR);
+    if (offset_ >= 0) offset_ = reached < 0 ? -1 : reached;
+  }
   bufPos_ = bufLen_ = 0;
   eofMark_ = false;
 }
@@ -329,10 +348,12 @@ std::size_t File::Read(void* buf, std::size_t n) {
     if (r < 0) {
       if (errno == EINTR) continue;
       int e = errno;
+      offset_ = -1;
       SetError(detail::FileErrorOf(e), e);
       return 0;
     }
     if (r == 0) break;
+    Advance(r);
     got += static_cast<std::size_t>(r);
   }
   return got;
@@ -384,7 +405,11 @@ bool File::Write(const void* buf, std::size_t n) {
   const auto* p = static_cast<const unsigned char*>(buf);
   int err = 0;
   if (!IsText()) {
-    if (WriteAll(fd_, p, n, err)) return true;
+    if (WriteAll(fd_, p, n, err)) {
+      Advance(static_cast<ssize_t>(n));
+      return true;
+    }
+    offset_ = -1;
     SetError(detail::FileErrorOf(err), err);
     return false;
   }
@@ -394,18 +419,22 @@ bool File::Write(const void* buf, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
     if (k + 2 > sizeof out) {
       if (!WriteAll(fd_, out, k, err)) {
+        offset_ = -1;
         SetError(detail::FileErrorOf(err), err);
         return false;
       }
+      Advance(static_cast<ssize_t>(k));
       k = 0;
     }
     if (p[i] == '\n') out[k++] = '\r';
     out[k++] = p[i];
   }
   if (!WriteAll(fd_, out, k, err)) {
+    offset_ = -1;
     SetError(detail::FileErrorOf(err), err);
     return false;
   }
+  Advance(static_cast<ssize_t>(k));
   return true;
 }
 
@@ -416,6 +445,21 @@ bool File::Flush() {
     return false;
   }
   SetError(FileError::None, 0);
+  return true;
+}
+
+bool File::SetTextMode(bool text) {
+  if (fd_ < 0) {
+    SetError(FileError::Io, EBADF);
+    return false;
+  }
+  SetError(FileError::None, 0);
+  // What was read ahead in one mode is read again in the other.
+  DropReadAhead();
+  if (text)
+    flags_ |= TypeText;
+  else
+    flags_ &= ~static_cast<std::uint32_t>(TypeText);
   return true;
 }
 
@@ -515,6 +559,7 @@ bool File::UnlockRange(std::uint64_t pos, std::uint64_t count) {
 bool File::Remove(const char* path) {
   std::string native;
   if (!path || !path::ToNative(path, native)) return false;
+  const detail::FolderChange change;
   // unlink refuses a directory (EISDIR). The exact name comes first when
   // the name is resolved, so a file removed under it is the one meant.
   if ((::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0) return true;
@@ -524,11 +569,14 @@ bool File::Remove(const char* path) {
 
 bool File::RemoveRegular(const char* path) {
   std::string native;
-  if (!path || !path::Resolve(path, false, native)) return false;
-  struct stat st;
-  if ((::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0 ||
-      !S_ISREG(st.st_mode))
+  detail::Looked looked;
+  if (!path || !detail::ResolveLooking(path, false, native, looked)) return false;
+  // The status the resolution took of the name, else one taken now.
+  struct stat& st = looked.st;
+  if (!looked.known && (::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0)
     return false;
+  if ((looked.known && !looked.exists) || !S_ISREG(st.st_mode)) return false;
+  const detail::FolderChange change;
   return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
 }
 
@@ -541,6 +589,7 @@ bool File::Rename(const char* from, const char* to) {
   if (!path::Resolve(to, true, dst)) return false;
   struct stat st;
   if ((::plat::detail::CountSystemCalls(), ::lstat)(dst.c_str(), &st) == 0) return false;
+  const detail::FolderChange change;
   if ((::plat::detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, src.c_str(), AT_FDCWD,
                                                         dst.c_str(), RENAME_NOREPLACE) == 0)
     return true;

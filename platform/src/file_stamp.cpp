@@ -28,6 +28,7 @@
 #include "plat/cache_file.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
+#include "resolve_look.h"
 #include "sjis_walk.h"
 #include "syscall_count.h"
 
@@ -297,6 +298,36 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
   if (exists && stamp.isDirectory != folder) return exists;
   w.stamps.insert_or_assign(native, KeptStamp(exists, stamp));
   return exists;
+}
+
+void StampFolderFilesInScope(const std::string& folder, const std::vector<std::string>& names) {
+  if (scopeDepth == 0 || watchWanted.load(std::memory_order_relaxed) || !IsPlainAbsolute(folder))
+    return;
+  int fd = -1;
+  for (const std::string& name : names) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+      continue;
+    std::string path = JoinNative(folder, name);
+    if (scopeStamps.count(path)) continue;
+    if (fd < 0) {
+      do {
+        detail::CountSystemCalls();
+        fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      } while (fd < 0 && errno == EINTR);
+      if (fd < 0) return;
+    }
+    // As stat(2) of the path: links followed.
+    struct stat st;
+    detail::CountSystemCalls();
+    const bool found = ::fstatat(fd, name.c_str(), &st, 0) == 0;
+    FileStamp stamp;
+    if (found) FromStat(st, stamp);
+    scopeStamps.emplace(std::move(path), KeptStamp(found, stamp));
+  }
+  if (fd >= 0) {
+    detail::CountSystemCalls();
+    ::close(fd);
+  }
 }
 
 StampScope::StampScope() {
@@ -702,12 +733,21 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     if (WatchedStampOfNative(kept->folder_, now) && now == kept->stamp_) return kept;
   }
   auto fresh = std::make_shared<FolderListing>();
-  if (!path::Resolve(folder, false, fresh->folder_)) return nullptr;
+  detail::Looked looked;
+  if (!detail::ResolveLooking(folder, false, fresh->folder_, looked)) return nullptr;
   while (fresh->folder_.size() > 1 && fresh->folder_.back() == '/') fresh->folder_.pop_back();
   // The stamp is taken before the names are read: a change after it makes
-  // the next call take a new listing.
-  if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory)
+  // the next call take a new listing. Without the change watch, the look
+  // the resolution took at a folder (not a link to one) is its stamp, kept
+  // for the rest of the scope as a stamp taken here would be.
+  if (!watchWanted.load(std::memory_order_relaxed) && looked.known && looked.exists &&
+      S_ISDIR(looked.st.st_mode) && (scopeDepth == 0 || !scopeStamps.count(fresh->folder_))) {
+    FromStat(looked.st, fresh->stamp_);
+    if (scopeDepth > 0 && IsPlainAbsolute(fresh->folder_))
+      scopeStamps.emplace(fresh->folder_, KeptStamp(true, fresh->stamp_));
+  } else if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory) {
     return nullptr;
+  }
   // A folder that cannot be read has no listing (its names are read later,
   // when a lookup needs them).
   int fd;

@@ -10,6 +10,7 @@
 
 #include "file_error.h"
 #include "plat/path.h"
+#include "resolve_look.h"
 #include "syscall_count.h"
 
 namespace plat {
@@ -83,20 +84,25 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
     return false;
   }
   std::string native;
-  if (!path || !path::Resolve(path, true, native)) {
+  detail::Looked looked;
+  if (!path || !detail::ResolveLooking(path, true, native, looked)) {
     file_.SetError(path ? FileError::NotFound : FileError::BadPath, ENOENT);
     return false;
   }
   const int base = O_CLOEXEC | O_NONBLOCK | (access == ModeWrite ? O_WRONLY : O_RDWR);
   int fd = -1;
+  const detail::FolderChange change;  // a file made here or beside the target
   // A name that appears or goes between the look and the open is looked
   // at again.
   for (int attempt = 0; attempt < 4 && fd < 0; ++attempt) {
-    struct stat st;
-    if ((detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0) {
-      if (errno != ENOENT) break;
+    // The first look is the one the resolution took of the name, if any.
+    struct stat st = looked.st;
+    const bool first = attempt == 0 && looked.known;
+    if (first ? !looked.exists : (detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0) {
+      if (!first && errno != ENOENT) break;
       fd = OpenRetrying(native, base | O_CREAT | O_EXCL);
       if (fd < 0 && errno == EEXIST) continue;
+      if (fd >= 0) detail::NoteCreated(native, looked);
       kind_ = Kind::Created;
       target_ = native;
       break;
@@ -158,7 +164,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
   }
   device_ = static_cast<std::uint64_t>(own.st_dev);
   inode_ = static_cast<std::uint64_t>(own.st_ino);
-  if (!file_.Adopt(fd, path, flags & ~static_cast<std::uint32_t>(ModeCreate))) {
+  if (!file_.Adopt(fd, path, flags & ~static_cast<std::uint32_t>(ModeCreate), &own)) {
     const FileError cause = file_.LastError();
     const int e = file_.LastErrno();
     Discard();
@@ -196,6 +202,7 @@ bool OutputFile::Commit() {
 
 bool OutputFile::PutAsideInPlace() {
   if (!StillNamesOurs(aside_)) return false;
+  const detail::FolderChange change;
   // Exchanged, the earlier file stays under the aside name until this
   // object is done: a later Discard puts it back in one step.
   if ((detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(),
@@ -224,6 +231,7 @@ bool OutputFile::StillNamesKept() const {
 
 void OutputFile::Finish() {
   // The replacement is final: the earlier file kept aside goes.
+  const detail::FolderChange change;
   if (committed_ && StillNamesKept()) (detail::CountSystemCalls(), ::unlink)(aside_.c_str());
   Reset();
 }
@@ -232,6 +240,7 @@ void OutputFile::Discard() {
   const FileError cause = file_.LastError();
   const int e = file_.LastErrno();
   file_.Close();
+  const detail::FolderChange change;
   if (committed_ && kept_) {
     // The earlier file, kept aside, takes its name back from the new one.
     if (StillNamesOurs(target_) && StillNamesKept())

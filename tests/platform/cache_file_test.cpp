@@ -313,6 +313,11 @@ TEST(CacheFile, ModuleStampIsThatOfTheProgramFile) {
   ASSERT_TRUE(plat::StampOfNative("/proc/self/exe", program));
   EXPECT_EQ(module, program);
   EXPECT_GT(module.size, 0u);
+  // The program's name is known by now: its stamp is one status call.
+  const uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::StampOfModule(reinterpret_cast<const void*>(&FilesIn), module));
+  EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+  EXPECT_EQ(module, program);
 }
 
 // A file read in parts: the checks of a whole read (the user's own, only

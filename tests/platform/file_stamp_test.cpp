@@ -372,6 +372,81 @@ TEST(WatchedStamp, NoWatchBeforeTheFirstCallHasEnded) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
 }
 
+// Without the change watch, a new listing's stamp is the look the path's
+// resolution took at its folder: the folder's status as a status call
+// gives it (through a link to the folder as well), taken once.
+TEST(FolderListing, ANewListingIsStampedByTheLookThatFoundItsFolder) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("data").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("data", dir.Native("link").c_str()), 0);
+  // A child of fork starts as a new process does (no watch).
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int failed = 0;
+    for (const char* name : {"data\\", "link\\", "link"}) {
+      const uint64_t before = plat::SystemCallCount();
+      const auto listing = plat::GetFolderListing(dir.Sys(name).c_str());
+      const uint64_t made = plat::SystemCallCount() - before;
+      plat::FileStamp now;
+      if (!listing || !plat::StampOfNative(dir.Native("data"), now) || !(listing->Stamp() == now))
+        failed |= 1;
+      // The look, then the folder opened and closed (a link named without
+      // its separator is looked at as a link first: one status call more).
+      if (made != (std::string(name) == "link" ? 4u : 3u)) failed |= 2;
+    }
+    _exit(failed);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
+}
+
+// Files of one folder stamped at once for a scope: one opening of the
+// folder and one look-up per name, then each check of those files in the
+// scope answers as the stamp taken then (a missing file as missing); the
+// next scope looks again and sees what changed.
+TEST(WatchedStamp, FilesStampedThroughTheirFolderAnswerForTheScope) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.ndb"), "1"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("b.tix"), "22"));
+  // A child of fork starts as a new process does (no watch).
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int failed = 0;
+    const std::vector<std::string> names = {"a.ndb", "b.tix", "none", "a.ndb"};
+    uint64_t before = plat::SystemCallCount();
+    plat::StampFolderFilesInScope(dir.path(), names);  // outside a scope: nothing
+    if (plat::SystemCallCount() != before) failed |= 1;
+    plat::FileStamp stamp, fresh;
+    {
+      plat::StampScope call;
+      before = plat::SystemCallCount();
+      plat::StampFolderFilesInScope(dir.path(), names);
+      if (plat::SystemCallCount() - before != 5u) failed |= 2;  // open, three names, close
+      if (!testutil::WriteBytes(dir.Native("a.ndb"), "333")) failed |= 4;
+      before = plat::SystemCallCount();
+      if (!plat::WatchedStampOfNative(dir.Native("a.ndb"), stamp) || stamp.size != 1) failed |= 8;
+      if (!plat::WatchedStampOfNative(dir.Native("b.tix"), stamp) || stamp.size != 2 ||
+          !plat::StampOfNative(dir.Native("b.tix"), fresh) || !(stamp == fresh))
+        failed |= 16;
+      if (plat::WatchedStampOfNative(dir.Native("none"), stamp)) failed |= 32;
+      if (plat::SystemCallCount() - before != 1u) failed |= 64;  // the fresh stamp only
+    }
+    {
+      plat::StampScope next;
+      if (!plat::WatchedStampOfNative(dir.Native("a.ndb"), stamp) || stamp.size != 3) failed |= 128;
+    }
+    _exit(failed);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks (bits)";
+}
+
 // Inside a call's scope, the status call by which a listing finds a name
 // is that path's stamp for the rest of the scope: stamping what was found
 // (or asking again for a name found missing) makes no second call, and the

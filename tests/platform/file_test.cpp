@@ -164,6 +164,51 @@ TEST(FileIo, ShortReadsSeeksAndSixtyFourBitLengths) {
   ASSERT_TRUE(f.SetLength(0));
 }
 
+// The position a file reports is the one the system holds, known without
+// asking it after reads (read ahead by a line read or not), writes, seeks
+// and a change of mode; a write at a position does not move it.
+TEST(FileIo, ThePositionIsKnownWithoutAskingTheSystem) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("p.txt"), "ab\r\ncd\r\nef"));
+  File f;
+  ASSERT_TRUE(f.Open(dir.Sys("p.txt").c_str(), 0x0002));
+  std::uint64_t pos = 0;
+  auto position = [&] {
+    const uint64_t before = plat::SystemCallCount();
+    EXPECT_TRUE(f.GetPosition(pos));
+    EXPECT_EQ(plat::SystemCallCount() - before, 0u);
+    return pos;
+  };
+  EXPECT_EQ(position(), 0u);
+  EXPECT_EQ(ReadAll(f, 3), "ab\r");
+  EXPECT_EQ(position(), 3u);
+  std::string line;
+  ASSERT_TRUE(f.ReadString(line));  // reads ahead to the end
+  EXPECT_EQ(line, "");              // binary: the rest of the line, up to its LF
+  EXPECT_EQ(position(), 4u);
+  ASSERT_TRUE(f.SetTextMode(true));
+  ASSERT_TRUE(f.ReadString(line));
+  EXPECT_EQ(line, "cd");
+  EXPECT_EQ(position(), 8u);
+  ASSERT_TRUE(f.Write("EF", 2));  // text mode: written as it stands
+  EXPECT_EQ(position(), 10u);
+  ASSERT_TRUE(f.SetTextMode(false));
+  ASSERT_TRUE(f.WriteAt(0, "AB", 2));
+  EXPECT_EQ(position(), 10u);
+  ASSERT_TRUE(f.Seek(-4, plat::SeekOrigin::Current));
+  EXPECT_EQ(position(), 6u);
+  EXPECT_EQ(ReadAll(f, 10), "\r\nEF");
+  EXPECT_EQ(position(), 10u);
+  ASSERT_TRUE(f.SeekToBegin());
+  ASSERT_TRUE(f.SetTextMode(true));
+  ASSERT_TRUE(f.ReadString(line));
+  EXPECT_EQ(line, "AB");
+  ASSERT_TRUE(f.SetLength(3));
+  EXPECT_EQ(position(), 4u);  // a shorter file leaves the position alone
+  f.Close();
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("p.txt")), "AB\r");
+}
+
 TEST(FileStatic, RenameRemoveAndStatus) {
   TempDir dir;
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.txt"), "A"));

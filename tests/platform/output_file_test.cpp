@@ -6,13 +6,17 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "plat/file.h"
+#include "plat/file_stamp.h"
+#include "platform/src/resolve_look.h"
 #include "support/test_util.h"
 
 namespace {
@@ -54,6 +58,85 @@ TEST(OutputFile, ANewFileIsKeptByCommitAndRemovedByDiscard) {
     ASSERT_TRUE(scoped.Commit());
   }
   EXPECT_EQ(testutil::FolderNames(dir.path()), (Names{"new.txt", "other.txt"}));
+}
+
+// A new file: its name is looked for once (the resolution's look serves
+// the open), and the new file's status is taken once. The folder's names
+// read for it take the new name: a second new file in the folder reads
+// none.
+TEST(OutputFile, ANewFileIsLookedForAndStampedOnce) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("other.txt"), "o"));
+  plat::OutputFile out;
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(out.Open(dir.Sys("new.txt").c_str(), plat::ModeWrite));
+  // The name, its folder, the folder's names (open, two reads, close), the
+  // exclusive creation, the folder again and the new file's status.
+  EXPECT_EQ(plat::SystemCallCount() - before, 9u);
+  ASSERT_TRUE(out.Stream().Write("n", 1));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("new.txt")), "n");
+  plat::OutputFile second;
+  before = plat::SystemCallCount();
+  ASSERT_TRUE(second.Open(dir.Sys("second.txt").c_str(), plat::ModeWrite));
+  EXPECT_EQ(plat::SystemCallCount() - before, 5u);
+  ASSERT_TRUE(second.Commit());
+}
+
+// A file this process created is among its folder's names for the next
+// search, and what another process did to the folder since is seen: a
+// name of another case it made is the one written.
+TEST(OutputFile, ANameMadeHereAndOneMadeElsewhereAreBothFound) {
+  testutil::TempDir dir;
+  auto write = [&](const char* name, const char* content) {
+    plat::OutputFile out;
+    return out.Open(dir.Sys(name).c_str(), plat::ModeWrite) &&
+           out.Stream().Write(content, std::strlen(content)) && out.Commit();
+  };
+  ASSERT_TRUE(write("r.txt", "1"));
+  ASSERT_TRUE(write("R.TXT", "2"));  // the file made just before
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names({"r.txt"}));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("r.txt")), "2");
+  // Another process makes S.TXT: writing s.txt replaces it.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(testutil::WriteBytes(dir.Native("S.TXT"), "elsewhere") ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(write("s.txt", "3"));
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names({"S.TXT", "r.txt"}));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("S.TXT")), "3");
+  // Removed elsewhere, the name is made anew under the form given.
+  ASSERT_EQ(unlink(dir.Native("S.TXT").c_str()), 0);
+  ASSERT_TRUE(write("s.txt", "4"));
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names({"r.txt", "s.txt"}));
+}
+
+// While another change of this process's is under way (another thread
+// making or removing a file), the folder's status after a new file cannot
+// be told to come from that file alone: its names are read again by the
+// next search.
+TEST(OutputFile, ANewFileIsNotTakenIntoTheKeptNamesWhileAnotherChangeIsUnderWay) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("other.txt"), "o"));
+  auto open = [&](const char* name) {
+    plat::OutputFile out;
+    const uint64_t before = plat::SystemCallCount();
+    EXPECT_TRUE(out.Open(dir.Sys(name).c_str(), plat::ModeWrite));
+    const uint64_t made = plat::SystemCallCount() - before;
+    EXPECT_TRUE(out.Commit());
+    return made;
+  };
+  {
+    const plat::detail::FolderChange elsewhere;
+    EXPECT_EQ(open("one.txt"), 8u);  // no look at the folder after it
+  }
+  // The names are read again (and the new file then taken in).
+  EXPECT_EQ(open("two.txt"), 9u);
+  EXPECT_EQ(open("three.txt"), 5u);
+  EXPECT_EQ(testutil::FolderNames(dir.path()),
+            Names({"one.txt", "other.txt", "three.txt", "two.txt"}));
 }
 
 TEST(OutputFile, AnEarlierFileIsReplacedOnlyByCommitAndKeepsItsNameAndMode) {
@@ -209,6 +292,11 @@ TEST(File, RemoveRegularLeavesDevicesFoldersAndLinks) {
   EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("null").c_str()));
   EXPECT_FALSE(plat::File::RemoveRegular(dir.Sys("none").c_str()));
   EXPECT_TRUE(plat::File::RemoveRegular(dir.Sys("FILE.TXT").c_str()));
+  // A file under its exact name: one status call, then the removal.
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("exact.txt"), "x"));
+  const uint64_t before = plat::SystemCallCount();
+  EXPECT_TRUE(plat::File::RemoveRegular(dir.Sys("exact.txt").c_str()));
+  EXPECT_EQ(plat::SystemCallCount() - before, 2u);
   Names left = {"link", "sub"};
   if (device) left = {"link", "null", "sub"};
   EXPECT_EQ(testutil::FolderNames(dir.path()), left);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "plat/cp932.h"
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "support/test_util.h"
 
 using testutil::Show;
@@ -71,6 +73,12 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
       {"DATA\\Qvad13.Ndb", true, "Data/qvad13.ndb"},  // create over the other-case file
       {"DATA\\新規.csv", true, U8(u8"Data/新規.csv")},
       {"NONE\\a.txt", true, ""},
+      // The folder exists as named: the name is searched there.
+      {"Data\\TKY2JGD.PAR", true, "Data/TKY2JGD.par"},
+      {"Data\\QVAD13.NDB\\", false, "Data/qvad13.ndb/"},  // the separator stays
+      {"Data\\..\\Data\\QVAD13.NDB", false, "Data/../Data/qvad13.ndb"},
+      {"data\\..\\Data\\QVAD13.NDB", false, "Data/../Data/qvad13.ndb"},
+      {"Data\\.\\新規.csv", true, U8(u8"Data/./新規.csv")},
   };
   for (const Case& c : cases) {
     std::string native;
@@ -80,6 +88,60 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
       EXPECT_EQ(native, dir.Native(c.found)) << Show(c.asked);
     }
   }
+}
+
+// A name that does not exist exactly is looked for in its own folder only
+// when that folder exists as named (one status call of the folder, not one
+// per folder above it), and its exact name is not looked for twice. The
+// folder's names are read once while the folder stays as it was.
+TEST(PathResolve, AMissingNameIsSearchedInItsFolderAlone) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("Data").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Data/Other.txt"), "o"));
+  std::string native;
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\new.txt").c_str(), true, native));
+  // The name, its folder, and the folder's names (open, two reads, close).
+  EXPECT_EQ(plat::SystemCallCount() - before, 6u);
+  EXPECT_EQ(native, dir.Native("Data/new.txt"));
+  before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
+  EXPECT_EQ(plat::SystemCallCount() - before, 2u) << "the name and its unchanged folder";
+  EXPECT_EQ(native, dir.Native("Data/Other.txt"));
+}
+
+// The names kept for a folder never hide a change made outside this
+// layer: a name of another case that appears, goes or is renamed in
+// between is found (or not) as a fresh search finds it.
+TEST(PathResolve, AFoldersKeptNamesNeverHideAChange) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("out").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("out/a.txt"), "a"));
+  auto resolve = [&](const char* name, bool forCreate) {
+    std::string native;
+    if (!plat::path::Resolve(dir.Sys(name).c_str(), forCreate, native)) return std::string("-");
+    return native.substr(dir.path().size() + 1);
+  };
+  EXPECT_EQ(resolve("out\\B.TXT", true), "out/B.TXT");
+  EXPECT_EQ(resolve("out\\B.TXT", false), "-");
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("out/b.txt"), "b"));
+  EXPECT_EQ(resolve("out\\B.TXT", true), "out/b.txt");
+  EXPECT_EQ(resolve("out\\B.TXT", false), "out/b.txt");
+  ASSERT_EQ(rename(dir.Native("out/b.txt").c_str(), dir.Native("out/bb.txt").c_str()), 0);
+  EXPECT_EQ(resolve("out\\B.TXT", false), "-");
+  EXPECT_EQ(resolve("out\\BB.TXT", false), "out/bb.txt");
+  ASSERT_EQ(unlink(dir.Native("out/bb.txt").c_str()), 0);
+  EXPECT_EQ(resolve("out\\BB.TXT", true), "out/BB.TXT");
+  // Made and removed by a child process, the names of the folder change
+  // as well.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(testutil::WriteBytes(dir.Native("out/Bb.Txt"), "c") ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(resolve("out\\BB.TXT", true), "out/Bb.Txt");
+  EXPECT_EQ(resolve("out\\A.TXT", false), "out/a.txt");
 }
 
 // Names from the command line, the environment or the program path whose
@@ -139,6 +201,19 @@ TEST(PathProgram, WindowsFormCutAtTheLastBackslash) {
     if (c == '/') c = '\\';
   EXPECT_EQ(full, expected);
   EXPECT_EQ(folder + "\\test_platform", full);
+}
+
+// The program's name is asked of the system once per process: the program,
+// its folder and its stamp (the one status call of its file) need no more.
+TEST(PathProgram, TheProgramsNameIsReadOncePerProcess) {
+  std::string first, again, folder;
+  ASSERT_TRUE(plat::path::ProgramPath(first));
+  const uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::path::ProgramPath(again));
+  ASSERT_TRUE(plat::path::ProgramFolder(folder));
+  EXPECT_EQ(plat::SystemCallCount() - before, 0u);
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(folder + "\\test_platform", first);
 }
 
 TEST(PathTemp, FolderFromTmpdirAndExclusiveTempFiles) {

@@ -334,6 +334,27 @@ TEST_F(KortJob, DevicesNamedAsTheResultAndStatusFilesAreNeverRemoved) {
   EXPECT_TRUE(testutil::IsCharDevice(Native("status.txt"), 1, 3));
 }
 
+// Jobs in one process: a status file renamed to another case between two
+// jobs is the one the next job removes and writes again (the folder's
+// names kept from the first job are not taken as they were).
+TEST_F(KortJob, AnOutputRenamedToAnotherCaseBetweenJobsIsTheOneReplaced) {
+  g_answer = {0, 0, "no rows", "", false};
+  Run(PostalJob("1000005"));
+  EXPECT_EQ(Read("status.txt"), "0\r\n0\r\nno rows\r\n");
+  ASSERT_EQ(rename(Native("status.txt").c_str(), Native("STATUS.TXT").c_str()), 0);
+  g_answer = {1, 0, "", "", false};
+  Run(PostalJob("1000005"));
+  EXPECT_EQ(testutil::FolderNames(dir_.path()),
+            (std::vector<std::string>{"job.txt", "status.txt"}));
+  EXPECT_EQ(Read("status.txt"), kSuccess);
+  // Made again under the other case by another hand, it is replaced in place.
+  ASSERT_EQ(unlink(Native("status.txt").c_str()), 0);
+  ASSERT_TRUE(testutil::WriteBytes(Native("Status.Txt"), "old"));
+  Run(PostalJob("1000005"));
+  EXPECT_EQ(testutil::FolderNames(dir_.path()),
+            (std::vector<std::string>{"job.txt", "status.txt"}));
+}
+
 TEST_F(KortJob, SearchNotCarriedFailsTheJob) {
   Run(PostalJob("1000005"), SearchEntries{});
   EXPECT_EQ(Read("status.txt"), "0\r\n0\r\n" + Sjis(u8"この検索種別は実行できません！") + "\r\n");

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+struct stat;
+
 namespace plat {
 
 class OutputFile;
@@ -85,6 +87,9 @@ class File {
   // file's position (one system call); false on failure or in text mode.
   bool WriteAt(std::uint64_t position, const void* buf, std::size_t n);
   bool Flush();
+  // Reads (and writes) from here on in text mode or in binary mode; the
+  // position stays where it is.
+  bool SetTextMode(bool text);
 
   // Line reads (meant for text mode).
   // fgets form: copies up to n-1 bytes, stopping after an LF (kept), then a
@@ -117,14 +122,23 @@ class File {
  private:
   friend class OutputFile;
   // Takes an open descriptor as the file (Open's checks: no folder, FIFO
-  // or socket); the descriptor is closed when it is refused.
-  bool Adopt(int fd, const char* path, std::uint32_t flags);
+  // or socket); the descriptor is closed when it is refused. status: the
+  // descriptor's status when the caller has just taken it.
+  bool Adopt(int fd, const char* path, std::uint32_t flags, const struct stat* status = nullptr);
   bool FillBuffer();
   void DropReadAhead();
   int TextGetc();  // next translated byte, -1 at end of data or error
   void SetError(FileError e, int err);
+  // The descriptor's position moved by n bytes read or written.
+  void Advance(std::int64_t n) {
+    if (offset_ >= 0) offset_ += n;
+  }
 
   int fd_ = -1;
+  // The descriptor's position when this object knows it, else -1: known
+  // for a regular file opened here (this object alone moves it: every
+  // read, write and seek goes through it) until a call fails.
+  std::int64_t offset_ = -1;
   std::uint32_t flags_ = 0;
   std::string path_;
   FileError lastError_ = FileError::None;

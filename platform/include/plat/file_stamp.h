@@ -29,6 +29,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace plat {
 
@@ -59,6 +60,15 @@ bool StampOfNative(const std::string& native, FileStamp& stamp);
 // call does not pay for it); until then a check is StampOfNative, kept for
 // the rest of its scope.
 bool WatchedStampOfNative(const std::string& native, FileStamp& stamp);
+
+// Stamps files of one absolute native folder (names without a separator)
+// for the rest of the current scope, as WatchedStampOfNative would stamp
+// each now: the scope's later checks of "<folder>/<name>" make no call.
+// The folder is opened once and each file stamped through it (a look-up of
+// one name instead of the whole path). Outside a scope, with the change
+// watch, or where the folder does not open, nothing is done, and later
+// checks stamp as before.
+void StampFolderFilesInScope(const std::string& folder, const std::vector<std::string>& names);
 
 // Inside a scope (one per thread, nested scopes count as one) the watch is
 // read once, at the first check: the stamps are those of the moment the
