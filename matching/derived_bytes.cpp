@@ -1,5 +1,6 @@
 #include "matching/derived_bytes.h"
 
+#include "matching/cache_checksum.h"
 #include "plat/cache_file.h"
 
 const plat::FileStamp& BuildStamp() {
@@ -9,4 +10,12 @@ const plat::FileStamp& BuildStamp() {
     return s;
   }();
   return stamp;
+}
+
+uint64_t BuildAndFormatChecksum(uint32_t formatVersion) {
+  std::string stamp;
+  CDerivedBytesWriter w(&stamp);
+  w.Put(formatVersion);
+  PutStamp(&w, BuildStamp());
+  return CacheChecksum(stamp);
 }

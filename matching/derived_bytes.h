@@ -127,3 +127,6 @@ inline bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
 // told: a cache file's key then still names the folder and its files'
 // stamps).
 const plat::FileStamp& BuildStamp();
+// A checksum of a cache file's format number and the build's stamp, for
+// its name: files of other builds or formats keep names of their own.
+uint64_t BuildAndFormatChecksum(uint32_t formatVersion);

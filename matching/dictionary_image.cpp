@@ -59,13 +59,7 @@ bool RecordsHoldTexts(const char* records, uint32_t capacity) {
 }
 
 uint64_t BuildOfFormat() {
-  static const uint64_t build = [] {
-    std::string stamp;
-    CDerivedBytesWriter w(&stamp);
-    w.Put(kFormatVersion);
-    PutStamp(&w, BuildStamp());
-    return CacheChecksum(stamp);
-  }();
+  static const uint64_t build = BuildAndFormatChecksum(kFormatVersion);
   return build;
 }
 

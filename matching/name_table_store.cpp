@@ -90,13 +90,7 @@ CNameTableStore::CNameTableStore(std::string key)
     : key_(std::move(key)), fileName_(FileName(key_)) {}
 
 std::string CNameTableStore::FileName(const std::string& key) {
-  static const uint64_t build = [] {
-    std::string stamp;
-    CDerivedBytesWriter w(&stamp);
-    w.Put(kFormatVersion);
-    PutStamp(&w, BuildStamp());
-    return CacheChecksum(stamp);
-  }();
+  static const uint64_t build = BuildAndFormatChecksum(kFormatVersion);
   return plat::CacheFileName("nametables", CacheChecksum(key), build);
 }
 
