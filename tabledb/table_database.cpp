@@ -424,11 +424,10 @@ int CTableDatabase::LookupFieldEntry(const char* table, const char* field, uint3
         directory_->layout->tables[static_cast<std::size_t>(t - directory_->tables.data())];
     const std::size_t at = directory_->layout->FirstField(laid, field);
     if (at == laid.fields.size()) return 0;
-    const DirectoryField& f = t->fields[at];
     // The whole entry is read again from the image it was found in.
-    if (!ReadFieldEntry(f.position, entry)) return 0;
-    *position = f.position;
-    *offset = f.offset;
+    if (!ReadFieldEntry(t->fieldPositions[at], entry)) return 0;
+    *position = t->fieldPositions[at];
+    *offset = laid.fields[at].offset;
     return 1;
   }
   uint32_t tablePos = 0;
@@ -613,7 +612,7 @@ int CTableDatabase::DirectoryReady() {
       if (++fieldSteps > fieldLimit) return 0;
       if (!ReadFieldEntry(f, &entry)) return 0;
       // Growing costs little: a field is kept in a few bytes.
-      table.fields.push_back(DirectoryField{f, static_cast<uint32_t>(running)});
+      table.fieldPositions.push_back(f);
       laid.fields.push_back(LayoutField{addName(entry.name), entry.type, entry.declaredLength,
                                         static_cast<uint32_t>(running), entry.size});
       running += entry.size;
@@ -623,8 +622,6 @@ int CTableDatabase::DirectoryReady() {
     }
     pos = tableEntry.nextTable;
   }
-  static std::atomic<std::uint64_t> numbers{0};
-  built->number = ++numbers;
   built->layout = SharedLayout(std::move(layout));
   directory_ = std::static_pointer_cast<const Directory>(image_->SetDerived(std::move(built)));
   directoryState_ = 1;

@@ -316,15 +316,11 @@ class CTableDatabase {
                   uint32_t* largest);
 
   // The table directory of a database opened for reading: every table in
-  // chain order with its fields (entry position, 1-based offset). Their
-  // names, types and sizes are in the directory's layout.
-  struct DirectoryField {
-    uint32_t position;
-    uint32_t offset;
-  };
+  // chain order with the positions of its field entries. Their names,
+  // types, sizes and offsets are in the directory's layout.
   struct DirectoryTable {
     uint32_t position;
-    std::vector<DirectoryField> fields;
+    std::vector<uint32_t> fieldPositions;
   };
   // 1 when the directory is built (once per image); 0 when the database is
   // not read from an image or a chain cannot be read whole (then the walks
@@ -385,10 +381,8 @@ class CTableDatabase {
   // The shared image of a database opened for reading (file_ stays closed).
   std::shared_ptr<CCachedFile> image_;
   int directoryState_;  // 0 not built, 1 built, -1 cannot be built
-  // Shared by every database open on the same image; its number is never
-  // given to another directory in the process.
+  // Shared by every database open on the same image.
   struct Directory {
-    std::uint64_t number = 0;
     std::vector<DirectoryTable> tables;
     std::shared_ptr<const Layout> layout;
   };

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "folder_names_file.h"
+#include "folder_records.h"
 #include "plat/cache_file.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
@@ -537,11 +538,7 @@ struct FolderListing::Names {
   // sizeHint: the folder's size in bytes, which most file systems make
   // grow with its names.
   bool Read(const std::string& folder, std::uint64_t sizeHint) {
-    int fd;
-    do {
-      detail::CountSystemCalls();
-      fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = detail::OpenFolderRecords(folder.c_str());
     if (fd < 0) return false;
     // The records are read into one block (grown when a read might not
     // fit), and the entries point into it.
@@ -564,22 +561,15 @@ struct FolderListing::Names {
       if (n < 0 && errno == EINTR) continue;
       complete = n == 0;
       if (n <= 0) break;  // the end, or a failure: the names read so far
-      const std::size_t end = used + static_cast<std::size_t>(n);
-      for (std::size_t at = used; at < end;) {
-        unsigned short length;
-        unsigned char type;
-        std::memcpy(&length, block.get() + at + offsetof(struct dirent64, d_reclen), sizeof length);
-        std::memcpy(&type, block.get() + at + offsetof(struct dirent64, d_type), sizeof type);
-        const std::size_t name = at + offsetof(struct dirent64, d_name);
-        if (length == 0 || at + length > end) break;  // not a record
-        at += length;
-        const char* s = block.get() + name;
-        const std::size_t bytes = ::strnlen(s, at - name);
-        if ((bytes == 1 && s[0] == '.') || (bytes == 2 && s[0] == '.' && s[1] == '.')) continue;
-        entries.push_back({static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(bytes),
-                           type == DT_DIR, type == DT_UNKNOWN || type == DT_LNK});
-      }
-      used = end;
+      detail::ForEachFolderRecord(
+          block.get() + used, static_cast<std::size_t>(n),
+          [&](std::string_view name, unsigned char type) {
+            if (name == "." || name == "..") return;
+            entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
+                               static_cast<std::uint32_t>(name.size()), type == DT_DIR,
+                               type == DT_UNKNOWN || type == DT_LNK});
+          });
+      used += static_cast<std::size_t>(n);
     }
     detail::CountSystemCalls();
     ::close(fd);

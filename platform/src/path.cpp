@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "folder_records.h"
 #include "plat/cp932.h"
 #include "program_path.h"
 #include "resolve_look.h"
@@ -325,11 +326,7 @@ void KeepNames(const std::string& folder, std::shared_ptr<const KeptNames> names
 
 // The names of a folder in its order; false when it does not open.
 bool ReadNames(const std::string& dir, std::vector<std::string>& names) {
-  int fd;
-  do {
-    fd = (::plat::detail::CountSystemCalls(), ::open)(dir.empty() ? "." : dir.c_str(),
-                                                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = ::plat::detail::OpenFolderRecords(dir.empty() ? "." : dir.c_str());
   if (fd < 0) return false;
   // Not zeroed: only what the system writes is read.
   constexpr std::size_t kRecordBytes = 32768;
@@ -340,15 +337,9 @@ bool ReadNames(const std::string& dir, std::vector<std::string>& names) {
         (::plat::detail::CountSystemCalls(), ::getdents64)(fd, records, kRecordBytes);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;  // the end, or a failure: the names read so far
-    for (ssize_t at = 0; at < got;) {
-      unsigned short length;
-      std::memcpy(&length, records + at + offsetof(struct dirent64, d_reclen), sizeof length);
-      if (length == 0 || at + length > got) break;  // not a record
-      const char* nameAt = records + at + offsetof(struct dirent64, d_name);
-      names.emplace_back(nameAt, ::strnlen(nameAt, static_cast<std::size_t>(length) -
-                                                       offsetof(struct dirent64, d_name)));
-      at += length;
-    }
+    ::plat::detail::ForEachFolderRecord(
+        records, static_cast<std::size_t>(got),
+        [&](std::string_view name, unsigned char) { names.emplace_back(name); });
   }
   (::plat::detail::CountSystemCalls(), ::close)(fd);
   return true;
