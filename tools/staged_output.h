@@ -3,19 +3,15 @@
 // complete, so that a builder that fails (a write error, memory running out)
 // leaves the earlier output as it was, or none, and never a part of a new one.
 //
-// The aside names are hidden siblings of the target, ".<name>.tmp-<pid>-<n>",
-// created exclusively in the target's own folder (so that the move is a
-// rename on one file system). An aside left behind by a builder that was
-// killed (its process is gone) is removed by the next builder that writes
-// the same target.
+// The asides are named and cleaned up as every writer's are (plat/aside.h):
+// an aside left behind by a builder that was killed (its process is gone)
+// is removed by the next builder that writes the same target.
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,117 +20,16 @@
 #include <vector>
 
 #include "common/sjis_text.h"
+#include "plat/aside.h"
 #include "plat/path.h"
 
 namespace builder {
 
 namespace staged_detail {
 
-// The folder part ("." for a bare name) and the last element of a native
-// path without a separator at its end.
-inline std::string NativeFolderOf(const std::string& native) {
-  const std::size_t slash = native.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : native.substr(0, slash);
-}
-
-inline std::string NativeNameOf(const std::string& native) {
-  const std::size_t slash = native.rfind('/');
-  return slash == std::string::npos ? native : native.substr(slash + 1);
-}
-
 inline std::string StripNativeSeparators(std::string native) {
   while (native.size() > 1 && native.back() == '/') native.pop_back();
   return native;
-}
-
-// ".<name>.tmp-": the start of every aside name of a target.
-inline std::string AsidePrefix(const std::string& nativeTarget) {
-  return "." + NativeNameOf(nativeTarget) + ".tmp-";
-}
-
-// The next aside name of a target (not yet created).
-inline std::string NextAsideName(const std::string& nativeTarget) {
-  static std::atomic<unsigned> counter{0};
-  const std::string folder = NativeFolderOf(nativeTarget);
-  return (folder == "/" ? "" : folder) + "/" + AsidePrefix(nativeTarget) +
-         std::to_string(static_cast<long>(::getpid())) + "-" + std::to_string(counter.fetch_add(1));
-}
-
-// Removes everything in an open folder, its folders with their contents
-// (links are removed, never followed). Nothing is allocated, so that a
-// builder out of memory still cleans up after itself.
-inline bool RemoveFolderContents(int folder, int depth) {
-  alignas(struct dirent64) char buffer[4096];
-  // Passes from the start until one finds nothing left: removing entries
-  // while reading on could skip some.
-  for (bool removedAny = true; removedAny;) {
-    removedAny = false;
-    bool empty = true;
-    if (::lseek(folder, 0, SEEK_SET) != 0) return false;
-    for (;;) {
-      const ssize_t got = ::getdents64(folder, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return false;
-      if (got == 0) break;
-      for (ssize_t at = 0; at < got;) {
-        const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
-        at += entry->d_reclen;
-        const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        empty = false;
-        if (::unlinkat(folder, name, 0) == 0) {
-          removedAny = true;
-          continue;
-        }
-        if (errno != EISDIR || depth >= 16) continue;
-        const int sub = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (sub < 0) continue;
-        RemoveFolderContents(sub, depth + 1);
-        ::close(sub);
-        if (::unlinkat(folder, name, AT_REMOVEDIR) == 0) removedAny = true;
-      }
-    }
-    if (empty) return true;
-  }
-  return false;
-}
-
-// Removes a file, a link (never what it points to) or a folder with
-// everything in it.
-inline bool RemoveTree(const std::string& native) {
-  if (::unlink(native.c_str()) == 0) return true;
-  if (errno == ENOENT) return true;
-  if (errno != EISDIR) return false;
-  const int folder = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (folder < 0) return false;
-  RemoveFolderContents(folder, 0);
-  ::close(folder);
-  return ::rmdir(native.c_str()) == 0;
-}
-
-// Removes the asides of the target whose builder process is gone.
-inline void RemoveAbandonedAsides(const std::string& nativeTarget) {
-  const std::string folder = NativeFolderOf(nativeTarget);
-  const std::string prefix = AsidePrefix(nativeTarget);
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return;
-  std::vector<std::string> abandoned;
-  while (const struct dirent* entry = ::readdir(dir)) {
-    const char* name = entry->d_name;
-    if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
-    // "<pid>-<n>" and nothing else.
-    char* end = nullptr;
-    errno = 0;
-    const long pid = std::strtol(name + prefix.size(), &end, 10);
-    if (errno != 0 || end == name + prefix.size() || *end != '-' || pid <= 0) continue;
-    const char* n = end + 1;
-    if (*n == '\0' || std::strspn(n, "0123456789") != std::strlen(n)) continue;
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-    abandoned.push_back((folder == "/" ? "" : folder) + "/" + name);
-  }
-  ::closedir(dir);
-  for (const std::string& path : abandoned) RemoveTree(path);
 }
 
 inline bool WriteAll(int fd, const std::string& bytes) {
@@ -177,11 +72,11 @@ class StagedFiles {
       return Fail(failure, StageFailure::kCreate);
     }
     target = staged_detail::StripNativeSeparators(target);
-    staged_detail::RemoveAbandonedAsides(target);
+    plat::RemoveAbandonedAsides(target);
     std::string aside;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-      aside = staged_detail::NextAsideName(target);
+      aside = plat::NextAsideName(target);
       fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd < 0 && errno != EEXIST) break;
     }
@@ -262,9 +157,9 @@ class StagedFolder {
     if (::lstat(native.c_str(), &st) == 0 && !HoldsFilesOnly(native, st, reason)) {
       return Cleanup(false);
     }
-    staged_detail::RemoveAbandonedAsides(native);
+    plat::RemoveAbandonedAsides(native);
     for (int attempt = 0; attempt < 100 && aside_.empty(); ++attempt) {
-      const std::string aside = staged_detail::NextAsideName(native);
+      const std::string aside = plat::NextAsideName(native);
       if (::mkdir(aside.c_str(), 0777) == 0) {
         aside_ = aside;
       } else if (errno != EEXIST) {
@@ -309,7 +204,7 @@ class StagedFolder {
   // object goes away).
   void Discard() {
     if (::getpid() != owner_) return;  // a forked worker unwinding
-    if (!aside_.empty()) staged_detail::RemoveTree(aside_);
+    if (!aside_.empty()) plat::RemoveTree(aside_);
     aside_.clear();
     path_.clear();
     for (auto it = created_.rbegin(); it != created_.rend(); ++it) ::rmdir(it->c_str());
@@ -377,7 +272,7 @@ class StagedFolder {
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
     std::string earlier;
     for (int attempt = 0; attempt < 100 && earlier.empty(); ++attempt) {
-      const std::string name = staged_detail::NextAsideName(target_);
+      const std::string name = plat::NextAsideName(target_);
       struct stat st;
       if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT) earlier = name;
     }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "file_error.h"
+#include "plat/aside.h"
 #include "plat/path.h"
 #include "resolve_look.h"
 #include "syscall_count.h"
@@ -17,10 +18,6 @@ namespace plat {
 namespace {
 
 constexpr std::uint32_t kAccessMask = 0x0003;
-// The part of a name kept in the name of a file written aside, so that the
-// aside name stays within the system's limit for one name.
-constexpr std::size_t kAsideNameKeep = 200;
-
 int OpenRetrying(const std::string& native, int oflags) {
   int fd;
   do {
@@ -29,16 +26,16 @@ int OpenRetrying(const std::string& native, int oflags) {
   return fd;
 }
 
-// A new file beside target, created exclusively: ".<name>.XXXXXX" in the
-// target's folder, with the mode (and, where allowed, the owner) of the
-// file it is to replace.
+// A new file beside target, created exclusively under the next aside name
+// (plat/aside.h), with the mode (and, where allowed, the owner) of the file
+// it is to replace.
 int CreateAside(const std::string& target, const struct stat& replaced, std::string& aside) {
-  const std::size_t slash = target.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  aside = folder + "." + name.substr(0, kAsideNameKeep) + ".XXXXXX";
-  const int fd = (detail::CountSystemCalls(), ::mkostemp)(aside.data(), O_CLOEXEC);
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    aside = NextAsideName(target);
+    fd = OpenRetrying(aside, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) return -1;
   (detail::CountSystemCalls(), ::fchmod)(fd, replaced.st_mode & 07777);
   if (replaced.st_uid != ::geteuid() || replaced.st_gid != ::getegid()) {
@@ -100,6 +97,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
     const bool first = attempt == 0 && looked.known;
     if (first ? !looked.exists : (detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0) {
       if (!first && errno != ENOENT) break;
+      if (attempt == 0) RemoveAbandonedAsides(native);
       fd = OpenRetrying(native, base | O_CREAT | O_EXCL);
       if (fd < 0 && errno == EEXIST) continue;
       if (fd >= 0) detail::NoteCreated(native, looked);
@@ -131,6 +129,7 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
       if ((detail::CountSystemCalls(), ::faccessat)(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) !=
           0)
         break;
+      RemoveAbandonedAsides(target);
       fd = CreateAside(target, st, aside_);
       kind_ = Kind::Aside;
       if (fd < 0 && (errno == EACCES || errno == EPERM)) {

@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -71,15 +73,16 @@ TEST(OutputFile, ANewFileIsLookedForAndStampedOnce) {
   uint64_t before = plat::SystemCallCount();
   ASSERT_TRUE(out.Open(dir.Sys("new.txt").c_str(), plat::ModeWrite));
   // The name, its folder, the folder's names (open, two reads, close), the
+  // look for asides a killed writer left (open, two reads, close), the
   // exclusive creation, the folder again and the new file's status.
-  EXPECT_EQ(plat::SystemCallCount() - before, 9u);
+  EXPECT_EQ(plat::SystemCallCount() - before, 13u);
   ASSERT_TRUE(out.Stream().Write("n", 1));
   ASSERT_TRUE(out.Commit());
   EXPECT_EQ(testutil::ReadBytes(dir.Native("new.txt")), "n");
   plat::OutputFile second;
   before = plat::SystemCallCount();
   ASSERT_TRUE(second.Open(dir.Sys("second.txt").c_str(), plat::ModeWrite));
-  EXPECT_EQ(plat::SystemCallCount() - before, 5u);
+  EXPECT_EQ(plat::SystemCallCount() - before, 9u);
   ASSERT_TRUE(second.Commit());
 }
 
@@ -130,11 +133,13 @@ TEST(OutputFile, ANewFileIsNotTakenIntoTheKeptNamesWhileAnotherChangeIsUnderWay)
   };
   {
     const plat::detail::FolderChange elsewhere;
-    EXPECT_EQ(open("one.txt"), 8u);  // no look at the folder after it
+    // No look at the folder after it (beyond the 4 calls that look for
+    // asides a killed writer left).
+    EXPECT_EQ(open("one.txt"), 12u);
   }
   // The names are read again (and the new file then taken in).
-  EXPECT_EQ(open("two.txt"), 9u);
-  EXPECT_EQ(open("three.txt"), 5u);
+  EXPECT_EQ(open("two.txt"), 13u);
+  EXPECT_EQ(open("three.txt"), 9u);
   EXPECT_EQ(testutil::FolderNames(dir.path()),
             Names({"one.txt", "other.txt", "three.txt", "two.txt"}));
 }
@@ -303,3 +308,78 @@ TEST(File, RemoveRegularLeavesDevicesFoldersAndLinks) {
 }
 
 }  // namespace
+
+namespace {
+
+// Names of the folder that begin with a dot: the asides.
+Names HiddenNames(const std::string& folder) {
+  Names hidden;
+  for (const std::string& name : testutil::FolderNames(folder))
+    if (!name.empty() && name[0] == '.') hidden.push_back(name);
+  return hidden;
+}
+
+}  // namespace
+
+// A writer killed before its commit leaves its aside; the next writer of
+// the same name removes it. Asides of a process that runs, and names of
+// another form, stay.
+TEST(OutputFile, TheNextWriterRemovesTheAsideAKilledWriterLeft) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("res.txt"), "old\r\n"));
+  const std::string path = dir.Sys("res.txt");
+  const pid_t killed = fork();
+  ASSERT_GE(killed, 0);
+  if (killed == 0) {
+    plat::OutputFile out;
+    const bool opened = out.Open(path.c_str(), plat::ModeWrite | plat::TypeText) &&
+                        out.Stream().Write("part\n", 5) && out.Stream().Flush();
+    kill(getpid(), SIGKILL);
+    _exit(opened ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(killed, &status, 0), killed);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the writer got as far as its open and write";
+  const Names left = HiddenNames(dir.path());
+  ASSERT_EQ(left.size(), 1u);
+  const std::string prefix = ".res.txt.tmp-" + std::to_string(killed) + "-";
+  EXPECT_EQ(left[0].compare(0, prefix.size(), prefix), 0) << left[0];
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("res.txt")), "old\r\n");
+
+  // A running process's aside, a user's file of a similar name and another
+  // target's aside of a gone process are not this writer's to remove.
+  const std::string live = ".res.txt.tmp-" + std::to_string(getppid()) + "-3";
+  const std::string similar = ".res.txt.Ab12Cd";
+  const std::string otherTarget = ".st.txt.tmp-" + std::to_string(killed) + "-1";
+  for (const std::string& name : {live, similar, otherTarget})
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), "keep"));
+
+  {
+    plat::OutputFile out;
+    ASSERT_TRUE(out.Open(path.c_str(), plat::ModeWrite | plat::TypeText));
+    ASSERT_TRUE(out.Stream().Write("new\n", 4));
+    ASSERT_TRUE(out.Commit());
+  }
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("res.txt")), "new\r\n");
+  Names kept = HiddenNames(dir.path());
+  std::sort(kept.begin(), kept.end());
+  Names expected{live, similar, otherTarget};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(kept, expected);
+}
+
+// A new file (no earlier one) is made in place, and its writer too clears
+// what a killed writer of the name left aside.
+TEST(OutputFile, ANewFileClearsTheAsidesOfAGoneWriter) {
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  testutil::TempDir dir;
+  const std::string aside = ".st.txt.tmp-" + std::to_string(gone) + "-7";
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(aside), "part"));
+  plat::OutputFile out;
+  ASSERT_TRUE(out.Open(dir.Sys("st.txt").c_str(), plat::ModeWrite));
+  ASSERT_TRUE(out.Commit());
+  EXPECT_EQ(testutil::FolderNames(dir.path()), Names{"st.txt"});
+}
