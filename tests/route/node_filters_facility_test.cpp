@@ -163,14 +163,35 @@ TEST(MakeTollNode, FeesFromTheFirstMatchingProfileAndTotalsOnSuccess) {
   EXPECT_EQ(Shape(list), "10/H 10/H -/H 10/H");
 }
 
-TEST(MakeTollNode, FailedCalculationKeepsTotalsAndEmptyResultDoesNothing) {
+// A toll the engine could not compute never reads as no toll: the list
+// keeps the engine's code, the totals and every toll node's fees are -1
+// (whatever profiles came with it), and step 17 keeps the toll nodes.
+TEST(MakeTollNode, FailedCalculationLeavesTheTollUnknownAndEmptyResultDoesNothing) {
   TollResult failed = MakeToll(-40, {Prof(5, 100, 80)});
   TmpItemAry list;
   Push(list, Node(0x10), Hwy()).node->tollFacilNo = 5;
+  Push(list, Node(0x10), Hwy()).node->tollFacilNo = 6;
+  Push(list, Node(0x04, 7), Hwy());
   CMakeTollNode(&failed).run(list);
-  EXPECT_EQ(list.tollTotal1, 0);
-  EXPECT_EQ(list.tollTotal2, 0);
-  EXPECT_EQ(list.items().front().node->fee, 80);
+  EXPECT_EQ(list.tollError, -40);
+  EXPECT_EQ(list.tollTotal1, -1);
+  EXPECT_EQ(list.tollTotal2, -1);
+  auto items = At(list);
+  for (int i : {0, 1}) {
+    EXPECT_EQ(items[i]->node->fee, -1) << i;
+    EXPECT_EQ(items[i]->node->firstFee, -1) << i;
+  }
+  EXPECT_EQ(items[1]->node->tollFacilNo, 6u);
+  EXPECT_EQ(items[2]->node->fee, 0);  // not a toll node
+  CEraseTollNode().run(list);
+  EXPECT_EQ(Shape(list), "10/H 10/H 4/H");
+
+  // A computed toll leaves the code at 0.
+  TollResult done = MakeToll(0, {Prof(5, 100, 80)});
+  TmpItemAry paid;
+  Push(paid, Node(0x10), Hwy()).node->tollFacilNo = 5;
+  CMakeTollNode(&done).run(paid);
+  EXPECT_EQ(paid.tollError, 0);
 
   TollResult empty;
   TmpItemAry other;
