@@ -363,6 +363,40 @@ TEST_F(HwyFacil, RepeatedRecordDeletesTheLaterNodeUnlessJunction) {
   EXPECT_EQ(Shape(list), "86/H 19/H 5/H -/H 18/H -/H -/H -/R");
 }
 
+// A route that leaves a facility, goes on to a via point and comes back
+// past it passes it twice: the node at each passage keeps its record's
+// flags. A stop at the facility (arriving, the break node, leaving, all on
+// one point) is one passage: the node after the stop repeats the record.
+TEST_F(HwyFacil, AFacilityPassedAgainAfterAViaPointKeepsItsNode) {
+  const auto Along = [](std::unique_ptr<TmpItemAry::Link> link, std::int32_t x0, std::int32_t x1) {
+    link->points = {{x0, 0, -1}, {x1, 0, -1}};
+    return link;
+  };
+  TmpItemAry passedTwice;
+  Push(passedTwice, Node(0x80), Along(Hwy(), 5, 5));
+  Push(passedTwice, Node(0, 10), Along(Hwy(), 5, 9));
+  Push(passedTwice, Node(0x80), Along(Hwy(), 9, 5));
+  Push(passedTwice, Node(0, 10), Along(Hwy(), 5, 2));
+  Run(passedTwice);
+  EXPECT_EQ(Shape(passedTwice), "80/H 6/H 80/H 6/H");
+
+  TmpItemAry stop;
+  Push(stop, Node(0x80), Along(Hwy(), 1, 5));
+  Push(stop, Node(0, 10), nullptr);
+  Push(stop, Node(0x80), Along(Hwy(), 5, 5));
+  Push(stop, Node(0, 10), Along(Hwy(), 5, 9));
+  Run(stop);
+  EXPECT_EQ(Shape(stop), "80/H 6/- 80/H -/H");
+
+  // Without a break node between them, a record met again is a repeat
+  // however far the route went.
+  TmpItemAry onePart;
+  Push(onePart, Node(0, 10), Along(Hwy(), 5, 9));
+  Push(onePart, Node(0, 10), Along(Hwy(), 9, 12));
+  Run(onePart);
+  EXPECT_EQ(Shape(onePart), "6/H -/H");
+}
+
 TEST(EraseBreakFacilNode, JoinsBackwardOverAZeroLengthLink) {
   TmpItemAry list;
   auto& first = Push(list, Node(0x80), Road());
