@@ -348,8 +348,8 @@ TEST_F(SearchedRoute, FerryArrivalTerminalStandsAtItsOwnEnd) {
 // again there, so the route is priced as two trips (東京-横浜青葉 870 and
 // 横浜青葉-厚木 880 for class 3), each at its exit's toll node.
 TEST_F(SearchedRoute, ATimedStopAtYokohamaAobaIsPricedAsTwoTrips) {
-  ASSERT_TRUE(CalcAt({{139.6330, 35.6240}, {139.5240, 35.5630}, {139.3300, 35.4450}},
-                     {{0, 0}, {1, 120}}));
+  ASSERT_TRUE(
+      CalcAt({{139.6330, 35.6240}, {139.5240, 35.5630}, {139.3300, 35.4450}}, {{0, 0}, {1, 120}}));
   ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(result->tollError, 0);

@@ -406,8 +406,8 @@ TEST_F(ViaFacility, EveryFacilityAsAStopKeepsTheStopItsTimeAndTheFacilitiesPlace
 
 // The nodes named `name` (CP932) within 100 m of `at`, among the result's
 // nodes [from, to): toll nodes (kind 5) or the others.
-int NamedNear(const TVXRouteResult& r, const std::string& name, const Place& at, int from,
-              int to, bool toll) {
+int NamedNear(const TVXRouteResult& r, const std::string& name, const Place& at, int from, int to,
+              bool toll) {
   int n = 0;
   for (int i = from; i < to; ++i) {
     const TVXRouteResult::Node& node = *r.getNode(i);
