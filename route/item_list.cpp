@@ -94,48 +94,46 @@ KwInnerPtr<KwRoad> FollowBorder(const KwRoad& road, KiwiHandle* map, const KwRoa
   return {};
 }
 
-}  // namespace
-
-namespace {
-
-// One passage of a link in a leg: the link, the way it is driven, and the
-// distances (from the leg's start) at which the run that drives it starts
-// and ends.
-struct Passage {
-  std::uint32_t link = 0;
+// One run of a leg as the guidance records see it: the links it drives
+// (each once, all the same way) and the distances from the leg's start at
+// which it starts and ends. A record stands at one passage of its link: a
+// run that drives the link that way.
+struct RunSpan {
+  std::uint64_t first = 0;  // lowest link number of the run
+  std::uint64_t last = 0;   // highest
   bool reverse = false;
   std::int64_t from = 0;
   std::int64_t to = 0;
 };
 
-std::vector<Passage> Passages(const RouteSingleResult& leg) {
-  std::vector<Passage> out;
+std::vector<RunSpan> RunSpans(const RouteSingleResult& leg) {
+  std::vector<RunSpan> out;
   std::int64_t at = 0;
   for (int p = 0; p < leg.getPartCnt(); ++p) {
     const PartPath* part = leg.getPart(p);
     if (!part) continue;
     for (const PathLink& run : part->runs) {
       const std::int64_t end = std::max<std::int64_t>(at, run.distance);
-      for (std::uint32_t d = 0; d <= run.lastOffset; ++d)
-        out.push_back(Passage{RunLinkNo(run, d), run.direction != 0, at, end});
+      out.push_back(
+          RunSpan{run.link, std::uint64_t{run.link} + run.lastOffset, run.direction != 0, at, end});
       at = end;
     }
   }
   return out;
 }
 
-// The passage of the record's link (in its direction) that the record
-// stands at: the one whose run's distances hold the record's distance, or
-// come nearest to it (the first of equals). -1 when the leg does not drive
-// the link that way.
-std::ptrdiff_t PassageOf(const std::vector<Passage>& passages, const RP2GuideRecord& r) {
+// The run whose passage of the record's link (in its direction) the record
+// stands at: the one whose distances hold the record's distance, or come
+// nearest to it (the first of equals). -1 when the leg does not drive the
+// link that way.
+std::ptrdiff_t PassageOf(const std::vector<RunSpan>& runs, const RP2GuideRecord& r) {
   std::ptrdiff_t best = -1;
   std::int64_t bestGap = 0;
   const std::int64_t d = r.distance;
-  for (std::size_t i = 0; i < passages.size(); ++i) {
-    const Passage& p = passages[i];
-    if (p.link != r.link || p.reverse != (r.direction != 0)) continue;
-    const std::int64_t gap = d < p.from ? p.from - d : d > p.to ? d - p.to : 0;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const RunSpan& run = runs[i];
+    if (r.link < run.first || r.link > run.last || run.reverse != (r.direction != 0)) continue;
+    const std::int64_t gap = d < run.from ? run.from - d : d > run.to ? d - run.to : 0;
     if (best < 0 || gap < bestGap) {
       best = static_cast<std::ptrdiff_t>(i);
       bestGap = gap;
@@ -172,17 +170,17 @@ std::vector<RP2GuideRecord> makeGuideRecords(const RouteSingleResult& leg) {
   // stand for the same passage of the link. A leg that drives the link
   // again (as one that turns back over its first link does) keeps a record
   // at each passage.
-  std::vector<Passage> passages;
-  bool passagesMade = false;
+  std::vector<RunSpan> runs;
+  bool runsMade = false;
   for (std::size_t i = records.size(); i-- > 1;) {
     RP2GuideRecord& earlier = records[i - 1];
     RP2GuideRecord later = records[i];
     if (later.link != earlier.link || later.direction != earlier.direction) continue;
-    if (!passagesMade) {
-      passages = Passages(leg);
-      passagesMade = true;
+    if (!runsMade) {
+      runs = RunSpans(leg);
+      runsMade = true;
     }
-    if (PassageOf(passages, later) != PassageOf(passages, earlier)) continue;
+    if (PassageOf(runs, later) != PassageOf(runs, earlier)) continue;
     if (earlier.facilNo != 0) later.facilNo = earlier.facilNo;
     if (earlier.tollFacilNo != 0) later.tollFacilNo = earlier.tollFacilNo;
     earlier = later;
