@@ -229,9 +229,12 @@ void CRP2ConvFunc1024LL::expand(const KwRoad& road, const RP2Stretch& stretch, i
       if (stretch.reverse) std::reverse(points.begin(), points.end());
       for (const ShapePoint& p : points) addPoint(view, TmpItemAry::Point{p.x, p.y, -1});
     }
+    // A record beyond the end of this run belongs to a later passage of
+    // the link.
     const RP2GuideRecord g = currentGuide();
     if (cursor_ < guides_.size() && g.link == view.linkNo &&
-        SameDirection(g.direction, stretch.reverse))
+        SameDirection(g.direction, stretch.reverse) &&
+        (!view.run || static_cast<std::int64_t>(g.distance) <= std::int64_t{view.run->distance}))
       applyGuide();
   }
 }

@@ -252,6 +252,33 @@ TEST_F(ItemListTest, GuidanceRecordsOfTwoPassagesOfALinkStayApart) {
   EXPECT_EQ(times, (std::vector<std::int32_t>{0, 1, 2, 3}));
 }
 
+// A leg that drives link 101 three times (forward within 100-102, back,
+// forward again) with a toll point only where the third passage ends: the
+// record waits for that passage and is not applied at the end of the first.
+TEST_F(ItemListTest, AGuidanceRecordWaitsForItsOwnPassageOfTheLink) {
+  auto p0 = Part({LinkRun(100, 2, false, 30)}, {T1(12, 10), T1(20, 10), T1(30, 10)},
+                 {T1(50, 10), T1(60, 10)}, 30);
+  auto p1 = Part({LinkRun(101, 1, true, 50)}, {T1(60, 10), T1(50, 10)},
+                 {T1(40, 10), T1(35, 12), T1(30, 10)}, 50);
+  auto p2 = Part({LinkRun(101, 1, false, 70)}, {T1(30, 10), T1(35, 12), T1(40, 10)},
+                 {T1(40, 10), T1(50, 10), T1(60, 10)}, 70);
+  p2->tolls = {Guide(101, 0, 9, 60)};
+  ASSERT_TRUE(Build({Leg({p0, p1, p2})}));
+  int breaks = 0, tollAfterBreak = -1;
+  for (const TmpItemAry::Item& item : items_.items()) {
+    if (!item.node) continue;
+    if (item.node->flags & nodeflag::kBreak) ++breaks;
+    if (item.node->tollFacilNo == 9) tollAfterBreak = breaks;
+  }
+  EXPECT_EQ(breaks, 3);
+  EXPECT_EQ(tollAfterBreak, 3);
+  std::int32_t last = 0;
+  for (const TmpItemAry::Link* link : Links(items_)) {
+    EXPECT_GE(link->distance, last);
+    last = link->distance;
+  }
+}
+
 TEST_F(ItemListTest, MergedGuidanceGivesOneNodeWithBothNumbers) {
   auto part = Part({LinkRun(100, 1, false, 60), LinkRun(102, 1, false, 100)},
                    {T1(12, 10), T1(20, 10), T1(30, 10)}, {T1(50, 10), T1(55, 10)}, 90);
