@@ -22,10 +22,10 @@
 // the error code, the two toll summaries (or, when the toll could not be
 // computed, "summary unknown" with the toll engine's code), the links, the
 // nodes (position, kind, break number, fees, facility code and flag, time,
-// name) and the road names. Names are printed as they come, in CP932. When init fails,
-// the code is followed by the map loader's message when it refuses the map
-// file (a line "map: ..."). Exit status 0 when the route was found, 1 when
-// the calculation failed, 2 for a usage error.
+// name) and the road names. Names are printed as they come, in CP932. When
+// init fails, the code is followed by the map loader's message when it
+// refuses the map file (a line "map: ..."). Exit status 0 when the route
+// was found, 1 when the calculation failed, 2 for a usage error.
 
 #include <cmath>
 #include <cstdio>

@@ -211,9 +211,9 @@ TEST_F(ItemListTest, GuidanceRecordsSortAndMergeOnTheSameLinkAndDirection) {
 }
 
 // A leg that starts at a facility on the end of link 101, drives 101 back
-// to a via point and over it again past the facility to 102: the start
-// piece (101 forward, of no length) and the second passage of 101 forward
-// each carry the facility. The two records stand for two passages and stay
+// to a via point and over it again past the facility to 102: the leg's
+// first run (101 forward, driven for no length up to the start) and the
+// second passage of 101 forward each carry the facility. The two records stand for two passages and stay
 // apart; the toll at the second passage merges with the facility there.
 TEST_F(ItemListTest, GuidanceRecordsOfTwoPassagesOfALinkStayApart) {
   auto p0 = Part({LinkRun(101, 0, false, 0), LinkRun(101, 0, true, 12)}, {T1(40, 10), T1(40, 10)},
