@@ -94,6 +94,54 @@ KwInnerPtr<KwRoad> FollowBorder(const KwRoad& road, KiwiHandle* map, const KwRoa
   return {};
 }
 
+// One run of a leg as the guidance records see it: the links it drives
+// (each once, all the same way) and the distances from the leg's start at
+// which it starts and ends. A record stands at one passage of its link: a
+// run that drives the link that way.
+struct RunSpan {
+  std::uint64_t first = 0;  // lowest link number of the run
+  std::uint64_t last = 0;   // highest
+  bool reverse = false;
+  std::int64_t from = 0;
+  std::int64_t to = 0;
+};
+
+std::vector<RunSpan> RunSpans(const RouteSingleResult& leg) {
+  std::vector<RunSpan> out;
+  std::int64_t at = 0;
+  for (int p = 0; p < leg.getPartCnt(); ++p) {
+    const PartPath* part = leg.getPart(p);
+    if (!part) continue;
+    for (const PathLink& run : part->runs) {
+      const std::int64_t end = std::max<std::int64_t>(at, run.distance);
+      out.push_back(
+          RunSpan{run.link, std::uint64_t{run.link} + run.lastOffset, run.direction != 0, at, end});
+      at = end;
+    }
+  }
+  return out;
+}
+
+// The run whose passage of the record's link (in its direction) the record
+// stands at: the one whose distances hold the record's distance, or come
+// nearest to it (the first of equals). -1 when the leg does not drive the
+// link that way.
+std::ptrdiff_t PassageOf(const std::vector<RunSpan>& runs, const RP2GuideRecord& r) {
+  std::ptrdiff_t best = -1;
+  std::int64_t bestGap = 0;
+  const std::int64_t d = r.distance;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const RunSpan& run = runs[i];
+    if (r.link < run.first || r.link > run.last || run.reverse != (r.direction != 0)) continue;
+    const std::int64_t gap = d < run.from ? run.from - d : d > run.to ? d - run.to : 0;
+    if (best < 0 || gap < bestGap) {
+      best = static_cast<std::ptrdiff_t>(i);
+      bestGap = gap;
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 std::vector<RP2GuideRecord> makeGuideRecords(const RouteSingleResult& leg) {
@@ -118,11 +166,21 @@ std::vector<RP2GuideRecord> makeGuideRecords(const RouteSingleResult& leg) {
       [](const RP2GuideRecord& a, const RP2GuideRecord& b) { return a.distance < b.distance; });
   // From the end towards the start: a record on the same link and direction
   // as the one before it takes that one's place, keeping its own distance
-  // and time and taking the earlier record's non-zero numbers.
+  // and time and taking the earlier record's non-zero numbers, when both
+  // stand for the same passage of the link. A leg that drives the link
+  // again (as one that turns back over its first link does) keeps a record
+  // at each passage.
+  std::vector<RunSpan> runs;
+  bool runsMade = false;
   for (std::size_t i = records.size(); i-- > 1;) {
     RP2GuideRecord& earlier = records[i - 1];
     RP2GuideRecord later = records[i];
     if (later.link != earlier.link || later.direction != earlier.direction) continue;
+    if (!runsMade) {
+      runs = RunSpans(leg);
+      runsMade = true;
+    }
+    if (PassageOf(runs, later) != PassageOf(runs, earlier)) continue;
     if (earlier.facilNo != 0) later.facilNo = earlier.facilNo;
     if (earlier.tollFacilNo != 0) later.tollFacilNo = earlier.tollFacilNo;
     earlier = later;
@@ -171,9 +229,12 @@ void CRP2ConvFunc1024LL::expand(const KwRoad& road, const RP2Stretch& stretch, i
       if (stretch.reverse) std::reverse(points.begin(), points.end());
       for (const ShapePoint& p : points) addPoint(view, TmpItemAry::Point{p.x, p.y, -1});
     }
+    // A record beyond the end of this run belongs to a later passage of
+    // the link.
     const RP2GuideRecord g = currentGuide();
     if (cursor_ < guides_.size() && g.link == view.linkNo &&
-        SameDirection(g.direction, stretch.reverse))
+        SameDirection(g.direction, stretch.reverse) &&
+        (!view.run || static_cast<std::int64_t>(g.distance) <= std::int64_t{view.run->distance}))
       applyGuide();
   }
 }

@@ -74,6 +74,9 @@ class TmpItemAry {
   const std::vector<std::string>& roadNames() const { return roadNames_; }
   std::int32_t tollTotal1 = 0;
   std::int32_t tollTotal2 = 0;
+  // 0 while the totals are the route's toll; otherwise the toll could not
+  // be computed: the toll engine's code, and both totals are -1.
+  std::int32_t tollError = 0;
 
  private:
   std::list<Item> items_;

@@ -23,7 +23,9 @@ class CEraseStdOnHwyNode : public CRPItemFilter {
 
 // Copies the toll totals into the list and gives every toll node the fees
 // of its toll profile; a profile without fees makes the node a plain one
-// (toll facility number 0).
+// (toll facility number 0). When the toll engine could not compute the
+// toll (a non-zero code), the list keeps its code, both totals and the
+// fees of every toll node become -1 (unknown), and the toll nodes stay.
 class CMakeTollNode : public CRPItemFilter {
  public:
   explicit CMakeTollNode(const TollResult* tollResult) : tollResult_(tollResult) {}
@@ -97,6 +99,9 @@ class CMakeBrkNode : public CRPItemFilter {
 // interchange, junction, toll and kind flags and facility code from the
 // facility records, and drops nodes that repeat a record already used by an
 // earlier node (a repeated junction keeps only its junction and toll flags).
+// A facility passed again is no repeat: when a break node lies between the
+// node that used the record and this one and the route moves in between
+// (it went on from a via point and came back), the record counts anew.
 class CMakeHwyFacil : public CRPItemFilter {
  public:
   explicit CMakeHwyFacil(HighwayData* highway) : highway_(highway) {}

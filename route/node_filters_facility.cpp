@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <set>
+#include <map>
 
 #include "route/node_filters.h"
 #include "route/route_times.h"
@@ -28,10 +28,20 @@ bool CMakeTollNode::run(TmpItemAry& items) {
   if (raw.code == 0) {
     items.tollTotal1 = raw.total3;
     items.tollTotal2 = raw.total1;
+  } else {
+    // No toll was computed: nothing here may read as "no toll to pay".
+    items.tollError = raw.code;
+    items.tollTotal1 = -1;
+    items.tollTotal2 = -1;
   }
   for (TmpItemAry::Item& item : items.items()) {
     TmpItemAry::Node* node = item.node.get();
     if (!node || node->tollFacilNo == 0) continue;
+    if (raw.code != 0) {
+      node->firstFee = -1;
+      node->fee = -1;
+      continue;
+    }
     const std::int32_t facility = static_cast<std::int32_t>(node->tollFacilNo & 0x7FFF);
     for (const TollResultRaw::Prof& prof : raw.profs.v) {
       if (prof.facility != facility) continue;
@@ -90,6 +100,27 @@ void ApplyFacilityRecord(const HighwayData::Facility& record, TmpItemAry::Node& 
   node.facilCode = static_cast<std::int32_t>((record.data[pos + 1] << 8) | record.data[pos + 2]);
 }
 
+// Whether the route passes a facility again between the items `from` (the
+// node that used its record) and `to`: a break node lies strictly between
+// them and the links from `from` on up to `to` do not all stand on one
+// point. Within one part of a route no node is passed twice; a stop at a
+// facility (arriving there, a break node, leaving from there) stays on one
+// point.
+bool PassedAgain(Items::iterator from, Items::iterator to) {
+  bool breakBetween = false;
+  bool moved = false;
+  const TmpItemAry::Point* first = nullptr;
+  for (auto it = from; it != to; ++it) {
+    if (it != from && it->node && (it->node->flags & nodeflag::kBreak)) breakBetween = true;
+    if (!it->link) continue;
+    for (const TmpItemAry::Point& p : it->link->points) {
+      if (!first) first = &p;
+      if (p.x != first->x || p.y != first->y) moved = true;
+    }
+  }
+  return breakBetween && moved;
+}
+
 }  // namespace
 
 bool CMakeHwyFacil::run(TmpItemAry& items) {
@@ -100,7 +131,8 @@ bool CMakeHwyFacil::run(TmpItemAry& items) {
 
   // A record is known by its entry, which stays in place until the file
   // is closed.
-  std::set<const std::uint8_t*> used;
+  // Each record used, with the node that last used it.
+  std::map<const std::uint8_t*, Items::iterator> used;
   std::vector<Items::iterator> repeats;
   for (auto it = list.begin(); it != list.end(); ++it) {
     TmpItemAry::Node* node = it->node.get();
@@ -108,7 +140,9 @@ bool CMakeHwyFacil::run(TmpItemAry& items) {
     for (const HighwayData::Facility& record :
          highway_->findFacilities(static_cast<std::uint16_t>(node->facilNo))) {
       if (!record.entry) continue;
-      if (used.insert(record.entry).second) {
+      const auto [at, added] = used.emplace(record.entry, it);
+      if (added || PassedAgain(at->second, it)) {
+        at->second = it;
         ApplyFacilityRecord(record, *node);
       } else if (repeats.empty() || repeats.back() != it) {
         repeats.push_back(it);

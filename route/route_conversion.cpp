@@ -104,6 +104,7 @@ bool CConvTVXRouteResult::run(TmpItemAry& items) {
   tables.roadNames = items.roadNames();
   result->summary1 = items.tollTotal1;
   result->summary2 = items.tollTotal2;
+  result->tollError = items.tollError;
   result->condition = condition_;
   if (place_) *place_ = result.release();
   return true;

@@ -19,12 +19,13 @@
 //
 // The data folder holds ALLDATA.KWI, HIGHWAY.DAT, TOLL.DAT and FACIL.DAT.
 // The program pumps its messages until the completion message and prints
-// the error code, the two toll summaries, the links, the nodes (position,
-// kind, break number, fees, facility code and flag, time, name) and the
-// road names. Names are printed as they come, in CP932. When init fails,
-// the code is followed by the map loader's message when it refuses the map
-// file (a line "map: ..."). Exit status 0 when the route was found, 1 when
-// the calculation failed, 2 for a usage error.
+// the error code, the two toll summaries (or, when the toll could not be
+// computed, "summary unknown" with the toll engine's code), the links, the
+// nodes (position, kind, break number, fees, facility code and flag, time,
+// name) and the road names. Names are printed as they come, in CP932. When
+// init fails, the code is followed by the map loader's message when it
+// refuses the map file (a line "map: ..."). Exit status 0 when the route
+// was found, 1 when the calculation failed, 2 for a usage error.
 
 #include <cmath>
 #include <cstdio>
@@ -117,7 +118,11 @@ std::string TimeText(const CDateTime& t) {
 }
 
 void Print(const TVXRouteResult& r) {
-  std::printf("summary %d %d\n", r.summary1, r.summary2);
+  if (r.tollError != 0)
+    std::printf("summary unknown: the toll could not be computed (toll engine code %d)\n",
+                r.tollError);
+  else
+    std::printf("summary %d %d\n", r.summary1, r.summary2);
   std::printf("links %d\n", r.getLinkCnt());
   for (int i = 0; i < r.getLinkCnt(); ++i) {
     const TVXRouteResult::Link* l = r.getLink(i);

@@ -210,6 +210,75 @@ TEST_F(ItemListTest, GuidanceRecordsSortAndMergeOnTheSameLinkAndDirection) {
   EXPECT_TRUE(makeGuideRecords(RouteSingleResult()).empty());
 }
 
+// A leg that starts at a facility on the end of link 101, drives 101 back
+// to a via point and over it again past the facility to 102: the leg's
+// first run (101 forward, driven for no length up to the start) and the
+// second passage of 101 forward each carry the facility. The two records stand for two passages and stay
+// apart; the toll at the second passage merges with the facility there.
+TEST_F(ItemListTest, GuidanceRecordsOfTwoPassagesOfALinkStayApart) {
+  auto p0 = Part({LinkRun(101, 0, false, 0), LinkRun(101, 0, true, 12)}, {T1(40, 10), T1(40, 10)},
+                 {T1(40, 10), T1(35, 12), T1(30, 10)}, 12);
+  p0->facilities = {Guide(101, 0, 7, 0)};
+  auto p1 = Part({LinkRun(101, 0, false, 24), LinkRun(102, 0, false, 34)},
+                 {T1(30, 10), T1(35, 12), T1(40, 10)}, {T1(40, 10), T1(50, 10)}, 34);
+  p1->facilities = {Guide(101, 0, 7, 24)};
+  p1->tolls = {Guide(101, 0, 9, 24)};
+  const RouteSingleResult leg = Leg({p0, p1});
+  const auto records = makeGuideRecords(leg);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].distance, 0u);
+  EXPECT_EQ(records[0].facilNo, 7u);
+  EXPECT_EQ(records[0].tollFacilNo, 0u);
+  EXPECT_EQ(records[1].distance, 24u);
+  EXPECT_EQ(records[1].facilNo, 7u);
+  EXPECT_EQ(records[1].tollFacilNo, 9u);
+
+  // Walked: a facility node at the start and one at the second passage;
+  // the links' distances and times never go back.
+  ASSERT_TRUE(Build({leg}));
+  EXPECT_EQ(itemtest::Shape(items_), "80/R 0/R 80/R 10/R");
+  auto it = std::next(items_.items().begin());
+  EXPECT_EQ(it->node->facilNo, 7u);
+  EXPECT_EQ(it->node->tollFacilNo, 0u);
+  std::advance(it, 2);
+  EXPECT_EQ(it->node->facilNo, 7u);
+  EXPECT_EQ(it->node->tollFacilNo, 9u);
+  std::vector<std::int32_t> distances, times;
+  for (const TmpItemAry::Link* link : Links(items_)) {
+    distances.push_back(link->distance);
+    times.push_back(link->time);
+  }
+  EXPECT_EQ(distances, (std::vector<std::int32_t>{0, 12, 24, 34}));
+  EXPECT_EQ(times, (std::vector<std::int32_t>{0, 1, 2, 3}));
+}
+
+// A leg that drives link 101 three times (forward within 100-102, back,
+// forward again) with a toll point only where the third passage ends: the
+// record waits for that passage and is not applied at the end of the first.
+TEST_F(ItemListTest, AGuidanceRecordWaitsForItsOwnPassageOfTheLink) {
+  auto p0 = Part({LinkRun(100, 2, false, 30)}, {T1(12, 10), T1(20, 10), T1(30, 10)},
+                 {T1(50, 10), T1(60, 10)}, 30);
+  auto p1 = Part({LinkRun(101, 1, true, 50)}, {T1(60, 10), T1(50, 10)},
+                 {T1(40, 10), T1(35, 12), T1(30, 10)}, 50);
+  auto p2 = Part({LinkRun(101, 1, false, 70)}, {T1(30, 10), T1(35, 12), T1(40, 10)},
+                 {T1(40, 10), T1(50, 10), T1(60, 10)}, 70);
+  p2->tolls = {Guide(101, 0, 9, 60)};
+  ASSERT_TRUE(Build({Leg({p0, p1, p2})}));
+  int breaks = 0, tollAfterBreak = -1;
+  for (const TmpItemAry::Item& item : items_.items()) {
+    if (!item.node) continue;
+    if (item.node->flags & nodeflag::kBreak) ++breaks;
+    if (item.node->tollFacilNo == 9) tollAfterBreak = breaks;
+  }
+  EXPECT_EQ(breaks, 3);
+  EXPECT_EQ(tollAfterBreak, 3);
+  std::int32_t last = 0;
+  for (const TmpItemAry::Link* link : Links(items_)) {
+    EXPECT_GE(link->distance, last);
+    last = link->distance;
+  }
+}
+
 TEST_F(ItemListTest, MergedGuidanceGivesOneNodeWithBothNumbers) {
   auto part = Part({LinkRun(100, 1, false, 60), LinkRun(102, 1, false, 100)},
                    {T1(12, 10), T1(20, 10), T1(30, 10)}, {T1(50, 10), T1(55, 10)}, 90);

@@ -163,14 +163,35 @@ TEST(MakeTollNode, FeesFromTheFirstMatchingProfileAndTotalsOnSuccess) {
   EXPECT_EQ(Shape(list), "10/H 10/H -/H 10/H");
 }
 
-TEST(MakeTollNode, FailedCalculationKeepsTotalsAndEmptyResultDoesNothing) {
+// A toll the engine could not compute never reads as no toll: the list
+// keeps the engine's code, the totals and every toll node's fees are -1
+// (whatever profiles came with it), and step 17 keeps the toll nodes.
+TEST(MakeTollNode, FailedCalculationLeavesTheTollUnknownAndEmptyResultDoesNothing) {
   TollResult failed = MakeToll(-40, {Prof(5, 100, 80)});
   TmpItemAry list;
   Push(list, Node(0x10), Hwy()).node->tollFacilNo = 5;
+  Push(list, Node(0x10), Hwy()).node->tollFacilNo = 6;
+  Push(list, Node(0x04, 7), Hwy());
   CMakeTollNode(&failed).run(list);
-  EXPECT_EQ(list.tollTotal1, 0);
-  EXPECT_EQ(list.tollTotal2, 0);
-  EXPECT_EQ(list.items().front().node->fee, 80);
+  EXPECT_EQ(list.tollError, -40);
+  EXPECT_EQ(list.tollTotal1, -1);
+  EXPECT_EQ(list.tollTotal2, -1);
+  auto items = At(list);
+  for (int i : {0, 1}) {
+    EXPECT_EQ(items[i]->node->fee, -1) << i;
+    EXPECT_EQ(items[i]->node->firstFee, -1) << i;
+  }
+  EXPECT_EQ(items[1]->node->tollFacilNo, 6u);
+  EXPECT_EQ(items[2]->node->fee, 0);  // not a toll node
+  CEraseTollNode().run(list);
+  EXPECT_EQ(Shape(list), "10/H 10/H 4/H");
+
+  // A computed toll leaves the code at 0.
+  TollResult done = MakeToll(0, {Prof(5, 100, 80)});
+  TmpItemAry paid;
+  Push(paid, Node(0x10), Hwy()).node->tollFacilNo = 5;
+  CMakeTollNode(&done).run(paid);
+  EXPECT_EQ(paid.tollError, 0);
 
   TollResult empty;
   TmpItemAry other;
@@ -340,6 +361,40 @@ TEST_F(HwyFacil, RepeatedRecordDeletesTheLaterNodeUnlessJunction) {
   Push(list, Node(0, 10), Road());
   Run(list);
   EXPECT_EQ(Shape(list), "86/H 19/H 5/H -/H 18/H -/H -/H -/R");
+}
+
+// A route that leaves a facility, goes on to a via point and comes back
+// past it passes it twice: the node at each passage keeps its record's
+// flags. A stop at the facility (arriving, the break node, leaving, all on
+// one point) is one passage: the node after the stop repeats the record.
+TEST_F(HwyFacil, AFacilityPassedAgainAfterAViaPointKeepsItsNode) {
+  const auto Along = [](std::unique_ptr<TmpItemAry::Link> link, std::int32_t x0, std::int32_t x1) {
+    link->points = {{x0, 0, -1}, {x1, 0, -1}};
+    return link;
+  };
+  TmpItemAry passedTwice;
+  Push(passedTwice, Node(0x80), Along(Hwy(), 5, 5));
+  Push(passedTwice, Node(0, 10), Along(Hwy(), 5, 9));
+  Push(passedTwice, Node(0x80), Along(Hwy(), 9, 5));
+  Push(passedTwice, Node(0, 10), Along(Hwy(), 5, 2));
+  Run(passedTwice);
+  EXPECT_EQ(Shape(passedTwice), "80/H 6/H 80/H 6/H");
+
+  TmpItemAry stop;
+  Push(stop, Node(0x80), Along(Hwy(), 1, 5));
+  Push(stop, Node(0, 10), nullptr);
+  Push(stop, Node(0x80), Along(Hwy(), 5, 5));
+  Push(stop, Node(0, 10), Along(Hwy(), 5, 9));
+  Run(stop);
+  EXPECT_EQ(Shape(stop), "80/H 6/- 80/H -/H");
+
+  // Without a break node between them, a record met again is a repeat
+  // however far the route went.
+  TmpItemAry onePart;
+  Push(onePart, Node(0, 10), Along(Hwy(), 5, 9));
+  Push(onePart, Node(0, 10), Along(Hwy(), 9, 12));
+  Run(onePart);
+  EXPECT_EQ(Shape(onePart), "6/H -/H");
 }
 
 TEST(EraseBreakFacilNode, JoinsBackwardOverAZeroLengthLink) {

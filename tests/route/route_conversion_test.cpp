@@ -119,6 +119,31 @@ TEST(ConvTVXRouteResult, KindByFlagPrecedenceAndFacilityFlag) {
   EXPECT_EQ(resultNodeKind(0x20 | 0x10), 6);  // a ferry terminal with a toll is a ferry terminal
 }
 
+// The toll's state goes into the result as it is: a computed toll with code
+// 0, an unknown one with the toll engine's code and -1 for totals and fees.
+TEST(ConvTVXRouteResult, AnUnknownTollStaysUnknownInTheResult) {
+  TmpItemAry list;
+  list.tollError = -40;
+  list.tollTotal1 = -1;
+  list.tollTotal2 = -1;
+  auto toll = Node(0x10);
+  toll->fee = -1;
+  toll->firstFee = -1;
+  Push(list, std::move(toll), L(1, 1, {{0, 0}, {1, 1}}));
+  const ResultPtr r = Convert(list);
+  EXPECT_EQ(r->tollError, -40);
+  EXPECT_EQ(r->summary1, -1);
+  EXPECT_EQ(r->summary2, -1);
+  EXPECT_EQ(r->getNode(0)->kind, 5);
+  EXPECT_EQ(r->getNode(0)->fee, -1);
+  EXPECT_EQ(r->getNode(0)->firstFee, -1);
+
+  TmpItemAry known;
+  known.tollTotal1 = 0;
+  Push(known, Node(0x80), L(1, 1, {{0, 0}, {1, 1}}));
+  EXPECT_EQ(Convert(known)->tollError, 0);
+}
+
 TEST(ConvTVXRouteResult, NodeTimesPackIntoDateTimeWords) {
   TmpItemAry list;
   auto timed = Node(0x80);

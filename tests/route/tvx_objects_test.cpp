@@ -102,6 +102,7 @@ TEST(TVXRouteResult, EmptyAfterCreateAndOutOfRangeGivesNull) {
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->summary1, 0);
   EXPECT_EQ(r->summary2, 0);
+  EXPECT_EQ(r->tollError, 0);
   EXPECT_EQ(r->condition, nullptr);
   EXPECT_EQ(r->getLinkCnt(), 0);
   EXPECT_EQ(r->getNodeCnt(), 0);

@@ -22,7 +22,7 @@ TEST(TollDescription, TheSampleDescriptionLoads) {
       &error))
       << error;
   EXPECT_EQ(facil.version, 34);
-  EXPECT_EQ(facil.facilities.size(), 12u);
+  EXPECT_EQ(facil.facilities.size(), 13u);
   EXPECT_EQ(toll.classes.size(), 7u);
   EXPECT_EQ(toll.groups.size(), 1u);
   EXPECT_EQ(toll.groups[0].pairs.size(), 6u);

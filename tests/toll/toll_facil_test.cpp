@@ -171,7 +171,7 @@ TEST(FacilSample, GeneratedFilesOfEveryVersionHoldTheSampleFacilities) {
     ASSERT_TRUE(f.readHeader());
     EXPECT_EQ(f.formatVersion(), version);
     EXPECT_EQ(f.conversionDay(), 20150401u);
-    EXPECT_EQ(f.recordCount(), 12);
+    EXPECT_EQ(f.recordCount(), 13);
     TollFacilRecord r;
     ASSERT_EQ(f.readFacility(50, &r), 0);
     EXPECT_EQ(r.name, std::string("用賀料金所"));
@@ -182,6 +182,13 @@ TEST(FacilSample, GeneratedFilesOfEveryVersionHoldTheSampleFacilities) {
     EXPECT_EQ(r.valueD, -1);
     ASSERT_EQ(f.readFacility(20, &r), 0);
     EXPECT_EQ(r.valueB, 2);
+    EXPECT_EQ(r.valueD, 0);
+    // 横浜青葉IC is left at its exit gate, on the toll-point key of its
+    // entrance.
+    ASSERT_EQ(f.readFacility(27, &r), 0);
+    EXPECT_EQ(r.name, std::string("横浜青葉IC"));
+    EXPECT_EQ(r.kind, 0x01);
+    EXPECT_EQ(r.valueB, 4);
     EXPECT_EQ(r.valueD, 0);
     int32_t lat = 0, lon = 0;
     if (version >= 34) {

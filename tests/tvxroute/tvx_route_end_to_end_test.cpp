@@ -187,6 +187,11 @@ class SearchedRoute : public RouteEndToEnd {
   bool Calc(const std::vector<std::pair<double, double>>& at, std::vector<int> timed = {}) {
     std::vector<tvxtest::Condition::Timed> times{{0, 0}};
     for (int i : timed) times.push_back({i, i});
+    return CalcAt(at, times);
+  }
+  // The same with the given times (minutes after 10:00).
+  bool CalcAt(const std::vector<std::pair<double, double>>& at,
+              const std::vector<tvxtest::Condition::Timed>& times) {
     condition = std::make_unique<tvxtest::Condition>(static_cast<int>(at.size()), times);
     for (std::size_t i = 0; i < at.size(); ++i) {
       condition->node(static_cast<int>(i))->lon = Units(at[i].first);
@@ -338,6 +343,58 @@ TEST_F(SearchedRoute, FerryArrivalTerminalStandsAtItsOwnEnd) {
   ExpectNothingLost();
 }
 
+// A stop at 横浜青葉IC at 12:00 on the way from 瀬田 to 旭町西: the first
+// leg leaves the 東名 at the interchange's exit gate, the second enters it
+// again there, so the route is priced as two trips (東京-横浜青葉 870 and
+// 横浜青葉-厚木 880 for class 3), each at its exit's toll node.
+TEST_F(SearchedRoute, ATimedStopAtYokohamaAobaIsPricedAsTwoTrips) {
+  ASSERT_TRUE(
+      CalcAt({{139.6330, 35.6240}, {139.5240, 35.5630}, {139.3300, 35.4450}}, {{0, 0}, {1, 120}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(result->tollError, 0);
+  EXPECT_EQ(result->summary1, 1750);
+  EXPECT_EQ(result->summary2, 1750);
+  const TVXRouteResult::Node* aoba = Named(u8"横浜青葉IC", 5);
+  ASSERT_NE(aoba, nullptr);
+  EXPECT_EQ(aoba->fee, 870);
+  const TVXRouteResult::Node* atsugi = Named(u8"厚木IC", 5);
+  ASSERT_NE(atsugi, nullptr);
+  EXPECT_EQ(atsugi->fee, 880);
+  ExpectNothingLost();
+}
+
+// A leg that starts at 横浜町田IC, turns at the tile border node to the
+// east and drives its first link again, past 横浜町田IC, to the west: no
+// link has a negative distance or time, the node times never go back, and
+// 横浜町田IC shows at the start and again where the route passes it.
+TEST_F(SearchedRoute, ALegThatDrivesItsFirstLinkAgainKeepsDistancesAndTimesInOrder) {
+  ASSERT_TRUE(Calc({{139.4832, 35.5131}, {139.5000, 35.5430}, {139.4400, 35.4800}}));
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  ASSERT_NE(result, nullptr);
+  for (int i = 0; i < result->getLinkCnt(); ++i) {
+    EXPECT_GE(result->getLink(i)->distance, 0) << "link " << i;
+    EXPECT_GE(result->getLink(i)->time, 0) << "link " << i;
+  }
+  std::vector<int> facility;
+  int via = -1;
+  unsigned last = 0;
+  for (int i = 0; i < result->getNodeCnt(); ++i) {
+    const TVXRouteResult::Node* n = result->getNode(i);
+    ASSERT_FALSE(n->time.isNoData()) << "node " << i;
+    const unsigned t = static_cast<unsigned>(n->time);
+    EXPECT_GE(t, last) << "node " << i;
+    last = t;
+    if (n->breakNo == 3) via = i;
+    if (n->getName() && Sjis(u8"横浜町田IC") == n->getName()) facility.push_back(i);
+  }
+  ASSERT_EQ(facility.size(), 2u);
+  EXPECT_LT(facility[0], via);
+  EXPECT_GT(facility[1], via);
+  EXPECT_EQ(result->getNode(facility[0])->lon, result->getNode(0)->lon);
+  ExpectNothingLost();
+}
+
 // A point far from every road of the map finds no link: a bad point, not
 // "no route".
 TEST_F(SearchedRoute, PointFarOffTheMapFindsNoLink) {
@@ -367,6 +424,39 @@ TEST_F(RouteEndToEnd, ResultNotBuilt) {
   ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
   ASSERT_TRUE(host.PumpDone(2));
   EXPECT_EQ(route.getLastError(), TVXRoute::kCancelled);
+}
+
+// Toll points the toll engine cannot price (two entrances, 東京IC then
+// 横浜町田IC: code -40): the route is delivered with its legs, but its
+// toll reads as unknown, never as none: tollError holds the code, the
+// summaries are -1, and both toll nodes stay with fees -1.
+TEST_F(RouteEndToEnd, ATollThatCannotBeComputedReadsAsUnknownAndKeepsTheRoute) {
+  tvxtest::Condition condition(3, {{0, 0}, {1, 20}});
+  const RouteSingleResult leg0 = Leg(10, 0, 1001, 2, {}, {{1001, false, 10}});
+  const RouteSingleResult leg1 = Leg(10, 20, 1004, 3, {}, {{1006, false, 20}});
+  script->push(RouteOutcome::Result(leg0));
+  script->push(RouteOutcome::Result(leg1));
+  TVXRoute route;
+  ASSERT_TRUE(route.init(data.path().c_str()));
+  ASSERT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
+  ASSERT_TRUE(host.PumpDone());
+  ASSERT_EQ(route.getLastError(), TVXRoute::kNoError);
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(result->tollError, -40);
+  EXPECT_EQ(result->summary1, -1);
+  EXPECT_EQ(result->summary2, -1);
+  std::vector<std::string> tolls;
+  for (int i = 0; i < result->getNodeCnt(); ++i) {
+    const TVXRouteResult::Node* n = result->getNode(i);
+    if (n->kind != 5) continue;
+    tolls.emplace_back(n->getName() ? n->getName() : "");
+    EXPECT_EQ(n->fee, -1) << i;
+    EXPECT_EQ(n->firstFee, -1) << i;
+  }
+  EXPECT_EQ(tolls, (std::vector<std::string>{Sjis(u8"東京IC"), Sjis(u8"横浜町田IC")}));
+  std::int64_t distance = 0;
+  for (int i = 0; i < result->getLinkCnt(); ++i) distance += result->getLink(i)->distance;
+  EXPECT_EQ(distance, leg0.getPart(0)->distance + leg1.getPart(0)->distance);
 }
 
 // A host that gives no result slot: the calculation runs to its end as it

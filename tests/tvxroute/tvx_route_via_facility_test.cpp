@@ -2,20 +2,30 @@
 // host would ask for them: a -> v -> b with v on a facility node, the stop
 // timed or not, the points on the road the route engine finds near them
 // (highway first) or on any road. Every route keeps its via point (and the
-// time given there), and every facility it shows stands at its own place.
+// time given there), every facility it shows stands at its own place, and
+// its toll is the toll library's answer for the toll points its legs pass
+// (or says it is unknown where the toll library has no answer). Legs that
+// start at a facility and turn back over their first link keep their
+// distances and times in order and show the facility at each passage.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "outside/kiwi.h"
+#include "outside/route_engine.h"
+#include "outside/travel_clock.h"
 #include "plat/cp932.h"
+#include "plat/message.h"
 #include "route/tvx_route.h"
 #include "support/test_util.h"
+#include "toll/toll_control.h"
 #include "tools/roadmap/highway_writer.h"
 #include "tools/roadmap/roadmap_description.h"
 #include "tvxroute/tvx_route_test_util.h"
@@ -90,6 +100,31 @@ std::vector<FacilityNode> SampleFacilities() {
   return out;
 }
 
+// The places one link away from a place of the sample map: the other ends
+// of the links that begin or end there, each once.
+std::vector<Place> SampleNeighbours(const Place& at) {
+  roadmap::Description d;
+  std::string error;
+  EXPECT_TRUE(roadmap::LoadDescription(KORT_SOURCE_DIR "/tools/roadmap/data/sample_roadmap.txt", &d,
+                                       &error))
+      << error;
+  std::vector<Place> out;
+  const auto add = [&](const std::pair<std::int32_t, std::int32_t>& p) {
+    const Place place{static_cast<double>(p.first), static_cast<double>(p.second)};
+    for (const Place& known : out)
+      if (known.lon == place.lon && known.lat == place.lat) return;
+    out.push_back(place);
+  };
+  for (const roadmap::Road& road : d.roads)
+    for (const roadmap::Link& link : road.links) {
+      const auto& front = link.points.front();
+      const auto& back = link.points.back();
+      if (front.first == at.lon && front.second == at.lat) add(back);
+      if (back.first == at.lon && back.second == at.lat) add(front);
+    }
+  return out;
+}
+
 // A route over the points, each perhaps with a time (minutes after
 // 2015-06-03 00:00; -1 none). The start departs at 10:00.
 struct Trip {
@@ -119,6 +154,81 @@ std::string Describe(const Trip& t) {
 // Minutes since 2015-06-03 00:00 of a result time.
 int Minutes(const CDateTime& t) { return (t.getDay() - 3) * 1440 + t.getHour() * 60 + t.getMin(); }
 
+// A route engine of the test's own: searches a leg condition again.
+class LegSearch : public RouteHandler {
+ public:
+  explicit LegSearch(const std::string& folder) {
+    EXPECT_TRUE(map_.init((folder + "/ALLDATA.KWI").c_str())) << map_.lastError();
+    EXPECT_EQ(engine_.init(this, &map_), 0);
+  }
+  // The leg's result; false when the search fails.
+  bool Search(const RouteCondition2& condition, RouteSingleResult* out) {
+    answered_ = false;
+    found_ = false;
+    if (engine_.calc(condition) != 0) return false;
+    if (!plat::PumpUntil([&] { return answered_; }, 20000)) return false;
+    *out = result_;
+    return found_;
+  }
+  void onRouteResult(Route*, RouteSingleResult result) override {
+    result_ = result;
+    answered_ = found_ = true;
+  }
+  void onRouteCancel(Route*) override { answered_ = true; }
+  void onRouteError(Route*, const int*) override { answered_ = true; }
+
+ private:
+  KiwiHandleForALLDATA map_{0x1000000, true};
+  Route engine_;
+  RouteSingleResult result_;
+  bool answered_ = false;
+  bool found_ = false;
+};
+
+// The toll library's answer for the toll points of the legs: each point
+// at the leg's departure plus its seconds. asked is false when the legs
+// pass no toll point (the route then has no toll to ask for).
+struct TollAnswer {
+  bool asked = false;
+  int code = 0;
+  std::int32_t undiscounted = 0;
+  std::int32_t discounted = 0;
+  std::string points;  // the toll points in order, for messages
+};
+
+TollAnswer TollOfLegs(const std::string& folder, const std::vector<RouteSingleResult>& legs,
+                      std::int32_t vehicleClass, std::uint8_t option1) {
+  TollInputParam input;
+  input.vehicleClass = vehicleClass;
+  input.option1 = option1;
+  TollAnswer answer;
+  for (const RouteSingleResult& leg : legs)
+    for (int p = 0; p < leg.getPartCnt(); ++p)
+      for (const PartLink& link : leg.getPart(p)->links) {
+        TravelClock::Time at = leg.departure();
+        at.addSec(static_cast<std::int32_t>(link.seconds));
+        TollInputParam::Item item;
+        item.facility = link.facility;
+        item.time = (static_cast<std::uint32_t>(at.year + 48) << 21) |
+                    (static_cast<std::uint32_t>(at.month) << 17) |
+                    (static_cast<std::uint32_t>(at.day) << 12) |
+                    (static_cast<std::uint32_t>(at.hour) << 6) | at.minute;
+        item.dayOfWeek = TravelClock::Week(at.year, at.month, at.day);
+        input.items.v.push_back(item);
+        answer.points += (answer.points.empty() ? "" : "-") + std::to_string(link.facility);
+      }
+  if (input.items.v.empty()) return answer;
+  answer.asked = true;
+  TollControl control;
+  answer.code = control.open((folder + "/TOLL.DAT").c_str(), (folder + "/FACIL.DAT").c_str(), true);
+  if (answer.code == 0) answer.code = control.calc(input);
+  if (answer.code == 0) {
+    answer.undiscounted = control.total1();
+    answer.discounted = control.total3();
+  }
+  return answer;
+}
+
 class ViaFacility : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { facilities_ = new std::vector<FacilityNode>(SampleFacilities()); }
@@ -128,7 +238,42 @@ class ViaFacility : public ::testing::Test {
   }
   void SetUp() override {
     known = facilities_;
-    ASSERT_TRUE(route.init(data.path().c_str()));
+    folder = data.path();
+    ASSERT_TRUE(route.init(folder.c_str()));
+  }
+
+  // The route's toll against the toll library's answer for the toll points
+  // of its legs, each leg searched again from the condition the route
+  // library gave the route engine.
+  void CheckToll(const TVXRouteResult& r) {
+    const std::vector<RecordedCondition> asked = RouteScript::shared().conditions();
+    ASSERT_FALSE(asked.empty());
+    LegSearch search(folder);
+    std::vector<RouteSingleResult> legs;
+    for (const RecordedCondition& c : asked) {
+      RouteSingleResult leg;
+      ASSERT_TRUE(search.Search(c.condition, &leg));
+      legs.push_back(leg);
+    }
+    const TollAnswer toll = TollOfLegs(folder, legs, asked.front().condition.vehicleClass,
+                                       asked.front().condition.tollOption);
+    SCOPED_TRACE("toll points " + toll.points);
+    if (toll.asked && toll.code != 0) {
+      ++unknownTolls;
+      EXPECT_EQ(r.tollError, toll.code);
+      EXPECT_EQ(r.summary1, -1);
+      EXPECT_EQ(r.summary2, -1);
+      for (int i = 0; i < r.getNodeCnt(); ++i) {
+        const TVXRouteResult::Node& n = *r.getNode(i);
+        if (n.kind != 5) continue;
+        EXPECT_EQ(n.fee, -1) << "node " << i;
+        EXPECT_EQ(n.firstFee, -1) << "node " << i;
+      }
+      return;
+    }
+    EXPECT_EQ(r.tollError, 0);
+    EXPECT_EQ(r.summary1, toll.discounted);
+    EXPECT_EQ(r.summary2, toll.undiscounted);
   }
 
   // Calculates the route and checks what every route must show; the
@@ -150,6 +295,7 @@ class ViaFacility : public ::testing::Test {
     }
     TVXRouteResult* result = nullptr;
     const int before = host.done();
+    RouteScript::shared().reset();
     EXPECT_TRUE(route.calc(host.hwnd(), condition.get(), &result));
     EXPECT_TRUE(host.PumpDone(before + 1));
     EXPECT_EQ(route.getLastError(), TVXRoute::kNoError);
@@ -158,6 +304,9 @@ class ViaFacility : public ::testing::Test {
       return named;
     }
     CheckResult(*result, t);
+    CheckToll(*result);
+    if (extraCheck) extraCheck(*result);
+    ++routes;
     summary1 = result->summary1;
     summary2 = result->summary2;
     for (int i = 0; i < result->getNodeCnt(); ++i) {
@@ -213,10 +362,18 @@ class ViaFacility : public ::testing::Test {
   // shown are checked.
   const std::vector<FacilityNode>* known = nullptr;
   bool checkPlaces = true;
+  // Run on every result after the checks above, when set.
+  std::function<void(const TVXRouteResult&)> extraCheck;
   // The toll totals of the last route checked (after discounts, undiscounted).
   std::int32_t summary1 = -1;
   std::int32_t summary2 = -1;
+  // Routes checked, and those whose toll the toll library cannot compute.
+  int routes = 0;
+  int unknownTolls = 0;
+  // The data folder routed on.
+  std::string folder;
   tvxtest::ScratchRegistry registry;
+  tvxtest::Script script;
   tvxtest::DataFolder data;
   tvxtest::HostWindow host;
   TVXRoute route;
@@ -242,6 +399,103 @@ TEST_F(ViaFacility, EveryFacilityAsAStopKeepsTheStopItsTimeAndTheFacilitiesPlace
         for (int mode : {1, 2})
           for (bool timed : {false, true}) CheckRoute(Stop(a, v.at, b, timed, mode));
       }
+  // The sample toll data prices every one of these routes: a stop at an
+  // interchange leaves the highway at its exit gate and enters it again.
+  EXPECT_EQ(unknownTolls, 0) << "of " << routes << " routes";
+}
+
+// The nodes named `name` (CP932) within 100 m of `at`, among the result's
+// nodes [from, to): toll nodes (kind 5) or the others.
+int NamedNear(const TVXRouteResult& r, const std::string& name, const Place& at, int from, int to,
+              bool toll) {
+  int n = 0;
+  for (int i = from; i < to; ++i) {
+    const TVXRouteResult::Node& node = *r.getNode(i);
+    if (node.getName() && name == node.getName() && Metres(NodePlace(node), at) <= 100.0 &&
+        (node.kind == 5) == toll)
+      ++n;
+  }
+  return n;
+}
+
+// Legs that start at a facility and turn back over their first link: from
+// every facility to each place one link away (where the leg turns, timed
+// or not) and on to the ends around the highway, or back through the
+// facility as a further via point first. No link has a negative distance
+// or time, the node times never go back, the facility shows at the start
+// when the route starts on the highway there, and after the turn it shows
+// as often as on the route that starts where this one turns (as a toll
+// node at least as often: a toll point there may be priced, or left
+// unknown, only with the entrance before the turn).
+TEST_F(ViaFacility, LegsThatTurnBackOverTheirFirstLinkKeepDistancesTimesAndFacilityNodes) {
+  int turns = 0;
+  for (const FacilityNode& f : *facilities_)
+    for (const Place& w : SampleNeighbours(f.at))
+      for (const Place& b : kEnds)
+        for (int mode : {1, 2}) {
+          if (Metres(w, b) < 100.0) continue;  // the turn is the goal
+          // The route from the turn on, passing the facility at most once.
+          int afterTurn = -1, tollsAfterTurn = -1;
+          extraCheck = [&](const TVXRouteResult& r) {
+            afterTurn = NamedNear(r, f.name, f.at, 0, r.getNodeCnt(), false);
+            tollsAfterTurn = NamedNear(r, f.name, f.at, 0, r.getNodeCnt(), true);
+          };
+          CheckRoute(Trip{{w, b}, {10 * 60, -1}, mode});
+          const std::vector<Trip> trips = {
+              Trip{{f.at, w, b}, {10 * 60, -1, -1}, mode},
+              Trip{{f.at, w, b}, {10 * 60, 12 * 60, -1}, mode},
+              Trip{{f.at, w, f.at, b}, {10 * 60, -1, -1, -1}, mode},
+          };
+          for (std::size_t k = 0; k < trips.size(); ++k) {
+            SCOPED_TRACE(Describe(trips[k]));
+            extraCheck = [&](const TVXRouteResult& r) {
+              int via = -1;
+              for (int i = 0; i < r.getNodeCnt(); ++i) {
+                const TVXRouteResult::Link* l = r.getLink(i);
+                if (l) {
+                  EXPECT_GE(l->distance, 0) << "link " << i;
+                  EXPECT_GE(l->time, 0) << "link " << i;
+                }
+                if (via < 0 && r.getNode(i)->breakNo >= 3) via = i;
+              }
+              for (int i = r.getNodeCnt(); i < r.getLinkCnt(); ++i) {
+                EXPECT_GE(r.getLink(i)->distance, 0) << "link " << i;
+                EXPECT_GE(r.getLink(i)->time, 0) << "link " << i;
+              }
+              int last = -1;
+              for (int i = 0; i < r.getNodeCnt(); ++i) {
+                const CDateTime& t = r.getNode(i)->time;
+                if (t.isNoData()) continue;
+                EXPECT_GE(Minutes(t), last) << "node " << i;
+                last = Minutes(t);
+              }
+              ASSERT_GE(via, 1);
+              // Started on the highway: the first link that goes somewhere
+              // is an expressway link.
+              for (int i = 0; i < r.getLinkCnt(); ++i) {
+                const TVXRouteResult::Link* l = r.getLink(i);
+                if (l->distance == 0) continue;
+                if (l->linkClass == 0) {
+                  EXPECT_GE(NamedNear(r, f.name, f.at, 0, via, false) +
+                                NamedNear(r, f.name, f.at, 0, via, true),
+                            1)
+                      << "at the start";
+                }
+                break;
+              }
+              if (k < 2) {
+                EXPECT_EQ(NamedNear(r, f.name, f.at, via, r.getNodeCnt(), false), afterTurn)
+                    << "after the turn";
+                EXPECT_GE(NamedNear(r, f.name, f.at, via, r.getNodeCnt(), true), tollsAfterTurn)
+                    << "toll nodes after the turn";
+              }
+              ++turns;
+            };
+            CheckRoute(trips[k]);
+          }
+        }
+  extraCheck = nullptr;
+  EXPECT_GE(turns, 200);
 }
 
 // Stops on the highway near an interchange or between two facilities,
@@ -360,7 +614,8 @@ class RampMap : public ViaFacility {
     ASSERT_TRUE(testutil::WriteBytes(dir.Native("HIGHWAY.DAT"), highway));
     for (const char* name : {"TOLL.DAT", "FACIL.DAT"})
       ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), testutil::ReadBytes(data.file(name))));
-    ASSERT_TRUE(route.init(dir.path().c_str()));
+    folder = dir.path();
+    ASSERT_TRUE(route.init(folder.c_str()));
     known = &own;
   }
 

@@ -2,6 +2,14 @@
 // The route the library found: links with their shape points, nodes with
 // their names, and the table of road names. Made by Create and ended by
 // Release; the host owns a delivered result.
+//
+// The toll: when tollError is 0, summary1 and summary2 are the route's toll
+// (0 and 0: nothing to pay on it). Otherwise the toll could not be computed
+// and is unknown: tollError holds the toll engine's code (negative, for
+// instance -40 for toll points in an order it cannot price), summary1 and
+// summary2 are -1, and so are the fees of every toll node (kind 5), which
+// stay at the toll points the route passes. The links, nodes and shape
+// points are those of the route either way.
 
 #include <cstdint>
 #include <string>
@@ -53,8 +61,8 @@ class TVXROUTE_API TVXRouteResult : public Releasable {
 
     std::int32_t kind = 7;
     std::int32_t breakNo = -1;  // 1 at the first node, 2 at the last
-    std::int32_t fee = 0;       // yen
-    std::int32_t firstFee = 0;  // yen
+    std::int32_t fee = 0;       // yen; -1 when the toll is unknown (tollError)
+    std::int32_t firstFee = 0;  // yen; -1 when the toll is unknown (tollError)
     std::int32_t facilityCode = -1;
     CDateTime time;  // no data unless set
     std::int32_t facilityFlag = 0;
@@ -77,10 +85,13 @@ class TVXROUTE_API TVXRouteResult : public Releasable {
   const Node* getNode(int i) const;
   const char* getRoadName(int i) const;
 
-  std::int32_t summary1 = 0;                     // toll after all discounts (yen)
-  std::int32_t summary2 = 0;                     // toll without discounts (yen)
+  std::int32_t summary1 = 0;                     // toll after all discounts (yen), -1 unknown
+  std::int32_t summary2 = 0;                     // toll without discounts (yen), -1 unknown
   const TVXRouteCondition* condition = nullptr;  // not owned
   Tables tables;
+  // 0: the toll is known (summary1, summary2); otherwise the toll engine's
+  // code, and the route's toll is unknown (see above).
+  std::int32_t tollError = 0;
 
  protected:
   ~TVXRouteResult() override;

@@ -10,7 +10,10 @@
 // init pumps its messages (plat::PumpMessages or plat::PumpUntil). When the
 // calculation has ended, exactly one message (window, msgId, 0, 0) is
 // posted; getLastError then tells how it ended, and on success the slot
-// holds a new result, which the host releases with Release().
+// holds a new result, which the host releases with Release(). A route
+// whose toll the toll engine could not compute is a success too: its
+// result's tollError (route/tvx_result.h) holds the toll engine's code and
+// its toll reads as unknown (-1), never as 0.
 //
 // Construct, init, calc, cancel, pumping and destruction all belong on one
 // thread. Destroying a TVXRoute while a calculation runs stops it: nothing
