@@ -207,7 +207,7 @@ std::shared_ptr<Env> TryOpen(const std::string& folder, bool create, std::uint64
   // NOMETASYNC: the data pages reach the disk before the new root does, so
   // that a crash of the system leaves the last state or the one before.
   // NOTLS: a read scope may stand while its thread writes.
-  const unsigned flags = MDB_NOSUBDIR | MDB_NOTLS | MDB_NOMETASYNC | MDB_NORDAHEAD;
+  const unsigned flags = MDB_NOSUBDIR | MDB_NOTLS | MDB_NOMETASYNC;
   detail::CountSystemCalls(12);
   if (mdb_env_set_maxdbs(env->env, 2) != MDB_SUCCESS ||
       mdb_env_set_mapsize(env->env, static_cast<std::size_t>(env->bound)) != MDB_SUCCESS)
