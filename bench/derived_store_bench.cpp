@@ -29,13 +29,7 @@ constexpr std::size_t kLookupBytes = 128 << 10;
 constexpr std::size_t kTableBytes = 2 << 10;
 
 plat::DerivedKey Key(const char* kind, const std::string& item) {
-  plat::DerivedKey k;
-  k.kind = kind;
-  k.folder = "/data/national";
-  k.build = 1;
-  k.format = 1;
-  k.item = item;
-  return k;
+  return {kind, "/data/national", 1, 1, item};
 }
 
 // A cache folder of its own holding the folder's dictionaries, look-up and

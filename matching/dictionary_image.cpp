@@ -59,12 +59,7 @@ bool RecordsHoldTexts(const char* records, uint32_t capacity) {
 
 plat::DerivedKey DictionaryImageStoreKey(const std::string& folder) {
   static const uint64_t build = BuildChecksum();
-  plat::DerivedKey key;
-  key.kind = "dictionaries";
-  key.folder = folder;
-  key.build = build;
-  key.format = kFormatVersion;
-  return key;
+  return {"dictionaries", folder, build, kFormatVersion, {}};
 }
 
 std::string MakeDictionaryImage(const std::string& folder, const std::string& filesStamp,

@@ -17,13 +17,7 @@ constexpr uint32_t kFormatVersion = 2;
 
 plat::DerivedKey NameTableStoreKey(const std::string& key, const std::string& identity) {
   static const uint64_t build = BuildChecksum();
-  plat::DerivedKey k;
-  k.kind = "nametables";
-  k.folder = key;
-  k.build = build;
-  k.format = kFormatVersion;
-  k.item = identity;
-  return k;
+  return {"nametables", key, build, kFormatVersion, identity};
 }
 
 CNameTableStore::CNameTableStore(std::string key) : key_(std::move(key)) {}

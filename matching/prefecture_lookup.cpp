@@ -99,12 +99,7 @@ bool DecodePrefectureLookups(std::string_view bytes, FolderPrefectureLookups* ou
 plat::DerivedKey PrefectureLookupStoreKey(const std::string& key) {
   // The build's own entry: the stamp of the program that writes it.
   static const uint64_t build = BuildChecksum();
-  plat::DerivedKey k;
-  k.kind = "prefectures";
-  k.folder = key;
-  k.build = build;
-  k.format = kFormatVersion;
-  return k;
+  return {"prefectures", key, build, kFormatVersion, {}};
 }
 
 bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,

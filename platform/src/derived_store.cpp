@@ -223,9 +223,11 @@ std::shared_ptr<Env> TryOpen(const std::string& folder, bool create, std::uint64
   MDB_envinfo info{};
   MDB_stat stat{};
   detail::CountSystemCalls();
-  if (mdb_env_get_fd(env->env, &fd) != MDB_SUCCESS || fstat(fd, &st) != 0 ||
-      !S_ISREG(st.st_mode) || !OwnAndClosed(st) || mdb_env_info(env->env, &info) != MDB_SUCCESS ||
-      mdb_env_stat(env->env, &stat) != MDB_SUCCESS)
+  // (The last state is read first: a writer only ever makes the file
+  // longer before it names more pages.)
+  if (mdb_env_info(env->env, &info) != MDB_SUCCESS ||
+      mdb_env_stat(env->env, &stat) != MDB_SUCCESS || mdb_env_get_fd(env->env, &fd) != MDB_SUCCESS ||
+      fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !OwnAndClosed(st))
     return nullptr;
   if (static_cast<std::uint64_t>(st.st_size) <
       (static_cast<std::uint64_t>(info.me_last_pgno) + 1) * stat.ms_psize) {

@@ -51,12 +51,7 @@ void PutStamp(std::string& out, const FileStamp& stamp) {
 }  // namespace
 
 DerivedKey FolderNamesStoreKey(const std::string& folder) {
-  DerivedKey key;
-  key.kind = "foldernames";
-  key.folder = folder;
-  key.build = kBuild;
-  key.format = kFormat;
-  return key;
+  return {"foldernames", folder, kBuild, kFormat, {}};
 }
 
 std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,

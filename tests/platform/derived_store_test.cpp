@@ -26,13 +26,7 @@ constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 plat::DerivedKey Key(std::string_view folder, std::uint64_t build = 1,
                      std::string_view item = "item", std::uint32_t format = 1,
                      std::string_view kind = "tables") {
-  plat::DerivedKey k;
-  k.kind = kind;
-  k.folder = folder;
-  k.build = build;
-  k.format = format;
-  k.item = item;
-  return k;
+  return {kind, folder, build, format, item};
 }
 
 // The value kept under the key, or "-" when there is none.

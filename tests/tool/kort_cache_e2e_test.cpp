@@ -59,26 +59,17 @@ class KortCacheFile : public KortProgram {
       if (e.kind == kind) values.push_back(std::move(e));
     return values;
   }
+  static plat::DerivedKey KeyOf(const plat::detail::DerivedEntry& e) {
+    return {e.kind, e.folder, e.build, e.format, e.item};
+  }
   // The value of an entry, got anew; "-" when it is gone.
   static std::string ValueOf(const plat::detail::DerivedEntry& e) {
-    plat::DerivedKey key;
-    key.kind = e.kind;
-    key.folder = e.folder;
-    key.build = e.build;
-    key.format = e.format;
-    key.item = e.item;
     plat::DerivedStore store;
     std::string_view value;
-    return store.Get(key, value) ? std::string(value) : std::string("-");
+    return store.Get(KeyOf(e), value) ? std::string(value) : std::string("-");
   }
   static bool PutValue(const plat::detail::DerivedEntry& e, const std::string& bytes) {
-    plat::DerivedKey key;
-    key.kind = e.kind;
-    key.folder = e.folder;
-    key.build = e.build;
-    key.format = e.format;
-    key.item = e.item;
-    return plat::DerivedStore::Put(key, bytes);
+    return plat::DerivedStore::Put(KeyOf(e), bytes);
   }
   std::string StorePath() const { return dir_.Native("cache/kort/store.mdb"); }
 };
