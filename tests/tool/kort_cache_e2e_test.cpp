@@ -207,4 +207,52 @@ TEST_F(KortCacheFile, TwoBuildsSharingTheStoreKeepValuesOfTheirOwn) {
   EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction);
 }
 
+// 32 data folders (a program beside each) by 2 builds, taking turns: the
+// store keeps the values of all of them, so that once each has met its
+// folder no job writes anything (a cache of 64 files rewrote one at every
+// job).
+TEST_F(KortCacheFile, ThirtyTwoFoldersByTwoBuildsInTurnStayWarm) {
+  const std::string built = program_;
+  const std::string build[2] = {dir_.Native("build-a"), dir_.Native("build-b")};
+  for (const std::string& b : build) {
+    ASSERT_TRUE(testutil::WriteBytes(b, testutil::ReadBytes(built)));
+    ASSERT_EQ(chmod(b.c_str(), 0755), 0);
+  }
+  // Each folder's programs are links to the two builds (one file each: one
+  // stamp), beside a link to the data.
+  std::vector<std::string> programs;
+  for (int f = 0; f < 32; ++f) {
+    const std::string folder = dir_.Native("f" + std::to_string(f));
+    ASSERT_TRUE(MakeFolders(folder + "/b0"));
+    ASSERT_TRUE(MakeFolders(folder + "/b1"));
+    for (int b = 0; b < 2; ++b) {
+      const std::string home = folder + "/b" + std::to_string(b);
+      ASSERT_EQ(link(build[b].c_str(), (home + "/kort").c_str()), 0);
+      ASSERT_EQ(symlink((std::string(std::getenv("KORT_BUILD_DIR")) + "/Database").c_str(),
+                        (home + "/Database").c_str()),
+                0);
+      programs.push_back(home + "/kort");
+    }
+  }
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
+                                              "1", "1", "1", "1", "1", "1", "8", "x"})));
+  auto answer = [&](const std::string& program) {
+    program_ = program;
+    std::string out;
+    Run({job_, result_, status_}, &out);
+    return testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_);
+  };
+  const std::string reference = answer(programs[0]);
+  ASSERT_EQ(reference.substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference.c_str());
+  for (const std::string& program : programs) EXPECT_EQ(answer(program), reference) << program;
+  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
+  ASSERT_NE(transaction, 0u);
+  EXPECT_EQ(Values("prefectures").size(), programs.size());
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& program : programs) EXPECT_EQ(answer(program), reference) << program;
+  }
+  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction) << "a warm job wrote";
+}
+
 }  // namespace
