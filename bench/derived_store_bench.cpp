@@ -112,7 +112,11 @@ void BM_StoreWarmJob(benchmark::State& state) {
     }
   }
 }
-BENCHMARK(BM_StoreWarmJob)->Arg(1)->Arg(2000)->Arg(4000)->Iterations(500)->Unit(
-    benchmark::kMicrosecond);
+BENCHMARK(BM_StoreWarmJob)
+    ->Arg(1)
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

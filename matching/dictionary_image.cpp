@@ -172,7 +172,7 @@ bool ReadDictionaryImage(const std::string& folder, const std::string& filesStam
 
 bool WriteDictionaryImage(const std::string& folder, const std::string& filesStamp,
                           const FolderDictionaries& dictionaries) {
-  return KnownBuild() && plat::DerivedStore::Put(DictionaryImageStoreKey(folder),
-                                                 MakeDictionaryImage(folder, filesStamp,
-                                                                     dictionaries));
+  return KnownBuild() &&
+         plat::DerivedStore::Put(DictionaryImageStoreKey(folder),
+                                 MakeDictionaryImage(folder, filesStamp, dictionaries));
 }

@@ -91,9 +91,7 @@ KeyBytes KeyOf(const DerivedKey& key) {
   return k;
 }
 
-MDB_val Val(const void* data, std::size_t size) {
-  return MDB_val{size, const_cast<void*>(data)};
-}
+MDB_val Val(const void* data, std::size_t size) { return MDB_val{size, const_cast<void*>(data)}; }
 
 std::atomic<std::int64_t> testClock{0};
 
@@ -226,8 +224,9 @@ std::shared_ptr<Env> TryOpen(const std::string& folder, bool create, std::uint64
   // (The last state is read first: a writer only ever makes the file
   // longer before it names more pages.)
   if (mdb_env_info(env->env, &info) != MDB_SUCCESS ||
-      mdb_env_stat(env->env, &stat) != MDB_SUCCESS || mdb_env_get_fd(env->env, &fd) != MDB_SUCCESS ||
-      fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !OwnAndClosed(st))
+      mdb_env_stat(env->env, &stat) != MDB_SUCCESS ||
+      mdb_env_get_fd(env->env, &fd) != MDB_SUCCESS || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      !OwnAndClosed(st))
     return nullptr;
   if (static_cast<std::uint64_t>(st.st_size) <
       (static_cast<std::uint64_t>(info.me_last_pgno) + 1) * stat.ms_psize) {
@@ -345,10 +344,8 @@ bool LetGo(MDB_txn* txn, const Env& env, const KeyBytes& key, std::uint64_t targ
     Candidate c{};
     std::memcpy(c.key.data(), k.mv_data, kKeySize);
     if (v.mv_size == sizeof c.used) std::memcpy(&c.used, v.mv_data, sizeof c.used);
-    const bool sameBuild =
-        std::memcmp(c.key.data() + kBuildAt, key.data() + kBuildAt, 8) == 0;
-    const bool sameFolder =
-        std::memcmp(c.key.data() + kFolderAt, key.data() + kFolderAt, 8) == 0;
+    const bool sameBuild = std::memcmp(c.key.data() + kBuildAt, key.data() + kBuildAt, 8) == 0;
+    const bool sameFolder = std::memcmp(c.key.data() + kFolderAt, key.data() + kFolderAt, 8) == 0;
     c.tier = !sameBuild ? 0 : !sameFolder ? 1 : 2;
     all.push_back(c);
   }
@@ -430,8 +427,10 @@ bool TryPut(Env& env, const KeyBytes& key, const DerivedKey& dk, std::string_vie
     MDB_val used = Val(&now, sizeof now);
     rc = mdb_put(txn, env.uses, &k, &used, 0);
   }
-  if (rc == MDB_SUCCESS) rc = mdb_txn_commit(txn);
-  else mdb_txn_abort(txn);
+  if (rc == MDB_SUCCESS)
+    rc = mdb_txn_commit(txn);
+  else
+    mdb_txn_abort(txn);
   *full = rc == MDB_MAP_FULL || rc == MDB_TXN_FULL;
   return rc == MDB_SUCCESS;
 }

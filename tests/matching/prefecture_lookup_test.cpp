@@ -18,13 +18,13 @@
 #include "common/message.h"
 #include "matching/match_driver.h"
 #include "matching/match_entries.h"
-#include "plat/derived_store.h"
 #include "plat/cp932.h"
+#include "plat/derived_store.h"
+#include "platform/src/derived_store_detail.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "tools/sampledata/corpus.h"
 #include "tools/sampledata/description.h"
-#include "platform/src/derived_store_detail.h"
 
 using testutil::ScopedEnv;
 using testutil::Show;

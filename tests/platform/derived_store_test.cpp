@@ -112,10 +112,14 @@ TEST_F(DerivedStoreTest, AReaderFindsNothingAndMakesNothingBeforeTheFirstPut) {
 
 TEST_F(DerivedStoreTest, ValuesOfOtherKindsFoldersBuildsFormatsAndItemsStandSideBySide) {
   const std::vector<plat::DerivedKey> keys = {
-      Key("/data"),           Key("/data2"),
-      Key("/data", 2),        Key("/data", 1, "other item"),
-      Key("/data", 1, ""),    Key("/data", 1, "item", 2),
-      Key("/data", 1, "item", 1, "other"), Key(""),
+      Key("/data"),
+      Key("/data2"),
+      Key("/data", 2),
+      Key("/data", 1, "other item"),
+      Key("/data", 1, ""),
+      Key("/data", 1, "item", 2),
+      Key("/data", 1, "item", 1, "other"),
+      Key(""),
   };
   for (std::size_t i = 0; i < keys.size(); ++i)
     ASSERT_TRUE(plat::DerivedStore::Put(keys[i], "value " + std::to_string(i)));
@@ -134,7 +138,8 @@ TEST_F(DerivedStoreTest, AValueGotStaysAsItWasUntilItsScopeEnds) {
   // what it saw, a new scope the new value.
   ASSERT_TRUE(plat::DerivedStore::Put(Key("/data"), std::string(100000, 'b')));
   for (int i = 0; i < 20; ++i)
-    ASSERT_TRUE(plat::DerivedStore::Put(Key("/other", 1, std::to_string(i)), std::string(9000, 'c')));
+    ASSERT_TRUE(
+        plat::DerivedStore::Put(Key("/other", 1, std::to_string(i)), std::string(9000, 'c')));
   EXPECT_EQ(before, std::string(100000, 'a'));
   std::string_view again;
   ASSERT_TRUE(store.Get(Key("/data"), again));
@@ -223,7 +228,8 @@ TEST_F(DerivedStoreTest, AValueLargerThanHalfTheBoundIsNotKept) {
 // nothing but zeros) is never read; a writer replaces it with a new store.
 TEST_F(DerivedStoreTest, AStoreFileThatIsNoStoreIsNotReadAndAWriterReplacesIt) {
   for (int i = 0; i < 50; ++i)
-    ASSERT_TRUE(plat::DerivedStore::Put(Key("/data", 1, std::to_string(i)), std::string(5000, 'x')));
+    ASSERT_TRUE(
+        plat::DerivedStore::Put(Key("/data", 1, std::to_string(i)), std::string(5000, 'x')));
   plat::detail::ForgetDerivedStore();
   const std::string whole = testutil::ReadBytes(StorePath());
   ASSERT_GT(whole.size(), 100000u);

@@ -552,9 +552,9 @@ TEST(FolderListing, EarlyAndLaterSearchesFindTheSameEntry) {
   EXPECT_EQ(first[3].second, dir.Native("ABC.TXT")) << "the exact name first";
 }
 
-// ---- A large folder's names kept in a cache file for later processes ----
+// ---- A large folder's names kept in the store for later processes ----
 
-// A folder large enough that its names are kept in a cache file: names of
+// A folder large enough that its names are kept in the store: names of
 // the shape of a data set's files, "name_NNN_of_a_data_set.dat".
 std::string ListedName(int i) {
   char name[64];

@@ -82,7 +82,7 @@ TEST_F(KortCacheFile, AJobLeavesTheUsersFilesAndFilesNotItsOwnAlone) {
   ASSERT_TRUE(MakeFolders(folder));
   ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
   // 100 files of the user's, all written long ago, some named as the old
-  // cache files were.
+  // cache files of earlier builds were.
   struct timespec longAgo[2] = {{1000000, 0}, {1000000, 0}};
   std::vector<std::string> users;
   for (int i = 0; i < 100; ++i) {
