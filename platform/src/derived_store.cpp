@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "derived_store_detail.h"
-#include "plat/config.h"
+#include "profile_lines.h"
 #include "program_path.h"
 #include "syscall_count.h"
 #include "write_aside.h"
@@ -143,6 +143,39 @@ bool ParseMiB(const char* text, std::uint64_t& mib) {
   return true;
 }
 
+// The key CacheMaxMB of [AdrsLib] in adrslib.ini beside the program; 0
+// when there is none. The file is read here by its exact name, not through
+// the layer's folder listings: the store is opened while a folder's names
+// are being read, which may be the program's own folder.
+int IniBoundMiB() {
+  const std::string* program = detail::ProgramNativePath();
+  if (!program) return 0;
+  const std::string path = program->substr(0, program->rfind('/') + 1) + "adrslib.ini";
+  detail::CountSystemCalls();
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return 0;
+  std::string bytes;
+  char buffer[4096];
+  for (;;) {
+    detail::CountSystemCalls();
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || bytes.size() > (1u << 20)) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  detail::CountSystemCalls();
+  close(fd);
+  // Text mode: 0x1A ends the data; CR before LF is trimmed with the blanks.
+  bytes = bytes.substr(0, bytes.find('\x1a'));
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at <= bytes.size();) {
+    const std::size_t end = std::min(bytes.find('\n', at), bytes.size());
+    lines.push_back(bytes.substr(at, end - at));
+    at = end + 1;
+  }
+  return detail::ProfileIntInLines(lines, "AdrsLib", "CacheMaxMB", 0);
+}
+
 // The open environment of one cache folder.
 struct Env {
   MDB_env* env = nullptr;
@@ -173,10 +206,6 @@ EnvHolder& Holder() {
   return *holder;
 }
 
-// Set while this thread opens a store: what opening reads (the bound in
-// adrslib.ini) finds no store rather than opening it again.
-thread_local bool opening = false;
-
 bool StatOfStore(const std::string& folder, struct stat& st) {
   detail::CountSystemCalls();
   return lstat((folder + "/" + kStoreName).c_str(), &st) == 0;
@@ -186,8 +215,7 @@ bool StatOfStore(const std::string& folder, struct stat& st) {
 // store when they are missing. Null when there is none to use; *damaged
 // then tells a store file of the user's own that is no store (of another
 // kind or version, cut short).
-std::shared_ptr<Env> TryOpen(const std::string& folder, bool create, std::uint64_t bound,
-                             bool* damaged) {
+std::shared_ptr<Env> TryOpen(const std::string& folder, bool create, bool* damaged) {
   *damaged = false;
   if (create && !detail::MakeFolderAndParent(folder)) return nullptr;
   struct stat st;
@@ -200,7 +228,7 @@ std::shared_ptr<Env> TryOpen(const std::string& folder, bool create, std::uint64
   auto env = std::make_shared<Env>();
   env->folder = folder;
   env->generation = forkGeneration.load();
-  env->bound = bound;
+  env->bound = CacheBoundBytes();
   if (mdb_env_create(&env->env) != MDB_SUCCESS) return nullptr;
   // NOMETASYNC: the data pages reach the disk before the new root does, so
   // that a crash of the system leaves the last state or the one before.
@@ -255,21 +283,20 @@ std::shared_ptr<Env> TryOpen(const std::string& folder, bool create, std::uint64
 
 // TryOpen; a writer replaces a damaged store file with a new store (the
 // file is the user's own, in the user's own folder: nobody else's).
-std::shared_ptr<Env> Open(const std::string& folder, bool create, std::uint64_t bound) {
+std::shared_ptr<Env> Open(const std::string& folder, bool create) {
   bool damaged = false;
-  std::shared_ptr<Env> env = TryOpen(folder, create, bound, &damaged);
+  std::shared_ptr<Env> env = TryOpen(folder, create, &damaged);
   if (env || !damaged || !create) return env;
   const std::string path = folder + "/" + kStoreName;
   detail::CountSystemCalls(2);
   if (unlink(path.c_str()) != 0) return nullptr;
   unlink((path + kLockSuffix).c_str());
-  return TryOpen(folder, create, bound, &damaged);
+  return TryOpen(folder, create, &damaged);
 }
 
 // The process's store of the cache folder (opened, or with create made,
 // on first need); null when there is none.
 std::shared_ptr<Env> Acquire(bool create) {
-  if (opening) return nullptr;
   const std::string folder = CacheFolder();
   if (folder.empty()) return nullptr;
   EnvHolder& holder = Holder();
@@ -290,18 +317,9 @@ std::shared_ptr<Env> Acquire(bool create) {
     if (!keep) env.reset();
     return env;
   };
-  {
-    std::lock_guard<std::mutex> lock(holder.mutex);
-    if (std::shared_ptr<Env> env = kept()) return env;
-  }
-  // The bound is read before the lock is taken: reading adrslib.ini may
-  // look at folders, whose names may be asked of the store.
-  const std::uint64_t bound = CacheBoundBytes();
   std::lock_guard<std::mutex> lock(holder.mutex);
   if (std::shared_ptr<Env> env = kept()) return env;
-  opening = true;
-  std::shared_ptr<Env> env = Open(folder, create, bound);
-  opening = false;
+  std::shared_ptr<Env> env = Open(folder, create);
   if (env) {
     env->checkedNs.store(MonotonicNs(), std::memory_order_relaxed);
     holder.current = env;
@@ -448,11 +466,7 @@ std::string CacheFolder() {
 std::uint64_t CacheBoundBytes() {
   std::uint64_t mib = kDefaultBoundMiB;
   if (!ParseMiB(std::getenv("KORT_CACHE_MAX_MB"), mib)) {
-    // What reading the file asks of the store finds none.
-    const bool was = opening;
-    opening = true;
-    const int ini = ReadProfileInt("AdrsLib", "CacheMaxMB", 0, "adrslib.ini");
-    opening = was;
+    const int ini = IniBoundMiB();
     if (ini >= 1 && static_cast<std::uint64_t>(ini) <= kMaxBoundMiB)
       mib = static_cast<std::uint64_t>(ini);
   }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -253,6 +254,65 @@ TEST_F(KortCacheFile, ThirtyTwoFoldersByTwoBuildsInTurnStayWarm) {
     for (const std::string& program : programs) EXPECT_EQ(answer(program), reference) << program;
   }
   EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction) << "a warm job wrote";
+}
+
+// The bound: KORT_CACHE_MAX_MB in the environment, else CacheMaxMB of the
+// adrslib.ini beside kort, else 256 MiB. A store is made with the bound of
+// the job that made it as the size of its map (recorded in the store's
+// first page, where LMDB keeps it).
+TEST_F(KortCacheFile, TheBoundIsTheEnvironmentsElseAdrslibInisElse256MiB) {
+  UseCopyBesideData();
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
+                                              "1", "1", "1", "1", "1", "1", "8", "x"})));
+  auto boundOfNewStore = [&](const char* ini, const char* environment) -> std::uint64_t {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_.Native("cache"), ec);
+    if (ini)
+      EXPECT_TRUE(testutil::WriteBytes(dir_.Native("adrslib.ini"), ini));
+    else
+      unlink(dir_.Native("adrslib.ini").c_str());
+    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+    const ScopedEnv bound("KORT_CACHE_MAX_MB", environment);
+    std::string out;
+    Run({job_, result_, status_}, &out);
+    const std::string first = testutil::ReadBytes(StorePath()).substr(0, 40);
+    std::uint64_t mapSize = 0;
+    if (first.size() == 40) std::memcpy(&mapSize, first.data() + 32, sizeof mapSize);
+    return mapSize;
+  };
+  constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+  EXPECT_EQ(boundOfNewStore(nullptr, nullptr), 256 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCalc=0\r\nCacheMaxMB=3\r\n", nullptr), 3 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "5"), 5 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "none"), 3 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[Other]\r\nCacheMaxMB=3\r\n", nullptr), 256 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=0\r\n", nullptr), 256 * kMiB);
+}
+
+// kort in a large folder without adrslib.ini: the folder's names are read
+// (looking for adrslib.ini) and kept in the store, and opening the store
+// reads the bound from adrslib.ini beside kort. The store reads that file
+// by itself rather than through the folder's listing, which is being read
+// at that moment: the jobs finish, with the answers of a small folder.
+TEST_F(KortCacheFile, AJobOfAProgramInALargeFolderReadsTheBoundWithoutWaitingOnItself) {
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
+                                              "1", "1", "1", "1", "1", "1", "8", "x"})));
+  std::string out;
+  Run({job_, result_, status_}, &out);
+  const std::string reference = testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_);
+  ASSERT_EQ(reference.substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference.c_str());
+  const std::string folder = dir_.Native("large");
+  UseCopyBesideData(folder);
+  for (int i = 0; i < 600; ++i)
+    ASSERT_TRUE(testutil::WriteBytes(folder + "/filler_" + std::to_string(i) + "_of_a_large.dat", ""));
+  struct timespec longAgo[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), longAgo, 0), 0);
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  for (int round = 0; round < 3; ++round) {
+    Run({job_, result_, status_}, &out);
+    EXPECT_EQ(testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_), reference);
+  }
+  EXPECT_FALSE(Values("foldernames").empty()) << "the folder's names were not kept";
 }
 
 }  // namespace
