@@ -1,6 +1,6 @@
 #pragma once
 // Writes a whole file in place of another: aside first, then renamed over
-// it (shared by the per-user stores of this layer).
+// it (the per-user registry file of this layer).
 
 #include <string>
 
