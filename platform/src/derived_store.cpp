@@ -327,6 +327,22 @@ std::shared_ptr<Env> Acquire(bool create) {
   return env;
 }
 
+// Begins a transaction. When another process has grown the store beyond
+// this process's map (its bound was larger), the map takes the new size,
+// which LMDB allows only while the process has no transaction of the
+// store: when nobody but the holder and the caller has it (nobody can take
+// it while the holder's lock is held), no other transaction can be open.
+int Begin(const std::shared_ptr<Env>& env, unsigned flags, MDB_txn** txn) {
+  int rc = mdb_txn_begin(env->env, nullptr, flags, txn);
+  if (rc != MDB_MAP_RESIZED) return rc;
+  EnvHolder& holder = Holder();
+  std::lock_guard<std::mutex> lock(holder.mutex);
+  if (holder.current != env || env.use_count() != 2 ||
+      mdb_env_set_mapsize(env->env, 0) != MDB_SUCCESS)
+    return rc;
+  return mdb_txn_begin(env->env, nullptr, flags, txn);
+}
+
 std::uint64_t Pages(const MDB_stat& s) {
   return static_cast<std::uint64_t>(s.ms_branch_pages) + s.ms_leaf_pages + s.ms_overflow_pages;
 }
@@ -401,15 +417,13 @@ void NoteUses(Env& env, const std::vector<KeyBytes>& keys) {
 }
 
 // One try at keeping the value: false with *full when the map is full.
-bool TryPut(Env& env, const KeyBytes& key, const DerivedKey& dk, std::string_view value,
-            bool* full) {
+bool TryPut(const std::shared_ptr<Env>& shared, const KeyBytes& key, const DerivedKey& dk,
+            std::string_view value, bool* full) {
   *full = false;
+  Env& env = *shared;
   MDB_txn* txn = nullptr;
-  int rc = mdb_txn_begin(env.env, nullptr, 0, &txn);
-  if (rc != MDB_SUCCESS) {
-    *full = rc == MDB_MAP_RESIZED;
-    return false;
-  }
+  int rc = Begin(shared, 0, &txn);
+  if (rc != MDB_SUCCESS) return false;
   const std::size_t size = kValueHead + dk.folder.size() + dk.item.size() + value.size();
   // The tables are kept to three quarters of the bound: the rest is room
   // for pages a transaction copies and pages readers still see.
@@ -495,7 +509,7 @@ bool DerivedStore::Get(const DerivedKey& key, std::string_view& value) {
     std::shared_ptr<Env> env = Acquire(false);
     if (!env) return false;
     MDB_txn* txn = nullptr;
-    if (mdb_txn_begin(env->env, nullptr, MDB_RDONLY, &txn) != MDB_SUCCESS) return false;
+    if (Begin(env, MDB_RDONLY, &txn) != MDB_SUCCESS) return false;
     scope_ = new Scope{std::move(env), txn, {}};
   }
   const KeyBytes bytes = KeyOf(key);
@@ -533,19 +547,19 @@ bool DerivedStore::Put(const DerivedKey& key, std::string_view value) {
     return false;
   const KeyBytes bytes = KeyOf(key);
   bool full = false;
-  if (TryPut(*env, bytes, key, value, &full)) return true;
+  if (TryPut(env, bytes, key, value, &full)) return true;
   if (!full) return false;
   // The map is full: readers that died may hold old pages, and pages
   // copied by transactions take room. Once more after letting go of half.
   int dead = 0;
   mdb_reader_check(env->env, &dead);
   MDB_txn* txn = nullptr;
-  if (mdb_txn_begin(env->env, nullptr, 0, &txn) != MDB_SUCCESS) return false;
+  if (Begin(env, 0, &txn) != MDB_SUCCESS) return false;
   if (!LetGo(txn, *env, bytes, env->bound / 4) || mdb_txn_commit(txn) != MDB_SUCCESS) {
     mdb_txn_abort(txn);
     return false;
   }
-  return TryPut(*env, bytes, key, value, &full);
+  return TryPut(env, bytes, key, value, &full);
 }
 
 namespace detail {

@@ -224,6 +224,33 @@ TEST_F(DerivedStoreTest, AValueLargerThanHalfTheBoundIsNotKept) {
   EXPECT_EQ(Got(Key("/data", 1, "small")), "x");
 }
 
+// A process with a smaller bound reads and writes a store that a process
+// with a larger one has grown beyond its map since it opened it.
+TEST_F(DerivedStoreTest, AProcessWithASmallerBoundUsesAStoreGrownBeyondIt) {
+  const ScopedEnv bound("KORT_CACHE_MAX_MB", "1");
+  plat::detail::ForgetDerivedStore();
+  ASSERT_TRUE(plat::DerivedStore::Put(Key("/data", 1, "small"), "x"));
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setenv("KORT_CACHE_MAX_MB", "8", 1);
+    bool ok = true;
+    for (int i = 0; i < 4; ++i)
+      ok = plat::DerivedStore::Put(Key("/data", 1, "large" + std::to_string(i)),
+                                   std::string(400000, static_cast<char>('a' + i))) &&
+           ok;
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_GT(testutil::ReadBytes(StorePath()).size(), kMiB);
+  EXPECT_EQ(Got(Key("/data", 1, "large3")), std::string(400000, 'd'));
+  EXPECT_EQ(Got(Key("/data", 1, "small")), "x");
+  EXPECT_TRUE(plat::DerivedStore::Put(Key("/data", 1, "later"), "y"));
+  EXPECT_EQ(Got(Key("/data", 1, "later")), "y");
+}
+
 // A store file that is no store (another kind of file, cut short, of
 // nothing but zeros) is never read; a writer replaces it with a new store.
 TEST_F(DerivedStoreTest, AStoreFileThatIsNoStoreIsNotReadAndAWriterReplacesIt) {
