@@ -340,6 +340,39 @@ TEST(DerivedStoreNoFolder, AFolderThatCannotBeMadeMeansNoStore) {
   EXPECT_EQ(testutil::ReadBytes(dir.Native("file")), "x");
 }
 
+// What stands in the store file's place and is no file (a pipe nobody
+// writes to, a folder) is neither read nor waited for, nor replaced.
+TEST_F(DerivedStoreTest, NoFileInTheStoresPlaceIsReadWaitedForOrReplaced) {
+  ASSERT_EQ(mkdir(Folder().c_str(), 0700), 0);
+  ASSERT_EQ(mkfifo(StorePath().c_str(), 0600), 0);
+  EXPECT_EQ(Got(Key("/data")), "-");
+  EXPECT_FALSE(plat::DerivedStore::Put(Key("/data"), "x"));
+  struct stat st {};
+  ASSERT_EQ(lstat(StorePath().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  ASSERT_EQ(unlink(StorePath().c_str()), 0);
+  ASSERT_EQ(mkdir(StorePath().c_str(), 0700), 0);
+  plat::detail::ForgetDerivedStore();
+  EXPECT_EQ(Got(Key("/data")), "-");
+  EXPECT_FALSE(plat::DerivedStore::Put(Key("/data"), "x"));
+  ASSERT_EQ(lstat(StorePath().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST(DerivedStoreBuild, ModuleStampIsThatOfTheProgramFile) {
+  plat::FileStamp module;
+  plat::FileStamp program;
+  ASSERT_TRUE(plat::StampOfModule(reinterpret_cast<const void*>(&Got), module));
+  ASSERT_TRUE(plat::StampOfNative("/proc/self/exe", program));
+  EXPECT_EQ(module, program);
+  EXPECT_GT(module.size, 0u);
+  // The program's name is known by now: its stamp is one status call.
+  const uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::StampOfModule(reinterpret_cast<const void*>(&Got), module));
+  EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+  EXPECT_EQ(module, program);
+}
+
 // The bytes a writer of number w puts under item i: every byte tells both,
 // so a reader can tell a value whole.
 std::string ValueOf(int w, int i) {
