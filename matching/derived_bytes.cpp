@@ -1,7 +1,6 @@
 #include "matching/derived_bytes.h"
 
-#include "matching/cache_checksum.h"
-#include "plat/cache_file.h"
+#include "plat/derived_store.h"
 
 const plat::FileStamp& BuildStamp() {
   static const plat::FileStamp stamp = [] {
@@ -12,10 +11,11 @@ const plat::FileStamp& BuildStamp() {
   return stamp;
 }
 
-uint64_t BuildAndFormatChecksum(uint32_t formatVersion) {
+uint64_t BuildChecksum() {
   std::string stamp;
   CDerivedBytesWriter w(&stamp);
-  w.Put(formatVersion);
   PutStamp(&w, BuildStamp());
-  return CacheChecksum(stamp);
+  uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+  for (const char c : stamp) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  return hash;
 }

@@ -1,8 +1,8 @@
 #pragma once
-// Values derived from data files, put into bytes for a cache file and read
-// back with every length checked (a cache file may be cut short or
-// damaged). Numbers are in the machine's own byte order: a cache file is
-// only read by the build that wrote it.
+// Values derived from data files, put into bytes for the store of derived
+// values (plat/derived_store.h) and read back with every length checked.
+// Numbers are in the machine's own byte order: a value is only read by the
+// build that wrote it.
 
 #include <cstdint>
 #include <cstring>
@@ -109,7 +109,7 @@ class CDerivedBytesReader {
   const char* end_;
 };
 
-// A file's stamp (size, times, device, inode) as cache files keep it.
+// A file's stamp (size, times, device, inode) as derived values keep it.
 inline void PutStamp(CDerivedBytesWriter* w, const plat::FileStamp& stamp) {
   w->Put(stamp.size);
   w->Put(stamp.modifiedNs);
@@ -124,9 +124,8 @@ inline bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
 }
 
 // The stamp of the build this code is part of (all zero when it cannot be
-// told: a cache file's key then still names the folder and its files'
-// stamps).
+// told).
 const plat::FileStamp& BuildStamp();
-// A checksum of a cache file's format number and the build's stamp, for
-// its name: files of other builds or formats keep names of their own.
-uint64_t BuildAndFormatChecksum(uint32_t formatVersion);
+// A hash of the build's stamp: the build of the store's keys, so that the
+// values of other builds stand beside this one's.
+uint64_t BuildChecksum();

@@ -5,18 +5,15 @@
 #include <cstring>
 #include <utility>
 
-#include "matching/cache_checksum.h"
 #include "matching/derived_bytes.h"
-#include "plat/cache_file.h"
+#include "plat/derived_store.h"
 #include "tabledb/dictionaries.h"
 
 namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'D', 'I', 'C', 'T'};
 // Raised whenever what is kept, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 1;
-// A larger file is not read.
-constexpr std::size_t kMaxFileSize = 64u << 20;
+constexpr uint32_t kFormatVersion = 2;
 // Record blocks start at multiples of this (the records are used in place).
 constexpr std::size_t kAlignment = 8;
 constexpr int kBlockCount = 3;
@@ -58,15 +55,11 @@ bool RecordsHoldTexts(const char* records, uint32_t capacity) {
   return true;
 }
 
-uint64_t BuildOfFormat() {
-  static const uint64_t build = BuildAndFormatChecksum(kFormatVersion);
-  return build;
-}
-
 }  // namespace
 
-std::string DictionaryImageFileName(const std::string& folder) {
-  return plat::CacheFileName("dictionaries", CacheChecksum(folder), BuildOfFormat());
+plat::DerivedKey DictionaryImageStoreKey(const std::string& folder) {
+  static const uint64_t build = BuildChecksum();
+  return {"dictionaries", folder, build, kFormatVersion, {}};
 }
 
 std::string MakeDictionaryImage(const std::string& folder, const std::string& filesStamp,
@@ -90,20 +83,15 @@ std::string MakeDictionaryImage(const std::string& folder, const std::string& fi
                static_cast<std::size_t>(headers[i].capacity) * headers[i].elementSize);
   }
   PadTo(&out, kAlignment);
-  w.Put(CacheChecksum(out));
   return out;
 }
 
 bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp,
                         std::string&& image, FolderDictionaries* d) {
-  constexpr std::size_t kSumSize = sizeof(uint64_t);
-  if (image.size() < sizeof kMagic + kSumSize || image.size() % kAlignment != 0 ||
+  if (image.size() < sizeof kMagic || image.size() % kAlignment != 0 ||
       std::memcmp(image.data(), kMagic, sizeof kMagic) != 0)
     return false;
-  const std::size_t summed = image.size() - kSumSize;
-  uint64_t sum = 0;
-  std::memcpy(&sum, image.data() + summed, kSumSize);
-  if (sum != CacheChecksum(image.data(), summed)) return false;
+  const std::size_t summed = image.size();
 
   CDerivedBytesReader r(image.data() + sizeof kMagic, image.data() + summed);
   uint32_t version = 0;
@@ -174,15 +162,17 @@ bool KnownBuild() { return !(BuildStamp() == plat::FileStamp()); }
 
 bool ReadDictionaryImage(const std::string& folder, const std::string& filesStamp,
                          FolderDictionaries* dictionaries) {
-  std::string image;
-  return KnownBuild() &&
-         plat::ReadCacheFile(DictionaryImageFileName(folder), image, kMaxFileSize) &&
-         UseDictionaryImage(folder, filesStamp, std::move(image), dictionaries);
+  if (!KnownBuild()) return false;
+  plat::DerivedStore store;
+  std::string_view image;
+  // Copied: the dictionaries keep their records beyond the read.
+  return store.Get(DictionaryImageStoreKey(folder), image) &&
+         UseDictionaryImage(folder, filesStamp, std::string(image), dictionaries);
 }
 
 bool WriteDictionaryImage(const std::string& folder, const std::string& filesStamp,
                           const FolderDictionaries& dictionaries) {
-  const std::string image = MakeDictionaryImage(folder, filesStamp, dictionaries);
-  return KnownBuild() && image.size() <= kMaxFileSize &&
-         plat::WriteCacheFile(DictionaryImageFileName(folder), image);
+  return KnownBuild() &&
+         plat::DerivedStore::Put(DictionaryImageStoreKey(folder),
+                                 MakeDictionaryImage(folder, filesStamp, dictionaries));
 }

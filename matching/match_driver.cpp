@@ -243,10 +243,11 @@ bool PrefectureHasData(const MatchSetup& s,
 // end at a unit word or at the end of the text, so the text after the name
 // is the same for every prefecture: the input normalised alone. Each
 // prefecture's name table (of its one prefecture row) is kept per folder
-// with the stamps of the files it was read from, in the process and in a
-// cache file (matching/prefecture_lookup.h); a prefecture is left out of
-// the scan when its name would not begin the text, or when its name is the
-// row's name and none of its municipality names can begin the rest.
+// with the stamps of the files it was read from, in the process and in the
+// store of derived values (matching/prefecture_lookup.h); a prefecture is
+// left out of the scan when its name would not begin the text, or when its
+// name is the row's name and none of its municipality names can begin the
+// rest.
 // Wherever that cannot be told (another number of prefecture rows, a row
 // that does not read, a name that the normalisation changes), the
 // prefecture is matched as before.
@@ -265,7 +266,7 @@ struct FolderPrefectures {
   // same, each path still names the file it named.
   std::shared_ptr<const plat::FolderListing> listing;
   std::array<PrefectureNames, kPrefectureCount + 1> prefectures;
-  // The cache file's entries, read at the folder's first use.
+  // The stored entries, read at the folder's first use.
   bool stored = false;
   FolderPrefectureLookups fromFile;
   // The names put in front of a text, read with the entries or made.
@@ -326,7 +327,7 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
     *p = PrefectureNames();
     return false;
   }
-  // The same files as the kept names or the cache file's.
+  // The same files as the kept names or the stored ones.
   if (SameStamps(*p, ndbStamp, tixStamp) && p->ndbNative == now.ndbNative &&
       p->tixNative == now.tixNative)
     return false;
@@ -469,7 +470,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   std::lock_guard<std::mutex> lock(folder->mutex);
   const CNameCandidateSource& source = CurrentNameCandidateSource();
   if (!source.UsesTables()) return;
-  // The cache file's key: the folder as given and as found, and the extra
+  // The stored value's key: the folder as given and as found, and the extra
   // pairs whole.
   auto fileKey = [&]() {
     return s.folder + "|" + listing->NativeFolder() + "|" +

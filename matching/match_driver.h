@@ -36,7 +36,7 @@ int RunAddressMatching(const char* text, int32_t flags, int32_t numberUnitValue,
 
 // Forgets the prefecture names the scan without a prefecture name keeps
 // per folder, as a new process starts without them (for tests: they are
-// then taken from the cache file, or read again).
+// then taken from the store of derived values, or read again).
 void ForgetKeptPrefectureNames();
 
 // The folder with a trailing "\" (null counts as "").

@@ -3,49 +3,14 @@
 #include <cstring>
 
 #include "matching/derived_bytes.h"
-#include "plat/cache_file.h"
+#include "plat/derived_store.h"
 
 namespace {
 
-constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'P', 'R', 'E', 'F'};
 // Raised whenever what is derived, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 3;
-// No folder's file comes near this; a larger file is not read.
-constexpr std::size_t kMaxFileSize = 64u << 20;
-
-uint64_t Fnv1a(const char* data, std::size_t size) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (std::size_t i = 0; i < size; ++i) {
-    hash ^= static_cast<unsigned char>(data[i]);
-    hash *= 0x100000001b3ull;
-  }
-  return hash;
-}
+constexpr uint32_t kFormatVersion = 4;
 
 }  // namespace
-
-// Eight bytes at a time: each step mixes a word into the state so that
-// another word gives another state, and every later step keeps states
-// apart, so a change within one word always changes the sum.
-uint64_t PrefectureLookupChecksum(const char* data, std::size_t size) {
-  constexpr uint64_t kWordFactor = 0x9e3779b97f4a7c15ull;
-  constexpr uint64_t kStateFactor = 0xc2b2ae3d27d4eb4full;  // odd: a bijection
-  auto step = [](uint64_t hash, uint64_t word) {
-    const uint64_t mixed = hash ^ word;
-    return (mixed << 31 | mixed >> 33) * kStateFactor;
-  };
-  uint64_t hash = 0xcbf29ce484222325ull ^ (size * kWordFactor);
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, data + i, 8);
-    hash = step(hash, word);
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, data + i, size - i);
-  hash = step(hash, tail);
-  return hash ^ (hash >> 29);
-}
 
 namespace {
 
@@ -93,13 +58,10 @@ bool GetNames(CDerivedBytesReader* r, FolderPrefectureNames* names) {
 
 }  // namespace
 
-std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
+std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups,
                                     const FolderPrefectureNames& names) {
-  std::string out(kMagic, sizeof kMagic);
+  std::string out;
   CDerivedBytesWriter w(&out);
-  w.Put(kFormatVersion);
-  PutStamp(&w, BuildStamp());
-  w.PutText(key);
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     const PrefectureLookup& p = lookups[static_cast<std::size_t>(j)];
     // An entry known without a complete table is left to be read again.
@@ -115,39 +77,14 @@ std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectu
     p.cities->AppendTo(&out);
   }
   PutNames(&w, names);
-  w.Put(PrefectureLookupChecksum(out.data(), out.size()));
   return out;
 }
 
-namespace {
-
-// The reader of the entries after the key of checked bytes; false when
-// they do not check (magic, checksum, version, build).
-bool OpenChecked(const std::string& bytes, CDerivedBytesReader* r, std::string* key) {
-  constexpr std::size_t kSumSize = sizeof(uint64_t);
-  if (bytes.size() < sizeof kMagic + kSumSize ||
-      std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
-    return false;
-  const std::size_t body = bytes.size() - kSumSize;
-  uint64_t sum = 0;
-  std::memcpy(&sum, bytes.data() + body, kSumSize);
-  if (sum != PrefectureLookupChecksum(bytes.data(), body)) return false;
-  *r = CDerivedBytesReader(bytes.data() + sizeof kMagic, bytes.data() + body);
-  uint32_t version = 0;
-  plat::FileStamp build;
-  return r->Get(&version) && version == kFormatVersion && GetStamp(r, &build) &&
-         build == BuildStamp() && r->GetText(key);
-}
-
-}  // namespace
-
-bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
-                             FolderPrefectureLookups* out, FolderPrefectureNames* names) {
+bool DecodePrefectureLookups(std::string_view bytes, FolderPrefectureLookups* out,
+                             FolderPrefectureNames* names) {
   out->fill(PrefectureLookup());
   if (names) *names = FolderPrefectureNames();
-  CDerivedBytesReader r(nullptr, nullptr);
-  std::string storedKey;
-  if (!OpenChecked(bytes, &r, &storedKey) || storedKey != key) return false;
+  CDerivedBytesReader r(bytes.data(), bytes.data() + bytes.size());
   FolderPrefectureLookups lookups;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     if (!DecodeEntry(&r, &lookups[static_cast<std::size_t>(j)])) return false;
@@ -159,38 +96,26 @@ bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
   return true;
 }
 
-std::string StoredPrefectureLookupKey(const std::string& bytes) {
-  CDerivedBytesReader r(nullptr, nullptr);
-  std::string key;
-  return OpenChecked(bytes, &r, &key) ? key : std::string();
-}
-
-std::string PrefectureLookupFileName(const std::string& key) {
-  // The build's own file: the stamp and format it writes are part of the
-  // name as well as of the content.
-  static const uint64_t build = [] {
-    std::string stamp;
-    CDerivedBytesWriter w(&stamp);
-    w.Put(kFormatVersion);
-    PutStamp(&w, BuildStamp());
-    return Fnv1a(stamp.data(), stamp.size());
-  }();
-  return plat::CacheFileName("prefectures", Fnv1a(key.data(), key.size()), build);
+plat::DerivedKey PrefectureLookupStoreKey(const std::string& key) {
+  // The build's own entry: the stamp of the program that writes it.
+  static const uint64_t build = BuildChecksum();
+  return {"prefectures", key, build, kFormatVersion, {}};
 }
 
 bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
                            FolderPrefectureNames* names) {
-  std::string bytes;
-  if (!plat::ReadCacheFile(PrefectureLookupFileName(key), bytes, kMaxFileSize)) {
+  plat::DerivedStore store;
+  std::string_view bytes;
+  if (!store.Get(PrefectureLookupStoreKey(key), bytes)) {
     out->fill(PrefectureLookup());
     *names = FolderPrefectureNames();
     return false;
   }
-  return DecodePrefectureLookups(bytes, key, out, names);
+  return DecodePrefectureLookups(bytes, out, names);
 }
 
 bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
                             const FolderPrefectureNames& names) {
-  return plat::WriteCacheFile(PrefectureLookupFileName(key),
-                              EncodePrefectureLookups(key, lookups, names));
+  return plat::DerivedStore::Put(PrefectureLookupStoreKey(key),
+                                 EncodePrefectureLookups(lookups, names));
 }

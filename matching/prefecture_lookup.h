@@ -5,13 +5,12 @@
 // its municipalities' name table, with the stamps of the two files they
 // were read from.
 //
-// A process keeps them per folder; between processes they are kept in a
-// cache file (plat/cache_file.h) named after the folder's key (the folder,
-// index kind, kana switch and extra pairs), so that a new process reads
-// one small file instead of opening every prefecture's database and index.
-// The file holds the key whole and the stamp of the build that wrote it
-// (a changed program derives again), and ends in a checksum of all before
-// it; a file that does not check in any way is ignored. Each prefecture's
+// A process keeps them per folder; between processes they are kept in the
+// store of derived values (plat/derived_store.h) under the folder's key
+// (the folder, index kind, kana switch and extra pairs) and the build that
+// wrote them (a changed program derives again), so that a new process
+// reads one value instead of opening every prefecture's database and
+// index. A value that does not decode is ignored. Each prefecture's
 // entry is used only while both its files have the stamps it was made
 // from; the prefecture names put in front of a text, only while the
 // folder's dictionary files have the stamps they were made with.
@@ -21,9 +20,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "matching/name_candidates.h"
 #include "matching/prefecture_names.h"
+#include "plat/derived_store.h"
 #include "plat/file_stamp.h"
 
 struct PrefectureLookup {
@@ -56,26 +57,18 @@ struct FolderPrefectureNames {
   std::array<PrefectureNameForms, kPrefectureCount + 1> forms;
 };
 
-// The bytes of a cache file of the key, and back (false, with out left
-// all unknown, when they are not one of this build for this key; the
-// names are then none kept).
-std::string EncodePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
+// The bytes of the store's value, and back (false, with out left all
+// unknown, when they are not such a value; the names are then none kept).
+std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups,
                                     const FolderPrefectureNames& names = FolderPrefectureNames());
-bool DecodePrefectureLookups(const std::string& bytes, const std::string& key,
-                             FolderPrefectureLookups* out, FolderPrefectureNames* names = nullptr);
+bool DecodePrefectureLookups(std::string_view bytes, FolderPrefectureLookups* out,
+                             FolderPrefectureNames* names = nullptr);
 
-// The checksum that ends a cache file (of all the bytes before it).
-uint64_t PrefectureLookupChecksum(const char* data, std::size_t size);
+// The store's key of the value of the key (of this build and format: other
+// builds sharing the store keep values of their own).
+plat::DerivedKey PrefectureLookupStoreKey(const std::string& key);
 
-// The key that the bytes of a cache file name; empty when they are no
-// file of this build.
-std::string StoredPrefectureLookupKey(const std::string& bytes);
-
-// The name of the key's file in the cache folder (of this build and
-// format: other builds sharing the folder keep files of their own).
-std::string PrefectureLookupFileName(const std::string& key);
-
-// Reads the key's file; false when there is none that checks.
+// Reads the key's value; false when there is none that decodes.
 bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
                            FolderPrefectureNames* names);
 // Writes it; false when there is no cache folder to write to.

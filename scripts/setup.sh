@@ -6,9 +6,10 @@
 #   setup.sh [sample|all]
 #       sample: what scripts/run_sample.sh needs (the compiler, CMake, the
 #       build tool, the boost headers, glibc's iconv with its CP932 module,
-#       lld, which links kort: without it the default linker does);
+#       lld, which links kort: without it the default linker does; LMDB,
+#       the store of derived values, found through pkg-config);
 #       all (the default): that and what the tests and the benchmarks need
-#       (GoogleTest, Google Benchmark, pkg-config, the C compiler, binutils).
+#       (GoogleTest, Google Benchmark, the C compiler, binutils).
 #       When everything is present it installs nothing and prints one line.
 #       Otherwise it runs apt-get update once and apt-get install -y with the
 #       missing packages, as root or through sudo; where neither can install
@@ -41,9 +42,10 @@ packages=(
   "lld sample cmd:ld.lld"
   "gcc all cmd:cc cmd:gcc"
   "binutils all cmd:readelf cmd:nm cmd:c++filt"
-  "pkg-config all cmd:pkg-config"
+  "pkg-config sample cmd:pkg-config package:PkgConfig"
   "libgtest-dev all header:gtest/gtest.h package:GTest"
   "libbenchmark-dev all header:benchmark/benchmark.h package:benchmark"
+  "liblmdb-dev sample header:lmdb.h pkgconfig:lmdb"
 )
 # The build tool of CMake's generator (CMAKE_GENERATOR, else Unix Makefiles).
 case ${CMAKE_GENERATOR:-} in

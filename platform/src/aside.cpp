@@ -145,16 +145,7 @@ bool RemoveTree(const std::string& native) {
 
 namespace detail {
 
-bool MakeFolderAndParent(const std::string& folder) {
-  auto make = [](const std::string& path) {
-    CountSystemCalls();
-    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-  };
-  const std::size_t parentSlash = folder.rfind('/');
-  if (parentSlash != std::string::npos && parentSlash > 0 && !make(folder.substr(0, parentSlash)))
-    return false;
-  return make(folder);
-}
+namespace {
 
 // Writes every byte to fd and closes it; false when a write or the close
 // fails.
@@ -173,6 +164,19 @@ bool WriteAllAndClose(int fd, const std::string& bytes) {
   CountSystemCalls(2);
   if (close(fd) != 0) ok = false;
   return ok;
+}
+
+}  // namespace
+
+bool MakeFolderAndParent(const std::string& folder) {
+  auto make = [](const std::string& path) {
+    CountSystemCalls();
+    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+  };
+  const std::size_t parentSlash = folder.rfind('/');
+  if (parentSlash != std::string::npos && parentSlash > 0 && !make(folder.substr(0, parentSlash)))
+    return false;
+  return make(folder);
 }
 
 bool WriteAside(const std::string& path, const std::string& bytes) {

@@ -11,6 +11,7 @@
 #include "plat/file.h"
 #include "plat/file_stamp.h"
 #include "plat/path.h"
+#include "profile_lines.h"
 #include "sjis_walk.h"
 
 namespace plat {
@@ -130,27 +131,36 @@ int ReadProfileInt(const char* section, const char* key, int defaultValue, const
   }
   const auto lines = ConfigurationLines(path);
   if (!lines) return defaultValue;
+  return detail::ProfileIntInLines(*lines, section, key, defaultValue);
+}
+
+namespace detail {
+
+int ProfileIntInLines(const std::vector<std::string>& lines, const char* section, const char* key,
+                      int defaultValue) {
   const std::string_view wantSection = Trim(section);
   const std::string_view wantKey = Trim(key);
   bool inSection = false;
-  for (const std::string& line : *lines) {
+  for (const std::string& line : lines) {
     std::string_view t = Trim(line);
     if (t.empty() || t.front() == ';') continue;
     if (t.front() == '[') {
       std::string_view name = t.substr(1);
       std::size_t close = FindChar(name, ']');
       if (close != std::string_view::npos) name = name.substr(0, close);
-      inSection = detail::EqualNoCaseSjis(Trim(name), wantSection);
+      inSection = EqualNoCaseSjis(Trim(name), wantSection);
       continue;
     }
     if (!inSection) continue;
     std::size_t eq = FindChar(t, '=');
     if (eq == std::string_view::npos) continue;
-    if (!detail::EqualNoCaseSjis(Trim(t.substr(0, eq)), wantKey)) continue;
+    if (!EqualNoCaseSjis(Trim(t.substr(0, eq)), wantKey)) continue;
     std::string value(Trim(t.substr(eq + 1)));
     return crt::AtoI32(value.c_str());
   }
   return defaultValue;
 }
+
+}  // namespace detail
 
 }  // namespace plat

@@ -26,7 +26,7 @@
 
 #include "folder_names_file.h"
 #include "folder_records.h"
-#include "plat/cache_file.h"
+#include "plat/derived_store.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
 #include "resolve_look.h"
@@ -461,13 +461,14 @@ struct FolderListing::Names {
     return nullptr;
   }
 
-  // Takes the names from the folder's cache file, when it holds them for
-  // the folder at the stamp; false otherwise (or for a small folder).
+  // Takes the names from the store, when it holds them for the folder at
+  // the stamp; false otherwise (or for a small folder).
   bool FromCacheFile(const std::string& folder, const FileStamp& stamp) {
     if (stamp.size < detail::kFolderNamesMinSize) return false;
-    std::string bytes;
+    DerivedStore store;
+    std::string_view bytes;
     detail::FolderNamesView view;
-    if (!ReadCacheFile(detail::FolderNamesFileName(folder), bytes, kMaxCacheFileSize) ||
+    if (!store.Get(detail::FolderNamesStoreKey(folder), bytes) ||
         !detail::DecodeFolderNames(bytes, folder, stamp, view) ||
         view.names.size() > UINT32_MAX / 2)
       return false;
@@ -496,7 +497,7 @@ struct FolderListing::Names {
     return true;
   }
 
-  // Keeps the names read in the folder's cache file for later processes,
+  // Keeps the names read in the store for later processes,
   // when they are the folder's names at the stamp and any later change is
   // bound to change it: the folder stands as stamped, and the clock that
   // dates its changes has passed the times it carries.
@@ -512,8 +513,7 @@ struct FolderListing::Names {
     listed.reserve(entries.size());
     for (const Entry& e : entries) listed.push_back({Name(e), e.directory, e.followed});
     const std::string bytes = detail::EncodeFolderNames(folder, stamp, listed);
-    if (bytes.size() <= kMaxCacheFileSize)
-      WriteCacheFile(detail::FolderNamesFileName(folder), bytes);
+    DerivedStore::Put(detail::FolderNamesStoreKey(folder), bytes);
   }
 
   // The index by folded name. At most half full: a probe ends soon at a
@@ -529,8 +529,6 @@ struct FolderListing::Names {
     }
   }
 
-  // The largest cache file of names taken.
-  static constexpr std::size_t kMaxCacheFileSize = std::size_t{16} << 20;
   // Whether Read reached the end of the folder.
   bool complete = false;
 
@@ -601,7 +599,7 @@ const FolderListing::Names* FolderListing::ReadNames() const {
   std::lock_guard<std::mutex> lock(namesMutex_);
   if (const Names* names = names_.load(std::memory_order_acquire)) return names;
   auto names = std::make_unique<Names>();
-  // A large folder's names come from its cache file while the folder keeps
+  // A large folder's names come from the store while the folder keeps
   // the stamp they were read at.
   if (!names->FromCacheFile(folder_, stamp_)) {
     names = std::make_unique<Names>();

@@ -2,34 +2,15 @@
 
 #include <cstring>
 
-#include "plat/cache_file.h"
+#include "plat/derived_store.h"
 
 namespace plat::detail {
 namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'D', 'I', 'R', 'N'};
-constexpr std::uint32_t kFormat = 1;
-// The files are written the same by every build: the format is their build.
-constexpr std::uint64_t kBuild = 0x6b6f7274646972ull ^ kFormat;
-
-// A check of the bytes, eight at a time (the last word padded with zero
-// bytes).
-std::uint64_t Check(std::string_view s) {
-  std::uint64_t h = 0x243F6A8885A308D3ull ^ s.size();
-  std::size_t i = 0;
-  for (; i + 8 <= s.size(); i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
-    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 29;
-  }
-  std::uint64_t w = 0;
-  std::memcpy(&w, s.data() + i, s.size() - i);
-  h = (h ^ w) * 0x9E3779B97F4A7C15ull;
-  h ^= h >> 32;
-  h *= 0xD6E8FEB86659FD93ull;
-  return h ^ (h >> 32);
-}
+constexpr std::uint32_t kFormat = 2;
+// The values are written the same by every build: the format is their build.
+constexpr std::uint64_t kBuild = 0x6b6f7274646972ull;
 
 template <typename T>
 void Put(std::string& out, T v) {
@@ -69,10 +50,8 @@ void PutStamp(std::string& out, const FileStamp& stamp) {
 
 }  // namespace
 
-std::string FolderNamesFileName(const std::string& folder) {
-  std::uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
-  for (const char c : folder) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
-  return CacheFileName("foldernames", h, kBuild);
+DerivedKey FolderNamesStoreKey(const std::string& folder) {
+  return {"foldernames", folder, kBuild, kFormat, {}};
 }
 
 std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,
@@ -94,18 +73,15 @@ std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,
     out += n.name;
     out.push_back('\0');
   }
-  Put(out, Check(out));
   return out;
 }
 
 bool DecodeFolderNames(std::string_view bytes, const std::string& folder, const FileStamp& stamp,
                        FolderNamesView& view) {
   view = FolderNamesView{};
-  std::uint64_t check = 0;
-  if (bytes.size() < sizeof kMagic + sizeof check) return false;
-  std::memcpy(&check, bytes.data() + bytes.size() - sizeof check, sizeof check);
-  const std::string_view body = bytes.substr(0, bytes.size() - sizeof check);
-  if (std::memcmp(body.data(), kMagic, sizeof kMagic) != 0 || Check(body) != check) return false;
+  const std::string_view body = bytes;
+  if (body.size() < sizeof kMagic || std::memcmp(body.data(), kMagic, sizeof kMagic) != 0)
+    return false;
   Reader r(body.substr(sizeof kMagic));
   std::uint32_t format = 0, pathLength = 0, count = 0, namesLength = 0;
   std::string_view path;

@@ -1,7 +1,7 @@
 #pragma once
 // Writes a whole file in place of another: aside first (named as every
-// writer's aside, plat/aside.h), then renamed over it (shared by the
-// per-user stores of this layer).
+// writer's aside, plat/aside.h), then renamed over it (the per-user
+// registry file of this layer).
 
 #include <string>
 
@@ -9,10 +9,6 @@ namespace plat::detail {
 
 // Makes the folder (mode 0700) and its parent when they do not exist yet.
 bool MakeFolderAndParent(const std::string& folder);
-
-// Writes every byte to fd and closes it; false when a write or the close
-// fails.
-bool WriteAllAndClose(int fd, const std::string& bytes);
 
 // Writes bytes to a new file beside path and renames it over path; false
 // on failure, and then the file aside is removed.

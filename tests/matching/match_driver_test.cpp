@@ -219,7 +219,7 @@ TEST(RunAddressMatching, ThreadsMatchAsOneThreadDoes) {
 // The prefecture names of the scan without a prefecture name are kept for
 // a bounded number of folders: beyond it the folder used least recently is
 // let go, and only that one (a folder let go reads its names again and
-// writes them to the cache file, a kept one does neither).
+// writes them to the store, a kept one does neither).
 TEST(RunAddressMatching, KeptNamesLetTheLeastRecentlyUsedFolderGoFirst) {
   std::string source;
   ASSERT_TRUE(plat::cp932::ToUtf8(sample::Folder(), source));

@@ -1,7 +1,7 @@
 // The name tables kept between processes: a later process takes from the
-// cache file exactly the table it would have made, for every municipality
-// and oaza list of a folder, each under its own identity; a file or section
-// that does not check is never taken, and the table is stored again.
+// store exactly the table it would have made, for every municipality and
+// oaza list of a folder, each under its own identity; a value that is no
+// finished table of its rows is never taken, and the table is kept again.
 #include "matching/name_table_store.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,8 @@
 #include "matching/adrs_engine.h"
 #include "name_level_fixture.h"
 #include "national_shape_folder.h"
-#include "plat/cache_file.h"
+#include "plat/derived_store.h"
+#include "platform/src/derived_store_detail.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "tools/sampledata/description.h"
@@ -107,10 +108,9 @@ void ExpectEveryTableComesBackAsMade(const std::string& folder, CRecordList* ext
   {
     CNameTableStore writer(key);
     for (const MadeTable& t : tables) {
-      ASSERT_EQ(t.storeKey, key) << "one file for the folder";
+      ASSERT_EQ(t.storeKey, key) << "one key for the folder";
       writer.Add(t.identity, *t.table);
     }
-    writer.Flush();
   }
   CNameTableStore reader(key);
   std::set<std::string> identities;
@@ -127,6 +127,7 @@ void ExpectEveryTableComesBackAsMade(const std::string& folder, CRecordList* ext
 
 class NameTableStoreTest : public ::testing::Test {
  protected:
+  ~NameTableStoreTest() override { plat::detail::ForgetDerivedStore(); }
   testutil::TempDir cache_;
   const ScopedEnv xdg_{"XDG_CACHE_HOME", cache_.path().c_str()};
 };
@@ -176,18 +177,23 @@ bool FoundAlone(const OneTable& t, NameTable* out) {
   return reader.Find(t.identity, t.count, out);
 }
 
-// Every damage to the file: a byte changed anywhere (header, directory,
-// section), the file cut short anywhere, another key's file in its place.
-// None is ever taken; storing the table again mends the file.
-TEST_F(NameTableStoreTest, ADamagedOrCutFileIsNeverTakenAndIsWrittenAgain) {
+// A value cut short anywhere, or longer, is never taken; a table is found
+// only under its own key, identity and rows. Keeping the table again mends
+// the value.
+TEST_F(NameTableStoreTest, AValueCutShortOrOfOtherRowsIsNeverTakenAndIsKeptAgain) {
   const OneTable t = SomeOazaTable();
   ASSERT_TRUE(t.table && t.table->complete && t.table->byHead.size() > 2);
   {
     CNameTableStore writer(t.key);
     ASSERT_TRUE(writer.Add(t.identity, *t.table));
   }
-  const std::string path = cache_.Native("kort") + "/" + CNameTableStore::FileName(t.key);
-  const std::string whole = testutil::ReadBytes(path);
+  std::string whole;
+  {
+    plat::DerivedStore store;
+    std::string_view value;
+    ASSERT_TRUE(store.Get(NameTableStoreKey(t.key, t.identity), value));
+    whole = std::string(value);
+  }
   ASSERT_FALSE(whole.empty());
   NameTable found;
   ASSERT_TRUE(FoundAlone(t, &found));
@@ -198,87 +204,50 @@ TEST_F(NameTableStoreTest, ADamagedOrCutFileIsNeverTakenAndIsWrittenAgain) {
   NameTable fewer;
   EXPECT_FALSE(
       FoundAlone({t.key, t.identity, static_cast<uint16_t>(t.count - 1), t.table}, &fewer));
+  const plat::DerivedKey key = NameTableStoreKey(t.key, t.identity);
   for (std::size_t at = 0; at < whole.size(); at += std::max<std::size_t>(1, whole.size() / 97)) {
-    std::string damaged = whole;
-    damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
-    ASSERT_TRUE(testutil::WriteBytes(path, damaged));
+    ASSERT_TRUE(plat::DerivedStore::Put(key, whole.substr(0, at)));
     NameTable none;
-    EXPECT_FALSE(FoundAlone(t, &none)) << "byte " << at;
-    ASSERT_TRUE(testutil::WriteBytes(path, whole.substr(0, at)));
     EXPECT_FALSE(FoundAlone(t, &none)) << "cut at " << at;
   }
-  // The table stored again over a damaged file: whole again.
-  std::string damaged = whole;
-  damaged[whole.size() - 3] ^= 1;
-  ASSERT_TRUE(testutil::WriteBytes(path, damaged));
+  ASSERT_TRUE(plat::DerivedStore::Put(key, whole + '\0'));
+  NameTable none;
+  EXPECT_FALSE(FoundAlone(t, &none)) << "longer";
   {
     CNameTableStore writer(t.key);
-    NameTable none;
-    EXPECT_FALSE(writer.Find(t.identity, t.count, &none));
     ASSERT_TRUE(writer.Add(t.identity, *t.table));
   }
-  EXPECT_EQ(testutil::ReadBytes(path), whole);
   NameTable again;
   ASSERT_TRUE(FoundAlone(t, &again));
   ExpectSameTable(*t.table, again, "written again");
 }
 
-// A store keeps the tables of the file when it adds its own, writes the
-// first tables at once and later ones when they have grown by half the
-// file; a table that is not complete is never stored. With a directory
-// larger than the first read of the file, the entries are read as the
-// look-ups need them; a damaged entry hides its table and no other.
-TEST_F(NameTableStoreTest, AddingKeepsTheFilesTablesAndWritesLaterOnesInBatches) {
+// Each table is a value of its own: adding one is one write transaction
+// that leaves the others as they are; a table that is not complete is
+// never kept.
+TEST_F(NameTableStoreTest, AddingATableWritesItAloneAndKeepsTheOthers) {
   const OneTable t = SomeOazaTable();
   ASSERT_TRUE(t.table && t.table->complete);
   NameTable partial;
   partial.AddName(1, "丸の内", nullptr, true, true);
-  {
-    CNameTableStore writer(t.key);
-    EXPECT_FALSE(writer.Add(t.identity, partial));
-    EXPECT_FALSE(writer.Flush());
-    ASSERT_TRUE(writer.Add(t.identity, *t.table));
-  }
+  CNameTableStore writer(t.key);
+  EXPECT_FALSE(writer.Add(t.identity, partial));
+  ASSERT_TRUE(writer.Add(t.identity, *t.table));
   std::vector<std::string> others;
   for (int i = 0; i < 150; ++i) others.push_back(t.identity + "#" + std::to_string(i));
-  CNameTableStore writer(t.key);
-  int written = 0;
-  for (const std::string& other : others) written += writer.Add(other, *t.table) ? 1 : 0;
-  EXPECT_GE(written, 4);
-  EXPECT_LT(written, 20);
-  writer.Flush();
-  EXPECT_FALSE(writer.Flush());  // nothing left to write
-  NameTable found;
-  ASSERT_TRUE(FoundAlone(t, &found));
-  ExpectSameTable(*t.table, found, "first");
   for (const std::string& other : others) {
-    NameTable table;
-    table.extraSignature = t.table->extraSignature;
-    ASSERT_TRUE(FoundAlone({t.key, other, t.count, t.table}, &table)) << other;
-    ExpectSameTable(*t.table, table, other);
+    const std::uint64_t before = plat::detail::DerivedStoreLastTransaction();
+    ASSERT_TRUE(writer.Add(other, *t.table));
+    EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), before + 1) << other;
   }
-  // A byte of the entry in the middle of the directory changed.
-  const std::string path = cache_.Native("kort") + "/" + CNameTableStore::FileName(t.key);
-  std::string bytes = testutil::ReadBytes(path);
-  const std::size_t entries = others.size() + 1;
-  const std::size_t entry = 5 * sizeof(uint64_t);
-  // The sections begin with the first identity (each with its length
-  // before it); the directory ends there, beyond the first read.
-  const std::size_t sectionsAt = bytes.find(t.identity) - sizeof(uint32_t);
-  ASSERT_GT(sectionsAt, 4096u);
-  const std::size_t directoryAt = sectionsAt - entries * entry;
-  bytes[directoryAt + entries / 2 * entry + 3 * sizeof(uint64_t) + 1] ^= 0x10;
-  ASSERT_TRUE(testutil::WriteBytes(path, bytes));
-  int taken = 0;
+  EXPECT_EQ(plat::detail::DerivedStoreEntries().size(), others.size() + 1);
   others.push_back(t.identity);
   for (const std::string& identity : others) {
     NameTable table;
     table.extraSignature = t.table->extraSignature;
-    if (!FoundAlone({t.key, identity, t.count, t.table}, &table)) continue;
-    ++taken;
+    ASSERT_TRUE(FoundAlone({t.key, identity, t.count, t.table}, &table)) << identity;
     ExpectSameTable(*t.table, table, identity);
   }
-  EXPECT_EQ(taken, static_cast<int>(others.size()) - 1);
 }
 
 // Without a cache folder nothing is found or written, and nothing fails.

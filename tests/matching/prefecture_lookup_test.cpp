@@ -1,7 +1,8 @@
 // The prefecture names the scan without a prefecture name keeps between
-// processes in a cache file: the same results as reading the data files,
-// used only while those files are unchanged, and ignored (then written
-// again) when damaged or from elsewhere.
+// processes in the store of derived values: the same results as reading
+// the data files, used only while those files are unchanged, and ignored
+// (then written again) when they do not decode or could come from
+// elsewhere.
 #include "matching/prefecture_lookup.h"
 
 #include <fcntl.h>
@@ -17,8 +18,9 @@
 #include "common/message.h"
 #include "matching/match_driver.h"
 #include "matching/match_entries.h"
-#include "plat/cache_file.h"
 #include "plat/cp932.h"
+#include "plat/derived_store.h"
+#include "platform/src/derived_store_detail.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "tools/sampledata/corpus.h"
@@ -31,14 +33,6 @@ using testutil::TempDir;
 namespace {
 
 const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
-
-// The bytes with their last eight (the checksum) made right again.
-std::string Resummed(std::string bytes) {
-  if (bytes.size() < 8) return bytes;
-  const uint64_t sum = PrefectureLookupChecksum(bytes.data(), bytes.size() - 8);
-  bytes.replace(bytes.size() - 8, 8, reinterpret_cast<const char*>(&sum), 8);
-  return bytes;
-}
 
 plat::FileStamp Stamp(uint64_t n) {
   plat::FileStamp s;
@@ -129,22 +123,31 @@ class PrefectureLookupFile : public ::testing::Test {
     return lines;
   }
 
-  // The folder's one file of prefecture names (beside it, the matches
-  // keep the name tables of the lists of rows they met).
-  std::string CacheFile() const {
+  ~PrefectureLookupFile() override { plat::detail::ForgetDerivedStore(); }
+
+  // The key of the folder's one value of prefecture names (beside it, the
+  // matches keep the name tables of the lists of rows they met); empty
+  // when there is none.
+  std::string StoredKey() const {
     std::string only;
-    for (const auto& e : std::filesystem::directory_iterator(cache_.path() + "/kort")) {
-      if (e.path().filename().string().rfind("prefectures-", 0) == 0) only = e.path().string();
+    for (const auto& e : plat::detail::DerivedStoreEntries()) {
+      if (e.kind == "prefectures") only = e.folder;
     }
     return only;
   }
+  std::string StorePath() const { return cache_.path() + "/kort/store.mdb"; }
 
-  // The entries of the one cache file, with its key (and its names in
-  // names_).
+  // The entries of the one value, with its key (and its names in names_).
   bool ReadEntries(FolderPrefectureLookups* out, std::string* key) {
-    const std::string bytes = testutil::ReadBytes(CacheFile());
-    *key = StoredPrefectureLookupKey(bytes);
-    return !key->empty() && DecodePrefectureLookups(bytes, *key, out, &names_);
+    *key = StoredKey();
+    plat::DerivedStore store;
+    std::string_view bytes;
+    return !key->empty() && store.Get(PrefectureLookupStoreKey(*key), bytes) &&
+           DecodePrefectureLookups(bytes, out, &names_);
+  }
+  // Keeps bytes as the value of the key.
+  static bool WriteValue(const std::string& key, const std::string& bytes) {
+    return plat::DerivedStore::Put(PrefectureLookupStoreKey(key), bytes);
   }
 
   TempDir data_;
@@ -169,10 +172,9 @@ void ExpectSameLines(const std::vector<std::string>& texts, const std::vector<st
 
 TEST(PrefectureLookupBytes, ReadBackAsWritten) {
   const FolderPrefectureLookups lookups = SomeLookups();
-  const std::string bytes = EncodePrefectureLookups("key", lookups);
-  EXPECT_EQ(StoredPrefectureLookupKey(bytes), "key");
+  const std::string bytes = EncodePrefectureLookups(lookups);
   FolderPrefectureLookups back;
-  ASSERT_TRUE(DecodePrefectureLookups(bytes, "key", &back));
+  ASSERT_TRUE(DecodePrefectureLookups(bytes, &back));
   for (int j = 1; j <= kPrefectureCount; ++j) {
     const PrefectureLookup& a = lookups[static_cast<std::size_t>(j)];
     const PrefectureLookup& b = back[static_cast<std::size_t>(j)];
@@ -191,31 +193,27 @@ TEST(PrefectureLookupBytes, ReadBackAsWritten) {
     EXPECT_EQ(a.cities->numeral, b.cities->numeral);
     EXPECT_EQ(a.cities->always, b.cities->always);
   }
-  // Another key's file is not this one's.
-  EXPECT_FALSE(DecodePrefectureLookups(bytes, "other key", &back));
-  EXPECT_FALSE(back[1].files);
 }
 
-// Bytes that pass the checksum but are no table of the rows they claim
-// are refused: cut short anywhere, a row beyond the count, a list out of
-// order, a count larger than what follows.
+// Bytes that are no table of the rows they claim are refused: cut short
+// anywhere, a row beyond the count, a list out of order, a count larger
+// than what follows; and the entries are then left all unknown.
 TEST(PrefectureLookupBytes, RefusesWhatIsNoTableOfItsRows) {
   FolderPrefectureLookups lookups = SomeLookups();
-  const std::string bytes = EncodePrefectureLookups("key", lookups);
+  const std::string bytes = EncodePrefectureLookups(lookups);
   FolderPrefectureLookups back;
   for (std::size_t size = 0; size < bytes.size(); ++size) {
-    EXPECT_FALSE(DecodePrefectureLookups(Resummed(bytes.substr(0, size)), "key", &back)) << size;
+    EXPECT_FALSE(DecodePrefectureLookups(bytes.substr(0, size), &back)) << size;
+    EXPECT_FALSE(back[1].files) << size;
   }
-  // One byte more before the checksum.
-  std::string longer = bytes;
-  longer.insert(longer.size() - 8, 1, '\0');
-  EXPECT_FALSE(DecodePrefectureLookups(Resummed(longer), "key", &back));
+  // One byte more.
+  EXPECT_FALSE(DecodePrefectureLookups(bytes + '\0', &back));
 
   auto refused = [&](const NameTable& table, uint16_t count) {
     FolderPrefectureLookups bad = SomeLookups();
     bad[1].cities = std::make_shared<NameTable>(table);
     bad[1].count = count;
-    return !DecodePrefectureLookups(EncodePrefectureLookups("key", bad), "key", &back);
+    return !DecodePrefectureLookups(EncodePrefectureLookups(bad), &back);
   };
   NameTable table = *lookups[1].cities;
   EXPECT_FALSE(refused(table, 4));
@@ -238,7 +236,7 @@ TEST(PrefectureLookupBytes, RefusesWhatIsNoTableOfItsRows) {
   // After the name: the row count (2 bytes), then the first list's count.
   const uint32_t many = 0x7FFFFFFF;
   huge.replace(at + 6 + 2, 4, reinterpret_cast<const char*>(&many), 4);
-  EXPECT_FALSE(DecodePrefectureLookups(Resummed(huge), "key", &back));
+  EXPECT_FALSE(DecodePrefectureLookups(huge, &back));
 }
 
 TEST_F(PrefectureLookupFile, GivesTheResultsOfReadingTheDataFiles) {
@@ -255,9 +253,9 @@ TEST_F(PrefectureLookupFile, GivesTheResultsOfReadingTheDataFiles) {
   for (const std::string& line : reference) matched += line[0] == '1' ? 1 : 0;
   EXPECT_GT(matched, 100);
   const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
-  // The first process writes the file, the next reads it.
+  // The first process writes the value, the next reads it.
   ExpectSameLines(texts, MatchAll(texts), reference);
-  ASSERT_FALSE(CacheFile().empty());
+  ASSERT_FALSE(StoredKey().empty());
   FolderPrefectureLookups entries;
   std::string key;
   ASSERT_TRUE(ReadEntries(&entries, &key));
@@ -281,7 +279,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   auto empty = std::make_shared<NameTable>();
   empty->Finish();
   entries[13].cities = empty;
-  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
+  ASSERT_TRUE(WriteValue(key, EncodePrefectureLookups(entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   // Another modification time of the prefecture's database: its names are
   // read again, and the file is written with them.
@@ -294,7 +292,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   EXPECT_FALSE(entries[13].cities->byPair.empty() && entries[13].cities->byHead.empty());
   // The same when its index is replaced by a copy of itself.
   entries[13].cities = empty;
-  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
+  ASSERT_TRUE(WriteValue(key, EncodePrefectureLookups(entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   const std::string tix = data_.Native(Utf8(u8"住所/QVAD13.TIX"));
   ASSERT_TRUE(std::filesystem::copy_file(tix, tix + ".new"));
@@ -323,7 +321,7 @@ TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUncha
     names_.forms[static_cast<std::size_t>(j)].again = true;
     names_.forms[static_cast<std::size_t>(j)].againEmpty = true;
   }
-  ASSERT_TRUE(testutil::WriteBytes(CacheFile(), EncodePrefectureLookups(key, entries, names_)));
+  ASSERT_TRUE(WriteValue(key, EncodePrefectureLookups(entries, names_)));
   EXPECT_NE(MatchAll(texts), reference);
   // Another modification time of a dictionary file: the names are made
   // again, and the file is written with them.
@@ -336,36 +334,41 @@ TEST_F(PrefectureLookupFile, KeptNamesAreUsedOnlyWhileTheDictionaryFilesAreUncha
   EXPECT_TRUE(names_.forms[13].again);
 }
 
-TEST_F(PrefectureLookupFile, DamagedFileIsIgnoredAndWrittenAgain) {
+TEST_F(PrefectureLookupFile, AValueThatDoesNotDecodeIsIgnoredAndWrittenAgain) {
   const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
   const std::vector<std::string> texts = {"千代田区丸の内一丁目", "中京区亀屋町", "無い市無い町１"};
   const std::vector<std::string> reference = MatchAll(texts);
-  const std::string path = CacheFile();
-  const std::string good = testutil::ReadBytes(path);
+  const std::string key = StoredKey();
+  ASSERT_FALSE(key.empty());
+  std::string good;
+  {
+    plat::DerivedStore store;
+    std::string_view value;
+    ASSERT_TRUE(store.Get(PrefectureLookupStoreKey(key), value));
+    good = std::string(value);
+  }
   ASSERT_GT(good.size(), 100u);
-  std::string flipped = good;
-  flipped[flipped.size() / 2] ^= 0x20;
-  std::string magic = good;
-  magic[0] = 'X';
   const std::vector<std::pair<const char*, std::string>> damaged = {
       {"empty", ""},
       {"cut in half", good.substr(0, good.size() / 2)},
       {"one byte short", good.substr(0, good.size() - 1)},
-      {"wrong magic", magic},
-      {"a byte changed", flipped},
-      {"no file of ours", std::string(good.size(), 'x')},
+      {"one byte more", good + '\0'},
+      {"no value of ours", std::string(good.size(), 'x')},
   };
   for (const auto& [what, bytes] : damaged) {
-    ASSERT_TRUE(testutil::WriteBytes(path, bytes));
+    ASSERT_TRUE(WriteValue(key, bytes));
     EXPECT_EQ(MatchAll(texts), reference) << what;
-    EXPECT_EQ(testutil::ReadBytes(path), good) << what;
+    plat::DerivedStore store;
+    std::string_view value;
+    ASSERT_TRUE(store.Get(PrefectureLookupStoreKey(key), value)) << what;
+    EXPECT_EQ(value, good) << what;
   }
 }
 
-// Bytes with a valid checksum but a table that leaves 東京都 out, placed
-// where someone other than the user could have placed them: not read, so
-// the answers stay those of the data files (and the file is not replaced).
-TEST_F(PrefectureLookupFile, AFileOthersCouldHavePlacedChangesNoAnswer) {
+// A value whose table leaves 東京都 out, in a store or folder that someone
+// other than the user could have placed or changed: not read, so the
+// answers stay those of the data files (and the store is not written).
+TEST_F(PrefectureLookupFile, AStoreOthersCouldHavePlacedChangesNoAnswer) {
   const ScopedEnv xdg("XDG_CACHE_HOME", cache_.path().c_str());
   const std::vector<std::string> texts = {"千代田区丸の内一丁目", "中京区亀屋町"};
   const std::vector<std::string> reference = MatchAll(texts);
@@ -376,25 +379,25 @@ TEST_F(PrefectureLookupFile, AFileOthersCouldHavePlacedChangesNoAnswer) {
   auto empty = std::make_shared<NameTable>();
   empty->Finish();
   entries[13].cities = empty;
-  const std::string path = CacheFile();
-  const std::string folder = cache_.path() + "/kort";
-  const std::string forged = EncodePrefectureLookups(key, entries, names_);
-  ASSERT_TRUE(testutil::WriteBytes(path, forged));
-  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
-  // The user's own file is taken as it is.
+  ASSERT_TRUE(WriteValue(key, EncodePrefectureLookups(entries, names_)));
+  // The user's own store is taken as it is.
   ASSERT_NE(MatchAll(texts), reference);
+  plat::detail::ForgetDerivedStore();
+  const std::string folder = cache_.path() + "/kort";
+  const std::string forged = testutil::ReadBytes(StorePath());
   auto unchanged = [&](const char* what) {
+    plat::detail::ForgetDerivedStore();
     EXPECT_EQ(MatchAll(texts), reference) << what;
-    EXPECT_EQ(testutil::ReadBytes(path), forged) << what;
+    EXPECT_EQ(testutil::ReadBytes(StorePath()), forged) << what;
   };
   ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
   unchanged("a folder anyone can write to");
   ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
-  ASSERT_EQ(chmod(path.c_str(), 0620), 0);
-  unchanged("a file the group can write to");
-  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  ASSERT_EQ(chmod(StorePath().c_str(), 0620), 0);
+  unchanged("a store the group can write to");
+  ASSERT_EQ(chmod(StorePath().c_str(), 0600), 0);
   if (geteuid() == 0) {
-    ASSERT_EQ(chown(path.c_str(), 12345, 12345), 0);
-    unchanged("a file of another user");
+    ASSERT_EQ(chown(StorePath().c_str(), 12345, 12345), 0);
+    unchanged("a store of another user");
   }
 }

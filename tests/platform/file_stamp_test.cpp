@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "plat/derived_store.h"
+#include "platform/src/derived_store_detail.h"
 #include "platform/src/folder_names_file.h"
 #include "support/test_util.h"
 
@@ -550,9 +552,9 @@ TEST(FolderListing, EarlyAndLaterSearchesFindTheSameEntry) {
   EXPECT_EQ(first[3].second, dir.Native("ABC.TXT")) << "the exact name first";
 }
 
-// ---- A large folder's names kept in a cache file for later processes ----
+// ---- A large folder's names kept in the store for later processes ----
 
-// A folder large enough that its names are kept in a cache file: names of
+// A folder large enough that its names are kept in the store: names of
 // the shape of a data set's files, "name_NNN_of_a_data_set.dat".
 std::string ListedName(int i) {
   char name[64];
@@ -583,12 +585,11 @@ plat::FileStamp SettledStamp(const std::string& folder) {
   return stamp;
 }
 
-std::vector<std::string> FolderNamesFiles(const std::string& cacheFolder) {
+// The folders whose names the store keeps.
+std::vector<std::string> FolderNamesKept() {
   std::vector<std::string> found;
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator(cacheFolder, ec))
-    if (e.path().filename().string().rfind("foldernames-", 0) == 0)
-      found.push_back(e.path().string());
+  for (const auto& e : plat::detail::DerivedStoreEntries())
+    if (e.kind == "foldernames") found.push_back(e.folder);
   return found;
 }
 
@@ -607,6 +608,8 @@ class FolderNamesFile : public ::testing::Test {
     return plat::GetFolderListing(spelling.c_str());
   }
 
+  ~FolderNamesFile() override { plat::detail::ForgetDerivedStore(); }
+
   TempDir cache;
   const testutil::ScopedEnv xdg{"XDG_CACHE_HOME", cache.path().c_str()};
   TempDir data;
@@ -621,8 +624,8 @@ TEST_F(FolderNamesFile, AChangeOfTheFolderAfterItsNamesWereKeptIsSeen) {
   ASSERT_TRUE(listing);
   EXPECT_TRUE(listing->Contains(Upper(ListedName(7)).c_str()));
   EXPECT_FALSE(listing->Contains("ADDED.DAT"));
-  ASSERT_EQ(FolderNamesFiles(cache.path() + "/kort").size(), 1u) << "the names were not kept";
-  // A later process answers from the file as from the folder.
+  ASSERT_EQ(FolderNamesKept().size(), 1u) << "the names were not kept";
+  // A later process answers from the store as from the folder.
   listing = FreshListing();
   EXPECT_TRUE(listing->Contains(Upper(ListedName(8)).c_str()));
   EXPECT_FALSE(listing->Contains("ADDED.DAT"));
@@ -645,37 +648,31 @@ TEST_F(FolderNamesFile, AChangeOfTheFolderAfterItsNamesWereKeptIsSeen) {
   listing = FreshListing();
   EXPECT_TRUE(listing->Contains("RENAMED.DAT"));
   EXPECT_FALSE(listing->Contains(Upper(ListedName(10)).c_str()));
-  EXPECT_EQ(FolderNamesFiles(cache.path() + "/kort").size(), 1u) << "one file per folder";
+  EXPECT_EQ(FolderNamesKept().size(), 1u) << "one value per folder";
 }
 
-// The kept names are used only from a whole, undamaged file written for
-// this folder at its present stamp; any other file is passed over and the
-// folder is read. A file that claims a name the folder lacks shows which
-// was used.
-TEST_F(FolderNamesFile, ADamagedFileIsNeverTrusted) {
+// The kept names are used only from a whole value written for this folder
+// at its present stamp; any other value is passed over and the folder is
+// read. A value that claims a name the folder lacks shows which was used.
+TEST_F(FolderNamesFile, AValueNotWholeOrForAnotherFolderOrStampIsNeverTrusted) {
   const plat::FileStamp stamp = SettledStamp(data.path());
   std::vector<std::string> names;
   for (int i = 0; i < 400; ++i) names.push_back(ListedName(i));
   names.push_back("Ghost.dat");
   std::vector<plat::detail::ListedName> listed;
   for (const std::string& n : names) listed.push_back({n, false, false});
-  const std::string file = cache.path() + "/kort/" + plat::detail::FolderNamesFileName(data.path());
-  ASSERT_EQ(mkdir((cache.path() + "/kort").c_str(), 0700), 0);
   auto useFile = [&](const std::string& bytes) {
-    EXPECT_TRUE(testutil::WriteBytes(file, bytes));
-    EXPECT_EQ(chmod(file.c_str(), 0600), 0);
+    EXPECT_TRUE(plat::DerivedStore::Put(plat::detail::FolderNamesStoreKey(data.path()), bytes));
     const auto listing = FreshListing();
     EXPECT_TRUE(listing->Contains(Upper(ListedName(3)).c_str()));
     return listing->Contains("GHOST.DAT");
   };
   const std::string whole = plat::detail::EncodeFolderNames(data.path(), stamp, listed);
-  EXPECT_TRUE(useFile(whole)) << "a whole file for the folder at its stamp is used";
+  EXPECT_TRUE(useFile(whole)) << "a whole value for the folder at its stamp is used";
 
-  for (std::size_t at : {std::size_t{3}, whole.size() / 2, whole.size() - 20, whole.size() - 1}) {
-    std::string damaged = whole;
-    damaged[at] ^= 0x20;
-    EXPECT_FALSE(useFile(damaged)) << "a byte changed at " << at;
-  }
+  std::string magic = whole;
+  magic[3] ^= 0x20;
+  EXPECT_FALSE(useFile(magic)) << "another kind of value";
   EXPECT_FALSE(useFile(whole.substr(0, whole.size() - 1))) << "cut short";
   EXPECT_FALSE(useFile(whole + '\0')) << "longer";
   EXPECT_FALSE(useFile("")) << "empty";

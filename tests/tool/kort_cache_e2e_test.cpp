@@ -1,18 +1,20 @@
 // kort jobs without a prefecture name, one process each: the first writes
-// the data folder's cache file, the next read it and answer the same; a
-// damaged file, a cache folder that cannot be made or a cache file or
-// folder that is not only the user's own changes no answer, and the user's
-// other files in the folder stay.
+// the data folder's values to the store, the next read them and answer the
+// same; a damaged store or value, a cache folder that cannot be made or a
+// store or folder that is not only the user's own changes no answer, and
+// the user's other files in the folder stay.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "plat/cache_file.h"
+#include "plat/derived_store.h"
+#include "platform/src/derived_store_detail.h"
 #include "support/test_util.h"
 #include "tool/job_test_util.h"
 #include "tool/kort_program.h"
@@ -49,18 +51,28 @@ class KortCacheFile : public KortProgram {
     return answers;
   }
 
-  // The files of the folder's prefecture names (of a kind: "nametables-"
-  // for the name tables of its lists of rows; "" for every file).
-  std::vector<std::string> CacheFiles(const std::string& kind = "prefectures-") const {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir_.Native("cache/kort"), ec)) {
-      if (e.path().filename().string().compare(0, kind.size(), kind) == 0)
-        files.push_back(e.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+  ~KortCacheFile() override { plat::detail::ForgetDerivedStore(); }
+
+  // The store's values of a kind.
+  static std::vector<plat::detail::DerivedEntry> Values(const std::string& kind) {
+    std::vector<plat::detail::DerivedEntry> values;
+    for (auto& e : plat::detail::DerivedStoreEntries())
+      if (e.kind == kind) values.push_back(std::move(e));
+    return values;
   }
+  static plat::DerivedKey KeyOf(const plat::detail::DerivedEntry& e) {
+    return {e.kind, e.folder, e.build, e.format, e.item};
+  }
+  // The value of an entry, got anew; "-" when it is gone.
+  static std::string ValueOf(const plat::detail::DerivedEntry& e) {
+    plat::DerivedStore store;
+    std::string_view value;
+    return store.Get(KeyOf(e), value) ? std::string(value) : std::string("-");
+  }
+  static bool PutValue(const plat::detail::DerivedEntry& e, const std::string& bytes) {
+    return plat::DerivedStore::Put(KeyOf(e), bytes);
+  }
+  std::string StorePath() const { return dir_.Native("cache/kort/store.mdb"); }
 };
 
 TEST_F(KortCacheFile, AJobLeavesTheUsersFilesAndFilesNotItsOwnAlone) {
@@ -70,87 +82,76 @@ TEST_F(KortCacheFile, AJobLeavesTheUsersFilesAndFilesNotItsOwnAlone) {
   const std::string folder = dir_.Native("cache/kort");
   ASSERT_TRUE(MakeFolders(folder));
   ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
-  // 100 files of the user's and a full folder's worth of old cache files,
-  // all written long ago.
+  // 100 files of the user's, all written long ago, some named as the old
+  // cache files of earlier builds were.
   struct timespec longAgo[2] = {{1000000, 0}, {1000000, 0}};
   std::vector<std::string> users;
   for (int i = 0; i < 100; ++i) {
     users.push_back(folder + "/" +
                     (i % 2 ? "notes" + std::to_string(i) + ".txt"
-                           : plat::CacheFileName("prefectures", i, i) + ".bak"));
+                           : "prefectures-" + std::to_string(i) + "-" + std::to_string(i)));
     ASSERT_TRUE(testutil::WriteBytes(users.back(), "the user's"));
     ASSERT_EQ(utimensat(AT_FDCWD, users.back().c_str(), longAgo, 0), 0);
   }
-  for (std::uint64_t i = 0; i < plat::kMaxCacheFiles; ++i) {
-    const std::string old = folder + "/" + plat::CacheFileName("prefectures", i, i);
-    ASSERT_TRUE(testutil::WriteBytes(old, "old"));
-    ASSERT_EQ(utimensat(AT_FDCWD, old.c_str(), longAgo, 0), 0);
-  }
   EXPECT_EQ(Answers(), reference);
-  std::string written;
-  std::size_t cacheFiles = 0;
-  for (const std::string& path : CacheFiles("")) {
-    if (!plat::IsCacheFileName(std::filesystem::path(path).filename().string())) continue;
-    ++cacheFiles;
-    if (testutil::ReadBytes(path) != "old") written = path;
-  }
-  EXPECT_EQ(cacheFiles, plat::kMaxCacheFiles);
-  ASSERT_FALSE(written.empty());
   for (const std::string& path : users) EXPECT_EQ(testutil::ReadBytes(path), "the user's") << path;
-  // A damaged file that is not only the user's own: the same answers, and
+  // Beside them only the store's two files.
+  EXPECT_EQ(testutil::FolderNames(folder).size(), users.size() + 2);
+  ASSERT_EQ(Values("prefectures").size(), 1u);
+  plat::detail::ForgetDerivedStore();
+  // A damaged store that is not only the user's own: the same answers, and
   // the file is left as it is (neither read nor replaced); once it is the
-  // user's own again, it is replaced.
-  const std::string whole = testutil::ReadBytes(written);
+  // user's own again, a job replaces it.
+  const std::string whole = testutil::ReadBytes(StorePath());
   const std::string damaged = whole.substr(0, whole.size() / 3);
-  ASSERT_TRUE(testutil::WriteBytes(written, damaged));
-  ASSERT_EQ(chmod(written.c_str(), 0600), 0);
+  ASSERT_TRUE(testutil::WriteBytes(StorePath(), damaged));
+  ASSERT_EQ(chmod(StorePath().c_str(), 0600), 0);
   ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(testutil::ReadBytes(written), damaged);
+  EXPECT_EQ(testutil::ReadBytes(StorePath()), damaged);
   ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
   if (geteuid() == 0) {
-    ASSERT_EQ(chown(written.c_str(), 12345, 12345), 0);
+    ASSERT_EQ(chown(StorePath().c_str(), 12345, 12345), 0);
     EXPECT_EQ(Answers(), reference);
-    EXPECT_EQ(testutil::ReadBytes(written), damaged);
-    ASSERT_EQ(chown(written.c_str(), 0, 0), 0);
+    EXPECT_EQ(testutil::ReadBytes(StorePath()), damaged);
+    ASSERT_EQ(chown(StorePath().c_str(), 0, 0), 0);
   }
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(testutil::ReadBytes(written), whole);
+  EXPECT_NE(testutil::ReadBytes(StorePath()), damaged);
+  EXPECT_EQ(Values("prefectures").size(), 1u);
+  EXPECT_EQ(Answers(), reference);
+  for (const std::string& path : users) EXPECT_EQ(testutil::ReadBytes(path), "the user's") << path;
 }
 
-TEST_F(KortCacheFile, LaterJobsReadTheFileTheFirstWroteAndAnswerAlike) {
+TEST_F(KortCacheFile, LaterJobsReadTheValuesTheFirstWroteAndAnswerAlike) {
   std::vector<std::string> reference;
   ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
   ASSERT_EQ(reference[1].substr(0, 6), Sjis(u8"京都府")) << testutil::Show(reference[1].c_str());
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   EXPECT_EQ(Answers(), reference);
-  const std::vector<std::string> files = CacheFiles();
-  ASSERT_EQ(files.size(), 1u);
-  const std::string written = testutil::ReadBytes(files[0]);
-  ASSERT_FALSE(written.empty());
-  // The name tables the jobs met: one file for the folder.
-  const std::vector<std::string> tables = CacheFiles("nametables-");
-  ASSERT_EQ(tables.size(), 1u);
-  // Read, not written again (neither file).
-  const auto modified = std::filesystem::last_write_time(files[0]);
-  const auto tablesModified = std::filesystem::last_write_time(tables[0]);
+  const std::vector<plat::detail::DerivedEntry> prefectures = Values("prefectures");
+  ASSERT_EQ(prefectures.size(), 1u);
+  const std::string written = ValueOf(prefectures[0]);
+  ASSERT_GT(written.size(), 1u);
+  // The name tables the jobs met: a value each.
+  const std::vector<plat::detail::DerivedEntry> tables = Values("nametables");
+  ASSERT_GE(tables.size(), 2u);
+  // Read, nothing written again.
+  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(std::filesystem::last_write_time(files[0]), modified);
-  EXPECT_EQ(std::filesystem::last_write_time(tables[0]), tablesModified);
-  // A damaged file: the same answers, and the file is whole again.
-  ASSERT_TRUE(testutil::WriteBytes(files[0], written.substr(0, written.size() / 3)));
+  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction);
+  // A value that does not decode: the same answers, and the value is whole
+  // again.
+  ASSERT_TRUE(PutValue(prefectures[0], written.substr(0, written.size() / 3)));
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(testutil::ReadBytes(files[0]), written);
-  // Likewise the name tables: damaged, cut short, or of the same size with a
-  // byte changed in its last table.
-  const std::string tablesWritten = testutil::ReadBytes(tables[0]);
-  std::string changed = tablesWritten;
-  changed[changed.size() - 2] ^= 0x40;
-  for (const std::string& damaged : {tablesWritten.substr(0, tablesWritten.size() / 3), changed}) {
-    ASSERT_TRUE(testutil::WriteBytes(tables[0], damaged));
-    EXPECT_EQ(Answers(), reference);
-    EXPECT_EQ(testutil::ReadBytes(tables[0]), tablesWritten);
+  EXPECT_EQ(ValueOf(prefectures[0]), written);
+  // Likewise each name table, cut short.
+  for (const auto& table : tables) {
+    const std::string whole = ValueOf(table);
+    ASSERT_TRUE(PutValue(table, whole.substr(0, whole.size() / 3)));
   }
+  EXPECT_EQ(Answers(), reference);
+  for (const auto& table : tables) EXPECT_GT(ValueOf(table).size(), 1u);
 }
 
 // The data folder's dictionaries: the first job writes their image, later
@@ -161,26 +162,26 @@ TEST_F(KortCacheFile, LaterJobsTakeTheDictionariesFromTheImageTheFirstWrote) {
   ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   EXPECT_EQ(Answers(), reference);
-  const std::vector<std::string> images = CacheFiles("dictionaries-");
+  const std::vector<plat::detail::DerivedEntry> images = Values("dictionaries");
   ASSERT_EQ(images.size(), 1u);
-  const std::string written = testutil::ReadBytes(images[0]);
-  ASSERT_FALSE(written.empty());
-  const auto modified = std::filesystem::last_write_time(images[0]);
+  const std::string written = ValueOf(images[0]);
+  ASSERT_GT(written.size(), 1000u);
+  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(std::filesystem::last_write_time(images[0]), modified) << "read, not written again";
-  std::string changed = written;
-  changed[changed.size() / 2] ^= 0x01;
-  for (const std::string& damaged : {written.substr(0, written.size() / 2), changed}) {
-    ASSERT_TRUE(testutil::WriteBytes(images[0], damaged));
+  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction) << "read, not written again";
+  std::string magic = written;
+  magic[0] ^= 0x01;
+  for (const std::string& damaged : {written.substr(0, written.size() / 2), magic}) {
+    ASSERT_TRUE(PutValue(images[0], damaged));
     EXPECT_EQ(Answers(), reference);
-    EXPECT_EQ(testutil::ReadBytes(images[0]), written);
+    EXPECT_EQ(ValueOf(images[0]), written);
   }
 }
 
-// Two builds of kort (two program files) sharing the cache folder: each
-// keeps a file of its own for the same data folder, and neither rewrites
-// the other's on its jobs.
-TEST_F(KortCacheFile, TwoBuildsSharingTheFolderKeepAFileEach) {
+// Two builds of kort (two program files) sharing the store: each keeps
+// values of its own for the same data folder, and neither rewrites the
+// other's on its jobs.
+TEST_F(KortCacheFile, TwoBuildsSharingTheStoreKeepValuesOfTheirOwn) {
   UseCopyBesideData();
   const std::string first = program_;
   const std::string second = program_ + "-other";
@@ -189,21 +190,129 @@ TEST_F(KortCacheFile, TwoBuildsSharingTheFolderKeepAFileEach) {
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   const std::vector<std::string> reference = Answers();
   ASSERT_EQ(reference[0].substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference[0].c_str());
-  ASSERT_EQ(CacheFiles().size(), 1u);
+  ASSERT_EQ(Values("prefectures").size(), 1u);
+  const std::size_t values = plat::detail::DerivedStoreEntries().size();
   program_ = second;
   EXPECT_EQ(Answers(), reference);
-  const std::vector<std::string> both = CacheFiles();
+  const std::vector<plat::detail::DerivedEntry> both = Values("prefectures");
   ASSERT_EQ(both.size(), 2u);
-  // Each read, neither written again, as the builds take turns.
-  std::vector<std::filesystem::file_time_type> modified;
-  for (const std::string& path : both) modified.push_back(std::filesystem::last_write_time(path));
+  EXPECT_NE(both[0].build, both[1].build);
+  EXPECT_EQ(both[0].folder, both[1].folder);
+  EXPECT_EQ(plat::detail::DerivedStoreEntries().size(), 2 * values);
+  // Each read, nothing written again, as the builds take turns.
+  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
   program_ = first;
   EXPECT_EQ(Answers(), reference);
   program_ = second;
   EXPECT_EQ(Answers(), reference);
-  ASSERT_EQ(CacheFiles(), both);
-  for (std::size_t i = 0; i < both.size(); ++i)
-    EXPECT_EQ(std::filesystem::last_write_time(both[i]), modified[i]) << both[i];
+  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction);
+}
+
+// 32 data folders (a program beside each) by 2 builds, taking turns: the
+// store keeps the values of all of them, so that once each has met its
+// folder no job writes anything (a cache of 64 files rewrote one at every
+// job).
+TEST_F(KortCacheFile, ThirtyTwoFoldersByTwoBuildsInTurnStayWarm) {
+  const std::string built = program_;
+  const std::string build[2] = {dir_.Native("build-a"), dir_.Native("build-b")};
+  for (const std::string& b : build) {
+    ASSERT_TRUE(testutil::WriteBytes(b, testutil::ReadBytes(built)));
+    ASSERT_EQ(chmod(b.c_str(), 0755), 0);
+  }
+  // Each folder's programs are links to the two builds (one file each: one
+  // stamp), beside a link to the data.
+  std::vector<std::string> programs;
+  for (int f = 0; f < 32; ++f) {
+    const std::string folder = dir_.Native("f" + std::to_string(f));
+    ASSERT_TRUE(MakeFolders(folder + "/b0"));
+    ASSERT_TRUE(MakeFolders(folder + "/b1"));
+    for (int b = 0; b < 2; ++b) {
+      const std::string home = folder + "/b" + std::to_string(b);
+      ASSERT_EQ(link(build[b].c_str(), (home + "/kort").c_str()), 0);
+      ASSERT_EQ(symlink((std::string(std::getenv("KORT_BUILD_DIR")) + "/Database").c_str(),
+                        (home + "/Database").c_str()),
+                0);
+      programs.push_back(home + "/kort");
+    }
+  }
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
+                                              "1", "1", "1", "1", "1", "1", "8", "x"})));
+  auto answer = [&](const std::string& program) {
+    program_ = program;
+    std::string out;
+    Run({job_, result_, status_}, &out);
+    return testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_);
+  };
+  const std::string reference = answer(programs[0]);
+  ASSERT_EQ(reference.substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference.c_str());
+  for (const std::string& program : programs) EXPECT_EQ(answer(program), reference) << program;
+  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
+  ASSERT_NE(transaction, 0u);
+  EXPECT_EQ(Values("prefectures").size(), programs.size());
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& program : programs) EXPECT_EQ(answer(program), reference) << program;
+  }
+  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction) << "a warm job wrote";
+}
+
+// The bound: KORT_CACHE_MAX_MB in the environment, else CacheMaxMB of the
+// adrslib.ini beside kort, else 256 MiB. A store is made with the bound of
+// the job that made it as the size of its map (recorded in the store's
+// first page, where LMDB keeps it).
+TEST_F(KortCacheFile, TheBoundIsTheEnvironmentsElseAdrslibInisElse256MiB) {
+  UseCopyBesideData();
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
+                                              "1", "1", "1", "1", "1", "1", "8", "x"})));
+  auto boundOfNewStore = [&](const char* ini, const char* environment) -> std::uint64_t {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_.Native("cache"), ec);
+    if (ini)
+      EXPECT_TRUE(testutil::WriteBytes(dir_.Native("adrslib.ini"), ini));
+    else
+      unlink(dir_.Native("adrslib.ini").c_str());
+    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+    const ScopedEnv bound("KORT_CACHE_MAX_MB", environment);
+    std::string out;
+    Run({job_, result_, status_}, &out);
+    const std::string first = testutil::ReadBytes(StorePath()).substr(0, 40);
+    std::uint64_t mapSize = 0;
+    if (first.size() == 40) std::memcpy(&mapSize, first.data() + 32, sizeof mapSize);
+    return mapSize;
+  };
+  constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+  EXPECT_EQ(boundOfNewStore(nullptr, nullptr), 256 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCalc=0\r\nCacheMaxMB=3\r\n", nullptr), 3 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "5"), 5 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "none"), 3 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[Other]\r\nCacheMaxMB=3\r\n", nullptr), 256 * kMiB);
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=0\r\n", nullptr), 256 * kMiB);
+}
+
+// kort in a large folder without adrslib.ini: the folder's names are read
+// (looking for adrslib.ini) and kept in the store, and opening the store
+// reads the bound from adrslib.ini beside kort. The store reads that file
+// by itself rather than through the folder's listing, which is being read
+// at that moment: the jobs finish, with the answers of a small folder.
+TEST_F(KortCacheFile, AJobOfAProgramInALargeFolderReadsTheBoundWithoutWaitingOnItself) {
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
+                                              "1", "1", "1", "1", "1", "1", "8", "x"})));
+  std::string out;
+  Run({job_, result_, status_}, &out);
+  const std::string reference = testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_);
+  ASSERT_EQ(reference.substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference.c_str());
+  const std::string folder = dir_.Native("large");
+  UseCopyBesideData(folder);
+  for (int i = 0; i < 600; ++i)
+    ASSERT_TRUE(testutil::WriteBytes(folder + "/filler_" + std::to_string(i) + "_of_a_large.dat", ""));
+  struct timespec longAgo[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), longAgo, 0), 0);
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  for (int round = 0; round < 3; ++round) {
+    Run({job_, result_, status_}, &out);
+    EXPECT_EQ(testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_), reference);
+  }
+  EXPECT_FALSE(Values("foldernames").empty()) << "the folder's names were not kept";
 }
 
 }  // namespace

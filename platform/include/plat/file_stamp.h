@@ -11,7 +11,7 @@
 //    whether many names exist costs one stamp check. Its names are read only
 //    when a lookup needs them: a name that exists exactly as asked is found
 //    by a status call while few have been asked. The names of a large
-//    folder are kept in a cache file (plat/cache_file.h) for later
+//    folder are kept in the store of derived values (plat/derived_store.h) for later
 //    processes, used while the folder keeps its stamp;
 //  - a change watch that answers a stamp check without a status call while
 //    nothing changed (WatchedStampOfNative, StampScope);
