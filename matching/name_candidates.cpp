@@ -56,6 +56,33 @@ void SortUnique(std::vector<std::pair<Key, uint16_t>>* v) {
   v->erase(std::unique(v->begin(), v->end()), v->end());
 }
 
+// The same for 16-bit keys, in time linear in the list: a table's names
+// are added row by row, so the list usually stands in ascending rows
+// already, and a stable sort by key (two passes, a byte at a time, low
+// byte first) then puts it in (key, row) order. A list that does not
+// stand so is sorted whole.
+void SortUnique(std::vector<std::pair<uint16_t, uint16_t>>* v) {
+  const std::size_t n = v->size();
+  bool rowsAscend = true;
+  for (std::size_t i = 1; i < n && rowsAscend; ++i) rowsAscend = (*v)[i - 1].second <= (*v)[i].second;
+  if (!rowsAscend || n < 64) {
+    std::sort(v->begin(), v->end());
+  } else {
+    std::vector<std::pair<uint16_t, uint16_t>> other(n);
+    std::vector<std::pair<uint16_t, uint16_t>>* from = v;
+    std::vector<std::pair<uint16_t, uint16_t>>* to = &other;
+    for (const int shift : {0, 8}) {
+      std::size_t starts[257] = {};
+      for (const auto& e : *from) ++starts[((e.first >> shift) & 0xFFu) + 1];
+      for (int b = 1; b <= 256; ++b) starts[b] += starts[b - 1];
+      for (const auto& e : *from) (*to)[starts[(e.first >> shift) & 0xFFu]++] = e;
+      std::swap(from, to);
+    }
+    // Two passes: the sorted list is back in *v.
+  }
+  v->erase(std::unique(v->begin(), v->end()), v->end());
+}
+
 // Appends the rows listed under keys first..last.
 template <typename Key>
 void AppendRange(const std::vector<std::pair<Key, uint16_t>>& table, Key first, Key last,

@@ -674,27 +674,44 @@ class COazaWeigher {
 void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, NameTable* table) {
   // The fields MatchOaza reads of every row it compares by name; a row
   // that does not read leaves the table incomplete.
+  // The fields are looked up once for all rows: a field that is missing
+  // or of another type fails every row's read, and the table stays
+  // incomplete as it would row by row.
   char scratch[kMessageSize] = "";
   char written[kFieldSize];
   char name[kFieldSize];
   char placeCode[kFieldSize];
-  bool complete = true;
+  bool complete = database_ != nullptr;
+  uint32_t writtenAt = 0;
+  uint32_t placeCodeAt = 0;
+  uint32_t nameAt = 0;
+  uint32_t controlAt = 0;
+  auto fieldAt = [&](const char* field, int32_t type, uint32_t* offset) {
+    int32_t found = 0;
+    return database_->FindField(kTableOaza, field, &found, nullptr, offset, nullptr) &&
+           found == type;
+  };
+  const bool fields = complete && fieldAt(kOazaWrittenName.Get(kana), kTdbString, &writtenAt) &&
+                      fieldAt(kFieldPlaceCode, kTdbString, &placeCodeAt) &&
+                      fieldAt(kOazaName.Get(kana), kTdbString, &nameAt);
+  const bool controlField = complete && fieldAt(kControlField, kTdbInt, &controlAt);
   for (uint32_t n = 1; n <= count && complete; ++n) {
     TixEntry e;
     int32_t control = 0;
-    complete =
-        ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) &&
-        ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), written, scratch) &&
-        ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, placeCode, scratch) &&
-        ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), name, scratch);
+    complete = ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) && fields &&
+               database_->GetStringAt(e.record, writtenAt, written, sizeof written) &&
+               database_->GetStringAt(e.record, placeCodeAt, placeCode, sizeof placeCode) &&
+               database_->GetStringAt(e.record, nameAt, name, sizeof name);
     if (!complete) break;
     PrepareOazaName(written, kana);
     PrepareOazaName(name, kana);
     if (written[0] != '\0') {
-      complete = ReadIntField(database_, e.record, kTableOaza, kControlField, &control, scratch);
+      complete = controlField && database_->GetIntAt(e.record, controlAt, &control);
       table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
     }
-    table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
+    // A name the written form already gave adds nothing new.
+    if (written[0] == '\0' || std::strcmp(written, name) != 0)
+      table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
   }
   if (complete) table->Finish();
 }

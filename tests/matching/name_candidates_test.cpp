@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -111,6 +113,59 @@ TEST(NameTable, RowsAReplacementPairCanChangeAreTried) {
   EXPECT_EQ(Rows(partial, head, 2), std::vector<uint16_t>({1, 2}));
   list.Free();
   single.Free();
+}
+
+// A finished table lists each (key, row) once in ascending order, as a
+// whole sort of what was added would: rows added in ascending order (the
+// order the levels add them, sorted by key alone), rows added out of order,
+// short lists; equal keys from many rows and from one row twice, names
+// whose trail bytes are 0x5C or ASCII letters (表, ソ, ア), numerals,
+// single-byte names and empty ones.
+TEST(NameTable, FinishedListsStandAsAWholeSortWouldLeaveThem) {
+  const std::vector<std::string> names = {
+      "表町", "ソ連", "ア丁目", "表", "本町", "本町", "", "ab", "五番町", "５番", "能見", "十日町",
+      "表参道", "圭ソ", "ポア", "東京", "京都", "\x82", "ｱ", "予ソ表", "本郷", "本"};
+  auto make = [&](const std::vector<uint16_t>& rows, NameTable* table, NameTable* reference) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const char* name = names[i % names.size()].c_str();
+      table->AddName(rows[i], name, nullptr, true, true);
+      reference->AddName(rows[i], name, nullptr, true, true);
+    }
+    auto sortAll = [](auto* list) {
+      std::sort(list->begin(), list->end());
+      list->erase(std::unique(list->begin(), list->end()), list->end());
+    };
+    sortAll(&reference->byHead);
+    sortAll(&reference->byPair);
+    sortAll(&reference->byWindow);
+    sortAll(&reference->numeral);
+    sortAll(&reference->always);
+    table->Finish();
+  };
+  std::vector<uint16_t> ascending;
+  for (uint16_t row = 1; row <= 700; ++row) {
+    ascending.push_back(row);
+    if (row % 7 == 0) ascending.push_back(row);  // a row with two names
+  }
+  std::vector<uint16_t> descending(ascending.rbegin(), ascending.rend());
+  std::vector<uint16_t> shuffled = ascending;
+  std::mt19937 random(5);
+  std::shuffle(shuffled.begin(), shuffled.end(), random);
+  std::vector<uint16_t> shortList = {3, 1, 2, 2, 5};
+  for (const std::vector<uint16_t>* rows : {&ascending, &descending, &shuffled, &shortList}) {
+    NameTable table;
+    NameTable reference;
+    make(*rows, &table, &reference);
+    ASSERT_TRUE(table.complete);
+    EXPECT_EQ(table.byHead, reference.byHead);
+    EXPECT_EQ(table.byPair, reference.byPair);
+    EXPECT_EQ(table.byWindow, reference.byWindow);
+    EXPECT_EQ(table.numeral, reference.numeral);
+    EXPECT_EQ(table.always, reference.always);
+    if (rows->size() > 100) {
+      EXPECT_GT(table.byWindow.size(), 500u);
+    }
+  }
 }
 
 // The table of names as the levels make it (the replacement pairs applied
