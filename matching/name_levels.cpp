@@ -344,9 +344,34 @@ const std::string& CAdrsEngine::ExtraSignature() {
   if (!extraSignatureReady_) {
     extraSignature_ = ExtraPairsSignature(extraReplacementList_);
     extraSignatureHash_ = std::hash<std::string>{}(extraSignature_);
+    // Without a replacement list, the extra list's alone.
+    const std::string replacements = ExtraPairsSignature(replacementList_);
+    oazaSignature_.clear();
+    if (replacements.empty()) {
+      oazaSignature_ = extraSignature_;
+    } else {
+      CDerivedBytesWriter w(&oazaSignature_);
+      w.PutText(extraSignature_);
+      w.PutText(replacements);
+    }
+    oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
+    keyRules_ = NameKeyRules();
+    keyRules_.AddPairs(extraReplacementList_);
+    keyRules_.AddPairs(replacementList_);
+    keyRules_.Finish();
     extraSignatureReady_ = true;
   }
   return extraSignature_;
+}
+
+const NameKeyRules& CAdrsEngine::KeyRules() {
+  ExtraSignature();
+  return keyRules_;
+}
+
+const std::string& CAdrsEngine::OazaSignature() {
+  ExtraSignature();
+  return oazaSignature_;
 }
 
 namespace {
@@ -375,6 +400,8 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   w.Put(childBase);
   w.Put(count);
   w.Put(static_cast<int32_t>(kana));
+  // The oaza tables' keys follow the replacement list too.
+  if (std::strcmp(what, "oaza names") == 0) w.PutText(OazaSignature());
   for (const plat::FileStamp* stamp : {&databaseImage.GetStamp(), &indexImage->GetStamp()}) {
     w.Put(stamp->size);
     w.Put(stamp->modifiedNs);
@@ -703,15 +730,23 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
                database_->GetStringAt(e.record, placeCodeAt, placeCode, sizeof placeCode) &&
                database_->GetStringAt(e.record, nameAt, name, sizeof name);
     if (!complete) break;
+    // Most rows are written as they are named: the name is prepared once.
+    const bool same = std::strcmp(written, name) == 0;
     PrepareOazaName(written, kana);
-    PrepareOazaName(name, kana);
+    if (same)
+      std::memcpy(name, written, std::strlen(written) + 1);
+    else
+      PrepareOazaName(name, kana);
     if (written[0] != '\0') {
       complete = controlField && database_->GetIntAt(e.record, controlAt, &control);
       table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
+      if (!kana) table->AddKey(static_cast<uint16_t>(n), written, KeyRules());
     }
     // A name the written form already gave adds nothing new.
-    if (written[0] == '\0' || std::strcmp(written, name) != 0)
+    if (written[0] == '\0' || std::strcmp(written, name) != 0) {
       table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
+      if (!kana) table->AddKey(static_cast<uint16_t>(n), name, KeyRules());
+    }
   }
   if (complete) table->Finish();
 }
@@ -720,9 +755,9 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
                                                             int kana) {
   const auto& indexImage = index_.GetSharedImage();
   if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
-  const std::string& signature = ExtraSignature();
+  const std::string& signature = OazaSignature();
   const std::string key = TableKey(kOazaTableName, indexImage->GetId(), GetIndexKind(), childBase,
-                                   count, kana, extraSignatureHash_);
+                                   count, kana, oazaSignatureHash_);
   return KeptTable(
       *database_->GetSharedImage(), key, signature, count,
       [&] { return StoredTableOf(this, kOazaTableName, childBase, count, kana); },
@@ -735,7 +770,7 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
 std::shared_ptr<const NameTable> CAdrsEngine::MadeOazaTable(uint32_t childBase, uint16_t count,
                                                             int kana) {
   auto table = std::make_shared<NameTable>();
-  table->extraSignature = ExtraSignature();
+  table->extraSignature = OazaSignature();
   BuildOazaTable(childBase, count, kana, table.get());
   return table;
 }
@@ -769,6 +804,14 @@ void CAdrsEngine::OazaCandidates(const OazaTry& t, uint16_t count,
   const char* cursor = t.text->GetText();
   query.AddText(cursor, extraReplacementList_);
   query.AddText(t.text->GetOriginalPointer(1), nullptr, true);
+  if (!t.kana) {
+    // The firm keys of the text, of the text as written (the control
+    // route) and of the text with its first iteration mark written out.
+    query.AddKeyText(cursor, KeyRules());
+    query.AddKeyText(t.text->GetOriginalPointer(1), KeyRules());
+    const std::string expanded = ExpandIterationMark(cursor);
+    if (!expanded.empty()) query.AddKeyText(expanded.c_str(), KeyRules());
+  }
   if (!t.kana && FindSubstring("００", cursor) > 0) query.everything = true;
   if (!t.kana && !query.everything && t.list != nullptr && t.list->GetCount() > 0) {
     query.AddChangingPairs(t.list);

@@ -12,7 +12,7 @@ namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'N', 'A', 'M', 'T'};
 // Raised whenever what is kept, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 1;
+constexpr uint32_t kFormatVersion = 2;
 // The file's size limit: a larger file is not read, and one that would
 // grow beyond it starts again.
 constexpr std::size_t kMaxFileSize = 64u << 20;

@@ -168,6 +168,132 @@ TEST(NameTable, FinishedListsStandAsAWholeSortWouldLeaveThem) {
   }
 }
 
+namespace {
+
+// Variants of a name as an address may write it, each followed by a
+// number: the name itself, with its first iteration mark written out or
+// one written in, with a connecting kana put in or dropped, with 大字 in
+// front, numerals of the other script, the pairs' texts swapped back, a
+// direction word after it, the name cut short.
+std::vector<std::string> WrittenVariants(const std::string& name) {
+  std::vector<std::string> out = {name + "１２３", name, "大字" + name + "２", name + "上る３"};
+  if (const std::string expanded = ExpandIterationMark(name); !expanded.empty())
+    out.push_back(expanded + "１");
+  auto replaceFirst = [&](const std::string& from, const std::string& to) {
+    const std::size_t at = name.find(from);
+    if (at != std::string::npos && at % 2 == 0)
+      out.push_back(name.substr(0, at) + to + name.substr(at + from.size()) + "１");
+  };
+  replaceFirst("の", "");
+  replaceFirst("之", "の");
+  replaceFirst("の", "之");
+  replaceFirst("十", "１０");
+  replaceFirst("１０", "十");
+  replaceFirst("三", "３");
+  replaceFirst("恵比須", "恵比寿");
+  replaceFirst("町", "");
+  if (name.size() >= 4) {
+    out.push_back(name.substr(0, 2) + "々" + name.substr(4) + "１");
+    out.push_back(name.substr(0, 2) + "の" + name.substr(2) + "１");
+    out.push_back(name.substr(0, name.size() - 2));
+  }
+  return out;
+}
+
+}  // namespace
+
+// The firm keys of the oaza level leave out no row that a comparison of
+// the level takes (every variant form, with and without the street
+// direction words), with the sample folder's dictionaries and pairs: over
+// names made for the edge cases (one key for many rows, trail bytes 0x5C
+// and ASCII letters, iteration marks, connecting kana, numerals, unit and
+// direction words, pair texts) and the oaza names of the national-shape
+// set's largest municipality (many of them under a former municipality's
+// name), each against its written variants; and they leave out most
+// rows.
+TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
+  char msg[kMessageSize] = "";
+  CDictionaryLease lease;
+  ASSERT_EQ(LeaseFolderDictionaries(sample::Folder(), &lease, msg), 1) << Show(msg);
+  FolderDictionaries& dictionaries = *lease.Get();
+  ASSERT_GT(dictionaries.replacements.GetCount(), 0u);
+  NameKeyRules rules;
+  rules.AddPairs(&dictionaries.extra);
+  rules.AddPairs(&dictionaries.replacements);
+  rules.Finish();
+  ASSERT_FALSE(rules.unbounded);
+
+  std::vector<std::string> names = {
+      "表町", "表参道", "ソ連町", "アカ町", "ア丁目", "佐々木", "佐佐木", "一の瀬", "一瀬",
+      "十日町", "１０日町", "三番町", "三番", "上る町", "西入", "松之山", "松の山", "恵比寿",
+      "恵比須", "大字松田", "字松田", "松田", "松田", "松田町", "松田村", "", "ab", "ｱｲ",
+      "予ソ表", "能見", "圭ソ", "十", "本町", "本町通", "本町通り", "北本町", "々", "松々"};
+  sampledata::Description sample;
+  ASSERT_EQ(
+      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
+      << Show(msg);
+  sampledata::Description national;
+  ASSERT_EQ(
+      sampledata::MakeNationalDescription(sample, sampledata::NationalOptions(), &national, msg), 1)
+      << Show(msg);
+  std::vector<int> towns(national.municipalities.size(), 0);
+  for (const auto& o : national.oaza) ++towns[static_cast<std::size_t>(o.municipality)];
+  const int largest =
+      static_cast<int>(std::max_element(towns.begin(), towns.end()) - towns.begin());
+  std::size_t fromNational = 0;
+  for (const auto& o : national.oaza) {
+    if (o.municipality == largest && o.IsOaza()) {
+      names.push_back(o.oazaName);
+      ++fromNational;
+    }
+  }
+  ASSERT_GT(fromNational, 200u);
+  ASSERT_LT(names.size(), 65535u);
+
+  NameTable table;
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    const auto row = static_cast<uint16_t>(n + 1);
+    table.AddName(row, names[n].c_str(), &dictionaries.extra, true, true);
+    table.AddKey(row, names[n].c_str(), rules);
+  }
+  table.Finish();
+  ASSERT_TRUE(table.keyed);
+  const auto count = static_cast<uint16_t>(names.size());
+
+  int taken = 0;
+  std::size_t tried = 0;
+  std::size_t texts = 0;
+  for (const std::string& name : names) {
+    for (const std::string& text : WrittenVariants(name)) {
+      NameQuery query;
+      query.AddText(text.c_str(), &dictionaries.extra);
+      query.AddChangingPairs(&dictionaries.replacements);
+      query.AddKeyText(text.c_str(), rules);
+      if (const std::string expanded = ExpandIterationMark(text); !expanded.empty())
+        query.AddKeyText(expanded.c_str(), rules);
+      const std::vector<uint16_t> rows = Rows(table, query, count);
+      ++texts;
+      tried += rows.size();
+      for (std::size_t n = 0; n < names.size(); ++n) {
+        for (const int direction : {0, 1}) {
+          int flag = 0;
+          if (CompareNameVariantsKanji(text.c_str(), names[n].c_str(), &dictionaries.unification,
+                                       &dictionaries.replacements, direction, &dictionaries.extra,
+                                       &flag) <= 0 &&
+              !(names[n].empty()))
+            continue;
+          ++taken;
+          EXPECT_TRUE(std::binary_search(rows.begin(), rows.end(), n + 1))
+              << Show(names[n].c_str()) << " left out for " << Show(text.c_str());
+        }
+      }
+    }
+  }
+  EXPECT_GT(taken, 2000);
+  // A text tries a few rows, not the hundreds that share a first character.
+  EXPECT_LT(tried, texts * 12);
+}
+
 // The table of names as the levels make it (the replacement pairs applied
 // only to the names they can change) against the table of its definition:
 // the heads of each name as it is, of the name after the pairs and of its

@@ -447,10 +447,18 @@ class NationalBuilder {
     planned_.push_back(std::move(m));
   }
 
-  Name TownName(std::set<std::string>* names) {
+  // A town name not yet in names; with a former municipality's name in
+  // front when one is given ("八尾町" + "井田").
+  Name TownName(std::set<std::string>* names, const Name* former = nullptr) {
     for (;;) {
       Name n;
-      if (random_.Percent(30)) {
+      if (former != nullptr) {
+        const Word& e = Pick(random_, kTownEndings);
+        n = *former;
+        const Name stem = Stem(random_);
+        n.name += stem.name + e.name;
+        n.kana += stem.kana + e.kana;
+      } else if (random_.Percent(30)) {
         const Word& w = Pick(random_, kSharedTowns);
         n = Name{w.name, w.kana};
       } else {
@@ -488,13 +496,28 @@ class NationalBuilder {
     const MunicipalityRow& city = m.row;
     const Point centre{city.latitude, city.longitude};
     std::set<std::string> names;
+    // A large municipality is mostly made of merged ones whose names live
+    // on in front of their towns' names, as in the postal list (富山市
+    // 婦中町…, 八尾町…): one former municipality per 250 towns, their towns
+    // half of the oaza, so that many names share their first characters.
+    std::vector<Name> formers;
+    for (int k = 0; k < m.towns / 250; ++k) {
+      Name former;
+      do former = Join(Stem(random_), "町", "まち");
+      while (!names.insert(former.name).second);
+      formers.push_back(former);
+    }
     int rows = 0;
     // Oaza until the municipality has its towns, the rows of each cut to
     // fit and never leaving room for one row alone (an oaza needs two), so
     // that the municipality has exactly its towns (at most 999 oaza: the
     // place code holds three digits of serial).
     for (int oaza = 1; oaza <= 999 && rows + 1 < m.towns; ++oaza) {
-      const Name town = TownName(&names);
+      const Name town =
+          !formers.empty() && random_.Percent(50)
+              ? TownName(&names, &formers[static_cast<std::size_t>(
+                                     random_.Below(static_cast<int>(formers.size())))])
+              : TownName(&names);
       const Point at = centre.Near(random_, Milliseconds(0.04));
       OazaRow head = TownRow(city, oaza, 0, town, at);
       head.representative = "1";
