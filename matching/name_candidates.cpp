@@ -99,11 +99,12 @@ std::string_view KeyAt(const NameTable& t, std::size_t i) {
   return std::string_view(t.keyBytes).substr(begin, t.keyEnds[i] - begin);
 }
 
-// Keeps of the rows those whose key begins one of the query's keys: for
-// each key, every prefix of it (of whole characters) is looked up among
-// the table's keys, up to the first prefix that no key begins with.
-void KeepKeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
-                   std::vector<uint16_t>* rows) {
+// The rows of 1..count whose key begins one of the query's keys,
+// ascending: for each key, every prefix of it (of whole characters) is
+// looked up among the table's keys, up to the first prefix that no key
+// begins with.
+void KeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
+               std::vector<uint16_t>* rows) {
   std::vector<uint64_t> marked((static_cast<std::size_t>(count) >> 6) + 1, 0);
   const std::size_t n = t.keyRows.size();
   for (const std::string& key : query.keys) {
@@ -130,11 +131,12 @@ void KeepKeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
       if (i == n || KeyAt(t, i).substr(0, prefix.size()) != prefix) break;
     }
   }
-  std::size_t kept = 0;
-  for (const uint16_t row : *rows) {
-    if ((marked[row >> 6] >> (row & 63)) & 1u) (*rows)[kept++] = row;
+  for (std::size_t word = 0; word < marked.size(); ++word) {
+    for (uint64_t bits = marked[word]; bits != 0; bits &= bits - 1) {
+      const auto row = static_cast<uint16_t>(word * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
+      if (row >= 1 && row <= count) rows->push_back(row);
+    }
   }
-  rows->resize(kept);
 }
 
 class CTableSource : public CNameCandidateSource {
@@ -143,8 +145,13 @@ class CTableSource : public CNameCandidateSource {
   void Select(const NameTable* table, const NameQuery& query, uint16_t count,
               std::vector<uint16_t>* rows) const override {
     rows->clear();
-    if (table == nullptr || !table->complete || query.everything) {
+    if (table == nullptr || !table->complete || query.everything ||
+        (table->keyed && (!query.keyed || query.unkeyed))) {
       EveryRowSource().Select(nullptr, query, count, rows);
+      return;
+    }
+    if (table->keyed) {
+      KeyedRows(*table, query, count, rows);
       return;
     }
     rows->insert(rows->end(), table->always.begin(), table->always.end());
@@ -162,7 +169,6 @@ class CTableSource : public CNameCandidateSource {
     for (const uint16_t window : query.windows) AppendRange(table->byWindow, window, window, rows);
     SortUnique(rows);
     while (!rows->empty() && rows->back() > count) rows->pop_back();
-    if (table->keyed && query.keyed && !query.unkeyed) KeepKeyedRows(*table, query, count, rows);
   }
 };
 

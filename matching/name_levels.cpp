@@ -722,6 +722,9 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
                       fieldAt(kFieldPlaceCode, kTdbString, &placeCodeAt) &&
                       fieldAt(kOazaName.Get(kana), kTdbString, &nameAt);
   const bool controlField = complete && fieldAt(kControlField, kTdbInt, &controlAt);
+  // Kanji names are filed by their firm keys alone (a bound of their own,
+  // matching/name_candidates.h), readings by their first characters.
+  const bool keyed = !kana && !KeyRules().unbounded;
   for (uint32_t n = 1; n <= count && complete; ++n) {
     TixEntry e;
     int32_t control = 0;
@@ -739,13 +742,17 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
       PrepareOazaName(name, kana);
     if (written[0] != '\0') {
       complete = controlField && database_->GetIntAt(e.record, controlAt, &control);
-      table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
-      if (!kana) table->AddKey(static_cast<uint16_t>(n), written, KeyRules());
+      if (keyed)
+        table->AddKey(static_cast<uint16_t>(n), written, KeyRules());
+      else
+        table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
     }
     // A name the written form already gave adds nothing new.
     if (written[0] == '\0' || std::strcmp(written, name) != 0) {
-      table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
-      if (!kana) table->AddKey(static_cast<uint16_t>(n), name, KeyRules());
+      if (keyed)
+        table->AddKey(static_cast<uint16_t>(n), name, KeyRules());
+      else
+        table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
     }
   }
   if (complete) table->Finish();
