@@ -99,10 +99,11 @@ std::string_view KeyAt(const NameTable& t, std::size_t i) {
   return std::string_view(t.keyBytes).substr(begin, t.keyEnds[i] - begin);
 }
 
-// The rows of 1..count whose key begins one of the query's keys,
-// ascending: for each key, every prefix of it (of whole characters) is
-// looked up among the table's keys, up to the first prefix that no key
-// begins with.
+// Appends the rows of 1..count whose key begins one of the query's keys,
+// ascending: for each key, every prefix of it (of one character or more)
+// is looked up among the table's keys, up to the first prefix that no key
+// begins with. (A table keeps no empty key: those names are filed by their
+// heads.)
 void KeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
                std::vector<uint16_t>* rows) {
   std::vector<uint64_t> marked((static_cast<std::size_t>(count) >> 6) + 1, 0);
@@ -110,7 +111,7 @@ void KeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
   for (const std::string& key : query.keys) {
     const std::string_view whole(key);
     std::size_t low = 0;  // the entries before low are below every prefix still to come
-    for (std::size_t length = 0; length <= whole.size(); length += 2) {
+    for (std::size_t length = 2; length <= whole.size(); length += 2) {
       const std::string_view prefix = whole.substr(0, length);
       std::size_t lo = low;
       std::size_t hi = n;
@@ -150,10 +151,6 @@ class CTableSource : public CNameCandidateSource {
       EveryRowSource().Select(nullptr, query, count, rows);
       return;
     }
-    if (table->keyed) {
-      KeyedRows(*table, query, count, rows);
-      return;
-    }
     rows->insert(rows->end(), table->always.begin(), table->always.end());
     if (query.numeral) rows->insert(rows->end(), table->numeral.begin(), table->numeral.end());
     for (const uint16_t head : query.heads) {
@@ -169,6 +166,10 @@ class CTableSource : public CNameCandidateSource {
     for (const uint16_t window : query.windows) AppendRange(table->byWindow, window, window, rows);
     SortUnique(rows);
     while (!rows->empty() && rows->back() > count) rows->pop_back();
+    if (table->keyed) {
+      KeyedRows(*table, query, count, rows);
+      SortUnique(rows);
+    }
   }
 };
 
@@ -317,13 +318,15 @@ void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
   }
 }
 
-void NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules) {
+bool NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules) {
+  keyed = true;
   thread_local std::string key;
   rules.KeyOf(name, true, &key);
+  if (key.empty()) return false;
   keyBytes += key;
   keyEnds.push_back(static_cast<uint32_t>(keyBytes.size()));
   keyRows.push_back(row);
-  keyed = true;
+  return true;
 }
 
 void NameTable::Finish() {
@@ -513,7 +516,7 @@ bool ReadFinishedKeys(CDerivedBytesReader* in, NameTable* t, uint16_t count) {
   uint32_t begin = 0;
   for (std::size_t i = 0; i < t->keyRows.size(); ++i) {
     const uint32_t end = t->keyEnds[i];
-    if (t->keyRows[i] == 0 || t->keyRows[i] > count || end < begin || end > t->keyBytes.size() ||
+    if (t->keyRows[i] == 0 || t->keyRows[i] > count || end <= begin || end > t->keyBytes.size() ||
         (end - begin) % 2 != 0)
       return false;
     if (i > 0) {

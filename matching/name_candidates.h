@@ -16,6 +16,15 @@
 // those are always tried. A query that cannot be bounded either asks for
 // every row.
 //
+// The oaza level's table of kanji names files them instead by their firm
+// keys (NameKeyRules below), and by their heads only the names whose key
+// is empty: the rows that can pass are those whose key begins the key of
+// one of the texts the level compares, found by a binary search for each
+// prefix of that key, and those of the names without a key that the heads
+// give; many names that share their first characters (the towns of a
+// former municipality under its name) then no longer all come to be
+// compared.
+//
 // The levels then try exactly those rows in ascending order with their
 // usual comparisons, so the result is the one of trying every row. Where a
 // row of the level could not be read while the table was built, the table
@@ -71,9 +80,9 @@ struct NameTable {
   std::vector<uint16_t> numeral;  // rows with a name that begins with a numeral
   std::vector<uint16_t> always;   // rows no head bounds
   // The firm keys of the rows' names (NameKeyRules), ascending with their
-  // rows: entry i is the bytes keyEnds[i - 1] (0 for the first) to
-  // keyEnds[i] of keyBytes, of row keyRows[i]. Empty in a table made without
-  // keys (every row is then as if its key were empty).
+  // rows, none empty: entry i is the bytes keyEnds[i - 1] (0 for the first)
+  // to keyEnds[i] of keyBytes, of row keyRows[i]. In a keyed table the
+  // lists above hold only the names whose key is empty.
   bool keyed = false;
   std::string keyBytes;
   std::vector<uint32_t> keyEnds;
@@ -88,8 +97,10 @@ struct NameTable {
   // character to agree keys the name by its head).
   void AddName(uint16_t row, const char* name, const CRecordList* extra, bool withHeadAlone,
                bool withWindows, bool withSecond = false);
-  // Adds the firm key of a name of the row (the table is then keyed).
-  void AddKey(uint16_t row, const char* name, const NameKeyRules& rules);
+  // Adds the firm key of a name of the row (the table is then keyed);
+  // false for a name whose key is empty, which is not kept: such a name
+  // is to be added by its heads (AddName).
+  bool AddKey(uint16_t row, const char* name, const NameKeyRules& rules);
   // Sorts and folds the lists; the table is complete from then on.
   void Finish();
 

@@ -384,6 +384,13 @@ std::string ComparedCityName(const char* city, int kana) {
 
 }  // namespace
 
+namespace {
+
+constexpr char kCityTableName[] = "municipality names";
+constexpr char kOazaTableName[] = "oaza names";
+
+}  // namespace
+
 bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16_t count, int kana,
                                     std::string* storeKey, std::string* identity) {
   const auto& indexImage = index_.GetSharedImage();
@@ -401,7 +408,7 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   w.Put(count);
   w.Put(static_cast<int32_t>(kana));
   // The oaza tables' keys follow the replacement list too.
-  if (std::strcmp(what, "oaza names") == 0) w.PutText(OazaSignature());
+  if (std::strcmp(what, kOazaTableName) == 0) w.PutText(OazaSignature());
   for (const plat::FileStamp* stamp : {&databaseImage.GetStamp(), &indexImage->GetStamp()}) {
     w.Put(stamp->size);
     w.Put(stamp->modifiedNs);
@@ -412,12 +419,6 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   return true;
 }
 
-namespace {
-
-constexpr char kCityTableName[] = "municipality names";
-constexpr char kOazaTableName[] = "oaza names";
-
-}  // namespace
 
 namespace {
 
@@ -722,8 +723,9 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
                       fieldAt(kFieldPlaceCode, kTdbString, &placeCodeAt) &&
                       fieldAt(kOazaName.Get(kana), kTdbString, &nameAt);
   const bool controlField = complete && fieldAt(kControlField, kTdbInt, &controlAt);
-  // Kanji names are filed by their firm keys alone (a bound of their own,
-  // matching/name_candidates.h), readings by their first characters.
+  // Kanji names are filed by their firm keys (a bound of their own,
+  // matching/name_candidates.h), those without a key and readings by
+  // their first characters.
   const bool keyed = !kana && !KeyRules().unbounded;
   for (uint32_t n = 1; n <= count && complete; ++n) {
     TixEntry e;
@@ -742,16 +744,12 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
       PrepareOazaName(name, kana);
     if (written[0] != '\0') {
       complete = controlField && database_->GetIntAt(e.record, controlAt, &control);
-      if (keyed)
-        table->AddKey(static_cast<uint16_t>(n), written, KeyRules());
-      else
+      if (!keyed || !table->AddKey(static_cast<uint16_t>(n), written, KeyRules()))
         table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
     }
     // A name the written form already gave adds nothing new.
     if (written[0] == '\0' || std::strcmp(written, name) != 0) {
-      if (keyed)
-        table->AddKey(static_cast<uint16_t>(n), name, KeyRules());
-      else
+      if (!keyed || !table->AddKey(static_cast<uint16_t>(n), name, KeyRules()))
         table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
     }
   }
