@@ -294,6 +294,9 @@ void NameKeyRules::AddPairs(const CRecordList* list) {
 void NameKeyRules::Finish() {
   std::sort(loose.begin(), loose.end());
   loose.erase(std::unique(loose.begin(), loose.end()), loose.end());
+  notFirm.assign(65536 / 64, 0);
+  for (const uint16_t code : loose) notFirm[code >> 6] |= uint64_t{1} << (code & 63);
+  for (const uint16_t code : kVariantWordKanji) notFirm[code >> 6] |= uint64_t{1} << (code & 63);
 }
 
 void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
@@ -307,9 +310,11 @@ void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
     const uint16_t code = CodeAt(p);
     if (code == kIterationMark) break;
     const bool levelOneOrTwo = (code >= 0x889F && code <= 0x9872) || (code >= 0x989F && code <= 0xEAA4);
-    if (levelOneOrTwo && !IsOneOf(code, kVariantWordKanji) && KanjiDigitValue(p) < 0 &&
-        (loose.empty() || !std::binary_search(loose.begin(), loose.end(), code)))
-      key->append(p, 2);
+    const bool listed = notFirm.empty()
+                            ? IsOneOf(code, kVariantWordKanji) ||
+                                  std::binary_search(loose.begin(), loose.end(), code)
+                            : ((notFirm[code >> 6] >> (code & 63)) & 1u) != 0;
+    if (levelOneOrTwo && !listed && KanjiDigitValue(p) < 0) key->append(p, 2);
     p += 2;
   }
   if (name) {

@@ -59,6 +59,9 @@ class CRecordList;
 struct NameKeyRules {
   bool unbounded = false;       // a pair no key can follow (a lone lead byte, 々)
   std::vector<uint16_t> loose;  // characters of the pairs, sorted
+  // From Finish: a bit per double-byte code, set for the kanji that are
+  // never firm whatever the numerals (the pairs' and the words' above).
+  std::vector<uint64_t> notFirm;
 
   // The rules of the two pair lists (either may be null).
   void AddPairs(const CRecordList* list);

@@ -346,19 +346,23 @@ const std::string& CAdrsEngine::ExtraSignature() {
     extraSignatureHash_ = std::hash<std::string>{}(extraSignature_);
     // Without a replacement list, the extra list's alone.
     const std::string replacements = ExtraPairsSignature(replacementList_);
-    oazaSignature_.clear();
+    std::string signature;
     if (replacements.empty()) {
-      oazaSignature_ = extraSignature_;
+      signature = extraSignature_;
     } else {
-      CDerivedBytesWriter w(&oazaSignature_);
+      CDerivedBytesWriter w(&signature);
       w.PutText(extraSignature_);
       w.PutText(replacements);
     }
-    oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
-    keyRules_ = NameKeyRules();
-    keyRules_.AddPairs(extraReplacementList_);
-    keyRules_.AddPairs(replacementList_);
-    keyRules_.Finish();
+    // The rules follow the pairs: made again only when these changed.
+    if (signature != oazaSignature_ || keyRules_.notFirm.empty()) {
+      oazaSignature_ = std::move(signature);
+      oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
+      keyRules_ = NameKeyRules();
+      keyRules_.AddPairs(extraReplacementList_);
+      keyRules_.AddPairs(replacementList_);
+      keyRules_.Finish();
+    }
     extraSignatureReady_ = true;
   }
   return extraSignature_;
