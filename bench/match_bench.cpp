@@ -597,17 +597,20 @@ struct PairedJobs {
   }
 };
 
+// The job files of count national addresses drawn as asked, with the
+// prefecture; none without the national set.
+std::vector<std::string> NationalJobs(const std::string& prefix, Draw draw, std::size_t count) {
+  if (NationalList(sampledata::kAddressesWithPrefectureFile).empty()) return {};
+  return WriteJobs(kNational, prefix, DrawnNationalAddresses(draw, true, count));
+}
+
 // Jobs for towns of the largest municipality and of a one-town one, in
 // turn, after a first pass over both (warm).
 void BM_KortJobLargestAgainstOneTown(benchmark::State& state, int) {
-  const bool data = !NationalList(sampledata::kAddressesWithPrefectureFile).empty();
-  const std::vector<std::string> largest = WriteJobs(
-      kNational, "bench-largest",
-      data ? DrawnNationalAddresses(Draw::kLargest, true, kNationalJobs) : std::vector<std::string>{});
-  const std::vector<std::string> oneTown = WriteJobs(
-      kNational, "bench-one-town",
-      data ? DrawnNationalAddresses(Draw::kSmallest, true, kNationalJobs)
-           : std::vector<std::string>{});
+  const std::vector<std::string> largest =
+      NationalJobs("bench-largest", Draw::kLargest, kNationalJobs);
+  const std::vector<std::string> oneTown =
+      NationalJobs("bench-one-town", Draw::kSmallest, kNationalJobs);
   if (largest.empty() || oneTown.empty()) {
     state.SkipWithError(kNoNationalData);
     return;
@@ -681,13 +684,9 @@ bool FreshPrivateFolder(const std::string& folder) {
 // kept there), runs a job for the next town of the largest municipality,
 // then the same job again.
 void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
-  const bool data = !NationalList(sampledata::kAddressesWithPrefectureFile).empty();
-  const std::vector<std::string> largest = WriteJobs(
-      kNational, "bench-first",
-      data ? DrawnNationalAddresses(Draw::kLargest, true, kNationalJobs) : std::vector<std::string>{});
-  const std::vector<std::string> oneTown = WriteJobs(
-      kNational, "bench-elsewhere",
-      data ? DrawnNationalAddresses(Draw::kSmallest, true, 1) : std::vector<std::string>{});
+  const std::vector<std::string> largest =
+      NationalJobs("bench-first", Draw::kLargest, kNationalJobs);
+  const std::vector<std::string> oneTown = NationalJobs("bench-elsewhere", Draw::kSmallest, 1);
   if (largest.empty() || oneTown.empty()) {
     state.SkipWithError(kNoNationalData);
     return;

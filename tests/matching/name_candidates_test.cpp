@@ -14,6 +14,7 @@
 
 #include "common/message.h"
 #include "matching/data_folder_cache.h"
+#include "matching/derived_bytes.h"
 #include "matching/edit_text.h"
 #include "matching/match_entries.h"
 #include "matching/name_compare.h"
@@ -170,6 +171,18 @@ TEST(NameTable, FinishedListsStandAsAWholeSortWouldLeaveThem) {
 
 namespace {
 
+// The sample description and the national-shape set made from it (seed 1).
+testing::AssertionResult SampleAndNational(sampledata::Description* sample,
+                                           sampledata::Description* national) {
+  char msg[kMessageSize] = "";
+  if (sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), sample, msg) !=
+          1 ||
+      sampledata::MakeNationalDescription(*sample, sampledata::NationalOptions(), national, msg) !=
+          1)
+    return testing::AssertionFailure() << Show(msg);
+  return testing::AssertionSuccess();
+}
+
 // Variants of a name as an address may write it, each followed by a
 // number: the name itself, with its first iteration mark written out or
 // one written in, with a connecting kana put in or dropped, with 大字 in
@@ -229,13 +242,8 @@ TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
       "恵比須", "大字松田", "字松田", "松田", "松田", "松田町", "松田村", "", "ab", "ｱｲ",
       "予ソ表", "能見", "圭ソ", "十", "本町", "本町通", "本町通り", "北本町", "々", "松々"};
   sampledata::Description sample;
-  ASSERT_EQ(
-      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
-      << Show(msg);
   sampledata::Description national;
-  ASSERT_EQ(
-      sampledata::MakeNationalDescription(sample, sampledata::NationalOptions(), &national, msg), 1)
-      << Show(msg);
+  ASSERT_TRUE(SampleAndNational(&sample, &national));
   std::vector<int> towns(national.municipalities.size(), 0);
   for (const auto& o : national.oaza) ++towns[static_cast<std::size_t>(o.municipality)];
   const int largest =
@@ -295,6 +303,64 @@ TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
   EXPECT_LT(tried * 10, texts * names.size());
 }
 
+// A keyed table comes back from its bytes as it was made; bytes whose keys
+// are no finished list of the rows (out of order, a repeat, an empty key,
+// half a character, a row beyond the count, cut short anywhere) are
+// refused, never used.
+TEST(NameTable, KeysThatAreNoFinishedListAreRefused) {
+  NameKeyRules rules;
+  rules.Finish();
+  NameTable made;
+  const char* names[] = {"高野", "松田町", "松田", "上町", "表ソ"};
+  for (uint16_t row = 1; row <= 5; ++row) {
+    if (!made.AddKey(row, names[row - 1], rules)) made.AddName(row, names[row - 1], nullptr, true, true);
+  }
+  made.Finish();
+  // 高野, 松田 (of 松田町 and 松田, by row), 表; 上町 has no key.
+  ASSERT_EQ(made.keyRows, std::vector<uint16_t>({1, 2, 3, 5}));
+  ASSERT_EQ(made.keyEnds, std::vector<uint32_t>({4, 8, 12, 14}));
+  ASSERT_FALSE(made.byHead.empty());
+  auto read = [](const NameTable& t, uint16_t count, NameTable* out) {
+    std::string bytes;
+    t.AppendTo(&bytes);
+    CDerivedBytesReader in(bytes.data(), bytes.data() + bytes.size());
+    return out->ReadFrom(&in, count) && in.AtEnd();
+  };
+  NameTable back;
+  ASSERT_TRUE(read(made, 5, &back));
+  EXPECT_TRUE(back.keyed);
+  EXPECT_EQ(back.keyBytes, made.keyBytes);
+  EXPECT_EQ(back.keyEnds, made.keyEnds);
+  EXPECT_EQ(back.keyRows, made.keyRows);
+  EXPECT_EQ(back.byHead, made.byHead);
+  EXPECT_FALSE(read(made, 4, &back)) << "row 5 beyond the count";
+
+  NameTable swapped = made;
+  std::swap(swapped.keyRows[1], swapped.keyRows[2]);
+  EXPECT_FALSE(read(swapped, 5, &back)) << "rows of one key out of order";
+  NameTable repeated = made;
+  repeated.keyRows[2] = repeated.keyRows[1];
+  EXPECT_FALSE(read(repeated, 5, &back)) << "a repeat";
+  NameTable empty = made;
+  empty.keyEnds[1] = empty.keyEnds[0];
+  EXPECT_FALSE(read(empty, 5, &back)) << "an empty key";
+  NameTable half = made;
+  half.keyEnds[0] -= 1;
+  EXPECT_FALSE(read(half, 5, &back)) << "half a character";
+  NameTable unordered = made;
+  unordered.keyBytes = made.keyBytes.substr(4, 4) + made.keyBytes.substr(0, 4) +
+                       made.keyBytes.substr(8);  // 松田 before 高野
+  EXPECT_FALSE(read(unordered, 5, &back)) << "keys out of order";
+
+  std::string bytes;
+  made.AppendTo(&bytes);
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+    CDerivedBytesReader in(bytes.data(), bytes.data() + cut);
+    NameTable partial;
+    EXPECT_FALSE(partial.ReadFrom(&in, 5) && in.AtEnd()) << "cut at " << cut;
+  }
+}
+
 // The table of names as the levels make it (the replacement pairs applied
 // only to the names they can change) against the table of its definition:
 // the heads of each name as it is, of the name after the pairs and of its
@@ -304,14 +370,9 @@ TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
 // pairs (many, some of one character) and pairs made to change heads.
 TEST(NameTable, PairsAppliedOnlyWhereTheyCanChangeANameGiveTheDefinedTable) {
   sampledata::Description sample;
-  char msg[kMessageSize] = "";
-  ASSERT_EQ(
-      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
-      << Show(msg);
   sampledata::Description national;
-  ASSERT_EQ(
-      sampledata::MakeNationalDescription(sample, sampledata::NationalOptions(), &national, msg), 1)
-      << Show(msg);
+  ASSERT_TRUE(SampleAndNational(&sample, &national));
+  char msg[kMessageSize] = "";
   std::set<std::string> unique;
   for (const sampledata::Description* d : {&sample, &national}) {
     for (const auto& m : d->municipalities) {
