@@ -604,6 +604,14 @@ std::vector<std::string> NationalJobs(const std::string& prefix, Draw draw, std:
   return WriteJobs(kNational, prefix, DrawnNationalAddresses(draw, true, count));
 }
 
+// kort of the national set, run on a job file with its answers thrown away.
+struct NationalKort {
+  std::string kort = KortFor(kNational);
+  std::string result = ScaleRoot(kNational) + "/bench-result.txt";
+  std::string status = ScaleRoot(kNational) + "/bench-status.txt";
+  ChildRun Run(const std::string& job) const { return RunChild({kort, job, result, status}); }
+};
+
 // Jobs for towns of the largest municipality and of a one-town one, in
 // turn, after a first pass over both (warm).
 void BM_KortJobLargestAgainstOneTown(benchmark::State& state, int) {
@@ -615,18 +623,16 @@ void BM_KortJobLargestAgainstOneTown(benchmark::State& state, int) {
     state.SkipWithError(kNoNationalData);
     return;
   }
-  const std::string kort = KortFor(kNational);
-  const std::string result = ScaleRoot(kNational) + "/bench-result.txt";
-  const std::string status = ScaleRoot(kNational) + "/bench-status.txt";
+  const NationalKort kort;
   for (std::size_t i = 0; i < largest.size(); ++i) {
-    RunChild({kort, largest[i], result, status});
-    RunChild({kort, oneTown[i % oneTown.size()], result, status});
+    kort.Run(largest[i]);
+    kort.Run(oneTown[i % oneTown.size()]);
   }
   PairedJobs runs;
   std::size_t next = 0;
   for (auto _ : state) {
-    const ChildRun a = RunChild({kort, largest[next % largest.size()], result, status});
-    const ChildRun b = RunChild({kort, oneTown[next % oneTown.size()], result, status});
+    const ChildRun a = kort.Run(largest[next % largest.size()]);
+    const ChildRun b = kort.Run(oneTown[next % oneTown.size()]);
     if (!runs.Add(a, b)) {
       state.SkipWithError("a child did not run to a clean exit");
       return;
@@ -691,9 +697,7 @@ void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
     state.SkipWithError(kNoNationalData);
     return;
   }
-  const std::string kort = KortFor(kNational);
-  const std::string result = ScaleRoot(kNational) + "/bench-result.txt";
-  const std::string status = ScaleRoot(kNational) + "/bench-status.txt";
+  const NationalKort kort;
   const std::string caches = ScaleRoot(kNational) + "/bench-caches";
   const std::string base = caches + "/base";
   const std::string used = caches + "/used";
@@ -704,7 +708,7 @@ void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
   {
     const CacheHomeScope scope(base);
     // Twice: what the first job could not keep yet, the second keeps.
-    for (int k = 0; k < 2; ++k) RunChild({kort, oneTown[0], result, status});
+    for (int k = 0; k < 2; ++k) kort.Run(oneTown[0]);
   }
   PairedJobs runs;
   std::size_t next = 0;
@@ -720,8 +724,8 @@ void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
     }
     const CacheHomeScope scope(used);
     const std::string& job = largest[next++ % largest.size()];
-    const ChildRun first = RunChild({kort, job, result, status});
-    const ChildRun warm = RunChild({kort, job, result, status});
+    const ChildRun first = kort.Run(job);
+    const ChildRun warm = kort.Run(job);
     if (!runs.Add(first, warm)) {
       state.SkipWithError("a child did not run to a clean exit");
       return;
