@@ -470,8 +470,7 @@ std::vector<std::string> WriteJobs(int scale, const std::string& prefix,
                                    const std::vector<std::string>& addresses) {
   std::vector<std::string> jobs;
   for (std::size_t i = 0; i < addresses.size(); ++i)
-    jobs.push_back(
-        WriteJob(ScaleRoot(scale), prefix + std::to_string(i) + ".txt", addresses[i]));
+    jobs.push_back(WriteJob(ScaleRoot(scale), prefix + std::to_string(i) + ".txt", addresses[i]));
   return jobs;
 }
 

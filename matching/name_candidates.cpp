@@ -66,7 +66,8 @@ void SortUnique(std::vector<std::pair<Key, uint16_t>>* v) {
 void SortUnique(std::vector<std::pair<uint16_t, uint16_t>>* v) {
   const std::size_t n = v->size();
   bool rowsAscend = true;
-  for (std::size_t i = 1; i < n && rowsAscend; ++i) rowsAscend = (*v)[i - 1].second <= (*v)[i].second;
+  for (std::size_t i = 1; i < n && rowsAscend; ++i)
+    rowsAscend = (*v)[i - 1].second <= (*v)[i].second;
   if (!rowsAscend || n < 64) {
     std::sort(v->begin(), v->end());
   } else {
@@ -134,7 +135,8 @@ void KeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
   }
   for (std::size_t word = 0; word < marked.size(); ++word) {
     for (uint64_t bits = marked[word]; bits != 0; bits &= bits - 1) {
-      const auto row = static_cast<uint16_t>(word * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
+      const auto row =
+          static_cast<uint16_t>(word * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
       if (row >= 1 && row <= count) rows->push_back(row);
     }
   }
@@ -309,11 +311,11 @@ void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
     }
     const uint16_t code = CodeAt(p);
     if (code == kIterationMark) break;
-    const bool levelOneOrTwo = (code >= 0x889F && code <= 0x9872) || (code >= 0x989F && code <= 0xEAA4);
-    const bool listed = notFirm.empty()
-                            ? IsOneOf(code, kVariantWordKanji) ||
-                                  std::binary_search(loose.begin(), loose.end(), code)
-                            : ((notFirm[code >> 6] >> (code & 63)) & 1u) != 0;
+    const bool levelOneOrTwo =
+        (code >= 0x889F && code <= 0x9872) || (code >= 0x989F && code <= 0xEAA4);
+    const bool listed = notFirm.empty() ? IsOneOf(code, kVariantWordKanji) ||
+                                              std::binary_search(loose.begin(), loose.end(), code)
+                                        : ((notFirm[code >> 6] >> (code & 63)) & 1u) != 0;
     if (levelOneOrTwo && !listed && KanjiDigitValue(p) < 0) key->append(p, 2);
     p += 2;
   }

@@ -423,7 +423,6 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   return true;
 }
 
-
 namespace {
 
 // The store and identity of a table of the engine's files.

@@ -124,8 +124,8 @@ TEST(NameTable, RowsAReplacementPairCanChangeAreTried) {
 // single-byte names and empty ones.
 TEST(NameTable, FinishedListsStandAsAWholeSortWouldLeaveThem) {
   const std::vector<std::string> names = {
-      "表町", "ソ連", "ア丁目", "表", "本町", "本町", "", "ab", "五番町", "５番", "能見", "十日町",
-      "表参道", "圭ソ", "ポア", "東京", "京都", "\x82", "ｱ", "予ソ表", "本郷", "本"};
+      "表町",   "ソ連",   "ア丁目", "表",   "本町", "本町", "",     "ab", "五番町", "５番", "能見",
+      "十日町", "表参道", "圭ソ",   "ポア", "東京", "京都", "\x82", "ｱ",  "予ソ表", "本郷", "本"};
   auto make = [&](const std::vector<uint16_t>& rows, NameTable* table, NameTable* reference) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const char* name = names[i % names.size()].c_str();
@@ -237,10 +237,11 @@ TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
   ASSERT_FALSE(rules.unbounded);
 
   std::vector<std::string> names = {
-      "表町", "表参道", "ソ連町", "アカ町", "ア丁目", "佐々木", "佐佐木", "一の瀬", "一瀬",
-      "十日町", "１０日町", "三番町", "三番", "上る町", "西入", "松之山", "松の山", "恵比寿",
-      "恵比須", "大字松田", "字松田", "松田", "松田", "松田町", "松田村", "", "ab", "ｱｲ",
-      "予ソ表", "能見", "圭ソ", "十", "本町", "本町通", "本町通り", "北本町", "々", "松々"};
+      "表町",   "表参道", "ソ連町",   "アカ町",   "ア丁目", "佐々木", "佐佐木", "一の瀬",
+      "一瀬",   "十日町", "１０日町", "三番町",   "三番",   "上る町", "西入",   "松之山",
+      "松の山", "恵比寿", "恵比須",   "大字松田", "字松田", "松田",   "松田",   "松田町",
+      "松田村", "",       "ab",       "ｱｲ",       "予ソ表", "能見",   "圭ソ",   "十",
+      "本町",   "本町通", "本町通り", "北本町",   "々",     "松々"};
   sampledata::Description sample;
   sampledata::Description national;
   ASSERT_TRUE(SampleAndNational(&sample, &national));
@@ -313,7 +314,8 @@ TEST(NameTable, KeysThatAreNoFinishedListAreRefused) {
   NameTable made;
   const char* names[] = {"高野", "松田町", "松田", "上町", "表ソ"};
   for (uint16_t row = 1; row <= 5; ++row) {
-    if (!made.AddKey(row, names[row - 1], rules)) made.AddName(row, names[row - 1], nullptr, true, true);
+    if (!made.AddKey(row, names[row - 1], rules))
+      made.AddName(row, names[row - 1], nullptr, true, true);
   }
   made.Finish();
   // 高野, 松田 (of 松田町 and 松田, by row), 表; 上町 has no key.

@@ -185,10 +185,10 @@ TEST(NationalData, MunicipalitiesAreAsLargeAsRealOnes) {
   EXPECT_GE(sorted[n - 1], 1100);
   EXPECT_GE(sorted[n - 5], 400) << "a long tail, not one outlier";
 
-  const auto toyama = std::find_if(d.municipalities.begin(), d.municipalities.end(),
-                                   [](const MunicipalityRow& m) {
-                                     return m.prefectureCode == "16" && m.name == Sjis(u8"富山市");
-                                   });
+  const auto toyama =
+      std::find_if(d.municipalities.begin(), d.municipalities.end(), [](const MunicipalityRow& m) {
+        return m.prefectureCode == "16" && m.name == Sjis(u8"富山市");
+      });
   ASSERT_NE(toyama, d.municipalities.end());
   const std::size_t t = static_cast<std::size_t>(toyama - d.municipalities.begin());
   EXPECT_EQ(towns[t], 1122);

@@ -264,9 +264,8 @@ struct TownQuantile {
   int towns;
 };
 constexpr TownQuantile kTownQuantiles[] = {
-    {0, 2},     {50, 4},    {100, 8},   {200, 14},  {300, 22},  {400, 30},
-    {500, 40},  {600, 52},  {700, 68},  {800, 94},  {900, 143}, {950, 204},
-    {980, 308}, {995, 473}, {1000, 900},
+    {0, 2},    {50, 4},   {100, 8},   {200, 14},  {300, 22},  {400, 30},  {500, 40},   {600, 52},
+    {700, 68}, {800, 94}, {900, 143}, {950, 204}, {980, 308}, {995, 473}, {1000, 900},
 };
 
 // Municipalities whose size is given: the prefecture, the name (a city),
@@ -356,8 +355,8 @@ class NationalBuilder {
     for (const NamedMunicipality& named : kNamedMunicipalities) {
       if (named.prefecture != number || k >= cities) continue;
       used_.insert(std::string(named.name) + "市");
-      Plan(row.code, Code("%03d", 201 + k++), Name{}, Join(Word{named.name, named.kana}, "市", "し"),
-           named.towns, true);
+      Plan(row.code, Code("%03d", 201 + k++), Name{},
+           Join(Word{named.name, named.kana}, "市", "し"), named.towns, true);
     }
     for (; k < cities; ++k) {
       Plan(row.code, Code("%03d", 201 + k), Name{}, MunicipalityName("市", "し"), DrawTowns(130),
@@ -422,8 +421,8 @@ class NationalBuilder {
     while (kTownQuantiles[q].permille < at) ++q;
     const TownQuantile& low = kTownQuantiles[q - 1];
     const TownQuantile& high = kTownQuantiles[q];
-    const int towns = low.towns + (high.towns - low.towns) * (at - low.permille) /
-                                      (high.permille - low.permille);
+    const int towns =
+        low.towns + (high.towns - low.towns) * (at - low.permille) / (high.permille - low.permille);
     const int scaled = (towns * percent + 50) / 100;
     return scaled < 2 ? 2 : scaled;
   }
@@ -513,11 +512,10 @@ class NationalBuilder {
     // that the municipality has exactly its towns (at most 999 oaza: the
     // place code holds three digits of serial).
     for (int oaza = 1; oaza <= 999 && rows + 1 < m.towns; ++oaza) {
-      const Name town =
-          !formers.empty() && random_.Percent(50)
-              ? TownName(&names, &formers[static_cast<std::size_t>(
-                                     random_.Below(static_cast<int>(formers.size())))])
-              : TownName(&names);
+      const Name town = !formers.empty() && random_.Percent(50)
+                            ? TownName(&names, &formers[static_cast<std::size_t>(random_.Below(
+                                                   static_cast<int>(formers.size())))])
+                            : TownName(&names);
       const Point at = centre.Near(random_, Milliseconds(0.04));
       OazaRow head = TownRow(city, oaza, 0, town, at);
       head.representative = "1";
