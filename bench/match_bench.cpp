@@ -41,7 +41,16 @@
 //    BM_KortJobSmallestMunicipality/national: jobs with the prefecture for
 //    towns of the municipality with the most towns and of one with the
 //    fewest (how a job's cost grows with its municipality); a municipality's
-//    towns are its TC_Oaza rows (oaza and aza/chome rows);
+//    towns are its TC_Oaza rows (oaza and aza/chome rows), and the national
+//    set's municipalities are as large as real ones (the largest has 1,122
+//    towns, the smallest one town: an oaza and its one row);
+//    BM_KortJobLargestAgainstOneTown/national: the two in turn in the same
+//    loop, warm (after a first pass over both): the medians of each and
+//    their ratio (largest_one_town_wall, ..._instructions);
+//    BM_KortJobFirstInMunicipality/national: the first job in the largest
+//    municipality (a cache folder that has seen only a job elsewhere, made
+//    afresh for every iteration) and the same job again, warm: the medians
+//    of each and their ratio (first_warm_wall, ..._instructions);
 //  - BM_MatchWithPrefecture / BM_MatchWithoutPrefecture: one address.
 
 #include <benchmark/benchmark.h>
@@ -455,18 +464,28 @@ double Median(std::vector<double> values) {
   return *middle;
 }
 
+// The job files of the addresses in the set's folder, named prefix0.txt,
+// prefix1.txt, ...
+std::vector<std::string> WriteJobs(int scale, const std::string& prefix,
+                                   const std::vector<std::string>& addresses) {
+  std::vector<std::string> jobs;
+  for (std::size_t i = 0; i < addresses.size(); ++i)
+    jobs.push_back(WriteJob(ScaleRoot(scale), prefix + std::to_string(i) + ".txt", addresses[i]));
+  return jobs;
+}
+
+constexpr const char* kNoNationalData =
+    "no national data: build the target match_bench_national (or national_data)";
+
 // Jobs on the addresses in turn, each followed by one empty process.
 void KortJob(benchmark::State& state, int scale, const std::vector<std::string>& addresses) {
   if (addresses.empty()) {
-    state.SkipWithError(
-        "no national data: build the target match_bench_national (or national_data)");
+    state.SkipWithError(kNoNationalData);
     return;
   }
   const std::string root = ScaleRoot(scale);
   const std::string kort = KortFor(scale);
-  std::vector<std::string> jobs;
-  for (std::size_t i = 0; i < addresses.size(); ++i)
-    jobs.push_back(WriteJob(root, "bench-job" + std::to_string(i) + ".txt", addresses[i]));
+  const std::vector<std::string> jobs = WriteJobs(scale, "bench-job", addresses);
   const std::string result = root + "/bench-result.txt";
   const std::string status = root + "/bench-status.txt";
   const std::string empty = KORT_BENCH_EMPTY_PROCESS;
@@ -544,6 +563,184 @@ void BM_KortJobLargestMunicipality(benchmark::State& state, int) {
 void BM_KortJobSmallestMunicipality(benchmark::State& state, int) {
   BM_KortJobMunicipality(state, Draw::kSmallest);
 }
+// The medians of two kinds of job run in turn: wall times and, where
+// counted, instructions; a ratio of the first kind to the second.
+struct PairedJobs {
+  std::vector<double> wall[2];
+  std::vector<double> instructions[2];
+  bool Add(const ChildRun& a, const ChildRun& b) {
+    if (a.wallMs < 0 || b.wallMs < 0) return false;
+    wall[0].push_back(a.wallMs);
+    wall[1].push_back(b.wallMs);
+    if (a.instructions >= 0 && b.instructions >= 0) {
+      instructions[0].push_back(a.instructions);
+      instructions[1].push_back(b.instructions);
+    }
+    return true;
+  }
+  void Report(benchmark::State& state, const std::string& a, const std::string& b) const {
+    const double wallA = Median(wall[0]);
+    const double wallB = Median(wall[1]);
+    state.counters[a + "_wall_ms"] = wallA;
+    state.counters[b + "_wall_ms"] = wallB;
+    state.counters[a + "_" + b + "_wall"] = wallB > 0 ? wallA / wallB : 0;
+    if (instructions[0].empty()) {
+      state.SetLabel("no instruction counter here");
+      return;
+    }
+    const double countA = Median(instructions[0]);
+    const double countB = Median(instructions[1]);
+    state.counters[a + "_instructions"] = countA;
+    state.counters[b + "_instructions"] = countB;
+    state.counters[a + "_" + b + "_instructions"] = countB > 0 ? countA / countB : 0;
+  }
+};
+
+// The job files of count national addresses drawn as asked, with the
+// prefecture; none without the national set.
+std::vector<std::string> NationalJobs(const std::string& prefix, Draw draw, std::size_t count) {
+  if (NationalList(sampledata::kAddressesWithPrefectureFile).empty()) return {};
+  return WriteJobs(kNational, prefix, DrawnNationalAddresses(draw, true, count));
+}
+
+// kort of the national set, run on a job file with its answers thrown away.
+struct NationalKort {
+  std::string kort = KortFor(kNational);
+  std::string result = ScaleRoot(kNational) + "/bench-result.txt";
+  std::string status = ScaleRoot(kNational) + "/bench-status.txt";
+  ChildRun Run(const std::string& job) const { return RunChild({kort, job, result, status}); }
+};
+
+// Jobs for towns of the largest municipality and of a one-town one, in
+// turn, after a first pass over both (warm).
+void BM_KortJobLargestAgainstOneTown(benchmark::State& state, int) {
+  const std::vector<std::string> largest =
+      NationalJobs("bench-largest", Draw::kLargest, kNationalJobs);
+  const std::vector<std::string> oneTown =
+      NationalJobs("bench-one-town", Draw::kSmallest, kNationalJobs);
+  if (largest.empty() || oneTown.empty()) {
+    state.SkipWithError(kNoNationalData);
+    return;
+  }
+  const NationalKort kort;
+  for (std::size_t i = 0; i < largest.size(); ++i) {
+    kort.Run(largest[i]);
+    kort.Run(oneTown[i % oneTown.size()]);
+  }
+  PairedJobs runs;
+  std::size_t next = 0;
+  for (auto _ : state) {
+    const ChildRun a = kort.Run(largest[next % largest.size()]);
+    const ChildRun b = kort.Run(oneTown[next % oneTown.size()]);
+    if (!runs.Add(a, b)) {
+      state.SkipWithError("a child did not run to a clean exit");
+      return;
+    }
+    state.SetIterationTime(a.wallMs / 1e3);
+    ++next;
+  }
+  runs.Report(state, "largest", "one_town");
+  state.counters["largest_towns"] = TownsOfDraw(Draw::kLargest);
+  state.counters["one_town_towns"] = TownsOfDraw(Draw::kSmallest);
+}
+BENCHMARK_CAPTURE(BM_KortJobLargestAgainstOneTown, national, kNational)
+    ->Iterations(64)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// XDG_CACHE_HOME set to a folder while it lives, then as it was.
+class CacheHomeScope {
+ public:
+  explicit CacheHomeScope(const std::string& folder) {
+    const char* old = std::getenv("XDG_CACHE_HOME");
+    had_ = old != nullptr;
+    if (had_) saved_ = old;
+    setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+  }
+  ~CacheHomeScope() {
+    if (had_)
+      setenv("XDG_CACHE_HOME", saved_.c_str(), 1);
+    else
+      unsetenv("XDG_CACHE_HOME");
+  }
+  CacheHomeScope(const CacheHomeScope&) = delete;
+  CacheHomeScope& operator=(const CacheHomeScope&) = delete;
+
+ private:
+  bool had_ = false;
+  std::string saved_;
+};
+
+// A folder of the owner alone, emptied first (the cache folder is used
+// only when others cannot write to it).
+bool FreshPrivateFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  std::filesystem::create_directories(folder, ec);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace, ec);
+  return !ec && std::filesystem::is_directory(folder, ec);
+}
+
+// The first job in the largest municipality against the same job again.
+// Every iteration starts from a copy of a cache folder that has seen jobs
+// in a one-town municipality only (what does not depend on the
+// municipality, such as the dictionaries and the prefecture look-up, is
+// kept there), runs a job for the next town of the largest municipality,
+// then the same job again.
+void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
+  const std::vector<std::string> largest =
+      NationalJobs("bench-first", Draw::kLargest, kNationalJobs);
+  const std::vector<std::string> oneTown = NationalJobs("bench-elsewhere", Draw::kSmallest, 1);
+  if (largest.empty() || oneTown.empty()) {
+    state.SkipWithError(kNoNationalData);
+    return;
+  }
+  const NationalKort kort;
+  const std::string caches = ScaleRoot(kNational) + "/bench-caches";
+  const std::string base = caches + "/base";
+  const std::string used = caches + "/used";
+  if (!FreshPrivateFolder(base)) {
+    state.SkipWithError("cannot make a cache folder");
+    return;
+  }
+  {
+    const CacheHomeScope scope(base);
+    // Twice: what the first job could not keep yet, the second keeps.
+    for (int k = 0; k < 2; ++k) kort.Run(oneTown[0]);
+  }
+  PairedJobs runs;
+  std::size_t next = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::error_code ec;
+    std::filesystem::remove_all(used, ec);
+    std::filesystem::copy(base, used, std::filesystem::copy_options::recursive, ec);
+    state.ResumeTiming();
+    if (ec) {
+      state.SkipWithError("cannot copy the cache folder");
+      return;
+    }
+    const CacheHomeScope scope(used);
+    const std::string& job = largest[next++ % largest.size()];
+    const ChildRun first = kort.Run(job);
+    const ChildRun warm = kort.Run(job);
+    if (!runs.Add(first, warm)) {
+      state.SkipWithError("a child did not run to a clean exit");
+      return;
+    }
+    state.SetIterationTime(first.wallMs / 1e3);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(caches, ec);
+  runs.Report(state, "first", "warm");
+  state.counters["towns"] = TownsOfDraw(Draw::kLargest);
+}
+BENCHMARK_CAPTURE(BM_KortJobFirstInMunicipality, national, kNational)
+    ->Iterations(32)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 // The same with no cache folder to keep the prefecture names in ("/dev/null"
 // cannot hold one): every job reads every prefecture's files.
 void BM_KortJobWithoutPrefectureNoCache(benchmark::State& state, int scale) {

@@ -182,6 +182,7 @@ int CAdrsEngine::SetContext(CAdrsContext* context) {
 void CAdrsEngine::SetDictionaries(CCharDictionary* dictionary, CRecordList* replacementList) {
   unification_ = dictionary;
   replacementList_ = replacementList;
+  extraSignatureReady_ = false;
 }
 
 void CAdrsEngine::SetExtraReplacementList(CRecordList* list) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/record_array.h"
+#include "matching/name_candidates.h"
 #include "tabledb/change_code_index.h"
 #include "tabledb/change_history.h"
 #include "tabledb/data_source.h"
@@ -584,6 +585,11 @@ class CAdrsEngine {
   void BuildOazaTable(uint32_t childBase, uint16_t count, int kana, NameTable* table);
   // ExtraPairsSignature of the extra list, once per match.
   const std::string& ExtraSignature();
+  // The oaza tables hold the names' firm keys, which follow both pair
+  // lists: the rules of the keys and the signature of both lists (the
+  // extra list's, then the replacement list's), once per match.
+  const NameKeyRules& KeyRules();
+  const std::string& OazaSignature();
   void FreeWorkLists();
   void CloseOwnChangeHistory();
   void CloseOwnChangeCodeIndex();
@@ -638,6 +644,9 @@ class CAdrsEngine {
   std::string extraSignature_;
   std::size_t extraSignatureHash_ = 0;  // of extraSignature_, for the tables' keys
   bool extraSignatureReady_ = false;
+  NameKeyRules keyRules_;
+  std::string oazaSignature_;
+  std::size_t oazaSignatureHash_ = 0;  // of oazaSignature_
 
   // Match state.
   int32_t chomeRow_;

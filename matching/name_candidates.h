@@ -16,6 +16,15 @@
 // those are always tried. A query that cannot be bounded either asks for
 // every row.
 //
+// The oaza level's table of kanji names files them instead by their firm
+// keys (NameKeyRules below), and by their heads only the names whose key
+// is empty: the rows that can pass are those whose key begins the key of
+// one of the texts the level compares, found by a binary search for each
+// prefix of that key, and those of the names without a key that the heads
+// give; many names that share their first characters (the towns of a
+// former municipality under its name) then no longer all come to be
+// compared.
+//
 // The levels then try exactly those rows in ascending order with their
 // usual comparisons, so the result is the one of trying every row. Where a
 // row of the level could not be read while the table was built, the table
@@ -30,6 +39,37 @@
 class CDerivedBytesReader;
 class CRecordList;
 
+// The firm key of a name: what every comparison of the oaza level keeps.
+// A firm character is a kanji of JIS levels 1 and 2 that no variant form
+// of the comparisons touches: no numeral (numerals of either script count
+// as equal), none of 大 字 (the aza words dropped anywhere), 上 下 東 西 入
+// 通 町 (direction and street words, skipped or taken on one side only),
+// and none that a pair of the user's extra pairs or of the replacement
+// list holds (the pairs change only runs of such characters). Every
+// variant form adds, drops or changes characters that are not firm only:
+// kana (connecting kana), numerals, pair texts, aza, direction and street
+// words. The key of a text is its firm characters in order, up to its
+// first 々 (the iteration mark is written out in one variant, which makes
+// characters firm that were not; the text with its first mark written out
+// is a text of its own in a query). The key of a name also drops its
+// trailing characters that are not firm or are those of a unit word (町 村
+// 番 条 地割 ...): a name that ends in a unit word matches a text that has a
+// number in its place. So a name the level takes for a text has a key
+// that begins the text's key (or that of one of the query's texts).
+struct NameKeyRules {
+  bool unbounded = false;       // a pair no key can follow (a lone lead byte, 々)
+  std::vector<uint16_t> loose;  // characters of the pairs, sorted
+  // From Finish: a bit per double-byte code, set for the kanji that are
+  // never firm whatever the numerals (the pairs' and the words' above).
+  std::vector<uint64_t> notFirm;
+
+  // The rules of the two pair lists (either may be null).
+  void AddPairs(const CRecordList* list);
+  void Finish();
+  // The key of the text (a name: trailing loose and unit characters dropped).
+  void KeyOf(const char* text, bool name, std::string* key) const;
+};
+
 // The first characters of the names of one list of rows (rows 1-based).
 struct NameTable {
   bool complete = false;
@@ -42,6 +82,14 @@ struct NameTable {
   std::vector<std::pair<uint16_t, uint16_t>> byWindow;  // (two bytes anywhere, row), sorted
   std::vector<uint16_t> numeral;  // rows with a name that begins with a numeral
   std::vector<uint16_t> always;   // rows no head bounds
+  // The firm keys of the rows' names (NameKeyRules), ascending with their
+  // rows, none empty: entry i is the bytes keyEnds[i - 1] (0 for the first)
+  // to keyEnds[i] of keyBytes, of row keyRows[i]. In a keyed table the
+  // lists above hold only the names whose key is empty.
+  bool keyed = false;
+  std::string keyBytes;
+  std::vector<uint32_t> keyEnds;
+  std::vector<uint16_t> keyRows;
 
   // Adds a name of the row as the level compares it: its head, its head
   // after the extra pairs (withHeadAlone: also of its first character
@@ -52,6 +100,10 @@ struct NameTable {
   // character to agree keys the name by its head).
   void AddName(uint16_t row, const char* name, const CRecordList* extra, bool withHeadAlone,
                bool withWindows, bool withSecond = false);
+  // Adds the firm key of a name of the row (the table is then keyed);
+  // false for a name whose key is empty, which is not kept: such a name
+  // is to be added by its heads (AddName).
+  bool AddKey(uint16_t row, const char* name, const NameKeyRules& rules);
   // Sorts and folds the lists; the table is complete from then on.
   void Finish();
 
@@ -70,12 +122,21 @@ struct NameQuery {
   std::vector<uint16_t> heads;    // texts whose second character bounds nothing
   std::vector<uint32_t> pairs;    // heads and second characters of the others
   std::vector<uint16_t> windows;  // rows holding one of these two bytes anywhere
+  // The firm keys of the texts the names are compared with; a keyed table
+  // then gives only rows whose key begins one of them. unkeyed: the keys
+  // bound nothing (rules that no key can follow).
+  bool keyed = false;
+  bool unkeyed = false;
+  std::vector<std::string> keys;
 
   // A text the names are compared with (tolerantly: numerals and extra
   // pairs); plainOnly: compared by bytes only.
   void AddText(const char* text, const CRecordList* extra, bool plainOnly = false);
   // The search texts of a replacement list whose pairs may change a name.
   void AddChangingPairs(const CRecordList* list);
+  // A text the names' firm keys are compared with (the first such call
+  // makes the query keyed, unless the rules are unbounded).
+  void AddKeyText(const char* text, const NameKeyRules& rules);
 };
 
 // Where a level takes its rows from.

@@ -77,10 +77,8 @@ int PreviousCharStart(const char* text, int at) {
   return previous;
 }
 
-// The text with its first 々 (at a position above 2) written out: the
-// character before it in its place, or, for 々々 at a position above 4,
-// the two characters before them. Empty when there is nothing to expand or
-// the characters before are not double-byte.
+}  // namespace
+
 std::string ExpandIterationMark(const std::string& text) {
   const int p = FindSubstring("々", text.c_str());
   if (p <= 2) return std::string();
@@ -98,6 +96,8 @@ std::string ExpandIterationMark(const std::string& text) {
   }
   return out;
 }
+
+namespace {
 
 // Hashes texts as views, so that a lookup by a C string makes no copy.
 struct TextHash {

@@ -73,6 +73,12 @@ std::string ExtraPairsSignature(const CRecordList* list);
 // pair in *pair; 0 for none (or a list of other records).
 int FirstOccurringPair(const CRecordList* list, const char* input, PairRecord* pair);
 
+// The text with its first 々 (at a position above 2) written out: the
+// character before it in its place, or, for 々々 at a position above 4,
+// the two characters before them. Empty when there is nothing to expand or
+// the characters before are not double-byte.
+std::string ExpandIterationMark(const std::string& text);
+
 // 1 and the name without its first connecting kana (の, then け, then つ;
 // each its first occurrence) that stands between two kanji of JIS levels 1
 // and 2; 0 for names of 5 bytes or fewer, or when there is none. out needs

@@ -344,9 +344,38 @@ const std::string& CAdrsEngine::ExtraSignature() {
   if (!extraSignatureReady_) {
     extraSignature_ = ExtraPairsSignature(extraReplacementList_);
     extraSignatureHash_ = std::hash<std::string>{}(extraSignature_);
+    // Without a replacement list, the extra list's alone.
+    const std::string replacements = ExtraPairsSignature(replacementList_);
+    std::string signature;
+    if (replacements.empty()) {
+      signature = extraSignature_;
+    } else {
+      CDerivedBytesWriter w(&signature);
+      w.PutText(extraSignature_);
+      w.PutText(replacements);
+    }
+    // The rules follow the pairs: made again only when these changed.
+    if (signature != oazaSignature_ || keyRules_.notFirm.empty()) {
+      oazaSignature_ = std::move(signature);
+      oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
+      keyRules_ = NameKeyRules();
+      keyRules_.AddPairs(extraReplacementList_);
+      keyRules_.AddPairs(replacementList_);
+      keyRules_.Finish();
+    }
     extraSignatureReady_ = true;
   }
   return extraSignature_;
+}
+
+const NameKeyRules& CAdrsEngine::KeyRules() {
+  ExtraSignature();
+  return keyRules_;
+}
+
+const std::string& CAdrsEngine::OazaSignature() {
+  ExtraSignature();
+  return oazaSignature_;
 }
 
 namespace {
@@ -356,6 +385,13 @@ std::string ComparedCityName(const char* city, int kana) {
   if (!kana && std::strcmp(city, "千丁町") == 0) return "１０００丁町";
   return city;
 }
+
+}  // namespace
+
+namespace {
+
+constexpr char kCityTableName[] = "municipality names";
+constexpr char kOazaTableName[] = "oaza names";
 
 }  // namespace
 
@@ -375,6 +411,8 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   w.Put(childBase);
   w.Put(count);
   w.Put(static_cast<int32_t>(kana));
+  // The oaza tables' keys follow the replacement list too.
+  if (std::strcmp(what, kOazaTableName) == 0) w.PutText(OazaSignature());
   for (const plat::FileStamp* stamp : {&databaseImage.GetStamp(), &indexImage->GetStamp()}) {
     w.Put(stamp->size);
     w.Put(stamp->modifiedNs);
@@ -384,13 +422,6 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   }
   return true;
 }
-
-namespace {
-
-constexpr char kCityTableName[] = "municipality names";
-constexpr char kOazaTableName[] = "oaza names";
-
-}  // namespace
 
 namespace {
 
@@ -674,27 +705,56 @@ class COazaWeigher {
 void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, NameTable* table) {
   // The fields MatchOaza reads of every row it compares by name; a row
   // that does not read leaves the table incomplete.
+  // The fields are looked up once for all rows: a field that is missing
+  // or of another type fails every row's read, and the table stays
+  // incomplete as it would row by row.
   char scratch[kMessageSize] = "";
   char written[kFieldSize];
   char name[kFieldSize];
   char placeCode[kFieldSize];
-  bool complete = true;
+  bool complete = database_ != nullptr;
+  uint32_t writtenAt = 0;
+  uint32_t placeCodeAt = 0;
+  uint32_t nameAt = 0;
+  uint32_t controlAt = 0;
+  auto fieldAt = [&](const char* field, int32_t type, uint32_t* offset) {
+    int32_t found = 0;
+    return database_->FindField(kTableOaza, field, &found, nullptr, offset, nullptr) &&
+           found == type;
+  };
+  const bool fields = complete && fieldAt(kOazaWrittenName.Get(kana), kTdbString, &writtenAt) &&
+                      fieldAt(kFieldPlaceCode, kTdbString, &placeCodeAt) &&
+                      fieldAt(kOazaName.Get(kana), kTdbString, &nameAt);
+  const bool controlField = complete && fieldAt(kControlField, kTdbInt, &controlAt);
+  // Kanji names are filed by their firm keys (a bound of their own,
+  // matching/name_candidates.h), those without a key and readings by
+  // their first characters.
+  const bool keyed = !kana && !KeyRules().unbounded;
   for (uint32_t n = 1; n <= count && complete; ++n) {
     TixEntry e;
     int32_t control = 0;
-    complete =
-        ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) &&
-        ReadText(database_, e.record, kTableOaza, kOazaWrittenName.Get(kana), written, scratch) &&
-        ReadText(database_, e.record, kTableOaza, kFieldPlaceCode, placeCode, scratch) &&
-        ReadText(database_, e.record, kTableOaza, kOazaName.Get(kana), name, scratch);
+    complete = ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) && fields &&
+               database_->GetStringAt(e.record, writtenAt, written, sizeof written) &&
+               database_->GetStringAt(e.record, placeCodeAt, placeCode, sizeof placeCode) &&
+               database_->GetStringAt(e.record, nameAt, name, sizeof name);
     if (!complete) break;
+    // Most rows are written as they are named: the name is prepared once.
+    const bool same = std::strcmp(written, name) == 0;
     PrepareOazaName(written, kana);
-    PrepareOazaName(name, kana);
+    if (same)
+      std::memcpy(name, written, std::strlen(written) + 1);
+    else
+      PrepareOazaName(name, kana);
     if (written[0] != '\0') {
-      complete = ReadIntField(database_, e.record, kTableOaza, kControlField, &control, scratch);
-      table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
+      complete = controlField && database_->GetIntAt(e.record, controlAt, &control);
+      if (!keyed || !table->AddKey(static_cast<uint16_t>(n), written, KeyRules()))
+        table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
     }
-    table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
+    // A name the written form already gave adds nothing new.
+    if (written[0] == '\0' || std::strcmp(written, name) != 0) {
+      if (!keyed || !table->AddKey(static_cast<uint16_t>(n), name, KeyRules()))
+        table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
+    }
   }
   if (complete) table->Finish();
 }
@@ -703,9 +763,9 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
                                                             int kana) {
   const auto& indexImage = index_.GetSharedImage();
   if (!indexImage || !database_ || !database_->GetSharedImage()) return nullptr;
-  const std::string& signature = ExtraSignature();
+  const std::string& signature = OazaSignature();
   const std::string key = TableKey(kOazaTableName, indexImage->GetId(), GetIndexKind(), childBase,
-                                   count, kana, extraSignatureHash_);
+                                   count, kana, oazaSignatureHash_);
   return KeptTable(
       *database_->GetSharedImage(), key, signature, count,
       [&] { return StoredTableOf(this, kOazaTableName, childBase, count, kana); },
@@ -718,7 +778,7 @@ std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, 
 std::shared_ptr<const NameTable> CAdrsEngine::MadeOazaTable(uint32_t childBase, uint16_t count,
                                                             int kana) {
   auto table = std::make_shared<NameTable>();
-  table->extraSignature = ExtraSignature();
+  table->extraSignature = OazaSignature();
   BuildOazaTable(childBase, count, kana, table.get());
   return table;
 }
@@ -752,6 +812,14 @@ void CAdrsEngine::OazaCandidates(const OazaTry& t, uint16_t count,
   const char* cursor = t.text->GetText();
   query.AddText(cursor, extraReplacementList_);
   query.AddText(t.text->GetOriginalPointer(1), nullptr, true);
+  if (!t.kana) {
+    // The firm keys of the text, of the text as written (the control
+    // route) and of the text with its first iteration mark written out.
+    query.AddKeyText(cursor, KeyRules());
+    query.AddKeyText(t.text->GetOriginalPointer(1), KeyRules());
+    const std::string expanded = ExpandIterationMark(cursor);
+    if (!expanded.empty()) query.AddKeyText(expanded.c_str(), KeyRules());
+  }
   if (!t.kana && FindSubstring("００", cursor) > 0) query.everything = true;
   if (!t.kana && !query.everything && t.list != nullptr && t.list->GetCount() > 0) {
     query.AddChangingPairs(t.list);

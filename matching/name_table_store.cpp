@@ -11,7 +11,7 @@
 namespace {
 
 // Raised whenever what is kept, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 2;
+constexpr uint32_t kFormatVersion = 3;
 
 }  // namespace
 

@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "common/message.h"
 #include "matching/data_folder_cache.h"
+#include "matching/derived_bytes.h"
 #include "matching/edit_text.h"
 #include "matching/match_entries.h"
 #include "matching/name_compare.h"
@@ -113,6 +116,253 @@ TEST(NameTable, RowsAReplacementPairCanChangeAreTried) {
   single.Free();
 }
 
+// A finished table lists each (key, row) once in ascending order, as a
+// whole sort of what was added would: rows added in ascending order (the
+// order the levels add them, sorted by key alone), rows added out of order,
+// short lists; equal keys from many rows and from one row twice, names
+// whose trail bytes are 0x5C or ASCII letters (表, ソ, ア), numerals,
+// single-byte names and empty ones.
+TEST(NameTable, FinishedListsStandAsAWholeSortWouldLeaveThem) {
+  const std::vector<std::string> names = {
+      "表町",   "ソ連",   "ア丁目", "表",   "本町", "本町", "",     "ab", "五番町", "５番", "能見",
+      "十日町", "表参道", "圭ソ",   "ポア", "東京", "京都", "\x82", "ｱ",  "予ソ表", "本郷", "本"};
+  auto make = [&](const std::vector<uint16_t>& rows, NameTable* table, NameTable* reference) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const char* name = names[i % names.size()].c_str();
+      table->AddName(rows[i], name, nullptr, true, true);
+      reference->AddName(rows[i], name, nullptr, true, true);
+    }
+    auto sortAll = [](auto* list) {
+      std::sort(list->begin(), list->end());
+      list->erase(std::unique(list->begin(), list->end()), list->end());
+    };
+    sortAll(&reference->byHead);
+    sortAll(&reference->byPair);
+    sortAll(&reference->byWindow);
+    sortAll(&reference->numeral);
+    sortAll(&reference->always);
+    table->Finish();
+  };
+  std::vector<uint16_t> ascending;
+  for (uint16_t row = 1; row <= 700; ++row) {
+    ascending.push_back(row);
+    if (row % 7 == 0) ascending.push_back(row);  // a row with two names
+  }
+  std::vector<uint16_t> descending(ascending.rbegin(), ascending.rend());
+  std::vector<uint16_t> shuffled = ascending;
+  std::mt19937 random(5);
+  std::shuffle(shuffled.begin(), shuffled.end(), random);
+  std::vector<uint16_t> shortList = {3, 1, 2, 2, 5};
+  for (const std::vector<uint16_t>* rows : {&ascending, &descending, &shuffled, &shortList}) {
+    NameTable table;
+    NameTable reference;
+    make(*rows, &table, &reference);
+    ASSERT_TRUE(table.complete);
+    EXPECT_EQ(table.byHead, reference.byHead);
+    EXPECT_EQ(table.byPair, reference.byPair);
+    EXPECT_EQ(table.byWindow, reference.byWindow);
+    EXPECT_EQ(table.numeral, reference.numeral);
+    EXPECT_EQ(table.always, reference.always);
+    if (rows->size() > 100) {
+      EXPECT_GT(table.byWindow.size(), 500u);
+    }
+  }
+}
+
+namespace {
+
+// The sample description and the national-shape set made from it (seed 1).
+testing::AssertionResult SampleAndNational(sampledata::Description* sample,
+                                           sampledata::Description* national) {
+  char msg[kMessageSize] = "";
+  if (sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), sample, msg) !=
+          1 ||
+      sampledata::MakeNationalDescription(*sample, sampledata::NationalOptions(), national, msg) !=
+          1)
+    return testing::AssertionFailure() << Show(msg);
+  return testing::AssertionSuccess();
+}
+
+// Variants of a name as an address may write it, each followed by a
+// number: the name itself, with its first iteration mark written out or
+// one written in, with a connecting kana put in or dropped, with 大字 in
+// front, numerals of the other script, the pairs' texts swapped back, a
+// direction word after it, the name cut short.
+std::vector<std::string> WrittenVariants(const std::string& name) {
+  std::vector<std::string> out = {name + "１２３", name, "大字" + name + "２", name + "上る３"};
+  if (const std::string expanded = ExpandIterationMark(name); !expanded.empty())
+    out.push_back(expanded + "１");
+  auto replaceFirst = [&](const std::string& from, const std::string& to) {
+    const std::size_t at = name.find(from);
+    if (at != std::string::npos && at % 2 == 0)
+      out.push_back(name.substr(0, at) + to + name.substr(at + from.size()) + "１");
+  };
+  replaceFirst("の", "");
+  replaceFirst("之", "の");
+  replaceFirst("の", "之");
+  replaceFirst("十", "１０");
+  replaceFirst("１０", "十");
+  replaceFirst("三", "３");
+  replaceFirst("恵比須", "恵比寿");
+  replaceFirst("町", "");
+  if (name.size() >= 4) {
+    out.push_back(name.substr(0, 2) + "々" + name.substr(4) + "１");
+    out.push_back(name.substr(0, 2) + "の" + name.substr(2) + "１");
+    out.push_back(name.substr(0, name.size() - 2));
+  }
+  return out;
+}
+
+}  // namespace
+
+// The firm keys of the oaza level leave out no row that a comparison of
+// the level takes (every variant form, with and without the street
+// direction words), with the sample folder's dictionaries and pairs: over
+// names made for the edge cases (one key for many rows, trail bytes 0x5C
+// and ASCII letters, iteration marks, connecting kana, numerals, unit and
+// direction words, pair texts) and the oaza names of the national-shape
+// set's largest municipality (many of them under a former municipality's
+// name), each against its written variants; and they leave out most
+// rows.
+TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
+  char msg[kMessageSize] = "";
+  CDictionaryLease lease;
+  ASSERT_EQ(LeaseFolderDictionaries(sample::Folder(), &lease, msg), 1) << Show(msg);
+  FolderDictionaries& dictionaries = *lease.Get();
+  ASSERT_GT(dictionaries.replacements.GetCount(), 0u);
+  NameKeyRules rules;
+  rules.AddPairs(&dictionaries.extra);
+  rules.AddPairs(&dictionaries.replacements);
+  rules.Finish();
+  ASSERT_FALSE(rules.unbounded);
+
+  std::vector<std::string> names = {
+      "表町",   "表参道", "ソ連町",   "アカ町",   "ア丁目", "佐々木", "佐佐木", "一の瀬",
+      "一瀬",   "十日町", "１０日町", "三番町",   "三番",   "上る町", "西入",   "松之山",
+      "松の山", "恵比寿", "恵比須",   "大字松田", "字松田", "松田",   "松田",   "松田町",
+      "松田村", "",       "ab",       "ｱｲ",       "予ソ表", "能見",   "圭ソ",   "十",
+      "本町",   "本町通", "本町通り", "北本町",   "々",     "松々"};
+  sampledata::Description sample;
+  sampledata::Description national;
+  ASSERT_TRUE(SampleAndNational(&sample, &national));
+  std::vector<int> towns(national.municipalities.size(), 0);
+  for (const auto& o : national.oaza) ++towns[static_cast<std::size_t>(o.municipality)];
+  const int largest =
+      static_cast<int>(std::max_element(towns.begin(), towns.end()) - towns.begin());
+  std::size_t fromNational = 0;
+  for (const auto& o : national.oaza) {
+    if (o.municipality == largest && o.IsOaza()) {
+      names.push_back(o.oazaName);
+      ++fromNational;
+    }
+  }
+  ASSERT_GT(fromNational, 200u);
+  ASSERT_LT(names.size(), 65535u);
+
+  NameTable table;
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    const auto row = static_cast<uint16_t>(n + 1);
+    // As the oaza level files them: by key, a name without one by its heads.
+    if (!table.AddKey(row, names[n].c_str(), rules))
+      table.AddName(row, names[n].c_str(), &dictionaries.extra, true, true);
+  }
+  table.Finish();
+  ASSERT_TRUE(table.keyed);
+  const auto count = static_cast<uint16_t>(names.size());
+
+  int taken = 0;
+  std::size_t tried = 0;
+  std::size_t texts = 0;
+  for (const std::string& name : names) {
+    for (const std::string& text : WrittenVariants(name)) {
+      NameQuery query;
+      query.AddText(text.c_str(), &dictionaries.extra);
+      query.AddChangingPairs(&dictionaries.replacements);
+      query.AddKeyText(text.c_str(), rules);
+      if (const std::string expanded = ExpandIterationMark(text); !expanded.empty())
+        query.AddKeyText(expanded.c_str(), rules);
+      const std::vector<uint16_t> rows = Rows(table, query, count);
+      ++texts;
+      tried += rows.size();
+      for (std::size_t n = 0; n < names.size(); ++n) {
+        for (const int direction : {0, 1}) {
+          int flag = 0;
+          if (CompareNameVariantsKanji(text.c_str(), names[n].c_str(), &dictionaries.unification,
+                                       &dictionaries.replacements, direction, &dictionaries.extra,
+                                       &flag) <= 0 &&
+              !(names[n].empty()))
+            continue;
+          ++taken;
+          EXPECT_TRUE(std::binary_search(rows.begin(), rows.end(), n + 1))
+              << Show(names[n].c_str()) << " left out for " << Show(text.c_str());
+        }
+      }
+    }
+  }
+  EXPECT_GT(taken, 2000);
+  // A text tries a few rows: under a tenth of them on average.
+  EXPECT_LT(tried * 10, texts * names.size());
+}
+
+// A keyed table comes back from its bytes as it was made; bytes whose keys
+// are no finished list of the rows (out of order, a repeat, an empty key,
+// half a character, a row beyond the count, cut short anywhere) are
+// refused, never used.
+TEST(NameTable, KeysThatAreNoFinishedListAreRefused) {
+  NameKeyRules rules;
+  rules.Finish();
+  NameTable made;
+  const char* names[] = {"高野", "松田町", "松田", "上町", "表ソ"};
+  for (uint16_t row = 1; row <= 5; ++row) {
+    if (!made.AddKey(row, names[row - 1], rules))
+      made.AddName(row, names[row - 1], nullptr, true, true);
+  }
+  made.Finish();
+  // 高野, 松田 (of 松田町 and 松田, by row), 表; 上町 has no key.
+  ASSERT_EQ(made.keyRows, std::vector<uint16_t>({1, 2, 3, 5}));
+  ASSERT_EQ(made.keyEnds, std::vector<uint32_t>({4, 8, 12, 14}));
+  ASSERT_FALSE(made.byHead.empty());
+  auto read = [](const NameTable& t, uint16_t count, NameTable* out) {
+    std::string bytes;
+    t.AppendTo(&bytes);
+    CDerivedBytesReader in(bytes.data(), bytes.data() + bytes.size());
+    return out->ReadFrom(&in, count) && in.AtEnd();
+  };
+  NameTable back;
+  ASSERT_TRUE(read(made, 5, &back));
+  EXPECT_TRUE(back.keyed);
+  EXPECT_EQ(back.keyBytes, made.keyBytes);
+  EXPECT_EQ(back.keyEnds, made.keyEnds);
+  EXPECT_EQ(back.keyRows, made.keyRows);
+  EXPECT_EQ(back.byHead, made.byHead);
+  EXPECT_FALSE(read(made, 4, &back)) << "row 5 beyond the count";
+
+  NameTable swapped = made;
+  std::swap(swapped.keyRows[1], swapped.keyRows[2]);
+  EXPECT_FALSE(read(swapped, 5, &back)) << "rows of one key out of order";
+  NameTable repeated = made;
+  repeated.keyRows[2] = repeated.keyRows[1];
+  EXPECT_FALSE(read(repeated, 5, &back)) << "a repeat";
+  NameTable empty = made;
+  empty.keyEnds[1] = empty.keyEnds[0];
+  EXPECT_FALSE(read(empty, 5, &back)) << "an empty key";
+  NameTable half = made;
+  half.keyEnds[0] -= 1;
+  EXPECT_FALSE(read(half, 5, &back)) << "half a character";
+  NameTable unordered = made;
+  unordered.keyBytes = made.keyBytes.substr(4, 4) + made.keyBytes.substr(0, 4) +
+                       made.keyBytes.substr(8);  // 松田 before 高野
+  EXPECT_FALSE(read(unordered, 5, &back)) << "keys out of order";
+
+  std::string bytes;
+  made.AppendTo(&bytes);
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+    CDerivedBytesReader in(bytes.data(), bytes.data() + cut);
+    NameTable partial;
+    EXPECT_FALSE(partial.ReadFrom(&in, 5) && in.AtEnd()) << "cut at " << cut;
+  }
+}
+
 // The table of names as the levels make it (the replacement pairs applied
 // only to the names they can change) against the table of its definition:
 // the heads of each name as it is, of the name after the pairs and of its
@@ -122,14 +372,9 @@ TEST(NameTable, RowsAReplacementPairCanChangeAreTried) {
 // pairs (many, some of one character) and pairs made to change heads.
 TEST(NameTable, PairsAppliedOnlyWhereTheyCanChangeANameGiveTheDefinedTable) {
   sampledata::Description sample;
-  char msg[kMessageSize] = "";
-  ASSERT_EQ(
-      sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &sample, msg), 1)
-      << Show(msg);
   sampledata::Description national;
-  ASSERT_EQ(
-      sampledata::MakeNationalDescription(sample, sampledata::NationalOptions(), &national, msg), 1)
-      << Show(msg);
+  ASSERT_TRUE(SampleAndNational(&sample, &national));
+  char msg[kMessageSize] = "";
   std::set<std::string> unique;
   for (const sampledata::Description* d : {&sample, &national}) {
     for (const auto& m : d->municipalities) {

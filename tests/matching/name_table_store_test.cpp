@@ -38,6 +38,10 @@ void ExpectSameTable(const NameTable& made, const NameTable& stored, const std::
   EXPECT_EQ(stored.byWindow, made.byWindow) << what;
   EXPECT_EQ(stored.numeral, made.numeral) << what;
   EXPECT_EQ(stored.always, made.always) << what;
+  EXPECT_EQ(stored.keyed, made.keyed) << what;
+  EXPECT_EQ(stored.keyBytes, made.keyBytes) << what;
+  EXPECT_EQ(stored.keyEnds, made.keyEnds) << what;
+  EXPECT_EQ(stored.keyRows, made.keyRows) << what;
 }
 
 // One table of a folder: where it is stored and the table made now.
@@ -182,7 +186,10 @@ bool FoundAlone(const OneTable& t, NameTable* out) {
 // the value.
 TEST_F(NameTableStoreTest, AValueCutShortOrOfOtherRowsIsNeverTakenAndIsKeptAgain) {
   const OneTable t = SomeOazaTable();
-  ASSERT_TRUE(t.table && t.table->complete && t.table->byHead.size() > 2);
+  // An oaza table of kanji names: filed by the names' firm keys (and by
+  // their heads those without a key).
+  ASSERT_TRUE(t.table && t.table->complete && t.table->keyed &&
+              t.table->keyRows.size() + t.table->byHead.size() > 2);
   {
     CNameTableStore writer(t.key);
     ASSERT_TRUE(writer.Add(t.identity, *t.table));

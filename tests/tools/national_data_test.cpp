@@ -4,6 +4,7 @@
 // answers from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -159,6 +160,57 @@ TEST(NationalData, HasTheCountrysSize) {
   }
   // Hokkaido has by far the most municipalities.
   EXPECT_GE(municipalities[0], 150);
+}
+
+// Municipalities as large as real ones: towns per municipality spread as
+// in the public postal code list (tens for most, a long tail), the largest
+// beyond a thousand (富山市 with 1,122), and some of one town; every
+// municipality's oaza codes stay distinct past the 99th oaza.
+TEST(NationalData, MunicipalitiesAreAsLargeAsRealOnes) {
+  const Description& d = FullSet();
+  std::vector<int> towns(d.municipalities.size(), 0);
+  std::vector<int> oaza(d.municipalities.size(), 0);
+  for (const OazaRow& r : d.oaza) {
+    ++towns[static_cast<std::size_t>(r.municipality)];
+    if (r.IsOaza()) ++oaza[static_cast<std::size_t>(r.municipality)];
+  }
+  std::vector<int> sorted = towns;
+  std::sort(sorted.begin(), sorted.end());
+  const std::size_t n = sorted.size();
+  EXPECT_GE(sorted[n / 2], 20) << "median";
+  EXPECT_LE(sorted[n / 2], 60) << "median";
+  EXPECT_LE(sorted[n / 10], 10) << "tenth percentile";
+  EXPECT_GE(sorted[n * 9 / 10], 100) << "ninetieth percentile";
+  EXPECT_EQ(sorted[0], 2) << "a one-town municipality: an oaza and its one row";
+  EXPECT_GE(sorted[n - 1], 1100);
+  EXPECT_GE(sorted[n - 5], 400) << "a long tail, not one outlier";
+
+  const auto toyama =
+      std::find_if(d.municipalities.begin(), d.municipalities.end(), [](const MunicipalityRow& m) {
+        return m.prefectureCode == "16" && m.name == Sjis(u8"富山市");
+      });
+  ASSERT_NE(toyama, d.municipalities.end());
+  const std::size_t t = static_cast<std::size_t>(toyama - d.municipalities.begin());
+  EXPECT_EQ(towns[t], 1122);
+  EXPECT_EQ(towns[t], sorted[n - 1]) << "the largest";
+  EXPECT_GT(oaza[t], 99);
+  std::set<std::string> codes;
+  for (const OazaRow& r : d.oaza) {
+    if (r.municipality == static_cast<int>(t) && r.IsOaza()) {
+      EXPECT_TRUE(codes.insert(r.placeCode).second) << r.placeCode;
+    }
+  }
+
+  // A smaller share keeps the named municipality at its size.
+  NationalOptions options;
+  options.percent = 5;
+  const Description small = National(options);
+  int smallToyama = 0;
+  for (const OazaRow& r : small.oaza) {
+    const MunicipalityRow& m = small.municipalities[static_cast<std::size_t>(r.municipality)];
+    if (m.prefectureCode == "16" && m.name == Sjis(u8"富山市")) ++smallToyama;
+  }
+  EXPECT_EQ(smallToyama, 1122);
 }
 
 // The same town name in many municipalities, municipality names in several

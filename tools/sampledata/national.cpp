@@ -243,10 +243,47 @@ struct Point {
   }
 };
 
+// ---- Towns per municipality ----
+//
+// The sizes follow the distribution of towns per municipality of the
+// public postal code list (about 1,900 municipalities, about 120,000
+// towns): most municipalities have tens of towns, a long tail reaches
+// hundreds, and the largest have more than a thousand. The list itself is
+// not read here (it is not at hand when the set is made): the
+// distribution is modelled by the quantiles below, a heavy-tailed curve
+// fitted to those totals, and drawn deterministically from the seed; a
+// municipality's kind shifts its draw (villages smaller, cities larger).
+// A town here is one TC_Oaza row (an oaza row or an aza/chome row under
+// it), as the benchmarks count them. A few municipalities are given their
+// size by name, of the order of the list's largest: 富山市 has 1,122.
+
+// (per mille of the municipalities, towns at that point): the towns of a
+// draw interpolate linearly between two points.
+struct TownQuantile {
+  int permille;
+  int towns;
+};
+constexpr TownQuantile kTownQuantiles[] = {
+    {0, 2},    {50, 4},   {100, 8},   {200, 14},  {300, 22},  {400, 30},  {500, 40},   {600, 52},
+    {700, 68}, {800, 94}, {900, 143}, {950, 204}, {980, 308}, {995, 473}, {1000, 900},
+};
+
+// Municipalities whose size is given: the prefecture, the name (a city),
+// its reading and its towns.
+struct NamedMunicipality {
+  int prefecture;
+  const char* name;
+  const char* kana;
+  int towns;
+};
+constexpr NamedMunicipality kNamedMunicipalities[] = {
+    {16, "富山", "とやま", 1122},
+};
+
 // One municipality to be written, before its towns.
 struct PlannedMunicipality {
   MunicipalityRow row;
-  int weight;  // share of the town rows
+  int towns;   // its TC_Oaza rows
   bool urban;  // wards and cities: more chome
 };
 
@@ -257,7 +294,7 @@ class NationalBuilder {
 
   void Build() {
     for (int p = 1; p <= 47; ++p) AddPrefecture(p);
-    // About one TC_Oaza row per unit of weight: some 120,000 for the whole set.
+    // Some 120,000 TC_Oaza rows for the whole set.
     for (PlannedMunicipality& m : planned_) {
       out_->municipalities.push_back(m.row);
       AddTowns(m);
@@ -308,14 +345,22 @@ class NationalBuilder {
       specialWards =
           Scaled(kTokyoSpecialWards) < total - 1 ? Scaled(kTokyoSpecialWards) : total - 1;
       for (int k = 0; k < specialWards; ++k) {
-        Plan(row.code, Code("%03d", 101 + k), Name{}, Join(UniqueStem("区"), "区", "く"), 110,
-             true);
+        Plan(row.code, Code("%03d", 101 + k), Name{}, Join(UniqueStem("区"), "区", "く"),
+             DrawTowns(110), true);
       }
     }
     const int rest = total - wardCities - specialWards;
     const int cities = rest * 4 / 10 > 0 ? rest * 4 / 10 : 1;
-    for (int k = 0; k < cities; ++k) {
-      Plan(row.code, Code("%03d", 201 + k), Name{}, MunicipalityName("市", "し"), 90, true);
+    int k = 0;
+    for (const NamedMunicipality& named : kNamedMunicipalities) {
+      if (named.prefecture != number || k >= cities) continue;
+      used_.insert(std::string(named.name) + "市");
+      Plan(row.code, Code("%03d", 201 + k++), Name{},
+           Join(Word{named.name, named.kana}, "市", "し"), named.towns, true);
+    }
+    for (; k < cities; ++k) {
+      Plan(row.code, Code("%03d", 201 + k), Name{}, MunicipalityName("市", "し"), DrawTowns(130),
+           true);
     }
     // Towns and villages in counties of three to seven.
     int towns = rest - cities;
@@ -327,8 +372,8 @@ class NationalBuilder {
         const bool village = random_.Percent(20);
         const Name n = village ? MunicipalityName("村", random_.Percent(50) ? "むら" : "そん")
                                : MunicipalityName("町", random_.Percent(50) ? "まち" : "ちょう");
-        Plan(row.code, Code("%03d", 300 + county * 10 + k + 1), countyName, n, village ? 20 : 40,
-             false);
+        Plan(row.code, Code("%03d", 300 + county * 10 + k + 1), countyName, n,
+             DrawTowns(village ? 35 : 75), false);
       }
       towns -= size;
     }
@@ -346,7 +391,7 @@ class NationalBuilder {
         while (!names.insert(n.name).second);
       }
       names.insert(n.name);
-      Plan(prefectureCode, Code("%03d", 101 + city * 30 + k), cityName, n, 110, true);
+      Plan(prefectureCode, Code("%03d", 101 + city * 30 + k), cityName, n, DrawTowns(110), true);
     }
   }
 
@@ -368,8 +413,22 @@ class NationalBuilder {
     return Join(UniqueStem(suffix), suffix, suffixKana);
   }
 
+  // The towns of a municipality whose kind makes it percent of the size
+  // of the whole list's draw (at least two: an oaza and its one row).
+  int DrawTowns(int percent) {
+    const int at = random_.Below(1000);
+    std::size_t q = 1;
+    while (kTownQuantiles[q].permille < at) ++q;
+    const TownQuantile& low = kTownQuantiles[q - 1];
+    const TownQuantile& high = kTownQuantiles[q];
+    const int towns =
+        low.towns + (high.towns - low.towns) * (at - low.permille) / (high.permille - low.permille);
+    const int scaled = (towns * percent + 50) / 100;
+    return scaled < 2 ? 2 : scaled;
+  }
+
   void Plan(const std::string& prefectureCode, const std::string& serial, const Name& county,
-            const Name& name, int weight, bool urban) {
+            const Name& name, int towns, bool urban) {
     PlannedMunicipality m;
     m.row.prefectureCode = prefectureCode;
     m.row.code = prefectureCode + serial;
@@ -382,16 +441,23 @@ class NationalBuilder {
     m.row.longitude = at.longitude;
     m.row.status = "0";
     m.row.line = static_cast<int>(planned_.size()) + 1;
-    // Half to one and a half times the weight.
-    m.weight = weight / 2 + random_.Below(weight + 1);
+    m.towns = towns;
     m.urban = urban;
     planned_.push_back(std::move(m));
   }
 
-  Name TownName(std::set<std::string>* names) {
+  // A town name not yet in names; with a former municipality's name in
+  // front when one is given ("八尾町" + "井田").
+  Name TownName(std::set<std::string>* names, const Name* former = nullptr) {
     for (;;) {
       Name n;
-      if (random_.Percent(30)) {
+      if (former != nullptr) {
+        const Word& e = Pick(random_, kTownEndings);
+        n = *former;
+        const Name stem = Stem(random_);
+        n.name += stem.name + e.name;
+        n.kana += stem.kana + e.kana;
+      } else if (random_.Percent(30)) {
         const Word& w = Pick(random_, kSharedTowns);
         n = Name{w.name, w.kana};
       } else {
@@ -406,7 +472,8 @@ class NationalBuilder {
     OazaRow r;
     r.cityCode = m.code;
     r.placeCode = m.code + Code("%03d%03d", oaza, sub);
-    r.groupCode = m.code + Code("%02d", oaza);
+    // The group code holds two digits of serial: oaza 1 and 101 share one.
+    r.groupCode = m.code + Code("%02d", oaza % 100);
     r.oazaName = town.name;
     r.oazaKana = town.kana;
     r.status = "0";
@@ -417,33 +484,61 @@ class NationalBuilder {
     return r;
   }
 
+  // A count of rows of at most room that does not leave exactly one.
+  static int Fit(int count, int room) {
+    if (count > room) count = room;
+    if (room - count == 1) count = count > 1 ? count - 1 : count + 1;
+    return count;
+  }
+
   void AddTowns(const PlannedMunicipality& m) {
     const MunicipalityRow& city = m.row;
     const Point centre{city.latitude, city.longitude};
     std::set<std::string> names;
+    // A large municipality is mostly made of merged ones whose names live
+    // on in front of their towns' names, as in the postal list (富山市
+    // 婦中町…, 八尾町…): one former municipality per 250 towns, their towns
+    // half of the oaza, so that many names share their first characters.
+    std::vector<Name> formers;
+    for (int k = 0; k < m.towns / 250; ++k) {
+      Name former;
+      do former = Join(Stem(random_), "町", "まち");
+      while (!names.insert(former.name).second);
+      formers.push_back(former);
+    }
     int rows = 0;
-    // At most 99 oaza: the group code holds two digits of serial.
-    for (int oaza = 1; oaza <= 99 && rows < m.weight; ++oaza) {
-      const Name town = TownName(&names);
+    // Oaza until the municipality has its towns, the rows of each cut to
+    // fit and never leaving room for one row alone (an oaza needs two), so
+    // that the municipality has exactly its towns (at most 999 oaza: the
+    // place code holds three digits of serial).
+    for (int oaza = 1; oaza <= 999 && rows + 1 < m.towns; ++oaza) {
+      const Name town = !formers.empty() && random_.Percent(50)
+                            ? TownName(&names, &formers[static_cast<std::size_t>(random_.Below(
+                                                   static_cast<int>(formers.size())))])
+                            : TownName(&names);
       const Point at = centre.Near(random_, Milliseconds(0.04));
       OazaRow head = TownRow(city, oaza, 0, town, at);
       head.representative = "1";
       out_->oaza.push_back(head);
       ++rows;
+      // Rows left for this oaza's aza/chome: always at least one.
+      const int room = m.towns - rows > 1 ? m.towns - rows : 1;
       const int kind = random_.Below(100);
       const int withChome = m.urban ? 55 : 20;
       const int plain = m.urban ? 35 : 45;
       if (kind < withChome) {
-        const int chome = 1 + random_.Below(random_.Percent(80) ? 5 : 10);
+        int chome = 1 + random_.Below(random_.Percent(80) ? 5 : 10);
+        chome = Fit(chome, room);
         for (int k = 1; k <= chome; ++k) {
           AddChild(city, oaza, k, town, at, kChome[k - 1].name, kChome[k - 1].kana, "1");
           ++rows;
         }
-      } else if (kind < withChome + plain) {
+      } else if ((kind < withChome + plain && room != 2) || room < 2) {
         AddChild(city, oaza, 0, town, at, "", "", "0");  // placeholder
         ++rows;
       } else {
-        const int azas = 2 + random_.Below(6);
+        int azas = 2 + random_.Below(6);
+        azas = Fit(azas, room);
         std::set<std::string> azaNames;
         for (int k = 1; k <= azas; ++k) {
           Name aza;

@@ -9,6 +9,11 @@
 //  - about 120,000 TC_Oaza rows: oaza with chome (一丁目..), oaza without
 //    chome (one placeholder row) and oaza with aza rows; town names are
 //    often shared between municipalities (本町, 中央, 栄町, ...);
+//  - municipalities as large as real ones: their towns (TC_Oaza rows)
+//    drawn from a model of the distribution of towns per municipality of
+//    the public postal code list (tens for most, a long tail, the largest
+//    beyond a thousand: 富山市 with 1,122), from two towns (one oaza and
+//    its one row) upwards;
 //  - a thin block level (a few blocks under one aza/chome row in eight);
 //    no change history, no areas.
 // The dictionaries and the user replacement list are those of the sample
