@@ -254,7 +254,15 @@ bool PrefectureHasData(const MatchSetup& s,
 struct PrefectureNames : PrefectureLookup {
   std::string ndbNative;  // the files the stamps are of
   std::string tixNative;
+  plat::KeptTrust trust;  // whether they may answer a later call
 };
+
+// Whether both files' stamps are settled (plat::StampIsSettled): only then
+// are names read from them kept, or kept ones taken.
+bool StampsSettled(const plat::FileStamp& ndb, const plat::FileStamp& tix) {
+  const int64_t now = plat::NowRealtimeNs();
+  return plat::StampIsSettled(ndb, now) && plat::StampIsSettled(tix, now);
+}
 
 struct FolderPrefectures {
   // Provided (not defaulted), so that make_shared does not zero the whole
@@ -304,7 +312,7 @@ bool SameStamps(const PrefectureLookup& p, const plat::FileStamp& ndb, const pla
 bool FilesUnchanged(const PrefectureNames& p) {
   plat::FileStamp ndb;
   plat::FileStamp tix;
-  return p.files && plat::WatchedStampOfNative(p.ndbNative, ndb) &&
+  return p.files && p.trust.Holds() && plat::WatchedStampOfNative(p.ndbNative, ndb) &&
          plat::WatchedStampOfNative(p.tixNative, tix) && SameStamps(p, ndb, tix);
 }
 
@@ -326,13 +334,16 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
     *p = PrefectureNames();
     return false;
   }
-  // The same files as the kept names or the cache file's.
-  if (SameStamps(*p, ndbStamp, tixStamp) && p->ndbNative == now.ndbNative &&
+  // The same files as the kept names or the cache file's, under stamps
+  // that tell any change.
+  const bool settled = StampsSettled(ndbStamp, tixStamp);
+  if (SameStamps(*p, ndbStamp, tixStamp) && p->trust.Holds() && p->ndbNative == now.ndbNative &&
       p->tixNative == now.tixNative)
     return false;
   if (const PrefectureLookup& stored = fromFile[static_cast<std::size_t>(j)];
-      SameStamps(stored, ndbStamp, tixStamp)) {
+      settled && SameStamps(stored, ndbStamp, tixStamp)) {
     static_cast<PrefectureLookup&>(now) = stored;
+    now.trust = plat::TrustNow(true);
     *p = std::move(now);
     return false;
   }
@@ -348,6 +359,7 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
   p->tix = tixImage->GetStamp();
   p->ndbNative = ndbImage->GetNative();
   p->tixNative = tixImage->GetNative();
+  p->trust = plat::TrustNow(StampsSettled(p->ndb, p->tix));
   // The database and the engine are far larger than a frame should be.
   const auto database = std::make_unique<CTableDatabase>();
   const auto engine = std::make_unique<CAdrsEngine>();
@@ -527,7 +539,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     // The usual case: the same names, their files unchanged.
     if (!(sameNames && FilesUnchanged(p)) &&
         ReadPrefectureNames(s, *listing, listed->ndbNative[static_cast<std::size_t>(j)],
-                            folder->fromFile, j, &p))
+                            folder->fromFile, j, &p) &&
+        p.trust.settled)
       read = true;
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
@@ -543,11 +556,13 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     source.Select(p.cities.get(), query, p.count, &rows);
     if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
   }
-  // What was read or made afresh is kept for the next process.
+  // What was read or made afresh is kept for the next process, the names
+  // of files with settled stamps alone.
   if (read || namesMade) {
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+      const PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
       folder->fromFile[static_cast<std::size_t>(j)] =
-          folder->prefectures[static_cast<std::size_t>(j)];
+          p.trust.settled ? static_cast<const PrefectureLookup&>(p) : PrefectureLookup();
     }
     StorePrefectureLookups(fileKey(), folder->fromFile, folder->names);
   }

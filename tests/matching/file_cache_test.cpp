@@ -29,6 +29,7 @@ std::string Pattern(std::size_t n, char salt) {
 }
 
 TEST(CachedFile, ReadsAcrossBlocksAndIsKeptWhileUnchanged) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::string bytes = Pattern(100000, 1);  // four blocks
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.bin"), bytes));
@@ -70,6 +71,7 @@ TEST(CachedFile, ReadsAcrossBlocksAndIsKeptWhileUnchanged) {
 // A missing file is answered from the folder's listing, and found as soon
 // as it is there.
 TEST(CachedFile, MissingFileIsFoundOnceItAppears) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::string path = dir.path() + "\\LATE.BIN";
   EXPECT_FALSE(AcquireCachedFile(path.c_str()));
@@ -101,6 +103,7 @@ std::vector<std::string> SmallFiles(const TempDir& dir, std::size_t count) {
 // Beyond the limit the image asked for least recently goes, and only that
 // one: the images of other folders a process works in stay.
 TEST(CachedFile, TheLeastRecentlyAskedForGoesFirstOneAtATime) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::size_t limit = CachedFileLimit();
   const std::vector<std::string> paths = SmallFiles(dir, limit + 1);
@@ -132,6 +135,7 @@ TEST(CachedFile, TheLeastRecentlyAskedForGoesFirstOneAtATime) {
 // An image a reader holds is never let go, however long ago it was asked
 // for: it is handed out again, not opened a second time.
 TEST(CachedFile, AnImageAReaderHoldsIsNotLetGo) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::size_t limit = CachedFileLimit();
   const std::vector<std::string> paths = SmallFiles(dir, limit + 2);

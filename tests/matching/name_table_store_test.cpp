@@ -127,6 +127,8 @@ void ExpectEveryTableComesBackAsMade(const std::string& folder, CRecordList* ext
 
 class NameTableStoreTest : public ::testing::Test {
  protected:
+  // The files written by the tests count as settled.
+  const testutil::SettledClock settled_;
   testutil::TempDir cache_;
   const ScopedEnv xdg_{"XDG_CACHE_HOME", cache_.path().c_str()};
 };

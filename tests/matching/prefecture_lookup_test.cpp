@@ -89,6 +89,8 @@ std::string MatchLine(const std::string& folder, const std::string& address) {
 // scratch; every match runs as the first of a new process.
 class PrefectureLookupFile : public ::testing::Test {
  protected:
+  // The copied files count as settled (what is kept is the question here).
+  const testutil::SettledClock settled_;
   void SetUp() override {
     std::string source;
     ASSERT_TRUE(plat::cp932::ToUtf8(sample::Folder(), source));

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/src/folder_names.h"
 #include "platform/src/folder_names_file.h"
 #include "support/test_util.h"
 
@@ -25,6 +26,7 @@ namespace {
 // case folding, never a folder), is kept while the folder is unchanged and
 // read again when a name is added or removed.
 TEST(FolderListing, FindsNamesAsAnOpenDoesAndFollowsTheFolder) {
+  const testutil::SettledClock settled;  // the folder counts as settled
   TempDir dir;
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("qvad13.ndb"), "x"));
   ASSERT_TRUE(
@@ -604,9 +606,12 @@ class FolderNamesFile : public ::testing::Test {
   // process would take it: the same folder under another spelling.
   std::shared_ptr<const plat::FolderListing> FreshListing() {
     spelling += "/";
+    plat::detail::ForgetKeptFolderNames();
     return plat::GetFolderListing(spelling.c_str());
   }
 
+  // The folder's names are kept only under a settled stamp.
+  const testutil::SettledClock settled;
   TempDir cache;
   const testutil::ScopedEnv xdg{"XDG_CACHE_HOME", cache.path().c_str()};
   TempDir data;
