@@ -22,10 +22,11 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1200
 
-# Only the test programs that run threads: the message queue, the toll
-# library and its facade, the multi-level address search stopped from
-# another thread, and the route library's facade.
-tsan_tests=(test_plat_msg test_toll test_toll_lib test_gazref_stop test_tvxroute)
+# Only the test programs that run threads: the message queue, the platform
+# layer's kept folder names, the toll library and its facade, the
+# multi-level address search stopped from another thread, and the route
+# library's facade.
+tsan_tests=(test_plat_msg test_plat_threads test_toll test_toll_lib test_gazref_stop test_tvxroute)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE_THREAD=ON
 cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
 for t in "${tsan_tests[@]}"; do

@@ -3,7 +3,9 @@
 // one is replaced.
 #include "tabledb/file_cache.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -66,6 +68,47 @@ TEST(CachedFile, ReadsAcrossBlocksAndIsKeptWhileUnchanged) {
   EXPECT_FALSE(AcquireCachedFile((dir.path() + "\\none.bin").c_str()));
   EXPECT_FALSE(AcquireCachedFile(dir.path().c_str())) << "a folder";
   EXPECT_FALSE(AcquireCachedFile(""));
+}
+
+// An image of a file changed within the settle time answers only the call
+// (scope) that opened it: on a file system of whole-second times the file
+// could be rewritten without a new stamp. A later call opens the file
+// again and reads what it holds then; once settled, the image is kept.
+TEST(CachedFile, AnImageOfAFileJustWrittenAnswersOnlyTheCallThatOpenedIt) {
+  TempDir dir;
+  const std::string native = dir.Native("f.bin");
+  const std::string path = dir.path() + "\\f.bin";
+  ASSERT_TRUE(testutil::WriteBytes(native, "abcd"));
+  const auto first = AcquireCachedFile(path.c_str());
+  const auto second = AcquireCachedFile(path.c_str());
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first, second) << "outside a scope each acquisition is a call of its own";
+  {
+    plat::StampScope call;
+    const auto once = AcquireCachedFile(path.c_str());
+    EXPECT_EQ(AcquireCachedFile(path.c_str()), once);
+    EXPECT_NE(once, second);
+  }
+  // Rewritten in place at the same size, its modification time put back.
+  struct stat st {};
+  ASSERT_EQ(stat(native.c_str(), &st), 0);
+  FILE* f = std::fopen(native.c_str(), "r+b");
+  ASSERT_TRUE(f);
+  ASSERT_EQ(std::fwrite("wxyz", 1, 4, f), 4u);
+  ASSERT_EQ(std::fclose(f), 0);
+  const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, native.c_str(), times, 0), 0);
+  {
+    plat::StampScope call;
+    const auto image = AcquireCachedFile(path.c_str());
+    ASSERT_TRUE(image);
+    const unsigned char* bytes = image->Bytes(0, 4);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 4), "wxyz");
+  }
+  const testutil::SettledClock settled;
+  const auto kept = AcquireCachedFile(path.c_str());
+  EXPECT_EQ(AcquireCachedFile(path.c_str()), kept);
 }
 
 // A missing file is answered from the folder's listing, and found as soon
@@ -209,6 +252,7 @@ TEST(TableDatabaseImage, ReopenSeesTheReplacedFileAndWritesFail) {
 // The dictionaries of a folder are reused while unchanged and loaded anew
 // after a change; a failed load is not kept.
 TEST(FolderDictionaries, ReusedWhileUnchangedAndReloadedAfterAChange) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::string folder = dir.path() + "\\";
   char msg[kMessageSize] = "";
