@@ -1,5 +1,6 @@
 #include "matching/match_driver.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -188,7 +189,10 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
 
 // Which prefectures have their database in a folder listing, with the
 // native path of each database found. A listing never changes, so the
-// answer is kept with the listings last asked about.
+// answer is kept with the listings last asked about; a database it found
+// missing is missing in a later call only while a direct look finds the
+// folder as listed (plat::FolderListing::AbsenceHolds), else the listing
+// is asked again.
 using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
 struct ListedPrefectures {
   PrefectureFlags flags{};
@@ -199,10 +203,15 @@ std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
   static std::mutex mutex;
   static auto* kept =
       new std::map<std::shared_ptr<const plat::FolderListing>, std::shared_ptr<ListedPrefectures>>;
+  std::shared_ptr<const ListedPrefectures> found;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (auto it = kept->find(listing); it != kept->end()) return it->second;
+    if (auto it = kept->find(listing); it != kept->end()) found = it->second;
   }
+  if (found && (std::all_of(found->flags.begin() + 1, found->flags.end(),
+                            [](bool has) { return has; }) ||
+                listing->AbsenceHolds()))
+    return found;
   auto listed = std::make_shared<ListedPrefectures>();
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     const auto at = static_cast<std::size_t>(j);
