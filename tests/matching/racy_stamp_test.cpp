@@ -25,10 +25,12 @@
 #include "plat/cp932.h"
 #include "plat/file_stamp.h"
 #include "plat/path.h"
+#include "match_line.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/file_cache.h"
 
+using matchtest::MatchLine;
 using testutil::ScopedEnv;
 using testutil::Show;
 using testutil::TempDir;
@@ -66,16 +68,6 @@ bool RewriteInPlace(const std::string& native, const std::string& from, const st
   return std::fclose(f) == 0 && ok;
 }
 
-// One address text matched as kort matches it: "code|line|message".
-std::string MatchLine(const std::string& folder, const std::string& address) {
-  char buffer[4096] = "";
-  char message[kMessageSize] = "";
-  char text[600];
-  std::snprintf(text, sizeof text, "%s", address.c_str());
-  const int r = MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message,
-                                       0, 1, 1, 1, 1, 1, 1, "VRG_EXTEND");
-  return std::to_string(r) + "|" + buffer + "|" + message;
-}
 
 // The texts and the edits that change their answers: an oaza name in the
 // database (the images and the oaza name tables), a municipality name (the
