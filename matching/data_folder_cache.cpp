@@ -38,6 +38,7 @@ struct KeptProbe {
   std::vector<std::pair<std::string, plat::FileStamp>> looked;  // index files read
   int kind = 0;
   plat::KeptTrust trust;  // the index files read had settled stamps
+  bool lacked = false;    // the listing lacked an index file asked before the kind was found
 };
 
 struct FolderCache {
@@ -232,7 +233,7 @@ int ProbeIndexFilesCached(const char* dataFolder) {
   }
   // The kind found, and the index files found missing before it, hold
   // while the folder is as listed.
-  if (kept.listing == listing && kept.trust.Holds() && listing->AbsenceHolds()) {
+  if (kept.listing == listing && kept.trust.Holds() && (!kept.lacked || listing->AbsenceHolds())) {
     bool same = true;
     for (const auto& [native, stamp] : kept.looked) {
       plat::FileStamp now;
@@ -252,7 +253,10 @@ int ProbeIndexFilesCached(const char* dataFolder) {
     name[5] = static_cast<char>('0' + i % 10);
     std::string native;
     plat::FileStamp stamp;
-    if (!listing->Find(name, native) || !plat::WatchedStampOfNative(native, stamp)) continue;
+    if (!listing->Find(name, native) || !plat::WatchedStampOfNative(native, stamp)) {
+      fresh.lacked = true;
+      continue;
+    }
     fresh.looked.emplace_back(native, stamp);
     settled = settled && plat::StampIsSettled(stamp, plat::NowRealtimeNs());
     fresh.kind = ProbeIndexFile((folder + name).c_str());

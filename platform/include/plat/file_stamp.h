@@ -129,7 +129,10 @@ void StampFolderFilesInScope(const std::string& folder, const std::vector<std::s
 // Inside a scope (one per thread, nested scopes count as one) the watch is
 // read once, at the first check: the stamps are those of the moment the
 // scope looked first, as if every file had been checked then. An entry
-// point opens one so that a call costs one read of the watch.
+// point opens one so that a call costs one read of the watch. A scope is
+// also the call of the racy-stamp rule: what was made there from files not
+// yet settled answers within it (KeptTrust), and it reads the clock once
+// (NowRealtimeNs). Outside any scope every check is a call of its own.
 class StampScope {
  public:
   StampScope();
