@@ -22,6 +22,7 @@
 #include "matching/data_folder_cache.h"
 #include "matching/match_driver.h"
 #include "matching/match_entries.h"
+#include "plat/config.h"
 #include "plat/cp932.h"
 #include "plat/file_stamp.h"
 #include "plat/path.h"
@@ -242,6 +243,30 @@ TEST(RacyStamps, OnWholeSecondTimesAFileImageOfARewrittenFileIsOpenedAgain) {
   const unsigned char* bytes = image->Bytes(0, 9);
   ASSERT_NE(bytes, nullptr);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 9), "new bytes");
+}
+
+// A configuration file rewritten within the second of its last change is
+// read again by the next call.
+TEST(RacyStamps, OnWholeSecondTimesAConfigurationFileRewrittenWithinTheSecondIsReadAgain) {
+  WholeSecondFileSystem fs;
+  if (!fs.ok()) GTEST_SKIP() << "no whole-second file system: " << fs.why();
+  const std::string native = fs.path() + "/adrslib.ini";
+  const std::string path = plat::path::FromNative(native);
+  bool withinTheSecond = false;
+  for (int attempt = 0; attempt < 3 && !withinTheSecond; ++attempt) {
+    WaitForTheStartOfASecond();
+    ASSERT_TRUE(testutil::WriteBytes(native, "[s]\r\nk=1\r\n"));
+    for (int call = 0; call < 2; ++call) {
+      plat::StampScope scope;
+      EXPECT_EQ(plat::ReadProfileInt("s", "k", 0, path.c_str()), 1);
+    }
+    const plat::FileStamp stamp = StampOf(native);
+    ASSERT_TRUE(RewriteInPlace(native, "k=1", "k=2"));
+    withinTheSecond = stamp == StampOf(native);
+  }
+  if (!withinTheSecond) GTEST_SKIP() << "the rewrite did not fall within the second";
+  plat::StampScope scope;
+  EXPECT_EQ(plat::ReadProfileInt("s", "k", 0, path.c_str()), 2);
 }
 
 // The user pairs file renamed between two letter cases by another process
