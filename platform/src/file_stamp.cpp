@@ -25,13 +25,10 @@
 #include <vector>
 
 #include "folder_names.h"
-#include "folder_names_file.h"
-#include "settle_clock.h"
-#include "folder_records.h"
-#include "plat/cache_file.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
 #include "resolve_look.h"
+#include "settle_clock.h"
 #include "sjis_walk.h"
 #include "syscall_count.h"
 

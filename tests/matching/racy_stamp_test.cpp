@@ -157,7 +157,8 @@ class WholeSecondFileSystem {
       why_ = "the file system keeps more than whole seconds";
   }
   ~WholeSecondFileSystem() {
-    if (mounted_) std::system(("umount " + mount_ + " >/dev/null 2>&1").c_str());
+    // Lazily: the process may still hold files of it open (its images).
+    if (mounted_) std::system(("umount -l " + mount_ + " >/dev/null 2>&1").c_str());
   }
   WholeSecondFileSystem(const WholeSecondFileSystem&) = delete;
   WholeSecondFileSystem& operator=(const WholeSecondFileSystem&) = delete;
