@@ -87,11 +87,15 @@ struct ChangeWatch {
   std::unordered_set<std::string> above;    // folders whose folders above are watched
   std::unordered_map<std::string, KeptStamp> stamps;
   int64_t keptSince = 0;
-  // Paths the watch does not keep: folders reached through a symbolic link
-  // (or that cannot be watched) and links themselves. Forgotten every
-  // kKeepNs, so that one made a plain folder since is watched again.
+  // Paths the watch does not keep: folders that cannot be watched and links
+  // to files. Forgotten every kKeepNs, so that one that can be watched by
+  // then is watched again.
   std::unordered_set<std::string> unwatchable;
   int64_t unwatchableSince = 0;
+  // Folders reached through symbolic links, by where they lead (watched
+  // there, and the folders that hold the links watched for their entries).
+  // Forgotten at every report: a link may have been pointed elsewhere.
+  std::unordered_map<std::string, std::string> realFolders;
 };
 
 ChangeWatch& Watch() {
@@ -154,6 +158,7 @@ void AfterForkInChild() {
   w.above.clear();
   w.stamps.clear();
   w.unwatchable.clear();
+  w.realFolders.clear();
   w.mutex.unlock();
 }
 
@@ -204,6 +209,7 @@ void ReadReportsLocked(ChangeWatch& w) {
     w.stamps.clear();
     w.keptSince = now;
   }
+  if (reported || lost) w.realFolders.clear();
   if (lost || now - w.unwatchableSince > kKeepNs) {
     w.unwatchable.clear();
     w.unwatchableSince = now;
@@ -255,6 +261,64 @@ bool WatchEntriesLocked(ChangeWatch& w, const std::string& folder) {
   return true;
 }
 
+// Watches a folder reached through symbolic links: each folder that holds a
+// link met on the way (its entries: a link pointed elsewhere, removed or
+// made is reported) and every folder above it, and the folder where the
+// path leads (real) and every folder above it, as for a plain path. The
+// path is walked as the kernel walks it, one component at a time. False
+// when it cannot be walked (a component missing, a loop of links) or a
+// watch cannot be set.
+bool WatchThroughLinksLocked(ChangeWatch& w, const std::string& folder, std::string& real) {
+  // The components still to walk, the next one last.
+  std::vector<std::string> rest;
+  auto push = [&rest](std::string_view path) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at <= path.size();) {
+      std::size_t end = path.find('/', at);
+      if (end == std::string_view::npos) end = path.size();
+      if (end > at) parts.emplace_back(path.substr(at, end - at));
+      at = end + 1;
+    }
+    rest.insert(rest.end(), parts.rbegin(), parts.rend());
+  };
+  push(folder);
+  std::string at;  // the folder reached, without links ("" for the root)
+  std::vector<std::string> linkFolders;
+  int links = 0;
+  while (!rest.empty()) {
+    const std::string part = std::move(rest.back());
+    rest.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      at.resize(at.empty() ? 0 : at.find_last_of('/'));
+      continue;
+    }
+    const std::string next = at + "/" + part;
+    struct stat st;
+    detail::CountSystemCalls();
+    if (::lstat(next.c_str(), &st) != 0) return false;
+    if (!S_ISLNK(st.st_mode)) {
+      at = next;
+      continue;
+    }
+    char target[4096];
+    detail::CountSystemCalls();
+    const ssize_t n = ::readlink(next.c_str(), target, sizeof target);
+    if (++links > 40 || n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return false;
+    linkFolders.push_back(at.empty() ? "/" : at);
+    if (target[0] == '/') at.clear();
+    push(std::string_view(target, static_cast<std::size_t>(n)));
+  }
+  real = at.empty() ? "/" : at;
+  for (const std::string& holder : linkFolders) {
+    if (!WatchAboveLocked(w, JoinNative(holder, "x")) || !WatchEntriesLocked(w, holder))
+      return false;
+  }
+  if (real == "/" || !WatchAboveLocked(w, real)) return false;
+  w.realFolders.insert_or_assign(folder, real);
+  return true;
+}
+
 }  // namespace
 
 bool StampOfNative(const std::string& native, FileStamp& stamp) {
@@ -283,9 +347,10 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
     lock.unlock();
     return StampOfNative(native, stamp);
   }
-  // A path through a link, or one that cannot be watched, is stamped
-  // without the watch (kept for the rest of the scope).
-  const std::string holder = native.substr(0, std::max<std::size_t>(native.find_last_of('/'), 1));
+  // A path that cannot be watched (or a link to a file) is stamped without
+  // the watch (kept for the rest of the scope).
+  const std::size_t slash = native.find_last_of('/');
+  const std::string holder = native.substr(0, std::max<std::size_t>(slash, 1));
   if (w.unwatchable.count(holder) || w.unwatchable.count(native)) {
     lock.unlock();
     return ScopeStampOfNative(native, stamp);
@@ -293,21 +358,43 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
   // The watches first, then the status: a change after it is reported. A
   // folder is watched itself (its entries), anything else through the
   // folder that holds it; the status is taken again once that watch is set.
-  if (!WatchAboveLocked(w, native)) {
-    w.unwatchable.insert(holder);
-    lock.unlock();
-    return ScopeStampOfNative(native, stamp);
+  // Where the path goes through links, the watches are set where the links
+  // lead (real), and on the folders that hold the links.
+  std::string real = native;
+  if (const auto it = w.realFolders.find(holder); it != w.realFolders.end()) {
+    real = JoinNative(it->second, std::string_view(native).substr(slash + 1));
+  } else if (!WatchAboveLocked(w, native)) {
+    std::string realHolder;
+    if (!WatchThroughLinksLocked(w, holder, realHolder)) {
+      w.unwatchable.insert(holder);
+      lock.unlock();
+      return ScopeStampOfNative(native, stamp);
+    }
+    real = JoinNative(realHolder, std::string_view(native).substr(slash + 1));
   }
   bool exists = StampOfNative(native, stamp);
   const bool folder = exists && stamp.isDirectory;
-  if (!WatchEntriesLocked(w, folder ? native : holder)) {
+  if (folder) {
+    // A folder that is itself a link: its entries where it leads.
+    std::string realFolder = real;
+    if (const auto it = w.realFolders.find(real); it != w.realFolders.end()) {
+      realFolder = it->second;
+    } else if (!WatchEntriesLocked(w, real) && !WatchThroughLinksLocked(w, real, realFolder)) {
+      w.unwatchable.insert(native);
+      return exists;
+    }
+    real = std::move(realFolder);
+  }
+  const std::string realHolder = real.substr(0, std::max<std::size_t>(real.find_last_of('/'), 1));
+  if (!WatchEntriesLocked(w, folder ? real : realHolder)) {
     w.unwatchable.insert(folder ? native : holder);
     return exists;
   }
-  // Again without following a link: a link itself is not kept.
+  // Again, of where the path leads and without following a link: a link to
+  // a file is not kept (its file's folder is not watched).
   struct stat st;
   detail::CountSystemCalls();
-  if (::lstat(native.c_str(), &st) != 0) {
+  if (::lstat(real.c_str(), &st) != 0) {
     exists = false;
   } else if (S_ISLNK(st.st_mode)) {
     w.unwatchable.insert(native);

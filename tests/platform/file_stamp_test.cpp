@@ -741,10 +741,10 @@ TEST(FolderListing, ANameAKeptListingLacksIsConfirmedByADirectLook) {
   EXPECT_FALSE(listing->Contains("NONE.DAT"));
 }
 
-// A data folder reached through a symbolic link that is pointed elsewhere
-// reports nothing to the change watch: such a path is never kept by the
-// watch, and the next call sees the new folder at once (not a second
-// later); so does a file that is itself a link.
+// A data folder reached through a symbolic link is watched where the link
+// leads and in the folder that holds the link: a link pointed elsewhere is
+// reported, and the next call sees the new folder at once (not a second
+// later). A file that is itself a link is never kept by the watch.
 TEST(WatchedStamp, APathThroughALinkPointedElsewhereIsSeenAtOnce) {
   { plat::StampScope call; }  // the watch starts once a call has ended
   const testutil::SettledClock settled;
@@ -768,6 +768,17 @@ TEST(WatchedStamp, APathThroughALinkPointedElsewhereIsSeenAtOnce) {
     ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("file.dat"), stamp));
     EXPECT_EQ(stamp.size, 1u);
   }
+  {
+    plat::StampScope scope;
+    ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("data/x.dat"), stamp));
+  }
+  {
+    // The watch keeps a file of the linked folder: one read of it a call.
+    const uint64_t before = plat::SystemCallCount();
+    plat::StampScope scope;
+    ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("data/x.dat"), stamp));
+    EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+  }
   ASSERT_TRUE(repoint("data", "b"));
   ASSERT_TRUE(repoint("file.dat", "b/y.dat"));
   plat::StampScope scope;
@@ -776,6 +787,9 @@ TEST(WatchedStamp, APathThroughALinkPointedElsewhereIsSeenAtOnce) {
   EXPECT_TRUE(listing->Contains("Y.DAT"));
   EXPECT_FALSE(listing->Contains("X.DAT"));
   ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("file.dat"), stamp));
+  EXPECT_EQ(stamp.size, 2u);
+  EXPECT_FALSE(plat::WatchedStampOfNative(top.Native("data/x.dat"), stamp));
+  ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("data/y.dat"), stamp));
   EXPECT_EQ(stamp.size, 2u);
 }
 

@@ -33,7 +33,8 @@
 //    but never changes an answer: a name it says is absent is missing only
 //    once a direct status call of the folder in the current call finds the
 //    folder as the names were read (AbsenceHolds); otherwise the folder is
-//    read again;
+//    read again. A file the process makes itself changes its folder like
+//    any other change: the folder's names are read again, never amended;
 //  - a change watch that answers a stamp check without a status call while
 //    nothing changed (WatchedStampOfNative, StampScope). A path reached
 //    through a symbolic link (a folder or the file itself) is not kept by
