@@ -36,9 +36,10 @@
 //    read again. A file the process makes itself changes its folder like
 //    any other change: the folder's names are read again, never amended;
 //  - a change watch that answers a stamp check without a status call while
-//    nothing changed (WatchedStampOfNative, StampScope). A path reached
-//    through a symbolic link (a folder or the file itself) is not kept by
-//    the watch: the link can be pointed elsewhere without a report;
+//    nothing changed (WatchedStampOfNative, StampScope). A folder reached
+//    through symbolic links is watched where they lead and in the folders
+//    that hold them (a link pointed elsewhere is reported there); a file
+//    that is itself a link is not kept by the watch;
 //  - a read-only file read at positions (pread, no seek);
 //  - a count of the system calls this layer has made, for the benchmarks.
 //
@@ -108,11 +109,14 @@ inline KeptTrust TrustNow(bool settled) { return KeptTrust{settled, CurrentScope
 // the watch instead of a status call that walks the path. Every report
 // empties what was kept, and so does a second passed since it was last
 // emptied (changes the watch cannot see, such as a file system of another
-// machine, are noticed by then). A path through a symbolic link (a folder
-// above it, or the path itself) is never kept by the watch: a link pointed
-// elsewhere reports nothing, so such a path is stamped by a status call,
-// kept for the rest of the scope only. Without a watch (none available, a
-// relative path, a folder that cannot be watched) it is StampOfNative. The
+// machine, are noticed by then). A path through symbolic links is watched
+// where they lead, and each folder that holds one of them is watched for
+// its entries: a link pointed elsewhere, removed or made there is
+// reported (and the links are walked again). A file that is itself a link
+// is never kept by the watch (its target's folder is not watched): it is
+// stamped by a status call, kept for the rest of the scope only. Without a
+// watch (none available, a relative path, a folder that cannot be
+// watched) it is StampOfNative. The
 // watch is set up only once a scope has ended in the process (a process
 // that makes one call does not pay for it); until then a check is
 // StampOfNative, kept for the rest of its scope.
