@@ -102,24 +102,22 @@ struct KeptTrust {
 // not).
 inline KeptTrust TrustNow(bool settled) { return KeptTrust{settled, CurrentScopeId()}; }
 
-// The same answer for an absolute native path, kept between calls while
-// the process's change watch (inotify) reports nothing in the folder that
-// holds the path (nor in the path itself when it is a folder) and no
-// folder above them was moved or removed: a check then costs one read of
-// the watch instead of a status call that walks the path. Every report
-// empties what was kept, and so does a second passed since it was last
-// emptied (changes the watch cannot see, such as a file system of another
-// machine, are noticed by then). A path through symbolic links is watched
-// where they lead, and each folder that holds one of them is watched for
-// its entries: a link pointed elsewhere, removed or made there is
-// reported (and the links are walked again). A file that is itself a link
-// is never kept by the watch (its target's folder is not watched): it is
-// stamped by a status call, kept for the rest of the scope only. Without a
-// watch (none available, a relative path, a folder that cannot be
-// watched) it is StampOfNative. The
-// watch is set up only once a scope has ended in the process (a process
-// that makes one call does not pay for it); until then a check is
-// StampOfNative, kept for the rest of its scope.
+// The same answer for an absolute native path, kept between calls while the
+// process's change watch (inotify) reports nothing in the folder that holds the
+// path (nor in the path itself when it is a folder) and no folder above them
+// was moved or removed: a check then costs one read of the watch instead of a
+// status call that walks the path. Every report empties what was kept, and so
+// does a second passed since it was last emptied (changes the watch cannot see,
+// such as a file system of another machine, are noticed by then). A path
+// through symbolic links is watched where they lead, and each folder that holds
+// one of them is watched for its entries: a link pointed elsewhere, removed or
+// made there is reported (and the links are walked again). A file that is
+// itself a link is never kept by the watch (its target's folder is not
+// watched): it is stamped by a status call, kept for the rest of the scope
+// only. Without a watch (none available, a relative path, a folder that cannot
+// be watched) it is StampOfNative. The watch is set up only once a scope has
+// ended in the process (a process that makes one call does not pay for it);
+// until then a check is StampOfNative, kept for the rest of its scope.
 bool WatchedStampOfNative(const std::string& native, FileStamp& stamp);
 
 // Stamps files of one absolute native folder (names without a separator)
