@@ -83,9 +83,6 @@ bool FolderNames::FromCacheFile(const std::string& folder, const FileStamp& stam
   return true;
 }
 
-// Keeps the names read in the folder's cache file for later processes,
-// when they are the folder's names at the stamp and any later change is
-
 // When the names are the folder's at the stamp (it stands as stamped after
 // they were read) and the stamp is settled: any later change is bound to
 // change it.

@@ -214,9 +214,7 @@ std::vector<Element> DecodeParts(const Parsed& p) {
 }
 
 std::string Append(const std::string& dir, const std::string& name) {
-  if (dir.empty()) return name;
-  if (dir.back() == '/') return dir + name;
-  return dir + "/" + name;
+  return detail::JoinNative(dir, name);
 }
 
 bool Exists(const std::string& native, struct stat& st) {
