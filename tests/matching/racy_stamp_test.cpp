@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,34 @@ void WaitForTheStartOfASecond() {
   usleep(static_cast<useconds_t>((1000000000 - now.tv_nsec) / 1000 + 20000));
 }
 
+// Runs make (the files as they first stand, and what reads them; it names
+// the files to watch) and then change (a rewrite or a rename) within one
+// second of the real-time clock, so that on whole-second times the watched
+// files keep their whole stamps; tries again from make when a try ran past
+// the second. False when no try fell within it, or a step failed (then
+// with a failure of the test).
+bool WithinOneSecond(const std::function<bool(int attempt, std::vector<std::string>* watched)>& make,
+                     const std::function<bool()>& change) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    WaitForTheStartOfASecond();
+    std::vector<std::string> watched;
+    if (!make(attempt, &watched)) {
+      ADD_FAILURE() << "the files could not be made and read";
+      return false;
+    }
+    std::vector<plat::FileStamp> before;
+    for (const std::string& file : watched) before.push_back(StampOf(file));
+    if (!change()) {
+      ADD_FAILURE() << "the files could not be changed";
+      return false;
+    }
+    bool same = true;
+    for (std::size_t i = 0; i < watched.size(); ++i) same = same && before[i] == StampOf(watched[i]);
+    if (same) return true;
+  }
+  return false;
+}
+
 // An ext4 file system made with 128-byte inodes (whole-second times, as
 // mke2fs makes small file systems) on a loop device, mounted on a scratch
 // folder while the object lives. It needs the right to mount (CI runs as
@@ -189,19 +218,17 @@ TEST(RacyStamps, OnWholeSecondTimesARewriteWithinTheSecondIsNeverAnsweredFromWha
   const ScopedEnv xdg("XDG_CACHE_HOME", cache.path().c_str());
   std::string folder;
   std::vector<std::string> before;
-  bool withinTheSecond = false;
-  for (int attempt = 0; attempt < 3 && !withinTheSecond; ++attempt) {
-    folder = fs.path() + "/d" + std::to_string(attempt) + Utf8(u8"/住所");
-    WaitForTheStartOfASecond();
-    ASSERT_TRUE(CopyFolder(sample, folder));
-    before = MatchAll(folder);
-    MatchAll(folder);  // warm
-    const plat::FileStamp ndb = StampOf(folder + "/QVAD13.NDB");
-    const plat::FileStamp user = StampOf(folder + Utf8(u8"/ユーザー置換.TXT"));
-    ASSERT_TRUE(Edit(folder));
-    withinTheSecond = ndb == StampOf(folder + "/QVAD13.NDB") &&
-                      user == StampOf(folder + Utf8(u8"/ユーザー置換.TXT"));
-  }
+  const bool withinTheSecond = WithinOneSecond(
+      [&](int attempt, std::vector<std::string>* watched) {
+        folder = fs.path() + "/d" + std::to_string(attempt) + Utf8(u8"/住所");
+        if (!CopyFolder(sample, folder)) return false;
+        before = MatchAll(folder);
+        MatchAll(folder);  // warm
+        *watched = {folder + "/QVAD13.NDB", folder + Utf8(u8"/ユーザー置換.TXT")};
+        return true;
+      },
+      [&] { return Edit(folder); });
+  if (HasFailure()) return;
   if (!withinTheSecond) GTEST_SKIP() << "the rewrites did not fall within the second";
   const std::vector<std::string> after = MatchAll(folder);
   const std::vector<std::string> again = MatchAll(folder);
@@ -223,20 +250,16 @@ TEST(RacyStamps, OnWholeSecondTimesAFileImageOfARewrittenFileIsOpenedAgain) {
   if (!fs.ok()) GTEST_SKIP() << "no whole-second file system: " << fs.why();
   const std::string native = fs.path() + "/data.bin";
   const std::string path = plat::path::FromNative(native);
-  bool withinTheSecond = false;
-  for (int attempt = 0; attempt < 3 && !withinTheSecond; ++attempt) {
-    WaitForTheStartOfASecond();
-    ASSERT_TRUE(testutil::WriteBytes(native, "old bytes"));
-    {
-      plat::StampScope call;
-      const auto image = AcquireCachedFile(path.c_str());
-      ASSERT_TRUE(image);
-      ASSERT_NE(image->Bytes(0, 9), nullptr);
-    }
-    const plat::FileStamp stamp = StampOf(native);
-    ASSERT_TRUE(RewriteInPlace(native, "old", "new"));
-    withinTheSecond = stamp == StampOf(native);
-  }
+  const bool withinTheSecond = WithinOneSecond(
+      [&](int, std::vector<std::string>* watched) {
+        if (!testutil::WriteBytes(native, "old bytes")) return false;
+        plat::StampScope call;
+        const auto image = AcquireCachedFile(path.c_str());
+        *watched = {native};
+        return image && image->Bytes(0, 9) != nullptr;
+      },
+      [&] { return RewriteInPlace(native, "old", "new"); });
+  if (HasFailure()) return;
   if (!withinTheSecond) GTEST_SKIP() << "the rewrite did not fall within the second";
   plat::StampScope call;
   const auto image = AcquireCachedFile(path.c_str());
@@ -253,18 +276,18 @@ TEST(RacyStamps, OnWholeSecondTimesAConfigurationFileRewrittenWithinTheSecondIsR
   if (!fs.ok()) GTEST_SKIP() << "no whole-second file system: " << fs.why();
   const std::string native = fs.path() + "/adrslib.ini";
   const std::string path = plat::path::FromNative(native);
-  bool withinTheSecond = false;
-  for (int attempt = 0; attempt < 3 && !withinTheSecond; ++attempt) {
-    WaitForTheStartOfASecond();
-    ASSERT_TRUE(testutil::WriteBytes(native, "[s]\r\nk=1\r\n"));
-    for (int call = 0; call < 2; ++call) {
-      plat::StampScope scope;
-      EXPECT_EQ(plat::ReadProfileInt("s", "k", 0, path.c_str()), 1);
-    }
-    const plat::FileStamp stamp = StampOf(native);
-    ASSERT_TRUE(RewriteInPlace(native, "k=1", "k=2"));
-    withinTheSecond = stamp == StampOf(native);
-  }
+  const bool withinTheSecond = WithinOneSecond(
+      [&](int, std::vector<std::string>* watched) {
+        if (!testutil::WriteBytes(native, "[s]\r\nk=1\r\n")) return false;
+        for (int call = 0; call < 2; ++call) {
+          plat::StampScope scope;
+          EXPECT_EQ(plat::ReadProfileInt("s", "k", 0, path.c_str()), 1);
+        }
+        *watched = {native};
+        return true;
+      },
+      [&] { return RewriteInPlace(native, "k=1", "k=2"); });
+  if (HasFailure()) return;
   if (!withinTheSecond) GTEST_SKIP() << "the rewrite did not fall within the second";
   plat::StampScope scope;
   EXPECT_EQ(plat::ReadProfileInt("s", "k", 0, path.c_str()), 2);
@@ -280,25 +303,19 @@ TEST(RacyStamps, OnWholeSecondTimesAFolderRenamedWithinTheSecondIsListedAgain) {
   const std::string upper = folder + Utf8(u8"/ユーザー置換.TXT");
   const std::string lower = folder + Utf8(u8"/ユーザー置換.txt");
   const std::string cp932Folder = plat::path::FromNative(folder) + "\\";
-  bool withinTheSecond = false;
-  for (int attempt = 0; attempt < 3 && !withinTheSecond; ++attempt) {
-    std::filesystem::remove_all(folder);
-    WaitForTheStartOfASecond();
-    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    ASSERT_TRUE(testutil::WriteBytes(upper, "a,b\n"));
-    {
-      plat::StampScope call;
-      const auto listing = plat::GetFolderListing(cp932Folder.c_str());
-      ASSERT_TRUE(listing);
-      std::string native;
-      ASSERT_TRUE(listing->Find("ユーザー置換.TXT", native));
-      EXPECT_EQ(native, upper);
-      EXPECT_FALSE(listing->Contains("OTHER.TXT"));
-    }
-    const plat::FileStamp stamp = StampOf(folder);
-    ASSERT_EQ(std::rename(upper.c_str(), lower.c_str()), 0);
-    withinTheSecond = stamp == StampOf(folder);
-  }
+  const bool withinTheSecond = WithinOneSecond(
+      [&](int, std::vector<std::string>* watched) {
+        std::filesystem::remove_all(folder);
+        if (mkdir(folder.c_str(), 0755) != 0 || !testutil::WriteBytes(upper, "a,b\n")) return false;
+        plat::StampScope call;
+        const auto listing = plat::GetFolderListing(cp932Folder.c_str());
+        std::string native;
+        *watched = {folder};
+        return listing && listing->Find("ユーザー置換.TXT", native) && native == upper &&
+               !listing->Contains("OTHER.TXT");
+      },
+      [&] { return std::rename(upper.c_str(), lower.c_str()) == 0; });
+  if (HasFailure()) return;
   if (!withinTheSecond) GTEST_SKIP() << "the rename did not fall within the second";
   plat::StampScope call;
   const auto listing = plat::GetFolderListing(cp932Folder.c_str());
