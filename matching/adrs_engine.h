@@ -528,7 +528,8 @@ class CAdrsEngine {
   // Where the name table of `what` ("municipality names", "oaza names")
   // under childBase is kept between processes (matching/name_table_store.h):
   // the key of the folder's store and the table's identity in it. False
-  // when it is not kept (a file not read through an image).
+  // when it is not kept (a file not read through an image, or one changed
+  // too recently for its stamp to tell a later change).
   bool NameTableIdentity(const char* what, uint32_t childBase, uint16_t count, int kana,
                          std::string* storeKey, std::string* identity);
   // The name tables of the municipality rows and of the oaza rows under

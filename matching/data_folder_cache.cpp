@@ -37,6 +37,8 @@ struct KeptProbe {
   std::shared_ptr<const plat::FolderListing> listing;
   std::vector<std::pair<std::string, plat::FileStamp>> looked;  // index files read
   int kind = 0;
+  plat::KeptTrust trust;  // the index files read had settled stamps
+  bool lacked = false;    // the listing lacked an index file asked before the kind was found
 };
 
 struct FolderCache {
@@ -79,6 +81,16 @@ int LookAtDictionaryFiles(const std::string& folder, DictionaryFiles* files) {
   return 1;
 }
 
+// Whether every file present has a settled stamp (plat::StampIsSettled):
+// only then is what was loaded from them kept, in the process for a later
+// call or in an image file for a later process.
+bool FilesSettled(const DictionaryFiles& files) {
+  const int64_t now = plat::NowRealtimeNs();
+  for (int i = 0; i < kDictionaryFileCount; ++i)
+    if (files.present[i] && !plat::StampIsSettled(files.stamp[i], now)) return false;
+  return true;
+}
+
 // The files' presence, names and stamps as one text.
 std::string FilesStampText(const DictionaryFiles& files) {
   std::string out;
@@ -112,10 +124,13 @@ bool ImageFitsFiles(const DictionaryFiles& files, const FolderDictionaries& d) {
 }
 
 // LoadFolderDictionaries with the files already looked at (null when the
-// folder could not be: then there is no image either way).
+// folder could not be: then there is no image either way). Files changed
+// too recently for their stamps to tell them (FilesSettled) are loaded
+// from the files, and neither an image nor their stamps' text is kept.
 int LoadThroughImage(const std::string& folder, const DictionaryFiles* files, FolderDictionaries* d,
                      char* msg, bool* fromImage) {
   if (fromImage) *fromImage = false;
+  if (files && !FilesSettled(*files)) files = nullptr;
   if (files) {
     d->filesStamp = FilesStampText(*files);
     if (ReadDictionaryImage(folder, d->filesStamp, d)) {
@@ -182,7 +197,8 @@ int LeaseFolderDictionaries(const std::string& folder, CDictionaryLease* lease, 
   if (!LoadThroughImage(folder, listed ? &files : nullptr, loaded.get(), msg, nullptr)) return 0;
   lease->dictionaries_ = loaded;
   lease->MakeCurrent();
-  if (!listed) return 1;
+  // Kept for later calls only under settled stamps.
+  if (!listed || loaded->filesStamp.empty()) return 1;
   auto inUse = std::make_shared<std::mutex>();
   lease->inUse_ = inUse;
   lease->lock_ = std::unique_lock<std::mutex>(*inUse);
@@ -215,7 +231,9 @@ int ProbeIndexFilesCached(const char* dataFolder) {
     auto it = cache.probes.find(folder);
     if (it != cache.probes.end()) kept = it->second;
   }
-  if (kept.listing == listing) {
+  // The kind found, and the index files found missing before it, hold
+  // while the folder is as listed.
+  if (kept.listing == listing && kept.trust.Holds() && (!kept.lacked || listing->AbsenceHolds())) {
     bool same = true;
     for (const auto& [native, stamp] : kept.looked) {
       plat::FileStamp now;
@@ -228,16 +246,22 @@ int ProbeIndexFilesCached(const char* dataFolder) {
   }
   KeptProbe fresh;
   fresh.listing = listing;
+  bool settled = true;
   for (int i = 1; i <= 47 && fresh.kind == 0; ++i) {
     char name[] = "QVAD00.TIX";
     name[4] = static_cast<char>('0' + i / 10);
     name[5] = static_cast<char>('0' + i % 10);
     std::string native;
     plat::FileStamp stamp;
-    if (!listing->Find(name, native) || !plat::WatchedStampOfNative(native, stamp)) continue;
+    if (!listing->Find(name, native) || !plat::WatchedStampOfNative(native, stamp)) {
+      fresh.lacked = true;
+      continue;
+    }
     fresh.looked.emplace_back(native, stamp);
+    settled = settled && plat::StampIsSettled(stamp, plat::NowRealtimeNs());
     fresh.kind = ProbeIndexFile((folder + name).c_str());
   }
+  fresh.trust = plat::TrustNow(settled);
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.probes[folder] = fresh;
   return fresh.kind;

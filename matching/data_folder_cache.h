@@ -47,7 +47,9 @@ struct FolderDictionaries {
   // The files they were loaded from as they stood when looked at (their
   // presence, names and stamps): what is derived from the dictionaries
   // alone is that of any other load while this text is the same. Empty
-  // when the files could not be looked at.
+  // when the files could not be looked at, or when one was changed too
+  // recently for its stamp to tell a later change (plat::StampIsSettled):
+  // then nothing derived from them is kept beyond the call.
   std::string filesStamp;
   ~FolderDictionaries() {
     unification.Free();

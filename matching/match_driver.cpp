@@ -1,5 +1,6 @@
 #include "matching/match_driver.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -188,7 +189,10 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
 
 // Which prefectures have their database in a folder listing, with the
 // native path of each database found. A listing never changes, so the
-// answer is kept with the listings last asked about.
+// answer is kept with the listings last asked about; a database it found
+// missing is missing in a later call only while a direct look finds the
+// folder as listed (plat::FolderListing::AbsenceHolds), else the listing
+// is asked again.
 using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
 struct ListedPrefectures {
   PrefectureFlags flags{};
@@ -199,10 +203,15 @@ std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
   static std::mutex mutex;
   static auto* kept =
       new std::map<std::shared_ptr<const plat::FolderListing>, std::shared_ptr<ListedPrefectures>>;
+  std::shared_ptr<const ListedPrefectures> found;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (auto it = kept->find(listing); it != kept->end()) return it->second;
+    if (auto it = kept->find(listing); it != kept->end()) found = it->second;
   }
+  if (found && (std::all_of(found->flags.begin() + 1, found->flags.end(),
+                            [](bool has) { return has; }) ||
+                listing->AbsenceHolds()))
+    return found;
   auto listed = std::make_shared<ListedPrefectures>();
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     const auto at = static_cast<std::size_t>(j);
@@ -255,7 +264,15 @@ bool PrefectureHasData(const MatchSetup& s,
 struct PrefectureNames : PrefectureLookup {
   std::string ndbNative;  // the files the stamps are of
   std::string tixNative;
+  plat::KeptTrust trust;  // whether they may answer a later call
 };
+
+// Whether both files' stamps are settled (plat::StampIsSettled): only then
+// are names read from them kept, or kept ones taken.
+bool StampsSettled(const plat::FileStamp& ndb, const plat::FileStamp& tix) {
+  const int64_t now = plat::NowRealtimeNs();
+  return plat::StampIsSettled(ndb, now) && plat::StampIsSettled(tix, now);
+}
 
 struct FolderPrefectures {
   // Provided (not defaulted), so that make_shared does not zero the whole
@@ -305,7 +322,7 @@ bool SameStamps(const PrefectureLookup& p, const plat::FileStamp& ndb, const pla
 bool FilesUnchanged(const PrefectureNames& p) {
   plat::FileStamp ndb;
   plat::FileStamp tix;
-  return p.files && plat::WatchedStampOfNative(p.ndbNative, ndb) &&
+  return p.files && p.trust.Holds() && plat::WatchedStampOfNative(p.ndbNative, ndb) &&
          plat::WatchedStampOfNative(p.tixNative, tix) && SameStamps(p, ndb, tix);
 }
 
@@ -327,13 +344,16 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
     *p = PrefectureNames();
     return false;
   }
-  // The same files as the kept names or the stored ones.
-  if (SameStamps(*p, ndbStamp, tixStamp) && p->ndbNative == now.ndbNative &&
+  // The same files as the kept names or the store's, under stamps
+  // that tell any change.
+  const bool settled = StampsSettled(ndbStamp, tixStamp);
+  if (SameStamps(*p, ndbStamp, tixStamp) && p->trust.Holds() && p->ndbNative == now.ndbNative &&
       p->tixNative == now.tixNative)
     return false;
   if (const PrefectureLookup& stored = fromFile[static_cast<std::size_t>(j)];
-      SameStamps(stored, ndbStamp, tixStamp)) {
+      settled && SameStamps(stored, ndbStamp, tixStamp)) {
     static_cast<PrefectureLookup&>(now) = stored;
+    now.trust = plat::TrustNow(true);
     *p = std::move(now);
     return false;
   }
@@ -349,6 +369,7 @@ bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing
   p->tix = tixImage->GetStamp();
   p->ndbNative = ndbImage->GetNative();
   p->tixNative = tixImage->GetNative();
+  p->trust = plat::TrustNow(StampsSettled(p->ndb, p->tix));
   // The database and the engine are far larger than a frame should be.
   const auto database = std::make_unique<CTableDatabase>();
   const auto engine = std::make_unique<CAdrsEngine>();
@@ -528,7 +549,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     // The usual case: the same names, their files unchanged.
     if (!(sameNames && FilesUnchanged(p)) &&
         ReadPrefectureNames(s, *listing, listed->ndbNative[static_cast<std::size_t>(j)],
-                            folder->fromFile, j, &p))
+                            folder->fromFile, j, &p) &&
+        p.trust.settled)
       read = true;
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.
@@ -544,11 +566,13 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     source.Select(p.cities.get(), query, p.count, &rows);
     if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
   }
-  // What was read or made afresh is kept for the next process.
+  // What was read or made afresh is kept for the next process, the names
+  // of files with settled stamps alone.
   if (read || namesMade) {
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+      const PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
       folder->fromFile[static_cast<std::size_t>(j)] =
-          folder->prefectures[static_cast<std::size_t>(j)];
+          p.trust.settled ? static_cast<const PrefectureLookup&>(p) : PrefectureLookup();
     }
     StorePrefectureLookups(fileKey(), folder->fromFile, folder->names);
   }

@@ -400,6 +400,11 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   const auto& indexImage = index_.GetSharedImage();
   if (!indexImage || !database_ || !database_->GetSharedImage()) return false;
   const CCachedFile& databaseImage = *database_->GetSharedImage();
+  // Kept between processes only under stamps that tell any later change.
+  const int64_t now = plat::NowRealtimeNs();
+  if (!plat::StampIsSettled(databaseImage.GetStamp(), now) ||
+      !plat::StampIsSettled(indexImage->GetStamp(), now))
+    return false;
   const std::string& native = databaseImage.GetNative();
   const std::size_t slash = native.rfind('/');
   *storeKey =

@@ -23,10 +23,11 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 1200
 
 # Only the test programs that run threads: the platform layer (the store of
-# derived values read and written from several threads), the message
-# queue, the toll library and its facade, the multi-level address search
-# stopped from another thread, and the route library's facade.
-tsan_tests=(test_platform test_plat_msg test_toll test_toll_lib test_gazref_stop test_tvxroute)
+# derived values read and written from several threads), its kept folder
+# names, the message queue, the toll library and its facade, the
+# multi-level address search stopped from another thread, and the route
+# library's facade.
+tsan_tests=(test_platform test_plat_threads test_plat_msg test_toll test_toll_lib test_gazref_stop test_tvxroute)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKORT_SANITIZE_THREAD=ON
 cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
 for t in "${tsan_tests[@]}"; do

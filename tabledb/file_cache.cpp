@@ -67,6 +67,7 @@ int CCachedFile::Open(const std::string& native) {
   if (file_.Stamp().size > UINT32_MAX - 1) return 0;
   native_ = native;
   size_ = static_cast<uint32_t>(file_.Stamp().size);
+  trust_ = plat::TrustNow(plat::StampIsSettled(file_.Stamp(), plat::NowRealtimeNs()));
   // The block is reserved whole but only the blocks read are touched.
   // Running out of memory for it (a failed mapping of a large block
   // included) throws std::bad_alloc to the caller's entry: the file is there,
@@ -147,7 +148,7 @@ std::shared_ptr<const void> CCachedFile::SetDerived(const std::string& name,
 
 int CCachedFile::IsCurrent() const {
   plat::FileStamp now;
-  return plat::WatchedStampOfNative(native_, now) && now == GetStamp() ? 1 : 0;
+  return MayAnswer() && plat::WatchedStampOfNative(native_, now) && now == GetStamp() ? 1 : 0;
 }
 
 std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
@@ -159,6 +160,7 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
     if (auto* found = cache.byPath.Find(path)) kept = *found;
   }
   plat::FileStamp now;
+  if (kept && !kept->MayAnswer()) kept = nullptr;  // opened again, as if never kept
   if (kept) {
     // The usual case: the file is where it was and unchanged.
     if (plat::WatchedStampOfNative(kept->GetNative(), now) && now == kept->GetStamp()) return kept;
@@ -173,7 +175,10 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
       std::lock_guard<std::mutex> lock(cache.mutex);
       if (auto* found = cache.missing.Find(path)) lacking = *found;
     }
-    if (lacking && plat::GetFolderListing(folder.c_str()) == lacking) return nullptr;
+    // Missing while the listing is the same one and a direct look at the
+    // folder in this call finds it as listed.
+    if (lacking && plat::GetFolderListing(folder.c_str()) == lacking && lacking->AbsenceHolds())
+      return nullptr;
   }
   std::string native;
   // A file opened first is found through its folder's listing, which the

@@ -6,8 +6,12 @@
 // instead of reading the file at every open: the image of a path is kept
 // and handed out again while the file's stamp (size, modification and
 // status-change time, device, inode; plat/file_stamp.h) is unchanged, which
-// is checked through the change watch (plat::WatchedStampOfNative). A changed file gets a new
-// image; readers that hold the old one keep reading the bytes they opened.
+// is checked through the change watch (plat::WatchedStampOfNative), and
+// the stamp was settled when the image was opened (plat::StampIsSettled:
+// the stamp then tells any later change). An image of a file changed more
+// recently answers only within the scope (the call) that opened it: the
+// next call opens the file again. A changed file gets a new image; readers
+// that hold the old one keep reading the bytes they opened.
 //
 // An image is filled on demand, block by block, from the file it was
 // opened on (the file stays open while the image lives), so that a reader
@@ -43,9 +47,12 @@ class CCachedFile {
   const plat::FileStamp& GetStamp() const { return file_.Stamp(); }
   // The native path the image was opened on.
   const std::string& GetNative() const { return native_; }
-  // 1 while the file the image was opened on is as it was (the check
-  // AcquireCachedFile makes before it hands a kept image out again).
+  // 1 while the file the image was opened on is as it was and the image
+  // may answer now (the check AcquireCachedFile makes before it hands a
+  // kept image out again).
   int IsCurrent() const;
+  // Whether the image may answer the current call (see above).
+  bool MayAnswer() const { return trust_.Holds(); }
   // The count bytes at the position, filled from the file when they are not
   // yet in the image; null when they lie beyond the end or cannot be read.
   // Valid as long as the image.
@@ -76,6 +83,7 @@ class CCachedFile {
   int FillBlocks(uint32_t first, uint32_t last);
 
   plat::ReadOnlyFile file_;
+  plat::KeptTrust trust_;
   std::string native_;
   uint32_t size_ = 0;
   unsigned char* data_ = nullptr;

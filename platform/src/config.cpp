@@ -50,10 +50,12 @@ bool CachedProgramFolder(std::string& out) {
 }
 
 // The lines of a configuration file as text mode reads them, kept while the
-// file's stamp is unchanged; null when the file does not exist or does not
-// open. The file's folder is listed once (a missing file costs no folder
-// scan per call), and while that listing holds, the name is not looked up
-// in it again.
+// file's stamp is unchanged and was settled when they were read (else they
+// answer only the scope that read them: plat/file_stamp.h); null when the
+// file does not exist or does not open. The file's folder is listed once (a
+// missing file costs no folder scan per call), and while that listing holds,
+// the name is not looked up in it again (a name it lacked, while a direct
+// look finds the folder as listed).
 std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::string& path) {
   struct Kept {
     std::string folder;                            // the path up to its name ("" for a bare name)
@@ -62,6 +64,7 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
     std::string native;
     FileStamp stamp;
     std::shared_ptr<const std::vector<std::string>> lines;
+    KeptTrust trust;  // of the lines
   };
   static std::mutex mutex;
   static auto* kept = new std::map<std::string, std::shared_ptr<const Kept>, std::less<>>;
@@ -83,12 +86,12 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
     const std::string& folder = was ? was->folder : now.folder;
     auto listing = GetFolderListing(folder.c_str());
     if (!listing) return nullptr;
-    if (was && listing == was->listing) {
+    if (was && listing == was->listing && (was->listed || listing->AbsenceHolds())) {
       // The same listing: the name finds what it found.
       if (!was->listed) return nullptr;
       FileStamp stamp;
       if (!WatchedStampOfNative(was->native, stamp)) return nullptr;
-      if (was->lines && stamp == was->stamp) return was->lines;
+      if (was->lines && stamp == was->stamp && was->trust.Holds()) return was->lines;
       now.native = was->native;
     }
     now.folder = folder;
@@ -103,9 +106,12 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
     if (!StampOfPath(path.c_str(), now.native, unused)) return nullptr;
   }
   if (!WatchedStampOfNative(now.native, now.stamp)) return nullptr;
-  if (was && was->lines && was->native == now.native && was->stamp == now.stamp) {
+  if (was && was->lines && was->native == now.native && was->stamp == now.stamp &&
+      was->trust.Holds()) {
     now.lines = was->lines;
+    now.trust = was->trust;
   } else {
+    now.trust = TrustNow(StampIsSettled(now.stamp, NowRealtimeNs()));
     File f;
     if (!f.Open(path.c_str(), ModeRead | TypeText)) return nullptr;
     auto lines = std::make_shared<std::vector<std::string>>();

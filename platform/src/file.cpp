@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <optional>
 
 #include "file_error.h"
 #include "plat/path.h"
@@ -86,8 +85,6 @@ bool File::Open(const char* path, std::uint32_t flags) {
       break;
   }
   if (create) oflags |= O_CREAT | O_TRUNC;
-  const std::optional<detail::FolderChange> change =
-      create ? std::make_optional<detail::FolderChange>() : std::nullopt;
   auto openNative = [&] {
     int opened;
     do {
@@ -559,7 +556,6 @@ bool File::UnlockRange(std::uint64_t pos, std::uint64_t count) {
 bool File::Remove(const char* path) {
   std::string native;
   if (!path || !path::ToNative(path, native)) return false;
-  const detail::FolderChange change;
   // unlink refuses a directory (EISDIR). The exact name comes first when
   // the name is resolved, so a file removed under it is the one meant.
   if ((::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0) return true;
@@ -576,7 +572,6 @@ bool File::RemoveRegular(const char* path) {
   if (!looked.known && (::plat::detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0)
     return false;
   if ((looked.known && !looked.exists) || !S_ISREG(st.st_mode)) return false;
-  const detail::FolderChange change;
   return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
 }
 
@@ -589,7 +584,6 @@ bool File::Rename(const char* from, const char* to) {
   if (!path::Resolve(to, true, dst)) return false;
   struct stat st;
   if ((::plat::detail::CountSystemCalls(), ::lstat)(dst.c_str(), &st) == 0) return false;
-  const detail::FolderChange change;
   if ((::plat::detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, src.c_str(), AT_FDCWD,
                                                         dst.c_str(), RENAME_NOREPLACE) == 0)
     return true;

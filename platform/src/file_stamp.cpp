@@ -24,35 +24,21 @@
 #include <unordered_set>
 #include <vector>
 
-#include "folder_names_file.h"
-#include "folder_records.h"
-#include "plat/derived_store.h"
+#include "folder_names.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
 #include "resolve_look.h"
+#include "settle_clock.h"
 #include "sjis_walk.h"
 #include "syscall_count.h"
 
 namespace plat {
 namespace {
 
-void FromStat(const struct stat& st, FileStamp& stamp) {
-  stamp.size = static_cast<std::uint64_t>(st.st_size);
-  stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  stamp.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  stamp.device = static_cast<std::uint64_t>(st.st_dev);
-  stamp.inode = static_cast<std::uint64_t>(st.st_ino);
-  stamp.isDirectory = S_ISDIR(st.st_mode);
-}
+using detail::IsPlainAbsolute;
+using detail::JoinNative;
 
-std::string JoinNative(const std::string& folder, std::string_view name) {
-  std::string out;
-  out.reserve(folder.size() + 1 + name.size());
-  out += folder;
-  if (!folder.empty() && folder.back() != '/') out.push_back('/');
-  out += name;
-  return out;
-}
+void FromStat(const struct stat& st, FileStamp& stamp) { detail::StampFromStat(st, stamp); }
 
 // The kept listings by CP932 folder text.
 struct ListingCache {
@@ -73,6 +59,11 @@ constexpr uint32_t kFolderEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_C
                                    IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
 // What a folder above a watched one reports: it was moved or removed.
 constexpr uint32_t kAncestorEvents = IN_MOVE_SELF | IN_DELETE_SELF;
+// A watch is added to what it has (IN_MASK_ADD) and set only on a folder
+// that is no symbolic link (IN_DONT_FOLLOW with IN_ONLYDIR fails on one):
+// every folder of a watched path is watched itself, so a path through a
+// link is not watched at all.
+constexpr uint32_t kNotThroughLink = IN_MASK_ADD | IN_DONT_FOLLOW | IN_ONLYDIR;
 // Kept stamps live at most this long without a report.
 constexpr int64_t kKeepNs = 1000000000;
 
@@ -96,6 +87,15 @@ struct ChangeWatch {
   std::unordered_set<std::string> above;    // folders whose folders above are watched
   std::unordered_map<std::string, KeptStamp> stamps;
   int64_t keptSince = 0;
+  // Paths the watch does not keep: folders that cannot be watched and links
+  // to files. Forgotten every kKeepNs, so that one that can be watched by
+  // then is watched again.
+  std::unordered_set<std::string> unwatchable;
+  int64_t unwatchableSince = 0;
+  // Folders reached through symbolic links, by where they lead (watched
+  // there, and the folders that hold the links watched for their entries).
+  // Forgotten at every report: a link may have been pointed elsewhere.
+  std::unordered_map<std::string, std::string> realFolders;
 };
 
 ChangeWatch& Watch() {
@@ -103,27 +103,22 @@ ChangeWatch& Watch() {
   return *watch;
 }
 
-// An absolute path without "." or ".." components or doubled separators
-// (those would make one file known under several names). One pass: every
-// component between two separators must be non-empty and neither "." nor
-// "..".
-bool IsPlainAbsolute(const std::string& native) {
-  const std::size_t n = native.size();
-  if (n < 2 || native[0] != '/' || native[n - 1] == '/') return false;
-  std::size_t start = 1;  // first byte of the current component
-  for (std::size_t i = 1; i <= n; ++i) {
-    if (i < n && native[i] != '/') continue;
-    const std::size_t length = i - start;
-    if (length == 0) return false;
-    if (native[start] == '.' && (length == 1 || (length == 2 && native[start + 1] == '.')))
-      return false;
-    start = i + 1;
-  }
-  return true;
-}
-
 thread_local int scopeDepth = 0;
 thread_local bool scopeRead = false;
+// The current scope's number, and the time its first NowRealtimeNs read
+// (0: not yet read).
+thread_local std::uint64_t scopeId = 0;
+thread_local std::int64_t scopeNowNs = 0;
+std::atomic<std::uint64_t> lastScopeId{0};
+// Added to the clock (tests: see settle_clock.h).
+std::atomic<std::int64_t> clockShiftNs{0};
+
+std::int64_t ClockNs() {
+  struct timespec ts {};
+  ::clock_gettime(CLOCK_REALTIME, &ts);  // no system call (vDSO)
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec +
+         clockShiftNs.load(std::memory_order_relaxed);
+}
 
 // The watch is set up once a scope (an entry's call) has ended: a process
 // that makes one call and exits, such as a job, would spend more on the
@@ -162,6 +157,8 @@ void AfterForkInChild() {
   w.watched.clear();
   w.above.clear();
   w.stamps.clear();
+  w.unwatchable.clear();
+  w.realFolders.clear();
   w.mutex.unlock();
 }
 
@@ -212,6 +209,11 @@ void ReadReportsLocked(ChangeWatch& w) {
     w.stamps.clear();
     w.keptSince = now;
   }
+  if (reported || lost) w.realFolders.clear();
+  if (lost || now - w.unwatchableSince > kKeepNs) {
+    w.unwatchable.clear();
+    w.unwatchableSince = now;
+  }
   if (lost) {
     w.watched.clear();
     w.above.clear();
@@ -235,13 +237,13 @@ bool WatchAboveLocked(ChangeWatch& w, const std::string& native) {
       break;
     }
     detail::CountSystemCalls();
-    if (::inotify_add_watch(w.fd, ancestor.c_str(), kAncestorEvents | IN_MASK_ADD) < 0)
+    if (::inotify_add_watch(w.fd, ancestor.c_str(), kAncestorEvents | kNotThroughLink) < 0)
       return false;
     watchedNow.push_back(std::move(ancestor));
   }
   if (!reachedWatched) {
     detail::CountSystemCalls();
-    if (::inotify_add_watch(w.fd, "/", kAncestorEvents | IN_MASK_ADD) < 0) return false;
+    if (::inotify_add_watch(w.fd, "/", kAncestorEvents | kNotThroughLink) < 0) return false;
   }
   // Each folder watched here now has every folder above it watched too.
   for (std::string& each : watchedNow) w.above.insert(std::move(each));
@@ -254,8 +256,66 @@ bool WatchAboveLocked(ChangeWatch& w, const std::string& native) {
 bool WatchEntriesLocked(ChangeWatch& w, const std::string& folder) {
   if (w.watched.count(folder)) return true;
   detail::CountSystemCalls();
-  if (::inotify_add_watch(w.fd, folder.c_str(), kFolderEvents | IN_MASK_ADD) < 0) return false;
+  if (::inotify_add_watch(w.fd, folder.c_str(), kFolderEvents | kNotThroughLink) < 0) return false;
   w.watched.insert(folder);
+  return true;
+}
+
+// Watches a folder reached through symbolic links: each folder that holds a
+// link met on the way (its entries: a link pointed elsewhere, removed or
+// made is reported) and every folder above it, and the folder where the
+// path leads (real) and every folder above it, as for a plain path. The
+// path is walked as the kernel walks it, one component at a time. False
+// when it cannot be walked (a component missing, a loop of links) or a
+// watch cannot be set.
+bool WatchThroughLinksLocked(ChangeWatch& w, const std::string& folder, std::string& real) {
+  // The components still to walk, the next one last.
+  std::vector<std::string> rest;
+  auto push = [&rest](std::string_view path) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at <= path.size();) {
+      std::size_t end = path.find('/', at);
+      if (end == std::string_view::npos) end = path.size();
+      if (end > at) parts.emplace_back(path.substr(at, end - at));
+      at = end + 1;
+    }
+    rest.insert(rest.end(), parts.rbegin(), parts.rend());
+  };
+  push(folder);
+  std::string at;  // the folder reached, without links ("" for the root)
+  std::vector<std::string> linkFolders;
+  int links = 0;
+  while (!rest.empty()) {
+    const std::string part = std::move(rest.back());
+    rest.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      at.resize(at.empty() ? 0 : at.find_last_of('/'));
+      continue;
+    }
+    const std::string next = at + "/" + part;
+    struct stat st;
+    detail::CountSystemCalls();
+    if (::lstat(next.c_str(), &st) != 0) return false;
+    if (!S_ISLNK(st.st_mode)) {
+      at = next;
+      continue;
+    }
+    char target[4096];
+    detail::CountSystemCalls();
+    const ssize_t n = ::readlink(next.c_str(), target, sizeof target);
+    if (++links > 40 || n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return false;
+    linkFolders.push_back(at.empty() ? "/" : at);
+    if (target[0] == '/') at.clear();
+    push(std::string_view(target, static_cast<std::size_t>(n)));
+  }
+  real = at.empty() ? "/" : at;
+  for (const std::string& holder : linkFolders) {
+    if (!WatchAboveLocked(w, JoinNative(holder, "x")) || !WatchEntriesLocked(w, holder))
+      return false;
+  }
+  if (real == "/" || !WatchAboveLocked(w, real)) return false;
+  w.realFolders.insert_or_assign(folder, real);
   return true;
 }
 
@@ -287,15 +347,62 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
     lock.unlock();
     return StampOfNative(native, stamp);
   }
+  // A path that cannot be watched (or a link to a file) is stamped without
+  // the watch (kept for the rest of the scope).
+  const std::size_t slash = native.find_last_of('/');
+  const std::string holder = native.substr(0, std::max<std::size_t>(slash, 1));
+  if (w.unwatchable.count(holder) || w.unwatchable.count(native)) {
+    lock.unlock();
+    return ScopeStampOfNative(native, stamp);
+  }
   // The watches first, then the status: a change after it is reported. A
   // folder is watched itself (its entries), anything else through the
   // folder that holds it; the status is taken again once that watch is set.
-  if (!WatchAboveLocked(w, native)) return StampOfNative(native, stamp);
+  // Where the path goes through links, the watches are set where the links
+  // lead (real), and on the folders that hold the links.
+  std::string real = native;
+  if (const auto it = w.realFolders.find(holder); it != w.realFolders.end()) {
+    real = JoinNative(it->second, std::string_view(native).substr(slash + 1));
+  } else if (!WatchAboveLocked(w, native)) {
+    std::string realHolder;
+    if (!WatchThroughLinksLocked(w, holder, realHolder)) {
+      w.unwatchable.insert(holder);
+      lock.unlock();
+      return ScopeStampOfNative(native, stamp);
+    }
+    real = JoinNative(realHolder, std::string_view(native).substr(slash + 1));
+  }
   bool exists = StampOfNative(native, stamp);
   const bool folder = exists && stamp.isDirectory;
-  const std::string holder = native.substr(0, std::max<std::size_t>(native.find_last_of('/'), 1));
-  if (!WatchEntriesLocked(w, folder ? native : holder)) return exists;
-  exists = StampOfNative(native, stamp);
+  if (folder) {
+    // A folder that is itself a link: its entries where it leads.
+    std::string realFolder = real;
+    if (const auto it = w.realFolders.find(real); it != w.realFolders.end()) {
+      realFolder = it->second;
+    } else if (!WatchEntriesLocked(w, real) && !WatchThroughLinksLocked(w, real, realFolder)) {
+      w.unwatchable.insert(native);
+      return exists;
+    }
+    real = std::move(realFolder);
+  }
+  const std::string realHolder = real.substr(0, std::max<std::size_t>(real.find_last_of('/'), 1));
+  if (!WatchEntriesLocked(w, folder ? real : realHolder)) {
+    w.unwatchable.insert(folder ? native : holder);
+    return exists;
+  }
+  // Again, of where the path leads and without following a link: a link to
+  // a file is not kept (its file's folder is not watched).
+  struct stat st;
+  detail::CountSystemCalls();
+  if (::lstat(real.c_str(), &st) != 0) {
+    exists = false;
+  } else if (S_ISLNK(st.st_mode)) {
+    w.unwatchable.insert(native);
+    return StampOfNative(native, stamp);
+  } else {
+    exists = true;
+    FromStat(st, stamp);
+  }
   if (exists && stamp.isDirectory != folder) return exists;
   w.stamps.insert_or_assign(native, KeptStamp(exists, stamp));
   return exists;
@@ -332,249 +439,44 @@ void StampFolderFilesInScope(const std::string& folder, const std::vector<std::s
 }
 
 StampScope::StampScope() {
-  if (scopeDepth++ == 0) scopeRead = false;
+  if (scopeDepth++ > 0) return;
+  scopeRead = false;
+  scopeId = lastScopeId.fetch_add(1, std::memory_order_relaxed) + 1;
+  scopeNowNs = 0;
 }
 
 StampScope::~StampScope() {
   if (--scopeDepth > 0) return;
   scopeStamps.clear();
+  scopeId = 0;
+  scopeNowNs = 0;
   if (!watchWanted.load(std::memory_order_relaxed) && ForkHandlersRegistered())
     watchWanted.store(true, std::memory_order_relaxed);
 }
+
+bool StampIsSettled(const FileStamp& stamp, std::int64_t nowNs) {
+  return std::max(stamp.modifiedNs, stamp.changedNs) <= nowNs - kSettleNs;
+}
+
+std::int64_t NowRealtimeNs() {
+  if (scopeDepth == 0) return ClockNs();
+  if (scopeNowNs == 0) scopeNowNs = ClockNs();
+  return scopeNowNs;
+}
+
+std::uint64_t CurrentScopeId() { return scopeId; }
+
+namespace detail {
+void ShiftClockForTests(std::int64_t shiftNs) {
+  clockShiftNs.store(shiftNs, std::memory_order_relaxed);
+}
+}  // namespace detail
 
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
   if (!path || !path::Resolve(path, false, native)) return false;
   return StampOfNative(native, stamp);
 }
 
-// The names of a folder as read, in listing order, with an index by their
-// ASCII-folded form.
-struct FolderListing::Names {
-  struct Entry {
-    std::uint32_t at;      // in block
-    std::uint32_t length;  // bytes
-    bool directory;
-    bool followed;  // a link or an entry of unknown kind: looked at when found
-  };
-  // The folder's records as the kernel wrote them, each name followed by
-  // its NUL, and at least 8 bytes after the last one.
-  std::unique_ptr<char[]> block;
-  std::vector<Entry> entries;
-  // Open addressing (linear probing) by the hash of the folded name: entry
-  // number + 1, 0 for a free slot. Entries were added in listing order, so
-  // the entries of one folded name are met in listing order along a probe.
-  // Made once the names have been searched kLinearSearches times: until
-  // then a search walks the entries in listing order, which finds the same
-  // entry (a job asks for a name or two, fewer than hashing every name).
-  std::vector<std::uint32_t> slots;
-  static constexpr int kLinearSearches = 4;
-  mutable std::atomic<int> searches{0};
-  mutable std::atomic<bool> indexed{false};
-  mutable std::once_flag indexOnce;
-
-  // Whether a search goes through the slots (made here when it is time).
-  bool UseIndex() const {
-    if (indexed.load(std::memory_order_acquire)) return true;
-    if (searches.fetch_add(1, std::memory_order_relaxed) < kLinearSearches) return false;
-    std::call_once(indexOnce, [this] {
-      const_cast<Names*>(this)->Index();
-      indexed.store(true, std::memory_order_release);
-    });
-    return true;
-  }
-
-  std::string_view Name(const Entry& e) const { return {block.get() + e.at, e.length}; }
-  std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
-  std::size_t NextSlot(std::size_t i) const { return (i + 1) & (slots.size() - 1); }
-
-  // A hash of the bytes under ASCII folding, eight bytes at a time (the
-  // last word padded with zero bytes). With readPast the bytes after s may
-  // be read up to the end of its last word (they are masked off): names in
-  // the block are hashed where they are.
-  static std::size_t FoldedHash(std::string_view s, bool readPast = false) {
-    std::uint64_t h = s.size();
-    std::size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-      std::uint64_t w;
-      std::memcpy(&w, s.data() + i, 8);
-      h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
-    }
-    if (const std::size_t rest = s.size() - i) {
-      std::uint64_t w = 0;
-      if (readPast && std::endian::native == std::endian::little) {
-        std::memcpy(&w, s.data() + i, 8);
-        w &= ~std::uint64_t{0} >> (64 - 8 * rest);  // the first rest bytes
-      } else {
-        std::memcpy(&w, s.data() + i, rest);
-      }
-      h = (h ^ FoldWord(w)) * 0x9E3779B97F4A7C15ull;
-    }
-    // The low bits pick the slot: mixed from every bit.
-    h ^= h >> 32;
-    h *= 0xD6E8FEB86659FD93ull;
-    return static_cast<std::size_t>(h ^ (h >> 32));
-  }
-
-  // The eight bytes of w with 'A'-'Z' made 'a'-'z' (bytes of 0x80 and up
-  // are left alone), as FoldAscii does byte by byte.
-  static std::uint64_t FoldWord(std::uint64_t w) {
-    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
-    const std::uint64_t low = w & kLow;                       // no carry between bytes
-    const std::uint64_t fromA = low + 0x3F3F3F3F3F3F3F3Full;  // high bit: byte >= 'A'
-    const std::uint64_t pastZ = low + 0x2525252525252525ull;  // high bit: byte > 'Z'
-    const std::uint64_t upper = fromA & ~pastZ & ~w & kHigh;  // 'A'-'Z'
-    return w | (upper >> 2);                                  // + 0x20
-  }
-
-  // The entry named s exactly; null for none.
-  const Entry* Exact(std::string_view s) const {
-    if (!UseIndex()) {
-      for (const Entry& e : entries)
-        if (Name(e) == s) return &e;
-      return nullptr;
-    }
-    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
-      const Entry& e = entries[slots[i] - 1];
-      if (Name(e) == s) return &e;
-    }
-    return nullptr;
-  }
-
-  // The first entry (in listing order) that equals s under ASCII folding,
-  // of UTF-8 (utf8 true: every byte) or of CP932 single-byte characters
-  // (a double-byte character whose trail byte is a letter is not folded).
-  const Entry* Folded(std::string_view s, bool utf8) const {
-    auto equal = [&](const Entry& e) {
-      const std::string_view name = Name(e);
-      return detail::EqualNoCaseUtf8(name, s) && (utf8 || detail::EqualNoCaseSjis(name, s));
-    };
-    if (!UseIndex()) {
-      for (const Entry& e : entries)
-        if (equal(e)) return &e;
-      return nullptr;
-    }
-    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
-      const Entry& e = entries[slots[i] - 1];
-      if (equal(e)) return &e;
-    }
-    return nullptr;
-  }
-
-  // Takes the names from the store, when it holds them for the folder at
-  // the stamp; false otherwise (or for a small folder).
-  bool FromCacheFile(const std::string& folder, const FileStamp& stamp) {
-    if (stamp.size < detail::kFolderNamesMinSize) return false;
-    DerivedStore store;
-    std::string_view bytes;
-    detail::FolderNamesView view;
-    if (!store.Get(detail::FolderNamesStoreKey(folder), bytes) ||
-        !detail::DecodeFolderNames(bytes, folder, stamp, view) ||
-        view.names.size() > UINT32_MAX / 2)
-      return false;
-    // The names are taken as they stand (each followed by its NUL), with
-    // the slack that FoldedHash may read past the last one.
-    constexpr std::size_t kSlack = 8;
-    block.reset(new char[view.names.size() + kSlack]);
-    std::memcpy(block.get(), view.names.data(), view.names.size());
-    std::memset(block.get() + view.names.size(), 0, kSlack);
-    entries.reserve(view.count);
-    const char* const start = block.get();
-    const char* const end = start + view.names.size();
-    for (const char* at = start; at != end;) {
-      const char* nul = static_cast<const char*>(std::memchr(at, '\0', end - at));
-      const std::size_t length = static_cast<std::size_t>(nul - at);
-      // Not a name a folder lists: empty, "." or "..".
-      if (entries.size() == view.count || length == 0 || (at[0] == '.' && length == 1) ||
-          (length == 2 && at[0] == '.' && at[1] == '.'))
-        return false;
-      const auto kind = static_cast<std::uint8_t>(view.kinds[entries.size()]);
-      entries.push_back({static_cast<std::uint32_t>(at - start), static_cast<std::uint32_t>(length),
-                         (kind & detail::kDirectory) != 0, (kind & detail::kFollowed) != 0});
-      at = nul + 1;
-    }
-    if (entries.size() != view.count) return false;
-    return true;
-  }
-
-  // Keeps the names read in the store for later processes,
-  // when they are the folder's names at the stamp and any later change is
-  // bound to change it: the folder stands as stamped, and the clock that
-  // dates its changes has passed the times it carries.
-  void KeepInCacheFile(const std::string& folder, const FileStamp& stamp) const {
-    if (!complete || stamp.size < detail::kFolderNamesMinSize) return;
-    FileStamp now;
-    if (!StampOfNative(folder, now) || !(now == stamp)) return;
-    struct timespec ts {};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);  // no system call (vDSO)
-    const std::int64_t clock = static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-    if (clock <= std::max(stamp.modifiedNs, stamp.changedNs)) return;
-    std::vector<detail::ListedName> listed;
-    listed.reserve(entries.size());
-    for (const Entry& e : entries) listed.push_back({Name(e), e.directory, e.followed});
-    const std::string bytes = detail::EncodeFolderNames(folder, stamp, listed);
-    DerivedStore::Put(detail::FolderNamesStoreKey(folder), bytes);
-  }
-
-  // The index by folded name. At most half full: a probe ends soon at a
-  // free slot.
-  void Index() {
-    std::size_t size = 16;
-    while (size < entries.size() * 2) size <<= 1;
-    slots.assign(size, 0);
-    for (std::size_t n = 0; n < entries.size(); ++n) {
-      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
-      while (slots[i] != 0) i = NextSlot(i);
-      slots[i] = static_cast<std::uint32_t>(n + 1);
-    }
-  }
-
-  // Whether Read reached the end of the folder.
-  bool complete = false;
-
-  // Reads the names of a native folder; false when it does not open.
-  // sizeHint: the folder's size in bytes, which most file systems make
-  // grow with its names.
-  bool Read(const std::string& folder, std::uint64_t sizeHint) {
-    const int fd = detail::OpenFolderRecords(folder.c_str());
-    if (fd < 0) return false;
-    // The records are read into one block (grown when a read might not
-    // fit), and the entries point into it.
-    constexpr std::size_t kSlack = 8;
-    std::size_t capacity = static_cast<std::size_t>(
-        std::clamp<std::uint64_t>(sizeHint + sizeHint / 2, 8192, std::uint64_t{1} << 20));
-    block.reset(new char[capacity]);
-    std::size_t used = 0;
-    entries.reserve(capacity / 48);
-    for (;;) {
-      if (capacity - used < 4096 + kSlack) {
-        if (capacity > UINT32_MAX / 2) break;  // entries point into it with 32 bits
-        std::unique_ptr<char[]> grown(new char[capacity * 2]);
-        std::memcpy(grown.get(), block.get(), used);
-        block = std::move(grown);
-        capacity *= 2;
-      }
-      detail::CountSystemCalls();
-      const ssize_t n = ::getdents64(fd, block.get() + used, capacity - used - kSlack);
-      if (n < 0 && errno == EINTR) continue;
-      complete = n == 0;
-      if (n <= 0) break;  // the end, or a failure: the names read so far
-      detail::ForEachFolderRecord(
-          block.get() + used, static_cast<std::size_t>(n),
-          [&](std::string_view name, unsigned char type) {
-            if (name == "." || name == "..") return;
-            entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
-                               static_cast<std::uint32_t>(name.size()), type == DT_DIR,
-                               type == DT_UNKNOWN || type == DT_LNK});
-          });
-      used += static_cast<std::size_t>(n);
-    }
-    detail::CountSystemCalls();
-    ::close(fd);
-    std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
-    return true;
-  }
-};
 
 namespace {
 
@@ -588,26 +490,55 @@ bool IsOneComponent(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
 }
 
+// The entry a CP932 name (decoded: utf8, or the raw bytes where they do not
+// decode) finds among names, as a folder scan finds it: the decoded name
+// exactly, then under ASCII folding, then the raw CP932 bytes exactly and
+// under folding.
+const detail::FolderNames::Entry* Search(const detail::FolderNames& names, std::string_view raw,
+                                         std::string_view utf8, bool decoded) {
+  const detail::FolderNames::Entry* found = names.Exact(utf8);
+  if (!found) found = names.Folded(utf8, decoded);
+  if (!found && decoded && raw != utf8) {
+    found = names.Exact(raw);
+    if (!found) found = names.Folded(raw, false);
+  }
+  return found;
+}
+
 }  // namespace
 
 FolderListing::FolderListing() = default;
 
-FolderListing::~FolderListing() { delete names_.load(std::memory_order_relaxed); }
+FolderListing::~FolderListing() = default;
 
-const FolderListing::Names* FolderListing::ReadNames() const {
-  if (const Names* names = names_.load(std::memory_order_acquire)) return names;
-  std::lock_guard<std::mutex> lock(namesMutex_);
-  if (const Names* names = names_.load(std::memory_order_acquire)) return names;
-  auto names = std::make_unique<Names>();
-  // A large folder's names come from the store while the folder keeps
-  // the stamp they were read at.
-  if (!names->FromCacheFile(folder_, stamp_)) {
-    names = std::make_unique<Names>();
-    if (!names->Read(folder_, stamp_.size)) return nullptr;
-    names->KeepInCacheFile(folder_, stamp_);
+const detail::FolderNames* FolderListing::ReadNames(bool& fresh) const {
+  fresh = false;
+  if (const detail::FolderNames* names = names_.load(std::memory_order_acquire)) {
+    const std::uint64_t scope = namesReadInScope_.load(std::memory_order_relaxed);
+    fresh = scope != 0 && scope == CurrentScopeId();
+    return names;
   }
-  names_.store(names.get(), std::memory_order_release);
-  return names.release();
+  std::lock_guard<std::mutex> lock(namesMutex_);
+  if (const detail::FolderNames* names = names_.load(std::memory_order_acquire)) {
+    const std::uint64_t scope = namesReadInScope_.load(std::memory_order_relaxed);
+    fresh = scope != 0 && scope == CurrentScopeId();
+    return names;
+  }
+  // The folder's kept names where they may answer (plat/folder_names.h),
+  // else read now.
+  bool kept = false;
+  auto names = detail::NamesOfFolder(folder_, stamp_, &kept);
+  if (!names) return nullptr;
+  fresh = !kept;
+  namesReadInScope_.store(kept ? 0 : CurrentScopeId(), std::memory_order_relaxed);
+  namesHeld_ = std::move(names);
+  names_.store(namesHeld_.get(), std::memory_order_release);
+  return namesHeld_.get();
+}
+
+bool FolderListing::AbsenceHolds() const {
+  FileStamp now;
+  return ScopeStampOfNative(folder_, now) && now == stamp_;
 }
 
 bool FolderListing::Find(const char* name, std::string& native) const {
@@ -662,7 +593,7 @@ bool FolderListing::Look(const char* name, std::string& native, bool& byCall) co
     }
     return found;
   };
-  const Names* names = names_.load(std::memory_order_acquire);
+  const detail::FolderNames* names = names_.load(std::memory_order_acquire);
   // Before the names are read, while few names were asked: any other
   // answer needs the names.
   bool looked = false;
@@ -675,7 +606,8 @@ bool FolderListing::Look(const char* name, std::string& native, bool& byCall) co
       return !S_ISDIR(st.st_mode);
     }
   }
-  if (!names) names = ReadNames();
+  bool fresh = false;
+  names = ReadNames(fresh);
   if (!names) {
     // The folder cannot be read now (a later lookup tries again): a name
     // is found only as it stands, as an open finds it in a folder it
@@ -685,13 +617,15 @@ bool FolderListing::Look(const char* name, std::string& native, bool& byCall) co
     native = std::move(path);
     return !S_ISDIR(st.st_mode);
   }
-  // As a folder scan finds it: the decoded name exactly, then under ASCII
-  // folding, then the raw CP932 bytes exactly and under folding.
-  const Names::Entry* found = names->Exact(utf8);
-  if (!found) found = names->Folded(utf8, decoded);
-  if (!found && decoded && raw != utf8) {
-    found = names->Exact(raw);
-    if (!found) found = names->Folded(raw, false);
+  const detail::FolderNames::Entry* found = Search(*names, raw, utf8, decoded);
+  // Kept names that lack the name say so only while the folder stands as
+  // they were read; else the folder's names as they are now answer.
+  std::shared_ptr<const detail::FolderNames> now;
+  if (!found && !fresh && !AbsenceHolds()) {
+    now = detail::ReadFolderNamesNow(folder_, stamp_.size);
+    if (now) found = Search(*now, raw, utf8, decoded);
+    byCall = true;
+    if (found) names = now.get();
   }
   if (!found) return false;
   native = JoinNative(folder_, names->Name(*found));
@@ -716,7 +650,7 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     auto it = cache.byFolder.find(key);
     if (it != cache.byFolder.end()) kept = it->second;
   }
-  if (kept) {
+  if (kept && kept->trust_.Holds()) {
     FileStamp now;
     if (WatchedStampOfNative(kept->folder_, now) && now == kept->stamp_) return kept;
   }
@@ -736,6 +670,8 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
   } else if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory) {
     return nullptr;
   }
+  // A later call takes it while the folder keeps a settled stamp.
+  fresh->trust_ = TrustNow(StampIsSettled(fresh->stamp_, NowRealtimeNs()));
   // A folder that cannot be read has no listing (its names are read later,
   // when a lookup needs them).
   int fd;

@@ -88,7 +88,6 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
   }
   const int base = O_CLOEXEC | O_NONBLOCK | (access == ModeWrite ? O_WRONLY : O_RDWR);
   int fd = -1;
-  const detail::FolderChange change;  // a file made here or beside the target
   // A name that appears or goes between the look and the open is looked
   // at again.
   for (int attempt = 0; attempt < 4 && fd < 0; ++attempt) {
@@ -100,7 +99,6 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
       if (attempt == 0) RemoveAbandonedAsides(native);
       fd = OpenRetrying(native, base | O_CREAT | O_EXCL);
       if (fd < 0 && errno == EEXIST) continue;
-      if (fd >= 0) detail::NoteCreated(native, looked);
       kind_ = Kind::Created;
       target_ = native;
       break;
@@ -201,7 +199,6 @@ bool OutputFile::Commit() {
 
 bool OutputFile::PutAsideInPlace() {
   if (!StillNamesOurs(aside_)) return false;
-  const detail::FolderChange change;
   // Exchanged, the earlier file stays under the aside name until this
   // object is done: a later Discard puts it back in one step.
   if ((detail::CountSystemCalls(), ::renameat2)(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(),
@@ -230,7 +227,6 @@ bool OutputFile::StillNamesKept() const {
 
 void OutputFile::Finish() {
   // The replacement is final: the earlier file kept aside goes.
-  const detail::FolderChange change;
   if (committed_ && StillNamesKept()) (detail::CountSystemCalls(), ::unlink)(aside_.c_str());
   Reset();
 }
@@ -239,7 +235,6 @@ void OutputFile::Discard() {
   const FileError cause = file_.LastError();
   const int e = file_.LastErrno();
   file_.Close();
-  const detail::FolderChange change;
   if (committed_ && kept_) {
     // The earlier file, kept aside, takes its name back from the new one.
     if (StillNamesOurs(target_) && StillNamesKept())

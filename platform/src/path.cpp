@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "folder_records.h"
+#include "folder_names.h"
 #include "plat/cp932.h"
 #include "program_path.h"
 #include "resolve_look.h"
@@ -214,9 +214,7 @@ std::vector<Element> DecodeParts(const Parsed& p) {
 }
 
 std::string Append(const std::string& dir, const std::string& name) {
-  if (dir.empty()) return name;
-  if (dir.back() == '/') return dir + name;
-  return dir + "/" + name;
+  return detail::JoinNative(dir, name);
 }
 
 bool Exists(const std::string& native, struct stat& st) {
@@ -228,138 +226,19 @@ bool Exists(const std::string& native) {
   return Exists(native, st);
 }
 
-// ---- A folder's names, kept for the searches of missing names ----
-//
-// A search for a name that does not exist exactly reads its folder's names.
-// They are kept by the folder's native path with the folder's status as it
-// was looked at before they were read, and used again while the folder's
-// status is the same (a name added, removed or renamed changes it): the
-// search of the next missing name in an unchanged folder reads nothing.
-// A file this process creates in a folder whose kept names were current
-// just before is added to them ("gained"), and the names are kept with the
-// folder's status after the creation, provided no other change of this
-// process's through this layer began or was under way in between (another
-// thread's). A change by another process in the microseconds between the
-// look and the status after the creation would not be told apart: such
-// names are trusted for a second at most. Where the folder's order of a
-// gained name would decide between two names, the folder is read again.
-
-struct FolderStatus {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  std::int64_t size = 0;
-  std::int64_t modifiedNs = 0;
-  std::int64_t changedNs = 0;
-  bool operator==(const FolderStatus&) const = default;
-};
-
-FolderStatus StatusOf(const struct stat& st) {
-  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-          static_cast<std::int64_t>(st.st_size),
-          static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-          static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
-}
-
-struct KeptNames {
-  FolderStatus status;
-  std::vector<std::string> names;   // in the folder's order
-  std::vector<std::string> gained;  // created here since, order unknown
-  std::int64_t trustedUntilNs = 0;  // with gained names (monotonic clock)
-};
-
-constexpr std::int64_t kGainedTrustNs = 1000000000;
-
-// This process's changes of folders through the layer: how many are under
-// way, and how many have begun (counted under way first).
-std::atomic<int> changesUnderWay{0};
-std::atomic<std::uint64_t> changesBegun{0};
-constexpr std::size_t kKeptFolders = 16;
-
-struct KeptFolders {
-  std::mutex mutex;
-  std::unordered_map<std::string, std::shared_ptr<const KeptNames>> byFolder;
-};
-
-KeptFolders& Kept() {
-  static auto* kept = new KeptFolders;  // never destroyed: used until exit
-  return *kept;
-}
-
-std::int64_t MonotonicNs() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);  // no system call (vDSO)
-  return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-// An absolute native folder without "." or ".." components or doubled
-// separators: one folder has one such name.
-bool IsPlainFolder(const std::string& folder) {
-  if (folder.size() < 2 || folder[0] != '/' || folder.back() == '/') return false;
-  std::size_t start = 1;
-  for (std::size_t i = 1; i <= folder.size(); ++i) {
-    if (i < folder.size() && folder[i] != '/') continue;
-    const std::size_t length = i - start;
-    if (length == 0 ||
-        (folder[start] == '.' && (length == 1 || (length == 2 && folder[start + 1] == '.'))))
-      return false;
-    start = i + 1;
-  }
-  return true;
-}
-
-// The kept names of a folder whose status is st, or null.
-std::shared_ptr<const KeptNames> KeptNamesOf(const std::string& folder, const struct stat& st) {
-  KeptFolders& kept = Kept();
-  std::lock_guard<std::mutex> lock(kept.mutex);
-  const auto it = kept.byFolder.find(folder);
-  if (it == kept.byFolder.end() || !(it->second->status == StatusOf(st))) return nullptr;
-  if (!it->second->gained.empty() && MonotonicNs() >= it->second->trustedUntilNs) return nullptr;
-  return it->second;
-}
-
-void KeepNames(const std::string& folder, std::shared_ptr<const KeptNames> names) {
-  KeptFolders& kept = Kept();
-  std::lock_guard<std::mutex> lock(kept.mutex);
-  if (kept.byFolder.size() >= kKeptFolders && !kept.byFolder.count(folder)) kept.byFolder.clear();
-  kept.byFolder[folder] = std::move(names);
-}
-
-// The names of a folder in its order; false when it does not open.
-bool ReadNames(const std::string& dir, std::vector<std::string>& names) {
-  const int fd = ::plat::detail::OpenFolderRecords(dir.empty() ? "." : dir.c_str());
-  if (fd < 0) return false;
-  // Not zeroed: only what the system writes is read.
-  constexpr std::size_t kRecordBytes = 32768;
-  const std::unique_ptr<char[]> block(new char[kRecordBytes]);
-  char* const records = block.get();
-  for (;;) {
-    const ssize_t got =
-        (::plat::detail::CountSystemCalls(), ::getdents64)(fd, records, kRecordBytes);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;  // the end, or a failure: the names read so far
-    ::plat::detail::ForEachFolderRecord(
-        records, static_cast<std::size_t>(got),
-        [&](std::string_view name, unsigned char) { names.emplace_back(name); });
-  }
-  (::plat::detail::CountSystemCalls(), ::close)(fd);
-  return true;
-}
-
-// The first name of a list that matches the element's decoded form, and
-// the first that matches its raw bytes (tryRaw).
+// The first entry of a folder's names that matches the element's decoded
+// form, and the first that matches its raw bytes (tryRaw).
 struct Matches {
-  const std::string* byUtf8 = nullptr;
-  const std::string* byRaw = nullptr;
+  const detail::FolderNames::Entry* byUtf8 = nullptr;
+  const detail::FolderNames::Entry* byRaw = nullptr;
 };
 
-Matches Match(const std::vector<std::string>& names, const Element& e, bool tryRaw) {
+Matches Match(const detail::FolderNames& names, const Element& e, bool tryRaw) {
   Matches m;
-  for (const std::string& name : names) {
-    if (!m.byUtf8 &&
-        (e.decoded ? detail::EqualNoCaseUtf8(name, e.utf8) : detail::EqualNoCaseSjis(name, e.utf8)))
-      m.byUtf8 = &name;
-    if (tryRaw && !m.byRaw && detail::EqualNoCaseSjis(name, e.raw)) m.byRaw = &name;
-  }
+  // Folding of the decoded name in UTF-8, of an undecoded one by CP932
+  // characters; of the raw bytes by CP932 characters.
+  m.byUtf8 = names.Folded(e.utf8, e.decoded);
+  if (tryRaw) m.byRaw = names.Folded(e.raw, false);
   return m;
 }
 
@@ -367,48 +246,34 @@ Matches Match(const std::vector<std::string>& names, const Element& e, bool tryR
 // ASCII case folding (in UTF-8), then the raw CP932 bytes exactly, then those
 // under a Shift-JIS aware folding. The first entry that matches wins.
 // knownMissing: the decoded name was just looked for in the folder and is
-// not there. folderStatus: the folder's status as just looked at (its
-// names may then be kept, or be the kept ones); kept tells whether they
-// were.
+// not there. folderStatus: the folder's status as just looked at: its
+// names are then the layer's kept ones (folder_names.h), read again when
+// the folder has changed; without it they are read now. An absence the
+// names show is an answer: the decoded and raw names were looked for
+// directly, and kept names are those of the folder's stamp just looked at.
 bool FindElement(const std::string& dir, const Element& e, std::string& found,
-                 bool knownMissing = false, const struct stat* folderStatus = nullptr,
-                 bool* kept = nullptr) {
+                 bool knownMissing = false, const struct stat* folderStatus = nullptr) {
   if (!knownMissing && Exists(Append(dir, e.utf8))) {
     found = e.utf8;
     return true;
   }
   const bool tryRaw = e.decoded && e.raw != e.utf8;
-  const bool keep = folderStatus && S_ISDIR(folderStatus->st_mode) && IsPlainFolder(dir);
-  std::shared_ptr<const KeptNames> names = keep ? KeptNamesOf(dir, *folderStatus) : nullptr;
-  Matches m;
-  if (names) {
-    m = Match(names->names, e, tryRaw);
-    // A gained name decides only where the folder's order does not matter.
-    const Matches gained = Match(names->gained, e, tryRaw);
-    if ((gained.byUtf8 && m.byUtf8) || (gained.byRaw && m.byRaw)) {
-      names = nullptr;
-    } else {
-      if (!m.byUtf8) m.byUtf8 = gained.byUtf8;
-      if (!m.byRaw) m.byRaw = gained.byRaw;
-    }
+  std::shared_ptr<const detail::FolderNames> names;
+  if (folderStatus && S_ISDIR(folderStatus->st_mode)) {
+    FileStamp stamp;
+    detail::StampFromStat(*folderStatus, stamp);
+    names = detail::NamesOfFolder(dir, stamp);
+  } else {
+    names = detail::ReadFolderNamesNow(dir, 0);
   }
-  if (!names) {
-    auto read = std::make_shared<KeptNames>();
-    if (!ReadNames(dir, read->names)) return false;
-    if (keep) {
-      read->status = StatusOf(*folderStatus);
-      KeepNames(dir, read);
-    }
-    names = std::move(read);
-    m = Match(names->names, e, tryRaw);
-  }
-  if (kept) *kept = keep;
+  if (!names) return false;
+  const Matches m = Match(*names, e, tryRaw);
   if (m.byUtf8) {
-    found = *m.byUtf8;
+    found = names->Name(*m.byUtf8);
   } else if (tryRaw && Exists(Append(dir, e.raw))) {
     found = e.raw;
   } else if (m.byRaw) {
-    found = *m.byRaw;
+    found = names->Name(*m.byRaw);
   } else {
     return false;
   }
@@ -491,10 +356,6 @@ bool ResolveAndLook(const char* cp932, bool forCreate, std::string& native,
   if (n >= 2 && elements[n - 1].raw != "." && elements[n - 1].raw != "..") {
     std::string folder = cur;
     for (std::size_t k = 0; k + 1 < n; ++k) folder = Append(folder, elements[k].utf8);
-    // Read before the look (begun first): a change of this process's that
-    // could follow the look is under way by then, or begins after.
-    looked.changesBegun = changesBegun.load();
-    looked.quiet = changesUnderWay.load() == 0;
     if (Exists(folder, folderStatus)) {
       from = n - 1;
       cur = std::move(folder);
@@ -511,18 +372,11 @@ bool ResolveAndLook(const char* cp932, bool forCreate, std::string& native,
     // The exact path looked for above is not looked for again.
     const bool knownMissing = k + 1 == n && !p.trailingSeparator && Append(cur, e.utf8) == exact;
     std::string found;
-    bool kept = false;
     const bool inLookedFolder = folderLooked && k == from;
-    if (!FindElement(cur, e, found, knownMissing, inLookedFolder ? &folderStatus : nullptr,
-                     &kept)) {
+    if (!FindElement(cur, e, found, knownMissing, inLookedFolder ? &folderStatus : nullptr)) {
       if (!forCreate || k + 1 != n) return false;
       found = e.utf8;
       made = true;
-    }
-    if (inLookedFolder && kept) {
-      looked.folderKept = true;
-      looked.folder = cur;
-      looked.folderStatus = folderStatus;
     }
     cur = Append(cur, found);
   }
@@ -534,29 +388,6 @@ bool ResolveAndLook(const char* cp932, bool forCreate, std::string& native,
 }
 
 }  // namespace
-
-// A file this process created under the native name that a resolution
-// gave (looked): added to its folder's kept names (see above) when they
-// were the folder's just before.
-void AddCreated(const std::string& native, const plat::detail::Looked& looked) {
-  if (!looked.folderKept || !looked.quiet || native.size() <= looked.folder.size() + 1 ||
-      native.compare(0, looked.folder.size(), looked.folder) != 0 ||
-      native[looked.folder.size()] != '/')
-    return;
-  const std::string name = native.substr(looked.folder.size() + 1);
-  if (name.find('/') != std::string::npos) return;
-  const std::shared_ptr<const KeptNames> was = KeptNamesOf(looked.folder, looked.folderStatus);
-  if (!was) return;
-  struct stat now;
-  if (!Exists(looked.folder, now) || !S_ISDIR(now.st_mode)) return;
-  // The creation is the only change of this process's since the look.
-  if (changesBegun.load() != looked.changesBegun + 1 || changesUnderWay.load() != 1) return;
-  auto gained = std::make_shared<KeptNames>(*was);
-  gained->status = StatusOf(now);
-  if (gained->gained.empty()) gained->trustedUntilNs = MonotonicNs() + kGainedTrustNs;
-  gained->gained.push_back(name);
-  KeepNames(looked.folder, std::move(gained));
-}
 
 bool Resolve(const char* cp932, bool forCreate, std::string& native) {
   plat::detail::Looked unused;
@@ -609,7 +440,6 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
     std::string name = base + tail;
     std::string native;
     if (!Resolve(name.c_str(), true, native)) return false;
-    const plat::detail::FolderChange change;
     int fd = (::plat::detail::CountSystemCalls(), ::open)(
         native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
@@ -625,7 +455,6 @@ bool MakeTempFileName(const char* folder, const char* prefix, std::string& out) 
 bool MakeDir(const char* path) {
   std::string native;
   if (!path || !Resolve(path, true, native)) return false;
-  const plat::detail::FolderChange change;
   if ((::plat::detail::CountSystemCalls(), ::mkdir)(native.c_str(), 0777) == 0) return true;
   return errno == EEXIST;
 }
@@ -633,7 +462,6 @@ bool MakeDir(const char* path) {
 bool RemoveDir(const char* path) {
   std::string native;
   if (!path || !Resolve(path, false, native)) return false;
-  const plat::detail::FolderChange change;
   return (::plat::detail::CountSystemCalls(), ::rmdir)(native.c_str()) == 0;
 }
 
@@ -697,16 +525,5 @@ namespace plat::detail {
 bool ResolveLooking(const char* cp932, bool forCreate, std::string& native, Looked& looked) {
   return path::ResolveAndLook(cp932, forCreate, native, looked);
 }
-
-void NoteCreated(const std::string& native, const Looked& looked) {
-  path::AddCreated(native, looked);
-}
-
-FolderChange::FolderChange() {
-  path::changesUnderWay.fetch_add(1);
-  path::changesBegun.fetch_add(1);
-}
-
-FolderChange::~FolderChange() { path::changesUnderWay.fetch_sub(1); }
 
 }  // namespace plat::detail

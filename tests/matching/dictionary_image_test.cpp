@@ -149,6 +149,9 @@ bool InPlace(const FolderDictionaries& d) {
 
 class DictionaryImageTest : public ::testing::Test {
  protected:
+  // The files written by the tests count as settled (what is kept is the
+  // question here).
+  const testutil::SettledClock settled_;
   // The folder's dictionaries loaded from the files alone (no cache folder).
   void Fresh(const std::string& folder, FolderDictionaries* d) {
     const ScopedEnv xdg("XDG_CACHE_HOME", none_.Native("plain").c_str());

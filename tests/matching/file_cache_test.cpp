@@ -3,7 +3,9 @@
 // one is replaced.
 #include "tabledb/file_cache.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,6 +31,7 @@ std::string Pattern(std::size_t n, char salt) {
 }
 
 TEST(CachedFile, ReadsAcrossBlocksAndIsKeptWhileUnchanged) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::string bytes = Pattern(100000, 1);  // four blocks
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.bin"), bytes));
@@ -67,9 +70,51 @@ TEST(CachedFile, ReadsAcrossBlocksAndIsKeptWhileUnchanged) {
   EXPECT_FALSE(AcquireCachedFile(""));
 }
 
+// An image of a file changed within the settle time answers only the call
+// (scope) that opened it: on a file system of whole-second times the file
+// could be rewritten without a new stamp. A later call opens the file
+// again and reads what it holds then; once settled, the image is kept.
+TEST(CachedFile, AnImageOfAFileJustWrittenAnswersOnlyTheCallThatOpenedIt) {
+  TempDir dir;
+  const std::string native = dir.Native("f.bin");
+  const std::string path = dir.path() + "\\f.bin";
+  ASSERT_TRUE(testutil::WriteBytes(native, "abcd"));
+  const auto first = AcquireCachedFile(path.c_str());
+  const auto second = AcquireCachedFile(path.c_str());
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first, second) << "outside a scope each acquisition is a call of its own";
+  {
+    plat::StampScope call;
+    const auto once = AcquireCachedFile(path.c_str());
+    EXPECT_EQ(AcquireCachedFile(path.c_str()), once);
+    EXPECT_NE(once, second);
+  }
+  // Rewritten in place at the same size, its modification time put back.
+  struct stat st {};
+  ASSERT_EQ(stat(native.c_str(), &st), 0);
+  FILE* f = std::fopen(native.c_str(), "r+b");
+  ASSERT_TRUE(f);
+  ASSERT_EQ(std::fwrite("wxyz", 1, 4, f), 4u);
+  ASSERT_EQ(std::fclose(f), 0);
+  const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, native.c_str(), times, 0), 0);
+  {
+    plat::StampScope call;
+    const auto image = AcquireCachedFile(path.c_str());
+    ASSERT_TRUE(image);
+    const unsigned char* bytes = image->Bytes(0, 4);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 4), "wxyz");
+  }
+  const testutil::SettledClock settled;
+  const auto kept = AcquireCachedFile(path.c_str());
+  EXPECT_EQ(AcquireCachedFile(path.c_str()), kept);
+}
+
 // A missing file is answered from the folder's listing, and found as soon
 // as it is there.
 TEST(CachedFile, MissingFileIsFoundOnceItAppears) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::string path = dir.path() + "\\LATE.BIN";
   EXPECT_FALSE(AcquireCachedFile(path.c_str()));
@@ -101,6 +146,7 @@ std::vector<std::string> SmallFiles(const TempDir& dir, std::size_t count) {
 // Beyond the limit the image asked for least recently goes, and only that
 // one: the images of other folders a process works in stay.
 TEST(CachedFile, TheLeastRecentlyAskedForGoesFirstOneAtATime) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::size_t limit = CachedFileLimit();
   const std::vector<std::string> paths = SmallFiles(dir, limit + 1);
@@ -132,6 +178,7 @@ TEST(CachedFile, TheLeastRecentlyAskedForGoesFirstOneAtATime) {
 // An image a reader holds is never let go, however long ago it was asked
 // for: it is handed out again, not opened a second time.
 TEST(CachedFile, AnImageAReaderHoldsIsNotLetGo) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::size_t limit = CachedFileLimit();
   const std::vector<std::string> paths = SmallFiles(dir, limit + 2);
@@ -205,6 +252,7 @@ TEST(TableDatabaseImage, ReopenSeesTheReplacedFileAndWritesFail) {
 // The dictionaries of a folder are reused while unchanged and loaded anew
 // after a change; a failed load is not kept.
 TEST(FolderDictionaries, ReusedWhileUnchangedAndReloadedAfterAChange) {
+  const testutil::SettledClock settled;  // the files written here count as settled
   TempDir dir;
   const std::string folder = dir.path() + "\\";
   char msg[kMessageSize] = "";

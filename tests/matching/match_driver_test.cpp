@@ -19,6 +19,7 @@
 #include "matching/match_entries.h"
 #include "matching/prefecture_names.h"
 #include "plat/cp932.h"
+#include "match_line.h"
 #include "sample_folder.h"
 #include "support/test_util.h"
 #include "tabledb/dictionaries.h"
@@ -89,13 +90,7 @@ namespace {
 
 // One address through the validating buffer entry: the answer and the line.
 std::string MatchLineIn(const std::string& folder, const std::string& address) {
-  char buffer[4096] = "";
-  char message[kMessageSize] = "";
-  char text[600];
-  std::snprintf(text, sizeof text, "%s", address.c_str());
-  const int r = MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message,
-                                       0, 1, 1, 1, 1, 1, 1, "VRG_EXTEND");
-  return std::to_string(r) + "|" + buffer;
+  return matchtest::MatchLine(folder, address, false);
 }
 
 }  // namespace

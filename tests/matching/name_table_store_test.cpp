@@ -132,6 +132,8 @@ void ExpectEveryTableComesBackAsMade(const std::string& folder, CRecordList* ext
 class NameTableStoreTest : public ::testing::Test {
  protected:
   ~NameTableStoreTest() override { plat::detail::ForgetDerivedStore(); }
+  // The files written by the tests count as settled.
+  const testutil::SettledClock settled_;
   testutil::TempDir cache_;
   const ScopedEnv xdg_{"XDG_CACHE_HOME", cache_.path().c_str()};
 };

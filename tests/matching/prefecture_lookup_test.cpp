@@ -19,6 +19,7 @@
 #include "matching/match_driver.h"
 #include "matching/match_entries.h"
 #include "plat/cp932.h"
+#include "match_line.h"
 #include "plat/derived_store.h"
 #include "platform/src/derived_store_detail.h"
 #include "sample_folder.h"
@@ -26,6 +27,7 @@
 #include "tools/sampledata/corpus.h"
 #include "tools/sampledata/description.h"
 
+using matchtest::MatchLine;
 using testutil::ScopedEnv;
 using testutil::Show;
 using testutil::TempDir;
@@ -68,21 +70,13 @@ FolderPrefectureLookups SomeLookups() {
   return lookups;
 }
 
-// One address text matched as kort matches it: "code|line|message".
-std::string MatchLine(const std::string& folder, const std::string& address) {
-  char buffer[4096] = "";
-  char message[kMessageSize] = "";
-  char text[600];
-  std::snprintf(text, sizeof text, "%s", address.c_str());
-  const int r = MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message,
-                                       0, 1, 1, 1, 1, 1, 1, "VRG_EXTEND");
-  return std::to_string(r) + "|" + buffer + "|" + message;
-}
 
 // A copy of the sample data folder and a cache folder of its own, both
 // scratch; every match runs as the first of a new process.
 class PrefectureLookupFile : public ::testing::Test {
  protected:
+  // The copied files count as settled (what is kept is the question here).
+  const testutil::SettledClock settled_;
   void SetUp() override {
     std::string source;
     ASSERT_TRUE(plat::cp932::ToUtf8(sample::Folder(), source));

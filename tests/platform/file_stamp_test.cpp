@@ -16,6 +16,7 @@
 
 #include "plat/derived_store.h"
 #include "platform/src/derived_store_detail.h"
+#include "platform/src/folder_names.h"
 #include "platform/src/folder_names_file.h"
 #include "support/test_util.h"
 
@@ -27,6 +28,7 @@ namespace {
 // case folding, never a folder), is kept while the folder is unchanged and
 // read again when a name is added or removed.
 TEST(FolderListing, FindsNamesAsAnOpenDoesAndFollowsTheFolder) {
+  const testutil::SettledClock settled;  // the folder counts as settled
   TempDir dir;
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("qvad13.ndb"), "x"));
   ASSERT_TRUE(
@@ -605,11 +607,14 @@ class FolderNamesFile : public ::testing::Test {
   // process would take it: the same folder under another spelling.
   std::shared_ptr<const plat::FolderListing> FreshListing() {
     spelling += "/";
+    plat::detail::ForgetKeptFolderNames();
     return plat::GetFolderListing(spelling.c_str());
   }
 
   ~FolderNamesFile() override { plat::detail::ForgetDerivedStore(); }
 
+  // The folder's names are kept only under a settled stamp.
+  const testutil::SettledClock settled;
   TempDir cache;
   const testutil::ScopedEnv xdg{"XDG_CACHE_HOME", cache.path().c_str()};
   TempDir data;
@@ -689,6 +694,122 @@ TEST_F(FolderNamesFile, AValueNotWholeOrForAnotherFolderOrStampIsNeverTrusted) {
     withBad.push_back({bad, false, false});
     EXPECT_FALSE(useFile(plat::detail::EncodeFolderNames(data.path(), stamp, withBad))) << bad;
   }
+}
+
+// A folder changed within the settle time may change again without a new
+// stamp on a file system of whole-second times: its listing answers only
+// the call (scope) that took it; a later call takes the folder again.
+// Once the folder is settled, the listing is kept.
+TEST(FolderListing, AListingOfAFolderJustChangedAnswersOnlyTheCallThatTookIt) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.dat"), "a"));
+  const auto first = plat::GetFolderListing(dir.path().c_str());
+  const auto second = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first, second) << "outside a scope each look is a call of its own";
+  {
+    plat::StampScope call;
+    const auto once = plat::GetFolderListing(dir.path().c_str());
+    EXPECT_EQ(plat::GetFolderListing(dir.path().c_str()), once);
+    EXPECT_NE(once, second);
+  }
+  const testutil::SettledClock settled;
+  const auto kept = plat::GetFolderListing(dir.path().c_str());
+  EXPECT_EQ(plat::GetFolderListing(dir.path().c_str()), kept);
+}
+
+// A kept listing may save work but never changes an answer: a name its
+// names lack is missing only while a direct look finds the folder as they
+// were read; a name added since is found.
+TEST(FolderListing, ANameAKeptListingLacksIsConfirmedByADirectLook) {
+  const testutil::SettledClock settled;
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("a.dat"), "a"));
+  const auto listing = plat::GetFolderListing(dir.path().c_str());
+  ASSERT_TRUE(listing);
+  EXPECT_FALSE(listing->Contains("NEW.DAT"));
+  EXPECT_TRUE(listing->AbsenceHolds());
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("New.dat"), "n"));
+  EXPECT_FALSE(listing->AbsenceHolds());
+  std::string native;
+  EXPECT_TRUE(listing->Find("NEW.DAT", native)) << "the folder is read again for the name";
+  EXPECT_EQ(native, dir.Native("New.dat"));
+  EXPECT_TRUE(listing->Contains("A.DAT"));
+  EXPECT_FALSE(listing->Contains("NONE.DAT"));
+}
+
+// A data folder reached through a symbolic link is watched where the link
+// leads and in the folder that holds the link: a link pointed elsewhere is
+// reported, and the next call sees the new folder at once (not a second
+// later). A file that is itself a link is never kept by the watch.
+TEST(WatchedStamp, APathThroughALinkPointedElsewhereIsSeenAtOnce) {
+  { plat::StampScope call; }  // the watch starts once a call has ended
+  const testutil::SettledClock settled;
+  TempDir top;
+  for (const char* folder : {"a", "b"}) ASSERT_EQ(mkdir(top.Native(folder).c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(top.Native("a/x.dat"), "x"));
+  ASSERT_TRUE(testutil::WriteBytes(top.Native("b/y.dat"), "yy"));
+  ASSERT_EQ(symlink("a", top.Native("data").c_str()), 0);
+  ASSERT_EQ(symlink("a/x.dat", top.Native("file.dat").c_str()), 0);
+  auto repoint = [&](const char* link, const char* target) {
+    const std::string made = top.Native(std::string(link) + ".new");
+    return symlink(target, made.c_str()) == 0 && rename(made.c_str(), top.Native(link).c_str()) == 0;
+  };
+  const std::string folder = top.Sys("data");
+  plat::FileStamp stamp;
+  for (int call = 0; call < 2; ++call) {
+    plat::StampScope scope;
+    const auto listing = plat::GetFolderListing(folder.c_str());
+    ASSERT_TRUE(listing);
+    EXPECT_TRUE(listing->Contains("X.DAT"));
+    ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("file.dat"), stamp));
+    EXPECT_EQ(stamp.size, 1u);
+  }
+  {
+    plat::StampScope scope;
+    ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("data/x.dat"), stamp));
+  }
+  {
+    // The watch keeps a file of the linked folder: one read of it a call.
+    const uint64_t before = plat::SystemCallCount();
+    plat::StampScope scope;
+    ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("data/x.dat"), stamp));
+    EXPECT_EQ(plat::SystemCallCount() - before, 1u);
+  }
+  ASSERT_TRUE(repoint("data", "b"));
+  ASSERT_TRUE(repoint("file.dat", "b/y.dat"));
+  plat::StampScope scope;
+  const auto listing = plat::GetFolderListing(folder.c_str());
+  ASSERT_TRUE(listing);
+  EXPECT_TRUE(listing->Contains("Y.DAT"));
+  EXPECT_FALSE(listing->Contains("X.DAT"));
+  ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("file.dat"), stamp));
+  EXPECT_EQ(stamp.size, 2u);
+  EXPECT_FALSE(plat::WatchedStampOfNative(top.Native("data/x.dat"), stamp));
+  ASSERT_TRUE(plat::WatchedStampOfNative(top.Native("data/y.dat"), stamp));
+  EXPECT_EQ(stamp.size, 2u);
+}
+
+// The names of a large folder changed within the settle time are not kept
+// in the store for later processes; once settled they are.
+TEST(FolderNamesFileRule, NamesOfAFolderJustChangedAreNotKeptForLaterProcesses) {
+  plat::detail::ForgetDerivedStore();
+  TempDir cache;
+  const testutil::ScopedEnv xdg{"XDG_CACHE_HOME", cache.path().c_str()};
+  TempDir data;
+  for (int i = 0; i < 400; ++i) ASSERT_TRUE(testutil::WriteBytes(data.Native(ListedName(i)), ""));
+  plat::detail::ForgetKeptFolderNames();
+  auto listing = plat::GetFolderListing(data.path().c_str());
+  ASSERT_TRUE(listing);
+  EXPECT_FALSE(listing->Contains("ABSENT.DAT"));  // the names are read
+  EXPECT_EQ(FolderNamesKept().size(), 0u);
+  const testutil::SettledClock settled;
+  plat::detail::ForgetKeptFolderNames();
+  listing = plat::GetFolderListing((data.path() + "/").c_str());
+  ASSERT_TRUE(listing);
+  EXPECT_FALSE(listing->Contains("ABSENT.DAT"));
+  EXPECT_EQ(FolderNamesKept().size(), 1u);
+  plat::detail::ForgetDerivedStore();
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 
 #include "plat/file.h"
 #include "plat/file_stamp.h"
-#include "platform/src/resolve_look.h"
 #include "support/test_util.h"
 
 namespace {
@@ -64,8 +63,9 @@ TEST(OutputFile, ANewFileIsKeptByCommitAndRemovedByDiscard) {
 
 // A new file: its name is looked for once (the resolution's look serves
 // the open), and the new file's status is taken once. The folder's names
-// read for it take the new name: a second new file in the folder reads
-// none.
+// are read for it; a second new file in the folder reads them again (the
+// first one changed the folder: a process never adds to the kept names
+// what it made itself).
 TEST(OutputFile, ANewFileIsLookedForAndStampedOnce) {
   testutil::TempDir dir;
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("other.txt"), "o"));
@@ -74,15 +74,15 @@ TEST(OutputFile, ANewFileIsLookedForAndStampedOnce) {
   ASSERT_TRUE(out.Open(dir.Sys("new.txt").c_str(), plat::ModeWrite));
   // The name, its folder, the folder's names (open, two reads, close), the
   // look for asides a killed writer left (open, two reads, close), the
-  // exclusive creation, the folder again and the new file's status.
-  EXPECT_EQ(plat::SystemCallCount() - before, 13u);
+  // exclusive creation and the new file's status.
+  EXPECT_EQ(plat::SystemCallCount() - before, 12u);
   ASSERT_TRUE(out.Stream().Write("n", 1));
   ASSERT_TRUE(out.Commit());
   EXPECT_EQ(testutil::ReadBytes(dir.Native("new.txt")), "n");
   plat::OutputFile second;
   before = plat::SystemCallCount();
   ASSERT_TRUE(second.Open(dir.Sys("second.txt").c_str(), plat::ModeWrite));
-  EXPECT_EQ(plat::SystemCallCount() - before, 9u);
+  EXPECT_EQ(plat::SystemCallCount() - before, 12u);
   ASSERT_TRUE(second.Commit());
 }
 
@@ -114,34 +114,6 @@ TEST(OutputFile, ANameMadeHereAndOneMadeElsewhereAreBothFound) {
   ASSERT_EQ(unlink(dir.Native("S.TXT").c_str()), 0);
   ASSERT_TRUE(write("s.txt", "4"));
   EXPECT_EQ(testutil::FolderNames(dir.path()), Names({"r.txt", "s.txt"}));
-}
-
-// While another change of this process's is under way (another thread
-// making or removing a file), the folder's status after a new file cannot
-// be told to come from that file alone: its names are read again by the
-// next search.
-TEST(OutputFile, ANewFileIsNotTakenIntoTheKeptNamesWhileAnotherChangeIsUnderWay) {
-  testutil::TempDir dir;
-  ASSERT_TRUE(testutil::WriteBytes(dir.Native("other.txt"), "o"));
-  auto open = [&](const char* name) {
-    plat::OutputFile out;
-    const uint64_t before = plat::SystemCallCount();
-    EXPECT_TRUE(out.Open(dir.Sys(name).c_str(), plat::ModeWrite));
-    const uint64_t made = plat::SystemCallCount() - before;
-    EXPECT_TRUE(out.Commit());
-    return made;
-  };
-  {
-    const plat::detail::FolderChange elsewhere;
-    // No look at the folder after it (beyond the 4 calls that look for
-    // asides a killed writer left).
-    EXPECT_EQ(open("one.txt"), 12u);
-  }
-  // The names are read again (and the new file then taken in).
-  EXPECT_EQ(open("two.txt"), 13u);
-  EXPECT_EQ(open("three.txt"), 9u);
-  EXPECT_EQ(testutil::FolderNames(dir.path()),
-            Names({"one.txt", "other.txt", "three.txt", "two.txt"}));
 }
 
 TEST(OutputFile, AnEarlierFileIsReplacedOnlyByCommitAndKeepsItsNameAndMode) {

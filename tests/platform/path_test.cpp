@@ -95,6 +95,7 @@ TEST(PathResolve, IgnoresAsciiCaseAndFallsBackToRawCp932) {
 // per folder above it), and its exact name is not looked for twice. The
 // folder's names are read once while the folder stays as it was.
 TEST(PathResolve, AMissingNameIsSearchedInItsFolderAlone) {
+  const testutil::SettledClock settled;  // the folder counts as settled
   TempDir dir;
   ASSERT_EQ(mkdir(dir.Native("Data").c_str(), 0777), 0);
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("Data/Other.txt"), "o"));
@@ -108,6 +109,32 @@ TEST(PathResolve, AMissingNameIsSearchedInItsFolderAlone) {
   ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
   EXPECT_EQ(plat::SystemCallCount() - before, 2u) << "the name and its unchanged folder";
   EXPECT_EQ(native, dir.Native("Data/Other.txt"));
+}
+
+// A folder changed within the settle time (plat::StampIsSettled) may
+// change again without a new stamp on a file system of whole-second times:
+// its names answer only the call (scope) that read them, and each later
+// call reads them again.
+TEST(PathResolve, TheNamesOfAFolderJustChangedAnswerOnlyTheCallThatReadThem) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("Data").c_str(), 0777), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Data/Other.txt"), "o"));
+  std::string native;
+  ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
+  uint64_t before = plat::SystemCallCount();
+  ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
+  // The name, its folder, and the folder's names again (open, two reads,
+  // close).
+  EXPECT_EQ(plat::SystemCallCount() - before, 6u);
+  EXPECT_EQ(native, dir.Native("Data/Other.txt"));
+  {
+    plat::StampScope call;
+    ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
+    before = plat::SystemCallCount();
+    ASSERT_TRUE(plat::path::Resolve(dir.Sys("Data\\OTHER.TXT").c_str(), false, native));
+    EXPECT_EQ(plat::SystemCallCount() - before, 2u) << "within one call the names read serve";
+    EXPECT_EQ(native, dir.Native("Data/Other.txt"));
+  }
 }
 
 // The names kept for a folder never hide a change made outside this

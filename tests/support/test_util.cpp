@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "plat/cp932.h"
+#include "platform/src/settle_clock.h"
 
 namespace fs = std::filesystem;
 
@@ -161,5 +162,9 @@ ScopedEnv::~ScopedEnv() {
   else
     unsetenv(name_.c_str());
 }
+
+SettledClock::SettledClock() { plat::detail::ShiftClockForTests(std::int64_t{3600} * 1000000000); }
+
+SettledClock::~SettledClock() { plat::detail::ShiftClockForTests(0); }
 
 }  // namespace testutil

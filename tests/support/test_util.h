@@ -29,6 +29,18 @@ class TempDir {
   std::string path_;
 };
 
+// While it lives, every file counts as settled (plat::StampIsSettled): the
+// clock of the racy-stamp rule runs an hour ahead, for tests of what is
+// kept for files they have just written. Tests of the rule itself go
+// without it.
+class SettledClock {
+ public:
+  SettledClock();
+  ~SettledClock();
+  SettledClock(const SettledClock&) = delete;
+  SettledClock& operator=(const SettledClock&) = delete;
+};
+
 // Raw bytes of a file by native path; "" when it does not exist.
 std::string ReadBytes(const std::string& nativePath);
 bool WriteBytes(const std::string& nativePath, std::string_view bytes);

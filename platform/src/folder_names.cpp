@@ -1,0 +1,215 @@
+#include "folder_names.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <unordered_map>
+
+#include "folder_names_file.h"
+#include "folder_records.h"
+#include "plat/derived_store.h"
+#include "syscall_count.h"
+
+namespace plat::detail {
+
+void StampFromStat(const struct stat& st, FileStamp& stamp) {
+  stamp.size = static_cast<std::uint64_t>(st.st_size);
+  stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  stamp.device = static_cast<std::uint64_t>(st.st_dev);
+  stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+  stamp.isDirectory = S_ISDIR(st.st_mode);
+}
+
+// One pass: every component between two separators must be non-empty and
+// neither "." nor "..".
+bool IsPlainAbsolute(const std::string& native) {
+  const std::size_t n = native.size();
+  if (n < 2 || native[0] != '/' || native[n - 1] == '/') return false;
+  std::size_t start = 1;  // first byte of the current component
+  for (std::size_t i = 1; i <= n; ++i) {
+    if (i < n && native[i] != '/') continue;
+    const std::size_t length = i - start;
+    if (length == 0) return false;
+    if (native[start] == '.' && (length == 1 || (length == 2 && native[start + 1] == '.')))
+      return false;
+    start = i + 1;
+  }
+  return true;
+}
+
+std::string JoinNative(const std::string& folder, std::string_view name) {
+  std::string out;
+  out.reserve(folder.size() + 1 + name.size());
+  out += folder;
+  if (!folder.empty() && folder.back() != '/') out.push_back('/');
+  out += name;
+  return out;
+}
+
+bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
+  if (stamp.size < kFolderNamesMinSize) return false;
+  DerivedStore store;
+  std::string_view bytes;
+  FolderNamesView view;
+  if (!store.Get(FolderNamesStoreKey(folder), bytes) ||
+      !DecodeFolderNames(bytes, folder, stamp, view) ||
+      view.names.size() > UINT32_MAX / 2)
+    return false;
+  // The names are taken as they stand (each followed by its NUL), with
+  // the slack that FoldedHash may read past the last one.
+  constexpr std::size_t kSlack = 8;
+  block.reset(new char[view.names.size() + kSlack]);
+  std::memcpy(block.get(), view.names.data(), view.names.size());
+  std::memset(block.get() + view.names.size(), 0, kSlack);
+  entries.reserve(view.count);
+  const char* const start = block.get();
+  const char* const end = start + view.names.size();
+  for (const char* at = start; at != end;) {
+    const char* nul = static_cast<const char*>(std::memchr(at, '\0', end - at));
+    const std::size_t length = static_cast<std::size_t>(nul - at);
+    // Not a name a folder lists: empty, "." or "..".
+    if (entries.size() == view.count || length == 0 || (at[0] == '.' && length == 1) ||
+        (length == 2 && at[0] == '.' && at[1] == '.'))
+      return false;
+    const auto kind = static_cast<std::uint8_t>(view.kinds[entries.size()]);
+    entries.push_back({static_cast<std::uint32_t>(at - start), static_cast<std::uint32_t>(length),
+                       (kind & kDirectory) != 0, (kind & kFollowed) != 0});
+    at = nul + 1;
+  }
+  if (entries.size() != view.count) return false;
+  return true;
+}
+
+// When the names are the folder's at the stamp (it stands as stamped after
+// they were read) and the stamp is settled: any later change is bound to
+// change it.
+void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp) const {
+  if (!complete || stamp.size < kFolderNamesMinSize) return;
+  if (!StampIsSettled(stamp, NowRealtimeNs())) return;
+  FileStamp now;
+  if (!StampOfNative(folder, now) || !(now == stamp)) return;
+  std::vector<ListedName> listed;
+  listed.reserve(entries.size());
+  for (const Entry& e : entries) listed.push_back({Name(e), e.directory, e.followed});
+  const std::string bytes = EncodeFolderNames(folder, stamp, listed);
+  DerivedStore::Put(FolderNamesStoreKey(folder), bytes);
+}
+
+// Reads the names of a native folder; false when it does not open.
+// sizeHint: the folder's size in bytes, which most file systems make
+// grow with its names.
+bool FolderNames::Read(const std::string& folder, std::uint64_t sizeHint) {
+  const int fd = OpenFolderRecords(folder.c_str());
+  if (fd < 0) return false;
+  // The records are read into one block (grown when a read might not
+  // fit), and the entries point into it.
+  constexpr std::size_t kSlack = 8;
+  std::size_t capacity = static_cast<std::size_t>(
+      std::clamp<std::uint64_t>(sizeHint + sizeHint / 2, 8192, std::uint64_t{1} << 20));
+  block.reset(new char[capacity]);
+  std::size_t used = 0;
+  entries.reserve(capacity / 48);
+  for (;;) {
+    if (capacity - used < 4096 + kSlack) {
+      if (capacity > UINT32_MAX / 2) break;  // entries point into it with 32 bits
+      std::unique_ptr<char[]> grown(new char[capacity * 2]);
+      std::memcpy(grown.get(), block.get(), used);
+      block = std::move(grown);
+      capacity *= 2;
+    }
+    CountSystemCalls();
+    const ssize_t n = ::getdents64(fd, block.get() + used, capacity - used - kSlack);
+    if (n < 0 && errno == EINTR) continue;
+    complete = n == 0;
+    if (n <= 0) break;  // the end, or a failure: the names read so far
+    ForEachFolderRecord(
+        block.get() + used, static_cast<std::size_t>(n),
+        [&](std::string_view name, unsigned char type) {
+          if (name == "." || name == "..") return;
+          entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
+                             static_cast<std::uint32_t>(name.size()), type == DT_DIR,
+                             type == DT_UNKNOWN || type == DT_LNK});
+        });
+    used += static_cast<std::size_t>(n);
+  }
+  CountSystemCalls();
+  ::close(fd);
+  std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
+  return true;
+}
+
+namespace {
+
+// Names kept by native folder; past kKeptFolders folders the whole set is
+// let go (a process works in a few folders).
+constexpr std::size_t kKeptFolders = 64;
+
+struct KeptNames {
+  FileStamp stamp;
+  KeptTrust trust;
+  std::shared_ptr<const FolderNames> names;
+};
+
+struct KeptFolders {
+  std::mutex mutex;
+  std::unordered_map<std::string, KeptNames> byFolder;
+};
+
+KeptFolders& Kept() {
+  static auto* kept = new KeptFolders;  // never destroyed: used until exit
+  return *kept;
+}
+
+}  // namespace
+
+std::shared_ptr<const FolderNames> ReadFolderNamesNow(const std::string& folder,
+                                                      std::uint64_t sizeHint) {
+  auto names = std::make_shared<FolderNames>();
+  if (!names->Read(folder.empty() ? std::string(".") : folder, sizeHint)) return nullptr;
+  return names;
+}
+
+std::shared_ptr<const FolderNames> NamesOfFolder(const std::string& folder, const FileStamp& stamp,
+                                                 bool* kept) {
+  if (kept) *kept = false;
+  if (!IsPlainAbsolute(folder)) return ReadFolderNamesNow(folder, stamp.size);
+  KeptFolders& cache = Kept();
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (const auto it = cache.byFolder.find(folder);
+        it != cache.byFolder.end() && it->second.stamp == stamp && it->second.trust.Holds()) {
+      if (kept) *kept = true;
+      return it->second.names;
+    }
+  }
+  // A large folder's names come from the store under a settled stamp.
+  const bool settled = StampIsSettled(stamp, NowRealtimeNs());
+  auto names = std::make_shared<FolderNames>();
+  if (settled && names->FromStore(folder, stamp)) {
+    names->complete = true;
+    if (kept) *kept = true;
+  } else {
+    names = std::make_shared<FolderNames>();
+    if (!names->Read(folder, stamp.size)) return nullptr;
+    names->KeepInStore(folder, stamp);
+  }
+  // Names cut short by a failed read answer this lookup only.
+  if (!names->complete) return names;
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (cache.byFolder.size() >= kKeptFolders && !cache.byFolder.count(folder))
+    cache.byFolder.clear();
+  cache.byFolder.insert_or_assign(folder, KeptNames{stamp, TrustNow(settled), names});
+  return names;
+}
+
+void ForgetKeptFolderNames() {
+  KeptFolders& cache = Kept();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.byFolder.clear();
+}
+
+}  // namespace plat::detail

@@ -1,0 +1,57 @@
+// The kept names of folders used from several threads at once (also run
+// under ThreadSanitizer): searches of names under another letter case,
+// listings and their lookups, while other threads make files in the same
+// folders and so replace the names kept for them.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plat/file.h"
+#include "plat/file_stamp.h"
+#include "plat/path.h"
+#include "support/test_util.h"
+
+namespace {
+
+TEST(FolderNamesThreads, KeptNamesAreSafeWhileOtherThreadsMakeFiles) {
+  testutil::TempDir dir;
+  for (const char* name : {"Shared.txt", "Other.dat"})
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), "x"));
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 150;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        // A scope on every other round: kept names answer within it.
+        std::optional<plat::StampScope> scope;
+        if (i % 2 == 0) scope.emplace();
+        std::string native;
+        // Another case: a search of the folder's names.
+        if (!plat::path::Resolve(dir.Sys("SHARED.TXT").c_str(), false, native) ||
+            native != dir.Native("Shared.txt"))
+          ++wrong;
+        const auto listing = plat::GetFolderListing(dir.path().c_str());
+        if (!listing || !listing->Contains("OTHER.DAT") || listing->Contains("NONE.DAT")) ++wrong;
+        // A new file changes the folder: every thread's next look takes
+        // new names while others may still use the old ones.
+        const std::string made = "T" + std::to_string(t) + "_" + std::to_string(i) + ".TMP";
+        plat::File file;
+        if (!file.Open(dir.Sys(made).c_str(), plat::ModeWrite | plat::ModeCreate)) ++wrong;
+        file.Close();
+        if (!plat::path::Resolve(dir.Sys(made).c_str(), false, native)) ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(testutil::FolderNames(dir.path()).size(), 2u + kThreads * kRounds);
+}
+
+}  // namespace
