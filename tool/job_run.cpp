@@ -209,28 +209,32 @@ struct JobSetup {
 };
 
 // Reads the job file into the setup. false when the job ends here: with
-// its failure in the status file, or with nothing at all for a kind that
-// is not run.
+// its failure in the status file (ended tells whether it was written), or
+// with nothing at all for a kind that is not run (ended true: no status is
+// due).
 bool ReadJob(const char* programFolder, const char* jobFile, const char* statusFile,
-             JobSetup* setup) {
+             JobSetup* setup, bool* ended) {
   plat::File file;
   if (!OpenJobFile(jobFile, file)) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    *ended = WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return false;
   }
   JobLines& job = setup->job;
   int32_t kind = 0;
   const ReadOutcome read = ReadJobFile(file, job, &kind);
   file.Close();
-  if (read == ReadOutcome::UnknownKind) return false;
+  if (read == ReadOutcome::UnknownKind) {
+    *ended = true;
+    return false;
+  }
   if (read == ReadOutcome::Failed) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    *ended = WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return false;
   }
   setup->kind = kind;
   if (kind == kJobReverseGeocoding &&
       (!job.Double(2, &setup->latitude) || !job.Double(3, &setup->longitude))) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    *ended = WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return false;
   }
 
@@ -289,18 +293,16 @@ int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* re
   return 0;
 }
 
-void RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
+bool RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
             const char* statusFile, const SearchEntries& entries) {
   RemoveIfExists(resultFile);
   RemoveIfExists(statusFile);
   // Without its own folder the program cannot find its data: the root's
   // "\Database\住所" is not searched in its place.
-  if (!programFolder) {
-    WriteStatusFile(statusFile, 0, 0, kProgramFolderFailed);
-    return;
-  }
+  if (!programFolder) return WriteStatusFile(statusFile, 0, 0, kProgramFolderFailed);
   JobSetup setup;
-  if (!ReadJob(programFolder, jobFile, statusFile, &setup)) return;
+  bool ended = false;
+  if (!ReadJob(programFolder, jobFile, statusFile, &setup, &ended)) return ended;
 
   char message[kJobMessageSize] = {};
   // The entries' messages fill the job's whole buffer.
@@ -311,30 +313,28 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
   message[kJobMessageSize - 1] = '\0';
   resultText[kJobResultTextSize - 1] = '\0';
 
-  if (result == 0) {
-    WriteStatusFile(statusFile, 0, 0, message);
-    return;
-  }
-  if (setup.kind == kJobReverseGeocoding && !WriteResultFile(resultFile, resultText)) {
-    WriteStatusFile(statusFile, 0, 0, kResultWriteFailed);
-    return;
-  }
+  if (result == 0) return WriteStatusFile(statusFile, 0, 0, message);
+  if (setup.kind == kJobReverseGeocoding && !WriteResultFile(resultFile, resultText))
+    return WriteStatusFile(statusFile, 0, 0, kResultWriteFailed);
   // A success reports no message, whatever text an entry left behind.
-  if (!WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) RemoveIfExists(resultFile);
+  if (WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) return true;
+  RemoveIfExists(resultFile);
+  return false;
 }
 
 }  // namespace
 
-void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
+bool RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
                 const char* statusFile, const SearchEntries& entries) {
-  if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile) return;
+  if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile)
+    return true;
   char message[kJobMessageSize] = {};
+  int ended = 0;
   const int ran = CatchAllocationFailure(message, 0, [&] {
-    RunJob(programFolder, jobFile, resultFile, statusFile, entries);
+    ended = RunJob(programFolder, jobFile, resultFile, statusFile, entries) ? 1 : 0;
     return 1;
   });
-  if (!ran) {
-    RemoveIfExists(resultFile);
-    WriteStatusFile(statusFile, 0, 0, message);
-  }
+  if (ran) return ended != 0;
+  RemoveIfExists(resultFile);
+  return WriteStatusFile(statusFile, 0, 0, message) != 0;
 }

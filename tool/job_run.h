@@ -48,6 +48,7 @@ enum AddressJobLine : int {
 // with the status (0, 0, "プログラムフォルダの取得に失敗しました！"). The
 // job kind's search is taken from entries. When a name is null or empty,
 // nothing is read, deleted or written. A job of an unknown kind leaves
-// neither a result file nor a status file.
-void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
+// neither a result file nor a status file. False when the job's status
+// could not be written (the caller then finds no status under its name).
+bool RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
                 const char* statusFile, const SearchEntries& entries = KortSearchEntries());

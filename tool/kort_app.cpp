@@ -36,6 +36,7 @@ bool CkortApp::InitInstance(int argc, const char* const* argv, const char* progr
   jobFile_ = info.JobFile();
   resultFile_ = info.ResultFile();
   statusFile_ = info.StatusFile();
-  RunKortJob(programFolder, jobFile_.c_str(), resultFile_.c_str(), statusFile_.c_str());
+  statusWritten_ =
+      RunKortJob(programFolder, jobFile_.c_str(), resultFile_.c_str(), statusFile_.c_str());
   return false;
 }

@@ -138,6 +138,55 @@ TEST_F(KortProgram, ResultAndStatusNamesWhoseCp932FormIsAnotherNameNameTheirOwnF
   EXPECT_EQ(testutil::ReadBytes(folder_ + "/res/st.txt"), "old status");
 }
 
+// Job, result and status named in raw CP932 bytes (not UTF-8), each with a
+// character whose second byte is 0x5C (表 95 5C, ソ 83 5C, 能 94 5C, 十 8F
+// 5C): kort reads and writes exactly the files of those bytes, and the old
+// result and status of those names give way to this job's.
+TEST_F(KortProgram, RawCp932NamesWithATrailBackslashNameExactlyTheirFiles) {
+  const std::string job = Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"});
+  ASSERT_TRUE(testutil::WriteBytes(job_, job));
+  std::string out;
+  ASSERT_EQ(Run({job_, result_, status_}, &out), 0);
+  const std::string result = testutil::ReadBytes(result_);
+  const std::string status = testutil::ReadBytes(status_);
+  ASSERT_EQ(status.substr(0, 3), "1\r\n");
+  ASSERT_FALSE(result.empty());
+  ASSERT_EQ(unlink(job_.c_str()), 0);
+  ASSERT_EQ(unlink(result_.c_str()), 0);
+  ASSERT_EQ(unlink(status_.c_str()), 0);
+
+  const std::string jobName = folder_ + "/\x95\x5C\x83\x5C.txt";
+  const std::string resultName = folder_ + "/\x94\x5C.txt";
+  const std::string statusName = folder_ + "/\x8F\x5C.txt";
+  ASSERT_TRUE(testutil::WriteBytes(jobName, job));
+  ASSERT_TRUE(testutil::WriteBytes(resultName, "old result"));
+  ASSERT_TRUE(testutil::WriteBytes(statusName, "1\r\n3\r\n\r\n"));
+  EXPECT_EQ(Run({jobName, resultName, statusName}, &out), 0);
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(statusName)), testutil::Show(status));
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(resultName)), testutil::Show(result));
+  EXPECT_EQ(testutil::ReadBytes(jobName), job);
+  // Nothing else appeared in the folder.
+  EXPECT_EQ(testutil::FolderNames(folder_),
+            (std::vector<std::string>{"\x8F\x5C.txt", "\x94\x5C.txt", "\x95\x5C\x83\x5C.txt"}));
+}
+
+// A status that cannot be written (its folder is missing, or the name is a
+// folder) ends kort with a non-zero exit code; a status written gives 0.
+TEST_F(KortProgram, ExitsNonZeroWhenItsStatusCannotBeWritten) {
+  ASSERT_TRUE(
+      testutil::WriteBytes(job_, Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"})));
+  std::string out;
+  ASSERT_EQ(mkdir((folder_ + "/dir").c_str(), 0755), 0);
+  for (const std::string& statusName : {folder_ + "/none/status.txt", folder_ + "/dir"}) {
+    EXPECT_NE(Run({job_, result_, statusName}, &out), 0) << statusName;
+    EXPECT_FALSE(testutil::Exists(result_));
+  }
+  // An unreadable job with the status in a missing folder: non-zero too.
+  EXPECT_NE(Run({folder_ + "/none.txt", result_, folder_ + "/none/status.txt"}, &out), 0);
+  EXPECT_EQ(Run({job_, result_, status_}, &out), 0);
+  EXPECT_EQ(testutil::ReadBytes(status_).substr(0, 3), "1\r\n");
+}
+
 // A program folder whose name has ¥, 〜 or − finds Database/住所 beside the
 // program and answers as the build folder's kort does.
 TEST_F(KortProgram, FindsItsDataInAProgramFolderWhoseCp932FormIsAnotherFolder) {
