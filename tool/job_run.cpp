@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "plat/crt.h"
 #include "plat/file.h"
 #include "plat/output_file.h"
+#include "plat/path.h"
 
 namespace {
 
@@ -27,6 +29,10 @@ constexpr int32_t kFlagsAll = 0xFFFF;
 constexpr int32_t kFlagExtend = 8;
 constexpr int32_t kDefaultMaxLines = 100;
 constexpr int32_t kClampedMaxLines = 5;
+
+// The stack a job may take below its entry: more than twice what the
+// deepest job (a keyword search, about 190 KiB) takes.
+constexpr std::size_t kJobStackBytes = 512 * 1024;
 
 constexpr unsigned char kScrambleMagic[5] = {'V', 'R', 'F', 0x0D, 0x0A};
 // Magic, three length bytes, at least two filler bytes and the check byte:
@@ -329,12 +335,38 @@ bool RunKortJob(const char* programFolder, const char* jobFile, const char* resu
   if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile)
     return true;
   char message[kJobMessageSize] = {};
+  // The native names of the result and status files, taken before anything
+  // is removed: the last resort when even the clean-up runs out of memory.
+  std::string lastResult, lastStatus;
   int ended = 0;
   const int ran = CatchAllocationFailure(message, 0, [&] {
+    if (!plat::path::ToNative(resultFile, lastResult)) lastResult.clear();
+    if (!plat::path::ToNative(statusFile, lastStatus)) lastStatus.clear();
+    // Under an address-space limit a stack that could not grow would end
+    // the job with a signal: without room for it the job fails at once.
+    if (!plat::crt::EnsureStackRoom(kJobStackBytes)) throw std::bad_alloc();
     ended = RunJob(programFolder, jobFile, resultFile, statusFile, entries) ? 1 : 0;
     return 1;
   });
   if (ran) return ended != 0;
-  RemoveIfExists(resultFile);
-  return WriteStatusFile(statusFile, 0, 0, message) != 0;
+  // Out of memory: the job's memory has been given back as the failure
+  // unwound, and so has the program's reserve (common/allocation_guard.h).
+  const int written = CatchAllocationFailure(-1, [&] {
+    RemoveIfExists(resultFile);
+    return WriteStatusFile(statusFile, 0, 0, message);
+  });
+  if (written >= 0) return written != 0;
+  // Out of memory again.
+  return WriteStatusWithoutMemory(lastResult.c_str(), lastStatus.c_str(), message);
+}
+
+bool WriteStatusWithoutMemory(const char* nativeResult, const char* nativeStatus,
+                              const char* message) {
+  if (nativeResult && *nativeResult) plat::File::RemoveRegularNativeWithoutMemory(nativeResult);
+  char status[kJobMessageSize + 16];
+  const int length = std::snprintf(status, sizeof status, "0\r\n0\r\n%s\r\n", message);
+  return nativeStatus && *nativeStatus && length > 0 &&
+         static_cast<std::size_t>(length) < sizeof status &&
+         plat::File::WriteNewNativeWithoutMemory(nativeStatus, status,
+                                                 static_cast<std::size_t>(length));
 }

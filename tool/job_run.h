@@ -52,3 +52,10 @@ enum AddressJobLine : int {
 // could not be written (the caller then finds no status under its name).
 bool RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
                 const char* statusFile, const SearchEntries& entries = KortSearchEntries());
+
+// The last resort of a job whose clean-up ran out of memory too, by system
+// calls alone on native (UTF-8) names, with nothing allocated: the result
+// file removed (a regular file only), the status (0, 0, message) written
+// anew. False when the status could not be written.
+bool WriteStatusWithoutMemory(const char* nativeResult, const char* nativeStatus,
+                              const char* message);

@@ -54,3 +54,9 @@ class CkortApp {
   std::string statusFile_;
   bool statusWritten_ = true;
 };
+
+// The program: the job of the command line with the data beside the
+// program, and the exit code (CkortApp::ExitInstance). The job runs with a
+// reserve of memory held back for its clean-up (common/allocation_guard.h),
+// so that a job that runs out still leaves its status: the memory message.
+int RunKort(int argc, const char* const* argv) noexcept;
