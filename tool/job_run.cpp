@@ -15,6 +15,7 @@
 #include "common/path_util.h"
 #include "plat/crt.h"
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "plat/output_file.h"
 #include "plat/path.h"
 
@@ -22,6 +23,7 @@ namespace {
 
 constexpr char kResultWriteFailed[] = "検索結果の書き込みに失敗しました！";
 constexpr char kProgramFolderFailed[] = "プログラムフォルダの取得に失敗しました！";
+constexpr char kResultNameRefused[] = "検索結果ファイルに%sは指定できません！";
 constexpr char kDataFolderTail[] = "\\Database\\住所";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
 constexpr char kDatasetExtend[] = "VRG_EXTEND";
@@ -64,6 +66,33 @@ int WriteStatusFile(const char* path, int32_t code, int32_t interrupted, const c
 // A result or status file left from an earlier job goes; a name that is
 // no regular file (a device, a folder, a link) stays.
 void RemoveIfExists(const char* path) { plat::File::RemoveRegular(path); }
+
+// ---- Names that are not the job's to replace ----
+
+bool SameFile(const plat::FileStamp& a, const plat::FileStamp& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
+// What a result or status name names that the job must neither remove nor
+// write over: the job file, the program or a file of the data folder (the
+// same file, found as the job would find the name: in any case, through a
+// link); null for any other name. The others are looked at only when the
+// name names a file.
+const char* ProtectedFileOf(const char* programFolder, const char* jobFile, const char* name) {
+  plat::FileStamp file, folder, other;
+  if (!plat::StampOfPathAndFolder(name, file, folder)) return nullptr;
+  std::string native;
+  if (plat::StampOfPath(jobFile, native, other) && SameFile(file, other)) return "検索条件ファイル";
+  std::string program;
+  if (plat::path::ProgramPath(program) && plat::StampOfPath(program.c_str(), native, other) &&
+      SameFile(file, other))
+    return "プログラム";
+  if (programFolder &&
+      plat::StampOfPath((std::string(programFolder) + kDataFolderTail).c_str(), native, other) &&
+      SameFile(folder, other))
+    return "データフォルダのファイル";
+  return nullptr;
+}
 
 // ---- Scrambled job files ----
 
@@ -301,6 +330,14 @@ int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* re
 
 bool RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
             const char* statusFile, const SearchEntries& entries) {
+  // A status name that is a file the job must keep: nothing is removed or
+  // written, and the caller learns it from the exit code alone.
+  if (ProtectedFileOf(programFolder, jobFile, statusFile)) return false;
+  if (const char* kept = ProtectedFileOf(programFolder, jobFile, resultFile)) {
+    char refused[kJobMessageSize];
+    std::snprintf(refused, sizeof refused, kResultNameRefused, kept);
+    return WriteStatusFile(statusFile, 0, 0, refused);
+  }
   RemoveIfExists(resultFile);
   RemoveIfExists(statusFile);
   // Without its own folder the program cannot find its data: the root's

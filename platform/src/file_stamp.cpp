@@ -6,10 +6,12 @@
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <atomic>
 #include <bit>
 #include <cerrno>
@@ -345,6 +347,24 @@ StampScope::~StampScope() {
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
   if (!path || !path::Resolve(path, false, native)) return false;
   return StampOfNative(native, stamp);
+}
+
+bool StampOfPathAndFolder(const char* path, FileStamp& stamp, FileStamp& folder) {
+  std::string native;
+  if (!StampOfPath(path, native, stamp)) return false;
+  struct stat st;
+  detail::CountSystemCalls();
+  if (::lstat(native.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) {
+    char real[PATH_MAX];
+    detail::CountSystemCalls();
+    if (!::realpath(native.c_str(), real)) return false;
+    native = real;
+  }
+  const std::size_t slash = native.rfind('/');
+  const std::string parent =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : native.substr(0, slash));
+  return StampOfNative(parent, folder);
 }
 
 // The names of a folder as read, in listing order, with an index by their
