@@ -158,9 +158,6 @@ bool FromUtf8(std::string_view utf8, std::string& out) {
   return true;
 }
 
-namespace {
-
-// Whether the bytes are UTF-8 throughout.
 bool IsUtf8(std::string_view s) {
   char32_t cp = 0;
   std::size_t length = 0;
@@ -168,6 +165,8 @@ bool IsUtf8(std::string_view s) {
     if (!DecodeUtf8At(s, i, cp, length)) return false;
   return true;
 }
+
+namespace {
 
 bool IsTrailByte(unsigned char b) { return b >= 0x40 && b != 0x7F && b <= 0xFC; }
 

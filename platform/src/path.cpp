@@ -354,9 +354,13 @@ struct Matches {
 
 Matches Match(const std::vector<std::string>& names, const Element& e, bool tryRaw) {
   Matches m;
+  // A native name that is no UTF-8 (raw CP932 bytes) folds only its
+  // single-byte characters: a trail byte that looks like a letter (ア 83 41)
+  // is part of its character.
+  const bool utf8 = e.decoded && cp932::IsUtf8(e.utf8);
   for (const std::string& name : names) {
     if (!m.byUtf8 &&
-        (e.decoded ? detail::EqualNoCaseUtf8(name, e.utf8) : detail::EqualNoCaseSjis(name, e.utf8)))
+        (utf8 ? detail::EqualNoCaseUtf8(name, e.utf8) : detail::EqualNoCaseSjis(name, e.utf8)))
       m.byUtf8 = &name;
     if (tryRaw && !m.byRaw && detail::EqualNoCaseSjis(name, e.raw)) m.byRaw = &name;
   }

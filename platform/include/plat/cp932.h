@@ -40,6 +40,9 @@ std::string FromNativeName(std::string_view utf8);
 // neither a character nor carried.
 bool ToNativeName(std::string_view cp932, std::string& out);
 
+// Whether the bytes are UTF-8 throughout (strict, as FromUtf8 reads it).
+bool IsUtf8(std::string_view bytes);
+
 // One UTF-16 unit to CP932 (1 or 2 bytes); false when it has no form.
 bool UnitToCp932(char16_t unit, std::string& out);
 
