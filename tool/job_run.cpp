@@ -73,26 +73,46 @@ bool SameFile(const plat::FileStamp& a, const plat::FileStamp& b) {
   return a.device == b.device && a.inode == b.inode;
 }
 
-// What a result or status name names that the job must neither remove nor
-// write over: the job file, the program or a file of the data folder (the
-// same file, found as the job would find the name: in any case, through a
-// link); null for any other name. The others are looked at only when the
-// name names a file.
-const char* ProtectedFileOf(const char* programFolder, const char* jobFile, const char* name) {
-  plat::FileStamp file, folder, other;
-  if (!plat::StampOfPathAndFolder(name, file, folder)) return nullptr;
-  std::string native;
-  if (plat::StampOfPath(jobFile, native, other) && SameFile(file, other)) return "検索条件ファイル";
-  std::string program;
-  if (plat::path::ProgramPath(program) && plat::StampOfPath(program.c_str(), native, other) &&
-      SameFile(file, other))
-    return "プログラム";
-  if (programFolder &&
-      plat::StampOfPath((std::string(programFolder) + kDataFolderTail).c_str(), native, other) &&
-      SameFile(folder, other))
-    return "データフォルダのファイル";
-  return nullptr;
-}
+// The files that a result or status name must not name: the job file, the
+// program and the files of the data folder (the same file, found as the
+// job would find the name: in any case, through a link). They are looked
+// at only once a name names a file.
+class KeptFiles {
+ public:
+  KeptFiles(const char* programFolder, const char* jobFile)
+      : programFolder_(programFolder), jobFile_(jobFile) {}
+
+  // What the name names of them, for the status message; null for any
+  // other name.
+  const char* Of(const char* name) {
+    plat::FileStamp file, folder;
+    if (!plat::StampOfPathAndFolder(name, file, folder)) return nullptr;
+    LookOnce();
+    if (haveJob_ && SameFile(file, job_)) return "検索条件ファイル";
+    if (haveProgram_ && SameFile(file, program_)) return "プログラム";
+    if (haveData_ && SameFile(folder, data_)) return "データフォルダのファイル";
+    return nullptr;
+  }
+
+ private:
+  void LookOnce() {
+    if (looked_) return;
+    looked_ = true;
+    std::string native, program;
+    haveJob_ = plat::StampOfPath(jobFile_, native, job_);
+    haveProgram_ =
+        plat::path::ProgramPath(program) && plat::StampOfPath(program.c_str(), native, program_);
+    haveData_ = programFolder_ &&
+                plat::StampOfPath((std::string(programFolder_) + kDataFolderTail).c_str(), native,
+                                  data_);
+  }
+
+  const char* programFolder_;
+  const char* jobFile_;
+  bool looked_ = false;
+  bool haveJob_ = false, haveProgram_ = false, haveData_ = false;
+  plat::FileStamp job_, program_, data_;
+};
 
 // ---- Scrambled job files ----
 
@@ -328,12 +348,33 @@ int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* re
   return 0;
 }
 
+// What the result and status names are to the job: a clean-up after a
+// failure removes and writes only what these allow.
+enum class OutputNames {
+  kUnknown,      // not looked at yet: nothing has been removed
+  kStatusKept,   // the status name is a file to keep: nothing is written
+  kResultKept,   // the result name is: only the status is written
+  kJobs,         // both are the job's to remove and write
+};
+
+OutputNames LookAtOutputNames(const char* programFolder, const char* jobFile,
+                              const char* resultFile, const char* statusFile,
+                              const char** kept) {
+  KeptFiles files(programFolder, jobFile);
+  if (files.Of(statusFile)) return OutputNames::kStatusKept;
+  *kept = files.Of(resultFile);
+  return *kept ? OutputNames::kResultKept : OutputNames::kJobs;
+}
+
+// The job, once its result and status names have been looked at (kept:
+// what the result name names, for a refused one).
 bool RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
-            const char* statusFile, const SearchEntries& entries) {
+            const char* statusFile, const SearchEntries& entries, OutputNames names,
+            const char* kept) {
   // A status name that is a file the job must keep: nothing is removed or
   // written, and the caller learns it from the exit code alone.
-  if (ProtectedFileOf(programFolder, jobFile, statusFile)) return false;
-  if (const char* kept = ProtectedFileOf(programFolder, jobFile, resultFile)) {
+  if (names == OutputNames::kStatusKept) return false;
+  if (names == OutputNames::kResultKept) {
     char refused[kJobMessageSize];
     std::snprintf(refused, sizeof refused, kResultNameRefused, kept);
     return WriteStatusFile(statusFile, 0, 0, refused);
@@ -372,6 +413,7 @@ bool RunKortJob(const char* programFolder, const char* jobFile, const char* resu
   if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile)
     return true;
   char message[kJobMessageSize] = {};
+  OutputNames names = OutputNames::kUnknown;
   // The native names of the result and status files, taken before anything
   // is removed: the last resort when even the clean-up runs out of memory.
   std::string lastResult, lastStatus;
@@ -379,31 +421,40 @@ bool RunKortJob(const char* programFolder, const char* jobFile, const char* resu
   const int ran = CatchAllocationFailure(message, 0, [&] {
     if (!plat::path::ToNative(resultFile, lastResult)) lastResult.clear();
     if (!plat::path::ToNative(statusFile, lastStatus)) lastStatus.clear();
+    const char* kept = nullptr;
+    names = LookAtOutputNames(programFolder, jobFile, resultFile, statusFile, &kept);
     // Under an address-space limit a stack that could not grow would end
     // the job with a signal: without room for it the job fails at once.
     if (!plat::crt::EnsureStackRoom(kJobStackBytes)) throw std::bad_alloc();
-    ended = RunJob(programFolder, jobFile, resultFile, statusFile, entries) ? 1 : 0;
+    ended = RunJob(programFolder, jobFile, resultFile, statusFile, entries, names, kept) ? 1 : 0;
     return 1;
   });
   if (ran) return ended != 0;
   // Out of memory: the job's memory has been given back as the failure
   // unwound, and so has the program's reserve (common/allocation_guard.h).
   const int written = CatchAllocationFailure(-1, [&] {
-    RemoveIfExists(resultFile);
+    const char* kept = nullptr;
+    if (names == OutputNames::kUnknown)
+      names = LookAtOutputNames(programFolder, jobFile, resultFile, statusFile, &kept);
+    if (names == OutputNames::kStatusKept) return 0;
+    if (names == OutputNames::kJobs) RemoveIfExists(resultFile);
     return WriteStatusFile(statusFile, 0, 0, message);
   });
   if (written >= 0) return written != 0;
-  // Out of memory again.
-  return WriteStatusWithoutMemory(lastResult.c_str(), lastStatus.c_str(), message);
+  // Out of memory again. Names not looked at are not the job's to remove:
+  // the status is then written only where no file has the name.
+  if (names == OutputNames::kStatusKept) return false;
+  return WriteStatusWithoutMemory(names == OutputNames::kJobs ? lastResult.c_str() : nullptr,
+                                  lastStatus.c_str(), message, names != OutputNames::kUnknown);
 }
 
 bool WriteStatusWithoutMemory(const char* nativeResult, const char* nativeStatus,
-                              const char* message) {
+                              const char* message, bool replace) {
   if (nativeResult && *nativeResult) plat::File::RemoveRegularNativeWithoutMemory(nativeResult);
   char status[kJobMessageSize + 16];
   const int length = std::snprintf(status, sizeof status, "0\r\n0\r\n%s\r\n", message);
   return nativeStatus && *nativeStatus && length > 0 &&
          static_cast<std::size_t>(length) < sizeof status &&
          plat::File::WriteNewNativeWithoutMemory(nativeStatus, status,
-                                                 static_cast<std::size_t>(length));
+                                                 static_cast<std::size_t>(length), replace);
 }

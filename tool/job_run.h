@@ -55,7 +55,8 @@ bool RunKortJob(const char* programFolder, const char* jobFile, const char* resu
 
 // The last resort of a job whose clean-up ran out of memory too, by system
 // calls alone on native (UTF-8) names, with nothing allocated: the result
-// file removed (a regular file only), the status (0, 0, message) written
-// anew. False when the status could not be written.
+// file removed (a regular file only; none when null), the status (0, 0,
+// message) written anew, over a regular file of that name only with
+// replace. False when the status could not be written.
 bool WriteStatusWithoutMemory(const char* nativeResult, const char* nativeStatus,
-                              const char* message);
+                              const char* message, bool replace);

@@ -70,13 +70,14 @@ int RunKort(int argc, const char* const* argv) noexcept {
   });
   if (ran) return code;
   // Memory ran out before the job's own guard (the program's folder, the
-  // names of the command line): the memory message under the names as
-  // given, unless a name has a '\\', which the job would take for a
-  // separator.
+  // names of the command line), before anything was removed: the memory
+  // message under the status name as given where no file has that name
+  // (what it names has not been looked at), unless a name has a '\\',
+  // which the job would take for a separator.
   if (argc < 4) return 0;
   for (int i = 1; i <= 3; ++i) {
     if (!argv[i] || !*argv[i]) return 0;  // a call that runs no job
     if (std::strchr(argv[i], '\\')) return 1;
   }
-  return WriteStatusWithoutMemory(argv[2], argv[3], kMsgWorkMemory) ? 0 : 1;
+  return WriteStatusWithoutMemory(nullptr, argv[3], kMsgWorkMemory, false) ? 0 : 1;
 }

@@ -589,11 +589,12 @@ bool File::RemoveRegularNativeWithoutMemory(const char* native) {
   return (::plat::detail::CountSystemCalls(), ::unlink)(native) == 0;
 }
 
-bool File::WriteNewNativeWithoutMemory(const char* native, const void* bytes, std::size_t n) {
+bool File::WriteNewNativeWithoutMemory(const char* native, const void* bytes, std::size_t n,
+                                       bool replace) {
   if (!native || !*native) return false;
   struct stat st;
   if ((::plat::detail::CountSystemCalls(), ::lstat)(native, &st) == 0 &&
-      !RemoveRegularNativeWithoutMemory(native))
+      (!replace || !RemoveRegularNativeWithoutMemory(native)))
     return false;
   const detail::FolderChange change;
   int fd;

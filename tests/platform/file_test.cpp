@@ -262,6 +262,11 @@ TEST(FileWithoutMemory, ReplacesOrRemovesOnlyARegularFileOfTheNativeName) {
   EXPECT_EQ(testutil::ReadBytes(file), "0\r\n0\r\n");
   EXPECT_TRUE(File::WriteNewNativeWithoutMemory(dir.Native("new.txt").c_str(), "x", 1));
   EXPECT_EQ(testutil::ReadBytes(dir.Native("new.txt")), "x");
+  // Without replace only a name that names nothing is written.
+  EXPECT_FALSE(File::WriteNewNativeWithoutMemory(file.c_str(), "y", 1, false));
+  EXPECT_EQ(testutil::ReadBytes(file), "0\r\n0\r\n");
+  EXPECT_TRUE(File::WriteNewNativeWithoutMemory(dir.Native("new2.txt").c_str(), "y", 1, false));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("new2.txt")), "y");
 
   ASSERT_EQ(mkdir(dir.Native("folder").c_str(), 0755), 0);
   ASSERT_EQ(symlink(file.c_str(), dir.Native("link").c_str()), 0);
