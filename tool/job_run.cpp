@@ -102,9 +102,9 @@ class KeptFiles {
     haveJob_ = plat::StampOfPath(jobFile_, native, job_);
     haveProgram_ =
         plat::path::ProgramPath(program) && plat::StampOfPath(program.c_str(), native, program_);
-    haveData_ = programFolder_ &&
-                plat::StampOfPath((std::string(programFolder_) + kDataFolderTail).c_str(), native,
-                                  data_);
+    haveData_ =
+        programFolder_ &&
+        plat::StampOfPath((std::string(programFolder_) + kDataFolderTail).c_str(), native, data_);
   }
 
   const char* programFolder_;
@@ -351,15 +351,14 @@ int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* re
 // What the result and status names are to the job: a clean-up after a
 // failure removes and writes only what these allow.
 enum class OutputNames {
-  kUnknown,      // not looked at yet: nothing has been removed
-  kStatusKept,   // the status name is a file to keep: nothing is written
-  kResultKept,   // the result name is: only the status is written
-  kJobs,         // both are the job's to remove and write
+  kUnknown,     // not looked at yet: nothing has been removed
+  kStatusKept,  // the status name is a file to keep: nothing is written
+  kResultKept,  // the result name is: only the status is written
+  kJobs,        // both are the job's to remove and write
 };
 
 OutputNames LookAtOutputNames(const char* programFolder, const char* jobFile,
-                              const char* resultFile, const char* statusFile,
-                              const char** kept) {
+                              const char* resultFile, const char* statusFile, const char** kept) {
   KeptFiles files(programFolder, jobFile);
   if (files.Of(statusFile)) return OutputNames::kStatusKept;
   *kept = files.Of(resultFile);

@@ -599,8 +599,8 @@ bool File::WriteNewNativeWithoutMemory(const char* native, const void* bytes, st
   const detail::FolderChange change;
   int fd;
   do {
-    fd = (::plat::detail::CountSystemCalls(), ::open)(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                                     0666);
+    fd = (::plat::detail::CountSystemCalls(), ::open)(
+        native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   int err = 0;

@@ -3,18 +3,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <stdlib.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -1,18 +1,17 @@
 #include "plat/crt.h"
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cmath>
-#include <cstdint>
-#include <ctime>
-#include <cstdio>
-#include <cstdlib>
-
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 using namespace plat::crt;
 
@@ -164,7 +163,7 @@ TEST(Crt, EnsureStackRoomGrowsTheStackOrRefusesUnderAnAddressSpaceLimit) {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
   };
-  EXPECT_EQ(inChild(-1), 1);                           // no limit
-  EXPECT_EQ(inChild(64 * 1024), 0);                    // no room
+  EXPECT_EQ(inChild(-1), 1);                                     // no limit
+  EXPECT_EQ(inChild(64 * 1024), 0);                              // no room
   EXPECT_EQ(inChild(static_cast<long>(kRoom) + 256 * 1024), 1);  // room
 }

@@ -87,8 +87,7 @@ class KortMemoryLimit : public KortProgram {
 // none leaves no status or the old one in place of its own.
 TEST_F(KortMemoryLimit, EveryJobThatStartsLeavesItsAnswerOrTheMemoryMessage) {
   SKIP_UNDER_A_SANITIZER();
-  const std::string memory =
-      "0\r\n0\r\n" + Sjis(u8"作業用メモリの確保に失敗しました！") + "\r\n";
+  const std::string memory = "0\r\n0\r\n" + Sjis(u8"作業用メモリの確保に失敗しました！") + "\r\n";
   const std::vector<std::string> jobs = {
       Job({"1", "2", Sjis(u8"丸の内"), "-1", "1", "1", "1", "1", "1", "1", "8", "x"}),
       Job({"1000", Sjis(u8"東京都 千代田区 丸の内"), "-1", "1", "1", "1", "8", "x"}),
