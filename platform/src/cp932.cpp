@@ -206,7 +206,7 @@ std::string FromNativeName(std::string_view utf8) {
   std::size_t length = 0;
   for (std::size_t i = 0; i < utf8.size(); i += length) {
     if (!trail.empty() && trail[i]) {
-      // Part of the character before it: carried, never a separator.
+      // It belongs to the character before it: carried, never a separator.
       out.push_back(static_cast<char>(kCarryLead));
       out.push_back('\\');
       length = 1;

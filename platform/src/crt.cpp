@@ -181,13 +181,13 @@ std::uint64_t MappedBytes() {
 
 // Touches `bytes` of stack below the caller, a page at a time, so that the
 // kernel maps them now.
-constexpr std::size_t kTouchPiece = 4096;
+constexpr std::size_t kTouchStep = 4096;
 [[gnu::noinline]] void TouchStack(std::size_t bytes) {
-  char piece[kTouchPiece];
-  volatile char* const touch = piece;
+  char step[kTouchStep];
+  volatile char* const touch = step;
   touch[0] = 0;
-  if (bytes > kTouchPiece) TouchStack(bytes - kTouchPiece);
-  touch[kTouchPiece - 1] = 0;  // after the call: it cannot become a jump
+  if (bytes > kTouchStep) TouchStack(bytes - kTouchStep);
+  touch[kTouchStep - 1] = 0;  // after the call: it cannot become a jump
 }
 
 }  // namespace
