@@ -170,6 +170,16 @@ TEST_F(KortProgram, RawCp932NamesWithATrailBackslashNameExactlyTheirFiles) {
   // Nothing else appeared in the folder.
   EXPECT_EQ(testutil::FolderNames(folder_),
             (std::vector<std::string>{"\x8F\x5C.txt", "\x94\x5C.txt", "\x95\x5C\x83\x5C.txt"}));
+
+  // The same in a folder named so (ソ表): its trail bytes separate nothing.
+  const std::string raw = folder_ + "/\x83\x5C\x95\x5C";
+  ASSERT_EQ(mkdir(raw.c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(raw + "/job.txt", job));
+  ASSERT_TRUE(testutil::WriteBytes(raw + "/st.txt", "1\r\n3\r\n\r\n"));
+  EXPECT_EQ(Run({raw + "/job.txt", raw + "/res.txt", raw + "/st.txt"}, &out), 0);
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(raw + "/st.txt")), testutil::Show(status));
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(raw + "/res.txt")), testutil::Show(result));
+  EXPECT_EQ(testutil::FolderNames(raw), (std::vector<std::string>{"job.txt", "res.txt", "st.txt"}));
 }
 
 // A status that cannot be written (its folder is missing, or the name is a
@@ -185,6 +195,15 @@ TEST_F(KortProgram, ExitsNonZeroWhenItsStatusCannotBeWritten) {
   }
   // An unreadable job with the status in a missing folder: non-zero too.
   EXPECT_NE(Run({folder_ + "/none.txt", result_, folder_ + "/none/status.txt"}, &out), 0);
+  // A status that the disk does not take: the earlier run's is gone all
+  // the same, never left to read as this job's.
+  ASSERT_TRUE(testutil::WriteBytes(status_, "1\r\n0\r\n\r\n"));
+  {
+    testutil::FileSizeLimit limit(4);
+    EXPECT_NE(Run({job_, result_, status_}, &out), 0);
+  }
+  EXPECT_FALSE(testutil::Exists(status_));
+  EXPECT_FALSE(testutil::Exists(result_));
   EXPECT_EQ(Run({job_, result_, status_}, &out), 0);
   EXPECT_EQ(testutil::ReadBytes(status_).substr(0, 3), "1\r\n");
 }
