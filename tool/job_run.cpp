@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,12 +15,15 @@
 #include "common/path_util.h"
 #include "plat/crt.h"
 #include "plat/file.h"
+#include "plat/file_stamp.h"
 #include "plat/output_file.h"
+#include "plat/path.h"
 
 namespace {
 
 constexpr char kResultWriteFailed[] = "検索結果の書き込みに失敗しました！";
 constexpr char kProgramFolderFailed[] = "プログラムフォルダの取得に失敗しました！";
+constexpr char kResultNameRefused[] = "検索結果ファイルに%sは指定できません！";
 constexpr char kDataFolderTail[] = "\\Database\\住所";
 constexpr char kDatasetBasic[] = "VRG_BASIC";
 constexpr char kDatasetExtend[] = "VRG_EXTEND";
@@ -27,6 +31,10 @@ constexpr int32_t kFlagsAll = 0xFFFF;
 constexpr int32_t kFlagExtend = 8;
 constexpr int32_t kDefaultMaxLines = 100;
 constexpr int32_t kClampedMaxLines = 5;
+
+// The stack a job may take below its entry: more than twice what the
+// deepest job (a keyword search, about 190 KiB) takes.
+constexpr std::size_t kJobStackBytes = 512 * 1024;
 
 constexpr unsigned char kScrambleMagic[5] = {'V', 'R', 'F', 0x0D, 0x0A};
 // Magic, three length bytes, at least two filler bytes and the check byte:
@@ -58,6 +66,53 @@ int WriteStatusFile(const char* path, int32_t code, int32_t interrupted, const c
 // A result or status file left from an earlier job goes; a name that is
 // no regular file (a device, a folder, a link) stays.
 void RemoveIfExists(const char* path) { plat::File::RemoveRegular(path); }
+
+// ---- Names that are not the job's to replace ----
+
+bool SameFile(const plat::FileStamp& a, const plat::FileStamp& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
+// The files that a result or status name must not name: the job file, the
+// program and the files of the data folder (the same file, found as the
+// job would find the name: in any case, through a link). They are looked
+// at only once a name names a file.
+class KeptFiles {
+ public:
+  KeptFiles(const char* programFolder, const char* jobFile)
+      : programFolder_(programFolder), jobFile_(jobFile) {}
+
+  // What the name names of them, for the status message; null for any
+  // other name.
+  const char* Of(const char* name) {
+    plat::FileStamp file, folder;
+    if (!plat::StampOfPathAndFolder(name, file, folder)) return nullptr;
+    LookOnce();
+    if (haveJob_ && SameFile(file, job_)) return "検索条件ファイル";
+    if (haveProgram_ && SameFile(file, program_)) return "プログラム";
+    if (haveData_ && SameFile(folder, data_)) return "データフォルダのファイル";
+    return nullptr;
+  }
+
+ private:
+  void LookOnce() {
+    if (looked_) return;
+    looked_ = true;
+    std::string native, program;
+    haveJob_ = plat::StampOfPath(jobFile_, native, job_);
+    haveProgram_ =
+        plat::path::ProgramPath(program) && plat::StampOfPath(program.c_str(), native, program_);
+    haveData_ =
+        programFolder_ &&
+        plat::StampOfPath((std::string(programFolder_) + kDataFolderTail).c_str(), native, data_);
+  }
+
+  const char* programFolder_;
+  const char* jobFile_;
+  bool looked_ = false;
+  bool haveJob_ = false, haveProgram_ = false, haveData_ = false;
+  plat::FileStamp job_, program_, data_;
+};
 
 // ---- Scrambled job files ----
 
@@ -209,28 +264,32 @@ struct JobSetup {
 };
 
 // Reads the job file into the setup. false when the job ends here: with
-// its failure in the status file, or with nothing at all for a kind that
-// is not run.
+// its failure in the status file (ended tells whether it was written), or
+// with nothing at all for a kind that is not run (ended true: no status is
+// due).
 bool ReadJob(const char* programFolder, const char* jobFile, const char* statusFile,
-             JobSetup* setup) {
+             JobSetup* setup, bool* ended) {
   plat::File file;
   if (!OpenJobFile(jobFile, file)) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    *ended = WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return false;
   }
   JobLines& job = setup->job;
   int32_t kind = 0;
   const ReadOutcome read = ReadJobFile(file, job, &kind);
   file.Close();
-  if (read == ReadOutcome::UnknownKind) return false;
+  if (read == ReadOutcome::UnknownKind) {
+    *ended = true;
+    return false;
+  }
   if (read == ReadOutcome::Failed) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    *ended = WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return false;
   }
   setup->kind = kind;
   if (kind == kJobReverseGeocoding &&
       (!job.Double(2, &setup->latitude) || !job.Double(3, &setup->longitude))) {
-    WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
+    *ended = WriteStatusFile(statusFile, 0, 0, kMsgSearchConditionRead);
     return false;
   }
 
@@ -289,18 +348,44 @@ int CallJobEntry(const JobSetup& s, const SearchEntries& entries, const char* re
   return 0;
 }
 
-void RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
-            const char* statusFile, const SearchEntries& entries) {
+// What the result and status names are to the job: a clean-up after a
+// failure removes and writes only what these allow.
+enum class OutputNames {
+  kUnknown,     // not looked at yet: nothing has been removed
+  kStatusKept,  // the status name is a file to keep: nothing is written
+  kResultKept,  // the result name is: only the status is written
+  kJobs,        // both are the job's to remove and write
+};
+
+OutputNames LookAtOutputNames(const char* programFolder, const char* jobFile,
+                              const char* resultFile, const char* statusFile, const char** kept) {
+  KeptFiles files(programFolder, jobFile);
+  if (files.Of(statusFile)) return OutputNames::kStatusKept;
+  *kept = files.Of(resultFile);
+  return *kept ? OutputNames::kResultKept : OutputNames::kJobs;
+}
+
+// The job, once its result and status names have been looked at (kept:
+// what the result name names, for a refused one).
+bool RunJob(const char* programFolder, const char* jobFile, const char* resultFile,
+            const char* statusFile, const SearchEntries& entries, OutputNames names,
+            const char* kept) {
+  // A status name that is a file the job must keep: nothing is removed or
+  // written, and the caller learns it from the exit code alone.
+  if (names == OutputNames::kStatusKept) return false;
+  if (names == OutputNames::kResultKept) {
+    char refused[kJobMessageSize];
+    std::snprintf(refused, sizeof refused, kResultNameRefused, kept);
+    return WriteStatusFile(statusFile, 0, 0, refused);
+  }
   RemoveIfExists(resultFile);
   RemoveIfExists(statusFile);
   // Without its own folder the program cannot find its data: the root's
   // "\Database\住所" is not searched in its place.
-  if (!programFolder) {
-    WriteStatusFile(statusFile, 0, 0, kProgramFolderFailed);
-    return;
-  }
+  if (!programFolder) return WriteStatusFile(statusFile, 0, 0, kProgramFolderFailed);
   JobSetup setup;
-  if (!ReadJob(programFolder, jobFile, statusFile, &setup)) return;
+  bool ended = false;
+  if (!ReadJob(programFolder, jobFile, statusFile, &setup, &ended)) return ended;
 
   char message[kJobMessageSize] = {};
   // The entries' messages fill the job's whole buffer.
@@ -311,30 +396,64 @@ void RunJob(const char* programFolder, const char* jobFile, const char* resultFi
   message[kJobMessageSize - 1] = '\0';
   resultText[kJobResultTextSize - 1] = '\0';
 
-  if (result == 0) {
-    WriteStatusFile(statusFile, 0, 0, message);
-    return;
-  }
-  if (setup.kind == kJobReverseGeocoding && !WriteResultFile(resultFile, resultText)) {
-    WriteStatusFile(statusFile, 0, 0, kResultWriteFailed);
-    return;
-  }
+  if (result == 0) return WriteStatusFile(statusFile, 0, 0, message);
+  if (setup.kind == kJobReverseGeocoding && !WriteResultFile(resultFile, resultText))
+    return WriteStatusFile(statusFile, 0, 0, kResultWriteFailed);
   // A success reports no message, whatever text an entry left behind.
-  if (!WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) RemoveIfExists(resultFile);
+  if (WriteStatusFile(statusFile, 1, interrupted != 0 ? 1 : 0, "")) return true;
+  RemoveIfExists(resultFile);
+  return false;
 }
 
 }  // namespace
 
-void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
+bool RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
                 const char* statusFile, const SearchEntries& entries) {
-  if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile) return;
+  if (!jobFile || !resultFile || !statusFile || !*jobFile || !*resultFile || !*statusFile)
+    return true;
   char message[kJobMessageSize] = {};
+  OutputNames names = OutputNames::kUnknown;
+  // The native names of the result and status files, taken before anything
+  // is removed: the last resort when even the clean-up runs out of memory.
+  std::string lastResult, lastStatus;
+  int ended = 0;
   const int ran = CatchAllocationFailure(message, 0, [&] {
-    RunJob(programFolder, jobFile, resultFile, statusFile, entries);
+    if (!plat::path::ToNative(resultFile, lastResult)) lastResult.clear();
+    if (!plat::path::ToNative(statusFile, lastStatus)) lastStatus.clear();
+    const char* kept = nullptr;
+    names = LookAtOutputNames(programFolder, jobFile, resultFile, statusFile, &kept);
+    // Under an address-space limit a stack that could not grow would end
+    // the job with a signal: without room for it the job fails at once.
+    if (!plat::crt::EnsureStackRoom(kJobStackBytes)) throw std::bad_alloc();
+    ended = RunJob(programFolder, jobFile, resultFile, statusFile, entries, names, kept) ? 1 : 0;
     return 1;
   });
-  if (!ran) {
-    RemoveIfExists(resultFile);
-    WriteStatusFile(statusFile, 0, 0, message);
-  }
+  if (ran) return ended != 0;
+  // Out of memory: the job's memory has been given back as the failure
+  // unwound, and so has the program's reserve (common/allocation_guard.h).
+  const int written = CatchAllocationFailure(-1, [&] {
+    const char* kept = nullptr;
+    if (names == OutputNames::kUnknown)
+      names = LookAtOutputNames(programFolder, jobFile, resultFile, statusFile, &kept);
+    if (names == OutputNames::kStatusKept) return 0;
+    if (names == OutputNames::kJobs) RemoveIfExists(resultFile);
+    return WriteStatusFile(statusFile, 0, 0, message);
+  });
+  if (written >= 0) return written != 0;
+  // Out of memory again. Names not looked at are not the job's to remove:
+  // the status is then written only where no file has the name.
+  if (names == OutputNames::kStatusKept) return false;
+  return WriteStatusWithoutMemory(names == OutputNames::kJobs ? lastResult.c_str() : nullptr,
+                                  lastStatus.c_str(), message, names != OutputNames::kUnknown);
+}
+
+bool WriteStatusWithoutMemory(const char* nativeResult, const char* nativeStatus,
+                              const char* message, bool replace) {
+  if (nativeResult && *nativeResult) plat::File::RemoveRegularNativeWithoutMemory(nativeResult);
+  char status[kJobMessageSize + 16];
+  const int length = std::snprintf(status, sizeof status, "0\r\n0\r\n%s\r\n", message);
+  return nativeStatus && *nativeStatus && length > 0 &&
+         static_cast<std::size_t>(length) < sizeof status &&
+         plat::File::WriteNewNativeWithoutMemory(nativeStatus, status,
+                                                 static_cast<std::size_t>(length), replace);
 }

@@ -48,6 +48,15 @@ enum AddressJobLine : int {
 // with the status (0, 0, "プログラムフォルダの取得に失敗しました！"). The
 // job kind's search is taken from entries. When a name is null or empty,
 // nothing is read, deleted or written. A job of an unknown kind leaves
-// neither a result file nor a status file.
-void RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
+// neither a result file nor a status file. False when the job's status
+// could not be written (the caller then finds no status under its name).
+bool RunKortJob(const char* programFolder, const char* jobFile, const char* resultFile,
                 const char* statusFile, const SearchEntries& entries = KortSearchEntries());
+
+// The last resort of a job whose clean-up ran out of memory too, by system
+// calls alone on native (UTF-8) names, with nothing allocated: the result
+// file removed (a regular file only; none when null), the status (0, 0,
+// message) written anew, over a regular file of that name only with
+// replace. False when the status could not be written.
+bool WriteStatusWithoutMemory(const char* nativeResult, const char* nativeStatus,
+                              const char* message, bool replace);

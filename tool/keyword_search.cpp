@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/allocation_guard.h"
 #include "common/file_access.h"
 #include "common/message.h"
 #include "common/message_texts.h"
@@ -75,11 +76,28 @@ void NormalizeWords(CCharDictionary* unification, CRecordList* replacements, std
   *text = buffer.data();
 }
 
-// Removes the work file however the prefecture's stages end.
+// Removes the work file however the prefecture's stages end, memory
+// running out included: by its native name, taken when the object is made,
+// with nothing allocated while a failure unwinds.
 class WorkFile {
  public:
-  explicit WorkFile(std::string path) : path_(std::move(path)) {}
-  ~WorkFile() { Remove(); }
+  explicit WorkFile(std::string path) : path_(std::move(path)) {
+    // The entry for this purpose: without the native name the file is
+    // removed by its own name (see the destructor).
+    CatchAllocationFailure(0, [&] {
+      if (!plat::path::ToNative(path_.c_str(), native_)) native_.clear();
+      return 0;
+    });
+  }
+  ~WorkFile() {
+    if (!native_.empty()) {
+      plat::File::RemoveRegularNativeWithoutMemory(native_.c_str());
+      return;
+    }
+    // A destructor lets no failure out: a file that cannot be looked for
+    // for want of memory stays.
+    CatchAllocationFailure(0, [&] { return DeleteFileIfExists(path_.c_str()); });
+  }
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;
   const char* Path() const { return path_.c_str(); }
@@ -87,6 +105,7 @@ class WorkFile {
 
  private:
   std::string path_;
+  std::string native_;
 };
 
 std::string PrefectureFile(const std::string& folder, int32_t prefecture, const char* tail) {

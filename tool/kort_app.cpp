@@ -1,5 +1,10 @@
 #include "tool/kort_app.h"
 
+#include <cstring>
+#include <string>
+
+#include "common/allocation_guard.h"
+#include "common/message_texts.h"
 #include "plat/path.h"
 #include "tool/job_run.h"
 
@@ -36,6 +41,43 @@ bool CkortApp::InitInstance(int argc, const char* const* argv, const char* progr
   jobFile_ = info.JobFile();
   resultFile_ = info.ResultFile();
   statusFile_ = info.StatusFile();
-  RunKortJob(programFolder, jobFile_.c_str(), resultFile_.c_str(), statusFile_.c_str());
+  statusWritten_ =
+      RunKortJob(programFolder, jobFile_.c_str(), resultFile_.c_str(), statusFile_.c_str());
   return false;
+}
+
+namespace {
+
+// What the clean-up of a job that ran out of memory may take: the names of
+// the result and status files resolved again (a folder's names read
+// included) and the status written aside.
+constexpr std::size_t kCleanUpReserveBytes = 64 * 1024;
+
+}  // namespace
+
+int RunKort(int argc, const char* const* argv) noexcept {
+  const AllocationReserve reserve(kCleanUpReserveBytes);
+  int code = 1;
+  const int ran = CatchAllocationFailure(0, [&] {
+    // Without the program's folder the data folder cannot be found: the
+    // job then ends with a status that says so.
+    std::string programFolder;
+    const bool known = plat::path::ProgramFolder(programFolder);
+    CkortApp app;
+    app.InitInstance(argc, argv, known ? programFolder.c_str() : nullptr);
+    code = app.ExitInstance();
+    return 1;
+  });
+  if (ran) return code;
+  // Memory ran out before the job's own guard (the program's folder, the
+  // names of the command line), before anything was removed: the memory
+  // message under the status name as given where no file has that name
+  // (what it names has not been looked at), unless a name has a '\\',
+  // which the job would take for a separator.
+  if (argc < 4) return 0;
+  for (int i = 1; i <= 3; ++i) {
+    if (!argv[i] || !*argv[i]) return 0;  // a call that runs no job
+    if (std::strchr(argv[i], '\\')) return 1;
+  }
+  return WriteStatusWithoutMemory(nullptr, argv[3], kMsgWorkMemory, false) ? 0 : 1;
 }

@@ -39,8 +39,10 @@ class CkortApp {
   // (null when the program's folder is not known: see RunKortJob).
   // Always false: the process ends after it.
   bool InitInstance(int argc, const char* const* argv, const char* programFolder);
-  // The exit code of the process (0; the caller reads the status file).
-  int ExitInstance() { return 0; }
+  // The exit code of the process: 0 when the job's status stands (or none
+  // was due), 1 when it could not be written; the caller reads the outcome
+  // from the status file.
+  int ExitInstance() const { return statusWritten_ ? 0 : 1; }
 
   const std::string& JobFile() const { return jobFile_; }
   const std::string& ResultFile() const { return resultFile_; }
@@ -50,4 +52,11 @@ class CkortApp {
   std::string jobFile_;
   std::string resultFile_;
   std::string statusFile_;
+  bool statusWritten_ = true;
 };
+
+// The program: the job of the command line with the data beside the
+// program, and the exit code (CkortApp::ExitInstance). The job runs with a
+// reserve of memory held back for its clean-up (common/allocation_guard.h),
+// so that a job that runs out still leaves its status: the memory message.
+int RunKort(int argc, const char* const* argv) noexcept;

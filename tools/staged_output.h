@@ -22,6 +22,7 @@
 #include "common/sjis_text.h"
 #include "plat/aside.h"
 #include "plat/path.h"
+#include "tools/own_output.h"
 
 namespace builder {
 
@@ -140,8 +141,9 @@ class StagedFolder {
 
   // Creates the folders above target (a CP932 path) and an empty folder
   // beside it. An existing target must be a folder that holds nothing but
-  // files: it is replaced whole by Commit, and a folder with folders in it
-  // is not a builder's output. False with a short reason otherwise.
+  // files: it is replaced whole by Commit (when they are all the builder's
+  // own output), and a folder with folders in it is not a builder's
+  // output. False with a short reason otherwise.
   bool Begin(const std::string& folder, std::string* reason) {
     Discard();
     std::string target = folder;
@@ -177,6 +179,8 @@ class StagedFolder {
 
   // Puts the aside folder in the target's place; an earlier folder there is
   // exchanged with it in one step where the file system can, and removed.
+  // An earlier folder that holds other names than the builder's own output
+  // (tools/own_output.h) is refused and left as it was.
   bool Commit(std::string* reason) {
     if (aside_.empty()) return Reason(reason, "nothing to commit");
     struct stat st;
@@ -190,6 +194,8 @@ class StagedFolder {
       if (moved) aside_.clear();
     } else if (!HoldsFilesOnly(target_, st, reason)) {
       return false;  // it has changed since Begin
+    } else if (!HoldsOwnOutputOnly(target_, aside_, reason)) {
+      return false;  // someone else's files would go with it
     } else {
       moved = Exchange();
     }

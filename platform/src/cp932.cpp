@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "sjis_walk.h"
 
@@ -157,13 +158,60 @@ bool FromUtf8(std::string_view utf8, std::string& out) {
   return true;
 }
 
+bool IsUtf8(std::string_view s) {
+  char32_t cp = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < s.size(); i += length)
+    if (!DecodeUtf8At(s, i, cp, length)) return false;
+  return true;
+}
+
+namespace {
+
+bool IsTrailByte(unsigned char b) { return b >= 0x40 && b != 0x7F && b <= 0xFC; }
+
+// Marks each 0x5C of a native name that is the second byte of a CP932
+// character: in every element ('/' to '/') that is no UTF-8, walked
+// forward from its start as CP932. A '/' is never a trail byte, so an
+// element's walk starts at a character.
+std::vector<bool> TrailBackslashes(std::string_view name) {
+  std::vector<bool> trail;
+  for (std::size_t start = 0; start < name.size();) {
+    std::size_t end = name.find('/', start);
+    if (end == std::string_view::npos) end = name.size();
+    const std::string_view element = name.substr(start, end - start);
+    if (element.find('\\') != std::string_view::npos && !IsUtf8(element)) {
+      if (trail.empty()) trail.resize(name.size());
+      for (std::size_t i = 0; i < element.size(); ++i) {
+        if (!IsLeadByte(static_cast<unsigned char>(element[i])) || i + 1 >= element.size() ||
+            !IsTrailByte(static_cast<unsigned char>(element[i + 1])))
+          continue;
+        ++i;
+        trail[start + i] = element[i] == '\\';
+      }
+    }
+    start = end + 1;
+  }
+  return trail;
+}
+
+}  // namespace
+
 std::string FromNativeName(std::string_view utf8) {
   if (IsAscii(utf8)) return std::string(utf8);
+  const std::vector<bool> trail = TrailBackslashes(utf8);
   std::string out;
   out.reserve(utf8.size() + 8);
   char32_t cp = 0;
   std::size_t length = 0;
   for (std::size_t i = 0; i < utf8.size(); i += length) {
+    if (!trail.empty() && trail[i]) {
+      // It belongs to the character before it: carried, never a separator.
+      out.push_back(static_cast<char>(kCarryLead));
+      out.push_back('\\');
+      length = 1;
+      continue;
+    }
     if (DecodeUtf8At(utf8, i, cp, length)) {
       const std::size_t mark = out.size();
       char16_t back = 0;
@@ -191,7 +239,7 @@ bool ToNativeName(std::string_view cp932, std::string& out) {
   std::size_t length = 0;
   for (std::size_t i = 0; i < cp932.size(); i += length) {
     if (static_cast<unsigned char>(cp932[i]) == kCarryLead && i + 1 < cp932.size() &&
-        static_cast<unsigned char>(cp932[i + 1]) >= 0x80) {
+        (static_cast<unsigned char>(cp932[i + 1]) >= 0x80 || cp932[i + 1] == '\\')) {
       out.push_back(cp932[i + 1]);
       length = 2;
       continue;

@@ -1,7 +1,9 @@
 #include "plat/crt.h"
 
+#include <fcntl.h>
 #include <locale.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -155,5 +157,48 @@ double StrToD(const char* text, char** end) {
 std::uint32_t TimeLow32() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
 std::int32_t ProcessId() { return static_cast<std::int32_t>(::getpid()); }
+
+namespace {
+
+// The address space the process has mapped, in bytes (the first field of
+// /proc/self/statm, in pages); 0 when it cannot be read.
+std::uint64_t MappedBytes() {
+  const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char text[64];
+  ssize_t got;
+  do {
+    got = ::read(fd, text, sizeof text - 1);
+  } while (got < 0 && errno == EINTR);
+  ::close(fd);
+  if (got <= 0) return 0;
+  std::uint64_t pages = 0;
+  for (ssize_t i = 0; i < got && IsDigit(static_cast<unsigned char>(text[i])); ++i)
+    pages = pages * 10 + static_cast<std::uint64_t>(text[i] - '0');
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  return pages * static_cast<std::uint64_t>(pageSize > 0 ? pageSize : 4096);
+}
+
+// Touches `bytes` of stack below the caller, a page at a time, so that the
+// kernel maps them now.
+constexpr std::size_t kTouchStep = 4096;
+[[gnu::noinline]] void TouchStack(std::size_t bytes) {
+  char step[kTouchStep];
+  volatile char* const touch = step;
+  touch[0] = 0;
+  if (bytes > kTouchStep) TouchStack(bytes - kTouchStep);
+  touch[kTouchStep - 1] = 0;  // after the call: it cannot become a jump
+}
+
+}  // namespace
+
+bool EnsureStackRoom(std::size_t bytes) {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return true;
+  const std::uint64_t mapped = MappedBytes();
+  if (mapped == 0 || mapped + bytes > static_cast<std::uint64_t>(limit.rlim_cur)) return false;
+  TouchStack(bytes);
+  return true;
+}
 
 }  // namespace plat::crt

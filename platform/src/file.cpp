@@ -575,6 +575,36 @@ bool File::RemoveRegular(const char* path) {
   return (::plat::detail::CountSystemCalls(), ::unlink)(native.c_str()) == 0;
 }
 
+bool File::RemoveRegularNativeWithoutMemory(const char* native) {
+  struct stat st;
+  if (!native || !*native || (::plat::detail::CountSystemCalls(), ::lstat)(native, &st) != 0 ||
+      !S_ISREG(st.st_mode))
+    return false;
+  return (::plat::detail::CountSystemCalls(), ::unlink)(native) == 0;
+}
+
+bool File::WriteNewNativeWithoutMemory(const char* native, const void* bytes, std::size_t n,
+                                       bool replace) {
+  if (!native || !*native) return false;
+  struct stat st;
+  if ((::plat::detail::CountSystemCalls(), ::lstat)(native, &st) == 0 &&
+      (!replace || !RemoveRegularNativeWithoutMemory(native)))
+    return false;
+  int fd;
+  do {
+    fd = (::plat::detail::CountSystemCalls(), ::open)(
+        native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  int err = 0;
+  const bool written = WriteAll(fd, static_cast<const unsigned char*>(bytes), n, err);
+  if ((::plat::detail::CountSystemCalls(), ::close)(fd) != 0 || !written) {
+    (::plat::detail::CountSystemCalls(), ::unlink)(native);
+    return false;
+  }
+  return true;
+}
+
 bool File::Rename(const char* from, const char* to) {
   std::string src, dst;
   if (!from || !to) return false;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <stdlib.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -472,9 +474,48 @@ void ShiftClockForTests(std::int64_t shiftNs) {
 }
 }  // namespace detail
 
+namespace {
+
+// Resolves a CP932 path as File::Open does; in st the status of the name
+// it gives (a link not followed), from the resolution's own status call
+// where it looked at exactly that name.
+bool ResolveWithStatus(const char* path, std::string& native, struct stat& st) {
+  detail::Looked looked;
+  if (!path || !detail::ResolveLooking(path, false, native, looked)) return false;
+  if (looked.known) {
+    st = looked.st;
+    return looked.exists;
+  }
+  detail::CountSystemCalls();
+  return ::lstat(native.c_str(), &st) == 0;
+}
+
+}  // namespace
+
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp) {
-  if (!path || !path::Resolve(path, false, native)) return false;
-  return StampOfNative(native, stamp);
+  struct stat st;
+  if (!ResolveWithStatus(path, native, st)) return false;
+  if (S_ISLNK(st.st_mode)) return StampOfNative(native, stamp);
+  FromStat(st, stamp);
+  return true;
+}
+
+bool StampOfPathAndFolder(const char* path, FileStamp& stamp, FileStamp& folder) {
+  std::string native;
+  struct stat st;
+  if (!ResolveWithStatus(path, native, st)) return false;
+  if (S_ISLNK(st.st_mode)) {
+    char real[PATH_MAX];
+    detail::CountSystemCalls();
+    if (!StampOfNative(native, stamp) || !::realpath(native.c_str(), real)) return false;
+    native = real;
+  } else {
+    FromStat(st, stamp);
+  }
+  const std::size_t slash = native.rfind('/');
+  const std::string parent =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : native.substr(0, slash));
+  return StampOfNative(parent, folder);
 }
 
 

@@ -236,8 +236,10 @@ struct Matches {
 Matches Match(const detail::FolderNames& names, const Element& e, bool tryRaw) {
   Matches m;
   // Folding of the decoded name in UTF-8, of an undecoded one by CP932
-  // characters; of the raw bytes by CP932 characters.
-  m.byUtf8 = names.Folded(e.utf8, e.decoded);
+  // characters; of the raw bytes by CP932 characters. A native name that
+  // is no UTF-8 (raw CP932 bytes) folds only its single-byte characters: a
+  // trail byte that looks like a letter (ア 83 41) is part of its character.
+  m.byUtf8 = names.Folded(e.utf8, e.decoded && cp932::IsUtf8(e.utf8));
   if (tryRaw) m.byRaw = names.Folded(e.raw, false);
   return m;
 }

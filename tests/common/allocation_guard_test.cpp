@@ -101,3 +101,38 @@ TEST(RunProgram, RunningOutOfMemoryEndsTheProgramWithStatusOneAndALine) {
   EXPECT_EQ(RunProgram("prog", [] { return 2; }), 2);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
+
+// A program's reserve goes back at the first allocation that fails, through
+// new or AllocateBlock, and the allocation fails as it would have: the
+// clean-up after it finds the reserve's memory. The new handler is the
+// program's own again when the reserve is done, and a second reserve while
+// one is held holds nothing.
+TEST(AllocationReserve, TheFirstFailedAllocationReleasesItAndStillFails) {
+  SKIP_WHERE_IMPOSSIBLE_REQUESTS_ABORT();
+  const std::new_handler before = std::get_new_handler();
+  for (const bool throughBlock : {false, true}) {
+    const AllocationReserve reserve(64 * 1024);
+    ASSERT_TRUE(reserve.Held());
+    {
+      const AllocationReserve second(1024);
+      EXPECT_FALSE(second.Held());
+    }
+    EXPECT_TRUE(reserve.Held());
+    char msg[kMessageSize] = "";
+    const int result = CatchAllocationFailure(msg, -1, [&] {
+      if (throughBlock) {
+        std::free(AllocateBlock(kImpossible));
+      } else {
+        std::vector<char> huge;
+        huge.reserve(kImpossible);
+      }
+      return 1;
+    });
+    EXPECT_EQ(result, -1) << throughBlock;
+    EXPECT_STREQ(msg, "作業用メモリの確保に失敗しました！");
+    EXPECT_FALSE(reserve.Held()) << throughBlock;
+    // Released once: a later failure fails as before.
+    EXPECT_EQ(CatchAllocationFailure(-1, [] { return AllocateBlock(kImpossible) != nullptr; }), -1);
+  }
+  EXPECT_EQ(std::get_new_handler(), before);
+}

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <string>
+#include <utility>
 
 #include "plat/path.h"
 #include "support/test_util.h"
@@ -230,5 +231,52 @@ TEST(Cp932, NativeNamesAreCp932OnlyWhereTheirFormConvertsBack) {
     std::string native;
     ASSERT_TRUE(ToNativeName(form, native));
     EXPECT_EQ(native, name) << testutil::Show(name);
+  }
+}
+
+// A native name that is no UTF-8 (raw CP932 bytes) keeps a 0x5C that is the
+// second byte of a CP932 character (表 95 5C, ソ 83 5C, 能 94 5C, 十 8F 5C)
+// in that character: carried, it never splits the name, and the name comes
+// back byte for byte. The element is walked forward from its start; a 0x5C
+// after a whole character, and any 0x5C of an element that is UTF-8, stays
+// a separator.
+TEST(Cp932, ATrailBackslashOfANameThatIsNoUtf8IsPartOfItsCharacter) {
+  const auto title = [](const std::string& form) {
+    std::string dir, name;
+    plat::path::SplitPath(form.c_str(), nullptr, &dir, &name, nullptr);
+    return std::make_pair(dir, name);
+  };
+  std::string utf8;
+  EXPECT_FALSE(ToUtf8("\xFC\x5C", utf8));  // no CP932 character
+  const struct {
+    std::string name, form, dir;
+  } cases[] = {
+      {"\x95\x5C.txt", "\xFC\x95\xFC\x5C.txt", ""},
+      {"\x83\x5C\x94\x5C\x8F\x5C", "\xFC\x83\xFC\x5C\xFC\x94\xFC\x5C\xFC\x8F\xFC\x5C", ""},
+      // 8A 95 is one character: the 0x5C after it separates.
+      {"\x8A\x95\\x", "\xFC\x8A\xFC\x95\\x", "\xFC\x8A\xFC\x95\\"},
+      // A separator before the character, and one after it.
+      {"a\\\x95\x5C\\b", "a\\\xFC\x95\xFC\x5C\\b", "a\\\xFC\x95\xFC\x5C\\"},
+      // The UTF-8 folder's 0x5C after テ (E3 83 86) separates; the raw
+      // CP932 file name's does not.
+      {"\xE3\x83\x86\\x/\x95\x5C", "\x83\x65\\x/\xFC\x95\xFC\x5C", "\x83\x65\\x/"},
+  };
+  for (const auto& c : cases) {
+    const std::string form = FromNativeName(c.name);
+    EXPECT_EQ(testutil::Show(form), testutil::Show(c.form)) << testutil::Show(c.name);
+    EXPECT_EQ(testutil::Show(title(form).first), testutil::Show(c.dir)) << testutil::Show(c.name);
+    std::string native;
+    ASSERT_TRUE(ToNativeName(form, native)) << testutil::Show(c.name);
+    EXPECT_EQ(testutil::Show(native), testutil::Show(c.name));
+  }
+  // Every lead byte with 0x5C after it is one element.
+  for (unsigned b = 0x81; b <= 0xFF; ++b) {
+    if (!IsLeadByte(static_cast<unsigned char>(b))) continue;
+    const std::string name = std::string("x") + static_cast<char>(b) + "\\y";
+    const std::string form = FromNativeName(name);
+    EXPECT_EQ(title(form).first, "") << b;
+    std::string native;
+    ASSERT_TRUE(ToNativeName(form, native)) << b;
+    EXPECT_EQ(native, name) << b;
   }
 }

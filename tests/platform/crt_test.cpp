@@ -1,10 +1,16 @@
 #include "plat/crt.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 using namespace plat::crt;
@@ -106,4 +112,58 @@ TEST(Crt, TimeLow32IsTheClockCutToThirtyTwoBits) {
   const auto before = static_cast<std::uint32_t>(std::time(nullptr));
   const std::uint32_t t = TimeLow32();
   EXPECT_LE(t - before, 2u);
+}
+
+namespace {
+
+// Uses nearly 6 MiB of stack (in a frame of its own, so that the caller's
+// frame does not map it first).
+[[gnu::noinline]] bool TouchDeepStack() {
+  volatile char deep[5 * 1024 * 1024 + 512 * 1024];
+  deep[0] = 1;
+  return deep[0] == 1;
+}
+
+}  // namespace
+
+// Under an address-space limit the stack is grown now where the limit leaves
+// room for it, and refused (without a signal) where it does not; without a
+// limit nothing is asked. Each case runs in a child process of its own.
+TEST(Crt, EnsureStackRoomGrowsTheStackOrRefusesUnderAnAddressSpaceLimit) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer cannot run under an address-space limit";
+#endif
+  // More than the test program's stack has been before, within the stack
+  // limit (8 MiB).
+  constexpr std::size_t kRoom = 6 * 1024 * 1024;
+  // The child's answer: 1 room made (and the stack mapped that far), 0 refused.
+  const auto inChild = [](long extraBytes) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      long pages = 0;
+      if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+        std::fclose(statm);
+      }
+      if (pages <= 0) _exit(3);
+      if (extraBytes >= 0) {
+        const rlim_t size = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + extraBytes);
+        struct rlimit limit = {size, RLIM_INFINITY};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+      }
+      if (!EnsureStackRoom(kRoom)) _exit(0);
+      // The rest of the address space taken, the stack still reaches that
+      // far: it was mapped before.
+      while (extraBytes >= 0 && mmap(nullptr, 4096, PROT_READ | PROT_WRITE,
+                                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) != MAP_FAILED) {
+      }
+      _exit(TouchDeepStack() ? 1 : 3);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+  };
+  EXPECT_EQ(inChild(-1), 1);                                     // no limit
+  EXPECT_EQ(inChild(64 * 1024), 0);                              // no room
+  EXPECT_EQ(inChild(static_cast<long>(kRoom) + 256 * 1024), 1);  // room
 }

@@ -813,3 +813,27 @@ TEST(FolderNamesFileRule, NamesOfAFolderJustChangedAreNotKeptForLaterProcesses) 
 }
 
 }  // namespace
+
+// The folder that holds a file, found as a name is found (in another case
+// too): the name's own folder, or for a symbolic link the folder of the
+// file it leads to; nothing for a name that names nothing.
+TEST(StampOfPathAndFolder, TheFolderIsTheOneThatHoldsTheFileALinkLeadsTo) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.Native("data").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir.Native("other").c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("data/QVAD13.NDB"), "data"));
+  ASSERT_EQ(symlink(dir.Native("data/QVAD13.NDB").c_str(), dir.Native("other/link").c_str()), 0);
+  plat::FileStamp data, other, file, folder, direct;
+  std::string native;
+  ASSERT_TRUE(plat::StampOfPath(dir.Sys("data").c_str(), native, data));
+  ASSERT_TRUE(plat::StampOfPath(dir.Sys("other").c_str(), native, other));
+  ASSERT_TRUE(plat::StampOfPath(dir.Sys("data\\QVAD13.NDB").c_str(), native, direct));
+  for (const char* name : {"data\\qvad13.ndb", "DATA\\QVAD13.NDB", "other\\link", "OTHER\\LINK"}) {
+    ASSERT_TRUE(plat::StampOfPathAndFolder(dir.Sys(name).c_str(), file, folder)) << name;
+    EXPECT_EQ(file, direct) << name;
+    EXPECT_EQ(folder, data) << name;
+    EXPECT_NE(folder, other) << name;
+  }
+  EXPECT_FALSE(plat::StampOfPathAndFolder(dir.Sys("data\\none").c_str(), file, folder));
+  EXPECT_FALSE(plat::StampOfPathAndFolder(dir.Sys("none\\x").c_str(), file, folder));
+}

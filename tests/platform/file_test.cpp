@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -248,4 +249,38 @@ TEST(FileLock, RangesConflictBetweenOpenFiles) {
   EXPECT_TRUE(a.UnlockRange(0, 10));
   EXPECT_TRUE(b.LockRange(0, 10));
   EXPECT_FALSE(a.LockRange(0, 0));
+}
+
+// The last resorts of a program out of memory work on the native name as
+// given: a regular file is removed or replaced whole; a folder, a link and
+// what the link points at stay; a missing folder fails.
+TEST(FileWithoutMemory, ReplacesOrRemovesOnlyARegularFileOfTheNativeName) {
+  TempDir dir;
+  const std::string file = dir.Native("st.txt");
+  ASSERT_TRUE(testutil::WriteBytes(file, "old status, longer than the new"));
+  EXPECT_TRUE(File::WriteNewNativeWithoutMemory(file.c_str(), "0\r\n0\r\n", 6));
+  EXPECT_EQ(testutil::ReadBytes(file), "0\r\n0\r\n");
+  EXPECT_TRUE(File::WriteNewNativeWithoutMemory(dir.Native("new.txt").c_str(), "x", 1));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("new.txt")), "x");
+  // Without replace only a name that names nothing is written.
+  EXPECT_FALSE(File::WriteNewNativeWithoutMemory(file.c_str(), "y", 1, false));
+  EXPECT_EQ(testutil::ReadBytes(file), "0\r\n0\r\n");
+  EXPECT_TRUE(File::WriteNewNativeWithoutMemory(dir.Native("new2.txt").c_str(), "y", 1, false));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("new2.txt")), "y");
+
+  ASSERT_EQ(mkdir(dir.Native("folder").c_str(), 0755), 0);
+  ASSERT_EQ(symlink(file.c_str(), dir.Native("link").c_str()), 0);
+  for (const char* name : {"folder", "link"}) {
+    EXPECT_FALSE(File::WriteNewNativeWithoutMemory(dir.Native(name).c_str(), "x", 1)) << name;
+    EXPECT_FALSE(File::RemoveRegularNativeWithoutMemory(dir.Native(name).c_str())) << name;
+  }
+  struct stat st;
+  EXPECT_TRUE(lstat(dir.Native("folder").c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  EXPECT_TRUE(lstat(dir.Native("link").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+  EXPECT_EQ(testutil::ReadBytes(file), "0\r\n0\r\n");
+  EXPECT_FALSE(File::WriteNewNativeWithoutMemory(dir.Native("none/st.txt").c_str(), "x", 1));
+
+  EXPECT_TRUE(File::RemoveRegularNativeWithoutMemory(file.c_str()));
+  EXPECT_FALSE(testutil::Exists(file));
+  EXPECT_FALSE(File::RemoveRegularNativeWithoutMemory(file.c_str()));
 }

@@ -333,3 +333,25 @@ TEST(PathSeparator, EndsWithSeparatorStepsCharacters) {
   EXPECT_FALSE(EndsWithSeparator("/data/\x95\x5C"));
   EXPECT_TRUE(EndsWithSeparator("/data/\x95\x5C\\"));
 }
+
+// A native name in raw CP932 bytes (not UTF-8) is matched under case
+// folding only in its single-byte characters: a trail byte that looks like
+// a letter (ア 83 41, ャ 83 61) is part of its character, so the name never
+// finds another character's file, and a letter of its own still folds.
+TEST(PathFromNative, ANameThatIsNoUtf8FoldsOnlyItsSingleByteCharacters) {
+  TempDir dir;
+  const std::string other = dir.Native("\x83\x61.txt");  // ャ
+  ASSERT_TRUE(testutil::WriteBytes(other, "precious"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("\x95\x5C.txt"), "mine"));  // 表
+  std::string native;
+  const std::string a = plat::path::FromNative(dir.Native("\x83\x41.txt"));  // ア
+  EXPECT_FALSE(plat::path::Resolve(a.c_str(), false, native)) << Show(native);
+  ASSERT_TRUE(plat::path::Resolve(a.c_str(), true, native));
+  EXPECT_EQ(native, dir.Native("\x83\x41.txt"));
+  EXPECT_FALSE(plat::File::RemoveRegular(a.c_str()));
+  EXPECT_EQ(testutil::ReadBytes(other), "precious");
+
+  const std::string upper = plat::path::FromNative(dir.Native("\x95\x5C.TXT"));
+  ASSERT_TRUE(plat::path::Resolve(upper.c_str(), false, native));
+  EXPECT_EQ(native, dir.Native("\x95\x5C.txt"));
+}

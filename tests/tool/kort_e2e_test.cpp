@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -136,6 +138,142 @@ TEST_F(KortProgram, ResultAndStatusNamesWhoseCp932FormIsAnotherNameNameTheirOwnF
   }
   EXPECT_EQ(testutil::ReadBytes(folder_ + "/res/old.txt"), "old result");
   EXPECT_EQ(testutil::ReadBytes(folder_ + "/res/st.txt"), "old status");
+}
+
+// Job, result and status named in raw CP932 bytes (not UTF-8), each with a
+// character whose second byte is 0x5C (表 95 5C, ソ 83 5C, 能 94 5C, 十 8F
+// 5C): kort reads and writes exactly the files of those bytes, and the old
+// result and status of those names give way to this job's.
+TEST_F(KortProgram, RawCp932NamesWithATrailBackslashNameExactlyTheirFiles) {
+  const std::string job = Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"});
+  ASSERT_TRUE(testutil::WriteBytes(job_, job));
+  std::string out;
+  ASSERT_EQ(Run({job_, result_, status_}, &out), 0);
+  const std::string result = testutil::ReadBytes(result_);
+  const std::string status = testutil::ReadBytes(status_);
+  ASSERT_EQ(status.substr(0, 3), "1\r\n");
+  ASSERT_FALSE(result.empty());
+  ASSERT_EQ(unlink(job_.c_str()), 0);
+  ASSERT_EQ(unlink(result_.c_str()), 0);
+  ASSERT_EQ(unlink(status_.c_str()), 0);
+
+  const std::string jobName = folder_ + "/\x95\x5C\x83\x5C.txt";
+  const std::string resultName = folder_ + "/\x94\x5C.txt";
+  const std::string statusName = folder_ + "/\x8F\x5C.txt";
+  ASSERT_TRUE(testutil::WriteBytes(jobName, job));
+  ASSERT_TRUE(testutil::WriteBytes(resultName, "old result"));
+  ASSERT_TRUE(testutil::WriteBytes(statusName, "1\r\n3\r\n\r\n"));
+  EXPECT_EQ(Run({jobName, resultName, statusName}, &out), 0);
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(statusName)), testutil::Show(status));
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(resultName)), testutil::Show(result));
+  EXPECT_EQ(testutil::ReadBytes(jobName), job);
+  // Nothing else appeared in the folder.
+  EXPECT_EQ(testutil::FolderNames(folder_),
+            (std::vector<std::string>{"\x8F\x5C.txt", "\x94\x5C.txt", "\x95\x5C\x83\x5C.txt"}));
+
+  // The same in a folder named so (ソ表): its trail bytes separate nothing.
+  const std::string raw = folder_ + "/\x83\x5C\x95\x5C";
+  ASSERT_EQ(mkdir(raw.c_str(), 0755), 0);
+  ASSERT_TRUE(testutil::WriteBytes(raw + "/job.txt", job));
+  ASSERT_TRUE(testutil::WriteBytes(raw + "/st.txt", "1\r\n3\r\n\r\n"));
+  EXPECT_EQ(Run({raw + "/job.txt", raw + "/res.txt", raw + "/st.txt"}, &out), 0);
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(raw + "/st.txt")), testutil::Show(status));
+  EXPECT_EQ(testutil::Show(testutil::ReadBytes(raw + "/res.txt")), testutil::Show(result));
+  EXPECT_EQ(testutil::FolderNames(raw), (std::vector<std::string>{"job.txt", "res.txt", "st.txt"}));
+}
+
+// A status that cannot be written (its folder is missing, or the name is a
+// folder) ends kort with a non-zero exit code; a status written gives 0.
+TEST_F(KortProgram, ExitsNonZeroWhenItsStatusCannotBeWritten) {
+  ASSERT_TRUE(
+      testutil::WriteBytes(job_, Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"})));
+  std::string out;
+  ASSERT_EQ(mkdir((folder_ + "/dir").c_str(), 0755), 0);
+  for (const std::string& statusName : {folder_ + "/none/status.txt", folder_ + "/dir"}) {
+    EXPECT_NE(Run({job_, result_, statusName}, &out), 0) << statusName;
+    EXPECT_FALSE(testutil::Exists(result_));
+  }
+  // An unreadable job with the status in a missing folder: non-zero too.
+  EXPECT_NE(Run({folder_ + "/none.txt", result_, folder_ + "/none/status.txt"}, &out), 0);
+  // A status that the disk does not take: the earlier run's is gone all
+  // the same, never left to read as this job's.
+  ASSERT_TRUE(testutil::WriteBytes(status_, "1\r\n0\r\n\r\n"));
+  {
+    testutil::FileSizeLimit limit(4);
+    EXPECT_NE(Run({job_, result_, status_}, &out), 0);
+  }
+  EXPECT_FALSE(testutil::Exists(status_));
+  EXPECT_FALSE(testutil::Exists(result_));
+  EXPECT_EQ(Run({job_, result_, status_}, &out), 0);
+  EXPECT_EQ(testutil::ReadBytes(status_).substr(0, 3), "1\r\n");
+}
+
+// A result or status name that is the job file, the program or a file of the
+// data folder (the same file: in another case, through a link) is refused
+// before anything is removed. A refused result name ends the job with a
+// status that says why; a refused status name is written over no more than
+// anything else: the job ends with exit code 1 and every file as it was.
+TEST_F(KortProgram, AResultOrStatusNamedAsTheJobTheProgramOrADataFileIsRefused) {
+  // A copy of kort beside a copy of the data folder, so that nothing of the
+  // build's is at stake.
+  const std::string data = dir_.Native(U8(u8"Database/住所"));
+  ASSERT_TRUE(MakeFolders(data));
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::string(std::getenv("KORT_BUILD_DIR")) + U8(u8"/Database/住所")))
+    std::filesystem::copy_file(entry.path(), data + "/" + entry.path().filename().string());
+  const std::string kort = dir_.Native("kort");
+  ASSERT_TRUE(testutil::WriteBytes(kort, testutil::ReadBytes(program_)));
+  ASSERT_EQ(chmod(kort.c_str(), 0755), 0);
+  program_ = kort;
+  const std::string job = Job({"2000", "1000005", "1", "1", "1", "1", "1", "8", "x"});
+  const std::string jobName = folder_ + "/job.txt";
+  ASSERT_TRUE(testutil::WriteBytes(jobName, job));
+  ASSERT_EQ(symlink(jobName.c_str(), (folder_ + "/link.txt").c_str()), 0);
+  const std::string ndb = testutil::ReadBytes(data + "/QVAD13.NDB");
+  const std::string programBytes = testutil::ReadBytes(kort);
+  ASSERT_FALSE(ndb.empty());
+  const auto unchanged = [&](const std::string& where) {
+    EXPECT_EQ(testutil::ReadBytes(jobName), job) << where;
+    EXPECT_TRUE(testutil::ReadBytes(data + "/QVAD13.NDB") == ndb) << where;
+    EXPECT_TRUE(testutil::ReadBytes(kort) == programBytes) << where;
+  };
+  std::string out;
+
+  // The messages (narrow literals are CP932).
+  const std::string job8 = "検索結果ファイルに検索条件ファイルは指定できません！";
+  const std::string program8 = "検索結果ファイルにプログラムは指定できません！";
+  const std::string data8 = "検索結果ファイルにデータフォルダのファイルは指定できません！";
+  const struct {
+    std::string name, message;
+  } results[] = {
+      {jobName, job8},
+      {folder_ + "/JOB.TXT", job8},
+      {folder_ + "/link.txt", job8},
+      {kort, program8},
+      {data + "/qvad13.ndb", data8},
+      {dir_.Native(U8(u8"database/住所/QVAD13.NDB")), data8},
+  };
+  for (const auto& r : results) {
+    ASSERT_TRUE(testutil::WriteBytes(status_, "old status"));
+    EXPECT_EQ(Run({jobName, r.name, status_}, &out), 0) << r.name;
+    EXPECT_EQ(testutil::Show(testutil::ReadBytes(status_)),
+              testutil::Show("0\r\n0\r\n" + r.message + "\r\n"))
+        << r.name;
+    unchanged(r.name);
+  }
+
+  ASSERT_TRUE(testutil::WriteBytes(result_, "old result"));
+  for (const std::string& statusName :
+       {jobName, folder_ + "/Job.Txt", kort, data + "/QVAD13.NDB"}) {
+    EXPECT_EQ(Run({jobName, result_, statusName}, &out), 1) << statusName;
+    unchanged(statusName);
+    EXPECT_EQ(testutil::ReadBytes(result_), "old result") << statusName;
+  }
+
+  // Another name beside them is the job's to write.
+  EXPECT_EQ(Run({jobName, result_, status_}, &out), 0);
+  EXPECT_EQ(testutil::ReadBytes(status_).substr(0, 3), "1\r\n");
+  unchanged("a plain job");
 }
 
 // A program folder whose name has ¥, 〜 or − finds Database/住所 beside the

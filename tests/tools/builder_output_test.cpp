@@ -252,6 +252,56 @@ TEST(GenerateDataFolder, RefusesAFolderThatHoldsFolders) {
   EXPECT_TRUE(TreeBytes(dir.path()) == before);
 }
 
+// A folder that holds a file of the user's is no builder's output: gensample
+// refuses it (saying which names), keeps the file and the folder as they
+// were and leaves nothing beside them; a folder of its own earlier output
+// is still replaced (see AFailedRunKeepsTheEarlierFolder).
+TEST(Gensample, RefusesAFolderThatHoldsAUsersFileAndKeepsTheFile) {
+  testutil::TempDir dir;
+  const std::string docs = dir.Native("docs");
+  ASSERT_TRUE(fs::create_directories(docs));
+  ASSERT_TRUE(testutil::WriteBytes(docs + "/thesis.txt", "four years of work"));
+  EXPECT_EQ(RunBuilder({kGensample, "--kind", "2", docs}), 1);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"docs"});
+  EXPECT_EQ(Names(docs), std::vector<std::string>{"thesis.txt"});
+  EXPECT_EQ(testutil::ReadBytes(docs + "/thesis.txt"), "four years of work");
+
+  // Among the builder's own files of an earlier run, the user's names are
+  // the ones the message names.
+  ASSERT_EQ(RunBuilder({kGensample, dir.Native("data")}), 0);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"data/メモ.txt")), "mine"));
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("data/QVAD13.NDB.bak"), "mine too"));
+  const auto before = TreeBytes(dir.path());
+  char msg[kMessageSize] = "";
+  EXPECT_EQ(GenerateDataFolder(Sample(), dir.Sys("data"), GenerateOptions(), msg), 0);
+  const std::string message = msg;
+  EXPECT_NE(message.find("QVAD13.NDB.bak"), std::string::npos) << Show(message);
+  EXPECT_NE(message.find(Sjis(u8"メモ.txt")), std::string::npos) << Show(message);
+  EXPECT_EQ(message.find("QVAD13.NDB,"), std::string::npos) << Show(message);
+  EXPECT_TRUE(TreeBytes(dir.path()) == before);
+}
+
+// The facility builder refuses such a folder the same way.
+TEST(GenerateFacilityFolder, RefusesAFolderThatHoldsAUsersFileAndKeepsTheFile) {
+  facilitydata::FacilityDescription d;
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(facilitydata::LoadFacilityDescription(
+                facilitydata::DefaultFacilityDescriptionFolder().c_str(), &d, msg),
+            1)
+      << Show(msg);
+  testutil::TempDir dir;
+  const std::string folder = dir.path() + "\\" + Sjis(u8"施設");
+  ASSERT_EQ(facilitydata::GenerateFacilityFolder(d, folder, nullptr, msg), 1) << Show(msg);
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"施設/notes.txt")), "mine"));
+  const auto before = TreeBytes(dir.path());
+  EXPECT_EQ(facilitydata::GenerateFacilityFolder(d, folder, nullptr, msg), 0);
+  EXPECT_NE(std::string(msg).find("notes.txt"), std::string::npos) << Show(msg);
+  EXPECT_TRUE(TreeBytes(dir.path()) == before);
+  // Without the user's file the folder is replaced as before.
+  ASSERT_TRUE(fs::remove(dir.Native(U8(u8"施設/notes.txt"))));
+  EXPECT_EQ(facilitydata::GenerateFacilityFolder(d, folder, nullptr, msg), 1) << Show(msg);
+}
+
 // An aside left by a builder that was killed is removed by the next run on
 // the same target; one of a builder still running is not touched.
 TEST(StagedFolder, AnAsideOfAGoneBuilderIsRemovedAndALiveOnesKept) {

@@ -39,7 +39,8 @@ inline constexpr int kFacilityGridDepth = 6;
 // Writes every file into folder (a CP932 path; the folders above it are
 // created): aside first, in a hidden folder beside it, then put in place
 // whole, so that a failure leaves an earlier folder as it was (or none).
-// An existing folder that holds folders is refused. recordIds (optional)
+// An existing folder that holds folders, or names that are not this
+// builder's output (the message names them), is refused. recordIds (optional)
 // receives the record identifier of each description row.
 int GenerateFacilityFolder(const FacilityDescription& d, const std::string& folder,
                            std::vector<uint32_t>* recordIds, char* msg);

@@ -26,16 +26,22 @@ bool FromUtf8(std::string_view utf8, std::string& out);
 // any other character (one with no CP932 form, or one whose form is another
 // character's, such as U+00A5 -> 0x5C the separator or U+301C -> 0x8160,
 // which is U+FF5E), and any byte that is no UTF-8, keeps its own bytes, each
-// after kCarryLead. kCarryLead is a lead byte to every Shift-JIS walker and
-// kCarryLead followed by 0x80-0xFF is no CP932 character, so a carried byte
-// never reads as a separator or as a character, and ToNativeName gives back
-// exactly the bytes the name had. A name that converts whole is plain CP932
-// (FromUtf8's answer).
+// after kCarryLead. In an element of a name (between '/') that is no UTF-8,
+// a 0x5C that is the second byte of a CP932 character (表 = 95 5C), found
+// by walking the element forward from its start, is part of that character
+// and is carried too, never a separator. kCarryLead is a lead byte to every
+// Shift-JIS walker and kCarryLead followed by 0x80-0xFF or 0x5C is no CP932
+// character, so a carried byte never reads as a separator or as a
+// character, and ToNativeName gives back exactly the bytes the name had. A
+// name that converts whole is plain CP932 (FromUtf8's answer).
 inline constexpr unsigned char kCarryLead = 0xFC;
 std::string FromNativeName(std::string_view utf8);
 // CP932 text, carried bytes included, to UTF-8; false when some byte is
 // neither a character nor carried.
 bool ToNativeName(std::string_view cp932, std::string& out);
+
+// Whether the bytes are UTF-8 throughout (strict, as FromUtf8 reads it).
+bool IsUtf8(std::string_view bytes);
 
 // One UTF-16 unit to CP932 (1 or 2 bytes); false when it has no form.
 bool UnitToCp932(char16_t unit, std::string& out);

@@ -3,6 +3,7 @@
 // results saturate at the 32-bit limits, and nothing depends on the
 // process locale.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace plat::crt {
@@ -24,5 +25,13 @@ std::uint32_t TimeLow32();
 
 // The id of this process, as the run time's _getpid gives it.
 std::int32_t ProcessId();
+
+// Makes sure that the calling thread's stack can grow `bytes` below the
+// caller's frame. Where the address space is limited (RLIMIT_AS), a stack
+// that cannot grow ends the process with a signal, out of reach of any
+// handler: so the room is checked first and the stack grown now. False
+// when the limit leaves no room for it (the caller then fails for want of
+// memory before it starts). Without a limit nothing is done.
+bool EnsureStackRoom(std::size_t bytes);
 
 }  // namespace plat::crt

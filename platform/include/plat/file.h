@@ -114,6 +114,17 @@ class File {
   // Removes the name only when it names a regular file: never a device, a
   // folder, a link or what a link points at.
   static bool RemoveRegular(const char* path);
+  // The last resorts of a program whose memory has run out, by system calls
+  // alone on a native (UTF-8) path (nothing is allocated). The first
+  // removes the name when it names a regular file (as RemoveRegular). The
+  // second writes bytes as the whole content of the path, created anew,
+  // exclusively: with replace a regular file of that name is removed first;
+  // anything else of that name stays (a link too), and so does a regular
+  // file without replace. A file that cannot be written whole is removed
+  // again.
+  static bool RemoveRegularNativeWithoutMemory(const char* native);
+  static bool WriteNewNativeWithoutMemory(const char* native, const void* bytes, std::size_t n,
+                                          bool replace = true);
   // Renames a file; fails when the target exists.
   static bool Rename(const char* from, const char* to);
   // Status of a file or directory.

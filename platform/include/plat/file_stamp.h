@@ -146,6 +146,10 @@ class StampScope {
 // Resolves a CP932 path as File::Open does, then stamps it; false when it
 // does not exist.
 bool StampOfPath(const char* path, std::string& native, FileStamp& stamp);
+// The same, with the stamp of the folder that holds the file: the folder
+// of the name, or of the real path of the file a symbolic link names.
+// False when the name names nothing.
+bool StampOfPathAndFolder(const char* path, FileStamp& stamp, FileStamp& folder);
 
 namespace detail {
 struct FolderNames;
