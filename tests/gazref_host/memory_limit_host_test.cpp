@@ -21,15 +21,6 @@ using hosttest::HostTest;
 using hosttest::RunCommand;
 using hosttest::U8;
 
-// A sanitizer reserves more address space at start than any limit that
-// leaves the search room to fail where it should.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define SKIP_UNDER_A_SANITIZER() \
-  GTEST_SKIP() << "a sanitizer cannot run under an address-space limit"
-#else
-#define SKIP_UNDER_A_SANITIZER() static_cast<void>(0)
-#endif
-
 // The host's address space in KiB: room for the program, its libraries and
 // every search, far below the padded database's image.
 constexpr int kLimitKiB = 256 * 1024;

@@ -7,6 +7,15 @@
 #include <string_view>
 #include <vector>
 
+// Skips a test that sets an address-space limit: a sanitizer reserves more
+// address space at start than such a limit leaves.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SKIP_UNDER_A_SANITIZER() \
+  GTEST_SKIP() << "a sanitizer cannot run under an address-space limit"
+#else
+#define SKIP_UNDER_A_SANITIZER() static_cast<void>(0)
+#endif
+
 namespace testutil {
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it

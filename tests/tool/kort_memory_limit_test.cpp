@@ -70,12 +70,6 @@ class KortMemoryLimit : public KortProgram {
   const std::string kOldStatus = "1\r\n0\r\n\r\n-- an earlier run --\r\n";
 };
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define SKIP_UNDER_A_SANITIZER() \
-  GTEST_SKIP() << "a sanitizer cannot run under an address-space limit"
-#else
-#define SKIP_UNDER_A_SANITIZER() static_cast<void>(0)
-#endif
 
 // For each job kind the lowest limit at which the job is answered is found
 // (to 16 KiB), then the limits from 1 MiB below it to just above it are tried in
