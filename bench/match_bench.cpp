@@ -51,6 +51,15 @@
 //    municipality (a cache folder that has seen only a job elsewhere, made
 //    afresh for every iteration) and the same job again, warm: the medians
 //    of each and their ratio (first_warm_wall, ..._instructions);
+//    BM_KortJobEachMunicipality/national: one job in each municipality,
+//    from an empty cache folder, each meeting a municipality no job met
+//    before: the median of the last 200 jobs against that of jobs 201 to
+//    400 and their ratio (last_middle_wall; the same of the CPU time,
+//    last_middle_cpu), and the store's size;
+//    BM_KortJobFoldersByBuilds/{sample,national}: the same job in 32
+//    folders by two builds of kort in turn, warm, against the same job in
+//    one folder of one build: the medians of each and their ratio
+//    (folders_builds_one_wall);
 //  - BM_MatchWithPrefecture / BM_MatchWithoutPrefecture: one address.
 
 #include <benchmark/benchmark.h>
@@ -738,6 +747,194 @@ void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
 }
 BENCHMARK_CAPTURE(BM_KortJobFirstInMunicipality, national, kNational)
     ->Iterations(32)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The size of the store file in a cache folder, in MiB; -1 without one.
+double StoreMb(const std::string& cache) {
+  std::error_code ec;
+  const auto bytes = std::filesystem::file_size(cache + "/kort/store.mdb", ec);
+  return ec ? -1 : static_cast<double>(bytes) / (1 << 20);
+}
+
+// One job with the prefecture in each municipality of the national set
+// that has towns (for its first aza/chome row; a large city's wards hold
+// its towns, the city none), in an order shuffled from a fixed seed, so
+// that any stretch of jobs draws on all prefectures alike.
+std::vector<std::string> EachMunicipalityAddresses() {
+  const NationalTowns& t = Towns();
+  std::vector<std::size_t> rows;
+  for (const std::vector<std::size_t>& of : t.rowsOf)
+    if (!of.empty()) rows.push_back(of.front());
+  std::mt19937_64 random(67);
+  for (std::size_t i = rows.size(); i > 1; --i) std::swap(rows[i - 1], rows[random() % i]);
+  return sampledata::NationalAddressesOfRows(NationalDescription(), rows, true, 61);
+}
+
+// The jobs of one municipality after another from an empty cache folder:
+// each meets a municipality no job met before and adds its name tables to
+// the store. The median wall time of the last 200 jobs against that of
+// jobs 201 to 400 (last_middle_wall): time per job must not grow with the
+// store.
+void BM_KortJobEachMunicipality(benchmark::State& state, int) {
+  constexpr std::size_t kWindow = 200;
+  const std::vector<std::string> addresses =
+      NationalList(sampledata::kAddressesWithPrefectureFile).empty() ? std::vector<std::string>{}
+                                                                     : EachMunicipalityAddresses();
+  if (addresses.size() < 3 * kWindow) {
+    state.SkipWithError(kNoNationalData);
+    return;
+  }
+  const NationalKort kort;
+  const std::string cache = ScaleRoot(kNational) + "/bench-caches/each";
+  std::vector<double> wall, cpu;
+  int succeeded = 0;
+  double storeMiddle = -1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const bool fresh = FreshPrivateFolder(cache);
+    state.ResumeTiming();
+    if (!fresh) {
+      state.SkipWithError("cannot make a cache folder");
+      return;
+    }
+    const CacheHomeScope scope(cache);
+    wall.clear();
+    cpu.clear();
+    double total = 0;
+    for (const std::string& address : addresses) {
+      // One job file rewritten in place: a folder of thousands of job
+      // files would cost every job that writes its result beside them.
+      const ChildRun run = kort.Run(WriteJob(ScaleRoot(kNational), "bench-each.txt", address));
+      if (run.wallMs < 0) {
+        state.SkipWithError("a child did not run to a clean exit");
+        return;
+      }
+      wall.push_back(run.wallMs);
+      cpu.push_back(run.cpuMs);
+      total += run.wallMs;
+      std::ifstream status(kort.status, std::ios::binary);
+      std::string code;
+      if (std::getline(status, code) && code.rfind("1", 0) == 0) ++succeeded;
+      if (wall.size() == 2 * kWindow) storeMiddle = StoreMb(cache);
+    }
+    state.SetIterationTime(total / 1e3);
+  }
+  const double storeLast = StoreMb(cache);
+  std::error_code ec;
+  std::filesystem::remove_all(cache, ec);
+  const auto span = [&](const std::vector<double>& of, std::size_t from, std::size_t to) {
+    return Median(std::vector<double>(of.begin() + static_cast<std::ptrdiff_t>(from),
+                                      of.begin() + static_cast<std::ptrdiff_t>(to)));
+  };
+  const double middle = span(wall, kWindow, 2 * kWindow);
+  const double last = span(wall, wall.size() - kWindow, wall.size());
+  const double middleCpu = span(cpu, kWindow, 2 * kWindow);
+  const double lastCpu = span(cpu, cpu.size() - kWindow, cpu.size());
+  state.counters["municipalities"] = static_cast<double>(Towns().townsOf.size());
+  state.counters["jobs"] = static_cast<double>(wall.size());
+  state.counters["succeeded"] = succeeded;
+  state.counters["first_wall_ms"] = wall.front();
+  state.counters["middle_wall_ms"] = middle;
+  state.counters["last_wall_ms"] = last;
+  state.counters["last_middle_wall"] = middle > 0 ? last / middle : 0;
+  state.counters["middle_cpu_ms"] = middleCpu;
+  state.counters["last_cpu_ms"] = lastCpu;
+  state.counters["last_middle_cpu"] = middleCpu > 0 ? lastCpu / middleCpu : 0;
+  state.counters["store_mb_400"] = storeMiddle;
+  state.counters["store_mb"] = storeLast;
+}
+BENCHMARK_CAPTURE(BM_KortJobEachMunicipality, national, kNational)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Two builds of kort, each in 32 folders of its own beside a Database that
+// is a symbolic link to the set's (kort reads the data beside its own
+// file: 64 data folders by name), and one more folder of the first build.
+// A build is a copy of the program file, hard-linked into its folders: one
+// file, so one stamp and one build key, in each of them. Made afresh.
+struct FoldersByBuilds {
+  std::vector<std::string> programs;  // f0/b0, f0/b1, f1/b0, ...
+  std::string single;                 // one/kort, the first build
+  bool Make(const std::string& root, const std::string& data) {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+    std::filesystem::create_directories(root, ec);
+    const std::string build[2] = {root + "/build-a", root + "/build-b"};
+    for (const std::string& b : build)
+      if (!std::filesystem::copy_file(BuildDir() + "/kort", b, ec)) return false;
+    const auto home = [&](const std::string& folder, const std::string& program) {
+      std::filesystem::create_directories(folder, ec);
+      std::filesystem::create_hard_link(program, folder + "/kort", ec);
+      if (!ec) std::filesystem::create_directory_symlink(data, folder + "/Database", ec);
+      return ec ? std::string() : folder + "/kort";
+    };
+    for (int f = 0; f < 32; ++f)
+      for (int b = 0; b < 2; ++b) {
+        programs.push_back(
+            home(root + "/f" + std::to_string(f) + "/b" + std::to_string(b), build[b]));
+        if (programs.back().empty()) return false;
+      }
+    single = home(root + "/one", build[0]);
+    // What is derived is kept only from files whose times lie 2 s in the
+    // past: the programs' links and the new folders must be older first.
+    sleep(3);
+    return !single.empty();
+  }
+};
+
+// Jobs in the 64 folder-build pairs in turn, each followed by the same job
+// in the one folder of one build, after a first pass over all (warm): the
+// medians of each and their ratio (folders_builds_one_wall).
+void BM_KortJobFoldersByBuilds(benchmark::State& state, int scale) {
+  const std::vector<std::string> addresses =
+      JobAddresses(scale, "東京都千代田区丸の内一丁目", true);
+  if (addresses.empty()) {
+    state.SkipWithError(kNoNationalData);
+    return;
+  }
+  const std::string root = ScaleRoot(scale);
+  const std::string job = WriteJob(root, "bench-builds-job.txt", addresses.front());
+  const std::string result = root + "/bench-result.txt";
+  const std::string status = root + "/bench-status.txt";
+  const std::string cache = root + "/bench-caches/builds";
+  FoldersByBuilds homes;
+  if (!homes.Make(root + "/bench-builds", root + "/Database") || !FreshPrivateFolder(cache)) {
+    state.SkipWithError("cannot make the folders");
+    return;
+  }
+  const CacheHomeScope scope(cache);
+  const auto run = [&](const std::string& kort) { return RunChild({kort, job, result, status}); };
+  for (const std::string& kort : homes.programs) run(kort);
+  run(homes.single);
+  PairedJobs runs;
+  std::size_t next = 0;
+  for (auto _ : state) {
+    const ChildRun a = run(homes.programs[next++ % homes.programs.size()]);
+    const ChildRun b = run(homes.single);
+    if (!runs.Add(a, b)) {
+      state.SkipWithError("a child did not run to a clean exit");
+      return;
+    }
+    state.SetIterationTime(a.wallMs / 1e3);
+  }
+  std::ifstream in(result, std::ios::binary);
+  std::string line;
+  if (!std::getline(in, line) || line.empty()) state.SkipWithError("the job wrote no result");
+  state.counters["store_mb"] = StoreMb(cache);
+  std::error_code ec;
+  std::filesystem::remove_all(root + "/bench-builds", ec);
+  std::filesystem::remove_all(cache, ec);
+  runs.Report(state, "folders_builds", "one");
+  state.counters["pairs"] = static_cast<double>(homes.programs.size());
+}
+BENCHMARK_CAPTURE(BM_KortJobFoldersByBuilds, sample, 1)
+    ->Iterations(128)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KortJobFoldersByBuilds, national, kNational)
+    ->Iterations(128)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
