@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "folder_names.h"
+#include "plat/file_stamp.h"
 #include "syscall_count.h"
 #include "write_aside.h"
 
@@ -104,31 +106,14 @@ bool IsAsideOf(const std::string& name, const std::string& nativeTarget, long* w
 
 void RemoveAbandonedAsides(const std::string& nativeTarget) {
   const std::string folder = FolderOf(nativeTarget);
-  const int fd = (detail::CountSystemCalls(), ::open)(folder.c_str(),
-                                                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  const long self = static_cast<long>(::getpid());
-  std::vector<std::string> abandoned;
-  alignas(struct dirent64) char buffer[4096];
-  for (;;) {
-    const ssize_t got = (detail::CountSystemCalls(), ::getdents64)(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    for (ssize_t at = 0; at < got;) {
-      const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
-      at += entry->d_reclen;
-      long pid = 0;
-      if (entry->d_name[0] != '.' || !IsAsideOf(entry->d_name, nativeTarget, &pid) || pid == self)
-        continue;
-      // A process that runs (or that this one may not signal) keeps its
-      // aside.
-      if ((detail::CountSystemCalls(), ::kill)(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
-        continue;
-      abandoned.push_back((folder == "/" ? "" : folder) + "/" + entry->d_name);
-    }
+  std::shared_ptr<const detail::FolderNames> names;
+  FileStamp stamp;
+  if (detail::IsPlainAbsolute(folder)) {
+    if (StampOfNative(folder, stamp)) names = detail::NamesOfFolder(folder, stamp);
+  } else {
+    names = detail::ReadFolderNamesNow(folder, 0);
   }
-  (detail::CountSystemCalls(), ::close)(fd);
-  for (const std::string& path : abandoned) RemoveTree(path);
+  if (names) detail::RemoveAbandonedAsidesAmong(nativeTarget, *names);
 }
 
 bool RemoveTree(const std::string& native) {
@@ -198,6 +183,24 @@ bool WriteAside(const std::string& path, const std::string& bytes) {
     ::unlink(aside.c_str());
   }
   return ok;
+}
+
+void RemoveAbandonedAsidesAmong(const std::string& nativeTarget, const FolderNames& names) {
+  const std::string folder = FolderOf(nativeTarget);
+  const long self = static_cast<long>(::getpid());
+  std::vector<std::string> abandoned;
+  for (const FolderNames::Entry& e : names.entries) {
+    const std::string_view name = names.Name(e);
+    long pid = 0;
+    if (name.empty() || name[0] != '.' || !IsAsideOf(std::string(name), nativeTarget, &pid) ||
+        pid == self)
+      continue;
+    // A process that runs (or that this one may not signal) keeps its
+    // aside.
+    if ((CountSystemCalls(), ::kill)(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    abandoned.push_back(JoinNative(folder, name));
+  }
+  for (const std::string& path : abandoned) RemoveTree(path);
 }
 
 }  // namespace detail

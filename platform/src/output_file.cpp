@@ -9,10 +9,12 @@
 #include <cstdlib>
 
 #include "file_error.h"
+#include "folder_names.h"
 #include "plat/aside.h"
 #include "plat/path.h"
 #include "resolve_look.h"
 #include "syscall_count.h"
+#include "write_aside.h"
 
 namespace plat {
 namespace {
@@ -96,7 +98,12 @@ bool OutputFile::Open(const char* path, std::uint32_t flags) {
     const bool first = attempt == 0 && looked.known;
     if (first ? !looked.exists : (detail::CountSystemCalls(), ::lstat)(native.c_str(), &st) != 0) {
       if (!first && errno != ENOENT) break;
-      if (attempt == 0) RemoveAbandonedAsides(native);
+      // The asides a killed writer of the name left, among the folder's
+      // names where the resolution has just read them.
+      if (attempt == 0 && looked.folderNames)
+        detail::RemoveAbandonedAsidesAmong(native, *looked.folderNames);
+      else if (attempt == 0)
+        RemoveAbandonedAsides(native);
       fd = OpenRetrying(native, base | O_CREAT | O_EXCL);
       if (fd < 0 && errno == EEXIST) continue;
       kind_ = Kind::Created;

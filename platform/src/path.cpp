@@ -254,7 +254,8 @@ Matches Match(const detail::FolderNames& names, const Element& e, bool tryRaw) {
 // names show is an answer: the decoded and raw names were looked for
 // directly, and kept names are those of the folder's stamp just looked at.
 bool FindElement(const std::string& dir, const Element& e, std::string& found,
-                 bool knownMissing = false, const struct stat* folderStatus = nullptr) {
+                 bool knownMissing = false, const struct stat* folderStatus = nullptr,
+                 std::shared_ptr<const detail::FolderNames>* namesRead = nullptr) {
   if (!knownMissing && Exists(Append(dir, e.utf8))) {
     found = e.utf8;
     return true;
@@ -269,6 +270,7 @@ bool FindElement(const std::string& dir, const Element& e, std::string& found,
     names = detail::ReadFolderNamesNow(dir, 0);
   }
   if (!names) return false;
+  if (namesRead) *namesRead = names;
   const Matches m = Match(*names, e, tryRaw);
   if (m.byUtf8) {
     found = names->Name(*m.byUtf8);
@@ -375,7 +377,8 @@ bool ResolveAndLook(const char* cp932, bool forCreate, std::string& native,
     const bool knownMissing = k + 1 == n && !p.trailingSeparator && Append(cur, e.utf8) == exact;
     std::string found;
     const bool inLookedFolder = folderLooked && k == from;
-    if (!FindElement(cur, e, found, knownMissing, inLookedFolder ? &folderStatus : nullptr)) {
+    if (!FindElement(cur, e, found, knownMissing, inLookedFolder ? &folderStatus : nullptr,
+                     k + 1 == n ? &looked.folderNames : nullptr)) {
       if (!forCreate || k + 1 != n) return false;
       found = e.utf8;
       made = true;

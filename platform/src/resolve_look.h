@@ -4,9 +4,12 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
 
 namespace plat::detail {
+
+struct FolderNames;
 
 // What a status call (lstat) said of the resolved native path, when the
 // resolution's last call was on exactly that path.
@@ -14,6 +17,9 @@ struct Looked {
   bool known = false;   // a call on the resolved path decided the answer
   bool exists = false;  // it found the name (st holds its status)
   struct stat st {};
+  // The names of the folder that holds the path, where the resolution read
+  // them to search its last element under another form.
+  std::shared_ptr<const FolderNames> folderNames;
 };
 
 // path::Resolve, and in looked what its last status call said of the path

@@ -7,6 +7,12 @@
 
 namespace plat::detail {
 
+struct FolderNames;
+
+// RemoveAbandonedAsides (plat/aside.h) among names of the target's folder
+// that the caller has just read.
+void RemoveAbandonedAsidesAmong(const std::string& nativeTarget, const FolderNames& names);
+
 // Makes the folder (mode 0700) and its parent when they do not exist yet.
 bool MakeFolderAndParent(const std::string& folder);
 
