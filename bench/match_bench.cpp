@@ -941,14 +941,8 @@ BENCHMARK_CAPTURE(BM_KortJobFoldersByBuilds, national, kNational)
 // The same with no cache folder to keep the prefecture names in ("/dev/null"
 // cannot hold one): every job reads every prefecture's files.
 void BM_KortJobWithoutPrefectureNoCache(benchmark::State& state, int scale) {
-  const char* old = std::getenv("XDG_CACHE_HOME");
-  const std::string saved = old ? old : "";
-  setenv("XDG_CACHE_HOME", "/dev/null", 1);
+  const CacheHomeScope scope("/dev/null");
   BM_KortJobWithoutPrefecture(state, scale);
-  if (old)
-    setenv("XDG_CACHE_HOME", saved.c_str(), 1);
-  else
-    unsetenv("XDG_CACHE_HOME");
 }
 #define KORT_JOB_BENCHMARKS(name)              \
   BENCHMARK_CAPTURE(name, sample, 1)           \

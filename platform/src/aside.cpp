@@ -23,12 +23,6 @@ namespace {
 // The part of a name kept in an aside name.
 constexpr std::size_t kAsideNameKeep = 200;
 
-std::string FolderOf(const std::string& native) {
-  const std::size_t slash = native.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : native.substr(0, slash);
-}
-
 std::string NameOf(const std::string& native) {
   const std::size_t slash = native.rfind('/');
   return slash == std::string::npos ? native : native.substr(slash + 1);
@@ -82,7 +76,7 @@ bool RemoveFolderContents(int folder, int depth) {
 
 std::string NextAsideName(const std::string& nativeTarget) {
   static std::atomic<unsigned> counter{0};
-  const std::string folder = FolderOf(nativeTarget);
+  const std::string folder = detail::FolderOfNative(nativeTarget);
   return (folder == "/" ? "" : folder) + "/" + AsidePrefix(nativeTarget) +
          std::to_string(static_cast<long>(::getpid())) + "-" +
          std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
@@ -105,7 +99,7 @@ bool IsAsideOf(const std::string& name, const std::string& nativeTarget, long* w
 }
 
 void RemoveAbandonedAsides(const std::string& nativeTarget) {
-  const std::string folder = FolderOf(nativeTarget);
+  const std::string folder = detail::FolderOfNative(nativeTarget);
   std::shared_ptr<const detail::FolderNames> names;
   FileStamp stamp;
   if (detail::IsPlainAbsolute(folder)) {
@@ -186,7 +180,7 @@ bool WriteAside(const std::string& path, const std::string& bytes) {
 }
 
 void RemoveAbandonedAsidesAmong(const std::string& nativeTarget, const FolderNames& names) {
-  const std::string folder = FolderOf(nativeTarget);
+  const std::string folder = detail::FolderOfNative(nativeTarget);
   const long self = static_cast<long>(::getpid());
   std::vector<std::string> abandoned;
   for (const FolderNames::Entry& e : names.entries) {

@@ -512,12 +512,8 @@ bool StampOfPathAndFolder(const char* path, FileStamp& stamp, FileStamp& folder)
   } else {
     FromStat(st, stamp);
   }
-  const std::size_t slash = native.rfind('/');
-  const std::string parent =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : native.substr(0, slash));
-  return StampOfNative(parent, folder);
+  return StampOfNative(detail::FolderOfNative(native), folder);
 }
-
 
 namespace {
 

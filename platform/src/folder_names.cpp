@@ -41,6 +41,12 @@ bool IsPlainAbsolute(const std::string& native) {
   return true;
 }
 
+std::string FolderOfNative(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : native.substr(0, slash);
+}
+
 std::string JoinNative(const std::string& folder, std::string_view name) {
   std::string out;
   out.reserve(folder.size() + 1 + name.size());

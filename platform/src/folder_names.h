@@ -40,6 +40,10 @@ void StampFromStat(const struct stat& st, FileStamp& stamp);
 // trailing separators: one file or folder has one such name.
 bool IsPlainAbsolute(const std::string& native);
 
+// The folder that holds a native path ("." for a bare name, "/" for a name
+// in the root).
+std::string FolderOfNative(const std::string& native);
+
 // folder + '/' + name (no second separator after a folder that ends in one).
 std::string JoinNative(const std::string& folder, std::string_view name);
 
