@@ -139,6 +139,8 @@ struct NumberMatch {
 
 class CEditText;
 
+struct StoredNameTableId;
+
 class CAdrsEngine {
  public:
   // Paths and match texts hold at most this many bytes with their NUL.
@@ -526,12 +528,10 @@ class CAdrsEngine {
   int MatchCity(CEditText* text, uint32_t childBase, uint16_t count, int32_t* level,
                 int32_t* parent, int16_t* entry, char* msg);
   // Where the name table of `what` ("municipality names", "oaza names")
-  // under childBase is kept between processes (matching/name_table_store.h):
-  // the key of the folder's store and the table's identity in it. False
-  // when it is not kept (a file not read through an image, or one changed
-  // too recently for its stamp to tell a later change).
+  // under childBase is kept between processes (matching/name_table_store.h).
+  // False when it is not kept (a file not read through an image).
   bool NameTableIdentity(const char* what, uint32_t childBase, uint16_t count, int kana,
-                         std::string* storeKey, std::string* identity);
+                         StoredNameTableId* id);
   // The name tables of the municipality rows and of the oaza rows under
   // childBase, made from the rows now as the levels make them (neither
   // kept nor stored); null when the rows are not kept.

@@ -23,8 +23,18 @@ const char* const kDictionaryFileNames[kDictionaryFileCount] = {
 struct DictionaryFiles {
   bool present[kDictionaryFileCount] = {};
   std::string native[kDictionaryFileCount];
-  plat::FileStamp stamp[kDictionaryFileCount];
-  bool operator==(const DictionaryFiles&) const = default;
+  plat::FileStamp stamp[kDictionaryFileCount];  // a missing file's is the default
+  // The folder that holds them (not part of what they are: a file added
+  // beside them changes the folder, not them).
+  plat::FileStamp folder;
+  std::string nativeFolder;
+  bool operator==(const DictionaryFiles& o) const {
+    for (int i = 0; i < kDictionaryFileCount; ++i) {
+      if (present[i] != o.present[i] || native[i] != o.native[i] || !(stamp[i] == o.stamp[i]))
+        return false;
+    }
+    return true;
+  }
 };
 
 struct KeptDictionaries {
@@ -70,6 +80,8 @@ int LoadDictionaries(const std::string& folder, FolderDictionaries* d, char* mes
 int LookAtDictionaryFiles(const std::string& folder, DictionaryFiles* files) {
   const auto listing = plat::GetFolderListing(folder.c_str());
   if (!listing) return 0;
+  files->folder = listing->Stamp();
+  files->nativeFolder = listing->NativeFolder();
   for (int i = 0; i < kDictionaryFileCount; ++i) {
     files->present[i] = listing->Find(kDictionaryFileNames[i], files->native[i]) &&
                         plat::WatchedStampOfNative(files->native[i], files->stamp[i]);
@@ -82,8 +94,9 @@ int LookAtDictionaryFiles(const std::string& folder, DictionaryFiles* files) {
 }
 
 // Whether every file present has a settled stamp (plat::StampIsSettled):
-// only then is what was loaded from them kept, in the process for a later
-// call or in an image file for a later process.
+// only then is what was loaded from them kept in the process for a later
+// call (the store of derived values applies the same rule to what it
+// keeps for a later process).
 bool FilesSettled(const DictionaryFiles& files) {
   const int64_t now = plat::NowRealtimeNs();
   for (int i = 0; i < kDictionaryFileCount; ++i)
@@ -131,15 +144,22 @@ int LoadThroughImage(const std::string& folder, const DictionaryFiles* files, Fo
                      char* msg, bool* fromImage) {
   if (fromImage) *fromImage = false;
   if (files && !FilesSettled(*files)) files = nullptr;
+  const plat::DerivedFolder derivedFolder =
+      files ? plat::DerivedFolderOf(files->folder, files->nativeFolder) : plat::DerivedFolder();
+  const plat::DerivedSources sources =
+      files ? plat::DerivedSources(files->stamp) : plat::DerivedSources();
   if (files) {
     d->filesStamp = FilesStampText(*files);
-    if (ReadDictionaryImage(folder, d->filesStamp, d)) {
+    for (int i = 0; i < kDictionaryFileCount; ++i) d->fileStamps[i] = files->stamp[i];
+    d->folderStamp = files->folder;
+    d->nativeFolder = files->nativeFolder;
+    if (ReadDictionaryImage(derivedFolder, sources, d)) {
       if (fromImage) *fromImage = true;
       return 1;
     }
   }
   if (!LoadDictionaries(folder, d, msg)) return 0;
-  if (files && ImageFitsFiles(*files, *d)) WriteDictionaryImage(folder, d->filesStamp, *d);
+  if (files && ImageFitsFiles(*files, *d)) WriteDictionaryImage(derivedFolder, sources, *d);
   return 1;
 }
 

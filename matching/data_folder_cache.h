@@ -27,6 +27,7 @@
 
 #include "common/record_array.h"
 #include "common/record_stack.h"
+#include "plat/file_stamp.h"
 
 // The dictionaries of one folder.
 struct FolderDictionaries {
@@ -51,6 +52,13 @@ struct FolderDictionaries {
   // recently for its stamp to tell a later change (plat::StampIsSettled):
   // then nothing derived from them is kept beyond the call.
   std::string filesStamp;
+  // The same as stamps (unification, replacement, user list; a missing
+  // file's the default), and the folder that holds them, when filesStamp
+  // is not empty: what is derived from the dictionaries is kept between
+  // processes under them.
+  plat::FileStamp fileStamps[3];
+  plat::FileStamp folderStamp;
+  std::string nativeFolder;
   ~FolderDictionaries() {
     unification.Free();
     replacements.Free();

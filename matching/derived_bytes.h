@@ -2,7 +2,7 @@
 // Values derived from data files, put into bytes for the store of derived
 // values (plat/derived_store.h) and read back with every length checked.
 // Numbers are in the machine's own byte order: a value is only read by the
-// build that wrote it.
+// build that wrote it (the store keys values by their build).
 
 #include <cstdint>
 #include <cstring>
@@ -10,8 +10,6 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
-
-#include "plat/file_stamp.h"
 
 class CDerivedBytesWriter {
  public:
@@ -108,24 +106,3 @@ class CDerivedBytesReader {
   const char* p_;
   const char* end_;
 };
-
-// A file's stamp (size, times, device, inode) as derived values keep it.
-inline void PutStamp(CDerivedBytesWriter* w, const plat::FileStamp& stamp) {
-  w->Put(stamp.size);
-  w->Put(stamp.modifiedNs);
-  w->Put(stamp.changedNs);
-  w->Put(stamp.device);
-  w->Put(stamp.inode);
-}
-
-inline bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
-  return r->Get(&stamp->size) && r->Get(&stamp->modifiedNs) && r->Get(&stamp->changedNs) &&
-         r->Get(&stamp->device) && r->Get(&stamp->inode);
-}
-
-// The stamp of the build this code is part of (all zero when it cannot be
-// told).
-const plat::FileStamp& BuildStamp();
-// A hash of the build's stamp: the build of the store's keys, so that the
-// values of other builds stand beside this one's.
-uint64_t BuildChecksum();

@@ -13,7 +13,7 @@ namespace {
 
 constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'D', 'I', 'C', 'T'};
 // Raised whenever what is kept, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 2;
+constexpr uint32_t kFormatVersion = 3;
 // Record blocks start at multiples of this (the records are used in place).
 constexpr std::size_t kAlignment = 8;
 constexpr int kBlockCount = 3;
@@ -57,13 +57,11 @@ bool RecordsHoldTexts(const char* records, uint32_t capacity) {
 
 }  // namespace
 
-plat::DerivedKey DictionaryImageStoreKey(const std::string& folder) {
-  static const uint64_t build = BuildChecksum();
-  return {"dictionaries", folder, build, kFormatVersion, {}};
+plat::DerivedKey DictionaryImageStoreKey(const plat::DerivedFolder& folder) {
+  return {"dictionaries", folder, kFormatVersion, {}};
 }
 
-std::string MakeDictionaryImage(const std::string& folder, const std::string& filesStamp,
-                                const FolderDictionaries& d) {
+std::string MakeDictionaryImage(const FolderDictionaries& d) {
   const BlockHeader headers[kBlockCount] = {HeaderOf(d.unification, d.unification.GetBuffer()),
                                             HeaderOf(d.replacements, d.replacements.GetBuffer()),
                                             HeaderOf(d.extra, d.extra.GetBuffer())};
@@ -72,9 +70,6 @@ std::string MakeDictionaryImage(const std::string& folder, const std::string& fi
   std::string out(kMagic, sizeof kMagic);
   CDerivedBytesWriter w(&out);
   w.Put(kFormatVersion);
-  PutStamp(&w, BuildStamp());
-  w.PutText(folder);
-  w.PutText(filesStamp);
   w.Put(static_cast<uint32_t>(d.hasExtra ? 1 : 0));
   for (const BlockHeader& h : headers) w.Put(h);
   for (int i = 0; i < kBlockCount; ++i) {
@@ -86,8 +81,7 @@ std::string MakeDictionaryImage(const std::string& folder, const std::string& fi
   return out;
 }
 
-bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp,
-                        std::string&& image, FolderDictionaries* d) {
+bool UseDictionaryImage(std::string&& image, FolderDictionaries* d) {
   if (image.size() < sizeof kMagic || image.size() % kAlignment != 0 ||
       std::memcmp(image.data(), kMagic, sizeof kMagic) != 0)
     return false;
@@ -95,14 +89,9 @@ bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp
 
   CDerivedBytesReader r(image.data() + sizeof kMagic, image.data() + summed);
   uint32_t version = 0;
-  plat::FileStamp build;
-  std::string storedFolder;
-  std::string storedStamp;
   uint32_t hasExtra = 0;
   BlockHeader headers[kBlockCount];
-  if (!r.Get(&version) || version != kFormatVersion || !GetStamp(&r, &build) ||
-      !(build == BuildStamp()) || !r.GetText(&storedFolder) || storedFolder != folder ||
-      !r.GetText(&storedStamp) || storedStamp != filesStamp || !r.Get(&hasExtra) || hasExtra > 1)
+  if (!r.Get(&version) || version != kFormatVersion || !r.Get(&hasExtra) || hasExtra > 1)
     return false;
   for (BlockHeader& h : headers) {
     if (!r.Get(&h)) return false;
@@ -152,27 +141,17 @@ bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp
   return true;
 }
 
-namespace {
-
-// Whether this build can tell itself from others: an image holds what this
-// build's loaders made, which another build's may not.
-bool KnownBuild() { return !(BuildStamp() == plat::FileStamp()); }
-
-}  // namespace
-
-bool ReadDictionaryImage(const std::string& folder, const std::string& filesStamp,
+bool ReadDictionaryImage(const plat::DerivedFolder& folder, plat::DerivedSources files,
                          FolderDictionaries* dictionaries) {
-  if (!KnownBuild()) return false;
-  plat::DerivedStore store;
-  std::string_view image;
-  // Copied: the dictionaries keep their records beyond the read.
-  return store.Get(DictionaryImageStoreKey(folder), image) &&
-         UseDictionaryImage(folder, filesStamp, std::string(image), dictionaries);
+  plat::DerivedBytes image;
+  // Copied: the dictionaries keep their records beyond the read, and
+  // their records may be changed where they stand.
+  return plat::GetDerived(DictionaryImageStoreKey(folder), files, image) &&
+         UseDictionaryImage(std::string(image.bytes), dictionaries);
 }
 
-bool WriteDictionaryImage(const std::string& folder, const std::string& filesStamp,
+bool WriteDictionaryImage(const plat::DerivedFolder& folder, plat::DerivedSources files,
                           const FolderDictionaries& dictionaries) {
-  return KnownBuild() &&
-         plat::DerivedStore::Put(DictionaryImageStoreKey(folder),
-                                 MakeDictionaryImage(folder, filesStamp, dictionaries));
+  return plat::PutDerived(DictionaryImageStoreKey(folder), files,
+                          MakeDictionaryImage(dictionaries));
 }

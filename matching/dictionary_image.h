@@ -7,41 +7,38 @@
 // dictionaries use its records where they stand: nothing is parsed,
 // normalised, sorted or copied per entry.
 //
-// The value holds the stamp of the build that wrote it, the folder and the
-// text of its dictionary files' stamps (presence, native name, size, times,
-// device and inode of each: a missing user file is a state of its own),
-// then the three record blocks. It is used only when everything checks and
-// the stamps text is the one asked for; anything else (no value, another
-// build, a changed, replaced, added or removed dictionary file, a value cut
-// short) is as if there were no image. Only dictionaries that
-// loaded are kept: a file that fails to load fails as it always did. A
-// build that cannot tell its own stamp neither reads nor writes images.
+// The value is the three record blocks with their headers; the store keeps
+// it with the stamps of the folder's dictionary files (a missing user file
+// is a state of its own) and answers it only for those stamps again, of
+// this build. It is used only when everything checks; anything else (no
+// value, another build, a changed, replaced, added or removed dictionary
+// file, a value cut short) is as if there were no image. Only dictionaries
+// that loaded are kept: a file that fails to load fails as it always did.
 
 #include <string>
 
 #include "matching/data_folder_cache.h"
 #include "plat/derived_store.h"
 
-// The store's key of the folder's image (of this build and format).
-plat::DerivedKey DictionaryImageStoreKey(const std::string& folder);
+// The store's key of the folder's image (of this format).
+plat::DerivedKey DictionaryImageStoreKey(const plat::DerivedFolder& folder);
 
-// The bytes of the image of the dictionaries loaded from the folder's
-// files as filesStamp gives them.
-std::string MakeDictionaryImage(const std::string& folder, const std::string& filesStamp,
-                                const FolderDictionaries& dictionaries);
+// The bytes of the image of the dictionaries.
+std::string MakeDictionaryImage(const FolderDictionaries& dictionaries);
 
-// Takes image (the bytes of an image) into the fresh dictionaries when
-// it is of the folder and filesStamp and checks: they then use its records
-// in place (image is kept with them). False, with dictionaries unchanged,
-// otherwise.
-bool UseDictionaryImage(const std::string& folder, const std::string& filesStamp,
-                        std::string&& image, FolderDictionaries* dictionaries);
+// Takes image (the bytes of an image) into the fresh dictionaries when it
+// checks: they then use its records in place (image is kept with them).
+// False, with dictionaries unchanged, otherwise.
+bool UseDictionaryImage(std::string&& image, FolderDictionaries* dictionaries);
 
-// The folder's image read and used as by UseDictionaryImage; false when there
+// The folder's image for the dictionary files of the stamps (in the order
+// of the files: unification, replacement, user list; a missing file a
+// default stamp), read and used as by UseDictionaryImage; false when there
 // is none that fits.
-bool ReadDictionaryImage(const std::string& folder, const std::string& filesStamp,
+bool ReadDictionaryImage(const plat::DerivedFolder& folder, plat::DerivedSources files,
                          FolderDictionaries* dictionaries);
 
-// Keeps the image; false when it cannot be kept (no store).
-bool WriteDictionaryImage(const std::string& folder, const std::string& filesStamp,
+// Keeps the image for the files of the stamps; false when it will not be
+// kept (no store, a file changed too recently).
+bool WriteDictionaryImage(const plat::DerivedFolder& folder, plat::DerivedSources files,
                           const FolderDictionaries& dictionaries);

@@ -208,9 +208,9 @@ std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
     std::lock_guard<std::mutex> lock(mutex);
     if (auto it = kept->find(listing); it != kept->end()) found = it->second;
   }
-  if (found && (std::all_of(found->flags.begin() + 1, found->flags.end(),
-                            [](bool has) { return has; }) ||
-                listing->AbsenceHolds()))
+  if (found &&
+      (std::all_of(found->flags.begin() + 1, found->flags.end(), [](bool has) { return has; }) ||
+       listing->AbsenceHolds()))
     return found;
   auto listed = std::make_shared<ListedPrefectures>();
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
@@ -491,16 +491,6 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   std::lock_guard<std::mutex> lock(folder->mutex);
   const CNameCandidateSource& source = CurrentNameCandidateSource();
   if (!source.UsesTables()) return;
-  // The stored value's key: the folder as given and as found, and the extra
-  // pairs whole.
-  auto fileKey = [&]() {
-    return s.folder + "|" + listing->NativeFolder() + "|" +
-           std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" + signature;
-  };
-  if (!folder->stored) {
-    folder->stored = true;
-    LoadPrefectureLookups(fileKey(), &folder->fromFile, &folder->names);
-  }
   // The query of the municipality level on the rest (MatchCity).
   NameQuery query;
   query.AddText(rest.c_str(), s.extraList);
@@ -512,8 +502,12 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   bool namesMade = false;
   if (!dictionaries.empty() && (folder->names.dictionaries != dictionaries ||
                                 folder->names.useKanjiNames != s.useKanjiNames)) {
-    MakePrefectureNames(s, dictionaries, &folder->names);
-    namesMade = true;
+    folder->names.dictionaries = dictionaries;
+    if (!LoadPrefectureNames(plat::DerivedFolderOf(kept->folderStamp, kept->nativeFolder),
+                             kept->fileStamps, s.useKanjiNames, &folder->names)) {
+      MakePrefectureNames(s, dictionaries, &folder->names);
+      namesMade = true;
+    }
   }
   const bool keptNames = !dictionaries.empty();
   std::vector<uint16_t> rows;
@@ -538,6 +532,27 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
       if (listing->Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), tix)) add(tix);
     }
     plat::StampFolderFilesInScope(native, names);
+  }
+  // Where the folder's lookups are kept between processes: the folder, and
+  // the index kind, kana switch and extra pairs whole.
+  PrefectureLookupPlace place;
+  place.folder = plat::DerivedFolderOf(listing->Stamp(), listing->NativeFolder());
+  place.item =
+      std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" + signature;
+  if (!folder->stored) {
+    folder->stored = true;
+    // Taken for the files as they stand now: each prefecture's database
+    // and index (both or neither).
+    FolderPrefectureLookups now;
+    for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+      if (!withData[static_cast<std::size_t>(j)]) continue;
+      PrefectureLookup& p = now[static_cast<std::size_t>(j)];
+      std::string tix;
+      p.files = listing->Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), tix) &&
+                plat::WatchedStampOfNative(listed->ndbNative[static_cast<std::size_t>(j)], p.ndb) &&
+                plat::WatchedStampOfNative(tix, p.tix);
+    }
+    LoadPrefectureLookups(place, PrefectureLookupSources(now), &folder->fromFile);
   }
   bool read = false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
@@ -566,16 +581,18 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     source.Select(p.cities.get(), query, p.count, &rows);
     if (rows.empty()) (*skip)[static_cast<std::size_t>(j)] = true;
   }
-  // What was read or made afresh is kept for the next process, the names
-  // of files with settled stamps alone.
-  if (read || namesMade) {
+  // What was read or made afresh is kept for the next process (the store
+  // keeps it only while every file's stamp is settled).
+  if (read) {
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
       const PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
-      folder->fromFile[static_cast<std::size_t>(j)] =
-          p.trust.settled ? static_cast<const PrefectureLookup&>(p) : PrefectureLookup();
+      folder->fromFile[static_cast<std::size_t>(j)] = static_cast<const PrefectureLookup&>(p);
     }
-    StorePrefectureLookups(fileKey(), folder->fromFile, folder->names);
+    StorePrefectureLookups(place, folder->fromFile);
   }
+  if (namesMade)
+    StorePrefectureNames(plat::DerivedFolderOf(kept->folderStamp, kept->nativeFolder),
+                         kept->fileStamps, folder->names);
 }
 
 }  // namespace

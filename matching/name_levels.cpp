@@ -195,11 +195,10 @@ std::string TableKey(const char* what, uint64_t indexId, int32_t kind, uint32_t 
   return key;
 }
 
-// Where a kept table is also kept between processes: the folder's store
-// and the table's identity in it.
+// Where a kept table is also kept between processes.
 struct StoredTable {
-  std::shared_ptr<CNameTableStore> store;
-  std::string identity;
+  bool kept = false;
+  StoredNameTableId id;
 };
 
 // The table kept under the key with the image: on first need taken from
@@ -216,9 +215,9 @@ std::shared_ptr<const NameTable> KeptTable(CCachedFile& image, const std::string
     auto table = std::make_shared<NameTable>();
     table->extraSignature = signature;
     const StoredTable stored = where();
-    if (!stored.store || !stored.store->Find(stored.identity, count, table.get())) {
+    if (!stored.kept || !FindStoredNameTable(stored.id, count, table.get())) {
       if (!build(table.get())) return nullptr;
-      if (stored.store && table->complete) stored.store->Add(stored.identity, *table);
+      if (stored.kept && table->complete) KeepStoredNameTable(stored.id, *table);
     }
     kept = image.SetDerived(key, std::move(table));
   }
@@ -396,21 +395,20 @@ constexpr char kOazaTableName[] = "oaza names";
 }  // namespace
 
 bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16_t count, int kana,
-                                    std::string* storeKey, std::string* identity) {
+                                    StoredNameTableId* id) {
   const auto& indexImage = index_.GetSharedImage();
   if (!indexImage || !database_ || !database_->GetSharedImage()) return false;
   const CCachedFile& databaseImage = *database_->GetSharedImage();
-  // Kept between processes only under stamps that tell any later change.
-  const int64_t now = plat::NowRealtimeNs();
-  if (!plat::StampIsSettled(databaseImage.GetStamp(), now) ||
-      !plat::StampIsSettled(indexImage->GetStamp(), now))
-    return false;
   const std::string& native = databaseImage.GetNative();
   const std::size_t slash = native.rfind('/');
-  *storeKey =
-      "names|" + native.substr(0, slash == std::string::npos ? 0 : slash) + "|" + ExtraSignature();
-  identity->clear();
-  CDerivedBytesWriter w(identity);
+  id->folder = native.substr(0, slash == std::string::npos ? 0 : slash);
+  id->item.clear();
+  CDerivedBytesWriter w(&id->item);
+  // The files it is read from, by name (each prefecture's lists are its
+  // own), then what it lists.
+  const std::string& index = indexImage->GetNative();
+  w.PutText(native.substr(slash == std::string::npos ? 0 : slash + 1));
+  w.PutText(index.substr(index.rfind('/') == std::string::npos ? 0 : index.rfind('/') + 1));
   w.PutText(what);
   w.Put(static_cast<int32_t>(GetIndexKind()));
   w.Put(childBase);
@@ -418,25 +416,19 @@ bool CAdrsEngine::NameTableIdentity(const char* what, uint32_t childBase, uint16
   w.Put(static_cast<int32_t>(kana));
   // The oaza tables' keys follow the replacement list too.
   if (std::strcmp(what, kOazaTableName) == 0) w.PutText(OazaSignature());
-  for (const plat::FileStamp* stamp : {&databaseImage.GetStamp(), &indexImage->GetStamp()}) {
-    w.Put(stamp->size);
-    w.Put(stamp->modifiedNs);
-    w.Put(stamp->changedNs);
-    w.Put(stamp->device);
-    w.Put(stamp->inode);
-  }
+  w.PutText(ExtraSignature());
+  id->files[0] = databaseImage.GetStamp();
+  id->files[1] = indexImage->GetStamp();
   return true;
 }
 
 namespace {
 
-// The store and identity of a table of the engine's files.
+// Where a table of the engine's files is kept between processes.
 StoredTable StoredTableOf(CAdrsEngine* engine, const char* what, uint32_t childBase, uint16_t count,
                           int kana) {
   StoredTable stored;
-  std::string storeKey;
-  if (engine->NameTableIdentity(what, childBase, count, kana, &storeKey, &stored.identity))
-    stored.store = ProcessNameTableStore(storeKey);
+  stored.kept = engine->NameTableIdentity(what, childBase, count, kana, &stored.id);
   return stored;
 }
 

@@ -1,33 +1,25 @@
 #include "matching/name_table_store.h"
 
-#include <map>
-#include <mutex>
 #include <string_view>
-#include <utility>
 
 #include "matching/derived_bytes.h"
-#include "plat/derived_store.h"
 
 namespace {
 
 // Raised whenever what is kept, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 3;
+constexpr uint32_t kFormatVersion = 4;
 
 }  // namespace
 
-plat::DerivedKey NameTableStoreKey(const std::string& key, const std::string& identity) {
-  static const uint64_t build = BuildChecksum();
-  return {"nametables", key, build, kFormatVersion, identity};
+plat::DerivedKey NameTableStoreKey(const StoredNameTableId& id, const plat::DerivedFolder& folder) {
+  return {"nametables", folder, kFormatVersion, id.item};
 }
 
-CNameTableStore::CNameTableStore(std::string key) : key_(std::move(key)) {}
-
-bool CNameTableStore::Find(const std::string& identity, uint16_t count, NameTable* table) const {
-  plat::DerivedStore store;
-  std::string_view bytes;
-  if (!store.Get(NameTableStoreKey(key_, identity), bytes)) return false;
-  // Read from the store's map in place into the table the process keeps.
-  CDerivedBytesReader r(bytes.data(), bytes.data() + bytes.size());
+bool FindStoredNameTable(const StoredNameTableId& id, uint16_t count, NameTable* table) {
+  const plat::DerivedFolder folder = plat::DerivedFolderAt(id.folder);
+  plat::DerivedBytes bytes;
+  if (!plat::GetDerived(NameTableStoreKey(id, folder), id.files, bytes)) return false;
+  CDerivedBytesReader r(bytes.bytes.data(), bytes.bytes.data() + bytes.bytes.size());
   NameTable found;
   if (!found.ReadFrom(&r, count) || !r.AtEnd()) return false;
   found.extraSignature = std::move(table->extraSignature);
@@ -35,24 +27,10 @@ bool CNameTableStore::Find(const std::string& identity, uint16_t count, NameTabl
   return true;
 }
 
-bool CNameTableStore::Add(const std::string& identity, const NameTable& table) const {
+bool KeepStoredNameTable(const StoredNameTableId& id, const NameTable& table) {
   if (!table.complete) return false;
+  const plat::DerivedFolder folder = plat::DerivedFolderAt(id.folder);
   std::string bytes;
   table.AppendTo(&bytes);
-  return plat::DerivedStore::Put(NameTableStoreKey(key_, identity), bytes);
-}
-
-std::shared_ptr<CNameTableStore> ProcessNameTableStore(const std::string& key) {
-  static std::mutex mutex;
-  static auto* stores = new std::map<std::string, std::shared_ptr<CNameTableStore>>;
-  std::lock_guard<std::mutex> lock(mutex);
-  auto& store = (*stores)[key];
-  if (!store) {
-    if (stores->size() > 16) {
-      stores->clear();
-      return (*stores)[key] = std::make_shared<CNameTableStore>(key);
-    }
-    store = std::make_shared<CNameTableStore>(key);
-  }
-  return store;
+  return plat::PutDerived(NameTableStoreKey(id, folder), id.files, bytes);
 }

@@ -8,18 +8,15 @@
 namespace {
 
 // Raised whenever what is derived, or how it is written, changes.
-constexpr uint32_t kFormatVersion = 4;
-
-}  // namespace
-
-namespace {
+constexpr uint32_t kFormatVersion = 5;
+constexpr uint32_t kNamesFormatVersion = 1;
 
 bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
   uint8_t files = 0;
   uint8_t known = 0;
   if (!r->Get(&files) || files > 1) return false;
   if (!files) return true;
-  if (!GetStamp(r, &p->ndb) || !GetStamp(r, &p->tix) || !r->Get(&known) || known > 1) return false;
+  if (!r->Get(&known) || known > 1) return false;
   p->files = true;
   if (!known) return true;
   auto table = std::make_shared<NameTable>();
@@ -29,37 +26,9 @@ bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
   return true;
 }
 
-// The names after the entries: the dictionaries' stamps, then (when there
-// are any) the search-text kind and each prefecture's name and two flags.
-void PutNames(CDerivedBytesWriter* w, const FolderPrefectureNames& names) {
-  w->PutText(names.dictionaries);
-  if (names.dictionaries.empty()) return;
-  w->Put(names.useKanjiNames);
-  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    const PrefectureNameForms& f = names.forms[static_cast<std::size_t>(j)];
-    w->PutText(f.name);
-    w->Put(static_cast<uint8_t>((f.again ? 1 : 0) | (f.againEmpty ? 2 : 0)));
-  }
-}
-
-bool GetNames(CDerivedBytesReader* r, FolderPrefectureNames* names) {
-  if (!r->GetText(&names->dictionaries)) return false;
-  if (names->dictionaries.empty()) return true;
-  if (!r->Get(&names->useKanjiNames)) return false;
-  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    PrefectureNameForms& f = names->forms[static_cast<std::size_t>(j)];
-    uint8_t flags = 0;
-    if (!r->GetText(&f.name) || !r->Get(&flags) || flags > 3) return false;
-    f.again = (flags & 1) != 0;
-    f.againEmpty = (flags & 2) != 0;
-  }
-  return true;
-}
-
 }  // namespace
 
-std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups,
-                                    const FolderPrefectureNames& names) {
+std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups) {
   std::string out;
   CDerivedBytesWriter w(&out);
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
@@ -68,54 +37,121 @@ std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups,
     const bool known = p.known && p.cities && p.cities->complete;
     w.Put(static_cast<uint8_t>(p.files ? 1 : 0));
     if (!p.files) continue;
-    PutStamp(&w, p.ndb);
-    PutStamp(&w, p.tix);
     w.Put(static_cast<uint8_t>(known ? 1 : 0));
     if (!known) continue;
     w.PutText(p.name);
     w.Put(p.count);
     p.cities->AppendTo(&out);
   }
-  PutNames(&w, names);
   return out;
 }
 
-bool DecodePrefectureLookups(std::string_view bytes, FolderPrefectureLookups* out,
-                             FolderPrefectureNames* names) {
+bool DecodePrefectureLookups(std::string_view bytes, std::shared_ptr<const void> hold,
+                             plat::DerivedSources sources, FolderPrefectureLookups* out) {
+  (void)hold;
   out->fill(PrefectureLookup());
-  if (names) *names = FolderPrefectureNames();
+  if (sources.size() != 2 * static_cast<std::size_t>(kPrefectureCount)) return false;
   CDerivedBytesReader r(bytes.data(), bytes.data() + bytes.size());
   FolderPrefectureLookups lookups;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    if (!DecodeEntry(&r, &lookups[static_cast<std::size_t>(j)])) return false;
+    PrefectureLookup& p = lookups[static_cast<std::size_t>(j)];
+    if (!DecodeEntry(&r, &p)) return false;
+    const plat::FileStamp& ndb = sources[2 * static_cast<std::size_t>(j - 1)];
+    const plat::FileStamp& tix = sources[2 * static_cast<std::size_t>(j - 1) + 1];
+    // Files exactly where the sources have them.
+    const bool present = !(ndb == plat::FileStamp()) && !(tix == plat::FileStamp());
+    if (p.files != present) return false;
+    if (p.files) {
+      p.ndb = ndb;
+      p.tix = tix;
+    }
   }
-  FolderPrefectureNames read;
-  if (!GetNames(&r, &read) || !r.AtEnd()) return false;
+  if (!r.AtEnd()) return false;
   *out = std::move(lookups);
-  if (names) *names = std::move(read);
   return true;
 }
 
-plat::DerivedKey PrefectureLookupStoreKey(const std::string& key) {
-  // The build's own entry: the stamp of the program that writes it.
-  static const uint64_t build = BuildChecksum();
-  return {"prefectures", key, build, kFormatVersion, {}};
+std::string EncodePrefectureNames(const FolderPrefectureNames& names) {
+  std::string out;
+  CDerivedBytesWriter w(&out);
+  w.Put(names.useKanjiNames);
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const PrefectureNameForms& f = names.forms[static_cast<std::size_t>(j)];
+    w.PutText(f.name);
+    w.Put(static_cast<uint8_t>((f.again ? 1 : 0) | (f.againEmpty ? 2 : 0)));
+  }
+  return out;
 }
 
-bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
-                           FolderPrefectureNames* names) {
-  plat::DerivedStore store;
-  std::string_view bytes;
-  if (!store.Get(PrefectureLookupStoreKey(key), bytes)) {
+bool DecodePrefectureNames(std::string_view bytes, FolderPrefectureNames* names) {
+  CDerivedBytesReader r(bytes.data(), bytes.data() + bytes.size());
+  FolderPrefectureNames read;
+  if (!r.Get(&read.useKanjiNames)) return false;
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    PrefectureNameForms& f = read.forms[static_cast<std::size_t>(j)];
+    uint8_t flags = 0;
+    if (!r.GetText(&f.name) || !r.Get(&flags) || flags > 3) return false;
+    f.again = (flags & 1) != 0;
+    f.againEmpty = (flags & 2) != 0;
+  }
+  if (!r.AtEnd()) return false;
+  read.dictionaries = names->dictionaries;
+  *names = std::move(read);
+  return true;
+}
+
+std::vector<plat::FileStamp> PrefectureLookupSources(const FolderPrefectureLookups& lookups) {
+  std::vector<plat::FileStamp> sources(2 * static_cast<std::size_t>(kPrefectureCount));
+  for (int32_t j = 1; j <= kPrefectureCount; ++j) {
+    const PrefectureLookup& p = lookups[static_cast<std::size_t>(j)];
+    if (!p.files) continue;
+    sources[2 * static_cast<std::size_t>(j - 1)] = p.ndb;
+    sources[2 * static_cast<std::size_t>(j - 1) + 1] = p.tix;
+  }
+  return sources;
+}
+
+plat::DerivedKey PrefectureLookupStoreKey(const PrefectureLookupPlace& place) {
+  return {"prefectures", place.folder, kFormatVersion, place.item};
+}
+
+std::string PrefectureNamesItem(int32_t useKanjiNames) {
+  return "kanji names " + std::to_string(useKanjiNames);
+}
+
+plat::DerivedKey PrefectureNamesStoreKey(const plat::DerivedFolder& folder,
+                                         const std::string& item) {
+  return {"prefnames", folder, kNamesFormatVersion, item};
+}
+
+bool LoadPrefectureLookups(const PrefectureLookupPlace& place, plat::DerivedSources sources,
+                           FolderPrefectureLookups* out) {
+  plat::DerivedBytes bytes;
+  if (!plat::GetDerived(PrefectureLookupStoreKey(place), sources, bytes)) {
     out->fill(PrefectureLookup());
-    *names = FolderPrefectureNames();
     return false;
   }
-  return DecodePrefectureLookups(bytes, out, names);
+  return DecodePrefectureLookups(bytes.bytes, bytes.hold, sources, out);
 }
 
-bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
-                            const FolderPrefectureNames& names) {
-  return plat::DerivedStore::Put(PrefectureLookupStoreKey(key),
-                                 EncodePrefectureLookups(lookups, names));
+bool StorePrefectureLookups(const PrefectureLookupPlace& place,
+                            const FolderPrefectureLookups& lookups) {
+  const std::vector<plat::FileStamp> sources = PrefectureLookupSources(lookups);
+  return plat::PutDerived(PrefectureLookupStoreKey(place), sources,
+                          EncodePrefectureLookups(lookups));
+}
+
+bool LoadPrefectureNames(const plat::DerivedFolder& folder, plat::DerivedSources dictionaries,
+                         int32_t useKanjiNames, FolderPrefectureNames* names) {
+  plat::DerivedBytes bytes;
+  const std::string item = PrefectureNamesItem(useKanjiNames);
+  return plat::GetDerived(PrefectureNamesStoreKey(folder, item), dictionaries, bytes) &&
+         DecodePrefectureNames(bytes.bytes, names) && names->useKanjiNames == useKanjiNames;
+}
+
+bool StorePrefectureNames(const plat::DerivedFolder& folder, plat::DerivedSources dictionaries,
+                          const FolderPrefectureNames& names) {
+  const std::string item = PrefectureNamesItem(names.useKanjiNames);
+  return plat::PutDerived(PrefectureNamesStoreKey(folder, item), dictionaries,
+                          EncodePrefectureNames(names));
 }

@@ -6,14 +6,13 @@
 // were read from.
 //
 // A process keeps them per folder; between processes they are kept in the
-// store of derived values (plat/derived_store.h) under the folder's key
-// (the folder, index kind, kana switch and extra pairs) and the build that
-// wrote them (a changed program derives again), so that a new process
-// reads one value instead of opening every prefecture's database and
-// index. A value that does not decode is ignored. Each prefecture's
-// entry is used only while both its files have the stamps it was made
-// from; the prefecture names put in front of a text, only while the
-// folder's dictionary files have the stamps they were made with.
+// store of derived values (plat/derived_store.h), as a value of the data
+// folder whose item is the index kind, kana switch and extra pairs, and
+// whose sources are the stamps of every prefecture's database and index
+// (PrefectureLookupSources), so that a new process reads one value instead
+// of opening every prefecture's database and index. The prefecture names
+// put in front of a text are a value of their own, whose sources are the
+// folder's dictionary files. A value that does not decode is ignored.
 
 #include <array>
 #include <cstddef>
@@ -21,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "matching/name_candidates.h"
 #include "matching/prefecture_names.h"
@@ -58,19 +58,46 @@ struct FolderPrefectureNames {
 };
 
 // The bytes of the store's value, and back (false, with out left all
-// unknown, when they are not such a value; the names are then none kept).
-std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups,
-                                    const FolderPrefectureNames& names = FolderPrefectureNames());
-bool DecodePrefectureLookups(std::string_view bytes, FolderPrefectureLookups* out,
-                             FolderPrefectureNames* names = nullptr);
+// unknown, when they are not such a value). The stamps of the entries are
+// the value's sources: Decode gives them from sources (as
+// PrefectureLookupSources lists them); hold keeps the bytes the tables
+// are read from in place.
+std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups);
+bool DecodePrefectureLookups(std::string_view bytes, std::shared_ptr<const void> hold,
+                             plat::DerivedSources sources, FolderPrefectureLookups* out);
+std::string EncodePrefectureNames(const FolderPrefectureNames& names);
+bool DecodePrefectureNames(std::string_view bytes, FolderPrefectureNames* names);
 
-// The store's key of the value of the key (of this build and format: other
-// builds sharing the store keep values of their own).
-plat::DerivedKey PrefectureLookupStoreKey(const std::string& key);
+// The sources of the lookups: the database's and the index's stamps of
+// prefectures 1 to 47 in turn (a default stamp where an entry has no
+// files). Entries are always kept with both files or none.
+std::vector<plat::FileStamp> PrefectureLookupSources(const FolderPrefectureLookups& lookups);
 
-// Reads the key's value; false when there is none that decodes.
-bool LoadPrefectureLookups(const std::string& key, FolderPrefectureLookups* out,
-                           FolderPrefectureNames* names);
-// Writes it; false when there is no cache folder to write to.
-bool StorePrefectureLookups(const std::string& key, const FolderPrefectureLookups& lookups,
-                            const FolderPrefectureNames& names);
+// Where the lookups of a folder are kept: the folder (DerivedFolder) and
+// the item (what else they were made under).
+struct PrefectureLookupPlace {
+  plat::DerivedFolder folder;
+  std::string item;
+};
+
+// The store's keys of the two values.
+plat::DerivedKey PrefectureLookupStoreKey(const PrefectureLookupPlace& place);
+std::string PrefectureNamesItem(int32_t useKanjiNames);
+plat::DerivedKey PrefectureNamesStoreKey(const plat::DerivedFolder& folder,
+                                         const std::string& item);
+
+// Reads the place's value for files with the stamps of sources; false
+// when there is none that decodes.
+bool LoadPrefectureLookups(const PrefectureLookupPlace& place, plat::DerivedSources sources,
+                           FolderPrefectureLookups* out);
+// Keeps it (under the stamps of its entries); false when it will not be
+// kept.
+bool StorePrefectureLookups(const PrefectureLookupPlace& place,
+                            const FolderPrefectureLookups& lookups);
+
+// The names made with the dictionaries whose files have the stamps of
+// dictionaries (and their folder), and back.
+bool LoadPrefectureNames(const plat::DerivedFolder& folder, plat::DerivedSources dictionaries,
+                         int32_t useKanjiNames, FolderPrefectureNames* names);
+bool StorePrefectureNames(const plat::DerivedFolder& folder, plat::DerivedSources dictionaries,
+                          const FolderPrefectureNames& names);

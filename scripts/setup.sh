@@ -7,7 +7,8 @@
 #       sample: what scripts/run_sample.sh needs (the compiler, CMake, the
 #       build tool, the boost headers, glibc's iconv with its CP932 module,
 #       lld, which links kort: without it the default linker does; LMDB,
-#       the store of derived values, found through pkg-config);
+#       the store of derived values, found through pkg-config; the xxHash
+#       header, the checksums of the store's records);
 #       all (the default): that and what the tests and the benchmarks need
 #       (GoogleTest, Google Benchmark, the C compiler, binutils).
 #       When everything is present it installs nothing and prints one line.
@@ -46,6 +47,7 @@ packages=(
   "libgtest-dev all header:gtest/gtest.h package:GTest"
   "libbenchmark-dev all header:benchmark/benchmark.h package:benchmark"
   "liblmdb-dev sample header:lmdb.h pkgconfig:lmdb"
+  "libxxhash-dev sample header:xxhash.h"
 )
 # The build tool of CMake's generator (CMAKE_GENERATOR, else Unix Makefiles).
 case ${CMAKE_GENERATOR:-} in

@@ -14,6 +14,7 @@
 #include "common/message_texts.h"
 #include "common/path_util.h"
 #include "plat/crt.h"
+#include "plat/derived_store.h"
 #include "plat/file.h"
 #include "plat/file_stamp.h"
 #include "plat/output_file.h"
@@ -85,6 +86,9 @@ class KeptFiles {
   // What the name names of them, for the status message; null for any
   // other name.
   const char* Of(const char* name) {
+    // The store of derived values would take a file written there for
+    // itself (and replace it), whether or not the store exists yet.
+    if (plat::NamesDerivedStoreFile(name)) return "キャッシュのファイル";
     plat::FileStamp file, folder;
     if (!plat::StampOfPathAndFolder(name, file, folder)) return nullptr;
     LookOnce();

@@ -5,6 +5,7 @@
 
 #include "common/allocation_guard.h"
 #include "common/message_texts.h"
+#include "plat/derived_store.h"
 #include "plat/path.h"
 #include "tool/job_run.h"
 
@@ -57,6 +58,10 @@ constexpr std::size_t kCleanUpReserveBytes = 64 * 1024;
 
 int RunKort(int argc, const char* const* argv) noexcept {
   const AllocationReserve reserve(kCleanUpReserveBytes);
+  // One job and the process ends: what it takes from the store of derived
+  // values is read where it stands, and what it adds is written once, after
+  // its status.
+  plat::UseDerivedValuesInPlace();
   int code = 1;
   const int ran = CatchAllocationFailure(0, [&] {
     // Without the program's folder the data folder cannot be found: the
@@ -68,7 +73,14 @@ int RunKort(int argc, const char* const* argv) noexcept {
     code = app.ExitInstance();
     return 1;
   });
-  if (ran) return code;
+  if (ran) {
+    // Not kept when memory runs out: the job's answer stands either way.
+    CatchAllocationFailure(0, [] {
+      plat::WriteDerivedValues();
+      return 1;
+    });
+    return code;
+  }
   // Memory ran out before the job's own guard (the program's folder, the
   // names of the command line), before anything was removed: the memory
   // message under the status name as given where no file has that name

@@ -26,6 +26,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "derived_store_detail.h"
 #include "folder_names.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
@@ -449,6 +450,9 @@ StampScope::StampScope() {
 
 StampScope::~StampScope() {
   if (--scopeDepth > 0) return;
+  // The call is over: what it put in the store of derived values is
+  // written, under the stamps it saw.
+  detail::DerivedStoreCallEnded();
   scopeStamps.clear();
   scopeId = 0;
   scopeNowNs = 0;

@@ -58,12 +58,10 @@ std::string JoinNative(const std::string& folder, std::string_view name) {
 
 bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
   if (stamp.size < kFolderNamesMinSize) return false;
-  DerivedStore store;
-  std::string_view bytes;
+  DerivedBytes bytes;
   FolderNamesView view;
-  if (!store.Get(FolderNamesStoreKey(folder), bytes) ||
-      !DecodeFolderNames(bytes, folder, stamp, view) ||
-      view.names.size() > UINT32_MAX / 2)
+  if (!GetDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), bytes) ||
+      !DecodeFolderNames(bytes.bytes, view) || view.names.size() > UINT32_MAX / 2)
     return false;
   // The names are taken as they stand (each followed by its NUL), with
   // the slack that FoldedHash may read past the last one.
@@ -91,18 +89,16 @@ bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
 }
 
 // When the names are the folder's at the stamp (it stands as stamped after
-// they were read) and the stamp is settled: any later change is bound to
-// change it.
+// they were read; the store keeps them only under a settled stamp, which
+// any later change is bound to change).
 void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp) const {
   if (!complete || stamp.size < kFolderNamesMinSize) return;
-  if (!StampIsSettled(stamp, NowRealtimeNs())) return;
   FileStamp now;
   if (!StampOfNative(folder, now) || !(now == stamp)) return;
   std::vector<ListedName> listed;
   listed.reserve(entries.size());
   for (const Entry& e : entries) listed.push_back({Name(e), e.directory, e.followed});
-  const std::string bytes = EncodeFolderNames(folder, stamp, listed);
-  DerivedStore::Put(FolderNamesStoreKey(folder), bytes);
+  PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), EncodeFolderNames(listed));
 }
 
 // Reads the names of a native folder; false when it does not open.
@@ -132,14 +128,13 @@ bool FolderNames::Read(const std::string& folder, std::uint64_t sizeHint) {
     if (n < 0 && errno == EINTR) continue;
     complete = n == 0;
     if (n <= 0) break;  // the end, or a failure: the names read so far
-    ForEachFolderRecord(
-        block.get() + used, static_cast<std::size_t>(n),
-        [&](std::string_view name, unsigned char type) {
-          if (name == "." || name == "..") return;
-          entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
-                             static_cast<std::uint32_t>(name.size()), type == DT_DIR,
-                             type == DT_UNKNOWN || type == DT_LNK});
-        });
+    ForEachFolderRecord(block.get() + used, static_cast<std::size_t>(n),
+                        [&](std::string_view name, unsigned char type) {
+                          if (name == "." || name == "..") return;
+                          entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
+                                             static_cast<std::uint32_t>(name.size()),
+                                             type == DT_DIR, type == DT_UNKNOWN || type == DT_LNK});
+                        });
     used += static_cast<std::size_t>(n);
   }
   CountSystemCalls();

@@ -7,10 +7,7 @@
 namespace plat::detail {
 namespace {
 
-constexpr char kMagic[8] = {'K', 'O', 'R', 'T', 'D', 'I', 'R', 'N'};
-constexpr std::uint32_t kFormat = 2;
-// The values are written the same by every build: the format is their build.
-constexpr std::uint64_t kBuild = 0x6b6f7274646972ull;
+constexpr std::uint32_t kFormat = 3;
 
 template <typename T>
 void Put(std::string& out, T v) {
@@ -40,31 +37,17 @@ class Reader {
   std::size_t at_ = 0;
 };
 
-void PutStamp(std::string& out, const FileStamp& stamp) {
-  Put(out, stamp.size);
-  Put(out, stamp.modifiedNs);
-  Put(out, stamp.changedNs);
-  Put(out, stamp.device);
-  Put(out, stamp.inode);
-}
-
 }  // namespace
 
-DerivedKey FolderNamesStoreKey(const std::string& folder) {
-  return {"foldernames", folder, kBuild, kFormat, {}};
+DerivedKey FolderNamesStoreKey(const std::string& folder, const FileStamp& stamp) {
+  return {"foldernames", DerivedFolderOf(stamp, folder), kFormat, {}};
 }
 
-std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,
-                              const std::vector<ListedName>& names) {
+std::string EncodeFolderNames(const std::vector<ListedName>& names) {
   std::size_t bytes = 0;
   for (const ListedName& n : names) bytes += n.name.size() + 1;
   std::string out;
-  out.reserve(64 + folder.size() + names.size() + bytes);
-  out.append(kMagic, sizeof kMagic);
-  Put(out, kFormat);
-  Put(out, static_cast<std::uint32_t>(folder.size()));
-  out += folder;
-  PutStamp(out, stamp);
+  out.reserve(8 + names.size() + bytes);
   Put(out, static_cast<std::uint32_t>(names.size()));
   Put(out, static_cast<std::uint32_t>(bytes));
   for (const ListedName& n : names)
@@ -76,25 +59,10 @@ std::string EncodeFolderNames(const std::string& folder, const FileStamp& stamp,
   return out;
 }
 
-bool DecodeFolderNames(std::string_view bytes, const std::string& folder, const FileStamp& stamp,
-                       FolderNamesView& view) {
+bool DecodeFolderNames(std::string_view bytes, FolderNamesView& view) {
   view = FolderNamesView{};
-  const std::string_view body = bytes;
-  if (body.size() < sizeof kMagic || std::memcmp(body.data(), kMagic, sizeof kMagic) != 0)
-    return false;
-  Reader r(body.substr(sizeof kMagic));
-  std::uint32_t format = 0, pathLength = 0, count = 0, namesLength = 0;
-  std::string_view path;
-  if (!r.Get(format) || format != kFormat || !r.Get(pathLength) || !r.Bytes(pathLength, path) ||
-      path != folder)
-    return false;
-  FileStamp kept;
-  if (!r.Get(kept.size) || !r.Get(kept.modifiedNs) || !r.Get(kept.changedNs) ||
-      !r.Get(kept.device) || !r.Get(kept.inode))
-    return false;
-  if (kept.size != stamp.size || kept.modifiedNs != stamp.modifiedNs ||
-      kept.changedNs != stamp.changedNs || kept.device != stamp.device || kept.inode != stamp.inode)
-    return false;
+  Reader r(bytes);
+  std::uint32_t count = 0, namesLength = 0;
   std::string_view kinds, names;
   if (!r.Get(count) || !r.Get(namesLength) || !r.Bytes(count, kinds) ||
       !r.Bytes(namesLength, names) || !r.AtEnd())

@@ -1,16 +1,19 @@
-// The dictionaries of a folder kept in an image file between processes: a
-// later load takes exactly what the loaders make from the files (records,
-// counts, capacities, growth steps, and so every look-up and replacement),
-// with the records used where they stand in the image; an image of files
-// that have changed, been replaced, added or removed, or an image cut short
-// or damaged, is never used (the files are loaded and the image written
-// again); a file that does not load fails with its message whatever image
-// there is; without a cache folder the files are loaded every time.
+// The dictionaries of a folder kept as an image in the store of derived
+// values between processes: a later load takes exactly what the loaders
+// make from the files (records, counts, capacities, growth steps, and so
+// every look-up and replacement), with the records used where they stand
+// in the image; an image of files that have changed, been replaced, added
+// or removed, of another folder or another build, an image that does not
+// check or a record damaged in the store's file, is never used (the files
+// are loaded and the image written again); a file that does not load fails
+// with its message whatever image there is; without a cache folder the
+// files are loaded every time.
 #include "matching/dictionary_image.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -23,9 +26,13 @@
 #include "common/message.h"
 #include "matching/data_folder_cache.h"
 #include "matching/normalize.h"
+#include "plat/cp932.h"
 #include "plat/derived_store.h"
+#include "plat/file_stamp.h"
+#include "plat/path.h"
 #include "platform/src/derived_store_detail.h"
 #include "sample_folder.h"
+#include "support/store_damage.h"
 #include "support/test_util.h"
 #include "tabledb/dictionaries.h"
 #include "tools/dictbuild/pair_file_writer.h"
@@ -147,6 +154,47 @@ bool InPlace(const FolderDictionaries& d) {
          inside(d.replacements.GetBuffer()) && (!d.hasExtra || inside(d.extra.GetBuffer()));
 }
 
+// Where the store keeps a folder's image, as the folder and its files stand
+// now: the folder itself, and the stamps of its dictionary files
+// (unification, replacement, user list; a missing file's the default).
+struct ImagePlace {
+  std::string native;
+  plat::FileStamp folderStamp;
+  std::vector<plat::FileStamp> files;
+  plat::DerivedFolder Folder() const { return plat::DerivedFolderOf(folderStamp, native); }
+};
+
+ImagePlace PlaceOf(const std::string& folder) {
+  ImagePlace p;
+  EXPECT_TRUE(plat::path::Resolve(folder.c_str(), false, p.native)) << Show(folder);
+  while (p.native.size() > 1 && p.native.back() == '/') p.native.pop_back();
+  EXPECT_TRUE(plat::StampOfNative(p.native, p.folderStamp)) << p.native;
+  for (const char* name :
+       {kUnificationDictionaryFile, kReplacementDictionaryFile, kUserReplacementFile}) {
+    std::string utf8;
+    EXPECT_TRUE(plat::cp932::ToUtf8(name, utf8));
+    plat::FileStamp stamp;
+    if (!plat::StampOfNative(p.native + "/" + utf8, stamp)) stamp = plat::FileStamp();
+    p.files.push_back(stamp);
+  }
+  return p;
+}
+
+// The build the store keys this process's values by, while it lives.
+struct AsBuild {
+  explicit AsBuild(std::uint64_t build) { plat::detail::SetDerivedStoreBuild(build); }
+  ~AsBuild() { plat::detail::SetDerivedStoreBuild(0); }
+  AsBuild(const AsBuild&) = delete;
+  AsBuild& operator=(const AsBuild&) = delete;
+};
+
+// The number of images the store holds.
+std::size_t Images() {
+  std::size_t n = 0;
+  for (const auto& e : plat::detail::DerivedStoreEntries()) n += e.kind == "dictionaries" ? 1 : 0;
+  return n;
+}
+
 class DictionaryImageTest : public ::testing::Test {
  protected:
   // The files written by the tests count as settled (what is kept is the
@@ -169,15 +217,22 @@ class DictionaryImageTest : public ::testing::Test {
     return ok;
   }
   ~DictionaryImageTest() override { plat::detail::ForgetDerivedStore(); }
-  // The folder's image in the store ("" when there is none), and in place.
-  static std::string ImageBytes(const std::string& folder) {
-    plat::DerivedStore store;
-    std::string_view value;
-    return store.Get(DictionaryImageStoreKey(folder), value) ? std::string(value) : std::string();
+  // The image the store answers for the place ("" when there is none).
+  static std::string ImageBytes(const ImagePlace& place) {
+    plat::DerivedBytes value;
+    return plat::GetDerived(DictionaryImageStoreKey(place.Folder()), place.files, value)
+               ? std::string(value.bytes)
+               : std::string();
   }
+  // The folder's image for its files as they stand now.
+  static std::string ImageBytes(const std::string& folder) { return ImageBytes(PlaceOf(folder)); }
+  // Keeps bytes as the folder's image for its files as they stand now,
+  // through the store (a sound record of bytes that may not be an image).
   static bool PutImage(const std::string& folder, const std::string& bytes) {
-    return plat::DerivedStore::Put(DictionaryImageStoreKey(folder), bytes);
+    const ImagePlace place = PlaceOf(folder);
+    return plat::PutDerived(DictionaryImageStoreKey(place.Folder()), place.files, bytes);
   }
+  std::string StorePath() const { return cache_.path() + "/kort/store.mdb"; }
   // Loads through the image twice: the first writes it (from image or not
   // as expected), the second takes it, in place; both as the files give.
   void ExpectImageTakenAfter(const std::string& folder, bool firstFromImage,
@@ -272,7 +327,9 @@ TEST_F(DictionaryImageTest, AnImageOfFilesThatChangedIsNeverTaken) {
   ExpectImageTakenAfter(f.folder, false, "the user file added");
 }
 
-TEST_F(DictionaryImageTest, AnImageCutShortOrOfAnotherFolderIsNotTakenAndIsWrittenAgain) {
+// Bytes kept as the image (sound records of the store) that are no image:
+// never taken, and the image is written again.
+TEST_F(DictionaryImageTest, AnImageCutShortOrOtherwiseNoImageIsNotTakenAndIsWrittenAgain) {
   DictionaryFolder f;
   WriteWidthFolder(f, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n;\r\n"));
   ExpectImageTakenAfter(f.folder, false, "written");
@@ -285,48 +342,158 @@ TEST_F(DictionaryImageTest, AnImageCutShortOrOfAnotherFolderIsNotTakenAndIsWritt
       {"cut to a third", whole.substr(0, whole.size() / 3)},
       {"eight bytes short", whole.substr(0, whole.size() - 8)},
       {"a byte short", whole.substr(0, whole.size() - 1)},
-      {"a byte more", whole + '\0'}};
+      {"a byte more", whole + '\0'},
+      {"eight bytes more", whole + std::string(8, '\0')}};
   {
     std::string magic = whole;
     magic[1] ^= 0x20;
     damaged.emplace_back("another magic", magic);
-  }
-  // The image of another folder under this folder's name.
-  {
-    DictionaryFolder g;
-    WriteWidthFolder(g, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n;\r\n"));
-    FolderDictionaries d;
-    bool fromImage = true;
-    ASSERT_TRUE(Load(g.folder, &d, &fromImage));
-    damaged.emplace_back("another folder's", ImageBytes(g.folder));
+    // The format number follows the magic.
+    std::string format = whole;
+    format[8] ^= 0x01;
+    damaged.emplace_back("another format", format);
   }
   for (const auto& [what, bytes] : damaged) {
-    ASSERT_TRUE(PutImage(f.folder, bytes));
+    ASSERT_TRUE(PutImage(f.folder, bytes)) << what;
+    ASSERT_EQ(ImageBytes(f.folder), bytes) << what;
     ExpectImageTakenAfter(f.folder, false, what);
     EXPECT_EQ(ImageBytes(f.folder), whole) << what;
   }
 
-  // Images read into memory: one that checks is taken once, whole; the same
-  // bytes for another folder or other stamps are refused and leave the
-  // dictionaries as they were.
+  // Images read into memory: one that checks is taken once, whole; one
+  // that does not leaves the dictionaries as they were.
   FolderDictionaries fresh;
   Fresh(f.folder, &fresh);
   FolderDictionaries d;
-  EXPECT_FALSE(UseDictionaryImage(f.folder + "x\\", fresh.filesStamp, std::string(whole), &d));
-  EXPECT_FALSE(UseDictionaryImage(f.folder, fresh.filesStamp + "x", std::string(whole), &d));
-  EXPECT_EQ(d.unification.GetBuffer(), nullptr);
-  EXPECT_TRUE(d.image.empty());
-  ASSERT_TRUE(UseDictionaryImage(f.folder, fresh.filesStamp, std::string(whole), &d));
+  for (const auto& [what, bytes] : damaged) {
+    EXPECT_FALSE(UseDictionaryImage(std::string(bytes), &d)) << what;
+    EXPECT_EQ(d.unification.GetBuffer(), nullptr) << what;
+    EXPECT_TRUE(d.image.empty()) << what;
+  }
+  ASSERT_TRUE(UseDictionaryImage(std::string(whole), &d));
   d.filesStamp = fresh.filesStamp;
   ExpectSame(d, fresh, "from memory");
-  EXPECT_EQ(MakeDictionaryImage(f.folder, fresh.filesStamp, d), whole);
+  EXPECT_EQ(MakeDictionaryImage(d), whole);
+}
+
+// The store answers the image only for its own folder and the stamps it
+// was kept under: another folder, or other stamps of the files, get none,
+// and the dictionaries are left as they were.
+TEST_F(DictionaryImageTest, AnImageIsReadOnlyForItsFolderAndTheStampsOfItsFiles) {
+  DictionaryFolder f;
+  WriteWidthFolder(f, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n"));
+  ExpectImageTakenAfter(f.folder, false, "written");
+  const ImagePlace place = PlaceOf(f.folder);
+  ASSERT_FALSE(ImageBytes(place).empty());
+  DictionaryFolder g;
+  WriteWidthFolder(g, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n"));
+  const ImagePlace other = PlaceOf(g.folder);
+  FolderDictionaries d;
+  EXPECT_FALSE(ReadDictionaryImage(other.Folder(), place.files, &d)) << "another folder";
+  for (std::size_t i = 0; i < place.files.size(); ++i) {
+    std::vector<plat::FileStamp> files = place.files;
+    files[i].modifiedNs += 1;
+    EXPECT_FALSE(ReadDictionaryImage(place.Folder(), files, &d)) << "file " << i << " touched";
+    files[i] = plat::FileStamp();
+    EXPECT_FALSE(ReadDictionaryImage(place.Folder(), files, &d)) << "file " << i << " missing";
+  }
+  EXPECT_FALSE(ReadDictionaryImage(
+      place.Folder(), plat::DerivedSources(place.files).first(place.files.size() - 1), &d))
+      << "a file fewer";
+  EXPECT_EQ(d.unification.GetBuffer(), nullptr);
+  EXPECT_TRUE(d.image.empty());
+  ASSERT_TRUE(ReadDictionaryImage(place.Folder(), place.files, &d));
+  FolderDictionaries fresh;
+  Fresh(f.folder, &fresh);
+  d.filesStamp = fresh.filesStamp;
+  ExpectSame(d, fresh, "read");
+}
+
+// A folder's image is kept under the folder itself: another folder whose
+// dictionary files are the very same files (links: the same stamps) does
+// not take it, while the folder under another spelling (through a
+// symbolic link) takes its own.
+TEST_F(DictionaryImageTest, AnImageIsTakenOnlyForItsOwnFolderUnderAnySpelling) {
+  DictionaryFolder f;
+  WriteWidthFolder(f, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n"));
+  testutil::TempDir other;
+  for (const char* name :
+       {kUnificationDictionaryFile, kReplacementDictionaryFile, kUserReplacementFile}) {
+    std::string utf8;
+    ASSERT_TRUE(plat::cp932::ToUtf8(name, utf8));
+    ASSERT_EQ(link(f.dir.Native(utf8).c_str(), other.Native(utf8).c_str()), 0) << utf8;
+  }
+  const std::string otherFolder = other.path() + "\\";
+  ExpectImageTakenAfter(f.folder, false, "the folder");
+  ASSERT_EQ(PlaceOf(otherFolder).files, PlaceOf(f.folder).files) << "the same files";
+  ExpectImageTakenAfter(otherFolder, false, "another folder of the same files");
+  EXPECT_EQ(Images(), 2u);
+  {
+    FolderDictionaries d;
+    bool fromImage = false;
+    ASSERT_TRUE(Load(f.folder, &d, &fromImage));
+    EXPECT_TRUE(fromImage) << "the folder still takes its own";
+  }
+  testutil::TempDir links;
+  ASSERT_EQ(symlink(f.dir.path().c_str(), links.Native("alias").c_str()), 0);
+  ExpectImageTakenAfter(links.path() + "\\alias\\", true, "the folder through a link");
+  EXPECT_EQ(Images(), 2u);
+}
+
+// Each build keeps an image of its own: the image of another build is not
+// taken, and stands beside this build's.
+TEST_F(DictionaryImageTest, AnImageOfAnotherBuildIsNotTaken) {
+  DictionaryFolder f;
+  WriteWidthFolder(f, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n"));
+  ExpectImageTakenAfter(f.folder, false, "this build");
+  {
+    const AsBuild another(0x5eed0f0b011d);
+    ExpectImageTakenAfter(f.folder, false, "another build");
+  }
+  EXPECT_EQ(Images(), 2u);
+  FolderDictionaries d;
+  bool fromImage = false;
+  ASSERT_TRUE(Load(f.folder, &d, &fromImage));
+  EXPECT_TRUE(fromImage) << "this build's image stays";
+}
+
+// A record damaged in the store's file (a byte of the image changed: its
+// checksum no longer fits) is not answered at all: the store is taken as
+// damaged, the files are loaded with the same dictionaries, and the image
+// written then (into a new store) is taken by the next load.
+TEST_F(DictionaryImageTest, ARecordDamagedInTheStoreFileIsNotAnsweredAndTheFilesAreLoaded) {
+  DictionaryFolder f;
+  WriteWidthFolder(f, Sjis(u8"ﾏﾙﾉｳﾁ,丸の内\r\n"));
+  ExpectImageTakenAfter(f.folder, false, "written");
+  const std::string whole = ImageBytes(f.folder);
+  ASSERT_GT(whole.size(), 1000u);
+  FolderDictionaries fresh;
+  Fresh(f.folder, &fresh);
+  plat::detail::ForgetDerivedStore();
+  ASSERT_GE(testutil::DamageValueInStoreFile(StorePath(), whole), 1);
+  EXPECT_FALSE(plat::detail::DerivedStoreFoundDamaged());
+  FolderDictionaries first;
+  bool fromImage = true;
+  ASSERT_TRUE(Load(f.folder, &first, &fromImage));
+  EXPECT_FALSE(fromImage);
+  EXPECT_TRUE(plat::detail::DerivedStoreFoundDamaged());
+  ExpectSame(first, fresh, "from the files");
+  FolderDictionaries second;
+  ASSERT_TRUE(Load(f.folder, &second, &fromImage));
+  EXPECT_TRUE(fromImage);
+  EXPECT_TRUE(InPlace(second));
+  ExpectSame(second, fresh, "from the new image");
+  EXPECT_EQ(ImageBytes(f.folder), whole);
 }
 
 TEST_F(DictionaryImageTest, AFileThatDoesNotLoadFailsAsItAlwaysDidWhateverTheImage) {
   DictionaryFolder f;
   WriteWidthFolder(f, std::nullopt);
   ExpectImageTakenAfter(f.folder, false, "written");
-  const std::string image = ImageBytes(f.folder);
+  // The files as the image was written for them.
+  const ImagePlace written = PlaceOf(f.folder);
+  const std::string image = ImageBytes(written);
+  ASSERT_FALSE(image.empty());
   const std::string replacePath = f.Native(kReplacementDictionaryFile);
   const std::string replace = testutil::ReadBytes(replacePath);
 
@@ -349,7 +516,9 @@ TEST_F(DictionaryImageTest, AFileThatDoesNotLoadFailsAsItAlwaysDidWhateverTheIma
       EXPECT_STREQ(msg, expected) << Show(msg);
       EXPECT_FALSE(fromImage);
     }
-    EXPECT_EQ(ImageBytes(f.folder), image) << "the old image stays";
+    EXPECT_EQ(ImageBytes(written), image) << "the old image stays";
+    EXPECT_EQ(ImageBytes(f.folder), "") << "none for the files as they stand";
+    EXPECT_EQ(Images(), 1u);
   };
   ASSERT_TRUE(testutil::WriteBytes(replacePath, replace.substr(0, replace.size() - 3)));
   expectFailure("the replacement file cut short");

@@ -1,11 +1,13 @@
 // The name tables kept between processes: a later process takes from the
 // store exactly the table it would have made, for every municipality and
 // oaza list of a folder, each under its own identity; a value that is no
-// finished table of its rows is never taken, and the table is kept again.
+// finished table of its rows, or whose record in the store's file is
+// damaged, is never taken, and the table is kept again.
 #include "matching/name_table_store.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -17,8 +19,10 @@
 #include "name_level_fixture.h"
 #include "national_shape_folder.h"
 #include "plat/derived_store.h"
+#include "plat/file_stamp.h"
 #include "platform/src/derived_store_detail.h"
 #include "sample_folder.h"
+#include "support/store_damage.h"
 #include "support/test_util.h"
 #include "tools/sampledata/description.h"
 #include "tools/sampledata/generate.h"
@@ -46,8 +50,7 @@ void ExpectSameTable(const NameTable& made, const NameTable& stored, const std::
 
 // One table of a folder: where it is stored and the table made now.
 struct MadeTable {
-  std::string storeKey;
-  std::string identity;
+  StoredNameTableId id;
   uint16_t count = 0;
   std::shared_ptr<const NameTable> table;
   std::string what;  // for messages
@@ -78,8 +81,7 @@ std::vector<MadeTable> EveryTableOf(const std::string& folder, CRecordList* extr
         t.count = count;
         t.what = std::string(what) + " of prefecture " + std::to_string(j) + " at " +
                  std::to_string(base) + " kana " + std::to_string(kana);
-        EXPECT_TRUE(engine.NameTableIdentity(what, base, count, kana, &t.storeKey, &t.identity))
-            << t.what;
+        EXPECT_TRUE(engine.NameTableIdentity(what, base, count, kana, &t.id)) << t.what;
         t.table = made;
         ASSERT_TRUE(t.table && t.table->complete) << t.what;
         tables.push_back(std::move(t));
@@ -100,33 +102,44 @@ std::vector<MadeTable> EveryTableOf(const std::string& folder, CRecordList* extr
   return tables;
 }
 
-// Stores every table (as the processes that met them would), then reads
-// each back through a store of its own, as a later process does.
+// The store's key of a table as it names it: the folder and the item (the
+// table's sources go with the value, not with its key).
+std::string KeyText(const StoredNameTableId& id) {
+  const plat::DerivedFolder folder = plat::DerivedFolderAt(id.folder);
+  const plat::DerivedKey key = NameTableStoreKey(id, folder);
+  return std::string(key.kind) + "|" + std::to_string(key.folder.device) + "|" +
+         std::to_string(key.folder.inode) + "|" + std::to_string(key.format) + "|" +
+         std::string(key.item);
+}
+
+// Stores every table (as the calls that met them would: each call's
+// tables written when it ends), then reads each back as a later process
+// does.
 void ExpectEveryTableComesBackAsMade(const std::string& folder, CRecordList* extra, int prefectures,
                                      std::size_t atLeast) {
   int opened = 0;
   const std::vector<MadeTable> tables = EveryTableOf(folder, extra, &opened);
   EXPECT_EQ(opened, prefectures);
   ASSERT_GE(tables.size(), atLeast);
-  const std::string key = tables[0].storeKey;
-  {
-    CNameTableStore writer(key);
-    for (const MadeTable& t : tables) {
-      ASSERT_EQ(t.storeKey, key) << "one key for the folder";
-      writer.Add(t.identity, *t.table);
-    }
-  }
-  CNameTableStore reader(key);
-  std::set<std::string> identities;
+  const std::string dataFolder = tables[0].id.folder;
+  ASSERT_TRUE(plat::DerivedFolderAt(dataFolder).Known()) << dataFolder;
   for (const MadeTable& t : tables) {
-    identities.insert(t.identity);
+    ASSERT_EQ(t.id.folder, dataFolder) << "one folder for the tables";
+    plat::StampScope call;
+    ASSERT_TRUE(KeepStoredNameTable(t.id, *t.table)) << t.what;
+  }
+  // Each table (both switches, every list, every prefecture's files) a
+  // value under a key of its own.
+  std::set<std::string> keys;
+  for (const MadeTable& t : tables) keys.insert(KeyText(t.id));
+  EXPECT_EQ(keys.size(), tables.size());
+  plat::detail::ForgetDerivedStore();
+  for (const MadeTable& t : tables) {
     NameTable stored;
     stored.extraSignature = t.table->extraSignature;
-    ASSERT_TRUE(reader.Find(t.identity, t.count, &stored)) << t.what;
+    ASSERT_TRUE(FindStoredNameTable(t.id, t.count, &stored)) << t.what;
     ExpectSameTable(*t.table, stored, t.what);
   }
-  // Each table (both switches, every list) under an identity of its own.
-  EXPECT_EQ(identities.size(), tables.size());
 }
 
 class NameTableStoreTest : public ::testing::Test {
@@ -155,8 +168,7 @@ TEST_F(NameTableStoreTest, EveryTableOfANationalShapeComesBackAsMade) {
 
 // A table of the sample's first prefecture, stored alone.
 struct OneTable {
-  std::string key;
-  std::string identity;
+  StoredNameTableId id;
   uint16_t count = 0;
   std::shared_ptr<const NameTable> table;
 };
@@ -170,92 +182,149 @@ OneTable SomeOazaTable() {
   if (!set.Open(sample::Folder(), 13, 2) ||
       !set.engine().ReadPrefectureEntry(1, &prefecture, msg) ||
       !set.engine().ReadCityEntry(prefecture.childBase, 1, &city, msg) ||
-      !set.engine().NameTableIdentity("oaza names", city.childBase, city.childCount, 0, &t.key,
-                                      &t.identity))
+      !set.engine().NameTableIdentity("oaza names", city.childBase, city.childCount, 0, &t.id))
     return t;
   t.count = city.childCount;
   t.table = set.engine().MadeOazaTable(city.childBase, city.childCount, 0);
   return t;
 }
 
-bool FoundAlone(const OneTable& t, NameTable* out) {
-  CNameTableStore reader(t.key);
-  return reader.Find(t.identity, t.count, out);
+// The table of the id, read as a new process reads it.
+bool FoundAlone(const StoredNameTableId& id, uint16_t count, NameTable* out) {
+  plat::detail::ForgetDerivedStore();
+  return FindStoredNameTable(id, count, out);
+}
+bool FoundAlone(const OneTable& t, NameTable* out) { return FoundAlone(t.id, t.count, out); }
+
+// The table's value as the store answers it ("" when it answers none).
+std::string ValueOf(const StoredNameTableId& id) {
+  plat::DerivedBytes value;
+  return plat::GetDerived(NameTableStoreKey(id, plat::DerivedFolderAt(id.folder)), id.files, value)
+             ? std::string(value.bytes)
+             : std::string();
 }
 
-// A value cut short anywhere, or longer, is never taken; a table is found
-// only under its own key, identity and rows. Keeping the table again mends
-// the value.
+// Keeps bytes as the table's value (a sound record of the store, whatever
+// the bytes).
+bool PutValue(const StoredNameTableId& id, std::string_view bytes) {
+  return plat::PutDerived(NameTableStoreKey(id, plat::DerivedFolderAt(id.folder)), id.files, bytes);
+}
+
+// Bytes kept as the value (sound records of the store) that are cut short
+// anywhere, or longer, are never taken; a table is found only under its
+// own folder, identity, files and rows. Keeping the table again mends the
+// value.
 TEST_F(NameTableStoreTest, AValueCutShortOrOfOtherRowsIsNeverTakenAndIsKeptAgain) {
   const OneTable t = SomeOazaTable();
   // An oaza table of kanji names: filed by the names' firm keys (and by
   // their heads those without a key).
   ASSERT_TRUE(t.table && t.table->complete && t.table->keyed &&
               t.table->keyRows.size() + t.table->byHead.size() > 2);
-  {
-    CNameTableStore writer(t.key);
-    ASSERT_TRUE(writer.Add(t.identity, *t.table));
-  }
-  std::string whole;
-  {
-    plat::DerivedStore store;
-    std::string_view value;
-    ASSERT_TRUE(store.Get(NameTableStoreKey(t.key, t.identity), value));
-    whole = std::string(value);
-  }
+  ASSERT_TRUE(KeepStoredNameTable(t.id, *t.table));
+  const std::string whole = ValueOf(t.id);
   ASSERT_FALSE(whole.empty());
   NameTable found;
   ASSERT_TRUE(FoundAlone(t, &found));
   ExpectSameTable(*t.table, found, "whole");
-  // Not another identity, nor the same one with other rows.
-  EXPECT_FALSE(FoundAlone({t.key, t.identity + "x", t.count, t.table}, &found));
-  EXPECT_FALSE(FoundAlone({t.key + "x", t.identity, t.count, t.table}, &found));
+  // Not another identity, nor another folder (one that exists, and one
+  // that does not), nor other files, nor the same one with other rows.
+  {
+    StoredNameTableId other = t.id;
+    other.item += "x";
+    EXPECT_FALSE(FoundAlone(other, t.count, &found)) << "another identity";
+  }
+  testutil::TempDir elsewhere;
+  for (const std::string& folder : {elsewhere.path(), t.id.folder + "x"}) {
+    StoredNameTableId other = t.id;
+    other.folder = folder;
+    EXPECT_FALSE(FoundAlone(other, t.count, &found)) << folder;
+  }
+  for (int i = 0; i < 2; ++i) {
+    StoredNameTableId other = t.id;
+    other.files[i].changedNs += 1;
+    EXPECT_FALSE(FoundAlone(other, t.count, &found)) << "file " << i << " changed";
+    other.files[i] = plat::FileStamp();
+    EXPECT_FALSE(FoundAlone(other, t.count, &found)) << "file " << i << " gone";
+  }
   NameTable fewer;
-  EXPECT_FALSE(
-      FoundAlone({t.key, t.identity, static_cast<uint16_t>(t.count - 1), t.table}, &fewer));
-  const plat::DerivedKey key = NameTableStoreKey(t.key, t.identity);
+  EXPECT_FALSE(FoundAlone(t.id, static_cast<uint16_t>(t.count - 1), &fewer));
   for (std::size_t at = 0; at < whole.size(); at += std::max<std::size_t>(1, whole.size() / 97)) {
-    ASSERT_TRUE(plat::DerivedStore::Put(key, whole.substr(0, at)));
+    ASSERT_TRUE(PutValue(t.id, whole.substr(0, at)));
+    ASSERT_EQ(ValueOf(t.id), whole.substr(0, at));
     NameTable none;
     EXPECT_FALSE(FoundAlone(t, &none)) << "cut at " << at;
   }
-  ASSERT_TRUE(plat::DerivedStore::Put(key, whole + '\0'));
+  ASSERT_TRUE(PutValue(t.id, whole + '\0'));
   NameTable none;
   EXPECT_FALSE(FoundAlone(t, &none)) << "longer";
-  {
-    CNameTableStore writer(t.key);
-    ASSERT_TRUE(writer.Add(t.identity, *t.table));
-  }
+  ASSERT_TRUE(KeepStoredNameTable(t.id, *t.table));
   NameTable again;
   ASSERT_TRUE(FoundAlone(t, &again));
   ExpectSameTable(*t.table, again, "written again");
 }
 
-// Each table is a value of its own: adding one is one write transaction
-// that leaves the others as they are; a table that is not complete is
+// The table's record damaged in the store's file (its checksum no longer
+// fits): not found at all, the store taken as damaged; keeping the table
+// again puts a new store, which finds it, in the damaged one's place.
+TEST_F(NameTableStoreTest, ARecordDamagedInTheStoreFileIsNotFoundAndTheTableIsKeptAgain) {
+  const OneTable t = SomeOazaTable();
+  ASSERT_TRUE(t.table && t.table->complete);
+  ASSERT_TRUE(KeepStoredNameTable(t.id, *t.table));
+  const std::string whole = ValueOf(t.id);
+  ASSERT_FALSE(whole.empty());
+  plat::detail::ForgetDerivedStore();
+  ASSERT_GE(testutil::DamageValueInStoreFile(cache_.path() + "/kort/store.mdb", whole), 1);
+  NameTable none;
+  EXPECT_FALSE(FoundAlone(t, &none));
+  EXPECT_TRUE(plat::detail::DerivedStoreFoundDamaged());
+  ASSERT_TRUE(KeepStoredNameTable(t.id, *t.table));
+  NameTable again;
+  ASSERT_TRUE(FoundAlone(t, &again));
+  ExpectSameTable(*t.table, again, "kept again");
+}
+
+// Each table is a value of its own: adding one outside a call is one
+// write transaction that leaves the others as they are; the tables a call
+// adds are written together when it ends; a table that is not complete is
 // never kept.
 TEST_F(NameTableStoreTest, AddingATableWritesItAloneAndKeepsTheOthers) {
   const OneTable t = SomeOazaTable();
   ASSERT_TRUE(t.table && t.table->complete);
   NameTable partial;
   partial.AddName(1, "丸の内", nullptr, true, true);
-  CNameTableStore writer(t.key);
-  EXPECT_FALSE(writer.Add(t.identity, partial));
-  ASSERT_TRUE(writer.Add(t.identity, *t.table));
-  std::vector<std::string> others;
-  for (int i = 0; i < 150; ++i) others.push_back(t.identity + "#" + std::to_string(i));
-  for (const std::string& other : others) {
+  EXPECT_FALSE(KeepStoredNameTable(t.id, partial));
+  ASSERT_TRUE(KeepStoredNameTable(t.id, *t.table));
+  auto other = [&](const std::string& suffix) {
+    StoredNameTableId id = t.id;
+    id.item += suffix;
+    return id;
+  };
+  std::vector<StoredNameTableId> others;
+  for (int i = 0; i < 150; ++i) {
+    others.push_back(other("#" + std::to_string(i)));
     const std::uint64_t before = plat::detail::DerivedStoreLastTransaction();
-    ASSERT_TRUE(writer.Add(other, *t.table));
-    EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), before + 1) << other;
+    ASSERT_TRUE(KeepStoredNameTable(others.back(), *t.table));
+    EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), before + 1) << i;
+  }
+  {
+    const std::uint64_t before = plat::detail::DerivedStoreLastTransaction();
+    {
+      plat::StampScope call;
+      for (int i = 0; i < 10; ++i) {
+        others.push_back(other("@" + std::to_string(i)));
+        ASSERT_TRUE(KeepStoredNameTable(others.back(), *t.table));
+      }
+      EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), before) << "not before the call ends";
+    }
+    EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), before + 1) << "the call's tables";
   }
   EXPECT_EQ(plat::detail::DerivedStoreEntries().size(), others.size() + 1);
-  others.push_back(t.identity);
-  for (const std::string& identity : others) {
+  others.push_back(t.id);
+  for (std::size_t i = 0; i < others.size(); ++i) {
     NameTable table;
     table.extraSignature = t.table->extraSignature;
-    ASSERT_TRUE(FoundAlone({t.key, identity, t.count, t.table}, &table)) << identity;
-    ExpectSameTable(*t.table, table, identity);
+    ASSERT_TRUE(FoundAlone(others[i], t.count, &table)) << i;
+    ExpectSameTable(*t.table, table, "table " + std::to_string(i));
   }
 }
 
@@ -266,10 +335,9 @@ TEST(NameTableStore, WithoutACacheFolderTablesAreMadeAsBefore) {
   const ScopedEnv xdg("XDG_CACHE_HOME", dir.Native("plain").c_str());
   const OneTable t = SomeOazaTable();
   ASSERT_TRUE(t.table && t.table->complete);
-  CNameTableStore store(t.key);
-  EXPECT_FALSE(store.Add(t.identity, *t.table));
+  EXPECT_FALSE(KeepStoredNameTable(t.id, *t.table));
   NameTable none;
-  EXPECT_FALSE(CNameTableStore(t.key).Find(t.identity, t.count, &none));
+  EXPECT_FALSE(FindStoredNameTable(t.id, t.count, &none));
   EXPECT_EQ(testutil::ReadBytes(dir.Native("plain")), "x");
 }
 

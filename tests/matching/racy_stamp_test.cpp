@@ -342,8 +342,9 @@ TEST(RacyStamps, OnWholeSecondTimesAFolderRenamedWithinTheSecondIsListedAgain) {
 }
 
 // On any file system: matches in a data folder written just now keep
-// nothing in the cache folder (dictionary image, prefecture look-up, name
-// tables); once the files count as settled the same matches keep them.
+// nothing in the cache folder (dictionary image, prefecture look-up and
+// names, name tables); once the files count as settled the same matches
+// keep them.
 TEST(RacyStamps, NothingIsKeptInTheCacheFolderForFilesChangedWithinTheSettleTime) {
   const std::string sample = SampleNative();
   ASSERT_FALSE(sample.empty());
@@ -361,7 +362,7 @@ TEST(RacyStamps, NothingIsKeptInTheCacheFolderForFilesChangedWithinTheSettleTime
   ForgetKeptPrefectureNames();
   EXPECT_EQ(MatchAll(folder), fresh);
   const std::vector<std::string> kinds = KeptKinds();
-  for (const char* kind : {"dictionaries", "prefectures", "nametables"})
+  for (const char* kind : {"dictionaries", "prefectures", "prefnames", "nametables"})
     EXPECT_NE(std::find(kinds.begin(), kinds.end(), kind), kinds.end()) << kind;
 }
 

@@ -661,8 +661,8 @@ TEST_F(FolderNamesFile, AChangeOfTheFolderAfterItsNamesWereKeptIsSeen) {
   EXPECT_EQ(FolderNamesKept().size(), 1u) << "one value per folder";
 }
 
-// The kept names are used only from a whole value written for this folder
-// at its present stamp; any other value is passed over and the folder is
+// The kept names are used only from a whole value kept for this folder at
+// its present stamp; any other value is passed over and the folder is
 // read. A value that claims a name the folder lacks shows which was used.
 TEST_F(FolderNamesFile, AValueNotWholeOrForAnotherFolderOrStampIsNeverTrusted) {
   const plat::FileStamp stamp = SettledStamp(data.path());
@@ -671,33 +671,36 @@ TEST_F(FolderNamesFile, AValueNotWholeOrForAnotherFolderOrStampIsNeverTrusted) {
   names.push_back("Ghost.dat");
   std::vector<plat::detail::ListedName> listed;
   for (const std::string& n : names) listed.push_back({n, false, false});
-  auto useFile = [&](const std::string& bytes) {
-    EXPECT_TRUE(plat::DerivedStore::Put(plat::detail::FolderNamesStoreKey(data.path()), bytes));
+  auto useFile = [&](const std::string& bytes, const plat::FileStamp& at,
+                     const plat::DerivedKey& key) {
+    EXPECT_TRUE(plat::PutDerived(key, plat::DerivedSources(&at, 1), bytes));
     const auto listing = FreshListing();
     EXPECT_TRUE(listing->Contains(Upper(ListedName(3)).c_str()));
     return listing->Contains("GHOST.DAT");
   };
-  const std::string whole = plat::detail::EncodeFolderNames(data.path(), stamp, listed);
-  EXPECT_TRUE(useFile(whole)) << "a whole value for the folder at its stamp is used";
+  const plat::DerivedKey key = plat::detail::FolderNamesStoreKey(data.path(), stamp);
+  auto use = [&](const std::string& bytes) { return useFile(bytes, stamp, key); };
+  const std::string whole = plat::detail::EncodeFolderNames(listed);
+  EXPECT_TRUE(use(whole)) << "a whole value for the folder at its stamp is used";
 
-  std::string magic = whole;
-  magic[3] ^= 0x20;
-  EXPECT_FALSE(useFile(magic)) << "another kind of value";
-  EXPECT_FALSE(useFile(whole.substr(0, whole.size() - 1))) << "cut short";
-  EXPECT_FALSE(useFile(whole + '\0')) << "longer";
-  EXPECT_FALSE(useFile("")) << "empty";
+  EXPECT_FALSE(use(whole.substr(0, whole.size() - 1))) << "cut short";
+  EXPECT_FALSE(use(whole + '\0')) << "longer";
+  EXPECT_FALSE(use("")) << "empty";
   plat::FileStamp other = stamp;
   other.modifiedNs -= 1;
-  EXPECT_FALSE(useFile(plat::detail::EncodeFolderNames(data.path(), other, listed)))
-      << "written at another stamp";
-  EXPECT_FALSE(useFile(plat::detail::EncodeFolderNames(data.path() + "x", stamp, listed)))
-      << "written for another folder";
-  // A name no folder lists ("..", one with a separator) makes the file
+  EXPECT_FALSE(useFile(whole, other, key)) << "kept at another stamp";
+  TempDir elsewhere;
+  plat::FileStamp otherFolder;
+  ASSERT_TRUE(plat::StampOfNative(elsewhere.path(), otherFolder));
+  EXPECT_FALSE(
+      useFile(whole, stamp, plat::detail::FolderNamesStoreKey(elsewhere.path(), otherFolder)))
+      << "kept for another folder";
+  // A name no folder lists ("..", one with a separator) makes the value
   // unusable whole.
   for (const char* bad : {"..", "a/b"}) {
     std::vector<plat::detail::ListedName> withBad = listed;
     withBad.push_back({bad, false, false});
-    EXPECT_FALSE(useFile(plat::detail::EncodeFolderNames(data.path(), stamp, withBad))) << bad;
+    EXPECT_FALSE(use(plat::detail::EncodeFolderNames(withBad))) << bad;
   }
 }
 
@@ -758,7 +761,8 @@ TEST(WatchedStamp, APathThroughALinkPointedElsewhereIsSeenAtOnce) {
   ASSERT_EQ(symlink("a/x.dat", top.Native("file.dat").c_str()), 0);
   auto repoint = [&](const char* link, const char* target) {
     const std::string made = top.Native(std::string(link) + ".new");
-    return symlink(target, made.c_str()) == 0 && rename(made.c_str(), top.Native(link).c_str()) == 0;
+    return symlink(target, made.c_str()) == 0 &&
+           rename(made.c_str(), top.Native(link).c_str()) == 0;
   };
   const std::string folder = top.Sys("data");
   plat::FileStamp stamp;

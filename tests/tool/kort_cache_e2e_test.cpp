@@ -1,22 +1,28 @@
 // kort jobs without a prefecture name, one process each: the first writes
 // the data folder's values to the store, the next read them and answer the
-// same; a damaged store or value, a cache folder that cannot be made or a
-// store or folder that is not only the user's own changes no answer, and
-// the user's other files in the folder stay.
+// same; a damaged store, a damaged record or a value that does not decode,
+// a cache folder that cannot be made or a store or folder that is not only
+// the user's own changes no answer, and the user's other files in the
+// folder stay.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "plat/cp932.h"
 #include "plat/derived_store.h"
+#include "plat/file_stamp.h"
 #include "platform/src/derived_store_detail.h"
+#include "support/store_damage.h"
 #include "support/test_util.h"
+#include "tabledb/dictionaries.h"
 #include "tool/job_test_util.h"
 #include "tool/kort_program.h"
 
@@ -52,26 +58,97 @@ class KortCacheFile : public KortProgram {
     return answers;
   }
 
-  ~KortCacheFile() override { plat::detail::ForgetDerivedStore(); }
+  ~KortCacheFile() override {
+    plat::detail::SetDerivedStoreBuild(0);
+    plat::detail::ForgetDerivedStore();
+  }
 
-  // The store's values of a kind.
+  using Sources = std::vector<plat::FileStamp>;
+
+  // The store's values of a kind, as a new process finds them.
   static std::vector<plat::detail::DerivedEntry> Values(const std::string& kind) {
+    plat::detail::ForgetDerivedStore();
     std::vector<plat::detail::DerivedEntry> values;
     for (auto& e : plat::detail::DerivedStoreEntries())
       if (e.kind == kind) values.push_back(std::move(e));
     return values;
   }
   static plat::DerivedKey KeyOf(const plat::detail::DerivedEntry& e) {
-    return {e.kind, e.folder, e.build, e.format, e.item};
+    return {e.kind, {e.device, e.inode, e.folder}, e.format, e.item};
   }
-  // The value of an entry, got anew; "-" when it is gone.
-  static std::string ValueOf(const plat::detail::DerivedEntry& e) {
-    plat::DerivedStore store;
-    std::string_view value;
-    return store.Get(KeyOf(e), value) ? std::string(value) : std::string("-");
+  // The stamps a value of the data folder may have been derived from, as
+  // the jobs take them now: the dictionaries' image from the folder's
+  // dictionary files; the prefecture look-ups from every prefecture's
+  // database and index (both or neither); a name table from the database
+  // and index of one prefecture (one choice per prefecture with both).
+  static std::vector<Sources> SourcesOf(const plat::detail::DerivedEntry& e) {
+    std::string folder = e.folder;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    auto stamp = [&](const std::string& name, plat::FileStamp* s) {
+      *s = plat::FileStamp();
+      if (plat::StampOfNative(folder + "/" + name, *s)) return true;
+      *s = plat::FileStamp();
+      return false;
+    };
+    std::vector<Sources> choices;
+    if (e.kind == "dictionaries") {
+      Sources files(3);
+      int i = 0;
+      for (const char* name :
+           {kUnificationDictionaryFile, kReplacementDictionaryFile, kUserReplacementFile}) {
+        std::string utf8;
+        EXPECT_TRUE(plat::cp932::ToUtf8(name, utf8));
+        stamp(utf8, &files[static_cast<std::size_t>(i++)]);
+      }
+      choices.push_back(files);
+    } else if (e.kind == "prefectures" || e.kind == "nametables") {
+      Sources all;
+      for (int j = 1; j <= 47; ++j) {
+        char ndb[16];
+        char tix[16];
+        std::snprintf(ndb, sizeof ndb, "QVAD%02d.NDB", j);
+        std::snprintf(tix, sizeof tix, "QVAD%02d.TIX", j);
+        plat::FileStamp n;
+        plat::FileStamp t;
+        const bool both = stamp(ndb, &n) && stamp(tix, &t);
+        all.push_back(both ? n : plat::FileStamp());
+        all.push_back(both ? t : plat::FileStamp());
+        if (both && e.kind == "nametables") choices.push_back({n, t});
+      }
+      if (e.kind == "prefectures") choices.push_back(all);
+    }
+    return choices;
   }
-  static bool PutValue(const plat::detail::DerivedEntry& e, const std::string& bytes) {
-    return plat::DerivedStore::Put(KeyOf(e), bytes);
+  // The value of an entry got anew by a process of the entry's build, and
+  // the stamps it answers for; "-" when it is gone (or none answers).
+  static std::string ValueOf(const plat::detail::DerivedEntry& e, Sources* sources = nullptr) {
+    plat::detail::ForgetDerivedStore();
+    plat::detail::SetDerivedStoreBuild(e.build);
+    std::string value = "-";
+    for (const Sources& choice : SourcesOf(e)) {
+      plat::DerivedBytes bytes;
+      if (!plat::GetDerived(KeyOf(e), choice, bytes)) continue;
+      value = std::string(bytes.bytes);
+      if (sources) *sources = choice;
+      break;
+    }
+    plat::detail::SetDerivedStoreBuild(0);
+    return value;
+  }
+  // Keeps bytes as the entry's value for the stamps, as its build would
+  // (a sound record of the store, whatever the bytes).
+  static bool PutValue(const plat::detail::DerivedEntry& e, const Sources& sources,
+                       const std::string& bytes) {
+    plat::detail::ForgetDerivedStore();
+    plat::detail::SetDerivedStoreBuild(e.build);
+    const bool kept = plat::PutDerived(KeyOf(e), sources, bytes);
+    plat::detail::SetDerivedStoreBuild(0);
+    return kept;
+  }
+  // The store's last transaction, as a new process finds it.
+  static std::uint64_t LastTransaction() {
+    plat::detail::ForgetDerivedStore();
+    return plat::detail::DerivedStoreLastTransaction();
   }
   std::string StorePath() const { return dir_.Native("cache/kort/store.mdb"); }
 };
@@ -132,32 +209,52 @@ TEST_F(KortCacheFile, LaterJobsReadTheValuesTheFirstWroteAndAnswerAlike) {
   EXPECT_EQ(Answers(), reference);
   const std::vector<plat::detail::DerivedEntry> prefectures = Values("prefectures");
   ASSERT_EQ(prefectures.size(), 1u);
-  const std::string written = ValueOf(prefectures[0]);
+  Sources lookupSources;
+  const std::string written = ValueOf(prefectures[0], &lookupSources);
   ASSERT_GT(written.size(), 1u);
   // The name tables the jobs met: a value each.
   const std::vector<plat::detail::DerivedEntry> tables = Values("nametables");
   ASSERT_GE(tables.size(), 2u);
+  std::vector<std::string> wholeTables;
+  std::vector<Sources> tableSources(tables.size());
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    wholeTables.push_back(ValueOf(tables[i], &tableSources[i]));
+    ASSERT_GT(wholeTables.back().size(), 1u) << i;
+  }
   // Read, nothing written again.
-  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
+  const std::uint64_t transaction = LastTransaction();
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction);
+  EXPECT_EQ(LastTransaction(), transaction);
   // A value that does not decode: the same answers, and the value is whole
   // again.
-  ASSERT_TRUE(PutValue(prefectures[0], written.substr(0, written.size() / 3)));
+  ASSERT_TRUE(PutValue(prefectures[0], lookupSources, written.substr(0, written.size() / 3)));
+  ASSERT_EQ(ValueOf(prefectures[0]), written.substr(0, written.size() / 3));
   EXPECT_EQ(Answers(), reference);
   EXPECT_EQ(ValueOf(prefectures[0]), written);
   // Likewise each name table, cut short.
-  for (const auto& table : tables) {
-    const std::string whole = ValueOf(table);
-    ASSERT_TRUE(PutValue(table, whole.substr(0, whole.size() / 3)));
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    const std::string& whole = wholeTables[i];
+    ASSERT_TRUE(PutValue(tables[i], tableSources[i], whole.substr(0, whole.size() / 3)));
   }
   EXPECT_EQ(Answers(), reference);
-  for (const auto& table : tables) EXPECT_GT(ValueOf(table).size(), 1u);
+  for (std::size_t i = 0; i < tables.size(); ++i)
+    EXPECT_EQ(ValueOf(tables[i]), wholeTables[i]) << i;
+  // The value's record damaged in the store's file (its checksum no longer
+  // fits): not answered at all, the same answers, and the next job puts a
+  // new store with the values in the damaged one's place.
+  ASSERT_GE(testutil::DamageValueInStoreFile(StorePath(), written), 1);
+  EXPECT_EQ(ValueOf(prefectures[0]), "-");
+  EXPECT_TRUE(plat::detail::DerivedStoreFoundDamaged());
+  EXPECT_EQ(Answers(), reference);
+  EXPECT_EQ(ValueOf(prefectures[0]), written);
+  for (std::size_t i = 0; i < tables.size(); ++i)
+    EXPECT_EQ(ValueOf(tables[i]), wholeTables[i]) << i;
 }
 
 // The data folder's dictionaries: the first job writes their image, later
-// jobs read it (without writing it again) and answer alike; a damaged
-// image changes no answer and is whole again after the next job.
+// jobs read it (without writing it again) and answer alike; an image that
+// does not check, or whose record in the store's file is damaged, changes
+// no answer and is whole again after the next job.
 TEST_F(KortCacheFile, LaterJobsTakeTheDictionariesFromTheImageTheFirstWrote) {
   std::vector<std::string> reference;
   ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
@@ -165,18 +262,25 @@ TEST_F(KortCacheFile, LaterJobsTakeTheDictionariesFromTheImageTheFirstWrote) {
   EXPECT_EQ(Answers(), reference);
   const std::vector<plat::detail::DerivedEntry> images = Values("dictionaries");
   ASSERT_EQ(images.size(), 1u);
-  const std::string written = ValueOf(images[0]);
+  Sources sources;
+  const std::string written = ValueOf(images[0], &sources);
   ASSERT_GT(written.size(), 1000u);
-  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
+  const std::uint64_t transaction = LastTransaction();
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction) << "read, not written again";
+  EXPECT_EQ(LastTransaction(), transaction) << "read, not written again";
   std::string magic = written;
   magic[0] ^= 0x01;
   for (const std::string& damaged : {written.substr(0, written.size() / 2), magic}) {
-    ASSERT_TRUE(PutValue(images[0], damaged));
+    ASSERT_TRUE(PutValue(images[0], sources, damaged));
+    ASSERT_EQ(ValueOf(images[0]), damaged);
     EXPECT_EQ(Answers(), reference);
     EXPECT_EQ(ValueOf(images[0]), written);
   }
+  ASSERT_GE(testutil::DamageValueInStoreFile(StorePath(), written), 1);
+  EXPECT_EQ(ValueOf(images[0]), "-");
+  EXPECT_TRUE(plat::detail::DerivedStoreFoundDamaged());
+  EXPECT_EQ(Answers(), reference);
+  EXPECT_EQ(ValueOf(images[0]), written);
 }
 
 // Two builds of kort (two program files) sharing the store: each keeps
@@ -201,16 +305,16 @@ TEST_F(KortCacheFile, TwoBuildsSharingTheStoreKeepValuesOfTheirOwn) {
   EXPECT_EQ(both[0].folder, both[1].folder);
   EXPECT_EQ(plat::detail::DerivedStoreEntries().size(), 2 * values);
   // Each read, nothing written again, as the builds take turns.
-  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
+  const std::uint64_t transaction = LastTransaction();
   program_ = first;
   EXPECT_EQ(Answers(), reference);
   program_ = second;
   EXPECT_EQ(Answers(), reference);
-  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction);
+  EXPECT_EQ(LastTransaction(), transaction);
 }
 
-// 32 data folders (a program beside each) by 2 builds, taking turns: the
-// store keeps the values of all of them, so that once each has met its
+// 32 data folders (two programs beside each) by 2 builds, taking turns:
+// the store keeps the values of all of them, so that once each has met its
 // folder no job writes anything (a cache of 64 files rewrote one at every
 // job).
 TEST_F(KortCacheFile, ThirtyTwoFoldersByTwoBuildsInTurnStayWarm) {
@@ -220,22 +324,38 @@ TEST_F(KortCacheFile, ThirtyTwoFoldersByTwoBuildsInTurnStayWarm) {
     ASSERT_TRUE(testutil::WriteBytes(b, testutil::ReadBytes(built)));
     ASSERT_EQ(chmod(b.c_str(), 0755), 0);
   }
+  // The store knows a data folder by the folder itself (a link to one is
+  // the same folder): each folder has a data folder of its own, whose files
+  // are links to one copy of the data (made here, so that the links change
+  // no stamp of the build tree's files).
+  const std::string data = dir_.Native("data");
+  std::error_code ec;
+  std::filesystem::copy(std::string(std::getenv("KORT_BUILD_DIR")) + "/Database", data,
+                        std::filesystem::copy_options::recursive, ec);
+  ASSERT_FALSE(ec) << ec.message();
   // Each folder's programs are links to the two builds (one file each: one
-  // stamp), beside a link to the data.
+  // stamp), beside a link to the folder's data.
   std::vector<std::string> programs;
   for (int f = 0; f < 32; ++f) {
     const std::string folder = dir_.Native("f" + std::to_string(f));
     ASSERT_TRUE(MakeFolders(folder + "/b0"));
     ASSERT_TRUE(MakeFolders(folder + "/b1"));
+    std::filesystem::copy(
+        data, folder + "/Database",
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::create_hard_links,
+        ec);
+    ASSERT_FALSE(ec) << ec.message();
     for (int b = 0; b < 2; ++b) {
       const std::string home = folder + "/b" + std::to_string(b);
       ASSERT_EQ(link(build[b].c_str(), (home + "/kort").c_str()), 0);
-      ASSERT_EQ(symlink((std::string(std::getenv("KORT_BUILD_DIR")) + "/Database").c_str(),
-                        (home + "/Database").c_str()),
-                0);
+      ASSERT_EQ(symlink((folder + "/Database").c_str(), (home + "/Database").c_str()), 0);
       programs.push_back(home + "/kort");
     }
   }
+  // What is derived from the data files is kept only once their
+  // status-change times, which the links moved to now, lie 2 s in the past.
+  const struct timespec settle = {2, 100000000};
+  nanosleep(&settle, nullptr);
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
                                               "1", "1", "1", "1", "1", "1", "8", "x"})));
@@ -248,19 +368,20 @@ TEST_F(KortCacheFile, ThirtyTwoFoldersByTwoBuildsInTurnStayWarm) {
   const std::string reference = answer(programs[0]);
   ASSERT_EQ(reference.substr(0, 6), Sjis(u8"東京都")) << testutil::Show(reference.c_str());
   for (const std::string& program : programs) EXPECT_EQ(answer(program), reference) << program;
-  const std::uint64_t transaction = plat::detail::DerivedStoreLastTransaction();
+  const std::uint64_t transaction = LastTransaction();
   ASSERT_NE(transaction, 0u);
   EXPECT_EQ(Values("prefectures").size(), programs.size());
   for (int round = 0; round < 2; ++round) {
     for (const std::string& program : programs) EXPECT_EQ(answer(program), reference) << program;
   }
-  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), transaction) << "a warm job wrote";
+  EXPECT_EQ(LastTransaction(), transaction) << "a warm job wrote";
 }
 
 // The bound: KORT_CACHE_MAX_MB in the environment, else CacheMaxMB of the
 // adrslib.ini beside kort, else 256 MiB. A store is made with the bound of
-// the job that made it as the size of its map (recorded in the store's
-// first page, where LMDB keeps it).
+// the job that made it, and a quarter more (room beyond the values, which
+// are held to three quarters of the bound), as the size of its map
+// (recorded in the store's first page, where LMDB keeps it).
 TEST_F(KortCacheFile, TheBoundIsTheEnvironmentsElseAdrslibInisElse256MiB) {
   UseCopyBesideData();
   ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
@@ -281,13 +402,17 @@ TEST_F(KortCacheFile, TheBoundIsTheEnvironmentsElseAdrslibInisElse256MiB) {
     if (first.size() == 40) std::memcpy(&mapSize, first.data() + 32, sizeof mapSize);
     return mapSize;
   };
-  constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
-  EXPECT_EQ(boundOfNewStore(nullptr, nullptr), 256 * kMiB);
-  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCalc=0\r\nCacheMaxMB=3\r\n", nullptr), 3 * kMiB);
-  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "5"), 5 * kMiB);
-  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "none"), 3 * kMiB);
-  EXPECT_EQ(boundOfNewStore("[Other]\r\nCacheMaxMB=3\r\n", nullptr), 256 * kMiB);
-  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=0\r\n", nullptr), 256 * kMiB);
+  // The map of a store of a bound of mib MiB.
+  auto mapOf = [](std::uint64_t mib) {
+    const std::uint64_t bound = mib << 20;
+    return bound + bound / 4;
+  };
+  EXPECT_EQ(boundOfNewStore(nullptr, nullptr), mapOf(256));
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCalc=0\r\nCacheMaxMB=3\r\n", nullptr), mapOf(3));
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "5"), mapOf(5));
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=3\r\n", "none"), mapOf(3));
+  EXPECT_EQ(boundOfNewStore("[Other]\r\nCacheMaxMB=3\r\n", nullptr), mapOf(256));
+  EXPECT_EQ(boundOfNewStore("[AdrsLib]\r\nCacheMaxMB=0\r\n", nullptr), mapOf(256));
 }
 
 // kort in a large folder without adrslib.ini: the folder's names are read
@@ -305,12 +430,13 @@ TEST_F(KortCacheFile, AJobOfAProgramInALargeFolderReadsTheBoundWithoutWaitingOnI
   const std::string folder = dir_.Native("large");
   UseCopyBesideData(folder);
   for (int i = 0; i < 600; ++i)
-    ASSERT_TRUE(testutil::WriteBytes(folder + "/filler_" + std::to_string(i) + "_of_a_large.dat", ""));
+    ASSERT_TRUE(
+        testutil::WriteBytes(folder + "/filler_" + std::to_string(i) + "_of_a_large.dat", ""));
   struct timespec longAgo[2] = {{1000000, 0}, {1000000, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), longAgo, 0), 0);
   // The folder's names are kept only once its status-change time, which
   // setting its times moved to now, lies 2 s in the past.
-  const struct timespec settle {2, 100000000};
+  const struct timespec settle { 2, 100000000 };
   nanosleep(&settle, nullptr);
   const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
   for (int round = 0; round < 3; ++round) {
