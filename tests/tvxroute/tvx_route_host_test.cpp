@@ -127,4 +127,40 @@ TEST(TvxRouteHost, ATollPointPassedTwiceShowsTheFeeOfEachPassage) {
   }
 }
 
+// A toll of 0 and 0 with code 0 is what a route that pays nothing reads,
+// and also one that starts or ends on the toll road, where its trip lacks
+// an entrance or an exit; a host tells the two apart by the class of the
+// first and last links (0: expressway).
+TEST(TvxRouteHost, AZeroTollOfARouteThatStartsOrEndsOnTheTollRoadShowsInItsEndLinks) {
+  const std::string road = tvxtest::BuildDir() + "/Database/Road";
+  struct Case {
+    const char* points;
+    bool onTheTollRoad;
+  };
+  const Case cases[] = {
+      {"139.6330,35.6240@2015-06-03T10:00 139.3937,35.4394 --road 2", true},  // 瀬田 to 海老名SA
+      {"139.3937,35.4394@2015-06-03T10:00 139.3300,35.4450 --road 2", true},  // 海老名SA to 旭町西
+      {"139.6330,35.6240@2015-06-03T10:00 139.3937,35.4394 --road 0", false},  // by the 国道246号
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.points);
+    std::string out, summary;
+    EXPECT_EQ(hosttest::RunCommand(
+                  "'" + tvxtest::BuildDir() + "/tvxroute' '" + road + "' " + c.points, &out),
+              0);
+    EXPECT_TRUE(PaidNodes(out, &summary).empty()) << out;
+    EXPECT_EQ(summary, "summary 0 0");
+    std::vector<int> classes;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+      int index = 0, linkClass = 0;
+      if (std::sscanf(line.c_str(), "link %d: class %d", &index, &linkClass) == 2)
+        classes.push_back(linkClass);
+    }
+    ASSERT_FALSE(classes.empty()) << out;
+    EXPECT_EQ(classes.front() == 0 || classes.back() == 0, c.onTheTollRoad) << out;
+  }
+}
+
 }  // namespace
