@@ -22,10 +22,14 @@ class CEraseStdOnHwyNode : public CRPItemFilter {
 };
 
 // Copies the toll totals into the list and gives every toll node the fees
-// of its toll profile; a profile without fees makes the node a plain one
-// (toll facility number 0). When the toll engine could not compute the
-// toll (a non-zero code), the list keeps its code, both totals and the
-// fees of every toll node become -1 (unknown), and the toll nodes stay.
+// of its toll profile: the k-th toll node of a toll facility takes the k-th
+// profile of that facility (the toll engine answers one profile per toll
+// point, in route order, so a toll point passed twice has its fees at each
+// passage); a node beyond its facility's profiles keeps its values. A
+// profile without fees makes the node a plain one (toll facility number
+// 0). When the toll engine could not compute the toll (a non-zero code),
+// the list keeps its code, both totals and the fees of every toll node
+// become -1 (unknown), and the toll nodes stay.
 class CMakeTollNode : public CRPItemFilter {
  public:
   explicit CMakeTollNode(const TollResult* tollResult) : tollResult_(tollResult) {}

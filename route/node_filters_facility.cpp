@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <vector>
 
 #include "route/node_filters.h"
 #include "route/route_times.h"
@@ -34,6 +35,15 @@ bool CMakeTollNode::run(TmpItemAry& items) {
     items.tollTotal1 = -1;
     items.tollTotal2 = -1;
   }
+  // The toll engine answers one profile per toll point, in route order,
+  // and a toll point passed twice (a round trip, a turn at a via point) has
+  // a profile for each passage. So the k-th toll node of a facility is the
+  // k-th passage of that facility and takes its k-th profile.
+  std::map<std::int32_t, std::vector<const TollResultRaw::Prof*>> passages;
+  if (raw.code == 0) {
+    for (const TollResultRaw::Prof& prof : raw.profs.v) passages[prof.facility].push_back(&prof);
+  }
+  std::map<std::int32_t, std::size_t> met;
   for (TmpItemAry::Item& item : items.items()) {
     TmpItemAry::Node* node = item.node.get();
     if (!node || node->tollFacilNo == 0) continue;
@@ -43,15 +53,15 @@ bool CMakeTollNode::run(TmpItemAry& items) {
       continue;
     }
     const std::int32_t facility = static_cast<std::int32_t>(node->tollFacilNo & 0x7FFF);
-    for (const TollResultRaw::Prof& prof : raw.profs.v) {
-      if (prof.facility != facility) continue;
-      if (prof.fee1 == -1 && prof.fee3 == -1) {
-        node->tollFacilNo = 0;
-      } else {
-        node->firstFee = prof.fee1;
-        node->fee = prof.fee3 != -1 ? prof.fee3 : prof.fee1;
-      }
-      break;
+    const std::size_t passage = met[facility]++;
+    const auto found = passages.find(facility);
+    if (found == passages.end() || passage >= found->second.size()) continue;
+    const TollResultRaw::Prof& prof = *found->second[passage];
+    if (prof.fee1 == -1 && prof.fee3 == -1) {
+      node->tollFacilNo = 0;
+    } else {
+      node->firstFee = prof.fee1;
+      node->fee = prof.fee3 != -1 ? prof.fee3 : prof.fee1;
     }
   }
   return true;

@@ -3,10 +3,12 @@
 // folder of that name is replaced only when it holds nothing but the
 // builder's own output, so that no file of anyone else's is lost with it.
 //
-// A name is the builder's own when the new output has it, or has a name
-// that differs from it only in its numbers (each run of ASCII digits
-// counts as one number: QVAD14.NDB of an earlier, larger data set is the
-// builder's as QVAD13.NDB is).
+// A name is the builder's own only when this run writes it, byte for byte.
+// A near name is someone else's: QVAD99.NDB (other digits), qvad13.ndb
+// (other case) or QVAD13.NDB.bak (another extension) beside a new
+// QVAD13.NDB. So is a name that an earlier run wrote from another
+// description (a prefecture this one lacks): the folder is refused, and
+// the reason names what is to be moved or removed first.
 
 #include <dirent.h>
 
@@ -21,20 +23,6 @@
 namespace builder {
 
 namespace own_output_detail {
-
-// The name with each run of ASCII digits as one '#'.
-inline std::string NumbersAsOne(const std::string& name) {
-  std::string out;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const bool digit = name[i] >= '0' && name[i] <= '9';
-    if (!digit) {
-      out.push_back(name[i]);
-    } else if (i == 0 || name[i - 1] < '0' || name[i - 1] > '9') {
-      out.push_back('#');
-    }
-  }
-  return out;
-}
 
 // The names in a native folder ("." and ".." left out), sorted; false when
 // it cannot be read.
@@ -63,16 +51,17 @@ inline bool HoldsOwnOutputOnly(const std::string& earlier, const std::string& fr
     if (reason) *reason = "the folder cannot be read";
     return false;
   }
-  std::set<std::string> forms;
-  for (const std::string& name : own) forms.insert(NumbersAsOne(name));
+  const std::set<std::string> written(own.begin(), own.end());
   std::vector<std::string> others;
   for (const std::string& name : names) {
-    if (forms.count(NumbersAsOne(name)) == 0) others.push_back(name);
+    if (written.count(name) == 0) others.push_back(name);
   }
   if (others.empty()) return true;
   if (reason) {
     constexpr std::size_t kNamed = 5;
-    std::string text = "the folder holds names that are not this builder's output: ";
+    std::string text =
+        "the folder holds names that this run does not write (it replaces a folder only when it "
+        "writes every name there; move or remove them first): ";
     for (std::size_t i = 0; i < others.size() && i < kNamed; ++i) {
       if (i > 0) text += ", ";
       text += plat::path::FromNative(others[i]);

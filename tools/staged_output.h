@@ -33,6 +33,17 @@ inline std::string StripNativeSeparators(std::string native) {
   return native;
 }
 
+// The resolved path of a file to write with its last name as the builder
+// gives it. Resolving chooses an existing name of another case for a new
+// file (as Windows would open it); that file is not the builder's output,
+// and it is kept beside the one written.
+inline std::string WithExactLastName(const std::string& resolved, const std::string& exact) {
+  const std::size_t r = resolved.rfind('/');
+  const std::size_t e = exact.rfind('/');
+  const std::string last = e == std::string::npos ? exact : exact.substr(e + 1);
+  return r == std::string::npos ? last : resolved.substr(0, r + 1) + last;
+}
+
 inline bool WriteAll(int fd, const std::string& bytes) {
   const char* at = bytes.data();
   std::size_t left = bytes.size();
@@ -62,17 +73,23 @@ class StagedFiles {
   StagedFiles(const StagedFiles&) = delete;
   StagedFiles& operator=(const StagedFiles&) = delete;
 
-  // Writes bytes aside for path (a CP932 path whose folder exists). An
-  // existing target must be a regular file (a device, folder or link named
-  // as the output is refused, not replaced).
+  // Writes bytes aside for path (a CP932 path whose folder exists). The
+  // target is the file of exactly that name: a file whose name differs
+  // only in case is someone else's and stays as it is. An existing target
+  // must be a regular file (a device, folder or link named as the output
+  // is refused, not replaced).
   bool Add(const char* path, const std::string& bytes, StageFailure* failure) {
-    std::string target;
-    struct stat st;
+    std::string target, exact;
     if (path == nullptr || !plat::path::Resolve(path, true, target) ||
-        (::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
+        !plat::path::ToNative(path, exact)) {
       return Fail(failure, StageFailure::kCreate);
     }
-    target = staged_detail::StripNativeSeparators(target);
+    target = staged_detail::WithExactLastName(staged_detail::StripNativeSeparators(target),
+                                              staged_detail::StripNativeSeparators(exact));
+    struct stat st;
+    if (::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      return Fail(failure, StageFailure::kCreate);
+    }
     plat::RemoveAbandonedAsides(target);
     std::string aside;
     int fd = -1;

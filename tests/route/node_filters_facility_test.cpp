@@ -127,16 +127,21 @@ TollResultRaw::Prof Prof(std::int32_t facility, std::int32_t fee1, std::int32_t 
   return p;
 }
 
-TEST(MakeTollNode, FeesFromTheFirstMatchingProfileAndTotalsOnSuccess) {
-  TollResult result =
-      MakeToll(0, {Prof(5, 1200, 900), Prof(6, 700, -1), Prof(5, 1, 1), Prof(7, -1, -1)});
+TEST(MakeTollNode, FeesFromTheProfileOfTheSamePassageAndTotalsOnSuccess) {
+  TollResult result = MakeToll(
+      0, {Prof(5, 1200, 900), Prof(6, 700, -1), Prof(5, 1, 1), Prof(7, -1, -1), Prof(9, 30, 20)});
   TmpItemAry list;
   Push(list, Node(0x10), Hwy()).node->tollFacilNo = 0x8005;  // low 15 bits: 5
   Push(list, Node(0x10), Hwy()).node->tollFacilNo = 6;
+  Push(list, Node(0x10), Hwy()).node->tollFacilNo = 5;  // the second passage of 5
   Push(list, Node(0x10), Hwy()).node->tollFacilNo = 7;
   auto& none = Push(list, Node(0x10), Hwy());
   none.node->tollFacilNo = 8;
   none.node->fee = 55;
+  Push(list, Node(0x10), Hwy()).node->tollFacilNo = 9;
+  auto& beyond = Push(list, Node(0x10), Hwy());  // 9 has one profile only
+  beyond.node->tollFacilNo = 9;
+  beyond.node->fee = 66;
   CMakeTollNode(&result).run(list);
   auto items = At(list);
   EXPECT_EQ(list.tollTotal1, 800);
@@ -145,22 +150,86 @@ TEST(MakeTollNode, FeesFromTheFirstMatchingProfileAndTotalsOnSuccess) {
   EXPECT_EQ(items[0]->node->fee, 900);
   EXPECT_EQ(items[1]->node->firstFee, 700);
   EXPECT_EQ(items[1]->node->fee, 700);  // no third fee: the first
-  EXPECT_EQ(items[2]->node->tollFacilNo, 0u);
-  EXPECT_EQ(items[2]->node->fee, 0);
-  EXPECT_EQ(items[3]->node->tollFacilNo, 8u);
-  EXPECT_EQ(items[3]->node->fee, 55);
+  EXPECT_EQ(items[2]->node->firstFee, 1);
+  EXPECT_EQ(items[2]->node->fee, 1);
+  EXPECT_EQ(items[3]->node->tollFacilNo, 0u);
+  EXPECT_EQ(items[3]->node->fee, 0);
+  EXPECT_EQ(items[4]->node->tollFacilNo, 8u);  // no profile: unchanged
+  EXPECT_EQ(items[4]->node->fee, 55);
+  EXPECT_EQ(items[5]->node->fee, 20);
+  EXPECT_EQ(items[6]->node->tollFacilNo, 9u);  // beyond its facility's profiles: unchanged
+  EXPECT_EQ(items[6]->node->fee, 66);
+  EXPECT_EQ(items[6]->node->firstFee, 0);
 
   // A profile without fees makes a plain node: step 3 does not ask for its
   // name and step 17 drops its toll flag, deleting it when that was all.
   FakeToll toll;
   toll.names = {{0x8005, "IC5"}, {6, "IC6"}};
   CMakeTollFacilName<FakeToll>(&toll).run(list);
-  EXPECT_EQ(toll.asked, (std::vector<int>{0x8005, 6, 8}));
+  EXPECT_EQ(toll.asked, (std::vector<int>{0x8005, 6, 5, 8, 9, 9}));
   EXPECT_EQ(items[0]->node->name, "IC5");
   EXPECT_EQ(items[1]->node->name, "IC6");
-  EXPECT_EQ(items[3]->node->name, "");  // not found: unchanged
+  EXPECT_EQ(items[4]->node->name, "");  // not found: unchanged
   CEraseTollNode().run(list);
-  EXPECT_EQ(Shape(list), "10/H 10/H -/H 10/H");
+  EXPECT_EQ(Shape(list), "10/H 10/H 10/H -/H 10/H 10/H 10/H");
+}
+
+// A route that passes a toll point twice has a profile for each passage, in
+// route order: each toll node takes the fees due at its own passage, so the
+// fees of the nodes add up to the route's totals. Round trips over 東京IC
+// (exit 11 free at first, paid on the way back) and 厚木IC (exit 31 paid on
+// the way out, free after a turn at 東京IC), with the links 35 and 25 passed
+// both ways.
+TEST(MakeTollNode, EachPassageOfATollPointTakesItsOwnProfile) {
+  struct Case {
+    std::vector<TollResultRaw::Prof> profs;
+    std::int32_t total;
+  };
+  const Case cases[] = {
+      {{Prof(11, 0, 0), Prof(10, -1, -1), Prof(35, 0, 0), Prof(25, 0, 0), Prof(31, 1470, 1470),
+        Prof(30, -1, -1), Prof(25, 0, 0), Prof(35, 0, 0), Prof(11, 1470, 1470)},
+       2940},
+      {{Prof(26, -1, -1), Prof(35, 0, 0), Prof(25, 0, 0), Prof(31, 720, 720), Prof(30, -1, -1),
+        Prof(25, 0, 0), Prof(35, 0, 0), Prof(11, 1200, 1200), Prof(35, 0, 0), Prof(25, 0, 0),
+        Prof(31, 0, 0)},
+       1920},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.total);
+    auto* raw = new TollResultRaw;
+    raw->total1 = raw->total3 = c.total;
+    raw->profs.v = c.profs;
+    TollResult result(raw);
+    TmpItemAry list;
+    for (const TollResultRaw::Prof& p : c.profs)
+      Push(list, Node(0x10), Hwy()).node->tollFacilNo = static_cast<std::uint32_t>(p.facility);
+    CMakeTollNode(&result).run(list);
+    std::size_t i = 0;
+    std::vector<std::int32_t> due;  // the fees of the passages that pay
+    for (const TmpItemAry::Item& item : list.items()) {
+      const TollResultRaw::Prof& p = c.profs[i++];
+      if (p.fee1 == -1) {
+        EXPECT_EQ(item.node->tollFacilNo, 0u) << i;
+        continue;
+      }
+      EXPECT_EQ(item.node->fee, p.fee3) << i;
+      EXPECT_EQ(item.node->firstFee, p.fee1) << i;
+      if (p.fee1 != 0) due.push_back(p.fee1);
+    }
+    // Every passage that pays keeps its toll node, and only those do.
+    CEraseTollNode().run(list);
+    std::vector<std::int32_t> shown;
+    std::int32_t fees = 0, firstFees = 0;
+    for (const TmpItemAry::Item& item : list.items()) {
+      if (!item.node || (item.node->flags & 0x10) == 0) continue;
+      shown.push_back(item.node->firstFee);
+      fees += item.node->fee;
+      firstFees += item.node->firstFee;
+    }
+    EXPECT_EQ(shown, due);
+    EXPECT_EQ(fees, list.tollTotal1);
+    EXPECT_EQ(firstFees, list.tollTotal2);
+  }
 }
 
 // A toll the engine could not compute never reads as no toll: the list

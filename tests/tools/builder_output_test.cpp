@@ -163,8 +163,9 @@ TEST(Gensample, AFailedRunLeavesNoPartialDataFolder) {
 }
 
 // A gensample that fails after an earlier run leaves that run's folder
-// byte for byte; one that succeeds replaces the folder whole (a file that
-// the new data set does not have is gone).
+// byte for byte; one that succeeds replaces the folder whole, but not one
+// that holds a name it does not write (that of an earlier, larger data
+// set): it keeps that folder as it was until the name is gone.
 TEST(Gensample, AFailedRunKeepsTheEarlierFolder) {
   testutil::TempDir dir;
   const std::string target = dir.Native(U8(u8"住所"));
@@ -177,12 +178,15 @@ TEST(Gensample, AFailedRunKeepsTheEarlierFolder) {
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{U8(u8"住所")}) << jobs;
   }
 
-  // A file of an earlier, larger data set does not survive a new run.
+  // A file of an earlier, larger data set is no name of this run's.
   ASSERT_TRUE(testutil::WriteBytes(target + "/QVAD14.NDB", "earlier data set"));
+  const auto larger = TreeBytes(target);
+  EXPECT_EQ(RunBuilder({kGensample, target}), 1);
+  EXPECT_TRUE(TreeBytes(target) == larger);
+  ASSERT_TRUE(fs::remove(target + "/QVAD14.NDB"));
   ASSERT_EQ(RunBuilder({kGensample, target}), 0);
   const auto built = FolderBytes(SampleFolder(2));
   const auto replaced = TreeBytes(target);
-  EXPECT_EQ(replaced.count("QVAD14.NDB"), 0u);
   ASSERT_EQ(replaced.size(), built.size());
   for (const auto& [name, bytes] : built) EXPECT_TRUE(replaced.at(name) == bytes) << name;
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{U8(u8"住所")});
@@ -281,6 +285,46 @@ TEST(Gensample, RefusesAFolderThatHoldsAUsersFileAndKeepsTheFile) {
   EXPECT_TRUE(TreeBytes(dir.path()) == before);
 }
 
+// A file whose name differs from one of gensample's only in its digits is
+// no output of this run: gensample, run again into its earlier output
+// folder that holds a user's QVAD99.NDB, refuses the folder and keeps the
+// file and every other file as they were.
+TEST(Gensample, KeepsAUsersFileNamedLikeItsOutputButForTheDigits) {
+  testutil::TempDir dir;
+  const std::string target = dir.Native("data");
+  ASSERT_EQ(RunBuilder({kGensample, target}), 0);
+  ASSERT_TRUE(testutil::WriteBytes(target + "/QVAD99.NDB", "mine"));
+  const auto before = TreeBytes(dir.path());
+  EXPECT_EQ(RunBuilder({kGensample, target}), 1);
+  EXPECT_TRUE(TreeBytes(dir.path()) == before);
+  EXPECT_EQ(testutil::ReadBytes(target + "/QVAD99.NDB"), "mine");
+}
+
+// Only the names a run writes, byte for byte, are its own: a near name
+// (other digits, other case, another extension) in its earlier output
+// folder is someone else's. The folder is refused and kept as it was, and
+// the message names the file and says why; without it the folder is
+// replaced.
+TEST(GenerateDataFolder, CountsAsItsOwnOnlyTheExactNamesItWrites) {
+  testutil::TempDir dir;
+  const std::string folder = dir.Sys("data");
+  char msg[kMessageSize] = "";
+  ASSERT_EQ(GenerateDataFolder(Sample(), folder, GenerateOptions(), msg), 1) << Show(msg);
+  for (const char* near : {"QVAD99.NDB", "QVAD013.NDB", "13.GDB1", "qvad13.ndb", "Qvad13.Ndb",
+                           "QVAD13.NDX", "QVAD13", "TKY2JGD.PA"}) {
+    SCOPED_TRACE(near);
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native("data/") + near, "mine"));
+    const auto before = TreeBytes(dir.path());
+    EXPECT_EQ(GenerateDataFolder(Sample(), folder, GenerateOptions(), msg), 0);
+    const std::string message = msg;
+    EXPECT_NE(message.find(std::string(": ") + near), std::string::npos) << Show(message);
+    EXPECT_NE(message.find("this run does not write"), std::string::npos) << Show(message);
+    EXPECT_TRUE(TreeBytes(dir.path()) == before);
+    ASSERT_TRUE(fs::remove(dir.Native("data/") + near));
+    EXPECT_EQ(GenerateDataFolder(Sample(), folder, GenerateOptions(), msg), 1) << Show(msg);
+  }
+}
+
 // The facility builder refuses such a folder the same way.
 TEST(GenerateFacilityFolder, RefusesAFolderThatHoldsAUsersFileAndKeepsTheFile) {
   facilitydata::FacilityDescription d;
@@ -300,6 +344,19 @@ TEST(GenerateFacilityFolder, RefusesAFolderThatHoldsAUsersFileAndKeepsTheFile) {
   // Without the user's file the folder is replaced as before.
   ASSERT_TRUE(fs::remove(dir.Native(U8(u8"施設/notes.txt"))));
   EXPECT_EQ(facilitydata::GenerateFacilityFolder(d, folder, nullptr, msg), 1) << Show(msg);
+
+  // Near names of its own (another case, other digits, another extension)
+  // are a user's too.
+  for (const char8_t* near :
+       {u8"表示優先.TBL", u8"範囲.nib", u8"施設検索2.NDB", u8"施設検索.NDX"}) {
+    SCOPED_TRACE(U8(near));
+    ASSERT_TRUE(testutil::WriteBytes(dir.Native(U8(u8"施設/") + U8(near)), "mine"));
+    const auto held = TreeBytes(dir.path());
+    EXPECT_EQ(facilitydata::GenerateFacilityFolder(d, folder, nullptr, msg), 0);
+    EXPECT_NE(std::string(msg).find(Sjis(near)), std::string::npos) << Show(msg);
+    EXPECT_TRUE(TreeBytes(dir.path()) == held);
+    ASSERT_TRUE(fs::remove(dir.Native(U8(u8"施設/") + U8(near))));
+  }
 }
 
 // An aside left by a builder that was killed is removed by the next run on
@@ -366,6 +423,29 @@ TEST(WriteImageFile, AFailedWriteKeepsTheEarlierFile) {
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"QVAD13.TIX"});
 }
 
+// The single-file writers and genroadmap, whose output file names are
+// fixed, write that name: a file of another case beside it is a user's
+// and keeps its bytes; the builder's own earlier file is replaced.
+TEST(WriteImageFile, WritesTheExactNameAndKeepsAFileOfAnotherCase) {
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("qvad13.tix"), "mine"));
+  std::string error;
+  for (const char* image : {"first", "second"}) {
+    EXPECT_TRUE(
+        builder::WriteImageFile(dir.Sys("QVAD13.TIX").c_str(), image, &error, "create", "write"))
+        << error;
+    EXPECT_EQ(testutil::ReadBytes(dir.Native("QVAD13.TIX")), image);
+    EXPECT_EQ(testutil::ReadBytes(dir.Native("qvad13.tix")), "mine");
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"QVAD13.TIX", "qvad13.tix"}));
+  }
+  const std::string description = kSourceDir + "/tools/roadmap/data/sample_roadmap.txt";
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("alldata.kwi"), "mine too"));
+  EXPECT_EQ(RunBuilder({kGenroadmap, description, dir.path()}), 0);
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("alldata.kwi")), "mine too");
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("ALLDATA.KWI")),
+            testutil::ReadBytes(kBuildDir + "/Database/Road/ALLDATA.KWI"));
+}
+
 // A folder, a link or a pipe named as the output is refused, not replaced
 // (nor is the link's target written through).
 TEST(WriteImageFile, RefusesAFolderALinkOrAPipeNamedAsTheOutput) {
@@ -402,6 +482,24 @@ TEST(Gentoll, AFailedRunKeepsTheEarlierPairAndTheFolderKeepsItsOtherFiles) {
   ASSERT_TRUE(testutil::WriteBytes(dir.Native("KEEP.TXT"), "mine"));
   EXPECT_EQ(RunBuilder({kGentoll, description, dir.path(), "35"}), 0);
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"FACIL.DAT", "KEEP.TXT", "TOLL.DAT"}));
+  const std::string built = kBuildDir + "/Database/Toll/v35/";
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("FACIL.DAT")), testutil::ReadBytes(built + "FACIL.DAT"));
+  EXPECT_EQ(testutil::ReadBytes(dir.Native("TOLL.DAT")), testutil::ReadBytes(built + "TOLL.DAT"));
+}
+
+// gentoll writes FACIL.DAT and TOLL.DAT under exactly those names: a
+// user's file whose name differs only in case (which the path layer would
+// otherwise open for TOLL.DAT), in its digits or in its extension is kept
+// as it was beside them.
+TEST(Gentoll, KeepsFilesNamedLikeItsOutputAndWritesItsOwnNames) {
+  const std::string description = kSourceDir + "/tools/tollbuild/data/sample_toll.txt";
+  testutil::TempDir dir;
+  const std::vector<std::string> near = {"Facil.dat", "TOLL.DAT.bak", "TOLL2.DAT", "toll.dat"};
+  for (const std::string& name : near) ASSERT_TRUE(testutil::WriteBytes(dir.Native(name), name));
+  EXPECT_EQ(RunBuilder({kGentoll, description, dir.path(), "35"}), 0);
+  for (const std::string& name : near) EXPECT_EQ(testutil::ReadBytes(dir.Native(name)), name);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"FACIL.DAT", "Facil.dat", "TOLL.DAT",
+                                                         "TOLL.DAT.bak", "TOLL2.DAT", "toll.dat"}));
   const std::string built = kBuildDir + "/Database/Toll/v35/";
   EXPECT_EQ(testutil::ReadBytes(dir.Native("FACIL.DAT")), testutil::ReadBytes(built + "FACIL.DAT"));
   EXPECT_EQ(testutil::ReadBytes(dir.Native("TOLL.DAT")), testutil::ReadBytes(built + "TOLL.DAT"));

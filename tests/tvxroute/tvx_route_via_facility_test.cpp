@@ -4,9 +4,11 @@
 // (highway first) or on any road. Every route keeps its via point (and the
 // time given there), every facility it shows stands at its own place, and
 // its toll is the toll library's answer for the toll points its legs pass
-// (or says it is unknown where the toll library has no answer). Legs that
-// start at a facility and turn back over their first link keep their
-// distances and times in order and show the facility at each passage.
+// (or says it is unknown where the toll library has no answer); the fees
+// its nodes show are the fees due at each passage of a toll point, in
+// route order, and add up to its toll. Legs that start at a facility and
+// turn back over their first link keep their distances and times in order
+// and show the facility at each passage.
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,7 @@
 #include "plat/message.h"
 #include "route/tvx_route.h"
 #include "support/test_util.h"
+#include "toll/toll.h"
 #include "toll/toll_control.h"
 #include "tools/roadmap/highway_writer.h"
 #include "tools/roadmap/roadmap_description.h"
@@ -193,8 +196,34 @@ struct TollAnswer {
   int code = 0;
   std::int32_t undiscounted = 0;
   std::int32_t discounted = 0;
-  std::string points;  // the toll points in order, for messages
+  std::string points;    // the toll points in order, for messages
+  bool repeats = false;  // a toll point is passed more than once
+  // What the toll library's facade hands a host: one profile per toll
+  // point, in route order, with the fees due there.
+  std::vector<TollResultRaw::Prof> profiles;
 };
+
+// The toll library's profiles of the input, as its facade answers a host.
+std::vector<TollResultRaw::Prof> ProfilesOf(const std::string& folder, TollInputParam input) {
+  struct Handler : TollHandler {
+    TollResult result;
+    bool done = false;
+    void onResult(Toll*, int, TollResult r) override {
+      result = r;
+      done = true;
+    }
+    void onCancel(Toll*) override { done = true; }
+    void onError(Toll*, int) override { done = true; }
+    void onNotify(Toll*) override {}
+  } handler;
+  Toll toll;
+  EXPECT_EQ(toll.init(&handler, folder.c_str()), 0);
+  EXPECT_EQ(toll.calc(&input), 0);
+  EXPECT_TRUE(plat::PumpUntil([&] { return handler.done; }, 20000));
+  if (!handler.result) return {};
+  EXPECT_EQ(handler.result->code, 0);
+  return handler.result->profs.v;
+}
 
 TollAnswer TollOfLegs(const std::string& folder, const std::vector<RouteSingleResult>& legs,
                       std::int32_t vehicleClass, std::uint8_t option1) {
@@ -214,6 +243,8 @@ TollAnswer TollOfLegs(const std::string& folder, const std::vector<RouteSingleRe
                     (static_cast<std::uint32_t>(at.day) << 12) |
                     (static_cast<std::uint32_t>(at.hour) << 6) | at.minute;
         item.dayOfWeek = TravelClock::Week(at.year, at.month, at.day);
+        for (const TollInputParam::Item& earlier : input.items.v)
+          if (earlier.facility == item.facility) answer.repeats = true;
         input.items.v.push_back(item);
         answer.points += (answer.points.empty() ? "" : "-") + std::to_string(link.facility);
       }
@@ -225,8 +256,25 @@ TollAnswer TollOfLegs(const std::string& folder, const std::vector<RouteSingleRe
   if (answer.code == 0) {
     answer.undiscounted = control.total1();
     answer.discounted = control.total3();
+    answer.profiles = ProfilesOf(folder, input);
   }
   return answer;
+}
+
+// A fee as a node shows it: the fee after discounts and the first fee.
+using NodeFee = std::pair<std::int32_t, std::int32_t>;
+
+// The fees the toll nodes of a route show for these profiles, in order: a
+// profile without fees stands for no toll node, and a toll node whose two
+// fees are 0 is a plain node.
+std::vector<NodeFee> FeesDue(const std::vector<TollResultRaw::Prof>& profiles) {
+  std::vector<NodeFee> due;
+  for (const TollResultRaw::Prof& p : profiles) {
+    if (p.fee1 == -1 && p.fee3 == -1) continue;
+    const NodeFee fee{p.fee3 != -1 ? p.fee3 : p.fee1, p.fee1};
+    if (fee != NodeFee{0, 0}) due.push_back(fee);
+  }
+  return due;
 }
 
 class ViaFacility : public ::testing::Test {
@@ -274,6 +322,23 @@ class ViaFacility : public ::testing::Test {
     EXPECT_EQ(r.tollError, 0);
     EXPECT_EQ(r.summary1, toll.discounted);
     EXPECT_EQ(r.summary2, toll.undiscounted);
+    // The nodes show the fees due at each passage, in route order, and
+    // they add up to the totals.
+    std::vector<NodeFee> shown;
+    std::int32_t fees = 0, firstFees = 0;
+    for (int i = 0; i < r.getNodeCnt(); ++i) {
+      const TVXRouteResult::Node& n = *r.getNode(i);
+      if (n.fee == 0 && n.firstFee == 0) continue;
+      shown.push_back(NodeFee{n.fee, n.firstFee});
+      fees += n.fee;
+      firstFees += n.firstFee;
+    }
+    EXPECT_EQ(fees, r.summary1);
+    EXPECT_EQ(firstFees, r.summary2);
+    if (toll.asked) {
+      EXPECT_EQ(shown, FeesDue(toll.profiles));
+      if (toll.repeats) ++repeatedTollPoints;
+    }
   }
 
   // Calculates the route and checks what every route must show; the
@@ -367,9 +432,11 @@ class ViaFacility : public ::testing::Test {
   // The toll totals of the last route checked (after discounts, undiscounted).
   std::int32_t summary1 = -1;
   std::int32_t summary2 = -1;
-  // Routes checked, and those whose toll the toll library cannot compute.
+  // Routes checked, those whose toll the toll library cannot compute, and
+  // those with a known toll that pass a toll point more than once.
   int routes = 0;
   int unknownTolls = 0;
+  int repeatedTollPoints = 0;
   // The data folder routed on.
   std::string folder;
   tvxtest::ScratchRegistry registry;
@@ -402,6 +469,42 @@ TEST_F(ViaFacility, EveryFacilityAsAStopKeepsTheStopItsTimeAndTheFacilitiesPlace
   // The sample toll data prices every one of these routes: a stop at an
   // interchange leaves the highway at its exit gate and enters it again.
   EXPECT_EQ(unknownTolls, 0) << "of " << routes << " routes";
+}
+
+// Round trips and turns that pass the same toll points again: from an end
+// of the route out to a facility and back (a -> f -> a), from one facility
+// to another and back (f -> g -> f) and on again (f -> g -> f -> g), with
+// the stops timed or not, in both road modes; and the round trips over
+// 東京IC and 厚木IC that a user found showing one passage's fee twice or
+// none. Every passage of a toll point shows the fee due there and the
+// node fees add up to the toll (CheckToll).
+TEST_F(ViaFacility, RoundTripsAndTurnsThroughTheSameTollPointsShowEachPassagesFee) {
+  for (int mode : {1, 2})
+    for (bool timed : {false, true}) {
+      const int stop = timed ? 12 * 60 : -1;
+      const int again = timed ? 14 * 60 : -1;
+      for (const FacilityNode& f : *facilities_) {
+        for (const Place& a : kEnds) CheckRoute(Trip{{a, f.at, a}, {10 * 60, stop, -1}, mode});
+        for (const FacilityNode& g : *facilities_) {
+          if (Metres(f.at, g.at) < 100.0) continue;
+          CheckRoute(Trip{{f.at, g.at, f.at}, {10 * 60, stop, -1}, mode});
+          CheckRoute(Trip{{f.at, g.at, f.at, g.at}, {10 * 60, stop, again, -1}, mode});
+        }
+      }
+    }
+  const Place tokyo = Deg(139.627222, 35.620833), atsugi = Deg(139.346944, 35.426944);
+  for (int mode : {0, 1, 2}) {
+    CheckRoute(Trip{{Deg(139.5, 35.543056), Deg(139.388611, 35.433889), Deg(139.347, 35.427),
+                     Deg(139.388611, 35.433889)},
+                    {10 * 60, -1, 14 * 60, -1},
+                    mode});
+    CheckRoute(Trip{{Deg(139.523889, 35.563056), atsugi, tokyo, Deg(139.346944, 35.426863)},
+                    {10 * 60, 14 * 60, -1, -1},
+                    mode});
+  }
+  // Most of them pass a toll point twice with a toll the library prices.
+  EXPECT_GE(repeatedTollPoints, routes * 2 / 5)
+      << "of " << routes << " routes, " << unknownTolls << " with an unknown toll";
 }
 
 // The nodes named `name` (CP932) within 100 m of `at`, among the result's

@@ -97,8 +97,8 @@ int MakeFolders(const std::string& folder, char* msg);
 // place only when every file is complete: an earlier folder there is
 // replaced whole, and a failure leaves it as it was (or no folder). An
 // existing folder that holds folders is refused (it is no data folder), and
-// so is one that holds names that are not this builder's output (the
-// message names them): its files are not someone else's to lose.
+// so is one that holds names that this run does not write, byte for byte
+// (the message names them): its files are not someone else's to lose.
 int GenerateDataFolder(const Description& d, const std::string& folder,
                        const GenerateOptions& options, char* msg);
 // The two halves of GenerateDataFolder, for a caller that writes other

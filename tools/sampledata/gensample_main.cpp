@@ -18,8 +18,9 @@
 // The output folder is written aside (a hidden folder beside it) and put in
 // place only when every file is complete, replacing an earlier folder
 // whole; a run that fails leaves the earlier folder (and address lists) as
-// they were, or none. A folder that holds names that are not gensample's
-// own output (a file of the user's) is refused and kept as it is. The
+// they were, or none. A folder that holds names that this run does not
+// write, byte for byte (a file of the user's, however near its name is to
+// one of gensample's), is refused and kept as it is. The
 // folders above it are created. The address index is of kind 2 unless
 // --kind says 1. The description folder defaults to the one of this source
 // tree.

@@ -1,6 +1,7 @@
 // gentoll: writes FACIL.DAT and TOLL.DAT of one format version from a toll
 // data set's text description. The two files replace the folder's earlier
-// pair only when both are complete; other files in the folder are kept.
+// pair only when both are complete; other files in the folder are kept,
+// also those whose names differ from the two only in case.
 //
 //   gentoll <description file> <output folder> <format version>
 

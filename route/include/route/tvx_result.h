@@ -3,8 +3,15 @@
 // their names, and the table of road names. Made by Create and ended by
 // Release; the host owns a delivered result.
 //
-// The toll: when tollError is 0, summary1 and summary2 are the route's toll
-// (0 and 0: nothing to pay on it). Otherwise the toll could not be computed
+// The toll: when tollError is 0, summary1 and summary2 are the route's toll,
+// the toll of the trips on toll roads it completes from an entrance to an
+// exit, and the fees of its nodes add up to them (a toll point passed
+// twice shows the fee due at each passage). 0 and 0 means that the route
+// completes no trip that is charged: it has nothing to pay, or it starts
+// or ends on the toll road, where a trip without its entrance or its exit
+// is not charged (瀬田 to 海老名SA reads 0 and 0 with tollError 0). A host
+// tells the second case by the route's first or last link, which is then
+// an expressway link (class 0). Otherwise the toll could not be computed
 // and is unknown: tollError holds the toll engine's code (negative, for
 // instance -40 for toll points in an order it cannot price), summary1 and
 // summary2 are -1, and so are the fees of every toll node (kind 5), which
