@@ -42,8 +42,9 @@
 //    towns of the municipality with the most towns and of one with the
 //    fewest (how a job's cost grows with its municipality); a municipality's
 //    towns are its TC_Oaza rows (oaza and aza/chome rows), and the national
-//    set's municipalities are as large as real ones (the largest has 1,122
-//    towns, the smallest one town: an oaza and its one row);
+//    set's municipalities are as large as real ones (the largest has the
+//    postal list's 1,122 towns as oaza, some 2,700 rows, the smallest one
+//    town: an oaza and its one row);
 //    BM_KortJobLargestAgainstOneTown/national: the two in turn in the same
 //    loop, warm (after a first pass over both): the medians of each and
 //    their ratio (largest_one_town_wall, ..._instructions);

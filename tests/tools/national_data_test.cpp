@@ -15,6 +15,7 @@
 #include "common/message.h"
 #include "generated_data.h"
 #include "matching/match_entries.h"
+#include "matching/name_candidates.h"
 #include "matching/normalize.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
@@ -164,8 +165,9 @@ TEST(NationalData, HasTheCountrysSize) {
 
 // Municipalities as large as real ones: towns per municipality spread as
 // in the public postal code list (tens for most, a long tail), the largest
-// beyond a thousand (富山市 with 1,122), and some of one town; every
-// municipality's oaza codes stay distinct past the 99th oaza.
+// beyond a thousand (富山市 with the list's 1,122 towns, each an oaza), and
+// some of one town; every municipality's oaza codes stay distinct past the
+// 99th oaza and, in the letter form, past the 999th.
 TEST(NationalData, MunicipalitiesAreAsLargeAsRealOnes) {
   const Description& d = FullSet();
   std::vector<int> towns(d.municipalities.size(), 0);
@@ -191,15 +193,21 @@ TEST(NationalData, MunicipalitiesAreAsLargeAsRealOnes) {
       });
   ASSERT_NE(toyama, d.municipalities.end());
   const std::size_t t = static_cast<std::size_t>(toyama - d.municipalities.begin());
-  EXPECT_EQ(towns[t], 1122);
+  // The list's 1,122 towns of 富山市 are oaza, each with its rows.
+  EXPECT_EQ(oaza[t], 1122);
+  EXPECT_GE(towns[t], 2 * 1122);
   EXPECT_EQ(towns[t], sorted[n - 1]) << "the largest";
   EXPECT_GT(oaza[t], 99);
   std::set<std::string> codes;
+  int lettered = 0;
   for (const OazaRow& r : d.oaza) {
     if (r.municipality == static_cast<int>(t) && r.IsOaza()) {
       EXPECT_TRUE(codes.insert(r.placeCode).second) << r.placeCode;
+      // Past the 999th oaza the serial is a capital letter and two digits.
+      if (r.placeCode[5] >= 'A' && r.placeCode[5] <= 'Z') ++lettered;
     }
   }
+  EXPECT_EQ(lettered, 1122 - 999);
 
   // A smaller share keeps the named municipality at its size.
   NationalOptions options;
@@ -208,7 +216,7 @@ TEST(NationalData, MunicipalitiesAreAsLargeAsRealOnes) {
   int smallToyama = 0;
   for (const OazaRow& r : small.oaza) {
     const MunicipalityRow& m = small.municipalities[static_cast<std::size_t>(r.municipality)];
-    if (m.prefectureCode == "16" && m.name == Sjis(u8"富山市")) ++smallToyama;
+    if (m.prefectureCode == "16" && m.name == Sjis(u8"富山市") && r.IsOaza()) ++smallToyama;
   }
   EXPECT_EQ(smallToyama, 1122);
 }
@@ -397,4 +405,169 @@ TEST(NationalData, AddressesOfChosenRowsAreFoundAtTheirTown) {
     EXPECT_GE(MatchLevel(folder, with[n]), 3) << Show(with[n]);
     EXPECT_GE(MatchLevel(folder, without[n]), 3) << Show(without[n]);
   }
+}
+
+namespace {
+
+// The oaza names of the municipality (CP932 name) of the prefecture.
+std::vector<std::string> OazaNamesOf(const Description& d, const std::string& prefecture,
+                                     const std::string& name) {
+  std::vector<std::string> names;
+  for (const OazaRow& r : d.oaza) {
+    const MunicipalityRow& m = d.municipalities[static_cast<std::size_t>(r.municipality)];
+    if (r.IsOaza() && m.prefectureCode == prefecture && m.name == name) names.push_back(r.oazaName);
+  }
+  return names;
+}
+
+// The names that hold one of the (CP932) characters.
+int NamesWithAnyOf(const std::vector<std::string>& names, const std::vector<std::string>& chars) {
+  int count = 0;
+  for (const std::string& n : names) {
+    bool found = false;
+    for (std::size_t i = 0; i + 1 < n.size() && !found; i += 2) {
+      for (const std::string& c : chars) found = found || n.compare(i, 2, c) == 0;
+    }
+    if (found) ++count;
+  }
+  return count;
+}
+
+std::vector<std::string> Chars(const char8_t* utf8) {
+  const std::string text = Sjis(utf8);
+  std::vector<std::string> chars;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) chars.push_back(text.substr(i, 2));
+  return chars;
+}
+
+}  // namespace
+
+// The towns of a large municipality are named as the postal code list names
+// 富山市's: under the names of former municipalities (八尾町…, 婦中町…: a
+// few of them with about a hundred towns each, a few more with tens,
+// together some 40 %), in families of names made from one another with a
+// word in front or after (松田, 松田新町, 下松田), with connecting kana (の, ノ,
+// 之; ケ, ヶ, が) and numerals; names that differ only in kana read alike
+// (ヶ and ケ, ノ, 之 and の) are one name. Many of them share their firm key,
+// which is what the oaza level's table looks them up by.
+TEST(NationalData, LargeMunicipalitiesNameTheirTownsAsThePostalListDoes) {
+  const Description& d = FullSet();
+  const std::vector<std::string> names = OazaNamesOf(d, "16", Sjis(u8"富山市"));
+  ASSERT_EQ(names.size(), 1122u);
+
+  // Former municipalities: the names by their first two characters.
+  std::map<std::string, int> byHead;
+  std::size_t bytes = 0;
+  for (const std::string& n : names) {
+    bytes += n.size();
+    if (n.size() > 4) ++byHead[n.substr(0, 4)];
+  }
+  std::vector<int> groups;
+  for (const auto& [head, count] : byHead)
+    if (count >= 15) groups.push_back(count);
+  std::sort(groups.rbegin(), groups.rend());
+  ASSERT_GE(groups.size(), 5u);
+  EXPECT_GE(groups[0], 80);
+  EXPECT_GE(groups[2], 40) << "three large formers";
+  int underFormers = 0;
+  for (const int g : groups) underFormers += g;
+  EXPECT_GE(underFormers * 100, 30 * 1122);
+  EXPECT_LE(underFormers * 100, 55 * 1122);
+  const double meanLength = static_cast<double>(bytes) / 2.0 / 1122.0;
+  EXPECT_GE(meanLength, 3.0);
+  EXPECT_LE(meanLength, 5.5);
+
+  // Families: a name that is another town's name with words in front or
+  // after it.
+  const std::set<std::string> all(names.begin(), names.end());
+  int family = 0;
+  for (const std::string& n : names) {
+    for (const std::string& m : all) {
+      if (m.size() >= 4 && m.size() < n.size() &&
+          (n.compare(0, m.size(), m) == 0 || n.compare(n.size() - m.size(), m.size(), m) == 0)) {
+        ++family;
+        break;
+      }
+    }
+  }
+  EXPECT_GE(family * 100, 20 * 1122);
+  int directionHeads = 0;
+  for (const std::string& n : names) {
+    for (const std::string& c : Chars(u8"上下中東西北南新"))
+      directionHeads += n.compare(0, 2, c) == 0;
+  }
+  EXPECT_GE(directionHeads * 100, 10 * 1122);
+
+  // Kana and numerals.
+  EXPECT_GE(NamesWithAnyOf(names, Chars(u8"の")), 1);
+  EXPECT_GE(NamesWithAnyOf(names, Chars(u8"ノ之")), 1);
+  EXPECT_GE(NamesWithAnyOf(names, Chars(u8"のノ之")), 6);
+  EXPECT_GE(NamesWithAnyOf(names, Chars(u8"ケヶが")), 12);
+  EXPECT_GE(NamesWithAnyOf(names, Chars(u8"ヶ")), 1);
+  EXPECT_GE(NamesWithAnyOf(names, Chars(u8"一二三四五六七八九十百千")) * 100, 10 * 1122);
+
+  // One name for the names that read alike.
+  std::set<std::string> readAlike;
+  for (std::string n : names) {
+    std::string folded;
+    for (std::size_t i = 0; i + 1 < n.size(); i += 2) {
+      const std::string c = n.substr(i, 2);
+      folded += c == Sjis(u8"ヶ")                        ? Sjis(u8"ケ")
+                : c == Sjis(u8"ノ") || c == Sjis(u8"之") ? Sjis(u8"の")
+                                                         : c;
+    }
+    EXPECT_TRUE(readAlike.insert(folded).second) << Show(n);
+  }
+
+  // Firm keys shared by several names, few names without one.
+  NameKeyRules rules;
+  rules.Finish();
+  std::map<std::string, int> keys;
+  for (const std::string& n : names) {
+    std::string key;
+    rules.KeyOf(n.c_str(), true, &key);
+    ++keys[key];
+  }
+  int sharing = 0;
+  for (const auto& [key, count] : keys)
+    if (!key.empty() && count > 1) sharing += count;
+  EXPECT_GE(sharing * 100, 15 * 1122);
+  EXPECT_LE(keys[""] * 100, 5 * 1122);
+}
+
+// The other large municipalities are made of merged ones too: their towns
+// stand under the names of their formers.
+TEST(NationalData, OtherLargeMunicipalitiesHaveFormerMunicipalities) {
+  const Description& d = FullSet();
+  std::vector<int> rows(d.municipalities.size(), 0);
+  for (const OazaRow& r : d.oaza) ++rows[static_cast<std::size_t>(r.municipality)];
+  int large = 0;
+  for (std::size_t m = 0; m < d.municipalities.size(); ++m) {
+    const MunicipalityRow& city = d.municipalities[m];
+    if (rows[m] < 500 || city.name == Sjis(u8"富山市")) continue;
+    ++large;
+    const std::vector<std::string> names = OazaNamesOf(d, city.prefectureCode, city.name);
+    std::map<std::string, int> byHead;
+    int most = 0;
+    for (const std::string& n : names)
+      if (n.size() > 4) most = std::max(most, ++byHead[n.substr(0, 4)]);
+    EXPECT_GE(most * 10, static_cast<int>(names.size())) << city.code;
+  }
+  EXPECT_GE(large, 3);
+}
+
+// The named municipality's towns are made from the seed like the rest: the
+// same names for the same seed, others for another seed.
+TEST(NationalData, SameSeedGivesTheSameTownsOfTheLargestMunicipality) {
+  NationalOptions options;
+  options.seed = 3;
+  options.percent = 5;
+  const std::vector<std::string> first = OazaNamesOf(National(options), "16", Sjis(u8"富山市"));
+  const std::vector<std::string> again = OazaNamesOf(National(options), "16", Sjis(u8"富山市"));
+  options.seed = 4;
+  const std::vector<std::string> other = OazaNamesOf(National(options), "16", Sjis(u8"富山市"));
+  ASSERT_EQ(first.size(), 1122u);
+  EXPECT_EQ(again, first);
+  ASSERT_EQ(other.size(), 1122u);
+  EXPECT_NE(other, first);
 }

@@ -5,9 +5,12 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "common/message.h"
+#include "plat/cp932.h"
 #include "tools/sampledata/generate.h"
 
 namespace sampledata {
@@ -200,6 +203,47 @@ constexpr Word kChome[] = {
     {"十丁目", "じゅっちょうめ"},
 };
 
+// ---- Variants of town names, as the postal code list's names vary ----
+//
+// In a large municipality the list's names come in families: a name and
+// its neighbours named after it (松田, 松田新, 松田新町, 松田南町; 高野, 高野東,
+// 高野西; a stem only with words in front: 上栗岡, 下栗岡, 中栗岡), many of
+// them under the name of a former municipality (婦中町…, 八尾町…), with
+// connecting kana (藤の木, 岩ノ沢, 秋ケ島, 星ヶ丘, 月見が丘, 二ツ森) and
+// numerals (五沢, 三田, 一番町).
+
+// Words in front of a name.
+constexpr Word kHeadWords[] = {
+    {"上", "かみ"}, {"上", "かみ"},   {"上", "かみ"}, {"下", "しも"}, {"下", "しも"},
+    {"中", "なか"}, {"中", "なか"},   {"西", "にし"}, {"西", "にし"}, {"東", "ひがし"},
+    {"北", "きた"}, {"南", "みなみ"}, {"新", "しん"}, {"新", "しん"}, {"本", "ほん"},
+};
+
+// Words after a name.
+constexpr Word kTailWords[] = {
+    {"町", "まち"},         {"町", "まち"},         {"町", "まち"},
+    {"町", "ちょう"},       {"町", "ちょう"},       {"新", "しん"},
+    {"新", "しん"},         {"新町", "しんまち"},   {"新町", "しんまち"},
+    {"本町", "ほんまち"},   {"東", "ひがし"},       {"西", "にし"},
+    {"南", "みなみ"},       {"北", "きた"},         {"中", "なか"},
+    {"東町", "ひがしまち"}, {"西町", "にしまち"},   {"北町", "きたまち"},
+    {"南町", "みなみまち"}, {"栄町", "さかえまち"}, {"緑町", "みどりちょう"},
+    {"旭町", "あさひまち"}, {"新田", "しんでん"},   {"出", "で"},
+    {"村", "むら"},         {"東部", "とうぶ"},     {"南部", "なんぶ"},
+};
+
+// Kana between two elements (之, ノ and の read alike; ケ, ヶ and が too).
+constexpr Word kLinks[] = {
+    {"の", "の"}, {"ノ", "の"}, {"之", "の"}, {"ケ", "が"},
+    {"ケ", "が"}, {"ヶ", "が"}, {"が", "が"}, {"ツ", "つ"},
+};
+
+// Numerals at the head of a name (五沢, 三田, 八尾).
+constexpr Word kNumerals[] = {
+    {"一", "いち"}, {"二", "ふた"}, {"三", "み"}, {"四", "よ"}, {"五", "ご"},   {"六", "む"},
+    {"七", "なな"}, {"八", "や"},   {"九", "く"}, {"十", "と"}, {"百", "もも"}, {"千", "ち"},
+};
+
 // Characters that no generated name holds: altered names are not in the data.
 constexpr const char* kAlien[] = {"霞", "鷺", "蛍", "雀", "鴎", "鶯", "燕", "蓮", "椿", "楓"};
 
@@ -243,6 +287,150 @@ struct Point {
   }
 };
 
+// ---- Town names ----
+
+// The name with the kana that read alike made one (ヶ as ケ, ノ and 之 as
+// の), by characters: two names of one municipality never differ only so.
+std::string ReadAlike(const std::string& name) {
+  std::string out;
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t n =
+        i + 1 < name.size() && plat::cp932::IsLeadByte(static_cast<unsigned char>(name[i])) ? 2 : 1;
+    const std::string c = name.substr(i, n);
+    out += c == "ヶ" ? std::string("ケ") : c == "ノ" || c == "之" ? std::string("の") : c;
+    i += n;
+  }
+  return out;
+}
+
+// The town names of one municipality, unique within it, drawn as the postal
+// list's names come: in families (a name and names made from it with a word
+// in front or after it: 松田, 松田新, 松田新町, 下松田, 東松田; 高野, 高野東),
+// some 40 % of them under the name of a former municipality (八尾町…,
+// 婦中町…) when the municipality has merged ones, the larger formers holding
+// most of those; now and then with kana between two elements (藤の木, 岩ノ沢,
+// 秋ケ島, 星ヶ丘, 月見が丘, 二ツ森), a numeral at the head (五沢, 三田) or a
+// numbered town (一番町).
+class TownNames {
+ public:
+  TownNames(Random& random, int formers) : random_(random), groups_(1) {
+    for (int k = 0; k < formers; ++k) {
+      Name former;
+      do {
+        former = random_.Percent(15) ? NumeralStem() : Stem(random_);
+        if (random_.Percent(55)) former = Join(former, "町", "まち");
+      } while (!taken_.insert(ReadAlike(former.name)).second);
+      groups_.push_back(Group{former, {}});
+    }
+  }
+
+  Name Next() {
+    for (;;) {
+      Group& g = groups_[PickGroup()];
+      if (g.pending.empty()) StartFamily(&g, &g == &groups_[0]);
+      Name n = g.pending.back();
+      g.pending.pop_back();
+      n = Name{g.former.name + n.name, g.former.kana + n.kana};
+      if (taken_.insert(ReadAlike(n.name)).second) return n;
+    }
+  }
+
+ private:
+  struct Group {
+    Name former;                // empty for the towns under no former name
+    std::vector<Name> pending;  // the rest of the current family, last first
+  };
+
+  // No former name, or one: the first three formers weigh four times the
+  // others (in the list's largest municipality three formers hold about a
+  // hundred towns each, four others twenty or so).
+  std::size_t PickGroup() {
+    if (groups_.size() == 1 || !random_.Percent(40)) return 0;
+    const int formers = static_cast<int>(groups_.size()) - 1;
+    const int heavy = formers < 3 ? formers : 3;
+    int at = random_.Below(4 * heavy + (formers - heavy));
+    if (at < 4 * heavy) return static_cast<std::size_t>(1 + at / 4);
+    return static_cast<std::size_t>(1 + heavy + (at - 4 * heavy));
+  }
+
+  Name NumeralStem() {
+    const Word& a = Pick(random_, kNumerals);
+    const Word& b = Pick(random_, kSecond);
+    return Name{std::string(a.name) + b.name, std::string(a.kana) + b.kana};
+  }
+
+  // The stem of a family.
+  Name Base() {
+    const int kind = random_.Below(100);
+    if (kind < 6) return NumeralStem();
+    if (kind < 12) {
+      const Word& a = Pick(random_, kFirst);
+      const Word& link = Pick(random_, kLinks);
+      const Word& b = random_.Percent(50) ? Pick(random_, kSecond) : Pick(random_, kFirst);
+      return Name{std::string(a.name) + link.name + b.name,
+                  std::string(a.kana) + link.kana + b.kana};
+    }
+    return Stem(random_);
+  }
+
+  // A name made from the stem with a word in front, after it, or both.
+  Name Variant(const Name& base) {
+    const int kind = random_.Below(100);
+    Name n = base;
+    if (kind < 45 || kind >= 95) {
+      const Word& w = Pick(random_, kHeadWords);
+      if (n.name.compare(0, std::string(w.name).size(), w.name) != 0)
+        n = Name{std::string(w.name) + n.name, std::string(w.kana) + n.kana};
+    }
+    if (kind >= 45) {
+      const Word& w = Pick(random_, kTailWords);
+      n = Join(n, w.name, w.kana);
+    }
+    return n;
+  }
+
+  // The names of a new family, into g->pending (their first name last).
+  void StartFamily(Group* g, bool plain) {
+    if (plain && random_.Percent(45)) {
+      const Word& w = Pick(random_, kSharedTowns);
+      g->pending.push_back(Name{w.name, w.kana});
+      return;
+    }
+    if (random_.Percent(1)) {
+      static constexpr Word kNumbered[] = {{"一", "いち"}, {"二", "に"},   {"三", "さん"},
+                                           {"五", "ご"},   {"七", "なな"}, {"十", "じゅう"}};
+      g->pending.push_back(Join(Pick(random_, kNumbered), "番町", "ばんまち"));
+      return;
+    }
+    const Name base = Base();
+    const int size = random_.Below(100);
+    const int count = size < 55   ? 1
+                      : size < 80 ? 2 + random_.Below(2)
+                      : size < 95 ? 4 + random_.Below(3)
+                                  : 7 + random_.Below(4);
+    std::vector<Name> family;
+    std::set<std::string> names;
+    if (count == 1 || random_.Percent(60)) {
+      const Word& e = Pick(random_, kTownEndings);
+      family.push_back(count == 1 ? Join(base, e.name, e.kana) : base);
+      names.insert(family.back().name);
+    }
+    for (int tries = 0; static_cast<int>(family.size()) < count && tries < 4 * count; ++tries) {
+      const Name n = Variant(base);
+      if (names.insert(n.name).second) family.push_back(n);
+    }
+    g->pending.assign(family.rbegin(), family.rend());
+  }
+
+  Random& random_;
+  std::vector<Group> groups_;  // [0]: the towns under no former name
+  std::set<std::string> taken_;
+};
+
+// The most oaza of a municipality: the serial of a place code takes three
+// digits, or a capital letter and two digits (Z99 = 3599).
+constexpr int kMaxOaza = 3599;
+
 // ---- Towns per municipality ----
 //
 // The sizes follow the distribution of towns per municipality of the
@@ -253,9 +441,12 @@ struct Point {
 // distribution is modelled by the quantiles below, a heavy-tailed curve
 // fitted to those totals, and drawn deterministically from the seed; a
 // municipality's kind shifts its draw (villages smaller, cities larger).
-// A town here is one TC_Oaza row (an oaza row or an aza/chome row under
-// it), as the benchmarks count them. A few municipalities are given their
-// size by name, of the order of the list's largest: 富山市 has 1,122.
+// A town of a draw is one TC_Oaza row (an oaza row or an aza/chome row
+// under it), as the benchmarks count them. A few municipalities are given
+// their size by name, the list's largest: 富山市 has its 1,122 towns, and
+// those are counted as the list counts them, each an oaza (a town of the
+// list is an oaza-level name) with its rows, so that its oaza table is as
+// large as the list's names make it.
 
 // (per mille of the municipalities, towns at that point): the towns of a
 // draw interpolate linearly between two points.
@@ -269,7 +460,7 @@ constexpr TownQuantile kTownQuantiles[] = {
 };
 
 // Municipalities whose size is given: the prefecture, the name (a city),
-// its reading and its towns.
+// its reading and its towns (oaza).
 struct NamedMunicipality {
   int prefecture;
   const char* name;
@@ -283,8 +474,9 @@ constexpr NamedMunicipality kNamedMunicipalities[] = {
 // One municipality to be written, before its towns.
 struct PlannedMunicipality {
   MunicipalityRow row;
-  int towns;   // its TC_Oaza rows
-  bool urban;  // wards and cities: more chome
+  int towns;               // its TC_Oaza rows, or its oaza where oazaTowns
+  bool urban;              // wards and cities: more chome
+  bool oazaTowns = false;  // towns counted as the list counts them: oaza
 };
 
 class NationalBuilder {
@@ -357,6 +549,7 @@ class NationalBuilder {
       used_.insert(std::string(named.name) + "市");
       Plan(row.code, Code("%03d", 201 + k++), Name{},
            Join(Word{named.name, named.kana}, "市", "し"), named.towns, true);
+      planned_.back().oazaTowns = true;
     }
     for (; k < cities; ++k) {
       Plan(row.code, Code("%03d", 201 + k), Name{}, MunicipalityName("市", "し"), DrawTowns(130),
@@ -446,32 +639,10 @@ class NationalBuilder {
     planned_.push_back(std::move(m));
   }
 
-  // A town name not yet in names; with a former municipality's name in
-  // front when one is given ("八尾町" + "井田").
-  Name TownName(std::set<std::string>* names, const Name* former = nullptr) {
-    for (;;) {
-      Name n;
-      if (former != nullptr) {
-        const Word& e = Pick(random_, kTownEndings);
-        n = *former;
-        const Name stem = Stem(random_);
-        n.name += stem.name + e.name;
-        n.kana += stem.kana + e.kana;
-      } else if (random_.Percent(30)) {
-        const Word& w = Pick(random_, kSharedTowns);
-        n = Name{w.name, w.kana};
-      } else {
-        const Word& e = Pick(random_, kTownEndings);
-        n = Join(Stem(random_), e.name, e.kana);
-      }
-      if (names->insert(n.name).second) return n;
-    }
-  }
-
   OazaRow TownRow(const MunicipalityRow& m, int oaza, int sub, const Name& town, const Point& at) {
     OazaRow r;
     r.cityCode = m.code;
-    r.placeCode = m.code + Code("%03d%03d", oaza, sub);
+    r.placeCode = m.code + Serial(oaza) + Code("%03d", sub);
     // The group code holds two digits of serial: oaza 1 and 101 share one.
     r.groupCode = m.code + Code("%02d", oaza % 100);
     r.oazaName = town.name;
@@ -491,41 +662,43 @@ class NationalBuilder {
     return count;
   }
 
+  // The three characters of an oaza's serial in its place code: digits up
+  // to 999, then a capital letter and two digits (A00 = 1000).
+  static std::string Serial(int oaza) {
+    if (oaza <= 999) return Code("%03d", oaza);
+    return std::string(1, static_cast<char>('A' + (oaza - 1000) / 100)) +
+           Code("%02d", (oaza - 1000) % 100);
+  }
+
   void AddTowns(const PlannedMunicipality& m) {
     const MunicipalityRow& city = m.row;
     const Point centre{city.latitude, city.longitude};
-    std::set<std::string> names;
     // A large municipality is mostly made of merged ones whose names live
     // on in front of their towns' names, as in the postal list (富山市
-    // 婦中町…, 八尾町…): one former municipality per 250 towns, their towns
-    // half of the oaza, so that many names share their first characters.
-    std::vector<Name> formers;
-    for (int k = 0; k < m.towns / 250; ++k) {
-      Name former;
-      do former = Join(Stem(random_), "町", "まち");
-      while (!names.insert(former.name).second);
-      formers.push_back(former);
-    }
+    // 婦中町…, 八尾町…): one former municipality per 250 towns (per
+    // 160 where the towns are counted as oaza), under which some 40 % of
+    // the oaza are named, so that many names share their first characters.
+    TownNames names(random_, m.oazaTowns ? m.towns / 160 : m.towns / 250);
     int rows = 0;
-    // Oaza until the municipality has its towns, the rows of each cut to
-    // fit and never leaving room for one row alone (an oaza needs two), so
-    // that the municipality has exactly its towns (at most 999 oaza: the
-    // place code holds three digits of serial).
-    for (int oaza = 1; oaza <= 999 && rows + 1 < m.towns; ++oaza) {
-      const Name town = !formers.empty() && random_.Percent(50)
-                            ? TownName(&names, &formers[static_cast<std::size_t>(random_.Below(
-                                                   static_cast<int>(formers.size())))])
-                            : TownName(&names);
+    // Oaza until the municipality has its towns: its oaza where they are
+    // counted so; else its rows, the rows of each oaza cut to fit and never
+    // leaving room for one row alone (an oaza needs two), so that the
+    // municipality has exactly its towns.
+    for (int oaza = 1; oaza <= kMaxOaza && (m.oazaTowns ? oaza <= m.towns : rows + 1 < m.towns);
+         ++oaza) {
+      const Name town = names.Next();
       const Point at = centre.Near(random_, Milliseconds(0.04));
       OazaRow head = TownRow(city, oaza, 0, town, at);
       head.representative = "1";
       out_->oaza.push_back(head);
       ++rows;
       // Rows left for this oaza's aza/chome: always at least one.
-      const int room = m.towns - rows > 1 ? m.towns - rows : 1;
+      const int room = m.oazaTowns ? 10 : m.towns - rows > 1 ? m.towns - rows : 1;
       const int kind = random_.Below(100);
-      const int withChome = m.urban ? 55 : 20;
-      const int plain = m.urban ? 35 : 45;
+      // The list's towns of a merged municipality are mostly oaza without
+      // chome (one placeholder row each).
+      const int withChome = m.oazaTowns ? 10 : m.urban ? 55 : 20;
+      const int plain = m.oazaTowns ? 85 : m.urban ? 35 : 45;
       if (kind < withChome) {
         int chome = 1 + random_.Below(random_.Percent(80) ? 5 : 10);
         chome = Fit(chome, room);
@@ -559,7 +732,7 @@ class NationalBuilder {
     r.chomeName = name;
     r.chomeKana = kana;
     r.postalCode =
-        Code("%03d%04d", (std::atoi(city.code.c_str()) * 7) % 1000, oaza * 10 + sub % 10);
+        Code("%03d%04d", (std::atoi(city.code.c_str()) * 7) % 1000, (oaza * 10 + sub % 10) % 10000);
     out_->oaza.push_back(r);
     // A thin block level: a few blocks under one row in eight.
     if (random_.Below(8) != 0) return;

@@ -8,12 +8,15 @@
 //    of them repeated across prefectures (府中市, 伊達市, 北区, ...);
 //  - about 120,000 TC_Oaza rows: oaza with chome (一丁目..), oaza without
 //    chome (one placeholder row) and oaza with aza rows; town names are
-//    often shared between municipalities (本町, 中央, 栄町, ...);
+//    often shared between municipalities (本町, 中央, 栄町, ...) and, within
+//    a large municipality, come as the postal code list's do: in families
+//    of variants (上/下/東/西… in front, 新/新町/町/東… after), under the
+//    names of former municipalities, with connecting kana and numerals;
 //  - municipalities as large as real ones: their towns (TC_Oaza rows)
 //    drawn from a model of the distribution of towns per municipality of
-//    the public postal code list (tens for most, a long tail, the largest
-//    beyond a thousand: 富山市 with 1,122), from two towns (one oaza and
-//    its one row) upwards;
+//    the public postal code list (tens for most, a long tail), from two
+//    towns (one oaza and its one row) upwards; the largest, 富山市, has the
+//    list's 1,122 towns as oaza, with their rows;
 //  - a thin block level (a few blocks under one aza/chome row in eight);
 //    no change history, no areas.
 // The dictionaries and the user replacement list are those of the sample
