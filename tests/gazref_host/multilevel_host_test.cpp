@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "host_runner.h"
+#include "plat/derived_store.h"
+#include "platform/src/derived_store_detail.h"
 #include "support/test_util.h"
 
 namespace {
@@ -200,6 +202,46 @@ TEST_F(MultiLevelHost, FileFormWritesLinesAndLeavesTheArrayEmpty) {
   EXPECT_NE(bytes.find(",26104130000,0,4\r\n"), std::string::npos);
   EXPECT_EQ(bytes.rfind(",26104131000,0,4\r\n"), bytes.size() - 18);
   EXPECT_TRUE(testutil::ReadBytes(missing).empty());
+}
+
+// A host whose bound is lower than the store it finds has grown (a process
+// with a larger bound kept values of several hundred KB there) reads it
+// without harm and answers as without a cache, call after call.
+TEST_F(MultiLevelHost, AStoreGrownPastTheHostsBoundChangesNoAnswer) {
+  const testutil::TempDir cache;
+  std::string reference;
+  {
+    const testutil::ScopedEnv xdg("XDG_CACHE_HOME", (cache.path() + "/none").c_str());
+    ASSERT_TRUE(testutil::WriteBytes(cache.path() + "/none", "a file: no cache"));
+    reference = Search("", U8(u8"京都府中京区亀屋")) + Search("", U8(u8"千代田区丸の内"));
+  }
+  ASSERT_FALSE(Rows(reference).empty());
+  const testutil::ScopedEnv xdg("XDG_CACHE_HOME", cache.path().c_str());
+  EXPECT_EQ(Search("", U8(u8"京都府中京区亀屋")) + Search("", U8(u8"千代田区丸の内")), reference);
+  {
+    // Values of another build, as a process with a bound of 8 MiB keeps
+    // them.
+    const testutil::ScopedEnv bound("KORT_CACHE_MAX_MB", "8");
+    const testutil::SettledClock settled;
+    plat::detail::ForgetDerivedStore();
+    plat::detail::SetDerivedStoreBuild(12345);
+    const plat::FileStamp source = [&] {
+      plat::FileStamp s;
+      plat::StampOfNative(cache.path() + "/none", s);
+      return s;
+    }();
+    for (int i = 0; i < 12; ++i)
+      ASSERT_TRUE(
+          plat::PutDerived({"filler", plat::DerivedFolderAt(cache.path()), 1, std::to_string(i)},
+                           plat::DerivedSources(&source, 1), std::string(400000, 'f')));
+    plat::detail::SetDerivedStoreBuild(0);
+    plat::detail::ForgetDerivedStore();
+  }
+  ASSERT_GT(testutil::ReadBytes(cache.path() + "/kort/store.mdb").size(), std::size_t{4} << 20);
+  const testutil::ScopedEnv bound("KORT_CACHE_MAX_MB", "1");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(Search("", U8(u8"京都府中京区亀屋")) + Search("", U8(u8"千代田区丸の内")), reference)
+        << i;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/src/derived_store_detail.h"
+#include "support/store_damage.h"
 #include "support/test_util.h"
 
 namespace {
@@ -447,24 +448,6 @@ TEST_F(DerivedStoreTest, AStoreFileThatIsNoStoreIsNotReadAndAWriterReplacesIt) {
   }
 }
 
-// The offsets in the store file of every use record's size: a key of the
-// store (48 bytes) after a node head that gives 16 bytes of data, and a
-// use record that says 16.
-std::vector<std::size_t> UseRecordSizes(const std::string& file) {
-  std::vector<std::size_t> at;
-  for (std::size_t p = 0; p + 8 + 48 + 16 <= file.size(); p += 2) {
-    std::uint16_t lo, hi, flags, keySize;
-    std::memcpy(&lo, &file[p], 2);
-    std::memcpy(&hi, &file[p + 2], 2);
-    std::memcpy(&flags, &file[p + 4], 2);
-    std::memcpy(&keySize, &file[p + 6], 2);
-    std::uint32_t says;
-    std::memcpy(&says, &file[p + 8 + 48 + 8], 4);
-    if (lo == 16 && hi == 0 && flags == 0 && keySize == 48 && says == 16) at.push_back(p);
-  }
-  return at;
-}
-
 // Whatever the store file holds, a process neither crashes nor hangs nor
 // answers from damaged bytes: every use record's size damaged, every bit
 // of a value's record flipped. A reader finds nothing; the next writer
@@ -477,7 +460,7 @@ TEST_F(DerivedStoreTest, DamagedRecordsAreNeverUsedAndTheStoreIsReplaced) {
     ASSERT_TRUE(Put(Key(folder, std::to_string(i)), std::string(3000 + 100 * i, 'z')));
   plat::detail::ForgetDerivedStore();
   const std::string whole = testutil::ReadBytes(StorePath());
-  const std::vector<std::size_t> sizes = UseRecordSizes(whole);
+  const std::vector<std::size_t> sizes = testutil::UseRecordSizeOffsets(whole);
   // The live records and the copies in pages of earlier states.
   ASSERT_GE(sizes.size(), 31u);
   auto check = [&](const std::string& damaged, const std::string& what) {

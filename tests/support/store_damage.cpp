@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "test_util.h"
@@ -28,6 +30,22 @@ int DamageValueInStoreFile(const std::string& storePath, std::string_view value)
   }
   close(fd);
   return changed == static_cast<int>(copies.size()) ? changed : 0;
+}
+
+std::vector<std::size_t> UseRecordSizeOffsets(const std::string& file) {
+  constexpr std::size_t kNodeHead = 8, kKey = 48, kUse = 16;
+  std::vector<std::size_t> at;
+  for (std::size_t p = 0; p + kNodeHead + kKey + kUse <= file.size(); p += 2) {
+    std::uint16_t lo, hi, flags, keySize;
+    std::memcpy(&lo, &file[p], 2);
+    std::memcpy(&hi, &file[p + 2], 2);
+    std::memcpy(&flags, &file[p + 4], 2);
+    std::memcpy(&keySize, &file[p + 6], 2);
+    std::uint32_t says;
+    std::memcpy(&says, &file[p + kNodeHead + kKey + 8], 4);
+    if (lo == kUse && hi == 0 && flags == 0 && keySize == kKey && says == kUse) at.push_back(p);
+  }
+  return at;
 }
 
 }  // namespace testutil

@@ -446,4 +446,139 @@ TEST_F(KortCacheFile, AJobOfAProgramInALargeFolderReadsTheBoundWithoutWaitingOnI
   EXPECT_FALSE(Values("foldernames").empty()) << "the folder's names were not kept";
 }
 
+// A store grown past the bound of later jobs (values of about 1.4 MB: the
+// names of a folder of 60,000 files, kept by a job named there in another
+// case) is read by them without harm, and every job leaves its status:
+// under a lowered bound in the environment and in adrslib.ini.
+TEST_F(KortCacheFile, AStoreGrownPastTheBoundOfLaterJobsLeavesEveryStatus) {
+  std::vector<std::string> reference;
+  ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
+  ASSERT_NO_FATAL_FAILURE(UseCopyBesideData(dir_.Native("prog")));
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  // The job's folder: 60,000 empty files beside the job file.
+  const std::string many = dir_.Native("many");
+  ASSERT_EQ(mkdir(many.c_str(), 0755), 0);
+  for (int i = 0; i < 60000; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/a-file-of-the-user-%06d.dat", i);
+    const int fd = open((many + name).c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    close(fd);
+  }
+  ASSERT_TRUE(
+      testutil::WriteBytes(many + "/job.txt", Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1",
+                                                   "0", "1", "1", "1", "1", "1", "1", "8", "x"})));
+  sleep(3);  // the folder's stamp settles: its names may be kept
+  const std::string otherCase = many + "/JOB.TXT";
+  std::string out;
+  ASSERT_EQ(Run({otherCase, result_, status_}, &out), 0);
+  const std::string answer = testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_);
+  EXPECT_EQ(answer, reference[0]);
+  ASSERT_GT(testutil::ReadBytes(StorePath()).size(), std::size_t{5} << 20 >> 2);
+  ASSERT_FALSE(Values("foldernames").empty());
+  for (const char* how : {"environment", "adrslib.ini"}) {
+    const ScopedEnv bound("KORT_CACHE_MAX_MB", std::string(how) == "environment" ? "1" : nullptr);
+    if (std::string(how) == "adrslib.ini") {
+      ASSERT_TRUE(
+          testutil::WriteBytes(dir_.Native("prog/adrslib.ini"), "[AdrsLib]\r\nCacheMaxMB=1\r\n"));
+    }
+    for (int i = 0; i < 3; ++i) {
+      unlink(status_.c_str());
+      EXPECT_EQ(Run({otherCase, result_, status_}, &out), 0) << how;
+      EXPECT_EQ(testutil::ReadBytes(result_) + "|" + testutil::ReadBytes(status_), reference[0])
+          << how << " " << i;
+    }
+    EXPECT_EQ(Answers(), reference) << how;
+  }
+  // A job that wrote put a store within the bound in the large one's place.
+  EXPECT_LE(testutil::ReadBytes(StorePath()).size(), (std::size_t{1} << 20) + (1u << 18));
+}
+
+// A result or status file named as one of the store's two files, whether
+// they exist yet or not, is refused before anything is written: the store
+// stays as it was.
+TEST_F(KortCacheFile, AResultOrStatusNamedAsTheStoreIsRefused) {
+  std::vector<std::string> reference;
+  ASSERT_NO_FATAL_FAILURE(AnswersWithoutCache(&reference));
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  const std::string refused =
+      "0\r\n0\r\n" + Sjis(u8"検索結果ファイルにキャッシュのファイルは指定できません！") + "\r\n";
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"千代田区丸の内一丁目"), "0", "1", "0",
+                                              "1", "1", "1", "1", "1", "1", "8", "x"})));
+  std::string out;
+  // Before there is a store: nothing is made under the name.
+  ASSERT_TRUE(MakeFolders(dir_.Native("cache/kort")));
+  ASSERT_EQ(chmod(dir_.Native("cache/kort").c_str(), 0700), 0);
+  EXPECT_EQ(Run({job_, StorePath(), status_}, &out), 0);
+  EXPECT_EQ(testutil::ReadBytes(status_), refused);
+  EXPECT_FALSE(testutil::Exists(StorePath()));
+  EXPECT_EQ(Answers(), reference);  // the store made by the jobs
+  const std::string store = testutil::ReadBytes(StorePath());
+  ASSERT_FALSE(store.empty());
+  for (const std::string& name :
+       {StorePath(), StorePath() + "-lock", dir_.Native("cache/./kort/store.mdb")}) {
+    unlink(status_.c_str());
+    EXPECT_EQ(Run({job_, name, status_}, &out), 0) << name;
+    EXPECT_EQ(testutil::ReadBytes(status_), refused) << name;
+    EXPECT_EQ(testutil::ReadBytes(StorePath()), store) << name;
+    // As the status name: nothing written, exit 1.
+    EXPECT_EQ(Run({job_, result_, name}, &out), 1) << name;
+    EXPECT_EQ(testutil::ReadBytes(StorePath()), store) << name;
+  }
+  EXPECT_EQ(Answers(), reference);
+}
+
+// In copies of a warmed store, each use record's size damaged and each bit
+// of the user pair 紫の / 紫野 in the dictionaries' image flipped: every job
+// leaves its status within 10 s and answers as with no cache.
+TEST_F(KortCacheFile, DamagedUseRecordsAndBitsOfTheUserPairChangeNoAnswer) {
+  ASSERT_TRUE(testutil::WriteBytes(job_, Job({"3000", Sjis(u8"京都府京都市北区紫の大徳寺町"), "0",
+                                              "1", "0", "1", "1", "1", "1", "1", "1", "8", "x"})));
+  auto answer = [&]() {
+    unlink(result_.c_str());
+    unlink(status_.c_str());
+    std::string out;
+    const int code = RunWithin(10, {job_, result_, status_}, &out);
+    return std::to_string(code) + "|" + testutil::ReadBytes(result_) + "|" +
+           testutil::ReadBytes(status_);
+  };
+  std::string reference;
+  {
+    ASSERT_TRUE(testutil::WriteBytes(dir_.Native("plain"), "x"));
+    const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("plain").c_str());
+    reference = answer();
+  }
+  ASSERT_NE(reference.find(Sjis(u8"紫野")), std::string::npos) << testutil::Show(reference.c_str());
+  const ScopedEnv xdg("XDG_CACHE_HOME", dir_.Native("cache").c_str());
+  ASSERT_EQ(answer(), reference);
+  ASSERT_EQ(answer(), reference);
+  const std::string warm = testutil::ReadBytes(StorePath());
+  std::vector<std::pair<std::string, std::string>> copies;
+  for (const std::size_t at : testutil::UseRecordSizeOffsets(warm)) {
+    std::string damaged = warm;
+    damaged[at + 1] = static_cast<char>(damaged[at + 1] | 0x80);
+    copies.emplace_back("use record size at " + std::to_string(at), damaged);
+  }
+  ASSERT_GE(copies.size(), 3u);
+  std::size_t pairs = 0;
+  for (const std::string& text : {Sjis(u8"紫の"), Sjis(u8"紫野")}) {
+    for (std::size_t at = warm.find(text); at != std::string::npos; at = warm.find(text, at + 1)) {
+      ++pairs;
+      for (std::size_t bit = 0; bit < text.size() * 8; ++bit) {
+        std::string damaged = warm;
+        damaged[at + bit / 8] = static_cast<char>(damaged[at + bit / 8] ^ (1 << (bit % 8)));
+        copies.emplace_back("bit " + std::to_string(bit) + " at " + std::to_string(at), damaged);
+      }
+    }
+  }
+  ASSERT_GE(pairs, 2u);
+  for (const auto& [what, damaged] : copies) {
+    ASSERT_TRUE(testutil::WriteBytes(StorePath(), damaged));
+    ASSERT_EQ(chmod(StorePath().c_str(), 0600), 0);
+    EXPECT_EQ(answer(), reference) << what;
+    // And again, from the store the job left.
+    EXPECT_EQ(answer(), reference) << what;
+  }
+}
+
 }  // namespace

@@ -33,6 +33,12 @@ class KortProgram : public ::testing::Test {
 
   // Runs kort with the parameters; its exit status, and its output in out.
   int Run(const std::vector<std::string>& params, std::string* out) {
+    return RunWithin(0, params, out);
+  }
+
+  // Runs kort as Run does, ended by SIGALRM after seconds unless 0 (a hang
+  // then shows as -1).
+  int RunWithin(unsigned seconds, const std::vector<std::string>& params, std::string* out) {
     const std::string outPath = dir_.Native("stdout.txt");
     const pid_t pid = fork();
     if (pid == 0) {
@@ -41,6 +47,7 @@ class KortProgram : public ::testing::Test {
       std::vector<char*> argv = {const_cast<char*>(program_.c_str())};
       for (const std::string& p : params) argv.push_back(const_cast<char*>(p.c_str()));
       argv.push_back(nullptr);
+      if (seconds) alarm(seconds);  // kept across exec
       execv(program_.c_str(), argv.data());
       _exit(127);
     }
