@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -51,6 +53,8 @@ class CDerivedBytesReader {
   CDerivedBytesReader(const char* begin, const char* end) : p_(begin), end_(end) {}
   bool AtEnd() const { return p_ == end_; }
   std::size_t Remaining() const { return static_cast<std::size_t>(end_ - p_); }
+  // Where the next byte is read.
+  const char* Here() const { return p_; }
   template <typename T>
   bool Get(T* value) {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -122,6 +126,15 @@ inline bool GetStamp(CDerivedBytesReader* r, plat::FileStamp* stamp) {
   return r->Get(&stamp->size) && r->Get(&stamp->modifiedNs) && r->Get(&stamp->changedNs) &&
          r->Get(&stamp->device) && r->Get(&stamp->inode);
 }
+
+// A copy of bytes at an 8-aligned address, there while hold lives (for a
+// value whose images are viewed in place, such as a name table's).
+struct AlignedBytes {
+  std::shared_ptr<const void> hold;
+  const char* data = nullptr;
+  std::size_t size = 0;
+};
+AlignedBytes CopyAligned(std::string_view bytes);
 
 // The stamp of the build this code is part of (all zero when it cannot be
 // told).

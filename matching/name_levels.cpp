@@ -451,7 +451,7 @@ void CAdrsEngine::BuildCityTable(uint16_t count, int kana, const std::vector<Cit
     if (!row.county.empty())
       table->AddName(n, city.c_str(), extraReplacementList_, false, false, true);
   }
-  if (rows.size() == count) table->Finish();
+  if (rows.size() == count) table->Finish(count);
 }
 
 std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(
@@ -761,7 +761,7 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
         table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
     }
   }
-  if (complete) table->Finish();
+  if (complete) table->Finish(count);
 }
 
 std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, uint16_t count,

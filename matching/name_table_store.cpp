@@ -26,10 +26,10 @@ bool CNameTableStore::Find(const std::string& identity, uint16_t count, NameTabl
   plat::DerivedStore store;
   std::string_view bytes;
   if (!store.Get(NameTableStoreKey(key_, identity), bytes)) return false;
-  // Read from the store's map in place into the table the process keeps.
-  CDerivedBytesReader r(bytes.data(), bytes.data() + bytes.size());
+  // Viewed in an aligned copy of the store's bytes, which the table keeps.
+  const AlignedBytes copy = CopyAligned(bytes);
   NameTable found;
-  if (!found.ReadFrom(&r, count) || !r.AtEnd()) return false;
+  if (!found.View(copy.data, copy.size, count, copy.hold)) return false;
   found.extraSignature = std::move(table->extraSignature);
   *table = std::move(found);
   return true;

@@ -14,7 +14,8 @@ constexpr uint32_t kFormatVersion = 4;
 
 namespace {
 
-bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
+bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p,
+                 const std::shared_ptr<const void>& hold) {
   uint8_t files = 0;
   uint8_t known = 0;
   if (!r->Get(&files) || files > 1) return false;
@@ -23,7 +24,7 @@ bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
   p->files = true;
   if (!known) return true;
   auto table = std::make_shared<NameTable>();
-  if (!r->GetText(&p->name) || !r->Get(&p->count) || !table->ReadFrom(r, p->count)) return false;
+  if (!r->GetText(&p->name) || !r->Get(&p->count) || !table->View(r, p->count, hold)) return false;
   p->known = true;
   p->cities = std::move(table);
   return true;
@@ -84,10 +85,12 @@ bool DecodePrefectureLookups(std::string_view bytes, FolderPrefectureLookups* ou
                              FolderPrefectureNames* names) {
   out->fill(PrefectureLookup());
   if (names) *names = FolderPrefectureNames();
-  CDerivedBytesReader r(bytes.data(), bytes.data() + bytes.size());
+  // The tables are viewed in an aligned copy of the bytes, which they keep.
+  const AlignedBytes copy = CopyAligned(bytes);
+  CDerivedBytesReader r(copy.data, copy.data + copy.size);
   FolderPrefectureLookups lookups;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-    if (!DecodeEntry(&r, &lookups[static_cast<std::size_t>(j)])) return false;
+    if (!DecodeEntry(&r, &lookups[static_cast<std::size_t>(j)], copy.hold)) return false;
   }
   FolderPrefectureNames read;
   if (!GetNames(&r, &read) || !r.AtEnd()) return false;
