@@ -25,16 +25,17 @@ int HeadOf(const char* text) {
   return (static_cast<unsigned char>(text[0]) << 8) | static_cast<unsigned char>(text[1]);
 }
 
-// The name after the extra pairs, as the tolerant comparison edits it;
-// false when the edit fails (the comparison then refuses the name).
-bool EditedName(const CRecordList* extra, const char* name, std::string* out) {
+// The room of a name edited by the extra pairs.
+constexpr std::size_t kEditedSize = static_cast<std::size_t>(kMaxSearchTextLength) + 1;
+
+// The name after the extra pairs, as the tolerant comparison edits it, in
+// out (kEditedSize bytes); false when the edit fails (the comparison then
+// refuses the name).
+bool EditedName(const CRecordList* extra, const char* name, char* out) {
   const std::size_t length = std::strlen(name);
   if (length > static_cast<std::size_t>(kMaxSearchTextLength)) return false;
-  std::string buffer(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
-  std::memcpy(buffer.data(), name, length + 1);
-  if (!ApplyReplacementPairs(extra, buffer.data(), buffer.size())) return false;
-  *out = buffer.c_str();
-  return true;
+  std::memcpy(out, name, length + 1);
+  return ApplyReplacementPairs(extra, out, kEditedSize) != 0;
 }
 
 // The second character of a text with a head, when it bounds a comparison:
@@ -220,6 +221,17 @@ thread_local const CNameCandidateSource* currentSource = nullptr;
 
 }  // namespace
 
+void NameTable::Reserve(std::size_t rows, bool keys) {
+  if (keys) {
+    keyStarts_.reserve(rows);
+    keyRows_.reserve(rows);
+    keyBytes_.reserve(rows * 16);
+  } else {
+    heads_.reserve(rows);
+    pairs_.reserve(rows);
+  }
+}
+
 void NameTable::AddHead(uint16_t row, const char* text, bool withSecond) {
   const int head = HeadOf(text);
   if (head < 0) {
@@ -241,14 +253,15 @@ void NameTable::AddName(uint16_t row, const char* name, const CRecordList* extra
     // pair changes gives its own heads again (the name's are already in,
     // and so is its first character's unless it is asked for alone).
     const bool leftAlone = ReplacementPairsLeaveAlone(extra, name);
-    std::string edited;
-    if (!leftAlone && EditedName(extra, name, &edited)) AddHead(row, edited.c_str(), withSecond);
+    char edited[kEditedSize];
+    if (!leftAlone && EditedName(extra, name, edited)) AddHead(row, edited, withSecond);
     if (withHeadAlone && name[0] != '\0') {
-      const std::string first(name, static_cast<std::size_t>(std::max(1, CharLen(name))));
+      char first[3] = {};
+      std::memcpy(first, name, static_cast<std::size_t>(std::clamp(CharLen(name), 1, 2)));
       if (leftAlone) {
-        AddHead(row, first.c_str(), withSecond);
-      } else if (EditedName(extra, first.c_str(), &edited)) {
-        AddHead(row, edited.c_str(), withSecond);
+        AddHead(row, first, withSecond);
+      } else if (EditedName(extra, first, edited)) {
+        AddHead(row, edited, withSecond);
       }
     }
   }
@@ -324,17 +337,37 @@ void NameKeyRules::AddPairs(const CRecordList* list) {
   }
 }
 
+// The kanji of JIS levels 1 and 2.
+constexpr uint16_t kLevelOneFirst = 0x889F;
+constexpr uint16_t kLevelOneLast = 0x9872;
+constexpr uint16_t kLevelTwoFirst = 0x989F;
+constexpr uint16_t kLevelTwoLast = 0xEAA4;
+
 void NameKeyRules::Finish() {
   std::sort(loose.begin(), loose.end());
   loose.erase(std::unique(loose.begin(), loose.end()), loose.end());
-  notFirm.assign(65536 / 64, 0);
-  for (const uint16_t code : loose) notFirm[code >> 6] |= uint64_t{1} << (code & 63);
-  for (const uint16_t code : kVariantWordKanji) notFirm[code >> 6] |= uint64_t{1} << (code & 63);
+  firm.assign(65536 / 64, 0);
+  auto set = [this](uint32_t code, bool on) {
+    const uint64_t bit = uint64_t{1} << (code & 63);
+    firm[code >> 6] = on ? firm[code >> 6] | bit : firm[code >> 6] & ~bit;
+  };
+  for (const auto& [first, last] :
+       {std::pair{kLevelOneFirst, kLevelOneLast}, std::pair{kLevelTwoFirst, kLevelTwoLast}}) {
+    for (uint32_t code = first; code <= last && code % 64 != 0; ++code) set(code, true);
+    for (uint32_t word = (first + 63u) / 64; word < (last + 1u) / 64; ++word) firm[word] = ~0ull;
+    for (uint32_t code = (last + 1u) / 64 * 64; code <= last; ++code) set(code, true);
+  }
+  for (const uint16_t code : loose) set(code, false);
+  for (const uint16_t code : kVariantWordKanji) set(code, false);
+  for (const uint16_t code : KanjiNumeralCodes()) set(code, false);
 }
 
-void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
-  key->clear();
-  if (text == nullptr) return;
+std::size_t NameKeyRules::AppendKeyOf(const char* text, bool name, std::string* out) const {
+  if (text == nullptr) return 0;
+  // Gathered a piece at a time, appended when the piece is full.
+  const std::size_t start = out->size();
+  char piece[64];
+  std::size_t used = 0;
   for (const char* p = text; *p;) {
     if (!IsLeadByte(static_cast<unsigned char>(*p)) || p[1] == '\0') {
       ++p;
@@ -342,27 +375,47 @@ void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
     }
     const uint16_t code = CodeAt(p);
     if (code == kIterationMark) break;
-    const bool levelOneOrTwo =
-        (code >= 0x889F && code <= 0x9872) || (code >= 0x989F && code <= 0xEAA4);
-    const bool listed = notFirm.empty() ? IsOneOf(code, kVariantWordKanji) ||
-                                              std::binary_search(loose.begin(), loose.end(), code)
-                                        : ((notFirm[code >> 6] >> (code & 63)) & 1u) != 0;
-    if (levelOneOrTwo && !listed && KanjiDigitValue(p) < 0) key->append(p, 2);
+    bool isFirm = false;
+    if (!firm.empty()) {
+      isFirm = ((firm[code >> 6] >> (code & 63)) & 1u) != 0;
+    } else {
+      // Rules not finished: the same, character by character.
+      const bool levelOneOrTwo = (code >= kLevelOneFirst && code <= kLevelOneLast) ||
+                                 (code >= kLevelTwoFirst && code <= kLevelTwoLast);
+      isFirm = levelOneOrTwo && !IsOneOf(code, kVariantWordKanji) &&
+               !std::binary_search(loose.begin(), loose.end(), code) && KanjiDigitValue(p) < 0;
+    }
+    if (isFirm) {
+      if (used == sizeof piece) {
+        out->append(piece, used);
+        used = 0;
+      }
+      piece[used] = p[0];
+      piece[used + 1] = p[1];
+      used += 2;
+    }
     p += 2;
   }
+  out->append(piece, used);
+  std::size_t length = out->size() - start;
   if (name) {
-    while (!key->empty() && IsOneOf(CodeAt(key->data() + key->size() - 2), kUnitWordKanji))
-      key->resize(key->size() - 2);
+    const char* key = out->data() + start;
+    while (length > 0 && IsOneOf(CodeAt(key + length - 2), kUnitWordKanji)) length -= 2;
+    if (length != out->size() - start) out->resize(start + length);
   }
+  return length;
+}
+
+void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
+  key->clear();
+  AppendKeyOf(text, name, key);
 }
 
 bool NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules) {
   keyed_ = true;
-  thread_local std::string key;
-  rules.KeyOf(name, true, &key);
-  if (key.empty()) return false;
-  keyStarts_.push_back(static_cast<uint32_t>(keyBytes_.size()));
-  keyBytes_ += key;
+  const std::size_t start = keyBytes_.size();
+  if (rules.AppendKeyOf(name, true, &keyBytes_) == 0) return false;
+  keyStarts_.push_back(static_cast<uint32_t>(start));
   keyRows_.push_back(row);
   return true;
 }

@@ -62,15 +62,17 @@ class CRecordList;
 struct NameKeyRules {
   bool unbounded = false;       // a pair no key can follow (a lone lead byte, 々)
   std::vector<uint16_t> loose;  // characters of the pairs, sorted
-  // From Finish: a bit per double-byte code, set for the kanji that are
-  // never firm whatever the numerals (the pairs' and the words' above).
-  std::vector<uint64_t> notFirm;
+  // From Finish: a bit per double-byte code, set for the firm kanji (so
+  // that a key is made with one look per character).
+  std::vector<uint64_t> firm;
 
   // The rules of the two pair lists (either may be null).
   void AddPairs(const CRecordList* list);
   void Finish();
   // The key of the text (a name: trailing loose and unit characters dropped).
   void KeyOf(const char* text, bool name, std::string* key) const;
+  // The same appended to out; the bytes appended.
+  std::size_t AppendKeyOf(const char* text, bool name, std::string* out) const;
 };
 
 // The head of a table's image (NameTable below): what it is, the rows it
@@ -138,6 +140,8 @@ struct NameTable {
   bool complete = false;       // finished, or viewing an image
   std::string extraSignature;  // the extra pairs the table was made with
 
+  // Room for the names of this many rows, filed by keys or by heads.
+  void Reserve(std::size_t rows, bool keys);
   // Adds a name of the row as the level compares it: its head, its head
   // after the extra pairs (withHeadAlone: also of its first character
   // alone), and, with windows, every two bytes of it (for the rows a

@@ -333,6 +333,50 @@ TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
   EXPECT_LT(tried * 10, texts * names.size());
 }
 
+// Finished rules make a key with one look per character: the keys the
+// rules' own lists give (the kanji of levels 1 and 2, less the pairs'
+// characters, the aza, direction and street words and the numerals), for
+// every double-byte code there is, alone, between firm kanji and before a
+// unit word, as a text and as a name.
+TEST(NameKeyRules, FinishedRulesKeyEveryCharacterAsTheirListsSay) {
+  char msg[kMessageSize] = "";
+  CDictionaryLease lease;
+  ASSERT_EQ(LeaseFolderDictionaries(sample::Folder(), &lease, msg), 1) << Show(msg);
+  NameKeyRules finished;
+  finished.AddPairs(&lease.Get()->extra);
+  finished.AddPairs(&lease.Get()->replacements);
+  finished.Finish();
+  ASSERT_FALSE(finished.loose.empty());
+  NameKeyRules listed = finished;
+  listed.firm.clear();  // each character looked up in the lists
+  int firm = 0;
+  int differing = 0;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    for (int trail = 0x01; trail <= 0xFF; ++trail) {
+      const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
+      for (const std::string& text : {code, "松" + code + "田", "松" + code + "町"}) {
+        for (const bool name : {false, true}) {
+          std::string fast;
+          std::string slow;
+          finished.KeyOf(text.c_str(), name, &fast);
+          listed.KeyOf(text.c_str(), name, &slow);
+          if (fast != slow && ++differing <= 5)
+            ADD_FAILURE() << Show(text.c_str()) << ": " << Show(fast.c_str()) << " against "
+                          << Show(slow.c_str());
+        }
+      }
+      std::string key;
+      finished.KeyOf(code.c_str(), false, &key);
+      firm += key.empty() ? 0 : 1;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(firm, 6000);
+  std::string key;
+  finished.KeyOf("一松大町東字三田", false, &key);
+  EXPECT_EQ(key, "松田");
+}
+
 // A keyed table comes back from its image as it was made; an image cut
 // short anywhere, or viewed for another count of rows, is refused. Keys
 // that are no finished list of the rows (out of order, a repeat, an empty

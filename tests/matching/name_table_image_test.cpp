@@ -88,6 +88,7 @@ uint16_t Count(const std::vector<std::string>& names) {
 
 NameTable Made(const std::vector<std::string>& names, Kind kind, const SamplePairs& pairs) {
   NameTable table;
+  table.Reserve(names.size(), kind == Kind::kOaza);
   for (std::size_t n = 0; n < names.size(); ++n) {
     const auto row = static_cast<uint16_t>(n + 1);
     const char* name = names[n].c_str();
