@@ -69,6 +69,17 @@ struct NumeralTable {
 };
 constexpr NumeralTable kNumeralTable;
 
+// Their codes alone.
+struct NumeralCodes {
+  uint16_t codes[sizeof kNumerals / sizeof kNumerals[0]] = {};
+  std::size_t count = 0;
+  constexpr NumeralCodes() {
+    for (std::size_t k = 0; k < kNumeralTable.count; ++k)
+      codes[count++] = kNumeralTable.entries[k].code;
+  }
+};
+constexpr NumeralCodes kNumeralCodes;
+
 // The same characters by lead byte and trail byte: the value, -1 for a
 // character that is no numeral.
 struct NumeralsByLead {
@@ -327,6 +338,8 @@ int KanjiDigitValue(const char* p) {
   if (slot < 0) return -1;
   return kNumeralsByLead.values[slot][static_cast<unsigned char>(p[1])];
 }
+
+std::span<const uint16_t> KanjiNumeralCodes() { return {kNumeralCodes.codes, kNumeralCodes.count}; }
 
 int32_t KanjiNumeralToInt(const char* text) {
   if (!text) return -1;

@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 inline constexpr int kNumeralWorkArea = 2048;
 
@@ -30,6 +31,10 @@ extern const char* const DigitKanjiTable[10][2];
 
 // Value of the double-byte character at p, -1 for any other character.
 int KanjiDigitValue(const char* p);
+
+// The double-byte numeral characters as codes (lead byte << 8 | trail
+// byte), ascending: the characters KanjiDigitValue gives a value for.
+std::span<const uint16_t> KanjiNumeralCodes();
 
 // Value of a numeral text (converted to full width first), read from the
 // last character back: 十 10, 二十 20, 百二十三 123, 千百 1100, 二万三千

@@ -4,12 +4,17 @@
 // Numbers are in the machine's own byte order: a value is only read by the
 // build that wrote it (the store keys values by their build).
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "plat/derived_store.h"
 
 class CDerivedBytesWriter {
  public:
@@ -49,6 +54,8 @@ class CDerivedBytesReader {
   CDerivedBytesReader(const char* begin, const char* end) : p_(begin), end_(end) {}
   bool AtEnd() const { return p_ == end_; }
   std::size_t Remaining() const { return static_cast<std::size_t>(end_ - p_); }
+  // Where the next byte is read.
+  const char* Here() const { return p_; }
   template <typename T>
   bool Get(T* value) {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -106,3 +113,13 @@ class CDerivedBytesReader {
   const char* p_;
   const char* end_;
 };
+
+// A copy of bytes at an 8-aligned address, there while its hold lives (for
+// bytes whose images are viewed in place, such as a name table's).
+inline plat::DerivedBytes AlignedCopy(std::string_view bytes) {
+  const std::shared_ptr<uint64_t[]> words(
+      new uint64_t[std::max<std::size_t>(1, (bytes.size() + 7) / 8)]);
+  char* const data = reinterpret_cast<char*>(words.get());
+  if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+  return {std::string_view(data, bytes.size()), std::shared_ptr<const void>(words, data)};
+}

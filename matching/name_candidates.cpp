@@ -1,6 +1,7 @@
 #include "matching/name_candidates.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 namespace {
 
 using sjis_internal::CharLen;
+using Section = NameTableHeader::Section;
 
 // The head of a text: its first character when that is a double-byte one;
 // -1 for a text that begins otherwise (or is empty).
@@ -23,16 +25,17 @@ int HeadOf(const char* text) {
   return (static_cast<unsigned char>(text[0]) << 8) | static_cast<unsigned char>(text[1]);
 }
 
-// The name after the extra pairs, as the tolerant comparison edits it;
-// false when the edit fails (the comparison then refuses the name).
-bool EditedName(const CRecordList* extra, const char* name, std::string* out) {
+// The room of a name edited by the extra pairs.
+constexpr std::size_t kEditedSize = static_cast<std::size_t>(kMaxSearchTextLength) + 1;
+
+// The name after the extra pairs, as the tolerant comparison edits it, in
+// out (kEditedSize bytes); false when the edit fails (the comparison then
+// refuses the name).
+bool EditedName(const CRecordList* extra, const char* name, char* out) {
   const std::size_t length = std::strlen(name);
   if (length > static_cast<std::size_t>(kMaxSearchTextLength)) return false;
-  std::string buffer(static_cast<std::size_t>(kMaxSearchTextLength) + 1, '\0');
-  std::memcpy(buffer.data(), name, length + 1);
-  if (!ApplyReplacementPairs(extra, buffer.data(), buffer.size())) return false;
-  *out = buffer.c_str();
-  return true;
+  std::memcpy(out, name, length + 1);
+  return ApplyReplacementPairs(extra, out, kEditedSize) != 0;
 }
 
 // The second character of a text with a head, when it bounds a comparison:
@@ -47,38 +50,33 @@ int SecondOf(const char* text) {
 
 bool HasPairs(const CRecordList* list) { return list != nullptr && list->GetCount() > 0; }
 
-void SortUnique(std::vector<uint16_t>* v) {
+template <typename T>
+void SortUnique(std::vector<T>* v) {
   std::sort(v->begin(), v->end());
   v->erase(std::unique(v->begin(), v->end()), v->end());
 }
 
-template <typename Key>
-void SortUnique(std::vector<std::pair<Key, uint16_t>>* v) {
-  std::sort(v->begin(), v->end());
-  v->erase(std::unique(v->begin(), v->end()), v->end());
-}
-
-// The same for 16-bit keys, in time linear in the list: a table's names
-// are added row by row, so the list usually stands in ascending rows
-// already, and a stable sort by key (two passes, a byte at a time, low
-// byte first) then puts it in (key, row) order. A list that does not
-// stand so is sorted whole.
-void SortUnique(std::vector<std::pair<uint16_t, uint16_t>>* v) {
+// The same for entries of a 16-bit key above a row, in time linear in the
+// list: a table's names are added row by row, so the list usually stands
+// in ascending rows already, and a stable sort by key (two passes, a byte
+// at a time, low byte first) then puts it in (key, row) order. A list that
+// does not stand so is sorted whole.
+void SortUniqueByKey(std::vector<uint32_t>* v) {
   const std::size_t n = v->size();
   bool rowsAscend = true;
   for (std::size_t i = 1; i < n && rowsAscend; ++i)
-    rowsAscend = (*v)[i - 1].second <= (*v)[i].second;
+    rowsAscend = ((*v)[i - 1] & 0xFFFFu) <= ((*v)[i] & 0xFFFFu);
   if (!rowsAscend || n < 64) {
     std::sort(v->begin(), v->end());
   } else {
-    std::vector<std::pair<uint16_t, uint16_t>> other(n);
-    std::vector<std::pair<uint16_t, uint16_t>>* from = v;
-    std::vector<std::pair<uint16_t, uint16_t>>* to = &other;
-    for (const int shift : {0, 8}) {
+    std::vector<uint32_t> other(n);
+    std::vector<uint32_t>* from = v;
+    std::vector<uint32_t>* to = &other;
+    for (const int shift : {16, 24}) {
       std::size_t starts[257] = {};
-      for (const auto& e : *from) ++starts[((e.first >> shift) & 0xFFu) + 1];
+      for (const uint32_t e : *from) ++starts[((e >> shift) & 0xFFu) + 1];
       for (int b = 1; b <= 256; ++b) starts[b] += starts[b - 1];
-      for (const auto& e : *from) (*to)[starts[(e.first >> shift) & 0xFFu]++] = e;
+      for (const uint32_t e : *from) (*to)[starts[(e >> shift) & 0xFFu]++] = e;
       std::swap(from, to);
     }
     // Two passes: the sorted list is back in *v.
@@ -86,18 +84,41 @@ void SortUnique(std::vector<std::pair<uint16_t, uint16_t>>* v) {
   v->erase(std::unique(v->begin(), v->end()), v->end());
 }
 
-// Appends the rows listed under keys first..last.
-template <typename Key>
-void AppendRange(const std::vector<std::pair<Key, uint16_t>>& table, Key first, Key last,
-                 std::vector<uint16_t>* rows) {
-  auto it = std::lower_bound(table.begin(), table.end(), std::make_pair(first, uint16_t{0}));
-  for (; it != table.end() && it->first <= last; ++it) rows->push_back(it->second);
+template <typename V>
+void Release(V* v) {
+  V().swap(*v);
 }
 
-// The entry i of a keyed table's keys.
-std::string_view KeyAt(const NameTable& t, std::size_t i) {
-  const uint32_t begin = i == 0 ? 0 : t.keyEnds[i - 1];
-  return std::string_view(t.keyBytes).substr(begin, t.keyEnds[i] - begin);
+// The first element of the list not below value (the list ascending; in
+// a list that is not, some element: never one outside it).
+template <typename T>
+std::size_t LowerBound(const NameTableList<T>& list, T value) {
+  std::size_t lo = 0;
+  std::size_t hi = list.size();
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (list[mid] < value)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+// Appends the rows (the low 16 bits) of the entries first..last.
+template <typename T>
+void AppendRows(const NameTableList<T>& list, T first, T last, std::vector<uint16_t>* rows) {
+  for (std::size_t i = LowerBound(list, first); i < list.size(); ++i) {
+    const T entry = list[i];
+    if (entry > last) break;
+    rows->push_back(static_cast<uint16_t>(entry & 0xFFFFu));
+  }
+}
+
+// The rows listed under a 16-bit key (heads, windows).
+void AppendKeyRows(const NameTableList<uint32_t>& list, uint16_t key, std::vector<uint16_t>* rows) {
+  const uint32_t first = static_cast<uint32_t>(key) << 16;
+  AppendRows(list, first, first | 0xFFFFu, rows);
 }
 
 // Appends the rows of 1..count whose key begins one of the query's keys,
@@ -108,7 +129,7 @@ std::string_view KeyAt(const NameTable& t, std::size_t i) {
 void KeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
                std::vector<uint16_t>* rows) {
   std::vector<uint64_t> marked((static_cast<std::size_t>(count) >> 6) + 1, 0);
-  const std::size_t n = t.keyRows.size();
+  const std::size_t n = t.KeyCount();
   for (const std::string& key : query.keys) {
     const std::string_view whole(key);
     std::size_t low = 0;  // the entries before low are below every prefix still to come
@@ -118,19 +139,19 @@ void KeyedRows(const NameTable& t, const NameQuery& query, uint16_t count,
       std::size_t hi = n;
       while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (KeyAt(t, mid) < prefix)
+        if (t.KeyAt(mid) < prefix)
           lo = mid + 1;
         else
           hi = mid;
       }
       low = lo;
       std::size_t i = lo;
-      for (; i < n && KeyAt(t, i) == prefix; ++i) {
-        const uint16_t row = t.keyRows[i];
+      for (; i < n && t.KeyAt(i) == prefix; ++i) {
+        const uint16_t row = t.KeyRowAt(i);
         if (row <= count) marked[row >> 6] |= uint64_t{1} << (row & 63);
       }
       // No key begins with this prefix: none begins with a longer one.
-      if (i == n || KeyAt(t, i).substr(0, prefix.size()) != prefix) break;
+      if (i == n || t.KeyAt(i).substr(0, prefix.size()) != prefix) break;
     }
   }
   for (std::size_t word = 0; word < marked.size(); ++word) {
@@ -149,26 +170,35 @@ class CTableSource : public CNameCandidateSource {
               std::vector<uint16_t>* rows) const override {
     rows->clear();
     if (table == nullptr || !table->complete || query.everything ||
-        (table->keyed && (!query.keyed || query.unkeyed))) {
+        (table->Keyed() && (!query.keyed || query.unkeyed))) {
       EveryRowSource().Select(nullptr, query, count, rows);
       return;
     }
-    rows->insert(rows->end(), table->always.begin(), table->always.end());
-    if (query.numeral) rows->insert(rows->end(), table->numeral.begin(), table->numeral.end());
+    const NameTableList<uint16_t> always = table->Always();
+    for (std::size_t i = 0; i < always.size(); ++i) rows->push_back(always[i]);
+    if (query.numeral) {
+      const NameTableList<uint16_t> numerals = table->Numerals();
+      for (std::size_t i = 0; i < numerals.size(); ++i) rows->push_back(numerals[i]);
+    }
+    const NameTableList<uint32_t> heads = table->Heads();
+    const NameTableList<uint64_t> pairs = table->Pairs();
     for (const uint16_t head : query.heads) {
-      AppendRange(table->byHead, head, head, rows);
-      const uint32_t first = static_cast<uint32_t>(head) << 16;
-      AppendRange(table->byPair, first, first | 0xFFFFu, rows);
+      AppendKeyRows(heads, head, rows);
+      const uint64_t first = static_cast<uint64_t>(head) << 32;
+      AppendRows(pairs, first, first | 0xFFFFFFFFu, rows);
     }
     for (const uint32_t pair : query.pairs) {
-      const uint16_t head = static_cast<uint16_t>(pair >> 16);
-      AppendRange(table->byHead, head, head, rows);
-      AppendRange(table->byPair, pair, pair, rows);
+      AppendKeyRows(heads, static_cast<uint16_t>(pair >> 16), rows);
+      const uint64_t first = static_cast<uint64_t>(pair) << 16;
+      AppendRows(pairs, first, first | 0xFFFFu, rows);
     }
-    for (const uint16_t window : query.windows) AppendRange(table->byWindow, window, window, rows);
+    const NameTableList<uint32_t> windows = table->Windows();
+    for (const uint16_t window : query.windows) AppendKeyRows(windows, window, rows);
     SortUnique(rows);
+    // Rows outside 1..count (in an image that lists some) are never tried.
     while (!rows->empty() && rows->back() > count) rows->pop_back();
-    if (table->keyed) {
+    if (!rows->empty() && rows->front() == 0) rows->erase(rows->begin());
+    if (table->Keyed()) {
       KeyedRows(*table, query, count, rows);
       SortUnique(rows);
     }
@@ -191,41 +221,55 @@ thread_local const CNameCandidateSource* currentSource = nullptr;
 
 }  // namespace
 
+void NameTable::Reserve(std::size_t rows, bool keys) {
+  if (keys) {
+    keyStarts_.reserve(rows);
+    keyRows_.reserve(rows);
+    keyBytes_.reserve(rows * 16);
+  } else {
+    heads_.reserve(rows);
+    pairs_.reserve(rows);
+  }
+}
+
+void NameTable::AddHead(uint16_t row, const char* text, bool withSecond) {
+  const int head = HeadOf(text);
+  if (head < 0) {
+    always_.push_back(row);
+  } else if (const int second = withSecond ? SecondOf(text) : -1; second < 0) {
+    heads_.push_back((static_cast<uint32_t>(head) << 16) | row);
+  } else {
+    const uint64_t both = (static_cast<uint64_t>(head) << 16) | static_cast<uint64_t>(second);
+    pairs_.push_back((both << 16) | row);
+  }
+}
+
 void NameTable::AddName(uint16_t row, const char* name, const CRecordList* extra,
                         bool withHeadAlone, bool withWindows, bool withSecond) {
-  auto addHead = [&](const char* text) {
-    const int head = HeadOf(text);
-    if (head < 0) {
-      always.push_back(row);
-    } else if (const int second = withSecond ? SecondOf(text) : -1; second < 0) {
-      byHead.emplace_back(static_cast<uint16_t>(head), row);
-    } else {
-      byPair.emplace_back((static_cast<uint32_t>(head) << 16) | static_cast<uint32_t>(second), row);
-    }
-  };
-  addHead(name);
-  if (KanjiDigitValue(name) >= 0) numeral.push_back(row);
+  AddHead(row, name, withSecond);
+  if (KanjiDigitValue(name) >= 0) numerals_.push_back(row);
   if (HasPairs(extra)) {
     // The pairs are applied only to a name they can change: the name no
     // pair changes gives its own heads again (the name's are already in,
     // and so is its first character's unless it is asked for alone).
     const bool leftAlone = ReplacementPairsLeaveAlone(extra, name);
-    std::string edited;
-    if (!leftAlone && EditedName(extra, name, &edited)) addHead(edited.c_str());
+    char edited[kEditedSize];
+    if (!leftAlone && EditedName(extra, name, edited)) AddHead(row, edited, withSecond);
     if (withHeadAlone && name[0] != '\0') {
-      const std::string first(name, static_cast<std::size_t>(std::max(1, CharLen(name))));
+      char first[3] = {};
+      std::memcpy(first, name, static_cast<std::size_t>(std::clamp(CharLen(name), 1, 2)));
       if (leftAlone) {
-        addHead(first.c_str());
-      } else if (EditedName(extra, first.c_str(), &edited)) {
-        addHead(edited.c_str());
+        AddHead(row, first, withSecond);
+      } else if (EditedName(extra, first, edited)) {
+        AddHead(row, edited, withSecond);
       }
     }
   }
   if (withWindows) {
     for (std::size_t i = 0; name[i] != '\0' && name[i + 1] != '\0'; ++i) {
-      byWindow.emplace_back(static_cast<uint16_t>((static_cast<unsigned char>(name[i]) << 8) |
-                                                  static_cast<unsigned char>(name[i + 1])),
-                            row);
+      windows_.push_back((static_cast<uint32_t>(static_cast<unsigned char>(name[i])) << 24) |
+                         (static_cast<uint32_t>(static_cast<unsigned char>(name[i + 1])) << 16) |
+                         row);
     }
   }
 }
@@ -293,17 +337,37 @@ void NameKeyRules::AddPairs(const CRecordList* list) {
   }
 }
 
+// The kanji of JIS levels 1 and 2.
+constexpr uint16_t kLevelOneFirst = 0x889F;
+constexpr uint16_t kLevelOneLast = 0x9872;
+constexpr uint16_t kLevelTwoFirst = 0x989F;
+constexpr uint16_t kLevelTwoLast = 0xEAA4;
+
 void NameKeyRules::Finish() {
   std::sort(loose.begin(), loose.end());
   loose.erase(std::unique(loose.begin(), loose.end()), loose.end());
-  notFirm.assign(65536 / 64, 0);
-  for (const uint16_t code : loose) notFirm[code >> 6] |= uint64_t{1} << (code & 63);
-  for (const uint16_t code : kVariantWordKanji) notFirm[code >> 6] |= uint64_t{1} << (code & 63);
+  firm.assign(65536 / 64, 0);
+  auto set = [this](uint32_t code, bool on) {
+    const uint64_t bit = uint64_t{1} << (code & 63);
+    firm[code >> 6] = on ? firm[code >> 6] | bit : firm[code >> 6] & ~bit;
+  };
+  for (const auto& [first, last] :
+       {std::pair{kLevelOneFirst, kLevelOneLast}, std::pair{kLevelTwoFirst, kLevelTwoLast}}) {
+    for (uint32_t code = first; code <= last && code % 64 != 0; ++code) set(code, true);
+    for (uint32_t word = (first + 63u) / 64; word < (last + 1u) / 64; ++word) firm[word] = ~0ull;
+    for (uint32_t code = (last + 1u) / 64 * 64; code <= last; ++code) set(code, true);
+  }
+  for (const uint16_t code : loose) set(code, false);
+  for (const uint16_t code : kVariantWordKanji) set(code, false);
+  for (const uint16_t code : KanjiNumeralCodes()) set(code, false);
 }
 
-void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
-  key->clear();
-  if (text == nullptr) return;
+std::size_t NameKeyRules::AppendKeyOf(const char* text, bool name, std::string* out) const {
+  if (text == nullptr) return 0;
+  // Gathered a piece at a time, appended when the piece is full.
+  const std::size_t start = out->size();
+  char piece[64];
+  std::size_t used = 0;
   for (const char* p = text; *p;) {
     if (!IsLeadByte(static_cast<unsigned char>(*p)) || p[1] == '\0') {
       ++p;
@@ -311,238 +375,258 @@ void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
     }
     const uint16_t code = CodeAt(p);
     if (code == kIterationMark) break;
-    const bool levelOneOrTwo =
-        (code >= 0x889F && code <= 0x9872) || (code >= 0x989F && code <= 0xEAA4);
-    const bool listed = notFirm.empty() ? IsOneOf(code, kVariantWordKanji) ||
-                                              std::binary_search(loose.begin(), loose.end(), code)
-                                        : ((notFirm[code >> 6] >> (code & 63)) & 1u) != 0;
-    if (levelOneOrTwo && !listed && KanjiDigitValue(p) < 0) key->append(p, 2);
+    bool isFirm = false;
+    if (!firm.empty()) {
+      isFirm = ((firm[code >> 6] >> (code & 63)) & 1u) != 0;
+    } else {
+      // Rules not finished: the same, character by character.
+      const bool levelOneOrTwo = (code >= kLevelOneFirst && code <= kLevelOneLast) ||
+                                 (code >= kLevelTwoFirst && code <= kLevelTwoLast);
+      isFirm = levelOneOrTwo && !IsOneOf(code, kVariantWordKanji) &&
+               !std::binary_search(loose.begin(), loose.end(), code) && KanjiDigitValue(p) < 0;
+    }
+    if (isFirm) {
+      if (used == sizeof piece) {
+        out->append(piece, used);
+        used = 0;
+      }
+      piece[used] = p[0];
+      piece[used + 1] = p[1];
+      used += 2;
+    }
     p += 2;
   }
+  out->append(piece, used);
+  std::size_t length = out->size() - start;
   if (name) {
-    while (!key->empty() && IsOneOf(CodeAt(key->data() + key->size() - 2), kUnitWordKanji))
-      key->resize(key->size() - 2);
+    const char* key = out->data() + start;
+    while (length > 0 && IsOneOf(CodeAt(key + length - 2), kUnitWordKanji)) length -= 2;
+    if (length != out->size() - start) out->resize(start + length);
   }
+  return length;
+}
+
+void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
+  key->clear();
+  AppendKeyOf(text, name, key);
 }
 
 bool NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules) {
-  keyed = true;
-  thread_local std::string key;
-  rules.KeyOf(name, true, &key);
-  if (key.empty()) return false;
-  keyBytes += key;
-  keyEnds.push_back(static_cast<uint32_t>(keyBytes.size()));
-  keyRows.push_back(row);
+  keyed_ = true;
+  const std::size_t start = keyBytes_.size();
+  if (rules.AppendKeyOf(name, true, &keyBytes_) == 0) return false;
+  keyStarts_.push_back(static_cast<uint32_t>(start));
+  keyRows_.push_back(row);
   return true;
 }
 
-void NameTable::Finish() {
-  if (keyed) {
-    // Ascending by key, then row, each once. The first eight bytes of a
-    // key, as a number (a shorter key padded with zeros, which no key
-    // byte is), order most keys alone.
-    const std::size_t n = keyRows.size();
-    std::vector<std::pair<uint64_t, uint32_t>> order(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::string_view key = KeyAt(*this, i);
-      uint64_t head = 0;
-      for (std::size_t k = 0; k < 8; ++k)
-        head = (head << 8) | (k < key.size() ? static_cast<unsigned char>(key[k]) : 0u);
-      order[i] = {head, static_cast<uint32_t>(i)};
-    }
-    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-      if (a.first != b.first) return a.first < b.first;
-      const std::string_view ka = KeyAt(*this, a.second);
-      const std::string_view kb = KeyAt(*this, b.second);
-      return ka != kb ? ka < kb : keyRows[a.second] < keyRows[b.second];
-    });
-    std::string bytes;
-    std::vector<uint32_t> ends;
-    std::vector<uint16_t> rows;
-    bytes.reserve(keyBytes.size());
-    ends.reserve(n);
-    rows.reserve(n);
-    for (std::size_t k = 0; k < n; ++k) {
-      const std::string_view key = KeyAt(*this, order[k].second);
-      const uint16_t row = keyRows[order[k].second];
-      if (!rows.empty() && rows.back() == row &&
-          std::string_view(bytes).substr(ends.size() > 1 ? ends[ends.size() - 2] : 0) == key)
-        continue;
-      bytes.append(key);
-      ends.push_back(static_cast<uint32_t>(bytes.size()));
-      rows.push_back(row);
-    }
-    keyBytes = std::move(bytes);
-    keyEnds = std::move(ends);
-    keyRows = std::move(rows);
+namespace {
+
+// The element size of each section of an image.
+constexpr std::size_t kElementSize[NameTableHeader::kSectionCount] = {4, 8, 4, 2, 2, 4, 2, 1};
+
+constexpr std::size_t AlignUp(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+
+// A key while the keys are sorted, as one number: eight of its bytes from
+// where the sort has come to (big-endian, zeros past its end, which no key
+// byte is) above its row above the entry it is.
+using KeyEntry = unsigned __int128;
+
+uint64_t ChunkOf(KeyEntry e) { return static_cast<uint64_t>(e >> 64); }
+uint16_t RowOf(KeyEntry e) { return static_cast<uint16_t>(static_cast<uint64_t>(e) >> 32); }
+uint32_t IndexOf(KeyEntry e) { return static_cast<uint32_t>(e); }
+
+// The keys as added: entry i is the bytes starts[i] to starts[i + 1] (the
+// end of the bytes for the last).
+struct AddedKeys {
+  const std::string& bytes;
+  const std::vector<uint32_t>& starts;
+  std::string_view At(std::size_t i) const {
+    const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
+    return std::string_view(bytes).substr(starts[i], end - starts[i]);
   }
-  SortUnique(&byHead);
-  SortUnique(&byPair);
-  SortUnique(&byWindow);
-  SortUnique(&numeral);
-  SortUnique(&always);
-  byHead.shrink_to_fit();
-  byPair.shrink_to_fit();
-  byWindow.shrink_to_fit();
+};
+
+uint64_t ChunkOf(std::string_view key, std::size_t at) {
+  if (at + 8 <= key.size()) {
+    uint64_t chunk;
+    std::memcpy(&chunk, key.data() + at, 8);
+    return __builtin_bswap64(chunk);
+  }
+  uint64_t chunk = 0;
+  for (std::size_t k = at; k < at + 8; ++k)
+    chunk = (chunk << 8) | (k < key.size() ? static_cast<unsigned char>(key[k]) : 0u);
+  return chunk;
+}
+
+KeyEntry WithChunk(KeyEntry e, uint64_t chunk) {
+  return (static_cast<KeyEntry>(chunk) << 64) | static_cast<uint64_t>(e);
+}
+
+// Sorts entries whose keys agree before byte at: by the eight bytes from
+// there, then row; the entries that agree in those too are sorted by the
+// bytes after them, unless their keys end there (equal keys, by row).
+void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const AddedKeys& keys) {
+  for (KeyEntry* e = begin; e != end; ++e) *e = WithChunk(*e, ChunkOf(keys.At(IndexOf(*e)), at));
+  std::sort(begin, end);
+  for (KeyEntry* run = begin; run != end;) {
+    KeyEntry* next = run + 1;
+    while (next != end && ChunkOf(*next) == ChunkOf(*run)) ++next;
+    if (next - run > 1 && (ChunkOf(*run) & 0xFFu) != 0) SortKeys(run, next, at + 8, keys);
+    run = next;
+  }
+}
+
+}  // namespace
+
+void NameTable::Finish(uint16_t count) {
+  if (complete) return;
+  SortUniqueByKey(&heads_);
+  SortUniqueByKey(&windows_);
+  SortUnique(&pairs_);
+  SortUnique(&numerals_);
+  SortUnique(&always_);
+
+  // The keys ascending by key, then row, each (key, row) once.
+  const AddedKeys added{keyBytes_, keyStarts_};
+  std::vector<KeyEntry> order(keyRows_.size());
+  for (std::size_t i = 0; i < order.size(); ++i)
+    order[i] = (static_cast<uint64_t>(keyRows_[i]) << 32) | i;
+  SortKeys(order.data(), order.data() + order.size(), 0, added);
+  std::size_t kept = 0;
+  std::size_t keyBytes = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (kept > 0 && RowOf(order[kept - 1]) == RowOf(order[k]) &&
+        added.At(IndexOf(order[kept - 1])) == added.At(IndexOf(order[k])))
+      continue;
+    keyBytes += added.At(IndexOf(order[k])).size();
+    order[kept++] = order[k];
+  }
+  order.resize(kept);
+
+  NameTableHeader header{};
+  header.magic = NameTableHeader::kMagic;
+  header.format = NameTableHeader::kFormat;
+  header.rows = count;
+  header.keyed = keyed_ ? 1 : 0;
+  const std::size_t counts[NameTableHeader::kSectionCount] = {
+      heads_.size(),         pairs_.size(), windows_.size(), numerals_.size(), always_.size(),
+      keyed_ ? kept + 1 : 0, kept,          keyBytes};
+  std::size_t size = sizeof header;
+  for (uint32_t s = 0; s < NameTableHeader::kSectionCount; ++s) {
+    header.sections[s] = {static_cast<uint32_t>(size), static_cast<uint32_t>(counts[s])};
+    size = AlignUp(size + counts[s] * kElementSize[s]);
+  }
+  header.size = static_cast<uint32_t>(size);
+
+  auto words = std::make_shared<std::vector<uint64_t>>(size / 8);
+  char* const image = reinterpret_cast<char*>(words->data());
+  std::memcpy(image, &header, sizeof header);
+  auto put = [&](Section s, const auto& list) {
+    if (!list.empty())
+      std::memcpy(image + header.sections[s].offset, list.data(), list.size() * sizeof list[0]);
+  };
+  put(NameTableHeader::kHeads, heads_);
+  put(NameTableHeader::kPairs, pairs_);
+  put(NameTableHeader::kWindows, windows_);
+  put(NameTableHeader::kNumerals, numerals_);
+  put(NameTableHeader::kAlways, always_);
+  if (keyed_) {
+    char* starts = image + header.sections[NameTableHeader::kKeyStarts].offset;
+    char* rows = image + header.sections[NameTableHeader::kKeyRows].offset;
+    char* bytes = image + header.sections[NameTableHeader::kKeyBytes].offset;
+    uint32_t at = 0;
+    for (std::size_t k = 0; k < kept; ++k) {
+      const std::string_view key = added.At(IndexOf(order[k]));
+      const uint16_t row = RowOf(order[k]);
+      std::memcpy(starts + 4 * k, &at, 4);
+      std::memcpy(rows + 2 * k, &row, 2);
+      std::memcpy(bytes + at, key.data(), key.size());
+      at += static_cast<uint32_t>(key.size());
+    }
+    std::memcpy(starts + 4 * kept, &at, 4);
+  }
+
+  Release(&heads_);
+  Release(&pairs_);
+  Release(&windows_);
+  Release(&numerals_);
+  Release(&always_);
+  Release(&keyBytes_);
+  Release(&keyStarts_);
+  Release(&keyRows_);
+  header_ = header;
+  image_ = image;
+  hold_ = std::move(words);
   complete = true;
 }
 
-namespace {
-
-// A list as AppendTo writes it (a count, then the elements), read and
-// checked in one pass: false unless it is a finished list, ascending
-// without repeats, every row in 1..count.
-template <typename Key>
-bool ReadFinishedList(CDerivedBytesReader* in, std::vector<std::pair<Key, uint16_t>>* list,
-                      uint16_t count) {
-  constexpr std::size_t kElement = sizeof(Key) + sizeof(uint16_t);
-  uint32_t size = 0;
-  const char* at = nullptr;
-  if (!in->Get(&size) || in->Remaining() / kElement < size || !in->GetBytes(size * kElement, &at))
-    return false;
-  list->resize(size);
-  std::pair<Key, uint16_t>* out = list->data();
-  std::pair<Key, uint16_t> previous{};
-  for (uint32_t i = 0; i < size; ++i, at += kElement) {
-    std::pair<Key, uint16_t> e;
-    std::memcpy(&e.first, at, sizeof(Key));
-    std::memcpy(&e.second, at + sizeof(Key), sizeof(uint16_t));
-    if (e.second == 0 || e.second > count || (i > 0 && !(previous < e))) return false;
-    out[i] = e;
-    previous = e;
-  }
-  return true;
+std::string_view NameTable::KeyAt(std::size_t i) const {
+  const NameTableList<uint32_t> starts = List<uint32_t>(NameTableHeader::kKeyStarts);
+  const NameTableHeader::Extent& bytes = header_.sections[NameTableHeader::kKeyBytes];
+  // Kept within the key bytes whatever the starts say.
+  const uint32_t end = std::min(starts[i + 1], bytes.count);
+  const uint32_t begin = std::min(starts[i], end);
+  return std::string_view(image_ + bytes.offset + begin, end - begin);
 }
-
-// The same for (16-bit key, row): an element read as one number, key
-// above row, must exceed the one before.
-bool ReadFinishedList(CDerivedBytesReader* in, std::vector<std::pair<uint16_t, uint16_t>>* list,
-                      uint16_t count) {
-  uint32_t size = 0;
-  const char* at = nullptr;
-  if (!in->Get(&size) || in->Remaining() / 4 < size || !in->GetBytes(size * 4u, &at)) return false;
-  list->resize(size);
-  std::pair<uint16_t, uint16_t>* out = list->data();
-  uint32_t previous = 0;
-  for (uint32_t i = 0; i < size; ++i, at += 4) {
-    uint16_t key = 0;
-    uint16_t row = 0;
-    std::memcpy(&key, at, 2);
-    std::memcpy(&row, at + 2, 2);
-    const uint32_t both = (static_cast<uint32_t>(key) << 16) | row;
-    if (row == 0 || row > count || (i > 0 && both <= previous)) return false;
-    out[i] = {key, row};
-    previous = both;
-  }
-  return true;
-}
-
-bool ReadFinishedList(CDerivedBytesReader* in, std::vector<uint16_t>* rows, uint16_t count) {
-  uint32_t size = 0;
-  const char* at = nullptr;
-  if (!in->Get(&size) || in->Remaining() / sizeof(uint16_t) < size ||
-      !in->GetBytes(size * sizeof(uint16_t), &at))
-    return false;
-  rows->resize(size);
-  if (size > 0) std::memcpy(rows->data(), at, size * sizeof(uint16_t));
-  for (uint32_t i = 0; i < size; ++i) {
-    if ((*rows)[i] == 0 || (*rows)[i] > count) return false;
-    if (i > 0 && (*rows)[i - 1] >= (*rows)[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-namespace {
-
-// A list in the bytes CDerivedBytesWriter::PutList gives (a count, then
-// each element's numbers in turn), written in one step.
-template <typename T>
-void AppendList(std::string* out, const std::vector<T>& list) {
-  const auto size = static_cast<uint32_t>(list.size());
-  const std::size_t at = out->size();
-  out->resize(at + sizeof size + list.size() * sizeof(T));
-  char* p = out->data() + at;
-  std::memcpy(p, &size, sizeof size);
-  if (size > 0) std::memcpy(p + sizeof size, list.data(), list.size() * sizeof(T));
-}
-
-template <typename Key>
-void AppendList(std::string* out, const std::vector<std::pair<Key, uint16_t>>& list) {
-  constexpr std::size_t kElement = sizeof(Key) + sizeof(uint16_t);
-  const auto size = static_cast<uint32_t>(list.size());
-  const std::size_t at = out->size();
-  out->resize(at + sizeof size + list.size() * kElement);
-  char* p = out->data() + at;
-  std::memcpy(p, &size, sizeof size);
-  p += sizeof size;
-  for (const auto& e : list) {
-    std::memcpy(p, &e.first, sizeof(Key));
-    std::memcpy(p + sizeof(Key), &e.second, sizeof(uint16_t));
-    p += kElement;
-  }
-}
-
-}  // namespace
 
 void NameTable::AppendTo(std::string* out) const {
-  out->reserve(out->size() + 32 + 4 * byHead.size() + 6 * byPair.size() + 4 * byWindow.size() +
-               2 * (numeral.size() + always.size() + keyRows.size()) + 4 * keyEnds.size() +
-               keyBytes.size());
-  AppendList(out, byHead);
-  AppendList(out, byPair);
-  AppendList(out, byWindow);
-  AppendList(out, numeral);
-  AppendList(out, always);
-  CDerivedBytesWriter w(out);
-  w.Put(static_cast<uint8_t>(keyed ? 1 : 0));
-  if (keyed) {
-    AppendList(out, keyRows);
-    AppendList(out, keyEnds);
-    w.PutText(keyBytes);
+  out->resize(AlignUp(out->size()), '\0');
+  if (image_ != nullptr) {
+    out->append(image_, header_.size);
+    return;
   }
+  // No table yet: the image of an empty one of no rows.
+  NameTableHeader header{};
+  header.magic = NameTableHeader::kMagic;
+  header.format = NameTableHeader::kFormat;
+  header.size = sizeof header;
+  for (NameTableHeader::Extent& e : header.sections) e = {sizeof header, 0};
+  out->append(reinterpret_cast<const char*>(&header), sizeof header);
 }
 
-namespace {
-
-// The keys as AppendTo writes them, checked: rows in 1..count, ends
-// ascending within the bytes and of whole characters, the entries
-// ascending by key, then row, without repeats.
-bool ReadFinishedKeys(CDerivedBytesReader* in, NameTable* t, uint16_t count) {
-  uint8_t keyed = 0;
-  if (!in->Get(&keyed) || keyed > 1) return false;
-  t->keyed = keyed == 1;
-  t->keyRows.clear();
-  t->keyEnds.clear();
-  t->keyBytes.clear();
-  if (!t->keyed) return true;
-  if (!in->GetList(&t->keyRows) || !in->GetList(&t->keyEnds) || !in->GetText(&t->keyBytes) ||
-      t->keyRows.size() != t->keyEnds.size())
+bool NameTable::View(const char* image, std::size_t size, uint16_t count,
+                     std::shared_ptr<const void> hold) {
+  NameTableHeader header;
+  if (image == nullptr || reinterpret_cast<std::uintptr_t>(image) % 8 != 0 || size < sizeof header)
     return false;
-  uint32_t begin = 0;
-  for (std::size_t i = 0; i < t->keyRows.size(); ++i) {
-    const uint32_t end = t->keyEnds[i];
-    if (t->keyRows[i] == 0 || t->keyRows[i] > count || end <= begin || end > t->keyBytes.size() ||
-        (end - begin) % 2 != 0)
+  std::memcpy(&header, image, sizeof header);
+  if (header.magic != NameTableHeader::kMagic || header.format != NameTableHeader::kFormat ||
+      header.rows != count || header.size != size || header.keyed > 1)
+    return false;
+  for (uint32_t s = 0; s < NameTableHeader::kSectionCount; ++s) {
+    const NameTableHeader::Extent& e = header.sections[s];
+    if (e.offset % 8 != 0 || e.offset < sizeof header || e.offset > size ||
+        e.count > (size - e.offset) / kElementSize[s])
       return false;
-    if (i > 0) {
-      const std::string_view previous = KeyAt(*t, i - 1);
-      const std::string_view key = KeyAt(*t, i);
-      if (previous > key || (previous == key && t->keyRows[i - 1] >= t->keyRows[i])) return false;
-    }
-    begin = end;
   }
-  return begin == t->keyBytes.size();
+  const uint32_t starts = header.sections[NameTableHeader::kKeyStarts].count;
+  const uint32_t rows = header.sections[NameTableHeader::kKeyRows].count;
+  const uint32_t bytes = header.sections[NameTableHeader::kKeyBytes].count;
+  if (header.keyed ? starts != rows + 1 : (starts | rows | bytes) != 0) return false;
+  NameTable viewed;
+  viewed.complete = true;
+  viewed.extraSignature = std::move(extraSignature);
+  viewed.keyed_ = header.keyed != 0;
+  viewed.header_ = header;
+  viewed.image_ = image;
+  viewed.hold_ = std::move(hold);
+  *this = std::move(viewed);
+  return true;
 }
 
-}  // namespace
-
-bool NameTable::ReadFrom(CDerivedBytesReader* in, uint16_t count) {
-  complete = ReadFinishedList(in, &byHead, count) && ReadFinishedList(in, &byPair, count) &&
-             ReadFinishedList(in, &byWindow, count) && ReadFinishedList(in, &numeral, count) &&
-             ReadFinishedList(in, &always, count) && ReadFinishedKeys(in, this, count);
-  return complete;
+bool NameTable::View(CDerivedBytesReader* in, uint16_t count, std::shared_ptr<const void> hold) {
+  const char* zeros = nullptr;
+  const std::size_t padding = (8 - reinterpret_cast<std::uintptr_t>(in->Here()) % 8) % 8;
+  if (!in->GetBytes(padding, &zeros)) return false;
+  for (std::size_t k = 0; k < padding; ++k) {
+    if (zeros[k] != '\0') return false;
+  }
+  uint32_t size = 0;
+  const char* image = nullptr;
+  if (in->Remaining() < sizeof(NameTableHeader)) return false;
+  std::memcpy(&size, in->Here() + offsetof(NameTableHeader, size), sizeof size);
+  return in->GetBytes(size, &image) && View(image, size, count, std::move(hold));
 }
 
 void NameQuery::AddText(const char* text, const CRecordList* extra, bool plainOnly) {

@@ -31,9 +31,12 @@
 // is incomplete and every row is tried (so that the read fails where it
 // always did).
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 class CDerivedBytesReader;
@@ -59,60 +62,160 @@ class CRecordList;
 struct NameKeyRules {
   bool unbounded = false;       // a pair no key can follow (a lone lead byte, 々)
   std::vector<uint16_t> loose;  // characters of the pairs, sorted
-  // From Finish: a bit per double-byte code, set for the kanji that are
-  // never firm whatever the numerals (the pairs' and the words' above).
-  std::vector<uint64_t> notFirm;
+  // From Finish: a bit per double-byte code, set for the firm kanji (so
+  // that a key is made with one look per character).
+  std::vector<uint64_t> firm;
 
   // The rules of the two pair lists (either may be null).
   void AddPairs(const CRecordList* list);
   void Finish();
   // The key of the text (a name: trailing loose and unit characters dropped).
   void KeyOf(const char* text, bool name, std::string* key) const;
+  // The same appended to out; the bytes appended.
+  std::size_t AppendKeyOf(const char* text, bool name, std::string* out) const;
+};
+
+// The head of a table's image (NameTable below): what it is, the rows it
+// lists, and where each of its lists lies. Numbers are in the machine's
+// own byte order (an image is only read by the build that wrote it).
+struct NameTableHeader {
+  enum Section : uint32_t {
+    kHeads,      // uint32: head << 16 | row
+    kPairs,      // uint64: (head << 16 | second character) << 16 | row
+    kWindows,    // uint32: two bytes << 16 | row
+    kNumerals,   // uint16: rows
+    kAlways,     // uint16: rows
+    kKeyStarts,  // uint32: where each key begins in the key bytes, and where the last ends
+    kKeyRows,    // uint16: the row of each key
+    kKeyBytes,   // the keys' bytes
+    kSectionCount
+  };
+  static constexpr uint32_t kMagic = 0x4E544254;  // "TBTN"
+  static constexpr uint16_t kFormat = 1;
+  struct Extent {
+    uint32_t offset;  // from the image's start, a multiple of 8
+    uint32_t count;   // elements
+  };
+  uint32_t magic;
+  uint16_t format;
+  uint16_t rows;   // the table lists rows 1..rows
+  uint32_t size;   // of the whole image, a multiple of 8
+  uint32_t keyed;  // 0 or 1
+  Extent sections[kSectionCount];
+};
+
+// A list of a table's image, read element by element (the image's bytes
+// hold no objects of the element type: each is copied out as it is read).
+template <typename T>
+class NameTableList {
+ public:
+  NameTableList() = default;
+  NameTableList(const char* at, std::size_t size) : at_(at), size_(size) {}
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T operator[](std::size_t i) const {
+    T value;
+    std::memcpy(&value, at_ + i * sizeof(T), sizeof(T));
+    return value;
+  }
+
+ private:
+  const char* at_ = nullptr;
+  std::size_t size_ = 0;
 };
 
 // The first characters of the names of one list of rows (rows 1-based).
+//
+// A table is made row by row (AddName, AddKey), then finished (Finish),
+// which lays its lists out in one flat image: a NameTableHeader, then each
+// list at an offset that is a multiple of 8, zeros between. The heads,
+// pairs and windows are numbers with the row in their low 16 bits,
+// ascending (so in the order of their keys, then rows); the numeral and
+// always lists are ascending rows; the keys are ascending by key, then
+// row, each entry once. A finished table owns its image; a table read
+// from the store of derived values views the stored image in place
+// (View), without reading its lists: they are read only where a query
+// looks, and every row they give is kept to 1..count there.
 struct NameTable {
-  bool complete = false;
+  bool complete = false;       // finished, or viewing an image
   std::string extraSignature;  // the extra pairs the table was made with
-  // (head, row): names whose second character does not bound them (a
-  // numeral, a single-byte character, none).
-  std::vector<std::pair<uint16_t, uint16_t>> byHead;
-  // (head and second character, row): the other names.
-  std::vector<std::pair<uint32_t, uint16_t>> byPair;
-  std::vector<std::pair<uint16_t, uint16_t>> byWindow;  // (two bytes anywhere, row), sorted
-  std::vector<uint16_t> numeral;  // rows with a name that begins with a numeral
-  std::vector<uint16_t> always;   // rows no head bounds
-  // The firm keys of the rows' names (NameKeyRules), ascending with their
-  // rows, none empty: entry i is the bytes keyEnds[i - 1] (0 for the first)
-  // to keyEnds[i] of keyBytes, of row keyRows[i]. In a keyed table the
-  // lists above hold only the names whose key is empty.
-  bool keyed = false;
-  std::string keyBytes;
-  std::vector<uint32_t> keyEnds;
-  std::vector<uint16_t> keyRows;
 
+  // Room for the names of this many rows, filed by keys or by heads.
+  void Reserve(std::size_t rows, bool keys);
   // Adds a name of the row as the level compares it: its head, its head
   // after the extra pairs (withHeadAlone: also of its first character
   // alone), and, with windows, every two bytes of it (for the rows a
   // replacement pair could change). withSecond: the level compares the
   // name with the tolerant comparison alone, so that its second character
   // bounds it too (a level with variant forms that only need the first
-  // character to agree keys the name by its head).
+  // character to agree keys the name by its head). The heads of a name
+  // whose second character does not bound it (a numeral, a single-byte
+  // character, none) go to the heads, the others to the pairs.
   void AddName(uint16_t row, const char* name, const CRecordList* extra, bool withHeadAlone,
                bool withWindows, bool withSecond = false);
   // Adds the firm key of a name of the row (the table is then keyed);
   // false for a name whose key is empty, which is not kept: such a name
-  // is to be added by its heads (AddName).
+  // is to be added by its heads (AddName). In a keyed table the other
+  // lists hold only the names whose key is empty.
   bool AddKey(uint16_t row, const char* name, const NameKeyRules& rules);
-  // Sorts and folds the lists; the table is complete from then on.
-  void Finish();
+  // Sorts and folds the lists into the image of a table of rows
+  // 1..count; the table is complete from then on (nothing more is added).
+  void Finish(uint16_t count);
 
-  // A complete table as bytes for a cache file (without its extra pairs,
-  // which the file's key names), and back: ReadFrom takes a table of rows
-  // 1..count and refuses bytes that are no finished table of them (cut
-  // short, a list out of order or with a repeat, a row out of range).
+  // Appends the image of a complete table (without its extra pairs, which
+  // the store's key names), first padding out with zeros to a multiple of
+  // 8 bytes, so that the image starts 8-aligned from the start of out.
   void AppendTo(std::string* out) const;
-  bool ReadFrom(CDerivedBytesReader* in, uint16_t count);
+  // Views an image of a table of rows 1..count in place: image is 8-aligned
+  // and stays as it is while hold lives (the table keeps hold). Checks the
+  // image's structure only (its magic and format, the count, every list
+  // within the size and aligned, the key lists of one length); false, the
+  // table left as it was, for anything else. The lists' contents are not
+  // read here: the bytes come from the store, which checks them whole.
+  bool View(const char* image, std::size_t size, uint16_t count, std::shared_ptr<const void> hold);
+  // The same for the image at the reader's place, after the zeros that
+  // align it (in a value AppendTo wrote into from its start, read at an
+  // 8-aligned address); the reader is left after it.
+  bool View(CDerivedBytesReader* in, uint16_t count, std::shared_ptr<const void> hold);
+
+  // The lists of a complete table (empty ones before).
+  bool Keyed() const { return keyed_; }
+  NameTableList<uint32_t> Heads() const { return List<uint32_t>(NameTableHeader::kHeads); }
+  NameTableList<uint64_t> Pairs() const { return List<uint64_t>(NameTableHeader::kPairs); }
+  NameTableList<uint32_t> Windows() const { return List<uint32_t>(NameTableHeader::kWindows); }
+  NameTableList<uint16_t> Numerals() const { return List<uint16_t>(NameTableHeader::kNumerals); }
+  NameTableList<uint16_t> Always() const { return List<uint16_t>(NameTableHeader::kAlways); }
+  std::size_t KeyCount() const { return header_.sections[NameTableHeader::kKeyRows].count; }
+  // Key i (below KeyCount()): its bytes, never beyond the key bytes.
+  std::string_view KeyAt(std::size_t i) const;
+  uint16_t KeyRowAt(std::size_t i) const { return List<uint16_t>(NameTableHeader::kKeyRows)[i]; }
+  // The image (empty before the table is complete).
+  std::string_view Image() const {
+    return image_ == nullptr ? std::string_view() : std::string_view(image_, header_.size);
+  }
+
+ private:
+  template <typename T>
+  NameTableList<T> List(NameTableHeader::Section s) const {
+    if (image_ == nullptr) return {};
+    return NameTableList<T>(image_ + header_.sections[s].offset, header_.sections[s].count);
+  }
+  void AddHead(uint16_t row, const char* text, bool withSecond);
+
+  bool keyed_ = false;
+  // While the table is made: the lists as added.
+  std::vector<uint32_t> heads_;
+  std::vector<uint64_t> pairs_;
+  std::vector<uint32_t> windows_;
+  std::vector<uint16_t> numerals_;
+  std::vector<uint16_t> always_;
+  std::string keyBytes_;
+  std::vector<uint32_t> keyStarts_;
+  std::vector<uint16_t> keyRows_;
+  // Once complete: the image, what keeps it, and its header.
+  std::shared_ptr<const void> hold_;
+  const char* image_ = nullptr;
+  NameTableHeader header_{};
 };
 
 // What a level compares its rows with.

@@ -8,6 +8,7 @@
 
 #include "matching/name_levels.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cstring>
@@ -354,7 +355,7 @@ const std::string& CAdrsEngine::ExtraSignature() {
       w.PutText(replacements);
     }
     // The rules follow the pairs: made again only when these changed.
-    if (signature != oazaSignature_ || keyRules_.notFirm.empty()) {
+    if (signature != oazaSignature_ || keyRules_.firm.empty()) {
       oazaSignature_ = std::move(signature);
       oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
       keyRules_ = NameKeyRules();
@@ -380,7 +381,7 @@ const std::string& CAdrsEngine::OazaSignature() {
 namespace {
 
 // The municipality name as MatchCity compares it.
-std::string ComparedCityName(const char* city, int kana) {
+const char* ComparedCityName(const char* city, int kana) {
   if (!kana && std::strcmp(city, "千丁町") == 0) return "１０００丁町";
   return city;
 }
@@ -436,14 +437,21 @@ StoredTable StoredTableOf(CAdrsEngine* engine, const char* what, uint32_t childB
 
 void CAdrsEngine::BuildCityTable(uint16_t count, int kana, const std::vector<CityRow>& rows,
                                  NameTable* table) {
+  table->Reserve(count, false);
+  // The county and the name, each read into a field (so shorter than one).
+  char both[2 * kFieldSize];
   for (uint16_t n = 1; n <= count && n <= rows.size(); ++n) {
     const CityRow& row = rows[n - 1];
-    const std::string city = ComparedCityName(row.city.c_str(), kana);
-    table->AddName(n, (row.county + city).c_str(), extraReplacementList_, false, false, true);
-    if (!row.county.empty())
-      table->AddName(n, city.c_str(), extraReplacementList_, false, false, true);
+    const char* city = ComparedCityName(row.city.c_str(), kana);
+    const std::size_t countyLength = std::min(row.county.size(), kFieldSize - 1);
+    const std::size_t cityLength = std::min(std::strlen(city), kFieldSize - 1);
+    std::memcpy(both, row.county.data(), countyLength);
+    std::memcpy(both + countyLength, city, cityLength);
+    both[countyLength + cityLength] = '\0';
+    table->AddName(n, both, extraReplacementList_, false, false, true);
+    if (!row.county.empty()) table->AddName(n, city, extraReplacementList_, false, false, true);
   }
-  if (rows.size() == count) table->Finish();
+  if (rows.size() == count) table->Finish(count);
 }
 
 std::shared_ptr<const NameTable> CAdrsEngine::KeptCityTable(
@@ -557,7 +565,8 @@ int CAdrsEngine::MatchCity(CEditText* text, uint32_t childBase, uint16_t count, 
       return fail();
     }
     // The one municipality whose normalised name would not read as stored.
-    std::strcpy(city, ComparedCityName(city, kana).c_str());
+    if (const char* compared = ComparedCityName(city, kana); compared != city)
+      std::strcpy(city, compared);
     // The municipality alone, when it has a county that may be left out.
     const bool alone = county[0] != '\0' && countyOptional_ == 1;
     const int consumed = CityNameConsumed(text, replaced, list, std::string(county) + city, city,
@@ -727,6 +736,7 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
   // matching/name_candidates.h), those without a key and readings by
   // their first characters.
   const bool keyed = !kana && !KeyRules().unbounded;
+  table->Reserve(count, keyed);
   for (uint32_t n = 1; n <= count && complete; ++n) {
     TixEntry e;
     int32_t control = 0;
@@ -753,7 +763,7 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
         table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
     }
   }
-  if (complete) table->Finish();
+  if (complete) table->Finish(count);
 }
 
 std::shared_ptr<const NameTable> CAdrsEngine::KeptOazaTable(uint32_t childBase, uint16_t count,

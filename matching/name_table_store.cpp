@@ -19,9 +19,10 @@ bool FindStoredNameTable(const StoredNameTableId& id, uint16_t count, NameTable*
   const plat::DerivedFolder folder = plat::DerivedFolderAt(id.folder);
   plat::DerivedBytes bytes;
   if (!plat::GetDerived(NameTableStoreKey(id, folder), id.files, bytes)) return false;
-  CDerivedBytesReader r(bytes.bytes.data(), bytes.bytes.data() + bytes.bytes.size());
+  // Viewed where the store's bytes stand (8-aligned, there while the hold
+  // lives).
   NameTable found;
-  if (!found.ReadFrom(&r, count) || !r.AtEnd()) return false;
+  if (!found.View(bytes.bytes.data(), bytes.bytes.size(), count, bytes.hold)) return false;
   found.extraSignature = std::move(table->extraSignature);
   *table = std::move(found);
   return true;

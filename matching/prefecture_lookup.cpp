@@ -11,7 +11,8 @@ namespace {
 constexpr uint32_t kFormatVersion = 5;
 constexpr uint32_t kNamesFormatVersion = 1;
 
-bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
+bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p,
+                 const std::shared_ptr<const void>& hold) {
   uint8_t files = 0;
   uint8_t known = 0;
   if (!r->Get(&files) || files > 1) return false;
@@ -20,7 +21,7 @@ bool DecodeEntry(CDerivedBytesReader* r, PrefectureLookup* p) {
   p->files = true;
   if (!known) return true;
   auto table = std::make_shared<NameTable>();
-  if (!r->GetText(&p->name) || !r->Get(&p->count) || !table->ReadFrom(r, p->count)) return false;
+  if (!r->GetText(&p->name) || !r->Get(&p->count) || !table->View(r, p->count, hold)) return false;
   p->known = true;
   p->cities = std::move(table);
   return true;
@@ -48,14 +49,18 @@ std::string EncodePrefectureLookups(const FolderPrefectureLookups& lookups) {
 
 bool DecodePrefectureLookups(std::string_view bytes, std::shared_ptr<const void> hold,
                              plat::DerivedSources sources, FolderPrefectureLookups* out) {
-  (void)hold;
   out->fill(PrefectureLookup());
   if (sources.size() != 2 * static_cast<std::size_t>(kPrefectureCount)) return false;
-  CDerivedBytesReader r(bytes.data(), bytes.data() + bytes.size());
+  // The tables are viewed where the bytes stand (those of the store are
+  // 8-aligned and held by hold), else in an aligned copy, which they keep.
+  plat::DerivedBytes held{bytes, std::move(hold)};
+  if (!held.hold || reinterpret_cast<std::uintptr_t>(bytes.data()) % 8 != 0)
+    held = AlignedCopy(bytes);
+  CDerivedBytesReader r(held.bytes.data(), held.bytes.data() + held.bytes.size());
   FolderPrefectureLookups lookups;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     PrefectureLookup& p = lookups[static_cast<std::size_t>(j)];
-    if (!DecodeEntry(&r, &p)) return false;
+    if (!DecodeEntry(&r, &p, held.hold)) return false;
     const plat::FileStamp& ndb = sources[2 * static_cast<std::size_t>(j - 1)];
     const plat::FileStamp& tix = sources[2 * static_cast<std::size_t>(j - 1) + 1];
     // Files exactly where the sources have them.

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,23 @@ TEST(KanjiDigitValue, NoOtherCodeReadsAsANumeral) {
   EXPECT_EQ(numerals, 30);
   // 0-9 twice, 十 百 千 万 億 (億 as 0 here), 〇 零 壱 弐 参 伍.
   EXPECT_EQ(sum, 45 + 45 + 10 + 100 + 1000 + 10000 + 0 + 0 + 1 + 2 + 3 + 5);
+}
+
+// The listed codes are exactly the characters that read as numerals, each
+// once, ascending: over every lead and trail byte there is.
+TEST(KanjiDigitValue, TheListedCodesAreTheNumerals) {
+  const std::span<const uint16_t> codes = KanjiNumeralCodes();
+  EXPECT_EQ(codes.size(), 30u);
+  EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+  EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end());
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    for (int trail = 0x01; trail <= 0xFF; ++trail) {
+      const char text[3] = {static_cast<char>(lead), static_cast<char>(trail), '\0'};
+      const auto code = static_cast<uint16_t>(lead << 8 | trail);
+      EXPECT_EQ(KanjiDigitValue(text) >= 0, std::binary_search(codes.begin(), codes.end(), code))
+          << Show(text);
+    }
+  }
 }
 
 TEST(KanjiNumeralToInt, ReadsUnitsAndDigits) {

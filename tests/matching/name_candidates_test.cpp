@@ -42,6 +42,14 @@ std::vector<uint16_t> Rows(const NameTable& table, const NameQuery& query, uint1
   return rows;
 }
 
+// A list of a table's image as a vector.
+template <typename T>
+std::vector<T> Listed(const NameTableList<T>& list) {
+  std::vector<T> out;
+  for (std::size_t i = 0; i < list.size(); ++i) out.push_back(list[i]);
+  return out;
+}
+
 // Every name that the tolerant comparison accepts against a text is among
 // the rows selected for it: the same head, numerals of the other script,
 // the extra pairs on both sides, names no head bounds.
@@ -60,7 +68,7 @@ TEST(NameTable, KeepsEveryRowTheComparisonTakes) {
     NameTable table;
     for (std::size_t n = 0; n < names.size(); ++n)
       table.AddName(static_cast<uint16_t>(n + 1), names[n].c_str(), &extra, true, true, withSecond);
-    table.Finish();
+    table.Finish(static_cast<uint16_t>(names.size()));
     for (const std::string& text : texts) {
       NameQuery query;
       query.AddText(text.c_str(), &extra);
@@ -89,7 +97,7 @@ TEST(NameTable, RowsAReplacementPairCanChangeAreTried) {
   table.AddName(1, "大字丸の内", nullptr, true, true);
   table.AddName(2, "青葉台", nullptr, true, true);
   table.AddName(3, "吉祥寺", nullptr, true, true);
-  table.Finish();
+  table.Finish(3);
   CRecordList list;
   FillList(list, {{"葉台", "葉臺"}});
   NameQuery query;
@@ -126,25 +134,46 @@ TEST(NameTable, FinishedListsStandAsAWholeSortWouldLeaveThem) {
   const std::vector<std::string> names = {
       "表町",   "ソ連",   "ア丁目", "表",   "本町", "本町", "",     "ab", "五番町", "５番", "能見",
       "十日町", "表参道", "圭ソ",   "ポア", "東京", "京都", "\x82", "ｱ",  "予ソ表", "本郷", "本"};
-  auto make = [&](const std::vector<uint16_t>& rows, NameTable* table, NameTable* reference) {
+  // The lists of a whole sort: what each name adds alone, gathered,
+  // sorted and each entry once.
+  struct Lists {
+    std::vector<uint32_t> heads;
+    std::vector<uint64_t> pairs;
+    std::vector<uint32_t> windows;
+    std::vector<uint16_t> numerals;
+    std::vector<uint16_t> always;
+  };
+  constexpr uint16_t kRows = 700;
+  auto make = [&](const std::vector<uint16_t>& rows, NameTable* table, Lists* reference) {
+    auto gather = [](auto* into, const auto& list) {
+      const auto listed = Listed(list);
+      into->insert(into->end(), listed.begin(), listed.end());
+    };
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const char* name = names[i % names.size()].c_str();
       table->AddName(rows[i], name, nullptr, true, true);
-      reference->AddName(rows[i], name, nullptr, true, true);
+      NameTable alone;
+      alone.AddName(rows[i], name, nullptr, true, true);
+      alone.Finish(kRows);
+      gather(&reference->heads, alone.Heads());
+      gather(&reference->pairs, alone.Pairs());
+      gather(&reference->windows, alone.Windows());
+      gather(&reference->numerals, alone.Numerals());
+      gather(&reference->always, alone.Always());
     }
     auto sortAll = [](auto* list) {
       std::sort(list->begin(), list->end());
       list->erase(std::unique(list->begin(), list->end()), list->end());
     };
-    sortAll(&reference->byHead);
-    sortAll(&reference->byPair);
-    sortAll(&reference->byWindow);
-    sortAll(&reference->numeral);
+    sortAll(&reference->heads);
+    sortAll(&reference->pairs);
+    sortAll(&reference->windows);
+    sortAll(&reference->numerals);
     sortAll(&reference->always);
-    table->Finish();
+    table->Finish(kRows);
   };
   std::vector<uint16_t> ascending;
-  for (uint16_t row = 1; row <= 700; ++row) {
+  for (uint16_t row = 1; row <= kRows; ++row) {
     ascending.push_back(row);
     if (row % 7 == 0) ascending.push_back(row);  // a row with two names
   }
@@ -155,16 +184,16 @@ TEST(NameTable, FinishedListsStandAsAWholeSortWouldLeaveThem) {
   std::vector<uint16_t> shortList = {3, 1, 2, 2, 5};
   for (const std::vector<uint16_t>* rows : {&ascending, &descending, &shuffled, &shortList}) {
     NameTable table;
-    NameTable reference;
+    Lists reference;
     make(*rows, &table, &reference);
     ASSERT_TRUE(table.complete);
-    EXPECT_EQ(table.byHead, reference.byHead);
-    EXPECT_EQ(table.byPair, reference.byPair);
-    EXPECT_EQ(table.byWindow, reference.byWindow);
-    EXPECT_EQ(table.numeral, reference.numeral);
-    EXPECT_EQ(table.always, reference.always);
+    EXPECT_EQ(Listed(table.Heads()), reference.heads);
+    EXPECT_EQ(Listed(table.Pairs()), reference.pairs);
+    EXPECT_EQ(Listed(table.Windows()), reference.windows);
+    EXPECT_EQ(Listed(table.Numerals()), reference.numerals);
+    EXPECT_EQ(Listed(table.Always()), reference.always);
     if (rows->size() > 100) {
-      EXPECT_GT(table.byWindow.size(), 500u);
+      EXPECT_GT(table.Windows().size(), 500u);
     }
   }
 }
@@ -266,9 +295,9 @@ TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
     if (!table.AddKey(row, names[n].c_str(), rules))
       table.AddName(row, names[n].c_str(), &dictionaries.extra, true, true);
   }
-  table.Finish();
-  ASSERT_TRUE(table.keyed);
   const auto count = static_cast<uint16_t>(names.size());
+  table.Finish(count);
+  ASSERT_TRUE(table.Keyed());
 
   int taken = 0;
   std::size_t tried = 0;
@@ -304,11 +333,58 @@ TEST(NameTable, FirmKeysKeepEveryRowTheComparisonsTake) {
   EXPECT_LT(tried * 10, texts * names.size());
 }
 
-// A keyed table comes back from its bytes as it was made; bytes whose keys
-// are no finished list of the rows (out of order, a repeat, an empty key,
-// half a character, a row beyond the count, cut short anywhere) are
-// refused, never used.
-TEST(NameTable, KeysThatAreNoFinishedListAreRefused) {
+// Finished rules make a key with one look per character: the keys the
+// rules' own lists give (the kanji of levels 1 and 2, less the pairs'
+// characters, the aza, direction and street words and the numerals), for
+// every double-byte code there is, alone, between firm kanji and before a
+// unit word, as a text and as a name.
+TEST(NameKeyRules, FinishedRulesKeyEveryCharacterAsTheirListsSay) {
+  char msg[kMessageSize] = "";
+  CDictionaryLease lease;
+  ASSERT_EQ(LeaseFolderDictionaries(sample::Folder(), &lease, msg), 1) << Show(msg);
+  NameKeyRules finished;
+  finished.AddPairs(&lease.Get()->extra);
+  finished.AddPairs(&lease.Get()->replacements);
+  finished.Finish();
+  ASSERT_FALSE(finished.loose.empty());
+  NameKeyRules listed = finished;
+  listed.firm.clear();  // each character looked up in the lists
+  int firm = 0;
+  int differing = 0;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    for (int trail = 0x01; trail <= 0xFF; ++trail) {
+      const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
+      for (const std::string& text : {code, "松" + code + "田", "松" + code + "町"}) {
+        for (const bool name : {false, true}) {
+          std::string fast;
+          std::string slow;
+          finished.KeyOf(text.c_str(), name, &fast);
+          listed.KeyOf(text.c_str(), name, &slow);
+          if (fast != slow && ++differing <= 5)
+            ADD_FAILURE() << Show(text.c_str()) << ": " << Show(fast.c_str()) << " against "
+                          << Show(slow.c_str());
+        }
+      }
+      std::string key;
+      finished.KeyOf(code.c_str(), false, &key);
+      firm += key.empty() ? 0 : 1;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(firm, 6000);
+  std::string key;
+  finished.KeyOf("一松大町東字三田", false, &key);
+  EXPECT_EQ(key, "松田");
+}
+
+// A keyed table comes back from its image as it was made; an image cut
+// short anywhere, or viewed for another count of rows, is refused. Keys
+// that are no finished list of the rows (out of order, a repeat, an empty
+// key, half a character, a row beyond the count or 0, starts beyond the
+// key bytes) are not looked for when an image is viewed (the store checks
+// its bytes whole): selecting through them still gives rows of 1..count
+// only, ascending and each once, and reads nothing outside the image.
+TEST(NameTable, KeyedImagesComeBackAsMadeAndBadKeysStayWithinTheRows) {
   NameKeyRules rules;
   rules.Finish();
   NameTable made;
@@ -317,49 +393,102 @@ TEST(NameTable, KeysThatAreNoFinishedListAreRefused) {
     if (!made.AddKey(row, names[row - 1], rules))
       made.AddName(row, names[row - 1], nullptr, true, true);
   }
-  made.Finish();
+  made.Finish(5);
   // 高野, 松田 (of 松田町 and 松田, by row), 表; 上町 has no key.
-  ASSERT_EQ(made.keyRows, std::vector<uint16_t>({1, 2, 3, 5}));
-  ASSERT_EQ(made.keyEnds, std::vector<uint32_t>({4, 8, 12, 14}));
-  ASSERT_FALSE(made.byHead.empty());
-  auto read = [](const NameTable& t, uint16_t count, NameTable* out) {
-    std::string bytes;
-    t.AppendTo(&bytes);
-    CDerivedBytesReader in(bytes.data(), bytes.data() + bytes.size());
-    return out->ReadFrom(&in, count) && in.AtEnd();
+  std::vector<uint16_t> keyRows;
+  std::vector<std::string> keys;
+  for (std::size_t i = 0; i < made.KeyCount(); ++i) {
+    keyRows.push_back(made.KeyRowAt(i));
+    keys.emplace_back(made.KeyAt(i));
+  }
+  ASSERT_EQ(keyRows, std::vector<uint16_t>({1, 2, 3, 5}));
+  ASSERT_EQ(keys, std::vector<std::string>({"高野", "松田", "松田", "表"}));
+  ASSERT_FALSE(made.Heads().empty());
+
+  // Viewed in a copy of exactly the image's bytes.
+  auto view = [](const std::string& image, uint16_t count, NameTable* out) {
+    const plat::DerivedBytes copy = AlignedCopy(image);
+    return out->View(copy.bytes.data(), copy.bytes.size(), count, copy.hold);
   };
+  std::string image;
+  made.AppendTo(&image);
   NameTable back;
-  ASSERT_TRUE(read(made, 5, &back));
-  EXPECT_TRUE(back.keyed);
-  EXPECT_EQ(back.keyBytes, made.keyBytes);
-  EXPECT_EQ(back.keyEnds, made.keyEnds);
-  EXPECT_EQ(back.keyRows, made.keyRows);
-  EXPECT_EQ(back.byHead, made.byHead);
-  EXPECT_FALSE(read(made, 4, &back)) << "row 5 beyond the count";
-
-  NameTable swapped = made;
-  std::swap(swapped.keyRows[1], swapped.keyRows[2]);
-  EXPECT_FALSE(read(swapped, 5, &back)) << "rows of one key out of order";
-  NameTable repeated = made;
-  repeated.keyRows[2] = repeated.keyRows[1];
-  EXPECT_FALSE(read(repeated, 5, &back)) << "a repeat";
-  NameTable empty = made;
-  empty.keyEnds[1] = empty.keyEnds[0];
-  EXPECT_FALSE(read(empty, 5, &back)) << "an empty key";
-  NameTable half = made;
-  half.keyEnds[0] -= 1;
-  EXPECT_FALSE(read(half, 5, &back)) << "half a character";
-  NameTable unordered = made;
-  unordered.keyBytes = made.keyBytes.substr(4, 4) + made.keyBytes.substr(0, 4) +
-                       made.keyBytes.substr(8);  // 松田 before 高野
-  EXPECT_FALSE(read(unordered, 5, &back)) << "keys out of order";
-
-  std::string bytes;
-  made.AppendTo(&bytes);
-  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
-    CDerivedBytesReader in(bytes.data(), bytes.data() + cut);
+  ASSERT_TRUE(view(image, 5, &back));
+  EXPECT_TRUE(back.Keyed());
+  EXPECT_EQ(back.Image(), made.Image());
+  EXPECT_FALSE(view(image, 4, &back)) << "a table of five rows is no table of four";
+  EXPECT_FALSE(view(image, 6, &back)) << "nor one of six";
+  for (std::size_t cut = 0; cut < image.size(); ++cut) {
     NameTable partial;
-    EXPECT_FALSE(partial.ReadFrom(&in, 5) && in.AtEnd()) << "cut at " << cut;
+    EXPECT_FALSE(view(image.substr(0, cut), 5, &partial)) << "cut at " << cut;
+    EXPECT_FALSE(partial.complete);
+  }
+
+  const std::vector<std::string> texts = {"高野１", "松田町２", "松田",   "表ソ", "上町",
+                                          "松",     "高",       "表参道", "野田", ""};
+  auto query = [&](const std::string& text) {
+    NameQuery q;
+    q.AddText(text.c_str(), nullptr);
+    q.AddKeyText(text.c_str(), rules);
+    return q;
+  };
+  for (const std::string& text : texts)
+    EXPECT_EQ(Rows(back, query(text), 5), Rows(made, query(text), 5)) << Show(text.c_str());
+
+  NameTableHeader header;
+  std::memcpy(&header, image.data(), sizeof header);
+  auto at = [&](NameTableHeader::Section s, std::size_t i, std::size_t size) {
+    return header.sections[s].offset + i * size;
+  };
+  auto put16 = [&](std::string* bytes, std::size_t offset, uint16_t v) {
+    std::memcpy(bytes->data() + offset, &v, sizeof v);
+  };
+  auto put32 = [&](std::string* bytes, std::size_t offset, uint32_t v) {
+    std::memcpy(bytes->data() + offset, &v, sizeof v);
+  };
+  const auto rowsAt = NameTableHeader::kKeyRows;
+  const auto startsAt = NameTableHeader::kKeyStarts;
+  const auto bytesAt = NameTableHeader::kKeyBytes;
+  std::vector<std::pair<const char*, std::string>> bad;
+  auto add = [&](const char* what, auto change) {
+    std::string bytes = image;
+    change(&bytes);
+    bad.emplace_back(what, std::move(bytes));
+  };
+  add("rows of one key out of order", [&](std::string* b) {
+    put16(b, at(rowsAt, 1, 2), 3);
+    put16(b, at(rowsAt, 2, 2), 2);
+  });
+  add("a repeat", [&](std::string* b) { put16(b, at(rowsAt, 2, 2), 2); });
+  add("an empty key", [&](std::string* b) { put32(b, at(startsAt, 1, 4), 8); });
+  add("half a character", [&](std::string* b) { put32(b, at(startsAt, 1, 4), 3); });
+  add("keys out of order", [&](std::string* b) {
+    // 松田 before 高野.
+    std::swap_ranges(b->begin() + static_cast<std::ptrdiff_t>(at(bytesAt, 0, 1)),
+                     b->begin() + static_cast<std::ptrdiff_t>(at(bytesAt, 4, 1)),
+                     b->begin() + static_cast<std::ptrdiff_t>(at(bytesAt, 4, 1)));
+  });
+  add("a row beyond the count", [&](std::string* b) { put16(b, at(rowsAt, 3, 2), 6); });
+  add("the last row there is", [&](std::string* b) { put16(b, at(rowsAt, 0, 2), 0xFFFF); });
+  add("row 0", [&](std::string* b) { put16(b, at(rowsAt, 1, 2), 0); });
+  add("a start beyond the bytes", [&](std::string* b) { put32(b, at(startsAt, 2, 4), 1000); });
+  add("the end beyond the bytes",
+      [&](std::string* b) { put32(b, at(startsAt, 4, 4), 0xFFFFFFFF); });
+  add("starts descending", [&](std::string* b) {
+    for (uint32_t i = 0; i <= 4; ++i) put32(b, at(startsAt, i, 4), 14 - 3 * i);
+  });
+  for (const auto& [what, bytes] : bad) {
+    NameTable viewed;
+    ASSERT_TRUE(view(bytes, 5, &viewed)) << what;
+    for (const std::string& text : texts) {
+      const std::vector<uint16_t> rows = Rows(viewed, query(text), 5);
+      EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end())) << what;
+      EXPECT_EQ(std::adjacent_find(rows.begin(), rows.end()), rows.end()) << what;
+      for (const uint16_t row : rows) {
+        EXPECT_TRUE(row >= 1 && row <= 5)
+            << what << ": row " << row << " for " << Show(text.c_str());
+      }
+    }
   }
 }
 
@@ -432,14 +561,15 @@ TEST(NameTable, PairsAppliedOnlyWhereTheyCanChangeANameGiveTheDefinedTable) {
               defined.AddName(row, edited, nullptr, false, false, withSecond);
           }
         }
-        made.Finish();
-        defined.Finish();
-        plain.Finish();
-        EXPECT_EQ(made.byHead, defined.byHead);
-        EXPECT_EQ(made.byPair, defined.byPair);
-        EXPECT_EQ(made.always, defined.always);
-        EXPECT_EQ(made.byWindow, plain.byWindow);
-        EXPECT_EQ(made.numeral, plain.numeral);
+        const auto rows = static_cast<uint16_t>(to - from);
+        made.Finish(rows);
+        defined.Finish(rows);
+        plain.Finish(rows);
+        EXPECT_EQ(Listed(made.Heads()), Listed(defined.Heads()));
+        EXPECT_EQ(Listed(made.Pairs()), Listed(defined.Pairs()));
+        EXPECT_EQ(Listed(made.Always()), Listed(defined.Always()));
+        EXPECT_EQ(Listed(made.Windows()), Listed(plain.Windows()));
+        EXPECT_EQ(Listed(made.Numerals()), Listed(plain.Numerals()));
       }
     }
   }

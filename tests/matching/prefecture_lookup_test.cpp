@@ -11,7 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -59,7 +62,7 @@ FolderPrefectureLookups SomeLookups() {
   table->AddName(2, "５番町", nullptr, false, false, true);
   table->AddName(3, "ab", nullptr, false, false, true);
   table->AddName(4, "港区", nullptr, false, false, true);
-  table->Finish();
+  table->Finish(4);
   PrefectureLookup& first = lookups[1];
   first.files = true;
   first.ndb = Stamp(100);
@@ -268,11 +271,8 @@ TEST(PrefectureLookupBytes, ReadBackAsWritten) {
     ASSERT_EQ(a.cities == nullptr, b.cities == nullptr) << j;
     if (!a.cities) continue;
     EXPECT_TRUE(b.cities->complete);
-    EXPECT_EQ(a.cities->byHead, b.cities->byHead);
-    EXPECT_EQ(a.cities->byPair, b.cities->byPair);
-    EXPECT_EQ(a.cities->byWindow, b.cities->byWindow);
-    EXPECT_EQ(a.cities->numeral, b.cities->numeral);
-    EXPECT_EQ(a.cities->always, b.cities->always);
+    // Every list (the image, byte for byte).
+    EXPECT_TRUE(a.cities->Image() == b.cities->Image());
   }
 }
 
@@ -371,8 +371,12 @@ TEST(PrefectureLookupBytes, NamesReadBackAsWrittenAndNothingElse) {
 }
 
 // Bytes that are no table of the rows they claim are refused: cut short
-// anywhere, a row beyond the count, a list out of order, a count larger
-// than what follows; and the entries are then left all unknown.
+// anywhere, a table of other rows than the entry's count, a list larger
+// than the bytes that follow, padding that is not zeros, a list off its
+// alignment; and the entries are then left all unknown. Lists whose
+// contents are no finished list (out of order, a repeat, row 0, a row
+// beyond the count) are not looked for (the store checks a value's bytes
+// whole), but the rows selected through them stay within the count.
 TEST(PrefectureLookupBytes, RefusesWhatIsNoTableOfItsRows) {
   FolderPrefectureLookups lookups = SomeLookups();
   const std::string bytes = EncodePrefectureLookups(lookups);
@@ -390,28 +394,76 @@ TEST(PrefectureLookupBytes, RefusesWhatIsNoTableOfItsRows) {
     bad[1].count = count;
     return !Decode(EncodePrefectureLookups(bad), bad, &back);
   };
-  NameTable table = *lookups[1].cities;
+  const NameTable table = *lookups[1].cities;
   EXPECT_FALSE(refused(table, 4));
-  EXPECT_TRUE(refused(table, 3));  // row 4 beyond the count
-  NameTable unordered = table;
-  ASSERT_GE(unordered.byPair.size(), 2u);
-  std::swap(unordered.byPair[0], unordered.byPair[1]);
-  EXPECT_TRUE(refused(unordered, 4));
-  NameTable repeated = table;
-  repeated.always = {3, 3};
-  EXPECT_TRUE(refused(repeated, 4));
-  NameTable rowZero = table;
-  rowZero.numeral = {0};
-  EXPECT_TRUE(refused(rowZero, 4));
+  EXPECT_TRUE(refused(table, 3));  // a table of four rows
+  EXPECT_TRUE(refused(table, 5));
 
+  // The table's image: 8-aligned after the name and the row count.
+  const std::size_t name = bytes.find("東京都");
+  ASSERT_NE(name, std::string::npos);
+  const std::size_t padding = name + 6 + 2;
+  const std::size_t image = (padding + 7) / 8 * 8;
+  ASSERT_GT(image, padding) << "the value holds padding to check";
+  NameTableHeader header;
+  std::memcpy(&header, bytes.data() + image, sizeof header);
+  ASSERT_EQ(header.magic, NameTableHeader::kMagic);
+  auto changed = [&](std::size_t at, const void* value, std::size_t size) {
+    std::string b = bytes;
+    b.replace(at, size, static_cast<const char*>(value), size);
+    return b;
+  };
+  auto sectionAt = [&](NameTableHeader::Section s) {
+    return image + offsetof(NameTableHeader, sections) + s * sizeof(NameTableHeader::Extent);
+  };
   // A list count far beyond the bytes that follow it.
-  std::string huge = bytes;
-  const std::size_t at = huge.find("東京都");
-  ASSERT_NE(at, std::string::npos);
-  // After the name: the row count (2 bytes), then the first list's count.
   const uint32_t many = 0x7FFFFFFF;
-  huge.replace(at + 6 + 2, 4, reinterpret_cast<const char*>(&many), 4);
-  EXPECT_FALSE(Decode(huge, lookups, &back));
+  EXPECT_FALSE(Decode(changed(sectionAt(NameTableHeader::kHeads) + 4, &many, 4), lookups, &back));
+  const char one = 1;
+  EXPECT_FALSE(Decode(changed(padding, &one, 1), lookups, &back)) << "padding";
+  const uint32_t offAlignment = header.sections[NameTableHeader::kPairs].offset + 2;
+  EXPECT_FALSE(
+      Decode(changed(sectionAt(NameTableHeader::kPairs), &offAlignment, 4), lookups, &back));
+
+  // 中央区 and 港区 by their pairs, ５番町 by its head (and as a numeral),
+  // ab always.
+  ASSERT_EQ(header.sections[NameTableHeader::kPairs].count, 2u);
+  ASSERT_EQ(header.sections[NameTableHeader::kAlways].count, 1u);
+  ASSERT_EQ(header.sections[NameTableHeader::kNumerals].count, 1u);
+  auto listAt = [&](NameTableHeader::Section s, std::size_t i, std::size_t size) {
+    return image + header.sections[s].offset + i * size;
+  };
+  std::string swapped = bytes;
+  std::swap_ranges(
+      swapped.begin() + static_cast<std::ptrdiff_t>(listAt(NameTableHeader::kPairs, 0, 8)),
+      swapped.begin() + static_cast<std::ptrdiff_t>(listAt(NameTableHeader::kPairs, 1, 8)),
+      swapped.begin() + static_cast<std::ptrdiff_t>(listAt(NameTableHeader::kPairs, 1, 8)));
+  uint64_t pair = 0;
+  std::memcpy(&pair, bytes.data() + listAt(NameTableHeader::kPairs, 1, 8), 8);
+  const uint64_t pairBeyond = (pair & ~uint64_t{0xFFFF}) | 9;
+  const uint16_t zero = 0;
+  const uint16_t beyond = 5;
+  const std::vector<std::pair<const char*, std::string>> taken = {
+      {"pairs out of order", swapped},
+      {"a repeat", changed(listAt(NameTableHeader::kPairs, 0, 8), &pair, 8)},
+      {"row 0", changed(listAt(NameTableHeader::kNumerals, 0, 2), &zero, 2)},
+      {"a row beyond the count", changed(listAt(NameTableHeader::kAlways, 0, 2), &beyond, 2)},
+      {"a pair's row beyond the count",
+       changed(listAt(NameTableHeader::kPairs, 1, 8), &pairBeyond, 8)},
+  };
+  for (const auto& [what, value] : taken) {
+    ASSERT_TRUE(Decode(value, lookups, &back)) << what;
+    ASSERT_TRUE(back[1].cities && back[1].cities->complete) << what;
+    for (const char* text : {"中央区", "港区", "５番町", "１", "ab", "中", "港"}) {
+      NameQuery query;
+      query.AddText(text, nullptr);
+      std::vector<uint16_t> rows;
+      CurrentNameCandidateSource().Select(back[1].cities.get(), query, 4, &rows);
+      EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end())) << what;
+      EXPECT_EQ(std::adjacent_find(rows.begin(), rows.end()), rows.end()) << what;
+      for (const uint16_t row : rows) EXPECT_TRUE(row >= 1 && row <= 4) << what << ": " << row;
+    }
+  }
 }
 
 TEST_F(PrefectureLookupFile, GivesTheResultsOfReadingTheDataFiles) {
@@ -456,7 +508,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   ASSERT_TRUE(ReadEntries(&entries, &stored));
   ASSERT_TRUE(entries[13].known);
   auto empty = std::make_shared<NameTable>();
-  empty->Finish();
+  empty->Finish(entries[13].count);
   entries[13].cities = empty;
   ASSERT_TRUE(StorePrefectureLookups(stored.Place(), entries));
   EXPECT_NE(MatchAll(texts), reference);
@@ -468,7 +520,7 @@ TEST_F(PrefectureLookupFile, IsUsedOnlyWhileTheDataFilesAreUnchanged) {
   EXPECT_EQ(MatchAll(texts), reference);
   ASSERT_TRUE(ReadEntries(&entries, &stored));
   ASSERT_TRUE(entries[13].cities);
-  EXPECT_FALSE(entries[13].cities->byPair.empty() && entries[13].cities->byHead.empty());
+  EXPECT_FALSE(entries[13].cities->Pairs().empty() && entries[13].cities->Heads().empty());
   // The same when its index is replaced by a copy of itself.
   entries[13].cities = empty;
   ASSERT_TRUE(StorePrefectureLookups(stored.Place(), entries));
@@ -578,7 +630,7 @@ TEST_F(PrefectureLookupFile, AValueOfAnotherBuildChangesNoAnswer) {
   StoredValue stored;
   ASSERT_TRUE(ReadEntries(&entries, &stored));
   auto empty = std::make_shared<NameTable>();
-  empty->Finish();
+  empty->Finish(entries[13].count);
   entries[13].cities = empty;
   {
     const AsBuild another(0x0be1dc0de);
@@ -601,7 +653,7 @@ TEST_F(PrefectureLookupFile, AStoreOthersCouldHavePlacedChangesNoAnswer) {
   StoredValue stored;
   ASSERT_TRUE(ReadEntries(&entries, &stored));
   auto empty = std::make_shared<NameTable>();
-  empty->Finish();
+  empty->Finish(entries[13].count);
   entries[13].cities = empty;
   ASSERT_TRUE(StorePrefectureLookups(stored.Place(), entries));
   // The user's own store is taken as it is.
