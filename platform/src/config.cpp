@@ -54,8 +54,9 @@ bool CachedProgramFolder(std::string& out) {
 // answer only the scope that read them: plat/file_stamp.h); null when the
 // file does not exist or does not open. The file's folder is listed once (a
 // missing file costs no folder scan per call), and while that listing holds,
-// the name is not looked up in it again (a name it lacked, while a direct
-// look finds the folder as listed).
+// the name is not looked up in it again (a name it lacked, while its
+// absences hold: the change watch has seen no change of the folder's names,
+// or a direct look finds the folder as listed).
 std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::string& path) {
   struct Kept {
     std::string folder;                            // the path up to its name ("" for a bare name)

@@ -10,6 +10,7 @@
 
 #include "folder_names_file.h"
 #include "folder_records.h"
+#include "names_watch.h"
 #include "plat/derived_store.h"
 #include "syscall_count.h"
 
@@ -62,8 +63,7 @@ bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
   std::string_view bytes;
   FolderNamesView view;
   if (!store.Get(FolderNamesStoreKey(folder), bytes) ||
-      !DecodeFolderNames(bytes, folder, stamp, view) ||
-      view.names.size() > UINT32_MAX / 2)
+      !DecodeFolderNames(bytes, folder, stamp, view) || view.names.size() > UINT32_MAX / 2)
     return false;
   // The names are taken as they stand (each followed by its NUL), with
   // the slack that FoldedHash may read past the last one.
@@ -132,14 +132,13 @@ bool FolderNames::Read(const std::string& folder, std::uint64_t sizeHint) {
     if (n < 0 && errno == EINTR) continue;
     complete = n == 0;
     if (n <= 0) break;  // the end, or a failure: the names read so far
-    ForEachFolderRecord(
-        block.get() + used, static_cast<std::size_t>(n),
-        [&](std::string_view name, unsigned char type) {
-          if (name == "." || name == "..") return;
-          entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
-                             static_cast<std::uint32_t>(name.size()), type == DT_DIR,
-                             type == DT_UNKNOWN || type == DT_LNK});
-        });
+    ForEachFolderRecord(block.get() + used, static_cast<std::size_t>(n),
+                        [&](std::string_view name, unsigned char type) {
+                          if (name == "." || name == "..") return;
+                          entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
+                                             static_cast<std::uint32_t>(name.size()),
+                                             type == DT_DIR, type == DT_UNKNOWN || type == DT_LNK});
+                        });
     used += static_cast<std::size_t>(n);
   }
   CountSystemCalls();
@@ -158,6 +157,9 @@ struct KeptNames {
   FileStamp stamp;
   KeptTrust trust;
   std::shared_ptr<const FolderNames> names;
+  // The watch's word on the names they were read or used under (wd -1:
+  // none; the trust decides).
+  NamesWatch watch;
 };
 
 struct KeptFolders {
@@ -180,22 +182,46 @@ std::shared_ptr<const FolderNames> ReadFolderNamesNow(const std::string& folder,
 }
 
 std::shared_ptr<const FolderNames> NamesOfFolder(const std::string& folder, const FileStamp& stamp,
-                                                 bool* kept) {
+                                                 bool* kept, const NamesWatch* watch) {
   if (kept) *kept = false;
   if (!IsPlainAbsolute(folder)) return ReadFolderNamesNow(folder, stamp.size);
+  const NamesWatch caller = watch ? *watch : NamesWatch{};
   KeptFolders& cache = Kept();
+  KeptNames was;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (const auto it = cache.byFolder.find(folder);
-        it != cache.byFolder.end() && it->second.stamp == stamp && it->second.trust.Holds()) {
+        it != cache.byFolder.end() && it->second.stamp == stamp)
+      was = it->second;
+  }
+  // Names kept under a word of the watch answer while it gives that word,
+  // and never once it has reported a change (whatever the stamp says);
+  // others answer under the racy-stamp rule, and from here on under the
+  // caller's word: their names are the folder's at the stamp the caller
+  // has just taken under it.
+  bool changed = false;
+  if (was.names) {
+    if (was.watch.wd >= 0) {
+      changed = !NamesUnchanged(was.watch);
+    } else if (was.trust.Holds()) {
+      if (caller.wd >= 0) {
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (const auto it = cache.byFolder.find(folder);
+            it != cache.byFolder.end() && it->second.names == was.names)
+          it->second.watch = caller;
+      }
+    } else {
+      was.names = nullptr;
+    }
+    if (was.names && !changed) {
       if (kept) *kept = true;
-      return it->second.names;
+      return was.names;
     }
   }
   // A large folder's names come from the store under a settled stamp.
   const bool settled = StampIsSettled(stamp, NowRealtimeNs());
   auto names = std::make_shared<FolderNames>();
-  if (settled && names->FromStore(folder, stamp)) {
+  if (settled && !changed && names->FromStore(folder, stamp)) {
     names->complete = true;
     if (kept) *kept = true;
   } else {
@@ -208,7 +234,7 @@ std::shared_ptr<const FolderNames> NamesOfFolder(const std::string& folder, cons
   std::lock_guard<std::mutex> lock(cache.mutex);
   if (cache.byFolder.size() >= kKeptFolders && !cache.byFolder.count(folder))
     cache.byFolder.clear();
-  cache.byFolder.insert_or_assign(folder, KeptNames{stamp, TrustNow(settled), names});
+  cache.byFolder.insert_or_assign(folder, KeptNames{stamp, TrustNow(settled), names, caller});
   return names;
 }
 
