@@ -15,6 +15,11 @@
 #include "syscall_count.h"
 
 namespace plat::detail {
+namespace {
+
+std::atomic<std::uint64_t> namesReads{0};
+
+}  // namespace
 
 void StampFromStat(const struct stat& st, FileStamp& stamp) {
   stamp.size = static_cast<std::uint64_t>(st.st_size);
@@ -111,6 +116,7 @@ void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp)
 bool FolderNames::Read(const std::string& folder, std::uint64_t sizeHint) {
   const int fd = OpenFolderRecords(folder.c_str());
   if (fd < 0) return false;
+  namesReads.fetch_add(1, std::memory_order_relaxed);
   // The records are read into one block (grown when a read might not
   // fit), and the entries point into it.
   constexpr std::size_t kSlack = 8;
@@ -243,5 +249,7 @@ void ForgetKeptFolderNames() {
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.byFolder.clear();
 }
+
+std::uint64_t FolderNamesReads() { return namesReads.load(std::memory_order_relaxed); }
 
 }  // namespace plat::detail

@@ -216,4 +216,8 @@ std::shared_ptr<const FolderNames> ReadFolderNamesNow(const std::string& folder,
 // (tests).
 void ForgetKeptFolderNames();
 
+// How many times the process has read a folder's names from the folder
+// (tests: what a listing costs).
+std::uint64_t FolderNamesReads();
+
 }  // namespace plat::detail
