@@ -122,6 +122,9 @@ struct ChangeWatch {
   std::unordered_set<std::string> above;  // folders whose folders above are watched
   std::unordered_map<std::string, KeptStamp> stamps;
   int64_t keptSince = 0;
+  // Counts the times the kept stamps were emptied: a stamp kept in one
+  // round answers the same for the rest of it.
+  std::uint64_t stampsRound = 1;
   // Paths the watch does not keep: folders that cannot be watched and links
   // to files. Forgotten every kKeepNs, so that one that can be watched by
   // then is watched again.
@@ -194,6 +197,7 @@ void AfterForkInChild() {
   ++w.epoch;  // the parent's words on names are not the child's
   w.above.clear();
   w.stamps.clear();
+  ++w.stampsRound;
   w.unwatchable.clear();
   w.realFolders.clear();
   w.mutex.unlock();
@@ -261,6 +265,7 @@ void ReadReportsLocked(ChangeWatch& w) {
   const int64_t now = MonotonicNs();
   if (reported || now - w.keptSince > kKeepNs) {
     w.stamps.clear();
+    ++w.stampsRound;
     w.keptSince = now;
   }
   if (reported || lost) w.realFolders.clear();
@@ -419,8 +424,11 @@ namespace {
 
 // WatchedStampOfNative, and where names is given the watch's word on the
 // names of the folder the path names (NamesWatchLocked), taken with the
-// stamp.
-bool WatchedStamp(const std::string& native, FileStamp& stamp, detail::NamesWatch* names) {
+// stamp; in round (when given) the round of the kept stamps in which the
+// watch keeps this answer, 0 when it does not keep it.
+bool WatchedStamp(const std::string& native, FileStamp& stamp, detail::NamesWatch* names,
+                  std::uint64_t* round = nullptr) {
+  if (round) *round = 0;
   if (!watchWanted.load(std::memory_order_relaxed)) return ScopeStampOfNative(native, stamp);
   ChangeWatch& w = Watch();
   std::unique_lock<std::mutex> lock(w.mutex);
@@ -437,6 +445,7 @@ bool WatchedStamp(const std::string& native, FileStamp& stamp, detail::NamesWatc
   // names now is the word as of its status call.
   if (const auto it = w.stamps.find(native); it != w.stamps.end()) {
     if (names) *names = NamesWatchLocked(w, it->second.entriesWd);
+    if (round) *round = w.stampsRound;
     return it->second.Answer(stamp);
   }
   if (!IsPlainAbsolute(native)) {
@@ -507,6 +516,7 @@ bool WatchedStamp(const std::string& native, FileStamp& stamp, detail::NamesWatc
   if (exists && stamp.isDirectory != folder) return exists;
   if (names && exists) *names = word;
   w.stamps.insert_or_assign(native, KeptStamp(exists, stamp, folder ? wd : -1));
+  if (round) *round = w.stampsRound;
   return exists;
 }
 
@@ -518,12 +528,14 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
 
 namespace detail {
 
-bool WatchedFolderStamp(const std::string& native, FileStamp& stamp, NamesWatch& names) {
+bool WatchedFolderStamp(const std::string& native, FileStamp& stamp, NamesWatch& names,
+                        std::uint64_t* round) {
   names = NamesWatch{};
-  return WatchedStamp(native, stamp, &names);
+  return WatchedStamp(native, stamp, &names, round);
 }
 
-bool NamesUnchanged(const NamesWatch& names) {
+bool NamesUnchanged(const NamesWatch& names, std::uint64_t* round) {
+  if (round) *round = 0;
   if (names.wd < 0 || !watchWanted.load(std::memory_order_relaxed)) return false;
   ChangeWatch& w = Watch();
   std::lock_guard<std::mutex> lock(w.mutex);
@@ -532,6 +544,7 @@ bool NamesUnchanged(const NamesWatch& names) {
     ReadReportsLocked(w);
     if (scopeDepth > 0) scopeRead = true;
   }
+  if (round) *round = w.stampsRound;
   const auto it = w.entries.find(names.wd);
   return names.epoch == w.epoch && it != w.entries.end() &&
          it->second.generation == names.generation;
@@ -852,17 +865,28 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     auto it = cache.byFolder.find(key);
     if (it != cache.byFolder.end()) kept = it->second;
   }
+  // Where the watch watches the folder's names, it decides: the listing
+  // holds while it gives the same word (and the path names the same
+  // folder), whatever the age of the folder's times. Confirmed once in a
+  // round of the watch's kept stamps, it holds for the rest of the round
+  // while the word stands: the folder's stamp would answer as it did.
+  if (kept && kept->watch_.wd >= 0) {
+    const std::uint64_t confirmed = kept->confirmedRound_.load(std::memory_order_relaxed);
+    std::uint64_t round = 0;
+    if (confirmed != 0 && detail::NamesUnchanged(kept->watch_, &round) && round == confirmed)
+      return kept;
+  }
   if (kept && (kept->watch_.wd >= 0 || kept->trust_.Holds())) {
     FileStamp now;
     detail::NamesWatch watch;
-    const bool exists = detail::WatchedFolderStamp(kept->folder_, now, watch);
-    // Where the watch watches the folder's names, it decides: the listing
-    // holds while it gives the same word (and the path names the same
-    // folder), whatever the age of the folder's times.
+    std::uint64_t round = 0;
+    const bool exists = detail::WatchedFolderStamp(kept->folder_, now, watch, &round);
     if (kept->watch_.wd >= 0) {
       if (exists && watch == kept->watch_ && now.device == kept->stamp_.device &&
-          now.inode == kept->stamp_.inode)
+          now.inode == kept->stamp_.inode) {
+        kept->confirmedRound_.store(round, std::memory_order_relaxed);
         return kept;
+      }
     } else if (exists && now == kept->stamp_ && watch.wd < 0) {
       // A listing taken before the names were watched is taken again once
       // they are (at most once a folder).
@@ -882,9 +906,12 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     FromStat(looked.st, fresh->stamp_);
     if (scopeDepth > 0 && IsPlainAbsolute(fresh->folder_))
       scopeStamps.emplace(fresh->folder_, KeptStamp(true, fresh->stamp_));
-  } else if (!detail::WatchedFolderStamp(fresh->folder_, fresh->stamp_, fresh->watch_) ||
-             !fresh->stamp_.isDirectory) {
-    return nullptr;
+  } else {
+    std::uint64_t round = 0;
+    if (!detail::WatchedFolderStamp(fresh->folder_, fresh->stamp_, fresh->watch_, &round) ||
+        !fresh->stamp_.isDirectory)
+      return nullptr;
+    if (fresh->watch_.wd >= 0) fresh->confirmedRound_.store(round, std::memory_order_relaxed);
   }
   // A later call takes it while the watch gives the same word on the
   // folder's names, or where they are not watched while the folder keeps a

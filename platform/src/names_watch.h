@@ -19,14 +19,19 @@ namespace plat::detail {
 // WatchedStampOfNative of a native path, with in names the watch's word on
 // the names of the folder it names (wd -1 when it names no folder, or the
 // folder's names are not watched). The word is taken no later than the
-// stamp: a change of names after the stamp changes the word.
-bool WatchedFolderStamp(const std::string& native, FileStamp& stamp, NamesWatch& names);
+// stamp: a change of names after the stamp changes the word. round (when
+// given): the round of the watch's kept stamps in which it gives this stamp
+// again without a look (0 when it does not keep it); a round ends at any
+// report, and a second after it began.
+bool WatchedFolderStamp(const std::string& native, FileStamp& stamp, NamesWatch& names,
+                        std::uint64_t* round = nullptr);
 
 // Whether the watch gives the same word now (reading its reports once per
 // scope, as a watched stamp check does): no name made, removed or renamed in
 // the folder, nothing above it moved or removed and no reports lost since.
-// False for a word of no watch (wd -1).
-bool NamesUnchanged(const NamesWatch& names);
+// False for a word of no watch (wd -1). round (when given): the round of
+// the kept stamps now.
+bool NamesUnchanged(const NamesWatch& names, std::uint64_t* round = nullptr);
 
 // Whether a file system type (statfs f_type) reports every change of a
 // folder's names to the change watch: false for the file systems of another

@@ -225,8 +225,10 @@ class FolderListing {
   FileStamp stamp_;
   KeptTrust trust_;  // whether the listing may answer a later call
   // The watch's word on the folder's names, taken before the names were
-  // read (wd -1: not watched, the trust above decides).
+  // read (wd -1: not watched, the trust above decides), and the round of
+  // the watch's kept stamps in which the folder was last found as listed.
   detail::NamesWatch watch_;
+  mutable std::atomic<std::uint64_t> confirmedRound_{0};
   // The answers of Find that a system call decided, by name (the listing
   // does not change).
   mutable std::mutex memoMutex_;
