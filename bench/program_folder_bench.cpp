@@ -70,8 +70,10 @@ int MatchOne(const std::string& address, const std::string& folder) {
 }
 
 // The child: a warm pass over the corpus, then the corpus in turn for the
-// given seconds; prints "addresses elapsed_ns system_calls matched".
-int RunChild(double seconds) {
+// given seconds, or for a given number of addresses (count > 0: the same
+// addresses at every run, as an instruction count under callgrind wants);
+// prints "addresses elapsed_ns system_calls matched".
+int RunChild(double seconds, std::uint64_t count) {
   sampledata::Description d;
   char msg[kMessageSize] = "";
   if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg))
@@ -87,7 +89,7 @@ int RunChild(double seconds) {
   const std::uint64_t callsBefore = plat::SystemCallCount();
   const std::int64_t start = MonotonicNs();
   std::int64_t elapsed = 0;
-  while (elapsed < budget) {
+  while (count > 0 ? addresses < count : elapsed < budget) {
     for (int i = 0; i < 256; ++i) {
       matched += static_cast<std::uint64_t>(MatchOne(corpus[next], folder));
       if (++next == corpus.size()) next = 0;
@@ -271,9 +273,15 @@ BENCHMARK_CAPTURE(BM_ProgramFolderMatch, changing, true)
 }  // namespace
 
 // The benchmarks, or (with kChildFlag) the matching of one iteration, run
-// from the program folder.
+// from the program folder: kChildFlag <seconds>, or kChildFlag <n>x for n
+// addresses (rounded up to 256).
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0) return RunChild(std::atof(argv[2]));
+  if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0) {
+    const char* arg = argv[2];
+    const std::size_t n = std::strlen(arg);
+    if (n > 1 && arg[n - 1] == 'x') return RunChild(0, std::strtoull(arg, nullptr, 10));
+    return RunChild(std::atof(arg), 0);
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
