@@ -12,7 +12,9 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/kanji_numeral.h"
@@ -340,6 +342,39 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
       databaseImage.SetDerived(key, std::move(rows)));
 }
 
+namespace {
+
+// The key rules of two pair lists with these signatures (ExtraPairsSignature),
+// made once in the process: an engine lives for one call, and the pairs seldom
+// change from call to call. The rules of the last few pairs are kept.
+NameKeyRules KeyRulesOfPairs(const std::string& extraSignature,
+                             const std::string& replacementSignature, const CRecordList* extra,
+                             const CRecordList* replacements) {
+  static std::mutex mutex;
+  // By both signatures, the extra one's length first (never destroyed: used
+  // until exit).
+  static auto* kept = new std::vector<std::pair<std::string, std::shared_ptr<const NameKeyRules>>>;
+  std::string key = std::to_string(extraSignature.size());
+  key += ':';
+  key += extraSignature;
+  key += replacementSignature;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const auto& [signatures, rules] : *kept)
+      if (signatures == key) return *rules;
+  }
+  auto made = std::make_shared<NameKeyRules>();
+  made->AddPairs(extra);
+  made->AddPairs(replacements);
+  made->Finish();
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept->size() >= 8) kept->erase(kept->begin());
+  kept->emplace_back(std::move(key), made);
+  return *made;
+}
+
+}  // namespace
+
 const std::string& CAdrsEngine::ExtraSignature() {
   if (!extraSignatureReady_) {
     extraSignature_ = ExtraPairsSignature(extraReplacementList_);
@@ -358,10 +393,8 @@ const std::string& CAdrsEngine::ExtraSignature() {
     if (signature != oazaSignature_ || keyRules_.notFirm.empty()) {
       oazaSignature_ = std::move(signature);
       oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
-      keyRules_ = NameKeyRules();
-      keyRules_.AddPairs(extraReplacementList_);
-      keyRules_.AddPairs(replacementList_);
-      keyRules_.Finish();
+      keyRules_ =
+          KeyRulesOfPairs(extraSignature_, replacements, extraReplacementList_, replacementList_);
     }
     extraSignatureReady_ = true;
   }
