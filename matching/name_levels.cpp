@@ -350,18 +350,16 @@ namespace {
 NameKeyRules KeyRulesOfPairs(const std::string& extraSignature,
                              const std::string& replacementSignature, const CRecordList* extra,
                              const CRecordList* replacements) {
+  struct Kept {
+    std::string extra, replacements;  // the signatures
+    std::shared_ptr<const NameKeyRules> rules;
+  };
   static std::mutex mutex;
-  // By both signatures, the extra one's length first (never destroyed: used
-  // until exit).
-  static auto* kept = new std::vector<std::pair<std::string, std::shared_ptr<const NameKeyRules>>>;
-  std::string key = std::to_string(extraSignature.size());
-  key += ':';
-  key += extraSignature;
-  key += replacementSignature;
+  static auto* kept = new std::vector<Kept>;  // never destroyed: used until exit
   {
     std::lock_guard<std::mutex> lock(mutex);
-    for (const auto& [signatures, rules] : *kept)
-      if (signatures == key) return *rules;
+    for (const Kept& k : *kept)
+      if (k.extra == extraSignature && k.replacements == replacementSignature) return *k.rules;
   }
   auto made = std::make_shared<NameKeyRules>();
   made->AddPairs(extra);
@@ -369,7 +367,7 @@ NameKeyRules KeyRulesOfPairs(const std::string& extraSignature,
   made->Finish();
   std::lock_guard<std::mutex> lock(mutex);
   if (kept->size() >= 8) kept->erase(kept->begin());
-  kept->emplace_back(std::move(key), made);
+  kept->push_back(Kept{extraSignature, replacementSignature, made});
   return *made;
 }
 
