@@ -345,11 +345,13 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
 namespace {
 
 // The key rules of two pair lists with these signatures (ExtraPairsSignature),
-// made once in the process: an engine lives for one call, and the pairs seldom
-// change from call to call. The rules of the last few pairs are kept.
-NameKeyRules KeyRulesOfPairs(const std::string& extraSignature,
-                             const std::string& replacementSignature, const CRecordList* extra,
-                             const CRecordList* replacements) {
+// made once in the process and shared: an engine lives for one call, and the
+// pairs seldom change from call to call. The rules of the last few pairs are
+// kept.
+std::shared_ptr<const NameKeyRules> KeyRulesOfPairs(const std::string& extraSignature,
+                                                    const std::string& replacementSignature,
+                                                    const CRecordList* extra,
+                                                    const CRecordList* replacements) {
   struct Kept {
     std::string extra, replacements;  // the signatures
     std::shared_ptr<const NameKeyRules> rules;
@@ -359,7 +361,7 @@ NameKeyRules KeyRulesOfPairs(const std::string& extraSignature,
   {
     std::lock_guard<std::mutex> lock(mutex);
     for (const Kept& k : *kept)
-      if (k.extra == extraSignature && k.replacements == replacementSignature) return *k.rules;
+      if (k.extra == extraSignature && k.replacements == replacementSignature) return k.rules;
   }
   auto made = std::make_shared<NameKeyRules>();
   made->AddPairs(extra);
@@ -368,7 +370,7 @@ NameKeyRules KeyRulesOfPairs(const std::string& extraSignature,
   std::lock_guard<std::mutex> lock(mutex);
   if (kept->size() >= 8) kept->erase(kept->begin());
   kept->push_back(Kept{extraSignature, replacementSignature, made});
-  return *made;
+  return made;
 }
 
 }  // namespace
@@ -388,7 +390,7 @@ const std::string& CAdrsEngine::ExtraSignature() {
       w.PutText(replacements);
     }
     // The rules follow the pairs: made again only when these changed.
-    if (signature != oazaSignature_ || keyRules_.notFirm.empty()) {
+    if (signature != oazaSignature_ || !keyRules_) {
       oazaSignature_ = std::move(signature);
       oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
       keyRules_ =
@@ -401,7 +403,7 @@ const std::string& CAdrsEngine::ExtraSignature() {
 
 const NameKeyRules& CAdrsEngine::KeyRules() {
   ExtraSignature();
-  return keyRules_;
+  return *keyRules_;
 }
 
 const std::string& CAdrsEngine::OazaSignature() {
