@@ -29,18 +29,19 @@
 //    listing is kept, whatever the age of the folder's times, until the
 //    watch reports a name made, removed or renamed there, the folder (or
 //    one above it) moved or removed, or reports lost; then it is taken
-//    again at the next need. Its names are read only when a lookup needs them: a name
-//    that exists exactly as asked is found by a status call while few have
-//    been asked. The names are one cache per folder for the whole layer
-//    (the listings and the search of a name under another letter case
-//    share them); a large folder's are also kept in the store of derived
-//    values (plat/derived_store.h) for later processes. A kept listing may save work
-//    but never changes an answer: a name it says is absent is missing only
-//    while the watch has reported no change of the folder's names since the
-//    listing was taken, or, where the names are not watched, once a direct
-//    status call of the folder in the current call finds the folder as the
-//    names were read (AbsenceHolds); otherwise the folder is read again. A file the process makes
-//    itself changes its folder like any other change: the folder's names are read again, never
+//    again at the next need. Its names are read only when a lookup needs
+//    them: a name that exists exactly as asked is found by a status call
+//    while few have been asked. The names are one cache per folder for the
+//    whole layer (the listings and the search of a name under another
+//    letter case share them); a large folder's are also kept in the store
+//    of derived values (plat/derived_store.h) for later processes. A kept
+//    listing may save work but never changes an answer: a name it says is
+//    absent is missing only while the watch has reported no change of the
+//    folder's names since the listing was taken, or, where the names are
+//    not watched, once a direct status call of the folder in the current
+//    call finds the folder as the names were read (AbsenceHolds); otherwise
+//    the folder is read again. A file the process makes itself changes its
+//    folder like any other change: the folder's names are read again, never
 //    amended;
 //  - a change watch that answers a stamp check without a status call while
 //    nothing changed (WatchedStampOfNative, StampScope). A folder reached
