@@ -68,7 +68,8 @@ bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
   std::string_view bytes;
   FolderNamesView view;
   if (!store.Get(FolderNamesStoreKey(folder), bytes) ||
-      !DecodeFolderNames(bytes, folder, stamp, view) || view.names.size() > UINT32_MAX / 2)
+      !DecodeFolderNames(bytes, folder, stamp, view) ||
+      view.names.size() > UINT32_MAX / 2)
     return false;
   // The names are taken as they stand (each followed by its NUL), with
   // the slack that FoldedHash may read past the last one.
@@ -138,13 +139,14 @@ bool FolderNames::Read(const std::string& folder, std::uint64_t sizeHint) {
     if (n < 0 && errno == EINTR) continue;
     complete = n == 0;
     if (n <= 0) break;  // the end, or a failure: the names read so far
-    ForEachFolderRecord(block.get() + used, static_cast<std::size_t>(n),
-                        [&](std::string_view name, unsigned char type) {
-                          if (name == "." || name == "..") return;
-                          entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
-                                             static_cast<std::uint32_t>(name.size()),
-                                             type == DT_DIR, type == DT_UNKNOWN || type == DT_LNK});
-                        });
+    ForEachFolderRecord(
+        block.get() + used, static_cast<std::size_t>(n),
+        [&](std::string_view name, unsigned char type) {
+          if (name == "." || name == "..") return;
+          entries.push_back({static_cast<std::uint32_t>(name.data() - block.get()),
+                             static_cast<std::uint32_t>(name.size()), type == DT_DIR,
+                             type == DT_UNKNOWN || type == DT_LNK});
+        });
     used += static_cast<std::size_t>(n);
   }
   CountSystemCalls();

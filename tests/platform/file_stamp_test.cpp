@@ -770,8 +770,7 @@ TEST(WatchedStamp, APathThroughALinkPointedElsewhereIsSeenAtOnce) {
   ASSERT_EQ(symlink("a/x.dat", top.Native("file.dat").c_str()), 0);
   auto repoint = [&](const char* link, const char* target) {
     const std::string made = top.Native(std::string(link) + ".new");
-    return symlink(target, made.c_str()) == 0 &&
-           rename(made.c_str(), top.Native(link).c_str()) == 0;
+    return symlink(target, made.c_str()) == 0 && rename(made.c_str(), top.Native(link).c_str()) == 0;
   };
   const std::string folder = top.Sys("data");
   plat::FileStamp stamp;
