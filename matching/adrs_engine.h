@@ -645,7 +645,9 @@ class CAdrsEngine {
   std::string extraSignature_;
   std::size_t extraSignatureHash_ = 0;  // of extraSignature_, for the tables' keys
   bool extraSignatureReady_ = false;
-  NameKeyRules keyRules_;
+  // The key rules of the pairs, shared with the other engines of the process
+  // that match with the same pairs.
+  std::shared_ptr<const NameKeyRules> keyRules_;
   std::string oazaSignature_;
   std::size_t oazaSignatureHash_ = 0;  // of oazaSignature_
 

@@ -190,9 +190,10 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
 // Which prefectures have their database in a folder listing, with the
 // native path of each database found. A listing never changes, so the
 // answer is kept with the listings last asked about; a database it found
-// missing is missing in a later call only while a direct look finds the
-// folder as listed (plat::FolderListing::AbsenceHolds), else the listing
-// is asked again.
+// missing is missing in a later call only while the listing's absences
+// hold (plat::FolderListing::AbsenceHolds: the change watch has seen no
+// change of the folder's names, or a direct look finds the folder as
+// listed), else the listing is asked again.
 using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
 struct ListedPrefectures {
   PrefectureFlags flags{};

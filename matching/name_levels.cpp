@@ -13,7 +13,9 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/kanji_numeral.h"
@@ -340,6 +342,39 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
       databaseImage.SetDerived(key, std::move(rows)));
 }
 
+namespace {
+
+// The key rules of two pair lists with these signatures (ExtraPairsSignature),
+// made once in the process and shared: an engine lives for one call, and the
+// pairs seldom change from call to call. The rules of the last few pairs are
+// kept.
+std::shared_ptr<const NameKeyRules> KeyRulesOfPairs(const std::string& extraSignature,
+                                                    const std::string& replacementSignature,
+                                                    const CRecordList* extra,
+                                                    const CRecordList* replacements) {
+  struct Kept {
+    std::string extra, replacements;  // the signatures
+    std::shared_ptr<const NameKeyRules> rules;
+  };
+  static std::mutex mutex;
+  static auto* kept = new std::vector<Kept>;  // never destroyed: used until exit
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const Kept& k : *kept)
+      if (k.extra == extraSignature && k.replacements == replacementSignature) return k.rules;
+  }
+  auto made = std::make_shared<NameKeyRules>();
+  made->AddPairs(extra);
+  made->AddPairs(replacements);
+  made->Finish();
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept->size() >= 8) kept->erase(kept->begin());
+  kept->push_back(Kept{extraSignature, replacementSignature, made});
+  return made;
+}
+
+}  // namespace
+
 const std::string& CAdrsEngine::ExtraSignature() {
   if (!extraSignatureReady_) {
     extraSignature_ = ExtraPairsSignature(extraReplacementList_);
@@ -355,13 +390,11 @@ const std::string& CAdrsEngine::ExtraSignature() {
       w.PutText(replacements);
     }
     // The rules follow the pairs: made again only when these changed.
-    if (signature != oazaSignature_ || keyRules_.firm.empty()) {
+    if (signature != oazaSignature_ || !keyRules_) {
       oazaSignature_ = std::move(signature);
       oazaSignatureHash_ = std::hash<std::string>{}(oazaSignature_);
-      keyRules_ = NameKeyRules();
-      keyRules_.AddPairs(extraReplacementList_);
-      keyRules_.AddPairs(replacementList_);
-      keyRules_.Finish();
+      keyRules_ =
+          KeyRulesOfPairs(extraSignature_, replacements, extraReplacementList_, replacementList_);
     }
     extraSignatureReady_ = true;
   }
@@ -370,7 +403,7 @@ const std::string& CAdrsEngine::ExtraSignature() {
 
 const NameKeyRules& CAdrsEngine::KeyRules() {
   ExtraSignature();
-  return keyRules_;
+  return *keyRules_;
 }
 
 const std::string& CAdrsEngine::OazaSignature() {

@@ -175,8 +175,9 @@ std::shared_ptr<CCachedFile> AcquireCachedFile(const char* path) {
       std::lock_guard<std::mutex> lock(cache.mutex);
       if (auto* found = cache.missing.Find(path)) lacking = *found;
     }
-    // Missing while the listing is the same one and a direct look at the
-    // folder in this call finds it as listed.
+    // Missing while the listing is the same one and its absences hold (the
+    // change watch has seen no change of the folder's names, or a direct
+    // look at the folder in this call finds it as listed).
     if (lacking && plat::GetFolderListing(folder.c_str()) == lacking && lacking->AbsenceHolds())
       return nullptr;
   }

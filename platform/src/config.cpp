@@ -1,5 +1,6 @@
 #include "plat/config.h"
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,16 +38,15 @@ std::size_t FindChar(std::string_view s, char c) {
   return std::string_view::npos;
 }
 
-// The program folder does not change while the process runs.
-bool CachedProgramFolder(std::string& out) {
+// The program folder does not change while the process runs: null when it
+// cannot be told.
+const std::string* CachedProgramFolder() {
   static const std::pair<bool, std::string> kept = [] {
     std::string folder;
     const bool ok = path::ProgramFolder(folder);
     return std::make_pair(ok, folder);
   }();
-  if (!kept.first) return false;
-  out = kept.second;
-  return true;
+  return kept.first ? &kept.second : nullptr;
 }
 
 // The lines of a configuration file as text mode reads them, kept while the
@@ -54,8 +54,9 @@ bool CachedProgramFolder(std::string& out) {
 // answer only the scope that read them: plat/file_stamp.h); null when the
 // file does not exist or does not open. The file's folder is listed once (a
 // missing file costs no folder scan per call), and while that listing holds,
-// the name is not looked up in it again (a name it lacked, while a direct
-// look finds the folder as listed).
+// the name is not looked up in it again (a name it lacked, while its
+// absences hold: the change watch has seen no change of the folder's names,
+// or a direct look finds the folder as listed).
 std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::string& path) {
   struct Kept {
     std::string folder;                            // the path up to its name ("" for a bare name)
@@ -79,7 +80,8 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
     std::lock_guard<std::mutex> lock(mutex);
     if (auto it = kept->find(path); it != kept->end()) was = it->second;
   }
-  const std::size_t after = detail::AfterLastSeparator(path);
+  // A kept path's folder is the path up to its name.
+  const std::size_t after = was ? was->folder.size() : detail::AfterLastSeparator(path);
   Kept now;
   if (after > 0) {
     if (!was) now.folder = path.substr(0, after);
@@ -128,13 +130,18 @@ std::shared_ptr<const std::vector<std::string>> ConfigurationLines(const std::st
 
 int ReadProfileInt(const char* section, const char* key, int defaultValue, const char* file) {
   if (!section || !key || !file || !*file) return defaultValue;
-  std::string path = file;
-  const bool hasDrive = path.size() >= 2 && path[1] == ':';
-  if (detail::AfterLastSeparator(path) == 0 && !hasDrive) {
-    std::string folder;
-    if (!CachedProgramFolder(folder)) return defaultValue;
-    path = folder + "\\" + path;
+  const std::size_t length = std::strlen(file);
+  const bool hasDrive = length >= 2 && file[1] == ':';
+  std::string path;
+  if (detail::AfterLastSeparator(file) == 0 && !hasDrive) {
+    const std::string* folder = CachedProgramFolder();
+    if (!folder) return defaultValue;
+    // Made at once: one allocation.
+    path.reserve(folder->size() + 1 + length);
+    path += *folder;
+    path += '\\';
   }
+  path.append(file, length);
   const auto lines = ConfigurationLines(path);
   if (!lines) return defaultValue;
   return detail::ProfileIntInLines(*lines, section, key, defaultValue);

@@ -7,6 +7,7 @@
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@
 
 #include "derived_store_detail.h"
 #include "folder_names.h"
+#include "names_watch.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
 #include "resolve_look.h"
@@ -62,6 +64,12 @@ constexpr uint32_t kFolderEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_C
                                    IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
 // What a folder above a watched one reports: it was moved or removed.
 constexpr uint32_t kAncestorEvents = IN_MOVE_SELF | IN_DELETE_SELF;
+// The reports of a watched folder that change its names.
+constexpr uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+// Reports of a folder moved or removed, of its watch gone and of reports
+// lost: every watched folder is looked at anew.
+constexpr uint32_t kLostEvents =
+    IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_UNMOUNT;
 // A watch is added to what it has (IN_MASK_ADD) and set only on a folder
 // that is no symbolic link (IN_DONT_FOLLOW with IN_ONLYDIR fails on one):
 // every folder of a watched path is watched itself, so a path through a
@@ -72,7 +80,8 @@ constexpr int64_t kKeepNs = 1000000000;
 
 // A status call's answer, kept.
 struct KeptStamp {
-  KeptStamp(bool found, const FileStamp& now) : exists(found), stamp(found ? now : FileStamp{}) {}
+  KeptStamp(bool found, const FileStamp& now, int entries = -1)
+      : exists(found), stamp(found ? now : FileStamp{}), entriesWd(entries) {}
   // Answers as the status call did.
   bool Answer(FileStamp& out) const {
     if (exists) out = stamp;
@@ -80,16 +89,43 @@ struct KeptStamp {
   }
   bool exists;
   FileStamp stamp;
+  // For a folder, the watch of its entries where it was watched before the
+  // status call (-1 otherwise).
+  int entriesWd;
+};
+
+// A watch of a folder's entries, by its watch descriptor (one per folder:
+// the kernel gives a folder watched under two paths one descriptor).
+struct EntriesWatch {
+  std::string folder;  // native, as first watched
+  // Reports of names made, removed or renamed in it.
+  std::uint64_t generation = 0;
+  // Whether its file system reports every change of names: -1 not yet
+  // asked (asked when its names are first wanted).
+  int reportsNames = -1;
+  // Whether a symbolic link of a watched path is in it: a change of its
+  // names may point a watched path elsewhere.
+  bool holdsLinks = false;
 };
 
 struct ChangeWatch {
   std::mutex mutex;
   int fd = -1;
   bool tried = false;
-  std::unordered_set<std::string> watched;  // folders with kFolderEvents
-  std::unordered_set<std::string> above;    // folders whose folders above are watched
+  // Folders with kFolderEvents, with their watch descriptors.
+  std::unordered_map<std::string, int> watched;
+  std::unordered_map<int, EntriesWatch> entries;
+  // Counts every report that may have changed any folder's names or where
+  // a watched path leads (a folder moved or removed, a link's folder
+  // changed, reports lost): a word on names (NamesWatch) holds only within
+  // one epoch.
+  std::uint64_t epoch = 1;
+  std::unordered_set<std::string> above;  // folders whose folders above are watched
   std::unordered_map<std::string, KeptStamp> stamps;
   int64_t keptSince = 0;
+  // Counts the times the kept stamps were emptied: a stamp kept in one
+  // round answers the same for the rest of it.
+  std::uint64_t stampsRound = 1;
   // Paths the watch does not keep: folders that cannot be watched and links
   // to files. Forgotten every kKeepNs, so that one that can be watched by
   // then is watched again.
@@ -158,8 +194,11 @@ void AfterForkInChild() {
   w.tried = false;
   watchWanted.store(false, std::memory_order_relaxed);  // as a new process
   w.watched.clear();
+  w.entries.clear();
+  ++w.epoch;  // the parent's words on names are not the child's
   w.above.clear();
   w.stamps.clear();
+  ++w.stampsRound;
   w.unwatchable.clear();
   w.realFolders.clear();
   w.mutex.unlock();
@@ -185,31 +224,49 @@ bool HaveWatchLocked(ChangeWatch& w) {
 
 // Reads every report: any report, or the age of the kept stamps, empties
 // them; a folder moved or removed, a lost watch or lost reports also
-// forget the watched folders.
+// forget the watched folders. A name made, removed or renamed in a watched
+// folder changes the word on its names; lost reports, a folder moved or
+// removed and a change of names where a link of a watched path lies change
+// every word (a new epoch).
 void ReadReportsLocked(ChangeWatch& w) {
   alignas(struct inotify_event) char buffer[4096];
   bool reported = false;
   bool lost = false;
-  // Reports that keep coming are not all read: the stamps go anyway.
+  bool drained = false;
+  // Reports that keep coming are not all read: the stamps go anyway, and
+  // the names count as changed everywhere (those left may be of any
+  // folder).
   for (int reads = 0; reads < 64; ++reads) {
     detail::CountSystemCalls();
     const ssize_t n = ::read(w.fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) {
+      drained = true;
+      break;
+    }
     reported = true;
     for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(struct inotify_event)) <= n;) {
       struct inotify_event event;
       std::memcpy(&event, buffer + at, sizeof event);
       // A watched folder moved or removed: its path may now name another
       // folder, which is watched when next looked at.
-      if (event.mask & (IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_UNMOUNT))
+      if (event.mask & kLostEvents) {
         lost = true;
+        if (event.mask & IN_IGNORED) w.entries.erase(event.wd);  // its descriptor is free again
+      } else if (event.mask & kNameEvents) {
+        if (const auto it = w.entries.find(event.wd); it != w.entries.end()) {
+          ++it->second.generation;
+          if (it->second.holdsLinks) ++w.epoch;
+        }
+      }
       at += static_cast<ssize_t>(sizeof event + event.len);
     }
   }
+  if (lost || !drained) ++w.epoch;
   const int64_t now = MonotonicNs();
   if (reported || now - w.keptSince > kKeepNs) {
     w.stamps.clear();
+    ++w.stampsRound;
     w.keptSince = now;
   }
   if (reported || lost) w.realFolders.clear();
@@ -254,14 +311,44 @@ bool WatchAboveLocked(ChangeWatch& w, const std::string& native) {
   return true;
 }
 
-// Watches a folder for changes of its entries; false when it cannot be
-// watched.
-bool WatchEntriesLocked(ChangeWatch& w, const std::string& folder) {
-  if (w.watched.count(folder)) return true;
+// Watches a folder for changes of its entries; -1 when it cannot be
+// watched, else the watch's descriptor.
+int WatchEntriesLocked(ChangeWatch& w, const std::string& folder) {
+  if (const auto it = w.watched.find(folder); it != w.watched.end()) return it->second;
   detail::CountSystemCalls();
-  if (::inotify_add_watch(w.fd, folder.c_str(), kFolderEvents | kNotThroughLink) < 0) return false;
-  w.watched.insert(folder);
-  return true;
+  const int wd = ::inotify_add_watch(w.fd, folder.c_str(), kFolderEvents | kNotThroughLink);
+  if (wd < 0) return -1;
+  w.watched.emplace(folder, wd);
+  if (!w.entries.count(wd)) w.entries[wd].folder = folder;
+  return wd;
+}
+
+// Folders taken as on another machine's file system (tests).
+std::mutex remoteForTestsMutex;
+std::string remoteForTests;
+
+// The watch's word on the names of the folder watched by wd, as of now
+// (the reports read so far); wd -1 when its names are not watched. The
+// first time, the folder's file system is asked whether it reports them.
+detail::NamesWatch NamesWatchLocked(ChangeWatch& w, int wd) {
+  detail::NamesWatch names;
+  const auto it = w.entries.find(wd);
+  if (wd < 0 || it == w.entries.end()) return names;
+  EntriesWatch& e = it->second;
+  if (e.reportsNames < 0) {
+    struct statfs fs {};
+    detail::CountSystemCalls();
+    e.reportsNames = ::statfs(e.folder.c_str(), &fs) == 0 &&
+                     detail::FileSystemReportsNames(static_cast<std::int64_t>(fs.f_type));
+    std::lock_guard<std::mutex> lock(remoteForTestsMutex);
+    if (!remoteForTests.empty() && e.folder.compare(0, remoteForTests.size(), remoteForTests) == 0)
+      e.reportsNames = 0;
+  }
+  if (e.reportsNames == 0) return names;
+  names.wd = wd;
+  names.generation = e.generation;
+  names.epoch = w.epoch;
+  return names;
 }
 
 // Watches a folder reached through symbolic links: each folder that holds a
@@ -314,8 +401,10 @@ bool WatchThroughLinksLocked(ChangeWatch& w, const std::string& folder, std::str
   }
   real = at.empty() ? "/" : at;
   for (const std::string& holder : linkFolders) {
-    if (!WatchAboveLocked(w, JoinNative(holder, "x")) || !WatchEntriesLocked(w, holder))
-      return false;
+    if (!WatchAboveLocked(w, JoinNative(holder, "x"))) return false;
+    const int wd = WatchEntriesLocked(w, holder);
+    if (wd < 0) return false;
+    w.entries[wd].holdsLinks = true;
   }
   if (real == "/" || !WatchAboveLocked(w, real)) return false;
   w.realFolders.insert_or_assign(folder, real);
@@ -332,7 +421,15 @@ bool StampOfNative(const std::string& native, FileStamp& stamp) {
   return true;
 }
 
-bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
+namespace {
+
+// WatchedStampOfNative, and where names is given the watch's word on the
+// names of the folder the path names (NamesWatchLocked), taken with the
+// stamp; in round (when given) the round of the kept stamps in which the
+// watch keeps this answer, 0 when it does not keep it.
+bool WatchedStamp(const std::string& native, FileStamp& stamp, detail::NamesWatch* names,
+                  std::uint64_t* round = nullptr) {
+  if (round) *round = 0;
   if (!watchWanted.load(std::memory_order_relaxed)) return ScopeStampOfNative(native, stamp);
   ChangeWatch& w = Watch();
   std::unique_lock<std::mutex> lock(w.mutex);
@@ -344,8 +441,14 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
     ReadReportsLocked(w);
     if (scopeDepth > 0) scopeRead = true;
   }
-  // Only plain paths are kept: one found is plain.
-  if (const auto it = w.stamps.find(native); it != w.stamps.end()) return it->second.Answer(stamp);
+  // Only plain paths are kept: one found is plain. No report was read since
+  // a kept stamp was taken (each empties them), so the word on its folder's
+  // names now is the word as of its status call.
+  if (const auto it = w.stamps.find(native); it != w.stamps.end()) {
+    if (names) *names = NamesWatchLocked(w, it->second.entriesWd);
+    if (round) *round = w.stampsRound;
+    return it->second.Answer(stamp);
+  }
   if (!IsPlainAbsolute(native)) {
     lock.unlock();
     return StampOfNative(native, stamp);
@@ -382,17 +485,22 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
     std::string realFolder = real;
     if (const auto it = w.realFolders.find(real); it != w.realFolders.end()) {
       realFolder = it->second;
-    } else if (!WatchEntriesLocked(w, real) && !WatchThroughLinksLocked(w, real, realFolder)) {
+    } else if (WatchEntriesLocked(w, real) < 0 && !WatchThroughLinksLocked(w, real, realFolder)) {
       w.unwatchable.insert(native);
       return exists;
     }
     real = std::move(realFolder);
   }
   const std::string realHolder = real.substr(0, std::max<std::size_t>(real.find_last_of('/'), 1));
-  if (!WatchEntriesLocked(w, folder ? real : realHolder)) {
+  const int wd = WatchEntriesLocked(w, folder ? real : realHolder);
+  if (wd < 0) {
     w.unwatchable.insert(folder ? native : holder);
     return exists;
   }
+  // The word on the folder's names before its status below: a change of
+  // names after the status changes the word.
+  detail::NamesWatch word;
+  if (names && folder) word = NamesWatchLocked(w, wd);
   // Again, of where the path leads and without following a link: a link to
   // a file is not kept (its file's folder is not watched).
   struct stat st;
@@ -407,9 +515,78 @@ bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
     FromStat(st, stamp);
   }
   if (exists && stamp.isDirectory != folder) return exists;
-  w.stamps.insert_or_assign(native, KeptStamp(exists, stamp));
+  if (names && exists) *names = word;
+  w.stamps.insert_or_assign(native, KeptStamp(exists, stamp, folder ? wd : -1));
+  if (round) *round = w.stampsRound;
   return exists;
 }
+
+}  // namespace
+
+bool WatchedStampOfNative(const std::string& native, FileStamp& stamp) {
+  return WatchedStamp(native, stamp, nullptr);
+}
+
+namespace detail {
+
+bool WatchedFolderStamp(const std::string& native, FileStamp& stamp, NamesWatch& names,
+                        std::uint64_t* round) {
+  names = NamesWatch{};
+  return WatchedStamp(native, stamp, &names, round);
+}
+
+bool NamesUnchanged(const NamesWatch& names, std::uint64_t* round) {
+  if (round) *round = 0;
+  if (names.wd < 0 || !watchWanted.load(std::memory_order_relaxed)) return false;
+  ChangeWatch& w = Watch();
+  std::lock_guard<std::mutex> lock(w.mutex);
+  if (w.fd < 0) return false;
+  if (scopeDepth == 0 || !scopeRead) {
+    ReadReportsLocked(w);
+    if (scopeDepth > 0) scopeRead = true;
+  }
+  if (round) *round = w.stampsRound;
+  const auto it = w.entries.find(names.wd);
+  return names.epoch == w.epoch && it != w.entries.end() &&
+         it->second.generation == names.generation;
+}
+
+bool FileSystemReportsNames(std::int64_t type) {
+  switch (static_cast<std::uint32_t>(type)) {
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x65735546:  // FUSE (sshfs, s3fs, virtiofs, ...)
+    case 0x73757245:  // Coda
+    case 0x5346414F:  // AFS
+    case 0x6B414653:  // kAFS
+    case 0x564C:      // NCP
+    case 0x01021997:  // 9P (v9fs)
+    case 0x00C36400:  // Ceph
+    case 0x01161970:  // GFS2
+    case 0x7461636F:  // OCFS2
+    case 0x0BD00BD0:  // Lustre
+    case 0x47504653:  // GPFS
+    case 0xAAD7AAEA:  // PanFS
+    case 0x13661366:  // OrangeFS
+    case 0x786F4256:  // VirtualBox shared folders
+    case 0xBACBACBC:  // VMware shared folders
+    case 0x7C7C6673:  // Parallels shared folders
+    case 0x9FA0:      // proc
+    case 0x62656572:  // sysfs
+      return false;
+    default:
+      return true;
+  }
+}
+
+void TreatAsRemoteForTests(const std::string& prefix) {
+  std::lock_guard<std::mutex> lock(remoteForTestsMutex);
+  remoteForTests = prefix;
+}
+
+}  // namespace detail
 
 void StampFolderFilesInScope(const std::string& folder, const std::vector<std::string>& names) {
   if (scopeDepth == 0 || watchWanted.load(std::memory_order_relaxed) || !IsPlainAbsolute(folder))
@@ -568,7 +745,7 @@ const detail::FolderNames* FolderListing::ReadNames(bool& fresh) const {
   // The folder's kept names where they may answer (plat/folder_names.h),
   // else read now.
   bool kept = false;
-  auto names = detail::NamesOfFolder(folder_, stamp_, &kept);
+  auto names = detail::NamesOfFolder(folder_, stamp_, &kept, &watch_);
   if (!names) return nullptr;
   fresh = !kept;
   namesReadInScope_.store(kept ? 0 : CurrentScopeId(), std::memory_order_relaxed);
@@ -578,6 +755,7 @@ const detail::FolderNames* FolderListing::ReadNames(bool& fresh) const {
 }
 
 bool FolderListing::AbsenceHolds() const {
+  if (watch_.wd >= 0) return detail::NamesUnchanged(watch_);
   FileStamp now;
   return ScopeStampOfNative(folder_, now) && now == stamp_;
 }
@@ -691,9 +869,33 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     auto it = cache.byFolder.find(key);
     if (it != cache.byFolder.end()) kept = it->second;
   }
-  if (kept && kept->trust_.Holds()) {
+  // Where the watch watches the folder's names, it decides: the listing
+  // holds while it gives the same word (and the path names the same
+  // folder), whatever the age of the folder's times. Confirmed once in a
+  // round of the watch's kept stamps, it holds for the rest of the round
+  // while the word stands: the folder's stamp would answer as it did.
+  if (kept && kept->watch_.wd >= 0) {
+    const std::uint64_t confirmed = kept->confirmedRound_.load(std::memory_order_relaxed);
+    std::uint64_t round = 0;
+    if (confirmed != 0 && detail::NamesUnchanged(kept->watch_, &round) && round == confirmed)
+      return kept;
+  }
+  if (kept && (kept->watch_.wd >= 0 || kept->trust_.Holds())) {
     FileStamp now;
-    if (WatchedStampOfNative(kept->folder_, now) && now == kept->stamp_) return kept;
+    detail::NamesWatch watch;
+    std::uint64_t round = 0;
+    const bool exists = detail::WatchedFolderStamp(kept->folder_, now, watch, &round);
+    if (kept->watch_.wd >= 0) {
+      if (exists && watch == kept->watch_ && now.device == kept->stamp_.device &&
+          now.inode == kept->stamp_.inode) {
+        kept->confirmedRound_.store(round, std::memory_order_relaxed);
+        return kept;
+      }
+    } else if (exists && now == kept->stamp_ && watch.wd < 0) {
+      // A listing taken before the names were watched is taken again once
+      // they are (at most once a folder).
+      return kept;
+    }
   }
   auto fresh = std::make_shared<FolderListing>();
   detail::Looked looked;
@@ -708,10 +910,16 @@ std::shared_ptr<const FolderListing> GetFolderListing(const char* folder) {
     FromStat(looked.st, fresh->stamp_);
     if (scopeDepth > 0 && IsPlainAbsolute(fresh->folder_))
       scopeStamps.emplace(fresh->folder_, KeptStamp(true, fresh->stamp_));
-  } else if (!WatchedStampOfNative(fresh->folder_, fresh->stamp_) || !fresh->stamp_.isDirectory) {
-    return nullptr;
+  } else {
+    std::uint64_t round = 0;
+    if (!detail::WatchedFolderStamp(fresh->folder_, fresh->stamp_, fresh->watch_, &round) ||
+        !fresh->stamp_.isDirectory)
+      return nullptr;
+    if (fresh->watch_.wd >= 0) fresh->confirmedRound_.store(round, std::memory_order_relaxed);
   }
-  // A later call takes it while the folder keeps a settled stamp.
+  // A later call takes it while the watch gives the same word on the
+  // folder's names, or where they are not watched while the folder keeps a
+  // settled stamp.
   fresh->trust_ = TrustNow(StampIsSettled(fresh->stamp_, NowRealtimeNs()));
   // A folder that cannot be read has no listing (its names are read later,
   // when a lookup needs them).

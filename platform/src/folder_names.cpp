@@ -10,10 +10,16 @@
 
 #include "folder_names_file.h"
 #include "folder_records.h"
+#include "names_watch.h"
 #include "plat/derived_store.h"
 #include "syscall_count.h"
 
 namespace plat::detail {
+namespace {
+
+std::atomic<std::uint64_t> namesReads{0};
+
+}  // namespace
 
 void StampFromStat(const struct stat& st, FileStamp& stamp) {
   stamp.size = static_cast<std::uint64_t>(st.st_size);
@@ -107,6 +113,7 @@ void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp)
 bool FolderNames::Read(const std::string& folder, std::uint64_t sizeHint) {
   const int fd = OpenFolderRecords(folder.c_str());
   if (fd < 0) return false;
+  namesReads.fetch_add(1, std::memory_order_relaxed);
   // The records are read into one block (grown when a read might not
   // fit), and the entries point into it.
   constexpr std::size_t kSlack = 8;
@@ -153,6 +160,9 @@ struct KeptNames {
   FileStamp stamp;
   KeptTrust trust;
   std::shared_ptr<const FolderNames> names;
+  // The watch's word on the names they were read or used under (wd -1:
+  // none; the trust decides).
+  NamesWatch watch;
 };
 
 struct KeptFolders {
@@ -175,22 +185,46 @@ std::shared_ptr<const FolderNames> ReadFolderNamesNow(const std::string& folder,
 }
 
 std::shared_ptr<const FolderNames> NamesOfFolder(const std::string& folder, const FileStamp& stamp,
-                                                 bool* kept) {
+                                                 bool* kept, const NamesWatch* watch) {
   if (kept) *kept = false;
   if (!IsPlainAbsolute(folder)) return ReadFolderNamesNow(folder, stamp.size);
+  const NamesWatch caller = watch ? *watch : NamesWatch{};
   KeptFolders& cache = Kept();
+  KeptNames was;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (const auto it = cache.byFolder.find(folder);
-        it != cache.byFolder.end() && it->second.stamp == stamp && it->second.trust.Holds()) {
+        it != cache.byFolder.end() && it->second.stamp == stamp)
+      was = it->second;
+  }
+  // Names kept under a word of the watch answer while it gives that word,
+  // and never once it has reported a change (whatever the stamp says);
+  // others answer under the racy-stamp rule, and from here on under the
+  // caller's word: their names are the folder's at the stamp the caller
+  // has just taken under it.
+  bool changed = false;
+  if (was.names) {
+    if (was.watch.wd >= 0) {
+      changed = !NamesUnchanged(was.watch);
+    } else if (was.trust.Holds()) {
+      if (caller.wd >= 0) {
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (const auto it = cache.byFolder.find(folder);
+            it != cache.byFolder.end() && it->second.names == was.names)
+          it->second.watch = caller;
+      }
+    } else {
+      was.names = nullptr;
+    }
+    if (was.names && !changed) {
       if (kept) *kept = true;
-      return it->second.names;
+      return was.names;
     }
   }
   // A large folder's names come from the store under a settled stamp.
   const bool settled = StampIsSettled(stamp, NowRealtimeNs());
   auto names = std::make_shared<FolderNames>();
-  if (settled && names->FromStore(folder, stamp)) {
+  if (settled && !changed && names->FromStore(folder, stamp)) {
     names->complete = true;
     if (kept) *kept = true;
   } else {
@@ -203,7 +237,7 @@ std::shared_ptr<const FolderNames> NamesOfFolder(const std::string& folder, cons
   std::lock_guard<std::mutex> lock(cache.mutex);
   if (cache.byFolder.size() >= kKeptFolders && !cache.byFolder.count(folder))
     cache.byFolder.clear();
-  cache.byFolder.insert_or_assign(folder, KeptNames{stamp, TrustNow(settled), names});
+  cache.byFolder.insert_or_assign(folder, KeptNames{stamp, TrustNow(settled), names, caller});
   return names;
 }
 
@@ -212,5 +246,7 @@ void ForgetKeptFolderNames() {
   std::lock_guard<std::mutex> lock(cache.mutex);
   cache.byFolder.clear();
 }
+
+std::uint64_t FolderNamesReads() { return namesReads.load(std::memory_order_relaxed); }
 
 }  // namespace plat::detail

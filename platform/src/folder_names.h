@@ -8,7 +8,10 @@
 //    (plat::StampIsSettled): a change after a settled stamp changes it,
 //    where one within the file system's clock tick may not. Names read at
 //    a stamp that was not yet settled answer only within the scope (the
-//    call) that read them; the next call reads the folder again;
+//    call) that read them; the next call reads the folder again. Names read
+//    or used under the change watch's word on them (names_watch.h) answer
+//    while the watch gives that word, whatever the age of the stamp, and
+//    never once it has reported a change of them;
 //  - a large folder's names are also kept in the store of derived values
 //    for later processes (folder_names_file.h), written and taken only
 //    under a settled stamp.
@@ -193,12 +196,15 @@ struct FolderNames {
 // The names of a plain absolute native folder (IsPlainAbsolute) whose stamp
 // the caller has just taken: the kept ones when they were read at that
 // stamp and may answer now (see above), else the store's (a settled
+// stamp, unless the watch has reported a change of the names kept at that
 // stamp), else read now and kept. Null when the folder does not
 // open (nothing is kept). kept (when given) tells whether they were read
 // before this call: an absence they show is then confirmed by a direct
-// look before it is an answer.
+// look before it is an answer. watch (when given): the watch's word on the
+// folder's names taken with the stamp; the names kept answer under it.
 std::shared_ptr<const FolderNames> NamesOfFolder(const std::string& folder, const FileStamp& stamp,
-                                                 bool* kept = nullptr);
+                                                 bool* kept = nullptr,
+                                                 const NamesWatch* watch = nullptr);
 
 // The names of a folder read now, kept for nobody (a folder whose path is
 // not plain, or a kept set that a direct look found out of date). Null when
@@ -209,5 +215,9 @@ std::shared_ptr<const FolderNames> ReadFolderNamesNow(const std::string& folder,
 // Lets go of every kept set of names, as a new process starts without them
 // (tests).
 void ForgetKeptFolderNames();
+
+// How many times the process has read a folder's names from the folder
+// (tests: what a listing costs).
+std::uint64_t FolderNamesReads();
 
 }  // namespace plat::detail

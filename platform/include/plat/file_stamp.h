@@ -24,17 +24,25 @@
 //  - a folder's listing, kept while the folder's own stamp is unchanged (a
 //    name added, removed or renamed changes the folder) and the rule above
 //    lets it answer, so that asking whether many names exist costs one
-//    stamp check. Its names are read only when a lookup needs them: a name
-//    that exists exactly as asked is found by a status call while few have
-//    been asked. The names are one cache per folder for the whole layer
-//    (the listings and the search of a name under another letter case
-//    share them); a large folder's are also kept in the store of derived
-//    values (plat/derived_store.h) for later processes. A kept listing may save work
-//    but never changes an answer: a name it says is absent is missing only
-//    once a direct status call of the folder in the current call finds the
-//    folder as the names were read (AbsenceHolds); otherwise the folder is
-//    read again. A file the process makes itself changes its folder like
-//    any other change: the folder's names are read again, never amended;
+//    stamp check. In a process whose change watch watches the folder's
+//    names (inotify, on a local file system) the watch decides instead: the
+//    listing is kept, whatever the age of the folder's times, until the
+//    watch reports a name made, removed or renamed there, the folder (or
+//    one above it) moved or removed, or reports lost; then it is taken
+//    again at the next need. Its names are read only when a lookup needs
+//    them: a name that exists exactly as asked is found by a status call
+//    while few have been asked. The names are one cache per folder for the
+//    whole layer (the listings and the search of a name under another
+//    letter case share them); a large folder's are also kept in the store
+//    of derived values (plat/derived_store.h) for later processes. A kept
+//    listing may save work but never changes an answer: a name it says is
+//    absent is missing only while the watch has reported no change of the
+//    folder's names since the listing was taken, or, where the names are
+//    not watched, once a direct status call of the folder in the current
+//    call finds the folder as the names were read (AbsenceHolds); otherwise
+//    the folder is read again. A file the process makes itself changes its
+//    folder like any other change: the folder's names are read again, never
+//    amended;
 //  - a change watch that answers a stamp check without a status call while
 //    nothing changed (WatchedStampOfNative, StampScope). A folder reached
 //    through symbolic links is watched where they lead and in the folders
@@ -153,7 +161,20 @@ bool StampOfPathAndFolder(const char* path, FileStamp& stamp, FileStamp& folder)
 
 namespace detail {
 struct FolderNames;
-}
+
+// The change watch's word on a folder's names at one moment: the watch of
+// the folder's entries (-1: the names are not watched: no watch, a file
+// system of another machine or of a user-space server, or one the watch
+// cannot reach) and how many changes of names it had reported there, and
+// of the watch as a whole, by then. The names are as they were at that
+// moment while the watch gives the same word.
+struct NamesWatch {
+  int wd = -1;
+  std::uint64_t generation = 0;
+  std::uint64_t epoch = 0;
+  bool operator==(const NamesWatch&) const = default;
+};
+}  // namespace detail
 
 // The names in one folder at the time of its stamp. The names themselves
 // are read when a lookup first needs them: until then (for the first few
@@ -180,11 +201,14 @@ class FolderListing {
   const std::string& NativeFolder() const { return folder_; }
   const FileStamp& Stamp() const { return stamp_; }
 
-  // Whether a name this listing lacks is missing now: a direct status call
-  // of the folder in the current scope (one per scope, kept for the rest of
-  // it) finds the stamp the listing was taken at. A caller that keeps
-  // answers of the listing (names found missing) asks this before it uses
-  // one in a later call; when it does not hold, it asks Find again.
+  // Whether a name this listing lacks is missing now: where the change
+  // watch watches the folder's names, it has reported no change of them
+  // since the listing was taken (no system call beyond the scope's read of
+  // the watch); elsewhere a direct status call of the folder in the current
+  // scope (one per scope, kept for the rest of it) finds the stamp the
+  // listing was taken at. A caller that keeps answers of the listing (names
+  // found missing) asks this before it uses one in a later call; when it
+  // does not hold, it asks Find again.
   bool AbsenceHolds() const;
 
  private:
@@ -201,6 +225,11 @@ class FolderListing {
   std::string folder_;  // native, without a trailing '/'
   FileStamp stamp_;
   KeptTrust trust_;  // whether the listing may answer a later call
+  // The watch's word on the folder's names, taken before the names were
+  // read (wd -1: not watched, the trust above decides), and the round of
+  // the watch's kept stamps in which the folder was last found as listed.
+  detail::NamesWatch watch_;
+  mutable std::atomic<std::uint64_t> confirmedRound_{0};
   // The answers of Find that a system call decided, by name (the listing
   // does not change).
   mutable std::mutex memoMutex_;
@@ -217,9 +246,12 @@ class FolderListing {
 };
 
 // The listing of a CP932 folder (a trailing separator is allowed): the kept
-// listing when one watched stamp check (WatchedStampOfNative) finds the
-// folder as it was and the listing may answer now (KeptTrust: taken at a
-// settled stamp, or in the current scope), else the folder is taken again.
+// listing while the change watch has reported no change of the folder's
+// names since it was taken (where the watch watches them, whatever the age
+// of the folder's times), or else when one watched stamp check
+// (WatchedStampOfNative) finds the folder as it was and the listing may
+// answer now (KeptTrust: taken at a settled stamp, or in the current
+// scope); otherwise the folder is taken again.
 // Null when the folder does not exist or cannot be read. Safe from several
 // threads.
 std::shared_ptr<const FolderListing> GetFolderListing(const char* folder);

@@ -1,9 +1,11 @@
 // The kept names of folders used from several threads at once (also run
 // under ThreadSanitizer): searches of names under another letter case,
 // listings and their lookups, while other threads make files in the same
-// folders and so replace the names kept for them.
+// folders and so replace the names kept for them; and listings kept under
+// the change watch while threads make and remove files.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <optional>
@@ -52,6 +54,39 @@ TEST(FolderNamesThreads, KeptNamesAreSafeWhileOtherThreadsMakeFiles) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(testutil::FolderNames(dir.path()).size(), 2u + kThreads * kRounds);
+}
+
+// Under the change watch, a thread's call sees the names as they stood when
+// the call began, whichever thread read the watch's reports of them: each
+// thread makes a file and removes the one it made before, then in a call
+// of its own finds the new name in the folder's listing and not the old
+// one, while the other threads do the same in the same folder.
+TEST(FolderNamesThreads, AWatchedListingShowsWhatAThreadMadeBeforeItsCall) {
+  { plat::StampScope call; }  // the watch starts once a call has ended
+  testutil::TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("Shared.txt"), "x"));
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 150;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      std::string before;
+      for (int i = 0; i < kRounds; ++i) {
+        const std::string made = "W" + std::to_string(t) + "_" + std::to_string(i) + ".TMP";
+        if (!testutil::WriteBytes(dir.Native(made), "y")) ++wrong;
+        if (!before.empty() && unlink(dir.Native(before).c_str()) != 0) ++wrong;
+        plat::StampScope call;
+        const auto listing = plat::GetFolderListing(dir.path().c_str());
+        if (!listing || !listing->Contains(made.c_str()) || !listing->Contains("SHARED.TXT") ||
+            (!before.empty() && listing->Contains(before.c_str())))
+          ++wrong;
+        before = made;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
