@@ -188,7 +188,8 @@ int MatchOnePrefecture(CAdrsEngine* engine, CEditText* edit, const MatchSetup& s
 }
 
 // Which prefectures have their database in a folder listing, with the
-// native path of each database found. A listing never changes, so the
+// native path of each database found, and of its index when the listing
+// has it. A listing never changes, so the
 // answer is kept with the listings last asked about; a database it found
 // missing is missing in a later call only while the listing's absences
 // hold (plat::FolderListing::AbsenceHolds: the change watch has seen no
@@ -198,6 +199,26 @@ using PrefectureFlags = std::array<bool, kPrefectureCount + 1>;
 struct ListedPrefectures {
   PrefectureFlags flags{};
   std::array<std::string, kPrefectureCount + 1> ndbNative;
+  PrefectureFlags hasIndex{};  // of the prefectures with a database
+  std::array<std::string, kPrefectureCount + 1> tixNative;
+  // Whether every prefecture has both files (nothing found missing).
+  bool All() const {
+    for (int32_t j = 1; j <= kPrefectureCount; ++j)
+      if (!flags[static_cast<std::size_t>(j)] || !hasIndex[static_cast<std::size_t>(j)])
+        return false;
+    return true;
+  }
+};
+
+// The name of prefecture j's file of the extension ("NDB", "TIX"), as the
+// listing is asked for it.
+struct PrefectureFileName {
+  char text[11] = "QVAD00.NDB";
+  PrefectureFileName(int32_t j, const char* extension) {
+    text[4] = static_cast<char>('0' + j / 10 % 10);
+    text[5] = static_cast<char>('0' + j % 10);
+    std::memcpy(text + 7, extension, 3);
+  }
 };
 std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
     const std::shared_ptr<const plat::FolderListing>& listing) {
@@ -209,16 +230,17 @@ std::shared_ptr<const ListedPrefectures> PrefecturesInListing(
     std::lock_guard<std::mutex> lock(mutex);
     if (auto it = kept->find(listing); it != kept->end()) found = it->second;
   }
-  if (found &&
-      (std::all_of(found->flags.begin() + 1, found->flags.end(), [](bool has) { return has; }) ||
-       listing->AbsenceHolds()))
-    return found;
+  if (found && (found->All() || listing->AbsenceHolds())) return found;
   auto listed = std::make_shared<ListedPrefectures>();
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
     const auto at = static_cast<std::size_t>(j);
-    listed->flags[at] = listing->Find(NumberedFilePath(std::string(), "QVAD%02d.NDB", j).c_str(),
-                                      listed->ndbNative[at]);
-    if (!listed->flags[at]) listed->ndbNative[at].clear();
+    listed->flags[at] = listing->Find(PrefectureFileName(j, "NDB").text, listed->ndbNative[at]);
+    if (!listed->flags[at]) {
+      listed->ndbNative[at].clear();
+      continue;
+    }
+    listed->hasIndex[at] = listing->Find(PrefectureFileName(j, "TIX").text, listed->tixNative[at]);
+    if (!listed->hasIndex[at]) listed->tixNative[at].clear();
   }
   std::lock_guard<std::mutex> lock(mutex);
   if (kept->size() >= 16) kept->clear();
@@ -330,16 +352,16 @@ bool FilesUnchanged(const PrefectureNames& p) {
 // The names of prefecture j read from its files (none when the files are
 // missing); true when they were read, false when taken as they were.
 // The database's native path is the one the listing gave (never empty).
-bool ReadPrefectureNames(const MatchSetup& s, const plat::FolderListing& listing,
-                         const std::string& ndbNative, const FolderPrefectureLookups& fromFile,
-                         int32_t j, PrefectureNames* p) {
+bool ReadPrefectureNames(const MatchSetup& s, const ListedPrefectures& listed,
+                         const FolderPrefectureLookups& fromFile, int32_t j, PrefectureNames* p) {
   PrefectureNames now;
-  now.ndbNative = ndbNative;
+  now.ndbNative = listed.ndbNative[static_cast<std::size_t>(j)];
+  now.tixNative = listed.tixNative[static_cast<std::size_t>(j)];
   plat::FileStamp ndbStamp;
   plat::FileStamp tixStamp;
   // Stamped as the call stamps its files (a name the listing found by a
   // status call in this call is stamped by that call).
-  if (!listing.Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), now.tixNative) ||
+  if (!listed.hasIndex[static_cast<std::size_t>(j)] ||
       !plat::WatchedStampOfNative(now.ndbNative, ndbStamp) ||
       !plat::WatchedStampOfNative(now.tixNative, tixStamp)) {
     *p = PrefectureNames();
@@ -521,7 +543,6 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
   {
     const std::string& native = listing->NativeFolder();
     std::vector<std::string> names;
-    std::string tix;
     auto add = [&](const std::string& file) {
       if (file.size() > native.size() + 1 && file.compare(0, native.size(), native) == 0 &&
           file[native.size()] == '/')
@@ -530,7 +551,8 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
       if (!withData[static_cast<std::size_t>(j)]) continue;
       add(listed->ndbNative[static_cast<std::size_t>(j)]);
-      if (listing->Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), tix)) add(tix);
+      if (listed->hasIndex[static_cast<std::size_t>(j)])
+        add(listed->tixNative[static_cast<std::size_t>(j)]);
     }
     plat::StampFolderFilesInScope(native, names);
   }
@@ -548,10 +570,9 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
       if (!withData[static_cast<std::size_t>(j)]) continue;
       PrefectureLookup& p = now[static_cast<std::size_t>(j)];
-      std::string tix;
-      p.files = listing->Find(NumberedFilePath(std::string(), "QVAD%02d.TIX", j).c_str(), tix) &&
-                plat::WatchedStampOfNative(listed->ndbNative[static_cast<std::size_t>(j)], p.ndb) &&
-                plat::WatchedStampOfNative(tix, p.tix);
+      const auto at = static_cast<std::size_t>(j);
+      p.files = listed->hasIndex[at] && plat::WatchedStampOfNative(listed->ndbNative[at], p.ndb) &&
+                plat::WatchedStampOfNative(listed->tixNative[at], p.tix);
     }
     LoadPrefectureLookups(place, PrefectureLookupSources(now), &folder->fromFile);
   }
@@ -564,9 +585,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     }
     // The usual case: the same names, their files unchanged.
     if (!(sameNames && FilesUnchanged(p)) &&
-        ReadPrefectureNames(s, *listing, listed->ndbNative[static_cast<std::size_t>(j)],
-                            folder->fromFile, j, &p) &&
-        p.trust.settled)
+        ReadPrefectureNames(s, *listed, folder->fromFile, j, &p) && p.trust.settled)
       read = true;
     if (!p.known) continue;
     // The prefecture name as the scan puts it in front and normalises it.

@@ -1,9 +1,9 @@
 #include "plat/aside.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -183,7 +183,7 @@ void RemoveAbandonedAsidesAmong(const std::string& nativeTarget, const FolderNam
   const std::string folder = detail::FolderOfNative(nativeTarget);
   const long self = static_cast<long>(::getpid());
   std::vector<std::string> abandoned;
-  for (const FolderNames::Entry& e : names.entries) {
+  for (const FolderNames::Entry& e : names.list) {
     const std::string_view name = names.Name(e);
     long pid = 0;
     if (name.empty() || name[0] != '.' || !IsAsideOf(std::string(name), nativeTarget, &pid) ||

@@ -67,30 +67,14 @@ bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
   DerivedBytes bytes;
   FolderNamesView view;
   if (!GetDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), bytes) ||
-      !DecodeFolderNames(bytes.bytes, view) || view.names.size() > UINT32_MAX / 2)
+      !DecodeFolderNames(bytes.bytes, view))
     return false;
-  // The names are taken as they stand (each followed by its NUL), with
-  // the slack that FoldedHash may read past the last one.
-  constexpr std::size_t kSlack = 8;
-  block.reset(new char[view.names.size() + kSlack]);
-  std::memcpy(block.get(), view.names.data(), view.names.size());
-  std::memset(block.get() + view.names.size(), 0, kSlack);
-  entries.reserve(view.count);
-  const char* const start = block.get();
-  const char* const end = start + view.names.size();
-  for (const char* at = start; at != end;) {
-    const char* nul = static_cast<const char*>(std::memchr(at, '\0', end - at));
-    const std::size_t length = static_cast<std::size_t>(nul - at);
-    // Not a name a folder lists: empty, "." or "..".
-    if (entries.size() == view.count || length == 0 || (at[0] == '.' && length == 1) ||
-        (length == 2 && at[0] == '.' && at[1] == '.'))
-      return false;
-    const auto kind = static_cast<std::uint8_t>(view.kinds[entries.size()]);
-    entries.push_back({static_cast<std::uint32_t>(at - start), static_cast<std::uint32_t>(length),
-                       (kind & kDirectory) != 0, (kind & kFollowed) != 0});
-    at = nul + 1;
-  }
-  if (entries.size() != view.count) return false;
+  // Searched where they stand, through the index kept with them.
+  text = view.text;
+  list = view.entries;
+  index = view.slots;
+  hold = std::move(bytes.hold);
+  indexed.store(true, std::memory_order_release);
   return true;
 }
 
@@ -102,8 +86,8 @@ void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp)
   FileStamp now;
   if (!StampOfNative(folder, now) || !(now == stamp)) return;
   std::vector<ListedName> listed;
-  listed.reserve(entries.size());
-  for (const Entry& e : entries) listed.push_back({Name(e), e.directory, e.followed});
+  listed.reserve(list.size());
+  for (const Entry& e : list) listed.push_back({Name(e), e.directory, e.followed});
   PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), EncodeFolderNames(listed));
 }
 
@@ -147,6 +131,7 @@ bool FolderNames::Read(const std::string& folder, std::uint64_t sizeHint) {
   CountSystemCalls();
   ::close(fd);
   std::memset(block.get() + used, 0, kSlack);  // what FoldedHash may read past the last name
+  ViewOwn();
   return true;
 }
 

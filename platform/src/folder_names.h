@@ -25,6 +25,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,7 +61,7 @@ struct FolderNames {
     bool followed;  // a link or an entry of unknown kind: looked at when found
   };
   // The folder's records as the kernel wrote them, each name followed by
-  // its NUL, and at least 8 bytes after the last one.
+  // its NUL, and at least 8 bytes after the last one (names read here).
   std::unique_ptr<char[]> block;
   std::vector<Entry> entries;
   // Open addressing (linear probing) by the hash of the folded name: entry
@@ -70,6 +71,13 @@ struct FolderNames {
   // then a search walks the entries in listing order, which finds the same
   // entry (a job asks for a name or two, fewer than hashing every name).
   std::vector<std::uint32_t> slots;
+  // What searches read: the block, entries and slots above for names read
+  // here, or the same where they stand in the store's bytes (its slots made
+  // when they were kept), which hold keeps.
+  const char* text = nullptr;
+  std::span<const Entry> list;
+  std::span<const std::uint32_t> index;
+  std::shared_ptr<const void> hold;
   static constexpr int kLinearSearches = 4;
   mutable std::atomic<int> searches{0};
   mutable std::atomic<bool> indexed{false};
@@ -86,9 +94,31 @@ struct FolderNames {
     return true;
   }
 
-  std::string_view Name(const Entry& e) const { return {block.get() + e.at, e.length}; }
-  std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (slots.size() - 1); }
-  std::size_t NextSlot(std::size_t i) const { return (i + 1) & (slots.size() - 1); }
+  // The searches' views of the names read here.
+  void ViewOwn() {
+    text = block.get();
+    list = entries;
+    index = slots;
+  }
+
+  std::string_view Name(const Entry& e) const { return {text + e.at, e.length}; }
+  std::size_t FirstSlot(std::string_view s) const { return FoldedHash(s) & (index.size() - 1); }
+  std::size_t NextSlot(std::size_t i) const { return (i + 1) & (index.size() - 1); }
+
+  // The slots of names (in entries' order) by their folded hashes: a
+  // power of two at least twice their number, at least 16.
+  template <typename NameOf>
+  static std::vector<std::uint32_t> MakeSlots(std::size_t count, NameOf&& nameOf) {
+    std::size_t size = 16;
+    while (size < count * 2) size <<= 1;
+    std::vector<std::uint32_t> made(size, 0);
+    for (std::size_t n = 0; n < count; ++n) {
+      std::size_t i = FoldedHash(nameOf(n), true) & (size - 1);
+      while (made[i] != 0) i = (i + 1) & (size - 1);
+      made[i] = static_cast<std::uint32_t>(n + 1);
+    }
+    return made;
+  }
 
   // A hash of the bytes under ASCII folding, eight bytes at a time (the
   // last word padded with zero bytes). With readPast the bytes after s may
@@ -133,12 +163,12 @@ struct FolderNames {
   // The entry named s exactly; null for none.
   const Entry* Exact(std::string_view s) const {
     if (!UseIndex()) {
-      for (const Entry& e : entries)
+      for (const Entry& e : list)
         if (Name(e) == s) return &e;
       return nullptr;
     }
-    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
-      const Entry& e = entries[slots[i] - 1];
+    for (std::size_t i = FirstSlot(s); index[i] != 0; i = NextSlot(i)) {
+      const Entry& e = list[index[i] - 1];
       if (Name(e) == s) return &e;
     }
     return nullptr;
@@ -153,12 +183,12 @@ struct FolderNames {
       return EqualNoCaseUtf8(name, s) && (utf8 || EqualNoCaseSjis(name, s));
     };
     if (!UseIndex()) {
-      for (const Entry& e : entries)
+      for (const Entry& e : list)
         if (equal(e)) return &e;
       return nullptr;
     }
-    for (std::size_t i = FirstSlot(s); slots[i] != 0; i = NextSlot(i)) {
-      const Entry& e = entries[slots[i] - 1];
+    for (std::size_t i = FirstSlot(s); index[i] != 0; i = NextSlot(i)) {
+      const Entry& e = list[index[i] - 1];
       if (equal(e)) return &e;
     }
     return nullptr;
@@ -167,14 +197,8 @@ struct FolderNames {
   // The index by folded name. At most half full: a probe ends soon at a
   // free slot.
   void Index() {
-    std::size_t size = 16;
-    while (size < entries.size() * 2) size <<= 1;
-    slots.assign(size, 0);
-    for (std::size_t n = 0; n < entries.size(); ++n) {
-      std::size_t i = FoldedHash(Name(entries[n]), true) & (size - 1);
-      while (slots[i] != 0) i = NextSlot(i);
-      slots[i] = static_cast<std::uint32_t>(n + 1);
-    }
+    slots = MakeSlots(list.size(), [this](std::size_t n) { return Name(list[n]); });
+    index = slots;
   }
 
   // Reads the names of a native folder; false when it does not open.

@@ -7,7 +7,7 @@
 namespace plat::detail {
 namespace {
 
-constexpr std::uint32_t kFormat = 3;
+constexpr std::uint32_t kFormat = 4;
 
 template <typename T>
 void Put(std::string& out, T v) {
@@ -43,39 +43,81 @@ DerivedKey FolderNamesStoreKey(const std::string& folder, const FileStamp& stamp
   return {"foldernames", DerivedFolderOf(stamp, folder), kFormat, {}};
 }
 
+namespace {
+
+constexpr std::size_t kHead = 16;  // names, slots, names' bytes, 0
+constexpr std::size_t kSlack = 8;
+
+std::size_t Up8(std::size_t n) { return (n + 7) / 8 * 8; }
+
+}  // namespace
+
 std::string EncodeFolderNames(const std::vector<ListedName>& names) {
-  std::size_t bytes = 0;
-  for (const ListedName& n : names) bytes += n.name.size() + 1;
-  std::string out;
-  out.reserve(8 + names.size() + bytes);
-  Put(out, static_cast<std::uint32_t>(names.size()));
-  Put(out, static_cast<std::uint32_t>(bytes));
-  for (const ListedName& n : names)
-    out.push_back(static_cast<char>((n.directory ? kDirectory : 0) | (n.followed ? kFollowed : 0)));
+  std::size_t textBytes = 0;
+  for (const ListedName& n : names) textBytes += n.name.size() + 1;
+  std::vector<FolderNames::Entry> entries;
+  entries.reserve(names.size());
+  std::string text;
+  text.reserve(textBytes + kSlack);
   for (const ListedName& n : names) {
-    out += n.name;
-    out.push_back('\0');
+    entries.push_back({static_cast<std::uint32_t>(text.size()),
+                       static_cast<std::uint32_t>(n.name.size()), n.directory, n.followed});
+    text += n.name;
+    text.push_back('\0');
   }
+  text.append(kSlack, '\0');
+  const std::vector<std::uint32_t> slots =
+      FolderNames::MakeSlots(entries.size(), [&](std::size_t i) {
+        return std::string_view(text.data() + entries[i].at, entries[i].length);
+      });
+  const std::size_t entryBytes = Up8(entries.size() * sizeof(FolderNames::Entry));
+  const std::size_t slotBytes = Up8(slots.size() * sizeof(std::uint32_t));
+  std::string out(kHead + entryBytes + slotBytes + Up8(text.size()), '\0');
+  char* at = out.data();
+  const std::uint32_t head[4] = {static_cast<std::uint32_t>(entries.size()),
+                                 static_cast<std::uint32_t>(slots.size()),
+                                 static_cast<std::uint32_t>(textBytes), 0};
+  std::memcpy(at, head, sizeof head);
+  if (!entries.empty()) std::memcpy(at + kHead, entries.data(), entries.size() * sizeof entries[0]);
+  std::memcpy(at + kHead + entryBytes, slots.data(), slots.size() * sizeof slots[0]);
+  std::memcpy(at + kHead + entryBytes + slotBytes, text.data(), text.size());
   return out;
 }
 
 bool DecodeFolderNames(std::string_view bytes, FolderNamesView& view) {
   view = FolderNamesView{};
-  Reader r(bytes);
-  std::uint32_t count = 0, namesLength = 0;
-  std::string_view kinds, names;
-  if (!r.Get(count) || !r.Get(namesLength) || !r.Bytes(count, kinds) ||
-      !r.Bytes(namesLength, names) || !r.AtEnd())
+  if (bytes.size() < kHead || reinterpret_cast<std::uintptr_t>(bytes.data()) % 8 != 0) return false;
+  std::uint32_t head[4];
+  std::memcpy(head, bytes.data(), sizeof head);
+  const std::uint64_t count = head[0], slotCount = head[1], textBytes = head[2];
+  const std::uint64_t entryBytes = Up8(count * sizeof(FolderNames::Entry));
+  const std::uint64_t slotBytes = Up8(slotCount * sizeof(std::uint32_t));
+  // The slots: a power of two, more than the names.
+  if (head[3] != 0 || slotCount < 16 || (slotCount & (slotCount - 1)) != 0 || slotCount <= count ||
+      kHead + entryBytes + slotBytes + Up8(textBytes + kSlack) != bytes.size())
     return false;
-  // Names end with a NUL and hold no separator.
-  if (count > 0 && (names.empty() || names.back() != '\0')) return false;
-  if (count == 0 && !names.empty()) return false;
-  if (std::memchr(names.data(), '/', names.size())) return false;
-  for (const char k : kinds)
-    if ((static_cast<std::uint8_t>(k) & ~(kDirectory | kFollowed)) != 0) return false;
-  view.count = count;
-  view.kinds = kinds;
-  view.names = names;
+  const char* text = bytes.data() + kHead + entryBytes + slotBytes;
+  const std::span<const FolderNames::Entry> entries(
+      reinterpret_cast<const FolderNames::Entry*>(bytes.data() + kHead), count);
+  const std::span<const std::uint32_t> slots(
+      reinterpret_cast<const std::uint32_t*>(bytes.data() + kHead + entryBytes), slotCount);
+  if (std::memchr(text, '/', textBytes)) return false;
+  for (const FolderNames::Entry& e : entries) {
+    // Within the names' bytes, with its NUL; not a name a folder lists.
+    if (e.length == 0 || e.at >= textBytes || e.length >= textBytes - e.at ||
+        text[e.at + e.length] != '\0' || (text[e.at] == '.' && e.length == 1) ||
+        (e.length == 2 && text[e.at] == '.' && text[e.at + 1] == '.'))
+      return false;
+  }
+  bool free = false;
+  for (const std::uint32_t slot : slots) {
+    if (slot > count) return false;
+    free = free || slot == 0;
+  }
+  if (!free) return false;
+  view.text = text;
+  view.entries = entries;
+  view.slots = slots;
   return true;
 }
 

@@ -7,15 +7,21 @@
 // removed or renamed changes the folder's modification and status-change
 // times, and with them the stamp.
 //
-// The value: the number of names and their bytes, a kind byte per name and
-// the names in listing order (each followed by a NUL). A value that is
-// short or long is not used.
+// The value is the names as a process searches them, used where it stands
+// (no name copied, no index made): a head (the number of names, of slots
+// and of the names' bytes), the entries (FolderNames::Entry: where each
+// name is, its length and kind), the slots of the index by folded name
+// (FolderNames::MakeSlots), and the names in listing order, each followed
+// by a NUL, with 8 zero bytes after the last. Every part begins at a
+// multiple of 8. A value whose parts do not fit it is not used.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "folder_names.h"
 #include "plat/derived_store.h"
 #include "plat/file_stamp.h"
 
@@ -31,23 +37,20 @@ struct ListedName {
 // refers to folder).
 DerivedKey FolderNamesStoreKey(const std::string& folder, const FileStamp& stamp);
 
-// The value's bytes for the names.
+// The value's bytes for the names (in listing order).
 std::string EncodeFolderNames(const std::vector<ListedName>& names);
 
-// The names a value holds, as views into its bytes: a kind byte per name
-// (kDirectory, kFollowed) and the names in listing order, each followed by
-// a NUL.
+// The names a value holds, as views into its bytes.
 struct FolderNamesView {
-  std::uint32_t count = 0;
-  std::string_view kinds;
-  std::string_view names;
+  const char* text = nullptr;  // where the entries' names are
+  std::span<const FolderNames::Entry> entries;
+  std::span<const std::uint32_t> slots;
 };
-inline constexpr std::uint8_t kDirectory = 1;
-inline constexpr std::uint8_t kFollowed = 2;
 
-// The names the bytes hold; false when the bytes are not a whole value.
-// The names hold no separator and end with a NUL; the caller still checks
-// that they are count names, none of them empty, "." or "..".
+// The names the bytes (at an 8-aligned address) hold; false when they are
+// not a whole value: parts out of place, a name outside the names' bytes,
+// without its NUL, empty, "." or ".." or holding a separator, a slot that
+// names no entry, no free slot.
 bool DecodeFolderNames(std::string_view bytes, FolderNamesView& view);
 
 // Folders smaller than this (in the file system's own size of a folder)

@@ -704,6 +704,55 @@ TEST_F(FolderNamesFile, AValueNotWholeOrForAnotherFolderOrStampIsNeverTrusted) {
   }
 }
 
+// The kept names are searched where they stand in the value: its entries,
+// its index and its names must fit it. An entry whose name lies outside
+// the names or runs into another, a slot that names no entry, an index
+// without a free slot or one of another size, or a value at an address
+// that is not 8-aligned is refused whole (and the names found as they
+// are; a search never reads past the value).
+TEST(FolderNamesValue, PartsThatDoNotFitTheValueAreRefused) {
+  std::vector<plat::detail::ListedName> listed;
+  const std::vector<std::string> names = {"QVAD13.NDB", "QVAD13.TIX", "sub", "x"};
+  for (const std::string& n : names) listed.push_back({n, n == "sub", false});
+  const std::string whole = plat::detail::EncodeFolderNames(listed);
+  auto decodes = [](const std::string& bytes) {
+    // (In a buffer of 8-byte words: the value's own alignment.)
+    std::vector<std::uint64_t> words((bytes.size() + 7) / 8 + 1);
+    std::memcpy(words.data(), bytes.data(), bytes.size());
+    plat::detail::FolderNamesView view;
+    return plat::detail::DecodeFolderNames(
+        std::string_view(reinterpret_cast<const char*>(words.data()), bytes.size()), view);
+  };
+  ASSERT_TRUE(decodes(whole));
+  {
+    std::vector<std::uint64_t> words(whole.size() / 8 + 2);
+    std::memcpy(reinterpret_cast<char*>(words.data()) + 4, whole.data(), whole.size());
+    plat::detail::FolderNamesView view;
+    EXPECT_FALSE(plat::detail::DecodeFolderNames(
+        std::string_view(reinterpret_cast<const char*>(words.data()) + 4, whole.size()), view))
+        << "not 8-aligned";
+  }
+  std::uint32_t head[4];
+  std::memcpy(head, whole.data(), sizeof head);
+  ASSERT_EQ(head[0], 4u);
+  const std::size_t entries = 16;
+  const std::size_t slots = entries + (4 * sizeof(plat::detail::FolderNames::Entry) + 7) / 8 * 8;
+  auto with = [&](std::size_t at, std::uint32_t value) {
+    std::string b = whole;
+    std::memcpy(&b[at], &value, 4);
+    return b;
+  };
+  EXPECT_FALSE(decodes(with(entries + 0, head[2]))) << "a name past the names";
+  EXPECT_FALSE(decodes(with(entries + 4, 11))) << "a name running into the next";
+  EXPECT_FALSE(decodes(with(entries + 4, 0))) << "an empty name";
+  EXPECT_FALSE(decodes(with(slots, 5))) << "a slot naming no entry";
+  EXPECT_FALSE(decodes(with(4, 15))) << "an index of another size";
+  EXPECT_FALSE(decodes(with(12, 1))) << "a head of other bytes";
+  std::string full = whole;
+  for (std::uint32_t i = 0; i < head[1]; ++i) std::memcpy(&full[slots + 4 * i], "\1\0\0\0", 4);
+  EXPECT_FALSE(decodes(full)) << "no free slot: a probe would not end";
+}
+
 // A folder changed within the settle time may change again without a new
 // stamp on a file system of whole-second times: without the change watch
 // (before a process's first call has ended) its listing answers only the
