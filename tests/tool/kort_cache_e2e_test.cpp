@@ -35,6 +35,10 @@ using testutil::Sjis;
 
 class KortCacheFile : public KortProgram {
  protected:
+  void SetUp() override {
+    KortProgram::SetUp();
+    if (!IsSkipped()) WaitUntilDataSettled();
+  }
   // The answers of jobs that have no cache folder (the cache home is a
   // file), to compare the others with.
   void AnswersWithoutCache(std::vector<std::string>* reference) {

@@ -2,10 +2,12 @@
 // The built kort program ($KORT_BUILD_DIR/kort), run on job files in a
 // scratch folder whose name ends in the byte 0x5C in CP932.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,6 +74,38 @@ class KortProgram : public ::testing::Test {
                       (home + "Database").c_str()),
               0);
     program_ = copy;
+  }
+
+  // Waits until the generated data folder and its files were last changed
+  // more than 2 s ago: only then do jobs keep what they derive from them
+  // (a build may have written them just before the tests start).
+  static void WaitUntilDataSettled() {
+    const std::string data = std::string(std::getenv("KORT_BUILD_DIR")) + "/Database";
+    std::vector<std::string> paths = {data};
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      if (DIR* dir = opendir(paths[i].c_str())) {
+        while (const dirent* e = readdir(dir)) {
+          if (e->d_name[0] != '.') paths.push_back(paths[i] + "/" + e->d_name);
+        }
+        closedir(dir);
+      }
+    }
+    struct timespec latest {};
+    for (const std::string& path : paths) {
+      struct stat st;
+      if (stat(path.c_str(), &st) != 0) continue;
+      for (const struct timespec& t : {st.st_mtim, st.st_ctim})
+        if (t.tv_sec > latest.tv_sec || (t.tv_sec == latest.tv_sec && t.tv_nsec > latest.tv_nsec))
+          latest = t;
+    }
+    for (;;) {
+      struct timespec now;
+      clock_gettime(CLOCK_REALTIME, &now);
+      const double age = static_cast<double>(now.tv_sec - latest.tv_sec) +
+                         static_cast<double>(now.tv_nsec - latest.tv_nsec) / 1e9;
+      if (age > 2.2) return;
+      usleep(static_cast<useconds_t>((2.3 - age) * 1e6));
+    }
   }
 
   // mkdir -p.
