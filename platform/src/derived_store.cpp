@@ -933,6 +933,16 @@ bool RecordUnderKeySound(Env& env, const State& state, MDB_txn* txn, MDB_dbi tab
   return ReadRecord(env, state, v, r);
 }
 
+// Begins a write transaction of the store file the process has open, and
+// the state it builds on.
+Wrote BeginWrite(Env& env, MDB_txn** txn, State& state) {
+  const int rc = Begin(env, 0, txn);
+  if (rc != MDB_SUCCESS) return rc == MDB_MAP_FULL ? Wrote::kFull : Wrote::kFailed;
+  if (SameStore(env, *txn, true, state)) return Wrote::kOk;
+  End(*txn, false);
+  return Wrote::kStale;
+}
+
 // Lets go of values, in transactions of their own, until the tables take
 // at most target bytes: whole groups of other builds first, then of other
 // data folders (each group the least recently used first), then the
@@ -941,13 +951,9 @@ bool RecordUnderKeySound(Env& env, const State& state, MDB_txn* txn, MDB_dbi tab
 Wrote LetGo(Env& env, const KeyBytes& key, std::uint64_t target) {
   for (int round = 0; round < 8; ++round) {
     MDB_txn* txn = nullptr;
-    int rc = Begin(env, 0, &txn);
-    if (rc != MDB_SUCCESS) return rc == MDB_MAP_FULL ? Wrote::kFull : Wrote::kFailed;
     State state;
-    if (!SameStore(env, txn, true, state)) {
-      End(txn, false);
-      return Wrote::kStale;
-    }
+    if (const Wrote begun = BeginWrite(env, &txn, state); begun != Wrote::kOk) return begun;
+    int rc = MDB_SUCCESS;
     const std::uint64_t inUse = BytesInUse(txn, env);
     if (inUse == UINT64_MAX) {
       End(txn, false);
@@ -1049,13 +1055,9 @@ Wrote LetGo(Env& env, const KeyBytes& key, std::uint64_t target) {
 // Writes the values and notes the uses in one transaction.
 Wrote PutAll(Env& env, const std::vector<Pending>& values, const std::vector<KeyBytes>& uses) {
   MDB_txn* txn = nullptr;
-  int rc = Begin(env, 0, &txn);
-  if (rc != MDB_SUCCESS) return rc == MDB_MAP_FULL ? Wrote::kFull : Wrote::kFailed;
   State state;
-  if (!SameStore(env, txn, true, state)) {
-    End(txn, false);
-    return Wrote::kStale;
-  }
+  if (const Wrote begun = BeginWrite(env, &txn, state); begun != Wrote::kOk) return begun;
+  int rc = MDB_SUCCESS;
   const std::int64_t now = NowSeconds();
   char use[kUseSize];
   WriteUse(use, now);

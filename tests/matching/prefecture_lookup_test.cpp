@@ -206,6 +206,14 @@ class PrefectureLookupFile : public ::testing::Test {
 
   // The entries of the one value for the files as they stand, with where
   // it is kept.
+  // The folder's stored entries with 東京都's municipality table emptied:
+  // a value that leaves 東京都 out.
+  void EntriesWithoutTokyo(FolderPrefectureLookups* entries, StoredValue* stored) {
+    ASSERT_TRUE(ReadEntries(entries, stored));
+    auto empty = std::make_shared<NameTable>();
+    empty->Finish((*entries)[13].count);
+    (*entries)[13].cities = empty;
+  }
   bool ReadEntries(FolderPrefectureLookups* out, StoredValue* stored) {
     return TheValueOf("prefectures", stored) &&
            LoadPrefectureLookups(stored->Place(), LookupSources(), out);
@@ -628,10 +636,7 @@ TEST_F(PrefectureLookupFile, AValueOfAnotherBuildChangesNoAnswer) {
   ASSERT_EQ(reference[0][0], '1') << Show(reference[0].c_str());
   FolderPrefectureLookups entries;
   StoredValue stored;
-  ASSERT_TRUE(ReadEntries(&entries, &stored));
-  auto empty = std::make_shared<NameTable>();
-  empty->Finish(entries[13].count);
-  entries[13].cities = empty;
+  ASSERT_NO_FATAL_FAILURE(EntriesWithoutTokyo(&entries, &stored));
   {
     const AsBuild another(0x0be1dc0de);
     ASSERT_TRUE(StorePrefectureLookups(stored.Place(), entries));
@@ -651,10 +656,7 @@ TEST_F(PrefectureLookupFile, AStoreOthersCouldHavePlacedChangesNoAnswer) {
   ASSERT_EQ(reference[0][0], '1') << Show(reference[0].c_str());
   FolderPrefectureLookups entries;
   StoredValue stored;
-  ASSERT_TRUE(ReadEntries(&entries, &stored));
-  auto empty = std::make_shared<NameTable>();
-  empty->Finish(entries[13].count);
-  entries[13].cities = empty;
+  ASSERT_NO_FATAL_FAILURE(EntriesWithoutTokyo(&entries, &stored));
   ASSERT_TRUE(StorePrefectureLookups(stored.Place(), entries));
   // The user's own store is taken as it is.
   ASSERT_NE(MatchAll(texts), reference);
