@@ -796,6 +796,13 @@ void CTableDatabase::ClearCache() {
 // Records
 
 int CTableDatabase::ReadRecordHeader(uint32_t position, TdbRecordHeader* header) {
+  if (header && open_ && image_) {
+    // ReadRaw's step, on the image's bytes where they stand.
+    const unsigned char* bytes = image_->Bytes(position, kTdbRecordHeaderSize);
+    if (!bytes) return 0;
+    DecodeTdbRecordHeader(bytes, header);
+    return 1;
+  }
   unsigned char bytes[kTdbRecordHeaderSize];
   if (!header || !ReadRaw(position, bytes, kTdbRecordHeaderSize)) return 0;
   DecodeTdbRecordHeader(bytes, header);
@@ -875,6 +882,41 @@ int CTableDatabase::ReadRecordBytes(uint32_t record, uint32_t offset, uint32_t c
   return ReadRaw(header.dataPosition + offset - 1, buffer, count);
 }
 
+int CTableDatabase::ReadRecord(uint32_t record, TdbRecordView* view) {
+  if (!view) return 0;
+  *view = TdbRecordView{};
+  TdbRecordHeader header;
+  if (!ReadRecordHeader(record, &header) || header.dataPosition == 0) return 0;
+  view->dataPosition = header.dataPosition;
+  view->dataSize = header.dataSize;
+  // Data that do not lie in the image whole (cut short by the file's end)
+  // are read field by field, so that a field inside the file still reads.
+  if (image_) {
+    view->data = image_->Bytes(header.dataPosition, header.dataSize);
+    view->image = image_->GetId();
+  }
+  return 1;
+}
+
+int CTableDatabase::FieldBytes(uint32_t record, uint32_t offset, uint32_t count,
+                               unsigned char* buffer) {
+  return ReadRecordBytes(record, offset, count, buffer);
+}
+
+// (Inlined into the typed getters, which read a few bytes each.)
+[[gnu::always_inline]] inline int CTableDatabase::FieldBytes(const TdbRecordView& record,
+                                                             uint32_t offset, uint32_t count,
+                                                             unsigned char* buffer) {
+  // The checks of ReadRecordBytes, on the header as it was read.
+  if (offset == 0 || record.dataPosition == 0) return 0;
+  if (static_cast<uint64_t>(offset) - 1 + count > record.dataSize) return 0;
+  if (record.data != nullptr && open_ && image_ && image_->GetId() == record.image) {
+    std::memcpy(buffer, record.data + offset - 1, count);
+    return 1;
+  }
+  return ReadRaw(record.dataPosition + offset - 1, buffer, count);
+}
+
 int CTableDatabase::WriteRecordBytes(uint32_t record, uint32_t offset, uint32_t count,
                                      const void* buffer) {
   TdbRecordHeader header;
@@ -919,12 +961,18 @@ int CountTableRecords(CTableDatabase* database, const char* table, uint32_t* cou
 // ---------------------------------------------------------------------------
 // Typed values by offset
 
-template <typename T>
-int CTableDatabase::GetValueAt(uint32_t record, uint32_t offset, T* value) {
+template <typename Record, typename T>
+[[gnu::always_inline]] inline int CTableDatabase::GetValueOf(const Record& record, uint32_t offset,
+                                                             T* value) {
   unsigned char bytes[sizeof(T)];
-  if (!value || !ReadRecordBytes(record, offset, sizeof(T), bytes)) return 0;
+  if (!value || !FieldBytes(record, offset, sizeof(T), bytes)) return 0;
   *value = LoadLeValue<T>(bytes);
   return 1;
+}
+
+template <typename T>
+int CTableDatabase::GetValueAt(uint32_t record, uint32_t offset, T* value) {
+  return GetValueOf(record, offset, value);
 }
 
 template <typename T>
@@ -953,11 +1001,43 @@ int CTableDatabase::SetIntAt(uint32_t r, uint32_t o, int32_t v) { return SetValu
 int CTableDatabase::GetDoubleAt(uint32_t r, uint32_t o, double* v) { return GetValueAt(r, o, v); }
 int CTableDatabase::SetDoubleAt(uint32_t r, uint32_t o, double v) { return SetValueAt(r, o, v); }
 
-int CTableDatabase::GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]) {
+template <typename Record>
+int CTableDatabase::GetQuadOf(const Record& record, uint32_t offset, int32_t values[4]) {
   unsigned char bytes[16];
-  if (!values || !ReadRecordBytes(record, offset, sizeof bytes, bytes)) return 0;
+  if (!values || !FieldBytes(record, offset, sizeof bytes, bytes)) return 0;
   for (int i = 0; i < 4; ++i) values[i] = LoadLeValue<int32_t>(bytes + 4 * i);
   return 1;
+}
+
+int CTableDatabase::GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]) {
+  return GetQuadOf(record, offset, values);
+}
+
+// The same by a record read once.
+
+int CTableDatabase::GetUcharAt(const TdbRecordView& r, uint32_t o, unsigned char* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetCharAt(const TdbRecordView& r, uint32_t o, char* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetWordAt(const TdbRecordView& r, uint32_t o, uint16_t* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetShortAt(const TdbRecordView& r, uint32_t o, int16_t* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetDwordAt(const TdbRecordView& r, uint32_t o, uint32_t* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetIntAt(const TdbRecordView& r, uint32_t o, int32_t* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetDoubleAt(const TdbRecordView& r, uint32_t o, double* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetQuadAt(const TdbRecordView& record, uint32_t offset, int32_t values[4]) {
+  return GetQuadOf(record, offset, values);
 }
 
 int CTableDatabase::SetQuadAt(uint32_t record, uint32_t offset, const int32_t values[4]) {
@@ -979,9 +1059,28 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
   return 1;
 }
 
-int CTableDatabase::LoadString(uint32_t position, char* text, std::size_t textSize) {
+// (Inlined into the string getters: a row's few texts are read through it.)
+[[gnu::always_inline]] inline int CTableDatabase::LoadString(uint32_t position, char* text,
+                                                             std::size_t textSize) {
   if (!text || textSize == 0) return 0;
   text[0] = '\0';
+  if (open_ && image_ && position != 0) {
+    // The steps of LoadStoredString, on the image's bytes where they stand.
+    const unsigned char* stored = image_->Bytes(position, 2);
+    if (!stored) return 0;
+    const uint32_t length = LoadLeValue<uint16_t>(stored);
+    if (length == 0) return 1;
+    if (static_cast<std::size_t>(length) + 1 > textSize) return 0;
+    const unsigned char* bytes = image_->Bytes(position + 2, length);
+    if (!bytes) return 0;
+    std::memcpy(text, bytes, length);
+    text[length] = '\0';
+    return 1;
+  }
+  return LoadStoredString(position, text, textSize);
+}
+
+int CTableDatabase::LoadStoredString(uint32_t position, char* text, std::size_t textSize) {
   uint32_t length = 0;
   if (!LoadStringLength(position, &length)) return 0;
   if (length == 0) return 1;
@@ -1017,21 +1116,45 @@ int CTableDatabase::StoreString(uint32_t oldPosition, const char* text, uint32_t
   });
 }
 
-int CTableDatabase::GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n,
-                               std::size_t textSize) {
+template <typename Record>
+int CTableDatabase::GetStringsOf(const Record& record, uint32_t offset, char* const* texts, int n,
+                                 std::size_t textSize) {
   for (int i = 0; i < n; ++i) {
     if (!texts[i] || textSize == 0) return 0;
     texts[i][0] = '\0';
   }
   for (int i = 0; i < n; ++i) {
     uint32_t position = 0;
-    if (!GetDwordAt(record, offset + 4 * static_cast<uint32_t>(i), &position) ||
+    if (!GetValueOf(record, offset + 4 * static_cast<uint32_t>(i), &position) ||
         !LoadString(position, texts[i], textSize)) {
       for (int k = 0; k < n; ++k) texts[k][0] = '\0';
       return 0;
     }
   }
   return 1;
+}
+
+int CTableDatabase::GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n,
+                               std::size_t textSize) {
+  return GetStringsOf(record, offset, texts, n, textSize);
+}
+
+int CTableDatabase::GetStringAt(const TdbRecordView& record, uint32_t offset, char* text,
+                                std::size_t textSize) {
+  char* texts[1] = {text};
+  return GetStringsOf(record, offset, texts, 1, textSize);
+}
+
+int CTableDatabase::GetStringPairAt(const TdbRecordView& record, uint32_t offset, char* text1,
+                                    char* text2, std::size_t textSize) {
+  char* texts[2] = {text1, text2};
+  return GetStringsOf(record, offset, texts, 2, textSize);
+}
+
+int CTableDatabase::GetStringTripleAt(const TdbRecordView& record, uint32_t offset, char* text1,
+                                      char* text2, char* text3, std::size_t textSize) {
+  char* texts[3] = {text1, text2, text3};
+  return GetStringsOf(record, offset, texts, 3, textSize);
 }
 
 int CTableDatabase::SetStrings(uint32_t record, uint32_t offset, const char* const* texts, int n) {
@@ -1242,12 +1365,13 @@ int CTableDatabase::SetStringPair2(uint32_t record, const char* table, const cha
 // ---------------------------------------------------------------------------
 // Objects
 
-int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
+template <typename Record>
+int CTableDatabase::ReadObjectOf(const Record& record, uint32_t offset, void* buffer,
                                  uint32_t bufferSize, uint32_t* length) {
   if (!length) return 0;
   *length = 0;
   uint32_t position = 0;
-  if (!GetDwordAt(record, offset, &position)) return 0;
+  if (!GetValueOf(record, offset, &position)) return 0;
   if (position == 0) return 1;
   unsigned char bytes[4];
   if (!ReadRaw(position, bytes, 4)) return 0;
@@ -1258,13 +1382,14 @@ int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
   return 1;
 }
 
-int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** block,
+template <typename Record>
+int CTableDatabase::ReadObjectAllocOf(const Record& record, uint32_t offset, void** block,
                                       uint32_t* length) {
   if (!block || !length) return 0;
   *block = nullptr;
   *length = 0;
   uint32_t position = 0;
-  if (!GetDwordAt(record, offset, &position)) return 0;
+  if (!GetValueOf(record, offset, &position)) return 0;
   if (position == 0) return 1;
   unsigned char bytes[4];
   uint32_t fileLength = 0;
@@ -1284,6 +1409,26 @@ int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** b
     *length = stored;
     return 1;
   });
+}
+
+int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
+                                 uint32_t bufferSize, uint32_t* length) {
+  return ReadObjectOf(record, offset, buffer, bufferSize, length);
+}
+
+int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** block,
+                                      uint32_t* length) {
+  return ReadObjectAllocOf(record, offset, block, length);
+}
+
+int CTableDatabase::ReadObjectAt(const TdbRecordView& record, uint32_t offset, void* buffer,
+                                 uint32_t bufferSize, uint32_t* length) {
+  return ReadObjectOf(record, offset, buffer, bufferSize, length);
+}
+
+int CTableDatabase::ReadObjectAllocAt(const TdbRecordView& record, uint32_t offset, void** block,
+                                      uint32_t* length) {
+  return ReadObjectAllocOf(record, offset, block, length);
 }
 
 int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* bytes,
