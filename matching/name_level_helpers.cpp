@@ -180,7 +180,11 @@ void PrepareOazaName(char* name, int kana) {
   }
   const char* prefix = kana ? "おおあざ" : "大字";
   const std::size_t n = std::strlen(prefix);
-  if (std::strncmp(name, prefix, n) == 0) std::memmove(name, name + n, std::strlen(name + n) + 1);
+  // The name begins with the prefix's bytes (its NUL, if it is shorter,
+  // is no byte of the prefix).
+  std::size_t same = 0;
+  while (same < n && name[same] == prefix[same]) ++same;
+  if (same == n) std::memmove(name, name + n, std::strlen(name + n) + 1);
 }
 
 // A chome name as the matcher compares it: a placeholder becomes empty.

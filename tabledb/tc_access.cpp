@@ -327,6 +327,10 @@ char* PrepareCodeAndName(char* code, std::size_t codeSize, char* name, std::size
 
 int IsNoOazaName(const char* name, int32_t kana) {
   if (!name || *name == '\0') return 1;
+  // Either test below finds the bytes of 大字なし (おおあざなし) in the name:
+  // a name that holds none of them anywhere is no placeholder (most are
+  // not), told by one search of its bytes.
+  if (std::strstr(name, kana ? kNoOazaKana : kNoOaza) == nullptr) return 0;
   if (kana) {
     return CompareStrings(name, kNoOazaDistrictKana) == 0 || FindSubstring(kNoOazaKana, name) > 0;
   }
