@@ -795,7 +795,10 @@ void CTableDatabase::ClearCache() {
 // ---------------------------------------------------------------------------
 // Records
 
-int CTableDatabase::ReadRecordHeader(uint32_t position, TdbRecordHeader* header) {
+// (Inlined into the record readers: every read by record position and
+// every record read once takes it.)
+[[gnu::always_inline]] inline int CTableDatabase::ReadHeaderAt(uint32_t position,
+                                                               TdbRecordHeader* header) {
   if (header && open_ && image_) {
     // ReadRaw's step, on the image's bytes where they stand.
     const unsigned char* bytes = image_->Bytes(position, kTdbRecordHeaderSize);
@@ -803,6 +806,14 @@ int CTableDatabase::ReadRecordHeader(uint32_t position, TdbRecordHeader* header)
     DecodeTdbRecordHeader(bytes, header);
     return 1;
   }
+  return ReadStoredRecordHeader(position, header);
+}
+
+int CTableDatabase::ReadRecordHeader(uint32_t position, TdbRecordHeader* header) {
+  return ReadHeaderAt(position, header);
+}
+
+int CTableDatabase::ReadStoredRecordHeader(uint32_t position, TdbRecordHeader* header) {
   unsigned char bytes[kTdbRecordHeaderSize];
   if (!header || !ReadRaw(position, bytes, kTdbRecordHeaderSize)) return 0;
   DecodeTdbRecordHeader(bytes, header);
@@ -876,7 +887,7 @@ int CTableDatabase::WriteRecordData(uint32_t record, const void* data, uint32_t 
 int CTableDatabase::ReadRecordBytes(uint32_t record, uint32_t offset, uint32_t count,
                                     void* buffer) {
   TdbRecordHeader header;
-  if (!buffer || offset == 0 || !ReadRecordHeader(record, &header) || header.dataPosition == 0)
+  if (!buffer || offset == 0 || !ReadHeaderAt(record, &header) || header.dataPosition == 0)
     return 0;
   if (static_cast<uint64_t>(offset) - 1 + count > header.dataSize) return 0;
   return ReadRaw(header.dataPosition + offset - 1, buffer, count);
@@ -886,7 +897,7 @@ int CTableDatabase::ReadRecord(uint32_t record, TdbRecordView* view) {
   if (!view) return 0;
   *view = TdbRecordView{};
   TdbRecordHeader header;
-  if (!ReadRecordHeader(record, &header) || header.dataPosition == 0) return 0;
+  if (!ReadHeaderAt(record, &header) || header.dataPosition == 0) return 0;
   view->dataPosition = header.dataPosition;
   view->dataSize = header.dataSize;
   // Data that do not lie in the image whole (cut short by the file's end)
@@ -904,16 +915,25 @@ int CTableDatabase::FieldBytes(uint32_t record, uint32_t offset, uint32_t count,
 }
 
 // (Inlined into the typed getters, which read a few bytes each.)
+[[gnu::always_inline]] inline const unsigned char* CTableDatabase::ViewedBytes(
+    const TdbRecordView& record, uint32_t offset, uint32_t count) const {
+  if (record.data == nullptr || offset == 0 ||
+      static_cast<uint64_t>(offset) - 1 + count > record.dataSize || !image_ ||
+      image_->GetId() != record.image)
+    return nullptr;
+  return record.data + offset - 1;
+}
+
 [[gnu::always_inline]] inline int CTableDatabase::FieldBytes(const TdbRecordView& record,
                                                              uint32_t offset, uint32_t count,
                                                              unsigned char* buffer) {
+  if (const unsigned char* bytes = ViewedBytes(record, offset, count)) {
+    std::memcpy(buffer, bytes, count);
+    return 1;
+  }
   // The checks of ReadRecordBytes, on the header as it was read.
   if (offset == 0 || record.dataPosition == 0) return 0;
   if (static_cast<uint64_t>(offset) - 1 + count > record.dataSize) return 0;
-  if (record.data != nullptr && open_ && image_ && image_->GetId() == record.image) {
-    std::memcpy(buffer, record.data + offset - 1, count);
-    return 1;
-  }
   return ReadRaw(record.dataPosition + offset - 1, buffer, count);
 }
 
@@ -1031,6 +1051,12 @@ int CTableDatabase::GetDwordAt(const TdbRecordView& r, uint32_t o, uint32_t* v) 
   return GetValueOf(r, o, v);
 }
 int CTableDatabase::GetIntAt(const TdbRecordView& r, uint32_t o, int32_t* v) {
+  if (v == nullptr) return 0;
+  if (const unsigned char* bytes = ViewedBytes(r, o, sizeof *v)) {
+    // (The common case, without the general path's steps.)
+    *v = LoadLeValue<int32_t>(bytes);
+    return 1;
+  }
   return GetValueOf(r, o, v);
 }
 int CTableDatabase::GetDoubleAt(const TdbRecordView& r, uint32_t o, double* v) {
@@ -1060,23 +1086,26 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
 }
 
 // (Inlined into the string getters: a row's few texts are read through it.)
+[[gnu::always_inline]] inline int CTableDatabase::LoadImageString(uint32_t position, char* text,
+                                                                  std::size_t textSize) {
+  // The steps of LoadStoredString, on the image's bytes where they stand.
+  const unsigned char* stored = image_->Bytes(position, 2);
+  if (!stored) return 0;
+  const uint32_t length = LoadLeValue<uint16_t>(stored);
+  if (length == 0) return 1;
+  if (static_cast<std::size_t>(length) + 1 > textSize) return 0;
+  const unsigned char* bytes = image_->Bytes(position + 2, length);
+  if (!bytes) return 0;
+  std::memcpy(text, bytes, length);
+  text[length] = '\0';
+  return 1;
+}
+
 [[gnu::always_inline]] inline int CTableDatabase::LoadString(uint32_t position, char* text,
                                                              std::size_t textSize) {
   if (!text || textSize == 0) return 0;
   text[0] = '\0';
-  if (open_ && image_ && position != 0) {
-    // The steps of LoadStoredString, on the image's bytes where they stand.
-    const unsigned char* stored = image_->Bytes(position, 2);
-    if (!stored) return 0;
-    const uint32_t length = LoadLeValue<uint16_t>(stored);
-    if (length == 0) return 1;
-    if (static_cast<std::size_t>(length) + 1 > textSize) return 0;
-    const unsigned char* bytes = image_->Bytes(position + 2, length);
-    if (!bytes) return 0;
-    std::memcpy(text, bytes, length);
-    text[length] = '\0';
-    return 1;
-  }
+  if (open_ && image_ && position != 0) return LoadImageString(position, text, textSize);
   return LoadStoredString(position, text, textSize);
 }
 
@@ -1141,8 +1170,37 @@ int CTableDatabase::GetStrings(uint32_t record, uint32_t offset, char* const* te
 
 int CTableDatabase::GetStringAt(const TdbRecordView& record, uint32_t offset, char* text,
                                 std::size_t textSize) {
+  if (text != nullptr && textSize != 0) {
+    if (const unsigned char* field = ViewedBytes(record, offset, 4)) {
+      // (The common case, without the general path's steps: a text that
+      // does not read leaves "" as there.)
+      text[0] = '\0';
+      const uint32_t position = LoadLeValue<uint32_t>(field);
+      return position == 0 ? 1 : LoadImageString(position, text, textSize);
+    }
+  }
   char* texts[1] = {text};
   return GetStringsOf(record, offset, texts, 1, textSize);
+}
+
+int CTableDatabase::GetStringsAt(const TdbRecordView& record, const uint32_t* offsets,
+                                 char* const* texts, int n, std::size_t textSize) {
+  if (n > 0 && (offsets == nullptr || texts == nullptr)) return 0;
+  // GetStringAt's common case, with the view's image checked once.
+  const bool viewed = record.data != nullptr && image_ && image_->GetId() == record.image;
+  for (int i = 0; i < n; ++i) {
+    char* const text = texts[i];
+    const uint32_t offset = offsets[i];
+    if (viewed && text != nullptr && textSize != 0 && offset != 0 &&
+        static_cast<uint64_t>(offset) + 3 <= record.dataSize) {
+      text[0] = '\0';
+      const uint32_t position = LoadLeValue<uint32_t>(record.data + offset - 1);
+      if (position != 0 && !LoadImageString(position, text, textSize)) return 0;
+    } else if (!GetStringAt(record, offset, text, textSize)) {
+      return 0;
+    }
+  }
+  return 1;
 }
 
 int CTableDatabase::GetStringPairAt(const TdbRecordView& record, uint32_t offset, char* text1,

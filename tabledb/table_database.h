@@ -220,6 +220,12 @@ class CTableDatabase {
   int GetStringAt(const TdbRecordView& record, uint32_t offset, char* text, std::size_t textSize);
   int GetStringPairAt(const TdbRecordView& record, uint32_t offset, char* text1, char* text2,
                       std::size_t textSize);
+  // The texts at several offsets (n of each), each as GetStringAt reads
+  // it, in turn up to the first that does not read: 1 when every one
+  // reads (and for n = 0); 0 then, the texts after that one left as they
+  // were (and without offsets or texts).
+  int GetStringsAt(const TdbRecordView& record, const uint32_t* offsets, char* const* texts, int n,
+                   std::size_t textSize);
   int GetStringTripleAt(const TdbRecordView& record, uint32_t offset, char* text1, char* text2,
                         char* text3, std::size_t textSize);
   int ReadObjectAt(const TdbRecordView& record, uint32_t offset, void* buffer, uint32_t bufferSize,
@@ -337,8 +343,18 @@ class CTableDatabase {
 
   int StoreString(uint32_t oldPosition, const char* text, uint32_t* newPosition);
   int LoadString(uint32_t position, char* text, std::size_t textSize);
-  // LoadString through ReadRaw (text emptied before).
+  // LoadString through ReadRaw, and from the image (text emptied before,
+  // position not 0).
   int LoadStoredString(uint32_t position, char* text, std::size_t textSize);
+  int LoadImageString(uint32_t position, char* text, std::size_t textSize);
+  // ReadRecordHeader, and the same through ReadRaw.
+  int ReadHeaderAt(uint32_t position, TdbRecordHeader* header);
+  int ReadStoredRecordHeader(uint32_t position, TdbRecordHeader* header);
+  // The image's bytes of the field at the offset of a record read once,
+  // when the view's data lie in this image and the field lies within them;
+  // null otherwise (the field is then read as FieldBytes reads it).
+  const unsigned char* ViewedBytes(const TdbRecordView& record, uint32_t offset,
+                                   uint32_t count) const;
   int LoadStringLength(uint32_t position, uint32_t* length);
   // count bytes at the 1-based offset of a record's data, the record named
   // by its position (ReadRecordBytes) or read once (a view): the one step

@@ -190,6 +190,35 @@ void CompareAt(CTableDatabase& db, uint32_t record, const TdbRecordView& view, u
     rb = db.GetStringTripleAt(view, offset, b.data(), b.data() + size, b.data() + 2 * size, size);
     CompareBytes(ra, a, rb, b, "triple", offset, size, tally);
   }
+  // Several texts read at once, as they read one after another (up to the
+  // first that does not read): this offset's, the first text field's, the
+  // last field's and the next four bytes'.
+  uint32_t textAt = 0, lastAt = 0;
+  db.FindField(kTable, "t", nullptr, nullptr, &textAt, nullptr);
+  db.FindField(kTable, "e", nullptr, nullptr, &lastAt, nullptr);
+  const uint32_t offsets[4] = {offset, textAt, lastAt, offset + 4};
+  for (const std::size_t size : {std::size_t{1}, std::size_t{7}, std::size_t{64}}) {
+    for (int n = 0; n <= 4; ++n) {
+      std::vector<char> a(4 * size, static_cast<char>(kFill));
+      std::vector<char> b(4 * size, static_cast<char>(kFill));
+      char* textsA[4] = {a.data(), a.data() + size, a.data() + 2 * size, a.data() + 3 * size};
+      char* textsB[4] = {b.data(), b.data() + size, b.data() + 2 * size, b.data() + 3 * size};
+      int ra = 1;
+      for (int i = 0; i < n && ra; ++i) ra = db.GetStringAt(view, offsets[i], textsA[i], size);
+      const int rb = db.GetStringsAt(view, offsets, textsB, n, size);
+      CompareBytes(ra, a, rb, b, "texts", offset, size, tally);
+    }
+  }
+  {
+    char* none[1] = {nullptr};
+    char one[8] = "x";
+    char* texts[1] = {one};
+    EXPECT_EQ(db.GetStringsAt(view, offsets, none, 1, 8), db.GetStringAt(view, offset, nullptr, 8));
+    EXPECT_EQ(db.GetStringsAt(view, nullptr, texts, 1, 8), 0);
+    EXPECT_EQ(db.GetStringsAt(view, offsets, nullptr, 1, 8), 0);
+    EXPECT_EQ(db.GetStringsAt(view, nullptr, nullptr, 0, 8), 1);
+    EXPECT_STREQ(one, "x");
+  }
   // A text size of 0 and a null text fail alike.
   {
     char a = 'x', b = 'x';
