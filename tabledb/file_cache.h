@@ -64,6 +64,16 @@ class CCachedFile {
       return data_ + position;
     return FilledBytes(position, count);
   }
+  // The bytes from the position to the end of its block (or of the file)
+  // when that block is filled already, their count in *count; null
+  // otherwise (Bytes then fills it). Valid as long as the image.
+  [[gnu::always_inline]] const unsigned char* FilledRun(uint32_t position, uint32_t* count) {
+    if (position >= size_ || !filled_[position >> kBlockShift].load(std::memory_order_acquire))
+      return nullptr;
+    const uint64_t blockEnd = (static_cast<uint64_t>(position >> kBlockShift) + 1) << kBlockShift;
+    *count = static_cast<uint32_t>((blockEnd < size_ ? blockEnd : size_) - position);
+    return data_ + position;
+  }
   // Copies them out; 0 on failure.
   int ReadAt(uint32_t position, void* buffer, uint32_t count);
 

@@ -36,10 +36,14 @@ constexpr FieldDef kFields[] = {
     {"s", kTdbShort},      {"d", kTdbDword},        {"i", kTdbInt},
     {"f", kTdbDouble},     {"t", kTdbString},       {"q", kTdbQuad},
     {"p", kTdbStringPair}, {"r", kTdbStringTriple}, {"o", kTdbDword},  // an object (below)
-    {"e", kTdbString},
+    {"g", kTdbString},     {"h", kTdbString},       {"e", kTdbString},
 };
 
 const char* const kNames[] = {"丸の内", "大手町", ""};
+// Texts of every length a copy takes apart: 1 to 3, 4 to 7, 8 to 16 bytes
+// and longer.
+const char* const kLong[] = {"12345678", "1234567890123456", "12345678901234567"};
+const char* const kShort[] = {"abc", "東京都千代田区丸の内一丁目", "ab"};
 
 void Build(const std::string& path) {
   CTableDatabase db;
@@ -76,6 +80,8 @@ void Build(const std::string& path) {
     if (i != 2) {
       ASSERT_EQ(db.SetObject(r, kTable, "o", "ob\0ject", 7), 1);
     }
+    ASSERT_EQ(db.SetString(r, kTable, "g", kLong[i]), 1);
+    ASSERT_EQ(db.SetString(r, kTable, "h", kShort[i]), 1);
     ASSERT_EQ(db.SetString(r, kTable, "e", i == 1 ? "" : "末尾"), 1);
   }
   for (int i = 0; i < 2; ++i) {
@@ -363,6 +369,10 @@ void ExpectWrittenValues(CTableDatabase& db, uint32_t fileSize) {
     EXPECT_STREQ(a, "a");
     EXPECT_STREQ(b, kNames[i]);
     EXPECT_STREQ(t, "表");
+    EXPECT_EQ(db.GetStringAt(v, offsetOf("g"), a, sizeof a), 1);
+    EXPECT_STREQ(a, kLong[i]);
+    EXPECT_EQ(db.GetStringAt(v, offsetOf("h"), a, sizeof a), 1);
+    EXPECT_STREQ(a, kShort[i]);
     // The last field ends the record.
     EXPECT_EQ(offsetOf("e") + 4 - 1, v.dataSize);
     EXPECT_EQ(db.GetStringAt(v, offsetOf("e"), a, sizeof a), 1);
