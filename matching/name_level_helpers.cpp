@@ -174,6 +174,10 @@ int SkipSeparator(CEditText* text, int kana) {
 // a leading 大字 (おおあざ). The placeholder test comes first, so that a
 // placeholder beginning with 大字 (大字なし地区) is not cut into a name.
 void PrepareOazaName(char* name, int kana) {
+  // A placeholder holds the bytes of 大字なし (おおあざなし), and a leading
+  // 大字 (おおあざ) begins with the same byte: most names hold no such byte
+  // and stay as they are.
+  if (name[0] != '\0' && std::strchr(name, kana ? "お"[0] : "大"[0]) == nullptr) return;
   if (IsNoOazaName(name, kana)) {
     name[0] = '\0';
     return;
