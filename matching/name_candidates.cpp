@@ -224,9 +224,7 @@ thread_local const CNameCandidateSource* currentSource = nullptr;
 
 void NameTable::Reserve(std::size_t rows, bool keys) {
   if (keys) {
-    keyStarts_.reserve(rows);
-    keyRows_.reserve(rows);
-    keyHeads_.reserve(rows);
+    keys_.reserve(rows);
     keyBytes_.resize(rows * 16);
   } else {
     heads_.reserve(rows);
@@ -308,6 +306,18 @@ bool IsOneOf(uint16_t code, const uint16_t (&codes)[N]) {
     if (c == code) return true;
   }
   return false;
+}
+
+// A bit for the lowest six bits of each unit word kanji: a code whose bit
+// is clear is none of them (most are told so by one look).
+constexpr uint64_t kUnitWordBits = [] {
+  uint64_t bits = 0;
+  for (const uint16_t c : kUnitWordKanji) bits |= uint64_t{1} << (c & 63);
+  return bits;
+}();
+
+bool IsUnitWordKanji(uint16_t code) {
+  return ((kUnitWordBits >> (code & 63)) & 1u) != 0 && IsOneOf(code, kUnitWordKanji);
 }
 
 }  // namespace
@@ -412,7 +422,7 @@ std::size_t NameKeyRules::KeyInto(const char* text, bool name, char* out) const 
     });
   }
   if (name) {
-    while (used > 0 && IsOneOf(CodeAt(out + used - 2), kUnitWordKanji)) used -= 2;
+    while (used > 0 && IsUnitWordKanji(CodeAt(out + used - 2))) used -= 2;
   }
   return used;
 }
@@ -447,9 +457,7 @@ bool NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules
   uint64_t head;
   std::memcpy(&head, key, 8);
   head = __builtin_bswap64(head);
-  keyStarts_.push_back(static_cast<uint32_t>(keyUsed_));
-  keyRows_.push_back(row);
-  keyHeads_.push_back(head);
+  keys_.push_back({head, static_cast<uint32_t>(keyUsed_), row});
   keyUsed_ += length;
   return true;
 }
@@ -470,15 +478,16 @@ uint64_t ChunkOf(KeyEntry e) { return static_cast<uint64_t>(e >> 64); }
 uint16_t RowOf(KeyEntry e) { return static_cast<uint16_t>(static_cast<uint64_t>(e) >> 32); }
 uint32_t IndexOf(KeyEntry e) { return static_cast<uint32_t>(e); }
 
-// The keys as added: entry i is the bytes starts[i] to starts[i + 1] (the
-// end of the bytes for the last).
+// The keys as added: key i is the bytes from its start to the next key's
+// (the end of the bytes for the last).
+template <typename Added>
 struct AddedKeys {
   const char* bytes;
   std::size_t size;
-  const std::vector<uint32_t>& starts;
+  const std::vector<Added>& keys;
   std::string_view At(std::size_t i) const {
-    const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : size;
-    return std::string_view(bytes + starts[i], end - starts[i]);
+    const std::size_t end = i + 1 < keys.size() ? keys[i + 1].start : size;
+    return std::string_view(bytes + keys[i].start, end - keys[i].start);
   }
 };
 
@@ -498,12 +507,14 @@ KeyEntry WithChunk(KeyEntry e, uint64_t chunk) {
   return (static_cast<KeyEntry>(chunk) << 64) | static_cast<uint64_t>(e);
 }
 
-void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const AddedKeys& keys);
+template <typename Keys>
+void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const Keys& keys);
 
 // Entries sorted by the eight bytes of their keys from byte at: those that
 // agree in them are sorted by the bytes after them, unless their keys end
 // there (equal keys, by row).
-void SortTies(KeyEntry* begin, KeyEntry* end, std::size_t at, const AddedKeys& keys) {
+template <typename Keys>
+void SortTies(KeyEntry* begin, KeyEntry* end, std::size_t at, const Keys& keys) {
   for (KeyEntry* run = begin; run != end;) {
     KeyEntry* next = run + 1;
     while (next != end && ChunkOf(*next) == ChunkOf(*run)) ++next;
@@ -514,7 +525,8 @@ void SortTies(KeyEntry* begin, KeyEntry* end, std::size_t at, const AddedKeys& k
 
 // Sorts entries whose keys agree before byte at: by the eight bytes from
 // there, then row; then their ties.
-void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const AddedKeys& keys) {
+template <typename Keys>
+void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const Keys& keys) {
   for (KeyEntry* e = begin; e != end; ++e) *e = WithChunk(*e, ChunkOf(keys.At(IndexOf(*e)), at));
   std::sort(begin, end);
   SortTies(begin, end, at, keys);
@@ -525,16 +537,18 @@ void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const AddedKeys& k
 // placed by their first bytes (a count, then one pass), the entries of
 // each first byte then sorted on their own, so that a table's many keys
 // are not all compared with each other.
-void PlaceKeys(const std::vector<uint64_t>& heads, const std::vector<uint16_t>& rows,
-               KeyEntry* order) {
-  const std::size_t n = heads.size();
+template <typename Added>
+void PlaceKeys(const std::vector<Added>& keys, KeyEntry* order) {
+  const std::size_t n = keys.size();
   uint32_t starts[257] = {};
-  for (std::size_t i = 0; i < n; ++i) ++starts[(heads[i] >> 56) + 1];
+  for (std::size_t i = 0; i < n; ++i) ++starts[(keys[i].head >> 56) + 1];
   for (int b = 1; b <= 256; ++b) starts[b] += starts[b - 1];
   uint32_t next[256];
   std::memcpy(next, starts, sizeof next);
-  for (std::size_t i = 0; i < n; ++i)
-    order[next[heads[i] >> 56]++] = WithChunk((static_cast<uint64_t>(rows[i]) << 32) | i, heads[i]);
+  for (std::size_t i = 0; i < n; ++i) {
+    order[next[keys[i].head >> 56]++] =
+        WithChunk((static_cast<uint64_t>(keys[i].row) << 32) | i, keys[i].head);
+  }
   for (int b = 0; b < 256; ++b) {
     if (starts[b + 1] - starts[b] > 1) std::sort(order + starts[b], order + starts[b + 1]);
   }
@@ -551,11 +565,11 @@ void NameTable::Finish(uint16_t count) {
   SortUnique(&always_);
 
   // The keys ascending by key, then row, each (key, row) once.
-  const AddedKeys added{keyBytes_.data(), keyUsed_, keyStarts_};
-  const std::size_t keys = keyRows_.size();
+  const AddedKeys<AddedKey> added{keyBytes_.data(), keyUsed_, keys_};
+  const std::size_t keys = keys_.size();
   // (Not set before: PlaceKeys writes each entry.)
   const std::unique_ptr<KeyEntry[]> order(new KeyEntry[keys]);
-  PlaceKeys(keyHeads_, keyRows_, order.get());
+  PlaceKeys(keys_, order.get());
   SortTies(order.get(), order.get() + keys, 0, added);
   std::size_t kept = 0;
   std::size_t keyBytes = 0;
@@ -623,9 +637,7 @@ void NameTable::Finish(uint16_t count) {
   Release(&always_);
   Release(&keyBytes_);
   keyUsed_ = 0;
-  Release(&keyStarts_);
-  Release(&keyRows_);
-  Release(&keyHeads_);
+  Release(&keys_);
   header_ = header;
   image_ = image;
   hold_ = std::move(words);

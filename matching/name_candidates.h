@@ -237,13 +237,16 @@ struct NameTable {
   std::vector<uint16_t> numerals_;
   std::vector<uint16_t> always_;
   // The keys' bytes one after another (keyUsed_ of them, room after
-  // them), where each begins, its row and its first eight bytes as a
-  // number (big-endian, zeros past its end).
+  // them), and of each key its first eight bytes as a number (big-endian,
+  // zeros past its end), where it begins and its row.
   std::vector<char, UnsetAllocator<char>> keyBytes_;
   std::size_t keyUsed_ = 0;
-  std::vector<uint32_t> keyStarts_;
-  std::vector<uint16_t> keyRows_;
-  std::vector<uint64_t> keyHeads_;
+  struct AddedKey {
+    uint64_t head;
+    uint32_t start;
+    uint16_t row;
+  };
+  std::vector<AddedKey> keys_;
   // Once complete: the image, what keeps it, and its header.
   std::shared_ptr<const void> hold_;
   const char* image_ = nullptr;
