@@ -1085,7 +1085,8 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
   return 1;
 }
 
-// (Inlined into the string getters: a row's few texts are read through it.)
+namespace {
+
 // Copies n bytes (1 or more), a short run with a few moves of its own.
 [[gnu::always_inline]] inline void CopyText(char* to, const unsigned char* from, uint32_t n) {
   if (n > 16) {
@@ -1110,32 +1111,36 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
   }
 }
 
-[[gnu::always_inline]] inline int CTableDatabase::LoadImageString(uint32_t position, char* text,
-                                                                  std::size_t textSize) {
-  // The steps of LoadStoredString, on the image's bytes where they stand;
-  // a length and text in one block already filled are found with one look.
+// The steps of LoadStoredString (text emptied before, position not 0) on
+// the image's bytes where they stand; a length and text in one block
+// already filled are found with one look.
+[[gnu::always_inline]] inline int LoadImageText(CCachedFile& image, uint32_t position, char* text,
+                                                std::size_t textSize) {
   uint32_t run = 0;
-  const unsigned char* stored = image_->FilledRun(position, &run);
+  const unsigned char* stored = image.FilledRun(position, &run);
   if (stored == nullptr || run < 2) {
-    stored = image_->Bytes(position, 2);
+    stored = image.Bytes(position, 2);
     if (!stored) return 0;
     run = 2;
   }
   const uint32_t length = LoadLeValue<uint16_t>(stored);
   if (length == 0) return 1;
   if (static_cast<std::size_t>(length) + 1 > textSize) return 0;
-  const unsigned char* bytes = length + 2 <= run ? stored + 2 : image_->Bytes(position + 2, length);
+  const unsigned char* bytes = length + 2 <= run ? stored + 2 : image.Bytes(position + 2, length);
   if (!bytes) return 0;
   CopyText(text, bytes, length);
   text[length] = '\0';
   return 1;
 }
 
+}  // namespace
+
+// (Inlined into the string getters: a row's few texts are read through it.)
 [[gnu::always_inline]] inline int CTableDatabase::LoadString(uint32_t position, char* text,
                                                              std::size_t textSize) {
   if (!text || textSize == 0) return 0;
   text[0] = '\0';
-  if (open_ && image_ && position != 0) return LoadImageString(position, text, textSize);
+  if (open_ && image_ && position != 0) return LoadImageText(*image_, position, text, textSize);
   return LoadStoredString(position, text, textSize);
 }
 
@@ -1206,7 +1211,7 @@ int CTableDatabase::GetStringAt(const TdbRecordView& record, uint32_t offset, ch
       // does not read leaves "" as there.)
       text[0] = '\0';
       const uint32_t position = LoadLeValue<uint32_t>(field);
-      return position == 0 ? 1 : LoadImageString(position, text, textSize);
+      return position == 0 ? 1 : LoadImageText(*image_, position, text, textSize);
     }
   }
   char* texts[1] = {text};
@@ -1216,16 +1221,23 @@ int CTableDatabase::GetStringAt(const TdbRecordView& record, uint32_t offset, ch
 int CTableDatabase::GetStringsAt(const TdbRecordView& record, const uint32_t* offsets,
                                  char* const* texts, int n, std::size_t textSize) {
   if (n > 0 && (offsets == nullptr || texts == nullptr)) return 0;
-  // GetStringAt's common case, with the view's image checked once.
-  const bool viewed = record.data != nullptr && image_ && image_->GetId() == record.image;
+  // GetStringAt's common case, with the view's image and the text size
+  // checked once (and the view's values taken once: a text's bytes may
+  // alias anything).
+  CCachedFile* const image =
+      textSize != 0 && record.data != nullptr && image_ && image_->GetId() == record.image
+          ? image_.get()
+          : nullptr;
+  const unsigned char* const data = record.data;
+  const uint64_t dataSize = record.dataSize;
   for (int i = 0; i < n; ++i) {
     char* const text = texts[i];
     const uint32_t offset = offsets[i];
-    if (viewed && text != nullptr && textSize != 0 && offset != 0 &&
-        static_cast<uint64_t>(offset) + 3 <= record.dataSize) {
+    if (image != nullptr && text != nullptr && offset != 0 &&
+        static_cast<uint64_t>(offset) + 3 <= dataSize) {
       text[0] = '\0';
-      const uint32_t position = LoadLeValue<uint32_t>(record.data + offset - 1);
-      if (position != 0 && !LoadImageString(position, text, textSize)) return 0;
+      const uint32_t position = LoadLeValue<uint32_t>(data + offset - 1);
+      if (position != 0 && !LoadImageText(*image, position, text, textSize)) return 0;
     } else if (!GetStringAt(record, offset, text, textSize)) {
       return 0;
     }

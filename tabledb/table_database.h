@@ -343,10 +343,8 @@ class CTableDatabase {
 
   int StoreString(uint32_t oldPosition, const char* text, uint32_t* newPosition);
   int LoadString(uint32_t position, char* text, std::size_t textSize);
-  // LoadString through ReadRaw, and from the image (text emptied before,
-  // position not 0).
+  // LoadString through ReadRaw (text emptied before, position not 0).
   int LoadStoredString(uint32_t position, char* text, std::size_t textSize);
-  int LoadImageString(uint32_t position, char* text, std::size_t textSize);
   // ReadRecordHeader, and the same through ReadRaw.
   int ReadHeaderAt(uint32_t position, TdbRecordHeader* header);
   int ReadStoredRecordHeader(uint32_t position, TdbRecordHeader* header);
