@@ -2,6 +2,7 @@
 // Little-endian loads and stores of 1 to 8 bytes over a byte buffer: the
 // one way a binary field is taken from or put into a file's bytes.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -31,7 +32,12 @@ void StoreLeValue(unsigned char* out, T value) {
 
 template <typename T>
 T LoadLeValue(const unsigned char* in) {
-  if constexpr (std::is_floating_point_v<T>) {
+  if constexpr (std::endian::native == std::endian::little) {
+    // The bytes are the value's own: one load.
+    T value;
+    std::memcpy(&value, in, sizeof value);
+    return value;
+  } else if constexpr (std::is_floating_point_v<T>) {
     const auto bits =
         static_cast<std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>>(LoadLe(in, sizeof(T)));
     T value;

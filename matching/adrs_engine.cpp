@@ -159,6 +159,11 @@ int CAdrsEngine::ReadCityEntry(uint32_t childBase, uint16_t n, TixEntry* entry, 
 int CAdrsEngine::ReadOazaEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg) {
   return ReadEntryAt(kTixOaza, childBase, n, entry, msg);
 }
+uint32_t CAdrsEngine::ReadOazaEntries(uint32_t childBase, uint16_t first, uint32_t count,
+                                      TixEntry* entries, char* msg) {
+  if (!CheckReady(msg)) return 0;
+  return index_.ReadEntries(kTixOaza, childBase, first, count, entries, msg);
+}
 int CAdrsEngine::ReadChomeEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg) {
   return ReadEntryAt(kTixChome, childBase, n, entry, msg);
 }

@@ -187,6 +187,11 @@ class CAdrsEngine {
   int ReadOazaEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   int ReadChomeEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
   int ReadBlockEntry(uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+  // Oaza entries first to first + count - 1 under the child base, read a
+  // run at a time: the number read, up to the first that ReadOazaEntry
+  // would not read (with its message); 0 when CheckReady fails.
+  uint32_t ReadOazaEntries(uint32_t childBase, uint16_t first, uint32_t count, TixEntry* entries,
+                           char* msg);
 
   // ---- Child lookups by name and by code (matching/adrs_engine_find.cpp) ----
   // Each walks the entries 1..childCount under a parent (the prefecture

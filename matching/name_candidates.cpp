@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -223,9 +224,8 @@ thread_local const CNameCandidateSource* currentSource = nullptr;
 
 void NameTable::Reserve(std::size_t rows, bool keys) {
   if (keys) {
-    keyStarts_.reserve(rows);
-    keyRows_.reserve(rows);
-    keyBytes_.reserve(rows * 16);
+    keys_.reserve(rows);
+    keyBytes_.resize(rows * 16);
   } else {
     heads_.reserve(rows);
     pairs_.reserve(rows);
@@ -308,6 +308,18 @@ bool IsOneOf(uint16_t code, const uint16_t (&codes)[N]) {
   return false;
 }
 
+// A bit for the lowest six bits of each unit word kanji: a code whose bit
+// is clear is none of them (most are told so by one look).
+constexpr uint64_t kUnitWordBits = [] {
+  uint64_t bits = 0;
+  for (const uint16_t c : kUnitWordKanji) bits |= uint64_t{1} << (c & 63);
+  return bits;
+}();
+
+bool IsUnitWordKanji(uint16_t code) {
+  return ((kUnitWordBits >> (code & 63)) & 1u) != 0 && IsOneOf(code, kUnitWordKanji);
+}
+
 }  // namespace
 
 void NameKeyRules::AddPairs(const CRecordList* list) {
@@ -362,47 +374,65 @@ void NameKeyRules::Finish() {
   for (const uint16_t code : KanjiNumeralCodes()) set(code, false);
 }
 
-std::size_t NameKeyRules::AppendKeyOf(const char* text, bool name, std::string* out) const {
-  if (text == nullptr) return 0;
-  // Gathered a piece at a time, appended when the piece is full.
-  const std::size_t start = out->size();
-  char piece[64];
+namespace {
+
+// The firm characters of the text in order, up to its first 々, into out;
+// firm(code, at) tells a character.
+template <typename Firm>
+std::size_t FirmCharacters(const char* text, char* out, Firm firm) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
   std::size_t used = 0;
-  for (const char* p = text; *p;) {
-    if (!IsLeadByte(static_cast<unsigned char>(*p)) || p[1] == '\0') {
+  while (*p != 0) {
+    const unsigned c = *p;
+    if (!IsLeadByte(static_cast<unsigned char>(c)) || p[1] == 0) {
       ++p;
       continue;
     }
-    const uint16_t code = CodeAt(p);
+    const unsigned code = (c << 8) | p[1];
     if (code == kIterationMark) break;
-    bool isFirm = false;
-    if (!firm.empty()) {
-      isFirm = ((firm[code >> 6] >> (code & 63)) & 1u) != 0;
-    } else {
-      // Rules not finished: the same, character by character.
-      const bool levelOneOrTwo = (code >= kLevelOneFirst && code <= kLevelOneLast) ||
-                                 (code >= kLevelTwoFirst && code <= kLevelTwoLast);
-      isFirm = levelOneOrTwo && !IsOneOf(code, kVariantWordKanji) &&
-               !std::binary_search(loose.begin(), loose.end(), code) && KanjiDigitValue(p) < 0;
-    }
-    if (isFirm) {
-      if (used == sizeof piece) {
-        out->append(piece, used);
-        used = 0;
-      }
-      piece[used] = p[0];
-      piece[used + 1] = p[1];
+    if (firm(code, p)) {
+      out[used] = static_cast<char>(c);
+      out[used + 1] = static_cast<char>(p[1]);
       used += 2;
     }
     p += 2;
   }
-  out->append(piece, used);
-  std::size_t length = out->size() - start;
-  if (name) {
-    const char* key = out->data() + start;
-    while (length > 0 && IsOneOf(CodeAt(key + length - 2), kUnitWordKanji)) length -= 2;
-    if (length != out->size() - start) out->resize(start + length);
+  return used;
+}
+
+}  // namespace
+
+std::size_t NameKeyRules::KeyInto(const char* text, bool name, char* out) const {
+  if (text == nullptr) return 0;
+  std::size_t used = 0;
+  if (!firm.empty()) {
+    // (The rules' bits are taken once: the key's bytes may alias anything.)
+    const uint64_t* const bits = firm.data();
+    used = FirmCharacters(text, out, [bits](unsigned code, const unsigned char*) {
+      return ((bits[code >> 6] >> (code & 63)) & 1u) != 0;
+    });
+  } else {
+    // Rules not finished: the same, character by character.
+    used = FirmCharacters(text, out, [this](unsigned code, const unsigned char* at) {
+      const bool levelOneOrTwo = (code >= kLevelOneFirst && code <= kLevelOneLast) ||
+                                 (code >= kLevelTwoFirst && code <= kLevelTwoLast);
+      return levelOneOrTwo && !IsOneOf(static_cast<uint16_t>(code), kVariantWordKanji) &&
+             !std::binary_search(loose.begin(), loose.end(), static_cast<uint16_t>(code)) &&
+             KanjiDigitValue(reinterpret_cast<const char*>(at)) < 0;
+    });
   }
+  if (name) {
+    while (used > 0 && IsUnitWordKanji(CodeAt(out + used - 2))) used -= 2;
+  }
+  return used;
+}
+
+std::size_t NameKeyRules::AppendKeyOf(const char* text, bool name, std::string* out) const {
+  if (text == nullptr) return 0;
+  const std::size_t start = out->size();
+  out->resize(start + std::strlen(text));
+  const std::size_t length = KeyInto(text, name, out->data() + start);
+  out->resize(start + length);
   return length;
 }
 
@@ -413,10 +443,22 @@ void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
 
 bool NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules) {
   keyed_ = true;
-  const std::size_t start = keyBytes_.size();
-  if (rules.AppendKeyOf(name, true, &keyBytes_) == 0) return false;
-  keyStarts_.push_back(static_cast<uint32_t>(start));
-  keyRows_.push_back(row);
+  if (name == nullptr) return false;
+  // Room for the name's bytes and eight more (read with the key's first
+  // bytes below), made in steps.
+  const std::size_t room = std::strlen(name) + 8;
+  if (keyBytes_.size() - keyUsed_ < room)
+    keyBytes_.resize(std::max(2 * keyBytes_.size(), keyUsed_ + room + 256));
+  char* const key = keyBytes_.data() + keyUsed_;
+  const std::size_t length = rules.KeyInto(name, true, key);
+  if (length == 0) return false;
+  // Its first eight bytes, zeros past its end.
+  std::memset(key + length, 0, 8);
+  uint64_t head;
+  std::memcpy(&head, key, 8);
+  head = __builtin_bswap64(head);
+  keys_.push_back({head, static_cast<uint32_t>(keyUsed_), row});
+  keyUsed_ += length;
   return true;
 }
 
@@ -436,14 +478,16 @@ uint64_t ChunkOf(KeyEntry e) { return static_cast<uint64_t>(e >> 64); }
 uint16_t RowOf(KeyEntry e) { return static_cast<uint16_t>(static_cast<uint64_t>(e) >> 32); }
 uint32_t IndexOf(KeyEntry e) { return static_cast<uint32_t>(e); }
 
-// The keys as added: entry i is the bytes starts[i] to starts[i + 1] (the
-// end of the bytes for the last).
+// The keys as added: key i is the bytes from its start to the next key's
+// (the end of the bytes for the last).
+template <typename Added>
 struct AddedKeys {
-  const std::string& bytes;
-  const std::vector<uint32_t>& starts;
+  const char* bytes;
+  std::size_t size;
+  const std::vector<Added>& keys;
   std::string_view At(std::size_t i) const {
-    const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
-    return std::string_view(bytes).substr(starts[i], end - starts[i]);
+    const std::size_t end = i + 1 < keys.size() ? keys[i + 1].start : size;
+    return std::string_view(bytes + keys[i].start, end - keys[i].start);
   }
 };
 
@@ -463,17 +507,50 @@ KeyEntry WithChunk(KeyEntry e, uint64_t chunk) {
   return (static_cast<KeyEntry>(chunk) << 64) | static_cast<uint64_t>(e);
 }
 
-// Sorts entries whose keys agree before byte at: by the eight bytes from
-// there, then row; the entries that agree in those too are sorted by the
-// bytes after them, unless their keys end there (equal keys, by row).
-void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const AddedKeys& keys) {
-  for (KeyEntry* e = begin; e != end; ++e) *e = WithChunk(*e, ChunkOf(keys.At(IndexOf(*e)), at));
-  std::sort(begin, end);
+template <typename Keys>
+void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const Keys& keys);
+
+// Entries sorted by the eight bytes of their keys from byte at: those that
+// agree in them are sorted by the bytes after them, unless their keys end
+// there (equal keys, by row).
+template <typename Keys>
+void SortTies(KeyEntry* begin, KeyEntry* end, std::size_t at, const Keys& keys) {
   for (KeyEntry* run = begin; run != end;) {
     KeyEntry* next = run + 1;
     while (next != end && ChunkOf(*next) == ChunkOf(*run)) ++next;
     if (next - run > 1 && (ChunkOf(*run) & 0xFFu) != 0) SortKeys(run, next, at + 8, keys);
     run = next;
+  }
+}
+
+// Sorts entries whose keys agree before byte at: by the eight bytes from
+// there, then row; then their ties.
+template <typename Keys>
+void SortKeys(KeyEntry* begin, KeyEntry* end, std::size_t at, const Keys& keys) {
+  for (KeyEntry* e = begin; e != end; ++e) *e = WithChunk(*e, ChunkOf(keys.At(IndexOf(*e)), at));
+  std::sort(begin, end);
+  SortTies(begin, end, at, keys);
+}
+
+// The keys' entries (the first eight bytes of each key above its row
+// above its place as added) into order, ascending as std::sort puts them:
+// placed by their first bytes (a count, then one pass), the entries of
+// each first byte then sorted on their own, so that a table's many keys
+// are not all compared with each other.
+template <typename Added>
+void PlaceKeys(const std::vector<Added>& keys, KeyEntry* order) {
+  const std::size_t n = keys.size();
+  uint32_t starts[257] = {};
+  for (std::size_t i = 0; i < n; ++i) ++starts[(keys[i].head >> 56) + 1];
+  for (int b = 1; b <= 256; ++b) starts[b] += starts[b - 1];
+  uint32_t next[256];
+  std::memcpy(next, starts, sizeof next);
+  for (std::size_t i = 0; i < n; ++i) {
+    order[next[keys[i].head >> 56]++] =
+        WithChunk((static_cast<uint64_t>(keys[i].row) << 32) | i, keys[i].head);
+  }
+  for (int b = 0; b < 256; ++b) {
+    if (starts[b + 1] - starts[b] > 1) std::sort(order + starts[b], order + starts[b + 1]);
   }
 }
 
@@ -488,21 +565,21 @@ void NameTable::Finish(uint16_t count) {
   SortUnique(&always_);
 
   // The keys ascending by key, then row, each (key, row) once.
-  const AddedKeys added{keyBytes_, keyStarts_};
-  std::vector<KeyEntry> order(keyRows_.size());
-  for (std::size_t i = 0; i < order.size(); ++i)
-    order[i] = (static_cast<uint64_t>(keyRows_[i]) << 32) | i;
-  SortKeys(order.data(), order.data() + order.size(), 0, added);
+  const AddedKeys<AddedKey> added{keyBytes_.data(), keyUsed_, keys_};
+  const std::size_t keys = keys_.size();
+  // (Not set before: PlaceKeys writes each entry.)
+  const std::unique_ptr<KeyEntry[]> order(new KeyEntry[keys]);
+  PlaceKeys(keys_, order.get());
+  SortTies(order.get(), order.get() + keys, 0, added);
   std::size_t kept = 0;
   std::size_t keyBytes = 0;
-  for (std::size_t k = 0; k < order.size(); ++k) {
+  for (std::size_t k = 0; k < keys; ++k) {
     if (kept > 0 && RowOf(order[kept - 1]) == RowOf(order[k]) &&
         added.At(IndexOf(order[kept - 1])) == added.At(IndexOf(order[k])))
       continue;
     keyBytes += added.At(IndexOf(order[k])).size();
     order[kept++] = order[k];
   }
-  order.resize(kept);
 
   NameTableHeader header{};
   header.magic = NameTableHeader::kMagic;
@@ -519,9 +596,15 @@ void NameTable::Finish(uint16_t count) {
   }
   header.size = static_cast<uint32_t>(size);
 
-  auto words = std::make_shared<std::vector<uint64_t>>(size / 8);
-  char* const image = reinterpret_cast<char*>(words->data());
+  // (Not set before: the header and every list are written below, and
+  // the zeros after each list.)
+  auto words = std::make_shared_for_overwrite<uint64_t[]>(size / 8);
+  char* const image = reinterpret_cast<char*>(words.get());
   std::memcpy(image, &header, sizeof header);
+  for (uint32_t s = 0; s < NameTableHeader::kSectionCount; ++s) {
+    const std::size_t end = header.sections[s].offset + counts[s] * kElementSize[s];
+    std::memset(image + end, 0, AlignUp(end) - end);
+  }
   auto put = [&](Section s, const auto& list) {
     if (!list.empty())
       std::memcpy(image + header.sections[s].offset, list.data(), list.size() * sizeof list[0]);
@@ -553,8 +636,8 @@ void NameTable::Finish(uint16_t count) {
   Release(&numerals_);
   Release(&always_);
   Release(&keyBytes_);
-  Release(&keyStarts_);
-  Release(&keyRows_);
+  keyUsed_ = 0;
+  Release(&keys_);
   header_ = header;
   image_ = image;
   hold_ = std::move(words);

@@ -37,6 +37,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class CDerivedBytesReader;
@@ -73,6 +74,10 @@ struct NameKeyRules {
   void KeyOf(const char* text, bool name, std::string* key) const;
   // The same appended to out; the bytes appended.
   std::size_t AppendKeyOf(const char* text, bool name, std::string* out) const;
+  // The same written to out, which has room for the text's bytes (a key
+  // is never longer); its length. The bytes after the key up to the
+  // text's length may be written too.
+  std::size_t KeyInto(const char* text, bool name, char* out) const;
 };
 
 // The head of a table's image (NameTable below): what it is, the rows it
@@ -122,6 +127,28 @@ class NameTableList {
  private:
   const char* at_ = nullptr;
   std::size_t size_ = 0;
+};
+
+// An allocator that leaves new elements unset (a vector of bytes made
+// larger with it writes nothing into them).
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+  using value_type = T;
+  template <typename U>
+  struct rebind {
+    using other = UnsetAllocator<U>;
+  };
+  UnsetAllocator() = default;
+  template <typename U>
+  UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
 };
 
 // The first characters of the names of one list of rows (rows 1-based).
@@ -209,9 +236,17 @@ struct NameTable {
   std::vector<uint32_t> windows_;
   std::vector<uint16_t> numerals_;
   std::vector<uint16_t> always_;
-  std::string keyBytes_;
-  std::vector<uint32_t> keyStarts_;
-  std::vector<uint16_t> keyRows_;
+  // The keys' bytes one after another (keyUsed_ of them, room after
+  // them), and of each key its first eight bytes as a number (big-endian,
+  // zeros past its end), where it begins and its row.
+  std::vector<char, UnsetAllocator<char>> keyBytes_;
+  std::size_t keyUsed_ = 0;
+  struct AddedKey {
+    uint64_t head;
+    uint32_t start;
+    uint16_t row;
+  };
+  std::vector<AddedKey> keys_;
   // Once complete: the image, what keeps it, and its header.
   std::shared_ptr<const void> hold_;
   const char* image_ = nullptr;

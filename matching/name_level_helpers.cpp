@@ -174,13 +174,21 @@ int SkipSeparator(CEditText* text, int kana) {
 // a leading 大字 (おおあざ). The placeholder test comes first, so that a
 // placeholder beginning with 大字 (大字なし地区) is not cut into a name.
 void PrepareOazaName(char* name, int kana) {
+  // A placeholder holds the bytes of 大字なし (おおあざなし), and a leading
+  // 大字 (おおあざ) begins with the same byte: most names hold no such byte
+  // and stay as they are.
+  if (name[0] != '\0' && std::strchr(name, kana ? "お"[0] : "大"[0]) == nullptr) return;
   if (IsNoOazaName(name, kana)) {
     name[0] = '\0';
     return;
   }
   const char* prefix = kana ? "おおあざ" : "大字";
   const std::size_t n = std::strlen(prefix);
-  if (std::strncmp(name, prefix, n) == 0) std::memmove(name, name + n, std::strlen(name + n) + 1);
+  // The name begins with the prefix's bytes (its NUL, if it is shorter,
+  // is no byte of the prefix).
+  std::size_t same = 0;
+  while (same < n && name[same] == prefix[same]) ++same;
+  if (same == n) std::memmove(name, name + n, std::strlen(name + n) + 1);
 }
 
 // A chome name as the matcher compares it: a placeholder becomes empty.

@@ -768,33 +768,52 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
   // Kanji names are filed by their firm keys (a bound of their own,
   // matching/name_candidates.h), those without a key and readings by
   // their first characters.
-  const bool keyed = !kana && !KeyRules().unbounded;
+  const NameKeyRules& rules = KeyRules();
+  const bool keyed = !kana && !rules.unbounded;
   table->Reserve(count, keyed);
+  // The entries are read a run at a time, and each row's record once for
+  // its fields; a row whose entry or fields do not read ends the table
+  // there, as when each is read on its own.
+  constexpr uint32_t kRun = 64;
+  TixEntry entries[kRun];
+  const uint32_t textsAt[3] = {writtenAt, placeCodeAt, nameAt};
+  char* const texts[3] = {written, placeCode, name};
+  // A name by its key, or by its heads.
+  auto add = [&](uint16_t row, const char* text) {
+    if (!keyed || !table->AddKey(row, text, rules))
+      table->AddName(row, text, extraReplacementList_, true, !kana);
+  };
+  uint32_t runFirst = 1;  // entries runFirst..runEnd - 1 are in the run
+  uint32_t runEnd = 1;
   for (uint32_t n = 1; n <= count && complete; ++n) {
-    TixEntry e;
+    if (n == runEnd) {
+      const uint32_t want = std::min<uint32_t>(kRun, count - n + 1);
+      runFirst = n;
+      runEnd = n + ReadOazaEntries(childBase, static_cast<uint16_t>(n), want, entries, scratch);
+      if (n == runEnd) {
+        complete = false;
+        break;
+      }
+    }
+    const TixEntry& e = entries[n - runFirst];
+    TdbRecordView record;
     int32_t control = 0;
-    complete = ReadOazaEntry(childBase, static_cast<uint16_t>(n), &e, scratch) && fields &&
-               database_->GetStringAt(e.record, writtenAt, written, sizeof written) &&
-               database_->GetStringAt(e.record, placeCodeAt, placeCode, sizeof placeCode) &&
-               database_->GetStringAt(e.record, nameAt, name, sizeof name);
+    complete = fields && database_->ReadRecord(e.record, &record) &&
+               database_->GetStringsAt(record, textsAt, texts, 3, kFieldSize);
     if (!complete) break;
-    // Most rows are written as they are named: the name is prepared once.
+    // Most rows are written as they are named: the name is prepared once
+    // (and is then the prepared written form).
     const bool same = std::strcmp(written, name) == 0;
     PrepareOazaName(written, kana);
-    if (same)
-      std::memcpy(name, written, std::strlen(written) + 1);
-    else
-      PrepareOazaName(name, kana);
+    if (!same) PrepareOazaName(name, kana);
+    const auto row = static_cast<uint16_t>(n);
     if (written[0] != '\0') {
-      complete = controlField && database_->GetIntAt(e.record, controlAt, &control);
-      if (!keyed || !table->AddKey(static_cast<uint16_t>(n), written, KeyRules()))
-        table->AddName(static_cast<uint16_t>(n), written, extraReplacementList_, true, !kana);
+      complete = controlField && database_->GetIntAt(record, controlAt, &control);
+      add(row, written);
     }
     // A name the written form already gave adds nothing new.
-    if (written[0] == '\0' || std::strcmp(written, name) != 0) {
-      if (!keyed || !table->AddKey(static_cast<uint16_t>(n), name, KeyRules()))
-        table->AddName(static_cast<uint16_t>(n), name, extraReplacementList_, true, !kana);
-    }
+    if (written[0] == '\0' || (!same && std::strcmp(written, name) != 0))
+      add(row, same ? written : name);
   }
   if (complete) table->Finish(count);
 }

@@ -100,7 +100,7 @@ int CCachedFile::FillBlocks(uint32_t first, uint32_t last) {
   return 1;
 }
 
-const unsigned char* CCachedFile::Bytes(uint32_t position, uint32_t count) {
+const unsigned char* CCachedFile::FilledBytes(uint32_t position, uint32_t count) {
   if (static_cast<uint64_t>(position) + count > size_) return nullptr;
   if (count == 0) return data_ + position;
   const uint32_t first = position >> kBlockShift;

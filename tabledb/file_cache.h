@@ -55,8 +55,25 @@ class CCachedFile {
   bool MayAnswer() const { return trust_.Holds(); }
   // The count bytes at the position, filled from the file when they are not
   // yet in the image; null when they lie beyond the end or cannot be read.
-  // Valid as long as the image.
-  const unsigned char* Bytes(uint32_t position, uint32_t count);
+  // Valid as long as the image. (Bytes within one block already filled,
+  // the most common case by far, are answered here without a call.)
+  [[gnu::always_inline]] const unsigned char* Bytes(uint32_t position, uint32_t count) {
+    const uint64_t end = static_cast<uint64_t>(position) + count;
+    if (count > 0 && end <= size_ && (position >> kBlockShift) == ((end - 1) >> kBlockShift) &&
+        filled_[position >> kBlockShift].load(std::memory_order_acquire))
+      return data_ + position;
+    return FilledBytes(position, count);
+  }
+  // The bytes from the position to the end of its block (or of the file)
+  // when that block is filled already, their count in *count; null
+  // otherwise (Bytes then fills it). Valid as long as the image.
+  [[gnu::always_inline]] const unsigned char* FilledRun(uint32_t position, uint32_t* count) {
+    if (position >= size_ || !filled_[position >> kBlockShift].load(std::memory_order_acquire))
+      return nullptr;
+    const uint64_t blockEnd = (static_cast<uint64_t>(position >> kBlockShift) + 1) << kBlockShift;
+    *count = static_cast<uint32_t>((blockEnd < size_ ? blockEnd : size_) - position);
+    return data_ + position;
+  }
   // Copies them out; 0 on failure.
   int ReadAt(uint32_t position, void* buffer, uint32_t count);
 
@@ -81,6 +98,8 @@ class CCachedFile {
 
   int Open(const std::string& native);
   int FillBlocks(uint32_t first, uint32_t last);
+  // Bytes for every other case: empty, across blocks, not yet filled.
+  const unsigned char* FilledBytes(uint32_t position, uint32_t count);
 
   plat::ReadOnlyFile file_;
   plat::KeptTrust trust_;

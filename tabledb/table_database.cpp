@@ -795,7 +795,25 @@ void CTableDatabase::ClearCache() {
 // ---------------------------------------------------------------------------
 // Records
 
+// (Inlined into the record readers: every read by record position and
+// every record read once takes it.)
+[[gnu::always_inline]] inline int CTableDatabase::ReadHeaderAt(uint32_t position,
+                                                               TdbRecordHeader* header) {
+  if (header && open_ && image_) {
+    // ReadRaw's step, on the image's bytes where they stand.
+    const unsigned char* bytes = image_->Bytes(position, kTdbRecordHeaderSize);
+    if (!bytes) return 0;
+    DecodeTdbRecordHeader(bytes, header);
+    return 1;
+  }
+  return ReadStoredRecordHeader(position, header);
+}
+
 int CTableDatabase::ReadRecordHeader(uint32_t position, TdbRecordHeader* header) {
+  return ReadHeaderAt(position, header);
+}
+
+int CTableDatabase::ReadStoredRecordHeader(uint32_t position, TdbRecordHeader* header) {
   unsigned char bytes[kTdbRecordHeaderSize];
   if (!header || !ReadRaw(position, bytes, kTdbRecordHeaderSize)) return 0;
   DecodeTdbRecordHeader(bytes, header);
@@ -869,10 +887,54 @@ int CTableDatabase::WriteRecordData(uint32_t record, const void* data, uint32_t 
 int CTableDatabase::ReadRecordBytes(uint32_t record, uint32_t offset, uint32_t count,
                                     void* buffer) {
   TdbRecordHeader header;
-  if (!buffer || offset == 0 || !ReadRecordHeader(record, &header) || header.dataPosition == 0)
+  if (!buffer || offset == 0 || !ReadHeaderAt(record, &header) || header.dataPosition == 0)
     return 0;
   if (static_cast<uint64_t>(offset) - 1 + count > header.dataSize) return 0;
   return ReadRaw(header.dataPosition + offset - 1, buffer, count);
+}
+
+int CTableDatabase::ReadRecord(uint32_t record, TdbRecordView* view) {
+  if (!view) return 0;
+  *view = TdbRecordView{};
+  TdbRecordHeader header;
+  if (!ReadHeaderAt(record, &header) || header.dataPosition == 0) return 0;
+  view->dataPosition = header.dataPosition;
+  view->dataSize = header.dataSize;
+  // Data that do not lie in the image whole (cut short by the file's end)
+  // are read field by field, so that a field inside the file still reads.
+  if (image_) {
+    view->data = image_->Bytes(header.dataPosition, header.dataSize);
+    view->image = image_->GetId();
+  }
+  return 1;
+}
+
+int CTableDatabase::FieldBytes(uint32_t record, uint32_t offset, uint32_t count,
+                               unsigned char* buffer) {
+  return ReadRecordBytes(record, offset, count, buffer);
+}
+
+// (Inlined into the typed getters, which read a few bytes each.)
+[[gnu::always_inline]] inline const unsigned char* CTableDatabase::ViewedBytes(
+    const TdbRecordView& record, uint32_t offset, uint32_t count) const {
+  if (record.data == nullptr || offset == 0 ||
+      static_cast<uint64_t>(offset) - 1 + count > record.dataSize || !image_ ||
+      image_->GetId() != record.image)
+    return nullptr;
+  return record.data + offset - 1;
+}
+
+[[gnu::always_inline]] inline int CTableDatabase::FieldBytes(const TdbRecordView& record,
+                                                             uint32_t offset, uint32_t count,
+                                                             unsigned char* buffer) {
+  if (const unsigned char* bytes = ViewedBytes(record, offset, count)) {
+    std::memcpy(buffer, bytes, count);
+    return 1;
+  }
+  // The checks of ReadRecordBytes, on the header as it was read.
+  if (offset == 0 || record.dataPosition == 0) return 0;
+  if (static_cast<uint64_t>(offset) - 1 + count > record.dataSize) return 0;
+  return ReadRaw(record.dataPosition + offset - 1, buffer, count);
 }
 
 int CTableDatabase::WriteRecordBytes(uint32_t record, uint32_t offset, uint32_t count,
@@ -919,12 +981,18 @@ int CountTableRecords(CTableDatabase* database, const char* table, uint32_t* cou
 // ---------------------------------------------------------------------------
 // Typed values by offset
 
-template <typename T>
-int CTableDatabase::GetValueAt(uint32_t record, uint32_t offset, T* value) {
+template <typename Record, typename T>
+[[gnu::always_inline]] inline int CTableDatabase::GetValueOf(const Record& record, uint32_t offset,
+                                                             T* value) {
   unsigned char bytes[sizeof(T)];
-  if (!value || !ReadRecordBytes(record, offset, sizeof(T), bytes)) return 0;
+  if (!value || !FieldBytes(record, offset, sizeof(T), bytes)) return 0;
   *value = LoadLeValue<T>(bytes);
   return 1;
+}
+
+template <typename T>
+int CTableDatabase::GetValueAt(uint32_t record, uint32_t offset, T* value) {
+  return GetValueOf(record, offset, value);
 }
 
 template <typename T>
@@ -953,11 +1021,49 @@ int CTableDatabase::SetIntAt(uint32_t r, uint32_t o, int32_t v) { return SetValu
 int CTableDatabase::GetDoubleAt(uint32_t r, uint32_t o, double* v) { return GetValueAt(r, o, v); }
 int CTableDatabase::SetDoubleAt(uint32_t r, uint32_t o, double v) { return SetValueAt(r, o, v); }
 
-int CTableDatabase::GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]) {
+template <typename Record>
+int CTableDatabase::GetQuadOf(const Record& record, uint32_t offset, int32_t values[4]) {
   unsigned char bytes[16];
-  if (!values || !ReadRecordBytes(record, offset, sizeof bytes, bytes)) return 0;
+  if (!values || !FieldBytes(record, offset, sizeof bytes, bytes)) return 0;
   for (int i = 0; i < 4; ++i) values[i] = LoadLeValue<int32_t>(bytes + 4 * i);
   return 1;
+}
+
+int CTableDatabase::GetQuadAt(uint32_t record, uint32_t offset, int32_t values[4]) {
+  return GetQuadOf(record, offset, values);
+}
+
+// The same by a record read once.
+
+int CTableDatabase::GetUcharAt(const TdbRecordView& r, uint32_t o, unsigned char* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetCharAt(const TdbRecordView& r, uint32_t o, char* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetWordAt(const TdbRecordView& r, uint32_t o, uint16_t* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetShortAt(const TdbRecordView& r, uint32_t o, int16_t* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetDwordAt(const TdbRecordView& r, uint32_t o, uint32_t* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetIntAt(const TdbRecordView& r, uint32_t o, int32_t* v) {
+  if (v == nullptr) return 0;
+  if (const unsigned char* bytes = ViewedBytes(r, o, sizeof *v)) {
+    // (The common case, without the general path's steps.)
+    *v = LoadLeValue<int32_t>(bytes);
+    return 1;
+  }
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetDoubleAt(const TdbRecordView& r, uint32_t o, double* v) {
+  return GetValueOf(r, o, v);
+}
+int CTableDatabase::GetQuadAt(const TdbRecordView& record, uint32_t offset, int32_t values[4]) {
+  return GetQuadOf(record, offset, values);
 }
 
 int CTableDatabase::SetQuadAt(uint32_t record, uint32_t offset, const int32_t values[4]) {
@@ -979,9 +1085,66 @@ int CTableDatabase::LoadStringLength(uint32_t position, uint32_t* length) {
   return 1;
 }
 
-int CTableDatabase::LoadString(uint32_t position, char* text, std::size_t textSize) {
+namespace {
+
+// Copies n bytes (1 or more), a short run with a few moves of its own.
+[[gnu::always_inline]] inline void CopyText(char* to, const unsigned char* from, uint32_t n) {
+  if (n > 16) {
+    std::memcpy(to, from, n);
+  } else if (n >= 8) {
+    // Two moves of eight bytes that overlap in the middle.
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else {
+    to[0] = static_cast<char>(from[0]);
+    to[n / 2] = static_cast<char>(from[n / 2]);
+    to[n - 1] = static_cast<char>(from[n - 1]);
+  }
+}
+
+// The steps of LoadStoredString (text emptied before, position not 0) on
+// the image's bytes where they stand; a length and text in one block
+// already filled are found with one look.
+[[gnu::always_inline]] inline int LoadImageText(CCachedFile& image, uint32_t position, char* text,
+                                                std::size_t textSize) {
+  uint32_t run = 0;
+  const unsigned char* stored = image.FilledRun(position, &run);
+  if (stored == nullptr || run < 2) {
+    stored = image.Bytes(position, 2);
+    if (!stored) return 0;
+    run = 2;
+  }
+  const uint32_t length = LoadLeValue<uint16_t>(stored);
+  if (length == 0) return 1;
+  if (static_cast<std::size_t>(length) + 1 > textSize) return 0;
+  const unsigned char* bytes = length + 2 <= run ? stored + 2 : image.Bytes(position + 2, length);
+  if (!bytes) return 0;
+  CopyText(text, bytes, length);
+  text[length] = '\0';
+  return 1;
+}
+
+}  // namespace
+
+// (Inlined into the string getters: a row's few texts are read through it.)
+[[gnu::always_inline]] inline int CTableDatabase::LoadString(uint32_t position, char* text,
+                                                             std::size_t textSize) {
   if (!text || textSize == 0) return 0;
   text[0] = '\0';
+  if (open_ && image_ && position != 0) return LoadImageText(*image_, position, text, textSize);
+  return LoadStoredString(position, text, textSize);
+}
+
+int CTableDatabase::LoadStoredString(uint32_t position, char* text, std::size_t textSize) {
   uint32_t length = 0;
   if (!LoadStringLength(position, &length)) return 0;
   if (length == 0) return 1;
@@ -1017,21 +1180,81 @@ int CTableDatabase::StoreString(uint32_t oldPosition, const char* text, uint32_t
   });
 }
 
-int CTableDatabase::GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n,
-                               std::size_t textSize) {
+template <typename Record>
+int CTableDatabase::GetStringsOf(const Record& record, uint32_t offset, char* const* texts, int n,
+                                 std::size_t textSize) {
   for (int i = 0; i < n; ++i) {
     if (!texts[i] || textSize == 0) return 0;
     texts[i][0] = '\0';
   }
   for (int i = 0; i < n; ++i) {
     uint32_t position = 0;
-    if (!GetDwordAt(record, offset + 4 * static_cast<uint32_t>(i), &position) ||
+    if (!GetValueOf(record, offset + 4 * static_cast<uint32_t>(i), &position) ||
         !LoadString(position, texts[i], textSize)) {
       for (int k = 0; k < n; ++k) texts[k][0] = '\0';
       return 0;
     }
   }
   return 1;
+}
+
+int CTableDatabase::GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n,
+                               std::size_t textSize) {
+  return GetStringsOf(record, offset, texts, n, textSize);
+}
+
+int CTableDatabase::GetStringAt(const TdbRecordView& record, uint32_t offset, char* text,
+                                std::size_t textSize) {
+  if (text != nullptr && textSize != 0) {
+    if (const unsigned char* field = ViewedBytes(record, offset, 4)) {
+      // (The common case, without the general path's steps: a text that
+      // does not read leaves "" as there.)
+      text[0] = '\0';
+      const uint32_t position = LoadLeValue<uint32_t>(field);
+      return position == 0 ? 1 : LoadImageText(*image_, position, text, textSize);
+    }
+  }
+  char* texts[1] = {text};
+  return GetStringsOf(record, offset, texts, 1, textSize);
+}
+
+int CTableDatabase::GetStringsAt(const TdbRecordView& record, const uint32_t* offsets,
+                                 char* const* texts, int n, std::size_t textSize) {
+  if (n > 0 && (offsets == nullptr || texts == nullptr)) return 0;
+  // GetStringAt's common case, with the view's image and the text size
+  // checked once (and the view's values taken once: a text's bytes may
+  // alias anything).
+  CCachedFile* const image =
+      textSize != 0 && record.data != nullptr && image_ && image_->GetId() == record.image
+          ? image_.get()
+          : nullptr;
+  const unsigned char* const data = record.data;
+  const uint64_t dataSize = record.dataSize;
+  for (int i = 0; i < n; ++i) {
+    char* const text = texts[i];
+    const uint32_t offset = offsets[i];
+    if (image != nullptr && text != nullptr && offset != 0 &&
+        static_cast<uint64_t>(offset) + 3 <= dataSize) {
+      text[0] = '\0';
+      const uint32_t position = LoadLeValue<uint32_t>(data + offset - 1);
+      if (position != 0 && !LoadImageText(*image, position, text, textSize)) return 0;
+    } else if (!GetStringAt(record, offset, text, textSize)) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int CTableDatabase::GetStringPairAt(const TdbRecordView& record, uint32_t offset, char* text1,
+                                    char* text2, std::size_t textSize) {
+  char* texts[2] = {text1, text2};
+  return GetStringsOf(record, offset, texts, 2, textSize);
+}
+
+int CTableDatabase::GetStringTripleAt(const TdbRecordView& record, uint32_t offset, char* text1,
+                                      char* text2, char* text3, std::size_t textSize) {
+  char* texts[3] = {text1, text2, text3};
+  return GetStringsOf(record, offset, texts, 3, textSize);
 }
 
 int CTableDatabase::SetStrings(uint32_t record, uint32_t offset, const char* const* texts, int n) {
@@ -1242,12 +1465,13 @@ int CTableDatabase::SetStringPair2(uint32_t record, const char* table, const cha
 // ---------------------------------------------------------------------------
 // Objects
 
-int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
+template <typename Record>
+int CTableDatabase::ReadObjectOf(const Record& record, uint32_t offset, void* buffer,
                                  uint32_t bufferSize, uint32_t* length) {
   if (!length) return 0;
   *length = 0;
   uint32_t position = 0;
-  if (!GetDwordAt(record, offset, &position)) return 0;
+  if (!GetValueOf(record, offset, &position)) return 0;
   if (position == 0) return 1;
   unsigned char bytes[4];
   if (!ReadRaw(position, bytes, 4)) return 0;
@@ -1258,13 +1482,14 @@ int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
   return 1;
 }
 
-int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** block,
+template <typename Record>
+int CTableDatabase::ReadObjectAllocOf(const Record& record, uint32_t offset, void** block,
                                       uint32_t* length) {
   if (!block || !length) return 0;
   *block = nullptr;
   *length = 0;
   uint32_t position = 0;
-  if (!GetDwordAt(record, offset, &position)) return 0;
+  if (!GetValueOf(record, offset, &position)) return 0;
   if (position == 0) return 1;
   unsigned char bytes[4];
   uint32_t fileLength = 0;
@@ -1284,6 +1509,26 @@ int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** b
     *length = stored;
     return 1;
   });
+}
+
+int CTableDatabase::ReadObjectAt(uint32_t record, uint32_t offset, void* buffer,
+                                 uint32_t bufferSize, uint32_t* length) {
+  return ReadObjectOf(record, offset, buffer, bufferSize, length);
+}
+
+int CTableDatabase::ReadObjectAllocAt(uint32_t record, uint32_t offset, void** block,
+                                      uint32_t* length) {
+  return ReadObjectAllocOf(record, offset, block, length);
+}
+
+int CTableDatabase::ReadObjectAt(const TdbRecordView& record, uint32_t offset, void* buffer,
+                                 uint32_t bufferSize, uint32_t* length) {
+  return ReadObjectOf(record, offset, buffer, bufferSize, length);
+}
+
+int CTableDatabase::ReadObjectAllocAt(const TdbRecordView& record, uint32_t offset, void** block,
+                                      uint32_t* length) {
+  return ReadObjectAllocOf(record, offset, block, length);
 }
 
 int CTableDatabase::WriteObjectAt(uint32_t record, uint32_t offset, const void* bytes,

@@ -48,6 +48,21 @@ class CCachedFile;
 // Longest database path kept (bytes, without the NUL).
 inline constexpr std::size_t kTdbMaxPathLength = kPathBufferSize - 1;
 
+// A record whose header was read once (CTableDatabase::ReadRecord), so
+// that several of its fields are read without reading the header again:
+// where its data lie and, in a database read from an image that holds
+// them whole, the image's bytes of them. Valid while the database stays
+// open as it was when the record was read and nothing rewrites the
+// record's header; a view read from another opening of the database (or
+// kept past a Close) reads through the file as it is now and never
+// through the bytes it names.
+struct TdbRecordView {
+  uint32_t dataPosition = 0;  // 0: no field of the record can be read
+  uint32_t dataSize = 0;
+  const unsigned char* data = nullptr;  // the data in the image, or null
+  uint64_t image = 0;                   // the number of that image
+};
+
 class CTableDatabase {
  public:
   CTableDatabase();
@@ -185,6 +200,39 @@ class CTableDatabase {
   int SetStringTripleAt(uint32_t record, uint32_t offset, const char* text1, const char* text2,
                         const char* text3);
 
+  // ---- Typed values of a record read once ----
+  // ReadRecord reads the record's header; the getters below then read the
+  // record's fields by offset, each with the result, the failure and the
+  // outputs of the getter of the same name by record position (above and
+  // below) on that record. A view of a record whose header does not read,
+  // or that has no data, fails every read, as those getters do. ReadRecord
+  // answers 0 then (and for a null view), 1 otherwise.
+
+  int ReadRecord(uint32_t record, TdbRecordView* view);
+  int GetUcharAt(const TdbRecordView& record, uint32_t offset, unsigned char* value);
+  int GetCharAt(const TdbRecordView& record, uint32_t offset, char* value);
+  int GetWordAt(const TdbRecordView& record, uint32_t offset, uint16_t* value);
+  int GetShortAt(const TdbRecordView& record, uint32_t offset, int16_t* value);
+  int GetDwordAt(const TdbRecordView& record, uint32_t offset, uint32_t* value);
+  int GetIntAt(const TdbRecordView& record, uint32_t offset, int32_t* value);
+  int GetDoubleAt(const TdbRecordView& record, uint32_t offset, double* value);
+  int GetQuadAt(const TdbRecordView& record, uint32_t offset, int32_t values[4]);
+  int GetStringAt(const TdbRecordView& record, uint32_t offset, char* text, std::size_t textSize);
+  int GetStringPairAt(const TdbRecordView& record, uint32_t offset, char* text1, char* text2,
+                      std::size_t textSize);
+  // The texts at several offsets (n of each), each as GetStringAt reads
+  // it, in turn up to the first that does not read: 1 when every one
+  // reads (and for n = 0); 0 then, the texts after that one left as they
+  // were (and without offsets or texts).
+  int GetStringsAt(const TdbRecordView& record, const uint32_t* offsets, char* const* texts, int n,
+                   std::size_t textSize);
+  int GetStringTripleAt(const TdbRecordView& record, uint32_t offset, char* text1, char* text2,
+                        char* text3, std::size_t textSize);
+  int ReadObjectAt(const TdbRecordView& record, uint32_t offset, void* buffer, uint32_t bufferSize,
+                   uint32_t* length);
+  int ReadObjectAllocAt(const TdbRecordView& record, uint32_t offset, void** block,
+                        uint32_t* length);
+
   // ---- Typed values by record, table and field name ----
   // The field must exist and have the accessor's type code; otherwise 0
   // without reading.
@@ -295,7 +343,37 @@ class CTableDatabase {
 
   int StoreString(uint32_t oldPosition, const char* text, uint32_t* newPosition);
   int LoadString(uint32_t position, char* text, std::size_t textSize);
+  // LoadString through ReadRaw (text emptied before, position not 0).
+  int LoadStoredString(uint32_t position, char* text, std::size_t textSize);
+  // ReadRecordHeader, and the same through ReadRaw.
+  int ReadHeaderAt(uint32_t position, TdbRecordHeader* header);
+  int ReadStoredRecordHeader(uint32_t position, TdbRecordHeader* header);
+  // The image's bytes of the field at the offset of a record read once,
+  // when the view's data lie in this image and the field lies within them;
+  // null otherwise (the field is then read as FieldBytes reads it).
+  const unsigned char* ViewedBytes(const TdbRecordView& record, uint32_t offset,
+                                   uint32_t count) const;
   int LoadStringLength(uint32_t position, uint32_t* length);
+  // count bytes at the 1-based offset of a record's data, the record named
+  // by its position (ReadRecordBytes) or read once (a view): the one step
+  // every typed getter of either kind takes to the record's bytes.
+  int FieldBytes(uint32_t record, uint32_t offset, uint32_t count, unsigned char* buffer);
+  int FieldBytes(const TdbRecordView& record, uint32_t offset, uint32_t count,
+                 unsigned char* buffer);
+  // The typed getters over either kind of record (Record: uint32_t or
+  // TdbRecordView).
+  template <typename Record, typename T>
+  int GetValueOf(const Record& record, uint32_t offset, T* value);
+  template <typename Record>
+  int GetQuadOf(const Record& record, uint32_t offset, int32_t values[4]);
+  template <typename Record>
+  int GetStringsOf(const Record& record, uint32_t offset, char* const* texts, int n,
+                   std::size_t textSize);
+  template <typename Record>
+  int ReadObjectOf(const Record& record, uint32_t offset, void* buffer, uint32_t bufferSize,
+                   uint32_t* length);
+  template <typename Record>
+  int ReadObjectAllocOf(const Record& record, uint32_t offset, void** block, uint32_t* length);
   int GetStrings(uint32_t record, uint32_t offset, char* const* texts, int n, std::size_t textSize);
   int SetStrings(uint32_t record, uint32_t offset, const char* const* texts, int n);
   int GetStringsByName(uint32_t record, const char* table, const char* field, int32_t type,

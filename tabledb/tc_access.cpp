@@ -327,6 +327,12 @@ char* PrepareCodeAndName(char* code, std::size_t codeSize, char* name, std::size
 
 int IsNoOazaName(const char* name, int32_t kana) {
   if (!name || *name == '\0') return 1;
+  // Either test below finds the bytes of 大字なし (おおあざなし) in the name:
+  // a name that holds none of them anywhere is no placeholder (most are
+  // not), told by a search of its bytes (first for the word's first byte
+  // alone, which most kanji names do not hold).
+  const char* word = kana ? kNoOazaKana : kNoOaza;
+  if (std::strchr(name, word[0]) == nullptr || std::strstr(name, word) == nullptr) return 0;
   if (kana) {
     return CompareStrings(name, kNoOazaDistrictKana) == 0 || FindSubstring(kNoOazaKana, name) > 0;
   }

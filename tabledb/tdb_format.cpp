@@ -137,11 +137,3 @@ void EncodeTdbRecordHeader(const TdbRecordHeader& in, unsigned char* out) {
   PutU32(out + 12, in.dataPosition);
   PutU32(out + 16, in.dataSize);
 }
-
-void DecodeTdbRecordHeader(const unsigned char* in, TdbRecordHeader* out) {
-  out->reserved = U32(in);
-  out->prevRecord = U32(in + 4);
-  out->nextRecord = U32(in + 8);
-  out->dataPosition = U32(in + 12);
-  out->dataSize = U32(in + 16);
-}

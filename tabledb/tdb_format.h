@@ -26,6 +26,8 @@
 
 #include <cstdint>
 
+#include "common/le_bytes.h"
+
 inline constexpr uint32_t kTdbHeaderSize = 256;
 inline constexpr uint32_t kTdbTableEntrySize = 296;
 inline constexpr uint32_t kTdbFieldEntrySize = 300;
@@ -111,4 +113,11 @@ void DecodeTdbTableEntry(const unsigned char* in, TdbTableEntry* out);
 void EncodeTdbFieldEntry(const TdbFieldEntry& in, unsigned char* out);
 void DecodeTdbFieldEntry(const unsigned char* in, TdbFieldEntry* out);
 void EncodeTdbRecordHeader(const TdbRecordHeader& in, unsigned char* out);
-void DecodeTdbRecordHeader(const unsigned char* in, TdbRecordHeader* out);
+// (Here, to be inlined: every field read by record position decodes one.)
+inline void DecodeTdbRecordHeader(const unsigned char* in, TdbRecordHeader* out) {
+  out->reserved = LoadLeValue<uint32_t>(in);
+  out->prevRecord = LoadLeValue<uint32_t>(in + 4);
+  out->nextRecord = LoadLeValue<uint32_t>(in + 8);
+  out->dataPosition = LoadLeValue<uint32_t>(in + 12);
+  out->dataSize = LoadLeValue<uint32_t>(in + 16);
+}

@@ -1,5 +1,6 @@
 #include "tabledb/tix_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -146,4 +147,33 @@ int CTixFile::ReadEntry(int level, uint32_t childBase, uint16_t n, TixEntry* ent
   }
   DecodeTixEntry(bytes, entry);
   return 1;
+}
+
+uint32_t CTixFile::ReadEntries(int level, uint32_t childBase, uint16_t first, uint32_t count,
+                               TixEntry* entries, char* msg) {
+  constexpr uint32_t kRun = 64;  // entries read at once
+  unsigned char bytes[kRun * kTixEntrySize];
+  uint32_t done = 0;
+  while (done < count) {
+    const uint32_t n = static_cast<uint32_t>(first) + done;
+    const uint32_t run = std::min(kRun, count - done);
+    // A run that does not read whole (or lies past entry 65535) is read
+    // entry by entry, so that it stops where ReadEntry does.
+    const uint64_t position = static_cast<uint64_t>(header_.levels[level].offset) + childBase +
+                              (static_cast<uint64_t>(n) - 1) * kTixEntrySize;
+    if (open_ && n != 0 && n + run - 1 <= UINT16_MAX && entries != nullptr &&
+        position + run * kTixEntrySize - 1 <= UINT32_MAX &&
+        file_.ReadAt(static_cast<uint32_t>(position), bytes, run * kTixEntrySize)) {
+      for (uint32_t k = 0; k < run; ++k)
+        DecodeTixEntry(bytes + k * kTixEntrySize, &entries[done + k]);
+      done += run;
+      continue;
+    }
+    for (uint32_t k = 0; k < run; ++k, ++done) {
+      if (n + k > UINT16_MAX || !ReadEntry(level, childBase, static_cast<uint16_t>(n + k),
+                                           entries == nullptr ? nullptr : &entries[done], msg))
+        return done;
+    }
+  }
+  return done;
 }

@@ -108,6 +108,12 @@ class CTixFile {
   // prefecture level). A read that fails (outside the file, n = 0, closed)
   // gives "ファイルの読み込みに失敗しました!(%s)" with the index path.
   int ReadEntry(int level, uint32_t childBase, uint16_t n, TixEntry* entry, char* msg);
+  // Entries first to first + count - 1 of a level under a child base, in
+  // a few reads instead of one each, into entries (count of them): the
+  // number read, which stops at the first entry ReadEntry would not read
+  // (with its message then). Entries past 65535 are never read.
+  uint32_t ReadEntries(int level, uint32_t childBase, uint16_t first, uint32_t count,
+                       TixEntry* entries, char* msg);
 
  private:
   int32_t open_ = 0;

@@ -569,6 +569,53 @@ TEST(AdrsEngine, EntryReadersCheckReadinessAndTheEntryNumber) {
   EXPECT_STREQ(msg, "インデックスファイルがオープンされていません！");
 }
 
+TEST(AdrsEngine, OazaEntryRunsReadAsTheEntriesOneByOne) {
+  TempDir dir;
+  ASSERT_TRUE(testutil::WriteBytes(dir.Native("QVAD13.TIX"), HandWrittenIndex("TVXADI")));
+  const std::string path = dir.Sys("QVAD13.TIX");
+  CAdrsEngine engine;
+  CTableDatabase db;
+  char msg[kMessageSize] = "";
+  TixEntry e[4];
+
+  // Not ready: the readiness messages of ReadOazaEntry.
+  EXPECT_EQ(engine.ReadOazaEntries(0, 1, 2, e, msg), 0u);
+  EXPECT_STREQ(msg, "インデックスファイルがオープンされていません！");
+  ASSERT_EQ(engine.Open(path.c_str(), 1), 1);
+  EXPECT_EQ(engine.ReadOazaEntries(0, 1, 2, e, msg), 0u);
+  EXPECT_STREQ(msg, "データベースがセットされていません！");
+
+  engine.SetDatabase(&db);
+  // The children of C2 (child base 10): O2 and O3.
+  msg[0] = '\0';
+  EXPECT_EQ(engine.ReadOazaEntries(10, 1, 2, e, msg), 2u);
+  EXPECT_STREQ(msg, "");
+  EXPECT_EQ(e[0].record, 3001u);
+  EXPECT_EQ(e[1].record, 3002u);
+  EXPECT_EQ(e[1].childBase, 10u);
+  EXPECT_EQ(e[1].childCount, 2u);
+  for (uint16_t first = 0; first <= 10; ++first) {
+    for (uint32_t count = 0; count <= 4; ++count) {
+      TixEntry one[4];
+      char msgOne[kMessageSize] = "";
+      uint32_t byOne = 0;
+      while (byOne < count &&
+             engine.ReadOazaEntry(0, static_cast<uint16_t>(first + byOne), &one[byOne], msgOne)) {
+        ++byOne;
+      }
+      char msgRun[kMessageSize] = "";
+      EXPECT_EQ(engine.ReadOazaEntries(0, first, count, e, msgRun), byOne) << first << " " << count;
+      EXPECT_STREQ(msgRun, msgOne);
+      for (uint32_t k = 0; k < byOne; ++k) EXPECT_EQ(e[k].record, one[k].record);
+    }
+  }
+  // Entry 9 is the file's last (B3, read as an oaza entry), 10 lies past it.
+  EXPECT_EQ(engine.ReadOazaEntries(0, 9, 3, e, msg), 1u);
+  EXPECT_EQ(e[0].record, 5002u);
+  EXPECT_EQ(std::string(msg), ReadErrorFor(path));
+  EXPECT_EQ(engine.ReadOazaEntries(0, 10, 3, e, msg), 0u);
+}
+
 // ---------------------------------------------------------------------------
 // Probe
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "matching/adrs_engine.h"
@@ -7,6 +9,7 @@
 #include "matching/name_levels.h"
 #include "matching/normalize.h"
 #include "support/test_util.h"
+#include "tabledb/tc_access.h"
 
 namespace {
 
@@ -175,3 +178,55 @@ TEST(NameLevelSwitches, DefaultsAndKeptOverClose) {
 }
 
 }  // namespace
+
+// The name as the oaza level compares it: a placeholder empty, a leading
+// 大字 (おおあざ) dropped; against the prefix test by strncmp on made-up
+// names.
+TEST(PrepareOazaName, PlaceholdersEmptyAndTheLeadingAzaWordDropped) {
+  const struct {
+    const char* name;
+    int kana;
+    const char* prepared;
+  } cases[] = {
+      {"大字北町", 0, "北町"},
+      {"大字", 0, ""},
+      {"大", 0, "大"},
+      {"大字なし", 0, ""},
+      {"大字なし地区", 0, ""},
+      {"北大字", 0, "北大字"},
+      {"大字大字南", 0, "大字南"},
+      {"おおあざみなみ", 1, "みなみ"},
+      {"おおあ", 1, "おおあ"},
+      {"おおあざなし", 1, ""},
+      {"大字北町", 1, "大字北町"},
+      {"おおあざみなみ", 0, "おおあざみなみ"},
+      {"", 0, ""},
+  };
+  for (const auto& c : cases) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s", c.name);
+    PrepareOazaName(name, c.kana);
+    EXPECT_STREQ(name, c.prepared) << Show(c.name) << " " << c.kana;
+  }
+  const char* const pieces[] = {"大", "字", "お", "あ", "ざ", "北", "\x91", "\x82"};
+  uint32_t seed = 7;
+  for (int i = 0; i < 5000; ++i) {
+    std::string text;
+    for (int k = 0; k < 4; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      text += pieces[(seed >> 16) % 8];
+    }
+    for (const int kana : {0, 1}) {
+      const char* prefix = kana ? "おおあざ" : "大字";
+      std::string expected = text;
+      if (IsNoOazaName(text.c_str(), kana))
+        expected.clear();
+      else if (std::strncmp(text.c_str(), prefix, std::strlen(prefix)) == 0)
+        expected.erase(0, std::strlen(prefix));
+      char name[64];
+      std::snprintf(name, sizeof name, "%s", text.c_str());
+      PrepareOazaName(name, kana);
+      EXPECT_EQ(name, expected) << Show(text) << " " << kana;
+    }
+  }
+}

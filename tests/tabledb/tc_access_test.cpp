@@ -10,6 +10,7 @@
 
 #include "common/file_access.h"
 #include "common/message.h"
+#include "common/sjis_text.h"
 #include "support/test_util.h"
 #include "tabledb/address_dataset.h"
 #include "tabledb/code_index_files.h"
@@ -351,6 +352,48 @@ TEST(PlaceholderNames, OazaAndChomeTests) {
     EXPECT_EQ(IsNoOazaName(c.name, c.kana), c.oaza) << shown;
     EXPECT_EQ(IsNoChomeName(c.name, c.kana), c.chome) << shown;
   }
+}
+
+// Names put together from the characters of the placeholders (and of a
+// lead byte that shifts where characters begin, and a lone lead byte at
+// the end), tested against the two tests the placeholder test is made of.
+TEST(PlaceholderNames, OazaTestAgreesWithItsTwoTestsOnMadeUpNames) {
+  const char* const pieces[] = {"大", "字", "な", "し", "地", "区", "お",   "あ",   "ざ",  "ち",
+                                "く", "（", "）", "a",  "北", "町", "\x88", "\x91", "\xE5"};
+  constexpr int kPieces = static_cast<int>(sizeof pieces / sizeof pieces[0]);
+  uint32_t seed = 12345;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+  };
+  int placeholders[2] = {0, 0};
+  for (int i = 0; i < 20000; ++i) {
+    std::string name;
+    const int length = 1 + next(8);
+    for (int k = 0; k < length; ++k) name += pieces[next(kPieces)];
+    // Whole words now and then, so that placeholders come up often.
+    if (next(3) == 0) {
+      const std::size_t at =
+          std::min<std::size_t>(static_cast<std::size_t>(next(2)) * 2, name.size());
+      name.insert(at, next(2) ? "大字なし" : "おおあざなし");
+    }
+    if (next(50) == 0) name = next(2) ? "大字なし地区" : "おおあざなしちく";
+    for (const int32_t kana : {0, 1}) {
+      const int expected = kana ? (CompareStrings(name.c_str(), "おおあざなしちく") == 0 ||
+                                   FindSubstring("おおあざなし", name.c_str()) > 0)
+                                : (CompareStrings(name.c_str(), "大字なし地区") == 0 ||
+                                   FindSubstring("大字なし", name.c_str()) > 0);
+      EXPECT_EQ(IsNoOazaName(name.c_str(), kana), expected) << Show(name) << " " << kana;
+      placeholders[kana] += expected;
+    }
+  }
+  // Both answers came up often, and so did names that hold the bytes of a
+  // placeholder one byte off.
+  EXPECT_GT(placeholders[0], 2000);
+  EXPECT_GT(placeholders[1], 2000);
+  EXPECT_LT(placeholders[0], 18000);
+  EXPECT_EQ(IsNoOazaName("\x88\x91\xE5\x8E\x9A\x82\xC8\x82\xB5", 0), 0);
+  EXPECT_EQ(IsNoOazaName("\x88\x91\xE5\x8E\x9A\x82\xC8\x82\xB5大字なし", 0), 1);
 }
 
 TEST(PlaceholderNames, PairsTurnIntoTheDistrictPlaceholder) {
