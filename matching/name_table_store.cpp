@@ -1,6 +1,7 @@
 #include "matching/name_table_store.h"
 
 #include <string_view>
+#include <utility>
 
 #include "matching/derived_bytes.h"
 
@@ -33,5 +34,5 @@ bool KeepStoredNameTable(const StoredNameTableId& id, const NameTable& table) {
   const plat::DerivedFolder folder = plat::DerivedFolderAt(id.folder);
   std::string bytes;
   table.AppendTo(&bytes);
-  return plat::PutDerived(NameTableStoreKey(id, folder), id.files, bytes);
+  return plat::PutDerived(NameTableStoreKey(id, folder), id.files, std::move(bytes));
 }

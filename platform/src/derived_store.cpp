@@ -835,7 +835,10 @@ struct Snapshot {
 // A value put and not yet written.
 struct Pending {
   KeyBytes key{};
-  std::string record;  // the whole record, checksum included
+  std::string head;   // the record's head (MakeHead)
+  std::string value;  // the value's bytes
+  // The whole record's size, checksum included.
+  std::size_t Size() const { return head.size() + value.size() + kChecksumSize; }
 };
 
 struct ThreadState {
@@ -1069,10 +1072,16 @@ Wrote PutAll(Env& env, const std::vector<Pending>& values, const std::vector<Key
       break;
     }
     MDB_val k = Val(p.key.data(), kKeySize);
-    MDB_val v = Val(nullptr, p.record.size());
+    MDB_val v = Val(nullptr, p.Size());
     rc = mdb_put(txn, env.values, &k, &v, MDB_RESERVE);
     if (rc == MDB_SUCCESS) {
-      std::memcpy(v.mv_data, p.record.data(), p.record.size());
+      // The record made where it is kept: head, value, and the checksum of
+      // the two.
+      char* out = static_cast<char*>(v.mv_data);
+      std::memcpy(out, p.head.data(), p.head.size());
+      if (!p.value.empty()) std::memcpy(out + p.head.size(), p.value.data(), p.value.size());
+      const std::size_t summed = p.Size() - kChecksumSize;
+      Store(out + summed, Hash(out, summed));
       MDB_val u = Val(use, kUseSize);
       rc = mdb_put(txn, env.uses, &k, &u, 0);
     }
@@ -1143,11 +1152,11 @@ bool Write(std::vector<Pending> values, std::vector<KeyBytes> uses) {
     bool all = true;
     std::uint64_t need = 0;
     for (auto it = values.begin(); it != values.end();) {
-      if (it->record.size() > env->bound / 2) {
+      if (it->Size() > env->bound / 2) {
         it = values.erase(it);
         all = false;
       } else {
-        need += it->record.size() + kKeySize + kUseSize + 64;
+        need += it->Size() + kKeySize + kUseSize + 64;
         ++it;
       }
     }
@@ -1225,15 +1234,15 @@ bool Write(std::vector<Pending> values, std::vector<KeyBytes> uses) {
   return false;
 }
 
-// The record of a value.
-std::string MakeRecord(const DerivedKey& key, DerivedSources sources, std::string_view value) {
+// The head of a value's record (its size the value's offset in it).
+std::string MakeHead(const DerivedKey& key, DerivedSources sources, std::size_t valueSize) {
   const std::string_view path = key.folder.path;
   const std::size_t head = HeadSize(sources.size(), path.size(), key.item.size());
-  std::string r(head + value.size() + kChecksumSize, '\0');
+  std::string r(head, '\0');
   char* at = r.data();
   Store(at, kValueMagic);
   Store(at + 4, static_cast<std::uint32_t>(head));
-  Store(at + 8, static_cast<std::uint64_t>(r.size()));
+  Store(at + 8, static_cast<std::uint64_t>(head + valueSize + kChecksumSize));
   Store(at + 16, key.folder.device);
   Store(at + 24, key.folder.inode);
   Store(at + 32, key.format);
@@ -1248,8 +1257,6 @@ std::string MakeRecord(const DerivedKey& key, DerivedSources sources, std::strin
   if (!path.empty()) std::memcpy(p, path.data(), path.size());
   p += path.size();
   if (!key.item.empty()) std::memcpy(p, key.item.data(), key.item.size());
-  if (!value.empty()) std::memcpy(at + head, value.data(), value.size());
-  Store(at + r.size() - kChecksumSize, Hash(at, r.size() - kChecksumSize));
   return r;
 }
 
@@ -1336,6 +1343,10 @@ bool GetDerived(const DerivedKey& key, DerivedSources sources, DerivedBytes& val
 }
 
 bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string_view value) {
+  return PutDerived(key, sources, std::string(value));
+}
+
+bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string&& value) {
   if (!KindOk(key.kind) || !key.folder.Known() || Build() == 0 || !SourcesSettled(sources) ||
       key.folder.path.size() > UINT32_MAX || key.item.size() > UINT32_MAX ||
       sources.size() > UINT32_MAX)
@@ -1347,7 +1358,8 @@ bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string_view 
   if (size > kMaxBoundMiB * kMiB / 2 || CacheFolder().empty()) return false;
   Pending p;
   p.key = KeyOf(key, Build());
-  p.record = MakeRecord(key, sources, value);
+  p.head = MakeHead(key, sources, value.size());
+  p.value = std::move(value);
   ThreadState& ts = threadState.Current();
   // A later put of the same key within the call replaces the earlier one.
   ts.values.erase(std::remove_if(ts.values.begin(), ts.values.end(),

@@ -106,14 +106,16 @@ struct FolderNames {
   std::size_t NextSlot(std::size_t i) const { return (i + 1) & (index.size() - 1); }
 
   // The slots of names (in entries' order) by their folded hashes: a
-  // power of two at least twice their number, at least 16.
+  // power of two at least twice their number, at least 16. readPast: the
+  // bytes after each name may be read (see FoldedHash).
   template <typename NameOf>
-  static std::vector<std::uint32_t> MakeSlots(std::size_t count, NameOf&& nameOf) {
+  static std::vector<std::uint32_t> MakeSlots(std::size_t count, NameOf&& nameOf,
+                                              bool readPast = false) {
     std::size_t size = 16;
     while (size < count * 2) size <<= 1;
     std::vector<std::uint32_t> made(size, 0);
     for (std::size_t n = 0; n < count; ++n) {
-      std::size_t i = FoldedHash(nameOf(n), true) & (size - 1);
+      std::size_t i = FoldedHash(nameOf(n), readPast) & (size - 1);
       while (made[i] != 0) i = (i + 1) & (size - 1);
       made[i] = static_cast<std::uint32_t>(n + 1);
     }
@@ -197,7 +199,8 @@ struct FolderNames {
   // The index by folded name. At most half full: a probe ends soon at a
   // free slot.
   void Index() {
-    slots = MakeSlots(list.size(), [this](std::size_t n) { return Name(list[n]); });
+    slots = MakeSlots(
+        list.size(), [this](std::size_t n) { return Name(list[n]); }, true);
     index = slots;
   }
 

@@ -57,30 +57,30 @@ std::string EncodeFolderNames(const std::vector<ListedName>& names) {
   for (const ListedName& n : names) textBytes += n.name.size() + 1;
   std::vector<FolderNames::Entry> entries;
   entries.reserve(names.size());
-  std::string text;
-  text.reserve(textBytes + kSlack);
+  std::uint32_t at = 0;
   for (const ListedName& n : names) {
-    entries.push_back({static_cast<std::uint32_t>(text.size()),
-                       static_cast<std::uint32_t>(n.name.size()), n.directory, n.followed});
-    text += n.name;
-    text.push_back('\0');
+    entries.push_back({at, static_cast<std::uint32_t>(n.name.size()), n.directory, n.followed});
+    at += static_cast<std::uint32_t>(n.name.size() + 1);
   }
-  text.append(kSlack, '\0');
-  const std::vector<std::uint32_t> slots =
-      FolderNames::MakeSlots(entries.size(), [&](std::size_t i) {
-        return std::string_view(text.data() + entries[i].at, entries[i].length);
-      });
-  const std::size_t entryBytes = Up8(entries.size() * sizeof(FolderNames::Entry));
-  const std::size_t slotBytes = Up8(slots.size() * sizeof(std::uint32_t));
-  std::string out(kHead + entryBytes + slotBytes + Up8(text.size()), '\0');
-  char* at = out.data();
+  const std::vector<std::uint32_t> slots = FolderNames::MakeSlots(
+      entries.size(), [&](std::size_t i) { return names[i].name; });
+  const std::size_t entryBytes = entries.size() * sizeof(FolderNames::Entry);
+  const std::size_t slotBytes = slots.size() * sizeof(std::uint32_t);
+  std::string out;
+  out.reserve(kHead + Up8(entryBytes) + Up8(slotBytes) + Up8(textBytes + kSlack));
   const std::uint32_t head[4] = {static_cast<std::uint32_t>(entries.size()),
                                  static_cast<std::uint32_t>(slots.size()),
                                  static_cast<std::uint32_t>(textBytes), 0};
-  std::memcpy(at, head, sizeof head);
-  if (!entries.empty()) std::memcpy(at + kHead, entries.data(), entries.size() * sizeof entries[0]);
-  std::memcpy(at + kHead + entryBytes, slots.data(), slots.size() * sizeof slots[0]);
-  std::memcpy(at + kHead + entryBytes + slotBytes, text.data(), text.size());
+  out.append(reinterpret_cast<const char*>(head), sizeof head);
+  out.append(reinterpret_cast<const char*>(entries.data()), entryBytes);
+  out.append(Up8(entryBytes) - entryBytes, '\0');
+  out.append(reinterpret_cast<const char*>(slots.data()), slotBytes);
+  out.append(Up8(slotBytes) - slotBytes, '\0');
+  for (const ListedName& n : names) {
+    out.append(n.name);
+    out.push_back('\0');
+  }
+  out.append(Up8(textBytes + kSlack) - textBytes, '\0');
   return out;
 }
 

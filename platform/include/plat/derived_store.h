@@ -116,6 +116,11 @@ bool GetDerived(const DerivedKey& key, DerivedSources sources, DerivedBytes& val
 // the bound, a source not settled, an unknown build or folder, or (written
 // at once) a failure; the store is then as it was.
 bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string_view value);
+// The same, taking the value's bytes over (no copy).
+bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string&& value);
+inline bool PutDerived(const DerivedKey& key, DerivedSources sources, const char* value) {
+  return PutDerived(key, sources, std::string_view(value));
+}
 
 // Writes what the thread has put and not written yet (and the uses it
 // noted), in one transaction.
