@@ -85,10 +85,11 @@ void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp)
   if (!complete || stamp.size < kFolderNamesMinSize) return;
   FileStamp now;
   if (!StampOfNative(folder, now) || !(now == stamp)) return;
-  std::vector<ListedName> listed;
-  listed.reserve(list.size());
-  for (const Entry& e : list) listed.push_back({Name(e), e.directory, e.followed});
-  PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), EncodeFolderNames(listed));
+  // A folder this large is searched through its index: made now, it is
+  // kept with the names.
+  searches.store(kLinearSearches, std::memory_order_relaxed);
+  UseIndex();
+  PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), EncodeFolderNames(*this));
 }
 
 // Reads the names of a native folder; false when it does not open.

@@ -169,7 +169,9 @@ struct FolderNames {
         if (Name(e) == s) return &e;
       return nullptr;
     }
-    for (std::size_t i = FirstSlot(s); index[i] != 0; i = NextSlot(i)) {
+    for (std::size_t i = FirstSlot(s), n = 0; n < index.size() && index[i] != 0;
+         i = NextSlot(i), ++n) {
+      if (index[i] > list.size()) return nullptr;
       const Entry& e = list[index[i] - 1];
       if (Name(e) == s) return &e;
     }
@@ -189,7 +191,9 @@ struct FolderNames {
         if (equal(e)) return &e;
       return nullptr;
     }
-    for (std::size_t i = FirstSlot(s); index[i] != 0; i = NextSlot(i)) {
+    for (std::size_t i = FirstSlot(s), n = 0; n < index.size() && index[i] != 0;
+         i = NextSlot(i), ++n) {
+      if (index[i] > list.size()) return nullptr;
       const Entry& e = list[index[i] - 1];
       if (equal(e)) return &e;
     }

@@ -39,6 +39,8 @@ DerivedKey FolderNamesStoreKey(const std::string& folder, const FileStamp& stamp
 
 // The value's bytes for the names (in listing order).
 std::string EncodeFolderNames(const std::vector<ListedName>& names);
+// The same for names read (with their index when they made it).
+std::string EncodeFolderNames(const FolderNames& names);
 
 // The names a value holds, as views into its bytes.
 struct FolderNamesView {
@@ -49,8 +51,8 @@ struct FolderNamesView {
 
 // The names the bytes (at an 8-aligned address) hold; false when they are
 // not a whole value: parts out of place, a name outside the names' bytes,
-// without its NUL, empty, "." or ".." or holding a separator, a slot that
-// names no entry, no free slot.
+// without its NUL, empty, "." or ".." or holding a separator. (A slot that
+// names no entry ends a search that meets it.)
 bool DecodeFolderNames(std::string_view bytes, FolderNamesView& view);
 
 // Folders smaller than this (in the file system's own size of a folder)

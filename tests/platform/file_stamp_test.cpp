@@ -706,10 +706,10 @@ TEST_F(FolderNamesFile, AValueNotWholeOrForAnotherFolderOrStampIsNeverTrusted) {
 
 // The kept names are searched where they stand in the value: its entries,
 // its index and its names must fit it. An entry whose name lies outside
-// the names or runs into another, a slot that names no entry, an index
-// without a free slot or one of another size, or a value at an address
-// that is not 8-aligned is refused whole (and the names found as they
-// are; a search never reads past the value).
+// the names or runs into another, an index of another size, or a value at
+// an address that is not 8-aligned is refused whole (and the names found
+// as they are); slots are checked where a search meets them, so that a
+// search never reads past the value nor goes on for ever.
 TEST(FolderNamesValue, PartsThatDoNotFitTheValueAreRefused) {
   std::vector<plat::detail::ListedName> listed;
   const std::vector<std::string> names = {"QVAD13.NDB", "QVAD13.TIX", "sub", "x"};
@@ -745,12 +745,40 @@ TEST(FolderNamesValue, PartsThatDoNotFitTheValueAreRefused) {
   EXPECT_FALSE(decodes(with(entries + 0, head[2]))) << "a name past the names";
   EXPECT_FALSE(decodes(with(entries + 4, 11))) << "a name running into the next";
   EXPECT_FALSE(decodes(with(entries + 4, 0))) << "an empty name";
-  EXPECT_FALSE(decodes(with(slots, 5))) << "a slot naming no entry";
   EXPECT_FALSE(decodes(with(4, 15))) << "an index of another size";
   EXPECT_FALSE(decodes(with(12, 1))) << "a head of other bytes";
+  // Slots are checked where a search meets them: one that names no entry
+  // ends the search, and a full index (no free slot) ends after every slot.
+  auto searched = [&](const std::string& bytes) {
+    std::vector<std::uint64_t> words((bytes.size() + 7) / 8 + 1);
+    std::memcpy(words.data(), bytes.data(), bytes.size());
+    plat::detail::FolderNamesView view;
+    if (!plat::detail::DecodeFolderNames(
+            std::string_view(reinterpret_cast<const char*>(words.data()), bytes.size()), view))
+      return std::string("refused");
+    plat::detail::FolderNames names;
+    names.text = view.text;
+    names.list = view.entries;
+    names.index = view.slots;
+    names.indexed = true;
+    std::string found;
+    for (const char* name : {"QVAD13.NDB", "qvad13.tix", "SUB", "y"}) {
+      const auto* e = names.Folded(name, true);
+      found += e ? std::string(names.Name(*e)) + ";" : std::string("-;");
+    }
+    return found;
+  };
+  EXPECT_EQ(searched(whole), "QVAD13.NDB;QVAD13.TIX;sub;-;");
+  std::string beyond = whole;
+  for (std::uint32_t i = 0; i < head[1]; ++i) {
+    std::uint32_t slot;
+    std::memcpy(&slot, &beyond[slots + 4 * i], 4);
+    if (slot != 0) std::memcpy(&beyond[slots + 4 * i], "\5\0\0\0", 4);
+  }
+  EXPECT_EQ(searched(beyond), "-;-;-;-;") << "slots naming no entry";
   std::string full = whole;
   for (std::uint32_t i = 0; i < head[1]; ++i) std::memcpy(&full[slots + 4 * i], "\1\0\0\0", 4);
-  EXPECT_FALSE(decodes(full)) << "no free slot: a probe would not end";
+  EXPECT_EQ(searched(full), "QVAD13.NDB;-;-;-;") << "no free slot: every slot, then the end";
 }
 
 // A folder changed within the settle time may change again without a new
