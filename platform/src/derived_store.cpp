@@ -328,6 +328,8 @@ struct Env {
   dev_t lockDevice = 0;  // of store.mdb-lock as opened
   ino_t lockInode = 0;
   unsigned generation = 0;
+  // Opened for reading only (a job's reads): a writer opens the store anew.
+  bool readOnly = false;
   // Its file holds more pages than the bound allows (grown by a process
   // with a larger bound): read, but replaced by the next writer.
   bool overBound = false;
@@ -470,7 +472,8 @@ enum class Opened { kOk, kNone, kDamaged };
 // Opens the store of the folder; with create, makes the folder and the
 // store when they are missing. kDamaged: a store file of the user's own
 // that is no store (of another kind or version, cut short).
-Opened TryOpen(const std::string& folder, bool create, std::shared_ptr<Env>& out) {
+Opened TryOpen(const std::string& folder, bool create, std::shared_ptr<Env>& out,
+               bool readOnly = false) {
   out.reset();
   if (create && !detail::MakeFolderAndParent(folder)) return Opened::kNone;
   struct stat st;
@@ -488,7 +491,9 @@ Opened TryOpen(const std::string& folder, bool create, std::shared_ptr<Env>& out
   auto env = std::make_shared<Env>();
   env->folder = folder;
   env->generation = forkGeneration.load();
-  env->bound = CacheBoundBytes();
+  env->readOnly = readOnly && !create;
+  // (Only a writer needs the bound: a reader maps what the file holds.)
+  env->bound = env->readOnly ? 0 : CacheBoundBytes();
   if (mdb_env_create(&env->env) != MDB_SUCCESS) {
     env->env = nullptr;
     return Opened::kNone;
@@ -496,10 +501,13 @@ Opened TryOpen(const std::string& folder, bool create, std::shared_ptr<Env>& out
   // NOMETASYNC: the data pages reach the disk before the new root does, so
   // that a crash of the system leaves the last state or the one before.
   // NOTLS: read transactions are the store's own, not tied to a thread.
-  const unsigned flags = MDB_NOSUBDIR | MDB_NOTLS | MDB_NOMETASYNC;
+  // RDONLY: a reader takes none of a writer's buffers and descriptors.
+  const unsigned flags =
+      MDB_NOSUBDIR | MDB_NOTLS | MDB_NOMETASYNC | (env->readOnly ? MDB_RDONLY : 0u);
   detail::CountSystemCalls(10);
   if (mdb_env_set_maxdbs(env->env, 2) != MDB_SUCCESS ||
-      mdb_env_set_mapsize(env->env, static_cast<std::size_t>(MapSizeOf(env->bound))) != MDB_SUCCESS)
+      (!env->readOnly && mdb_env_set_mapsize(env->env, static_cast<std::size_t>(
+                                                           MapSizeOf(env->bound))) != MDB_SUCCESS))
     return Opened::kNone;
   if (const int rc = mdb_env_open(env->env, path.c_str(), flags, 0600); rc != MDB_SUCCESS)
     return rc == MDB_INVALID || rc == MDB_VERSION_MISMATCH ? Opened::kDamaged : Opened::kNone;
@@ -519,7 +527,7 @@ Opened TryOpen(const std::string& folder, bool create, std::shared_ptr<Env>& out
   env->mapSize.store(info.me_mapsize);
   const std::uint64_t used = (static_cast<std::uint64_t>(info.me_last_pgno) + 1) * stat.ms_psize;
   if (static_cast<std::uint64_t>(st.st_size) < used || env->pageSize < 512) return Opened::kDamaged;
-  env->overBound = used > MapSizeOf(env->bound);
+  env->overBound = !env->readOnly && used > MapSizeOf(env->bound);
   env->device = st.st_dev;
   env->inode = st.st_ino;
   // The lock file: the one that was there (or, made now, the one there
@@ -650,6 +658,14 @@ std::shared_ptr<Env> Acquire(bool create) {
     }
     if (!keep) env.reset();
   }
+  if (env && create && env->readOnly && !env->damaged.load()) {
+    // A job that read through a reader's environment writes through a
+    // writer's. The reader's stays open for the rest of the process: closing
+    // it would let go of the process's locks on the lock file, which the
+    // writer's holds too.
+    static auto* readers = new std::vector<std::shared_ptr<Env>>;
+    readers->push_back(std::move(env));
+  }
   if (env && !env->damaged.load() && !(create && (env->overBound || env->full.load()))) return env;
   if (env && !create) return nullptr;  // damaged: no store until it is replaced
   const std::int64_t now = MonotonicNs();
@@ -661,7 +677,13 @@ std::shared_ptr<Env> Acquire(bool create) {
   const bool replace = env != nullptr;
   env.reset();
   std::shared_ptr<Env> opened;
-  Opened result = replace ? Opened::kDamaged : TryOpen(folder, create, opened);
+  // A job's reads (values used in place) take a reader's environment.
+  Opened result = replace ? Opened::kDamaged : TryOpen(folder, create, opened, inPlace.load());
+  // (A writer replaces a store grown past its bound as soon as it opens it.)
+  if (result == Opened::kOk && create && opened->overBound) {
+    opened.reset();
+    result = Opened::kDamaged;
+  }
   if (result == Opened::kDamaged && create && ReplaceStore(folder))
     result = TryOpen(folder, create, opened);
   if (result != Opened::kOk || !opened) {

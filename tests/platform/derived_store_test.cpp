@@ -883,6 +883,45 @@ TEST_F(DerivedStoreTest, AWriterKilledMidWayLeavesAUsableStore) {
   }
 }
 
+// A job (one call, and the process ends) reads the values where they stand
+// and writes what it put once, when it is done, in one transaction; what
+// it read stays readable after, and a later process finds both.
+TEST_F(DerivedStoreTest, AJobReadsInPlaceAndWritesOnceWhenItIsDone) {
+  const plat::DerivedFolder folder = data_.Folder();
+  ASSERT_TRUE(Put(Key(folder, "old"), std::string(5000, 'o')));
+  const std::uint64_t before = plat::detail::DerivedStoreLastTransaction();
+  EXPECT_EQ(InChild([&] {
+              plat::detail::ForgetDerivedStore();
+              plat::UseDerivedValuesInPlace();
+              plat::DerivedBytes old;
+              if (!plat::GetDerived(Key(folder, "old"), data_.Sources(), old)) return 1;
+              if (reinterpret_cast<std::uintptr_t>(old.bytes.data()) % 8 != 0) return 2;
+              for (int i = 0; i < 3; ++i)
+                if (!Put(Key(folder, "new" + std::to_string(i)), std::string(3000, 'n'))) return 3;
+              // Nothing written while the job runs.
+              plat::detail::ForgetDerivedStore();  // (a look as another process takes it)
+              return 0;
+            }),
+            0);
+  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), before) << "a job that did not end";
+  EXPECT_EQ(InChild([&] {
+              plat::detail::ForgetDerivedStore();
+              plat::UseDerivedValuesInPlace();
+              plat::DerivedBytes old;
+              if (!plat::GetDerived(Key(folder, "old"), data_.Sources(), old)) return 1;
+              for (int i = 0; i < 3; ++i)
+                if (!Put(Key(folder, "new" + std::to_string(i)), std::string(3000, 'n'))) return 3;
+              plat::WriteDerivedValues();
+              return old.bytes == std::string(5000, 'o') ? 0 : 4;
+            }),
+            0);
+  plat::detail::ForgetDerivedStore();
+  EXPECT_EQ(plat::detail::DerivedStoreLastTransaction(), before + 1);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(Get(Key(folder, "new" + std::to_string(i))), std::string(3000, 'n')) << i;
+  EXPECT_EQ(Get(Key(folder, "old")), std::string(5000, 'o'));
+}
+
 // A call that stands when the process forks is its parent's: the child
 // ending it neither writes what the parent put nor ends the parent's read
 // of the store.
