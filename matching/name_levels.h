@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 class CEditText;
 
@@ -55,6 +56,11 @@ const NameWord* StreetWords(int kana);
 // (IsNoOazaName) becomes empty, any other name loses a leading 大字
 // (kana おおあざ).
 void PrepareOazaName(char* name, int kana);
+// Whether PrepareOazaName leaves the name of these bytes (the text they
+// hold up to a NUL among them) as it is: true for every name whose bytes
+// hold no 大字 (おおあざ), which both the placeholder and the dropped
+// prefix begin with; false for the others, some of which it leaves alone.
+bool OazaNameLeftAsIs(std::string_view bytes, int kana);
 // A chome name as the matcher compares it: a placeholder becomes empty.
 void PrepareChomeName(char* name, int kana);
 
