@@ -412,8 +412,9 @@ std::size_t FirmCharacters(const unsigned char* p, const unsigned char* end, cha
 // The same by the finished rules' bits, which are set for firm characters
 // of two bytes only (a lead byte, then no NUL): a firm character, the most
 // common, is told by one look at its bit.
-std::size_t FirmCharactersByBits(const unsigned char* p, const unsigned char* end,
-                                 const uint64_t* bits, char* out) {
+[[gnu::always_inline]] inline std::size_t FirmCharactersByBits(const unsigned char* p,
+                                                               const unsigned char* end,
+                                                               const uint64_t* bits, char* out) {
   std::size_t used = 0;
   while (end - p >= 2) {
     const unsigned code = (static_cast<unsigned>(p[0]) << 8) | p[1];

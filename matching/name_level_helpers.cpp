@@ -193,49 +193,10 @@ void PrepareOazaName(char* name, int kana) {
   if (same == n) std::memmove(name, name + n, std::strlen(name + n) + 1);
 }
 
-namespace {
-
-// Whether the n bytes at p hold the byte b: eight bytes at a time (a word
-// holds b where its bytes xor b hold a zero byte).
-bool HoldsByte(const char* p, std::size_t n, unsigned char b) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kHighs = 0x8080808080808080ull;
-  const uint64_t pattern = kOnes * b;
-  auto holds = [pattern](uint64_t word) {
-    const uint64_t x = word ^ pattern;
-    return ((x - kOnes) & ~x & kHighs) != 0;
-  };
-  uint64_t word = 0;
-  if (n >= 8) {
-    for (std::size_t i = 0; i + 8 <= n; i += 8) {
-      std::memcpy(&word, p + i, 8);
-      if (holds(word)) return true;
-    }
-    std::memcpy(&word, p + n - 8, 8);
-    return holds(word);
-  }
-  if (n >= 4) {
-    // The first four bytes and the last four (overlapping).
-    uint32_t first = 0;
-    uint32_t last = 0;
-    std::memcpy(&first, p, 4);
-    std::memcpy(&last, p + n - 4, 4);
-    return holds(first | (static_cast<uint64_t>(last) << 32));
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    if (static_cast<unsigned char>(p[i]) == b) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-bool OazaNameLeftAsIs(std::string_view bytes, int kana) {
+bool OazaNameWordAbsent(std::string_view bytes, int kana) {
   const std::string_view word = kana ? "おおあざ" : "大字";
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
-  // Most names hold no byte of the word's first.
-  if (!HoldsByte(p, bytes.size(), static_cast<unsigned char>(word[0]))) return true;
   while (static_cast<std::size_t>(end - p) >= word.size()) {
     p = static_cast<const char*>(std::memchr(p, word[0], static_cast<std::size_t>(end - p)));
     if (p == nullptr) return true;

@@ -826,7 +826,7 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
     }
     const std::string_view writtenBytes(viewed[0].bytes, viewed[0].length);
     const std::string_view nameBytes(viewed[2].bytes, viewed[2].length);
-    const bool sameBytes = views > 0 && nameBytes == writtenBytes;
+    const bool sameBytes = views > 0 && SameBytes(nameBytes, writtenBytes);
     if (views > 0 && OazaNameLeftAsIs(writtenBytes, kana) &&
         (sameBytes || OazaNameLeftAsIs(nameBytes, kana))) {
       const bool writtenEmpty = writtenBytes.empty() || writtenBytes[0] == '\0';

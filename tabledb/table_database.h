@@ -533,14 +533,30 @@ namespace tdb_detail {
 inline int CTableDatabase::ReadRecord(uint32_t record, TdbRecordView* view) {
   if (!view) return 0;
   *view = TdbRecordView{};
-  TdbRecordHeader header;
-  if (!ReadHeaderAt(record, &header) || header.dataPosition == 0) return 0;
-  view->dataPosition = header.dataPosition;
-  view->dataSize = header.dataSize;
+  // ReadHeaderAt's steps, the header's two values taken where they stand
+  // in the image.
+  uint32_t dataPosition = 0;
+  uint32_t dataSize = 0;
+  if (open_ && image_) {
+    const unsigned char* bytes = image_->Bytes(record, kTdbRecordHeaderSize);
+    if (!bytes) return 0;
+    TdbRecordHeader header;
+    DecodeTdbRecordHeader(bytes, &header);
+    dataPosition = header.dataPosition;
+    dataSize = header.dataSize;
+  } else {
+    TdbRecordHeader header;
+    if (!ReadStoredRecordHeader(record, &header)) return 0;
+    dataPosition = header.dataPosition;
+    dataSize = header.dataSize;
+  }
+  if (dataPosition == 0) return 0;
+  view->dataPosition = dataPosition;
+  view->dataSize = dataSize;
   // Data that do not lie in the image whole (cut short by the file's end)
   // are read field by field, so that a field inside the file still reads.
   if (image_) {
-    view->data = image_->Bytes(header.dataPosition, header.dataSize);
+    view->data = image_->Bytes(dataPosition, dataSize);
     view->image = image_->GetId();
   }
   return 1;

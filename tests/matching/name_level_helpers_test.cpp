@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "matching/adrs_engine.h"
 #include "matching/edit_text.h"
@@ -283,4 +285,44 @@ TEST(PrepareOazaName, NamesSaidToBeLeftAsTheyAreAre) {
   }
   EXPECT_GT(left, 10000);
   EXPECT_GT(changed, 1000);
+}
+
+// Bytes compared a word at a time are the same exactly where they are:
+// texts of every length up to 24 bytes, the same and differing in any one
+// byte (a NUL among them), against texts of other lengths.
+TEST(NameBytes, SameBytesAndBytesHeldAsByteByByte) {
+  int same = 0;
+  int differing = 0;
+  for (std::size_t length = 0; length <= 24; ++length) {
+    std::string a;
+    for (std::size_t i = 0; i < length; ++i) a += static_cast<char>(0x81 + 7 * i);
+    for (std::size_t other = 0; other <= 24; ++other) {
+      const std::string b = a.substr(0, std::min(other, length)) +
+                            std::string(other > length ? other - length : 0, '\x81');
+      EXPECT_EQ(SameBytes(a, b), std::string_view(a) == std::string_view(b))
+          << length << " " << other;
+    }
+    EXPECT_TRUE(SameBytes(a, std::string(a)));
+    ++same;
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const char c : {'\0', 'x', static_cast<char>(a[at] ^ 0x80)}) {
+        std::string b = a;
+        b[at] = c;
+        EXPECT_FALSE(SameBytes(a, b)) << length << " at " << at;
+        ++differing;
+      }
+    }
+    // Each byte value held or not at each place.
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const unsigned char byte : {0x00, 0x82, 0x91, 0xFF}) {
+        std::string b = a;
+        b[at] = static_cast<char>(byte);
+        EXPECT_EQ(BytesHoldByte(b, byte), true) << length << " at " << at;
+        EXPECT_EQ(BytesHoldByte(a, byte), a.find(static_cast<char>(byte)) != std::string::npos)
+            << length;
+      }
+    }
+  }
+  EXPECT_EQ(same, 25);
+  EXPECT_GT(differing, 800);
 }
