@@ -488,14 +488,32 @@ TEST(NameTable, KeysStandAsAWholeSortWouldLeaveThem) {
       ++i;
     }
     EXPECT_GT(longShared, 100u);
-    // The image's bytes after the last key are zeros.
+    // The image's bytes after each list (the room of the repeats left
+    // out, among them) are zeros, and the image views back as made.
     const std::string_view image = table.Image();
     NameTableHeader header;
     ASSERT_GE(image.size(), sizeof header);
     std::memcpy(&header, image.data(), sizeof header);
-    const NameTableHeader::Extent bytes = header.sections[NameTableHeader::kKeyBytes];
-    ASSERT_LE(bytes.offset + bytes.count, image.size());
-    EXPECT_EQ(image.find_first_not_of('\0', bytes.offset + bytes.count), std::string_view::npos);
+    constexpr std::size_t kSizes[] = {4, 8, 4, 2, 2, 4, 2, 1};
+    for (uint32_t s = 0; s < NameTableHeader::kSectionCount; ++s) {
+      const NameTableHeader::Extent e = header.sections[s];
+      const std::size_t end = e.offset + e.count * kSizes[s];
+      const std::size_t next =
+          s + 1 < NameTableHeader::kSectionCount ? header.sections[s + 1].offset : image.size();
+      ASSERT_LE(end, next) << s;
+      EXPECT_EQ(image.substr(end, next - end).find_first_not_of('\0'), std::string_view::npos) << s;
+    }
+    EXPECT_EQ(header.sections[NameTableHeader::kKeyRows].count, reference.size());
+    std::string stored;
+    table.AppendTo(&stored);
+    const plat::DerivedBytes copy = AlignedCopy(stored);
+    NameTable back;
+    ASSERT_TRUE(back.View(copy.bytes.data(), copy.bytes.size(), count, copy.hold));
+    ASSERT_EQ(back.KeyCount(), reference.size());
+    for (std::size_t k = 0; k < back.KeyCount(); ++k) {
+      EXPECT_EQ(back.KeyAt(k), table.KeyAt(k));
+      EXPECT_EQ(back.KeyRowAt(k), table.KeyRowAt(k));
+    }
   }
 }
 
