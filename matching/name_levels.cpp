@@ -327,12 +327,28 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
   char scratch[kMessageSize] = "";
   char county[kFieldSize];
   char city[kFieldSize];
+  // The two fields are looked up once for all rows, and each row's record
+  // read once for both, with the reads' answers by field name (a field
+  // that is missing or of another type fails every row's read).
+  uint32_t countyAt = 0;
+  uint32_t cityAt = 0;
+  auto fieldAt = [&](const char* field, uint32_t* offset) {
+    int32_t type = 0;
+    return database_->FindField(kTableCity, field, &type, nullptr, offset, nullptr) &&
+           type == kTdbString;
+  };
+  const bool fields =
+      fieldAt(kCountyName.Get(kana), &countyAt) && fieldAt(kCityName.Get(kana), &cityAt);
   for (uint32_t n = 1; n <= count; ++n) {
     CityRow row;
-    if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &row.entry, scratch) ||
-        !ReadText(database_, row.entry.record, kTableCity, kCountyName.Get(kana), county,
-                  scratch) ||
-        !ReadText(database_, row.entry.record, kTableCity, kCityName.Get(kana), city, scratch))
+    if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &row.entry, scratch) || !fields)
+      return nullptr;
+    // (A view whose record does not read fails each read, as the reads by
+    // the record's position do.)
+    TdbRecordView record;
+    database_->ReadRecord(row.entry.record, &record);
+    if (!database_->GetStringAt(record, countyAt, county, kFieldSize) ||
+        !database_->GetStringAt(record, cityAt, city, kFieldSize))
       return nullptr;
     row.county = county;
     row.city = city;

@@ -364,3 +364,52 @@ TEST(OazaTableRows, TextsHoldingANulGiveTheTableOfTheTextsRead) {
     EXPECT_EQ(Shown(tables), Shown(scan)) << Show(input);
   }
 }
+
+// The municipality rows are read once for their two names: a row whose
+// name does not read (its text past the file's end, its record without
+// data) keeps no rows and no table for that switch (the level then reads
+// each row as the plain scan does); intact rows give both tables.
+TEST(OazaTableRows, MunicipalityRowThatDoesNotReadKeepsNoRows) {
+  TempDir dir;
+  const std::string folder = dir.path() + "\\";
+  ASSERT_TRUE(matchtest::WriteHandMadeDataSet(folder, 13, Tables()));
+  const std::string ndb = testutil::ReadBytes(dir.path() + "/QVAD13.NDB");
+  const auto size = static_cast<uint32_t>(ndb.size());
+  TixEntry prefecture;
+  TixEntry second;
+  uint32_t nameAt = 0;
+  {
+    DataSet set;
+    ASSERT_TRUE(set.Open(folder, 13, 1));
+    char msg[kMessageSize] = "";
+    ASSERT_EQ(set.engine().ReadPrefectureEntry(1, &prefecture, msg), 1) << Show(msg);
+    ASSERT_EQ(set.engine().ReadCityEntry(prefecture.childBase, 2, &second, msg), 1);
+    ASSERT_EQ(
+        set.db().FindField("TC_Shikutyoson", "正規市区町村名", nullptr, nullptr, &nameAt, nullptr),
+        1);
+    for (const int kana : {0, 1}) {
+      const auto table = set.engine().MadeCityTable(prefecture.childBase, 2, kana);
+      ASSERT_TRUE(table);
+      EXPECT_TRUE(table->complete);
+      EXPECT_FALSE(table->Heads().empty() && table->Pairs().empty());
+    }
+  }
+  const uint32_t data = Get32(ndb, second.record + 12);
+  for (const bool noData : {false, true}) {
+    SCOPED_TRACE(noData ? "record without data" : "name past the file's end");
+    std::string bad = ndb;
+    if (noData)
+      Put32(&bad, second.record + 12, 0);
+    else
+      Put32(&bad, data + nameAt - 1, size + 100);
+    TempDir damagedDir;
+    ASSERT_TRUE(testutil::WriteBytes(damagedDir.path() + "/QVAD13.NDB", bad));
+    ASSERT_TRUE(testutil::WriteBytes(damagedDir.path() + "/QVAD13.TIX",
+                                     testutil::ReadBytes(dir.path() + "/QVAD13.TIX")));
+    DataSet damaged;
+    ASSERT_TRUE(damaged.Open(damagedDir.path() + "\\", 13, 1));
+    EXPECT_FALSE(damaged.engine().MadeCityTable(prefecture.childBase, 2, 0));
+    EXPECT_EQ(damaged.engine().MadeCityTable(prefecture.childBase, 2, 1) != nullptr, !noData);
+    ExpectTablesMatchLikeTheScan(damaged, noData ? "no data" : "name past the end");
+  }
+}
