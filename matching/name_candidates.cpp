@@ -224,7 +224,8 @@ thread_local const CNameCandidateSource* currentSource = nullptr;
 
 void NameTable::Reserve(std::size_t rows, bool keys) {
   if (keys) {
-    keys_.reserve(rows);
+    // (Some rows are named otherwise than written: a key or two each.)
+    keys_.reserve(rows + rows / 4 + 16);
     keyBytes_.resize(rows * 16);
   } else {
     heads_.reserve(rows);
@@ -372,22 +373,30 @@ void NameKeyRules::Finish() {
   for (const uint16_t code : loose) set(code, false);
   for (const uint16_t code : kVariantWordKanji) set(code, false);
   for (const uint16_t code : KanjiNumeralCodes()) set(code, false);
+  // A code is looked up only after a lead byte and before a byte that is
+  // no NUL: the bits of the other codes in the ranges (a first byte of
+  // half-width kana, a second byte 0) are cleared, so that a set bit also
+  // says that the code is a character of two bytes.
+  for (uint32_t word = 0xA000u / 64; word < 0xE000u / 64; ++word) firm[word] = 0;
+  for (uint32_t lead = 0x81; lead <= 0xFC; ++lead) set(lead << 8, false);
 }
 
 namespace {
 
-// The firm characters of the text in order, up to its first 々, into out;
-// firm(code, at) tells a character.
+// The firm characters of the text's bytes in order, up to its first 々 or
+// NUL (a lead byte at the bytes' end stands before their end, as before a
+// NUL), into out; firm(code, at) tells a character of two bytes.
 template <typename Firm>
-std::size_t FirmCharacters(const char* text, char* out, Firm firm) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
+std::size_t FirmCharacters(const unsigned char* p, const unsigned char* end, char* out, Firm firm) {
   std::size_t used = 0;
-  while (*p != 0) {
+  while (p < end) {
     const unsigned c = *p;
-    if (!IsLeadByte(static_cast<unsigned char>(c)) || p[1] == 0) {
+    if (!IsLeadByte(static_cast<unsigned char>(c))) {
+      if (c == 0) break;
       ++p;
       continue;
     }
+    if (p + 1 == end || p[1] == 0) break;  // a lead byte alone ends the text
     const unsigned code = (c << 8) | p[1];
     if (code == kIterationMark) break;
     if (firm(code, p)) {
@@ -400,31 +409,73 @@ std::size_t FirmCharacters(const char* text, char* out, Firm firm) {
   return used;
 }
 
+// The same by the finished rules' bits, which are set for firm characters
+// of two bytes only (a lead byte, then no NUL): a firm character, the most
+// common, is told by one look at its bit.
+[[gnu::always_inline]] inline std::size_t FirmCharactersByBits(const unsigned char* p,
+                                                               const unsigned char* end,
+                                                               const uint64_t* bits, char* out) {
+  std::size_t used = 0;
+  while (end - p >= 2) {
+    const unsigned code = (static_cast<unsigned>(p[0]) << 8) | p[1];
+    if (((bits[code >> 6] >> (code & 63)) & 1u) != 0) {
+      std::memcpy(out + used, p, 2);
+      used += 2;
+      p += 2;
+      continue;
+    }
+    if (!IsLeadByte(p[0])) {
+      if (p[0] == 0) return used;
+      ++p;
+      continue;
+    }
+    if (p[1] == 0 || code == kIterationMark) return used;
+    p += 2;
+  }
+  // One byte left at most: a single-byte character or a lead byte alone,
+  // neither of them firm.
+  return used;
+}
+
+// The firm characters by the rules' lists (rules not finished), one
+// character at a time.
+[[gnu::noinline]] std::size_t FirmCharactersListed(const NameKeyRules& rules,
+                                                   const unsigned char* begin,
+                                                   const unsigned char* end, char* out) {
+  return FirmCharacters(begin, end, out, [&rules](unsigned code, const unsigned char* at) {
+    const bool levelOneOrTwo = (code >= kLevelOneFirst && code <= kLevelOneLast) ||
+                               (code >= kLevelTwoFirst && code <= kLevelTwoLast);
+    return levelOneOrTwo && !IsOneOf(static_cast<uint16_t>(code), kVariantWordKanji) &&
+           !std::binary_search(rules.loose.begin(), rules.loose.end(),
+                               static_cast<uint16_t>(code)) &&
+           KanjiDigitValue(reinterpret_cast<const char*>(at)) < 0;
+  });
+}
+
+// KeyInto's steps (inlined into AddKey, which makes a table's many keys).
+[[gnu::always_inline]] inline std::size_t KeyBytesInto(const NameKeyRules& rules,
+                                                       std::string_view text, bool name,
+                                                       char* out) {
+  const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = begin + text.size();
+  const std::size_t used = rules.firm.empty()
+                               ? FirmCharactersListed(rules, begin, end, out)
+                               : FirmCharactersByBits(begin, end, rules.firm.data(), out);
+  if (!name) return used;
+  std::size_t kept = used;
+  while (kept > 0 && IsUnitWordKanji(CodeAt(out + kept - 2))) kept -= 2;
+  return kept;
+}
+
 }  // namespace
 
 std::size_t NameKeyRules::KeyInto(const char* text, bool name, char* out) const {
   if (text == nullptr) return 0;
-  std::size_t used = 0;
-  if (!firm.empty()) {
-    // (The rules' bits are taken once: the key's bytes may alias anything.)
-    const uint64_t* const bits = firm.data();
-    used = FirmCharacters(text, out, [bits](unsigned code, const unsigned char*) {
-      return ((bits[code >> 6] >> (code & 63)) & 1u) != 0;
-    });
-  } else {
-    // Rules not finished: the same, character by character.
-    used = FirmCharacters(text, out, [this](unsigned code, const unsigned char* at) {
-      const bool levelOneOrTwo = (code >= kLevelOneFirst && code <= kLevelOneLast) ||
-                                 (code >= kLevelTwoFirst && code <= kLevelTwoLast);
-      return levelOneOrTwo && !IsOneOf(static_cast<uint16_t>(code), kVariantWordKanji) &&
-             !std::binary_search(loose.begin(), loose.end(), static_cast<uint16_t>(code)) &&
-             KanjiDigitValue(reinterpret_cast<const char*>(at)) < 0;
-    });
-  }
-  if (name) {
-    while (used > 0 && IsUnitWordKanji(CodeAt(out + used - 2))) used -= 2;
-  }
-  return used;
+  return KeyInto(std::string_view(text), name, out);
+}
+
+std::size_t NameKeyRules::KeyInto(std::string_view text, bool name, char* out) const {
+  return KeyBytesInto(*this, text, name, out);
 }
 
 std::size_t NameKeyRules::AppendKeyOf(const char* text, bool name, std::string* out) const {
@@ -444,13 +495,18 @@ void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
 bool NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules) {
   keyed_ = true;
   if (name == nullptr) return false;
+  return AddKey(row, std::string_view(name), rules);
+}
+
+bool NameTable::AddKey(uint16_t row, std::string_view name, const NameKeyRules& rules) {
+  keyed_ = true;
   // Room for the name's bytes and eight more (read with the key's first
   // bytes below), made in steps.
-  const std::size_t room = std::strlen(name) + 8;
+  const std::size_t room = name.size() + 8;
   if (keyBytes_.size() - keyUsed_ < room)
     keyBytes_.resize(std::max(2 * keyBytes_.size(), keyUsed_ + room + 256));
   char* const key = keyBytes_.data() + keyUsed_;
-  const std::size_t length = rules.KeyInto(name, true, key);
+  const std::size_t length = KeyBytesInto(rules, name, true, key);
   if (length == 0) return false;
   // Its first eight bytes, zeros past its end.
   std::memset(key + length, 0, 8);
@@ -572,13 +628,17 @@ void NameTable::Finish(uint16_t count) {
   PlaceKeys(keys_, order.get());
   SortTies(order.get(), order.get() + keys, 0, added);
   std::size_t kept = 0;
-  std::size_t keyBytes = 0;
+  std::size_t keyBytes = keyUsed_;  // every key's bytes, less those of the repeats
   for (std::size_t k = 0; k < keys; ++k) {
-    if (kept > 0 && RowOf(order[kept - 1]) == RowOf(order[k]) &&
-        added.At(IndexOf(order[kept - 1])) == added.At(IndexOf(order[k])))
-      continue;
-    keyBytes += added.At(IndexOf(order[k])).size();
-    order[kept++] = order[k];
+    if (kept > 0 && RowOf(order[kept - 1]) == RowOf(order[k])) {
+      const std::string_view key = added.At(IndexOf(order[k]));
+      if (added.At(IndexOf(order[kept - 1])) == key) {
+        keyBytes -= key.size();
+        continue;
+      }
+    }
+    if (kept != k) order[kept] = order[k];
+    ++kept;
   }
 
   NameTableHeader header{};
@@ -597,14 +657,12 @@ void NameTable::Finish(uint16_t count) {
   header.size = static_cast<uint32_t>(size);
 
   // (Not set before: the header and every list are written below, and
-  // the zeros after each list.)
-  auto words = std::make_shared_for_overwrite<uint64_t[]>(size / 8);
+  // the zeros after each list. A word more than the image: the key bytes
+  // are copied eight at a time, each key's last eight past its end, which
+  // the next key's bytes, the zeros after the list or that word take.)
+  auto words = std::make_shared_for_overwrite<uint64_t[]>(size / 8 + 1);
   char* const image = reinterpret_cast<char*>(words.get());
   std::memcpy(image, &header, sizeof header);
-  for (uint32_t s = 0; s < NameTableHeader::kSectionCount; ++s) {
-    const std::size_t end = header.sections[s].offset + counts[s] * kElementSize[s];
-    std::memset(image + end, 0, AlignUp(end) - end);
-  }
   auto put = [&](Section s, const auto& list) {
     if (!list.empty())
       std::memcpy(image + header.sections[s].offset, list.data(), list.size() * sizeof list[0]);
@@ -624,10 +682,19 @@ void NameTable::Finish(uint16_t count) {
       const uint16_t row = RowOf(order[k]);
       std::memcpy(starts + 4 * k, &at, 4);
       std::memcpy(rows + 2 * k, &row, 2);
-      std::memcpy(bytes + at, key.data(), key.size());
+      // (The added bytes hold eight more after each key: AddKey's room.)
+      for (std::size_t c = 0; c < key.size(); c += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, key.data() + c, 8);
+        std::memcpy(bytes + at + c, &chunk, 8);
+      }
       at += static_cast<uint32_t>(key.size());
     }
     std::memcpy(starts + 4 * kept, &at, 4);
+  }
+  for (uint32_t s = 0; s < NameTableHeader::kSectionCount; ++s) {
+    const std::size_t end = header.sections[s].offset + counts[s] * kElementSize[s];
+    std::memset(image + end, 0, AlignUp(end) - end);
   }
 
   Release(&heads_);

@@ -78,6 +78,8 @@ struct NameKeyRules {
   // is never longer); its length. The bytes after the key up to the
   // text's length may be written too.
   std::size_t KeyInto(const char* text, bool name, char* out) const;
+  // The same for a text given by its bytes, which a NUL among them ends.
+  std::size_t KeyInto(std::string_view text, bool name, char* out) const;
 };
 
 // The head of a table's image (NameTable below): what it is, the rows it
@@ -185,6 +187,8 @@ struct NameTable {
   // is to be added by its heads (AddName). In a keyed table the other
   // lists hold only the names whose key is empty.
   bool AddKey(uint16_t row, const char* name, const NameKeyRules& rules);
+  // The same for a name given by its bytes, which a NUL among them ends.
+  bool AddKey(uint16_t row, std::string_view name, const NameKeyRules& rules);
   // Sorts and folds the lists into the image of a table of rows
   // 1..count; the table is complete from then on (nothing more is added).
   void Finish(uint16_t count);

@@ -1,7 +1,9 @@
 // Word tables and shared helpers of the name levels of the matcher.
 
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "common/kanji_numeral.h"
 #include "common/sjis_internal.h"
@@ -189,6 +191,21 @@ void PrepareOazaName(char* name, int kana) {
   std::size_t same = 0;
   while (same < n && name[same] == prefix[same]) ++same;
   if (same == n) std::memmove(name, name + n, std::strlen(name + n) + 1);
+}
+
+bool OazaNameWordAbsent(std::string_view bytes, int kana) {
+  const std::string_view word = kana ? "おおあざ" : "大字";
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  while (static_cast<std::size_t>(end - p) >= word.size()) {
+    p = static_cast<const char*>(std::memchr(p, word[0], static_cast<std::size_t>(end - p)));
+    if (p == nullptr) return true;
+    if (static_cast<std::size_t>(end - p) >= word.size() &&
+        std::memcmp(p, word.data(), word.size()) == 0)
+      return false;
+    ++p;
+  }
+  return true;
 }
 
 // A chome name as the matcher compares it: a placeholder becomes empty.

@@ -327,12 +327,28 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
   char scratch[kMessageSize] = "";
   char county[kFieldSize];
   char city[kFieldSize];
+  // The two fields are looked up once for all rows, and each row's record
+  // read once for both, with the reads' answers by field name (a field
+  // that is missing or of another type fails every row's read).
+  uint32_t countyAt = 0;
+  uint32_t cityAt = 0;
+  auto fieldAt = [&](const char* field, uint32_t* offset) {
+    int32_t type = 0;
+    return database_->FindField(kTableCity, field, &type, nullptr, offset, nullptr) &&
+           type == kTdbString;
+  };
+  const bool fields =
+      fieldAt(kCountyName.Get(kana), &countyAt) && fieldAt(kCityName.Get(kana), &cityAt);
   for (uint32_t n = 1; n <= count; ++n) {
     CityRow row;
-    if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &row.entry, scratch) ||
-        !ReadText(database_, row.entry.record, kTableCity, kCountyName.Get(kana), county,
-                  scratch) ||
-        !ReadText(database_, row.entry.record, kTableCity, kCityName.Get(kana), city, scratch))
+    if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &row.entry, scratch) || !fields)
+      return nullptr;
+    // (A view whose record does not read fails each read, as the reads by
+    // the record's position do.)
+    TdbRecordView record;
+    database_->ReadRecord(row.entry.record, &record);
+    if (!database_->GetStringAt(record, countyAt, county, kFieldSize) ||
+        !database_->GetStringAt(record, cityAt, city, kFieldSize))
       return nullptr;
     row.county = county;
     row.city = city;
@@ -778,10 +794,21 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
   TixEntry entries[kRun];
   const uint32_t textsAt[3] = {writtenAt, placeCodeAt, nameAt};
   char* const texts[3] = {written, placeCode, name};
+  TdbTextView viewed[3];
   // A name by its key, or by its heads.
   auto add = [&](uint16_t row, const char* text) {
     if (!keyed || !table->AddKey(row, text, rules))
       table->AddName(row, text, extraReplacementList_, true, !kana);
+  };
+  // The same for a name's bytes in the data file's image (a keyed table).
+  auto addBytes = [&](uint16_t row, std::string_view bytes) {
+    if (table->AddKey(row, bytes, rules)) return;
+    // (A text read fits kFieldSize with its NUL.)
+    const std::size_t length = std::min(bytes.find('\0'), bytes.size());
+    char text[kFieldSize];
+    if (length > 0) std::memcpy(text, bytes.data(), length);
+    text[length] = '\0';
+    table->AddName(row, text, extraReplacementList_, true, !kana);
   };
   uint32_t runFirst = 1;  // entries runFirst..runEnd - 1 are in the run
   uint32_t runEnd = 1;
@@ -798,15 +825,50 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
     const TixEntry& e = entries[n - runFirst];
     TdbRecordView record;
     int32_t control = 0;
-    complete = fields && database_->ReadRecord(e.record, &record) &&
-               database_->GetStringsAt(record, textsAt, texts, 3, kFieldSize);
+    complete = fields && database_->ReadRecord(e.record, &record);
     if (!complete) break;
+    const auto row = static_cast<uint16_t>(n);
+    // The texts of a keyed table are taken where they stand in the image,
+    // not copied, and their keys made from there, when the preparation
+    // leaves them as they are (the steps below, on texts that the
+    // preparation does not change). A name added twice to a row is kept
+    // once, so a name is added again rather than compared with the
+    // written form as the texts it holds (which a NUL among its bytes may
+    // end).
+    const int views = keyed ? database_->ViewStringsAt(record, textsAt, viewed, 3, kFieldSize) : -1;
+    if (views == 0) {
+      complete = false;
+      break;
+    }
+    const std::string_view writtenBytes(viewed[0].bytes, viewed[0].length);
+    const std::string_view nameBytes(viewed[2].bytes, viewed[2].length);
+    const bool sameBytes = views > 0 && SameBytes(nameBytes, writtenBytes);
+    if (views > 0 && OazaNameLeftAsIs(writtenBytes, kana) &&
+        (sameBytes || OazaNameLeftAsIs(nameBytes, kana))) {
+      const bool writtenEmpty = writtenBytes.empty() || writtenBytes[0] == '\0';
+      if (!writtenEmpty) {
+        complete = controlField && database_->GetIntAt(record, controlAt, &control);
+        if (!complete) break;
+        addBytes(row, writtenBytes);
+      }
+      if (writtenEmpty || !sameBytes) addBytes(row, nameBytes);
+      continue;
+    }
+    if (views > 0) {
+      // As GetStringsAt copies them (the place code is not used).
+      for (const int i : {0, 2}) {
+        if (viewed[i].length > 0) std::memcpy(texts[i], viewed[i].bytes, viewed[i].length);
+        texts[i][viewed[i].length] = '\0';
+      }
+    } else {
+      complete = database_->GetStringsAt(record, textsAt, texts, 3, kFieldSize);
+      if (!complete) break;
+    }
     // Most rows are written as they are named: the name is prepared once
     // (and is then the prepared written form).
     const bool same = std::strcmp(written, name) == 0;
     PrepareOazaName(written, kana);
     if (!same) PrepareOazaName(name, kana);
-    const auto row = static_cast<uint16_t>(n);
     if (written[0] != '\0') {
       complete = controlField && database_->GetIntAt(record, controlAt, &control);
       add(row, written);

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 class CEditText;
 
@@ -55,6 +57,89 @@ const NameWord* StreetWords(int kana);
 // (IsNoOazaName) becomes empty, any other name loses a leading 大字
 // (kana おおあざ).
 void PrepareOazaName(char* name, int kana);
+// Whether the bytes hold the byte b: eight at a time (a word holds b
+// where its bytes xor b hold a zero byte).
+inline bool BytesHoldByte(std::string_view bytes, unsigned char b) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  const uint64_t pattern = kOnes * b;
+  auto holds = [pattern](uint64_t word) {
+    const uint64_t x = word ^ pattern;
+    return ((x - kOnes) & ~x & kHighs) != 0;
+  };
+  const char* const p = bytes.data();
+  const std::size_t n = bytes.size();
+  uint64_t word = 0;
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 8 <= n; i += 8) {
+      std::memcpy(&word, p + i, 8);
+      if (holds(word)) return true;
+    }
+    std::memcpy(&word, p + n - 8, 8);
+    return holds(word);
+  }
+  if (n >= 4) {
+    // The first four bytes and the last four (overlapping).
+    uint32_t first = 0;
+    uint32_t last = 0;
+    std::memcpy(&first, p, 4);
+    std::memcpy(&last, p + n - 4, 4);
+    return holds(first | (static_cast<uint64_t>(last) << 32));
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (static_cast<unsigned char>(p[i]) == b) return true;
+  }
+  return false;
+}
+
+// Whether two texts' bytes are the same (a name's few bytes: compared
+// eight or four at a time, overlapping), as a == b.
+inline bool SameBytes(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (b.size() != n) return false;
+  const char* const p = a.data();
+  const char* const q = b.data();
+  if (n >= 8) {
+    uint64_t x = 0;
+    uint64_t y = 0;
+    for (std::size_t i = 0; i + 8 <= n; i += 8) {
+      std::memcpy(&x, p + i, 8);
+      std::memcpy(&y, q + i, 8);
+      if (x != y) return false;
+    }
+    std::memcpy(&x, p + n - 8, 8);
+    std::memcpy(&y, q + n - 8, 8);
+    return x == y;
+  }
+  if (n >= 4) {
+    uint32_t x[2] = {};
+    uint32_t y[2] = {};
+    std::memcpy(&x[0], p, 4);
+    std::memcpy(&x[1], p + n - 4, 4);
+    std::memcpy(&y[0], q, 4);
+    std::memcpy(&y[1], q + n - 4, 4);
+    return x[0] == y[0] && x[1] == y[1];
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (p[i] != q[i]) return false;
+  }
+  return true;
+}
+
+// The test of OazaNameLeftAsIs (below) for a name that holds the byte
+// its word begins with.
+bool OazaNameWordAbsent(std::string_view bytes, int kana);
+// Whether PrepareOazaName leaves the name of these bytes (the text they
+// hold up to a NUL among them) as it is: true for every name whose bytes
+// hold no 大字 (おおあざ), which both the placeholder and the dropped
+// prefix begin with; false for the others, some of which it leaves alone.
+// (Here, to be inlined: a table's rows ask it of every name, most of
+// which hold no byte of the word's first.)
+inline bool OazaNameLeftAsIs(std::string_view bytes, int kana) {
+  const auto first = static_cast<unsigned char>(kana ? "お"[0] : "大"[0]);
+  return !BytesHoldByte(bytes, first) || OazaNameWordAbsent(bytes, kana);
+}
+
 // A chome name as the matcher compares it: a placeholder becomes empty.
 void PrepareChomeName(char* name, int kana);
 

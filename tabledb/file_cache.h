@@ -58,21 +58,26 @@ class CCachedFile {
   // Valid as long as the image. (Bytes within one block already filled,
   // the most common case by far, are answered here without a call.)
   [[gnu::always_inline]] const unsigned char* Bytes(uint32_t position, uint32_t count) {
+    // (The fixed members are taken before the acquiring load, which later
+    // loads may not pass.)
+    unsigned char* const data = data_;
     const uint64_t end = static_cast<uint64_t>(position) + count;
     if (count > 0 && end <= size_ && (position >> kBlockShift) == ((end - 1) >> kBlockShift) &&
         filled_[position >> kBlockShift].load(std::memory_order_acquire))
-      return data_ + position;
+      return data + position;
     return FilledBytes(position, count);
   }
   // The bytes from the position to the end of its block (or of the file)
   // when that block is filled already, their count in *count; null
   // otherwise (Bytes then fills it). Valid as long as the image.
   [[gnu::always_inline]] const unsigned char* FilledRun(uint32_t position, uint32_t* count) {
-    if (position >= size_ || !filled_[position >> kBlockShift].load(std::memory_order_acquire))
+    unsigned char* const data = data_;
+    const uint32_t size = size_;
+    if (position >= size || !filled_[position >> kBlockShift].load(std::memory_order_acquire))
       return nullptr;
     const uint64_t blockEnd = (static_cast<uint64_t>(position >> kBlockShift) + 1) << kBlockShift;
-    *count = static_cast<uint32_t>((blockEnd < size_ ? blockEnd : size_) - position);
-    return data_ + position;
+    *count = static_cast<uint32_t>((blockEnd < size ? blockEnd : size) - position);
+    return data + position;
   }
   // Copies them out; 0 on failure.
   int ReadAt(uint32_t position, void* buffer, uint32_t count);

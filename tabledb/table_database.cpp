@@ -795,20 +795,6 @@ void CTableDatabase::ClearCache() {
 // ---------------------------------------------------------------------------
 // Records
 
-// (Inlined into the record readers: every read by record position and
-// every record read once takes it.)
-[[gnu::always_inline]] inline int CTableDatabase::ReadHeaderAt(uint32_t position,
-                                                               TdbRecordHeader* header) {
-  if (header && open_ && image_) {
-    // ReadRaw's step, on the image's bytes where they stand.
-    const unsigned char* bytes = image_->Bytes(position, kTdbRecordHeaderSize);
-    if (!bytes) return 0;
-    DecodeTdbRecordHeader(bytes, header);
-    return 1;
-  }
-  return ReadStoredRecordHeader(position, header);
-}
-
 int CTableDatabase::ReadRecordHeader(uint32_t position, TdbRecordHeader* header) {
   return ReadHeaderAt(position, header);
 }
@@ -893,35 +879,9 @@ int CTableDatabase::ReadRecordBytes(uint32_t record, uint32_t offset, uint32_t c
   return ReadRaw(header.dataPosition + offset - 1, buffer, count);
 }
 
-int CTableDatabase::ReadRecord(uint32_t record, TdbRecordView* view) {
-  if (!view) return 0;
-  *view = TdbRecordView{};
-  TdbRecordHeader header;
-  if (!ReadHeaderAt(record, &header) || header.dataPosition == 0) return 0;
-  view->dataPosition = header.dataPosition;
-  view->dataSize = header.dataSize;
-  // Data that do not lie in the image whole (cut short by the file's end)
-  // are read field by field, so that a field inside the file still reads.
-  if (image_) {
-    view->data = image_->Bytes(header.dataPosition, header.dataSize);
-    view->image = image_->GetId();
-  }
-  return 1;
-}
-
 int CTableDatabase::FieldBytes(uint32_t record, uint32_t offset, uint32_t count,
                                unsigned char* buffer) {
   return ReadRecordBytes(record, offset, count, buffer);
-}
-
-// (Inlined into the typed getters, which read a few bytes each.)
-[[gnu::always_inline]] inline const unsigned char* CTableDatabase::ViewedBytes(
-    const TdbRecordView& record, uint32_t offset, uint32_t count) const {
-  if (record.data == nullptr || offset == 0 ||
-      static_cast<uint64_t>(offset) - 1 + count > record.dataSize || !image_ ||
-      image_->GetId() != record.image)
-    return nullptr;
-  return record.data + offset - 1;
 }
 
 [[gnu::always_inline]] inline int CTableDatabase::FieldBytes(const TdbRecordView& record,
@@ -1050,13 +1010,7 @@ int CTableDatabase::GetShortAt(const TdbRecordView& r, uint32_t o, int16_t* v) {
 int CTableDatabase::GetDwordAt(const TdbRecordView& r, uint32_t o, uint32_t* v) {
   return GetValueOf(r, o, v);
 }
-int CTableDatabase::GetIntAt(const TdbRecordView& r, uint32_t o, int32_t* v) {
-  if (v == nullptr) return 0;
-  if (const unsigned char* bytes = ViewedBytes(r, o, sizeof *v)) {
-    // (The common case, without the general path's steps.)
-    *v = LoadLeValue<int32_t>(bytes);
-    return 1;
-  }
+int CTableDatabase::GetIntThrough(const TdbRecordView& r, uint32_t o, int32_t* v) {
   return GetValueOf(r, o, v);
 }
 int CTableDatabase::GetDoubleAt(const TdbRecordView& r, uint32_t o, double* v) {
@@ -1112,22 +1066,13 @@ namespace {
 }
 
 // The steps of LoadStoredString (text emptied before, position not 0) on
-// the image's bytes where they stand; a length and text in one block
-// already filled are found with one look.
+// the image's bytes where they stand.
 [[gnu::always_inline]] inline int LoadImageText(CCachedFile& image, uint32_t position, char* text,
                                                 std::size_t textSize) {
-  uint32_t run = 0;
-  const unsigned char* stored = image.FilledRun(position, &run);
-  if (stored == nullptr || run < 2) {
-    stored = image.Bytes(position, 2);
-    if (!stored) return 0;
-    run = 2;
-  }
-  const uint32_t length = LoadLeValue<uint16_t>(stored);
+  uint32_t length = 0;
+  const unsigned char* bytes = nullptr;
+  if (!tdb_detail::FindImageText(image, position, textSize, &length, &bytes)) return 0;
   if (length == 0) return 1;
-  if (static_cast<std::size_t>(length) + 1 > textSize) return 0;
-  const unsigned char* bytes = length + 2 <= run ? stored + 2 : image.Bytes(position + 2, length);
-  if (!bytes) return 0;
   CopyText(text, bytes, length);
   text[length] = '\0';
   return 1;

@@ -39,11 +39,11 @@
 #include <vector>
 
 #include "common/heap_buffer.h"
+#include "common/le_bytes.h"
 #include "common/path_util.h"
 #include "plat/file.h"
+#include "tabledb/file_cache.h"
 #include "tabledb/tdb_format.h"
-
-class CCachedFile;
 
 // Longest database path kept (bytes, without the NUL).
 inline constexpr std::size_t kTdbMaxPathLength = kPathBufferSize - 1;
@@ -61,6 +61,15 @@ struct TdbRecordView {
   uint32_t dataSize = 0;
   const unsigned char* data = nullptr;  // the data in the image, or null
   uint64_t image = 0;                   // the number of that image
+};
+
+// A text of a record where it stands in a database's image (ViewStringsAt):
+// its stored bytes, valid while the image lives (the database's image is
+// held by whoever opened it), and their count. A NUL among the bytes ends
+// the text the getters copy out; an empty text has no bytes.
+struct TdbTextView {
+  const char* bytes = nullptr;
+  uint32_t length = 0;
 };
 
 class CTableDatabase {
@@ -226,6 +235,14 @@ class CTableDatabase {
   // were (and without offsets or texts).
   int GetStringsAt(const TdbRecordView& record, const uint32_t* offsets, char* const* texts, int n,
                    std::size_t textSize);
+  // The same texts where they stand in the image, without copying them:
+  // 1 when every one reads (texts[i] then holds the bytes GetStringsAt
+  // would copy into the i-th text, before its NUL); 0 where GetStringsAt
+  // answers 0 (texts left as they may be); -1 when the record's data are
+  // not viewed in this database's image (no image, another image, data
+  // cut short by the file's end): GetStringsAt then reads them.
+  int ViewStringsAt(const TdbRecordView& record, const uint32_t* offsets, TdbTextView* texts, int n,
+                    std::size_t textSize);
   int GetStringTripleAt(const TdbRecordView& record, uint32_t offset, char* text1, char* text2,
                         char* text3, std::size_t textSize);
   int ReadObjectAt(const TdbRecordView& record, uint32_t offset, void* buffer, uint32_t bufferSize,
@@ -347,6 +364,8 @@ class CTableDatabase {
   int LoadStoredString(uint32_t position, char* text, std::size_t textSize);
   // ReadRecordHeader, and the same through ReadRaw.
   int ReadHeaderAt(uint32_t position, TdbRecordHeader* header);
+  // GetIntAt's steps for a field that does not lie in the view's image.
+  int GetIntThrough(const TdbRecordView& record, uint32_t offset, int32_t* value);
   int ReadStoredRecordHeader(uint32_t position, TdbRecordHeader* header);
   // The image's bytes of the field at the offset of a record read once,
   // when the view's data lie in this image and the field lies within them;
@@ -468,6 +487,123 @@ class CTableDatabase {
   CacheSlot cache_[kCacheSlots];
   int nextSlot_;  // 1..5: the slot a full cache replaces next
 };
+
+// ---- Reads of a record read once, here to be inlined into loops over many
+// records (a name table's rows) ----
+
+namespace tdb_detail {
+
+// The checks of LoadStoredString (position not 0) on the image's bytes
+// where they stand: 1 with the text's length and bytes (none when it is
+// empty), 0 where that read fails. A length and text in one block already
+// filled are found with one look.
+[[gnu::always_inline]] inline int FindImageText(CCachedFile& image, uint32_t position,
+                                                std::size_t textSize, uint32_t* length,
+                                                const unsigned char** bytes) {
+  uint32_t run = 0;
+  const unsigned char* stored = image.FilledRun(position, &run);
+  if (stored == nullptr || run < 2) {
+    stored = image.Bytes(position, 2);
+    if (!stored) return 0;
+    run = 2;
+  }
+  *length = LoadLeValue<uint16_t>(stored);
+  *bytes = nullptr;
+  if (*length == 0) return 1;
+  if (static_cast<std::size_t>(*length) + 1 > textSize) return 0;
+  *bytes = *length + 2 <= run ? stored + 2 : image.Bytes(position + 2, *length);
+  return *bytes != nullptr;
+}
+
+}  // namespace tdb_detail
+
+// (Every read by record position and every record read once takes it.)
+[[gnu::always_inline]] inline int CTableDatabase::ReadHeaderAt(uint32_t position,
+                                                               TdbRecordHeader* header) {
+  if (header && open_ && image_) {
+    // ReadRaw's step, on the image's bytes where they stand.
+    const unsigned char* bytes = image_->Bytes(position, kTdbRecordHeaderSize);
+    if (!bytes) return 0;
+    DecodeTdbRecordHeader(bytes, header);
+    return 1;
+  }
+  return ReadStoredRecordHeader(position, header);
+}
+
+inline int CTableDatabase::ReadRecord(uint32_t record, TdbRecordView* view) {
+  if (!view) return 0;
+  *view = TdbRecordView{};
+  // ReadHeaderAt's steps, the header's two values taken where they stand
+  // in the image.
+  uint32_t dataPosition = 0;
+  uint32_t dataSize = 0;
+  if (open_ && image_) {
+    const unsigned char* bytes = image_->Bytes(record, kTdbRecordHeaderSize);
+    if (!bytes) return 0;
+    TdbRecordHeader header;
+    DecodeTdbRecordHeader(bytes, &header);
+    dataPosition = header.dataPosition;
+    dataSize = header.dataSize;
+  } else {
+    TdbRecordHeader header;
+    if (!ReadStoredRecordHeader(record, &header)) return 0;
+    dataPosition = header.dataPosition;
+    dataSize = header.dataSize;
+  }
+  if (dataPosition == 0) return 0;
+  view->dataPosition = dataPosition;
+  view->dataSize = dataSize;
+  // Data that do not lie in the image whole (cut short by the file's end)
+  // are read field by field, so that a field inside the file still reads.
+  if (image_) {
+    view->data = image_->Bytes(dataPosition, dataSize);
+    view->image = image_->GetId();
+  }
+  return 1;
+}
+
+// (The typed getters read a few bytes each.)
+[[gnu::always_inline]] inline const unsigned char* CTableDatabase::ViewedBytes(
+    const TdbRecordView& record, uint32_t offset, uint32_t count) const {
+  if (record.data == nullptr || offset == 0 ||
+      static_cast<uint64_t>(offset) - 1 + count > record.dataSize || !image_ ||
+      image_->GetId() != record.image)
+    return nullptr;
+  return record.data + offset - 1;
+}
+
+inline int CTableDatabase::GetIntAt(const TdbRecordView& r, uint32_t o, int32_t* v) {
+  if (v == nullptr) return 0;
+  if (const unsigned char* bytes = ViewedBytes(r, o, sizeof *v)) {
+    // (The common case, without the general path's steps.)
+    *v = LoadLeValue<int32_t>(bytes);
+    return 1;
+  }
+  return GetIntThrough(r, o, v);
+}
+
+inline int CTableDatabase::ViewStringsAt(const TdbRecordView& record, const uint32_t* offsets,
+                                         TdbTextView* texts, int n, std::size_t textSize) {
+  if (n <= 0) return 1;
+  if (offsets == nullptr || texts == nullptr || textSize == 0) return 0;
+  // GetStringsAt's steps where the view's data lie in the image: a field
+  // outside the data does not read there either.
+  if (record.data == nullptr || !image_ || image_->GetId() != record.image) return -1;
+  CCachedFile& image = *image_;
+  const unsigned char* const data = record.data;
+  const uint64_t dataSize = record.dataSize;
+  for (int i = 0; i < n; ++i) {
+    const uint32_t offset = offsets[i];
+    if (offset == 0 || static_cast<uint64_t>(offset) + 3 > dataSize) return 0;
+    const uint32_t position = LoadLeValue<uint32_t>(data + offset - 1);
+    uint32_t length = 0;
+    const unsigned char* bytes = nullptr;
+    if (position != 0 && !tdb_detail::FindImageText(image, position, textSize, &length, &bytes))
+      return 0;
+    texts[i] = {reinterpret_cast<const char*>(bytes), length};
+  }
+  return 1;
+}
 
 // Counts the records in the named table's chain into *count. 1 for success
 // (an empty table gives 1 and 0); 0 when the table is unknown, a record

@@ -377,6 +377,52 @@ TEST(NameKeyRules, FinishedRulesKeyEveryCharacterAsTheirListsSay) {
   EXPECT_EQ(key, "松田");
 }
 
+// The key of a text given by its bytes is the key of the text they hold:
+// up to the view's end (bytes after it, a lead byte alone at its end, are
+// not read as a character) or to a NUL among them; for every double-byte
+// code (a second byte of 0 included), by finished rules and by the lists.
+TEST(NameKeyRules, KeysOfBytesAreTheKeysOfTheTextTheyHold) {
+  char msg[kMessageSize] = "";
+  CDictionaryLease lease;
+  ASSERT_EQ(LeaseFolderDictionaries(sample::Folder(), &lease, msg), 1) << Show(msg);
+  NameKeyRules finished;
+  finished.AddPairs(&lease.Get()->extra);
+  finished.AddPairs(&lease.Get()->replacements);
+  finished.Finish();
+  NameKeyRules listed = finished;
+  listed.firm.clear();
+  int differing = 0;
+  int keyed = 0;
+  auto expectKey = [&](const std::string& held, std::size_t length, const std::string& text) {
+    for (const NameKeyRules* rules : {&finished, &listed}) {
+      for (const bool name : {false, true}) {
+        std::string expected;
+        rules->KeyOf(text.c_str(), name, &expected);
+        std::string out(held.size() + 1, '\x7F');
+        const std::size_t got =
+            rules->KeyInto(std::string_view(held.data(), length), name, out.data());
+        keyed += got > 0;
+        if (out.substr(0, got) != expected && ++differing <= 5)
+          ADD_FAILURE() << Show(held.c_str()) << " (" << length
+                        << " bytes): " << Show(out.substr(0, got)) << " against " << Show(expected);
+      }
+    }
+  };
+  for (int lead = 0x81; lead <= 0xFF; ++lead) {
+    const std::string alone(1, static_cast<char>(lead));
+    // A lead byte alone at the view's end, a firm character after it.
+    expectKey("松" + alone + "田", 3, "松" + alone);
+    for (int trail = 0x00; trail <= 0xFF; ++trail) {
+      const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
+      const std::string text = std::string("松") + code + "田";
+      expectKey(text + "野", text.size(), text.c_str());  // (a NUL ends it)
+      expectKey(text + '\0' + "野", text.size() + 2, text.c_str());
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(keyed, 100000);
+}
+
 // A keyed table comes back from its image as it was made; an image cut
 // short anywhere, or viewed for another count of rows, is refused. Keys
 // that are no finished list of the rows (out of order, a repeat, an empty

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "matching/adrs_engine.h"
 #include "matching/edit_text.h"
@@ -229,4 +231,98 @@ TEST(PrepareOazaName, PlaceholdersEmptyAndTheLeadingAzaWordDropped) {
       EXPECT_EQ(name, expected) << Show(text) << " " << kana;
     }
   }
+}
+
+// A name's bytes said to be left as they are by the preparation are: the
+// text they hold (up to a NUL among them) comes out of PrepareOazaName
+// unchanged. Names that begin with the aza word or are placeholders are
+// never said to be, wherever their bytes end; names without the word's
+// bytes always are.
+TEST(PrepareOazaName, NamesSaidToBeLeftAsTheyAreAre) {
+  for (const int kana : {0, 1}) {
+    const std::string word = kana ? "おおあざ" : "大字";
+    EXPECT_FALSE(OazaNameLeftAsIs(word + "北町", kana));
+    EXPECT_FALSE(OazaNameLeftAsIs(word, kana));
+    EXPECT_FALSE(OazaNameLeftAsIs(kana ? "おおあざなし" : "大字なし地区", kana));
+    const std::string afterNul = std::string("北") + '\0' + word;
+    EXPECT_FALSE(OazaNameLeftAsIs(afterNul, kana)) << "the word after a NUL";
+    EXPECT_TRUE(OazaNameLeftAsIs("", kana));
+    EXPECT_TRUE(OazaNameLeftAsIs("北町", kana));
+    // The word's bytes cut by the end of the name's bytes.
+    const std::string cut = "北" + word;
+    EXPECT_TRUE(OazaNameLeftAsIs(std::string_view(cut.data(), cut.size() - 1), kana));
+  }
+  EXPECT_TRUE(OazaNameLeftAsIs("おおあざ", 0));
+  EXPECT_TRUE(OazaNameLeftAsIs("大字", 1));
+  const char* const pieces[] = {"大", "字", "お", "あ", "ざ", "北", "\x91", "\x82", "な", "し"};
+  uint32_t seed = 11;
+  int left = 0;
+  int changed = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    const int count = 1 + static_cast<int>((seed >> 8) % 12);  // up to 24 bytes
+    for (int k = 0; k < count; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      text += pieces[(seed >> 16) % 10];
+    }
+    seed = seed * 1103515245u + 12345u;
+    if ((seed >> 16) % 8 == 0) text.insert((seed >> 20) % (text.size() + 1), 1, '\0');
+    for (const int kana : {0, 1}) {
+      const std::string held = text.substr(0, text.find('\0'));  // the text the bytes hold
+      char name[64];
+      std::snprintf(name, sizeof name, "%s", held.c_str());
+      PrepareOazaName(name, kana);
+      const bool leftAlone = OazaNameLeftAsIs(text, kana);
+      const bool holdsWord = text.find(kana ? "おおあざ" : "大字") != std::string::npos;
+      EXPECT_EQ(leftAlone, !holdsWord) << Show(held) << " " << kana;
+      if (leftAlone) {
+        ++left;
+        EXPECT_EQ(name, held) << Show(held) << " " << kana;
+      } else {
+        ++changed;
+      }
+    }
+  }
+  EXPECT_GT(left, 10000);
+  EXPECT_GT(changed, 1000);
+}
+
+// Bytes compared a word at a time are the same exactly where they are:
+// texts of every length up to 24 bytes, the same and differing in any one
+// byte (a NUL among them), against texts of other lengths.
+TEST(NameBytes, SameBytesAndBytesHeldAsByteByByte) {
+  int same = 0;
+  int differing = 0;
+  for (std::size_t length = 0; length <= 24; ++length) {
+    std::string a;
+    for (std::size_t i = 0; i < length; ++i) a += static_cast<char>(0x81 + 7 * i);
+    for (std::size_t other = 0; other <= 24; ++other) {
+      const std::string b = a.substr(0, std::min(other, length)) +
+                            std::string(other > length ? other - length : 0, '\x81');
+      EXPECT_EQ(SameBytes(a, b), std::string_view(a) == std::string_view(b))
+          << length << " " << other;
+    }
+    EXPECT_TRUE(SameBytes(a, std::string(a)));
+    ++same;
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const char c : {'\0', 'x', static_cast<char>(a[at] ^ 0x80)}) {
+        std::string b = a;
+        b[at] = c;
+        EXPECT_FALSE(SameBytes(a, b)) << length << " at " << at;
+        ++differing;
+      }
+    }
+    // Each byte value held or not at each place.
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const unsigned char byte : {0x00, 0x82, 0x91, 0xFF}) {
+        std::string b = a;
+        b[at] = static_cast<char>(byte);
+        EXPECT_EQ(BytesHoldByte(b, byte), true) << length << " at " << at;
+        EXPECT_EQ(BytesHoldByte(a, byte), a.find(static_cast<char>(byte)) != std::string::npos)
+            << length;
+      }
+    }
+  }
+  EXPECT_EQ(same, 25);
+  EXPECT_GT(differing, 800);
 }

@@ -488,7 +488,70 @@ TEST(NameTable, KeysStandAsAWholeSortWouldLeaveThem) {
       ++i;
     }
     EXPECT_GT(longShared, 100u);
+    // The image's bytes after each list (the room of the repeats left
+    // out, among them) are zeros, and the image views back as made.
+    const std::string_view image = table.Image();
+    NameTableHeader header;
+    ASSERT_GE(image.size(), sizeof header);
+    std::memcpy(&header, image.data(), sizeof header);
+    constexpr std::size_t kSizes[] = {4, 8, 4, 2, 2, 4, 2, 1};
+    for (uint32_t s = 0; s < NameTableHeader::kSectionCount; ++s) {
+      const NameTableHeader::Extent e = header.sections[s];
+      const std::size_t end = e.offset + e.count * kSizes[s];
+      const std::size_t next =
+          s + 1 < NameTableHeader::kSectionCount ? header.sections[s + 1].offset : image.size();
+      ASSERT_LE(end, next) << s;
+      EXPECT_EQ(image.substr(end, next - end).find_first_not_of('\0'), std::string_view::npos) << s;
+    }
+    EXPECT_EQ(header.sections[NameTableHeader::kKeyRows].count, reference.size());
+    std::string stored;
+    table.AppendTo(&stored);
+    const plat::DerivedBytes copy = AlignedCopy(stored);
+    NameTable back;
+    ASSERT_TRUE(back.View(copy.bytes.data(), copy.bytes.size(), count, copy.hold));
+    ASSERT_EQ(back.KeyCount(), reference.size());
+    for (std::size_t k = 0; k < back.KeyCount(); ++k) {
+      EXPECT_EQ(back.KeyAt(k), table.KeyAt(k));
+      EXPECT_EQ(back.KeyRowAt(k), table.KeyRowAt(k));
+    }
   }
+}
+
+// A table made of names given by their bytes (ending where a view of them
+// ends, or at a NUL among them) is the table of the texts they hold; a
+// table given every name twice (by its key or by its heads) is the table
+// given each once.
+TEST(NameTable, NamesByTheirBytesOrTwiceGiveTheTableOfTheirTexts) {
+  const SamplePairs pairs;
+  ASSERT_TRUE(pairs.ok());
+  std::vector<std::string> names = LongPrefixNames();
+  for (const std::string& name : EdgeNames()) names.push_back(name);
+  const auto count = Count(names);
+  auto add = [&](NameTable* table, uint16_t row, std::string_view bytes, const std::string& text) {
+    if (!table->AddKey(row, bytes, pairs.rules()))
+      table->AddName(row, text.c_str(), pairs.extra(), true, true);
+  };
+  NameTable once;
+  NameTable byBytes;
+  NameTable twice;
+  for (NameTable* t : {&once, &byBytes, &twice}) t->Reserve(names.size(), true);
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    const auto row = static_cast<uint16_t>(n + 1);
+    const std::string& name = names[n];
+    add(&once, row, name, name);
+    // Other bytes after the view's end, or after a NUL within it.
+    const std::string held = n % 2 == 0 ? name + "松田" : name + '\0' + "松田";
+    const std::string_view bytes(held.data(), n % 2 == 0 ? name.size() : held.size());
+    add(&byBytes, row, bytes, name);
+    add(&twice, row, name, name);
+    add(&twice, row, bytes, name);
+  }
+  for (NameTable* t : {&once, &byBytes, &twice}) t->Finish(count);
+  ASSERT_TRUE(once.Keyed());
+  EXPECT_GT(once.KeyCount(), 1000u);
+  EXPECT_FALSE(once.Always().empty());
+  EXPECT_TRUE(byBytes.Image() == once.Image());
+  EXPECT_TRUE(twice.Image() == once.Image());
 }
 
 }  // namespace

@@ -267,3 +267,149 @@ TEST(OazaTableRows, RowThatDoesNotReadLeavesTheTableIncomplete) {
   }
   EXPECT_EQ(compared, 6 * 7);
 }
+
+// Texts whose stored bytes hold a NUL (the text read ends there): a
+// written name cut to its first character or to nothing, a name cut, and
+// both cut alike with other bytes after the NUL. The table made through
+// the image (the texts taken where they stand) is the one made through a
+// copy of the file's bytes (the texts copied out), and the level matches
+// as the plain scan does.
+TEST(OazaTableRows, TextsHoldingANulGiveTheTableOfTheTextsRead) {
+  TempDir dir;
+  const std::string folder = dir.path() + "\\";
+  ASSERT_TRUE(matchtest::WriteHandMadeDataSet(folder, 13, Tables()));
+  std::string ndb = testutil::ReadBytes(dir.path() + "/QVAD13.NDB");
+  uint32_t writtenAt = 0, nameAt = 0;
+  Lists lists;
+  std::vector<uint32_t> records;
+  {
+    DataSet set;
+    ASSERT_TRUE(set.Open(folder, 13, 1));
+    lists = ListsOf(set);
+    ASSERT_EQ(set.db().FindField("TC_Oaza", "大字通称名", nullptr, nullptr, &writtenAt, nullptr),
+              1);
+    ASSERT_EQ(set.db().FindField("TC_Oaza", "正規大字通称名", nullptr, nullptr, &nameAt, nullptr),
+              1);
+    for (int row = 1; row <= kRows; ++row) {
+      char msg[kMessageSize] = "";
+      TixEntry e;
+      ASSERT_EQ(
+          set.engine().ReadOazaEntry(lists.large.childBase, static_cast<uint16_t>(row), &e, msg),
+          1);
+      records.push_back(e.record);
+    }
+  }
+  // The stored bytes of a row's text (after its two length bytes).
+  auto textAt = [&](int row, uint32_t field) {
+    const uint32_t data = Get32(ndb, records[static_cast<std::size_t>(row - 1)] + 12);
+    return Get32(ndb, data + field - 1) + 2;
+  };
+  // Each text is stored on its own (a patch of one changes no other).
+  ASSERT_NE(textAt(3, writtenAt), textAt(3, nameAt));
+  ndb[textAt(3, writtenAt) + 2] = '\0';  // written 本, named 本沢
+  ndb[textAt(4, nameAt) + 2] = '\0';     // written 新沢, named 新
+  ndb[textAt(5, writtenAt) + 2] = '\0';  // both 中, other bytes after the NUL
+  ndb[textAt(5, nameAt) + 2] = '\0';
+  ndb[textAt(5, nameAt) + 3] = 'x';
+  ndb[textAt(6, writtenAt)] = '\0';  // written empty, named 川沢
+  ndb[textAt(7, writtenAt)] = '\0';  // both empty
+  ndb[textAt(7, nameAt)] = '\0';
+  TempDir patched;
+  ASSERT_TRUE(testutil::WriteBytes(patched.path() + "/QVAD13.NDB", ndb));
+  ASSERT_TRUE(testutil::WriteBytes(patched.path() + "/QVAD13.TIX",
+                                   testutil::ReadBytes(dir.path() + "/QVAD13.TIX")));
+  const std::string patchedFolder = patched.path() + "\\";
+  DataSet set;
+  ASSERT_TRUE(set.Open(patchedFolder, 13, 1));
+  CTableDatabase copy;
+  ASSERT_EQ(copy.OpenForUpdate((patchedFolder + "QVAD13.NDB").c_str()), 1);
+  CAdrsEngine engine;
+  ASSERT_EQ(engine.Open((patchedFolder + "QVAD13.TIX").c_str(), 1), 1);
+  engine.SetDatabase(&copy);
+  for (const int kana : {0, 1}) {
+    const auto viewed = set.engine().MadeOazaTable(lists.large.childBase, kRows, kana);
+    const auto read = engine.MadeOazaTable(lists.large.childBase, kRows, kana);
+    ASSERT_TRUE(viewed && read);
+    EXPECT_TRUE(viewed->complete);
+    EXPECT_TRUE(read->complete);
+    EXPECT_TRUE(viewed->Image() == read->Image()) << "kana " << kana;
+  }
+  // The cut names are taken as cut.
+  const auto table = set.engine().MadeOazaTable(lists.large.childBase, kRows, 0);
+  ASSERT_TRUE(table && table->Keyed());
+  auto rowsOf = [&](std::string_view key) {
+    std::vector<uint16_t> rows;
+    for (std::size_t i = 0; i < table->KeyCount(); ++i) {
+      if (table->KeyAt(i) == key) rows.push_back(table->KeyRowAt(i));
+    }
+    return rows;
+  };
+  EXPECT_EQ(rowsOf("本"), std::vector<uint16_t>({3}));
+  EXPECT_EQ(rowsOf("本沢"), std::vector<uint16_t>({3}));
+  EXPECT_EQ(rowsOf("新"), std::vector<uint16_t>({4}));
+  EXPECT_EQ(rowsOf("新沢"), std::vector<uint16_t>({4}));
+  EXPECT_EQ(rowsOf("中"), std::vector<uint16_t>({5}));
+  EXPECT_EQ(rowsOf("中沢"), std::vector<uint16_t>({}));
+  EXPECT_EQ(rowsOf("川沢"), std::vector<uint16_t>({6}));
+  EXPECT_EQ(rowsOf("山沢"), std::vector<uint16_t>({}));
+  for (const char* input :
+       {"東京都北市本沢", "東京都北市本", "東京都北市新沢", "東京都北市新", "東京都北市中沢",
+        "東京都北市中", "東京都北市川沢", "東京都北市山沢", "東京都北市原沢"}) {
+    const Outcome tables = set.Match(input, Options(), nullptr, nullptr, nullptr);
+    Outcome scan;
+    {
+      const CNameCandidateSourceScope every(&EveryRowSource());
+      scan = set.Match(input, Options(), nullptr, nullptr, nullptr);
+    }
+    EXPECT_EQ(Shown(tables), Shown(scan)) << Show(input);
+  }
+}
+
+// The municipality rows are read once for their two names: a row whose
+// name does not read (its text past the file's end, its record without
+// data) keeps no rows and no table for that switch (the level then reads
+// each row as the plain scan does); intact rows give both tables.
+TEST(OazaTableRows, MunicipalityRowThatDoesNotReadKeepsNoRows) {
+  TempDir dir;
+  const std::string folder = dir.path() + "\\";
+  ASSERT_TRUE(matchtest::WriteHandMadeDataSet(folder, 13, Tables()));
+  const std::string ndb = testutil::ReadBytes(dir.path() + "/QVAD13.NDB");
+  const auto size = static_cast<uint32_t>(ndb.size());
+  TixEntry prefecture;
+  TixEntry second;
+  uint32_t nameAt = 0;
+  {
+    DataSet set;
+    ASSERT_TRUE(set.Open(folder, 13, 1));
+    char msg[kMessageSize] = "";
+    ASSERT_EQ(set.engine().ReadPrefectureEntry(1, &prefecture, msg), 1) << Show(msg);
+    ASSERT_EQ(set.engine().ReadCityEntry(prefecture.childBase, 2, &second, msg), 1);
+    ASSERT_EQ(
+        set.db().FindField("TC_Shikutyoson", "正規市区町村名", nullptr, nullptr, &nameAt, nullptr),
+        1);
+    for (const int kana : {0, 1}) {
+      const auto table = set.engine().MadeCityTable(prefecture.childBase, 2, kana);
+      ASSERT_TRUE(table);
+      EXPECT_TRUE(table->complete);
+      EXPECT_FALSE(table->Heads().empty() && table->Pairs().empty());
+    }
+  }
+  const uint32_t data = Get32(ndb, second.record + 12);
+  for (const bool noData : {false, true}) {
+    SCOPED_TRACE(noData ? "record without data" : "name past the file's end");
+    std::string bad = ndb;
+    if (noData)
+      Put32(&bad, second.record + 12, 0);
+    else
+      Put32(&bad, data + nameAt - 1, size + 100);
+    TempDir damagedDir;
+    ASSERT_TRUE(testutil::WriteBytes(damagedDir.path() + "/QVAD13.NDB", bad));
+    ASSERT_TRUE(testutil::WriteBytes(damagedDir.path() + "/QVAD13.TIX",
+                                     testutil::ReadBytes(dir.path() + "/QVAD13.TIX")));
+    DataSet damaged;
+    ASSERT_TRUE(damaged.Open(damagedDir.path() + "\\", 13, 1));
+    EXPECT_FALSE(damaged.engine().MadeCityTable(prefecture.childBase, 2, 0));
+    EXPECT_EQ(damaged.engine().MadeCityTable(prefecture.childBase, 2, 1) != nullptr, !noData);
+    ExpectTablesMatchLikeTheScan(damaged, noData ? "no data" : "name past the end");
+  }
+}

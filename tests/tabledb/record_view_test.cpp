@@ -109,8 +109,9 @@ std::vector<uint32_t> RecordsOf(CTableDatabase& db, const char* table, uint32_t 
 
 // What the pairs of reads gave.
 struct Tally {
-  int reads = 0;  // pairs compared
-  int read = 0;   // pairs that both succeeded
+  int reads = 0;   // pairs compared
+  int read = 0;    // pairs that both succeeded
+  int viewed = 0;  // texts read where they stand in the image
 };
 
 constexpr unsigned char kFill = 0xA5;
@@ -214,6 +215,38 @@ void CompareAt(CTableDatabase& db, uint32_t record, const TdbRecordView& view, u
       const int rb = db.GetStringsAt(view, offsets, textsB, n, size);
       CompareBytes(ra, a, rb, b, "texts", offset, size, tally);
     }
+  }
+  // The same texts viewed where they stand: the view answers wherever
+  // the record's data lie in the image, and as the copies do (each view
+  // holds the bytes of its copy before the copy's NUL).
+  for (const std::size_t size : {std::size_t{1}, std::size_t{7}, std::size_t{64}}) {
+    for (int n = 0; n <= 4; ++n) {
+      std::vector<char> b(4 * size, static_cast<char>(kFill));
+      char* textsB[4] = {b.data(), b.data() + size, b.data() + 2 * size, b.data() + 3 * size};
+      const int rb = db.GetStringsAt(view, offsets, textsB, n, size);
+      TdbTextView viewed[4];
+      const int rv = db.ViewStringsAt(view, offsets, viewed, n, size);
+      EXPECT_EQ(rv<0, n> 0 && view.data == nullptr) << "viewed texts at " << offset;
+      if (rv < 0) continue;
+      EXPECT_EQ(rv, rb) << "viewed texts at " << offset << " size " << size << " n " << n;
+      if (rv != 1 || rb != 1) continue;
+      for (int i = 0; i < n; ++i) {
+        ++tally->viewed;
+        const TdbTextView& t = viewed[i];
+        ASSERT_LT(t.length, size) << "viewed text " << i << " at " << offset;
+        EXPECT_EQ(t.length == 0, t.bytes == nullptr);
+        EXPECT_EQ(std::string(textsB[i], t.length), std::string(t.bytes ? t.bytes : "", t.length))
+            << "viewed text " << i << " at " << offset;
+        EXPECT_EQ(textsB[i][t.length], '\0') << "viewed text " << i << " at " << offset;
+      }
+    }
+  }
+  {
+    TdbTextView one[1];
+    EXPECT_EQ(db.ViewStringsAt(view, offsets, one, 0, 8), 1);
+    EXPECT_EQ(db.ViewStringsAt(view, nullptr, one, 1, 8), 0);
+    EXPECT_EQ(db.ViewStringsAt(view, offsets, nullptr, 1, 8), 0);
+    EXPECT_EQ(db.ViewStringsAt(view, offsets, one, 1, 0), 0);
   }
   {
     char* none[1] = {nullptr};
@@ -409,6 +442,7 @@ TEST(TableRecordView, ReadsEveryFieldAsTheReadsByRecordPosition) {
   const Tally fromImage = CompareThrough(db, size, true, true);
   EXPECT_GT(fromImage.reads, 2000);
   EXPECT_GT(fromImage.read, 300);
+  EXPECT_GT(fromImage.viewed, 300);
   db.Close();
 
   // Opened for update: the reads come from the copy of the file's bytes.
@@ -417,6 +451,7 @@ TEST(TableRecordView, ReadsEveryFieldAsTheReadsByRecordPosition) {
   const Tally fromCopy = CompareThrough(db, size, false, true);
   EXPECT_EQ(fromCopy.reads, fromImage.reads);
   EXPECT_EQ(fromCopy.read, fromImage.read);
+  EXPECT_EQ(fromCopy.viewed, 0) << "no image to view the texts in";
 }
 
 TEST(TableRecordView, RecordCutShortByTheFileEndReadsTheFieldsThatLieInIt) {
@@ -524,6 +559,7 @@ TEST(TableRecordView, DamagedFilesReadAlikeThroughTheView) {
     const Tally t = CompareThrough(damaged, static_cast<uint32_t>(bytes.size()), false, false);
     tally.reads += t.reads;
     tally.read += t.read;
+    tally.viewed += t.viewed;
   };
   // Cuts of the file, in steps of 37 bytes.
   for (std::size_t len = 0; len < base.size(); len += 37) {
@@ -564,4 +600,5 @@ TEST(TableRecordView, DamagedFilesReadAlikeThroughTheView) {
   }
   EXPECT_GT(opened, 200);
   EXPECT_GT(tally.read, 10000);
+  EXPECT_GT(tally.viewed, 1000);
 }
