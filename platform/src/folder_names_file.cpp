@@ -1,5 +1,6 @@
 #include "folder_names_file.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "plat/derived_store.h"
@@ -59,34 +60,35 @@ namespace {
 // the slots of their index.
 template <typename NameOf, typename EntryOf>
 std::string Encode(std::size_t count, NameOf&& nameOf, EntryOf&& entryOf,
-                   const std::vector<std::uint32_t>& slots) {
+                   std::span<const std::uint32_t> slots) {
   std::size_t textBytes = 0;
   for (std::size_t i = 0; i < count; ++i) textBytes += nameOf(i).size() + 1;
   const std::size_t entryBytes = count * sizeof(FolderNames::Entry);
   const std::size_t slotBytes = slots.size() * sizeof(std::uint32_t);
-  const std::size_t textAt = kHead + Up8(entryBytes) + Up8(slotBytes);
-  std::string out;
-  out.reserve(textAt + Up8(textBytes + kSlack));
+  const std::size_t slotsAt = kHead + Up8(entryBytes);
+  const std::size_t textAt = slotsAt + Up8(slotBytes);
+  // Sized once, zeros throughout; each part is then written where it goes.
+  std::string out(textAt + Up8(textBytes + kSlack), '\0');
+  char* const bytes = out.data();
   const std::uint32_t head[4] = {static_cast<std::uint32_t>(count),
                                  static_cast<std::uint32_t>(slots.size()),
                                  static_cast<std::uint32_t>(textBytes), 0};
-  out.append(reinterpret_cast<const char*>(head), sizeof head);
+  std::memcpy(bytes, head, sizeof head);
+  if (slotBytes > 0) std::memcpy(bytes + slotsAt, slots.data(), slotBytes);
+  char* entry = bytes + kHead;
+  char* text = bytes + textAt;
   std::uint32_t at = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    FolderNames::Entry e{};
-    e = entryOf(i, at);
-    out.append(reinterpret_cast<const char*>(&e), sizeof e);
-    at += e.length + 1;
-  }
-  out.append(Up8(entryBytes) - entryBytes, '\0');
-  out.append(reinterpret_cast<const char*>(slots.data()), slotBytes);
-  out.append(Up8(slotBytes) - slotBytes, '\0');
-  out.resize(textAt + Up8(textBytes + kSlack));  // the names' bytes, then zeros
-  char* text = out.data() + textAt;
-  for (std::size_t i = 0; i < count; ++i) {
+    // (Field by field: the bytes between them stay zeros.)
+    const FolderNames::Entry e = entryOf(i, at);
+    std::memcpy(entry + offsetof(FolderNames::Entry, at), &e.at, sizeof e.at);
+    std::memcpy(entry + offsetof(FolderNames::Entry, length), &e.length, sizeof e.length);
+    entry[offsetof(FolderNames::Entry, directory)] = e.directory ? 1 : 0;
+    entry[offsetof(FolderNames::Entry, followed)] = e.followed ? 1 : 0;
+    entry += sizeof e;
     const std::string_view name = nameOf(i);
-    std::memcpy(text, name.data(), name.size());
-    text += name.size() + 1;
+    std::memcpy(text + at, name.data(), name.size());  // its NUL: the zeros
+    at += e.length + 1;
   }
   return out;
 }
@@ -108,17 +110,16 @@ std::string EncodeFolderNames(const FolderNames& names) {
   const auto nameOf = [&](std::size_t i) { return names.Name(names.list[i]); };
   // The index of the names, as they made it (in the same order, by the same
   // hash), when they did.
-  std::vector<std::uint32_t> slots =
-      names.indexed.load(std::memory_order_acquire)
-          ? std::vector<std::uint32_t>(names.index.begin(), names.index.end())
-          : FolderNames::MakeSlots(names.list.size(), nameOf, true);
+  std::vector<std::uint32_t> made;
+  if (!names.indexed.load(std::memory_order_acquire))
+    made = FolderNames::MakeSlots(names.list.size(), nameOf, true);
   return Encode(
       names.list.size(), nameOf,
       [&](std::size_t i, std::uint32_t at) {
         const FolderNames::Entry& e = names.list[i];
         return FolderNames::Entry{at, e.length, e.directory, e.followed};
       },
-      slots);
+      made.empty() ? names.index : std::span<const std::uint32_t>(made));
 }
 
 bool DecodeFolderNames(std::string_view bytes, FolderNamesView& view) {
