@@ -224,6 +224,8 @@ struct NameTable {
   std::string_view Image() const {
     return image_ == nullptr ? std::string_view() : std::string_view(image_, header_.size);
   }
+  // What keeps Image()'s bytes (which never change) where they are.
+  const std::shared_ptr<const void>& Hold() const { return hold_; }
 
  private:
   template <typename T>

@@ -32,6 +32,10 @@ bool FindStoredNameTable(const StoredNameTableId& id, uint16_t count, NameTable*
 bool KeepStoredNameTable(const StoredNameTableId& id, const NameTable& table) {
   if (!table.complete) return false;
   const plat::DerivedFolder folder = plat::DerivedFolderAt(id.folder);
+  // The table's own image, where it stands (it is never changed).
+  if (!table.Image().empty() && table.Hold())
+    return plat::PutDerived(NameTableStoreKey(id, folder), id.files,
+                            plat::DerivedBytes{table.Image(), table.Hold()});
   std::string bytes;
   table.AppendTo(&bytes);
   return plat::PutDerived(NameTableStoreKey(id, folder), id.files, std::move(bytes));

@@ -857,10 +857,13 @@ struct Snapshot {
 // A value put and not yet written.
 struct Pending {
   KeyBytes key{};
-  std::string head;   // the record's head (MakeHead)
-  std::string value;  // the value's bytes
+  std::string head;  // the record's head (MakeHead)
+  // The value's bytes: its own, or held ones (while held.hold lives).
+  std::string value;
+  DerivedBytes held;
+  std::string_view Value() const { return held.hold ? held.bytes : std::string_view(value); }
   // The whole record's size, checksum included.
-  std::size_t Size() const { return head.size() + value.size() + kChecksumSize; }
+  std::size_t Size() const { return head.size() + Value().size() + kChecksumSize; }
 };
 
 struct ThreadState {
@@ -1101,7 +1104,8 @@ Wrote PutAll(Env& env, const std::vector<Pending>& values, const std::vector<Key
       // the two.
       char* out = static_cast<char*>(v.mv_data);
       std::memcpy(out, p.head.data(), p.head.size());
-      if (!p.value.empty()) std::memcpy(out + p.head.size(), p.value.data(), p.value.size());
+      if (const std::string_view value = p.Value(); !value.empty())
+        std::memcpy(out + p.head.size(), value.data(), value.size());
       const std::size_t summed = p.Size() - kChecksumSize;
       Store(out + summed, Hash(out, summed));
       MDB_val u = Val(use, kUseSize);
@@ -1368,20 +1372,22 @@ bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string_view 
   return PutDerived(key, sources, std::string(value));
 }
 
-bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string&& value) {
+namespace {
+
+// Puts p (its value set) under key for sources.
+bool PutPending(const DerivedKey& key, DerivedSources sources, Pending p) {
+  const std::size_t valueSize = p.Value().size();
   if (!KindOk(key.kind) || !key.folder.Known() || Build() == 0 || !SourcesSettled(sources) ||
       key.folder.path.size() > UINT32_MAX || key.item.size() > UINT32_MAX ||
       sources.size() > UINT32_MAX)
     return false;
   const std::uint64_t size =
-      HeadSize(sources.size(), key.folder.path.size(), key.item.size()) + value.size();
+      HeadSize(sources.size(), key.folder.path.size(), key.item.size()) + valueSize;
   // (The bound itself is the open store's: larger values are left out when
   // the values are written.)
   if (size > kMaxBoundMiB * kMiB / 2 || CacheFolder().empty()) return false;
-  Pending p;
   p.key = KeyOf(key, Build());
-  p.head = MakeHead(key, sources, value.size());
-  p.value = std::move(value);
+  p.head = MakeHead(key, sources, valueSize);
   ThreadState& ts = threadState.Current();
   // A later put of the same key within the call replaces the earlier one.
   ts.values.erase(std::remove_if(ts.values.begin(), ts.values.end(),
@@ -1391,6 +1397,21 @@ bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string&& val
   if (InScope() || inPlace.load()) return true;
   EndSnapshot(ts);
   return Write(std::exchange(ts.values, {}), std::exchange(ts.uses, {}));
+}
+
+}  // namespace
+
+bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string&& value) {
+  Pending p;
+  p.value = std::move(value);
+  return PutPending(key, sources, std::move(p));
+}
+
+bool PutDerived(const DerivedKey& key, DerivedSources sources, DerivedBytes value) {
+  if (!value.hold) return PutDerived(key, sources, value.bytes);
+  Pending p;
+  p.held = std::move(value);
+  return PutPending(key, sources, std::move(p));
 }
 
 void WriteDerivedValues() {

@@ -714,12 +714,8 @@ bool IsOneComponent(std::string_view name) {
 // under folding.
 const detail::FolderNames::Entry* Search(const detail::FolderNames& names, std::string_view raw,
                                          std::string_view utf8, bool decoded) {
-  const detail::FolderNames::Entry* found = names.Exact(utf8);
-  if (!found) found = names.Folded(utf8, decoded);
-  if (!found && decoded && raw != utf8) {
-    found = names.Exact(raw);
-    if (!found) found = names.Folded(raw, false);
-  }
+  const detail::FolderNames::Entry* found = names.ExactElseFolded(utf8, decoded);
+  if (!found && decoded && raw != utf8) found = names.ExactElseFolded(raw, false);
   return found;
 }
 

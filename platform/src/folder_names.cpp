@@ -69,12 +69,13 @@ bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
   if (!GetDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), bytes) ||
       !DecodeFolderNames(bytes.bytes, view))
     return false;
-  // Searched where they stand, through the index kept with them.
+  // Searched where they stand, through the index kept with them, if any
+  // (else one is made here when they are searched often enough).
   text = view.text;
   list = view.entries;
   index = view.slots;
   hold = std::move(bytes.hold);
-  indexed.store(true, std::memory_order_release);
+  if (!index.empty()) indexed.store(true, std::memory_order_release);
   return true;
 }
 
@@ -85,10 +86,6 @@ void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp)
   if (!complete || stamp.size < kFolderNamesMinSize) return;
   FileStamp now;
   if (!StampOfNative(folder, now) || !(now == stamp)) return;
-  // A folder this large is searched through its index: made now, it is
-  // kept with the names.
-  searches.store(kLinearSearches, std::memory_order_relaxed);
-  UseIndex();
   PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), EncodeFolderNames(*this));
 }
 

@@ -200,6 +200,31 @@ struct FolderNames {
     return nullptr;
   }
 
+  // Exact(s) if there is one, else Folded(s, utf8), in one walk of the
+  // names (or of the probe).
+  const Entry* ExactElseFolded(std::string_view s, bool utf8) const {
+    const Entry* folded = nullptr;
+    auto exact = [&](const Entry& e) {
+      if (e.length != s.size()) return false;
+      const std::string_view name = Name(e);
+      if (name == s) return true;
+      if (!folded && EqualNoCaseUtf8(name, s) && (utf8 || EqualNoCaseSjis(name, s))) folded = &e;
+      return false;
+    };
+    if (!UseIndex()) {
+      for (const Entry& e : list)
+        if (exact(e)) return &e;
+      return folded;
+    }
+    for (std::size_t i = FirstSlot(s), n = 0; n < index.size() && index[i] != 0;
+         i = NextSlot(i), ++n) {
+      if (index[i] > list.size()) break;
+      const Entry& e = list[index[i] - 1];
+      if (exact(e)) return &e;
+    }
+    return folded;
+  }
+
   // The index by folded name. At most half full: a probe ends soon at a
   // free slot.
   void Index() {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
 #include "plat/derived_store.h"
 
@@ -57,19 +58,25 @@ namespace {
 
 // The value of count names (nameOf(i), in listing order), their kinds
 // (entryOf(i, at): the entry of name i at offset at of the names' bytes) and
-// the slots of their index.
+// the slots of their index, in 8-byte words made for it (every byte
+// written here: the parts, the zeros between them and after the names).
 template <typename NameOf, typename EntryOf>
-std::string Encode(std::size_t count, NameOf&& nameOf, EntryOf&& entryOf,
-                   std::span<const std::uint32_t> slots) {
+DerivedBytes Encode(std::size_t count, NameOf&& nameOf, EntryOf&& entryOf,
+                    std::span<const std::uint32_t> slots) {
   std::size_t textBytes = 0;
   for (std::size_t i = 0; i < count; ++i) textBytes += nameOf(i).size() + 1;
   const std::size_t entryBytes = count * sizeof(FolderNames::Entry);
   const std::size_t slotBytes = slots.size() * sizeof(std::uint32_t);
   const std::size_t slotsAt = kHead + Up8(entryBytes);
   const std::size_t textAt = slotsAt + Up8(slotBytes);
-  // Sized once, zeros throughout; each part is then written where it goes.
-  std::string out(textAt + Up8(textBytes + kSlack), '\0');
-  char* const bytes = out.data();
+  const std::size_t size = textAt + Up8(textBytes + kSlack);
+  auto words = std::make_shared_for_overwrite<std::uint64_t[]>(size / 8);
+  char* const bytes = reinterpret_cast<char*>(words.get());
+  // The last word of each part first: the zeros after its end.
+  words[slotsAt / 8 - 1] = 0;
+  if (slotBytes > 0) words[textAt / 8 - 1] = 0;
+  const std::size_t textWords = textAt + (textBytes & ~std::size_t{7});
+  std::memset(bytes + textWords, 0, size - textWords);
   const std::uint32_t head[4] = {static_cast<std::uint32_t>(count),
                                  static_cast<std::uint32_t>(slots.size()),
                                  static_cast<std::uint32_t>(textBytes), 0};
@@ -79,47 +86,50 @@ std::string Encode(std::size_t count, NameOf&& nameOf, EntryOf&& entryOf,
   char* text = bytes + textAt;
   std::uint32_t at = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    // (Field by field: the bytes between them stay zeros.)
+    // (Field by field, over zeros: the bytes between them stay zeros.)
     const FolderNames::Entry e = entryOf(i, at);
+    std::memset(entry, 0, sizeof e);
     std::memcpy(entry + offsetof(FolderNames::Entry, at), &e.at, sizeof e.at);
     std::memcpy(entry + offsetof(FolderNames::Entry, length), &e.length, sizeof e.length);
     entry[offsetof(FolderNames::Entry, directory)] = e.directory ? 1 : 0;
     entry[offsetof(FolderNames::Entry, followed)] = e.followed ? 1 : 0;
     entry += sizeof e;
     const std::string_view name = nameOf(i);
-    std::memcpy(text + at, name.data(), name.size());  // its NUL: the zeros
+    std::memcpy(text + at, name.data(), name.size());
+    text[at + name.size()] = '\0';
     at += e.length + 1;
   }
-  return out;
+  return {std::string_view(bytes, size), std::move(words)};
 }
+
+std::string Copy(const DerivedBytes& value) { return std::string(value.bytes); }
 
 }  // namespace
 
 std::string EncodeFolderNames(const std::vector<ListedName>& names) {
   const auto nameOf = [&](std::size_t i) { return names[i].name; };
-  return Encode(
+  return Copy(Encode(
       names.size(), nameOf,
       [&](std::size_t i, std::uint32_t at) {
         return FolderNames::Entry{at, static_cast<std::uint32_t>(names[i].name.size()),
                                   names[i].directory, names[i].followed};
       },
-      FolderNames::MakeSlots(names.size(), nameOf));
+      FolderNames::MakeSlots(names.size(), nameOf)));
 }
 
-std::string EncodeFolderNames(const FolderNames& names) {
+DerivedBytes EncodeFolderNames(const FolderNames& names) {
   const auto nameOf = [&](std::size_t i) { return names.Name(names.list[i]); };
-  // The index of the names, as they made it (in the same order, by the same
-  // hash), when they did.
-  std::vector<std::uint32_t> made;
-  if (!names.indexed.load(std::memory_order_acquire))
-    made = FolderNames::MakeSlots(names.list.size(), nameOf, true);
+  // The index of the names goes with them only when they made it (in the
+  // same order, by the same hash): a job asks for a name or two, which a
+  // walk of the names answers for less than hashing every one of them.
+  const bool indexed = names.indexed.load(std::memory_order_acquire);
   return Encode(
       names.list.size(), nameOf,
       [&](std::size_t i, std::uint32_t at) {
         const FolderNames::Entry& e = names.list[i];
         return FolderNames::Entry{at, e.length, e.directory, e.followed};
       },
-      made.empty() ? names.index : std::span<const std::uint32_t>(made));
+      indexed ? names.index : std::span<const std::uint32_t>());
 }
 
 bool DecodeFolderNames(std::string_view bytes, FolderNamesView& view) {
@@ -130,8 +140,10 @@ bool DecodeFolderNames(std::string_view bytes, FolderNamesView& view) {
   const std::uint64_t count = head[0], slotCount = head[1], textBytes = head[2];
   const std::uint64_t entryBytes = Up8(count * sizeof(FolderNames::Entry));
   const std::uint64_t slotBytes = Up8(slotCount * sizeof(std::uint32_t));
-  // The slots: a power of two, more than the names.
-  if (head[3] != 0 || slotCount < 16 || (slotCount & (slotCount - 1)) != 0 || slotCount <= count ||
+  // The slots: none (no index kept), or a power of two, more than the names.
+  const bool slotsFit =
+      slotCount == 0 || (slotCount >= 16 && (slotCount & (slotCount - 1)) == 0 && slotCount > count);
+  if (head[3] != 0 || !slotsFit ||
       kHead + entryBytes + slotBytes + Up8(textBytes + kSlack) != bytes.size())
     return false;
   const char* text = bytes.data() + kHead + entryBytes + slotBytes;

@@ -8,11 +8,13 @@
 // times, and with them the stamp.
 //
 // The value is the names as a process searches them, used where it stands
-// (no name copied, no index made): a head (the number of names, of slots
-// and of the names' bytes), the entries (FolderNames::Entry: where each
-// name is, its length and kind), the slots of the index by folded name
-// (FolderNames::MakeSlots), and the names in listing order, each followed
-// by a NUL, with 8 zero bytes after the last. Every part begins at a
+// (no name copied): a head (the number of names, of slots and of the
+// names' bytes), the entries (FolderNames::Entry: where each name is, its
+// length and kind), the slots of the index by folded name
+// (FolderNames::MakeSlots; none when the process that kept the names had
+// not made it: a later one makes it if it searches them often), and the
+// names in listing order, each followed by a NUL, with 8 zero bytes after
+// the last. Every part begins at a
 // multiple of 8. A value whose parts do not fit it is not used.
 
 #include <cstdint>
@@ -39,8 +41,8 @@ DerivedKey FolderNamesStoreKey(const std::string& folder, const FileStamp& stamp
 
 // The value's bytes for the names (in listing order).
 std::string EncodeFolderNames(const std::vector<ListedName>& names);
-// The same for names read (with their index when they made it).
-std::string EncodeFolderNames(const FolderNames& names);
+// The same for names read (with their index when they made it), held.
+DerivedBytes EncodeFolderNames(const FolderNames& names);
 
 // The names a value holds, as views into its bytes.
 struct FolderNamesView {

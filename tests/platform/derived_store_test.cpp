@@ -235,6 +235,33 @@ TEST_F(DerivedStoreTest, TheValuesOfACallAreWrittenInOneTransactionWhenItEnds) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(Get(Key(folder, std::to_string(i))), "v") << i;
 }
 
+// Bytes put as held are read where they stand when the call's values are
+// written: the put's hold keeps them after the caller has let go of its
+// own, and what is kept is those bytes. Without a hold they are copied.
+TEST_F(DerivedStoreTest, HeldBytesAreKeptAsTheyStandWhenTheCallEnds) {
+  const plat::DerivedFolder folder = data_.Folder();
+  std::weak_ptr<std::string> gone;
+  {
+    const plat::StampScope call;
+    auto bytes = std::make_shared<std::string>(40000, 'h');
+    (*bytes)[12345] = 'x';
+    gone = bytes;
+    ASSERT_TRUE(plat::PutDerived(Key(folder, "held"), data_.Sources(),
+                                 plat::DerivedBytes{*bytes, bytes}));
+    std::string copied = "copied";
+    ASSERT_TRUE(
+        plat::PutDerived(Key(folder, "bare"), data_.Sources(), plat::DerivedBytes{copied, {}}));
+    copied = "CHANGED";
+    bytes.reset();
+    EXPECT_FALSE(gone.expired()) << "held until written";
+  }
+  EXPECT_TRUE(gone.expired()) << "let go once written";
+  std::string expected(40000, 'h');
+  expected[12345] = 'x';
+  EXPECT_EQ(Get(Key(folder, "held")), expected);
+  EXPECT_EQ(Get(Key(folder, "bare")), "copied");
+}
+
 // Within a call every read sees one state of the store; a value got stays
 // as it was while it is held.
 TEST_F(DerivedStoreTest, ACallReadsOneStateAndAValueHeldStaysAsItWas) {

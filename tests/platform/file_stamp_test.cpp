@@ -781,6 +781,97 @@ TEST(FolderNamesValue, PartsThatDoNotFitTheValueAreRefused) {
   EXPECT_EQ(searched(full), "QVAD13.NDB;-;-;-;") << "no free slot: every slot, then the end";
 }
 
+// Names kept by a process that searched them only a few times go without
+// their index: a later process walks them, and once it has searched them
+// often enough makes the index over the value's own bytes; every search
+// answers the same either way.
+TEST(FolderNamesValue, NamesKeptWithoutTheirIndexAreFoundWalkedAndIndexed) {
+  std::vector<plat::detail::ListedName> listed;
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) names.push_back(ListedName(i));
+  names.push_back("Sub");
+  for (const std::string& n : names) listed.push_back({n, n == "Sub", false});
+  // Names as a process read them, searched once: not indexed yet.
+  const std::string indexed = plat::detail::EncodeFolderNames(listed);
+  plat::detail::FolderNames read;
+  {
+    std::vector<std::uint64_t> words((indexed.size() + 7) / 8 + 1);
+    std::memcpy(words.data(), indexed.data(), indexed.size());
+    plat::detail::FolderNamesView view;
+    ASSERT_TRUE(plat::detail::DecodeFolderNames(
+        std::string_view(reinterpret_cast<const char*>(words.data()), indexed.size()), view));
+    read.text = view.text;
+    read.list = view.entries;
+    ASSERT_NE(read.Exact(ListedName(3)), nullptr);
+    const std::string bare(plat::detail::EncodeFolderNames(read).bytes);
+    std::uint32_t head[4];
+    std::memcpy(head, bare.data(), sizeof head);
+    EXPECT_EQ(head[1], 0u) << "no index kept";
+    EXPECT_LT(bare.size(), indexed.size());
+    std::vector<std::uint64_t> again((bare.size() + 7) / 8 + 1);
+    std::memcpy(again.data(), bare.data(), bare.size());
+    ASSERT_TRUE(plat::detail::DecodeFolderNames(
+        std::string_view(reinterpret_cast<const char*>(again.data()), bare.size()), view));
+    EXPECT_TRUE(view.slots.empty());
+    plat::detail::FolderNames later;
+    later.text = view.text;
+    later.list = view.entries;
+    later.index = view.slots;
+    // Past the walks, through the index made here: the same answers.
+    for (int round = 0; round < 3; ++round) {
+      for (int i = 0; i < 40; i += 7) {
+        const auto* e = later.Folded(Upper(ListedName(i)), true);
+        ASSERT_NE(e, nullptr) << i;
+        EXPECT_EQ(later.Name(*e), ListedName(i));
+      }
+      const auto* sub = later.Folded("SUB", true);
+      ASSERT_NE(sub, nullptr);
+      EXPECT_TRUE(sub->directory);
+      EXPECT_EQ(later.Exact("sub"), nullptr);
+      EXPECT_EQ(later.Folded("absent.dat", true), nullptr);
+    }
+    EXPECT_TRUE(later.indexed.load());
+    EXPECT_EQ(later.index.size(), 128u);
+  }
+}
+
+// A name is found exactly where some entry has it exactly, else as the
+// first entry in listing order that equals it under folding: the same
+// whether the names are walked or searched through their index.
+TEST(FolderNamesValue, TheExactNameGoesBeforeAnEarlierFoldedOne) {
+  const std::vector<std::string> names = {"ABC.dat", "x", "abc.DAT", "Abc.dat", "y"};
+  std::vector<plat::detail::ListedName> listed;
+  for (const std::string& n : names) listed.push_back({n, false, false});
+  const std::string bytes = plat::detail::EncodeFolderNames(listed);
+  std::vector<std::uint64_t> words((bytes.size() + 7) / 8 + 1);
+  std::memcpy(words.data(), bytes.data(), bytes.size());
+  plat::detail::FolderNamesView view;
+  ASSERT_TRUE(plat::detail::DecodeFolderNames(
+      std::string_view(reinterpret_cast<const char*>(words.data()), bytes.size()), view));
+  plat::detail::FolderNames walked;
+  walked.text = view.text;
+  walked.list = view.entries;
+  walked.searches = -1000;  // never indexed here
+  plat::detail::FolderNames indexed;
+  indexed.text = view.text;
+  indexed.list = view.entries;
+  indexed.index = view.slots;
+  indexed.indexed = true;
+  for (const plat::detail::FolderNames* n : {&walked, &indexed}) {
+    auto found = [&](std::string_view s) {
+      const auto* e = n->ExactElseFolded(s, true);
+      return e ? std::to_string(e - n->list.data()) : std::string("-");
+    };
+    EXPECT_EQ(found("abc.DAT"), "2") << "exact, after a folded one";
+    EXPECT_EQ(found("Abc.dat"), "3");
+    EXPECT_EQ(found("ABC.DAT"), "0") << "the first folded one";
+    EXPECT_EQ(found("abc.dat"), "0");
+    EXPECT_EQ(found("abd.dat"), "-");
+    EXPECT_EQ(found("X"), "1");
+  }
+  EXPECT_FALSE(walked.indexed.load());
+}
+
 // A folder changed within the settle time may change again without a new
 // stamp on a file system of whole-second times: without the change watch
 // (before a process's first call has ended) its listing answers only the

@@ -118,6 +118,9 @@ bool GetDerived(const DerivedKey& key, DerivedSources sources, DerivedBytes& val
 bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string_view value);
 // The same, taking the value's bytes over (no copy).
 bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string&& value);
+// The same for bytes that stay as they are while value.hold lives (not
+// copied: read where they stand when the values are written).
+bool PutDerived(const DerivedKey& key, DerivedSources sources, DerivedBytes value);
 inline bool PutDerived(const DerivedKey& key, DerivedSources sources, const char* value) {
   return PutDerived(key, sources, std::string_view(value));
 }
