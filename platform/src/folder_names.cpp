@@ -75,18 +75,33 @@ bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
   list = view.entries;
   index = view.slots;
   hold = std::move(bytes.hold);
-  if (!index.empty()) indexed.store(true, std::memory_order_release);
+  if (!index.empty()) {
+    indexed.store(true, std::memory_order_release);
+  } else {
+    keptFolder = folder;
+    keptStamp = stamp;
+  }
   return true;
 }
 
 // When the names are the folder's at the stamp (it stands as stamped after
 // they were read; the store keeps them only under a settled stamp, which
 // any later change is bound to change).
-void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp) const {
+void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp) {
   if (!complete || stamp.size < kFolderNamesMinSize) return;
   FileStamp now;
   if (!StampOfNative(folder, now) || !(now == stamp)) return;
-  PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1), EncodeFolderNames(*this));
+  if (PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1),
+                 EncodeFolderNames(*this)) &&
+      !indexed.load(std::memory_order_acquire)) {
+    keptFolder = folder;
+    keptStamp = stamp;
+  }
+}
+
+void FolderNames::KeepIndexInStore() const {
+  PutDerived(FolderNamesStoreKey(keptFolder, keptStamp), std::span(&keptStamp, 1),
+             EncodeFolderNames(*this));
 }
 
 // Reads the names of a native folder; false when it does not open.

@@ -82,14 +82,23 @@ struct FolderNames {
   mutable std::atomic<int> searches{0};
   mutable std::atomic<bool> indexed{false};
   mutable std::once_flag indexOnce;
+  // The folder and stamp the names are kept under in the store, when they
+  // are kept there without their index (put by this process or taken from
+  // the store): once a search here makes the index, the names are kept
+  // again with it, so that later processes that search them as often find
+  // it made.
+  std::string keptFolder;
+  FileStamp keptStamp;
 
   // Whether a search goes through the slots (made here when it is time).
   bool UseIndex() const {
     if (indexed.load(std::memory_order_acquire)) return true;
     if (searches.fetch_add(1, std::memory_order_relaxed) < kLinearSearches) return false;
     std::call_once(indexOnce, [this] {
-      const_cast<FolderNames*>(this)->Index();
+      auto* self = const_cast<FolderNames*>(this);
+      self->Index();
       indexed.store(true, std::memory_order_release);
+      if (!keptFolder.empty()) self->KeepIndexInStore();
     });
     return true;
   }
@@ -242,7 +251,9 @@ struct FolderNames {
   bool FromStore(const std::string& folder, const FileStamp& stamp);
   // Keeps the names read in the store for later processes (see
   // NamesOfFolder).
-  void KeepInStore(const std::string& folder, const FileStamp& stamp) const;
+  void KeepInStore(const std::string& folder, const FileStamp& stamp);
+  // Keeps the names again, now with their index, where they are kept.
+  void KeepIndexInStore() const;
 
   // Whether Read reached the end of the folder (names from the store are
   // complete).

@@ -661,6 +661,34 @@ TEST_F(FolderNamesFile, AChangeOfTheFolderAfterItsNamesWereKeptIsSeen) {
   EXPECT_EQ(FolderNamesKept().size(), 1u) << "one value per folder";
 }
 
+// Names looked up a few times are kept without their index; a process
+// that looks up many of them makes it and keeps the names again with it,
+// for later processes to search through from their first look-up.
+TEST_F(FolderNamesFile, NamesSearchedOftenAreKeptAgainWithTheirIndex) {
+  const plat::FileStamp stamp = SettledStamp(data.path());
+  auto slotsKept = [&] {
+    plat::DerivedBytes bytes;
+    if (!plat::GetDerived(plat::detail::FolderNamesStoreKey(data.path(), stamp),
+                          plat::DerivedSources(&stamp, 1), bytes) ||
+        bytes.bytes.size() < 16)
+      return -1;
+    std::uint32_t head[4];
+    std::memcpy(head, bytes.bytes.data(), sizeof head);
+    return static_cast<int>(head[1]);
+  };
+  auto listing = FreshListing();
+  EXPECT_TRUE(listing->Contains(Upper(ListedName(7)).c_str()));
+  EXPECT_EQ(slotsKept(), 0) << "a name looked up: kept without an index";
+  listing = FreshListing();
+  for (int i = 0; i < 40; ++i) EXPECT_TRUE(listing->Contains(Upper(ListedName(i)).c_str())) << i;
+  EXPECT_FALSE(listing->Contains("ABSENT.DAT"));
+  EXPECT_GE(slotsKept(), 800) << "kept again with the index made";
+  listing = FreshListing();
+  for (int i = 0; i < 400; i += 37) EXPECT_TRUE(listing->Contains(Upper(ListedName(i)).c_str())) << i;
+  EXPECT_FALSE(listing->Contains("ABSENT.DAT"));
+  EXPECT_EQ(FolderNamesKept().size(), 1u) << "one value per folder";
+}
+
 // The kept names are used only from a whole value kept for this folder at
 // its present stamp; any other value is passed over and the folder is
 // read. A value that claims a name the folder lacks shows which was used.
