@@ -31,7 +31,8 @@
 //    program is its floor), the two run in turn in the same loop: median
 //    wall time of each and their ratio, page faults (ru_minflt of the
 //    child) and, where the kernel lets this process count them, user-space
-//    instructions of the child (perf_event_open);
+//    instructions of the child (perf_event_open); the jobs' files are
+//    read from <set>/bench-jobs, their results written beside the program;
 //    BM_KortJobWithoutPrefectureNoCache/<set>: the same without a cache
 //    folder (the prefecture names read from every prefecture's files);
 //    on the national set the jobs take addresses drawn by municipality
@@ -443,6 +444,21 @@ ChildRun RunChild(const std::vector<std::string>& args) {
   return released && ended ? run : ChildRun{};
 }
 
+// A folder made when missing; its path.
+std::string MadeFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder;
+}
+
+// The folder a set's job files are written to: a folder of their own, so
+// that the program's folder, which the jobs write their results to and
+// look at for their settings file, holds the same files whatever
+// benchmarks ran before (each job lists it afresh, having just written to
+// it: a folder of hundreds of other benchmarks' job files would cost every
+// job there).
+std::string JobFolder(int scale) { return MadeFolder(ScaleRoot(scale) + "/bench-jobs"); }
+
 // A job file of kind 3000 (CP932, CR LF) for the (CP932) address.
 std::string WriteJob(const std::string& folder, const std::string& name,
                      const std::string& address) {
@@ -480,7 +496,7 @@ std::vector<std::string> WriteJobs(int scale, const std::string& prefix,
                                    const std::vector<std::string>& addresses) {
   std::vector<std::string> jobs;
   for (std::size_t i = 0; i < addresses.size(); ++i)
-    jobs.push_back(WriteJob(ScaleRoot(scale), prefix + std::to_string(i) + ".txt", addresses[i]));
+    jobs.push_back(WriteJob(JobFolder(scale), prefix + std::to_string(i) + ".txt", addresses[i]));
   return jobs;
 }
 
@@ -493,11 +509,10 @@ void KortJob(benchmark::State& state, int scale, const std::vector<std::string>&
     state.SkipWithError(kNoNationalData);
     return;
   }
-  const std::string root = ScaleRoot(scale);
   const std::string kort = KortFor(scale);
   const std::vector<std::string> jobs = WriteJobs(scale, "bench-job", addresses);
-  const std::string result = root + "/bench-result.txt";
-  const std::string status = root + "/bench-status.txt";
+  const std::string result = ScaleRoot(scale) + "/bench-result.txt";
+  const std::string status = ScaleRoot(scale) + "/bench-status.txt";
   const std::string empty = KORT_BENCH_EMPTY_PROCESS;
   std::vector<double> jobWall, emptyWall, jobFaults, emptyFaults, jobInstructions,
       emptyInstructions, jobCpu, emptyCpu;
@@ -800,9 +815,8 @@ void BM_KortJobEachMunicipality(benchmark::State& state, int) {
     cpu.clear();
     double total = 0;
     for (const std::string& address : addresses) {
-      // One job file rewritten in place: a folder of thousands of job
-      // files would cost every job that writes its result beside them.
-      const ChildRun run = kort.Run(WriteJob(ScaleRoot(kNational), "bench-each.txt", address));
+      // One job file rewritten in place (not thousands of them).
+      const ChildRun run = kort.Run(WriteJob(JobFolder(kNational), "bench-each.txt", address));
       if (run.wallMs < 0) {
         state.SkipWithError("a child did not run to a clean exit");
         return;
