@@ -171,67 +171,56 @@ struct FolderNames {
     return w | (upper >> 2);                                  // + 0x20
   }
 
-  // The entry named s exactly; null for none.
-  const Entry* Exact(std::string_view s) const {
+  // The first entry (in listing order) that found(entry) takes: a walk of
+  // the names, or of the probe of s's folded name once they are indexed
+  // (which meets them in listing order). A slot that names no entry ends
+  // the probe, as does a probe of every slot.
+  template <typename Found>
+  const Entry* First(std::string_view s, Found&& found) const {
     if (!UseIndex()) {
       for (const Entry& e : list)
-        if (Name(e) == s) return &e;
+        if (found(e)) return &e;
       return nullptr;
     }
     for (std::size_t i = FirstSlot(s), n = 0; n < index.size() && index[i] != 0;
          i = NextSlot(i), ++n) {
       if (index[i] > list.size()) return nullptr;
       const Entry& e = list[index[i] - 1];
-      if (Name(e) == s) return &e;
+      if (found(e)) return &e;
     }
     return nullptr;
   }
 
-  // The first entry (in listing order) that equals s under ASCII folding,
-  // of UTF-8 (utf8 true: every byte) or of CP932 single-byte characters
-  // (a double-byte character whose trail byte is a letter is not folded).
+  // The entry named s exactly; null for none.
+  const Entry* Exact(std::string_view s) const {
+    return First(s, [&](const Entry& e) { return Name(e) == s; });
+  }
+
+  // Whether e's name equals s under ASCII folding, of UTF-8 (utf8 true:
+  // every byte) or of CP932 single-byte characters (a double-byte
+  // character whose trail byte is a letter is not folded).
+  bool FoldedEqual(const Entry& e, std::string_view s, bool utf8) const {
+    if (e.length != s.size()) return false;
+    const std::string_view name = Name(e);
+    return EqualNoCaseUtf8(name, s) && (utf8 || EqualNoCaseSjis(name, s));
+  }
+
+  // The first entry (in listing order) whose name equals s under folding.
   const Entry* Folded(std::string_view s, bool utf8) const {
-    auto equal = [&](const Entry& e) {
-      const std::string_view name = Name(e);
-      return EqualNoCaseUtf8(name, s) && (utf8 || EqualNoCaseSjis(name, s));
-    };
-    if (!UseIndex()) {
-      for (const Entry& e : list)
-        if (equal(e)) return &e;
-      return nullptr;
-    }
-    for (std::size_t i = FirstSlot(s), n = 0; n < index.size() && index[i] != 0;
-         i = NextSlot(i), ++n) {
-      if (index[i] > list.size()) return nullptr;
-      const Entry& e = list[index[i] - 1];
-      if (equal(e)) return &e;
-    }
-    return nullptr;
+    return First(s, [&](const Entry& e) { return FoldedEqual(e, s, utf8); });
   }
 
   // Exact(s) if there is one, else Folded(s, utf8), in one walk of the
   // names (or of the probe).
   const Entry* ExactElseFolded(std::string_view s, bool utf8) const {
     const Entry* folded = nullptr;
-    auto exact = [&](const Entry& e) {
+    const Entry* exact = First(s, [&](const Entry& e) {
       if (e.length != s.size()) return false;
-      const std::string_view name = Name(e);
-      if (name == s) return true;
-      if (!folded && EqualNoCaseUtf8(name, s) && (utf8 || EqualNoCaseSjis(name, s))) folded = &e;
+      if (Name(e) == s) return true;
+      if (!folded && FoldedEqual(e, s, utf8)) folded = &e;
       return false;
-    };
-    if (!UseIndex()) {
-      for (const Entry& e : list)
-        if (exact(e)) return &e;
-      return folded;
-    }
-    for (std::size_t i = FirstSlot(s), n = 0; n < index.size() && index[i] != 0;
-         i = NextSlot(i), ++n) {
-      if (index[i] > list.size()) break;
-      const Entry& e = list[index[i] - 1];
-      if (exact(e)) return &e;
-    }
-    return folded;
+    });
+    return exact ? exact : folded;
   }
 
   // The index by folded name. At most half full: a probe ends soon at a
