@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "derived_store_detail.h"
+#include "remote_file_systems.h"
 #include "plat/aside.h"
 #include "plat/path.h"
 #include "profile_lines.h"
@@ -383,30 +384,7 @@ std::atomic<bool> inPlace{false};
 // File systems of other machines, where the store's lock cannot hold
 // (LMDB's locks and shared map need one machine's kernel): the store is
 // not kept there.
-bool NetworkFileSystem(std::int64_t type) {
-  switch (static_cast<std::uint32_t>(type)) {
-    case 0x6969:      // NFS
-    case 0x517B:      // SMB
-    case 0xFF534D42:  // CIFS
-    case 0xFE534D42:  // SMB2
-    case 0x65735546:  // FUSE (sshfs and the like)
-    case 0x73757245:  // Coda
-    case 0x5346414F:  // AFS
-    case 0x6B414653:  // kAFS
-    case 0x01021997:  // 9P
-    case 0x00C36400:  // Ceph
-    case 0x01161970:  // GFS2
-    case 0x7461636F:  // OCFS2
-    case 0x0BD00BD0:  // Lustre
-    case 0x20030528:  // OrangeFS
-    case 0x47504653:  // GPFS
-    case 0x564C:      // NCP
-    case 0x786F4256:  // VirtualBox shared folders
-      return true;
-    default:
-      return false;
-  }
-}
+bool NetworkFileSystem(std::int64_t type) { return detail::RemoteFileSystem(type); }
 
 bool LocalFolder(const std::string& folder) {
   if (const std::int64_t t = testFileSystem.load(std::memory_order_relaxed))

@@ -30,6 +30,7 @@
 #include "derived_store_detail.h"
 #include "folder_names.h"
 #include "names_watch.h"
+#include "remote_file_systems.h"
 #include "plat/cp932.h"
 #include "plat/path.h"
 #include "resolve_look.h"
@@ -552,33 +553,9 @@ bool NamesUnchanged(const NamesWatch& names, std::uint64_t* round) {
 }
 
 bool FileSystemReportsNames(std::int64_t type) {
-  switch (static_cast<std::uint32_t>(type)) {
-    case 0x6969:      // NFS
-    case 0x517B:      // SMB
-    case 0xFF534D42:  // CIFS
-    case 0xFE534D42:  // SMB2
-    case 0x65735546:  // FUSE (sshfs, s3fs, virtiofs, ...)
-    case 0x73757245:  // Coda
-    case 0x5346414F:  // AFS
-    case 0x6B414653:  // kAFS
-    case 0x564C:      // NCP
-    case 0x01021997:  // 9P (v9fs)
-    case 0x00C36400:  // Ceph
-    case 0x01161970:  // GFS2
-    case 0x7461636F:  // OCFS2
-    case 0x0BD00BD0:  // Lustre
-    case 0x47504653:  // GPFS
-    case 0xAAD7AAEA:  // PanFS
-    case 0x13661366:  // OrangeFS
-    case 0x786F4256:  // VirtualBox shared folders
-    case 0xBACBACBC:  // VMware shared folders
-    case 0x7C7C6673:  // Parallels shared folders
-    case 0x9FA0:      // proc
-    case 0x62656572:  // sysfs
-      return false;
-    default:
-      return true;
-  }
+  if (RemoteFileSystem(type)) return false;
+  const auto t = static_cast<std::uint32_t>(type);
+  return t != 0x9FA0 /* proc */ && t != 0x62656572 /* sysfs */;
 }
 
 void TreatAsRemoteForTests(const std::string& prefix) {

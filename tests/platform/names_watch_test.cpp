@@ -20,6 +20,7 @@
 
 #include "plat/config.h"
 #include "plat/file_stamp.h"
+#include "platform/src/derived_store_detail.h"
 #include "platform/src/folder_names.h"
 #include "support/test_util.h"
 
@@ -210,6 +211,29 @@ TEST(WatchedNames, AFolderOnAnotherMachinesFileSystemKeepsTheDirectLookAndThe2sR
 
 // A process that cannot make a watch (no descriptor left when it first
 // wanted one) keeps the same rule.
+// One list of the file systems of other machines serves the watch and the
+// store: neither is trusted on any of them; the watch is not trusted on
+// proc or sysfs either (their names change without a report), where a
+// store could still be kept; local disk file systems take both.
+TEST(WatchedNames, TheWatchAndTheStoreTakeTheSameFileSystemsForRemote) {
+  for (const std::int64_t type :
+       {0x6969ll, 0x517Bll, 0xFF534D42ll, 0xFE534D42ll, 0x65735546ll, 0x73757245ll, 0x5346414Fll,
+        0x6B414653ll, 0x564Cll, 0x01021997ll, 0x00C36400ll, 0x01161970ll, 0x7461636Fll,
+        0x0BD00BD0ll, 0x47504653ll, 0xAAD7AAEAll, 0x20030528ll, 0x13661366ll, 0x786F4256ll,
+        0xBACBACBCll, 0x7C7C6673ll}) {
+    EXPECT_FALSE(plat::detail::FileSystemReportsNames(type)) << std::hex << type;
+    EXPECT_FALSE(plat::detail::StoreAllowedOnFileSystem(type)) << std::hex << type;
+  }
+  for (const std::int64_t type : {0x9FA0ll, 0x62656572ll}) {
+    EXPECT_FALSE(plat::detail::FileSystemReportsNames(type)) << std::hex << type;
+    EXPECT_TRUE(plat::detail::StoreAllowedOnFileSystem(type)) << std::hex << type;
+  }
+  for (const std::int64_t type : {0xEF53ll, 0x01021994ll, 0x58465342ll, 0x9123683Ell}) {
+    EXPECT_TRUE(plat::detail::FileSystemReportsNames(type)) << std::hex << type;
+    EXPECT_TRUE(plat::detail::StoreAllowedOnFileSystem(type)) << std::hex << type;
+  }
+}
+
 TEST(WatchedNames, WithoutAWatchTheDirectLookAndThe2sRuleStay) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   // The sanitizers' own checks open descriptors (UBSan's look at a vtable
