@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "derived_store_detail.h"
+#include "folder_names.h"
 #include "remote_file_systems.h"
 #include "plat/aside.h"
 #include "plat/path.h"
@@ -579,29 +580,10 @@ bool ReplaceStore(const std::string& folder) {
   const std::string fresh = aside + "/" + kStoreName;
   bool made = false;
   {
-    Env env;
-    env.generation = forkGeneration.load();
-    MDB_txn* txn = nullptr;
-    if (mdb_env_create(&env.env) == MDB_SUCCESS) {
-      if (mdb_env_set_maxdbs(env.env, 2) == MDB_SUCCESS &&
-          mdb_env_set_mapsize(env.env, static_cast<std::size_t>(MapSizeOf(CacheBoundBytes()))) ==
-              MDB_SUCCESS &&
-          mdb_env_open(env.env, fresh.c_str(), MDB_NOSUBDIR | MDB_NOTLS | MDB_NOMETASYNC, 0600) ==
-              MDB_SUCCESS &&
-          mdb_txn_begin(env.env, nullptr, 0, &txn) == MDB_SUCCESS) {
-        struct stat lock {};
-        detail::CountSystemCalls();
-        if (mdb_dbi_open(txn, kValuesTable, MDB_CREATE, &env.values) == MDB_SUCCESS &&
-            mdb_dbi_open(txn, kUsesTable, MDB_CREATE, &env.uses) == MDB_SUCCESS &&
-            lstat((fresh + kLockSuffix).c_str(), &lock) == 0 &&
-            PutLockRecord(txn, env.uses, lock.st_dev, lock.st_ino))
-          made = mdb_txn_commit(txn) == MDB_SUCCESS;
-        else
-          mdb_txn_abort(txn);
-      }
-    } else {
-      env.env = nullptr;
-    }
+    // Made as any new store is (its tables and the record of its lock
+    // file), and closed before it is put in place.
+    std::shared_ptr<Env> env;
+    made = TryOpen(aside, true, env) == Opened::kOk;
   }
   detail::CountSystemCalls(2);
   made = made && rename((fresh + kLockSuffix).c_str(), (path + kLockSuffix).c_str()) == 0 &&
@@ -835,13 +817,10 @@ struct Snapshot {
 // A value put and not yet written.
 struct Pending {
   KeyBytes key{};
-  std::string head;  // the record's head (MakeHead)
-  // The value's bytes: its own, or held ones (while held.hold lives).
-  std::string value;
-  DerivedBytes held;
-  std::string_view Value() const { return held.hold ? held.bytes : std::string_view(value); }
+  std::string head;    // the record's head (MakeHead)
+  DerivedBytes value;  // its bytes, held until they are written
   // The whole record's size, checksum included.
-  std::size_t Size() const { return head.size() + Value().size() + kChecksumSize; }
+  std::size_t Size() const { return head.size() + value.bytes.size() + kChecksumSize; }
 };
 
 struct ThreadState {
@@ -912,6 +891,16 @@ std::uint64_t BytesInUse(MDB_txn* txn, const Env& env) {
                               values.ms_leaf_pages + values.ms_overflow_pages +
                               uses.ms_branch_pages + uses.ms_leaf_pages + uses.ms_overflow_pages;
   return pages * values.ms_psize;
+}
+
+// The same in a read transaction of its own; UINT64_MAX when it cannot be
+// read.
+std::uint64_t BytesInUse(Env& env) {
+  MDB_txn* txn = nullptr;
+  if (Begin(env, MDB_RDONLY, &txn) != MDB_SUCCESS) return UINT64_MAX;
+  const std::uint64_t bytes = BytesInUse(txn, env);
+  End(txn, false);
+  return bytes;
 }
 
 enum class Wrote { kOk, kFull, kDamaged, kStale, kFailed };
@@ -1082,8 +1071,8 @@ Wrote PutAll(Env& env, const std::vector<Pending>& values, const std::vector<Key
       // the two.
       char* out = static_cast<char*>(v.mv_data);
       std::memcpy(out, p.head.data(), p.head.size());
-      if (const std::string_view value = p.Value(); !value.empty())
-        std::memcpy(out + p.head.size(), value.data(), value.size());
+      if (!p.value.bytes.empty())
+        std::memcpy(out + p.head.size(), p.value.bytes.data(), p.value.bytes.size());
       const std::size_t summed = p.Size() - kChecksumSize;
       Store(out + summed, Hash(out, summed));
       MDB_val u = Val(use, kUseSize);
@@ -1172,13 +1161,7 @@ bool Write(std::vector<Pending> values, std::vector<KeyBytes> uses) {
       const std::uint64_t budget = Budget(*env);
       // The bytes the tables take now (UINT64_MAX when that cannot be
       // read).
-      auto inUse = [&] {
-        MDB_txn* txn = nullptr;
-        if (Begin(*env, MDB_RDONLY, &txn) != MDB_SUCCESS) return UINT64_MAX;
-        const std::uint64_t bytes = BytesInUse(txn, *env);
-        End(txn, false);
-        return bytes;
-      };
+      auto inUse = [&] { return BytesInUse(*env); };
       // Room at once for this write and an eighth more, so that not every
       // new value lets go of others.
       if (!values.empty()) {
@@ -1352,9 +1335,9 @@ bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string_view 
 
 namespace {
 
-// Puts p (its value set) under key for sources.
-bool PutPending(const DerivedKey& key, DerivedSources sources, Pending p) {
-  const std::size_t valueSize = p.Value().size();
+// Puts the held value under key for sources.
+bool PutHeld(const DerivedKey& key, DerivedSources sources, DerivedBytes value) {
+  const std::size_t valueSize = value.bytes.size();
   if (!KindOk(key.kind) || !key.folder.Known() || Build() == 0 || !SourcesSettled(sources) ||
       key.folder.path.size() > UINT32_MAX || key.item.size() > UINT32_MAX ||
       sources.size() > UINT32_MAX)
@@ -1364,8 +1347,10 @@ bool PutPending(const DerivedKey& key, DerivedSources sources, Pending p) {
   // (The bound itself is the open store's: larger values are left out when
   // the values are written.)
   if (size > kMaxBoundMiB * kMiB / 2 || CacheFolder().empty()) return false;
+  Pending p;
   p.key = KeyOf(key, Build());
   p.head = MakeHead(key, sources, valueSize);
+  p.value = std::move(value);
   ThreadState& ts = threadState.Current();
   // A later put of the same key within the call replaces the earlier one.
   ts.values.erase(std::remove_if(ts.values.begin(), ts.values.end(),
@@ -1380,16 +1365,13 @@ bool PutPending(const DerivedKey& key, DerivedSources sources, Pending p) {
 }  // namespace
 
 bool PutDerived(const DerivedKey& key, DerivedSources sources, std::string&& value) {
-  Pending p;
-  p.value = std::move(value);
-  return PutPending(key, sources, std::move(p));
+  auto owned = std::make_shared<const std::string>(std::move(value));
+  return PutHeld(key, sources, {*owned, owned});
 }
 
 bool PutDerived(const DerivedKey& key, DerivedSources sources, DerivedBytes value) {
   if (!value.hold) return PutDerived(key, sources, value.bytes);
-  Pending p;
-  p.held = std::move(value);
-  return PutPending(key, sources, std::move(p));
+  return PutHeld(key, sources, std::move(value));
 }
 
 void WriteDerivedValues() {
@@ -1435,10 +1417,8 @@ bool NamesDerivedStoreFile(const char* path) {
   // such a file exists.
   std::string native;
   if (!path::Resolve(path, true, native) || native.empty()) return false;
-  const std::size_t slash = native.rfind('/');
-  const std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
-  const std::string holder =
-      slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : native.substr(0, slash));
+  const std::string name = native.substr(native.rfind('/') + 1);
+  const std::string holder = detail::FolderOfNative(native);
   struct stat a, b;
   detail::CountSystemCalls(2);
   if (stat(holder.c_str(), &a) != 0 || stat(folder.c_str(), &b) != 0 || a.st_dev != b.st_dev ||
@@ -1468,11 +1448,8 @@ bool StoreAllowedOnFileSystem(std::int64_t type) { return !NetworkFileSystem(typ
 std::uint64_t DerivedStoreBytesInUse() {
   std::shared_ptr<Env> env = Acquire(false);
   if (!env) return 0;
-  MDB_txn* txn = nullptr;
-  if (Begin(*env, MDB_RDONLY, &txn) != MDB_SUCCESS) return 0;
-  const std::uint64_t bytes = BytesInUse(txn, *env);
-  End(txn, false);
-  return bytes;
+  const std::uint64_t bytes = BytesInUse(*env);
+  return bytes == UINT64_MAX ? 0 : bytes;
 }
 
 std::vector<DerivedEntry> DerivedStoreEntries() {

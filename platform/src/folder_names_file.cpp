@@ -102,19 +102,18 @@ DerivedBytes Encode(std::size_t count, NameOf&& nameOf, EntryOf&& entryOf,
   return {std::string_view(bytes, size), std::move(words)};
 }
 
-std::string Copy(const DerivedBytes& value) { return std::string(value.bytes); }
-
 }  // namespace
 
 std::string EncodeFolderNames(const std::vector<ListedName>& names) {
   const auto nameOf = [&](std::size_t i) { return names[i].name; };
-  return Copy(Encode(
+  const DerivedBytes value = Encode(
       names.size(), nameOf,
       [&](std::size_t i, std::uint32_t at) {
         return FolderNames::Entry{at, static_cast<std::uint32_t>(names[i].name.size()),
                                   names[i].directory, names[i].followed};
       },
-      FolderNames::MakeSlots(names.size(), nameOf)));
+      FolderNames::MakeSlots(names.size(), nameOf));
+  return std::string(value.bytes);
 }
 
 DerivedBytes EncodeFolderNames(const FolderNames& names) {
