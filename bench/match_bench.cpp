@@ -86,6 +86,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "common/message.h"
 #include "matching/match_entries.h"
 #include "plat/file_stamp.h"
@@ -96,7 +97,8 @@
 
 namespace {
 
-std::string BuildDir() { return KORT_BENCH_BUILD_DIR; }
+using bench::BuildDir;
+using bench::MatchOne;
 
 // The data sets: the sample, the scaled sets and the national one.
 constexpr int kNational = 0;
@@ -216,26 +218,7 @@ const std::vector<std::string>& NationalList(const char* file) {
   return it->second;
 }
 
-const std::vector<std::string>& Corpus() {
-  static const std::vector<std::string> corpus = [] {
-    sampledata::Description d;
-    char msg[kMessageSize] = "";
-    if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg))
-      return std::vector<std::string>{};
-    return sampledata::MakeAddressCorpus(d);
-  }();
-  return corpus;
-}
-
-int MatchOne(const char* address, const std::string& folder, const char* dataset) {
-  char buffer[4096];
-  char message[kMessageSize];
-  char text[512];
-  std::snprintf(text, sizeof text, "%s", address);
-  message[0] = '\0';
-  return MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message, 0, 1, 1,
-                                1, 1, 1, 1, dataset);
-}
+const std::vector<std::string>& Corpus() { return bench::SampleCorpus(); }
 
 // The addresses in turn, one per iteration, each in the next of the
 // folders, after a first pass over the first warmUp of them (what is read
@@ -444,20 +427,19 @@ ChildRun RunChild(const std::vector<std::string>& args) {
   return released && ended ? run : ChildRun{};
 }
 
-// A folder made when missing; its path.
-std::string MadeFolder(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  return folder;
-}
-
 // The folder a set's job files are written to: a folder of their own, so
 // that the program's folder, which the jobs write their results to and
 // look at for their settings file, holds the same files whatever
 // benchmarks ran before (each job lists it afresh, having just written to
 // it: a folder of hundreds of other benchmarks' job files would cost every
 // job there).
-std::string JobFolder(int scale) { return MadeFolder(ScaleRoot(scale) + "/bench-jobs"); }
+// Made when missing.
+std::string JobFolder(int scale) {
+  const std::string folder = ScaleRoot(scale) + "/bench-jobs";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder;
+}
 
 // A job file of kind 3000 (CP932, CR LF) for the (CP932) address.
 std::string WriteJob(const std::string& folder, const std::string& name,
@@ -494,9 +476,10 @@ double Median(std::vector<double> values) {
 // prefix1.txt, ...
 std::vector<std::string> WriteJobs(int scale, const std::string& prefix,
                                    const std::vector<std::string>& addresses) {
+  const std::string folder = JobFolder(scale);
   std::vector<std::string> jobs;
   for (std::size_t i = 0; i < addresses.size(); ++i)
-    jobs.push_back(WriteJob(JobFolder(scale), prefix + std::to_string(i) + ".txt", addresses[i]));
+    jobs.push_back(WriteJob(folder, prefix + std::to_string(i) + ".txt", addresses[i]));
   return jobs;
 }
 
@@ -509,10 +492,11 @@ void KortJob(benchmark::State& state, int scale, const std::vector<std::string>&
     state.SkipWithError(kNoNationalData);
     return;
   }
+  const std::string root = ScaleRoot(scale);
   const std::string kort = KortFor(scale);
   const std::vector<std::string> jobs = WriteJobs(scale, "bench-job", addresses);
-  const std::string result = ScaleRoot(scale) + "/bench-result.txt";
-  const std::string status = ScaleRoot(scale) + "/bench-status.txt";
+  const std::string result = root + "/bench-result.txt";
+  const std::string status = root + "/bench-status.txt";
   const std::string empty = KORT_BENCH_EMPTY_PROCESS;
   std::vector<double> jobWall, emptyWall, jobFaults, emptyFaults, jobInstructions,
       emptyInstructions, jobCpu, emptyCpu;
@@ -729,11 +713,11 @@ void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
   const std::string used = caches + "/used";
   PairedJobs runs;
   std::size_t next = 0;
+  const CacheHomeScope scope(used);
   for (auto _ : state) {
     state.PauseTiming();
     const bool fresh = FreshPrivateFolder(used);
     if (fresh) {
-      const CacheHomeScope scope(used);
       // Twice: what the first job could not keep yet, the second keeps.
       for (int k = 0; k < 2; ++k) kort.Run(oneTown[0]);
     }
@@ -742,7 +726,6 @@ void BM_KortJobFirstInMunicipality(benchmark::State& state, int) {
       state.SkipWithError("cannot make a cache folder");
       return;
     }
-    const CacheHomeScope scope(used);
     const std::string& job = largest[next++ % largest.size()];
     const ChildRun first = kort.Run(job);
     const ChildRun warm = kort.Run(job);
@@ -814,9 +797,10 @@ void BM_KortJobEachMunicipality(benchmark::State& state, int) {
     wall.clear();
     cpu.clear();
     double total = 0;
+    const std::string jobs = JobFolder(kNational);
     for (const std::string& address : addresses) {
       // One job file rewritten in place (not thousands of them).
-      const ChildRun run = kort.Run(WriteJob(JobFolder(kNational), "bench-each.txt", address));
+      const ChildRun run = kort.Run(WriteJob(jobs, "bench-each.txt", address));
       if (run.wallMs < 0) {
         state.SkipWithError("a child did not run to a clean exit");
         return;

@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "common/message.h"
 #include "matching/match_entries.h"
 #include "plat/file_stamp.h"
@@ -48,11 +49,7 @@ constexpr int kOtherFiles = 1000;
 constexpr std::int64_t kNewFileEveryNs = 300000000;
 constexpr double kMatchSeconds = 3.0;
 
-std::string BuildDir() { return KORT_BENCH_BUILD_DIR; }
-
-// The sample data folder as the entries take it (CP932: the build folder's
-// path is ASCII).
-std::string SampleFolder() { return BuildDir() + "/Database/住所"; }
+using bench::BuildDir;
 
 std::int64_t MonotonicNs() {
   struct timespec ts {};
@@ -67,29 +64,15 @@ std::int64_t ThreadCpuNs() {
   return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-int MatchOne(const std::string& address, const std::string& folder) {
-  char buffer[4096];
-  char message[kMessageSize];
-  char text[512];
-  std::snprintf(text, sizeof text, "%s", address.c_str());
-  message[0] = '\0';
-  return MatchAddressesToBuffer(buffer, sizeof buffer, text, 0, 1, folder.c_str(), message, 0, 1, 1,
-                                1, 1, 1, 1, "VRG_EXTEND");
-}
-
 // The child: a warm pass over the corpus, then the corpus in turn for the
 // given seconds, or for a given number of addresses (count > 0: the same
 // addresses at every run, as an instruction count under callgrind wants);
 // prints "addresses elapsed_ns system_calls matched cpu_ns".
 int RunChild(double seconds, std::uint64_t count) {
-  sampledata::Description d;
-  char msg[kMessageSize] = "";
-  if (!sampledata::LoadDescription(sampledata::DefaultDescriptionFolder().c_str(), &d, msg))
-    return 2;
-  const std::vector<std::string> corpus = sampledata::MakeAddressCorpus(d);
+  const std::vector<std::string>& corpus = bench::SampleCorpus();
   if (corpus.empty()) return 2;
-  const std::string folder = SampleFolder();
-  for (const std::string& address : corpus) MatchOne(address, folder);
+  const std::string folder = bench::SampleDataFolder();
+  for (const std::string& address : corpus) bench::MatchOne(address.c_str(), folder);
   const auto budget = static_cast<std::int64_t>(seconds * 1e9);
   std::uint64_t addresses = 0;
   std::uint64_t matched = 0;
@@ -100,7 +83,7 @@ int RunChild(double seconds, std::uint64_t count) {
   std::int64_t elapsed = 0;
   while (count > 0 ? addresses < count : elapsed < budget) {
     for (int i = 0; i < 256; ++i) {
-      matched += static_cast<std::uint64_t>(MatchOne(corpus[next], folder));
+      matched += static_cast<std::uint64_t>(bench::MatchOne(corpus[next].c_str(), folder));
       if (++next == corpus.size()) next = 0;
     }
     addresses += 256;
