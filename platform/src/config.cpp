@@ -133,7 +133,7 @@ int ReadProfileInt(const char* section, const char* key, int defaultValue, const
   const std::size_t length = std::strlen(file);
   const bool hasDrive = length >= 2 && file[1] == ':';
   std::string path;
-  if (detail::AfterLastSeparator(file) == 0 && !hasDrive) {
+  if (detail::AfterLastSeparator(std::string_view(file, length)) == 0 && !hasDrive) {
     const std::string* folder = CachedProgramFolder();
     if (!folder) return defaultValue;
     // Made at once: one allocation.

@@ -382,18 +382,16 @@ std::mutex& WriteMutex() {
 
 std::atomic<bool> inPlace{false};
 
-// File systems of other machines, where the store's lock cannot hold
-// (LMDB's locks and shared map need one machine's kernel): the store is
-// not kept there.
-bool NetworkFileSystem(std::int64_t type) { return detail::RemoteFileSystem(type); }
-
+// Whether the folder is on this machine's file system: on one of other
+// machines the store's lock cannot hold (LMDB's locks and shared map need
+// one machine's kernel), and the store is not kept there.
 bool LocalFolder(const std::string& folder) {
   if (const std::int64_t t = testFileSystem.load(std::memory_order_relaxed))
-    return !NetworkFileSystem(t);
+    return !detail::RemoteFileSystem(t);
   struct statfs fs {};
   detail::CountSystemCalls();
   if (statfs(folder.c_str(), &fs) != 0) return false;
-  return !NetworkFileSystem(static_cast<std::int64_t>(fs.f_type));
+  return !detail::RemoteFileSystem(static_cast<std::int64_t>(fs.f_type));
 }
 
 // 0: a regular file of the user's own, closed to others; 1: missing; -1:
@@ -1443,7 +1441,7 @@ void SetDerivedStoreBuild(std::uint64_t build) { testBuild.store(build); }
 
 void SetCacheFileSystemType(std::int64_t type) { testFileSystem.store(type); }
 
-bool StoreAllowedOnFileSystem(std::int64_t type) { return !NetworkFileSystem(type); }
+bool StoreAllowedOnFileSystem(std::int64_t type) { return !RemoteFileSystem(type); }
 
 std::uint64_t DerivedStoreBytesInUse() {
   std::shared_ptr<Env> env = Acquire(false);

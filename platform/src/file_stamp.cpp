@@ -281,6 +281,14 @@ void ReadReportsLocked(ChangeWatch& w) {
   }
 }
 
+// The reports, read once in a scope (outside one, at every look).
+void ReadReportsForScopeLocked(ChangeWatch& w) {
+  if (scopeDepth == 0 || !scopeRead) {
+    ReadReportsLocked(w);
+    if (scopeDepth > 0) scopeRead = true;
+  }
+}
+
 // Watches every folder above the path for being moved or removed; false
 // when one cannot be watched.
 bool WatchAboveLocked(ChangeWatch& w, const std::string& native) {
@@ -438,10 +446,7 @@ bool WatchedStamp(const std::string& native, FileStamp& stamp, detail::NamesWatc
     lock.unlock();
     return StampOfNative(native, stamp);
   }
-  if (scopeDepth == 0 || !scopeRead) {
-    ReadReportsLocked(w);
-    if (scopeDepth > 0) scopeRead = true;
-  }
+  ReadReportsForScopeLocked(w);
   // Only plain paths are kept: one found is plain. No report was read since
   // a kept stamp was taken (each empties them), so the word on its folder's
   // names now is the word as of its status call.
@@ -542,10 +547,7 @@ bool NamesUnchanged(const NamesWatch& names, std::uint64_t* round) {
   ChangeWatch& w = Watch();
   std::lock_guard<std::mutex> lock(w.mutex);
   if (w.fd < 0) return false;
-  if (scopeDepth == 0 || !scopeRead) {
-    ReadReportsLocked(w);
-    if (scopeDepth > 0) scopeRead = true;
-  }
+  ReadReportsForScopeLocked(w);
   if (round) *round = w.stampsRound;
   const auto it = w.entries.find(names.wd);
   return names.epoch == w.epoch && it != w.entries.end() &&

@@ -88,12 +88,13 @@ bool FolderNames::FromStore(const std::string& folder, const FileStamp& stamp) {
 // they were read; the store keeps them only under a settled stamp, which
 // any later change is bound to change).
 void FolderNames::KeepInStore(const std::string& folder, const FileStamp& stamp) {
-  if (!complete || stamp.size < kFolderNamesMinSize) return;
+  if (!complete || stamp.size < kFolderNamesMinSize || !StampIsSettled(stamp, NowRealtimeNs()))
+    return;
   FileStamp now;
   if (!StampOfNative(folder, now) || !(now == stamp)) return;
+  // (Kept without their index: names just read have not made it.)
   if (PutDerived(FolderNamesStoreKey(folder, stamp), std::span(&stamp, 1),
-                 EncodeFolderNames(*this)) &&
-      !indexed.load(std::memory_order_acquire)) {
+                 EncodeFolderNames(*this))) {
     keptFolder = folder;
     keptStamp = stamp;
   }
@@ -226,7 +227,7 @@ std::shared_ptr<const FolderNames> NamesOfFolder(const std::string& folder, cons
     names->complete = true;
     if (kept) *kept = true;
   } else {
-    names = std::make_shared<FolderNames>();
+    // (Names not taken from the store are left as they were made.)
     if (!names->Read(folder, stamp.size)) return nullptr;
     names->KeepInStore(folder, stamp);
   }

@@ -55,7 +55,7 @@ std::string JoinNative(const std::string& folder, std::string_view name);
 // with an index by their ASCII-folded form.
 struct FolderNames {
   struct Entry {
-    std::uint32_t at;      // in block
+    std::uint32_t at;      // in text
     std::uint32_t length;  // bytes
     bool directory;
     bool followed;  // a link or an entry of unknown kind: looked at when found

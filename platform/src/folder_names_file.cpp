@@ -10,51 +10,10 @@ namespace plat::detail {
 namespace {
 
 constexpr std::uint32_t kFormat = 4;
-
-template <typename T>
-void Put(std::string& out, T v) {
-  out.append(reinterpret_cast<const char*>(&v), sizeof v);
-}
-
-class Reader {
- public:
-  explicit Reader(std::string_view s) : s_(s) {}
-  template <typename T>
-  bool Get(T& v) {
-    if (s_.size() - at_ < sizeof v) return false;
-    std::memcpy(&v, s_.data() + at_, sizeof v);
-    at_ += sizeof v;
-    return true;
-  }
-  bool Bytes(std::size_t n, std::string_view& v) {
-    if (s_.size() - at_ < n) return false;
-    v = s_.substr(at_, n);
-    at_ += n;
-    return true;
-  }
-  bool AtEnd() const { return at_ == s_.size(); }
-
- private:
-  std::string_view s_;
-  std::size_t at_ = 0;
-};
-
-}  // namespace
-
-DerivedKey FolderNamesStoreKey(const std::string& folder, const FileStamp& stamp) {
-  return {"foldernames", DerivedFolderOf(stamp, folder), kFormat, {}};
-}
-
-namespace {
-
 constexpr std::size_t kHead = 16;  // names, slots, names' bytes, 0
 constexpr std::size_t kSlack = 8;
 
 std::size_t Up8(std::size_t n) { return (n + 7) / 8 * 8; }
-
-}  // namespace
-
-namespace {
 
 // The value of count names (nameOf(i), in listing order), their kinds
 // (entryOf(i, at): the entry of name i at offset at of the names' bytes) and
@@ -103,6 +62,10 @@ DerivedBytes Encode(std::size_t count, NameOf&& nameOf, EntryOf&& entryOf,
 }
 
 }  // namespace
+
+DerivedKey FolderNamesStoreKey(const std::string& folder, const FileStamp& stamp) {
+  return {"foldernames", DerivedFolderOf(stamp, folder), kFormat, {}};
+}
 
 std::string EncodeFolderNames(const std::vector<ListedName>& names) {
   const auto nameOf = [&](std::size_t i) { return names[i].name; };
