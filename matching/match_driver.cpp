@@ -557,24 +557,31 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
     plat::StampFolderFilesInScope(native, names);
   }
   // Where the folder's lookups are kept between processes: the folder, and
-  // the index kind, kana switch and extra pairs whole.
-  PrefectureLookupPlace place;
-  place.folder = plat::DerivedFolderOf(listing->Stamp(), listing->NativeFolder());
-  place.item =
-      std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" + signature;
+  // the index kind, kana switch and extra pairs whole (made when they are
+  // read or kept).
+  auto placeOf = [&] {
+    PrefectureLookupPlace place;
+    place.folder = plat::DerivedFolderOf(listing->Stamp(), listing->NativeFolder());
+    place.item =
+        std::to_string(s.context->GetIndexKind()) + "|" + std::to_string(kana) + "|" + signature;
+    return place;
+  };
   if (!folder->stored) {
     folder->stored = true;
     // Taken for the files as they stand now: each prefecture's database
-    // and index (both or neither).
-    FolderPrefectureLookups now;
+    // and index (both, or neither, as PrefectureLookupSources has them).
+    std::vector<plat::FileStamp> sources(2 * static_cast<std::size_t>(kPrefectureCount));
     for (int32_t j = 1; j <= kPrefectureCount; ++j) {
-      if (!withData[static_cast<std::size_t>(j)]) continue;
-      PrefectureLookup& p = now[static_cast<std::size_t>(j)];
       const auto at = static_cast<std::size_t>(j);
-      p.files = listed->hasIndex[at] && plat::WatchedStampOfNative(listed->ndbNative[at], p.ndb) &&
-                plat::WatchedStampOfNative(listed->tixNative[at], p.tix);
+      if (!withData[at] || !listed->hasIndex[at]) continue;
+      plat::FileStamp ndb, tix;
+      if (plat::WatchedStampOfNative(listed->ndbNative[at], ndb) &&
+          plat::WatchedStampOfNative(listed->tixNative[at], tix)) {
+        sources[2 * (at - 1)] = ndb;
+        sources[2 * (at - 1) + 1] = tix;
+      }
     }
-    LoadPrefectureLookups(place, PrefectureLookupSources(now), &folder->fromFile);
+    LoadPrefectureLookups(placeOf(), sources, &folder->fromFile);
   }
   bool read = false;
   for (int32_t j = 1; j <= kPrefectureCount; ++j) {
@@ -608,7 +615,7 @@ void PrefecturesToLeaveOut(const MatchSetup& s,
       const PrefectureNames& p = folder->prefectures[static_cast<std::size_t>(j)];
       folder->fromFile[static_cast<std::size_t>(j)] = static_cast<const PrefectureLookup&>(p);
     }
-    StorePrefectureLookups(place, folder->fromFile);
+    StorePrefectureLookups(placeOf(), folder->fromFile);
   }
   if (namesMade)
     StorePrefectureNames(plat::DerivedFolderOf(kept->folderStamp, kept->nativeFolder),

@@ -469,27 +469,16 @@ std::size_t FirmCharacters(const unsigned char* p, const unsigned char* end, cha
 
 }  // namespace
 
-std::size_t NameKeyRules::KeyInto(const char* text, bool name, char* out) const {
-  if (text == nullptr) return 0;
-  return KeyInto(std::string_view(text), name, out);
-}
-
 std::size_t NameKeyRules::KeyInto(std::string_view text, bool name, char* out) const {
   return KeyBytesInto(*this, text, name, out);
 }
 
-std::size_t NameKeyRules::AppendKeyOf(const char* text, bool name, std::string* out) const {
-  if (text == nullptr) return 0;
-  const std::size_t start = out->size();
-  out->resize(start + std::strlen(text));
-  const std::size_t length = KeyInto(text, name, out->data() + start);
-  out->resize(start + length);
-  return length;
-}
-
 void NameKeyRules::KeyOf(const char* text, bool name, std::string* key) const {
   key->clear();
-  AppendKeyOf(text, name, key);
+  if (text == nullptr) return;
+  const std::string_view bytes(text);
+  key->resize(bytes.size());
+  key->resize(KeyInto(bytes, name, key->data()));
 }
 
 bool NameTable::AddKey(uint16_t row, const char* name, const NameKeyRules& rules) {

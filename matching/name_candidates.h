@@ -72,13 +72,10 @@ struct NameKeyRules {
   void Finish();
   // The key of the text (a name: trailing loose and unit characters dropped).
   void KeyOf(const char* text, bool name, std::string* key) const;
-  // The same appended to out; the bytes appended.
-  std::size_t AppendKeyOf(const char* text, bool name, std::string* out) const;
-  // The same written to out, which has room for the text's bytes (a key
-  // is never longer); its length. The bytes after the key up to the
-  // text's length may be written too.
-  std::size_t KeyInto(const char* text, bool name, char* out) const;
-  // The same for a text given by its bytes, which a NUL among them ends.
+  // The same for a text given by its bytes (a NUL among them ends it),
+  // written to out, which has room for the text's bytes (a key is never
+  // longer); its length. The bytes after the key up to the text's length
+  // may be written too.
   std::size_t KeyInto(std::string_view text, bool name, char* out) const;
 };
 

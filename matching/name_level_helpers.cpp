@@ -177,35 +177,20 @@ int SkipSeparator(CEditText* text, int kana) {
 // placeholder beginning with 大字 (大字なし地区) is not cut into a name.
 void PrepareOazaName(char* name, int kana) {
   // A placeholder holds the bytes of 大字なし (おおあざなし), and a leading
-  // 大字 (おおあざ) begins with the same byte: most names hold no such byte
-  // and stay as they are.
-  if (name[0] != '\0' && std::strchr(name, kana ? "お"[0] : "大"[0]) == nullptr) return;
+  // 大字 (おおあざ) is the same word: most names hold no such word and stay
+  // as they are.
+  if (OazaNameLeftAsIs(name, kana)) return;
   if (IsNoOazaName(name, kana)) {
     name[0] = '\0';
     return;
   }
   const char* prefix = kana ? "おおあざ" : "大字";
   const std::size_t n = std::strlen(prefix);
-  // The name begins with the prefix's bytes (its NUL, if it is shorter,
-  // is no byte of the prefix).
-  std::size_t same = 0;
-  while (same < n && name[same] == prefix[same]) ++same;
-  if (same == n) std::memmove(name, name + n, std::strlen(name + n) + 1);
+  if (std::strncmp(name, prefix, n) == 0) std::memmove(name, name + n, std::strlen(name + n) + 1);
 }
 
 bool OazaNameWordAbsent(std::string_view bytes, int kana) {
-  const std::string_view word = kana ? "おおあざ" : "大字";
-  const char* p = bytes.data();
-  const char* const end = p + bytes.size();
-  while (static_cast<std::size_t>(end - p) >= word.size()) {
-    p = static_cast<const char*>(std::memchr(p, word[0], static_cast<std::size_t>(end - p)));
-    if (p == nullptr) return true;
-    if (static_cast<std::size_t>(end - p) >= word.size() &&
-        std::memcmp(p, word.data(), word.size()) == 0)
-      return false;
-    ++p;
-  }
-  return true;
+  return bytes.find(kana ? "おおあざ" : "大字") == std::string_view::npos;
 }
 
 // A chome name as the matcher compares it: a placeholder becomes empty.

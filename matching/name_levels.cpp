@@ -332,13 +332,9 @@ std::shared_ptr<const std::vector<CAdrsEngine::CityRow>> CAdrsEngine::KeptCityRo
   // that is missing or of another type fails every row's read).
   uint32_t countyAt = 0;
   uint32_t cityAt = 0;
-  auto fieldAt = [&](const char* field, uint32_t* offset) {
-    int32_t type = 0;
-    return database_->FindField(kTableCity, field, &type, nullptr, offset, nullptr) &&
-           type == kTdbString;
-  };
   const bool fields =
-      fieldAt(kCountyName.Get(kana), &countyAt) && fieldAt(kCityName.Get(kana), &cityAt);
+      database_->FindTyped(kTableCity, kCountyName.Get(kana), kTdbString, &countyAt) &&
+      database_->FindTyped(kTableCity, kCityName.Get(kana), kTdbString, &cityAt);
   for (uint32_t n = 1; n <= count; ++n) {
     CityRow row;
     if (!ReadCityEntry(childBase, static_cast<uint16_t>(n), &row.entry, scratch) || !fields)
@@ -773,9 +769,7 @@ void CAdrsEngine::BuildOazaTable(uint32_t childBase, uint16_t count, int kana, N
   uint32_t nameAt = 0;
   uint32_t controlAt = 0;
   auto fieldAt = [&](const char* field, int32_t type, uint32_t* offset) {
-    int32_t found = 0;
-    return database_->FindField(kTableOaza, field, &found, nullptr, offset, nullptr) &&
-           found == type;
+    return database_->FindTyped(kTableOaza, field, type, offset) != 0;
   };
   const bool fields = complete && fieldAt(kOazaWrittenName.Get(kana), kTdbString, &writtenAt) &&
                       fieldAt(kFieldPlaceCode, kTdbString, &placeCodeAt) &&

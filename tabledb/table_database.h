@@ -149,6 +149,8 @@ class CTableDatabase {
   // 0 when it fails.
   int FindField(const char* table, const char* field, int32_t* type, int32_t* declaredLength,
                 uint32_t* offset, uint32_t* size);
+  // The field's offset when it is there with that type code; 0 otherwise.
+  int FindTyped(const char* table, const char* field, int32_t type, uint32_t* offset);
 
   // ---- Records ----
 
@@ -356,7 +358,6 @@ class CTableDatabase {
   // than the file allows. visit(position) returns 0 to fail the walk.
   template <typename Visit>
   int WalkRecords(const char* table, Visit visit);
-  int FindTyped(const char* table, const char* field, int32_t type, uint32_t* offset);
 
   int StoreString(uint32_t oldPosition, const char* text, uint32_t* newPosition);
   int LoadString(uint32_t position, char* text, std::size_t textSize);
