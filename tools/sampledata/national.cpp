@@ -356,7 +356,7 @@ class TownNames {
   Name NumeralStem() {
     const Word& a = Pick(random_, kNumerals);
     const Word& b = Pick(random_, kSecond);
-    return Name{std::string(a.name) + b.name, std::string(a.kana) + b.kana};
+    return Join(a, b.name, b.kana);
   }
 
   // The stem of a family.
@@ -379,7 +379,7 @@ class TownNames {
     Name n = base;
     if (kind < 45 || kind >= 95) {
       const Word& w = Pick(random_, kHeadWords);
-      if (n.name.compare(0, std::string(w.name).size(), w.name) != 0)
+      if (!n.name.starts_with(w.name))
         n = Name{std::string(w.name) + n.name, std::string(w.kana) + n.kana};
     }
     if (kind >= 45) {
